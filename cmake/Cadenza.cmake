@@ -1,0 +1,68 @@
+# Shared build helpers.
+
+# Adds a folder only once it has its own CMakeLists.txt, so that a subsystem
+# that is not there yet simply does not take part in the build.
+function(cadenza_optional_subdirectory dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# Warnings for our own code.
+function(cadenza_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# Engine code must give reproducible sample values: no contraction of
+# a*b+c into fused multiply-adds, and never fast-math.
+function(cadenza_engine_flags target)
+  target_compile_options(${target} PRIVATE -ffp-contract=off -fno-fast-math)
+endfunction()
+
+# A static library made of every .cpp in the current folder (one file per unit).
+function(cadenza_library target)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  # A unit folder may still be empty; the placeholder-free empty source keeps
+  # the target valid so that its dependants can link it.
+  add_library(${target} STATIC ${_src} ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  cadenza_warnings(${target})
+endfunction()
+
+# One GoogleTest executable and CTest entry per *_test.cpp in the current
+# folder, linked against the given libraries and the shared test support.
+function(cadenza_test_folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(RELATIVE_PATH _rel ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" "_" _prefix "${_rel}")
+  foreach(_t ${_tests})
+    get_filename_component(_name ${_t} NAME_WE)
+    set(_exe ${_prefix}_${_name})
+    add_executable(${_exe} ${_t})
+    target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} cadenza_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+    cadenza_warnings(${_exe})
+    add_test(NAME ${_rel}/${_name} COMMAND ${_exe})
+    set_tests_properties(${_rel}/${_name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CADENZA_BUILD_DIR=${CMAKE_BINARY_DIR};CADENZA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+      TIMEOUT 600)
+  endforeach()
+endfunction()
+
+# A plug-in shared library placed in build/Plugins (or another folder).
+function(cadenza_plugin target)
+  cmake_parse_arguments(ARG "" "OUTPUT_DIR" "SOURCES" ${ARGN})
+  if(NOT ARG_OUTPUT_DIR)
+    set(ARG_OUTPUT_DIR ${CADENZA_PLUGIN_DIR})
+  endif()
+  add_library(${target} MODULE ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR}
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugins/include)
+  cadenza_warnings(${target})
+  cadenza_engine_flags(${target})
+endfunction()

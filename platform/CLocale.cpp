@@ -1,0 +1,71 @@
+#include "platform/CLocale.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+namespace cz {
+
+namespace {
+locale_t CLocaleHandle() {
+  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c;
+}
+}  // namespace
+
+void UseCLocaleForNumbers() { std::setlocale(LC_NUMERIC, "C"); }
+
+CLocaleScope::CLocaleScope() : previous_(uselocale(CLocaleHandle())) {}
+CLocaleScope::~CLocaleScope() { uselocale(static_cast<locale_t>(previous_)); }
+
+int VsnprintfC(char* buf, std::size_t size, const char* fmt, va_list ap) {
+  CLocaleScope scope;
+  return std::vsnprintf(buf, size, fmt, ap);
+}
+
+int SnprintfC(char* buf, std::size_t size, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  int n = VsnprintfC(buf, size, fmt, ap);
+  va_end(ap);
+  return n;
+}
+
+std::string FormatC(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list copy;
+  va_copy(copy, ap);
+  char small[256];
+  int n = VsnprintfC(small, sizeof small, fmt, ap);
+  va_end(ap);
+  std::string out;
+  if (n < 0) {
+    va_end(copy);
+    return out;
+  }
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    out.assign(small, static_cast<std::size_t>(n));
+  } else {
+    out.resize(static_cast<std::size_t>(n) + 1);
+    VsnprintfC(out.data(), out.size(), fmt, copy);
+    out.resize(static_cast<std::size_t>(n));
+  }
+  va_end(copy);
+  return out;
+}
+
+double StrtodC(const char* text, char** end) { return strtod_l(text, end, CLocaleHandle()); }
+long StrtolC(const char* text, char** end, int base) { return strtol_l(text, end, base, CLocaleHandle()); }
+
+int SscanfC(const char* text, const char* fmt, ...) {
+  CLocaleScope scope;
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsscanf(text, fmt, ap);
+  va_end(ap);
+  return n;
+}
+
+}  // namespace cz

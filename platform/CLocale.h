@@ -1,0 +1,43 @@
+// Numbers in texts: every text the program writes or parses (project file,
+// settings, waveform tags, SCPI, reports) uses the C locale, whatever locale
+// the user runs under. Qt sets the process locale from the environment, so
+// the application calls UseCLocaleForNumbers() right after it creates its
+// application object; the helpers below do not depend on that and switch the
+// calling thread to the C locale for the duration of each call.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+namespace cz {
+
+// setlocale(LC_NUMERIC, "C") for the whole process.
+void UseCLocaleForNumbers();
+
+// snprintf / vsnprintf in the C locale. Same result as the C functions.
+int SnprintfC(char* buf, std::size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+int VsnprintfC(char* buf, std::size_t size, const char* fmt, va_list ap);
+// Formatted into a std::string.
+std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// strtod / strtol in the C locale.
+double StrtodC(const char* text, char** end);
+long StrtolC(const char* text, char** end, int base);
+
+// sscanf in the C locale.
+int SscanfC(const char* text, const char* fmt, ...) __attribute__((format(scanf, 2, 3)));
+
+// RAII: the calling thread uses the C locale while the object lives.
+class CLocaleScope {
+ public:
+  CLocaleScope();
+  ~CLocaleScope();
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  void* previous_;
+};
+
+}  // namespace cz

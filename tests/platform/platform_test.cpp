@@ -1,0 +1,62 @@
+// Bounded texts, local paths and C-locale numbers.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+using namespace cz;
+
+TEST(BoundedText, CutsOnUtf8BoundaryAndNeverOverflows) {
+  char field[6];
+  std::memset(field, 'x', sizeof field);
+  // "ab" + U+00E9 (2 bytes) + U+20AC (3 bytes): 7 bytes, field holds 5.
+  EXPECT_FALSE(CopyText(field, "ab\xC3\xA9\xE2\x82\xAC"));
+  EXPECT_STREQ(field, "ab\xC3\xA9");  // the euro sign would not fit whole
+  EXPECT_TRUE(CopyText(field, "abcde"));
+  EXPECT_STREQ(field, "abcde");
+  EXPECT_FALSE(CopyText(field, "abcdef"));
+  EXPECT_STREQ(field, "abcde");
+  // Invalid UTF-8 is kept byte by byte rather than dropped.
+  EXPECT_FALSE(CopyText(field, "\xFF\xFE\xC3zzzz"));
+  EXPECT_EQ(std::strlen(field), 5u);
+
+  Text<4> t("abc");
+  EXPECT_EQ(t, "abc");
+  EXPECT_FALSE(t.AssignExact("abcd"));
+  EXPECT_EQ(t, "abc");  // refused, unchanged
+  EXPECT_TRUE(t.AssignExact("xy"));
+  EXPECT_FALSE(t.Append("zw"));
+  EXPECT_EQ(t, "xyz");
+}
+
+TEST(Paths, StoredPathsBecomeHostPaths) {
+  EXPECT_EQ(HostPath("Temp\\WV-DATA.TMP"), "Temp/WV-DATA.TMP");
+  EXPECT_EQ(HostPath("C:\\data\\a.wv"), "/data/a.wv");
+  EXPECT_EQ(HostPath("/home/u/a.prj"), "/home/u/a.prj");
+  EXPECT_TRUE(IsAbsolutePath("\\x"));
+  EXPECT_TRUE(IsAbsolutePath("/x"));
+  EXPECT_TRUE(IsAbsolutePath("D:\\x"));
+  EXPECT_FALSE(IsAbsolutePath("x\\y"));
+  EXPECT_EQ(JoinPath("/home/u/", "Temp\\"), "/home/u/Temp/");
+  EXPECT_EQ(JoinPath("/home/u", "\\abs"), "/abs");
+  EXPECT_EQ(DirName("/a/b/c.wv"), "/a/b");
+  EXPECT_EQ(BaseName("a\\b\\c.wv"), "c.wv");
+  EXPECT_EQ(WithTrailingSlash("/a"), "/a/");
+}
+
+TEST(CLocale, NumbersIgnoreTheUserLocale) {
+  const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+  if (german == nullptr) GTEST_SKIP() << "de_DE.UTF-8 is not installed (scripts/install-deps makes it)";
+  char buf[32];
+  SnprintfC(buf, sizeof buf, "%f", 1.5);
+  EXPECT_STREQ(buf, "1.500000");
+  EXPECT_EQ(FormatC("%.3f|%s", 2.25, "x"), "2.250|x");
+  EXPECT_DOUBLE_EQ(StrtodC("3.75", nullptr), 3.75);
+  double d = 0;
+  EXPECT_EQ(SscanfC("4.5", "%lf", &d), 1);
+  EXPECT_DOUBLE_EQ(d, 4.5);
+  std::setlocale(LC_ALL, "C");
+}
