@@ -1,0 +1,304 @@
+// Buffered temporary sample files: ten slots of read and write buffers in
+// front of caller-owned stdio files (see FileIOBufferedIO.h).
+#include "Shared/FileIO/FileIOBufferedIO.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/Log.h"
+
+namespace {
+
+BufferSlot g_slots[kBufferSlotCount];
+bool g_initialized = false;
+bool g_trace = false;
+int32_t g_bufferBytes = kBufferSlotBytes;
+
+// The source file's name behind the last path separator.
+const char* UnitFileName() {
+  const char* name = __FILE__;
+  for (const char* p = __FILE__; *p; ++p)
+    if (*p == '/' || *p == '\\') name = p + 1;
+  return name;
+}
+
+// "*** Error in file <unit><function> @ <line>".
+void LogFailure(const char* function, int line) {
+  const std::string number = std::to_string(line);
+  Log_Message(5, "*** Error in file ", UnitFileName(), function, " @ ", number.c_str());
+}
+
+void Trace(const char* function, int slot) {
+  if (!g_trace) return;
+  const std::string number = std::to_string(slot);
+  Log_Message(4, "FileIO trace: ", function, " slot ", number.c_str());
+}
+
+inline void CheckInitialized() {
+  if (!g_initialized) Log_Message(1, "*** Library not correctly initialized.");
+}
+
+#define FILEIO_FAIL(result)        \
+  do {                             \
+    LogFailure(__func__, __LINE__); \
+    return (result);               \
+  } while (0)
+
+inline bool InUse(const BufferSlot& s) { return s.readBuffer || s.writeBuffer; }
+
+// Loads the read buffer from the file's current position; bytes read, or -1
+// on a read error.
+int32_t LoadReadBuffer(BufferSlot& s) {
+  const size_t got = std::fread(s.readBuffer.get(), 1, static_cast<size_t>(s.bufferBytes), s.file);
+  if (got < static_cast<size_t>(s.bufferBytes) && std::ferror(s.file)) {
+    std::clearerr(s.file);
+    return -1;
+  }
+  // End of file is not sticky for a file that keeps growing through the
+  // write side of the slot.
+  std::clearerr(s.file);
+  s.readFill = static_cast<int32_t>(got);
+  s.readPos = 0;
+  return s.readFill;
+}
+
+// Writes `count` bytes of the write buffer at the slot's write position: a
+// slot that also reads (or was repositioned) seeks to writeFilePos first
+// (-1 counting as 0); a write-only slot writes at the file's own position.
+bool FlushWriteBuffer(BufferSlot& s, int32_t count) {
+  if (count <= 0) return true;
+  if (s.readFilePos != -1) {
+    if (s.writeFilePos == -1) s.writeFilePos = 0;
+    if (fseeko(s.file, s.writeFilePos, SEEK_SET) != 0) return false;
+  }
+  if (std::fwrite(s.writeBuffer.get(), 1, static_cast<size_t>(count), s.file) != static_cast<size_t>(count))
+    return false;
+  if (s.writeFilePos != -1) s.writeFilePos += count;
+  s.writeFill = 0;
+  return true;
+}
+
+void ClearSlot(BufferSlot& s, bool forgetFile) {
+  s.readBuffer.reset();
+  s.writeBuffer.reset();
+  if (forgetFile) s.file = nullptr;
+  s.bufferBytes = 0;
+  s.readPos = 0;
+  s.readFill = 0;
+  s.readFilePos = -1;
+  s.writeFill = 0;
+  s.writeFilePos = -1;
+}
+
+}  // namespace
+
+int _InitBuf(int slot, FILE* file, int read, int write) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
+  if (file == nullptr) FILEIO_FAIL(0);
+  BufferSlot& s = g_slots[slot];
+  if (InUse(s)) FILEIO_FAIL(0);
+  if (!read && !write) FILEIO_FAIL(0);
+
+  const int32_t bytes = g_bufferBytes;
+  std::unique_ptr<unsigned char[]> readBuffer;
+  std::unique_ptr<unsigned char[]> writeBuffer;
+  if (read) {
+    readBuffer.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
+    if (!readBuffer) FILEIO_FAIL(0);
+  }
+  if (write) {
+    writeBuffer.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
+    if (!writeBuffer) FILEIO_FAIL(0);  // the read buffer goes with readBuffer
+  }
+
+  // Data passes through our buffers only: the stream's own buffer is
+  // flushed by the rewind and then switched off.
+  std::fflush(file);
+  std::rewind(file);
+  std::setvbuf(file, nullptr, _IONBF, 0);
+
+  s.file = file;
+  s.bufferBytes = bytes;
+  s.readBuffer = std::move(readBuffer);
+  s.writeBuffer = std::move(writeBuffer);
+  s.readPos = 0;
+  s.readFill = 0;
+  s.writeFill = 0;
+  s.writeFilePos = -1;
+  s.readFilePos = -1;
+  if (s.readBuffer) {
+    const int32_t got = LoadReadBuffer(s);
+    if (got < 0) {
+      ClearSlot(s, false);
+      FILEIO_FAIL(0);
+    }
+    s.readFilePos = got;
+  }
+  Trace("_InitBuf", slot);
+  return 1;
+}
+
+int32_t _ReadBytes(int slot, int32_t n, void* dest) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(-1);
+  BufferSlot& s = g_slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
+  if (!s.readBuffer) FILEIO_FAIL(-1);
+  if (n <= 0) return 0;
+
+  unsigned char* out = static_cast<unsigned char*>(dest);
+  int32_t done = 0;
+  for (;;) {
+    const int32_t available = s.readFill - s.readPos;
+    const int32_t want = n - done;
+    if (want <= available) {
+      std::memcpy(out + done, s.readBuffer.get() + s.readPos, static_cast<size_t>(want));
+      s.readPos += want;
+      return n;
+    }
+    if (available > 0) {
+      std::memcpy(out + done, s.readBuffer.get() + s.readPos, static_cast<size_t>(available));
+      s.readPos += available;
+      done += available;
+    }
+    // Refill. Flushes of the write side move the file position, so a slot
+    // with a write position seeks back to where the reads continue.
+    if (s.writeFilePos != -1 && fseeko(s.file, s.readFilePos, SEEK_SET) != 0) FILEIO_FAIL(-1);
+    const int32_t got = LoadReadBuffer(s);
+    if (got < 0) FILEIO_FAIL(-1);
+    if (got == 0) return done;
+    s.readFilePos += got;
+  }
+}
+
+int32_t _WriteBytes(int slot, int32_t n, const void* src) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(-1);
+  BufferSlot& s = g_slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
+  if (!s.writeBuffer) FILEIO_FAIL(-1);
+  if (n <= 0) return 0;
+
+  const unsigned char* in = static_cast<const unsigned char*>(src);
+  int32_t done = 0;
+  for (;;) {
+    const int32_t space = s.bufferBytes - s.writeFill;
+    const int32_t want = n - done;
+    if (want <= space) {
+      std::memcpy(s.writeBuffer.get() + s.writeFill, in + done, static_cast<size_t>(want));
+      s.writeFill += want;
+      return n;
+    }
+    std::memcpy(s.writeBuffer.get() + s.writeFill, in + done, static_cast<size_t>(space));
+    s.writeFill += space;
+    done += space;
+    if (!FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(-1);
+  }
+}
+
+int _ReleaseBuf(int slot) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
+  BufferSlot& s = g_slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
+  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+  ClearSlot(s, false);
+  Trace("_ReleaseBuf", slot);
+  return 1;
+}
+
+int _RestartAtBegining(int slot) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
+  BufferSlot& s = g_slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
+  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+  if (fseeko(s.file, 0, SEEK_SET) != 0) FILEIO_FAIL(0);
+  s.readPos = 0;
+  s.readFill = 0;
+  s.writeFill = 0;
+  s.writeFilePos = -1;
+  if (s.readBuffer) {
+    const int32_t got = LoadReadBuffer(s);
+    if (got < 0) FILEIO_FAIL(0);
+    s.readFilePos = got;
+  }
+  Trace("_RestartAtBegining", slot);
+  return 1;
+}
+
+int _RestartAtPosition(int slot, off_t pos) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
+  BufferSlot& s = g_slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
+  if (pos < 0) FILEIO_FAIL(0);
+  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+
+  // Positions are realigned to 8 bytes; the r bytes between the aligned
+  // base and pos are skipped on the read side and, for an in-place slot,
+  // written back unchanged by the next flush.
+  const off_t base = pos - pos % 8;
+  const int32_t r = static_cast<int32_t>(pos - base);
+  if (fseeko(s.file, base, SEEK_SET) != 0) FILEIO_FAIL(0);
+  s.writeFill = 0;
+  s.readPos = 0;
+  s.readFill = 0;
+  s.writeFilePos = base;
+  s.readFilePos = base;
+  if (s.readBuffer) {
+    const int32_t got = LoadReadBuffer(s);
+    if (got < 0) FILEIO_FAIL(0);
+    s.readFilePos += got;
+    if (s.writeBuffer && r > 0) {
+      // Behind the end of the file the skipped bytes are the hole's zeros.
+      const int32_t have = got < r ? got : r;
+      std::memcpy(s.writeBuffer.get(), s.readBuffer.get(), static_cast<size_t>(have));
+      std::memset(s.writeBuffer.get() + have, 0, static_cast<size_t>(r - have));
+      s.writeFill = r;
+    }
+    if (got >= r) {
+      s.readPos = r;
+    } else {
+      // pos lies behind the end of the file: reading continues at pos.
+      s.readPos = 0;
+      s.readFill = 0;
+      s.readFilePos = pos;
+    }
+  }
+  Trace("_RestartAtPosition", slot);
+  return 1;
+}
+
+int InitBuf(int slot, FILE* file, int read, int write) { return _InitBuf(slot, file, read, write); }
+int32_t ReadBytes(int slot, int32_t n, void* dest) { return _ReadBytes(slot, n, dest); }
+int32_t WriteBytes(int slot, int32_t n, const void* src) { return _WriteBytes(slot, n, src); }
+int ReleaseBuf(int slot) { return _ReleaseBuf(slot); }
+int RestartAtBegining(int slot) { return _RestartAtBegining(slot); }
+int RestartAtPosition(int slot, off_t pos) { return _RestartAtPosition(slot, pos); }
+
+void ResetBufferSlots() {
+  for (BufferSlot& s : g_slots) ClearSlot(s, true);
+}
+
+void SetBufferTrace(int on) { g_trace = on != 0; }
+
+void SetBufferUnitInitialized(int on) { g_initialized = on != 0; }
+int BufferUnitInitialized() { return g_initialized ? 1 : 0; }
+
+int SetBufferSlotBytes(int32_t bytes) {
+  if (bytes < 1 || bytes > kBufferSlotBytes) return 0;
+  for (const BufferSlot& s : g_slots)
+    if (InUse(s)) return 0;
+  g_bufferBytes = bytes;
+  return 1;
+}
+
+int32_t BufferSlotBytes() { return g_bufferBytes; }
+
+const BufferSlot* GetBufferSlot(int slot) {
+  if (slot < 0 || slot >= kBufferSlotCount) return nullptr;
+  return &g_slots[slot];
+}

@@ -1,0 +1,91 @@
+// Buffered sequential access to the large temporary sample files.
+//
+// Ten numbered slots (0..9), each with a read buffer and a write buffer in
+// front of a stdio file that the caller opened and keeps owning: a slot only
+// borrows the FILE* between InitBuf and ReleaseBuf, and never opens, closes
+// or deletes it. File offsets are 64-bit (off_t, fseeko), so temporary files
+// may grow beyond 2 GiB (268 million I/Q samples).
+//
+// Temporary sample file layouts:
+//   I/Q file     "IQF" (0x49 0x51 0x46), then per sample float32 I, float32 Q,
+//                little-endian, full scale 1.0; sample k at byte 3 + 8k;
+//                sample count = (file length - 3) / 8.
+//   marker file  one marker byte per sample, no header (bit 0 = marker 1 ..
+//                bit 3 = marker 4).
+//
+// Slot numbers used by the program: 0 temporary I/Q file read by the waveform
+// writers; 1, 2 I/Q importer; 3 temporary marker file read by the writers;
+// 5 WV-DATA.TMP and 6 MKR-DATA.TMP (builder, buffer self test, Sequence
+// View); 7 WV-DATA2.TMP and 8 MKR-DATA2.TMP (builder after resampling).
+//
+// A slot bound for reading and writing serves in-place rewrites: reads go on
+// at readFilePos while flushes land at writeFilePos, which starts at 0 and
+// trails the reads. Data read and written back in the same order returns to
+// where it came from. Reads of bytes written after they were loaded into the
+// read buffer are not coherent; callers restart the slot before re-reading.
+//
+// Results: 1 success / 0 failure for InitBuf, ReleaseBuf and the restarts;
+// byte counts or -1 for ReadBytes and WriteBytes. Every failure is logged as
+// "*** Error in file FileIOBufferedIO.cpp<function> @ <line>".
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+static_assert(sizeof(off_t) == 8, "the temporary files need 64-bit file offsets");
+
+// Number of slots.
+inline constexpr int kBufferSlotCount = 10;
+// Size of each read and of each write buffer, bytes (16 MiB).
+inline constexpr int32_t kBufferSlotBytes = 16 * 1024 * 1024;
+
+struct BufferSlot {
+  FILE* file = nullptr;                          // caller's file; kept by ReleaseBuf
+  std::unique_ptr<unsigned char[]> readBuffer;   // present while the slot reads
+  std::unique_ptr<unsigned char[]> writeBuffer;  // present while the slot writes
+  int32_t bufferBytes = 0;    // size of each buffer of this binding
+  int32_t readPos = 0;        // next unread byte in readBuffer
+  int32_t readFill = 0;       // valid bytes in readBuffer
+  off_t readFilePos = -1;     // file offset behind the loaded data; -1 = not reading
+  int32_t writeFill = 0;      // bytes waiting in writeBuffer
+  off_t writeFilePos = -1;    // offset of the next flush; -1 = not positioned yet
+};
+
+// The slot functions. All take the slot index (0..9) first.
+int _InitBuf(int slot, FILE* file, int read, int write);
+int32_t _ReadBytes(int slot, int32_t n, void* dest);
+int32_t _WriteBytes(int slot, int32_t n, const void* src);
+int _ReleaseBuf(int slot);
+int _RestartAtBegining(int slot);
+int _RestartAtPosition(int slot, off_t pos);
+
+// Public entries used by the engine and the Sequence View; they forward to
+// the functions above.
+int InitBuf(int slot, FILE* file, int read, int write);
+int32_t ReadBytes(int slot, int32_t n, void* dest);
+int32_t WriteBytes(int slot, int32_t n, const void* src);
+int ReleaseBuf(int slot);
+int RestartAtBegining(int slot);
+int RestartAtPosition(int slot, off_t pos);
+
+// Marks all ten slots empty (frees buffers still held, forgets the files).
+void ResetBufferSlots();
+// Trace lines for binding, release and restarts (off by default).
+void SetBufferTrace(int on);
+
+// The initialised flag that the slot functions check; set by WaveLib_Init
+// after ResetBufferSlots.
+void SetBufferUnitInitialized(int on);
+int BufferUnitInitialized();
+
+// Buffer size for the next bindings, bytes (1 .. kBufferSlotBytes). Tests
+// shrink it to exercise buffer boundaries with small files. Refused (0)
+// while any slot is in use.
+int SetBufferSlotBytes(int32_t bytes);
+int32_t BufferSlotBytes();
+
+// Read-only view of a slot for inspection; nullptr for an index outside 0..9.
+const BufferSlot* GetBufferSlot(int slot);
