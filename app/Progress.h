@@ -1,0 +1,57 @@
+// Progress displays and user break for long operations.
+//
+// Long operations (waveform generation, multi-segment builds, transfers) run
+// inside a user-interface callback on the one UI thread. They keep the
+// window painted and see the user's Stop or Cancel through these functions:
+// the main window's task and total bars, the Stop polls of the Sequence
+// Editor and the Multi Segment tab, and a progress dialog with a
+// remaining-time estimate and a Cancel button. Nothing here starts a thread.
+//
+// Every drain of the run-time's user-event queue (the bars, the polls, the
+// dialog hooks) looks for the commits of the two Stop buttons and of the
+// dialog's Cancel and latches them; each poll reads and clears its own
+// latch, so a press is never lost to another drain. Drains pump the event
+// loop at most once per kProgressPumpIntervalMs; polls in between only read
+// their latch.
+#pragma once
+
+inline constexpr double kProgressPumpIntervalMs = 15.0;
+inline constexpr int kProgressMaxEventsPerBar = 50;  // events a bar update takes at most
+
+// Main-window bars (percent, 0..100).
+void ShowProgressBars(int visible);
+void SetTotalProgress(double percent);
+void SetTaskProgress(double percent);
+// Progress hook of the waveform-file writer: the same as SetTaskProgress.
+void WaveWriterProgressHook(double percent);
+// Progress hook of the resampler: SetTaskProgress, then 0 (= go on).
+int ResamplerProgressHook(double percent);
+
+// 1 when TAB_SEDIT CMD_STOP / TAB_MSEG CMD_STOP was pressed since the last
+// poll, else 0. Other drained events are discarded.
+int SequenceStopPressed();
+int MultiSegmentStopPressed();
+
+// The progress dialog: a "Progress" panel with the slider NUMERICSLIDE
+// (0..100, its label the operation's text), the button BT_CANCEL "Cancel"
+// and the text ZEIT_MSG. Returns the panel handle or a negative error.
+int BuildProgressPanel(int parent);
+
+int Progress_Open(const char* text);      // 0 when already open or not built
+int Progress_SetTotal(double total);      // 0 (refused) for a negative total
+int Progress_SetText(const char* text);
+int Progress_Update(double value);        // 0 when the total is 0
+int Progress_CancelPressed();             // 1 when Cancel was pressed
+int Progress_EnableCancel(int enable);    // 1 undims Cancel, other values dim it
+int Progress_Close();                     // 0 when not open
+// Progress_Update, then a drain; 1 when Cancel was pressed (= stop).
+int ProgressDialogHook(double value);
+
+// The remaining-time text for a fraction done (0..1) after elapsed seconds:
+// "Remaining Time --:--" at 0, else "Remaining Time %02i:%02i".
+void Progress_FormatRemaining(double ratio, double elapsedSeconds, char* out, int capacity);
+
+// Clock of the dialog's estimate and of the pump interval, in seconds;
+// replaceable by tests (nullptr restores the monotonic clock).
+using ProgressClockFn = double (*)();
+void Progress_SetClock(ProgressClockFn clock);
