@@ -14,6 +14,7 @@
 
 #include <cstddef>
 
+#include "app/Records.h"  // ProjectHeader
 #include "platform/BoundedText.h"
 
 namespace cz {
@@ -30,23 +31,6 @@ struct DeviceList {
   static constexpr int kEntries = N;
   cz::Text<256> Resource[N];
   cz::Text<256> Comment[N];
-};
-
-// The project part of the settings record, saved as the project file's
-// PROJECT element; defaults are set by ResetProject.
-struct ProjectHeader {
-  cz::Text<1024> Name;    // "Project"
-  cz::Text<256> Editor;   // "Author"
-  cz::Text<64> Date;
-  cz::Text<64> Version;
-  int Hide = 0;           // 1 = hidden records are left out of the library tree
-  int PEP = 0;            // use peak envelope power for level setting
-  int Markers = 0;        // globally allow markers
-  int SwapIQ = 0;         // I and Q exchanged in the temporary files
-  int RemMseg = 0;        // remove segments after multi-segment creation
-  int NoArbPres = 0;      // do not preset the ARB before a transfer
-  cz::Text<256> PathWin;  // default instrument folder, '\' style instruments
-  cz::Text<256> PathLin;  // default instrument folder, '/' style instruments
 };
 
 struct AppSettings {
@@ -83,7 +67,7 @@ struct AppSettings {
   double RFFreqA = 0.0, RFFreqB = 0.0; // GHz
   double RFLevA = 0.0, RFLevB = 0.0;   // dBm
 
-  ProjectHeader Project;
+  ProjectHeader Project;  // saved in the project file, never in settings.ini
 };
 
 // The one settings record of the program.
