@@ -53,4 +53,4 @@ extern const BuiltinPattern kBuiltinPatterns[];
 
 // Copies the bits of the built-in pattern with this id into out (at least
 // 32 bytes). 1 found, 0 no such pattern (out untouched).
-int FindBuiltinDataSource(int pattern_id, char* out);
+int FindBuiltinDataSource(int patternId, char* out);

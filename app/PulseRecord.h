@@ -56,7 +56,7 @@ struct JitterBlock {
   double p1 = 0.0;            // whitenoise min, gauss location, ramp start, sine amplitude, stair step
   double p2 = 0.0;            // whitenoise max, gauss std. deviation, ramp end, sine offset
   double p3 = 0.0;            // whitenoise step, gauss limit
-  int32_t stair_count = 1;    // repetitions per stair step
+  int32_t stairCount = 1;    // repetitions per stair step
   CappedVector<double, kJitterListMax> values;  // in the target's base unit
   CappedVector<JitterRule, kJitterListMax> rules;
 
@@ -144,36 +144,36 @@ struct PulseRecord {
   cz::Text<64> name;
   cz::Text<1024> comment;
   double delay = 0.0;              // before the rise, s
-  double rise_time = 0.0;          // s
-  uint8_t rise_edge = 0;           // EdgeType (0 linear, 1 rcos, 2 rrcos, 3 sqroot)
-  double fall_time = 0.0;          // s
-  uint8_t fall_edge = 0;           // EdgeType
-  double on_time = 0.0001;         // pulse top, s
-  double off_time = 0.0005;        // blank time after the fall, s
-  double prf_value = 1.0;          // Hz when prf_pri is 0, s when 1
-  int32_t custom_envelope_on = 0;  // 1 = use the envelope or I/Q data below
+  double riseTime = 0.0;          // s
+  uint8_t riseEdge = 0;           // EdgeType (0 linear, 1 rcos, 2 rrcos, 3 sqroot)
+  double fallTime = 0.0;          // s
+  uint8_t fallEdge = 0;           // EdgeType
+  double onTime = 0.0001;         // pulse top, s
+  double offTime = 0.0005;        // blank time after the fall, s
+  double prfValue = 1.0;          // Hz when prfPri is 0, s when 1
+  int32_t customEnvelopeOn = 0;  // 1 = use the envelope or I/Q data below
   PulseEnvelope envelope;
   int32_t markers[kMarkers][kMarkerParts] = {{0, 1, 1, 1, 0, 0}};  // bit 0: raised in that part
   int8_t modulation = 0;           // ModulationType (0 none .. 17 msk, 100 plug-in)
-  cz::Text<1024> plugin_name;      // mod_name of the plug-in when modulation is 100
-  int32_t prf_mode = 0;            // 0 = delay+rise+on+fall+off, else the PRF value sets the repetition
-  uint8_t prf_pri = 0;             // 0 = PRF value is a rate, 1 = an interval
-  double att_on = 0.0;             // dB below full scale
-  double att_off = 100.0;          // dB below full scale
+  cz::Text<1024> pluginName;      // mod_name of the plug-in when modulation is 100
+  int32_t prfMode = 0;            // 0 = delay+rise+on+fall+off, else the PRF value sets the repetition
+  uint8_t prfPri = 0;             // 0 = PRF value is a rate, 1 = an interval
+  double attOn = 0.0;             // dB below full scale
+  double attOff = 100.0;          // dB below full scale
   double droop = 0.0;              // dB over the pulse top
-  double start_phase = 0.0;        // degrees
-  int32_t relative_phase = 0;      // 1 = continue from the previous pulse
-  double freq_offset = 0.0;        // Hz
+  double startPhase = 0.0;        // degrees
+  int32_t relativePhase = 0;      // 1 = continue from the previous pulse
+  double freqOffset = 0.0;        // Hz
   JitterBlock jitter[kJitterBlocks];
-  ModulationDataRow data_rows[kModDataRows];
+  ModulationDataRow dataRows[kModDataRows];
   int32_t hidden = 0;              // 1 = left out of the tree while hiding is on
-  int32_t noise_on = 0;
-  double noise_att = 20.0;         // dB below full scale
-  double noise_bw = 100.0;         // Hz
-  int32_t phase_noise_on = 0;      // stored only; plain numbers below
-  double phase_noise_freq[kPhaseNoisePoints] = {0.0, 0.001, 0.01, 0.1, 1.0, 10.0};
-  double phase_noise_level[kPhaseNoisePoints] = {0.0, -40.0, -45.0, -60.0, -65.0, -90.0};
-  ModulationParamStore mod_params;
+  int32_t noiseOn = 0;
+  double noiseAtt = 20.0;         // dB below full scale
+  double noiseBw = 100.0;         // Hz
+  int32_t phaseNoiseOn = 0;      // stored only; plain numbers below
+  double phaseNoiseFreq[kPhaseNoisePoints] = {0.0, 0.001, 0.01, 0.1, 1.0, 10.0};
+  double phaseNoiseLevel[kPhaseNoisePoints] = {0.0, -40.0, -45.0, -60.0, -65.0, -90.0};
+  ModulationParamStore modParams;
 };
 
 // The project's pulses: slots 0 .. PulseCount - 1 are in use, in library order.

@@ -31,24 +31,24 @@ inline constexpr int kReportColumns = 18;
 
 // ---------------------------------------------------------------- sequences
 
-// One entry of a sequence: a pulse entry (pulse_id >= 0), a filler
-// (pulse_id -1, filler_type >= 0) or empty (both -1). The entries in use
+// One entry of a sequence: a pulse entry (pulseId >= 0), a filler
+// (pulseId -1, fillerType >= 0) or empty (both -1). The entries in use
 // run from entry 0 to the entry before the first empty one.
 struct SequenceEntry {
-  int32_t pulse_id = -1;
+  int32_t pulseId = -1;
   int32_t repetitions = 0;
-  int32_t filler_type = -1;      // SyncType: 0 blank filler, 1 CW filler
-  int32_t marker_mask = 15;      // markers the entry lets through
-  double filler_time = 0.0;      // s from the start of the sequence up to which the filler reaches
-  uint8_t jitter_mode[kJitterBlocks] = {0, 0, 0, 0};  // JitterMode per jitter block
+  int32_t fillerType = -1;      // SyncType: 0 blank filler, 1 CW filler
+  int32_t markerMask = 15;      // markers the entry lets through
+  double fillerTime = 0.0;      // s from the start of the sequence up to which the filler reaches
+  uint8_t jitterMode[kJitterBlocks] = {0, 0, 0, 0};  // JitterMode per jitter block
   uint8_t overlay = 0;           // 0 none, 1 add, 2 multiply
 
-  bool IsPulse() const { return pulse_id >= 0; }
-  bool IsFiller() const { return pulse_id == -1 && filler_type >= 0; }
-  bool IsEmpty() const { return pulse_id == -1 && filler_type == -1; }
+  bool IsPulse() const { return pulseId >= 0; }
+  bool IsFiller() const { return pulseId == -1 && fillerType >= 0; }
+  bool IsEmpty() const { return pulseId == -1 && fillerType == -1; }
 };
 
-// Order of SequenceRecord::report_columns.
+// Order of SequenceRecord::reportColumns.
 enum ReportColumn {
   REPORT_DELAY = 0, REPORT_RISE, REPORT_ON, REPORT_FALL, REPORT_OFF, REPORT_PRF_PRI,
   REPORT_FREQUENCY, REPORT_PHASE, REPORT_LEVEL_ON, REPORT_LEVEL_OFF, REPORT_DROOP,
@@ -85,24 +85,24 @@ struct SequenceRecord {
   cz::Text<1024> comment;
   cz::Text<256> copyright;             // copyright text of the waveform file
   SequenceEntry entries[kMaxSequenceEntries];
-  cz::Text<256> wave_file{"Waveforms\\NewSequence.wv"};
+  cz::Text<256> waveFile{"Waveforms\\NewSequence.wv"};
   double clock = 100000000.0;          // sample clock, Hz
   int32_t hidden = 0;
-  int32_t filter_on = 0;               // 1 = resample and filter the waveform
+  int32_t filterOn = 0;               // 1 = resample and filter the waveform
   double cutoff = 10.0;                // Hz
   int32_t window = 4;                  // WindowType ("rect")
-  int32_t filter_type = 2;             // FilterType ("rrcos")
+  int32_t filterType = 2;             // FilterType ("rrcos")
   double alpha = 0.22;                 // roll-off or BT product
   double oversampling = 1.0;           // output samples per input sample
-  UserFilterCoefficients user_filter;  // Length() is the user filter length
-  int32_t user_oversampling = 1;
-  cz::Text<256> user_comment;
-  int32_t report_on = 0;               // 0 off; 1 (or any stored value >= 2) on
-  cz::Text<256> report_file;           // path of the text report
-  cz::Text<256> report_plugin;         // report plug-in name; empty = the text report
-  int32_t report_columns[kReportColumns] = {};
+  UserFilterCoefficients userFilter;  // Length() is the user filter length
+  int32_t userOversampling = 1;
+  cz::Text<256> userComment;
+  int32_t reportOn = 0;               // 0 off; 1 (or any stored value >= 2) on
+  cz::Text<256> reportFile;           // path of the text report
+  cz::Text<256> reportPlugin;         // report plug-in name; empty = the text report
+  int32_t reportColumns[kReportColumns] = {};
 
-  bool ReportOn() const { return report_on >= 1; }
+  bool ReportOn() const { return reportOn >= 1; }
   // Entries before the first empty one.
   int EntriesInUse() const;
 };
@@ -111,33 +111,33 @@ struct SequenceRecord {
 
 enum SegmentType { SEGMENT_SEQUENCE = 0, SEGMENT_BLANK = 1, SEGMENT_UNKNOWN = 2 };
 
-// One segment; sequence_id -1 marks a free slot. The segments in use run
+// One segment; sequenceId -1 marks a free slot. The segments in use run
 // from segment 0 to the segment before the first free slot.
 struct MultiSegmentEntry {
   int32_t type = SEGMENT_SEQUENCE;  // SegmentType
-  int32_t sequence_id = -1;         // sequence of a sequence segment, 0 for the other kinds
+  int32_t sequenceId = -1;         // sequence of a sequence segment, 0 for the other kinds
   cz::Text<64> repetition{"1"};     // repetition count as text (a number or a rand() rule)
-  double stop_time = 0.0;           // end time of a blank filler, s
+  double stopTime = 0.0;           // end time of a blank filler, s
 
-  bool IsFree() const { return sequence_id == -1; }
+  bool IsFree() const { return sequenceId == -1; }
 };
 
 struct MultiSegmentRecord {
   uint32_t id = 1;
   cz::Text<64> name;
   cz::Text<1024> comment;
-  cz::Text<256> target_name{"MSWaveFile"};  // multi-segment file on the instrument
-  int32_t clock_mode = 1;          // 1 unchanged, 2 highest, 3 user
+  cz::Text<256> targetName{"MSWaveFile"};  // multi-segment file on the instrument
+  int32_t clockMode = 1;          // 1 unchanged, 2 highest, 3 user
   double clock = 10000000.0;       // user clock, Hz
-  int32_t level_mode = 1;          // 1 unchanged, 2 equal RMS
-  int32_t trigger_mode = 2;        // 1..5
-  int32_t ext_trigger_mode = 2;    // 1..3
-  int32_t trigger_source = 2;      // 1..4
+  int32_t levelMode = 1;          // 1 unchanged, 2 equal RMS
+  int32_t triggerMode = 2;        // 1..5
+  int32_t extTriggerMode = 2;    // 1..3
+  int32_t triggerSource = 2;      // 1..4
   double delay = 0.0;              // trigger delay, samples
-  int32_t sequencer_mode = 0;      // 0/1
-  int32_t next_segment = 1;        // 1..3
+  int32_t sequencerMode = 0;      // 0/1
+  int32_t nextSegment = 1;        // 1..3
   MultiSegmentEntry segments[kMaxSegments];
-  int32_t bb_path = 1;             // 1 path A, 2 path B
+  int32_t bbPath = 1;             // 1 path A, 2 path B
 
   int SegmentsInUse() const;
 };
@@ -182,12 +182,12 @@ struct RfListRecord {
   uint32_t id = 1;
   cz::Text<64> name;
   cz::Text<1024> comment;
-  cz::Text<256> remote_file{"D:\\RfList.lsw"};  // list file on the instrument
+  cz::Text<256> remoteFile{"D:\\RfList.lsw"};  // list file on the instrument
   double dwell = 100.0;    // per point, ms
   int32_t length = 0;      // length setting of the list filler only
   // Filler settings: set 1 (frequency, GHz) and set 2 (level, dBm).
   double min = 0.0, min2 = 0.0, max = 0.0, max2 = 0.0, step = 0.0, step2 = 0.0;
-  double lim_min = 0.0, lim_min2 = 0.0, lim_max = 0.0, lim_max2 = 0.0;
+  double limMin = 0.0, limMin2 = 0.0, limMax = 0.0, limMax2 = 0.0;
   int32_t mode = 1, mode2 = 1;  // 1 all same, 2 uniform, 3 unique random
   RfListPoints points;
   int32_t activate = 0;    // 1 = activate the list after the upload
@@ -196,25 +196,26 @@ struct RfListRecord {
 
 // ------------------------------------------------------------ project header
 
-// The project part of the settings record, saved as the project file's
-// PROJECT element. (The I/Q view mode travels with it but belongs to the
-// settings record itself and survives ResetProject.)
+// The project part of the settings record (AppSettings::Project), saved as
+// the project file's PROJECT element. The I/Q view mode travels with it in
+// the file but is a field of the settings record itself and survives
+// ResetProject.
 struct ProjectHeader {
-  cz::Text<1024> project_name;
+  cz::Text<1024> projectName;
   cz::Text<256> author;
   cz::Text<64> date;
   cz::Text<64> version;
-  int32_t hide_entries = 0;     // 1 = hidden records are left out of the library tree
-  int32_t pep_level = 1;        // level setting by peak envelope power
-  int32_t allow_markers = 1;    // markers allowed globally
-  int32_t swap_iq = 0;
-  int32_t remove_segments = 1;  // remove segments after the multi-segment build
-  int32_t no_arb_preset = 0;    // no ARB preset before a waveform transfer
-  cz::Text<256> path_win{"D:\\"};    // default path on instruments with drive paths
-  cz::Text<256> path_lin{"/hdd/"};   // default path on instruments with Unix paths
+  int32_t hideEntries = 0;     // 1 = hidden records are left out of the library tree
+  int32_t pepLevel = 1;        // level setting by peak envelope power
+  int32_t allowMarkers = 1;    // markers allowed globally
+  int32_t swapIq = 0;          // I and Q exchanged
+  int32_t removeSegments = 1;  // remove segments after the multi-segment build
+  int32_t noArbPreset = 0;     // no ARB preset before a waveform transfer
+  cz::Text<256> pathWin{"D:\\"};   // default path on instruments with drive paths
+  cz::Text<256> pathLin{"/hdd/"};  // default path on instruments with Unix paths
 };
 
-// Sets every header field to its default.
+// Sets every header field to its default (as initialised above).
 void InitProjectHeader(ProjectHeader* header);
 
 // ------------------------------------------------------------------- tables
@@ -253,7 +254,7 @@ int FindRfListById(uint32_t id);
 // and RF-list slot back to its defaults (ID 1). Data-source slots are left
 // as they are, and no current selection changes.
 void ClearProject();
-// Project header to its defaults (the I/Q view mode stays), then ClearProject.
+// g_Settings.Project to its defaults (the I/Q view mode stays), then ClearProject.
 void ResetProject();
 
 // Dims (1) or enables (0) the library tree and its buttons on the main window.
