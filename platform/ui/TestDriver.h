@@ -1,0 +1,124 @@
+// Test driver of the user-interface run-time: acts in the user's place,
+// answers popups from a scripted queue, injects the clock and call failures,
+// and reads back what the run-time holds. For tests only.
+//
+// Driver actions go through the same path as real input: they raise the
+// events a user's action raises (and nothing for controls in indicator
+// mode), are queued instead of dispatched while a callback runs, and are not
+// counted by the failing-call hook.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ui/UserInterface.h"
+
+class QWidget;
+
+// ---------------------------------------------------------------------------
+// Set-up
+// Discards every panel, menu bar and bitmap, empties the user-event and popup
+// answer queues and the popup record, removes the failing-call hook, sets the
+// resolution adjustment to 0, the fake monitor to none and the clock to the
+// fake clock at 0 s. Call at the start of each test.
+void UiTest_Reset();
+// Scripted popups: on (default after UiTest_Reset) answers come from the
+// queue; off shows real dialogs.
+void UiTest_SetScriptedPopups(bool on);
+// Called when a popup arrives with no queued answer (the popup then returns
+// UI_ERR_NO_ANSWER). The default prints the popup and aborts the process.
+typedef void (*UiTest_UnansweredHandler)(const char* kind, const char* title, const char* text);
+void UiTest_SetUnansweredPopupHandler(UiTest_UnansweredHandler handler);
+
+// ---------------------------------------------------------------------------
+// Popup answers, taken in order by the next popups (any kind)
+void UiTest_QueueMessageOk();                 // MessagePopup
+void UiTest_QueueConfirm(bool yes);           // ConfirmPopup
+void UiTest_QueuePrompt(const char* text);    // PromptPopup (null = cancel)
+void UiTest_QueueFile(const char* path);      // FileSelectPopup / DirSelectPopup
+void UiTest_QueueCancel();                    // file/dir/prompt popup cancelled
+int UiTest_PendingAnswers();
+
+struct UiTest_PopupRecord {
+    std::string kind;  // "message", "confirm", "prompt", "file", "dir"
+    std::string title;
+    std::string text;  // message, or the file dialog's spec and directory "dir|spec"
+    std::string answer;
+};
+const std::vector<UiTest_PopupRecord>& UiTest_Popups();
+void UiTest_ClearPopups();
+
+// ---------------------------------------------------------------------------
+// Clock and Delay. With the fake clock (default after UiTest_Reset) Timer()
+// returns the fake time and Delay(s) advances it by s without sleeping.
+void UiTest_UseFakeClock(bool on);
+void UiTest_AdvanceClock(double seconds);
+double UiTest_TotalDelay();                    // sum of Delay arguments since reset
+
+// ---------------------------------------------------------------------------
+// Failing-call hook: the n-th run-time call from now (1 = the next) returns
+// status (< 0) instead of doing anything. n 0 removes the hook.
+void UiTest_FailNthCall(int n, int status);
+long UiTest_CallCount();                       // run-time calls since reset
+
+// Fake monitor (0 x 0 = use the real screen) for the resolution adjustment.
+void UiTest_SetMonitorSize(int width, int height);
+
+// ---------------------------------------------------------------------------
+// User actions. Return 1 when the action was taken, 0 when refused (the
+// control is dimmed, hidden or an indicator, or a mark-state callback said
+// no), or a negative status for an unknown panel, control, item or cell.
+int UiTest_ClickCtrl(int panel, int control);            // button press: commit
+int UiTest_CommitCtrl(int panel, int control);           // commit with the current value
+// Enter a value as a user would: numerics are coerced to the range,
+// strings cut to the maximum length; hot and validating controls raise
+// value-changed and commit, normal controls raise nothing.
+int UiTest_EnterValue(int panel, int control, int value);
+int UiTest_EnterValue(int panel, int control, double value);
+int UiTest_EnterValue(int panel, int control, const char* value);
+int UiTest_ChooseRingIndex(int panel, int control, int index);
+int UiTest_ChooseMenuItem(int menuBar, int menuItem);
+int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick);
+int UiTest_SetMarkState(int panel, int control, int index, int state);
+int UiTest_ExpandTreeItem(int panel, int control, int index, bool expand);
+int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick);
+int UiTest_CommitTableCell(int panel, int control, Point cell, double value);
+int UiTest_CommitTableCell(int panel, int control, Point cell, const char* value);
+// Moves the cursor through `steps` value-changed events to (x, y) in axis
+// units, then commits on release.
+int UiTest_DragGraphCursor(int panel, int control, int cursor, double x, double y, int steps);
+int UiTest_ChooseTabPage(int panel, int tabControl, int index);
+int UiTest_PressCloseBox(int panel);
+
+// ---------------------------------------------------------------------------
+// Read-back
+int UiTest_QueuedUserEvents();                 // events waiting for GetUserEvent
+bool UiTest_InCallback();
+int UiTest_CallbackDepth();
+
+struct UiTest_Plot {
+    int handle;
+    std::string kind;   // "line", "point", "oval", "rect", "text", "xy"
+    int color;
+    int fillColor;
+    int pointStyle;
+    std::vector<double> x, y; // the plot's coordinates
+    std::string text;
+};
+std::vector<UiTest_Plot> UiTest_GetPlots(int panel, int control);
+
+struct UiTest_CanvasOp {
+    std::string kind;   // "clear", "rect", "poly", "line", "text", "bitmap"
+    Rect rect;
+    std::vector<Point> points;
+    int penColor;
+    int fillColor;
+    int drawMode;
+};
+std::vector<UiTest_CanvasOp> UiTest_GetCanvasOps(int panel, int control);
+int UiTest_CanvasPixel(int panel, int control, int x, int y); // 0xRRGGBB or < 0
+
+// Widget that draws a control (0 = the panel itself), for grabs and checks.
+QWidget* UiTest_Widget(int panel, int control);
+// Repaints and writes the panel (with its controls) as a PNG; 1 or 0.
+int UiTest_GrabPanelPng(int panel, const char* path);
