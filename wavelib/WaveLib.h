@@ -139,6 +139,26 @@ class WavePartFile {
   bool failed_ = false;
 };
 
-// Writes the four "{MARKER LIST m: ...}" tags from an in-memory marker array
-// (run lists of bit m-1, entries "%ld:%d" separated by ";").
-int WaveLib_WriteMarkerListsFromMemory(WavePartFile& out, const unsigned char* markers, int32_t samples);
+// Run list of one bit of a marker or control byte stream, written as
+//   <open tag>idx:state;idx:state;...}
+// (an entry at index 0, then one per change of state; "%ld:%d" entries).
+// Feed the bytes in file order, in blocks of any size.
+class WaveRunListWriter {
+ public:
+  explicit WaveRunListWriter(WavePartFile& out) : out_(out) {}
+  // Writes openTag (for example "{MARKER LIST 1: ") and starts a list over
+  // the bits of `mask`.
+  int Begin(const char* openTag, unsigned mask);
+  void Feed(const unsigned char* bytes, std::size_t n);
+  // Writes the entries still buffered and "}"; 0 on a write failure.
+  int End();
+
+ private:
+  void Entry(int64_t index, int state);
+  int FlushText();
+  WavePartFile& out_;
+  unsigned mask_ = 0;
+  int previous_ = -1;  // -1 before the first entry
+  int64_t index_ = 0;
+  std::string text_;
+};

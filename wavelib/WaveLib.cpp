@@ -1,0 +1,192 @@
+// Frame of the waveform-file library and the helpers its writers share:
+// initialisation with the version check, progress hook, DATE tag, the
+// "<name>.part" output file and the marker run lists.
+#include "wavelib/WaveLib.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "engine/Random.h"
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+namespace {
+
+WaveProgressHookFn g_progressHook = nullptr;
+
+// Highest library version a caller may request.
+constexpr double kHighestRequestableVersion = 2.2;
+
+// Output passes through a stdio buffer of this size; sample blocks larger
+// than it go to the file directly.
+constexpr std::size_t kOutputBufferBytes = 1 << 20;
+
+// Run-list text is collected up to this size before it is written.
+constexpr std::size_t kRunTextFlushBytes = 1 << 20;
+
+}  // namespace
+
+int WaveLib_Init(char* errorText, double requestedVersion) {
+  if (requestedVersion > kHighestRequestableVersion) {
+    if (errorText) cz::CopyText(errorText, kWaveLibErrorTextBytes, "*** Init failed: E00010 (Incorrect version)");
+    return 0;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  // The noise generator's start-up seed (CADENZA_RANDOM_SEED overrides it).
+  RandomSeedRandAtStartup(static_cast<uint32_t>(5 * local.tm_sec + local.tm_hour));
+  if (errorText) errorText[0] = '\0';
+  g_progressHook = nullptr;
+  ResetBufferSlots();
+  SetBufferUnitInitialized(1);
+  return 1;
+}
+
+void WaveLib_GetVersion(int* major, int* minor) {
+  if (major) *major = kWaveLibVersionMajor;
+  if (minor) *minor = kWaveLibVersionMinor;
+}
+
+void WaveLib_SetProgressHook(WaveProgressHookFn hook) { g_progressHook = hook; }
+void WaveLib_ClearProgressHook() { g_progressHook = nullptr; }
+
+void WaveLib_Progress(int percent) {
+  if (g_progressHook) g_progressHook(percent);
+}
+
+int WaveLib_FormatDateTag(char* buf, int size) {
+  std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  const int n = cz::SnprintfC(buf, static_cast<std::size_t>(size), "{DATE:%04d-%02d-%02d;%02d:%02d:%02d}",
+                              t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  return n < size ? n : size - 1;
+}
+
+// ---- WavePartFile ---------------------------------------------------------------
+
+WavePartFile::~WavePartFile() { Discard(); }
+
+int WavePartFile::Open(const char* path) {
+  Discard();
+  destPath_ = cz::HostPath(path ? path : "");
+  partPath_ = destPath_ + ".part";
+  failed_ = false;
+  file_ = std::fopen(partPath_.c_str(), "wb");
+  if (!file_) return 0;
+  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferBytes);
+  return 1;
+}
+
+int WavePartFile::Write(const void* data, std::size_t n) {
+  if (!file_ || failed_) return 0;
+  if (n == 0) return 1;
+  if (std::fwrite(data, 1, n, file_) != n) failed_ = true;
+  return failed_ ? 0 : 1;
+}
+
+int WavePartFile::WriteText(const char* text) { return Write(text, std::strlen(text)); }
+
+int WavePartFile::Commit() {
+  if (!file_) return 0;
+  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
+  ok = (std::fclose(file_) == 0) && ok;
+  file_ = nullptr;
+  // rename() replaces the destination in one step: readers see either the
+  // old file or the complete new one.
+  if (ok && std::rename(partPath_.c_str(), destPath_.c_str()) == 0) {
+    partPath_.clear();
+    return 1;
+  }
+  std::remove(partPath_.c_str());
+  partPath_.clear();
+  return 0;
+}
+
+void WavePartFile::Discard() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!partPath_.empty()) {
+    std::remove(partPath_.c_str());
+    partPath_.clear();
+  }
+}
+
+// ---- WaveRunListWriter -----------------------------------------------------------
+
+int WaveRunListWriter::Begin(const char* openTag, unsigned mask) {
+  mask_ = mask;
+  previous_ = -1;
+  index_ = 0;
+  text_.clear();
+  text_.reserve(kRunTextFlushBytes + 64);
+  text_ += openTag;
+  return 1;
+}
+
+void WaveRunListWriter::Entry(int64_t index, int state) {
+  // "%ld:%d" by hand: an index and a 0/1 state need no locale, and a busy
+  // marker trace has one entry per change of state.
+  char digits[24];
+  int n = 0;
+  uint64_t v = static_cast<uint64_t>(index);
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  if (previous_ != -1) text_ += ';';
+  while (n > 0) text_ += digits[--n];
+  text_ += ':';
+  text_ += state ? '1' : '0';
+  if (text_.size() >= kRunTextFlushBytes) FlushText();
+}
+
+void WaveRunListWriter::Feed(const unsigned char* bytes, std::size_t n) {
+  const unsigned mask = mask_;
+  std::size_t i = 0;
+  if (previous_ == -1 && n > 0) {
+    const int v = (bytes[0] & mask) ? 1 : 0;
+    Entry(index_, v);
+    previous_ = v;
+    i = 1;
+  }
+  // Runs are skipped eight bytes at a time; the byte loop only looks at the
+  // word in which the state changes.
+  const uint64_t lanes = 0x0101010101010101ull * (mask & 0xFFu);
+  while (i < n) {
+    const uint64_t same = previous_ ? lanes : 0;
+    while (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, bytes + i, 8);
+      if ((w & lanes) != same) break;
+      i += 8;
+    }
+    const std::size_t end = (n - i < 8) ? n : i + 8;
+    for (; i < end; ++i) {
+      const int v = (bytes[i] & mask) ? 1 : 0;
+      if (v != previous_) {
+        Entry(index_ + static_cast<int64_t>(i), v);
+        previous_ = v;
+        ++i;
+        break;
+      }
+    }
+  }
+  index_ += static_cast<int64_t>(n);
+}
+
+int WaveRunListWriter::FlushText() {
+  const int ok = out_.Write(text_.data(), text_.size());
+  text_.clear();
+  return ok;
+}
+
+int WaveRunListWriter::End() {
+  text_ += '}';
+  return FlushText();
+}

@@ -1,0 +1,183 @@
+// The waveform tag reader: file name, size and date from the file system,
+// then the "{NAME:value}" tags from the start of the file up to the first
+// data block, without loading the data.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "app/Log.h"
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+// Longest tag text kept; the rest of a longer tag is skipped like bytes
+// between tags.
+constexpr int kTagMax = 1023;
+
+struct TypeRow {
+  const char* contains;  // searched for in the TYPE value, first match wins
+  const char* text;      // typeText
+};
+
+// Order matters: the specific family tags before the general "WV".
+const TypeRow kTypeTable[] = {
+    {"Kaldra-WV", "Kaldra waveform file"},
+    {"Kaldra-DL", "Kaldra data list"},
+    {"Kaldra-CL", "Kaldra control list"},
+    {"WV-ADD", "Ettrin, Ravell additional waveform file"},
+    {"Fendal-WV", "Fendal waveform file"},
+    {"WV", "Ettrin, Ravell waveform file"},
+};
+
+struct BlockRow {
+  const char* name;    // contained in the tag name
+  const char* format;  // reads blockLength from the name
+  int kind;            // blockKind
+  int headBytes;       // bytes of the block counted in blockLength before the samples
+};
+
+// UWAVEFORM and IWAVEFORM before WAVEFORM, which both contain.
+const BlockRow kBlockTable[] = {
+    {"UWAVEFORM", "UWAVEFORM-%d", 1, 17},
+    {"IWAVEFORM", "IWAVEFORM-%d", 1, 5},
+    {"WAVEFORM", "WAVEFORM-%d", 0, 1},
+};
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+void SetStartValues(WaveFileInfo* info) {
+  std::memset(info, 0, sizeof *info);
+  info->fileSize = 0;
+  info->samples = -1;
+  info->blockLength = -1;
+  info->clock = -1.0;
+  info->playTime = -1.0;
+  info->peakOffset = 0.0;
+  info->rmsOffset = 0.0;
+  info->blockKind = 0;
+}
+
+// Size, and the birth time where the file system records it, else the
+// modification time.
+bool StatFile(const std::string& path, int64_t* size, std::time_t* date) {
+  struct statx sx;
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_SIZE | STATX_TYPE | STATX_BTIME | STATX_MTIME, &sx) != 0) return false;
+  if (!S_ISREG(sx.stx_mode)) return false;
+  *size = static_cast<int64_t>(sx.stx_size);
+  *date = (sx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(sx.stx_btime.tv_sec)
+                                      : static_cast<std::time_t>(sx.stx_mtime.tv_sec);
+  return true;
+}
+
+int32_t ClampToInt32(long long v) {
+  if (v > INT32_MAX) return INT32_MAX;
+  if (v < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
+// Reads the next tag's text into buf (without the braces); returns its
+// length, or -1 when the file ends before the next "{".
+int ReadTag(FILE* f, char* buf) {
+  int c;
+  while ((c = std::getc(f)) != EOF && c != '{') {
+  }
+  if (c == EOF) return -1;
+  int n = 0;
+  while (n < kTagMax && (c = std::getc(f)) != EOF && c != '}') buf[n++] = static_cast<char>(c);
+  buf[n] = '\0';
+  return n;
+}
+
+// Handles one tag; returns false when it was a data-block tag (the end of
+// the header).
+bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
+  const char* colon = static_cast<const char*>(std::memchr(tag, ':', static_cast<std::size_t>(length)));
+  if (!colon) return true;
+  const std::string name(tag, static_cast<std::size_t>(colon - tag + 1));
+  const char* value = colon + 1;
+  const int valueLength = length - static_cast<int>(colon - tag + 1);
+  const std::string_view valueText(value, std::strlen(value));
+
+  if (name.find("TYPE:") != std::string::npos) {
+    cz::CopyText(info->typeText, "unknown file format");
+    for (const TypeRow& row : kTypeTable) {
+      if (valueText.find(row.contains) != std::string_view::npos) {
+        cz::CopyText(info->typeText, row.text);
+        break;
+      }
+    }
+  } else if (name.find("COMMENT:") != std::string::npos) {
+    cz::CopyText(info->comment, valueText);
+  } else if (name.find("COPYRIGHT:") != std::string::npos) {
+    cz::CopyText(info->copyright, valueText);
+  } else if (name.find("DATE:") != std::string::npos) {
+    cz::CopyText(info->date, valueText);
+  } else if (name.find("CLOCK:") != std::string::npos) {
+    info->clock = cz::StrtodC(value, nullptr);
+  } else if (name.find("SAMPLES:") != std::string::npos) {
+    info->samples = ClampToInt32(cz::StrtolC(value, nullptr, 10));
+  } else if (name.find("LEVEL OFFS:") != std::string::npos) {
+    cz::SscanfC(value, "%lf%*[^0-9-]%lf", &info->rmsOffset, &info->peakOffset);
+  } else {
+    for (const BlockRow& row : kBlockTable) {
+      const std::size_t at = name.find(row.name);
+      if (at == std::string::npos) continue;
+      info->blockKind = row.kind;
+      int blockLength = -1;
+      if (cz::SscanfC(name.c_str() + at, row.format, &blockLength) == 1) info->blockLength = blockLength;
+      // The data block may hold NUL bytes: look for "#" over the bytes read.
+      const char* hash = static_cast<const char*>(std::memchr(value, '#', static_cast<std::size_t>(valueLength)));
+      if (hash && info->samples == -1) {
+        const long long h = hash - value;
+        info->samples = ClampToInt32((static_cast<long long>(info->blockLength) - h - row.headBytes) / 4);
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
+  if (info == nullptr) return 0;
+  SetStartValues(info);
+  const std::string host = cz::HostPath(path ? path : "");
+  int64_t size = 0;
+  std::time_t date = 0;
+  if (host.empty() || !StatFile(host, &size, &date)) {
+    Log_Message(1, "*** File I/O error.");
+    return 0;
+  }
+  info->fileSize = size;
+  cz::CopyText(info->fileName, cz::BaseName(host));
+  std::tm local{};
+  localtime_r(&date, &local);
+  cz::SnprintfC(info->fileDate, sizeof info->fileDate, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday);
+
+  std::unique_ptr<FILE, FileCloser> f(std::fopen(host.c_str(), "rb"));
+  if (!f) {
+    Log_Message(1, "*** File I/O error.");
+    return 0;
+  }
+  char tag[kTagMax + 1];
+  for (;;) {
+    const int length = ReadTag(f.get(), tag);
+    if (length <= 0) break;  // end of file, or an empty tag
+    if (!TakeTag(info, tag, length)) break;
+  }
+  f.reset();
+  if (info->clock != 0.0) info->playTime = info->samples / info->clock;
+  return 1;
+}

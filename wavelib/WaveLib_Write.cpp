@@ -1,0 +1,283 @@
+// The waveform file writer: tagged header, marker run lists and the int16
+// I/Q block, from in-memory arrays or from the temporary sample files.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Log.h"
+#include "platform/CLocale.h"
+#include "wavelib/WaveLib.h"
+
+static_assert(std::endian::native == std::endian::little,
+              "temporary and waveform files are little-endian; this writer copies host floats");
+
+namespace {
+
+// Buffer slots of the temporary files (fixed by the callers).
+constexpr int kIqSlot = 0;
+constexpr int kMarkerSlot = 3;
+
+// Samples converted per block: 2 MiB of float pairs in, 1 MiB of int16 out.
+constexpr int32_t kBlockSamples = 1 << 18;
+// Marker bytes read per block.
+constexpr int32_t kMarkerBlockBytes = 1 << 20;
+
+enum class MarkerSource { None, Memory, File };
+
+void LogInfo(const std::string& text) { Log_Level(LOG_INFO, 1, text.c_str()); }
+
+// Releases the slots a writer call bound when it leaves.
+struct SlotGuard {
+  bool iq = false;
+  bool marker = false;
+  ~SlotGuard() {
+    if (iq) ReleaseBuf(kIqSlot);
+    if (marker) ReleaseBuf(kMarkerSlot);
+  }
+};
+
+// Offsets and their linear values for the statistics block of the log.
+struct Statistics {
+  double rms = 0.0;
+  double peak = 0.0;
+};
+
+Statistics ComputeStatistics(WaveDescriptor* d, bool fromArrays) {
+  Statistics s;
+  if (!d->statisticsValid && fromArrays) {
+    Log_Level(LOG_INFO, 1, "Calculating Peak, RMS from wave data...");
+    double sum = 0.0;
+    float peak = 0.0f;
+    for (int32_t i = 0; i < d->samples; ++i) {
+      const float p = d->iData[i] * d->iData[i] + d->qData[i] * d->qData[i];
+      sum += p;
+      const float magnitude = std::sqrt(p);
+      if (magnitude > peak) peak = magnitude;
+    }
+    s.rms = std::sqrt(sum / d->samples);
+    s.peak = peak;
+    if (s.rms == 0.0) s.rms = 1e-5;
+    if (s.peak == 0.0) s.peak = 1e-5;
+    d->rmsOffset = 20.0 * std::log10(1.0 / s.rms);
+    d->peakOffset = 20.0 * std::log10(1.0 / s.peak);
+  } else {
+    s.rms = 1.0 / std::pow(10.0, d->rmsOffset / 20.0);
+    s.peak = 1.0 / std::pow(10.0, d->peakOffset / 20.0);
+  }
+  return s;
+}
+
+void LogStatistics(const WaveDescriptor* d, const Statistics& s) {
+  LogInfo("========== Signal Statistics ==========");
+  LogInfo(cz::FormatC("ARB clock :%4.3f Hz", d->arbClock));
+  LogInfo(cz::FormatC("MKR clock :%4.3f Hz", d->markerClock));
+  LogInfo(cz::FormatC("Samples   :%ld", static_cast<long>(d->samples)));
+  LogInfo(cz::FormatC("RMS       :%5.2f / RMSOfs:%5.2f dBfs", s.rms, d->rmsOffset));
+  LogInfo(cz::FormatC("PEAK      :%5.2f / PKOfs :%5.2f dBfs", s.peak, d->peakOffset));
+  LogInfo(cz::FormatC("Pk/Av     :%5.2f dB", d->rmsOffset - d->peakOffset));
+  LogInfo("=======================================");
+}
+
+int WriteHeader(WavePartFile& out, const WaveDescriptor* d) {
+  int ok = out.WriteText("{TYPE: Kaldra-WV,0}");
+  if (d->comment && d->comment[0]) {
+    ok &= out.WriteText("{COMMENT:");
+    ok &= out.WriteText(d->comment);
+    ok &= out.WriteText("}");
+  }
+  if (d->copyright && d->copyright[0]) {
+    ok &= out.WriteText("{COPYRIGHT:");
+    ok &= out.WriteText(d->copyright);
+    ok &= out.WriteText("}");
+  }
+  char date[64];
+  WaveLib_FormatDateTag(date, sizeof date);
+  ok &= out.WriteText(date);
+  ok &= out.WriteText(cz::FormatC("{CLOCK:%4.3f}", d->arbClock).c_str());
+  ok &= out.WriteText(cz::FormatC("{CLOCK MARKER:%4.3f}", d->markerClock).c_str());
+  ok &= out.WriteText(cz::FormatC("{LEVEL OFFS:%f,%f}", d->rmsOffset, d->peakOffset).c_str());
+  ok &= out.WriteText(cz::FormatC("{SAMPLES:%ld}", static_cast<long>(d->samples)).c_str());
+  return ok;
+}
+
+std::string MarkerListTag(int m) { return cz::FormatC("{MARKER LIST %d: ", m); }
+
+int WriteMarkersFromMemory(WavePartFile& out, const WaveDescriptor* d) {
+  Log_Level(LOG_INFO, 1, "Creating marker trace from memory buffer...");
+  int ok = out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
+  WaveRunListWriter list(out);
+  for (int m = 1; m <= 4; ++m) {
+    list.Begin(MarkerListTag(m).c_str(), 1u << (m - 1));
+    list.Feed(d->markers, static_cast<std::size_t>(d->samples));
+    ok &= list.End();
+  }
+  return ok;
+}
+
+// Four passes over the temporary marker file, one per marker; the slot is
+// bound again before each pass after the first, which starts it at byte 0.
+// Returns 1, or 0 after logging the reason (a write failure is left to the
+// caller's commit).
+int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* markerFile, SlotGuard& slots) {
+  Log_Level(LOG_INFO, 1, "Creating marker trace from temporary marker file ...");
+  out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
+  std::unique_ptr<unsigned char[]> block(new unsigned char[kMarkerBlockBytes]);
+  WaveRunListWriter list(out);
+  for (int m = 1; m <= 4; ++m) {
+    WaveLib_Progress(10 * m);
+    if (m > 1) {
+      slots.marker = false;
+      if (!ReleaseBuf(kMarkerSlot) || !InitBuf(kMarkerSlot, markerFile, 1, 0)) {
+        Log_Message(1, "*** Error resetting buffer for temporary marker data.");
+        return 0;
+      }
+      slots.marker = true;
+    }
+    list.Begin(MarkerListTag(m).c_str(), 1u << (m - 1));
+    for (int32_t done = 0; done < d->samples;) {
+      const int32_t want = std::min(kMarkerBlockBytes, d->samples - done);
+      if (ReadBytes(kMarkerSlot, want, block.get()) != want) {
+        Log_Message(1, "*** Error reading marker data from temporary file.");
+        return 0;
+      }
+      list.Feed(block.get(), static_cast<std::size_t>(want));
+      done += want;
+    }
+    list.End();
+  }
+  return 1;
+}
+
+// Converts `count` float pairs to int16 pairs.
+void ConvertBlock(const float* iq, int16_t* out, int32_t count) {
+  for (int32_t k = 0; k < 2 * count; ++k) out[k] = WaveLib_SampleToInt16(iq[k]);
+}
+
+int WriteSamples(WavePartFile& out, const WaveDescriptor* d, bool fromFile) {
+  std::unique_ptr<float[]> pairs(new float[2 * static_cast<std::size_t>(kBlockSamples)]);
+  std::unique_ptr<int16_t[]> block(new int16_t[2 * static_cast<std::size_t>(kBlockSamples)]);
+  const int32_t step = d->samples / 5 > 0 ? d->samples / 5 : 1;
+  int nextReport = 0;  // progress k of 50 + 12k at sample k*step, k = 0..4
+  for (int32_t done = 0; done < d->samples;) {
+    const int32_t count = std::min(kBlockSamples, d->samples - done);
+    while (nextReport <= 4 && static_cast<int64_t>(nextReport) * step < static_cast<int64_t>(done) + count) {
+      WaveLib_Progress(50 + 12 * nextReport);
+      ++nextReport;
+    }
+    const float* src;
+    if (fromFile) {
+      const int32_t bytes = 8 * count;
+      if (ReadBytes(kIqSlot, bytes, pairs.get()) != bytes) {
+        Log_Message(1, "*** Error reading waveform data from temporary file.");
+        return 0;
+      }
+      src = pairs.get();
+    } else {
+      float* p = pairs.get();
+      for (int32_t k = 0; k < count; ++k) {
+        p[2 * k] = d->iData[done + k];
+        p[2 * k + 1] = d->qData[done + k];
+      }
+      src = p;
+    }
+    ConvertBlock(src, block.get(), count);
+    out.Write(block.get(), 4 * static_cast<std::size_t>(count));
+    done += count;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile, FILE* tempMarkerFile) {
+  Log_Level(LOG_INFO, 3, "Creating wave file ", path ? path : "", "...");
+  if (d == nullptr) {
+    Log_Message(1, "*** Error: No data input for function.");
+    return 0;
+  }
+  if (d->samples <= 0) {
+    Log_Message(1, "*** Error: Number of points cannot be zero.");
+    return 0;
+  }
+  if (path == nullptr || path[0] == '\0') {
+    Log_Message(1, "*** Error: Destination file name cannot be empty.");
+    return 0;
+  }
+  if (tempIqFile == nullptr && (d->iData == nullptr || d->qData == nullptr)) {
+    Log_Message(1, "*** Error: No data input for function.");
+    return 0;
+  }
+  // A temporary I/Q file, when given, is the sample source.
+  const bool samplesFromFile = tempIqFile != nullptr;
+  MarkerSource markerSource = MarkerSource::None;
+  if (d->markers && !tempMarkerFile) markerSource = MarkerSource::Memory;
+  if (!d->markers && tempMarkerFile) markerSource = MarkerSource::File;
+
+  SlotGuard slots;
+  if (samplesFromFile) {
+    if (!InitBuf(kIqSlot, tempIqFile, 1, 0)) {
+      Log_Message(1, "*** Cannot setup buffer for temporary waveform file.");
+      return 0;
+    }
+    slots.iq = true;
+    char tag[3];
+    if (ReadBytes(kIqSlot, 3, tag) != 3) {
+      Log_Message(1, "*** Error reading from temporary waveform file.");
+      return 0;
+    }
+    if (std::memcmp(tag, "IQF", 3) != 0) {
+      Log_Message(1, "*** Error: Temporary waveform file has wrong format.");
+      return 0;
+    }
+  }
+  if (markerSource == MarkerSource::File) {
+    if (!InitBuf(kMarkerSlot, tempMarkerFile, 1, 0)) {
+      Log_Message(1, "*** Cannot setup buffer for temporary marker file.");
+      return 0;
+    }
+    slots.marker = true;
+  }
+
+  WaveLib_Progress(0);
+  // Statistics come from in-memory arrays only, never from a temporary file.
+  const Statistics stats = ComputeStatistics(d, !samplesFromFile);
+  LogStatistics(d, stats);
+
+  WavePartFile out;
+  if (!out.Open(path)) {
+    Log_Message(1, "*** Error opening output file.");
+    return 0;
+  }
+  WaveLib_Progress(10);
+  WriteHeader(out, d);
+  if (markerSource == MarkerSource::Memory) {
+    WriteMarkersFromMemory(out, d);
+  } else if (markerSource == MarkerSource::File) {
+    if (!WriteMarkersFromFile(out, d, tempMarkerFile, slots)) return 0;
+  }
+
+  WaveLib_Progress(50);
+  out.WriteText(cz::FormatC("{WAVEFORM-%ld: #", 4L * d->samples + 1).c_str());
+  if (!WriteSamples(out, d, samplesFromFile)) return 0;
+  out.WriteText("}");
+
+  if (slots.iq) {
+    slots.iq = false;
+    ReleaseBuf(kIqSlot);
+  }
+  if (slots.marker) {
+    slots.marker = false;
+    ReleaseBuf(kMarkerSlot);
+  }
+  if (!out.Commit()) {
+    Log_Message(3, "*** Error writing output file '", path, "'.");
+    return 0;
+  }
+  WaveLib_Progress(100);
+  Log_Level(LOG_INFO, 1, "Waveform file generated.");
+  return 1;
+}
