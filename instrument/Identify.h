@@ -1,0 +1,39 @@
+// Identification of the selected instrument and the capability record that
+// the editors, the engine and the transfer code read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Limits and features of the selected instrument. Clocks in Hz, memory in
+// samples, flags 0/1.
+struct InstrumentCapabilitiesRecord {
+  std::int32_t Type;          // InstrumentType
+  std::int32_t Connected;     // 1 while an instrument is selected and identified
+  std::int32_t MaxClock;
+  std::int32_t MinClock;
+  std::int32_t RfListMax;     // largest RF list the instrument takes, points
+  std::int32_t ArbSamplesA;   // 0 = no waveform generator on path A
+  std::int32_t ArbSamplesB;
+  std::int32_t RfPathA;
+  std::int32_t RfPathB;
+  std::int32_t MultiSegment;
+  std::int32_t UnixPaths;     // 1: '/' separated file system; kept across a reset
+};
+
+extern InstrumentCapabilitiesRecord InstrumentCapabilities;
+
+// Capacity of the identity text (the instrument manager's buffer).
+inline constexpr std::size_t kIdentifyInfoSize = 2048;
+
+// Every field but UnixPaths back to the no-instrument defaults.
+void ResetInstrumentCapabilities();
+double GetMinClock();
+double GetMaxClock();
+
+// Opens resource as instrument 0, reads its identity and options, closes it
+// and fills InstrumentCapabilities; the identity text goes to infoText
+// (infoSize bytes). On success the resource becomes the selected instrument
+// (g_Settings.Select). 1 = success; 0 = failure with a status-line message,
+// the record and the selection unchanged.
+int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSize);
