@@ -1,0 +1,251 @@
+// Window coefficient sets, kernel design, band-limited noise, cyclic convolution.
+#include "engine/Windows.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "app/Log.h"
+#include "engine/SignalMath.h"
+#include "platform/CLocale.h"
+
+namespace {
+
+// Cosine-sum coefficients c0..c(m-1). The Hamming and flat-top values are
+// this program's own and are kept so that stored waveforms reproduce.
+constexpr WindowInfo kWindowTable[] = {
+    {WINDOW_RIFEVINCENT, 3, {0.375, -0.5, 0.125, 0.0, 0.0}},
+    {WINDOW_HANN, 2, {0.5, -0.5, 0.0, 0.0, 0.0}},
+    {WINDOW_HAMMING, 2, {0.53836, -0.46164, 0.0, 0.0, 0.0}},
+    {WINDOW_RECT, 1, {1.0, 0.0, 0.0, 0.0, 0.0}},
+    {WINDOW_BLACKMANN, 3, {0.42, -0.5, 0.08, 0.0, 0.0}},
+    {WINDOW_BLACKHARRIS, 4, {0.35875, -0.48829, 0.14128, -0.01168, 0.0}},
+    {WINDOW_FLATTOP, 5, {0.215508, -0.41593, 0.278, -0.083617, 0.0069394}},
+};
+
+constexpr int kLastTablePoint = kKernelTablePoints - 1;  // 19,999 intervals
+
+// Offset that keeps t away from the removable singularity at 0.
+constexpr double kTimeOffset = 1e-7;
+
+// Noise source: delay lines of Gaussian numbers and the low-pass taps.
+constexpr int kNoiseTaps = 101;
+struct NoiseSource {
+  double lineI[kNoiseTaps] = {};
+  double lineQ[kNoiseTaps] = {};
+  double taps[kNoiseTaps] = {};
+  int head = 0;  // index of the oldest value, the line's element 0
+};
+NoiseSource g_noise;
+
+// Root-raised cosine at t (radians, already offset), roll-off alpha, symbol
+// time T (input samples).
+double RootRaisedCosine(double t, double alpha, double T) {
+  if (alpha == 0.0) return std::sin(t) / (t * std::sqrt(T));  // limit alpha -> 0: sinc
+  const double u = 4.0 * alpha * t / PiConstant;
+  return 4.0 * alpha / (PiConstant * std::sqrt(T)) * (std::cos((1.0 + alpha) * t) + std::sin((1.0 - alpha) * t) / u) /
+         (1.0 - u * u);
+}
+
+double RaisedCosine(double t, double alpha) {
+  const double v = alpha * t / PiConstant;
+  return (std::sin(t) / t) * std::cos(alpha * t / 2.0) / (1.0 - v * v);
+}
+
+// The shapes have removable singularities where their denominators vanish
+// (u = +-1, v = +-1); a table point that falls on one takes the mean of its
+// two neighbours at +-1e-6 instead of a division by zero.
+double ShapeValue(int shape, double t, double x, double alpha, double T) {
+  double value = 0.0;
+  switch (shape) {
+    case FILTER_SINC:
+      value = std::sin(t) / t;
+      break;
+    case FILTER_RRCOS:
+      value = RootRaisedCosine(t, alpha, T);
+      if (!std::isfinite(value)) value = 0.5 * (RootRaisedCosine(t - 1e-6, alpha, T) + RootRaisedCosine(t + 1e-6, alpha, T));
+      break;
+    case FILTER_RCOS:
+      value = RaisedCosine(t, alpha);
+      if (!std::isfinite(value)) value = 0.5 * (RaisedCosine(t - 1e-6, alpha) + RaisedCosine(t + 1e-6, alpha));
+      break;
+    case FILTER_GAUSS:
+      value = alpha * alpha * std::sqrt(2.0 * PiConstant / std::log(2.0)) *
+              std::exp(-2.0 * PiConstant * PiConstant * alpha * alpha * x * x / std::log(2.0));
+      break;
+    default:
+      break;
+  }
+  return value;
+}
+
+void ClearTable(double* table) {
+  if (table != nullptr) std::memset(table, 0, sizeof(double) * kKernelTablePoints);
+}
+
+void ClearTables(double* a, double* b, double* c, double* d) {
+  ClearTable(a);
+  ClearTable(b);
+  ClearTable(c);
+  ClearTable(d);
+}
+
+void Differences(const double* kernel, double* diff) {
+  if (diff == nullptr) return;
+  for (int k = 0; k < kLastTablePoint; ++k) diff[k] = kernel[k + 1] - kernel[k];
+  diff[kLastTablePoint] = diff[kLastTablePoint - 1];
+}
+
+}  // namespace
+
+int IsComplexFilter(int filter) { return filter >= FILTER_CXSINC && filter <= FILTER_CXGAUSS ? 1 : 0; }
+
+int GetWindowCoefficients(const double** coefficients, int* count, int window) {
+  for (const WindowInfo& row : kWindowTable) {
+    if (row.code != window) continue;
+    if (coefficients != nullptr) *coefficients = row.coeffs;
+    if (count != nullptr) *count = row.count;
+    return 1;
+  }
+  Log_Message(1, "*** Unknown window function.");
+  if (coefficients != nullptr) *coefficients = nullptr;
+  if (count != nullptr) *count = 0;
+  return 0;
+}
+
+double WindowValue(const double* coefficients, int count, double n, double span) {
+  double w = 0.0;
+  for (int j = 0; j < count; ++j) w += coefficients[j] * std::cos(2.0 * PiConstant * j * n / span);
+  return w;
+}
+
+int DesignFilterKernel(int window, int filter, double alpha, int L, const double* userI, const double* userQ,
+                       int userLength, int userOversampling, double* kernelI, double* kernelQ, double* diffI,
+                       double* diffQ, double cutoff, double designClock) {
+  if (kernelI == nullptr || kernelQ == nullptr) {
+    Log_Message(1, "*** Filter kernel memory missing.");
+    return 0;
+  }
+  ClearTables(kernelI, kernelQ, diffI, diffQ);
+  if (filter < FILTER_SINC || filter > FILTER_USER) {
+    Log_Message(1, "*** Unknown filter function.");
+    return 0;
+  }
+  const double* coeffs = nullptr;
+  int count = 0;
+  if (!GetWindowCoefficients(&coeffs, &count, window)) return 0;
+  if (L < kMinKernelLength || L > kMaxKernelLength) {
+    char text[96];
+    cz::SnprintfC(text, sizeof text, "*** Filter window length %d out of range (%d .. %d).", L, kMinKernelLength,
+                  kMaxKernelLength);
+    Log_Message(1, text);
+    return 0;
+  }
+  const int h = (L - 1) / 2;
+  const double delta = 2.0 * h / kLastTablePoint;
+
+  if (filter == FILTER_USER) {
+    if (userI == nullptr || userQ == nullptr || userLength < 1) {
+      Log_Message(1, "*** User filter has no coefficients.");
+      return 0;
+    }
+    if (userLength > L) {
+      char text[128];
+      cz::SnprintfC(text, sizeof text, "*** User filter with %d coefficients is longer than the filter window (%d).",
+                    userLength, L);
+      Log_Message(1, text);
+      return 0;
+    }
+    if (userOversampling < 1) {
+      Log_Message(1, "*** User filter oversampling must be 1 or more.");
+      return 0;
+    }
+    // s table points per user coefficient; the user kernel sits in the middle.
+    const double s = static_cast<double>(kKernelTablePoints) / L / userOversampling;
+    const int filled = static_cast<int>(userLength * s);
+    const int start = static_cast<int>((L - userLength) * s * 0.5);
+    ResampleQuadratic(userI, s, userLength, kernelI + start, 1.0, filled);
+    ResampleQuadratic(userQ, s, userLength, kernelQ + start, 1.0, filled);
+    for (int k = start; k < start + filled; ++k) {
+      const double w = WindowValue(coeffs, count, k, kLastTablePoint);
+      kernelI[k] *= w;
+      kernelQ[k] *= w;
+    }
+  } else {
+    if (!(designClock > 0.0) || !std::isfinite(designClock)) {
+      Log_Message(1, "*** Invalid filter design clock.");
+      return 0;
+    }
+    const int shape = IsComplexFilter(filter) ? filter - 4 : filter;
+    const double fc = cutoff / designClock;  // cycles per input sample
+    if (shape != FILTER_GAUSS && (!(fc > 0.0) || !std::isfinite(fc))) {
+      Log_Message(1, "*** Invalid filter cut-off frequency.");
+      return 0;
+    }
+    const double T = 1.0 / (2.0 * fc);
+    for (int k = 0; k < kKernelTablePoints; ++k) {
+      const double x = k * delta - h;
+      const double t = 2.0 * PiConstant * fc * x + kTimeOffset;
+      const double w = WindowValue(coeffs, count, k, kLastTablePoint);
+      const double value = ShapeValue(shape, t, x, alpha, T);
+      if (IsComplexFilter(filter)) {
+        const double tc = filter == FILTER_CXGAUSS ? 2.0 * PiConstant * fc * x : t;
+        kernelI[k] = value * std::cos(tc) * w;
+        kernelQ[k] = value * std::sin(tc) * w;
+      } else {
+        kernelI[k] = value * w;
+        kernelQ[k] = value * w;
+      }
+    }
+  }
+  Differences(kernelI, diffI);
+  Differences(kernelQ, diffQ);
+  return 1;
+}
+
+int FilteredNoise(double* noiseI, double* noiseQ, int init, double bandwidth, double fs) {
+  if (noiseI == nullptr || noiseQ == nullptr) return 0;
+  NoiseSource& src = g_noise;
+  if (init) {
+    if (!(fs > 0.0) || !(bandwidth > 0.0) || bandwidth > fs / 2.0) return 0;
+    GaussianNoise(kNoiseTaps, src.lineI);
+    GaussianNoise(kNoiseTaps, src.lineQ);
+    src.head = 0;
+    const double* coeffs = nullptr;
+    int count = 0;
+    GetWindowCoefficients(&coeffs, &count, WINDOW_RIFEVINCENT);
+    for (int n = 0; n < kNoiseTaps; ++n) {
+      const double z = PiConstant * (bandwidth / fs) * (n - 50) + 1e-32;
+      src.taps[n] = WindowValue(coeffs, count, n, kNoiseTaps - 1) * std::sin(z) / z;
+    }
+  }
+  double sumI = 0.0;
+  double sumQ = 0.0;
+  for (int n = 0; n < kNoiseTaps; ++n) {
+    int idx = src.head + n;
+    if (idx >= kNoiseTaps) idx -= kNoiseTaps;
+    sumI += src.lineI[idx] * src.taps[n];
+    sumQ += src.lineQ[idx] * src.taps[n];
+  }
+  *noiseI = sumI / 5.0;
+  *noiseQ = sumQ / 5.0;
+  // Move on by one: the oldest value leaves, a new one enters at the end.
+  GaussianNoise(1, &src.lineI[src.head]);
+  GaussianNoise(1, &src.lineQ[src.head]);
+  src.head = src.head + 1 == kNoiseTaps ? 0 : src.head + 1;
+  return 1;
+}
+
+int CyclicConvolve(const double* x, int n, const double* taps, int L, double* y) {
+  const int h = (L - 1) / 2;
+  if (x == nullptr || taps == nullptr || y == nullptr || n < 1 || L < 1 || L > n) return h;
+  for (int i = 0; i < n; ++i) {
+    double sum = 0.0;
+    for (int k = -h; k <= h; ++k) {
+      int idx = (i + k) % n;
+      if (idx < 0) idx += n;
+      sum += x[idx] * taps[k + h];
+    }
+    y[i] = sum;
+  }
+  return h;
+}
