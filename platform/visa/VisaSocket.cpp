@@ -1,0 +1,193 @@
+// Raw SCPI over TCP ("TCPIP[board]::host::port::SOCKET").
+//
+// Messages end with a line feed. END on a write is a trailing line feed,
+// added unless the data already ends with one. A reply ends at a line feed,
+// which counts as END; a scanner follows the reply so that a line feed inside
+// an IEEE 488.2 definite-length block ("#<n><length><bytes>") never ends it.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/visa/VisaTransport.h"
+#include "platform/visa/VisaNet.h"
+
+namespace {
+
+// Follows the bytes handed to the caller and says which line feed ends a
+// message: one outside quotes and outside a definite-length block.
+class ReplyScanner {
+ public:
+  // Returns true when byte c ends the message.
+  bool Step(uint8_t c) {
+    switch (state_) {
+      case kStart:
+        if (c == '#') {
+          state_ = kHash;
+          return false;
+        }
+        state_ = kText;
+        return Text(c);
+      case kText:
+        return Text(c);
+      case kHash:
+        if (c >= '1' && c <= '9') {
+          digits_ = c - '0';
+          length_ = 0;
+          state_ = kLength;
+          return false;
+        }
+        state_ = kText;  // "#0" (indefinite) and other text: plain reply
+        return Text(c);
+      case kLength:
+        if (c >= '0' && c <= '9') {
+          length_ = length_ * 10 + (c - '0');
+          if (--digits_ == 0) state_ = length_ > 0 ? kData : kText;
+          return false;
+        }
+        state_ = kText;  // malformed header: plain reply
+        return Text(c);
+      case kData:
+        if (--length_ == 0) state_ = kText;
+        return false;
+    }
+    return false;
+  }
+  void Reset() {
+    state_ = kStart;
+    quoted_ = false;
+  }
+
+ private:
+  bool Text(uint8_t c) {
+    if (c == '\n') {
+      Reset();
+      return true;
+    }
+    if (c == '"') quoted_ = !quoted_;
+    if (c == ',' && !quoted_) state_ = kStart;  // a block may begin each data element
+    return false;
+  }
+  enum State { kStart, kText, kHash, kLength, kData };
+  State state_ = kStart;
+  bool quoted_ = false;
+  int digits_ = 0;
+  uint64_t length_ = 0;
+};
+
+class SocketTransport : public VisaTransport {
+ public:
+  SocketTransport(const VisaResource& res, int fd) : res_(res), fd_(fd) {}
+  ~SocketTransport() override { CloseFd(); }
+
+  uint16_t InterfaceType() const override { return VISA_INTF_TCPIP; }
+
+  VisaStatus Write(const uint8_t* data, uint32_t count, bool end, uint32_t timeoutMs,
+                   uint32_t* written) override {
+    *written = 0;
+    if (fd_ < 0) return Fail(VISA_ERR_CONN_LOST, "not connected");
+    VisaNet_Deadline deadline(timeoutMs);
+    uint32_t sent = 0;
+    VisaStatus st = VisaNet_SendAll(fd_, data, count, deadline, &sent, &errText_);
+    *written = sent;
+    if (st < 0) return Fail(st, errText_);
+    if (end && (count == 0 || data[count - 1] != '\n')) {
+      static const uint8_t lf = '\n';
+      uint32_t n = 0;
+      st = VisaNet_SendAll(fd_, &lf, 1, deadline, &n, &errText_);
+      if (st < 0) return Fail(st, errText_);
+    }
+    return VISA_SUCCESS;
+  }
+
+  VisaStatus Read(uint8_t* buffer, uint32_t count, uint32_t timeoutMs, uint32_t* got) override {
+    *got = 0;
+    if (fd_ < 0) return Fail(VISA_ERR_CONN_LOST, "not connected");
+    VisaNet_Deadline deadline(timeoutMs);
+    uint32_t n = 0;
+    while (n < count) {
+      if (head_ == buf_.size()) {
+        buf_.clear();
+        head_ = 0;
+        VisaStatus st = Fill(deadline);
+        if (st < 0) {
+          *got = n;
+          return st;
+        }
+      }
+      const uint8_t c = buf_[head_++];
+      buffer[n++] = c;
+      if (scanner_.Step(c)) {
+        *got = n;
+        return VISA_SUCCESS;
+      }
+    }
+    *got = n;
+    return VISA_SUCCESS_MAX_CNT;
+  }
+
+  // A raw socket has no device clear: the connection is made again and all
+  // unread input is dropped, so that half a block cannot be taken for commands.
+  VisaStatus Clear(uint32_t timeoutMs) override {
+    CloseFd();
+    buf_.clear();
+    head_ = 0;
+    scanner_.Reset();
+    std::string detail;
+    int fd = -1;
+    VisaStatus st = VisaNet_Connect(res_.host, res_.port, timeoutMs, &fd, &detail);
+    if (st < 0) return Fail(st, detail);
+    fd_ = fd;
+    return VISA_SUCCESS;
+  }
+
+ private:
+  VisaStatus Fill(const VisaNet_Deadline& deadline) {
+    uint8_t chunk[65536];
+    for (;;) {
+      VisaStatus st = VisaNet_WaitReadable(fd_, deadline, &errText_);
+      if (st < 0) return Fail(st, errText_);
+      ssize_t r = ::recv(fd_, chunk, sizeof chunk, 0);
+      if (r > 0) {
+        buf_.insert(buf_.end(), chunk, chunk + r);
+        return VISA_SUCCESS;
+      }
+      if (r == 0) return Fail(VISA_ERR_CONN_LOST, "connection closed by the instrument");
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      return Fail(VISA_ERR_IO, std::strerror(errno));
+    }
+  }
+
+  VisaStatus Fail(VisaStatus st, const std::string& why) {
+    SetDetail(why);
+    return st;
+  }
+
+  void CloseFd() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  VisaResource res_;
+  int fd_ = -1;
+  std::vector<uint8_t> buf_;
+  std::size_t head_ = 0;
+  ReplyScanner scanner_;
+  std::string errText_;
+};
+
+}  // namespace
+
+VisaStatus VisaSocket_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
+                           std::string* detail) {
+  int fd = -1;
+  VisaStatus st = VisaNet_Connect(res.host, res.port, timeoutMs, &fd, detail);
+  if (st < 0) return st;
+  *out = std::make_unique<SocketTransport>(res, fd);
+  return VISA_SUCCESS;
+}
