@@ -11,8 +11,9 @@
 // dialog hooks) looks for the commits of the two Stop buttons and of the
 // dialog's Cancel and latches them; each poll reads and clears its own
 // latch, so a press is never lost to another drain. Drains pump the event
-// loop at most once per kProgressPumpIntervalMs; polls in between only read
-// their latch.
+// loop (ProcessSystemEvents) at most once per kProgressPumpIntervalMs and
+// otherwise only take what is already queued. Times come from the
+// run-time's clock, Timer().
 #pragma once
 
 inline constexpr double kProgressPumpIntervalMs = 15.0;
@@ -50,8 +51,3 @@ int ProgressDialogHook(double value);
 // The remaining-time text for a fraction done (0..1) after elapsed seconds:
 // "Remaining Time --:--" at 0, else "Remaining Time %02i:%02i".
 void Progress_FormatRemaining(double ratio, double elapsedSeconds, char* out, int capacity);
-
-// Clock of the dialog's estimate and of the pump interval, in seconds;
-// replaceable by tests (nullptr restores the monotonic clock).
-using ProgressClockFn = double (*)();
-void Progress_SetClock(ProgressClockFn clock);

@@ -107,3 +107,8 @@ int SaveSettings(const AppSettings& settings);
 void SetControls(int createBrowser);
 // The folder browser control of the General page, or 0 when there is none.
 int FindPanelControl();
+// The browser control that SetControls made (0 before).
+extern int g_TempDirBrowserCtrl;
+// Callback of the folder browser: copies the chosen folder into the
+// Preferences dialog (defined with the other menu and dialog callbacks).
+int TempDirTreeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

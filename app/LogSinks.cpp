@@ -1,0 +1,41 @@
+// The two log outputs that the start-up attaches: the Log tab's text box
+// for log lines and the main window's status line for status texts.
+#include <cstring>
+
+#include "app/Log.h"
+#include "app/LogSinks.h"
+#include "app/PanelIds.h"
+#include "app/Settings.h"
+#include "platform/ui/UserInterface.h"
+
+namespace {
+constexpr int kFlashColor = 0xFF0000;
+constexpr double kFlashSeconds = 0.3;
+}  // namespace
+
+void LogWindowSink(const char* text) {
+  if (!g_Settings.AllowTrace) return;  // "Log Program Messages to Log Window" is off
+  if (InsertTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, -1, text ? text : "") < 0) return;
+  // Keep the new line as the bottom line in view.
+  int lines = 0, visible = 0;
+  if (GetNumTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, &lines) >= 0 &&
+      GetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_TEXT_BOX_VISIBLE_LINES, &visible) >= 0 &&
+      lines > visible)
+    SetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_FIRST_VISIBLE_LINE, lines - visible);
+  ProcessDrawEvents();
+}
+
+void StatusLineSink(const char* text) {
+  const char* t = text ? text : "";
+  int background = 0;
+  bool known = GetCtrlAttribute(PANEL_MAIN, PANEL_MAIN_TXT_ERR, ATTR_TEXT_BGCOLOR, &background) >= 0;
+  SetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, t);
+  if (t[0] != '\0' && std::strstr(t, "Error") != nullptr) {
+    // Errors flash red for 300 ms; this blocks the UI thread for that time.
+    SetCtrlAttribute(PANEL_MAIN, PANEL_MAIN_TXT_ERR, ATTR_TEXT_BGCOLOR, kFlashColor);
+    ProcessDrawEvents();
+    Delay(kFlashSeconds);
+    if (known) SetCtrlAttribute(PANEL_MAIN, PANEL_MAIN_TXT_ERR, ATTR_TEXT_BGCOLOR, background);
+  }
+  ProcessDrawEvents();
+}
