@@ -61,6 +61,7 @@ void ResetSlot(VisaDevSlot& s) {
   s.idn.Clear();
   s.options.Clear();
   s.errorCodeCount = 0;
+  s.readEnded = false;
 }
 
 void CloseSessions(VisaDevSlot& s) {
@@ -522,6 +523,7 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
   Visa_EnableEvent(s.session, VISA_EVENT_IO_COMPLETION, VISA_QUEUE, 0);
   std::uint32_t total = 0;
   if (received) *received = 0;
+  s.readEnded = false;
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (total < maximum) {
     std::uint32_t ask = maximum - total < kAsyncPiece ? maximum - total : kAsyncPiece;
@@ -562,6 +564,7 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
     }
     // END before the count: the message is over, a further read could only
     // time out.
+    s.readEnded = readStatus == VISA_SUCCESS;
     if (count == 0 || (readStatus == VISA_SUCCESS && count < ask)) break;
   }
   if (received) *received = total;

@@ -35,6 +35,8 @@ struct VisaDevSlot {
   // Codes read from the error queue by the latest check, in order.
   int errorCodes[kVisaErrorRounds];
   int errorCodeCount;
+  // The latest VisaDev_ReadAsync ended with the message's END.
+  bool readEnded;
 };
 
 extern VisaDevSlot VisaDevSlotTable[kVisaDevSlotCount];
