@@ -1,15 +1,14 @@
-// A small host for the modulation plug-ins: loads build/Plugins/<name>.so with
-// dlopen, binds the exports by name and drives one pulse repetition the way
-// the waveform engine does (nine mod_setparam keys, the configuration rows,
-// then one engine call per sample 0 .. R+N+F with amplitude reset to 1 and
-// the phase carried from call to call).
+// A small host for the modulation plug-ins: loads build/Plugins/<name>.so,
+// binds the exports by name and drives one pulse repetition as the waveform
+// engine does: the nine mod_setparam keys, the configuration rows read and
+// written back, then the engine for samples 0 .. R+N+F with the amplitude
+// reset to 1 and the phase carried from call to call.
 #pragma once
 
 #include <dlfcn.h>
 
 #include <cstring>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,15 +17,10 @@
 
 namespace cz::test {
 
-struct DlClose {
-  void operator()(void* h) const {
-    if (h != nullptr) dlclose(h);
-  }
-};
-
+// The library stays loaded for the whole test program, as in the host, so
+// its state carries over between tests: each test starts with init().
 struct ModLib {
-  std::unique_ptr<void, DlClose> handle;
-  std::string load_error;
+  void* handle = nullptr;
   mod_text_fn type = nullptr, ver = nullptr, name = nullptr, author = nullptr, comment = nullptr;
   mod_init_fn init = nullptr;
   mod_error_fn error = nullptr;
@@ -36,33 +30,18 @@ struct ModLib {
   mod_getconf_fn getconf = nullptr;
   mod_setconf_fn setconf = nullptr;
 
-  void* Symbol(const char* sym) const { return handle ? dlsym(handle.get(), sym) : nullptr; }
-
-  // Calls mod_error into a fresh host buffer.
+  void* Symbol(const char* sym) const { return dlsym(handle, sym); }
   std::string TakeError() const {
     char buf[CZ_MOD_ERROR_SIZE];
-    std::memset(buf, 'x', sizeof buf);
     error(buf);
-    return std::string(buf, strnlen(buf, sizeof buf));
+    return buf;
   }
 };
 
-inline std::string PluginPath(const std::string& name) {
-  return BuildDir() + "/Plugins/" + name + ".so";
-}
-
-// Loads a plug-in and binds its exports; handle is null on failure. The
-// library stays loaded for the whole test program, as in the host, so its
-// state carries over from one test to the next: every test starts with
-// mod_init.
-inline ModLib OpenModLib(const std::string& name) {
+inline ModLib OpenModLib(const std::string& file) {
   ModLib m;
-  m.handle.reset(dlopen(PluginPath(name).c_str(), RTLD_NOW | RTLD_LOCAL));
-  if (!m.handle) {
-    const char* e = dlerror();
-    m.load_error = e ? e : "dlopen failed";
-    return m;
-  }
+  m.handle = dlopen((BuildDir() + "/Plugins/" + file + ".so").c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (m.handle == nullptr) return m;
   auto bind = [&](auto& fn, const char* sym) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(m.Symbol(sym)); };
   bind(m.type, "mod_type");
   bind(m.ver, "mod_ver");
@@ -73,105 +52,80 @@ inline ModLib OpenModLib(const std::string& name) {
   bind(m.error, "mod_error");
   bind(m.setparam, "mod_setparam");
   bind(m.engine, "mod_engine");
-  // As the loader does: mod_engine_2 only where mod_engine is absent.
-  if (m.engine == nullptr) bind(m.engine2, "mod_engine_2");
+  if (m.engine == nullptr) bind(m.engine2, "mod_engine_2");  // as the loader binds it
   bind(m.getconf, "mod_getconf");
   bind(m.setconf, "mod_setconf");
   return m;
 }
 
-// One pulse repetition as the engine hands it over.
 struct PulseSetup {
-  int trise = 0;
-  int ton = 0;
-  int tfall = 0;
-  double srate = 10e6;
-  double levon = 0.0;
-  double levoff = -60.0;
-  double levdroop = 0.0;
+  int trise = 0, ton = 0, tfall = 0;  // samples
+  double srate = 10e6;                // Hz
   std::string mbits;
-  // Values stored in the pulse by row number; rows not named get the default
-  // the plug-in reports.
-  std::map<int, double> conf;
+  std::map<int, double> conf;  // values stored in the pulse; other rows get their default
 };
 
-struct ConfRowSeen {
-  std::string type;
-  std::string label;
+struct ConfRow {
+  std::string type, label;
   double dflt = 0, min = 0, max = 0;
 };
 
-struct SampleOut {
-  double amp = 0;
-  double phase = 0;  // running phase after the call, radians
-  unsigned char marker = 0;
+struct Sample {
+  double amp, phase;  // phase: the running phase after the call
+  unsigned char marker;
 };
 
 struct PulseRun {
-  std::vector<ConfRowSeen> rows;
+  std::vector<ConfRow> rows;
   std::vector<int> setconf_results;
-  std::vector<SampleOut> samples;  // the samples computed before any failure
-  int failed_sample = -1;          // sample whose engine call returned 0
-  std::string error;               // mod_error text after that failure
+  std::vector<Sample> samples;  // computed before any failure
+  int failed_sample = -1;       // the call that returned 0
+  std::string error;            // mod_error after it
 };
 
-// Sends the nine keys in the host's order.
 inline void SendParams(const ModLib& m, PulseSetup p) {
+  double lev_on = 0.0, lev_off = -60.0, droop = 0.0;
   m.setparam(CZ_KEY_TRISE, &p.trise);
   m.setparam(CZ_KEY_TON, &p.ton);
   m.setparam(CZ_KEY_TFALL, &p.tfall);
   m.setparam(CZ_KEY_SRATE, &p.srate);
-  m.setparam(CZ_KEY_LEVON, &p.levon);
-  m.setparam(CZ_KEY_LEVOFF, &p.levoff);
-  m.setparam(CZ_KEY_LEVDROOP, &p.levdroop);
-  // The host's bit stream buffer: 10,002 bytes.
-  std::vector<char> bits(p.mbits.begin(), p.mbits.end());
-  bits.push_back('\0');
-  m.setparam(CZ_KEY_MBITS, bits.data());
+  m.setparam(CZ_KEY_LEVON, &lev_on);
+  m.setparam(CZ_KEY_LEVOFF, &lev_off);
+  m.setparam(CZ_KEY_LEVDROOP, &droop);
+  m.setparam(CZ_KEY_MBITS, p.mbits.data());
   m.setparam(CZ_KEY_DONE, nullptr);
 }
 
-// Reads the rows until mod_getconf says 0 (at most 255).
-inline std::vector<ConfRowSeen> ReadConf(const ModLib& m) {
-  std::vector<ConfRowSeen> rows;
-  if (m.getconf == nullptr) return rows;
-  for (int r = 0; r < CZ_CONF_MAX_ROWS; ++r) {
-    char type[CZ_CONF_TYPE_SIZE] = {};
-    char label[CZ_CONF_LABEL_SIZE] = {};
-    alignas(double) char dflt[CZ_CONF_VALUE_SIZE] = {};
-    alignas(double) char min[CZ_CONF_VALUE_SIZE] = {};
-    alignas(double) char max[CZ_CONF_VALUE_SIZE] = {};
-    if (m.getconf(r, type, label, dflt, min, max) == 0) break;
-    ConfRowSeen row;
-    row.type = type;
-    row.label = label;
-    std::memcpy(&row.dflt, dflt, sizeof(double));
-    std::memcpy(&row.min, min, sizeof(double));
-    std::memcpy(&row.max, max, sizeof(double));
+inline std::vector<ConfRow> ReadConf(const ModLib& m) {
+  std::vector<ConfRow> rows;
+  for (int r = 0; m.getconf != nullptr && r < CZ_CONF_MAX_ROWS; ++r) {
+    char type[CZ_CONF_TYPE_SIZE] = {}, label[CZ_CONF_LABEL_SIZE] = {};
+    alignas(double) char v[3][CZ_CONF_VALUE_SIZE] = {};
+    if (m.getconf(r, type, label, v[0], v[1], v[2]) == 0) break;
+    ConfRow row{type, label};
+    std::memcpy(&row.dflt, v[0], sizeof(double));
+    std::memcpy(&row.min, v[1], sizeof(double));
+    std::memcpy(&row.max, v[2], sizeof(double));
     rows.push_back(row);
   }
   return rows;
 }
 
-// Reads and writes back the rows and calls the engine for every sample; stops at the first engine call that returns 0 and
+// The rows, then the engine per sample; stops at the first failed call and
 // fetches the error text, as the host does.
 inline PulseRun RunAfterParams(const ModLib& m, const PulseSetup& p) {
   PulseRun run;
   run.rows = ReadConf(m);
-  if (m.setconf != nullptr) {
-    for (std::size_t r = 0; r < run.rows.size(); ++r) {
-      auto it = p.conf.find(static_cast<int>(r));
-      double v = it != p.conf.end() ? it->second : run.rows[r].dflt;
-      run.setconf_results.push_back(m.setconf(static_cast<int>(r), &v));
-    }
+  for (std::size_t r = 0; m.setconf != nullptr && r < run.rows.size(); ++r) {
+    auto it = p.conf.find(static_cast<int>(r));
+    double v = it != p.conf.end() ? it->second : run.rows[r].dflt;
+    run.setconf_results.push_back(m.setconf(static_cast<int>(r), &v));
   }
-  const int last = p.trise + p.ton + p.tfall;
   double phase = 0.0;
-  for (int n = 0; n <= last; ++n) {
+  for (int n = 0; n <= p.trise + p.ton + p.tfall; ++n) {
     double amp = 1.0;
     unsigned char marker = 0;
-    const int ok = m.engine2 ? m.engine2(&marker, &amp, &phase, n) : m.engine(&amp, &phase, n);
-    if (ok == 0) {
+    if ((m.engine2 ? m.engine2(&marker, &amp, &phase, n) : m.engine(&amp, &phase, n)) == 0) {
       run.failed_sample = n;
       run.error = m.TakeError();
       break;
@@ -181,7 +135,6 @@ inline PulseRun RunAfterParams(const ModLib& m, const PulseSetup& p) {
   return run;
 }
 
-// One whole repetition: the nine keys, then RunAfterParams.
 inline PulseRun RunPulse(const ModLib& m, const PulseSetup& p) {
   SendParams(m, p);
   return RunAfterParams(m, p);
