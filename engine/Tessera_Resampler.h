@@ -1,0 +1,51 @@
+// Sample-rate conversion and filtering of a whole temporary I/Q file into
+// another one through the buffered slots (Shared/FileIO/FileIOBufferedIO.h).
+//
+// The waveform is treated as periodic: taps before its start take its last
+// samples, taps behind its end its first samples (indices taken modulo the
+// input length, so even a waveform shorter than the kernel is read only
+// inside itself). Output sample j sits at input position t = j*N/M and is
+//   I = sum_i hI(t - i) xI(i),  Q = sum_i hQ(t - i) xQ(i)      real shapes, user filter
+//   I = sum_i hI xI - hQ xQ,    Q = sum_i hI xQ + hQ xI         complex ("cx") shapes
+// over the taps i = ceil(t - h) .. floor(t + h), h = (L - 1)/2, with the
+// kernel h(.) read from the 20,000-point tables of DesignFilterKernel
+// (engine/Windows.h) by linear interpolation.
+//
+// Where the fractional positions repeat (N/M a fraction with a small
+// denominator, such as 400 -> 600 MHz with an even input length, or a whole
+// oversampling factor) each phase's interpolated coefficients are computed
+// once per run. Input streams through a 5,000-sample window that keeps the
+// last L samples when it is refilled; output goes out in blocks.
+//
+// Internal errors are logged as "*** Internal Error: " and
+// ".\Tessera_Resampler <step>".
+#pragma once
+
+#include <cstdint>
+
+// Progress in percent (0..100, whole numbers); 0 = go on, any other value
+// stops the run. Called at the first output sample, whenever the whole
+// percentage grows and at least every 10,000 output samples.
+using ResamplerProgressFn = int (*)(double percent);
+
+// Steps named in the internal-error lines.
+inline constexpr int kResamplerErrRestart = 586;   // restarting the source slot
+inline constexpr int kResamplerErrHeader = 595;    // re-reading the source's 3-byte header
+inline constexpr int kResamplerErrArgs = 612;      // missing result or progress pointers
+
+// Input samples held by the streaming window (at least 2*L for long kernels).
+inline constexpr int kResamplerWindowSamples = 5000;
+
+// Resamples inputSamples I/Q samples of sourceSlot (open for reading, its
+// 3-byte "IQF" header already read) to outputSamples samples written as
+// float32 I, Q to destinationSlot (open for writing, header written), with
+// the kernel of DesignFilterKernel (filter, window, alpha, L, cutoff,
+// designClock, user coefficients). *peak receives the largest magnitude
+// sqrt(I^2 + Q^2), *rms the RMS sqrt(sum(I^2 + Q^2)/outputSamples), both of
+// the values before their float32 rounding. progressHook is required.
+// Returns 1, or 0 with a logged reason (bad lengths, a rejected kernel
+// design, read/write failures, a stop from the progress hook).
+int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, double cutoff, double designClock, int L,
+                 int64_t outputSamples, int sourceSlot, int destinationSlot, double* peak, double* rms,
+                 ResamplerProgressFn progressHook, const double* userI, const double* userQ, int userLength,
+                 int userOversampling);
