@@ -135,9 +135,11 @@ const char* InterfaceName(std::uint16_t type) {
 }
 
 // A reply that comes after its read timed out would be taken for the reply
-// of the next command: clear the session so that it is dropped.
+// of the next command, and a lost connection takes every later command with
+// it: clear the session (a socket connects anew) so that the next command
+// starts afresh.
 void DropLateReply(VisaSession session, VisaStatus status) {
-  if (status == VISA_ERR_TMO) Visa_Clear(session);
+  if (status == VISA_ERR_TMO || status == VISA_ERR_CONN_LOST || status == VISA_ERR_IO) Visa_Clear(session);
 }
 
 void LogOpenFailure(int id, const VisaDevSlot& s) {
@@ -296,6 +298,7 @@ int VisaDev_Write(int id, const char* command) {
     if (st < 0) {
       s.lastError = "ERROR : W ";
       s.lastError.Append(Desc(s.session, st));
+      DropLateReply(s.session, st);
       return 0;
     }
   }
@@ -338,6 +341,7 @@ int VisaDev_Query(int id, const char* command, char* reply, std::size_t size) {
     if (st < 0) {
       s.lastError = "ERROR : W ";
       s.lastError.Append(Desc(s.session, st));
+      DropLateReply(s.session, st);
       return 0;
     }
   }
@@ -371,14 +375,18 @@ int VisaDev_CheckError(int id) {
   s.errorCodeCount = 0;
   int result = 1;
   for (int round = 0; round < kVisaErrorRounds; ++round) {
-    if (Visa_WriteText(s.session, ":SYST:ERR?") != VISA_SUCCESS) {
+    VisaStatus st = Visa_WriteText(s.session, ":SYST:ERR?");
+    if (st != VISA_SUCCESS) {
       Log_Message(1, ":SYST:ERR? Command failed.");
+      DropLateReply(s.session, st);
       return 0;
     }
     char reply[kShortReplySize];
     std::uint32_t got = 0;
-    if (ReadReply(s.session, reply, sizeof reply, &got) != VISA_SUCCESS) {
+    st = ReadReply(s.session, reply, sizeof reply, &got);
+    if (st != VISA_SUCCESS) {
       Log_Message(1, "No response from :SYST:ERR?");
+      DropLateReply(s.session, st);
       return 0;
     }
     StripTrailing(reply, got);
