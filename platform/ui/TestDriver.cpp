@@ -1,0 +1,360 @@
+// Test driver: user actions in the user's place, clock and failing-call
+// hooks, read-back of plots and canvas operations, panel grabs.
+#include "platform/ui/TestDriver.h"
+#include "platform/ui/UiModel.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTreeWidget>
+#include <QWidget>
+
+using namespace cz::ui;
+
+void UiTest_Reset()
+{
+    EnsureApp();
+    CloseUserInterface();
+    Runtime& rt = RT();
+    rt.resolutionAdjustment = 0;
+    rt.fakeMonitorWidth = rt.fakeMonitorHeight = 0;
+    rt.fakeClock = true;
+    rt.fakeNow = 0.0;
+    rt.totalDelay = 0.0;
+    rt.callCount = 0;
+    rt.failAt = 0;
+    rt.callbackDepth = 0;
+    UiTest_ClearPopups();
+    UiTest_SetScriptedPopups(true);
+}
+
+void UiTest_UseFakeClock(bool on) { RT().fakeClock = on; }
+void UiTest_AdvanceClock(double seconds) { RT().fakeNow += seconds; }
+double UiTest_TotalDelay() { return RT().totalDelay; }
+
+void UiTest_FailNthCall(int n, int status)
+{
+    Runtime& rt = RT();
+    rt.failAt = n > 0 ? rt.callCount + n : 0;
+    rt.failStatus = status < 0 ? status : UI_ERR_INJECTED;
+}
+
+long UiTest_CallCount() { return RT().callCount; }
+
+void UiTest_SetMonitorSize(int width, int height)
+{
+    RT().fakeMonitorWidth = width;
+    RT().fakeMonitorHeight = height;
+}
+
+static Ctrl* Find(int panel, int control, int* st)
+{
+    EnsureApp();
+    FlushDirty();
+    return FindCtrl(panel, control, st);
+}
+
+int UiTest_ClickCtrl(int panel, int control)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (!UserCanOperate(*c)) return 0;
+    switch (c->kind) {
+    case CTRL_CHECK_BOX: case CTRL_RADIO_BUTTON: case CTRL_TOGGLE_BUTTON:
+        return UserSetNumeric(*c, c->num != 0 ? 0.0 : 1.0, true);
+    case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON:
+        // Through the widget, as a real click.
+        if (auto* b = qobject_cast<QAbstractButton*>(c->widget.data())) b->click();
+        else RaiseCtrlEvent(panel, control, EVENT_COMMIT, 0, 0);
+        return 1;
+    default:
+        RaiseCtrlEvent(panel, control, EVENT_LEFT_CLICK, c->height / 2, c->width / 2);
+        return 1;
+    }
+}
+
+int UiTest_CommitCtrl(int panel, int control)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (!UserCanOperate(*c)) return 0;
+    RaiseCtrlEvent(panel, control, EVENT_COMMIT, 0, 0);
+    return 1;
+}
+
+int UiTest_EnterValue(int panel, int control, int value) { return UiTest_EnterValue(panel, control, double(value)); }
+
+int UiTest_EnterValue(int panel, int control, double value)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind == CTRL_RING) {
+        for (size_t i = 0; i < c->items.size(); ++i)
+            if (c->items[i].num == value) return UserChooseIndex(*c, int(i));
+        return UI_ERR_BAD_VALUE;
+    }
+    return UserSetNumeric(*c, value, true);
+}
+
+int UiTest_EnterValue(int panel, int control, const char* value)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (!value) return UI_ERR_BAD_VALUE;
+    return UserSetText(*c, value, true);
+}
+
+int UiTest_ChooseRingIndex(int panel, int control, int index)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_RING) return UI_ERR_WRONG_KIND;
+    if (index < 0 || index >= int(c->items.size())) return UI_ERR_BAD_INDEX;
+    return UserChooseIndex(*c, index);
+}
+
+int UiTest_ChooseMenuItem(int menuBar, int menuItem)
+{
+    EnsureApp();
+    auto it = RT().menuBars.find(menuBar);
+    if (it == RT().menuBars.end()) return UI_ERR_BAD_MENU;
+    auto e = it->second.entries.find(menuItem);
+    if (e == it->second.entries.end() || e->second.menu == 0 || e->second.separator) return UI_ERR_BAD_MENU;
+    if (e->second.dimmed) return 0;
+    RaiseMenuEvent(menuBar, menuItem);
+    return 1;
+}
+
+int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TREE) return UI_ERR_WRONG_KIND;
+    if (index < 0 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
+    if (!UserCanOperate(*c)) return 0;
+    // Make the item visible so that the click lands on it.
+    for (int i = index - 1, lvl = c->tree.items[size_t(index)].level; i >= 0; --i)
+        if (c->tree.items[size_t(i)].level < lvl) {
+            c->tree.items[size_t(i)].collapsed = false;
+            lvl = c->tree.items[size_t(i)].level;
+        }
+    FlushTree(*c);
+    int x = c->width / 2, y = 2;
+    if (auto* w = dynamic_cast<QTreeWidget*>(c->widget.data())) {
+        w->resize(c->width, c->height);
+        QTreeWidgetItemIterator it(w);
+        while (*it) {
+            if ((*it)->data(0, Qt::UserRole + 1).toInt() == index) {
+                w->scrollToItem(*it);
+                QRect r = w->visualItemRect(*it);
+                QPoint p = w->viewport()->mapTo(w, r.center());
+                x = p.x();
+                y = p.y();
+                break;
+            }
+            ++it;
+        }
+    }
+    c->tree.active = index;
+    RaiseCtrlEvent(panel, control, doubleClick ? EVENT_LEFT_DOUBLE_CLICK : EVENT_LEFT_CLICK, y, x);
+    if ((c = FindCtrl(panel, control)) != nullptr) {
+        RaiseCtrlEvent(panel, control, EVENT_SELECTION_CHANGE, index, 0);
+        if (doubleClick) RaiseCtrlEvent(panel, control, EVENT_COMMIT, index, 0);
+    }
+    return 1;
+}
+
+int UiTest_SetMarkState(int panel, int control, int index, int state)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TREE) return UI_ERR_WRONG_KIND;
+    return TreeSetMarkStateAsUser(panel, control, index, state);
+}
+
+int UiTest_ExpandTreeItem(int panel, int control, int index, bool expand)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TREE) return UI_ERR_WRONG_KIND;
+    if (index < 0 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
+    if (!UserCanOperate(*c)) return 0;
+    c->tree.items[size_t(index)].collapsed = !expand;
+    MarkDirty(*c);
+    RaiseCtrlEvent(panel, control, expand ? EVENT_EXPAND : EVENT_COLLAPSE, index, 0);
+    return 1;
+}
+
+int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
+    if (!UserCanOperate(*c)) return 0;
+    FlushTable(*c);
+    int x = 0, y = 0;
+    if (auto* w = dynamic_cast<QAbstractItemView*>(c->widget.data())) {
+        w->resize(c->width, c->height);
+        QModelIndex mi = w->model()->index(cell.y - 1, cell.x - 1);
+        w->scrollTo(mi);
+        QPoint p = w->viewport()->mapTo(w, w->visualRect(mi).center());
+        x = p.x();
+        y = p.y();
+    }
+    c->table.active = cell;
+    RaiseCtrlEvent(panel, control, doubleClick ? EVENT_LEFT_DOUBLE_CLICK : EVENT_LEFT_CLICK, y, x);
+    return 1;
+}
+
+int UiTest_CommitTableCell(int panel, int control, Point cell, double value)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    return TableCommitAsUser(panel, control, cell, value, nullptr);
+}
+
+int UiTest_CommitTableCell(int panel, int control, Point cell, const char* value)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    return TableCommitAsUser(panel, control, cell, 0.0, value ? value : "");
+}
+
+int UiTest_DragGraphCursor(int panel, int control, int cursor, double x, double y, int steps)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_GRAPH) return UI_ERR_WRONG_KIND;
+    if (cursor < 1 || cursor > int(c->graph.cursors.size())) return UI_ERR_NO_CURSOR;
+    if (!UserCanOperate(*c)) return 0;
+    c->graph.activeCursor = cursor;
+    const GraphCursor start = c->graph.cursors[size_t(cursor - 1)];
+    steps = std::max(1, steps);
+    for (int i = 1; i <= steps; ++i) {
+        c = FindCtrl(panel, control);
+        if (!c || cursor > int(c->graph.cursors.size())) return 0;
+        GraphCursor& k = c->graph.cursors[size_t(cursor - 1)];
+        k.x = start.x + (x - start.x) * i / steps;
+        k.y = start.y + (y - start.y) * i / steps;
+        SnapCursor(*c, k);
+        UpdateGraphWidget(*c);
+        RaiseCtrlEvent(panel, control, EVENT_VAL_CHANGED, 0, 0);
+    }
+    RaiseCtrlEvent(panel, control, EVENT_COMMIT, 0, 0);
+    return 1;
+}
+
+int UiTest_ChooseTabPage(int panel, int tabControl, int index)
+{
+    int st;
+    Ctrl* c = Find(panel, tabControl, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TAB) return UI_ERR_WRONG_KIND;
+    if (index < 0 || index >= int(c->tab.pages.size())) return UI_ERR_BAD_INDEX;
+    if (!UserCanOperate(*c)) return 0;
+    Panel* page = FindPanel(c->tab.pages[size_t(index)]);
+    if (page && (!LookInt(page->pageAttrs, ATTR_VISIBLE, 1) || LookInt(page->pageAttrs, ATTR_DIMMED, 0))) return 0;
+    int old = c->tab.active;
+    c->tab.active = index;
+    RefreshTabWidget(*FindPanel(panel), *c);
+    if (old != index) RaiseCtrlEvent(panel, tabControl, EVENT_ACTIVE_TAB_CHANGE, old, index);
+    return 1;
+}
+
+int UiTest_PressCloseBox(int panel)
+{
+    EnsureApp();
+    Panel* p = FindPanel(panel);
+    if (!p) return UI_ERR_BAD_PANEL;
+    if (p->window) p->window->close(); // the window's close event raises EVENT_CLOSE
+    else RaisePanelEvent(panel, EVENT_CLOSE, 0, 0);
+    return 1;
+}
+
+int UiTest_QueuedUserEvents() { return int(RT().userEvents.size()); }
+bool UiTest_InCallback() { return RT().callbackDepth > 0; }
+int UiTest_CallbackDepth() { return RT().callbackDepth; }
+
+std::vector<UiTest_Plot> UiTest_GetPlots(int panel, int control)
+{
+    std::vector<UiTest_Plot> out;
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_GRAPH) return out;
+    static const char* kinds[] = {"line", "point", "oval", "rect", "text", "xy"};
+    for (const Plot& p : c->graph.plots) {
+        UiTest_Plot t;
+        t.handle = p.handle;
+        t.kind = kinds[p.kind];
+        t.color = p.color;
+        t.fillColor = p.fillColor;
+        t.pointStyle = p.pointStyle;
+        if (p.kind == PLOT_XY) {
+            t.x = p.xs;
+            t.y = p.ys;
+        } else if (p.kind == PLOT_POINT || p.kind == PLOT_TEXT) {
+            t.x = {p.x1};
+            t.y = {p.y1};
+        } else {
+            t.x = {p.x1, p.x2};
+            t.y = {p.y1, p.y2};
+        }
+        t.text = p.text;
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+std::vector<UiTest_CanvasOp> UiTest_GetCanvasOps(int panel, int control)
+{
+    std::vector<UiTest_CanvasOp> out;
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_CANVAS) return out;
+    for (const CanvasOp& op : c->canvas.ops)
+        out.push_back({op.kind, op.rect, op.points, op.penColor, op.fillColor, op.drawMode});
+    return out;
+}
+
+int UiTest_CanvasPixel(int panel, int control, int x, int y)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_CANVAS) return UI_ERR_BAD_CONTROL;
+    EnsureCanvasImage(*c);
+    if (!c->canvas.image.valid(x, y)) return UI_ERR_BAD_VALUE;
+    return int(c->canvas.image.pixel(x, y) & 0xFFFFFF);
+}
+
+QWidget* UiTest_Widget(int panel, int control)
+{
+    FlushDirty();
+    if (control == 0) {
+        Panel* p = FindPanel(panel);
+        return p ? (p->window ? p->window.data() : p->client.data()) : nullptr;
+    }
+    Ctrl* c = FindCtrl(panel, control);
+    return c ? c->widget.data() : nullptr;
+}
+
+int UiTest_GrabPanelPng(int panel, const char* path)
+{
+    EnsureApp();
+    Panel* p = FindPanel(panel);
+    if (!p || !path) return 0;
+    FlushDirty();
+    QWidget* w = p->window ? p->window.data() : p->client.data();
+    if (!w) return 0;
+    QCoreApplication::processEvents();
+    QPixmap pix = w->grab();
+    return !pix.isNull() && pix.save(QStr(path), "PNG") ? 1 : 0;
+}

@@ -1,0 +1,368 @@
+// Graph control: a retained display list of plots over four axes, with
+// cursors that the user drags (value-changed while dragging, commit on
+// release). Also the horizontal slide (used as a progress bar) and the LED.
+#include "platform/ui/UiModel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/CLocale.h"
+
+namespace cz::ui {
+
+namespace {
+
+QColor Rgb(int c) { return QColor::fromRgb(QRgb(c & 0xFFFFFF)); }
+
+struct Frame {
+    QRectF area;
+    double xmin[4], xmax[4];
+};
+
+void AxisRange(const GraphData& g, int axis, double* lo, double* hi)
+{
+    const Axis& a = g.axes[axis];
+    *lo = a.min;
+    *hi = a.max;
+    if (a.mode != VAL_AUTOSCALE) return;
+    const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+    double mn = HUGE_VAL, mx = -HUGE_VAL;
+    for (const Plot& p : g.plots) {
+        if ((isX ? p.xAxis : p.yAxis) != axis) continue;
+        auto take = [&](double v) { if (std::isfinite(v)) { mn = std::min(mn, v); mx = std::max(mx, v); } };
+        if (p.kind == PLOT_XY) {
+            for (double v : isX ? p.xs : p.ys) take(v);
+        } else {
+            take(isX ? p.x1 : p.y1);
+            if (p.kind != PLOT_POINT && p.kind != PLOT_TEXT) take(isX ? p.x2 : p.y2);
+        }
+    }
+    if (mn <= mx) {
+        if (mn == mx) { mn -= 1.0; mx += 1.0; }
+        *lo = mn;
+        *hi = mx;
+    }
+}
+
+Frame MakeFrame(const Ctrl& c, QSizeF size)
+{
+    const GraphData& g = c.graph;
+    double left = g.axes[VAL_LEFT_YAXIS].labelsVisible ? 44 : 6;
+    double bottom = g.axes[VAL_BOTTOM_XAXIS].labelsVisible ? 20 : 6;
+    if (!g.axes[VAL_BOTTOM_XAXIS].name.empty()) bottom += 14;
+    if (!g.axes[VAL_LEFT_YAXIS].name.empty()) left += 14;
+    Frame f;
+    f.area = QRectF(left, 6, std::max(1.0, size.width() - left - 6), std::max(1.0, size.height() - bottom - 6));
+    for (int a = 0; a < 4; ++a) AxisRange(g, a, &f.xmin[a], &f.xmax[a]);
+    return f;
+}
+
+double Map(const Ctrl& c, const Frame& f, int axis, double v)
+{
+    const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+    double lo = f.xmin[axis], hi = f.xmax[axis];
+    if (c.graph.axes[axis].scaling == VAL_LOG && lo > 0 && hi > 0 && v > 0) {
+        lo = std::log10(lo);
+        hi = std::log10(hi);
+        v = std::log10(v);
+    }
+    double t = hi != lo ? (v - lo) / (hi - lo) : 0.0;
+    return isX ? f.area.left() + t * f.area.width() : f.area.bottom() - t * f.area.height();
+}
+
+double Unmap(const Ctrl& c, const Frame& f, int axis, double px)
+{
+    const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+    double t = isX ? (px - f.area.left()) / f.area.width() : (f.area.bottom() - px) / f.area.height();
+    double lo = f.xmin[axis], hi = f.xmax[axis];
+    if (c.graph.axes[axis].scaling == VAL_LOG && lo > 0 && hi > 0)
+        return std::pow(10.0, std::log10(lo) + t * (std::log10(hi) - std::log10(lo)));
+    return lo + t * (hi - lo);
+}
+
+void DrawPointMark(QPainter& pt, QPointF at, int style, const QColor& col)
+{
+    const double r = 2.5;
+    pt.setPen(col);
+    switch (style) {
+    case VAL_SOLID_SQUARE: pt.fillRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r), col); break;
+    case VAL_SOLID_CIRCLE: pt.setBrush(col); pt.drawEllipse(at, r, r); pt.setBrush(Qt::NoBrush); break;
+    case VAL_EMPTY_CIRCLE: pt.drawEllipse(at, r, r); break;
+    case VAL_SIMPLE_DOT: pt.drawPoint(at); break;
+    case VAL_CROSS: pt.drawLine(QPointF(at.x() - r, at.y()), QPointF(at.x() + r, at.y()));
+        pt.drawLine(QPointF(at.x(), at.y() - r), QPointF(at.x(), at.y() + r)); break;
+    case VAL_X: pt.drawLine(at + QPointF(-r, -r), at + QPointF(r, r));
+        pt.drawLine(at + QPointF(-r, r), at + QPointF(r, -r)); break;
+    case VAL_NO_POINT: break;
+    default: pt.drawRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r)); break;
+    }
+}
+
+class GraphWidget : public QWidget {
+public:
+    GraphWidget(int panel, int control, QWidget* parent) : QWidget(parent), panel_(panel), control_(control) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return;
+        QPainter pt(this);
+        pt.fillRect(rect(), Rgb(LookInt(c->look, ATTR_BACKCOLOR, 0xC0C0C0)));
+        Frame f = MakeFrame(*c, size());
+        pt.fillRect(f.area, Rgb(LookInt(c->look, ATTR_PLOT_BGCOLOR, 0x000000)));
+        const GraphData& g = c->graph;
+        const QColor grid = Rgb(LookInt(c->look, ATTR_GRID_COLOR, 0x606060));
+        const QColor labelCol = Rgb(LookInt(c->look, ATTR_LABEL_COLOR, 0x000000));
+        pt.setFont(font());
+        // grid and value labels
+        for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS}) {
+            const Axis& a = g.axes[axis];
+            int div = std::max(1, a.divisions);
+            for (int i = 0; i <= div; ++i) {
+                double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
+                double px = Map(*c, f, axis, v);
+                pt.setPen(grid);
+                if (axis == VAL_BOTTOM_XAXIS) {
+                    if (LookInt(c->look, ATTR_XGRID_VISIBLE, 1)) pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.bottom()));
+                    if (a.labelsVisible) {
+                        pt.setPen(labelCol);
+                        pt.drawText(QRectF(px - 30, f.area.bottom() + 2, 60, 16), Qt::AlignHCenter, QString::fromStdString(cz::FormatC("%g", v)));
+                    }
+                } else {
+                    if (LookInt(c->look, ATTR_YGRID_VISIBLE, 1)) pt.drawLine(QPointF(f.area.left(), px), QPointF(f.area.right(), px));
+                    if (a.labelsVisible) {
+                        pt.setPen(labelCol);
+                        pt.drawText(QRectF(f.area.left() - 44, px - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cz::FormatC("%g", v)));
+                    }
+                }
+            }
+        }
+        pt.setPen(labelCol);
+        if (!g.axes[VAL_BOTTOM_XAXIS].name.empty())
+            pt.drawText(QRectF(f.area.left(), height() - 16, f.area.width(), 16), Qt::AlignHCenter, QStr(g.axes[VAL_BOTTOM_XAXIS].name));
+        if (!g.axes[VAL_LEFT_YAXIS].name.empty()) {
+            pt.save();
+            pt.translate(2, f.area.center().y());
+            pt.rotate(-90);
+            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), 14), Qt::AlignHCenter, QStr(g.axes[VAL_LEFT_YAXIS].name));
+            pt.restore();
+        }
+        pt.setClipRect(f.area);
+        for (const Plot& p : g.plots) DrawPlot(pt, *c, f, p);
+        for (size_t i = 0; i < g.cursors.size(); ++i) {
+            const GraphCursor& k = g.cursors[i];
+            if (!k.enabled) continue;
+            QPointF at(Map(*c, f, g.activeXAxis, k.x), Map(*c, f, g.activeYAxis, k.y));
+            pt.setPen(Rgb(k.color));
+            if (k.style == VAL_VERTICAL_LINE || k.style == VAL_LONG_CROSS)
+                pt.drawLine(QPointF(at.x(), f.area.top()), QPointF(at.x(), f.area.bottom()));
+            if (k.style == VAL_HORIZONTAL_LINE || k.style == VAL_LONG_CROSS)
+                pt.drawLine(QPointF(f.area.left(), at.y()), QPointF(f.area.right(), at.y()));
+            if (k.style == VAL_SHORT_CROSS || k.style == VAL_NO_CROSS) DrawPointMark(pt, at, k.pointStyle, Rgb(k.color));
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c) || c->graph.cursors.empty()) return;
+        Frame f = MakeFrame(*c, size());
+        // pick the nearest cursor
+        double best = 1e9;
+        int pick = 0;
+        for (size_t i = 0; i < c->graph.cursors.size(); ++i) {
+            const GraphCursor& k = c->graph.cursors[i];
+            double dx = Map(*c, f, c->graph.activeXAxis, k.x) - e->position().x();
+            double dy = Map(*c, f, c->graph.activeYAxis, k.y) - e->position().y();
+            double d = k.style == VAL_VERTICAL_LINE ? std::fabs(dx) : std::hypot(dx, dy);
+            if (d < best) { best = d; pick = int(i) + 1; }
+        }
+        c->graph.activeCursor = pick;
+        dragging_ = true;
+        MoveTo(e->position());
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { if (dragging_) MoveTo(e->position()); }
+    void mouseReleaseEvent(QMouseEvent*) override
+    {
+        if (!dragging_) return;
+        dragging_ = false;
+        RaiseCtrlEvent(panel_, control_, EVENT_COMMIT, 0, 0);
+    }
+
+private:
+    void MoveTo(QPointF pos)
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return;
+        double x, y;
+        GraphPixelToValue(*c, int(pos.x()), int(pos.y()), &x, &y);
+        GraphCursor& k = c->graph.cursors[size_t(c->graph.activeCursor - 1)];
+        k.x = x;
+        k.y = y;
+        SnapCursor(*c, k);
+        update();
+        RaiseCtrlEvent(panel_, control_, EVENT_VAL_CHANGED, 0, 0);
+    }
+
+    static void DrawPlot(QPainter& pt, const Ctrl& c, const Frame& f, const Plot& p)
+    {
+        const QColor col = Rgb(p.color);
+        QPen pen(col, p.thickness);
+        pen.setStyle(p.lineStyle == VAL_DASH ? Qt::DashLine : p.lineStyle == VAL_DOT ? Qt::DotLine : Qt::SolidLine);
+        pt.setPen(pen);
+        auto X = [&](double v) { return Map(c, f, p.xAxis, v); };
+        auto Y = [&](double v) { return Map(c, f, p.yAxis, v); };
+        switch (p.kind) {
+        case PLOT_LINE: pt.drawLine(QPointF(X(p.x1), Y(p.y1)), QPointF(X(p.x2), Y(p.y2))); break;
+        case PLOT_POINT: DrawPointMark(pt, QPointF(X(p.x1), Y(p.y1)), p.pointStyle, col); break;
+        case PLOT_OVAL:
+        case PLOT_RECT: {
+            QRectF r = QRectF(QPointF(X(p.x1), Y(p.y1)), QPointF(X(p.x2), Y(p.y2))).normalized();
+            pt.setBrush((p.fillColor & VAL_TRANSPARENT) ? QBrush(Qt::NoBrush) : QBrush(Rgb(p.fillColor)));
+            if (p.kind == PLOT_OVAL) pt.drawEllipse(r);
+            else pt.drawRect(r);
+            pt.setBrush(Qt::NoBrush);
+            break;
+        }
+        case PLOT_TEXT: {
+            QPointF at(X(p.x1), Y(p.y1));
+            QFontMetricsF fm(pt.font());
+            QRectF r(at, fm.size(0, QStr(p.text)));
+            if (!(p.fillColor & VAL_TRANSPARENT)) pt.fillRect(r, Rgb(p.fillColor));
+            pt.drawText(r, QStr(p.text));
+            break;
+        }
+        case PLOT_XY: {
+            const size_t n = std::min(p.xs.size(), p.ys.size());
+            if (p.plotStyle == VAL_SCATTER || p.plotStyle == VAL_CONNECTED_POINTS) {
+                for (size_t i = 0; i < n; ++i) DrawPointMark(pt, QPointF(X(p.xs[i]), Y(p.ys[i])), p.pointStyle, col);
+                if (p.plotStyle == VAL_SCATTER) break;
+                pt.setPen(pen);
+            }
+            QVector<QPointF> line;
+            line.reserve(int(n));
+            for (size_t i = 0; i < n; ++i) line.append(QPointF(X(p.xs[i]), Y(p.ys[i])));
+            pt.drawPolyline(line.constData(), int(line.size()));
+            break;
+        }
+        }
+    }
+
+    int panel_, control_;
+    bool dragging_ = false;
+};
+
+// Horizontal slide; as a progress bar it shows the value as a filled bar in
+// the colour ramp's colour.
+class SlideWidget : public QWidget {
+public:
+    SlideWidget(int panel, int control, QWidget* parent) : QWidget(parent), panel_(panel), control_(control) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return;
+        QPainter pt(this);
+        pt.fillRect(rect(), Rgb(LookInt(c->look, ATTR_BACKCOLOR, 0xE0E0E0)));
+        double span = c->maxV - c->minV;
+        double t = span > 0 ? std::clamp((c->num - c->minV) / span, 0.0, 1.0) : 0.0;
+        int color = c->ramp.hiColor;
+        if (!c->ramp.set) color = 0x4060C0;
+        for (const ColorMapEntry& e : c->ramp.entries)
+            if (c->num <= e.value) { color = e.color; break; }
+        pt.fillRect(QRectF(0, 0, width() * t, height()), Rgb(color));
+        int frame = LookInt(c->look, ATTR_FRAME_COLOR, 0xA0A0A0);
+        if (!(frame & VAL_TRANSPARENT)) {
+            pt.setPen(Rgb(frame));
+            pt.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+    }
+    void mousePressEvent(QMouseEvent* e) override { Drag(e->position().x(), false); }
+    void mouseMoveEvent(QMouseEvent* e) override { Drag(e->position().x(), false); }
+    void mouseReleaseEvent(QMouseEvent* e) override { Drag(e->position().x(), true); }
+
+private:
+    void Drag(double x, bool release)
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c) || width() <= 0) return;
+        double v = c->minV + (c->maxV - c->minV) * std::clamp(x / width(), 0.0, 1.0);
+        if (c->incr > 0) v = c->minV + std::round((v - c->minV) / c->incr) * c->incr;
+        c->num = std::clamp(v, c->minV, c->maxV);
+        update();
+        if (c->mode == VAL_HOT || c->mode == VAL_VALIDATE)
+            RaiseCtrlEvent(panel_, control_, release ? EVENT_COMMIT : EVENT_VAL_CHANGED, 0, 0);
+    }
+    int panel_, control_;
+};
+
+class LedWidget : public QWidget {
+public:
+    LedWidget(int panel, int control, QWidget* parent) : QWidget(parent), panel_(panel), control_(control) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return;
+        QPainter pt(this);
+        pt.setRenderHint(QPainter::Antialiasing);
+        int col = c->num != 0 ? LookInt(c->look, ATTR_ON_COLOR, 0x00C000) : LookInt(c->look, ATTR_OFF_COLOR, 0x004000);
+        pt.setBrush(Rgb(col));
+        pt.setPen(QColor(64, 64, 64));
+        pt.drawEllipse(rect().adjusted(1, 1, -2, -2));
+    }
+
+private:
+    int panel_, control_;
+};
+
+} // namespace
+
+QWidget* NewGraphWidget(int panel, int control, QWidget* parent) { return new GraphWidget(panel, control, parent); }
+QWidget* NewSlideWidget(int panel, int control, QWidget* parent) { return new SlideWidget(panel, control, parent); }
+QWidget* NewLedWidget(int panel, int control, QWidget* parent) { return new LedWidget(panel, control, parent); }
+
+void UpdateGraphWidget(Ctrl& c)
+{
+    if (c.widget && (c.kind != CTRL_GRAPH || c.graph.refresh)) c.widget->update();
+}
+
+bool GraphPixelToValue(Ctrl& c, int px, int py, double* x, double* y)
+{
+    QSizeF size = c.widget ? QSizeF(c.widget->size()) : QSizeF(c.width, c.height);
+    Frame f = MakeFrame(c, size);
+    *x = Unmap(c, f, c.graph.activeXAxis, px);
+    *y = Unmap(c, f, c.graph.activeYAxis, py);
+    return f.area.contains(QPointF(px, py));
+}
+
+void SnapCursor(Ctrl& c, GraphCursor& k)
+{
+    if (k.mode != VAL_SNAP_TO_POINT) return;
+    const GraphData& g = c.graph;
+    double xs = std::fabs(g.axes[VAL_BOTTOM_XAXIS].max - g.axes[VAL_BOTTOM_XAXIS].min);
+    double ys = std::fabs(g.axes[VAL_LEFT_YAXIS].max - g.axes[VAL_LEFT_YAXIS].min);
+    xs = xs > 0 ? xs : 1.0;
+    ys = ys > 0 ? ys : 1.0;
+    double best = HUGE_VAL, bx = k.x, by = k.y;
+    auto consider = [&](double px, double py) {
+        double d = std::hypot((px - k.x) / xs, (py - k.y) / ys);
+        if (d < best) { best = d; bx = px; by = py; }
+    };
+    for (const Plot& p : g.plots) {
+        if (p.kind == PLOT_POINT) consider(p.x1, p.y1);
+        else if (p.kind == PLOT_XY)
+            for (size_t i = 0; i < std::min(p.xs.size(), p.ys.size()); ++i) consider(p.xs[i], p.ys[i]);
+    }
+    k.x = bx;
+    k.y = by;
+}
+
+} // namespace cz::ui

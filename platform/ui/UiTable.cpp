@@ -1,0 +1,742 @@
+// Table control: typed cells in the run-time's model, shown through a
+// model/view adapter so that thousands of rows fill and repaint fast.
+#include "platform/ui/UiModel.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTableView>
+
+#include <algorithm>
+#include <cmath>
+
+namespace cz::ui {
+
+namespace {
+
+class CellModel : public QAbstractTableModel {
+public:
+    CellModel(int panel, int control, QObject* parent) : QAbstractTableModel(parent), panel_(panel), control_(control) {}
+    int rowCount(const QModelIndex& = QModelIndex()) const override { return shownRows; }
+    int columnCount(const QModelIndex& = QModelIndex()) const override { return shownCols; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || index.row() >= c->table.rows || index.column() >= c->table.cols) return {};
+        const TableCell& cell = c->table.at(index.row() + 1, index.column() + 1);
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            if (cell.type == VAL_CELL_NUMERIC) return QStr(FormatNumber(cell.num, cell.dataType, cell.precision, 0));
+            return QStr(cell.text);
+        case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell.dimmed ? 0x909090 : cell.textColor & 0xFFFFFF));
+        case Qt::BackgroundRole:
+            return (cell.bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell.bgColor)));
+        case Qt::TextAlignmentRole:
+            return int(cell.type == VAL_CELL_NUMERIC ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        default: return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (role != Qt::DisplayRole) return {};
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return {};
+        if (o == Qt::Horizontal && section < int(c->table.columnAttrs.size()))
+            return QStr(LookText(c->table.columnAttrs[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
+        if (o == Qt::Vertical && section < int(c->table.rowAttrs.size()))
+            return QStr(LookText(c->table.rowAttrs[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
+        return section + 1;
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || index.row() >= c->table.rows || index.column() >= c->table.cols) return Qt::NoItemFlags;
+        const TableCell& cell = c->table.at(index.row() + 1, index.column() + 1);
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (cell.dimmed) return Qt::ItemIsSelectable;
+        if (cell.mode != VAL_INDICATOR && cell.type != VAL_CELL_BUTTON) f |= Qt::ItemIsEditable;
+        return f;
+    }
+    bool setData(const QModelIndex& index, const QVariant& v, int role) override
+    {
+        if (role != Qt::EditRole) return false;
+        const QByteArray text = v.toString().toUtf8();
+        Point cell{index.column() + 1, index.row() + 1};
+        char* end = nullptr;
+        double num = std::strtod(text.constData(), &end);
+        TableCommitAsUser(panel_, control_, cell, num, text.constData());
+        return true;
+    }
+    void Sync(int rows, int cols)
+    {
+        if (rows != shownRows || cols != shownCols) {
+            beginResetModel();
+            shownRows = rows;
+            shownCols = cols;
+            endResetModel();
+        } else if (rows > 0 && cols > 0) {
+            Q_EMIT dataChanged(index(0, 0), index(rows - 1, cols - 1));
+            Q_EMIT headerDataChanged(Qt::Horizontal, 0, cols - 1);
+        }
+    }
+    int shownRows = 0, shownCols = 0;
+
+private:
+    int panel_, control_;
+};
+
+class TableView : public QTableView {
+public:
+    TableView(int panel, int control, QWidget* parent) : QTableView(parent), panel_(panel), control_(control)
+    {
+        model = new CellModel(panel, control, this);
+        setModel(model);
+        verticalHeader()->setDefaultSectionSize(18);
+        setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    }
+    CellModel* model;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        QTableView::mousePressEvent(e);
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c)) return;
+        QModelIndex mi = indexAt(e->position().toPoint());
+        if (mi.isValid()) c->table.active = Point{mi.column() + 1, mi.row() + 1};
+        QPoint p = viewport()->mapTo(this, e->position().toPoint());
+        RaiseCtrlEvent(panel_, control_, e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK, p.y(), p.x());
+    }
+
+private:
+    int panel_, control_;
+};
+
+Ctrl* Table(int panel, int control, int* st)
+{
+    Ctrl* c = FindCtrl(panel, control, st);
+    if (c && c->kind != CTRL_TABLE) {
+        *st = UI_ERR_WRONG_KIND;
+        return nullptr;
+    }
+    return c;
+}
+
+TableCell* CellAt(Ctrl* c, Point p, int* st)
+{
+    if (p.y < 1 || p.y > c->table.rows || p.x < 1 || p.x > c->table.cols) {
+        *st = UI_ERR_BAD_CELL;
+        return nullptr;
+    }
+    return &c->table.at(p.y, p.x);
+}
+
+bool RangeOk(const Ctrl* c, Rect& r)
+{
+    if (r.height < 0) r.height = c->table.rows - r.top + 1;
+    if (r.width < 0) r.width = c->table.cols - r.left + 1;
+    return r.top >= 1 && r.left >= 1 && r.height >= 0 && r.width >= 0 && r.top + r.height - 1 <= c->table.rows &&
+           r.left + r.width - 1 <= c->table.cols;
+}
+
+void Resize(TableData& t, int rows, int cols, int rowAt, int colAt, int cellType)
+{
+    std::vector<TableCell> cells(size_t(rows) * size_t(cols));
+    const int addR = rows - t.rows, addC = cols - t.cols;
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 1; c <= cols; ++c) {
+            int srcR = r, srcC = c;
+            bool fresh = false;
+            if (addR > 0) { if (r >= rowAt && r < rowAt + addR) fresh = true; else if (r >= rowAt + addR) srcR = r - addR; }
+            if (addC > 0) { if (c >= colAt && c < colAt + addC) fresh = true; else if (c >= colAt + addC) srcC = c - addC; }
+            if (addR < 0 && r >= rowAt) srcR = r - addR;
+            if (addC < 0 && c >= colAt) srcC = c - addC;
+            TableCell& dst = cells[size_t(r - 1) * size_t(cols) + size_t(c - 1)];
+            if (fresh) {
+                if (cellType == VAL_USE_MASTER_CELL_TYPE && c - 1 < int(t.columnTemplate.size()) && addR > 0)
+                    dst = t.columnTemplate[size_t(c - 1)];
+                else
+                    dst.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
+                if (dst.type == VAL_CELL_STRING || dst.type == VAL_CELL_RING || dst.type == VAL_CELL_BUTTON) dst.dataType = VAL_STRING;
+            } else {
+                dst = std::move(t.cells[size_t(srcR - 1) * size_t(t.cols) + size_t(srcC - 1)]);
+            }
+        }
+    }
+    t.cells = std::move(cells);
+    t.rows = rows;
+    t.cols = cols;
+    t.columnAttrs.resize(size_t(cols));
+    t.rowAttrs.resize(size_t(rows));
+    t.columnTemplate.resize(size_t(cols));
+}
+
+int SetCellValue(TableCell& cell, double num, const char* text)
+{
+    if (text) {
+        if (cell.type == VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
+        cell.text = text;
+    } else {
+        if (cell.type != VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
+        cell.num = IsIntegerType(cell.dataType) ? CoerceToType(num, cell.dataType) : num;
+    }
+    return 0;
+}
+
+int SetCellAttr(TableCell& cell, int attr, const AttrValue& v)
+{
+    const int iv = int(v.num);
+    switch (attr) {
+    case ATTR_CELL_TYPE:
+        cell.type = iv;
+        if (iv != VAL_CELL_NUMERIC) cell.dataType = VAL_STRING;
+        else if (cell.dataType == VAL_STRING) cell.dataType = VAL_DOUBLE;
+        return 0;
+    case ATTR_CELL_MODE: case ATTR_CTRL_MODE: cell.mode = iv; return 0;
+    case ATTR_CELL_DIMMED: case ATTR_DIMMED: cell.dimmed = iv != 0; return 0;
+    case ATTR_PRECISION: cell.precision = iv; return 0;
+    case ATTR_TEXT_COLOR: cell.textColor = iv; return 0;
+    case ATTR_TEXT_BGCOLOR: cell.bgColor = iv; return 0;
+    case ATTR_DATA_TYPE: cell.dataType = iv; return 0;
+    case ATTR_MIN_VALUE: cell.minV = v.num; return 0;
+    case ATTR_MAX_VALUE: cell.maxV = v.num; return 0;
+    case ATTR_CTRL_VAL: return v.isText ? SetCellValue(cell, 0, v.text.c_str()) : SetCellValue(cell, v.num, nullptr);
+    default: cell.attrs[attr] = v; return 0;
+    }
+}
+
+int GetCellAttr(const TableCell& cell, int attr, AttrValue* v)
+{
+    *v = AttrValue{};
+    switch (attr) {
+    case ATTR_CELL_TYPE: v->num = cell.type; return 0;
+    case ATTR_CELL_MODE: case ATTR_CTRL_MODE: v->num = cell.mode; return 0;
+    case ATTR_CELL_DIMMED: case ATTR_DIMMED: v->num = cell.dimmed; return 0;
+    case ATTR_PRECISION: v->num = cell.precision; return 0;
+    case ATTR_TEXT_COLOR: v->num = cell.textColor; return 0;
+    case ATTR_TEXT_BGCOLOR: v->num = cell.bgColor; return 0;
+    case ATTR_DATA_TYPE: v->num = cell.dataType; return 0;
+    case ATTR_MIN_VALUE: v->num = cell.minV; return 0;
+    case ATTR_MAX_VALUE: v->num = cell.maxV; return 0;
+    default: {
+        auto it = cell.attrs.find(attr);
+        if (it != cell.attrs.end()) *v = it->second;
+        return 0;
+    }
+    }
+}
+
+int CellAttr(int panel, int control, Point p, int attr, const AttrValue& v)
+{
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableCell* cell = CellAt(c, p, &st);
+    if (!cell) return st;
+    st = SetCellAttr(*cell, attr, v);
+    MarkDirty(*c);
+    return st;
+}
+
+int RangeAttr(int panel, int control, Rect r, int attr, const AttrValue& v)
+{
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!RangeOk(c, r)) return UI_ERR_BAD_CELL;
+    for (int row = r.top; row < r.top + r.height; ++row)
+        for (int col = r.left; col < r.left + r.width; ++col)
+            if ((st = SetCellAttr(c->table.at(row, col), attr, v)) < 0) return st;
+    MarkDirty(*c);
+    return 0;
+}
+
+int LineAttr(int panel, int control, int index, bool column, int attr, const AttrValue& v)
+{
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableData& t = c->table;
+    if (index < 1 || index > (column ? t.cols : t.rows)) return UI_ERR_BAD_CELL;
+    AttrMap& m = column ? t.columnAttrs[size_t(index - 1)] : t.rowAttrs[size_t(index - 1)];
+    if (attr == ATTR_LABEL_TEXT || attr == ATTR_COLUMN_LABEL_TEXT || attr == ATTR_ROW_LABEL_TEXT || attr == ATTR_COLUMN_WIDTH ||
+        attr == ATTR_ROW_HEIGHT || attr == ATTR_COLUMN_VISIBLE || attr == ATTR_VISIBLE) {
+        m[attr == ATTR_COLUMN_LABEL_TEXT || attr == ATTR_ROW_LABEL_TEXT ? ATTR_LABEL_TEXT : attr] = v;
+    } else {
+        // A column or row attribute applies to all its cells (and to new rows).
+        m[attr] = v;
+        if (column) SetCellAttr(t.columnTemplate[size_t(index - 1)], attr, v);
+        int n = column ? t.rows : t.cols;
+        for (int k = 1; k <= n; ++k)
+            if ((st = SetCellAttr(column ? t.at(k, index) : t.at(index, k), attr, v)) < 0) return st;
+    }
+    MarkDirty(*c);
+    return 0;
+}
+
+} // namespace
+
+QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
+
+void FlushTable(Ctrl& c)
+{
+    auto* w = dynamic_cast<TableView*>(c.widget.data());
+    if (!w || c.table.runBusy) return;
+    w->model->Sync(c.table.rows, c.table.cols);
+    for (int col = 0; col < c.table.cols; ++col) {
+        const AttrMap& m = c.table.columnAttrs[size_t(col)];
+        int width = LookInt(m, ATTR_COLUMN_WIDTH, 0);
+        if (width > 0 && w->columnWidth(col) != width) w->setColumnWidth(col, width);
+        w->setColumnHidden(col, LookInt(m, ATTR_COLUMN_VISIBLE, 1) == 0);
+    }
+    w->verticalHeader()->setVisible(LookInt(c.look, ATTR_ROW_LABELS_VISIBLE, 1) != 0);
+    w->horizontalHeader()->setVisible(LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 1) != 0);
+    if (c.table.active.x > 0 && c.table.active.y > 0)
+        w->setCurrentIndex(w->model->index(c.table.active.y - 1, c.table.active.x - 1));
+}
+
+int TableCommitAsUser(int panel, int control, Point p, double num, const char* text)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TABLE) return UI_ERR_BAD_CONTROL;
+    int st;
+    TableCell* cell = CellAt(c, p, &st);
+    if (!cell) return st;
+    if (!UserCanOperate(*c) || cell->dimmed || cell->mode == VAL_INDICATOR) return 0;
+    if (cell->type == VAL_CELL_NUMERIC) {
+        if (IsIntegerType(cell->dataType)) num = CoerceToType(num, cell->dataType);
+        if (cell->mode == VAL_VALIDATE && (num < cell->minV || num > cell->maxV)) return 0;
+        cell->num = std::clamp(num, cell->minV, cell->maxV);
+    } else if (cell->type != VAL_CELL_BUTTON) {
+        cell->text = text ? text : "";
+    }
+    c->table.active = p;
+    MarkDirty(*c);
+    if (cell->mode == VAL_HOT || cell->mode == VAL_VALIDATE || cell->type == VAL_CELL_BUTTON)
+        RaiseCtrlEvent(panel, control, EVENT_COMMIT, p.y, p.x);
+    return 1;
+}
+
+int SetTableCtrlAttr(Ctrl& c, int attr, const AttrValue& v)
+{
+    if (attr == ATTR_TABLE_RUN_STATE) {
+        c.table.runBusy = v.num != 0;
+        MarkDirty(c);
+        return 0;
+    }
+    return UI_ERR_BAD_ATTRIBUTE;
+}
+
+int GetTableCtrlAttr(Ctrl& c, int attr, AttrValue* v)
+{
+    switch (attr) {
+    case ATTR_TABLE_RUN_STATE: v->num = c.table.runBusy; return 0;
+    case ATTR_NUM_TABLE_ROWS: v->num = c.table.rows; return 0;
+    case ATTR_NUM_TABLE_COLUMNS: v->num = c.table.cols; return 0;
+    default: return UI_ERR_BAD_ATTRIBUTE;
+    }
+}
+
+} // namespace cz::ui
+
+using namespace cz::ui;
+
+int InsertTableRows(int panel, int control, int index, int count, int cellType)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableData& t = c->table;
+    if (count < 0 || index < -1 || index == 0 || index > t.rows + 1) return UI_ERR_BAD_VALUE;
+    int at = index < 0 ? t.rows + 1 : index;
+    Resize(t, t.rows + count, t.cols, at, 1, cellType);
+    MarkDirty(*c);
+    return at;
+}
+
+int DeleteTableRows(int panel, int control, int index, int count)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableData& t = c->table;
+    if (t.rows == 0 && count < 0) return 0;
+    if (index < 1 || index > t.rows) return UI_ERR_BAD_CELL;
+    int n = count < 0 ? t.rows - index + 1 : std::min(count, t.rows - index + 1);
+    t.rowAttrs.erase(t.rowAttrs.begin() + (index - 1), t.rowAttrs.begin() + (index - 1 + n));
+    auto rowAttrs = t.rowAttrs;
+    Resize(t, t.rows - n, t.cols, index, 1, 0);
+    t.rowAttrs = rowAttrs;
+    if (t.active.y > t.rows) t.active = Point{0, 0};
+    MarkDirty(*c);
+    return 0;
+}
+
+int InsertTableColumns(int panel, int control, int index, int count, int cellType)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableData& t = c->table;
+    if (count < 0 || index < -1 || index == 0 || index > t.cols + 1) return UI_ERR_BAD_VALUE;
+    int at = index < 0 ? t.cols + 1 : index;
+    std::vector<TableCell> tmpl = t.columnTemplate;
+    std::vector<AttrMap> attrs = t.columnAttrs;
+    TableCell fresh;
+    fresh.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
+    if (fresh.type != VAL_CELL_NUMERIC) fresh.dataType = VAL_STRING;
+    tmpl.insert(tmpl.begin() + (at - 1), size_t(count), fresh);
+    attrs.insert(attrs.begin() + (at - 1), size_t(count), AttrMap{});
+    Resize(t, t.rows, t.cols + count, 1, at, fresh.type);
+    t.columnTemplate = tmpl;
+    t.columnAttrs = attrs;
+    MarkDirty(*c);
+    return at;
+}
+
+int DeleteTableColumns(int panel, int control, int index, int count)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableData& t = c->table;
+    if (index < 1 || index > t.cols) return UI_ERR_BAD_CELL;
+    int n = count < 0 ? t.cols - index + 1 : std::min(count, t.cols - index + 1);
+    std::vector<TableCell> tmpl = t.columnTemplate;
+    std::vector<AttrMap> attrs = t.columnAttrs;
+    tmpl.erase(tmpl.begin() + (index - 1), tmpl.begin() + (index - 1 + n));
+    attrs.erase(attrs.begin() + (index - 1), attrs.begin() + (index - 1 + n));
+    Resize(t, t.rows, t.cols - n, 1, index, 0);
+    t.columnTemplate = tmpl;
+    t.columnAttrs = attrs;
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetNumTableRows(int panel, int control, int* rows)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!rows) return UI_ERR_BAD_VALUE;
+    *rows = c->table.rows;
+    return 0;
+}
+
+int GetNumTableColumns(int panel, int control, int* columns)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!columns) return UI_ERR_BAD_VALUE;
+    *columns = c->table.cols;
+    return 0;
+}
+
+static int SetCell(int panel, int control, Point p, double num, const char* text)
+{
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableCell* cell = CellAt(c, p, &st);
+    if (!cell) return st;
+    if ((st = SetCellValue(*cell, num, text)) < 0) return st;
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTableCellVal(int panel, int control, Point cell, int value) { UI_CALL(); return SetCell(panel, control, cell, value, nullptr); }
+int SetTableCellVal(int panel, int control, Point cell, double value) { UI_CALL(); return SetCell(panel, control, cell, value, nullptr); }
+int SetTableCellVal(int panel, int control, Point cell, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return SetCell(panel, control, cell, 0.0, value);
+}
+
+static const TableCell* GetCell(int panel, int control, Point p, int* st)
+{
+    Ctrl* c = Table(panel, control, st);
+    return c ? CellAt(c, p, st) : nullptr;
+}
+
+int GetTableCellVal(int panel, int control, Point cell, int* value)
+{
+    UI_CALL();
+    int st;
+    const TableCell* k = GetCell(panel, control, cell, &st);
+    if (!k) return st;
+    if (k->type != VAL_CELL_NUMERIC || !value) return UI_ERR_BAD_TYPE;
+    *value = int(std::trunc(k->num));
+    return 0;
+}
+
+int GetTableCellVal(int panel, int control, Point cell, double* value)
+{
+    UI_CALL();
+    int st;
+    const TableCell* k = GetCell(panel, control, cell, &st);
+    if (!k) return st;
+    if (k->type != VAL_CELL_NUMERIC || !value) return UI_ERR_BAD_TYPE;
+    *value = k->num;
+    return 0;
+}
+
+int GetTableCellVal(int panel, int control, Point cell, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    int st;
+    const TableCell* k = GetCell(panel, control, cell, &st);
+    if (!k) return st;
+    if (k->type == VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
+    return CopyOut(buffer, bufferSize, k->text);
+}
+
+template <typename T>
+static int SetRange(int panel, int control, Rect r, const T* values, int rowMajor)
+{
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!values || !RangeOk(c, r)) return UI_ERR_BAD_CELL;
+    for (int i = 0; i < r.height; ++i)
+        for (int j = 0; j < r.width; ++j) {
+            size_t k = rowMajor ? size_t(i) * size_t(r.width) + size_t(j) : size_t(j) * size_t(r.height) + size_t(i);
+            TableCell& cell = c->table.at(r.top + i, r.left + j);
+            if constexpr (std::is_same_v<T, const char*>) st = SetCellValue(cell, 0.0, values[k] ? values[k] : "");
+            else st = SetCellValue(cell, double(values[k]), nullptr);
+            if (st < 0) return st;
+        }
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTableCellRangeVals(int panel, int control, Rect range, const double* values, int rowMajor) { UI_CALL(); return SetRange(panel, control, range, values, rowMajor); }
+int SetTableCellRangeVals(int panel, int control, Rect range, const int* values, int rowMajor) { UI_CALL(); return SetRange(panel, control, range, values, rowMajor); }
+int SetTableCellRangeVals(int panel, int control, Rect range, const char* const* values, int rowMajor) { UI_CALL(); return SetRange(panel, control, range, values, rowMajor); }
+
+int GetTableCellRangeVals(int panel, int control, Rect r, double* values, int rowMajor)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!values || !RangeOk(c, r)) return UI_ERR_BAD_CELL;
+    for (int i = 0; i < r.height; ++i)
+        for (int j = 0; j < r.width; ++j) {
+            const TableCell& cell = c->table.at(r.top + i, r.left + j);
+            if (cell.type != VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
+            values[rowMajor ? size_t(i) * size_t(r.width) + size_t(j) : size_t(j) * size_t(r.height) + size_t(i)] = cell.num;
+        }
+    return 0;
+}
+
+int FillTableCellRange(int panel, int control, Rect range, double value)
+{
+    UI_CALL();
+    return RangeAttr(panel, control, range, ATTR_CTRL_VAL, AttrValue{false, value, {}});
+}
+
+int FillTableCellRange(int panel, int control, Rect range, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return RangeAttr(panel, control, range, ATTR_CTRL_VAL, AttrValue{true, 0.0, value});
+}
+
+int SetTableCellAttribute(int panel, int control, Point cell, int attr, int value) { UI_CALL(); return CellAttr(panel, control, cell, attr, AttrValue{false, double(value), {}}); }
+int SetTableCellAttribute(int panel, int control, Point cell, int attr, double value) { UI_CALL(); return CellAttr(panel, control, cell, attr, AttrValue{false, value, {}}); }
+int SetTableCellAttribute(int panel, int control, Point cell, int attr, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return CellAttr(panel, control, cell, attr, AttrValue{true, 0.0, value});
+}
+
+static int GetCellAttrOut(int panel, int control, Point p, int attr, AttrValue* v)
+{
+    int st;
+    const TableCell* k = GetCell(panel, control, p, &st);
+    return k ? GetCellAttr(*k, attr, v) : st;
+}
+
+int GetTableCellAttribute(int panel, int control, Point cell, int attr, int* value)
+{
+    UI_CALL();
+    AttrValue v;
+    int st = GetCellAttrOut(panel, control, cell, attr, &v);
+    if (st < 0) return st;
+    if (v.isText || !value) return UI_ERR_BAD_TYPE;
+    *value = int(v.num);
+    return 0;
+}
+
+int GetTableCellAttribute(int panel, int control, Point cell, int attr, double* value)
+{
+    UI_CALL();
+    AttrValue v;
+    int st = GetCellAttrOut(panel, control, cell, attr, &v);
+    if (st < 0) return st;
+    if (v.isText || !value) return UI_ERR_BAD_TYPE;
+    *value = v.num;
+    return 0;
+}
+
+int GetTableCellAttribute(int panel, int control, Point cell, int attr, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    AttrValue v;
+    int st = GetCellAttrOut(panel, control, cell, attr, &v);
+    if (st < 0) return st;
+    return CopyOut(buffer, bufferSize, v.text);
+}
+
+int SetTableCellRangeAttribute(int panel, int control, Rect range, int attr, int value) { UI_CALL(); return RangeAttr(panel, control, range, attr, AttrValue{false, double(value), {}}); }
+int SetTableCellRangeAttribute(int panel, int control, Rect range, int attr, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return RangeAttr(panel, control, range, attr, AttrValue{true, 0.0, value});
+}
+
+int SetTableColumnAttribute(int panel, int control, int column, int attr, int value) { UI_CALL(); return LineAttr(panel, control, column, true, attr, AttrValue{false, double(value), {}}); }
+int SetTableColumnAttribute(int panel, int control, int column, int attr, double value) { UI_CALL(); return LineAttr(panel, control, column, true, attr, AttrValue{false, value, {}}); }
+int SetTableColumnAttribute(int panel, int control, int column, int attr, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return LineAttr(panel, control, column, true, attr, AttrValue{true, 0.0, value});
+}
+
+int GetTableColumnAttribute(int panel, int control, int column, int attr, int* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (column < 1 || column > c->table.cols || !value) return UI_ERR_BAD_CELL;
+    *value = LookInt(c->table.columnAttrs[size_t(column - 1)], attr, 0);
+    return 0;
+}
+
+int GetTableColumnAttribute(int panel, int control, int column, int attr, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (column < 1 || column > c->table.cols) return UI_ERR_BAD_CELL;
+    if (attr == ATTR_COLUMN_LABEL_TEXT) attr = ATTR_LABEL_TEXT;
+    return CopyOut(buffer, bufferSize, LookText(c->table.columnAttrs[size_t(column - 1)], attr, ""));
+}
+
+int SetTableRowAttribute(int panel, int control, int row, int attr, int value) { UI_CALL(); return LineAttr(panel, control, row, false, attr, AttrValue{false, double(value), {}}); }
+int SetTableRowAttribute(int panel, int control, int row, int attr, const char* value)
+{
+    UI_CALL();
+    if (!value) return UI_ERR_BAD_VALUE;
+    return LineAttr(panel, control, row, false, attr, AttrValue{true, 0.0, value});
+}
+
+int GetTableRowAttribute(int panel, int control, int row, int attr, int* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (row < 1 || row > c->table.rows || !value) return UI_ERR_BAD_CELL;
+    *value = LookInt(c->table.rowAttrs[size_t(row - 1)], attr, 0);
+    return 0;
+}
+
+int SetActiveTableCell(int panel, int control, Point cell)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!CellAt(c, cell, &st)) return st;
+    c->table.active = cell;
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetActiveTableCell(int panel, int control, Point* cell)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!cell) return UI_ERR_BAD_VALUE;
+    *cell = c->table.active;
+    return 0;
+}
+
+int GetTableCellFromPoint(int panel, int control, Point point, Point* cell)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (!cell) return UI_ERR_BAD_VALUE;
+    *cell = Point{0, 0};
+    FlushTable(*c);
+    auto* w = dynamic_cast<QTableView*>(c->widget.data());
+    if (!w) return 0;
+    QModelIndex mi = w->indexAt(w->viewport()->mapFrom(w, QPoint(point.x, point.y)));
+    if (mi.isValid()) *cell = Point{mi.column() + 1, mi.row() + 1};
+    return 0;
+}
+
+int InsertTableCellRingItem(int panel, int control, Point cell, int index, const char* label)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableCell* k = CellAt(c, cell, &st);
+    if (!k) return st;
+    if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
+    if (!label || index < -1 || index > int(k->ring.size())) return UI_ERR_BAD_INDEX;
+    int at = index < 0 ? int(k->ring.size()) : index;
+    k->ring.insert(k->ring.begin() + at, label);
+    if (k->text.empty() && k->ring.size() == 1) k->text = label;
+    MarkDirty(*c);
+    return at;
+}
+
+int DeleteTableCellRingItems(int panel, int control, Point cell, int index, int count)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableCell* k = CellAt(c, cell, &st);
+    if (!k) return st;
+    if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
+    int n = int(k->ring.size());
+    if (n == 0) return 0;
+    if (index < 0 || index >= n) return UI_ERR_BAD_INDEX;
+    int last = count < 0 ? n : std::min(n, index + count);
+    k->ring.erase(k->ring.begin() + index, k->ring.begin() + last);
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetNumTableCellRingItems(int panel, int control, Point cell, int* count)
+{
+    UI_CALL();
+    int st;
+    const TableCell* k = GetCell(panel, control, cell, &st);
+    if (!k) return st;
+    if (k->type != VAL_CELL_RING || !count) return UI_ERR_WRONG_KIND;
+    *count = int(k->ring.size());
+    return 0;
+}

@@ -1,0 +1,680 @@
+// Tree control. Items live in the model as one list in depth-first display
+// order (each with its level); the widget is rebuilt from it when it changes.
+#include "platform/ui/UiModel.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <functional>
+
+namespace cz::ui {
+
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole + 1;
+
+// One past the last descendant of item i.
+int SubtreeEnd(const TreeData& t, int i)
+{
+    int lvl = t.items[size_t(i)].level;
+    int j = i + 1;
+    while (j < int(t.items.size()) && t.items[size_t(j)].level > lvl) ++j;
+    return j;
+}
+
+int ParentOf(const TreeData& t, int i)
+{
+    int lvl = t.items[size_t(i)].level;
+    for (int j = i - 1; j >= 0; --j)
+        if (t.items[size_t(j)].level < lvl) return j;
+    return -1;
+}
+
+std::string UniqueTag(TreeData& t, const std::string& base)
+{
+    std::string tag = base;
+    for (int n = 1; t.tags.count(tag); ++n) tag = base + "#" + std::to_string(n);
+    t.tags.insert(tag);
+    return tag;
+}
+
+class TreeView : public QTreeWidget {
+public:
+    TreeView(int panel, int control, QWidget* parent) : QTreeWidget(parent), panel_(panel), control_(control)
+    {
+        setHeaderHidden(true);
+        setRootIsDecorated(true);
+        connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* it, int col) {
+            if (col != 0 || syncing) return;
+            int index = it->data(0, kIndexRole).toInt();
+            int state = it->checkState(0) == Qt::Checked ? 1 : 0;
+            TreeSetMarkStateAsUser(panel_, control_, index, state);
+        });
+        connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* it) { Expand(it, true); });
+        connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* it) { Expand(it, false); });
+    }
+    bool syncing = false;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        QTreeWidget::mousePressEvent(e);
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c)) return;
+        QPoint p = e->position().toPoint();
+        QTreeWidgetItem* it = itemAt(p);
+        if (it && e->button() == Qt::LeftButton) c->tree.active = it->data(0, kIndexRole).toInt();
+        QPoint inCtrl = viewport()->mapTo(this, p);
+        int ev = e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK;
+        RaiseCtrlEvent(panel_, control_, ev, inCtrl.y(), inCtrl.x());
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        QTreeWidget::mouseDoubleClickEvent(e);
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c)) return;
+        QPoint inCtrl = viewport()->mapTo(this, e->position().toPoint());
+        RaiseCtrlEvent(panel_, control_, EVENT_LEFT_DOUBLE_CLICK, inCtrl.y(), inCtrl.x());
+        if (c->tree.active >= 0) RaiseCtrlEvent(panel_, control_, EVENT_COMMIT, c->tree.active, 0);
+    }
+
+private:
+    void Expand(QTreeWidgetItem* it, bool expand)
+    {
+        if (syncing) return;
+        Ctrl* c = FindCtrl(panel_, control_);
+        int index = it->data(0, kIndexRole).toInt();
+        if (!c || index < 0 || index >= int(c->tree.items.size())) return;
+        c->tree.items[size_t(index)].collapsed = !expand;
+        RaiseCtrlEvent(panel_, control_, expand ? EVENT_EXPAND : EVENT_COLLAPSE, index, 0);
+    }
+    int panel_, control_;
+};
+
+Ctrl* Tree(int panel, int control, int* st)
+{
+    Ctrl* c = FindCtrl(panel, control, st);
+    if (c && c->kind != CTRL_TREE) {
+        *st = UI_ERR_WRONG_KIND;
+        return nullptr;
+    }
+    return c;
+}
+
+TreeItem* Item(Ctrl* c, int index, int* st)
+{
+    if (index < 0 || index >= int(c->tree.items.size())) {
+        *st = UI_ERR_BAD_ITEM;
+        return nullptr;
+    }
+    return &c->tree.items[size_t(index)];
+}
+
+QBrush Brush(int rgb) { return (rgb & VAL_TRANSPARENT) ? QBrush() : QBrush(QColor::fromRgb(QRgb(rgb))); }
+
+} // namespace
+
+QWidget* NewTreeWidget(int panel, int control, QWidget* parent) { return new TreeView(panel, control, parent); }
+
+void FlushTree(Ctrl& c)
+{
+    auto* w = dynamic_cast<TreeView*>(c.widget.data());
+    if (!w) return;
+    TreeData& t = c.tree;
+    w->syncing = true;
+    w->clear();
+    w->setColumnCount(std::max(1, t.columns));
+    w->setHeaderHidden(!LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 0));
+    QStringList headers;
+    for (int col = 0; col < std::max(1, t.columns); ++col) {
+        headers << QStr(LookText(t.columnAttrs[col], ATTR_LABEL_TEXT, ""));
+        int width = LookInt(t.columnAttrs[col], ATTR_COLUMN_WIDTH, 0);
+        if (width > 0) w->setColumnWidth(col, width);
+    }
+    w->setHeaderLabels(headers);
+    std::vector<QTreeWidgetItem*> stack;
+    const bool showMarks = LookInt(c.look, ATTR_SHOW_MARKS, 1) != 0;
+    for (size_t i = 0; i < t.items.size(); ++i) {
+        const TreeItem& it = t.items[i];
+        stack.resize(size_t(std::max(0, it.level)));
+        QTreeWidgetItem* q = stack.empty() || !stack.back() ? new QTreeWidgetItem(w) : new QTreeWidgetItem(stack.back());
+        q->setData(0, kIndexRole, int(i));
+        for (size_t col = 0; col < it.cellText.size(); ++col) q->setText(int(col), QStr(it.cellText[col]));
+        for (const auto& [col, look] : it.cellAttrs) {
+            q->setBackground(col, Brush(LookInt(look, ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT)));
+            if (look.count(ATTR_LABEL_COLOR)) q->setForeground(col, Brush(LookInt(look, ATTR_LABEL_COLOR, 0)));
+        }
+        if (it.attrs.count(ATTR_LABEL_BGCOLOR)) q->setBackground(0, Brush(LookInt(it.attrs, ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT)));
+        if (it.markType == VAL_MARK_CHECK && showMarks) q->setCheckState(0, it.markState ? Qt::Checked : Qt::Unchecked);
+        int img = it.collapsed && it.collapsedImage >= 0 ? it.collapsedImage : it.image;
+        if (img >= 0 && img < int(t.images.size())) q->setIcon(0, QIcon(t.images[size_t(img)]));
+        q->setDisabled(it.dimmed);
+        stack.push_back(q);
+    }
+    // expansion after the whole tree exists
+    for (size_t i = 0; i < t.items.size(); ++i) {
+        QTreeWidgetItemIterator wi(w);
+        (void)wi;
+    }
+    QTreeWidgetItemIterator wi(w);
+    while (*wi) {
+        int i = (*wi)->data(0, kIndexRole).toInt();
+        (*wi)->setExpanded(!t.items[size_t(i)].collapsed);
+        if (i == t.active) w->setCurrentItem(*wi);
+        ++wi;
+    }
+    w->syncing = false;
+}
+
+int TreeSetMarkStateAsUser(int panel, int control, int index, int state)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || index < 0 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
+    if (!UserCanOperate(*c)) {
+        MarkDirty(*c);
+        return 0;
+    }
+    // A mark-state callback returning 1 refuses the change.
+    int refused = RaiseCtrlEvent(panel, control, EVENT_MARK_STATE_CHANGE, index, state);
+    c = FindCtrl(panel, control);
+    if (!c || index >= int(c->tree.items.size())) return 0;
+    if (refused == 1) {
+        MarkDirty(*c);
+        return 0;
+    }
+    c->tree.items[size_t(index)].markState = state ? 1 : 0;
+    MarkDirty(*c);
+    return 1;
+}
+
+int SetTreeCtrlAttr(Ctrl& c, int attr, const AttrValue& v)
+{
+    switch (attr) {
+    case ATTR_TREE_COLUMNS:
+        if (v.num < 1) return UI_ERR_BAD_VALUE;
+        c.tree.columns = int(v.num);
+        MarkDirty(c);
+        return 0;
+    case ATTR_CTRL_INDEX:
+        if (v.num < -1 || v.num >= double(c.tree.items.size())) return UI_ERR_BAD_INDEX;
+        c.tree.active = int(v.num);
+        MarkDirty(c);
+        return 0;
+    default: return UI_ERR_BAD_ATTRIBUTE;
+    }
+}
+
+} // namespace cz::ui
+
+using namespace cz::ui;
+
+int InsertTreeItem(int panel, int control, int relation, int relativeIndex, int position, const char* label,
+                   const char* tagBase, char* tagOut, int value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeData& t = c->tree;
+    const int n = int(t.items.size());
+    if (relativeIndex < -1 || relativeIndex >= n) return UI_ERR_BAD_ITEM;
+    if (relation != VAL_SIBLING && relation != VAL_CHILD) return UI_ERR_BAD_VALUE;
+    if (relation == VAL_CHILD && relativeIndex < 0) relation = VAL_SIBLING;
+    int level = 0, at = 0;
+    if (relation == VAL_CHILD) {
+        level = t.items[size_t(relativeIndex)].level + 1;
+        if (position == VAL_FIRST) at = relativeIndex + 1;
+        else at = SubtreeEnd(t, relativeIndex);
+    } else if (relativeIndex < 0) {
+        level = 0;
+        at = position == VAL_FIRST ? 0 : n;
+    } else {
+        level = t.items[size_t(relativeIndex)].level;
+        int parent = ParentOf(t, relativeIndex);
+        switch (position) {
+        case VAL_PREV: at = relativeIndex; break;
+        case VAL_NEXT: at = SubtreeEnd(t, relativeIndex); break;
+        case VAL_FIRST: at = parent < 0 ? 0 : parent + 1; break;
+        default: at = parent < 0 ? n : SubtreeEnd(t, parent); break;
+        }
+    }
+    TreeItem it;
+    it.level = level;
+    it.value = value;
+    it.cellText.assign(size_t(std::max(1, t.columns)), std::string());
+    it.cellText[0] = label ? label : "";
+    std::string base = tagBase && *tagBase ? tagBase : it.cellText[0];
+    it.tag = UniqueTag(t, base);
+    if (tagOut) CopyOut(tagOut, UI_TAG_LEN, it.tag);
+    t.items.insert(t.items.begin() + at, std::move(it));
+    if (t.active >= at) ++t.active;
+    MarkDirty(*c);
+    return at;
+}
+
+int DeleteTreeItem(int panel, int control, int index)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeData& t = c->tree;
+    if (index < 0 || index >= int(t.items.size())) return UI_ERR_BAD_ITEM;
+    int end = SubtreeEnd(t, index);
+    for (int i = index; i < end; ++i) t.tags.erase(t.items[size_t(i)].tag);
+    t.items.erase(t.items.begin() + index, t.items.begin() + end);
+    if (t.active >= end) t.active -= end - index;
+    else if (t.active >= index) t.active = -1;
+    MarkDirty(*c);
+    return 0;
+}
+
+int ClearTreeItems(int panel, int control)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    c->tree.items.clear();
+    c->tree.tags.clear();
+    c->tree.active = -1;
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetNumTreeItems(int panel, int control, int* count)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!count) return UI_ERR_BAD_VALUE;
+    *count = int(c->tree.items.size());
+    return 0;
+}
+
+int GetTreeItemFromTag(int panel, int control, const char* tag, int* index)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!tag || !index) return UI_ERR_BAD_VALUE;
+    *index = -1;
+    for (size_t i = 0; i < c->tree.items.size(); ++i)
+        if (c->tree.items[i].tag == tag) {
+            *index = int(i);
+            return 0;
+        }
+    return 0;
+}
+
+int GetTreeItemTag(int panel, int control, int index, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    return it ? CopyOut(buffer, bufferSize, it->tag) : st;
+}
+
+int GetTreeItemParent(int panel, int control, int index, int* parent)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!Item(c, index, &st)) return st;
+    if (!parent) return UI_ERR_BAD_VALUE;
+    *parent = ParentOf(c->tree, index);
+    return 0;
+}
+
+int GetTreeItemLevel(int panel, int control, int index, int* level)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!level) return UI_ERR_BAD_VALUE;
+    *level = it->level;
+    return 0;
+}
+
+int GetTreeItemNumChildren(int panel, int control, int index, int* count)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!count) return UI_ERR_BAD_VALUE;
+    *count = 0;
+    int end = SubtreeEnd(c->tree, index);
+    for (int j = index + 1; j < end; ++j)
+        if (c->tree.items[size_t(j)].level == it->level + 1) ++*count;
+    return 0;
+}
+
+int GetTreeItemChild(int panel, int control, int index, int n, int* child)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!child) return UI_ERR_BAD_VALUE;
+    *child = -1;
+    int end = SubtreeEnd(c->tree, index), k = 0;
+    for (int j = index + 1; j < end; ++j)
+        if (c->tree.items[size_t(j)].level == it->level + 1 && k++ == n) {
+            *child = j;
+            break;
+        }
+    return 0;
+}
+
+int GetTreeItemNextSibling(int panel, int control, int index, int* sibling)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!sibling) return UI_ERR_BAD_VALUE;
+    int j = SubtreeEnd(c->tree, index);
+    *sibling = j < int(c->tree.items.size()) && c->tree.items[size_t(j)].level == it->level ? j : -1;
+    return 0;
+}
+
+int GetTreeItemFromValue(int panel, int control, int value, int* index)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!index) return UI_ERR_BAD_VALUE;
+    *index = -1;
+    for (size_t i = 0; i < c->tree.items.size(); ++i)
+        if (c->tree.items[i].value == value) {
+            *index = int(i);
+            break;
+        }
+    return 0;
+}
+
+int GetTreeItemFromPoint(int panel, int control, Point point, int* index, int* column)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!index) return UI_ERR_BAD_VALUE;
+    FlushTree(*c);
+    *index = -1;
+    if (column) *column = -1;
+    auto* w = dynamic_cast<QTreeWidget*>(c->widget.data());
+    if (!w) return 0;
+    QPoint vp = w->viewport()->mapFrom(w, QPoint(point.x, point.y));
+    if (QTreeWidgetItem* it = w->itemAt(vp)) {
+        *index = it->data(0, kIndexRole).toInt();
+        if (column) *column = w->columnAt(vp.x());
+    }
+    return 0;
+}
+
+int GetActiveTreeItem(int panel, int control, int* index)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!index) return UI_ERR_BAD_VALUE;
+    *index = c->tree.active;
+    return 0;
+}
+
+int SetActiveTreeItem(int panel, int control, int index)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (index < -1 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
+    c->tree.active = index;
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTreeItemAttribute(int panel, int control, int index, int attr, int value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    switch (attr) {
+    case ATTR_MARK_TYPE: it->markType = value; break;
+    case ATTR_MARK_STATE: it->markState = value ? 1 : 0; break;
+    case ATTR_COLLAPSED: it->collapsed = value != 0; break;
+    case ATTR_IMAGE_INDEX: it->image = value; break;
+    case ATTR_COLLAPSED_IMAGE_INDEX: it->collapsedImage = value; break;
+    case ATTR_CTRL_VAL: it->value = value; break;
+    case ATTR_DIMMED: it->dimmed = value != 0; break;
+    case ATTR_SELECTED: if (value) c->tree.active = index; break;
+    case ATTR_LABEL_TEXT: case ATTR_ITEM_TAG: case ATTR_ITEM_LEVEL: return UI_ERR_BAD_TYPE;
+    default: it->attrs[attr] = AttrValue{false, double(value), {}}; break;
+    }
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTreeItemAttribute(int panel, int control, int index, int attr, const char* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!value) return UI_ERR_BAD_VALUE;
+    if (attr == ATTR_LABEL_TEXT) it->cellText[0] = value;
+    else if (attr == ATTR_LABEL_FONT || attr == ATTR_TOOLTIP_TEXT) it->attrs[attr] = AttrValue{true, 0.0, value};
+    else return UI_ERR_BAD_TYPE;
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetTreeItemAttribute(int panel, int control, int index, int attr, int* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (!value) return UI_ERR_BAD_VALUE;
+    switch (attr) {
+    case ATTR_MARK_TYPE: *value = it->markType; return 0;
+    case ATTR_MARK_STATE: *value = it->markState; return 0;
+    case ATTR_COLLAPSED: *value = it->collapsed; return 0;
+    case ATTR_IMAGE_INDEX: *value = it->image; return 0;
+    case ATTR_COLLAPSED_IMAGE_INDEX: *value = it->collapsedImage; return 0;
+    case ATTR_CTRL_VAL: *value = int(it->value); return 0;
+    case ATTR_DIMMED: *value = it->dimmed; return 0;
+    case ATTR_SELECTED: *value = c->tree.active == index; return 0;
+    case ATTR_ITEM_LEVEL: *value = it->level; return 0;
+    case ATTR_LABEL_BGCOLOR: *value = LookInt(it->attrs, attr, VAL_TRANSPARENT); return 0;
+    default: *value = LookInt(it->attrs, attr, 0); return 0;
+    }
+}
+
+int GetTreeItemAttribute(int panel, int control, int index, int attr, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (attr == ATTR_LABEL_TEXT) return CopyOut(buffer, bufferSize, it->cellText[0]);
+    if (attr == ATTR_ITEM_TAG) return CopyOut(buffer, bufferSize, it->tag);
+    return CopyOut(buffer, bufferSize, LookText(it->attrs, attr, ""));
+}
+
+int SetTreeCellAttribute(int panel, int control, int index, int column, int attr, int value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (column < 0 || column >= c->tree.columns) return UI_ERR_BAD_CELL;
+    if (attr == ATTR_LABEL_TEXT) return UI_ERR_BAD_TYPE;
+    it->cellAttrs[column][attr] = AttrValue{false, double(value), {}};
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTreeCellAttribute(int panel, int control, int index, int column, int attr, const char* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (column < 0 || column >= c->tree.columns) return UI_ERR_BAD_CELL;
+    if (!value) return UI_ERR_BAD_VALUE;
+    if (attr == ATTR_LABEL_TEXT) {
+        if (int(it->cellText.size()) <= column) it->cellText.resize(size_t(column + 1));
+        it->cellText[size_t(column)] = value;
+    } else {
+        it->cellAttrs[column][attr] = AttrValue{true, 0.0, value};
+    }
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetTreeCellAttribute(int panel, int control, int index, int column, int attr, int* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (column < 0 || column >= c->tree.columns || !value) return UI_ERR_BAD_CELL;
+    *value = LookInt(it->cellAttrs[column], attr, attr == ATTR_LABEL_BGCOLOR ? VAL_TRANSPARENT : 0);
+    return 0;
+}
+
+int GetTreeCellAttribute(int panel, int control, int index, int column, int attr, char* buffer, int bufferSize)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeItem* it = Item(c, index, &st);
+    if (!it) return st;
+    if (column < 0 || column >= c->tree.columns) return UI_ERR_BAD_CELL;
+    if (attr == ATTR_LABEL_TEXT)
+        return CopyOut(buffer, bufferSize, column < int(it->cellText.size()) ? it->cellText[size_t(column)] : "");
+    return CopyOut(buffer, bufferSize, LookText(it->cellAttrs[column], attr, ""));
+}
+
+int SetTreeColumnAttribute(int panel, int control, int column, int attr, int value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (column < 0 || column >= c->tree.columns) return UI_ERR_BAD_CELL;
+    c->tree.columnAttrs[column][attr] = AttrValue{false, double(value), {}};
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTreeColumnAttribute(int panel, int control, int column, int attr, const char* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (column < 0 || column >= c->tree.columns) return UI_ERR_BAD_CELL;
+    if (!value) return UI_ERR_BAD_VALUE;
+    c->tree.columnAttrs[column][attr] = AttrValue{true, 0.0, value};
+    MarkDirty(*c);
+    return 0;
+}
+
+int GetTreeColumnAttribute(int panel, int control, int column, int attr, int* value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (column < 0 || column >= c->tree.columns || !value) return UI_ERR_BAD_CELL;
+    *value = LookInt(c->tree.columnAttrs[column], attr, 0);
+    return 0;
+}
+
+int AddTreeImage(int panel, int control, int bitmap)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    auto it = RT().bitmaps.find(bitmap);
+    if (it == RT().bitmaps.end()) return UI_ERR_BAD_BITMAP;
+    c->tree.images.push_back(QPixmap::fromImage(it->second));
+    MarkDirty(*c);
+    return int(c->tree.images.size()) - 1;
+}
+
+int MakeFolderBrowser(int panel, int control, const char* rootPath)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    if (!rootPath) return UI_ERR_BAD_VALUE;
+    QDir root(QStr(rootPath));
+    if (!root.exists()) return UI_ERR_FILE;
+    TreeData& t = c->tree;
+    t.items.clear();
+    t.tags.clear();
+    t.active = -1;
+    t.folderBrowser = true;
+    // Two levels below the root; deeper folders are reached by picking.
+    std::function<void(const QDir&, int, int)> add = [&](const QDir& dir, int level, int depth) {
+        const QStringList subs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name);
+        for (const QString& s : subs) {
+            TreeItem it;
+            it.level = level;
+            it.cellText = {StdStr(s)};
+            it.tag = UniqueTag(t, StdStr(dir.absoluteFilePath(s)));
+            t.items.push_back(it);
+            if (depth > 1) add(QDir(dir.absoluteFilePath(s)), level + 1, depth - 1);
+        }
+    };
+    TreeItem top;
+    top.cellText = {StdStr(root.absolutePath())};
+    top.tag = UniqueTag(t, StdStr(root.absolutePath()));
+    top.collapsed = false;
+    t.items.push_back(top);
+    add(root, 1, 2);
+    MarkDirty(*c);
+    return 0;
+}
