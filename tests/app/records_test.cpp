@@ -5,8 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/LibraryIds.h"
+#include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "tests/support/OffscreenApp.h"
 
 namespace {
 
@@ -32,6 +35,12 @@ void FillPulse(PulseRecord* p) {
   ASSERT_TRUE(p->modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "5.000000"));
   p->dataRows[31] = ModulationDataRow{DSRC_USER, 7, 12};
 }
+
+// The tables are static for the whole run; the records' large parts live on
+// the heap, so the five tables together stay near 2 MB.
+static_assert(sizeof(PulseTable) < 1024 * 1024);
+static_assert(sizeof(SequenceTable) + sizeof(MultiSegmentTable) + sizeof(RfListTable) +
+                  sizeof(DataSourceTable) < 2 * 1024 * 1024);
 
 }  // namespace
 
@@ -348,4 +357,106 @@ TEST_F(RecordsTest, EntriesSegmentsAndPointsInUseEndAtTheFirstFreeSlot) {
   EXPECT_FALSE(a == b);
   b.Set(5, 0.0, -100.0);
   EXPECT_TRUE(a == b);
+}
+
+// ------------------------------------------------- library tree and buttons
+
+namespace {
+
+// A main window holding the library tree with two record branches and the
+// six library buttons.
+class LibraryControlsTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    PANEL_MAIN = NewPanel(0, "main", 0, 0, 400, 400);
+    ASSERT_GT(PANEL_MAIN, 0);
+    tree_ = NewCtrl(PANEL_MAIN, CTRL_TREE, "", 0, 0);
+    ASSERT_GT(tree_, 0);
+    PANEL_MAIN_TREE_PULSES = tree_;
+    int* buttons[] = {&PANEL_MAIN_CMD_COPY, &PANEL_MAIN_CMD_DEL, &PANEL_MAIN_CMD_SENTRY_UP,
+                      &PANEL_MAIN_CMD_SENTRY_DOWN, &PANEL_MAIN_CMD_ADD, &PANEL_MAIN_CMD_ADD_P};
+    for (int* id : buttons) {
+      *id = NewCtrl(PANEL_MAIN, CTRL_COMMAND_BUTTON, "b", 300, 0);
+      ASSERT_GT(*id, 0);
+    }
+    pulseRoot_ = AddItem(VAL_SIBLING, -1, "Pulses", "_PULSELIB", 0);
+    for (int id : {4, 2, 7}) pulses_.push_back(AddItem(VAL_CHILD, pulseRoot_, "p", "pulse", id));
+    seqRoot_ = AddItem(VAL_SIBLING, pulseRoot_, "Sequences", "_SEQLIB", 0);
+    for (int id : {1, 3}) sequences_.push_back(AddItem(VAL_CHILD, seqRoot_, "s", "seq", id));
+  }
+  void TearDown() override {
+    PANEL_MAIN_TREE_PULSES = PANEL_MAIN_CMD_COPY = PANEL_MAIN_CMD_DEL = -1;
+    PANEL_MAIN_CMD_SENTRY_UP = PANEL_MAIN_CMD_SENTRY_DOWN = PANEL_MAIN_CMD_ADD = PANEL_MAIN_CMD_ADD_P = -1;
+    PANEL_MAIN = 0;
+    OffscreenAppTest::TearDown();
+  }
+  int AddItem(int relation, int relative, const char* label, const char* tag, int value) {
+    char out[UI_TAG_LEN];
+    return InsertTreeItem(PANEL_MAIN, tree_, relation, relative, VAL_LAST, label, tag, out, value);
+  }
+  int Colour(int item) {
+    int colour = -1;
+    GetTreeItemAttribute(PANEL_MAIN, tree_, item, ATTR_LABEL_BGCOLOR, &colour);
+    return colour;
+  }
+  int Collapsed(int item) {
+    int collapsed = -1;
+    GetTreeItemAttribute(PANEL_MAIN, tree_, item, ATTR_COLLAPSED, &collapsed);
+    return collapsed;
+  }
+  int Active() {
+    int item = -2;
+    GetActiveTreeItem(PANEL_MAIN, tree_, &item);
+    return item;
+  }
+
+  int tree_ = 0;
+  int pulseRoot_ = -1, seqRoot_ = -1;
+  std::vector<int> pulses_, sequences_;
+};
+
+}  // namespace
+
+TEST_F(LibraryControlsTest, DimmingCoversTheTreeAndTheSixButtons) {
+  const int controls[] = {tree_, PANEL_MAIN_CMD_COPY, PANEL_MAIN_CMD_DEL, PANEL_MAIN_CMD_SENTRY_UP,
+                          PANEL_MAIN_CMD_SENTRY_DOWN, PANEL_MAIN_CMD_ADD, PANEL_MAIN_CMD_ADD_P};
+  for (int dimmed : {1, 0}) {
+    DimLibraryControls(dimmed);
+    for (int control : controls) {
+      int value = -1;
+      ASSERT_GE(GetCtrlAttribute(PANEL_MAIN, control, ATTR_DIMMED, &value), 0);
+      EXPECT_EQ(value, dimmed) << "control " << control;
+    }
+  }
+}
+
+TEST_F(LibraryControlsTest, SelectingMarksTheMatchingItemOnlyInItsOwnBranch) {
+  ASSERT_GE(pulseRoot_, 0);
+  ASSERT_GE(seqRoot_, 0);
+  SelectPulseTreeItem(2);
+  EXPECT_EQ(Active(), pulses_[1]);
+  EXPECT_EQ(Colour(pulses_[1]), 0x50C0C0);
+  EXPECT_EQ(Collapsed(pulses_[1]), 0);
+  for (int item : {pulses_[0], pulses_[2]}) {
+    EXPECT_EQ(Colour(item), VAL_TRANSPARENT);
+    EXPECT_EQ(Collapsed(item), 1);
+  }
+
+  // Sequence 3 carries the same value as no pulse; pulse marks stay.
+  SelectSequenceTreeItem(3);
+  EXPECT_EQ(Active(), sequences_[1]);
+  EXPECT_EQ(Colour(sequences_[1]), 0x50C0C0);
+  EXPECT_EQ(Colour(sequences_[0]), VAL_TRANSPARENT);
+  EXPECT_EQ(Colour(pulses_[1]), 0x50C0C0);
+
+  // An ID that no item carries unmarks the branch and keeps the active item.
+  SelectSequenceTreeItem(9);
+  EXPECT_EQ(Colour(sequences_[1]), VAL_TRANSPARENT);
+  EXPECT_EQ(Active(), sequences_[1]);
+
+  // Branches missing from the tree: nothing happens.
+  SelectRfListTreeItem(1);
+  SelectMultiSegmentTreeItem(1);
+  EXPECT_EQ(Active(), sequences_[1]);
 }
