@@ -85,15 +85,48 @@ int32_t ClampToInt32(long long v) {
   return static_cast<int32_t>(v);
 }
 
+// Reads the file in blocks; the search for the next "{" runs over whole
+// blocks, which matters for files whose data is not a block tag (data lists).
+class ByteReader {
+ public:
+  explicit ByteReader(FILE* f) : f_(f) {}
+  // Next byte, or EOF.
+  int Get() {
+    if (pos_ == fill_ && !Load()) return EOF;
+    return buf_[pos_++];
+  }
+  // Consumes bytes up to and including the next c; false at end of file.
+  bool SkipPast(unsigned char c) {
+    for (;;) {
+      if (pos_ == fill_ && !Load()) return false;
+      const void* hit = std::memchr(buf_ + pos_, c, fill_ - pos_);
+      if (hit) {
+        pos_ = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - buf_) + 1;
+        return true;
+      }
+      pos_ = fill_;
+    }
+  }
+
+ private:
+  bool Load() {
+    fill_ = std::fread(buf_, 1, sizeof buf_, f_);
+    pos_ = 0;
+    return fill_ > 0;
+  }
+  FILE* f_;
+  unsigned char buf_[1 << 16];
+  std::size_t pos_ = 0;
+  std::size_t fill_ = 0;
+};
+
 // Reads the next tag's text into buf (without the braces); returns its
 // length, or -1 when the file ends before the next "{".
-int ReadTag(FILE* f, char* buf) {
-  int c;
-  while ((c = std::getc(f)) != EOF && c != '{') {
-  }
-  if (c == EOF) return -1;
+int ReadTag(ByteReader& in, char* buf) {
+  if (!in.SkipPast('{')) return -1;
   int n = 0;
-  while (n < kTagMax && (c = std::getc(f)) != EOF && c != '}') buf[n++] = static_cast<char>(c);
+  int c;
+  while (n < kTagMax && (c = in.Get()) != EOF && c != '}') buf[n++] = static_cast<char>(c);
   buf[n] = '\0';
   return n;
 }
@@ -171,9 +204,10 @@ int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
     Log_Message(1, "*** File I/O error.");
     return 0;
   }
+  auto in = std::make_unique<ByteReader>(f.get());
   char tag[kTagMax + 1];
   for (;;) {
-    const int length = ReadTag(f.get(), tag);
+    const int length = ReadTag(*in, tag);
     if (length <= 0) break;  // end of file, or an empty tag
     if (!TakeTag(info, tag, length)) break;
   }

@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "platform/CLocale.h"
@@ -21,10 +25,9 @@ namespace {
 constexpr int kIqSlot = 0;
 constexpr int kMarkerSlot = 3;
 
-// Samples converted per block: 2 MiB of float pairs in, 1 MiB of int16 out.
+// Samples converted per block: up to 2 MiB of float pairs in, 1 MiB of
+// int16 pairs out.
 constexpr int32_t kBlockSamples = 1 << 18;
-// Marker bytes read per block.
-constexpr int32_t kMarkerBlockBytes = 1 << 20;
 
 enum class MarkerSource { None, Memory, File };
 
@@ -125,7 +128,6 @@ int WriteMarkersFromMemory(WavePartFile& out, const WaveDescriptor* d) {
 int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* markerFile, SlotGuard& slots) {
   Log_Level(LOG_INFO, 1, "Creating marker trace from temporary marker file ...");
   out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
-  std::unique_ptr<unsigned char[]> block(new unsigned char[kMarkerBlockBytes]);
   WaveRunListWriter list(out);
   for (int m = 1; m <= 4; ++m) {
     WaveLib_Progress(10 * m);
@@ -139,52 +141,116 @@ int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* marke
     }
     list.Begin(MarkerListTag(m).c_str(), 1u << (m - 1));
     for (int32_t done = 0; done < d->samples;) {
-      const int32_t want = std::min(kMarkerBlockBytes, d->samples - done);
-      if (ReadBytes(kMarkerSlot, want, block.get()) != want) {
+      const unsigned char* data = nullptr;
+      const int32_t got = _ReadBytesInPlace(kMarkerSlot, d->samples - done, &data);
+      if (got <= 0) {
         Log_Message(1, "*** Error reading marker data from temporary file.");
         return 0;
       }
-      list.Feed(block.get(), static_cast<std::size_t>(want));
-      done += want;
+      list.Feed(data, static_cast<std::size_t>(got));
+      done += got;
     }
     list.End();
   }
   return 1;
 }
 
-// Converts `count` float pairs to int16 pairs.
-void ConvertBlock(const float* iq, int16_t* out, int32_t count) {
-  for (int32_t k = 0; k < 2 * count; ++k) out[k] = WaveLib_SampleToInt16(iq[k]);
+#if defined(__SSE2__)
+// Four values at once: the product is formed in double, where x*32767 is
+// exact; the clamps are chosen by comparisons of x itself, as in
+// WaveLib_SampleToInt16 (x <= 1 is false for NaN).
+inline __m128i ConvertFour(__m128 x) {
+  const __m128d scale = _mm_set1_pd(32767.0);
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d lowPair = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(x), scale), half);
+  const __m128d highPair = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x, x)), scale), half);
+  __m128i v = _mm_unpacklo_epi64(_mm_cvttpd_epi32(lowPair), _mm_cvttpd_epi32(highPair));
+  const __m128i within = _mm_castps_si128(_mm_cmple_ps(x, _mm_set1_ps(1.0f)));
+  const __m128i below = _mm_castps_si128(_mm_cmplt_ps(x, _mm_set1_ps(-1.0f)));
+  v = _mm_or_si128(_mm_and_si128(within, v), _mm_andnot_si128(within, _mm_set1_epi32(32767)));
+  v = _mm_or_si128(_mm_andnot_si128(below, v), _mm_and_si128(below, _mm_set1_epi32(-32767)));
+  return v;
+}
+#endif
+
+// Converts `count` float pairs (little-endian bytes, any alignment) to
+// int16 pairs, the values of WaveLib_SampleToInt16.
+void ConvertBlock(const unsigned char* iq, int16_t* out, int32_t count) {
+  const int32_t n = 2 * count;
+  int32_t k = 0;
+#if defined(__SSE2__)
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = ConvertFour(_mm_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k)));
+    const __m128i b = ConvertFour(_mm_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k + 16)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packs_epi32(a, b));
+  }
+#endif
+  for (; k < n; ++k) {
+    float x;
+    std::memcpy(&x, iq + 4 * k, 4);
+    out[k] = WaveLib_SampleToInt16(x);
+  }
 }
 
-int WriteSamples(WavePartFile& out, const WaveDescriptor* d, bool fromFile) {
+// Reports 50 + 12k at sample k*step (k = 0..4, step = samples / 5, at
+// least 1) for every such sample below `upTo`.
+struct SampleProgress {
+  explicit SampleProgress(int32_t samples) : step(samples / 5 > 0 ? samples / 5 : 1) {}
+  void Reach(int64_t upTo) {
+    while (next <= 4 && static_cast<int64_t>(next) * step < upTo) {
+      WaveLib_Progress(50 + 12 * next);
+      ++next;
+    }
+  }
+  int32_t step;
+  int next = 0;
+};
+
+int WriteSamplesFromMemory(WavePartFile& out, const WaveDescriptor* d) {
   std::unique_ptr<float[]> pairs(new float[2 * static_cast<std::size_t>(kBlockSamples)]);
   std::unique_ptr<int16_t[]> block(new int16_t[2 * static_cast<std::size_t>(kBlockSamples)]);
-  const int32_t step = d->samples / 5 > 0 ? d->samples / 5 : 1;
-  int nextReport = 0;  // progress k of 50 + 12k at sample k*step, k = 0..4
+  SampleProgress progress(d->samples);
   for (int32_t done = 0; done < d->samples;) {
     const int32_t count = std::min(kBlockSamples, d->samples - done);
-    while (nextReport <= 4 && static_cast<int64_t>(nextReport) * step < static_cast<int64_t>(done) + count) {
-      WaveLib_Progress(50 + 12 * nextReport);
-      ++nextReport;
+    progress.Reach(static_cast<int64_t>(done) + count);
+    for (int32_t k = 0; k < count; ++k) {
+      pairs[2 * static_cast<std::size_t>(k)] = d->iData[done + k];
+      pairs[2 * static_cast<std::size_t>(k) + 1] = d->qData[done + k];
     }
-    const float* src;
-    if (fromFile) {
-      const int32_t bytes = 8 * count;
-      if (ReadBytes(kIqSlot, bytes, pairs.get()) != bytes) {
+    ConvertBlock(reinterpret_cast<const unsigned char*>(pairs.get()), block.get(), count);
+    out.Write(block.get(), 4 * static_cast<std::size_t>(count));
+    done += count;
+  }
+  return 1;
+}
+
+// Samples are converted straight out of slot 0's read buffer; a pair split
+// by the end of the loaded data is completed from the next load.
+int WriteSamplesFromFile(WavePartFile& out, const WaveDescriptor* d) {
+  std::unique_ptr<int16_t[]> block(new int16_t[2 * static_cast<std::size_t>(kBlockSamples)]);
+  SampleProgress progress(d->samples);
+  for (int32_t done = 0; done < d->samples;) {
+    const int32_t want = std::min(kBlockSamples, d->samples - done);
+    const unsigned char* data = nullptr;
+    const int32_t got = _ReadBytesInPlace(kIqSlot, 8 * want, &data);
+    if (got <= 0) {
+      Log_Message(1, "*** Error reading waveform data from temporary file.");
+      return 0;
+    }
+    int32_t count = got / 8;
+    progress.Reach(static_cast<int64_t>(done) + std::max(count, 1));
+    ConvertBlock(data, block.get(), count);
+    if (got % 8 != 0) {
+      unsigned char pair[8];
+      const int32_t have = got % 8;
+      std::memcpy(pair, data + 8 * count, static_cast<std::size_t>(have));
+      if (ReadBytes(kIqSlot, 8 - have, pair + have) != 8 - have) {
         Log_Message(1, "*** Error reading waveform data from temporary file.");
         return 0;
       }
-      src = pairs.get();
-    } else {
-      float* p = pairs.get();
-      for (int32_t k = 0; k < count; ++k) {
-        p[2 * k] = d->iData[done + k];
-        p[2 * k + 1] = d->qData[done + k];
-      }
-      src = p;
+      ConvertBlock(pair, block.get() + 2 * count, 1);
+      ++count;
     }
-    ConvertBlock(src, block.get(), count);
     out.Write(block.get(), 4 * static_cast<std::size_t>(count));
     done += count;
   }
@@ -262,7 +328,7 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
 
   WaveLib_Progress(50);
   out.WriteText(cz::FormatC("{WAVEFORM-%ld: #", 4L * d->samples + 1).c_str());
-  if (!WriteSamples(out, d, samplesFromFile)) return 0;
+  if (!(samplesFromFile ? WriteSamplesFromFile(out, d) : WriteSamplesFromMemory(out, d))) return 0;
   out.WriteText("}");
 
   if (slots.iq) {

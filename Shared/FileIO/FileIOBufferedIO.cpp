@@ -8,10 +8,13 @@
 
 #include "app/Log.h"
 
+namespace fileio_detail {
+BufferSlot slots[kBufferSlotCount];
+bool initialized = false;
+}  // namespace fileio_detail
+
 namespace {
 
-BufferSlot g_slots[kBufferSlotCount];
-bool g_initialized = false;
 bool g_trace = false;
 int32_t g_bufferBytes = kBufferSlotBytes;
 
@@ -36,7 +39,7 @@ void Trace(const char* function, int slot) {
 }
 
 inline void CheckInitialized() {
-  if (!g_initialized) Log_Message(1, "*** Library not correctly initialized.");
+  if (!fileio_detail::initialized) Log_Message(1, "*** Library not correctly initialized.");
 }
 
 #define FILEIO_FAIL(result)        \
@@ -97,7 +100,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
   if (file == nullptr) FILEIO_FAIL(0);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (InUse(s)) FILEIO_FAIL(0);
   if (!read && !write) FILEIO_FAIL(0);
 
@@ -143,7 +146,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
 int32_t _ReadBytes(int slot, int32_t n, void* dest) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(-1);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
   if (!s.readBuffer) FILEIO_FAIL(-1);
   if (n <= 0) return 0;
@@ -173,10 +176,31 @@ int32_t _ReadBytes(int slot, int32_t n, void* dest) {
   }
 }
 
+int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data) {
+  CheckInitialized();
+  if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(-1);
+  BufferSlot& s = fileio_detail::slots[slot];
+  if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
+  if (!s.readBuffer || data == nullptr) FILEIO_FAIL(-1);
+  if (n <= 0) return 0;
+  if (s.readFill == s.readPos) {
+    if (s.writeFilePos != -1 && fseeko(s.file, s.readFilePos, SEEK_SET) != 0) FILEIO_FAIL(-1);
+    const int32_t got = LoadReadBuffer(s);
+    if (got < 0) FILEIO_FAIL(-1);
+    if (got == 0) return 0;
+    s.readFilePos += got;
+  }
+  const int32_t available = s.readFill - s.readPos;
+  const int32_t m = n < available ? n : available;
+  *data = s.readBuffer.get() + s.readPos;
+  s.readPos += m;
+  return m;
+}
+
 int32_t _WriteBytes(int slot, int32_t n, const void* src) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(-1);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
   if (!s.writeBuffer) FILEIO_FAIL(-1);
   if (n <= 0) return 0;
@@ -201,7 +225,7 @@ int32_t _WriteBytes(int slot, int32_t n, const void* src) {
 int _ReleaseBuf(int slot) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
   if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
   ClearSlot(s, false);
@@ -212,7 +236,7 @@ int _ReleaseBuf(int slot) {
 int _RestartAtBegining(int slot) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
   if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
   if (fseeko(s.file, 0, SEEK_SET) != 0) FILEIO_FAIL(0);
@@ -232,7 +256,7 @@ int _RestartAtBegining(int slot) {
 int _RestartAtPosition(int slot, off_t pos) {
   CheckInitialized();
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
-  BufferSlot& s = g_slots[slot];
+  BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
   if (pos < 0) FILEIO_FAIL(0);
   if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
@@ -273,24 +297,22 @@ int _RestartAtPosition(int slot, off_t pos) {
 }
 
 int InitBuf(int slot, FILE* file, int read, int write) { return _InitBuf(slot, file, read, write); }
-int32_t ReadBytes(int slot, int32_t n, void* dest) { return _ReadBytes(slot, n, dest); }
-int32_t WriteBytes(int slot, int32_t n, const void* src) { return _WriteBytes(slot, n, src); }
 int ReleaseBuf(int slot) { return _ReleaseBuf(slot); }
 int RestartAtBegining(int slot) { return _RestartAtBegining(slot); }
 int RestartAtPosition(int slot, off_t pos) { return _RestartAtPosition(slot, pos); }
 
 void ResetBufferSlots() {
-  for (BufferSlot& s : g_slots) ClearSlot(s, true);
+  for (BufferSlot& s : fileio_detail::slots) ClearSlot(s, true);
 }
 
 void SetBufferTrace(int on) { g_trace = on != 0; }
 
-void SetBufferUnitInitialized(int on) { g_initialized = on != 0; }
-int BufferUnitInitialized() { return g_initialized ? 1 : 0; }
+void SetBufferUnitInitialized(int on) { fileio_detail::initialized = on != 0; }
+int BufferUnitInitialized() { return fileio_detail::initialized ? 1 : 0; }
 
 int SetBufferSlotBytes(int32_t bytes) {
-  if (bytes < 1 || bytes > kBufferSlotBytes) return 0;
-  for (const BufferSlot& s : g_slots)
+  if (bytes < kBufferSlotMinBytes || bytes > kBufferSlotBytes) return 0;
+  for (const BufferSlot& s : fileio_detail::slots)
     if (InUse(s)) return 0;
   g_bufferBytes = bytes;
   return 1;
@@ -300,5 +322,5 @@ int32_t BufferSlotBytes() { return g_bufferBytes; }
 
 const BufferSlot* GetBufferSlot(int slot) {
   if (slot < 0 || slot >= kBufferSlotCount) return nullptr;
-  return &g_slots[slot];
+  return &fileio_detail::slots[slot];
 }

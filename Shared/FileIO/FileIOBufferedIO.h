@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 static_assert(sizeof(off_t) == 8, "the temporary files need 64-bit file offsets");
@@ -41,6 +42,9 @@ static_assert(sizeof(off_t) == 8, "the temporary files need 64-bit file offsets"
 inline constexpr int kBufferSlotCount = 10;
 // Size of each read and of each write buffer, bytes (16 MiB).
 inline constexpr int32_t kBufferSlotBytes = 16 * 1024 * 1024;
+// Smallest buffer size accepted by SetBufferSlotBytes: a repositioned
+// in-place slot keeps up to 7 bytes of the aligned sample in its write buffer.
+inline constexpr int32_t kBufferSlotMinBytes = 16;
 
 struct BufferSlot {
   FILE* file = nullptr;                          // caller's file; kept by ReleaseBuf
@@ -62,11 +66,45 @@ int _ReleaseBuf(int slot);
 int _RestartAtBegining(int slot);
 int _RestartAtPosition(int slot, off_t pos);
 
+// Zero-copy read for the writers of the waveform-file library: consumes up
+// to n of the next bytes and points *data at them inside the read buffer
+// (valid until the next call on the slot). Returns the count, which is
+// smaller than n at the end of the loaded data and 0 at the end of the file,
+// or -1 on failure.
+int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data);
+
+namespace fileio_detail {
+extern BufferSlot slots[kBufferSlotCount];
+extern bool initialized;
+}  // namespace fileio_detail
+
 // Public entries used by the engine and the Sequence View; they forward to
-// the functions above.
+// the functions above. ReadBytes and WriteBytes serve a transfer that fits
+// the loaded data or the free buffer space inline (per-sample calls of 1 to
+// 8 bytes are the common case).
 int InitBuf(int slot, FILE* file, int read, int write);
-int32_t ReadBytes(int slot, int32_t n, void* dest);
-int32_t WriteBytes(int slot, int32_t n, const void* src);
+inline int32_t ReadBytes(int slot, int32_t n, void* dest) {
+  if (static_cast<unsigned>(slot) < static_cast<unsigned>(kBufferSlotCount) && fileio_detail::initialized) {
+    BufferSlot& s = fileio_detail::slots[slot];
+    if (n > 0 && s.readBuffer && n <= s.readFill - s.readPos) {
+      std::memcpy(dest, s.readBuffer.get() + s.readPos, static_cast<size_t>(n));
+      s.readPos += n;
+      return n;
+    }
+  }
+  return _ReadBytes(slot, n, dest);
+}
+inline int32_t WriteBytes(int slot, int32_t n, const void* src) {
+  if (static_cast<unsigned>(slot) < static_cast<unsigned>(kBufferSlotCount) && fileio_detail::initialized) {
+    BufferSlot& s = fileio_detail::slots[slot];
+    if (n > 0 && s.writeBuffer && n <= s.bufferBytes - s.writeFill) {
+      std::memcpy(s.writeBuffer.get() + s.writeFill, src, static_cast<size_t>(n));
+      s.writeFill += n;
+      return n;
+    }
+  }
+  return _WriteBytes(slot, n, src);
+}
 int ReleaseBuf(int slot);
 int RestartAtBegining(int slot);
 int RestartAtPosition(int slot, off_t pos);
@@ -81,7 +119,8 @@ void SetBufferTrace(int on);
 void SetBufferUnitInitialized(int on);
 int BufferUnitInitialized();
 
-// Buffer size for the next bindings, bytes (1 .. kBufferSlotBytes). Tests
+// Buffer size for the next bindings, bytes (kBufferSlotMinBytes ..
+// kBufferSlotBytes). Tests
 // shrink it to exercise buffer boundaries with small files. Refused (0)
 // while any slot is in use.
 int SetBufferSlotBytes(int32_t bytes);

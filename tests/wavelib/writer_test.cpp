@@ -1,0 +1,307 @@
+// Waveform file writer: the exact header and block bytes, int16 conversion at
+// the clamps, statistics, the temporary-file sources, progress, and failures
+// that must leave an existing file untouched.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Log.h"
+#include "tests/support/TempDir.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+std::vector<std::string> g_lines;
+std::vector<int> g_progress;
+void CaptureLine(const char* text) { g_lines.emplace_back(text); }
+void CaptureProgress(int percent) { g_progress.push_back(percent); }
+
+bool Logged(const std::string& piece) {
+  for (const std::string& l : g_lines)
+    if (l.find(piece) != std::string::npos) return true;
+  return false;
+}
+
+// The DATE tag changes with every run; tests compare it as a pattern.
+std::string WithoutDate(const std::string& file) {
+  static const std::regex date(R"(\{DATE:\d{4}-\d\d-\d\d;\d\d:\d\d:\d\d\})");
+  return std::regex_replace(file, date, "{DATE}", std::regex_constants::format_first_only);
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s += static_cast<char>(v);
+  return s;
+}
+
+class Writer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_lines.clear();
+    g_progress.clear();
+    Log_SetLogSink(CaptureLine);
+    Log_SetMask(0xF);
+    char error[kWaveLibErrorTextBytes] = "x";
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    EXPECT_STREQ(error, "");
+  }
+  void TearDown() override {
+    WaveLib_ClearProgressHook();
+    SetBufferSlotBytes(kBufferSlotBytes);
+    Log_SetLogSink(nullptr);
+    Log_SetMask(0xC);
+    for (FILE* f : files_) std::fclose(f);
+  }
+  // A temporary file "w+b" holding `content`, as the builder leaves them.
+  FILE* Temp(const std::string& name, const std::string& content) {
+    FILE* f = std::fopen(dir_.File(name).c_str(), "w+b");
+    std::fwrite(content.data(), 1, content.size(), f);
+    files_.push_back(f);
+    return f;
+  }
+  static std::string IqFile(const std::vector<float>& i, const std::vector<float>& q) {
+    std::string s = "IQF";
+    for (std::size_t k = 0; k < i.size(); ++k) {
+      s.append(reinterpret_cast<const char*>(&i[k]), 4);
+      s.append(reinterpret_cast<const char*>(&q[k]), 4);
+    }
+    return s;
+  }
+  bool SlotsFree() { return !GetBufferSlot(0)->readBuffer && !GetBufferSlot(3)->readBuffer; }
+
+  cz::test::TempDir dir_;
+  std::vector<FILE*> files_;
+};
+
+TEST(WaveLibFrame, VersionCheckAndVersion) {
+  char error[kWaveLibErrorTextBytes];
+  EXPECT_EQ(WaveLib_Init(error, 2.3), 0);
+  EXPECT_STREQ(error, "*** Init failed: E00010 (Incorrect version)");
+  EXPECT_EQ(WaveLib_Init(error, 2.2), 1);
+  EXPECT_STREQ(error, "");
+  EXPECT_EQ(BufferUnitInitialized(), 1);
+  int major = 0, minor = 0;
+  WaveLib_GetVersion(&major, &minor);
+  EXPECT_EQ(major, 2);
+  EXPECT_EQ(minor, 20);
+}
+
+TEST(WaveLibFrame, SampleConversionAtTheClamps) {
+  EXPECT_EQ(WaveLib_SampleToInt16(1.0f), 32767);
+  EXPECT_EQ(WaveLib_SampleToInt16(-1.0f), -32766);
+  EXPECT_EQ(WaveLib_SampleToInt16(0.0f), 0);
+  EXPECT_EQ(WaveLib_SampleToInt16(0.5f), 16384);    // 16383.5 + 0.5
+  EXPECT_EQ(WaveLib_SampleToInt16(-0.5f), -16383);  // -16383.5 + 0.5, toward zero
+  EXPECT_EQ(WaveLib_SampleToInt16(-1e-6f), 0);
+  EXPECT_EQ(WaveLib_SampleToInt16(1.0000001f), 32767);
+  EXPECT_EQ(WaveLib_SampleToInt16(-1.0000001f), -32767);
+  EXPECT_EQ(WaveLib_SampleToInt16(std::numeric_limits<float>::quiet_NaN()), 32767);
+  EXPECT_EQ(WaveLib_SampleToInt16(std::numeric_limits<float>::infinity()), 32767);
+  EXPECT_EQ(WaveLib_SampleToInt16(-std::numeric_limits<float>::infinity()), -32767);
+}
+
+TEST_F(Writer, ExactFileForAKnownDescriptor) {
+  const std::vector<float> i = {1.0f, -1.0f, 0.0f, 0.5f, 2.0f};
+  const std::vector<float> q = {-1.0f, 0.0f, -0.5f, std::nanf(""), -3.0f};
+  const unsigned char markers[] = {0, 0, 1, 1, 0};
+  WaveDescriptor d;
+  d.arbClock = 100e6;
+  d.markerClock = 50e6;
+  d.samples = 5;
+  d.rmsOffset = 3.5;
+  d.peakOffset = 0.25;
+  d.comment = "seq {REPORT PLUGIN: x} a}b";
+  d.copyright = "(c) lab";
+  d.statisticsValid = 1;
+  d.iData = i.data();
+  d.qData = q.data();
+  d.markers = markers;
+  const std::string path = dir_.File("known.wv");
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 1);
+
+  const std::string expected =
+      "{TYPE: Kaldra-WV,0}{COMMENT:seq {REPORT PLUGIN: x} a}b}{COPYRIGHT:(c) lab}{DATE}"
+      "{CLOCK:100000000.000}{CLOCK MARKER:50000000.000}{LEVEL OFFS:3.500000,0.250000}{SAMPLES:5}"
+      "{CONTROL LENGTH:5}{MARKER LIST 1: 0:0;2:1;4:0}{MARKER LIST 2: 0:0}{MARKER LIST 3: 0:0}"
+      "{MARKER LIST 4: 0:0}{WAVEFORM-21: #" +
+      Bytes({0xFF, 0x7F, 0x02, 0x80,    // 32767, -32766
+             0x02, 0x80, 0x00, 0x00,    // -32766, 0
+             0x00, 0x00, 0x01, 0xC0,    // 0, -16383
+             0x00, 0x40, 0xFF, 0x7F,    // 16384, NaN -> 32767
+             0xFF, 0x7F, 0x01, 0x80}) + // 32767, -32767
+      "}";
+  const std::string file = cz::test::ReadFileBytes(path);
+  EXPECT_EQ(WithoutDate(file), expected);
+  EXPECT_NE(file, WithoutDate(file)) << "DATE tag missing";
+  EXPECT_FALSE(cz::test::FileExists(path + ".part"));
+  EXPECT_TRUE(Logged("Creating wave file " + path + "..."));
+  EXPECT_TRUE(Logged("Waveform file generated."));
+}
+
+TEST_F(Writer, OneSampleBlockAndOmittedTags) {
+  const float i = 1.0f, q = -1.0f;
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = 1;
+  d.comment = "";  // empty and null both omit the tag
+  d.statisticsValid = 1;
+  d.iData = &i;
+  d.qData = &q;
+  const unsigned char marker = 1;
+  d.markers = &marker;
+  const std::string path = dir_.File("one.wv");
+  FILE* markerFile = Temp("m.tmp", Bytes({1}));
+  // Both marker sources: no marker lists.
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, markerFile), 1);
+  const std::string file = cz::test::ReadFileBytes(path);
+  EXPECT_EQ(file.find("{COMMENT:"), std::string::npos);
+  EXPECT_EQ(file.find("{COPYRIGHT:"), std::string::npos);
+  EXPECT_EQ(file.find("CONTROL LENGTH"), std::string::npos);
+  EXPECT_EQ(file.find("MARKER LIST"), std::string::npos);
+  const std::string tail = "{WAVEFORM-5: #" + Bytes({0xFF, 0x7F, 0x02, 0x80}) + "}";
+  ASSERT_GE(file.size(), tail.size());
+  EXPECT_EQ(file.substr(file.size() - tail.size()), tail);
+}
+
+TEST_F(Writer, StatisticsFromMemoryOnly) {
+  std::vector<float> zeros(16, 0.0f);
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = 16;
+  d.iData = zeros.data();
+  d.qData = zeros.data();
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("z.wv").c_str(), nullptr, nullptr), 1);
+  EXPECT_NEAR(d.rmsOffset, 100.0, 1e-9);
+  EXPECT_NEAR(d.peakOffset, 100.0, 1e-9);
+  EXPECT_NE(cz::test::ReadFileBytes(dir_.File("z.wv")).find("{LEVEL OFFS:100.000000,100.000000}"),
+            std::string::npos);
+
+  const std::vector<float> i = {0.6f, 0.0f}, q = {0.8f, 0.0f};  // |s| = 1, 0
+  d.samples = 2;
+  d.iData = i.data();
+  d.qData = q.data();
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("s.wv").c_str(), nullptr, nullptr), 1);
+  EXPECT_NEAR(d.rmsOffset, 10.0 * std::log10(2.0), 1e-6);
+  EXPECT_NEAR(d.peakOffset, 0.0, 1e-6);
+  EXPECT_TRUE(Logged("Calculating Peak, RMS from wave data..."));
+  EXPECT_TRUE(Logged("Pk/Av     : 3.01 dB"));
+
+  // From a temporary file the given offsets are kept, even when not marked valid.
+  g_lines.clear();
+  d.rmsOffset = 7.0;
+  d.peakOffset = 1.0;
+  d.iData = d.qData = nullptr;
+  FILE* iq = Temp("iq.tmp", IqFile(i, q));
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("t.wv").c_str(), iq, nullptr), 1);
+  EXPECT_EQ(d.rmsOffset, 7.0);
+  EXPECT_EQ(d.peakOffset, 1.0);
+  EXPECT_FALSE(Logged("Calculating Peak"));
+}
+
+// The builder's way: both sources are temporary files. With shrunken slot
+// buffers the samples and the four marker passes cross many buffer refills.
+TEST_F(Writer, TemporaryFilesGiveTheSameFileAsMemory) {
+  const int32_t n = 1000;
+  std::vector<float> i(n), q(n);
+  std::vector<unsigned char> markers(n);
+  for (int32_t k = 0; k < n; ++k) {
+    i[k] = std::sin(0.01f * k) * 1.1f;
+    q[k] = std::cos(0.013f * k);
+    markers[k] = static_cast<unsigned char>(((k / 7) % 16) ^ (k % 50 == 0 ? 8 : 0));
+  }
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 123456789.5;
+  d.samples = n;
+  d.rmsOffset = 2.0;
+  d.statisticsValid = 1;
+  d.comment = "c";
+  d.iData = i.data();
+  d.qData = q.data();
+  d.markers = markers.data();
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("mem.wv").c_str(), nullptr, nullptr), 1);
+
+  ASSERT_EQ(SetBufferSlotBytes(97), 1);
+  FILE* iq = Temp("WV-DATA.TMP", IqFile(i, q));
+  FILE* mk = Temp("MKR-DATA.TMP", std::string(markers.begin(), markers.end()));
+  WaveDescriptor f = d;
+  f.iData = f.qData = nullptr;
+  f.markers = nullptr;
+  WaveLib_SetProgressHook(CaptureProgress);
+  ASSERT_EQ(WaveLib_WriteWaveform(&f, dir_.File("tmp.wv").c_str(), iq, mk), 1);
+  EXPECT_EQ(g_progress, (std::vector<int>{0, 10, 10, 20, 30, 40, 50, 50, 62, 74, 86, 98, 100}));
+  EXPECT_EQ(WithoutDate(cz::test::ReadFileBytes(dir_.File("tmp.wv"))),
+            WithoutDate(cz::test::ReadFileBytes(dir_.File("mem.wv"))));
+  EXPECT_TRUE(SlotsFree());
+  EXPECT_TRUE(Logged("Creating marker trace from temporary marker file ..."));
+}
+
+TEST_F(Writer, RefusedInputs) {
+  const float s = 0.0f;
+  WaveDescriptor d;
+  d.samples = 0;
+  d.iData = d.qData = &s;
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, dir_.File("a.wv").c_str(), nullptr, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error: Number of points cannot be zero."));
+  d.samples = 1;
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, "", nullptr, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error: Destination file name cannot be empty."));
+  d.qData = nullptr;
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, dir_.File("a.wv").c_str(), nullptr, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error: No data input for function."));
+
+  WaveDescriptor t;
+  t.samples = 1;
+  FILE* wrong = Temp("wrong.tmp", "IQX" + std::string(8, '\0'));
+  EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("a.wv").c_str(), wrong, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error: Temporary waveform file has wrong format."));
+  FILE* tiny = Temp("tiny.tmp", "IQ");
+  EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("a.wv").c_str(), tiny, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error reading from temporary waveform file."));
+  FILE* iq = Temp("ok.tmp", "IQF" + std::string(8, '\0'));
+  EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("no/such/dir/a.wv").c_str(), iq, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error opening output file."));
+  EXPECT_FALSE(cz::test::FileExists(dir_.File("a.wv")));
+  EXPECT_TRUE(SlotsFree());
+}
+
+TEST_F(Writer, FailedWriteLeavesTheExistingFileUntouched) {
+  const std::string path = dir_.File("keep.wv");
+  const std::string old = "{TYPE: Kaldra-WV,0}{SAMPLES:1}{WAVEFORM-5: #" + Bytes({1, 2, 3, 4}) + "}";
+  ASSERT_TRUE(cz::test::WriteFileBytes(path, old));
+
+  // The temporary I/Q file holds 3 of the 4 samples asked for.
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = 4;
+  d.statisticsValid = 1;
+  const std::vector<float> v = {0.1f, 0.2f, 0.3f};
+  FILE* iq = Temp("short.tmp", IqFile(v, v));
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), iq, nullptr), 0);
+  EXPECT_TRUE(Logged("*** Error reading waveform data from temporary file."));
+  EXPECT_EQ(cz::test::ReadFileBytes(path), old);
+  EXPECT_FALSE(cz::test::FileExists(path + ".part"));
+
+  // A marker file shorter than the samples fails in the marker lists.
+  g_lines.clear();
+  const std::vector<float> w = {0.1f, 0.2f, 0.3f, 0.4f};
+  FILE* iq4 = Temp("four.tmp", IqFile(w, w));
+  FILE* mk = Temp("mk.tmp", Bytes({1, 0}));
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), iq4, mk), 0);
+  EXPECT_TRUE(Logged("*** Error reading marker data from temporary file."));
+  EXPECT_EQ(cz::test::ReadFileBytes(path), old);
+  EXPECT_FALSE(cz::test::FileExists(path + ".part"));
+  EXPECT_TRUE(SlotsFree());
+
+  // A successful write then replaces it.
+  FILE* ok = Temp("ok.tmp", IqFile(w, w));
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), ok, nullptr), 1);
+  EXPECT_NE(cz::test::ReadFileBytes(path), old);
+}
+
+}  // namespace
