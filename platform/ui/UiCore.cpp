@@ -24,7 +24,9 @@ namespace cz::ui {
 
 namespace {
 
-std::unique_ptr<QApplication> g_ownedApp;
+// Created once and kept until the process ends: destroying it during static
+// destruction would run after the widgets' owners are gone.
+QApplication* g_ownedApp = nullptr;
 int g_argc = 1;
 char g_arg0[] = "cadenza";
 char* g_argv[] = {g_arg0, nullptr};
@@ -64,7 +66,7 @@ Runtime& RT()
 bool EnsureApp()
 {
     if (QApplication::instance()) return true;
-    g_ownedApp = std::make_unique<QApplication>(g_argc, g_argv);
+    g_ownedApp = new QApplication(g_argc, g_argv);
     // Qt takes the locale from the environment; every number the program
     // writes or parses must use the C locale.
     cz::UseCLocaleForNumbers();
@@ -300,7 +302,7 @@ int InitUserInterface(int argc, char** argv)
         g_argc = argc;
         static std::vector<char*> args(argv, argv + argc);
         args.push_back(nullptr);
-        g_ownedApp = std::make_unique<QApplication>(g_argc, args.data());
+        g_ownedApp = new QApplication(g_argc, args.data());
         cz::UseCLocaleForNumbers();
         std::setlocale(LC_NUMERIC, "C");
     }
