@@ -248,7 +248,7 @@ int DisplayPanel(int panel)
     p->visible = true;
     if (p->window) {
         p->window->show();
-        p->window->raise();
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) p->window->raise();
     } else if (p->client && !p->tabOwnerPanel) {
         p->client->show();
         p->client->raise();
