@@ -127,6 +127,8 @@ class WavePartFile {
   // Writes n bytes; 0 on a short write (the error is remembered).
   int Write(const void* data, std::size_t n);
   int WriteText(const char* text);
+  // A write has failed; later writes are dropped and Commit fails.
+  bool failed() const { return failed_; }
   // Flushes, closes and renames over the destination; 0 on any failure
   // (then the partial file is removed).
   int Commit();

@@ -218,7 +218,7 @@ int WriteSamplesFromMemory(WavePartFile& out, const WaveDescriptor* d) {
       pairs[2 * static_cast<std::size_t>(k) + 1] = d->qData[done + k];
     }
     ConvertBlock(reinterpret_cast<const unsigned char*>(pairs.get()), block.get(), count);
-    out.Write(block.get(), 4 * static_cast<std::size_t>(count));
+    if (!out.Write(block.get(), 4 * static_cast<std::size_t>(count))) return 1;  // Commit reports it
     done += count;
   }
   return 1;
@@ -251,7 +251,7 @@ int WriteSamplesFromFile(WavePartFile& out, const WaveDescriptor* d) {
       ConvertBlock(pair, block.get() + 2 * count, 1);
       ++count;
     }
-    out.Write(block.get(), 4 * static_cast<std::size_t>(count));
+    if (!out.Write(block.get(), 4 * static_cast<std::size_t>(count))) return 1;  // Commit reports it
     done += count;
   }
   return 1;

@@ -106,6 +106,46 @@ TEST(WaveLibFrame, SampleConversionAtTheClamps) {
   EXPECT_EQ(WaveLib_SampleToInt16(-std::numeric_limits<float>::infinity()), -32767);
 }
 
+// The block conversion (vectorised) against the direct formula in long
+// double, over values near the rounding steps and the clamps.
+TEST_F(Writer, BlockValuesFollowTheFormula) {
+  std::vector<float> i, q;
+  for (int k = -40000; k <= 40000; k += 7) {
+    const float step = (static_cast<float>(k) - 0.5f) / 32767.0f;  // near t + 0.5 = integer
+    i.push_back(step);
+    q.push_back(std::nextafter(step, 2.0f));
+  }
+  const float specials[] = {1.0f, -1.0f, std::nextafter(1.0f, 2.0f), std::nextafter(-1.0f, -2.0f),
+                            std::nanf(""), -std::numeric_limits<float>::infinity(), 0.0f, -0.0f};
+  for (float v : specials) {
+    i.push_back(v);
+    q.push_back(-v);
+  }
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = static_cast<int32_t>(i.size());
+  d.statisticsValid = 1;
+  d.iData = i.data();
+  d.qData = q.data();
+  const std::string path = dir_.File("values.wv");
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 1);
+  const std::string file = cz::test::ReadFileBytes(path);
+  const std::size_t at = file.find(": #") + 3;
+  ASSERT_EQ(file.size(), at + 4 * i.size() + 1);
+  auto expected = [](float x) -> int {
+    if (x < -1.0f) return -32767;
+    if (!(x <= 1.0f)) return 32767;
+    return static_cast<int>(std::trunc(static_cast<long double>(x) * 32767.0L + 0.5L));
+  };
+  for (std::size_t k = 0; k < i.size(); ++k) {
+    int16_t iv, qv;
+    std::memcpy(&iv, file.data() + at + 4 * k, 2);
+    std::memcpy(&qv, file.data() + at + 4 * k + 2, 2);
+    ASSERT_EQ(iv, expected(i[k])) << k << " x=" << i[k];
+    ASSERT_EQ(qv, expected(q[k])) << k << " x=" << q[k];
+  }
+}
+
 TEST_F(Writer, ExactFileForAKnownDescriptor) {
   const std::vector<float> i = {1.0f, -1.0f, 0.0f, 0.5f, 2.0f};
   const std::vector<float> q = {-1.0f, 0.0f, -0.5f, std::nanf(""), -3.0f};
