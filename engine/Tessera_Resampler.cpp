@@ -30,8 +30,8 @@ void InternalError(int step) {
 }
 
 // ---- dot products -------------------------------------------------------------
-// Eight partial sums (two vectors of four lanes) in a fixed order, folded in
-// a fixed order: the result is the same bit for bit on every instruction set
+// Sixteen (real kernels) or eight (complex) partial sums in vectors of four
+// lanes, folded in a fixed order: the result is the same bit for bit on every instruction set
 // (no fused multiply-add, no reassociation). Cloned for AVX2 where the CPU
 // has it; the default clone runs the same lanes on SSE2.
 
@@ -52,42 +52,50 @@ typedef double V4 __attribute__((vector_size(32)));
 
 // One kernel for both channels.
 CZ_DOT_CLONES void DotSame(const double* c, const double* xi, const double* xq, int n, double* outI, double* outQ) {
-  V4 i0 = {0, 0, 0, 0}, i1 = i0, q0 = i0, q1 = i0;
+  V4 i0 = {0, 0, 0, 0}, i1 = i0, i2 = i0, i3 = i0, q0 = i0, q1 = i0, q2 = i0, q3 = i0;
   int m = 0;
-  for (; m + 8 <= n; m += 8) {
-    const V4 c0 = CZ_LOAD(c + m), c1 = CZ_LOAD(c + m + 4);
+  for (; m + 16 <= n; m += 16) {
+    const V4 c0 = CZ_LOAD(c + m), c1 = CZ_LOAD(c + m + 4), c2 = CZ_LOAD(c + m + 8), c3 = CZ_LOAD(c + m + 12);
     i0 += c0 * CZ_LOAD(xi + m);
     i1 += c1 * CZ_LOAD(xi + m + 4);
+    i2 += c2 * CZ_LOAD(xi + m + 8);
+    i3 += c3 * CZ_LOAD(xi + m + 12);
     q0 += c0 * CZ_LOAD(xq + m);
     q1 += c1 * CZ_LOAD(xq + m + 4);
+    q2 += c2 * CZ_LOAD(xq + m + 8);
+    q3 += c3 * CZ_LOAD(xq + m + 12);
   }
   double ti = 0.0, tq = 0.0;
   for (; m < n; ++m) {
     ti += c[m] * xi[m];
     tq += c[m] * xq[m];
   }
-  *outI = CZ_FOLD(i0, i1) + ti;
-  *outQ = CZ_FOLD(q0, q1) + tq;
+  *outI = (CZ_FOLD(i0, i1) + CZ_FOLD(i2, i3)) + ti;
+  *outQ = (CZ_FOLD(q0, q1) + CZ_FOLD(q2, q3)) + tq;
 }
 
 // Separate kernels for I and Q (user coefficients).
 CZ_DOT_CLONES void DotPerChannel(const double* ci, const double* cq, const double* xi, const double* xq, int n,
                                  double* outI, double* outQ) {
-  V4 i0 = {0, 0, 0, 0}, i1 = i0, q0 = i0, q1 = i0;
+  V4 i0 = {0, 0, 0, 0}, i1 = i0, i2 = i0, i3 = i0, q0 = i0, q1 = i0, q2 = i0, q3 = i0;
   int m = 0;
-  for (; m + 8 <= n; m += 8) {
+  for (; m + 16 <= n; m += 16) {
     i0 += CZ_LOAD(ci + m) * CZ_LOAD(xi + m);
     i1 += CZ_LOAD(ci + m + 4) * CZ_LOAD(xi + m + 4);
+    i2 += CZ_LOAD(ci + m + 8) * CZ_LOAD(xi + m + 8);
+    i3 += CZ_LOAD(ci + m + 12) * CZ_LOAD(xi + m + 12);
     q0 += CZ_LOAD(cq + m) * CZ_LOAD(xq + m);
     q1 += CZ_LOAD(cq + m + 4) * CZ_LOAD(xq + m + 4);
+    q2 += CZ_LOAD(cq + m + 8) * CZ_LOAD(xq + m + 8);
+    q3 += CZ_LOAD(cq + m + 12) * CZ_LOAD(xq + m + 12);
   }
   double ti = 0.0, tq = 0.0;
   for (; m < n; ++m) {
     ti += ci[m] * xi[m];
     tq += cq[m] * xq[m];
   }
-  *outI = CZ_FOLD(i0, i1) + ti;
-  *outQ = CZ_FOLD(q0, q1) + tq;
+  *outI = (CZ_FOLD(i0, i1) + CZ_FOLD(i2, i3)) + ti;
+  *outQ = (CZ_FOLD(q0, q1) + CZ_FOLD(q2, q3)) + tq;
 }
 
 // Complex kernel times complex signal.
@@ -114,17 +122,88 @@ CZ_DOT_CLONES void DotComplex(const double* ci, const double* cq, const double* 
   *outQ = CZ_FOLD(q0, q1) + tq;
 }
 
+// Two outputs over the same input taps (each with its own kernel row).
+CZ_DOT_CLONES void DotSamePair(const double* ca, const double* cb, const double* xi, const double* xq, int n,
+                               double* out) {
+  V4 ai0 = {0, 0, 0, 0}, ai1 = ai0, aq0 = ai0, aq1 = ai0, bi0 = ai0, bi1 = ai0, bq0 = ai0, bq1 = ai0;
+  int m = 0;
+  for (; m + 8 <= n; m += 8) {
+    const V4 x0 = CZ_LOAD(xi + m), x1 = CZ_LOAD(xi + m + 4), y0 = CZ_LOAD(xq + m), y1 = CZ_LOAD(xq + m + 4);
+    const V4 a0 = CZ_LOAD(ca + m), a1 = CZ_LOAD(ca + m + 4), b0 = CZ_LOAD(cb + m), b1 = CZ_LOAD(cb + m + 4);
+    ai0 += a0 * x0;
+    ai1 += a1 * x1;
+    aq0 += a0 * y0;
+    aq1 += a1 * y1;
+    bi0 += b0 * x0;
+    bi1 += b1 * x1;
+    bq0 += b0 * y0;
+    bq1 += b1 * y1;
+  }
+  double t[4] = {0.0, 0.0, 0.0, 0.0};
+  for (; m < n; ++m) {
+    t[0] += ca[m] * xi[m];
+    t[1] += ca[m] * xq[m];
+    t[2] += cb[m] * xi[m];
+    t[3] += cb[m] * xq[m];
+  }
+  out[0] = CZ_FOLD(ai0, ai1) + t[0];
+  out[1] = CZ_FOLD(aq0, aq1) + t[1];
+  out[2] = CZ_FOLD(bi0, bi1) + t[2];
+  out[3] = CZ_FOLD(bq0, bq1) + t[3];
+}
+
+CZ_DOT_CLONES void DotPerChannelPair(const double* caI, const double* caQ, const double* cbI, const double* cbQ,
+                                     const double* xi, const double* xq, int n, double* out) {
+  V4 ai0 = {0, 0, 0, 0}, ai1 = ai0, aq0 = ai0, aq1 = ai0, bi0 = ai0, bi1 = ai0, bq0 = ai0, bq1 = ai0;
+  int m = 0;
+  for (; m + 8 <= n; m += 8) {
+    const V4 x0 = CZ_LOAD(xi + m), x1 = CZ_LOAD(xi + m + 4), y0 = CZ_LOAD(xq + m), y1 = CZ_LOAD(xq + m + 4);
+    ai0 += CZ_LOAD(caI + m) * x0;
+    ai1 += CZ_LOAD(caI + m + 4) * x1;
+    aq0 += CZ_LOAD(caQ + m) * y0;
+    aq1 += CZ_LOAD(caQ + m + 4) * y1;
+    bi0 += CZ_LOAD(cbI + m) * x0;
+    bi1 += CZ_LOAD(cbI + m + 4) * x1;
+    bq0 += CZ_LOAD(cbQ + m) * y0;
+    bq1 += CZ_LOAD(cbQ + m + 4) * y1;
+  }
+  double t[4] = {0.0, 0.0, 0.0, 0.0};
+  for (; m < n; ++m) {
+    t[0] += caI[m] * xi[m];
+    t[1] += caQ[m] * xq[m];
+    t[2] += cbI[m] * xi[m];
+    t[3] += cbQ[m] * xq[m];
+  }
+  out[0] = CZ_FOLD(ai0, ai1) + t[0];
+  out[1] = CZ_FOLD(aq0, aq1) + t[1];
+  out[2] = CZ_FOLD(bi0, bi1) + t[2];
+  out[3] = CZ_FOLD(bq0, bq1) + t[3];
+}
+
 enum class Mix { kSame, kPerChannel, kComplex };
 
-// The four kernel tables of one run.
+// The four kernel tables of one run, and each kernel interleaved with its
+// differences (point k at [2k], difference at [2k+1]) so that one tap's
+// look-up touches one cache line.
 struct KernelTables {
   std::unique_ptr<double[]> kernelI, kernelQ, diffI, diffQ;
+  std::unique_ptr<double[]> packedI, packedQ;
   bool Allocate() {
     kernelI.reset(new (std::nothrow) double[kKernelTablePoints]);
     kernelQ.reset(new (std::nothrow) double[kKernelTablePoints]);
     diffI.reset(new (std::nothrow) double[kKernelTablePoints]);
     diffQ.reset(new (std::nothrow) double[kKernelTablePoints]);
-    return kernelI && kernelQ && diffI && diffQ;
+    packedI.reset(new (std::nothrow) double[2 * kKernelTablePoints]);
+    packedQ.reset(new (std::nothrow) double[2 * kKernelTablePoints]);
+    return kernelI && kernelQ && diffI && diffQ && packedI && packedQ;
+  }
+  void Pack() {
+    for (int k = 0; k < kKernelTablePoints; ++k) {
+      packedI[2 * k] = kernelI[k];
+      packedI[2 * k + 1] = diffI[k];
+      packedQ[2 * k] = kernelQ[k];
+      packedQ[2 * k + 1] = diffQ[k];
+    }
   }
 };
 
@@ -133,18 +212,31 @@ struct KernelTables {
 // position outside 0..19,999 contributes nothing.
 void TapCoefficients(const KernelTables& k, bool both, double t, int64_t first, int count, int h, double P, double* ci,
                      double* cq) {
+  const double* pI = k.packedI.get();
+  const double* pQ = k.packedQ.get();
   for (int m = 0; m < count; ++m) {
     const double pos = (t - static_cast<double>(first + m) + h) * P;
-    if (pos >= 0.0 && pos <= kLastTablePoint) {
-      const int idx = static_cast<int>(pos);
-      const double f = pos - idx;
-      ci[m] = k.kernelI[idx] + f * k.diffI[idx];
-      if (both) cq[m] = k.kernelQ[idx] + f * k.diffQ[idx];
-    } else {
-      ci[m] = 0.0;
-      if (both) cq[m] = 0.0;
+    // Branch-free: an outside position reads point 0 and is masked to 0.
+    const bool inside = pos >= 0.0 && pos <= kLastTablePoint;
+    const int idx = inside ? static_cast<int>(pos) : 0;
+    const double f = pos - idx;
+    const double vI = pI[2 * idx] + f * pI[2 * idx + 1];
+    ci[m] = inside ? vI : 0.0;
+    if (both) {
+      const double vQ = pQ[2 * idx] + f * pQ[2 * idx + 1];
+      cq[m] = inside ? vQ : 0.0;
     }
   }
+}
+
+// ceil and floor to integers for |x| < 2^63 without a library call.
+inline int64_t CeilToInt(double x) {
+  const int64_t c = static_cast<int64_t>(x);
+  return static_cast<double>(c) < x ? c + 1 : c;
+}
+inline int64_t FloorToInt(double x) {
+  const int64_t f = static_cast<int64_t>(x);
+  return static_cast<double>(f) > x ? f - 1 : f;
 }
 
 int64_t Mod(int64_t i, int64_t n) {
@@ -187,16 +279,14 @@ struct InputStream {
         Log_Message(1, text);
         return false;
       }
-      for (int64_t s = 0; s < got; ++s) {
-        const int64_t i = done + s;
-        if (i < endCount) {
-          headI[i] = staging[2 * s];
-          headQ[i] = staging[2 * s + 1];
-        }
-        if (i >= n - endCount) {
-          tailI[i - (n - endCount)] = staging[2 * s];
-          tailQ[i - (n - endCount)] = staging[2 * s + 1];
-        }
+      // Only the blocks that overlap either end are looked at.
+      for (int64_t i = done; i < std::min(done + got, endCount); ++i) {
+        headI[i] = staging[2 * (i - done)];
+        headQ[i] = staging[2 * (i - done) + 1];
+      }
+      for (int64_t i = std::max(done, n - endCount); i < done + got; ++i) {
+        tailI[i - (n - endCount)] = staging[2 * (i - done)];
+        tailQ[i - (n - endCount)] = staging[2 * (i - done) + 1];
       }
       done += got;
     }
@@ -261,33 +351,49 @@ struct InputStream {
   }
 };
 
-// Coefficients of every repeating phase r/b (b phases), for the taps
-// -h-1 .. h+1 around the integer part of the position, with the range of
-// non-zero coefficients of each phase.
+// Coefficients of every repeating phase r/b (b phases) for the taps
+// -h-1 .. h+1 around the integer part T of the position, with the range of
+// non-zero coefficients of each phase. Each set is stored twice in rows of
+// 2h + 4: shifted by 0 (element m = tap T-h-1+m) and by 1 (element m = tap
+// T-h-2+m), so that two outputs whose integer parts differ by at most one
+// can share one pass over the input.
 struct PhaseBank {
   int64_t a = 0, b = 0;  // position of output j = j*a/b input samples
-  int taps = 0;          // 2h + 3
-  int stride = 0;        // doubles per phase (I set, then Q set)
+  int taps = 0;          // 2h + 3 coefficients per set
+  int row = 0;           // 2h + 4 doubles per stored row
+  int sets = 1;          // 1 (one kernel) or 2 (I and Q kernels)
   std::vector<double> coeffs;
-  std::vector<int> nzFirst, nzLast;
+  std::vector<int> nzFirst, nzLast;  // in shift-0 elements; first > last when all zero
+
+  const double* Row(int64_t r, int set, int shift) const {
+    return &coeffs[((r * sets + set) * 2 + shift) * static_cast<size_t>(row)];
+  }
 
   bool Build(const KernelTables& k, bool both, int h, double P) {
     taps = 2 * h + 3;
-    stride = both ? 2 * taps : taps;
+    row = taps + 1;
+    sets = both ? 2 : 1;
     try {
-      coeffs.assign(static_cast<size_t>(b) * stride, 0.0);
+      coeffs.assign(static_cast<size_t>(b) * sets * 2 * row, 0.0);
       nzFirst.assign(b, 0);
       nzLast.assign(b, -1);
     } catch (const std::bad_alloc&) {
       return false;
     }
+    std::vector<double> ci(taps), cq(taps);
     for (int64_t r = 0; r < b; ++r) {
-      double* ci = &coeffs[r * stride];
-      double* cq = both ? ci + taps : ci;
-      TapCoefficients(k, both, static_cast<double>(r) / static_cast<double>(b), -h - 1, taps, h, P, ci, cq);
+      TapCoefficients(k, both, static_cast<double>(r) / static_cast<double>(b), -h - 1, taps, h, P, ci.data(),
+                      cq.data());
+      for (int set = 0; set < sets; ++set) {
+        const std::vector<double>& c = set == 0 ? ci : cq;
+        double* s0 = const_cast<double*>(Row(r, set, 0));
+        double* s1 = const_cast<double*>(Row(r, set, 1));
+        std::memcpy(s0, c.data(), sizeof(double) * taps);
+        std::memcpy(s1 + 1, c.data(), sizeof(double) * taps);
+      }
       int first = taps, last = -1;
       for (int m = 0; m < taps; ++m) {
-        if (ci[m] != 0.0 || cq[m] != 0.0) {
+        if (ci[m] != 0.0 || (both && cq[m] != 0.0)) {
           if (first == taps) first = m;
           last = m;
         }
@@ -332,6 +438,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
                           k.kernelQ.get(), k.diffI.get(), k.diffQ.get(), cutoff, designClock)) {
     return 0;
   }
+  k.Pack();
   Mix mix = Mix::kComplex;
   if (!IsComplexFilter(filter)) {
     const size_t bytes = sizeof(double) * kKernelTablePoints;
@@ -364,47 +471,141 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     if (!(fits && bank.b <= kMaxCachedPhases && bank.b * 4 <= M && bank.Build(k, both, h, P))) bank.b = 0;
   }
 
-  const int span = 2 * h + 3;
+  const int span = 2 * h + 4;  // taps of one output, or of a pair sharing a pass
   std::vector<double> ci(span), cq(span), xi(span), xq(span);
   std::vector<float> out(2 * static_cast<size_t>(kOutputBlock));
   int outFill = 0;
-  double peakValue = 0.0;
+  double peakSquare = 0.0;  // sqrt is monotonic: the peak is sqrt of the largest I^2 + Q^2
   double sumSquares = 0.0;
   int64_t lastPercent = -1;
   int64_t nextProgress = 0;
-
-  for (int64_t j = 0; j < M; ++j) {
-    if (j == nextProgress) {
-      const int64_t p = 100 * j / M;
-      if (p != lastPercent || j % kProgressEvery == 0) {
-        lastPercent = p;
-        if (progressHook(static_cast<double>(p)) != 0) return 0;
-      }
-      // Next call: the next multiple of 10,000 or the first j of the next percent.
-      const int64_t nextPercentJ = ((p + 1) * M + 99) / 100;
-      nextProgress = std::min((j / kProgressEvery + 1) * kProgressEvery, std::max(nextPercentJ, j + 1));
+  // j*a = bankT*b + bankR for the next output, advanced without a division.
+  int64_t bankT = 0, bankR = 0;
+  const int64_t stepT = bank.b > 0 ? bank.a / bank.b : 0;
+  const int64_t stepR = bank.b > 0 ? bank.a % bank.b : 0;
+  const auto advanceBank = [&]() {
+    bankT += stepT;
+    bankR += stepR;
+    if (bankR >= bank.b) {
+      bankR -= bank.b;
+      ++bankT;
     }
+  };
 
+  // Progress before output j: at j = 0, whenever the percentage grows and at
+  // every multiple of 10,000. False when the hook asks to stop.
+  const auto progress = [&](int64_t j) -> bool {
+    if (j != nextProgress) return true;
+    const int64_t p = 100 * j / M;
+    if (p != lastPercent || j % kProgressEvery == 0) {
+      lastPercent = p;
+      if (progressHook(static_cast<double>(p)) != 0) return false;
+    }
+    const int64_t nextPercentJ = ((p + 1) * M + 99) / 100;  // first j of the next percent
+    nextProgress = std::min((j / kProgressEvery + 1) * kProgressEvery, std::max(nextPercentJ, j + 1));
+    return true;
+  };
+
+  // The input taps first .. first+count-1 as two contiguous arrays: inside
+  // the waveform straight from the window, near its ends gathered from the
+  // periodic continuation.
+  const auto inputTaps = [&](int64_t first, int count, const double** pI, const double** pQ) -> bool {
+    if (first >= 0 && first + count <= N) {
+      if (!in.FillTo(first + count - 1)) return false;
+      if (first < in.start) {
+        Log_Message(1, "*** Missed some input data.");
+        return false;
+      }
+      *pI = in.winI.data() + (first - in.start);
+      *pQ = in.winQ.data() + (first - in.start);
+      return true;
+    }
+    const int64_t last = std::min(first + count - 1, N - 1);
+    if (last >= in.end && !in.FillTo(last)) return false;
+    for (int m = 0; m < count; ++m) in.Periodic(first + m, &xi[m], &xq[m]);
+    *pI = xi.data();
+    *pQ = xq.data();
+    return true;
+  };
+
+  // Outputs are collected per block with their I^2 + Q^2; the block's
+  // statistics are folded in output order when it is written, which keeps
+  // the running peak and sum out of the per-output dependency chain.
+  std::vector<double> mag2(kOutputBlock);
+  const auto flush = [&]() -> bool {
+    for (int s = 0; s < outFill; ++s) {
+      peakSquare = std::max(peakSquare, mag2[s]);
+      sumSquares += mag2[s];
+    }
+    const bool ok = outFill == 0 || WriteBlock(destinationSlot, out.data(), outFill);
+    outFill = 0;
+    return ok;
+  };
+  const auto emit = [&](double I, double Q) -> bool {
+    out[2 * outFill] = static_cast<float>(I);
+    out[2 * outFill + 1] = static_cast<float>(Q);
+    mag2[outFill] = I * I + Q * Q;
+    return ++outFill < kOutputBlock || flush();
+  };
+
+  int64_t j = 0;
+  while (j < M) {
+    if (!progress(j)) return 0;
     const double t = static_cast<double>(j) / ratio;
-    const int64_t iLo = static_cast<int64_t>(std::ceil(t - h));
-    const int64_t iHi = static_cast<int64_t>(std::floor(t + h));
+    const int64_t iLo = CeilToInt(t - h);
+    const int64_t iHi = FloorToInt(t + h);
     int64_t first = iLo;
     int count = static_cast<int>(iHi - iLo + 1);
     const double* cI = ci.data();
     const double* cQ = cq.data();
     bool computed = false;
+
     if (bank.b > 0) {
-      const int64_t pos = j * bank.a;
-      const int64_t r = pos % bank.b;
-      const int64_t base = pos / bank.b - h - 1;  // tap of the bank's element 0
-      const int64_t off = iLo - base;
+      const int64_t rA = bankR;
+      const int64_t baseA = bankT - h - 1;  // tap of row element 0
+      advanceBank();
+      // Output j+1 shares the pass when its integer part is the same or one
+      // more and both outputs' own tap ranges cover their non-zero taps.
+      if (mix != Mix::kComplex && j + 1 < M) {
+        const int64_t rB = bankR;
+        const int64_t shift = bankT - h - 1 - baseA;
+        const double tB = static_cast<double>(j + 1) / ratio;
+        const int64_t iLoB = CeilToInt(tB - h);
+        const int64_t iHiB = FloorToInt(tB + h);
+        const int fA = bank.nzFirst[rA], lA = bank.nzLast[rA];
+        const int fB = bank.nzFirst[rB] + static_cast<int>(shift), lB = bank.nzLast[rB] + static_cast<int>(shift);
+        const bool emptyA = fA > lA, emptyB = fB > lB;
+        if ((shift == 0 || shift == 1) && (emptyA || (iLo - baseA <= fA && iHi - baseA >= lA)) &&
+            (emptyB || (iLoB - baseA <= fB && iHiB - baseA >= lB))) {
+          if (!progress(j + 1)) return 0;
+          const int lo = emptyA ? fB : (emptyB ? fA : std::min(fA, fB));
+          const int hi = emptyA ? lB : (emptyB ? lA : std::max(lA, lB));
+          double pair[4] = {0.0, 0.0, 0.0, 0.0};
+          if (lo <= hi) {
+            const double* pI;
+            const double* pQ;
+            if (!inputTaps(baseA + lo, hi - lo + 1, &pI, &pQ)) return 0;
+            const int s = static_cast<int>(shift);
+            if (mix == Mix::kSame) {
+              DotSamePair(bank.Row(rA, 0, 0) + lo, bank.Row(rB, 0, s) + lo, pI, pQ, hi - lo + 1, pair);
+            } else {
+              DotPerChannelPair(bank.Row(rA, 0, 0) + lo, bank.Row(rA, 1, 0) + lo, bank.Row(rB, 0, s) + lo,
+                                bank.Row(rB, 1, s) + lo, pI, pQ, hi - lo + 1, pair);
+            }
+          }
+          if (!emit(pair[0], pair[1]) || !emit(pair[2], pair[3])) return 0;
+          advanceBank();
+          j += 2;
+          continue;
+        }
+      }
+      const int64_t off = iLo - baseA;
       if (off >= 0 && off + count <= bank.taps) {
-        const int lo = std::max(static_cast<int>(off), bank.nzFirst[r]);
-        const int hi = std::min(static_cast<int>(off) + count - 1, bank.nzLast[r]);
-        const double* set = &bank.coeffs[r * bank.stride];
-        cI = set + lo;
-        cQ = (both ? set + bank.taps : set) + lo;
-        first = base + lo;
+        const int lo = std::max(static_cast<int>(off), bank.nzFirst[rA]);
+        const int hi = std::min(static_cast<int>(off) + count - 1, bank.nzLast[rA]);
+        cI = bank.Row(rA, 0, 0) + lo;
+        cQ = bank.Row(rA, bank.sets - 1, 0) + lo;
+        first = baseA + lo;
         count = hi >= lo ? hi - lo + 1 : 0;
         computed = true;
       }
@@ -418,22 +619,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     if (count > 0) {
       const double* pI;
       const double* pQ;
-      if (first >= 0 && first + count <= N) {
-        if (!in.FillTo(first + count - 1)) return 0;
-        if (first < in.start) {
-          Log_Message(1, "*** Missed some input data.");
-          return 0;
-        }
-        pI = in.winI.data() + (first - in.start);
-        pQ = in.winQ.data() + (first - in.start);
-      } else {
-        // Near the ends: gather the periodic continuation.
-        const int64_t last = std::min(first + count - 1, N - 1);
-        if (last >= in.end && !in.FillTo(last)) return 0;
-        for (int m = 0; m < count; ++m) in.Periodic(first + m, &xi[m], &xq[m]);
-        pI = xi.data();
-        pQ = xq.data();
-      }
+      if (!inputTaps(first, count, &pI, &pQ)) return 0;
       switch (mix) {
         case Mix::kSame:
           DotSame(cI, pI, pQ, count, &I, &Q);
@@ -446,20 +632,12 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
           break;
       }
     }
-
-    out[2 * outFill] = static_cast<float>(I);
-    out[2 * outFill + 1] = static_cast<float>(Q);
-    if (++outFill == kOutputBlock) {
-      if (!WriteBlock(destinationSlot, out.data(), outFill)) return 0;
-      outFill = 0;
-    }
-    const double mag2 = I * I + Q * Q;
-    peakValue = std::max(peakValue, std::sqrt(mag2));
-    sumSquares += mag2;
+    if (!emit(I, Q)) return 0;
+    ++j;
   }
-  if (outFill > 0 && !WriteBlock(destinationSlot, out.data(), outFill)) return 0;
+  if (!flush()) return 0;
 
-  *peak = peakValue;
+  *peak = std::sqrt(peakSquare);
   *rms = std::sqrt(sumSquares / static_cast<double>(M));
   return 1;
 }
