@@ -238,7 +238,7 @@ int WriteSamplesFromFile(WavePartFile& out, const WaveDescriptor* d) {
       return 0;
     }
     int32_t count = got / 8;
-    progress.Reach(static_cast<int64_t>(done) + std::max(count, 1));
+    progress.Reach(static_cast<int64_t>(done) + count + (got % 8 != 0 ? 1 : 0));
     ConvertBlock(data, block.get(), count);
     if (got % 8 != 0) {
       unsigned char pair[8];

@@ -281,32 +281,30 @@ TEST_F(Writer, TemporaryFilesGiveTheSameFileAsMemory) {
   EXPECT_TRUE(Logged("Creating marker trace from temporary marker file ..."));
 }
 
-TEST_F(Writer, RefusedInputs) {
+TEST_F(Writer, RefusedInputsLeaveNoFileAndNoBoundSlot) {
   const float s = 0.0f;
   WaveDescriptor d;
-  d.samples = 0;
   d.iData = d.qData = &s;
-  EXPECT_EQ(WaveLib_WriteWaveform(&d, dir_.File("a.wv").c_str(), nullptr, nullptr), 0);
+  const std::string path = dir_.File("a.wv");
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 0);
   EXPECT_TRUE(Logged("*** Error: Number of points cannot be zero."));
   d.samples = 1;
   EXPECT_EQ(WaveLib_WriteWaveform(&d, "", nullptr, nullptr), 0);
   EXPECT_TRUE(Logged("*** Error: Destination file name cannot be empty."));
   d.qData = nullptr;
-  EXPECT_EQ(WaveLib_WriteWaveform(&d, dir_.File("a.wv").c_str(), nullptr, nullptr), 0);
+  EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 0);
   EXPECT_TRUE(Logged("*** Error: No data input for function."));
 
   WaveDescriptor t;
   t.samples = 1;
-  FILE* wrong = Temp("wrong.tmp", "IQX" + std::string(8, '\0'));
-  EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("a.wv").c_str(), wrong, nullptr), 0);
+  EXPECT_EQ(WaveLib_WriteWaveform(&t, path.c_str(), Temp("w.tmp", "IQX" + std::string(8, '\0')), nullptr), 0);
   EXPECT_TRUE(Logged("*** Error: Temporary waveform file has wrong format."));
-  FILE* tiny = Temp("tiny.tmp", "IQ");
-  EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("a.wv").c_str(), tiny, nullptr), 0);
+  EXPECT_EQ(WaveLib_WriteWaveform(&t, path.c_str(), Temp("t.tmp", "IQ"), nullptr), 0);
   EXPECT_TRUE(Logged("*** Error reading from temporary waveform file."));
   FILE* iq = Temp("ok.tmp", "IQF" + std::string(8, '\0'));
   EXPECT_EQ(WaveLib_WriteWaveform(&t, dir_.File("no/such/dir/a.wv").c_str(), iq, nullptr), 0);
   EXPECT_TRUE(Logged("*** Error opening output file."));
-  EXPECT_FALSE(cz::test::FileExists(dir_.File("a.wv")));
+  EXPECT_FALSE(cz::test::FileExists(path));
   EXPECT_TRUE(SlotsFree());
 }
 
