@@ -378,6 +378,7 @@ int VisaDev_CheckError(int id) {
     VisaStatus st = Visa_WriteText(s.session, ":SYST:ERR?");
     if (st != VISA_SUCCESS) {
       Log_Message(1, ":SYST:ERR? Command failed.");
+      s.lastError = "ERROR : W :SYST:ERR? " + Desc(s.session, st);
       DropLateReply(s.session, st);
       return 0;
     }
@@ -386,6 +387,7 @@ int VisaDev_CheckError(int id) {
     st = ReadReply(s.session, reply, sizeof reply, &got);
     if (st != VISA_SUCCESS) {
       Log_Message(1, "No response from :SYST:ERR?");
+      s.lastError = "ERROR : R :SYST:ERR? " + Desc(s.session, st);
       DropLateReply(s.session, st);
       return 0;
     }

@@ -1,0 +1,178 @@
+// The device layer, transfer and identification against the simulated
+// instrument (build/tools cadenza-sim) on 127.0.0.1, over the raw socket and
+// the VXI-11 core channel.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
+#include "instrument/VisaDev.h"
+#include "platform/visa/Visa.h"
+#include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace cz::test {
+namespace {
+
+// One cadenza-sim process for the life of the object.
+class SimProcess {
+ public:
+  explicit SimProcess(const std::vector<std::string>& extra) {
+    std::string exe = BuildDir() + "/tools/cadenza-sim/cadenza-sim";
+    if (access(exe.c_str(), X_OK) != 0) exe = BuildDir() + "/tools/cadenza-sim";
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      std::vector<std::string> args = {exe, "--port", "0", "--vxi11-port", "0"};
+      args.insert(args.end(), extra.begin(), extra.end());
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(exe.c_str(), argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    std::FILE* f = fdopen(out[0], "r");
+    unsigned p = 0;
+    if (f && std::fscanf(f, "port %u vxi11-port %u", &p, &vxi11_) == 2) socket_ = p;
+    if (f) std::fclose(f);
+  }
+  ~SimProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool ok() const { return socket_ != 0 && vxi11_ != 0; }
+  std::string Resource(bool vxi11) const {
+    if (!vxi11) return "TCPIP0::127.0.0.1::" + std::to_string(socket_) + "::SOCKET";
+    Visa_SetVxi11CorePort(static_cast<std::uint16_t>(vxi11_));
+    return "TCPIP0::127.0.0.1::inst0::INSTR";
+  }
+
+ private:
+  pid_t pid_ = -1;
+  unsigned socket_ = 0, vxi11_ = 0;
+};
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xFF);
+  return s;
+}
+
+// Parameter: true = VXI-11, false = raw socket.
+class SimTest : public InstrumentTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void Start(const std::vector<std::string>& args) {
+    sim_ = std::make_unique<SimProcess>(args);
+    ASSERT_TRUE(sim_->ok()) << "cadenza-sim did not start";
+    ASSERT_EQ(VisaDev_Open(0, sim_->Resource(GetParam()).c_str()), 1) << LastError(0);
+  }
+  void TearDown() override {
+    InstrumentTest::TearDown();
+    sim_.reset();
+    Visa_SetVxi11CorePort(0);
+  }
+  bool NextCommandWorks() {
+    char reply[256];
+    return VisaDev_Query(0, "*IDN?", reply, sizeof reply) == 1 && std::string(reply).rfind("Torvane,", 0) == 0;
+  }
+  std::unique_ptr<SimProcess> sim_;
+  TempDir dir;
+};
+
+TEST_P(SimTest, IdentifiesAndTransfersByteForByte) {
+  Start({"--model", "Kaldra", "--options", "KLD-M64,KLD-M16,OPT-RFA30"});
+  InstrumentType type = -1;
+  ASSERT_EQ(VisaDev_GetType(0, &type), 1);
+  EXPECT_EQ(type, INSTR_KALDRA);
+
+  const std::string big = RandomBytes(20 * 1024 * 1024, GetParam() ? 5 : 6);
+  ASSERT_TRUE(WriteFileBytes(dir.File("big.wv"), big));
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("big.wv").c_str(), "D:\\waves\\big.wv"), 1) << LastError(0);
+  ASSERT_EQ(VisaDev_DownloadFile(0, dir.File("back.wv").c_str(), "D:\\waves\\big.wv"), 1);
+  EXPECT_TRUE(ReadFileBytes(dir.File("back.wv")) == big);
+
+  std::string small = RandomBytes(100 * 1024, 9);
+  for (std::size_t i = 0; i < small.size(); i += 1000) small[i] = (i / 1000) % 2 ? '\n' : '#';
+  ASSERT_TRUE(WriteFileBytes(dir.File("duty.wv"), small));
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("duty.wv").c_str(), "D:\\50%duty.wv"), 1);
+  ASSERT_EQ(VisaDev_DownloadFile(0, dir.File("duty-back.wv").c_str(), "D:\\50%duty.wv"), 1);
+  EXPECT_TRUE(ReadFileBytes(dir.File("duty-back.wv")) == small);
+  EXPECT_TRUE(NextCommandWorks());
+
+  EXPECT_EQ(VisaDev_DownloadFile(0, dir.File("none.wv").c_str(), "D:\\nothere.wv"), 0);
+  EXPECT_FALSE(FileExists(dir.File("none.wv")));
+  EXPECT_TRUE(NextCommandWorks());
+}
+
+TEST_P(SimTest, RfListArrivesInHertz) {
+  Start({"--model", "Kaldra"});
+  const double freq[3] = {1.0, 2.0, 3.0};
+  const double level[3] = {-10.0, -20.0, -30.0};
+  RfListUpload list{3, freq, level, 1.0};
+  ASSERT_EQ(VisaDev_CreateRfList(0, &list, "D:\\lists\\three.lsw", 1, 0), 1) << LastError(0);
+  char reply[256];
+  ASSERT_EQ(VisaDev_Query(0, "SOUR1:LIST:FREQ?", reply, sizeof reply), 1);
+  EXPECT_STREQ(reply, "1000000000,2000000000,3000000000");
+  ASSERT_EQ(VisaDev_Query(0, "SOUR1:LIST:POW?", reply, sizeof reply), 1);
+  EXPECT_STREQ(reply, "-10,-20,-30");
+}
+
+TEST_P(SimTest, FailuresAreReportedAndTheSessionRecovers) {
+  Start({"--model", "Kaldra", "--fault", "error=-221,\"Settings conflict\"*1@BB:ARB:WAV:SEL", "--fault",
+         "opc0*1@OUTP1:STAT ON", "--fault", "dropblock=300000*1"});
+  ASSERT_TRUE(WriteFileBytes(dir.File("w.wv"), RandomBytes(4096, 1)));
+  EXPECT_EQ(VisaDev_SendWaveformArb(0, dir.File("w.wv").c_str(), "D:\\sel.wv", 1, 1, 1), 0);
+  EXPECT_TRUE(Log().Has(":SYST:ERR? resports '-221,\"Settings conflict\"'"));
+  EXPECT_TRUE(Log().Has("*** Error selecting waveform."));
+
+  EXPECT_EQ(VisaDev_Write(0, "OUTP1:STAT ON; *OPC?"), 0);
+  EXPECT_EQ(LastError(0), "ERROR : R Unexpected Result '0'");
+
+  const std::string data = RandomBytes(4 * 1024 * 1024, 2);
+  ASSERT_TRUE(WriteFileBytes(dir.File("drop.wv"), data));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(VisaDev_UploadFile(0, dir.File("drop.wv").c_str(), "D:\\drop.wv"), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+  EXPECT_TRUE(Log().Has("Transfer FAILED."));
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("drop.wv").c_str(), "D:\\drop.wv"), 1) << LastError(0);
+  ASSERT_EQ(VisaDev_DownloadFile(0, dir.File("drop-back.wv").c_str(), "D:\\drop.wv"), 1);
+  EXPECT_TRUE(ReadFileBytes(dir.File("drop-back.wv")) == data);
+}
+
+TEST_P(SimTest, IdentifyNerrinWithItsHardDisk) {
+  Start({"--model", "Nerrin", "--options", "NRN-M32A,OPT-HDD,OPT-RF32"});
+  char dir[256];
+  ASSERT_EQ(VisaDev_GetDefaultDirectory(0, dir), 1);
+  EXPECT_STREQ(dir, "/hdd/");
+  VisaDev_Close(0);
+  char info[kIdentifyInfoSize];
+  ASSERT_EQ(IdentifyInstrument(sim_->Resource(GetParam()).c_str(), info, sizeof info), 1);
+  EXPECT_EQ(InstrumentCapabilities.Type, INSTR_NERRIN);
+  EXPECT_EQ(InstrumentCapabilities.MaxClock, 150000000);
+  EXPECT_EQ(InstrumentCapabilities.RfPathA, 1);
+  EXPECT_NE(std::string(info).find("ARB        : NRN-M32A, 32 MSamples\nRF         : 9 kHz - 3.2 GHz\n"),
+            std::string::npos)
+      << info;
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Vxi11" : "Socket"; });
+
+}  // namespace
+}  // namespace cz::test
