@@ -11,6 +11,21 @@
 namespace {
 constexpr int kFlashColor = 0xFF0000;
 constexpr double kFlashSeconds = 0.3;
+// A build logs a line per repetition and parameter look-up; one redraw per
+// line would cost far more than the appends, so the box is redrawn at most
+// once per interval (the event loop paints the rest when the build ends).
+constexpr double kLogRedrawInterval = 0.02;  // seconds
+
+bool g_drawn = false;
+double g_lastDraw = 0.0;
+
+void RedrawLogWindow() {
+  double now = Timer();
+  if (g_drawn && now >= g_lastDraw && now - g_lastDraw < kLogRedrawInterval) return;
+  g_drawn = true;
+  g_lastDraw = now;
+  ProcessDrawEvents();
+}
 }  // namespace
 
 void LogWindowSink(const char* text) {
@@ -22,7 +37,7 @@ void LogWindowSink(const char* text) {
       GetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_TEXT_BOX_VISIBLE_LINES, &visible) >= 0 &&
       lines > visible)
     SetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_FIRST_VISIBLE_LINE, lines - visible);
-  ProcessDrawEvents();
+  RedrawLogWindow();
 }
 
 void StatusLineSink(const char* text) {

@@ -91,7 +91,7 @@ std::string DecodeQuoted(std::string_view v) {
       case 'x': {
         int value = 0, digits = 0;
         while (digits < 2 && i < v.size() && HexDigit(v[i]) >= 0) value = value * 16 + HexDigit(v[i++]), ++digits;
-        if (digits == 0) out.push_back('x');
+        if (digits == 0) out += "\\x";
         else out.push_back(static_cast<char>(value));
         break;
       }
@@ -100,8 +100,12 @@ std::string DecodeQuoted(std::string_view v) {
           int value = e - '0', digits = 1;
           while (digits < 3 && i < v.size() && v[i] >= '0' && v[i] <= '7') value = value * 8 + (v[i++] - '0'), ++digits;
           out.push_back(static_cast<char>(value & 0xFF));
+        } else if (e == '\\' || e == '"' || e == '\'' || e == '?') {
+          out.push_back(e);
         } else {
-          out.push_back(e);  // \\ \" \' \? and unknown escapes stand for the character
+          // Not a C escape: a hand-written path such as "D:\Data" keeps its '\'.
+          out.push_back('\\');
+          out.push_back(e);
         }
     }
   }

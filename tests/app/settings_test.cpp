@@ -1,0 +1,244 @@
+// Settings file and home path: the first run, the file format, the reading
+// rules, refused over-long paths and the replacing write.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+void CaptureLog(const char* text) { g_log.emplace_back(text); }
+void FixedClock(int* h, int* m, int* s) { *h = 0; *m = 0; *s = 0; }
+
+bool Logged(const std::string& piece) {
+  return std::any_of(g_log.begin(), g_log.end(),
+                     [&](const std::string& l) { return l.find(piece) != std::string::npos; });
+}
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cz::test::OffscreenApp();
+    g_log.clear();
+    Log_SetClock(FixedClock);
+    Log_SetLogSink(CaptureLog);
+    char buf[4096];
+    saved_cwd_ = getcwd(buf, sizeof buf) ? buf : "";
+    const char* home = std::getenv("HOME");
+    saved_home_ = home ? home : "";
+    work_ = dir_.File("work");
+    user_ = dir_.File("user");
+    mkdir(work_.c_str(), 0755);
+    mkdir(user_.c_str(), 0755);
+    ASSERT_EQ(chdir(work_.c_str()), 0);
+    setenv("HOME", user_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (chdir(saved_cwd_.c_str()) != 0) ADD_FAILURE() << "cannot restore the working directory";
+    setenv("HOME", saved_home_.c_str(), 1);
+    Log_SetLogSink(nullptr);
+    Log_SetClock(nullptr);
+  }
+  // A home folder named by the working directory's settings.ini.
+  std::string UseHome(const std::string& stored) {
+    std::string home = dir_.File("home");
+    mkdir(home.c_str(), 0755);
+    cz::test::WriteFileBytes(work_ + "/settings.ini", "[General]\r\nHomePath = \"" + stored + "\"\r\n");
+    return home + "/";
+  }
+
+  cz::test::TempDir dir_;
+  std::string saved_cwd_, saved_home_, work_, user_;
+};
+
+TEST_F(SettingsTest, FirstRunWithoutAnySettingsFileGetsAWorkingTempDir) {
+  AppSettings s;
+  s.BrdScn = 3;    // "unchanged" fields keep their values
+  s.BBLinkFB = 1;
+  EXPECT_EQ(LoadSettings(s), 0);
+  const std::string home = user_ + "/Cadenza/";
+  struct stat st {};
+  EXPECT_EQ(stat(home.c_str(), &st), 0) << "the default home folder is made";
+  EXPECT_TRUE(Logged("Opening " + work_ + "/settings.ini ..."));
+  EXPECT_TRUE(Logged("*** Cannot read home path from settings.ini. Using default path."));
+  EXPECT_EQ(s.TempDir, home + "Temp/");
+  EXPECT_EQ(s.LastPrj, "");
+  EXPECT_EQ(s.UsbSer, "123123");
+  EXPECT_EQ(s.UsbId, 95);
+  EXPECT_EQ(s.GpibDev, 28);
+  EXPECT_EQ(s.Other, "GPIB0::28::INSTR");
+  EXPECT_FALSE(s.Host.empty());
+  EXPECT_EQ(s.SavePrjOnExit, 1);
+  EXPECT_EQ(s.AllowTrace, 1);
+  EXPECT_EQ(s.BBLinkFA, 1);
+  EXPECT_EQ(s.RFSetFA + s.RFSetFB + s.RFSetLA + s.RFSetLB, 4);
+  EXPECT_EQ(s.RFFreqB, 1.0);
+  EXPECT_EQ(s.RFLevA, -30.0);
+  EXPECT_EQ(s.BrdScn, 3);
+  EXPECT_EQ(s.BBLinkFB, 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+}
+
+TEST_F(SettingsTest, HomePathFromTheWorkingDirectoryAndAbsolutePaths) {
+  std::string home = UseHome(dir_.path() + "\\\\home");  // a stored '\' path, escaped
+  char out[cz::kHomePathSize];
+  ASSERT_EQ(GetHomePath(out, sizeof out), 1);
+  EXPECT_EQ(std::string(out), home);
+  AppSettings s;
+  LoadSettings(s);
+  EXPECT_EQ(s.TempDir, home + "Temp/");
+
+  char abs[256];
+  ASSERT_EQ(MakeAbsolutePath("\\share\\x.wv", abs, sizeof abs), 1);
+  EXPECT_STREQ(abs, "\\share\\x.wv");
+  ASSERT_EQ(MakeAbsolutePath("C:\\x.wv", abs, sizeof abs), 1);
+  EXPECT_STREQ(abs, "C:\\x.wv");
+  ASSERT_EQ(MakeAbsolutePath("/data/x.wv", abs, sizeof abs), 1);
+  EXPECT_STREQ(abs, "/data/x.wv");
+  ASSERT_EQ(MakeAbsolutePath("C:x.wv", abs, sizeof abs), 1);
+  EXPECT_EQ(std::string(abs), home + "C:x.wv");
+  ASSERT_EQ(MakeAbsolutePath("x.wv", abs, sizeof abs), 1);
+  EXPECT_EQ(std::string(abs), home + "x.wv");
+  // Too long for the field: refused, never cut into another name.
+  std::string longName(300, 'n');
+  EXPECT_EQ(MakeAbsolutePath(longName.c_str(), abs, sizeof abs), 0);
+  EXPECT_STREQ(abs, "");
+}
+
+TEST_F(SettingsTest, SavedFileHasSortedSectionsQuotedTextsAndReadsBackEqual) {
+  std::string home = UseHome(dir_.path() + "/home");
+  AppSettings a;
+  LoadSettings(a);
+  a.Select = "TCPIP0::127.0.0.1::inst0::INSTR";
+  a.ManualDeviceList.Resource[0] = "GPIB0::28::INSTR";
+  a.ManualDeviceList.Comment[0] = "bench \"left\"\tC:\\lab\nsecond line";
+  a.ManualDeviceList.Resource[1] = "USB0::0x0AAD::0x005F::100001::INSTR";
+  a.ScannedDeviceList.Resource[0] = "TCPIP0::10.0.0.7::inst0::INSTR";
+  a.If = 2;
+  a.GpibDev = 7;
+  a.RscComm = std::string(200, 'c');  // over 80 characters: continuation keys
+  a.LastPrj = home + "demo.prj";
+  a.AllowTrace = 0;
+  a.BBModeB = 2;
+  a.RFFreqA = 1.0 / 3.0;
+  a.RFLevB = -12.25;
+  ASSERT_EQ(SaveSettings(a), 1);
+
+  const std::string bytes = cz::test::ReadFileBytes(home + "settings.ini");
+  EXPECT_FALSE(cz::test::FileExists(home + "settings.ini.part"));
+  auto at = [&](const std::string& s) { return bytes.find(s); };
+  ASSERT_NE(at("[DEV]\r\n"), std::string::npos);
+  EXPECT_LT(at("[DEV]\r\n"), at("[INSTR]\r\n"));
+  EXPECT_LT(at("[INSTR]\r\n"), at("[PRG]\r\n"));
+  EXPECT_LT(at("[PRG]\r\n"), at("[SDEV]\r\n"));
+  EXPECT_EQ(bytes.find("General"), std::string::npos);
+  EXPECT_LT(at("BrdScn = 0\r\n"), at("GpibBrd = 0\r\n")) << "keys sorted";
+  EXPECT_NE(at("Comment1 = \"bench \\\"left\\\"\\tC:\\\\lab\\nsecond line\"\r\n"), std::string::npos);
+  EXPECT_NE(at("RFFreqA = 0.3333333333333333\r\n"), std::string::npos);
+  EXPECT_NE(at("RFLevB = -12.25\r\n"), std::string::npos);
+  EXPECT_NE(at("RFFreqB = 1\r\n"), std::string::npos);
+  EXPECT_NE(at("AllowTrace = False\r\n"), std::string::npos);
+  EXPECT_NE(at("SavePrjOnExit = True\r\n"), std::string::npos);
+  EXPECT_NE(at("RscComm Line0001 = \"" + std::string(80, 'c') + "\"\r\n"), std::string::npos);
+  EXPECT_NE(at("RscComm Line0003 = \"" + std::string(40, 'c') + "\"\r\n"), std::string::npos);
+  EXPECT_EQ(at("RscComm = "), std::string::npos);
+  EXPECT_EQ(at("Device3"), std::string::npos);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'))
+      << "every line ends in CR LF";
+
+  AppSettings b;
+  ASSERT_EQ(LoadSettings(b), 1);
+  EXPECT_EQ(b.Select, a.Select);
+  EXPECT_EQ(b.ManualDeviceList.Comment[0], a.ManualDeviceList.Comment[0]);
+  EXPECT_EQ(b.ManualDeviceList.Resource[1], a.ManualDeviceList.Resource[1]);
+  EXPECT_TRUE(b.ManualDeviceList.Resource[2].empty());
+  EXPECT_EQ(b.ScannedDeviceList.Resource[0], a.ScannedDeviceList.Resource[0]);
+  EXPECT_EQ(b.RscComm, a.RscComm);
+  EXPECT_EQ(b.LastPrj, a.LastPrj);
+  EXPECT_EQ(b.If, 2);
+  EXPECT_EQ(b.GpibDev, 7);
+  EXPECT_EQ(b.AllowTrace, 0);
+  EXPECT_EQ(b.BBModeB, 2);
+  EXPECT_EQ(b.RFFreqA, a.RFFreqA) << "%.16g keeps the double";
+  EXPECT_EQ(b.RFLevB, -12.25);
+  EXPECT_EQ(b.TempDir, a.TempDir);
+}
+
+TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {
+  std::string home = UseHome(dir_.path() + "/home");
+  const std::string longPath = "/" + std::string(299, 'p');
+  cz::test::WriteFileBytes(home + "settings.ini",
+                           "[dev]\r\ndevice1 = \"A::INSTR\"\r\ncomment1 = \"first\"\r\n"
+                           "Device2 = \"B::INSTR\"\r\nDevice4 = \"D::INSTR\"\r\n"
+                           "[Instr]\nUSBSER = \"" + std::string(40, 's') + "\"\n"
+                           "GpibBrd = 2\nUsbId = seven\n"
+                           "[PRG]\r\nTempDir = \"\"\r\nLastPrj = \"" + longPath + "\"\r\n"
+                           "RemoteFileA = \"D:\\\\wave\\\\a.wv\"\r\nRemoteFileB = \"D:\\Waves\\Q.wv\"\r\nRFStateA = true\r\nRFSetLB = False\r\n");
+  AppSettings s;
+  s.Host = "stale";
+  ASSERT_EQ(LoadSettings(s), 1);
+  // Device lists stop at the first missing entry; saving writes what was read.
+  EXPECT_EQ(s.ManualDeviceList.Resource[0], "A::INSTR");
+  EXPECT_EQ(s.ManualDeviceList.Comment[0], "first");
+  EXPECT_EQ(s.ManualDeviceList.Resource[1], "B::INSTR");
+  EXPECT_TRUE(s.ManualDeviceList.Resource[2].empty());
+  EXPECT_TRUE(s.ManualDeviceList.Resource[3].empty());
+  // Case-insensitive look-up; UsbSer is cut to 31 characters.
+  EXPECT_EQ(s.UsbSer, std::string(31, 's'));
+  EXPECT_EQ(s.GpibBrd, 2);
+  EXPECT_EQ(s.UsbId, 95) << "an unreadable number keeps its default";
+  EXPECT_TRUE(Logged("UsbId is not a whole number"));
+  // A missing text key empties the field; a missing number keeps its default.
+  EXPECT_EQ(s.Host, "");
+  EXPECT_EQ(s.GpibDev, 28);
+  EXPECT_EQ(s.Other, "");
+  // Empty TempDir takes the default; an over-long path is refused, not cut.
+  EXPECT_EQ(s.TempDir, home + "Temp/");
+  EXPECT_EQ(s.LastPrj, "");
+  EXPECT_TRUE(Logged("*** settings.ini: [PRG] LastPrj is 300 characters long, at most 255 fit. Value ignored."));
+  EXPECT_EQ(s.RemoteFileA, "D:\\wave\\a.wv");
+  EXPECT_EQ(s.RemoteFileB, "D:\\Waves\\Q.wv") << "a backslash that starts no escape stays";
+  EXPECT_EQ(s.RFStateA, 1);
+  EXPECT_EQ(s.RFSetLB, 0);
+
+  ASSERT_EQ(SaveSettings(s), 1);
+  const std::string bytes = cz::test::ReadFileBytes(home + "settings.ini");
+  EXPECT_NE(bytes.find("Device2 = \"B::INSTR\""), std::string::npos);
+  EXPECT_EQ(bytes.find("Device4"), std::string::npos);
+  for (const char* key : {"RscComm", "Select", "LANScn", "BrdScn", "If", "UsbSer", "UsbId", "Host",
+                          "GpibBrd", "GpibDev", "Other", "TempDir", "LastPrj", "SavePrjOnExit",
+                          "AllowTrace", "RemoteFileA", "RemoteFileB", "BBRoutingA", "BBRoutingB",
+                          "BBModeA", "BBModeB", "BBLinkFA", "BBLinkFB", "RFSetFA", "RFSetFB", "RFSetLA",
+                          "RFSetLB", "RFStateA", "RFStateB", "RFFreqA", "RFFreqB", "RFLevA", "RFLevB"})
+    EXPECT_NE(bytes.find(std::string("\n") + key + " = "), std::string::npos) << key;
+}
+
+TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
+  std::string home = UseHome(dir_.path() + "/home");
+  const std::string old = "[PRG]\r\nTempDir = \"/old/\"\r\n";
+  cz::test::WriteFileBytes(home + "settings.ini", old);
+  // The temporary file cannot be made: a folder stands in its place.
+  mkdir((home + "settings.ini.part").c_str(), 0755);
+  AppSettings s;
+  LoadSettings(s);
+  EXPECT_EQ(s.TempDir, "/old/");
+  UiTest_QueueMessageOk();
+  EXPECT_EQ(SaveSettings(s), 0);
+  EXPECT_EQ(cz::test::ReadFileBytes(home + "settings.ini"), old);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Error");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Cannot save project settings.");
+}
+
+}  // namespace
