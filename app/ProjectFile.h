@@ -1,0 +1,49 @@
+// The project file: one XML document with the root element TV_CZ_DB and the
+// sections PROJECT, PULSE_DB, SEQUENCE_DB, MULTISEG_DB, RFLIST_DB and
+// DATASRC_DB, always all six, in that order.
+//
+// Numbers are written in the C locale: pulse times, the PRF value, jitter
+// parameters and values and envelope values with "%12.11f", every other real
+// with "%f", integers with "%d", enumerations as their keywords. A real that
+// such a format would round so that it no longer reads back as the same
+// value is written with the shortest "%.15g" .. "%.17g" that does, so
+// nothing is lost on a round trip.
+// Files are written to "<path>.part" beside the destination and renamed over
+// it only when complete.
+#pragma once
+
+#include <cstdint>
+
+#include <pugixml.hpp>
+
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+
+// Writes the project (these pulse and sequence tables, the global
+// multi-segment, RF-list and data-source tables and the settings' project
+// header) to path. Data sources are renumbered 1..n in table order first and
+// the pulses' references to them follow, so that the IDs the reader gives
+// them name the same sources. 1 when the file was written, 0 on failure.
+// Afterwards the main window's title names the file.
+int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path);
+
+// importMode 0: replaces the project by the file and writes path + ".bak".
+// importMode 1: appends the file's pulses to the project (pulses whose IDs
+// are taken get fresh ones) and reads nothing else.
+// 1 when the file was read (also when some records were refused), 0 when it
+// cannot be opened or parsed or its root is wrong.
+int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path,
+                    int32_t importMode);
+
+// Attribute access on an element of the document. The getters set the
+// output to 0 (or "") first and return 1 when the attribute exists: numbers
+// are read as far as they go (leading blanks skipped, no number gives 0), a
+// byte takes the low 8 bits, a text at most 255 characters (out holds 256).
+int XmlGetAttrReal(const pugi::xml_node& element, const char* name, double* out);
+int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out);
+int XmlGetAttrByte(const pugi::xml_node& element, const char* name, uint8_t* out);
+int XmlGetAttrString(const pugi::xml_node& element, const char* name, char* out);
+
+// The number texts the writer uses: fmt ("%f" or "%12.11f") unless that does
+// not read back as value, then the shortest "%.15g" .. "%.17g" that does.
+std::string FormatProjectReal(const char* fmt, double value);

@@ -1,0 +1,597 @@
+// Loading and importing the project file.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/DataSource.h"
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PluginLoader.h"
+#include "app/ProjectFile.h"
+#include "app/Settings.h"
+#include "engine/ModulationTypes.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+void SetProjectWindowTitle(const char* path);
+
+namespace {
+
+using pugi::xml_node;
+
+constexpr int kAttrText = 256;  // attribute texts keep at most 255 characters
+
+std::string Numbered(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
+
+double Real(const xml_node& e, const char* name) {
+  double v = 0;
+  XmlGetAttrReal(e, name, &v);
+  return v;
+}
+int32_t Int(const xml_node& e, const char* name) {
+  int32_t v = 0;
+  XmlGetAttrInt(e, name, &v);
+  return v;
+}
+// Reads into v only when the attribute exists.
+template <typename T>
+void IntIf(const xml_node& e, const char* name, T* v) {
+  int32_t x = 0;
+  if (XmlGetAttrInt(e, name, &x)) *v = static_cast<T>(x);
+}
+// Attribute text (at most 255 characters), "" when missing.
+std::string Str(const xml_node& e, const char* name) {
+  char buf[kAttrText];
+  XmlGetAttrString(e, name, buf);
+  return buf;
+}
+bool Has(const xml_node& e, const char* name) { return static_cast<bool>(e.attribute(name)); }
+
+// Character content of a child element; false when the child is missing.
+template <std::size_t N>
+bool ChildText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
+  xml_node c = parent.child(tag);
+  if (!c) return false;
+  field->Assign(c.text().get());
+  return true;
+}
+
+// Number of consecutive attributes base0, base1, ... present, at most max.
+int CountNumbered(const xml_node& e, const char* base, std::size_t max) {
+  int n = 0;
+  while (static_cast<std::size_t>(n) < max && Has(e, Numbered(base, n).c_str())) ++n;
+  return n;
+}
+
+// ------------------------------------------------------------------ header
+
+void ReadHeader(const xml_node& sec) {
+  ProjectHeader& h = g_Settings.Project;
+  ChildText(sec, "Name", &h.projectName);
+  ChildText(sec, "Editor", &h.author);
+  ChildText(sec, "Date", &h.date);
+  ChildText(sec, "Version", &h.version);
+  if (xml_node e = sec.child("hide")) h.hideEntries = Int(e, "state");
+  if (xml_node e = sec.child("wvgen")) {
+    h.pepLevel = Int(e, "PEP");
+    h.allowMarkers = Int(e, "Markers");
+    h.swapIq = Int(e, "SwapIQ");
+    h.removeSegments = Int(e, "RemMseg");
+    h.noArbPreset = Int(e, "NoArbPres");
+  }
+  ChildText(sec, "PathWin", &h.pathWin);
+  ChildText(sec, "PathLin", &h.pathLin);
+  if (xml_node e = sec.child("ViewMode")) g_Settings.ViewMode = Int(e, "Value");
+}
+
+// ------------------------------------------------------------------ pulses
+
+// Reads one jitter block; false when its list could not be taken (which
+// ends the jitter blocks of the pulse).
+bool ReadJitter(const xml_node& e, JitterBlock* j) {
+  j->enabled = Str(e, "state") == "on" ? 1 : 0;
+  j->target = static_cast<uint8_t>(JitterParamFromKeyword(Str(e, "mode").c_str()));
+  j->distribution = static_cast<uint8_t>(JitterDistFromKeyword(Str(e, "datamode").c_str()));
+  switch (j->distribution) {
+    case JDIST_RAMP:
+      j->p1 = Real(e, "min");
+      j->p2 = Real(e, "max");
+      j->p3 = 0;
+      break;
+    case JDIST_STAIR:
+      j->p1 = Real(e, "step");
+      j->p2 = j->p3 = 0;
+      break;
+    case JDIST_WHITENOISE:
+      j->p1 = Real(e, "min");
+      j->p2 = Real(e, "max");
+      j->p3 = Real(e, "step");
+      break;
+    case JDIST_GAUSSNOISE:
+      j->p1 = Real(e, "loc");
+      j->p2 = Real(e, "var");
+      j->p3 = Real(e, "limit");
+      break;
+    case JDIST_SINE:
+      j->p1 = Real(e, "amp");
+      j->p2 = Real(e, "ofs");
+      break;
+    case JDIST_LIST:
+    case JDIST_LFIX:
+    case JDIST_SHAPE: {
+      int n = CountNumbered(e, "val", kJitterListMax);
+      if (n > 0) {
+        std::vector<double> v(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) v[static_cast<std::size_t>(k)] = Real(e, Numbered("val", k).c_str());
+        if (!j->values.Assign(std::move(v))) return false;
+      }
+      break;
+    }
+    case JDIST_RULES: {
+      int n = CountNumbered(e, "val", kJitterListMax);
+      if (n > 0) {
+        std::vector<JitterRule> r(static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) r[static_cast<std::size_t>(k)] = Str(e, Numbered("val", k).c_str());
+        if (!j->rules.Assign(std::move(r))) return false;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  IntIf(e, "cnt", &j->stairCount);
+  return true;
+}
+
+void ReadEnvelope(const xml_node& e, PulseRecord* p) {
+  p->customEnvelopeOn = Str(e, "state") == "on" ? 1 : 0;
+  int32_t count = Int(e, "count");
+  if (count <= 0) return;
+  // The stated count is trusted only as far as the file bears it out.
+  int n = CountNumbered(e, "val", std::min<std::size_t>(static_cast<std::size_t>(count), kEnvelopeMaxPoints));
+  if (n == 0) return;
+  std::vector<double> values(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) values[static_cast<std::size_t>(k)] = Real(e, Numbered("val", k).c_str());
+  if (Int(e, "count_") > 0) {
+    std::vector<double> q(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) q[static_cast<std::size_t>(k)] = Real(e, Numbered("val_", k).c_str());
+    p->envelope.SetIq(std::move(values), std::move(q));
+  } else {
+    p->envelope.SetLevels(std::move(values));
+  }
+}
+
+void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
+  ChildText(el, "Comment", &p->comment);
+  if (xml_node e = el.child("PreDelay")) p->delay = Real(e, "time");
+  if (xml_node e = el.child("RiseEdge")) {
+    p->riseTime = Real(e, "time");
+    p->riseEdge = static_cast<uint8_t>(EdgeTypeFromKeyword(Str(e, "type").c_str()));
+  }
+  if (xml_node e = el.child("FallEdge")) {
+    p->fallTime = Real(e, "time");
+    p->fallEdge = static_cast<uint8_t>(EdgeTypeFromKeyword(Str(e, "type").c_str()));
+  }
+  if (xml_node e = el.child("OnPeriod")) {
+    p->onTime = Real(e, "time");
+    p->modulation = static_cast<int8_t>(ModulationFromKeyword(Str(e, "mod").c_str()));
+    if (Has(e, "extname")) p->pluginName = Str(e, "extname");
+  }
+  if (xml_node e = el.child("Marker")) {
+    static const char* const parts[kMarkerParts] = {"delay", "rise", "on", "fall", "off", "rstart"};
+    for (int m = 0; m < kMarkers; ++m)
+      for (int k = 0; k < kMarkerParts; ++k) p->markers[m][k] = Int(e, cz::FormatC("M%d%s", m + 1, parts[k]).c_str());
+  }
+  if (xml_node e = el.child("PRFMode")) p->prfMode = Int(e, "state");
+  if (xml_node e = el.child("PRFPRI")) p->prfPri = static_cast<uint8_t>(Int(e, "state"));
+  if (xml_node e = el.child("BlankPeriod")) p->offTime = Real(e, "time");
+  if (xml_node e = el.child("PRF")) p->prfValue = Real(e, "freq");
+  if (xml_node e = el.child("Level")) {
+    p->attOn = Real(e, "AttOn");
+    p->attOff = Real(e, "AttOff");
+    p->droop = Real(e, "droop");
+  }
+  if (xml_node e = el.child("Phase")) {
+    p->startPhase = Real(e, "val");
+    p->relativePhase = Int(e, "continue");
+  }
+  if (xml_node e = el.child("AWGN")) {
+    p->noiseOn = Int(e, "state");
+    p->noiseAtt = Real(e, "att");
+    p->noiseBw = Real(e, "bw");
+  }
+  if (xml_node e = el.child("PhaseNoise")) {
+    p->phaseNoiseOn = Int(e, "state");
+    for (int k = 1; k < kPhaseNoisePoints; ++k) {
+      p->phaseNoiseFreq[k] = Real(e, Numbered("f", k).c_str());
+      p->phaseNoiseLevel[k] = Real(e, Numbered("l", k).c_str());
+    }
+  }
+  if (xml_node e = el.child("Frequency")) p->freqOffset = Real(e, "dev");
+  for (int j = 0; j < kJitterBlocks; ++j) {
+    xml_node e = el.child(Numbered("Jitter", j + 1).c_str());
+    if (!e || !ReadJitter(e, &p->jitter[j])) break;
+  }
+  for (int r = 0; r < kModDataRows; ++r) {
+    xml_node e = el.child(Numbered("DSrc", r + 1).c_str());
+    if (!e) continue;
+    p->dataRows[r].kind = static_cast<uint8_t>(Int(e, "type"));
+    p->dataRows[r].source = static_cast<int8_t>(Int(e, "srcid"));
+    p->dataRows[r].bits = Int(e, "bits");
+  }
+  if (p->modulation != 0) {
+    if (p->modulation == kModulationPlugin) {
+      int module = FindModuleByName(p->pluginName.c_str());
+      // The module's own description is only a check here: a pulse whose
+      // plug-in cannot describe itself keeps the parameters stored with it.
+      if (module >= 0 && !QueryPluginParams(module, slot))
+        Log_Message(1, "*** Error initializing paraameters from module data.");
+    }
+    for (int k = 1; k <= kModParamEntries; ++k) {
+      xml_node e = el.child(Numbered("PlugDat", k).c_str());
+      if (!e) continue;
+      std::string name = Str(e, "name");
+      std::string type = Str(e, "type");
+      if (name.empty() || type.empty()) break;
+      std::string value = Str(e, "val");
+      Log_Message(7, "                 - '", name.c_str(), "' (", type.c_str(), ") -> ", value.c_str(), " ");
+      p->modParams.Set(k - 1, type, name, value);
+    }
+  }
+  if (xml_node e = el.child("hide")) p->hidden = Int(e, "state");
+  if (xml_node e = el.child("Env")) ReadEnvelope(e, p);
+}
+
+bool PulseIdTaken(const PulseRecord* pulses, int count, uint32_t id) {
+  for (int k = 0; k < count; ++k)
+    if (pulses[k].id == id) return true;
+  return false;
+}
+
+void ReadPulses(const xml_node& sec, PulseRecord* pulses, bool import) {
+  int slot = PulseCount;
+  for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
+    if (el.type() != pugi::node_element) continue;
+    if (std::strcmp(el.name(), "PULSE") != 0) break;
+    if (slot >= kMaxPulses) {
+      Log_Message(1, "*** Max. number of pulses in project exceeded.");
+      break;
+    }
+    PulseRecord* p = &pulses[slot];
+    PulseCount = slot;  // the new record takes the smallest ID free among those before it
+    InitPulseRecord(p);
+    std::string name = Str(el, "name");
+    if (name.empty()) {
+      // A pulse without a name is passed over; the ones after it still load.
+      Log_Message(1, "*** Invalid pulse name.");
+      continue;
+    }
+    p->name = name;
+    if (Has(el, "id")) {
+      int32_t id = Int(el, "id");
+      if (id <= 0 || id > kMaxPulses) {
+        Log_Message(1, "*** Invalid pulse ID.");
+        continue;
+      }
+      p->id = static_cast<uint32_t>(id);
+    }
+    // An imported pulse whose ID the project already uses gets a fresh one,
+    // so that sequence references stay unambiguous.
+    if (import && PulseIdTaken(pulses, slot, p->id)) {
+      uint32_t id = p->id;
+      p->id = 0;
+      for (uint32_t c = 1; c <= kMaxPulses; ++c)
+        if (!PulseIdTaken(pulses, slot, c)) { id = c; break; }
+      p->id = id;
+    }
+    Log_Message(2, " Pulse:         ", p->name.c_str());
+    ReadPulseBody(el, p, slot);
+    ++slot;
+  }
+  PulseCount = slot;
+}
+
+// --------------------------------------------------------------- sequences
+
+void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses) {
+  int next = 0;  // refused entries leave no gap
+  for (int n = 1; n <= kMaxSequenceEntries; ++n) {
+    xml_node e = el.child(Numbered("Entry", n).c_str());
+    if (!e || !Has(e, "pid")) break;
+    SequenceEntry entry;
+    int32_t pid = Int(e, "pid");
+    if (pid >= 0) {
+      int32_t rep = Int(e, "rep");
+      if (!PulseIdTaken(pulses, PulseCount, static_cast<uint32_t>(pid))) {
+        Log_Message(1, "*** Invalid pulse ID found while reading sequence.");
+        continue;
+      }
+      if (rep < 0) {
+        Log_Message(1, "*** Invalid parameter range for sequence entries.");
+        continue;
+      }
+      entry.pulseId = pid;
+      entry.repetitions = rep;
+      entry.markerMask = Int(e, "markers");
+      entry.overlay = static_cast<uint8_t>(Int(e, "overlay"));
+    } else if (pid == -1) {
+      entry.fillerType = SyncTypeFromKeyword(Str(e, "type").c_str());
+      entry.repetitions = 0;
+      entry.markerMask = 0;
+      entry.fillerTime = Real(e, "val");
+    } else {
+      Log_Message(1, "*** Invalid pulse ID found while reading sequence.");
+      continue;
+    }
+    entry.jitterMode[0] = static_cast<uint8_t>(JitterModeFromKeyword(Str(e, "jitmode").c_str()));
+    entry.jitterMode[1] = static_cast<uint8_t>(JitterModeFromKeyword(Str(e, "jitmode2").c_str()));
+    entry.jitterMode[2] = static_cast<uint8_t>(JitterModeFromKeyword(Str(e, "jitmode3").c_str()));
+    entry.jitterMode[3] = static_cast<uint8_t>(JitterModeFromKeyword(Str(e, "jitmode4").c_str()));
+    s->entries[next++] = entry;
+  }
+}
+
+void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses) {
+  static const char* const columns[kReportColumns] = {
+      "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
+      "RGLOff", "RGD", "RRN", "RRC", "RMN", "RCD", "RTS", "RFIL", "RSE"};
+  ChildText(el, "Comment", &s->comment);
+  ChildText(el, "Copyright", &s->copyright);
+  ReadSequenceEntries(el, s, pulses);
+  ChildText(el, "WvFile", &s->waveFile);
+  if (xml_node e = el.child("ARB")) s->clock = Real(e, "clock");
+  if (xml_node e = el.child("hide")) s->hidden = Int(e, "state");
+  if (xml_node e = el.child("Filter")) {
+    s->filterOn = Int(e, "state");
+    s->cutoff = Real(e, "f");
+    s->alpha = Real(e, "alpha");
+    s->oversampling = Real(e, "ovs");
+    s->window = WindowFromKeyword(Str(e, "window").c_str());
+    s->filterType = FilterFromKeyword(Str(e, "filter").c_str());
+    s->userOversampling = Int(e, "usrovs");
+    s->userComment = Str(e, "usrcmt");
+    if (Has(e, "usrlen")) {
+      int32_t len = Int(e, "usrlen");
+      if (len < 0) len = 0;
+      if (len > static_cast<int32_t>(kMaxUserFilterLength)) len = static_cast<int32_t>(kMaxUserFilterLength);
+      std::vector<double> i(static_cast<std::size_t>(len)), q(static_cast<std::size_t>(len));
+      for (int k = 0; k < len; ++k) {
+        i[static_cast<std::size_t>(k)] = Real(e, Numbered("i", k).c_str());
+        q[static_cast<std::size_t>(k)] = Real(e, Numbered("q", k).c_str());
+      }
+      s->userFilter.Set(std::move(i), std::move(q));
+    }
+  }
+  if (xml_node e = el.child("report")) {
+    s->reportOn = Int(e, "state");
+    s->reportFile = Str(e, "RepFile");
+    s->reportPlugin = Str(e, "RepPlugin");
+    for (int c = 0; c < kReportColumns; ++c) s->reportColumns[c] = Int(e, columns[c]);
+  }
+}
+
+// The element children of a section with the expected tag and a "name";
+// anything else is passed over, so that no slot is left holding a default
+// or an earlier project's record.
+template <typename Fn>
+void ForEachRecord(const xml_node& sec, const char* tag, int max, const char* fullText, Fn read) {
+  int slot = 0;
+  for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
+    if (el.type() != pugi::node_element) continue;
+    if (std::strcmp(el.name(), tag) != 0 || !Has(el, "name")) continue;
+    if (slot >= max) {
+      Log_Message(1, fullText);
+      break;
+    }
+    if (read(el, slot)) ++slot;
+  }
+}
+
+void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRecord* pulses) {
+  SequenceCount = 0;
+  ForEachRecord(sec, "SEQUENCE", kMaxSequences, "*** Max. number of sequences in project exceeded.",
+                [&](const xml_node& el, int slot) {
+                  SequenceRecord* s = &sequences[slot];
+                  SequenceCount = slot;
+                  InitSequenceRecord(s);
+                  s->name = Str(el, "name");
+                  if (Has(el, "id")) {
+                    int32_t id = Int(el, "id");
+                    if (id <= 0 || id > kMaxSequences || FindSequenceById(static_cast<uint32_t>(id)) >= 0) {
+                      Log_Message(1, "*** Invalid sequence ID.");
+                      return false;
+                    }
+                    s->id = static_cast<uint32_t>(id);
+                  }
+                  Log_Message(2, " Sequence:      ", s->name.c_str());
+                  ReadSequenceBody(el, s, pulses);
+                  SequenceCount = slot + 1;
+                  return true;
+                });
+}
+
+// --------------------------------------------- multi-segment, RF lists, data
+
+void ReadMultiSegments(const xml_node& sec) {
+  MultiSegmentCount = 0;
+  ForEachRecord(sec, "MSEG", kMaxMultiSegments,
+                "*** Max. number of multi segment waveforms in project exceeded.",
+                [&](const xml_node& el, int slot) {
+                  MultiSegmentRecord* m = &MultiSegmentTable[slot];
+                  InitMultiSegmentRecord(m);
+                  m->id = static_cast<uint32_t>(slot + 1);
+                  m->name = Str(el, "name");
+                  Log_Message(2, " Multi-Segment: ", m->name.c_str());
+                  for (int n = 1; n <= kMaxSegments; ++n) {
+                    xml_node e = el.child(Numbered("Entry", n).c_str());
+                    if (!e || !Has(e, "sid")) break;
+                    MultiSegmentEntry& seg = m->segments[n - 1];
+                    seg.sequenceId = Int(e, "sid");
+                    seg.type = Int(e, "stype");
+                    if (seg.type == SEGMENT_SEQUENCE && FindSequenceById(static_cast<uint32_t>(seg.sequenceId)) < 0) {
+                      Log_Message(1, "*** Invalid sequence ID found while reading multi segment waveform.");
+                      seg.type = SEGMENT_UNKNOWN;
+                    }
+                    if (seg.type != SEGMENT_SEQUENCE) seg.sequenceId = 0;
+                    seg.repetition = Has(e, "rep") ? Str(e, "rep") : std::string("1");
+                    seg.stopTime = Real(e, "ststop");
+                  }
+                  ChildText(el, "Comment", &m->comment);
+                  ChildText(el, "MsFiles", &m->targetName);
+                  if (xml_node e = el.child("ARB")) {
+                    m->clockMode = Int(e, "clkmode");
+                    m->clock = Real(e, "clock");
+                    m->levelMode = Int(e, "levmode");
+                  }
+                  if (xml_node e = el.child("TRIGGER")) {
+                    m->triggerMode = Int(e, "mode");
+                    m->extTriggerMode = Int(e, "extmode");
+                    m->triggerSource = Int(e, "source");
+                  }
+                  if (xml_node e = el.child("DELAY")) m->delay = Real(e, "samples");
+                  if (xml_node e = el.child("BB")) m->bbPath = Int(e, "path");
+                  m->sequencerMode = 0;
+                  m->nextSegment = 1;
+                  if (xml_node e = el.child("SEQUENCER")) {
+                    IntIf(e, "mode", &m->sequencerMode);
+                    IntIf(e, "lastseg", &m->nextSegment);
+                  }
+                  MultiSegmentCount = slot + 1;
+                  return true;
+                });
+}
+
+void ReadRfLists(const xml_node& sec) {
+  RfListCount = 0;
+  ForEachRecord(sec, "RFLIST", kMaxRfLists, "*** Max. number of RF Lists in project exceeded.",
+                [&](const xml_node& el, int slot) {
+                  RfListRecord* r = &RfListTable[slot];
+                  InitRfListRecord(r);
+                  r->id = static_cast<uint32_t>(slot + 1);
+                  r->name = Str(el, "name");
+                  Log_Message(2, " RF List:       ", r->name.c_str());
+                  for (int n = 1; n <= kMaxRfListPoints; ++n) {
+                    xml_node e = el.child(Numbered("Entry", n).c_str());
+                    if (!e || !Has(e, "f") || !Has(e, "l")) break;
+                    r->points.Set(n - 1, Real(e, "f"), Real(e, "l"));
+                  }
+                  ChildText(el, "Comment", &r->comment);
+                  ChildText(el, "RfFile", &r->remoteFile);
+                  if (xml_node e = el.child("Settings")) {
+                    r->dwell = Real(e, "dwell");
+                    r->length = Int(e, "length");
+                    r->min = Real(e, "min");
+                    r->max = Real(e, "max");
+                    r->min2 = Real(e, "min2");
+                    r->max2 = Real(e, "max2");
+                    r->step = Real(e, "step");
+                    r->step2 = Real(e, "step2");
+                    r->limMin = Real(e, "limmin");
+                    r->limMax = Real(e, "limmax");
+                    r->limMin2 = Real(e, "limmin2");
+                    r->limMax2 = Real(e, "limmax2");
+                    r->mode = Int(e, "dtype");
+                    r->mode2 = Int(e, "dtype2");
+                    r->activate = Int(e, "activate");
+                    r->path = Int(e, "path");
+                  }
+                  RfListCount = slot + 1;
+                  return true;
+                });
+}
+
+void ReadDataSources(const xml_node& sec) {
+  DataSourceCount = 0;
+  ForEachRecord(sec, "DATASRC", kMaxDataSources, "*** Max. number of data sources in project exceeded.",
+                [&](const xml_node& el, int slot) {
+                  DataSourceRecord* d = &DataSourceTable[slot];
+                  *d = DataSourceRecord();
+                  d->id = static_cast<uint32_t>(slot + 1);
+                  d->name = Str(el, "name");
+                  Log_Message(2, " Data Source:   ", d->name.c_str());
+                  ChildText(el, "Comment", &d->comment);
+                  ChildText(el, "data", &d->data);
+                  DataSourceCount = slot + 1;
+                  return true;
+                });
+}
+
+}  // namespace
+
+int XmlGetAttrReal(const pugi::xml_node& element, const char* name, double* out) {
+  *out = 0.0;
+  pugi::xml_attribute a = element.attribute(name);
+  if (!a) return 0;
+  *out = cz::StrtodC(a.value(), nullptr);
+  return 1;
+}
+
+int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out) {
+  *out = 0;
+  pugi::xml_attribute a = element.attribute(name);
+  if (!a) return 0;
+  *out = static_cast<int32_t>(cz::StrtolC(a.value(), nullptr, 10));
+  return 1;
+}
+
+int XmlGetAttrByte(const pugi::xml_node& element, const char* name, uint8_t* out) {
+  int32_t v = 0;
+  int found = XmlGetAttrInt(element, name, &v);
+  *out = static_cast<uint8_t>(v & 0xFF);
+  return found;
+}
+
+int XmlGetAttrString(const pugi::xml_node& element, const char* name, char* out) {
+  out[0] = '\0';
+  pugi::xml_attribute a = element.attribute(name);
+  if (!a) return 0;
+  cz::CopyText(out, kAttrText, a.value());
+  return 1;
+}
+
+int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path, int32_t importMode) {
+  if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
+  bool import = importMode != 0;
+  if (import) {
+    Log_Message(3, "Importing pulses from file '", path, "'");
+  } else {
+    Log_Message(3, "Loading project file '", path, "'");
+    ClearProject();
+  }
+
+  pugi::xml_document doc;
+  pugi::xml_parse_result parsed = doc.load_file(cz::HostPath(path).c_str(), pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) {
+    Log_Message(1, "*** Failed to open project file.");
+    return 0;
+  }
+  xml_node root = doc.document_element();
+  if (!root) {
+    Log_Message(1, "*** Failed to get root element.");
+    return 0;
+  }
+  if (std::strcmp(root.name(), "TV_CZ_DB") != 0) {
+    Log_Message(1, "*** Invalid root element.");
+    return 0;
+  }
+
+  if (!import)
+    if (xml_node sec = root.child("PROJECT")) ReadHeader(sec);
+  if (xml_node sec = root.child("PULSE_DB")) ReadPulses(sec, pulses, import);
+  if (!import) {
+    if (xml_node sec = root.child("SEQUENCE_DB")) ReadSequences(sec, sequences, pulses);
+    if (xml_node sec = root.child("MULTISEG_DB")) ReadMultiSegments(sec);
+    if (xml_node sec = root.child("RFLIST_DB")) ReadRfLists(sec);
+    if (xml_node sec = root.child("DATASRC_DB")) ReadDataSources(sec);
+  }
+  doc.reset();
+
+  // An import only adds pulses: it neither writes a backup nor retitles
+  // the window.
+  if (!import) {
+    std::string backup = std::string(path) + ".bak";
+    SaveProject(pulses, sequences, backup.c_str());
+    SetProjectWindowTitle(path);
+  }
+  return 1;
+}

@@ -1,0 +1,430 @@
+// Saving the project file.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "app/DataSource.h"
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/ProjectFile.h"
+#include "app/Settings.h"
+#include "app/XmlWriter.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+#include "platform/ui/UserInterface.h"
+
+namespace {
+
+constexpr const char* kTimeFmt = "%12.11f";  // pulse times, PRF value, jitter and envelope values
+constexpr const char* kRealFmt = "%f";
+
+const char* const kReportColumnNames[kReportColumns] = {
+    "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
+    "RGLOff", "RGD", "RRN", "RRC", "RMN", "RCD", "RTS", "RFIL", "RSE"};
+
+const char* const kMarkerPartNames[kMarkerParts] = {"delay", "rise", "on", "fall", "off", "rstart"};
+
+// The writer with the project's number formats.
+class ProjectOut : public XmlWriter {
+ public:
+  void Int(const char* name, long long v) { Attr(name, cz::FormatC("%lld", v)); }
+  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealFmt, v)); }
+  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeFmt, v)); }
+  void Text(const char* name, std::string_view v) { Attr(name, v); }
+  // A numbered attribute name such as "val12".
+  static std::string Name(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
+};
+
+void WriteHeader(ProjectOut& x) {
+  const ProjectHeader& h = g_Settings.Project;
+  x.Open("PROJECT");
+  x.Open("Inf");
+  x.Int("Vmaj", 1);
+  x.Int("Vmin", 1);
+  x.Close();
+  x.TextElement("Name", h.projectName.view());
+  x.TextElement("Editor", h.author.view());
+  x.TextElement("Date", h.date.view());
+  x.TextElement("Version", h.version.view());
+  x.Open("hide");
+  x.Int("state", h.hideEntries);
+  x.Close();
+  x.Open("wvgen");
+  x.Int("PEP", h.pepLevel);
+  x.Int("Markers", h.allowMarkers);
+  x.Int("SwapIQ", h.swapIq);
+  x.Int("RemMseg", h.removeSegments);
+  x.Int("NoArbPres", h.noArbPreset);
+  x.Close();
+  x.TextElement("PathWin", h.pathWin.view());
+  x.TextElement("PathLin", h.pathLin.view());
+  x.Open("ViewMode");
+  x.Int("Value", g_Settings.ViewMode);
+  x.Close();
+  x.Close();
+}
+
+void WriteJitter(ProjectOut& x, const JitterBlock& j, int n) {
+  x.Open(ProjectOut::Name("Jitter", n));
+  x.Text("state", j.enabled ? "on" : "off");
+  x.Text("mode", JitterParamToKeyword(j.target));
+  x.Text("datamode", JitterDistToKeyword(j.distribution));
+  switch (j.distribution) {
+    case JDIST_LIST:
+    case JDIST_LFIX:
+    case JDIST_SHAPE:
+      for (int32_t k = 0; k < j.values.count(); ++k) x.Time(ProjectOut::Name("val", k).c_str(), j.values[k]);
+      break;
+    case JDIST_RULES:
+      for (int32_t k = 0; k < j.rules.count(); ++k) x.Text(ProjectOut::Name("val", k).c_str(), j.rules[k].view());
+      break;
+    case JDIST_WHITENOISE:
+      x.Time("min", j.p1);
+      x.Time("max", j.p2);
+      x.Time("step", j.p3);
+      break;
+    case JDIST_GAUSSNOISE:
+      x.Time("loc", j.p1);
+      x.Time("var", j.p2);
+      x.Time("limit", j.p3);
+      break;
+    case JDIST_RAMP:
+      x.Time("min", j.p1);
+      x.Time("max", j.p2);
+      break;
+    case JDIST_STAIR:
+      x.Time("step", j.p1);
+      break;
+    case JDIST_SINE:
+      // Amplitude and offset under names of their own; older files have none
+      // and load with both at 0.
+      x.Time("amp", j.p1);
+      x.Time("ofs", j.p2);
+      break;
+    default:
+      break;
+  }
+  x.Int("cnt", j.stairCount);
+  x.Close();
+}
+
+void WritePulse(ProjectOut& x, const PulseRecord& p) {
+  x.Open("PULSE");
+  x.Text("name", p.name.view());
+  x.Int("id", p.id);
+  x.TextElement("Comment", p.comment.view());
+  x.Open("PreDelay");
+  x.Time("time", p.delay);
+  x.Close();
+  x.Open("RiseEdge");
+  x.Time("time", p.riseTime);
+  x.Text("type", EdgeTypeToKeyword(p.riseEdge));
+  x.Close();
+  x.Open("FallEdge");
+  x.Time("time", p.fallTime);
+  x.Text("type", EdgeTypeToKeyword(p.fallEdge));
+  x.Close();
+  x.Open("OnPeriod");
+  x.Time("time", p.onTime);
+  x.Text("mod", ModulationToKeyword(p.modulation));
+  if (p.modulation == kModulationPlugin) x.Text("extname", p.pluginName.view());
+  x.Close();
+  x.Open("Marker");
+  for (int m = 0; m < kMarkers; ++m)
+    for (int part = 0; part < kMarkerParts; ++part)
+      x.Int(cz::FormatC("M%d%s", m + 1, kMarkerPartNames[part]).c_str(), p.markers[m][part]);
+  x.Close();
+  x.Open("PRFMode");
+  x.Int("state", p.prfMode);
+  x.Close();
+  x.Open("PRFPRI");
+  x.Int("state", p.prfPri);
+  x.Close();
+  x.Open("BlankPeriod");
+  x.Time("time", p.offTime);
+  x.Close();
+  x.Open("PRF");
+  x.Time("freq", p.prfValue);
+  x.Close();
+  x.Open("Level");
+  x.Real("AttOn", p.attOn);
+  x.Real("AttOff", p.attOff);
+  x.Real("droop", p.droop);
+  x.Close();
+  x.Open("Phase");
+  x.Real("val", p.startPhase);
+  x.Int("continue", p.relativePhase);
+  x.Close();
+  x.Open("AWGN");
+  x.Int("state", p.noiseOn);
+  x.Real("att", p.noiseAtt);
+  x.Real("bw", p.noiseBw);
+  x.Close();
+  x.Open("PhaseNoise");
+  x.Int("state", p.phaseNoiseOn);
+  for (int k = 1; k < kPhaseNoisePoints; ++k) x.Real(ProjectOut::Name("f", k).c_str(), p.phaseNoiseFreq[k]);
+  for (int k = 1; k < kPhaseNoisePoints; ++k) x.Real(ProjectOut::Name("l", k).c_str(), p.phaseNoiseLevel[k]);
+  x.Close();
+  x.Open("Frequency");
+  x.Real("dev", p.freqOffset);
+  x.Close();
+  for (int j = 0; j < kJitterBlocks; ++j) WriteJitter(x, p.jitter[j], j + 1);
+  for (int r = 0; r < kModDataRows; ++r) {
+    x.Open(ProjectOut::Name("DSrc", r + 1));
+    x.Int("type", p.dataRows[r].kind);
+    x.Int("srcid", p.dataRows[r].source);
+    x.Int("bits", p.dataRows[r].bits);
+    x.Close();
+  }
+  if (p.modulation != 0) {
+    for (int k = 0; k < kModParamEntries; ++k) {
+      const ModulationParamEntry& e = p.modParams[k];
+      if (e.IsFree()) break;
+      x.Open(ProjectOut::Name("PlugDat", k + 1));
+      x.Text("name", e.name.view());
+      x.Text("type", e.type.view());
+      x.Text("val", e.value.view());
+      x.Close();
+    }
+  }
+  x.Open("hide");
+  x.Int("state", p.hidden);
+  x.Close();
+  x.Open("Env");
+  x.Text("state", p.customEnvelopeOn ? "on" : "off");
+  const PulseEnvelope& env = p.envelope;
+  x.Int("count", env.Count());
+  for (int32_t k = 0; k < env.Count(); ++k) x.Time(ProjectOut::Name("val", k).c_str(), env.Values()[k]);
+  x.Int("count_", env.HasQ() ? env.Count() : 0);
+  if (env.HasQ())
+    for (int32_t k = 0; k < env.Count(); ++k) x.Time(ProjectOut::Name("val_", k).c_str(), env.QValues()[k]);
+  x.Close();
+  x.Close();
+}
+
+void WriteSequence(ProjectOut& x, const SequenceRecord& s) {
+  x.Open("SEQUENCE");
+  x.Text("name", s.name.view());
+  x.Int("id", s.id);
+  x.TextElement("Comment", s.comment.view());
+  x.TextElement("Copyright", s.copyright.view());
+  int used = s.EntriesInUse();
+  for (int i = 0; i < used && i < kMaxSequenceEntries; ++i) {
+    const SequenceEntry& e = s.entries[i];
+    x.Open(ProjectOut::Name("Entry", i + 1));
+    x.Int("pid", e.pulseId);
+    if (e.IsPulse()) {
+      x.Int("rep", e.repetitions);
+      x.Int("markers", e.markerMask);
+      x.Int("overlay", e.overlay);
+    } else {
+      x.Text("type", SyncTypeToKeyword(e.fillerType));
+      x.Real("val", e.fillerTime);
+    }
+    x.Text("jitmode", JitterModeToKeyword(e.jitterMode[0]));
+    x.Text("jitmode2", JitterModeToKeyword(e.jitterMode[1]));
+    x.Text("jitmode3", JitterModeToKeyword(e.jitterMode[2]));
+    x.Text("jitmode4", JitterModeToKeyword(e.jitterMode[3]));
+    x.Close();
+  }
+  x.TextElement("WvFile", s.waveFile.view());
+  x.Open("ARB");
+  x.Real("clock", s.clock);
+  x.Close();
+  x.Open("hide");
+  x.Int("state", s.hidden);
+  x.Close();
+  x.Open("Filter");
+  x.Int("state", s.filterOn);
+  x.Real("f", s.cutoff);
+  x.Real("alpha", s.alpha);
+  x.Real("ovs", s.oversampling);
+  x.Text("window", WindowToKeyword(s.window));
+  x.Text("filter", FilterToKeyword(s.filterType));
+  x.Int("usrlen", s.userFilter.Length());
+  x.Int("usrovs", s.userOversampling);
+  x.Text("usrcmt", s.userComment.view());
+  for (int32_t k = 0; k < s.userFilter.Length(); ++k) {
+    x.Real(ProjectOut::Name("i", k).c_str(), s.userFilter.I()[k]);
+    x.Real(ProjectOut::Name("q", k).c_str(), s.userFilter.Q()[k]);
+  }
+  x.Close();
+  x.Open("report");
+  x.Int("state", s.reportOn);
+  x.Text("RepFile", s.reportFile.view());
+  x.Text("RepPlugin", s.reportPlugin.view());
+  for (int c = 0; c < kReportColumns; ++c) x.Int(kReportColumnNames[c], s.reportColumns[c]);
+  x.Close();
+  x.Close();
+}
+
+void WriteMultiSegment(ProjectOut& x, const MultiSegmentRecord& m) {
+  x.Open("MSEG");
+  x.Text("name", m.name.view());
+  int used = m.SegmentsInUse();
+  for (int i = 0; i < used && i < kMaxSegments; ++i) {
+    const MultiSegmentEntry& e = m.segments[i];
+    x.Open(ProjectOut::Name("Entry", i + 1));
+    x.Int("sid", e.sequenceId);
+    x.Text("rep", e.repetition.view());
+    x.Int("stype", e.type);
+    x.Real("ststop", e.stopTime);
+    x.Close();
+  }
+  x.TextElement("Comment", m.comment.view());
+  x.TextElement("MsFiles", m.targetName.view());
+  x.Open("ARB");
+  x.Int("clkmode", m.clockMode);
+  x.Real("clock", m.clock);
+  x.Int("levmode", m.levelMode);
+  x.Close();
+  x.Open("TRIGGER");
+  x.Int("mode", m.triggerMode);
+  x.Int("extmode", m.extTriggerMode);
+  x.Int("source", m.triggerSource);
+  x.Close();
+  x.Open("DELAY");
+  x.Real("samples", m.delay);
+  x.Close();
+  x.Open("BB");
+  x.Int("path", m.bbPath);
+  x.Close();
+  x.Open("SEQUENCER");
+  x.Int("mode", m.sequencerMode);
+  x.Int("lastseg", m.nextSegment);
+  x.Close();
+  x.Close();
+}
+
+void WriteRfList(ProjectOut& x, const RfListRecord& r) {
+  x.Open("RFLIST");
+  x.Text("name", r.name.view());
+  int used = r.points.InUse();
+  for (int i = 0; i < used; ++i) {
+    RfListPoint pt = r.points.Get(i);
+    x.Open(ProjectOut::Name("Entry", i + 1));
+    x.Real("f", pt.frequency);
+    x.Real("l", pt.level);
+    x.Close();
+  }
+  x.TextElement("Comment", r.comment.view());
+  x.TextElement("RfFile", r.remoteFile.view());
+  x.Open("Settings");
+  x.Real("dwell", r.dwell);
+  x.Int("length", r.length);
+  x.Real("min", r.min);
+  x.Real("max", r.max);
+  x.Real("min2", r.min2);
+  x.Real("max2", r.max2);
+  x.Real("step", r.step);
+  x.Real("step2", r.step2);
+  x.Real("limmin", r.limMin);
+  x.Real("limmax", r.limMax);
+  x.Real("limmin2", r.limMin2);
+  x.Real("limmax2", r.limMax2);
+  x.Int("dtype", r.mode);
+  x.Int("dtype2", r.mode2);
+  x.Int("activate", r.activate);
+  x.Int("path", r.path);
+  x.Close();
+  x.Close();
+}
+
+void WriteDataSource(ProjectOut& x, const DataSourceRecord& d) {
+  x.Open("DATASRC");
+  x.Text("name", d.name.view());
+  x.TextElement("Comment", d.comment.view());
+  x.TextElement("data", d.data.view());
+  x.Close();
+}
+
+// Gives the data sources the IDs 1..n in table order, which is how a load
+// numbers them, and moves every User data row of the pulses along. A row
+// naming no source gets 0, which names none after the load either.
+void RenumberDataSources(PulseRecord* pulses) {
+  int newId[kMaxDataSources + 2] = {0};  // old ID -> new ID
+  for (int k = 0; k < DataSourceCount; ++k) {
+    uint32_t old = DataSourceTable[k].id;
+    if (old >= 1 && old <= kMaxDataSources && newId[old] == 0) newId[old] = k + 1;
+  }
+  for (int p = 0; p < PulseCount; ++p) {
+    for (ModulationDataRow& row : pulses[p].dataRows) {
+      if (row.kind != DSRC_USER) continue;
+      int old = row.source;
+      row.source = static_cast<int8_t>(old >= 1 && old <= kMaxDataSources ? newId[old] : 0);
+    }
+  }
+  for (int k = 0; k < DataSourceCount; ++k) DataSourceTable[k].id = static_cast<uint32_t>(k + 1);
+}
+
+// Writes the bytes to path through "<path>.part" and a rename, so that a
+// failed write leaves an existing file as it was.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
+  std::string part = path + ".part";
+  FILE* f = std::fopen(part.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fflush(f) == 0) && ok;
+  ok = (fsync(fileno(f)) == 0) && ok;
+  ok = (std::fclose(f) == 0) && ok;
+  if (ok) ok = std::rename(part.c_str(), path.c_str()) == 0;
+  if (!ok) std::remove(part.c_str());
+  return ok;
+}
+
+}  // namespace
+
+// Sets "Torvane Q7 Cadenza (<file name>)" on the main window, when it exists.
+void SetProjectWindowTitle(const char* path) {
+  if (PANEL_MAIN <= 0 || path == nullptr) return;
+  std::string title = cz::FormatC("%s (%s)", "Torvane Q7 Cadenza", cz::BaseName(path).c_str());
+  SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, title.c_str());
+}
+
+std::string FormatProjectReal(const char* fmt, double value) {
+  std::string text = cz::FormatC(fmt, value);
+  if (!std::isfinite(value) || cz::StrtodC(text.c_str(), nullptr) == value) return text;
+  // The shortest of 15, 16, 17 significant digits that reads back exactly.
+  for (int digits = 15; digits <= 17; ++digits) {
+    text = cz::FormatC("%.*g", digits, value);
+    if (cz::StrtodC(text.c_str(), nullptr) == value) break;
+  }
+  return text;
+}
+
+int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
+  if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
+  Log_Message(3, "Saving project file '", path, "'");
+  RenumberDataSources(pulses);
+
+  ProjectOut x;
+  x.Open("TV_CZ_DB");
+  WriteHeader(x);
+  x.Open("PULSE_DB");
+  for (int p = 0; p < PulseCount; ++p) WritePulse(x, pulses[p]);
+  x.Close();
+  x.Open("SEQUENCE_DB");
+  for (int s = 0; s < SequenceCount; ++s) WriteSequence(x, sequences[s]);
+  x.Close();
+  x.Open("MULTISEG_DB");
+  for (int m = 0; m < MultiSegmentCount; ++m) WriteMultiSegment(x, MultiSegmentTable[m]);
+  x.Close();
+  x.Open("RFLIST_DB");
+  for (int r = 0; r < RfListCount; ++r) WriteRfList(x, RfListTable[r]);
+  x.Close();
+  x.Open("DATASRC_DB");
+  for (int d = 0; d < DataSourceCount; ++d) WriteDataSource(x, DataSourceTable[d]);
+  x.Close();
+  x.Close();
+
+  if (!WriteFileAtomically(cz::HostPath(path), x.str())) {
+    Log_Message(1, "*** Failed to save project file.");
+    return 0;
+  }
+  SetProjectWindowTitle(path);
+  return 1;
+}

@@ -1,0 +1,37 @@
+// A small streaming XML writer for the project file's saved layout:
+//   <?xml version="1.0"?>            (version 1.0, no encoding)
+//   no indentation; CR LF after every closing tag, every self-closing tag,
+//   and every opening tag that is directly followed by another tag;
+//   attributes in the order they are added.
+// Texts are escaped so that they read back unchanged: &, <, >, quotes, and
+// every control character (CR, LF and TAB included) as character references.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class XmlWriter {
+ public:
+  XmlWriter();
+
+  // Starts an element; attributes may follow until a child, text or Close.
+  void Open(std::string_view tag);
+  void Attr(std::string_view name, std::string_view value);
+  // A whole element holding only character content ("<tag/>" when empty).
+  void TextElement(std::string_view tag, std::string_view text);
+  // Ends the innermost open element.
+  void Close();
+
+  // The document so far; complete once every Open has its Close.
+  const std::string& str() const { return out_; }
+  bool Complete() const { return stack_.empty(); }
+
+ private:
+  void FinishStartTag();
+  static void Escape(std::string& out, std::string_view text, bool attribute);
+
+  std::string out_;
+  std::vector<std::string> stack_;
+  bool startTagOpen_ = false;
+};

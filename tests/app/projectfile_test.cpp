@@ -1,0 +1,368 @@
+// The project file: layout and number formats, byte-identical round trips,
+// the C locale, and the reader's handling of damaged and hostile files.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/DataSource.h"
+#include "app/Log.h"
+#include "app/ProjectFile.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "tests/support/TempDir.h"
+
+using cz::test::ReadFileBytes;
+using cz::test::TempDir;
+using cz::test::WriteFileBytes;
+
+namespace {
+
+std::vector<std::string> g_log;
+void Capture(const char* t) { g_log.emplace_back(t); }
+
+int CountLog(const std::string& needle) {
+  int n = 0;
+  for (const std::string& l : g_log) n += l.find(needle) != std::string::npos;
+  return n;
+}
+
+PulseRecord& NewPulse(const char* name) {
+  PulseRecord& p = PulseTable[PulseCount];
+  InitPulseRecord(&p);
+  p.name = name;
+  ++PulseCount;
+  return p;
+}
+
+SequenceRecord& NewSequence(const char* name) {
+  SequenceRecord& s = SequenceTable[SequenceCount];
+  InitSequenceRecord(&s);
+  s.name = name;
+  ++SequenceCount;
+  return s;
+}
+
+// A project that exercises every kind of record and list.
+void BuildFullProject() {
+  ClearProject();
+  DataSourceCount = 0;
+  g_Settings.Project.projectName = "Full & <project>";
+  g_Settings.Project.author = "A \"quoted\" author";
+  g_Settings.Project.date = "2026-12-09";
+  g_Settings.ViewMode = 2;
+
+  PulseRecord& a = NewPulse("plain");
+  a.comment = "line one\r\nline two\ttab";
+  a.riseTime = 50e-9;
+  a.riseEdge = 1;
+  a.fallTime = 20e-9;
+  a.envelope.SetIq({0.0, 0.5, 1.0, 0.25}, {0.0, -0.5, 0.1, 1e-12});
+  a.customEnvelopeOn = 1;
+  a.jitter[0].enabled = 1;
+  a.jitter[0].distribution = 5;  // list
+  a.jitter[0].values.Assign(std::vector<double>{1e-6, 2e-6, 3.5e-6});
+  a.jitter[1].enabled = 1;
+  a.jitter[1].distribution = 8;  // rules
+  a.jitter[1].rules.Assign(std::vector<JitterRule>{JitterRule("rand(1,2,3)"), JitterRule("stagger(1e-6,2e-6)")});
+  a.jitter[2].distribution = 1;  // gaussnoise
+  a.jitter[2].p1 = 1e-7;
+  a.jitter[2].p2 = 2e-8;
+  a.jitter[2].p3 = 3;
+  a.jitter[3].distribution = 3;  // sine
+  a.jitter[3].p1 = 0.5;
+  a.jitter[3].p2 = 0.25;
+  a.dataRows[0] = {DSRC_USER, 2, 13};
+  a.dataRows[1] = {DSRC_PATTERN, 9, 13};
+
+  PulseRecord& b = NewPulse("chirp");
+  b.modulation = 2;
+  b.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
+  b.modParams.Set(1, "LIST", "Ramp Type", "1");
+
+  PulseRecord& c = NewPulse("plugin");
+  c.modulation = 100;
+  c.pluginName = "Skywhisk";
+  c.modParams.Set(0, "DOUBLE", "Gain", "1.5");
+
+  SequenceRecord& s = NewSequence("seq128");
+  for (int i = 0; i < kMaxSequenceEntries; ++i) {
+    SequenceEntry& e = s.entries[i];
+    if (i % 3 == 2) {
+      e.fillerType = 1;
+      e.fillerTime = 1.5e-9 * i;
+    } else {
+      e.pulseId = static_cast<int32_t>(PulseTable[i % 2].id);
+      e.repetitions = i + 1;
+      e.markerMask = 5;
+      e.overlay = static_cast<uint8_t>(i % 3);
+      e.jitterMode[0] = 2;
+    }
+  }
+  s.filterOn = 1;
+  s.filterType = 9;
+  s.userFilter.Set({0.5, 3e-8, -0.25}, {0.0, 1.0, 2.0});
+  s.userOversampling = 2;
+  s.reportOn = 1;
+  s.reportPlugin = "Fennick";
+  for (int k = 0; k < kReportColumns; ++k) s.reportColumns[k] = k % 2;
+  NewSequence("second");
+
+  MultiSegmentRecord& m = MultiSegmentTable[0];
+  InitMultiSegmentRecord(&m);
+  m.name = "msw";
+  for (int i = 0; i < kMaxSegments; ++i) {
+    m.segments[i].sequenceId = i % 2 ? 0 : 1;
+    m.segments[i].type = i % 2 ? SEGMENT_BLANK : SEGMENT_SEQUENCE;
+    m.segments[i].repetition = "rand(1,4)";
+    m.segments[i].stopTime = 1e-3;
+  }
+  MultiSegmentCount = 1;
+
+  RfListRecord& r = RfListTable[0];
+  InitRfListRecord(&r);
+  r.name = "sweep";
+  for (int i = 0; i < kMaxRfListPoints; ++i) r.points.Set(i, 1.0 + i * 1e-4, -10.0 - i % 50);
+  RfListCount = 1;
+
+  for (const char* name : {"A", "B"}) {
+    DataSourceRecord& d = DataSourceTable[DataSourceCount];
+    InitDataSource(&d);
+    d.name = name;
+    d.data = "1011 #F0";
+    ++DataSourceCount;
+  }
+}
+
+class ProjectFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_log.clear();
+    Log_SetLogSink(Capture);
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    ClearProject();
+    DataSourceCount = 0;
+  }
+  std::string Save(const std::string& name) {
+    std::string path = dir.File(name);
+    EXPECT_EQ(SaveProject(PulseTable, SequenceTable, path.c_str()), 1);
+    return ReadFileBytes(path);
+  }
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(ProjectFileTest, EmptyProjectHasAllSixSections) {
+  ClearProject();
+  DataSourceCount = 0;
+  InitProjectHeader(&g_Settings.Project);
+  g_Settings.ViewMode = 3;
+  std::string bytes = Save("empty.prj");
+  EXPECT_EQ(bytes,
+            "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PROJECT>\r\n<Inf Vmaj=\"1\" Vmin=\"1\"/>\r\n"
+            "<Name/>\r\n<Editor/>\r\n<Date/>\r\n<Version/>\r\n<hide state=\"0\"/>\r\n"
+            "<wvgen PEP=\"1\" Markers=\"1\" SwapIQ=\"0\" RemMseg=\"1\" NoArbPres=\"0\"/>\r\n"
+            "<PathWin>D:\\</PathWin>\r\n<PathLin>/hdd/</PathLin>\r\n<ViewMode Value=\"3\"/>\r\n"
+            "</PROJECT>\r\n<PULSE_DB/>\r\n<SEQUENCE_DB/>\r\n<MULTISEG_DB/>\r\n<RFLIST_DB/>\r\n"
+            "<DATASRC_DB/>\r\n</TV_CZ_DB>\r\n");
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("empty.prj").c_str(), 0), 1);
+  EXPECT_EQ(PulseCount, 0);
+  EXPECT_EQ(SequenceCount, 0);
+  EXPECT_TRUE(cz::test::FileExists(dir.File("empty.prj.bak")));
+}
+
+TEST_F(ProjectFileTest, FullProjectRoundTripsByteForByte) {
+  BuildFullProject();
+  std::string first = Save("full.prj");
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("full.prj").c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 3);
+  ASSERT_EQ(SequenceCount, 2);
+  EXPECT_EQ(SequenceTable[0].EntriesInUse(), 128);
+  EXPECT_EQ(MultiSegmentTable[0].SegmentsInUse(), 64);
+  EXPECT_EQ(RfListTable[0].points.InUse(), 10000);
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 4);
+  EXPECT_TRUE(PulseTable[0].envelope.HasQ());
+  EXPECT_EQ(PulseTable[0].envelope.QValues()[3], 1e-12);
+  EXPECT_EQ(PulseTable[0].comment, "line one\r\nline two\ttab");
+  EXPECT_EQ(PulseTable[0].jitter[1].rules.count(), 2);
+  EXPECT_EQ(PulseTable[0].jitter[3].p1, 0.5);  // sine parameters survive too
+  EXPECT_EQ(PulseTable[2].pluginName, "Skywhisk");
+  EXPECT_EQ(PulseTable[2].modParams[0].value, "1.5");
+  EXPECT_EQ(SequenceTable[0].entries[2].fillerTime, 3e-9);  // not rounded by "%f"
+  EXPECT_EQ(SequenceTable[0].userFilter.I()[1], 3e-8);
+  EXPECT_EQ(SequenceTable[0].reportPlugin, "Fennick");
+  EXPECT_EQ(g_Settings.Project.projectName, "Full & <project>");
+  EXPECT_EQ(g_Settings.ViewMode, 2);
+  EXPECT_EQ(DataSourceCount, 2);
+
+  std::string second = Save("again.prj");
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(ReadFileBytes(dir.File("full.prj.bak")), first);
+  std::string third = Save("again.prj");
+  EXPECT_EQ(second, third);
+
+  // The same project under a locale with decimal commas.
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+    std::string german = Save("german.prj");
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(german, first);
+  }
+}
+
+TEST_F(ProjectFileTest, AttributeOrderAndNumberFormats) {
+  BuildFullProject();
+  std::string f = Save("fmt.prj");
+  EXPECT_NE(f.find("<Jitter1 state=\"on\" mode=\"OnPeriod\" datamode=\"list\" val0=\"0.00000100000\" "
+                   "val1=\"0.00000200000\" val2=\"0.00000350000\" cnt=\"1\"/>"), std::string::npos);
+  EXPECT_NE(f.find("<Jitter3 state=\"off\" mode=\"OnPeriod\" datamode=\"gaussnoise\" loc=\"0.00000010000\" "
+                   "var=\"0.00000002000\" limit=\"3.00000000000\" cnt=\"1\"/>"), std::string::npos);
+  EXPECT_NE(f.find("<Env state=\"on\" count=\"4\" val0=\"0.00000000000\" val1=\"0.50000000000\" "
+                   "val2=\"1.00000000000\" val3=\"0.25000000000\" count_=\"4\" val_0=\"0.00000000000\""),
+            std::string::npos);
+  EXPECT_NE(f.find("<Filter state=\"1\" f=\"10.000000\" alpha=\"0.220000\" ovs=\"1.000000\" window=\"rect\" "
+                   "filter=\"user\" usrlen=\"3\" usrovs=\"2\" usrcmt=\"\" i0=\"0.500000\" q0=\"0.000000\" "
+                   "i1=\"3e-08\" q1=\"1.000000\""), std::string::npos);
+  EXPECT_NE(f.find("<Settings dwell=\"100.000000\" length=\"0\" min=\"0.000000\" max=\"0.000000\" min2=\"0.000000\" "
+                   "max2=\"0.000000\" step=\"0.000000\" step2=\"0.000000\" limmin=\"0.000000\" limmax=\"0.000000\" "
+                   "limmin2=\"0.000000\" limmax2=\"0.000000\" dtype=\"1\" dtype2=\"1\" activate=\"0\" path=\"1\"/>"),
+            std::string::npos);
+  EXPECT_NE(f.find("<OnPeriod time=\"0.00010000000\" mod=\"ext\" extname=\"Skywhisk\"/>"), std::string::npos);
+  EXPECT_NE(f.find("<Name>Full &amp; &lt;project&gt;</Name>"), std::string::npos);
+  EXPECT_NE(f.find("<report state=\"1\" RepFile=\"\" RepPlugin=\"Fennick\" RTD=\"0\" RTR=\"1\""), std::string::npos);
+  EXPECT_EQ(FormatProjectReal("%f", 1.5e-9), "1.5e-09");
+  EXPECT_EQ(FormatProjectReal("%f", 0.25), "0.250000");
+}
+
+TEST_F(ProjectFileTest, DataSourceReferencesSurviveRenumbering) {
+  BuildFullProject();
+  // After a move in the editor the IDs are out of table order.
+  DataSourceTable[0].id = 2;
+  DataSourceTable[1].id = 1;
+  PulseTable[0].dataRows[0].source = 1;  // names "B", the second in the table
+  PulseTable[0].dataRows[2] = {DSRC_USER, 40, 8};  // names no source at all
+  Save("ds.prj");
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("ds.prj").c_str(), 0), 1);
+  int id = PulseTable[0].dataRows[0].source;
+  int k = 0;
+  while (k < DataSourceCount && DataSourceTable[k].id != static_cast<uint32_t>(id)) ++k;
+  ASSERT_LT(k, DataSourceCount);
+  EXPECT_EQ(DataSourceTable[k].name, "B");
+  EXPECT_EQ(PulseTable[0].dataRows[2].source, 0);
+}
+
+TEST_F(ProjectFileTest, RefusedRecordsAndEntriesLoseNothingElse) {
+  const char* doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n"
+      "<PULSE name=\"\" id=\"1\"/>\r\n"
+      "<PULSE name=\"bad\" id=\"0\"/>\r\n"
+      "<PULSE name=\"good\" id=\"7\"><Env state=\"on\" count=\"100000000\" val0=\"0.5\" val1=\"0.75\"/></PULSE>\r\n"
+      "<PULSE name=\"noid\"/>\r\n"
+      "</PULSE_DB>\r\n<SEQUENCE_DB>\r\n<junk/>\r\n"
+      "<SEQUENCE name=\"s\" id=\"3\"><Entry1 pid=\"7\" rep=\"1\"/><Entry2 pid=\"99\" rep=\"1\"/>"
+      "<Entry3 pid=\"7\" rep=\"-1\"/><Entry4 pid=\"-1\" type=\"tsync-cw\" val=\"0.5\"/></SEQUENCE>\r\n"
+      "</SEQUENCE_DB>\r\n<DATASRC_DB><other name=\"x\"/><DATASRC name=\"d\"><data>1</data></DATASRC></DATASRC_DB>\r\n"
+      "</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(dir.File("bad.prj"), doc));
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("bad.prj").c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 2);
+  EXPECT_EQ(PulseTable[0].name, "good");
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 2);  // the count is clamped to what is there
+  EXPECT_EQ(PulseTable[1].name, "noid");
+  EXPECT_EQ(PulseTable[1].id, 1u);
+  EXPECT_EQ(CountLog("*** Invalid pulse name."), 1);
+  EXPECT_EQ(CountLog("*** Invalid pulse ID."), 1);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(SequenceTable[0].id, 3u);
+  EXPECT_EQ(SequenceTable[0].EntriesInUse(), 2);  // the refused entries close their gaps
+  EXPECT_EQ(SequenceTable[0].entries[1].fillerType, 1);
+  EXPECT_EQ(CountLog("*** Invalid pulse ID found while reading sequence."), 1);
+  EXPECT_EQ(CountLog("*** Invalid parameter range for sequence entries."), 1);
+  ASSERT_EQ(DataSourceCount, 1);
+  EXPECT_EQ(DataSourceTable[0].name, "d");
+  EXPECT_EQ(DataSourceTable[0].id, 1u);
+}
+
+TEST_F(ProjectFileTest, TablesBeyondTheirLimitsKeepTheFirstRecords) {
+  std::string doc = "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PULSE_DB>";
+  for (int i = 1; i <= 257; ++i) doc += "<PULSE name=\"p" + std::to_string(i) + "\" id=\"" + std::to_string(i > 256 ? 1 : i) + "\"/>";
+  doc += "</PULSE_DB></TV_CZ_DB>";
+  ASSERT_TRUE(WriteFileBytes(dir.File("big.prj"), doc));
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("big.prj").c_str(), 0), 1);
+  EXPECT_EQ(PulseCount, 256);
+  EXPECT_EQ(PulseTable[255].name, "p256");
+  EXPECT_EQ(CountLog("*** Max. number of pulses in project exceeded."), 1);
+}
+
+TEST_F(ProjectFileTest, DamagedFilesFailTheLoadAndSavesNeverDestroyTheOldFile) {
+  BuildFullProject();
+  std::string good = Save("keep.prj");
+  ASSERT_TRUE(WriteFileBytes(dir.File("trunc.prj"), good.substr(0, good.size() / 2)));
+  EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("trunc.prj").c_str(), 0), 0);
+  EXPECT_EQ(PulseCount, 0);
+  EXPECT_EQ(CountLog("*** Failed to open project file."), 1);
+  ASSERT_TRUE(WriteFileBytes(dir.File("root.prj"), "<?xml version=\"1.0\"?><OTHER/>"));
+  EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("root.prj").c_str(), 0), 0);
+  EXPECT_EQ(CountLog("*** Invalid root element."), 1);
+  EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("missing.prj").c_str(), 0), 0);
+
+  // A save that cannot be completed leaves the earlier file as it was.
+  ASSERT_EQ(::mkdir(dir.File("keep.prj.part").c_str(), 0700), 0);
+  EXPECT_EQ(SaveProject(PulseTable, SequenceTable, dir.File("keep.prj").c_str()), 0);
+  EXPECT_EQ(CountLog("*** Failed to save project file."), 1);
+  EXPECT_EQ(ReadFileBytes(dir.File("keep.prj")), good);
+}
+
+TEST_F(ProjectFileTest, ImportAppendsPulsesWithFreshIdsOnly) {
+  BuildFullProject();
+  Save("src.prj");
+  ClearProject();
+  NewPulse("mine");  // takes ID 1, which the file's first pulse uses too
+  g_log.clear();
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("src.prj").c_str(), 1), 1);
+  ASSERT_EQ(PulseCount, 4);
+  EXPECT_EQ(PulseTable[0].name, "mine");
+  EXPECT_EQ(PulseTable[1].name, "plain");
+  std::vector<uint32_t> ids;
+  for (int p = 0; p < PulseCount; ++p) ids.push_back(PulseTable[p].id);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(std::unique(ids.begin(), ids.end()), ids.end());
+  EXPECT_EQ(SequenceCount, 0);
+  EXPECT_FALSE(cz::test::FileExists(dir.File("src.prj.bak")));
+}
+
+TEST_F(ProjectFileTest, MutatedFilesNeverCrashTheReader) {
+  BuildFullProject();
+  // Keep the document small so that many mutations run quickly.
+  ClearProject();
+  BuildFullProject();
+  SequenceCount = 1;
+  SequenceTable[0].entries[10] = SequenceEntry();
+  RfListTable[0].points.Reset();
+  RfListTable[0].points.Set(0, 1.0, -5.0);
+  std::string base = Save("base.prj");
+  std::mt19937 rng(12345);
+  const char tokens[] = "<>/=\"&;#x0123456789-. aZ\r\n";
+  for (int round = 0; round < 300; ++round) {
+    std::string m = base;
+    int edits = 1 + static_cast<int>(rng() % 8);
+    for (int e = 0; e < edits; ++e) {
+      std::size_t pos = rng() % m.size();
+      switch (rng() % 3) {
+        case 0: m[pos] = tokens[rng() % (sizeof tokens - 1)]; break;
+        case 1: m.erase(pos, 1 + rng() % 16); break;
+        default: m.insert(pos, std::string(1 + rng() % 4, tokens[rng() % (sizeof tokens - 1)])); break;
+      }
+      if (m.empty()) m = "<";
+    }
+    std::string path = dir.File("m.prj");
+    ASSERT_TRUE(WriteFileBytes(path, m));
+    LoadProject(PulseTable, SequenceTable, path.c_str(), round % 5 == 0 ? 1 : 0);
+    EXPECT_LE(PulseCount, kMaxPulses);
+    EXPECT_LE(SequenceCount, kMaxSequences);
+  }
+}

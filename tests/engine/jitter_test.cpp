@@ -1,0 +1,182 @@
+// The jitter engine: distributions, modes, history and the rule language.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "engine/Jitter.h"
+#include "engine/Random.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+void Capture(const char* t) { g_log.emplace_back(t); }
+bool Logged(const std::string& s) {
+  for (const std::string& l : g_log)
+    if (l.find(s) != std::string::npos) return true;
+  return false;
+}
+
+class JitterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_log.clear();
+    Log_SetLogSink(Capture);
+    RandomSeedUniform(7);
+    RandomSeedRand(7);
+    InitPulseRecord(&pulse);
+    pool = std::make_unique<JitterPool>();
+  }
+  void TearDown() override { Log_SetLogSink(nullptr); }
+
+  // Draws block 0 for repetitions 0..n-1 of one entry in the given mode.
+  std::vector<double> Run(int n, int mode, bool reset = true, int segment = 0) {
+    std::vector<double> out;
+    double values[4] = {0, 0, 0, 0};
+    for (int r = 0; r < n; ++r) {
+      int32_t update[4] = {1, 0, 0, 0};
+      if ((mode == JMODE_SAME || mode == JMODE_NEXT) && r > 0) update[0] = 0;
+      if (!ComputeJitter(&pulse, values, pool.get(), update, r, n, mode, 0, 0, 0, reset && r == 0, r == 0, segment))
+        return {};
+      out.push_back(values[0]);
+    }
+    return out;
+  }
+  void Block(int dist, double p1, double p2 = 0, double p3 = 0) {
+    JitterBlock& j = pulse.jitter[0];
+    j.enabled = 1;
+    j.distribution = static_cast<uint8_t>(dist);
+    j.p1 = p1;
+    j.p2 = p2;
+    j.p3 = p3;
+  }
+  void Rules(std::vector<const char*> rules) {
+    Block(JDIST_RULES, 0);
+    std::vector<JitterRule> r;
+    for (const char* t : rules) r.emplace_back(t);
+    pulse.jitter[0].rules.Assign(std::move(r));
+  }
+
+  PulseRecord pulse;
+  std::unique_ptr<JitterPool> pool;
+};
+
+}  // namespace
+
+TEST_F(JitterTest, DeterministicDistributions) {
+  Block(JDIST_RAMP, 1e-6, 3e-6);
+  EXPECT_EQ(Run(3, JMODE_INDIVIDUAL), (std::vector<double>{1e-6, 2e-6, 3e-6}));
+  EXPECT_EQ(Run(1, JMODE_INDIVIDUAL), (std::vector<double>{1e-6}));
+  Block(JDIST_SINE, 2.0, 0.5);
+  EXPECT_EQ(Run(1, JMODE_INDIVIDUAL), (std::vector<double>{0.5}));
+  std::vector<double> s = Run(5, JMODE_INDIVIDUAL);
+  EXPECT_NEAR(s[1], 2.5, 1e-12);
+  EXPECT_NEAR(s[3], -1.5, 1e-12);
+  Block(JDIST_STAIR, 2.0);
+  pulse.jitter[0].stairCount = 3;
+  EXPECT_EQ(Run(7, JMODE_INDIVIDUAL), (std::vector<double>{0, 0, 0, 2, 2, 2, 4}));
+  EXPECT_EQ(Run(1, JMODE_MSEG, true, 6), (std::vector<double>{4}));
+  pulse.jitter[0].p1 = 0;
+  EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
+  EXPECT_TRUE(Logged("*** Step with cannot be zero for staircase jitter."));
+}
+
+TEST_F(JitterTest, RandomDistributionsStayOnTheirGrid) {
+  Block(JDIST_WHITENOISE, 0.0, 1.0, 0.25);
+  std::set<double> seen;
+  for (double v : Run(400, JMODE_INDIVIDUAL)) seen.insert(v);
+  EXPECT_EQ(seen, (std::set<double>{0, 0.25, 0.5, 0.75, 1.0}));
+
+  Block(JDIST_GAUSSNOISE, 10.0, 1.0, 2.0);
+  for (double v : Run(200, JMODE_INDIVIDUAL)) {
+    EXPECT_GE(v, 8.0);
+    EXPECT_LE(v, 12.0);
+  }
+  Block(JDIST_GAUSSNOISE, 0.0, 1.0, 1e-300);  // nothing fits
+  EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
+  EXPECT_TRUE(Logged("*** No random data matches range criteria."));
+}
+
+TEST_F(JitterTest, ListsAndTheirPositions) {
+  Block(JDIST_LFIX, 0);
+  pulse.jitter[0].values.Assign(std::vector<double>{1, 2, 3});
+  EXPECT_EQ(Run(5, JMODE_INDIVIDUAL), (std::vector<double>{1, 2, 3, 1, 2}));
+  EXPECT_EQ(Run(1, JMODE_MSEG, true, 4), (std::vector<double>{2}));
+  pulse.jitter[0].distribution = JDIST_SHAPE;
+  pulse.jitter[0].values.Assign(std::vector<double>{0, 10});
+  EXPECT_EQ(Run(3, JMODE_INDIVIDUAL), (std::vector<double>{0, 5, 10}));
+  pulse.jitter[0].distribution = JDIST_LIST;
+  for (double v : Run(50, JMODE_INDIVIDUAL)) EXPECT_TRUE(v == 0 || v == 10);
+  // An empty list is refused rather than divided by.
+  pulse.jitter[0].values.Clear();
+  EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
+}
+
+TEST_F(JitterTest, ReuseReplaysTheHistoryCyclically) {
+  Block(JDIST_RAMP, 1, 4);
+  std::vector<double> first = Run(4, JMODE_INDIVIDUAL);
+  EXPECT_EQ(Run(10, JMODE_REUSE, false), (std::vector<double>{1, 2, 3, 4, 1, 2, 3, 4, 1, 2}));
+  EXPECT_TRUE(Logged("  Rep. 5, Jit. 1: reusing #1 -> 1.000000"));
+  // After a reset there is nothing to reuse.
+  EXPECT_TRUE(Run(1, JMODE_REUSE, true).empty());
+  EXPECT_TRUE(Logged("*** No previous jitter data available for jitter 1"));
+  // Repetition indices beyond the history are refused.
+  double values[4] = {0, 0, 0, 0};
+  int32_t update[4] = {1, 0, 0, 0};
+  EXPECT_EQ(ComputeJitter(&pulse, values, pool.get(), update, kJitterHistorySize, kJitterHistorySize + 1,
+                          JMODE_INDIVIDUAL, 0, 0, 0, 0, 0, 0), 0);
+}
+
+TEST_F(JitterTest, RulesHoldValuesAndMoveOn) {
+  Rules({"3:rand(0,1000,1):2", "2:7:1"});
+  std::vector<double> v = Run(5, JMODE_INDIVIDUAL);
+  ASSERT_EQ(v.size(), 5u);
+  EXPECT_EQ(v[0], v[1]);
+  EXPECT_EQ(v[3], 7.0);
+  EXPECT_EQ(v[4], 7.0);
+
+  Rules({"2:stagger(1,3,1):1", "1:9:1"});
+  EXPECT_EQ(Run(3, JMODE_INDIVIDUAL), (std::vector<double>{1, 2, 9}));
+
+  // A rule without data is skipped; as the last rule it ends the build.
+  Rules({"0:5:1", "1:4:1"});
+  EXPECT_EQ(Run(1, JMODE_INDIVIDUAL), (std::vector<double>{4}));
+  EXPECT_TRUE(Logged("This rule does not create any data. Using next rule..."));
+  Rules({"1:4:1", "0:5:1"});
+  EXPECT_TRUE(Run(2, JMODE_INDIVIDUAL).empty());
+  EXPECT_TRUE(Logged("*** End of jitter rules list reached"));
+
+  Rules({"1-2"});
+  EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
+  EXPECT_TRUE(Logged("*** Rule format invalid. Use <count>:<value>:<repetitions> format."));
+}
+
+TEST_F(JitterTest, RuleSectionsAndNumbers) {
+  char kw[64], args[64];
+  EXPECT_EQ(SplitRuleSection("rand(1,(2),3)", kw, args), 1);
+  EXPECT_STREQ(kw, "rand");
+  EXPECT_STREQ(args, "1,(2),3");
+  EXPECT_EQ(SplitRuleSection("rand(1,2", kw, args), 0);
+  EXPECT_TRUE(Logged("*** Unbalanced brackets in expression."));
+  EXPECT_EQ(SplitRuleSection("(1)", kw, args), 0);
+  double v = 0;
+  EXPECT_EQ(ParseRandRule(&v, "1,2,0"), 0);
+  EXPECT_TRUE(Logged("step size greater than zero"));
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(ParseRandRule(&v, "2,4,1"), 1);
+    EXPECT_TRUE(v == 2 || v == 3 || v == 4);
+  }
+  EXPECT_EQ(EvalRuleNumber(" 12 ", &v), 1);
+  EXPECT_EQ(v, 12);
+  EXPECT_EQ(EvalRuleNumber("abc", &v), 0);
+  EXPECT_EQ(ParseStaggerRule(&v, "1,rand(5,5,1),2", 1, 0), 1);
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(ParseStaggerRule(&v, "1,rand(5,5,1),2", 0, 0), 1);
+  EXPECT_EQ(ParseStaggerRule(&v, "1,rand(5,5,1),2", 0, 0), 1);
+  EXPECT_EQ(v, 5);  // capped at max
+  EXPECT_EQ(ParseStaggerRule(&v, "1,2", 1, 0), 0);
+}
