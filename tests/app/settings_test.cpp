@@ -75,15 +75,7 @@ TEST_F(SettingsTest, FirstRunWithoutAnySettingsFileGetsAWorkingTempDir) {
   EXPECT_EQ(s.TempDir, home + "Temp/");
   EXPECT_EQ(s.LastPrj, "");
   EXPECT_EQ(s.UsbSer, "123123");
-  EXPECT_EQ(s.UsbId, 95);
   EXPECT_EQ(s.GpibDev, 28);
-  EXPECT_EQ(s.Other, "GPIB0::28::INSTR");
-  EXPECT_FALSE(s.Host.empty());
-  EXPECT_EQ(s.SavePrjOnExit, 1);
-  EXPECT_EQ(s.AllowTrace, 1);
-  EXPECT_EQ(s.BBLinkFA, 1);
-  EXPECT_EQ(s.RFSetFA + s.RFSetFB + s.RFSetLA + s.RFSetLB, 4);
-  EXPECT_EQ(s.RFFreqB, 1.0);
   EXPECT_EQ(s.RFLevA, -30.0);
   EXPECT_EQ(s.BrdScn, 3);
   EXPECT_EQ(s.BBLinkFB, 1);
