@@ -21,6 +21,7 @@ namespace {
 
 std::string g_folder;  // empty = "Plugins" beside the executable
 
+// Folder of the running program, from the kernel's link to it.
 std::string ExecutableFolder() {
   char buf[4096];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -90,6 +91,7 @@ void CallText(mod_text_fn fn, cz::Text<N>& out) {
   out.Assign(buf);
 }
 
+// Type words match as substrings, case-sensitive ("modulation filter" has both).
 bool Contains(const cz::Text<CZ_MOD_TEXT_SIZE>& text, const char* word) {
   return std::strstr(text.c_str(), word) != nullptr;
 }
@@ -112,10 +114,15 @@ std::vector<std::string> LibraryNames(const std::string& folder) {
   return names;
 }
 
+// Refusal lines are the log's record of why a library is missing.
 void Refuse(const char* reason) { Log_Message(1, reason); }
 
 // Checks one library against the contract; on success fills entry and
 // returns true. Every refusal logs its one line.
+// Order of the checks: mod_type (its text decides which entry points are
+// required), mod_ver, mod_name (unique), the optional author and comment,
+// then every required export; mod_init runs last, so the only library that
+// is ever initialised is one the table will keep.
 bool LoadModule(const std::string& path, ModuleEntry& entry) {
   Candidate lib(path);
   if (!lib.loaded()) {
@@ -220,6 +227,9 @@ std::string PluginFolder() {
   return cz::JoinPath(ExecutableFolder(), "Plugins");
 }
 
+// The scan runs inside the plug-in folder, as plug-ins that open their own
+// files by relative names expect, and returns to the caller's working
+// directory on every path. A 33rd library is skipped before it is opened.
 void LoadPlugins() {
   ModuleCount = 0;
   WorkingDirectoryGuard cwd;

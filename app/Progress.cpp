@@ -69,6 +69,8 @@ bool Take(bool& latch) {
   return pressed;
 }
 
+// The bars take at most 50 events per update so a burst of clicks cannot
+// stall the sample loop; the rest waits for the next drain.
 void SetBar(int control, double percent) {
   SetCtrlVal(PANEL_MAIN, control, percent);
   Yield();
@@ -96,6 +98,8 @@ int ResamplerProgressHook(double percent) {
   return 0;
 }
 
+// Called every 2,000 samples by the sample loops: cheap while no pump is
+// due, since it then only empties the already-collected queue.
 int SequenceStopPressed() {
   Drain(-1);
   return Take(g_sequenceStop) ? 1 : 0;
@@ -106,6 +110,9 @@ int MultiSegmentStopPressed() {
   return Take(g_multiSegmentStop) ? 1 : 0;
 }
 
+// A small top-level panel, centred: the slider (percent, indicator only),
+// Cancel at the bottom right and the remaining-time text beside it. The
+// constant names let tests and tooltips find the three controls.
 int BuildProgressPanel(int parent) {
   int panel = NewPanel(parent, "Progress", VAL_AUTO_CENTER, VAL_AUTO_CENTER, 110, 360);
   if (panel < 0) return panel;
@@ -176,6 +183,9 @@ void Progress_FormatRemaining(double ratio, double elapsedSeconds, char* out, in
   cz::SnprintfC(out, static_cast<std::size_t>(capacity), "Remaining Time %02i:%02i", s / 60, s % 60);
 }
 
+// The slider shows value / total in percent (at most 100); the time text is
+// the linear extrapolation of the elapsed time by the fraction done. A value
+// of 0 only shows "--:--": nothing can be extrapolated yet.
 int Progress_Update(double value) {
   if (g_dialog.total == 0.0) return 0;
   if (g_dialog.panel <= 0) return 1;
@@ -192,6 +202,7 @@ int Progress_Update(double value) {
   return 1;
 }
 
+// Takes one event only: other events taken on the way are dropped.
 int Progress_CancelPressed() {
   Drain(1);
   if (g_dialog.panel <= 0) return 0;

@@ -70,6 +70,7 @@ int HexDigit(char c) {
 }
 
 // A quoted value with C escapes; anything after the closing quote is ignored.
+// Escapes: \n \r \t \a \b \f \v \\ \" \' \? \ooo (octal) \xhh (hex).
 std::string DecodeQuoted(std::string_view v) {
   std::string out;
   std::size_t i = 1;  // past the opening quote
@@ -143,6 +144,8 @@ struct IniSection {
 
 class IniDocument {
  public:
+  // False when the file cannot be opened or read; a file without sections
+  // reads as empty.
   bool ReadFile(const std::string& path) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) return false;
@@ -155,6 +158,8 @@ class IniDocument {
     return true;
   }
 
+  // Lines end in CR LF or LF; ";" starts a comment line; a key before any
+  // section header is ignored; of two equal keys the first counts.
   void Parse(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     IniSection* current = nullptr;
@@ -208,6 +213,8 @@ class IniDocument {
     Section(section).keys.emplace_back(key, std::move(encoded));
   }
 
+  // Long texts go to continuation keys in 80-character pieces, cut between
+  // UTF-8 characters so each piece is readable on its own.
   void SetText(const std::string& section, const std::string& key, std::string_view value) {
     if (value.size() <= kIniChunk) {
       SetRaw(section, key, EncodeQuoted(value));
@@ -279,6 +286,8 @@ void ReadText(const IniDocument& ini, const char* section, const char* key, cz::
   }
 }
 
+// Numbers and flags: a missing key keeps the field, an unreadable value is
+// logged and keeps it too, so a hand-edited file never zeroes a setting.
 void ReadInt(const IniDocument& ini, const char* section, const char* key, int& field) {
   const std::string* v = ini.Get(section, key);
   if (v == nullptr) return;  // a missing number keeps its value
@@ -319,6 +328,8 @@ void ReadFlag(const IniDocument& ini, const char* section, const char* key, int&
   }
 }
 
+// Value forms of the file: decimal ints, "%.16g" doubles (C locale), flags
+// as "True"/"False".
 std::string IntText(int v) { return cz::FormatC("%d", v); }
 std::string DoubleText(double v) { return cz::FormatC("%.16g", v); }
 std::string FlagText(int v) { return v ? "True" : "False"; }
@@ -362,6 +373,7 @@ void SetDefaultTempDir(AppSettings& s, const char* home) {
   }
 }
 
+// The load-time defaults; TempDir is set once the home path is known.
 void SetDefaults(AppSettings& s) {
   s.Select.Clear();
   s.ManualDeviceList = {};
@@ -392,6 +404,7 @@ void SetDefaults(AppSettings& s) {
   // BrdScn, LANScn and BBLinkFB keep their current values.
 }
 
+// Entries 1..N; the first missing or empty "Device%d" ends the list.
 template <int N>
 void ReadDeviceList(const IniDocument& ini, const char* section, DeviceList<N>& list) {
   for (int i = 1; i <= N; ++i) {
@@ -411,6 +424,8 @@ void WriteDeviceList(IniDocument& ini, const char* section, const DeviceList<N>&
 }
 
 // Writes bytes to path through "<path>.part", renamed on success.
+// The data reach the disk (fsync) before the rename, so a crash leaves
+// either the old file or the new one, never a half-written one.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
   std::string part = path + ".part";
   FILE* f = std::fopen(part.c_str(), "wb");
@@ -428,6 +443,11 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
+// 1. [General] HomePath of the settings.ini in the working directory, when
+//    it is present and not empty (a stored '\' path is converted);
+// 2. otherwise the user's profile stand-in, $HOME/Cadenza/, made when missing.
+// The lookup and its log lines are repeated on every call: the working
+// directory may change between calls.
 int GetHomePath(char* out, std::size_t capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
@@ -463,6 +483,9 @@ int GetHomePath(char* out, std::size_t capacity) {
   return 1;
 }
 
+// Project and waveform paths are stored relative to the home path unless
+// they start at a root; the result keeps the stored separators and is
+// converted to a host path where it is opened.
 int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
@@ -485,6 +508,9 @@ int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   return 1;
 }
 
+// Reading order and rules: INSTR, then the device lists, then PRG. Texts
+// that name something (resources, hosts, paths) are refused whole when they
+// do not fit their field; comments are cut on a character boundary.
 int LoadSettings(AppSettings& s) {
   SetDefaults(s);
 
@@ -543,6 +569,10 @@ int LoadSettings(AppSettings& s) {
   return 1;
 }
 
+// Writes every INSTR and PRG key and the device lists up to their first
+// empty entry; [General] is never written (it belongs to the working
+// directory's file). The old file stays in place until the new one is
+// complete on disk.
 int SaveSettings(const AppSettings& s) {
   std::string path;
   if (!HomeFile(cz::kSettingsFileName, &path)) {
