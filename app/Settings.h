@@ -79,7 +79,7 @@ inline constexpr int kDefaultUsbId = 95;
 inline constexpr const char* kDefaultHost = "127.0.0.1";
 inline constexpr int kDefaultGpibDev = 28;
 inline constexpr const char* kDefaultOther = "GPIB0::28::INSTR";
-inline constexpr const char* kDefaultComposedResource = "TCPIP0::192.168.1.100::inst0::INSTR";
+inline constexpr const char* kDefaultComposedResource = "TCPIP0::127.0.0.1::inst0::INSTR";
 inline constexpr double kDefaultRfFreqGHz = 1.0;
 inline constexpr double kDefaultRfLevelDbm = -30.0;
 
