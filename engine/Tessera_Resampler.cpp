@@ -180,6 +180,31 @@ CZ_DOT_CLONES void DotPerChannelPair(const double* caI, const double* caQ, const
   out[3] = CZ_FOLD(bq0, bq1) + t[3];
 }
 
+// One kernel for both channels whose coefficients are base + u*slope,
+// formed on the fly (the coefficients are linear in the phase, see CellCache).
+CZ_DOT_CLONES void DotSameLinear(const double* base, const double* slope, double u, const double* xi, const double* xq,
+                                 int n, double* outI, double* outQ) {
+  V4 i0 = {0, 0, 0, 0}, i1 = i0, q0 = i0, q1 = i0;
+  const V4 uu = {u, u, u, u};
+  int m = 0;
+  for (; m + 8 <= n; m += 8) {
+    const V4 c0 = CZ_LOAD(base + m) + uu * CZ_LOAD(slope + m);
+    const V4 c1 = CZ_LOAD(base + m + 4) + uu * CZ_LOAD(slope + m + 4);
+    i0 += c0 * CZ_LOAD(xi + m);
+    i1 += c1 * CZ_LOAD(xi + m + 4);
+    q0 += c0 * CZ_LOAD(xq + m);
+    q1 += c1 * CZ_LOAD(xq + m + 4);
+  }
+  double ti = 0.0, tq = 0.0;
+  for (; m < n; ++m) {
+    const double c = base[m] + u * slope[m];
+    ti += c * xi[m];
+    tq += c * xq[m];
+  }
+  *outI = CZ_FOLD(i0, i1) + ti;
+  *outQ = CZ_FOLD(q0, q1) + tq;
+}
+
 enum class Mix { kSame, kPerChannel, kComplex };
 
 // The four kernel tables of one run, and each kernel interleaved with its
@@ -405,6 +430,76 @@ struct PhaseBank {
   }
 };
 
+// Every tap's table position (phi + s)*P crosses a table point at the same
+// fractional positions phi: multiples of gcd(2h, 19,999)/19,999 of an input
+// sample. Between two of them each interpolated coefficient is a linear
+// function of phi. A small cache keeps, per such cell, the coefficients at an
+// interior point and their slopes, so that slowly drifting phases (a ratio
+// close to a small fraction, such as 400 -> 600 MHz with an odd input
+// length) cost one multiply-add per coefficient instead of a table look-up.
+// It switches itself off when the phases do not revisit their cells.
+struct CellCache {
+  static constexpr int kEntries = 16;
+  static constexpr int64_t kTrial = 1024;  // look-ups before judging the hit rate
+  int64_t cells = 0;                      // cells per input sample
+  int h = 0, taps = 0, sets = 1;
+  double P = 0.0;
+  bool both = false, enabled = false;
+  std::vector<double> base, slope;  // per entry: sets x taps
+  int64_t tag[kEntries];
+  double anchor[kEntries];
+  int64_t lookups = 0, misses = 0;
+  std::vector<double> c1, c2, q1, q2;
+
+  void Init(int hIn, double PIn, bool bothIn) {
+    h = hIn;
+    P = PIn;
+    both = bothIn;
+    taps = 2 * h + 3;
+    sets = both ? 2 : 1;
+    cells = kLastTablePoint / std::gcd(2 * h, kLastTablePoint);
+    base.assign(static_cast<size_t>(kEntries) * sets * taps, 0.0);
+    slope.assign(base.size(), 0.0);
+    c1.assign(taps, 0.0);
+    c2.assign(taps, 0.0);
+    q1.assign(taps, 0.0);
+    q2.assign(taps, 0.0);
+    for (int64_t& t : tag) t = -1;
+    enabled = true;
+  }
+
+  // The cell of phi in (0, 1): its base row and slopes (element m = tap
+  // T-h-1+m, the Q set behind the I set) and phi's offset from the anchor.
+  void Lookup(const KernelTables& k, double phi, const double** b, const double** sl, double* u) {
+    const int64_t r = std::min(static_cast<int64_t>(phi * cells), cells - 1);
+    const int e = static_cast<int>(r % kEntries);
+    ++lookups;
+    if (tag[e] != r) {
+      ++misses;
+      // Two interior points of the cell give the line exactly.
+      const double p1 = (r + 0.25) / cells, p2 = (r + 0.75) / cells;
+      TapCoefficients(k, both, p1, -h - 1, taps, h, P, c1.data(), q1.data());
+      TapCoefficients(k, both, p2, -h - 1, taps, h, P, c2.data(), q2.data());
+      double* b = &base[static_cast<size_t>(e) * sets * taps];
+      double* sl = &slope[static_cast<size_t>(e) * sets * taps];
+      for (int m = 0; m < taps; ++m) {
+        b[m] = c1[m];
+        sl[m] = (c2[m] - c1[m]) / (p2 - p1);
+        if (both) {
+          b[taps + m] = q1[m];
+          sl[taps + m] = (q2[m] - q1[m]) / (p2 - p1);
+        }
+      }
+      tag[e] = r;
+      anchor[e] = p1;
+    }
+    *u = phi - anchor[e];
+    *b = &base[static_cast<size_t>(e) * sets * taps];
+    *sl = &slope[static_cast<size_t>(e) * sets * taps];
+    if (lookups == kTrial && misses * 4 > lookups) enabled = false;
+  }
+};
+
 bool WriteBlock(int slot, const float* data, int samples) {
   const int32_t bytes = samples * 8;
   if (WriteBytes(slot, bytes, data) != bytes) {
@@ -470,6 +565,9 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     const bool fits = bank.a <= INT64_MAX / M;
     if (!(fits && bank.b <= kMaxCachedPhases && bank.b * 4 <= M && bank.Build(k, both, h, P))) bank.b = 0;
   }
+
+  CellCache cellCache;
+  if (bank.b == 0) cellCache.Init(h, P, both);
 
   const int span = 2 * h + 4;  // taps of one output, or of a pair sharing a pass
   std::vector<double> ci(span), cq(span), xi(span), xq(span);
@@ -607,6 +705,36 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
         cQ = bank.Row(rA, bank.sets - 1, 0) + lo;
         first = baseA + lo;
         count = hi >= lo ? hi - lo + 1 : 0;
+        computed = true;
+      }
+    }
+    if (!computed && cellCache.enabled) {
+      const int64_t T = FloorToInt(t);
+      const double phi = t - static_cast<double>(T);
+      const int64_t lo = iLo - (T - h - 1), hi = iHi - (T - h - 1);
+      // A whole-number position is left to the table, where the taps at
+      // exactly both ends of the kernel take part.
+      if (phi > 0.0 && lo >= 0 && hi < cellCache.taps) {
+        const double* b;
+        const double* sl;
+        double u;
+        cellCache.Lookup(k, phi, &b, &sl, &u);
+        if (mix == Mix::kSame) {
+          // Coefficients formed inside the dot product.
+          double I = 0.0, Q = 0.0;
+          const double* pI;
+          const double* pQ;
+          if (!inputTaps(iLo, count, &pI, &pQ)) return 0;
+          DotSameLinear(b + lo, sl + lo, u, pI, pQ, count, &I, &Q);
+          if (!emit(I, Q)) return 0;
+          ++j;
+          continue;
+        }
+        const int taps = cellCache.taps;
+        for (int64_t m = lo; m <= hi; ++m) {
+          ci[m - lo] = b[m] + u * sl[m];
+          cq[m - lo] = b[taps + m] + u * sl[taps + m];
+        }
         computed = true;
       }
     }

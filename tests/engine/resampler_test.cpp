@@ -211,6 +211,13 @@ TEST_F(ResamplerTest, AgreesWithTheDirectFormulaOnRandomSignals) {
     const Config c;
     ExpectMatchesFormula(Run(x, 4502, c), DirectFormula(x, 4502, c));
   }
+  // A long odd length: the fractional positions drift slowly through the
+  // kernel's linear cells.
+  {
+    const auto x = RandomSignal(60001, 11);
+    const Config c;
+    ExpectMatchesFormula(Run(x, 90002, c), DirectFormula(x, 90002, c));
+  }
   // Even length: three repeating phases.
   {
     const auto x = RandomSignal(3000, 2);
