@@ -1,0 +1,26 @@
+// Commands that replace or extend the whole project (New Project, Load
+// Project, Import Pulses From Project) and two small callbacks of the main
+// window (Clear Log, About).
+#pragma once
+
+// File menu and Create menu items; each acts only when menuItem is its own.
+void NewProjectCb(int menuBar, int menuItem, void* callbackData, int panel);
+void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel);
+void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel);
+// Help > About: displays the About dialog.
+void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel);
+
+// Log page's clear button: empties the log window on commit; returns 0.
+int ClearLogCb(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+
+// 1 while the file named by LastPrj failed to load at start-up: the file is
+// kept as the project's name, but the exit's automatic save must not write
+// over it (it may be a damaged file the user wants back). The start-up sets
+// it after a failed load; New Project, Load Project and any save to a newly
+// chosen path clear it.
+extern int LastProjectLoadFailed;
+
+// The project folder: the home path followed by "Projects". 1, or 0 when no
+// home path is known (out empty). out holds capacity bytes.
+int GetProjectFolder(char* out, int capacity);
