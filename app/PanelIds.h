@@ -36,3 +36,17 @@ extern int INSTRMAN_RING_DEV;
 extern int INSTRMAN_STR_1;
 extern int INSTRMAN_NUM_SEL1;
 extern int INSTRMAN_NUM_SEL2;
+
+// Controls of later pages and dialogs that the library commands and the
+// plug-in fillers reach.
+extern int TAB_SEDIT_CMD_GENERATE;
+extern int TAB_RFLIST_CMD_UPLOAD;
+extern int DATALOG;
+extern int DATALOG_RING_REPORTTYPE;
+extern int FILTER;
+extern int FILTER_TREE_FILTER;
+// First control of each pulse editor sub-panel (input focus on a page change).
+extern int P_TIM_RING_PREDELAY;
+extern int P_JIT_RADIO_JITTER1;
+extern int P_MISC_NUM_LEVEL;
+extern int P_MARKER_R_M1_DELAY;
