@@ -19,7 +19,7 @@ constexpr std::size_t kModSkelConfTextBound = CZ_CONF_TYPE_SIZE - 1;   // 255
 
 // The host's data-bit stream holds at most 10,001 '0'/'1' characters and its
 // terminator; the plug-ins keep the whole text.
-constexpr std::size_t kModSkelBitTextSize = CZ_MBITS_SIZE + 1;
+constexpr std::size_t kModSkelBitTextSize = CZ_MBITS_SIZE;
 
 // Bits of a squitter or reply: 56 or 112 (pulse-position modulation, 1 us each).
 constexpr int kModSkelMaxBits = 112;

@@ -41,7 +41,7 @@ enum {
   CZ_CONF_VALUE_SIZE = 1024,   /* mod_getconf dflt, min, max */
   CZ_CONF_MAX_ROWS = 255,      /* rows the host reads at most */
   CZ_CONF_KEEP_CHARS = 63,     /* label and STR default characters the host keeps */
-  CZ_MBITS_MAX = 10000,        /* data bits in "mbits" at most */
+  CZ_MBITS_MAX = 10001,        /* data bits in "mbits" at most (the host's bit stream) */
   CZ_MBITS_SIZE = CZ_MBITS_MAX + 1,
   CZ_MAX_MODULES = 32
 };
@@ -54,7 +54,7 @@ enum {
 #define CZ_KEY_LEVON "levon"       /* double*: on level as stored in the pulse */
 #define CZ_KEY_LEVOFF "levoff"     /* double*: off level */
 #define CZ_KEY_LEVDROOP "levdroop" /* double*: droop */
-#define CZ_KEY_MBITS "mbits"       /* char*: data bits as '0'/'1' text, <= CZ_MBITS_MAX */
+#define CZ_KEY_MBITS "mbits"       /* char*: data bits as '0'/'1' text, at most CZ_MBITS_MAX characters */
 #define CZ_KEY_DONE "done"         /* null pointer: end of the parameter set */
 
 /* mod_getconf row types (exact, case-sensitive). */
