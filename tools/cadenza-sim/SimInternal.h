@@ -1,0 +1,22 @@
+// Shared by the simulator's dispatcher and its command handlers.
+#pragma once
+
+#include <string>
+
+#include "tools/cadenza-sim/SimInstrument.h"
+
+namespace cz::sim {
+
+// What a handler sees of one program message unit.
+struct SimInstrument::Context {
+  Connection& conn;
+  const Message& msg;
+  std::string args;          // text after the header, trimmed
+  bool query;
+  int suffix;                // numeric suffix of SOURce/OUTPut/CALibration, -1 when none
+  std::size_t* blockCursor;  // next unused block of msg
+  std::string reply;
+  bool hasReply;
+};
+
+}  // namespace cz::sim

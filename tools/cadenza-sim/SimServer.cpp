@@ -1,0 +1,399 @@
+// Socket and VXI-11 servers of the simulated instrument (loopback only).
+//
+// The VXI-11 server speaks ONC RPC (RFC 5531) over TCP with record marking:
+// each message is sent as fragments behind a 4-byte big-endian header whose
+// top bit marks the last fragment. Calls are decoded and replies encoded with
+// the XDR routines generated from the VXI-11 core-channel definition.
+#include "tools/cadenza-sim/SimServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <rpc/rpc.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+
+#include "platform/CLocale.h"
+#include "vxi11_core.h"
+
+namespace cz::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Largest RPC record accepted from a client (a device_write of 16 MiB).
+constexpr uint32_t kMaxRecord = 16u << 20;
+// Largest device_read reply sent at once; the client asks again for more.
+constexpr uint32_t kMaxReadChunk = 1u << 20;
+
+int Listen(uint16_t port, uint16_t* bound, std::string* why) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return -1;
+  }
+  int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
+    *why = FormatC("cannot listen on 127.0.0.1:%u: %s", unsigned(port), std::strerror(errno));
+    ::close(fd);
+    return -1;
+  }
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  *bound = ntohs(a.sin_port);
+  return fd;
+}
+
+bool SendAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    ssize_t r = ::send(fd, data, n, MSG_NOSIGNAL);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    data += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+bool RecvAll(int fd, char* data, std::size_t n) {
+  while (n > 0) {
+    ssize_t r = ::recv(fd, data, n, 0);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    data += r;
+    n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+// Reads one RPC record (all fragments).
+bool ReadRecord(int fd, std::string* record) {
+  record->clear();
+  for (;;) {
+    unsigned char h[4];
+    if (!RecvAll(fd, reinterpret_cast<char*>(h), 4)) return false;
+    const uint32_t mark = (uint32_t(h[0]) << 24) | (uint32_t(h[1]) << 16) | (uint32_t(h[2]) << 8) | h[3];
+    const uint32_t len = mark & 0x7FFFFFFFu;
+    if (record->size() + len > kMaxRecord) return false;
+    const std::size_t at = record->size();
+    record->resize(at + len);
+    if (len && !RecvAll(fd, record->data() + at, len)) return false;
+    if (mark & 0x80000000u) return true;
+  }
+}
+
+bool WriteRecord(int fd, const char* data, uint32_t len) {
+  const uint32_t mark = 0x80000000u | len;
+  const unsigned char h[4] = {static_cast<unsigned char>(mark >> 24), static_cast<unsigned char>(mark >> 16),
+                              static_cast<unsigned char>(mark >> 8), static_cast<unsigned char>(mark)};
+  return SendAll(fd, reinterpret_cast<const char*>(h), 4) && SendAll(fd, data, len);
+}
+
+// Reply header fields (RFC 5531): REPLY, MSG_ACCEPTED, AUTH_NONE verifier.
+constexpr u_int kMsgReply = 1;
+constexpr u_int kMsgAccepted = 0;
+constexpr u_int kAcceptSuccess = 0;
+constexpr u_int kAcceptProgUnavail = 1;
+constexpr u_int kAcceptProgMismatch = 2;
+constexpr u_int kAcceptProcUnavail = 3;
+constexpr u_int kAcceptGarbageArgs = 4;
+
+// Device_ErrorCode values (VXI-11 B.5.2).
+constexpr int kErrInvalidLink = 4;
+constexpr int kErrIoTimeout = 15;
+constexpr int kReasonReqCnt = 0x01;
+constexpr int kReasonEnd = 0x04;
+constexpr int kFlagEnd = 0x08;
+
+// One link of a VXI-11 connection: its instrument connection and how far the
+// front reply has been read.
+struct Link {
+  int conn = 0;
+  std::size_t offset = 0;
+};
+
+}  // namespace
+
+bool SimServer::Start(const SimServerOptions& options, std::string* why) {
+  options_ = options;
+  if (options_.vxi11MaxRecv < 1024) options_.vxi11MaxRecv = 1024;
+  stopping_ = false;
+  socketFd_ = Listen(options.socketPort, &socketPort_, why);
+  if (socketFd_ < 0) return false;
+  if (options.vxi11) {
+    vxi11Fd_ = Listen(options.vxi11Port, &vxi11Port_, why);
+    if (vxi11Fd_ < 0) {
+      ::close(socketFd_);
+      socketFd_ = -1;
+      return false;
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  threads_.emplace_back(&SimServer::AcceptLoop, this, socketFd_, false);
+  if (vxi11Fd_ >= 0) threads_.emplace_back(&SimServer::AcceptLoop, this, vxi11Fd_, true);
+  return true;
+}
+
+void SimServer::Stop() {
+  if (stopping_.exchange(true)) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int fd : {socketFd_, vxi11Fd_})
+      if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+  }
+  // Threads may still add connection threads until the listeners are gone.
+  for (;;) {
+    std::vector<std::thread> batch;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      batch.swap(threads_);
+    }
+    if (batch.empty()) break;
+    for (std::thread& t : batch) t.join();
+  }
+  for (int* fd : {&socketFd_, &vxi11Fd_})
+    if (*fd >= 0) {
+      ::close(*fd);
+      *fd = -1;
+    }
+}
+
+void SimServer::Track(int fd, bool add) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (add) {
+    openFds_.insert(fd);
+  } else {
+    openFds_.erase(fd);
+    ::close(fd);
+  }
+}
+
+void SimServer::AcceptLoop(int listenFd, bool vxi11) {
+  while (!stopping_) {
+    pollfd p{listenFd, POLLIN, 0};
+    int r = ::poll(&p, 1, 100);
+    if (r <= 0) continue;
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int fd = ::accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    char host[INET_ADDRSTRLEN] = {0};
+    ::inet_ntop(AF_INET, &peer.sin_addr, host, sizeof host);
+    std::string who = FormatC("%s:%u", host, unsigned(ntohs(peer.sin_port)));
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) {
+      ::close(fd);
+      break;
+    }
+    openFds_.insert(fd);
+    if (vxi11)
+      threads_.emplace_back(&SimServer::ServeVxi11, this, fd, who);
+    else
+      threads_.emplace_back(&SimServer::ServeSocket, this, fd, who);
+  }
+}
+
+void SimServer::ServeSocket(int fd, const std::string& peer) {
+  const int conn = inst_.Connect("socket " + peer);
+  std::string chunk(65536, '\0');
+  while (!stopping_) {
+    std::string reply;
+    Clock::time_point due;
+    int waitMs = 100;
+    if (inst_.PeekReply(conn, &reply, &due)) {
+      const Clock::time_point now = Clock::now();
+      if (due <= now) {
+        inst_.PopReply(conn);
+        if (!SendAll(fd, reply.data(), reply.size())) break;
+        continue;
+      }
+      waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count()) + 1;
+      if (waitMs > 100) waitMs = 100;
+    }
+    pollfd p{fd, POLLIN, 0};
+    int r = ::poll(&p, 1, waitMs);
+    if (r <= 0) continue;
+    ssize_t n = ::recv(fd, chunk.data(), chunk.size(), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    if (!inst_.Feed(conn, reinterpret_cast<const uint8_t*>(chunk.data()), static_cast<std::size_t>(n), false)) break;
+  }
+  inst_.Disconnect(conn);
+  Track(fd, false);
+}
+
+void SimServer::ServeVxi11(int fd, const std::string& peer) {
+  std::map<int, Link> links;
+  std::string record;
+  std::vector<char> out;
+  while (!stopping_ && ReadRecord(fd, &record)) {
+    XDR in;
+    xdrmem_create(&in, record.data(), static_cast<u_int>(record.size()), XDR_DECODE);
+    u_int xid = 0, mtype = 0, rpcvers = 0, prog = 0, vers = 0, proc = 0, flavor = 0;
+    char* body = nullptr;
+    u_int bodyLen = 0;
+    bool ok = xdr_u_int(&in, &xid) && xdr_u_int(&in, &mtype) && mtype == 0 && xdr_u_int(&in, &rpcvers) &&
+              xdr_u_int(&in, &prog) && xdr_u_int(&in, &vers) && xdr_u_int(&in, &proc);
+    for (int k = 0; ok && k < 2; ++k) {  // credential and verifier, both ignored
+      body = nullptr;
+      ok = xdr_u_int(&in, &flavor) && xdr_bytes(&in, &body, &bodyLen, 400);
+      ::free(body);
+    }
+    if (!ok) break;
+
+    // Results of the procedures; the encoder runs at the end.
+    Create_LinkResp linkResp{};
+    Device_WriteResp writeResp{};
+    Device_ReadResp readResp{};
+    Device_Error errResp{};
+    std::string readData;
+    xdrproc_t encode = nullptr;
+    void* result = nullptr;
+    u_int accept = kAcceptSuccess;
+    bool dropNow = false;
+
+    if (prog != DEVICE_CORE) {
+      accept = kAcceptProgUnavail;
+    } else if (vers != DEVICE_CORE_VERSION) {
+      accept = kAcceptProgMismatch;
+    } else if (proc == create_link) {
+      Create_LinkParms p{};
+      if (!xdr_Create_LinkParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else {
+        const int conn = inst_.Connect(FormatC("vxi11 %s %s", peer.c_str(), p.device ? p.device : ""));
+        links[conn] = Link{conn, 0};
+        linkResp.error = 0;
+        linkResp.lid = conn;
+        linkResp.abortPort = 0;
+        linkResp.maxRecvSize = options_.vxi11MaxRecv;
+        encode = reinterpret_cast<xdrproc_t>(xdr_Create_LinkResp);
+        result = &linkResp;
+      }
+      xdr_free(reinterpret_cast<xdrproc_t>(xdr_Create_LinkParms), reinterpret_cast<char*>(&p));
+    } else if (proc == device_write) {
+      Device_WriteParms p{};
+      if (!xdr_Device_WriteParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(p.lid)) {
+        writeResp.error = kErrInvalidLink;
+      } else {
+        // Only the advertised maximum is taken; the client sends the rest again.
+        u_int n = p.data.data_len > options_.vxi11MaxRecv ? options_.vxi11MaxRecv : p.data.data_len;
+        const bool end = (p.flags & kFlagEnd) && n == p.data.data_len;
+        dropNow = !inst_.Feed(p.lid, reinterpret_cast<const uint8_t*>(p.data.data_val), n, end);
+        writeResp.error = 0;
+        writeResp.size = n;
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp);
+      result = &writeResp;
+      xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_WriteParms), reinterpret_cast<char*>(&p));
+    } else if (proc == device_read) {
+      Device_ReadParms p{};
+      if (!xdr_Device_ReadParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(p.lid)) {
+        readResp.error = kErrInvalidLink;
+      } else {
+        Link& l = links[p.lid];
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(p.io_timeout);
+        std::string reply;
+        Clock::time_point due;
+        bool have = false;
+        for (;;) {
+          have = inst_.PeekReply(l.conn, &reply, &due) && due <= Clock::now();
+          if (have || Clock::now() >= deadline || stopping_) break;
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        if (!have) {
+          readResp.error = kErrIoTimeout;
+        } else {
+          uint32_t want = p.requestSize < kMaxReadChunk ? p.requestSize : kMaxReadChunk;
+          const std::size_t left = reply.size() - l.offset;
+          const std::size_t n = left < want ? left : want;
+          readData = reply.substr(l.offset, n);
+          l.offset += n;
+          readResp.error = 0;
+          readResp.reason = 0;
+          if (l.offset == reply.size()) {
+            inst_.PopReply(l.conn);
+            l.offset = 0;
+            readResp.reason |= kReasonEnd;
+          }
+          if (n == p.requestSize) readResp.reason |= kReasonReqCnt;
+          readResp.data.data_len = static_cast<u_int>(readData.size());
+          readResp.data.data_val = readData.data();
+        }
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp);
+      result = &readResp;
+    } else if (proc == device_clear || proc == device_local || proc == device_remote || proc == device_trigger) {
+      Device_GenericParms p{};
+      if (!xdr_Device_GenericParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(p.lid)) {
+        errResp.error = kErrInvalidLink;
+      } else {
+        if (proc == device_clear) {
+          inst_.DeviceClear(p.lid);
+          links[p.lid].offset = 0;
+        } else if (proc == device_local) {
+          inst_.GoToLocal(p.lid);
+        }
+        errResp.error = 0;
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_Error);
+      result = &errResp;
+    } else if (proc == destroy_link) {
+      Device_Link lid = 0;
+      if (!xdr_Device_Link(&in, &lid)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(lid)) {
+        errResp.error = kErrInvalidLink;
+      } else {
+        inst_.Disconnect(lid);
+        links.erase(lid);
+        errResp.error = 0;
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_Error);
+      result = &errResp;
+    } else {
+      accept = kAcceptProcUnavail;
+    }
+    xdr_destroy(&in);
+
+    out.assign(readData.size() + 1024, '\0');
+    XDR x;
+    xdrmem_create(&x, out.data(), static_cast<u_int>(out.size()), XDR_ENCODE);
+    u_int reply = kMsgReply, accepted = kMsgAccepted, none = 0, zero = 0;
+    bool enc = xdr_u_int(&x, &xid) && xdr_u_int(&x, &reply) && xdr_u_int(&x, &accepted) &&
+               xdr_u_int(&x, &none) && xdr_u_int(&x, &zero) && xdr_u_int(&x, &accept);
+    if (enc && accept == kAcceptProgMismatch) {
+      u_int lo = DEVICE_CORE_VERSION, hi = DEVICE_CORE_VERSION;
+      enc = xdr_u_int(&x, &lo) && xdr_u_int(&x, &hi);
+    }
+    if (enc && accept == kAcceptSuccess && encode) enc = encode(&x, result);
+    const u_int used = xdr_getpos(&x);
+    xdr_destroy(&x);
+    if (!enc || dropNow || !WriteRecord(fd, out.data(), used)) break;
+  }
+  for (auto& l : links) inst_.Disconnect(l.first);
+  Track(fd, false);
+}
+
+}  // namespace cz::sim

@@ -1,0 +1,58 @@
+// Network front of the simulated instrument: a raw SCPI socket server and a
+// VXI-11 core-channel server, both bound to 127.0.0.1 only. Each connection
+// is served on a thread of its own; the instrument state is shared.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/cadenza-sim/SimInstrument.h"
+
+namespace cz::sim {
+
+struct SimServerOptions {
+  uint16_t socketPort = 0;       // 0: pick a free port
+  bool vxi11 = false;            // also serve VXI-11
+  uint16_t vxi11Port = 0;        // 0: pick a free port
+  uint32_t vxi11MaxRecv = 65536; // maxRecvSize announced by create_link, >= 1024
+};
+
+class SimServer {
+ public:
+  explicit SimServer(SimInstrument& instrument) : inst_(instrument) {}
+  ~SimServer() { Stop(); }
+  SimServer(const SimServer&) = delete;
+  SimServer& operator=(const SimServer&) = delete;
+
+  // Binds and starts listening. False (with *why) when a port cannot be bound.
+  bool Start(const SimServerOptions& options, std::string* why);
+  // Closes the listeners and every connection and joins all threads.
+  void Stop();
+
+  uint16_t SocketPort() const { return socketPort_; }
+  uint16_t Vxi11Port() const { return vxi11Port_; }
+
+ private:
+  void AcceptLoop(int listenFd, bool vxi11);
+  void ServeSocket(int fd, const std::string& peer);
+  void ServeVxi11(int fd, const std::string& peer);
+  void Track(int fd, bool add);
+
+  SimInstrument& inst_;
+  SimServerOptions options_;
+  std::atomic<bool> stopping_{false};
+  int socketFd_ = -1;
+  int vxi11Fd_ = -1;
+  uint16_t socketPort_ = 0;
+  uint16_t vxi11Port_ = 0;
+  std::mutex mutex_;
+  std::set<int> openFds_;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace cz::sim
