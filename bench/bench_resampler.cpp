@@ -3,8 +3,8 @@
 //   - 400 -> 600 MHz with the 201-tap sinc / Rife-Vincent kernel, for an even
 //     input length (three repeating phases) and an odd one (no two outputs
 //     share a fractional position, every coefficient interpolated afresh);
-//   - a 201-coefficient user filter (different I and Q coefficients) at
-//     oversampling 2.
+//   - user filters at oversampling 2: 201 coefficients with different I and
+//     Q sets (the longest the 201-tap window takes), and 64 equal ones.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -95,14 +95,24 @@ void BM_Resample400To600MHzOdd(benchmark::State& state) {
   RunCase(state, 2000001, 3000002, Case{FILTER_SINC, WINDOW_RIFEVINCENT, 264e6, 600e6, {}, {}, 1});
 }
 
-void BM_ResampleUserFilterOversampling2(benchmark::State& state) {
+// A user filter of n sinc coefficients; Q scaled by qScale.
+Case UserCase(int n, double qScale) {
   Case c{FILTER_USER, WINDOW_RECT, 0.0, 100e6, {}, {}, 1};
-  for (int k = 0; k < 201; ++k) {
-    const double x = (k - 100) / 8.0;
-    c.userI.push_back(x == 0.0 ? 1.0 : std::sin(x) / x);
-    c.userQ.push_back(x == 0.0 ? 0.9 : 0.9 * std::sin(x) / x);
+  for (int k = 0; k < n; ++k) {
+    const double x = (k - (n - 1) / 2.0) / 8.0;
+    const double v = x == 0.0 ? 1.0 : std::sin(x) / x;
+    c.userI.push_back(v);
+    c.userQ.push_back(qScale * v);
   }
-  RunCase(state, 2000000, 4000000, c);
+  return c;
+}
+
+void BM_ResampleUserFilterOversampling2(benchmark::State& state) {
+  RunCase(state, 2000000, 4000000, UserCase(201, 0.9));
+}
+
+void BM_ResampleUserFilter64Oversampling2(benchmark::State& state) {
+  RunCase(state, 2000000, 4000000, UserCase(64, 1.0));
 }
 
 }  // namespace
@@ -110,3 +120,4 @@ void BM_ResampleUserFilterOversampling2(benchmark::State& state) {
 BENCHMARK(BM_Resample400To600MHzEven)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Resample400To600MHzOdd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleUserFilterOversampling2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResampleUserFilter64Oversampling2)->Unit(benchmark::kMillisecond);

@@ -592,7 +592,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
 
   // Progress before output j: at j = 0, whenever the percentage grows and at
   // every multiple of 10,000. False when the hook asks to stop.
-  const auto progress = [&](int64_t j) -> bool {
+  const auto progress = [&](int64_t j) __attribute__((always_inline)) -> bool {
     if (j != nextProgress) return true;
     const int64_t p = 100 * j / M;
     if (p != lastPercent || j % kProgressEvery == 0) {
@@ -630,7 +630,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   // statistics are folded in output order when it is written, which keeps
   // the running peak and sum out of the per-output dependency chain.
   std::vector<double> mag2(kOutputBlock);
-  const auto flush = [&]() -> bool {
+  const auto flush = [&]() __attribute__((noinline)) -> bool {
     for (int s = 0; s < outFill; ++s) {
       peakSquare = std::max(peakSquare, mag2[s]);
       sumSquares += mag2[s];
@@ -639,7 +639,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     outFill = 0;
     return ok;
   };
-  const auto emit = [&](double I, double Q) -> bool {
+  const auto emit = [&](double I, double Q) __attribute__((always_inline)) -> bool {
     out[2 * outFill] = static_cast<float>(I);
     out[2 * outFill + 1] = static_cast<float>(Q);
     mag2[outFill] = I * I + Q * Q;
