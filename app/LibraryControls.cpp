@@ -3,7 +3,6 @@
 // item of a record.
 #include <cstdint>
 
-#include "app/LibraryIds.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "platform/ui/UserInterface.h"

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/LibraryIds.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
