@@ -171,6 +171,11 @@ void SimServer::Stop() {
     }
 }
 
+std::vector<SimServer::Vxi11Write> SimServer::Vxi11Writes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return writes_;
+}
+
 void SimServer::Track(int fd, bool add) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (add) {
@@ -296,6 +301,10 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         // Only the advertised maximum is taken; the client sends the rest again.
         u_int n = p.data.data_len > options_.vxi11MaxRecv ? options_.vxi11MaxRecv : p.data.data_len;
         const bool end = (p.flags & kFlagEnd) && n == p.data.data_len;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          writes_.push_back(Vxi11Write{n, (p.flags & kFlagEnd) != 0});
+        }
         dropNow = !inst_.Feed(p.lid, reinterpret_cast<const uint8_t*>(p.data.data_val), n, end);
         writeResp.error = 0;
         writeResp.size = n;

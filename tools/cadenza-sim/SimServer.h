@@ -37,6 +37,13 @@ class SimServer {
   uint16_t SocketPort() const { return socketPort_; }
   uint16_t Vxi11Port() const { return vxi11Port_; }
 
+  // Every device_write taken so far: its byte count and END flag (tests).
+  struct Vxi11Write {
+    uint32_t size;
+    bool end;
+  };
+  std::vector<Vxi11Write> Vxi11Writes() const;
+
  private:
   void AcceptLoop(int listenFd, bool vxi11);
   void ServeSocket(int fd, const std::string& peer);
@@ -50,8 +57,9 @@ class SimServer {
   int vxi11Fd_ = -1;
   uint16_t socketPort_ = 0;
   uint16_t vxi11Port_ = 0;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::set<int> openFds_;
+  std::vector<Vxi11Write> writes_;
   std::vector<std::thread> threads_;
 };
 
