@@ -552,8 +552,10 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   InputStream in;
   in.slot = sourceSlot;
   in.n = N;
-  in.keep = L;
-  in.capacity = std::max(kResamplerWindowSamples, 2 * L);
+  // The window keeps the last L samples on a refill, and three more for the
+  // widest pass (a pair of outputs over L + 3 taps).
+  in.keep = L + 3;
+  in.capacity = std::max(kResamplerWindowSamples, 2 * L + 8);
   if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)))) return 0;
 
   // Repeating phases: output j sits at j*a/b with a/b = N/M in lowest terms.

@@ -14,8 +14,12 @@
 // Where the fractional positions repeat (N/M a fraction with a small
 // denominator, such as 400 -> 600 MHz with an even input length, or a whole
 // oversampling factor) each phase's interpolated coefficients are computed
-// once per run. Input streams through a 5,000-sample window that keeps the
-// last L samples when it is refilled; output goes out in blocks.
+// once per run, and two outputs share one pass over the input. Where they
+// drift slowly (400 -> 600 MHz with an odd length) the coefficients are
+// taken from cached linear pieces of the interpolated kernel. Every output
+// stays within rounding of the per-tap formula above. Input streams through
+// a 5,000-sample window that keeps the last L samples (and three more) when
+// it is refilled; output goes out in blocks.
 //
 // Internal errors are logged as "*** Internal Error: " and
 // ".\Tessera_Resampler <step>".

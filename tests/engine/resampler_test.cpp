@@ -218,6 +218,16 @@ TEST_F(ResamplerTest, AgreesWithTheDirectFormulaOnRandomSignals) {
     const Config c;
     ExpectMatchesFormula(Run(x, 90002, c), DirectFormula(x, 90002, c));
   }
+  // Oversampling 2 over several window refills, with a rectangular window
+  // whose end taps do not vanish.
+  {
+    const auto x = RandomSignal(12000, 12);
+    Config c;
+    c.window = WINDOW_RECT;
+    c.cutoff = 40e6;
+    c.clock = 100e6;
+    ExpectMatchesFormula(Run(x, 24000, c), DirectFormula(x, 24000, c));
+  }
   // Even length: three repeating phases.
   {
     const auto x = RandomSignal(3000, 2);
