@@ -73,9 +73,11 @@ struct ModulationState {
   double stereoPilot = 0, stereoAudio = 0;            // %
   // FSK
   double fskDeviation = 0;       // MHz
-  // FSK(2): frequencies in MHz, durations as fractional sample counts, and
-  // the cursor into the bit list (bit index and the running end of that bit).
+  // FSK(2): frequencies in MHz, durations in us and as fractional sample
+  // counts, and the cursor into the bit list (bit index, running end of that
+  // bit, and the sample it was found for).
   double fsk2F1 = 0, fsk2F2 = 0;
+  double fsk2T1 = 0, fsk2T2 = 0;
   double fsk2S1 = 0, fsk2S2 = 0;
   int32_t fsk2Bit = 0;
   double fsk2End = 0;
@@ -151,13 +153,26 @@ struct ModulationSample {
   double W;       // chirp width, Hz
   int s;          // symbol index, limited to 0 .. symbolCount - 1
   int sPrev;      // symbol index of sample n - 1, limited to >= 0
+  int first;      // non-zero on the first sample of the repetition
 };
 
-// Reads the parameters of a frequency (ModulationReadFmParams) or a phase or
-// amplitude type (ModulationReadPskParams) into ModState, in label order;
-// returns 1, or 0 after the type's message. Codes of the other family: 1.
+// Reads labelled values of a pulse in order; after the first missing label
+// ok is false and the later reads do nothing.
+struct ModulationParamReader {
+  int pulse;
+  bool ok = true;
+  void Double(const char* label, double* out);
+  void Int(const char* label, int32_t* out);
+};
+// Logs message and returns 0.
+int ModulationFail(const char* message);
+
+// Read the parameters of a frequency, phase or amplitude type into ModState,
+// in label order; return 1, or 0 after the type's message. Codes of another
+// family: 1 without reading.
 int ModulationReadFmParams(int pulseIndex, int code, double chirpWidth);
 int ModulationReadPskParams(int pulseIndex, int code);
+int ModulationReadAmParams(int pulseIndex, int code);
 // The per-sample rules. Return 1, or 0 after logging the failure.
 int ModulationFmSample(const ModulationSample& x, double* amplitude, double* phase);
 int ModulationPskSample(const ModulationSample& x, double* amplitude, double* phase);

@@ -1,0 +1,206 @@
+// ComputeModulation: the frame every intra-pulse modulation shares. The first
+// sample of a repetition builds the bit stream, reads the type's parameters,
+// sets up the symbol timing and configures a plug-in; every sample then
+// finds its symbol and runs the type's rule.
+#include <cmath>
+#include <cstring>
+
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PluginLoader.h"
+#include "app/PulseRecord.h"
+#include "engine/Modulation.h"
+#include "engine/ModulationTypes.h"
+#include "platform/CLocale.h"
+
+ModulationState ModState;
+
+void ModulationParamReader::Double(const char* label, double* out) {
+  if (ok && !GetModParamDouble(pulse, label, out)) ok = false;
+}
+
+void ModulationParamReader::Int(const char* label, int32_t* out) {
+  int v = 0;
+  if (ok && !GetModParamInt(pulse, label, &v)) ok = false;
+  if (ok) *out = v;
+}
+
+int ModulationFail(const char* message) {
+  Log_Message(1, message);
+  return 0;
+}
+
+namespace {
+
+// Prepares the symbol timing: bits per symbol from the type table, then the
+// symbol count and samples per symbol for the types that cut the bits into
+// symbols.
+int SetUpSymbols(int code, int R, int N, int F) {
+  ModulationState& st = ModState;
+  const ModulationTypeInfo* type = FindModulationType(code);
+  st.bitsPerSymbol = type != nullptr ? type->bitsPerSymbol : 0;
+  st.symbolCount = 0;
+  st.samplesPerSymbol = 0.0;
+  if (st.bitsPerSymbol == 0) return 1;
+
+  Log_Message(1, "Using intra pulse modulation.");
+  if (ModulationBitCount == 0) {
+    Log_Message(1, "*** No data bits provided.");
+    return 0;
+  }
+  st.symbolCount = ModulationBitCount / st.bitsPerSymbol;
+  Log_Message(1, cz::FormatC("  Data bits: %d, Bits/Symbol: %d", ModulationBitCount,
+                             st.bitsPerSymbol).c_str());
+  if (st.symbolCount == 0) {
+    Log_Message(1, "*** Not enough data bits provided for one single symbol.");
+    return 0;
+  }
+  st.samplesPerSymbol = static_cast<double>(R + N + F) / st.symbolCount;
+  return 1;
+}
+
+// Finds the plug-in of the pulse and hands it the repetition: the nine
+// mod_setparam keys, then its configuration rows overlaid with the values
+// stored in the pulse.
+int SetUpPlugin(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, double r) {
+  ModulationState& st = ModState;
+  st.module = -1;
+  st.engine = nullptr;
+  st.engine2 = nullptr;
+  st.error = nullptr;
+  int module = FindModuleByName(pulse.pluginName.c_str());
+  // A module without an engine (a report or filter module of that name)
+  // cannot serve a pulse either.
+  if (module < 0 || (ModuleTable[module].Engine == nullptr && ModuleTable[module].Engine2 == nullptr)) {
+    Log_Message(1, "*** No matching external module found.");
+    return 0;
+  }
+  const ModuleEntry& m = ModuleTable[module];
+  st.module = module;
+
+  // Copies, so that a plug-in writing through a pointer cannot reach the
+  // caller's counts or the pulse record.
+  int rise = R, on = N, fall = F;
+  double rate = r, levOn = pulse.attOn, levOff = pulse.attOff, levDroop = pulse.droop;
+  if (m.SetParam != nullptr) {
+    m.SetParam(CZ_KEY_TRISE, &rise);
+    m.SetParam(CZ_KEY_TON, &on);
+    m.SetParam(CZ_KEY_TFALL, &fall);
+    m.SetParam(CZ_KEY_SRATE, &rate);
+    m.SetParam(CZ_KEY_LEVON, &levOn);
+    m.SetParam(CZ_KEY_LEVOFF, &levOff);
+    m.SetParam(CZ_KEY_LEVDROOP, &levDroop);
+    m.SetParam(CZ_KEY_MBITS, ModulationBitStream);
+    m.SetParam(CZ_KEY_DONE, nullptr);
+  }
+  if (!QueryPluginParams(module, pulseIndex)) {
+    Log_Message(1, "*** Cannot read configuration from plugin.");
+    return 0;
+  }
+  if (!LoadPulseModParams(pulseIndex)) {
+    Log_Message(1, "*** Cannot set pulse parameters.");
+    return 0;
+  }
+  if (!PushPluginParams(module)) {
+    Log_Message(1, "*** Cannot initialize plugin parameters.");
+    return 0;
+  }
+  st.engine2 = m.Engine2;
+  st.engine = m.Engine2 != nullptr ? nullptr : m.Engine;
+  st.error = m.Error;
+  return 1;
+}
+
+int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, double r,
+                double chirpWidth) {
+  ModulationState& st = ModState;
+  st.code = pulse.modulation;
+  st.module = -1;
+  st.engine = nullptr;
+  st.engine2 = nullptr;
+  if (!BuildModulationBitStream(pulse)) return 0;
+  if (!ModulationReadFmParams(pulseIndex, st.code, chirpWidth)) return 0;
+  if (!ModulationReadPskParams(pulseIndex, st.code)) return 0;
+  if (!ModulationReadAmParams(pulseIndex, st.code)) return 0;
+  if (!SetUpSymbols(st.code, R, N, F)) return 0;
+  // MSK runs on its own symbol rate rather than the pulse length.
+  if (st.code == MOD_MSK) st.samplesPerSymbol = r / st.mskRate;
+  st.previousSymbol = -1;
+  if (st.code == kModulationPluginCode) return SetUpPlugin(pulseIndex, pulse, R, N, F, r);
+  return 1;
+}
+
+int PluginSample(int n, double* amplitude, double* phase, unsigned char* marker) {
+  const ModulationState& st = ModState;
+  int ok;
+  if (st.engine2 != nullptr) {
+    unsigned char scratch = 0;
+    ok = st.engine2(marker != nullptr ? marker : &scratch, amplitude, phase, n);
+  } else if (st.engine != nullptr) {
+    ok = st.engine(amplitude, phase, n);
+  } else {
+    Log_Message(1, "*** No matching external module found.");
+    return 0;
+  }
+  if (ok != 0) return 1;
+  char text[CZ_MOD_ERROR_SIZE] = {0};
+  if (st.error != nullptr) st.error(text);
+  text[sizeof text - 1] = '\0';
+  Log_Message(2, "*** Module error: ", text);
+  return 0;
+}
+
+// Symbol index of sample k for S samples per symbol, truncated toward zero
+// and kept within the int range before the conversion.
+inline int SymbolOf(double k, double S) {
+  double v = std::trunc(k / S);
+  if (v < -1.0) return -1;
+  if (v > 2147483647.0) return 2147483647;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, int R, int N, int F,
+                      double r, const PulseRecord& pulse, double chirpWidth, int firstSample,
+                      unsigned char* marker) {
+  if (firstSample && !FirstSample(pulseIndex, pulse, R, N, F, r, chirpWidth)) return 0;
+  ModulationState& st = ModState;
+
+  ModulationSample x{n, R, N, F, r, chirpWidth, 0, 0, firstSample};
+  const double S = st.samplesPerSymbol;
+  if (S != 0.0) {
+    x.s = SymbolOf(n, S);
+    x.sPrev = SymbolOf(n - 1.0, S);
+    if (x.s > st.symbolCount - 1) x.s = st.symbolCount - 1;
+    if (x.s < 0) x.s = 0;
+    if (x.sPrev < 0) x.sPrev = 0;
+  }
+
+  switch (st.code) {
+    case MOD_FMCHIRP:
+    case MOD_FMCHIRPPOLY:
+    case MOD_FM:
+    case MOD_FMSTEREO:
+    case MOD_FSK:
+    case MOD_FSK2:
+    case MOD_MULTI:
+    case MOD_FMMULTICW:
+      return ModulationFmSample(x, amplitude, phase);
+    case MOD_BARKER:
+    case MOD_POLYPHASE:
+    case MOD_QPSK:
+    case MOD_MSK:
+    case MOD_8PSK:
+      return ModulationPskSample(x, amplitude, phase);
+    case MOD_VSB:
+    case MOD_VSB16:
+    case MOD_ASK:
+    case MOD_AM:
+      return ModulationAmSample(x, amplitude, phase);
+    case kModulationPluginCode:
+      return PluginSample(n, amplitude, phase, marker);
+    default:
+      return 1;  // OFF and unknown codes leave amplitude and phase alone
+  }
+}
