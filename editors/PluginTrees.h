@@ -7,14 +7,16 @@
 
 // One library-tree item per module under "_PLUGINS" (value = module number).
 void FillPluginTree();
-// The built-in modulation types under their groups of TREE_MOD (value = the
-// type's keyword) and one "_PLUGIN" item per modulation module (value = the
-// module name).
+// The built-in modulation types under their groups of TREE_MOD and one
+// "_PLUGIN" item per modulation module. Tree item values are numbers, so a
+// built-in item carries its type's keyword as its tag and its type code as
+// its value; a plug-in item carries the module name as its label and tag
+// and the module number as its value.
 void FillModulationTypeTree();
 // Appends every report module to RING_REPORTTYPE (value = module number + 2).
 void FillReportTypeRing();
-// One "_PLUGIN" item per filter module in TREE_FILTER, when the tree has that
-// branch.
+// One "_PLUGIN" item per filter module in TREE_FILTER (label and tag = the
+// module name, value = the module number), when the tree has that branch.
 void FillFilterTree();
 
 // Shows module's name, version, author and comment on the Plugin Info page;
