@@ -359,8 +359,9 @@ struct InputStream {
     return true;
   }
 
-  // Sample i of the periodic waveform (any i), from the window or the ends.
-  void Periodic(int64_t i, double* xi, double* xq) const {
+  // Sample i of the periodic waveform (any i), from the window or the ends;
+  // false when neither holds it.
+  bool Periodic(int64_t i, double* xi, double* xq) const {
     const int64_t idx = Mod(i, n);
     const int64_t ends = static_cast<int64_t>(headI.size());
     if (idx >= start && idx < end) {
@@ -369,10 +370,13 @@ struct InputStream {
     } else if (idx < ends) {
       *xi = headI[idx];
       *xq = headQ[idx];
-    } else {
+    } else if (idx >= n - ends) {
       *xi = tailI[idx - (n - ends)];
       *xq = tailQ[idx - (n - ends)];
+    } else {
+      return false;
     }
+    return true;
   }
 };
 
@@ -622,7 +626,12 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     }
     const int64_t last = std::min(first + count - 1, N - 1);
     if (last >= in.end && !in.FillTo(last)) return false;
-    for (int m = 0; m < count; ++m) in.Periodic(first + m, &xi[m], &xq[m]);
+    for (int m = 0; m < count; ++m) {
+      if (!in.Periodic(first + m, &xi[m], &xq[m])) {
+        Log_Message(1, "*** Missed some input data.");
+        return false;
+      }
+    }
     *pI = xi.data();
     *pQ = xq.data();
     return true;
