@@ -58,11 +58,14 @@ int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eve
 void HideTreeEntriesCb(int menuBar, int menuItem, void* callbackData, int panel);
 
 // Tab page visibility of the editor pages (0, 1, 2, 3, 4 and 7); the
-// Transfer and Log pages are never touched.
+// Transfer and Log pages are never touched. Pages are given by number and
+// reach the tab control through MainTabIndex, so absent pages are skipped.
 // Hides the editor pages 0, 1, 2, 7, 3 and 4.
 void HideEditorPages();
 // Page visible and active, the other editor pages hidden.
 void ShowOnlyEditorPage(int page);
+// Makes the page (any of the eight) the active tab page.
+void ActivateMainPage(int page);
 // Dims (1) or enables (0) the Sequence Editor's Generate button.
 void DimGenerateButton(int dimmed);
 

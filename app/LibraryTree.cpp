@@ -1,0 +1,299 @@
+// Library tree: the rebuild from the record tables, the click that selects a
+// record and brings up its editor page, and the hide mode.
+#include "app/LibraryTree.h"
+
+#include <cstring>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "editors/PluginTrees.h"
+#include "engine/ModulationTypes.h"
+#include "platform/ui/UserInterface.h"
+
+namespace {
+
+// The five editor pages of a pulse, in tree order, with the sub-panel each
+// displays and the control that takes the input focus.
+struct PulsePageRow {
+  const char* label;
+  int* panel;
+  int* firstControl;
+};
+const PulsePageRow kPulsePages[] = {
+    {"Timing", &P_TIM, &P_TIM_RING_PREDELAY},
+    {"Settings", &P_MISC, &P_MISC_NUM_LEVEL},
+    {"Jitter", &P_JIT, &P_JIT_RADIO_JITTER1},
+    {"Modulation", &P_MOD, &P_MOD_TREE_MOD},
+    {"Marker", &P_MARKER, &P_MARKER_R_M1_DELAY},
+};
+
+// Editor pages in the order they are hidden.
+const int kEditorPages[] = {PAGE_PULSE_EDITOR, PAGE_SEQUENCE_EDITOR, PAGE_SEQUENCE_VIEW,
+                            PAGE_PLUGIN_INFO,  PAGE_MULTI_SEGMENT,   PAGE_RF_LIST};
+
+int Tree() { return PANEL_MAIN_TREE_PULSES; }
+
+// Pages are addressed by page number; a page whose builder is not part of
+// the program has no tab and is passed over.
+void SetPageVisible(int page, int visible) {
+  const int index = MainTabIndex(page);
+  if (index >= 0) SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, index, ATTR_VISIBLE, visible);
+}
+
+void SetActivePage(int page) {
+  const int index = MainTabIndex(page);
+  if (index >= 0) SetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, index);
+}
+
+// Removes every child (with its descendants) of the root tagged rootTag.
+void DeleteRootChildren(const char* rootTag) {
+  int root = -1;
+  if (GetTreeItemFromTag(PANEL_MAIN, Tree(), rootTag, &root) < 0 || root < 0) return;
+  for (;;) {
+    int child = -1;
+    if (GetTreeItemChild(PANEL_MAIN, Tree(), root, 0, &child) < 0 || child < 0) return;
+    if (DeleteTreeItem(PANEL_MAIN, Tree(), child) < 0) return;
+  }
+}
+
+// Appends a record item under the root tagged rootTag; the index of the new
+// item, or -1 when the root is missing or the insert fails.
+int AppendRecordItem(const char* rootTag, const char* name, uint32_t id, int image) {
+  int root = -1;
+  if (GetTreeItemFromTag(PANEL_MAIN, Tree(), rootTag, &root) < 0 || root < 0) return -1;
+  const int item = InsertTreeItem(PANEL_MAIN, Tree(), VAL_CHILD, root, VAL_LAST, name, name,
+                                  nullptr, static_cast<int>(id));
+  if (item < 0) return -1;
+  SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_IMAGE_INDEX, image);
+  SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_COLLAPSED_IMAGE_INDEX, image);
+  return item;
+}
+
+bool HideMode() { return g_Settings.Project.hideEntries != 0; }
+
+// The root (level 0) item above item, or -1.
+int RootOf(int item) {
+  int root = item;
+  for (;;) {
+    int parent = -1;
+    if (GetTreeItemParent(PANEL_MAIN, Tree(), root, &parent) < 0) return -1;
+    if (parent < 0) return root;
+    root = parent;
+  }
+}
+
+int ItemLevel(int item) {
+  int level = -1;
+  if (GetTreeItemLevel(PANEL_MAIN, Tree(), item, &level) < 0) return -1;
+  return level;
+}
+
+int ItemValue(int item) {
+  int value = 0;
+  if (GetValueFromIndex(PANEL_MAIN, Tree(), item, &value) < 0) return -1;
+  return value;
+}
+
+LibraryKind KindOfRoot(int root) {
+  char tag[UI_TAG_LEN] = "";
+  if (root < 0 || GetTreeItemTag(PANEL_MAIN, Tree(), root, tag, sizeof tag) < 0) return LIBRARY_NONE;
+  if (std::strcmp(tag, kPulseLibraryTag) == 0) return LIBRARY_PULSE;
+  if (std::strcmp(tag, kSequenceLibraryTag) == 0) return LIBRARY_SEQUENCE;
+  if (std::strcmp(tag, kMultiSegmentLibraryTag) == 0) return LIBRARY_MULTI_SEGMENT;
+  if (std::strcmp(tag, kRfListLibraryTag) == 0) return LIBRARY_RF_LIST;
+  if (std::strcmp(tag, kPluginLibraryTag) == 0) return LIBRARY_PLUGIN;
+  return LIBRARY_NONE;
+}
+
+// What item stands for; for a pulse's page item, its pulse.
+LibrarySelection SelectionOf(int item) {
+  LibrarySelection sel;
+  if (item < 0) return sel;
+  const int level = ItemLevel(item);
+  if (level < 1) return sel;
+  const LibraryKind kind = KindOfRoot(RootOf(item));
+  if (kind == LIBRARY_NONE) return sel;
+  int recordItem = item;
+  if (kind == LIBRARY_PULSE && level >= 2) {
+    if (GetTreeItemParent(PANEL_MAIN, Tree(), item, &recordItem) < 0 || recordItem < 0) return sel;
+  }
+  sel.kind = kind;
+  sel.item = recordItem;
+  sel.value = ItemValue(recordItem);
+  return sel;
+}
+
+void ReportModParamFailures(int position) {
+  if (!InitModParams(position)) Log_Status(1, "Error: Cannot initialize parameters.");
+  if (!LoadPulseModParams(position)) Log_Status(1, "Error: Cannot set pulse parameters.");
+  if (!ShowModParamTable()) Log_Status(1, "Error: Cannot set parameter table.");
+}
+
+void ClickPulse(int item, const LibrarySelection& sel) {
+  const int level = ItemLevel(item);
+  char page[UI_MAX_PATH] = "Timing";
+  if (level >= 2) GetLabelFromIndex(PANEL_MAIN, Tree(), item, page, sizeof page);
+  if (sel.value < 0) return;
+  const int position = FindPulseById(static_cast<uint32_t>(sel.value));
+  if (position < 0) return;
+  if (position == CurrentPulse && level == 1) {
+    int collapsed = 1;
+    GetTreeItemAttribute(PANEL_MAIN, Tree(), sel.item, ATTR_COLLAPSED, &collapsed);
+    if (!collapsed) {
+      SetTreeItemAttribute(PANEL_MAIN, Tree(), sel.item, ATTR_COLLAPSED, 1);
+      return;
+    }
+  }
+  CurrentPulse = position;
+  ReportModParamFailures(position);
+  SelectPulseTreeItem(PulseTable[position].id);
+  SetPageVisible(PAGE_PULSE_EDITOR, 1);
+  for (int hidden : {PAGE_SEQUENCE_VIEW, PAGE_SEQUENCE_EDITOR, PAGE_PLUGIN_INFO, PAGE_MULTI_SEGMENT,
+                     PAGE_RF_LIST})
+    SetPageVisible(hidden, 0);
+  SetActiveTreeItem(PANEL_MAIN, Tree(), sel.item);
+  SetActivePage(PAGE_PULSE_EDITOR);
+  ShowPulseEditorPage(page);
+}
+
+void ClickSequence(const LibrarySelection& sel) {
+  if (sel.value < 0) return;
+  const int position = FindSequenceById(static_cast<uint32_t>(sel.value));
+  if (position < 0) return;
+  CurrentSequence = position;
+  SelectSequenceTreeItem(SequenceTable[position].id);
+  SetPageVisible(PAGE_PULSE_EDITOR, 0);
+  SetPageVisible(PAGE_SEQUENCE_VIEW, 0);
+  SetPageVisible(PAGE_SEQUENCE_EDITOR, 1);
+  for (int hidden : {PAGE_PLUGIN_INFO, PAGE_MULTI_SEGMENT, PAGE_RF_LIST}) SetPageVisible(hidden, 0);
+  DimGenerateButton(SequenceTable[position].waveFile.empty() ? 1 : 0);
+  SetActivePage(PAGE_SEQUENCE_EDITOR);
+}
+
+void ClickMultiSegment(const LibrarySelection& sel) {
+  if (sel.value < 0) return;
+  const int position = FindMultiSegmentById(static_cast<uint32_t>(sel.value));
+  if (position < 0 || position >= MultiSegmentCount) return;
+  CurrentMultiSegment = position;
+  SelectMultiSegmentTreeItem(MultiSegmentTable[position].id);
+  ShowOnlyEditorPage(PAGE_MULTI_SEGMENT);
+}
+
+void ClickRfList(const LibrarySelection& sel) {
+  if (sel.value < 0) return;
+  const int position = FindRfListById(static_cast<uint32_t>(sel.value));
+  if (position < 0 || position >= RfListCount) return;
+  CurrentRfList = position;
+  SelectRfListTreeItem(RfListTable[position].id);
+  ShowOnlyEditorPage(PAGE_RF_LIST);
+}
+
+}  // namespace
+
+void HideEditorPages() {
+  for (int page : kEditorPages) SetPageVisible(page, 0);
+}
+
+void ShowOnlyEditorPage(int page) {
+  for (int other : kEditorPages)
+    if (other != page) SetPageVisible(other, 0);
+  SetPageVisible(page, 1);
+  SetActivePage(page);
+}
+
+void ActivateMainPage(int page) { SetActivePage(page); }
+
+void DimGenerateButton(int dimmed) {
+  SetCtrlAttribute(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE, ATTR_DIMMED, dimmed);
+}
+
+void ShowPulseEditorPage(const char* page) {
+  const PulsePageRow* shown = &kPulsePages[0];
+  for (const PulsePageRow& row : kPulsePages)
+    if (page != nullptr && std::strcmp(page, row.label) == 0) shown = &row;
+  for (const PulsePageRow& row : kPulsePages)
+    if (&row != shown && *row.panel > 0) HidePanel(*row.panel);
+  if (*shown->panel > 0) DisplayPanel(*shown->panel);
+  for (const PulsePageRow& row : kPulsePages)
+    if (*row.panel > 0) SetActiveCtrl(*row.panel, *row.firstControl);
+}
+
+LibrarySelection GetLibrarySelection() {
+  int item = -1;
+  if (GetActiveTreeItem(PANEL_MAIN, Tree(), &item) < 0) return LibrarySelection{};
+  return SelectionOf(item);
+}
+
+void RebuildLibraryTree() {
+  for (const char* root : {kPulseLibraryTag, kSequenceLibraryTag, kMultiSegmentLibraryTag, kRfListLibraryTag})
+    DeleteRootChildren(root);
+  const bool hide = HideMode();
+
+  // Page items carry running numbers that nothing reads.
+  int pageValue = PulseCount + SequenceCount;
+  for (int p = 0; p < PulseCount; ++p) {
+    const PulseRecord& pulse = PulseTable[p];
+    if (hide && pulse.hidden == 1) continue;
+    const int image = pulse.modulation == kModulationPluginCode ? IMAGE_PLUGIN_PULSE : IMAGE_PULSE;
+    const int item = AppendRecordItem(kPulseLibraryTag, pulse.name.c_str(), pulse.id, image);
+    if (item < 0) continue;
+    SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT);
+    SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_COLLAPSED, 1);
+    for (const PulsePageRow& row : kPulsePages) {
+      const int pageItem = InsertTreeItem(PANEL_MAIN, Tree(), VAL_CHILD, item, VAL_LAST, row.label,
+                                          nullptr, nullptr, pageValue++);
+      if (pageItem < 0) continue;
+      SetTreeItemAttribute(PANEL_MAIN, Tree(), pageItem, ATTR_IMAGE_INDEX, IMAGE_PULSE_PAGE);
+      SetTreeItemAttribute(PANEL_MAIN, Tree(), pageItem, ATTR_COLLAPSED_IMAGE_INDEX, IMAGE_PULSE_PAGE);
+    }
+  }
+  for (int s = 0; s < SequenceCount; ++s) {
+    const SequenceRecord& sequence = SequenceTable[s];
+    if (hide && sequence.hidden == 1) continue;
+    AppendRecordItem(kSequenceLibraryTag, sequence.name.c_str(), sequence.id, IMAGE_SEQUENCE);
+  }
+  for (int m = 0; m < MultiSegmentCount; ++m)
+    AppendRecordItem(kMultiSegmentLibraryTag, MultiSegmentTable[m].name.c_str(), MultiSegmentTable[m].id,
+                     IMAGE_LIST);
+  for (int r = 0; r < RfListCount; ++r)
+    AppendRecordItem(kRfListLibraryTag, RfListTable[r].name.c_str(), RfListTable[r].id, IMAGE_LIST);
+  ProcessDrawEvents();
+}
+
+int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2) {
+  (void)callbackData;
+  if (event != EVENT_LEFT_CLICK) return 0;
+  int item = -1;
+  if (GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, nullptr) < 0 ||
+      item < 0)
+    return 0;
+  const LibrarySelection sel = SelectionOf(item);
+  switch (sel.kind) {
+    case LIBRARY_PULSE: ClickPulse(item, sel); break;
+    case LIBRARY_SEQUENCE: ClickSequence(sel); break;
+    case LIBRARY_MULTI_SEGMENT: ClickMultiSegment(sel); break;
+    case LIBRARY_RF_LIST: ClickRfList(sel); break;
+    case LIBRARY_PLUGIN:
+      ShowPluginInfo(sel.value);
+      ShowOnlyEditorPage(PAGE_PLUGIN_INFO);
+      break;
+    case LIBRARY_NONE: break;
+  }
+  return 0;
+}
+
+void HideTreeEntriesCb(int menuBar, int menuItem, void* callbackData, int panel) {
+  (void)callbackData;
+  (void)panel;
+  if (menuItem != MBAR_PRJ_HIDE) return;
+  int checked = 0;
+  GetMenuBarAttribute(menuBar, menuItem, ATTR_CHECKED, &checked);
+  const int32_t hide = checked ? 0 : 1;
+  g_Settings.Project.hideEntries = hide;
+  SetMenuBarAttribute(menuBar, menuItem, ATTR_CHECKED, hide);
+  RebuildLibraryTree();
+}

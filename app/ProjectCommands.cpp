@@ -1,0 +1,162 @@
+// Project commands: New Project, Load Project, Import Pulses From Project,
+// Clear Log and About.
+#include "app/ProjectCommands.h"
+
+#include <string>
+
+#include "app/LibraryTree.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/ProjectFile.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "engine/ModulationTypes.h"
+#include "platform/ui/UserInterface.h"
+
+int LastProjectLoadFailed = 0;
+
+namespace {
+
+constexpr const char* kProgramTitle = "Torvane Q7 Cadenza";
+constexpr const char* kDiscardQuestion = "Unsaved changes will be lost.\nContinue ?";
+
+// Whether the project holds anything that a replacement would discard.
+bool ProjectHoldsData() {
+  return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 ||
+         DataSourceCount > 0 || !g_Settings.LastPrj.empty();
+}
+
+// Asks before the project is discarded; true to go on.
+bool ConfirmDiscard(const char* title) {
+  if (!ProjectHoldsData()) return true;
+  return ConfirmPopup(title, kDiscardQuestion) == 1;
+}
+
+// The project file dialog in the project folder. True with path filled when
+// a file was chosen whose path fits LastPrj; a longer path is refused with a
+// message, never cut into the name of another file.
+bool ChooseProjectFile(const char* title, const std::string& folder, std::string* path) {
+  char chosen[UI_MAX_PATH] = "";
+  const int result = FileSelectPopup(folder.c_str(), "*.prj", "*.prj", title, VAL_LOAD_BUTTON, 0, 0, 1, 1,
+                                     chosen, sizeof chosen);
+  if (result == UI_ERR_BUFFER_TOO_SMALL ||
+      (result > 0 && std::string(chosen).size() > decltype(g_Settings.LastPrj)::kMaxLength)) {
+    Log_Message(1, "*** Project file path too long.");
+    MessagePopup("Error", "The path of the chosen project file is too long.\n"
+                          "A project file path may have at most 255 characters.");
+    return false;
+  }
+  if (result <= 0) return false;
+  *path = chosen;
+  return true;
+}
+
+std::string ProjectFolder() {
+  char folder[cz::kHomePathSize + 16] = "";
+  GetProjectFolder(folder, sizeof folder);
+  return folder;
+}
+
+// The neutral state after the project was replaced: editor pages hidden,
+// Generate dimmed, the Log page in front, the tree and header redrawn.
+void ShowReplacedProject() {
+  HideEditorPages();
+  DimGenerateButton(1);
+  ActivateMainPage(PAGE_LOG);
+  RebuildLibraryTree();
+}
+
+}  // namespace
+
+int GetProjectFolder(char* out, int capacity) {
+  if (out == nullptr || capacity <= 0) return 0;
+  out[0] = '\0';
+  char home[cz::kHomePathSize] = "";
+  if (!GetHomePath(home, sizeof home)) return 0;
+  const std::string folder = std::string(home) + "Projects";
+  if (!cz::CopyTextExact(out, static_cast<std::size_t>(capacity), folder)) return 0;
+  return 1;
+}
+
+void NewProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
+  (void)menuBar;
+  (void)callbackData;
+  (void)panel;
+  if (menuItem != MBAR_FILE_NEWPRJ) return;
+  if (!ConfirmDiscard("New Project")) return;
+  Log_Message(1, "Setting up new project...");
+  ResetProject();
+  g_Settings.LastPrj.Clear();
+  LastProjectLoadFailed = 0;
+  SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kProgramTitle);
+
+  CurrentPulse = 0;
+  InitModParams(0);
+  if (!LoadPulseModParams(0)) Log_Status(1, "Error: Cannot update pulse parameters.");
+  if (!ShowModParamTable()) Log_Status(1, "Error: Cannot update parameter table.");
+  InitSequenceRecord(&SequenceTable[0]);
+  ShowReplacedProject();
+}
+
+void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
+  (void)menuBar;
+  (void)callbackData;
+  (void)panel;
+  if (menuItem != MBAR_FILE_LOADPRJ) return;
+  const std::string folder = ProjectFolder();
+  Log_Message(3, "Loading projects from path '", folder.c_str(), "'");
+  std::string path;
+  if (!ChooseProjectFile("Load Project File", folder, &path)) return;
+  if (!ConfirmDiscard("Load Project")) return;
+
+  Log_Message(1, "Loading new project...");
+  ResetProject();
+  g_Settings.LastPrj.AssignExact(path);
+  LastProjectLoadFailed = 0;
+  if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 0)) {
+    MessagePopup("Error", "Failed to load project file.");
+    // The file is not taken as the project's file, so that no save writes
+    // an empty project over it; the project starts afresh.
+    g_Settings.LastPrj.Clear();
+    SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kProgramTitle);
+    ShowReplacedProject();
+    return;
+  }
+  ShowReplacedProject();
+}
+
+void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
+  (void)menuBar;
+  (void)callbackData;
+  (void)panel;
+  if (menuItem != MBAR_PULSE_PIMPORT) return;
+  const std::string folder = ProjectFolder();
+  Log_Message(3, "Importing projects from path '", folder.c_str(), "'");
+  std::string path;
+  if (!ChooseProjectFile("Import pulses from project file", folder, &path)) return;
+  Log_Message(3, "Reading '", path.c_str(), "'...");
+  if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 1)) {
+    MessagePopup("Error", "Failed to load project file.");
+    return;
+  }
+  RebuildLibraryTree();
+}
+
+void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel) {
+  (void)menuBar;
+  (void)callbackData;
+  (void)panel;
+  if (menuItem != MBAR_HELP_ABOUT) return;
+  DisplayPanel(ABOUT);
+}
+
+int ClearLogCb(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2) {
+  (void)panel;
+  (void)control;
+  (void)callbackData;
+  (void)eventData1;
+  (void)eventData2;
+  if (event == EVENT_COMMIT) ResetTextBox(TAB_LOG, TAB_LOG_TEX_LOG, "");
+  return 0;
+}
