@@ -83,7 +83,7 @@ bool IsRecordKind(LibraryKind kind) {
 template <std::size_t N>
 void NameCopy(cz::Text<N>* out, const cz::Text<N>& source) {
   const std::size_t room = cz::Text<N>::kMaxLength - std::char_traits<char>::length(kCopySuffix);
-  const std::size_t keep = cz::Utf8PrefixLength(source.view(), room + 1);
+  const std::size_t keep = cz::Utf8PrefixLength(source.view(), room);
   std::string name(source.view().substr(0, keep));
   name += kCopySuffix;
   out->Assign(name);
