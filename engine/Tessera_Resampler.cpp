@@ -269,14 +269,28 @@ int64_t Mod(int64_t i, int64_t n) {
   return r < 0 ? r + n : r;
 }
 
+// A zeroed double array whose element 0 lies on a 64-byte boundary, so that
+// the dot products' four-double loads do not straddle cache lines.
+struct AlignedArray {
+  std::vector<double> store;
+  double* data = nullptr;
+  void Assign(size_t n) {
+    store.assign(n + 8, 0.0);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(store.data());
+    data = store.data() + ((64 - address % 64) % 64) / sizeof(double);
+  }
+  double& operator[](size_t i) { return data[i]; }
+  const double& operator[](size_t i) const { return data[i]; }
+};
+
 // The streaming input: a window of samples [start, end) of the source slot,
 // read strictly in order, and the stored ends for the periodic extension.
 struct InputStream {
   int slot = 0;
   int64_t n = 0;          // input samples
-  int keep = 0;           // samples kept on a refill (the window length L)
+  int keep = 0;           // samples kept on a refill
   int capacity = 0;
-  std::vector<double> winI, winQ;
+  AlignedArray winI, winQ;
   int64_t start = 0, end = 0;
   std::vector<double> headI, headQ, tailI, tailQ;  // first / last samples
   std::vector<float> staging;                     // interleaved float32 pairs
@@ -324,8 +338,8 @@ struct InputStream {
       InternalError(kResamplerErrHeader);
       return false;
     }
-    winI.assign(capacity, 0.0);
-    winQ.assign(capacity, 0.0);
+    winI.Assign(capacity);
+    winQ.Assign(capacity);
     start = end = 0;
     return true;
   }
@@ -336,8 +350,8 @@ struct InputStream {
       const int held = static_cast<int>(end - start);
       const int kept = std::min(keep, held);
       if (kept > 0 && kept < held) {
-        std::memmove(winI.data(), winI.data() + (held - kept), sizeof(double) * kept);
-        std::memmove(winQ.data(), winQ.data() + (held - kept), sizeof(double) * kept);
+        std::memmove(winI.data, winI.data + (held - kept), sizeof(double) * kept);
+        std::memmove(winQ.data, winQ.data + (held - kept), sizeof(double) * kept);
       }
       start = end - kept;
       const int64_t want = std::min<int64_t>(capacity - kept, n - end);
@@ -382,28 +396,36 @@ struct InputStream {
 
 // Coefficients of every repeating phase r/b (b phases) for the taps
 // -h-1 .. h+1 around the integer part T of the position, with the range of
-// non-zero coefficients of each phase. Each set is stored twice in rows of
-// 2h + 4: shifted by 0 (element m = tap T-h-1+m) and by 1 (element m = tap
-// T-h-2+m), so that two outputs whose integer parts differ by at most one
-// can share one pass over the input.
+// non-zero coefficients of each phase. Each set is stored shifted by 0
+// (element m = tap T-h-1+m) and by 1 (element m = tap T-h-2+m), so that two
+// outputs whose integer parts differ by at most one can share one pass over
+// the input; and, for few phases, in four copies whose element 0 sits 0..3
+// doubles behind a 32-byte boundary, so that coefficient and input loads can
+// both be aligned. Elements outside the set read as zero.
 struct PhaseBank {
+  static constexpr int64_t kAlignedPhases = 64;  // phases for which the four copies are kept
   int64_t a = 0, b = 0;  // position of output j = j*a/b input samples
   int taps = 0;          // 2h + 3 coefficients per set
-  int row = 0;           // 2h + 4 doubles per stored row
+  int row = 0;           // doubles per stored copy (zero padded, a multiple of 4)
   int sets = 1;          // 1 (one kernel) or 2 (I and Q kernels)
-  std::vector<double> coeffs;
+  int aligns = 1;        // copies per row: 4, or 1 for many phases
+  AlignedArray coeffs;
   std::vector<int> nzFirst, nzLast;  // in shift-0 elements; first > last when all zero
 
-  const double* Row(int64_t r, int set, int shift) const {
-    return &coeffs[((r * sets + set) * 2 + shift) * static_cast<size_t>(row)];
+  // Element m (-3 .. taps) of the row of phase r, set and shift; with four
+  // copies taken from the one in which it lies on a 32-byte boundary.
+  const double* Elem(int64_t r, int set, int shift, int m) const {
+    const int al = aligns > 1 ? ((-(3 + m)) % 4 + 4) % 4 : 0;
+    return coeffs.data + (((r * sets + set) * 2 + shift) * aligns + al) * row + 3 + al + m;
   }
 
   bool Build(const KernelTables& k, bool both, int h, double P) {
     taps = 2 * h + 3;
-    row = taps + 1;
+    row = (3 + taps + 1 + 3 + 3) / 4 * 4;
     sets = both ? 2 : 1;
+    aligns = b <= kAlignedPhases ? 4 : 1;
     try {
-      coeffs.assign(static_cast<size_t>(b) * sets * 2 * row, 0.0);
+      coeffs.Assign(static_cast<size_t>(b) * sets * 2 * aligns * row);
       nzFirst.assign(b, 0);
       nzLast.assign(b, -1);
     } catch (const std::bad_alloc&) {
@@ -415,10 +437,12 @@ struct PhaseBank {
                       cq.data());
       for (int set = 0; set < sets; ++set) {
         const std::vector<double>& c = set == 0 ? ci : cq;
-        double* s0 = const_cast<double*>(Row(r, set, 0));
-        double* s1 = const_cast<double*>(Row(r, set, 1));
-        std::memcpy(s0, c.data(), sizeof(double) * taps);
-        std::memcpy(s1 + 1, c.data(), sizeof(double) * taps);
+        for (int shift = 0; shift < 2; ++shift) {
+          for (int al = 0; al < aligns; ++al) {
+            double* copy = coeffs.data + (((r * sets + set) * 2 + shift) * aligns + al) * row + 3 + al;
+            std::memcpy(copy + shift, c.data(), sizeof(double) * taps);
+          }
+        }
       }
       int first = taps, last = -1;
       for (int m = 0; m < taps; ++m) {
@@ -556,10 +580,11 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   InputStream in;
   in.slot = sourceSlot;
   in.n = N;
-  // The window keeps the last L samples on a refill, and three more for the
-  // widest pass (a pair of outputs over L + 3 taps).
-  in.keep = L + 3;
-  in.capacity = std::max(kResamplerWindowSamples, 2 * L + 8);
+  // The window keeps the last L samples on a refill, and eight more for the
+  // widest pass (a pair of outputs over L + 3 taps, after up to three
+  // leading taps for alignment).
+  in.keep = L + 8;
+  in.capacity = std::max(kResamplerWindowSamples, 2 * L + 16);
   if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)))) return 0;
 
   // Repeating phases: output j sits at j*a/b with a/b = N/M in lowest terms.
@@ -576,7 +601,10 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   if (bank.b == 0) cellCache.Init(h, P, both);
 
   const int span = 2 * h + 4;  // taps of one output, or of a pair sharing a pass
-  std::vector<double> ci(span), cq(span), xi(span), xq(span);
+  std::vector<double> ci(span), cq(span);
+  AlignedArray xi, xq;  // gathered taps near the ends
+  xi.Assign(span);
+  xq.Assign(span);
   std::vector<float> out(2 * static_cast<size_t>(kOutputBlock));
   int outFill = 0;
   double peakSquare = 0.0;  // sqrt is monotonic: the peak is sqrt of the largest I^2 + Q^2
@@ -612,16 +640,24 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
 
   // The input taps first .. first+count-1 as two contiguous arrays: inside
   // the waveform straight from the window, near its ends gathered from the
-  // periodic continuation.
-  const auto inputTaps = [&](int64_t first, int count, const double** pI, const double** pQ) -> bool {
+  // periodic continuation. With align, *lead (0..3) taps before `first` are
+  // included where that puts the window pointer on a 32-byte boundary (the
+  // caller gives them zero coefficients); otherwise *lead is 0.
+  const auto inputTaps = [&](int64_t first, int count, bool align, const double** pI, const double** pQ,
+                             int* lead) -> bool {
+    *lead = 0;
     if (first >= 0 && first + count <= N) {
       if (!in.FillTo(first + count - 1)) return false;
       if (first < in.start) {
         Log_Message(1, "*** Missed some input data.");
         return false;
       }
-      *pI = in.winI.data() + (first - in.start);
-      *pQ = in.winQ.data() + (first - in.start);
+      if (align) {
+        const int d = static_cast<int>((first - in.start) & 3);
+        if (first - d >= in.start) *lead = d;
+      }
+      *pI = in.winI.data + (first - *lead - in.start);
+      *pQ = in.winQ.data + (first - *lead - in.start);
       return true;
     }
     const int64_t last = std::min(first + count - 1, N - 1);
@@ -632,8 +668,8 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
         return false;
       }
     }
-    *pI = xi.data();
-    *pQ = xq.data();
+    *pI = xi.data;
+    *pQ = xq.data;
     return true;
   };
 
@@ -693,13 +729,16 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
           if (lo <= hi) {
             const double* pI;
             const double* pQ;
-            if (!inputTaps(baseA + lo, hi - lo + 1, &pI, &pQ)) return 0;
+            int lead = 0;
+            if (!inputTaps(baseA + lo, hi - lo + 1, bank.aligns > 1, &pI, &pQ, &lead)) return 0;
             const int s = static_cast<int>(shift);
+            const int e = lo - lead;  // first row element of the pass
+            const int n = hi - e + 1;
             if (mix == Mix::kSame) {
-              DotSamePair(bank.Row(rA, 0, 0) + lo, bank.Row(rB, 0, s) + lo, pI, pQ, hi - lo + 1, pair);
+              DotSamePair(bank.Elem(rA, 0, 0, e), bank.Elem(rB, 0, s, e), pI, pQ, n, pair);
             } else {
-              DotPerChannelPair(bank.Row(rA, 0, 0) + lo, bank.Row(rA, 1, 0) + lo, bank.Row(rB, 0, s) + lo,
-                                bank.Row(rB, 1, s) + lo, pI, pQ, hi - lo + 1, pair);
+              DotPerChannelPair(bank.Elem(rA, 0, 0, e), bank.Elem(rA, 1, 0, e), bank.Elem(rB, 0, s, e),
+                                bank.Elem(rB, 1, s, e), pI, pQ, n, pair);
             }
           }
           if (!emit(pair[0], pair[1]) || !emit(pair[2], pair[3])) return 0;
@@ -712,8 +751,8 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
       if (off >= 0 && off + count <= bank.taps) {
         const int lo = std::max(static_cast<int>(off), bank.nzFirst[rA]);
         const int hi = std::min(static_cast<int>(off) + count - 1, bank.nzLast[rA]);
-        cI = bank.Row(rA, 0, 0) + lo;
-        cQ = bank.Row(rA, bank.sets - 1, 0) + lo;
+        cI = bank.Elem(rA, 0, 0, lo);
+        cQ = bank.Elem(rA, bank.sets - 1, 0, lo);
         first = baseA + lo;
         count = hi >= lo ? hi - lo + 1 : 0;
         computed = true;
@@ -735,7 +774,8 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
           double I = 0.0, Q = 0.0;
           const double* pI;
           const double* pQ;
-          if (!inputTaps(iLo, count, &pI, &pQ)) return 0;
+          int lead = 0;
+          if (!inputTaps(iLo, count, false, &pI, &pQ, &lead)) return 0;
           DotSameLinear(b + lo, sl + lo, u, pI, pQ, count, &I, &Q);
           if (!emit(I, Q)) return 0;
           ++j;
@@ -758,7 +798,8 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     if (count > 0) {
       const double* pI;
       const double* pQ;
-      if (!inputTaps(first, count, &pI, &pQ)) return 0;
+      int lead = 0;
+      if (!inputTaps(first, count, false, &pI, &pQ, &lead)) return 0;
       switch (mix) {
         case Mix::kSame:
           DotSame(cI, pI, pQ, count, &I, &Q);
