@@ -30,16 +30,19 @@ void InternalError(int step) {
 }
 
 // ---- dot products -------------------------------------------------------------
-// Sixteen (real kernels) or eight (complex) partial sums in vectors of four
-// lanes, folded in a fixed order: the result is the same bit for bit on every instruction set
-// (no fused multiply-add, no reassociation). Cloned for AVX2 where the CPU
-// has it; the default clone runs the same lanes on SSE2.
+// Per result sixteen (one output, real kernels) or eight partial sums in
+// vectors of four lanes, folded in a fixed order: the result is the same bit
+// for bit on every instruction set (no fused multiply-add, no
+// reassociation). Cloned for AVX2 where the CPU has it; the default clone
+// runs the same lanes on SSE2. Plain double arithmetic bounds the speed (two
+// multiplies and two adds per tap and output), so the paired kernels share
+// the input loads of two outputs.
 
 #define CZ_DOT_CLONES __attribute__((target_clones("avx2", "default")))
 
 typedef double V4 __attribute__((vector_size(32)));
 
-// Unaligned load of four doubles (a macro, so that no function passes a
+// Load of four doubles, any alignment (a macro, so that no function passes a
 // 256-bit vector by value across the two clones' ABIs).
 #define CZ_LOAD(p) \
   ({                           \
