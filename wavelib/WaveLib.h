@@ -164,3 +164,180 @@ class WaveRunListWriter {
   int64_t index_ = 0;
   std::string text_;
 };
+
+// ---- data-list, control-list and other waveform writers ---------------------------
+//
+// Data-list file ("{TYPE: Kaldra-DL,0}"), symbol data of a digital modulation:
+//   {TYPE: Kaldra-DL,0}{COMMENT: text}{COPYRIGHT: text}{DATE:...}
+//   {DATA BITLENGTH: <bits>}{DATA LIST-<bytes+1>: #<data bytes>}
+// Control-list file ("{TYPE: Kaldra-CL,0}"), eight run lists over the bits of
+// one control byte per entry (bit 0..3 markers 1..4, 4 burst, 5 level
+// attenuation, 6 CW mode, 7 hop):
+//   {TYPE: Kaldra-CL,0}{COMMENT: text}{COPYRIGHT: text}{DATE:...}
+//   {CONTROL LENGTH: <n>}{MARKER LIST 1: ...}..{MARKER LIST 4: ...}
+//   {BURST LIST: ...}{LEVATT LIST 1: ...}{CW MODE LIST: ...}{HOP LIST: ...}
+// A temporary data-list file holds the tag "DLB" and then the data bytes.
+
+// Control byte bits (control lists, data-list import).
+inline constexpr unsigned kControlBurst = 0x10;
+inline constexpr unsigned kControlLevelAtt = 0x20;
+inline constexpr unsigned kControlCwMode = 0x40;
+inline constexpr unsigned kControlHop = 0x80;
+
+struct DataListDescriptor {
+  uint32_t bitLength = 0;      // valid data bits
+  uint32_t byteCount = 0;      // data bytes
+  uint32_t bitsPerSymbol = 0;  // not read by the writer; set by the data-list import
+  uint32_t symbolCount = 0;    // not read by the writer; set by the data-list import
+  const char* comment = nullptr;    // null counts as empty
+  const char* copyright = nullptr;
+  const unsigned char* data = nullptr;  // byteCount bytes, or null (temporary file)
+};
+
+struct ControlListDescriptor {
+  uint32_t length = 0;  // control entries
+  const char* comment = nullptr;
+  const char* copyright = nullptr;
+  const unsigned char* control = nullptr;  // length bytes, or null (temporary file)
+};
+
+// Data bytes from `data` without a temporary file, or from tempDataFile
+// ("DLB" + bytes, read through slot 0) with `data` null; with both or
+// neither the list is written empty.
+int WaveLib_WriteDataList(const DataListDescriptor* d, const char* path, FILE* tempDataFile);
+// Control bytes from `control` without a marker file, or from tempMarkerFile
+// (slot 3, one pass per list) with `control` null; with neither the burst
+// list is "0:1;<length>:0" and the other lists are empty.
+int WaveLib_WriteControlList(const ControlListDescriptor* d, const char* path, FILE* tempMarkerFile);
+// Waveform file of the second instrument family ("{TYPE: Lumbra-WV,0}"),
+// otherwise laid out as WaveLib_WriteWaveform's.
+int WaveLib_WriteWaveformB(WaveDescriptor* d, const char* path, FILE* tempIqFile, FILE* tempMarkerFile);
+// Untyped waveform file ("{TYPE:WV,0}") of in-memory samples as 16-bit
+// offset binary: trunc(x*32000 + 32768 + 0.5) AND 0xFFFC (0.0 -> 32768,
+// 1.0 -> 64768, -1.0 -> 768).
+int WaveLib_WriteLegacyWaveform(const WaveDescriptor* d, const char* path);
+inline uint16_t WaveLib_SampleToLegacy(float x) {
+  if (x < -1.0f) return 768;
+  if (!(x <= 1.0f)) return 64768;
+  return static_cast<uint16_t>(static_cast<int32_t>(static_cast<double>(x) * 32000.0 + 32768.0 + 0.5) & 0xFFFC);
+}
+
+// Raw float sample file: a 40-byte little-endian header, then `count`
+// float32 I values, then `count` float32 Q values.
+//   offset 0  uint32  header size, 40
+//          4  int32   count
+//          8  char[4] signature "CZF" and a NUL
+//         12  double  0.0
+//         20  uint32  flags (the caller's word)
+//         24  uint32  0
+//         28  double  rate (the caller's integer)
+//         36  uint32  0
+inline constexpr uint32_t kFloatFileHeaderBytes = 40;
+inline constexpr char kFloatFileSignature[4] = {'C', 'Z', 'F', '\0'};
+int WaveLib_WriteFloatFile(const char* path, const float* iData, const float* qData, int32_t count, int32_t rate,
+                           uint32_t flags);
+
+// ---- importers and full reader ------------------------------------------------------
+
+// Longest text line an importer accepts, characters without the line end.
+inline constexpr int kImportLineMax = 511;
+
+// Number formats of text imports (ParseImportNumber), and the binary I/Q file.
+enum WaveImportFormat {
+  kImportFloat = 1,          // "%e", the value as read
+  kImportHex16Unsigned = 2,  // "%x", 0..FFFF:  (v - 0.5) / 32767 - 1
+  kImportInt14Unsigned = 3,  // "%d", 0..16383: (v - 0.5) / 8191 - 1
+  kImportInt16Unsigned = 4,  // "%d", 0..65535: (v - 0.5) / 32767 - 1
+  kImportHex16Signed = 5,    // "%x", 0..FFFF read as int16: (v - 0.5) / 32767
+  kImportInt16Signed = 6,    // "%d", -32768..32767: (v - 0.5) / 32767
+  kImportBinary = 7,         // binary I/Q file (WaveLib_ImportIq)
+};
+
+// Reads the column-th number (from 1) of a text line into *output. Numbers
+// are separated by ",", " ", ":", ";" or tabs; the field must start with a
+// digit, a hex letter, "-" or "." and be read whole by the format. 1 / 0
+// ("*** Error in line: <line>", "*** Unsupported data format").
+int ParseImportNumber(const char* line, int column, double* output, int format);
+
+// Texts that an import or the reader found; the descriptors' comment and
+// copyright point into them, so they must outlive the descriptor's use.
+inline constexpr int kImportTextBytes = 1024;
+struct WaveImportTexts {
+  char comment[kImportTextBytes] = "";
+  char copyright[kImportTextBytes] = "";
+};
+
+// Source of WaveLib_ImportIq.
+//
+// Text file (formats 1..6): one sample per line, I in column iColumn and Q in
+// column qColumn; header lines "NAME=value" (COMMENT, COPYRIGHT, CLOCKRATE in
+// Hz, 400 .. 600,000,000); blank lines are skipped.
+//
+// Binary I/Q file (kImportBinary):
+//   header  text lines ending in LF (a CR before it is dropped), at most 511
+//           characters: "NAME=value" settings as above, blank lines; the
+//           line "DATA" ends the header
+//   data    float32 little-endian values, full scale 1.0, to the end of the
+//           file: I, Q per sample; with a second file, I only
+// Second file (secondPath): always binary, the same layout with one float32
+// Q value per sample; it may hold fewer samples than the first (the rest keep
+// Q = 0), never more.
+struct WaveIqImportSource {
+  const char* path = nullptr;
+  const char* secondPath = nullptr;
+  int format = kImportFloat;
+  int iColumn = 1;
+  int qColumn = 2;
+};
+
+// Imports into tempIqFile ("IQF" + float32 pairs, written from its start and
+// cut to what was written) through slot 0, reading the sources through slots
+// 1 and 2. Sets d->arbClock and d->markerClock (when a CLOCKRATE was given)
+// and d->samples; with texts, d->comment and d->copyright point at the
+// texts found. A largest magnitude above 1.0 scales every sample down to it.
+int WaveLib_ImportIq(const WaveIqImportSource* source, FILE* tempIqFile, WaveDescriptor* d, WaveImportTexts* texts);
+
+// RF list table: capacity entries in the arrays; on success capacity is the
+// number of entries read. Frequencies in GHz (0.0001 .. 6), levels in dBm
+// (-145 .. 19). Text lines "<frequency> <level>"; blank lines and lines
+// starting with "%" or "/" are skipped.
+struct WaveRfListTable {
+  int32_t capacity = 0;
+  double* frequency = nullptr;
+  double* level = nullptr;
+};
+int WaveLib_ImportRfList(const char* path, WaveRfListTable* table);
+// The same into the points of an RF list record: all points replaced on
+// success, left as they were on failure.
+class RfListPoints;
+int WaveLib_ImportRfList(const char* path, RfListPoints* points);
+
+// Imports a data list text file: symbols into tempDataFile ("DLB" + bytes,
+// slot 0) and one control byte per symbol into tempMarkerFile (slot 3), both
+// written from their start and cut to what was written. Fills d (bitLength,
+// byteCount, bitsPerSymbol, symbolCount; data null) and, with texts, its
+// comment and copyright. BITSPERSYMBOL 1..8, ATT 0..100 dB, SYMRATE
+// 1 .. 600,000,000 symbols/s, ALPHA 0..1.
+int WaveLib_ImportDataList(const char* path, FILE* tempDataFile, FILE* tempMarkerFile, DataListDescriptor* d,
+                           WaveImportTexts* texts);
+
+// Reads a waveform file (Kaldra, Lumbra, Ettrin 16-bit or older 14-bit with
+// marker bits, Fendal) into tempIqFile ("IQF" + float32 pairs, slot 0) and
+// tempMarkerFile (one byte per sample, slot 3), both written from their
+// start and cut to what was written; the file itself is read through slot 1.
+// Fills d to describe the temporary files (clocks, samples, level offsets
+// with statisticsValid when the file has them; sample and marker arrays
+// null) and, with texts, its comment and copyright.
+int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* texts, FILE* tempIqFile,
+                         FILE* tempMarkerFile);
+
+// Tag fields read from a buffered slot. ReadTagField reads bytes into
+// buffer (capacity limit) up to the first of `terminators` (not stored) and
+// returns that byte; -1 at the end of the file, -2 when limit - 1 bytes came
+// without a terminator (they are in buffer). ReadTagRest reads up to the "}"
+// closing a tag, keeps at most limit - 1 bytes and returns the length kept,
+// or -1 when the file ends first.
+inline constexpr int kTagFieldEnd = -1;
+inline constexpr int kTagFieldTooLong = -2;
+int ReadTagField(int slot, char* buffer, int limit, const char* terminators);
+int ReadTagRest(int slot, char* buffer, int limit);
