@@ -3,7 +3,10 @@
 // differential forms, MSK and 8PSK.
 #include <cmath>
 
+#include <string_view>
+
 #include "app/Keywords.h"
+#include "app/PulseRecord.h"
 #include "engine/Modulation.h"
 #include "engine/SignalMath.h"
 
@@ -225,6 +228,12 @@ void Psk8(const ModulationSample& x, double* amplitude, double* phase) {
   *amplitude = GainAmplitude(*phase);
 }
 
+bool StoredTextIs(int pulseIndex, const char* label, const char* text) {
+  const PulseRecord& pulse = PulseTable[pulseIndex];
+  const int k = pulse.modParams.Find(label);
+  return k >= 0 && pulse.modParams[k].value == std::string_view(text);
+}
+
 void ReadGains(ModulationParamReader& p) {
   ModulationState& st = ModState;
   p.Double("Gain I", &st.pskGainI);
@@ -281,6 +290,9 @@ int ModulationReadPskParams(int pulseIndex, int code) {
     }
     case MOD_8PSK:
       p.Int("Type", &st.pskType);
+      // The default value is the item's text "8PSK", whose leading digit
+      // would read as item 8 and switch the modulation off; it means item 0.
+      if (p.ok && StoredTextIs(pulseIndex, "Type", "8PSK")) st.pskType = 0;
       p.Double("Rotation [deg]", &st.pskRotation);
       ReadGains(p);
       p.Double("Phase Ofs [deg]", &st.pskOffset);
