@@ -2,7 +2,10 @@
 // one test (or one test suite) and stops it again.
 //
 //   cz::test::SimFixture sim;
-//   ASSERT_TRUE(sim.Start({.model = "Nerrin", .options = "NRN-M32A,OPT-HDD"})) << sim.Error();
+//   cz::test::SimOptions opt;
+//   opt.model = "Nerrin";
+//   opt.options = "NRN-M32A,OPT-HDD";
+//   ASSERT_TRUE(sim.Start(opt)) << sim.Error();
 //   VisaDev_Open(0, sim.SocketResource().c_str());
 //
 // For VXI-11 the test tells the I/O layer the core channel's port first:
