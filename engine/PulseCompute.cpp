@@ -1,0 +1,282 @@
+// Set-up of one pulse repetition: counts, levels, phase, report values.
+// The sample loop lives in PulseSamples.cpp.
+#include "engine/PulseCompute.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "engine/EngineHost.h"
+#include "engine/ModulationTypes.h"
+#include "engine/PulseSamples.h"
+#include "engine/SignalMath.h"
+#include "platform/CLocale.h"
+
+double LastPulsePhase = 0.0;
+
+namespace {
+
+PulseCounts g_lastCounts;
+
+int Fail(const char* message) {
+  Log_Message(1, message);
+  return 0;
+}
+
+// Sum of the values of the enabled blocks aimed at target, added to base in
+// block order.
+double AddJitter(double base, const PulseRecord& pulse, const double* values, int target) {
+  for (int k = 0; k < kJitterBlocks; ++k)
+    if (pulse.jitter[k].enabled == 1 && pulse.jitter[k].target == target) base += values[k];
+  return base;
+}
+
+// Level factor 10^(-att/20), times 10^(-v/20) for every block aimed at target.
+double LevelFactor(double attDb, const PulseRecord& pulse, const double* values, int target) {
+  double factor = std::pow(10.0, -attDb / 20.0);
+  for (int k = 0; k < kJitterBlocks; ++k)
+    if (pulse.jitter[k].enabled == 1 && pulse.jitter[k].target == target)
+      factor *= std::pow(10.0, -values[k] / 20.0);
+  return factor;
+}
+
+// trunc(x + 0.5) of a sample count that must fit an int32.
+bool RoundCount(double x, int64_t* out) {
+  const double v = std::trunc(x + 0.5);
+  if (!(v > -2147483648.0 && v < 2147483648.0)) return false;
+  *out = static_cast<int64_t>(v);
+  return true;
+}
+
+// Checks the four times in order and converts them to sample counts.
+// Too short: above 0 but less than one sample period (t*fs < 1 - 1e-9, so
+// that a time of exactly 1/fs after rounding in its last bit still counts
+// as one sample).
+int TimesToCounts(const double times[4], double fs, int32_t counts[4]) {
+  static const char* const kNames[4] = {"Delay time", "Rise time", "Pulse time", "Fall time"};
+  for (int k = 0; k < 4; ++k) {
+    const double t = times[k];
+    if (!(t >= 0.0)) {
+      Log_Message(3, " *** '", kNames[k], "' is negative or invalid. Check the pulse and its jitter settings.");
+      return 0;
+    }
+    if (t > 0.0 && t * fs < 1.0 - 1e-9) {
+      Log_Message(3, " *** '", kNames[k],
+                  "' is too short for the specified clock rate. Use zero time or higher clock rate.");
+      return 0;
+    }
+  }
+  for (int k = 0; k < 4; ++k) {
+    int64_t n = 0;
+    if (!RoundCount(times[k] * fs, &n)) {
+      Log_Message(3, " *** '", kNames[k], "' is too long for the specified clock rate.");
+      return 0;
+    }
+    counts[k] = static_cast<int32_t>(n);
+  }
+  return 1;
+}
+
+// Blank count from the blank time, or from the PRF/PRI period minus the
+// other four counts.
+int BlankCount(const PulseRecord& pulse, const double* values, double fs, int64_t used, int64_t* blank) {
+  int64_t n = 0;
+  if (pulse.prfMode == 0) {
+    if (!RoundCount(pulse.offTime * fs, &n)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+    for (int k = 0; k < kJitterBlocks; ++k) {
+      if (pulse.jitter[k].enabled != 1 || pulse.jitter[k].target != JIT_BLANKPERIOD) continue;
+      int64_t extra = 0;
+      if (!RoundCount(values[k] * fs, &extra))
+        return Fail(" *** Invalid pulse blank time. Double check parameters.");
+      n += extra;
+    }
+    *blank = n;
+    return 1;
+  }
+  double prf = 0.0;
+  double pri = 0.0;
+  if (pulse.prfPri == 0) {
+    if (pulse.prfValue == 0.0) return Fail(" *** PRF value is zero.");
+    prf = pulse.prfValue;
+    pri = 1.0 / prf;
+  } else {
+    if (pulse.prfValue == 0.0) return Fail(" *** PRI value is zero.");
+    pri = pulse.prfValue;
+    prf = 1.0 / pri;
+  }
+  bool jittered = false;
+  int64_t period = 0;
+  for (int k = 0; k < kJitterBlocks; ++k) {
+    if (pulse.jitter[k].enabled != 1) continue;
+    if (pulse.jitter[k].target == JIT_PRI) {
+      pri += values[k];
+      if (!(pri > 0.0)) return Fail(" *** PRI value reached zero during jitter calculation.");
+      if (!RoundCount(pri * fs, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+      jittered = true;
+    } else if (pulse.jitter[k].target == JIT_PRF) {
+      prf += values[k];
+      if (!(prf > 0.0)) return Fail(" *** PRF value reached zero during jitter calculation.");
+      if (!RoundCount(fs / prf, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+      jittered = true;
+    }
+  }
+  if (!jittered) {
+    const double x = pulse.prfPri == 1 ? pri * fs : fs / prf;
+    if (!RoundCount(x, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+  }
+  *blank = period - used;
+  return 1;
+}
+
+// Bits of the markers enabled by the entry's mask whose flag of one part
+// (MarkerPart) is set.
+uint8_t MarkerBits(const PulseRecord& pulse, uint8_t mask, int part) {
+  uint8_t bits = 0;
+  for (int m = 0; m < kMarkers; ++m)
+    if (((mask >> (2 * m)) & 3) != 0 && (pulse.markers[m][part] & 1) != 0) bits |= static_cast<uint8_t>(1u << m);
+  return bits;
+}
+
+}  // namespace
+
+double EdgeShapeRaisedCosine(double x) { return 0.5 * std::sin(PiConstant * x - PiConstant / 2) + 0.5; }
+
+double EdgeShapeCosSquared(double x) {
+  const double s = 0.5 * std::sin(PiConstant * x - PiConstant / 2) + 0.5;
+  return s * s;
+}
+
+double EdgeShape(int edgeType, double x) {
+  switch (edgeType) {
+    case EDGE_RCOS: return EdgeShapeRaisedCosine(x);
+    case EDGE_RRCOS: return EdgeShapeCosSquared(x);
+    case EDGE_SQROOT: return std::sqrt(x);
+    default: return x;
+  }
+}
+
+const PulseCounts& LastPulseCounts() { return g_lastCounts; }
+
+int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int markerSlot, double clock,
+                 const double jitterValues[kJitterBlocks], int32_t* samples, double* duration, double* peak,
+                 int timingOnly, uint8_t markerMask, int report, int segmentNumber, int repetition,
+                 int repetitions, int combineMode, int32_t room, double startTime, int entryNumber,
+                 int sequenceIndex, int multiSegmentIndex, double timeOffset) {
+  if (sequenceIndex < 0 || sequenceIndex >= kMaxSequences) return Fail(" *** Sequence index out of range.");
+  if (pulse == nullptr || samples == nullptr || duration == nullptr || peak == nullptr)
+    return Fail(" *** Internal Error: missing pulse computation argument.");
+  static const double kNoJitter[kJitterBlocks] = {0.0, 0.0, 0.0, 0.0};
+  const double* jv = jitterValues != nullptr ? jitterValues : kNoJitter;
+  const PulseRecord& p = *pulse;
+  const double fs = clock;
+
+  if (pulseIndex == 0 && repetition == 1) LastPulsePhase = 0.0;
+  *samples = 0;
+  *duration = 0.0;
+  g_lastCounts = PulseCounts{};
+  // A skipped repetition produces nothing and leaves the running peak as it
+  // is (the peak of the samples written so far stays valid).
+  for (int k = 0; k < kJitterBlocks; ++k)
+    if (p.jitter[k].enabled == 1 && p.jitter[k].target == JIT_SKIP && std::trunc(jv[k]) != 0.0) return 1;
+  if (!(fs > 0.0) || !std::isfinite(fs)) return Fail(" *** Invalid sample clock rate.");
+
+  const double times[4] = {AddJitter(p.delay, p, jv, JIT_DELAY), AddJitter(p.riseTime, p, jv, JIT_RISE),
+                           AddJitter(p.onTime, p, jv, JIT_ONPERIOD), AddJitter(p.fallTime, p, jv, JIT_FALL)};
+  int32_t counts[4] = {0, 0, 0, 0};
+  if (!TimesToCounts(times, fs, counts)) return 0;
+  const int64_t used = static_cast<int64_t>(counts[0]) + counts[1] + counts[2] + counts[3];
+  int64_t blank = 0;
+  if (!BlankCount(p, jv, fs, used, &blank)) return 0;
+  if (blank < 0) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+  int64_t total = used + blank;
+  if (total > INT32_MAX) return Fail(" *** Pulse repetition is too long for the specified clock rate.");
+  if (combineMode != 0 && total > room) total = room < 0 ? 0 : room;
+
+  PulseCounts c;
+  c.delay = counts[0];
+  c.rise = counts[1];
+  c.on = counts[2];
+  c.fall = counts[3];
+  c.blank = static_cast<int32_t>(blank);
+  c.total = static_cast<int32_t>(total);
+  g_lastCounts = c;
+  *samples = c.total;
+  *duration = c.total / fs;
+
+  PulseLevels lv;
+  lv.on = LevelFactor(p.attOn, p, jv, JIT_LEVEL);
+  lv.off = LevelFactor(p.attOff, p, jv, JIT_ATTOFF);
+  lv.droopDb = p.droop;
+  const double droopFactor = std::pow(10.0, -p.droop / 20.0);
+  lv.noiseGain = std::pow(10.0, -p.noiseAtt / 20.0);
+
+  double deviation = 0.0;
+  if (p.modulation == MOD_FMCHIRP) {
+    if (!GetModParamDouble(pulseIndex, "RF Bandwidth [MHz]", &deviation))
+      return Fail(" *** Failed to read pulse parameter.");
+    deviation *= 1e6;
+  }
+  lv.deviation = AddJitter(deviation, p, jv, JIT_CHIRPDEV);
+  lv.offset = AddJitter(p.freqOffset, p, jv, JIT_FREQUENCY);
+
+  double phase = p.startPhase * PiConstant / 180.0;
+  if (p.relativePhase != 0) phase += LastPulsePhase;
+  for (int k = 0; k < kJitterBlocks; ++k)
+    if (p.jitter[k].enabled == 1 && p.jitter[k].target == JIT_PHASE) phase += jv[k] * PiConstant / 180.0;
+  lv.startPhase = phase;
+
+  if (timingOnly) return 1;
+
+  // The noise bandwidth is checked before anything is reported or written.
+  if (p.noiseOn != 0 && !(p.noiseBw > 0.0 && p.noiseBw <= fs / 2.0)) {
+    Log_Message(1, cz::FormatC(" *** Noise bandwidth %.6f MHz is invalid: it must be above 0 and at most half "
+                               "the sample clock (%.6f MHz).", p.noiseBw / 1e6, fs / 2e6).c_str());
+    return 0;
+  }
+
+  if (report) {
+    ReportEntryValues v;
+    v.sequenceIndex = sequenceIndex;
+    v.multiSegmentIndex = multiSegmentIndex;
+    v.entryNumber = entryNumber;
+    v.segmentNumber = segmentNumber;
+    v.repetition = repetition;
+    v.repetitions = repetitions;
+    v.delay = c.delay / fs;
+    v.rise = c.rise / fs;
+    v.on = c.on / fs;
+    v.fall = c.fall / fs;
+    v.off = c.blank / fs;
+    // A repetition without samples has no rate; 0 stands for it.
+    if (p.prfPri == 1) v.prfOrPri = *duration;
+    else v.prfOrPri = *duration > 0.0 ? 1.0 / *duration : 0.0;
+    v.frequency = lv.offset;
+    v.phase = lv.startPhase * 180.0 / PiConstant;
+    v.onLevel = -20.0 * std::log10(lv.on);
+    v.offLevel = -20.0 * std::log10(lv.off);
+    v.droop = -20.0 * std::log10(droopFactor);
+    v.deviation = lv.deviation;
+    v.pulseStart = startTime + v.delay;
+    v.timeOffset = timeOffset;
+    char errorText[kReportErrorTextSize] = {0};
+    if (!EngineHost_ReportAddEntry(errorText, v)) {
+      Log_Message(1, " *** Report error. See details below:");
+      Log_Message(1, errorText);
+      return 0;
+    }
+  }
+
+  PulseMarkerBits mb;
+  for (int part = 0; part < 5; ++part) mb.segment[part] = MarkerBits(p, markerMask, part);
+  mb.restart = MarkerBits(p, markerMask, MARKER_RESTART);
+
+  double endPhase = 0.0;
+  if (!ComputePulseSamples(pulseIndex, p, iqSlot, markerSlot, fs, c, lv, mb, combineMode,
+                           g_Settings.Project.swapIq != 0, peak, &endPhase))
+    return 0;
+  LastPulsePhase = endPhase;
+  return 1;
+}

@@ -1,0 +1,278 @@
+// The sample loop of one pulse repetition.
+//
+// Samples are computed in blocks of at most kPulseBlockSamples, in sample
+// order. The first pass over a block is scalar and keeps every per-sample
+// step in order: the running carrier phase, the modulation call, the
+// restart markers, the custom envelope and the segment level; it leaves the
+// amplitude, the total phase and the marker byte of each sample. The
+// carrier, the noise, the combining, the peak and the float32 packing then
+// run over the whole block, and the block goes to the two slots with one
+// write each.
+//
+// Blocks end at every multiple of 2,000 samples (Stop poll and progress) and
+// before the first rise sample, so that every draw of the 15-bit generator
+// (noise numbers, multi-carrier start phases on the first modulated sample)
+// comes in the order of a sample-by-sample computation.
+#include "engine/PulseSamples.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Log.h"
+#include "engine/EngineHost.h"
+#include "engine/Modulation.h"
+#include "engine/PulseKernels.h"
+#include "engine/PulseNoise.h"
+#include "engine/SignalMath.h"
+
+namespace {
+
+constexpr int32_t kPollSamples = 2000;
+constexpr int B = kPulseBlockSamples;
+
+// Per-block work arrays (one repetition is computed at a time).
+struct BlockBuffers {
+  double amp[B];
+  double phase[B];
+  double i[B];
+  double q[B];
+  double noiseI[B];
+  double noiseQ[B];
+  unsigned char marker[B];
+  unsigned char oldMarker[B];
+  unsigned char oldIq[8 * B];
+  float packed[2 * B];
+};
+BlockBuffers g_buf;
+PulseNoise g_noise;
+
+// What the scalar pass needs, fixed for the repetition.
+struct SampleContext {
+  int pulseIndex;
+  const PulseRecord* pulse;
+  double fs;
+  int32_t nD, nR, nOn, nF;
+  int32_t onStart;    // nD + nR
+  int32_t fallStart;  // nD + nR + nOn
+  int32_t blankStart; // nD + nR + nOn + nF; also the last modulated sample
+  double on, off, droopDb;
+  double step;        // carrier phase step, rad per sample
+  double deviation;
+  int riseEdge, fallEdge;
+  uint8_t segment[5];
+  uint8_t restart;
+  int32_t restartEnd;  // total / 10
+  const double* envI;  // nullptr without a custom envelope
+  const double* envQ;  // nullptr for an amplitude envelope
+  int32_t envCount;
+};
+
+// State carried from sample to sample.
+struct SampleState {
+  double phi;       // running carrier phase
+  double modPhase;  // modulation phase, kept across the modulated samples
+  double onNow;     // on level after droop
+};
+
+// Custom envelope at sample i (nD <= i < blankStart): linear interpolation
+// over the rise, on and fall samples.
+void ApplyEnvelope(const SampleContext& x, int32_t i, double* amp, double* envPhase) {
+  const int64_t span = static_cast<int64_t>(x.nR) + x.nOn + x.nF;
+  const int32_t count = x.envCount;
+  double vi = x.envI[0];
+  double vq = x.envQ != nullptr ? x.envQ[0] : 0.0;
+  // A one-sample span has no interpolation interval: it takes the first point.
+  if (span > 1) {
+    const double pos = static_cast<double>(i - x.nD) * static_cast<double>(count - 1) / static_cast<double>(span - 1);
+    const int64_t k = static_cast<int64_t>(pos);
+    const double f = pos - static_cast<double>(k);
+    if (k >= count - 1) {
+      vi = x.envI[count - 1];
+      if (x.envQ != nullptr) vq = x.envQ[count - 1];
+    } else {
+      vi = (1 - f) * x.envI[k] + f * x.envI[k + 1];
+      if (x.envQ != nullptr) vq = (1 - f) * x.envQ[k] + f * x.envQ[k + 1];
+    }
+  }
+  if (x.envQ == nullptr) {
+    *amp *= vi;
+    return;
+  }
+  double mag = 0.0;
+  double angle = 0.0;
+  IqToMagPhase(&vi, &vq, 1, &mag, &angle);
+  *amp *= mag;
+  *envPhase = angle;
+}
+
+// Scalar pass over samples a .. a+m-1: amplitude, total phase, marker byte.
+int PrepareBlock(const SampleContext& x, int32_t a, int m, SampleState& st, BlockBuffers& b) {
+  for (int j = 0; j < m; ++j) {
+    const int32_t i = a + j;
+    st.phi += x.step;
+    unsigned char mk = 0;
+    double amp = 1.0;
+    double envPhase = 0.0;
+    if (i >= x.nD && i <= x.blankStart) {
+      if (!ComputeModulation(x.pulseIndex, &amp, &st.modPhase, i - x.nD, x.nR, x.nOn, x.nF, x.fs, *x.pulse,
+                             x.deviation, i == x.nD, &mk)) {
+        Log_Message(1, "*** Error during I/Q calculation. Stopped.");
+        return 0;
+      }
+    } else {
+      st.modPhase = 0.0;
+    }
+    if (i < x.restartEnd) mk |= x.restart;
+    if (x.envI != nullptr && i >= x.nD && i < x.blankStart) ApplyEnvelope(x, i, &amp, &envPhase);
+
+    if (i < x.nD) {
+      amp = amp * x.off;
+      mk |= x.segment[MARKER_DELAY];
+    } else if (i < x.onStart) {
+      const double s = EdgeShape(x.riseEdge, static_cast<double>(i - x.nD) / x.nR);
+      amp = amp * (x.off + s * (st.onNow - x.off));
+      mk |= x.segment[MARKER_RISE];
+    } else if (i < x.fallStart) {
+      if (x.droopDb != 0.0) {
+        const int32_t k = i - x.onStart;
+        st.onNow = x.on * std::pow(10.0, -x.droopDb * k / (x.nOn * 20.0));
+      }
+      amp = amp * st.onNow;
+      mk |= x.segment[MARKER_ON];
+    } else if (i < x.blankStart) {
+      const double s = EdgeShape(x.fallEdge, 1 - static_cast<double>(i - x.fallStart) / x.nF);
+      amp = amp * (x.off + s * (st.onNow - x.off));
+      mk |= x.segment[MARKER_FALL];
+    } else {
+      amp = amp * x.off;
+      mk |= x.segment[MARKER_OFF];
+    }
+    b.amp[j] = amp;
+    b.phase[j] = st.phi + st.modPhase + envPhase;
+    b.marker[j] = mk;
+  }
+  return 1;
+}
+
+// Combines the block with the samples already in the files. Samples the
+// files do not hold (a short read at the end of the existing data) are
+// written as computed.
+void CombineBlock(int iqSlot, int markerSlot, int m, int mode, bool swapIq, BlockBuffers& b) {
+  int32_t got = ReadBytes(iqSlot, 8 * m, b.oldIq);
+  if (got < 0) got = 0;
+  const int whole = got / 8;
+  int32_t gotMarkers = whole > 0 ? ReadBytes(markerSlot, whole, b.oldMarker) : 0;
+  if (gotMarkers < 0) gotMarkers = 0;
+  for (int j = 0; j < whole; ++j) {
+    float stored[2];
+    std::memcpy(stored, b.oldIq + 8 * j, 8);
+    const double oldI = swapIq ? stored[1] : stored[0];
+    const double oldQ = swapIq ? stored[0] : stored[1];
+    if (mode == 1) {
+      b.i[j] += oldI;
+      b.q[j] += oldQ;
+    } else if (mode == 2) {
+      b.i[j] *= oldI;
+      b.q[j] *= oldQ;
+    } else {
+      b.i[j] = oldI;
+      b.q[j] = oldQ;
+    }
+    if (j >= gotMarkers) continue;
+    if (mode == 1) b.marker[j] |= b.oldMarker[j];
+    else if (mode == 2) b.marker[j] &= b.oldMarker[j];
+    else b.marker[j] = b.oldMarker[j];
+  }
+}
+
+}  // namespace
+
+int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, int markerSlot, double fs,
+                        const PulseCounts& counts, const PulseLevels& levels, const PulseMarkerBits& markers,
+                        int combineMode, bool swapIq, double* peak, double* endPhase) {
+  SampleContext x{};
+  x.pulseIndex = pulseIndex;
+  x.pulse = &pulse;
+  x.fs = fs;
+  x.nD = counts.delay;
+  x.nR = counts.rise;
+  x.nOn = counts.on;
+  x.nF = counts.fall;
+  x.onStart = x.nD + x.nR;
+  x.fallStart = x.onStart + x.nOn;
+  x.blankStart = x.fallStart + x.nF;
+  x.on = levels.on;
+  x.off = levels.off;
+  x.droopDb = levels.droopDb;
+  x.step = 2 * PiConstant * levels.offset / fs;
+  x.deviation = levels.deviation;
+  x.riseEdge = pulse.riseEdge;
+  x.fallEdge = pulse.fallEdge;
+  std::memcpy(x.segment, markers.segment, sizeof x.segment);
+  x.restart = markers.restart;
+  x.restartEnd = counts.total / 10;
+  x.envI = nullptr;
+  x.envQ = nullptr;
+  x.envCount = 0;
+  if (pulse.customEnvelopeOn != 0 && !pulse.envelope.Empty()) {
+    x.envI = pulse.envelope.Values().data();
+    x.envCount = pulse.envelope.Count();
+    if (pulse.envelope.HasQ()) x.envQ = pulse.envelope.QValues().data();
+  }
+
+  const bool noise = pulse.noiseOn != 0;
+  double pendingI = 0.0;
+  double pendingQ = 0.0;
+  if (noise) {
+    if (!PulseNoise_Init(&g_noise, pulse.noiseBw, fs, levels.noiseGain)) {
+      Log_Message(1, " *** Invalid noise bandwidth for the specified clock rate.");
+      return 0;
+    }
+    PulseNoise_Run(&g_noise, 1, &pendingI, &pendingQ);
+  }
+
+  SampleState st{levels.startPhase, 0.0, levels.on};
+  BlockBuffers& b = g_buf;
+  const int32_t total = counts.total;
+  for (int32_t a = 0; a < total;) {
+    if (a % kPollSamples == 0) {
+      if (EngineHost_StopPressed()) {
+        Log_Message(1, "*** User break during waveform creation.");
+        return 0;
+      }
+      EngineHost_SetTaskProgress(std::trunc(100.0 * a / total));
+    }
+    int32_t end = total - a > B ? a + B : total;
+    const int32_t nextPoll = (a / kPollSamples + 1) * kPollSamples;
+    if (end > nextPoll) end = nextPoll;
+    if (a < x.nD && end > x.nD) end = x.nD;
+    const int m = end - a;
+
+    if (!PrepareBlock(x, a, m, st, b)) return 0;
+    PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
+    if (noise) {
+      // Each sample takes the pair formed at the previous step.
+      PulseNoise_Run(&g_noise, m, b.noiseI, b.noiseQ);
+      b.i[0] += pendingI;
+      b.q[0] += pendingQ;
+      for (int j = 1; j < m; ++j) {
+        b.i[j] += b.noiseI[j - 1];
+        b.q[j] += b.noiseQ[j - 1];
+      }
+      pendingI = b.noiseI[m - 1];
+      pendingQ = b.noiseQ[m - 1];
+    }
+    if (combineMode != 0) CombineBlock(iqSlot, markerSlot, m, combineMode, swapIq, b);
+    *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
+    if (swapIq) PulseKernel_PackIq(b.q, b.i, b.packed, m);
+    else PulseKernel_PackIq(b.i, b.q, b.packed, m);
+    if (WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m || WriteBytes(markerSlot, m, b.marker) != m) {
+      Log_Message(1, "*** Cannot write temporary waveform data.");
+      return 0;
+    }
+    a = end;
+  }
+  *endPhase = st.modPhase + st.phi;
+  return 1;
+}

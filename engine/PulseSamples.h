@@ -1,0 +1,32 @@
+// The sample loop of the pulse computation (used by ComputePulse).
+#pragma once
+
+#include <cstdint>
+
+#include "app/PulseRecord.h"
+#include "engine/PulseCompute.h"
+
+// Levels and carrier of one repetition, prepared by the set-up.
+struct PulseLevels {
+  double on = 1.0;          // on level factor (jitter applied)
+  double off = 0.0;         // off level factor (jitter applied)
+  double droopDb = 0.0;     // droop over the on time, dB
+  double noiseGain = 1.0;   // noise level factor
+  double deviation = 0.0;   // chirp width handed to the modulation, Hz
+  double offset = 0.0;      // carrier frequency offset, Hz
+  double startPhase = 0.0;  // rad
+};
+
+// Marker bits per segment (MarkerPart order delay, rise, on, fall, off) and
+// of the restart span, already masked by the entry's marker mask.
+struct PulseMarkerBits {
+  uint8_t segment[5] = {0, 0, 0, 0, 0};
+  uint8_t restart = 0;
+};
+
+// Computes and writes the counts.total samples of one repetition; the noise
+// bandwidth has been checked. *endPhase receives the running phase plus the
+// last sample's modulation phase. 1, or 0 after logging the reason.
+int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, int markerSlot, double fs,
+                        const PulseCounts& counts, const PulseLevels& levels, const PulseMarkerBits& markers,
+                        int combineMode, bool swapIq, double* peak, double* endPhase);
