@@ -1,0 +1,250 @@
+// Main window commands: project header fields, Save / Save As / Exit, the
+// close box, and the buttons and folder browser of the Preferences and
+// About dialogs.
+#include "app/MainCommands.h"
+
+#include <string>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/ProjectCommands.h"
+#include "app/ProjectFile.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "platform/BoundedText.h"
+#include "platform/ui/UserInterface.h"
+
+namespace {
+
+// Result of the Save As dialog flow.
+enum SaveOutcome { kSaveFailed = 0, kSaved = 1, kSaveCancelled = 2 };
+
+// Text of a control into a bounded text; false when it does not fit.
+template <std::size_t N>
+bool ReadText(int panel, int control, cz::Text<N>* out) {
+  char buffer[N + 1] = "";
+  if (GetCtrlVal(panel, control, buffer, sizeof buffer) < 0) return false;
+  return out->AssignExact(buffer);
+}
+
+int ReadFlag(int panel, int control, int fallback) {
+  int value = 0;
+  return GetCtrlVal(panel, control, &value) < 0 ? fallback : (value != 0 ? 1 : 0);
+}
+
+// The project file's path as the start-up resolves LastPrj; false (logged)
+// when it does not fit.
+bool ProjectPath(std::string* path) {
+  char resolved[UI_MAX_PATH] = "";
+  if (!ResolveProjectPath(g_Settings.LastPrj.c_str(), resolved, sizeof resolved)) return false;
+  *path = resolved;
+  return true;
+}
+
+// File > Save Project As: the dialog in the project folder, then the save.
+SaveOutcome SaveProjectAs() {
+  char folder[cz::kHomePathSize + 16] = "";
+  GetProjectFolder(folder, sizeof folder);
+  Log_Message(3, "Saving projects to path '", folder, "'");
+  char chosen[UI_MAX_PATH] = "";
+  const int result = FileSelectPopup(folder, "*.prj", "*.prj", "Save Project File", VAL_SAVE_BUTTON, 0, 0, 1, 1,
+                                     chosen, sizeof chosen);
+  // A path that LastPrj cannot hold is refused: cut, it would name another file.
+  cz::Text<256> path;
+  if (result == UI_ERR_BUFFER_TOO_SMALL || (result > 0 && !path.AssignExact(chosen))) {
+    Log_Message(1, "*** Project file path too long.");
+    MessagePopup("Error", "The path of the chosen project file is too long.\n"
+                          "A project file path may have at most 255 characters.");
+    return kSaveCancelled;
+  }
+  if (result <= 0) return kSaveCancelled;
+  Log_Message(3, "Saving project as '", path.c_str(), "'...");
+  g_Settings.LastPrj = path;
+  LastProjectLoadFailed = 0;
+  return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
+}
+
+// File > Save Project: to LastPrj, or Save As when there is none.
+SaveOutcome SaveCurrentProject() {
+  if (g_Settings.LastPrj.empty()) return SaveProjectAs();
+  Log_Message(1, "Saving project...");
+  std::string path;
+  if (!ProjectPath(&path)) {
+    MessagePopup("Error", "Failed to save project file.");
+    return kSaveFailed;
+  }
+  return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
+}
+
+void EndProgram() {
+  ClearProject();
+  QuitUserInterface(0);
+}
+
+}  // namespace
+
+int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity) {
+  if (out == nullptr || capacity == 0) return 0;
+  out[0] = '\0';
+  const std::string_view p = lastPrj ? lastPrj : "";
+  // Absolute: "X:..." (second character ':'), a leading '\' or '/'.
+  const bool absolute = (p.size() > 2 && p[1] == ':') || (!p.empty() && (p[0] == '\\' || p[0] == '/'));
+  std::string path(p);
+  if (!absolute) {
+    char home[cz::kHomePathSize] = "";
+    GetHomePath(home, sizeof home);
+    path = std::string(home) + path;
+  }
+  if (!cz::CopyTextExact(out, capacity, path)) {
+    Log_Message(3, "*** Path '", path.c_str(), "' is too long. Not used.");
+    return 0;
+  }
+  return 1;
+}
+
+int SaveProjectToFile(const char* path) {
+  if (!::SaveProject(PulseTable, SequenceTable, path)) {
+    MessagePopup("Error", "Failed to save project file.");
+    return 0;
+  }
+  // The file now holds this session, whatever it held before.
+  LastProjectLoadFailed = 0;
+  SaveSettings(g_Settings);
+  Log_Status(1, "Project saved.");
+  return 1;
+}
+
+int ProjectInfoCb(int panel, int control, int event, void*, int, int) {
+  (void)control;
+  if (event != EVENT_COMMIT) return 0;
+  ProjectHeader& h = g_Settings.Project;
+  // The fields' entry limits keep every text within its header field.
+  ReadText(panel, PANEL_MAIN_STR_PROJECT, &h.projectName);
+  ReadText(panel, PANEL_MAIN_STR_NAME, &h.author);
+  ReadText(panel, PANEL_MAIN_STR_DATE, &h.date);
+  ReadText(panel, PANEL_MAIN_STR_VERSION, &h.version);
+  return 0;
+}
+
+void ShowProjectHeader() {
+  const ProjectHeader& h = g_Settings.Project;
+  SetCtrlVal(PANEL_MAIN, PANEL_MAIN_STR_PROJECT, h.projectName.c_str());
+  SetCtrlVal(PANEL_MAIN, PANEL_MAIN_STR_NAME, h.author.c_str());
+  SetCtrlVal(PANEL_MAIN, PANEL_MAIN_STR_DATE, h.date.c_str());
+  SetCtrlVal(PANEL_MAIN, PANEL_MAIN_STR_VERSION, h.version.c_str());
+  const int bar = GetPanelMenuBar(PANEL_MAIN);
+  if (bar > 0) SetMenuBarAttribute(bar, MBAR_PRJ_HIDE, ATTR_CHECKED, h.hideEntries ? 1 : 0);
+  SetCtrlVal(GENWV, GENWV_CHK_ZEROCRF, h.pepLevel);
+  SetCtrlVal(GENWV, GENWV_CHK_MARKERS, h.allowMarkers);
+  SetCtrlVal(GENWV, GENWV_CHK_IQSWAP, h.swapIq);
+  SetCtrlVal(GENWV, GENWV_CHK_REMMSEG, h.removeSegments);
+  SetCtrlVal(GENWV, GENWV_CHK_NOPRES, h.noArbPreset);
+  SetCtrlVal(GENWV, GENWV_STR_DEF_WIN, h.pathWin.c_str());
+  SetCtrlVal(GENWV, GENWV_STR_DEF_LIN, h.pathLin.c_str());
+}
+
+int MainPanelCb(int panel, int event, void*, int, int) {
+  if (event == EVENT_CLOSE) ExitCb(GetPanelMenuBar(panel), MBAR_FILE_EXIT, nullptr, panel);
+  return 0;
+}
+
+void SaveProjectAsCb(int, int menuItem, void*, int) {
+  if (menuItem != MBAR_FILE_SAVEPRJAS) return;
+  SaveProjectAs();
+}
+
+void SaveProjectCb(int, int menuItem, void*, int) {
+  if (menuItem != MBAR_FILE_SAVEPRJ) return;
+  SaveCurrentProject();
+}
+
+void ExitCb(int, int menuItem, void*, int) {
+  if (menuItem != MBAR_FILE_EXIT) return;
+  if (!g_Settings.SavePrjOnExit) {
+    if (ConfirmPopup("Warning", "Do you want to exit Cadenza ?\nUnsaved changes will be lost.") == 1) EndProgram();
+    return;
+  }
+  if (LastProjectLoadFailed) {
+    // The file that failed to load may be one the user wants back intact.
+    Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' was not loaded; it is not saved over.");
+    EndProgram();
+    return;
+  }
+  // A cancelled save dialog still ends the program; a failed save asks, so
+  // that the session is not lost without a word.
+  if (SaveCurrentProject() == kSaveFailed &&
+      ConfirmPopup("Warning", "The project could not be saved.\nDo you want to exit Cadenza anyway ?") != 1)
+    return;
+  EndProgram();
+}
+
+void QuitWithoutQuestions() {
+  if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
+    std::string path;
+    if (ProjectPath(&path) && ::SaveProject(PulseTable, SequenceTable, path.c_str()))
+      Log_Message(1, "Project saved.");
+    else
+      Log_Message(1, "*** Failed to save project file.");
+  }
+  EndProgram();
+}
+
+void ShowPreferencesCb(int, int menuItem, void*, int) {
+  if (menuItem != MBAR_OPT_PREF) return;
+  DisplayPanel(PREFERENCE);
+}
+
+void ShowInstrumentManagerCb(int, int menuItem, void*, int) {
+  if (menuItem != MBAR_INSTR_INSTRSETUP) return;
+  DisplayPanel(INSTRMAN);
+}
+
+int PreferencesCancelCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  HidePanel(PREFERENCE);
+  SetControls(0);
+  return 0;
+}
+
+int PreferencesAcceptCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  AppSettings& s = g_Settings;
+  ProjectHeader& h = s.Project;
+  ReadText(GENERAL, GENERAL_STR_TEMPDIR, &s.TempDir);
+  s.SavePrjOnExit = ReadFlag(GENERAL, GENERAL_CHK_AUTOSAVE, s.SavePrjOnExit);
+  h.pepLevel = ReadFlag(GENWV, GENWV_CHK_ZEROCRF, h.pepLevel);
+  h.allowMarkers = ReadFlag(GENWV, GENWV_CHK_MARKERS, h.allowMarkers);
+  h.swapIq = ReadFlag(GENWV, GENWV_CHK_IQSWAP, h.swapIq);
+  h.removeSegments = ReadFlag(GENWV, GENWV_CHK_REMMSEG, h.removeSegments);
+  s.AllowTrace = ReadFlag(GENERAL, GENERAL_CHK_TRACE, s.AllowTrace);
+  h.noArbPreset = ReadFlag(GENWV, GENWV_CHK_NOPRES, h.noArbPreset);
+  ReadText(GENWV, GENWV_STR_DEF_WIN, &h.pathWin);
+  ReadText(GENWV, GENWV_STR_DEF_LIN, &h.pathLin);
+  HidePanel(PREFERENCE);
+  if (!(s.TempDir == ActiveTempDir.view()))
+    MessagePopup("Info", "The new settings are effective after restarting the application.");
+  return 0;
+}
+
+int TempDirTreeCb(int panel, int control, int event, void*, int eventData1, int) {
+  if (event != EVENT_SELECTION_CHANGE) return 0;
+  int item = eventData1;
+  if (item < 0 && (GetActiveTreeItem(panel, control, &item) < 0 || item < 0)) return 0;
+  // The browser's item tag is the folder's full path.
+  char folder[UI_MAX_PATH] = "";
+  if (GetTreeItemTag(panel, control, item, folder, sizeof folder) < 0) return 0;
+  if (!g_Settings.TempDir.AssignExact(folder)) {
+    Log_Message(3, "*** Folder path '", folder, "' is too long.");
+    MessagePopup("Error", "The path of the chosen folder is too long.\n"
+                          "The folder for temporary files may have at most 255 characters.");
+    return 0;
+  }
+  SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, g_Settings.TempDir.c_str());
+  return 0;
+}
+
+int CloseAboutCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT) HidePanel(ABOUT);
+  return 0;
+}

@@ -1,0 +1,313 @@
+// The start-up sequence and the tear-down.
+#include "app/Startup.h"
+
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/LibraryTree.h"
+#include "app/Log.h"
+#include "app/LogSinks.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/PluginLoader.h"
+#include "app/ProjectCommands.h"
+#include "app/ProjectFile.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "editors/PluginTrees.h"
+#include "engine/Prbs.h"
+#include "engine/Random.h"
+#include "instrument/Identify.h"
+#include "instrument/VisaDev.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/dialogs/DialogPanels.h"
+#include "ui/main/MainPanel.h"
+#include "wavelib/WaveLib.h"
+
+int StartupEcho = 0;
+int SkipProjectLoad = 0;
+int SkipScreenTest = 0;
+
+namespace {
+
+constexpr const char* kTitle = "Torvane Q7 Cadenza";
+constexpr double kStepPause = 0.5;      // s, after the steps that talk to files and devices
+constexpr int kSelfTestSlot = 5;        // buffer slot of WV-DATA.TMP
+constexpr double kWaveLibVersion = 2.2;
+
+void Echo(const char* text) {
+  if (!StartupEcho) return;
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+// "Fail": the popup, and the start-up ends.
+int Fail(const char* message) {
+  MessagePopup(kTitle, message);
+  return 0;
+}
+
+// Page handles fetched from the tab control, in the order of the fetch.
+struct PageHandle {
+  int page;
+  int* handle;
+};
+const PageHandle kPageHandles[] = {
+    {PAGE_PULSE_EDITOR, &TAB_PEDIT}, {PAGE_SEQUENCE_EDITOR, &TAB_SEDIT}, {PAGE_SEQUENCE_VIEW, &TAB_VIEW},
+    {PAGE_RF_LIST, &TAB_RFLIST},     {PAGE_TRANSFER, &TAB_INSTR},        {PAGE_LOG, &TAB_LOG},
+    {PAGE_PLUGIN_INFO, &TAB_INFO},   {PAGE_MULTI_SEGMENT, &TAB_MSEG},
+};
+
+// Pages hidden until the library tree selects something, in this order.
+const int kHiddenAtStart[] = {PAGE_PULSE_EDITOR, PAGE_SEQUENCE_VIEW, PAGE_SEQUENCE_EDITOR,
+                              PAGE_PLUGIN_INFO,  PAGE_MULTI_SEGMENT, PAGE_RF_LIST};
+
+// Controls whose frame is made transparent.
+struct FrameCtrl {
+  const int* panel;
+  const int* control;
+};
+const FrameCtrl kFramelessCtrls[] = {
+    {&PANEL_MAIN, &PANEL_MAIN_STR_PROJECT}, {&PANEL_MAIN, &PANEL_MAIN_STR_NAME},
+    {&PANEL_MAIN, &PANEL_MAIN_STR_DATE},    {&PANEL_MAIN, &PANEL_MAIN_STR_VERSION},
+    {&PANEL_MAIN, &PANEL_MAIN_TAB},         {&TAB_PEDIT, &TAB_PEDIT_STR_NAME},
+    {&TAB_PEDIT, &TAB_PEDIT_STR_COMMENT},   {&TAB_INFO, &TAB_INFO_STR_NAME},
+    {&TAB_INFO, &TAB_INFO_STR_VERSION},     {&TAB_INFO, &TAB_INFO_STR_AUTHOR},
+    {&TAB_INFO, &TAB_INFO_TXT_COMMENT},     {&TAB_LOG, &TAB_LOG_TEX_LOG},
+    {&INSTRMAN, &INSTRMAN_STR_1},           {&INSTRMAN, &INSTRMAN_STR_2},
+    {&INSTRMAN, &INSTRMAN_STR_VISA_COMMENT}, {&INSTRMAN, &INSTRMAN_STR_LAN_DOMAIN},
+};
+
+// Panels discarded at exit, in this order (the pages go with the main window).
+int* const kDiscardedPanels[] = {&P_TIM, &P_JIT, &P_MOD, &P_MISC, &P_MARKER, &PREFERENCE,
+                                 &ABOUT, &FILTER, &DATALOG, &PANEL_MAIN};
+
+// Step 2: the maximised client width and the height of the screen that the
+// main window is centred on.
+void CheckScreen() {
+  Echo("Checking system metrics...");
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QRect all = screen ? screen->geometry() : QRect();
+  const QRect client = screen ? screen->availableGeometry() : QRect();
+  const int width = client.width(), height = all.height();
+  Echo(cz::FormatC(" Resolution is %dx%d\n", width, height).c_str());
+  if (LowScreenResolution(width, height))
+    MessagePopup(kTitle, cz::FormatC("Your system reports a low screen resolution of %dx%d.\n"
+                                     "It is suggested to use at least 1024x768 to operate this software.",
+                                     width, height)
+                             .c_str());
+}
+
+// Steps 3 and 4: the main window and its page handles.
+int BuildMainWindow() {
+  Echo("Loading main application panel...\n");
+  PANEL_MAIN = BuildMainPanel(0);
+  if (PANEL_MAIN < 0) {
+    PANEL_MAIN = 0;
+    return Fail("Failed to load main window.");
+  }
+  DisplayPanel(PANEL_MAIN);
+
+  Echo("Loading sub panels...\n");
+  for (const PageHandle& p : kPageHandles) {
+    const int index = MainTabIndex(p.page);
+    if (index < 0) continue;  // the page is not part of the program
+    if (GetPanelHandleFromTabPage(PANEL_MAIN, PANEL_MAIN_TAB, index, p.handle) < 0)
+      return Fail("Failed to load dialog panel.");
+  }
+  if (MainTabIndex(PAGE_LOG) >= 0) SetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_LOG));
+  return 1;
+}
+
+// Steps 5 to 7: the pages' contents and the dialogs.
+int BuildDialogs() {
+  Echo("Loading application dialogs...\n");
+  Echo("Configuring controls...\n");
+  for (int page : kHiddenAtStart)
+    if (MainTabIndex(page) >= 0) SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, 0);
+
+  Echo("Loading additional dialogs...\n");
+  PREFERENCE = BuildPreferencesPanel(0);
+  if (PREFERENCE < 0 || GetPanelHandleFromTabPage(PREFERENCE, PREFERENCE_TAB_SETTINGS, 0, &GENERAL) < 0 ||
+      GetPanelHandleFromTabPage(PREFERENCE, PREFERENCE_TAB_SETTINGS, 1, &GENWV) < 0) {
+    if (PREFERENCE < 0) PREFERENCE = 0;
+    return Fail("Failed to load preferences panel.");
+  }
+  ABOUT = BuildAboutPanel(0);
+  if (ABOUT < 0) {
+    ABOUT = 0;
+    return Fail("Failed to load about panel.");
+  }
+  // A menu item whose dialog is not part of the program cannot be chosen.
+  const int bar = GetPanelMenuBar(PANEL_MAIN);
+  if (bar > 0) SetMenuBarAttribute(bar, MBAR_INSTR_INSTRSETUP, ATTR_DIMMED, INSTRMAN > 0 ? 0 : 1);
+  return 1;
+}
+
+// Steps 8 and 9.
+void PrepareControls() {
+  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, kAboutText);
+  SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
+  SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FIRST_VISIBLE_LINE, 0);
+  SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kTitle);
+
+  Echo("Initializing controls...\n");
+  for (const FrameCtrl& f : kFramelessCtrls)
+    if (*f.panel > 0 && *f.control > 0) SetCtrlAttribute(*f.panel, *f.control, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
+  SetupToolTips();
+  SetupDialogToolTips();
+}
+
+// Step 16: a random seed in [1, 511), then each generator clocked a random
+// number of times (0 and 7: [10, 100), 1 .. 6: [100, 1000)).
+void SetUpPrbs() {
+  Echo("Setting up PRBS generators...\n");
+  SetPrbsSeed(static_cast<int32_t>(RandomInRange(1.0, 511.0)));
+  for (int generator = 0; generator <= 7; ++generator) {
+    const bool shortRun = generator == 0 || generator == 7;
+    const double count = shortRun ? RandomInRange(10.0, 100.0) : RandomInRange(100.0, 1000.0);
+    AdvancePrbs(static_cast<int32_t>(count), generator);
+  }
+}
+
+// Step 17: the last project, unless skipped.
+void LoadLastProject() {
+  if (g_Settings.LastPrj.empty() || SkipProjectLoad) return;
+  Echo("Loading project...\n");
+  char path[UI_MAX_PATH] = "";
+  if (ResolveProjectPath(g_Settings.LastPrj.c_str(), path, sizeof path) &&
+      LoadProject(PulseTable, SequenceTable, path, 0))
+    return;
+  Log_Message(1, "** Failed to load project file.");
+  // The file keeps its name as the project's, but no automatic save may
+  // write the empty project over it.
+  LastProjectLoadFailed = 1;
+  ClearProject();
+}
+
+// Steps 19 and 20.
+void SetUpTempFiles() {
+  Echo("Setting up temporary directories...\n");
+  const bool open = CreateTempFiles(g_Settings.TempDir.c_str()) == 1;
+  if (open && TestTempBuffers(kSelfTestSlot)) {
+    Log_Message(1, "===== Startup complete =====");
+    Log_Message(1, "");
+  } else if (open) {
+    MessagePopup(kTitle, "Buffer test failed !");
+    Log_Message(1, "**** Startup FAILED *****");
+  } else {
+    MessagePopup(kTitle, "Failed to open temporary files. Verify path settings in preferences and restart !");
+    Log_Message(1, "**** Startup FAILED *****");
+  }
+  Delay(kStepPause);
+}
+
+// Step 21: the selected instrument answers, or no instrument is selected.
+void CheckInstrumentLink(char* info, std::size_t infoSize) {
+  if (g_Settings.Select.empty()) return;
+  Echo("Checking instrument link...\n");
+  Log_Status(1, "Testing instrument link...");
+  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize)) g_Settings.Select.Clear();
+}
+
+}  // namespace
+
+int LowScreenResolution(int clientWidth, int screenHeight) {
+  return screenHeight < 720 || clientWidth < 1000 ? 1 : 0;
+}
+
+void ReadCommandLine(int argc, char** argv) {
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr) continue;
+    if (!line.empty()) line += ' ';
+    line += argv[i];
+  }
+  StartupEcho = line.find("--dstartup") != std::string::npos ? 1 : 0;
+  SkipProjectLoad = line.find("--no-load-project") != std::string::npos ? 1 : 0;
+  SkipScreenTest = line.find("--no-screen-test") != std::string::npos ? 1 : 0;
+}
+
+int InitApplication() {
+  char info[kIdentifyInfoSize] = "";
+  RandomSeedUniformAtStartup();
+
+  if (!SkipScreenTest) CheckScreen();
+  if (!BuildMainWindow()) return 0;
+  if (!BuildDialogs()) return 0;
+  PrepareControls();
+
+  Log_SetLogSink(LogWindowSink);
+  Log_SetStatusSink(StatusLineSink);
+
+  Echo("Initializing low level file I/O driver...\n");
+  Log_Status(1, "Initializing...");
+  char error[256] = "";
+  if (!WaveLib_Init(error, kWaveLibVersion)) return Fail(error);
+
+  Echo("Initializing VISA interface...\n");
+  if (!VisaDev_Init(error, sizeof error)) return Fail(error);
+  Delay(kStepPause);
+
+  Echo("Loading program settings...\n");
+  Log_Status(1, "Loading settings...");
+  LoadSettings(g_Settings);
+  SetControls(1);
+  ResetProject();
+  Delay(kStepPause);
+
+  Echo("Loading plugins...\n");
+  Log_Status(1, "Loading plugins...");
+  LoadPlugins();
+
+  Echo("Initializing user interface...\n");
+  FillPluginTree();
+  FillModulationTypeTree();
+  FillReportTypeRing();
+  FillFilterTree();
+  ResetInstrumentCapabilities();
+
+  SetUpPrbs();
+  LoadLastProject();
+  ShowProjectHeader();
+  RebuildLibraryTree();
+  CloseTempFiles();
+  CurrentSequence = -1;
+
+  SetUpTempFiles();
+  CheckInstrumentLink(info, sizeof info);
+  // The editors' idle state follows here, in this order: instrument tree,
+  // Transfer tab, Sequence Editor, Transfer busy flag, Multi Segment page,
+  // Instrument Manager; each as its page or dialog is part of the program.
+  Delay(kStepPause);
+
+  Echo("--- Startup complete ---\n");
+  Log_Status(1, "");
+  return 1;
+}
+
+void TearDownApplication() {
+  VisaDev_CloseAll();
+  CloseTempFiles();
+  SaveSettings(g_Settings);
+  ShutdownPlugins();
+  Log_SetLogSink(nullptr);
+  Log_SetStatusSink(nullptr);
+  for (int* panel : kDiscardedPanels) {
+    if (*panel > 0) DiscardPanel(*panel);
+    *panel = 0;
+  }
+  // The pages and the Preferences pages went with their panels.
+  for (const PageHandle& p : kPageHandles) *p.handle = 0;
+  GENERAL = 0;
+  GENWV = 0;
+  DeleteTempFiles();
+}
