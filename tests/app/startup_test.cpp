@@ -1,0 +1,420 @@
+// Start-up, the main window's commands and the tear-down: in this process
+// (offscreen, scripted popups, the test plug-ins) and as the program binary
+// in a child process with its own home and runtime folder.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Log.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/PluginLoader.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/TempFiles.h"
+#include "app/LibraryTree.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using cz::test::FileExists;
+using cz::test::ReadFileBytes;
+using cz::test::WriteFileBytes;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+// A working folder whose settings.ini names a home with a settings file
+// (temporary folder inside the home, no project, save on exit off).
+struct Home {
+  cz::test::TempDir dir;
+  std::string work = dir.File("work");
+  std::string home = dir.File("home");
+  std::string temp = dir.File("home") + "/Temp";
+  Home() {
+    mkdir(work.c_str(), 0755);
+    mkdir(home.c_str(), 0755);
+    WriteFileBytes(work + "/settings.ini", "[General]\r\nHomePath = \"" + home + "/\"\r\n");
+    WriteFileBytes(home + "/settings.ini",
+                   "[PRG]\r\nTempDir = \"" + temp + "\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"
+                   "AllowTrace = True\r\n");
+  }
+};
+
+// ---------------------------------------------------------------- pure rules
+
+TEST(StartupRules, SwitchesScreenCheckAndProjectPath) {
+  char prog[] = "cadenza", both[] = "x--no-screen-test--dstartup", other[] = "--no-load-project";
+  char* one[] = {prog, both};
+  ReadCommandLine(2, one);
+  EXPECT_EQ(StartupEcho, 1);
+  EXPECT_EQ(SkipScreenTest, 1);
+  EXPECT_EQ(SkipProjectLoad, 0);
+  char* two[] = {prog, other};
+  ReadCommandLine(2, two);
+  EXPECT_EQ(StartupEcho, 0);
+  EXPECT_EQ(SkipProjectLoad, 1);
+  ReadCommandLine(1, one);
+  EXPECT_EQ(StartupEcho + SkipProjectLoad + SkipScreenTest, 0);
+
+  EXPECT_EQ(LowScreenResolution(1000, 720), 0);
+  EXPECT_EQ(LowScreenResolution(999, 768), 1);  // a 1024 x 768 screen's maximised client area
+  EXPECT_EQ(LowScreenResolution(1920, 719), 1);
+
+  Home h;
+  ASSERT_EQ(chdir(h.work.c_str()), 0);
+  char out[512];
+  ASSERT_EQ(ResolveProjectPath("C:proj.prj", out, sizeof out), 1);
+  EXPECT_STREQ(out, "C:proj.prj");
+  ASSERT_EQ(ResolveProjectPath("/data/p.prj", out, sizeof out), 1);
+  EXPECT_STREQ(out, "/data/p.prj");
+  ASSERT_EQ(ResolveProjectPath("proj.prj", out, sizeof out), 1);
+  EXPECT_EQ(std::string(out), h.home + "/proj.prj");
+  EXPECT_EQ(ResolveProjectPath("proj.prj", out, 8), 0) << "a path that does not fit is refused, not cut";
+}
+
+// ---------------------------------------------------------------- in process
+
+class StartupInProcess : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    ASSERT_EQ(chdir(home_.work.c_str()), 0);
+    journal_ = home_.dir.File("journal.txt");
+    setenv("CADENZA_PLUGIN_JOURNAL", journal_.c_str(), 1);
+    SetPluginFolder(cz::test::BuildDir() + "/tests/app/Plugins");
+    SkipScreenTest = 1;  // the offscreen screen is small
+    StartupEcho = 0;
+    SkipProjectLoad = 0;
+  }
+  void TearDown() override {
+    unsetenv("CADENZA_PLUGIN_JOURNAL");
+    SetPluginFolder("");
+    OffscreenAppTest::TearDown();
+  }
+  int Bar() const { return GetPanelMenuBar(PANEL_MAIN); }
+  std::string Tooltip(int panel, int control) {
+    char text[256] = "";
+    GetCtrlAttribute(panel, control, ATTR_TOOLTIP_TEXT, text, sizeof text);
+    return text;
+  }
+
+  Home home_;
+  std::string journal_;
+};
+
+TEST_F(StartupInProcess, PagesTooltipsCommandsAndTearDown) {
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+
+  // Only "Transfer" and " Log " are visible (of the pages present); " Log " is active.
+  char title[128] = "";
+  GetPanelAttribute(PANEL_MAIN, ATTR_TITLE, title, sizeof title);
+  EXPECT_STREQ(title, "Torvane Q7 Cadenza");
+  int pages = 0;
+  GetNumTabPages(PANEL_MAIN, PANEL_MAIN_TAB, &pages);
+  std::vector<std::string> visible;
+  for (int i = 0; i < pages; ++i) {
+    int on = 0;
+    char label[64] = "";
+    GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, i, ATTR_VISIBLE, &on);
+    GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, i, ATTR_LABEL_TEXT, label, sizeof label);
+    if (on) visible.push_back(label);
+  }
+  std::vector<std::string> expected;
+  if (MainTabIndex(PAGE_TRANSFER) >= 0) expected.push_back("Transfer");
+  expected.push_back(" Log ");
+  EXPECT_EQ(visible, expected);
+  int active = -1;
+  GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &active);
+  EXPECT_EQ(active, MainTabIndex(PAGE_LOG));
+  EXPECT_GT(TAB_PEDIT, 0);
+  EXPECT_GT(TAB_LOG, 0);
+  EXPECT_GT(TAB_INFO, 0);
+
+  // Tooltips keyed by panel and control.
+  const struct {
+    int panel, control;
+    const char* text;
+  } tips[] = {
+      {PANEL_MAIN, PANEL_MAIN_CMD_ADD_P, "Add new pulse to project"},
+      {PANEL_MAIN, PANEL_MAIN_CMD_ADD, "Add new sequence to project"},
+      {PANEL_MAIN, PANEL_MAIN_CMD_DEL, "Delete selected entry from project"},
+      {PANEL_MAIN, PANEL_MAIN_CMD_COPY, "Create copy of selected item"},
+      {PANEL_MAIN, PANEL_MAIN_CMD_SENTRY_UP, "Move entry up"},
+      {PANEL_MAIN, PANEL_MAIN_CMD_SENTRY_DOWN, "Move entry down"},
+      {PANEL_MAIN, PANEL_MAIN_TXT_ERR, "Status information"},
+      {PANEL_MAIN, PANEL_MAIN_STR_PROJECT, "Project name"},
+      {PANEL_MAIN, PANEL_MAIN_STR_NAME, "Author name"},
+      {PANEL_MAIN, PANEL_MAIN_STR_DATE, "Project creation date"},
+      {PANEL_MAIN, PANEL_MAIN_STR_VERSION, "Version information"},
+      {TAB_PEDIT, TAB_PEDIT_STR_NAME, "Unique name of pulse entry"},
+      {TAB_PEDIT, TAB_PEDIT_STR_COMMENT, "Optional comment"},
+      {TAB_PEDIT, TAB_PEDIT_STR_PMSG, "Warning message if this entry is used in a sequence"},
+      {TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE, "Display which sequences use this pulse"},
+      {TAB_LOG, TAB_LOG_CMD_CLR, "Clear message log"},
+  };
+  for (const auto& t : tips) EXPECT_EQ(Tooltip(t.panel, t.control), t.text);
+  // STR_NAME of the main window and of the Pulse Editor page carry their own texts.
+  EXPECT_NE(Tooltip(PANEL_MAIN, PANEL_MAIN_STR_NAME), Tooltip(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+
+  // The temporary files exist and passed the self test.
+  EXPECT_STREQ(ActiveTempDir.c_str(), home_.temp.c_str());
+  EXPECT_TRUE(FileExists(home_.temp + "/WV-DATA.TMP"));
+  EXPECT_TRUE(FileExists(home_.temp + "/MKR-DATA.TMP"));
+  char log[65536] = "";
+  GetCtrlVal(TAB_LOG, TAB_LOG_TEX_LOG, log, sizeof log);
+  EXPECT_NE(std::strstr(log, "===== Startup complete ====="), nullptr);
+  EXPECT_EQ(std::strstr(log, "**** Startup FAILED *****"), nullptr);
+
+  // The main window as a PNG.
+  const std::string png = home_.dir.File("main.png");
+  ASSERT_EQ(UiTest_GrabPanelPng(PANEL_MAIN, png.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+
+  // Save As: a path too long for LastPrj is refused; a good one is saved
+  // and the settings are written.
+  UiTest_ClearPopups();
+  const std::string longPath = home_.dir.path() + "/" + std::string(300, 'p') + ".prj";
+  UiTest_QueueFile(longPath.c_str());
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_SAVEPRJAS), 1);
+  EXPECT_TRUE(g_Settings.LastPrj.empty());
+  EXPECT_EQ(UiTest_Popups().at(0).title, "Save Project File");
+  EXPECT_EQ(UiTest_Popups().at(0).text, home_.home + "/Projects|*.prj");
+  const std::string saved = home_.dir.File("saved.prj");
+  UiTest_QueueFile(saved.c_str());
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_SAVEPRJAS), 1);
+  EXPECT_TRUE(FileExists(saved));
+  EXPECT_EQ(g_Settings.LastPrj, saved);
+  EXPECT_NE(ReadFileBytes(home_.home + "/settings.ini").find(saved), std::string::npos);
+  char status[256] = "";
+  GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, status, sizeof status);
+  EXPECT_STREQ(status, "Project saved.");
+
+  // Preferences: Accept with the folder in use asks nothing; another
+  // folder is announced for the next start.
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_OPT_PREF), 1);
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_ACCEPT), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, "/somewhere/else");
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_ACCEPT), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Info");
+  g_Settings.TempDir = home_.temp;
+
+  // Exit with save-on-exit: a failed save asks whether to exit anyway; "no"
+  // keeps the program and its project.
+  PulseCount = 1;
+  g_Settings.SavePrjOnExit = 1;
+  g_Settings.LastPrj = "/no/such/folder/p.prj";
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_EXIT), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Failed to save project file.");
+  EXPECT_EQ(UiTest_Popups()[1].kind, "confirm");
+  EXPECT_EQ(PulseCount, 1);
+
+  // Without save-on-exit: "no" keeps running, "yes" ends with the project cleared.
+  g_Settings.SavePrjOnExit = 0;
+  g_Settings.LastPrj = saved;
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(UiTest_PressCloseBox(PANEL_MAIN), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Warning");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Do you want to exit Cadenza ?\nUnsaved changes will be lost.");
+  EXPECT_EQ(PulseCount, 1);
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_EXIT), 1);
+  EXPECT_EQ(PulseCount, 0);
+
+  const int modules = ModuleCount;
+  ASSERT_GT(modules, 0);
+  TearDownApplication();
+
+  for (const char* name : {"WV-DATA.TMP", "WV-DATA2.TMP", "MKR-DATA.TMP", "MKR-DATA2.TMP"})
+    EXPECT_FALSE(FileExists(home_.temp + "/" + name)) << name;
+  const std::string ini = ReadFileBytes(home_.home + "/settings.ini");
+  EXPECT_NE(ini.find("[PRG]"), std::string::npos);
+  EXPECT_NE(ini.find("TempDir = \"" + home_.temp + "\""), std::string::npos);
+  EXPECT_NE(ini.find("LastPrj = \"" + saved + "\""), std::string::npos);
+  std::map<std::string, int> shutdowns;
+  for (const std::string& line : Lines(ReadFileBytes(journal_)))
+    if (line.size() > 13 && line.compare(line.size() - 13, 13, " mod_shutdown") == 0) ++shutdowns[line];
+  int total = 0;
+  for (const auto& [line, n] : shutdowns) {
+    EXPECT_EQ(n, 1) << line;
+    total += n;
+  }
+  EXPECT_EQ(total, modules) << "each loaded module is shut down once";
+  EXPECT_EQ(PANEL_MAIN, 0);
+}
+
+TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
+  UiTest_FailNthCall(1, UI_ERR_INJECTED);
+  UiTest_QueueMessageOk();
+  EXPECT_EQ(InitApplication(), 0);
+  UiTest_FailNthCall(0, 0);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Failed to load main window.");
+
+  // No directory of this run: a WV-DATA.TMP elsewhere is not ours to delete.
+  ActiveTempDir.Clear();
+  WriteFileBytes(home_.work + "/WV-DATA.TMP", "keep");
+  DeleteTempFiles();
+  EXPECT_TRUE(FileExists(home_.work + "/WV-DATA.TMP"));
+}
+
+// ---------------------------------------------------------------- child process
+
+class ProgramRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    runtime_ = home_.dir.File("run");
+    mkdir(runtime_.c_str(), 0700);
+    program_ = cz::test::BuildDir() + "/cadenza";
+    ASSERT_TRUE(FileExists(program_)) << program_;
+  }
+  void TearDown() override {
+    for (pid_t pid : children_) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+
+  // Starts the program in the working folder with stdout/stderr to files.
+  pid_t Start(const std::vector<std::string>& args, const std::string& tag,
+              const std::vector<std::string>& extraEnv = {}) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string v = *e;
+      if (v.rfind("XDG_RUNTIME_DIR=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      env.push_back(v);
+    }
+    env.push_back("XDG_RUNTIME_DIR=" + runtime_);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("CADENZA_UNATTENDED=1");
+    for (const std::string& e : extraEnv) env.push_back(e);
+    const std::string out = home_.dir.File(tag + ".out"), err = home_.dir.File(tag + ".err");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(home_.work.c_str()) != 0) _exit(126);
+      if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+      std::vector<char*> argv{const_cast<char*>(program_.c_str())};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      std::vector<char*> envp;
+      for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+      envp.push_back(nullptr);
+      execve(program_.c_str(), argv.data(), envp.data());
+      _exit(127);
+    }
+    children_.push_back(pid);
+    return pid;
+  }
+  std::string Output(const std::string& tag, const char* kind) { return ReadFileBytes(home_.dir.File(tag + kind)); }
+  bool WaitFor(const std::string& path, const std::string& text, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      if (ReadFileBytes(path).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  // Exit status, or -1 when the process did not end in time (then killed).
+  int WaitExit(pid_t pid, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        children_.erase(std::remove(children_.begin(), children_.end(), pid), children_.end());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
+  }
+
+  Home home_;
+  std::string runtime_, program_;
+  std::vector<pid_t> children_;
+};
+
+TEST_F(ProgramRun, StartupLinesScreenshotSecondInstanceAndTermination) {
+  const std::string png = home_.dir.File("run.png");
+  const pid_t first = Start({"--dstartup", "--no-screen-test"}, "first", {"CADENZA_SCREENSHOT=" + png});
+  ASSERT_TRUE(WaitFor(home_.dir.File("first.out"), "--- Startup complete ---", 60.0)) << Output("first", ".err");
+
+  // The echo lines in order, and no screen check.
+  const char* const steps[] = {
+      "Loading main application panel...", "Loading sub panels...", "Loading application dialogs...",
+      "Configuring controls...", "Loading additional dialogs...", "Initializing controls...",
+      "Initializing low level file I/O driver...", "Initializing VISA interface...", "Loading program settings...",
+      "Loading plugins...", "Initializing user interface...", "Setting up PRBS generators...",
+      "Setting up temporary directories...", "--- Startup complete ---"};
+  const std::vector<std::string> lines = Lines(Output("first", ".out"));
+  std::size_t at = 0;
+  for (const std::string& line : lines)
+    if (at < std::size(steps) && line == steps[at]) ++at;
+  EXPECT_EQ(at, std::size(steps)) << Output("first", ".out");
+  EXPECT_EQ(Output("first", ".out").find("Resolution"), std::string::npos);
+  EXPECT_EQ(Output("first", ".out").find("Loading project..."), std::string::npos);
+  EXPECT_EQ(Output("first", ".err").find("[message]"), std::string::npos) << Output("first", ".err");
+
+  ASSERT_TRUE(WaitFor(home_.dir.File("first.err"), "Screenshot saved", 20.0)) << Output("first", ".err");
+  EXPECT_EQ(ReadFileBytes(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_TRUE(FileExists(home_.temp + "/WV-DATA.TMP"));
+
+  // A second instance is refused with its message and status 1.
+  const pid_t second = Start({}, "second");
+  EXPECT_EQ(WaitExit(second, 30.0), 1);
+  EXPECT_NE(Output("second", ".err").find("Torvane Q7 Cadenza: Another instance of this application is already running."),
+            std::string::npos)
+      << Output("second", ".err");
+
+  // SIGTERM ends the first as File > Exit would, without asking.
+  std::remove((home_.home + "/settings.ini").c_str());
+  ASSERT_EQ(kill(first, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(first, 30.0), 0) << Output("first", ".err");
+  EXPECT_FALSE(FileExists(home_.temp + "/WV-DATA.TMP"));
+  EXPECT_FALSE(FileExists(home_.temp + "/MKR-DATA.TMP"));
+  const std::string ini = ReadFileBytes(home_.home + "/settings.ini");
+  EXPECT_NE(ini.find("TempDir = \"" + home_.temp + "\""), std::string::npos) << ini;
+
+  // With the first gone, the lock is free again.
+  // SIGINT during the start-up: the start-up completes, the loop is skipped.
+  const pid_t third = Start({"--dstartup", "--no-screen-test"}, "third");
+  ASSERT_TRUE(WaitFor(home_.dir.File("third.out"), "Loading main application panel...", 30.0));
+  kill(third, SIGINT);
+  EXPECT_EQ(WaitExit(third, 60.0), 0) << Output("third", ".err");
+}
+
+}  // namespace
