@@ -175,5 +175,10 @@ int BuildMainPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Order(panel, kMainFront, 15, kMainFocus, 8));
   CZ_UI_TRY(PanelBuild_Fit(panel, kMainPanel, 1));
   CZ_UI_TRY(BuildMainMenuBar(panel));
+  // The window makes room for the bar's height with its menus in it: the
+  // panel's own height is set again once the menus exist.
+  int height = 0;
+  CZ_UI_TRY(GetPanelAttribute(panel, ATTR_HEIGHT, &height));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_HEIGHT, height));
   return panel;
 }
