@@ -228,6 +228,32 @@ TEST_F(StartupInProcess, PagesTooltipsCommandsAndTearDown) {
   EXPECT_EQ(UiTest_Popups()[0].title, "Info");
   g_Settings.TempDir = home_.temp;
 
+  // The folder browser writes the chosen folder into TempDir and the field;
+  // a path longer than TempDir holds is refused, never cut.
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  const std::string deep = "/" + std::string(300, 'd');
+  const int tooLong = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "deep", deep.c_str(),
+                                     nullptr, 0);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  TempDirTreeCb(GENERAL, g_TempDirBrowserCtrl, EVENT_SELECTION_CHANGE, nullptr, tooLong, 0);
+  EXPECT_EQ(g_Settings.TempDir, home_.temp);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Error");
+  const int chosen = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "picked",
+                                    home_.dir.File("picked").c_str(), nullptr, 0);
+  TempDirTreeCb(GENERAL, g_TempDirBrowserCtrl, EVENT_SELECTION_CHANGE, nullptr, chosen, 0);
+  EXPECT_EQ(g_Settings.TempDir, home_.dir.File("picked"));
+  char field[256] = "";
+  GetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, field, sizeof field);
+  EXPECT_EQ(std::string(field), home_.dir.File("picked"));
+  // Cancel shows the stored settings again; TempDir keeps the browser's choice.
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_CANCEL), 1);
+  EXPECT_EQ(g_Settings.TempDir, home_.dir.File("picked"));
+  GetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, field, sizeof field);
+  EXPECT_EQ(std::string(field), home_.dir.File("picked")) << "SetControls shows TempDir as it now stands";
+  g_Settings.TempDir = home_.temp;
+
   // Exit with save-on-exit: a failed save asks whether to exit anyway; "no"
   // keeps the program and its project.
   PulseCount = 1;
