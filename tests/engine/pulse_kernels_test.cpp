@@ -1,0 +1,135 @@
+// Block kernels, block noise source and engine host of the pulse computation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine/EngineHost.h"
+#include "engine/PulseKernels.h"
+#include "engine/PulseNoise.h"
+#include "engine/Random.h"
+#include "engine/SignalMath.h"
+#include "engine/Windows.h"
+
+namespace {
+
+TEST(PulseKernels, CarrierMatchesTheScalarFunctionsFarBelowFloatRounding) {
+  std::vector<double> phase(kPulseBlockSamples), amp(kPulseBlockSamples), i(kPulseBlockSamples),
+      q(kPulseBlockSamples);
+  double worst = 0.0;
+  // Running phases as long pulses reach them, up to 10^5 rad, and odd block
+  // lengths that leave a scalar tail.
+  for (int block = 0; block < 400; ++block) {
+    const int m = kPulseBlockSamples - (block % 7);
+    for (int j = 0; j < m; ++j) {
+      phase[j] = (block * 997.0 + j) * 0.2513 - 3000.0 + block * 250.0;
+      amp[j] = 0.25 + 0.001 * j;
+    }
+    PulseKernel_Carrier(phase.data(), amp.data(), i.data(), q.data(), m);
+    for (int j = 0; j < m; ++j) {
+      worst = std::fmax(worst, std::fabs(i[j] - amp[j] * std::cos(phase[j])));
+      worst = std::fmax(worst, std::fabs(q[j] - amp[j] * std::sin(phase[j])));
+    }
+  }
+  EXPECT_LT(worst, 1e-15);
+}
+
+TEST(PulseKernels, PeakAndPacking) {
+  const double i[5] = {0.3, -0.6, 0.0, NAN, 2.0};
+  const double q[5] = {0.4, 0.8, -1.5, 0.0, 0.0};
+  EXPECT_DOUBLE_EQ(PulseKernel_Peak(i, q, 3, 1.0), 1.5);
+  EXPECT_DOUBLE_EQ(PulseKernel_Peak(i, q, 2, 1.0), 1.0);  // 0.5 and 1.0 do not raise it
+  EXPECT_DOUBLE_EQ(PulseKernel_Peak(i, q, 4, 0.0), 1.5);  // NaN is passed over
+  EXPECT_DOUBLE_EQ(PulseKernel_Peak(i, q, 5, 0.0), 2.0);
+  float out[4];
+  PulseKernel_PackIq(i, q, out, 2);
+  EXPECT_EQ(out[0], 0.3f);
+  EXPECT_EQ(out[1], 0.4f);
+  EXPECT_EQ(out[2], -0.6f);
+  EXPECT_EQ(out[3], 0.8f);
+}
+
+TEST(PulseNoise, BlocksGiveExactlyTheSingleStepNoiseSource) {
+  const double fs = 100e6, bw = 7e6, gain = 0.5;
+  RandomSeedRand(99);
+  std::vector<double> refI, refQ;
+  double a = 0.0, b = 0.0;
+  ASSERT_EQ(FilteredNoise(&a, &b, 1, bw, fs), 1);
+  refI.push_back(a * gain);
+  refQ.push_back(b * gain);
+  for (int k = 1; k < 1500; ++k) {
+    FilteredNoise(&a, &b, 0, bw, fs);
+    refI.push_back(a * gain);
+    refQ.push_back(b * gain);
+  }
+  const int nextRef = RandomRand();
+
+  RandomSeedRand(99);
+  PulseNoise noise;
+  ASSERT_EQ(PulseNoise_Init(&noise, bw, fs, gain), 1);
+  std::vector<double> outI(kPulseBlockSamples), outQ(kPulseBlockSamples);
+  int k = 0;
+  for (int block = 1; k < 1500; ++block) {
+    const int m = std::min(1500 - k, block * 37 % kPulseBlockSamples + 1);
+    PulseNoise_Run(&noise, m, outI.data(), outQ.data());
+    for (int j = 0; j < m; ++j, ++k) {
+      ASSERT_EQ(outI[j], refI[k]) << k;
+      ASSERT_EQ(outQ[j], refQ[k]) << k;
+    }
+  }
+  // The same numbers were drawn from the generator.
+  EXPECT_EQ(RandomRand(), nextRef);
+
+  EXPECT_EQ(PulseNoise_Init(&noise, fs / 2, fs, 1.0), 1);
+  EXPECT_EQ(PulseNoise_Init(&noise, fs / 2 * 1.000001, fs, 1.0), 0);
+  EXPECT_EQ(PulseNoise_Init(&noise, 0.0, fs, 1.0), 0);
+}
+
+int g_polls = 0;
+double g_now = 0.0;
+std::vector<double> g_progress;
+int CountPoll() {
+  ++g_polls;
+  return 1;
+}
+void RecordProgress(double percent) { g_progress.push_back(percent); }
+double Now() { return g_now; }
+
+TEST(EngineHost, PollsPassAtMostOncePerIntervalAndNullMembersActLikeTheConsole) {
+  EngineHost host{};
+  host.stopPressed = CountPoll;
+  host.setTaskProgress = RecordProgress;
+  host.nowSeconds = Now;
+  SetEngineHost(&host);
+  g_polls = 0;
+  g_now = 100.0;
+  EXPECT_EQ(EngineHost_StopPressed(), 1);  // the first poll passes at once
+  g_now += 0.005;
+  EXPECT_EQ(EngineHost_StopPressed(), 0);
+  g_now += 0.0099;
+  EXPECT_EQ(EngineHost_StopPressed(), 0);
+  g_now += 0.0002;
+  EXPECT_EQ(EngineHost_StopPressed(), 1);
+  EXPECT_EQ(g_polls, 2);
+  g_now -= 1.0;  // a clock that went back does not block the polls
+  EXPECT_EQ(EngineHost_StopPressed(), 1);
+
+  g_progress.clear();
+  EngineHost_SetTaskProgress(10);
+  EngineHost_SetTaskProgress(20);
+  g_now += 0.02;
+  EngineHost_SetTaskProgress(30);
+  EXPECT_EQ(g_progress, (std::vector<double>{10, 30}));
+
+  // No report function: every entry is accepted with an empty error text.
+  char text[kReportErrorTextSize] = "stale";
+  EXPECT_EQ(EngineHost_ReportAddEntry(text, ReportEntryValues{}), 1);
+  EXPECT_EQ(text[0], '\0');
+
+  SetEngineHost(nullptr);
+  EXPECT_EQ(EngineHost_StopPressed(), 0);
+  EXPECT_EQ(GetEngineHost().stopPressed, ConsoleEngineHost().stopPressed);
+}
+
+}  // namespace
