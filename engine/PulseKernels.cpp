@@ -2,6 +2,7 @@
 #include "engine/PulseKernels.h"
 
 #include <cmath>
+#include <cstring>
 
 // The vector variants of cos and sin in the C library's vector math library
 // (x86-64 vector function ABI): declaring the functions "simd" lets the
@@ -27,15 +28,29 @@ void PulseKernel_Carrier(const double* __restrict phase, const double* __restric
   for (int j = 0; j < m; ++j) q[j] = amp[j] * sin(phase[j]);
 }
 
+// The maximum is exact whatever the order of the comparisons, so four lanes
+// keep running maxima that are merged at the end. A NaN magnitude never
+// compares greater and so never replaces a lane's maximum.
+typedef double Lanes4 __attribute__((vector_size(32)));
+
 PULSE_KERNEL_CLONES
 double PulseKernel_Peak(const double* __restrict i, const double* __restrict q, int m, double peak) {
   double mag[kPulseBlockSamples];
+  Lanes4 best = {peak, peak, peak, peak};
   for (int start = 0; start < m; start += kPulseBlockSamples) {
     const int n = m - start < kPulseBlockSamples ? m - start : kPulseBlockSamples;
     for (int j = 0; j < n; ++j) mag[j] = std::sqrt(i[start + j] * i[start + j] + q[start + j] * q[start + j]);
-    for (int j = 0; j < n; ++j)
+    int j = 0;
+    for (; j + 4 <= n; j += 4) {
+      Lanes4 v;
+      std::memcpy(&v, mag + j, sizeof v);
+      best = v > best ? v : best;
+    }
+    for (; j < n; ++j)
       if (mag[j] > peak) peak = mag[j];
   }
+  for (int k = 0; k < 4; ++k)
+    if (best[k] > peak) peak = best[k];
   return peak;
 }
 
