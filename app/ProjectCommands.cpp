@@ -6,6 +6,7 @@
 
 #include "app/LibraryTree.h"
 #include "app/Log.h"
+#include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/ProjectFile.h"
 #include "app/Records.h"
@@ -64,6 +65,7 @@ void ShowReplacedProject() {
   DimGenerateButton(1);
   ActivateMainPage(PAGE_LOG);
   RebuildLibraryTree();
+  ShowProjectHeader();
 }
 
 }  // namespace

@@ -53,7 +53,10 @@ TEST_F(ProjectCommandsTest, SavedProjectLoadsBackIntoTheTreeAndNamesTheWindow) {
   MakeProject();
   const Labels pulses = Children("_PULSELIB");
   const std::string path = folder_ + "/demo.prj";
-  ASSERT_EQ(1, SaveProject(PulseTable, SequenceTable, path.c_str()));
+  UiTest_QueueFile(path.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(cz::test::FileExists(path));
+  EXPECT_EQ(path, g_Settings.LastPrj.str());
 
   UiTest_QueueConfirm(true);  // records present: New Project asks first
   Choose(MBAR_FILE_NEWPRJ);

@@ -1,8 +1,7 @@
-// A small main window for the library tree and command tests: the library
-// tree with its five roots and its buttons, the tab control with its eight
-// pages, the menu items the library and project commands answer to, the
-// pulse editor's five sub-panels and the controls those commands touch.
-// The record tables, settings and log are reset for every test.
+// The main window for the library tree and command tests: the program's own
+// main window and menu bar, completed with the tab pages, buttons and pulse
+// editor sub-panels that later builders add. The record tables, settings
+// and log are reset for every test.
 //
 // Header-only; the test links cadenza_all.
 #pragma once
@@ -23,6 +22,8 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "tests/support/OffscreenApp.h"
+#include "ui/dialogs/DialogPanels.h"
+#include "ui/main/MainPanel.h"
 #include "tests/support/TempDir.h"
 
 namespace cz::test {
@@ -76,80 +77,36 @@ class LibraryWindowTest : public OffscreenAppTest {
     ModuleCount = 0;
   }
 
+  // The program's main window, plus what the pages and sub-panels of later
+  // builders would bring: the remaining tab pages, the Generate and RF-list
+  // upload buttons and the pulse editor's five sub-panels.
   void BuildWindow() {
-    PANEL_MAIN = NewPanel(0, "Torvane Q7 Cadenza", 0, 0, 900, 1200);
+    PANEL_MAIN = BuildMainPanel(0);
     ASSERT_GT(PANEL_MAIN, 0);
-    PANEL_MAIN_TREE_PULSES = NewCtrl(PANEL_MAIN, CTRL_TREE, "", 10, 10);
-    SetCtrlAttribute(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, ATTR_HEIGHT, 850);
-    SetCtrlAttribute(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, ATTR_WIDTH, 250);
-    InstallCtrlCallback(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, LibraryTreeCb, nullptr);
-    const char* roots[][2] = {{"_PULSELIB", "Pulse Library"}, {"_SEQLIB", "Sequence Library"},
-                              {"_MULTISEG", "Multi Segment Waveform"}, {"_RFLIST", "RF List"},
-                              {"_PLUGINS", "Plug-in"}};
-    for (auto& root : roots) {
-      const int item = InsertTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, VAL_SIBLING, -1, VAL_LAST, root[1],
-                                      root[0], nullptr, 0);
-      SetTreeItemAttribute(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, ATTR_IMAGE_INDEX, IMAGE_ROOT);
-      SetTreeItemAttribute(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, ATTR_COLLAPSED, 0);
-    }
-    struct Button { int* id; CtrlCallbackPtr cb; };
-    const Button buttons[] = {{&PANEL_MAIN_CMD_ADD_P, AddPulseButtonCb}, {&PANEL_MAIN_CMD_ADD, AddSequenceButtonCb},
-                              {&PANEL_MAIN_CMD_COPY, CopyLibraryItemCb}, {&PANEL_MAIN_CMD_DEL, DeleteLibraryItemCb},
-                              {&PANEL_MAIN_CMD_SENTRY_UP, MoveLibraryItemUpCb},
-                              {&PANEL_MAIN_CMD_SENTRY_DOWN, MoveLibraryItemDownCb}};
-    int left = 10;
-    for (const Button& b : buttons) {
-      *b.id = NewCtrl(PANEL_MAIN, CTRL_COMMAND_BUTTON, "", 870, left);
-      InstallCtrlCallback(PANEL_MAIN, *b.id, b.cb, nullptr);
-      left += 40;
-    }
-
-    PANEL_MAIN_TAB = NewCtrl(PANEL_MAIN, CTRL_TAB, "", 10, 280);
+    menuBar_ = GetPanelMenuBar(PANEL_MAIN);
+    ASSERT_GT(menuBar_, 0);
     const char* pages[] = {"Pulse Editor", "Sequence Editor", "Sequence View", "Multi Segment",
                            "RF List", "Transfer", " Log ", "Plugin Info"};
     int* handles[] = {&TAB_PEDIT, &TAB_SEDIT, &TAB_VIEW, &TAB_MSEG, &TAB_RFLIST, &TAB_INSTR, &TAB_LOG, &TAB_INFO};
     for (int page = 0; page < kMainTabPages; ++page) {
-      PANEL_MAIN_TAB_PAGE_INDEX[page] = InsertTabPage(PANEL_MAIN, PANEL_MAIN_TAB, -1, pages[page]);
-      GetPanelHandleFromTabPage(PANEL_MAIN, PANEL_MAIN_TAB, page, handles[page]);
+      if (MainTabIndex(page) < 0)
+        PANEL_MAIN_TAB_PAGE_INDEX[page] = InsertTabPage(PANEL_MAIN, PANEL_MAIN_TAB, -1, pages[page]);
+      ASSERT_GE(GetPanelHandleFromTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), handles[page]), 0);
     }
     TAB_SEDIT_CMD_GENERATE = NewCtrl(TAB_SEDIT, CTRL_COMMAND_BUTTON, "Generate", 10, 10);
     TAB_RFLIST_CMD_UPLOAD = NewCtrl(TAB_RFLIST, CTRL_COMMAND_BUTTON, "Upload", 10, 10);
-    TAB_LOG_TEX_LOG = NewCtrl(TAB_LOG, CTRL_TEXT_BOX, "", 30, 0);
-    TAB_LOG_CMD_CLR = NewCtrl(TAB_LOG, CTRL_COMMAND_BUTTON, "", 3, 3);
-    InstallCtrlCallback(TAB_LOG, TAB_LOG_CMD_CLR, ClearLogCb, nullptr);
-    TAB_INFO_STR_NAME = NewCtrl(TAB_INFO, CTRL_STRING, "Name", 55, 112);
-    TAB_INFO_STR_VERSION = NewCtrl(TAB_INFO, CTRL_STRING, "Version", 125, 112);
-    TAB_INFO_STR_AUTHOR = NewCtrl(TAB_INFO, CTRL_STRING, "Author", 187, 112);
-    TAB_INFO_TXT_COMMENT = NewCtrl(TAB_INFO, CTRL_TEXT_BOX, "Comment", 287, 112);
 
     struct SubPanel { int* handle; int* first; int kind; };
     const SubPanel subPanels[] = {{&P_TIM, &P_TIM_RING_PREDELAY, CTRL_RING}, {&P_JIT, &P_JIT_RADIO_JITTER1, CTRL_RADIO_BUTTON},
                                   {&P_MOD, &P_MOD_TREE_MOD, CTRL_TREE}, {&P_MISC, &P_MISC_NUM_LEVEL, CTRL_NUMERIC},
                                   {&P_MARKER, &P_MARKER_R_M1_DELAY, CTRL_RADIO_BUTTON}};
-    for (const SubPanel& s : subPanels) {
-      *s.handle = NewPanel(TAB_PEDIT, "", 120, 30, 400, 700);
-      *s.first = NewCtrl(*s.handle, s.kind, "", 10, 10);
+    for (const SubPanel& sub : subPanels) {
+      *sub.handle = NewPanel(TAB_PEDIT, "", 120, 30, 400, 700);
+      *sub.first = NewCtrl(*sub.handle, sub.kind, "", 10, 10);
     }
-    ABOUT = NewPanel(0, "About", 100, 100, 300, 400);
-
-    const int bar = NewMenuBar(PANEL_MAIN);
-    menuBar_ = bar;
-    struct Item { int* menu; int* id; const char* label; MenuCallbackPtr cb; };
-    MBAR_FILE = NewMenu(bar, "__File", -1);
-    MBAR_PULSE = NewMenu(bar, "__Create", -1);
-    MBAR_PRJ = NewMenu(bar, "__Project", -1);
-    MBAR_HELP = NewMenu(bar, "__Help", -1);
-    const Item items[] = {{&MBAR_FILE, &MBAR_FILE_NEWPRJ, "New Project", NewProjectCb},
-                          {&MBAR_FILE, &MBAR_FILE_LOADPRJ, "Load Project...", LoadProjectCb},
-                          {&MBAR_PULSE, &MBAR_PULSE_PNEW, "New __Pulse", NewPulseCb},
-                          {&MBAR_PULSE, &MBAR_PULSE_PIMPORT, "__Import Pulses From Project...", ImportPulsesCb},
-                          {&MBAR_PULSE, &MBAR_PULSE_SNEW, "New __Sequence", NewSequenceCb},
-                          {&MBAR_PULSE, &MBAR_PULSE_SEGNEW, "New __Multi Segment", NewMultiSegmentCb},
-                          {&MBAR_PULSE, &MBAR_PULSE_RFLISTNEW, "New __RF List", NewRfListCb},
-                          {&MBAR_PRJ, &MBAR_PRJ_HIDE, "__Hide Tree Entries", HideTreeEntriesCb},
-                          {&MBAR_HELP, &MBAR_HELP_ABOUT, "__About", ShowAboutCb}};
-    for (const Item& item : items) *item.id = NewMenuItem(bar, *item.menu, item.label, -1, 0, item.cb, nullptr);
-    SetMenuBarAttribute(bar, MBAR_PRJ_HIDE, ATTR_CHECKED, 0);
+    ABOUT = BuildAboutPanel(0);
+    ASSERT_GT(ABOUT, 0);
+    SetMenuBarAttribute(menuBar_, MBAR_PRJ_HIDE, ATTR_CHECKED, 0);
     DisplayPanel(PANEL_MAIN);
     HideEditorPages();
   }
@@ -192,13 +149,16 @@ class LibraryWindowTest : public OffscreenAppTest {
 
   int PageVisible(int page) const {
     int visible = -1;
-    GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, page, ATTR_VISIBLE, &visible);
+    GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, &visible);
     return visible;
   }
+  // Page number of the active tab page, -1 when none.
   int ActivePage() const {
-    int page = -1;
-    GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &page);
-    return page;
+    int index = -1;
+    GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &index);
+    for (int page = 0; page < kMainTabPages; ++page)
+      if (MainTabIndex(page) == index) return page;
+    return -1;
   }
   // Visibility of pages 0..7 as a string of '0'/'1'.
   std::string Pages() const {
