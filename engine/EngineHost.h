@@ -83,3 +83,80 @@ int EngineHost_ReportAddEntry(char* errorText, const ReportEntryValues& values);
 // console host. Defined apart so that programs without a window do not link
 // the window run-time.
 EngineHost MainWindowEngineHost();
+
+// ---- Waveform builder host -----------------------------------------------
+// What the waveform builder (engine/Tessera_GenerateWave.h) needs of the user
+// interface besides the Stop poll, task bar and report entries above: the
+// abort question, the total bar, the status line, the Sequence Editor's
+// entry table and summary text, the Sequence View, the tab dimming and the
+// report's close and text lines. A second table of its own, installed with
+// SetEngineBuildHost; its console defaults (engine/EngineHostBuild.cpp) answer
+// the abort question with yes, send the status line to Log_Status, close
+// the report successfully and draw nothing. A member left null behaves like
+// the console default.
+
+#include <cstdio>
+
+// One row of the Sequence Editor's entry table.
+struct SequenceTableRow {
+  int32_t row = 0;                 // entry slot, 0-based
+  int32_t entryNumber = 0;         // 1-based
+  const char* name = "";           // pulse name or filler text
+  const char* jitterModes[4] = {"---", "---", "---", "---"};
+  double startTime = 0.0;          // s
+  double duration = 0.0;           // s
+  int64_t samples = 0;
+  int32_t repetitions = 0;
+  int32_t markerWord = 0;
+  int32_t combineMode = 0;         // 0 "---", 1 "ADD", 2 "MULT", other "???"
+};
+
+struct EngineBuildHost {
+  // Yes/No question; 1 = yes.
+  int (*confirm)(const char* title, const char* message) = nullptr;
+  void (*showProgressBars)(int visible) = nullptr;
+  // Total progress bar, percent 0..100.
+  void (*setTotalProgress)(double percent) = nullptr;
+  // Status line text.
+  void (*setStatus)(const char* text) = nullptr;
+  void (*fillSequenceTable)(const SequenceTableRow& row) = nullptr;
+  // Attribute of a cell range of one table row (columns 1-based, inclusive).
+  void (*setTableRowAttribute)(int32_t row, int firstColumn, int lastColumn, int attribute,
+                               int value) = nullptr;
+  // The Sequence Editor's build summary (STR_WVINFO).
+  void (*setSequenceInfo)(const char* text) = nullptr;
+  // Samples first..last of the temporary I/Q file for the Sequence View.
+  void (*setSequenceViewData)(int64_t first, int64_t last, double sampleRate, FILE* iqFile,
+                              int64_t sampleCount) = nullptr;
+  int (*drawSequenceView)() = nullptr;  // 1 drawn, 0 failed
+  // Dims (1) or undims (0) a page of the main window's tab control.
+  void (*setTabPageDimmed)(int page, int dimmed) = nullptr;
+  // Closes the open report (report type 0): 1, or 0 with the reason in
+  // errorText (errorSize bytes).
+  int (*reportClose)(char* errorText, int errorSize) = nullptr;
+  // A text line for the open text report.
+  void (*reportWriteLine)(const char* text) = nullptr;
+};
+
+// The console defaults described above.
+EngineBuildHost ConsoleEngineBuildHost();
+// Installs a copy of host (nullptr: the console defaults).
+void SetEngineBuildHost(const EngineBuildHost* host);
+const EngineBuildHost& GetEngineBuildHost();
+
+// Forwarders used by the builder (console behaviour for null members).
+int EngineHost_Confirm(const char* title, const char* message);
+void EngineHost_ShowProgressBars(int visible);
+void EngineHost_SetTotalProgress(double percent);
+void EngineHost_SetStatus(const char* text);
+void EngineHost_FillSequenceTable(const SequenceTableRow& row);
+void EngineHost_SetTableRowAttribute(int32_t row, int firstColumn, int lastColumn, int attribute,
+                                     int value);
+void EngineHost_SetSequenceInfo(const char* text);
+void EngineHost_SetSequenceViewData(int64_t first, int64_t last, double sampleRate, FILE* iqFile,
+                                    int64_t sampleCount);
+int EngineHost_DrawSequenceView();
+void EngineHost_SetTabPageDimmed(int page, int dimmed);
+int EngineHost_ReportClose(char* errorText, int errorSize);
+void EngineHost_ReportWriteLine(const char* text);
+// ---- end of the waveform builder host ------------------------------------

@@ -1,0 +1,46 @@
+// Shared between the units of the waveform builder (Tessera_GenerateWave,
+// BuildFillers, BuildResample); not for other callers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+struct SequenceRecord;
+
+namespace build_detail {
+
+// Samples per Stop poll and task-bar update in the sample loops.
+inline constexpr int32_t kPollSamples = 2000;
+
+// "*** Internal Error: " + ".\Tessera_GenerateWave <step>".
+void LogInternalError(int step);
+// Log_Message of a printf-style line in the C locale.
+void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Host path of a temporary file in the settings' TempDir.
+std::string TempFilePath(const char* name);
+// Closes TempIqFile and TempMarkerFile when open and creates both again
+// ("w+b") in the settings' TempDir. 1 when both are open; 0 with "*** Failed
+// to initialize temporary file." otherwise.
+int RecreateTempSampleFiles();
+// 1 when the buffer slot holds a read or write buffer.
+bool SlotInUse(int slot);
+// Progress hooks of the writer and the resampler, forwarded to the host.
+void WriterProgress(int percent);
+int ResamplerProgress(double percent);
+
+// The state that the post-processing steps share with the entry loop.
+struct PostState {
+  const SequenceRecord* sequence = nullptr;
+  int64_t samples = 0;      // N: samples in WV-DATA.TMP / MKR-DATA.TMP
+  double clock = 0.0;       // Hz; the resampling changes it
+  double peak = 1.0;        // largest magnitude so far
+  double sumSquares = 0.0;  // of the normalised samples
+};
+
+// Steps 7 to 9: resampling / filtering when due, then the normalisation into
+// slots 5/6. Expects slots 5 and 6 free; leaves them free. On failure the
+// buffers are released (ReleaseWaveBuffers) and 0 is returned.
+int PostProcessSamples(PostState& state);
+
+}  // namespace build_detail

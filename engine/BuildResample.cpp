@@ -1,0 +1,305 @@
+// Post-processing of a build: the 600 MHz resampling of clocks above
+// 300 MHz or the sequence's own resampling filter, the marker bytes at the
+// new rate, and the normalisation of every sample to the peak with the sum
+// of squares for the RMS.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/Records.h"
+#include "engine/BuildInternal.h"
+#include "engine/EngineHost.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "engine/Tessera_Resampler.h"
+#include "engine/Windows.h"
+
+namespace build_detail {
+
+namespace {
+
+// The fixed 600 MHz conversion: sinc kernel, Rife-Vincent window, 201 taps,
+// cut-off 264 MHz (44 % of the new clock).
+constexpr int kResampleWindowLength = 201;
+constexpr double kResampleCutoff = 264000000.0;
+
+// Marker bytes and samples moved per block (one Stop poll per block).
+constexpr int32_t kBlock = kPollSamples;
+
+const char* KeywordOr(const char* keyword) { return keyword != nullptr ? keyword : "?"; }
+
+// What is bound or open during post-processing, for the failure clean-up.
+struct Handles {
+  FILE* iq2 = nullptr;
+  FILE* marker2 = nullptr;
+  bool slot5 = false;
+  bool slot6 = false;
+
+  int Fail() {
+    // ReleaseWaveBuffers releases slots 7/8 with their files.
+    ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, iq2, marker2);
+    iq2 = marker2 = nullptr;
+    slot5 = slot6 = false;
+    return 0;
+  }
+  int Internal(int step) {
+    LogInternalError(step);
+    return Fail();
+  }
+};
+
+// Marker bytes of slot 6 at the resampled rate into slot 8: output k holds
+// the byte of input trunc(k / ratio). Input bytes are read in order and
+// those the index skips over are dropped, so that a ratio below 1 keeps the
+// markers aligned with their samples.
+int ResampleMarkers(int64_t n, int64_t m, double ratio, int readStep, int writeStep) {
+  unsigned char in[kBlock];
+  unsigned char out[kBlock];
+  int32_t inFill = 0, inPos = 0, outFill = 0;
+  int64_t have = -1;  // index of the input byte held in `current`
+  unsigned char current = 0;
+  for (int64_t k = 0; k < m; ++k) {
+    int64_t src = static_cast<int64_t>(static_cast<double>(k) / ratio);
+    if (src > n - 1) src = n - 1;
+    while (have < src) {
+      if (inPos == inFill) {
+        const int32_t want = static_cast<int32_t>(std::min<int64_t>(kBlock, n - (have + 1)));
+        const int32_t got = ReadBytes(kSlotTempMarker, want, in);
+        if (got <= 0) {
+          LogInternalError(readStep);
+          return 0;
+        }
+        inFill = got;
+        inPos = 0;
+      }
+      current = in[inPos++];
+      ++have;
+    }
+    out[outFill++] = current;
+    if (outFill == kBlock || k == m - 1) {
+      if (WriteBytes(kSlotResampledMarker, outFill, out) != outFill) {
+        LogInternalError(writeStep);
+        return 0;
+      }
+      outFill = 0;
+    }
+  }
+  return 1;
+}
+
+// Step 8. On success slots 5-8 are free again, the two resampling files
+// stay open in h, and state holds the new count and clock.
+int Resample(PostState& state, Handles& h) {
+  const SequenceRecord& seq = *state.sequence;
+  const bool high = state.clock > kResampleClockLimit;
+  EngineHost_SetStatus("Applying Baseband Filter...");
+  EngineHost_SetTotalProgress(25);
+  EngineHost_SetTaskProgress(0);
+
+  h.iq2 = fopen(TempFilePath("WV-DATA2.TMP").c_str(), "w+b");
+  h.marker2 = fopen(TempFilePath("MKR-DATA2.TMP").c_str(), "w+b");
+  if (h.iq2 == nullptr || h.marker2 == nullptr) return h.Internal(kErrResampleFiles);
+  if (!InitBuf(kSlotResampledIq, h.iq2, 0, 1)) return h.Internal(kErrSlot7);
+  if (WriteBytes(kSlotResampledIq, 3, "IQF") != 3) return h.Internal(kErrSlot7Header);
+  if (!InitBuf(kSlotResampledMarker, h.marker2, 0, 1)) return h.Internal(kErrSlot8);
+  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 0)) return h.Internal(kErrSlot5Read);
+  h.slot5 = true;
+  char header[3];
+  if (ReadBytes(kSlotTempIq, 3, header) != 3) return h.Internal(kErrSlot5Header);
+  if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 0)) return h.Internal(kErrSlot6Read);
+  h.slot6 = true;
+
+  state.peak = 1.0;
+  state.sumSquares = 0.0;
+  double rms = 0.0;
+  const int64_t n = state.samples;
+  const double* userI = seq.userFilter.Empty() ? nullptr : seq.userFilter.I().data();
+  const double* userQ = seq.userFilter.Empty() ? nullptr : seq.userFilter.Q().data();
+  int64_t m = 0;
+  double ratio = 0.0;
+  if (high) {
+    m = static_cast<int64_t>(static_cast<double>(n) * kResampleTargetClock / state.clock);
+    if (m % 2 != 0) ++m;
+    ratio = n > 0 ? static_cast<double>(m) / static_cast<double>(n) : 0.0;
+    state.clock = kResampleTargetClock;
+    Log_Message(2, "  filter function  ", "sinc");
+    Log_Message(2, "  window function  ", "rifevincent");
+    LogF("  window length    %d", kResampleWindowLength);
+    LogF("  target samples   %lld", static_cast<long long>(m));
+    LogF("  target clock     %f Hz", kResampleTargetClock);
+    LogF("  cutoff freq      %f Hz", kResampleCutoff);
+    if (!ResampleFile(FILTER_SINC, WINDOW_RIFEVINCENT, 0.0, n, kResampleCutoff, kResampleTargetClock,
+                      kResampleWindowLength, m, kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress,
+                      userI, userQ, seq.userFilter.Length(), seq.userOversampling))
+      return h.Internal(kErrResample600);
+    if (!ResampleMarkers(n, m, ratio, kErrMarker600Read, kErrMarker600Write)) return h.Fail();
+  } else {
+    m = static_cast<int64_t>(static_cast<double>(n) * seq.oversampling);
+    ratio = seq.oversampling;
+    const double designClock = state.clock;
+    state.clock = state.clock * seq.oversampling;
+    Log_Message(2, "  filter function  ", KeywordOr(FilterToKeyword(seq.filterType)));
+    Log_Message(2, "  window function  ", KeywordOr(WindowToKeyword(seq.window)));
+    LogF("  alpha            %f", seq.alpha);
+    LogF("  window length    %d", kResampleWindowLength);
+    LogF("  oversampling     %f", seq.oversampling);
+    LogF("  target samples   %lld", static_cast<long long>(m));
+    LogF("  target clock     %f Hz", state.clock);
+    if (!ResampleFile(seq.filterType, seq.window, seq.alpha, n, seq.cutoff, designClock, kResampleWindowLength, m,
+                      kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress, userI, userQ,
+                      seq.userFilter.Length(), seq.userOversampling))
+      return h.Internal(kErrResampleUser);
+    if (!ResampleMarkers(n, m, ratio, kErrMarkerUserRead, kErrMarkerUserWrite)) return h.Fail();
+  }
+
+  Log_Message(1, "Rescaler finshed successfully.");
+  const int r7 = ReleaseBuf(kSlotResampledIq);
+  const int r8 = ReleaseBuf(kSlotResampledMarker);
+  if (!r7 || !r8) return h.Internal(kErrReleaseResampled);
+  h.slot5 = h.slot6 = false;
+  const int r5 = ReleaseBuf(kSlotTempIq);
+  const int r6 = ReleaseBuf(kSlotTempMarker);
+  if (!r5 || !r6) return h.Internal(kErrReleaseSource);
+  state.samples = m;
+  return 1;
+}
+
+// Step 9 when nothing would change: samples that were not resampled, with a
+// peak so close to 1 that x/peak rounds back to the same float32 for every
+// x (|peak - 1| < 2^-30 is far below half a float32 step). The samples are
+// only read for their sum of squares; the marker file is checked for its
+// length instead of being copied onto itself.
+int SumInPlace(PostState& state, Handles& h) {
+  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 0)) return h.Internal(kErrRescaleSlot5);
+  h.slot5 = true;
+  char header[3];
+  if (ReadBytes(kSlotTempIq, 3, header) != 3) return h.Internal(kErrHeaderRead);
+  state.sumSquares = 0.0;
+  Log_Message(1, "  ");
+  LogF("Peak level is %7.6f", state.peak);
+  const int64_t n = state.samples;
+  static float iq[2 * kBlock];
+  int lastPercent = -1;
+  double sum = 0.0;
+  for (int64_t k = 0; k < n; k += kBlock) {
+    if (EngineHost_StopPressed()) {
+      Log_Message(1, "*** User break during rescaling.");
+      return h.Fail();
+    }
+    const int percent = static_cast<int>(100.0 * static_cast<double>(k) / static_cast<double>(n));
+    if (percent != lastPercent) {
+      EngineHost_SetTaskProgress(percent);
+      lastPercent = percent;
+    }
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
+    if (ReadBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    for (int32_t j = 0; j < count; ++j) {
+      const double i = iq[2 * j], q = iq[2 * j + 1];
+      sum += i * i + q * q;
+    }
+  }
+  state.sumSquares = sum;
+  h.slot5 = false;
+  if (!ReleaseBuf(kSlotTempIq)) return h.Internal(kErrRescaleWrite);
+  struct stat st;
+  if (fstat(fileno(TempMarkerFile), &st) != 0 || st.st_size < n) return h.Internal(kErrMarkerRead);
+  return 1;
+}
+
+// Step 9: every sample divided by the peak into slot 5, its marker byte
+// into slot 6; the source is the resampled pair after step 8, else slots 5
+// and 6 themselves (rewritten in place).
+int Normalise(PostState& state, Handles& h) {
+  EngineHost_SetStatus("Rescaling...");
+  EngineHost_SetTotalProgress(50);
+  EngineHost_SetTaskProgress(0);
+  if (h.iq2 == nullptr && std::fabs(state.peak - 1.0) < 0x1p-30) return SumInPlace(state, h);
+  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return h.Internal(kErrRescaleSlot5);
+  h.slot5 = true;
+  if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) return h.Internal(kErrRescaleSlot6);
+  h.slot6 = true;
+  const bool resampled = h.iq2 != nullptr;
+  int iqSource = kSlotTempIq, markerSource = kSlotTempMarker;
+  if (resampled) {
+    if (!InitBuf(kSlotResampledIq, h.iq2, 1, 0)) return h.Internal(kErrRescaleSlot7);
+    if (!InitBuf(kSlotResampledMarker, h.marker2, 1, 0)) return h.Internal(kErrRescaleSlot8);
+    iqSource = kSlotResampledIq;
+    markerSource = kSlotResampledMarker;
+  }
+  char header[3];
+  if (ReadBytes(iqSource, 3, header) != 3) return h.Internal(kErrHeaderRead);
+  if (WriteBytes(kSlotTempIq, 3, header) != 3) return h.Internal(kErrHeaderWrite);
+
+  state.sumSquares = 0.0;
+  Log_Message(1, "  ");
+  LogF("Peak level is %7.6f", state.peak);
+  const int64_t n = state.samples;
+  const double peak = state.peak;
+  static float iq[2 * kBlock];
+  static unsigned char markers[kBlock];
+  int lastPercent = -1;
+  double sum = 0.0;
+  for (int64_t k = 0; k < n; k += kBlock) {
+    if (EngineHost_StopPressed()) {
+      Log_Message(1, "*** User break during rescaling.");
+      return h.Fail();
+    }
+    const int percent = static_cast<int>(100.0 * static_cast<double>(k) / static_cast<double>(n));
+    if (percent != lastPercent) {
+      EngineHost_SetTaskProgress(percent);
+      lastPercent = percent;
+    }
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
+    if (ReadBytes(iqSource, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    if (peak != 0.0) {
+      for (int32_t j = 0; j < 2 * count; ++j) iq[j] = static_cast<float>(static_cast<double>(iq[j]) / peak);
+    }
+    for (int32_t j = 0; j < count; ++j) {
+      const double i = iq[2 * j], q = iq[2 * j + 1];
+      sum += i * i + q * q;
+    }
+    if (WriteBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleWrite);
+    if (ReadBytes(markerSource, count, markers) != count) return h.Internal(kErrMarkerRead);
+    if (WriteBytes(kSlotTempMarker, count, markers) != count) return h.Internal(kErrMarkerWrite);
+  }
+  state.sumSquares = sum;
+
+  h.slot5 = h.slot6 = false;
+  const int r5 = ReleaseBuf(kSlotTempIq);
+  const int r6 = ReleaseBuf(kSlotTempMarker);
+  if (resampled) {
+    ReleaseBuf(kSlotResampledIq);
+    ReleaseBuf(kSlotResampledMarker);
+    fclose(h.iq2);
+    fclose(h.marker2);
+    h.iq2 = h.marker2 = nullptr;
+  }
+  if (!r5 || !r6) return h.Internal(kErrRescaleWrite);
+  // A conversion to fewer samples leaves stale data behind the new end;
+  // the files hold exactly the final samples, as their readers assume.
+  if (ftruncate(fileno(TempIqFile), 3 + 8 * static_cast<off_t>(n)) != 0 ||
+      ftruncate(fileno(TempMarkerFile), static_cast<off_t>(n)) != 0)
+    return h.Internal(kErrRescaleWrite);
+  return 1;
+}
+
+}  // namespace
+
+int PostProcessSamples(PostState& state) {
+  const SequenceRecord& seq = *state.sequence;
+  const bool high = state.clock > kResampleClockLimit;
+  Handles h;
+  if (seq.filterOn == 1 || high) {
+    Log_Message(1, high ? "Lumbrix 600MHz resampling" : "User resampling/filtering...");
+    if (!Resample(state, h)) return 0;
+  }
+  return Normalise(state, h);
+}
+
+}  // namespace build_detail

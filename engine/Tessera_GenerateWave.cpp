@@ -1,0 +1,435 @@
+// The waveform builder's frame: checks, temporary files, the entry loop over
+// fillers and pulse repetitions, statistics, the Sequence View and the
+// waveform file. Resampling and normalisation are in BuildResample.cpp, the
+// fillers and clean-up routines in BuildFillers.cpp.
+#include "engine/Tessera_GenerateWave.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "engine/BuildInternal.h"
+#include "engine/EngineHost.h"
+#include "engine/Jitter.h"
+#include "engine/PulseCompute.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+#include "wavelib/WaveLib.h"
+
+int32_t LastBuildSamples = 0;
+double LastBuildRmsOffset = 0.0;
+
+using namespace build_detail;
+
+namespace {
+
+// Tab page of the Sequence View in the main window's tab control.
+constexpr int kSequenceViewPage = 2;
+// Sequence Editor table: attribute and columns marked on filler rows.
+constexpr int kFillerRowAttribute = 1581;
+constexpr int kFillerRowFirstColumn = 7;
+constexpr int kFillerRowLastColumn = 15;
+// Samples the Sequence View shows after a build.
+constexpr int64_t kViewSamples = 100000;
+
+const char* const kNoJitter = "---";
+
+// Destination check that never opens the file for writing: an existing
+// destination must be a writable regular file, and its folder must let the
+// writer create "<name>.part" beside it and rename it over the file.
+bool DestinationWritable(const std::string& hostPath) {
+  struct stat st;
+  if (stat(hostPath.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) || access(hostPath.c_str(), W_OK) != 0) return false;
+  }
+  const std::string folder = cz::DirName(hostPath);
+  const char* dir = !folder.empty() ? folder.c_str() : (!hostPath.empty() && hostPath[0] == '/' ? "/" : ".");
+  return stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && access(dir, W_OK | X_OK) == 0;
+}
+
+// Marker mask of repetition r (0-based) of rep: two bits per marker in the
+// entry's word, 0 never, 1 first repetition, 2 last repetition, 3 always;
+// an enabled marker gets both of its bits set.
+uint8_t MarkerMaskFor(int32_t word, int32_t r, int32_t rep) {
+  uint8_t mask = 0;
+  for (int m = 0; m < 4; ++m) {
+    const int rule = (word >> (2 * m)) & 3;
+    const bool on = rule == 3 || (rule == 1 && r == 0) || (rule == 2 && r == rep - 1);
+    if (on) mask = static_cast<uint8_t>(mask | (3u << (2 * m)));
+  }
+  return mask;
+}
+
+// New values are drawn every repetition for individual, reuse and MSeg, on
+// the first only for same and next, never for OFF.
+int32_t UpdateFlag(int mode, int32_t r) {
+  switch (mode) {
+    case JMODE_SAME:
+    case JMODE_NEXT:
+      return r == 0 ? 1 : 0;
+    case JMODE_INDIVIDUAL:
+    case JMODE_REUSE:
+    case JMODE_MSEG:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// The build's own view of what is bound, for the failure clean-up.
+struct Build {
+  int32_t reportOpen = 0;
+  bool slot5 = false;
+  bool slot6 = false;
+
+  int Fail() {
+    ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
+    slot5 = slot6 = false;
+    return CloseSequenceReport(reportOpen, 0);
+  }
+};
+
+// Position and length of the entry that overlaying entries combine with.
+struct EntryBase {
+  int64_t startSample = 0;
+  double startTime = 0.0;
+  int64_t samples = 0;
+};
+
+void FillFillerRow(int slot, bool cw, int64_t samples, double startTime, double duration) {
+  SequenceTableRow row;
+  row.row = slot;
+  row.entryNumber = slot + 1;
+  row.name = cw ? "T   -->|  (CW filler)" : "T   -->|  (blank filler)";
+  row.startTime = startTime;
+  row.duration = duration;
+  row.samples = samples;
+  EngineHost_FillSequenceTable(row);
+  EngineHost_SetTableRowAttribute(slot, kFillerRowFirstColumn, kFillerRowLastColumn, kFillerRowAttribute, 1);
+}
+
+// One filler entry: samples up to its time, or the "skipped" line when the
+// time line is already there. 1 / 0.
+int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, double clock, double& timeLine,
+              int64_t& totalSamples, EntryBase& base) {
+  const bool cw = e.fillerType == SYNC_CW;
+  const double startTime = timeLine;
+  int64_t m = 0;
+  if (e.fillerTime > timeLine) {
+    m = static_cast<int64_t>((e.fillerTime - timeLine) * clock + 0.5);
+    char line[160];
+    cz::SnprintfC(line, sizeof line, cw ? "#%3d  CW FILLER %4.3f us" : "#%3d  BLANK FILLER %4.3f us", slot + 1,
+                  static_cast<double>(m) / clock * 1e6);
+    Log_Message(1, line);
+    if (seq.reportColumns[REPORT_FILLERS]) EngineHost_ReportWriteLine(line);
+    base.startSample = totalSamples;
+    base.startTime = timeLine;
+    base.samples = m;
+    timeLine += static_cast<double>(m) / clock;
+    totalSamples += m;
+    const int32_t n = m > INT32_MAX ? -1 : static_cast<int32_t>(m);
+    const int ok = cw ? WriteCwFiller(kSlotTempIq, kSlotTempMarker, n) : WriteBlankFiller(kSlotTempIq, kSlotTempMarker, n);
+    if (!ok) {
+      Log_Message(1, cw ? "*** Generation of CW data failed. Check settings."
+                        : "*** Generation of blank data failed. Check settings.");
+      return 0;
+    }
+  } else {
+    LogF(cw ? "  CW skipped, Time line is already at %4.3f us." : "  BLANK skipped, Time line is already at %4.3f us.",
+         timeLine * 1e6);
+  }
+  FillFillerRow(slot, cw, m, startTime, static_cast<double>(m) / clock);
+  return 1;
+}
+
+struct PulseEntryArgs {
+  int32_t sequenceIndex;
+  int32_t segmentNumber;
+  int32_t multiSegmentIndex;
+  double timeOffset;
+  double clock;
+  JitterPool* pool;
+};
+
+// One pulse entry with all its repetitions. 1 / 0 (logged).
+int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, double& timeLine,
+                  int64_t& totalSamples, EntryBase& base, double& peak) {
+  const int pulseIndex = FindPulseById(static_cast<uint32_t>(e.pulseId));
+  if (pulseIndex < 0) {
+    Log_Message(1, "*** Invalid pulse entry");
+    return 0;
+  }
+  const PulseRecord& pulse = PulseTable[pulseIndex];
+  const int combine = e.overlay;
+  if (combine != 0) {
+    if (!SeekSequenceStart(kSlotTempIq, kSlotTempMarker, static_cast<int32_t>(base.startSample))) return 0;
+  } else {
+    base.startSample = totalSamples;
+    base.startTime = timeLine;
+  }
+  LogF("#%3d  '%s' (START:%5.3fus  REP:%d)", slot + 1, pulse.name.c_str(),
+       static_cast<double>(base.startSample) / a.clock * 1e6, e.repetitions);
+
+  double jitter[kJitterBlocks] = {0.0, 0.0, 0.0, 0.0};
+  double entryDuration = 0.0;
+  int64_t entryCount = 0;
+  const int* modes = nullptr;
+  int modeCodes[kJitterBlocks];
+  for (int k = 0; k < kJitterBlocks; ++k) modeCodes[k] = e.jitterMode[k];
+  modes = modeCodes;
+
+  for (int32_t r = 0; r < e.repetitions; ++r) {
+    if (EngineHost_StopPressed() &&
+        EngineHost_Confirm("Abort Pulse Creation ?", "Do you really want to abort\nthe pulse creation process ?")) {
+      Log_Message(3, " *** User break during '", pulse.name.c_str(), "'");
+      return 0;
+    }
+    int32_t update[kJitterBlocks];
+    bool anyUpdate = false;
+    for (int k = 0; k < kJitterBlocks; ++k) {
+      update[k] = UpdateFlag(modes[k], r);
+      if (update[k] && pulse.jitter[k].enabled == 1) anyUpdate = true;
+    }
+    if (!ComputeJitter(&pulse, jitter, a.pool, update, r, e.repetitions, modes[0], modes[1], modes[2], modes[3],
+                       slot == 0 && r == 0, r == 0, a.segmentNumber - 1)) {
+      Log_Message(3, " *** Error setting up jitter for pulse '", pulse.name.c_str(), "'");
+      return 0;
+    }
+    const int64_t roomLeft = std::clamp<int64_t>(base.samples - entryCount, 0, INT32_MAX);
+    int32_t samples = 0;
+    double duration = 0.0;
+    if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
+                      MarkerMaskFor(e.markerMask, r, e.repetitions), (r == 0 || anyUpdate) ? 1 : 0,
+                      a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
+                      base.startTime + entryDuration, slot + 1, a.sequenceIndex, a.multiSegmentIndex,
+                      a.timeOffset)) {
+      EngineHost_ShowProgressBars(0);
+      Log_Message(1, "*** Generation of pulse data failed. Check settings.");
+      return 0;
+    }
+    entryDuration += duration;
+    entryCount += samples;
+  }
+
+  if (combine == 0) {
+    timeLine += entryDuration;
+    totalSamples += entryCount;
+    base.samples = entryCount;
+  } else if (!RestartAtPosition(kSlotTempIq, 3 + 8 * static_cast<off_t>(totalSamples)) ||
+             !RestartAtPosition(kSlotTempMarker, static_cast<off_t>(totalSamples))) {
+    // The base entry's samples behind the overlay stay as they are; both
+    // files continue at their end again.
+    LogInternalError(kErrOverlayTail);
+    return 0;
+  }
+
+  SequenceTableRow row;
+  row.row = slot;
+  row.entryNumber = slot + 1;
+  row.name = pulse.name.c_str();
+  for (int k = 0; k < kJitterBlocks; ++k) {
+    const char* kw = JitterModeToKeyword(modes[k]);
+    row.jitterModes[k] = kw != nullptr ? kw : kNoJitter;
+  }
+  row.startTime = base.startTime;
+  row.duration = entryDuration;
+  row.samples = entryCount;
+  row.repetitions = e.repetitions;
+  row.markerWord = e.markerMask;
+  row.combineMode = combine;
+  EngineHost_FillSequenceTable(row);
+  return 1;
+}
+
+}  // namespace
+
+int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumber, int32_t multiSegmentIndex,
+                  int32_t reportOpen, double timeOffset) {
+  Build b;
+  b.reportOpen = reportOpen;
+  Log_Message(1, " ");
+  Log_Message(1, "===== Building Waveform =====");
+  if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) {
+    Log_Message(1, "*** No sequence selected.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+  const SequenceRecord& seq = SequenceTable[sequenceIndex];
+
+  // Step 2: destination.
+  Log_Message(3, "SEQUENCE: '", seq.name.c_str(), "'");
+  if (seq.waveFile.empty()) {
+    EngineHost_SetStatus("Error: Waveform File Name is Empty.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+  char wavePath[cz::kHomePathSize + 512];
+  if (!MakeAbsolutePath(seq.waveFile.c_str(), wavePath, sizeof wavePath)) {
+    EngineHost_SetStatus("Error: Cannot Open Destination File.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+  Log_Message(3, "FILE    : '", wavePath, "'");
+  if (!DestinationWritable(cz::HostPath(wavePath))) {
+    EngineHost_SetStatus("Error: Cannot Open Destination File.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+  double clock = seq.clock;
+  if (!(clock > 0.0)) {
+    Log_Message(1, "*** Sample clock must be greater than zero.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+
+  // Refused before anything is written: repetition counts the jitter
+  // history cannot follow.
+  int entryTotal = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    if (e.pulseId == -1 && e.fillerType == -1) continue;
+    ++entryTotal;
+    if (e.pulseId != -1 && e.repetitions > kJitterHistorySize) {
+      LogF("*** Entry %d: %d repetitions exceed the limit of %d.", s + 1, e.repetitions, kJitterHistorySize);
+      return CloseSequenceReport(reportOpen, 0);
+    }
+  }
+
+  // Step 3: temporary files.
+  if (!RecreateTempSampleFiles()) return b.Fail();
+  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return b.Fail();
+  b.slot5 = true;
+  if (WriteBytes(kSlotTempIq, 3, "IQF") != 3) {
+    Log_Message(1, "*** Cannot write to temporary waveform file.");
+    return b.Fail();
+  }
+  if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) {
+    Log_Message(1, "*** Error initializing temporary marker file buffer.");
+    return b.Fail();
+  }
+  b.slot6 = true;
+
+  // Step 4.
+  EngineHost_ShowProgressBars(1);
+  EngineHost_SetTotalProgress(0);
+  EngineHost_SetTaskProgress(0);
+  EngineHost_SetStatus("Building Waveform...");
+  if (entryTotal == 0) {
+    Log_Message(1, "*** No entries in sequence.");
+    return b.Fail();
+  }
+
+  // Step 5: the entries. The work pool (and with it the list and rule
+  // positions of the jitter engine) starts cleared with every build.
+  static JitterPool pool;
+  std::memset(&pool, 0, sizeof pool);
+  PulseEntryArgs args{sequenceIndex, segmentNumber, multiSegmentIndex, timeOffset, clock, &pool};
+  double timeLine = 0.0;
+  int64_t totalSamples = 0;
+  EntryBase base;
+  double peak = 1.0;
+  int k = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    if (e.pulseId == -1 && e.fillerType == -1) continue;
+    ++k;
+    EngineHost_SetTotalProgress(static_cast<int>(25.0 * k / entryTotal));
+    if (e.pulseId == -1) {
+      if (e.fillerType != SYNC_BLANK && e.fillerType != SYNC_CW) continue;
+      if (!RunFiller(seq, s, e, clock, timeLine, totalSamples, base)) return b.Fail();
+    } else if (!RunPulseEntry(args, s, e, timeLine, totalSamples, base, peak)) {
+      return b.Fail();
+    }
+  }
+
+  // Step 6: the entries are done; the report closes before post-processing.
+  EngineHost_SetStatus("");
+  b.slot5 = b.slot6 = false;
+  const int released5 = ReleaseBuf(kSlotTempIq);
+  const int released6 = ReleaseBuf(kSlotTempMarker);
+  if (!released5 || !released6) {
+    LogInternalError(kErrEntrySlots);
+    return b.Fail();
+  }
+  if (reportOpen) {
+    b.reportOpen = 0;
+    if (!CloseSequenceReport(1, 1)) {
+      ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+      return 0;
+    }
+  }
+
+  // Steps 7-9: resampling / filtering and normalisation.
+  PostState post;
+  post.sequence = &seq;
+  post.samples = totalSamples;
+  post.clock = clock;
+  post.peak = peak;
+  if (!PostProcessSamples(post)) return 0;
+  const int64_t n = post.samples;
+  clock = post.clock;
+  if (n > INT32_MAX) {
+    LogF("*** The waveform of %lld samples exceeds the file format's limit of %d samples.",
+         static_cast<long long>(n), INT32_MAX);
+    ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+    return 0;
+  }
+
+  // Step 10: statistics.
+  const double rms = n > 0 ? std::sqrt(post.sumSquares / static_cast<double>(n)) : 1.0;
+  LogF("RMS  level is %7.6f", rms);
+  double rmsOffset = rms != 0.0 ? 20.0 * std::log10(1.0 / rms) : 0.0;
+  if (g_Settings.Project.pepLevel) {
+    Log_Message(1, "RMS offset forced to 0 dB.");
+    rmsOffset = 0.0;
+  }
+  char info[160];
+  cz::SnprintfC(info, sizeof info, "S:%d  Clk:%4.3f MHz  T:%4.3f \xC2\xB5s   Pk/Av:%2.1f dB", static_cast<int>(n),
+                clock / 1e6, static_cast<double>(n) / clock * 1e6, rmsOffset);
+  EngineHost_SetSequenceInfo(info);
+  LastBuildRmsOffset = rmsOffset;
+  LastBuildSamples = static_cast<int32_t>(n);
+
+  // Step 11: the Sequence View.
+  if (drawPlots) {
+    EngineHost_SetStatus("Drawing...");
+    EngineHost_SetTotalProgress(70);
+    EngineHost_SetTaskProgress(0);
+    EngineHost_SetSequenceViewData(0, std::min<int64_t>(n - 1, kViewSamples - 1), clock, TempIqFile, n);
+    EngineHost_DrawSequenceView();
+    EngineHost_SetTabPageDimmed(kSequenceViewPage, 0);
+  }
+
+  // Step 12: the waveform file.
+  EngineHost_SetStatus("Saving...");
+  EngineHost_SetTotalProgress(80);
+  EngineHost_SetTaskProgress(0);
+  WaveLib_SetProgressHook(WriterProgress);
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = clock;
+  d.samples = static_cast<int32_t>(n);
+  d.rmsOffset = rmsOffset;
+  d.peakOffset = 0.0;
+  d.comment = seq.comment.empty() ? nullptr : seq.comment.c_str();
+  d.copyright = seq.copyright.empty() ? nullptr : seq.copyright.c_str();
+  d.statisticsValid = 1;
+  const bool markers = g_Settings.Project.allowMarkers != 0;
+  if (!WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr)) {
+    ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+    WaveLib_ClearProgressHook();
+    EngineHost_SetStatus("Error: Generation of Waveform Failed. See Log.");
+    return 0;
+  }
+
+  // Step 13.
+  EngineHost_ShowProgressBars(0);
+  WaveLib_ClearProgressHook();
+  EngineHost_SetStatus("Waveform Creation Finished Successfully.");
+  return CloseSequenceReport(0, 1);
+}

@@ -1,0 +1,514 @@
+// Waveform builder: whole builds of small sequences into waveform files,
+// read back through the file's tags and data block and the temporary files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "engine/EngineHost.h"
+#include "engine/Random.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaveFileCheck.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+using cz::test::ParsedWave;
+using cz::test::ParseWaveFile;
+using cz::test::WaveTag;
+
+std::vector<std::string> g_log;
+std::vector<std::string> g_status;
+void CaptureLog(const char* text) { g_log.emplace_back(text); }
+void CaptureStatus(const char* text) { g_status.emplace_back(text); }
+
+class BuilderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+    ResetProject();
+    g_Settings.Project.pepLevel = 0;
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    g_log.clear();
+    g_status.clear();
+    Log_SetLogSink(CaptureLog);
+    Log_SetStatusSink(CaptureStatus);
+    RandomSeedUniform(7);
+    RandomSeedRand(7);
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    Log_SetStatusSink(nullptr);
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    CloseTempFiles();
+    ResetProject();
+  }
+
+  PulseRecord& AddPulse(const char* name, double on, double off) {
+    PulseRecord& p = PulseTable[PulseCount];
+    InitPulseRecord(&p);
+    ++PulseCount;
+    p.name = name;
+    p.onTime = on;
+    p.offTime = off;
+    return p;
+  }
+  SequenceRecord& AddSequence(double clock) {
+    SequenceRecord& s = SequenceTable[SequenceCount];
+    InitSequenceRecord(&s);
+    ++SequenceCount;
+    s.name = "S";
+    s.clock = clock;
+    EXPECT_TRUE(s.waveFile.AssignExact(WavePath()));
+    return s;
+  }
+  static SequenceEntry& PulseEntry(SequenceRecord& s, int slot, const PulseRecord& p, int reps, int overlay = 0) {
+    SequenceEntry& e = s.entries[slot];
+    e.pulseId = static_cast<int32_t>(p.id);
+    e.repetitions = reps;
+    e.overlay = static_cast<uint8_t>(overlay);
+    return e;
+  }
+  static void Filler(SequenceRecord& s, int slot, int type, double time) {
+    s.entries[slot].fillerType = type;
+    s.entries[slot].fillerTime = time;
+  }
+
+  std::string WavePath() const { return dir_.File("out.wv"); }
+  std::vector<float> TempIq() const { return cz::test::ReadTempIq(dir_.File("WV-DATA.TMP")); }
+  std::vector<uint8_t> TempMarkers() const { return cz::test::ReadTempMarkers(dir_.File("MKR-DATA.TMP")); }
+  static bool Logged(const std::string& text) {
+    for (const auto& l : g_log)
+      if (l.find(text) != std::string::npos) return true;
+    return false;
+  }
+  static bool StatusWas(const std::string& text) {
+    for (const auto& s : g_status)
+      if (s == text) return true;
+    return false;
+  }
+  static int Build() { return BuildWaveform(0, 0, 1, -1, 0, 0.0); }
+
+  cz::test::TempDir dir_;
+};
+
+// ---- the file as written ---------------------------------------------------------
+
+TEST_F(BuilderTest, DefaultPulseWritesTheExactFile) {
+  PulseRecord& p = AddPulse("Pulse", 0.0001, 0.0005);  // the defaults of a new pulse
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_EQ(Build(), 1);
+
+  const ParsedWave w = ParseWaveFile(WavePath());
+  ASSERT_TRUE(w.ok);
+  EXPECT_TRUE(std::regex_match(w.dateTag, std::regex(R"(\{DATE:\d{4}-\d{2}-\d{2};\d{2}:\d{2}:\d{2}\})")));
+  EXPECT_EQ(w.header, "{TYPE: Kaldra-WV,0}" + w.dateTag +
+                          "{CLOCK:100000000.000}{CLOCK MARKER:100000000.000}{LEVEL OFFS:7.781513,0.000000}"
+                          "{SAMPLES:60000}{CONTROL LENGTH:60000}{MARKER LIST 1: 0:1;10000:0}"
+                          "{MARKER LIST 2: 0:0}{MARKER LIST 3: 0:0}{MARKER LIST 4: 0:0}{WAVEFORM-240001: #");
+  EXPECT_EQ(w.dataBytes, 240000u);
+  EXPECT_TRUE(w.closed);
+  ASSERT_EQ(w.i.size(), 60000u);
+  EXPECT_EQ(w.i[0], 32767);
+  EXPECT_EQ(w.i[9999], 32767);
+  EXPECT_EQ(w.i[10000], 0);  // off level 100 dB down rounds to 0
+  EXPECT_EQ(LastBuildSamples, 60000);
+  EXPECT_NEAR(LastBuildRmsOffset, 7.781513, 1e-6);
+  EXPECT_TRUE(StatusWas("Waveform Creation Finished Successfully."));
+  // No resampling: no second pair of temporary files, none left beside the output.
+  EXPECT_FALSE(cz::test::FileExists(dir_.File("WV-DATA2.TMP")));
+  EXPECT_FALSE(cz::test::FileExists(WavePath() + ".part"));
+}
+
+TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  g_Settings.Project.pepLevel = 1;
+  g_Settings.Project.allowMarkers = 0;
+  ASSERT_EQ(Build(), 1);
+  const ParsedWave w = ParseWaveFile(WavePath());
+  EXPECT_EQ(WaveTag(w.header, "LEVEL OFFS"), "0.000000,0.000000");
+  EXPECT_TRUE(Logged("RMS offset forced to 0 dB."));
+  EXPECT_EQ(LastBuildRmsOffset, 0.0);
+  EXPECT_EQ(w.header.find("MARKER LIST"), std::string::npos);
+  EXPECT_EQ(w.header.find("CONTROL LENGTH"), std::string::npos);
+}
+
+// ---- fillers ---------------------------------------------------------------------
+
+std::vector<SequenceTableRow> g_rows;
+std::vector<int> g_attributeRows;
+std::vector<std::string> g_reportLines;
+
+TEST_F(BuilderTest, BlankThenCwFillerAndASkippedOne) {
+  SequenceRecord& s = AddSequence(100e6);
+  Filler(s, 0, SYNC_BLANK, 10e-6);
+  Filler(s, 1, SYNC_CW, 20e-6);
+  Filler(s, 2, SYNC_BLANK, 15e-6);
+  s.reportColumns[REPORT_FILLERS] = 1;
+  g_rows.clear();
+  g_attributeRows.clear();
+  g_reportLines.clear();
+  EngineBuildHost host = ConsoleEngineBuildHost();
+  host.fillSequenceTable = [](const SequenceTableRow& r) { g_rows.push_back(r); };
+  host.setTableRowAttribute = [](int32_t row, int first, int last, int attribute, int value) {
+    if (first == 7 && last == 15 && attribute == 1581 && value == 1) g_attributeRows.push_back(row);
+  };
+  host.reportWriteLine = [](const char* text) { g_reportLines.emplace_back(text); };
+  SetEngineBuildHost(&host);
+  ASSERT_EQ(Build(), 1);
+
+  const ParsedWave w = ParseWaveFile(WavePath());
+  ASSERT_EQ(w.i.size(), 2000u);
+  for (int k = 0; k < 2000; ++k) {
+    ASSERT_EQ(w.i[k], k < 1000 ? 0 : 32767) << k;
+    ASSERT_EQ(w.q[k], 0) << k;
+  }
+  EXPECT_TRUE(Logged("#  1  BLANK FILLER 10.000 us"));
+  EXPECT_TRUE(Logged("#  2  CW FILLER 10.000 us"));
+  EXPECT_TRUE(Logged("  BLANK skipped, Time line is already at 20.000 us."));
+  ASSERT_EQ(g_reportLines.size(), 2u);
+  EXPECT_EQ(g_reportLines[1], "#  2  CW FILLER 10.000 us");
+  ASSERT_EQ(g_rows.size(), 3u);
+  EXPECT_STREQ(g_rows[1].name, "T   -->|  (CW filler)");
+  EXPECT_EQ(g_rows[1].samples, 1000);
+  EXPECT_EQ(g_rows[2].samples, 0);
+  EXPECT_EQ(g_attributeRows, (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(BuilderTest, CwFillerFollowsTheSwapOption) {
+  SequenceRecord& s = AddSequence(100e6);
+  Filler(s, 0, SYNC_CW, 1e-6);
+  g_Settings.Project.swapIq = 1;
+  ASSERT_EQ(Build(), 1);
+  const std::vector<float> iq = TempIq();
+  ASSERT_EQ(iq.size(), 200u);
+  EXPECT_EQ(iq[0], 0.0f);
+  EXPECT_EQ(iq[1], 1.0f);
+  EXPECT_EQ(WriteBlankFiller(kSlotTempIq, kSlotTempMarker, -1), 0);
+}
+
+// ---- entries ---------------------------------------------------------------------
+
+TEST_F(BuilderTest, OverlayAddKeepsTheTimeLineAndTheBaseTail) {
+  PulseRecord& a = AddPulse("A", 20e-6, 80e-6);
+  a.attOn = 20.0 * std::log10(2.0);  // amplitude 0.5
+  PulseRecord& b = AddPulse("B", 10e-6, 0.0);
+  b.attOn = 20.0 * std::log10(4.0);  // amplitude 0.25
+  b.markers[1][MARKER_ON] = 1;
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, a, 1);
+  ASSERT_EQ(Build(), 1);
+  const std::vector<float> alone = TempIq();
+  const std::vector<uint8_t> aloneMarkers = TempMarkers();
+  ASSERT_EQ(alone.size(), 2u * 10000);
+
+  PulseEntry(s, 1, b, 1, 1);
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 10000);
+  const std::vector<float> both = TempIq();
+  const std::vector<uint8_t> bothMarkers = TempMarkers();
+  ASSERT_EQ(both.size(), alone.size());
+  for (int k = 0; k < 1000; ++k) {
+    ASSERT_NEAR(both[2 * k], 0.75f, 1e-6) << k;
+    ASSERT_EQ(bothMarkers[k], aloneMarkers[k] | 0x02) << k;
+  }
+  for (std::size_t k = 2000; k < both.size(); ++k) ASSERT_EQ(both[k], alone[k]) << k;
+  for (std::size_t k = 1000; k < bothMarkers.size(); ++k) ASSERT_EQ(bothMarkers[k], aloneMarkers[k]) << k;
+
+  // A longer overlay is cut at its base entry's end.
+  b.onTime = 200e-6;
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 10000);
+}
+
+TEST_F(BuilderTest, MarkerWordSelectsRepetitions) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);  // marker 1 on the pulse top
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 3).markerMask = 1;  // marker 1 on the first repetition only
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(WaveTag(ParseWaveFile(WavePath()).header, "MARKER LIST 1"), " 0:1;1000:0");
+  s.entries[0].markerMask = 2;  // last repetition only
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(WaveTag(ParseWaveFile(WavePath()).header, "MARKER LIST 1"), " 0:0;4000:1;5000:0");
+}
+
+TEST_F(BuilderTest, RampJitterOverIndividualRepetitionsAndReuse) {
+  PulseRecord& p = AddPulse("J", 10e-6, 10e-6);
+  JitterBlock& j = p.jitter[0];
+  j.enabled = 1;
+  j.target = JIT_ONPERIOD;
+  j.distribution = JDIST_RAMP;
+  j.p1 = 0.0;
+  j.p2 = 2e-6;
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 3).jitterMode[0] = JMODE_INDIVIDUAL;
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 1000 + 1100 + 1200 + 3000);  // on 10, 11, 12 us
+
+  s.entries[0].jitterMode[0] = JMODE_SAME;  // drawn once: the ramp's start
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 6000);
+
+  // Reuse replays the last drawing entry's values cyclically.
+  s.entries[0].jitterMode[0] = JMODE_INDIVIDUAL;
+  PulseEntry(s, 1, p, 4).jitterMode[0] = JMODE_REUSE;
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 6300 + 1000 + 1100 + 1200 + 1000 + 4000);
+  EXPECT_TRUE(Logged("  Rep. 4, Jit. 1: reusing #1 -> 0.000000"));
+
+  // On the first entry the history was just reset: nothing to reuse.
+  s.entries[0].jitterMode[0] = JMODE_REUSE;
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** No previous jitter data available for jitter 1"));
+  EXPECT_TRUE(Logged(" *** Error setting up jitter for pulse 'J'"));
+  EXPECT_TRUE(StatusWas("Error: Waveform Creation Failed. See Log."));
+}
+
+// ---- resampling and filtering -----------------------------------------------------
+
+TEST_F(BuilderTest, ClockAbove300MHzIsResampledTo600MHz) {
+  SequenceRecord& s = AddSequence(400e6);
+  Filler(s, 0, SYNC_CW, 1001 / 400e6);
+  ASSERT_EQ(Build(), 1);  // no instrument selected
+  const ParsedWave w = ParseWaveFile(WavePath());
+  EXPECT_EQ(WaveTag(w.header, "CLOCK"), "600000000.000");
+  EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "1502");
+  EXPECT_EQ(WaveTag(w.header, "CONTROL LENGTH"), "1502");
+  ASSERT_EQ(w.i.size(), 1502u);
+  // A constant carrier stays constant, normalised to its peak.
+  int16_t low = 32767;
+  for (int16_t v : w.i) low = std::min(low, v);
+  EXPECT_GT(low, 0.9 * 32767);
+  EXPECT_EQ(*std::max_element(w.i.begin(), w.i.end()), 32767);
+  EXPECT_EQ(TempIq().size(), 2u * 1502);
+  EXPECT_EQ(TempMarkers().size(), 1502u);
+  EXPECT_TRUE(Logged("Lumbrix 600MHz resampling"));
+  EXPECT_TRUE(Logged("  target samples   1502"));
+
+  // A clock of exactly 300 MHz is left alone.
+  s.clock = 300e6;
+  s.entries[0].fillerTime = 1001 / 300e6;
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 1001);
+}
+
+TEST_F(BuilderTest, DownsampledMarkersStayAligned) {
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(1.2e9);  // 2,400 samples down to 1,200
+  PulseEntry(s, 0, p, 1);
+  ASSERT_EQ(Build(), 1);
+  const ParsedWave w = ParseWaveFile(WavePath());
+  EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "1200");
+  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;600:0");
+}
+
+TEST_F(BuilderTest, FilterWithOversamplingTwoDoublesClockAndHoldsMarkers) {
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  p.markers[2][MARKER_OFF] = 1;
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1).markerMask = 0x3F;
+  ASSERT_EQ(Build(), 1);
+  const std::vector<uint8_t> plain = TempMarkers();
+  ASSERT_EQ(plain.size(), 200u);
+
+  s.filterOn = 1;
+  s.filterType = FILT_SINC;
+  s.window = WIN_RIFEVINCENT;
+  s.cutoff = 40e6;
+  s.oversampling = 2.0;
+  ASSERT_EQ(Build(), 1);
+  const ParsedWave w = ParseWaveFile(WavePath());
+  EXPECT_EQ(WaveTag(w.header, "CLOCK"), "200000000.000");
+  EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "400");
+  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;200:0");
+  const std::vector<uint8_t> held = TempMarkers();
+  ASSERT_EQ(held.size(), 400u);
+  for (int k = 0; k < 400; ++k) ASSERT_EQ(held[k], plain[k / 2]) << k;
+  EXPECT_TRUE(Logged("User resampling/filtering..."));
+  EXPECT_TRUE(Logged("  target clock     200000000.000000 Hz"));
+}
+
+// ---- report ----------------------------------------------------------------------
+
+bool g_closedBeforeResampling = false;
+int g_closeCalls = 0;
+
+TEST_F(BuilderTest, ReportClosesAfterTheLastEntryBeforeResampling) {
+  SequenceRecord& s = AddSequence(400e6);
+  Filler(s, 0, SYNC_CW, 1e-6);
+  g_closeCalls = 0;
+  EngineBuildHost host = ConsoleEngineBuildHost();
+  host.reportClose = [](char* error, int size) {
+    ++g_closeCalls;
+    g_closedBeforeResampling = !Logged("Lumbrix 600MHz resampling");
+    std::snprintf(error, static_cast<std::size_t>(size), "sheet locked");
+    return 1;
+  };
+  SetEngineBuildHost(&host);
+  ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+  EXPECT_EQ(g_closeCalls, 1);
+  EXPECT_TRUE(g_closedBeforeResampling);
+
+  host.reportClose = [](char* error, int size) {
+    std::snprintf(error, static_cast<std::size_t>(size), "sheet locked");
+    return 0;
+  };
+  SetEngineBuildHost(&host);
+  EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 0);
+  EXPECT_TRUE(Logged("*** An error ocured during report cleanup."));
+  EXPECT_TRUE(Logged("sheet locked"));
+}
+
+// ---- refusals and failures ----------------------------------------------------------
+
+TEST_F(BuilderTest, RefusedBuildsLeaveTheDestinationAlone) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+
+  EXPECT_EQ(BuildWaveform(5, 0, 1, -1, 0, 0.0), 0);
+  EXPECT_TRUE(Logged("*** No sequence selected."));
+
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** No entries in sequence."));
+
+  // A pulse ID that names no pulse fails the build.
+  PulseEntry(s, 0, p, 1);
+  s.entries[1].pulseId = 99;
+  s.entries[1].repetitions = 1;
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Invalid pulse entry"));
+
+  // More repetitions than the jitter history holds: refused up front.
+  s.entries[1].pulseId = static_cast<int32_t>(p.id);
+  s.entries[1].repetitions = 10002;
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Entry 2: 10002 repetitions exceed the limit of 10001."));
+  EXPECT_FALSE(Logged("#  1  'P'"));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+
+  s.entries[1].repetitions = 1;
+  s.waveFile = "";
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(StatusWas("Error: Waveform File Name is Empty."));
+  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("missing/out.wv")));
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(StatusWas("Error: Cannot Open Destination File."));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+}
+
+// Stop after a number of host polls; every poll passes the host's interval.
+int g_pollsBeforeStop = 0;
+double g_fakeClock = 0.0;
+int g_confirmAnswer = 1;
+
+TEST_F(BuilderTest, StopDuringALongBuildKeepsTheOldFile) {
+  PulseRecord& p = AddPulse("Long", 0.1, 0.0);  // 10 million samples at 100 MHz
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  EngineHost host = ConsoleEngineHost();
+  host.nowSeconds = [] { return g_fakeClock += 1.0; };
+  host.stopPressed = [] { return --g_pollsBeforeStop == 0 ? 1 : 0; };
+  g_pollsBeforeStop = 200;
+  SetEngineHost(&host);
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** User break during waveform creation."));
+  EXPECT_TRUE(StatusWas("Error: Waveform Creation Failed. See Log."));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  EXPECT_FALSE(cz::test::FileExists(WavePath() + ".part"));
+
+  SetEngineHost(nullptr);
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 10000000);
+  EXPECT_EQ(ParseWaveFile(WavePath()).dataBytes, 40000000u);
+}
+
+TEST_F(BuilderTest, StopBetweenRepetitionsAsksFirst) {
+  PulseRecord& p = AddPulse("Short", 5e-6, 5e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 20);
+  EngineHost host = ConsoleEngineHost();
+  host.nowSeconds = [] { return g_fakeClock += 1.0; };
+  host.stopPressed = [] { return --g_pollsBeforeStop == 0 ? 1 : 0; };
+  EngineBuildHost build = ConsoleEngineBuildHost();
+  build.confirm = [](const char* title, const char*) { return std::string(title) == "Abort Pulse Creation ?" ? g_confirmAnswer : 1; };
+  SetEngineHost(&host);
+  SetEngineBuildHost(&build);
+  g_pollsBeforeStop = 5;  // repetition start and first sample poll alternate
+  g_confirmAnswer = 0;
+  EXPECT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 20000);
+  g_pollsBeforeStop = 5;
+  g_confirmAnswer = 1;
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged(" *** User break during 'Short'"));
+}
+
+// ---- timing ----------------------------------------------------------------------
+
+// Times at and beside k + 0.5 sample periods: counts follow trunc(t*fs + 0.5)
+// for the pulse times and for a filler after them.
+TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
+  std::mt19937_64 rng(20240613);
+  const double clocks[] = {1e6, 10e6, 100e6, 122.88e6, 250e6};
+  auto boundaryTime = [&](double fs) {
+    double t = (static_cast<double>(rng() % 3000 + 1) + 0.5) / fs;
+    switch (rng() % 3) {
+      case 0: t = std::nextafter(t, 0.0); break;
+      case 1: t = std::nextafter(t, 1.0); break;
+      default: break;
+    }
+    return t;
+  };
+  auto count = [](double t, double fs) { return static_cast<int64_t>(t * fs + 0.5); };
+  for (int trial = 0; trial < 40; ++trial) {
+    ResetProject();
+    g_Settings.Project.pepLevel = 0;
+    const double fs = clocks[rng() % 5];
+    PulseRecord& p = AddPulse("T", boundaryTime(fs), boundaryTime(fs));
+    p.delay = rng() % 2 ? boundaryTime(fs) : 0.0;
+    SequenceRecord& s = AddSequence(fs);
+    PulseEntry(s, 0, p, 1);
+    const int64_t pulseSamples = count(p.delay, fs) + count(p.onTime, fs) + count(p.offTime, fs);
+    const double fillerTime = static_cast<double>(pulseSamples) / fs + boundaryTime(fs);
+    Filler(s, 1, SYNC_BLANK, fillerTime);
+    const int64_t filler = count(fillerTime - static_cast<double>(pulseSamples) / fs, fs);
+    ASSERT_EQ(Build(), 1) << trial;
+    ASSERT_EQ(LastBuildSamples, pulseSamples + filler) << "trial " << trial << " fs " << fs;
+  }
+}
+
+// ---- buffer self test ---------------------------------------------------------------
+
+TEST_F(BuilderTest, BufferSelfTest) {
+  ASSERT_EQ(CreateTempFiles(dir_.path().c_str()), 1);
+  EXPECT_EQ(TestTempBuffers(kSlotTempIq), 1);
+  EXPECT_EQ(GetBufferSlot(kSlotTempIq)->readBuffer, nullptr);  // released again
+  CloseTempFiles();
+  EXPECT_EQ(TestTempBuffers(kSlotTempIq), 0);
+  EXPECT_TRUE(Logged("*** Init of temporary file buffer failed."));
+}
+
+}  // namespace
