@@ -1,0 +1,140 @@
+// cadenza-genwave as a program: project files written by the program's own
+// writer, built into waveform files; exit status, log and failure lines.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/ProjectFile.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaveFileCheck.h"
+
+namespace {
+
+using cz::test::ParseWaveFile;
+using cz::test::ReadFileBytes;
+using cz::test::WaveTag;
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class GenwaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProject();
+    g_Settings.Project.pepLevel = 0;
+    PulseRecord& p = PulseTable[0];
+    InitPulseRecord(&p);
+    PulseCount = 1;
+    p.name = "Pulse";
+    SequenceRecord& s = SequenceTable[0];
+    InitSequenceRecord(&s);
+    SequenceCount = 1;
+    s.name = "Radar one";
+    ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("own.wv")));
+    s.entries[0].pulseId = static_cast<int32_t>(p.id);
+    s.entries[0].repetitions = 1;
+  }
+  void TearDown() override { ResetProject(); }
+
+  std::string SaveProjectFile() {
+    const std::string path = dir_.File("test.prj");
+    EXPECT_EQ(SaveProject(PulseTable, SequenceTable, path.c_str()), 1);
+    return path;
+  }
+
+  // Runs the tool with the arguments (already quoted), TMPDIR in our folder.
+  ToolRun Tool(const std::string& args) {
+    namespace fs = std::filesystem;
+    std::string exe = cz::test::BuildDir() + "/tools/cadenza-genwave";
+    fs::create_directories(dir_.File("tmp"));
+    const std::string errFile = dir_.File("stderr.txt");
+    const std::string cmd = "TMPDIR='" + dir_.File("tmp") + "' '" + exe + "' " + args + " 2>'" + errFile + "'";
+    ToolRun r;
+    FILE* pipe = popen(cmd.c_str(), "r");
+    if (pipe == nullptr) return r;
+    char buf[4096];
+    std::size_t got;
+    while ((got = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, got);
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.err = ReadFileBytes(errFile);
+    return r;
+  }
+  bool TempFolderEmpty() const {
+    return std::filesystem::is_empty(dir_.File("tmp"));
+  }
+
+  cz::test::TempDir dir_;
+};
+
+TEST_F(GenwaveTest, DefaultPulseOfANewProject) {
+  const std::string project = SaveProjectFile();
+  const std::string out = dir_.File("out.wv");
+  const ToolRun r = Tool("--project '" + project + "' --sequence 'Radar one' --out '" + out + "'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const cz::test::ParsedWave w = ParseWaveFile(out);
+  ASSERT_TRUE(w.ok);
+  EXPECT_EQ(w.header, "{TYPE: Kaldra-WV,0}" + w.dateTag +
+                          "{CLOCK:100000000.000}{CLOCK MARKER:100000000.000}{LEVEL OFFS:7.781513,0.000000}"
+                          "{SAMPLES:60000}{CONTROL LENGTH:60000}{MARKER LIST 1: 0:1;10000:0}"
+                          "{MARKER LIST 2: 0:0}{MARKER LIST 3: 0:0}{MARKER LIST 4: 0:0}{WAVEFORM-240001: #");
+  EXPECT_EQ(w.dataBytes, 240000u);
+  EXPECT_TRUE(w.closed);
+  EXPECT_NE(r.out.find("===== Building Waveform ====="), std::string::npos);
+  EXPECT_NE(r.out.find("SEQUENCE: 'Radar one'"), std::string::npos);
+  EXPECT_NE(r.out.find("Waveform Creation Finished Successfully."), std::string::npos);
+  EXPECT_FALSE(cz::test::FileExists(dir_.File("own.wv")));
+  EXPECT_TRUE(TempFolderEmpty());  // temporary files and their folder removed
+}
+
+TEST_F(GenwaveTest, WritesTheSequencesOwnFileWithoutOut) {
+  SequenceTable[0].clock = 50e6;
+  const std::string project = SaveProjectFile();
+  const ToolRun r = Tool("--project '" + project + "' --sequence 'Radar one'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(WaveTag(ParseWaveFile(dir_.File("own.wv")).header, "SAMPLES"), "30000");
+}
+
+TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
+  const std::string project = SaveProjectFile();
+  ToolRun r = Tool("--project '" + project + "' --sequence 'Nope'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("*** No sequence named 'Nope' in the project."), std::string::npos) << r.err;
+
+  r = Tool("--project '" + dir_.File("missing.prj") + "' --sequence 'Radar one'");
+  EXPECT_EQ(r.status, 1);
+
+  r = Tool("--sequence 'Radar one'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("usage: cadenza-genwave"), std::string::npos);
+
+  r = Tool("--project '" + project + "' --sequence 'Radar one' --out '" + dir_.File("no/such/dir/x.wv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Error: Cannot Open Destination File."), std::string::npos) << r.err;
+
+  // A failed build keeps the previous file: reuse on the first entry.
+  JitterBlock& j = PulseTable[0].jitter[0];
+  j.enabled = 1;
+  j.distribution = 2;  // ramp
+  SequenceTable[0].entries[0].jitterMode[0] = 4;  // reuse
+  const std::string broken = SaveProjectFile();
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("out.wv"), "previous"));
+  r = Tool("--project '" + broken + "' --sequence 'Radar one' --out '" + dir_.File("out.wv") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("*** Error setting up jitter for pulse 'Pulse'"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("*** No previous jitter data available for jitter 1"), std::string::npos);
+  EXPECT_TRUE(ReadFileBytes(dir_.File("out.wv")) == "previous");
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+}  // namespace
