@@ -8,7 +8,7 @@
 // failure; the line that names the failure is repeated on standard error.
 //
 // The temporary sample files are made in a fresh folder under $TMPDIR (or
-// /tmp) and deleted with it at exit.
+// /tmp) and deleted with it at exit; the project is read from a copy there.
 #include <unistd.h>
 
 #include <climits>
@@ -125,11 +125,27 @@ int main(int argc, char** argv) {
   if (!WaveLib_Init(initError, kWaveLibVersion)) return Fail(initError);
   RandomSeedUniformAtStartup();
 
+  RunTempDir temp;
+  std::string pattern = (std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp");
+  pattern += "/cadenza-genwave-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    Log_Message(1, "*** Cannot create a temporary folder.");
+    return Fail("*** Cannot create a temporary folder.");
+  }
+  temp.path = pattern;
+  if (!g_Settings.TempDir.AssignExact(temp.path)) {
+    Log_Message(1, "*** Temporary folder path too long.");
+    return Fail("*** Temporary folder path too long.");
+  }
   const std::string plugins = PluginFolderBesideTools();
   if (!plugins.empty()) SetPluginFolder(plugins);
   LoadPlugins();
 
-  if (!LoadProject(PulseTable, SequenceTable, project, 0)) {
+  // The reader leaves a ".bak" copy beside the file it loads; loading a copy
+  // in the run's folder keeps the user's project folder untouched.
+  std::error_code copyError;
+  const std::string copy = temp.path + "/" + fs::path(project).filename().string();
+  if (!fs::copy_file(project, copy, copyError) || !LoadProject(PulseTable, SequenceTable, copy.c_str(), 0)) {
     Log_Message(3, "*** Cannot load project '", project, "'.");
     return Fail("*** Cannot load project.");
   }
@@ -148,18 +164,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  RunTempDir temp;
-  std::string pattern = (std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp");
-  pattern += "/cadenza-genwave-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    Log_Message(1, "*** Cannot create a temporary folder.");
-    return Fail("*** Cannot create a temporary folder.");
-  }
-  temp.path = pattern;
-  if (!g_Settings.TempDir.AssignExact(temp.path)) {
-    Log_Message(1, "*** Temporary folder path too long.");
-    return Fail("*** Temporary folder path too long.");
-  }
   if (!CreateTempFiles(temp.path.c_str()) || !TestTempBuffers(kSelfTestSlot)) {
     Log_Message(1, "*** Failed to open temporary files.");
     return Fail("*** Failed to open temporary files.");
