@@ -48,6 +48,7 @@ const TableLimitRow& LimitOf(LibraryKind kind) {
   return kTableLimits[0];
 }
 
+// Records in use of the kind's table (slots 0 .. count - 1).
 int CountOf(LibraryKind kind) {
   switch (kind) {
     case LIBRARY_PULSE: return PulseCount;
@@ -58,9 +59,13 @@ int CountOf(LibraryKind kind) {
   }
 }
 
+// A full table refuses before anything is looked at or changed.
 bool TableFull(LibraryKind kind) { return CountOf(kind) >= LimitOf(kind).limit; }
 
-// Position of the record with the selection's ID, -1 when none.
+// Position of the record with the selection's ID, -1 when none. IDs are
+// unique within a table while names are not (a copy keeps its source's
+// name until renamed), so the ID is the only safe key. -1 also covers a
+// stale tree whose item names a record deleted since the last rebuild.
 int PositionOf(const LibrarySelection& sel) {
   if (sel.value < 0) return -1;
   const uint32_t id = static_cast<uint32_t>(sel.value);
@@ -73,6 +78,7 @@ int PositionOf(const LibrarySelection& sel) {
   }
 }
 
+// Plug-in items and roots are no records: the commands refuse them.
 bool IsRecordKind(LibraryKind kind) {
   return kind == LIBRARY_PULSE || kind == LIBRARY_SEQUENCE || kind == LIBRARY_MULTI_SEGMENT ||
          kind == LIBRARY_RF_LIST;
@@ -89,6 +95,8 @@ void NameCopy(cz::Text<N>* out, const cz::Text<N>& source) {
   out->Assign(name);
 }
 
+// The modulation parameter table follows the new pulse; a failure is shown
+// on the status line and the command still completes.
 void ReportNewPulseParams(int position) {
   if (!InitModParams(position)) Log_Status(1, "Error: Cannot initialize parameters.");
   if (!LoadPulseModParams(position)) Log_Status(1, "Error: Cannot read pulse parameters.");
@@ -97,6 +105,9 @@ void ReportNewPulseParams(int position) {
 
 // Moves the records after position down one slot, the record at position
 // going to the end; the caller lowers the count.
+// Swapping (rather than copying) moves the heap buffers with their records,
+// so nothing is duplicated or freed twice; the record that ends up at the old
+// last slot is re-initialised by the next command that fills that slot.
 template <typename Record>
 void CloseGap(Record* table, int count, int position) {
   for (int i = position; i + 1 < count; ++i) std::swap(table[i], table[i + 1]);
@@ -170,6 +181,8 @@ void CopyPulse(int source, int target) {
   NameCopy(&dst.name, src.name);
 }
 
+// The user filter coefficients are the only heap part of a sequence; a
+// failed copy leaves the copy without a user filter.
 void CopySequence(int source, int target) {
   SequenceRecord& src = SequenceTable[source];
   SequenceRecord& dst = SequenceTable[target];
@@ -196,6 +209,8 @@ void CopyMultiSegment(int source, int target) {
   NameCopy(&dst.name, MultiSegmentTable[source].name);
 }
 
+// An RF list holds up to 10,000 points; a failed copy leaves the copy's
+// points at the defaults (no point in use).
 void CopyRfList(int source, int target) {
   RfListRecord& dst = RfListTable[target];
   InitRfListRecord(&dst);
@@ -211,6 +226,8 @@ void CopyRfList(int source, int target) {
 
 // ----------------------------------------------------------------- delete
 
+// A pulse is refused while any of the 128 entry slots of any sequence names
+// it; every such sequence is logged once so that the user can find them.
 void DeletePulse(int position) {
   const PulseRecord& pulse = PulseTable[position];
   bool used = false;
@@ -236,6 +253,10 @@ void DeletePulse(int position) {
   RebuildLibraryTree();
 }
 
+// A sequence is refused while a sequence segment of a multi-segment waveform
+// names it; the log line gives each waveform's first such segment (1-based).
+// After a deletion the sequence now at the same position (or the new last
+// one) is shown, so the Sequence Editor never shows a removed record.
 void DeleteSequence(int position) {
   const SequenceRecord& sequence = SequenceTable[position];
   bool used = false;
@@ -274,6 +295,7 @@ void DeleteSequence(int position) {
   }
 }
 
+// Nothing refers to multi-segment waveforms or RF lists: no reference check.
 void DeleteMultiSegment(int position) {
   if (ConfirmPopup("Delete Item", "Are you sure you want to delete this multi-segment waveform ?") != 1) return;
   CloseGap(MultiSegmentTable, MultiSegmentCount, position);
@@ -311,6 +333,10 @@ int VisibleNeighbour(int position, int step, int count, bool (*shown)(int)) {
   return -1;
 }
 
+// Move Up (step -1) and Move Down (step +1) of the selected record. Pulses
+// and sequences trade places with the nearest record the tree shows, so a
+// move never looks like nothing happened because of hidden records in
+// between; the current selections follow the two records.
 void MoveSelected(int step) {
   const LibrarySelection sel = GetLibrarySelection();
   if (!IsRecordKind(sel.kind)) {

@@ -34,6 +34,8 @@ const PulsePageRow kPulsePages[] = {
 const int kEditorPages[] = {PAGE_PULSE_EDITOR, PAGE_SEQUENCE_EDITOR, PAGE_SEQUENCE_VIEW,
                             PAGE_PLUGIN_INFO,  PAGE_MULTI_SEGMENT,   PAGE_RF_LIST};
 
+// Every item function addresses PANEL_MAIN's library tree; item indexes
+// are valid only until the next insert or delete.
 int Tree() { return PANEL_MAIN_TREE_PULSES; }
 
 // Pages are addressed by page number; a page whose builder is not part of
@@ -61,6 +63,9 @@ void DeleteRootChildren(const char* rootTag) {
 
 // Appends a record item under the root tagged rootTag; the index of the new
 // item, or -1 when the root is missing or the insert fails.
+// The root is looked up by its tag each time because inserts under the
+// roots above it move its index. The tag base is the record name; the tree
+// makes it unique, so records of the same name still get items of their own.
 int AppendRecordItem(const char* rootTag, const char* name, uint32_t id, int image) {
   int root = -1;
   if (GetTreeItemFromTag(PANEL_MAIN, Tree(), rootTag, &root) < 0 || root < 0) return -1;
@@ -72,6 +77,7 @@ int AppendRecordItem(const char* rootTag, const char* name, uint32_t id, int ima
   return item;
 }
 
+// The project header's hide flag: it travels with the project file.
 bool HideMode() { return g_Settings.Project.hideEntries != 0; }
 
 // The root (level 0) item above item, or -1.
@@ -132,6 +138,9 @@ void ReportModParamFailures(int position) {
   if (!ShowModParamTable()) Log_Status(1, "Error: Cannot set parameter table.");
 }
 
+// A click on a pulse (level 1) or one of its pages (level 2). A second
+// click on the expanded item of the current pulse only folds it away; any
+// other click selects the pulse and shows the requested editor page.
 void ClickPulse(int item, const LibrarySelection& sel) {
   const int level = ItemLevel(item);
   char page[UI_MAX_PATH] = "Timing";
@@ -159,6 +168,7 @@ void ClickPulse(int item, const LibrarySelection& sel) {
   ShowPulseEditorPage(page);
 }
 
+// Generate stays dimmed for a sequence without a waveform file name.
 void ClickSequence(const LibrarySelection& sel) {
   if (sel.value < 0) return;
   const int position = FindSequenceById(static_cast<uint32_t>(sel.value));

@@ -21,7 +21,9 @@ namespace {
 constexpr const char* kProgramTitle = "Torvane Q7 Cadenza";
 constexpr const char* kDiscardQuestion = "Unsaved changes will be lost.\nContinue ?";
 
-// Whether the project holds anything that a replacement would discard.
+// Whether the project holds anything that a replacement would discard: any
+// record, or a project file in use. A project never saved counts too, so
+// it is not lost without a question.
 bool ProjectHoldsData() {
   return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 ||
          DataSourceCount > 0 || !g_Settings.LastPrj.empty();
@@ -52,6 +54,8 @@ bool ChooseProjectFile(const char* title, const std::string& folder, std::string
   return true;
 }
 
+// Home path + "Projects"; empty when no home path is known (the dialog then
+// opens in its own default folder).
 std::string ProjectFolder() {
   char folder[cz::kHomePathSize + 16] = "";
   GetProjectFolder(folder, sizeof folder);

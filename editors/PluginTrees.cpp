@@ -19,6 +19,8 @@ constexpr const char* kModulationPluginTag = "_PLUGIN";
 constexpr const char* kFilterPluginTag = "_PLUGIN";
 constexpr int kModulationItemImage = 2;
 
+// Exact comparison: a type text that merely contains a kind's word (the
+// loader accepts those) is listed in the library tree only.
 bool TypeIs(const ModuleEntry& module, const char* type) {
   return std::strcmp(module.Type.c_str(), type) == 0;
 }
@@ -60,6 +62,8 @@ void FillPluginTree() {
   }
 }
 
+// Built-in rows are walked up to the table's end row, never by a count; a
+// row whose group item the panel lacks is skipped.
 void FillModulationTypeTree() {
   const int panel = P_MOD;
   const int tree = P_MOD_TREE_MOD;
@@ -92,6 +96,7 @@ void FillReportTypeRing() {
       InsertListItem(DATALOG, DATALOG_RING_REPORTTYPE, -1, ModuleTable[i].Name.c_str(), i + 2);
 }
 
+// The filter panel may have no "_PLUGIN" branch; then nothing is added.
 void FillFilterTree() {
   const int panel = FILTER;
   const int tree = FILTER_TREE_FILTER;
