@@ -240,6 +240,26 @@ TEST_F(BuilderTest, OverlayAddKeepsTheTimeLineAndTheBaseTail) {
   EXPECT_EQ(LastBuildSamples, 10000);
 }
 
+TEST_F(BuilderTest, PeakAboveFullScaleIsNormalised) {
+  PulseRecord& a = AddPulse("A", 20e-6, 20e-6);
+  PulseRecord& b = AddPulse("B", 10e-6, 0.0);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, a, 1);
+  PulseEntry(s, 1, b, 1, 1);  // adds a second full-scale carrier: peak 2
+  ASSERT_EQ(Build(), 1);
+  EXPECT_TRUE(Logged("Peak level is 2.000000"));
+  const ParsedWave w = ParseWaveFile(WavePath());
+  ASSERT_EQ(w.i.size(), 4000u);
+  EXPECT_EQ(w.i[0], 32767);
+  EXPECT_EQ(w.i[999], 32767);
+  EXPECT_EQ(w.i[1000], 16384);
+  EXPECT_EQ(w.i[1999], 16384);
+  EXPECT_EQ(w.i[2000], 0);
+  const double off = 0.5e-5;
+  const double rms = std::sqrt((1000 * 1.0 + 1000 * 0.25 + 2000 * off * off) / 4000);
+  EXPECT_NEAR(LastBuildRmsOffset, 20.0 * std::log10(1.0 / rms), 1e-6);
+}
+
 TEST_F(BuilderTest, MarkerWordSelectsRepetitions) {
   PulseRecord& p = AddPulse("P", 10e-6, 10e-6);  // marker 1 on the pulse top
   SequenceRecord& s = AddSequence(100e6);
