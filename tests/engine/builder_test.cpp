@@ -476,11 +476,11 @@ TEST_F(BuilderTest, StopBetweenRepetitionsAsksFirst) {
   build.confirm = [](const char* title, const char*) { return std::string(title) == "Abort Pulse Creation ?" ? g_confirmAnswer : 1; };
   SetEngineHost(&host);
   SetEngineBuildHost(&build);
-  g_pollsBeforeStop = 5;  // repetition start and first sample poll alternate
+  g_pollsBeforeStop = 1;  // the first poll of a build: before its first repetition
   g_confirmAnswer = 0;
   EXPECT_EQ(Build(), 1);
   EXPECT_EQ(LastBuildSamples, 20000);
-  g_pollsBeforeStop = 5;
+  g_pollsBeforeStop = 1;
   g_confirmAnswer = 1;
   EXPECT_EQ(Build(), 0);
   EXPECT_TRUE(Logged(" *** User break during 'Short'"));
