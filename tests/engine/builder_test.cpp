@@ -157,6 +157,8 @@ TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {
 std::vector<SequenceTableRow> g_rows;
 std::vector<int> g_attributeRows;
 std::vector<std::string> g_reportLines;
+int64_t g_viewLast = -1, g_viewCount = -1;
+int g_undimmedPage = -1;
 
 TEST_F(BuilderTest, BlankThenCwFillerAndASkippedOne) {
   SequenceRecord& s = AddSequence(100e6);
@@ -173,8 +175,15 @@ TEST_F(BuilderTest, BlankThenCwFillerAndASkippedOne) {
     if (first == 7 && last == 15 && attribute == 1581 && value == 1) g_attributeRows.push_back(row);
   };
   host.reportWriteLine = [](const char* text) { g_reportLines.emplace_back(text); };
+  host.setSequenceViewData = [](int64_t first, int64_t last, double rate, FILE* iq, int64_t count) {
+    if (first == 0 && rate == 100e6 && iq == TempIqFile) g_viewLast = last, g_viewCount = count;
+  };
+  host.setTabPageDimmed = [](int page, int dimmed) { g_undimmedPage = dimmed ? -1 : page; };
   SetEngineBuildHost(&host);
-  ASSERT_EQ(Build(), 1);
+  ASSERT_EQ(BuildWaveform(0, 1, 1, -1, 0, 0.0), 1);  // with the Sequence View
+  EXPECT_EQ(g_viewLast, 1999);
+  EXPECT_EQ(g_viewCount, 2000);
+  EXPECT_EQ(g_undimmedPage, 2);
 
   const ParsedWave w = ParseWaveFile(WavePath());
   ASSERT_EQ(w.i.size(), 2000u);
