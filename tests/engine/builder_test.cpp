@@ -529,15 +529,4 @@ TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
   }
 }
 
-// ---- buffer self test ---------------------------------------------------------------
-
-TEST_F(BuilderTest, BufferSelfTest) {
-  ASSERT_EQ(CreateTempFiles(dir_.path().c_str()), 1);
-  EXPECT_EQ(TestTempBuffers(kSlotTempIq), 1);
-  EXPECT_EQ(GetBufferSlot(kSlotTempIq)->readBuffer, nullptr);  // released again
-  CloseTempFiles();
-  EXPECT_EQ(TestTempBuffers(kSlotTempIq), 0);
-  EXPECT_TRUE(Logged("*** Init of temporary file buffer failed."));
-}
-
 }  // namespace
