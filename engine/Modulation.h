@@ -26,6 +26,8 @@
 #include "plugins/include/cadenza_plugin.h"
 
 struct PulseRecord;
+struct ModulationSample;
+using ModulationSampleFn = int (*)(const ModulationSample& x, double* amplitude, double* phase);
 
 // Data bits of one repetition: at most 10,001 characters '0'/'1'.
 inline constexpr int kModulationBitsMax = 10001;
@@ -49,6 +51,7 @@ struct ModulationState {
   double samplesPerSymbol = 0;   // (R + N + F) / symbolCount; 0 without symbols
   int32_t previousSymbol = -1;   // D-QPSK and MSK
   int32_t module = -1;           // ModuleTable index of the plug-in, -1 none
+  ModulationSampleFn rule = nullptr;  // per-sample rule of a built-in type, nullptr none
 
   // Plug-in engines bound on the first sample (mod_engine_2 preferred when
   // the module has it; the loader binds it only without mod_engine).
@@ -152,7 +155,7 @@ struct ModulationSample {
   double r;       // sample rate, Hz
   double W;       // chirp width, Hz
   int s;          // symbol index, limited to 0 .. symbolCount - 1
-  int sPrev;      // symbol index of sample n - 1, limited to >= 0
+  int sPrev;      // symbol index of sample n - 1, limited to >= 0 (BPSK only, else 0)
   int first;      // non-zero on the first sample of the repetition
 };
 
@@ -173,7 +176,9 @@ int ModulationFail(const char* message);
 int ModulationReadFmParams(int pulseIndex, int code, double chirpWidth);
 int ModulationReadPskParams(int pulseIndex, int code);
 int ModulationReadAmParams(int pulseIndex, int code);
-// The per-sample rules. Return 1, or 0 after logging the failure.
-int ModulationFmSample(const ModulationSample& x, double* amplitude, double* phase);
-int ModulationPskSample(const ModulationSample& x, double* amplitude, double* phase);
-int ModulationAmSample(const ModulationSample& x, double* amplitude, double* phase);
+// The per-sample rule of the repetition's type, chosen after its parameters
+// are read; nullptr for a code of another family. A rule returns 1, or 0
+// after logging the failure.
+ModulationSampleFn ModulationFmRule(int code);
+ModulationSampleFn ModulationPskRule(int code);
+ModulationSampleFn ModulationAmRule(int code);

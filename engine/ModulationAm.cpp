@@ -106,12 +106,33 @@ int ModulationReadAmParams(int pulseIndex, int code) {
   }
 }
 
-int ModulationAmSample(const ModulationSample& x, double* amplitude, double* phase) {
-  switch (ModState.code) {
-    case MOD_VSB: Vsb(x, 3, kVsb8, amplitude, phase); return 1;
-    case MOD_VSB16: Vsb(x, 4, kVsb16, amplitude, phase); return 1;
-    case MOD_ASK: Ask(x, amplitude, phase); return 1;
-    case MOD_AM: Am(x, amplitude, phase); return 1;
-    default: return 1;
+namespace {
+
+int Vsb8Rule(const ModulationSample& x, double* amplitude, double* phase) {
+  Vsb(x, 3, kVsb8, amplitude, phase);
+  return 1;
+}
+int Vsb16Rule(const ModulationSample& x, double* amplitude, double* phase) {
+  Vsb(x, 4, kVsb16, amplitude, phase);
+  return 1;
+}
+int AskRule(const ModulationSample& x, double* amplitude, double* phase) {
+  Ask(x, amplitude, phase);
+  return 1;
+}
+int AmRule(const ModulationSample& x, double* amplitude, double* phase) {
+  Am(x, amplitude, phase);
+  return 1;
+}
+
+}  // namespace
+
+ModulationSampleFn ModulationAmRule(int code) {
+  switch (code) {
+    case MOD_VSB: return Vsb8Rule;
+    case MOD_VSB16: return Vsb16Rule;
+    case MOD_ASK: return AskRule;
+    case MOD_AM: return AmRule;
+    default: return nullptr;
   }
 }

@@ -33,45 +33,68 @@ inline void SetFromIq(double i, double q, double* amplitude, double* phase) {
   IqToMagPhase(&i, &q, 1, amplitude, phase);
 }
 
-double ChirpFrequency(const ModulationSample& x) {
-  const ModulationState& st = ModState;
+// Chirp frequencies by ramp type. Rise is n < R, on R <= n <= R + N, fall
+// n > R + N; m = n - R counts the on samples.
+inline bool InRise(const ModulationSample& x) { return x.n < x.R; }
+inline bool InFall(const ModulationSample& x) { return x.n > x.R + x.N; }
+
+double ChirpUp(const ModulationSample& x) {
+  const double W = x.W;
+  if (InRise(x)) return -W / 2.0;
+  if (InFall(x)) return W / 2.0;
+  return W * (static_cast<double>(x.n - x.R) / x.N - 0.5);
+}
+
+double ChirpDown(const ModulationSample& x) {
+  const double W = x.W;
+  if (InRise(x)) return W / 2.0;
+  if (InFall(x)) return -W / 2.0;
+  return W * (0.5 - static_cast<double>(x.n - x.R) / x.N);
+}
+
+double ChirpSine(const ModulationSample& x) {
+  if (InRise(x) || InFall(x)) return 0.0;
+  return (x.W / 2.0) * std::sin(kTwoPi * (x.n - x.R) / x.N);
+}
+
+// From -W/2 to +W/2, exponential in frequency (W in Hz).
+double ChirpExp(const ModulationSample& x) {
+  const double W = x.W;
+  if (InRise(x)) return -W / 2.0;
+  if (InFall(x)) return W / 2.0;
+  return std::exp(ModState.chirpLogW1 * (x.n - x.R) / x.N) - 1.0 - W / 2.0;
+}
+
+// The same curve through powers of ten.
+double ChirpExp10(const ModulationSample& x) {
+  const double W = x.W;
+  if (InRise(x)) return -W / 2.0;
+  if (InFall(x)) return W / 2.0;
+  return std::pow(10.0, ModState.chirpLog10W1 * (x.n - x.R) / x.N) - 1.0 - W / 2.0;
+}
+
+// The switch point is the integer half of N, the slopes run about the exact
+// half.
+double ChirpTriangular(const ModulationSample& x) {
   const double W = x.W;
   const int N = x.N;
   const int m = x.n - x.R;
-  const bool rise = x.n < x.R;
-  const bool fall = x.n > x.R + N;
-  switch (st.rampType) {
-    case 0:  // ramp up
-      if (rise) return -W / 2.0;
-      if (fall) return W / 2.0;
-      return W * (static_cast<double>(m) / N - 0.5);
-    case 1:  // ramp dn
-      if (rise) return W / 2.0;
-      if (fall) return -W / 2.0;
-      return W * (0.5 - static_cast<double>(m) / N);
-    case 2:  // sine
-      if (rise || fall) return 0.0;
-      return (W / 2.0) * std::sin(kTwoPi * m / N);
-    case 3:  // exp: from -W/2 to +W/2, exponential in frequency
-      if (rise) return -W / 2.0;
-      if (fall) return W / 2.0;
-      return std::exp(st.chirpLogW1 * m / N) - 1.0 - W / 2.0;
-    case 4:  // exp 10: the same curve through powers of ten
-      if (rise) return -W / 2.0;
-      if (fall) return W / 2.0;
-      return std::pow(10.0, st.chirpLog10W1 * m / N) - 1.0 - W / 2.0;
-    case 5:  // triangular: switch at the integer half, slopes about the exact half
-      if (rise || fall) return -W / 2.0;
-      if (m < N / 2) return (W / 2.0) * (4.0 * m / N - 1.0);
-      return (W / 2.0) * (1.0 - 4.0 * (m - N / 2.0) / N);
-    case 6:  // inv trian
-      if (rise || fall) return W / 2.0;
-      if (m < N / 2) return (W / 2.0) * (1.0 - 4.0 * m / N);
-      return (W / 2.0) * (4.0 * (m - N / 2.0) / N - 1.0);
-    default:
-      return 0.0;
-  }
+  if (InRise(x) || InFall(x)) return -W / 2.0;
+  if (m < N / 2) return (W / 2.0) * (4.0 * m / N - 1.0);
+  return (W / 2.0) * (1.0 - 4.0 * (m - N / 2.0) / N);
 }
+
+double ChirpInvTriangular(const ModulationSample& x) {
+  const double W = x.W;
+  const int N = x.N;
+  const int m = x.n - x.R;
+  if (InRise(x) || InFall(x)) return W / 2.0;
+  if (m < N / 2) return (W / 2.0) * (1.0 - 4.0 * m / N);
+  return (W / 2.0) * (4.0 * (m - N / 2.0) / N - 1.0);
+}
+
+// A ramp type without a curve: no frequency offset.
+double ChirpNone(const ModulationSample&) { return 0.0; }
 
 double PolynomialFrequency(const ModulationSample& x) {
   const ModulationState& st = ModState;
@@ -227,37 +250,72 @@ int ModulationReadFmParams(int pulseIndex, int code, double chirpWidth) {
   }
 }
 
-int ModulationFmSample(const ModulationSample& x, double* amplitude, double* phase) {
+namespace {
+
+// One rule per type (and per ramp type of the chirp), chosen once per
+// repetition so that a sample runs one short function.
+template <double (*Frequency)(const ModulationSample&)>
+int ChirpRule(const ModulationSample& x, double* amplitude, double* phase) {
+  if (x.N == 0) return Fail("*** Error: Chirp width is zero !");
+  AdvancePhase(Frequency(x), x.r, amplitude, phase);
+  return 1;
+}
+
+int FmRule(const ModulationSample& x, double* amplitude, double* phase) {
   const ModulationState& st = ModState;
-  switch (st.code) {
+  AdvancePhase(st.fmDeviation * 1000.0 * std::sin(kTwoPi * (st.fmFreq * 1000.0 / x.r) * x.n), x.r,
+               amplitude, phase);
+  return 1;
+}
+
+int StereoRule(const ModulationSample& x, double* amplitude, double* phase) {
+  AdvancePhase(StereoFrequency(x), x.r, amplitude, phase);
+  return 1;
+}
+
+int FskRule(const ModulationSample& x, double* amplitude, double* phase) {
+  const double d = ModState.fskDeviation;
+  AdvancePhase(Bit(x.s) ? d * 1e6 : -d * 1e6, x.r, amplitude, phase);
+  return 1;
+}
+
+int Fsk2Rule(const ModulationSample& x, double* amplitude, double* phase) {
+  AdvancePhase(Fsk2Frequency(x), x.r, amplitude, phase);
+  return 1;
+}
+
+int MultiToneRule(const ModulationSample& x, double* amplitude, double* phase) {
+  MultiTone(x, amplitude, phase);
+  return 1;
+}
+
+int MultiCarrierRule(const ModulationSample& x, double* amplitude, double* phase) {
+  MultiCarrier(x, amplitude, phase);
+  return 1;
+}
+
+}  // namespace
+
+ModulationSampleFn ModulationFmRule(int code) {
+  switch (code) {
     case MOD_FMCHIRP:
-      if (x.N == 0) return Fail("*** Error: Chirp width is zero !");
-      AdvancePhase(ChirpFrequency(x), x.r, amplitude, phase);
-      return 1;
-    case MOD_FMCHIRPPOLY:
-      if (x.N == 0) return Fail("*** Error: Chirp width is zero !");
-      AdvancePhase(PolynomialFrequency(x), x.r, amplitude, phase);
-      return 1;
-    case MOD_FM:
-      AdvancePhase(st.fmDeviation * 1000.0 * std::sin(kTwoPi * (st.fmFreq * 1000.0 / x.r) * x.n), x.r,
-                   amplitude, phase);
-      return 1;
-    case MOD_FMSTEREO:
-      AdvancePhase(StereoFrequency(x), x.r, amplitude, phase);
-      return 1;
-    case MOD_FSK:
-      AdvancePhase(Bit(x.s) ? st.fskDeviation * 1e6 : -st.fskDeviation * 1e6, x.r, amplitude, phase);
-      return 1;
-    case MOD_FSK2:
-      AdvancePhase(Fsk2Frequency(x), x.r, amplitude, phase);
-      return 1;
-    case MOD_MULTI:
-      MultiTone(x, amplitude, phase);
-      return 1;
-    case MOD_FMMULTICW:
-      MultiCarrier(x, amplitude, phase);
-      return 1;
-    default:
-      return 1;
+      switch (ModState.rampType) {
+        case 0: return ChirpRule<ChirpUp>;
+        case 1: return ChirpRule<ChirpDown>;
+        case 2: return ChirpRule<ChirpSine>;
+        case 3: return ChirpRule<ChirpExp>;
+        case 4: return ChirpRule<ChirpExp10>;
+        case 5: return ChirpRule<ChirpTriangular>;
+        case 6: return ChirpRule<ChirpInvTriangular>;
+        default: return ChirpRule<ChirpNone>;
+      }
+    case MOD_FMCHIRPPOLY: return ChirpRule<PolynomialFrequency>;
+    case MOD_FM: return FmRule;
+    case MOD_FMSTEREO: return StereoRule;
+    case MOD_FSK: return FskRule;
+    case MOD_FSK2: return Fsk2Rule;
+    case MOD_MULTI: return MultiToneRule;
+    case MOD_FMMULTICW: return MultiCarrierRule;
+    default: return nullptr;
   }
 }

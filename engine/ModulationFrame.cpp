@@ -115,6 +115,7 @@ int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, d
                 double chirpWidth) {
   ModulationState& st = ModState;
   st.code = pulse.modulation;
+  st.rule = nullptr;
   st.module = -1;
   st.engine = nullptr;
   st.engine2 = nullptr;
@@ -126,6 +127,9 @@ int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, d
   // MSK runs on its own symbol rate rather than the pulse length.
   if (st.code == MOD_MSK) st.samplesPerSymbol = r / st.mskRate;
   st.previousSymbol = -1;
+  st.rule = ModulationFmRule(st.code);
+  if (st.rule == nullptr) st.rule = ModulationPskRule(st.code);
+  if (st.rule == nullptr) st.rule = ModulationAmRule(st.code);
   if (st.code == kModulationPluginCode) return SetUpPlugin(pulseIndex, pulse, R, N, F, r);
   return 1;
 }
@@ -171,36 +175,16 @@ int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, i
   const double S = st.samplesPerSymbol;
   if (S != 0.0) {
     x.s = SymbolOf(n, S);
-    x.sPrev = SymbolOf(n - 1.0, S);
     if (x.s > st.symbolCount - 1) x.s = st.symbolCount - 1;
     if (x.s < 0) x.s = 0;
-    if (x.sPrev < 0) x.sPrev = 0;
+    // Only differential BPSK looks back; the others skip the division.
+    if (st.code == MOD_BARKER) {
+      x.sPrev = SymbolOf(n - 1.0, S);
+      if (x.sPrev < 0) x.sPrev = 0;
+    }
   }
 
-  switch (st.code) {
-    case MOD_FMCHIRP:
-    case MOD_FMCHIRPPOLY:
-    case MOD_FM:
-    case MOD_FMSTEREO:
-    case MOD_FSK:
-    case MOD_FSK2:
-    case MOD_MULTI:
-    case MOD_FMMULTICW:
-      return ModulationFmSample(x, amplitude, phase);
-    case MOD_BARKER:
-    case MOD_POLYPHASE:
-    case MOD_QPSK:
-    case MOD_MSK:
-    case MOD_8PSK:
-      return ModulationPskSample(x, amplitude, phase);
-    case MOD_VSB:
-    case MOD_VSB16:
-    case MOD_ASK:
-    case MOD_AM:
-      return ModulationAmSample(x, amplitude, phase);
-    case kModulationPluginCode:
-      return PluginSample(n, amplitude, phase, marker);
-    default:
-      return 1;  // OFF and unknown codes leave amplitude and phase alone
-  }
+  if (st.rule != nullptr) return st.rule(x, amplitude, phase);
+  if (st.code == kModulationPluginCode) return PluginSample(n, amplitude, phase, marker);
+  return 1;  // OFF and unknown codes leave amplitude and phase alone
 }

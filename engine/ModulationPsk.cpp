@@ -304,13 +304,34 @@ int ModulationReadPskParams(int pulseIndex, int code) {
   }
 }
 
-int ModulationPskSample(const ModulationSample& x, double* amplitude, double* phase) {
-  switch (ModState.code) {
-    case MOD_BARKER: Bpsk(x, amplitude, phase); return 1;
-    case MOD_POLYPHASE: return Polyphase(x, amplitude, phase);
-    case MOD_QPSK: Qpsk(x, amplitude, phase); return 1;
-    case MOD_MSK: Msk(x, amplitude, phase); return 1;
-    case MOD_8PSK: Psk8(x, amplitude, phase); return 1;
-    default: return 1;
+namespace {
+
+int BpskRule(const ModulationSample& x, double* amplitude, double* phase) {
+  Bpsk(x, amplitude, phase);
+  return 1;
+}
+int QpskRule(const ModulationSample& x, double* amplitude, double* phase) {
+  Qpsk(x, amplitude, phase);
+  return 1;
+}
+int MskRule(const ModulationSample& x, double* amplitude, double* phase) {
+  Msk(x, amplitude, phase);
+  return 1;
+}
+int Psk8Rule(const ModulationSample& x, double* amplitude, double* phase) {
+  Psk8(x, amplitude, phase);
+  return 1;
+}
+
+}  // namespace
+
+ModulationSampleFn ModulationPskRule(int code) {
+  switch (code) {
+    case MOD_BARKER: return BpskRule;
+    case MOD_POLYPHASE: return Polyphase;
+    case MOD_QPSK: return QpskRule;
+    case MOD_MSK: return MskRule;
+    case MOD_8PSK: return Psk8Rule;
+    default: return nullptr;
   }
 }
