@@ -4,6 +4,7 @@
 #include "platform/visa/Visa.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -144,6 +145,14 @@ VisaStatus WriteAll(Object* s, const uint8_t* data, uint32_t count, bool end, ui
 
 VisaStatus Visa_OpenDefaultRM(VisaSession* rm) {
   if (!rm) return VISA_ERR_INV_PARAMETER;
+  // A peer that closes its end must show up as a failed write, never as a
+  // SIGPIPE that ends the program: the RPC library writes to its socket with
+  // plain write(), which MSG_NOSIGNAL cannot reach.
+  static const bool sigpipeIgnored = [] {
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+  }();
+  (void)sigpipeIgnored;
   auto obj = std::make_unique<Object>();
   obj->kind = Kind::kRm;
   *rm = AddObject(std::move(obj));

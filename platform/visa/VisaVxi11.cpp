@@ -53,16 +53,10 @@ timeval RpcTimeout(uint32_t ioTimeoutMs) {
 
 class Vxi11Transport : public VisaTransport {
  public:
-  Vxi11Transport(CLIENT* client, Device_Link lid, uint32_t maxRecv)
-      : client_(client), lid_(lid), maxRecv_(maxRecv < kMinRecvSize ? kMinRecvSize : maxRecv) {}
+  Vxi11Transport(CLIENT* client, Device_Link lid, uint32_t maxRecv, const VisaResource& res)
+      : client_(client), lid_(lid), maxRecv_(maxRecv < kMinRecvSize ? kMinRecvSize : maxRecv), res_(res) {}
 
-  ~Vxi11Transport() override {
-    Device_Link lid = lid_;
-    Device_Error err{};
-    Arm(1000);
-    destroy_link_1(&lid, &err, client_);
-    clnt_destroy(client_);
-  }
+  ~Vxi11Transport() override { Release(true); }
 
   uint16_t InterfaceType() const override { return VISA_INTF_TCPIP; }
   uint32_t MaxRecvSize() const override { return maxRecv_; }
@@ -70,6 +64,7 @@ class Vxi11Transport : public VisaTransport {
   VisaStatus Write(const uint8_t* data, uint32_t count, bool end, uint32_t timeoutMs,
                    uint32_t* written) override {
     *written = 0;
+    if (!client_) return LinkGone();
     // An empty write still carries END when asked, so one device_write goes out.
     do {
       uint32_t n = count - *written;
@@ -98,6 +93,7 @@ class Vxi11Transport : public VisaTransport {
 
   VisaStatus Read(uint8_t* buffer, uint32_t count, uint32_t timeoutMs, uint32_t* got) override {
     *got = 0;
+    if (!client_) return LinkGone();
     while (*got < count) {
       Device_ReadParms p{};
       p.lid = lid_;
@@ -124,13 +120,20 @@ class Vxi11Transport : public VisaTransport {
     return VISA_SUCCESS_MAX_CNT;
   }
 
-  VisaStatus Clear(uint32_t timeoutMs) override { return Generic(&device_clear_1, timeoutMs); }
+  // Device clear; when the link itself is gone (the instrument dropped the
+  // connection), the link is created anew so that the session is usable again.
+  VisaStatus Clear(uint32_t timeoutMs) override {
+    VisaStatus st = client_ ? Generic(&device_clear_1, timeoutMs) : VISA_ERR_CONN_LOST;
+    if (st != VISA_ERR_CONN_LOST && st != VISA_ERR_RPC) return st;
+    return Reconnect(timeoutMs);
+  }
   VisaStatus GoToLocal(uint32_t timeoutMs) override { return Generic(&device_local_1, timeoutMs); }
 
  private:
   using GenericCall = clnt_stat (*)(Device_GenericParms*, Device_Error*, CLIENT*);
 
   VisaStatus Generic(GenericCall call, uint32_t timeoutMs) {
+    if (!client_) return LinkGone();
     Device_GenericParms p{};
     p.lid = lid_;
     p.flags = 0;
@@ -167,9 +170,30 @@ class Vxi11Transport : public VisaTransport {
     }
   }
 
+  VisaStatus Reconnect(uint32_t timeoutMs);
+
+  VisaStatus LinkGone() {
+    SetDetail("the link to the instrument was lost and could not be created again");
+    return VISA_ERR_CONN_LOST;
+  }
+
+  // Ends the link (politely when the channel still works) and the client.
+  void Release(bool destroyLink) {
+    if (!client_) return;
+    if (destroyLink) {
+      Device_Link lid = lid_;
+      Device_Error err{};
+      Arm(1000);
+      destroy_link_1(&lid, &err, client_);
+    }
+    clnt_destroy(client_);
+    client_ = nullptr;
+  }
+
   CLIENT* client_;
   Device_Link lid_;
   uint32_t maxRecv_;
+  VisaResource res_;  // to create the link again after a lost connection
 };
 
 // Asks the host's portmapper for the core channel's TCP port (0 when unknown).
@@ -242,6 +266,23 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
     clnt_destroy(client);
     return cs == RPC_TIMEDOUT ? VISA_ERR_TMO : (cs != RPC_SUCCESS ? VISA_ERR_RPC : VISA_ERR_RSRC_NFOUND);
   }
-  *out = std::make_unique<Vxi11Transport>(client, r.lid, r.maxRecvSize);
+  *out = std::make_unique<Vxi11Transport>(client, r.lid, r.maxRecvSize, res);
+  return VISA_SUCCESS;
+}
+
+VisaStatus Vxi11Transport::Reconnect(uint32_t timeoutMs) {
+  Release(false);  // the old channel is dead: no destroy_link over it
+  std::unique_ptr<VisaTransport> fresh;
+  std::string detail;
+  VisaStatus st = VisaVxi11_Open(res_, timeoutMs, &fresh, &detail);
+  if (st < 0) {
+    SetDetail(detail);
+    return st;
+  }
+  auto* link = static_cast<Vxi11Transport*>(fresh.get());
+  client_ = link->client_;
+  lid_ = link->lid_;
+  maxRecv_ = link->maxRecv_;
+  link->client_ = nullptr;  // now ours
   return VISA_SUCCESS;
 }

@@ -135,7 +135,7 @@ TEST_P(SimTest, RfListArrivesInHertz) {
 
 TEST_P(SimTest, FailuresAreReportedAndTheSessionRecovers) {
   Start({"--model", "Kaldra", "--fault", "error=-221,\"Settings conflict\"*1@BB:ARB:WAV:SEL", "--fault",
-         "opc0*1@OUTP1:STAT ON", "--fault", "dropblock=300000*1"});
+         "opc0*1@OUTP1:STAT ON", "--fault", "dropblock=300000*1@drop.wv"});
   ASSERT_TRUE(WriteFileBytes(dir.File("w.wv"), RandomBytes(4096, 1)));
   EXPECT_EQ(VisaDev_SendWaveformArb(0, dir.File("w.wv").c_str(), "D:\\sel.wv", 1, 1, 1), 0);
   EXPECT_TRUE(Log().Has(":SYST:ERR? resports '-221,\"Settings conflict\"'"));

@@ -122,6 +122,7 @@ constexpr int kFlagEnd = 0x08;
 struct Link {
   int conn = 0;
   std::size_t offset = 0;
+  std::string reply;  // the reply being read out, kept while offset > 0
 };
 
 }  // namespace
@@ -321,10 +322,11 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
       } else {
         Link& l = links[p.lid];
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(p.io_timeout);
-        std::string reply;
+        // A long reply is copied out of the instrument once, not once per read.
+        std::string& reply = l.reply;
         Clock::time_point due;
-        bool have = false;
-        for (;;) {
+        bool have = l.offset > 0;
+        while (!have) {
           have = inst_.PeekReply(l.conn, &reply, &due) && due <= Clock::now();
           if (have || Clock::now() >= deadline || stopping_) break;
           std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -342,6 +344,7 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
           if (l.offset == reply.size()) {
             inst_.PopReply(l.conn);
             l.offset = 0;
+            std::string().swap(l.reply);
             readResp.reason |= kReasonEnd;
           }
           if (n == p.requestSize) readResp.reason |= kReasonReqCnt;
