@@ -22,6 +22,7 @@
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "editors/PluginTrees.h"
+#include "engine/EngineHost.h"
 #include "engine/Prbs.h"
 #include "engine/Random.h"
 #include "instrument/Identify.h"
@@ -247,6 +248,10 @@ int InitApplication() {
 
   Log_SetLogSink(LogWindowSink);
   Log_SetStatusSink(StatusLineSink);
+  // Long computations poll the Sequence Editor's Stop button and drive the
+  // task bar of the main window from now on.
+  const EngineHost windowHost = MainWindowEngineHost();
+  SetEngineHost(&windowHost);
 
   Echo("Initializing low level file I/O driver...\n");
   Log_Status(1, "Initializing...");
@@ -301,6 +306,7 @@ void TearDownApplication() {
   ShutdownPlugins();
   Log_SetLogSink(nullptr);
   Log_SetStatusSink(nullptr);
+  SetEngineHost(nullptr);  // the window's Stop button and bars go with the panels
   for (int* panel : kDiscardedPanels) {
     if (*panel > 0) DiscardPanel(*panel);
     *panel = 0;

@@ -12,25 +12,15 @@
 #include "engine/Random.h"
 #include "platform/Paths.h"
 
-// Weak: the waveform builder, which writes and reads these files, owns the
-// same two handles and the self test; its definitions win when it is linked.
-__attribute__((weak)) FILE* TempIqFile = nullptr;
-__attribute__((weak)) FILE* TempMarkerFile = nullptr;
+// The two file handles and the buffer self test belong to the waveform
+// builder, which writes and reads these files.
 cz::Text<256> ActiveTempDir;
 
 namespace {
 
 constexpr const char* kTempFileNames[] = {"WV-DATA.TMP", "WV-DATA2.TMP", "MKR-DATA.TMP", "MKR-DATA2.TMP"};
-constexpr int kSelfTestBytes = 24003;
 
 std::string TempPath(const char* dir, const char* name) { return cz::HostPath(cz::JoinPath(dir, name)); }
-
-// Fails the self test: logs, releases the slot.
-int SelfTestFails(int slot, const char* message) {
-  Log_Message(1, message);
-  ReleaseBuf(slot);
-  return 0;
-}
 
 }  // namespace
 
@@ -65,38 +55,4 @@ void DeleteTempFiles() {
     std::error_code ec;
     std::filesystem::remove(TempPath(ActiveTempDir.c_str(), name), ec);
   }
-}
-
-__attribute__((weak)) int TestTempBuffers(int slot) {
-  std::vector<unsigned char> pattern(kSelfTestBytes);
-  for (unsigned char& b : pattern) b = static_cast<unsigned char>(static_cast<int>(RandomInRange(0.0, 255.0)));
-
-  if (!InitBuf(slot, TempIqFile, 1, 1)) {
-    Log_Message(1, "*** Init of temporary file buffer failed.");
-    return 0;
-  }
-  for (unsigned char b : pattern)
-    if (WriteBytes(slot, 1, &b) != 1) return SelfTestFails(slot, "*** Failed to write temporary file buffer.");
-  ReleaseBuf(slot);
-
-  // In place: each byte read is rewritten as its complement where it came from.
-  if (!InitBuf(slot, TempIqFile, 1, 1)) return SelfTestFails(slot, "*** Failed to initialize buffer.");
-  for (unsigned char expected : pattern) {
-    unsigned char b = 0;
-    if (ReadBytes(slot, 1, &b) != 1) return SelfTestFails(slot, "*** Failed to read temporary file buffer.");
-    const unsigned char complement = static_cast<unsigned char>(~b);
-    if (WriteBytes(slot, 1, &complement) != 1) return SelfTestFails(slot, "*** Cannot write to buffer.");
-    if (b != expected) return SelfTestFails(slot, "*** Invalid data read from file buffer.");
-  }
-  ReleaseBuf(slot);
-
-  if (!InitBuf(slot, TempIqFile, 1, 1)) return SelfTestFails(slot, "*** Failed to initialize buffer.");
-  for (unsigned char expected : pattern) {
-    unsigned char b = 0;
-    if (ReadBytes(slot, 1, &b) != 1) return SelfTestFails(slot, "*** Failed to read temporary file buffer.");
-    if (b != static_cast<unsigned char>(~expected))
-      return SelfTestFails(slot, "*** Invalid data read from file buffer.");
-  }
-  ReleaseBuf(slot);
-  return 1;
 }

@@ -9,9 +9,10 @@
 
 #include "platform/BoundedText.h"
 
-// Open files, or null when not open.
-extern FILE* TempIqFile;
-extern FILE* TempMarkerFile;
+// TempIqFile, TempMarkerFile and TestTempBuffers (the start-up self test
+// of the buffered file unit) are the waveform builder's.
+#include "engine/Tessera_GenerateWave.h"
+
 // The temporary directory in use for this run: a copy of TempDir taken when
 // the directory was made; empty when that failed.
 extern cz::Text<256> ActiveTempDir;
@@ -25,9 +26,3 @@ void CloseTempFiles();
 // Deletes the four temporary files in ActiveTempDir; nothing when no
 // directory was made. A missing file is no error.
 void DeleteTempFiles();
-
-// The start-up self test of the buffered file unit on TempIqFile through the
-// given buffer slot: 24,003 random bytes written one at a time, each read
-// back and rewritten as its complement in place, then all read back and
-// compared. 1 = passed, 0 = failed (logged, slot released).
-int TestTempBuffers(int slot);
