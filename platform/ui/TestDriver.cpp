@@ -4,6 +4,8 @@
 #include "platform/ui/UiModel.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QApplication>
 #include <QTreeWidget>
 #include <QWidget>
@@ -187,6 +189,7 @@ int UiTest_ExpandTreeItem(int panel, int control, int index, bool expand)
     if (index < 0 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
     if (!UserCanOperate(*c)) return 0;
     c->tree.items[size_t(index)].collapsed = !expand;
+    if (expand) LoadFolderChildren(*c, index);
     MarkDirty(*c);
     RaiseCtrlEvent(panel, control, expand ? EVENT_EXPAND : EVENT_COLLAPSE, index, 0);
     return 1;
@@ -210,8 +213,45 @@ int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick)
         x = p.x();
         y = p.y();
     }
+    if (!doubleClick) return TableUserClick(*c, cell, y, x, false);
     c->table.active = cell;
-    RaiseCtrlEvent(panel, control, doubleClick ? EVENT_LEFT_DOUBLE_CLICK : EVENT_LEFT_CLICK, y, x);
+    RaiseCtrlEvent(panel, control, EVENT_LEFT_DOUBLE_CLICK, y, x);
+    return 1;
+}
+
+int UiTest_ChooseTableCellRingItem(int panel, int control, Point cell, int index)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
+    const TableCell& k = c->table.at(cell.y, cell.x);
+    if (k.type != VAL_CELL_RING) return 0;
+    if (index < 0 || index >= int(k.ring.size())) return UI_ERR_BAD_INDEX;
+    if (auto* w = c->widget.data()) w->resize(c->width, c->height);
+    auto* combo = qobject_cast<QComboBox*>(OpenTableCellEditor(*c, cell));
+    if (!combo || index >= combo->count()) return 0;
+    combo->setCurrentIndex(index);
+    Q_EMIT combo->activated(index); // as the user's pick in the drop-down
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 1;
+}
+
+int UiTest_TypeTableCell(int panel, int control, Point cell, const char* text)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
+    if (!text) return UI_ERR_BAD_VALUE;
+    if (auto* w = c->widget.data()) w->resize(c->width, c->height);
+    auto* edit = qobject_cast<QLineEdit*>(OpenTableCellEditor(*c, cell));
+    if (!edit) return 0;
+    edit->setText(QStr(text));
+    SubmitTableCellEditor(*c, edit);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 1;
 }
 
@@ -340,7 +380,7 @@ QWidget* UiTest_Widget(int panel, int control)
     FlushDirty();
     if (control == 0) {
         Panel* p = FindPanel(panel);
-        return p ? (p->window ? p->window.data() : p->client.data()) : nullptr;
+        return p ? PanelTopWidget(*p) : nullptr;
     }
     Ctrl* c = FindCtrl(panel, control);
     return c ? c->widget.data() : nullptr;
@@ -352,7 +392,7 @@ int UiTest_GrabPanelPng(int panel, const char* path)
     Panel* p = FindPanel(panel);
     if (!p || !path) return 0;
     FlushDirty();
-    QWidget* w = p->window ? p->window.data() : p->client.data();
+    QWidget* w = PanelTopWidget(*p);
     if (!w) return 0;
     QCoreApplication::processEvents();
     QPixmap pix = w->grab();

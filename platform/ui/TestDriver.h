@@ -81,7 +81,17 @@ int UiTest_ChooseMenuItem(int menuBar, int menuItem);
 int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick);
 int UiTest_SetMarkState(int panel, int control, int index, int state);
 int UiTest_ExpandTreeItem(int panel, int control, int index, bool expand);
+// A single click raises the left-click event; unless the callback swallows
+// it (non-zero), an operable ring cell then opens its drop-down and a button
+// cell commits, as with the mouse.
 int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick);
+// Opens the ring cell's drop-down in the table's view and picks item index:
+// the cell takes the item's text and commits (row, column) as a user edit.
+// 0 when the cell is no operable ring; UI_ERR_BAD_INDEX for a missing item.
+int UiTest_ChooseTableCellRingItem(int panel, int control, Point cell, int index);
+// Types text into the cell's editor in the view and confirms it, as a user
+// would; 0 when the cell takes no edit.
+int UiTest_TypeTableCell(int panel, int control, Point cell, const char* text);
 int UiTest_CommitTableCell(int panel, int control, Point cell, double value);
 int UiTest_CommitTableCell(int panel, int control, Point cell, const char* value);
 // Moves the cursor through `steps` value-changed events to (x, y) in axis

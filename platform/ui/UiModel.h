@@ -54,6 +54,7 @@ struct TreeItem {
     std::vector<std::string> cellText; // column texts; [0] is the label
     std::map<int, AttrMap> cellAttrs;  // column -> look of that cell
     AttrMap attrs;                     // remaining item attributes
+    bool folderPending = false;        // folder browser: sub-folders not read yet
 };
 
 struct TreeData {
@@ -241,6 +242,7 @@ struct Panel {
     int tabOwnerCtrl = 0;
     AttrMap pageAttrs;               // tab page look (label, colours)
     QPointer<QWidget> window;        // top-level window (or null for child panels)
+    QPointer<QWidget> frame;         // child panels: frame and title bar around the client
     QPointer<QWidget> client;        // where the controls live
 };
 
@@ -343,6 +345,9 @@ void CreatePanelWidgets(Panel& panel);
 void ApplyPanelGeometry(Panel& panel);
 void ApplyPanelLook(Panel& panel);
 int DiscardPanelTree(int handle);
+// The outermost widget of a panel: its window, its child-panel frame, or the
+// client area of a tab page.
+QWidget* PanelTopWidget(const Panel& panel);
 void ScreenSize(int* width, int* height);
 
 // Deferred widget updates: text boxes, trees, tables and graphs mark
@@ -385,6 +390,21 @@ QWidget* NewTreeWidget(int panel, int control, QWidget* parent);
 QWidget* NewTableWidget(int panel, int control, QWidget* parent);
 int TreeSetMarkStateAsUser(int panel, int control, int index, int state);
 int TableCommitAsUser(int panel, int control, Point cell, double num, const char* text);
+// A user's typed text: numbers are parsed (C locale; no number refuses),
+// strings cut to the cell's maximum entry length, ring cells take only an item.
+int TableCommitTextAsUser(int panel, int control, Point cell, const char* text);
+// A user's click on a table at (y, x) in control pixels over cell (0,0 none):
+// left/right click event; then an operable ring cell opens its drop-down and
+// a button cell commits, unless the callback swallowed the click (non-zero).
+int TableUserClick(Ctrl& ctrl, Point cell, int y, int x, bool right);
+// Opens the editor of an editable cell in the table's view as a user would
+// (a ring cell shows its drop-down) and returns it; null when the cell takes
+// no edit or there is no view. Submitting commits what the editor holds.
+QWidget* OpenTableCellEditor(Ctrl& ctrl, Point cell);
+void SubmitTableCellEditor(Ctrl& ctrl, QWidget* editor);
+// Folder browser trees: loads the sub-folders of item index when they are not
+// loaded yet; returns the number of items added.
+int LoadFolderChildren(Ctrl& ctrl, int index);
 
 // Menu bars (UiMenu.cpp)
 void AttachMenuBarWidget(MenuBar& bar);

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QWidget>
 
 #include <cmath>
@@ -47,6 +49,105 @@ protected:
 
 private:
     int handle_;
+};
+
+// Frame and title bar of a child panel, drawn around its client area: the
+// panel's top/left place the client area in the parent, the frame and the
+// title bar lie outside it. The title bar shows the title and, when the close
+// item is visible, a close box that raises the panel's close event; a
+// movable panel is dragged by its title bar.
+class ChildFrame : public QWidget {
+public:
+    ChildFrame(int handle, QWidget* parent) : QWidget(parent), handle_(handle) {}
+
+    static int TitleBar(const Panel& p)
+    {
+        return LookInt(p.look, ATTR_TITLEBAR_VISIBLE, 1) ? std::max(0, LookInt(p.look, ATTR_TITLEBAR_THICKNESS, 20)) : 0;
+    }
+    static int FrameWidth(const Panel& p) { return std::max(0, LookInt(p.look, ATTR_FRAME_THICKNESS, 1)); }
+    QRect CloseBox() const
+    {
+        const Panel* p = FindPanel(handle_);
+        if (!p || !LookInt(p->look, ATTR_CLOSE_ITEM_VISIBLE, 1)) return {};
+        const int tb = TitleBar(*p), fw = FrameWidth(*p);
+        if (tb < 8) return {};
+        const int s = tb - 6;
+        return QRect(width() - fw - s - 3, fw + 3, s, s);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const Panel* p = FindPanel(handle_);
+        if (!p) return;
+        QPainter pt(this);
+        const int fw = FrameWidth(*p), tb = TitleBar(*p);
+        const int frameColor = LookInt(p->look, ATTR_FRAME_COLOR, 0xC0C0C0);
+        if (fw > 0 && !(frameColor & VAL_TRANSPARENT)) {
+            const QColor base = QColor::fromRgb(QRgb(frameColor & 0xFFFFFF));
+            const int style = LookInt(p->look, ATTR_FRAME_STYLE, VAL_OUTLINED_FRAME);
+            const QColor topLeft = style == VAL_RAISED_FRAME ? base.lighter(140) : style == VAL_SUNKEN_FRAME ? base.darker(160) : base;
+            const QColor bottomRight = style == VAL_RAISED_FRAME ? base.darker(160) : style == VAL_SUNKEN_FRAME ? base.lighter(140) : base;
+            const int w = width(), h = height();
+            pt.fillRect(0, 0, w, fw, topLeft);
+            pt.fillRect(0, 0, fw, h, topLeft);
+            pt.fillRect(0, h - fw, w, fw, bottomRight);
+            pt.fillRect(w - fw, 0, fw, h, bottomRight);
+        }
+        if (tb > 0) {
+            const QRect bar(fw, fw, width() - 2 * fw, tb);
+            pt.fillRect(bar, QColor(0x3A, 0x5A, 0x8C));
+            QFont f = font();
+            f.setBold(true);
+            f.setPixelSize(std::max(8, std::min(13, tb - 6)));
+            pt.setFont(f);
+            pt.setPen(Qt::white);
+            const QRect box = CloseBox();
+            pt.drawText(bar.adjusted(4, 0, box.isNull() ? -4 : -box.width() - 8, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                        QStr(p->title));
+            if (!box.isNull()) {
+                pt.fillRect(box, QColor(0xD4, 0xD0, 0xC8));
+                pt.setPen(QPen(Qt::black, 1.5));
+                pt.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(3, 3));
+                pt.drawLine(box.topRight() + QPoint(-3, 3), box.bottomLeft() + QPoint(3, -3));
+            }
+        }
+    }
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        const Panel* p = FindPanel(handle_);
+        if (!p || e->button() != Qt::LeftButton) return;
+        const QPoint at = e->position().toPoint();
+        if (CloseBox().contains(at)) {
+            RaisePanelEvent(handle_, EVENT_CLOSE, 0, 0);
+            return;
+        }
+        const int fw = FrameWidth(*p), tb = TitleBar(*p);
+        if (tb > 0 && at.y() >= fw && at.y() < fw + tb && LookInt(p->look, ATTR_MOVABLE, 1)) {
+            dragging_ = true;
+            grab_ = at;
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        Panel* p = FindPanel(handle_);
+        if (!dragging_ || !p) return;
+        const QPoint d = e->position().toPoint() - grab_;
+        p->top += d.y();
+        p->left += d.x();
+        ApplyPanelGeometry(*p);
+    }
+    void mouseReleaseEvent(QMouseEvent*) override
+    {
+        if (!dragging_) return;
+        dragging_ = false;
+        RaisePanelEvent(handle_, EVENT_PANEL_MOVE, 0, 0);
+    }
+
+private:
+    int handle_;
+    bool dragging_ = false;
+    QPoint grab_;
 };
 
 const int kPanelLookAttrs[] = {
@@ -138,8 +239,9 @@ void CreatePanelWidgets(Panel& p)
         p.window = w;
         p.client = new QWidget(w);
     } else {
-        p.client = new QWidget(parentClient);
-        p.client->hide();
+        p.frame = new ChildFrame(p.handle, parentClient);
+        p.frame->hide();
+        p.client = new QWidget(p.frame);
     }
     p.client->setAutoFillBackground(true);
     ApplyPanelLook(p);
@@ -151,6 +253,11 @@ void ApplyPanelGeometry(Panel& p)
     if (p.window) {
         p.window->move(p.left, p.top);
         static_cast<PanelWindow*>(p.window.data())->Arrange();
+    } else if (p.frame && p.client) {
+        const int fw = ChildFrame::FrameWidth(p), tb = ChildFrame::TitleBar(p);
+        p.frame->setGeometry(p.left - fw, p.top - fw - tb, p.width + 2 * fw, p.height + 2 * fw + tb);
+        p.client->setGeometry(fw, fw + tb, p.width, p.height);
+        p.frame->update();
     } else if (p.client && p.tabOwnerPanel == 0) {
         p.client->setGeometry(p.left, p.top, p.width, p.height);
     } else if (p.client) {
@@ -166,6 +273,7 @@ void ApplyPanelLook(Panel& p)
     pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(bg & 0xFFFFFF)));
     p.client->setPalette(pal);
     p.client->setEnabled(!p.dimmed);
+    if (p.frame) ApplyPanelGeometry(p); // frame and title bar sizes may have changed
     if (p.window) {
         p.window->setWindowTitle(QStr(p.title));
         Qt::WindowFlags f = Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
@@ -178,6 +286,13 @@ void ApplyPanelLook(Panel& p)
             if (shown) p.window->show();
         }
     }
+}
+
+QWidget* PanelTopWidget(const Panel& p)
+{
+    if (p.window) return p.window.data();
+    if (p.frame) return p.frame.data();
+    return p.client.data();
 }
 
 int DiscardPanelTree(int handle)
@@ -195,7 +310,7 @@ int DiscardPanelTree(int handle)
         auto it = rt.menuBars.find(p->menuBar);
         if (it != rt.menuBars.end()) it->second.panel = 0;
     }
-    QWidget* top = p->window ? p->window.data() : p->client.data();
+    QWidget* top = PanelTopWidget(*p);
     if (top) {
         top->hide();
         top->deleteLater();
@@ -249,9 +364,10 @@ int DisplayPanel(int panel)
     if (p->window) {
         p->window->show();
         if (QGuiApplication::platformName() != QLatin1String("offscreen")) p->window->raise();
-    } else if (p->client && !p->tabOwnerPanel) {
+    } else if (QWidget* w = p->tabOwnerPanel ? nullptr : PanelTopWidget(*p)) {
         p->client->show();
-        p->client->raise();
+        w->show();
+        w->raise();
     }
     return 0;
 }
@@ -262,8 +378,7 @@ int HidePanel(int panel)
     Panel* p = FindPanel(panel);
     if (!p) return UI_ERR_BAD_PANEL;
     p->visible = false;
-    if (p->window) p->window->hide();
-    else if (p->client && !p->tabOwnerPanel) p->client->hide();
+    if (QWidget* w = p->tabOwnerPanel ? nullptr : PanelTopWidget(*p)) w->hide();
     return 0;
 }
 
@@ -277,8 +392,10 @@ int SetPanelAttribute(int panel, int attr, int value)
         return SetPanelGeometry(*p, attr, value);
     case ATTR_VISIBLE:
         p->visible = value != 0;
-        if (p->window) p->window->setVisible(p->visible);
-        else if (p->client && !p->tabOwnerPanel) p->client->setVisible(p->visible);
+        if (QWidget* w = p->tabOwnerPanel ? nullptr : PanelTopWidget(*p)) {
+            if (p->visible) p->client->show();
+            w->setVisible(p->visible);
+        }
         return 0;
     case ATTR_DIMMED:
         p->dimmed = value != 0;

@@ -1,117 +1,18 @@
-// Table control: typed cells in the run-time's model, shown through a
-// model/view adapter so that thousands of rows fill and repaint fast.
+// Table control: typed cells, ranges, row/column/cell attributes and ring
+// cell items in the run-time's model (the view is in UiTableView.cpp).
 #include "platform/ui/UiModel.h"
 
-#include <QAbstractTableModel>
-#include <QHeaderView>
-#include <QMouseEvent>
 #include <QTableView>
 
 #include <algorithm>
 #include <cmath>
 
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+
 namespace cz::ui {
 
 namespace {
-
-class CellModel : public QAbstractTableModel {
-public:
-    CellModel(int panel, int control, QObject* parent) : QAbstractTableModel(parent), panel_(panel), control_(control) {}
-    int rowCount(const QModelIndex& = QModelIndex()) const override { return shownRows; }
-    int columnCount(const QModelIndex& = QModelIndex()) const override { return shownCols; }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        Ctrl* c = FindCtrl(panel_, control_);
-        if (!c || index.row() >= c->table.rows || index.column() >= c->table.cols) return {};
-        const TableCell& cell = c->table.at(index.row() + 1, index.column() + 1);
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::EditRole:
-            if (cell.type == VAL_CELL_NUMERIC) return QStr(FormatNumber(cell.num, cell.dataType, cell.precision, 0));
-            return QStr(cell.text);
-        case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell.dimmed ? 0x909090 : cell.textColor & 0xFFFFFF));
-        case Qt::BackgroundRole:
-            return (cell.bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell.bgColor)));
-        case Qt::TextAlignmentRole:
-            return int(cell.type == VAL_CELL_NUMERIC ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
-        default: return {};
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation o, int role) const override
-    {
-        if (role != Qt::DisplayRole) return {};
-        Ctrl* c = FindCtrl(panel_, control_);
-        if (!c) return {};
-        if (o == Qt::Horizontal && section < int(c->table.columnAttrs.size()))
-            return QStr(LookText(c->table.columnAttrs[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
-        if (o == Qt::Vertical && section < int(c->table.rowAttrs.size()))
-            return QStr(LookText(c->table.rowAttrs[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
-        return section + 1;
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override
-    {
-        Ctrl* c = FindCtrl(panel_, control_);
-        if (!c || index.row() >= c->table.rows || index.column() >= c->table.cols) return Qt::NoItemFlags;
-        const TableCell& cell = c->table.at(index.row() + 1, index.column() + 1);
-        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (cell.dimmed) return Qt::ItemIsSelectable;
-        if (cell.mode != VAL_INDICATOR && cell.type != VAL_CELL_BUTTON) f |= Qt::ItemIsEditable;
-        return f;
-    }
-    bool setData(const QModelIndex& index, const QVariant& v, int role) override
-    {
-        if (role != Qt::EditRole) return false;
-        const QByteArray text = v.toString().toUtf8();
-        Point cell{index.column() + 1, index.row() + 1};
-        char* end = nullptr;
-        double num = std::strtod(text.constData(), &end);
-        TableCommitAsUser(panel_, control_, cell, num, text.constData());
-        return true;
-    }
-    void Sync(int rows, int cols)
-    {
-        if (rows != shownRows || cols != shownCols) {
-            beginResetModel();
-            shownRows = rows;
-            shownCols = cols;
-            endResetModel();
-        } else if (rows > 0 && cols > 0) {
-            Q_EMIT dataChanged(index(0, 0), index(rows - 1, cols - 1));
-            Q_EMIT headerDataChanged(Qt::Horizontal, 0, cols - 1);
-        }
-    }
-    int shownRows = 0, shownCols = 0;
-
-private:
-    int panel_, control_;
-};
-
-class TableView : public QTableView {
-public:
-    TableView(int panel, int control, QWidget* parent) : QTableView(parent), panel_(panel), control_(control)
-    {
-        model = new CellModel(panel, control, this);
-        setModel(model);
-        verticalHeader()->setDefaultSectionSize(18);
-        setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    }
-    CellModel* model;
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override
-    {
-        QTableView::mousePressEvent(e);
-        Ctrl* c = FindCtrl(panel_, control_);
-        if (!c || !UserCanOperate(*c)) return;
-        QModelIndex mi = indexAt(e->position().toPoint());
-        if (mi.isValid()) c->table.active = Point{mi.column() + 1, mi.row() + 1};
-        QPoint p = viewport()->mapTo(this, e->position().toPoint());
-        RaiseCtrlEvent(panel_, control_, e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK, p.y(), p.x());
-    }
-
-private:
-    int panel_, control_;
-};
 
 Ctrl* Table(int panel, int control, int* st)
 {
@@ -277,25 +178,6 @@ int LineAttr(int panel, int control, int index, bool column, int attr, const Att
 
 } // namespace
 
-QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
-
-void FlushTable(Ctrl& c)
-{
-    auto* w = dynamic_cast<TableView*>(c.widget.data());
-    if (!w || c.table.runBusy) return;
-    w->model->Sync(c.table.rows, c.table.cols);
-    for (int col = 0; col < c.table.cols; ++col) {
-        const AttrMap& m = c.table.columnAttrs[size_t(col)];
-        int width = LookInt(m, ATTR_COLUMN_WIDTH, 0);
-        if (width > 0 && w->columnWidth(col) != width) w->setColumnWidth(col, width);
-        w->setColumnHidden(col, LookInt(m, ATTR_COLUMN_VISIBLE, 1) == 0);
-    }
-    w->verticalHeader()->setVisible(LookInt(c.look, ATTR_ROW_LABELS_VISIBLE, 1) != 0);
-    w->horizontalHeader()->setVisible(LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 1) != 0);
-    if (c.table.active.x > 0 && c.table.active.y > 0)
-        w->setCurrentIndex(w->model->index(c.table.active.y - 1, c.table.active.x - 1));
-}
-
 int TableCommitAsUser(int panel, int control, Point p, double num, const char* text)
 {
     Ctrl* c = FindCtrl(panel, control);
@@ -305,17 +187,46 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
     if (!cell) return st;
     if (!UserCanOperate(*c) || cell->dimmed || cell->mode == VAL_INDICATOR) return 0;
     if (cell->type == VAL_CELL_NUMERIC) {
+        if (!std::isfinite(num)) return 0;
         if (IsIntegerType(cell->dataType)) num = CoerceToType(num, cell->dataType);
-        if (cell->mode == VAL_VALIDATE && (num < cell->minV || num > cell->maxV)) return 0;
-        cell->num = std::clamp(num, cell->minV, cell->maxV);
+        const bool outside = num < cell->minV || num > cell->maxV;
+        if (outside && (cell->mode == VAL_VALIDATE || LookInt(cell->attrs, ATTR_CHECK_RANGE, 0))) return 0;
+        if (cell->minV <= cell->maxV) num = std::clamp(num, cell->minV, cell->maxV);
+        cell->num = num;
+    } else if (cell->type == VAL_CELL_RING) {
+        // A ring cell takes only one of its items.
+        const std::string chosen = text ? text : "";
+        if (std::find(cell->ring.begin(), cell->ring.end(), chosen) == cell->ring.end()) return 0;
+        cell->text = chosen;
     } else if (cell->type != VAL_CELL_BUTTON) {
-        cell->text = text ? text : "";
+        std::string t = text ? text : "";
+        const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
+        if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8PrefixLength(t, size_t(maxLen)));
+        cell->text = t;
     }
+    const int type = cell->type, mode = cell->mode;
     c->table.active = p;
     MarkDirty(*c);
-    if (cell->mode == VAL_HOT || cell->mode == VAL_VALIDATE || cell->type == VAL_CELL_BUTTON)
+    if (mode == VAL_HOT || mode == VAL_VALIDATE || type == VAL_CELL_BUTTON)
         RaiseCtrlEvent(panel, control, EVENT_COMMIT, p.y, p.x);
     return 1;
+}
+
+int TableCommitTextAsUser(int panel, int control, Point p, const char* text)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TABLE) return UI_ERR_BAD_CONTROL;
+    int st;
+    TableCell* cell = CellAt(c, p, &st);
+    if (!cell) return st;
+    if (!text) return UI_ERR_BAD_VALUE;
+    if (cell->type != VAL_CELL_NUMERIC) return TableCommitAsUser(panel, control, p, 0.0, text);
+    // Typed numbers use the C locale; text that is no number is refused.
+    char* end = nullptr;
+    const double num = cz::StrtodC(text, &end);
+    while (end && (*end == ' ' || *end == '\t')) ++end;
+    if (end == text || !end || *end != 0) return 0;
+    return TableCommitAsUser(panel, control, p, num, nullptr);
 }
 
 int SetTableCtrlAttr(Ctrl& c, int attr, const AttrValue& v)

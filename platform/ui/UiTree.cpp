@@ -66,10 +66,16 @@ protected:
         if (!c || !UserCanOperate(*c)) return;
         QPoint p = e->position().toPoint();
         QTreeWidgetItem* it = itemAt(p);
-        if (it && e->button() == Qt::LeftButton) c->tree.active = it->data(0, kIndexRole).toInt();
+        int picked = -1;
+        if (it && e->button() == Qt::LeftButton) {
+            picked = it->data(0, kIndexRole).toInt();
+            if (picked == c->tree.active || picked < 0 || picked >= int(c->tree.items.size())) picked = -1;
+            else c->tree.active = picked;
+        }
         QPoint inCtrl = viewport()->mapTo(this, p);
         int ev = e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK;
         RaiseCtrlEvent(panel_, control_, ev, inCtrl.y(), inCtrl.x());
+        if (picked >= 0 && FindCtrl(panel_, control_)) RaiseCtrlEvent(panel_, control_, EVENT_SELECTION_CHANGE, picked, 0);
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override
     {
@@ -89,6 +95,7 @@ private:
         int index = it->data(0, kIndexRole).toInt();
         if (!c || index < 0 || index >= int(c->tree.items.size())) return;
         c->tree.items[size_t(index)].collapsed = !expand;
+        if (expand && LoadFolderChildren(*c, index) > 0) MarkDirty(*c);
         RaiseCtrlEvent(panel_, control_, expand ? EVENT_EXPAND : EVENT_COLLAPSE, index, 0);
     }
     int panel_, control_;
@@ -111,6 +118,12 @@ TreeItem* Item(Ctrl* c, int index, int* st)
         return nullptr;
     }
     return &c->tree.items[size_t(index)];
+}
+
+// Sub-folders of a folder, by name; unreadable folders are left out.
+QStringList SubFolders(const QString& path)
+{
+    return QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name);
 }
 
 QBrush Brush(int rgb) { return (rgb & VAL_TRANSPARENT) ? QBrush() : QBrush(QColor::fromRgb(QRgb(rgb))); }
@@ -152,13 +165,10 @@ void FlushTree(Ctrl& c)
         int img = it.collapsed && it.collapsedImage >= 0 ? it.collapsedImage : it.image;
         if (img >= 0 && img < int(t.images.size())) q->setIcon(0, QIcon(t.images[size_t(img)]));
         q->setDisabled(it.dimmed);
+        if (it.folderPending) q->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
         stack.push_back(q);
     }
     // expansion after the whole tree exists
-    for (size_t i = 0; i < t.items.size(); ++i) {
-        QTreeWidgetItemIterator wi(w);
-        (void)wi;
-    }
     QTreeWidgetItemIterator wi(w);
     while (*wi) {
         int i = (*wi)->data(0, kIndexRole).toInt();
@@ -167,6 +177,36 @@ void FlushTree(Ctrl& c)
         ++wi;
     }
     w->syncing = false;
+}
+
+int LoadFolderChildren(Ctrl& c, int index)
+{
+    TreeData& t = c.tree;
+    if (!t.folderBrowser || index < 0 || index >= int(t.items.size())) return 0;
+    if (!t.items[size_t(index)].folderPending) return 0;
+    t.items[size_t(index)].folderPending = false;
+    // The tag of a folder item is its full path.
+    const QString path = QStr(t.items[size_t(index)].tag);
+    const int level = t.items[size_t(index)].level + 1;
+    std::vector<TreeItem> children;
+    for (const QString& name : SubFolders(path)) {
+        const QString full = QDir(path).absoluteFilePath(name);
+        TreeItem it;
+        it.level = level;
+        it.cellText.assign(size_t(std::max(1, t.columns)), std::string());
+        it.cellText[0] = StdStr(name);
+        it.tag = UniqueTag(t, StdStr(full));
+        // Shown with an expand mark only when it has sub-folders itself.
+        it.folderPending = !SubFolders(full).isEmpty();
+        children.push_back(std::move(it));
+    }
+    const int at = SubtreeEnd(t, index);
+    const int added = int(children.size());
+    t.items.insert(t.items.begin() + at, std::make_move_iterator(children.begin()),
+                   std::make_move_iterator(children.end()));
+    if (t.active >= at) t.active += added;
+    MarkDirty(c);
+    return added;
 }
 
 int TreeSetMarkStateAsUser(int panel, int control, int index, int state)
@@ -466,7 +506,10 @@ int SetTreeItemAttribute(int panel, int control, int index, int attr, int value)
     switch (attr) {
     case ATTR_MARK_TYPE: it->markType = value; break;
     case ATTR_MARK_STATE: it->markState = value ? 1 : 0; break;
-    case ATTR_COLLAPSED: it->collapsed = value != 0; break;
+    case ATTR_COLLAPSED:
+        it->collapsed = value != 0;
+        if (!it->collapsed) LoadFolderChildren(*c, index);
+        break;
     case ATTR_IMAGE_INDEX: it->image = value; break;
     case ATTR_COLLAPSED_IMAGE_INDEX: it->collapsedImage = value; break;
     case ATTR_CTRL_VAL: it->value = value; break;
@@ -657,24 +700,15 @@ int MakeFolderBrowser(int panel, int control, const char* rootPath)
     t.tags.clear();
     t.active = -1;
     t.folderBrowser = true;
-    // Two levels below the root; deeper folders are reached by picking.
-    std::function<void(const QDir&, int, int)> add = [&](const QDir& dir, int level, int depth) {
-        const QStringList subs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Readable, QDir::Name);
-        for (const QString& s : subs) {
-            TreeItem it;
-            it.level = level;
-            it.cellText = {StdStr(s)};
-            it.tag = UniqueTag(t, StdStr(dir.absoluteFilePath(s)));
-            t.items.push_back(it);
-            if (depth > 1) add(QDir(dir.absoluteFilePath(s)), level + 1, depth - 1);
-        }
-    };
     TreeItem top;
-    top.cellText = {StdStr(root.absolutePath())};
+    top.cellText.assign(size_t(std::max(1, t.columns)), std::string());
+    top.cellText[0] = StdStr(root.absolutePath());
     top.tag = UniqueTag(t, StdStr(root.absolutePath()));
     top.collapsed = false;
+    top.folderPending = true;
     t.items.push_back(top);
-    add(root, 1, 2);
+    // The root shows its sub-folders; deeper levels are read when expanded.
+    LoadFolderChildren(*c, 0);
     MarkDirty(*c);
     return 0;
 }

@@ -169,6 +169,10 @@ enum {
     // GetUserEvent wait mode
     VAL_NO_WAIT = 0, VAL_WAIT = 1,
 
+    // child panel frame styles (ATTR_FRAME_STYLE): a flat line in the frame
+    // colour, or a bevel lit from the top left (raised) or bottom right (sunken)
+    VAL_OUTLINED_FRAME = 0, VAL_RAISED_FRAME = 1, VAL_SUNKEN_FRAME = 2,
+
     // panel stacking / centring
     VAL_AUTO_CENTER = -2147483647, // ATTR_TOP / ATTR_LEFT value that centres a panel
 

@@ -1,0 +1,336 @@
+// Table view: a model/view adapter over the run-time's cell model, so that
+// thousands of rows fill and repaint fast, and the cell editors through
+// which a user types into numeric and string cells or picks a ring cell's
+// item from its drop-down. Every edit enters the model as a user commit.
+#include "platform/ui/UiModel.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace cz::ui {
+
+namespace {
+
+const TableCell* LiveCell(int panel, int control, const QModelIndex& index)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TABLE || !index.isValid()) return nullptr;
+    if (index.row() >= c->table.rows || index.column() >= c->table.cols) return nullptr;
+    return &c->table.at(index.row() + 1, index.column() + 1);
+}
+
+// The text a cell shows (and an editor starts with).
+QString CellText(const TableCell& cell)
+{
+    if (cell.type == VAL_CELL_NUMERIC)
+        return QStr(FormatNumber(cell.num, cell.dataType, cell.precision, LookInt(cell.attrs, ATTR_FORMAT, 0)));
+    return QStr(cell.text);
+}
+
+bool Editable(const Ctrl& c, const TableCell& cell)
+{
+    return UserCanOperate(c) && !cell.dimmed && cell.mode != VAL_INDICATOR && cell.type != VAL_CELL_BUTTON &&
+           cell.type != VAL_CELL_PICTURE;
+}
+
+class CellModel : public QAbstractTableModel {
+public:
+    CellModel(int panel, int control, QObject* parent) : QAbstractTableModel(parent), panel_(panel), control_(control) {}
+    int rowCount(const QModelIndex& = QModelIndex()) const override { return shownRows; }
+    int columnCount(const QModelIndex& = QModelIndex()) const override { return shownCols; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const TableCell* cell = LiveCell(panel_, control_, index);
+        if (!cell) return {};
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole: return CellText(*cell);
+        case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell->dimmed ? 0x909090 : cell->textColor & 0xFFFFFF));
+        case Qt::BackgroundRole:
+            return (cell->bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell->bgColor)));
+        case Qt::FontRole: {
+            if (!cell->attrs.count(ATTR_TEXT_FONT) && !cell->attrs.count(ATTR_TEXT_POINT_SIZE) &&
+                !cell->attrs.count(ATTR_TEXT_BOLD))
+                return {};
+            QFont f(MapFontFamily(LookText(cell->attrs, ATTR_TEXT_FONT, "NIDialog")));
+            f.setPixelSize(std::max(1, LookInt(cell->attrs, ATTR_TEXT_POINT_SIZE, 13)));
+            f.setBold(LookInt(cell->attrs, ATTR_TEXT_BOLD, 0) != 0);
+            return f;
+        }
+        case Qt::TextAlignmentRole: {
+            const int dflt = cell->type == VAL_CELL_NUMERIC ? VAL_RIGHT_JUSTIFIED
+                             : cell->type == VAL_CELL_BUTTON ? VAL_CENTER_JUSTIFIED
+                                                             : VAL_LEFT_JUSTIFIED;
+            const int j = LookInt(cell->attrs, ATTR_CELL_JUSTIFY, dflt);
+            const Qt::Alignment h = j == VAL_RIGHT_JUSTIFIED ? Qt::AlignRight
+                                    : j == VAL_CENTER_JUSTIFIED ? Qt::AlignHCenter
+                                                                : Qt::AlignLeft;
+            return int(h | Qt::AlignVCenter);
+        }
+        default: return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return {};
+        const std::vector<AttrMap>& lines = o == Qt::Horizontal ? c->table.columnAttrs : c->table.rowAttrs;
+        if (role == Qt::FontRole && section < int(lines.size()) && lines[size_t(section)].count(ATTR_LABEL_FONT)) {
+            QFont f(MapFontFamily(LookText(lines[size_t(section)], ATTR_LABEL_FONT, "NIDialog")));
+            f.setPixelSize(std::max(1, LookInt(lines[size_t(section)], ATTR_LABEL_POINT_SIZE, 13)));
+            return f;
+        }
+        if (role != Qt::DisplayRole) return {};
+        if (section < int(lines.size()))
+            return QStr(LookText(lines[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
+        return section + 1;
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        const TableCell* cell = LiveCell(panel_, control_, index);
+        if (!c || !cell) return Qt::NoItemFlags;
+        if (cell->dimmed) return Qt::ItemIsSelectable;
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (Editable(*c, *cell)) f |= Qt::ItemIsEditable;
+        return f;
+    }
+    bool setData(const QModelIndex& index, const QVariant& v, int role) override
+    {
+        if (role != Qt::EditRole || !LiveCell(panel_, control_, index)) return false;
+        const QByteArray text = v.toString().toUtf8();
+        return TableCommitTextAsUser(panel_, control_, Point{index.column() + 1, index.row() + 1}, text.constData()) > 0;
+    }
+    void Sync(int rows, int cols)
+    {
+        if (rows != shownRows || cols != shownCols) {
+            beginResetModel();
+            shownRows = rows;
+            shownCols = cols;
+            endResetModel();
+        } else if (rows > 0 && cols > 0) {
+            Q_EMIT dataChanged(index(0, 0), index(rows - 1, cols - 1));
+            Q_EMIT headerDataChanged(Qt::Horizontal, 0, cols - 1);
+        }
+    }
+    int shownRows = 0, shownCols = 0;
+
+private:
+    int panel_, control_;
+};
+
+// Editors: a combo box for ring cells (opened at once, choosing an item
+// commits), a line edit for numeric and string cells. An edit that leaves
+// the shown text unchanged commits nothing, so that confirming a numeric
+// shown with fewer digits never replaces the full value.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    CellDelegate(int panel, int control, QObject* parent) : QStyledItemDelegate(parent), panel_(panel), control_(control) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        const TableCell* cell = LiveCell(panel_, control_, index);
+        if (!cell) return nullptr;
+        if (cell->type == VAL_CELL_RING) {
+            auto* combo = new QComboBox(parent);
+            for (const std::string& item : cell->ring) combo->addItem(QStr(item));
+            QObject::connect(combo, &QComboBox::activated, combo, [this, combo](int) {
+                auto* self = const_cast<CellDelegate*>(this);
+                combo->setProperty("czChosen", true);
+                Q_EMIT self->commitData(combo);
+                Q_EMIT self->closeEditor(combo);
+            });
+            QTimer::singleShot(0, combo, [combo] {
+                if (combo->isVisible()) combo->showPopup();
+            });
+            return combo;
+        }
+        auto* edit = new QLineEdit(parent);
+        edit->setFrame(false);
+        const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
+        if (cell->type == VAL_CELL_STRING && maxLen >= 0) edit->setMaxLength(std::max(1, maxLen));
+        return edit;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const TableCell* cell = LiveCell(panel_, control_, index);
+        if (!cell) return;
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            QSignalBlocker block(combo);
+            // The items may have been rebuilt while the drop-down is open.
+            QStringList items;
+            for (const std::string& item : cell->ring) items << QStr(item);
+            QStringList shown;
+            for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+            if (shown != items) {
+                combo->clear();
+                combo->addItems(items);
+            }
+            auto it = std::find(cell->ring.begin(), cell->ring.end(), cell->text);
+            combo->setCurrentIndex(it == cell->ring.end() ? -1 : int(it - cell->ring.begin()));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            if (edit->property("czStart").isValid()) return; // keep what the user is typing
+            edit->setText(CellText(*cell));
+            edit->setProperty("czStart", edit->text());
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        if (!LiveCell(panel_, control_, index)) return;
+        const Point cell{index.column() + 1, index.row() + 1};
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            if (!combo->property("czChosen").toBool() || combo->currentIndex() < 0) return;
+            combo->setProperty("czChosen", false);
+            TableCommitAsUser(panel_, control_, cell, 0.0, StdStr(combo->currentText()).c_str());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            if (edit->text() == edit->property("czStart").toString()) return;
+            edit->setProperty("czStart", edit->text());
+            TableCommitTextAsUser(panel_, control_, cell, StdStr(edit->text()).c_str());
+        }
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        const TableCell* cell = LiveCell(panel_, control_, index);
+        if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR) return;
+        // The drop-down arrow of an operable ring cell.
+        const QRect r = option.rect;
+        const int s = std::min(8, std::max(4, r.height() / 3));
+        const QPoint c(r.right() - s - 2, r.center().y());
+        const QPoint tri[3] = {QPoint(c.x() - s / 2, c.y() - s / 4), QPoint(c.x() + s / 2, c.y() - s / 4),
+                               QPoint(c.x(), c.y() + s / 4 + 1)};
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0x40, 0x40, 0x40));
+        painter->drawPolygon(tri, 3);
+        painter->restore();
+    }
+
+private:
+    int panel_, control_;
+};
+
+class TableView : public QTableView {
+public:
+    TableView(int panel, int control, QWidget* parent) : QTableView(parent), panel_(panel), control_(control)
+    {
+        model = new CellModel(panel, control, this);
+        setModel(model);
+        setItemDelegate(new CellDelegate(panel, control, this));
+        verticalHeader()->setDefaultSectionSize(18);
+        setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::AnyKeyPressed);
+    }
+    CellModel* model;
+    // Opens the editor of cell (1-based); a ring cell shows its items.
+    bool OpenEditor(Point cell)
+    {
+        QModelIndex mi = model->index(cell.y - 1, cell.x - 1);
+        if (!mi.isValid() || !(model->flags(mi) & Qt::ItemIsEditable)) return false;
+        setCurrentIndex(mi);
+        edit(mi);
+        return indexWidget(mi) != nullptr;
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        QTableView::mousePressEvent(e);
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c) return;
+        QModelIndex mi = indexAt(e->position().toPoint());
+        QPoint p = viewport()->mapTo(this, e->position().toPoint());
+        const Point cell = mi.isValid() ? Point{mi.column() + 1, mi.row() + 1} : Point{0, 0};
+        TableUserClick(*c, cell, p.y(), p.x(), e->button() == Qt::RightButton);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        QTableView::mouseDoubleClickEvent(e);
+        Ctrl* c = FindCtrl(panel_, control_);
+        if (!c || !UserCanOperate(*c)) return;
+        QPoint p = viewport()->mapTo(this, e->position().toPoint());
+        RaiseCtrlEvent(panel_, control_, EVENT_LEFT_DOUBLE_CLICK, p.y(), p.x());
+    }
+
+private:
+    int panel_, control_;
+};
+
+} // namespace
+
+int TableUserClick(Ctrl& ctrl, Point cell, int y, int x, bool right)
+{
+    if (!UserCanOperate(ctrl)) return 0;
+    const int panel = ctrl.panel, control = ctrl.id;
+    const bool onCell = cell.y >= 1 && cell.y <= ctrl.table.rows && cell.x >= 1 && cell.x <= ctrl.table.cols;
+    if (onCell) ctrl.table.active = cell;
+    // A callback that returns non-zero swallows the click.
+    if (RaiseCtrlEvent(panel, control, right ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK, y, x) != 0) return 1;
+    Ctrl* c = FindCtrl(panel, control);
+    if (right || !onCell || !c || c->kind != CTRL_TABLE) return 1;
+    const TableCell* k = cell.y <= c->table.rows && cell.x <= c->table.cols ? &c->table.at(cell.y, cell.x) : nullptr;
+    if (!k || !UserCanOperate(*c) || k->dimmed || k->mode == VAL_INDICATOR) return 1;
+    // The click callback may just have made this cell a ring: a click on an
+    // operable ring cell opens its drop-down; a button cell commits.
+    if (k->type == VAL_CELL_RING) OpenTableCellEditor(*c, cell);
+    else if (k->type == VAL_CELL_BUTTON) TableCommitAsUser(panel, control, cell, 0.0, nullptr);
+    return 1;
+}
+
+QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
+
+void FlushTable(Ctrl& c)
+{
+    auto* w = dynamic_cast<TableView*>(c.widget.data());
+    if (!w || c.table.runBusy) return;
+    w->model->Sync(c.table.rows, c.table.cols);
+    for (int col = 0; col < c.table.cols; ++col) {
+        const AttrMap& m = c.table.columnAttrs[size_t(col)];
+        int width = LookInt(m, ATTR_COLUMN_WIDTH, 0);
+        if (width > 0 && w->columnWidth(col) != width) w->setColumnWidth(col, width);
+        w->setColumnHidden(col, LookInt(m, ATTR_COLUMN_VISIBLE, 1) == 0 || LookInt(m, ATTR_VISIBLE, 1) == 0);
+    }
+    for (int row = 0; row < c.table.rows; ++row) {
+        const AttrMap& m = c.table.rowAttrs[size_t(row)];
+        if (m.empty()) continue;
+        int height = LookInt(m, ATTR_ROW_HEIGHT, 0);
+        if (height > 0 && w->rowHeight(row) != height) w->setRowHeight(row, height);
+        w->setRowHidden(row, LookInt(m, ATTR_VISIBLE, 1) == 0);
+    }
+    w->verticalHeader()->setVisible(LookInt(c.look, ATTR_ROW_LABELS_VISIBLE, 1) != 0);
+    w->horizontalHeader()->setVisible(LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 1) != 0);
+    if (c.table.active.x > 0 && c.table.active.y > 0 && !w->indexWidget(w->currentIndex()))
+        w->setCurrentIndex(w->model->index(c.table.active.y - 1, c.table.active.x - 1));
+}
+
+QWidget* OpenTableCellEditor(Ctrl& c, Point cell)
+{
+    auto* w = dynamic_cast<TableView*>(c.widget.data());
+    if (!w || cell.y < 1 || cell.y > c.table.rows || cell.x < 1 || cell.x > c.table.cols) return nullptr;
+    if (!Editable(c, c.table.at(cell.y, cell.x))) return nullptr;
+    FlushTable(c);
+    QModelIndex mi = w->model->index(cell.y - 1, cell.x - 1);
+    if (QWidget* open = w->indexWidget(mi)) return open;
+    return w->OpenEditor(cell) ? w->indexWidget(mi) : nullptr;
+}
+
+void SubmitTableCellEditor(Ctrl& c, QWidget* editor)
+{
+    auto* w = dynamic_cast<TableView*>(c.widget.data());
+    if (!w || !editor) return;
+    QAbstractItemDelegate* d = w->itemDelegate();
+    Q_EMIT d->commitData(editor);
+    Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+}
+
+} // namespace cz::ui
