@@ -135,6 +135,18 @@ int CopyOut(char* buffer, int size, const std::string& text)
     return 0;
 }
 
+QString MnemonicLabel(const std::string& label)
+{
+    // "__x" marks the mnemonic; Qt marks it with '&' (a literal '&' doubles).
+    QString in = QStr(label), out;
+    for (int i = 0; i < in.size(); ++i) {
+        if (in[i] == QLatin1Char('&')) out += QStringLiteral("&&");
+        else if (in.mid(i, 2) == QStringLiteral("__") && i + 2 < in.size()) { out += QLatin1Char('&'); ++i; }
+        else out += in[i];
+    }
+    return out;
+}
+
 QString ColorCss(int rgb)
 {
     if (rgb & VAL_TRANSPARENT) return QStringLiteral("transparent");

@@ -157,7 +157,11 @@ int SetAttr(int panel, int control, int attr, const AttrValue& v)
         return 0;
     case ATTR_FORMAT: c->format = iv; ApplyValue(*c); return 0;
     case ATTR_CHECK_RANGE: c->checkRange = iv; return 0;
-    case ATTR_MAX_ENTRY_LENGTH: c->maxLen = iv; return 0;
+    case ATTR_MAX_ENTRY_LENGTH:
+        if (iv < -1) return UI_ERR_BAD_VALUE;
+        c->maxLen = iv;
+        ApplyValue(*c);
+        return 0;
     case ATTR_ZPLANE_POSITION:
         MoveInOrder(p->zOrder, control, iv);
         ApplyZOrder(*p);

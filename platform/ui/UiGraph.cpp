@@ -23,6 +23,8 @@ struct Frame {
     double xmin[4], xmax[4];
 };
 
+} // namespace
+
 void AxisRange(const GraphData& g, int axis, double* lo, double* hi)
 {
     const Axis& a = g.axes[axis];
@@ -47,6 +49,8 @@ void AxisRange(const GraphData& g, int axis, double* lo, double* hi)
         *hi = mx;
     }
 }
+
+namespace {
 
 Frame MakeFrame(const Ctrl& c, QSizeF size)
 {
@@ -119,6 +123,9 @@ protected:
         const QColor grid = Rgb(LookInt(c->look, ATTR_GRID_COLOR, 0x606060));
         const QColor labelCol = Rgb(LookInt(c->look, ATTR_LABEL_COLOR, 0x000000));
         pt.setFont(font());
+        auto showGrid = [&](int axis, int attr) {
+            return LookInt(c->look, ATTR_GRID_VISIBLE, 1) && LookInt(c->look, attr, 1) && g.axes[axis].gridVisible;
+        };
         // grid and value labels
         for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS}) {
             const Axis& a = g.axes[axis];
@@ -128,13 +135,13 @@ protected:
                 double px = Map(*c, f, axis, v);
                 pt.setPen(grid);
                 if (axis == VAL_BOTTOM_XAXIS) {
-                    if (LookInt(c->look, ATTR_XGRID_VISIBLE, 1)) pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.bottom()));
+                    if (showGrid(VAL_BOTTOM_XAXIS, ATTR_XGRID_VISIBLE)) pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.bottom()));
                     if (a.labelsVisible) {
                         pt.setPen(labelCol);
                         pt.drawText(QRectF(px - 30, f.area.bottom() + 2, 60, 16), Qt::AlignHCenter, QString::fromStdString(cz::FormatC("%g", v)));
                     }
                 } else {
-                    if (LookInt(c->look, ATTR_YGRID_VISIBLE, 1)) pt.drawLine(QPointF(f.area.left(), px), QPointF(f.area.right(), px));
+                    if (showGrid(VAL_LEFT_YAXIS, ATTR_YGRID_VISIBLE)) pt.drawLine(QPointF(f.area.left(), px), QPointF(f.area.right(), px));
                     if (a.labelsVisible) {
                         pt.setPen(labelCol);
                         pt.drawText(QRectF(f.area.left() - 44, px - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cz::FormatC("%g", v)));
@@ -182,6 +189,7 @@ protected:
             double d = k.style == VAL_VERTICAL_LINE ? std::fabs(dx) : std::hypot(dx, dy);
             if (d < best) { best = d; pick = int(i) + 1; }
         }
+        if (pick < 1) return;
         c->graph.activeCursor = pick;
         dragging_ = true;
         MoveTo(e->position());
@@ -198,7 +206,11 @@ private:
     void MoveTo(QPointF pos)
     {
         Ctrl* c = FindCtrl(panel_, control_);
-        if (!c) return;
+        // A callback may have removed the cursor meanwhile.
+        if (!c || c->graph.activeCursor < 1 || c->graph.activeCursor > int(c->graph.cursors.size())) {
+            dragging_ = false;
+            return;
+        }
         double x, y;
         GraphPixelToValue(*c, int(pos.x()), int(pos.y()), &x, &y);
         GraphCursor& k = c->graph.cursors[size_t(c->graph.activeCursor - 1)];
@@ -347,8 +359,12 @@ void SnapCursor(Ctrl& c, GraphCursor& k)
 {
     if (k.mode != VAL_SNAP_TO_POINT) return;
     const GraphData& g = c.graph;
-    double xs = std::fabs(g.axes[VAL_BOTTOM_XAXIS].max - g.axes[VAL_BOTTOM_XAXIS].min);
-    double ys = std::fabs(g.axes[VAL_LEFT_YAXIS].max - g.axes[VAL_LEFT_YAXIS].min);
+    // Distances are measured in fractions of the shown axis ranges, so that
+    // the nearest point is the one nearest on the screen.
+    double xlo, xhi, ylo, yhi;
+    AxisRange(g, g.activeXAxis, &xlo, &xhi);
+    AxisRange(g, g.activeYAxis, &ylo, &yhi);
+    double xs = std::fabs(xhi - xlo), ys = std::fabs(yhi - ylo);
     xs = xs > 0 ? xs : 1.0;
     ys = ys > 0 ? ys : 1.0;
     double best = HUGE_VAL, bx = k.x, by = k.y;

@@ -12,18 +12,6 @@ namespace cz::ui {
 
 namespace {
 
-// "__x" marks the mnemonic; Qt marks it with '&' (a literal '&' doubles).
-QString MnemonicLabel(const std::string& label)
-{
-    QString in = QStr(label), out;
-    for (int i = 0; i < in.size(); ++i) {
-        if (in[i] == QLatin1Char('&')) out += QStringLiteral("&&");
-        else if (in.mid(i, 2) == QStringLiteral("__") && i + 2 < in.size()) { out += QLatin1Char('&'); ++i; }
-        else out += in[i];
-    }
-    return out;
-}
-
 MenuBar* Bar(int handle)
 {
     auto it = RT().menuBars.find(handle);
@@ -203,6 +191,9 @@ int DiscardMenuItem(int menuBar, int menuItem)
     if (it->second.qmenu) it->second.qmenu->deleteLater();
     b->menus.erase(std::remove(b->menus.begin(), b->menus.end(), menuItem), b->menus.end());
     b->entries.erase(it);
+    // A discarded menu takes its items with it.
+    for (auto e = b->entries.begin(); e != b->entries.end();)
+        e = e->second.menu == menuItem ? b->entries.erase(e) : std::next(e);
     return 0;
 }
 

@@ -317,7 +317,10 @@ QString QStr(const char* text);      // UTF-8, or Latin-1 when not valid UTF-8
 QString QStr(const std::string& text);
 std::string StdStr(const QString& text);
 int CopyOut(char* buffer, int size, const std::string& text); // 0 or < 0
-QString ColorCss(int rgb);           // "#rrggbb" or "transparent"
+QString ColorCss(int rgb);
+// A label with "__" before its mnemonic letter in Qt's form ("&", with a
+// literal '&' doubled); the run-time keeps the label as given.
+QString MnemonicLabel(const std::string& label);           // "#rrggbb" or "transparent"
 QString MapFontFamily(const std::string& name);
 std::string FormatNumber(double value, int dataType, int precision, int format);
 bool IsIntegerType(int dataType);
@@ -384,6 +387,9 @@ QWidget* NewLedWidget(int panel, int control, QWidget* parent);
 void EnsureCanvasImage(Ctrl& ctrl);
 bool GraphPixelToValue(Ctrl& ctrl, int px, int py, double* x, double* y);
 void SnapCursor(Ctrl& ctrl, GraphCursor& cursor);
+// The range an axis shows: its manual range, or under autoscaling the
+// extent of the plots on it.
+void AxisRange(const GraphData& graph, int axis, double* lo, double* hi);
 
 // Tree and table widgets
 QWidget* NewTreeWidget(int panel, int control, QWidget* parent);

@@ -106,10 +106,12 @@ int GetGraphAttr(Ctrl& c, int attr, AttrValue* v)
     case ATTR_YLABEL_VISIBLE: return num(g.axes[VAL_LEFT_YAXIS].labelsVisible);
     case ATTR_XSCALING: return num(g.axes[VAL_BOTTOM_XAXIS].scaling);
     case ATTR_YSCALING: return num(g.axes[VAL_LEFT_YAXIS].scaling);
-    case ATTR_XAXIS_MIN: return num(g.axes[VAL_BOTTOM_XAXIS].min);
-    case ATTR_XAXIS_MAX: return num(g.axes[VAL_BOTTOM_XAXIS].max);
-    case ATTR_YAXIS_MIN: return num(g.axes[VAL_LEFT_YAXIS].min);
-    case ATTR_YAXIS_MAX: return num(g.axes[VAL_LEFT_YAXIS].max);
+    case ATTR_XAXIS_MIN: case ATTR_XAXIS_MAX: case ATTR_YAXIS_MIN: case ATTR_YAXIS_MAX: {
+        // the range shown, also under autoscaling
+        double lo, hi;
+        AxisRange(g, attr == ATTR_XAXIS_MIN || attr == ATTR_XAXIS_MAX ? VAL_BOTTOM_XAXIS : VAL_LEFT_YAXIS, &lo, &hi);
+        return num(attr == ATTR_XAXIS_MIN || attr == ATTR_YAXIS_MIN ? lo : hi);
+    }
     case ATTR_NUM_PLOTS: return num(double(g.plots.size()));
     default: return UI_ERR_BAD_ATTRIBUTE;
     }
@@ -308,7 +310,10 @@ int SetAxisScalingMode(int panel, int control, int axis, int mode, double min, d
         if (!(min < max)) return UI_ERR_BAD_VALUE;
         a.min = min;
         a.max = max;
-    } else if (mode != VAL_AUTOSCALE && mode != VAL_LOCK) {
+    } else if (mode == VAL_LOCK) {
+        // Keeps the range shown now, an autoscaled one included.
+        AxisRange(c->graph, axis, &a.min, &a.max);
+    } else if (mode != VAL_AUTOSCALE) {
         return UI_ERR_BAD_VALUE;
     }
     a.mode = mode == VAL_LOCK ? VAL_MANUAL : mode;
@@ -325,8 +330,10 @@ int GetAxisScalingMode(int panel, int control, int axis, int* mode, double* min,
     if (!ValidAxis(axis)) return UI_ERR_BAD_VALUE;
     const Axis& a = c->graph.axes[axis];
     if (mode) *mode = a.mode;
-    if (min) *min = a.min;
-    if (max) *max = a.max;
+    double lo, hi;
+    AxisRange(c->graph, axis, &lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
     return 0;
 }
 
@@ -337,6 +344,8 @@ int SetAxisRange(int panel, int control, int xMode, double xMin, double xMax, in
     Ctrl* c = Graph(panel, control, &st);
     if (!c) return st;
     if ((xMode == VAL_MANUAL && !(xMin < xMax)) || (yMode == VAL_MANUAL && !(yMin < yMax))) return UI_ERR_BAD_VALUE;
+    auto valid = [](int mode) { return mode == VAL_MANUAL || mode == VAL_AUTOSCALE || mode == VAL_LOCK; };
+    if (!valid(xMode) || !valid(yMode)) return UI_ERR_BAD_VALUE;
     auto apply = [](Axis& a, int mode, double lo, double hi) {
         if (mode == VAL_LOCK) return;
         a.mode = mode;
@@ -354,14 +363,16 @@ int GetAxisRange(int panel, int control, int* xMode, double* xMin, double* xMax,
     int st;
     Ctrl* c = Graph(panel, control, &st);
     if (!c) return st;
-    const Axis& x = c->graph.axes[c->graph.activeXAxis];
-    const Axis& y = c->graph.axes[c->graph.activeYAxis];
-    if (xMode) *xMode = x.mode;
-    if (xMin) *xMin = x.min;
-    if (xMax) *xMax = x.max;
-    if (yMode) *yMode = y.mode;
-    if (yMin) *yMin = y.min;
-    if (yMax) *yMax = y.max;
+    const GraphData& g = c->graph;
+    double x0, x1, y0, y1;
+    AxisRange(g, g.activeXAxis, &x0, &x1);
+    AxisRange(g, g.activeYAxis, &y0, &y1);
+    if (xMode) *xMode = g.axes[g.activeXAxis].mode;
+    if (xMin) *xMin = x0;
+    if (xMax) *xMax = x1;
+    if (yMode) *yMode = g.axes[g.activeYAxis].mode;
+    if (yMin) *yMin = y0;
+    if (yMax) *yMax = y1;
     return 0;
 }
 

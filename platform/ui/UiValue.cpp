@@ -3,6 +3,7 @@
 // items, text-box lines and the numeric colour ramp.
 #include "platform/ui/UiModel.h"
 
+#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <algorithm>
@@ -280,7 +281,11 @@ int UserSetNumeric(Ctrl& c, double value, bool commit)
             ApplyValue(c); // refused: the widget shows the old value again
             return 0;
         }
-        value = std::clamp(value, c.minV, c.maxV);
+        if (std::isnan(value)) {
+            ApplyValue(c);
+            return 0;
+        }
+        if (c.minV <= c.maxV) value = std::clamp(value, c.minV, c.maxV);
     } else {
         value = value != 0.0 ? 1.0 : 0.0;
     }
@@ -296,10 +301,33 @@ int UserSetText(Ctrl& c, const std::string& text, bool commit)
         ApplyValue(c);
         return 0;
     }
+    if (IsNumericKind(c.kind)) {
+        // Typed numbers use the C locale; text that is no number is refused.
+        char* end = nullptr;
+        const double v = cz::StrtodC(text.c_str(), &end);
+        while (end && (*end == ' ' || *end == '\t')) ++end;
+        if (end == text.c_str() || !end || *end != 0) {
+            ApplyValue(c);
+            return 0;
+        }
+        return UserSetNumeric(c, v, commit);
+    }
+    if (c.kind == CTRL_RING) {
+        const int i = c.dataType == VAL_STRING ? RingFindText(c, text.c_str()) : -1;
+        return i < 0 ? 0 : UserChooseIndex(c, i);
+    }
+    if (!IsTextKind(c.kind)) return 0;
     std::string t = CutToLength(text, c.maxLen);
     if (c.kind == CTRL_TEXT_BOX) {
         c.lines.clear();
         SplitLines(t, &c.lines);
+        // The widget shows the model (a cut text, or a value entered by the
+        // test driver) unless it already holds exactly that.
+        auto* edit = qobject_cast<QPlainTextEdit*>(c.widget.data());
+        if (!edit || StdStr(edit->toPlainText()) != JoinLines(c)) {
+            c.textBoxReset = true;
+            MarkDirty(c);
+        }
     } else {
         c.text = t;
         ApplyValue(c);

@@ -156,8 +156,18 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
     }
     case CTRL_NUMERIC: {
         auto* s = new NumericSpin(ph, id, host);
-        QObject::connect(s, &QDoubleSpinBox::valueChanged, s, [ph, id](double v) {
-            if (Ctrl* k = FindCtrl(ph, id)) UserSetNumeric(*k, v, true);
+        QObject::connect(s, &QDoubleSpinBox::valueChanged, s, [ph, id, s](double v) {
+            Ctrl* k = FindCtrl(ph, id);
+            if (!k) return;
+            // Confirming the shown text unchanged keeps the full value: the
+            // display rounds to the precision, the model does not.
+            const std::string shown = FormatNumber(k->num, k->dataType, k->precision, k->format);
+            if (s->cleanText().trimmed() == QStr(shown).trimmed() &&
+                FormatNumber(v, k->dataType, k->precision, k->format) == shown) {
+                ApplyValue(*k);
+                return;
+            }
+            UserSetNumeric(*k, v, true);
         });
         w = s;
         break;
@@ -258,7 +268,8 @@ void PlaceLabel(Ctrl& c)
 {
     if (!c.labelWidget) return;
     QLabel* l = c.labelWidget;
-    l->setText(QStr(c.label));
+    l->setText(MnemonicLabel(c.label));
+    if (c.widget && l->buddy() != c.widget) l->setBuddy(c.widget);
     l->adjustSize();
     int lt = c.labelTop != INT_MIN ? c.labelTop : c.top - l->height() - 1;
     int ll = c.labelLeft != INT_MIN ? c.labelLeft : c.left;
@@ -352,7 +363,14 @@ void ApplyValue(Ctrl& c)
     if (!w) return;
     QSignalBlocker block(w);
     switch (c.kind) {
-    case CTRL_STRING: static_cast<QLineEdit*>(w)->setText(QStr(c.text)); break;
+    case CTRL_STRING: {
+        auto* e = static_cast<QLineEdit*>(w);
+        // What the user may type; a longer text set by the program is shown whole.
+        const int shown = int(QStr(c.text).size());
+        e->setMaxLength(c.maxLen >= 0 ? std::max({1, c.maxLen, shown}) : 32767);
+        e->setText(QStr(c.text));
+        break;
+    }
     case CTRL_NUMERIC: {
         auto* s = static_cast<QDoubleSpinBox*>(w);
         s->setSingleStep(c.incr);
@@ -370,12 +388,12 @@ void ApplyValue(Ctrl& c)
         break;
     }
     case CTRL_PICTURE: static_cast<QLabel*>(w)->setPixmap(c.pixmap); break;
-    case CTRL_COMMAND_BUTTON: static_cast<QPushButton*>(w)->setText(QStr(c.label)); break;
+    case CTRL_COMMAND_BUTTON: static_cast<QPushButton*>(w)->setText(MnemonicLabel(c.label)); break;
     case CTRL_PICTURE_BUTTON: {
         auto* b = static_cast<QPushButton*>(w);
         b->setIcon(QIcon(c.pixmap));
         b->setIconSize(QSize(std::max(1, c.width - 6), std::max(1, c.height - 6)));
-        b->setText(c.pixmap.isNull() ? QStr(c.label) : QString());
+        b->setText(c.pixmap.isNull() ? MnemonicLabel(c.label) : QString());
         break;
     }
     case CTRL_TOGGLE_BUTTON: {
@@ -390,7 +408,7 @@ void ApplyValue(Ctrl& c)
     case CTRL_RADIO_BUTTON: {
         auto* b = static_cast<QAbstractButton*>(w);
         b->setChecked(c.num != 0);
-        b->setText(QStr(c.label));
+        b->setText(MnemonicLabel(c.label));
         break;
     }
     case CTRL_RING: RefreshRingWidget(c); break;
