@@ -105,6 +105,7 @@ int SetValueNum(Ctrl& c, double v)
     } else if (IsBoolKind(c.kind)) {
         c.num = v != 0.0 ? 1.0 : 0.0;
     } else if (c.kind == CTRL_RING) {
+        if (c.dataType == VAL_STRING) return UI_ERR_BAD_TYPE;
         int i = RingFindNum(c, v);
         if (i < 0) return UI_ERR_BAD_VALUE;
         c.index = i;
