@@ -24,8 +24,10 @@ namespace cz::ui {
 
 namespace {
 
-// Created once and kept until the process ends: destroying it during static
-// destruction would run after the widgets' owners are gone.
+// Created once and kept until the process ends. Destroying it during static
+// destruction (a static owner, an exit handler) runs after Qt's own lazily
+// created statics are gone and crashes in its destructor; nothing the
+// program keeps needs the destructor to run.
 QApplication* g_ownedApp = nullptr;
 int g_argc = 1;
 char g_arg0[] = "cadenza";
@@ -59,8 +61,11 @@ bool IsValidUtf8(const char* s)
 
 Runtime& RT()
 {
-    static Runtime rt;
-    return rt;
+    // Like the application object, the model lives to the end of the
+    // process: its pixmaps and widget pointers must not be destroyed during
+    // static destruction, after parts of Qt they depend on are gone.
+    static Runtime* rt = new Runtime;
+    return *rt;
 }
 
 bool EnsureApp()
