@@ -387,7 +387,15 @@ int InitUserInterface(int argc, char** argv);
 int CloseUserInterface();
 
 // ---------------------------------------------------------------------------
-// Panels
+// Panels. top/left/height/width place a panel's client area (where its
+// controls live). A top-level panel is a window whose title and buttons the
+// desktop draws (ATTR_SIZABLE, ATTR_CAN_MINIMIZE, ATTR_CAN_MAXIMIZE). A child
+// panel is drawn inside its parent: around the client area a frame of
+// ATTR_FRAME_THICKNESS pixels in ATTR_FRAME_COLOR (ATTR_FRAME_STYLE), above
+// it, when ATTR_TITLEBAR_VISIBLE, a title bar of ATTR_TITLEBAR_THICKNESS
+// pixels with the title and, when ATTR_CLOSE_ITEM_VISIBLE, a close box that
+// raises EVENT_CLOSE; an ATTR_MOVABLE child panel is dragged by its title
+// bar (EVENT_PANEL_MOVE on release). Tab pages have neither.
 int NewPanel(int parent, const char* title, int top, int left, int height, int width);
 int DiscardPanel(int panel);
 int DisplayPanel(int panel);   // shows (and raises) the panel
