@@ -4,9 +4,12 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "app/ProjectFile.h"
 #include "app/PulseRecord.h"
@@ -138,3 +141,44 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
 }
 
 }  // namespace
+
+// One pulse per modulation plug-in of build/Plugins, in one sequence: each
+// plug-in is found, configured and driven sample by sample by the builder.
+TEST_F(GenwaveTest, PulsesOfEveryModulationPlugin) {
+  const char* const plugins[] = {"Skywhisk", "Bendsweep", "Replyrun", "Roundtone"};
+  SequenceRecord& s = SequenceTable[0];
+  for (int k = 0; k < 4; ++k) {
+    PulseRecord& p = PulseTable[k];
+    InitPulseRecord(&p);
+    PulseCount = k + 1;
+    p.name = plugins[k];
+    p.modulation = kModulationPlugin;
+    p.pluginName = plugins[k];
+    p.onTime = 130e-6;  // the squitter and reply plug-ins need 120 us of flat top
+    p.offTime = 10e-6;
+    p.dataRows[0] = {DSRC_RANDOM, 0, 112};
+    s.entries[k] = SequenceEntry();
+    s.entries[k].pulseId = static_cast<int32_t>(p.id);
+    s.entries[k].repetitions = 1;
+  }
+  const std::string project = SaveProjectFile();
+  const std::string out = dir_.File("plugins.wv");
+  const ToolRun r = Tool("--project '" + project + "' --sequence 'Radar one' --out '" + out + "'");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find("*** Module error"), std::string::npos) << r.out;
+  const cz::test::ParsedWave w = ParseWaveFile(out);
+  ASSERT_TRUE(w.ok);
+  EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "56000");  // 4 x 140 us at 100 MHz
+  // Without modulation the flat top would be one constant sample; each
+  // plug-in's envelope or phase makes it vary, and full scale is reached.
+  for (int k = 0; k < 4; ++k) {
+    int high = 0;
+    std::set<std::pair<int16_t, int16_t>> distinct;
+    for (std::size_t n = k * 14000u; n < (k + 1) * 14000u - 1000u; ++n) {
+      high += std::hypot(double(w.i[n]), double(w.q[n])) > 30000.0;
+      distinct.emplace(w.i[n], w.q[n]);
+    }
+    EXPECT_GT(high, 0) << plugins[k];
+    EXPECT_GE(distinct.size(), 2u) << plugins[k];
+  }
+}
