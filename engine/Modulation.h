@@ -28,6 +28,11 @@
 struct PulseRecord;
 struct ModulationSample;
 using ModulationSampleFn = int (*)(const ModulationSample& x, double* amplitude, double* phase);
+// Block form of a rule: samples x.n .. x.n + count - 1 of the repetition,
+// none of them the first. Writes amplitude[k] and the running phase after
+// sample k to phaseOut[k]; *phase carries the phase in and out.
+using ModulationBlockFn = int (*)(const ModulationSample& x, int count, double* amplitude, double* phaseOut,
+                                  double* phase);
 
 // Data bits of one repetition: at most 10,001 characters '0'/'1'.
 inline constexpr int kModulationBitsMax = 10001;
@@ -52,6 +57,7 @@ struct ModulationState {
   int32_t previousSymbol = -1;   // D-QPSK and MSK
   int32_t module = -1;           // ModuleTable index of the plug-in, -1 none
   ModulationSampleFn rule = nullptr;  // per-sample rule of a built-in type, nullptr none
+  ModulationBlockFn blockRule = nullptr;  // block form of rule where the type has one
 
   // Plug-in engines bound on the first sample (mod_engine_2 preferred when
   // the module has it; the loader binds it only without mod_engine).
@@ -141,6 +147,16 @@ int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, i
                       double r, const PulseRecord& pulse, double chirpWidth, int firstSample,
                       unsigned char* marker);
 
+// ComputeModulation over samples n0 .. n0 + count - 1 of a repetition, in
+// order, with the same results sample for sample: amplitude[k] and marker[k]
+// are preset by the caller as for ComputeModulation (1.0 and 0), and
+// phaseOut[k] receives *phase after sample k. n0 = 0 prepares the
+// repetition. Types with a block rule run it after the first sample; the
+// others call ComputeModulation per sample. 1 success, 0 failure (logged).
+int ComputeModulationBlock(int pulseIndex, double* amplitude, double* phase, double* phaseOut, int n0, int count,
+                           int R, int N, int F, double r, const PulseRecord& pulse, double chirpWidth,
+                           unsigned char* marker);
+
 // Rebuilds ModulationBitStream from the pulse's data rows (Off rows skipped,
 // all 32 rows walked). Pattern and user rows that do not fit are cut with a
 // warning; a random row that does not fit fails. 1 success, 0 failure.
@@ -182,3 +198,6 @@ int ModulationReadAmParams(int pulseIndex, int code);
 ModulationSampleFn ModulationFmRule(int code);
 ModulationSampleFn ModulationPskRule(int code);
 ModulationSampleFn ModulationAmRule(int code);
+// The block rule of the repetition's type (chosen like its rule), nullptr
+// for a type without one.
+ModulationBlockFn ModulationFmBlockRule(int code);

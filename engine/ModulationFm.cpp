@@ -319,3 +319,100 @@ ModulationSampleFn ModulationFmRule(int code) {
     default: return nullptr;
   }
 }
+
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define MODULATION_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define MODULATION_KERNEL_CLONES
+#endif
+
+// Phase steps of the linear ramps over on samples m0 .. m0 + count - 1
+// (m = n - R): 2*pi*f/r with f = W*(m/N - 0.5) (up) or W*(0.5 - m/N) (down).
+MODULATION_KERNEL_CLONES
+void LinearUpSteps(int m0, int count, double N, double W, double r, double* __restrict step) {
+  for (int k = 0; k < count; ++k) step[k] = kTwoPi * (W * (static_cast<double>(m0 + k) / N - 0.5)) / r;
+}
+
+MODULATION_KERNEL_CLONES
+void LinearDownSteps(int m0, int count, double N, double W, double r, double* __restrict step) {
+  for (int k = 0; k < count; ++k) step[k] = kTwoPi * (W * (0.5 - static_cast<double>(m0 + k) / N)) / r;
+}
+
+// Adds the steps to the phase in sample order, leaving the running phase in
+// their place; the chirps hold the amplitude at 1.
+void AccumulateSteps(int count, double* amplitude, double* steps, double* phase) {
+  double p = *phase;
+  for (int k = 0; k < count; ++k) {
+    p = p + steps[k];
+    steps[k] = p;
+    amplitude[k] = 1.0;
+  }
+  *phase = p;
+}
+
+// Splits samples x.n .. x.n + count - 1 into rise, on and fall runs; the
+// edges take the constant steps 2*pi*fRise/r and 2*pi*fFall/r.
+template <void (*OnSteps)(int, int, double, double, double, double*)>
+int LinearChirpBlock(const ModulationSample& x, int count, double* amplitude, double* phaseOut, double* phase,
+                     double fRise, double fFall) {
+  if (x.N == 0) return Fail("*** Error: Chirp width is zero !");
+  const int n0 = x.n;
+  const int n1 = n0 + count;  // end, exclusive
+  const int onBegin = n0 < x.R ? (n1 < x.R ? n1 : x.R) : n0;
+  const int onEnd = n1 < x.R + x.N + 1 ? n1 : x.R + x.N + 1;  // exclusive
+  const double riseStep = kTwoPi * fRise / x.r;
+  const double fallStep = kTwoPi * fFall / x.r;
+  int k = 0;
+  for (; k < onBegin - n0; ++k) phaseOut[k] = riseStep;
+  if (onEnd > onBegin) {
+    OnSteps(onBegin - x.R, onEnd - onBegin, static_cast<double>(x.N), x.W, x.r, phaseOut + k);
+    k += onEnd - onBegin;
+  }
+  for (; k < count; ++k) phaseOut[k] = fallStep;
+  AccumulateSteps(count, amplitude, phaseOut, phase);
+  return 1;
+}
+
+int ChirpUpBlock(const ModulationSample& x, int count, double* amplitude, double* phaseOut, double* phase) {
+  return LinearChirpBlock<LinearUpSteps>(x, count, amplitude, phaseOut, phase, -x.W / 2.0, x.W / 2.0);
+}
+
+int ChirpDownBlock(const ModulationSample& x, int count, double* amplitude, double* phaseOut, double* phase) {
+  return LinearChirpBlock<LinearDownSteps>(x, count, amplitude, phaseOut, phase, x.W / 2.0, -x.W / 2.0);
+}
+
+// The other curves: the scalar frequency per sample, without the per-sample
+// call through the rule.
+template <double (*Frequency)(const ModulationSample&)>
+int ChirpBlock(const ModulationSample& x0, int count, double* amplitude, double* phaseOut, double* phase) {
+  if (x0.N == 0) return Fail("*** Error: Chirp width is zero !");
+  ModulationSample x = x0;
+  for (int k = 0; k < count; ++k) {
+    x.n = x0.n + k;
+    phaseOut[k] = kTwoPi * Frequency(x) / x.r;
+  }
+  AccumulateSteps(count, amplitude, phaseOut, phase);
+  return 1;
+}
+
+}  // namespace
+
+ModulationBlockFn ModulationFmBlockRule(int code) {
+  switch (code) {
+    case MOD_FMCHIRP:
+      switch (ModState.rampType) {
+        case 0: return ChirpUpBlock;
+        case 1: return ChirpDownBlock;
+        case 2: return ChirpBlock<ChirpSine>;
+        case 3: return ChirpBlock<ChirpExp>;
+        case 4: return ChirpBlock<ChirpExp10>;
+        case 5: return ChirpBlock<ChirpTriangular>;
+        case 6: return ChirpBlock<ChirpInvTriangular>;
+        default: return ChirpBlock<ChirpNone>;
+      }
+    case MOD_FMCHIRPPOLY: return ChirpBlock<PolynomialFrequency>;
+    default: return nullptr;
+  }
+}

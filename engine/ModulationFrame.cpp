@@ -1,7 +1,8 @@
 // ComputeModulation: the frame every intra-pulse modulation shares. The first
 // sample of a repetition builds the bit stream, reads the type's parameters,
 // sets up the symbol timing and configures a plug-in; every sample then
-// finds its symbol and runs the type's rule.
+// finds its symbol and runs the type's rule. The block form hands the
+// samples after the first to the type's block rule where it has one.
 #include <cmath>
 #include <cstring>
 
@@ -116,6 +117,7 @@ int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, d
   ModulationState& st = ModState;
   st.code = pulse.modulation;
   st.rule = nullptr;
+  st.blockRule = nullptr;
   st.module = -1;
   st.engine = nullptr;
   st.engine2 = nullptr;
@@ -130,6 +132,7 @@ int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, d
   st.rule = ModulationFmRule(st.code);
   if (st.rule == nullptr) st.rule = ModulationPskRule(st.code);
   if (st.rule == nullptr) st.rule = ModulationAmRule(st.code);
+  st.blockRule = ModulationFmBlockRule(st.code);
   if (st.code == kModulationPluginCode) return SetUpPlugin(pulseIndex, pulse, R, N, F, r);
   return 1;
 }
@@ -187,4 +190,26 @@ int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, i
   if (st.rule != nullptr) return st.rule(x, amplitude, phase);
   if (st.code == kModulationPluginCode) return PluginSample(n, amplitude, phase, marker);
   return 1;  // OFF and unknown codes leave amplitude and phase alone
+}
+
+int ComputeModulationBlock(int pulseIndex, double* amplitude, double* phase, double* phaseOut, int n0, int count,
+                           int R, int N, int F, double r, const PulseRecord& pulse, double chirpWidth,
+                           unsigned char* marker) {
+  for (int k = 0; k < count; ++k) {
+    const int n = n0 + k;
+    // Block rules belong to types without symbols: s and sPrev stay 0.
+    if (n > 0 && ModState.blockRule != nullptr) {
+      const ModulationSample x{n, R, N, F, r, chirpWidth, 0, 0, 0};
+      return ModState.blockRule(x, count - k, amplitude + k, phaseOut + k, phase);
+    }
+    // OFF and unknown codes leave amplitude and phase alone.
+    if (n > 0 && ModState.rule == nullptr && ModState.code != kModulationPluginCode) {
+      for (; k < count; ++k) phaseOut[k] = *phase;
+      return 1;
+    }
+    if (!ComputeModulation(pulseIndex, amplitude + k, phase, n, R, N, F, r, pulse, chirpWidth, n == 0, marker + k))
+      return 0;
+    phaseOut[k] = *phase;
+  }
+  return 1;
 }

@@ -1,10 +1,11 @@
 // The sample loop of one pulse repetition.
 //
 // Samples are computed in blocks of at most kPulseBlockSamples, in sample
-// order. The first pass over a block is scalar and keeps every per-sample
-// step in order: the running carrier phase, the modulation call, the
-// restart markers, the custom envelope and the segment level; it leaves the
-// amplitude, the total phase and the marker byte of each sample. The
+// order. In the first pass over a block the modulation runs over the
+// block's modulated samples in sample order (ComputeModulationBlock), then
+// the running carrier phase, the restart markers, the custom envelope and
+// the segment level go segment by segment; it leaves the amplitude, the
+// total phase and the marker byte of each sample. The
 // carrier, the noise, the combining, the peak and the float32 packing then
 // run over the whole block, and the block goes to the two slots with one
 // write each.
@@ -35,6 +36,7 @@ constexpr int B = kPulseBlockSamples;
 struct BlockBuffers {
   double amp[B];
   double phase[B];
+  double modPhase[B];
   double i[B];
   double q[B];
   double noiseI[B];
@@ -106,52 +108,89 @@ void ApplyEnvelope(const SampleContext& x, int32_t i, double* amp, double* envPh
   *envPhase = angle;
 }
 
+// Position of sample a + v in a block of m samples starting at a, limited
+// to j .. m.
+inline int BlockLimit(int32_t a, int m, int j, int32_t v) {
+  const int64_t k = static_cast<int64_t>(v) - a;
+  if (k < j) return j;
+  return k > m ? m : static_cast<int>(k);
+}
+
 // Scalar pass over samples a .. a+m-1: amplitude, total phase, marker byte.
+// The modulation runs first over the block's modulated samples (sample order
+// as one call per sample); the levels then go segment by segment.
 int PrepareBlock(const SampleContext& x, int32_t a, int m, SampleState& st, BlockBuffers& b) {
   for (int j = 0; j < m; ++j) {
-    const int32_t i = a + j;
-    st.phi += x.step;
-    unsigned char mk = 0;
-    double amp = 1.0;
-    double envPhase = 0.0;
-    if (i >= x.nD && i <= x.blankStart) {
-      if (!ComputeModulation(x.pulseIndex, &amp, &st.modPhase, i - x.nD, x.nR, x.nOn, x.nF, x.fs, *x.pulse,
-                             x.deviation, i == x.nD, &mk)) {
-        Log_Message(1, "*** Error during I/Q calculation. Stopped.");
-        return 0;
-      }
-    } else {
-      st.modPhase = 0.0;
-    }
-    if (i < x.restartEnd) mk |= x.restart;
-    if (x.envI != nullptr && i >= x.nD && i < x.blankStart) ApplyEnvelope(x, i, &amp, &envPhase);
-
-    if (i < x.nD) {
-      amp = amp * x.off;
-      mk |= x.segment[MARKER_DELAY];
-    } else if (i < x.onStart) {
-      const double s = EdgeShape(x.riseEdge, static_cast<double>(i - x.nD) / x.nR);
-      amp = amp * (x.off + s * (st.onNow - x.off));
-      mk |= x.segment[MARKER_RISE];
-    } else if (i < x.fallStart) {
-      if (x.droopDb != 0.0) {
-        const int32_t k = i - x.onStart;
-        st.onNow = x.on * std::pow(10.0, -x.droopDb * k / (x.nOn * 20.0));
-      }
-      amp = amp * st.onNow;
-      mk |= x.segment[MARKER_ON];
-    } else if (i < x.blankStart) {
-      const double s = EdgeShape(x.fallEdge, 1 - static_cast<double>(i - x.fallStart) / x.nF);
-      amp = amp * (x.off + s * (st.onNow - x.off));
-      mk |= x.segment[MARKER_FALL];
-    } else {
-      amp = amp * x.off;
-      mk |= x.segment[MARKER_OFF];
-    }
-    b.amp[j] = amp;
-    b.phase[j] = st.phi + st.modPhase + envPhase;
-    b.marker[j] = mk;
+    b.amp[j] = 1.0;
+    b.modPhase[j] = 0.0;
+    b.marker[j] = 0;
   }
+  const int32_t lo = a > x.nD ? a : x.nD;
+  const int32_t last = a + m - 1;
+  const int32_t hi = last < x.blankStart ? last : x.blankStart;
+  // Samples outside nD .. blankStart hold no modulation phase.
+  if (lo > a) st.modPhase = 0.0;
+  if (lo <= hi &&
+      !ComputeModulationBlock(x.pulseIndex, b.amp + (lo - a), &st.modPhase, b.modPhase + (lo - a), lo - x.nD,
+                              hi - lo + 1, x.nR, x.nOn, x.nF, x.fs, *x.pulse, x.deviation, b.marker + (lo - a))) {
+    Log_Message(1, "*** Error during I/Q calculation. Stopped.");
+    return 0;
+  }
+  if (hi < last) st.modPhase = 0.0;
+
+  for (int j = 0, e = BlockLimit(a, m, 0, x.restartEnd); j < e; ++j) b.marker[j] |= x.restart;
+
+  double phi = st.phi;
+  int j = 0;
+  for (int e = BlockLimit(a, m, j, x.nD); j < e; ++j) {
+    phi += x.step;
+    b.amp[j] = b.amp[j] * x.off;
+    b.marker[j] |= x.segment[MARKER_DELAY];
+    b.phase[j] = phi + b.modPhase[j] + 0.0;
+  }
+  for (int e = BlockLimit(a, m, j, x.onStart); j < e; ++j) {
+    const int32_t i = a + j;
+    phi += x.step;
+    double amp = b.amp[j];
+    double envPhase = 0.0;
+    if (x.envI != nullptr) ApplyEnvelope(x, i, &amp, &envPhase);
+    const double s = EdgeShape(x.riseEdge, static_cast<double>(i - x.nD) / x.nR);
+    b.amp[j] = amp * (x.off + s * (st.onNow - x.off));
+    b.marker[j] |= x.segment[MARKER_RISE];
+    b.phase[j] = phi + b.modPhase[j] + envPhase;
+  }
+  for (int e = BlockLimit(a, m, j, x.fallStart); j < e; ++j) {
+    const int32_t i = a + j;
+    phi += x.step;
+    double amp = b.amp[j];
+    double envPhase = 0.0;
+    if (x.envI != nullptr) ApplyEnvelope(x, i, &amp, &envPhase);
+    if (x.droopDb != 0.0) {
+      const int32_t k = i - x.onStart;
+      st.onNow = x.on * std::pow(10.0, -x.droopDb * k / (x.nOn * 20.0));
+    }
+    b.amp[j] = amp * st.onNow;
+    b.marker[j] |= x.segment[MARKER_ON];
+    b.phase[j] = phi + b.modPhase[j] + envPhase;
+  }
+  for (int e = BlockLimit(a, m, j, x.blankStart); j < e; ++j) {
+    const int32_t i = a + j;
+    phi += x.step;
+    double amp = b.amp[j];
+    double envPhase = 0.0;
+    if (x.envI != nullptr) ApplyEnvelope(x, i, &amp, &envPhase);
+    const double s = EdgeShape(x.fallEdge, 1 - static_cast<double>(i - x.fallStart) / x.nF);
+    b.amp[j] = amp * (x.off + s * (st.onNow - x.off));
+    b.marker[j] |= x.segment[MARKER_FALL];
+    b.phase[j] = phi + b.modPhase[j] + envPhase;
+  }
+  for (; j < m; ++j) {
+    phi += x.step;
+    b.amp[j] = b.amp[j] * x.off;
+    b.marker[j] |= x.segment[MARKER_OFF];
+    b.phase[j] = phi + b.modPhase[j] + 0.0;
+  }
+  st.phi = phi;
   return 1;
 }
 
