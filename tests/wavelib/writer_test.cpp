@@ -13,71 +13,13 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "tests/support/TempDir.h"
+#include "tests/wavelib/WaveLibTestSupport.h"
 #include "wavelib/WaveLib.h"
 
 namespace {
 
-std::vector<std::string> g_lines;
-std::vector<int> g_progress;
-void CaptureLine(const char* text) { g_lines.emplace_back(text); }
-void CaptureProgress(int percent) { g_progress.push_back(percent); }
-
-bool Logged(const std::string& piece) {
-  for (const std::string& l : g_lines)
-    if (l.find(piece) != std::string::npos) return true;
-  return false;
-}
-
-// The DATE tag changes with every run; tests compare it as a pattern.
-std::string WithoutDate(const std::string& file) {
-  static const std::regex date(R"(\{DATE:\d{4}-\d\d-\d\d;\d\d:\d\d:\d\d\})");
-  return std::regex_replace(file, date, "{DATE}", std::regex_constants::format_first_only);
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
-
-class Writer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_lines.clear();
-    g_progress.clear();
-    Log_SetLogSink(CaptureLine);
-    Log_SetMask(0xF);
-    char error[kWaveLibErrorTextBytes] = "x";
-    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
-    EXPECT_STREQ(error, "");
-  }
-  void TearDown() override {
-    WaveLib_ClearProgressHook();
-    SetBufferSlotBytes(kBufferSlotBytes);
-    Log_SetLogSink(nullptr);
-    Log_SetMask(0xC);
-    for (FILE* f : files_) std::fclose(f);
-  }
-  // A temporary file "w+b" holding `content`, as the builder leaves them.
-  FILE* Temp(const std::string& name, const std::string& content) {
-    FILE* f = std::fopen(dir_.File(name).c_str(), "w+b");
-    std::fwrite(content.data(), 1, content.size(), f);
-    files_.push_back(f);
-    return f;
-  }
-  static std::string IqFile(const std::vector<float>& i, const std::vector<float>& q) {
-    std::string s = "IQF";
-    for (std::size_t k = 0; k < i.size(); ++k) {
-      s.append(reinterpret_cast<const char*>(&i[k]), 4);
-      s.append(reinterpret_cast<const char*>(&q[k]), 4);
-    }
-    return s;
-  }
-  bool SlotsFree() { return !GetBufferSlot(0)->readBuffer && !GetBufferSlot(3)->readBuffer; }
-
-  cz::test::TempDir dir_;
-  std::vector<FILE*> files_;
-};
+using namespace wavelib_test;
+using Writer = WaveLibTest;
 
 TEST(WaveLibFrame, VersionCheckAndVersion) {
   char error[kWaveLibErrorTextBytes];
