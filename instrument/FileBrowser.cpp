@@ -1,0 +1,516 @@
+// The instrument file browser: state, listings, callbacks and the modal
+// event loop. The panel itself is built by FileBrowserPanel.cpp.
+#include "instrument/FileBrowser.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Progress.h"
+#include "instrument/InstrumentTransfer.h"
+#include "instrument/VisaDev.h"
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/Icons.h"
+
+namespace {
+
+constexpr const char* kTitle = "Instrument File Browser";
+constexpr int kMaxDirectoryEntries = 1024;
+constexpr std::size_t kEntryBytes = 256;   // reply room per catalog entry
+constexpr double kLoopPauseSeconds = 0.02;
+
+struct BrowserState {
+  int id = 0;
+  bool unixStyle = false;
+  cz::Text<kFileBrowserPathSize> root;
+  cz::Text<kFileBrowserPathSize> path;
+  cz::Text<kFileBrowserPathSize> filter;
+  cz::Text<kFileBrowserPathSize> chosen;
+  cz::Text<kFileBrowserPathSize> presetUnixRoot;
+  cz::Text<kFileBrowserPathSize> presetWindowsRoot;
+  std::vector<std::string> directories;  // names by list item
+  std::vector<std::string> files;
+  int lastDirectoryItem = -1;
+  int lastFileItem = -1;
+  bool done = false;
+  int result = 1;
+  int folderImage = -1;
+};
+BrowserState g;
+FileBrowser_LoopHook g_loopHook = nullptr;
+
+char Separator() { return g.unixStyle ? '/' : '\\'; }
+
+// root + path without a trailing separator ("/var/" -> "/var", "D:\" -> "D:").
+std::string CurrentDirectory() {
+  std::string dir = g.root.str() + g.path.str();
+  if (!dir.empty() && (dir.back() == '/' || dir.back() == '\\')) dir.pop_back();
+  return dir;
+}
+
+void ShowLastError() {
+  char text[kVisaLastErrorSize] = "";
+  VisaDev_GetLastError(g.id, text);
+  MessagePopup(kTitle, text[0] ? text : "Instrument command failed.");
+}
+
+// A command or query with one quoted path argument: format holds "%s"
+// where the quoted text goes. Names holding control characters are refused.
+bool Quoted(const std::string& text, std::string* quoted) {
+  if (ScpiQuoted(text, quoted)) return true;
+  MessagePopup(kTitle, "Invalid file or directory name.");
+  return false;
+}
+
+bool WriteWithPath(const char* format, const std::string& path) {
+  std::string quoted;
+  if (!Quoted(path, &quoted)) return false;
+  if (VisaDev_Write(g.id, cz::FormatC(format, quoted.c_str()).c_str()) == 1) return true;
+  ShowLastError();
+  return false;
+}
+
+bool QueryCount(const char* format, const std::string& path, long* count) {
+  std::string quoted;
+  if (!Quoted(path, &quoted)) return false;
+  char reply[kEntryBytes] = "";
+  const std::string command = path.empty() ? std::string(format) : cz::FormatC(format, quoted.c_str());
+  if (VisaDev_Query(g.id, command.c_str(), reply, sizeof reply) != 1) {
+    ShowLastError();
+    return false;
+  }
+  *count = std::strtol(reply, nullptr, 10);
+  return true;
+}
+
+// The text between the next pair of double quotes from *pos on.
+bool NextQuoted(const std::string& reply, std::size_t* pos, std::string* text) {
+  const std::size_t open = reply.find('"', *pos);
+  if (open == std::string::npos) return false;
+  const std::size_t close = reply.find('"', open + 1);
+  if (close == std::string::npos) return false;
+  *text = reply.substr(open + 1, close - open - 1);
+  *pos = close + 1;
+  return true;
+}
+
+bool SkippedDirectory(const std::string& name, bool atTop) {
+  if (name == ".") return true;
+  if (g.unixStyle) return name == "lost+found" || (name == ".." && atTop);
+  return name == "RECYCLER" || name == "System Volume Information";
+}
+
+void SetOkDimmed() { SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEOK, ATTR_DIMMED, g.chosen.empty() ? 1 : 0); }
+
+void ClearChosen() {
+  g.chosen.Clear();
+  SetCtrlVal(PANEL_FB, PANEL_FB_FILENAME, "");
+  SetOkDimmed();
+}
+
+// The chosen file; a path that does not fit the callers' buffers is refused.
+void SetChosen(const std::string& full) {
+  if (!g.chosen.AssignExact(full)) {
+    MessagePopup(kTitle, "Path name too long.");
+    return;
+  }
+  SetCtrlVal(PANEL_FB, PANEL_FB_FILENAME, g.chosen.c_str());
+  SetOkDimmed();
+}
+
+void Relist() {
+  const std::string dir = CurrentDirectory();
+  FileBrowser_ListDirectories(dir.c_str());
+  FileBrowser_ListFiles(dir.c_str(), g.filter.c_str());
+}
+
+// ".." one level up (never above a preset root's top), else one level down.
+void Navigate(const std::string& name) {
+  if (name == "." || name == "System Volume Information") return;
+  std::string path = g.path.str();
+  const char sep = Separator();
+  if (name == "..") {
+    const bool preset = g.unixStyle ? !g.presetUnixRoot.empty() : !g.presetWindowsRoot.empty();
+    if (preset && path.size() <= 1) return;
+    const std::size_t cut = path.find_last_of(sep);
+    path = cut == std::string::npos || cut == 0 ? std::string(1, sep) : path.substr(0, cut);
+  } else {
+    if (path.empty() || path.back() != sep) path += sep;
+    path += name;
+  }
+  if (!g.path.AssignExact(path)) {
+    MessagePopup(kTitle, "Path name too long.");
+    return;
+  }
+  Relist();
+  ClearChosen();
+  SetCtrlVal(PANEL_FB, PANEL_FB_PATH, g.path.c_str());
+}
+
+int ActiveItem(int control) {
+  int item = -1;
+  if (GetActiveTreeItem(PANEL_FB, control, &item) < 0) return -1;
+  return item;
+}
+
+void FileSelected() {
+  const int item = ActiveItem(PANEL_FB_FILES);
+  g.lastFileItem = item;
+  if (item < 0 || item >= static_cast<int>(g.files.size())) return;
+  SetChosen(CurrentDirectory() + Separator() + g.files[item]);
+  SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 0);
+  SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 0);
+}
+
+void DirectorySelected() {
+  const int item = ActiveItem(PANEL_FB_DIRECTORY);
+  g.lastDirectoryItem = item;
+  SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEMDIR, ATTR_DIMMED, 0);
+  const bool removable = item >= 0 && item < static_cast<int>(g.directories.size()) &&
+                         g.directories[item] != "." && g.directories[item] != "..";
+  SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILERDIR, ATTR_DIMMED, removable ? 0 : 1);
+}
+
+// While the dialog runs inside another callback, clicks raise no events:
+// the selection is read from the lists on every turn of the loop.
+void PollSelections() {
+  if (ActiveItem(PANEL_FB_FILES) != g.lastFileItem) FileSelected();
+  if (ActiveItem(PANEL_FB_DIRECTORY) != g.lastDirectoryItem) DirectorySelected();
+}
+
+std::string SelectedName(int control, const std::vector<std::string>& names) {
+  const int item = ActiveItem(control);
+  return item >= 0 && item < static_cast<int>(names.size()) ? names[item] : std::string();
+}
+
+int InsertItem(int control, const char* label) {
+  return InsertTreeItem(PANEL_FB, control, VAL_SIBLING, -1, VAL_LAST, label, nullptr, nullptr, 0);
+}
+
+}  // namespace
+
+// ---- callbacks (installed by the panel builder) --------------------------
+
+int FileBrowserOkCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  g.result = 0;
+  g.done = true;
+  return 0;
+}
+
+int FileBrowserCancelCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  g.result = 1;
+  g.done = true;
+  return 0;
+}
+
+int FileBrowserPanelCb(int, int event, void*, int, int) {
+  if (event == EVENT_CLOSE) FileBrowserCancelCb(PANEL_FB, PANEL_FB_ARBFILECANCEL, EVENT_COMMIT, nullptr, 0, 0);
+  return 0;
+}
+
+int FileBrowserDriveCb(int panel, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  char drive[kFileBrowserPathSize] = "";
+  GetCtrlVal(panel, control, drive, sizeof drive);
+  g.root.Assign(drive);
+  g.path = std::string(1, Separator());
+  SetCtrlVal(PANEL_FB, PANEL_FB_PATH, g.path.c_str());
+  ClearChosen();
+  Relist();
+  return 0;
+}
+
+int FileBrowserFileNameCb(int panel, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+  char text[kFileBrowserPathSize] = "";
+  GetCtrlVal(panel, control, text, sizeof text);
+  g.chosen.Assign(text);
+  SetOkDimmed();
+  return 0;
+}
+
+int FileBrowserFileListCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK || event == EVENT_GOT_FOCUS ||
+      event == EVENT_COMMIT)
+    FileSelected();
+  return 0;
+}
+
+int FileBrowserDirectoryListCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK || event == EVENT_GOT_FOCUS) DirectorySelected();
+  if (event == EVENT_COMMIT) {
+    const std::string name = SelectedName(PANEL_FB_DIRECTORY, g.directories);
+    if (!name.empty()) Navigate(name);
+  }
+  return 0;
+}
+
+int FileBrowserMakeDirCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  char name[kFileBrowserPathSize] = "";
+  if (PromptPopup("Create Directory", "Name of new directory:", name, 255) < 0 || name[0] == '\0') return 0;
+  const std::string dir = CurrentDirectory();
+  if (WriteWithPath(":MMEM:MDIR %s", dir + Separator() + name)) FileBrowser_ListDirectories(dir.c_str());
+  return 0;
+}
+
+int FileBrowserRemoveDirCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  const std::string name = SelectedName(PANEL_FB_DIRECTORY, g.directories);
+  if (name.empty() || name == "." || name == "..") return 0;
+  const std::string dir = CurrentDirectory();
+  const std::string target = dir + Separator() + name;
+  long count = 0;
+  // Both counts include "." and "..".
+  if (!QueryCount(":MMEM:DCAT:LENG? %s", target, &count)) return 0;
+  if (count >= 3) return MessagePopup(kTitle, "Directory is not empty!"), 0;
+  if (!QueryCount(":MMEM:CAT:LENG? %s", target, &count)) return 0;
+  if (count >= 3) return MessagePopup(kTitle, "Directory is not empty!"), 0;
+  if (!WriteWithPath(":MMEM:CDIR %s", g.unixStyle ? dir : dir + "\\")) return 0;
+  if (WriteWithPath(":MMEM:RDIR %s", name)) FileBrowser_ListDirectories(dir.c_str());
+  return 0;
+}
+
+int FileBrowserDeleteFileCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  const std::string name = SelectedName(PANEL_FB_FILES, g.files);
+  if (name.empty()) return 0;
+  if (!ConfirmPopup("Confirm Delete", cz::FormatC("Do you realy want to delete\n%s?", name.c_str()).c_str()))
+    return 0;
+  const std::string dir = CurrentDirectory();
+  if (WriteWithPath(":MMEM:DEL %s", dir + Separator() + name)) FileBrowser_ListFiles(dir.c_str(), g.filter.c_str());
+  ClearChosen();
+  return 0;
+}
+
+int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  const std::string name = SelectedName(PANEL_FB_FILES, g.files);
+  if (name.empty()) return MessagePopup(kTitle, "Invalid source file name."), 0;
+  const std::string spec = std::string("*") + g.filter.c_str();
+  char local[kFileBrowserPathSize] = "";
+  const int picked = FileSelectPopup("", spec.c_str(), spec.c_str(), "Select File", VAL_SAVE_BUTTON, 0, 0, 1, 1, local,
+                                     sizeof local);
+  if (picked <= 0) return 0;
+  if (!Progress_Open("Transferring file...")) return MessagePopup(kTitle, "Failed to initialize progress bar."), 0;
+  Progress_SetTotal(100);
+  VisaDev_SetProgressCallback(FileBrowser_ProgressPump);
+  const std::string remote = CurrentDirectory() + Separator() + name;
+  const int ok = VisaDev_DownloadFile(g.id, local, remote.c_str());
+  VisaDev_ClearProgressCallback();
+  Progress_Close();
+  if (ok != 1) MessagePopup(kTitle, "File transfer failed.");
+  return 0;
+}
+
+// ---- listings --------------------------------------------------------------
+
+void FileBrowser_ListDirectories(const char* directory) {
+  if (PANEL_FB <= 0) return;
+  const std::string dir = directory ? directory : "";
+  if (!WriteWithPath(":MMEM:CDIR %s", dir)) return;
+  long n = 0;
+  if (!QueryCount(":MMEM:DCAT:LENG?", "", &n)) return;
+  if (n < 1 || n > kMaxDirectoryEntries) {
+    MessagePopup(kTitle, "Number of directory entries invalid.");
+    return;
+  }
+  std::vector<char> reply(kEntryBytes * static_cast<std::size_t>(n), '\0');
+  if (VisaDev_Query(g.id, ":MMEM:DCAT?", reply.data(), reply.size()) != 1) return ShowLastError();
+  const std::string text(reply.data());
+  ClearTreeItems(PANEL_FB, PANEL_FB_DIRECTORY);
+  g.directories.clear();
+  g.lastDirectoryItem = -1;
+  const bool atTop = g.path.size() <= 1;
+  std::size_t pos = 0;
+  std::string name;
+  for (long i = 0; i < n && NextQuoted(text, &pos, &name); ++i) {
+    if (SkippedDirectory(name, atTop)) continue;
+    const int item = InsertItem(PANEL_FB_DIRECTORY, name.c_str());
+    if (item < 0) break;
+    if (g.folderImage >= 0) SetTreeItemAttribute(PANEL_FB, PANEL_FB_DIRECTORY, item, ATTR_IMAGE_INDEX, g.folderImage);
+    g.directories.push_back(name);
+  }
+}
+
+void FileBrowser_ListFiles(const char* directory, const char* filter) {
+  if (PANEL_FB <= 0) return;
+  const std::string dir = directory ? directory : "";
+  const std::string ext = filter ? filter : "";
+  const std::string target = g.unixStyle ? dir : dir + "\\*" + ext;
+  long n = 0;
+  if (!QueryCount(":MMEM:CAT:LENG? %s", target, &n)) return;
+  if (n <= 0) {
+    ClearTreeItems(PANEL_FB, PANEL_FB_FILES);
+    g.files.clear();
+    g.lastFileItem = -1;
+    SetCtrlVal(PANEL_FB, PANEL_FB_DIRSIZE, cz::FormatC("Directory Size: %2.1f kB", 0.0).c_str());
+    return;
+  }
+  if (n > kMaxDirectoryEntries) n = kMaxDirectoryEntries;
+  std::string quoted;
+  ScpiQuoted(target, &quoted);
+  std::vector<char> reply(kEntryBytes * static_cast<std::size_t>(n) + kEntryBytes, '\0');
+  const std::string query = cz::FormatC(":MMEM:CAT? %s", quoted.c_str());
+  if (VisaDev_Query(g.id, query.c_str(), reply.data(), reply.size()) != 1) return ShowLastError();
+  const std::string text(reply.data());
+
+  // "<used>,<available>,"name,type,size",..."
+  char* end = nullptr;
+  const double used = cz::StrtodC(text.c_str(), &end);
+  const double available = (end && *end == ',') ? cz::StrtodC(end + 1, nullptr) : 0.0;
+  char usedText[64] = "", availableText[64] = "";
+  FileBrowser_FormatSpace(used, available, usedText, sizeof usedText, availableText, sizeof availableText);
+  SetCtrlVal(PANEL_FB, PANEL_FB_DIRSIZE, usedText);
+  SetCtrlVal(PANEL_FB, PANEL_FB_HDFREE, availableText);
+
+  ClearTreeItems(PANEL_FB, PANEL_FB_FILES);
+  g.files.clear();
+  g.lastFileItem = -1;
+  std::size_t pos = 0;
+  std::string entry;
+  for (long i = 0; i < n && NextQuoted(text, &pos, &entry); ++i) {
+    const std::size_t c1 = entry.find(',');
+    const std::size_t c2 = c1 == std::string::npos ? std::string::npos : entry.find(',', c1 + 1);
+    if (c2 == std::string::npos) continue;
+    const std::string name = entry.substr(0, c1);
+    const std::string type = entry.substr(c1 + 1, c2 - c1 - 1);
+    const std::string size = entry.substr(c2 + 1);
+    if (type == "DIR") continue;
+    // The Unix-style catalog is not filtered by the instrument.
+    if (g.unixStyle && (name.size() < ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0))
+      continue;
+    const int item = InsertItem(PANEL_FB_FILES, size.c_str());
+    if (item < 0) break;
+    SetTreeCellAttribute(PANEL_FB, PANEL_FB_FILES, item, 1, ATTR_LABEL_TEXT, name.c_str());
+    g.files.push_back(name);
+  }
+}
+
+void FileBrowser_FormatSpace(double usedBytes, double availableBytes, char* used, std::size_t usedSize,
+                             char* available, std::size_t availableSize) {
+  const double u = usedBytes / 1024.0;  // kB
+  if (u > 4194304.0)
+    cz::SnprintfC(used, usedSize, "Total size : %2.1f GB", u / 1048576.0);
+  else if (u > 4096.0)
+    cz::SnprintfC(used, usedSize, "Total size : %2.1f MB", u / 1024.0);
+  else
+    cz::SnprintfC(used, usedSize, "Total size : %2.1f kB", u);
+  const double a = availableBytes / 1048576.0;  // MB
+  if (a > 4096.0)
+    cz::SnprintfC(available, availableSize, "Available : %2.1f GB", a / 1024.0);
+  else
+    cz::SnprintfC(available, availableSize, "Available : %2.1f MB", a);
+}
+
+void FileBrowser_SetUnixRoot(const char* root) { g.presetUnixRoot.Assign(root ? root : ""); }
+void FileBrowser_SetWindowsRoot(const char* root) { g.presetWindowsRoot.Assign(root ? root : ""); }
+void FileBrowser_SetLoopHook(FileBrowser_LoopHook hook) { g_loopHook = hook; }
+
+void FileBrowser_ProgressPump(int percent) {
+  Progress_Update(percent);
+  int panel = 0, control = 0;
+  while (GetUserEvent(VAL_NO_WAIT, &panel, &control) != 0) {
+  }
+}
+
+// ---- the dialog -------------------------------------------------------------
+
+namespace {
+
+// A commit taken from the user-event queue goes to the control's handler.
+void DispatchCommit(int control) {
+  struct Route {
+    const int* control;
+    CtrlCallbackPtr callback;
+  };
+  const Route routes[] = {{&PANEL_FB_ARBFILEOK, FileBrowserOkCb},          {&PANEL_FB_ARBFILECANCEL, FileBrowserCancelCb},
+                          {&PANEL_FB_DRIVE, FileBrowserDriveCb},           {&PANEL_FB_FILENAME, FileBrowserFileNameCb},
+                          {&PANEL_FB_ARBFILECOPY, FileBrowserCopyToPcCb},  {&PANEL_FB_ARBFILEDELETE, FileBrowserDeleteFileCb},
+                          {&PANEL_FB_ARBFILEMDIR, FileBrowserMakeDirCb},   {&PANEL_FB_ARBFILERDIR, FileBrowserRemoveDirCb},
+                          {&PANEL_FB_DIRECTORY, FileBrowserDirectoryListCb}, {&PANEL_FB_FILES, FileBrowserFileListCb}};
+  PollSelections();
+  for (const Route& r : routes)
+    if (*r.control == control) r.callback(PANEL_FB, control, EVENT_COMMIT, nullptr, 0, 0);
+}
+
+void RunLoop() {
+  while (!g.done) {
+    if (g_loopHook) g_loopHook(PANEL_FB);
+    if (g.done) break;
+    int panel = 0, control = 0;
+    const int event = GetUserEvent(VAL_NO_WAIT, &panel, &control);
+    if (event == EVENT_COMMIT && panel == PANEL_FB) {
+      DispatchCommit(control);
+      continue;
+    }
+    if (event != 0) continue;  // other windows wait while the dialog is open
+    PollSelections();
+    Delay(kLoopPauseSeconds);
+  }
+}
+
+}  // namespace
+
+int FileBrowser_Run(int id, char* path, char* chosen, const char* filter) {
+  if (PANEL_FB > 0) return 0;  // one browser at a time
+  const int panel = BuildFileBrowserPanel(0);
+  if (panel < 0) return 0;
+  PANEL_FB = panel;
+  g.folderImage = -1;
+  int bitmap = 0;
+  if (GetUserBitmapFromText(kImageRoot, &bitmap) >= 0) {
+    g.folderImage = AddTreeImage(panel, PANEL_FB_DIRECTORY, bitmap);
+    DiscardBitmap(bitmap);
+  }
+  g.id = id;
+  g.done = false;
+  g.result = 1;
+  g.directories.clear();
+  g.files.clear();
+  g.lastDirectoryItem = g.lastFileItem = -1;
+  InstrumentType type = kInstrumentTypeNone;
+  if (VisaDev_GetType(id, &type) != 1) {
+    MessagePopup(kTitle, "Cannot determine instrument type.");
+    DiscardPanel(panel);
+    PANEL_FB = 0;
+    return 0;
+  }
+  g.unixStyle = VisaDev_IsUnixStyle(id) == 1;
+
+  // "*.wv" gives ".wv"; a filter without '.' is taken whole.
+  const std::string f = filter && filter[0] ? filter : ".*";
+  const std::size_t dot = f.find('.');
+  g.filter.Assign(dot == std::string::npos ? f : f.substr(dot));
+  SetCtrlAttribute(panel, PANEL_FB_FILES, ATTR_LABEL_TEXT, (std::string("*") + g.filter.c_str()).c_str());
+
+  if (g.unixStyle) {
+    InsertListItem(panel, PANEL_FB_DRIVE, -1, "/var", "/var");
+    InsertListItem(panel, PANEL_FB_DRIVE, -1, "/hdd", "/hdd");
+    g.root = g.presetUnixRoot.empty() ? "/var" : g.presetUnixRoot.c_str();
+    g.path = "/";
+  } else {
+    InsertListItem(panel, PANEL_FB_DRIVE, -1, "D:", "D:");
+    g.root = g.presetWindowsRoot.empty() ? "D:" : g.presetWindowsRoot.c_str();
+    g.path = "\\";
+  }
+  g.chosen.Assign(path ? path : "");
+  SetCtrlVal(panel, PANEL_FB_PATH, g.path.c_str());
+  SetCtrlVal(panel, PANEL_FB_FILENAME, g.chosen.c_str());
+  SetCtrlAttribute(panel, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 1);
+  SetCtrlAttribute(panel, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 1);
+  DisplayPanel(panel);
+  Relist();
+  RunLoop();
+
+  if (path) cz::CopyText(path, kFileBrowserPathSize, g.chosen.view());
+  if (chosen) cz::CopyText(chosen, kFileBrowserPathSize, g.chosen.view());
+  DiscardPanel(panel);
+  PANEL_FB = 0;
+  return g.result;
+}

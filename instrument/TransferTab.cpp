@@ -1,0 +1,555 @@
+// The Transfer tab: redraw, callbacks, linked file names and the transfer
+// of one waveform file to one baseband path.
+#include "instrument/TransferTab.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Progress.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "instrument/FileBrowser.h"
+#include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
+#include "instrument/VisaDev.h"
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/TransferPage.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+constexpr int kLineColor = 0x808080;
+constexpr int kBarHeight = 5;      // pixels
+constexpr int kArrowLength = 20;   // pixels of the arrow head
+constexpr std::uint32_t kResetTimeoutMs = 15000;
+constexpr int kPollStep = 2;       // progress steps per status poll
+constexpr double kPollWaitSeconds = 2.0;
+
+// Captions and colours of the baseband-mode buttons by mode.
+struct ModeLook {
+  const char* caption;
+  int color;
+};
+constexpr ModeLook kModeLooks[] = {{"ignore", 0xFFB0B0}, {"load", 0xFFFFB0}, {"load/run", 0xB0FFB0}};
+
+bool HasRfSection(InstrumentType type) {
+  return type == INSTR_TOVIK || type == INSTR_KALDRA || type == INSTR_HALVEX || type == INSTR_NERRIN ||
+         type == INSTR_OSTREL;
+}
+
+void SetDimmed(int control, bool dimmed) { SetCtrlAttribute(TAB_INSTR, control, ATTR_DIMMED, dimmed ? 1 : 0); }
+
+// ---- routing diagram ----------------------------------------------------
+
+void DrawBar(int canvas, Rect r) { CanvasDrawRect(TAB_INSTR, canvas, r, VAL_DRAW_FRAME_AND_INTERIOR); }
+
+void HorizontalBar(int canvas, int x0, int x1, int y) {
+  DrawBar(canvas, MakeRect(y - kBarHeight / 2, x0, kBarHeight, x1 - x0));
+}
+
+void VerticalBar(int canvas, int x, int y0, int y1) {
+  const int top = y0 < y1 ? y0 : y1;
+  const int height = y0 < y1 ? y1 - y0 : y0 - y1;
+  DrawBar(canvas, MakeRect(top, x - kBarHeight / 2, height, kBarHeight));
+}
+
+// A bar ending 20 pixels before `end`, then a filled head pointing at it.
+void Arrow(int canvas, int x0, int end, int y) {
+  HorizontalBar(canvas, x0, end - kArrowLength, y);
+  const Point head[] = {MakePoint(end - kArrowLength, y - 10), MakePoint(end, y), MakePoint(end - kArrowLength, y + 10)};
+  CanvasDrawPoly(TAB_INSTR, canvas, 3, head, 1, VAL_DRAW_FRAME_AND_INTERIOR);
+}
+
+void PreparePen(int canvas) {
+  CanvasClear(TAB_INSTR, canvas, MakeRect(0, 0, -1, -1));
+  SetCtrlAttribute(TAB_INSTR, canvas, ATTR_PEN_COLOR, kLineColor);
+  SetCtrlAttribute(TAB_INSTR, canvas, ATTR_PEN_FILL_COLOR, kLineColor);
+  SetCtrlAttribute(TAB_INSTR, canvas, ATTR_PEN_WIDTH, 1);
+}
+
+void DrawRouting() {
+  const int connectors[] = {TAB_INSTR_CANVA_A_1, TAB_INSTR_CANVA_A_2, TAB_INSTR_CANVA_B_1, TAB_INSTR_CANVA_B_2};
+  for (int canvas : connectors) {
+    PreparePen(canvas);
+    Arrow(canvas, 0, 50, 42);
+  }
+  const int bb = TAB_INSTR_CANVA_BB;
+  PreparePen(bb);
+  const int a = g_Settings.BBRoutingA, b = g_Settings.BBRoutingB;
+  if (a == 0 || a == 2) Arrow(bb, 0, 248, 40);
+  if (a == 1 || a == 2) {
+    HorizontalBar(bb, 0, 120, 40);
+    VerticalBar(bb, 120, 40, 175);
+    Arrow(bb, 120, 248, 175);
+  }
+  if (b == 1 || b == 2) Arrow(bb, 0, 248, 205);
+  if (b == 0 || b == 2) {
+    HorizontalBar(bb, 0, 100, 205);
+    VerticalBar(bb, 100, 205, 70);
+    Arrow(bb, 100, 248, 70);
+  }
+}
+
+// ---- one path's controls --------------------------------------------------
+
+struct PathControls {
+  int* mode;
+  int* link;
+  int* setFreq;
+  int* setLevel;
+  int* rfState;
+  double* freq;
+  double* level;
+  cz::Text<256>* remoteFile;
+  const std::int32_t* arbSamples;
+  const std::int32_t* rfPath;
+  const int* modeButton;
+  const int* instrFile;
+  const int* browse;
+  const int* linkButton;
+  const int* noLinkButton;
+  const int* setFreqBox;
+  const int* setLevelBox;
+  const int* freqNum;
+  const int* levelNum;
+  const int* stateSwitch;
+};
+
+PathControls PathA() {
+  AppSettings& s = g_Settings;
+  return {&s.BBModeA,          &s.BBLinkFA,           &s.RFSetFA,           &s.RFSetLA,
+          &s.RFStateA,         &s.RFFreqA,            &s.RFLevA,            &s.RemoteFileA,
+          &InstrumentCapabilities.ArbSamplesA, &InstrumentCapabilities.RfPathA,
+          &TAB_INSTR_CMD_BBMODE_A, &TAB_INSTR_STR_INSTRFILE_A, &TAB_INSTR_CMD_FSEL_INSTR_A,
+          &TAB_INSTR_CB_LINK_A, &TAB_INSTR_CB_NLINK_A, &TAB_INSTR_CB_SETFREQ_A, &TAB_INSTR_CB_SETLEV_A,
+          &TAB_INSTR_NUM_F_A,  &TAB_INSTR_NUM_LEV_A, &TAB_INSTR_RFSTATE_A};
+}
+
+PathControls PathB() {
+  AppSettings& s = g_Settings;
+  return {&s.BBModeB,          &s.BBLinkFB,           &s.RFSetFB,           &s.RFSetLB,
+          &s.RFStateB,         &s.RFFreqB,            &s.RFLevB,            &s.RemoteFileB,
+          &InstrumentCapabilities.ArbSamplesB, &InstrumentCapabilities.RfPathB,
+          &TAB_INSTR_CMD_BBMODE_B, &TAB_INSTR_STR_INSTRFILE_B, &TAB_INSTR_CMD_FSEL_INSTR_B,
+          &TAB_INSTR_CB_LINK_B, &TAB_INSTR_CB_NLINK_B, &TAB_INSTR_CB_SETFREQ_B, &TAB_INSTR_CB_SETLEV_B,
+          &TAB_INSTR_NUM_F_B,  &TAB_INSTR_NUM_LEV_B, &TAB_INSTR_RFSTATE_B};
+}
+
+// Steps 3 to 5 and 7 of the redraw for one path.
+void RefreshPath(const PathControls& p) {
+  const bool memory = *p.arbSamples != 0;
+  if (!memory) *p.mode = 0;
+  const int mode = (*p.mode >= 0 && *p.mode <= 2) ? *p.mode : 0;
+  *p.mode = mode;
+  SetCtrlAttribute(TAB_INSTR, *p.modeButton, ATTR_LABEL_TEXT, kModeLooks[mode].caption);
+  SetCtrlAttribute(TAB_INSTR, *p.modeButton, ATTR_BACKCOLOR, kModeLooks[mode].color);
+  SetCtrlVal(TAB_INSTR, *p.instrFile, p.remoteFile->c_str());
+
+  const bool idle = !memory || mode == 0;
+  SetCtrlVal(TAB_INSTR, *p.linkButton, *p.link ? 1 : 0);
+  SetCtrlVal(TAB_INSTR, *p.noLinkButton, *p.link ? 0 : 1);
+  SetDimmed(*p.instrFile, *p.link == 1 || idle);
+  SetDimmed(*p.browse, *p.link == 1 || idle);
+  SetDimmed(*p.linkButton, idle);
+  SetDimmed(*p.noLinkButton, idle);
+
+  const bool rf = *p.rfPath != 0;
+  if (!rf) {
+    *p.setFreq = 0;
+    *p.setLevel = 0;
+  }
+  SetCtrlVal(TAB_INSTR, *p.setFreqBox, *p.setFreq);
+  SetCtrlVal(TAB_INSTR, *p.setLevelBox, *p.setLevel);
+  SetCtrlVal(TAB_INSTR, *p.stateSwitch, *p.rfState);
+  SetCtrlVal(TAB_INSTR, *p.freqNum, *p.freq);
+  SetCtrlVal(TAB_INSTR, *p.levelNum, *p.level);
+  SetDimmed(*p.freqNum, !(rf && *p.setFreq));
+  SetDimmed(*p.levelNum, !(rf && *p.setLevel));
+  SetDimmed(*p.stateSwitch, !(rf && (*p.setFreq || *p.setLevel)));
+  SetDimmed(*p.setFreqBox, !rf);
+  SetDimmed(*p.setLevelBox, !rf);
+  SetDimmed(*p.modeButton, !memory);
+}
+
+void ReadPath(const PathControls& p, int control) {
+  if (control == *p.modeButton) *p.mode = (*p.mode + 1) % 3;
+  char text[256] = "";
+  GetCtrlVal(TAB_INSTR, *p.instrFile, text, sizeof text);
+  p.remoteFile->Assign(text);
+  if (control == *p.linkButton) *p.link = 1;
+  if (control == *p.noLinkButton) *p.link = 0;
+  GetCtrlVal(TAB_INSTR, *p.setFreqBox, p.setFreq);
+  GetCtrlVal(TAB_INSTR, *p.setLevelBox, p.setLevel);
+  GetCtrlVal(TAB_INSTR, *p.stateSwitch, p.rfState);
+  GetCtrlVal(TAB_INSTR, *p.freqNum, p.freq);
+  GetCtrlVal(TAB_INSTR, *p.levelNum, p.level);
+}
+
+// The linked name of one path; false when it does not fit its field.
+bool LinkedName(const char* directory, bool unixPaths, const std::string& name, cz::Text<256>* out) {
+  const std::string full = cz::FormatC(unixPaths ? "%s/%s" : "%s\\%s", directory, name.c_str());
+  if (out->AssignExact(full)) return true;
+  Log_Message(2, "*** Instrument file name too long: ", full.c_str());
+  return false;
+}
+
+// ---- transfer steps -------------------------------------------------------
+
+void TaskProgress(int percent) { SetTaskProgress(percent); }
+
+// A failure in the transfer steps: message, progress callback removed,
+// bars hidden.
+int TransferFails(const char* message) {
+  Log_Status(1, message);
+  VisaDev_ClearProgressCallback();
+  ShowProgressBars(0);
+  return 0;
+}
+
+// "; *OPC?" command with the path suffix in its "%s" places.
+bool SendOpc(const char* format, const char* suffix, const char* argument = nullptr) {
+  const std::string command = argument ? cz::FormatC(format, suffix, argument) : cz::FormatC(format, suffix);
+  return VisaDev_Write(0, command.c_str()) == 1;
+}
+
+bool SendOpcValue(const char* format, const char* suffix, double value) {
+  return VisaDev_Write(0, cz::FormatC(format, suffix, value).c_str()) == 1;
+}
+
+// Step 12: waits while bit 1 of "STAT:OPER:COND?" is set, at most 50 polls.
+void WaitForInstrument() {
+  Log_Status(1, "Waiting for instrument...");
+  for (int i = 0; i < 100; i += kPollStep) {
+    SetTaskProgress(i % 100);
+    int panel = 0, control = 0;
+    while (GetUserEvent(VAL_NO_WAIT, &panel, &control) != 0) {
+    }
+    char reply[256] = "";
+    if (VisaDev_Query(0, "STAT:OPER:COND?", reply, sizeof reply) != 1) {
+      Log_Status(1, "Error: Cannot Read Instrument Status.");
+      break;
+    }
+    if ((std::atoi(reply) & 2) == 0) break;
+    Delay(kPollWaitSeconds);
+  }
+  Log_Status(1, "Transfer Complete.");
+}
+
+// Step 5: the file checks when a file is sent.
+int CheckFiles(char* remoteFile, char* localFile) {
+  if (FileNameWithExtension(localFile).empty()) {
+    Log_Status(1, "Error: No Source File Specified.");
+    return 0;
+  }
+  if (!TransferTab_WithWvExtension(localFile, kFileBrowserPathSize)) {
+    Log_Status(1, "Error: Source File Name Too Long.");
+    return 0;
+  }
+  WaveFileInfo info;
+  if (!WaveLib_GetFileInfo(localFile, &info)) {
+    Log_Status(1, "Error: Cannot Read Waveform Information.");
+    return 0;
+  }
+  if (info.clock > InstrumentCapabilities.MaxClock) {
+    Log_Message(1, cz::FormatC("*** Waveform Clock Rate %3.2f Hz", info.clock).c_str());
+    Log_Message(1, cz::FormatC("*** ARB Clock Limit     %ld Hz", static_cast<long>(InstrumentCapabilities.MaxClock))
+                       .c_str());
+    Log_Status(1, "Error: Waveform Clock Rate Exceeds ARB Limit.");
+    return 0;
+  }
+  if (FileNameWithExtension(remoteFile).empty()) {
+    Log_Status(1, "Error: No Destination File Specified.");
+    return 0;
+  }
+  if (!TransferTab_WithWvExtension(remoteFile, kFileBrowserPathSize)) {
+    Log_Status(1, "Error: Destination File Name Too Long.");
+    return 0;
+  }
+  return 1;
+}
+
+void LogTransfer(const char* remoteFile, const char* localFile, int path, int bbMode, bool rfActive, int rfState,
+                 int setFreq, int setLevel, bool iqAdjust) {
+  static const char* const kPaths[] = {"default", "A", "B"};
+  static const char* const kModes[] = {"none", "load", "load and run"};
+  Log_Message(3, "Source   : '", localFile, "'");
+  Log_Message(3, "Target   : '", remoteFile, "'");
+  Log_Message(2, "Path     :  ", kPaths[path >= 0 && path <= 2 ? path : 0]);
+  Log_Message(2, "Baseband :  ", kModes[bbMode >= 0 && bbMode <= 2 ? bbMode : 0]);
+  Log_Message(2, "Frequency:  ", setFreq ? "set" : "not set");
+  Log_Message(2, "Level    :  ", setLevel ? "set" : "not set");
+  Log_Message(2, "State    :  ", !rfActive ? "not set" : (rfState ? "on" : "off"));
+  Log_Message(2, "IQ Adjust:  ", iqAdjust ? "yes" : "no");
+}
+
+// Opens the selected instrument as id 0; status line on failure.
+bool OpenSelected() {
+  if (VisaDev_Open(0, g_Settings.Select.c_str()) == 1) return true;
+  Log_Status(1, "Error: Failed to Open VISA Device.");
+  return false;
+}
+
+void SelectInstrumentFile(int control, cz::Text<256>* remoteFile) {
+  if (!OpenSelected()) return;
+  char path[kFileBrowserPathSize] = "";
+  char chosen[kFileBrowserPathSize] = "";
+  GetCtrlVal(TAB_INSTR, control, path, sizeof path);
+  if (FileBrowser_Run(0, path, chosen, "*.wv") == 0 && chosen[0] != '\0') {
+    SetCtrlVal(TAB_INSTR, control, chosen);
+    remoteFile->Assign(chosen);
+  }
+  VisaDev_Close(0);
+}
+
+}  // namespace
+
+bool TransferTab_WithWvExtension(char* path, std::size_t size) {
+  const std::string name = FileNameWithExtension(path);
+  const std::size_t length = std::strlen(path);
+  bool endsWv = length >= 3;
+  if (endsWv) {
+    const char* tail = path + length - 3;
+    endsWv = tail[0] == '.' && std::toupper(static_cast<unsigned char>(tail[1])) == 'W' &&
+             std::toupper(static_cast<unsigned char>(tail[2])) == 'V';
+  }
+  if (name.size() >= 3 && endsWv) return true;
+  if (length + 3 >= size) return false;
+  std::memcpy(path + length, ".wv", 4);
+  return true;
+}
+
+void TransferTab_LinkedDirectory(const char* projectDir, const char* defaultDirectory, bool unixPaths, char* out,
+                                 std::size_t size) {
+  const std::string dir = projectDir ? projectDir : "";
+  const bool absolute = unixPaths ? (!dir.empty() && dir[0] == '/') : (dir.size() >= 3 && dir.compare(1, 2, ":\\") == 0);
+  std::string full = absolute ? dir : std::string(defaultDirectory ? defaultDirectory : "") + dir;
+  const char separator = unixPaths ? '/' : '\\';
+  if (!full.empty() && full.back() == separator) full.pop_back();
+  cz::CopyText(out, size, full);
+}
+
+void SetTransferBusy(int busy) {
+  DimLibraryControls(busy ? 1 : 0);
+  if (TAB_INSTR <= 0) return;
+  SetDimmed(TAB_INSTR_CMD_UPLOAD, busy != 0);
+  SetDimmed(TAB_INSTR_CMD_RESET, busy != 0);
+}
+
+int RefreshTransferTab() {
+  if (TAB_INSTR <= 0) return 1;
+  SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_DEVICE, g_Settings.Select.c_str());
+  // Without memory on one path the routing is fixed, so the diagram is
+  // drawn after the routing rule below is applied.
+  const bool bothPaths = InstrumentCapabilities.ArbSamplesA != 0 && InstrumentCapabilities.ArbSamplesB != 0;
+  if (!bothPaths) {
+    g_Settings.BBRoutingA = 0;
+    g_Settings.BBRoutingB = 1;
+  }
+  DrawRouting();
+  RefreshPath(PathA());
+  RefreshPath(PathB());
+  SetDimmed(TAB_INSTR_RING_BBR_A, !bothPaths);
+  SetDimmed(TAB_INSTR_RING_BBR_B, !bothPaths);
+  SetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_A, g_Settings.BBRoutingA);
+  SetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_B, g_Settings.BBRoutingB);
+  return 1;
+}
+
+int TransferControlsCb(int, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_A, &g_Settings.BBRoutingA);
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_B, &g_Settings.BBRoutingB);
+  ReadPath(PathA(), control);
+  ReadPath(PathB(), control);
+  RefreshTransferTab();
+  return 0;
+}
+
+void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
+  const char* local = localFile ? localFile : "";
+  if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local);
+  char absolute[kFileBrowserPathSize] = "";
+  if (!MakeAbsolutePath(local, absolute, sizeof absolute)) return;
+  const std::string name = FileNameWithExtension(absolute);
+  const bool unixPaths = InstrumentCapabilities.UnixPaths != 0;
+  const char* projectDir = unixPaths ? g_Settings.Project.pathLin.c_str() : g_Settings.Project.pathWin.c_str();
+  char directory[kFileBrowserPathSize] = "";
+  TransferTab_LinkedDirectory(projectDir, defaultDirectory, unixPaths, directory, sizeof directory);
+
+  const PathControls paths[] = {PathA(), PathB()};
+  for (const PathControls& p : paths) {
+    int linked = *p.link;
+    if (TAB_INSTR > 0) GetCtrlVal(TAB_INSTR, *p.linkButton, &linked);
+    if (!linked) continue;
+    if (LinkedName(directory, unixPaths, name, p.remoteFile) && TAB_INSTR > 0)
+      SetCtrlVal(TAB_INSTR, *p.instrFile, p.remoteFile->c_str());
+  }
+}
+
+int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, int bbMode, double freqGHz,
+                     double levelDbm, int rfState, int setFreq, int setLevel) {
+  InstrumentType type = InstrumentCapabilities.Type;
+  VisaDev_GetType(0, &type);
+  const bool rfSection = HasRfSection(type);
+  const bool pathRf = (path == 1 && InstrumentCapabilities.RfPathA) || (path == 2 && InstrumentCapabilities.RfPathB);
+  const bool rfActive = (setFreq == 1 || setLevel == 1) && pathRf;
+  const bool iqAdjust = rfSection && bbMode == 2 && rfState && rfActive;
+  const std::uint16_t run = bbMode == 2 ? 1 : 0;
+  const std::uint16_t noPreset = g_Settings.Project.noArbPreset ? 1 : 0;
+
+  Log_Message(1, "----------------------------------");
+  Log_Message(1, "   File transfer to instrument    ");
+  Log_Message(1, "----------------------------------");
+  std::uint16_t interfaceType = 0;
+  if (VisaDev_GetInterfaceType(0, &interfaceType) != 1) {
+    Log_Status(1, "Error: Invalid VISA Interface Type.");
+    return 0;
+  }
+  LogTransfer(remoteFile, localFile, path, bbMode, rfActive, rfState, setFreq, setLevel, iqAdjust);
+  if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
+
+  const char* suffix = (type == INSTR_NERRIN || path < 1 || path > 2) ? "" : (path == 1 ? "1" : "2");
+  VisaDev_CheckError(0);
+  ShowProgressBars(1);
+  SetTotalProgress(0);
+  SetTaskProgress(0);
+  VisaDev_SetProgressCallback(TaskProgress);
+
+  if (type == INSTR_LUMBRA || type == INSTR_LUMBRIX) {
+    if (bbMode != 0) {
+      Log_Status(1, "Transferring Waveform File...");
+      if (VisaDev_SendWaveformIq(0, localFile, remoteFile, run, noPreset) != 1)
+        return TransferFails("Error: Transfer Failed.");
+      Log_Status(1, "Transfer Complete.");
+    }
+  } else if (type == INSTR_PERNOT) {
+    if (bbMode != 0) {
+      Log_Status(1, "Transferring Waveform File...");
+      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1)
+        return TransferFails("Error: Transfer Failed.");
+    }
+    if (rfState && !SendOpc("SOUR%s:IQ:OUTP:STATE ON; *OPC?", suffix)) return TransferFails("Error: Cannot Activate ARB.");
+    Log_Status(1, "Transfer Complete.");
+  } else if (rfSection) {
+    if (rfActive) {
+      if (!SendOpc("SOUR%s:FREQ:MODE CW; *OPC?", suffix)) return TransferFails("Error: Cannot Set CW Mode.");
+      if (setFreq && !SendOpcValue("SOUR%s:FREQ %f GHz; *OPC?", suffix, freqGHz))
+        return TransferFails("Error: Cannot Set Frequency or Level.");
+      if (setLevel && !SendOpcValue("SOUR%s:POW %f dBm; *OPC?", suffix, levelDbm))
+        return TransferFails("Error: Cannot Set Frequency or Level.");
+      if (!SendOpc("OUTP%s:STAT %s; *OPC?", suffix, rfState ? "ON" : "OFF"))
+        return TransferFails("Error: Cannot Activate RF Signal.");
+    }
+    if (bbMode != 0) {
+      Log_Status(1, "Transferring Waveform File...");
+      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1)
+        return TransferFails("Error: Transfer Failed.");
+    }
+    Log_Status(1, "Transfer Complete.");
+  }
+
+  VisaDev_ClearProgressCallback();
+  SetTotalProgress(25);
+  SetTaskProgress(0);
+  if (bbMode == 2) WaitForInstrument();
+  SetTotalProgress(50);
+  SetTaskProgress(0);
+
+  if (bbMode != 0 && (type == INSTR_KALDRA || type == INSTR_HALVEX || type == INSTR_PERNOT)) {
+    static const char* const kRoutes[] = {"SOUR%s:BB:ROUTE A; *OPC?", "SOUR%s:BB:ROUTE B; *OPC?",
+                                          "SOUR%s:BB:ROUTE AB; *OPC?"};
+    if (routing >= 0 && routing <= 2 && !SendOpc(kRoutes[routing], suffix))
+      return TransferFails("Error: Cannot Activate ARB.");
+  }
+  if (iqAdjust) {
+    char reply[256] = "";
+    const std::string query = cz::FormatC("CAL%s:IQM:LOC?", suffix);
+    if (VisaDev_Query(0, query.c_str(), reply, sizeof reply) != 1 || std::atoi(reply) != 0)
+      return TransferFails("Error: IQ-Modulator Adjustment Failed.");
+  }
+  if (type == INSTR_LUMBRIX && bbMode != 0 && VisaDev_Write(0, "SOUR:OUTP:ANALOG:BAL:BIAS:STATE OFF; *OPC?") != 1)
+    return TransferFails("Error: Bias Setting Failed.");
+  ShowProgressBars(0);
+  return 1;
+}
+
+int TransferToInstrumentCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  char localFile[kFileBrowserPathSize] = "";
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, localFile, sizeof localFile);
+  SetTransferBusy(1);
+  Log_Message(1, " ");
+  if (!OpenSelected()) {
+    SetTransferBusy(0);
+    return 0;
+  }
+  char directory[kFileBrowserPathSize] = "";
+  VisaDev_GetDefaultDirectory(0, directory);
+  UpdateLinkedRemoteFiles(localFile, directory);
+
+  AppSettings& s = g_Settings;
+  bool pathAOk = true;
+  if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
+    char remote[kFileBrowserPathSize] = "";
+    char local[kFileBrowserPathSize] = "";
+    cz::CopyText(remote, s.RemoteFileA.view());
+    cz::CopyText(local, localFile);
+    pathAOk = TransferWaveform(remote, local, s.BBRoutingA, 1, s.BBModeA, s.RFFreqA, s.RFLevA, s.RFStateA, s.RFSetFA,
+                               s.RFSetLA) == 1;
+  }
+  if (pathAOk && (s.BBModeB != 0 || s.RFSetFB != 0 || s.RFSetLB != 0)) {
+    char remote[kFileBrowserPathSize] = "";
+    char local[kFileBrowserPathSize] = "";
+    cz::CopyText(remote, s.RemoteFileB.view());
+    cz::CopyText(local, localFile);
+    TransferWaveform(remote, local, s.BBRoutingB, 2, s.BBModeB, s.RFFreqB, s.RFLevB, s.RFStateB, s.RFSetFB, s.RFSetLB);
+  }
+  VisaDev_Close(0);
+  SetTransferBusy(0);
+  return 0;
+}
+
+int ResetInstrumentCb(int, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  SetTransferBusy(1);
+  if (!OpenSelected()) {
+    SetTransferBusy(0);
+    return 0;
+  }
+  Log_Status(1, "Resetting...");
+  std::int32_t session = 0;
+  std::uint32_t timeout = 0;
+  if (VisaDev_GetSession(0, &session) != 1 || VisaDev_GetTimeout(0, &timeout) != 1) {
+    Log_Status(1, "Error: Cannot Reset Instrument.");
+  } else {
+    VisaDev_SetTimeout(0, kResetTimeoutMs);
+    const int ok = VisaDev_Write(0, "*RST");
+    VisaDev_SetTimeout(0, timeout);
+    Log_Status(1, ok == 1 ? "" : "Error: Cannot Reset Instrument.");
+  }
+  VisaDev_Close(0);
+  SetTransferBusy(0);
+  return 0;
+}
+
+int SelectInstrumentFileACb(int, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT) SelectInstrumentFile(TAB_INSTR_STR_INSTRFILE_A, &g_Settings.RemoteFileA);
+  return 0;
+}
+
+int SelectInstrumentFileBCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT) SelectInstrumentFile(TAB_INSTR_STR_INSTRFILE_B, &g_Settings.RemoteFileB);
+  return 0;
+}
+
+int ShowInstrumentManagerFromTransferCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT && INSTRMAN > 0) DisplayPanel(INSTRMAN);
+  return 0;
+}
