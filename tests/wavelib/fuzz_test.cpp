@@ -1,0 +1,130 @@
+// Mutated inputs for the importers and the full reader: byte flips, cuts,
+// insertions and repeated spans over valid files, a fixed number of rounds
+// from a fixed seed. Whatever the result, nothing may crash, read or write
+// out of bounds (run under the sanitizers) or leave a slot bound.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/wavelib/WaveLibTestSupport.h"
+
+namespace {
+
+using namespace wavelib_test;
+
+constexpr int kRounds = 1000;
+
+std::string Mutate(const std::string& seed, std::mt19937& rng) {
+  std::string s = seed;
+  const int edits = 1 + static_cast<int>(rng() % 6);
+  for (int e = 0; e < edits && !s.empty(); ++e) {
+    const std::size_t at = rng() % s.size();
+    switch (rng() % 6) {
+      case 0: s[at] = static_cast<char>(rng()); break;                       // any byte
+      case 1: s[at] = "{}:;#=-,. 0123456789\n\r"[rng() % 22]; break;          // a syntax byte
+      case 2: s.resize(at); break;                                           // cut
+      case 3: s.insert(at, std::string(1 + rng() % 700, static_cast<char>('0' + rng() % 10))); break;
+      case 4: s.erase(at, 1 + rng() % 8); break;
+      default: {                                                             // repeat a span
+        const std::size_t n = std::min<std::size_t>(s.size() - at, 1 + rng() % 64);
+        s.insert(at, s.substr(at, n));
+      }
+    }
+  }
+  return s;
+}
+
+class Fuzz : public WaveLibTest {
+ protected:
+  void SetUp() override {
+    WaveLibTest::SetUp();
+    Log_SetMask(0);  // keep the run quiet; the code paths that log still run
+  }
+};
+
+TEST_F(Fuzz, ReaderSurvivesMutatedWaveforms) {
+  std::vector<float> i(64), q(64);
+  std::vector<unsigned char> m(64);
+  for (int k = 0; k < 64; ++k) {
+    i[k] = static_cast<float>(k) / 64;
+    q[k] = -i[k];
+    m[k] = static_cast<unsigned char>(k % 3);
+  }
+  WaveDescriptor w;
+  w.arbClock = w.markerClock = 1e6;
+  w.samples = 64;
+  w.comment = "fuzz";
+  w.iData = i.data();
+  w.qData = q.data();
+  w.markers = m.data();
+  std::vector<std::string> seeds;
+  for (int family = 0; family < 3; ++family) {
+    const std::string path = dir_.File("seed.wv");
+    const int ok = family == 0   ? WaveLib_WriteWaveform(&w, path.c_str(), nullptr, nullptr)
+                   : family == 1 ? WaveLib_WriteWaveformB(&w, path.c_str(), nullptr, nullptr)
+                                 : WaveLib_WriteLegacyWaveform(&w, path.c_str());
+    ASSERT_EQ(ok, 1);
+    seeds.push_back(cz::test::ReadFileBytes(path));
+  }
+  std::mt19937 rng(20261209);
+  FILE* iq = Temp("iq.tmp");
+  FILE* marker = Temp("m.tmp");
+  int accepted = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string path = Write("f.wv", Mutate(seeds[round % seeds.size()], rng));
+    WaveDescriptor d;
+    WaveImportTexts texts;
+    accepted += WaveLib_ReadWaveform(path.c_str(), &d, &texts, iq, marker);
+    ASSERT_TRUE(SlotsFree()) << round;
+    if (d.samples > 0) {
+      ASSERT_EQ(Content(iq).size(), 3u + 8u * static_cast<unsigned>(d.samples));
+    }
+  }
+  EXPECT_LT(accepted, kRounds);
+}
+
+TEST_F(Fuzz, ImportersSurviveMutatedTexts) {
+  const std::string iqText = "COMMENT=c\nCLOCKRATE=1e6\n0.5 0.25\n-0.5,0.125\n3 4\n";
+  const std::string hexText = "8000 C000\nFFFF 0001\n";
+  const std::string binary = "CLOCKRATE=1000\nDATA\n" + std::string("\0\0\0?\0\0\0\xbf\0\0\x80?\0\0\0\0", 16);
+  const std::string rfText = "% list\n1.5 -10\n2.5 0\n6 19\n";
+  const std::string dlText = "MOD=QPSK\nCOMMENT=x\n1 0 1 1 MARKER1 BURST\n0011 HOP\n";
+  std::mt19937 rng(9122026);
+  FILE* iq = Temp("iq.tmp");
+  FILE* data = Temp("dl.tmp");
+  FILE* marker = Temp("m.tmp");
+  std::vector<double> f(4), l(4);
+  for (int round = 0; round < kRounds; ++round) {
+    WaveIqImportSource s;
+    const std::string first = Write("a.txt", Mutate(round % 2 ? iqText : hexText, rng));
+    s.path = first.c_str();
+    s.format = round % 2 ? kImportFloat : 1 + static_cast<int>(rng() % 6);
+    WaveDescriptor d;
+    WaveImportTexts texts;
+    WaveLib_ImportIq(&s, iq, &d, &texts);
+    ASSERT_TRUE(SlotsFree()) << round;
+
+    const std::string bin = Write("a.bin", Mutate(binary, rng));
+    const std::string second = Write("b.bin", Mutate(binary, rng));
+    s.path = bin.c_str();
+    s.secondPath = round % 3 ? nullptr : second.c_str();
+    s.format = kImportBinary;
+    WaveLib_ImportIq(&s, iq, &d, &texts);
+    ASSERT_TRUE(SlotsFree()) << round;
+
+    WaveRfListTable table{4, f.data(), l.data()};
+    if (WaveLib_ImportRfList(Write("rf.txt", Mutate(rfText, rng)).c_str(), &table)) {
+      ASSERT_LE(table.capacity, 4);
+    }
+    ASSERT_TRUE(SlotsFree()) << round;
+
+    DataListDescriptor dl;
+    WaveLib_ImportDataList(Write("dl.txt", Mutate(dlText, rng)).c_str(), data, marker, &dl, &texts);
+    ASSERT_TRUE(SlotsFree()) << round;
+  }
+}
+
+}  // namespace
