@@ -56,7 +56,7 @@ inline std::vector<float> IqValues(const std::string& bytes) {
   std::vector<float> v;
   if (bytes.compare(0, 3, "IQF") != 0) return v;
   v.resize((bytes.size() - 3) / 4);
-  std::memcpy(v.data(), bytes.data() + 3, v.size() * 4);
+  if (!v.empty()) std::memcpy(v.data(), bytes.data() + 3, v.size() * 4);
   return v;
 }
 
