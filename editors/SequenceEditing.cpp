@@ -1,0 +1,232 @@
+// Cell and header editing of the Sequence Editor.
+#include "editors/SequenceEditing.h"
+
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "app/Keywords.h"
+#include "app/LibraryTree.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "editors/SequenceTable.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/SequenceEditorPage.h"
+
+SequenceCellRef SequenceEditCell;
+
+namespace {
+
+constexpr double kSecondsPerMicrosecond = 0.000001;
+constexpr int kMaxRepetitions = 10000;
+// Jitter mode ring items, in this order, values 0..5.
+constexpr int kJitterModeCount = 6;
+
+bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+int Table() { return TAB_SEDIT_TABLE_SETTINGS; }
+bool IsJitterColumn(int column) { return column >= SEQ_COL_JITTER1 && column < SEQ_COL_JITTER1 + 4; }
+bool IsMarkerColumn(int column) { return column >= SEQ_COL_MARKER1 && column < SEQ_COL_MARKER1 + 4; }
+bool RowValid(int row) { return row >= 1 && row <= kSequenceTableRows; }
+
+const char* PulseNameOf(const SequenceEntry& e) {
+  const int p = e.pulseId >= 0 ? FindPulseById(static_cast<uint32_t>(e.pulseId)) : -1;
+  return p >= 0 ? PulseTable[p].name.c_str() : "";
+}
+
+void SetTextCell(int panel, Point cell, const char* text) {
+  SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_STRING);
+  SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_MODE, VAL_INDICATOR);
+  if (text != nullptr) SetTableCellVal(panel, Table(), cell, text);
+}
+
+// Step 4 of a click: the open cell shows its text again, not editable.
+void CloseEditCell(int panel, const SequenceRecord& seq) {
+  const SequenceCellRef open = SequenceEditCell;
+  if (!RowValid(open.row)) return;
+  const SequenceEntry& e = seq.entries[open.row - 1];
+  if (open.column == SEQ_COL_OBJECT) {
+    SetTextCell(panel, Cell(open.column, open.row), e.IsPulse() ? PulseNameOf(e) : FillerLabel(e.fillerType));
+    const Point tstop = Cell(SEQ_COL_TSTOP, open.row);
+    SetTableCellAttribute(panel, Table(), tstop, ATTR_CELL_MODE, e.IsPulse() ? VAL_INDICATOR : VAL_HOT);
+    SetTableCellAttribute(panel, Table(), tstop, ATTR_TEXT_COLOR, e.IsPulse() ? kSequenceGreyText : VAL_BLACK);
+  } else if (IsJitterColumn(open.column)) {
+    SetTextCell(panel, Cell(open.column, open.row), JitterModeToKeyword(e.jitterMode[open.column - SEQ_COL_JITTER1]));
+  }
+}
+
+// Step 5 of a click: the clicked cell becomes an editable ring.
+void OpenEditCell(int panel, Point cell, const SequenceEntry& e) {
+  if (cell.x == SEQ_COL_OBJECT) {
+    SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_RING);
+    DeleteTableCellRingItems(panel, Table(), cell, 0, -1);
+    InsertTableCellRingItem(panel, Table(), cell, -1, kBlankFillerLabel);
+    InsertTableCellRingItem(panel, Table(), cell, -1, kCwFillerLabel);
+    for (int p = 0; p < PulseCount; ++p) InsertTableCellRingItem(panel, Table(), cell, -1, PulseTable[p].name.c_str());
+    // A filler entry has no pulse: its ring opens on its own filler kind.
+    SetTableCellVal(panel, Table(), cell, e.IsPulse() ? PulseNameOf(e) : FillerLabel(e.fillerType));
+    SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_MODE, VAL_HOT);
+  } else if (IsJitterColumn(cell.x)) {
+    SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_RING);
+    DeleteTableCellRingItems(panel, Table(), cell, 0, -1);
+    for (int mode = 0; mode < kJitterModeCount; ++mode)
+      InsertTableCellRingItem(panel, Table(), cell, -1, JitterModeToKeyword(mode));
+    SetTableCellVal(panel, Table(), cell, JitterModeToKeyword(e.jitterMode[cell.x - SEQ_COL_JITTER1]));
+    SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_MODE, VAL_HOT);
+  }
+}
+
+void Click(int panel, int y, int x) {
+  Point cell{0, 0};
+  if (GetTableCellFromPoint(panel, Table(), MakePoint(x, y), &cell) < 0 || cell.x <= 0 || cell.y <= 0) return;
+  int dimmed = 0;
+  GetTableCellAttribute(panel, Table(), cell, ATTR_CELL_DIMMED, &dimmed);
+  if (dimmed != 0 || !RowValid(cell.y)) return;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  SequenceEntry& e = seq.entries[cell.y - 1];
+
+  if (cell.x == SEQ_COL_MODE) {
+    if (e.pulseId == -1) return;
+    const int next = NextOverlayMode(e.overlay, cell.y);
+    if (next != e.overlay) {
+      e.overlay = static_cast<uint8_t>(next);
+      RefreshSequenceEditor(CurrentSequence);
+    }
+  } else if (IsMarkerColumn(cell.x)) {
+    const int marker = cell.x - SEQ_COL_MARKER1 + 1;
+    const int field = NextMarkerField(MarkerField(e.markerMask, marker));
+    e.markerMask = WithMarkerField(e.markerMask, marker, field);
+    SetTableCellVal(panel, Table(), cell, MarkerFieldText(field));
+    SetTableCellAttribute(panel, Table(), cell, ATTR_TEXT_BGCOLOR, MarkerFieldColor(field));
+    return;
+  }
+  if (cell.x != SequenceEditCell.column || cell.y != SequenceEditCell.row) CloseEditCell(panel, seq);
+  OpenEditCell(panel, cell, e);
+  SequenceEditCell.column = cell.x;
+  SequenceEditCell.row = cell.y;
+}
+
+void CloseOpenRing(int panel) {
+  if (RowValid(SequenceEditCell.row))
+    SetTextCell(panel, Cell(SequenceEditCell.column, SequenceEditCell.row), nullptr);
+}
+
+void Commit(int panel, int row, int column) {
+  if (!RowValid(row)) return;
+  SequenceEntry& e = SequenceTable[CurrentSequence].entries[row - 1];
+  const Point cell = Cell(column, row);
+  if (column == SEQ_COL_TSTOP) {
+    double us = 0.0;
+    if (GetTableCellVal(panel, Table(), cell, &us) < 0) return;
+    e.fillerTime = us * kSecondsPerMicrosecond;
+    RefreshSequenceEditor(CurrentSequence);
+  } else if (column == SEQ_COL_OBJECT) {
+    char text[256] = "";
+    if (GetTableCellVal(panel, Table(), cell, text, sizeof text) < 0) return;
+    const bool blank = std::strcmp(text, kBlankFillerLabel) == 0;
+    if (blank || std::strcmp(text, kCwFillerLabel) == 0) {
+      e.pulseId = -1;
+      e.fillerType = blank ? SYNC_BLANK : SYNC_CW;
+      e.repetitions = 0;
+      for (uint8_t& mode : e.jitterMode) mode = 0;
+      e.markerMask = 0;
+    } else {
+      int p = 0;
+      while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
+      if (p < PulseCount) {
+        e.pulseId = static_cast<int32_t>(PulseTable[p].id);
+        e.fillerTime = 0.0;
+        if (e.repetitions == 0) e.repetitions = 1;
+        SelectPulseTreeItem(PulseTable[p].id);
+      }
+    }
+    CloseOpenRing(panel);
+    RefreshSequenceEditor(CurrentSequence);
+  } else if (column == SEQ_COL_REPS) {
+    double reps = 0.0;
+    if (GetTableCellVal(panel, Table(), cell, &reps) < 0) return;
+    e.repetitions = LimitRepetitions(reps);
+    RefreshSequenceEditor(CurrentSequence);
+  } else if (IsJitterColumn(column)) {
+    char text[64] = "";
+    if (GetTableCellVal(panel, Table(), cell, text, sizeof text) < 0) return;
+    e.jitterMode[column - SEQ_COL_JITTER1] = static_cast<uint8_t>(JitterModeFromKeyword(text));
+    CloseOpenRing(panel);
+  }
+}
+
+// Reads the five header fields into seq; false (nothing stored, the
+// reason on the status line) when a text does not fit its record field.
+bool ReadHeader(int panel, SequenceRecord* seq, char* name, int nameSize) {
+  static char comment[1024 + 4];
+  char copyright[260] = "", file[260] = "";
+  double mhz = 0.0;
+  GetCtrlVal(panel, TAB_SEDIT_STR_NAME, name, nameSize);
+  GetCtrlVal(panel, TAB_SEDIT_STR_COMMENT, comment, sizeof comment);
+  GetCtrlVal(panel, TAB_SEDIT_STR_COPYRIGHT, copyright, sizeof copyright);
+  GetCtrlVal(panel, TAB_SEDIT_STR_FILE, file, sizeof file);
+  GetCtrlVal(panel, TAB_SEDIT_NUM_ARBCLK, &mhz);
+  if (std::strlen(comment) > decltype(seq->comment)::kMaxLength ||
+      std::strlen(copyright) > decltype(seq->copyright)::kMaxLength ||
+      std::strlen(file) > decltype(seq->waveFile)::kMaxLength) {
+    Log_Status(1, "Error: Text too long for the sequence.");
+    return false;
+  }
+  seq->comment.AssignExact(comment);
+  seq->copyright.AssignExact(copyright);
+  seq->waveFile.AssignExact(file);
+  seq->clock = mhz * 1000000.0;
+  return true;
+}
+
+}  // namespace
+
+int NextOverlayMode(int mode, int row) {
+  if (mode == 1) return 2;
+  if (mode != 0) return 0;
+  return row == 1 ? 0 : 1;
+}
+
+int NextMarkerField(int field) { return (field + 1) & 3; }
+
+int LimitRepetitions(double value) {
+  if (!(value > 0.0)) return 0;
+  if (value > kMaxRepetitions) return kMaxRepetitions;
+  return static_cast<int>(value);
+}
+
+int SequenceTableCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData;
+  if (!CurrentValid()) return 0;
+  if (event == EVENT_LEFT_CLICK || event == EVENT_LEFT_DOUBLE_CLICK) Click(panel, eventData1, eventData2);
+  else if (event == EVENT_COMMIT) Commit(panel, eventData1, eventData2);
+  return 0;
+}
+
+int SequenceEditCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  if (control == TAB_SEDIT_CMD_S_HIDE) {
+    seq.hidden = seq.hidden == 0 ? 1 : 0;
+    RefreshSequenceEditor(CurrentSequence);
+    return 0;
+  }
+  char name[260] = "";
+  if (!ReadHeader(panel, &seq, name, sizeof name)) return 0;
+  DimGenerateButton(seq.waveFile.empty() ? 1 : 0);
+  if (seq.name != std::string_view(name)) {
+    // The record's name holds 63 characters: a longer one is refused, and
+    // the field shows the stored name again.
+    if (!seq.name.AssignExact(name)) {
+      Log_Status(1, "Error: Sequence name too long (at most 63 characters).");
+      SetCtrlVal(panel, TAB_SEDIT_STR_NAME, seq.name.c_str());
+    } else {
+      RebuildLibraryTree();
+      SelectSequenceTreeItem(seq.id);
+    }
+  }
+  if (control == TAB_SEDIT_NUM_ARBCLK) RefreshSequenceEditor(CurrentSequence);
+  return 0;
+}

@@ -1,0 +1,101 @@
+// Entry list operations of the Sequence Editor.
+#include "editors/SequenceEntries.h"
+
+#include <utility>
+
+#include "app/Log.h"
+#include "app/PulseRecord.h"
+#include "editors/SequenceTable.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+// Row of the active cell of TABLE_SETTINGS on panel; 0 when none.
+int ActiveRow(int panel) {
+  Point cell{0, 0};
+  if (GetActiveTableCell(panel, TAB_SEDIT_TABLE_SETTINGS, &cell) < 0) return 0;
+  return cell.y;
+}
+
+}  // namespace
+
+int SequenceEntries_Insert(SequenceRecord* seq, int row) {
+  const int n = seq->EntriesInUse();
+  if (n == 0) {
+    if (PulseCount <= 0) return SEQ_ENTRY_NO_PULSES;
+    SequenceEntry& first = seq->entries[0];
+    first = SequenceEntry{};
+    first.pulseId = static_cast<int32_t>(PulseTable[0].id);
+    first.repetitions = 1;
+    first.fillerType = 0;
+    first.fillerTime = 0.0;
+    first.markerMask = 1;
+    first.overlay = 0;
+    return SEQ_ENTRY_CHANGED;
+  }
+  if (n >= kMaxSequenceEntries) return SEQ_ENTRY_FULL;
+  if (row < 1 || row > n) row = n;
+  // Entries row - 1 .. n - 1 move down one slot, the last first.
+  for (int j = n; j >= row; --j) seq->entries[j] = seq->entries[j - 1];
+  return SEQ_ENTRY_CHANGED;
+}
+
+int SequenceEntries_Delete(SequenceRecord* seq, int row) {
+  if (row < 1 || row > kMaxSequenceEntries) return SEQ_ENTRY_UNCHANGED;
+  for (int j = row - 1; j < kMaxSequenceEntries - 1; ++j) seq->entries[j] = seq->entries[j + 1];
+  seq->entries[kMaxSequenceEntries - 1] = SequenceEntry{};
+  return SEQ_ENTRY_CHANGED;
+}
+
+int SequenceEntries_MoveUp(SequenceRecord* seq, int row) {
+  if (row < 2 || row > kMaxSequenceEntries || seq->entries[row - 1].IsEmpty()) return SEQ_ENTRY_UNCHANGED;
+  std::swap(seq->entries[row - 2], seq->entries[row - 1]);
+  return SEQ_ENTRY_CHANGED;
+}
+
+int SequenceEntries_MoveDown(SequenceRecord* seq, int row) {
+  if (row < 1 || row > kMaxSequenceEntries - 1) return SEQ_ENTRY_UNCHANGED;
+  if (seq->entries[row - 1].IsEmpty() || seq->entries[row].IsEmpty()) return SEQ_ENTRY_UNCHANGED;
+  std::swap(seq->entries[row - 1], seq->entries[row]);
+  return SEQ_ENTRY_CHANGED;
+}
+
+int SequenceEntryNewCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  switch (SequenceEntries_Insert(&seq, ActiveRow(panel))) {
+    case SEQ_ENTRY_NO_PULSES: MessagePopup("Error", "No pulses defined yet."); break;
+    case SEQ_ENTRY_FULL: Log_Status(1, "Maximum number of entries reached."); break;
+    case SEQ_ENTRY_CHANGED: RefreshSequenceEditor(CurrentSequence); break;
+    default: break;
+  }
+  return 0;
+}
+
+int SequenceEntryDeleteCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (SequenceEntries_Delete(&SequenceTable[CurrentSequence], ActiveRow(panel)) == SEQ_ENTRY_CHANGED)
+    RefreshSequenceEditor(CurrentSequence);
+  return 0;
+}
+
+int SequenceEntryUpCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (SequenceEntries_MoveUp(&SequenceTable[CurrentSequence], ActiveRow(panel)) == SEQ_ENTRY_CHANGED)
+    RefreshSequenceEditor(CurrentSequence);
+  return 0;
+}
+
+int SequenceEntryDownCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (SequenceEntries_MoveDown(&SequenceTable[CurrentSequence], ActiveRow(panel)) == SEQ_ENTRY_CHANGED)
+    RefreshSequenceEditor(CurrentSequence);
+  return 0;
+}

@@ -1,0 +1,85 @@
+// Filter and report settings of the shown sequence in their dialogs.
+#include "editors/SequenceFilter.h"
+
+#include <string>
+#include <vector>
+
+#include "app/PanelIds.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+// Filter type 1..9 and the tag of its TREE_FILTER item.
+constexpr const char* kFilterTags[9] = {"_FLT_RECT",   "_FLT_RCOS",   "_FLT_COS",   "_FLT_GAUSS", "_FLT_U_RECT",
+                                        "_FLT_U_RCOS", "_FLT_U_COS", "_FLT_U_GAUSS", "_FLT_USER"};
+
+bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+// Unmarks every marked item of TREE_FILTER.
+void UnmarkFilterTree() {
+  int count = 0;
+  if (GetNumTreeItems(FILTER, FILTER_TREE_FILTER, &count) < 0) return;
+  for (int item = 0; item < count; ++item) {
+    int marked = 0;
+    if (GetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, &marked) >= 0 && marked != 0)
+      SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, 0);
+  }
+}
+
+
+
+}  // namespace
+
+const char* FilterTypeTag(int filterType) {
+  return filterType >= 1 && filterType <= 9 ? kFilterTags[filterType - 1] : nullptr;
+}
+
+int ReportRingIndex(const SequenceRecord& seq, const char* const* labels, int labelCount) {
+  if (seq.reportOn == 0) return 0;
+  if (seq.reportPlugin.empty()) return 1;
+  for (int k = 2; k < labelCount; ++k)
+    if (labels[k] != nullptr && seq.reportPlugin == std::string_view(labels[k])) return k;
+  return -1;
+}
+
+int SequenceFilterCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid() || FILTER <= 0) return 0;
+  const SequenceRecord& seq = SequenceTable[CurrentSequence];
+  UnmarkFilterTree();
+  const char* tag = FilterTypeTag(seq.filterType);
+  int item = -1;
+  if (tag == nullptr || GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, tag, &item) < 0 || item < 0) return 0;
+  SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, 1);
+  SetActiveTreeItem(FILTER, FILTER_TREE_FILTER, item);
+  if (panel == TAB_SEDIT && control == TAB_SEDIT_CMD_FILTER) DisplayPanel(FILTER);
+  return 0;
+}
+
+void LoadSequenceReportSettings(SequenceRecord* seq) {
+  if (DATALOG <= 0 || seq == nullptr) return;
+  int count = 0;
+  GetNumListItems(DATALOG, DATALOG_RING_REPORTTYPE, &count);
+  std::vector<std::string> labels(static_cast<std::size_t>(count > 0 ? count : 0));
+  std::vector<const char*> pointers;
+  for (int k = 0; k < count; ++k) {
+    char label[256] = "";
+    GetLabelFromIndex(DATALOG, DATALOG_RING_REPORTTYPE, k, label, sizeof label);
+    labels[static_cast<std::size_t>(k)] = label;
+    pointers.push_back(labels[static_cast<std::size_t>(k)].c_str());
+  }
+  int index = ReportRingIndex(*seq, pointers.data(), count);
+  if (index < 0) {
+    // The plug-in is no longer loaded.
+    seq->reportOn = 0;
+    index = 0;
+  }
+  if (index < count) SetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, index);
+}
+
+int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event == EVENT_COMMIT && DATALOG > 0) DisplayPanel(DATALOG);
+  return 0;
+}
