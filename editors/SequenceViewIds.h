@@ -1,0 +1,55 @@
+// Control ids of the Sequence View tab page TAB_VIEW (the page handle itself
+// is app/PanelIds.h TAB_VIEW). Set by BuildSequenceViewPanel; -1 until then.
+#pragma once
+
+extern int TAB_VIEW_GRAPH_SCALE;
+extern int TAB_VIEW_GRAPH_SPECTRUM;
+extern int TAB_VIEW_GRAPH_IQ;
+extern int TAB_VIEW_GRAPH_IQPT;
+extern int TAB_VIEW_STR_TSTOP;
+extern int TAB_VIEW_STR_FFTSPAN;
+extern int TAB_VIEW_STR_TDIV;
+extern int TAB_VIEW_RING_IQVIEW;
+extern int TAB_VIEW_RING_FFTVIEW;
+extern int TAB_VIEW_STR_CSR_DELTA;
+extern int TAB_VIEW_STR_CSR2;
+extern int TAB_VIEW_STR_IQMARKER2;
+extern int TAB_VIEW_STR_IQMARKER1;
+extern int TAB_VIEW_CMD_GRAPHZOOM_CSR;
+extern int TAB_VIEW_CMD_GRAPHZOOMIN_Y;
+extern int TAB_VIEW_CMD_GRAPHZOOMIN;
+extern int TAB_VIEW_CMD_GRAPHZOOMOUT_Y;
+extern int TAB_VIEW_CMD_GRAPHZOOMOUT;
+extern int TAB_VIEW_CMD_GRAPHFWD;
+extern int TAB_VIEW_CMD_GRAPHBEGIN;
+extern int TAB_VIEW_CMD_GRAPHREV;
+extern int TAB_VIEW_STR_FFTMARKER2;
+extern int TAB_VIEW_STR_FFTBP;
+extern int TAB_VIEW_STR_FFTMARKER1;
+extern int TAB_VIEW_STR_CSR1;
+extern int TAB_VIEW_STR_TSTART;
+extern int TAB_VIEW_TXT_MIN2;
+extern int TAB_VIEW_TXT_MAX2;
+extern int TAB_VIEW_TXT_MIN1;
+extern int TAB_VIEW_TXT_X1;
+extern int TAB_VIEW_TXT_MAX1;
+extern int TAB_VIEW_TXT_MID_6;
+extern int TAB_VIEW_TXT_XXX2;
+extern int TAB_VIEW_TXT_LINLOG2;
+extern int TAB_VIEW_TXT_XXX1;
+extern int TAB_VIEW_TXT_LINLOG1;
+extern int TAB_VIEW_TEXT_TRC2;
+extern int TAB_VIEW_TEXT_TRC1;
+extern int TAB_VIEW_SLIDE_POS;
+extern int TAB_VIEW_STR_TXT_4;
+extern int TAB_VIEW_TEXTMSG_69;
+extern int TAB_VIEW_TEXTMSG_68;
+extern int TAB_VIEW_TEXTMSG_67;
+extern int TAB_VIEW_TXT_FFTMIN;
+extern int TAB_VIEW_TXT_FFTMAX;
+extern int TAB_VIEW_TEXTMSG_66;
+extern int TAB_VIEW_TEXTMSG_65;
+extern int TAB_VIEW_TXT_FFT;
+extern int TAB_VIEW_TXT_CONSTELL;
+extern int TAB_VIEW_CHK_MKRON_2;
+extern int TAB_VIEW_CHK_MKRON;

@@ -1,0 +1,199 @@
+// The Sequence View's navigation (back, forward, begin, position, zoom in,
+// zoom out, zoom to the time cursors) and its cursor readouts.
+//
+// Viewport arithmetic works on sample indexes; halves truncate toward zero.
+// Every change redraws the whole view; the new viewport stays stored when
+// the redraw fails, so the next operation starts from it.
+#include <algorithm>
+#include <cmath>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "editors/SequenceView.h"
+#include "editors/SequenceViewIds.h"
+#include "engine/SignalMath.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+
+namespace {
+
+// A viewport of width w about centre c, moved back inside the file.
+void Place(SequenceViewState* s, int64_t c, int64_t w) {
+  s->width = w;
+  s->firstSample = c - w / 2;
+  s->lastSample = s->firstSample + w - 1;
+  if (s->firstSample < 0) {
+    s->firstSample = 0;
+    s->lastSample = w - 1;
+  } else if (s->lastSample > s->totalSamples - 1) {
+    s->lastSample = s->totalSamples - 1;
+    s->firstSample = s->lastSample - w + 1;
+  }
+}
+
+int64_t Centre(const SequenceViewState& s) { return s.firstSample + (s.lastSample - s.firstSample) / 2; }
+
+int64_t SampleAt(double us, double rate) { return static_cast<int64_t>(us * 1e-6 * rate); }
+
+// Redraws after a change, logging a failed draw.
+int Redraw(int changed) {
+  if (changed && DrawSequenceView() == 0) Log_Message(1, "*** Error while drawing sequence data.");
+  return 0;
+}
+
+}  // namespace
+
+int ViewNav_Back(SequenceViewState* s) {
+  if (s->firstSample == 0) return 0;
+  s->firstSample = std::max<int64_t>(s->firstSample - static_cast<int64_t>(0.2 * s->width), 0);
+  s->lastSample = s->firstSample + s->width - 1;
+  return 1;
+}
+
+int ViewNav_Forward(SequenceViewState* s) {
+  if (s->lastSample == s->totalSamples - 1) return 0;
+  s->lastSample = std::min<int64_t>(s->lastSample + static_cast<int64_t>(0.2 * s->width), s->totalSamples - 1);
+  s->firstSample = s->lastSample - s->width + 1;
+  return 1;
+}
+
+int ViewNav_Begin(SequenceViewState* s) {
+  s->firstSample = 0;
+  s->lastSample = s->width - 1;
+  return 1;
+}
+
+int ViewNav_Position(SequenceViewState* s, double fraction) {
+  Place(s, static_cast<int64_t>(static_cast<double>(s->totalSamples) * fraction), s->width);
+  return 1;
+}
+
+int ViewNav_ZoomIn(SequenceViewState* s) {
+  if (s->width <= kViewMinZoomWidth) return 0;
+  Place(s, Centre(*s), std::max<int64_t>(s->width / 2, kViewMinZoomWidth));
+  return 1;
+}
+
+int ViewNav_ZoomOut(SequenceViewState* s) {
+  if (s->width >= s->totalSamples) return 0;
+  Place(s, Centre(*s), std::min<int64_t>(2 * s->width, s->totalSamples));
+  return 1;
+}
+
+int ViewNav_ZoomCursors(SequenceViewState* s, double x1us, double x2us) {
+  const double lo = std::min(x1us, x2us), hi = std::max(x1us, x2us);
+  const int64_t width = std::max<int64_t>(SampleAt(hi - lo, s->sampleRate), kViewMinZoomWidth);
+  s->width = width;
+  s->firstSample = SampleAt(lo, s->sampleRate);
+  s->lastSample = s->firstSample + width - 1;
+  if (s->lastSample > s->totalSamples - 1) {
+    s->lastSample = s->totalSamples - 1;
+    s->firstSample = s->lastSample - width + 1;
+  }
+  return 1;
+}
+
+int ViewNav_PointAt(const SequenceViewState& s, double xus) {
+  const int64_t span = s.lastSample - s.firstSample + 1;
+  if (span <= 0 || s.pointCount <= 0) return -1;
+  const double p = std::trunc((xus / 1000000.0 * s.sampleRate - static_cast<double>(s.firstSample)) *
+                              s.pointCount / static_cast<double>(span));
+  return p >= 0.0 && p < s.pointCount ? static_cast<int>(p) : -1;
+}
+
+int SequenceViewBackCb(int, int, int event, void*, int, int) {
+  return event == EVENT_COMMIT ? Redraw(ViewNav_Back(&g_SequenceView)) : 0;
+}
+
+int SequenceViewForwardCb(int, int, int event, void*, int, int) {
+  return event == EVENT_COMMIT ? Redraw(ViewNav_Forward(&g_SequenceView)) : 0;
+}
+
+int SequenceViewBeginCb(int, int, int event, void*, int, int) {
+  return event == EVENT_COMMIT ? Redraw(ViewNav_Begin(&g_SequenceView)) : 0;
+}
+
+int SequenceViewPositionCb(int panel, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  double fraction = 0.0;
+  if (GetCtrlVal(panel, control, &fraction) < 0) return 0;
+  return Redraw(ViewNav_Position(&g_SequenceView, fraction));
+}
+
+int SequenceViewZoomInCb(int, int, int event, void*, int, int) {
+  return event == EVENT_COMMIT ? Redraw(ViewNav_ZoomIn(&g_SequenceView)) : 0;
+}
+
+int SequenceViewZoomOutCb(int, int, int event, void*, int, int) {
+  return event == EVENT_COMMIT ? Redraw(ViewNav_ZoomOut(&g_SequenceView)) : 0;
+}
+
+int SequenceViewZoomCursorCb(int panel, int, int event, void*, int, int) {
+  if (event != EVENT_COMMIT) return 0;
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  if (GetGraphCursor(panel, TAB_VIEW_GRAPH_IQPT, 1, &x1, &y1) < 0 ||
+      GetGraphCursor(panel, TAB_VIEW_GRAPH_IQPT, 2, &x2, &y2) < 0)
+    return 0;
+  return Redraw(ViewNav_ZoomCursors(&g_SequenceView, x1, x2));
+}
+
+void SequenceView_ShowReadouts(int panel) {
+  int on = 0;
+  GetCtrlVal(panel, TAB_VIEW_CHK_MKRON, &on);
+  for (int id : {TAB_VIEW_STR_CSR1, TAB_VIEW_STR_CSR2, TAB_VIEW_STR_CSR_DELTA})
+    SetCtrlAttribute(panel, id, ATTR_VISIBLE, on != 0 ? 1 : 0);
+  on = 0;
+  GetCtrlVal(panel, TAB_VIEW_CHK_MKRON_2, &on);
+  for (int id : {TAB_VIEW_STR_FFTMARKER1, TAB_VIEW_STR_FFTMARKER2, TAB_VIEW_STR_FFTBP})
+    SetCtrlAttribute(panel, id, ATTR_VISIBLE, on != 0 ? 1 : 0);
+}
+
+int SequenceViewMarkersCb(int panel, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT) SequenceView_ShowReadouts(panel);
+  return 0;
+}
+
+int IqPointGraphCb(int panel, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+  const SequenceViewState& s = g_SequenceView;
+  double x1 = 0, x2 = 0, y = 0;
+  char text[80];
+  if (GetGraphCursor(panel, control, 1, &x1, &y) < 0) return 0;
+  cz::SnprintfC(text, sizeof text, "+ %9.3f\xC2\xB5s (%7lld)", x1, static_cast<long long>(SampleAt(x1, s.sampleRate)));
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_CSR1, text);
+  if (GetGraphCursor(panel, control, 2, &x2, &y) < 0) return 0;
+  cz::SnprintfC(text, sizeof text, "x %9.3f\xC2\xB5s (%7lld)", x2, static_cast<long long>(SampleAt(x2, s.sampleRate)));
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_CSR2, text);
+  // Both cursors at one time have no frequency to show.
+  if (x2 != x1)
+    cz::SnprintfC(text, sizeof text, "|| %9.3f\xC2\xB5s   %2.1fHz", x2 - x1, 1000000.0 / (x2 - x1));
+  else
+    cz::SnprintfC(text, sizeof text, "|| %9.3f\xC2\xB5s   ---Hz", 0.0);
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_CSR_DELTA, text);
+
+  int active = 0;
+  double x = 0;
+  if (GetActiveGraphCursor(panel, control, &active) < 0 || GetGraphCursor(panel, control, active, &x, &y) < 0)
+    return 0;
+  const int p = ViewNav_PointAt(s, x);
+  if (p >= 0) {
+    SetGraphCursor(panel, TAB_VIEW_GRAPH_IQ, 1, s.meanI[p], s.meanQ[p]);
+    IqGraphCb(panel, TAB_VIEW_GRAPH_IQ, EVENT_COMMIT, nullptr, 0, 0);
+  }
+  return 0;
+}
+
+int IqGraphCb(int panel, int control, int event, void*, int, int) {
+  if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+  double i = 0, q = 0;
+  if (GetGraphCursor(panel, control, 1, &i, &q) < 0) return 0;
+  double mag = 0, phase = 0;
+  IqToMagPhase(&i, &q, 1, &mag, &phase);
+  if (mag < 0.1) phase = 0.0;
+  char text[64];
+  cz::SnprintfC(text, sizeof text, "I:%3.2f   Q:%3.2f", i, q);
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_IQMARKER1, text);
+  cz::SnprintfC(text, sizeof text, "Mag:%3.2f   Ph:%2.1f", mag, phase / PiConstant * 180.0);
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_IQMARKER2, text);
+  return 0;
+}
