@@ -1,0 +1,313 @@
+// The report driver: text report lines and the key-by-key report protocol.
+#include "editors/ReportDriver.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/Log.h"
+#include "app/PluginLoader.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "platform/BoundedText.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+int ReportPluginIndex = -1;
+
+namespace {
+
+struct FileCloser {
+  void operator()(FILE* f) const {
+    if (f != nullptr) std::fclose(f);
+  }
+};
+
+// Driver state, process-wide.
+int g_switch = 0;
+std::unique_ptr<FILE, FileCloser> ReportTextFile;
+cz::Text<256> g_path;
+cz::Text<256> g_pluginName;
+
+// One column of the text report: title, width, decimals, record flag and the
+// value in the unit shown (times in us, frequencies in MHz).
+struct TextColumn {
+  const char* title;
+  int width;
+  int decimals;
+  int flag;
+  double (*value)(const ReportEntryValues& v);
+};
+
+const TextColumn kTextColumns[] = {
+    {"Entry", 8, 0, REPORT_ENTRY_NUMBER, [](const ReportEntryValues& v) { return double(v.entryNumber); }},
+    {"Segment", 8, 0, REPORT_MSEG_NUMBER, [](const ReportEntryValues& v) { return double(v.segmentNumber); }},
+    {"Pulse", 8, 0, REPORT_REP_NUMBER, [](const ReportEntryValues& v) { return double(v.repetition); }},
+    {"Pulses", 8, 0, REPORT_REP_COUNT, [](const ReportEntryValues& v) { return double(v.repetitions); }},
+    {"Delay", 8, 3, REPORT_DELAY, [](const ReportEntryValues& v) { return v.delay * 1000000.0; }},
+    {"Rise", 8, 3, REPORT_RISE, [](const ReportEntryValues& v) { return v.rise * 1000000.0; }},
+    {"On", 8, 3, REPORT_ON, [](const ReportEntryValues& v) { return v.on * 1000000.0; }},
+    {"Fall", 8, 3, REPORT_FALL, [](const ReportEntryValues& v) { return v.fall * 1000000.0; }},
+    {"Off", 8, 3, REPORT_OFF, [](const ReportEntryValues& v) { return v.off * 1000000.0; }},
+    {"PRF/PRI", 8, 3, REPORT_PRF_PRI, [](const ReportEntryValues& v) { return v.prfOrPri * 1000000.0; }},
+    {"Freq", 8, 3, REPORT_FREQUENCY, [](const ReportEntryValues& v) { return v.frequency / 1000000.0; }},
+    {"Phase", 8, 3, REPORT_PHASE, [](const ReportEntryValues& v) { return v.phase; }},
+    {"Lev On", 8, 3, REPORT_LEVEL_ON, [](const ReportEntryValues& v) { return v.onLevel; }},
+    {"Lev Off", 8, 3, REPORT_LEVEL_OFF, [](const ReportEntryValues& v) { return v.offLevel; }},
+    {"Droop", 8, 3, REPORT_DROOP, [](const ReportEntryValues& v) { return v.droop; }},
+    {"Dev", 8, 3, REPORT_FM_DEVIATION, [](const ReportEntryValues& v) { return v.deviation / 1000000.0; }},
+    {"Tstart", 12, 3, REPORT_START_TIME, [](const ReportEntryValues& v) { return v.pulseStart * 1000000.0; }},
+};
+
+// Flag keys of the header, in sending order, with the record's flag index.
+// The Fillers flag is the text report's own and is never sent.
+struct FlagKey {
+  const char* key;
+  int flag;
+};
+const FlagKey kFlagKeys[] = {
+    {"en_pdelay", REPORT_DELAY},         {"en_prise", REPORT_RISE},
+    {"en_pon", REPORT_ON},               {"en_pfall", REPORT_FALL},
+    {"en_poff", REPORT_OFF},             {"en_pprfpri", REPORT_PRF_PRI},
+    {"en_fofs", REPORT_FREQUENCY},       {"en_phofs", REPORT_PHASE},
+    {"en_levon", REPORT_LEVEL_ON},       {"en_levoff", REPORT_LEVEL_OFF},
+    {"en_levdroop", REPORT_DROOP},       {"en_fmdev", REPORT_FM_DEVIATION},
+    {"en_startt", REPORT_START_TIME},    {"en_seqno", REPORT_ENTRY_NUMBER},
+    {"en_repcnt", REPORT_REP_COUNT},     {"en_repno", REPORT_REP_NUMBER},
+    {"en_msegno", REPORT_MSEG_NUMBER},
+};
+
+// Double keys of an entry, in sending order.
+struct DoubleKey {
+  const char* key;
+  double ReportEntryValues::*field;
+};
+const DoubleKey kDoubleKeys[] = {
+    {"set_pdelay", &ReportEntryValues::delay},      {"set_prise", &ReportEntryValues::rise},
+    {"set_pon", &ReportEntryValues::on},            {"set_pfall", &ReportEntryValues::fall},
+    {"set_poff", &ReportEntryValues::off},          {"set_pprfpri", &ReportEntryValues::prfOrPri},
+    {"set_fofs", &ReportEntryValues::frequency},    {"set_phofs", &ReportEntryValues::phase},
+    {"set_levon", &ReportEntryValues::onLevel},     {"set_levoff", &ReportEntryValues::offLevel},
+    {"set_levdroop", &ReportEntryValues::droop},    {"set_fmdev", &ReportEntryValues::deviation},
+    {"set_startt", &ReportEntryValues::pulseStart}, {"set_absstartt", &ReportEntryValues::timeOffset},
+};
+
+struct IntKey {
+  const char* key;
+  int32_t ReportEntryValues::*field;
+};
+const IntKey kIntKeys[] = {
+    {"set_seqno", &ReportEntryValues::entryNumber},
+    {"set_repcnt", &ReportEntryValues::repetitions},
+    {"set_repno", &ReportEntryValues::repetition},
+    {"set_msegno", &ReportEntryValues::segmentNumber},
+};
+
+void CopyError(char* errorText, int errorSize, const char* text) {
+  if (errorText == nullptr || errorSize <= 0) return;
+  cz::CopyText(errorText, static_cast<std::size_t>(errorSize), text != nullptr ? text : "");
+}
+
+// The plug-in's reason for its last 0, fetched exactly once.
+void FetchPluginError(char* errorText, int errorSize) {
+  char reason[CZ_MOD_ERROR_SIZE] = "";
+  const ModuleEntry& m = ModuleTable[ReportPluginIndex];
+  if (m.Error != nullptr) m.Error(reason);
+  reason[sizeof reason - 1] = '\0';
+  CopyError(errorText, errorSize, reason);
+}
+
+bool PluginInUse() {
+  return ReportPluginIndex >= 0 && ReportPluginIndex < ModuleCount &&
+         ModuleTable[ReportPluginIndex].SetValue != nullptr;
+}
+
+int SendValue(const char* key, const void* value) { return ModuleTable[ReportPluginIndex].SetValue(key, value); }
+
+void SendParam(const char* key, void* value) {
+  if (ModuleTable[ReportPluginIndex].ReportSetParam != nullptr) ModuleTable[ReportPluginIndex].ReportSetParam(key, value);
+}
+
+bool WritersActive() { return g_switch != 0 && ReportTextFile != nullptr; }
+
+// Folder of the running program; relative plug-in file names start there.
+std::string ProgramFolder() {
+  char buf[4096];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return std::string();
+  buf[n] = '\0';
+  return cz::DirName(buf);
+}
+
+int ClosePlugin(char* errorText, int errorSize) {
+  if (SendValue("closereport", "") != 0) {
+    ReportPluginIndex = -1;
+    return 1;
+  }
+  FetchPluginError(errorText, errorSize);
+  return 0;
+}
+
+int OpenPlugin(char* errorText, int errorSize) {
+  for (int i = 0; i < ModuleCount; ++i) {
+    if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == g_pluginName.view()) {
+      ReportPluginIndex = i;
+      break;
+    }
+  }
+  // A plug-in that is not loaded (a project made elsewhere) opens nothing.
+  if (!PluginInUse()) return 1;
+
+  const std::string folder = ProgramFolder();
+  if (!cz::IsAbsolutePath(g_path.view()) && folder.empty()) return 0;
+  const std::string file = cz::HostPath(cz::JoinPath(folder, g_path.view()));
+  char fileName[1024];
+  if (!cz::CopyTextExact(fileName, file)) {
+    CopyError(errorText, errorSize, "Report file name too long.");
+    return 0;
+  }
+  SendParam("filename", fileName);
+  if (SendValue("initreport", "") != 0) return 1;
+  FetchPluginError(errorText, errorSize);
+  return 0;
+}
+
+int OpenText(char* errorText, int errorSize) {
+  const std::string file = cz::HostPath(g_path.view());
+  FILE* f = std::fopen(file.c_str(), "a");
+  if (f == nullptr) {
+    // Nothing would be written: the caller stops instead of building a
+    // waveform without the report the user asked for.
+    CopyError(errorText, errorSize, cz::FormatC("Cannot open report file '%s'.", g_path.c_str()).c_str());
+    return 0;
+  }
+  ReportTextFile.reset(f);
+  return 1;
+}
+
+int EngineAddEntry(char* errorText, const ReportEntryValues& v) {
+  return Report_AddEntry(errorText, v.sequenceIndex, v.multiSegmentIndex, v);
+}
+
+int EngineClose(char* errorText, int errorSize) { return Report_OpenOrClose(0, "", "", errorText, errorSize); }
+
+}  // namespace
+
+int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginName, char* errorText,
+                       int errorSize) {
+  g_switch = reportSwitch;
+  const char* p = path != nullptr ? path : "";
+  g_pluginName = pluginName != nullptr ? pluginName : "";
+
+  if (reportSwitch == 0) {
+    g_path = p;
+    if (!PluginInUse()) {
+      ReportTextFile.reset();
+      return 1;
+    }
+    return ClosePlugin(errorText, errorSize);
+  }
+
+  // A relative name is taken from the home path. A name that does not fit
+  // the path field is refused rather than cut to another file's name.
+  char full[256] = "";
+  if (!MakeAbsolutePath(p, full, sizeof full) || !g_path.AssignExact(full)) {
+    g_path = p;
+    CopyError(errorText, errorSize, cz::FormatC("Report file name too long: '%s'.", p).c_str());
+    return 0;
+  }
+  if (g_pluginName.empty()) return OpenText(errorText, errorSize);
+  return OpenPlugin(errorText, errorSize);
+}
+
+void Report_WriteHeader(int sequenceIndex) {
+  if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) return;
+  SequenceRecord& seq = SequenceTable[sequenceIndex];
+  if (PluginInUse()) {
+    for (const FlagKey& k : kFlagKeys) SendParam(k.key, &seq.reportColumns[k.flag]);
+  }
+  if (WritersActive()) {
+    for (const TextColumn& c : kTextColumns)
+      if (seq.reportColumns[c.flag] != 0) Report_WriteColumn(c.width, c.title);
+    Report_WriteLine("");
+  }
+}
+
+int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, ReportEntryValues values) {
+  if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) {
+    CopyError(errorText, kReportErrorTextSize, "Report entry of an unknown sequence.");
+    return 0;
+  }
+  const SequenceRecord& seq = SequenceTable[sequenceIndex];
+  if (!PluginInUse()) {
+    if (WritersActive()) {
+      for (const TextColumn& c : kTextColumns)
+        if (seq.reportColumns[c.flag] != 0) Report_WriteNumber(c.width, c.decimals, c.value(values));
+      Report_WriteLine("");
+    }
+    return 1;
+  }
+
+  if (SendValue("initentry", "") == 0) {
+    FetchPluginError(errorText, kReportErrorTextSize);
+    return 0;
+  }
+  // Every key is sent even after a failure; the results are combined.
+  int result = SendValue("set_seqname", seq.name.c_str());
+  result &= SendValue("set_comment", seq.comment.c_str());
+  result &= SendValue("set_filename", seq.waveFile.c_str());
+  result &= SendValue("set_clock", &seq.clock);
+  if (multiSegmentIndex >= 0 && multiSegmentIndex < MultiSegmentCount) {
+    const MultiSegmentRecord& ms = MultiSegmentTable[multiSegmentIndex];
+    result &= SendValue("set_mseg_name", ms.name.c_str());
+    result &= SendValue("set_mseg_comment", ms.comment.c_str());
+    result &= SendValue("set_mseg_filename", ms.targetName.c_str());
+  }
+  for (const DoubleKey& k : kDoubleKeys) result &= SendValue(k.key, &(values.*k.field));
+  for (const IntKey& k : kIntKeys) result &= SendValue(k.key, &(values.*k.field));
+  result &= SendValue("finishentry", "");
+  if (result == 0) {
+    FetchPluginError(errorText, kReportErrorTextSize);
+    return 0;
+  }
+  return result;
+}
+
+void Report_WriteLine(const char* text) {
+  if (!WritersActive()) return;
+  std::fputs(text != nullptr ? text : "", ReportTextFile.get());
+  std::fputc('\n', ReportTextFile.get());
+  std::fflush(ReportTextFile.get());
+}
+
+void Report_WriteNumber(int width, int decimals, double value) {
+  if (!WritersActive()) return;
+  char format[32];
+  cz::SnprintfC(format, sizeof format, "%%%d.%df  ", width, decimals);
+  std::fputs(cz::FormatC(format, value).c_str(), ReportTextFile.get());
+}
+
+void Report_WriteColumn(int width, const char* text) {
+  if (!WritersActive()) return;
+  char format[32];
+  cz::SnprintfC(format, sizeof format, "%%%ds  ", width);
+  std::fputs(cz::FormatC(format, text != nullptr ? text : "").c_str(), ReportTextFile.get());
+}
+
+void Report_InstallEngineHooks() {
+  EngineHost host = GetEngineHost();
+  host.reportAddEntry = EngineAddEntry;
+  SetEngineHost(&host);
+  EngineBuildHost build = GetEngineBuildHost();
+  build.reportClose = EngineClose;
+  build.reportWriteLine = Report_WriteLine;
+  SetEngineBuildHost(&build);
+}
+
+int Report_CurrentSwitch() { return g_switch; }
+const char* Report_CurrentPath() { return g_path.c_str(); }
+const char* Report_CurrentPluginName() { return g_pluginName.c_str(); }
+bool Report_TextFileOpen() { return ReportTextFile != nullptr; }

@@ -1,0 +1,61 @@
+// The report driver: the host side of report generation.
+//
+// While a sequence or multi-segment waveform is built, every computed pulse
+// repetition is reported either as one line of a plain text report (opened
+// for appending) or, value by value, to a report plug-in (a loaded module
+// whose type text is exactly "report") through its mod_setvalue entry.
+//
+// Protocol with a report plug-in, in calling order:
+//   open:    mod_setparam "filename" (the report file), mod_setvalue "initreport"
+//   header:  mod_setparam "en_pdelay" ... "en_msegno" (pointers to the int flags)
+//   entry:   mod_setvalue "initentry", "set_seqname" ... "set_msegno", "finishentry"
+//   close:   mod_setvalue "closereport"
+// After every 0 from mod_setvalue the driver fetches the reason once with
+// mod_error. The keys "endreport", "en_filler" and "set_filler" are never
+// sent by the program.
+//
+// All calls come from the user-interface thread; the state is process-wide
+// and not locked.
+#pragma once
+
+#include "engine/EngineHost.h"  // ReportEntryValues
+
+// Index into ModuleTable of the report plug-in in use; -1 when none.
+extern int ReportPluginIndex;
+
+// reportSwitch 0 closes the open report; any other value opens one: an empty
+// pluginName opens the text report at path, a non-empty one the report
+// plug-in of that exact name with path as its file name. A relative path is
+// taken from the home path. 1 success, 0 failure with the reason copied into
+// errorText (at most errorSize - 1 characters, terminated) when given.
+int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginName, char* errorText,
+                       int errorSize);
+
+// Starts the report of one sequence: the text report's title line, or the
+// plug-in's flag keys. An index outside the sequence table does nothing.
+void Report_WriteHeader(int sequenceIndex);
+
+// Reports one pulse repetition of sequence sequenceIndex (multiSegmentIndex
+// -1 outside a multi-segment build). errorText holds kReportErrorTextSize
+// bytes. Non-zero success, 0 failure with the reason in errorText.
+int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, ReportEntryValues values);
+
+// Text report writers; each does nothing unless a report is open and the
+// text report file is open.
+// The text and a line break.
+void Report_WriteLine(const char* text);
+// value in fixed point, right-aligned in width with decimals digits, then two blanks.
+void Report_WriteNumber(int width, int decimals, double value);
+// text right-aligned in width, then two blanks.
+void Report_WriteColumn(int width, const char* text);
+
+// Connects the installed engine hosts to the driver: the pulse computation's
+// report entries, the builder's report close and its filler lines. Only
+// those three members are replaced; the rest of each host stays.
+void Report_InstallEngineHooks();
+
+// The driver's state, for the callers' checks and the tests.
+int Report_CurrentSwitch();
+const char* Report_CurrentPath();
+const char* Report_CurrentPluginName();
+bool Report_TextFileOpen();
