@@ -1,0 +1,243 @@
+// The Baseband Filter dialog's logic: Apply, Accept and Cancel, the filter
+// tree with its single check mark and the dimming of unused fields, and the
+// import of user filter coefficients with their plot.
+#include "editors/BasebandFilter.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Records.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+// Filter types 1..9 by the tag of their TREE_FILTER item.
+constexpr const char* kFilterTags[9] = {"_FLT_RECT",   "_FLT_RCOS",  "_FLT_COS",     "_FLT_GAUSS", "_FLT_U_RECT",
+                                        "_FLT_U_RCOS", "_FLT_U_COS", "_FLT_U_GAUSS", "_FLT_USER"};
+constexpr int kColumn1Color = 0xA93326;
+constexpr int kColumn2Color = 0x285291;
+// A coefficient line is read in pieces of at most 510 characters.
+constexpr int kLinePiece = 510;
+
+bool CurrentSequenceValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+bool IsNumberStart(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+bool IsNumberChar(char c) { return IsNumberStart(c) || c == 'e' || c == 'E'; }
+
+// The decimal number at text (sign, digits, point, exponent) as far as the
+// text forms one; 0 when no digit follows. Hexadecimal, "inf" and "nan"
+// forms are not numbers here.
+double DecimalAt(const char* text) {
+  std::string number;
+  const char* p = text;
+  if (*p == '+' || *p == '-') number += *p++;
+  bool digits = false;
+  while (*p >= '0' && *p <= '9') number += *p++, digits = true;
+  if (*p == '.') {
+    number += *p++;
+    while (*p >= '0' && *p <= '9') number += *p++, digits = true;
+  }
+  if (!digits) return 0.0;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    if (*q == '+' || *q == '-') ++q;
+    if (*q >= '0' && *q <= '9') {
+      number.append(p, static_cast<std::size_t>(q - p));
+      while (*q >= '0' && *q <= '9') number += *q++;
+    }
+  }
+  return cz::StrtodC(number.c_str(), nullptr);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The checked items of TREE_FILTER: how many, and the first.
+int CheckedItems(int* first) {
+  int count = 0, checked = 0;
+  *first = -1;
+  if (GetNumTreeItems(FILTER, FILTER_TREE_FILTER, &count) < 0) return 0;
+  for (int item = 0; item < count; ++item) {
+    int state = 0;
+    if (GetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, &state) >= 0 && state != 0) {
+      if (*first < 0) *first = item;
+      ++checked;
+    }
+  }
+  return checked;
+}
+
+std::string ItemTag(int item) {
+  char tag[UI_TAG_LEN] = "";
+  if (GetTreeItemTag(FILTER, FILTER_TREE_FILTER, item, tag, sizeof tag) < 0) return std::string();
+  return tag;
+}
+
+}  // namespace
+
+const char* BasebandFilter_TagOfType(int filterType) {
+  return filterType >= 1 && filterType <= 9 ? kFilterTags[filterType - 1] : nullptr;
+}
+
+int BasebandFilter_TypeOfTag(const char* tag) {
+  if (tag == nullptr) return 0;
+  for (int k = 0; k < 9; ++k)
+    if (std::strcmp(tag, kFilterTags[k]) == 0) return k + 1;
+  return 0;
+}
+
+FilterFieldState BasebandFilter_FieldState(const char* tag) {
+  FilterFieldState s;
+  if (tag == nullptr) return s;
+  if (std::strstr(tag, "_FLT_USER") != nullptr) {
+    s.freqDimmed = s.alphaDimmed = true;
+    return s;
+  }
+  if (std::strstr(tag, "GAUSS") != nullptr) s.freqDimmed = s.freqFromAlpha = true;
+  if (std::strstr(tag, "RECT") != nullptr) s.alphaDimmed = true;
+  return s;
+}
+
+void BasebandFilter_ParseLine(const char* line, double* column1, double* column2) {
+  *column1 = *column2 = 0.0;
+  const char* p = line;
+  while (*p != '\0' && !IsNumberStart(*p)) ++p;
+  if (*p == '\0') return;
+  *column1 = DecimalAt(p);
+  while (*p != '\0' && IsNumberChar(*p)) ++p;
+  while (*p != '\0' && !IsNumberStart(*p)) ++p;
+  *column2 = *p != '\0' ? DecimalAt(p) : *column1;
+}
+
+int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1, std::vector<double>* column2) {
+  column1->clear();
+  column2->clear();
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(cz::HostPath(path).c_str(), "r"));
+  if (!file) return -1;
+  char piece[kLinePiece + 1];
+  while (column1->size() < kMaxUserFilterLength && std::fgets(piece, sizeof piece, file.get()) != nullptr) {
+    double c1 = 0.0, c2 = 0.0;
+    BasebandFilter_ParseLine(piece, &c1, &c2);
+    column1->push_back(c1);
+    column2->push_back(c2);
+  }
+  return static_cast<int>(column1->size());
+}
+
+void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const std::vector<double>& column2) {
+  const int graph = FILTER_GRAPH_FILTER;
+  SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 0);
+  DeleteGraphPlot(FILTER, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+  for (std::size_t i = 1; i < column1.size() && i < column2.size(); ++i) {
+    const double x0 = static_cast<double>(i - 1), x1 = static_cast<double>(i);
+    PlotLine(FILTER, graph, x0, column1[i - 1], x1, column1[i], kColumn1Color);
+    PlotLine(FILTER, graph, x0, column2[i - 1], x1, column2[i], kColumn2Color);
+  }
+  SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 1);
+}
+
+int FilterApplyCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &seq.filterOn);
+  GetCtrlVal(FILTER, FILTER_RING_WINDOW, &seq.window);
+  int item = -1;
+  if (CheckedItems(&item) == 1) {
+    int level = -1;
+    GetTreeItemLevel(FILTER, FILTER_TREE_FILTER, item, &level);
+    if (level == 1) {
+      // A tag of no built-in type (a plug-in filter) keeps the stored type.
+      const int type = BasebandFilter_TypeOfTag(ItemTag(item).c_str());
+      if (type != 0) seq.filterType = type;
+      double cutoffMHz = 0.0;
+      GetCtrlVal(FILTER, FILTER_NUM_OVS, &seq.oversampling);
+      GetCtrlVal(FILTER, FILTER_NUM_FREQ, &cutoffMHz);
+      seq.cutoff = cutoffMHz * 1000000.0;
+      GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &seq.alpha);
+      GetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, &seq.userOversampling);
+      char comment[256] = "";
+      GetCtrlVal(FILTER, FILTER_STR_USRCMT, comment, sizeof comment);
+      seq.userComment = comment;
+      SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn);
+    }
+  }
+  return 0;
+}
+
+int FilterAcceptCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  if (event != EVENT_COMMIT) return 0;
+  FilterApplyCb(panel, control, EVENT_COMMIT, callbackData, eventData1, eventData2);
+  HidePanel(FILTER);
+  return 0;
+}
+
+int FilterCancelCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event == EVENT_COMMIT) HidePanel(FILTER);
+  return 0;
+}
+
+void BasebandFilter_DimFieldsForItem(int item) {
+  int level = -1;
+  if (GetTreeItemLevel(FILTER, FILTER_TREE_FILTER, item, &level) < 0 || level != 1) return;
+  const FilterFieldState s = BasebandFilter_FieldState(ItemTag(item).c_str());
+  SetCtrlAttribute(FILTER, FILTER_NUM_FREQ, ATTR_DIMMED, s.freqDimmed ? 1 : 0);
+  SetCtrlAttribute(FILTER, FILTER_NUM_ALPHA, ATTR_DIMMED, s.alphaDimmed ? 1 : 0);
+  if (s.freqFromAlpha && CurrentSequenceValid()) {
+    double bt = 0.0;
+    GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &bt);
+    SetCtrlVal(FILTER, FILTER_NUM_FREQ, bt * SequenceTable[CurrentSequence].clock / 1000000.0);
+  }
+}
+
+int FilterTreeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData;
+  if (event != EVENT_MARK_STATE_CHANGE) return 0;
+  const int item = eventData1;
+  // The checked item stays checked: a mark only moves to another item.
+  if (eventData2 == 0) return 1;
+  if (!CurrentSequenceValid()) return 0;
+  int checked = -1;
+  while (CheckedItems(&checked) > 0) SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, checked, ATTR_MARK_STATE, 0);
+  SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, 1);
+  BasebandFilter_DimFieldsForItem(item);
+  return 0;
+}
+
+int FilterImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
+  char path[UI_MAX_PATH] = "";
+  if (FileSelectPopup("", "*.txt", "*.txt; *.*", "Select import file", VAL_LOAD_BUTTON, 0, 0, 1, 0, path,
+                      sizeof path) != VAL_EXISTING_FILE_SELECTED)
+    return 0;
+  std::vector<double> column1, column2;
+  const int count = BasebandFilter_ReadCoefficients(path, &column1, &column2);
+  if (count < 0) {
+    Log_Status(1, "Failed to open filter file.");
+    return 0;
+  }
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  seq.userFilter.Free();
+  if (count == 0) {
+    Log_Message(1, "*** No data imported from file.");
+    Log_Status(1, "Failed to import from filter file.");
+    SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, 0);
+    DeleteGraphPlot(FILTER, FILTER_GRAPH_FILTER, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
+    SetCtrlAttribute(FILTER, FILTER_GRAPH_FILTER, ATTR_REFRESH_GRAPH, 1);
+    return 0;
+  }
+  seq.userFilter.Set(std::move(column1), std::move(column2));
+  SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, seq.userFilter.Length());
+  BasebandFilter_PlotCoefficients(seq.userFilter.I(), seq.userFilter.Q());
+  return 0;
+}
