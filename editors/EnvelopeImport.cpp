@@ -1,0 +1,248 @@
+// Custom envelope of a pulse: import of levels or I/Q pairs from columns of
+// a text file (read twice: count, then store), clearing, the import-mode
+// dimming and the display on the custom-envelope pages.
+#include "editors/EnvelopeImport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/Log.h"
+#include "app/PulsePanelIds.h"
+#include "editors/PulseEditor.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/pulse/EnvelopePages.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+constexpr const char* kTitle = "Torvane Q7 Cadenza";
+constexpr int kLineMax = 1023;  // characters of a line; the rest of a longer line is dropped
+constexpr int kIColor = 0x5050FF, kQColor = 0xFF5050, kLevelColor = 0x505010;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// One line ended by CR, LF or CR LF (a pair counts once, so the line
+// numbers of a file from another system stay right). false at the end of
+// the file when nothing was read.
+bool ReadLine(std::FILE* f, std::string* line) {
+  line->clear();
+  int c = std::fgetc(f);
+  if (c == EOF) return false;
+  while (c != EOF && c != '\n' && c != '\r') {
+    if (static_cast<int>(line->size()) < kLineMax) line->push_back(static_cast<char>(c));
+    c = std::fgetc(f);
+  }
+  if (c == '\r') {
+    const int next = std::fgetc(f);
+    if (next != '\n' && next != EOF) std::ungetc(next, f);
+  }
+  return true;
+}
+
+// The numbers of one line in the wanted columns; false when the line lacks
+// one of them. Column numbers are 1-based; 0 or less is never present.
+bool LineColumns(const std::string& line, int mode, int columnA, int columnB, double* a, double* b) {
+  const int wanted = mode == IMPORT_IQ ? std::max(columnA, columnB) : columnA;
+  if (columnA < 1 || (mode == IMPORT_IQ && columnB < 1)) return false;
+  std::vector<double> numbers(static_cast<std::size_t>(wanted));
+  if (ScanLeadingNumbers(line.c_str(), numbers.data(), wanted) < wanted) return false;
+  *a = numbers[static_cast<std::size_t>(columnA - 1)];
+  if (mode == IMPORT_IQ) *b = numbers[static_cast<std::size_t>(columnB - 1)];
+  return true;
+}
+
+// One pass over the file: counts the valid lines and, when the arrays are
+// given, stores up to their size. -1 when the file cannot be opened.
+int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<double>* a,
+             std::vector<double>* b) {
+  File f(std::fopen(path, "rb"));
+  if (!f) return -1;
+  std::string line;
+  int lineNumber = 0, valid = 0;
+  while (ReadLine(f.get(), &line)) {
+    ++lineNumber;
+    if (line.empty()) continue;
+    double va = 0.0, vb = 0.0;
+    if (!LineColumns(line, mode, columnA, columnB, &va, &vb)) {
+      Log_Message(1, cz::FormatC("*** Line %d ignored.", lineNumber).c_str());
+      continue;
+    }
+    if (a != nullptr && static_cast<std::size_t>(valid) < a->size()) {
+      (*a)[static_cast<std::size_t>(valid)] = va;
+      if (b != nullptr) (*b)[static_cast<std::size_t>(valid)] = vb;
+    }
+    ++valid;
+  }
+  return valid;
+}
+
+void SetText(int panel, int control, const std::string& text) { SetCtrlVal(panel, control, text.c_str()); }
+
+// Fills rows 1..n of a table: column 1 the entry numbers, the other columns
+// the given values as "%7.6f" texts.
+void FillTable(int panel, int table, const std::vector<const std::vector<double>*>& columns, int n) {
+  if (panel <= 0 || table <= 0 || n <= 0) return;
+  InsertTableRows(panel, table, -1, n, VAL_USE_MASTER_CELL_TYPE);
+  std::vector<int> entries(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) entries[static_cast<std::size_t>(i)] = i + 1;
+  SetTableCellRangeVals(panel, table, MakeRect(1, 1, n, 1), entries.data(), 0);
+  std::vector<std::string> texts(static_cast<std::size_t>(n));
+  std::vector<const char*> pointers(static_cast<std::size_t>(n));
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    for (int i = 0; i < n; ++i) {
+      texts[static_cast<std::size_t>(i)] = cz::FormatC("%7.6f", (*columns[c])[static_cast<std::size_t>(i)]);
+      pointers[static_cast<std::size_t>(i)] = texts[static_cast<std::size_t>(i)].c_str();
+    }
+    SetTableCellRangeVals(panel, table, MakeRect(1, static_cast<int>(c) + 2, n, 1), pointers.data(), 0);
+  }
+}
+
+void SetFigures(int count, double minimum, double maximum) {
+  SetText(T_VIEW, T_VIEW_STR_ENVPOINTS, cz::FormatC("%d", count));
+  SetText(T_VIEW, T_VIEW_STR_ENVMIN, cz::FormatC("%4.3f", minimum));
+  SetText(T_VIEW, T_VIEW_STR_ENVMAX, cz::FormatC("%4.3f", maximum));
+}
+
+void PlotShape(const std::vector<double>& y, int color) {
+  PlotY(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, y.data(), static_cast<int>(y.size()), 0.0, 1.0, VAL_SCATTER,
+        VAL_SOLID_SQUARE, VAL_SOLID, color);
+}
+
+}  // namespace
+
+int ScanLeadingNumbers(const char* text, double* values, int wanted) {
+  int found = 0;
+  const char* p = text;
+  while (p != nullptr && found < wanted) {
+    // Blanks, tabs and the list separators "," and ";" stand between numbers.
+    while (*p == ' ' || *p == '\t' || *p == ',' || *p == ';') ++p;
+    char* end = nullptr;
+    const double v = cz::StrtodC(p, &end);
+    // "nan" and "inf" are no sample values.
+    if (end == p || !std::isfinite(v)) break;
+    values[found++] = v;
+    p = end;
+  }
+  return found;
+}
+
+int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope) {
+  const int count = ReadPass(path, mode, columnA, columnB, nullptr, nullptr);
+  if (count < 0) return ENVELOPE_READ_OPEN_FAILED;
+  envelope->Free();
+  std::vector<double> a, b;
+  try {
+    if (static_cast<std::size_t>(count) > kEnvelopeMaxPoints) throw std::bad_alloc();
+    a.resize(static_cast<std::size_t>(count));
+    if (mode == IMPORT_IQ) b.resize(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+    Log_Message(1, "*** Failed to Allocate Memory.");
+    return ENVELOPE_READ_NO_MEMORY;
+  }
+  const int stored = ReadPass(path, mode, columnA, columnB, &a, mode == IMPORT_IQ ? &b : nullptr);
+  if (stored < 0) return ENVELOPE_READ_OPEN_FAILED;
+  // A file that lost lines between the passes keeps only what was read again.
+  if (stored < count) {
+    a.resize(static_cast<std::size_t>(stored));
+    if (mode == IMPORT_IQ) b.resize(static_cast<std::size_t>(stored));
+  }
+  if (mode == IMPORT_IQ) envelope->SetIq(std::move(a), std::move(b));
+  else envelope->SetLevels(std::move(a));
+  return ENVELOPE_READ_OK;
+}
+
+void DimEnvelopeColumns(int customOn, int mode) {
+  SetCtrlAttribute(T_IMP, T_IMP_NUM_IMP_COL_ENV, ATTR_DIMMED, customOn ? 0 : 1);
+  SetCtrlAttribute(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, ATTR_DIMMED, customOn && mode == IMPORT_IQ ? 0 : 1);
+}
+
+void ShowPulseEnvelope(const PulseRecord& pulse) {
+  SetText(T_VIEW, T_VIEW_STR_ENVPOINTS, "0");
+  SetText(T_VIEW, T_VIEW_STR_ENVMIN, "0");
+  SetText(T_VIEW, T_VIEW_STR_ENVMAX, "0");
+  DeleteGraphPlot(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+  DeleteTableRows(T_ENV, T_ENV_TABLE_ARBENVEL, 1, -1);
+  DeleteTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, 1, -1);
+  const PulseEnvelope& env = pulse.envelope;
+  if (env.Empty()) return;
+  const int n = env.Count();
+  SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 0);
+  SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 0);
+  if (env.HasQ()) {
+    SetCtrlAttribute(T_IQ, T_IQ_TABLE_ARBENVEL, ATTR_VISIBLE, 0);
+    std::vector<double> magnitude(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const double iv = env.Values()[static_cast<std::size_t>(i)], qv = env.QValues()[static_cast<std::size_t>(i)];
+      magnitude[static_cast<std::size_t>(i)] = std::sqrt(iv * iv + qv * qv);
+    }
+    FillTable(T_ENV, T_ENV_TABLE_ARBENVEL, {&magnitude}, n);
+    FillTable(T_IQ, T_IQ_TABLE_ARBENVEL, {&env.Values(), &env.QValues()}, n);
+    PlotShape(env.Values(), kIColor);
+    PlotShape(env.QValues(), kQColor);
+    const auto [lo, hi] = std::minmax_element(magnitude.begin(), magnitude.end());
+    SetFigures(n, *lo, *hi);
+    SetCtrlAttribute(T_IQ, T_IQ_TABLE_ARBENVEL, ATTR_VISIBLE, 1);
+  } else {
+    FillTable(T_ENV, T_ENV_TABLE_ARBENVEL, {&env.Values()}, n);
+    PlotShape(env.Values(), kLevelColor);
+    const auto [lo, hi] = std::minmax_element(env.Values().begin(), env.Values().end());
+    SetFigures(n, *lo, *hi);
+  }
+  SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 1);
+  SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 1);
+}
+
+int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  PulseRecord* pulse = CurrentPulseRecord();
+  if (pulse == nullptr) return 0;
+  int mode = IMPORT_LEVEL, columnA = 1, columnB = 2;
+  GetCtrlVal(T_IMP, T_IMP_RING_IMPORTMODE, &mode);
+  GetCtrlVal(T_IMP, T_IMP_NUM_IMP_COL_ENV, &columnA);
+  GetCtrlVal(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, &columnB);
+  const bool iq = mode == IMPORT_IQ;
+  char path[UI_MAX_PATH] = "";
+  if (FileSelectPopup("", "*.txt", "*.txt; *.*", iq ? "Select I/Q data file" : "Select envelope data file",
+                      VAL_LOAD_BUTTON, 0, 0, 1, 1, path, sizeof path) != VAL_EXISTING_FILE_SELECTED)
+    return 0;
+  Log_Status(1, iq ? "Importing I/Q Data." : "Importing Envelope Data.");
+  switch (EnvelopeReadFile(path, iq ? IMPORT_IQ : IMPORT_LEVEL, columnA, columnB, &pulse->envelope)) {
+    case ENVELOPE_READ_OPEN_FAILED: Log_Status(1, "Cannot Open Input File."); break;
+    case ENVELOPE_READ_NO_MEMORY: Log_Status(1, "Import Failed - See Log For Details."); break;
+    default: break;
+  }
+  ShowPulseInEditor();
+  return 0;
+}
+
+int PulseEnvelopeClearCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  PulseRecord* pulse = CurrentPulseRecord();
+  if (pulse == nullptr) return -1;
+  if (!pulse->envelope.Empty() && ConfirmPopup(kTitle, "Delete pulse envelope or I/Q data.\nAre you sure ?") != 1)
+    return -1;
+  pulse->envelope.Free();
+  ShowPulseInEditor();
+  return 0;
+}
+
+int EnvelopeImportModeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  int customOn = 0, mode = IMPORT_LEVEL;
+  GetCtrlVal(P_TIM, P_TIM_RADIO_ARBENVEL, &customOn);
+  GetCtrlVal(T_IMP, T_IMP_RING_IMPORTMODE, &mode);
+  DimEnvelopeColumns(customOn, mode);
+  return 0;
+}

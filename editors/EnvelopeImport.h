@@ -1,0 +1,43 @@
+// Custom envelope of the pulse editor: the import of levels or I/Q pairs
+// from columns of a text file, the clearing of the data, the import-mode
+// dimming, and the display of the data on the pages T_ENV, T_IQ and T_VIEW.
+#pragma once
+
+#include <string>
+
+#include "app/PulseRecord.h"
+
+// T_IMP callbacks (commit only). PulseEnvelopeClearCb returns -1 without a
+// valid current pulse or when the user declines, else 0.
+int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int PulseEnvelopeClearCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int EnvelopeImportModeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+
+// Writes the record's envelope into the two tables, the View plot and its
+// three figures (step of ShowPulseInEditor).
+void ShowPulseEnvelope(const PulseRecord& pulse);
+// The import-mode dimming of the two column fields.
+void DimEnvelopeColumns(int customOn, int mode);
+
+// ---- Import logic, free of the panels
+
+// Outcome of EnvelopeReadFile.
+enum EnvelopeReadStatus {
+  ENVELOPE_READ_OK = 1,
+  ENVELOPE_READ_OPEN_FAILED = 0,   // "Cannot Open Input File."
+  ENVELOPE_READ_NO_MEMORY = -1,    // "*** Failed to Allocate Memory."
+};
+
+// Reads one text file in two passes into the envelope: mode IMPORT_LEVEL
+// takes the number in column a (1-based) of each line, IMPORT_IQ the
+// numbers in columns a (I) and b (Q). Empty lines are skipped silently; a
+// line lacking a column is logged "*** Line %d ignored." once per pass.
+// On an open failure in the first pass the envelope is unchanged; otherwise
+// it ends with the valid lines (possibly 0 points) or empty after a failure.
+int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope);
+
+// Numbers at the front of a text, scanned one after the other as the
+// formatted scan "%f" takes them (leading blanks skipped, then a number;
+// the rest of the line follows), up to `wanted` numbers or the first item
+// that is not a number. Returns how many were found.
+int ScanLeadingNumbers(const char* text, double* values, int wanted);

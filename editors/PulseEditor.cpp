@@ -1,0 +1,251 @@
+// The pulse editor's two directions between the current pulse record and
+// the controls, and the generic commit callbacks built on them.
+#include "editors/PulseEditor.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "app/LibraryTree.h"
+#include "app/PanelIds.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
+#include "editors/EnvelopeImport.h"
+#include "editors/JitterPage.h"
+#include "editors/ModDataTable.h"
+#include "editors/PulseDiagram.h"
+#include "editors/PulseModPage.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/pulse/LevelPanel.h"
+#include "ui/pulse/MarkerPanel.h"
+#include "ui/pulse/ModulationPanel.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+constexpr double kMHz = 1e6;
+constexpr double kMicro = 1e-6;
+constexpr int kNameMax = 63;  // characters the record's name holds
+
+// The five time inputs of P_TIM: number and unit ring.
+struct TimeCtrls {
+  int* number;
+  int* unit;
+};
+const TimeCtrls kDelay{&P_TIM_NUM_PREDELAY, &P_TIM_RING_PREDELAY};
+const TimeCtrls kRise{&P_TIM_NUM_RISE, &P_TIM_RING_RISE};
+const TimeCtrls kFall{&P_TIM_NUM_FALL, &P_TIM_RING_FALL};
+const TimeCtrls kOn{&P_TIM_NUM_ON, &P_TIM_RING_ON};
+const TimeCtrls kOff{&P_TIM_NUM_BLANK, &P_TIM_RING_BLANK};
+
+double ReadDouble(int panel, int control) {
+  double v = 0.0;
+  GetCtrlVal(panel, control, &v);
+  return v;
+}
+
+int ReadInt(int panel, int control) {
+  int v = 0;
+  GetCtrlVal(panel, control, &v);
+  return v;
+}
+
+double ReadTime(const TimeCtrls& t) { return ApplyExponent(ReadDouble(P_TIM, *t.number), ReadInt(P_TIM, *t.unit)); }
+
+void ShowTime(const TimeCtrls& t, double seconds) {
+  double mantissa = 0.0;
+  int exponent = 0;
+  ToEngineeringUnits(seconds, &mantissa, &exponent);
+  SetCtrlVal(P_TIM, *t.number, mantissa);
+  SetCtrlVal(P_TIM, *t.unit, exponent);
+}
+
+void ReadTimingPage(PulseRecord* p) {
+  p->delay = ReadTime(kDelay);
+  p->riseTime = ReadTime(kRise);
+  p->fallTime = ReadTime(kFall);
+  p->onTime = ReadTime(kOn);
+  p->offTime = ReadTime(kOff);
+  p->riseEdge = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_ERISE));
+  p->fallEdge = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_EFALL));
+  p->prfMode = ReadInt(P_TIM, P_TIM_RADIO_PRF);
+  p->prfPri = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_PRFPRI));
+  const double shown = ReadDouble(P_TIM, P_TIM_NUM_PRF);
+  p->prfValue = p->prfPri == UNIT_PRI ? shown * kMicro : shown;
+  p->customEnvelopeOn = ReadInt(P_TIM, P_TIM_RADIO_ARBENVEL);
+}
+
+void ShowTimingPage(const PulseRecord& p) {
+  ShowTime(kDelay, p.delay);
+  ShowTime(kRise, p.riseTime);
+  ShowTime(kFall, p.fallTime);
+  ShowTime(kOn, p.onTime);
+  ShowTime(kOff, p.offTime);
+  SetCtrlVal(P_TIM, P_TIM_RING_ERISE, static_cast<int>(p.riseEdge));
+  SetCtrlVal(P_TIM, P_TIM_RING_EFALL, static_cast<int>(p.fallEdge));
+  SetCtrlVal(P_TIM, P_TIM_NUM_PRF, p.prfPri == UNIT_PRI ? p.prfValue / kMicro : p.prfValue);
+  SetCtrlVal(P_TIM, P_TIM_RADIO_BLANK, p.prfMode == 0 ? 1 : 0);
+  SetCtrlVal(P_TIM, P_TIM_RADIO_PRF, p.prfMode);
+  SetCtrlVal(P_TIM, P_TIM_RING_PRFPRI, static_cast<int>(p.prfPri));
+}
+
+void ReadMiscPage(PulseRecord* p) {
+  p->attOn = ReadDouble(P_MISC, P_MISC_NUM_LEVEL);
+  p->attOff = ReadDouble(P_MISC, P_MISC_NUM_LEVELOFF);
+  p->droop = ReadDouble(P_MISC, P_MISC_NUM_LEVELDROOP);
+  p->startPhase = ReadDouble(P_MISC, P_MISC_NUM_PHASE);
+  p->relativePhase = ReadInt(P_MISC, P_MISC_CHK_CONTPHASE);
+  p->freqOffset = ReadDouble(P_MISC, P_MISC_NUM_FREQ) * kMHz;
+  p->hidden = ReadInt(P_MISC, P_MISC_CMD_P_HIDE);
+  p->noiseOn = ReadInt(P_MISC, P_MISC_CHK_AWGN);
+  p->noiseAtt = ReadDouble(P_MISC, P_MISC_NUM_AWGNLEV);
+  p->noiseBw = ReadDouble(P_MISC, P_MISC_NUM_AWGNBW) * kMHz;
+}
+
+void ShowMiscPage(const PulseRecord& p) {
+  SetCtrlVal(P_MISC, P_MISC_NUM_LEVEL, p.attOn);
+  SetCtrlVal(P_MISC, P_MISC_NUM_LEVELOFF, p.attOff);
+  SetCtrlVal(P_MISC, P_MISC_NUM_LEVELDROOP, p.droop);
+  SetCtrlVal(P_MISC, P_MISC_NUM_PHASE, p.startPhase);
+  SetCtrlVal(P_MISC, P_MISC_CHK_CONTPHASE, p.relativePhase);
+  SetCtrlVal(P_MISC, P_MISC_NUM_FREQ, p.freqOffset / kMHz);
+  SetCtrlVal(P_MISC, P_MISC_CMD_P_HIDE, p.hidden);
+  SetCtrlVal(P_MISC, P_MISC_CHK_AWGN, p.noiseOn);
+  SetCtrlVal(P_MISC, P_MISC_NUM_AWGNLEV, p.noiseAtt);
+  SetCtrlVal(P_MISC, P_MISC_NUM_AWGNBW, p.noiseBw / kMHz);
+}
+
+void ReadMarkers(PulseRecord* p) {
+  for (int m = 0; m < kMarkers; ++m)
+    for (int k = 0; k < kMarkerParts; ++k) p->markers[m][k] = ReadInt(P_MARKER, *kMarkerGrid[m][k]);
+}
+
+void ShowMarkers(const PulseRecord& p) {
+  for (int m = 0; m < kMarkers; ++m)
+    for (int k = 0; k < kMarkerParts; ++k) SetCtrlVal(P_MARKER, *kMarkerGrid[m][k], p.markers[m][k]);
+}
+
+// STR_PMSG and RING_USEDPULSE: which sequences use the pulse.
+void ShowUsage(const PulseRecord& p) {
+  SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_PMSG, "");
+  ClearListCtrl(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE);
+  const std::vector<std::string> users = SequencesUsingPulse(p.id);
+  for (const std::string& name : users) InsertListItem(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE, -1, name.c_str(), 0);
+  if (!users.empty()) SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_PMSG, "Pulse is Currently Used in Sequence(s)");
+}
+
+}  // namespace
+
+void SetCurrentPulse(int index) { CurrentPulse = index; }
+
+int GetCurrentPulse() { return CurrentPulse; }
+
+PulseRecord* CurrentPulseRecord() {
+  if (CurrentPulse < 0 || CurrentPulse >= PulseCount) return nullptr;
+  return &PulseTable[CurrentPulse];
+}
+
+double ApplyExponent(double value, int exponent) { return value * std::pow(10.0, exponent); }
+
+int FindDuplicatePulseName(const char* name, int self) {
+  for (int i = 0; i < PulseCount; ++i)
+    if (i != self && std::strcmp(PulseTable[i].name.c_str(), name) == 0) return i;
+  return -1;
+}
+
+std::vector<std::string> SequencesUsingPulse(uint32_t id) {
+  std::vector<std::string> names;
+  for (int s = 0; s < SequenceCount; ++s)
+    for (const SequenceEntry& entry : SequenceTable[s].entries)
+      if (entry.pulseId >= 0 && static_cast<uint32_t>(entry.pulseId) == id) {
+        names.emplace_back(SequenceTable[s].name.c_str());
+        break;
+      }
+  return names;
+}
+
+void ReadPulseFromEditor() {
+  PulseRecord* p = CurrentPulseRecord();
+  const int block = JitterSelectedBlock();
+  if (p == nullptr || block < 0) return;
+  char text[1024] = "";
+  GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, text, sizeof text);
+  p->name = text;
+  GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, text, sizeof text);
+  p->comment = text;
+  ReadTimingPage(p);
+  ReadMiscPage(p);
+  ReadMarkers(p);
+  ReadJitterFromEditor(p, block);
+}
+
+void ShowPulseInEditor() {
+  PulseRecord* p = CurrentPulseRecord();
+  const int block = JitterSelectedBlock();
+  if (p == nullptr || block < 0) return;
+  ShowUsage(*p);
+  DimModulationDataControls();
+  SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, p->name.c_str());
+  ResetTextBox(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, p->comment.c_str());
+  ShowTimingPage(*p);
+  SetCtrlVal(P_TIM, P_TIM_RADIO_ARBENVEL, p->customEnvelopeOn);
+  ShowPulseEnvelope(*p);
+  ShowMiscPage(*p);
+  ShowMarkers(*p);
+  ShowJitterInEditor(*p, block);
+  MarkModulationTypeTree();
+  FillPulseDataTable(*p);
+  // Derives the PRF/PRI or the off time and the dimming, and writes the
+  // shown values back into the record.
+  PulseTimingCb(P_TIM, 0, EVENT_COMMIT, nullptr, 0, 0);
+  DimModulationDataControls();
+  DrawTimingDiagram();
+  DrawMarkerDiagram();
+}
+
+void DimModulationDataControls() {
+  const PulseRecord* p = CurrentPulseRecord();
+  if (p == nullptr) return;
+  const int needs = ModulationNeedsData(p->modulation);
+  if (needs < 0) return;  // a code the table does not know leaves the controls
+  for (int control : {P_MOD_TABLE_DATA, P_MOD_CMD_ADD, P_MOD_CMD_DEL})
+    SetCtrlAttribute(P_MOD, control, ATTR_DIMMED, needs ? 0 : 1);
+}
+
+int PulseEditCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  PulseRecord* p = CurrentPulseRecord();
+  if (p == nullptr) return 0;
+  const int modulation = p->modulation;
+  const cz::Text<64> name = p->name;
+  ReadPulseFromEditor();
+  if (FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
+    MessagePopup("Error", "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
+    p->name = name.c_str();
+  }
+  ShowPulseInEditor();
+  if (p->modulation != modulation || !(p->name == name)) {
+    RebuildLibraryTree();
+    SelectPulseTreeItem(p->id);
+  }
+  return 0;
+}
+
+int PulseMarkerCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event == EVENT_COMMIT) ReadPulseFromEditor();
+  return 0;
+}
+
+int PulseTimingPanelCb(int, int, void*, int, int) { return 0; }
+int PulseModulationPanelCb(int, int, void*, int, int) { return 0; }
+int PulseMiscPanelCb(int, int, void*, int, int) { return 0; }
+int PulseMarkerPanelCb(int, int, void*, int, int) { return 0; }
+
+void AttachPulseEditorPage() {
+  if (TAB_PEDIT <= 0) return;
+  SetCtrlAttribute(TAB_PEDIT, TAB_PEDIT_STR_NAME, ATTR_CALLBACK_FUNCTION_POINTER, &PulseEditCb);
+  SetCtrlAttribute(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, ATTR_CALLBACK_FUNCTION_POINTER, &PulseEditCb);
+  // The record holds 63 characters of a name and 1023 of a comment.
+  SetCtrlAttribute(TAB_PEDIT, TAB_PEDIT_STR_NAME, ATTR_MAX_ENTRY_LENGTH, kNameMax);
+}
