@@ -9,6 +9,7 @@
 #include "ui/main/Icons.h"
 #include "ui/main/MainPanel.h"
 #include "ui/main/PanelBuild.h"
+#include "ui/main/SequenceViewPage.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ struct MainPage {
 };
 const MainPage kPages[] = {
     {PAGE_PULSE_EDITOR, BuildPulseEditorPanel, {"Pulse Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImagePulse}},
+    {PAGE_SEQUENCE_VIEW, BuildSequenceViewPanel, {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, kImagePage}},
     {PAGE_LOG, BuildLogPanel, {" Log ", 0xE0E0E0, 0x303030, "Arial", 14, kIconLog}},
     {PAGE_PLUGIN_INFO, BuildPluginInfoPanel, {"Plugin Info", 0xE0E0E0, 0x303030, "Arial", 14, kImagePlugin}},
 };
