@@ -102,6 +102,12 @@ std::string Number(double v) { return cz::FormatC("%.15g", v); }
 
 }  // namespace
 
+bool SimFirstParam(const std::string& args, std::string* value, std::string* rest) {
+  return FirstParam(args, value, rest);
+}
+std::string SimUpper(std::string s) { return Upper(std::move(s)); }
+bool SimParseFrequency(const std::string& args, double* hz) { return ParseValue(args, kFreqUnits, hz); }
+
 // Pattern notation: upper-case letters are the short form, the whole word the
 // long form, '#' allows a numeric suffix, "[...]" marks an optional node and a
 // trailing '?' a query.
@@ -172,6 +178,26 @@ const SimInstrument::CommandRow SimInstrument::kCommands[] = {
     {"CALibration#:IQModulator:LOCal?", &SimInstrument::CmdIqmLocal},
     {"[SOURce#]:OUTPut:ANALog:BALanced:BIAS:STATe", &SimInstrument::CmdBiasState},
     {"DIAGnostic#:POINt?", &SimInstrument::CmdDiagPoint},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:SELect", &SimInstrument::CmdMswConfSelect},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:SEQuence:SELect", &SimInstrument::CmdMswSeqSelect},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:LEVel:MODE", &SimInstrument::CmdMswLevelMode},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:CLOCk:MODE", &SimInstrument::CmdMswClockMode},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:CLOCk", &SimInstrument::CmdMswClock},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:OFILe", &SimInstrument::CmdMswOutputFile},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:COMMent", &SimInstrument::CmdMswComment},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CONFigure:SEGMent:APPend", &SimInstrument::CmdMswSegmentAppend},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:SEQuence:APPend", &SimInstrument::CmdMswSeqAppend},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:CLOad", &SimInstrument::CmdMswCreate},
+    {"[SOURce#]:BB:PROGress:MCODer:ARBitrary:WSEGment?", &SimInstrument::CmdMswProgressQuery},
+    {"[SOURce#]:BB:ARBitrary:SEQuence", &SimInstrument::CmdMswSequenceMode},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:SMODe", &SimInstrument::CmdMswSegmentMode},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:SOURce", &SimInstrument::CmdMswTrigSource},
+    {"[SOURce#]:BB:ARBitrary:WSEGment:NEXT", &SimInstrument::CmdMswNext},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:ARM:EXECute", &SimInstrument::CmdMswArm},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:EXTernal:DELay", &SimInstrument::CmdMswDelay},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:RMODe?", &SimInstrument::CmdMswRunModeQuery},
+    {"[SOURce#]:BB:ARBitrary:TRIGger:EXECute", &SimInstrument::CmdMswTrigger},
+    {"[SOURce#]:BB:ARBitrary:WSEGment?", &SimInstrument::CmdMswSegmentQuery},
     {nullptr, nullptr},
 };
 

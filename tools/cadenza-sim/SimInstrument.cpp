@@ -492,6 +492,7 @@ void SimInstrument::Reset() {
   for (SimPathState& p : paths_) p = SimPathState();
   fs_->SetCwd(defaultDir_);
   busyPolls_ = 0;
+  msw_ = SimMswState();
 }
 
 SimPathState& SimInstrument::PathOf(Context& c) { return paths_[c.suffix == 2 ? 1 : 0]; }

@@ -87,6 +87,40 @@ struct SimPathState {
   bool sineCreated = false;
 };
 
+// Multi-segment waveform state: the segment configuration being put
+// together, its sequencer list, and per path the play settings of the
+// segment sequencing.
+struct SimMswSequenceEntry {
+  bool on = true;
+  int segment = 0;
+  int count = 1;
+  std::string next;          // NEXT, ENDLESS or BLANK
+};
+struct SimMswPath {
+  std::string sequence = "AUTO";  // ARB:SEQ
+  std::string segmentMode = "SAME";  // ARB:TRIG:SMOD
+  std::string source = "INT";     // ARB:TRIG:SOUR
+  int nextSegment = 0;
+  int currentSegment = 0;
+  double delaySamples = 0.0;
+  int armed = 0;
+  int triggered = 0;
+};
+struct SimMswState {
+  std::string configFile;    // keys of the selected files, empty when none
+  std::string sequencerFile;
+  std::string outputFile;
+  std::string levelMode = "UNCH";
+  std::string clockMode = "UNCH";
+  double clockHz = 0.0;
+  std::string comment;
+  std::vector<std::string> segments;  // keys of the appended segment files
+  std::vector<SimMswSequenceEntry> sequence;
+  int progress = 0;          // PROG:MCOD:ARB:WSEG?, 100 once assembled
+  int assembled = 0;         // waveforms put together so far
+  SimMswPath paths[2];
+};
+
 class SimInstrument {
  public:
   explicit SimInstrument(SimConfig config);
@@ -120,6 +154,7 @@ class SimInstrument {
   SimPathState Path(int path) const;
   bool RfList(const std::string& instrumentPath, SimRfList* list) const;
   std::vector<std::string> ErrorQueue() const;
+  SimMswState MultiSegment() const;
   void AddFault(const SimFault& fault);
   void ClearFaults();
 
@@ -223,6 +258,28 @@ class SimInstrument {
   void CmdIqmLocal(Context& c);
   void CmdBiasState(Context& c);
   void CmdDiagPoint(Context& c);
+  // Multi-segment waveforms (SimMultiSegment.cpp).
+  void CmdMswConfSelect(Context& c);
+  void CmdMswSeqSelect(Context& c);
+  void CmdMswLevelMode(Context& c);
+  void CmdMswClockMode(Context& c);
+  void CmdMswClock(Context& c);
+  void CmdMswOutputFile(Context& c);
+  void CmdMswComment(Context& c);
+  void CmdMswSegmentAppend(Context& c);
+  void CmdMswSeqAppend(Context& c);
+  void CmdMswCreate(Context& c);
+  void CmdMswProgressQuery(Context& c);
+  void CmdMswSequenceMode(Context& c);
+  void CmdMswSegmentMode(Context& c);
+  void CmdMswTrigSource(Context& c);
+  void CmdMswNext(Context& c);
+  void CmdMswArm(Context& c);
+  void CmdMswDelay(Context& c);
+  void CmdMswRunModeQuery(Context& c);
+  void CmdMswTrigger(Context& c);
+  void CmdMswSegmentQuery(Context& c);
+  SimMswPath& MswPathOf(Context& c);
 
   // Helpers of the handlers.
   bool PathArgument(Context& c, std::string* key);
@@ -237,6 +294,7 @@ class SimInstrument {
   std::deque<std::string> errors_;
   SimPathState paths_[2];
   std::map<std::string, SimRfList> lists_;
+  SimMswState msw_;
   int busyPolls_ = 0;
   std::vector<std::string> journal_;
   std::map<int, std::unique_ptr<Connection>> conns_;

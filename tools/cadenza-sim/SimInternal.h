@@ -19,4 +19,11 @@ struct SimInstrument::Context {
   bool hasReply;
 };
 
+// Parameter helpers of the command handlers (SimCommands.cpp): the first
+// parameter (quoted string or bare token, *rest the text after its comma),
+// upper case, and a frequency with an optional unit ("1.5 MHz").
+bool SimFirstParam(const std::string& args, std::string* value, std::string* rest = nullptr);
+std::string SimUpper(std::string s);
+bool SimParseFrequency(const std::string& args, double* hz);
+
 }  // namespace cz::sim
