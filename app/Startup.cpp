@@ -26,10 +26,13 @@
 #include "engine/Prbs.h"
 #include "engine/Random.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentManager.h"
+#include "instrument/TransferTab.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/dialogs/DialogPanels.h"
+#include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/main/MainPanel.h"
 #include "wavelib/WaveLib.h"
 
@@ -147,6 +150,11 @@ int BuildDialogs() {
     ABOUT = 0;
     return Fail("Failed to load about panel.");
   }
+  INSTRMAN = BuildInstrumentManagerPanel(0);
+  if (INSTRMAN < 0) {
+    INSTRMAN = 0;
+    return Fail("Failed to load instrument manager panel.");
+  }
   // A menu item whose dialog is not part of the program cannot be chosen.
   const int bar = GetPanelMenuBar(PANEL_MAIN);
   if (bar > 0) SetMenuBarAttribute(bar, MBAR_INSTR_INSTRSETUP, ATTR_DIMMED, INSTRMAN > 0 ? 0 : 1);
@@ -216,7 +224,10 @@ void CheckInstrumentLink(char* info, std::size_t infoSize) {
   if (g_Settings.Select.empty()) return;
   Echo("Checking instrument link...\n");
   Log_Status(1, "Testing instrument link...");
-  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize)) g_Settings.Select.Clear();
+  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize))
+    g_Settings.Select.Clear();
+  else if (INSTRMAN > 0)
+    SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info);
 }
 
 }  // namespace
@@ -292,6 +303,10 @@ int InitApplication() {
   // The editors' idle state follows here, in this order: instrument tree,
   // Transfer tab, Sequence Editor, Transfer busy flag, Multi Segment page,
   // Instrument Manager; each as its page or dialog is part of the program.
+  RebuildInstrumentTree();
+  RefreshTransferTab();
+  SetTransferBusy(0);
+  DimInstrumentManagerControls(0);
   Delay(kStepPause);
 
   Echo("--- Startup complete ---\n");
