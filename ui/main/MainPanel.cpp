@@ -10,6 +10,7 @@
 #include "ui/main/MainPanel.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/main/SequenceViewPage.h"
+#include "ui/main/TransferPage.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ struct MainPage {
 const MainPage kPages[] = {
     {PAGE_PULSE_EDITOR, BuildPulseEditorPanel, {"Pulse Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImagePulse}},
     {PAGE_SEQUENCE_VIEW, BuildSequenceViewPanel, {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, kImagePage}},
+    {PAGE_TRANSFER, BuildTransferPanel, {"Transfer", 0xE0E0E0, 0x303030, "Arial", 14, kIconSettings}},
     {PAGE_LOG, BuildLogPanel, {" Log ", 0xE0E0E0, 0x303030, "Arial", 14, kIconLog}},
     {PAGE_PLUGIN_INFO, BuildPluginInfoPanel, {"Plugin Info", 0xE0E0E0, 0x303030, "Arial", 14, kImagePlugin}},
 };
