@@ -1,0 +1,261 @@
+// Transfer tab: the file-name rules, the redraw of the page by the
+// instrument's capabilities, and transfers against the simulator.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/PanelIds.h"
+#include "app/Settings.h"
+#include "instrument/Identify.h"
+#include "instrument/TransferTab.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+#include "ui/main/TransferPage.h"
+
+namespace {
+
+using cz::test::SimFixture;
+using cz::test::SimOptions;
+using cz::test::TempDir;
+
+std::string WithWv(const std::string& path) {
+  char buffer[256] = "";
+  std::snprintf(buffer, sizeof buffer, "%s", path.c_str());
+  return TransferTab_WithWvExtension(buffer, sizeof buffer) ? std::string(buffer) : std::string("<refused>");
+}
+
+std::string Linked(const char* projectDir, const char* defaultDir, bool unixPaths) {
+  char out[256] = "";
+  TransferTab_LinkedDirectory(projectDir, defaultDir, unixPaths, out, sizeof out);
+  return out;
+}
+
+TEST(TransferNames, WvExtensionRule) {
+  EXPECT_EQ(WithWv("/tmp/wave"), "/tmp/wave.wv");
+  EXPECT_EQ(WithWv("/tmp/wave.WV"), "/tmp/wave.WV");
+  EXPECT_EQ(WithWv("/tmp/Wave.Wv"), "/tmp/Wave.Wv");
+  EXPECT_EQ(WithWv("x"), "x.wv");
+  EXPECT_EQ(WithWv("D:\\waves\\x"), "D:\\waves\\x.wv");
+  EXPECT_EQ(WithWv("/tmp/a.bin"), "/tmp/a.bin.wv");
+  // Extending past the 256-byte field is refused, never cut.
+  EXPECT_EQ(WithWv(std::string(253, 'a')), "<refused>");
+  EXPECT_EQ(WithWv(std::string(252, 'a')), std::string(252, 'a') + ".wv");
+}
+
+TEST(TransferNames, LinkedDirectory) {
+  EXPECT_EQ(Linked("/hdd/waves/", "/var/user/", true), "/hdd/waves");
+  EXPECT_EQ(Linked("waves/", "/var/user/", true), "/var/user/waves");
+  EXPECT_EQ(Linked("D:\\waves\\", "D:\\", false), "D:\\waves");
+  EXPECT_EQ(Linked("waves", "D:\\", false), "D:\\waves");
+  EXPECT_EQ(Linked("", "", false), "");
+}
+
+// A minimal waveform file whose header gives the clock.
+std::string WaveFile(const TempDir& dir, const char* name, double clock) {
+  const std::string path = dir.File(name);
+  char header[128];
+  std::snprintf(header, sizeof header, "{TYPE: Kaldra-WV,0}{CLOCK: %.1f}{SAMPLES: 2}{WAVEFORM-9:#", clock);
+  EXPECT_TRUE(cz::test::WriteFileBytes(path, std::string(header) + std::string(8, '\x10') + "}"));
+  return path;
+}
+
+class TransferTabTest : public cz::test::InstrumentTest {
+ protected:
+  void SetUp() override {
+    InstrumentTest::SetUp();
+    TAB_INSTR = BuildTransferPanel(0);
+    ASSERT_GT(TAB_INSTR, 0);
+    ResetInstrumentCapabilities();
+    AppSettings fresh;
+    g_Settings = fresh;
+  }
+  void TearDown() override {
+    TAB_INSTR = 0;
+    InstrumentTest::TearDown();
+  }
+  static int Dimmed(int control) {
+    int dimmed = -1;
+    GetCtrlAttribute(TAB_INSTR, control, ATTR_DIMMED, &dimmed);
+    return dimmed;
+  }
+  static std::string Caption(int control) {
+    char text[64] = "";
+    GetCtrlAttribute(TAB_INSTR, control, ATTR_LABEL_TEXT, text, sizeof text);
+    return text;
+  }
+  void StartSim(const char* model, const char* options = "") {
+    SimOptions opt;
+    opt.model = model;
+    opt.options = options;
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+  }
+  std::vector<std::string> Received() const { return sim_.Received(); }
+  bool Sent(const std::string& prefix) const {
+    const std::vector<std::string> r = Received();
+    return std::any_of(r.begin(), r.end(), [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+  }
+  SimFixture sim_;
+  TempDir dir_;
+};
+
+TEST_F(TransferTabTest, OnePathInstrumentFixesRoutingAndDimsPathB) {
+  InstrumentCapabilities.ArbSamplesB = 0;
+  g_Settings.BBRoutingA = 2;
+  g_Settings.BBRoutingB = 0;
+  g_Settings.BBModeB = 2;
+  RefreshTransferTab();
+  int a = -1, b = -1;
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_A, &a);
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_B, &b);
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(Dimmed(TAB_INSTR_RING_BBR_A), 1);
+  EXPECT_EQ(Dimmed(TAB_INSTR_RING_BBR_B), 1);
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_BBMODE_B), 1);
+  EXPECT_EQ(g_Settings.BBModeB, 0);
+  EXPECT_EQ(Caption(TAB_INSTR_CMD_BBMODE_B), "ignore");
+  // Without RF sections the frequency and level flags are cleared.
+  EXPECT_EQ(g_Settings.RFSetFA, 0);
+  EXPECT_EQ(Dimmed(TAB_INSTR_CB_SETFREQ_A), 1);
+}
+
+TEST_F(TransferTabTest, ModeButtonStepsAndLinkPairSetsTheFlag) {
+  RefreshTransferTab();
+  EXPECT_EQ(Caption(TAB_INSTR_CMD_BBMODE_A), "ignore");
+  EXPECT_EQ(Dimmed(TAB_INSTR_CB_LINK_A), 1);  // idle path
+  const char* expected[] = {"load", "load/run", "ignore"};
+  for (const char* caption : expected) {
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A), 1);
+    EXPECT_EQ(Caption(TAB_INSTR_CMD_BBMODE_A), caption);
+  }
+  UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CB_LINK_A), 1);
+  EXPECT_EQ(g_Settings.BBLinkFA, 1);
+  EXPECT_EQ(Dimmed(TAB_INSTR_STR_INSTRFILE_A), 1);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CB_NLINK_A), 1);
+  EXPECT_EQ(g_Settings.BBLinkFA, 0);
+  EXPECT_EQ(Dimmed(TAB_INSTR_STR_INSTRFILE_A), 0);
+  ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A, "D:\\typed.wv"), 1);
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\typed.wv");
+}
+
+TEST_F(TransferTabTest, LinkedNamesFollowTheLocalFile) {
+  g_Settings.BBLinkFA = 1;
+  g_Settings.BBLinkFB = 0;
+  g_Settings.RemoteFileB = "kept";
+  RefreshTransferTab();
+  InstrumentCapabilities.UnixPaths = 1;
+  g_Settings.Project.pathLin = "/hdd/waves/";
+  UpdateLinkedRemoteFiles("/data/out/pulse.wv", "");
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "/hdd/waves/pulse.wv");
+  EXPECT_EQ(g_Settings.RemoteFileB.str(), "kept");
+  g_Settings.Project.pathLin = "waves";
+  UpdateLinkedRemoteFiles("/data/out/pulse.wv", "/var/user/");
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "/var/user/waves/pulse.wv");
+  char shown[256] = "";
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, shown, sizeof shown);
+  EXPECT_STREQ(shown, "/data/out/pulse.wv");
+  InstrumentCapabilities.UnixPaths = 0;
+  g_Settings.Project.pathWin = "D:\\waves\\";
+  UpdateLinkedRemoteFiles("/data/out/pulse.wv", "");
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\waves\\pulse.wv");
+}
+
+TEST_F(TransferTabTest, ClockLimitIsCheckedBeforeAnythingIsSent) {
+  StartSim("Kaldra");
+  InstrumentCapabilities.Type = 1;
+  InstrumentCapabilities.MaxClock = 100000000;
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  char remote[256] = "D:\\fast";
+  char local[256] = "";
+  std::snprintf(local, sizeof local, "%s", WaveFile(dir_, "fast.wv", 100000001.0).c_str());
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+  EXPECT_TRUE(Log().HasStatus("Error: Waveform Clock Rate Exceeds ARB Limit."));
+  EXPECT_FALSE(Sent(":MMEM:DATA"));
+
+  std::snprintf(local, sizeof local, "%s", WaveFile(dir_, "edge", 100000000.0).c_str());
+  std::snprintf(local, sizeof local, "%s", dir_.File("edge").c_str());  // sent as edge.wv
+  EXPECT_EQ(TransferWaveform(remote, local, 2, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+  EXPECT_TRUE(Log().HasStatus("Error: Cannot Read Waveform Information."));
+  WaveFile(dir_, "edge.wv", 100000000.0);
+  Log().Clear();
+  EXPECT_EQ(TransferWaveform(remote, local, 2, 1, 1, 1.0, 0.0, 0, 0, 0), 1) << Log().status.back();
+  EXPECT_STREQ(remote, "D:\\fast.wv");
+  EXPECT_TRUE(Log().HasStatus("Transfer Complete."));
+  EXPECT_TRUE(Sent("SOUR1:BB:ROUTE AB"));
+}
+
+TEST_F(TransferTabTest, FrequencyOnlySendsRfCommandsAndNoFile) {
+  StartSim("Kaldra");
+  InstrumentCapabilities.Type = 1;
+  InstrumentCapabilities.RfPathA = 1;
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  char remote[256] = "";
+  char local[256] = "";
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 0, 2.5, -10.0, 1, 1, 0), 1);
+  EXPECT_TRUE(Sent("SOUR1:FREQ:MODE CW"));
+  EXPECT_TRUE(Sent("SOUR1:FREQ 2.500000 GHz"));
+  EXPECT_FALSE(Sent("SOUR1:POW"));
+  EXPECT_TRUE(Sent("OUTP1:STAT ON"));
+  EXPECT_FALSE(Sent(":MMEM:DATA"));
+}
+
+TEST_F(TransferTabTest, NerrinCommandsCarryNoPathDigit) {
+  StartSim("Nerrin");
+  InstrumentCapabilities.Type = 11;
+  InstrumentCapabilities.RfPathA = 1;
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  char remote[256] = "";
+  char local[256] = "";
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 0, 1.0, -20.0, 0, 1, 1), 1);
+  EXPECT_TRUE(Sent("SOUR:FREQ:MODE CW"));
+  EXPECT_TRUE(Sent("SOUR:POW -20.000000 dBm"));
+  EXPECT_TRUE(Sent("OUTP:STAT OFF"));
+}
+
+TEST_F(TransferTabTest, UploadButtonSendsTheLocalFileToLinkedPathA) {
+  StartSim("Kaldra", "KLD-M64,KLD-M16");
+  char info[kIdentifyInfoSize] = "";
+  ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
+  g_Settings.BBModeA = 1;
+  g_Settings.BBLinkFA = 1;
+  g_Settings.Project.pathWin = "D:\\";
+  RefreshTransferTab();
+  UpdateLinkedRemoteFiles(WaveFile(dir_, "up.wv", 1e6).c_str(), "");
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_TRUE(Log().HasStatus("Transfer Complete."));
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\up.wv");
+  EXPECT_TRUE(Sent(":MMEM:DATA 'D:\\up.wv'"));
+  // Path B had nothing to do and was not touched.
+  EXPECT_FALSE(Sent("SOUR2:"));
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+}
+
+TEST_F(TransferTabTest, LostInstrumentEndsUploadAndResetWithStatus) {
+  g_Settings.Select = "TCPIP0::127.0.0.1::1::SOCKET";
+  g_Settings.BBModeA = 1;
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_TRUE(Log().HasStatus("Error: Failed to Open VISA Device."));
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+  Log().Clear();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_RESET), 1);
+  EXPECT_TRUE(Log().HasStatus("Error: Failed to Open VISA Device."));
+}
+
+TEST_F(TransferTabTest, ResetSendsRstAndRestoresTheTimeout) {
+  StartSim("Kaldra");
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_RESET), 1);
+  EXPECT_TRUE(Sent("*RST"));
+  ASSERT_FALSE(Log().status.empty());
+  EXPECT_EQ(Log().status.back(), "");
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
