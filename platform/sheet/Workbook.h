@@ -1,0 +1,94 @@
+// A small spreadsheet workbook model with .xlsx storage.
+//
+// A workbook is an ordered list of worksheets; a worksheet holds sparse
+// cells addressed by 1-based row and column, each empty, a number or a
+// text. Workbooks are read from and written to Office Open XML spreadsheet
+// files (ECMA-376 SpreadsheetML: a zip package with xl/workbook.xml, its
+// relationships and one xl/worksheets/sheetN.xml per sheet). Reading
+// understands shared strings, inline strings, formula result strings,
+// booleans and numbers; writing uses inline strings and numbers only.
+//
+// Every call that can fail returns false with a readable description in
+// *error; nothing throws out of this layer.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cz::sheet {
+
+// Limits of the storage format (ECMA-376 Part 1, 18.3.1.73 and 18.3.1.13).
+inline constexpr int kMaxRows = 1048576;
+inline constexpr int kMaxColumns = 16384;
+
+struct Cell {
+  enum Kind { kEmpty = 0, kNumber = 1, kText = 2 };
+  Kind kind = kEmpty;
+  double number = 0.0;
+  std::string text;
+};
+
+class Worksheet {
+ public:
+  explicit Worksheet(std::string name) : name_(std::move(name)) {}
+
+  const std::string& Name() const { return name_; }
+  // The cell at (row, column); an empty cell for any unset or invalid place.
+  const Cell& At(int row, int column) const;
+  // The cell's value as text: empty, the text, or the number in its
+  // shortest exact decimal form ("12", "0.5", "1e-07").
+  std::string TextAt(int row, int column) const;
+  // Stores a value; false (nothing stored) outside 1..kMaxRows, 1..kMaxColumns.
+  bool SetNumber(int row, int column, double value);
+  bool SetText(int row, int column, std::string text);
+  // Stores a text as the spreadsheet application does when one is typed: a
+  // plain decimal number ("12", "-3.5", but not "007" or "1.") becomes a
+  // number, an empty text clears the cell, anything else stays text.
+  bool SetValueFromText(int row, int column, const std::string& text);
+  void Clear(int row, int column);
+
+  // Cells in row-major order.
+  const std::map<std::pair<int, int>, Cell>& Cells() const { return cells_; }
+
+ private:
+  std::string name_;
+  std::map<std::pair<int, int>, Cell> cells_;
+};
+
+class Workbook {
+ public:
+  // A new workbook with one empty sheet "Sheet1" and no file name.
+  Workbook();
+
+  // Reads an .xlsx file; on failure the workbook keeps its previous content.
+  bool Load(const std::string& path, std::string* error);
+  // Writes an .xlsx file to "<path>.part" and renames it to path.
+  bool SaveAs(const std::string& path, std::string* error);
+  // SaveAs under the workbook's own file name.
+  bool Save(std::string* error);
+
+  const std::string& FileName() const { return fileName_; }
+  int SheetCount() const { return static_cast<int>(sheets_.size()); }
+  // Sheet by 1-based number, or null.
+  Worksheet* Sheet(int number);
+  const Worksheet* Sheet(int number) const;
+  // Appends a sheet named name; returns it.
+  Worksheet& AddSheet(const std::string& name);
+
+ private:
+  std::string fileName_;
+  std::vector<Worksheet> sheets_;
+};
+
+// "A1" reference of a cell (column letters then the row number); empty for
+// a place outside the format's limits.
+std::string CellReference(int row, int column);
+// Parses "B12" (also "$B$12"); false for anything else or outside the limits.
+bool ParseCellReference(const std::string& ref, int* row, int* column);
+// The shortest text that reads back as the same double (C locale).
+std::string NumberText(double value);
+
+}  // namespace cz::sheet
