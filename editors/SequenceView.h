@@ -79,12 +79,6 @@ int DrawSequenceView();
 // through cyan, red and orange to yellow at 1, one decade per colour step.
 int DensityPlotColor(double value);
 
-// Time texts: mantissa and exponent 0, -3, -6 or -9 of a time in seconds
-// (0 gives 0 and -6), and the unit text of an exponent ("s", "ms", "µs",
-// "ns", " " for any other).
-void SequenceView_EngineeringUnits(double seconds, double* mantissa, int* exponent);
-const char* SequenceView_TimeUnitText(int exponent);
-
 // The reduction of viewport samples to display points. A point closes at
 // the first sample at which its number (from 1) <= the running position,
 // which starts at 0 and grows by 1,000 / span after each sample.

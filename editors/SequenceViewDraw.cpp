@@ -10,6 +10,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Progress.h"
+#include "editors/PulseDiagram.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
 #include "engine/SignalMath.h"
@@ -67,12 +68,12 @@ struct PassGuard {
 void SetTimeText(int control, const char* format, double seconds, long long sample) {
   double mantissa = 0.0;
   int exponent = 0;
-  SequenceView_EngineeringUnits(seconds, &mantissa, &exponent);
+  ToEngineeringUnits(seconds, &mantissa, &exponent);
   char text[96];
   if (sample >= 0)
-    cz::SnprintfC(text, sizeof text, format, mantissa, SequenceView_TimeUnitText(exponent), sample);
+    cz::SnprintfC(text, sizeof text, format, mantissa, TimeUnitText(exponent), sample);
   else
-    cz::SnprintfC(text, sizeof text, format, mantissa, SequenceView_TimeUnitText(exponent));
+    cz::SnprintfC(text, sizeof text, format, mantissa, TimeUnitText(exponent));
   SetCtrlVal(TAB_VIEW, control, text);
 }
 
@@ -129,36 +130,6 @@ int FailPass(const char* message) {
 }
 
 }  // namespace
-
-void SequenceView_EngineeringUnits(double seconds, double* mantissa, int* exponent) {
-  const double a = std::fabs(seconds);
-  if (seconds == 0.0) {
-    *mantissa = 0.0;
-    *exponent = -6;
-  } else if (a >= 1.0) {
-    *mantissa = seconds;
-    *exponent = 0;
-  } else if (a >= 1e-3) {
-    *mantissa = seconds * 1e3;
-    *exponent = -3;
-  } else if (a >= 1e-6) {
-    *mantissa = seconds * 1e6;
-    *exponent = -6;
-  } else {
-    *mantissa = seconds * 1e9;
-    *exponent = -9;
-  }
-}
-
-const char* SequenceView_TimeUnitText(int exponent) {
-  switch (exponent) {
-    case 0: return "s";
-    case -3: return "ms";
-    case -6: return "\xC2\xB5s";
-    case -9: return "ns";
-    default: return " ";
-  }
-}
 
 int DensityPlotColor(double value) {
   const double v = std::fmin(std::fmax(value, 1e-4), 1.0);
