@@ -75,6 +75,10 @@ void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, i
 int ClearSequenceView();
 // One read pass and a full redraw: 1 drawn, 0 failed (reason logged).
 int DrawSequenceView();
+// Makes the waveform builder hand its temporary I/Q file to the view and
+// draw it after a build (the build host's view entries; its other entries
+// stay as installed).
+void SequenceView_InstallBuildHost();
 // Colour of a relative density v (clamped to 1e-4..1): dark blue at 1e-4
 // through cyan, red and orange to yellow at 1, one decade per colour step.
 int DensityPlotColor(double value);

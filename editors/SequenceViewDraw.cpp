@@ -13,6 +13,7 @@
 #include "editors/PulseDiagram.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
+#include "engine/EngineHost.h"
 #include "engine/SignalMath.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
@@ -214,6 +215,13 @@ void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, i
   s.width = last - first + 1;
   s.frequencyRange = rate * 0.5;
   s.phaseRange = 1.0;
+}
+
+void SequenceView_InstallBuildHost() {
+  EngineBuildHost host = GetEngineBuildHost();
+  host.setSequenceViewData = SetSequenceViewData;
+  host.drawSequenceView = DrawSequenceView;
+  SetEngineBuildHost(&host);
 }
 
 int ClearSequenceView() {
