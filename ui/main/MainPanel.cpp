@@ -8,6 +8,7 @@
 #include "app/PanelIds.h"
 #include "ui/main/Icons.h"
 #include "ui/main/MainPanel.h"
+#include "ui/main/MultiSegmentPage.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/main/SequenceViewPage.h"
 #include "ui/main/TransferPage.h"
@@ -100,6 +101,7 @@ struct MainPage {
 const MainPage kPages[] = {
     {PAGE_PULSE_EDITOR, BuildPulseEditorPanel, {"Pulse Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImagePulse}},
     {PAGE_SEQUENCE_VIEW, BuildSequenceViewPanel, {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, kImagePage}},
+    {PAGE_MULTI_SEGMENT, BuildMultiSegmentPanel, {"Multi Segment", 0xE0E0E0, 0x303030, "Arial", 14, kImageList}},
     {PAGE_TRANSFER, BuildTransferPanel, {"Transfer", 0xE0E0E0, 0x303030, "Arial", 14, kIconSettings}},
     {PAGE_LOG, BuildLogPanel, {" Log ", 0xE0E0E0, 0x303030, "Arial", 14, kIconLog}},
     {PAGE_PLUGIN_INFO, BuildPluginInfoPanel, {"Plugin Info", 0xE0E0E0, 0x303030, "Arial", 14, kImagePlugin}},
