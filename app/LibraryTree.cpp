@@ -9,6 +9,7 @@
 #include "app/PulsePanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
@@ -190,6 +191,7 @@ void ClickMultiSegment(const LibrarySelection& sel) {
   CurrentMultiSegment = position;
   SelectMultiSegmentTreeItem(MultiSegmentTable[position].id);
   ShowOnlyEditorPage(PAGE_MULTI_SEGMENT);
+  ShowMultiSegment(position);
 }
 
 void ClickRfList(const LibrarySelection& sel) {
