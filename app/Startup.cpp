@@ -22,6 +22,7 @@
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "editors/PluginTrees.h"
+#include "editors/SequenceView.h"
 #include "engine/EngineHost.h"
 #include "engine/Prbs.h"
 #include "engine/Random.h"
@@ -263,6 +264,8 @@ int InitApplication() {
   // task bar of the main window from now on.
   const EngineHost windowHost = MainWindowEngineHost();
   SetEngineHost(&windowHost);
+  // A build hands its temporary I/Q file to the Sequence View and draws it.
+  SequenceView_InstallBuildHost();
 
   Echo("Initializing low level file I/O driver...\n");
   Log_Status(1, "Initializing...");
