@@ -5,14 +5,12 @@
 #include <vector>
 
 #include "app/PanelIds.h"
+#include "editors/BasebandFilter.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
 namespace {
 
-// Filter type 1..9 and the tag of its TREE_FILTER item.
-constexpr const char* kFilterTags[9] = {"_FLT_RECT",   "_FLT_RCOS",   "_FLT_COS",   "_FLT_GAUSS", "_FLT_U_RECT",
-                                        "_FLT_U_RCOS", "_FLT_U_COS", "_FLT_U_GAUSS", "_FLT_USER"};
 
 bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
 
@@ -27,13 +25,18 @@ void UnmarkFilterTree() {
   }
 }
 
-
+void LoadFilterFields(const SequenceRecord& seq) {
+  SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, seq.filterOn);
+  SetCtrlVal(FILTER, FILTER_RING_WINDOW, seq.window);
+  SetCtrlVal(FILTER, FILTER_NUM_OVS, seq.oversampling);
+  SetCtrlVal(FILTER, FILTER_NUM_FREQ, seq.cutoff / 1000000.0);
+  SetCtrlVal(FILTER, FILTER_NUM_ALPHA, seq.alpha);
+  SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, seq.userFilter.Length());
+  SetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, seq.userOversampling);
+  SetCtrlVal(FILTER, FILTER_STR_USRCMT, seq.userComment.c_str());
+}
 
 }  // namespace
-
-const char* FilterTypeTag(int filterType) {
-  return filterType >= 1 && filterType <= 9 ? kFilterTags[filterType - 1] : nullptr;
-}
 
 int ReportRingIndex(const SequenceRecord& seq, const char* const* labels, int labelCount) {
   if (seq.reportOn == 0) return 0;
@@ -47,12 +50,16 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid() || FILTER <= 0) return 0;
   const SequenceRecord& seq = SequenceTable[CurrentSequence];
+  LoadFilterFields(seq);
   UnmarkFilterTree();
-  const char* tag = FilterTypeTag(seq.filterType);
+  const char* tag = BasebandFilter_TagOfType(seq.filterType);
   int item = -1;
   if (tag == nullptr || GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, tag, &item) < 0 || item < 0) return 0;
   SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, 1);
   SetActiveTreeItem(FILTER, FILTER_TREE_FILTER, item);
+  DeleteGraphPlot(FILTER, FILTER_GRAPH_FILTER, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+  if (seq.filterType == FILTER_TYPE_USER && seq.userFilter.Length() > 1)
+    BasebandFilter_PlotCoefficients(seq.userFilter.I(), seq.userFilter.Q());
   if (panel == TAB_SEDIT && control == TAB_SEDIT_CMD_FILTER) DisplayPanel(FILTER);
   return 0;
 }

@@ -6,9 +6,6 @@
 
 #include "app/Records.h"
 
-// Tree tag of a filter type 1..9 ("_FLT_RECT" .. "_FLT_USER"); null outside.
-const char* FilterTypeTag(int filterType);
-
 // Item of RING_REPORTTYPE for a sequence: 0 "OFF" while its report is off,
 // 1 "Text" for the text report (no plug-in name), else the index of the
 // first item from 2 on whose label is the plug-in name. -1 when no item

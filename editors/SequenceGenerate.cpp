@@ -1,0 +1,184 @@
+// Busy state, waveform file choice and information, and Generate of the
+// Sequence Editor.
+#include "editors/SequenceGenerate.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "app/LibraryTree.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Progress.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "editors/ReportDriver.h"
+#include "editors/SequenceTable.h"
+#include "engine/EngineHost.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "instrument/TransferTab.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/dialogs/InfoDialog.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/main/TransferPage.h"
+
+namespace {
+
+constexpr int kReportErrorSize = 1024;
+// The builder's attribute for the filler rows' Rep., jitter and marker cells.
+constexpr int kBuilderDimAttribute = 1581;
+
+bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+// Controls dimmed while a build runs, in this order.
+int* const kBusyDimmed[] = {
+    &TAB_SEDIT_CMD_GENERATE,   &TAB_SEDIT_CMD_WVINFO,      &TAB_SEDIT_CMD_FSEL,         &TAB_SEDIT_STR_FILE,
+    &TAB_SEDIT_NUM_ARBCLK,     &TAB_SEDIT_CMD_FILTER,      &TAB_SEDIT_CMD_LOG,          &TAB_SEDIT_CMD_SENTRY_DEL,
+    &TAB_SEDIT_CMD_SENTRY_NEW, &TAB_SEDIT_CMD_SENTRY_UP,   &TAB_SEDIT_CMD_SENTRY_DOWN,  &TAB_SEDIT_CMD_S_HIDE,
+    &TAB_SEDIT_TABLE_SETTINGS, &TAB_SEDIT_STR_NAME,        &TAB_SEDIT_STR_COPYRIGHT,    &TAB_SEDIT_STR_COMMENT};
+
+// ---- waveform builder host: rows and summary of the build on this page
+
+void HostFillRow(const SequenceTableRow& r) {
+  const bool filler = std::strcmp(r.name, kBlankFillerLabel) == 0 || std::strcmp(r.name, kCwFillerLabel) == 0;
+  const int row = r.row + 1;
+  const int32_t samples = static_cast<int32_t>(std::clamp<int64_t>(r.samples, 0, INT32_MAX));
+  FillSequenceTable(row, r.startTime, r.startTime + r.duration, samples, r.name, r.repetitions, r.jitterModes[0],
+                    r.jitterModes[1], r.jitterModes[2], r.jitterModes[3], filler ? 1 : 0, r.markerWord,
+                    r.combineMode);
+  if (filler)
+    SetTableCellAttribute(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_MODE, row), ATTR_CELL_DIMMED, 1);
+  ProcessDrawEvents();
+}
+
+void HostRowAttribute(int32_t row, int firstColumn, int lastColumn, int attribute, int value) {
+  if (attribute != kBuilderDimAttribute || lastColumn < firstColumn) return;
+  SetTableCellRangeAttribute(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS,
+                             MakeRect(row + 1, firstColumn, 1, lastColumn - firstColumn + 1), ATTR_CELL_DIMMED, value);
+}
+
+void HostSequenceInfo(const char* text) { SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, text != nullptr ? text : ""); }
+void HostStatus(const char* text) { Log_Status(1, text != nullptr ? text : ""); }
+int HostConfirm(const char* title, const char* message) { return ConfirmPopup(title, message) == 1 ? 1 : 0; }
+void HostTabPageDimmed(int page, int dimmed) {
+  if (MainTabIndex(page) >= 0)
+    SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_DIMMED, dimmed);
+}
+
+}  // namespace
+
+void SetSequenceEditorBusy(int busy) {
+  const int dimmed = busy != 0 ? 1 : 0;
+  DimLibraryControls(dimmed);
+  SetCtrlAttribute(TAB_SEDIT, TAB_SEDIT_CMD_STOP, ATTR_DIMMED, dimmed != 0 ? 0 : 1);
+  for (int* control : kBusyDimmed) SetCtrlAttribute(TAB_SEDIT, *control, ATTR_DIMMED, dimmed);
+}
+
+std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
+  return {
+      "Wave File Data",
+      " ",
+      " ",
+      cz::FormatC("File Name: %s", info.fileName),
+      cz::FormatC("File Date: %s", info.fileDate),
+      cz::FormatC("File Size: %d bytes", static_cast<int>(std::min<int64_t>(info.fileSize, INT_MAX))),
+      " ",
+      cz::FormatC("File Type: %s (%s)", info.typeText, info.blockKind != 0 ? "Torvane" : "user"),
+      cz::FormatC("Comment: %s", info.comment),
+      cz::FormatC("Copyright: %s", info.copyright),
+      cz::FormatC("Date: %s", info.date),
+      cz::FormatC("Peak offset: %4.3f dBc", info.peakOffset),
+      cz::FormatC("RMS offset: %4.3f dBc", info.rmsOffset),
+      cz::FormatC("Clock rate: %4.3f Hz", info.clock),
+      cz::FormatC("Samples: %d", info.samples),
+      cz::FormatC("Wave Tag Length: %d", info.blockLength),
+      cz::FormatC("Play Time: %4.6f s", info.clock != 0.0 ? info.samples / info.clock : 0.0),
+  };
+}
+
+void SequenceEditor_InstallBuildHost() {
+  EngineBuildHost host = GetEngineBuildHost();
+  host.confirm = HostConfirm;
+  host.showProgressBars = ShowProgressBars;
+  host.setTotalProgress = SetTotalProgress;
+  host.setStatus = HostStatus;
+  host.fillSequenceTable = HostFillRow;
+  host.setTableRowAttribute = HostRowAttribute;
+  host.setSequenceInfo = HostSequenceInfo;
+  host.setTabPageDimmed = HostTabPageDimmed;
+  SetEngineBuildHost(&host);
+}
+
+int SequenceSelectWaveFileCb(int panel, int control, int event, void* callbackData, int eventData1,
+                             int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  char absolute[UI_MAX_PATH] = "";
+  if (!MakeAbsolutePath(seq.waveFile.c_str(), absolute, sizeof absolute)) absolute[0] = '\0';
+  const std::string folder = cz::HostPath(cz::DirName(absolute));
+  char chosen[UI_MAX_PATH] = "";
+  const int result = FileSelectPopup(folder.c_str(), "*.wv", "*.wv", "Select Local Wave File", VAL_OK_BUTTON, 0, 0,
+                                     1, 1, chosen, sizeof chosen);
+  if (result == UI_ERR_BUFFER_TOO_SMALL ||
+      (result > 0 && std::strlen(chosen) > decltype(seq.waveFile)::kMaxLength)) {
+    // The record holds 255 characters; a longer path is refused, not cut.
+    Log_Message(1, "*** Waveform file path too long.");
+    MessagePopup("Error", "The path of the chosen waveform file is too long.\n"
+                          "A waveform file path may have at most 255 characters.");
+    return 0;
+  }
+  if (result != VAL_EXISTING_FILE_SELECTED && result != VAL_NEW_FILE_SELECTED) return 0;
+  SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_FILE, chosen);
+  seq.waveFile.AssignExact(chosen);
+  DimGenerateButton(0);
+  return 0;
+}
+
+int SequenceWaveInfoCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  char file[UI_MAX_PATH] = "", path[UI_MAX_PATH] = "";
+  GetCtrlVal(panel, TAB_SEDIT_STR_FILE, file, sizeof file);
+  WaveFileInfo info{};
+  if (!MakeAbsolutePath(file, path, sizeof path) || !WaveLib_GetFileInfo(cz::HostPath(path).c_str(), &info)) {
+    Log_Status(1, "Failed to read waveform information.");
+    return 0;
+  }
+  // A second request refills the open dialog.
+  ResetTextBox(INFO, INFO_TEXTBOX, "");
+  for (const std::string& line : SequenceWaveInfoLines(info)) InsertTextBoxLine(INFO, INFO_TEXTBOX, -1, line.c_str());
+  DisplayPanel(INFO);
+  return 0;
+}
+
+int SequenceGenerateCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  const int index = CurrentSequence;
+  const SequenceRecord& seq = SequenceTable[index];
+  SetSequenceEditorBusy(1);
+  SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, "");
+
+  char error[kReportErrorSize] = "";
+  if (!Report_OpenOrClose(seq.reportOn, seq.reportFile.c_str(), seq.reportPlugin.c_str(), error, kReportErrorSize)) {
+    Log_Message(1, "*** An error ocured during report initialization.");
+    Log_Message(1, error);
+    SetSequenceEditorBusy(0);
+    return 0;
+  }
+  Report_WriteHeader(index);
+  SequenceEditor_InstallBuildHost();
+  if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
+    MessagePopup("ERROR", "Waveform creation failed.");
+    SetSequenceEditorBusy(0);
+    return 0;
+  }
+  if (MainTabIndex(PAGE_SEQUENCE_VIEW) >= 0)
+    SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_SEQUENCE_VIEW), ATTR_VISIBLE, 1);
+  UpdateLinkedRemoteFiles(SequenceTable[index].waveFile.c_str(), "");
+  SetSequenceEditorBusy(0);
+  return 0;
+}

@@ -1,0 +1,377 @@
+// The Sequence Editor page driven offscreen as a user would: the built
+// page, a sequence compiled into the entry table, clicks and commits in the
+// table, the entry buttons, the header fields and the busy state.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Log.h"
+#include "app/Progress.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "engine/EngineHost.h"
+#include "tests/support/TempDir.h"
+#include "wavelib/WaveLib.h"
+#include "app/PanelIds.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "editors/SequenceEditing.h"
+#include "editors/SequenceGenerate.h"
+#include "editors/SequenceTable.h"
+#include "tests/support/OffscreenApp.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+class SequenceEditorPageTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    Log_SetStatusSink(&CollectStatus);
+    Status().clear();
+    ResetProject();
+    CurrentSequence = -1;
+    SequenceEditCell = SequenceCellRef{};
+    TAB_SEDIT = BuildSequenceEditorPanel(0);
+    ASSERT_GT(TAB_SEDIT, 0);
+    ASSERT_GE(InsertTableRows(TAB_SEDIT, Table(), -1, kSequenceTableRows, VAL_USE_MASTER_CELL_TYPE), 0);
+    DisplayPanel(TAB_SEDIT);
+  }
+  void TearDown() override {
+    Log_SetStatusSink(nullptr);
+    ResetProject();
+    CurrentSequence = -1;
+    TAB_SEDIT = 0;
+    OffscreenAppTest::TearDown();
+  }
+
+  static std::vector<std::string>& Status() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+  static void CollectStatus(const char* text) { Status().emplace_back(text != nullptr ? text : ""); }
+
+  static int Table() { return TAB_SEDIT_TABLE_SETTINGS; }
+  static PulseRecord& AddPulse(const char* name) {
+    PulseRecord& p = PulseTable[PulseCount];
+    InitPulseRecord(&p);
+    ++PulseCount;
+    p.name = name;
+    p.onTime = 1e-6;
+    p.offTime = 1e-6;
+    return p;
+  }
+  // Sequence 0 with entries: pulse A x2, CW filler up to 10 us, pulse B.
+  SequenceRecord& ThreeEntries() {
+    const PulseRecord& a = AddPulse("A");
+    const PulseRecord& b = AddPulse("B");
+    SequenceRecord& s = SequenceTable[SequenceCount];
+    InitSequenceRecord(&s);
+    ++SequenceCount;
+    s.name = "Seq";
+    s.entries[0].pulseId = static_cast<int32_t>(a.id);
+    s.entries[0].repetitions = 2;
+    s.entries[1].fillerType = 1;
+    s.entries[1].fillerTime = 10e-6;
+    s.entries[2].pulseId = static_cast<int32_t>(b.id);
+    s.entries[2].repetitions = 1;
+    RefreshSequenceEditor(0);
+    return s;
+  }
+
+  static std::string Text(int column, int row) {
+    char buffer[512] = "";
+    GetTableCellVal(TAB_SEDIT, Table(), Cell(column, row), buffer, sizeof buffer);
+    return buffer;
+  }
+  static double Number(int column, int row) {
+    double v = -1.0;
+    GetTableCellVal(TAB_SEDIT, Table(), Cell(column, row), &v);
+    return v;
+  }
+  static int CellAttr(int column, int row, int attr) {
+    int v = -1;
+    GetTableCellAttribute(TAB_SEDIT, Table(), Cell(column, row), attr, &v);
+    return v;
+  }
+  static int Dimmed(int control) {
+    int v = -1;
+    GetCtrlAttribute(TAB_SEDIT, control, ATTR_DIMMED, &v);
+    return v;
+  }
+  static void ClickCell(int column, int row) {
+    ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, Table(), Cell(column, row), false), 1);
+  }
+};
+
+TEST_F(SequenceEditorPageTest, PageHoldsItsControlsAndTheFifteenColumns) {
+  int count = 0;
+  for (int c = GetNextCtrl(TAB_SEDIT, 0); c > 0; c = GetNextCtrl(TAB_SEDIT, c)) ++count;
+  EXPECT_EQ(count, 25);
+  int columns = 0;
+  GetNumTableColumns(TAB_SEDIT, Table(), &columns);
+  ASSERT_EQ(columns, SEQ_COLUMNS);
+  const char* const labels[] = {"Item ", "Mode", "Tstart [us]  ", "Tstop [us]  ", "Samples  ", "Pulse Object  ",
+                                "Rep.", "Jitter 1 ", "Jitter 2 ", "Jitter 3 ", "Jitter 4", "M 1", "M 2", "M 3", "M 4"};
+  for (int c = 1; c <= SEQ_COLUMNS; ++c) {
+    char label[64] = "";
+    GetTableColumnAttribute(TAB_SEDIT, Table(), c, ATTR_LABEL_TEXT, label, sizeof label);
+    EXPECT_STREQ(label, labels[c - 1]) << "column " << c;
+  }
+  // A file name takes 255 characters, not a 256th.
+  const std::string longName(256, 'w');
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, longName.c_str());
+  char file[512] = "";
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_FILE, file, sizeof file);
+  EXPECT_EQ(std::string(file).size(), 255u);
+  double mhz = 0.0;
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_NUM_ARBCLK, &mhz);
+  EXPECT_DOUBLE_EQ(mhz, 100.0);
+}
+
+TEST_F(SequenceEditorPageTest, RefreshCompilesTheSequenceIntoTheTable) {
+  SequenceRecord& s = ThreeEntries();
+  s.hidden = 0;
+  EXPECT_EQ(CurrentSequence, 0);
+  EXPECT_EQ(Text(SEQ_COL_ITEM, 1), "1");
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 1), "A");
+  EXPECT_EQ(Number(SEQ_COL_SAMPLES, 1), 400.0);  // 2 x 200 samples at 100 MHz
+  EXPECT_NEAR(Number(SEQ_COL_TSTOP, 1), 4.0, 1e-9);
+  EXPECT_EQ(Number(SEQ_COL_REPS, 1), 2.0);
+  EXPECT_EQ(Text(SEQ_COL_MARKER1, 1), "ALL");
+  EXPECT_EQ(CellAttr(SEQ_COL_MARKER1, 1, ATTR_TEXT_BGCOLOR), 0xB0FFB0);
+  EXPECT_EQ(Text(SEQ_COL_MARKER1 + 2, 1), "OFF");
+  EXPECT_EQ(CellAttr(SEQ_COL_TSTOP, 1, ATTR_CELL_MODE), VAL_INDICATOR);
+  EXPECT_EQ(CellAttr(SEQ_COL_TSTOP, 1, ATTR_TEXT_COLOR), 0x808080);
+  // The CW filler row: its end time editable in black, the rest dimmed.
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 2), "T   -->|  (CW filler)");
+  EXPECT_EQ(Number(SEQ_COL_SAMPLES, 2), 600.0);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1, 2), "---");
+  EXPECT_NE(CellAttr(SEQ_COL_TSTOP, 2, ATTR_CELL_MODE), VAL_INDICATOR);
+  EXPECT_EQ(CellAttr(SEQ_COL_TSTOP, 2, ATTR_TEXT_COLOR), 0x000000);
+  EXPECT_EQ(CellAttr(SEQ_COL_REPS, 2, ATTR_CELL_DIMMED), 1);
+  EXPECT_EQ(CellAttr(SEQ_COL_OBJECT, 2, ATTR_TEXT_BGCOLOR), 0xB0B0F0);
+  EXPECT_NEAR(Number(SEQ_COL_TSTART, 3), 10.0, 1e-9);
+  // Rows after the last entry are empty and dimmed.
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 4), "");
+  EXPECT_EQ(CellAttr(SEQ_COL_ITEM, 128, ATTR_CELL_DIMMED), 1);
+  char name[64] = "";
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_NAME, name, sizeof name);
+  EXPECT_STREQ(name, "Seq");
+  // An index outside the table changes nothing.
+  RefreshSequenceEditor(5);
+  EXPECT_EQ(CurrentSequence, 0);
+}
+
+TEST_F(SequenceEditorPageTest, ClicksCycleOverlayAndMarkerModes) {
+  SequenceRecord& s = ThreeEntries();
+  ClickCell(SEQ_COL_MODE, 1);
+  EXPECT_EQ(s.entries[0].overlay, 0);  // row 1 cannot overlay
+  ClickCell(SEQ_COL_MODE, 3);
+  EXPECT_EQ(s.entries[2].overlay, 1);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 3), "ADD");
+  EXPECT_NEAR(Number(SEQ_COL_TSTART, 3), 4.0, 1e-9);  // starts with the filler now
+  ClickCell(SEQ_COL_MODE, 3);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 3), "MULT");
+
+  const char* const cycle[] = {"OFF", "1ST", "LAST", "ALL"};
+  for (const char* expected : cycle) {
+    ClickCell(SEQ_COL_MARKER1 + 1, 1);
+    EXPECT_EQ(Text(SEQ_COL_MARKER1 + 1, 1), expected);
+    EXPECT_EQ(MarkerField(s.entries[0].markerMask, 1), 3);
+  }
+  EXPECT_EQ(CellAttr(SEQ_COL_MARKER1 + 1, 1, ATTR_TEXT_BGCOLOR), 0xB0FFB0);
+  // A dimmed filler cell takes no click.
+  ClickCell(SEQ_COL_MARKER1, 2);
+  EXPECT_EQ(s.entries[1].markerMask, 15);
+}
+
+TEST_F(SequenceEditorPageTest, CommitsStoreRepetitionsFillerEndAndRingChoices) {
+  SequenceRecord& s = ThreeEntries();
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_TSTOP, 2), "12.5"), 1);
+  EXPECT_NEAR(s.entries[1].fillerTime, 12.5e-6, 1e-15);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1), "20000"), 1);
+  EXPECT_EQ(s.entries[0].repetitions, 10000);
+
+  // The pulse object opens as a ring of the fillers and the pulses.
+  ClickCell(SEQ_COL_OBJECT, 3);
+  EXPECT_EQ(CellAttr(SEQ_COL_OBJECT, 3, ATTR_CELL_TYPE), VAL_CELL_RING);
+  int items = 0;
+  GetNumTableCellRingItems(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3), &items);
+  EXPECT_EQ(items, 4);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3), 1), 1);
+  EXPECT_EQ(s.entries[2].pulseId, -1);
+  EXPECT_EQ(s.entries[2].fillerType, 1);
+  EXPECT_EQ(s.entries[2].markerMask, 0);
+  EXPECT_EQ(s.entries[2].repetitions, 0);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "T   -->|  (CW filler)");
+
+  // A pulse chosen on a filler row gets one repetition.
+  ClickCell(SEQ_COL_OBJECT, 2);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 2), 3), 1);
+  EXPECT_EQ(s.entries[1].pulseId, static_cast<int32_t>(PulseTable[1].id));
+  EXPECT_EQ(s.entries[1].repetitions, 1);
+
+  ClickCell(SEQ_COL_JITTER1 + 2, 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_JITTER1 + 2, 1), 2), 1);
+  EXPECT_EQ(s.entries[0].jitterMode[2], 2);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1 + 2, 1), "individual");
+  EXPECT_EQ(CellAttr(SEQ_COL_JITTER1 + 2, 1, ATTR_CELL_TYPE), VAL_CELL_STRING);
+}
+
+TEST_F(SequenceEditorPageTest, EntryButtonsWorkOnTheActiveRow) {
+  SequenceRecord& s = ThreeEntries();
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_NEW), 1);
+  EXPECT_EQ(s.EntriesInUse(), 4);
+  EXPECT_EQ(s.entries[1].pulseId, s.entries[0].pulseId);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 2), "A");
+
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 4));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_UP), 1);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "B");
+  Point active{0, 0};
+  GetActiveTableCell(TAB_SEDIT, Table(), &active);
+  EXPECT_EQ(active.y, 4);  // the selection stays on its row
+
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DEL), 1);
+  EXPECT_EQ(s.EntriesInUse(), 3);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 4), "");
+
+  // An empty sequence without pulses: the error popup, nothing added.
+  SequenceRecord& empty = SequenceTable[SequenceCount];
+  InitSequenceRecord(&empty);
+  ++SequenceCount;
+  const int saved = PulseCount;
+  PulseCount = 0;
+  RefreshSequenceEditor(1);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_NEW), 1);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().back().text, "No pulses defined yet.");
+  EXPECT_TRUE(empty.entries[0].IsEmpty());
+  PulseCount = saved;
+}
+
+TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
+  SequenceRecord& s = ThreeEntries();
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_NAME, "Renamed"), 1);
+  EXPECT_EQ(s.name, std::string_view("Renamed"));
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_COPYRIGHT, "(c) us");
+  EXPECT_EQ(s.copyright, std::string_view("(c) us"));
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_NUM_ARBCLK, 250.0);
+  EXPECT_DOUBLE_EQ(s.clock, 250e6);
+  EXPECT_EQ(Number(SEQ_COL_SAMPLES, 1), 1000.0);  // recompiled at 250 MHz
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, "");
+  EXPECT_TRUE(s.waveFile.empty());
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 1);
+
+  // A name longer than the record's 63 characters is refused.
+  const std::string longName(64, 'n');
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_NAME, longName.c_str());
+  EXPECT_EQ(s.name, std::string_view("Renamed"));
+  ASSERT_FALSE(Status().empty());
+  EXPECT_NE(Status().back().find("too long"), std::string::npos);
+
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_S_HIDE), 1);
+  EXPECT_EQ(s.hidden, 1);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_S_HIDE), 1);
+  EXPECT_EQ(s.hidden, 0);
+}
+
+TEST_F(SequenceEditorPageTest, BusyStateDimsEditingAndEnablesStop) {
+  ThreeEntries();
+  SetSequenceEditorBusy(0);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+  SetSequenceEditorBusy(1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 0);
+  for (int control : {TAB_SEDIT_CMD_GENERATE, TAB_SEDIT_TABLE_SETTINGS, TAB_SEDIT_STR_NAME, TAB_SEDIT_CMD_S_HIDE,
+                      TAB_SEDIT_NUM_ARBCLK, TAB_SEDIT_CMD_SENTRY_NEW})
+    EXPECT_EQ(Dimmed(control), 1);
+  SetSequenceEditorBusy(0);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_TABLE_SETTINGS), 0);
+  // Stop pressed while idle does nothing: it is dimmed.
+  EXPECT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_STOP), 0);
+}
+
+// ---- Generate and Stop ---------------------------------------------------------
+
+class SequenceGenerateTest : public SequenceEditorPageTest {
+ protected:
+  void SetUp() override {
+    SequenceEditorPageTest::SetUp();
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+    ASSERT_EQ(CreateTempFiles(dir_.path().c_str()), 1);
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+  }
+  void TearDown() override {
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    CloseTempFiles();
+    SequenceEditorPageTest::TearDown();
+  }
+  // One pulse of 200 samples into dir_/out.wv.
+  SequenceRecord& SmallSequence() {
+    SequenceRecord& s = ThreeEntries();
+    s.entries[1] = SequenceEntry{};
+    s.entries[2] = SequenceEntry{};
+    s.entries[0].repetitions = 1;
+    EXPECT_TRUE(s.waveFile.AssignExact(dir_.File("out.wv")));
+    RefreshSequenceEditor(0);
+    SetSequenceEditorBusy(0);
+    return s;
+  }
+  // Presses Stop as the user would while the build runs, then asks.
+  static int PressStopThenPoll() {
+    UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_STOP);
+    return SequenceStopPressed();
+  }
+  cz::test::TempDir dir_;
+};
+
+TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle) {
+  SmallSequence();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  WaveFileInfo info{};
+  ASSERT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 1);
+  EXPECT_EQ(info.samples, 200);
+  EXPECT_DOUBLE_EQ(info.clock, 100e6);
+  EXPECT_EQ(Number(SEQ_COL_SAMPLES, 1), 200.0);  // the row as the build wrote it
+  char summary[1024] = "";
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, summary, sizeof summary);
+  EXPECT_STRNE(summary, "");
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+  EXPECT_TRUE(UiTest_Popups().empty());
+
+  // The information dialog's lines for the file just written.
+  const std::vector<std::string> lines = SequenceWaveInfoLines(info);
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(lines[0], "Wave File Data");
+  EXPECT_EQ(lines[14], "Samples: 200");
+  EXPECT_EQ(lines[16], "Play Time: 0.000002 s");
+}
+
+TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
+  SmallSequence();
+  EngineHost host = MainWindowEngineHost();
+  host.stopPressed = PressStopThenPoll;
+  SetEngineHost(&host);
+  UiTest_QueueConfirm(true);   // "Abort Pulse Creation ?"
+  UiTest_QueueMessageOk();     // "Waveform creation failed."
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Abort Pulse Creation ?");
+  EXPECT_EQ(UiTest_Popups()[1].title, "ERROR");
+  EXPECT_EQ(UiTest_Popups()[1].text, "Waveform creation failed.");
+  WaveFileInfo info{};
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+}
+
+}  // namespace
