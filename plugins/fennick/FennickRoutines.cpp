@@ -1,0 +1,290 @@
+// The nine report routines: how one reported pulse repetition becomes cells
+// of the report workbook. Rows and columns are relative to the template's
+// first data row r and column c; every cell is written as text.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "ComEXCEL.h"
+#include "Fennick.h"
+
+namespace fennick {
+
+namespace {
+
+// Toward zero, saturating at the int range (NaN gives 0).
+int TruncInt(double x) {
+  if (!(x == x)) return 0;
+  if (x >= 2147483647.0) return 2147483647;
+  if (x <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(std::trunc(x));
+}
+
+std::string Count(int n) { return std::to_string(n); }
+// On time in microseconds with one decimal.
+std::string OnTime(double pon) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%3.1f", pon * 1000000.0);
+  return buf;
+}
+std::string WholeMicro(double s) { return Count(TruncInt(s * 1000000.0)); }
+std::string WholeMilli(double s) { return Count(TruncInt(s * 1000.0)); }
+// FM deviation in whole MHz.
+std::string Deviation(double hz) { return Count(TruncInt(hz / 1000000.0)); }
+std::string Rounded(double x) { return Count(TruncInt(x + 0.5)); }
+std::string BurstsText(int n) { return "Bursts in Trial: " + Count(n); }
+
+// The writes of one routine call; the first failure ends it.
+class Cells {
+ public:
+  explicit Cells(ComEXCEL& x) : x_(x) {}
+  bool Put(int row, int column, const std::string& text) { return x_.WriteCell(row, column, text.c_str()); }
+  // Clears rows r0..r1 and columns c0..c1, both ends included.
+  bool ClearBlock(int r0, int r1, int c0, int c1) {
+    for (int row = r0; row <= r1; ++row)
+      for (int col = c0; col <= c1; ++col)
+        if (!Put(row, col, "")) return false;
+    return true;
+  }
+
+ private:
+  ComEXCEL& x_;
+};
+
+// Routine state, kept across entries and reports.
+struct Routine1State { bool groupStart = true; int counter = 0; } g_r1;
+struct Routine3State { double gap1 = 0.0, gap2 = 0.0; } g_r3;
+struct Routine5State { int first = -1, last = -1, total = 0; } g_r5;
+struct Routine6State { int bursts = 0; double gap1 = 0.0, gap2 = 0.0; } g_r6;
+struct Routine8State { bool clearPending = true; int lastSegment = -1; bool newSegment = true; int group = 0, counter = 0; } g_r8;
+struct Routine9State { double trialStart = 0.0, gap1 = 0.0, gap2 = 0.0; int bursts = 0; } g_r9;
+
+// The trial sheet s + n - 1 of the trial number n in fileName.
+bool SelectTrialSheet(ComEXCEL& x, int s, const char* fileName, char* errorText) {
+  int trial = 0;
+  if (!ParseTrialNumber(fileName, &trial, errorText)) return false;
+  return x.SelectSheet(s + trial - 1);
+}
+
+// Repetitions counted per entry.
+int Routine1(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v) {
+  Cells w(x);
+  if (first) g_r1.groupStart = true;
+  if (v.repcnt < 1) return 1;
+  if (!x.SelectSheet(s)) return 0;
+  const int row = r + v.msegno - 1;
+  if (g_r1.groupStart) {
+    g_r1.groupStart = false;
+    g_r1.counter = 0;
+    if (!w.Put(row, c, Count(v.msegno)) || !w.Put(row, c + 2, OnTime(v.pon)) ||
+        !w.Put(row, c + 3, Count(TruncInt(v.pprfpri * 1000000.0 + 0.5))))
+      return 0;
+  }
+  g_r1.counter += 1;
+  if (v.repno == v.repcnt) {
+    g_r1.groupStart = true;
+    if (!w.Put(row, c + 1, Count(g_r1.counter))) return 0;
+  }
+  return 1;
+}
+
+// Delay per repetition on the trial sheet of the waveform file.
+int Routine2(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) {
+  Cells w(x);
+  if (!SelectTrialSheet(x, s, v.filename, err)) return 0;
+  if (v.repcnt <= 1) return 1;
+  if (v.repno == 1 && !w.ClearBlock(r, r + 19, c + 6, c + 6)) return 0;
+  if (!w.Put(r + 22, c + 3, v.filename)) return 0;
+  return w.Put(r + v.repno - 1, c + 6, WholeMilli(v.pdelay)) ? 1 : 0;
+}
+
+// Bursts of up to three pulses, one row per segment.
+int Routine3(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) {
+  Cells w(x);
+  if (!SelectTrialSheet(x, s, v.mseg_filename, err)) return 0;
+  if (v.msegno == 1 && v.repno == 1 && !w.ClearBlock(r, r + 19, c + 1, c + 5)) return 0;
+  const int row = r + v.msegno - 1;
+  switch (v.repno) {
+    case 1:
+      if (!w.Put(r + 21, c + 3, v.mseg_filename) || !w.Put(r - 2, c, BurstsText(v.msegno)) ||
+          !w.Put(row, c, Count(v.msegno)) || !w.Put(row, c + 1, "1") || !w.Put(row, c + 2, OnTime(v.pon)) ||
+          !w.Put(row, c + 3, Deviation(v.fmdev)) || !w.Put(row, c + 4, "") || !w.Put(row, c + 5, ""))
+        return 0;
+      g_r3.gap1 = v.poff;
+      return 1;
+    case 2:
+      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r3.gap1))) return 0;
+      g_r3.gap2 = v.poff;
+      return 1;
+    case 3:
+      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r3.gap2)) ? 1 : 0;
+    default:
+      return 1;
+  }
+}
+
+// One row per segment, pulse or pause.
+int Routine4(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
+  Cells w(x);
+  if (!x.SelectSheet(s)) return 0;
+  const int row = r + v.msegno - 1;
+  if (v.pon > 0.000000001)
+    return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 1, Count(v.repcnt)) &&
+                   w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Count(TruncInt(v.pprfpri)))
+               ? 1
+               : 0;
+  char ms[64];
+  std::snprintf(ms, sizeof ms, "%4.2f", v.poff * 1000.0);
+  return w.Put(row, c + 4, ms) ? 1 : 0;
+}
+
+// Running pulse total; the repetitions of the first multi-pulse entry.
+int Routine5(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
+  Cells w(x);
+  if (!x.SelectSheet(s)) return 0;
+  const int row = r + v.msegno - 1;
+  if (v.seqno < g_r5.last) g_r5 = Routine5State{};
+  if (v.repcnt > 1 && g_r5.first == -1) {
+    g_r5.first = v.seqno;
+    if (!w.Put(row, c + 3, "---") || !w.Put(row, c + 4, "---") || !w.Put(row, c + 5, "---")) return 0;
+  }
+  if (v.seqno != g_r5.last) {
+    if (v.repcnt > 1) g_r5.total += v.repcnt;
+    g_r5.last = v.seqno;
+  }
+  if (v.repcnt > 1 && !w.Put(row, c + 1, Count(g_r5.total))) return 0;
+  if (v.seqno == g_r5.first)
+    return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 2, OnTime(v.pon)) &&
+                   w.Put(row, c + 2 + v.repno, Rounded(v.pprfpri))
+               ? 1
+               : 0;
+  return 1;
+}
+
+// Bursts of three, one row per three sequence entries.
+int Routine6(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) {
+  Cells w(x);
+  if (!SelectTrialSheet(x, s, v.filename, err)) return 0;
+  const int row = r + v.seqno / 3;
+  if (v.seqno == 1 && v.repno == 1) {
+    if (!w.ClearBlock(r, r + 19, c + 1, c + 5)) return 0;
+    g_r6.bursts = 0;
+    if (!w.Put(r + 21, c + 3, v.filename)) return 0;
+  }
+  if (v.repcnt == 1) {
+    if (v.pon < 0.000000001 && !w.Put(row, c + 6, WholeMilli(v.pdelay))) return 0;
+    return 1;
+  }
+  if (v.repcnt != 3) return 1;
+  switch (v.repno) {
+    case 1:
+      g_r6.bursts += 1;
+      g_r6.gap1 = v.poff;
+      g_r6.gap2 = 0.0;
+      return w.Put(row, c + 1, "1") && w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Deviation(v.fmdev)) &&
+                     w.Put(row, c + 4, "") && w.Put(row, c + 5, "") && w.Put(r - 2, c, BurstsText(g_r6.bursts))
+                 ? 1
+                 : 0;
+    case 2:
+      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r6.gap1))) return 0;
+      g_r6.gap2 = v.poff;
+      return 1;
+    case 3:
+      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r6.gap2)) ? 1 : 0;
+    default:
+      return 1;
+  }
+}
+
+// One row per segment at its first repetition.
+int Routine7(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
+  Cells w(x);
+  if (v.repno != 1) return 1;
+  if (!x.SelectSheet(s)) return 0;
+  const int row = r + v.msegno - 1;
+  return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 2, OnTime(v.pon)) &&
+                 w.Put(row, c + 3, Rounded(v.pprfpri)) && w.Put(row, c + 1, Count(v.repcnt))
+             ? 1
+             : 0;
+}
+
+// One row per pair of segments with the repetition frequency.
+int Routine8(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v) {
+  Cells w(x);
+  if (first) g_r8.clearPending = true;
+  if (v.msegno != g_r8.lastSegment) {
+    g_r8.lastSegment = v.msegno;
+    g_r8.newSegment = true;
+  }
+  if (v.repcnt < 1) return 1;
+  if (!x.SelectSheet(s)) return 0;
+  if (g_r8.clearPending) {
+    g_r8.clearPending = false;
+    if (!w.ClearBlock(r, r + 30, c, c + 3)) return 0;
+  }
+  if (g_r8.newSegment) {
+    g_r8.newSegment = false;
+    g_r8.counter = 0;
+    g_r8.group = v.msegno / 2 + 1;
+    const int row = r + g_r8.group - 1;
+    if (!w.Put(row, c, Count(g_r8.group)) || !w.Put(row, c + 2, OnTime(v.pon)) ||
+        !w.Put(row, c + 3, Count(TruncInt(1.0 / (v.pprfpri + 1e-32) + 0.5))) || !w.Put(row, c + 1, "0"))
+      return 0;
+  }
+  g_r8.counter += 1;
+  return w.Put(r + g_r8.group - 1, c + 1, Count(g_r8.counter)) ? 1 : 0;
+}
+
+// Bursts of three with the time since the trial start.
+int Routine9(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) {
+  Cells w(x);
+  if (!SelectTrialSheet(x, s, v.mseg_filename, err)) return 0;
+  if (v.msegno == 1) {
+    if (!w.ClearBlock(r, r + 19, c + 1, c + 6)) return 0;
+    g_r9 = Routine9State{};
+    if (!w.Put(r + 21, c + 3, v.mseg_filename)) return 0;
+  }
+  if (v.repcnt == 1 && v.repno == 1) g_r9.trialStart = v.absstartt;
+  if (v.repcnt != 3) return 1;
+  const int row = r + v.msegno / 3;
+  switch (v.repno) {
+    case 1:
+      g_r9.bursts += 1;
+      g_r9.gap1 = v.poff;
+      g_r9.gap2 = 0.0;
+      return w.Put(row, c + 1, "1") && w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Deviation(v.fmdev)) &&
+                     w.Put(row, c + 4, "") && w.Put(row, c + 5, "") &&
+                     w.Put(row, c + 6, Count(TruncInt((v.absstartt - g_r9.trialStart) * 1000.0))) &&
+                     w.Put(r - 2, c, BurstsText(g_r9.bursts))
+                 ? 1
+                 : 0;
+    case 2:
+      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r9.gap1))) return 0;
+      g_r9.gap2 = v.poff;
+      return 1;
+    case 3:
+      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r9.gap2)) ? 1 : 0;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+int RunReportRoutine(int routine, ComEXCEL& excel, int sheet, int row, int column, bool firstEntry,
+                     const EntryValues& v, char* errorText) {
+  switch (routine) {
+    case 1: return Routine1(excel, sheet, row, column, firstEntry, v);
+    case 2: return Routine2(excel, sheet, row, column, v, errorText);
+    case 3: return Routine3(excel, sheet, row, column, v, errorText);
+    case 4: return Routine4(excel, sheet, row, column, v);
+    case 5: return Routine5(excel, sheet, row, column, v);
+    case 6: return Routine6(excel, sheet, row, column, v, errorText);
+    case 7: return Routine7(excel, sheet, row, column, v);
+    case 8: return Routine8(excel, sheet, row, column, firstEntry, v);
+    case 9: return Routine9(excel, sheet, row, column, v, errorText);
+    default: return 0;
+  }
+}
+
+}  // namespace fennick
