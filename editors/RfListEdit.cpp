@@ -1,0 +1,152 @@
+// RF list operations on the record (see RfListEdit.h).
+#include "editors/RfListEdit.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "instrument/InstrumentTypes.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+namespace {
+
+constexpr int kPoints = kMaxRfListPoints;
+// Set Length writes this point into every entry of the new list.
+constexpr double kLengthFrequencyGHz = 1.0;
+constexpr double kLengthLevelDbm = -30.0;
+
+void Swap(RfListPoints* points, int a, int b) {
+  const RfListPoint pa = points->Get(a), pb = points->Get(b);
+  points->Set(a, pb.frequency, pb.level);
+  points->Set(b, pa.frequency, pa.level);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The value of one fill entry; pool is used in mode 3 only.
+double FillValue(int mode, double a, double b, double s, RfListRandomFn random) {
+  switch (mode) {
+    case 1: return a;
+    case 2:
+      // Step 0 (the record default) or b < a: every entry takes the minimum.
+      if (s == 0.0) return a;
+      return a + s * std::trunc(random(0.0, (b - a) / s));
+    default: return 0.0;
+  }
+}
+
+}  // namespace
+
+bool RfList_DeleteRow(RfListPoints* points, int row) {
+  if (row < 1 || row > kPoints) return false;
+  for (int i = row - 1; i < kPoints - 1; ++i) {
+    const RfListPoint next = points->Get(i + 1);
+    points->Set(i, next.frequency, next.level);
+  }
+  points->Set(kPoints - 1, 0.0, 0.0);
+  return true;
+}
+
+bool RfList_InsertRow(RfListPoints* points, int row) {
+  if (row < 1 || row > kPoints - 1) return false;
+  for (int i = kPoints - 1; i > row; --i) {
+    const RfListPoint prev = points->Get(i - 1);
+    points->Set(i, prev.frequency, prev.level);
+  }
+  const RfListPoint copy = points->Get(row - 1);
+  points->Set(row, copy.frequency, copy.level);
+  return true;
+}
+
+bool RfList_MoveUp(RfListPoints* points, int row) {
+  if (row < 2 || row > kPoints || points->Frequency(row - 1) == 0.0) return false;
+  Swap(points, row - 2, row - 1);
+  return true;
+}
+
+bool RfList_MoveDown(RfListPoints* points, int row) {
+  if (row < 1 || row > kPoints - 1 || points->Frequency(row) == 0.0) return false;
+  Swap(points, row - 1, row);
+  return true;
+}
+
+bool RfList_SetLength(RfListPoints* points, int n) {
+  if (n > kPoints) return false;
+  for (int i = 0; i < kPoints; ++i) {
+    if (i < n)
+      points->Set(i, kLengthFrequencyGHz, kLengthLevelDbm);
+    else if (points->Frequency(i) != 0.0)
+      points->SetFrequency(i, 0.0);
+  }
+  return true;
+}
+
+int RfList_Fill(RfListRecord* list, int set, RfListRandomFn random) {
+  const bool frequency = set == RFLIST_FREQUENCY;
+  const int mode = frequency ? list->mode : list->mode2;
+  const double a = frequency ? list->min : list->min2;
+  const double b = frequency ? list->max : list->max2;
+  const double s = frequency ? list->step : list->step2;
+  std::vector<double> pool;
+  if (mode == 3) {
+    if (s == 0.0 || a >= b) return RFLIST_FILL_NOTHING;
+    // (b - a) / s + 1 values a, a + s, ... ; more than the list can use is
+    // never needed, which also bounds a tiny step.
+    const double steps = std::trunc((b - a) / s);
+    const int count = steps >= kPoints ? kPoints : static_cast<int>(steps) + 1;
+    pool.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) pool[static_cast<std::size_t>(i)] = a + i * s;
+    for (int k = 0; k < 2 * count; ++k) {
+      const int j = static_cast<int>(std::trunc(random(0.0, count)));
+      const int m = static_cast<int>(std::trunc(random(0.0, count)));
+      if (j >= 0 && j < count && m >= 0 && m < count)
+        std::swap(pool[static_cast<std::size_t>(j)], pool[static_cast<std::size_t>(m)]);
+    }
+  }
+  for (int i = 0; i < kPoints; ++i) {
+    if (list->points.Frequency(i) == 0.0) break;
+    double value = 0.0;
+    if (mode == 3) {
+      if (i >= static_cast<int>(pool.size())) return RFLIST_FILL_POOL_SHORT;
+      value = pool[static_cast<std::size_t>(i)];
+    } else {
+      value = FillValue(mode, a, b, s, random);
+    }
+    if (frequency)
+      list->points.SetFrequency(i, value);
+    else
+      list->points.SetLevel(i, value);
+  }
+  return RFLIST_FILL_DONE;
+}
+
+bool RfList_InLimits(const RfListRecord& list, int entry) {
+  const RfListPoint p = list.points.Get(entry);
+  return p.frequency >= list.limMin && p.frequency <= list.limMax && p.level >= list.limMin2 &&
+         p.level <= list.limMax2;
+}
+
+std::string RfList_RemotePath(const char* remoteFile, bool unixPaths, const char* linuxDir, const char* windowsDir) {
+  const std::string name = remoteFile != nullptr ? remoteFile : "";
+  const char separator = unixPaths ? '/' : '\\';
+  bool asIs = false;
+  if (unixPaths)
+    asIs = !name.empty() && name[0] == '/';
+  else
+    asIs = (!name.empty() && name[0] == '\\') || name.size() <= 2 || name[1] == ':';
+  if (asIs) return name.substr(0, 1023);
+  std::string dir = (unixPaths ? linuxDir : windowsDir) != nullptr ? (unixPaths ? linuxDir : windowsDir) : "";
+  dir = dir.substr(0, 255);
+  if (!dir.empty() && dir.back() == separator) dir.pop_back();
+  return dir + separator + name;
+}
+
+bool RfList_TransferDimmed(const RfListRecord& list, int instrumentType) {
+  return list.remoteFile.empty() || instrumentType == INSTR_LUMBRA || instrumentType == INSTR_LUMBRIX;
+}

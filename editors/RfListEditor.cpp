@@ -1,0 +1,368 @@
+// The RF list editor: the current list on TAB_RFLIST and the callbacks of
+// the page's controls. The record is changed in place; every operation
+// redraws the page through ShowRfList.
+#include "editors/RfListEditor.h"
+
+#include <vector>
+
+#include "app/LibraryTree.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Progress.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "editors/RfListEdit.h"
+#include "engine/Random.h"
+#include "instrument/FileBrowser.h"
+#include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
+#include "instrument/TransferTab.h"
+#include "instrument/VisaDev.h"
+#include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
+#include "ui/main/RfListPage.h"
+#include "ui/main/TransferPage.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+constexpr int kPoints = kMaxRfListPoints;
+constexpr int kRowColor = 0xC0C0C0;      // every row
+constexpr int kInLimitsColor = 0x00FF00;  // rows within both limit ranges
+
+bool CurrentValid() { return CurrentRfList >= 0 && CurrentRfList < RfListCount; }
+RfListRecord& Current() { return RfListTable[CurrentRfList]; }
+
+// The row of the table's active cell (1-based; 0 when none).
+int ActiveRow() {
+  Point cell{0, 0};
+  GetActiveTableCell(TAB_RFLIST, TAB_RFLIST_TABLE_RFLIST, &cell);
+  return cell.y;
+}
+
+int TableRows() {
+  int rows = 0;
+  GetNumTableRows(TAB_RFLIST, TAB_RFLIST_TABLE_RFLIST, &rows);
+  return rows < kPoints ? rows : kPoints;
+}
+
+void SetDimmed(int control, bool dimmed) { SetCtrlAttribute(TAB_RFLIST, control, ATTR_DIMMED, dimmed ? 1 : 0); }
+
+// Max and Step mean nothing in mode 1 ("All Same").
+void DimGeneratorFields(const RfListRecord& list) {
+  SetDimmed(TAB_RFLIST_NUM_MAX, list.mode == 1);
+  SetDimmed(TAB_RFLIST_NUM_STEP, list.mode == 1);
+  SetDimmed(TAB_RFLIST_NUM_MAX_2, list.mode2 == 1);
+  SetDimmed(TAB_RFLIST_NUM_STEP_2, list.mode2 == 1);
+}
+
+void ShowHeader(const RfListRecord& list) {
+  const int p = TAB_RFLIST;
+  SetCtrlVal(p, TAB_RFLIST_STR_NAME, list.name.c_str());
+  ResetTextBox(p, TAB_RFLIST_STR_COMMENT, list.comment.c_str());
+  SetCtrlVal(p, TAB_RFLIST_NUM_DWELL, list.dwell);
+  SetCtrlVal(p, TAB_RFLIST_STR_FILE, list.remoteFile.c_str());
+  SetCtrlVal(p, TAB_RFLIST_CB_ACTIVATE, list.activate);
+  SetCtrlVal(p, TAB_RFLIST_RING_BB, list.path);
+  SetCtrlVal(p, TAB_RFLIST_NUM_LEN, list.length);
+  SetCtrlVal(p, TAB_RFLIST_NUM_MIN, list.min);
+  SetCtrlVal(p, TAB_RFLIST_NUM_MAX, list.max);
+  SetCtrlVal(p, TAB_RFLIST_NUM_STEP, list.step);
+  SetCtrlVal(p, TAB_RFLIST_NUM_LMIN, list.limMin);
+  SetCtrlVal(p, TAB_RFLIST_NUM_LMAX, list.limMax);
+  SetCtrlVal(p, TAB_RFLIST_NUM_MIN_2, list.min2);
+  SetCtrlVal(p, TAB_RFLIST_NUM_MAX_2, list.max2);
+  SetCtrlVal(p, TAB_RFLIST_NUM_STEP_2, list.step2);
+  SetCtrlVal(p, TAB_RFLIST_NUM_LMIN_2, list.limMin2);
+  SetCtrlVal(p, TAB_RFLIST_NUM_LMAX_2, list.limMax2);
+  SetCtrlVal(p, TAB_RFLIST_RING_DMODE, list.mode);
+  SetCtrlVal(p, TAB_RFLIST_RING_DMODE_2, list.mode2);
+}
+
+// Points into the two value columns (one call per column), the rows beyond
+// the list dimmed and read-only, the in-limit rows of the list green.
+void ShowTable(const RfListRecord& list) {
+  const int p = TAB_RFLIST, t = TAB_RFLIST_TABLE_RFLIST;
+  const int rows = TableRows();
+  if (rows <= 0) return;
+  SetCtrlAttribute(p, t, ATTR_VISIBLE, 0);
+  std::vector<double> frequency(static_cast<std::size_t>(rows)), level(static_cast<std::size_t>(rows));
+  for (int i = 0; i < rows; ++i) {
+    const RfListPoint pt = list.points.Get(i);
+    frequency[static_cast<std::size_t>(i)] = pt.frequency;
+    level[static_cast<std::size_t>(i)] = pt.level;
+  }
+  SetTableCellRangeVals(p, t, MakeRect(1, RFLIST_COL_FREQUENCY, rows, 1), frequency.data(), 0);
+  SetTableCellRangeVals(p, t, MakeRect(1, RFLIST_COL_LEVEL, rows, 1), level.data(), 0);
+  const int n = list.points.InUse() < rows ? list.points.InUse() : rows;
+  if (n > 0) {
+    SetTableCellRangeAttribute(p, t, MakeRect(1, RFLIST_COL_FREQUENCY, n, 2), ATTR_CELL_DIMMED, 0);
+    SetTableCellRangeAttribute(p, t, MakeRect(1, RFLIST_COL_FREQUENCY, n, 2), ATTR_CELL_MODE, VAL_HOT);
+  }
+  if (n < rows) {
+    SetTableCellRangeAttribute(p, t, MakeRect(n + 1, RFLIST_COL_FREQUENCY, rows - n, 2), ATTR_CELL_DIMMED, 1);
+    SetTableCellRangeAttribute(p, t, MakeRect(n + 1, RFLIST_COL_FREQUENCY, rows - n, 2), ATTR_CELL_MODE,
+                               VAL_INDICATOR);
+  }
+  SetTableCellRangeAttribute(p, t, MakeRect(1, RFLIST_COL_ENTRY, rows, 3), ATTR_TEXT_BGCOLOR, kRowColor);
+  // Runs of consecutive in-limit rows take one call each.
+  for (int i = 0; i < n;) {
+    if (!RfList_InLimits(list, i)) {
+      ++i;
+      continue;
+    }
+    int end = i + 1;
+    while (end < n && RfList_InLimits(list, end)) ++end;
+    SetTableCellRangeAttribute(p, t, MakeRect(i + 1, RFLIST_COL_ENTRY, end - i, 3), ATTR_TEXT_BGCOLOR,
+                               kInLimitsColor);
+    i = end;
+  }
+  SetCtrlAttribute(p, t, ATTR_VISIBLE, 1);
+}
+
+// Every control of the page into the record; the name only into *name.
+void ReadPage(RfListRecord* list, std::string* name) {
+  const int p = TAB_RFLIST;
+  char text[1024] = "";
+  GetCtrlVal(p, TAB_RFLIST_STR_NAME, text, sizeof text);
+  *name = text;
+  GetCtrlVal(p, TAB_RFLIST_STR_COMMENT, text, sizeof text);
+  list->comment = text;
+  GetCtrlVal(p, TAB_RFLIST_NUM_DWELL, &list->dwell);
+  GetCtrlVal(p, TAB_RFLIST_STR_FILE, text, sizeof text);
+  // A path is never cut: one that does not fit keeps the stored name.
+  if (!list->remoteFile.AssignExact(text)) Log_Status(1, "Error: Remote file name too long.");
+  GetCtrlVal(p, TAB_RFLIST_CB_ACTIVATE, &list->activate);
+  GetCtrlVal(p, TAB_RFLIST_RING_BB, &list->path);
+  GetCtrlVal(p, TAB_RFLIST_NUM_LEN, &list->length);
+  GetCtrlVal(p, TAB_RFLIST_NUM_MIN, &list->min);
+  GetCtrlVal(p, TAB_RFLIST_NUM_MAX, &list->max);
+  GetCtrlVal(p, TAB_RFLIST_NUM_STEP, &list->step);
+  GetCtrlVal(p, TAB_RFLIST_NUM_MIN_2, &list->min2);
+  GetCtrlVal(p, TAB_RFLIST_NUM_MAX_2, &list->max2);
+  GetCtrlVal(p, TAB_RFLIST_NUM_STEP_2, &list->step2);
+  GetCtrlVal(p, TAB_RFLIST_RING_DMODE, &list->mode);
+  GetCtrlVal(p, TAB_RFLIST_RING_DMODE_2, &list->mode2);
+  GetCtrlVal(p, TAB_RFLIST_NUM_LMIN, &list->limMin);
+  GetCtrlVal(p, TAB_RFLIST_NUM_LMAX, &list->limMax);
+  GetCtrlVal(p, TAB_RFLIST_NUM_LMIN_2, &list->limMin2);
+  GetCtrlVal(p, TAB_RFLIST_NUM_LMAX_2, &list->limMax2);
+  const int rows = TableRows();
+  if (rows <= 0) return;
+  std::vector<double> frequency(static_cast<std::size_t>(rows)), level(static_cast<std::size_t>(rows));
+  if (GetTableCellRangeVals(p, TAB_RFLIST_TABLE_RFLIST, MakeRect(1, RFLIST_COL_FREQUENCY, rows, 1),
+                            frequency.data(), 0) < 0 ||
+      GetTableCellRangeVals(p, TAB_RFLIST_TABLE_RFLIST, MakeRect(1, RFLIST_COL_LEVEL, rows, 1), level.data(), 0) < 0)
+    return;
+  for (int i = 0; i < rows; ++i)
+    list->points.Set(i, frequency[static_cast<std::size_t>(i)], level[static_cast<std::size_t>(i)]);
+}
+
+void TaskProgressHook(int percent) { SetTaskProgress(percent); }
+
+// The end of an upload, whatever its outcome; the status line keeps a
+// failure's message.
+void EndUpload(bool opened, bool failed) {
+  WaveLib_ClearProgressHook();
+  ShowProgressBars(0);
+  if (!failed) Log_Status(1, "");
+  if (opened) VisaDev_Close(0);
+  DimLibraryControls(0);
+}
+
+}  // namespace
+
+void ShowRfList(int index) {
+  if (index < 0 || index >= RfListCount) return;
+  CurrentRfList = index;
+  if (TAB_RFLIST <= 0) return;
+  const RfListRecord& list = RfListTable[index];
+  ShowHeader(list);
+  DimRfListTransferButtons();
+  DimGeneratorFields(list);
+  ShowTable(list);
+}
+
+void DimRfListTransferButtons() {
+  if (TAB_RFLIST <= 0 || !CurrentValid()) return;
+  const bool dimmed = RfList_TransferDimmed(Current(), InstrumentCapabilities.Type);
+  SetDimmed(TAB_RFLIST_CMD_UPLOAD, dimmed);
+  SetDimmed(TAB_RFLIST_CMD_RESET, dimmed);
+}
+
+int RfListEditCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  RfListRecord& list = Current();
+  std::string name;
+  ReadPage(&list, &name);
+  DimRfListTransferButtons();
+  DimGeneratorFields(list);
+  if (name != list.name.view()) {
+    // The record holds 63 characters; a longer name is cut on a character.
+    list.name = name;
+    RebuildLibraryTree();
+    SelectRfListTreeItem(list.id);
+  }
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListDeleteRowCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (RfList_DeleteRow(&Current().points, ActiveRow())) ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListInsertRowCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (RfList_InsertRow(&Current().points, ActiveRow())) ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListMoveUpCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  RfList_MoveUp(&Current().points, ActiveRow());
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListMoveDownCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  RfList_MoveDown(&Current().points, ActiveRow());
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListSetLengthCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  RfList_SetLength(&Current().points, Current().length);
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListFillCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  const int set = control == TAB_RFLIST_CMD_FILLLIST ? RFLIST_FREQUENCY : RFLIST_LEVEL;
+  const int result = RfList_Fill(&Current(), set, RandomInRange);
+  if (result == RFLIST_FILL_NOTHING) return 0;
+  if (result == RFLIST_FILL_POOL_SHORT) Log_Status(1, "Error: Not Enough Random Numbers. Check Settings.");
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  char path[UI_MAX_PATH] = "";
+  if (FileSelectPopup("", "*.txt", "*.txt; *.*", "Select import file", VAL_LOAD_BUTTON, 0, 0, 1, 0, path,
+                      sizeof path) != VAL_EXISTING_FILE_SELECTED)
+    return 0;
+  int imported = 0, badLine = 0;
+  const int result = RfList_ImportText(path, &Current().points, &imported, &badLine);
+  if (result == RFLIST_IMPORT_OPEN_FAILED) {
+    Log_Status(1, "Error: Cannot Open Input File.");
+    return 0;
+  }
+  if (result == RFLIST_IMPORT_BAD_LINE) {
+    Log_Message(1, cz::FormatC("** Error in line %d.", badLine).c_str());
+    Log_Status(1, "Error: Invalid Data for Import.");
+  } else {
+    Log_Message(1, cz::FormatC("%d Entries imported.", imported).c_str());
+  }
+  ShowRfList(CurrentRfList);
+  return 0;
+}
+
+int RfListPrintCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  char path[UI_MAX_PATH] = "";
+  const int chosen = FileSelectPopup("", "*.txt", "*.txt; *.*", "Save RF list report", VAL_SAVE_BUTTON, 0, 0, 1, 1,
+                                     path, sizeof path);
+  if (chosen != VAL_EXISTING_FILE_SELECTED && chosen != VAL_NEW_FILE_SELECTED) return 0;
+  const ProjectHeader& project = g_Settings.Project;
+  const RfListReportHeader header{project.projectName.c_str(), project.author.c_str(), project.date.c_str(),
+                                  project.version.c_str()};
+  if (!RfList_WriteReport(path, Current(), header)) {
+    Log_Status(1, "Error: Failed to Open Output File.");
+    return 0;
+  }
+  Log_Status(1, "RF List Saved.");
+  return 0;
+}
+
+int RfListSelectRemoteFileCb(int panel, int control, int event, void* callbackData, int eventData1,
+                             int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  if (VisaDev_Open(0, g_Settings.Select.c_str()) != 1) {
+    Log_Status(1, "Error: Failed to Open VISA Device.");
+    return 0;
+  }
+  char directory[kFileBrowserPathSize] = "";
+  char file[kFileBrowserPathSize] = "";
+  // 0 with an empty name: the browser could not run; nothing is chosen.
+  if (FileBrowser_Run(0, directory, file, "*.lsw") == 0 && file[0] != '\0' &&
+      Current().remoteFile.AssignExact(file))
+    SetCtrlVal(TAB_RFLIST, TAB_RFLIST_STR_FILE, file);
+  VisaDev_Close(0);
+  return 0;
+}
+
+int RfListUploadCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  const RfListRecord& list = Current();
+  const int n = list.points.InUse();
+  if (n > InstrumentCapabilities.RfListMax) {
+    Log_Status(1, "Error: Too Many Entries for This Instrument.");
+    return 0;
+  }
+  const ProjectHeader& project = g_Settings.Project;
+  const std::string remote = RfList_RemotePath(list.remoteFile.c_str(), InstrumentCapabilities.UnixPaths != 0,
+                                               project.pathLin.c_str(), project.pathWin.c_str());
+  Log_Status(1, "Sending RF List...");
+  DimLibraryControls(1);
+  ShowProgressBars(1);
+  SetTotalProgress(0.0);
+  SetTaskProgress(0.0);
+  WaveLib_SetProgressHook(TaskProgressHook);
+  // The transfer is given copies; the record keeps its values.
+  std::vector<double> frequency(static_cast<std::size_t>(n)), level(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    frequency[static_cast<std::size_t>(i)] = list.points.Frequency(i);
+    level[static_cast<std::size_t>(i)] = list.points.Level(i);
+  }
+  if (VisaDev_Open(0, g_Settings.Select.c_str()) != 1) {
+    Log_Status(1, "Error: Failed to Open VISA Device.");
+    EndUpload(false, true);
+    return 0;
+  }
+  const RfListUpload upload{n, frequency.data(), level.data(), list.dwell};
+  const bool sent = VisaDev_CreateRfList(0, &upload, remote.c_str(), list.path,
+                                         static_cast<std::uint16_t>(list.activate != 0)) == 1;
+  if (!sent) {
+    Log_Message(1, "*** RF list transfer failed.");
+    Log_Status(1, "Error: Transfer Failed.");
+  }
+  EndUpload(true, !sent);
+  return 0;
+}
+
+int RfListResetInstrumentCb(int panel, int control, int event, void* callbackData, int eventData1,
+                            int eventData2) {
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event != EVENT_COMMIT) return 0;
+  DimLibraryControls(1);
+  ResetInstrumentCb(TAB_INSTR, TAB_INSTR_CMD_RESET, EVENT_COMMIT, nullptr, 0, 0);
+  // The reset ends with the library controls enabled again.
+  DimRfListTransferButtons();
+  return 0;
+}

@@ -1,0 +1,151 @@
+// RF list text files: the point import and the report with limit marks.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "editors/RfListEdit.h"
+#include "platform/CLocale.h"
+#include "platform/Paths.h"
+
+namespace {
+
+constexpr int kPoints = kMaxRfListPoints;
+constexpr std::size_t kMaxLine = 1023;  // characters of one import line
+// Ranges of the table's cells: frequency GHz, level dBm.
+constexpr double kMinFrequency = 0.0, kMaxFrequency = 6.0;
+constexpr double kMinLevel = -130.0, kMaxLevel = 30.0;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+// Reads one line ended by CR, LF or CR LF (a pair counts as one end), of at
+// most kMaxLine characters (a longer line goes on as the next). False at the
+// end of the file with nothing read.
+bool ReadLine(std::FILE* f, std::string* line) {
+  line->clear();
+  int c = 0;
+  while ((c = std::fgetc(f)) != EOF) {
+    if (c == '\n') return true;
+    if (c == '\r') {
+      const int next = std::fgetc(f);
+      if (next != '\n' && next != EOF) std::ungetc(next, f);
+      return true;
+    }
+    line->push_back(static_cast<char>(c));
+    if (line->size() == kMaxLine) return true;
+  }
+  return !line->empty();
+}
+
+// A finite decimal number at p (no hexadecimal, "inf" or "nan" forms).
+bool ReadNumber(const char** p, double* value) {
+  const char* s = *p;
+  const char* q = s;
+  if (*q == '+' || *q == '-') ++q;
+  if (!((*q >= '0' && *q <= '9') || (*q == '.' && q[1] >= '0' && q[1] <= '9'))) return false;
+  if (*q == '0' && (q[1] == 'x' || q[1] == 'X')) return false;
+  char* end = nullptr;
+  const double v = cz::StrtodC(s, &end);
+  if (end == s || !std::isfinite(v)) return false;
+  *value = v;
+  *p = end;
+  return true;
+}
+
+// "<frequency> <level> ..." with white space, ',' or ';' between them.
+bool ParsePoint(const std::string& text, double* frequency, double* level) {
+  const char* p = text.c_str();
+  if (!ReadNumber(&p, frequency)) return false;
+  if (*p != '\0' && !IsSpace(*p) && *p != ',' && *p != ';') return false;
+  while (IsSpace(*p)) ++p;
+  if (*p == ',' || *p == ';') ++p;
+  while (IsSpace(*p)) ++p;
+  // Anything after the level is ignored.
+  if (!ReadNumber(&p, level)) return false;
+  // Values the table cannot show (and the instrument would be sent) are
+  // not points.
+  return *frequency >= kMinFrequency && *frequency <= kMaxFrequency && *level >= kMinLevel && *level <= kMaxLevel;
+}
+
+std::string Trimmed(const std::string& s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && IsSpace(s[a])) ++a;
+  while (b > a && IsSpace(s[b - 1])) --b;
+  return s.substr(a, b - a);
+}
+
+}  // namespace
+
+int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine) {
+  *imported = 0;
+  *badLine = 0;
+  File file(std::fopen(cz::HostPath(path != nullptr ? path : "").c_str(), "rb"));
+  if (!file) return RFLIST_IMPORT_OPEN_FAILED;
+  std::string line;
+  int lineNumber = 0;
+  while (*imported < kPoints && ReadLine(file.get(), &line)) {
+    ++lineNumber;
+    const std::string text = Trimmed(line);
+    if (text.empty()) continue;
+    double frequency = 0.0, level = 0.0;
+    if (!ParsePoint(text, &frequency, &level)) {
+      *badLine = lineNumber;
+      return RFLIST_IMPORT_BAD_LINE;
+    }
+    points->Set(*imported, frequency, level);
+    ++*imported;
+  }
+  return RFLIST_IMPORT_DONE;
+}
+
+std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader& header) {
+  std::string out;
+  out += cz::FormatC("Project : %s\n", header.project.c_str());
+  out += cz::FormatC("Author  : %s\n", header.author.c_str());
+  out += cz::FormatC("Date    : %s\n", header.date.c_str());
+  out += cz::FormatC("Version : %s\n", header.version.c_str());
+  out += "\n";
+  out += cz::FormatC("RF List : %s\n", list.name.c_str());
+  out += "\n";
+  out += cz::FormatC("Lev min : %3.2f\n", list.limMin2);
+  out += cz::FormatC("Lev max : %3.2f\n", list.limMax2);
+  out += cz::FormatC("F   min : %7.6f\n", list.limMin);
+  out += cz::FormatC("F   max : %7.6f\n", list.limMax);
+  out += "\n";
+  out += "Entry    Frequency [GHz]        Level [dBm]     Limit\n";
+  out += "=====================================================\n";
+  const int n = list.points.InUse();
+  for (int i = 0; i < n; ++i) {
+    const RfListPoint p = list.points.Get(i);
+    out += RfList_InLimits(list, i)
+               ? cz::FormatC("%5d           %8.6f            %7.2f        P\n", i + 1, p.frequency, p.level)
+               : cz::FormatC("%5d           %8.6f            %7.2f         F\n", i + 1, p.frequency, p.level);
+  }
+  return out;
+}
+
+bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header) {
+  if (path == nullptr || *path == '\0') return false;
+  const std::string target = cz::HostPath(path);
+  const std::string part = target + ".part";
+  const std::string text = RfList_ReportText(list, header);
+  {
+    File file(std::fopen(part.c_str(), "wb"));
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    if (std::fclose(file.release()) != 0 || !written) {
+      std::remove(part.c_str());
+      return false;
+    }
+  }
+  if (std::rename(part.c_str(), target.c_str()) != 0) {
+    std::remove(part.c_str());
+    return false;
+  }
+  return true;
+}
