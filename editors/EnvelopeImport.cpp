@@ -30,24 +30,6 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// One line ended by CR, LF or CR LF (a pair counts once, so the line
-// numbers of a file from another system stay right). false at the end of
-// the file when nothing was read.
-bool ReadLine(std::FILE* f, std::string* line) {
-  line->clear();
-  int c = std::fgetc(f);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n' && c != '\r') {
-    if (static_cast<int>(line->size()) < kLineMax) line->push_back(static_cast<char>(c));
-    c = std::fgetc(f);
-  }
-  if (c == '\r') {
-    const int next = std::fgetc(f);
-    if (next != '\n' && next != EOF) std::ungetc(next, f);
-  }
-  return true;
-}
-
 // The numbers of one line in the wanted columns; false when the line lacks
 // one of them. Column numbers are 1-based; 0 or less is never present.
 bool LineColumns(const std::string& line, int mode, int columnA, int columnB, double* a, double* b) {
@@ -68,7 +50,7 @@ int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<d
   if (!f) return -1;
   std::string line;
   int lineNumber = 0, valid = 0;
-  while (ReadLine(f.get(), &line)) {
+  while (ReadTextLine(f.get(), &line)) {
     ++lineNumber;
     if (line.empty()) continue;
     double va = 0.0, vb = 0.0;
@@ -118,6 +100,22 @@ void PlotShape(const std::vector<double>& y, int color) {
 }
 
 }  // namespace
+
+bool ReadTextLine(std::FILE* f, std::string* line) {
+  line->clear();
+  int c = std::fgetc(f);
+  if (c == EOF) return false;
+  while (c != EOF && c != '\n' && c != '\r') {
+    if (static_cast<int>(line->size()) < kLineMax) line->push_back(static_cast<char>(c));
+    c = std::fgetc(f);
+  }
+  // CR LF is one line end, so line numbers stay right for such files.
+  if (c == '\r') {
+    const int next = std::fgetc(f);
+    if (next != '\n' && next != EOF) std::ungetc(next, f);
+  }
+  return true;
+}
 
 int ScanLeadingNumbers(const char* text, double* values, int wanted) {
   int found = 0;

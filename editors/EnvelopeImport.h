@@ -3,6 +3,7 @@
 // dimming, and the display of the data on the pages T_ENV, T_IQ and T_VIEW.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "app/PulseRecord.h"
@@ -35,6 +36,11 @@ enum EnvelopeReadStatus {
 // On an open failure in the first pass the envelope is unchanged; otherwise
 // it ends with the valid lines (possibly 0 points) or empty after a failure.
 int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope);
+
+// One line of a text file, ended by CR, LF or CR LF (a pair counts as one
+// end), without its end; at most 1,023 characters are kept, the rest of a
+// longer line is dropped. false at the end of the file with nothing read.
+bool ReadTextLine(std::FILE* file, std::string* line);
 
 // Numbers at the front of a text, scanned one after the other as the
 // formatted scan "%f" takes them (leading blanks skipped, then a number;

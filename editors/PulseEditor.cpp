@@ -37,27 +37,10 @@ const TimeCtrls kFall{&P_TIM_NUM_FALL, &P_TIM_RING_FALL};
 const TimeCtrls kOn{&P_TIM_NUM_ON, &P_TIM_RING_ON};
 const TimeCtrls kOff{&P_TIM_NUM_BLANK, &P_TIM_RING_BLANK};
 
-double ReadDouble(int panel, int control) {
-  double v = 0.0;
-  GetCtrlVal(panel, control, &v);
-  return v;
-}
-
-int ReadInt(int panel, int control) {
-  int v = 0;
-  GetCtrlVal(panel, control, &v);
-  return v;
-}
-
-double ReadTime(const TimeCtrls& t) { return ApplyExponent(ReadDouble(P_TIM, *t.number), ReadInt(P_TIM, *t.unit)); }
-
-void ShowTime(const TimeCtrls& t, double seconds) {
-  double mantissa = 0.0;
-  int exponent = 0;
-  ToEngineeringUnits(seconds, &mantissa, &exponent);
-  SetCtrlVal(P_TIM, *t.number, mantissa);
-  SetCtrlVal(P_TIM, *t.unit, exponent);
-}
+double ReadDouble(int panel, int control) { return EditorDouble(panel, control); }
+int ReadInt(int panel, int control) { return EditorInt(panel, control); }
+double ReadTime(const TimeCtrls& t) { return ReadTimeInput(*t.number, *t.unit); }
+void ShowTime(const TimeCtrls& t, double seconds) { ShowTimeInput(*t.number, *t.unit, seconds); }
 
 void ReadTimingPage(PulseRecord* p) {
   p->delay = ReadTime(kDelay);
@@ -134,6 +117,30 @@ void ShowUsage(const PulseRecord& p) {
 }
 
 }  // namespace
+
+int EditorInt(int panel, int control) {
+  int v = 0;
+  GetCtrlVal(panel, control, &v);
+  return v;
+}
+
+double EditorDouble(int panel, int control) {
+  double v = 0.0;
+  GetCtrlVal(panel, control, &v);
+  return v;
+}
+
+double ReadTimeInput(int number, int unit) {
+  return ApplyExponent(EditorDouble(P_TIM, number), EditorInt(P_TIM, unit));
+}
+
+void ShowTimeInput(int number, int unit, double seconds) {
+  double mantissa = 0.0;
+  int exponent = 0;
+  ToEngineeringUnits(seconds, &mantissa, &exponent);
+  SetCtrlVal(P_TIM, number, mantissa);
+  SetCtrlVal(P_TIM, unit, exponent);
+}
 
 void SetCurrentPulse(int index) { CurrentPulse = index; }
 

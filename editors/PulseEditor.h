@@ -49,6 +49,14 @@ int PulseMarkerPanelCb(int panel, int event, void* callbackData, int eventData1,
 // built before the editor's callbacks are known to it).
 void AttachPulseEditorPage();
 
+// Control reads of the editor pages (0 when a control cannot be read).
+int EditorInt(int panel, int control);
+double EditorDouble(int panel, int control);
+// A time input of P_TIM: number x 10^(unit ring) seconds, and back through
+// ToEngineeringUnits.
+double ReadTimeInput(int number, int unit);
+void ShowTimeInput(int number, int unit, double seconds);
+
 // ---- Editor logic, free of the panels
 
 // The five times of a pulse in seconds, as the timing controls give them.

@@ -27,17 +27,8 @@ constexpr int kRulesDist = kJitterDistRules;
 constexpr int kPointColor = 0xFF5050;
 constexpr int kValueColumn = 2;
 
-int ReadInt(int control) {
-  int v = 0;
-  GetCtrlVal(P_JIT, control, &v);
-  return v;
-}
-
-double ReadDouble(int control) {
-  double v = 0.0;
-  GetCtrlVal(P_JIT, control, &v);
-  return v;
-}
+int ReadInt(int control) { return EditorInt(P_JIT, control); }
+double ReadDouble(int control) { return EditorDouble(P_JIT, control); }
 
 // The column-2 texts of TABLE_JITVAL that are not empty, in row order; the
 // walk ends at the first row whose column 1 cannot be read.

@@ -16,14 +16,6 @@ namespace {
 constexpr double kMicro = 1e-6;
 constexpr int kWarningColor = 0xFF0000;
 
-double ReadTime(int number, int unit) {
-  double v = 0.0;
-  int e = 0;
-  GetCtrlVal(P_TIM, number, &v);
-  GetCtrlVal(P_TIM, unit, &e);
-  return ApplyExponent(v, e);
-}
-
 void Dim(int panel, int control, bool dimmed) { SetCtrlAttribute(panel, control, ATTR_DIMMED, dimmed ? 1 : 0); }
 
 // Off time or PRF/PRI controls by the PRF mode, the custom-envelope pages
@@ -100,22 +92,18 @@ int PulseTimingCb(int panel, int control, int event, void* callbackData, int eve
   SetCtrlVal(P_TIM, P_TIM_TXT_UNIT, unit == UNIT_PRI ? "us" : "Hz");
 
   PulseTimes times;
-  times.delay = ReadTime(P_TIM_NUM_PREDELAY, P_TIM_RING_PREDELAY);
-  times.rise = ReadTime(P_TIM_NUM_RISE, P_TIM_RING_RISE);
-  times.fall = ReadTime(P_TIM_NUM_FALL, P_TIM_RING_FALL);
-  times.on = ReadTime(P_TIM_NUM_ON, P_TIM_RING_ON);
-  times.off = ReadTime(P_TIM_NUM_BLANK, P_TIM_RING_BLANK);
+  times.delay = ReadTimeInput(P_TIM_NUM_PREDELAY, P_TIM_RING_PREDELAY);
+  times.rise = ReadTimeInput(P_TIM_NUM_RISE, P_TIM_RING_RISE);
+  times.fall = ReadTimeInput(P_TIM_NUM_FALL, P_TIM_RING_FALL);
+  times.on = ReadTimeInput(P_TIM_NUM_ON, P_TIM_RING_ON);
+  times.off = ReadTimeInput(P_TIM_NUM_BLANK, P_TIM_RING_BLANK);
   double shown = 0.0;
   GetCtrlVal(P_TIM, P_TIM_NUM_PRF, &shown);
   const TimingDerivation d = DeriveTiming(times, prfMode, unit, previousUnit, shown);
   SetCtrlVal(P_TIM, P_TIM_NUM_PRF, d.shownPrf);
   MarkOffTime(d.offTooShort);
   if (prfMode != 0) {
-    double mantissa = 0.0;
-    int exponent = 0;
-    ToEngineeringUnits(d.offTime, &mantissa, &exponent);
-    SetCtrlVal(P_TIM, P_TIM_NUM_BLANK, mantissa);
-    SetCtrlVal(P_TIM, P_TIM_RING_BLANK, exponent);
+    ShowTimeInput(P_TIM_NUM_BLANK, P_TIM_RING_BLANK, d.offTime);
   }
   SetCtrlVal(P_TIM, P_TIM_STR_TOTAL, cz::FormatC("%4.3f", d.period / kMicro).c_str());
   ReadPulseFromEditor();

@@ -7,6 +7,7 @@
 
 #include <iterator>
 
+#include "editors/DataSourceEditor.h"
 #include "editors/ModDataTable.h"
 #include "editors/PulseEditor.h"
 #include "editors/PulseModPage.h"
@@ -40,7 +41,7 @@ const CtrlDef kModCtrls[] = {
                AttrS(ATTR_TEXT_FONT, "Arial"), AttrI(ATTR_TEXT_BOLD, 1), AttrI(ATTR_TEXT_POINT_SIZE, 14),
                AttrI(ATTR_TEXT_BGCOLOR, VAL_TRANSPARENT)}},
     {.id = &P_MOD_CMD_RESET_2, .constName = "CMD_RESET_2", .kind = CTRL_COMMAND_BUTTON, .label = "__Sources...",
-     .top = 262, .left = 640, .callback = nullptr, .look = nullptr,
+     .top = 262, .left = 640, .callback = ShowDataSourcesButtonCb, .look = nullptr,
      .attrs = {AttrI(ATTR_CTRL_MODE, VAL_HOT)}, .height = 23, .width = 80},
     {.id = &P_MOD_CMD_RESET, .constName = "CMD_RESET", .kind = CTRL_PICTURE_BUTTON, .label = "", .top = 8,
      .left = 694, .callback = ModulationParamResetCb, .look = kIconButton, .attrs = {}, .height = 26, .width = 26,
