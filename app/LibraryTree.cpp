@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
+#include "editors/RfListEditor.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
 
@@ -201,6 +202,7 @@ void ClickRfList(const LibrarySelection& sel) {
   CurrentRfList = position;
   SelectRfListTreeItem(RfListTable[position].id);
   ShowOnlyEditorPage(PAGE_RF_LIST);
+  ShowRfList(position);
 }
 
 }  // namespace
