@@ -11,6 +11,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/RfListEditor.h"
 #include "engine/ModulationTypes.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
@@ -487,6 +488,7 @@ void NewRfListCb(int menuBar, int menuItem, void* callbackData, int panel) {
   CurrentRfList = position;
   SelectRfListTreeItem(list.id);
   ShowOnlyEditorPage(PAGE_RF_LIST);
+  ShowRfList(position);
 }
 
 int AddPulseButtonCb(int panel, int control, int event, void* callbackData, int eventData1,
