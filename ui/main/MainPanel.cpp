@@ -10,6 +10,7 @@
 #include "ui/main/MainPanel.h"
 #include "ui/main/MultiSegmentPage.h"
 #include "ui/main/PanelBuild.h"
+#include "ui/main/SequenceEditorPage.h"
 #include "ui/main/SequenceViewPage.h"
 #include "ui/main/TransferPage.h"
 
@@ -100,6 +101,8 @@ struct MainPage {
 };
 const MainPage kPages[] = {
     {PAGE_PULSE_EDITOR, BuildPulseEditorPanel, {"Pulse Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImagePulse}},
+    {PAGE_SEQUENCE_EDITOR, BuildSequenceEditorPanel,
+     {"Sequence Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImageSequence}},
     {PAGE_SEQUENCE_VIEW, BuildSequenceViewPanel, {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, kImagePage}},
     {PAGE_MULTI_SEGMENT, BuildMultiSegmentPanel, {"Multi Segment", 0xE0E0E0, 0x303030, "Arial", 14, kImageList}},
     {PAGE_TRANSFER, BuildTransferPanel, {"Transfer", 0xE0E0E0, 0x303030, "Arial", 14, kIconSettings}},
