@@ -94,7 +94,8 @@ bool SimFileSystem::Resolve(const std::string& path, std::string* key) const {
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
     std::string drive = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])))) + ":/";
     rest = p.substr(2);
-    if (!rest.empty() && rest[0] == '/')
+    // A bare drive ("D:") names the drive's root, as the instruments read it.
+    if (rest.empty() || rest[0] == '/')
       base = drive;
     else
       base = cwd_.compare(0, 3, drive) == 0 ? cwd_ : drive;
