@@ -11,6 +11,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Settings.h"
+#include "editors/MultiSegmentEditor.h"
 #include "instrument/Identify.h"
 #include "instrument/TransferTab.h"
 #include "instrument/VisaDev.h"
@@ -465,6 +466,7 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
     Log_Message(1, "Info: Multi Segment Waveform Not Possible With This Instrument.");
   DimInstrumentManagerControls(0);
   RefreshTransferTab();
+  RefreshMultiSegmentEditor();
   Log_Status(1, "Instrument Selected.");
   return 0;
 }

@@ -1,0 +1,246 @@
+// Instrument file browser against the simulator: listings with the
+// extension filter, navigation, directory and file commands, download, and
+// what OK and Cancel hand back. The dialog is modal: each test acts in the
+// user's place from the loop hook.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "instrument/FileBrowser.h"
+#include "instrument/InstrumentTransfer.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using cz::test::SimFixture;
+using cz::test::SimOptions;
+using cz::test::TempDir;
+
+std::function<void(int)> g_step;
+void Hook(int panel) {
+  if (g_step) g_step(panel);
+}
+
+// Labels of a list (column 1 for the file list, whose column 0 is the size).
+std::vector<std::string> Items(int panel, int control, int column) {
+  std::vector<std::string> out;
+  int count = 0;
+  GetNumTreeItems(panel, control, &count);
+  for (int i = 0; i < count; ++i) {
+    char text[256] = "";
+    GetTreeCellAttribute(panel, control, i, column, ATTR_LABEL_TEXT, text, sizeof text);
+    out.push_back(text);
+  }
+  return out;
+}
+
+int IndexOf(int panel, int control, int column, const std::string& name) {
+  const std::vector<std::string> items = Items(panel, control, column);
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (items[i] == name) return static_cast<int>(i);
+  return -1;
+}
+
+std::string Text(int panel, int control) {
+  char text[512] = "";
+  GetCtrlVal(panel, control, text, sizeof text);
+  return text;
+}
+
+class FileBrowserTest : public cz::test::InstrumentTest {
+ protected:
+  void SetUp() override {
+    InstrumentTest::SetUp();
+    FileBrowser_SetLoopHook(Hook);
+  }
+  void TearDown() override {
+    g_step = nullptr;
+    FileBrowser_SetLoopHook(nullptr);
+    InstrumentTest::TearDown();
+  }
+  void Start(const char* model) {
+    SimOptions opt;
+    opt.model = model;
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim_.SocketResource().c_str()), 1);
+  }
+  void Upload(const std::string& instrumentPath, const std::string& data) {
+    const std::string local = dir_.File("upload.bin");
+    ASSERT_TRUE(cz::test::WriteFileBytes(local, data));
+    ASSERT_EQ(VisaDev_UploadFile(0, local.c_str(), instrumentPath.c_str()), 1);
+  }
+  // Runs the dialog; each turn of its loop runs the next step until the
+  // steps are used up, then Cancel ends it.
+  int Run(const char* filter, std::vector<std::function<void(int)>> steps, char* chosen, const char* start = "") {
+    std::size_t next = 0;
+    g_step = [&, steps](int panel) {
+      if (next < steps.size()) {
+        steps[next++](panel);
+        return;
+      }
+      UiTest_ClickCtrl(panel, PANEL_FB_ARBFILECANCEL);
+    };
+    char path[kFileBrowserPathSize] = "";
+    std::snprintf(path, sizeof path, "%s", start);
+    return FileBrowser_Run(0, path, chosen, filter);
+  }
+  SimFixture sim_;
+  TempDir dir_;
+};
+
+TEST(FileBrowserSpace, SizeTexts) {
+  char used[64], available[64];
+  FileBrowser_FormatSpace(5000.0 * 1024, 10737418240.0, used, sizeof used, available, sizeof available);
+  EXPECT_STREQ(used, "Total size : 4.9 MB");
+  EXPECT_STREQ(available, "Available : 10.0 GB");
+  FileBrowser_FormatSpace(2048.0, 1048576.0 * 100, used, sizeof used, available, sizeof available);
+  EXPECT_STREQ(used, "Total size : 2.0 kB");
+  EXPECT_STREQ(available, "Available : 100.0 MB");
+  FileBrowser_FormatSpace(5.0 * 1024 * 1024 * 1024, 0.0, used, sizeof used, available, sizeof available);
+  EXPECT_STREQ(used, "Total size : 5.0 GB");
+}
+
+TEST_F(FileBrowserTest, DriveStyleBrowsesIntoAFolderAndPicksAFile) {
+  Start("Kaldra");
+  Upload("D:\\a.wv", "aaaa");
+  Upload("D:\\b.txt", "bb");
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\waves'"), 1);
+  Upload("D:\\waves\\c.wv", "cccccc");
+  char chosen[kFileBrowserPathSize] = "x";
+  const int result = Run(
+      "*.wv",
+      {[](int p) {
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\");
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "waves"), -1);
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), std::vector<std::string>{"a.wv"});
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 0), std::vector<std::string>{"4"});
+         char label[32] = "";
+         GetCtrlAttribute(p, PANEL_FB_FILES, ATTR_LABEL_TEXT, label, sizeof label);
+         EXPECT_STREQ(label, "*.wv");
+         EXPECT_EQ(UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, "waves"), true), 1);
+       },
+       [](int p) {
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\waves");
+         ASSERT_EQ(Items(p, PANEL_FB_FILES, 1), std::vector<std::string>{"c.wv"});
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false);
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "D:\\waves\\c.wv");
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK);
+       }},
+      chosen);
+  EXPECT_EQ(result, 0);
+  EXPECT_STREQ(chosen, "D:\\waves\\c.wv");
+  EXPECT_EQ(PANEL_FB, 0);
+}
+
+TEST_F(FileBrowserTest, UpFromTheTopStaysAtTheTop) {
+  Start("Kaldra");
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\sub'"), 1);
+  char chosen[kFileBrowserPathSize] = "";
+  Run(nullptr,
+      {[](int p) {
+         const int up = IndexOf(p, PANEL_FB_DIRECTORY, 0, "..");
+         if (up >= 0) UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, up, true);
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\");
+         UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, "sub"), true);
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\sub");
+         UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, ".."), true);
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\");
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "sub"), -1);
+       }},
+      chosen);
+}
+
+TEST_F(FileBrowserTest, UnixStyleFiltersByTheNameEnding) {
+  Start("Ostrel");
+  Upload("/var/x.wv", "x");
+  Upload("/var/y.bin", "y");
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[](int p) {
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), std::vector<std::string>{"x.wv"});
+         // ".." is not offered at the top of a Unix-style root.
+         EXPECT_EQ(IndexOf(p, PANEL_FB_DIRECTORY, 0, ".."), -1);
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "user"), -1);
+       }},
+      chosen);
+  // Without a filter the Unix-style catalog keeps no file (".*" ends no name).
+  Run(nullptr, {[](int p) { EXPECT_TRUE(Items(p, PANEL_FB_FILES, 1).empty()); }}, chosen);
+}
+
+TEST_F(FileBrowserTest, DirectoryAndFileCommands) {
+  Start("Kaldra");
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\full'"), 1);
+  Upload("D:\\full\\keep.wv", "k");
+  Upload("D:\\gone.wv", "g");
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[](int p) {
+         // A directory holding a file is refused.
+         UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, "full"), false);
+         UiTest_QueueMessageOk();
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILERDIR);
+         ASSERT_FALSE(UiTest_Popups().empty());
+         EXPECT_EQ(UiTest_Popups().back().text, "Directory is not empty!");
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "full"), -1);
+         // Create and remove an empty one.
+         UiTest_QueuePrompt("fresh");
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEMDIR);
+         ASSERT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "fresh"), -1);
+         UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, "fresh"), false);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILERDIR);
+         EXPECT_EQ(IndexOf(p, PANEL_FB_DIRECTORY, 0, "fresh"), -1);
+         // Delete a file after the question.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "gone.wv"), false);
+         UiTest_QueueConfirm(true);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEDELETE);
+         EXPECT_EQ(UiTest_Popups().back().text, "Do you realy want to delete\ngone.wv?");
+         EXPECT_TRUE(Items(p, PANEL_FB_FILES, 1).empty());
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "");
+       }},
+      chosen);
+}
+
+TEST_F(FileBrowserTest, TransferToPcDownloadsTheSelectedFile) {
+  Start("Kaldra");
+  Upload("D:\\get.wv", "payload bytes");
+  const std::string local = dir_.File("copy.wv");
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false);
+         UiTest_QueueFile(local.c_str());
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+       }},
+      chosen);
+  EXPECT_EQ(cz::test::ReadFileBytes(local), "payload bytes");
+}
+
+TEST_F(FileBrowserTest, CancelHandsBackTheLastChoice) {
+  Start("Kaldra");
+  Upload("D:\\one.wv", "1");
+  char chosen[kFileBrowserPathSize] = "";
+  const int result =
+      Run("*.wv", {[](int p) { UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false); }}, chosen, "D:\\start.wv");
+  EXPECT_EQ(result, 1);
+  EXPECT_STREQ(chosen, "D:\\one.wv");
+}
+
+TEST_F(FileBrowserTest, LostInstrumentShowsTheError) {
+  Start("Kaldra");
+  sim_.Stop();
+  char chosen[kFileBrowserPathSize] = "";
+  UiTest_SetUnansweredPopupHandler(nullptr);
+  for (int i = 0; i < 8; ++i) UiTest_QueueMessageOk();
+  Run("*.wv", {}, chosen);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().front().title, "Instrument File Browser");
+  EXPECT_EQ(PANEL_FB, 0);
+}
+
+}  // namespace
