@@ -22,6 +22,7 @@
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "editors/PluginTrees.h"
+#include "editors/ReportDriver.h"
 #include "editors/SequenceView.h"
 #include "engine/EngineHost.h"
 #include "engine/Prbs.h"
@@ -33,8 +34,12 @@
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/dialogs/DialogPanels.h"
+#include "ui/dialogs/FilterDialog.h"
+#include "ui/dialogs/InfoDialog.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
+#include "ui/dialogs/ReportDialog.h"
 #include "ui/main/MainPanel.h"
+#include "ui/main/RfListPage.h"
 #include "wavelib/WaveLib.h"
 
 int StartupEcho = 0;
@@ -93,7 +98,7 @@ const FrameCtrl kFramelessCtrls[] = {
 
 // Panels discarded at exit, in this order (the pages go with the main window).
 int* const kDiscardedPanels[] = {&P_TIM, &P_JIT, &P_MOD, &P_MISC, &P_MARKER, &PREFERENCE,
-                                 &ABOUT, &FILTER, &DATALOG, &PANEL_MAIN};
+                                 &ABOUT, &INFO, &FILTER, &DATALOG, &PANEL_MAIN};
 
 // Step 2: the maximised client width and the height of the screen that the
 // main window is centred on.
@@ -138,6 +143,7 @@ int BuildDialogs() {
   Echo("Configuring controls...\n");
   for (int page : kHiddenAtStart)
     if (MainTabIndex(page) >= 0) SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, 0);
+  if (TAB_RFLIST > 0 && PrepareRfListPage() < 0) return Fail("Failed to load dialog panel.");
 
   Echo("Loading additional dialogs...\n");
   PREFERENCE = BuildPreferencesPanel(0);
@@ -150,6 +156,21 @@ int BuildDialogs() {
   if (ABOUT < 0) {
     ABOUT = 0;
     return Fail("Failed to load about panel.");
+  }
+  INFO = BuildInfoPanel(0);
+  if (INFO < 0) {
+    INFO = 0;
+    return Fail("Failed to load info panel.");
+  }
+  FILTER = BuildBasebandFilterPanel(0);
+  if (FILTER < 0) {
+    FILTER = 0;
+    return Fail("Failed to load filter panel.");
+  }
+  DATALOG = BuildReportGenerationPanel(0);
+  if (DATALOG < 0) {
+    DATALOG = 0;
+    return Fail("Failed to load data logging panel.");
   }
   INSTRMAN = BuildInstrumentManagerPanel(0);
   if (INSTRMAN < 0) {
@@ -266,6 +287,8 @@ int InitApplication() {
   SetEngineHost(&windowHost);
   // A build hands its temporary I/Q file to the Sequence View and draws it.
   SequenceView_InstallBuildHost();
+  // Report entries, the report close and filler lines go to the report driver.
+  Report_InstallEngineHooks();
 
   Echo("Initializing low level file I/O driver...\n");
   Log_Status(1, "Initializing...");
