@@ -11,6 +11,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
 
@@ -70,6 +71,7 @@ void ShowReplacedProject() {
   ActivateMainPage(PAGE_LOG);
   RebuildLibraryTree();
   ShowProjectHeader();
+  ClearSequenceView();
 }
 
 }  // namespace
