@@ -12,6 +12,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
 #include "platform/ui/UserInterface.h"
 
@@ -142,6 +143,7 @@ void ShowProjectHeader() {
   SetCtrlVal(GENWV, GENWV_CHK_NOPRES, h.noArbPreset);
   SetCtrlVal(GENWV, GENWV_STR_DEF_WIN, h.pathWin.c_str());
   SetCtrlVal(GENWV, GENWV_STR_DEF_LIN, h.pathLin.c_str());
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_RING_IQVIEW, g_Settings.ViewMode);
 }
 
 int MainPanelCb(int panel, int event, void*, int, int) {
