@@ -1,0 +1,255 @@
+// The Sequence View page driven offscreen: built page, a draw from a small
+// temporary I/Q file, navigation that never reads past the file, short
+// files, mode and Y zoom, and the cursor readouts.
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Settings.h"
+#include "editors/SequenceView.h"
+#include "editors/SequenceViewIds.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/TempDir.h"
+#include "ui/main/SequenceViewPage.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+void CaptureLog(const char* line) { g_log.emplace_back(line); }
+
+int CountLines(const std::string& part) {
+  int n = 0;
+  for (const std::string& l : g_log) n += l.find(part) != std::string::npos ? 1 : 0;
+  return n;
+}
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+std::string Text(int control) {
+  char buffer[256] = "";
+  GetCtrlVal(TAB_VIEW, control, buffer, sizeof buffer);
+  return buffer;
+}
+
+class SequenceViewPageTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    TAB_VIEW = BuildSequenceViewPanel(0);
+    ASSERT_GT(TAB_VIEW, 0);
+    ResetBufferSlots();
+    SetBufferUnitInitialized(1);
+    // Small buffers so that reads cross buffer boundaries.
+    ASSERT_EQ(SetBufferSlotBytes(4096), 1);
+    g_SequenceView = SequenceViewState{};
+    g_log.clear();
+    Log_SetLogSink(CaptureLog);
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    SetBufferSlotBytes(kBufferSlotBytes);
+    ResetBufferSlots();
+    TAB_VIEW = 0;
+    OffscreenAppTest::TearDown();
+  }
+
+  // A temporary I/Q file of n samples, sample k = f(k); left positioned at
+  // its end, as the builder leaves it.
+  FILE* MakeFile(int64_t n, double (*fi)(int64_t), double (*fq)(int64_t)) {
+    file_.reset(std::fopen(dir_.File("WV-DATA.TMP").c_str(), "w+b"));
+    EXPECT_NE(file_.get(), nullptr);
+    std::fwrite("IQF", 1, 3, file_.get());
+    for (int64_t k = 0; k < n; ++k) {
+      const float v[2] = {static_cast<float>(fi(k)), static_cast<float>(fq(k))};
+      std::fwrite(v, sizeof v[0], 2, file_.get());
+    }
+    std::fflush(file_.get());
+    return file_.get();
+  }
+
+  cz::test::TempDir dir_;
+  std::unique_ptr<FILE, FileCloser> file_;
+};
+
+double ToneI(int64_t k) { return 0.8 * std::cos(2.0 * 3.141592653589793 * 0.01 * k); }
+double ToneQ(int64_t k) { return 0.8 * std::sin(2.0 * 3.141592653589793 * 0.01 * k); }
+double Half(int64_t) { return 0.5; }
+double MinusQuarter(int64_t) { return -0.25; }
+
+}  // namespace
+
+TEST_F(SequenceViewPageTest, BuiltWithValuesNotPositions) {
+  int value = 0;
+  ASSERT_GE(GetValueFromIndex(TAB_VIEW, TAB_VIEW_RING_IQVIEW, 2, &value), 0);
+  EXPECT_EQ(value, VIEW_PHASE);
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_RING_IQVIEW, &value);
+  EXPECT_EQ(value, VIEW_IQ);
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, &value);
+  EXPECT_EQ(value, FFT_RING_ALL);
+  double slide = 0, incr = 0;
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_SLIDE_POS, &slide);
+  GetCtrlAttribute(TAB_VIEW, TAB_VIEW_SLIDE_POS, ATTR_INCR_VALUE, &incr);
+  EXPECT_DOUBLE_EQ(slide, 0.5);
+  EXPECT_DOUBLE_EQ(incr, 0.02);
+  int cursors = 0;
+  GetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, ATTR_NUM_CURSORS, &cursors);
+  EXPECT_EQ(cursors, 2);
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR1), "xxx");
+  EXPECT_EQ(Text(TAB_VIEW_TXT_FFT), "FFT Spectrum     MAX PK");
+  // Before any build a draw has nothing to show.
+  EXPECT_EQ(DrawSequenceView(), 0);
+  EXPECT_EQ(CountLines("*** No data because start index is equal to stop index."), 1);
+}
+
+TEST_F(SequenceViewPageTest, DrawsAToneFile) {
+  FILE* f = MakeFile(5000, ToneI, ToneQ);
+  SetSequenceViewData(0, 4999, 100e6, f, 5000);
+  ASSERT_EQ(DrawSequenceView(), 1);
+  EXPECT_EQ(Text(TAB_VIEW_STR_TSTART), "0.000 \xC2\xB5s (1)");
+  EXPECT_EQ(Text(TAB_VIEW_STR_TSTOP), "50.000 \xC2\xB5s (5000)");
+  EXPECT_EQ(Text(TAB_VIEW_STR_TDIV), "5.000 \xC2\xB5s/div");
+  EXPECT_EQ(Text(TAB_VIEW_STR_FFTSPAN), "Span: 100.000 MHz");
+  EXPECT_EQ(Text(TAB_VIEW_TXT_CONSTELL), "I/Q Plane Density Plot");
+  EXPECT_EQ(CountLines("Drawing sample 1 - 5000."), 1);
+  EXPECT_EQ(g_SequenceView.pointCount, 999);
+  EXPECT_NEAR(g_SequenceView.meanFreq[10], 0.02, 1e-5);  // 1 MHz at 100 MHz
+  EXPECT_EQ(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM).size(), 497u);
+  EXPECT_EQ(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SCALE).size(), 1000u);
+  // The spectrum's peak display point stands at +1 MHz, 4,096 points of
+  // amplitude 0.8 give 20 log10(0.8 x 4096) = 70.3 dB below a reference of 80.
+  int best = 0;
+  for (int e = 0; e < 499; ++e)
+    if (g_SequenceView.spectrum[e] > g_SequenceView.spectrum[best]) best = e;
+  EXPECT_NEAR((best / 500.0 - 0.5) * 100.0, 1.0, 0.2);
+  EXPECT_NEAR(g_SequenceView.spectrum[best], 20.0 * std::log10(0.8 * 4096), 4.0);  // off-bin scalloping
+  EXPECT_DOUBLE_EQ(g_SequenceView.spectrumReference, 80.0);
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 1, best, -10.0, 2), 1);
+  EXPECT_EQ(Text(TAB_VIEW_STR_FFTMARKER1).substr(0, 12).find("+   1.0"), 0u) << Text(TAB_VIEW_STR_FFTMARKER1);
+  EXPECT_NE(Text(TAB_VIEW_STR_FFTMARKER1).find("70.0dB"), std::string::npos);
+  EXPECT_EQ(Text(TAB_VIEW_TXT_FFTMAX), "0");
+
+  // A viewport below 2,000 samples is a vector diagram.
+  SetSequenceViewData(0, 1998, 100e6, f, 5000);
+  ASSERT_EQ(DrawSequenceView(), 1);
+  EXPECT_EQ(Text(TAB_VIEW_TXT_CONSTELL), "I/Q Plane Vector Diagram");
+}
+
+TEST_F(SequenceViewPageTest, NavigationNeverReadsPastTheFile) {
+  FILE* f = MakeFile(3000, Half, MinusQuarter);
+  SetSequenceViewData(0, 999, 10e6, f, 3000);
+  ASSERT_EQ(DrawSequenceView(), 1);
+  for (int k = 0; k < 20; ++k) UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHFWD);
+  EXPECT_EQ(g_SequenceView.lastSample, 2999);
+  EXPECT_EQ(g_SequenceView.firstSample, 2000);
+  EXPECT_EQ(CountLines("*** "), 0);
+  const int draws = CountLines("Drawing sample");
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHFWD);  // at the end: no redraw
+  EXPECT_EQ(CountLines("Drawing sample"), draws);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMOUT);
+  EXPECT_EQ(g_SequenceView.width, 2000);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMOUT);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMOUT);
+  EXPECT_EQ(g_SequenceView.width, 3000);
+  EXPECT_EQ(g_SequenceView.firstSample, 0);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+  EXPECT_EQ(g_SequenceView.width, 500);
+  UiTest_EnterValue(TAB_VIEW, TAB_VIEW_SLIDE_POS, 1.0);
+  EXPECT_EQ(g_SequenceView.lastSample, 2999);
+  EXPECT_EQ(g_SequenceView.firstSample, 2500);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHBEGIN);
+  EXPECT_EQ(g_SequenceView.firstSample, 0);
+  EXPECT_EQ(g_SequenceView.lastSample, 499);
+  double slide = 0;
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_SLIDE_POS, &slide);
+  EXPECT_NEAR(slide, 250.0 / 3000.0, 1e-12);
+  EXPECT_EQ(CountLines("*** "), 0);
+  // The viewport's mean values reach the I/Q readouts through the time cursor.
+  SetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 2, 60.0, 5.0);
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 1, 30.0, 10.0, 3), 1);
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR1), "+    30.000\xC2\xB5s (    300)");
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR2), "x    60.000\xC2\xB5s (    600)");
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR_DELTA), "||    30.000\xC2\xB5s   33333.3Hz");
+  EXPECT_EQ(Text(TAB_VIEW_STR_IQMARKER1), "I:0.50   Q:-0.25");
+  EXPECT_EQ(Text(TAB_VIEW_STR_IQMARKER2), "Mag:0.56   Ph:-26.6");
+  // Near the origin the phase reads 0.
+  SetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQ, 1, -0.05, 0.05);
+  IqGraphCb(TAB_VIEW, TAB_VIEW_GRAPH_IQ, EVENT_COMMIT, nullptr, 0, 0);
+  EXPECT_EQ(Text(TAB_VIEW_STR_IQMARKER2), "Mag:0.07   Ph:0.0");
+  // Zoom to the cursors: 30 µs at 10 MHz are 300 samples, widened to 500.
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOM_CSR);
+  EXPECT_EQ(g_SequenceView.width, 500);
+  EXPECT_EQ(g_SequenceView.firstSample, 300);
+}
+
+TEST_F(SequenceViewPageTest, ShortFilesFailCleanly) {
+  // The file holds 2,000 samples but the build claims 3,000.
+  FILE* f = MakeFile(2000, Half, Half);
+  SetSequenceViewData(1500, 2499, 10e6, f, 3000);
+  g_SequenceView.fftScope = 1;
+  EXPECT_EQ(DrawSequenceView(), 0);
+  EXPECT_EQ(CountLines("*** Failed to read data for graphics preview."), 1);
+  EXPECT_EQ(g_SequenceView.pointCount, 0);
+  EXPECT_FALSE(GetBufferSlot(kViewReadSlot)->readBuffer);  // slot released
+  g_SequenceView.fftScope = 0;
+  SetSequenceViewData(0, 999, 10e6, f, 3000);
+  EXPECT_EQ(DrawSequenceView(), 0);
+  EXPECT_EQ(CountLines("*** Failed to read remaining data for FFT preview."), 1);
+  EXPECT_FALSE(GetBufferSlot(kViewReadSlot)->readBuffer);
+  // A file of one sample has nothing to draw.
+  SetSequenceViewData(0, 0, 10e6, MakeFile(1, Half, Half), 1);
+  EXPECT_EQ(DrawSequenceView(), 0);
+  EXPECT_EQ(CountLines("*** No data because start index is equal to stop index."), 1);
+  // A past-the-end viewport is cut to the file.
+  SetSequenceViewData(-20, 99999, 10e6, MakeFile(700, Half, Half), 700);
+  EXPECT_EQ(DrawSequenceView(), 1);
+  EXPECT_EQ(g_SequenceView.firstSample, 0);
+  EXPECT_EQ(g_SequenceView.lastSample, 699);
+}
+
+TEST_F(SequenceViewPageTest, ModesTextsAndYZoom) {
+  FILE* f = MakeFile(3000, ToneI, ToneQ);
+  SetSequenceViewData(0, 2999, 10e6, f, 3000);
+  ASSERT_EQ(DrawSequenceView(), 1);
+  EXPECT_EQ(Text(TAB_VIEW_TEXT_TRC1), "I(t)");
+  const int draws = CountLines("Drawing sample");
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN_Y);  // nothing in "I / Q"
+  EXPECT_EQ(CountLines("Drawing sample"), draws);
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_IQVIEW, 2), 1);  // "Phase"
+  EXPECT_EQ(g_Settings.ViewMode, VIEW_PHASE);
+  EXPECT_EQ(CountLines("Drawing sample"), draws);  // the time graph only
+  EXPECT_EQ(Text(TAB_VIEW_TEXT_TRC2), "Phi(t)");
+  EXPECT_EQ(Text(TAB_VIEW_TXT_MAX2), " 1.0 Pi");
+  EXPECT_EQ(Text(TAB_VIEW_TXT_MIN2), "-1.0 Pi");
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMOUT_Y);
+  EXPECT_EQ(Text(TAB_VIEW_TXT_MAX2), " 2.0 Pi");
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_IQVIEW, 3), 1);  // "Frequency"
+  EXPECT_EQ(Text(TAB_VIEW_TXT_MAX2), " 5.0 MHz");
+  EXPECT_EQ(Text(TAB_VIEW_TXT_XXX2), "Frq");
+  EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT).empty());
+  // The spectrum scope redraws everything.
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, 1), 1);
+  EXPECT_EQ(g_SequenceView.fftScope, 1);
+  EXPECT_EQ(CountLines("Drawing sample"), draws + 2);  // zoom out Y and the scope
+  // Readout toggles.
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON);
+  int visible = 0;
+  GetCtrlAttribute(TAB_VIEW, TAB_VIEW_STR_CSR1, ATTR_VISIBLE, &visible);
+  EXPECT_EQ(visible, 1);
+  GetCtrlAttribute(TAB_VIEW, TAB_VIEW_STR_FFTBP, ATTR_VISIBLE, &visible);
+  EXPECT_EQ(visible, 0);
+  // New and loaded projects empty the graphs.
+  ClearSequenceView();
+  EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT).empty());
+  EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM).empty());
+}
