@@ -21,6 +21,9 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "editors/DataSourceEditor.h"
+#include "editors/JitterPage.h"
+#include "editors/ModDataTable.h"
 #include "editors/PluginTrees.h"
 #include "editors/ReportDriver.h"
 #include "editors/SequenceView.h"
@@ -33,12 +36,14 @@
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
+#include "ui/dialogs/DataSourceDialog.h"
 #include "ui/dialogs/DialogPanels.h"
 #include "ui/dialogs/FilterDialog.h"
 #include "ui/dialogs/InfoDialog.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/dialogs/ReportDialog.h"
 #include "ui/main/MainPanel.h"
+#include "ui/pulse/PulsePanels.h"
 #include "ui/main/RfListPage.h"
 #include "wavelib/WaveLib.h"
 
@@ -96,6 +101,18 @@ const FrameCtrl kFramelessCtrls[] = {
     {&INSTRMAN, &INSTRMAN_STR_VISA_COMMENT}, {&INSTRMAN, &INSTRMAN_STR_LAN_DOMAIN},
 };
 
+// Sub-panels of the Pulse Editor page, built into TAB_PEDIT in this order
+// and placed at top 120, left 30; the library tree shows one at a time.
+struct PulseSubPanel {
+  int* handle;
+  int (*builder)(int);
+};
+const PulseSubPanel kPulseSubPanels[] = {
+    {&P_JIT, BuildJitterPanel},
+    {&P_MARKER, BuildPulseMarkerPanel},
+};
+constexpr int kSubPanelTop = 120, kSubPanelLeft = 30;
+
 // Panels discarded at exit, in this order (the pages go with the main window).
 int* const kDiscardedPanels[] = {&P_TIM, &P_JIT, &P_MOD, &P_MISC, &P_MARKER, &PREFERENCE,
                                  &ABOUT, &INFO, &FILTER, &DATALOG, &PANEL_MAIN};
@@ -134,6 +151,19 @@ int BuildMainWindow() {
       return Fail("Failed to load dialog panel.");
   }
   if (MainTabIndex(PAGE_LOG) >= 0) SetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_LOG));
+
+  if (TAB_PEDIT > 0) {
+    for (const PulseSubPanel& sub : kPulseSubPanels) {
+      *sub.handle = sub.builder(TAB_PEDIT);
+      if (*sub.handle < 0) {
+        *sub.handle = 0;
+        return Fail("Failed to load pulse editor panel.");
+      }
+      SetPanelAttribute(*sub.handle, ATTR_TOP, kSubPanelTop);
+      SetPanelAttribute(*sub.handle, ATTR_LEFT, kSubPanelLeft);
+    }
+    InitJitterControlTable();
+  }
   return 1;
 }
 
@@ -176,6 +206,11 @@ int BuildDialogs() {
   if (INSTRMAN < 0) {
     INSTRMAN = 0;
     return Fail("Failed to load instrument manager panel.");
+  }
+  DATAEDIT = BuildDataSourceEditorPanel(0);
+  if (DATAEDIT < 0) {
+    DATAEDIT = 0;
+    return Fail("Failed to load data source editor panel.");
   }
   // A menu item whose dialog is not part of the program cannot be chosen.
   const int bar = GetPanelMenuBar(PANEL_MAIN);
@@ -315,6 +350,7 @@ int InitApplication() {
   FillModulationTypeTree();
   FillReportTypeRing();
   FillFilterTree();
+  ResetPulseDataTable();
   ResetInstrumentCapabilities();
 
   SetUpPrbs();
