@@ -6,6 +6,7 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/ProjectCommands.h"
+#include "editors/DataSourceEditor.h"
 #include "ui/main/MainPanel.h"
 #include "ui/main/PanelBuild.h"
 
@@ -41,8 +42,7 @@ const MenuRow kMenuBar[] = {
     {kItem, &MBAR_PULSE_SEGNEW, "SEGNEW", "New __Multi Segment", NewMultiSegmentCb, 0},
     {kItem, &MBAR_PULSE_RFLISTNEW, "RFLISTNEW", "New __RF List", NewRfListCb, 0},
     {kMenu, &MBAR_PRJ, "PRJ", "__Project", nullptr, 0},
-    // The data-source editor dialog brings the callback of this item.
-    {kItem, &MBAR_PRJ_DSRC, "DSRC", "__Data Sources...", nullptr, 0},
+    {kItem, &MBAR_PRJ_DSRC, "DSRC", "__Data Sources...", ShowDataSourcesCb, 0},
     {kSeparator, &MBAR_PRJ_SEPARATOR_4, "SEPARATOR_4", nullptr, nullptr, 0},
     {kItem, &MBAR_PRJ_HIDE, "HIDE", "__Hide Tree Entries", HideTreeEntriesCb, 1},
     {kMenu, &MBAR_INSTR, "INSTR", "__Instrument", nullptr, 0},
