@@ -6,6 +6,7 @@
 #include "app/PanelIds.h"
 #include "app/PulsePanelIds.h"
 #include "platform/ui/UserInterface.h"
+#include "ui/dialogs/DataSourceDialog.h"
 
 namespace {
 
@@ -51,6 +52,13 @@ const TooltipRow kDialogTooltips[] = {
     {&INSTRMAN, &INSTRMAN_NUM_BRD, "Local GPIB board number"},
     {&INSTRMAN, &INSTRMAN_STR_LAN_DOMAIN, "Domain name for LAN scanning"},
     {&TAB_LOG, &TAB_LOG_CMD_CLR, "Clear message log"},
+    {&DATAEDIT, &DATAEDIT_CMD_ADD, "Create a new data source"},
+    {&DATAEDIT, &DATAEDIT_CMD_DEL, "Delete selected data source"},
+    {&DATAEDIT, &DATAEDIT_TREE_DATA, "Data sources in project"},
+    {&DATAEDIT, &DATAEDIT_STR_NAME, "Unique data source name"},
+    {&DATAEDIT, &DATAEDIT_STR_COMMENT, "Optional comment"},
+    {&DATAEDIT, &DATAEDIT_STR_DATA, "Data editor. '1' and '0' is evaluated"},
+    {&DATAEDIT, &DATAEDIT_STR_BITS, "Number of bits in data source"},
 };
 
 template <int N>
