@@ -1,0 +1,237 @@
+// The pulse editor on its real panels: the record shown in the controls and
+// read back, the timing page's derivations, the name check, the jitter
+// block's units, the custom envelope page and the diagrams.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "editors/EnvelopeImport.h"
+#include "editors/PulseEditor.h"
+#include "platform/CLocale.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/PulseEditorFixture.h"
+#include "tests/support/TempDir.h"
+#include "ui/pulse/EnvelopePages.h"
+#include "ui/pulse/JitterPanel.h"
+#include "ui/pulse/LevelPanel.h"
+#include "ui/pulse/MarkerPanel.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+using cz::test::PulseEditorTest;
+
+TEST_F(PulseEditorTest, RecordShownWithUnitsAndReadBackUnchanged) {
+  PulseRecord& p = ShowNewPulse("p1");
+  p.delay = 2e-3, p.riseTime = 5e-7, p.onTime = 1.0, p.fallTime = 0.0, p.offTime = 3e-6;
+  p.riseEdge = 2, p.fallEdge = 3;
+  p.freqOffset = 1.5e6, p.noiseBw = 20e6, p.attOff = 80.0, p.droop = -3.0, p.relativePhase = 1;
+  p.markers[2][MARKER_FALL] = 1;
+  ShowPulseInEditor();
+  EXPECT_DOUBLE_EQ(2.0, Num(P_TIM, P_TIM_NUM_PREDELAY));
+  EXPECT_EQ(-3, Int(P_TIM, P_TIM_RING_PREDELAY));
+  EXPECT_NEAR(500.0, Num(P_TIM, P_TIM_NUM_RISE), 1e-9);
+  EXPECT_EQ(-9, Int(P_TIM, P_TIM_RING_RISE));
+  EXPECT_EQ(0, Int(P_TIM, P_TIM_RING_ON));
+  EXPECT_EQ(0.0, Num(P_TIM, P_TIM_NUM_FALL));
+  EXPECT_EQ(-6, Int(P_TIM, P_TIM_RING_FALL));  // a zero time shows in us
+  EXPECT_EQ(2, Int(P_TIM, P_TIM_RING_ERISE));
+  EXPECT_DOUBLE_EQ(1.5, Num(P_MISC, P_MISC_NUM_FREQ));
+  EXPECT_DOUBLE_EQ(20.0, Num(P_MISC, P_MISC_NUM_AWGNBW));
+  EXPECT_EQ(1, Int(P_MARKER, P_MARKER_R_M3_FALL));
+  // The show ends by reading the controls back: nothing moved.
+  EXPECT_NEAR(2e-3, p.delay, 1e-15);
+  EXPECT_NEAR(5e-7, p.riseTime, 1e-18);
+  EXPECT_NEAR(3e-6, p.offTime, 1e-18);
+  EXPECT_EQ(3, p.fallEdge);
+  EXPECT_NEAR(1.5e6, p.freqOffset, 1e-6);
+  EXPECT_NEAR(20e6, p.noiseBw, 1e-6);
+  EXPECT_EQ(-3.0, p.droop);
+  EXPECT_EQ(1, p.relativePhase);
+  EXPECT_EQ(1, p.markers[2][MARKER_FALL]);
+  EXPECT_EQ("p1", Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+}
+
+TEST_F(PulseEditorTest, EditsReachTheRecordAndTheTotal) {
+  PulseRecord& p = ShowNewPulse("p1");
+  ASSERT_EQ(1, UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 20.0));
+  EXPECT_NEAR(20e-6, p.onTime, 1e-15);
+  ASSERT_EQ(1, UiTest_ChooseRingIndex(P_TIM, P_TIM_RING_ON, 1));  // "ms"
+  EXPECT_NEAR(20e-3, p.onTime, 1e-12);
+  EXPECT_EQ(cz::FormatC("%4.3f", (p.delay + p.riseTime + p.onTime + p.fallTime + p.offTime) * 1e6),
+            Text(P_TIM, P_TIM_STR_TOTAL));
+  ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_FREQ, -2.5));
+  EXPECT_NEAR(-2.5e6, p.freqOffset, 1e-6);
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_MARKER, P_MARKER_R_M4_RESTART));
+  EXPECT_EQ(1, p.markers[3][MARKER_RESTART]);
+  // Commits without a current pulse do nothing.
+  SetCurrentPulse(-1);
+  EXPECT_EQ(-1, PulseTimingCb(P_TIM, P_TIM_NUM_ON, EVENT_COMMIT, nullptr, 0, 0));
+}
+
+TEST_F(PulseEditorTest, PrfModeDerivesTheOffTimeAndConvertsUnits) {
+  PulseRecord& p = ShowNewPulse("p1");
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_TIM, P_TIM_RADIO_PRF));
+  EXPECT_EQ(0, Int(P_TIM, P_TIM_RADIO_BLANK));
+  EXPECT_EQ(1, Attr(P_TIM, P_TIM_NUM_BLANK, ATTR_DIMMED));
+  EXPECT_EQ(0, Attr(P_TIM, P_TIM_NUM_PRF, ATTR_DIMMED));
+  EXPECT_EQ(1, p.prfMode);
+  // PRF 0 becomes 1 Hz: the off time fills a 1 s period.
+  p.prfValue = 0.0;
+  ShowPulseInEditor();
+  EXPECT_EQ(1.0, p.prfValue);
+  EXPECT_EQ(1.0, Num(P_TIM, P_TIM_NUM_PRF));
+  EXPECT_NEAR(1.0 - p.onTime - p.delay - p.riseTime - p.fallTime, p.offTime, 1e-9);
+
+  ASSERT_EQ(1, UiTest_EnterValue(P_TIM, P_TIM_NUM_PRF, 1000.0));
+  ASSERT_EQ(1, UiTest_ChooseRingIndex(P_TIM, P_TIM_RING_PRFPRI, 1));  // PRF -> PRI
+  EXPECT_NEAR(1000.0, Num(P_TIM, P_TIM_NUM_PRF), 1e-9);
+  EXPECT_EQ("us", Text(P_TIM, P_TIM_TXT_UNIT));
+  EXPECT_NEAR(1e-3, p.prfValue, 1e-15);
+  EXPECT_EQ(1, p.prfPri);
+  ASSERT_EQ(1, UiTest_ChooseRingIndex(P_TIM, P_TIM_RING_PRFPRI, 0));  // and back
+  EXPECT_NEAR(1000.0, p.prfValue, 1e-9);
+
+  // Phases longer than the period: the off time shows 0 in red bold.
+  ASSERT_EQ(1, UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 2000.0 / 2));  // 1000 us
+  ASSERT_EQ(1, UiTest_ChooseRingIndex(P_TIM, P_TIM_RING_ON, 1));      // 1000 ms > 1 ms period
+  EXPECT_EQ(0.0, Num(P_TIM, P_TIM_NUM_BLANK));
+  EXPECT_EQ(0xFF0000, Attr(P_TIM, P_TIM_NUM_BLANK, ATTR_TEXT_COLOR));
+  EXPECT_EQ(1, Attr(P_TIM, P_TIM_NUM_BLANK, ATTR_TEXT_BOLD));
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_TIM, P_TIM_RADIO_BLANK));
+  EXPECT_EQ(0, Int(P_TIM, P_TIM_RADIO_PRF));
+  EXPECT_EQ(0, Attr(P_TIM, P_TIM_NUM_BLANK, ATTR_TEXT_BOLD));
+}
+
+TEST_F(PulseEditorTest, DuplicateNameIsRefusedAndOnlyNameChangesRebuildTheTree) {
+  ShowNewPulse("first");
+  PulseRecord& p = ShowNewPulse("second");
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(1, UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "first"));
+  ASSERT_EQ(1u, UiTest_Popups().size());
+  EXPECT_EQ("Error", UiTest_Popups()[0].title);
+  EXPECT_EQ("The Pulse Name Should Be Unique.\nSetting Back to Previous Name.", UiTest_Popups()[0].text);
+  EXPECT_EQ("second", std::string(p.name.c_str()));
+  EXPECT_EQ("second", Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+  ASSERT_EQ(1, UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, "note"));
+  EXPECT_EQ("note", std::string(p.comment.c_str()));
+  EXPECT_EQ(-1, FindDuplicatePulseName("second", 1));
+  EXPECT_EQ(0, FindDuplicatePulseName("first", 1));
+}
+
+TEST_F(PulseEditorTest, UsageNoteListsTheSequencesOnce) {
+  PulseRecord& p = ShowNewPulse("p1");
+  EXPECT_EQ("", Text(TAB_PEDIT, TAB_PEDIT_STR_PMSG));
+  for (const char* name : {"s1", "s2"}) {
+    InitSequenceRecord(&SequenceTable[SequenceCount]);
+    SequenceTable[SequenceCount].name = name;
+    ++SequenceCount;
+  }
+  SequenceTable[1].entries[0].pulseId = static_cast<int32_t>(p.id);
+  SequenceTable[1].entries[5].pulseId = static_cast<int32_t>(p.id);
+  ShowPulseInEditor();
+  EXPECT_EQ("Pulse is Currently Used in Sequence(s)", Text(TAB_PEDIT, TAB_PEDIT_STR_PMSG));
+  int items = 0;
+  GetNumListItems(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE, &items);
+  EXPECT_EQ(1, items);
+}
+
+TEST_F(PulseEditorTest, JitterBlockParametersUseTheTargetsUnit) {
+  PulseRecord& p = ShowNewPulse("p1");
+  p.jitter[0].enabled = 1;
+  p.jitter[0].target = 7;        // Delay, shown in us
+  p.jitter[0].distribution = 0;  // uniform
+  ShowPulseInEditor();
+  ASSERT_EQ(1, UiTest_EnterValue(P_JIT, P_JIT_NUM_JITTER_MIN, 1.0));
+  EXPECT_NEAR(1e-6, p.jitter[0].p1, 1e-18);
+  ShowPulseInEditor();
+  EXPECT_NEAR(1.0, Num(P_JIT, P_JIT_NUM_JITTER_MIN), 1e-9);
+  EXPECT_EQ(0, Attr(P_JIT, P_JIT_NUM_JITTER_STEP, ATTR_DIMMED));
+  EXPECT_EQ(0, Attr(P_JIT, P_JIT_TABLE_JITVAL, ATTR_VISIBLE));
+
+  // A value list: empty cells are skipped; the table ends with one empty row.
+  p.jitter[0].target = 2;  // frequency, shown in MHz
+  p.jitter[0].distribution = 5;
+  ASSERT_TRUE(p.jitter[0].values.Assign({1e6, 2e6}));
+  ShowPulseInEditor();
+  ASSERT_EQ(3, Rows(P_JIT, P_JIT_TABLE_JITVAL));
+  EXPECT_EQ("1.000000", CellText(P_JIT, P_JIT_TABLE_JITVAL, 2, 1));
+  EXPECT_EQ("", CellText(P_JIT, P_JIT_TABLE_JITVAL, 2, 3));
+  EXPECT_EQ("2", Text(P_JIT, P_JIT_STR_JITPOINTS));
+  SetTableCellVal(P_JIT, P_JIT_TABLE_JITVAL, Cell(2, 1), "");
+  SetTableCellVal(P_JIT, P_JIT_TABLE_JITVAL, Cell(2, 3), "5");
+  ReadPulseFromEditor();
+  ASSERT_EQ(2, p.jitter[0].values.count());
+  EXPECT_NEAR(2e6, p.jitter[0].values[0], 1e-6);
+  EXPECT_NEAR(5e6, p.jitter[0].values[1], 1e-6);
+  // A disabled block dims its rings and details.
+  p.jitter[0].enabled = 0;
+  ShowPulseInEditor();
+  EXPECT_EQ(1, Attr(P_JIT, P_JIT_RING_JITTER1_MODE, ATTR_DIMMED));
+  EXPECT_EQ(1, Attr(P_JIT, P_JIT_TABLE_JITVAL, ATTR_DIMMED));
+}
+
+TEST_F(PulseEditorTest, DiagramsAreRedrawnOnceEachShow) {
+  ShowNewPulse("p1");
+  ShowPulseInEditor();
+  const auto timing = UiTest_GetPlots(P_TIM, P_TIM_GRAPH_BURST);
+  const auto marker = UiTest_GetPlots(P_MARKER, P_MARKER_GRAPH_BURST);
+  // 5 outline and 2 boundary lines; 5 lines and a label per arrow.
+  EXPECT_EQ(7u + 6u * 6u, timing.size());
+  EXPECT_EQ(7u + 5u * 6u, marker.size());
+  int labels = 0;
+  for (const UiTest_Plot& plot : timing)
+    if (plot.kind == "text") {
+      ++labels;
+      EXPECT_EQ(0x406090, plot.color);
+      if (plot.text == "PRF/PRI") {
+        EXPECT_EQ(10.0, plot.x[0]);
+      }
+    }
+  EXPECT_EQ(6, labels);
+}
+
+TEST_F(PulseEditorTest, EnvelopeImportShowsTablesAndClearAsks) {
+  PulseRecord& p = ShowNewPulse("p1");
+  cz::test::TempDir dir;
+  const std::string path = dir.File("iq.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(path, "3 4\n\n0 1\nabc\n"));
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_TIM, P_TIM_RADIO_ARBENVEL));
+  EXPECT_EQ(0, Attr(T_IMP, T_IMP_CMD_IMPORTARBENV, ATTR_DIMMED));
+  EXPECT_EQ(1, Attr(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, ATTR_DIMMED));
+  ASSERT_EQ(1, UiTest_ChooseRingIndex(T_IMP, T_IMP_RING_IMPORTMODE, 1));  // I and Q
+  EXPECT_EQ(0, Attr(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, ATTR_DIMMED));
+  UiTest_QueueFile(path.c_str());
+  ASSERT_EQ(1, UiTest_ClickCtrl(T_IMP, T_IMP_CMD_IMPORTARBENV));
+  EXPECT_TRUE(StatusShown("Importing I/Q Data."));
+  EXPECT_EQ(2, Logged("*** Line 4 ignored."));
+  ASSERT_EQ(2, p.envelope.Count());
+  EXPECT_EQ(2, Rows(T_IQ, T_IQ_TABLE_ARBENVEL));
+  EXPECT_EQ("5.000000", CellText(T_ENV, T_ENV_TABLE_ARBENVEL, 2, 1));  // |3 + 4j|
+  EXPECT_EQ("4.000000", CellText(T_IQ, T_IQ_TABLE_ARBENVEL, 3, 1));
+  EXPECT_EQ("2", Text(T_VIEW, T_VIEW_STR_ENVPOINTS));
+  EXPECT_EQ("1.000", Text(T_VIEW, T_VIEW_STR_ENVMIN));
+  EXPECT_EQ("5.000", Text(T_VIEW, T_VIEW_STR_ENVMAX));
+
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(-1, PulseEnvelopeClearCb(T_IMP, T_IMP_CMD_ENV_CLEARALL, EVENT_COMMIT, nullptr, 0, 0));
+  EXPECT_EQ(2, p.envelope.Count());
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_ClickCtrl(T_IMP, T_IMP_CMD_ENV_CLEARALL));
+  EXPECT_EQ(0, p.envelope.Count());
+  EXPECT_EQ(0, Rows(T_ENV, T_ENV_TABLE_ARBENVEL));
+  EXPECT_EQ("0", Text(T_VIEW, T_VIEW_STR_ENVMAX));
+  // Without data the clear asks nothing.
+  const std::size_t popups = UiTest_Popups().size();
+  ASSERT_EQ(1, UiTest_ClickCtrl(T_IMP, T_IMP_CMD_ENV_CLEARALL));
+  EXPECT_EQ(popups, UiTest_Popups().size());
+
+  // A file name that does not exist ends the import without a change.
+  UiTest_QueueFile(dir.File("missing.txt").c_str());
+  ASSERT_EQ(1, UiTest_ClickCtrl(T_IMP, T_IMP_CMD_IMPORTARBENV));
+  EXPECT_FALSE(StatusShown("Cannot Open Input File."));
+  EXPECT_EQ(0, p.envelope.Count());
+}
+
+}  // namespace
