@@ -115,7 +115,7 @@ constexpr int kSubPanelTop = 120, kSubPanelLeft = 30;
 
 // Panels discarded at exit, in this order (the pages go with the main window).
 int* const kDiscardedPanels[] = {&P_TIM, &P_JIT, &P_MOD, &P_MISC, &P_MARKER, &PREFERENCE,
-                                 &ABOUT, &INFO, &FILTER, &DATALOG, &PANEL_MAIN};
+                                 &ABOUT, &INFO, &FILTER, &DATALOG, &DATAEDIT, &PANEL_MAIN};
 
 // Step 2: the maximised client width and the height of the screen that the
 // main window is centred on.
