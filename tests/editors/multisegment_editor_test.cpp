@@ -1,0 +1,376 @@
+// The multi-segment editor on the Multi Segment page, driven offscreen as a
+// user would: the record shown in the header and the 64 rows, table edits
+// stored back into the record, new/delete/move of segments, the sequencing
+// mode and its dimming, and Generate with Stop and with a lost instrument
+// against the simulated instrument (127.0.0.1).
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "editors/MultiSegmentEditor.h"
+#include "engine/EngineHost.h"
+#include "instrument/Identify.h"
+#include "instrument/MultiSegment.h"
+#include "instrument/VisaDev.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+std::vector<std::string> g_status;
+bool g_stopOnTransfer = false;
+
+void OnLog(const char* text) {
+  g_log.emplace_back(text);
+  // The user presses Stop while the first segment is being transferred.
+  if (g_stopOnTransfer && std::string(text).find("File transfer to instrument") != std::string::npos) {
+    g_stopOnTransfer = false;
+    UiTest_ClickCtrl(TAB_MSEG, TAB_MSEG_CMD_STOP);
+  }
+}
+void OnStatus(const char* text) { g_status.emplace_back(text); }
+
+bool Logged(const std::string& part) {
+  for (const std::string& l : g_log)
+    if (l.find(part) != std::string::npos) return true;
+  return false;
+}
+bool StatusWas(const std::string& text) {
+  for (const std::string& s : g_status)
+    if (s == text) return true;
+  return false;
+}
+
+class MultiSegmentEditorTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    ResetProject();
+    ResetInstrumentCapabilities();
+    InstrumentCapabilities.MultiSegment = 1;
+    panel_ = BuildMultiSegmentPanel(0);
+    ASSERT_GT(panel_, 0);
+    TAB_MSEG = panel_;
+    InitMultiSegmentPage();
+    g_log.clear();
+    g_status.clear();
+    Log_SetLogSink(OnLog);
+    Log_SetStatusSink(OnStatus);
+    AddSequence("Alpha");
+    AddSequence("Beta");
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    Log_SetStatusSink(nullptr);
+    DiscardPanel(panel_);
+    TAB_MSEG = 0;
+    CurrentMultiSegment = -1;
+    ResetProject();
+    OffscreenAppTest::TearDown();
+  }
+  static SequenceRecord& AddSequence(const char* name) {
+    SequenceRecord& s = SequenceTable[SequenceCount];
+    InitSequenceRecord(&s);
+    ++SequenceCount;
+    s.name = name;
+    return s;
+  }
+  // A waveform of sequence Alpha, a blank filler ending at 25 us and Beta.
+  static MultiSegmentRecord& AddWaveform() {
+    MultiSegmentRecord& m = MultiSegmentTable[MultiSegmentCount];
+    InitMultiSegmentRecord(&m);
+    ++MultiSegmentCount;
+    m.name = "MSW";
+    m.clock = 100e6;
+    m.segments[0].sequenceId = static_cast<int32_t>(SequenceTable[0].id);
+    m.segments[0].repetition = "3";
+    m.segments[1].type = SEGMENT_BLANK;
+    m.segments[1].sequenceId = 0;
+    m.segments[1].stopTime = 25e-6;
+    m.segments[2].sequenceId = static_cast<int32_t>(SequenceTable[1].id);
+    return m;
+  }
+  std::string CellText(int column, int row) const {
+    char text[256] = {};
+    GetTableCellVal(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(column, row), text, sizeof text);
+    return text;
+  }
+  int CellAttr(int column, int row, int attr) const {
+    int v = -1;
+    GetTableCellAttribute(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(column, row), attr, &v);
+    return v;
+  }
+  int Dimmed(int control) const {
+    int v = -1;
+    GetCtrlAttribute(panel_, control, ATTR_DIMMED, &v);
+    return v;
+  }
+  static std::vector<int32_t> SequenceIds(const MultiSegmentRecord& m) {
+    std::vector<int32_t> ids;
+    for (int i = 0; i < m.SegmentsInUse(); ++i) ids.push_back(m.segments[i].type == SEGMENT_BLANK ? 0 : m.segments[i].sequenceId);
+    return ids;
+  }
+
+  int panel_ = 0;
+};
+
+TEST_F(MultiSegmentEditorTest, ShowWritesHeaderAndRows) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.clock = 25e6;
+  m.segments[3].sequenceId = 40;  // no longer in the library
+  ShowMultiSegment(0);
+  EXPECT_EQ(CurrentMultiSegment, 0);
+  double mhz = 0.0;
+  GetCtrlVal(panel_, TAB_MSEG_NUM_ARBCLK, &mhz);
+  EXPECT_DOUBLE_EQ(mhz, 25.0);
+  int trigger = 0;
+  GetCtrlVal(panel_, TAB_MSEG_RING_TRGMODE, &trigger);
+  EXPECT_EQ(trigger, 2);
+
+  int rows = 0;
+  GetNumTableRows(panel_, TAB_MSEG_TABLE_SETTINGS, &rows);
+  EXPECT_EQ(rows, 64);
+  EXPECT_EQ(CellText(1, 1), "0");
+  EXPECT_EQ(CellText(3, 1), "Alpha");
+  EXPECT_EQ(CellText(2, 1), "3");
+  EXPECT_EQ(CellAttr(2, 1, ATTR_TEXT_COLOR), kMswGreyText);  // regular mode
+  EXPECT_EQ(CellText(4, 1), "---");
+  // The blank filler: its length as Tstop (black), repetition grey.
+  EXPECT_EQ(CellText(3, 2), kMswBlankLabel);
+  EXPECT_EQ(CellText(5, 2), "0.00");
+  EXPECT_EQ(CellText(6, 2), "25.00");
+  EXPECT_EQ(CellAttr(6, 2, ATTR_TEXT_COLOR), kMswBlackText);
+  EXPECT_EQ(CellAttr(6, 1, ATTR_TEXT_COLOR), kMswGreyText);
+  EXPECT_EQ(CellText(3, 4), "???");
+  EXPECT_EQ(CellText(1, 64), "");
+  EXPECT_EQ(CellAttr(1, 64, ATTR_CELL_DIMMED), 1);
+  EXPECT_EQ(CellAttr(1, 5, ATTR_CELL_DIMMED), 1);
+
+  HighlightMultiSegmentRow(2);
+  EXPECT_EQ(CellAttr(4, 2, ATTR_TEXT_BGCOLOR), kMswHighlightColor);
+  EXPECT_EQ(CellAttr(4, 1, ATTR_TEXT_BGCOLOR), kMswRowColor);
+}
+
+TEST_F(MultiSegmentEditorTest, TableEditsAreStoredInTheRecord) {
+  MultiSegmentRecord& m = AddWaveform();
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ShowMultiSegment(0);
+  // Regular mode: only the sequence can be chosen. An edited cell is taken
+  // over when the user clicks the next cell.
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(2, 1), false), 1);
+  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_INDICATOR);
+  UiTest_ClickTableCell(panel_, table, Cell(3, 1), false);
+  EXPECT_EQ(CellAttr(3, 1, ATTR_CELL_TYPE), VAL_CELL_RING);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(3, 1), 2), 1);  // "Beta"
+  UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
+  EXPECT_EQ(m.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  EXPECT_EQ(CellText(3, 1), "Beta");
+  EXPECT_EQ(CellAttr(3, 1, ATTR_CELL_TYPE), VAL_CELL_STRING);
+  UiTest_ClickTableCell(panel_, table, Cell(3, 3), false);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(3, 3), 0), 1);  // blank filler
+  UiTest_ClickTableCell(panel_, table, Cell(1, 2), false);
+  EXPECT_EQ(m.segments[2].type, SEGMENT_BLANK);
+  EXPECT_EQ(m.segments[2].sequenceId, 0);
+
+  // Sequencer mode: repetition texts and blank lengths too.
+  m.sequencerMode = 1;
+  ShowMultiSegment(0);
+  EXPECT_EQ(CellAttr(2, 1, ATTR_TEXT_COLOR), kMswBlackText);
+  UiTest_ClickTableCell(panel_, table, Cell(2, 1), false);
+  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_NORMAL);
+  UiTest_CommitTableCell(panel_, table, Cell(2, 1), "");
+  UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "1");
+  for (const char* refused : {"0", "-4", "abc", "inf"}) {
+    UiTest_ClickTableCell(panel_, table, Cell(6, 2), false);
+    UiTest_CommitTableCell(panel_, table, Cell(6, 2), refused);
+    UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
+    EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 25e-6) << refused;
+  }
+  UiTest_ClickTableCell(panel_, table, Cell(6, 2), false);
+  EXPECT_EQ(CellText(6, 2), "25.00");
+  UiTest_CommitTableCell(panel_, table, Cell(6, 2), "12.345");
+  UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 12.345e-6);
+  // A sequence row's Tstop ("0.00") is refused when it is taken over.
+  UiTest_ClickTableCell(panel_, table, Cell(6, 1), false);
+  UiTest_ClickTableCell(panel_, table, Cell(1, 2), false);
+  EXPECT_DOUBLE_EQ(m.segments[0].stopTime, 0.0);
+  // Free slots take no edit: the list stays without gaps.
+  EXPECT_EQ(MswCommitCell(&m, 3, 10, "Alpha"), 1);
+  EXPECT_TRUE(m.segments[9].IsFree());
+}
+
+TEST_F(MultiSegmentEditorTest, NewDeleteAndMoveKeepTheListDense) {
+  MultiSegmentRecord& m = AddWaveform();
+  const int32_t a = static_cast<int32_t>(SequenceTable[0].id), b = static_cast<int32_t>(SequenceTable[1].id);
+  ShowMultiSegment(0);
+  SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2));
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_NEW);
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a, 0, 0, b}));
+  SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(3, 40));
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_NEW);  // no active segment row: copy of the last
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a, 0, 0, b, b}));
+  SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(3, 4));
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_UP);
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a, 0, b, 0, b}));
+  EXPECT_EQ(m.segments[3].type, SEGMENT_BLANK);  // the filler stays a filler
+  SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(3, 5));
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_DOWN);  // nothing below
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_DEL);
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a, 0, b, 0}));
+  SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(3, 1));
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_DOWN);
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{0, a, b, 0}));
+
+  // A full waveform takes no more; deleting row 64 leaves 63.
+  for (int i = 0; i < kMaxSegments; ++i) m.segments[i] = m.segments[0];
+  EXPECT_EQ(MswDuplicateSegment(&m, 1), 0);
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_NEW);
+  EXPECT_TRUE(StatusWas("Maximum number of entries reached."));
+  EXPECT_EQ(MswDeleteSegment(&m, 64), 1);
+  EXPECT_EQ(m.SegmentsInUse(), 63);
+
+  // An empty waveform starts with the first library sequence, or asks for one.
+  for (MultiSegmentEntry& e : m.segments) e = MultiSegmentEntry{};
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_NEW);
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a}));
+  m.segments[0] = MultiSegmentEntry{};
+  SequenceCount = 0;
+  UiTest_QueueMessageOk();
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().back().title, "Error");
+  EXPECT_EQ(UiTest_Popups().back().text, "No sequences defined yet.");
+}
+
+TEST_F(MultiSegmentEditorTest, HeaderCommitsAndSequencerModeDimming) {
+  MultiSegmentRecord& m = AddWaveform();
+  ShowMultiSegment(0);
+  EXPECT_EQ(Dimmed(TAB_MSEG_NUM_ARBCLK), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  UiTest_EnterValue(panel_, TAB_MSEG_STR_NAME, "Scan pattern");
+  EXPECT_STREQ(m.name.c_str(), "Scan pattern");
+  UiTest_EnterValue(panel_, TAB_MSEG_STR_MSNAME, "");
+  EXPECT_TRUE(m.targetName.empty());
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 1);  // no target name
+
+  UiTest_ChooseRingIndex(panel_, TAB_MSEG_RING_SEQMODE, 1);  // "Sequencer"
+  EXPECT_EQ(m.sequencerMode, 1);
+  EXPECT_EQ(m.clockMode, 3);
+  EXPECT_EQ(m.extTriggerMode, 2);
+  EXPECT_EQ(m.triggerSource, 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_NUM_ARBCLK), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG_RING_SEQLAST), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_SET), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_TRIG), 1);
+  UiTest_EnterValue(panel_, TAB_MSEG_NUM_ARBCLK, 12.5);
+  EXPECT_DOUBLE_EQ(m.clock, 12.5e6);
+}
+
+class MultiSegmentGenerateTest : public MultiSegmentEditorTest {
+ protected:
+  void SetUp() override {
+    MultiSegmentEditorTest::SetUp();
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    char visaError[256];
+    ASSERT_EQ(VisaDev_Init(visaError, sizeof visaError), 1);
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    InstrumentCapabilities.Type = INSTR_KALDRA;
+    InstrumentCapabilities.MaxClock = 600000000;
+    ASSERT_TRUE(sim_.Start()) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+    PulseRecord& p = PulseTable[PulseCount];
+    InitPulseRecord(&p);
+    ++PulseCount;
+    p.onTime = 2e-6;
+    p.offTime = 4e-6;
+    for (int s = 0; s < 2; ++s) {
+      SequenceTable[s].entries[0].pulseId = static_cast<int32_t>(p.id);
+      SequenceTable[s].entries[0].repetitions = 100;
+      ASSERT_TRUE(SequenceTable[s].waveFile.AssignExact(dir_.File(s == 0 ? "a.wv" : "b.wv")));
+    }
+  }
+  void TearDown() override {
+    g_stopOnTransfer = false;
+    VisaDev_CloseAll();
+    MultiSegmentEditorTest::TearDown();
+  }
+  int AppendedSegments() const {
+    int n = 0;
+    for (const std::string& l : sim_.Received()) n += l.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
+    return n;
+  }
+  cz::test::SimFixture sim_;
+  cz::test::TempDir dir_;
+};
+
+TEST_F(MultiSegmentGenerateTest, StopAfterTheFirstSegmentCompletesTheWaveformWithIt) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[1] = m.segments[0];
+  ShowMultiSegment(0);
+  g_stopOnTransfer = true;
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups()[0].title, "Abort MSW Creation ?");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Do you really want to abort\nthe pulse creation process ?");
+  EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
+  EXPECT_TRUE(StatusWas("Done."));
+  EXPECT_EQ(AppendedSegments(), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+TEST_F(MultiSegmentGenerateTest, StopAnsweredNoBuildsEverySegment) {
+  AddWaveform().segments[1].stopTime = 1e-3;  // the blank follows 600 us of Alpha
+  ShowMultiSegment(0);
+  g_stopOnTransfer = true;
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_TRUE(StatusWas("Done."));
+  EXPECT_EQ(AppendedSegments(), 3);
+}
+
+TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {
+  AddWaveform();
+  ShowMultiSegment(0);
+  sim_.Stop();
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE);
+  EXPECT_TRUE(StatusWas("Error: Failed to Open VISA Device."));
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_QUERY);
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_TRIG);
+  EXPECT_TRUE(UiTest_Popups().empty());
+
+  // The connection breaks after it was opened: the build fails and says so.
+  ASSERT_TRUE(sim_.Start()) << sim_.Error();
+  g_Settings.Select = sim_.SocketResource();
+  cz::test::SimOptions dropping;
+  dropping.faults = {"drop@WSEG:CONF:SEL"};
+  ASSERT_TRUE(sim_.Start(dropping)) << sim_.Error();
+  g_Settings.Select = sim_.SocketResource();
+  UiTest_QueueMessageOk();
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Error");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
+  EXPECT_TRUE(StatusWas("Error: SCPI Error. See Log."));
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace

@@ -1,0 +1,314 @@
+// Multi-segment build and playback against the simulated instrument
+// (127.0.0.1): two small sequences and a blank built, uploaded, listed and
+// assembled with the exact SCPI in the simulator's journal; the trigger
+// settings, trigger and segment query; a lost instrument; and the counting
+// and naming rules of the build.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "engine/EngineHost.h"
+#include "engine/Random.h"
+#include "instrument/Identify.h"
+#include "instrument/MultiSegment.h"
+#include "instrument/VisaDev.h"
+#include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+#include "wavelib/WaveLib.h"
+
+namespace cz::test {
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+// True when `expected` occurs in `lines` in this order (other lines between).
+::testing::AssertionResult InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
+  std::size_t k = 0;
+  for (const std::string& l : lines)
+    if (k < expected.size() && l == expected[k]) ++k;
+  if (k == expected.size()) return ::testing::AssertionSuccess();
+  std::string all;
+  for (const std::string& l : lines) all += "  " + l + "\n";
+  return ::testing::AssertionFailure() << "missing in order: '" << expected[k] << "'\nreceived:\n" << all;
+}
+
+class MultiSegmentTest : public InstrumentTest {
+ protected:
+  void SetUp() override {
+    InstrumentTest::SetUp();
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    ResetProject();
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir.path()));
+    g_Settings.Project.pepLevel = 0;
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    RandomSeedUniform(3);
+    RandomSeedRand(3);
+    ResetInstrumentCapabilities();
+    InstrumentCapabilities.Type = INSTR_KALDRA;
+    InstrumentCapabilities.Connected = 1;
+    InstrumentCapabilities.MaxClock = 600000000;
+    InstrumentCapabilities.MultiSegment = 1;
+    InstrumentCapabilities.UnixPaths = 0;
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+  }
+  void TearDown() override {
+    VisaDev_Close(0);
+    ResetProject();
+    InstrumentTest::TearDown();
+  }
+
+  // A sequence of `reps` pulses of 2 us on and 4 us off at `clock`, written to `file`.
+  SequenceRecord& AddSequence(const char* name, double clock, int reps, const char* file) {
+    PulseRecord& p = PulseTable[PulseCount];
+    InitPulseRecord(&p);
+    ++PulseCount;
+    p.name = name;
+    p.onTime = 2e-6;
+    p.offTime = 4e-6;
+    SequenceRecord& s = SequenceTable[SequenceCount];
+    InitSequenceRecord(&s);
+    ++SequenceCount;
+    s.name = name;
+    s.clock = clock;
+    EXPECT_TRUE(s.waveFile.AssignExact(dir.File(file)));
+    s.entries[0].pulseId = static_cast<int32_t>(p.id);
+    s.entries[0].repetitions = reps;
+    return s;
+  }
+  MultiSegmentRecord& AddWaveform() {
+    MultiSegmentRecord& m = MultiSegmentTable[MultiSegmentCount];
+    InitMultiSegmentRecord(&m);
+    ++MultiSegmentCount;
+    m.name = "Radar MSW";
+    m.clock = 100e6;
+    return m;
+  }
+  static void SequenceSegment(MultiSegmentRecord& m, int slot, const SequenceRecord& s, const char* reps) {
+    m.segments[slot].type = SEGMENT_SEQUENCE;
+    m.segments[slot].sequenceId = static_cast<int32_t>(s.id);
+    m.segments[slot].repetition = reps;
+  }
+  static void BlankSegment(MultiSegmentRecord& m, int slot, double stopTime) {
+    m.segments[slot].type = SEGMENT_BLANK;
+    m.segments[slot].sequenceId = 0;
+    m.segments[slot].stopTime = stopTime;
+  }
+
+  SimFixture sim;
+  TempDir dir;
+};
+
+TEST_F(MultiSegmentTest, SequencerBuildUploadsListsAndAssemblesEverySegment) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  SequenceRecord& b = AddSequence("Track", 50e6, 100, "track.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;
+  m.clockMode = 3;
+  m.clock = 10e6;  // below the sequences' clocks: raised to 100 MHz
+  m.nextSegment = 3;
+  m.comment = "two {parts}\nx";
+  SequenceSegment(m, 0, a, "2");
+  BlankSegment(m, 1, 3e-3);
+  SequenceSegment(m, 2, b, "rand(4,4,1)");
+  UiTest_QueueMessageOk();
+
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_DOUBLE_EQ(m.clock, 100e6);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Cadenza");
+  EXPECT_EQ(UiTest_Popups()[0].text, "The MSW user clock rate was too low\nand got automatically updated.");
+  // The blank of 3 ms minus the first segment is played as a repeated part.
+  int32_t blankReps = 0;
+  ASSERT_TRUE(MswRepetitionCount(m.segments[1].repetition.c_str(), &blankReps));
+  EXPECT_GT(blankReps, 1);
+
+  const std::vector<std::string> rx = sim.Received();
+  EXPECT_TRUE(InOrder(rx, {
+      "SOUR1:BB:ARB:PRES; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:SEL 'D:\\MSWaveFile.inf_mswv'; *OPC?",
+      "SOUR:BB:ARB:WSEG:SEQ:SEL 'D:\\MSWaveFile.wvs'; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:LEV:MODE UNCH; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:CLOC:MODE USER; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:CLOC 100.000000 MHz; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:OFIL 'D:\\MSWaveFile.wv'; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:COMM 'two (parts) x'; *OPC?",
+      "OUTP1:STAT?",
+      "SOUR1:BB:ARB:SEQ SING; *OPC?",
+      "SOUR1:BB:ARB:TRIG:SMOD SEQUENCER; *OPC?",
+      "SOUR1:BB:ARB:TRIG:SOUR EXT; *OPC?",
+      "SOUR1:BB:ARB:WSEG:NEXT 0; *OPC?",
+      "SOUR1:BB:ARB:TRIG:ARM:EXEC; *OPC?",
+      "SOUR1:BB:ARB:TRIG:EXT:DELAY 0.000000; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:SEGM:APP 'D:\\MSWaveFile-seg1.wv'; *OPC?",
+      "SOUR:BB:ARB:WSEG:SEQ:APP ON,0,2,NEXT; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:SEGM:APP 'D:\\MSWaveFile-seg2.wv'; *OPC?",
+      "SOUR:BB:ARB:WSEG:SEQ:APP ON,1," + std::to_string(blankReps) + ",NEXT; *OPC?",
+      "SOUR:BB:ARB:WSEG:CONF:SEGM:APP 'D:\\MSWaveFile-seg3.wv'; *OPC?",
+      "SOUR:BB:ARB:WSEG:SEQ:APP ON,2,4,BLANK; *OPC?",
+      "SOUR1:BB:ARB:WSEG:CLO 'D:\\MSWaveFile.inf_mswv'",
+      "SOUR:BB:PROG:MCOD:ARB:WSEG?",
+      "MMEM:DEL 'D:\\MSWaveFile-seg1.wv'; *OPC?",
+      "MMEM:DEL 'D:\\MSWaveFile-seg2.wv'; *OPC?",
+      "MMEM:DEL 'D:\\MSWaveFile-seg3.wv'; *OPC?",
+      "SOUR1:BB:ARB:STAT ON",
+      "STAT:OPER:COND?",
+  }));
+  EXPECT_TRUE(Log().HasStatus("Done."));
+  // The local segment files are gone; on the instrument only the assembled
+  // waveform and its lists remain.
+  EXPECT_FALSE(Exists(dir.File("search.wv")));
+  EXPECT_FALSE(Exists(dir.File("track.wv")));
+  EXPECT_FALSE(Exists(dir.File("tmp_seg_blank.wv")));
+  std::vector<std::string> catalog;
+  char reply[4096] = {};
+  ASSERT_EQ(VisaDev_Query(0, "MMEM:CAT? 'D:\\'", reply, sizeof reply), 1);
+  const std::string cat = reply;
+  EXPECT_NE(cat.find("\"MSWaveFile.wv,BIN,"), std::string::npos) << cat;
+  EXPECT_NE(cat.find("\"MSWaveFile.wvs,BIN,"), std::string::npos) << cat;
+  EXPECT_EQ(cat.find("-seg"), std::string::npos) << cat;
+}
+
+TEST_F(MultiSegmentTest, RegularModeSendsNoSequencerListAndKeepsSegmentsWhenAsked) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  m.bbPath = 2;
+  m.levelMode = 2;
+  m.clockMode = 2;
+  m.triggerMode = 1;
+  m.extTriggerMode = 3;
+  m.triggerSource = 4;
+  m.targetName = "Scan";
+  SequenceSegment(m, 0, a, "99999");  // not read outside sequencer mode
+  BlankSegment(m, 1, 2e-3);
+  g_Settings.Project.removeSegments = 0;
+  ASSERT_EQ(BuildMultiSegment(0), 1);
+  EXPECT_EQ(std::string(m.segments[1].repetition.c_str()), "1");
+  const std::vector<std::string> rx = sim.Received();
+  EXPECT_TRUE(InOrder(rx, {"SOUR2:BB:ARB:PRES; *OPC?", "SOUR:BB:ARB:WSEG:CONF:SEL 'D:\\Scan.inf_mswv'; *OPC?",
+                           "SOUR:BB:ARB:WSEG:CONF:LEV:MODE ERMS; *OPC?",
+                           "SOUR:BB:ARB:WSEG:CONF:CLOC:MODE HIGH; *OPC?", "SOUR2:BB:ARB:SEQ AUTO; *OPC?",
+                           "SOUR2:BB:ARB:TRIG:SMOD NSEAM; *OPC?", "SOUR2:BB:ARB:TRIG:SOUR OBAS; *OPC?",
+                           "SOUR2:BB:ARB:WSEG:CLO 'D:\\Scan.inf_mswv'", "SOUR2:BB:ARB:STAT ON"}));
+  for (const std::string& l : rx) {
+    EXPECT_EQ(l.find(":SEQ:"), std::string::npos) << l;
+    EXPECT_EQ(l.find("ARM:EXEC"), std::string::npos) << l;  // auto mode is not armed
+    EXPECT_EQ(l.find("MMEM:DEL 'D:\\Scan-seg"), std::string::npos) << l;
+  }
+}
+
+TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) {
+  SequenceRecord& a = AddSequence("Short", 100e6, 10, "short.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  // A blank whose stop time is the running time has no samples.
+  BlankSegment(m, 0, 0.0);
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Segment 0: The minimum segment length is 512 samples."));
+  EXPECT_TRUE(Log().HasStatus("Building BLANK failed."));
+
+  // A blank that ends before the running time.
+  SequenceSegment(m, 0, a, "1");
+  BlankSegment(m, 1, 1e-6);
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Blank Segment duration is < 0."));
+
+  // A repetition count above 65,535 in sequencer mode.
+  m.sequencerMode = 1;
+  m.segments[1] = MultiSegmentEntry{};
+  m.segments[0].repetition = "65536";
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Invalid repetition count specified for MSW segment 0."));
+
+  // A sequence that is no longer in the library.
+  m.segments[0].sequenceId = 77;
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Invalid sequence in multi segment waveform."));
+  EXPECT_TRUE(Log().HasStatus("Error: Invalid Sequence Entry in MSW."));
+
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(5), 0);
+  EXPECT_TRUE(Log().Has("*** Invalid multi segment waveform selected."));
+}
+
+TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.bbPath = 2;
+  ASSERT_EQ(VisaDev_Write(0, "OUTP2:STAT ON; *OPC?"), 1);
+  ASSERT_EQ(ApplyMswSettings(0, 5, 3, 2, 1, 16.0, 0), 1);
+  ASSERT_EQ(TriggerMsw(0), 1);
+  int segment = -1;
+  ASSERT_EQ(QueryMswSegment(0, &segment), 1);
+  EXPECT_EQ(segment, 5);
+  EXPECT_TRUE(InOrder(sim.Received(), {
+      "OUTP2:STAT?", "OUTP2:STAT OFF; *OPC?", "SOUR2:BB:ARB:SEQ RETR; *OPC?", "SOUR2:BB:ARB:TRIG:SMOD NEXT; *OPC?",
+      "SOUR2:BB:ARB:TRIG:SOUR INT; *OPC?", "SOUR2:BB:ARB:WSEG:NEXT 5; *OPC?", "SOUR2:BB:ARB:TRIG:ARM:EXEC; *OPC?",
+      "SOUR2:BB:ARB:TRIG:EXT:DELAY 16.000000; *OPC?", "SOUR2:BB:ARB:TRIG:RMOD?", "OUTP2:STAT ON; *OPC?",
+      "SOUR2:BB:ARB:TRIG:EXEC; *OPC?", "SOUR2:BB:ARB:TRIG:RMOD?", "SOUR2:BB:ARB:WSEG?"}));
+}
+
+TEST_F(MultiSegmentTest, ALostInstrumentFailsEveryOperation) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, a, "1");
+  sim.Stop();
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().HasStatus("Error: SCPI Error. See Log."));
+  int segment = 7;
+  EXPECT_EQ(QueryMswSegment(0, &segment), 0);
+  EXPECT_EQ(segment, -1);
+  EXPECT_EQ(TriggerMsw(0), 0);
+  EXPECT_EQ(ApplyMswSettings(0, 0, 2, 2, 1, 0.0, 0), 0);
+
+  VisaDev_Close(0);
+  Log().Clear();
+  EXPECT_EQ(TriggerMsw(0), 0);
+  EXPECT_TRUE(Log().Has("*** No instrument connection established."));
+  EXPECT_TRUE(Log().HasStatus("Error: No Instrument Connected."));
+}
+
+TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {
+  EXPECT_EQ(MswBlankRepetitions(1000000, 1), 1600);  // 625 samples played 1,600 times
+  EXPECT_EQ(MswBlankRepetitions(1000, 1), 1);
+  EXPECT_EQ(MswBlankRepetitions(1000000, 0), 1);
+  EXPECT_EQ(MswBlankRepetitions(1031, 1), 1);        // a prime: no divisor
+  EXPECT_EQ(MswBlankRepetitions(1026, 1), 2);        // 513 x 2
+
+  int32_t n = -1;
+  EXPECT_TRUE(MswRepetitionCount("65535", &n));
+  EXPECT_EQ(n, 65535);
+  EXPECT_TRUE(MswRepetitionCount(" rand(7, 7, 1)", &n));
+  EXPECT_EQ(n, 7);
+  EXPECT_FALSE(MswRepetitionCount("65536", &n));
+  EXPECT_FALSE(MswRepetitionCount("-1", &n));
+  EXPECT_FALSE(MswRepetitionCount("stagger(1,2,1)", &n));
+  EXPECT_FALSE(MswRepetitionCount("many", &n));
+
+  EXPECT_EQ(MswInstrumentDirectory(0, "D:\\", "/hdd/", "D:\\"), "D:");
+  EXPECT_EQ(MswInstrumentDirectory(0, "D:\\", "/hdd/", "waves\\"), "D:\\waves");
+  EXPECT_EQ(MswInstrumentDirectory(1, "/var/user/", "/hdd/", "D:\\"), "/hdd");
+  EXPECT_EQ(MswInstrumentDirectory(1, "/var/user/", "msw/", "D:\\"), "/var/user/msw");
+  EXPECT_EQ(MswSegmentName("/hdd", 1, "T", 3), "/hdd/T-seg3.wv");
+  EXPECT_EQ(MswFileName("D:", 0, "T", ".wvs"), "D:\\T.wvs");
+  EXPECT_EQ(MswPathSuffix(0), "");
+  EXPECT_EQ(MswPathSuffix(2), "2");
+
+  EXPECT_EQ(MswSanitizeComment("a{b}\tc\n"), "a(b) c ");
+  EXPECT_EQ(MswSanitizeComment(std::string(1500, 'x').c_str()).size(), 1023u);
+}
+
+}  // namespace
+}  // namespace cz::test
