@@ -17,6 +17,7 @@
 #include "editors/SequenceViewIds.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
+#include "ui/main/PanelBuild.h"
 #include "ui/main/SequenceViewPage.h"
 
 namespace {
@@ -252,4 +253,75 @@ TEST_F(SequenceViewPageTest, ModesTextsAndYZoom) {
   ClearSequenceView();
   EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT).empty());
   EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM).empty());
+}
+
+TEST_F(SequenceViewPageTest, InsertedPageKeepsRingsAxesAndCursors) {
+  const int host = NewPanel(0, "", 0, 0, 700, 1000);
+  const int tab = NewCtrl(host, CTRL_TAB, "", 0, 0);
+  const TabPageDef look = {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, nullptr};
+  const int index = PanelBuild_InsertPage(host, tab, BuildSequenceViewPanel, look);
+  ASSERT_GE(index, 0);
+  int page = 0;
+  ASSERT_GE(GetPanelHandleFromTabPage(host, tab, index, &page), 0);
+  int count = 0, value = 0;
+  GetNumListItems(page, TAB_VIEW_RING_IQVIEW, &count);
+  EXPECT_EQ(count, 4);
+  GetCtrlVal(page, TAB_VIEW_RING_IQVIEW, &value);
+  EXPECT_EQ(value, VIEW_IQ);
+  GetCtrlAttribute(page, TAB_VIEW_GRAPH_SPECTRUM, ATTR_NUM_CURSORS, &count);
+  EXPECT_EQ(count, 2);
+  double x = 0, y = 0;
+  ASSERT_GE(GetGraphCursor(page, TAB_VIEW_GRAPH_SPECTRUM, 2, &x, &y), 0);
+  EXPECT_NEAR(x, 333.333333, 1e-6);
+  EXPECT_NEAR(y, -66.666667, 1e-6);
+  int color = 0;
+  GetCursorAttribute(page, TAB_VIEW_GRAPH_IQPT, 2, ATTR_CURSOR_COLOR, &color);
+  EXPECT_EQ(color, 0xFF6600);
+  int mode = 0;
+  double lo = 0, hi = 0;
+  GetAxisScalingMode(page, TAB_VIEW_GRAPH_SPECTRUM, VAL_LEFT_YAXIS, &mode, &lo, &hi);
+  EXPECT_EQ(mode, VAL_MANUAL);
+  EXPECT_DOUBLE_EQ(lo, -100.0);
+  EXPECT_DOUBLE_EQ(hi, 0.0);
+}
+
+TEST_F(SequenceViewPageTest, TimeTraceExtentsAndOverviewBar) {
+  // 300,000 samples; a viewport of 500 is at most 1/500 of the file: the
+  // overview marks it with a grey line.
+  FILE* f = MakeFile(300000, ToneI, ToneQ);
+  SetSequenceViewData(1000, 1499, 10e6, f, 300000);
+  g_SequenceView.fftScope = 1;
+  ASSERT_EQ(DrawSequenceView(), 1);
+  int markerLines = 0, rects = 0;
+  for (const UiTest_Plot& p : UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT)) {
+    if (p.kind == "rect") ++rects;
+    if (p.kind == "line" && p.color == 0x808080 && p.y.size() == 2 && p.y[0] == 22.2 && p.y[1] == 22.8) ++markerLines;
+  }
+  EXPECT_EQ(rects, 1);
+  EXPECT_EQ(markerLines, 1);
+  // The time axis covers the viewport in µs.
+  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+  int xMode = 0, yMode = 0;
+  GetAxisRange(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, &xMode, &xMin, &xMax, &yMode, &yMin, &yMax);
+  EXPECT_DOUBLE_EQ(xMin, 100.0);
+  EXPECT_DOUBLE_EQ(xMax, 150.0);
+  EXPECT_DOUBLE_EQ(yMax, 23.0);
+
+  // 5,000 samples in "I / Q": per point a vertical line over the group's
+  // I extent inside the upper band, never joined across points.
+  SetSequenceViewData(0, 4999, 10e6, f, 300000);
+  ASSERT_EQ(DrawSequenceView(), 1);
+  int extents = 0, outside = 0, dots = 0;
+  for (const UiTest_Plot& p : UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT)) {
+    if (p.kind == "point" && p.color == 0x285291) ++dots;
+    if (p.kind != "line" || p.color != 0x285291) continue;
+    ASSERT_EQ(p.x.size(), 2u);
+    if (p.x[0] == p.x[1]) ++extents;
+    if (std::fmin(p.y[0], p.y[1]) < 17.0 - 4.0 - 1e-9 || std::fmax(p.y[0], p.y[1]) > 17.0 + 4.0 + 1e-9) ++outside;
+  }
+  EXPECT_EQ(extents + dots, 999);  // small extents (near the peaks) are dots
+  EXPECT_GT(extents, 500);
+  EXPECT_EQ(outside, 0);  // amplitude 0.8: 17 +- 4
+  EXPECT_EQ(g_SequenceView.pointCount, 999);
+  EXPECT_LE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).size(), 5u + 81u * 81u);
 }
