@@ -24,6 +24,7 @@
 #include "editors/DataSourceEditor.h"
 #include "editors/JitterPage.h"
 #include "editors/ModDataTable.h"
+#include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
 #include "editors/ReportDriver.h"
 #include "editors/SequenceView.h"
@@ -368,6 +369,7 @@ int InitApplication() {
   RebuildInstrumentTree();
   RefreshTransferTab();
   SetTransferBusy(0);
+  InitMultiSegmentPage();
   DimInstrumentManagerControls(0);
   Delay(kStepPause);
 
