@@ -10,6 +10,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
+#include "editors/SequenceGenerate.h"
 #include "instrument/MultiSegment.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
@@ -221,14 +222,17 @@ int MultiSegmentGenerateCb(int panel, int control, int event, void* callbackData
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || Current() == nullptr) return 0;
   RefreshMultiSegmentEditor();
+  SetSequenceEditorBusy(1);
   DimMultiSegmentControls(1);
   if (!OpenInstrument()) {
+    SetSequenceEditorBusy(0);
     DimMultiSegmentControls(0);
     return -1;
   }
   const int built = BuildMultiSegment(CurrentMultiSegment) == 1;
   VisaDev_Close(kMswId);
   if (!built) MessagePopup("Error", "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
+  SetSequenceEditorBusy(0);
   DimMultiSegmentControls(0);
   return built ? 0 : -1;
 }
