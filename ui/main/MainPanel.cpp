@@ -10,6 +10,7 @@
 #include "ui/main/MainPanel.h"
 #include "ui/main/MultiSegmentPage.h"
 #include "ui/main/PanelBuild.h"
+#include "ui/main/RfListPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/main/SequenceViewPage.h"
 #include "ui/main/TransferPage.h"
@@ -105,6 +106,7 @@ const MainPage kPages[] = {
      {"Sequence Editor", 0xE0E0E0, 0x303030, "Arial", 14, kImageSequence}},
     {PAGE_SEQUENCE_VIEW, BuildSequenceViewPanel, {"Sequence View", 0xE0E0E0, 0x303030, "Arial", 14, kImagePage}},
     {PAGE_MULTI_SEGMENT, BuildMultiSegmentPanel, {"Multi Segment", 0xE0E0E0, 0x303030, "Arial", 14, kImageList}},
+    {PAGE_RF_LIST, BuildRfListPanel, {"RF List", 0xE0E0E0, 0x303030, "Arial", 14, kImageList}},
     {PAGE_TRANSFER, BuildTransferPanel, {"Transfer", 0xE0E0E0, 0x303030, "Arial", 14, kIconSettings}},
     {PAGE_LOG, BuildLogPanel, {" Log ", 0xE0E0E0, 0x303030, "Arial", 14, kIconLog}},
     {PAGE_PLUGIN_INFO, BuildPluginInfoPanel, {"Plugin Info", 0xE0E0E0, 0x303030, "Arial", 14, kImagePlugin}},
