@@ -22,6 +22,10 @@ constexpr int kMaxDirectoryEntries = 1024;
 constexpr std::size_t kEntryBytes = 256;   // reply room per catalog entry
 constexpr double kLoopPauseSeconds = 0.02;
 
+// State of the one browser: root ("/var", "/hdd" or "D:"), path below it
+// ("/" or "\" at the top, no trailing separator below), extension filter
+// (".wv" or ".*"), the chosen file (full instrument path), and the names
+// shown in the two lists by item index.
 struct BrowserState {
   int id = 0;
   bool unixStyle = false;
@@ -51,6 +55,7 @@ std::string CurrentDirectory() {
   return dir;
 }
 
+// Failed commands show the slot's last error, as the VISA layer logged it.
 void ShowLastError() {
   char text[kVisaLastErrorSize] = "";
   VisaDev_GetLastError(g.id, text);
@@ -73,6 +78,8 @@ bool WriteWithPath(const char* format, const std::string& path) {
   return false;
 }
 
+// A count query (":MMEM:DCAT:LENG?", ":MMEM:CAT:LENG?"); an empty path
+// sends the command without argument.
 bool QueryCount(const char* format, const std::string& path, long* count) {
   std::string quoted;
   if (!Quoted(path, &quoted)) return false;
@@ -97,6 +104,8 @@ bool NextQuoted(const std::string& reply, std::size_t* pos, std::string* text) {
   return true;
 }
 
+// Entries no user should enter: the current directory, the parent at the
+// top of a Unix-style root, and the system folders of each kind.
 bool SkippedDirectory(const std::string& name, bool atTop) {
   if (name == ".") return true;
   if (g.unixStyle) return name == "lost+found" || (name == ".." && atTop);
@@ -150,12 +159,14 @@ void Navigate(const std::string& name) {
   SetCtrlVal(PANEL_FB, PANEL_FB_PATH, g.path.c_str());
 }
 
+// Active item of a list, -1 when none.
 int ActiveItem(int control) {
   int item = -1;
   if (GetActiveTreeItem(PANEL_FB, control, &item) < 0) return -1;
   return item;
 }
 
+// Selecting a file makes it the chosen one and offers Delete and Transfer.
 void FileSelected() {
   const int item = ActiveItem(PANEL_FB_FILES);
   g.lastFileItem = item;
@@ -165,6 +176,7 @@ void FileSelected() {
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 0);
 }
 
+// Any directory item allows Create; Delete only for a real subdirectory.
 void DirectorySelected() {
   const int item = ActiveItem(PANEL_FB_DIRECTORY);
   g.lastDirectoryItem = item;
@@ -259,6 +271,9 @@ int FileBrowserMakeDirCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// A directory is removed only when both its subdirectory and its file
+// counts show nothing but "." and ".."; the instrument removes it from
+// its parent.
 int FileBrowserRemoveDirCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   const std::string name = SelectedName(PANEL_FB_DIRECTORY, g.directories);
@@ -288,6 +303,8 @@ int FileBrowserDeleteFileCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// "Transfer to PC": the selected file is read as a definite-length block
+// into the local file the user names, with the progress dialog.
 int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   const std::string name = SelectedName(PANEL_FB_FILES, g.files);
@@ -310,6 +327,8 @@ int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
 
 // ---- listings --------------------------------------------------------------
 
+// ":MMEM:DCAT?" answers the names as a comma-separated list of quoted
+// strings; at most 1,024 entries of 256 bytes each are taken.
 void FileBrowser_ListDirectories(const char* directory) {
   if (PANEL_FB <= 0) return;
   const std::string dir = directory ? directory : "";
@@ -338,6 +357,8 @@ void FileBrowser_ListDirectories(const char* directory) {
   }
 }
 
+// Drive-style instruments filter the catalog themselves ("D:\dir\*.wv");
+// the Unix-style catalog lists everything and is filtered here.
 void FileBrowser_ListFiles(const char* directory, const char* filter) {
   if (PANEL_FB <= 0) return;
   const std::string dir = directory ? directory : "";
@@ -392,6 +413,8 @@ void FileBrowser_ListFiles(const char* directory, const char* filter) {
   }
 }
 
+// Used space in kB (1,024 bytes), shown in MB above 4,096 kB and in GB above
+// 4,194,304 kB; available space in MB, shown in GB above 4,096 MB.
 void FileBrowser_FormatSpace(double usedBytes, double availableBytes, char* used, std::size_t usedSize,
                              char* available, std::size_t availableSize) {
   const double u = usedBytes / 1024.0;  // kB
@@ -439,6 +462,9 @@ void DispatchCommit(int control) {
     if (*r.control == control) r.callback(PANEL_FB, control, EVENT_COMMIT, nullptr, 0, 0);
 }
 
+// The dialog's own loop: the loop hook, then the next queued commit. Commits
+// of other windows are dropped while the dialog is open; without events the
+// lists are polled and the loop pauses 20 ms.
 void RunLoop() {
   while (!g.done) {
     if (g_loopHook) g_loopHook(PANEL_FB);

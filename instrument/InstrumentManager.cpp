@@ -39,11 +39,13 @@ std::string g_hostsFile = "/etc/hosts";
 // Resource texts of the device items; an item's value indexes this table.
 std::vector<std::string> g_itemResources;
 
+// Resource parts are compared in upper case ("usb" is "USB").
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
+// "USB::0x2B7A::95::100200::INSTR" -> USB, 0x2B7A, 95, 100200, INSTR.
 std::vector<std::string> SplitResource(const std::string& resource) {
   std::vector<std::string> parts;
   std::size_t start = 0;
@@ -56,6 +58,7 @@ std::vector<std::string> SplitResource(const std::string& resource) {
   return parts;
 }
 
+// Group item of a tag, -1 when the dialog is not built.
 int BranchItem(const char* tag) {
   int item = -1;
   if (INSTRMAN <= 0 || GetTreeItemFromTag(INSTRMAN, INSTRMAN_TREE_INSTR, tag, &item) < 0) return -1;
@@ -91,6 +94,9 @@ int ItemImage(int item) {
   return image;
 }
 
+// Tree item values are numbers: a device item carries the index of its
+// resource text here. Texts are reused, so the table stays as small as the
+// set of resources seen.
 int ResourceIndex(const std::string& resource) {
   for (std::size_t i = 0; i < g_itemResources.size(); ++i)
     if (g_itemResources[i] == resource) return static_cast<int>(i);
@@ -98,6 +104,8 @@ int ResourceIndex(const std::string& resource) {
   return static_cast<int>(g_itemResources.size() - 1);
 }
 
+// One group from its settings list, up to the first empty resource; the
+// selected instrument (connected, resource equal to Select) gets image 3.
 template <int N>
 void FillBranch(const char* tag, const DeviceList<N>& list, bool labelled) {
   ClearInstrumentBranch(tag);
@@ -109,6 +117,7 @@ void FillBranch(const char* tag, const DeviceList<N>& list, bool labelled) {
   }
 }
 
+// The list emptied first, then the group's items in tree order, at most N.
 template <int N>
 void ReadBranchInto(int branch, DeviceList<N>* list) {
   for (int i = 0; i < N; ++i) {
@@ -256,6 +265,8 @@ void RebuildInstrumentTree() {
 
 void InstrumentManager_SetHostsFile(const char* path) { g_hostsFile = path && path[0] ? path : "/etc/hosts"; }
 
+// Any event of the add-manually fields: mirrors them into the settings,
+// shows only the fields of the chosen interface and composes the resource.
 int AddDeviceFieldsCb(int, int control, int, void*, int, int) {
   AppSettings& s = g_Settings;
   s.BrdScn = ReadInt(INSTRMAN_NUM_BRD);
@@ -298,6 +309,8 @@ int AddDeviceFieldsCb(int, int control, int, void*, int, int) {
   return 0;
 }
 
+// The label follows the interface's form; an existing label leaves the
+// group unchanged, the status line says "Device Added." either way.
 int AddDeviceCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   std::string label, resource;
@@ -347,6 +360,8 @@ int DeleteDeviceCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// Only the known signal generator models are kept, in the order found, at
+// most 64; a failed scan leaves the scanned list as it was.
 int ScanGpibCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   DimInstrumentManagerControls(1);
@@ -376,6 +391,9 @@ int ScanGpibCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// The LAN scan reads host names from the hosts table instead of asking the
+// network, so nothing is broadcast; the scanned list is replaced only when
+// the domain has hosts.
 int ScanLanCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   DimInstrumentManagerControls(1);
@@ -417,6 +435,9 @@ int ScanLanCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// Left click: Delete is offered for devices, whose resource and comment
+// become the current ones. Double click: selects the device by identifying
+// it, or deselects the selected one; only one instrument is selected.
 int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eventData2) {
   if (event == EVENT_LEFT_CLICK) {
     int item = -1, column = 0;

@@ -39,13 +39,19 @@ struct ModeLook {
 };
 constexpr ModeLook kModeLooks[] = {{"ignore", 0xFFB0B0}, {"load", 0xFFFFB0}, {"load/run", 0xB0FFB0}};
 
+// Models with an RF section behind their baseband: the transfer sets CW
+// mode, frequency, level and output state on them.
 bool HasRfSection(InstrumentType type) {
   return type == INSTR_TOVIK || type == INSTR_KALDRA || type == INSTR_HALVEX || type == INSTR_NERRIN ||
          type == INSTR_OSTREL;
 }
 
+// Every control addressed here lives on the Transfer page TAB_INSTR.
 void SetDimmed(int control, bool dimmed) { SetCtrlAttribute(TAB_INSTR, control, ATTR_DIMMED, dimmed ? 1 : 0); }
 
+// The routing diagram is drawn in canvas pixels: x to the right, y down;
+// CANVA_BB is 248 wide, the row of path A at y 40, the row of path B at
+// y 205, the inputs of modulators A and B at y 40/70 and 175/205.
 // ---- routing diagram ----------------------------------------------------
 
 void DrawBar(int canvas, Rect r) { CanvasDrawRect(TAB_INSTR, canvas, r, VAL_DRAW_FRAME_AND_INTERIOR); }
@@ -67,6 +73,7 @@ void Arrow(int canvas, int x0, int end, int y) {
   CanvasDrawPoly(TAB_INSTR, canvas, 3, head, 1, VAL_DRAW_FRAME_AND_INTERIOR);
 }
 
+// Clears a canvas and sets the grey pen, one pixel wide, filled.
 void PreparePen(int canvas) {
   CanvasClear(TAB_INSTR, canvas, MakeRect(0, 0, -1, -1));
   SetCtrlAttribute(TAB_INSTR, canvas, ATTR_PEN_COLOR, kLineColor);
@@ -74,6 +81,8 @@ void PreparePen(int canvas) {
   SetCtrlAttribute(TAB_INSTR, canvas, ATTR_PEN_WIDTH, 1);
 }
 
+// Routing value per path: 0 feeds modulator A, 1 modulator B, 2 both.
+// The four connector canvases always show one arrow left to right.
 void DrawRouting() {
   const int connectors[] = {TAB_INSTR_CANVA_A_1, TAB_INSTR_CANVA_A_2, TAB_INSTR_CANVA_B_1, TAB_INSTR_CANVA_B_2};
   for (int canvas : connectors) {
@@ -99,6 +108,8 @@ void DrawRouting() {
 
 // ---- one path's controls --------------------------------------------------
 
+// The settings fields and the controls of one baseband path, so that both
+// paths share one redraw and one read-back.
 struct PathControls {
   int* mode;
   int* link;
@@ -142,6 +153,9 @@ PathControls PathB() {
           &TAB_INSTR_NUM_F_B,  &TAB_INSTR_NUM_LEV_B, &TAB_INSTR_RFSTATE_B};
 }
 
+// A path is idle without waveform memory or with mode 0 (ignore): its file
+// name and link controls are dimmed. Without an RF section the frequency and
+// level flags are cleared, so that an upload never sets RF on such a path.
 // Steps 3 to 5 and 7 of the redraw for one path.
 void RefreshPath(const PathControls& p) {
   const bool memory = *p.arbSamples != 0;
@@ -178,6 +192,8 @@ void RefreshPath(const PathControls& p) {
   SetDimmed(*p.modeButton, !memory);
 }
 
+// The controls of one path back into the settings; the pressed mode button
+// steps its mode 0 -> 1 -> 2 -> 0, the radio pair sets the link flag.
 void ReadPath(const PathControls& p, int control) {
   if (control == *p.modeButton) *p.mode = (*p.mode + 1) % 3;
   char text[256] = "";
@@ -202,6 +218,7 @@ bool LinkedName(const char* directory, bool unixPaths, const std::string& name, 
 
 // ---- transfer steps -------------------------------------------------------
 
+// VISA progress (percent 0..100) drives the main window's task bar.
 void TaskProgress(int percent) { SetTaskProgress(percent); }
 
 // A failure in the transfer steps: message, progress callback removed,
@@ -214,6 +231,8 @@ int TransferFails(const char* message) {
 }
 
 // "; *OPC?" command with the path suffix in its "%s" places.
+// The path suffix ("", "1" or "2") goes into the first "%s"; the
+// VISA layer fails the write unless "*OPC?" is answered "1".
 bool SendOpc(const char* format, const char* suffix, const char* argument = nullptr) {
   const std::string command = argument ? cz::FormatC(format, suffix, argument) : cz::FormatC(format, suffix);
   return VisaDev_Write(0, command.c_str()) == 1;
@@ -243,6 +262,8 @@ void WaitForInstrument() {
 }
 
 // Step 5: the file checks when a file is sent.
+// The waveform's clock comes from its CLOCK tag (Hz); a clock equal to the
+// generator's limit is accepted.
 int CheckFiles(char* remoteFile, char* localFile) {
   if (FileNameWithExtension(localFile).empty()) {
     Log_Status(1, "Error: No Source File Specified.");
@@ -290,12 +311,16 @@ void LogTransfer(const char* remoteFile, const char* localFile, int path, int bb
 }
 
 // Opens the selected instrument as id 0; status line on failure.
+// Instrument operations open the selected instrument as id 0 and close it
+// before their callback returns.
 bool OpenSelected() {
   if (VisaDev_Open(0, g_Settings.Select.c_str()) == 1) return true;
   Log_Status(1, "Error: Failed to Open VISA Device.");
   return false;
 }
 
+// Browse button of a path: the instrument's "*.wv" files; OK with a chosen
+// file sets the path's instrument file, Cancel keeps it.
 void SelectInstrumentFile(int control, cz::Text<256>* remoteFile) {
   if (!OpenSelected()) return;
   char path[kFileBrowserPathSize] = "";
@@ -393,6 +418,11 @@ void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory
   }
 }
 
+// Order of the work: flags, log, interface check, file checks, upload per
+// model family (Lumbra/Lumbrix: I/Q upload and select; Pernot: ARB upload,
+// optional I/Q output; RF models: RF settings first, then the ARB upload),
+// wait for the waveform to be assembled when it runs, routing, I/Q
+// modulator adjustment, analog bias of the Lumbrix.
 int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, int bbMode, double freqGHz,
                      double levelDbm, int rfState, int setFreq, int setLevel) {
   InstrumentType type = InstrumentCapabilities.Type;
@@ -480,6 +510,8 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   return 1;
 }
 
+// Path A first; a failed path A leaves path B untouched. Each path works on
+// copies of the settings' names, which TransferWaveform may extend.
 int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   char localFile[kFileBrowserPathSize] = "";
@@ -516,6 +548,8 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// "*RST" can take several seconds: the session time-out is raised to 15 s
+// for it and restored afterwards.
 int ResetInstrumentCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   SetTransferBusy(1);
