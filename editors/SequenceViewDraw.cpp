@@ -240,15 +240,15 @@ int DrawSequenceView() {
   if (s.firstSample >= s.lastSample) return FailPass("*** No data because start index is equal to stop index.");
   if (!(s.sampleRate > 0.0)) return FailPass("*** No sample rate for the waveform view.");
 
-  // 2.-3. Bind the read slot at the start of the file (the builder may have
-  // left the file position anywhere) and read the tag.
+  // 2.-3. Bind the read slot (it starts at the beginning of the file) and
+  // read the tag.
   const int64_t first = s.firstSample;
   const int64_t last = s.lastSample;
   const int64_t span = last - first + 1;
   PassProgress progress;
   PassGuard guard;
   guard.progress = &progress;
-  if (s.iqFile == nullptr || fseeko(s.iqFile, 0, SEEK_SET) != 0 || InitBuf(kViewReadSlot, s.iqFile, 1, 0) == 0)
+  if (s.iqFile == nullptr || InitBuf(kViewReadSlot, s.iqFile, 1, 0) == 0)
     return FailPass("*** Error initializing temporary data file buffer.");
   guard.slotBound = true;
   unsigned char tag[kTagBytes];
@@ -316,6 +316,8 @@ int DrawSequenceView() {
     }
   }
 
+  s.pointCount = reducer.closed;
+
   // 14. The rest of the file for a whole-file spectrum.
   if (wholeFile) {
     for (int64_t k = last + 1; k < s.totalSamples; ++k) {
@@ -323,7 +325,6 @@ int DrawSequenceView() {
       SpectrumBuffer_Add(&spectrum, i, q);
     }
   }
-  s.pointCount = reducer.closed;
 
   // 15.-18. Release, spectrum, density plot, refresh.
   ReleaseBuf(kViewReadSlot);
