@@ -278,6 +278,28 @@ const int* const kTransferFront[] = {
     &TAB_INSTR_STR_INSTRFILE_B, &TAB_INSTR_CANVA_BB,       &TAB_INSTR_TEXTMSG,         &TAB_INSTR_TEXTMSG_2,
     &TAB_INSTR_TEXTMSG_85};
 
+// Starting picture of the five canvases: the diagram band's colour, drawn
+// over the whole canvas until RefreshTransferTab draws the routing lines.
+const char* const kCanvasPicture =
+    "/* XPM */\n"
+    "static const char* xpm[] = {\n"
+    "\"2 2 1 1\",\n"
+    "\". c #DEE3EF\",\n"
+    "\"..\",\n"
+    "\"..\"\n"
+    "};\n";
+
+int DrawStartingPicture(int panel, int canvas) {
+  int bitmap = 0;
+  CZ_UI_TRY(GetUserBitmapFromText(kCanvasPicture, &bitmap));
+  int height = 0, width = 0;
+  GetCtrlAttribute(panel, canvas, ATTR_HEIGHT, &height);
+  GetCtrlAttribute(panel, canvas, ATTR_WIDTH, &width);
+  const int status = CanvasDrawBitmap(panel, canvas, bitmap, MakeRect(0, 0, 2, 2), MakeRect(0, 0, height, width));
+  DiscardBitmap(bitmap);
+  return status < 0 ? status : 0;
+}
+
 struct RoutingItem {
   const char* label;
   int value;
@@ -300,6 +322,9 @@ int BuildTransferPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Controls(panel, kTransferCtrls, static_cast<int>(std::size(kTransferCtrls))));
   CZ_UI_TRY(FillRoutingRing(panel, TAB_INSTR_RING_BBR_A, 0));
   CZ_UI_TRY(FillRoutingRing(panel, TAB_INSTR_RING_BBR_B, 1));
+  const int canvases[] = {TAB_INSTR_CANVA_B_1, TAB_INSTR_CANVA_B_2, TAB_INSTR_CANVA_A_2, TAB_INSTR_CANVA_BB,
+                          TAB_INSTR_CANVA_A_1};
+  for (int canvas : canvases) CZ_UI_TRY(DrawStartingPicture(panel, canvas));
   CZ_UI_TRY(PanelBuild_Order(panel, kTransferFront, static_cast<int>(std::size(kTransferFront)), nullptr, 0));
   CZ_UI_TRY(PanelBuild_Fit(panel, kTransferPanel, 0));
   return panel;

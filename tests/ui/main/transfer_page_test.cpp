@@ -76,6 +76,9 @@ TEST_F(TransferPageTest, BuiltState) {
   EXPECT_EQ(Attr(TAB_INSTR_CB_SETLEV_B, ATTR_CTRL_VAL), 0);
   EXPECT_EQ(Attr(TAB_INSTR_CB_LINK_B, ATTR_CTRL_VAL), 1);
   EXPECT_EQ(Attr(TAB_INSTR_CMD_FSEL_INSTR_A, ATTR_DIMMED), 1);
+  // The canvases start with the band's colour until the first redraw.
+  EXPECT_EQ(UiTest_CanvasPixel(TAB_INSTR, TAB_INSTR_CANVA_BB, 200, 120), 0xDEE3EF);
+  EXPECT_EQ(UiTest_CanvasPixel(TAB_INSTR, TAB_INSTR_CANVA_A_1, 40, 80), 0xDEE3EF);
   // The rings lie in front of the routing canvas, the bands behind all.
   EXPECT_LT(Attr(TAB_INSTR_RING_BBR_A, ATTR_ZPLANE_POSITION), Attr(TAB_INSTR_CANVA_BB, ATTR_ZPLANE_POSITION));
   EXPECT_EQ(Attr(TAB_INSTR_TEXTMSG_85, ATTR_ZPLANE_POSITION), 52);
