@@ -11,14 +11,20 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "app/Keywords.h"
 #include "app/PanelIds.h"
+#include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
+#include "engine/EngineHost.h"
+#include "engine/Tessera_GenerateWave.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/main/SequenceViewPage.h"
+#include "wavelib/WaveLib.h"
 
 namespace {
 
@@ -324,4 +330,36 @@ TEST_F(SequenceViewPageTest, TimeTraceExtentsAndOverviewBar) {
   EXPECT_EQ(outside, 0);  // amplitude 0.8: 17 +- 4
   EXPECT_EQ(g_SequenceView.pointCount, 999);
   EXPECT_LE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).size(), 5u + 81u * 81u);
+}
+
+TEST_F(SequenceViewPageTest, AWaveformBuildDrawsTheView) {
+  char error[kWaveLibErrorTextBytes];
+  ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+  ResetProject();
+  g_Settings.Project.pepLevel = 0;
+  SetEngineBuildHost(nullptr);
+  SequenceView_InstallBuildHost();
+  // 10 µs blank, then 10 µs CW at 100 MHz: 2,000 samples, the second half at full scale.
+  SequenceRecord& seq = SequenceTable[SequenceCount++];
+  InitSequenceRecord(&seq);
+  seq.name = "S";
+  seq.clock = 100e6;
+  ASSERT_TRUE(seq.waveFile.AssignExact(dir_.File("out.wv")));
+  seq.entries[0].fillerType = SYNC_BLANK;
+  seq.entries[0].fillerTime = 10e-6;
+  seq.entries[1].fillerType = SYNC_CW;
+  seq.entries[1].fillerTime = 20e-6;
+  ASSERT_EQ(BuildWaveform(0, 1, 1, -1, 0, 0.0), 1);
+  EXPECT_EQ(CountLines("*** "), 0);
+  EXPECT_EQ(g_SequenceView.totalSamples, 2000);
+  EXPECT_EQ(g_SequenceView.width, 2000);
+  EXPECT_DOUBLE_EQ(g_SequenceView.frequencyRange, 50e6);
+  EXPECT_EQ(Text(TAB_VIEW_STR_TSTOP), "20.000 \xC2\xB5s (2000)");
+  ASSERT_EQ(g_SequenceView.pointCount, 999);
+  EXPECT_NEAR(g_SequenceView.meanI[100], 0.0, 1e-6);
+  EXPECT_NEAR(g_SequenceView.meanI[900], 1.0, 1e-4);
+  SetEngineBuildHost(nullptr);
+  CloseTempFiles();
+  ResetProject();
 }
