@@ -26,6 +26,7 @@
 #include "editors/ModDataTable.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
+#include "editors/PulseEditor.h"
 #include "editors/ReportDriver.h"
 #include "editors/SequenceView.h"
 #include "engine/EngineHost.h"
@@ -44,6 +45,7 @@
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/dialogs/ReportDialog.h"
 #include "ui/main/MainPanel.h"
+#include "ui/pulse/EnvelopePages.h"
 #include "ui/pulse/PulsePanels.h"
 #include "ui/main/RfListPage.h"
 #include "wavelib/WaveLib.h"
@@ -109,7 +111,10 @@ struct PulseSubPanel {
   int (*builder)(int);
 };
 const PulseSubPanel kPulseSubPanels[] = {
+    {&P_TIM, BuildPulseTimingPanel},
     {&P_JIT, BuildJitterPanel},
+    {&P_MOD, BuildPulseModulationPanel},
+    {&P_MISC, BuildPulseMiscPanel},
     {&P_MARKER, BuildPulseMarkerPanel},
 };
 constexpr int kSubPanelTop = 120, kSubPanelLeft = 30;
@@ -164,6 +169,10 @@ int BuildMainWindow() {
       SetPanelAttribute(*sub.handle, ATTR_LEFT, kSubPanelLeft);
     }
     InitJitterControlTable();
+    // The custom-envelope pages of P_TIM's tab control, by page index.
+    const int page = P_TIM > 0 ? EnvelopePages_FetchHandles(P_TIM) : 0;
+    if (page != 0) return Fail(cz::FormatC("Failed to load custom envelope panel (%d).", page).c_str());
+    AttachPulseEditorPage();
   }
   return 1;
 }
@@ -394,5 +403,6 @@ void TearDownApplication() {
   for (const PageHandle& p : kPageHandles) *p.handle = 0;
   GENERAL = 0;
   GENWV = 0;
+  T_IMP = T_ENV = T_IQ = T_VIEW = 0;  // the custom-envelope pages went with P_TIM
   DeleteTempFiles();
 }
