@@ -12,6 +12,7 @@
 #include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
 #include "editors/RfListEditor.h"
+#include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
 
@@ -177,6 +178,7 @@ void ClickSequence(const LibrarySelection& sel) {
   if (position < 0) return;
   CurrentSequence = position;
   SelectSequenceTreeItem(SequenceTable[position].id);
+  RefreshSequenceEditor(position);
   SetPageVisible(PAGE_PULSE_EDITOR, 0);
   SetPageVisible(PAGE_SEQUENCE_VIEW, 0);
   SetPageVisible(PAGE_SEQUENCE_EDITOR, 1);
