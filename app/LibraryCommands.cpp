@@ -12,6 +12,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "editors/RfListEditor.h"
+#include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
@@ -288,6 +289,7 @@ void DeleteSequence(int position) {
     RebuildLibraryTree();
     CurrentSequence = shown;
     SelectSequenceTreeItem(SequenceTable[shown].id);
+    RefreshSequenceEditor(shown);
     ShowOnlyEditorPage(PAGE_SEQUENCE_EDITOR);
     DimGenerateButton(1);
   } else {
@@ -442,6 +444,7 @@ void NewSequenceCb(int menuBar, int menuItem, void* callbackData, int panel) {
   }
   CurrentSequence = position;
   SelectSequenceTreeItem(sequence.id);
+  RefreshSequenceEditor(position);
   ShowOnlyEditorPage(PAGE_SEQUENCE_EDITOR);
   DimGenerateButton(sequence.waveFile.empty() ? 1 : 0);
 }
