@@ -24,15 +24,18 @@ SequenceViewState g_SequenceView;
 
 namespace {
 
+// Colours 0xRRGGBB: frame grey, vector-diagram lines olive, points yellow.
 constexpr int kGrey = 0x808080;
 constexpr int kOlive = 0x808000;
 constexpr int kYellow = 0xFFFF00;
+// The file's "IQF" tag, and one sample: float32 I then float32 Q.
 constexpr int kTagBytes = 3;
 constexpr int kSampleBytes = 8;
 
 // Colour stops of the density scale, one per decade from 1e-4 to 1.
 constexpr int kDensityStops[5][3] = {{0, 0, 192}, {0, 160, 160}, {192, 0, 0}, {208, 80, 0}, {255, 255, 0}};
 
+// The next sample of the read slot, widened to double; 0 on a short read.
 int ReadSample(double* i, double* q) {
   unsigned char raw[kSampleBytes];
   if (ReadBytes(kViewReadSlot, kSampleBytes, raw) != kSampleBytes) return 0;
@@ -66,6 +69,8 @@ struct PassGuard {
   }
 };
 
+// A time text in engineering units; sample < 0 leaves the index out of the
+// format ("%4.3f %s/div").
 void SetTimeText(int control, const char* format, double seconds, long long sample) {
   double mantissa = 0.0;
   int exponent = 0;
@@ -78,6 +83,9 @@ void SetTimeText(int control, const char* format, double seconds, long long samp
   SetCtrlVal(TAB_VIEW, control, text);
 }
 
+// Start, stop and time per division (10 divisions), the slide at the
+// viewport's centre as a fraction of the file, the spectrum span in MHz.
+// Sample numbers in the texts count from 1.
 void WriteViewportTexts(const SequenceViewState& s, int64_t span) {
   const double rate = s.sampleRate;
   SetTimeText(TAB_VIEW_STR_TSTART, "%4.3f %s (%lld)", s.firstSample / rate, s.firstSample + 1);
@@ -100,6 +108,7 @@ void DrawColourScale() {
   SetCtrlAttribute(TAB_VIEW, graph, ATTR_REFRESH_GRAPH, 1);
 }
 
+// The unit circle and two corner marks at (1, 1) and (-1, -1): full scale.
 void DrawIqFrame() {
   const int graph = TAB_VIEW_GRAPH_IQ;
   PlotOval(TAB_VIEW, graph, 1.0, 1.0, -1.0, -1.0, kGrey, VAL_TRANSPARENT);
@@ -109,6 +118,8 @@ void DrawIqFrame() {
   PlotLine(TAB_VIEW, graph, -1.0, -1.0, -1.0, -0.95, kGrey);
 }
 
+// The density grid normalised to its largest cell; cells at or below 1e-5
+// of it stay empty, so at most 81 x 81 points are plotted.
 void DrawDensity(SequenceViewState* s) {
   double largest = 0.0;
   for (const auto& row : s->density)
@@ -132,6 +143,7 @@ int FailPass(const char* message) {
 
 }  // namespace
 
+// Linear blend between the two stops of the value's decade.
 int DensityPlotColor(double value) {
   const double v = std::fmin(std::fmax(value, 1e-4), 1.0);
   const double y = std::log10(v) + 4.0;
@@ -182,6 +194,9 @@ int ViewReducer_Add(ViewReducer* r, double i, double q, SequenceViewState* s) {
   r->first = false;
   ++r->n;
 
+  // Point number closed + 1 closes when the running position (tested before
+  // it grows) has reached it; the samples after the last closing sample
+  // belong to no point.
   int closedNow = 0;
   if (static_cast<double>(r->closed + 1) <= r->position && idx < kViewPointSlots) {
     const double n = static_cast<double>(r->n);
@@ -205,6 +220,7 @@ int ViewReducer_Add(ViewReducer* r, double i, double q, SequenceViewState* s) {
   return closedNow;
 }
 
+// Called by the builder after each build, before it draws.
 void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, int64_t total) {
   SequenceViewState& s = g_SequenceView;
   s.firstSample = first;
@@ -230,6 +246,10 @@ int ClearSequenceView() {
   return DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
 }
 
+// The one read pass. Every failure returns 0 after its "*** " log line; the
+// guard releases the slot and closes the progress window, the spectrum
+// buffer frees itself, and the automatic refresh of GRAPH_IQ and
+// GRAPH_SPECTRUM stays off until the next successful draw.
 int DrawSequenceView() {
   SequenceViewState& s = g_SequenceView;
   // 1. The viewport inside the file.

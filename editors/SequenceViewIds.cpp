@@ -1,3 +1,5 @@
+// Control ids of TAB_VIEW, written by BuildSequenceViewPanel as it creates
+// each control; -1 until then.
 #include "editors/SequenceViewIds.h"
 
 int TAB_VIEW_GRAPH_SCALE = -1;

@@ -33,6 +33,7 @@ void Place(SequenceViewState* s, int64_t c, int64_t w) {
 
 int64_t Centre(const SequenceViewState& s) { return s.firstSample + (s.lastSample - s.firstSample) / 2; }
 
+// Sample index of a cursor time in µs, truncated toward zero.
 int64_t SampleAt(double us, double rate) { return static_cast<int64_t>(us * 1e-6 * rate); }
 
 // Redraws after a change, logging a failed draw.
@@ -43,6 +44,8 @@ int Redraw(int changed) {
 
 }  // namespace
 
+// Back and forward step by a fifth of the width (a width below 5 does not
+// move); the far edge follows so that the width is kept.
 int ViewNav_Back(SequenceViewState* s) {
   if (s->firstSample == 0) return 0;
   s->firstSample = std::max<int64_t>(s->firstSample - static_cast<int64_t>(0.2 * s->width), 0);
@@ -80,6 +83,8 @@ int ViewNav_ZoomOut(SequenceViewState* s) {
   return 1;
 }
 
+// The samples between the cursors, at least 500, ending at the last sample
+// at the latest; a negative first sample is left to the draw's clamping.
 int ViewNav_ZoomCursors(SequenceViewState* s, double x1us, double x2us) {
   const double lo = std::min(x1us, x2us), hi = std::max(x1us, x2us);
   const int64_t width = std::max<int64_t>(SampleAt(hi - lo, s->sampleRate), kViewMinZoomWidth);
@@ -153,6 +158,9 @@ int SequenceViewMarkersCb(int panel, int, int event, void*, int, int) {
   return 0;
 }
 
+// Time cursors: both times with their sample indexes, the difference and
+// its frequency; the I/Q cursor follows the active time cursor to the mean
+// I/Q of the display point under it (outside the points it stays).
 int IqPointGraphCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
   const SequenceViewState& s = g_SequenceView;
@@ -183,6 +191,8 @@ int IqPointGraphCb(int panel, int control, int event, void*, int, int) {
   return 0;
 }
 
+// I/Q cursor: I and Q, magnitude and phase in degrees (phase 0 below a
+// magnitude of 0.1, where the angle means nothing).
 int IqGraphCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
   double i = 0, q = 0;

@@ -83,6 +83,9 @@ void ComputeFft(double* data, int32_t n, int32_t direction) {
   }
 }
 
+// The buffer holds at least 1,024 complex values so that short spectra can
+// be zero-filled in place; it is the view's only large allocation (up to
+// 80 MiB), refused rather than thrown when memory is short.
 int SpectrumBuffer_Prepare(SpectrumBuffer* buffer, int64_t span, int64_t total, int32_t scope) {
   buffer->data.reset();
   buffer->capacity = buffer->count = 0;
@@ -148,6 +151,8 @@ int64_t Spectrum_Compute(SpectrumBuffer* buffer, SequenceViewState* state) {
   return n;
 }
 
+// 497 segments joining points 1 .. 498 (x = point number, y = level -
+// reference, so the top of the graph is the reference).
 int Spectrum_Plot(int panel) {
   const SequenceViewState& s = g_SequenceView;
   const int graph = TAB_VIEW_GRAPH_SPECTRUM;
@@ -175,6 +180,8 @@ double Spectrum_BandLevel(const SequenceViewState& state, double x1, double x2) 
   return 20.0 * std::log10(sum);
 }
 
+// Spectrum cursors: frequency of point x is (x / 500 - 0.5) * rate; the
+// level is the cursor's y plus the reference.
 int SpectrumGraphCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;

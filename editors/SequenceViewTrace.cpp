@@ -19,6 +19,7 @@
 
 namespace {
 
+// Trace colours 0xRRGGBB.
 constexpr int kMagnitudeColor = 0xAA4EDE;
 constexpr int kIColor = 0x285291;
 constexpr int kQColor = 0xA93326;
@@ -48,6 +49,8 @@ const ModeTexts kModeTexts[] = {
     {VIEW_FREQUENCY, "P(t)", "0", "-100", "Log", "F(t)", nullptr, nullptr, "Lin", "Frq"},
 };
 
+// Time axis of the viewport in µs: t0 its start, tw its length; display
+// point i of n over span samples lies at (first + i * span / n) / rate.
 struct TimeAxis {
   double t0, tw;
   int64_t first, span;
@@ -120,6 +123,11 @@ void PlotExtent(int panel, double x, double hi, double lo, double centre, int co
     PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, x, 5.0 * hi + centre, VAL_SIMPLE_DOT, color);
 }
 
+// The two traces of a mode from the stored display points. dB traces use
+// the peak magnitude's log10 L (-5 .. 0): "Log Mag" 4L + 22 (-100 dB at 2,
+// 0 dB at 22), "Frequency" power 2L + 22 (-100 dB at 12). I and Q are 5
+// units per full scale about 17 and 6; phase and frequency fill +-5 units
+// at their range.
 void DrawTraces(int panel, int mode, const TimeAxis& ax, const SequenceViewState& s) {
   static double y1[kViewPointSlots], y2[kViewPointSlots];
   const int n = ax.n;
@@ -174,6 +182,7 @@ void DrawTraces(int panel, int mode, const TimeAxis& ax, const SequenceViewState
 
 }  // namespace
 
+// The smallest value of the 1-2-5 series strictly above x (sign kept).
 double RoundUp125(double x) {
   if (x == 0.0) return 0.0;
   if (x < 0.0) return -RoundUp125(-x);
@@ -182,6 +191,7 @@ double RoundUp125(double x) {
   return m < 2.0 ? 2.0 * p : m < 5.0 ? 5.0 * p : 10.0 * p;
 }
 
+// The 1-2-5 value below x; a power of ten stays.
 double RoundDown125(double x) {
   if (x == 0.0) return 0.0;
   if (x < 0.0) return -RoundDown125(-x);
@@ -190,6 +200,8 @@ double RoundDown125(double x) {
   return m > 5.0 ? 5.0 * p : m > 2.0 ? 2.0 * p : p;
 }
 
+// "%6.3f" of the scaled value with trailing zeros dropped (one kept after
+// the point), then the prefix text (" k", " M" ...) and the unit.
 void FormatSiValue(char* out, double value, const char* unit) {
   if (out == nullptr || unit == nullptr) return;
   struct Prefix {
@@ -250,6 +262,8 @@ int SequenceView_DrawTimeGraph(int panel) {
   return 1;
 }
 
+// Phase range (units of pi) walks 0.01 .. 10; frequency range (Hz) walks
+// rate / 2,000 .. rate / 2. Other modes have no Y scale to change.
 int SequenceView_ZoomY(SequenceViewState* s, int mode, int direction) {
   if (mode == VIEW_FREQUENCY) {
     s->frequencyRange = direction > 0 ? std::min(RoundUp125(s->frequencyRange * 1.1), s->sampleRate * 0.5)
