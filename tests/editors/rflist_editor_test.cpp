@@ -1,0 +1,307 @@
+// The RF list editor on the RF List page, driven offscreen as a user would:
+// the page as built and prepared, the record shown with its dimmed rows and
+// limit colours, edits stored back, row buttons, fills, import and report
+// through the file dialog, and the upload to the simulated instrument
+// (127.0.0.1) with a refused size and a lost instrument.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "editors/RfListEditor.h"
+#include "instrument/Identify.h"
+#include "instrument/InstrumentTypes.h"
+#include "instrument/VisaDev.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+#include "ui/main/RfListPage.h"
+
+namespace {
+
+std::vector<std::string> g_log;
+std::vector<std::string> g_status;
+void OnLog(const char* text) { g_log.emplace_back(text); }
+void OnStatus(const char* text) { g_status.emplace_back(text); }
+bool Logged(const std::string& part) {
+  return std::any_of(g_log.begin(), g_log.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+bool StatusWas(const std::string& text) { return std::find(g_status.begin(), g_status.end(), text) != g_status.end(); }
+
+class RfListEditorTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    ResetProject();
+    ResetInstrumentCapabilities();
+    InstrumentCapabilities.Type = INSTR_KALDRA;
+    InstrumentCapabilities.RfListMax = 10000;
+    InstrumentCapabilities.UnixPaths = 0;
+    panel_ = BuildRfListPanel(0);
+    ASSERT_GT(panel_, 0);
+    TAB_RFLIST = panel_;
+    ASSERT_EQ(PrepareRfListPage(), 0);
+    g_log.clear();
+    g_status.clear();
+    Log_SetLogSink(OnLog);
+    Log_SetStatusSink(OnStatus);
+    RfListRecord& r = RfListTable[0];
+    InitRfListRecord(&r);
+    r.name = "Hop";
+    for (int i = 0; i < 3; ++i) r.points.Set(i, 1.0 + i, -10.0 * (i + 1));
+    RfListCount = 1;
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    Log_SetStatusSink(nullptr);
+    DiscardPanel(panel_);
+    TAB_RFLIST = 0;
+    CurrentRfList = -1;
+    ResetProject();
+    OffscreenAppTest::TearDown();
+  }
+  RfListRecord& List() { return RfListTable[0]; }
+  int Dimmed(int control) const {
+    int d = -1;
+    GetCtrlAttribute(panel_, control, ATTR_DIMMED, &d);
+    return d;
+  }
+  int CellAttr(int column, int row, int attr) const {
+    int v = -1;
+    GetTableCellAttribute(panel_, TAB_RFLIST_TABLE_RFLIST, Cell(column, row), attr, &v);
+    return v;
+  }
+  double CellValue(int column, int row) const {
+    double v = -1;
+    GetTableCellVal(panel_, TAB_RFLIST_TABLE_RFLIST, Cell(column, row), &v);
+    return v;
+  }
+  int panel_ = 0;
+  cz::test::TempDir dir_;
+};
+
+TEST(RfListPageBuild, OneRowWhenBuiltAndDefaultsOfTheFields) {
+  cz::test::OffscreenApp();
+  const int panel = BuildRfListPanel(0);
+  ASSERT_GT(panel, 0);
+  int rows = 0;
+  GetNumTableRows(panel, TAB_RFLIST_TABLE_RFLIST, &rows);
+  EXPECT_EQ(rows, 1);
+  int len = 0, mode = 0, path = 0, activate = -1;
+  double dwell = 0, step = 0, max = 0;
+  GetCtrlVal(panel, TAB_RFLIST_NUM_LEN, &len);
+  GetCtrlVal(panel, TAB_RFLIST_NUM_DWELL, &dwell);
+  GetCtrlVal(panel, TAB_RFLIST_NUM_STEP_2, &step);
+  GetCtrlVal(panel, TAB_RFLIST_NUM_LMAX, &max);
+  GetCtrlVal(panel, TAB_RFLIST_RING_DMODE, &mode);
+  GetCtrlVal(panel, TAB_RFLIST_RING_BB, &path);
+  GetCtrlVal(panel, TAB_RFLIST_CB_ACTIVATE, &activate);
+  EXPECT_EQ(len, 1);
+  EXPECT_DOUBLE_EQ(dwell, 1.0);
+  EXPECT_DOUBLE_EQ(step, 0.1);
+  EXPECT_DOUBLE_EQ(max, 1.0);
+  EXPECT_EQ(mode, 1);
+  EXPECT_EQ(path, 1);
+  EXPECT_EQ(activate, 0);
+  // Typed values are brought into the ranges.
+  UiTest_EnterValue(panel, TAB_RFLIST_NUM_LEN, 20000);
+  GetCtrlVal(panel, TAB_RFLIST_NUM_LEN, &len);
+  EXPECT_EQ(len, 10000);
+  UiTest_EnterValue(panel, TAB_RFLIST_NUM_STEP, 0.0);
+  GetCtrlVal(panel, TAB_RFLIST_NUM_STEP, &step);
+  EXPECT_DOUBLE_EQ(step, 0.001);
+  DiscardPanel(panel);
+  UiTest_Reset();
+}
+
+TEST_F(RfListEditorTest, StartUpRowsAreNumberedAndTheEntryColumnIsReadOnly) {
+  int rows = 0;
+  GetNumTableRows(panel_, TAB_RFLIST_TABLE_RFLIST, &rows);
+  EXPECT_EQ(rows, kMaxRfListPoints);
+  EXPECT_EQ(CellValue(RFLIST_COL_ENTRY, 1), 1.0);
+  EXPECT_EQ(CellValue(RFLIST_COL_ENTRY, kMaxRfListPoints), 10000.0);
+  EXPECT_EQ(UiTest_CommitTableCell(panel_, TAB_RFLIST_TABLE_RFLIST, Cell(RFLIST_COL_ENTRY, 5), 7.0), 0);
+  EXPECT_EQ(CellAttr(RFLIST_COL_FREQUENCY, 9999, ATTR_PRECISION), 6);
+  EXPECT_EQ(CellAttr(RFLIST_COL_LEVEL, 9999, ATTR_PRECISION), 2);
+}
+
+TEST_F(RfListEditorTest, ShowDimsRowsBeyondTheListAndColoursPointsWithinTheLimits) {
+  List().limMin = 1.5;
+  List().limMax = 3.0;
+  List().limMin2 = -40.0;
+  List().limMax2 = 0.0;
+  ShowRfList(0);
+  EXPECT_EQ(CurrentRfList, 0);
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 2), 2.0);
+  EXPECT_EQ(CellValue(RFLIST_COL_LEVEL, 3), -30.0);
+  EXPECT_EQ(CellAttr(RFLIST_COL_FREQUENCY, 3, ATTR_CELL_DIMMED), 0);
+  EXPECT_EQ(CellAttr(RFLIST_COL_FREQUENCY, 4, ATTR_CELL_DIMMED), 1);
+  EXPECT_EQ(CellAttr(RFLIST_COL_LEVEL, 10000, ATTR_CELL_MODE), VAL_INDICATOR);
+  EXPECT_EQ(CellAttr(RFLIST_COL_ENTRY, 1, ATTR_TEXT_BGCOLOR), 0xC0C0C0);
+  EXPECT_EQ(CellAttr(RFLIST_COL_ENTRY, 2, ATTR_TEXT_BGCOLOR), 0x00FF00);
+  EXPECT_EQ(CellAttr(RFLIST_COL_LEVEL, 3, ATTR_TEXT_BGCOLOR), 0x00FF00);
+  EXPECT_EQ(Dimmed(TAB_RFLIST_NUM_MAX), 1) << "mode All Same uses the minimum only";
+  EXPECT_EQ(Dimmed(TAB_RFLIST_CMD_UPLOAD), 0);
+
+  ShowRfList(5);  // no such list
+  EXPECT_EQ(CurrentRfList, 0);
+  InstrumentCapabilities.Type = INSTR_LUMBRIX;
+  ShowRfList(0);
+  EXPECT_EQ(Dimmed(TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_EQ(Dimmed(TAB_RFLIST_CMD_RESET), 1);
+}
+
+TEST_F(RfListEditorTest, EditsGoBackIntoTheRecord) {
+  ShowRfList(0);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_DWELL, 12.5);
+  EXPECT_DOUBLE_EQ(List().dwell, 12.5);
+  UiTest_ChooseRingIndex(panel_, TAB_RFLIST_RING_DMODE_2, 1);
+  EXPECT_EQ(List().mode2, 2);
+  EXPECT_EQ(Dimmed(TAB_RFLIST_NUM_MAX_2), 0);
+  // Typing a frequency into the first free row lengthens the list.
+  UiTest_CommitTableCell(panel_, TAB_RFLIST_TABLE_RFLIST, Cell(RFLIST_COL_FREQUENCY, 3), 0.0);
+  EXPECT_EQ(List().points.InUse(), 2);
+  EXPECT_EQ(CellAttr(RFLIST_COL_FREQUENCY, 3, ATTR_CELL_DIMMED), 1);
+  UiTest_EnterValue(panel_, TAB_RFLIST_STR_FILE, "");
+  EXPECT_TRUE(List().remoteFile.empty());
+  EXPECT_EQ(Dimmed(TAB_RFLIST_CMD_UPLOAD), 1) << "no remote file, nothing to send to";
+  UiTest_EnterValue(panel_, TAB_RFLIST_STR_NAME, std::string(80, 'n').c_str());
+  EXPECT_EQ(List().name.view(), std::string(63, 'n'));
+}
+
+TEST_F(RfListEditorTest, RowButtonsAndFillsActOnTheActiveRow) {
+  ShowRfList(0);
+  SetActiveTableCell(panel_, TAB_RFLIST_TABLE_RFLIST, Cell(RFLIST_COL_FREQUENCY, 1));
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_RFLIST_DOWN);
+  EXPECT_EQ(List().points.Frequency(1), 1.0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_RFLIST_DEL);
+  EXPECT_EQ(List().points.InUse(), 2);
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 1.0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_RFLIST_ADD);
+  EXPECT_EQ(List().points.InUse(), 3);
+
+  // Both Fill buttons share one callback; the control tells the column.
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MIN_2, -7.0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST_2);
+  EXPECT_EQ(List().points.Level(2), -7.0);
+  EXPECT_EQ(List().points.Frequency(2), 3.0);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MIN, 0.5);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST);
+  EXPECT_EQ(List().points.Frequency(2), 0.5);
+
+  UiTest_ChooseRingIndex(panel_, TAB_RFLIST_RING_DMODE, 2);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MIN, 1.0);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MAX, 1.2);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_STEP, 0.1);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST);
+  EXPECT_TRUE(StatusWas("Error: Not Enough Random Numbers. Check Settings."));
+
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_LEN, 5);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_SETLEN);
+  EXPECT_EQ(List().points.InUse(), 5);
+  EXPECT_EQ(CellValue(RFLIST_COL_LEVEL, 5), -30.0);
+}
+
+TEST_F(RfListEditorTest, ImportAndReportGoThroughTheFileDialog) {
+  ShowRfList(0);
+  const std::string in = dir_.File("in.txt");
+  cz::test::WriteFileBytes(in, "0.5 -1\n\n0.75\n");
+  UiTest_QueueFile(in.c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(Logged("** Error in line 3."));
+  EXPECT_TRUE(StatusWas("Error: Invalid Data for Import."));
+  EXPECT_EQ(List().points.Frequency(0), 0.5);
+  EXPECT_EQ(List().points.Frequency(1), 2.0);
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 0.5);
+
+  cz::test::WriteFileBytes(in, "0.5 -1\n0.6 -2\n");
+  UiTest_QueueFile(in.c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(Logged("2 Entries imported."));
+  // Only an existing file is read.
+  const std::size_t lines = g_log.size();
+  UiTest_QueueFile(dir_.File("missing.txt").c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_EQ(g_log.size(), lines);
+  EXPECT_EQ(List().points.Frequency(1), 0.6);
+
+  const std::string out = dir_.File("report.txt");
+  UiTest_QueueFile(out.c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_PRINTLIST);
+  EXPECT_TRUE(StatusWas("RF List Saved."));
+  const std::string report = cz::test::ReadFileBytes(out);
+  EXPECT_NE(report.find("RF List : Hop\n"), std::string::npos);
+  EXPECT_NE(report.find("    3           3.000000             -30.00         F\n"), std::string::npos);
+  UiTest_QueueFile(dir_.File("no/dir/r.txt").c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_PRINTLIST);
+  EXPECT_TRUE(StatusWas("Error: Failed to Open Output File."));
+}
+
+class RfListUploadTest : public RfListEditorTest {
+ protected:
+  void SetUp() override {
+    RfListEditorTest::SetUp();
+    char visaError[256];
+    ASSERT_EQ(VisaDev_Init(visaError, sizeof visaError), 1);
+    ASSERT_TRUE(sim_.Start()) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+    List().remoteFile = "lists\\hop.lsw";
+    g_Settings.Project.pathWin = "D:\\";
+    ShowRfList(0);
+  }
+  void TearDown() override {
+    VisaDev_CloseAll();
+    RfListEditorTest::TearDown();
+  }
+  bool Received(const std::string& message) const {
+    const std::vector<std::string> r = sim_.Received();
+    return std::find(r.begin(), r.end(), message) != r.end();
+  }
+  cz::test::SimFixture sim_;
+};
+
+TEST_F(RfListUploadTest, TheListReachesTheInstrumentUnderTheDefaultDirectory) {
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_TRUE(StatusWas("Sending RF List..."));
+  EXPECT_EQ(g_status.back(), "");
+  EXPECT_TRUE(Received("SOUR1:LIST:SEL 'D:\\lists\\hop.lsw'; *OPC?"));
+  EXPECT_EQ(List().points.Frequency(0), 1.0) << "the record keeps GHz";
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  // Exactly the maximum is sent, one point more is refused before sending.
+  InstrumentCapabilities.RfListMax = 2;
+  const std::size_t before = sim_.Received().size();
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "Error: Too Many Entries for This Instrument.");
+  EXPECT_EQ(sim_.Received().size(), before);
+  InstrumentCapabilities.RfListMax = 3;
+  UiTest_QueueConfirm(true);  // the list file is there from the first upload
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "");
+}
+
+TEST_F(RfListUploadTest, ALostInstrumentIsReportedAndTheMessageStays) {
+  sim_.Stop();
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "Error: Failed to Open VISA Device.");
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FSEL_RFLIST);
+  EXPECT_EQ(g_status.back(), "Error: Failed to Open VISA Device.");
+  EXPECT_EQ(List().remoteFile.view(), "lists\\hop.lsw");
+
+  cz::test::SimOptions dropping;
+  dropping.faults = {"drop@LIST:FREQ"};
+  ASSERT_TRUE(sim_.Start(dropping)) << sim_.Error();
+  g_Settings.Select = sim_.SocketResource();
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "Error: Transfer Failed.") << "a failed transfer is not cleared away";
+  EXPECT_TRUE(Logged("*** RF list transfer failed."));
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
