@@ -11,6 +11,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/PulseEditor.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
@@ -98,10 +99,11 @@ void NewProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
   LastProjectLoadFailed = 0;
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kProgramTitle);
 
-  CurrentPulse = 0;
+  SetCurrentPulse(0);
   InitModParams(0);
   if (!LoadPulseModParams(0)) Log_Status(1, "Error: Cannot update pulse parameters.");
   if (!ShowModParamTable()) Log_Status(1, "Error: Cannot update parameter table.");
+  ShowPulseInEditor();
   InitSequenceRecord(&SequenceTable[0]);
   ShowReplacedProject();
 }
