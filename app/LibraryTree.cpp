@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/PluginTrees.h"
+#include "editors/PulseEditor.h"
 #include "editors/RfListEditor.h"
 #include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
@@ -159,7 +160,7 @@ void ClickPulse(int item, const LibrarySelection& sel) {
       return;
     }
   }
-  CurrentPulse = position;
+  SetCurrentPulse(position);
   ReportModParamFailures(position);
   SelectPulseTreeItem(PulseTable[position].id);
   SetPageVisible(PAGE_PULSE_EDITOR, 1);
@@ -169,6 +170,7 @@ void ClickPulse(int item, const LibrarySelection& sel) {
   SetActiveTreeItem(PANEL_MAIN, Tree(), sel.item);
   SetActivePage(PAGE_PULSE_EDITOR);
   ShowPulseEditorPage(page);
+  ShowPulseInEditor();
 }
 
 // Generate stays dimmed for a sequence without a waveform file name.
