@@ -11,6 +11,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/PulseEditor.h"
 #include "editors/RfListEditor.h"
 #include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
@@ -406,12 +407,13 @@ void NewPulseCb(int menuBar, int menuItem, void* callbackData, int panel) {
   ++NewPulseNameCounter;
   ++PulseCount;
   RebuildLibraryTree();
-  CurrentPulse = position;
+  SetCurrentPulse(position);
   ReportNewPulseParams(position);
   SelectPulseTreeItem(pulse.id);
   ShowOnlyEditorPage(PAGE_PULSE_EDITOR);
   DimGenerateButton(1);
   ShowPulseEditorPage("Timing");
+  ShowPulseInEditor();
 }
 
 void NewSequenceCb(int menuBar, int menuItem, void* callbackData, int panel) {
