@@ -1,0 +1,244 @@
+// The Baseband Filter dialog: the coefficient line rule and file reader,
+// the dialog's defaults, the single check mark with the dimming of unused
+// fields, Apply/Accept/Cancel into the current sequence, and the import of
+// user coefficients with their plot.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/Log.h"
+#include "app/PanelIds.h"
+#include "app/Records.h"
+#include "editors/BasebandFilter.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/TempDir.h"
+#include "ui/dialogs/FilterDialog.h"
+
+namespace {
+
+TEST(FilterCoefficients, LineRule) {
+  struct Case {
+    const char* line;
+    double c1, c2;
+  };
+  const Case cases[] = {
+      {"1\n", 1.0, 1.0},          {"2 3\n", 2.0, 3.0},         {"letters only\n", 0.0, 0.0},
+      {"\n", 0.0, 0.0},           {"1.5e-3 7\n", 0.0015, 7.0}, {"1.5E-3\t7", 0.0015, 7.0},
+      {"i=-.5; q=+2\n", -0.5, 2.0}, {"3e 4\n", 3.0, 4.0},       {"-inf 3", 0.0, 3.0},
+  };
+  for (const Case& c : cases) {
+    double a = -9, b = -9;
+    BasebandFilter_ParseLine(c.line, &a, &b);
+    EXPECT_DOUBLE_EQ(a, c.c1) << c.line;
+    EXPECT_DOUBLE_EQ(b, c.c2) << c.line;
+  }
+}
+
+TEST(FilterCoefficients, FileReaderCountsLinesUpToTheLimit) {
+  cz::test::TempDir dir;
+  std::vector<double> c1, c2;
+  cz::test::WriteFileBytes(dir.File("three.txt"), "1\n2 3\nabc\n");
+  ASSERT_EQ(BasebandFilter_ReadCoefficients(dir.File("three.txt").c_str(), &c1, &c2), 3);
+  EXPECT_EQ(c1, (std::vector<double>{1.0, 2.0, 0.0}));
+  EXPECT_EQ(c2, (std::vector<double>{1.0, 3.0, 0.0}));
+
+  std::string big;
+  for (int i = 0; i < 12000; ++i) big += "0.25 -0.25\n";
+  cz::test::WriteFileBytes(dir.File("big.txt"), big);
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("big.txt").c_str(), &c1, &c2), 10000);
+
+  // A line longer than 510 characters goes on as the next line.
+  cz::test::WriteFileBytes(dir.File("long.txt"), std::string(510, ' ') + "5 6\n");
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("long.txt").c_str(), &c1, &c2), 2);
+  EXPECT_EQ(c1[1], 5.0);
+
+  cz::test::WriteFileBytes(dir.File("empty.txt"), "");
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("empty.txt").c_str(), &c1, &c2), 0);
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("none.txt").c_str(), &c1, &c2), -1);
+}
+
+TEST(FilterTypes, TagsAndTheFieldsTheyUse) {
+  for (int t = 1; t <= 9; ++t) EXPECT_EQ(BasebandFilter_TypeOfTag(BasebandFilter_TagOfType(t)), t);
+  EXPECT_EQ(BasebandFilter_TypeOfTag("_FLT_RECT#1"), 0);
+  EXPECT_EQ(BasebandFilter_TagOfType(10), nullptr);
+  const FilterFieldState rect = BasebandFilter_FieldState("_FLT_U_RECT");
+  EXPECT_TRUE(rect.alphaDimmed);
+  EXPECT_FALSE(rect.freqDimmed);
+  const FilterFieldState gauss = BasebandFilter_FieldState("_FLT_GAUSS");
+  EXPECT_TRUE(gauss.freqDimmed && gauss.freqFromAlpha);
+  EXPECT_FALSE(gauss.alphaDimmed);
+  const FilterFieldState user = BasebandFilter_FieldState("_FLT_USER");
+  EXPECT_TRUE(user.freqDimmed && user.alphaDimmed && !user.freqFromAlpha);
+  const FilterFieldState cosine = BasebandFilter_FieldState("_FLT_RCOS");
+  EXPECT_FALSE(cosine.freqDimmed || cosine.alphaDimmed);
+}
+
+std::vector<std::string> g_log, g_status;
+void OnLog(const char* t) { g_log.emplace_back(t); }
+void OnStatus(const char* t) { g_status.emplace_back(t); }
+
+class FilterDialogTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    ResetProject();
+    FILTER = BuildBasebandFilterPanel(0);
+    ASSERT_GT(FILTER, 0);
+    InitSequenceRecord(&SequenceTable[0]);
+    SequenceCount = 1;
+    CurrentSequence = 0;
+    g_log.clear();
+    g_status.clear();
+    Log_SetLogSink(OnLog);
+    Log_SetStatusSink(OnStatus);
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    Log_SetStatusSink(nullptr);
+    DiscardPanel(FILTER);
+    FILTER = 0;
+    CurrentSequence = -1;
+    ResetProject();
+    OffscreenAppTest::TearDown();
+  }
+  int Item(const char* tag) const {
+    int item = -1;
+    GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, tag, &item);
+    return item;
+  }
+  int Marked(const char* tag) const {
+    int state = -1;
+    GetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, Item(tag), ATTR_MARK_STATE, &state);
+    return state;
+  }
+  int Dimmed(int control) const {
+    int d = -1;
+    GetCtrlAttribute(FILTER, control, ATTR_DIMMED, &d);
+    return d;
+  }
+  double Value(int control) const {
+    double v = 0;
+    GetCtrlVal(FILTER, control, &v);
+    return v;
+  }
+  int Visible() const {
+    int v = -1;
+    GetPanelAttribute(FILTER, ATTR_VISIBLE, &v);
+    return v;
+  }
+  SequenceRecord& Seq() { return SequenceTable[0]; }
+  cz::test::TempDir dir_;
+};
+
+TEST_F(FilterDialogTest, DefaultsAndRangesAsBuilt) {
+  int window = 0, ovs = 0, impulse = -1, enabled = -1;
+  GetCtrlVal(FILTER, FILTER_RING_WINDOW, &window);
+  GetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, &ovs);
+  GetCtrlVal(FILTER, FILTER_NUM_IMPULSE, &impulse);
+  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &enabled);
+  EXPECT_EQ(window, 4);
+  EXPECT_EQ(ovs, 1);
+  EXPECT_EQ(impulse, 0);
+  EXPECT_EQ(enabled, 0);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_FREQ), 1.0);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_ALPHA), 1.0);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_OVS), 1.0);
+  EXPECT_EQ(Visible(), 0);
+  UiTest_EnterValue(FILTER, FILTER_NUM_FREQ, 500.0);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_FREQ), 300.0);
+  UiTest_EnterValue(FILTER, FILTER_NUM_ALPHA, -0.5);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_ALPHA), 0.0);
+  int count = 0;
+  GetNumTreeItems(FILTER, FILTER_TREE_FILTER, &count);
+  EXPECT_EQ(count, 11);
+  for (int t = 1; t <= 9; ++t) EXPECT_GE(Item(BasebandFilter_TagOfType(t)), 0) << t;
+}
+
+TEST_F(FilterDialogTest, OneCheckMarkMovesAndDimsUnusedFields) {
+  UiTest_EnterValue(FILTER, FILTER_NUM_ALPHA, 0.5);
+  ASSERT_EQ(UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_GAUSS"), 1), 1);
+  EXPECT_EQ(Marked("_FLT_GAUSS"), 1);
+  EXPECT_EQ(Dimmed(FILTER_NUM_FREQ), 1);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_FREQ), 50.0) << "BT 0.5 at 100 MHz";
+  EXPECT_EQ(UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_GAUSS"), 0), 0)
+      << "the checked item cannot be unchecked";
+  EXPECT_EQ(Marked("_FLT_GAUSS"), 1);
+
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
+  EXPECT_EQ(Seq().filterType, 4);
+  EXPECT_DOUBLE_EQ(Seq().cutoff, 50000000.0);
+  EXPECT_DOUBLE_EQ(Seq().alpha, 0.5);
+
+  ASSERT_EQ(UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_U_RECT"), 1), 1);
+  EXPECT_EQ(Marked("_FLT_GAUSS"), 0);
+  EXPECT_EQ(Marked("_FLT_U_RECT"), 1);
+  EXPECT_EQ(Dimmed(FILTER_NUM_FREQ), 0);
+  EXPECT_EQ(Dimmed(FILTER_NUM_ALPHA), 1);
+  ASSERT_EQ(UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_USER"), 1), 1);
+  EXPECT_EQ(Dimmed(FILTER_NUM_FREQ), 1);
+  EXPECT_EQ(Dimmed(FILTER_NUM_ALPHA), 1);
+}
+
+TEST_F(FilterDialogTest, ApplyAcceptAndCancel) {
+  // Without a checked item only the switch and the window are stored.
+  SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, 1);
+  SetCtrlVal(FILTER, FILTER_RING_WINDOW, 2);
+  SetCtrlVal(FILTER, FILTER_NUM_OVS, 3.0);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
+  EXPECT_EQ(Seq().filterOn, 1);
+  EXPECT_EQ(Seq().window, 2);
+  EXPECT_DOUBLE_EQ(Seq().oversampling, 1.0);
+
+  UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_COS"), 1);
+  SetCtrlVal(FILTER, FILTER_STR_USRCMT, "taps");
+  SetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, 8);
+  DisplayPanel(FILTER);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_EQ(Seq().filterType, 3);
+  EXPECT_DOUBLE_EQ(Seq().oversampling, 3.0);
+  EXPECT_EQ(Seq().userOversampling, 8);
+  EXPECT_EQ(Seq().userComment.view(), "taps");
+
+  // The close box acts as Cancel: nothing is stored.
+  SetCtrlVal(FILTER, FILTER_NUM_OVS, 9.0);
+  DisplayPanel(FILTER);
+  UiTest_PressCloseBox(FILTER);
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_DOUBLE_EQ(Seq().oversampling, 3.0);
+
+  // No current sequence: nothing happens.
+  CurrentSequence = -1;
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
+  EXPECT_DOUBLE_EQ(Seq().oversampling, 3.0);
+}
+
+TEST_F(FilterDialogTest, ImportStoresAndPlotsTheCoefficients) {
+  const std::string path = dir_.File("taps.txt");
+  cz::test::WriteFileBytes(path, "0.5 -0.5\n1 0\n0.5\n");
+  UiTest_QueueFile(path.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  ASSERT_EQ(Seq().userFilter.Length(), 3);
+  EXPECT_EQ(Seq().userFilter.Q(), (std::vector<double>{-0.5, 0.0, 0.5}));
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 3.0);
+  EXPECT_EQ(Seq().filterType, 2) << "the import does not choose the type";
+  const std::vector<UiTest_Plot> plots = UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER);
+  ASSERT_EQ(plots.size(), 4u);
+  EXPECT_EQ(plots[0].color, 0xA93326);
+  EXPECT_EQ(plots[1].color, 0x285291);
+  EXPECT_EQ(plots[2].x, (std::vector<double>{1.0, 2.0}));
+
+  // An empty file leaves no coefficients, says so, and clears the graph.
+  const std::string empty = dir_.File("empty.txt");
+  cz::test::WriteFileBytes(empty, "");
+  UiTest_QueueFile(empty.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  EXPECT_EQ(Seq().userFilter.Length(), 0);
+  ASSERT_FALSE(g_log.empty());
+  EXPECT_NE(g_log.back().find("*** No data imported from file."), std::string::npos);
+  EXPECT_EQ(g_status.back(), "Failed to import from filter file.");
+  EXPECT_TRUE(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).empty());
+}
+
+}  // namespace
