@@ -234,4 +234,21 @@ TEST_F(PulseEditorTest, EnvelopeImportShowsTablesAndClearAsks) {
   EXPECT_EQ(0, p.envelope.Count());
 }
 
+TEST_F(PulseEditorTest, NewPulseAndTreeClickShowTheRecord) {
+  const int bar = GetPanelMenuBar(PANEL_MAIN);
+  ASSERT_EQ(1, UiTest_ChooseMenuItem(bar, MBAR_PULSE_PNEW));
+  ASSERT_EQ(1, UiTest_ChooseMenuItem(bar, MBAR_PULSE_PNEW));
+  ASSERT_EQ(2, PulseCount);
+  EXPECT_EQ(1, GetCurrentPulse());
+  EXPECT_EQ(PulseTable[1].name.c_str(), Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+  EXPECT_NEAR(PulseTable[1].onTime * 1e6, Num(P_TIM, P_TIM_NUM_ON), 1e-9);
+  int root = -1, first = -1;
+  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, "_PULSELIB", &root);
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, 0, &first);
+  ASSERT_GE(first, 0);
+  ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, first, false));
+  EXPECT_EQ(0, GetCurrentPulse());
+  EXPECT_EQ(PulseTable[0].name.c_str(), Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+}
+
 }  // namespace

@@ -26,8 +26,6 @@
 #include "ui/pulse/MarkerPanel.h"
 #include "ui/pulse/PulsePanels.h"
 
-int BuildJitterPanel(int parent);
-
 namespace cz::test {
 
 // Values and attributes of controls as the tests read them.

@@ -58,7 +58,7 @@ constexpr UiAttr kCheck[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYP
   {.id = &p_idv, .constName = p_name, .kind = CTRL_NUMERIC, .label = p_label, .top = p_top, .left = p_left,         \
    .callback = PulseEditCb, .look = kNumeric,                                                              \
    .attrs = {AttrD(ATTR_MIN_VALUE, p_lo), AttrD(ATTR_MAX_VALUE, p_hi), AttrD(ATTR_DFLT_VALUE, p_dflt), __VA_ARGS__}, \
-   .width = 90}
+   .width = 90, .labelTop = p_top + 3, .labelLeft = p_left - 130}
 #define CZ_TEXT(p_idv, p_name, p_text, p_top, p_left, p_look)                                                          \
   {.id = &p_idv, .constName = p_name, .kind = CTRL_TEXT_MSG, .label = "", .top = p_top, .left = p_left,           \
    .callback = nullptr, .look = p_look, .attrs = {AttrS(ATTR_DFLT_VALUE, p_text)}}
@@ -86,11 +86,11 @@ const CtrlDef kMiscCtrls[] = {
     CZ_TEXT(P_MISC_TEXTMSG_15, "TEXTMSG_15", "Level", 10, 10, kHeading),
     CZ_TEXT(P_MISC_TEXTMSG_3, "TEXTMSG_3", "dB", 43, kLeftUnit, kText),
     {.id = &P_MISC_CHK_AWGN, .constName = "CHK_AWGN", .kind = CTRL_CHECK_BOX, .label = "AWGN", .top = 42,
-     .left = kRightNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}},
+     .left = kRightNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}, .width = 170},
     {.id = &P_MISC_CHK_CONTPHASE, .constName = "CHK_CONTPHASE", .kind = CTRL_CHECK_BOX, .label = "Relative Phase",
-     .top = 172, .left = kLeftNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}},
+     .top = 172, .left = kLeftNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}, .width = 170},
     {.id = &P_MISC_CMD_P_HIDE, .constName = "CMD_P_HIDE", .kind = CTRL_CHECK_BOX, .label = "Hide Entry in Tree",
-     .top = 312, .left = kLeftNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}},
+     .top = 312, .left = kLeftNum, .callback = PulseEditCb, .look = kCheck, .attrs = {}, .width = 170},
 };
 #undef CZ_NUM
 #undef CZ_TEXT

@@ -67,7 +67,8 @@ constexpr UiAttr kRadio[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYP
 
 #define CZ_NUM(p_idv, p_name, p_label, p_row, p_dflt)                                                              \
   {.id = &p_idv, .constName = p_name, .kind = CTRL_NUMERIC, .label = p_label, .top = kRowTop[p_row], .left = kNumLeft, \
-   .callback = PulseTimingCb, .look = kTimeNumeric, .attrs = {AttrD(ATTR_DFLT_VALUE, p_dflt)}, .width = 90}
+   .callback = PulseTimingCb, .look = kTimeNumeric, .attrs = {AttrD(ATTR_DFLT_VALUE, p_dflt)}, .width = 90, \
+   .labelTop = kRowTop[p_row] + 3, .labelLeft = 24}
 #define CZ_UNIT(p_idv, p_name, p_row)                                                                           \
   {.id = &p_idv, .constName = p_name, .kind = CTRL_RING, .label = "", .top = kRowTop[p_row], .left = kUnitLeft,  \
    .callback = PulseTimingCb, .look = kUnitRing, .attrs = {}, .width = 50}
@@ -78,7 +79,7 @@ constexpr UiAttr kRadio[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYP
 const CtrlDef kTimingCtrls[] = {
     {.id = &P_TIM_RADIO_ARBENVEL, .constName = "RADIO_ARBENVEL", .kind = CTRL_RADIO_BUTTON,
      .label = "__Use Custom Envelope or I/Q Data", .top = 10, .left = 378, .callback = PulseTimingCb,
-     .look = kRadio, .attrs = {AttrI(ATTR_DFLT_VALUE, 0), AttrS(ATTR_LABEL_FONT, "Arial")}},
+     .look = kRadio, .attrs = {AttrI(ATTR_DFLT_VALUE, 0), AttrS(ATTR_LABEL_FONT, "Arial")}, .width = 330},
     CZ_NUM(P_TIM_NUM_PREDELAY, "NUM_PREDELAY", "Delay", 0, 0.0),
     CZ_UNIT(P_TIM_RING_PREDELAY, "RING_PREDELAY", 0),
     CZ_NUM(P_TIM_NUM_RISE, "NUM_RISE", "Rise", 1, 0.0),
