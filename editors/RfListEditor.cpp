@@ -56,27 +56,36 @@ void DimGeneratorFields(const RfListRecord& list) {
   SetDimmed(TAB_RFLIST_NUM_STEP_2, list.mode2 == 1);
 }
 
+// The numeric, ring and check-box fields of the page and their record fields.
+struct DoubleField {
+  const int* control;
+  double RfListRecord::*field;
+};
+const DoubleField kDoubleFields[] = {
+    {&TAB_RFLIST_NUM_DWELL, &RfListRecord::dwell},    {&TAB_RFLIST_NUM_MIN, &RfListRecord::min},
+    {&TAB_RFLIST_NUM_MAX, &RfListRecord::max},        {&TAB_RFLIST_NUM_STEP, &RfListRecord::step},
+    {&TAB_RFLIST_NUM_MIN_2, &RfListRecord::min2},     {&TAB_RFLIST_NUM_MAX_2, &RfListRecord::max2},
+    {&TAB_RFLIST_NUM_STEP_2, &RfListRecord::step2},   {&TAB_RFLIST_NUM_LMIN, &RfListRecord::limMin},
+    {&TAB_RFLIST_NUM_LMAX, &RfListRecord::limMax},    {&TAB_RFLIST_NUM_LMIN_2, &RfListRecord::limMin2},
+    {&TAB_RFLIST_NUM_LMAX_2, &RfListRecord::limMax2},
+};
+struct IntField {
+  const int* control;
+  int32_t RfListRecord::*field;
+};
+const IntField kIntFields[] = {
+    {&TAB_RFLIST_CB_ACTIVATE, &RfListRecord::activate}, {&TAB_RFLIST_RING_BB, &RfListRecord::path},
+    {&TAB_RFLIST_NUM_LEN, &RfListRecord::length},       {&TAB_RFLIST_RING_DMODE, &RfListRecord::mode},
+    {&TAB_RFLIST_RING_DMODE_2, &RfListRecord::mode2},
+};
+
 void ShowHeader(const RfListRecord& list) {
   const int p = TAB_RFLIST;
   SetCtrlVal(p, TAB_RFLIST_STR_NAME, list.name.c_str());
   ResetTextBox(p, TAB_RFLIST_STR_COMMENT, list.comment.c_str());
-  SetCtrlVal(p, TAB_RFLIST_NUM_DWELL, list.dwell);
   SetCtrlVal(p, TAB_RFLIST_STR_FILE, list.remoteFile.c_str());
-  SetCtrlVal(p, TAB_RFLIST_CB_ACTIVATE, list.activate);
-  SetCtrlVal(p, TAB_RFLIST_RING_BB, list.path);
-  SetCtrlVal(p, TAB_RFLIST_NUM_LEN, list.length);
-  SetCtrlVal(p, TAB_RFLIST_NUM_MIN, list.min);
-  SetCtrlVal(p, TAB_RFLIST_NUM_MAX, list.max);
-  SetCtrlVal(p, TAB_RFLIST_NUM_STEP, list.step);
-  SetCtrlVal(p, TAB_RFLIST_NUM_LMIN, list.limMin);
-  SetCtrlVal(p, TAB_RFLIST_NUM_LMAX, list.limMax);
-  SetCtrlVal(p, TAB_RFLIST_NUM_MIN_2, list.min2);
-  SetCtrlVal(p, TAB_RFLIST_NUM_MAX_2, list.max2);
-  SetCtrlVal(p, TAB_RFLIST_NUM_STEP_2, list.step2);
-  SetCtrlVal(p, TAB_RFLIST_NUM_LMIN_2, list.limMin2);
-  SetCtrlVal(p, TAB_RFLIST_NUM_LMAX_2, list.limMax2);
-  SetCtrlVal(p, TAB_RFLIST_RING_DMODE, list.mode);
-  SetCtrlVal(p, TAB_RFLIST_RING_DMODE_2, list.mode2);
+  for (const DoubleField& f : kDoubleFields) SetCtrlVal(p, *f.control, list.*f.field);
+  for (const IntField& f : kIntFields) SetCtrlVal(p, *f.control, static_cast<int>(list.*f.field));
 }
 
 // Points into the two value columns (one call per column), the rows beyond
@@ -128,25 +137,14 @@ void ReadPage(RfListRecord* list, std::string* name) {
   *name = text;
   GetCtrlVal(p, TAB_RFLIST_STR_COMMENT, text, sizeof text);
   list->comment = text;
-  GetCtrlVal(p, TAB_RFLIST_NUM_DWELL, &list->dwell);
   GetCtrlVal(p, TAB_RFLIST_STR_FILE, text, sizeof text);
   // A path is never cut: one that does not fit keeps the stored name.
   if (!list->remoteFile.AssignExact(text)) Log_Status(1, "Error: Remote file name too long.");
-  GetCtrlVal(p, TAB_RFLIST_CB_ACTIVATE, &list->activate);
-  GetCtrlVal(p, TAB_RFLIST_RING_BB, &list->path);
-  GetCtrlVal(p, TAB_RFLIST_NUM_LEN, &list->length);
-  GetCtrlVal(p, TAB_RFLIST_NUM_MIN, &list->min);
-  GetCtrlVal(p, TAB_RFLIST_NUM_MAX, &list->max);
-  GetCtrlVal(p, TAB_RFLIST_NUM_STEP, &list->step);
-  GetCtrlVal(p, TAB_RFLIST_NUM_MIN_2, &list->min2);
-  GetCtrlVal(p, TAB_RFLIST_NUM_MAX_2, &list->max2);
-  GetCtrlVal(p, TAB_RFLIST_NUM_STEP_2, &list->step2);
-  GetCtrlVal(p, TAB_RFLIST_RING_DMODE, &list->mode);
-  GetCtrlVal(p, TAB_RFLIST_RING_DMODE_2, &list->mode2);
-  GetCtrlVal(p, TAB_RFLIST_NUM_LMIN, &list->limMin);
-  GetCtrlVal(p, TAB_RFLIST_NUM_LMAX, &list->limMax);
-  GetCtrlVal(p, TAB_RFLIST_NUM_LMIN_2, &list->limMin2);
-  GetCtrlVal(p, TAB_RFLIST_NUM_LMAX_2, &list->limMax2);
+  for (const DoubleField& f : kDoubleFields) GetCtrlVal(p, *f.control, &(list->*f.field));
+  for (const IntField& f : kIntFields) {
+    int value = 0;
+    if (GetCtrlVal(p, *f.control, &value) >= 0) list->*f.field = value;
+  }
   const int rows = TableRows();
   if (rows <= 0) return;
   std::vector<double> frequency(static_cast<std::size_t>(rows)), level(static_cast<std::size_t>(rows));
@@ -156,6 +154,15 @@ void ReadPage(RfListRecord* list, std::string* name) {
     return;
   for (int i = 0; i < rows; ++i)
     list->points.Set(i, frequency[static_cast<std::size_t>(i)], level[static_cast<std::size_t>(i)]);
+}
+
+// A row button: the edit on the active row, then the page redrawn; the
+// active cell stays where it was.
+int EditActiveRow(int event, bool (*edit)(RfListPoints*, int)) {
+  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  edit(&Current().points, ActiveRow());
+  ShowRfList(CurrentRfList);
+  return 0;
 }
 
 void TaskProgressHook(int percent) { SetTaskProgress(percent); }
@@ -210,32 +217,22 @@ int RfListEditCb(int panel, int control, int event, void* callbackData, int even
 
 int RfListDeleteRowCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  if (RfList_DeleteRow(&Current().points, ActiveRow())) ShowRfList(CurrentRfList);
-  return 0;
+  return EditActiveRow(event, RfList_DeleteRow);
 }
 
 int RfListInsertRowCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  if (RfList_InsertRow(&Current().points, ActiveRow())) ShowRfList(CurrentRfList);
-  return 0;
+  return EditActiveRow(event, RfList_InsertRow);
 }
 
 int RfListMoveUpCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  RfList_MoveUp(&Current().points, ActiveRow());
-  ShowRfList(CurrentRfList);
-  return 0;
+  return EditActiveRow(event, RfList_MoveUp);
 }
 
 int RfListMoveDownCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  RfList_MoveDown(&Current().points, ActiveRow());
-  ShowRfList(CurrentRfList);
-  return 0;
+  return EditActiveRow(event, RfList_MoveDown);
 }
 
 int RfListSetLengthCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
