@@ -1,0 +1,266 @@
+// Fennick report plug-in, loaded as the host loads it: its identity, the
+// report protocol against a template workbook written by the test and read
+// back from the saved file, the report routines' cells, and the error texts
+// of a missing template, bad tags and unknown routines.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/sheet/Workbook.h"
+#include "plugins/include/cadenza_plugin.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using cz::sheet::Workbook;
+
+struct Fennick {
+  void* handle = nullptr;
+  mod_text_fn type = nullptr, ver = nullptr, name = nullptr, author = nullptr;
+  mod_init_fn init = nullptr;
+  mod_shutdown_fn shutdown = nullptr;
+  mod_error_fn error = nullptr;
+  mod_setparam_fn setparam = nullptr;
+  mod_setvalue_fn setvalue = nullptr;
+};
+
+// Loaded once for the whole program, as in the host; every test starts
+// with mod_init and ends with mod_shutdown.
+const Fennick& Lib() {
+  static Fennick f = [] {
+    Fennick m;
+    m.handle = dlopen((cz::test::BuildDir() + "/Plugins/fennick.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m.handle == nullptr) return m;
+    auto bind = [&](auto& fn, const char* sym) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(dlsym(m.handle, sym)); };
+    bind(m.type, "mod_type");
+    bind(m.ver, "mod_ver");
+    bind(m.name, "mod_name");
+    bind(m.author, "mod_author");
+    bind(m.init, "mod_init");
+    bind(m.shutdown, "mod_shutdown");
+    bind(m.error, "mod_error");
+    bind(m.setparam, "mod_setparam");
+    bind(m.setvalue, "mod_setvalue");
+    return m;
+  }();
+  return f;
+}
+
+// One reported repetition's values, sent as the host sends them.
+struct Entry {
+  std::string comment = "{REPORT PLUGIN: T7}";
+  std::string filename = "wave.wv";
+  std::string msegFilename = "ms.wv";
+  double pdelay = 0.0, pon = 10e-6, poff = 0.0, pprfpri = 1000.0, fmdev = 0.0, absstartt = 0.0;
+  int seqno = 1, repcnt = 1, repno = 1, msegno = 1;
+};
+
+class FennickTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(Lib().handle, nullptr) << dlerror();
+    ASSERT_EQ(Lib().init(), 1);
+    Error();  // no text left from an earlier test
+  }
+  void TearDown() override { Lib().shutdown(); }
+
+  static int Value(const char* key, const void* value = "") { return Lib().setvalue(key, value); }
+  static std::string Error() {
+    char buf[CZ_MOD_ERROR_SIZE];
+    Lib().error(buf);
+    return buf;
+  }
+  int InitReport(const std::string& path) {
+    Lib().setparam("filename", const_cast<char*>(path.c_str()));
+    return Value("initreport");
+  }
+  static int Send(const Entry& e) {
+    if (!Value("initentry")) return 0;
+    int ok = Value("set_comment", e.comment.c_str()) & Value("set_filename", e.filename.c_str()) &
+             Value("set_mseg_filename", e.msegFilename.c_str()) & Value("set_pdelay", &e.pdelay) &
+             Value("set_pon", &e.pon) & Value("set_poff", &e.poff) & Value("set_pprfpri", &e.pprfpri) &
+             Value("set_fmdev", &e.fmdev) & Value("set_absstartt", &e.absstartt) & Value("set_seqno", &e.seqno) &
+             Value("set_repcnt", &e.repcnt) & Value("set_repno", &e.repno) & Value("set_msegno", &e.msegno);
+    return ok & Value("finishentry");
+  }
+
+  // Template: data from row 3, column 2; definitions in rows 3..12 of sheet 1.
+  std::string Template(int firstRow = 3, int sheets = 4) {
+    Workbook book;
+    auto& defs = *book.Sheet(1);
+    defs.SetNumber(1, 1, firstRow);
+    defs.SetText(2, 1, "002");
+    struct Def { int sheet; const char* tag; int routine; };
+    const Def rows[] = {{0, "T7", 1}, {2, "T7", 7}, {2, "T7", 4}, {3, "T1", 1}, {4, "T8", 8},
+                        {2, "T4", 4}, {3, "BAD", 12}, {2, "TR", 2}, {2, "AB", 7}, {2, "XY", 7}};
+    for (int i = 0; i < 10; ++i) {
+      defs.SetNumber(3 + i, 1, rows[i].sheet);
+      defs.SetText(3 + i, 2, rows[i].tag);
+      defs.SetNumber(3 + i, 3, rows[i].routine);
+    }
+    for (int s = 2; s <= sheets; ++s) book.AddSheet("Sheet" + std::to_string(s));
+    std::string error;
+    EXPECT_TRUE(book.SaveAs(path_, &error)) << error;
+    return path_;
+  }
+  Workbook Saved() {
+    Workbook book;
+    std::string error;
+    EXPECT_TRUE(book.Load(path_, &error)) << error;
+    return book;
+  }
+
+  cz::test::TempDir dir_;
+  std::string path_ = dir_.File("report.xlsx");
+};
+
+TEST_F(FennickTest, Identity) {
+  char text[CZ_MOD_TEXT_SIZE];
+  Lib().type(text);
+  EXPECT_STREQ(text, "report");
+  Lib().name(text);
+  EXPECT_STREQ(text, "Fennick-EXCEL-1.0");
+  Lib().ver(text);
+  EXPECT_STREQ(text, "1.4.0");
+  Lib().author(text);
+  EXPECT_STREQ(text, "Torvane");
+}
+
+TEST_F(FennickTest, ReportWrittenIntoTheTemplateAndReadBack) {
+  ASSERT_EQ(InitReport(Template()), 1) << Error();
+  // Routine 7 on sheet 2: one row per segment at its first repetition.
+  Entry e;
+  e.msegno = 2;
+  e.repcnt = 3;
+  e.pon = 12.34e-6;
+  e.pprfpri = 999.6;
+  ASSERT_EQ(Send(e), 1) << Error();
+  e.repno = 2;
+  e.pon = 1.0;  // later repetitions write nothing
+  ASSERT_EQ(Send(e), 1);
+  // Routine 4 on sheet 2: a pause at exactly 1 ns of on time.
+  Entry pause;
+  pause.comment = "{REPORT PLUGIN: T4}";
+  pause.msegno = 3;
+  pause.pon = 0.000000001;
+  pause.poff = 0.0125;
+  ASSERT_EQ(Send(pause), 1) << Error();
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+
+  const Workbook book = Saved();
+  const auto& s2 = *book.Sheet(2);
+  EXPECT_EQ(s2.TextAt(4, 2), "2");     // row r + msegno - 1, column c
+  EXPECT_EQ(s2.TextAt(4, 3), "3");     // repetition count
+  EXPECT_EQ(s2.TextAt(4, 4), "12.3");  // on time, us
+  EXPECT_EQ(s2.TextAt(4, 5), "1000");  // rounded PRF
+  EXPECT_EQ(s2.TextAt(5, 6), "12.5");  // pause "12.50" ms, stored as a number
+  EXPECT_EQ(s2.TextAt(5, 2), "");
+  EXPECT_EQ(book.Sheet(1)->TextAt(3, 2), "T7");  // the definitions stay
+}
+
+TEST_F(FennickTest, RoutinesGroupRepetitionsAndSegments) {
+  ASSERT_EQ(InitReport(Template(1)), 1) << Error();
+  // Routine 1 on sheet 3: three repetitions in segment 2 make row r + 1.
+  for (int rep = 1; rep <= 3; ++rep) {
+    Entry e;
+    e.comment = "{REPORT PLUGIN: T1}";
+    e.msegno = 2;
+    e.repcnt = 3;
+    e.repno = rep;
+    e.pprfpri = 0.0012345;  // x 1e6, rounded: 1235
+    ASSERT_EQ(Send(e), 1) << Error();
+  }
+  // Routine 8 on sheet 4: segments 1, 2, 3 give the groups 1, 2, 2.
+  const int reps[] = {2, 1, 3};
+  for (int seg = 1; seg <= 3; ++seg)
+    for (int rep = 1; rep <= reps[seg - 1]; ++rep) {
+      Entry e;
+      e.comment = "{REPORT PLUGIN: T8}";
+      e.msegno = seg;
+      e.repcnt = reps[seg - 1];
+      e.repno = rep;
+      e.pprfpri = 0.001;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+
+  const Workbook book = Saved();
+  const auto& s3 = *book.Sheet(3);
+  EXPECT_EQ(s3.TextAt(2, 2), "2");
+  EXPECT_EQ(s3.TextAt(2, 3), "3");
+  EXPECT_EQ(s3.TextAt(2, 4), "10");  // "10.0" us, stored as a number
+  EXPECT_EQ(s3.TextAt(2, 5), "1235");
+  const auto& s4 = *book.Sheet(4);
+  EXPECT_EQ(s4.TextAt(1, 2), "1");
+  EXPECT_EQ(s4.TextAt(1, 3), "2");
+  EXPECT_EQ(s4.TextAt(1, 5), "1000");
+  EXPECT_EQ(s4.TextAt(2, 2), "2");
+  EXPECT_EQ(s4.TextAt(2, 3), "3");  // the counter restarted when segment 3 began
+}
+
+TEST_F(FennickTest, TagsInTheComment) {
+  ASSERT_EQ(InitReport(Template()), 1) << Error();
+  const std::string invalid = "Empty or invalid tag in waveform comment. Use {REPORT PLUGIN: <type>}.";
+  Entry e;
+  e.comment = "{REPORT PLUGIN:   AB  }";
+  EXPECT_EQ(Send(e), 1) << Error();
+  e.comment = "{x} more REPORT PLUGIN: XY}";
+  EXPECT_EQ(Send(e), 1) << Error();
+  for (const char* bad : {"", "{REPORT PLUGIN: A}", "{REPORT PLUGIN: AB", "REPORT PLUGIN: AB}", "{REPORT PLUGIN AB}"}) {
+    e.comment = bad;
+    EXPECT_EQ(Send(e), 0) << bad;
+    EXPECT_EQ(Error(), invalid) << bad;
+  }
+  e.comment = "{REPORT PLUGIN: ab}";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Tag from waveform comment was not found 'ab'.");
+  e.comment = "{REPORT PLUGIN: BAD}";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Invalid routine ID specified (12) for tag 'BAD'.");
+  EXPECT_EQ(Error(), "");  // handed out once
+  // "finishentry" straight after "initentry": no comment.
+  ASSERT_EQ(Value("initentry"), 1);
+  EXPECT_EQ(Value("finishentry"), 0);
+  EXPECT_EQ(Error(), invalid);
+  // Trial sheets: a file name without a trial number fails before any write.
+  e.comment = "{REPORT PLUGIN: TR}";
+  e.filename = "wave.wv";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Missing trial number in file name. Append TRIAL-<no> to 'WAVE.WV'.");
+  e.filename = "x_trial-31.wv";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Invalid trial number set in file name. Use range 1-30.");
+  e.filename = "x_trial-b.wv";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Invalid trial number in file name. Append TRIAL-<no> to 'X_TRIAL-B.WV'.");
+  // Trial 7 names sheet 2 + 7 - 1 = 8, which this workbook lacks.
+  e.filename = "x_trial-7b.wv";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error().rfind("COM Error: Sheet 8 does not exist", 0), 0u);
+  EXPECT_EQ(Value("closereport"), 1);
+}
+
+TEST_F(FennickTest, TemplateAndSessionErrors) {
+  // A missing template fails with the server's reason; the next report starts afresh.
+  EXPECT_EQ(InitReport(dir_.File("absent.xlsx")), 0);
+  EXPECT_EQ(Error().rfind("COM Error: Cannot open workbook", 0), 0u);
+  ASSERT_EQ(InitReport(Template()), 1) << Error();
+  EXPECT_EQ(InitReport(Template()), 0);
+  EXPECT_EQ(Error(), "COM EXCEL instance already created.");
+  EXPECT_EQ(Value("InitReport"), 1);   // tags are case-sensitive: nothing happens
+  EXPECT_EQ(Value("endreport"), 1);
+  // After "endreport" a new session starts.
+  ASSERT_EQ(InitReport(Template(-1)), 0);
+  EXPECT_EQ(Error(), "Invalid data offset specified on first sheet.");
+  EXPECT_EQ(Value("closereport"), 1);
+  EXPECT_EQ(Value("closereport"), 0);
+  EXPECT_EQ(Error(), "EXCEL instance not created.");
+  // Without the session object every key fails.
+  Lib().shutdown();
+  EXPECT_EQ(Value("initentry"), 0);
+  EXPECT_EQ(Error(), "COM EXCEL interface class not created.");
+  ASSERT_EQ(Lib().init(), 1);
+}
+
+}  // namespace
