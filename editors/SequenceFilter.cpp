@@ -6,6 +6,7 @@
 
 #include "app/PanelIds.h"
 #include "editors/BasebandFilter.h"
+#include "editors/ReportDialog.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
@@ -83,6 +84,7 @@ void LoadSequenceReportSettings(SequenceRecord* seq) {
     index = 0;
   }
   if (index < count) SetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, index);
+  ReportDialog_ShowSettings(*seq);
 }
 
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {

@@ -11,10 +11,14 @@
 #include "app/TempFiles.h"
 #include "engine/EngineHost.h"
 #include "tests/support/TempDir.h"
+#include "ui/dialogs/FilterDialog.h"
+#include "ui/dialogs/ReportDialog.h"
 #include "wavelib/WaveLib.h"
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
+#include "editors/BasebandFilter.h"
+#include "editors/ReportDialog.h"
 #include "editors/SequenceEditing.h"
 #include "editors/SequenceGenerate.h"
 #include "editors/SequenceTable.h"
@@ -293,6 +297,95 @@ TEST_F(SequenceEditorPageTest, BusyStateDimsEditingAndEnablesStop) {
   EXPECT_EQ(Dimmed(TAB_SEDIT_TABLE_SETTINGS), 0);
   // Stop pressed while idle does nothing: it is dimmed.
   EXPECT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_STOP), 0);
+}
+
+// ---- the sequence's settings in the filter and report dialogs -------------------
+
+class SequenceDialogsTest : public SequenceEditorPageTest {
+ protected:
+  void SetUp() override {
+    SequenceEditorPageTest::SetUp();
+    FILTER = BuildBasebandFilterPanel(0);
+    DATALOG = BuildReportGenerationPanel(0);
+    ASSERT_GT(FILTER, 0);
+    ASSERT_GT(DATALOG, 0);
+  }
+  void TearDown() override {
+    FILTER = DATALOG = 0;
+    SequenceEditorPageTest::TearDown();
+  }
+  static std::vector<std::string> MarkedTags() {
+    std::vector<std::string> tags;
+    int count = 0;
+    GetNumTreeItems(FILTER, FILTER_TREE_FILTER, &count);
+    for (int item = 0; item < count; ++item) {
+      int marked = 0;
+      GetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, &marked);
+      char tag[UI_TAG_LEN] = "";
+      GetTreeItemTag(FILTER, FILTER_TREE_FILTER, item, tag, sizeof tag);
+      if (marked) tags.emplace_back(tag);
+    }
+    return tags;
+  }
+  static int Visible(int panel) {
+    int v = -1;
+    GetPanelAttribute(panel, ATTR_VISIBLE, &v);
+    return v;
+  }
+};
+
+TEST_F(SequenceDialogsTest, FilterDialogMirrorsTheShownSequence) {
+  SequenceRecord& s = ThreeEntries();
+  EXPECT_EQ(MarkedTags(), std::vector<std::string>{"_FLT_RCOS"});
+  double mhz = 0.0, alpha = 0.0;
+  int window = 0;
+  GetCtrlVal(FILTER, FILTER_NUM_FREQ, &mhz);
+  GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &alpha);
+  GetCtrlVal(FILTER, FILTER_RING_WINDOW, &window);
+  EXPECT_DOUBLE_EQ(mhz, 0.00001);
+  EXPECT_DOUBLE_EQ(alpha, 0.22);
+  EXPECT_EQ(window, 4);
+  EXPECT_TRUE(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).empty());
+  EXPECT_EQ(Visible(FILTER), 0);  // a refresh only loads the dialog
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FILTER), 1);
+  EXPECT_EQ(Visible(FILTER), 1);
+
+  // A user filter of 64 pairs: two polylines of 63 segments.
+  std::vector<double> c1(64), c2(64);
+  for (int i = 0; i < 64; ++i) c1[i] = 0.01 * i, c2[i] = -0.01 * i;
+  ASSERT_TRUE(s.userFilter.Set(c1, c2));
+  s.filterType = 9;
+  RefreshSequenceEditor(0);
+  EXPECT_EQ(MarkedTags(), std::vector<std::string>{"_FLT_USER"});
+  EXPECT_EQ(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).size(), 126u);
+
+  // A type outside 1..9 leaves nothing marked.
+  s.filterType = 0;
+  HidePanel(FILTER);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FILTER), 1);
+  EXPECT_TRUE(MarkedTags().empty());
+  EXPECT_EQ(Visible(FILTER), 0);
+}
+
+TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedSwitchesTheReportOff) {
+  SequenceRecord& s = ThreeEntries();
+  s.reportOn = 1;
+  s.reportFile = "rep.txt";
+  RefreshSequenceEditor(0);
+  int value = -1, led = -1;
+  GetCtrlVal(DATALOG, DATALOG_RING_REPORTTYPE, &value);
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, &led);
+  EXPECT_EQ(value, 1);
+  EXPECT_EQ(led, 1);
+  char file[256] = "";
+  GetCtrlVal(DATALOG, DATALOG_STR_REPORTFILE, file, sizeof file);
+  EXPECT_STREQ(file, "rep.txt");
+
+  s.reportPlugin = "Gone";
+  RefreshSequenceEditor(0);
+  GetCtrlVal(DATALOG, DATALOG_RING_REPORTTYPE, &value);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(s.reportOn, 0);
 }
 
 // ---- Generate and Stop ---------------------------------------------------------
