@@ -117,6 +117,8 @@ void BasebandFilter_ParseLine(const char* line, double* column1, double* column2
   *column2 = *p != '\0' ? DecimalAt(p) : *column1;
 }
 
+// fgets with a 511-byte buffer reads at most 510 characters; the rest of a
+// longer line comes back as the next line and yields a pair of its own.
 int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1, std::vector<double>* column2) {
   column1->clear();
   column2->clear();
@@ -132,6 +134,7 @@ int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* colum
   return static_cast<int>(column1->size());
 }
 
+// Up to 2 x 9,999 segments: the graph is redrawn once, at the end.
 void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const std::vector<double>& column2) {
   const int graph = FILTER_GRAPH_FILTER;
   SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 0);
@@ -144,6 +147,9 @@ void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const s
   SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 1);
 }
 
+// The switch and the window are stored in any case; the type and its
+// parameters only when exactly one filter item (level 1) is checked. The
+// cut-off is shown in MHz and stored in Hz. The dialog stays open.
 int FilterApplyCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
@@ -186,6 +192,7 @@ int FilterCancelCb(int panel, int control, int event, void* callbackData, int ev
   return 0;
 }
 
+// A Gaussian's cut-off field shows the bandwidth BT x clock, in MHz.
 void BasebandFilter_DimFieldsForItem(int item) {
   int level = -1;
   if (GetTreeItemLevel(FILTER, FILTER_TREE_FILTER, item, &level) < 0 || level != 1) return;
@@ -199,6 +206,8 @@ void BasebandFilter_DimFieldsForItem(int item) {
   }
 }
 
+// The run-time reports a mark change with the item in eventData1 and the
+// new state in eventData2, and keeps the old state when 1 is returned.
 int FilterTreeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData;
   if (event != EVENT_MARK_STATE_CHANGE) return 0;
@@ -213,6 +222,9 @@ int FilterTreeCb(int panel, int control, int event, void* callbackData, int even
   return 0;
 }
 
+// The coefficients go into the sequence at once (not at Apply) and do not
+// choose the filter type; "User Data" selects their use. A file that cannot
+// be opened changes nothing, an empty one leaves no coefficients.
 int FilterImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;

@@ -2,15 +2,10 @@
 #include "editors/RfListEdit.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "instrument/InstrumentTypes.h"
-#include "platform/CLocale.h"
-#include "platform/Paths.h"
 
 namespace {
 
@@ -19,17 +14,16 @@ constexpr int kPoints = kMaxRfListPoints;
 constexpr double kLengthFrequencyGHz = 1.0;
 constexpr double kLengthLevelDbm = -30.0;
 
+// Exchanges two entries (frequency and level together), 0-based.
 void Swap(RfListPoints* points, int a, int b) {
   const RfListPoint pa = points->Get(a), pb = points->Get(b);
   points->Set(a, pb.frequency, pb.level);
   points->Set(b, pa.frequency, pa.level);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// The value of one fill entry; pool is used in mode 3 only.
+// The value of one fill entry in modes 1 and 2 (any other mode gives 0.0).
+// Mode 2: a + k x s for a whole k in [0, (b - a) / s), so b itself is never
+// produced and b < a gives a.
 double FillValue(int mode, double a, double b, double s, RfListRandomFn random) {
   switch (mode) {
     case 1: return a;
@@ -45,6 +39,8 @@ double FillValue(int mode, double a, double b, double s, RfListRandomFn random) 
 
 bool RfList_DeleteRow(RfListPoints* points, int row) {
   if (row < 1 || row > kPoints) return false;
+  // Entry i takes entry i + 1, frequency and level together; the freed last
+  // slot is 0.0 GHz / 0.0 dBm.
   for (int i = row - 1; i < kPoints - 1; ++i) {
     const RfListPoint next = points->Get(i + 1);
     points->Set(i, next.frequency, next.level);
@@ -54,7 +50,9 @@ bool RfList_DeleteRow(RfListPoints* points, int row) {
 }
 
 bool RfList_InsertRow(RfListPoints* points, int row) {
+  // With the 10,000th row active the copy would have no slot.
   if (row < 1 || row > kPoints - 1) return false;
+  // From the end backwards, so that every entry is read before it is written.
   for (int i = kPoints - 1; i > row; --i) {
     const RfListPoint prev = points->Get(i - 1);
     points->Set(i, prev.frequency, prev.level);
@@ -64,6 +62,8 @@ bool RfList_InsertRow(RfListPoints* points, int row) {
   return true;
 }
 
+// A move never carries the list's end marker (frequency 0.0) into the list:
+// the entry that would move up must belong to the list.
 bool RfList_MoveUp(RfListPoints* points, int row) {
   if (row < 2 || row > kPoints || points->Frequency(row - 1) == 0.0) return false;
   Swap(points, row - 2, row - 1);
@@ -78,6 +78,8 @@ bool RfList_MoveDown(RfListPoints* points, int row) {
 
 bool RfList_SetLength(RfListPoints* points, int n) {
   if (n > kPoints) return false;
+  // Only frequencies end a list: the levels after it are kept for a later
+  // lengthening, and untouched default points stay unstored.
   for (int i = 0; i < kPoints; ++i) {
     if (i < n)
       points->Set(i, kLengthFrequencyGHz, kLengthLevelDbm);
@@ -93,6 +95,8 @@ int RfList_Fill(RfListRecord* list, int set, RfListRandomFn random) {
   const double a = frequency ? list->min : list->min2;
   const double b = frequency ? list->max : list->max2;
   const double s = frequency ? list->step : list->step2;
+  // Mode 3 draws without replacement from the grid a, a + s, ... <= b,
+  // shuffled by 2 x count random swaps (a swap may pick one slot twice).
   std::vector<double> pool;
   if (mode == 3) {
     if (s == 0.0 || a >= b) return RFLIST_FILL_NOTHING;
@@ -109,6 +113,8 @@ int RfList_Fill(RfListRecord* list, int set, RfListRandomFn random) {
         std::swap(pool[static_cast<std::size_t>(j)], pool[static_cast<std::size_t>(m)]);
     }
   }
+  // The frequency column decides the length in both fills; a frequency fill
+  // that writes 0.0 ends the list at that entry.
   for (int i = 0; i < kPoints; ++i) {
     if (list->points.Frequency(i) == 0.0) break;
     double value = 0.0;
@@ -132,6 +138,9 @@ bool RfList_InLimits(const RfListRecord& list, int entry) {
          p.level <= list.limMax2;
 }
 
+// A name is taken as complete when it is absolute for the instrument's file
+// system: a leading '/' there, a leading '\\', a drive ("E:...") or a bare
+// drive letter of one or two characters on drive-style instruments.
 std::string RfList_RemotePath(const char* remoteFile, bool unixPaths, const char* linuxDir, const char* windowsDir) {
   const std::string name = remoteFile != nullptr ? remoteFile : "";
   const char separator = unixPaths ? '/' : '\\';
@@ -147,6 +156,8 @@ std::string RfList_RemotePath(const char* remoteFile, bool unixPaths, const char
   return dir + separator + name;
 }
 
+// The two instrument families without a list mode; INSTR_LUMBRIX is also the
+// type the capabilities hold while no instrument is selected.
 bool RfList_TransferDimmed(const RfListRecord& list, int instrumentType) {
   return list.remoteFile.empty() || instrumentType == INSTR_LUMBRA || instrumentType == INSTR_LUMBRIX;
 }

@@ -197,6 +197,8 @@ void DimRfListTransferButtons() {
   SetDimmed(TAB_RFLIST_CMD_RESET, dimmed);
 }
 
+// Every edit rewrites the whole record from the page (all 10,000 rows
+// included) and redraws it; a new name rebuilds the library tree.
 int RfListEditCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
@@ -235,6 +237,7 @@ int RfListMoveDownCb(int panel, int control, int event, void* callbackData, int 
   return EditActiveRow(event, RfList_MoveDown);
 }
 
+// Existing points are overwritten; only this button reads the length setting.
 int RfListSetLengthCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
@@ -313,6 +316,10 @@ int RfListSelectRemoteFileCb(int panel, int control, int event, void* callbackDa
   return 0;
 }
 
+// Blocks the UI while the list goes out: the library is dimmed and both
+// progress bars stand at 0 (the list transfer itself reports no progress).
+// The instrument type is not tested here; CMD_UPLOAD is dimmed for the
+// types that take no list.
 int RfListUploadCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
@@ -353,6 +360,8 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
   return 0;
 }
 
+// The Transfer tab's reset ("*RST" to the selected instrument); it needs no
+// list.
 int RfListResetInstrumentCb(int panel, int control, int event, void* callbackData, int eventData1,
                             int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;

@@ -81,6 +81,9 @@ std::string Trimmed(const std::string& s) {
 
 }  // namespace
 
+// Binary mode: the line ends are taken apart by ReadLine, whatever system
+// wrote the file. Every line read counts for the line number reported, an
+// empty one included.
 int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine) {
   *imported = 0;
   *badLine = 0;
@@ -103,6 +106,9 @@ int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int
   return RFLIST_IMPORT_DONE;
 }
 
+// The layout is fixed: the columns line up under the heading, and the two
+// entry formats differ by the space before the mark (eight before "P",
+// nine before "F").
 std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader& header) {
   std::string out;
   out += cz::FormatC("Project : %s\n", header.project.c_str());
@@ -129,6 +135,8 @@ std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader
   return out;
 }
 
+// The report replaces an older file of that name only once it is written
+// whole; a failed write leaves the old file as it was.
 bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header) {
   if (path == nullptr || *path == '\0') return false;
   const std::string target = cz::HostPath(path);
