@@ -11,6 +11,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/MultiSegmentEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/RfListEditor.h"
 #include "editors/SequenceTable.h"
@@ -469,6 +470,7 @@ void NewMultiSegmentCb(int menuBar, int menuItem, void* callbackData, int panel)
   ++MultiSegmentCount;
   RebuildLibraryTree();
   CurrentMultiSegment = position;
+  ShowMultiSegment(position);
   SelectMultiSegmentTreeItem(mseg.id);
   ShowOnlyEditorPage(PAGE_MULTI_SEGMENT);
 }
