@@ -13,6 +13,8 @@ constexpr int kPoints = kMaxRfListPoints;
 // Set Length writes this point into every entry of the new list.
 constexpr double kLengthFrequencyGHz = 1.0;
 constexpr double kLengthLevelDbm = -30.0;
+// Largest "Unique Rand" pool, values (80 MB).
+constexpr double kMaxUniquePool = 10000000.0;
 
 // Exchanges two entries (frequency and level together), 0-based.
 void Swap(RfListPoints* points, int a, int b) {
@@ -100,10 +102,12 @@ int RfList_Fill(RfListRecord* list, int set, RfListRandomFn random) {
   std::vector<double> pool;
   if (mode == 3) {
     if (s == 0.0 || a >= b) return RFLIST_FILL_NOTHING;
-    // (b - a) / s + 1 values a, a + s, ... ; more than the list can use is
-    // never needed, which also bounds a tiny step.
+    // (b - a) / s + 1 values a, a + s, ... A pool beyond kMaxUniquePool
+    // values (a step far below the fields' 0.001) is refused like one that
+    // cannot be allocated.
     const double steps = std::trunc((b - a) / s);
-    const int count = steps >= kPoints ? kPoints : static_cast<int>(steps) + 1;
+    if (!(steps < kMaxUniquePool)) return RFLIST_FILL_NOTHING;
+    const int count = static_cast<int>(steps) + 1;
     pool.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) pool[static_cast<std::size_t>(i)] = a + i * s;
     for (int k = 0; k < 2 * count; ++k) {

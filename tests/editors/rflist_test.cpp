@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "editors/RfListEdit.h"
+#include "engine/Random.h"
 #include "instrument/InstrumentTypes.h"
 #include "tests/support/TempDir.h"
 
@@ -128,6 +129,17 @@ TEST(RfListFill, UniqueRandomUsesEachPoolValueOnce) {
   EXPECT_EQ(RfList_Fill(&six, RFLIST_FREQUENCY, Lowest), RFLIST_FILL_POOL_SHORT);
   for (int i = 0; i < 5; ++i) EXPECT_LE(six.points.Frequency(i), 2.0);
   EXPECT_EQ(six.points.Frequency(5), 15.0) << "the sixth entry keeps its value";
+
+  // A pool larger than the list: the values come from the whole grid.
+  RfListRecord wide;
+  MakeList(&wide.points, 3);
+  wide.mode2 = 3;
+  wide.min2 = -140.0;
+  wide.max2 = 30.0;
+  wide.step2 = 0.001;
+  RandomSeedUniform(12345);
+  ASSERT_EQ(RfList_Fill(&wide, RFLIST_LEVEL, RandomInRange), RFLIST_FILL_DONE);
+  EXPECT_TRUE(wide.points.Level(0) > -130.0 || wide.points.Level(1) > -130.0 || wide.points.Level(2) > -130.0);
 
   six.step = 0.0;
   RfListPoints before = six.points;
