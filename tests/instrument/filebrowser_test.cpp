@@ -243,4 +243,28 @@ TEST_F(FileBrowserTest, LostInstrumentShowsTheError) {
   EXPECT_EQ(PANEL_FB, 0);
 }
 
+TEST_F(FileBrowserTest, RefusedCountsAndAnUnknownTypeEndWithTheirMessages) {
+  SimOptions opt;
+  opt.model = "Kaldra";
+  opt.vxi11 = false;
+  opt.faults = {"reply=1025*1@DCAT:LENG"};
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim_.SocketResource().c_str()), 1);
+  char chosen[kFileBrowserPathSize] = "";
+  UiTest_QueueMessageOk();
+  Run("*.wv", {[](int p) { EXPECT_TRUE(Items(p, PANEL_FB_DIRECTORY, 0).empty()); }}, chosen);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().front().text, "Number of directory entries invalid.");
+
+  // A slot that is not open has no type: the buffers stay as they were.
+  char path[kFileBrowserPathSize] = "D:\\keep.wv";
+  std::snprintf(chosen, sizeof chosen, "unchanged");
+  UiTest_QueueMessageOk();
+  EXPECT_EQ(FileBrowser_Run(5, path, chosen, "*.wv"), 0);
+  EXPECT_EQ(UiTest_Popups().back().text, "Cannot determine instrument type.");
+  EXPECT_STREQ(chosen, "unchanged");
+  EXPECT_STREQ(path, "D:\\keep.wv");
+  EXPECT_EQ(PANEL_FB, 0);
+}
+
 }  // namespace
