@@ -7,6 +7,7 @@
 
 #include "app/Log.h"
 #include "app/PulsePanelIds.h"
+#include "editors/EnvelopeImport.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
@@ -17,46 +18,12 @@ int JitterControlTable[JITTER_CTL_GROUPS][kJitterBlocks] = {
 
 namespace {
 
-constexpr int kLineMax = 1023;   // characters of one line at most; the rest is cut
 constexpr int kColumnMax = 100;  // NUM_IMP_COL range 1..100
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads one line without its end (CR, LF or CR LF), at most kLineMax
-// characters kept. false at the end of the file with nothing read.
-bool ReadLine(std::FILE* f, std::string* line) {
-  line->clear();
-  int c = std::fgetc(f);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n' && c != '\r') {
-    if (static_cast<int>(line->size()) < kLineMax) line->push_back(static_cast<char>(c));
-    c = std::fgetc(f);
-  }
-  if (c == '\r') {
-    const int next = std::fgetc(f);
-    if (next != '\n' && next != EOF) std::ungetc(next, f);
-  }
-  return true;
-}
-
-bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';'; }
-
-// The column-th number of the line; false when the line holds fewer.
-bool NumberInColumn(const std::string& line, int column, double* value) {
-  const char* p = line.c_str();
-  for (int k = 1; k <= column; ++k) {
-    while (*p != '\0' && IsSeparator(*p)) ++p;
-    char* end = nullptr;
-    const double v = cz::StrtodC(p, &end);
-    if (end == p) return false;
-    *value = v;
-    p = end;
-  }
-  return true;
-}
 
 // Block of a control in one group of JitterControlTable; -1 when none.
 int BlockOfControl(int group, int control) {
@@ -109,16 +76,16 @@ int JitterReadValueFile(const char* path, int column, std::vector<double>* value
   std::vector<double> read;
   std::string line;
   int lineNumber = 0;
-  while (ReadLine(file.get(), &line)) {
+  double numbers[kColumnMax];
+  while (ReadTextLine(file.get(), &line)) {
     ++lineNumber;
     if (line.empty()) continue;
-    double v = 0.0;
-    if (!NumberInColumn(line, column, &v)) {
+    if (ScanLeadingNumbers(line.c_str(), numbers, column) < column) {
       if (errorLine != nullptr) *errorLine = lineNumber;
       return JITTER_IMPORT_BAD_LINE;
     }
     if (read.size() >= kJitterListMax) return JITTER_IMPORT_TOO_MANY;
-    read.push_back(v);
+    read.push_back(numbers[column - 1]);
   }
   *values = std::move(read);
   return JITTER_IMPORT_OK;
