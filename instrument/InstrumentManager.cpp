@@ -12,6 +12,7 @@
 #include "app/PanelIds.h"
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
+#include "editors/RfListEditor.h"
 #include "instrument/Identify.h"
 #include "instrument/TransferTab.h"
 #include "instrument/VisaDev.h"
@@ -488,6 +489,7 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
   DimInstrumentManagerControls(0);
   RefreshTransferTab();
   RefreshMultiSegmentEditor();
+  DimRfListTransferButtons();
   Log_Status(1, "Instrument Selected.");
   return 0;
 }
