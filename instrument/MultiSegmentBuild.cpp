@@ -243,7 +243,9 @@ int BuildMultiSegment(int index) {
     return 0;
   }
 
-  // Step 6: the segments.
+  // Step 6: the segments. A Stop press left over from before the build is
+  // no request to end this one.
+  MultiSegmentStopPressed();
   MswReport report;
   double t = 0.0;
   int built = 0;
