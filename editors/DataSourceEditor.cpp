@@ -192,17 +192,32 @@ void SelectDataSource(int panel, int tree, int item) {
 
 // ---- Callbacks
 
-int ShowDataSourcesButtonCb(int, int, int event, void*, int, int) {
-  if (event != EVENT_COMMIT || DATAEDIT <= 0) return 0;
+namespace {
+
+// Rebuilds the tree and shows the dialog. The fields are brought in line
+// with CurrentDataSource first: after a project was cleared or loaded they
+// could still hold a source of the old project, and an edit would then be
+// written into whichever record now has that index.
+void ShowDataSourceDialog() {
   RebuildDataSourceTree();
-  DisplayPanel(DATAEDIT);
+  const int panel = DATAEDIT, tree = DATAEDIT_TREE_DATA;
+  const int root = RootItem(panel, tree);
+  if (ValidCurrent() && root >= 0)
+    SelectDataSource(panel, tree, root + 1 + CurrentDataSource);
+  else
+    ShowNoSource(panel);
+  DisplayPanel(panel);
+}
+
+}  // namespace
+
+int ShowDataSourcesButtonCb(int, int, int event, void*, int, int) {
+  if (event == EVENT_COMMIT && DATAEDIT > 0) ShowDataSourceDialog();
   return 0;
 }
 
 void ShowDataSourcesCb(int, int menuItem, void*, int) {
-  if (menuItem != MBAR_PRJ_DSRC || DATAEDIT <= 0) return;
-  RebuildDataSourceTree();
-  DisplayPanel(DATAEDIT);
+  if (menuItem == MBAR_PRJ_DSRC && DATAEDIT > 0) ShowDataSourceDialog();
 }
 
 int CloseDataSourcesCb(int panel, int, int event, void*, int, int) {

@@ -195,4 +195,16 @@ TEST_F(DataSourceEditorTest, DialogShowsAndHides) {
   MBAR_PRJ_DSRC = -1;
 }
 
+TEST_F(DataSourceEditorTest, ReopeningAfterANewProjectShowsNoStaleSource) {
+  Add();
+  Add();
+  Click(1);
+  ASSERT_EQ(1, CurrentDataSource);
+  DataSourceCount = 0;  // the project was cleared
+  EXPECT_EQ(0, ShowDataSourcesButtonCb(0, 0, EVENT_COMMIT, nullptr, 0, 0));
+  EXPECT_EQ(-1, CurrentDataSource);
+  EXPECT_EQ(1, Dimmed(DATAEDIT_STR_NAME));
+  EXPECT_EQ("", Text(DATAEDIT_STR_NAME));
+}
+
 }  // namespace
