@@ -1,0 +1,118 @@
+// The report driver with the real report plug-in, loaded by the program's
+// plug-in loader: a build reports into a template workbook that is read
+// back from the saved file, and the plug-in's reasons reach the caller.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Log.h"
+#include "app/PluginLoader.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "editors/ReportDriver.h"
+#include "engine/EngineHost.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "platform/sheet/Workbook.h"
+#include "tests/support/TempDir.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+constexpr const char* kPlugin = "Fennick-EXCEL-1.0";
+
+class ReportPluginTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    SetPluginFolder(cz::test::BuildDir() + "/Plugins");
+    LoadPlugins();
+  }
+  static void TearDownTestSuite() { ShutdownPlugins(); }
+
+  void SetUp() override {
+    ASSERT_GE(FindModuleByName(kPlugin), 0);
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+    ResetProject();
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    Report_InstallEngineHooks();
+    Log_SetLogSink([](const char*) {});
+
+    // Template: data from row 2, column 1; tag "T7" runs routine 7 on sheet 2.
+    cz::sheet::Workbook book;
+    book.Sheet(1)->SetNumber(1, 1, 2);
+    book.Sheet(1)->SetNumber(2, 1, 1);
+    book.Sheet(1)->SetNumber(3, 1, 2);
+    book.Sheet(1)->SetText(3, 2, "T7");
+    book.Sheet(1)->SetNumber(3, 3, 7);
+    book.AddSheet("Report");
+    std::string why;
+    ASSERT_TRUE(book.SaveAs(template_, &why)) << why;
+
+    PulseRecord& p = PulseTable[PulseCount++];
+    InitPulseRecord(&p);
+    p.name = "P";
+    p.onTime = 10e-6;
+    p.offTime = 10e-6;
+    SequenceRecord& s = SequenceTable[SequenceCount++];
+    InitSequenceRecord(&s);
+    s.name = "S";
+    s.comment = "Radar {REPORT PLUGIN: T7}";
+    s.clock = 100e6;
+    ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("out.wv")));
+    s.entries[0].pulseId = static_cast<int32_t>(p.id);
+    s.entries[0].repetitions = 3;
+  }
+  void TearDown() override {
+    Report_OpenOrClose(0, "", "", nullptr, 0);
+    ReportPluginIndex = -1;
+    Log_SetLogSink(nullptr);
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    CloseTempFiles();
+    ResetProject();
+  }
+  int Open(const std::string& path) { return Report_OpenOrClose(1, path.c_str(), kPlugin, error_, sizeof error_); }
+
+  cz::test::TempDir dir_;
+  std::string template_ = dir_.File("report.xlsx");
+  char error_[kReportErrorTextSize] = "";
+};
+
+TEST_F(ReportPluginTest, BuildReportsIntoTheTemplate) {
+  ASSERT_EQ(Open(template_), 1) << error_;
+  Report_WriteHeader(0);
+  ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+  EXPECT_EQ(ReportPluginIndex, -1);  // the build closed the report
+
+  cz::sheet::Workbook book;
+  std::string why;
+  ASSERT_TRUE(book.Load(template_, &why)) << why;
+  const cz::sheet::Worksheet& report = *book.Sheet(2);
+  EXPECT_EQ(report.TextAt(2, 1), "1");      // segment number
+  EXPECT_EQ(report.TextAt(2, 2), "3");      // repetitions
+  EXPECT_EQ(report.TextAt(2, 3), "10");     // on time, us
+  EXPECT_EQ(report.TextAt(2, 4), "50000");  // PRF of a 20 us repetition, Hz
+}
+
+TEST_F(ReportPluginTest, PluginReasonsReachTheCaller) {
+  EXPECT_EQ(Open(dir_.File("absent.xlsx")), 0);
+  EXPECT_EQ(std::string(error_).rfind("COM Error: Cannot open workbook", 0), 0u) << error_;
+
+  ASSERT_EQ(Open(template_), 1) << error_;
+  SequenceTable[0].comment = "no tag";
+  ReportEntryValues v;
+  v.repetition = 1;
+  v.repetitions = 1;
+  EXPECT_EQ(Report_AddEntry(error_, 0, -1, v), 0);
+  EXPECT_STREQ(error_, "Empty or invalid tag in waveform comment. Use {REPORT PLUGIN: <type>}.");
+  SequenceTable[0].comment = "{REPORT PLUGIN: Q9}";
+  EXPECT_EQ(Report_AddEntry(error_, 0, -1, v), 0);
+  EXPECT_STREQ(error_, "Tag from waveform comment was not found 'Q9'.");
+  EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
+}
+
+}  // namespace
