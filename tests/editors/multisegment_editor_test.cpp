@@ -123,6 +123,32 @@ class MultiSegmentEditorTest : public cz::test::OffscreenAppTest {
   int panel_ = 0;
 };
 
+TEST_F(MultiSegmentEditorTest, PageAsBuiltBeforeStartUp) {
+  const int page = BuildMultiSegmentPanel(0);
+  ASSERT_GT(page, 0);
+  int rows = -1, columns = -1, trigger = 0, seqMode = 0, dimmed = 0;
+  GetNumTableRows(page, TAB_MSEG_TABLE_SETTINGS, &rows);
+  GetNumTableColumns(page, TAB_MSEG_TABLE_SETTINGS, &columns);
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(columns, 6);
+  char label[64] = {};
+  GetTableColumnAttribute(page, TAB_MSEG_TABLE_SETTINGS, 3, ATTR_LABEL_TEXT, label, sizeof label);
+  EXPECT_STREQ(label, "Sequence   ");
+  GetCtrlVal(page, TAB_MSEG_RING_TRGMODE, &trigger);
+  GetCtrlVal(page, TAB_MSEG_RING_SEQMODE, &seqMode);
+  EXPECT_EQ(trigger, 2);  // "Single"
+  EXPECT_EQ(seqMode, 1);
+  for (int control : {TAB_MSEG_NUM_ARBCLK, TAB_MSEG_CMD_STOP}) {
+    GetCtrlAttribute(page, control, ATTR_DIMMED, &dimmed);
+    EXPECT_EQ(dimmed, 1);
+  }
+  int next = -1;
+  UiTest_EnterValue(page, TAB_MSEG_NUM_NEXTSEG, 5000);
+  GetCtrlVal(page, TAB_MSEG_NUM_NEXTSEG, &next);
+  EXPECT_EQ(next, 2048);
+  DiscardPanel(page);
+}
+
 TEST_F(MultiSegmentEditorTest, ShowWritesHeaderAndRows) {
   MultiSegmentRecord& m = AddWaveform();
   m.clock = 25e6;
