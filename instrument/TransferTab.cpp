@@ -483,6 +483,10 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
         return TransferFails("Error: Transfer Failed.");
     }
     Log_Status(1, "Transfer Complete.");
+  } else if (bbMode != 0) {
+    // No upload route for this model: the file was not sent.
+    Log_Message(1, "*** Waveform upload is not supported for this instrument type.");
+    return TransferFails("Error: Transfer Failed.");
   }
 
   VisaDev_ClearProgressCallback();

@@ -219,6 +219,17 @@ TEST_F(TransferTabTest, NerrinCommandsCarryNoPathDigit) {
   EXPECT_TRUE(Sent("OUTP:STAT OFF"));
 }
 
+TEST_F(TransferTabTest, ModelWithoutUploadRouteReportsTheFailure) {
+  StartSim("Quorra");
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  char remote[256] = "/var/quorra/q.wv";
+  char local[256] = "";
+  std::snprintf(local, sizeof local, "%s", WaveFile(dir_, "q.wv", 1e6).c_str());
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+  EXPECT_EQ(Log().status.back(), "Error: Transfer Failed.");
+  EXPECT_FALSE(Sent(":MMEM:DATA"));
+}
+
 TEST_F(TransferTabTest, UploadButtonSendsTheLocalFileToLinkedPathA) {
   StartSim("Kaldra", "KLD-M64,KLD-M16");
   char info[kIdentifyInfoSize] = "";
