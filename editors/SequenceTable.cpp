@@ -235,6 +235,11 @@ void BlankSequenceTableRows(int firstRow, int rowCount) {
     }
 }
 
+void ResetSequenceTableRows() {
+  DeleteTableRows(TAB_SEDIT, Table(), 1, -1);
+  InsertTableRows(TAB_SEDIT, Table(), -1, kSequenceTableRows, VAL_USE_MASTER_CELL_TYPE);
+}
+
 void RefreshSequenceEditor(int index) {
   if (index < 0 || index >= SequenceCount) return;
   CurrentSequence = index;

@@ -69,6 +69,9 @@ void FillSequenceTable(int row, double startTime, double stopTime, int samples, 
 // mode, dimmed. Rows outside 1..128 are left out.
 void BlankSequenceTableRows(int firstRow, int rowCount);
 
+// Start-up: TABLE_SETTINGS gets exactly its 128 rows.
+void ResetSequenceTableRows();
+
 // Shows sequence index (0 .. SequenceCount - 1) on TAB_SEDIT and makes it
 // CurrentSequence; any other index does nothing at all.
 void RefreshSequenceEditor(int index);
