@@ -28,6 +28,8 @@
 #include "editors/PluginTrees.h"
 #include "editors/PulseEditor.h"
 #include "editors/ReportDriver.h"
+#include "editors/SequenceGenerate.h"
+#include "editors/SequenceTable.h"
 #include "editors/SequenceView.h"
 #include "engine/EngineHost.h"
 #include "engine/Prbs.h"
@@ -240,6 +242,7 @@ void PrepareControls() {
     if (*f.panel > 0 && *f.control > 0) SetCtrlAttribute(*f.panel, *f.control, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
   SetupToolTips();
   SetupDialogToolTips();
+  ResetSequenceTableRows();
 }
 
 // Step 16: a random seed in [1, 511), then each generator clocked a random
@@ -334,6 +337,8 @@ int InitApplication() {
   SequenceView_InstallBuildHost();
   // Report entries, the report close and filler lines go to the report driver.
   Report_InstallEngineHooks();
+  // The build's entry rows and summary line go to the Sequence Editor.
+  SequenceEditor_InstallBuildHost();
 
   Echo("Initializing low level file I/O driver...\n");
   Log_Status(1, "Initializing...");
@@ -377,6 +382,7 @@ int InitApplication() {
   // Instrument Manager; each as its page or dialog is part of the program.
   RebuildInstrumentTree();
   RefreshTransferTab();
+  SetSequenceEditorBusy(0);
   SetTransferBusy(0);
   InitMultiSegmentPage();
   DimInstrumentManagerControls(0);
