@@ -66,6 +66,22 @@ bool SelectTrialSheet(ComEXCEL& x, int s, const char* fileName, char* errorText)
   return x.SelectSheet(s + trial - 1);
 }
 
+// Repetitions 2 and 3 of a burst of three in row: the pulse number and the
+// gap after the previous pulse, in whole microseconds. Repetition 1 keeps
+// its off time in *gap1 for repetition 2.
+int BurstFollower(Cells& w, int row, int c, const EntryValues& v, double* gap1, double* gap2) {
+  switch (v.repno) {
+    case 2:
+      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(*gap1))) return 0;
+      *gap2 = v.poff;
+      return 1;
+    case 3:
+      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(*gap2)) ? 1 : 0;
+    default:
+      return 1;
+  }
+}
+
 // Repetitions counted per entry.
 int Routine1(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v) {
   Cells w(x);
@@ -112,14 +128,8 @@ int Routine3(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) 
         return 0;
       g_r3.gap1 = v.poff;
       return 1;
-    case 2:
-      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r3.gap1))) return 0;
-      g_r3.gap2 = v.poff;
-      return 1;
-    case 3:
-      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r3.gap2)) ? 1 : 0;
     default:
-      return 1;
+      return BurstFollower(w, row, c, v, &g_r3.gap1, &g_r3.gap2);
   }
 }
 
@@ -185,14 +195,8 @@ int Routine6(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) 
                      w.Put(row, c + 4, "") && w.Put(row, c + 5, "") && w.Put(r - 2, c, BurstsText(g_r6.bursts))
                  ? 1
                  : 0;
-    case 2:
-      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r6.gap1))) return 0;
-      g_r6.gap2 = v.poff;
-      return 1;
-    case 3:
-      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r6.gap2)) ? 1 : 0;
     default:
-      return 1;
+      return BurstFollower(w, row, c, v, &g_r6.gap1, &g_r6.gap2);
   }
 }
 
@@ -258,14 +262,8 @@ int Routine9(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) 
                      w.Put(r - 2, c, BurstsText(g_r9.bursts))
                  ? 1
                  : 0;
-    case 2:
-      if (!w.Put(row, c + 1, "2") || !w.Put(row, c + 4, WholeMicro(g_r9.gap1))) return 0;
-      g_r9.gap2 = v.poff;
-      return 1;
-    case 3:
-      return w.Put(row, c + 1, "3") && w.Put(row, c + 5, WholeMicro(g_r9.gap2)) ? 1 : 0;
     default:
-      return 1;
+      return BurstFollower(w, row, c, v, &g_r9.gap1, &g_r9.gap2);
   }
 }
 

@@ -263,4 +263,51 @@ TEST_F(FennickTest, TemplateAndSessionErrors) {
   ASSERT_EQ(Lib().init(), 1);
 }
 
+TEST_F(FennickTest, BurstsOfThreeOnTheTrialSheet) {
+  Workbook book;
+  auto& defs = *book.Sheet(1);
+  defs.SetNumber(1, 1, 3);
+  defs.SetNumber(2, 1, 1);
+  defs.SetNumber(3, 1, 2);
+  defs.SetText(3, 2, "R6");
+  defs.SetNumber(3, 3, 6);
+  book.AddSheet("Trial 1");
+  book.AddSheet("Trial 2");
+  std::string why;
+  ASSERT_TRUE(book.SaveAs(path_, &why)) << why;
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+
+  Entry e;
+  e.comment = "{REPORT PLUGIN: R6}";
+  e.filename = "radar_TRIAL-2.wv";  // sheet 2 + 2 - 1
+  e.pon = 0.0;                       // entry 1: a pause
+  e.pdelay = 0.0051;
+  ASSERT_EQ(Send(e), 1) << Error();
+  // Entries 3, 4 and 5 (three pulses each) share row r + 1.
+  for (int seq = 3; seq <= 5; ++seq)
+    for (int rep = 1; rep <= 3; ++rep) {
+      Entry b;
+      b.comment = e.comment;
+      b.filename = e.filename;
+      b.seqno = seq;
+      b.repcnt = 3;
+      b.repno = rep;
+      b.fmdev = 2.5e6;
+      b.poff = rep * 10e-6;
+      ASSERT_EQ(Send(b), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+
+  const Workbook saved = Saved();
+  const auto& trial = *saved.Sheet(3);
+  EXPECT_EQ(trial.TextAt(3, 7), "5");                    // pause delay, ms
+  EXPECT_EQ(trial.TextAt(24, 4), "radar_TRIAL-2.wv");    // file name below the block
+  EXPECT_EQ(trial.TextAt(1, 1), "Bursts in Trial: 3");
+  EXPECT_EQ(trial.TextAt(4, 2), "3");
+  EXPECT_EQ(trial.TextAt(4, 4), "2");                    // deviation, whole MHz
+  EXPECT_EQ(trial.TextAt(4, 5), "10");                   // gap after pulse 1, us
+  EXPECT_EQ(trial.TextAt(4, 6), "20");                   // gap after pulse 2, us
+  EXPECT_EQ(trial.TextAt(5, 2), "");
+}
+
 }  // namespace
