@@ -2,7 +2,6 @@
 #include "editors/JitterPage.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "app/Log.h"

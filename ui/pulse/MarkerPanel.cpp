@@ -171,19 +171,23 @@ int SetDiagramAxes(int panel, int graph) {
   return SetAxisScalingMode(panel, graph, VAL_RIGHT_YAXIS, VAL_AUTOSCALE, 0.0, 100.0);
 }
 
-// Front-to-back: the buttons and captions over the stripes; keyboard order
-// marker by marker, top to bottom.
+bool IsStripe(const int* id) {
+  for (const int* stripe : kStripes)
+    if (stripe == id) return true;
+  return false;
+}
+
+// Front to back: every other control over the stripes, in creation order;
+// keyboard order marker by marker, top to bottom.
 int OrderControls(int panel) {
   int z = 0;
+  for (const CtrlDef& def : kMarkerCtrls)
+    if (!IsStripe(def.id)) CZ_UI_TRY(SetCtrlAttribute(panel, *def.id, ATTR_ZPLANE_POSITION, z++));
+  for (const int* stripe : kStripes) CZ_UI_TRY(SetCtrlAttribute(panel, *stripe, ATTR_ZPLANE_POSITION, z++));
+  int tab = 0;
   for (int m = 0; m < kMarkers; ++m)
-    for (int p = 0; p < kMarkerParts; ++p) {
-      CZ_UI_TRY(SetCtrlAttribute(panel, *kMarkerGrid[m][p], ATTR_ZPLANE_POSITION, z));
-      CZ_UI_TRY(SetCtrlAttribute(panel, *kMarkerGrid[m][p], ATTR_CTRL_TAB_POSITION, z));
-      ++z;
-    }
-  const int total = static_cast<int>(std::size(kMarkerCtrls));
-  int back = total - static_cast<int>(std::size(kStripes));
-  for (const int* stripe : kStripes) CZ_UI_TRY(SetCtrlAttribute(panel, *stripe, ATTR_ZPLANE_POSITION, back++));
+    for (int p = 0; p < kMarkerParts; ++p)
+      CZ_UI_TRY(SetCtrlAttribute(panel, *kMarkerGrid[m][p], ATTR_CTRL_TAB_POSITION, tab++));
   return 0;
 }
 
