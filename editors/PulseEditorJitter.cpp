@@ -128,9 +128,17 @@ void ReadJitterFromEditor(PulseRecord* pulse, int block) {
   JitterBlock& b = pulse->jitter[block];
   const double toRecord = 1.0 / JitterDisplayFactor(b.target);
   if (b.distribution >= kFirstListDist && b.distribution < kRulesDist) {
+    // A cell still showing its stored value keeps that value exactly: the
+    // shown text has six decimals only, and a show reads the table back.
+    const std::vector<double> old = b.values.vec();
+    const double factor = JitterDisplayFactor(b.target);
     b.values.Clear();
     std::vector<double> values;
-    for (const std::string& text : TableTexts()) values.push_back(cz::StrtodC(text.c_str(), nullptr) * toRecord);
+    for (const std::string& text : TableTexts()) {
+      const std::size_t k = values.size();
+      if (k < old.size() && text == cz::FormatC("%7.6f", old[k] * factor)) values.push_back(old[k]);
+      else values.push_back(cz::StrtodC(text.c_str(), nullptr) * toRecord);
+    }
     // A table beyond the list's capacity leaves the block without a list.
     b.values.Assign(std::move(values));
   } else if (b.distribution == kRulesDist) {

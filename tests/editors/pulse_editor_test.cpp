@@ -165,6 +165,13 @@ TEST_F(PulseEditorTest, JitterBlockParametersUseTheTargetsUnit) {
   ASSERT_EQ(2, p.jitter[0].values.count());
   EXPECT_NEAR(2e6, p.jitter[0].values[0], 1e-6);
   EXPECT_NEAR(5e6, p.jitter[0].values[1], 1e-6);
+  // Values finer than the shown six decimals survive a show.
+  ASSERT_TRUE(p.jitter[0].values.Assign({0.4, 1234567.891}));
+  ShowPulseInEditor();
+  ShowPulseInEditor();
+  ASSERT_EQ(2, p.jitter[0].values.count());
+  EXPECT_EQ(0.4, p.jitter[0].values[0]);
+  EXPECT_EQ(1234567.891, p.jitter[0].values[1]);
   // A disabled block dims its rings and details.
   p.jitter[0].enabled = 0;
   ShowPulseInEditor();
