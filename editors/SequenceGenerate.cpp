@@ -94,7 +94,7 @@ std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
       cz::FormatC("Clock rate: %4.3f Hz", info.clock),
       cz::FormatC("Samples: %d", info.samples),
       cz::FormatC("Wave Tag Length: %d", info.blockLength),
-      cz::FormatC("Play Time: %4.6f s", info.clock != 0.0 ? info.samples / info.clock : 0.0),
+      cz::FormatC("Play Time: %4.6f s", info.playTime),
   };
 }
 

@@ -12,6 +12,7 @@
 #include "engine/EngineHost.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/FilterDialog.h"
+#include "ui/dialogs/InfoDialog.h"
 #include "ui/dialogs/ReportDialog.h"
 #include "wavelib/WaveLib.h"
 #include "app/PanelIds.h"
@@ -441,12 +442,29 @@ TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
   EXPECT_TRUE(UiTest_Popups().empty());
 
-  // The information dialog's lines for the file just written.
-  const std::vector<std::string> lines = SequenceWaveInfoLines(info);
-  ASSERT_EQ(lines.size(), 17u);
-  EXPECT_EQ(lines[0], "Wave File Data");
-  EXPECT_EQ(lines[14], "Samples: 200");
-  EXPECT_EQ(lines[16], "Play Time: 0.000002 s");
+  // The information button fills the INFO dialog from the file's header.
+  INFO = BuildInfoPanel(0);
+  ASSERT_GT(INFO, 0);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
+  int lines = 0, visible = 0;
+  GetNumTextBoxLines(INFO, INFO_TEXTBOX, &lines);
+  GetPanelAttribute(INFO, ATTR_VISIBLE, &visible);
+  EXPECT_EQ(lines, 17);
+  EXPECT_EQ(visible, 1);
+  char line[256] = "";
+  GetTextBoxLine(INFO, INFO_TEXTBOX, 14, line, sizeof line);
+  EXPECT_STREQ(line, "Samples: 200");
+  GetTextBoxLine(INFO, INFO_TEXTBOX, 16, line, sizeof line);
+  EXPECT_STREQ(line, "Play Time: 0.000002 s");
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);  // refilled, not appended
+  GetNumTextBoxLines(INFO, INFO_TEXTBOX, &lines);
+  EXPECT_EQ(lines, 17);
+
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File("missing.wv").c_str());
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
+  ASSERT_FALSE(Status().empty());
+  EXPECT_EQ(Status().back(), "Failed to read waveform information.");
+  INFO = 0;
 }
 
 TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
