@@ -133,6 +133,9 @@ int ScanLeadingNumbers(const char* text, double* values, int wanted) {
   return found;
 }
 
+// Pass 1 counts, the old data is released, pass 2 stores. The arrays are
+// allocated once for the counted lines; a file that shrank in between keeps
+// what pass 2 found and one that grew stores no more than was counted.
 int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope) {
   const int count = ReadPass(path, mode, columnA, columnB, nullptr, nullptr);
   if (count < 0) return ENVELOPE_READ_OPEN_FAILED;
@@ -163,6 +166,8 @@ void DimEnvelopeColumns(int customOn, int mode) {
   SetCtrlAttribute(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, ATTR_DIMMED, customOn && mode == IMPORT_IQ ? 0 : 1);
 }
 
+// The kind of data follows the record (Q present or not), never the
+// import-mode ring. I/Q data shows |I + jQ| on the amplitude page.
 void ShowPulseEnvelope(const PulseRecord& pulse) {
   SetText(T_VIEW, T_VIEW_STR_ENVPOINTS, "0");
   SetText(T_VIEW, T_VIEW_STR_ENVMIN, "0");
@@ -199,6 +204,8 @@ void ShowPulseEnvelope(const PulseRecord& pulse) {
   SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 1);
 }
 
+// Commit of "Import Data From File...": the file dialog, then the import
+// in the chosen mode and columns; the editor is redrawn in every case.
 int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT) return 0;
@@ -223,6 +230,7 @@ int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int 
   return 0;
 }
 
+// Asks only when there is data to lose.
 int PulseEnvelopeClearCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT) return 0;

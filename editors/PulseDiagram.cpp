@@ -18,6 +18,7 @@ constexpr int kArrowColor = 0x406090;
 constexpr int kHead = 3;        // arrow head length and half width, graph units
 constexpr int kLabelRise = 5;   // label above the shaft's left end
 
+// Shaft, two heads of 3 units, and the label 5 units above the left end.
 void DrawArrow(int panel, int graph, int x1, int x2, int y, const char* label) {
   PlotLine(panel, graph, x1, y, x2, y, kArrowColor);
   PlotLine(panel, graph, x1, y, x1 + kHead, y + kHead, kArrowColor);
@@ -66,6 +67,8 @@ void DrawTimingDiagram() { PulseDiagram_Draw(P_TIM, P_TIM_GRAPH_BURST, true); }
 
 void DrawMarkerDiagram() { PulseDiagram_Draw(P_MARKER, P_MARKER_GRAPH_BURST, false); }
 
+// The decision uses the magnitude; a negative time keeps its sign in the
+// mantissa. The exponents are the unit rings' item values.
 void ToEngineeringUnits(double seconds, double* mantissa, int* exponent) {
   const double a = std::fabs(seconds);
   double m = 0.0;

@@ -22,11 +22,13 @@
 
 namespace {
 
+// Display units of the pages: frequencies in MHz, a PRI in microseconds.
 constexpr double kMHz = 1e6;
 constexpr double kMicro = 1e-6;
 constexpr int kNameMax = 63;  // characters the record's name holds
 
-// The five time inputs of P_TIM: number and unit ring.
+// The five time inputs of P_TIM: number and unit ring. The ring items'
+// values are decimal exponents, so number x 10^ring is seconds.
 struct TimeCtrls {
   int* number;
   int* unit;
@@ -42,6 +44,8 @@ int ReadInt(int panel, int control) { return EditorInt(panel, control); }
 double ReadTime(const TimeCtrls& t) { return ReadTimeInput(*t.number, *t.unit); }
 void ShowTime(const TimeCtrls& t, double seconds) { ShowTimeInput(*t.number, *t.unit, seconds); }
 
+// P_TIM -> record: times in s, edge shape codes, PRF mode and unit, the
+// PRF (Hz) or PRI (shown in us, stored in s), the custom-envelope switch.
 void ReadTimingPage(PulseRecord* p) {
   p->delay = ReadTime(kDelay);
   p->riseTime = ReadTime(kRise);
@@ -57,6 +61,8 @@ void ReadTimingPage(PulseRecord* p) {
   p->customEnvelopeOn = ReadInt(P_TIM, P_TIM_RADIO_ARBENVEL);
 }
 
+// Record -> P_TIM; RADIO_BLANK is the negation of the PRF mode (the two
+// radio buttons are one choice).
 void ShowTimingPage(const PulseRecord& p) {
   ShowTime(kDelay, p.delay);
   ShowTime(kRise, p.riseTime);
@@ -71,6 +77,8 @@ void ShowTimingPage(const PulseRecord& p) {
   SetCtrlVal(P_TIM, P_TIM_RING_PRFPRI, static_cast<int>(p.prfPri));
 }
 
+// P_MISC -> record: attenuations and droop in dB, phase in degrees, the
+// frequency offset and noise bandwidth from MHz to Hz.
 void ReadMiscPage(PulseRecord* p) {
   p->attOn = ReadDouble(P_MISC, P_MISC_NUM_LEVEL);
   p->attOff = ReadDouble(P_MISC, P_MISC_NUM_LEVELOFF);
@@ -97,6 +105,8 @@ void ShowMiscPage(const PulseRecord& p) {
   SetCtrlVal(P_MISC, P_MISC_NUM_AWGNBW, p.noiseBw / kMHz);
 }
 
+// The 24 marker toggles, marker by marker in the record's part order
+// (delay, rise, on, fall, off, restart).
 void ReadMarkers(PulseRecord* p) {
   for (int m = 0; m < kMarkers; ++m)
     for (int k = 0; k < kMarkerParts; ++k) p->markers[m][k] = ReadInt(P_MARKER, *kMarkerGrid[m][k]);
@@ -107,7 +117,8 @@ void ShowMarkers(const PulseRecord& p) {
     for (int k = 0; k < kMarkerParts; ++k) SetCtrlVal(P_MARKER, *kMarkerGrid[m][k], p.markers[m][k]);
 }
 
-// STR_PMSG and RING_USEDPULSE: which sequences use the pulse.
+// STR_PMSG and RING_USEDPULSE: which sequences use the pulse. The ring
+// only lists the names (every item has the value 0); nothing reads it.
 void ShowUsage(const PulseRecord& p) {
   SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_PMSG, "");
   ClearListCtrl(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE);
@@ -118,6 +129,8 @@ void ShowUsage(const PulseRecord& p) {
 
 }  // namespace
 
+// A control that cannot be read (not built, wrong kind) reads as 0, so a
+// missing page never leaves an uninitialised value in the record.
 int EditorInt(int panel, int control) {
   int v = 0;
   GetCtrlVal(panel, control, &v);
@@ -153,12 +166,15 @@ PulseRecord* CurrentPulseRecord() {
 
 double ApplyExponent(double value, int exponent) { return value * std::pow(10.0, exponent); }
 
+// Exact, case-sensitive comparison in table order.
 int FindDuplicatePulseName(const char* name, int self) {
   for (int i = 0; i < PulseCount; ++i)
     if (i != self && std::strcmp(PulseTable[i].name.c_str(), name) == 0) return i;
   return -1;
 }
 
+// All 128 entry slots of each sequence are scanned (not only those before
+// the first empty one); a sequence is listed at its first match.
 std::vector<std::string> SequencesUsingPulse(uint32_t id) {
   std::vector<std::string> names;
   for (int s = 0; s < SequenceCount; ++s)
@@ -170,11 +186,15 @@ std::vector<std::string> SequencesUsingPulse(uint32_t id) {
   return names;
 }
 
+// Controls -> record, in the record's page order. Nothing is read without a
+// selected jitter block: the jitter page's details would be undefined.
 void ReadPulseFromEditor() {
   PulseRecord* p = CurrentPulseRecord();
   const int block = JitterSelectedBlock();
   if (p == nullptr || block < 0) return;
   char text[1024] = "";
+  // The texts are cut to the record's fields at a character boundary; the
+  // name field itself takes at most 63 characters (AttachPulseEditorPage).
   GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, text, sizeof text);
   p->name = text;
   GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, text, sizeof text);
@@ -185,6 +205,8 @@ void ReadPulseFromEditor() {
   ReadJitterFromEditor(p, block);
 }
 
+// Record -> every page, then the timing commit (derived PRF/PRI or off
+// time, dimming, total) which ends by reading the shown values back.
 void ShowPulseInEditor() {
   PulseRecord* p = CurrentPulseRecord();
   const int block = JitterSelectedBlock();
@@ -218,6 +240,9 @@ void DimModulationDataControls() {
     SetCtrlAttribute(P_MOD, control, ATTR_DIMMED, needs ? 0 : 1);
 }
 
+// Generic commit of the name, comment, P_MISC, edge rings and jitter
+// details: read all, refuse a duplicate name, show again, and rebuild the
+// library tree only when what it shows (name, plug-in icon) changed.
 int PulseEditCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT) return 0;

@@ -118,6 +118,9 @@ double JitterDisplayFactor(int target) {
   }
 }
 
+// Step 5 reads all four blocks' switches and rings; steps 6 and 7 read the
+// selected block's details by its distribution and convert them from the
+// display unit to SI (x 1e-6 for times shown in us, x 1e6 for MHz).
 void ReadJitterFromEditor(PulseRecord* pulse, int block) {
   for (int n = 0; n < kJitterBlocks; ++n) {
     JitterBlock& b = pulse->jitter[n];
@@ -154,6 +157,8 @@ void ReadJitterFromEditor(PulseRecord* pulse, int block) {
   }
 }
 
+// The selected block shows either the four numerics (distributions 0..4,
+// relabelled per distribution) or the value / rule table (5..8).
 void ShowJitterInEditor(const PulseRecord& pulse, int block) {
   DeleteGraphPlot(P_JIT, P_JIT_GRAPH_JITSHAPE, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   SetCtrlAttribute(P_JIT, P_JIT_GRAPH_JITSHAPE, ATTR_REFRESH_GRAPH, 0);

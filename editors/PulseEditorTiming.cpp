@@ -34,6 +34,7 @@ void DimTimingPage(int prfMode, int customOn, int importMode) {
   DimEnvelopeColumns(customOn, importMode);
 }
 
+// Red bold off time: the phases do not fit into the period.
 void MarkOffTime(bool warning) {
   SetCtrlAttribute(P_TIM, P_TIM_NUM_BLANK, ATTR_TEXT_COLOR, warning ? kWarningColor : VAL_BLACK);
   SetCtrlAttribute(P_TIM, P_TIM_NUM_BLANK, ATTR_TEXT_BOLD, warning ? 1 : 0);
@@ -41,6 +42,9 @@ void MarkOffTime(bool warning) {
 
 }  // namespace
 
+// Mode 0: period = delay + rise + fall + on + off, shown as 1/T Hz or T us.
+// Mode 1: the shown PRF/PRI (converted when the unit ring just changed)
+// gives the period, and the off time is what the phases leave of it.
 TimingDerivation DeriveTiming(const PulseTimes& t, int prfMode, int unit, int previousUnit, double shownPrf) {
   TimingDerivation d;
   const double busy = t.delay + t.rise + t.fall + t.on;
@@ -69,6 +73,9 @@ TimingDerivation DeriveTiming(const PulseTimes& t, int prfMode, int unit, int pr
   return d;
 }
 
+// Commit of every timing control (and of ShowPulseInEditor with control 0).
+// The unit stored in the record before this commit tells whether the
+// shown PRF/PRI value is still in the other unit.
 int PulseTimingCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT) return 0;

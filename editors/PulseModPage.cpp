@@ -105,6 +105,7 @@ int FindModule(const char* name) {
 
 }  // namespace
 
+// Walks the type table up to its end row; plug-ins always take data.
 int ModulationNeedsData(int code) {
   if (code == kModulationPlugin) return 1;
   for (const ModulationTypeInfo& row : ModulationTypeTable) {
@@ -114,6 +115,7 @@ int ModulationNeedsData(int code) {
   return -1;
 }
 
+// Collapses the whole tree, then reveals only the current type's branch.
 void MarkModulationTypeTree() {
   const PulseRecord* pulse = CurrentPulseRecord();
   if (pulse == nullptr || P_MOD <= 0) return;
@@ -128,6 +130,9 @@ void MarkModulationTypeTree() {
   SetActiveTreeItem(P_MOD, P_MOD_TREE_MOD, item);
 }
 
+// Steps of a click: marks first, then the type from the item (built-in by
+// its keyword tag under "_INT", else the plug-in module of its value);
+// the same type keeps its parameters, another one gets its defaults.
 int ChooseModulationTreeItem(int item) {
   PulseRecord* pulse = CurrentPulseRecord();
   if (pulse == nullptr || item < 0 || !IsTypeItem(item)) return 0;

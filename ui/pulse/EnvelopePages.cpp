@@ -176,6 +176,8 @@ int BuildEnvelopeIqDataPanel(int parent) {
   return panel;
 }
 
+// The shape plot autoscales both axes (design ranges 0..500 points and
+// -80..0 dB).
 int BuildEnvelopeViewPanel(int parent) {
   const int panel = PanelBuild_NewPanel(parent, kViewPanel);
   CZ_UI_TRY(panel);
@@ -187,6 +189,8 @@ int BuildEnvelopeViewPanel(int parent) {
   return panel;
 }
 
+// The tab control holds copies of the built pages; their handles are
+// taken by page index, in the fixed order of BuildPulseTimingPanel.
 int EnvelopePages_FetchHandles(int timingPanel) {
   int* const pages[] = {&T_IMP, &T_ENV, &T_IQ, &T_VIEW};
   for (int i = 0; i < 4; ++i)

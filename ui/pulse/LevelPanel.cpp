@@ -42,6 +42,8 @@ const PanelDef kMiscPanel = {
 // (Noise): numerics, their unit texts, and the group headings above them.
 constexpr int kLeftNum = 150, kLeftUnit = 250, kRightNum = 520, kRightUnit = 620;
 
+// Numerics hold doubles, step by 1 and show 2 decimals unless a row says
+// otherwise; a typed value outside the range is coerced to it.
 constexpr UiAttr kNumeric[] = {
     AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYPE, VAL_DOUBLE), AttrD(ATTR_INCR_VALUE, 1.0),
     AttrI(ATTR_PRECISION, 2), AttrS(ATTR_LABEL_FONT, "Arial"), UiAttr{}};
@@ -63,6 +65,8 @@ constexpr UiAttr kCheck[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYP
   {.id = &p_idv, .constName = p_name, .kind = CTRL_TEXT_MSG, .label = "", .top = p_top, .left = p_left,           \
    .callback = nullptr, .look = p_look, .attrs = {AttrS(ATTR_DFLT_VALUE, p_text)}}
 
+// Controls in creation order: numerics (dB, degrees, MHz), their unit
+// texts, the group headings, then the three check boxes.
 const CtrlDef kMiscCtrls[] = {
     CZ_NUM(P_MISC_NUM_LEVEL, "NUM_LEVEL", "__Level Att (On)", 40, kLeftNum, 0.0, 160.0, 0.0),
     CZ_NUM(P_MISC_NUM_LEVELOFF, "NUM_LEVELOFF", "Level Att (Off)", 70, kLeftNum, 0.0, 160.0, 100.0),

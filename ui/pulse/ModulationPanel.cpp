@@ -101,6 +101,8 @@ constexpr TreeGroup kTreeGroups[] = {
     {"_PSK", "PSK", false},                  {"_OTHER", "Other", false},   {kModTreePluginTag, "Plugins", true}};
 const char* const* const kTreeImages[] = {&kImageRoot, &kImagePage, &kImagePlugin};
 
+// The three item images, then "_INT" with its four groups and "_PLUGIN";
+// the types themselves are added by FillModulationTypeTree at start-up.
 int BuildTree(int panel, int tree) {
   for (const char* const* image : kTreeImages) CZ_UI_TRY(PanelBuild_TreeImage(panel, tree, *image));
   for (const TreeGroup& group : kTreeGroups) {
@@ -123,6 +125,8 @@ const int* const kModFocus[] = {&P_MOD_TREE_MOD, &P_MOD_TABLE_CONF, &P_MOD_CMD_R
 
 }  // namespace
 
+// Both tables get their columns but no rows: the data table's 32 rows come
+// from ResetPulseDataTable, the parameter rows from InitModParams.
 int BuildPulseModulationPanel(int parent) {
   const int panel = PanelBuild_NewPanel(parent, kModPanel);
   CZ_UI_TRY(panel);

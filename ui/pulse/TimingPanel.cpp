@@ -76,6 +76,9 @@ constexpr UiAttr kRadio[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DATA_TYP
   {.id = &p_idv, .constName = p_name, .kind = CTRL_RING, .label = "", .top = kRowTop[p_row], .left = kEdgeLeft,  \
    .callback = PulseEditCb, .look = kEdgeRing, .attrs = {}, .width = 95}
 
+// Controls in creation order; the keyboard order follows it. Every
+// interactive control is hot: PulseTimingCb derives the repetition from
+// the times, PulseEditCb (edge rings) reads the page back.
 const CtrlDef kTimingCtrls[] = {
     {.id = &P_TIM_RADIO_ARBENVEL, .constName = "RADIO_ARBENVEL", .kind = CTRL_RADIO_BUTTON,
      .label = "__Use Custom Envelope or I/Q Data", .top = 10, .left = 378, .callback = PulseTimingCb,
@@ -174,6 +177,8 @@ const int* const kFocus[] = {&P_TIM_RADIO_ARBENVEL, &P_TIM_NUM_PREDELAY, &P_TIM_
                              &P_TIM_RADIO_PRF};
 const int* const kFront[] = {&P_TIM_TAB_IMPORT, &P_TIM_GRAPH_BURST, &P_TIM_TEXTMSG, &P_TIM_STR_TOTAL};
 
+// Items are added after the rings exist, so each ring is reset to its
+// default afterwards (the default names an item value).
 int FillRings(int panel) {
   for (const RingFill& fill : kRings) {
     for (int i = 0; i < fill.count; ++i)
@@ -195,6 +200,8 @@ int SetDiagramAxes(int panel, int graph) {
 
 }  // namespace
 
+// Panel, controls, ring items, diagram axes, the four pages, stacking and
+// focus order, fit; the first failing call ends the build with its status.
 int BuildPulseTimingPanel(int parent) {
   const int panel = PanelBuild_NewPanel(parent, kTimingPanel);
   CZ_UI_TRY(panel);
