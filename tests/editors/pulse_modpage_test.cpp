@@ -7,6 +7,7 @@
 #include "app/Keywords.h"
 #include "editors/PulseModPage.h"
 #include "engine/ModulationTypes.h"
+#include "platform/CLocale.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/PulseEditorFixture.h"
 #include "ui/pulse/ModulationPanel.h"
@@ -98,6 +99,26 @@ TEST_F(PulseModPageTest, ShowMarksTheTypeAndTableCommitsFollowTheType) {
   EXPECT_EQ(0, Attr(P_MOD, P_MOD_TABLE_DATA, ATTR_DIMMED));
   ModulationParamTableCb(P_MOD, P_MOD_TABLE_CONF, EVENT_COMMIT, nullptr, 1, 2);
   EXPECT_EQ(0, Logged("Changing plugin settings for 'absent'..."));
+}
+
+TEST_F(PulseModPageTest, OutOfLimitValuesAreStoredAndReported) {
+  PulseRecord& p = ShowNewPulse("p1");
+  ASSERT_EQ(1, ChooseModulationTreeItem(TreeItem(ModulationToKeyword(TypeWithData(false)))));
+  int row = -1;
+  for (int r = 0; r < ModParamRowCount(); ++r)
+    if (ModulationParamTable[r].type == "DOUBLE") {
+      row = r;
+      break;
+    }
+  ASSERT_GE(row, 0);
+  const double max = cz::StrtodC(ModulationParamTable[row].max.c_str(), nullptr);
+  ASSERT_GE(SetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, row + 1), max * 2.0 + 1.0), 0);
+  Status().clear();
+  ModulationParamTableCb(P_MOD, P_MOD_TABLE_CONF, EVENT_COMMIT, nullptr, row + 1, 2);
+  EXPECT_TRUE(StatusShown("Error: Parameters Out Of Limits"));
+  const int entry = p.modParams.Find(ModulationParamTable[row].name.c_str());
+  ASSERT_GE(entry, 0);
+  EXPECT_DOUBLE_EQ(max * 2.0 + 1.0, cz::StrtodC(p.modParams[entry].value.c_str(), nullptr));
 }
 
 }  // namespace
