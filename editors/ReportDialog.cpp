@@ -77,6 +77,8 @@ int ReportAcceptCb(int panel, int control, int event, void* callbackData, int ev
   if (event != EVENT_COMMIT || !CurrentValid() || DATALOG <= 0) return 0;
   SequenceRecord& seq = SequenceTable[CurrentSequence];
 
+  // A plug-in item is stored by its label, so that the same plug-in is found
+  // again by name when the modules are numbered differently.
   int ringValue = kRingOff;
   GetCtrlVal(DATALOG, DATALOG_RING_REPORTTYPE, &ringValue);
   char label[256] = "";

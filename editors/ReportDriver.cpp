@@ -151,6 +151,9 @@ int ClosePlugin(char* errorText, int errorSize) {
   return 0;
 }
 
+// The first module whose type is exactly "report" and whose name matches
+// exactly. When none matches the index keeps its value, so a plug-in left
+// set by a failed "initreport" is tried again.
 int OpenPlugin(char* errorText, int errorSize) {
   for (int i = 0; i < ModuleCount; ++i) {
     if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == g_pluginName.view()) {
@@ -161,6 +164,7 @@ int OpenPlugin(char* errorText, int errorSize) {
   // A plug-in that is not loaded (a project made elsewhere) opens nothing.
   if (!PluginInUse()) return 1;
 
+  // The plug-in gets a host path; a relative one starts at the program.
   const std::string folder = ProgramFolder();
   if (!cz::IsAbsolutePath(g_path.view()) && folder.empty()) return 0;
   const std::string file = cz::HostPath(cz::JoinPath(folder, g_path.view()));
@@ -202,6 +206,7 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
   const char* p = path != nullptr ? path : "";
   g_pluginName = pluginName != nullptr ? pluginName : "";
 
+  // Every call stores its arguments first; a failure rolls nothing back.
   if (reportSwitch == 0) {
     g_path = p;
     if (!PluginInUse()) {
@@ -251,6 +256,8 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
     return 1;
   }
 
+  // Texts travel as NUL-terminated strings, numbers as pointers to the
+  // caller's copy of the values; all stay valid for the call only.
   if (SendValue("initentry", "") == 0) {
     FetchPluginError(errorText, kReportErrorTextSize);
     return 0;

@@ -25,6 +25,8 @@ bool Application::SetWindowState(int state, std::string* error) {
   return true;
 }
 
+// Every workbook stays in the collection until Quit; the last one opened or
+// added is the active one, whose sheets SheetItem hands out.
 Workbook* Application::OpenWorkbook(const std::string& path, std::string* error) {
   if (NotRunning(running_, error)) return nullptr;
   auto book = std::make_unique<Workbook>();

@@ -115,6 +115,10 @@ std::string ResolveTarget(const std::string& folder, const std::string& target) 
   return base + rest;
 }
 
+// Cells of one worksheet part. Row and cell references are optional
+// (ECMA-376 18.3.1.73, 18.3.1.4): without one the row or column follows the
+// previous. Cell types: s shared string, inlineStr, str formula text, e
+// error, b boolean, n or none a number.
 bool ReadSheetCells(const pugi::xml_document& doc, const std::vector<std::string>& shared, Worksheet* sheet) {
   const pugi::xml_node data = Child(Child(doc, "worksheet"), "sheetData");
   int rowNo = 0;
@@ -279,6 +283,7 @@ bool Workbook::Load(const std::string& path, std::string* error) {
   if (!ReadPart(z.get(), mainPart, &bytes) || !ParseXml(bytes, &wbDoc)) return Fail(error, bad);
   if (!ReadPart(z.get(), relsPart, &bytes) || !ParseXml(bytes, &relDoc)) return Fail(error, bad);
 
+  // Shared strings are optional; a package without them uses inline texts.
   std::vector<std::string> shared;
   pugi::xml_document ssDoc;
   for (pugi::xml_node r : Children(Child(relDoc, "Relationships"), "Relationship")) {
@@ -304,6 +309,8 @@ bool Workbook::Load(const std::string& path, std::string* error) {
   return true;
 }
 
+// Package written: [Content_Types].xml, _rels/.rels, xl/workbook.xml with
+// its relationships, xl/styles.xml and xl/worksheets/sheet1..N.xml.
 bool Workbook::SaveAs(const std::string& path, std::string* error) {
   const std::string part = path + ".part";
   std::vector<std::pair<std::string, std::string>> files;  // name, contents

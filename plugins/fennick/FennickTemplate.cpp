@@ -41,6 +41,9 @@ void ForgetDefinitions() {
   for (ReportDefinition& d : g_layout.defs) d = ReportDefinition{};
 }
 
+// Sheet 1 of the template: (1,1) first data row, (2,1) first data column,
+// rows 3-12 one definition each (sheet number, tag, routine ID). The
+// definitions read before a failing cell stay.
 int InitReport() {
   ForgetDefinitions();
   if (g_templatePathTooLong) {
@@ -77,16 +80,21 @@ int InitReport() {
   return 1;
 }
 
+// "{REPORT PLUGIN: <type>}": the words may stand anywhere after the first
+// '{'; only blanks (32) count as white space around the tag.
 bool FindReportTag(const char* comment, char* tag, int tagSize) {
   const char* open = std::strchr(comment, '{');
   if (open == nullptr) return false;
   const char* word = std::strstr(open + 1, "REPORT PLUGIN");
   if (word == nullptr) return false;
+  // The colon is searched from the character right behind the 13 letters.
   const char* colon = std::strchr(word + 13, ':');
   if (colon == nullptr) return false;
   const char* start = colon + 1;
   while (*start == ' ') ++start;
   if (*start == '\0') return false;
+  // The closing brace is searched from behind the tag's first character,
+  // so a tag is never empty; one character is still refused below.
   const char* close = std::strchr(start + 1, '}');
   if (close == nullptr) return false;
   const char* end = close;
@@ -105,6 +113,7 @@ int FinishEntry() {
     return 0;
   }
   g_error[0] = '\0';
+  // The first definition in use with exactly this tag wins.
   const ReportDefinition* def = nullptr;
   for (const ReportDefinition& d : g_layout.defs)
     if (d.tag[0] != '\0' && d.sheet > 0 && std::strcmp(d.tag, tag) == 0) {
@@ -124,6 +133,7 @@ int FinishEntry() {
                                   g_firstEntry, g_values, routineError);
   g_firstEntry = false;
   if (ok) return 1;
+  // A trial-number reason comes first, the session's reason after it.
   SetSessionError(routineError);
   return 0;
 }
