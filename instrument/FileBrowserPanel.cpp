@@ -1,6 +1,7 @@
 // The instrument file browser's panel PANEL_FB (485 x 672 at 65, 37). The
 // two lists are one-level trees: the directory names, and the files with
-// the size in the first column and the name in the second.
+// the size in the first column and the name in the second. The lists start
+// below the path fields so that their labels do not cover them.
 #include <iterator>
 
 #include "instrument/FileBrowser.h"
@@ -66,12 +67,12 @@ const CtrlDef kBrowserCtrls[] = {
     {CZ_FB(ARBFILERDIR), .kind = CTRL_COMMAND_BUTTON, .label = "Delete", .top = 38, .left = 229,
      .callback = FileBrowserRemoveDirCb, .look = nullptr,
      .attrs = {AttrS(ATTR_TOOLTIP_TEXT, "Remove selected directory")}, .height = 22, .width = 48},
-    {CZ_FB(DIRECTORY), .kind = CTRL_TREE, .label = "Directories", .top = 86, .left = 11,
+    {CZ_FB(DIRECTORY), .kind = CTRL_TREE, .label = "Directories", .top = 112, .left = 11,
      .callback = FileBrowserDirectoryListCb, .look = kListLook, .attrs = {AttrS(ATTR_TOOLTIP_TEXT, "Directory list")},
-     .height = 330, .width = 291},
-    {CZ_FB(FILES), .kind = CTRL_TREE, .label = "...", .top = 86, .left = 313, .callback = FileBrowserFileListCb,
+     .height = 304, .width = 291},
+    {CZ_FB(FILES), .kind = CTRL_TREE, .label = "...", .top = 112, .left = 313, .callback = FileBrowserFileListCb,
      .look = kListLook, .attrs = {AttrI(ATTR_TREE_COLUMNS, 2), AttrS(ATTR_TOOLTIP_TEXT, "File list")},
-     .height = 330, .width = 352},
+     .height = 304, .width = 352},
     {CZ_FB(DIRSIZE), .kind = CTRL_TEXT_MSG, .label = "", .top = 421, .left = 313, .callback = nullptr,
      .look = kMessageLook, .attrs = {}, .height = 16, .width = 352},
     {CZ_FB(HDFREE), .kind = CTRL_TEXT_MSG, .label = "", .top = 421, .left = 11, .callback = nullptr,

@@ -264,6 +264,17 @@ void RebuildInstrumentTree() {
   FillBranch(kScannedBranchTag, g_Settings.ScannedDeviceList, false);
 }
 
+void InstrumentManager_ShowInterfaceFields(int intf) {
+  if (INSTRMAN <= 0) return;
+  SetVisible(INSTRMAN_STR_2, intf == IF_USB);
+  SetVisible(INSTRMAN_RING_DEV, intf == IF_USB);
+  SetVisible(INSTRMAN_NUM_SEL1, intf == IF_GPIB);
+  SetVisible(INSTRMAN_NUM_SEL2, intf == IF_GPIB);
+  SetVisible(INSTRMAN_STR_1, intf == IF_TCPIP || intf == IF_OTHER);
+  if (intf == IF_TCPIP) SetCtrlAttribute(INSTRMAN, INSTRMAN_STR_1, ATTR_LABEL_TEXT, "Host or IP");
+  if (intf == IF_OTHER) SetCtrlAttribute(INSTRMAN, INSTRMAN_STR_1, ATTR_LABEL_TEXT, "Resource String");
+}
+
 void InstrumentManager_SetHostsFile(const char* path) { g_hostsFile = path && path[0] ? path : "/etc/hosts"; }
 
 // Any event of the add-manually fields: mirrors them into the settings,
@@ -280,11 +291,7 @@ int AddDeviceFieldsCb(int, int control, int, void*, int, int) {
   }
   s.If = intf;
 
-  SetVisible(INSTRMAN_STR_2, intf == IF_USB);
-  SetVisible(INSTRMAN_RING_DEV, intf == IF_USB);
-  SetVisible(INSTRMAN_NUM_SEL1, intf == IF_GPIB);
-  SetVisible(INSTRMAN_NUM_SEL2, intf == IF_GPIB);
-  SetVisible(INSTRMAN_STR_1, intf == IF_TCPIP || intf == IF_OTHER);
+  InstrumentManager_ShowInterfaceFields(intf);
   switch (intf) {
     case IF_USB:
       s.UsbSer.Assign(ReadText(INSTRMAN_STR_2));
@@ -292,7 +299,6 @@ int AddDeviceFieldsCb(int, int control, int, void*, int, int) {
       s.ComposedResource.Assign(cz::FormatC("USB::%s::%d::%s::INSTR", kUsbVendorId, s.UsbId, s.UsbSer.c_str()));
       break;
     case IF_TCPIP:
-      SetCtrlAttribute(INSTRMAN, INSTRMAN_STR_1, ATTR_LABEL_TEXT, "Host or IP");
       s.Host.Assign(ReadText(INSTRMAN_STR_1));
       s.ComposedResource.Assign(cz::FormatC("TCPIP::%s::INSTR", s.Host.c_str()));
       break;
@@ -302,7 +308,6 @@ int AddDeviceFieldsCb(int, int control, int, void*, int, int) {
       s.ComposedResource.Assign(cz::FormatC("GPIB%d::%d::INSTR", s.GpibBrd, s.GpibDev));
       break;
     default:
-      SetCtrlAttribute(INSTRMAN, INSTRMAN_STR_1, ATTR_LABEL_TEXT, "Resource String");
       s.Other.Assign(ReadText(INSTRMAN_STR_1));
       s.ComposedResource.Assign(s.Other.view());
       break;

@@ -51,6 +51,10 @@ int InstrumentTreeCb(int panel, int control, int event, void* callbackData, int 
 int CloseInstrumentManagerCb(int panel, int control, int event, void* callbackData, int eventData1,
                              int eventData2);
 
+// Shows only the add-manually fields of interface intf (0 USB, 1 TCP/IP,
+// 2 GPIB, 3 Other), with the label of STR_1 for TCP/IP and Other.
+void InstrumentManager_ShowInterfaceFields(int intf);
+
 // The LAN scan takes the hosts of a domain from a hosts table (lines of an
 // address followed by names; "host.domain" names belong to "domain"), so
 // that nothing is sent on the network. Default "/etc/hosts".
