@@ -386,6 +386,7 @@ int InitApplication() {
   SetTransferBusy(0);
   InitMultiSegmentPage();
   DimInstrumentManagerControls(0);
+  InstrumentManager_ShowInterfaceFields(g_Settings.If);
   Delay(kStepPause);
 
   Echo("--- Startup complete ---\n");
