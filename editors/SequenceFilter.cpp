@@ -58,6 +58,8 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   if (tag == nullptr || GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, tag, &item) < 0 || item < 0) return 0;
   SetTreeItemAttribute(FILTER, FILTER_TREE_FILTER, item, ATTR_MARK_STATE, 1);
   SetActiveTreeItem(FILTER, FILTER_TREE_FILTER, item);
+  // The fields the marked filter does not use are dimmed as a user's mark would.
+  BasebandFilter_DimFieldsForItem(item);
   DeleteGraphPlot(FILTER, FILTER_GRAPH_FILTER, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   if (seq.filterType == FILTER_TYPE_USER && seq.userFilter.Length() > 1)
     BasebandFilter_PlotCoefficients(seq.userFilter.I(), seq.userFilter.Q());

@@ -284,6 +284,29 @@ TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
   EXPECT_EQ(s.hidden, 0);
 }
 
+TEST_F(SequenceEditorPageTest, WaveFileChoiceKeepsTheRecordOnCancelAndRefusesLongPaths) {
+  SequenceRecord& s = ThreeEntries();
+  UiTest_QueueCancel();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FSEL), 1);
+  EXPECT_EQ(s.waveFile, std::string_view("Waveforms\\NewSequence.wv"));
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Select Local Wave File");
+
+  UiTest_QueueFile("/tmp/chosen.wv");
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FSEL), 1);
+  EXPECT_EQ(s.waveFile, std::string_view("/tmp/chosen.wv"));
+  char file[512] = "";
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_FILE, file, sizeof file);
+  EXPECT_STREQ(file, "/tmp/chosen.wv");
+
+  const std::string tooLong = "/tmp/" + std::string(260, 'x') + ".wv";
+  UiTest_QueueFile(tooLong.c_str());
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FSEL), 1);
+  EXPECT_EQ(s.waveFile, std::string_view("/tmp/chosen.wv"));
+  EXPECT_EQ(UiTest_Popups().back().title, "Error");
+}
+
 TEST_F(SequenceEditorPageTest, BusyStateDimsEditingAndEnablesStop) {
   ThreeEntries();
   SetSequenceEditorBusy(0);
