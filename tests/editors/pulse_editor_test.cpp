@@ -3,9 +3,14 @@
 // block's units, the custom envelope page and the diagrams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "editors/EnvelopeImport.h"
+#include "editors/JitterPage.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
 #include "platform/ui/TestDriver.h"
@@ -256,6 +261,74 @@ TEST_F(PulseEditorTest, NewPulseAndTreeClickShowTheRecord) {
   ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, first, false));
   EXPECT_EQ(0, GetCurrentPulse());
   EXPECT_EQ(PulseTable[0].name.c_str(), Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+}
+
+// Every field the editor shows must come back unchanged from the read that
+// ends each show: a show is not an edit.
+void ExpectSameEditorFields(const PulseRecord& a, const PulseRecord& b) {
+  auto near = [](double x, double y) { return std::abs(x - y) <= 1e-12 * std::max(1.0, std::abs(x)); };
+  for (auto [x, y] : {std::pair{a.delay, b.delay}, {a.riseTime, b.riseTime}, {a.fallTime, b.fallTime},
+                      {a.onTime, b.onTime}, {a.offTime, b.offTime}, {a.prfValue, b.prfValue},
+                      {a.attOn, b.attOn}, {a.attOff, b.attOff}, {a.droop, b.droop}, {a.startPhase, b.startPhase},
+                      {a.freqOffset, b.freqOffset}, {a.noiseAtt, b.noiseAtt}, {a.noiseBw, b.noiseBw}})
+    EXPECT_TRUE(near(x, y)) << x << " != " << y;
+  EXPECT_EQ(a.riseEdge, b.riseEdge);
+  EXPECT_EQ(a.fallEdge, b.fallEdge);
+  EXPECT_EQ(a.prfMode, b.prfMode);
+  EXPECT_EQ(a.prfPri, b.prfPri);
+  EXPECT_EQ(a.customEnvelopeOn, b.customEnvelopeOn);
+  EXPECT_TRUE(a.envelope == b.envelope);
+  EXPECT_EQ(a.hidden, b.hidden);
+  EXPECT_EQ(a.noiseOn, b.noiseOn);
+  EXPECT_EQ(a.relativePhase, b.relativePhase);
+  EXPECT_EQ(0, std::memcmp(a.markers, b.markers, sizeof a.markers));
+  for (int n = 0; n < kJitterBlocks; ++n) {
+    const JitterBlock &x = a.jitter[n], &y = b.jitter[n];
+    EXPECT_EQ(x.enabled, y.enabled) << n;
+    EXPECT_EQ(x.target, y.target) << n;
+    EXPECT_EQ(x.distribution, y.distribution) << n;
+    EXPECT_TRUE(near(x.p1, y.p1) && near(x.p2, y.p2) && near(x.p3, y.p3)) << n;
+    EXPECT_EQ(x.stairCount, y.stairCount) << n;
+    EXPECT_EQ(x.values.vec(), y.values.vec()) << n;
+    ASSERT_EQ(x.rules.count(), y.rules.count()) << n;
+    for (int k = 0; k < x.rules.count(); ++k)
+      EXPECT_STREQ(x.rules[static_cast<std::size_t>(k)].c_str(), y.rules[static_cast<std::size_t>(k)].c_str());
+  }
+  EXPECT_STREQ(a.name.c_str(), b.name.c_str());
+  EXPECT_STREQ(a.comment.c_str(), b.comment.c_str());
+}
+
+TEST_F(PulseEditorTest, ShowingAPulseChangesNoneOfItsFields) {
+  PulseRecord& p = ShowNewPulse("round trip");
+  p.comment = "two\nlines";
+  p.delay = 1.5, p.riseTime = 2.5e-3, p.onTime = 7.25e-7, p.fallTime = 3e-9, p.offTime = 0.0;
+  p.riseEdge = 1, p.fallEdge = 2, p.customEnvelopeOn = 1;
+  ASSERT_TRUE(p.envelope.SetIq({0.1, 0.2}, {0.3, 0.4}));
+  p.attOn = 3.25, p.attOff = 120.5, p.droop = -12.5, p.startPhase = -45.0, p.relativePhase = 1;
+  p.freqOffset = -123456.0, p.noiseOn = 1, p.noiseAtt = 33.3, p.noiseBw = 2.5e6, p.hidden = 1;
+  p.markers[1][MARKER_DELAY] = 1, p.markers[3][MARKER_OFF] = 1;
+  p.jitter[0].enabled = 1, p.jitter[0].target = 11, p.jitter[0].distribution = kJitterDistRules;
+  ASSERT_TRUE(p.jitter[0].rules.Assign({JitterRule("rule one"), JitterRule("x = 2")}));
+  p.jitter[1].enabled = 1, p.jitter[1].target = 4, p.jitter[1].distribution = 1;
+  p.jitter[1].p1 = 2e6, p.jitter[1].p2 = 5e5, p.jitter[1].p3 = 1e6;
+  p.jitter[2].target = 6, p.jitter[2].distribution = 6;
+  ASSERT_TRUE(p.jitter[2].values.Assign({1e-4, 2.5e-4}));
+  // With the off time given, the PRF shown is derived from the times.
+  p.prfValue = 1.0 / (p.delay + p.riseTime + p.onTime + p.fallTime + p.offTime);
+  const PulseRecord before = p;
+  ShowPulseInEditor();
+  ExpectSameEditorFields(before, p);
+
+  // The same with the repetition given as a PRI, and each block selected.
+  p.prfMode = 1, p.prfPri = 1, p.prfValue = 4.0;  // 4 s
+  p.offTime = 4.0 - (p.delay + p.riseTime + p.onTime + p.fallTime);
+  for (int block = 0; block < kJitterBlocks; ++block) {
+    for (int n = 0; n < kJitterBlocks; ++n)
+      SetCtrlVal(P_JIT, JitterControlTable[JITTER_CTL_SELECT][n], n == block ? 1 : 0);
+    const PulseRecord shown = p;
+    ShowPulseInEditor();
+    ExpectSameEditorFields(shown, p);
+  }
 }
 
 }  // namespace
