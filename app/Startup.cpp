@@ -47,6 +47,7 @@
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/dialogs/ReportDialog.h"
 #include "ui/main/MainPanel.h"
+#include "ui/main/TransferPage.h"
 #include "ui/pulse/EnvelopePages.h"
 #include "ui/pulse/PulsePanels.h"
 #include "ui/main/RfListPage.h"
@@ -104,6 +105,7 @@ const FrameCtrl kFramelessCtrls[] = {
     {&TAB_INFO, &TAB_INFO_TXT_COMMENT},     {&TAB_LOG, &TAB_LOG_TEX_LOG},
     {&INSTRMAN, &INSTRMAN_STR_1},           {&INSTRMAN, &INSTRMAN_STR_2},
     {&INSTRMAN, &INSTRMAN_STR_VISA_COMMENT}, {&INSTRMAN, &INSTRMAN_STR_LAN_DOMAIN},
+    {&TAB_INSTR, &TAB_INSTR_STR_INSTRFILE_A}, {&TAB_INSTR, &TAB_INSTR_STR_INSTRFILE_B},
 };
 
 // Sub-panels of the Pulse Editor page, built into TAB_PEDIT in this order
