@@ -160,6 +160,7 @@ TEST_F(FileBrowserTest, UnixStyleFiltersByTheNameEnding) {
   Start("Ostrel");
   Upload("/var/x.wv", "x");
   Upload("/var/y.bin", "y");
+  Upload("/hdd/h.wv", "h");
   char chosen[kFileBrowserPathSize] = "";
   Run("*.wv",
       {[](int p) {
@@ -167,6 +168,12 @@ TEST_F(FileBrowserTest, UnixStyleFiltersByTheNameEnding) {
          // ".." is not offered at the top of a Unix-style root.
          EXPECT_EQ(IndexOf(p, PANEL_FB_DIRECTORY, 0, ".."), -1);
          EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "user"), -1);
+         // The second drive lists its own files from its top.
+         ASSERT_EQ(UiTest_ChooseRingIndex(p, PANEL_FB_DRIVE, 1), 1);
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "/");
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), std::vector<std::string>{"h.wv"});
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false);
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "/hdd/h.wv");
        }},
       chosen);
   // Without a filter the Unix-style catalog keeps no file (".*" ends no name).
