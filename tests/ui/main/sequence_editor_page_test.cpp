@@ -490,6 +490,30 @@ TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle
   INFO = 0;
 }
 
+std::vector<std::string>& LogLines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+void CollectLog(const char* text) { LogLines().emplace_back(text != nullptr ? text : ""); }
+
+TEST_F(SequenceGenerateTest, AReportThatCannotBeOpenedLeavesTheBuildUnstarted) {
+  SequenceRecord& s = SmallSequence();
+  s.reportOn = 1;  // a text report in a folder that does not exist
+  ASSERT_TRUE(s.reportFile.AssignExact(dir_.File("no-such-folder/report.txt")));
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  Log_SetLogSink(nullptr);
+  bool logged = false;
+  for (const std::string& line : LogLines())
+    logged = logged || line.find("*** An error ocured during report initialization.") != std::string::npos;
+  EXPECT_TRUE(logged);
+  WaveFileInfo info{};
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+  EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
+}
+
 TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
   SmallSequence();
   EngineHost host = MainWindowEngineHost();
