@@ -1,4 +1,11 @@
 // Cell and header editing of the Sequence Editor.
+//
+// Only one table cell is open (a ring) at a time: SequenceEditCell. A click
+// on another cell turns the open one back into plain text before it opens
+// the new one; a refresh rewrites every row as text but leaves
+// SequenceEditCell as it is, so the next click only rewrites that text.
+// Editable cells use the hot mode, because the run-time raises a cell's
+// commit only for hot and validating cells.
 #include "editors/SequenceEditing.h"
 
 #include <cmath>
@@ -19,8 +26,8 @@ SequenceCellRef SequenceEditCell;
 
 namespace {
 
-constexpr double kSecondsPerMicrosecond = 0.000001;
-constexpr int kMaxRepetitions = 10000;
+constexpr double kSecondsPerMicrosecond = 0.000001;  // the table shows us, the record keeps s
+constexpr int kMaxRepetitions = 10000;               // "Rep." range 0..10,000
 // Jitter mode ring items, in this order, values 0..5.
 constexpr int kJitterModeCount = 6;
 
@@ -30,18 +37,23 @@ bool IsJitterColumn(int column) { return column >= SEQ_COL_JITTER1 && column < S
 bool IsMarkerColumn(int column) { return column >= SEQ_COL_MARKER1 && column < SEQ_COL_MARKER1 + 4; }
 bool RowValid(int row) { return row >= 1 && row <= kSequenceTableRows; }
 
+// Name of the entry's pulse (first match by ID); "" when it has none.
 const char* PulseNameOf(const SequenceEntry& e) {
   const int p = e.pulseId >= 0 ? FindPulseById(static_cast<uint32_t>(e.pulseId)) : -1;
   return p >= 0 ? PulseTable[p].name.c_str() : "";
 }
 
+// A plain text cell the user cannot edit; text null keeps the cell's text
+// (a ring cell keeps its chosen item as its text).
 void SetTextCell(int panel, Point cell, const char* text) {
   SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_STRING);
   SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_MODE, VAL_INDICATOR);
   if (text != nullptr) SetTableCellVal(panel, Table(), cell, text);
 }
 
-// Step 4 of a click: the open cell shows its text again, not editable.
+// The open cell shows its entry's text again, not editable. Closing the
+// pulse-object ring also restores the row's Tstop cell: editable in black
+// for a filler, grey indicator for a pulse.
 void CloseEditCell(int panel, const SequenceRecord& seq) {
   const SequenceCellRef open = SequenceEditCell;
   if (!RowValid(open.row)) return;
@@ -56,7 +68,9 @@ void CloseEditCell(int panel, const SequenceRecord& seq) {
   }
 }
 
-// Step 5 of a click: the clicked cell becomes an editable ring.
+// The clicked cell becomes an editable ring: the pulse object offers both
+// fillers and every pulse in library order, a jitter cell the six modes.
+// Other columns open nothing.
 void OpenEditCell(int panel, Point cell, const SequenceEntry& e) {
   if (cell.x == SEQ_COL_OBJECT) {
     SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_RING);
@@ -77,6 +91,11 @@ void OpenEditCell(int panel, Point cell, const SequenceEntry& e) {
   }
 }
 
+// A left click or double click at (x, y) in the table. Dimmed cells (the
+// filler rows' choice columns and the rows after the list) take none.
+// "Mode" cycles the overlay of a pulse entry and refreshes, since the
+// start times of the following rows move; a marker click only rewrites its
+// own cell and never touches the open cell.
 void Click(int panel, int y, int x) {
   Point cell{0, 0};
   if (GetTableCellFromPoint(panel, Table(), MakePoint(x, y), &cell) < 0 || cell.x <= 0 || cell.y <= 0) return;
@@ -107,11 +126,15 @@ void Click(int panel, int y, int x) {
   SequenceEditCell.row = cell.y;
 }
 
+// After a ring's choice is stored, its cell is plain text again.
 void CloseOpenRing(int panel) {
   if (RowValid(SequenceEditCell.row))
     SetTextCell(panel, Cell(SequenceEditCell.column, SequenceEditCell.row), nullptr);
 }
 
+// A committed cell of row (1-based, entry row - 1). The filler end time is
+// not checked here: a time before the time line is raised to it by the
+// refresh. A jitter choice changes no times, so it needs no refresh.
 void Commit(int panel, int row, int column) {
   if (!RowValid(row)) return;
   SequenceEntry& e = SequenceTable[CurrentSequence].entries[row - 1];
@@ -132,6 +155,8 @@ void Commit(int panel, int row, int column) {
       for (uint8_t& mode : e.jitterMode) mode = 0;
       e.markerMask = 0;
     } else {
+      // A pulse name: the first pulse of that name; a filler's end time no
+      // longer applies, and a filler's 0 repetitions become 1.
       int p = 0;
       while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
       if (p < PulseCount) {
@@ -159,8 +184,7 @@ void Commit(int panel, int row, int column) {
 // Reads the five header fields into seq; false (nothing stored, the
 // reason on the status line) when a text does not fit its record field.
 bool ReadHeader(int panel, SequenceRecord* seq, char* name, int nameSize) {
-  static char comment[1024 + 4];
-  char copyright[260] = "", file[260] = "";
+  char comment[1024 + 4] = "", copyright[260] = "", file[260] = "";
   double mhz = 0.0;
   GetCtrlVal(panel, TAB_SEDIT_STR_NAME, name, nameSize);
   GetCtrlVal(panel, TAB_SEDIT_STR_COMMENT, comment, sizeof comment);

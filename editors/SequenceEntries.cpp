@@ -1,4 +1,9 @@
 // Entry list operations of the Sequence Editor.
+//
+// The entries in use are dense from entry 0; every operation moves whole
+// SequenceEntry values (all nine fields together). After an operation the
+// active cell stays on its row number, so the selection does not follow a
+// moved entry: pressing the same button again acts on what now stands there.
 #include "editors/SequenceEntries.h"
 
 #include <utility>
@@ -22,6 +27,9 @@ int ActiveRow(int panel) {
 
 }  // namespace
 
+// A first entry keeps filler kind 0 beside its pulse (the pulse ID makes it
+// a pulse entry); marker mask 1 lets marker 1 through on the first
+// repetition only.
 int SequenceEntries_Insert(SequenceRecord* seq, int row) {
   const int n = seq->EntriesInUse();
   if (n == 0) {
@@ -43,6 +51,7 @@ int SequenceEntries_Insert(SequenceRecord* seq, int row) {
   return SEQ_ENTRY_CHANGED;
 }
 
+// A row below the last used entry only moves empty entries.
 int SequenceEntries_Delete(SequenceRecord* seq, int row) {
   if (row < 1 || row > kMaxSequenceEntries) return SEQ_ENTRY_UNCHANGED;
   for (int j = row - 1; j < kMaxSequenceEntries - 1; ++j) seq->entries[j] = seq->entries[j + 1];

@@ -1,4 +1,8 @@
 // Filter and report settings of the shown sequence in their dialogs.
+//
+// Both dialogs mirror the shown sequence after every refresh, whether they
+// are open or not; their values go back into the record only when the user
+// applies or accepts in the dialog.
 #include "editors/SequenceFilter.h"
 
 #include <string>
@@ -15,7 +19,8 @@ namespace {
 
 bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
 
-// Unmarks every marked item of TREE_FILTER.
+// Unmarks every marked item of TREE_FILTER, so that at most the one item
+// of the sequence's filter type is marked afterwards.
 void UnmarkFilterTree() {
   int count = 0;
   if (GetNumTreeItems(FILTER, FILTER_TREE_FILTER, &count) < 0) return;
@@ -26,6 +31,7 @@ void UnmarkFilterTree() {
   }
 }
 
+// The numeric fields; the cut-off is kept in Hz and shown in MHz.
 void LoadFilterFields(const SequenceRecord& seq) {
   SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, seq.filterOn);
   SetCtrlVal(FILTER, FILTER_RING_WINDOW, seq.window);
@@ -53,6 +59,8 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   const SequenceRecord& seq = SequenceTable[CurrentSequence];
   LoadFilterFields(seq);
   UnmarkFilterTree();
+  // A type outside 1..9, or a tag the tree does not hold, leaves no item
+  // marked, the graph as it was and the dialog unshown.
   const char* tag = BasebandFilter_TagOfType(seq.filterType);
   int item = -1;
   if (tag == nullptr || GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, tag, &item) < 0 || item < 0) return 0;
@@ -67,6 +75,8 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   return 0;
 }
 
+// The format ring's items are "OFF", "Text" and then one per loaded report
+// plug-in, labelled with its name; a sequence names its plug-in by label.
 void LoadSequenceReportSettings(SequenceRecord* seq) {
   if (DATALOG <= 0 || seq == nullptr) return;
   int count = 0;

@@ -1,5 +1,11 @@
 // Busy state, waveform file choice and information, and Generate of the
 // Sequence Editor.
+//
+// Generate runs the whole build inside its callback on the UI thread. While
+// it runs, everything a user could change is dimmed and only Stop is
+// enabled; the builder polls Stop through the engine host, which drains the
+// queued user events. Every way out of Generate (report failure, build
+// failure, success) makes the editor idle again.
 #include "editors/SequenceGenerate.h"
 
 #include <algorithm>
@@ -26,7 +32,7 @@
 
 namespace {
 
-constexpr int kReportErrorSize = 1024;
+constexpr int kReportErrorSize = 1024;  // bytes of the report driver's error text
 // The builder's attribute for the filler rows' Rep., jitter and marker cells.
 constexpr int kBuilderDimAttribute = 1581;
 
@@ -41,6 +47,9 @@ int* const kBusyDimmed[] = {
 
 // ---- waveform builder host: rows and summary of the build on this page
 
+// The builder rewrites each entry's row with the real times and counts as
+// it goes. Its row has no filler flag: the two filler labels tell fillers.
+// The table is painted after each row, so the user sees the build advance.
 void HostFillRow(const SequenceTableRow& r) {
   const bool filler = std::strcmp(r.name, kBlankFillerLabel) == 0 || std::strcmp(r.name, kCwFillerLabel) == 0;
   const int row = r.row + 1;
@@ -53,6 +62,8 @@ void HostFillRow(const SequenceTableRow& r) {
   ProcessDrawEvents();
 }
 
+// The builder dims the Rep., jitter and marker cells of a filler row;
+// other attributes are none of this page's.
 void HostRowAttribute(int32_t row, int firstColumn, int lastColumn, int attribute, int value) {
   if (attribute != kBuilderDimAttribute || lastColumn < firstColumn) return;
   SetTableCellRangeAttribute(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS,
@@ -76,6 +87,8 @@ void SetSequenceEditorBusy(int busy) {
   for (int* control : kBusyDimmed) SetCtrlAttribute(TAB_SEDIT, *control, ATTR_DIMMED, dimmed);
 }
 
+// Values the tag reader did not find show its defaults (-1, 0.0 or "").
+// "Torvane" marks a file whose data block is not the plain WAVEFORM one.
 std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
   return {
       "Wave File Data",
@@ -116,6 +129,8 @@ int SequenceSelectWaveFileCb(int panel, int control, int event, void* callbackDa
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
   SequenceRecord& seq = SequenceTable[CurrentSequence];
+  // The dialog opens in the folder of the current file; a relative stored
+  // name is taken from the home path, as the builder takes it.
   char absolute[UI_MAX_PATH] = "";
   if (!MakeAbsolutePath(seq.waveFile.c_str(), absolute, sizeof absolute)) absolute[0] = '\0';
   const std::string folder = cz::HostPath(cz::DirName(absolute));
@@ -171,6 +186,8 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   }
   Report_WriteHeader(index);
   SequenceEditor_InstallBuildHost();
+  // Draw the view, segment 1 of no multi-segment build, the build closes
+  // the report at its end, start time 0 s.
   if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
     MessagePopup("ERROR", "Waveform creation failed.");
     SetSequenceEditorBusy(0);

@@ -1,4 +1,9 @@
 // Compile and display of a sequence on the Sequence Editor page.
+//
+// Cell look by column: "Item ", the times and "Samples  " are grey
+// indicators; "Mode" and the marker columns are button cells; "Rep." and a
+// filler's Tstop are editable numerics; the object and jitter columns are
+// plain text until a click opens them as rings (SequenceEditing.cpp).
 #include "editors/SequenceTable.h"
 
 #include <climits>
@@ -16,7 +21,7 @@
 
 namespace {
 
-constexpr double kSecondsPerMicrosecond = 1e-06;
+constexpr double kSecondsPerMicrosecond = 1e-06;  // times are shown in us
 
 // Marker field texts and button colours, by field value 0..3.
 struct MarkerFieldLook {
@@ -26,6 +31,8 @@ struct MarkerFieldLook {
 constexpr MarkerFieldLook kMarkerFields[4] = {
     {"OFF", kMarkerOffColor}, {"1ST", kMarkerOnceColor}, {"LAST", kMarkerOnceColor}, {"ALL", kMarkerAllColor}};
 
+// Sample counts of long entries (up to 10,000 repetitions of a long pulse)
+// can pass the int32 range of the table cells: they show the largest value.
 int32_t ClampToInt32(double v) {
   if (!(v > 0.0)) return 0;
   if (v >= static_cast<double>(INT32_MAX)) return INT32_MAX;
@@ -57,10 +64,10 @@ void SetButtonCell(int row, int column, const char* text, int color) {
   if (color >= 0) SetTableCellAttribute(TAB_SEDIT, Table(), Cell(column, row), ATTR_TEXT_BGCOLOR, color);
 }
 
-// Background of every cell of rows row..128.
-void GreyRowsFrom(int row) {
-  if (row < 1 || row > kSequenceTableRows) return;
-  SetTableCellRangeAttribute(TAB_SEDIT, Table(), MakeRect(row, 1, kSequenceTableRows - row + 1, SEQ_COLUMNS),
+// Background of every cell of rows row..lastRow.
+void GreyRows(int row, int lastRow) {
+  if (row < 1 || lastRow > kSequenceTableRows || lastRow < row) return;
+  SetTableCellRangeAttribute(TAB_SEDIT, Table(), MakeRect(row, 1, lastRow - row + 1, SEQ_COLUMNS),
                              ATTR_TEXT_BGCOLOR, kSequenceRowBackground);
 }
 
@@ -73,6 +80,8 @@ void EnsureRows() {
     InsertTableRows(TAB_SEDIT, Table(), -1, kSequenceTableRows - rows, VAL_USE_MASTER_CELL_TYPE);
 }
 
+// Name, comment, copyright, file, the sample rate in MHz and the hide
+// button's picture (lock for a hidden sequence).
 void ShowHeader(const SequenceRecord& seq) {
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_NAME, seq.name.c_str());
   ResetTextBox(TAB_SEDIT, TAB_SEDIT_STR_COMMENT, seq.comment.c_str());
@@ -87,12 +96,18 @@ void ShowHeader(const SequenceRecord& seq) {
   }
 }
 
+// Writes the compiled rows; the object cell of a filler row is light blue,
+// everything else grey, and a filler's Mode and choice columns are dimmed.
+// A failed compile is named on the status line; its row is still shown.
 void FillRows(SequenceRecord* seq, int index) {
   const std::vector<SequenceRowLayout> rows = CompileSequence(seq, index);
   for (const SequenceRowLayout& r : rows) {
     const int row = r.entry + 1;
     const SequenceEntry& e = seq->entries[r.entry];
-    GreyRowsFrom(row);
+    // Each row is greyed before it is written (the marker buttons and a
+    // filler's object cell then get their own colours); the rows below
+    // are greyed when their turn comes or after the list.
+    GreyRows(row, row);
     if (!r.filler) {
       const PulseRecord& pulse = PulseTable[r.pulseIndex];
       if (r.compileFailed) Log_Status(3, "** Error compiling '", pulse.name.c_str(), "'");
@@ -113,7 +128,7 @@ void FillRows(SequenceRecord* seq, int index) {
   }
   const int first = static_cast<int>(rows.size()) + 1;
   BlankSequenceTableRows(first, kSequenceTableRows - first + 1);
-  GreyRowsFrom(first);
+  GreyRows(first, kSequenceTableRows);
 }
 
 }  // namespace
@@ -145,6 +160,8 @@ const char* FillerLabel(int fillerKind) { return fillerKind == SYNC_BLANK ? kBla
 std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequenceIndex) {
   std::vector<SequenceRowLayout> rows;
   if (seq == nullptr) return rows;
+  // An overlay (ADD, MULT) starts where the last entry that is not an
+  // overlay started and does not move the time line; fillers always move it.
   double timeLine = 0.0;  // where the next entry that is not an overlay starts, s
   double shown = 0.0;     // start time shown for the entry, s
   for (int i = 0; i < kMaxSequenceEntries; ++i) {
@@ -251,6 +268,8 @@ void RefreshSequenceEditor(int index) {
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn != 0 ? 1 : 0);
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, "");
 
+  // The table is hidden while its 128 rows are rewritten; the active cell
+  // is kept by row and column, whatever entry now stands there.
   Point active{0, 0};
   GetActiveTableCell(TAB_SEDIT, Table(), &active);
   SetCtrlAttribute(TAB_SEDIT, Table(), ATTR_VISIBLE, 0);

@@ -1,5 +1,11 @@
 // The Sequence Editor tab page TAB_SEDIT, built from its table of controls.
-// Places and sizes are design pixels (top, left; height x width).
+// Places and sizes are design pixels (top, left; height x width) for the
+// 1920 x 1160 design monitor; the closing adjustment scales them.
+//
+// The page is a top-level panel while it is built; BuildMainPanel copies
+// it into tab page 1 and discards it. Every column of TABLE_SETTINGS gets
+// the same cell mode here; which cells are editable, dimmed, coloured or
+// rings is decided each time the table is filled.
 #include "ui/main/SequenceEditorPage.h"
 
 #include "app/PanelIds.h"
@@ -227,7 +233,9 @@ constexpr UiAttr kDecorationLook[] = {AttrI(ATTR_BACKCOLOR, 0xE0E0E0), AttrI(ATT
                                       UiAttr{}};
 constexpr UiAttr kHiddenPictureLook[] = {AttrI(ATTR_VISIBLE, 0), AttrI(ATTR_CTRL_MODE, VAL_INDICATOR), UiAttr{}};
 
-// The 25 controls in creation order.
+// The 25 controls in creation order. "Sample Rate" is in MHz (0.001 to
+// 600, six decimals); the record keeps Hz. The two hidden pictures only
+// hold the images that CMD_S_HIDE shows.
 const CtrlDef kSequenceEditorCtrls[] = {
     {.id = &TAB_SEDIT_CMD_FSEL, .constName = "CMD_FSEL", .kind = CTRL_PICTURE_BUTTON, .label = "",
      .top = 152, .left = 552, .callback = SequenceSelectWaveFileCb, .look = kPictureButtonLook, .attrs = {},
@@ -349,6 +357,8 @@ const SequenceColumnDef kSequenceColumns[SEQ_COLUMNS] = {
     {"M 4", 35, VAL_CELL_STRING, "NIDialog", 11, 1, -1, 12},
 };
 
+// All fifteen columns, each with its label (trailing blanks kept), width,
+// cell type, font and the common cell background 0xD8D0C8.
 int AddTableColumns(int panel) {
   const int table = TAB_SEDIT_TABLE_SETTINGS;
   for (int c = 0; c < SEQ_COLUMNS; ++c) {
