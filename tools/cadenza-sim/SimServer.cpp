@@ -283,7 +283,7 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         accept = kAcceptGarbageArgs;
       } else {
         const int conn = inst_.Connect(FormatC("vxi11 %s %s", peer.c_str(), p.device ? p.device : ""));
-        links[conn] = Link{conn, 0};
+        links[conn] = Link{conn, 0, {}};
         linkResp.error = 0;
         linkResp.lid = conn;
         linkResp.abortPort = 0;
