@@ -177,7 +177,7 @@ const CtrlDef kFilterCtrls[] = {
      .icon = kIconCancel},
     {.id = &FILTER_CMD_BBFILTER, .constName = "CMD_BBFILTER", .kind = CTRL_CHECK_BOX,
      .label = "Enable Baseband Filter", .top = 14, .left = 12, .callback = nullptr, .look = kFieldLook,
-     .attrs = {AttrI(ATTR_DFLT_VALUE, 0)}},
+     .attrs = {AttrI(ATTR_DFLT_VALUE, 0)}, .height = 18, .width = 200},
     {.id = &FILTER_TEXTMSG_5, .constName = "TEXTMSG_5", .kind = CTRL_TEXT_MSG, .label = "", .top = 133,
      .left = 440, .callback = nullptr, .look = kCaptionLook, .attrs = {AttrS(ATTR_DFLT_VALUE, "MHz")}},
     {.id = &FILTER_DECORATION, .constName = "DECORATION", .kind = CTRL_DECORATION, .label = "", .top = 40,

@@ -299,10 +299,11 @@ const CtrlDef kRfListCtrls[] = {
     {.id = &TAB_RFLIST_RING_BB, .constName = "RING_BB", .kind = CTRL_RING, .label = "", .top = 127, .left = 657,
      .callback = RfListEditCb, .look = kRingLook, .attrs = {AttrS(ATTR_TOOLTIP_TEXT, "Target path for RF list")},
      .width = 75},
+    // The box draws its label to its right ("Activate", A underlined).
     {.id = &TAB_RFLIST_CB_ACTIVATE, .constName = "CB_ACTIVATE", .kind = CTRL_CHECK_BOX, .label = "__Activate",
      .top = 109, .left = 658, .callback = RfListEditCb, .look = kFieldLook,
      .attrs = {AttrI(ATTR_DFLT_VALUE, 0), AttrS(ATTR_TOOLTIP_TEXT, "Activate list mode after transfer")},
-     .height = 13, .width = 13, .labelTop = 107, .labelLeft = 674},
+     .height = 16, .width = 80},
     {.id = &TAB_RFLIST_TABLE_RFLIST, .constName = "TABLE_RFLIST", .kind = CTRL_TABLE, .label = "", .top = 156,
      .left = 12, .callback = RfListEditCb, .look = nullptr,
      .attrs = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrS(ATTR_LABEL_FONT, "Arial"), AttrI(ATTR_LABEL_COLOR, 0x606060),
@@ -447,9 +448,11 @@ int AddTableColumns(int panel) {
   return 0;
 }
 
+// Front-most first. The header's frame lies behind the name and comment it
+// encloses (in front of them it would hide them and take their clicks).
 const int* const kRfListFront[] = {
     &TAB_RFLIST_TEXTMSG_12,     &TAB_RFLIST_TEXTMSG_4,      &TAB_RFLIST_TEXTMSG,        &TAB_RFLIST_NUM_DWELL,
-    &TAB_RFLIST_NUM_LEN,        &TAB_RFLIST_CMD_SETLEN,     &TAB_RFLIST_STR_TXT_8,      &TAB_RFLIST_DECORATION_5,
+    &TAB_RFLIST_NUM_LEN,        &TAB_RFLIST_CMD_SETLEN,     &TAB_RFLIST_STR_TXT_8,
     &TAB_RFLIST_CMD_RFLIST_ADD, &TAB_RFLIST_CMD_RESET,      &TAB_RFLIST_CMD_PRINTLIST,  &TAB_RFLIST_CMD_RFLIST_DOWN,
     &TAB_RFLIST_TEXTMSG_11,     &TAB_RFLIST_NUM_LMAX_2,     &TAB_RFLIST_NUM_LMIN_2,     &TAB_RFLIST_NUM_LMAX,
     &TAB_RFLIST_NUM_LMIN,       &TAB_RFLIST_CMD_FILLLIST_2, &TAB_RFLIST_NUM_STEP_2,     &TAB_RFLIST_NUM_MAX_2,
@@ -458,7 +461,8 @@ const int* const kRfListFront[] = {
     &TAB_RFLIST_CMD_FSEL_RFLIST, &TAB_RFLIST_CB_ACTIVATE,   &TAB_RFLIST_RING_BB,        &TAB_RFLIST_CMD_IMPORT,
     &TAB_RFLIST_NUM_STEP,       &TAB_RFLIST_NUM_MAX,        &TAB_RFLIST_NUM_MIN,        &TAB_RFLIST_RING_DMODE,
     &TAB_RFLIST_TEXTMSG_8,      &TAB_RFLIST_CMD_UPLOAD,     &TAB_RFLIST_CMD_FILLLIST,   &TAB_RFLIST_STR_FILE,
-    &TAB_RFLIST_STR_COMMENT,    &TAB_RFLIST_STR_NAME,       &TAB_RFLIST_STR_TXT_5,      &TAB_RFLIST_STR_TXT_7};
+    &TAB_RFLIST_STR_COMMENT,    &TAB_RFLIST_STR_NAME,       &TAB_RFLIST_STR_TXT_5,      &TAB_RFLIST_STR_TXT_7,
+    &TAB_RFLIST_DECORATION_5};
 // Input controls in creation order, STR_NAME to RING_DMODE.
 const int* const kRfListFocus[] = {
     &TAB_RFLIST_STR_NAME,       &TAB_RFLIST_CMD_RFLIST_DEL, &TAB_RFLIST_NUM_DWELL,      &TAB_RFLIST_NUM_LEN,
