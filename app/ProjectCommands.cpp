@@ -11,10 +11,12 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
+#include "ui/dialogs/DataSourceDialog.h"
 
 int LastProjectLoadFailed = 0;
 
@@ -73,6 +75,11 @@ void ShowReplacedProject() {
   RebuildLibraryTree();
   ShowProjectHeader();
   ClearSequenceView();
+  // An open Data Source Editor must not keep showing a record of the old project.
+  if (DATAEDIT > 0) {
+    RebuildDataSourceTree();
+    SelectDataSource(DATAEDIT, DATAEDIT_TREE_DATA, -1);
+  }
 }
 
 }  // namespace
