@@ -13,15 +13,6 @@ namespace cz::sim {
 
 namespace {
 
-const char kErrMissing[] = "-109,\"Missing parameter\"";
-const char kErrIllegal[] = "-224,\"Illegal parameter value\"";
-const char kErrRange[] = "-222,\"Data out of range\"";
-const char kErrConflict[] = "-221,\"Settings conflict\"";
-const char kErrBlock[] = "-161,\"Invalid block data\"";
-const char kErrNotFound[] = "-256,\"File name not found\"";
-const char kErrStorage[] = "-250,\"Mass storage error\"";
-const char kErrNoMatch[] = "469,\"No file matches the pattern\"";
-
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;

@@ -26,4 +26,14 @@ bool SimFirstParam(const std::string& args, std::string* value, std::string* res
 std::string SimUpper(std::string s);
 bool SimParseFrequency(const std::string& args, double* hz);
 
+// Error-queue entries the command handlers push ("<code>,\"<text>\"").
+inline constexpr char kErrMissing[] = "-109,\"Missing parameter\"";
+inline constexpr char kErrIllegal[] = "-224,\"Illegal parameter value\"";
+inline constexpr char kErrRange[] = "-222,\"Data out of range\"";
+inline constexpr char kErrConflict[] = "-221,\"Settings conflict\"";
+inline constexpr char kErrBlock[] = "-161,\"Invalid block data\"";
+inline constexpr char kErrNotFound[] = "-256,\"File name not found\"";
+inline constexpr char kErrStorage[] = "-250,\"Mass storage error\"";
+inline constexpr char kErrNoMatch[] = "469,\"No file matches the pattern\"";
+
 }  // namespace cz::sim

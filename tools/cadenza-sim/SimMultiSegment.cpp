@@ -17,12 +17,6 @@ namespace cz::sim {
 
 namespace {
 
-const char kErrMissing[] = "-109,\"Missing parameter\"";
-const char kErrIllegal[] = "-224,\"Illegal parameter value\"";
-const char kErrRange[] = "-222,\"Data out of range\"";
-const char kErrConflict[] = "-221,\"Settings conflict\"";
-const char kErrNotFound[] = "-256,\"File name not found\"";
-
 constexpr int kMaxSequenceCount = 65535;
 
 bool OneOf(const std::string& v, std::initializer_list<const char*> keywords) {
