@@ -110,11 +110,7 @@ const PanelDef kFilterPanel = {
     {AttrI(ATTR_BACKCOLOR, 0xE0E0E0), AttrI(ATTR_SIZABLE, 0), AttrI(ATTR_CAN_MAXIMIZE, 0)},
     {}};
 
-constexpr UiAttr kFieldLook[] = {
-    AttrI(ATTR_CTRL_MODE, VAL_HOT),     AttrS(ATTR_LABEL_FONT, "Arial"),
-    AttrI(ATTR_LABEL_COLOR, 0x606060),  AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT),
-    AttrS(ATTR_TEXT_FONT, "Arial"),     AttrI(ATTR_TEXT_COLOR, 0x303030),
-    AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7), UiAttr{}};
+constexpr const UiAttr* kFieldLook = kHotFieldLook;
 constexpr UiAttr kButtonLook[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DFLT_VALUE, 0),
                                   AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT), UiAttr{}};
 constexpr UiAttr kCaptionLook[] = {

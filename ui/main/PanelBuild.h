@@ -41,6 +41,14 @@ constexpr UiAttr AttrI(int attr, int value) { return UiAttr{attr, UiAttr::kInt, 
 constexpr UiAttr AttrD(int attr, double value) { return UiAttr{attr, UiAttr::kDouble, 0, value, nullptr}; }
 constexpr UiAttr AttrS(int attr, const char* value) { return UiAttr{attr, UiAttr::kText, 0, 0.0, value}; }
 
+// Look of the editable text and number fields of the pages and dialogs:
+// hot, Arial, grey label on no background, dark text on a light field.
+inline constexpr UiAttr kHotFieldLook[] = {
+    AttrI(ATTR_CTRL_MODE, VAL_HOT),     AttrS(ATTR_LABEL_FONT, "Arial"),
+    AttrI(ATTR_LABEL_COLOR, 0x606060),  AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT),
+    AttrS(ATTR_TEXT_FONT, "Arial"),     AttrI(ATTR_TEXT_COLOR, 0x303030),
+    AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7), UiAttr{}};
+
 inline constexpr int kPanelAttrMax = 12;
 inline constexpr int kCtrlAttrMax = 24;
 

@@ -208,11 +208,7 @@ const PanelDef kRfListPanel = {
     {}};
 
 // Input fields: labels "Arial" 0x606060, text "Arial" 0x303030 on 0xF7F7F7.
-constexpr UiAttr kFieldLook[] = {
-    AttrI(ATTR_CTRL_MODE, VAL_HOT),     AttrS(ATTR_LABEL_FONT, "Arial"),
-    AttrI(ATTR_LABEL_COLOR, 0x606060),  AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT),
-    AttrS(ATTR_TEXT_FONT, "Arial"),     AttrI(ATTR_TEXT_COLOR, 0x303030),
-    AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7), UiAttr{}};
+constexpr const UiAttr* kFieldLook = kHotFieldLook;
 // The eight generator and limit numerics: -140 .. 30, six digits.
 constexpr UiAttr kBoundLook[] = {
     AttrI(ATTR_CTRL_MODE, VAL_HOT),     AttrS(ATTR_LABEL_FONT, "Arial"),

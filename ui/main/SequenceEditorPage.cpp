@@ -220,11 +220,7 @@ const PanelDef kSequenceEditorPanel = {
 constexpr UiAttr kPictureButtonLook[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrI(ATTR_DFLT_VALUE, 0),
                                          AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT), UiAttr{}};
 // Entry fields: labels 0x606060, entered text 0x303030 on 0xF7F7F7, Arial.
-constexpr UiAttr kFieldLook[] = {
-    AttrI(ATTR_CTRL_MODE, VAL_HOT),          AttrS(ATTR_LABEL_FONT, "Arial"),
-    AttrI(ATTR_LABEL_COLOR, 0x606060),       AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT),
-    AttrS(ATTR_TEXT_FONT, "Arial"),          AttrI(ATTR_TEXT_COLOR, 0x303030),
-    AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7),      UiAttr{}};
+constexpr const UiAttr* kFieldLook = kHotFieldLook;
 constexpr UiAttr kCommandLook[] = {AttrI(ATTR_CTRL_MODE, VAL_HOT), AttrS(ATTR_LABEL_FONT, "Arial"),
                                    AttrI(ATTR_LABEL_COLOR, 0x303030), UiAttr{}};
 constexpr UiAttr kLedLook[] = {AttrI(ATTR_CTRL_MODE, VAL_INDICATOR), AttrI(ATTR_ON_COLOR, 0x60B553),
