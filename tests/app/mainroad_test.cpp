@@ -1,0 +1,247 @@
+// The users' main road through the whole program, offscreen, with scripted
+// popups and the instrument simulator on 127.0.0.1: start-up with a selected
+// instrument, a new project, a pulse with timing and a modulation, a
+// sequence of it, Generate with a text report, the Sequence View, the
+// upload on the Transfer page, save and reload (the same file again), an RF
+// list upload, a multi-segment build of two sequences, and Exit with the
+// project saved on the way out.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/LibraryTree.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/PluginLoader.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "editors/ReportDialog.h"
+#include "editors/SequenceView.h"
+#include "editors/SequenceViewIds.h"
+#include "instrument/Identify.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
+#include "ui/dialogs/InfoDialog.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/main/SequenceViewPage.h"
+#include "ui/main/TransferPage.h"
+#include "ui/pulse/ModulationPanel.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+using cz::test::FileExists;
+using cz::test::ReadFileBytes;
+using cz::test::WriteFileBytes;
+
+// A waveform file without its {DATE:...} tag, the one part that follows the clock.
+std::string WithoutDate(std::string file) {
+  const std::size_t at = file.find("{DATE:");
+  if (at != std::string::npos) file.erase(at, file.find('}', at) + 1 - at);
+  return file;
+}
+
+class MainRoadTest : public cz::test::OffscreenAppTest {
+ protected:
+  void SetUp() override {
+    OffscreenAppTest::SetUp();
+    work_ = dir_.File("work");
+    home_ = dir_.File("home");
+    mkdir(work_.c_str(), 0755);
+    mkdir(home_.c_str(), 0755);
+    mkdir(dir_.File("plugins").c_str(), 0755);
+    ASSERT_TRUE(WriteFileBytes(work_ + "/settings.ini", "[General]\r\nHomePath = \"" + home_ + "/\"\r\n"));
+    ASSERT_EQ(chdir(work_.c_str()), 0);
+    SetPluginFolder(cz::test::BuildDir() + "/Plugins");
+    SkipScreenTest = 1;
+    StartupEcho = 0;
+    SkipProjectLoad = 1;
+
+    cz::test::SimOptions opt;
+    opt.model = "Kaldra";
+    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+  }
+  void TearDown() override {
+    TearDownApplication();
+    SetPluginFolder("");
+    ResetInstrumentCapabilities();
+    OffscreenAppTest::TearDown();
+  }
+
+  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+  static std::string Text(int panel, int control) {
+    char text[4096] = "";
+    GetCtrlVal(panel, control, text, sizeof text);
+    return text;
+  }
+  static int PageVisible(int page) {
+    int visible = -1;
+    GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, &visible);
+    return visible;
+  }
+  static int Dimmed(int panel, int control) {
+    int dimmed = -1;
+    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
+    return dimmed;
+  }
+  std::vector<std::string> Received() const { return sim_.Received(); }
+  bool Sent(const std::string& prefix) const {
+    const std::vector<std::string> r = Received();
+    return std::any_of(r.begin(), r.end(), [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
+  }
+  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
+
+  // New pulse with 10 us on time, 1 us edges, 40 us off and an FM chirp.
+  void NewPulse() {
+    Choose(MBAR_PULSE_PNEW);
+    ASSERT_EQ(PulseCount, 1);
+    EXPECT_EQ(PageVisible(PAGE_PULSE_EDITOR), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
+    int chirp = -1;
+    for (int k = 0; k < 200 && chirp < 0; ++k) {
+      char label[128] = "";
+      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, label, sizeof label) < 0) break;
+      if (std::string(label) == "FM chirp") chirp = k;
+    }
+    ASSERT_GE(chirp, 0);
+    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, chirp, false), 1);
+    EXPECT_EQ(PulseTable[0].modulation, 2);
+  }
+
+  cz::test::TempDir dir_;
+  std::string work_, home_;
+  cz::test::SimFixture sim_;
+};
+
+TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  ASSERT_EQ(InstrumentCapabilities.Connected, 1);
+
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse();
+  const PulseRecord& pulse = PulseTable[0];
+  EXPECT_NEAR(pulse.onTime, 10e-6, 1e-12);
+  EXPECT_NEAR(pulse.riseTime, 1e-6, 1e-12);
+
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(PageVisible(PAGE_SEQUENCE_EDITOR), 1);
+  EXPECT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(pulse.id));
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "3"), 1);
+  EXPECT_EQ(SequenceTable[0].entries[0].repetitions, 3);
+
+  // The waveform file and a text report.
+  const std::string wave = dir_.File("road.wv");
+  UiTest_QueueFile(wave.c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), wave);
+  EXPECT_EQ(Dimmed(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 0);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  const std::string report = dir_.File("road.txt");
+  ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, report.c_str()), 1);
+  Click(DATALOG, DATALOG_CHK_REP_ON);
+  Click(DATALOG, DATALOG_CHK_REP_SENTRY);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[0].reportOn, 1);
+
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  ASSERT_TRUE(FileExists(wave)) << Log();
+  const std::string built = ReadFileBytes(wave);
+  EXPECT_NE(built.find("{TYPE:"), std::string::npos);
+  EXPECT_EQ(Dimmed(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 0) << "idle again";
+  ASSERT_TRUE(FileExists(report)) << Log();
+  const std::string reportText = ReadFileBytes(report);
+  EXPECT_NE(reportText.find("Entry"), std::string::npos) << reportText;
+  EXPECT_NE(reportText.find("10.000"), std::string::npos) << reportText;
+
+  // The Sequence View shows the build; the Transfer page has the file.
+  EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
+  EXPECT_GT(g_SequenceView.totalSamples, 0);
+  EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+
+  // Waveform information.
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO);
+  int infoVisible = 0;
+  GetPanelAttribute(INFO, ATTR_VISIBLE, &infoVisible);
+  EXPECT_EQ(infoVisible, 1);
+
+  // Transfer: load and run on path A, file name linked to the local file.
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  EXPECT_EQ(g_Settings.BBModeA, 2);
+  EXPECT_NE(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A).find("road.wv"), std::string::npos);
+  for (int box : {TAB_INSTR_CB_SETFREQ_A, TAB_INSTR_CB_SETLEV_A}) {
+    int on = 0;
+    GetCtrlVal(TAB_INSTR, box, &on);
+    if (!on) Click(TAB_INSTR, box);
+  }
+  ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_NUM_F_A, 2.5), 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_NUM_LEV_A, -10.0), 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_RFSTATE_A, 1), 1);
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Transfer Complete.");
+  const std::string remote = g_Settings.RemoteFileA.str();
+  EXPECT_NE(remote.find("road.wv"), std::string::npos);
+  EXPECT_TRUE(Sent(":MMEM:DATA '" + remote + "',#"));
+  EXPECT_TRUE(Sent("SOUR1:BB:ARB:WAV:SEL '" + remote + "'"));
+  EXPECT_TRUE(Sent("SOUR1:BB:ARB:STAT ON"));
+  EXPECT_TRUE(Sent("SOUR1:FREQ 2.500000 GHz"));
+  EXPECT_TRUE(Sent("SOUR1:POW -10.000000 dBm"));
+  EXPECT_TRUE(Sent("OUTP1:STAT ON"));
+
+  // Save, new project, load again: the same waveform file builds byte-identical.
+  const std::string project = dir_.File("road.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(project));
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  EXPECT_EQ(PulseCount, 0);
+  ASSERT_EQ(unlink(wave.c_str()), 0);
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(SequenceCount, 1);
+  ASSERT_EQ(PulseCount, 1);
+  int item = -1;
+  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &item);
+  int seqItem = -1;
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, 0, &seqItem);
+  ASSERT_GE(seqItem, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, seqItem, false), 1);
+  EXPECT_EQ(PageVisible(PAGE_SEQUENCE_EDITOR), 1);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), wave);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_TRUE(FileExists(wave));
+  EXPECT_TRUE(WithoutDate(ReadFileBytes(wave)) == WithoutDate(built)) << "the reloaded project builds the same file";
+}
+
+}  // namespace
