@@ -31,6 +31,8 @@
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/InfoDialog.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/main/RfListPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/main/SequenceViewPage.h"
 #include "ui/main/TransferPage.h"
@@ -242,6 +244,84 @@ TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
   Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
   ASSERT_TRUE(FileExists(wave));
   EXPECT_TRUE(WithoutDate(ReadFileBytes(wave)) == WithoutDate(built)) << "the reloaded project builds the same file";
+}
+
+// Two sequences of the pulse, an RF list sent to the instrument, a
+// multi-segment waveform of both sequences built and configured on it, and
+// Exit with save-on-exit writing the project without a question.
+TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(InstrumentCapabilities.Connected, 1);
+  ASSERT_EQ(InstrumentCapabilities.MultiSegment, 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse();
+  for (const char* name : {"first.wv", "second.wv"}) {
+    Choose(MBAR_PULSE_SNEW);
+    UiTest_QueueFile(dir_.File(name).c_str());
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  }
+  ASSERT_EQ(SequenceCount, 2);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "2"), 1);
+  EXPECT_EQ(SequenceTable[1].entries[0].repetitions, 2);
+
+  // RF list: three frequencies filled in and sent to the instrument.
+  Choose(MBAR_PULSE_RFLISTNEW);
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(PageVisible(PAGE_RF_LIST), 1);
+  EXPECT_EQ(Dimmed(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD), 0) << "an instrument with RF lists is selected";
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_LEN, 3), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_SETLEN);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_MIN, 1.0), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_FILLLIST);
+  EXPECT_EQ(RfListTable[0].points.InUse(), 3);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  const std::string list = RfListTable[0].remoteFile.str();
+  EXPECT_TRUE(Sent("SOUR1:LIST:SEL '" + list + "'")) << Log();
+
+  // Multi-segment waveform: the two sequences, built and set up on the instrument.
+  Choose(MBAR_PULSE_SEGNEW);
+  ASSERT_EQ(MultiSegmentCount, 1);
+  EXPECT_EQ(PageVisible(PAGE_MULTI_SEGMENT), 1);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  const MultiSegmentRecord& msw = MultiSegmentTable[0];
+  ASSERT_EQ(msw.SegmentsInUse(), 2);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), 2), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(1, 1), false);
+  EXPECT_EQ(msw.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[0].id));
+  EXPECT_EQ(msw.segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the 10 MHz user clock is raised to the sequences' 100 MHz
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Cadenza");
+  EXPECT_DOUBLE_EQ(msw.clock, 100e6);
+  // Each segment file was sent and then removed from the local disk.
+  EXPECT_FALSE(FileExists(dir_.File("first.wv")));
+  EXPECT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Done.");
+  int appended = 0;
+  for (const std::string& m : Received()) appended += m.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
+  EXPECT_EQ(appended, 2) << Log();
+  EXPECT_TRUE(Sent("SOUR:BB:ARB:WSEG:CONF:SEL")) << Log();
+
+  // Save on exit, switched on in the preferences: Exit writes the project.
+  const std::string project = dir_.File("exit.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(project));
+  Choose(MBAR_OPT_PREF);
+  int autosave = 0;
+  GetCtrlVal(GENERAL, GENERAL_CHK_AUTOSAVE, &autosave);
+  if (!autosave) Click(GENERAL, GENERAL_CHK_AUTOSAVE);
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  EXPECT_EQ(g_Settings.SavePrjOnExit, 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_STR_NAME, "hop list"), 1);
+  UiTest_ClearPopups();
+  Choose(MBAR_FILE_EXIT);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_NE(ReadFileBytes(project).find("hop list"), std::string::npos) << "saved on the way out";
 }
 
 }  // namespace
