@@ -77,9 +77,8 @@ class LibraryWindowTest : public OffscreenAppTest {
     ModuleCount = 0;
   }
 
-  // The program's main window, plus what the pages and sub-panels of later
-  // builders would bring: the remaining tab pages, the Generate and RF-list
-  // upload buttons and the pulse editor's five sub-panels.
+  // The program's main window with its tab pages, plus stand-ins for the
+  // pulse editor's five sub-panels that the start-up builds.
   void BuildWindow() {
     PANEL_MAIN = BuildMainPanel(0);
     ASSERT_GT(PANEL_MAIN, 0);
@@ -93,8 +92,6 @@ class LibraryWindowTest : public OffscreenAppTest {
         PANEL_MAIN_TAB_PAGE_INDEX[page] = InsertTabPage(PANEL_MAIN, PANEL_MAIN_TAB, -1, pages[page]);
       ASSERT_GE(GetPanelHandleFromTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), handles[page]), 0);
     }
-    TAB_SEDIT_CMD_GENERATE = NewCtrl(TAB_SEDIT, CTRL_COMMAND_BUTTON, "Generate", 10, 10);
-    TAB_RFLIST_CMD_UPLOAD = NewCtrl(TAB_RFLIST, CTRL_COMMAND_BUTTON, "Upload", 10, 10);
 
     struct SubPanel { int* handle; int* first; int kind; };
     const SubPanel subPanels[] = {{&P_TIM, &P_TIM_RING_PREDELAY, CTRL_RING}, {&P_JIT, &P_JIT_RADIO_JITTER1, CTRL_RADIO_BUTTON},
