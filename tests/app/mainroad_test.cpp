@@ -25,6 +25,7 @@
 #include "editors/ReportDialog.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
+#include "engine/ModulationTypes.h"
 #include "instrument/Identify.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
@@ -89,9 +90,9 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
   static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
   static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
   static std::string Text(int panel, int control) {
-    char text[4096] = "";
-    GetCtrlVal(panel, control, text, sizeof text);
-    return text;
+    std::vector<char> text(1 << 20, '\0');
+    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
+    return text.data();
   }
   static int PageVisible(int page) {
     int visible = -1;
@@ -110,8 +111,9 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
   }
   std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
 
-  // New pulse with 10 us on time, 1 us edges, 40 us off and an FM chirp.
-  void NewPulse() {
+  // New pulse with 10 us on time, 1 us edges and 40 us off, its modulation
+  // chosen by its label in the modulation tree.
+  void NewPulse(const char* modulation) {
     Choose(MBAR_PULSE_PNEW);
     ASSERT_EQ(PulseCount, 1);
     EXPECT_EQ(PageVisible(PAGE_PULSE_EDITOR), 1);
@@ -119,15 +121,14 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
-    int chirp = -1;
-    for (int k = 0; k < 200 && chirp < 0; ++k) {
+    int item = -1;
+    for (int k = 0; k < 200 && item < 0; ++k) {
       char label[128] = "";
       if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, label, sizeof label) < 0) break;
-      if (std::string(label) == "FM chirp") chirp = k;
+      if (std::string(label) == modulation) item = k;
     }
-    ASSERT_GE(chirp, 0);
-    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, chirp, false), 1);
-    EXPECT_EQ(PulseTable[0].modulation, 2);
+    ASSERT_GE(item, 0) << modulation;
+    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
   }
 
   cz::test::TempDir dir_;
@@ -141,8 +142,9 @@ TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
   ASSERT_EQ(InstrumentCapabilities.Connected, 1);
 
   Choose(MBAR_FILE_NEWPRJ);
-  NewPulse();
+  NewPulse("FM chirp");
   const PulseRecord& pulse = PulseTable[0];
+  EXPECT_EQ(pulse.modulation, 2);
   EXPECT_NEAR(pulse.onTime, 10e-6, 1e-12);
   EXPECT_NEAR(pulse.riseTime, 1e-6, 1e-12);
 
@@ -254,7 +256,9 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   ASSERT_EQ(InstrumentCapabilities.Connected, 1);
   ASSERT_EQ(InstrumentCapabilities.MultiSegment, 1);
   Choose(MBAR_FILE_NEWPRJ);
-  NewPulse();
+  NewPulse("Bendsweep");  // a modulation plug-in, called during every build
+  EXPECT_EQ(PulseTable[0].modulation, kModulationPluginCode);
+  EXPECT_STREQ(PulseTable[0].pluginName.c_str(), "Bendsweep");
   for (const char* name : {"first.wv", "second.wv"}) {
     Choose(MBAR_PULSE_SNEW);
     UiTest_QueueFile(dir_.File(name).c_str());
@@ -295,7 +299,7 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   UiTest_ClearPopups();
   UiTest_QueueMessageOk();  // the 10 MHz user clock is raised to the sequences' 100 MHz
   Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
   EXPECT_EQ(UiTest_Popups()[0].title, "Cadenza");
   EXPECT_DOUBLE_EQ(msw.clock, 100e6);
   // Each segment file was sent and then removed from the local disk.
