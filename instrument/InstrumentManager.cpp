@@ -468,6 +468,8 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
     ResetInstrumentCapabilities();
     g_Settings.Select.Clear();
     RefreshTransferTab();
+    RefreshMultiSegmentEditor();
+    DimRfListTransferButtons();
     return 0;
   }
   if (InstrumentCapabilities.Connected) {
