@@ -27,6 +27,8 @@
 #include "editors/SequenceViewIds.h"
 #include "engine/ModulationTypes.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentManager.h"
+#include "ui/dialogs/InstrumentManagerDialog.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
@@ -309,6 +311,25 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   for (const std::string& m : Received()) appended += m.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
   EXPECT_EQ(appended, 2) << Log();
   EXPECT_TRUE(Sent("SOUR:BB:ARB:WSEG:CONF:SEL")) << Log();
+
+  // Deselecting the instrument in the manager dims what needs one; selecting
+  // it again brings the buttons back.
+  Choose(MBAR_INSTR_INSTRSETUP);
+  int group = -1, device = -1;
+  GetTreeItemFromTag(INSTRMAN, INSTRMAN_TREE_INSTR, kManualBranchTag, &group);
+  GetTreeItemChild(INSTRMAN, INSTRMAN_TREE_INSTR, group, 0, &device);
+  ASSERT_GE(device, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
+  EXPECT_EQ(InstrumentCapabilities.Connected, 0);
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_DEVICE), "");
+  EXPECT_EQ(Dimmed(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
+  EXPECT_EQ(InstrumentCapabilities.Connected, 1);
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_DEVICE), sim_.SocketResource());
+  EXPECT_EQ(Dimmed(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+  Click(INSTRMAN, INSTRMAN_CMD_EXIT);
 
   // Save on exit, switched on in the preferences: Exit writes the project.
   const std::string project = dir_.File("exit.prj");
