@@ -190,6 +190,18 @@ TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
   EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
   EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
 
+  // The view moves over the built samples: zoom in, step forward, back to the start.
+  const int64_t whole = g_SequenceView.lastSample - g_SequenceView.firstSample + 1;
+  Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+  EXPECT_LT(g_SequenceView.lastSample - g_SequenceView.firstSample + 1, whole) << Log();
+  const std::string start = Text(TAB_VIEW, TAB_VIEW_STR_TSTART);
+  Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHFWD);
+  EXPECT_GT(g_SequenceView.firstSample, 0);
+  EXPECT_NE(Text(TAB_VIEW, TAB_VIEW_STR_TSTART), start);
+  Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHBEGIN);
+  EXPECT_EQ(g_SequenceView.firstSample, 0);
+  EXPECT_EQ(Log().find("*** Error while drawing"), std::string::npos);
+
   // Waveform information.
   Click(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO);
   int infoVisible = 0;
@@ -267,6 +279,12 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
     Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
   }
   ASSERT_EQ(SequenceCount, 2);
+  // A waveform file name typed in: an empty one dims Generate.
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, ""), 1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File("second.wv").c_str()), 1);
+  EXPECT_EQ(Dimmed(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 0);
+  EXPECT_EQ(SequenceTable[1].waveFile.str(), dir_.File("second.wv"));
   ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "2"), 1);
   EXPECT_EQ(SequenceTable[1].entries[0].repetitions, 2);
 
