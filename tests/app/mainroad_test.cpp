@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "instrument/Identify.h"
 #include "instrument/InstrumentManager.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
+#include "platform/Paths.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
@@ -365,6 +367,63 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   Choose(MBAR_FILE_EXIT);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
   EXPECT_NE(ReadFileBytes(project).find("hop list"), std::string::npos) << "saved on the way out";
+}
+
+// Start-up in the demo home, which loads the demo project as the last
+// project: every record opens its editor from the tree, and a sequence
+// builds at once into the home's "Waveforms" folder.
+TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
+  // The demo home as the demo run copies it, in place of this test's home.
+  std::filesystem::remove_all(home_);
+  std::filesystem::copy(cz::test::SourceDir() + "/examples/demo", home_, std::filesystem::copy_options::recursive);
+  SkipProjectLoad = 0;
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  ASSERT_GT(PulseCount, 0);
+  ASSERT_GT(SequenceCount, 0);
+
+  struct Root {
+    const char* tag;
+    int page;
+  };
+  for (const Root& root : {Root{kPulseLibraryTag, PAGE_PULSE_EDITOR}, Root{kSequenceLibraryTag, PAGE_SEQUENCE_EDITOR},
+                           Root{kMultiSegmentLibraryTag, PAGE_MULTI_SEGMENT}, Root{kRfListLibraryTag, PAGE_RF_LIST}}) {
+    int branch = -1, children = 0;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root.tag, &branch);
+    GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, &children);
+    EXPECT_GT(children, 0) << root.tag;
+    for (int k = 0; k < children; ++k) {
+      int item = -1;
+      char label[128] = "";
+      GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, k, &item);
+      GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, label, sizeof label);
+      ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+      EXPECT_EQ(PageVisible(root.page), 1) << label;
+      if (root.page == PAGE_PULSE_EDITOR) {
+        EXPECT_EQ(Text(TAB_PEDIT, TAB_PEDIT_STR_NAME), label);
+      } else if (root.page == PAGE_SEQUENCE_EDITOR) {
+        EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_NAME), label);
+      } else if (root.page == PAGE_MULTI_SEGMENT) {
+        EXPECT_EQ(Text(TAB_MSEG, TAB_MSEG_STR_NAME), label);
+      } else {
+        EXPECT_EQ(Text(TAB_RFLIST, TAB_RFLIST_STR_NAME), label);
+      }
+    }
+    EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  }
+
+  int branch = -1, first = -1;
+  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &branch);
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, 0, &first);
+  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, first, false), 1);
+  const std::string file = SequenceTable[CurrentSequence].waveFile.str();
+  ASSERT_FALSE(file.empty());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
+  char absolute[1024] = "";
+  ASSERT_EQ(MakeAbsolutePath(file.c_str(), absolute, sizeof absolute), 1);
+  EXPECT_TRUE(FileExists(cz::HostPath(absolute))) << absolute;
+  EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
 }
 
 }  // namespace
