@@ -245,6 +245,11 @@ TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
   UiTest_QueueConfirm(true);
   Choose(MBAR_FILE_NEWPRJ);
   EXPECT_EQ(PulseCount, 0);
+  for (int page : {PAGE_PULSE_EDITOR, PAGE_SEQUENCE_EDITOR, PAGE_SEQUENCE_VIEW, PAGE_MULTI_SEGMENT, PAGE_RF_LIST})
+    EXPECT_EQ(PageVisible(page), 0) << "page " << page;
+  int active = -1;
+  GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &active);
+  EXPECT_EQ(active, MainTabIndex(PAGE_LOG));
   ASSERT_EQ(unlink(wave.c_str()), 0);
   UiTest_QueueFile(project.c_str());
   Choose(MBAR_FILE_LOADPRJ);
@@ -412,17 +417,21 @@ TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
     EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
   }
 
-  int branch = -1, first = -1;
+  // Every sequence of the demo builds.
+  int branch = -1, children = 0;
   GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &branch);
-  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, 0, &first);
-  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, first, false), 1);
-  const std::string file = SequenceTable[CurrentSequence].waveFile.str();
-  ASSERT_FALSE(file.empty());
-  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
-  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
-  char absolute[1024] = "";
-  ASSERT_EQ(MakeAbsolutePath(file.c_str(), absolute, sizeof absolute), 1);
-  EXPECT_TRUE(FileExists(cz::HostPath(absolute))) << absolute;
+  GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, &children);
+  for (int k = 0; k < children; ++k) {
+    int item = -1;
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, k, &item);
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+    const std::string file = SequenceTable[CurrentSequence].waveFile.str();
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+    EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
+    char absolute[1024] = "";
+    ASSERT_EQ(MakeAbsolutePath(file.c_str(), absolute, sizeof absolute), 1);
+    EXPECT_TRUE(FileExists(cz::HostPath(absolute))) << absolute;
+  }
   EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
 }
 
