@@ -23,6 +23,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "editors/BasebandFilter.h"
 #include "editors/ReportDialog.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
@@ -433,6 +434,56 @@ TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
     EXPECT_TRUE(FileExists(cz::HostPath(absolute))) << absolute;
   }
   EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
+}
+
+// Edits reach the other pages: a renamed pulse in the tree, the sequence
+// table and the pulse's list of users; the baseband filter switched on in
+// its dialog and used by Generate.
+TEST_F(MainRoadTest, RenamedPulseAndFilteredBuild) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("FM chirp");
+  Choose(MBAR_PULSE_SNEW);
+  UiTest_QueueFile(dir_.File("filtered.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+
+  int pulses = -1, pulseItem = -1;
+  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kPulseLibraryTag, &pulses);
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulses, 0, &pulseItem);
+  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulseItem, false), 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "Chirp A"), 1);
+  EXPECT_STREQ(PulseTable[0].name.c_str(), "Chirp A");
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulses, 0, &pulseItem);
+  char label[128] = "";
+  GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulseItem, label, sizeof label);
+  EXPECT_STREQ(label, "Chirp A");
+  int users = 0;
+  GetNumListItems(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE, &users);
+  EXPECT_EQ(users, 1) << "the sequence uses the pulse";
+
+  int sequences = -1, seqItem = -1;
+  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &sequences);
+  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, sequences, 0, &seqItem);
+  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, seqItem, false), 1);
+  char object[128] = "";
+  GetTableCellVal(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), object, sizeof object);
+  EXPECT_STREQ(object, "Chirp A");
+
+  // Baseband filter on, accepted in its dialog, then Generate.
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+  int visible = 0;
+  GetPanelAttribute(FILTER, ATTR_VISIBLE, &visible);
+  EXPECT_EQ(visible, 1);
+  ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[0].filterOn, 1);
+  int led = 0;
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, &led);
+  EXPECT_EQ(led, 1);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
+  EXPECT_TRUE(FileExists(dir_.File("filtered.wv"))) << Log();
 }
 
 }  // namespace
