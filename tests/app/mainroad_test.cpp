@@ -109,6 +109,25 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
     GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
     return dimmed;
   }
+  // The library tree: number of records under the root tagged tag, the k-th
+  // of them (-1 when none), and a click on it.
+  static int LibraryCount(const char* tag) {
+    int root = -1, n = 0;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, &n);
+    return n;
+  }
+  static int LibraryItem(const char* tag, int k) {
+    int root = -1, item = -1;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
+    return item;
+  }
+  static void ClickLibraryItem(const char* tag, int k) {
+    const int item = LibraryItem(tag, k);
+    ASSERT_GE(item, 0) << tag << " " << k;
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  }
   std::vector<std::string> Received() const { return sim_.Received(); }
   bool Sent(const std::string& prefix) const {
     const std::vector<std::string> r = Received();
@@ -256,12 +275,7 @@ TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {
   Choose(MBAR_FILE_LOADPRJ);
   ASSERT_EQ(SequenceCount, 1);
   ASSERT_EQ(PulseCount, 1);
-  int item = -1;
-  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &item);
-  int seqItem = -1;
-  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, 0, &seqItem);
-  ASSERT_GE(seqItem, 0);
-  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, seqItem, false), 1);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
   EXPECT_EQ(PageVisible(PAGE_SEQUENCE_EDITOR), 1);
   EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), wave);
   UiTest_ClearPopups();
@@ -394,16 +408,12 @@ TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
   };
   for (const Root& root : {Root{kPulseLibraryTag, PAGE_PULSE_EDITOR}, Root{kSequenceLibraryTag, PAGE_SEQUENCE_EDITOR},
                            Root{kMultiSegmentLibraryTag, PAGE_MULTI_SEGMENT}, Root{kRfListLibraryTag, PAGE_RF_LIST}}) {
-    int branch = -1, children = 0;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root.tag, &branch);
-    GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, &children);
+    const int children = LibraryCount(root.tag);
     EXPECT_GT(children, 0) << root.tag;
     for (int k = 0; k < children; ++k) {
-      int item = -1;
       char label[128] = "";
-      GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, k, &item);
-      GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, label, sizeof label);
-      ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+      GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, LibraryItem(root.tag, k), label, sizeof label);
+      ClickLibraryItem(root.tag, k);
       EXPECT_EQ(PageVisible(root.page), 1) << label;
       if (root.page == PAGE_PULSE_EDITOR) {
         EXPECT_EQ(Text(TAB_PEDIT, TAB_PEDIT_STR_NAME), label);
@@ -419,13 +429,8 @@ TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
   }
 
   // Every sequence of the demo builds.
-  int branch = -1, children = 0;
-  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &branch);
-  GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, &children);
-  for (int k = 0; k < children; ++k) {
-    int item = -1;
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, branch, k, &item);
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  for (int k = 0; k < LibraryCount(kSequenceLibraryTag); ++k) {
+    ClickLibraryItem(kSequenceLibraryTag, k);
     const std::string file = SequenceTable[CurrentSequence].waveFile.str();
     Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
     EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
@@ -447,24 +452,17 @@ TEST_F(MainRoadTest, RenamedPulseAndFilteredBuild) {
   UiTest_QueueFile(dir_.File("filtered.wv").c_str());
   Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
 
-  int pulses = -1, pulseItem = -1;
-  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kPulseLibraryTag, &pulses);
-  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulses, 0, &pulseItem);
-  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulseItem, false), 1);
+  ClickLibraryItem(kPulseLibraryTag, 0);
   ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "Chirp A"), 1);
   EXPECT_STREQ(PulseTable[0].name.c_str(), "Chirp A");
-  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulses, 0, &pulseItem);
   char label[128] = "";
-  GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, pulseItem, label, sizeof label);
+  GetLabelFromIndex(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, LibraryItem(kPulseLibraryTag, 0), label, sizeof label);
   EXPECT_STREQ(label, "Chirp A");
   int users = 0;
   GetNumListItems(TAB_PEDIT, TAB_PEDIT_RING_USEDPULSE, &users);
   EXPECT_EQ(users, 1) << "the sequence uses the pulse";
 
-  int sequences = -1, seqItem = -1;
-  GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, kSequenceLibraryTag, &sequences);
-  GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, sequences, 0, &seqItem);
-  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, seqItem, false), 1);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
   char object[128] = "";
   GetTableCellVal(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), object, sizeof object);
   EXPECT_STREQ(object, "Chirp A");
