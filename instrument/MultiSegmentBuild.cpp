@@ -327,7 +327,9 @@ int BuildMultiSegment(int index) {
       Log_Message(1, "*** Wave file transfer failed.");
       return 0;
     }
-    if (std::remove(localFile) != 0) {
+    // Only the blank segment's scratch file goes; a sequence segment was built
+    // into the sequence's own waveform file, which the user keeps.
+    if (seg.type != SEGMENT_SEQUENCE && std::remove(localFile) != 0) {
       Log_Message(1, "*** Cannot delete local waveform file.");
       Log_Status(1, "Error: Cannot delete local file.");
       return 0;

@@ -344,8 +344,8 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
   EXPECT_EQ(UiTest_Popups()[0].title, "Cadenza");
   EXPECT_DOUBLE_EQ(msw.clock, 100e6);
-  // Each segment file was sent and then removed from the local disk.
-  EXPECT_FALSE(FileExists(dir_.File("first.wv")));
+  // Each segment was sent; the sequences' own waveform files stay on disk.
+  EXPECT_TRUE(FileExists(dir_.File("first.wv")));
   EXPECT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Done.");
   int appended = 0;
   for (const std::string& m : Received()) appended += m.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;

@@ -166,10 +166,10 @@ TEST_F(MultiSegmentTest, SequencerBuildUploadsListsAndAssemblesEverySegment) {
       "STAT:OPER:COND?",
   }));
   EXPECT_TRUE(Log().HasStatus("Done."));
-  // The local segment files are gone; on the instrument only the assembled
-  // waveform and its lists remain.
-  EXPECT_FALSE(Exists(dir.File("search.wv")));
-  EXPECT_FALSE(Exists(dir.File("track.wv")));
+  // The sequences' own waveform files stay, the blank's scratch file is gone;
+  // on the instrument only the assembled waveform and its lists remain.
+  EXPECT_TRUE(Exists(dir.File("search.wv")));
+  EXPECT_TRUE(Exists(dir.File("track.wv")));
   EXPECT_FALSE(Exists(dir.File("tmp_seg_blank.wv")));
   std::vector<std::string> catalog;
   char reply[4096] = {};
