@@ -2,6 +2,7 @@
 // event loop. The panel itself is built by FileBrowserPanel.cpp.
 #include "instrument/FileBrowser.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -39,6 +40,7 @@ struct BrowserState {
   std::vector<std::string> files;
   int lastDirectoryItem = -1;
   int lastFileItem = -1;
+  int lastFocus = 0;  // control of the dialog that had the focus, 0 none
   bool done = false;
   int result = 1;
   int folderImage = -1;
@@ -186,9 +188,38 @@ void DirectorySelected() {
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILERDIR, ATTR_DIMMED, removable ? 0 : 1);
 }
 
+// Each list offers its buttons while it has the focus: a list gaining the
+// focus with a selection undims them, losing it dims them. The focus going
+// from a list to one of its own buttons keeps them, or the press that moves
+// it would dim the very button it is about to click; they are dimmed once
+// the focus leaves both the list and its buttons.
+void FocusMoved(int to) {
+  const int from = g.lastFocus;
+  if (from == to) return;
+  g.lastFocus = to;
+  const auto fileSide = [](int c) {
+    return c > 0 && (c == PANEL_FB_FILES || c == PANEL_FB_ARBFILEDELETE || c == PANEL_FB_ARBFILECOPY);
+  };
+  const auto dirSide = [](int c) {
+    return c > 0 && (c == PANEL_FB_DIRECTORY || c == PANEL_FB_ARBFILEMDIR || c == PANEL_FB_ARBFILERDIR);
+  };
+  if (fileSide(from) && !fileSide(to)) {
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 1);
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 1);
+  }
+  if (dirSide(from) && !dirSide(to)) {
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEMDIR, ATTR_DIMMED, 1);
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILERDIR, ATTR_DIMMED, 1);
+  }
+  if (to == PANEL_FB_FILES && !fileSide(from)) FileSelected();
+  if (to == PANEL_FB_DIRECTORY && !dirSide(from)) DirectorySelected();
+}
+
 // While the dialog runs inside another callback, clicks raise no events:
-// the selection is read from the lists on every turn of the loop.
+// the selection and the focus are read on every turn of the loop.
 void PollSelections() {
+  const int focus = GetActiveCtrl(PANEL_FB);
+  if (focus >= 0) FocusMoved(focus);
   if (ActiveItem(PANEL_FB_FILES) != g.lastFileItem) FileSelected();
   if (ActiveItem(PANEL_FB_DIRECTORY) != g.lastDirectoryItem) DirectorySelected();
 }
@@ -246,15 +277,17 @@ int FileBrowserFileNameCb(int panel, int control, int event, void*, int, int) {
   return 0;
 }
 
-int FileBrowserFileListCb(int, int, int event, void*, int, int) {
-  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK || event == EVENT_GOT_FOCUS ||
-      event == EVENT_COMMIT)
-    FileSelected();
+int FileBrowserFileListCb(int, int control, int event, void*, int eventData1, int) {
+  if (event == EVENT_GOT_FOCUS) FocusMoved(control);
+  if (event == EVENT_LOST_FOCUS) FocusMoved(eventData1);
+  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK || event == EVENT_COMMIT) FileSelected();
   return 0;
 }
 
-int FileBrowserDirectoryListCb(int, int, int event, void*, int, int) {
-  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK || event == EVENT_GOT_FOCUS) DirectorySelected();
+int FileBrowserDirectoryListCb(int, int control, int event, void*, int eventData1, int) {
+  if (event == EVENT_GOT_FOCUS) FocusMoved(control);
+  if (event == EVENT_LOST_FOCUS) FocusMoved(eventData1);
+  if (event == EVENT_SELECTION_CHANGE || event == EVENT_LEFT_CLICK) DirectorySelected();
   if (event == EVENT_COMMIT) {
     const std::string name = SelectedName(PANEL_FB_DIRECTORY, g.directories);
     if (!name.empty()) Navigate(name);
@@ -531,6 +564,7 @@ int FileBrowser_Run(int id, char* path, char* chosen, const char* filter) {
   SetCtrlAttribute(panel, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 1);
   SetCtrlAttribute(panel, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 1);
   DisplayPanel(panel);
+  g.lastFocus = std::max(0, GetActiveCtrl(panel));
   Relist();
   RunLoop();
 

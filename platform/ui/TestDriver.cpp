@@ -25,6 +25,7 @@ void UiTest_Reset()
     rt.callCount = 0;
     rt.failAt = 0;
     rt.callbackDepth = 0;
+    rt.focusPanel = rt.focusCtrl = 0;
     UiTest_ClearPopups();
     UiTest_SetScriptedPopups(true);
 }
@@ -55,6 +56,55 @@ static Ctrl* Find(int panel, int control, int* st)
     return FindCtrl(panel, control, st);
 }
 
+static bool TakesFocus(const Ctrl& c)
+{
+    return c.kind != CTRL_TEXT_MSG && c.kind != CTRL_DECORATION && c.kind != CTRL_PICTURE && c.kind != CTRL_LED;
+}
+
+// A mouse press gives the control the focus, with the focus events; false
+// when their callbacks discarded the control or made it inoperable.
+static bool TakeFocus(int panel, int control)
+{
+    UserMoveFocus(panel, control);
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c) return false;
+    if (c->widget) {
+        FocusQuiet quiet; // a press focuses without moving an item view's current item
+        c->widget->setFocus(Qt::MouseFocusReason);
+    }
+    return UserCanOperate(*c);
+}
+
+int UiTest_FocusCtrl(int panel, int control)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (!UserCanOperate(*c) || !TakesFocus(*c)) return 0;
+    TakeFocus(panel, control);
+    return 1;
+}
+
+int UiTest_FocusedCtrl(int* panel)
+{
+    if (panel) *panel = RT().focusPanel;
+    return RT().focusCtrl;
+}
+
+int UiTest_TableCellPictureSize(int panel, int control, Point cell, int* width, int* height)
+{
+    int st;
+    Ctrl* c = Find(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
+    if (!width || !height) return UI_ERR_BAD_VALUE;
+    const TableCell& k = c->table.at(cell.y, cell.x);
+    *width = k.picture.width();
+    *height = k.picture.height();
+    return 0;
+}
+
 int UiTest_ClickCtrl(int panel, int control)
 {
     int st;
@@ -65,6 +115,10 @@ int UiTest_ClickCtrl(int panel, int control)
     case CTRL_CHECK_BOX: case CTRL_RADIO_BUTTON: case CTRL_TOGGLE_BUTTON:
         return UserSetNumeric(*c, c->num != 0 ? 0.0 : 1.0, true);
     case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON:
+        // The press focuses the button; a callback of the control losing the
+        // focus may dim it, and a dimmed button takes no click.
+        if (!TakeFocus(panel, control)) return 0;
+        c = FindCtrl(panel, control);
         // Through the widget, as a real click.
         if (auto* b = qobject_cast<QAbstractButton*>(c->widget.data())) b->click();
         else RaiseCtrlEvent(panel, control, EVENT_COMMIT, 0, 0);
@@ -139,6 +193,9 @@ int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick)
     if (c->kind != CTRL_TREE) return UI_ERR_WRONG_KIND;
     if (index < 0 || index >= int(c->tree.items.size())) return UI_ERR_BAD_ITEM;
     if (!UserCanOperate(*c)) return 0;
+    if (!TakeFocus(panel, control)) return 0;
+    c = FindCtrl(panel, control);
+    if (index >= int(c->tree.items.size())) return 0;
     // Make the item visible so that the click lands on it.
     for (int i = index - 1, lvl = c->tree.items[size_t(index)].level; i >= 0; --i)
         if (c->tree.items[size_t(i)].level < lvl) {
@@ -203,6 +260,9 @@ int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick)
     if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
     if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
     if (!UserCanOperate(*c)) return 0;
+    if (!TakeFocus(panel, control)) return 0;
+    c = FindCtrl(panel, control);
+    if (cell.y > c->table.rows || cell.x > c->table.cols) return 0;
     FlushTable(*c);
     int x = 0, y = 0;
     if (auto* w = dynamic_cast<QAbstractItemView*>(c->widget.data())) {
@@ -214,7 +274,7 @@ int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick)
         y = p.y();
     }
     if (!doubleClick) return TableUserClick(*c, cell, y, x, false);
-    c->table.active = cell;
+    if (!TableUserActivate(panel, control, cell)) return 1;
     RaiseCtrlEvent(panel, control, EVENT_LEFT_DOUBLE_CLICK, y, x);
     return 1;
 }

@@ -68,7 +68,12 @@ void UiTest_SetMonitorSize(int width, int height);
 // User actions. Return 1 when the action was taken, 0 when refused (the
 // control is dimmed, hidden or an indicator, or a mark-state callback said
 // no), or a negative status for an unknown panel, control, item or cell.
-int UiTest_ClickCtrl(int panel, int control);            // button press: commit
+// A button press: the button takes the focus (focus events), then commits.
+int UiTest_ClickCtrl(int panel, int control);
+// The user moves the focus to the control (a click or Tab): the control that
+// had it gets EVENT_LOST_FOCUS, this one EVENT_GOT_FOCUS. 0 when the control
+// takes no focus (dimmed, hidden, indicator, static texts and pictures).
+int UiTest_FocusCtrl(int panel, int control);
 int UiTest_CommitCtrl(int panel, int control);           // commit with the current value
 // Enter a value as a user would: numerics are coerced to the range,
 // strings cut to the maximum length; hot and validating controls raise
@@ -81,7 +86,9 @@ int UiTest_ChooseMenuItem(int menuBar, int menuItem);
 int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick);
 int UiTest_SetMarkState(int panel, int control, int index, int state);
 int UiTest_ExpandTreeItem(int panel, int control, int index, bool expand);
-// A single click raises the left-click event; unless the callback swallows
+// Tree and table clicks give the control the focus first, as the mouse does.
+// A table click on another cell raises EVENT_ACTIVE_CELL_CHANGE before the
+// click. A single click raises the left-click event; unless the callback swallows
 // it (non-zero), an operable ring cell then opens its drop-down and a button
 // cell commits, as with the mouse.
 int UiTest_ClickTableCell(int panel, int control, Point cell, bool doubleClick);
@@ -127,6 +134,13 @@ struct UiTest_CanvasOp {
 };
 std::vector<UiTest_CanvasOp> UiTest_GetCanvasOps(int panel, int control);
 int UiTest_CanvasPixel(int panel, int control, int x, int y); // 0xRRGGBB or < 0
+
+// Size of a table cell's picture (0 x 0 when it has none); < 0 for an
+// unknown control or cell.
+int UiTest_TableCellPictureSize(int panel, int control, Point cell, int* width, int* height);
+// The control that has the keyboard focus as the run-time follows it
+// (0 none); *panel receives its panel.
+int UiTest_FocusedCtrl(int* panel);
 
 // Widget that draws a control (0 = the panel itself), for grabs and checks.
 QWidget* UiTest_Widget(int panel, int control);

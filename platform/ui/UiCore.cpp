@@ -83,6 +83,7 @@ bool EnsureApp()
 int CountCall()
 {
     EnsureApp();
+    InstallFocusWatch();
     Runtime& rt = RT();
     ++rt.callCount;
     if (rt.failAt > 0 && rt.callCount == rt.failAt) {

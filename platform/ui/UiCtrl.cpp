@@ -444,6 +444,9 @@ int SetActiveCtrl(int panel, int control)
     Ctrl* c = FindCtrl(panel, control, &st);
     if (!c) return st;
     FindPanel(panel)->look[ATTR_ACTIVE] = AttrValue{false, double(control), {}};
+    FocusQuiet quiet;
+    RT().focusPanel = panel;
+    RT().focusCtrl = control;
     if (c->widget) c->widget->setFocus(Qt::OtherFocusReason);
     return 0;
 }

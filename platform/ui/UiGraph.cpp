@@ -52,15 +52,32 @@ void AxisRange(const GraphData& g, int axis, double* lo, double* hi)
 
 namespace {
 
+// The top X and right Y axes are drawn only when made visible.
+bool AxisShown(const Ctrl& c, int axis)
+{
+    if (axis == VAL_TOP_XAXIS) return LookInt(c.look, ATTR_TOP_XAXIS_VISIBLE, 0) != 0;
+    if (axis == VAL_RIGHT_YAXIS) return LookInt(c.look, ATTR_RIGHT_YAXIS_VISIBLE, 0) != 0;
+    return true;
+}
+
+// Room beside the plot area for an axis: its value labels and its name.
+double AxisMargin(const Ctrl& c, int axis)
+{
+    if (!AxisShown(c, axis)) return 6;
+    const Axis& a = c.graph.axes[axis];
+    const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+    double m = a.labelsVisible ? (isX ? 20 : 44) : 6;
+    if (!a.name.empty()) m += 14;
+    return m;
+}
+
 Frame MakeFrame(const Ctrl& c, QSizeF size)
 {
     const GraphData& g = c.graph;
-    double left = g.axes[VAL_LEFT_YAXIS].labelsVisible ? 44 : 6;
-    double bottom = g.axes[VAL_BOTTOM_XAXIS].labelsVisible ? 20 : 6;
-    if (!g.axes[VAL_BOTTOM_XAXIS].name.empty()) bottom += 14;
-    if (!g.axes[VAL_LEFT_YAXIS].name.empty()) left += 14;
+    const double left = AxisMargin(c, VAL_LEFT_YAXIS), bottom = AxisMargin(c, VAL_BOTTOM_XAXIS);
+    const double right = AxisMargin(c, VAL_RIGHT_YAXIS), top = AxisMargin(c, VAL_TOP_XAXIS);
     Frame f;
-    f.area = QRectF(left, 6, std::max(1.0, size.width() - left - 6), std::max(1.0, size.height() - bottom - 6));
+    f.area = QRectF(left, top, std::max(1.0, size.width() - left - right), std::max(1.0, size.height() - bottom - top));
     for (int a = 0; a < 4; ++a) AxisRange(g, a, &f.xmin[a], &f.xmax[a]);
     return f;
 }
@@ -103,6 +120,43 @@ void DrawPointMark(QPainter& pt, QPointF at, int style, const QColor& col)
         pt.drawLine(at + QPointF(-r, r), at + QPointF(r, -r)); break;
     case VAL_NO_POINT: break;
     default: pt.drawRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r)); break;
+    }
+}
+
+// The top X and right Y axes: a tick at each division on the plot area's
+// edge, the value labels outside it and the axis name beyond them.
+void DrawFarAxes(QPainter& pt, const Ctrl& c, const Frame& f, const QColor& labelCol)
+{
+    for (int axis : {VAL_TOP_XAXIS, VAL_RIGHT_YAXIS}) {
+        if (!AxisShown(c, axis)) continue;
+        const Axis& a = c.graph.axes[axis];
+        const bool isX = axis == VAL_TOP_XAXIS;
+        const int div = std::max(1, a.divisions);
+        pt.setPen(labelCol);
+        for (int i = 0; i <= div; ++i) {
+            const double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
+            const double px = Map(c, f, axis, v);
+            const QString text = QString::fromStdString(cz::FormatC("%g", v));
+            if (isX) {
+                pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.top() - 4));
+                if (a.labelsVisible)
+                    pt.drawText(QRectF(px - 30, f.area.top() - 20, 60, 16), Qt::AlignHCenter | Qt::AlignBottom, text);
+            } else {
+                pt.drawLine(QPointF(f.area.right(), px), QPointF(f.area.right() + 4, px));
+                if (a.labelsVisible)
+                    pt.drawText(QRectF(f.area.right() + 6, px - 8, 38, 16), Qt::AlignLeft | Qt::AlignVCenter, text);
+            }
+        }
+        if (a.name.empty()) continue;
+        if (isX) {
+            pt.drawText(QRectF(f.area.left(), 0, f.area.width(), 14), Qt::AlignHCenter, QStr(a.name));
+        } else {
+            pt.save();
+            pt.translate(f.area.right() + AxisMargin(c, axis) - 2, f.area.center().y());
+            pt.rotate(90);
+            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), 14), Qt::AlignHCenter, QStr(a.name));
+            pt.restore();
+        }
     }
 }
 
@@ -149,6 +203,7 @@ protected:
                 }
             }
         }
+        DrawFarAxes(pt, *c, f, labelCol);
         pt.setPen(labelCol);
         if (!g.axes[VAL_BOTTOM_XAXIS].name.empty())
             pt.drawText(QRectF(f.area.left(), height() - 16, f.area.width(), 16), Qt::AlignHCenter, QStr(g.axes[VAL_BOTTOM_XAXIS].name));

@@ -81,6 +81,7 @@ struct TableCell {
     std::string text;
     std::vector<std::string> ring; // ring cell items
     AttrMap attrs;                 // remaining cell attributes
+    QPixmap picture;               // cell image (SetTableCellBitmap); null = none
 };
 
 struct TableData {
@@ -278,6 +279,9 @@ struct UserEvent {
     int control = 0;
 };
 
+struct Runtime;
+Runtime& RT();
+
 struct Runtime {
     std::map<int, Panel> panels;
     int nextPanel = 1;
@@ -300,9 +304,20 @@ struct Runtime {
     int failStatus = UI_ERR_INJECTED;
     int activeLoops = 0;
     int quitCode = 0;
+    // keyboard focus as the run-time saw it last (0 = none)
+    int focusPanel = 0, focusCtrl = 0;
+    int focusQuiet = 0;      // > 0 while the run-time itself moves the focus
 };
 
-Runtime& RT();
+// Held while the run-time moves the focus itself (focusing, dimming, hiding
+// or discarding a control): such focus changes raise no events.
+struct FocusQuiet {
+    FocusQuiet() { ++RT().focusQuiet; }
+    ~FocusQuiet() { --RT().focusQuiet; }
+    FocusQuiet(const FocusQuiet&) = delete;
+    FocusQuiet& operator=(const FocusQuiet&) = delete;
+};
+
 bool EnsureApp();
 // Counts one public run-time call; < 0 when the failing-call hook fires.
 int CountCall();
@@ -368,6 +383,14 @@ void UpdateGraphWidget(Ctrl& ctrl);
 int RaiseCtrlEvent(int panel, int control, int event, int data1, int data2);
 int RaisePanelEvent(int panel, int event, int data1, int data2);
 void RaiseMenuEvent(int menuBar, int item);
+// The user moved the keyboard focus to control (0 = to no control of a
+// panel): the control that had it gets EVENT_LOST_FOCUS (data1 = the new
+// control when in the same panel, else 0), the new one EVENT_GOT_FOCUS
+// (data1 = the old control when in the same panel, else 0). Nothing is
+// raised when the focus stays on the same control.
+void UserMoveFocus(int panel, int control);
+// Watches the widgets' focus changes; installed on first use of the run-time.
+void InstallFocusWatch();
 
 // User input entry points shared by widgets and the test driver
 int UserSetNumeric(Ctrl& ctrl, double value, bool commit);
@@ -403,6 +426,10 @@ int TableCommitTextAsUser(int panel, int control, Point cell, const char* text);
 // left/right click event; then an operable ring cell opens its drop-down and
 // a button cell commits, unless the callback swallowed the click (non-zero).
 int TableUserClick(Ctrl& ctrl, Point cell, int y, int x, bool right);
+// The user made cell the active one: raises EVENT_ACTIVE_CELL_CHANGE (data1
+// row, data2 column) when it differs from the active cell. Returns false
+// when the table went away in the callback.
+bool TableUserActivate(int panel, int control, Point cell);
 // Opens the editor of an editable cell in the table's view as a user would
 // (a ring cell shows its drop-down) and returns it; null when the cell takes
 // no edit or there is no view. Submitting commits what the editor holds.

@@ -272,6 +272,7 @@ void ApplyPanelLook(Panel& p)
     int bg = LookInt(p.look, ATTR_BACKCOLOR, PanelLookDefault(ATTR_BACKCOLOR));
     pal.setColor(QPalette::Window, QColor::fromRgb(QRgb(bg & 0xFFFFFF)));
     p.client->setPalette(pal);
+    FocusQuiet quiet;
     p.client->setEnabled(!p.dimmed);
     if (p.frame) ApplyPanelGeometry(p); // frame and title bar sizes may have changed
     if (p.window) {
@@ -312,6 +313,7 @@ int DiscardPanelTree(int handle)
     }
     QWidget* top = PanelTopWidget(*p);
     if (top) {
+        FocusQuiet quiet;
         top->hide();
         top->deleteLater();
     }
@@ -378,6 +380,7 @@ int HidePanel(int panel)
     Panel* p = FindPanel(panel);
     if (!p) return UI_ERR_BAD_PANEL;
     p->visible = false;
+    FocusQuiet quiet;
     if (QWidget* w = p->tabOwnerPanel ? nullptr : PanelTopWidget(*p)) w->hide();
     return 0;
 }
@@ -393,6 +396,7 @@ int SetPanelAttribute(int panel, int attr, int value)
     case ATTR_VISIBLE:
         p->visible = value != 0;
         if (QWidget* w = p->tabOwnerPanel ? nullptr : PanelTopWidget(*p)) {
+            FocusQuiet quiet;
             if (p->visible) p->client->show();
             w->setVisible(p->visible);
         }

@@ -186,6 +186,15 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
     TableCell* cell = CellAt(c, p, &st);
     if (!cell) return st;
     if (!UserCanOperate(*c) || cell->dimmed || cell->mode == VAL_INDICATOR) return 0;
+    // Editing a cell makes it the active one first; that callback may change
+    // the table, so the cell is looked up again.
+    if (c->table.active.x != p.x || c->table.active.y != p.y) {
+        if (!TableUserActivate(panel, control, p)) return UI_ERR_BAD_CONTROL;
+        c = FindCtrl(panel, control);
+        cell = CellAt(c, p, &st);
+        if (!cell) return st;
+        if (!UserCanOperate(*c) || cell->dimmed || cell->mode == VAL_INDICATOR) return 0;
+    }
     if (cell->type == VAL_CELL_NUMERIC) {
         if (!std::isfinite(num)) return 0;
         if (IsIntegerType(cell->dataType)) num = CoerceToType(num, cell->dataType);
@@ -575,6 +584,25 @@ int SetActiveTableCell(int panel, int control, Point cell)
     if (!c) return st;
     if (!CellAt(c, cell, &st)) return st;
     c->table.active = cell;
+    MarkDirty(*c);
+    return 0;
+}
+
+int SetTableCellBitmap(int panel, int control, Point cell, int bitmap)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    TableCell* k = CellAt(c, cell, &st);
+    if (!k) return st;
+    QPixmap picture;
+    if (bitmap) {
+        auto it = RT().bitmaps.find(bitmap);
+        if (it == RT().bitmaps.end()) return UI_ERR_BAD_BITMAP;
+        picture = QPixmap::fromImage(it->second);
+    }
+    k->picture = picture;
     MarkDirty(*c);
     return 0;
 }

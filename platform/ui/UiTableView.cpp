@@ -10,6 +10,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QApplication>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -53,7 +56,13 @@ public:
         if (!cell) return {};
         switch (role) {
         case Qt::DisplayRole:
+            if (cell->type == VAL_CELL_PICTURE) return {};
+            return CellText(*cell);
         case Qt::EditRole: return CellText(*cell);
+        case Qt::DecorationRole:
+            // Button and picture cells draw their image themselves.
+            if (cell->picture.isNull() || cell->type == VAL_CELL_BUTTON || cell->type == VAL_CELL_PICTURE) return {};
+            return cell->picture;
         case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell->dimmed ? 0x909090 : cell->textColor & 0xFFFFFF));
         case Qt::BackgroundRole:
             return (cell->bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell->bgColor)));
@@ -199,8 +208,10 @@ public:
     }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QStyledItemDelegate::paint(painter, option, index);
         const TableCell* cell = LiveCell(panel_, control_, index);
+        if (cell && cell->type == VAL_CELL_BUTTON) return PaintButton(painter, option, index, *cell);
+        if (cell && cell->type == VAL_CELL_PICTURE) return PaintPicture(painter, option, *cell);
+        QStyledItemDelegate::paint(painter, option, index);
         if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR) return;
         // The drop-down arrow of an operable ring cell.
         const QRect r = option.rect;
@@ -217,6 +228,43 @@ public:
     }
 
 private:
+    // A button cell is a raised push button over the cell (sunken while the
+    // mouse holds it), with its label and image.
+    void PaintButton(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+                     const TableCell& cell) const
+    {
+        const Ctrl* c = FindCtrl(panel_, control_);
+        const bool operable = c && UserCanOperate(*c) && !cell.dimmed && cell.mode != VAL_INDICATOR;
+        QStyleOptionButton b;
+        b.rect = option.rect.adjusted(1, 1, -1, -1);
+        b.text = CellText(cell);
+        b.state = operable ? QStyle::State_Enabled : QStyle::State_None;
+        const QVariant pressed = option.widget ? option.widget->property("czPressed") : QVariant();
+        if (pressed.isValid() && pressed.toPoint() == QPoint(index.column(), index.row())) b.state |= QStyle::State_Sunken;
+        else b.state |= QStyle::State_Raised;
+        b.palette = option.palette;
+        if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
+            b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
+        b.palette.setColor(QPalette::ButtonText, QColor::fromRgb(QRgb(cell.dimmed ? 0x909090 : cell.textColor & 0xFFFFFF)));
+        if (!cell.picture.isNull()) {
+            b.icon = QIcon(cell.picture);
+            const int side = std::max(1, b.rect.height() - 4);
+            b.iconSize = QSize(side, side);
+        }
+        QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_PushButton, &b, painter, option.widget);
+    }
+    // A picture cell shows its image scaled into the cell, keeping its shape.
+    void PaintPicture(QPainter* painter, const QStyleOptionViewItem& option, const TableCell& cell) const
+    {
+        if (!(cell.bgColor & VAL_TRANSPARENT)) painter->fillRect(option.rect, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
+        if (cell.picture.isNull()) return;
+        const QSize fit = cell.picture.size().scaled(option.rect.size() - QSize(2, 2), Qt::KeepAspectRatio);
+        QRect target(QPoint(0, 0), fit);
+        target.moveCenter(option.rect.center());
+        painter->drawPixmap(target, cell.picture);
+    }
+
     int panel_, control_;
 };
 
@@ -232,23 +280,44 @@ public:
                         QAbstractItemView::AnyKeyPressed);
     }
     CellModel* model;
+    bool syncing = false; // the run-time moves the current cell: no event
     // Opens the editor of cell (1-based); a ring cell shows its items.
     bool OpenEditor(Point cell)
     {
         QModelIndex mi = model->index(cell.y - 1, cell.x - 1);
         if (!mi.isValid() || !(model->flags(mi) & Qt::ItemIsEditable)) return false;
+        syncing = true;
         setCurrentIndex(mi);
+        syncing = false;
         edit(mi);
         return indexWidget(mi) != nullptr;
     }
 
 protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
+    {
+        QTableView::currentChanged(current, previous);
+        if (syncing || !current.isValid()) return;
+        TableUserActivate(panel_, control_, Point{current.column() + 1, current.row() + 1});
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        QTableView::mouseReleaseEvent(e);
+        if (property("czPressed").isValid()) {
+            setProperty("czPressed", QVariant());
+            viewport()->update();
+        }
+    }
     void mousePressEvent(QMouseEvent* e) override
     {
         QTableView::mousePressEvent(e);
         Ctrl* c = FindCtrl(panel_, control_);
         if (!c) return;
         QModelIndex mi = indexAt(e->position().toPoint());
+        if (const TableCell* k = LiveCell(panel_, control_, mi); k && k->type == VAL_CELL_BUTTON && e->button() == Qt::LeftButton) {
+            setProperty("czPressed", QPoint(mi.column(), mi.row()));
+            viewport()->update();
+        }
         QPoint p = viewport()->mapTo(this, e->position().toPoint());
         const Point cell = mi.isValid() ? Point{mi.column() + 1, mi.row() + 1} : Point{0, 0};
         TableUserClick(*c, cell, p.y(), p.x(), e->button() == Qt::RightButton);
@@ -273,7 +342,7 @@ int TableUserClick(Ctrl& ctrl, Point cell, int y, int x, bool right)
     if (!UserCanOperate(ctrl)) return 0;
     const int panel = ctrl.panel, control = ctrl.id;
     const bool onCell = cell.y >= 1 && cell.y <= ctrl.table.rows && cell.x >= 1 && cell.x <= ctrl.table.cols;
-    if (onCell) ctrl.table.active = cell;
+    if (onCell && !TableUserActivate(panel, control, cell)) return 1;
     // A callback that returns non-zero swallows the click.
     if (RaiseCtrlEvent(panel, control, right ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK, y, x) != 0) return 1;
     Ctrl* c = FindCtrl(panel, control);
@@ -287,12 +356,29 @@ int TableUserClick(Ctrl& ctrl, Point cell, int y, int x, bool right)
     return 1;
 }
 
+bool TableUserActivate(int panel, int control, Point cell)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TABLE) return false;
+    if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return true;
+    if (c->table.active.x == cell.x && c->table.active.y == cell.y) return true;
+    c->table.active = cell;
+    if (UserCanOperate(*c)) RaiseCtrlEvent(panel, control, EVENT_ACTIVE_CELL_CHANGE, cell.y, cell.x);
+    c = FindCtrl(panel, control);
+    return c && c->kind == CTRL_TABLE;
+}
+
 QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
 
 void FlushTable(Ctrl& c)
 {
     auto* w = dynamic_cast<TableView*>(c.widget.data());
     if (!w || c.table.runBusy) return;
+    struct Syncing {
+        TableView* view;
+        explicit Syncing(TableView* v) : view(v) { view->syncing = true; }
+        ~Syncing() { view->syncing = false; }
+    } syncing(w);
     w->model->Sync(c.table.rows, c.table.cols);
     for (int col = 0; col < c.table.cols; ++col) {
         const AttrMap& m = c.table.columnAttrs[size_t(col)];
@@ -318,7 +404,14 @@ QWidget* OpenTableCellEditor(Ctrl& c, Point cell)
     auto* w = dynamic_cast<TableView*>(c.widget.data());
     if (!w || cell.y < 1 || cell.y > c.table.rows || cell.x < 1 || cell.x > c.table.cols) return nullptr;
     if (!Editable(c, c.table.at(cell.y, cell.x))) return nullptr;
-    FlushTable(c);
+    // The user opening an editor makes its cell the active one.
+    const int panel = c.panel, control = c.id;
+    if (!TableUserActivate(panel, control, cell)) return nullptr;
+    Ctrl* k = FindCtrl(panel, control);
+    if (!k || w != k->widget.data() || cell.y > k->table.rows || cell.x > k->table.cols ||
+        !Editable(*k, k->table.at(cell.y, cell.x)))
+        return nullptr;
+    FlushTable(*k);
     QModelIndex mi = w->model->index(cell.y - 1, cell.x - 1);
     if (QWidget* open = w->indexWidget(mi)) return open;
     return w->OpenEditor(cell) ? w->indexWidget(mi) : nullptr;

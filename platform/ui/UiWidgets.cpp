@@ -137,6 +137,29 @@ Qt::Alignment Justify(int j)
     }
 }
 
+// A command button's caption colour (label colour, else text colour) and its
+// face in ATTR_BACKCOLOR: a raised face a shade lighter at the top, darker
+// while pressed; a transparent face shows only the caption or picture.
+QString ButtonCss(const AttrMap& look)
+{
+    QString rule;
+    if (look.count(ATTR_LABEL_COLOR)) rule += QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0)));
+    else if (look.count(ATTR_TEXT_COLOR)) rule += QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_TEXT_COLOR, 0)));
+    if (!look.count(ATTR_BACKCOLOR)) return rule;
+    const int face = LookInt(look, ATTR_BACKCOLOR, 0xC0C0C0);
+    if (face & VAL_TRANSPARENT)
+        return QStringLiteral("QPushButton{%1background-color:transparent;border:none;}"
+                              "QPushButton:pressed{border:1px solid #808080;}")
+            .arg(rule);
+    const QColor base = QColor::fromRgb(QRgb(face & 0xFFFFFF));
+    const QString light = base.lighter(115).name(), dark = base.darker(150).name(), down = base.darker(115).name();
+    return QStringLiteral("QPushButton{%1background-color:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %2,stop:1 %3);"
+                          "border:1px solid %4;border-radius:2px;padding:1px 4px;}"
+                          "QPushButton:pressed{background-color:%5;}"
+                          "QPushButton:disabled{color:#909090;}")
+        .arg(rule, light, base.name(), dark, down);
+}
+
 } // namespace
 
 void CreateCtrlWidget(Panel& p, Ctrl& c)
@@ -254,6 +277,7 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
 
 void DestroyCtrlWidget(Ctrl& c)
 {
+    FocusQuiet quiet;
     if (c.widget) {
         c.widget->hide();
         c.widget->deleteLater();
@@ -280,6 +304,7 @@ void PlaceLabel(Ctrl& c)
 void ApplyGeometry(Ctrl& c)
 {
     if (!c.widget) return;
+    FocusQuiet quiet; // hiding the focused control hands the focus on
     c.widget->setGeometry(c.left, c.top, std::max(0, c.width), std::max(0, c.height));
     c.widget->setVisible(c.visible);
     PlaceLabel(c);
@@ -324,12 +349,15 @@ void ApplyLook(Ctrl& c)
                   .arg(ColorCss(textColor), ColorCss(col));
         break;
     }
-    case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON:
-        if (look.count(ATTR_TEXT_COLOR)) css = QStringLiteral("color:%1;").arg(ColorCss(textColor));
-        break;
+    case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON: css = ButtonCss(look); break;
     default:
         break;
     }
+    if ((c.kind == CTRL_COMMAND_BUTTON || c.kind == CTRL_PICTURE_BUTTON) &&
+        (look.count(ATTR_LABEL_FONT) || look.count(ATTR_LABEL_POINT_SIZE) || look.count(ATTR_LABEL_BOLD) ||
+         look.count(ATTR_LABEL_ITALIC)))
+        w->setFont(MakeFont(look, ATTR_LABEL_FONT, ATTR_LABEL_POINT_SIZE, ATTR_LABEL_BOLD, ATTR_LABEL_ITALIC, 0, 0,
+                            "NIDialog")); // a button's caption is its label
     if (w->styleSheet() != css) w->setStyleSheet(css);
     if (c.labelWidget) {
         QLabel* l = c.labelWidget;
@@ -421,6 +449,7 @@ void ApplyMode(Ctrl& c)
 {
     QWidget* w = c.widget;
     if (!w) return;
+    FocusQuiet quiet; // dimming the focused control hands the focus on
     const bool indicator = c.mode == VAL_INDICATOR;
     switch (c.kind) {
     case CTRL_STRING: static_cast<QLineEdit*>(w)->setReadOnly(indicator); break;

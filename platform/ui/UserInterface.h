@@ -88,8 +88,8 @@ enum {
     EVENT_LEFT_DOUBLE_CLICK = 4,   // data1 = y, data2 = x
     EVENT_RIGHT_CLICK = 5,         // data1 = y, data2 = x
     EVENT_KEYPRESS = 6,            // data1 = key code
-    EVENT_GOT_FOCUS = 7,
-    EVENT_LOST_FOCUS = 8,
+    EVENT_GOT_FOCUS = 7,           // data1 = control that had the focus (same panel), else 0
+    EVENT_LOST_FOCUS = 8,          // data1 = control that gets the focus (same panel), else 0
     EVENT_CLOSE = 9,               // panel: the close box was pressed
     EVENT_PANEL_SIZE = 10,
     EVENT_PANEL_MOVE = 11,
@@ -596,6 +596,12 @@ int GetTableColumnAttribute(int panel, int control, int column, int attr, char* 
 int SetTableRowAttribute(int panel, int control, int row, int attr, int value);
 int SetTableRowAttribute(int panel, int control, int row, int attr, const char* value);
 int GetTableRowAttribute(int panel, int control, int row, int attr, int* value);
+// A cell's picture, a copy of the bitmap (0 clears): a picture cell
+// (VAL_CELL_PICTURE) shows only it, scaled into the cell; a button cell
+// shows it on its face; other cells show it left of their text.
+int SetTableCellBitmap(int panel, int control, Point cell, int bitmap);
+// The active cell. A user making another cell active (click, keyboard,
+// editing it) raises EVENT_ACTIVE_CELL_CHANGE with the new row and column.
 int SetActiveTableCell(int panel, int control, Point cell);  // no event
 int GetActiveTableCell(int panel, int control, Point* cell); // (0,0) when none
 // Cell under a point in control coordinates; (0,0) when none.
