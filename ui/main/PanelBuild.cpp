@@ -119,6 +119,14 @@ int PanelBuild_TreeImage(int panel, int tree, const char* encoded) {
   return index;
 }
 
+int PanelBuild_CellIcon(int panel, int table, Point cell, const char* encoded) {
+  int bitmap = 0;
+  CZ_UI_TRY(GetUserBitmapFromText(encoded, &bitmap));
+  const int status = SetTableCellBitmap(panel, table, cell, bitmap);
+  DiscardBitmap(bitmap);
+  return status < 0 ? status : 0;
+}
+
 int PanelBuild_InsertPage(int panel, int tabControl, int (*builder)(int), const TabPageDef& page) {
   const int source = builder(0);
   CZ_UI_TRY(source);

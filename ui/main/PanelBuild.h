@@ -98,6 +98,7 @@ int PanelBuild_Order(int panel, const int* const* front, int frontCount, const i
 int PanelBuild_Icon(int panel, int control, const char* encoded);
 int PanelBuild_TabIcon(int panel, int tabControl, int page, const char* encoded);
 int PanelBuild_TreeImage(int panel, int tree, const char* encoded);
+int PanelBuild_CellIcon(int panel, int table, Point cell, const char* encoded);
 
 // How an inserted tab page looks.
 struct TabPageDef {

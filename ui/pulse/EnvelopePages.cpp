@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "editors/EnvelopeImport.h"
+#include "ui/main/Icons.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/pulse/TimingPanel.h"
 
@@ -115,6 +116,7 @@ int AddColumns(int panel, int table, const TableColumn (&columns)[N]) {
       CZ_UI_TRY(SetTableColumnAttribute(panel, table, column, ATTR_DATA_TYPE, VAL_INTEGER));
   }
   CZ_UI_TRY(InsertTableRows(panel, table, -1, 1, VAL_USE_MASTER_CELL_TYPE));
+  for (int c = 1; c <= N; ++c) CZ_UI_TRY(PanelBuild_CellIcon(panel, table, Cell(c, 1), kImageList));
   return 0;
 }
 

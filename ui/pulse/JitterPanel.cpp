@@ -10,6 +10,7 @@
 #include "app/PulsePanelIds.h"
 #include "editors/JitterPage.h"
 #include "editors/PulseEditor.h"
+#include "ui/main/Icons.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/pulse/PulsePanels.h"
 
@@ -258,6 +259,8 @@ int BuildValueTable(int panel, int table) {
   CZ_UI_TRY(SetTableColumnAttribute(panel, table, 2, ATTR_CELL_MODE, VAL_HOT));
   CZ_UI_TRY(SetTableColumnAttribute(panel, table, 2, ATTR_COLUMN_WIDTH, 160));
   CZ_UI_TRY(InsertTableRows(panel, table, -1, 1, VAL_USE_MASTER_CELL_TYPE));
+  CZ_UI_TRY(PanelBuild_CellIcon(panel, table, Cell(1, 1), kImageList));
+  CZ_UI_TRY(PanelBuild_CellIcon(panel, table, Cell(2, 1), kImageList));
   return SetActiveTableCell(panel, table, Cell(2, 1));
 }
 
