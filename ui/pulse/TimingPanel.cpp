@@ -143,7 +143,7 @@ struct RingItem {
 };
 constexpr RingItem kUnitItems[] = {{"s", UNIT_S}, {"ms", UNIT_MS}, {"us", UNIT_US}, {"ns", UNIT_NS}};
 constexpr RingItem kEdgeItems[] = {
-    {"Linear", EDGE_LINEAR}, {"Cos", EDGE_COS}, {"Root Cos", EDGE_ROOT_COS}, {"Square Root", EDGE_SQUARE_ROOT}};
+    {"Linear", EDGE_LINEAR}, {"Cos", EDGE_RCOS}, {"Root Cos", EDGE_RRCOS}, {"Square Root", EDGE_SQROOT}};
 constexpr RingItem kPrfItems[] = {{"PRF", UNIT_PRF}, {"PRI", UNIT_PRI}};
 
 struct RingFill {

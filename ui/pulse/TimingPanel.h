@@ -4,6 +4,7 @@
 // other sub-panels' first controls in app/PanelIds.h.
 #pragma once
 
+#include "app/Keywords.h"
 #include "app/PanelIds.h"
 
 extern int P_TIM_RADIO_ARBENVEL;
@@ -33,7 +34,6 @@ extern int P_TIM_TAB_IMPORT;
 // Items of the unit rings: the value is the power of ten that turns the
 // number beside the ring into seconds.
 enum TimeUnitExponent { UNIT_S = 0, UNIT_MS = -3, UNIT_US = -6, UNIT_NS = -9 };
-// Items of the edge rings (the pulse's edge shape codes).
-enum EdgeShapeItem { EDGE_LINEAR = 0, EDGE_COS = 1, EDGE_ROOT_COS = 2, EDGE_SQUARE_ROOT = 3 };
+// Items of the edge rings carry the pulse's edge shape codes (EdgeType).
 // Items of RING_PRFPRI.
 enum PrfPriItem { UNIT_PRF = 0, UNIT_PRI = 1 };
