@@ -196,7 +196,7 @@ enum {
     ATTR_TOP, ATTR_LEFT, ATTR_HEIGHT, ATTR_WIDTH, // int pixels
     ATTR_FRAME_COLOR,
     ATTR_SCROLL_BAR_COLOR,
-    ATTR_BACKCOLOR,                // panel background / control background
+    ATTR_BACKCOLOR,                // panel background / control background / command-button face
 
     // panels
     ATTR_TITLE = 40,               // text
