@@ -138,7 +138,9 @@ TEST_F(FocusTest, ActiveCellChangesByUserOnlyAndOnlyWhenItMoves)
     for (size_t i = 0; i < Recorded().size(); ++i)
         if (Recorded()[i].event == EVENT_ACTIVE_CELL_CHANGE) order = int(i);
     for (size_t i = 0; i < Recorded().size(); ++i) {
-        if (Recorded()[i].event == EVENT_LEFT_CLICK) EXPECT_LT(order, int(i));
+        if (Recorded()[i].event == EVENT_LEFT_CLICK) {
+            EXPECT_LT(order, int(i));
+        }
     }
 
     // Clicking the same cell again, and typing into it, keep it active.
