@@ -213,6 +213,35 @@ TEST_F(FileBrowserTest, DirectoryAndFileCommands) {
       chosen);
 }
 
+// The file list offers Delete and Transfer to PC while the focus is on the
+// list or on those buttons; once it goes elsewhere they are dimmed.
+TEST_F(FileBrowserTest, FileButtonsFollowTheFocus) {
+  Start("Kaldra");
+  Upload("D:\\one.wv", "1");
+  auto dimmed = [](int p, int control) {
+    int value = -1;
+    GetCtrlAttribute(p, control, ATTR_DIMMED, &value);
+    return value;
+  };
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "one.wv"), false);
+         EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILEDELETE), 0);
+         EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILECOPY), 0);
+         UiTest_FocusCtrl(p, PANEL_FB_ARBFILEDELETE);  // to its own button: still offered
+       },
+       [&](int p) {
+         EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILEDELETE), 0);
+         UiTest_FocusCtrl(p, PANEL_FB_FILENAME);  // elsewhere
+       },
+       [&](int p) {
+         EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILEDELETE), 1);
+         EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILECOPY), 1);
+       }},
+      chosen);
+}
+
 TEST_F(FileBrowserTest, TransferToPcDownloadsTheSelectedFile) {
   Start("Kaldra");
   Upload("D:\\get.wv", "payload bytes");
