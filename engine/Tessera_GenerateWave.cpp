@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
@@ -55,6 +57,10 @@ bool DestinationWritable(const std::string& hostPath) {
   }
   const std::string folder = cz::DirName(hostPath);
   const char* dir = !folder.empty() ? folder.c_str() : (!hostPath.empty() && hostPath[0] == '/' ? "/" : ".");
+  // A missing folder (the default "Waveforms" of a new home, say) is made.
+  std::error_code ec;
+  if (stat(dir, &st) != 0 && errno == ENOENT && std::filesystem::create_directories(dir, ec))
+    Log_Message(3, "Created folder '", dir, "'.");
   return stat(dir, &st) == 0 && S_ISDIR(st.st_mode) && access(dir, W_OK | X_OK) == 0;
 }
 

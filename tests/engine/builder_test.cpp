@@ -441,10 +441,16 @@ TEST_F(BuilderTest, RefusedBuildsLeaveTheDestinationAlone) {
   s.waveFile = "";
   EXPECT_EQ(Build(), 0);
   EXPECT_TRUE(StatusWas("Error: Waveform File Name is Empty."));
-  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("missing/out.wv")));
+  // A folder that cannot be made (its parent is a file) is refused.
+  ASSERT_TRUE(s.waveFile.AssignExact(WavePath() + "/out.wv"));
   EXPECT_EQ(Build(), 0);
   EXPECT_TRUE(StatusWas("Error: Cannot Open Destination File."));
   EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  // A missing folder is made.
+  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("Waveforms/new/out.wv")));
+  EXPECT_EQ(Build(), 1);
+  EXPECT_TRUE(Logged("Created folder '" + dir_.File("Waveforms/new") + "'."));
+  EXPECT_TRUE(cz::test::FileExists(dir_.File("Waveforms/new/out.wv")));
 }
 
 // Stop after a number of host polls; every poll passes the host's interval.

@@ -121,7 +121,8 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("usage: cadenza-genwave"), std::string::npos);
 
-  r = Tool("--project '" + project + "' --sequence 'Radar one' --out '" + dir_.File("no/such/dir/x.wv") + "'");
+  // A destination folder that cannot be made: its parent is a file.
+  r = Tool("--project '" + project + "' --sequence 'Radar one' --out '" + project + "/x.wv'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Error: Cannot Open Destination File."), std::string::npos) << r.err;
 
