@@ -35,6 +35,7 @@
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/InfoDialog.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -58,22 +59,11 @@ std::string WithoutDate(std::string file) {
   return file;
 }
 
-class MainRoadTest : public cz::test::OffscreenAppTest {
+class MainRoadTest : public cz::test::StartupHomeTest {
  protected:
+  std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
   void SetUp() override {
-    OffscreenAppTest::SetUp();
-    work_ = dir_.File("work");
-    home_ = dir_.File("home");
-    mkdir(work_.c_str(), 0755);
-    mkdir(home_.c_str(), 0755);
-    mkdir(dir_.File("plugins").c_str(), 0755);
-    ASSERT_TRUE(WriteFileBytes(work_ + "/settings.ini", "[General]\r\nHomePath = \"" + home_ + "/\"\r\n"));
-    ASSERT_EQ(chdir(work_.c_str()), 0);
-    SetPluginFolder(cz::test::BuildDir() + "/Plugins");
-    SkipScreenTest = 1;
-    StartupEcho = 0;
-    SkipProjectLoad = 1;
-
+    StartupHomeTest::SetUp();
     cz::test::SimOptions opt;
     opt.model = "Kaldra";
     opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
@@ -83,12 +73,6 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
                                "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
                                    sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
                                    "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
-  }
-  void TearDown() override {
-    TearDownApplication();
-    SetPluginFolder("");
-    ResetInstrumentCapabilities();
-    OffscreenAppTest::TearDown();
   }
 
   static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
@@ -155,8 +139,6 @@ class MainRoadTest : public cz::test::OffscreenAppTest {
     ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
   }
 
-  cz::test::TempDir dir_;
-  std::string work_, home_;
   cz::test::SimFixture sim_;
 };
 

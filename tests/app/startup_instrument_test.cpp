@@ -19,6 +19,7 @@
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/main/TransferPage.h"
@@ -27,28 +28,8 @@ namespace {
 
 using cz::test::WriteFileBytes;
 
-class StartupInstrumentTest : public cz::test::OffscreenAppTest {
+class StartupInstrumentTest : public cz::test::StartupHomeTest {
  protected:
-  void SetUp() override {
-    OffscreenAppTest::SetUp();
-    work_ = dir_.File("work");
-    home_ = dir_.File("home");
-    mkdir(work_.c_str(), 0755);
-    mkdir(home_.c_str(), 0755);
-    mkdir(dir_.File("plugins").c_str(), 0755);
-    ASSERT_TRUE(WriteFileBytes(work_ + "/settings.ini", "[General]\r\nHomePath = \"" + home_ + "/\"\r\n"));
-    ASSERT_EQ(chdir(work_.c_str()), 0);
-    SetPluginFolder(dir_.File("plugins"));
-    SkipScreenTest = 1;
-    StartupEcho = 0;
-    SkipProjectLoad = 1;
-  }
-  void TearDown() override {
-    TearDownApplication();
-    SetPluginFolder("");
-    ResetInstrumentCapabilities();
-    OffscreenAppTest::TearDown();
-  }
   void WriteSettings(const std::string& select) {
     ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
                                "[INSTR]\r\nSelect = \"" + select + "\"\r\n[DEV]\r\nDevice1 = \"" + select +
@@ -60,8 +41,6 @@ class StartupInstrumentTest : public cz::test::OffscreenAppTest {
     GetCtrlVal(panel, control, text, sizeof text);
     return text;
   }
-  cz::test::TempDir dir_;
-  std::string work_, home_;
 };
 
 TEST_F(StartupInstrumentTest, SelectedInstrumentIsIdentifiedAndShown) {
