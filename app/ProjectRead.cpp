@@ -1,6 +1,7 @@
 // Loading and importing the project file.
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/DataSource.h"
@@ -20,6 +21,10 @@ namespace {
 using pugi::xml_node;
 
 constexpr int kAttrText = 256;  // attribute texts keep at most 255 characters
+
+// Texts come back exactly as saved: an element holding only blanks keeps
+// them (a comment of three blanks is three blanks, not an empty comment).
+constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
 std::string Numbered(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
 
@@ -56,12 +61,60 @@ bool ChildText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
   return true;
 }
 
-// Number of consecutive attributes base0, base1, ... present, at most max.
-int CountNumbered(const xml_node& e, const char* base, std::size_t max) {
-  int n = 0;
-  while (static_cast<std::size_t>(n) < max && Has(e, Numbered(base, n).c_str())) ++n;
+// Index of a name made of `base` and a decimal number written the way the
+// writer writes it ("val0", "val12"; not "val012" or "val+1"); -1 otherwise.
+long NumberAfter(const char* name, std::string_view base) {
+  if (std::strncmp(name, base.data(), base.size()) != 0) return -1;
+  const char* d = name + base.size();
+  if (*d < '0' || *d > '9' || (d[0] == '0' && d[1] != '\0')) return -1;
+  long n = 0;
+  for (; *d; ++d) {
+    if (*d < '0' || *d > '9' || n > 100000000) return -1;
+    n = n * 10 + (*d - '0');
+  }
   return n;
 }
+
+// The texts of the attributes base<first>, base<first+1>, ... below
+// first + max, gathered in one pass over the element so that lists of a
+// million values load in linear time; a missing number is null. The first
+// of two equal names counts, as a lookup by name would find it.
+std::vector<const char*> NumberedAttrs(const xml_node& e, std::string_view base, std::size_t max, long first = 0) {
+  std::vector<const char*> texts;
+  for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
+    long n = NumberAfter(a.name(), base) - first;
+    if (n < 0 || static_cast<std::size_t>(n) >= max) continue;
+    std::size_t k = static_cast<std::size_t>(n);
+    if (k >= texts.size()) texts.resize(k + 1, nullptr);
+    if (texts[k] == nullptr) texts[k] = a.value();
+  }
+  return texts;
+}
+
+// The child elements tag<1>, tag<2>, ... up to max, likewise in one pass.
+std::vector<xml_node> NumberedChildren(const xml_node& e, std::string_view tag, std::size_t max) {
+  std::vector<xml_node> nodes;
+  for (xml_node c = e.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    long n = NumberAfter(c.name(), tag) - 1;
+    if (n < 0 || static_cast<std::size_t>(n) >= max) continue;
+    std::size_t k = static_cast<std::size_t>(n);
+    if (k >= nodes.size()) nodes.resize(k + 1);
+    if (!nodes[k]) nodes[k] = c;
+  }
+  return nodes;
+}
+
+// How many of the leading entries exist before the first missing one.
+template <typename T>
+int LeadingCount(const std::vector<T>& v) {
+  std::size_t n = 0;
+  while (n < v.size() && v[n]) ++n;
+  return static_cast<int>(n);
+}
+
+// A value as XmlGetAttrReal converts it; a missing attribute gives 0.
+double RealText(const char* text) { return text ? cz::StrtodC(text, nullptr) : 0.0; }
 
 // ------------------------------------------------------------------ header
 
@@ -119,19 +172,21 @@ bool ReadJitter(const xml_node& e, JitterBlock* j) {
     case JDIST_LIST:
     case JDIST_LFIX:
     case JDIST_SHAPE: {
-      int n = CountNumbered(e, "val", kJitterListMax);
+      std::vector<const char*> texts = NumberedAttrs(e, "val", kJitterListMax);
+      int n = LeadingCount(texts);
       if (n > 0) {
         std::vector<double> v(static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) v[static_cast<std::size_t>(k)] = Real(e, Numbered("val", k).c_str());
+        for (std::size_t k = 0; k < v.size(); ++k) v[k] = RealText(texts[k]);
         if (!j->values.Assign(std::move(v))) return false;
       }
       break;
     }
     case JDIST_RULES: {
-      int n = CountNumbered(e, "val", kJitterListMax);
+      std::vector<const char*> texts = NumberedAttrs(e, "val", kJitterListMax);
+      int n = LeadingCount(texts);
       if (n > 0) {
         std::vector<JitterRule> r(static_cast<std::size_t>(n));
-        for (int k = 0; k < n; ++k) r[static_cast<std::size_t>(k)] = Str(e, Numbered("val", k).c_str());
+        for (std::size_t k = 0; k < r.size(); ++k) r[k] = texts[k];
         if (!j->rules.Assign(std::move(r))) return false;
       }
       break;
@@ -148,13 +203,16 @@ void ReadEnvelope(const xml_node& e, PulseRecord* p) {
   int32_t count = Int(e, "count");
   if (count <= 0) return;
   // The stated count is trusted only as far as the file bears it out.
-  int n = CountNumbered(e, "val", std::min<std::size_t>(static_cast<std::size_t>(count), kEnvelopeMaxPoints));
+  std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(count), kEnvelopeMaxPoints);
+  std::vector<const char*> texts = NumberedAttrs(e, "val", limit);
+  int n = LeadingCount(texts);
   if (n == 0) return;
   std::vector<double> values(static_cast<std::size_t>(n));
-  for (int k = 0; k < n; ++k) values[static_cast<std::size_t>(k)] = Real(e, Numbered("val", k).c_str());
+  for (std::size_t k = 0; k < values.size(); ++k) values[k] = RealText(texts[k]);
   if (Int(e, "count_") > 0) {
-    std::vector<double> q(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k) q[static_cast<std::size_t>(k)] = Real(e, Numbered("val_", k).c_str());
+    std::vector<const char*> qtexts = NumberedAttrs(e, "val_", values.size());
+    std::vector<double> q(values.size());
+    for (std::size_t k = 0; k < qtexts.size(); ++k) q[k] = RealText(qtexts[k]);
     p->envelope.SetIq(std::move(values), std::move(q));
   } else {
     p->envelope.SetLevels(std::move(values));
@@ -355,10 +413,10 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
       if (len < 0) len = 0;
       if (len > static_cast<int32_t>(kMaxUserFilterLength)) len = static_cast<int32_t>(kMaxUserFilterLength);
       std::vector<double> i(static_cast<std::size_t>(len)), q(static_cast<std::size_t>(len));
-      for (int k = 0; k < len; ++k) {
-        i[static_cast<std::size_t>(k)] = Real(e, Numbered("i", k).c_str());
-        q[static_cast<std::size_t>(k)] = Real(e, Numbered("q", k).c_str());
-      }
+      std::vector<const char*> itexts = NumberedAttrs(e, "i", i.size());
+      std::vector<const char*> qtexts = NumberedAttrs(e, "q", q.size());
+      for (std::size_t k = 0; k < itexts.size(); ++k) i[k] = RealText(itexts[k]);
+      for (std::size_t k = 0; k < qtexts.size(); ++k) q[k] = RealText(qtexts[k]);
       s->userFilter.Set(std::move(i), std::move(q));
     }
   }
@@ -470,10 +528,11 @@ void ReadRfLists(const xml_node& sec) {
                   r->id = static_cast<uint32_t>(slot + 1);
                   r->name = Str(el, "name");
                   Log_Message(2, " RF List:       ", r->name.c_str());
-                  for (int n = 1; n <= kMaxRfListPoints; ++n) {
-                    xml_node e = el.child(Numbered("Entry", n).c_str());
+                  std::vector<xml_node> entries = NumberedChildren(el, "Entry", kMaxRfListPoints);
+                  for (std::size_t n = 0; n < entries.size(); ++n) {
+                    const xml_node& e = entries[n];
                     if (!e || !Has(e, "f") || !Has(e, "l")) break;
-                    r->points.Set(n - 1, Real(e, "f"), Real(e, "l"));
+                    r->points.Set(static_cast<int>(n), Real(e, "f"), Real(e, "l"));
                   }
                   ChildText(el, "Comment", &r->comment);
                   ChildText(el, "RfFile", &r->remoteFile);
@@ -560,7 +619,7 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   }
 
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_file(cz::HostPath(path).c_str(), pugi::parse_default, pugi::encoding_utf8);
+  pugi::xml_parse_result parsed = doc.load_file(cz::HostPath(path).c_str(), kParseFlags, pugi::encoding_utf8);
   if (!parsed) {
     Log_Message(1, "*** Failed to open project file.");
     return 0;
