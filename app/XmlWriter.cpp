@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/BoundedText.h"
+
 XmlWriter::XmlWriter() {
   out_.reserve(1 << 16);
   out_ += "<?xml version=\"1.0\"?>\r\n";
@@ -59,8 +61,22 @@ void XmlWriter::Close() {
 }
 
 void XmlWriter::Escape(std::string& out, std::string_view text, bool attribute) {
-  for (char ch : text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    char ch = text[pos];
     unsigned char c = static_cast<unsigned char>(ch);
+    std::size_t len = cz::Utf8CharLength(text, pos);
+    if (len == 0) {
+      // Not UTF-8 (a byte from another encoding): XML cannot carry it.
+      out += '?';
+      ++pos;
+      continue;
+    }
+    if (len > 1) {
+      out.append(text.data() + pos, len);
+      pos += len;
+      continue;
+    }
+    ++pos;
     switch (ch) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -68,16 +84,21 @@ void XmlWriter::Escape(std::string& out, std::string_view text, bool attribute) 
       case '"':
         if (attribute) out += "&quot;"; else out += ch;
         break;
+      case '\t':
+      case '\n':
+      case '\r':
+      case '\x7F': {
+        // Kept as references: parsers fold raw line breaks and, in
+        // attributes, white space.
+        char ref[8];
+        std::snprintf(ref, sizeof ref, "&#%u;", static_cast<unsigned>(c));
+        out += ref;
+        break;
+      }
       default:
-        if (c < 0x20 || c == 0x7F) {
-          // Kept as references: parsers fold raw line breaks and, in
-          // attributes, white space.
-          char ref[8];
-          std::snprintf(ref, sizeof ref, "&#%u;", static_cast<unsigned>(c));
-          out += ref;
-        } else {
-          out += ch;
-        }
+        // XML 1.0 allows no other control character, not even as a
+        // reference: each becomes a blank.
+        out += c < 0x20 ? ' ' : ch;
     }
   }
 }

@@ -4,7 +4,9 @@
 //   and every opening tag that is directly followed by another tag;
 //   attributes in the order they are added.
 // Texts are escaped so that they read back unchanged: &, <, >, quotes, and
-// every control character (CR, LF and TAB included) as character references.
+// CR, LF, TAB and DEL as character references. What XML 1.0 cannot carry at
+// all is replaced so that any XML tool reads the file: other control
+// characters become blanks, bytes that are not UTF-8 become '?'.
 #pragma once
 
 #include <string>

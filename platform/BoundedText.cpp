@@ -18,6 +18,23 @@ bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 }  // namespace
 
+std::size_t Utf8CharLength(std::string_view src, std::size_t pos) {
+  if (pos >= src.size()) return 0;
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(src[pos + k]); };
+  unsigned char c = byte(0);
+  if (c < 0x80) return 1;
+  std::size_t len = SequenceLength(c);
+  if (len == 1 || c == 0xC0 || c == 0xC1 || c > 0xF4 || pos + len > src.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k)
+    if (!IsContinuation(byte(k))) return 0;
+  // The second byte's range rules out overlong forms, surrogates and code
+  // points above U+10FFFF (RFC 3629, section 4).
+  unsigned char c1 = byte(1);
+  if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F))
+    return 0;
+  return len;
+}
+
 std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit) {
   if (src.size() <= limit) return src.size();
   std::size_t pos = 0;

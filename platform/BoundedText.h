@@ -19,6 +19,11 @@ namespace cz {
 // splitting a UTF-8 sequence (bytes that are not valid UTF-8 count singly).
 std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit);
 
+// Length of the well-formed UTF-8 character at src[pos] (1 to 4), or 0 when
+// the bytes there are not one (stray continuation byte, overlong form,
+// surrogate, beyond U+10FFFF, cut sequence).
+std::size_t Utf8CharLength(std::string_view src, std::size_t pos);
+
 // Copies src into dst of capacity cap (terminator included), cut on a
 // character boundary. Returns true when nothing was cut. cap 0 writes nothing.
 bool CopyText(char* dst, std::size_t cap, std::string_view src);
