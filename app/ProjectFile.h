@@ -44,6 +44,7 @@ int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out)
 int XmlGetAttrByte(const pugi::xml_node& element, const char* name, uint8_t* out);
 int XmlGetAttrString(const pugi::xml_node& element, const char* name, char* out);
 
-// The number texts the writer uses: fmt ("%f" or "%12.11f") unless that does
-// not read back as value, then the shortest "%.15g" .. "%.17g" that does.
-std::string FormatProjectReal(const char* fmt, double value);
+// The number texts the writer uses: "%.*f" with decimals (6 for "%f", 11
+// for "%12.11f") unless that does not read back as value, then the shortest
+// "%.15g" .. "%.17g" that does.
+std::string FormatProjectReal(int decimals, double value);

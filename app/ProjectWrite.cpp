@@ -1,4 +1,5 @@
 // Saving the project file.
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +20,10 @@
 
 namespace {
 
-constexpr const char* kTimeFmt = "%12.11f";  // pulse times, PRF value, jitter and envelope values
-constexpr const char* kRealFmt = "%f";
+// Decimals of the saved reals: "%12.11f" for pulse times, the PRF value,
+// jitter and envelope values, "%f" for the rest.
+constexpr int kTimeDecimals = 11;
+constexpr int kRealDecimals = 6;
 
 const char* const kReportColumnNames[kReportColumns] = {
     "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
@@ -32,8 +35,8 @@ const char* const kMarkerPartNames[kMarkerParts] = {"delay", "rise", "on", "fall
 class ProjectOut : public XmlWriter {
  public:
   void Int(const char* name, long long v) { Attr(name, cz::FormatC("%lld", v)); }
-  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealFmt, v)); }
-  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeFmt, v)); }
+  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealDecimals, v)); }
+  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeDecimals, v)); }
   void Text(const char* name, std::string_view v) { Attr(name, v); }
   // A numbered attribute name such as "val12".
   static std::string Name(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
@@ -385,13 +388,28 @@ void SetProjectWindowTitle(const char* path) {
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, title.c_str());
 }
 
-std::string FormatProjectReal(const char* fmt, double value) {
-  std::string text = cz::FormatC(fmt, value);
-  if (!std::isfinite(value) || cz::StrtodC(text.c_str(), nullptr) == value) return text;
+std::string FormatProjectReal(int decimals, double value) {
+  // std::to_chars prints exactly what printf's "%.*f" and "%.*g" print in
+  // the C locale, several times faster, which a million-point envelope
+  // notices. "%12.11f" pads no finite value: its text has at least 13
+  // characters.
+  char buf[400];
+  auto print = [&](std::chars_format form, int precision) {
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, value, form, precision).ptr);
+  };
+  auto readsBack = [&](const std::string& text) {
+    double back = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
+    return ec == std::errc() && end == text.data() + text.size() && back == value;
+  };
+  // "inf" and "nan" are padded to the width.
+  if (!std::isfinite(value)) return cz::FormatC(decimals == kTimeDecimals ? "%12.11f" : "%f", value);
+  std::string text = print(std::chars_format::fixed, decimals);
+  if (readsBack(text)) return text;
   // The shortest of 15, 16, 17 significant digits that reads back exactly.
   for (int digits = 15; digits <= 17; ++digits) {
-    text = cz::FormatC("%.*g", digits, value);
-    if (cz::StrtodC(text.c_str(), nullptr) == value) break;
+    text = print(std::chars_format::general, digits);
+    if (readsBack(text)) break;
   }
   return text;
 }

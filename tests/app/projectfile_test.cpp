@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/DataSource.h"
+#include "app/Keywords.h"
 #include "app/Log.h"
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "platform/CLocale.h"
 #include "tests/support/TempDir.h"
 
 using cz::test::ReadFileBytes;
@@ -234,8 +237,30 @@ TEST_F(ProjectFileTest, AttributeOrderAndNumberFormats) {
   EXPECT_NE(f.find("<OnPeriod time=\"0.00010000000\" mod=\"ext\" extname=\"Skywhisk\"/>"), std::string::npos);
   EXPECT_NE(f.find("<Name>Full &amp; &lt;project&gt;</Name>"), std::string::npos);
   EXPECT_NE(f.find("<report state=\"1\" RepFile=\"\" RepPlugin=\"Fennick\" RTD=\"0\" RTR=\"1\""), std::string::npos);
-  EXPECT_EQ(FormatProjectReal("%f", 1.5e-9), "1.5e-09");
-  EXPECT_EQ(FormatProjectReal("%f", 0.25), "0.250000");
+  EXPECT_EQ(FormatProjectReal(6, 1.5e-9), "1.5e-09");
+  EXPECT_EQ(FormatProjectReal(6, 0.25), "0.250000");
+
+  // The texts are printf's, byte for byte, over magnitudes from 1e-300 to
+  // 1e300 and the special values: saved files do not change.
+  auto printfText = [](const char* fmt, double v) {
+    std::string t = cz::FormatC(fmt, v);
+    if (!std::isfinite(v) || cz::StrtodC(t.c_str(), nullptr) == v) return t;
+    for (int digits = 15; digits <= 17; ++digits) {
+      t = cz::FormatC("%.*g", digits, v);
+      if (cz::StrtodC(t.c_str(), nullptr) == v) break;
+    }
+    return t;
+  };
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-300, 300);
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.5, 0.1, 1e-6, 5e-7, 123456.5, 1e300, -1e-300,
+                                HUGE_VAL, -HUGE_VAL, std::nan("")};
+  for (int k = 0; k < 3000; ++k) values.push_back(mantissa(rng) * std::pow(10.0, exponent(rng) % (k % 3 == 0 ? 300 : 8)));
+  for (double v : values) {
+    EXPECT_EQ(FormatProjectReal(6, v), printfText("%f", v)) << v;
+    EXPECT_EQ(FormatProjectReal(11, v), printfText("%12.11f", v)) << v;
+  }
 }
 
 TEST_F(ProjectFileTest, DataSourceReferencesSurviveRenumbering) {
@@ -365,4 +390,107 @@ TEST_F(ProjectFileTest, MutatedFilesNeverCrashTheReader) {
     EXPECT_LE(PulseCount, kMaxPulses);
     EXPECT_LE(SequenceCount, kMaxSequences);
   }
+}
+
+// A 200,000-point I/Q envelope (and a full jitter list) comes back value for
+// value; the reader gathers numbered attributes in one pass, so such a
+// pulse loads in linear time.
+TEST_F(ProjectFileTest, LargeEnvelopeRoundTripsExactly) {
+  ClearProject();
+  DataSourceCount = 0;
+  PulseRecord& p = NewPulse("long envelope");
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> i(200000), q(200000);
+  for (std::size_t k = 0; k < i.size(); ++k) {
+    i[k] = u(rng);
+    q[k] = k % 1000 == 0 ? 0.0 : u(rng) * 1e-7;
+  }
+  ASSERT_TRUE(p.envelope.SetIq(i, q));
+  p.customEnvelopeOn = 1;
+  p.jitter[0].distribution = JDIST_LIST;
+  std::vector<double> jit(kJitterListMax);
+  for (std::size_t k = 0; k < jit.size(); ++k) jit[k] = static_cast<double>(k) * 1e-9;
+  ASSERT_TRUE(p.jitter[0].values.Assign(std::vector<double>(jit)));
+  std::string first = Save("long.prj");
+
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("long.prj").c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].customEnvelopeOn, 1);
+  EXPECT_EQ(PulseTable[0].envelope.Values(), i);
+  EXPECT_EQ(PulseTable[0].envelope.QValues(), q);
+  ASSERT_EQ(PulseTable[0].jitter[0].values.count(), static_cast<int>(kJitterListMax));
+  EXPECT_EQ(PulseTable[0].jitter[0].values[kJitterListMax - 1], jit.back());
+  EXPECT_EQ(Save("long2.prj"), first);
+}
+
+// Numbered values are found by their exact names only, and a gap ends the
+// list as before: "val01" is not "val1", a missing Q value reads as 0.
+TEST_F(ProjectFileTest, NumberedAttributesKeepTheirLookupRules) {
+  WriteFileBytes(dir.File("gaps.prj"),
+                 "<?xml version=\"1.0\"?><TV_CZ_DB><PULSE_DB><PULSE name=\"p\" ID=\"1\">"
+                 "<Env state=\"on\" count=\"5\" val0=\"0.5\" val01=\"9\" val1=\"0.25\" val2=\"0.125\" val4=\"7\""
+                 " count_=\"5\" val_0=\"0.1\" val_2=\"0.3\" val_1x=\"8\"/>"
+                 "<Jitter1 state=\"on\" mode=\"time\" datamode=\"list\" val1=\"2\" val0=\"1\" val3=\"4\"/>"
+                 "</PULSE></PULSE_DB><RFLIST_DB><RFLIST name=\"r\"><Entry2 f=\"2\" l=\"-2\"/><Entry1 f=\"1\" l=\"-1\"/>"
+                 "<Entry4 f=\"4\" l=\"-4\"/></RFLIST></RFLIST_DB></TV_CZ_DB>");
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("gaps.prj").c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].envelope.Values(), (std::vector<double>{0.5, 0.25, 0.125}));
+  EXPECT_EQ(PulseTable[0].envelope.QValues(), (std::vector<double>{0.1, 0.0, 0.3}));
+  ASSERT_EQ(PulseTable[0].jitter[0].values.count(), 2);
+  EXPECT_EQ(PulseTable[0].jitter[0].values[1], 2.0);
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(RfListTable[0].points.InUse(), 2);
+}
+
+// Every text comes back exactly as saved, blanks only and leading or
+// trailing blanks included: element texts and attribute texts alike.
+TEST_F(ProjectFileTest, TextsOfBlanksComeBackAsSaved) {
+  ClearProject();
+  DataSourceCount = 0;
+  g_Settings.Project.projectName = "  ";
+  PulseRecord& p = NewPulse(" padded name ");
+  p.comment = "   ";
+  SequenceRecord& s = NewSequence("seq");
+  s.waveFile = " ";
+  s.comment = "\t";
+  s.copyright = " (c) ";
+  std::string first = Save("blanks.prj");
+
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("blanks.prj").c_str(), 0), 1);
+  EXPECT_EQ(g_Settings.Project.projectName, "  ");
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].name, " padded name ");
+  EXPECT_EQ(PulseTable[0].comment, "   ");
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(SequenceTable[0].waveFile, " ");
+  EXPECT_EQ(SequenceTable[0].comment, "\t");
+  EXPECT_EQ(SequenceTable[0].copyright, " (c) ");
+  EXPECT_EQ(Save("blanks2.prj"), first);
+}
+
+// What is saved is XML 1.0 that other tools accept: control characters
+// other than tab, line feed and carriage return become blanks, bytes that
+// are not UTF-8 become '?', and the kept ones still come back.
+TEST_F(ProjectFileTest, SavedProjectIsWellFormedForOtherXmlTools) {
+  BuildFullProject();
+  PulseTable[0].comment = "bell\x07 esc\x1b tab\t lf\n cr\r del\x7f";
+  PulseTable[1].name = "Latin\xe9-1";
+  SequenceTable[0].comment = std::string("\xe2\x82\xac \xed\xa0\x80 \xc0\xaf end").c_str();
+  Save("xml.prj");
+  std::string cmd = "xmllint --noout '" + dir.File("xml.prj") + "' 2>&1";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, pipe)) out += buf;
+  int status = pclose(pipe);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "");
+
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("xml.prj").c_str(), 0), 1);
+  EXPECT_EQ(PulseTable[0].comment, "bell  esc  tab\t lf\n cr\r del\x7f");
+  EXPECT_EQ(PulseTable[1].name, "Latin?-1");
+  EXPECT_EQ(SequenceTable[0].comment, "\xe2\x82\xac ??? ?? end");
 }
