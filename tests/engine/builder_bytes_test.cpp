@@ -1,0 +1,295 @@
+// Waveform builder: the exact bytes of the files a build writes. A set of
+// varied sequences is built and every waveform file, with the temporary I/Q
+// and marker files it leaves behind, is compared with a 64-bit FNV-1a hash
+// taken from the builder as it was before its speed work. The DATE tag is
+// the only part of a waveform file that depends on the hour of the build; it
+// is cut out before hashing. The carrier kernel takes the AVX2 vector path
+// on the machines that build Cadenza; a machine without AVX2 computes the
+// carrier a few units in the last place apart and would need its own hashes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "engine/EngineHost.h"
+#include "engine/Random.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "tests/support/TempDir.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+constexpr int kBarker13Pattern = 9;
+
+uint64_t Fnv1a(const std::string& bytes) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
+
+std::string WithoutDateTag(std::string bytes) {
+  const auto at = bytes.find("{DATE:");
+  if (at != std::string::npos) bytes.erase(at, bytes.find('}', at) - at + 1);
+  return bytes;
+}
+
+struct Hashes {
+  uint64_t wave;
+  uint64_t tempIq;
+  uint64_t tempMarkers;
+};
+
+std::string HashText(const Hashes& h) {
+  char text[96];
+  std::snprintf(text, sizeof text, "{0x%016llxull, 0x%016llxull, 0x%016llxull}",
+                static_cast<unsigned long long>(h.wave), static_cast<unsigned long long>(h.tempIq),
+                static_cast<unsigned long long>(h.tempMarkers));
+  return text;
+}
+
+std::string g_lastError;
+void KeepErrors(const char* text) {
+  if (std::string(text).find("***") != std::string::npos) g_lastError = text;
+}
+
+class BuilderBytesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char error[kWaveLibErrorTextBytes];
+    ASSERT_EQ(WaveLib_Init(error, 2.2), 1);
+    ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+    ResetProject();
+    g_Settings.Project.pepLevel = 0;
+    g_Settings.Project.allowMarkers = 1;
+    g_Settings.Project.swapIq = 0;
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    Log_SetLogSink(KeepErrors);
+    Log_SetStatusSink(nullptr);
+    RandomSeedUniform(11);
+    RandomSeedRand(11);
+  }
+  void TearDown() override {
+    Log_SetLogSink(nullptr);
+    CloseTempFiles();
+    ResetProject();
+  }
+
+  PulseRecord& AddPulse(const char* name, double on, double off) {
+    PulseRecord& p = PulseTable[PulseCount];
+    InitPulseRecord(&p);
+    p.id = static_cast<uint32_t>(PulseCount + 1);
+    ++PulseCount;
+    p.name = name;
+    p.onTime = on;
+    p.offTime = off;
+    return p;
+  }
+  SequenceRecord& AddSequence(double clock) {
+    SequenceRecord& s = SequenceTable[SequenceCount];
+    InitSequenceRecord(&s);
+    ++SequenceCount;
+    s.name = "S";
+    s.clock = clock;
+    EXPECT_TRUE(s.waveFile.AssignExact(dir_.File("out.wv")));
+    return s;
+  }
+  static SequenceEntry& PulseEntry(SequenceRecord& s, int slot, const PulseRecord& p, int reps, int overlay = 0) {
+    SequenceEntry& e = s.entries[slot];
+    e.pulseId = static_cast<int32_t>(p.id);
+    e.repetitions = reps;
+    e.overlay = static_cast<uint8_t>(overlay);
+    return e;
+  }
+  static void Filler(SequenceRecord& s, int slot, int type, double time) {
+    s.entries[slot].fillerType = type;
+    s.entries[slot].fillerTime = time;
+  }
+  static PulseRecord& Chirp(PulseRecord& p) {
+    p.riseTime = p.fallTime = 50e-9;
+    p.riseEdge = p.fallEdge = EDGE_RCOS;
+    p.prfMode = 1;
+    p.prfPri = 1;
+    p.prfValue = 10e-6;
+    p.freqOffset = 1e6;
+    p.modulation = MOD_FMCHIRP;
+    p.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
+    p.modParams.Set(1, "LIST", "Ramp Type", "0");
+    return p;
+  }
+
+  // Builds sequence 0 and returns the hashes of the three files.
+  Hashes Build() {
+    g_lastError.clear();
+    EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 0, 0.0), 1) << g_lastError;
+    return Hashes{Fnv1a(WithoutDateTag(cz::test::ReadFileBytes(dir_.File("out.wv")))),
+                  Fnv1a(cz::test::ReadFileBytes(dir_.File("WV-DATA.TMP"))),
+                  Fnv1a(cz::test::ReadFileBytes(dir_.File("MKR-DATA.TMP")))};
+  }
+  void ExpectBytes(const char* what, const Hashes& expected) {
+    const Hashes h = Build();
+    EXPECT_EQ(HashText(h), HashText(expected)) << what;
+  }
+
+  cz::test::TempDir dir_;
+};
+
+// Pulse trains, fillers and the project options.
+TEST_F(BuilderBytesTest, PulseTrainsFillersAndOptions) {
+  PulseRecord& chirp = Chirp(AddPulse("chirp", 2e-6, 0.0));
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, chirp, 40).markerMask = 3;
+  ExpectBytes("chirp train", {0x55b16e20ce364ad1ull, 0x8d9357b2a2f5bf1bull, 0x45be7ac614290cb5ull});
+
+  // Blank and CW fillers around the train, one filler skipped; comment and
+  // copyright tags.
+  s.comment = "bytes {test}";
+  s.copyright = "nobody";
+  Filler(s, 1, SYNC_BLANK, 410e-6);
+  Filler(s, 2, SYNC_CW, 430.5e-6);
+  Filler(s, 3, SYNC_BLANK, 100e-6);
+  PulseEntry(s, 4, chirp, 3).markerMask = 0x0C;
+  ExpectBytes("fillers", {0xa187f5a8980654cfull, 0x3344064b832667daull, 0x2a1d0d6c84c02c7dull});
+
+  // I and Q exchanged, RMS offset forced, no marker lists.
+  g_Settings.Project.swapIq = 1;
+  g_Settings.Project.pepLevel = 1;
+  g_Settings.Project.allowMarkers = 0;
+  ExpectBytes("swap, PEP, no markers", {0x6d85a1ce7f1bc0e3ull, 0x741276b6f2d77f2eull, 0x2a1d0d6c84c02c7dull});
+}
+
+// Overlays of every combine mode, shorter and longer than their base, with
+// a peak above full scale; pulse shapes, levels, droop, envelopes.
+TEST_F(BuilderBytesTest, OverlaysShapesAndEnvelopes) {
+  PulseRecord& a = AddPulse("A", 20e-6, 30e-6);
+  a.attOff = 20.0;
+  a.delay = 3e-6;
+  a.riseTime = 1e-6;
+  a.riseEdge = EDGE_RRCOS;
+  a.fallTime = 2e-6;
+  a.fallEdge = EDGE_SQROOT;
+  a.droop = 3.0;
+  a.freqOffset = -2.5e6;
+  a.startPhase = 30.0;
+  for (int part = 0; part < kMarkerParts; ++part) a.markers[1][part] = part % 2;
+  a.markers[3][MARKER_RESTART] = 1;
+  PulseRecord& b = AddPulse("B", 8e-6, 1e-6);
+  b.attOn = 3.0;
+  b.freqOffset = 4e6;
+  b.markers[2][MARKER_ON] = 1;
+  PulseRecord& c = AddPulse("C", 70e-6, 0.0);
+  c.riseTime = 0.5e-6;
+  c.relativePhase = 1;
+  c.freqOffset = 0.7e6;
+  ASSERT_TRUE(c.envelope.SetIq({0.0, 0.5, 1.0, 0.8, 0.2}, {0.0, 0.3, -0.2, 0.4, 0.0}));
+  c.customEnvelopeOn = 1;
+  PulseRecord& d = AddPulse("D", 5e-6, 5e-6);
+  ASSERT_TRUE(d.envelope.SetLevels({1.0, 0.25, 0.75}));
+  d.customEnvelopeOn = 1;
+  d.riseTime = d.fallTime = 1e-6;
+
+  SequenceRecord& s = AddSequence(50e6);
+  PulseEntry(s, 0, a, 2).markerMask = 0xFF;
+  PulseEntry(s, 1, b, 3, 1).markerMask = 0x70;  // add, shorter than the base
+  PulseEntry(s, 2, c, 1, 2);                    // multiply, longer: cut
+  PulseEntry(s, 3, d, 2);
+  PulseEntry(s, 4, a, 1, 3);                    // keep
+  PulseEntry(s, 5, c, 2);
+  ExpectBytes("overlays", {0x9b86fb19758f3fe4ull, 0x5c116858124e7ecaull, 0x91501dffc4d8b977ull});
+}
+
+// Jitter of every kind of draw, with fixed seeds; BPSK with a Barker code;
+// band-limited noise.
+TEST_F(BuilderBytesTest, JitterModulationAndNoise) {
+  PulseRecord& p = Chirp(AddPulse("J", 3e-6, 0.0));
+  p.prfValue = 12e-6;
+  JitterBlock* j = p.jitter;
+  j[0] = JitterBlock{};
+  j[0].enabled = 1;
+  j[0].target = JIT_ONPERIOD;
+  j[0].distribution = JDIST_WHITENOISE;
+  j[0].p1 = -0.5e-6;
+  j[0].p2 = 0.5e-6;
+  j[0].p3 = 0.01e-6;
+  j[1].enabled = 1;
+  j[1].target = JIT_LEVEL;
+  j[1].distribution = JDIST_GAUSSNOISE;
+  j[1].p1 = 0.0;
+  j[1].p2 = 1.0;
+  j[1].p3 = 3.0;
+  j[2].enabled = 1;
+  j[2].target = JIT_PRI;
+  j[2].distribution = JDIST_RAMP;
+  j[2].p1 = 0.0;
+  j[2].p2 = 4e-6;
+  j[3].enabled = 1;
+  j[3].target = JIT_PHASE;
+  j[3].distribution = JDIST_SINE;
+  j[3].p1 = 45.0;
+  j[3].p2 = 10.0;
+  PulseRecord& bpsk = AddPulse("barker", 1.3e-6, 0.7e-6);
+  bpsk.modulation = MOD_BARKER;
+  bpsk.modParams.Set(0, "LIST", "Type", "0");
+  bpsk.modParams.Set(1, "DOUBLE", "Phase [deg]", "180.00");
+  bpsk.modParams.Set(2, "DOUBLE", "Transition [%]", "10.0");
+  bpsk.modParams.Set(3, "LIST", "Trans. Shape", "0");
+  bpsk.modParams.Set(4, "LIST", "Coding", "0");
+  bpsk.dataRows[0].kind = DSRC_PATTERN;
+  bpsk.dataRows[0].source = kBarker13Pattern;
+  bpsk.dataRows[0].bits = 13;
+  PulseRecord& noisy = AddPulse("noise", 6e-6, 4e-6);
+  noisy.noiseOn = 1;
+  noisy.noiseAtt = 12.0;
+  noisy.noiseBw = 5e6;
+  noisy.freqOffset = 3e6;
+
+  SequenceRecord& s = AddSequence(100e6);
+  SequenceEntry& e = PulseEntry(s, 0, p, 12);
+  e.jitterMode[0] = JMODE_INDIVIDUAL;
+  e.jitterMode[1] = JMODE_INDIVIDUAL;
+  e.jitterMode[2] = JMODE_INDIVIDUAL;
+  e.jitterMode[3] = JMODE_INDIVIDUAL;
+  e.markerMask = 0x9;  // marker 1 on the first, marker 2 on the last repetition
+  PulseEntry(s, 1, p, 5).jitterMode[0] = JMODE_REUSE;
+  PulseEntry(s, 2, bpsk, 20);
+  PulseEntry(s, 3, noisy, 6);
+  PulseEntry(s, 4, noisy, 1, 1);
+  ExpectBytes("jitter, BPSK, noise", {0x0a4829288e69830full, 0xf7b93e4aa3eca275ull, 0xe8f3b9eb05254bb9ull});
+}
+
+// Post-processing: the 600 MHz conversion, a filter with oversampling, a
+// clock far above 600 MHz.
+TEST_F(BuilderBytesTest, Resampling) {
+  PulseRecord& p = Chirp(AddPulse("R", 2e-6, 0.0));
+  p.markers[0][MARKER_OFF] = 1;
+  SequenceRecord& s = AddSequence(400e6);
+  PulseEntry(s, 0, p, 6);
+  Filler(s, 1, SYNC_CW, 63e-6);
+  ExpectBytes("400 to 600 MHz", {0x09a09b13cb20e5feull, 0xef00ef40befa6b87ull, 0x218ffca562520ee5ull});
+
+  s.clock = 1.2e9;
+  ExpectBytes("1.2 GHz to 600 MHz", {0x92032e007be0996eull, 0x39781f3ce55ece04ull, 0x218ffca562520ee5ull});
+
+  s.clock = 100e6;
+  s.filterOn = 1;
+  s.filterType = FILT_RRCOS;
+  s.window = WIN_HAMMING;
+  s.alpha = 0.35;
+  s.cutoff = 30e6;
+  s.oversampling = 2.0;
+  ExpectBytes("filter, oversampling 2", {0x9f6ef56341fc8845ull, 0xf4ad909cb43c9ad2ull, 0x0ab3fde60793d065ull});
+}
+
+}  // namespace
