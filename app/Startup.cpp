@@ -296,7 +296,8 @@ void CheckInstrumentLink(char* info, std::size_t infoSize) {
   if (g_Settings.Select.empty()) return;
   Echo("Checking instrument link...\n");
   Log_Status(1, "Testing instrument link...");
-  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize))
+  // A model without support selects nothing, like an instrument that is gone.
+  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize) || !InstrumentCapabilities.Connected)
     g_Settings.Select.Clear();
   else if (INSTRMAN > 0)
     SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info);

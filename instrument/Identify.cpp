@@ -251,11 +251,12 @@ int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSiz
 
   InstrumentCapabilitiesRecord caps = InstrumentCapabilities;
   if (!FillByType(type, optionList, memory, &caps, &info)) {
-    // Nothing is selected for a model the program cannot drive.
+    // The instrument answered, but the program cannot drive its model:
+    // identified, nothing selected.
     Log_Message(3, "*** Instrument type of '", resource, "' is not supported.");
     Log_Status(1, "Error: Instrument Type Not Supported.");
     if (infoText && infoSize) cz::CopyText(infoText, infoSize, info.view());
-    return 0;
+    return 1;
   }
   InstrumentCapabilities = caps;
   g_Settings.Select = resource;

@@ -34,6 +34,9 @@ double GetMaxClock();
 // Opens resource as instrument 0, reads its identity and options, closes it
 // and fills InstrumentCapabilities; the identity text goes to infoText
 // (infoSize bytes). On success the resource becomes the selected instrument
-// (g_Settings.Select). 1 = success; 0 = failure with a status-line message,
-// the record and the selection unchanged.
+// (g_Settings.Select). 1 = identified; 0 = failure with a status-line
+// message, the record and the selection unchanged. A model without support
+// is identified (1, identity text filled) but selects nothing: the record,
+// Connected and Select stay as they were and the status line says
+// "Error: Instrument Type Not Supported.".
 int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSize);

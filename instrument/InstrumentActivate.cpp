@@ -204,9 +204,9 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
     if (!VisaDev_Write(id, (sour + "BB:ARB:PRESET; *OPC?").c_str())) return LogFail("Error presetting ARB.");
   }
 
-  std::vector<char> catalog;
+  std::string catalog;
   if (!QueryCatalog(id, ":MMEM:CAT?", &catalog)) return LogFail("Cannot read files from instrument");
-  int found = CatalogHasName(catalog.data(), file);
+  int found = CatalogHasName(catalog, file);
   if (found < 0) return LogFail("Invalid directory entry. File name section too large.");
   if (found > 0) {
     Log_Message(1, "Destination file already exists on instrument.");
@@ -280,9 +280,9 @@ int VisaDev_UploadList(int id, const char* localPath, const char* instrumentPath
   std::string quotedTarget;
   if (!QuoteOrRefuse(instrumentPath, &quotedTarget)) return 0;
 
-  std::vector<char> catalog;
+  std::string catalog;
   if (!QueryCatalog(id, ":MMEM:CAT?", &catalog)) return LogFail("Cannot read files from instrument.");
-  int found = CatalogHasName(catalog.data(), FileNameWithExtension(instrumentPath));
+  int found = CatalogHasName(catalog, FileNameWithExtension(instrumentPath));
   if (found < 0) return LogFail("Invalid directory entry. File name section too large.");
   if (found > 0) {
     Log_Message(1, "Destination file already exists on instrument.");

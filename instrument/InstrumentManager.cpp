@@ -489,6 +489,14 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
     return 0;
   }
   SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info);
+  if (!InstrumentCapabilities.Connected) {
+    // Opened and identified, but of a model without support: a plain device,
+    // the identification's message stays on the status line.
+    SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_IMAGE_INDEX, INSTR_IMAGE_DEVICE);
+    SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_COLLAPSED_IMAGE_INDEX, INSTR_IMAGE_DEVICE);
+    DimInstrumentManagerControls(0);
+    return 0;
+  }
   SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_IMAGE_INDEX, INSTR_IMAGE_SELECTED);
   SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_COLLAPSED_IMAGE_INDEX, INSTR_IMAGE_SELECTED);
   if (!InstrumentCapabilities.MultiSegment)

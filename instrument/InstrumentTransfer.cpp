@@ -73,13 +73,14 @@ int CatalogHasName(std::string_view reply, std::string_view name) {
 
 // ":MMEM:CAT?" that may fail with the empty-catalog error, which counts as
 // an empty reply. Returns 0 for any other failure.
-int QueryCatalog(int id, const std::string& command, std::vector<char>* reply) {
-  reply->assign(kCatalogReplySize, '\0');
-  if (VisaDev_Query(id, command.c_str(), reply->data(), reply->size())) return 1;
+// The whole reply is read, however long: a file listed beyond any fixed
+// buffer must still be found before it is overwritten.
+int QueryCatalog(int id, const std::string& command, std::string* reply) {
+  if (VisaDev_QueryAll(id, command.c_str(), reply)) return 1;
   if (VisaDev_LastErrorHasCode(id, kEmptyCatalogError)) {
     char scrap[kVisaLastErrorSize];
     VisaDev_GetLastError(id, scrap);
-    (*reply)[0] = '\0';
+    reply->clear();
     return 1;
   }
   return 0;
@@ -333,12 +334,12 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
   SplitPathParts(path, nullptr, &directory, &name, &ext);
   std::string pattern;
   if (!QuoteOrRefuse(directory + "*" + (ext.empty() ? std::string(".*") : ext), &pattern)) return 0;
-  std::vector<char> reply;
+  std::string reply;
   if (!QueryCatalog(id, ":MMEM:CAT? " + pattern, &reply)) {
     Log_Message(1, "Cannot read files from instrument.");
     return 0;
   }
-  int found = CatalogHasName(reply.data(), name + ext);
+  int found = CatalogHasName(reply, name + ext);
   if (found < 0) {
     Log_Message(1, "Invalid directory entry. File name section too large.");
     return 0;

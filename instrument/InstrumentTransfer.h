@@ -12,7 +12,6 @@
 
 // Block lengths have at most nine digits.
 inline constexpr std::int64_t kMaxBlockBytes = 999999999;
-inline constexpr std::size_t kCatalogReplySize = 32000;
 
 // What VisaDev_CreateRfList is given. Frequencies in GHz, levels in dBm,
 // dwell in ms; the arrays are read, never changed.

@@ -35,9 +35,9 @@ bool QuoteOrRefuse(const std::string& name, std::string* quoted);
 std::string BlockPrefix(std::int64_t length);
 // 1 found, 0 not found, -1 an entry of 1,023 characters or more.
 int CatalogHasName(std::string_view reply, std::string_view name);
-// ":MMEM:CAT?" into a kCatalogReplySize buffer; the empty-catalog error
-// counts as an empty reply. 0 for any other failure.
-int QueryCatalog(int id, const std::string& command, std::vector<char>* reply);
+// ":MMEM:CAT?" read whole, however long; the empty-catalog error counts as
+// an empty reply. 0 for any other failure.
+int QueryCatalog(int id, const std::string& command, std::string* reply);
 // Device clear (or reconnect) and an emptied error queue after a failure.
 void RecoverAfterFailure(int id);
 // Sends header and then size bytes of file as one block, END on the last byte.

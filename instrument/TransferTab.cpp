@@ -221,10 +221,12 @@ bool LinkedName(const char* directory, bool unixPaths, const std::string& name, 
 // VISA progress (percent 0..100) drives the main window's task bar.
 void TaskProgress(int percent) { SetTaskProgress(percent); }
 
-// A failure in the transfer steps: message, progress callback removed,
-// bars hidden.
+// A failure in the transfer steps: message on the status line and, with
+// the reason kept by the VISA layer beside it, in the log; progress callback
+// removed, bars hidden.
 int TransferFails(const char* message) {
   Log_Status(1, message);
+  VisaDev_LogFailure(0, message);
   VisaDev_ClearProgressCallback();
   ShowProgressBars(0);
   return 0;
@@ -447,6 +449,11 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
 
   const char* suffix = (type == INSTR_NERRIN || path < 1 || path > 2) ? "" : (path == 1 ? "1" : "2");
   VisaDev_CheckError(0);
+  {
+    // What the check read is logged; a failing step below reports only its own reason.
+    char earlier[kVisaLastErrorSize];
+    VisaDev_GetLastError(0, earlier);
+  }
   ShowProgressBars(1);
   SetTotalProgress(0);
   SetTaskProgress(0);

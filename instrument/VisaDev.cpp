@@ -3,6 +3,7 @@
 // GPIB scan.
 #include "instrument/VisaDev.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -51,6 +52,26 @@ std::string IdText(int id) { return std::to_string(id); }
 // Trailing line feeds and carriage returns go; the first character stays.
 void StripTrailing(char* text, std::size_t length) {
   while (length > 1 && (text[length - 1] == '\n' || text[length - 1] == '\r')) text[--length] = '\0';
+}
+
+// A reply as it is logged: without any line end at its end, so that an
+// empty reply ("\n") is logged as '' and every exchange stays one line.
+std::string_view Unterminated(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
+// "VISA << '<reply>'", in pieces of kLogPiece characters for a long reply.
+void LogReply(std::string_view reply) {
+  const std::string_view text = Unterminated(reply);
+  if (text.size() < kLogPiece) {
+    Log_Message(3, "VISA << '", std::string(text).c_str(), "'");
+    return;
+  }
+  for (std::size_t at = 0; at < text.size(); at += kLogPiece) {
+    std::string piece(text.substr(at, kLogPiece));
+    Log_Message(3, "VISA << '", piece.c_str(), "'...");
+  }
 }
 
 void ResetSlot(VisaDevSlot& s) {
@@ -315,10 +336,10 @@ int VisaDev_Write(int id, const char* command) {
     }
     StripTrailing(reply, got);
     if (reply[0] != '1') {
-      s.lastError = std::string("ERROR : R Unexpected Result '") + reply + "'";
+      s.lastError = "ERROR : R Unexpected Result '" + std::string(Unterminated(reply)) + "'";
       return 0;
     }
-    Log_Message(3, "VISA << '", reply, "'");
+    LogReply(reply);
   }
   // Other queries leave their reply for a later read (a block download
   // reads the ":MMEM:DATA?" reply itself).
@@ -328,6 +349,29 @@ int VisaDev_Write(int id, const char* command) {
   return 1;
 }
 
+namespace {
+
+// The command of a query with its log line; false (last error set) when it
+// cannot be sent. An empty command sends nothing.
+bool SendQuery(VisaDevSlot& s, const char* command) {
+  if (!command || command[0] == '\0') return true;
+  Log_Message(3, "VISA >> '", command, "'");
+  VisaStatus st = Visa_WriteText(s.session, command);
+  if (st >= 0) return true;
+  s.lastError = "ERROR : W ";
+  s.lastError.Append(Desc(s.session, st));
+  DropLateReply(s.session, st);
+  return false;
+}
+
+void ReadFailed(VisaDevSlot& s, VisaStatus st) {
+  s.lastError = "ERROR : R ";
+  s.lastError.Append(Desc(s.session, st));
+  DropLateReply(s.session, st);
+}
+
+}  // namespace
+
 int VisaDev_Query(int id, const char* command, char* reply, std::size_t size) {
   if (!RequireOpen(id)) return 0;
   if (!reply || size < 2) {
@@ -335,34 +379,47 @@ int VisaDev_Query(int id, const char* command, char* reply, std::size_t size) {
     return 0;
   }
   VisaDevSlot& s = VisaDevSlotTable[id];
-  if (command && command[0] != '\0') {
-    Log_Message(3, "VISA >> '", command, "'");
-    VisaStatus st = Visa_WriteText(s.session, command);
-    if (st < 0) {
-      s.lastError = "ERROR : W ";
-      s.lastError.Append(Desc(s.session, st));
-      DropLateReply(s.session, st);
-      return 0;
-    }
-  }
+  if (!SendQuery(s, command)) return 0;
   std::uint32_t got = 0;
   VisaStatus st = ReadReply(s.session, reply, size, &got);
   if (st < 0) {
-    s.lastError = "ERROR : R ";
-    s.lastError.Append(Desc(s.session, st));
-    DropLateReply(s.session, st);
+    ReadFailed(s, st);
     return 0;
   }
   StripTrailing(reply, got);
-  std::string_view text(reply);
-  if (text.size() < kLogPiece) {
-    Log_Message(3, "VISA << '", reply, "'");
-  } else {
-    for (std::size_t at = 0; at < text.size(); at += kLogPiece) {
-      std::string piece(text.substr(at, kLogPiece));
-      Log_Message(3, "VISA << '", piece.c_str(), "'...");
+  LogReply(reply);
+  return VisaDev_CheckError(id);
+}
+
+int VisaDev_QueryAll(int id, const char* command, std::string* reply) {
+  if (!RequireOpen(id)) return 0;
+  if (!reply) {
+    Log_Message(1, "ERROR : Invalid receive buffer!");
+    return 0;
+  }
+  reply->clear();
+  VisaDevSlot& s = VisaDevSlotTable[id];
+  if (!SendQuery(s, command)) return 0;
+  char piece[kReadBufSize];
+  for (;;) {
+    std::uint32_t got = 0;
+    VisaStatus st = Visa_Read(s.session, piece, sizeof piece, &got);
+    if (st < 0) {
+      ReadFailed(s, st);
+      return 0;
+    }
+    reply->append(piece, std::min<std::size_t>(got, sizeof piece));
+    if (st != VISA_SUCCESS_MAX_CNT) break;  // END came with this piece
+    if (reply->size() > kVisaLongReplyMax) {
+      // Nothing bounds a reply but memory: refuse it rather than act on a part.
+      Drain(s.session);
+      s.lastError = cz::FormatC("ERROR : R Reply longer than %zu bytes.", kVisaLongReplyMax);
+      Log_Message(1, ("*** " + std::string(s.lastError.view())).c_str());
+      return 0;
     }
   }
+  reply->resize(Unterminated(*reply).size());
+  LogReply(*reply);
   return VisaDev_CheckError(id);
 }
 
@@ -397,13 +454,14 @@ int VisaDev_CheckError(int id) {
     if (!ParseErrorCode(text.substr(0, text.find(',')), &code)) {
       // Out of step with the instrument (a stray reply, a block): clear the
       // session so that the next command starts afresh.
-      Log_Message(3, "*** Unexpected reply to :SYST:ERR? '", reply, "'");
-      s.lastError = std::string("ERROR : R Unexpected reply to :SYST:ERR? '") + reply + "'";
+      const std::string shown(Unterminated(reply));
+      Log_Message(3, "*** Unexpected reply to :SYST:ERR? '", shown.c_str(), "'");
+      s.lastError = "ERROR : R Unexpected reply to :SYST:ERR? '" + shown + "'";
       Visa_Clear(s.session);
       return 0;
     }
     if (code == 0) return result;
-    Log_Message(3, ":SYST:ERR? resports '", reply, "'");
+    Log_Message(3, ":SYST:ERR? resports '", std::string(Unterminated(reply)).c_str(), "'");
     if (s.lastError.size() + text.size() < kVisaLastErrorSize - 1) s.lastError.Append(text);
     s.errorCodes[s.errorCodeCount++] = code;
     result = 0;
@@ -437,6 +495,17 @@ int VisaDev_GetLastError(int id, char* text) {
   cz::CopyText(text, kVisaLastErrorSize, s.lastError.view());
   s.lastError.Clear();
   return 1;
+}
+
+void VisaDev_LogFailure(int id, const char* message) {
+  if (!message) message = "";
+  if (!IdInRange(id) || VisaDevSlotTable[id].lastError.empty()) {
+    Log_Message(1, message);
+    return;
+  }
+  VisaDevSlot& s = VisaDevSlotTable[id];
+  Log_Message(3, message, " ", s.lastError.c_str());
+  s.lastError.Clear();
 }
 
 int VisaDev_GetInterfaceType(int id, std::uint16_t* type) {

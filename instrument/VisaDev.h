@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "instrument/InstrumentTypes.h"
 #include "platform/BoundedText.h"
@@ -21,6 +22,8 @@ inline constexpr std::size_t kVisaLastErrorSize = 4096;
 inline constexpr std::size_t kVisaResourceSize = 1024;
 inline constexpr std::size_t kVisaIdnSize = 1024;
 inline constexpr std::size_t kVisaOptionsSize = 8000;
+// Largest reply VisaDev_QueryAll takes (a catalog of many thousand files).
+inline constexpr std::size_t kVisaLongReplyMax = 16u << 20;
 // Error-queue entries read by one check at most.
 inline constexpr int kVisaErrorRounds = 20;
 
@@ -92,6 +95,10 @@ int VisaDev_Write(int id, const char* command);
 // Sends a query (an empty command only reads) and reads the reply into
 // reply (size bytes, terminated, trailing CR/LF stripped).
 int VisaDev_Query(int id, const char* command, char* reply, std::size_t size);
+// VisaDev_Query for a reply of any length up to kVisaLongReplyMax bytes:
+// reads up to END, strips the terminator. A longer reply is read to its end,
+// discarded and fails the query.
+int VisaDev_QueryAll(int id, const char* command, std::string* reply);
 // Reads the error queue; 1 when it was empty.
 int VisaDev_CheckError(int id);
 // True when the latest error-queue check read the given code.
@@ -99,6 +106,9 @@ bool VisaDev_LastErrorHasCode(int id, int code);
 // Hands out the slot's last error (text of kVisaLastErrorSize bytes) and
 // empties it. Also yields the error of a failed VisaDev_Open.
 int VisaDev_GetLastError(int id, char* text);
+// Logs message with the slot's last error beside it on one line (the
+// message alone when there is none) and empties the last error.
+void VisaDev_LogFailure(int id, const char* message);
 int VisaDev_GetInterfaceType(int id, std::uint16_t* type);
 
 // Session time-out in ms.

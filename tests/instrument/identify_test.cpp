@@ -139,7 +139,7 @@ TEST_F(IdentifyTest, UnsupportedOrUnreachableSelectsNothing) {
   const InstrumentCapabilitiesRecord before = InstrumentCapabilities;
   for (const char* idn : {"Torvane,Quorra,7,1.0", "Acme,Widget,1,1"}) {
     Log().Clear();
-    EXPECT_EQ(Identify(idn, "", &info), 0);
+    EXPECT_EQ(Identify(idn, "", &info), 1) << "identified, nothing selected";
     EXPECT_TRUE(Log().HasStatus("Error: Instrument Type Not Supported."));
     EXPECT_EQ(g_Settings.Select.str(), selected);
     EXPECT_EQ(std::memcmp(&before, &InstrumentCapabilities, sizeof before), 0);

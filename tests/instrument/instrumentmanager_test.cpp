@@ -216,6 +216,31 @@ TEST_F(InstrumentManagerTest, SelectDeselectAndALostInstrument) {
   EXPECT_EQ(dimmed, 0);
 }
 
+// A model without support opens and identifies: its message stays on the
+// status line, the item is an opened device (not a failed one) and nothing
+// is selected.
+TEST_F(InstrumentManagerTest, UnsupportedModelIsOpenedButNotSelected) {
+  SimOptions opt;
+  opt.model = "Quorra";
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  g_Settings.ManualDeviceList.Resource[0] = sim_.SocketResource();
+  RebuildInstrumentTree();
+  const int item = Child(kManualBranchTag, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, item, true), 1);
+  EXPECT_EQ(Log().status.back(), "Error: Instrument Type Not Supported.");
+  EXPECT_FALSE(Log().HasStatus("Error: Failed to Open VISA Device."));
+  EXPECT_EQ(Image(item), INSTR_IMAGE_DEVICE);
+  EXPECT_EQ(InstrumentCapabilities.Connected, 0);
+  EXPECT_TRUE(g_Settings.Select.empty());
+  char info[kIdentifyInfoSize] = "";
+  GetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info, sizeof info);
+  EXPECT_NE(std::string(info).find("Serial No  : "), std::string::npos) << info;
+  int dimmed = -1;
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_TREE_INSTR, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 0);
+}
+
 TEST_F(InstrumentManagerTest, LanScanListsTheDomainsHostsFromTheHostsTable) {
   TempDir dir;
   const std::string hosts = dir.File("hosts");

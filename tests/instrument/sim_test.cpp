@@ -171,6 +171,46 @@ TEST_P(SimTest, IdentifyNerrinWithItsHardDisk) {
       << info;
 }
 
+// The existence check reads the whole catalogue: a target listed behind
+// 2,000 other entries (about 52 kB) is still found and the question comes.
+TEST_P(SimTest, OverwriteQuestionSeesTheWholeCatalogue) {
+  Start({"--model", "Kaldra", "--fault", "longcat=2000@CAT?"});
+  ASSERT_TRUE(WriteFileBytes(dir.File("last.wv"), "first"));
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("last.wv").c_str(), "D:\\last.wv"), 1) << LastError(0);
+  std::string catalogue;
+  ASSERT_EQ(VisaDev_QueryAll(0, ":MMEM:CAT? '*.wv'", &catalogue), 1);
+  EXPECT_GT(catalogue.size(), 50000u);
+  const std::string tail = "\"last.wv,BIN,5\"";
+  ASSERT_GE(catalogue.size(), tail.size());
+  EXPECT_EQ(catalogue.substr(catalogue.size() - tail.size()), tail) << "the target is the last entry";
+
+  ASSERT_TRUE(WriteFileBytes(dir.File("last.wv"), "second"));
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("last.wv").c_str(), "D:\\last.wv"), 1) << LastError(0);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups().back().text, "File exists on instrument. Delete ?");
+  EXPECT_TRUE(NextCommandWorks());
+
+  // The RF list's own check reads the current directory's catalogue whole too.
+  const double freq[1] = {1.0}, level[1] = {-10.0};
+  RfListUpload list{1, freq, level, 1.0};
+  ASSERT_EQ(VisaDev_CreateRfList(0, &list, "D:\\l.lsw", 1, 0), 1) << LastError(0);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_CreateRfList(0, &list, "D:\\l.lsw", 1, 0), 0);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups().back().text, "File already exists on instrument. Proceed ?");
+}
+
+// Every exchange is one log line: an empty reply is logged without its
+// terminator.
+TEST_P(SimTest, EmptyReplyIsLoggedOnOneLine) {
+  Start({"--model", "Kaldra", "--options", ""});
+  EXPECT_TRUE(Log().Has("VISA << ''"));
+  for (const std::string& line : Log().lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, SimTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Vxi11" : "Socket"; });
 

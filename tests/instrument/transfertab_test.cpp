@@ -2,6 +2,7 @@
 // instrument's capabilities, and transfers against the simulator.
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -87,10 +88,11 @@ class TransferTabTest : public cz::test::InstrumentTest {
     GetCtrlAttribute(TAB_INSTR, control, ATTR_LABEL_TEXT, text, sizeof text);
     return text;
   }
-  void StartSim(const char* model, const char* options = "") {
+  void StartSim(const char* model, const char* options = "", std::vector<std::string> faults = {}) {
     SimOptions opt;
     opt.model = model;
     opt.options = options;
+    opt.faults = std::move(faults);
     opt.vxi11 = false;
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
     g_Settings.Select = sim_.SocketResource();
@@ -204,6 +206,28 @@ TEST_F(TransferTabTest, FrequencyOnlySendsRfCommandsAndNoFile) {
   EXPECT_FALSE(Sent("SOUR1:POW"));
   EXPECT_TRUE(Sent("OUTP1:STAT ON"));
   EXPECT_FALSE(Sent(":MMEM:DATA"));
+}
+
+// A failed step names itself on the status line and logs the reason the
+// VISA layer kept beside its message.
+TEST_F(TransferTabTest, FailedStepLogsItsReason) {
+  char remote[256] = "";
+  char local[256] = "";
+  InstrumentCapabilities.Type = 1;
+  InstrumentCapabilities.RfPathA = 1;
+  StartSim("Kaldra", "", {"opc0@FREQ:MODE"});
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 0, 2.5, -10.0, 1, 1, 0), 0);
+  EXPECT_EQ(Log().status.back(), "Error: Cannot Set CW Mode.");
+  EXPECT_TRUE(Log().Has("Error: Cannot Set CW Mode. ERROR : R Unexpected Result '0'"));
+  VisaDev_Close(0);
+
+  Log().Clear();
+  StartSim("Kaldra", "", {"drop@OUTP1:STAT"});
+  ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 0, 2.5, -10.0, 1, 1, 0), 0);
+  EXPECT_EQ(Log().status.back(), "Error: Cannot Activate RF Signal.");
+  EXPECT_TRUE(Log().HasPrefix("Error: Cannot Activate RF Signal. ERROR : R ")) << Log().lines.back();
 }
 
 TEST_F(TransferTabTest, NerrinCommandsCarryNoPathDigit) {

@@ -328,6 +328,11 @@ void SimInstrument::CmdCatalog(Context& c) {
   c.reply = FormatC("%llu,%llu", static_cast<unsigned long long>(fs_->UsedBytes()),
                     static_cast<unsigned long long>(fs_->FreeBytes()));
   if (!ListTarget(c, &key, &pattern)) return;
+  // The filler entries of a long catalog come first, so the real entries
+  // stand at its end, beyond any fixed-size read of the reply.
+  SimFault* f = nullptr;
+  if (FaultFires(SimFaultKind::kLongCatalog, c.msg.text, &f))
+    for (int64_t i = 0; i < f->value; ++i) c.reply += FormatC(",\"filler_%06lld.bin,BIN,0\"", static_cast<long long>(i));
   int listed = 0;
   for (const SimDirEntry& e : fs_->List(key)) {
     if (!SimGlobMatch(pattern, e.name)) continue;
@@ -336,9 +341,6 @@ void SimInstrument::CmdCatalog(Context& c) {
     ++listed;
   }
   if (listed == 0) QueueError(kErrNoMatch);
-  SimFault* f = nullptr;
-  if (FaultFires(SimFaultKind::kLongCatalog, c.msg.text, &f))
-    for (int64_t i = 0; i < f->value; ++i) c.reply += FormatC(",\"filler_%06lld.bin,BIN,0\"", static_cast<long long>(i));
 }
 
 void SimInstrument::CmdCatalogLength(Context& c) {

@@ -32,7 +32,7 @@ enum class SimFaultKind {
   kDropInBlock,   // the connection is closed after `value` bytes of a received block
   kBadBlock,      // a ":MMEM:DATA?" reply announces "#0" instead of its length
   kShortBlock,    // a ":MMEM:DATA?" reply holds `value` bytes fewer than announced
-  kLongCatalog,   // ":MMEM:CAT?" replies carry `value` extra entries
+  kLongCatalog,   // ":MMEM:CAT?" replies carry `value` extra entries before the real ones
   kBusy,          // after an ARB or I/Q activation "STAT:OPER:COND?" shows bit 1 for `value` polls
   kReply,         // queries of the message answer `text` instead
 };
