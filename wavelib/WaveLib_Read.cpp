@@ -11,6 +11,7 @@
 //                         (Q AND 3)*4 + (I AND 3), value
 //                         ((v AND 0xFFFC) - 32768) / 32000
 // A "{IWAVEFORM-n: #" block carries 4 bytes between the "#" and the samples.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -112,7 +113,10 @@ struct WaveReader {
   // Level in dB applied to every decoded pair as 10^(L/20); no tag of the
   // file sets it, so the samples pass unchanged.
   double levelDb = 0.0;
+  // The four marker lists, held until the block: the marker stream is
+  // written once, forward, together with the samples, and never read back.
   std::vector<Transition> lists[4];
+  bool listRead[4] = {false, false, false, false};
   int32_t samples = 0;
 
   int Tag(const char* name);
@@ -145,6 +149,10 @@ int WaveReader::TypeTag() {
 // come; a list may be far longer than any tag buffer.
 int WaveReader::MarkerList(int m) {
   std::vector<Transition>& list = lists[m - 1];
+  // A second list for the same marker starts again at position 0, behind
+  // where the first one ended: it replaces the first.
+  if (listRead[m - 1]) Log_Level(LOG_INFO, 1, "Restarting marker data stream ...");
+  listRead[m - 1] = true;
   list.clear();
   // No sample lies beyond what the file can hold, nor beyond the length
   // that the header announced.
@@ -260,8 +268,12 @@ int WaveReader::Block(const char* name, int headBytes) {
     Log_Level(LOG_INFO, 1, cz::FormatC("     Creating marker data %ld...%ld", 0L, static_cast<long>(samples) - 1).c_str());
 
   const PairDecoder decoder{family, resolution16, std::pow(10.0, levelDb / 20.0)};
+  const bool info = anyList && InfoLogged();
   std::size_t cursor[4] = {0, 0, 0, 0};
   unsigned state = 0;  // current bits of the four lists
+  // First position at which a list changes state; the stream up to it is
+  // filled with `state`.
+  int64_t nextChange = 0;
   wavelib_detail::PercentProgress progress(static_cast<uint64_t>(samples));
   WaveLib_Progress(0);
   for (int32_t i = 0; i < samples; ++i) {
@@ -271,11 +283,17 @@ int WaveReader::Block(const char* name, int headBytes) {
       Fail("*** Error: Cannot read enough data from xWAVEFORM tag!");
       return 0;
     }
-    for (int m = 0; m < 4; ++m) {
-      const std::vector<Transition>& l = lists[m];
-      while (cursor[m] < l.size() && l[cursor[m]].position <= i) {
-        state = l[cursor[m]].state ? (state | (1u << m)) : (state & ~(1u << m));
-        ++cursor[m];
+    if (i == nextChange) {
+      if (info && i > 0)
+        Log_Level(LOG_INFO, 1, cz::FormatC("Filling marker stream up to position %ld", static_cast<long>(i)).c_str());
+      nextChange = INT64_MAX;
+      for (int m = 0; m < 4; ++m) {
+        const std::vector<Transition>& l = lists[m];
+        while (cursor[m] < l.size() && l[cursor[m]].position <= i) {
+          state = l[cursor[m]].state ? (state | (1u << m)) : (state & ~(1u << m));
+          ++cursor[m];
+        }
+        if (cursor[m] < l.size()) nextChange = std::min(nextChange, l[cursor[m]].position);
       }
     }
     float iq[2];
@@ -287,10 +305,12 @@ int WaveReader::Block(const char* name, int headBytes) {
     }
     const unsigned char marker = static_cast<unsigned char>(state | blockMarkers);
     if (WriteBytes(kMarkerSlot, 1, &marker) != 1) {
-      Fail("*** Error: Cannot write to marker file!");
+      Fail(cz::FormatC("*** Error: Cannot write to marker file at position %ld!", static_cast<long>(i)));
       return 0;
     }
   }
+  if (info)
+    Log_Level(LOG_INFO, 1, cz::FormatC("Filling marker stream up to position %ld", static_cast<long>(samples)).c_str());
   return 1;
 }
 
@@ -319,13 +339,19 @@ int WaveReader::Tag(const char* rawName) {
     if (texts) cz::CopyText(texts->comment, value);
   } else if (name == "COPYRIGHT") {
     if (texts) cz::CopyText(texts->copyright, value);
-  } else if (name == "CLOCK" || name == "CLOCK MARKER") {
+  } else if (name == "CLOCK") {
     double v = 0.0;
     if (!ReadReal(value, &v) || !(v >= kClockMin && v <= kClockMax)) {
       Fail("*** Error: Invalid clock rate! Range is 0.001-600MHz");
       return 0;
     }
-    (name == "CLOCK" ? clock : markerClock) = v;
+    clock = v;
+  } else if (name == "CLOCK MARKER") {
+    // Not range-checked: the writers put "0.000" here for a descriptor
+    // without a marker clock. Anything but a positive finite number leaves
+    // the marker clock to follow the sample clock.
+    double v = 0.0;
+    if (ReadReal(value, &v) && v > 0.0 && std::isfinite(v)) markerClock = v;
   } else if (name == "SAMPLES") {
     long long v = 0;
     if (!ReadInteger(value, &v) || v <= 0 || v > INT32_MAX) {
@@ -468,8 +494,10 @@ int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* t
     Fail("*** Error: Cannot write to temporary file!");
     return 0;
   }
+  // The bytes still in the slot's buffer start at this stream position.
+  const int64_t unflushed = reader.samples - GetBufferSlot(kMarkerSlot)->writeFill;
   if (!markerOut.Release()) {
-    Fail("*** Error: Cannot write to marker file!");
+    Fail(cz::FormatC("*** Error: Failed to write to marker stream at position %ld!", static_cast<long>(unflushed)));
     return 0;
   }
   d->arbClock = reader.clock > 0.0 ? reader.clock : 0.0;

@@ -227,8 +227,11 @@ int _ReleaseBuf(int slot) {
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
   BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
-  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+  // The slot is freed even when the last flush fails: the caller reports the
+  // failure and may close the file, which must not stay bound.
+  const bool flushed = !s.writeBuffer || FlushWriteBuffer(s, s.writeFill);
   ClearSlot(s, false);
+  if (!flushed) FILEIO_FAIL(0);
   Trace("_ReleaseBuf", slot);
   return 1;
 }

@@ -1,7 +1,10 @@
 // Full waveform reader: files of our own writers read back into the
 // temporary files (samples within the int16 step, markers exact), the
 // decoding of each family, and the refusals of damaged headers and blocks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -143,6 +146,57 @@ TEST_F(Reader, EachFamilyDecodesItsBlock) {
   // An IWAVEFORM block has four bytes ahead of its samples.
   ASSERT_EQ(ReadBytes("{TYPE: Kaldra-WV,0}{IWAVEFORM-9: #abcd" + Pairs({100, -100}) + "}"), 1);
   EXPECT_EQ(values_, (std::vector<float>{static_cast<float>(99.5 / 32767), static_cast<float>(-100.5 / 32767)}));
+}
+
+// A temporary marker file that takes no bytes: emptying it succeeds, every
+// write fails (a memory file sealed against growth).
+FILE* UnwritableTemporaryFile() {
+  const int fd = memfd_create("markers", MFD_ALLOW_SEALING);
+  if (fd < 0) return nullptr;
+  if (fcntl(fd, F_ADD_SEALS, F_SEAL_GROW) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return fdopen(fd, "w+b");
+}
+
+TEST_F(Reader, MarkerStreamIsFilledRestartedAndItsWriteFailuresLocated) {
+  const std::string block = "{WAVEFORM-25: #" + Pairs({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}) + "}";
+  const std::string head = "{TYPE: Kaldra-WV,0}{MARKER LIST 1: 0:1;1:0}{MARKER LIST 2: 0:0;2:1;4:0}";
+  // The stream is filled up to every change of state and to its end; a
+  // second list for marker 1 starts again at 0 and replaces the first.
+  ASSERT_EQ(ReadBytes(head + "{MARKER LIST 1: 0:0;3:1}" + block), 1);
+  EXPECT_EQ(markers_, Bytes({0x00, 0x00, 0x02, 0x03, 0x01, 0x01}));
+  EXPECT_TRUE(Logged("Restarting marker data stream ..."));
+  std::vector<std::string> fills;
+  for (const std::string& l : g_lines)
+    if (l.find("Filling marker stream") != std::string::npos) fills.push_back(l.substr(l.find("Filling")));
+  EXPECT_EQ(fills, (std::vector<std::string>{"Filling marker stream up to position 2",
+                                             "Filling marker stream up to position 3",
+                                             "Filling marker stream up to position 4",
+                                             "Filling marker stream up to position 6"}));
+  // Without lists there is nothing to fill.
+  g_lines.clear();
+  ASSERT_EQ(ReadBytes("{TYPE: Kaldra-WV,0}" + block), 1);
+  EXPECT_FALSE(Logged("Filling marker stream"));
+  EXPECT_FALSE(Logged("Restarting marker data stream"));
+
+  // A write that fails while the samples go on names the position of the
+  // marker byte; one that fails in the final flush names the first byte not
+  // written.
+  for (int32_t bufferBytes : {16, kBufferSlotBytes}) {
+    SCOPED_TRACE(bufferBytes);
+    FILE* unwritable = UnwritableTemporaryFile();
+    ASSERT_NE(unwritable, nullptr);
+    ASSERT_EQ(SetBufferSlotBytes(bufferBytes), 1);
+    const std::string long40 = "{TYPE: Kaldra-WV,0}{MARKER LIST 3: 0:1}{WAVEFORM-161: #" + std::string(160, '\x01') + "}";
+    g_lines.clear();
+    EXPECT_EQ(WaveLib_ReadWaveform(Write("long.wv", long40).c_str(), &d_, nullptr, Temp("iq40.tmp"), unwritable), 0);
+    EXPECT_TRUE(Logged(bufferBytes == 16 ? "*** Error: Cannot write to marker file at position 16!"
+                                         : "*** Error: Failed to write to marker stream at position 0!"));
+    EXPECT_TRUE(SlotsFree());
+    std::fclose(unwritable);
+  }
 }
 
 TEST_F(Reader, DamagedFilesAreRefusedWithTheirMessages) {

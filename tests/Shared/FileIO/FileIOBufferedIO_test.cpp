@@ -208,6 +208,23 @@ TEST_F(BufferSlots, RefusedCallsLogAndChangeNothing) {
   EXPECT_EQ(ReleaseBuf(1), 1);
 }
 
+// A release whose last flush fails reports it and still frees the slot, so
+// that the next build can bind it again (the file stays the caller's).
+TEST_F(BufferSlots, AFailedFinalFlushStillFreesTheSlot) {
+  Open("ro.bin", "");
+  FILE* readOnly = std::fopen(dir_.File("ro.bin").c_str(), "rb");
+  ASSERT_NE(readOnly, nullptr);
+  files_.push_back(readOnly);
+  ASSERT_EQ(InitBuf(3, readOnly, 0, 1), 1);
+  ASSERT_EQ(WriteBytes(3, 4, "mark"), 4);  // buffered
+  g_lines.clear();
+  EXPECT_EQ(ReleaseBuf(3), 0);
+  EXPECT_TRUE(Logged("*** Error in file FileIOBufferedIO.cpp_ReleaseBuf @ "));
+  EXPECT_EQ(GetBufferSlot(3)->writeBuffer, nullptr);
+  EXPECT_EQ(InitBuf(3, Open("w.bin", ""), 0, 1), 1);
+  EXPECT_EQ(ReleaseBuf(3), 1);
+}
+
 // ---- random operation sequences against plain stdio -------------------------------
 
 // The reference keeps the two cursors of a slot explicitly and performs every
