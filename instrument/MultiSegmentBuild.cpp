@@ -63,7 +63,7 @@ class MswReport {
   }
   // 1, or 0 with the failure logged.
   int Use(const SequenceRecord& seq, int sequenceIndex) {
-    if (open_ && (seq.reportOn != on_ || seq.reportFile != file_ || seq.reportPlugin != plugin_)) {
+    if (open_ && Changed(seq)) {
       Log_Message(1, "The report settings have changed between segments. Closing report.");
       open_ = false;
       if (!CloseMswReport()) {
@@ -96,6 +96,12 @@ class MswReport {
   }
 
  private:
+  // Two segments without a report share the closed one, whatever file and
+  // plug-in their sequences name.
+  bool Changed(const SequenceRecord& seq) const {
+    if (seq.reportOn == 0 && on_ == 0) return false;
+    return seq.reportOn != on_ || seq.reportFile != file_ || seq.reportPlugin != plugin_;
+  }
   bool open_ = false;
   int32_t on_ = 0;
   cz::Text<256> file_;

@@ -5,13 +5,16 @@
 // and naming rules of the build.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/PluginLoader.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "instrument/Identify.h"
@@ -242,6 +245,113 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
   Log().Clear();
   EXPECT_EQ(BuildMultiSegment(5), 0);
   EXPECT_TRUE(Log().Has("*** Invalid multi segment waveform selected."));
+}
+
+// ---- the report across segments ------------------------------------------------
+
+// What the report saw, in order: the plug-in's open, header and close keys
+// ("filename", "initreport", "en_pdelay", "closereport") and every close of
+// the build as "close:text", "close:plugin" or "close:none" (what was open).
+std::vector<std::string> g_reportEvents;
+int (*g_driverClose)(char*, int) = nullptr;
+
+int RecordingClose(char* errorText, int errorSize) {
+  g_reportEvents.push_back(Report_TextFileOpen() ? "close:text" : ReportPluginIndex >= 0 ? "close:plugin" : "close:none");
+  return g_driverClose(errorText, errorSize);
+}
+int PluginSetValue(const char* key, const void*) {
+  const std::string k = key;
+  if (k == "initreport" || k == "closereport") g_reportEvents.push_back(k);
+  return 1;
+}
+int PluginSetParam(const char* key, void*) {
+  const std::string k = key;
+  if (k == "filename" || k == "en_pdelay") g_reportEvents.push_back(k);
+  return 1;
+}
+void PluginError(char* text) { text[0] = '\0'; }
+
+class MultiSegmentReportTest : public MultiSegmentTest {
+ protected:
+  void SetUp() override {
+    MultiSegmentTest::SetUp();
+    Report_InstallEngineHooks();
+    EngineBuildHost host = GetEngineBuildHost();
+    g_driverClose = host.reportClose;
+    host.reportClose = RecordingClose;
+    SetEngineBuildHost(&host);
+    ModuleCount = 1;
+    ModuleTable[0] = ModuleEntry{};
+    ModuleTable[0].Name = "Sheet";
+    ModuleTable[0].Type = "report";
+    ModuleTable[0].SetValue = PluginSetValue;
+    ModuleTable[0].ReportSetParam = PluginSetParam;
+    ModuleTable[0].Error = PluginError;
+    g_reportEvents.clear();
+  }
+  void TearDown() override {
+    Report_OpenOrClose(0, "", "", nullptr, 0);
+    ReportPluginIndex = -1;
+    ModuleCount = 0;
+    SetEngineBuildHost(nullptr);
+    SetEngineHost(nullptr);
+    MultiSegmentTest::TearDown();
+  }
+  SequenceRecord& Reported(const char* name, int on, const std::string& file, const char* plugin) {
+    SequenceRecord& s = AddSequence(name, 100e6, 2, (std::string(name) + ".wv").c_str());
+    s.reportOn = on;
+    EXPECT_TRUE(s.reportFile.AssignExact(file));
+    s.reportPlugin = plugin;
+    s.reportColumns[REPORT_DELAY] = 1;
+    return s;
+  }
+  int Changes() const {
+    return static_cast<int>(std::count(Log().lines.begin(), Log().lines.end(),
+                                       "The report settings have changed between segments. Closing report."));
+  }
+  // Title lines of a text report that holds entry lines.
+  static int Titles(const std::string& path) {
+    const std::string text = cz::test::ReadFileBytes(path);
+    int titles = 0;
+    for (std::size_t at = text.find("Delay"); at != std::string::npos; at = text.find("Delay", at + 1)) ++titles;
+    EXPECT_GT(static_cast<int>(std::count(text.begin(), text.end(), '\n')), titles) << text;
+    return titles;
+  }
+};
+
+TEST_F(MultiSegmentReportTest, ReportReopensOnlyWhereTheSettingsDifferAndClosesAfterTheLastSegment) {
+  // Text report, then the plug-in twice with the same settings.
+  const std::string textA = dir.File("a.txt");
+  SequenceRecord& text = Reported("Text", 1, textA, "");
+  SequenceRecord& sheet = Reported("Sheet", 1, dir.File("r.xlsx"), "Sheet");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, text, "1");
+  SequenceSegment(m, 1, sheet, "1");
+  SequenceSegment(m, 2, sheet, "1");
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(Changes(), 1);
+  EXPECT_EQ(g_reportEvents, (std::vector<std::string>{"close:text", "filename", "initreport", "en_pdelay",
+                                                      "en_pdelay", "close:plugin", "closereport"}));
+  EXPECT_EQ(Titles(textA), 1);
+  EXPECT_EQ(ReportPluginIndex, -1);
+
+  // Two segments without a report share it, whatever they name; the text
+  // report of the third is opened for it and closed after it.
+  const std::string textB = dir.File("b.txt");
+  SequenceRecord& offX = Reported("OffX", 0, dir.File("x.txt"), "");
+  SequenceRecord& offY = Reported("OffY", 0, dir.File("y.xlsx"), "Sheet");
+  SequenceRecord& textEnd = Reported("TextEnd", 1, textB, "");
+  SequenceSegment(m, 0, offX, "1");
+  SequenceSegment(m, 1, offY, "1");
+  SequenceSegment(m, 2, textEnd, "1");
+  g_reportEvents.clear();
+  Log().Clear();
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(Changes(), 1);
+  EXPECT_EQ(g_reportEvents, (std::vector<std::string>{"close:none", "close:text"}));
+  EXPECT_FALSE(Report_TextFileOpen());
+  EXPECT_EQ(Titles(textB), 1);
+  EXPECT_FALSE(cz::test::FileExists(dir.File("x.txt")));
 }
 
 TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
