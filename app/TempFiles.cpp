@@ -9,6 +9,7 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "platform/Paths.h"
 
@@ -42,6 +43,7 @@ int CreateTempFiles(const char* tempDir) {
 }
 
 void CloseTempFiles() {
+  EngineHost_TempFilesClosed();
   if (TempIqFile != nullptr) std::fclose(TempIqFile);
   if (TempMarkerFile != nullptr) std::fclose(TempMarkerFile);
   TempIqFile = nullptr;

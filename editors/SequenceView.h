@@ -75,9 +75,17 @@ void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, i
 int ClearSequenceView();
 // One read pass and a full redraw: 1 drawn, 0 failed (reason logged).
 int DrawSequenceView();
-// Makes the waveform builder hand its temporary I/Q file to the view and
-// draw it after a build (the build host's view entries; its other entries
-// stay as installed).
+// Lets go of the temporary I/Q file before the builder closes it (every
+// build creates the temporary files again, whether or not it gets as far as
+// drawing; the exit closes them): the handle, the viewport and the display
+// points are dropped and the plots cleared, so the view holds nothing of a
+// waveform it can no longer read. Until the next build hands over its file,
+// a redraw ends with "no data" as before the first build.
+void InvalidateSequenceView();
+// Makes the waveform builder hand its temporary I/Q file to the view, draw
+// it after a build and invalidate the view whenever it closes the temporary
+// files (the build host's view entries; its other entries stay as
+// installed).
 void SequenceView_InstallBuildHost();
 // Colour of a relative density v (clamped to 1e-4..1): dark blue at 1e-4
 // through cyan, red and orange to yellow at 1, one decade per colour step.

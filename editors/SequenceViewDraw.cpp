@@ -237,6 +237,7 @@ void SequenceView_InstallBuildHost() {
   EngineBuildHost host = GetEngineBuildHost();
   host.setSequenceViewData = SetSequenceViewData;
   host.drawSequenceView = DrawSequenceView;
+  host.tempFilesClosed = InvalidateSequenceView;
   SetEngineBuildHost(&host);
 }
 
@@ -244,6 +245,16 @@ int ClearSequenceView() {
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQ, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   return DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+}
+
+void InvalidateSequenceView() {
+  SequenceViewState& s = g_SequenceView;
+  s.iqFile = nullptr;
+  s.totalSamples = 0;
+  s.firstSample = 0;
+  s.lastSample = 0;
+  s.pointCount = 0;
+  if (TAB_VIEW > 0) ClearSequenceView();
 }
 
 // The one read pass. Every failure returns 0 after its "*** " log line; the

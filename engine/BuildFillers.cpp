@@ -176,6 +176,8 @@ int CloseSequenceReport(int32_t reportOpen, int result) {
 namespace build_detail {
 
 int RecreateTempSampleFiles() {
+  // Whoever holds the old handles (the Sequence View) lets go of them first.
+  EngineHost_TempFilesClosed();
   if (TempIqFile != nullptr) fclose(TempIqFile);
   if (TempMarkerFile != nullptr) fclose(TempMarkerFile);
   TempIqFile = fopen(TempFilePath("WV-DATA.TMP").c_str(), "w+b");

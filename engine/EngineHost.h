@@ -129,6 +129,9 @@ struct EngineBuildHost {
   void (*setSequenceViewData)(int64_t first, int64_t last, double sampleRate, FILE* iqFile,
                               int64_t sampleCount) = nullptr;
   int (*drawSequenceView)() = nullptr;  // 1 drawn, 0 failed
+  // TempIqFile and TempMarkerFile are about to be closed (a build creates
+  // them again, the program ends): a holder of either handle drops it.
+  void (*tempFilesClosed)() = nullptr;
   // Dims (1) or undims (0) a page of the main window's tab control.
   void (*setTabPageDimmed)(int page, int dimmed) = nullptr;
   // Closes the open report (report type 0): 1, or 0 with the reason in
@@ -156,6 +159,7 @@ void EngineHost_SetSequenceInfo(const char* text);
 void EngineHost_SetSequenceViewData(int64_t first, int64_t last, double sampleRate, FILE* iqFile,
                                     int64_t sampleCount);
 int EngineHost_DrawSequenceView();
+void EngineHost_TempFilesClosed();
 void EngineHost_SetTabPageDimmed(int page, int dimmed);
 int EngineHost_ReportClose(char* errorText, int errorSize);
 void EngineHost_ReportWriteLine(const char* text);

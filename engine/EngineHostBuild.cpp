@@ -72,6 +72,10 @@ int EngineHost_DrawSequenceView() {
   return g_buildHost.drawSequenceView != nullptr ? (g_buildHost.drawSequenceView() != 0 ? 1 : 0) : 1;
 }
 
+void EngineHost_TempFilesClosed() {
+  if (g_buildHost.tempFilesClosed != nullptr) g_buildHost.tempFilesClosed();
+}
+
 void EngineHost_SetTabPageDimmed(int page, int dimmed) {
   if (g_buildHost.setTabPageDimmed != nullptr) g_buildHost.setTabPageDimmed(page, dimmed);
 }

@@ -19,6 +19,7 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
@@ -27,6 +28,7 @@
 #include "editors/ReportDialog.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
+#include "engine/EngineHost.h"
 #include "engine/ModulationTypes.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentManager.h"
@@ -57,6 +59,12 @@ std::string WithoutDate(std::string file) {
   const std::size_t at = file.find("{DATE:");
   if (at != std::string::npos) file.erase(at, file.find('}', at) + 1 - at);
   return file;
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
 }
 
 class MainRoadTest : public cz::test::StartupHomeTest {
@@ -421,6 +429,83 @@ TEST_F(MainRoadTest, LastProjectOpensFromTheTreeAndBuilds) {
     EXPECT_TRUE(FileExists(cz::HostPath(absolute))) << absolute;
   }
   EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
+}
+
+// Stop pressed as the user would while a build runs (the click is queued
+// inside the Generate callback), then polled.
+int PressStopThenPoll() {
+  UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_STOP);
+  return SequenceStopPressed();
+}
+
+// Every build creates the temporary files again. A build that stops before
+// drawing, and a multi-segment build (which never draws), leave the Sequence
+// View holding nothing of them: its graphs empty, and Zoom In on it reads
+// no file. The next Generate draws again.
+TEST_F(MainRoadTest, SequenceViewLetsGoOfTheTemporaryFilesOfLaterBuilds) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(InstrumentCapabilities.MultiSegment, 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("FM chirp");
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "3"), 1);
+  UiTest_QueueFile(dir_.File("view.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+
+  const auto generateAndZoom = [&]() {
+    UiTest_ClearPopups();
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+    ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+    ASSERT_NE(g_SequenceView.iqFile, nullptr);
+    EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
+    EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQPT).empty());
+    const int64_t whole = g_SequenceView.lastSample - g_SequenceView.firstSample + 1;
+    Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+    EXPECT_LT(g_SequenceView.lastSample - g_SequenceView.firstSample + 1, whole);
+    EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
+  };
+  const auto expectNothingShown = [&](const char* after) {
+    EXPECT_EQ(g_SequenceView.iqFile, nullptr) << after;
+    EXPECT_EQ(g_SequenceView.pointCount, 0) << after;
+    for (int graph : {TAB_VIEW_GRAPH_IQ, TAB_VIEW_GRAPH_IQPT, TAB_VIEW_GRAPH_SPECTRUM})
+      EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, graph).empty()) << after << ", graph " << graph;
+    const int draws = Occurrences(Log(), "Drawing sample");
+    Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+    EXPECT_EQ(Occurrences(Log(), "Drawing sample"), draws) << after << ": nothing read";
+    EXPECT_EQ(Log().find("*** Cannot read from temporary waveform file."), std::string::npos) << after;
+    for (int graph : {TAB_VIEW_GRAPH_IQ, TAB_VIEW_GRAPH_IQPT, TAB_VIEW_GRAPH_SPECTRUM})
+      EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, graph).empty()) << after << ", graph " << graph;
+  };
+  generateAndZoom();
+
+  // Generate again, Stop during the build, then Zoom In on the view still shown.
+  const EngineHost windowHost = GetEngineHost();
+  EngineHost stopping = windowHost;
+  stopping.stopPressed = PressStopThenPoll;
+  SetEngineHost(&stopping);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);  // "Abort Pulse Creation ?"
+  UiTest_QueueMessageOk();    // "Waveform creation failed."
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  SetEngineHost(&windowHost);
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << Log();
+  EXPECT_EQ(UiTest_Popups()[0].title, "Abort Pulse Creation ?");
+  EXPECT_EQ(PageVisible(PAGE_SEQUENCE_VIEW), 1);
+  expectNothingShown("a stopped build");
+  generateAndZoom();
+
+  // A multi-segment build of the sequence, then Zoom In on the view.
+  Choose(MBAR_PULSE_SEGNEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(MultiSegmentTable[0].segments[0].sequenceId, static_cast<int32_t>(SequenceTable[0].id));
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the user clock is raised to the sequence's
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Done.") << Log();
+  expectNothingShown("a multi-segment build");
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  generateAndZoom();
+  EXPECT_EQ(Log().find("*** Cannot read from temporary waveform file."), std::string::npos);
 }
 
 // Edits reach the other pages: a renamed pulse in the tree, the sequence
