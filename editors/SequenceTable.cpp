@@ -7,7 +7,6 @@
 #include "editors/SequenceTable.h"
 
 #include <climits>
-#include <cmath>
 #include <string>
 
 #include "app/Keywords.h"
@@ -16,6 +15,7 @@
 #include "app/PulseRecord.h"
 #include "editors/SequenceFilter.h"
 #include "engine/PulseCompute.h"
+#include "engine/Tessera_GenerateWave.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
@@ -188,13 +188,13 @@ std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequence
       r.samples = ClampToInt32(reps * n);
       r.compileFailed = !ok;
     } else if (e.fillerType == SYNC_BLANK || e.fillerType == SYNC_CW) {
-      double duration = e.fillerTime - timeLine;
-      if (!(duration >= 0.0)) {
-        duration = 0.0;
-        e.fillerTime = timeLine;
-      }
+      if (!(e.fillerTime >= timeLine)) e.fillerTime = timeLine;
+      // Counted and laid out as the build writes it: a whole number of
+      // samples, the time line moving on by their duration.
+      const int64_t n = FillerSampleCount(e.fillerTime, timeLine, seq->clock);
+      const double duration = seq->clock > 0.0 ? static_cast<double>(n) / seq->clock : e.fillerTime - timeLine;
       r.filler = true;
-      r.samples = ClampToInt32(std::trunc(seq->clock * duration));
+      r.samples = ClampToInt32(static_cast<double>(n));
       shown = timeLine;
       timeLine += duration;
       r.start = shown;

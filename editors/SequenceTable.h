@@ -55,7 +55,9 @@ struct SequenceRowLayout {
 
 // Lays out the entries of seq at its sample rate, up to the first empty
 // entry or the first pulse entry whose pulse is not in PulseTable. A filler
-// whose end time lies before the time line is raised to it in the record.
+// whose end time lies before the time line is raised to it in the record;
+// a filler covers the whole samples the build writes up to its end time
+// (FillerSampleCount), and its row and the time line follow them.
 // A pulse whose timing cannot be realised gets 0 samples and no duration
 // (the pulse computation has logged why) and does not move the time line.
 std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequenceIndex);

@@ -106,6 +106,14 @@ off_t SlotFileSize(int slot) {
 
 }  // namespace
 
+int64_t FillerSampleCount(double endTime, double timeLine, double clock) {
+  if (!(endTime > timeLine) || !(clock > 0.0)) return 0;
+  const double n = (endTime - timeLine) * clock + 0.5;
+  // Far beyond any file: kept in range here, refused by the caller.
+  constexpr double kLimit = 4.0e18;
+  return n < kLimit ? static_cast<int64_t>(n) : static_cast<int64_t>(kLimit);
+}
+
 int WriteBlankFiller(int iqSlot, int markerSlot, int32_t n) { return WriteFiller(iqSlot, markerSlot, n, 0.0f, 0.0f); }
 
 int WriteCwFiller(int iqSlot, int markerSlot, int32_t n) {

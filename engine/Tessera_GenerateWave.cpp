@@ -133,7 +133,7 @@ int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, doubl
   const double startTime = timeLine;
   int64_t m = 0;
   if (e.fillerTime > timeLine) {
-    m = static_cast<int64_t>((e.fillerTime - timeLine) * clock + 0.5);
+    m = FillerSampleCount(e.fillerTime, timeLine, clock);
     char line[160];
     cz::SnprintfC(line, sizeof line, cw ? "#%3d  CW FILLER %4.3f us" : "#%3d  BLANK FILLER %4.3f us", slot + 1,
                   static_cast<double>(m) / clock * 1e6);

@@ -83,6 +83,12 @@ enum BuildInternalStep {
 int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumber, int32_t multiSegmentIndex,
                   int32_t reportOpen, double timeOffset);
 
+// Samples of a blank or CW filler that ends at endTime (s) while the time
+// line stands at timeLine (s): (endTime - timeLine) x clock (Hz) rounded to
+// the nearest integer; 0 when the end is not beyond the time line or the
+// clock is not positive. The time line then moves on by samples / clock.
+// The Sequence Editor's table counts fillers with this function as well.
+int64_t FillerSampleCount(double endTime, double timeLine, double clock);
 // n blank samples (I = Q = 0.0) on iqSlot and, when markerSlot >= 0, n
 // marker bytes 0. Stop polls and the task bar every 2,000 samples. 1 / 0;
 // n < 0 gives 0.

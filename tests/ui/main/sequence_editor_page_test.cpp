@@ -3,7 +3,9 @@
 // table, the entry buttons, the header fields and the busy state.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/Log.h"
 #include "app/Progress.h"
@@ -488,6 +490,79 @@ TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle
   ASSERT_FALSE(Status().empty());
   EXPECT_EQ(Status().back(), "Failed to read waveform information.");
   INFO = 0;
+}
+
+// The table's sample counts are the samples the build writes: after a
+// refresh, after Generate (whose rows come from the build) and after the next
+// refresh every row shows the same count, and the rows add up to the file's
+// SAMPLES tag. Fillers are whole samples and move the time line by their
+// duration, so a later filler counts from where the build stands.
+TEST_F(SequenceGenerateTest, TableCountsAreTheSamplesTheBuildWrites) {
+  struct Entry {
+    int kind;        // -1 pulse, 0 blank filler, 1 CW filler
+    double a, b;     // pulse: on and off time; filler: end time (us)
+  };
+  struct Case {
+    double clock;
+    std::vector<Entry> entries;
+  };
+  const Case cases[] = {
+      // A 50 us pulse, then a CW filler ending at 80 us: 3,000 samples.
+      {100e6, {{-1, 30, 20}, {1, 80, 0}}},
+      // 10.4 us of blank leave the build at 10 us: the next filler counts 10.85 us.
+      {1e6, {{0, 10.4, 0}, {1, 20.85, 0}, {0, 31.3, 0}}},
+      {7.68e6, {{-1, 3.3, 1.1}, {0, 13.37, 0}, {1, 13.0, 0}, {1, 29.99, 0}}},
+      {250e6, {{0, 1.0001, 0}, {-1, 0.77, 0.1}, {1, 2.5, 0}, {0, 2.7, 0}}},
+      {33.333e6, {{1, 3, 0}, {-1, 1, 1}, {0, 9.99999, 0}}},
+  };
+  const std::string wave = dir_.File("counts.wv");
+  for (const Case& c : cases) {
+    ResetProject();
+    SequenceRecord& s = SequenceTable[SequenceCount++];
+    InitSequenceRecord(&s);
+    s.name = "Counts";
+    s.clock = c.clock;
+    ASSERT_TRUE(s.waveFile.AssignExact(wave));
+    const int rows = static_cast<int>(c.entries.size());
+    for (int k = 0; k < rows; ++k) {
+      const Entry& e = c.entries[k];
+      if (e.kind < 0) {
+        PulseRecord& p = AddPulse("P");
+        p.onTime = e.a * 1e-6;
+        p.offTime = e.b * 1e-6;
+        s.entries[k].pulseId = static_cast<int32_t>(p.id);
+        s.entries[k].repetitions = k == 0 ? 1 : 2;  // a first pulse once, a later one twice
+      } else {
+        s.entries[k].fillerType = e.kind;
+        s.entries[k].fillerTime = e.a * 1e-6;  // as the Tstop cell stores it
+      }
+    }
+    const auto counts = [&]() {
+      std::vector<double> n;
+      for (int row = 1; row <= rows; ++row) n.push_back(Number(SEQ_COL_SAMPLES, row));
+      return n;
+    };
+    RefreshSequenceEditor(0);
+    const std::vector<double> shown = counts();
+    if (c.clock == 100e6) {
+      EXPECT_EQ(shown[1], 3000.0);
+    } else if (c.clock == 1e6) {
+      EXPECT_EQ(shown, (std::vector<double>{10.0, 11.0, 10.0}));
+    }
+    SetSequenceEditorBusy(0);
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+    ASSERT_TRUE(UiTest_Popups().empty()) << c.clock;
+    EXPECT_EQ(counts(), shown) << "rows of the build at " << c.clock << " Hz";
+    RefreshSequenceEditor(0);
+    EXPECT_EQ(counts(), shown) << "rows of the next refresh at " << c.clock << " Hz";
+
+    const std::string file = cz::test::ReadFileBytes(wave);
+    const std::size_t tag = file.find("{SAMPLES:");
+    ASSERT_NE(tag, std::string::npos);
+    double total = 0.0;
+    for (double n : shown) total += n;
+    EXPECT_EQ(std::atof(file.c_str() + tag + 9), total) << c.clock << " Hz";
+  }
 }
 
 std::vector<std::string>& LogLines() {
