@@ -18,6 +18,7 @@
 #include "instrument/VisaDev.h"
 #include "platform/visa/Visa.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace cz::test {
@@ -27,8 +28,7 @@ namespace {
 class SimProcess {
  public:
   explicit SimProcess(const std::vector<std::string>& extra) {
-    std::string exe = BuildDir() + "/tools/cadenza-sim/cadenza-sim";
-    if (access(exe.c_str(), X_OK) != 0) exe = BuildDir() + "/tools/cadenza-sim";
+    std::string exe = SimExecutablePath();
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();

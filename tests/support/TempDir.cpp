@@ -34,12 +34,12 @@ bool FileExists(const std::string& path) { return std::filesystem::exists(path);
 
 std::string BuildDir() {
   const char* b = std::getenv("CADENZA_BUILD_DIR");
-  return b ? std::string(b) : std::string("build");
+  return b && *b ? std::string(b) : std::string(CADENZA_TEST_BUILD_DIR);
 }
 
 std::string SourceDir() {
   const char* s = std::getenv("CADENZA_SOURCE_DIR");
-  return s ? std::string(s) : std::string(".");
+  return s && *s ? std::string(s) : std::string(CADENZA_TEST_SOURCE_DIR);
 }
 
 }  // namespace cz::test

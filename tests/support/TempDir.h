@@ -26,7 +26,9 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
-// The build folder (CADENZA_BUILD_DIR, set by CTest) and the source folder.
+// The build folder and the source folder: CADENZA_BUILD_DIR and
+// CADENZA_SOURCE_DIR when set (CTest sets them), else the folders this test
+// program was configured with, so that it runs from any working folder.
 std::string BuildDir();
 std::string SourceDir();
 
