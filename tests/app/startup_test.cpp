@@ -494,6 +494,95 @@ TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
   EXPECT_TRUE(FileExists(home_.work + "/WV-DATA.TMP"));
 }
 
+// ---------------------------------------------------------------- recoverable start-up failures
+
+// The home's settings with the given temporary folder and last project.
+class StartupRecovers : public StartupInProcess {
+ protected:
+  void WriteSettings(const std::string& tempDir, const std::string& lastPrj, bool saveOnExit) {
+    WriteFileBytes(home_.home + "/settings.ini", "[PRG]\r\nTempDir = \"" + tempDir + "\"\r\nLastPrj = \"" + lastPrj +
+                                                     "\"\r\nSavePrjOnExit = " + (saveOnExit ? "True" : "False") +
+                                                     "\r\nAllowTrace = True\r\n");
+  }
+  std::string LogText() {
+    static char log[1 << 16];
+    log[0] = '\0';
+    GetCtrlVal(TAB_LOG, TAB_LOG_TEX_LOG, log, sizeof log);
+    return log;
+  }
+  // The start-up completed with the temporary-file failure on record.
+  void ExpectStartupFailedButRunning(const char* popup) {
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].text, popup);
+    const std::string log = LogText();
+    EXPECT_NE(log.find("**** Startup FAILED *****"), std::string::npos) << log;
+    EXPECT_EQ(log.find("===== Startup complete ====="), std::string::npos) << log;
+    // Still running: the main window answers its menu.
+    UiTest_ClearPopups();
+    ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), MBAR_PULSE_PNEW), 1);
+    EXPECT_EQ(PulseCount, 1);
+  }
+};
+
+TEST_F(StartupRecovers, TemporaryFilesThatCannotBeOpened) {
+  // The folder cannot be made: its parent is a file.
+  WriteFileBytes(home_.dir.File("plain"), "x");
+  WriteSettings(home_.dir.File("plain") + "/Temp", "", false);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning("Failed to open temporary files. Verify path settings in preferences and restart !");
+  EXPECT_TRUE(ActiveTempDir.empty());
+  TearDownApplication();
+
+  // The folder exists, but WV-DATA.TMP in it is a folder.
+  mkdir(home_.temp.c_str(), 0755);
+  mkdir((home_.temp + "/WV-DATA.TMP").c_str(), 0755);
+  WriteSettings(home_.temp, "", false);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning("Failed to open temporary files. Verify path settings in preferences and restart !");
+  TearDownApplication();
+}
+
+TEST_F(StartupRecovers, BufferSelfTestThatFails) {
+  // WV-DATA.TMP opens, but everything written to it is lost.
+  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  mkdir(home_.temp.c_str(), 0755);
+  ASSERT_EQ(symlink("/dev/full", (home_.temp + "/WV-DATA.TMP").c_str()), 0);
+  WriteSettings(home_.temp, "", false);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning("Buffer test failed !");
+  TearDownApplication();
+}
+
+TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {
+  const std::string project = home_.dir.File("broken.prj");
+  const std::string bytes = "<?xml version=\"1.0\"?>\n<PROJECT><PULSE id=\"1\"";
+  WriteFileBytes(project, bytes);
+  WriteSettings(home_.temp, project, true);
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  const std::string log = LogText();
+  EXPECT_NE(log.find("** Failed to load project file."), std::string::npos) << log;
+  EXPECT_NE(log.find("===== Startup complete ====="), std::string::npos) << log;
+  EXPECT_EQ(PulseCount, 0);
+
+  // Work done in the empty project does not go over the file at exit,
+  // neither on File > Exit nor on a termination signal.
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_PNEW), 1);
+  ASSERT_EQ(PulseCount, 1);
+  QuitWithoutQuestions();
+  EXPECT_EQ(ReadFileBytes(project), bytes);
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_PNEW), 1);
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_EXIT), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(PulseCount, 0);
+  TearDownApplication();
+  EXPECT_EQ(ReadFileBytes(project), bytes);
+}
+
 // ---------------------------------------------------------------- child process
 
 class ProgramRun : public ::testing::Test {

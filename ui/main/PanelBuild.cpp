@@ -186,12 +186,18 @@ int PanelBuild_Fit(int panel, const PanelDef& def, int topLevel) {
 }
 
 int PanelBuild_SetCloseCtrl(int panel, int closeCtrl, CtrlCallbackPtr callback) {
+  // A slot is free when it was never used or its panel has been discarded
+  // (panel handles are not reused), so that panels built again and again
+  // do not run out of slots.
   CloseCtrl* slot = nullptr;
-  for (CloseCtrl& c : g_closeCtrls)
+  for (CloseCtrl& c : g_closeCtrls) {
+    int visible = 0;
+    if (c.panel != 0 && c.panel != panel && GetPanelAttribute(c.panel, ATTR_VISIBLE, &visible) < 0) c = CloseCtrl{};
     if (c.panel == panel || (slot == nullptr && c.panel == 0)) {
       slot = &c;
       if (c.panel == panel) break;
     }
+  }
   if (slot == nullptr) return UI_ERR_OUT_OF_MEMORY;
   *slot = CloseCtrl{panel, closeCtrl, callback};
   return SetPanelAttribute(panel, ATTR_CALLBACK_FUNCTION_POINTER, &CloseBoxPanelCb);

@@ -52,4 +52,17 @@ TEST_F(InfoDialogTest, TextIsReplacedAndBothCloseWaysHideIt) {
   EXPECT_EQ(Visible(), 0);
 }
 
+// Each build takes a close-box slot; the slots of discarded dialogs are
+// taken again, so building the dialog anew never runs out.
+TEST_F(InfoDialogTest, BuiltAgainAndAgainAfterDiscards) {
+  for (int i = 0; i < 40; ++i) {
+    DiscardPanel(INFO);
+    INFO = BuildInfoPanel(0);
+    ASSERT_GT(INFO, 0) << "build " << i;
+  }
+  DisplayPanel(INFO);
+  UiTest_PressCloseBox(INFO);
+  EXPECT_EQ(Visible(), 0);
+}
+
 }  // namespace
