@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -183,13 +184,19 @@ int CloseSequenceReport(int32_t reportOpen, int result) {
 
 namespace build_detail {
 
+FILE* CreateTempSampleFile(const char* name) {
+  const std::string path = TempFilePath(name);
+  std::remove(path.c_str());
+  return fopen(path.c_str(), "w+b");
+}
+
 int RecreateTempSampleFiles() {
   // Whoever holds the old handles (the Sequence View) lets go of them first.
   EngineHost_TempFilesClosed();
   if (TempIqFile != nullptr) fclose(TempIqFile);
   if (TempMarkerFile != nullptr) fclose(TempMarkerFile);
-  TempIqFile = fopen(TempFilePath("WV-DATA.TMP").c_str(), "w+b");
-  TempMarkerFile = fopen(TempFilePath("MKR-DATA.TMP").c_str(), "w+b");
+  TempIqFile = CreateTempSampleFile("WV-DATA.TMP");
+  TempMarkerFile = CreateTempSampleFile("MKR-DATA.TMP");
   if (TempIqFile == nullptr || TempMarkerFile == nullptr) {
     Log_Message(1, "*** Failed to initialize temporary file.");
     return 0;

@@ -19,6 +19,12 @@ void LogInternalError(int step);
 void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Host path of a temporary file in the settings' TempDir.
 std::string TempFilePath(const char* name);
+// A temporary sample file created empty ("w+b") in the settings' TempDir,
+// or null. The previous file of that name is removed first rather than
+// truncated: truncating waits for any write-back of the old data already
+// under way (and some file systems start one when a truncated file is
+// closed), while the pages of a removed file are dropped unwritten.
+FILE* CreateTempSampleFile(const char* name);
 // Closes TempIqFile and TempMarkerFile when open and creates both again
 // ("w+b") in the settings' TempDir. 1 when both are open; 0 with "*** Failed
 // to initialize temporary file." otherwise.

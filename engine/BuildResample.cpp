@@ -125,8 +125,8 @@ int Resample(PostState& state, Handles& h) {
   EngineHost_SetTotalProgress(25);
   EngineHost_SetTaskProgress(0);
 
-  h.iq2 = fopen(TempFilePath("WV-DATA2.TMP").c_str(), "w+b");
-  h.marker2 = fopen(TempFilePath("MKR-DATA2.TMP").c_str(), "w+b");
+  h.iq2 = CreateTempSampleFile("WV-DATA2.TMP");
+  h.marker2 = CreateTempSampleFile("MKR-DATA2.TMP");
   if (h.iq2 == nullptr || h.marker2 == nullptr) return h.Internal(kErrResampleFiles);
   if (!InitBuf(kSlotResampledIq, h.iq2, 0, 1)) return h.Internal(kErrSlot7);
   if (WriteBytes(kSlotResampledIq, 3, "IQF") != 3) return h.Internal(kErrSlot7Header);

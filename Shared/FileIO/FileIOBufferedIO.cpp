@@ -2,6 +2,10 @@
 // front of caller-owned stdio files (see FileIOBufferedIO.h).
 #include "Shared/FileIO/FileIOBufferedIO.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -12,6 +16,85 @@ namespace fileio_detail {
 BufferSlot slots[kBufferSlotCount];
 bool initialized = false;
 }  // namespace fileio_detail
+
+namespace {
+
+// Freed memory buffers waiting for the next binding, with their sizes.
+struct SpareBuffer {
+  unsigned char* data = nullptr;
+  int32_t bytes = 0;
+};
+SpareBuffer g_spare[kSpareSlotBuffers];
+
+size_t PageBytes() {
+  static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return page;
+}
+
+}  // namespace
+
+bool SlotBuffer::Allocate(int32_t bytes) {
+  reset();
+  for (SpareBuffer& spare : g_spare) {
+    if (spare.data != nullptr && spare.bytes == bytes) {
+      data_ = spare.data;
+      spare.data = nullptr;
+      break;
+    }
+  }
+  if (data_ == nullptr) data_ = new (std::nothrow) unsigned char[static_cast<size_t>(bytes)];
+  if (data_ == nullptr) return false;
+  kind_ = Kind::Memory;
+  bytes_ = bytes;
+  return true;
+}
+
+void SlotBuffer::BeginMapped(int fd) {
+  reset();
+  kind_ = Kind::Mapped;
+  fd_ = fd;
+}
+
+bool SlotBuffer::MapWindow(off_t offset, size_t length) {
+  Unmap();
+  if (length == 0) return true;
+  // mmap takes page-aligned offsets; the window starts inside its first page.
+  const off_t aligned = offset - offset % static_cast<off_t>(PageBytes());
+  const size_t lead = static_cast<size_t>(offset - aligned);
+  void* map = mmap(nullptr, lead + length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd_, aligned);
+  if (map == MAP_FAILED) return false;
+  map_ = map;
+  mapLength_ = lead + length;
+  data_ = static_cast<unsigned char*>(map) + lead;
+  return true;
+}
+
+void SlotBuffer::Unmap() {
+  if (map_ != nullptr) munmap(map_, mapLength_);
+  map_ = nullptr;
+  mapLength_ = 0;
+  data_ = nullptr;
+}
+
+void SlotBuffer::reset() {
+  if (kind_ == Kind::Memory) {
+    SpareBuffer* keep = nullptr;
+    for (SpareBuffer& spare : g_spare)
+      if (spare.data == nullptr) keep = &spare;
+    if (keep != nullptr) {
+      keep->data = data_;
+      keep->bytes = bytes_;
+    } else {
+      delete[] data_;
+    }
+    data_ = nullptr;
+  } else if (kind_ == Kind::Mapped) {
+    Unmap();
+  }
+  kind_ = Kind::None;
+  bytes_ = 0;
+  fd_ = -1;
+}
 
 namespace {
 
@@ -50,9 +133,22 @@ inline void CheckInitialized() {
 
 inline bool InUse(const BufferSlot& s) { return s.readBuffer || s.writeBuffer; }
 
-// Loads the read buffer from the file's current position; bytes read, or -1
-// on a read error.
-int32_t LoadReadBuffer(BufferSlot& s) {
+// Loads the read buffer with the data from file offset `at`, where the
+// file's position stands: a memory buffer reads up to bufferBytes from the
+// position; a mapped buffer maps the same window and moves the position
+// behind it, as the read would. Bytes loaded, or -1 on an error.
+int32_t LoadReadBuffer(BufferSlot& s, off_t at) {
+  if (s.readBuffer.mapped()) {
+    struct stat st;
+    if (fstat(fileno(s.file), &st) != 0) return -1;
+    const off_t left = st.st_size > at ? st.st_size - at : 0;
+    const int32_t length = left < s.bufferBytes ? static_cast<int32_t>(left) : s.bufferBytes;
+    if (!s.readBuffer.MapWindow(at, static_cast<size_t>(length))) return -1;
+    if (fseeko(s.file, at + length, SEEK_SET) != 0) return -1;
+    s.readFill = length;
+    s.readPos = 0;
+    return length;
+  }
   const size_t got = std::fread(s.readBuffer.get(), 1, static_cast<size_t>(s.bufferBytes), s.file);
   if (got < static_cast<size_t>(s.bufferBytes) && std::ferror(s.file)) {
     std::clearerr(s.file);
@@ -64,6 +160,12 @@ int32_t LoadReadBuffer(BufferSlot& s) {
   s.readFill = static_cast<int32_t>(got);
   s.readPos = 0;
   return s.readFill;
+}
+
+// A slot that only reads a regular file maps it instead of copying it.
+bool CanMap(FILE* file) {
+  struct stat st;
+  return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Writes `count` bytes of the write buffer at the slot's write position: a
@@ -105,15 +207,16 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   if (!read && !write) FILEIO_FAIL(0);
 
   const int32_t bytes = g_bufferBytes;
-  std::unique_ptr<unsigned char[]> readBuffer;
-  std::unique_ptr<unsigned char[]> writeBuffer;
-  if (read) {
-    readBuffer.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
-    if (!readBuffer) FILEIO_FAIL(0);
+  SlotBuffer& readBuffer = s.readBuffer;
+  SlotBuffer& writeBuffer = s.writeBuffer;
+  if (read && !write && CanMap(file)) {
+    readBuffer.BeginMapped(fileno(file));
+  } else if (read && !readBuffer.Allocate(bytes)) {
+    FILEIO_FAIL(0);
   }
-  if (write) {
-    writeBuffer.reset(new (std::nothrow) unsigned char[static_cast<size_t>(bytes)]);
-    if (!writeBuffer) FILEIO_FAIL(0);  // the read buffer goes with readBuffer
+  if (write && !writeBuffer.Allocate(bytes)) {
+    readBuffer.reset();
+    FILEIO_FAIL(0);
   }
 
   // Data passes through our buffers only: the stream's own buffer is
@@ -124,15 +227,13 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
 
   s.file = file;
   s.bufferBytes = bytes;
-  s.readBuffer = std::move(readBuffer);
-  s.writeBuffer = std::move(writeBuffer);
   s.readPos = 0;
   s.readFill = 0;
   s.writeFill = 0;
   s.writeFilePos = -1;
   s.readFilePos = -1;
   if (s.readBuffer) {
-    const int32_t got = LoadReadBuffer(s);
+    const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) {
       ClearSlot(s, false);
       FILEIO_FAIL(0);
@@ -169,7 +270,7 @@ int32_t _ReadBytes(int slot, int32_t n, void* dest) {
     // Refill. Flushes of the write side move the file position, so a slot
     // with a write position seeks back to where the reads continue.
     if (s.writeFilePos != -1 && fseeko(s.file, s.readFilePos, SEEK_SET) != 0) FILEIO_FAIL(-1);
-    const int32_t got = LoadReadBuffer(s);
+    const int32_t got = LoadReadBuffer(s, s.readFilePos);
     if (got < 0) FILEIO_FAIL(-1);
     if (got == 0) return done;
     s.readFilePos += got;
@@ -185,7 +286,7 @@ int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data) {
   if (n <= 0) return 0;
   if (s.readFill == s.readPos) {
     if (s.writeFilePos != -1 && fseeko(s.file, s.readFilePos, SEEK_SET) != 0) FILEIO_FAIL(-1);
-    const int32_t got = LoadReadBuffer(s);
+    const int32_t got = LoadReadBuffer(s, s.readFilePos);
     if (got < 0) FILEIO_FAIL(-1);
     if (got == 0) return 0;
     s.readFilePos += got;
@@ -248,7 +349,7 @@ int _RestartAtBegining(int slot) {
   s.writeFill = 0;
   s.writeFilePos = -1;
   if (s.readBuffer) {
-    const int32_t got = LoadReadBuffer(s);
+    const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) FILEIO_FAIL(0);
     s.readFilePos = got;
   }
@@ -276,7 +377,7 @@ int _RestartAtPosition(int slot, off_t pos) {
   s.writeFilePos = base;
   s.readFilePos = base;
   if (s.readBuffer) {
-    const int32_t got = LoadReadBuffer(s);
+    const int32_t got = LoadReadBuffer(s, base);
     if (got < 0) FILEIO_FAIL(0);
     s.readFilePos += got;
     if (s.writeBuffer && r > 0) {

@@ -31,10 +31,10 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 static_assert(sizeof(off_t) == 8, "the temporary files need 64-bit file offsets");
 
@@ -46,10 +46,51 @@ inline constexpr int32_t kBufferSlotBytes = 16 * 1024 * 1024;
 // in-place slot keeps up to 7 bytes of the aligned sample in its write buffer.
 inline constexpr int32_t kBufferSlotMinBytes = 16;
 
+// The read or write buffer of a slot: either bufferBytes of memory, or, for
+// a slot that only reads a regular file, a read-only mapping of the window
+// of the file that is "loaded" (the data is read where the page cache holds
+// it instead of being copied). Freed memory buffers of the full size are
+// kept for the next binding (at most kSpareSlotBuffers of them), so that a
+// build does not fault in fresh pages for every binding.
+class SlotBuffer {
+ public:
+  SlotBuffer() = default;
+  ~SlotBuffer() { reset(); }
+  SlotBuffer(const SlotBuffer&) = delete;
+  SlotBuffer& operator=(const SlotBuffer&) = delete;
+
+  // Memory of `bytes`; false when it cannot be had.
+  bool Allocate(int32_t bytes);
+  // Marks the buffer as a mapped view of file descriptor fd (no window yet).
+  void BeginMapped(int fd);
+  // Maps `length` bytes of the file from `offset` (replacing the previous
+  // window); length 0 leaves no window. False when mmap fails.
+  bool MapWindow(off_t offset, size_t length);
+  void reset();
+
+  explicit operator bool() const { return kind_ != Kind::None; }
+  friend bool operator==(const SlotBuffer& b, std::nullptr_t) { return !b; }
+  unsigned char* get() const { return data_; }
+  bool mapped() const { return kind_ == Kind::Mapped; }
+
+ private:
+  enum class Kind { None, Memory, Mapped };
+  void Unmap();
+  Kind kind_ = Kind::None;
+  unsigned char* data_ = nullptr;  // memory buffer, or the window's first byte
+  int32_t bytes_ = 0;              // size of a memory buffer
+  int fd_ = -1;                    // file of a mapped buffer
+  void* map_ = nullptr;            // page-aligned start of the window's mapping
+  size_t mapLength_ = 0;
+};
+
+// Spare memory buffers kept between bindings.
+inline constexpr int kSpareSlotBuffers = 4;
+
 struct BufferSlot {
-  FILE* file = nullptr;                          // caller's file; kept by ReleaseBuf
-  std::unique_ptr<unsigned char[]> readBuffer;   // present while the slot reads
-  std::unique_ptr<unsigned char[]> writeBuffer;  // present while the slot writes
+  FILE* file = nullptr;  // caller's file; kept by ReleaseBuf
+  SlotBuffer readBuffer;   // present while the slot reads
+  SlotBuffer writeBuffer;  // present while the slot writes
   int32_t bufferBytes = 0;    // size of each buffer of this binding
   int32_t readPos = 0;        // next unread byte in readBuffer
   int32_t readFill = 0;       // valid bytes in readBuffer
