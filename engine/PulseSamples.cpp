@@ -225,6 +225,24 @@ void CombineBlock(int iqSlot, int markerSlot, int m, int mode, bool swapIq, Bloc
   }
 }
 
+// Samples of the delay, and of the blank behind its first sample (which the
+// modulation still sees), carry neither modulation nor envelope: the level
+// is the off level, the phase the running carrier phase, the marker byte
+// that of the part. The same values as PrepareBlock gives them, in one loop.
+void PrepareLevelBlock(const SampleContext& x, int32_t a, int m, uint8_t part, SampleState& st, BlockBuffers& b) {
+  const double level = 1.0 * x.off;
+  double phi = st.phi;
+  for (int j = 0; j < m; ++j) {
+    phi += x.step;
+    b.amp[j] = level;
+    b.phase[j] = phi + 0.0 + 0.0;
+    b.marker[j] = part;
+  }
+  for (int j = 0, e = BlockLimit(a, m, 0, x.restartEnd); j < e; ++j) b.marker[j] |= x.restart;
+  st.phi = phi;
+  st.modPhase = 0.0;
+}
+
 }  // namespace
 
 int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, int markerSlot, double fs,
@@ -288,7 +306,13 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     if (a < x.nD && end > x.nD) end = x.nD;
     const int m = end - a;
 
-    if (!PrepareBlock(x, a, m, st, b)) return 0;
+    // A block wholly in the delay or in the blank after its first sample.
+    const bool level = end <= x.nD || a > x.blankStart;
+    if (level) {
+      PrepareLevelBlock(x, a, m, x.segment[a < x.nD ? MARKER_DELAY : MARKER_OFF], st, b);
+    } else if (!PrepareBlock(x, a, m, st, b)) {
+      return 0;
+    }
     PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
     if (noise) {
       // Each sample takes the pair formed at the previous step.
@@ -303,7 +327,10 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
       pendingQ = b.noiseQ[m - 1];
     }
     if (combineMode != 0) CombineBlock(iqSlot, markerSlot, m, combineMode, swapIq, b);
-    *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
+    // At the off level alone every magnitude is within a few units in the
+    // last place of that level: below a peak above it the peak stays.
+    const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
+    if (!belowPeak) *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
     if (swapIq) PulseKernel_PackIq(b.q, b.i, b.packed, m);
     else PulseKernel_PackIq(b.i, b.q, b.packed, m);
     if (WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m || WriteBytes(markerSlot, m, b.marker) != m) {

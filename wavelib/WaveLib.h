@@ -135,10 +135,13 @@ class WavePartFile {
 
  private:
   void Discard();
+  void StartWriteBack();
   FILE* file_ = nullptr;
   std::string partPath_;
   std::string destPath_;
   bool failed_ = false;
+  int64_t written_ = 0;    // bytes handed to the file
+  int64_t writeBack_ = 0;  // bytes whose write-back has been started
 };
 
 // Run list of one bit of a marker or control byte stream, written as
