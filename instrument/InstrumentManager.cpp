@@ -2,6 +2,7 @@
 #include "instrument/InstrumentManager.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,11 +10,13 @@
 #include <vector>
 
 #include "app/Log.h"
+#include "app/Progress.h"
 #include "app/PanelIds.h"
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/RfListEditor.h"
 #include "instrument/Identify.h"
+#include "instrument/LanDiscovery.h"
 #include "instrument/TransferTab.h"
 #include "instrument/VisaDev.h"
 #include "platform/BoundedText.h"
@@ -36,7 +39,7 @@ constexpr const char* kScannedModels[] = {"Kaldra", "Tovik", "Halvex", "Pernot",
 
 enum Interface { IF_USB = 0, IF_TCPIP = 1, IF_GPIB = 2, IF_OTHER = 3 };
 
-std::string g_hostsFile = "/etc/hosts";
+InstrumentManagerLanProviders g_lanProviders;
 // Resource texts of the device items; an item's value indexes this table.
 std::vector<std::string> g_itemResources;
 
@@ -154,29 +157,47 @@ void ScanError(const char* message) {
   Log_Message(1, message);
 }
 
-// Host names of a domain from the hosts table: every name "<host>.<domain>"
-// (the domain compared in upper case). 0 when the table cannot be opened,
-// -1 when reading it fails, else 1 (also when no host matches).
-int HostsOfDomain(const std::string& upperDomain, std::vector<std::string>* hosts) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(g_hostsFile.c_str(), "r"), std::fclose);
-  if (!file) return 0;
-  char line[1024];
-  while (std::fgets(line, sizeof line, file.get())) {
-    char* hash = std::strchr(line, '#');
-    if (hash) *hash = '\0';
-    std::vector<std::string> fields;
-    for (char* token = std::strtok(line, " \t\r\n"); token; token = std::strtok(nullptr, " \t\r\n"))
-      fields.push_back(token);
-    for (std::size_t i = 1; i < fields.size(); ++i) {
-      const std::size_t dot = fields[i].find('.');
-      if (dot == std::string::npos || dot == 0) continue;
-      if (Upper(fields[i].substr(dot + 1)) != upperDomain) continue;
-      bool known = false;
-      for (const std::string& h : *hosts) known = known || h == fields[i];
-      if (!known) hosts->push_back(fields[i]);
+// The providers of a LAN scan: the test's, or DNS-SD and VXI-11 broadcast.
+std::vector<std::unique_ptr<LanDiscoveryProvider>> LanProviders() {
+  if (g_lanProviders) return g_lanProviders();
+  std::vector<std::unique_ptr<LanDiscoveryProvider>> providers;
+  providers.push_back(NewAvahiDiscovery());
+  providers.push_back(NewVxi11BroadcastDiscovery());
+  return providers;
+}
+
+// One provider of a scan and how it went.
+struct LanSearch {
+  std::unique_ptr<LanDiscoveryProvider> provider;
+  bool started = false;
+  std::string why;  // why it could not start
+};
+
+// Gives every started provider time until all are done, keeping the window
+// alive through the progress dialog. False when the user pressed Cancel.
+bool CollectLanAnswers(std::vector<LanSearch>* searches) {
+  constexpr int kSliceMs = 20;
+  constexpr double kExpectedMs = kDnsSdCollectMaxMs;
+  const auto start = std::chrono::steady_clock::now();
+  Progress_Open("Scanning LAN...");
+  bool cancelled = false;
+  for (;;) {
+    bool done = true;
+    for (LanSearch& s : *searches) {
+      if (!s.started || s.provider->Done()) continue;
+      s.provider->Poll(kSliceMs);
+      done = done && s.provider->Done();
     }
+    const double elapsed =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (ProgressDialogHook(elapsed < kExpectedMs ? elapsed / kExpectedMs : 1.0)) {
+      cancelled = true;
+      break;
+    }
+    if (done) break;
   }
-  return std::ferror(file.get()) ? -1 : 1;
+  Progress_Close();
+  return !cancelled;
 }
 
 }  // namespace
@@ -275,7 +296,9 @@ void InstrumentManager_ShowInterfaceFields(int intf) {
   if (intf == IF_OTHER) SetCtrlAttribute(INSTRMAN, INSTRMAN_STR_1, ATTR_LABEL_TEXT, "Resource String");
 }
 
-void InstrumentManager_SetHostsFile(const char* path) { g_hostsFile = path && path[0] ? path : "/etc/hosts"; }
+void InstrumentManager_SetLanProviders(InstrumentManagerLanProviders providers) {
+  g_lanProviders = std::move(providers);
+}
 
 // Any event of the add-manually fields: mirrors them into the settings,
 // shows only the fields of the chosen interface and composes the resource.
@@ -397,9 +420,10 @@ int ScanGpibCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
-// The LAN scan reads host names from the hosts table instead of asking the
-// network, so nothing is broadcast; the scanned list is replaced only when
-// the domain has hosts.
+// The LAN scan runs every discovery provider on the domain and stores the
+// hosts found as "TCPIP::<host>::INSTR" (comment: the host), at most 64 in
+// the order of the providers and of their answers. The scanned list is
+// replaced only when the domain gave an answer; Cancel leaves it as it was.
 int ScanLanCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   DimInstrumentManagerControls(1);
@@ -411,28 +435,63 @@ int ScanLanCb(int, int, int event, void*, int, int) {
   }
   const std::string upperDomain = Upper(domain);
   Log_Status(1, "Scanning LAN...");
-  std::vector<std::string> hosts;
-  const int read = HostsOfDomain(upperDomain, &hosts);
-  if (read <= 0) {
-    ScanError(read == 0 ? "Error: Failed to Search Network Containers." : "Error: Failed to Search Entire Network.");
+  std::vector<LanSearch> searches;
+  bool anyStarted = false;
+  for (std::unique_ptr<LanDiscoveryProvider>& p : LanProviders()) {
+    LanSearch s;
+    s.provider = std::move(p);
+    s.started = s.provider->Start(domain, &s.why);
+    anyStarted = anyStarted || s.started;
+    searches.push_back(std::move(s));
+  }
+  const bool collected = anyStarted && CollectLanAnswers(&searches);
+
+  bool answered = false, allFailed = anyStarted;
+  for (const LanSearch& s : searches) {
+    Log_Message(2, " - ", s.provider->Name());
+    if (!s.started) {
+      Log_Message(4, "   *** ", s.provider->Name(), ": ", s.why.c_str());
+      continue;
+    }
+    const std::string failure = s.provider->Failure();
+    if (!failure.empty()) Log_Message(4, "   *** ", s.provider->Name(), ": ", failure.c_str());
+    allFailed = allFailed && !failure.empty() && !s.provider->Answered();
+    if (!s.provider->Answered()) continue;
+    answered = true;
+    Log_Message(2, "  - ", upperDomain.c_str());
+    for (const std::string& host : s.provider->Hosts()) Log_Message(2, "     ", host.c_str());
+  }
+  if (!anyStarted || (collected && allFailed)) {
+    ScanError(anyStarted ? "Error: Failed to Search Entire Network." : "Error: Failed to Search Network Containers.");
     DimInstrumentManagerControls(0);
     return 0;
   }
-  Log_Message(2, " - ", g_hostsFile.c_str());
-  if (!hosts.empty()) {
-    Log_Message(2, "  - ", upperDomain.c_str());
+  if (!collected) {
+    Log_Message(1, "User break");
+    Log_Status(1, "User break");
+    DimInstrumentManagerControls(0);
+    return 0;
+  }
+  if (answered) {
     DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
     for (int i = 0; i < cz::kScannedDevices; ++i) {
       list.Resource[i].Clear();
       list.Comment[i].Clear();
     }
     int filled = 0;
-    for (const std::string& host : hosts) {
-      if (filled >= cz::kScannedDevices) break;
-      Log_Message(2, "     ", host.c_str());
-      if (!list.Resource[filled].AssignExact(cz::FormatC("TCPIP::%s::INSTR", host.c_str()))) continue;
-      list.Comment[filled].Assign(host);
-      ++filled;
+    std::vector<std::string> stored;
+    for (const LanSearch& s : searches) {
+      if (!s.started || !s.provider->Answered()) continue;
+      for (const std::string& host : s.provider->Hosts()) {
+        if (filled >= cz::kScannedDevices) break;
+        bool known = false;
+        for (const std::string& h : stored) known = known || Upper(h) == Upper(host);
+        if (known) continue;
+        if (!list.Resource[filled].AssignExact(cz::FormatC("TCPIP::%s::INSTR", host.c_str()))) continue;
+        list.Comment[filled].Assign(host);
+        stored.push_back(host);
+        ++filled;
+      }
     }
     RebuildInstrumentTree();
   }

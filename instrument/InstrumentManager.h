@@ -6,7 +6,12 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+class LanDiscoveryProvider;
 
 // Images of the tree's device items.
 enum InstrumentTreeImage {
@@ -55,7 +60,8 @@ int CloseInstrumentManagerCb(int panel, int control, int event, void* callbackDa
 // 2 GPIB, 3 Other), with the label of STR_1 for TCP/IP and Other.
 void InstrumentManager_ShowInterfaceFields(int intf);
 
-// The LAN scan takes the hosts of a domain from a hosts table (lines of an
-// address followed by names; "host.domain" names belong to "domain"), so
-// that nothing is sent on the network. Default "/etc/hosts".
-void InstrumentManager_SetHostsFile(const char* path);
+// The discovery providers of the LAN scan (instrument/LanDiscovery.h), made
+// anew for each scan; empty (the default): DNS-SD through Avahi and VXI-11
+// broadcast on every up IPv4 interface. Tests hand in their own.
+using InstrumentManagerLanProviders = std::function<std::vector<std::unique_ptr<LanDiscoveryProvider>>()>;
+void InstrumentManager_SetLanProviders(InstrumentManagerLanProviders providers);

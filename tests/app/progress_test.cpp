@@ -10,6 +10,7 @@
 #include "app/Progress.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/PanelFind.h"
 
 namespace {
 
@@ -61,24 +62,8 @@ int GenerateCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
-int FindByName(int panel, const char* name) {
-  for (int c = GetNextCtrl(panel, 0); c > 0; c = GetNextCtrl(panel, c)) {
-    char buf[64] = "";
-    if (GetCtrlAttribute(panel, c, ATTR_CONSTANT_NAME, buf, sizeof buf) >= 0 && std::strcmp(buf, name) == 0)
-      return c;
-  }
-  return 0;
-}
-
-// The dialog that Progress_Open made: the panel titled "Progress".
-int FindProgressPanel() {
-  for (int p = 1; p < 100000; ++p) {
-    char title[64] = "";
-    if (GetPanelAttribute(p, ATTR_TITLE, title, sizeof title) >= 0 && std::strcmp(title, "Progress") == 0)
-      return p;
-  }
-  return 0;
-}
+using cz::test::FindProgressPanel;
+int FindByName(int panel, const char* name) { return cz::test::FindCtrlByName(panel, name); }
 
 class ProgressTest : public ::testing::Test {
  protected:

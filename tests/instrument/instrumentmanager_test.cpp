@@ -1,7 +1,15 @@
 // Instrument manager: labels of resources, the dialog as built, the device
 // lists behind the tree, selection against the simulator (and a lost
-// instrument), and the scans. Nothing leaves 127.0.0.1: the LAN scan reads
-// a hosts table of the test and only lists names.
+// instrument), and the scans. Nothing leaves 127.0.0.1: the LAN scan gets a
+// fake DNS-SD provider and a VXI-11 broadcast provider whose only
+// "broadcast" address is the simulator's portmapper on 127.0.0.1.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,8 +19,10 @@
 #include "app/Settings.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentManager.h"
+#include "instrument/LanDiscovery.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/PanelFind.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
@@ -49,7 +59,7 @@ class InstrumentManagerTest : public cz::test::InstrumentTest {
   }
   void TearDown() override {
     INSTRMAN = 0;
-    InstrumentManager_SetHostsFile(nullptr);
+    InstrumentManager_SetLanProviders(nullptr);
     ResetInstrumentCapabilities();
     InstrumentTest::TearDown();
   }
@@ -241,36 +251,209 @@ TEST_F(InstrumentManagerTest, UnsupportedModelIsOpenedButNotSelected) {
   EXPECT_EQ(dimmed, 0);
 }
 
-TEST_F(InstrumentManagerTest, LanScanListsTheDomainsHostsFromTheHostsTable) {
-  TempDir dir;
-  const std::string hosts = dir.File("hosts");
-  ASSERT_TRUE(cz::test::WriteFileBytes(hosts,
-                                       "127.0.0.1 localhost\n"
-                                       "127.0.0.1 gen1.instrument gen1  # bench\n"
-                                       "127.0.0.1 GEN2.Instrument\n"
-                                       "127.0.0.1 other.lab\n"));
-  InstrumentManager_SetHostsFile(hosts.c_str());
-  g_Settings.ScannedDeviceList.Resource[0] = "GPIB0::1::INSTR";
-  ASSERT_EQ(UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN_LAN), 1);
-  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::gen1.instrument::INSTR");
-  EXPECT_EQ(g_Settings.ScannedDeviceList.Comment[0].str(), "gen1.instrument");
-  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[1].str(), "TCPIP::GEN2.Instrument::INSTR");
-  EXPECT_TRUE(g_Settings.ScannedDeviceList.Resource[2].empty());
-  EXPECT_EQ(Children(kScannedBranchTag), 2);
-  EXPECT_TRUE(Log().HasStatus("Scanning Complete."));
+// A DNS-SD provider of the test: its hosts after a few polls.
+class FakeDnsSd final : public LanDiscoveryProvider {
+ public:
+  FakeDnsSd(std::vector<std::string> hosts, bool answers, std::function<void()> onPoll = nullptr)
+      : hosts_(std::move(hosts)), answers_(answers), onPoll_(std::move(onPoll)) {}
+  const char* Name() const override { return "Avahi"; }
+  bool Start(const std::string& domain, std::string*) override {
+    domain_ = domain;
+    return true;
+  }
+  void Poll(int) override {
+    ++polls_;
+    if (onPoll_) onPoll_();
+  }
+  bool Done() const override { return polls_ >= 3; }
+  bool Answered() const override { return answers_ && Done(); }
+  const std::vector<std::string>& Hosts() const override { return Done() ? hosts_ : none_; }
+  std::string Failure() const override { return answers_ ? "" : "browsing _lxi._tcp failed: Not found"; }
+  static std::string domain_;
 
-  // A domain without hosts leaves the list as it was.
-  UiTest_EnterValue(INSTRMAN, INSTRMAN_STR_LAN_DOMAIN, "nowhere");
-  UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN_LAN);
-  EXPECT_EQ(Children(kScannedBranchTag), 2);
-  UiTest_EnterValue(INSTRMAN, INSTRMAN_STR_LAN_DOMAIN, "");
-  UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN_LAN);
-  EXPECT_TRUE(Log().HasStatus("Error: Invalid Domain Name."));
-  UiTest_EnterValue(INSTRMAN, INSTRMAN_STR_LAN_DOMAIN, "instrument");
-  InstrumentManager_SetHostsFile(dir.File("missing").c_str());
-  UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN_LAN);
-  EXPECT_TRUE(Log().HasStatus("Error: Failed to Search Network Containers."));
-  EXPECT_EQ(Children(kScannedBranchTag), 2);
+ private:
+  std::vector<std::string> hosts_, none_;
+  bool answers_;
+  std::function<void()> onPoll_;
+  int polls_ = 0;
+};
+std::string FakeDnsSd::domain_;
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  return a;
+}
+
+// What a reverse lookup makes of 127.0.0.1 here (the address when none).
+std::string LoopbackName() {
+  sockaddr_in a = Loopback(0);
+  char host[NI_MAXHOST] = "";
+  if (getnameinfo(reinterpret_cast<sockaddr*>(&a), sizeof a, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+    return "127.0.0.1";
+  return host;
+}
+
+class LanScanTest : public InstrumentManagerTest {
+ protected:
+  void StartPortmapper() {
+    SimOptions opt;
+    opt.portmap = true;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_GT(sim_.PortmapPort(), 0);
+  }
+  // The scan's providers: the fake DNS-SD one, then the broadcast to the simulator.
+  void UseProviders(std::vector<std::string> dnsSd, bool dnsSdAnswers = true, std::function<void()> onPoll = nullptr) {
+    const uint16_t port = sim_.PortmapPort();
+    InstrumentManager_SetLanProviders([=] {
+      std::vector<std::unique_ptr<LanDiscoveryProvider>> p;
+      p.push_back(std::make_unique<FakeDnsSd>(dnsSd, dnsSdAnswers, onPoll));
+      if (port) p.push_back(NewVxi11BroadcastDiscovery({Loopback(port)}));
+      return p;
+    });
+  }
+  std::vector<std::string> PortmapCalls() const {
+    std::vector<std::string> calls;
+    for (const std::string& line : sim_.Journal())
+      if (line.rfind("PORTMAP ", 0) == 0) calls.push_back(line);
+    return calls;
+  }
+  void Scan(const char* domain) {
+    UiTest_EnterValue(INSTRMAN, INSTRMAN_STR_LAN_DOMAIN, domain);
+    ASSERT_EQ(UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN_LAN), 1);
+  }
+};
+
+TEST_F(LanScanTest, ListsTheDnsSdHostsAndTheInstrumentFoundByBroadcast) {
+  StartPortmapper();
+  UseProviders({"gen1.local", "gen2.local"});
+  g_Settings.ScannedDeviceList.Resource[0] = "GPIB0::1::INSTR";
+  Scan("local");
+  EXPECT_EQ(FakeDnsSd::domain_, "local");
+  const std::string sim = LoopbackName();
+  const DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
+  EXPECT_EQ(list.Resource[0].str(), "TCPIP::gen1.local::INSTR");
+  EXPECT_EQ(list.Comment[0].str(), "gen1.local");
+  EXPECT_EQ(list.Resource[1].str(), "TCPIP::gen2.local::INSTR");
+  EXPECT_EQ(list.Resource[2].str(), "TCPIP::" + sim + "::INSTR");
+  EXPECT_EQ(list.Comment[2].str(), sim);
+  EXPECT_TRUE(list.Resource[3].empty());
+  EXPECT_EQ(Children(kScannedBranchTag), 3);
+  const std::vector<std::string> expected = {" - Avahi", "  - LOCAL", "     gen1.local", "     gen2.local",
+                                             " - VXI-11 broadcast", "  - LOCAL", "     " + sim};
+  EXPECT_EQ(Log().lines, expected);
+  EXPECT_EQ(Log().status, (std::vector<std::string>{"Scanning LAN...", "Scanning Complete."}));
+  // One GETPORT call for the VXI-11 core channel over TCP, to the one address given.
+  EXPECT_EQ(PortmapCalls(), std::vector<std::string>{"PORTMAP 127.0.0.1 GETPORT 0x607AF 1 6"});
+  int dimmed = -1;
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_SCAN_LAN, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 0);
+}
+
+TEST_F(LanScanTest, AtMostSixtyFourHostsEachOnce) {
+  StartPortmapper();
+  std::vector<std::string> many;
+  for (int i = 0; i < 70; ++i) many.push_back("gen" + std::to_string(i) + ".lab");
+  many.insert(many.begin() + 1, "GEN0.lab");  // the same host in other case
+  UseProviders(many);
+  Scan("lab");
+  const DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
+  EXPECT_EQ(list.Resource[1].str(), "TCPIP::gen1.lab::INSTR");
+  EXPECT_EQ(list.Resource[63].str(), "TCPIP::gen63.lab::INSTR");
+  EXPECT_EQ(Children(kScannedBranchTag), 64);
+  EXPECT_TRUE(Log().Has("  - LAB"));
+}
+
+// The list is emptied only when the domain answered; a scan with no
+// provider that can search fails, one whose providers all fail too.
+TEST_F(LanScanTest, ListKeptUnlessTheDomainAnswered) {
+  g_Settings.ScannedDeviceList.Resource[0] = "TCPIP::kept::INSTR";
+  RebuildInstrumentTree();
+  UseProviders({"x.nowhere"}, false);  // no simulator: the DNS-SD provider alone
+  Scan("nowhere");
+  EXPECT_EQ(Log().status.back(), "Error: Failed to Search Entire Network.");
+  EXPECT_TRUE(Log().Has("   *** Avahi: browsing _lxi._tcp failed: Not found"));
+  EXPECT_FALSE(Log().Has("  - NOWHERE"));
+  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::kept::INSTR");
+
+  Log().Clear();
+  Scan("");
+  EXPECT_EQ(Log().status.back(), "Error: Invalid Domain Name.");
+  EXPECT_TRUE(Log().Has("Error: Invalid Domain Name."));
+
+  Log().Clear();
+  InstrumentManager_SetLanProviders([] { return std::vector<std::unique_ptr<LanDiscoveryProvider>>(); });
+  Scan("local");
+  EXPECT_EQ(Log().status.back(), "Error: Failed to Search Network Containers.");
+  EXPECT_EQ(Children(kScannedBranchTag), 1);
+
+  // A broadcast that nobody answers: no answer, the list stays.
+  StartPortmapper();
+  sim_.Stop();
+  UseProviders({}, false);
+  Log().Clear();
+  InstrumentManager_SetLanProviders([] {
+    std::vector<std::unique_ptr<LanDiscoveryProvider>> p;
+    p.push_back(NewVxi11BroadcastDiscovery({Loopback(9)}));  // discard port: nothing answers
+    return p;
+  });
+  Scan("local");
+  EXPECT_EQ(Log().status.back(), "Scanning Complete.");
+  EXPECT_EQ(Log().lines, std::vector<std::string>{" - VXI-11 broadcast"});
+  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::kept::INSTR");
+}
+
+// Without its daemon the DNS-SD provider says so and the broadcast still finds the simulator.
+TEST_F(LanScanTest, AvahiWithoutDaemonIsReportedAndTheScanGoesOn) {
+  StartPortmapper();
+  TempDir dir;
+  const char* saved = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+  const std::string savedValue = saved ? saved : "";
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.File("no-bus")).c_str(), 1);
+  const uint16_t port = sim_.PortmapPort();
+  InstrumentManager_SetLanProviders([port] {
+    std::vector<std::unique_ptr<LanDiscoveryProvider>> p;
+    p.push_back(NewAvahiDiscovery());
+    p.push_back(NewVxi11BroadcastDiscovery({Loopback(port)}));
+    return p;
+  });
+  Scan("local");
+  if (saved)
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", savedValue.c_str(), 1);
+  else
+    unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+  ASSERT_GE(Log().lines.size(), 2u);
+  EXPECT_EQ(Log().lines[0], " - Avahi");
+  EXPECT_EQ(Log().lines[1].rfind("   *** Avahi: service not available (", 0), 0u) << Log().lines[1];
+  EXPECT_TRUE(Log().Has(" - VXI-11 broadcast"));
+  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::" + LoopbackName() + "::INSTR");
+  EXPECT_EQ(Log().status.back(), "Scanning Complete.");
+}
+
+// Cancel in the progress dialog ends the scan with the list as it was;
+// clicks queued meanwhile are dropped, as in the other long operations.
+TEST_F(LanScanTest, CancelEndsTheScanAndQueuedClicksAreDropped) {
+  g_Settings.ScannedDeviceList.Resource[0] = "TCPIP::kept::INSTR";
+  RebuildInstrumentTree();
+  bool clicked = false;
+  UseProviders({"late.local"}, true, [&clicked] {
+    if (clicked) return;
+    clicked = true;
+    UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_SCAN);
+    const int dialog = cz::test::FindProgressPanel();
+    UiTest_ClickCtrl(dialog, cz::test::FindCtrlByName(dialog, "BT_CANCEL"));
+  });
+  Scan("local");
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(Log().status.back(), "User break");
+  EXPECT_FALSE(Log().HasStatus("Scanning...")) << "the queued GPIB scan click did not run";
+  EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::kept::INSTR");
+  EXPECT_EQ(cz::test::FindProgressPanel(), 0);
+  int dimmed = -1;
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_SCAN_LAN, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 0);
 }
 
 TEST_F(InstrumentManagerTest, FailedGpibScanKeepsTheScannedList) {

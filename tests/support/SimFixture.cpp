@@ -82,6 +82,10 @@ bool SimFixture::Start(const SimOptions& options) {
     args.push_back("--vxi11-port");
     args.push_back("0");
   }
+  if (options.portmap) {
+    args.push_back("--portmap-port");
+    args.push_back("0");
+  }
   for (const std::string& f : options.faults) {
     args.push_back("--fault");
     args.push_back(f);
@@ -116,7 +120,8 @@ bool SimFixture::Start(const SimOptions& options) {
   for (;;) {
     const bool havePort = text.find("port ") != std::string::npos && text.find('\n') != std::string::npos;
     const bool haveVxi = !options.vxi11 || text.find("vxi11-port ") != std::string::npos;
-    if (havePort && haveVxi && text.back() == '\n') break;
+    const bool haveMap = !options.portmap || text.find("portmap-port ") != std::string::npos;
+    if (havePort && haveVxi && haveMap && text.back() == '\n') break;
     const int left = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
     pollfd p{out[0], POLLIN, 0};
@@ -141,8 +146,12 @@ bool SimFixture::Start(const SimOptions& options) {
   std::sscanf(text.c_str(), "port %u", &p1);
   std::size_t v = text.find("vxi11-port ");
   if (v != std::string::npos) std::sscanf(text.c_str() + v, "vxi11-port %u", &p2);
+  unsigned p3 = 0;
+  std::size_t m = text.find("portmap-port ");
+  if (m != std::string::npos) std::sscanf(text.c_str() + m, "portmap-port %u", &p3);
   port_ = static_cast<uint16_t>(p1);
   vxi11Port_ = static_cast<uint16_t>(p2);
+  portmapPort_ = static_cast<uint16_t>(p3);
   return port_ != 0;
 }
 
@@ -163,6 +172,7 @@ void SimFixture::Stop() {
   }
   port_ = 0;
   vxi11Port_ = 0;
+  portmapPort_ = 0;
 }
 
 std::vector<std::string> SimFixture::Journal() const {

@@ -25,6 +25,7 @@ struct SimOptions {
   std::string options;              // "*OPT?" reply
   std::vector<std::string> faults;  // cadenza-sim --fault specs, e.g. "opc0*1@WAV:SEL"
   bool vxi11 = true;                // also serve VXI-11
+  bool portmap = false;             // also answer portmapper GETPORT calls (UDP)
 };
 
 class SimFixture {
@@ -43,6 +44,7 @@ class SimFixture {
 
   uint16_t Port() const { return port_; }
   uint16_t Vxi11Port() const { return vxi11Port_; }
+  uint16_t PortmapPort() const { return portmapPort_; }
   // "TCPIP0::127.0.0.1::<port>::SOCKET" and "TCPIP0::127.0.0.1::inst0::INSTR".
   std::string SocketResource() const;
   std::string Vxi11Resource() const;
@@ -60,6 +62,7 @@ class SimFixture {
   pid_t pid_ = -1;
   uint16_t port_ = 0;
   uint16_t vxi11Port_ = 0;
+  uint16_t portmapPort_ = 0;
   std::string journal_;
   std::string error_;
 };

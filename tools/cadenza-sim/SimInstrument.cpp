@@ -268,6 +268,11 @@ void SimInstrument::JournalLine(const std::string& line) {
   }
 }
 
+void SimInstrument::NotePortmap(const std::string& what) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  JournalLine("PORTMAP " + what);
+}
+
 int SimInstrument::Connect(const std::string& how) {
   std::lock_guard<std::mutex> lock(mutex_);
   int id = nextConn_++;

@@ -143,6 +143,10 @@ class SimInstrument {
   bool PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due);
   void PopReply(int conn);
 
+  // A datagram that reached the portmapper; `what` goes to the journal as
+  // "PORTMAP <what>".
+  void NotePortmap(const std::string& what);
+
   // Device clear: input half-read and unsent replies are dropped.
   void DeviceClear(int conn);
   void GoToLocal(int conn);

@@ -1,11 +1,13 @@
 // cadenza-sim: a simulated vector signal generator on 127.0.0.1 for tests and
 // for trying the program without hardware.
 //
-//   cadenza-sim --port N [--vxi11-port M] [--model NAME] [--options TEXT]
-//               [--journal FILE] [--fault SPEC]...
+//   cadenza-sim --port N [--vxi11-port M] [--portmap-port P] [--model NAME]
+//               [--options TEXT] [--journal FILE] [--fault SPEC]...
 //
-// Port 0 picks a free port. Once listening it prints "port <N>" (and
-// "vxi11-port <M>") on standard output and runs until SIGINT or SIGTERM.
+// Port 0 picks a free port. --portmap-port answers portmapper GETPORT calls
+// over UDP on 127.0.0.1:P (VXI-11 discovery). Once listening it prints
+// "port <N>" (and "vxi11-port <M>", "portmap-port <P>") on standard output
+// and runs until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +21,8 @@ namespace {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: cadenza-sim --port N [--vxi11-port M] [--model NAME] [--options TEXT]\n"
-               "                   [--journal FILE] [--fault SPEC]...\n"
+               "usage: cadenza-sim --port N [--vxi11-port M] [--portmap-port P] [--model NAME]\n"
+               "                   [--options TEXT] [--journal FILE] [--fault SPEC]...\n"
                "  SPEC: KIND[=ARG][*TIMES][@MATCH], KIND one of noreply, late=MS, opc0,\n"
                "        error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES,\n"
                "        longcat=N, busy=POLLS, reply=TEXT\n");
@@ -60,6 +62,12 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.vxi11 = true;
+    } else if (arg == "--portmap-port") {
+      if (!ParsePort(value, &options.portmapPort)) {
+        std::fprintf(stderr, "cadenza-sim: bad portmapper port '%s'\n", value);
+        return 2;
+      }
+      options.portmap = true;
     } else if (arg == "--model") {
       config.model = value;
     } else if (arg == "--options") {
@@ -101,6 +109,7 @@ int main(int argc, char** argv) {
   }
   std::printf("port %u\n", unsigned(server.SocketPort()));
   if (options.vxi11) std::printf("vxi11-port %u\n", unsigned(server.Vxi11Port()));
+  if (options.portmap) std::printf("portmap-port %u\n", unsigned(server.PortmapPort()));
   std::fflush(stdout);
 
   int sig = 0;

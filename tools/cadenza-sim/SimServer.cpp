@@ -1,4 +1,5 @@
-// Socket and VXI-11 servers of the simulated instrument (loopback only).
+// Socket, VXI-11 and portmapper servers of the simulated instrument
+// (loopback only).
 //
 // The VXI-11 server speaks ONC RPC (RFC 5531) over TCP with record marking:
 // each message is sent as fragments behind a 4-byte big-endian header whose
@@ -20,6 +21,7 @@
 #include <map>
 
 #include "platform/CLocale.h"
+#include "platform/visa/Portmap.h"
 #include "vxi11_core.h"
 
 namespace cz::sim {
@@ -47,6 +49,28 @@ int Listen(uint16_t port, uint16_t* bound, std::string* why) {
   a.sin_port = htons(port);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
     *why = FormatC("cannot listen on 127.0.0.1:%u: %s", unsigned(port), std::strerror(errno));
+    ::close(fd);
+    return -1;
+  }
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  *bound = ntohs(a.sin_port);
+  return fd;
+}
+
+// A UDP socket on 127.0.0.1 for the portmapper.
+int BindDatagram(uint16_t port, uint16_t* bound, std::string* why) {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return -1;
+  }
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    *why = FormatC("cannot bind UDP 127.0.0.1:%u: %s", unsigned(port), std::strerror(errno));
     ::close(fd);
     return -1;
   }
@@ -141,10 +165,49 @@ bool SimServer::Start(const SimServerOptions& options, std::string* why) {
       return false;
     }
   }
+  if (options.portmap) {
+    portmapFd_ = BindDatagram(options.portmapPort, &portmapPort_, why);
+    if (portmapFd_ < 0) {
+      for (int* fd : {&socketFd_, &vxi11Fd_})
+        if (*fd >= 0) {
+          ::close(*fd);
+          *fd = -1;
+        }
+      return false;
+    }
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   threads_.emplace_back(&SimServer::AcceptLoop, this, socketFd_, false);
   if (vxi11Fd_ >= 0) threads_.emplace_back(&SimServer::AcceptLoop, this, vxi11Fd_, true);
+  if (portmapFd_ >= 0) threads_.emplace_back(&SimServer::ServePortmap, this, portmapFd_);
   return true;
+}
+
+// GETPORT calls are journaled and answered: the VXI-11 core channel (TCP)
+// with its port while VXI-11 is served, any other program with 0 (not
+// registered). Other datagrams are journaled and ignored.
+void SimServer::ServePortmap(int fd) {
+  while (!stopping_) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 100) <= 0) continue;
+    uint8_t buf[512];
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    const ssize_t n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&peer), &len);
+    if (n < 0) continue;
+    char host[INET_ADDRSTRLEN] = {0};
+    ::inet_ntop(AF_INET, &peer.sin_addr, host, sizeof host);
+    portmap::GetportCall call;
+    if (!portmap::DecodeGetportCall(buf, static_cast<std::size_t>(n), &call)) {
+      inst_.NotePortmap(FormatC("%s unknown datagram of %zd bytes", host, n));
+      continue;
+    }
+    inst_.NotePortmap(FormatC("%s GETPORT 0x%X %u %u", host, call.program, call.version, call.protocol));
+    const bool vxi11 = call.program == portmap::kVxi11CoreProgram && call.version == portmap::kVxi11CoreVersion &&
+                       call.protocol == portmap::kProtoTcp && vxi11Fd_ >= 0;
+    const std::vector<uint8_t> reply = portmap::EncodeGetportReply(call.xid, vxi11 ? vxi11Port_ : 0u);
+    ::sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&peer), len);
+  }
 }
 
 void SimServer::Stop() {
@@ -153,6 +216,7 @@ void SimServer::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (int fd : {socketFd_, vxi11Fd_})
       if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    // The portmapper's loop sees stopping_ within its poll interval.
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
   // Threads may still add connection threads until the listeners are gone.
@@ -165,7 +229,7 @@ void SimServer::Stop() {
     if (batch.empty()) break;
     for (std::thread& t : batch) t.join();
   }
-  for (int* fd : {&socketFd_, &vxi11Fd_})
+  for (int* fd : {&socketFd_, &vxi11Fd_, &portmapFd_})
     if (*fd >= 0) {
       ::close(*fd);
       *fd = -1;

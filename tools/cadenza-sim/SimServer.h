@@ -1,6 +1,7 @@
-// Network front of the simulated instrument: a raw SCPI socket server and a
-// VXI-11 core-channel server, both bound to 127.0.0.1 only. Each connection
-// is served on a thread of its own; the instrument state is shared.
+// Network front of the simulated instrument: a raw SCPI socket server, a
+// VXI-11 core-channel server and a portmapper that answers GETPORT over UDP,
+// all bound to 127.0.0.1 only. Each connection is served on a thread of its
+// own; the instrument state is shared.
 #pragma once
 
 #include <atomic>
@@ -20,6 +21,8 @@ struct SimServerOptions {
   bool vxi11 = false;            // also serve VXI-11
   uint16_t vxi11Port = 0;        // 0: pick a free port
   uint32_t vxi11MaxRecv = 65536; // maxRecvSize announced by create_link, >= 1024
+  bool portmap = false;          // also answer portmapper GETPORT calls over UDP
+  uint16_t portmapPort = 0;      // 0: pick a free port
 };
 
 class SimServer {
@@ -36,6 +39,7 @@ class SimServer {
 
   uint16_t SocketPort() const { return socketPort_; }
   uint16_t Vxi11Port() const { return vxi11Port_; }
+  uint16_t PortmapPort() const { return portmapPort_; }
 
   // Every device_write taken so far: its byte count and END flag (tests).
   struct Vxi11Write {
@@ -49,14 +53,17 @@ class SimServer {
   void ServeSocket(int fd, const std::string& peer);
   void ServeVxi11(int fd, const std::string& peer);
   void Track(int fd, bool add);
+  void ServePortmap(int fd);
 
   SimInstrument& inst_;
   SimServerOptions options_;
   std::atomic<bool> stopping_{false};
   int socketFd_ = -1;
   int vxi11Fd_ = -1;
+  int portmapFd_ = -1;
   uint16_t socketPort_ = 0;
   uint16_t vxi11Port_ = 0;
+  uint16_t portmapPort_ = 0;
   mutable std::mutex mutex_;
   std::set<int> openFds_;
   std::vector<Vxi11Write> writes_;
