@@ -157,6 +157,16 @@ void ScanError(const char* message) {
   Log_Message(1, message);
 }
 
+// All 64 entries of the scanned list emptied, before a scan fills it.
+DeviceList<cz::kScannedDevices>& EmptyScannedList() {
+  DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
+  for (int i = 0; i < cz::kScannedDevices; ++i) {
+    list.Resource[i].Clear();
+    list.Comment[i].Clear();
+  }
+  return list;
+}
+
 // The providers of a LAN scan: the test's, or DNS-SD and VXI-11 broadcast.
 std::vector<std::unique_ptr<LanDiscoveryProvider>> LanProviders() {
   if (g_lanProviders) return g_lanProviders();
@@ -398,11 +408,7 @@ int ScanGpibCb(int, int, int event, void*, int, int) {
   Log_Status(1, "Scanning...");
   static GpibScanResult result;  // about half a megabyte: not on the stack
   if (VisaDev_ScanGpib(&result, board) == 1) {
-    DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
-    for (int i = 0; i < cz::kScannedDevices; ++i) {
-      list.Resource[i].Clear();
-      list.Comment[i].Clear();
-    }
+    DeviceList<cz::kScannedDevices>& list = EmptyScannedList();
     int filled = 0;
     for (int i = 0; i < result.count && i < kGpibScanMax && filled < cz::kScannedDevices; ++i) {
       const GpibScanEntry& e = result.entries[i];
@@ -473,11 +479,7 @@ int ScanLanCb(int, int, int event, void*, int, int) {
     return 0;
   }
   if (answered) {
-    DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
-    for (int i = 0; i < cz::kScannedDevices; ++i) {
-      list.Resource[i].Clear();
-      list.Comment[i].Clear();
-    }
+    DeviceList<cz::kScannedDevices>& list = EmptyScannedList();
     int filled = 0;
     std::vector<std::string> stored;
     for (const LanSearch& s : searches) {
