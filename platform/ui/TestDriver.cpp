@@ -4,11 +4,23 @@
 #include "platform/ui/UiModel.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QApplication>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionHeader>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QWidget>
+
+#include <algorithm>
 
 using namespace cz::ui;
 
@@ -457,4 +469,220 @@ int UiTest_GrabPanelPng(int panel, const char* path)
     QCoreApplication::processEvents();
     QPixmap pix = w->grab();
     return !pix.isNull() && pix.save(QStr(path), "PNG") ? 1 : 0;
+}
+
+std::vector<int> UiTest_Panels()
+{
+    std::vector<int> out;
+    for (const auto& [handle, p] : RT().panels) out.push_back(handle);
+    return out;
+}
+
+namespace {
+
+// Width and height a text needs at a font: its widest line, its lines.
+QSize TextNeeds(const QFont& font, const QString& text)
+{
+    const QFontMetrics fm(font);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int w = 0;
+    for (const QString& l : lines) w = std::max(w, fm.horizontalAdvance(l));
+    return QSize(w, fm.height() + (int(lines.size()) - 1) * fm.lineSpacing());
+}
+
+// What a button-like widget shows: the caption without its mnemonic mark.
+QString Shown(const QString& caption)
+{
+    QString out;
+    for (int i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) ++i;
+        out += caption[i];
+    }
+    return out;
+}
+
+struct FitCheck {
+    const Panel& panel;
+    QRect visible; // the part of the panel that its window or tab page shows
+    std::vector<UiTest_ClippedText>& out;
+
+    void Add(const Ctrl& c, const char* part, const QString& text, QSize need, QSize box)
+    {
+        out.push_back({panel.handle, c.id, panel.constName + "." + c.constName + " " + part, StdStr(text),
+                       need.width(), need.height(), box.width(), box.height()});
+    }
+    void Check(const Ctrl& c, const char* part, const QString& text, const QFont& font, QSize box)
+    {
+        if (text.trimmed().isEmpty()) return;
+        const QSize need = TextNeeds(font, text);
+        if (need.width() > box.width() || need.height() > box.height()) Add(c, part, text, need, box);
+    }
+    // Part of a text's rectangle that is covered (by its control) or cut off
+    // (by the panel's or the tab bar's edge); area is what it may use.
+    void Within(const Ctrl& c, const char* part, const QString& text, QRect r, QRect area)
+    {
+        if (area.contains(r)) return;
+        Add(c, part, text, r.size(), r.intersected(area).size());
+    }
+    void Clear(const Ctrl& c, const char* part, const QString& text, QRect r, QRect body)
+    {
+        const QRect covered = r.intersected(body);
+        if (!covered.isEmpty()) Add(c, part, text, r.size(), QSize(r.width() - covered.width(), r.height()));
+    }
+};
+
+void CheckCtrl(FitCheck& fit, const Ctrl& c)
+{
+    QWidget* w = c.widget.data();
+    if (!w) return;
+    if (QLabel* l = c.labelWidget.data(); l && !c.label.empty() && LookInt(c.look, ATTR_LABEL_VISIBLE, 1)) {
+        const QString text = Shown(l->text());
+        fit.Check(c, "label", text, l->font(), l->contentsRect().size());
+        // A label beside its control must not run under it, nor off the panel.
+        fit.Clear(c, "label under its control", text, l->geometry(), QRect(c.left, c.top, c.width, c.height));
+        fit.Within(c, "label off the panel", text, l->geometry(), fit.visible);
+    }
+    switch (c.kind) {
+    case CTRL_TEXT_MSG: {
+        auto* l = static_cast<QLabel*>(w);
+        if (l->text().isEmpty()) break;
+        fit.Check(c, "text", l->text(), l->font(), l->contentsRect().size());
+        // Where the text is drawn must lie in the part of the panel shown.
+        const QSize need = TextNeeds(l->font(), l->text()).boundedTo(l->contentsRect().size());
+        const QRect drawn = QStyle::alignedRect(Qt::LeftToRight, l->alignment(), need, l->contentsRect());
+        fit.Within(c, "text off the panel", l->text(), drawn.translated(l->pos()), fit.visible);
+        break;
+    }
+    case CTRL_COMMAND_BUTTON: case CTRL_TOGGLE_BUTTON: case CTRL_PICTURE_BUTTON: {
+        auto* b = static_cast<QPushButton*>(w);
+        if (!b->icon().isNull()) break;
+        QStyleOptionButton o;
+        o.initFrom(b);
+        o.text = b->text();
+        const QSize box = b->style()->subElementRect(QStyle::SE_PushButtonContents, &o, b).size();
+        if (c.kind == CTRL_TOGGLE_BUTTON) {
+            fit.Check(c, "on text", QStr(LookText(c.look, ATTR_ON_TEXT, "On")), b->font(), box);
+            fit.Check(c, "off text", QStr(LookText(c.look, ATTR_OFF_TEXT, "Off")), b->font(), box);
+        } else {
+            fit.Check(c, "caption", Shown(b->text()), b->font(), box);
+        }
+        if (!b->text().isEmpty()) fit.Within(c, "caption off the panel", Shown(b->text()), b->geometry(), fit.visible);
+        break;
+    }
+    case CTRL_CHECK_BOX: case CTRL_RADIO_BUTTON: {
+        auto* b = static_cast<QAbstractButton*>(w);
+        QStyleOptionButton o;
+        o.initFrom(b);
+        o.text = b->text();
+        const QStyle::SubElement e = c.kind == CTRL_CHECK_BOX ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
+        fit.Check(c, "label", Shown(b->text()), b->font(), b->style()->subElementRect(e, &o, b).size());
+        if (!b->text().isEmpty()) fit.Within(c, "label off the panel", Shown(b->text()), b->geometry(), fit.visible);
+        break;
+    }
+    case CTRL_RING: {
+        auto* cb = static_cast<QComboBox*>(w);
+        QStyleOptionComboBox o;
+        o.initFrom(cb);
+        o.editable = false;
+        o.frame = cb->hasFrame();
+        const QSize box = cb->style()->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, cb).size();
+        for (int i = 0; i < cb->count(); ++i) fit.Check(c, "item", cb->itemText(i), cb->font(), box);
+        break;
+    }
+    case CTRL_TABLE: case CTRL_TREE: {
+        QHeaderView* h = nullptr;
+        if (auto* t = qobject_cast<QTableView*>(w)) h = t->horizontalHeader();
+        else if (auto* t = qobject_cast<QTreeView*>(w)) h = t->header();
+        if (!h || h->isHidden()) break;
+        QAbstractItemModel* m = h->model();
+        for (int i = 0; m && i < h->count(); ++i) {
+            if (h->isSectionHidden(i)) continue;
+            QStyleOptionHeader o;
+            o.initFrom(h);
+            o.rect = QRect(0, 0, h->sectionSize(i), h->height() > 0 ? h->height() : h->sizeHint().height());
+            o.section = i;
+            o.text = m->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+            const QVariant f = m->headerData(i, Qt::Horizontal, Qt::FontRole);
+            const QFont font = f.canConvert<QFont>() ? f.value<QFont>() : h->font();
+            fit.Check(c, "column label", o.text, font, h->style()->subElementRect(QStyle::SE_HeaderLabel, &o, h).size());
+        }
+        break;
+    }
+    case CTRL_TAB: {
+        auto* tw = static_cast<QTabWidget*>(w);
+        QTabBar* bar = tw->tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+            if (!bar->isTabVisible(i)) continue;
+            fit.Within(c, "page label off the tab bar", bar->tabText(i), bar->tabRect(i), bar->rect());
+        }
+        break;
+    }
+    case CTRL_GRAPH:
+        for (const auto& [name, box] : GraphNameBoxes(c, w->size()))
+            fit.Check(c, "axis name", name, w->font(), box.toSize());
+        break;
+    default: break;
+    }
+}
+
+// The part of a panel's client area that its window, frame or tab page
+// shows, in client coordinates.
+QRect VisibleArea(const Panel& p)
+{
+    QWidget* client = p.client.data();
+    if (!client) return QRect(0, 0, p.width, p.height);
+    // Only the shown page of a stack is laid out: a page's own size is
+    // stale, the stack's is not.
+    QRect area = client->rect();
+    for (QWidget* w = client; w->parentWidget() && !w->isWindow(); w = w->parentWidget()) {
+        QWidget* parent = w->parentWidget();
+        if (qobject_cast<QStackedWidget*>(parent->parentWidget())) continue;
+        area &= QRect(client->mapFrom(parent, QPoint(0, 0)), parent->size());
+    }
+    return area;
+}
+
+} // namespace
+
+std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel)
+{
+    EnsureApp();
+    FlushDirty();
+    std::vector<UiTest_ClippedText> out;
+    Panel* p = FindPanel(panel);
+    if (!p) return out;
+    // Widgets lay themselves out only while shown: show the panel's window
+    // with the tab pages that hold the panel in front, as a user would
+    // see it, and put everything back afterwards (no events are raised).
+    FocusQuiet quiet;
+    std::vector<std::pair<QTabWidget*, int>> shownPages;
+    std::vector<QWidget*> shown; // windows and child panels shown for the check
+    for (Panel* at = p; at;) {
+        QWidget* top = PanelTopWidget(*at);
+        if (!at->tabOwnerPanel && top && top->isHidden()) shown.push_back(top);
+        if (!at->tabOwnerPanel && at->client && at->client != top && at->client->isHidden()) shown.push_back(at->client);
+        if (Ctrl* owner = FindCtrl(at->tabOwnerPanel, at->tabOwnerCtrl)) {
+            auto* tw = qobject_cast<QTabWidget*>(owner->widget.data());
+            const auto& pages = owner->tab.pages;
+            const int index = int(std::find(pages.begin(), pages.end(), at->handle) - pages.begin());
+            if (tw && index < tw->count() && tw->currentIndex() != index) {
+                QSignalBlocker block(tw);
+                shownPages.emplace_back(tw, tw->currentIndex());
+                tw->setCurrentIndex(index);
+            }
+            at = FindPanel(at->tabOwnerPanel);
+        } else {
+            at = at->parent ? FindPanel(at->parent) : nullptr;
+        }
+    }
+    for (QWidget* w : shown) w->show();
+    QCoreApplication::processEvents();
+    FitCheck fit{*p, VisibleArea(*p), out};
+    for (const auto& [id, c] : p->ctrls) CheckCtrl(fit, c);
+    for (auto it = shownPages.rbegin(); it != shownPages.rend(); ++it) {
+        QSignalBlocker block(it->first);
+        it->first->setCurrentIndex(it->second);
+    }
+    for (QWidget* w : shown) w->hide();
+    return out;
 }

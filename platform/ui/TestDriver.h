@@ -146,3 +146,23 @@ int UiTest_FocusedCtrl(int* panel);
 QWidget* UiTest_Widget(int panel, int control);
 // Repaints and writes the panel (with its controls) as a PNG; 1 or 0.
 int UiTest_GrabPanelPng(int panel, const char* path);
+
+// ---------------------------------------------------------------------------
+// Text fit: every panel the run-time holds (top-level, child and tab-page
+// panels), and the texts of a panel's controls that their boxes cannot hold
+// whole at the font the run-time draws them with: text messages, outside
+// labels (which must also keep clear of their own control and inside the
+// panel), button captions and toggle texts, check box and radio button
+// labels, ring items, table and tree column labels, tab page labels and
+// graph axis names. Sizes are pixels.
+std::vector<int> UiTest_Panels();
+
+struct UiTest_ClippedText {
+    int panel;
+    int control;
+    std::string where;  // "PANEL.CONTROL part", e.g. "TAB_VIEW.TXT_X1 text"
+    std::string text;
+    int textWidth, textHeight;  // what the text needs
+    int boxWidth, boxHeight;    // what its box offers
+};
+std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel);

@@ -150,8 +150,7 @@ int CanvasDrawText(int panel, int control, const char* text, const char* font, R
     if (!c) return st;
     if (!text) return UI_ERR_BAD_VALUE;
     QPainter p(&c->canvas.image);
-    QFont f(MapFontFamily(font ? font : ""));
-    f.setPixelSize(13);
+    QFont f = RuntimeFont(font ? font : "", 13);
     p.setFont(f);
     p.setPen(Rgb(c->canvas.penColor));
     int align = justify == VAL_RIGHT_JUSTIFIED ? Qt::AlignRight : justify == VAL_CENTER_JUSTIFIED ? Qt::AlignHCenter : Qt::AlignLeft;

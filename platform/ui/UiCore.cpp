@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFontDatabase>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -72,6 +71,7 @@ bool EnsureApp()
 {
     if (QApplication::instance()) return true;
     g_ownedApp = new QApplication(g_argc, g_argv);
+    SetUpRuntimeLook();
     // Qt takes the locale from the environment; every number the program
     // writes or parses must use the C locale.
     cz::UseCLocaleForNumbers();
@@ -157,19 +157,6 @@ QString ColorCss(int rgb)
 {
     if (rgb & VAL_TRANSPARENT) return QStringLiteral("transparent");
     return QStringLiteral("#%1").arg(rgb & 0xFFFFFF, 6, 16, QLatin1Char('0'));
-}
-
-QString MapFontFamily(const std::string& name)
-{
-    // The designs name Windows fonts; map them to metric-compatible ones.
-    if (name == "Arial" || name == "Helvetica" || name.rfind("Arial ", 0) == 0)
-        return QStringLiteral("Liberation Sans");
-    if (name == "Courier New" || name == "Courier" || name.rfind("Courier", 0) == 0)
-        return QStringLiteral("Liberation Mono");
-    if (name == "Times New Roman") return QStringLiteral("Liberation Serif");
-    if (name.empty() || name.rfind("NI", 0) == 0 || name.rfind("VAL_", 0) == 0)
-        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    return QStr(name);
 }
 
 bool IsIntegerType(int dataType) { return dataType != VAL_DOUBLE && dataType != VAL_STRING; }
@@ -321,6 +308,7 @@ int InitUserInterface(int argc, char** argv)
         static std::vector<char*> args(argv, argv + argc);
         args.push_back(nullptr);
         g_ownedApp = new QApplication(g_argc, args.data());
+        SetUpRuntimeLook();
         cz::UseCLocaleForNumbers();
         std::setlocale(LC_NUMERIC, "C");
     }

@@ -60,6 +60,9 @@ bool AxisShown(const Ctrl& c, int axis)
     return true;
 }
 
+// Height of the band, along the outer edge, that holds an axis name.
+constexpr double kNameBand = 14;
+
 // Room beside the plot area for an axis: its value labels and its name.
 double AxisMargin(const Ctrl& c, int axis)
 {
@@ -67,7 +70,7 @@ double AxisMargin(const Ctrl& c, int axis)
     const Axis& a = c.graph.axes[axis];
     const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
     double m = a.labelsVisible ? (isX ? 20 : 44) : 6;
-    if (!a.name.empty()) m += 14;
+    if (!a.name.empty()) m += kNameBand;
     return m;
 }
 
@@ -81,6 +84,23 @@ Frame MakeFrame(const Ctrl& c, QSizeF size)
     for (int a = 0; a < 4; ++a) AxisRange(g, a, &f.xmin[a], &f.xmax[a]);
     return f;
 }
+
+} // namespace
+
+std::vector<std::pair<QString, QSizeF>> GraphNameBoxes(const Ctrl& c, QSize size)
+{
+    std::vector<std::pair<QString, QSizeF>> out;
+    const Frame f = MakeFrame(c, QSizeF(size));
+    for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS, VAL_TOP_XAXIS, VAL_RIGHT_YAXIS}) {
+        const Axis& a = c.graph.axes[axis];
+        if (a.name.empty() || !AxisShown(c, axis)) continue;
+        const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+        out.emplace_back(QStr(a.name), QSizeF(isX ? f.area.width() : f.area.height(), kNameBand));
+    }
+    return out;
+}
+
+namespace {
 
 double Map(const Ctrl& c, const Frame& f, int axis, double v)
 {
@@ -149,12 +169,12 @@ void DrawFarAxes(QPainter& pt, const Ctrl& c, const Frame& f, const QColor& labe
         }
         if (a.name.empty()) continue;
         if (isX) {
-            pt.drawText(QRectF(f.area.left(), 0, f.area.width(), 14), Qt::AlignHCenter, QStr(a.name));
+            pt.drawText(QRectF(f.area.left(), 0, f.area.width(), kNameBand), Qt::AlignCenter, QStr(a.name));
         } else {
             pt.save();
-            pt.translate(f.area.right() + AxisMargin(c, axis) - 2, f.area.center().y());
+            pt.translate(f.area.right() + AxisMargin(c, axis), f.area.center().y());
             pt.rotate(90);
-            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), 14), Qt::AlignHCenter, QStr(a.name));
+            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), kNameBand), Qt::AlignCenter, QStr(a.name));
             pt.restore();
         }
     }
@@ -206,12 +226,14 @@ protected:
         DrawFarAxes(pt, *c, f, labelCol);
         pt.setPen(labelCol);
         if (!g.axes[VAL_BOTTOM_XAXIS].name.empty())
-            pt.drawText(QRectF(f.area.left(), height() - 16, f.area.width(), 16), Qt::AlignHCenter, QStr(g.axes[VAL_BOTTOM_XAXIS].name));
+            pt.drawText(QRectF(f.area.left(), height() - kNameBand, f.area.width(), kNameBand), Qt::AlignCenter,
+                        QStr(g.axes[VAL_BOTTOM_XAXIS].name));
         if (!g.axes[VAL_LEFT_YAXIS].name.empty()) {
             pt.save();
-            pt.translate(2, f.area.center().y());
+            pt.translate(0, f.area.center().y());
             pt.rotate(-90);
-            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), 14), Qt::AlignHCenter, QStr(g.axes[VAL_LEFT_YAXIS].name));
+            pt.drawText(QRectF(-f.area.height() / 2, 0, f.area.height(), kNameBand), Qt::AlignCenter,
+                        QStr(g.axes[VAL_LEFT_YAXIS].name));
             pt.restore();
         }
         pt.setClipRect(f.area);

@@ -21,8 +21,7 @@ MenuBar* Bar(int handle)
 void ApplyBarFont(MenuBar& b)
 {
     if (!b.bar) return;
-    QFont f(MapFontFamily(LookText(b.look, ATTR_MENU_BAR_FONT, "NIDialog")));
-    f.setPixelSize(std::max(1, LookInt(b.look, ATTR_MENU_BAR_POINT_SIZE, 13)));
+    QFont f = RuntimeFont(LookText(b.look, ATTR_MENU_BAR_FONT, "NIDialog"), LookInt(b.look, ATTR_MENU_BAR_POINT_SIZE, 13));
     f.setBold(LookInt(b.look, ATTR_MENU_BAR_BOLD, 0));
     f.setItalic(LookInt(b.look, ATTR_MENU_BAR_ITALIC, 0));
     f.setUnderline(LookInt(b.look, ATTR_MENU_BAR_UNDERLINE, 0));

@@ -3,6 +3,7 @@
 // units only; programs use UserInterface.h.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -336,7 +337,12 @@ QString ColorCss(int rgb);
 // A label with "__" before its mnemonic letter in Qt's form ("&", with a
 // literal '&' doubled); the run-time keeps the label as given.
 QString MnemonicLabel(const std::string& label);           // "#rrggbb" or "transparent"
+// Fonts and style (UiFonts.cpp): the face that draws a named font, the
+// font of a name and size (size = text line height in pixels), and the
+// application-wide style and default font, set once the application exists.
 QString MapFontFamily(const std::string& name);
+QFont RuntimeFont(const std::string& name, int size);
+void SetUpRuntimeLook();
 std::string FormatNumber(double value, int dataType, int precision, int format);
 bool IsIntegerType(int dataType);
 void DefaultRange(int dataType, double* minV, double* maxV);
@@ -410,6 +416,9 @@ QWidget* NewLedWidget(int panel, int control, QWidget* parent);
 void EnsureCanvasImage(Ctrl& ctrl);
 bool GraphPixelToValue(Ctrl& ctrl, int px, int py, double* x, double* y);
 void SnapCursor(Ctrl& ctrl, GraphCursor& cursor);
+// The axis names a graph of this size shows, each with its box: the length
+// along the axis and the height of the band across it.
+std::vector<std::pair<QString, QSizeF>> GraphNameBoxes(const Ctrl& ctrl, QSize size);
 // The range an axis shows: its manual range, or under autoscaling the
 // extent of the plots on it.
 void AxisRange(const GraphData& graph, int axis, double* lo, double* hi);

@@ -120,10 +120,19 @@ void RefreshTabWidget(Panel&, Ctrl& c)
     auto* tw = qobject_cast<QTabWidget*>(c.widget.data());
     if (!tw) return;
     QSignalBlocker block(tw);
+    bool fontSet = false;
     for (size_t i = 0; i < c.tab.pages.size() && int(i) < tw->count(); ++i) {
         Panel* p = FindPanel(c.tab.pages[i]);
         if (!p) continue;
         const int k = int(i);
+        // One font draws the whole bar: the first page's label font.
+        if (!fontSet && (p->pageAttrs.count(ATTR_LABEL_FONT) || p->pageAttrs.count(ATTR_LABEL_POINT_SIZE))) {
+            QFont f = RuntimeFont(LookText(p->pageAttrs, ATTR_LABEL_FONT, "NIDialog"),
+                                  LookInt(p->pageAttrs, ATTR_LABEL_POINT_SIZE, 13));
+            f.setBold(LookInt(p->pageAttrs, ATTR_LABEL_BOLD, 0) != 0);
+            if (tw->tabBar()->font() != f) tw->tabBar()->setFont(f);
+            fontSet = true;
+        }
         tw->setTabText(k, QStr(LookText(p->pageAttrs, ATTR_LABEL_TEXT, p->title)));
         tw->setTabVisible(k, LookInt(p->pageAttrs, ATTR_VISIBLE, 1) != 0);
         tw->setTabEnabled(k, LookInt(p->pageAttrs, ATTR_DIMMED, 0) == 0);

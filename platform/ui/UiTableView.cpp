@@ -70,8 +70,8 @@ public:
             if (!cell->attrs.count(ATTR_TEXT_FONT) && !cell->attrs.count(ATTR_TEXT_POINT_SIZE) &&
                 !cell->attrs.count(ATTR_TEXT_BOLD))
                 return {};
-            QFont f(MapFontFamily(LookText(cell->attrs, ATTR_TEXT_FONT, "NIDialog")));
-            f.setPixelSize(std::max(1, LookInt(cell->attrs, ATTR_TEXT_POINT_SIZE, 13)));
+            QFont f = RuntimeFont(LookText(cell->attrs, ATTR_TEXT_FONT, "NIDialog"),
+                                  LookInt(cell->attrs, ATTR_TEXT_POINT_SIZE, 13));
             f.setBold(LookInt(cell->attrs, ATTR_TEXT_BOLD, 0) != 0);
             return f;
         }
@@ -94,13 +94,19 @@ public:
         if (!c) return {};
         const std::vector<AttrMap>& lines = o == Qt::Horizontal ? c->table.columnAttrs : c->table.rowAttrs;
         if (role == Qt::FontRole && section < int(lines.size()) && lines[size_t(section)].count(ATTR_LABEL_FONT)) {
-            QFont f(MapFontFamily(LookText(lines[size_t(section)], ATTR_LABEL_FONT, "NIDialog")));
-            f.setPixelSize(std::max(1, LookInt(lines[size_t(section)], ATTR_LABEL_POINT_SIZE, 13)));
+            const AttrMap& line = lines[size_t(section)];
+            QFont f = RuntimeFont(LookText(line, ATTR_LABEL_FONT, "NIDialog"), LookInt(line, ATTR_LABEL_POINT_SIZE, 13));
+            f.setBold(LookInt(line, ATTR_LABEL_BOLD, 0) != 0);
             return f;
         }
         if (role != Qt::DisplayRole) return {};
-        if (section < int(lines.size()))
-            return QStr(LookText(lines[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
+        if (section < int(lines.size())) {
+            // Trailing blanks of a label only pad it in the design; the
+            // header centres the text that shows.
+            QString label = QStr(LookText(lines[size_t(section)], ATTR_LABEL_TEXT, std::to_string(section + 1)));
+            while (label.endsWith(QLatin1Char(' '))) label.chop(1);
+            return label;
+        }
         return section + 1;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override

@@ -119,8 +119,7 @@ bool LabelInside(int kind)
 QFont MakeFont(const AttrMap& look, int fontAttr, int sizeAttr, int boldAttr, int italicAttr,
                int underlineAttr, int strikeAttr, const std::string& defaultFont)
 {
-    QFont f(MapFontFamily(LookText(look, fontAttr, defaultFont)));
-    f.setPixelSize(std::max(1, LookInt(look, sizeAttr, 13)));
+    QFont f = RuntimeFont(LookText(look, fontAttr, defaultFont), LookInt(look, sizeAttr, 13));
     f.setBold(LookInt(look, boldAttr, 0) != 0);
     if (italicAttr) f.setItalic(LookInt(look, italicAttr, 0) != 0);
     if (underlineAttr) f.setUnderline(LookInt(look, underlineAttr, 0) != 0);
@@ -305,7 +304,10 @@ void ApplyGeometry(Ctrl& c)
 {
     if (!c.widget) return;
     FocusQuiet quiet; // hiding the focused control hands the focus on
-    c.widget->setGeometry(c.left, c.top, std::max(0, c.width), std::max(0, c.height));
+    int width = std::max(0, c.width);
+    // A check box's or radio button's label runs as far as its text.
+    if (c.kind == CTRL_CHECK_BOX || c.kind == CTRL_RADIO_BUTTON) width = std::max(width, c.widget->sizeHint().width());
+    c.widget->setGeometry(c.left, c.top, width, std::max(0, c.height));
     c.widget->setVisible(c.visible);
     PlaceLabel(c);
 }
@@ -342,6 +344,7 @@ void ApplyLook(Ctrl& c)
         css = QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0)));
         w->setFont(MakeFont(look, ATTR_LABEL_FONT, ATTR_LABEL_POINT_SIZE, ATTR_LABEL_BOLD,
                             ATTR_LABEL_ITALIC, 0, 0, "NIDialog"));
+        ApplyGeometry(c); // the label follows its font
         break;
     case CTRL_TOGGLE_BUTTON: {
         int col = c.num != 0 ? LookInt(look, ATTR_ON_COLOR, 0x00C000) : LookInt(look, ATTR_OFF_COLOR, 0xC0C0C0);
@@ -436,7 +439,10 @@ void ApplyValue(Ctrl& c)
     case CTRL_RADIO_BUTTON: {
         auto* b = static_cast<QAbstractButton*>(w);
         b->setChecked(c.num != 0);
-        b->setText(MnemonicLabel(c.label));
+        if (b->text() != MnemonicLabel(c.label)) {
+            b->setText(MnemonicLabel(c.label));
+            ApplyGeometry(c);
+        }
         break;
     }
     case CTRL_RING: RefreshRingWidget(c); break;

@@ -118,13 +118,14 @@ TEST_F(TableTest, ColumnAttributesReachExistingAndNewCells)
     char label[16];
     GetTableColumnAttribute(panel, table, 2, ATTR_LABEL_TEXT, label, sizeof label);
     EXPECT_STREQ("Name  ", label);
-    // The view shows the value with the cell's precision and the label.
+    // The view shows the value with the cell's precision and the label
+    // without the trailing blanks that only pad it.
     SetTableCellVal(panel, table, Cell(1, 6), 3.14159265);
     ProcessDrawEvents();
     auto* view = qobject_cast<QTableView*>(UiTest_Widget(panel, table));
     ASSERT_NE(nullptr, view);
     EXPECT_EQ(QStringLiteral("3.1416"), view->model()->index(5, 0).data().toString());
-    EXPECT_EQ(QStringLiteral("Name  "), view->model()->headerData(1, Qt::Horizontal).toString());
+    EXPECT_EQ(QStringLiteral("Name"), view->model()->headerData(1, Qt::Horizontal).toString());
     EXPECT_EQ(3.14159265, Num(1, 6));
     // Cell attributes of a single cell: colours and a range.
     ASSERT_EQ(0, SetTableCellAttribute(panel, table, Cell(2, 1), ATTR_TEXT_BGCOLOR, 0xFFB0B0));
