@@ -618,8 +618,10 @@ void CheckCtrl(FitCheck& fit, const Ctrl& c)
         break;
     }
     case CTRL_GRAPH:
-        for (const auto& [name, box] : GraphNameBoxes(c, w->size()))
-            fit.Check(c, "axis name", name, w->font(), box.toSize());
+        for (const GraphText& t : GraphTexts(c, w->size(), w->font())) {
+            fit.Check(c, t.name ? "axis name" : "value label", t.text, w->font(), t.box.size().toSize());
+            if (!t.name) fit.Within(c, "value label off the graph", t.text, t.box.toRect(), w->rect());
+        }
         break;
     default: break;
     }

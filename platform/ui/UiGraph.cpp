@@ -85,23 +85,6 @@ Frame MakeFrame(const Ctrl& c, QSizeF size)
     return f;
 }
 
-} // namespace
-
-std::vector<std::pair<QString, QSizeF>> GraphNameBoxes(const Ctrl& c, QSize size)
-{
-    std::vector<std::pair<QString, QSizeF>> out;
-    const Frame f = MakeFrame(c, QSizeF(size));
-    for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS, VAL_TOP_XAXIS, VAL_RIGHT_YAXIS}) {
-        const Axis& a = c.graph.axes[axis];
-        if (a.name.empty() || !AxisShown(c, axis)) continue;
-        const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
-        out.emplace_back(QStr(a.name), QSizeF(isX ? f.area.width() : f.area.height(), kNameBand));
-    }
-    return out;
-}
-
-namespace {
-
 double Map(const Ctrl& c, const Frame& f, int axis, double v)
 {
     const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
@@ -124,6 +107,71 @@ double Unmap(const Ctrl& c, const Frame& f, int axis, double px)
         return std::pow(10.0, std::log10(lo) + t * (std::log10(hi) - std::log10(lo)));
     return lo + t * (hi - lo);
 }
+
+// The value labels of an axis, one per division: the text and the box it
+// is drawn in (beside the plot area, outside it). A box is as wide as its
+// text and kept inside the graph, so that the labels at the ends of an axis
+// are not cut by the graph's edge.
+struct ValueLabel {
+    QString text;
+    QRectF box;
+    Qt::Alignment align;
+    double at;  // the tick's place along the axis
+    bool shown; // false where it would run into the label before it
+};
+
+std::vector<ValueLabel> ValueLabels(const Ctrl& c, const Frame& f, int axis, QSizeF size, const QFont& font)
+{
+    std::vector<ValueLabel> out;
+    const Axis& a = c.graph.axes[axis];
+    if (!AxisShown(c, axis)) return out;
+    const QFontMetricsF fm(font);
+    const int div = std::max(1, a.divisions);
+    for (int i = 0; i <= div; ++i) {
+        const double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
+        const double px = Map(c, f, axis, v);
+        ValueLabel l{QString::fromStdString(cz::FormatC("%g", v)), {}, {}, px, true};
+        const double w = std::ceil(fm.horizontalAdvance(l.text)) + 2;
+        switch (axis) {
+        case VAL_BOTTOM_XAXIS: l.box = QRectF(px - w / 2, f.area.bottom() + 2, w, 16); l.align = Qt::AlignHCenter | Qt::AlignTop; break;
+        case VAL_TOP_XAXIS: l.box = QRectF(px - w / 2, f.area.top() - 20, w, 16); l.align = Qt::AlignHCenter | Qt::AlignBottom; break;
+        case VAL_LEFT_YAXIS: l.box = QRectF(f.area.left() - 44, px - 8, 40, 16); l.align = Qt::AlignRight | Qt::AlignVCenter; break;
+        default: l.box = QRectF(f.area.right() + 6, px - 8, 38, 16); l.align = Qt::AlignLeft | Qt::AlignVCenter; break;
+        }
+        l.box.moveLeft(std::max(0.0, std::min(l.box.left(), size.width() - l.box.width())));
+        l.box.moveTop(std::max(0.0, std::min(l.box.top(), size.height() - l.box.height())));
+        out.push_back(l);
+    }
+    // Where the divisions are closer than the labels are large, every
+    // label that would overlap the last one shown is left out.
+    const ValueLabel* last = nullptr;
+    for (ValueLabel& l : out) {
+        if (last && last->box.intersects(l.box)) l.shown = false;
+        else last = &l;
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<GraphText> GraphTexts(const Ctrl& c, QSize size, const QFont& font)
+{
+    std::vector<GraphText> out;
+    const Frame f = MakeFrame(c, QSizeF(size));
+    for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS, VAL_TOP_XAXIS, VAL_RIGHT_YAXIS}) {
+        const Axis& a = c.graph.axes[axis];
+        if (!AxisShown(c, axis)) continue;
+        if (a.labelsVisible)
+            for (const ValueLabel& l : ValueLabels(c, f, axis, QSizeF(size), font))
+                if (l.shown) out.push_back({l.text, l.box, false});
+        if (a.name.empty()) continue;
+        const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
+        out.push_back({QStr(a.name), QRectF(0, 0, isX ? f.area.width() : f.area.height(), kNameBand), true});
+    }
+    return out;
+}
+
+namespace {
 
 void DrawPointMark(QPainter& pt, QPointF at, int style, const QColor& col)
 {
@@ -151,21 +199,11 @@ void DrawFarAxes(QPainter& pt, const Ctrl& c, const Frame& f, const QColor& labe
         if (!AxisShown(c, axis)) continue;
         const Axis& a = c.graph.axes[axis];
         const bool isX = axis == VAL_TOP_XAXIS;
-        const int div = std::max(1, a.divisions);
         pt.setPen(labelCol);
-        for (int i = 0; i <= div; ++i) {
-            const double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
-            const double px = Map(c, f, axis, v);
-            const QString text = QString::fromStdString(cz::FormatC("%g", v));
-            if (isX) {
-                pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.top() - 4));
-                if (a.labelsVisible)
-                    pt.drawText(QRectF(px - 30, f.area.top() - 20, 60, 16), Qt::AlignHCenter | Qt::AlignBottom, text);
-            } else {
-                pt.drawLine(QPointF(f.area.right(), px), QPointF(f.area.right() + 4, px));
-                if (a.labelsVisible)
-                    pt.drawText(QRectF(f.area.right() + 6, px - 8, 38, 16), Qt::AlignLeft | Qt::AlignVCenter, text);
-            }
+        for (const ValueLabel& l : ValueLabels(c, f, axis, QSizeF(pt.device()->width(), pt.device()->height()), pt.font())) {
+            if (isX) pt.drawLine(QPointF(l.at, f.area.top()), QPointF(l.at, f.area.top() - 4));
+            else pt.drawLine(QPointF(f.area.right(), l.at), QPointF(f.area.right() + 4, l.at));
+            if (a.labelsVisible && l.shown) pt.drawText(l.box, l.align, l.text);
         }
         if (a.name.empty()) continue;
         if (isX) {
@@ -203,23 +241,17 @@ protected:
         // grid and value labels
         for (int axis : {VAL_BOTTOM_XAXIS, VAL_LEFT_YAXIS}) {
             const Axis& a = g.axes[axis];
-            int div = std::max(1, a.divisions);
-            for (int i = 0; i <= div; ++i) {
-                double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
-                double px = Map(*c, f, axis, v);
+            for (const ValueLabel& l : ValueLabels(*c, f, axis, size(), font())) {
+                const double px = l.at;
                 pt.setPen(grid);
                 if (axis == VAL_BOTTOM_XAXIS) {
                     if (showGrid(VAL_BOTTOM_XAXIS, ATTR_XGRID_VISIBLE)) pt.drawLine(QPointF(px, f.area.top()), QPointF(px, f.area.bottom()));
-                    if (a.labelsVisible) {
-                        pt.setPen(labelCol);
-                        pt.drawText(QRectF(px - 30, f.area.bottom() + 2, 60, 16), Qt::AlignHCenter, QString::fromStdString(cz::FormatC("%g", v)));
-                    }
                 } else {
                     if (showGrid(VAL_LEFT_YAXIS, ATTR_YGRID_VISIBLE)) pt.drawLine(QPointF(f.area.left(), px), QPointF(f.area.right(), px));
-                    if (a.labelsVisible) {
-                        pt.setPen(labelCol);
-                        pt.drawText(QRectF(f.area.left() - 44, px - 8, 40, 16), Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cz::FormatC("%g", v)));
-                    }
+                }
+                if (a.labelsVisible && l.shown) {
+                    pt.setPen(labelCol);
+                    pt.drawText(l.box, l.align, l.text);
                 }
             }
         }

@@ -416,9 +416,15 @@ QWidget* NewLedWidget(int panel, int control, QWidget* parent);
 void EnsureCanvasImage(Ctrl& ctrl);
 bool GraphPixelToValue(Ctrl& ctrl, int px, int py, double* x, double* y);
 void SnapCursor(Ctrl& ctrl, GraphCursor& cursor);
-// The axis names a graph of this size shows, each with its box: the length
-// along the axis and the height of the band across it.
-std::vector<std::pair<QString, QSizeF>> GraphNameBoxes(const Ctrl& ctrl, QSize size);
+// The texts a graph of this size shows around its plot area at a font: the
+// value labels with the boxes they are drawn in (graph pixels), and the
+// axis names with the size of their band (length along the axis, height).
+struct GraphText {
+    QString text;
+    QRectF box;
+    bool name;
+};
+std::vector<GraphText> GraphTexts(const Ctrl& ctrl, QSize size, const QFont& font);
 // The range an axis shows: its manual range, or under autoscaling the
 // extent of the plots on it.
 void AxisRange(const GraphData& graph, int axis, double* lo, double* hi);
