@@ -180,7 +180,8 @@ int SetAttr(int panel, int control, int attr, const AttrValue& v)
         c->look[attr] = v;
         ApplyLook(*c);
         if (attr == ATTR_ON_TEXT || attr == ATTR_OFF_TEXT || attr == ATTR_SIZE_TO_TEXT ||
-            attr == ATTR_TEXT_FONT || attr == ATTR_TEXT_POINT_SIZE)
+            attr == ATTR_TEXT_FONT || attr == ATTR_TEXT_POINT_SIZE || attr == ATTR_TEXT_BOLD ||
+            attr == ATTR_TEXT_ITALIC)
             ApplyValue(*c);
         if (c->kind == CTRL_TEXT_BOX || c->kind == CTRL_TREE || c->kind == CTRL_TABLE) MarkDirty(*c);
         return 0;
