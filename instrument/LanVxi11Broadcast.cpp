@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/Settings.h"
 #include "instrument/LanDiscovery.h"
 #include "platform/CLocale.h"
 #include "platform/visa/Portmap.h"
@@ -164,6 +165,8 @@ class Vxi11Broadcast final : public LanDiscoveryProvider {
     ::inet_ntop(AF_INET, &address, text, sizeof text);
     for (const auto& l : lookups_)
       if (l->address == text) return;
+    // A flood of answers starts no more lookups than the list can show.
+    if (lookups_.size() >= static_cast<std::size_t>(cz::kScannedDevices)) return;
     auto lookup = std::make_shared<Lookup>();
     lookup->address = text;
     lookups_.push_back(lookup);
