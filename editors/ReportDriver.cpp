@@ -153,7 +153,7 @@ int ClosePlugin(char* errorText, int errorSize) {
 
 // The first module whose type is exactly "report" and whose name matches
 // exactly. When none matches the index keeps its value, so a plug-in left
-// set by a failed "initreport" is tried again.
+// open by a failed close is closed by the next close.
 int OpenPlugin(char* errorText, int errorSize) {
   for (int i = 0; i < ModuleCount; ++i) {
     if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == g_pluginName.view()) {
@@ -164,19 +164,26 @@ int OpenPlugin(char* errorText, int errorSize) {
   // A plug-in that is not loaded (a project made elsewhere) opens nothing.
   if (!PluginInUse()) return 1;
 
+  // A failed start leaves nothing open in the plug-in: the index is
+  // dropped, so that the next build with the report off has nothing to
+  // close and the next report starts the plug-in afresh.
+  auto failed = [] {
+    ReportPluginIndex = -1;
+    return 0;
+  };
   // The plug-in gets a host path; a relative one starts at the program.
   const std::string folder = ProgramFolder();
-  if (!cz::IsAbsolutePath(g_path.view()) && folder.empty()) return 0;
+  if (!cz::IsAbsolutePath(g_path.view()) && folder.empty()) return failed();
   const std::string file = cz::HostPath(cz::JoinPath(folder, g_path.view()));
   char fileName[1024];
   if (!cz::CopyTextExact(fileName, file)) {
     CopyError(errorText, errorSize, "Report file name too long.");
-    return 0;
+    return failed();
   }
   SendParam("filename", fileName);
   if (SendValue("initreport", "") != 0) return 1;
   FetchPluginError(errorText, errorSize);
-  return 0;
+  return failed();
 }
 
 int OpenText(char* errorText, int errorSize) {

@@ -20,7 +20,9 @@
 
 #include "engine/EngineHost.h"  // ReportEntryValues
 
-// Index into ModuleTable of the report plug-in in use; -1 when none.
+// Index into ModuleTable of the report plug-in in use; -1 when none. A
+// failed start leaves it -1 (the plug-in holds nothing open then); a failed
+// close keeps it, so that the next close tries again.
 extern int ReportPluginIndex;
 
 // reportSwitch 0 closes the open report; any other value opens one: an empty

@@ -54,6 +54,23 @@ std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit) {
   return pos;
 }
 
+std::string ValidUtf8(std::string_view src) {
+  std::string out;
+  out.reserve(src.size());
+  std::size_t pos = 0;
+  while (pos < src.size()) {
+    const std::size_t len = Utf8CharLength(src, pos);
+    if (len == 0) {
+      out += "\xEF\xBF\xBD";
+      pos += 1;
+    } else {
+      out.append(src.data() + pos, len);
+      pos += len;
+    }
+  }
+  return out;
+}
+
 bool CopyText(char* dst, std::size_t cap, std::string_view src) {
   if (dst == nullptr || cap == 0) return src.empty();
   // Stop at an embedded NUL: the field is a C string.

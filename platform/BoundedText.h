@@ -24,6 +24,11 @@ std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit);
 // surrogate, beyond U+10FFFF, cut sequence).
 std::size_t Utf8CharLength(std::string_view src, std::size_t pos);
 
+// src with every byte that does not belong to a well-formed UTF-8 sequence
+// (stray continuation bytes, cut or overlong sequences, surrogates, values
+// beyond U+10FFFF) replaced by U+FFFD.
+std::string ValidUtf8(std::string_view src);
+
 // Copies src into dst of capacity cap (terminator included), cut on a
 // character boundary. Returns true when nothing was cut. cap 0 writes nothing.
 bool CopyText(char* dst, std::size_t cap, std::string_view src);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 
 namespace cz::sheet {
@@ -51,6 +52,7 @@ std::string Worksheet::TextAt(int row, int column) const {
 
 bool Worksheet::SetNumber(int row, int column, double value) {
   if (!InLimits(row, column) || !std::isfinite(value)) return false;
+  written_.insert({row, column});
   Cell& c = cells_[{row, column}];
   c.kind = Cell::kNumber;
   c.number = value;
@@ -60,10 +62,11 @@ bool Worksheet::SetNumber(int row, int column, double value) {
 
 bool Worksheet::SetText(int row, int column, std::string text) {
   if (!InLimits(row, column)) return false;
+  written_.insert({row, column});
   Cell& c = cells_[{row, column}];
   c.kind = Cell::kText;
   c.number = 0.0;
-  c.text = std::move(text);
+  c.text = cz::ValidUtf8(text);
   return true;
 }
 
@@ -77,9 +80,11 @@ bool Worksheet::SetValueFromText(int row, int column, const std::string& text) {
   return SetText(row, column, text);
 }
 
-void Worksheet::Clear(int row, int column) { cells_.erase({row, column}); }
-
-Workbook::Workbook() { sheets_.emplace_back("Sheet1"); }
+void Worksheet::Clear(int row, int column) {
+  if (!InLimits(row, column)) return;
+  written_.insert({row, column});
+  cells_.erase({row, column});
+}
 
 bool Workbook::Save(std::string* error) {
   if (fileName_.empty()) {

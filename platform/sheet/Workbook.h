@@ -4,9 +4,16 @@
 // cells addressed by 1-based row and column, each empty, a number or a
 // text. Workbooks are read from and written to Office Open XML spreadsheet
 // files (ECMA-376 SpreadsheetML: a zip package with xl/workbook.xml, its
-// relationships and one xl/worksheets/sheetN.xml per sheet). Reading
-// understands shared strings, inline strings, formula result strings,
-// booleans and numbers; writing uses inline strings and numbers only.
+// relationships and one worksheet part per sheet). Reading understands
+// shared strings, inline strings, formula results, booleans and numbers.
+//
+// Saving edits the package that was read in place: every part is written
+// back as it was, except the worksheets whose cells were written since (in
+// those only the written cells change; a cell keeps its style, a formula
+// that is overwritten goes), the parts that list a sheet added since, and
+// the workbook's calculation properties, which ask for a full recalculation
+// on load because cached formula results may be stale. A new workbook
+// starts from a minimal package. Texts are written as inline strings.
 //
 // Every call that can fail returns false with a readable description in
 // *error; nothing throws out of this layer.
@@ -14,6 +21,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +50,8 @@ class Worksheet {
   // shortest exact decimal form ("12", "0.5", "1e-07").
   std::string TextAt(int row, int column) const;
   // Stores a value; false (nothing stored) outside 1..kMaxRows, 1..kMaxColumns.
+  // A text that is not valid UTF-8 is stored with U+FFFD in place of every
+  // invalid byte.
   bool SetNumber(int row, int column, double value);
   bool SetText(int row, int column, std::string text);
   // Stores a text as the spreadsheet application does when one is typed: a
@@ -52,20 +62,33 @@ class Worksheet {
 
   // Cells in row-major order.
   const std::map<std::pair<int, int>, Cell>& Cells() const { return cells_; }
+  // Places stored or cleared since the sheet was read or last saved; saving
+  // rewrites these cells only.
+  const std::set<std::pair<int, int>>& Written() const { return written_; }
 
  private:
+  friend class Workbook;
   std::string name_;
+  std::string part_;  // package part of the sheet; empty until it is saved
   std::map<std::pair<int, int>, Cell> cells_;
+  std::set<std::pair<int, int>> written_;
+};
+
+// One part of a workbook package: its name inside the zip and its bytes.
+struct PackagePart {
+  std::string name;
+  std::string data;
 };
 
 class Workbook {
  public:
-  // A new workbook with one empty sheet "Sheet1" and no file name.
+  // A new workbook with one empty sheet "Sheet1" and no file name, on a
+  // minimal package (workbook, relationships, content types, styles).
   Workbook();
 
   // Reads an .xlsx file; on failure the workbook keeps its previous content.
   bool Load(const std::string& path, std::string* error);
-  // Writes an .xlsx file to "<path>.part" and renames it to path.
+  // Writes the package to "<path>.part" and renames it to path.
   bool SaveAs(const std::string& path, std::string* error);
   // SaveAs under the workbook's own file name.
   bool Save(std::string* error);
@@ -81,6 +104,9 @@ class Workbook {
  private:
   std::string fileName_;
   std::vector<Worksheet> sheets_;
+  // Every part of the package, in package order.
+  std::vector<PackagePart> parts_;
+  std::string mainPart_;  // the workbook part, as the package relationships name it
 };
 
 // "A1" reference of a cell (column letters then the row number); empty for

@@ -39,13 +39,14 @@ class ComEXCEL {
   // and empties it.
   void TakeError(char* text, int size);
   const std::string& ErrorText() const { return error_; }
+  // Drops the session without saving, so the workbook file stays as it
+  // was; the error text stays too.
+  void Abandon();
 
  private:
   bool Fail(const char* text);
   bool ComError(const std::string& description);
   bool CheckConnected();
-  // Drops the session without saving (after a failed Open).
-  void Abandon();
 
   std::string error_;
   std::unique_ptr<cz::sheet::Application> application_;

@@ -35,6 +35,14 @@ bool ReadInt(int row, int column, int* value) {
   return true;
 }
 
+// A start that fails after the workbook was opened leaves nothing open: the
+// workbook is dropped unsaved (the template stays as it was), so the host
+// has nothing to close and the next "initreport" starts afresh.
+int StartFailed() {
+  g_excel->Abandon();
+  return 0;
+}
+
 }  // namespace
 
 void ForgetDefinitions() {
@@ -50,18 +58,25 @@ int InitReport() {
     SetError("Report file name too long.");
     return 0;
   }
-  if (!g_excel->Open(g_templatePath) || !g_excel->SelectSheet(1)) {
+  // A report without a file could never be saved, nor closed.
+  if (g_templatePath[0] == '\0') {
+    SetError("No report file name given.");
+    return 0;
+  }
+  // Open cleans up after its own failures; "already created" keeps the
+  // report that is still open.
+  if (!g_excel->Open(g_templatePath)) {
     SetSessionError("");
     return 0;
   }
   int r = 0, c = 0;
-  if (!ReadInt(1, 1, &r) || !ReadInt(2, 1, &c)) {
+  if (!g_excel->SelectSheet(1) || !ReadInt(1, 1, &r) || !ReadInt(2, 1, &c)) {
     SetSessionError("");
-    return 0;
+    return StartFailed();
   }
   if (r < 0 || c < 0) {
     SetError("Invalid data offset specified on first sheet.");
-    return 0;
+    return StartFailed();
   }
   g_layout.firstRow = r;
   g_layout.firstColumn = c;
@@ -71,7 +86,7 @@ int InitReport() {
     char tag[kCellSize];
     if (!ReadInt(row, 1, &d.sheet) || !g_excel->ReadCell(row, 2, tag) || !ReadInt(row, 3, &d.routine)) {
       SetSessionError("");
-      return 0;
+      return StartFailed();
     }
     cz::CopyText(d.tag, sizeof d.tag, tag);
     g_layout.defs[i] = d;

@@ -186,11 +186,20 @@ TEST_F(ReportDriverTest, FailuresFetchTheReasonOnce) {
   EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1);
   EXPECT_EQ(ReportPluginIndex, -1);
 
-  // A failing "initreport" fails the open and leaves the index for the next try.
+  // A failing "initreport" fails the open and leaves nothing to close: the
+  // next build with the report off closes without a call to the plug-in,
+  // and the next report starts it again.
   g_fake.failing = {"initreport"};
   g_fake.reason = "COM Error: no template";
   EXPECT_EQ(Open(dir_.File("r.xlsx")), 0);
   EXPECT_STREQ(error_, "COM Error: no template");
+  EXPECT_EQ(ReportPluginIndex, -1);
+  g_fake.failing.clear();
+  g_fake.calls.clear();
+  EXPECT_EQ(Report_OpenOrClose(0, "", "Fake", error_, sizeof error_), 1) << error_;
+  EXPECT_TRUE(g_fake.calls.empty());
+  EXPECT_EQ(Open(dir_.File("r.xlsx")), 1);
+  EXPECT_EQ(g_fake.calls.back(), "initreport=");
   EXPECT_EQ(ReportPluginIndex, 1);
 }
 

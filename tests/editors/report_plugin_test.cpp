@@ -1,6 +1,8 @@
 // The report driver with the real report plug-in, loaded by the program's
 // plug-in loader: a build reports into a template workbook that is read
-// back from the saved file, and the plug-in's reasons reach the caller.
+// back from the saved file (also one written by another program, checked
+// with openpyxl and xmllint), the plug-in's reasons reach the caller, and a
+// failed start blocks no later build.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +17,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "platform/sheet/Workbook.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
 
@@ -113,6 +116,42 @@ TEST_F(ReportPluginTest, PluginReasonsReachTheCaller) {
   EXPECT_EQ(Report_AddEntry(error_, 0, -1, v), 0);
   EXPECT_STREQ(error_, "Tag from waveform comment was not found 'Q9'.");
   EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
+}
+
+TEST_F(ReportPluginTest, ReportKeepsTheFormattingOfAnotherProgramsTemplate) {
+  const std::string book = dir_.File("styled.xlsx"), original = dir_.File("original.xlsx");
+  std::string out;
+  ASSERT_EQ(cz::test::RunXlsxReaders("make-report-template " + cz::test::Quoted(book), &out), 0) << out;
+  ASSERT_TRUE(cz::test::WriteFileBytes(original, cz::test::ReadFileBytes(book)));
+  ASSERT_EQ(Open(book), 1) << error_;
+  Report_WriteHeader(0);
+  ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+  EXPECT_EQ(ReportPluginIndex, -1);
+  EXPECT_EQ(cz::test::RunXlsxReaders("check-report " + cz::test::Quoted(book) + " " + cz::test::Quoted(original), &out),
+            0)
+      << out;
+}
+
+TEST_F(ReportPluginTest, AFailedStartBlocksNoLaterBuild) {
+  // A missing template, then a template without definitions' offsets.
+  cz::sheet::Workbook bad;
+  bad.Sheet(1)->SetNumber(1, 1, -1);
+  std::string why;
+  ASSERT_TRUE(bad.SaveAs(dir_.File("bad.xlsx"), &why)) << why;
+  for (const std::string& path : {dir_.File("absent.xlsx"), dir_.File("bad.xlsx")}) {
+    ASSERT_EQ(Open(path), 0) << path;
+    // The next Generate with the report off: its close succeeds, the build runs.
+    EXPECT_EQ(Report_OpenOrClose(0, path.c_str(), kPlugin, error_, sizeof error_), 1) << error_;
+    EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+    // The next report starts and reports.
+    ASSERT_EQ(Open(template_), 1) << error_;
+    Report_WriteHeader(0);
+    ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+    EXPECT_EQ(ReportPluginIndex, -1);
+  }
+  cz::sheet::Workbook book;
+  ASSERT_TRUE(book.Load(template_, &why)) << why;
+  EXPECT_EQ(book.Sheet(2)->TextAt(2, 2), "3");
 }
 
 }  // namespace

@@ -250,12 +250,24 @@ TEST_F(FennickTest, TemplateAndSessionErrors) {
   EXPECT_EQ(Error(), "COM EXCEL instance already created.");
   EXPECT_EQ(Value("InitReport"), 1);   // tags are case-sensitive: nothing happens
   EXPECT_EQ(Value("endreport"), 1);
-  // After "endreport" a new session starts.
-  ASSERT_EQ(InitReport(Template(-1)), 0);
+  // After "endreport" a new session starts. A start that fails leaves
+  // nothing open and the template untouched; the next start succeeds.
+  const std::string bad = Template(-1);
+  const std::string before = cz::test::ReadFileBytes(bad);
+  ASSERT_EQ(InitReport(bad), 0);
   EXPECT_EQ(Error(), "Invalid data offset specified on first sheet.");
-  EXPECT_EQ(Value("closereport"), 1);
   EXPECT_EQ(Value("closereport"), 0);
   EXPECT_EQ(Error(), "EXCEL instance not created.");
+  EXPECT_EQ(cz::test::ReadFileBytes(bad), before);
+  ASSERT_EQ(InitReport(Template()), 1) << Error();
+  EXPECT_EQ(Value("closereport"), 1) << Error();
+  // A report without a file name could never be saved: refused at the start.
+  EXPECT_EQ(InitReport(""), 0);
+  EXPECT_EQ(Error(), "No report file name given.");
+  EXPECT_EQ(Value("closereport"), 0);
+  EXPECT_EQ(Error(), "EXCEL instance not created.");
+  ASSERT_EQ(InitReport(Template()), 1) << Error();
+  EXPECT_EQ(Value("closereport"), 1) << Error();
   // Without the session object every key fails.
   Lib().shutdown();
   EXPECT_EQ(Value("initentry"), 0);

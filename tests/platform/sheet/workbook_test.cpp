@@ -1,17 +1,21 @@
 // Workbook model and its .xlsx storage: values survive a save and load, the
 // file appears only complete, packages written by other programs (shared
-// strings, prefixed elements, cells without references) are read, and
-// broken files are refused with a reason.
+// strings, prefixed elements, cells without references) are read and edited
+// in place, every written part passes xmllint, and broken files are refused
+// with a reason.
 #include "platform/sheet/Workbook.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
+
+#include <pugixml.hpp>
 
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/sheet/SheetApplication.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -75,6 +79,47 @@ TEST(Workbook, ValuesSurviveSaveAndLoad) {
   EXPECT_EQ(back.Sheet(2)->TextAt(5, 5), "-1.5e-07");
 }
 
+// One part of a zip package, empty when it is missing.
+std::string PartOf(const std::string& path, const std::string& name) {
+  std::string data;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, nullptr);
+  if (z == nullptr) return data;
+  zip_stat_t st;
+  if (zip_stat(z, name.c_str(), 0, &st) == 0) {
+    data.resize(st.size);
+    zip_file_t* f = zip_fopen(z, name.c_str(), 0);
+    if (f != nullptr) {
+      if (zip_fread(f, data.data(), st.size) != static_cast<zip_int64_t>(st.size)) data.clear();
+      zip_fclose(f);
+    }
+  }
+  zip_discard(z);
+  return data;
+}
+
+TEST(Workbook, WrittenPackagesPassXmllint) {
+  cz::test::TempDir dir;
+  Workbook book;
+  // A Latin-1 micro sign and a cut sequence: not UTF-8, replaced by U+FFFD.
+  book.Sheet(1)->SetText(1, 1, "10 \xB5s");
+  book.Sheet(1)->SetText(1, 2, "a\xE2\x82");
+  book.Sheet(1)->SetText(1, 3, "\xE2\x82\xAC ok");
+  book.AddSheet("Tr\xE9" "al 2").SetText(2, 2, "bell\x07");
+  const std::string path = dir.File("book.xlsx");
+  std::string error, out;
+  ASSERT_TRUE(book.SaveAs(path, &error)) << error;
+  EXPECT_EQ(cz::test::RunXlsxReaders("xmllint " + cz::test::Quoted(path), &out), 0) << out;
+  EXPECT_EQ(PartOf(path, "xl/workbook.xml").find("?><?xml"), std::string::npos);
+
+  Workbook back;
+  ASSERT_TRUE(back.Load(path, &error)) << error;
+  EXPECT_EQ(back.Sheet(1)->TextAt(1, 1), "10 \xEF\xBF\xBDs");
+  EXPECT_EQ(back.Sheet(1)->TextAt(1, 2), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(back.Sheet(1)->TextAt(1, 3), "\xE2\x82\xAC ok");
+  EXPECT_EQ(back.Sheet(2)->Name(), "Tr\xEF\xBF\xBD" "al 2");
+  EXPECT_EQ(back.Sheet(2)->TextAt(2, 2), "bell");
+}
+
 TEST(Workbook, CellReferencesAndLimits) {
   EXPECT_EQ(cz::sheet::CellReference(1, 1), "A1");
   EXPECT_EQ(cz::sheet::CellReference(12, 27), "AA12");
@@ -135,6 +180,160 @@ TEST(Workbook, ReadsPackagesOfOtherWriters) {
   EXPECT_EQ(s.TextAt(5, 3), "rich text");
   EXPECT_EQ(s.TextAt(5, 4), "TRUE");
   EXPECT_EQ(s.TextAt(5, 5), "");      // a shared string index out of range is no value
+}
+
+// A workbook as a desktop spreadsheet program writes one: prefixed
+// elements, shared strings, number formats, formulas (one shared), a
+// calculation chain, column styles, row hints, merged cells, a defined name
+// and document properties.
+std::vector<std::pair<std::string, std::string>> ForeignPackage() {
+  const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  const std::string pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
+  const std::string decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";
+  const std::string ct = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
+  auto over = [&](const std::string& part, const std::string& type) {
+    return "<Override PartName=\"" + part + "\" ContentType=\"" + type + "\"/>";
+  };
+  auto relation = [&](const std::string& id, const std::string& type, const std::string& target) {
+    return "<Relationship Id=\"" + id + "\" Type=\"" + rel + "/" + type + "\" Target=\"" + target + "\"/>";
+  };
+  return {
+      {"[Content_Types].xml",
+       decl + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+              "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+              "<Default Extension=\"xml\" ContentType=\"application/xml\"/>" +
+           over("/xl/workbook.xml", ct + "sheet.main+xml") + over("/xl/worksheets/sheet1.xml", ct + "worksheet+xml") +
+           over("/xl/worksheets/sheet2.xml", ct + "worksheet+xml") + over("/xl/styles.xml", ct + "styles+xml") +
+           over("/xl/sharedStrings.xml", ct + "sharedStrings+xml") + over("/xl/calcChain.xml", ct + "calcChain+xml") +
+           over("/docProps/core.xml", "application/vnd.openxmlformats-package.core-properties+xml") + "</Types>"},
+      {"_rels/.rels", decl + "<Relationships xmlns=\"" + pkg + "\">" +
+                          relation("rId1", "officeDocument", "xl/workbook.xml") +
+                          "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/package/2006/"
+                          "relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/></Relationships>"},
+      {"docProps/core.xml",
+       decl + "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/"
+              "core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:creator>Lab</dc:creator>"
+              "</cp:coreProperties>"},
+      {"xl/workbook.xml",
+       decl + "<x:workbook xmlns:x=\"" + ns + "\" xmlns:r=\"" + rel +
+           "\"><x:bookViews><x:workbookView activeTab=\"0\"/></x:bookViews><x:sheets>"
+           "<x:sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/><x:sheet name=\"Other\" sheetId=\"4\" r:id=\"rId2\"/>"
+           "</x:sheets><x:definedNames><x:definedName name=\"Total\">Data!$B$4</x:definedName></x:definedNames>"
+           "<x:calcPr calcId=\"191029\"/></x:workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       decl + "<Relationships xmlns=\"" + pkg + "\">" + relation("rId1", "worksheet", "worksheets/sheet1.xml") +
+           relation("rId2", "worksheet", "worksheets/sheet2.xml") + relation("rId3", "styles", "styles.xml") +
+           relation("rId4", "sharedStrings", "sharedStrings.xml") + relation("rId5", "calcChain", "calcChain.xml") +
+           "</Relationships>"},
+      {"xl/styles.xml",
+       decl + "<styleSheet xmlns=\"" + ns + "\"><numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000\"/>"
+              "</numFmts><fonts count=\"1\"><font/></fonts><fills count=\"1\"><fill/></fills><borders count=\"1\">"
+              "<border/></borders><cellXfs count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\" "
+              "applyNumberFormat=\"1\"/><xf numFmtId=\"0\"/></cellXfs></styleSheet>"},
+      {"xl/sharedStrings.xml", decl + "<x:sst xmlns:x=\"" + ns + "\" count=\"2\" uniqueCount=\"2\"><x:si><x:t>Name"
+                                      "</x:t></x:si><x:si><x:t>old</x:t></x:si></x:sst>"},
+      {"xl/calcChain.xml", decl + "<calcChain xmlns=\"" + ns + "\"><c r=\"B4\" i=\"1\"/><c r=\"C1\"/><c r=\"C2\"/>"
+                                  "</calcChain>"},
+      {"xl/worksheets/sheet1.xml",
+       decl + "<x:worksheet xmlns:x=\"" + ns + "\" xmlns:r=\"" + rel +
+           "\"><x:dimension ref=\"A1:C4\"/><x:cols><x:col min=\"4\" max=\"5\" width=\"30\" style=\"2\" "
+           "customWidth=\"1\"/></x:cols><x:sheetData>"
+           "<x:row r=\"1\" spans=\"1:3\"><x:c r=\"A1\" t=\"s\"><x:v>0</x:v></x:c><x:c r=\"B1\" s=\"1\"><x:v>1.5</x:v>"
+           "</x:c><x:c r=\"C1\"><x:f t=\"shared\" ref=\"C1:C2\" si=\"0\">B1*2</x:f><x:v>3</x:v></x:c></x:row>"
+           "<x:row r=\"2\"><x:c><x:v>7</x:v></x:c><x:c t=\"s\" s=\"2\"><x:v>1</x:v></x:c><x:c r=\"C2\">"
+           "<x:f t=\"shared\" si=\"0\"/><x:v>0</x:v></x:c></x:row>"
+           "<x:row r=\"4\" ht=\"20\" customHeight=\"1\"><x:c r=\"A4\"><x:v>5</x:v></x:c><x:c r=\"B4\">"
+           "<x:f>SUM(A1:A3)</x:f><x:v>12</x:v></x:c></x:row></x:sheetData>"
+           "<x:mergeCells count=\"1\"><x:mergeCell ref=\"A6:B6\"/></x:mergeCells></x:worksheet>"},
+      {"xl/worksheets/sheet2.xml",
+       decl + "<worksheet xmlns=\"" + ns + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>9</v></c></row></sheetData>"
+              "</worksheet>"},
+  };
+}
+
+pugi::xml_node CellIn(const pugi::xml_document& doc, const char* ref) {
+  return doc.find_node([&](const pugi::xml_node& n) {
+    return std::string(n.name()) == "x:c" && std::string(n.attribute("r").value()) == ref;
+  });
+}
+
+TEST(Workbook, SavingEditsThePackageInPlace) {
+  cz::test::TempDir dir;
+  const std::string path = dir.File("foreign.xlsx");
+  const auto package = ForeignPackage();
+  ASSERT_TRUE(WritePackage(path, package));
+  Workbook book;
+  std::string error, out;
+  ASSERT_TRUE(book.Load(path, &error)) << error;
+  Worksheet& data = *book.Sheet(1);
+  EXPECT_EQ(data.TextAt(2, 2), "old");
+  data.SetValueFromText(1, 2, "2.25");       // styled number cell: keeps s="1"
+  data.SetValueFromText(2, 2, "");           // styled text cell: value goes, style stays
+  data.SetValueFromText(2, 1, "");           // plain cell: goes
+  data.SetValueFromText(1, 3, "8");          // master of a shared formula
+  data.SetValueFromText(4, 2, "text here");  // a SUM formula
+  data.SetValueFromText(3, 4, "new");        // new row, in a styled column
+  data.SetValueFromText(1, 5, "x");          // beyond the row's span hint
+  book.AddSheet("Added").SetNumber(1, 1, 1.0);
+  ASSERT_TRUE(book.Save(&error)) << error;
+  EXPECT_EQ(cz::test::RunXlsxReaders("xmllint " + cz::test::Quoted(path), &out), 0) << out;
+
+  // Parts the edits do not concern stay byte for byte.
+  for (const auto& [name, bytes] : package)
+    if (name == "docProps/core.xml" || name == "xl/styles.xml" || name == "xl/sharedStrings.xml" ||
+        name == "xl/worksheets/sheet2.xml" || name == "_rels/.rels")
+      EXPECT_EQ(PartOf(path, name), bytes) << name;
+
+  pugi::xml_document sheet;
+  ASSERT_TRUE(sheet.load_string(PartOf(path, "xl/worksheets/sheet1.xml").c_str()));
+  EXPECT_STREQ(CellIn(sheet, "B1").attribute("s").value(), "1");
+  EXPECT_STREQ(CellIn(sheet, "B1").child_value("x:v"), "2.25");
+  EXPECT_STREQ(CellIn(sheet, "B2").attribute("s").value(), "2");
+  EXPECT_FALSE(CellIn(sheet, "B2").child("x:v"));
+  EXPECT_FALSE(CellIn(sheet, "B2").attribute("t"));
+  EXPECT_FALSE(CellIn(sheet, "A2"));
+  EXPECT_FALSE(CellIn(sheet, "C1").child("x:f"));
+  EXPECT_FALSE(CellIn(sheet, "C2").child("x:f"));  // the shared formula went with its master
+  EXPECT_STREQ(CellIn(sheet, "C2").child_value("x:v"), "0");
+  EXPECT_STREQ(CellIn(sheet, "B4").attribute("t").value(), "inlineStr");
+  EXPECT_FALSE(CellIn(sheet, "B4").child("x:f"));
+  EXPECT_STREQ(CellIn(sheet, "D3").attribute("s").value(), "2");  // the column's style
+  EXPECT_STREQ(CellIn(sheet, "E1").attribute("s").value(), "2");
+  EXPECT_STREQ(CellIn(sheet, "E1").parent().attribute("spans").value(), "1:5");
+  EXPECT_STREQ(CellIn(sheet, "D3").parent().next_sibling().attribute("r").value(), "4");
+  EXPECT_STREQ(CellIn(sheet, "A4").parent().attribute("ht").value(), "20");
+  EXPECT_TRUE(sheet.find_node([](const pugi::xml_node& n) { return std::string(n.attribute("ref").value()) == "A6:B6"; }));
+  EXPECT_STREQ(sheet.child("x:worksheet").child("x:dimension").attribute("ref").value(), "A1:E4");
+
+  // The chain of a removed formula goes; names and settings stay.
+  EXPECT_EQ(PartOf(path, "xl/calcChain.xml"), "");
+  EXPECT_EQ(PartOf(path, "xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+  EXPECT_EQ(PartOf(path, "[Content_Types].xml").find("calcChain"), std::string::npos);
+  const std::string wb = PartOf(path, "xl/workbook.xml");
+  EXPECT_NE(wb.find("<x:definedName name=\"Total\">Data!$B$4</x:definedName>"), std::string::npos) << wb;
+  EXPECT_NE(wb.find("<x:calcPr calcId=\"191029\" fullCalcOnLoad=\"1\""), std::string::npos) << wb;
+  EXPECT_NE(wb.find("<x:sheet name=\"Added\" sheetId=\"5\" r:id=\"rId6\""), std::string::npos) << wb;
+  EXPECT_NE(PartOf(path, "[Content_Types].xml").find("/xl/worksheets/sheet3.xml"), std::string::npos);
+
+  Workbook back;
+  ASSERT_TRUE(back.Load(path, &error)) << error;
+  ASSERT_EQ(back.SheetCount(), 3);
+  EXPECT_EQ(back.Sheet(1)->TextAt(1, 1), "Name");
+  EXPECT_EQ(back.Sheet(1)->TextAt(1, 2), "2.25");
+  EXPECT_EQ(back.Sheet(1)->TextAt(4, 2), "text here");
+  EXPECT_EQ(back.Sheet(1)->TextAt(3, 4), "new");
+  EXPECT_EQ(back.Sheet(1)->TextAt(2, 2), "");
+  EXPECT_EQ(back.Sheet(2)->TextAt(1, 1), "9");
+  EXPECT_EQ(back.Sheet(3)->Name(), "Added");
+  EXPECT_EQ(back.Sheet(3)->TextAt(1, 1), "1");
+
+  // Saved again without a change, every part is as it was.
+  const std::string copy = dir.File("copy.xlsx");
+  ASSERT_TRUE(back.SaveAs(copy, &error)) << error;
+  for (const char* name : {"xl/workbook.xml", "xl/worksheets/sheet1.xml", "xl/worksheets/sheet3.xml",
+                           "[Content_Types].xml", "xl/_rels/workbook.xml.rels"})
+    EXPECT_EQ(PartOf(copy, name), PartOf(path, name)) << name;
 }
 
 TEST(Workbook, BrokenFilesAreRefusedAndKeepTheWorkbook) {

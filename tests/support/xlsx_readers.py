@@ -1,0 +1,142 @@
+"""Workbook checks with readers that are not the program's own.
+
+Run with /usr/bin/python3 (Debian's openpyxl and xmllint):
+  xlsx_readers.py xmllint BOOK            xmllint --noout on every XML part
+  xlsx_readers.py make-report-template BOOK
+                                          a report template as a spreadsheet
+                                          program writes one: shared strings,
+                                          styles and number formats, formulas,
+                                          merged cells, column widths, a
+                                          defined name, document properties
+  xlsx_readers.py check-report BOOK TEMPLATE
+                                          BOOK is TEMPLATE after one report
+                                          run (routine 7, one segment of three
+                                          10 us pulses every 20 us)
+Prints one line per fault and exits 1 when there is any, else prints "ok".
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+faults = []
+
+
+def expect(cond, text):
+    if not cond:
+        faults.append(text)
+
+
+def xmllint(book):
+    with zipfile.ZipFile(book) as z, tempfile.TemporaryDirectory() as tmp:
+        for name in z.namelist():
+            if not (name.endswith(".xml") or name.endswith(".rels")):
+                continue
+            path = os.path.join(tmp, "part.xml")
+            with open(path, "wb") as f:
+                f.write(z.read(name))
+            run = subprocess.run(["xmllint", "--noout", path], capture_output=True, text=True)
+            expect(run.returncode == 0, "xmllint refuses %s: %s" % (name, run.stderr.strip()))
+
+
+def make_report_template(book):
+    import openpyxl
+    from openpyxl.styles import Border, Font, PatternFill, Side
+    from openpyxl.workbook.defined_name import DefinedName
+
+    wb = openpyxl.Workbook()
+    defs = wb.active
+    defs.title = "Definitions"
+    defs["A1"] = 2          # first data row
+    defs["A2"] = 1          # first data column
+    defs["A3"] = 2          # definition 1: sheet 2, tag T7, routine 7
+    defs["B3"] = "T7"
+    defs["C3"] = 7
+    defs["D3"] = "=C3*2"
+    defs["B1"] = "Report layout"
+    defs["B1"].font = Font(italic=True)
+
+    rep = wb.create_sheet("Report")
+    rep["A1"] = "Pulse report"
+    rep["A1"].font = Font(bold=True, size=14)
+    rep.merge_cells("A1:D1")
+    fill = PatternFill("solid", fgColor="FFFF00")
+    thin = Side(style="thin")
+    for col in "ABCD":
+        rep[col + "2"].fill = fill
+        rep[col + "2"].border = Border(bottom=thin)
+    rep["B2"] = "old"       # overwritten by the report
+    rep["C2"].number_format = "0.0"
+    rep["D2"] = 7
+    rep["D2"].number_format = "#,##0"
+    rep["F1"] = "Pulses"
+    rep["F2"] = "=SUM(B2:B10)"
+    rep["F3"] = "keep"
+    rep.column_dimensions["A"].width = 18
+    rep.column_dimensions["C"].width = 25
+    wb.defined_names.append(DefinedName("ReportData", attr_text="Report!$A$2:$D$10"))
+    wb.properties.title = "Pulse report template"
+    wb.properties.creator = "Test Lab"
+    wb.save(book)
+
+
+def check_report(book, template):
+    import openpyxl
+
+    xmllint(book)
+    with zipfile.ZipFile(book) as out, zipfile.ZipFile(template) as tpl:
+        written = {"xl/workbook.xml", "xl/worksheets/sheet2.xml"}
+        out_names = set(out.namelist())
+        for name in tpl.namelist():
+            expect(name in out_names, "part %s is gone" % name)
+            if name in out_names and name not in written:
+                expect(out.read(name) == tpl.read(name), "part %s was changed" % name)
+
+    wb = openpyxl.load_workbook(book)
+    expect(wb.sheetnames == ["Definitions", "Report"], "sheets: %r" % wb.sheetnames)
+    defs, rep = wb["Definitions"], wb["Report"]
+    expect(defs["D3"].value == "=C3*2", "Definitions!D3: %r" % defs["D3"].value)
+    expect(defs["B1"].font.i, "Definitions!B1 lost its italics")
+
+    cells = {"A2": 1, "B2": 3, "C2": 10, "D2": 50000}
+    for ref, value in cells.items():
+        expect(rep[ref].value == value, "Report!%s: %r, not %r" % (ref, rep[ref].value, value))
+        expect(rep[ref].fill.fgColor.rgb == "00FFFF00", "Report!%s lost its fill" % ref)
+        expect(rep[ref].border.bottom.style == "thin", "Report!%s lost its border" % ref)
+    expect(rep["C2"].number_format == "0.0", "Report!C2 format: %r" % rep["C2"].number_format)
+    expect(rep["D2"].number_format == "#,##0", "Report!D2 format: %r" % rep["D2"].number_format)
+    expect(rep["A1"].value == "Pulse report" and rep["A1"].font.b, "Report!A1 title or its bold font lost")
+    expect(rep["F2"].value == "=SUM(B2:B10)", "Report!F2: %r" % rep["F2"].value)
+    expect(rep["F3"].value == "keep", "Report!F3: %r" % rep["F3"].value)
+    expect([str(r) for r in rep.merged_cells.ranges] == ["A1:D1"], "merges: %r" % rep.merged_cells.ranges)
+    expect(rep.column_dimensions["A"].width == 18, "width A: %r" % rep.column_dimensions["A"].width)
+    expect(rep.column_dimensions["C"].width == 25, "width C: %r" % rep.column_dimensions["C"].width)
+    names = wb.defined_names
+    dn = names.get("ReportData") if hasattr(names, "get") else names["ReportData"]
+    expect(dn is not None and dn.attr_text == "Report!$A$2:$D$10", "defined name ReportData lost")
+    expect(wb.properties.title == "Pulse report template", "title: %r" % wb.properties.title)
+    expect(wb.properties.creator == "Test Lab", "creator: %r" % wb.properties.creator)
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "xmllint":
+        xmllint(argv[2])
+    elif len(argv) == 3 and argv[1] == "make-report-template":
+        make_report_template(argv[2])
+    elif len(argv) == 4 and argv[1] == "check-report":
+        check_report(argv[2], argv[3])
+    else:
+        print(__doc__)
+        return 2
+    for f in faults:
+        print(f)
+    if faults:
+        return 1
+    print("ok")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
