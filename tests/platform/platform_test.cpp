@@ -32,6 +32,17 @@ TEST(BoundedText, CutsOnUtf8BoundaryAndNeverOverflows) {
   EXPECT_EQ(t, "xyz");
 }
 
+TEST(BoundedText, InvalidUtf8IsReplaced) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  const std::string valid = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";  // 1- to 4-byte characters
+  EXPECT_EQ(ValidUtf8(valid), valid);
+  EXPECT_EQ(ValidUtf8("10 \xB5s"), "10 " + r + "s");           // a Latin-1 byte
+  EXPECT_EQ(ValidUtf8("\xE2\x82"), r + r);                     // cut at the end
+  EXPECT_EQ(ValidUtf8("\xC0\xAF"), r + r);                     // overlong '/'
+  EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), r + r + r);             // a surrogate
+  EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);     // beyond U+10FFFF
+}
+
 TEST(Paths, StoredPathsBecomeHostPaths) {
   EXPECT_EQ(HostPath("Temp\\WV-DATA.TMP"), "Temp/WV-DATA.TMP");
   EXPECT_EQ(HostPath("C:\\data\\a.wv"), "/data/a.wv");

@@ -322,4 +322,152 @@ TEST_F(FennickTest, BurstsOfThreeOnTheTrialSheet) {
   EXPECT_EQ(trial.TextAt(5, 2), "");
 }
 
+// Data from row 3, column 2; R2, R3, R5 and R9 run routines 2, 3, 5 and 9
+// on sheet 2 (trial n: sheet n + 1). Every data sheet holds stale values
+// inside and around the blocks that the trial routines clear.
+class FennickRoutineTest : public FennickTest {
+ protected:
+  void SetUp() override {
+    FennickTest::SetUp();
+    Workbook book;
+    auto& defs = *book.Sheet(1);
+    defs.SetNumber(1, 1, 3);
+    defs.SetNumber(2, 1, 2);
+    const char* tags[] = {"R2", "R3", "R5", "R9"};
+    const int routines[] = {2, 3, 5, 9};
+    for (int i = 0; i < 4; ++i) {
+      defs.SetNumber(3 + i, 1, 2);
+      defs.SetText(3 + i, 2, tags[i]);
+      defs.SetNumber(3 + i, 3, routines[i]);
+    }
+    for (int s = 2; s <= 5; ++s) {
+      auto& sheet = book.AddSheet("Trial " + std::to_string(s - 1));
+      for (int row = 3; row <= 23; ++row)
+        for (int col = 2; col <= 9; ++col) sheet.SetText(row, col, "stale");
+    }
+    std::string error;
+    ASSERT_TRUE(book.SaveAs(path_, &error)) << error;
+    ASSERT_EQ(InitReport(path_), 1) << Error();
+  }
+  static Entry Of(const char* tag, int seg, int seq, int reps, int rep) {
+    Entry e;
+    e.comment = std::string("{REPORT PLUGIN: ") + tag + "}";
+    e.msegno = seg;
+    e.seqno = seq;
+    e.repcnt = reps;
+    e.repno = rep;
+    return e;
+  }
+  // Row of a sheet from column 2 (c) to column 9 (c + 7), "|"-joined.
+  static std::string Row(const cz::sheet::Worksheet& s, int row) {
+    std::string out;
+    for (int col = 2; col <= 9; ++col) out += (col > 2 ? "|" : "") + s.TextAt(row, col);
+    return out;
+  }
+};
+
+TEST_F(FennickRoutineTest, Routine2WritesTheDelayOfEveryRepetition) {
+  // A single repetition selects the trial sheet and writes nothing.
+  Entry one = Of("R2", 1, 1, 1, 1);
+  one.filename = "radar_trial-2.wv";
+  ASSERT_EQ(Send(one), 1) << Error();
+  const double delays[] = {0.0051, 0.0102, 0.0999};  // whole ms: 5, 10, 99
+  for (int rep = 1; rep <= 3; ++rep) {
+    Entry e = Of("R2", 1, 2, 3, rep);
+    e.filename = "radar_trial-2.wv";
+    e.pdelay = delays[rep - 1];
+    ASSERT_EQ(Send(e), 1) << Error();
+  }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  const auto& trial = *book.Sheet(3);  // sheet 2 + trial 2 - 1
+  EXPECT_EQ(trial.TextAt(3, 8), "5");  // row r + repno - 1, column c + 6
+  EXPECT_EQ(trial.TextAt(4, 8), "10");
+  EXPECT_EQ(trial.TextAt(5, 8), "99");
+  for (int row = 6; row <= 22; ++row) EXPECT_EQ(trial.TextAt(row, 8), "") << row;  // rows r .. r + 19 cleared
+  EXPECT_EQ(trial.TextAt(23, 8), "stale");
+  EXPECT_EQ(trial.TextAt(3, 7), "stale");
+  EXPECT_EQ(trial.TextAt(25, 5), "radar_trial-2.wv");  // (r + 22, c + 3)
+  EXPECT_EQ(book.Sheet(2)->TextAt(3, 8), "stale");
+}
+
+TEST_F(FennickRoutineTest, Routine3WritesOneBurstRowPerSegment) {
+  const double gaps[] = {10.5e-6, 20.5e-6, 30.5e-6};
+  for (int seg = 1; seg <= 2; ++seg)
+    for (int rep = 1; rep <= 4 - seg; ++rep) {  // three pulses in segment 1, two in segment 2
+      Entry e = Of("R3", seg, 1, 4 - seg, rep);
+      e.msegFilename = "MSW_Trial-1.wv";
+      e.pon = seg * 12.34e-6;
+      e.fmdev = seg * 2.5e6;
+      e.poff = gaps[rep - 1] + (seg - 1) * 30e-6;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  const auto& trial = *book.Sheet(2);
+  // Segment number, pulse number, on time, deviation, gaps after pulses 1 and 2.
+  EXPECT_EQ(Row(trial, 3), "1|3|12.3|2|10|20|stale|stale");
+  EXPECT_EQ(Row(trial, 4), "2|2|24.7|5|40||stale|stale");
+  for (int row = 5; row <= 22; ++row) EXPECT_EQ(Row(trial, row), "stale||||||stale|stale") << row;
+  EXPECT_EQ(Row(trial, 23), "stale|stale|stale|stale|stale|stale|stale|stale");
+  EXPECT_EQ(trial.TextAt(1, 2), "Bursts in Trial: 2");  // (r - 2, c)
+  EXPECT_EQ(trial.TextAt(24, 5), "MSW_Trial-1.wv");     // (r + 21, c + 3)
+}
+
+TEST_F(FennickRoutineTest, Routine5CountsPulsesAndShowsTheFirstMultiPulseEntry) {
+  // Segment 1: entries 1 (one pulse), 2 (three) and 3 (two); segment 2
+  // restarts the entry numbers with entry 1 of two pulses.
+  struct Step { int seg, seq, reps; double prf; };
+  const Step steps[] = {{1, 1, 1, 10.0}, {1, 2, 3, 1000.4}, {1, 3, 2, 7.0}, {2, 1, 2, 499.5}};
+  for (const Step& st : steps)
+    for (int rep = 1; rep <= st.reps; ++rep) {
+      Entry e = Of("R5", st.seg, st.seq, st.reps, rep);
+      e.pon = 2.5e-6;
+      e.pprfpri = st.prf + (rep - 1) * 1000.0;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  const auto& sheet = *book.Sheet(2);
+  // Segment, running total of the multi-pulse entries, on time, then the
+  // rounded PRF/PRI of each repetition of the first of them over "---".
+  EXPECT_EQ(Row(sheet, 3), "1|5|2.5|1000|2000|3000|stale|stale");
+  EXPECT_EQ(Row(sheet, 4), "2|2|2.5|500|1500|---|stale|stale");
+  EXPECT_EQ(Row(sheet, 5), "stale|stale|stale|stale|stale|stale|stale|stale");
+}
+
+TEST_F(FennickRoutineTest, Routine9TimesBurstsFromTheTrialStart) {
+  struct Step { int seg, reps; double start; };
+  // Segment 1: one pulse starts the trial at 0.5 s; segments 2 and 3 are
+  // bursts of three, in rows r + 2 / 3 and r + 3 / 3.
+  const Step steps[] = {{1, 1, 0.5}, {2, 3, 0.5123}, {3, 3, 0.75}};
+  for (const Step& st : steps)
+    for (int rep = 1; rep <= st.reps; ++rep) {
+      Entry e = Of("R9", st.seg, 1, st.reps, rep);
+      e.msegFilename = "msw_TRIAL-3.wv";
+      e.absstartt = st.start + (rep - 1) * 0.001;
+      e.pon = 1.25e-6;
+      e.fmdev = st.seg * 1e6;
+      e.poff = rep * 10.5e-6;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  const auto& trial = *book.Sheet(4);  // sheet 2 + trial 3 - 1
+  // Pulse number, on time, deviation, gaps (us), ms since the trial start.
+  EXPECT_EQ(Row(trial, 3), "stale|3|1.2|2|10|21|12|stale");
+  EXPECT_EQ(Row(trial, 4), "stale|3|1.2|3|10|21|250|stale");
+  for (int row = 5; row <= 22; ++row) EXPECT_EQ(Row(trial, row), "stale|||||||stale") << row;
+  EXPECT_EQ(Row(trial, 23), "stale|stale|stale|stale|stale|stale|stale|stale");
+  EXPECT_EQ(trial.TextAt(1, 2), "Bursts in Trial: 2");
+  EXPECT_EQ(trial.TextAt(24, 5), "msw_TRIAL-3.wv");
+  // A trial number outside 1-30 fails before any write.
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  Entry e = Of("R9", 2, 1, 3, 1);
+  e.msegFilename = "msw_trial-0.wv";
+  EXPECT_EQ(Send(e), 0);
+  EXPECT_EQ(Error(), "Invalid trial number set in file name. Use range 1-30.");
+  EXPECT_EQ(Value("closereport"), 1) << Error();
+}
+
 }  // namespace
