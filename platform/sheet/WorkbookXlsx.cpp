@@ -162,41 +162,51 @@ std::string ResolveTarget(const std::string& folder, const std::string& target) 
   return base + rest;
 }
 
-// Cells of one worksheet part. Row and cell references are optional
-// (ECMA-376 18.3.1.73, 18.3.1.4): without one the row or column follows the
-// previous. Cell types: s shared string, inlineStr, str formula text, e
-// error, b boolean, n or none a number.
-bool ReadSheetCells(const pugi::xml_document& doc, const std::vector<std::string>& shared, Worksheet* sheet) {
-  const pugi::xml_node data = Child(Child(doc, "worksheet"), "sheetData");
+// Walks sheetData in order: every row with its number, every cell with its
+// place. Row and cell references are optional (ECMA-376 18.3.1.73,
+// 18.3.1.4): without one the row or column follows the previous; a cell
+// whose reference cannot be read is passed over.
+template <typename RowFn, typename CellFn>
+void WalkSheetData(const pugi::xml_node& data, RowFn onRow, CellFn onCell) {
   int rowNo = 0;
   for (pugi::xml_node row : Children(data, "row")) {
     const char* r = Attr(row, "r");
     rowNo = *r ? std::atoi(r) : rowNo + 1;
+    onRow(row, rowNo);
     int colNo = 0;
     for (pugi::xml_node c : Children(row, "c")) {
       int cr = rowNo, cc = colNo + 1;
       const char* ref = Attr(c, "r");
       if (*ref && !ParseCellReference(ref, &cr, &cc)) continue;
       colNo = cc;
-      const std::string type = Attr(c, "t");
-      const char* v = Child(c, "v").text().get();
-      if (type == "s") {
-        const long i = std::atol(v);
-        if (i >= 0 && static_cast<std::size_t>(i) < shared.size()) sheet->SetText(cr, cc, shared[static_cast<std::size_t>(i)]);
-      } else if (type == "inlineStr") {
-        sheet->SetText(cr, cc, StringItemText(Child(c, "is")));
-      } else if (type == "str" || type == "e") {
-        sheet->SetText(cr, cc, v);
-      } else if (type == "b") {
-        sheet->SetText(cr, cc, std::strcmp(v, "1") == 0 ? "TRUE" : "FALSE");
-      } else if (*v) {
-        char* end = nullptr;
-        const double d = cz::StrtodC(v, &end);
-        if (end != nullptr && *end == '\0') sheet->SetNumber(cr, cc, d);
-        else sheet->SetText(cr, cc, v);
-      }
+      onCell(c, cr, cc);
     }
   }
+}
+
+// Cells of one worksheet part. Cell types: s shared string, inlineStr, str
+// formula text, e error, b boolean, n or none a number.
+bool ReadSheetCells(const pugi::xml_document& doc, const std::vector<std::string>& shared, Worksheet* sheet) {
+  const pugi::xml_node data = Child(Child(doc, "worksheet"), "sheetData");
+  WalkSheetData(data, [](const pugi::xml_node&, int) {}, [&](const pugi::xml_node& c, int cr, int cc) {
+    const std::string type = Attr(c, "t");
+    const char* v = Child(c, "v").text().get();
+    if (type == "s") {
+      const long i = std::atol(v);
+      if (i >= 0 && static_cast<std::size_t>(i) < shared.size()) sheet->SetText(cr, cc, shared[static_cast<std::size_t>(i)]);
+    } else if (type == "inlineStr") {
+      sheet->SetText(cr, cc, StringItemText(Child(c, "is")));
+    } else if (type == "str" || type == "e") {
+      sheet->SetText(cr, cc, v);
+    } else if (type == "b") {
+      sheet->SetText(cr, cc, std::strcmp(v, "1") == 0 ? "TRUE" : "FALSE");
+    } else if (*v) {
+      char* end = nullptr;
+      const double d = cz::StrtodC(v, &end);
+      if (end != nullptr && *end == '\0') sheet->SetNumber(cr, cc, d);
+      else sheet->SetText(cr, cc, v);
+    }
+  });
   return true;
 }
 
@@ -295,22 +305,16 @@ bool IndexSheet(pugi::xml_document& doc, SheetEdit* e) {
                             "customProperties", "cellWatches", "ignoredErrors", "smartTags", "drawing",
                             "legacyDrawing", "legacyDrawingHF", "picture", "oleObjects", "controls",
                             "webPublishItems", "tableParts", "extLst"});
-  int rowNo = 0;
-  for (pugi::xml_node row : Children(e->data, "row")) {
-    const char* r = Attr(row, "r");
-    rowNo = *r ? std::atoi(r) : rowNo + 1;
-    if (!*r) SetAttr(row, "r", std::to_string(rowNo));
-    e->rows.emplace(rowNo, row);
-    int colNo = 0;
-    for (pugi::xml_node c : Children(row, "c")) {
-      int cr = rowNo, cc = colNo + 1;
-      const char* ref = Attr(c, "r");
-      if (*ref && !ParseCellReference(ref, &cr, &cc)) continue;
-      colNo = cc;
-      if (!*ref) SetAttr(c, "r", CellReference(cr, cc));
-      e->cells.emplace(std::make_pair(cr, cc), c);
-    }
-  }
+  WalkSheetData(
+      e->data,
+      [&](pugi::xml_node row, int rowNo) {
+        if (!*Attr(row, "r")) SetAttr(row, "r", std::to_string(rowNo));
+        e->rows.emplace(rowNo, row);
+      },
+      [&](pugi::xml_node c, int row, int column) {
+        if (!*Attr(c, "r")) SetAttr(c, "r", CellReference(row, column));
+        e->cells.emplace(std::make_pair(row, column), c);
+      });
   return true;
 }
 
