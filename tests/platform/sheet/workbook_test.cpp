@@ -282,8 +282,9 @@ TEST(Workbook, SavingEditsThePackageInPlace) {
   // Parts the edits do not concern stay byte for byte.
   for (const auto& [name, bytes] : package)
     if (name == "docProps/core.xml" || name == "xl/styles.xml" || name == "xl/sharedStrings.xml" ||
-        name == "xl/worksheets/sheet2.xml" || name == "_rels/.rels")
+        name == "xl/worksheets/sheet2.xml" || name == "_rels/.rels") {
       EXPECT_EQ(PartOf(path, name), bytes) << name;
+    }
 
   pugi::xml_document sheet;
   ASSERT_TRUE(sheet.load_string(PartOf(path, "xl/worksheets/sheet1.xml").c_str()));
