@@ -54,10 +54,10 @@ double PulseKernel_Peak(const double* __restrict i, const double* __restrict q, 
   return peak;
 }
 
-void PulseKernel_PackIq(const double* __restrict first, const double* __restrict second, float* __restrict out,
-                        int m) {
+void PulseKernel_PackIq(const double* __restrict first, const double* __restrict second,
+                        unsigned char* __restrict out, int m) {
   for (int j = 0; j < m; ++j) {
-    out[2 * j] = static_cast<float>(first[j]);
-    out[2 * j + 1] = static_cast<float>(second[j]);
+    const float pair[2] = {static_cast<float>(first[j]), static_cast<float>(second[j])};
+    std::memcpy(out + 8 * j, pair, 8);
   }
 }

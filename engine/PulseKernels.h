@@ -21,5 +21,6 @@ void PulseKernel_Carrier(const double* phase, const double* amp, double* i, doub
 // magnitude leaves the peak as it is.
 double PulseKernel_Peak(const double* i, const double* q, int m, double peak);
 
-// out[2j], out[2j+1] = float(first[j]), float(second[j]).
-void PulseKernel_PackIq(const double* first, const double* second, float* out, int m);
+// out[2j], out[2j+1] = float(first[j]), float(second[j]), stored as the
+// 8 little-endian bytes of the pair (out needs no alignment).
+void PulseKernel_PackIq(const double* first, const double* second, unsigned char* out, int m);

@@ -44,7 +44,7 @@ struct BlockBuffers {
   unsigned char marker[B];
   unsigned char oldMarker[B];
   unsigned char oldIq[8 * B];
-  float packed[2 * B];
+  unsigned char packed[8 * B];
 };
 BlockBuffers g_buf;
 PulseNoise g_noise;
@@ -331,9 +331,14 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     // last place of that level: below a peak above it the peak stays.
     const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
     if (!belowPeak) *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
-    if (swapIq) PulseKernel_PackIq(b.q, b.i, b.packed, m);
-    else PulseKernel_PackIq(b.i, b.q, b.packed, m);
-    if (WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m || WriteBytes(markerSlot, m, b.marker) != m) {
+    // The pairs are packed straight into the slot's write buffer when it has
+    // the room.
+    unsigned char* room = WriteReserve(iqSlot, 8 * m);
+    const double* first = swapIq ? b.q : b.i;
+    const double* second = swapIq ? b.i : b.q;
+    PulseKernel_PackIq(first, second, room != nullptr ? room : b.packed, m);
+    if ((room == nullptr && WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m) ||
+        WriteBytes(markerSlot, m, b.marker) != m) {
       Log_Message(1, "*** Cannot write temporary waveform data.");
       return 0;
     }

@@ -146,6 +146,21 @@ inline int32_t WriteBytes(int slot, int32_t n, const void* src) {
   }
   return _WriteBytes(slot, n, src);
 }
+// Room for the next n bytes of the slot's writes, for the caller to fill
+// in place of a WriteBytes call: a pointer into the write buffer (any
+// alignment), or nullptr when the buffer has not that much room left; then
+// the bytes go through WriteBytes.
+inline unsigned char* WriteReserve(int slot, int32_t n) {
+  if (static_cast<unsigned>(slot) < static_cast<unsigned>(kBufferSlotCount) && fileio_detail::initialized) {
+    BufferSlot& s = fileio_detail::slots[slot];
+    if (n > 0 && s.writeBuffer && n <= s.bufferBytes - s.writeFill) {
+      unsigned char* room = s.writeBuffer.get() + s.writeFill;
+      s.writeFill += n;
+      return room;
+    }
+  }
+  return nullptr;
+}
 int ReleaseBuf(int slot);
 int RestartAtBegining(int slot);
 int RestartAtPosition(int slot, off_t pos);
