@@ -165,20 +165,24 @@ std::string ResolveTarget(const std::string& folder, const std::string& target) 
 // Walks sheetData in order: every row with its number, every cell with its
 // place. Row and cell references are optional (ECMA-376 18.3.1.73,
 // 18.3.1.4): without one the row or column follows the previous; a cell
-// whose reference cannot be read is passed over.
+// whose reference cannot be read, or that lies outside the sheet, is passed
+// over.
 template <typename RowFn, typename CellFn>
 void WalkSheetData(const pugi::xml_node& data, RowFn onRow, CellFn onCell) {
   int rowNo = 0;
   for (pugi::xml_node row : Children(data, "row")) {
     const char* r = Attr(row, "r");
-    rowNo = *r ? std::atoi(r) : rowNo + 1;
+    // Numbers outside the sheet are held just past it, so counting on stays defined.
+    const long n = *r ? std::strtol(r, nullptr, 10) : rowNo + 1L;
+    rowNo = static_cast<int>(std::clamp(n, 0L, static_cast<long>(kMaxRows) + 1));
     onRow(row, rowNo);
     int colNo = 0;
     for (pugi::xml_node c : Children(row, "c")) {
-      int cr = rowNo, cc = colNo + 1;
+      int cr = rowNo, cc = std::min(colNo, kMaxColumns) + 1;
       const char* ref = Attr(c, "r");
       if (*ref && !ParseCellReference(ref, &cr, &cc)) continue;
       colNo = cc;
+      if (cr < 1 || cr > kMaxRows || cc > kMaxColumns) continue;
       onCell(c, cr, cc);
     }
   }
@@ -308,6 +312,7 @@ bool IndexSheet(pugi::xml_document& doc, SheetEdit* e) {
   WalkSheetData(
       e->data,
       [&](pugi::xml_node row, int rowNo) {
+        if (rowNo < 1 || rowNo > kMaxRows) return;
         if (!*Attr(row, "r")) SetAttr(row, "r", std::to_string(rowNo));
         e->rows.emplace(rowNo, row);
       },

@@ -168,6 +168,7 @@ TEST(Workbook, ReadsPackagesOfOtherWriters) {
         "<x:row><x:c><x:v>2</x:v></x:c><x:c t=\"s\"><x:v>0</x:v></x:c></x:row>"
         "<x:row r=\"5\"><x:c r=\"C5\" t=\"s\"><x:v>1</x:v></x:c><x:c r=\"D5\" t=\"b\"><x:v>1</x:v></x:c>"
         "<x:c r=\"E5\" t=\"s\"><x:v>99</x:v></x:c></x:row>"
+        "<x:row r=\"99999999999\"><x:c><x:v>4</x:v></x:c></x:row><x:row><x:c><x:v>5</x:v></x:c></x:row>"
         "</x:sheetData></x:worksheet>"}}));
   Workbook book;
   std::string error;
@@ -180,6 +181,7 @@ TEST(Workbook, ReadsPackagesOfOtherWriters) {
   EXPECT_EQ(s.TextAt(5, 3), "rich text");
   EXPECT_EQ(s.TextAt(5, 4), "TRUE");
   EXPECT_EQ(s.TextAt(5, 5), "");      // a shared string index out of range is no value
+  EXPECT_EQ(s.Cells().size(), 5u);    // rows beyond the sheet are passed over
 }
 
 // A workbook as a desktop spreadsheet program writes one: prefixed
