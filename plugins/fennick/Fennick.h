@@ -63,7 +63,8 @@ void SetSessionError(const char* prefix);
 
 // Template and tags (FennickTemplate.cpp).
 void ForgetDefinitions();
-// "initreport": opens the template and reads its definitions. 1 or 0.
+// "initreport": opens the template and reads its definitions. 1 or 0; a
+// failure leaves no workbook open.
 int InitReport();
 // "finishentry": finds the definition for the stored comment and runs its routine. 1 or 0.
 int FinishEntry();

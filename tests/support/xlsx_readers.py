@@ -80,6 +80,51 @@ def make_report_template(book):
     wb.properties.title = "Pulse report template"
     wb.properties.creator = "Test Lab"
     wb.save(book)
+    as_desktop_program(book)
+
+
+MAIN_NS = b"http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+REL_NS = b"http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+SHEET_CT = b"application/vnd.openxmlformats-officedocument.spreadsheetml."
+
+
+def as_desktop_program(book):
+    """Rewrites openpyxl's package as desktop spreadsheet programs write
+    theirs: texts in a shared string table, a calculation chain of the
+    formula cells, and an XML declaration on every part."""
+    import re
+
+    with zipfile.ZipFile(book) as z:
+        parts = {name: z.read(name) for name in z.namelist()}
+    strings = []
+
+    def shared(m):
+        if m.group(2) not in strings:
+            strings.append(m.group(2))
+        return m.group(1) + b' t="s"><v>%d</v></c>' % strings.index(m.group(2))
+
+    inline = re.compile(rb'(<c [^>]*?) t="inlineStr"><is><t[^>]*>(.*?)</t></is></c>')
+    chain = b""
+    for i, name in enumerate(sorted(n for n in parts if n.startswith("xl/worksheets/sheet"))):
+        parts[name] = inline.sub(shared, parts[name])
+        for ref in re.findall(rb'<c r="([A-Z]+[0-9]+)"[^>]*><f>', parts[name]):
+            chain += b'<c r="%s" i="%d"/>' % (ref, i + 1)
+    parts["xl/sharedStrings.xml"] = (b'<sst xmlns="%s" count="%d" uniqueCount="%d">' % (MAIN_NS, len(strings), len(strings))
+                                     + b"".join(b"<si><t>%s</t></si>" % t for t in strings) + b"</sst>")
+    parts["xl/calcChain.xml"] = b'<calcChain xmlns="%s">%s</calcChain>' % (MAIN_NS, chain)
+    rels = b""
+    types = b""
+    for n, (part, kind) in enumerate([("sharedStrings.xml", b"sharedStrings"), ("calcChain.xml", b"calcChain")]):
+        rels += b'<Relationship Id="rIdX%d" Type="%s/%s" Target="%s"/>' % (n, REL_NS, kind, part.encode())
+        types += b'<Override PartName="/xl/%s" ContentType="%s%s+xml"/>' % (part.encode(), SHEET_CT, kind)
+    parts["xl/_rels/workbook.xml.rels"] = parts["xl/_rels/workbook.xml.rels"].replace(b"</Relationships>", rels + b"</Relationships>")
+    parts["[Content_Types].xml"] = parts["[Content_Types].xml"].replace(b"</Types>", types + b"</Types>")
+    decl = b'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\r\n'
+    with zipfile.ZipFile(book, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            if not data.startswith(b"<?xml"):
+                data = decl + data
+            z.writestr(name, data)
 
 
 def check_report(book, template):
@@ -87,6 +132,7 @@ def check_report(book, template):
 
     xmllint(book)
     with zipfile.ZipFile(book) as out, zipfile.ZipFile(template) as tpl:
+        expect({"xl/sharedStrings.xml", "xl/calcChain.xml"} <= set(tpl.namelist()), "template lacks its tables")
         written = {"xl/workbook.xml", "xl/worksheets/sheet2.xml"}
         out_names = set(out.namelist())
         for name in tpl.namelist():
