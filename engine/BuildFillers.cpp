@@ -184,10 +184,18 @@ int CloseSequenceReport(int32_t reportOpen, int result) {
 
 namespace build_detail {
 
-FILE* CreateTempSampleFile(const char* name) {
+FILE* OpenTempSampleFile(const char* name) {
   const std::string path = TempFilePath(name);
-  std::remove(path.c_str());
-  return fopen(path.c_str(), "w+b");
+  FILE* file = fopen(path.c_str(), "r+b");
+  return file != nullptr ? file : fopen(path.c_str(), "w+b");
+}
+
+int TrimTempSampleFile(FILE* file, off_t bytes) { return file != nullptr && ftruncate(fileno(file), bytes) == 0; }
+
+int TrimTempSampleFiles(int64_t samples) {
+  const int iq = TrimTempSampleFile(TempIqFile, 3 + 8 * static_cast<off_t>(samples));
+  const int markers = TrimTempSampleFile(TempMarkerFile, static_cast<off_t>(samples));
+  return iq && markers;
 }
 
 int RecreateTempSampleFiles() {
@@ -195,8 +203,8 @@ int RecreateTempSampleFiles() {
   EngineHost_TempFilesClosed();
   if (TempIqFile != nullptr) fclose(TempIqFile);
   if (TempMarkerFile != nullptr) fclose(TempMarkerFile);
-  TempIqFile = CreateTempSampleFile("WV-DATA.TMP");
-  TempMarkerFile = CreateTempSampleFile("MKR-DATA.TMP");
+  TempIqFile = OpenTempSampleFile("WV-DATA.TMP");
+  TempMarkerFile = OpenTempSampleFile("MKR-DATA.TMP");
   if (TempIqFile == nullptr || TempMarkerFile == nullptr) {
     Log_Message(1, "*** Failed to initialize temporary file.");
     return 0;

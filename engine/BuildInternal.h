@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <sys/types.h>
+
 #include <cstdio>
 #include <string>
 
@@ -19,14 +21,21 @@ void LogInternalError(int step);
 void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Host path of a temporary file in the settings' TempDir.
 std::string TempFilePath(const char* name);
-// A temporary sample file created empty ("w+b") in the settings' TempDir,
-// or null. The previous file of that name is removed first rather than
-// truncated: truncating waits for any write-back of the old data already
-// under way (and some file systems start one when a truncated file is
-// closed), while the pages of a removed file are dropped unwritten.
-FILE* CreateTempSampleFile(const char* name);
-// Closes TempIqFile and TempMarkerFile when open and creates both again
-// ("w+b") in the settings' TempDir. 1 when both are open; 0 with "*** Failed
+// A temporary sample file of the settings' TempDir opened for reading and
+// writing: an existing file is rewritten from its start rather than cut to
+// nothing ("r+b"), a missing one is created ("w+b"); null when neither
+// works. Rewriting reuses the pages the system holds for the file, while
+// cutting a file waits for any write-back of its old data under way (some
+// file systems start one when a cut file is closed). Whoever fills such a
+// file cuts it to its new length with TrimTempSampleFile afterwards.
+FILE* OpenTempSampleFile(const char* name);
+// Cuts a temporary sample file to `bytes`. 1 / 0.
+int TrimTempSampleFile(FILE* file, off_t bytes);
+// Cuts TempIqFile to `samples` I/Q pairs behind its tag and TempMarkerFile
+// to `samples` marker bytes. 1 / 0.
+int TrimTempSampleFiles(int64_t samples);
+// Closes TempIqFile and TempMarkerFile when open and opens both again
+// (OpenTempSampleFile) in the settings' TempDir. 1 when both are open; 0 with "*** Failed
 // to initialize temporary file." otherwise.
 int RecreateTempSampleFiles();
 // 1 when the buffer slot holds a read or write buffer.

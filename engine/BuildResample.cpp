@@ -125,8 +125,8 @@ int Resample(PostState& state, Handles& h) {
   EngineHost_SetTotalProgress(25);
   EngineHost_SetTaskProgress(0);
 
-  h.iq2 = CreateTempSampleFile("WV-DATA2.TMP");
-  h.marker2 = CreateTempSampleFile("MKR-DATA2.TMP");
+  h.iq2 = OpenTempSampleFile("WV-DATA2.TMP");
+  h.marker2 = OpenTempSampleFile("MKR-DATA2.TMP");
   if (h.iq2 == nullptr || h.marker2 == nullptr) return h.Internal(kErrResampleFiles);
   if (!InitBuf(kSlotResampledIq, h.iq2, 0, 1)) return h.Internal(kErrSlot7);
   if (WriteBytes(kSlotResampledIq, 3, "IQF") != 3) return h.Internal(kErrSlot7Header);
@@ -184,7 +184,9 @@ int Resample(PostState& state, Handles& h) {
   Log_Message(1, "Rescaler finshed successfully.");
   const int r7 = ReleaseBuf(kSlotResampledIq);
   const int r8 = ReleaseBuf(kSlotResampledMarker);
-  if (!r7 || !r8) return h.Internal(kErrReleaseResampled);
+  if (!r7 || !r8 || !TrimTempSampleFile(h.iq2, 3 + 8 * static_cast<off_t>(m)) ||
+      !TrimTempSampleFile(h.marker2, static_cast<off_t>(m)))
+    return h.Internal(kErrReleaseResampled);
   h.slot5 = h.slot6 = false;
   const int r5 = ReleaseBuf(kSlotTempIq);
   const int r6 = ReleaseBuf(kSlotTempMarker);
@@ -300,9 +302,7 @@ int Normalise(PostState& state, Handles& h) {
   if (!r5 || !r6) return h.Internal(kErrRescaleWrite);
   // A conversion to fewer samples leaves stale data behind the new end;
   // the files hold exactly the final samples, as their readers assume.
-  if (ftruncate(fileno(TempIqFile), 3 + 8 * static_cast<off_t>(n)) != 0 ||
-      ftruncate(fileno(TempMarkerFile), static_cast<off_t>(n)) != 0)
-    return h.Internal(kErrRescaleWrite);
+  if (!TrimTempSampleFiles(n)) return h.Internal(kErrRescaleWrite);
   return 1;
 }
 

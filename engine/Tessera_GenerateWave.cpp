@@ -98,10 +98,16 @@ struct Build {
   int32_t reportOpen = 0;
   bool slot5 = false;
   bool slot6 = false;
+  // While the entries are written: the temporary files end behind the
+  // samples of the finished entries once the build fails.
+  bool trim = false;
+  int64_t finished = 0;
 
   int Fail() {
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
     slot5 = slot6 = false;
+    if (trim) TrimTempSampleFiles(finished);
+    trim = false;
     return CloseSequenceReport(reportOpen, 0);
   }
 };
@@ -309,6 +315,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
 
   // Step 3: temporary files.
   if (!RecreateTempSampleFiles()) return b.Fail();
+  b.trim = true;
   if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return b.Fail();
   b.slot5 = true;
   if (WriteBytes(kSlotTempIq, 3, "IQF") != 3) {
@@ -352,6 +359,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     } else if (!RunPulseEntry(args, s, e, timeLine, totalSamples, base, peak)) {
       return b.Fail();
     }
+    b.finished = totalSamples;
   }
 
   // Step 6: the entries are done; the report closes before post-processing.
@@ -359,7 +367,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   b.slot5 = b.slot6 = false;
   const int released5 = ReleaseBuf(kSlotTempIq);
   const int released6 = ReleaseBuf(kSlotTempMarker);
-  if (!released5 || !released6) {
+  if (!released5 || !released6 || !TrimTempSampleFiles(totalSamples)) {
     LogInternalError(kErrEntrySlots);
     return b.Fail();
   }

@@ -249,6 +249,40 @@ TEST_F(BuilderTest, OverlayAddKeepsTheTimeLineAndTheBaseTail) {
   EXPECT_EQ(LastBuildSamples, 10000);
 }
 
+// The temporary files are rewritten in place from build to build: each
+// build leaves them exactly as long as its own samples, the resampling pair
+// as long as the resampled samples, and a failed build ends them behind the
+// entries it finished.
+TEST_F(BuilderTest, TemporaryFilesEndWithTheirBuild) {
+  PulseRecord& p = AddPulse("P", 10e-6, 40e-6);
+  SequenceRecord& s = AddSequence(400e6);
+  PulseEntry(s, 0, p, 3);
+  ASSERT_EQ(Build(), 1);  // 60,000 samples at 400 MHz, 90,000 at 600 MHz
+  s.entries[0].repetitions = 1;
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 30000);
+  EXPECT_EQ(TempIq().size(), 2u * 30000);
+  EXPECT_EQ(TempMarkers().size(), 30000u);
+  EXPECT_EQ(cz::test::ReadFileBytes(dir_.File("WV-DATA2.TMP")).size(), 3u + 8 * 30000);
+  EXPECT_EQ(cz::test::ReadFileBytes(dir_.File("MKR-DATA2.TMP")).size(), 30000u);
+
+  s.clock = 100e6;
+  s.entries[0].repetitions = 4;
+  ASSERT_EQ(Build(), 1);
+  const std::vector<float> four = TempIq();
+  ASSERT_EQ(four.size(), 2u * 20000);
+  PulseRecord& bad = AddPulse("Bad", 10e-6, 0.0);
+  bad.riseTime = 1e-9;  // shorter than one sample
+  s.entries[0].repetitions = 1;
+  PulseEntry(s, 1, p, 1);
+  PulseEntry(s, 2, bad, 1);
+  ASSERT_EQ(Build(), 0);
+  const std::vector<float> two = TempIq();
+  ASSERT_EQ(two.size(), 2u * 10000);
+  EXPECT_TRUE(std::equal(two.begin(), two.end(), four.begin()));
+  EXPECT_EQ(TempMarkers().size(), 10000u);
+}
+
 TEST_F(BuilderTest, PeakAboveFullScaleIsNormalised) {
   PulseRecord& a = AddPulse("A", 20e-6, 20e-6);
   PulseRecord& b = AddPulse("B", 10e-6, 0.0);
