@@ -617,12 +617,22 @@ void CheckCtrl(FitCheck& fit, const Ctrl& c)
         }
         break;
     }
-    case CTRL_GRAPH:
-        for (const GraphText& t : GraphTexts(c, w->size(), w->font())) {
-            fit.Check(c, t.name ? "axis name" : "value label", t.text, w->font(), t.box.size().toSize());
-            if (!t.name) fit.Within(c, "value label off the graph", t.text, t.box.toRect(), w->rect());
+    case CTRL_GRAPH: {
+        const std::vector<GraphText> texts = GraphTexts(c, w->size(), w->font());
+        const GraphText* before = nullptr; // the label drawn before on the same axis
+        for (const GraphText& t : texts) {
+            const bool name = t.kind == GraphText::AXIS_NAME;
+            fit.Check(c, name ? "axis name" : "graph text", t.text, w->font(), t.box.size().toSize());
+            if (name) continue;
+            fit.Within(c, "graph text cut", t.text, t.box.toAlignedRect(), t.clip.toAlignedRect());
+            if (t.kind != GraphText::VALUE_LABEL) continue;
+            if (before && before->axis == t.axis && before->box.intersects(t.box))
+                fit.Clear(c, "value label over the one before", t.text, t.box.toAlignedRect(),
+                          before->box.toAlignedRect());
+            before = &t;
         }
         break;
+    }
     default: break;
     }
 }

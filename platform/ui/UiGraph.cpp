@@ -154,6 +154,19 @@ std::vector<ValueLabel> ValueLabels(const Ctrl& c, const Frame& f, int axis, QSi
 
 } // namespace
 
+namespace {
+
+// A plot text's font and box: (x, y) is the text's lower-left corner, so a
+// label placed above a line stands clear of it.
+QRectF PlotTextBox(const Ctrl& c, const Frame& f, const Plot& p, const QFont& graphFont, QFont* font)
+{
+    *font = p.font.empty() ? graphFont : RuntimeFont(p.font, LookInt(c.look, ATTR_TEXT_POINT_SIZE, 13));
+    const QSizeF size = QFontMetricsF(*font).size(0, QStr(p.text));
+    return QRectF(QPointF(Map(c, f, p.xAxis, p.x1), Map(c, f, p.yAxis, p.y1) - size.height()), size);
+}
+
+} // namespace
+
 std::vector<GraphText> GraphTexts(const Ctrl& c, QSize size, const QFont& font)
 {
     std::vector<GraphText> out;
@@ -163,10 +176,15 @@ std::vector<GraphText> GraphTexts(const Ctrl& c, QSize size, const QFont& font)
         if (!AxisShown(c, axis)) continue;
         if (a.labelsVisible)
             for (const ValueLabel& l : ValueLabels(c, f, axis, QSizeF(size), font))
-                if (l.shown) out.push_back({l.text, l.box, false});
+                if (l.shown) out.push_back({l.text, l.box, QRectF(QPointF(0, 0), QSizeF(size)), GraphText::VALUE_LABEL, axis});
         if (a.name.empty()) continue;
         const bool isX = axis == VAL_BOTTOM_XAXIS || axis == VAL_TOP_XAXIS;
-        out.push_back({QStr(a.name), QRectF(0, 0, isX ? f.area.width() : f.area.height(), kNameBand), true});
+        out.push_back({QStr(a.name), QRectF(0, 0, isX ? f.area.width() : f.area.height(), kNameBand), {}, GraphText::AXIS_NAME, axis});
+    }
+    for (const Plot& p : c.graph.plots) {
+        if (p.kind != PLOT_TEXT) continue;
+        QFont used;
+        out.push_back({QStr(p.text), PlotTextBox(c, f, p, font, &used), f.area, GraphText::PLOT_TEXT, -1});
     }
     return out;
 }
@@ -351,11 +369,13 @@ private:
             break;
         }
         case PLOT_TEXT: {
-            QPointF at(X(p.x1), Y(p.y1));
-            QFontMetricsF fm(pt.font());
-            QRectF r(at, fm.size(0, QStr(p.text)));
+            pt.save();
+            QFont font;
+            const QRectF r = PlotTextBox(c, f, p, pt.font(), &font);
+            pt.setFont(font);
             if (!(p.fillColor & VAL_TRANSPARENT)) pt.fillRect(r, Rgb(p.fillColor));
             pt.drawText(r, QStr(p.text));
+            pt.restore();
             break;
         }
         case PLOT_XY: {

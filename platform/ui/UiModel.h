@@ -416,13 +416,17 @@ QWidget* NewLedWidget(int panel, int control, QWidget* parent);
 void EnsureCanvasImage(Ctrl& ctrl);
 bool GraphPixelToValue(Ctrl& ctrl, int px, int py, double* x, double* y);
 void SnapCursor(Ctrl& ctrl, GraphCursor& cursor);
-// The texts a graph of this size shows around its plot area at a font: the
-// value labels with the boxes they are drawn in (graph pixels), and the
-// axis names with the size of their band (length along the axis, height).
+// The texts a graph of this size shows at a font: the value labels and the
+// plot texts with the boxes they are drawn in and the area that clips them
+// (graph pixels), and the axis names with the size of their band (length
+// along the axis, height).
 struct GraphText {
+    enum Kind { VALUE_LABEL, AXIS_NAME, PLOT_TEXT };
     QString text;
     QRectF box;
-    bool name;
+    QRectF clip;
+    Kind kind;
+    int axis; // VAL_BOTTOM_XAXIS ... for labels and names, -1 for plot texts
 };
 std::vector<GraphText> GraphTexts(const Ctrl& ctrl, QSize size, const QFont& font);
 // The range an axis shows: its manual range, or under autoscaling the

@@ -621,6 +621,8 @@ int PlotOval(int panel, int control, double x1, double y1, double x2, double y2,
              int fillColor);
 int PlotRectangle(int panel, int control, double x1, double y1, double x2, double y2, int color,
                   int fillColor);
+// (x, y) is the text's lower-left corner; font names the face, the size is
+// the graph's text size.
 int PlotText(int panel, int control, double x, double y, const char* text, const char* font,
              int color, int bgColor);
 // x/y arrays of count points, copied; plotStyle VAL_THIN_LINE ... VAL_SCATTER.

@@ -131,3 +131,90 @@ TEST_F(LookTest, TopAndRightAxesDrawTheirLabelsWhenVisible)
 }
 
 } // namespace
+
+namespace {
+
+// The rows of img that hold a pixel near rgb: first and last (-1 when none).
+std::pair<int, int> RowsWith(const QImage& img, QRgb rgb)
+{
+    int first = -1, last = -1;
+    for (int y = 0; y < img.height(); ++y)
+        if (CountNear(img, 0, y, img.width(), y + 1, rgb) > 0) {
+            if (first < 0) first = y;
+            last = y;
+        }
+    return {first, last};
+}
+
+TEST_F(LookTest, PlotTextStandsOnItsPointAndAxisTextsStayInTheGraph)
+{
+    const int graph = Make(CTRL_GRAPH);
+    SetCtrlAttribute(panel, graph, ATTR_HEIGHT, 120);
+    SetCtrlAttribute(panel, graph, ATTR_WIDTH, 200);
+    SetCtrlAttribute(panel, graph, ATTR_BACKCOLOR, 0xFFFFFF);
+    SetCtrlAttribute(panel, graph, ATTR_PLOT_BGCOLOR, 0xFFFFFF);
+    SetCtrlAttribute(panel, graph, ATTR_GRID_VISIBLE, 0);
+    SetCtrlAttribute(panel, graph, ATTR_XLABEL_VISIBLE, 0);
+    SetCtrlAttribute(panel, graph, ATTR_YLABEL_VISIBLE, 0);
+    SetAxisScalingMode(panel, graph, VAL_BOTTOM_XAXIS, VAL_MANUAL, 0.0, 100.0);
+    SetAxisScalingMode(panel, graph, VAL_LEFT_YAXIS, VAL_MANUAL, 0.0, 100.0);
+    // A label 5 units above a line is drawn above it, not across it.
+    PlotLine(panel, graph, 0, 40, 100, 40, 0xFF0000);
+    PlotText(panel, graph, 20, 45, "Delay", "Arial", 0x0000FF, VAL_TRANSPARENT);
+    QImage img = UiTest_Widget(panel, graph)->grab().toImage();
+    const auto line = RowsWith(img, qRgb(0xFF, 0, 0));
+    const auto text = RowsWith(img, qRgb(0, 0, 0xFF));
+    ASSERT_GE(line.first, 0);
+    ASSERT_GE(text.first, 0);
+    EXPECT_LT(text.second, line.first);
+
+    // Value labels of a short axis with many divisions: those at the ends
+    // inside the graph, the crowded ones left out, each whole in its box.
+    SetCtrlAttribute(panel, graph, ATTR_XLABEL_VISIBLE, 1);
+    SetCtrlAttribute(panel, graph, ATTR_YLABEL_VISIBLE, 1);
+    SetCtrlAttribute(panel, graph, ATTR_HEIGHT, 70);
+    SetAxisScalingMode(panel, graph, VAL_BOTTOM_XAXIS, VAL_MANUAL, 0.0, 1000.0);
+    SetCtrlAttribute(panel, graph, ATTR_XDIVISIONS, 10);
+    SetCtrlAttribute(panel, graph, ATTR_YDIVISIONS, 10);
+    SetCtrlAttribute(panel, graph, ATTR_XNAME, "Time [us]");
+    for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
+        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
+                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+}
+
+TEST_F(LookTest, LabelsHeadersAndCheckBoxesHoldTheirTexts)
+{
+    // A check box runs as far as its label; a table header centres its
+    // label without the padding blanks; a string's label keeps clear of it.
+    const int check = Make(CTRL_CHECK_BOX, "Do Not Preset ARB Before Waveform Transfer", 10, 10);
+    SetCtrlAttribute(panel, check, ATTR_LABEL_FONT, "Arial");
+    SetCtrlAttribute(panel, check, ATTR_LABEL_POINT_SIZE, 10);
+    const int table = Make(CTRL_TABLE, "", 40, 10);
+    SetCtrlAttribute(panel, table, ATTR_HEIGHT, 100);
+    SetCtrlAttribute(panel, table, ATTR_WIDTH, 200);
+    InsertTableColumns(panel, table, -1, 2, VAL_CELL_STRING);
+    SetTableColumnAttribute(panel, table, 1, ATTR_LABEL_TEXT, "Item ");
+    SetTableColumnAttribute(panel, table, 1, ATTR_LABEL_FONT, "Arial");
+    SetTableColumnAttribute(panel, table, 1, ATTR_COLUMN_WIDTH, 30);
+    SetTableColumnAttribute(panel, table, 2, ATTR_LABEL_TEXT, "Tstart [us]  ");
+    SetTableColumnAttribute(panel, table, 2, ATTR_LABEL_FONT, "Arial");
+    SetTableColumnAttribute(panel, table, 2, ATTR_COLUMN_WIDTH, 65);
+    const int name = Make(CTRL_STRING, "Sample Rate", 150, 80);
+    SetCtrlAttribute(panel, name, ATTR_LABEL_LEFT, 10);
+    SetCtrlAttribute(panel, name, ATTR_LABEL_TOP, 152);
+    const int caption = Make(CTRL_TEXT_MSG, "Position", 180, 10);
+    SetCtrlAttribute(panel, caption, ATTR_SIZE_TO_TEXT, 0);
+    SetCtrlAttribute(panel, caption, ATTR_WIDTH, 40);
+    SetCtrlAttribute(panel, caption, ATTR_HEIGHT, 16);
+    ProcessDrawEvents();
+    for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
+        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
+                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+    // A label that runs under its control is reported.
+    SetCtrlAttribute(panel, name, ATTR_LABEL_LEFT, 40);
+    const std::vector<UiTest_ClippedText> under = UiTest_ClippedTexts(panel);
+    ASSERT_EQ(1u, under.size());
+    EXPECT_EQ("Sample Rate", under[0].text);
+}
+
+} // namespace
