@@ -40,9 +40,7 @@ class ReadablePanelsTest : public cz::test::StartupHomeTest {
     int panels = 0;
     for (int panel : UiTest_Panels()) {
       ++panels;
-      for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
-        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
-                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+      cz::test::ExpectTextsFit(panel);
       if (shots && *shots) {
         char name[64] = "";
         GetPanelAttribute(panel, ATTR_CONSTANT_NAME, name, sizeof name);

@@ -42,6 +42,15 @@ inline void OffscreenApp()
     UiTest_SetUnansweredPopupHandler(&UnansweredPopupFails);
 }
 
+// Fails the running test for every text of the panel's controls that its
+// box cannot hold whole (UiTest_ClippedTexts).
+inline void ExpectTextsFit(int panel)
+{
+    for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
+        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
+                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+}
+
 // Fixture: a clean run-time for every test.
 class OffscreenAppTest : public ::testing::Test {
 protected:

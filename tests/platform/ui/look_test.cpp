@@ -33,7 +33,20 @@ int CountDark(const QImage& img, int x0, int y0, int x1, int y1)
     return n;
 }
 
-class LookTest : public cz::test::UiPanelTest {};
+class LookTest : public cz::test::UiPanelTest {
+protected:
+    // A graph of the given size, white on white, the labels in black.
+    int WhiteGraph(int height, int width)
+    {
+        const int graph = Make(CTRL_GRAPH);
+        SetCtrlAttribute(panel, graph, ATTR_HEIGHT, height);
+        SetCtrlAttribute(panel, graph, ATTR_WIDTH, width);
+        SetCtrlAttribute(panel, graph, ATTR_BACKCOLOR, 0xFFFFFF);
+        SetCtrlAttribute(panel, graph, ATTR_PLOT_BGCOLOR, 0xFFFFFF);
+        SetCtrlAttribute(panel, graph, ATTR_LABEL_COLOR, 0x000000);
+        return graph;
+    }
+};
 
 TEST_F(LookTest, CommandButtonFaceFollowsItsColourAndChanges)
 {
@@ -100,12 +113,7 @@ TEST_F(LookTest, CellPicturesAreCopiedShownAndClearedAndButtonCellsCommit)
 
 TEST_F(LookTest, TopAndRightAxesDrawTheirLabelsWhenVisible)
 {
-    const int graph = Make(CTRL_GRAPH);
-    SetCtrlAttribute(panel, graph, ATTR_HEIGHT, 200);
-    SetCtrlAttribute(panel, graph, ATTR_WIDTH, 300);
-    SetCtrlAttribute(panel, graph, ATTR_BACKCOLOR, 0xFFFFFF);
-    SetCtrlAttribute(panel, graph, ATTR_PLOT_BGCOLOR, 0xFFFFFF);
-    SetCtrlAttribute(panel, graph, ATTR_LABEL_COLOR, 0x000000);
+    const int graph = WhiteGraph(200, 300);
     SetAxisScalingMode(panel, graph, VAL_TOP_XAXIS, VAL_MANUAL, 0.0, 100.0);
     SetAxisScalingMode(panel, graph, VAL_RIGHT_YAXIS, VAL_MANUAL, 0.0, 100.0);
     QWidget* widget = UiTest_Widget(panel, graph);
@@ -148,11 +156,7 @@ std::pair<int, int> RowsWith(const QImage& img, QRgb rgb)
 
 TEST_F(LookTest, PlotTextStandsOnItsPointAndAxisTextsStayInTheGraph)
 {
-    const int graph = Make(CTRL_GRAPH);
-    SetCtrlAttribute(panel, graph, ATTR_HEIGHT, 120);
-    SetCtrlAttribute(panel, graph, ATTR_WIDTH, 200);
-    SetCtrlAttribute(panel, graph, ATTR_BACKCOLOR, 0xFFFFFF);
-    SetCtrlAttribute(panel, graph, ATTR_PLOT_BGCOLOR, 0xFFFFFF);
+    const int graph = WhiteGraph(120, 200);
     SetCtrlAttribute(panel, graph, ATTR_GRID_VISIBLE, 0);
     SetCtrlAttribute(panel, graph, ATTR_XLABEL_VISIBLE, 0);
     SetCtrlAttribute(panel, graph, ATTR_YLABEL_VISIBLE, 0);
@@ -177,9 +181,7 @@ TEST_F(LookTest, PlotTextStandsOnItsPointAndAxisTextsStayInTheGraph)
     SetCtrlAttribute(panel, graph, ATTR_XDIVISIONS, 10);
     SetCtrlAttribute(panel, graph, ATTR_YDIVISIONS, 10);
     SetCtrlAttribute(panel, graph, ATTR_XNAME, "Time [us]");
-    for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
-        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
-                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+    cz::test::ExpectTextsFit(panel);
 }
 
 TEST_F(LookTest, LabelsHeadersAndCheckBoxesHoldTheirTexts)
@@ -207,9 +209,7 @@ TEST_F(LookTest, LabelsHeadersAndCheckBoxesHoldTheirTexts)
     SetCtrlAttribute(panel, caption, ATTR_WIDTH, 40);
     SetCtrlAttribute(panel, caption, ATTR_HEIGHT, 16);
     ProcessDrawEvents();
-    for (const UiTest_ClippedText& t : UiTest_ClippedTexts(panel))
-        ADD_FAILURE() << t.where << " \"" << t.text << "\" needs " << t.textWidth << " x " << t.textHeight
-                      << ", its box holds " << t.boxWidth << " x " << t.boxHeight;
+    cz::test::ExpectTextsFit(panel);
     // A label that runs under its control is reported.
     SetCtrlAttribute(panel, name, ATTR_LABEL_LEFT, 40);
     const std::vector<UiTest_ClippedText> under = UiTest_ClippedTexts(panel);
