@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QAbstractSpinBox>
 #include <QStyleOptionButton>
+#include <QStyleOptionSpinBox>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionHeader>
 #include <QTabBar>
@@ -577,6 +579,18 @@ void CheckCtrl(FitCheck& fit, const Ctrl& c)
         const QStyle::SubElement e = c.kind == CTRL_CHECK_BOX ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents;
         fit.Check(c, "label", Shown(b->text()), b->font(), b->style()->subElementRect(e, &o, b).size());
         if (!b->text().isEmpty()) fit.Within(c, "label off the panel", Shown(b->text()), b->geometry(), fit.visible);
+        break;
+    }
+    case CTRL_NUMERIC: {
+        // The value as shown, in the field beside the arrows.
+        auto* sb = qobject_cast<QAbstractSpinBox*>(w);
+        if (!sb) break;
+        QStyleOptionSpinBox o;
+        o.initFrom(sb);
+        o.buttonSymbols = sb->buttonSymbols();
+        o.frame = sb->hasFrame();
+        const QSize box = sb->style()->subControlRect(QStyle::CC_SpinBox, &o, QStyle::SC_SpinBoxEditField, sb).size();
+        fit.Check(c, "value", sb->text(), sb->font(), box);
         break;
     }
     case CTRL_RING: {
