@@ -118,6 +118,8 @@ int WavePartFile::WriteText(const char* text) { return Write(text, std::strlen(t
 int WavePartFile::Commit() {
   if (!file_) return 0;
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
+  // The rest of the file goes to the disk in the background too.
+  if (ok && written_ > writeBack_) sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
   ok = (std::fclose(file_) == 0) && ok;
   file_ = nullptr;
   // rename() replaces the destination in one step: readers see either the

@@ -154,6 +154,50 @@ TEST_F(BufferSlots, RestartAtPositionReadsAndRewritesSampleK) {
   EXPECT_FALSE(Logged("***"));
 }
 
+// A slot that only reads maps a regular file and leaves the file's position
+// behind the data it loaded, as a read would; a pipe cannot be mapped and is
+// read into memory. Bytes reserved in the write buffer land between the
+// bytes written around them; a reservation larger than the room left is
+// refused and the bytes go through WriteBytes.
+TEST_F(BufferSlots, MappedReadsPipesAndReservedWrites) {
+  const std::string data = Pattern(2 * kB + 36, 5);
+  FILE* f = Open("m.bin", data);
+  ASSERT_EQ(InitBuf(0, f, 1, 0), 1);
+  std::string got(10, '\0');
+  ASSERT_EQ(ReadBytes(0, 10, got.data()), 10);
+  EXPECT_EQ(got, data.substr(0, 10));
+  ASSERT_EQ(ReleaseBuf(0), 1);
+  EXPECT_EQ(ftello(f), kB);
+  std::string rest(data.size() - kB, '\0');
+  ASSERT_EQ(std::fread(rest.data(), 1, rest.size(), f), rest.size());
+  EXPECT_EQ(rest, data.substr(kB));
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], data.data(), 100), 100);
+  close(fds[1]);
+  FILE* p = fdopen(fds[0], "rb");
+  ASSERT_NE(p, nullptr);
+  files_.push_back(p);
+  ASSERT_EQ(InitBuf(3, p, 1, 0), 1);
+  std::string piped(100, '\0');
+  ASSERT_EQ(ReadBytes(3, 100, piped.data()), 100);
+  EXPECT_EQ(piped, data.substr(0, 100));
+  ASSERT_EQ(ReleaseBuf(3), 1);
+
+  FILE* w = Open("r.bin", "");
+  ASSERT_EQ(InitBuf(7, w, 0, 1), 1);
+  ASSERT_EQ(WriteBytes(7, 3, "IQF"), 3);
+  unsigned char* room = WriteReserve(7, 8);
+  ASSERT_NE(room, nullptr);
+  std::memcpy(room, "pairpair", 8);
+  EXPECT_EQ(WriteReserve(7, kB), nullptr);
+  ASSERT_EQ(WriteBytes(7, 5, "tail."), 5);
+  ASSERT_EQ(ReleaseBuf(7), 1);
+  EXPECT_EQ(Content("r.bin"), "IQFpairpairtail.");
+  EXPECT_FALSE(Logged("***"));
+}
+
 TEST_F(BufferSlots, OffsetsBeyondTwoGibibytes) {
   FILE* f = Open("big.bin", "IQF");
   const off_t far = (off_t{1} << 31) + 3 + 8 * 5;  // sample 268,435,461
