@@ -143,7 +143,11 @@ int32_t LoadReadBuffer(BufferSlot& s, off_t at) {
     if (fstat(fileno(s.file), &st) != 0) return -1;
     const off_t left = st.st_size > at ? st.st_size - at : 0;
     const int32_t length = left < s.bufferBytes ? static_cast<int32_t>(left) : s.bufferBytes;
-    if (!s.readBuffer.MapWindow(at, static_cast<size_t>(length))) return -1;
+    if (!s.readBuffer.MapWindow(at, static_cast<size_t>(length))) {
+      // A file system that cannot map the file: it is read into memory.
+      if (!s.readBuffer.Allocate(s.bufferBytes) || fseeko(s.file, at, SEEK_SET) != 0) return -1;
+      return LoadReadBuffer(s, at);
+    }
     if (fseeko(s.file, at + length, SEEK_SET) != 0) return -1;
     s.readFill = length;
     s.readPos = 0;
@@ -162,8 +166,12 @@ int32_t LoadReadBuffer(BufferSlot& s, off_t at) {
   return s.readFill;
 }
 
-// A slot that only reads a regular file maps it instead of copying it.
-bool CanMap(FILE* file) {
+// A slot that only reads one of the program's temporary sample files maps
+// it instead of copying it. Files of other slots (an import source, say)
+// may belong to someone who cuts them while they are read: a mapping would
+// then fault where a read comes back short.
+bool CanMap(int slot, FILE* file) {
+  if (((kMappedSlots >> slot) & 1u) == 0) return false;
   struct stat st;
   return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -209,7 +217,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   const int32_t bytes = g_bufferBytes;
   SlotBuffer& readBuffer = s.readBuffer;
   SlotBuffer& writeBuffer = s.writeBuffer;
-  if (read && !write && CanMap(file)) {
+  if (read && !write && CanMap(slot, file)) {
     readBuffer.BeginMapped(fileno(file));
   } else if (read && !readBuffer.Allocate(bytes)) {
     FILEIO_FAIL(0);

@@ -47,7 +47,8 @@ inline constexpr int32_t kBufferSlotBytes = 16 * 1024 * 1024;
 inline constexpr int32_t kBufferSlotMinBytes = 16;
 
 // The read or write buffer of a slot: either bufferBytes of memory, or, for
-// a slot that only reads a regular file, a read-only mapping of the window
+// a slot that only reads a regular temporary sample file (kMappedSlots), a
+// read-only mapping of the window
 // of the file that is "loaded" (the data is read where the page cache holds
 // it instead of being copied). Freed memory buffers of the full size are
 // kept for the next binding (at most kSpareSlotBuffers of them), so that a
@@ -83,6 +84,10 @@ class SlotBuffer {
   void* map_ = nullptr;            // page-aligned start of the window's mapping
   size_t mapLength_ = 0;
 };
+
+// Slots whose read-only bindings map their file: those of the temporary
+// sample files (0, 3, 5, 6, 7, 8).
+inline constexpr unsigned kMappedSlots = 0x1E9u;
 
 // Spare memory buffers kept between bindings.
 inline constexpr int kSpareSlotBuffers = 4;

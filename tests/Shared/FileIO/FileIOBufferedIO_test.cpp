@@ -154,19 +154,25 @@ TEST_F(BufferSlots, RestartAtPositionReadsAndRewritesSampleK) {
   EXPECT_FALSE(Logged("***"));
 }
 
-// A slot that only reads maps a regular file and leaves the file's position
-// behind the data it loaded, as a read would; a pipe cannot be mapped and is
-// read into memory. Bytes reserved in the write buffer land between the
+// A slot that only reads a temporary sample file maps it and leaves the
+// file's position behind the data it loaded, as a read would; the import
+// source slot reads into memory, and so does any slot reading a pipe. Bytes reserved in the write buffer land between the
 // bytes written around them; a reservation larger than the room left is
 // refused and the bytes go through WriteBytes.
 TEST_F(BufferSlots, MappedReadsPipesAndReservedWrites) {
   const std::string data = Pattern(2 * kB + 36, 5);
   FILE* f = Open("m.bin", data);
   ASSERT_EQ(InitBuf(0, f, 1, 0), 1);
+  EXPECT_TRUE(GetBufferSlot(0)->readBuffer.mapped());
   std::string got(10, '\0');
   ASSERT_EQ(ReadBytes(0, 10, got.data()), 10);
   EXPECT_EQ(got, data.substr(0, 10));
   ASSERT_EQ(ReleaseBuf(0), 1);
+  ASSERT_EQ(InitBuf(1, f, 1, 0), 1);
+  EXPECT_FALSE(GetBufferSlot(1)->readBuffer.mapped());
+  ASSERT_EQ(ReadBytes(1, 10, got.data()), 10);
+  EXPECT_EQ(got, data.substr(0, 10));
+  ASSERT_EQ(ReleaseBuf(1), 1);
   EXPECT_EQ(ftello(f), kB);
   std::string rest(data.size() - kB, '\0');
   ASSERT_EQ(std::fread(rest.data(), 1, rest.size(), f), rest.size());
