@@ -52,6 +52,14 @@ function(cadenza_test_folder)
     set_tests_properties(${_rel}/${_name} PROPERTIES
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CADENZA_BUILD_DIR=${CMAKE_BINARY_DIR};CADENZA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
       TIMEOUT 600)
+    if(CADENZA_SANITIZE)
+      # Halt on the first report; leaks inside system libraries that keep
+      # their caches to the end of the process are listed in tests/lsan.supp.
+      set_property(TEST ${_rel}/${_name} APPEND PROPERTY ENVIRONMENT
+        "ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1"
+        "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+    endif()
   endforeach()
 endfunction()
 
