@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "app/DataSource.h"
+#include "tests/support/Mutate.h"
 
 namespace {
 
@@ -84,6 +86,23 @@ TEST(ParseDataBitsTest, StopsAtExactly4096BitsAndRefusesNullArguments) {
   EXPECT_EQ(ParseDataBits("1", &count, nullptr), 0);
   EXPECT_EQ(count, 7);
   EXPECT_STREQ(bits, "unchanged");
+}
+
+// Damaged bit texts, as a project file may carry them: whatever the text,
+// the result holds only '0' and '1', as many as counted, within the buffer.
+TEST(ParseDataBitsTest, MutatedTextsGiveOnlyCountedBits) {
+  const std::string seed = "0101 1100 #xA5F0\r\n/ preamble 1 /11 #xff 0\n#x 0F\n1";
+  std::mt19937 rng(4097);
+  cz::test::MutateOptions bitText;
+  bitText.syntax = "01#xX/ \r\nAFaf9";
+  bitText.maxRun = 5000;
+  for (int round = 0; round < 400; ++round) {
+    const Parsed p = Parse(cz::test::Mutate(seed, rng, bitText));
+    ASSERT_EQ(p.result, 1) << round;
+    ASSERT_LE(p.count, kDataBitsMax) << round;
+    ASSERT_EQ(static_cast<int>(p.bits.size()), p.count) << round;
+    ASSERT_EQ(p.bits.find_first_not_of("01"), std::string::npos) << round;
+  }
 }
 
 TEST(BuiltinPatternTest, EveryRowAndUnknownIds) {

@@ -15,6 +15,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "platform/CLocale.h"
+#include "tests/support/Mutate.h"
 #include "tests/support/TempDir.h"
 
 using cz::test::ReadFileBytes;
@@ -371,22 +372,15 @@ TEST_F(ProjectFileTest, MutatedFilesNeverCrashTheReader) {
   RfListTable[0].points.Set(0, 1.0, -5.0);
   std::string base = Save("base.prj");
   std::mt19937 rng(12345);
-  const char tokens[] = "<>/=\"&;#x0123456789-. aZ\r\n";
+  cz::test::MutateOptions xml;
+  xml.syntax = "<>/=\"&;#x0123456789-. aZ\r\n";
+  xml.maxEdits = 8;
   for (int round = 0; round < 300; ++round) {
-    std::string m = base;
-    int edits = 1 + static_cast<int>(rng() % 8);
-    for (int e = 0; e < edits; ++e) {
-      std::size_t pos = rng() % m.size();
-      switch (rng() % 3) {
-        case 0: m[pos] = tokens[rng() % (sizeof tokens - 1)]; break;
-        case 1: m.erase(pos, 1 + rng() % 16); break;
-        default: m.insert(pos, std::string(1 + rng() % 4, tokens[rng() % (sizeof tokens - 1)])); break;
-      }
-      if (m.empty()) m = "<";
-    }
+    const std::string m = cz::test::Mutate(base, rng, xml);
     std::string path = dir.File("m.prj");
     ASSERT_TRUE(WriteFileBytes(path, m));
     LoadProject(PulseTable, SequenceTable, path.c_str(), round % 5 == 0 ? 1 : 0);
+    ASSERT_EQ(ReadFileBytes(path), m) << round;
     EXPECT_LE(PulseCount, kMaxPulses);
     EXPECT_LE(SequenceCount, kMaxSequences);
   }

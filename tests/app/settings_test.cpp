@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/Log.h"
 #include "app/Settings.h"
 #include "platform/ui/TestDriver.h"
+#include "tests/support/Mutate.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
 
@@ -231,6 +233,39 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
   ASSERT_EQ(UiTest_Popups().size(), 1u);
   EXPECT_EQ(UiTest_Popups()[0].title, "Error");
   EXPECT_EQ(UiTest_Popups()[0].text, "Cannot save project settings.");
+}
+
+// Damaged settings files, seeded with one the program wrote: every load ends
+// with readable settings (a working TempDir, devices in their fields) and
+// leaves the file as it was.
+TEST_F(SettingsTest, MutatedSettingsFilesLoadToUsableSettings) {
+  std::string home = UseHome(dir_.path() + "/home");
+  AppSettings a;
+  LoadSettings(a);
+  a.Select = "TCPIP0::127.0.0.1::inst0::INSTR";
+  a.ManualDeviceList.Resource[0] = "GPIB0::28::INSTR";
+  a.ManualDeviceList.Comment[0] = "bench \"left\"\tC:\\lab";
+  a.ScannedDeviceList.Resource[0] = "TCPIP0::127.0.0.1::inst0::INSTR";
+  a.RscComm = std::string(200, 'c');
+  a.LastPrj = home + "demo.prj";
+  a.RFFreqA = 1.0 / 3.0;
+  ASSERT_EQ(SaveSettings(a), 1);
+  const std::string path = home + "settings.ini";
+  const std::string seed = cz::test::ReadFileBytes(path);
+  std::mt19937 rng(5150);
+  cz::test::MutateOptions ini;
+  ini.syntax = "[]=\";\\ \r\n0123456789.-eTF";
+  ini.maxRun = 400;
+  for (int round = 0; round < 300; ++round) {
+    const std::string bytes = cz::test::Mutate(seed, rng, ini);
+    ASSERT_TRUE(cz::test::WriteFileBytes(path, bytes));
+    AppSettings s;
+    const int read = LoadSettings(s);
+    ASSERT_TRUE(read == 0 || read == 1) << round;
+    ASSERT_FALSE(s.TempDir.empty()) << round;
+    ASSERT_EQ(cz::test::ReadFileBytes(path), bytes) << round;
+  }
+  EXPECT_TRUE(UiTest_Popups().empty());
 }
 
 }  // namespace

@@ -10,11 +10,13 @@
 
 #include <pugixml.hpp>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/sheet/SheetApplication.h"
+#include "tests/support/Mutate.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 
@@ -38,6 +40,29 @@ bool WritePackage(const std::string& path, const std::vector<std::pair<std::stri
     }
   }
   return zip_close(z) == 0;
+}
+
+// Every part of a zip package as (name, contents) pairs; empty on failure.
+std::vector<std::pair<std::string, std::string>> ReadPackage(const std::string& path) {
+  std::vector<std::pair<std::string, std::string>> parts;
+  int code = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  if (z == nullptr) return parts;
+  for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+    zip_stat_t st;
+    zip_file_t* f = zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st) == 0
+                        ? zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0)
+                        : nullptr;
+    if (f == nullptr) break;
+    std::string data(st.size, '\0');
+    const zip_int64_t n = data.empty() ? 0 : zip_fread(f, data.data(), st.size);
+    zip_fclose(f);
+    if (n != static_cast<zip_int64_t>(st.size)) break;
+    parts.emplace_back(st.name, std::move(data));
+  }
+  if (parts.size() != static_cast<std::size_t>(zip_get_num_entries(z, 0))) parts.clear();
+  zip_discard(z);
+  return parts;
 }
 
 TEST(Workbook, ValuesSurviveSaveAndLoad) {
@@ -357,6 +382,66 @@ TEST(Workbook, BrokenFilesAreRefusedAndKeepTheWorkbook) {
   // Saving into a folder that does not exist fails and leaves nothing behind.
   EXPECT_FALSE(book.SaveAs(dir.File("no/such/folder/out.xlsx"), &error));
   EXPECT_FALSE(Workbook().Save(&error));
+}
+
+// Damaged report templates, seeded with a workbook of our own writer and one
+// as desktop programs write them: one part mutated inside a sound package,
+// or the package bytes themselves. Each load either succeeds or is refused
+// with a reason and keeps the workbook; a loaded one saves elsewhere or is
+// refused; the template file is never touched.
+TEST(Workbook, MutatedPackagesLoadOrAreRefused) {
+  cz::test::TempDir dir;
+  Workbook ownBook;
+  ownBook.Sheet(1)->SetText(1, 1, "Entry");
+  ownBook.Sheet(1)->SetNumber(2, 1, 12.5);
+  ownBook.Sheet(1)->SetText(2, 2, "A & <B>");
+  ownBook.AddSheet("Trial 2").SetNumber(30, 28, -1.5e-7);
+  std::string error;
+  const std::string ownPath = dir.File("own.xlsx");
+  ASSERT_TRUE(ownBook.SaveAs(ownPath, &error)) << error;
+  const std::vector<std::vector<std::pair<std::string, std::string>>> seeds = {ReadPackage(ownPath),
+                                                                               ForeignPackage()};
+  ASSERT_GE(seeds[0].size(), 3u);
+  const std::string foreignPath = dir.File("foreign.xlsx");
+  ASSERT_TRUE(WritePackage(foreignPath, seeds[1]));
+  const std::string seedBytes[] = {cz::test::ReadFileBytes(ownPath), cz::test::ReadFileBytes(foreignPath)};
+
+  std::mt19937 rng(9105);
+  cz::test::MutateOptions xml;
+  xml.syntax = "<>/=\"&;:#x0123456789-. rcstvAZ";
+  const std::string path = dir.File("template.xlsx");
+  int loaded = 0;
+  for (int round = 0; round < 200; ++round) {
+    const int seed = round % 2;
+    if (round % 8 >= 6) {
+      ASSERT_TRUE(cz::test::WriteFileBytes(path, cz::test::Mutate(seedBytes[seed], rng)));
+    } else {
+      auto damaged = seeds[seed];
+      std::string& data = damaged[rng() % damaged.size()].second;
+      data = cz::test::Mutate(data, rng, xml);
+      ASSERT_TRUE(WritePackage(path, damaged));
+    }
+    const std::string bytes = cz::test::ReadFileBytes(path);
+    Workbook book;
+    book.Sheet(1)->SetText(1, 1, "kept");
+    error.clear();
+    if (book.Load(path, &error)) {
+      ++loaded;
+      ASSERT_GE(book.SheetCount(), 1) << round;
+      book.Sheet(1)->SetNumber(3, 2, 42.0);
+      error.clear();
+      if (!book.SaveAs(dir.File("report.xlsx"), &error)) {
+        ASSERT_FALSE(error.empty()) << round;
+      }
+    } else {
+      ASSERT_FALSE(error.empty()) << round;
+      ASSERT_EQ(book.SheetCount(), 1) << round;
+      ASSERT_EQ(book.Sheet(1)->TextAt(1, 1), "kept") << round;
+    }
+    ASSERT_EQ(cz::test::ReadFileBytes(path), bytes) << round;
+  }
+  EXPECT_GT(loaded, 0);
+  EXPECT_LT(loaded, 200);
 }
 
 TEST(SheetApplication, SheetsCellsAndSaveUnderOwnName) {

@@ -1,0 +1,178 @@
+// Damaged instrument replies: the identity and option, catalogue, error-queue
+// and data-block replies of the simulated instrument, mutated and sent in
+// place of its own through the reply fault. Each read ends in a clear error
+// or a valid result within the session's time-out, the session works again
+// after the program's own recovery, and a download that fails leaves the
+// local file as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
+#include "instrument/VisaDev.h"
+#include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/Mutate.h"
+#include "tests/support/TempDir.h"
+#include "tools/cadenza-sim/SimInstrument.h"
+#include "tools/cadenza-sim/SimServer.h"
+
+namespace cz::test {
+namespace {
+
+using sim::SimFaultKind;
+
+class ReplyFuzz : public InstrumentTest {
+ protected:
+  void SetUp() override {
+    InstrumentTest::SetUp();
+    std::string why;
+    ASSERT_TRUE(server_.Start(sim::SimServerOptions{}, &why)) << why;
+    resource_ = "TCPIP0::127.0.0.1::" + std::to_string(server_.SocketPort()) + "::SOCKET";
+    Log_SetMask(0);  // quiet; the logging code paths still run
+  }
+  void TearDown() override {
+    InstrumentTest::TearDown();
+    server_.Stop();
+    Log_SetMask(0xC);
+  }
+
+  // The simulator's own reply to `query`, without its line feed: the seed.
+  std::string Genuine(const std::string& query) {
+    const int conn = inst_.Connect("seed");
+    const std::string text = query + "\n";
+    inst_.Feed(conn, reinterpret_cast<const uint8_t*>(text.data()), text.size(), false);
+    std::string bytes;
+    std::chrono::steady_clock::time_point due;
+    EXPECT_TRUE(inst_.PeekReply(conn, &bytes, &due)) << query;
+    inst_.Disconnect(conn);
+    if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+    return bytes;
+  }
+  // The next message containing `match` is answered with `reply`.
+  void AnswerOnce(const std::string& match, const std::string& reply) {
+    inst_.ClearFaults();
+    inst_.AddFault({SimFaultKind::kReply, match, 0, reply, 1});
+  }
+  void OpenFast() {
+    ASSERT_EQ(VisaDev_Open(0, resource_.c_str()), 1) << LastError(0);
+    // A block that announces more than it carries ends in this time-out.
+    ASSERT_EQ(VisaDev_SetTimeout(0, 150), 1);
+  }
+  // After the program's recovery the next command gets its own reply.
+  void ExpectRecovered(int round) {
+    inst_.ClearFaults();
+    VisaDev_ClearSession(0);
+    char reply[256] = "";
+    ASSERT_EQ(VisaDev_Query(0, "*IDN?", reply, sizeof reply), 1) << round;
+    ASSERT_EQ(std::string(reply), idn_) << round;
+  }
+
+  static sim::SimConfig Config() {
+    sim::SimConfig c;
+    c.options = "KLD-M64,KLD-M16,OPT-RFA30";
+    return c;
+  }
+
+  sim::SimInstrument inst_{Config()};
+  sim::SimServer server_{inst_};
+  std::string resource_;
+  std::string idn_;
+  TempDir dir_;
+};
+
+TEST_F(ReplyFuzz, IdentityAndOptions) {
+  idn_ = Genuine("*IDN?");
+  const std::string seeds[] = {idn_, Genuine("*OPT?")};
+  ASSERT_FALSE(seeds[1].empty());
+  std::mt19937 rng(1712);
+  MutateOptions scpi;
+  scpi.syntax = ",;\"'#-. 0123456789\n";
+  scpi.maxRun = 300;
+  int identified = 0;
+  for (int round = 0; round < 60; ++round) {
+    AnswerOnce(round % 2 ? "*OPT?" : "*IDN?", Mutate(seeds[round % 2], rng, scpi));
+    char info[kIdentifyInfoSize];
+    std::memset(info, 'x', sizeof info);
+    const int ok = IdentifyInstrument(resource_.c_str(), info, sizeof info);
+    identified += ok;
+    ASSERT_LT(strnlen(info, sizeof info), sizeof info) << round;
+    ASSERT_FALSE(VisaDev_IsOpen(0)) << round;
+    if (ok) {
+      ASSERT_LE(InstrumentCapabilities.MinClock, InstrumentCapabilities.MaxClock) << round;
+    }
+  }
+  EXPECT_LT(identified, 60);
+}
+
+TEST_F(ReplyFuzz, CataloguesAndErrorQueue) {
+  idn_ = Genuine("*IDN?");
+  OpenFast();
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:/w'"), 1);
+  for (const char* name : {"a.wv", "b.wv", "long name.wv"}) {
+    ASSERT_TRUE(inst_.WriteFileData(std::string("D:/w/") + name, "data"));
+  }
+  const std::string catalogue = Genuine(":MMEM:CAT? 'D:/w/*.wv'");
+  inst_.AddFault({SimFaultKind::kQueueError, "*OPC?", 0, "-221,\"Settings conflict\"", 1});
+  Genuine("*OPC?");
+  const std::string error = Genuine(":SYST:ERR?");
+  ASSERT_EQ(error, "-221,\"Settings conflict\"");
+  const std::string noError = Genuine(":SYST:ERR?");
+  std::mt19937 rng(2917);
+  MutateOptions scpi;
+  scpi.syntax = ",;\"'#-. 0123456789\n";
+  for (int round = 0; round < 120; ++round) {
+    if (round % 2 == 0) {
+      AnswerOnce("MMEM:CAT?", Mutate(catalogue, rng, scpi));
+      // Not asking: a name it believes is there is deleted on the simulator.
+      const int ok = VisaDev_DeleteFileIfExists(0, "D:/w/b.wv", 0);
+      ASSERT_TRUE(ok == 0 || ok == 1) << round;
+    } else {
+      AnswerOnce("SYST:ERR?", Mutate(round % 4 == 1 ? error : noError, rng, scpi));
+      VisaDev_CheckError(0);
+      char text[kVisaLastErrorSize];
+      VisaDev_GetLastError(0, text);
+      ASSERT_LT(strnlen(text, sizeof text), sizeof text) << round;
+    }
+    ExpectRecovered(round);
+  }
+}
+
+TEST_F(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
+  idn_ = Genuine("*IDN?");
+  OpenFast();
+  std::string data(3000, '\0');
+  std::mt19937 fill(5);
+  for (char& c : data) c = static_cast<char>(fill());
+  ASSERT_TRUE(inst_.WriteFileData("D:/block.wv", data));
+  const std::string block = Genuine(":MMEM:DATA? 'D:/block.wv'");
+  ASSERT_EQ(block.substr(0, 6), "#43000");
+  const std::string local = dir_.File("keep.wv");
+  const std::string mine = "the user's own file";
+  std::mt19937 rng(3101);
+  MutateOptions header;
+  header.syntax = "#0123456789\n";
+  header.maxRun = 40;
+  int accepted = 0;
+  for (int round = 0; round < 60; ++round) {
+    ASSERT_TRUE(WriteFileBytes(local, mine));
+    // Half of the rounds damage only the header, where the reader decides.
+    std::string reply = Mutate(block.substr(0, 8), rng, header);
+    reply += round % 2 ? block.substr(8) : Mutate(block.substr(8), rng);
+    AnswerOnce("MMEM:DATA?", reply);
+    const int ok = VisaDev_DownloadFile(0, local.c_str(), "D:/block.wv");
+    accepted += ok;
+    ASSERT_FALSE(FileExists(local + ".part")) << round;
+    if (!ok) {
+      ASSERT_EQ(ReadFileBytes(local), mine) << round;
+    }
+    ExpectRecovered(round);
+  }
+  EXPECT_LT(accepted, 60);
+}
+
+}  // namespace
+}  // namespace cz::test

@@ -1,0 +1,31 @@
+#include "tests/support/Mutate.h"
+
+#include <algorithm>
+
+namespace cz::test {
+
+std::string Mutate(std::string_view seed, std::mt19937& rng, const MutateOptions& options) {
+  std::string s(seed);
+  const std::string_view syntax = options.syntax.empty() ? std::string_view("0") : options.syntax;
+  const int edits = 1 + static_cast<int>(rng() % static_cast<unsigned>(std::max(1, options.maxEdits)));
+  for (int e = 0; e < edits && !s.empty(); ++e) {
+    const std::size_t at = rng() % s.size();
+    switch (rng() % 6) {
+      case 0: s[at] = static_cast<char>(rng()); break;
+      case 1: s[at] = syntax[rng() % syntax.size()]; break;
+      case 2: s.resize(at); break;
+      case 3:
+        s.insert(at, std::string(1 + rng() % std::max<std::size_t>(1, options.maxRun),
+                                 static_cast<char>('0' + rng() % 10)));
+        break;
+      case 4: s.erase(at, 1 + rng() % 8); break;
+      default: {
+        const std::size_t n = std::min<std::size_t>(s.size() - at, 1 + rng() % 64);
+        s.insert(at, s.substr(at, n));
+      }
+    }
+  }
+  return s;
+}
+
+}  // namespace cz::test
