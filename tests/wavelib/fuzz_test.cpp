@@ -25,6 +25,9 @@ class Fuzz : public WaveLibTest {
   void SetUp() override {
     WaveLibTest::SetUp();
     Log_SetMask(0);  // keep the run quiet; the code paths that log still run
+    // Small buffers: the seeds cross buffer boundaries, and the sanitizer run
+    // does not map and poison 16 MiB for every file.
+    ASSERT_EQ(SetBufferSlotBytes(256), 1);
   }
 };
 
@@ -88,7 +91,7 @@ TEST_F(Fuzz, ImportersSurviveMutatedTexts) {
   FILE* data = Temp("dl.tmp");
   FILE* marker = Temp("m.tmp");
   std::vector<double> f(4), l(4);
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < kRounds / 2; ++round) {
     WaveIqImportSource s;
     const std::string first = Write("a.txt", Mutate(round % 2 ? iqText : hexText, rng));
     s.path = first.c_str();
