@@ -4,6 +4,7 @@
 #include "wavelib/WaveLib.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <ctime>
@@ -83,6 +84,8 @@ int WavePartFile::Open(const char* path) {
   failed_ = false;
   written_ = 0;
   writeBack_ = 0;
+  struct stat st;
+  replacing_ = stat(destPath_.c_str(), &st) == 0;
   file_ = std::fopen(partPath_.c_str(), "wb");
   if (!file_) return 0;
   std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferBytes);
@@ -94,23 +97,22 @@ int WavePartFile::Write(const void* data, std::size_t n) {
   if (n == 0) return 1;
   if (std::fwrite(data, 1, n, file_) != n) failed_ = true;
   written_ += static_cast<int64_t>(n);
-  if (!failed_ && written_ - writeBack_ >= 2 * kWriteBackBytes) StartWriteBack();
+  if (replacing_ && !failed_ && written_ - writeBack_ >= kWriteBackBytes) StartWriteBack();
   return failed_ ? 0 : 1;
 }
 
-// The file is written back to the disk in the background while the rest of
-// it is still being made, one finished stretch at a time, rather than all of
-// it at once at the end: renaming over an existing file makes some file
-// systems write the new file back first, and the rename then waits for the
-// whole file. The bytes written are the same either way.
+// A file that replaces an existing one is written back to the disk in the
+// background while the rest of it is still being made, one finished stretch
+// at a time: renaming over an existing file makes some file systems (ext4)
+// write the new file back first, and the rename would then wait for all of
+// it. The bytes written are the same either way.
 void WavePartFile::StartWriteBack() {
-  const int64_t upTo = written_ - kWriteBackBytes;
   if (std::fflush(file_) != 0) {
     failed_ = true;
     return;
   }
-  sync_file_range(fileno(file_), writeBack_, upTo - writeBack_, SYNC_FILE_RANGE_WRITE);
-  writeBack_ = upTo;
+  sync_file_range(fileno(file_), writeBack_, written_ - writeBack_, SYNC_FILE_RANGE_WRITE);
+  writeBack_ = written_;
 }
 
 int WavePartFile::WriteText(const char* text) { return Write(text, std::strlen(text)); }
@@ -118,8 +120,8 @@ int WavePartFile::WriteText(const char* text) { return Write(text, std::strlen(t
 int WavePartFile::Commit() {
   if (!file_) return 0;
   bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-  // The rest of the file goes to the disk in the background too.
-  if (ok && written_ > writeBack_) sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
+  // The rest of a replacing file goes to the disk in the background too.
+  if (ok && replacing_ && written_ > writeBack_) sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
   ok = (std::fclose(file_) == 0) && ok;
   file_ = nullptr;
   // rename() replaces the destination in one step: readers see either the

@@ -140,8 +140,9 @@ class WavePartFile {
   std::string partPath_;
   std::string destPath_;
   bool failed_ = false;
-  int64_t written_ = 0;    // bytes handed to the file
-  int64_t writeBack_ = 0;  // bytes whose write-back has been started
+  bool replacing_ = false;  // the destination exists
+  int64_t written_ = 0;     // bytes handed to the file
+  int64_t writeBack_ = 0;   // bytes whose write-back has been started
 };
 
 // Run list of one bit of a marker or control byte stream, written as

@@ -223,6 +223,37 @@ TEST_F(Writer, TemporaryFilesGiveTheSameFileAsMemory) {
   EXPECT_TRUE(Logged("Creating marker trace from temporary marker file ..."));
 }
 
+// A file of several write-back stretches written over an existing file
+// (its parts go to the disk while the rest is made) holds the same bytes
+// as the same file written where none was.
+TEST_F(Writer, ReplacingALargeFileWritesTheSameBytes) {
+  const int32_t n = 9'000'000;  // 36 MB of samples
+  std::vector<float> i(n), q(n);
+  for (int32_t k = 0; k < n; ++k) {
+    i[k] = static_cast<float>((k * 37) % 1001) / 1000.0f - 0.5f;
+    q[k] = static_cast<float>((k * 11) % 997) / 997.0f;
+  }
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e8;
+  d.samples = n;
+  d.statisticsValid = 1;
+  d.iData = i.data();
+  d.qData = q.data();
+  const std::string path = dir_.File("big.wv");
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 1);
+  const std::string first = WithoutDate(cz::test::ReadFileBytes(path));
+  ASSERT_EQ(first.size(), 4u * n + first.find(": #") + 4);
+  i[n - 1] = 1.0f;
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 1);
+  const std::string second = WithoutDate(cz::test::ReadFileBytes(path));
+  ASSERT_EQ(second.size(), first.size());
+  const std::size_t last = second.size() - 5;  // the last I/Q pair and "}"
+  EXPECT_EQ(second.compare(0, last, first, 0, last), 0);
+  EXPECT_EQ(second.substr(last, 2), std::string("\xFF\x7F", 2));
+  EXPECT_EQ(second.substr(last + 2), first.substr(last + 2));
+  EXPECT_FALSE(cz::test::FileExists(path + ".part"));
+}
+
 TEST_F(Writer, RefusedInputsLeaveNoFileAndNoBoundSlot) {
   const float s = 0.0f;
   WaveDescriptor d;
