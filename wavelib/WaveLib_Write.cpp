@@ -206,7 +206,10 @@ __attribute__((target("avx2"))) int32_t ConvertBlockAvx2(const unsigned char* iq
   return k;
 }
 
-const bool g_haveAvx2 = __builtin_cpu_supports("avx2");
+bool HaveAvx2() {
+  static const bool have = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") != 0);
+  return have;
+}
 #endif
 
 // Converts `count` float pairs (little-endian bytes, any alignment) to
@@ -215,7 +218,7 @@ void ConvertBlock(const unsigned char* iq, int16_t* out, int32_t count) {
   const int32_t n = 2 * count;
   int32_t k = 0;
 #if defined(WAVELIB_AVX2)
-  if (g_haveAvx2 && n >= 16) k = ConvertBlockAvx2(iq, out, n);
+  if (n >= 16 && HaveAvx2()) k = ConvertBlockAvx2(iq, out, n);
 #endif
 #if defined(__SSE2__)
   for (; k + 8 <= n; k += 8) {
