@@ -12,6 +12,7 @@
 #include "editors/SequenceEntries.h"
 #include "editors/SequenceFilter.h"
 #include "editors/SequenceTable.h"
+#include "tests/support/RecordBuilders.h"
 
 namespace {
 
@@ -20,22 +21,8 @@ class SequenceLogicTest : public ::testing::Test {
   void SetUp() override { ResetProject(); }
   void TearDown() override { ResetProject(); }
 
-  static PulseRecord& AddPulse(const char* name, double on, double off) {
-    PulseRecord& p = PulseTable[PulseCount];
-    InitPulseRecord(&p);
-    ++PulseCount;
-    p.name = name;
-    p.onTime = on;
-    p.offTime = off;
-    return p;
-  }
-  static SequenceRecord& AddSequence(double clock) {
-    SequenceRecord& s = SequenceTable[SequenceCount];
-    InitSequenceRecord(&s);
-    ++SequenceCount;
-    s.clock = clock;
-    return s;
-  }
+  static PulseRecord& AddPulse(const char* name, double on, double off) { return cz::test::AddPulse(name, on, off); }
+  static SequenceRecord& AddSequence(double clock) { return cz::test::AddSequence(clock); }
   static void Pulse(SequenceRecord& s, int slot, const PulseRecord& p, int reps, int overlay = 0) {
     SequenceEntry& e = s.entries[slot];
     e.pulseId = static_cast<int32_t>(p.id);
@@ -43,11 +30,7 @@ class SequenceLogicTest : public ::testing::Test {
     e.repetitions = reps;
     e.overlay = static_cast<uint8_t>(overlay);
   }
-  static void Filler(SequenceRecord& s, int slot, int kind, double end) {
-    s.entries[slot].pulseId = -1;
-    s.entries[slot].fillerType = kind;
-    s.entries[slot].fillerTime = end;
-  }
+  static void Filler(SequenceRecord& s, int slot, int kind, double end) { cz::test::SetFillerEntry(s, slot, kind, end); }
 };
 
 // ---- compile ---------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "tests/support/RecordBuilders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFileCheck.h"
 #include "wavelib/WaveLib.h"
@@ -60,35 +61,17 @@ class BuilderTest : public ::testing::Test {
     ResetProject();
   }
 
-  PulseRecord& AddPulse(const char* name, double on, double off) {
-    PulseRecord& p = PulseTable[PulseCount];
-    InitPulseRecord(&p);
-    ++PulseCount;
-    p.name = name;
-    p.onTime = on;
-    p.offTime = off;
-    return p;
-  }
+  static PulseRecord& AddPulse(const char* name, double on, double off) { return cz::test::AddPulse(name, on, off); }
   SequenceRecord& AddSequence(double clock) {
-    SequenceRecord& s = SequenceTable[SequenceCount];
-    InitSequenceRecord(&s);
-    ++SequenceCount;
+    SequenceRecord& s = cz::test::AddSequence(clock);
     s.name = "S";
-    s.clock = clock;
     EXPECT_TRUE(s.waveFile.AssignExact(WavePath()));
     return s;
   }
   static SequenceEntry& PulseEntry(SequenceRecord& s, int slot, const PulseRecord& p, int reps, int overlay = 0) {
-    SequenceEntry& e = s.entries[slot];
-    e.pulseId = static_cast<int32_t>(p.id);
-    e.repetitions = reps;
-    e.overlay = static_cast<uint8_t>(overlay);
-    return e;
+    return cz::test::SetPulseEntry(s, slot, p, reps, overlay);
   }
-  static void Filler(SequenceRecord& s, int slot, int type, double time) {
-    s.entries[slot].fillerType = type;
-    s.entries[slot].fillerTime = time;
-  }
+  static void Filler(SequenceRecord& s, int slot, int type, double time) { cz::test::SetFillerEntry(s, slot, type, time); }
 
   std::string WavePath() const { return dir_.File("out.wv"); }
   std::vector<float> TempIq() const { return cz::test::ReadTempIq(dir_.File("WV-DATA.TMP")); }
