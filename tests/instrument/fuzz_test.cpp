@@ -7,15 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "instrument/FileBrowser.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/Mutate.h"
+#include "platform/ui/TestDriver.h"
 #include "tests/support/TempDir.h"
 #include "tools/cadenza-sim/SimInstrument.h"
 #include "tools/cadenza-sim/SimServer.h"
@@ -24,6 +27,14 @@ namespace cz::test {
 namespace {
 
 using sim::SimFaultKind;
+
+// A damaged listing may be refused with a message box: that is a clear error.
+void AcceptPopup(const char*, const char*, const char*) {}
+
+std::function<void(int)> g_browserTurn;
+void BrowserTurn(int panel) {
+  if (g_browserTurn) g_browserTurn(panel);
+}
 
 class ReplyFuzz : public InstrumentTest {
  protected:
@@ -171,6 +182,54 @@ TEST_F(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
     ExpectRecovered(round);
   }
   EXPECT_LT(accepted, 60);
+}
+
+TEST_F(ReplyFuzz, FileBrowserListings) {
+  idn_ = Genuine("*IDN?");
+  OpenFast();
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\w'"), 1);
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\w\\sub'"), 1);
+  for (const char* name : {"a.wv", "b.wv", "c.txt"}) {
+    ASSERT_TRUE(inst_.WriteFileData(std::string("D:/w/") + name, "data"));
+  }
+  UiTest_SetUnansweredPopupHandler(&AcceptPopup);
+  FileBrowser_SetLoopHook(&BrowserTurn);
+  std::mt19937 rng(4242);
+  MutateOptions scpi;
+  scpi.syntax = ",;\"'#-. 0123456789\n";
+  bool done = false;
+  int rounds = 0;
+  g_browserTurn = [&](int panel) {
+    if (done) return;
+    done = true;
+    Genuine(":MMEM:CDIR 'D:\\w'; *OPC?");
+    const std::string seeds[] = {Genuine(":MMEM:DCAT:LENG?"), Genuine(":MMEM:DCAT?"),
+                                 Genuine(":MMEM:CAT:LENG? 'D:\\w\\*.wv'"), Genuine(":MMEM:CAT? 'D:\\w\\*.wv'")};
+    const char* queries[] = {"DCAT:LENG?", "DCAT?", "CAT:LENG?", "MMEM:CAT?"};
+    ASSERT_EQ(seeds[0], "3");  // ".", ".." and "sub"
+    ASSERT_NE(seeds[3].find("\"b.wv,"), std::string::npos) << seeds[3];
+    for (int round = 0; round < 80; ++round) {
+      const int which = round % 4;
+      AnswerOnce(queries[which], Mutate(seeds[which], rng, scpi));
+      if (which < 2) {
+        FileBrowser_ListDirectories("D:\\w");
+      } else {
+        FileBrowser_ListFiles("D:\\w", ".wv");
+      }
+      int items = -1;
+      ASSERT_GE(GetNumTreeItems(panel, which < 2 ? PANEL_FB_DIRECTORY : PANEL_FB_FILES, &items), 0) << round;
+      ASSERT_LE(items, 1024) << round;
+      ExpectRecovered(round);
+      ++rounds;
+    }
+    UiTest_ClickCtrl(panel, PANEL_FB_ARBFILECANCEL);
+  };
+  char path[kFileBrowserPathSize] = "";
+  char chosen[kFileBrowserPathSize] = "";
+  FileBrowser_Run(0, path, chosen, "*.wv");
+  g_browserTurn = nullptr;
+  FileBrowser_SetLoopHook(nullptr);
+  EXPECT_EQ(rounds, 80);
 }
 
 }  // namespace
