@@ -55,6 +55,21 @@ TEST_F(Fuzz, ReadersSurviveMutatedWaveforms) {
     ASSERT_EQ(ok, 1);
     seeds.push_back(cz::test::ReadFileBytes(path));
   }
+  // The tag reader also reads data and control lists.
+  const unsigned char bytes[] = {0xAB, 0xC0, 0x00, 0x5A};
+  DataListDescriptor dl;
+  dl.bitLength = 30;
+  dl.byteCount = 4;
+  dl.comment = "symbols";
+  dl.data = bytes;
+  ASSERT_EQ(WaveLib_WriteDataList(&dl, dir_.File("seed.dl").c_str(), nullptr), 1);
+  seeds.push_back(cz::test::ReadFileBytes(dir_.File("seed.dl")));
+  const unsigned char control[] = {kControlBurst, kControlBurst | kControlHop, 0, kControlCwMode, kControlLevelAtt};
+  ControlListDescriptor cl;
+  cl.length = 5;
+  cl.control = control;
+  ASSERT_EQ(WaveLib_WriteControlList(&cl, dir_.File("seed.ls").c_str(), nullptr), 1);
+  seeds.push_back(cz::test::ReadFileBytes(dir_.File("seed.ls")));
   std::mt19937 rng(20261209);
   FILE* iq = Temp("iq.tmp");
   FILE* marker = Temp("m.tmp");
