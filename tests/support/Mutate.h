@@ -1,7 +1,8 @@
 // Deterministic damage to valid inputs for the readers' mutation tests: byte
-// flips, syntax bytes, cuts, long runs, deletions and repeated spans, drawn
-// from a caller's fixed-seed generator so that every run sees the same
-// inputs. The seeds are files and replies the program itself produces.
+// flips, syntax bytes, cuts, long runs, deletions, extreme numbers and
+// repeated spans, drawn from a caller's fixed-seed generator so that every
+// run sees the same inputs. The seeds are files and replies the program
+// itself produces.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +21,9 @@ struct MutateOptions {
 
 // One mutation of `seed`: 1..maxEdits edits, each one of
 //   a random byte, a syntax byte, a cut at a random point, a run of one digit,
-//   a deletion of 1..8 bytes, or a repetition of a span of up to 64 bytes.
+//   a deletion of 1..8 bytes, a number replaced by an extreme one ("-1",
+//   "2147483648", "1e309", "nan", ...), or a repetition of a span of up to
+//   64 bytes.
 std::string Mutate(std::string_view seed, std::mt19937& rng, const MutateOptions& options = {});
 
 }  // namespace cz::test
