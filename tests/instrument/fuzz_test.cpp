@@ -16,6 +16,7 @@
 #include "instrument/Identify.h"
 #include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
+#include "platform/visa/Visa.h"
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/Mutate.h"
 #include "platform/ui/TestDriver.h"
@@ -36,18 +37,27 @@ void BrowserTurn(int panel) {
   if (g_browserTurn) g_browserTurn(panel);
 }
 
-class ReplyFuzz : public InstrumentTest {
+// Parameter: true = VXI-11 core channel, false = raw socket.
+class ReplyFuzz : public InstrumentTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     InstrumentTest::SetUp();
     std::string why;
-    ASSERT_TRUE(server_.Start(sim::SimServerOptions{}, &why)) << why;
-    resource_ = "TCPIP0::127.0.0.1::" + std::to_string(server_.SocketPort()) + "::SOCKET";
+    sim::SimServerOptions options;
+    options.vxi11 = GetParam();
+    ASSERT_TRUE(server_.Start(options, &why)) << why;
+    if (GetParam()) {
+      Visa_SetVxi11CorePort(server_.Vxi11Port());
+      resource_ = "TCPIP0::127.0.0.1::inst0::INSTR";
+    } else {
+      resource_ = "TCPIP0::127.0.0.1::" + std::to_string(server_.SocketPort()) + "::SOCKET";
+    }
     Log_SetMask(0);  // quiet; the logging code paths still run
   }
   void TearDown() override {
     InstrumentTest::TearDown();
     server_.Stop();
+    Visa_SetVxi11CorePort(0);
     Log_SetMask(0xC);
   }
 
@@ -98,7 +108,7 @@ class ReplyFuzz : public InstrumentTest {
   TempDir dir_;
 };
 
-TEST_F(ReplyFuzz, IdentityAndOptions) {
+TEST_P(ReplyFuzz, IdentityAndOptions) {
   idn_ = Genuine("*IDN?");
   const std::string seeds[] = {idn_, Genuine("*OPT?")};
   ASSERT_FALSE(seeds[1].empty());
@@ -121,7 +131,7 @@ TEST_F(ReplyFuzz, IdentityAndOptions) {
   }
 }
 
-TEST_F(ReplyFuzz, CataloguesAndErrorQueue) {
+TEST_P(ReplyFuzz, CataloguesAndErrorQueue) {
   idn_ = Genuine("*IDN?");
   OpenFast();
   ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:/w'"), 1);
@@ -154,7 +164,7 @@ TEST_F(ReplyFuzz, CataloguesAndErrorQueue) {
   }
 }
 
-TEST_F(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
+TEST_P(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
   idn_ = Genuine("*IDN?");
   OpenFast();
   std::string data(3000, '\0');
@@ -187,7 +197,7 @@ TEST_F(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
   EXPECT_LT(accepted, 60);
 }
 
-TEST_F(ReplyFuzz, FileBrowserListings) {
+TEST_P(ReplyFuzz, FileBrowserListings) {
   idn_ = Genuine("*IDN?");
   OpenFast();
   ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\w'"), 1);
@@ -234,6 +244,9 @@ TEST_F(ReplyFuzz, FileBrowserListings) {
   FileBrowser_SetLoopHook(nullptr);
   EXPECT_EQ(rounds, 80);
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, ReplyFuzz, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Vxi11" : "Socket"; });
 
 }  // namespace
 }  // namespace cz::test
