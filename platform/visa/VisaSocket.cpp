@@ -159,6 +159,8 @@ class SocketTransport : public VisaTransport {
       }
       if (r == 0) return Fail(VISA_ERR_CONN_LOST, "connection closed by the instrument");
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      // A peer that closes with our bytes still unread resets the connection.
+      if (errno == ECONNRESET) return Fail(VISA_ERR_CONN_LOST, "connection reset by the instrument");
       return Fail(VISA_ERR_IO, std::strerror(errno));
     }
   }

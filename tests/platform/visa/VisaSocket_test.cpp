@@ -58,6 +58,14 @@ class CaptureServer {
     }
   }
   void Send(const std::string& bytes) { ::send(peer_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  // Closes the connection with a reset, as a peer does that closes with
+  // unread input.
+  void Reset() {
+    linger l{1, 0};
+    ::setsockopt(peer_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    ::close(peer_);
+    peer_ = -1;
+  }
 
  private:
   int fd_ = -1;
@@ -216,6 +224,19 @@ TEST_F(SocketFixture, OpenFailuresAreDescribed) {
   EXPECT_EQ(Visa_WriteText(s2, "X"), VISA_ERR_INV_OBJECT);
   EXPECT_EQ(Visa_Close(rm2), VISA_ERR_INV_OBJECT);
   EXPECT_EQ(Visa_WriteText(open, "X"), VISA_SUCCESS);
+}
+
+// A connection that the instrument resets is a lost connection, as one it
+// closes in order is.
+TEST_F(SocketFixture, ResetByThePeerIsALostConnection) {
+  CaptureServer cap;
+  VisaSession s = Open(cap.port());
+  ASSERT_EQ(Visa_WriteText(s, "*IDN?"), VISA_SUCCESS);
+  cap.Take();
+  cap.Reset();
+  char buf[64];
+  uint32_t got = 0;
+  EXPECT_EQ(Visa_Read(s, buf, sizeof buf, &got), VISA_ERR_CONN_LOST);
 }
 
 // Against the simulator: a query round trip, the lost connection after an
