@@ -138,7 +138,8 @@ TEST_P(ReplyFuzz, CataloguesAndErrorQueue) {
   for (const char* name : {"a.wv", "b.wv", "long name.wv"}) {
     ASSERT_TRUE(inst_.WriteFileData(std::string("D:/w/") + name, "data"));
   }
-  const std::string catalogue = Genuine(":MMEM:CAT? 'D:/w/*.wv'");
+  const std::string catalogue = Genuine(":MMEM:CAT? 'D:\\w\\*.wv'");
+  ASSERT_NE(catalogue.find("\"b.wv,BIN,4\""), std::string::npos) << catalogue;
   inst_.AddFault({SimFaultKind::kQueueError, "*OPC?", 0, "-221,\"Settings conflict\"", 1});
   Genuine("*OPC?");
   const std::string error = Genuine(":SYST:ERR?");
@@ -151,7 +152,7 @@ TEST_P(ReplyFuzz, CataloguesAndErrorQueue) {
     if (round % 2 == 0) {
       AnswerOnce("MMEM:CAT?", Mutate(catalogue, rng, scpi));
       // Not asking: a name it believes is there is deleted on the simulator.
-      const int ok = VisaDev_DeleteFileIfExists(0, "D:/w/b.wv", 0);
+      const int ok = VisaDev_DeleteFileIfExists(0, "D:\\w\\b.wv", 0);
       ASSERT_TRUE(ok == 0 || ok == 1) << round;
     } else {
       AnswerOnce("SYST:ERR?", Mutate(round % 4 == 1 ? error : noError, rng, scpi));
@@ -189,7 +190,12 @@ TEST_P(ReplyFuzz, DataBlocksNeverReplaceTheLocalFileWhenTheyFail) {
     const int ok = VisaDev_DownloadFile(0, local.c_str(), "D:/block.wv");
     accepted += ok;
     ASSERT_FALSE(FileExists(local + ".part")) << round;
-    if (!ok) {
+    if (ok) {
+      // What was written came from the reply, as many bytes as it announced.
+      const std::string got = ReadFileBytes(local);
+      ASSERT_FALSE(got.empty()) << round;
+      ASSERT_NE(reply.find(got), std::string::npos) << round;
+    } else {
       ASSERT_EQ(ReadFileBytes(local), mine) << round;
     }
     ExpectRecovered(round);
