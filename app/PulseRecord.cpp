@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/Keywords.h"
+
 PulseRecord PulseTable[kMaxPulses];
 int32_t PulseCount = 0;
 int32_t CurrentPulse = -1;
@@ -111,4 +113,13 @@ int FindPulseById(uint32_t id) {
   for (int i = 0; i < used; ++i)
     if (PulseTable[i].id == id) return i;
   return -1;
+}
+
+double JitterDisplayFactor(int target) {
+  switch (target) {
+    case JIT_ONPERIOD: case JIT_BLANKPERIOD: case JIT_PRI: case JIT_DELAY: case JIT_RISE: case JIT_FALL:
+      return 1e6;
+    case JIT_FREQUENCY: case JIT_CHIRPDEV: return 1e-6;
+    default: return 1.0;
+  }
 }

@@ -65,6 +65,11 @@ struct JitterBlock {
   void FreeLists() { values.Clear(); rules.Clear(); }
 };
 
+// Display factor of a jitter target (JitterParam code): 1e6 for time targets
+// (shown and typed in us), 1e-6 for frequency targets (MHz), 1 for the others.
+// A value in the target's display unit divided by it is the value in SI.
+double JitterDisplayFactor(int target);
+
 // One bit source of a data-driven modulation.
 struct ModulationDataRow {
   uint8_t kind = DSRC_OFF;  // DataSourceKind

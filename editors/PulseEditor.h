@@ -90,6 +90,3 @@ std::vector<std::string> SequencesUsingPulse(uint32_t id);
 // parameters or value / rule table in the target's display unit.
 void ReadJitterFromEditor(PulseRecord* pulse, int block);
 void ShowJitterInEditor(const PulseRecord& pulse, int block);
-// Display factor of a jitter target: 1e6 for time targets (shown in us),
-// 1e-6 for frequency targets (shown in MHz), 1 for the others.
-double JitterDisplayFactor(int target);

@@ -14,11 +14,6 @@
 
 namespace {
 
-// JitterParam targets by unit group.
-enum JitterTarget {
-  TARGET_ON = 0, TARGET_LEVEL = 1, TARGET_FREQUENCY = 2, TARGET_OFF = 3, TARGET_CHIRP_DEV = 4, TARGET_PRF = 5,
-  TARGET_PRI = 6, TARGET_DELAY = 7, TARGET_RISE = 8, TARGET_FALL = 9
-};
 // JitterDist codes that read the detail numerics, the value table or the rules.
 constexpr int kLastNumericDist = 4;
 constexpr int kFirstListDist = 5;
@@ -92,8 +87,9 @@ void ShowValueTable(const JitterBlock& b, double factor) {
     PlotY(P_JIT, P_JIT_GRAPH_JITSHAPE, b.values.data(), n, 0.0, 1.0, VAL_SCATTER, VAL_SOLID_SQUARE, VAL_SOLID,
           kPointColor);
   SetCtrlVal(P_JIT, P_JIT_STR_JITPOINTS, cz::FormatC("%d", n).c_str());
-  SetCtrlVal(P_JIT, P_JIT_STR_JITMIN, cz::FormatC("%4.3f", lo).c_str());
-  SetCtrlVal(P_JIT, P_JIT_STR_JITMAX, cz::FormatC("%4.3f", hi).c_str());
+  // The read-outs are in the table's unit.
+  SetCtrlVal(P_JIT, P_JIT_STR_JITMIN, cz::FormatC("%4.3f", lo * factor).c_str());
+  SetCtrlVal(P_JIT, P_JIT_STR_JITMAX, cz::FormatC("%4.3f", hi * factor).c_str());
 }
 
 void ShowRuleTable(const JitterBlock& b) {
@@ -109,14 +105,6 @@ void ShowRuleTable(const JitterBlock& b) {
 
 }  // namespace
 
-double JitterDisplayFactor(int target) {
-  switch (target) {
-    case TARGET_ON: case TARGET_OFF: case TARGET_PRI: case TARGET_DELAY: case TARGET_RISE: case TARGET_FALL:
-      return 1e6;
-    case TARGET_FREQUENCY: case TARGET_CHIRP_DEV: return 1e-6;
-    default: return 1.0;
-  }
-}
 
 // Step 5 reads all four blocks' switches and rings; steps 6 and 7 read the
 // selected block's details by its distribution and convert them from the

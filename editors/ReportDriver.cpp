@@ -33,14 +33,20 @@ cz::Text<256> g_path;
 cz::Text<256> g_pluginName;
 
 // One column of the text report: title, width, decimals, record flag and the
-// value in the unit shown (times in us, frequencies in MHz).
+// value in the unit shown (times in us, frequencies in MHz); a column whose
+// rows differ in unit labels each value with its unit.
 struct TextColumn {
   const char* title;
   int width;
   int decimals;
   int flag;
   double (*value)(const ReportEntryValues& v);
+  const char* (*unit)(const ReportEntryValues& v) = nullptr;
 };
+
+// The PRF/PRI column holds a PRF in Hz or a PRI in us, whichever the pulse
+// gives, with its unit: " Hz" or " us" after the number.
+constexpr int kUnitLabelWidth = 3;
 
 const TextColumn kTextColumns[] = {
     {"Entry", 8, 0, REPORT_ENTRY_NUMBER, [](const ReportEntryValues& v) { return double(v.entryNumber); }},
@@ -52,7 +58,9 @@ const TextColumn kTextColumns[] = {
     {"On", 8, 3, REPORT_ON, [](const ReportEntryValues& v) { return v.on * 1000000.0; }},
     {"Fall", 8, 3, REPORT_FALL, [](const ReportEntryValues& v) { return v.fall * 1000000.0; }},
     {"Off", 8, 3, REPORT_OFF, [](const ReportEntryValues& v) { return v.off * 1000000.0; }},
-    {"PRF/PRI", 8, 3, REPORT_PRF_PRI, [](const ReportEntryValues& v) { return v.prfOrPri * 1000000.0; }},
+    {"PRF/PRI", 8, 3, REPORT_PRF_PRI,
+     [](const ReportEntryValues& v) { return v.prfIsPri ? v.prfOrPri * 1000000.0 : v.prfOrPri; },
+     [](const ReportEntryValues& v) { return v.prfIsPri ? " us" : " Hz"; }},
     {"Freq", 8, 3, REPORT_FREQUENCY, [](const ReportEntryValues& v) { return v.frequency / 1000000.0; }},
     {"Phase", 8, 3, REPORT_PHASE, [](const ReportEntryValues& v) { return v.phase; }},
     {"Lev On", 8, 3, REPORT_LEVEL_ON, [](const ReportEntryValues& v) { return v.onLevel; }},
@@ -205,6 +213,13 @@ int EngineAddEntry(char* errorText, const ReportEntryValues& v) {
 
 int EngineClose(char* errorText, int errorSize) { return Report_OpenOrClose(0, "", "", errorText, errorSize); }
 
+void WriteNumberWithUnit(int width, int decimals, double value, const char* unit) {
+  if (!WritersActive()) return;
+  char format[32];
+  cz::SnprintfC(format, sizeof format, "%%%d.%df%%s  ", width, decimals);
+  std::fputs(cz::FormatC(format, value, unit).c_str(), ReportTextFile.get());
+}
+
 }  // namespace
 
 int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginName, char* errorText,
@@ -243,7 +258,7 @@ void Report_WriteHeader(int sequenceIndex) {
   }
   if (WritersActive()) {
     for (const TextColumn& c : kTextColumns)
-      if (seq.reportColumns[c.flag] != 0) Report_WriteColumn(c.width, c.title);
+      if (seq.reportColumns[c.flag] != 0) Report_WriteColumn(c.width + (c.unit ? kUnitLabelWidth : 0), c.title);
     Report_WriteLine("");
   }
 }
@@ -256,8 +271,11 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
   const SequenceRecord& seq = SequenceTable[sequenceIndex];
   if (!PluginInUse()) {
     if (WritersActive()) {
-      for (const TextColumn& c : kTextColumns)
-        if (seq.reportColumns[c.flag] != 0) Report_WriteNumber(c.width, c.decimals, c.value(values));
+      for (const TextColumn& c : kTextColumns) {
+        if (seq.reportColumns[c.flag] == 0) continue;
+        if (c.unit != nullptr) WriteNumberWithUnit(c.width, c.decimals, c.value(values), c.unit(values));
+        else Report_WriteNumber(c.width, c.decimals, c.value(values));
+      }
       Report_WriteLine("");
     }
     return 1;
@@ -282,6 +300,8 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
   }
   for (const DoubleKey& k : kDoubleKeys) result &= SendValue(k.key, &(values.*k.field));
   for (const IntKey& k : kIntKeys) result &= SendValue(k.key, &(values.*k.field));
+  // What "set_pprfpri" holds: 0 a PRF in Hz, 1 a PRI in s.
+  result &= SendValue("set_pprfmode", &values.prfIsPri);
   result &= SendValue("finishentry", "");
   if (result == 0) {
     FetchPluginError(errorText, kReportErrorTextSize);

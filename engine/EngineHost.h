@@ -38,7 +38,8 @@ struct ReportEntryValues {
   double on = 0.0;
   double fall = 0.0;
   double off = 0.0;
-  double prfOrPri = 0.0;
+  double prfOrPri = 0.0;          // PRF in Hz, or PRI in s when prfIsPri is 1
+  int32_t prfIsPri = 0;
   double frequency = 0.0;
   double phase = 0.0;
   double onLevel = 0.0;

@@ -165,6 +165,9 @@ bool DrawRules(const JitterBlock& j, JitterPool* pool, int k, int r, int mode, d
     }
   }
   LogF("  Rep. %d, Jit. %d from rule %d -> %f", r + 1, k + 1, pos + 1, *value);
+  // A rule's value is typed in the unit its target shows (us, MHz), as the
+  // value lists are; the pulse takes it in SI.
+  *value /= JitterDisplayFactor(j.target);
   JitterRuleRestart[k] = finished;
   if (finished && ++pos >= count) pos = 0;
   SetPosition(pool, k, pos);

@@ -251,6 +251,7 @@ int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int marke
     v.fall = c.fall / fs;
     v.off = c.blank / fs;
     // A repetition without samples has no rate; 0 stands for it.
+    v.prfIsPri = p.prfPri == 1 ? 1 : 0;
     if (p.prfPri == 1) v.prfOrPri = *duration;
     else v.prfOrPri = *duration > 0.0 ? 1.0 / *duration : 0.0;
     v.frequency = lv.offset;

@@ -131,6 +131,61 @@ void FillFillerRow(int slot, bool cw, int64_t samples, double startTime, double 
   EngineHost_SetTableRowAttribute(slot, kFillerRowFirstColumn, kFillerRowLastColumn, kFillerRowAttribute, 1);
 }
 
+// The most samples the waveform file can hold (its SAMPLES tag and block
+// length are 32-bit), counted before resampling: a clock above the resampling
+// limit goes to kResampleTargetClock, a filter that is on multiplies by its
+// oversampling.
+int64_t EntrySampleLimit(const SequenceRecord& seq) {
+  double growth = 1.0;
+  if (seq.clock > kResampleClockLimit) growth = kResampleTargetClock / seq.clock;
+  else if (seq.filterOn == 1 && seq.oversampling > 1.0) growth = seq.oversampling;
+  return static_cast<int64_t>(static_cast<double>(INT32_MAX) / growth);
+}
+
+void LogEntryTooLong(int slot, const char* name, int64_t limit) {
+  LogF("*** Entry %d ('%s'): the waveform would exceed the %lld samples the waveform file can hold.", slot + 1,
+       name, static_cast<long long>(limit));
+}
+
+// The samples the entries need without jitter, counted as the build counts
+// them; the first entry that takes the total beyond the file's limit is
+// named and the build refused before anything is written. 1 fits / 0.
+int SequenceFitsFile(const SequenceRecord& seq) {
+  const double clock = seq.clock;
+  const int64_t limit = EntrySampleLimit(seq);
+  double timeLine = 0.0;
+  int64_t total = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    if (e.pulseId == -1 && e.fillerType == -1) continue;
+    const char* name = "";
+    if (e.pulseId == -1) {
+      if (e.fillerType != SYNC_BLANK && e.fillerType != SYNC_CW) continue;
+      const int64_t m = FillerSampleCount(e.fillerTime, timeLine, clock);
+      timeLine += static_cast<double>(m) / clock;
+      total += m;
+      name = e.fillerType == SYNC_CW ? "CW filler" : "blank filler";
+    } else {
+      const int p = FindPulseById(static_cast<uint32_t>(e.pulseId));
+      if (p < 0 || e.overlay != 0) continue;
+      name = PulseTable[p].name.c_str();
+      int32_t n = 0;
+      double duration = 0.0, peak = 1.0;
+      // Errors of the pulse's settings are the build's to report.
+      if (!ComputePulse(p, &PulseTable[p], -1, -1, clock, nullptr, &n, &duration, &peak, 1, 0, 0, 1, 1, 1, 0, 0,
+                        0.0, s + 1, 0, -1, 0.0))
+        continue;
+      total += static_cast<int64_t>(n) * std::max(e.repetitions, 0);
+      timeLine += duration * std::max(e.repetitions, 0);
+    }
+    if (total > limit) {
+      LogEntryTooLong(s, name, limit);
+      return 0;
+    }
+  }
+  return 1;
+}
+
 // One filler entry: samples up to its time, or the "skipped" line when the
 // time line is already there. 1 / 0.
 int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, double clock, double& timeLine,
@@ -140,6 +195,10 @@ int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, doubl
   int64_t m = 0;
   if (e.fillerTime > timeLine) {
     m = FillerSampleCount(e.fillerTime, timeLine, clock);
+    if (totalSamples + m > EntrySampleLimit(seq)) {
+      LogEntryTooLong(slot, cw ? "CW filler" : "blank filler", EntrySampleLimit(seq));
+      return 0;
+    }
     char line[160];
     cz::SnprintfC(line, sizeof line, cw ? "#%3d  CW FILLER %4.3f us" : "#%3d  BLANK FILLER %4.3f us", slot + 1,
                   static_cast<double>(m) / clock * 1e6);
@@ -172,6 +231,7 @@ struct PulseEntryArgs {
   double timeOffset;
   double clock;
   JitterPool* pool;
+  int64_t sampleLimit;  // samples the waveform file can take, before resampling
 };
 
 // One pulse entry with all its repetitions. 1 / 0 (logged).
@@ -221,6 +281,21 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     const int64_t roomLeft = std::clamp<int64_t>(base.samples - entryCount, 0, INT32_MAX);
     int32_t samples = 0;
     double duration = 0.0;
+    if (combine == 0) {
+      // Jitter can make a repetition longer than planned: its length is
+      // checked against what the file can still take before it is written.
+      double plannedPeak = peak;
+      if (!ComputePulse(pulseIndex, &pulse, -1, -1, a.clock, jitter, &samples, &duration, &plannedPeak, 1, 0, 0,
+                        a.segmentNumber, r + 1, e.repetitions, 0, 0, 0.0, slot + 1, a.sequenceIndex,
+                        a.multiSegmentIndex, a.timeOffset)) {
+        Log_Message(1, "*** Generation of pulse data failed. Check settings.");
+        return 0;
+      }
+      if (totalSamples + entryCount + samples > a.sampleLimit) {
+        LogEntryTooLong(slot, pulse.name.c_str(), a.sampleLimit);
+        return 0;
+      }
+    }
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
                       MarkerMaskFor(e.markerMask, r, e.repetitions), (r == 0 || anyUpdate) ? 1 : 0,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
@@ -312,6 +387,10 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
       return CloseSequenceReport(reportOpen, 0);
     }
   }
+  if (!SequenceFitsFile(seq)) {
+    EngineHost_SetStatus("Error: Waveform Creation Failed. See Log.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
 
   // Step 3: temporary files.
   if (!RecreateTempSampleFiles()) return b.Fail();
@@ -342,7 +421,8 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   // positions of the jitter engine) starts cleared with every build.
   static JitterPool pool;
   std::memset(&pool, 0, sizeof pool);
-  PulseEntryArgs args{sequenceIndex, segmentNumber, multiSegmentIndex, timeOffset, clock, &pool};
+  PulseEntryArgs args{sequenceIndex, segmentNumber, multiSegmentIndex, timeOffset, clock, &pool,
+                      EntrySampleLimit(seq)};
   double timeLine = 0.0;
   int64_t totalSamples = 0;
   EntryBase base;

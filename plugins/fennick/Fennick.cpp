@@ -65,6 +65,7 @@ const ValueKey kValueKeys[] = {
     FENNICK_DOUBLE("set_absstartt", absstartt),  FENNICK_INT("set_seqno", seqno),
     FENNICK_INT("set_filler", filler),           FENNICK_INT("set_repcnt", repcnt),
     FENNICK_INT("set_repno", repno),             FENNICK_INT("set_msegno", msegno),
+    FENNICK_INT("set_pprfmode", pprfmode),
 };
 
 // Flag keys of mod_setparam; the values are kept but not used.

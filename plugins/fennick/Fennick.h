@@ -31,6 +31,9 @@ struct EntryValues {
   double pdelay, prise, pon, pfall, poff, pprfpri, fofs, phofs, levon, levoff, levdroop, fmdev, startt,
       absstartt;
   int seqno, filler, repcnt, repno, msegno;
+  // What pprfpri holds: 0 a PRF in Hz, 1 a PRI in s, -1 not told (the
+  // routines then take pprfpri as their columns want it).
+  int pprfmode = -1;
 };
 
 struct ReportDefinition {

@@ -32,6 +32,16 @@ std::string WholeMilli(double s) { return Count(TruncInt(s * 1000.0)); }
 // FM deviation in whole MHz.
 std::string Deviation(double hz) { return Count(TruncInt(hz / 1000000.0)); }
 std::string Rounded(double x) { return Count(TruncInt(x + 0.5)); }
+// The repetition as a period in s and as a rate in Hz, whichever the pulse
+// gave; without the host's word on it, the value as it came.
+double Period(const EntryValues& v) {
+  if (v.pprfmode == 0) return v.pprfpri > 0.0 ? 1.0 / v.pprfpri : 0.0;
+  return v.pprfpri;
+}
+double Rate(const EntryValues& v) {
+  if (v.pprfmode == 1) return v.pprfpri > 0.0 ? 1.0 / v.pprfpri : 0.0;
+  return v.pprfpri;
+}
 std::string BurstsText(int n) { return "Bursts in Trial: " + Count(n); }
 
 // The writes of one routine call; the first failure ends it.
@@ -93,7 +103,7 @@ int Routine1(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v)
     g_r1.groupStart = false;
     g_r1.counter = 0;
     if (!w.Put(row, c, Count(v.msegno)) || !w.Put(row, c + 2, OnTime(v.pon)) ||
-        !w.Put(row, c + 3, Count(TruncInt(v.pprfpri * 1000000.0 + 0.5))))
+        !w.Put(row, c + 3, Count(TruncInt(Period(v) * 1000000.0 + 0.5))))
       return 0;
   }
   g_r1.counter += 1;
@@ -140,7 +150,7 @@ int Routine4(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
   const int row = r + v.msegno - 1;
   if (v.pon > 0.000000001)
     return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 1, Count(v.repcnt)) &&
-                   w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Count(TruncInt(v.pprfpri)))
+                   w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Count(TruncInt(Rate(v))))
                ? 1
                : 0;
   char ms[64];
@@ -165,7 +175,7 @@ int Routine5(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
   if (v.repcnt > 1 && !w.Put(row, c + 1, Count(g_r5.total))) return 0;
   if (v.seqno == g_r5.first)
     return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 2, OnTime(v.pon)) &&
-                   w.Put(row, c + 2 + v.repno, Rounded(v.pprfpri))
+                   w.Put(row, c + 2 + v.repno, Rounded(Rate(v)))
                ? 1
                : 0;
   return 1;
@@ -207,7 +217,7 @@ int Routine7(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
   if (!x.SelectSheet(s)) return 0;
   const int row = r + v.msegno - 1;
   return w.Put(row, c, Count(v.msegno)) && w.Put(row, c + 2, OnTime(v.pon)) &&
-                 w.Put(row, c + 3, Rounded(v.pprfpri)) && w.Put(row, c + 1, Count(v.repcnt))
+                 w.Put(row, c + 3, Rounded(Rate(v))) && w.Put(row, c + 1, Count(v.repcnt))
              ? 1
              : 0;
 }
@@ -232,7 +242,7 @@ int Routine8(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v)
     g_r8.group = v.msegno / 2 + 1;
     const int row = r + g_r8.group - 1;
     if (!w.Put(row, c, Count(g_r8.group)) || !w.Put(row, c + 2, OnTime(v.pon)) ||
-        !w.Put(row, c + 3, Count(TruncInt(1.0 / (v.pprfpri + 1e-32) + 0.5))) || !w.Put(row, c + 1, "0"))
+        !w.Put(row, c + 3, Count(TruncInt(1.0 / (Period(v) + 1e-32) + 0.5))) || !w.Put(row, c + 1, "0"))
       return 0;
   }
   g_r8.counter += 1;

@@ -40,9 +40,10 @@ int FakeSetValue(const char* tag, const void* value) {
   const std::string t = tag;
   if (t == "set_clock" || (t.rfind("set_", 0) == 0 && t.find("name") == std::string::npos &&
                            t.find("comment") == std::string::npos && t.find("filename") == std::string::npos &&
-                           t != "set_seqno" && t != "set_repcnt" && t != "set_repno" && t != "set_msegno"))
+                           t != "set_seqno" && t != "set_repcnt" && t != "set_repno" && t != "set_msegno" &&
+                           t != "set_pprfmode"))
     call += "=" + cz::FormatC("%g", *static_cast<const double*>(value));
-  else if (t == "set_seqno" || t == "set_repcnt" || t == "set_repno" || t == "set_msegno")
+  else if (t == "set_seqno" || t == "set_repcnt" || t == "set_repno" || t == "set_msegno" || t == "set_pprfmode")
     call += "=" + std::to_string(*static_cast<const int*>(value));
   else
     call += "=" + std::string(static_cast<const char*>(value));
@@ -133,7 +134,7 @@ TEST_F(ReportDriverTest, OpenHeaderEntryCloseInProtocolOrder) {
       "set_clock=1e+08", "set_pdelay=1e-06", "set_prise=0", "set_pon=2e-06", "set_pfall=0", "set_poff=0",
       "set_pprfpri=1000", "set_fofs=0", "set_phofs=0", "set_levon=0", "set_levoff=0", "set_levdroop=0",
       "set_fmdev=0", "set_startt=5e-06", "set_absstartt=0.25", "set_seqno=3", "set_repcnt=4", "set_repno=2",
-      "set_msegno=1", "finishentry=", "closereport="};
+      "set_msegno=1", "set_pprfmode=0", "finishentry=", "closereport="};
   EXPECT_EQ(g_fake.calls, expected);
   EXPECT_EQ(g_fake.errorCalls, 0);
 }

@@ -54,8 +54,10 @@ class JitterTest : public ::testing::Test {
     j.p2 = p2;
     j.p3 = p3;
   }
-  void Rules(std::vector<const char*> rules) {
+  // Rules on a unitless target (level in dB) unless a target is given.
+  void Rules(std::vector<const char*> rules, int target = JIT_LEVEL) {
     Block(JDIST_RULES, 0);
+    pulse.jitter[0].target = static_cast<uint8_t>(target);
     std::vector<JitterRule> r;
     for (const char* t : rules) r.emplace_back(t);
     pulse.jitter[0].rules.Assign(std::move(r));
@@ -153,6 +155,27 @@ TEST_F(JitterTest, RulesHoldValuesAndMoveOn) {
   Rules({"1-2"});
   EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
   EXPECT_TRUE(Logged("*** Rule format invalid. Use <count>:<value>:<repetitions> format."));
+}
+
+// A rule's value is typed in the unit its target ring shows, as a value list
+// is: us for times, MHz for frequencies, the plain unit for the others.
+TEST_F(JitterTest, RuleValuesAreInTheTargetsUnit) {
+  const struct { int target; double si; } kTargets[] = {
+      {JIT_ONPERIOD, 2e-6}, {JIT_LEVEL, 2.0},   {JIT_FREQUENCY, 2e6}, {JIT_BLANKPERIOD, 2e-6}, {JIT_CHIRPDEV, 2e6},
+      {JIT_PRF, 2.0},       {JIT_PRI, 2e-6},    {JIT_DELAY, 2e-6},    {JIT_RISE, 2e-6},        {JIT_FALL, 2e-6},
+      {JIT_ATTOFF, 2.0},    {JIT_PHASE, 2.0},   {JIT_SKIP, 2.0}};
+  for (const auto& t : kTargets) {
+    Rules({"4:2:1"}, t.target);
+    const std::vector<double> v = Run(4, JMODE_INDIVIDUAL);
+    ASSERT_EQ(v.size(), 4u) << "target " << t.target;
+    for (double x : v) EXPECT_DOUBLE_EQ(x, t.si) << "target " << t.target;
+  }
+  // A section steps in the target's unit too.
+  Rules({"2:stagger(1,3,1):1"}, JIT_ONPERIOD);
+  const std::vector<double> v = Run(2, JMODE_INDIVIDUAL);
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_DOUBLE_EQ(v[0], 1e-6);
+  EXPECT_DOUBLE_EQ(v[1], 2e-6);
 }
 
 TEST_F(JitterTest, RuleSectionsAndNumbers) {
