@@ -122,6 +122,7 @@ struct ModulationState {
   // ASK
   double askDepth = 0;           // %
   int32_t askCoding = 0;         // 0 normal, 1 position
+  int32_t askInvert = 0;         // 1: a data bit 1 gives the low level, 0 the high
   // AM
   double amFreq = 0;             // kHz
   double amDepth = 0;            // %

@@ -4,6 +4,7 @@
 
 #include "app/Keywords.h"
 #include "engine/Modulation.h"
+#include "engine/ModulationTypes.h"
 #include "engine/SignalMath.h"
 
 namespace {
@@ -36,7 +37,7 @@ void Vsb(const ModulationSample& x, int bits, const double* levels, double* ampl
 
 void Ask(const ModulationSample& x, double* amplitude, double* phase) {
   const ModulationState& st = ModState;
-  const bool one = Bit(x.s);
+  const bool one = Bit(x.s) != (st.askInvert != 0);
   const double low = 1.0 - st.askDepth / 100.0;
   *phase = 0.0;
   bool high = one;
@@ -88,6 +89,8 @@ int ModulationReadAmParams(int pulseIndex, int code) {
       p.Double("Depth [%]", &st.askDepth);
       p.Int("Coding", &st.askCoding);
       if (!p.ok) return ModulationFail("*** Invalid ASK modulation parameter.");
+      // Pulses stored without the row are not inverted.
+      if (!GetModParamInt(pulseIndex, "Invert", &st.askInvert)) st.askInvert = 0;
       return 1;
     case MOD_AM: {
       double type = 0.0;

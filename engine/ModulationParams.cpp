@@ -146,7 +146,7 @@ int ReadModParamTable() {
     int key = static_cast<int>(row.key);
     if (TypeContains(row, "DOUBLE")) {
       double v = 0.0;
-      if (ParamTable_GetDouble(key, &v)) row.value = cz::FormatC("%f", v);
+      if (ParamTable_GetDouble(key, &v)) row.value = cz::ExactRealC(v);
     } else if (TypeContains(row, "INT") || TypeContains(row, "YESNO") || TypeContains(row, "LIST")) {
       int v = 0;
       if (ParamTable_GetInt(key, &v)) row.value = cz::FormatC("%d", v);
@@ -209,9 +209,9 @@ int QueryPluginParams(int module, int pulse) {
       std::memcpy(&dmax, max, sizeof dmax);
       row.type = "DOUBLE";
       row.precision = std::strcmp(type, CZ_CONF_DBL) == 0 ? 3 : 6;
-      row.value = cz::FormatC("%f", dv);
-      row.min = cz::FormatC("%f", dmin);
-      row.max = cz::FormatC("%f", dmax);
+      row.value = cz::ExactRealC(dv);
+      row.min = cz::ExactRealC(dmin);
+      row.max = cz::ExactRealC(dmax);
     } else if (std::strcmp(type, CZ_CONF_INT) == 0) {
       std::memcpy(&iv, dflt, sizeof iv);
       std::memcpy(&imin, min, sizeof imin);

@@ -1,6 +1,8 @@
 #include "platform/CLocale.h"
 
+#include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <locale.h>
@@ -54,6 +56,13 @@ std::string FormatC(const char* fmt, ...) {
   }
   va_end(copy);
   return out;
+}
+
+std::string ExactRealC(double value) {
+  std::string fixed = FormatC("%f", value);
+  if (!std::isfinite(value) || StrtodC(fixed.c_str(), nullptr) == value) return fixed;
+  char buf[64];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
 double StrtodC(const char* text, char** end) { return strtod_l(text, end, CLocaleHandle()); }

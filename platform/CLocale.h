@@ -21,6 +21,11 @@ int VsnprintfC(char* buf, std::size_t size, const char* fmt, va_list ap);
 // Formatted into a std::string.
 std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// A real as text that reads back exactly: "%f" where that is exact (so
+// ordinary values keep their usual six decimals), otherwise the shortest
+// text that round-trips ("2.5e-07").
+std::string ExactRealC(double value);
+
 // strtod / strtol in the C locale.
 double StrtodC(const char* text, char** end);
 long StrtolC(const char* text, char** end, int base);

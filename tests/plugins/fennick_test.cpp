@@ -54,6 +54,7 @@ struct Entry {
   std::string msegFilename = "ms.wv";
   double pdelay = 0.0, pon = 10e-6, poff = 0.0, pprfpri = 1000.0, fmdev = 0.0, absstartt = 0.0;
   int seqno = 1, repcnt = 1, repno = 1, msegno = 1;
+  int pprfmode = -1;  // sent when 0 (PRF in Hz) or 1 (PRI in s)
 };
 
 class FennickTest : public ::testing::Test {
@@ -82,6 +83,7 @@ class FennickTest : public ::testing::Test {
              Value("set_pon", &e.pon) & Value("set_poff", &e.poff) & Value("set_pprfpri", &e.pprfpri) &
              Value("set_fmdev", &e.fmdev) & Value("set_absstartt", &e.absstartt) & Value("set_seqno", &e.seqno) &
              Value("set_repcnt", &e.repcnt) & Value("set_repno", &e.repno) & Value("set_msegno", &e.msegno);
+    if (e.pprfmode >= 0) ok &= Value("set_pprfmode", &e.pprfmode);
     return ok & Value("finishentry");
   }
 
@@ -197,6 +199,29 @@ TEST_F(FennickTest, RoutinesGroupRepetitionsAndSegments) {
   EXPECT_EQ(s4.TextAt(1, 5), "1000");
   EXPECT_EQ(s4.TextAt(2, 2), "2");
   EXPECT_EQ(s4.TextAt(2, 3), "3");  // the counter restarted when segment 3 began
+}
+
+// Told whether the value is a PRF or a PRI, the routines write the PRI in us
+// (routine 1) and the PRF in Hz (routines 7 and 8) for either: a 52 us period
+// given as 19230.769 Hz in segment 1 and as 52e-6 s in segment 2.
+TEST_F(FennickTest, PrfAndPriColumnsForEitherForm) {
+  ASSERT_EQ(InitReport(Template(1)), 1) << Error();
+  for (const char* tag : {"T1", "T7", "T8"})
+    for (int seg = 1; seg <= 2; ++seg) {
+      Entry e;
+      e.comment = std::string("{REPORT PLUGIN: ") + tag + "}";
+      e.msegno = seg;
+      e.pprfmode = seg == 1 ? 0 : 1;
+      e.pprfpri = seg == 1 ? 19230.769 : 52e-6;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  for (int row : {1, 2}) {
+    EXPECT_EQ(book.Sheet(3)->TextAt(row, 5), "52") << "routine 1, segment " << row;
+    EXPECT_EQ(book.Sheet(2)->TextAt(row, 5), "19231") << "routine 7, segment " << row;
+  }
+  EXPECT_EQ(book.Sheet(4)->TextAt(1, 5), "19231") << "routine 8";
 }
 
 TEST_F(FennickTest, TagsInTheComment) {
