@@ -1,0 +1,192 @@
+// What the user accepted, cancelled or was told, across restarts of the
+// program in this process (offscreen, scripted popups): the Preferences
+// pages, File > Exit with save-on-exit, projects whose plug-ins are not
+// loaded at the next start, and Generate ending without a new waveform.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/LibraryTree.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/PluginLoader.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "app/TempFiles.h"
+#include "editors/ReportDialog.h"
+#include "engine/ModulationTypes.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/StartupHome.h"
+#include "tests/support/TempDir.h"
+#include "ui/dialogs/DialogPanels.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/main/TransferPage.h"
+#include "ui/pulse/ModulationPanel.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+using cz::test::FileExists;
+using cz::test::ReadFileBytes;
+using cz::test::WriteFileBytes;
+
+class AnswersRestartTest : public cz::test::StartupHomeTest {
+ protected:
+  // The program's plug-ins, as copies in a folder of this test, so that a
+  // restart can run without some of them.
+  std::string PluginFolder() const override { return dir_.File("plugins"); }
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    for (const char* name : {"fennick.so", "bendsweep.so"})
+      std::filesystem::copy_file(cz::test::BuildDir() + "/Plugins/" + name, dir_.File("plugins") + "/" + name);
+    WriteHomeSettings("", false);
+  }
+  void WriteHomeSettings(const std::string& lastPrj, bool saveOnExit) {
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", "[PRG]\r\nTempDir = \"" + home_ + "/Temp\"\r\nLastPrj = \"" +
+                                                            lastPrj + "\"\r\nSavePrjOnExit = " +
+                                                            (saveOnExit ? "True" : "False") + "\r\nAllowTrace = True\r\n"));
+  }
+  // The program ends (settings saved as at exit) and starts again, the last
+  // project loaded, with the plug-ins of folder.
+  void Restart(const std::string& folder) {
+    TearDownApplication();
+    SetPluginFolder(folder);
+    SkipProjectLoad = 0;
+    UiTest_ClearPopups();
+    ASSERT_EQ(InitApplication(), 1);
+  }
+
+  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+  static std::string Text(int panel, int control) {
+    std::vector<char> text(1 << 20, '\0');
+    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
+    return text.data();
+  }
+  static int Flag(int panel, int control) {
+    int on = -1;
+    GetCtrlVal(panel, control, &on);
+    return on;
+  }
+  static std::string Log() { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
+  static std::string Status() { return Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR); }
+  static int LibraryItem(const char* tag, int k) {
+    int root = -1, item = -1;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
+    return item;
+  }
+  static void ClickLibraryItem(const char* tag, int k) {
+    const int item = LibraryItem(tag, k);
+    ASSERT_GE(item, 0) << tag << " " << k;
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  }
+  // A click on the modulation tree's item with this label.
+  static void ChooseModulation(const char* label) {
+    int item = -1;
+    for (int k = 0; k < 200 && item < 0; ++k) {
+      char text[128] = "";
+      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
+      if (std::string(text) == label) item = k;
+    }
+    ASSERT_GE(item, 0) << label;
+    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
+  }
+  // A pulse of 10 us on time and 40 us off with the modulation of this label.
+  static void NewPulse(const char* modulation) {
+    Choose(MBAR_PULSE_PNEW);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
+    ChooseModulation(modulation);
+  }
+  // The Report Generation dialog of the shown sequence, accepted with the
+  // format ring's item and the file.
+  static void SetReport(int ringIndex, const std::string& file) {
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+    ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, ringIndex), 1);
+    ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, file.c_str()), 1);
+    Click(DATALOG, DATALOG_CMD_ACCEPT);
+  }
+  // The item of the browser on the General page for folder, as the browser
+  // lists a folder (its tag is the full path).
+  static int BrowserItem(const std::string& folder) {
+    return InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "folder", folder.c_str(),
+                          nullptr, 0);
+  }
+};
+
+// ---------------------------------------------------------------- Preferences
+
+TEST_F(AnswersRestartTest, PreferencesCancelDiscardsAndAcceptKeepsOverRestarts) {
+  ASSERT_EQ(InitApplication(), 1);
+  const std::string temp = home_ + "/Temp";
+  const std::string picked = dir_.File("picked");
+  ASSERT_EQ(ActiveTempDir.str(), temp);
+  const std::string pathLin = g_Settings.Project.pathLin.str();
+  const int markers = g_Settings.Project.allowMarkers;
+  ASSERT_EQ(g_Settings.Project.swapIq, 0);
+
+  // A folder clicked in the browser fills the field only; Cancel drops it.
+  Choose(MBAR_OPT_PREF);
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, BrowserItem(picked), false), 1);
+  EXPECT_EQ(Text(GENERAL, GENERAL_STR_TEMPDIR), picked);
+  EXPECT_EQ(g_Settings.TempDir.str(), temp);
+  // Project Settings typed and ticked, then cancelled as well.
+  ASSERT_EQ(UiTest_EnterValue(GENWV, GENWV_STR_DEF_LIN, "/cancelled"), 1);
+  Click(GENWV, GENWV_CHK_IQSWAP);
+  ASSERT_EQ(Flag(GENWV, GENWV_CHK_IQSWAP), 1);
+  Click(PREFERENCE, PREFERENCE_CMD_CANCEL);
+  EXPECT_EQ(g_Settings.TempDir.str(), temp);
+  EXPECT_EQ(Text(GENERAL, GENERAL_STR_TEMPDIR), temp);
+  EXPECT_EQ(Text(GENWV, GENWV_STR_DEF_LIN), pathLin);
+  EXPECT_EQ(Flag(GENWV, GENWV_CHK_IQSWAP), 0);
+
+  // The next Accept, made for another reason, takes nothing cancelled over.
+  Choose(MBAR_OPT_PREF);
+  Click(GENWV, GENWV_CHK_MARKERS);
+  UiTest_ClearPopups();
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(g_Settings.Project.allowMarkers, 1 - markers);
+  EXPECT_EQ(g_Settings.Project.swapIq, 0);
+  EXPECT_EQ(g_Settings.Project.pathLin.str(), pathLin);
+  EXPECT_EQ(g_Settings.TempDir.str(), temp);
+
+  // Saved and started again: the cancelled values are nowhere.
+  Choose(MBAR_PULSE_PNEW);
+  const std::string project = dir_.File("prefs.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(project));
+  Restart(PluginFolder());
+  EXPECT_EQ(ActiveTempDir.str(), temp);
+  EXPECT_EQ(g_Settings.Project.swapIq, 0);
+  EXPECT_EQ(g_Settings.Project.allowMarkers, 1 - markers);
+  EXPECT_EQ(g_Settings.Project.pathLin.str(), pathLin);
+  EXPECT_EQ(Text(GENWV, GENWV_STR_DEF_LIN), pathLin);
+
+  // An accepted folder is announced and used from the next start.
+  Choose(MBAR_OPT_PREF);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, BrowserItem(picked), false), 1);
+  UiTest_QueueMessageOk();
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "The new settings are effective after restarting the application.");
+  EXPECT_EQ(g_Settings.TempDir.str(), picked);
+  EXPECT_EQ(ActiveTempDir.str(), temp) << "the folder in use stays until the restart";
+  Restart(PluginFolder());
+  EXPECT_EQ(ActiveTempDir.str(), picked);
+  EXPECT_TRUE(FileExists(picked + "/WV-DATA.TMP"));
+}
+
+}  // namespace
