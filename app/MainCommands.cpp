@@ -178,9 +178,11 @@ void ExitCb(int, int menuItem, void*, int) {
     EndProgram();
     return;
   }
-  // A cancelled save dialog still ends the program; a failed save asks, so
+  // Cancel in the save dialog keeps the session; a failed save asks, so
   // that the session is not lost without a word.
-  if (SaveCurrentProject() == kSaveFailed &&
+  const SaveOutcome saved = SaveCurrentProject();
+  if (saved == kSaveCancelled) return;
+  if (saved == kSaveFailed &&
       ConfirmPopup("Warning", "The project could not be saved.\nDo you want to exit Cadenza anyway ?") != 1)
     return;
   EndProgram();

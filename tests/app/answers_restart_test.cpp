@@ -189,4 +189,41 @@ TEST_F(AnswersRestartTest, PreferencesCancelDiscardsAndAcceptKeepsOverRestarts) 
   EXPECT_TRUE(FileExists(picked + "/WV-DATA.TMP"));
 }
 
+// ---------------------------------------------------------------- Exit
+
+TEST_F(AnswersRestartTest, ExitWithSaveOnExitKeepsTheSessionWhenTheSaveDialogIsCancelled) {
+  WriteHomeSettings("", true);
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "kept"), 1);
+
+  // Cancel in "Save Project File", from the menu and from the close box:
+  // the program goes on with its project.
+  for (int viaCloseBox = 0; viaCloseBox < 2; ++viaCloseBox) {
+    UiTest_ClearPopups();
+    UiTest_QueueCancel();
+    if (viaCloseBox)
+      ASSERT_EQ(UiTest_PressCloseBox(PANEL_MAIN), 1);
+    else
+      Choose(MBAR_FILE_EXIT);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].title, "Save Project File");
+    ASSERT_EQ(PulseCount, 1) << "the project is still there";
+    EXPECT_STREQ(PulseTable[0].name.c_str(), "kept");
+    EXPECT_TRUE(g_Settings.LastPrj.empty());
+  }
+
+  // A file chosen: saved, and the program ends; the next start has it.
+  const std::string project = dir_.File("exit.prj");
+  UiTest_ClearPopups();
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_EXIT);
+  EXPECT_EQ(PulseCount, 0);
+  ASSERT_TRUE(FileExists(project));
+  Restart(PluginFolder());
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_STREQ(PulseTable[0].name.c_str(), "kept");
+}
+
 }  // namespace
