@@ -226,4 +226,61 @@ TEST_F(AnswersRestartTest, ExitWithSaveOnExitKeepsTheSessionWhenTheSaveDialogIsC
   EXPECT_STREQ(PulseTable[0].name.c_str(), "kept");
 }
 
+// ---------------------------------------------------------------- Generate
+
+TEST_F(AnswersRestartTest, GenerateThatEndsWithoutANewWaveformSaysSoAndKeepsTheTransferFile) {
+  ASSERT_EQ(InitApplication(), 1);
+  NewPulse("FM chirp");
+  Choose(MBAR_PULSE_SNEW);
+  const std::string wave = dir_.File("kept.wv");
+  UiTest_QueueFile(wave.c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  ASSERT_EQ(Status(), "Waveform Creation Finished Successfully.");
+  ASSERT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+  const std::string built = ReadFileBytes(wave);
+
+  // A text report into a folder that does not exist, then a workbook report
+  // without its template: each Generate says it failed, and the earlier
+  // waveform stays the Transfer page's file. With logging to the log
+  // window off the popup and the status line are the only signs.
+  Choose(MBAR_OPT_PREF);
+  if (Flag(GENERAL, GENERAL_CHK_TRACE) == 1) Click(GENERAL, GENERAL_CHK_TRACE);
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  ASSERT_EQ(g_Settings.AllowTrace, 0);
+  struct Case {
+    int ring;
+    std::string file;
+  };
+  for (const Case& c : {Case{1, dir_.File("no/such/folder/report.txt")}, Case{2, dir_.File("no-template.xlsx")}}) {
+    SCOPED_TRACE(c.file);
+    SetReport(c.ring, c.file);
+    ASSERT_EQ(SequenceTable[0].reportOn, 1);
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].title, "ERROR");
+    EXPECT_EQ(UiTest_Popups()[0].text.rfind("Waveform creation failed.", 0), 0u) << UiTest_Popups()[0].text;
+    EXPECT_EQ(Status(), "Error: Report Initialization Failed. See log.");
+    EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+    EXPECT_EQ(ReadFileBytes(wave), built);
+    int dimmed = -1;
+    GetCtrlAttribute(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE, ATTR_DIMMED, &dimmed);
+    EXPECT_EQ(dimmed, 0) << "idle again";
+  }
+
+  // The report off again: the next Generate writes and names the file.
+  SetReport(0, "");
+  ASSERT_EQ(unlink(wave.c_str()), 0);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.");
+  EXPECT_TRUE(FileExists(wave));
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+}
+
 }  // namespace

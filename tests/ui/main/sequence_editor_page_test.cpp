@@ -577,12 +577,15 @@ TEST_F(SequenceGenerateTest, AReportThatCannotBeOpenedLeavesTheBuildUnstarted) {
   ASSERT_TRUE(s.reportFile.AssignExact(dir_.File("no-such-folder/report.txt")));
   LogLines().clear();
   Log_SetLogSink(&CollectLog);
+  UiTest_QueueMessageOk();  // the failure is shown, not only logged
   ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
   Log_SetLogSink(nullptr);
   bool logged = false;
   for (const std::string& line : LogLines())
     logged = logged || line.find("*** An error ocured during report initialization.") != std::string::npos;
   EXPECT_TRUE(logged);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "ERROR");
   WaveFileInfo info{};
   EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
