@@ -393,7 +393,7 @@ TEST_F(SequenceDialogsTest, FilterDialogMirrorsTheShownSequence) {
   EXPECT_EQ(Visible(FILTER), 0);
 }
 
-TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedSwitchesTheReportOff) {
+TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedShowsOffAndKeepsTheRecord) {
   SequenceRecord& s = ThreeEntries();
   s.reportOn = 1;
   s.reportFile = "rep.txt";
@@ -410,8 +410,11 @@ TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedSwitchesTheReportOff) {
   s.reportPlugin = "Gone";
   RefreshSequenceEditor(0);
   GetCtrlVal(DATALOG, DATALOG_RING_REPORTTYPE, &value);
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, &led);
   EXPECT_EQ(value, 0);
-  EXPECT_EQ(s.reportOn, 0);
+  EXPECT_EQ(led, 0);
+  EXPECT_EQ(s.reportOn, 1);
+  EXPECT_STREQ(s.reportPlugin.c_str(), "Gone");
 }
 
 // ---- Generate and Stop ---------------------------------------------------------
