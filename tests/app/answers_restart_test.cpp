@@ -20,6 +20,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/TempFiles.h"
+#include "editors/PulseModPage.h"
 #include "editors/ReportDialog.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
@@ -33,6 +34,22 @@
 #include "ui/pulse/TimingPanel.h"
 
 namespace {
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A pulse's stored parameter entries as "type|name|value" lines.
+std::vector<std::string> Entries(const PulseRecord& p) {
+  std::vector<std::string> out;
+  for (int k = 0; k < p.modParams.StoredCount(); ++k) {
+    const ModulationParamEntry& e = p.modParams[k];
+    if (!e.IsFree()) out.push_back(e.type.str() + "|" + e.name.str() + "|" + e.value.str());
+  }
+  return out;
+}
 
 using cz::test::FileExists;
 using cz::test::ReadFileBytes;
@@ -281,6 +298,121 @@ TEST_F(AnswersRestartTest, GenerateThatEndsWithoutANewWaveformSaysSoAndKeepsTheT
   EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.");
   EXPECT_TRUE(FileExists(wave));
   EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+}
+
+// ---------------------------------------------------------------- missing plug-ins
+
+TEST_F(AnswersRestartTest, PluginsMissingAtStartChangeNoRecordAndAreNamedOnce) {
+  ASSERT_EQ(InitApplication(), 1);
+  NewPulse("FM chirp");
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "B"), 1);
+  NewPulse("Bendsweep");
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "A"), 1);
+  ASSERT_EQ(PulseCount, 2);
+  ASSERT_EQ(PulseTable[1].modulation, kModulationPluginCode);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, 2), 250.0), 1);
+  const std::vector<std::string> entriesA = Entries(PulseTable[1]);
+  ASSERT_GE(entriesA.size(), 3u);
+  const uint32_t idA = PulseTable[1].id;
+
+  // Two sequences of pulse A whose workbook report goes through the plug-in.
+  const std::string book = dir_.File("book.xlsx");
+  for (const char* name : {"S1", "S2"}) {
+    Choose(MBAR_PULSE_SNEW);
+    ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_NAME, name), 1);
+    UiTest_QueueFile(dir_.File(std::string(name) + ".wv").c_str());
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+    SetReport(2, book);
+  }
+  ASSERT_EQ(SequenceCount, 2);
+  ASSERT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(idA));
+  ASSERT_EQ(SequenceTable[0].reportOn, 1);
+  ASSERT_STREQ(SequenceTable[0].reportPlugin.c_str(), "Fennick-EXCEL-1.0");
+  const std::string project = dir_.File("plugins.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(project));
+
+  // Started without the plug-ins: one warning per plug-in names its users.
+  mkdir(dir_.File("none").c_str(), 0755);
+  Restart(dir_.File("none"));
+  ASSERT_EQ(ModuleCount, 0);
+  ASSERT_EQ(PulseCount, 2);
+  const std::string log = Log();
+  EXPECT_EQ(Occurrences(log, "** Plug-in 'Bendsweep' is not loaded; used by pulse 'A'"), 1) << log;
+  EXPECT_EQ(Occurrences(log, "** Plug-in 'Fennick-EXCEL-1.0' is not loaded; used by sequence 'S1', sequence 'S2'"),
+            1)
+      << log;
+  EXPECT_EQ(Occurrences(log, "is not loaded; used by"), 2) << log;
+
+  // The sequence shows its report off; its record keeps the plug-in.
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  EXPECT_EQ(Flag(DATALOG, DATALOG_RING_REPORTTYPE), 0);
+  EXPECT_EQ(Flag(TAB_SEDIT, TAB_SEDIT_LED_LOG), 0);
+  EXPECT_EQ(SequenceTable[0].reportOn, 1);
+  EXPECT_STREQ(SequenceTable[0].reportPlugin.c_str(), "Fennick-EXCEL-1.0");
+
+  // Pulse B, then pulse A: A's own stored entries, read-only, under a note.
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(CurrentPulse, 0);
+  ClickLibraryItem(kPulseLibraryTag, 1);
+  ASSERT_EQ(CurrentPulse, 1);
+  int rows = 0;
+  GetNumTableRows(P_MOD, P_MOD_TABLE_CONF, &rows);
+  ASSERT_EQ(rows, static_cast<int>(entriesA.size()));
+  for (int r = 0; r < rows; ++r) {
+    char name[256] = "", value[256] = "";
+    GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(1, r + 1), name, sizeof name);
+    GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, r + 1), value, sizeof value);
+    const ModulationParamEntry& e = PulseTable[1].modParams[r];
+    EXPECT_EQ(name, e.name.str());
+    EXPECT_EQ(value, e.value.str());
+    int mode = -1;
+    GetTableCellAttribute(P_MOD, P_MOD_TABLE_CONF, Cell(2, r + 1), ATTR_CELL_MODE, &mode);
+    EXPECT_EQ(mode, VAL_INDICATOR) << name;
+  }
+  char caption[256] = "";
+  GetCtrlAttribute(P_MOD, P_MOD_TABLE_CONF, ATTR_LABEL_TEXT, caption, sizeof caption);
+  EXPECT_EQ(std::string(caption), "Plug-in 'Bendsweep' is not loaded: stored values, read-only");
+  // Neither a commit on the table nor the reset touches them.
+  ModulationParamTableCb(P_MOD, P_MOD_TABLE_CONF, EVENT_COMMIT, nullptr, 1, 2);
+  Click(P_MOD, P_MOD_CMD_RESET);
+  EXPECT_EQ(Entries(PulseTable[1]), entriesA);
+
+  // Generate with the missing modulation plug-in fails and says so.
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  SetReport(0, "");  // this sequence's report switched off by the user
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "ERROR");
+  EXPECT_EQ(Status().rfind("Error", 0), 0u) << Status();
+
+  // Saved and started with the plug-ins again: everything the user did not
+  // change is as it was.
+  Choose(MBAR_FILE_SAVEPRJ);
+  Restart(PluginFolder());
+  ASSERT_EQ(PulseCount, 2);
+  EXPECT_EQ(Entries(PulseTable[1]), entriesA);
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[1].reportOn, 1);
+  EXPECT_STREQ(SequenceTable[1].reportPlugin.c_str(), "Fennick-EXCEL-1.0");
+  EXPECT_EQ(Occurrences(Log(), "is not loaded; used by"), 0);
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  int shown = -1;
+  GetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, &shown);
+  EXPECT_EQ(shown, 2) << "the plug-in's item";
+  EXPECT_EQ(Flag(TAB_SEDIT, TAB_SEDIT_LED_LOG), 1);
+  ClickLibraryItem(kPulseLibraryTag, 1);
+  GetCtrlAttribute(P_MOD, P_MOD_TABLE_CONF, ATTR_LABEL_TEXT, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Modulation Parameters");
+  int mode = -1;
+  GetTableCellAttribute(P_MOD, P_MOD_TABLE_CONF, Cell(2, 2), ATTR_CELL_MODE, &mode);
+  EXPECT_NE(mode, VAL_INDICATOR);
+  double value = 0.0;
+  GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, 2), &value);
+  EXPECT_DOUBLE_EQ(value, 250.0);
 }
 
 }  // namespace
