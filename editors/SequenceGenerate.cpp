@@ -215,7 +215,8 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
     Log_Message(1, "*** An error ocured during report initialization.");
     Log_Message(1, error);
     Log_Status(1, "Error: Report Initialization Failed. See log.");
-    MessagePopup("ERROR", cz::FormatC("Waveform creation failed.\n%s", error).c_str());
+    const std::string reason = error[0] != '\0' ? std::string("\n") + error : std::string();
+    MessagePopup("ERROR", ("Waveform creation failed." + reason).c_str());
     SetSequenceEditorBusy(0);
     return 0;
   }
