@@ -136,6 +136,12 @@ void ShowProjectHeader() {
   SetCtrlVal(PANEL_MAIN, PANEL_MAIN_STR_VERSION, h.version.c_str());
   const int bar = GetPanelMenuBar(PANEL_MAIN);
   if (bar > 0) SetMenuBarAttribute(bar, MBAR_PRJ_HIDE, ATTR_CHECKED, h.hideEntries ? 1 : 0);
+  ShowProjectSettingsPage();
+  SetCtrlVal(TAB_VIEW, TAB_VIEW_RING_IQVIEW, g_Settings.ViewMode);
+}
+
+void ShowProjectSettingsPage() {
+  const ProjectHeader& h = g_Settings.Project;
   SetCtrlVal(GENWV, GENWV_CHK_ZEROCRF, h.pepLevel);
   SetCtrlVal(GENWV, GENWV_CHK_MARKERS, h.allowMarkers);
   SetCtrlVal(GENWV, GENWV_CHK_IQSWAP, h.swapIq);
@@ -143,7 +149,6 @@ void ShowProjectHeader() {
   SetCtrlVal(GENWV, GENWV_CHK_NOPRES, h.noArbPreset);
   SetCtrlVal(GENWV, GENWV_STR_DEF_WIN, h.pathWin.c_str());
   SetCtrlVal(GENWV, GENWV_STR_DEF_LIN, h.pathLin.c_str());
-  SetCtrlVal(TAB_VIEW, TAB_VIEW_RING_IQVIEW, g_Settings.ViewMode);
 }
 
 int MainPanelCb(int panel, int event, void*, int, int) {
@@ -173,9 +178,11 @@ void ExitCb(int, int menuItem, void*, int) {
     EndProgram();
     return;
   }
-  // A cancelled save dialog still ends the program; a failed save asks, so
+  // Cancel in the save dialog keeps the session; a failed save asks, so
   // that the session is not lost without a word.
-  if (SaveCurrentProject() == kSaveFailed &&
+  const SaveOutcome saved = SaveCurrentProject();
+  if (saved == kSaveCancelled) return;
+  if (saved == kSaveFailed &&
       ConfirmPopup("Warning", "The project could not be saved.\nDo you want to exit Cadenza anyway ?") != 1)
     return;
   EndProgram();
@@ -205,7 +212,10 @@ void ShowInstrumentManagerCb(int, int menuItem, void*, int) {
 int PreferencesCancelCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   HidePanel(PREFERENCE);
+  // Both pages show again what was last accepted: the settings (and the
+  // folder in use for temporary files) and the project header.
   SetControls(0);
+  ShowProjectSettingsPage();
   return 0;
 }
 
@@ -233,16 +243,18 @@ int TempDirTreeCb(int panel, int control, int event, void*, int eventData1, int)
   if (event != EVENT_SELECTION_CHANGE) return 0;
   int item = eventData1;
   if (item < 0 && (GetActiveTreeItem(panel, control, &item) < 0 || item < 0)) return 0;
-  // The browser's item tag is the folder's full path.
+  // The browser's item tag is the folder's full path. It only fills the
+  // field: Accept takes it into the settings, Cancel drops it.
   char folder[UI_MAX_PATH] = "";
   if (GetTreeItemTag(panel, control, item, folder, sizeof folder) < 0) return 0;
-  if (!g_Settings.TempDir.AssignExact(folder)) {
+  decltype(g_Settings.TempDir) chosen;
+  if (!chosen.AssignExact(folder)) {
     Log_Message(3, "*** Folder path '", folder, "' is too long.");
     MessagePopup("Error", "The path of the chosen folder is too long.\n"
                           "The folder for temporary files may have at most 255 characters.");
     return 0;
   }
-  SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, g_Settings.TempDir.c_str());
+  SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, chosen.c_str());
   return 0;
 }
 

@@ -17,6 +17,8 @@ int ProjectInfoCb(int panel, int control, int event, void* callbackData, int eve
 // The project header into the window: the four fields, the check mark of
 // Project > Hide Tree Entries and the Project Settings page of Preferences.
 void ShowProjectHeader();
+// The Project Settings page of Preferences from the project header.
+void ShowProjectSettingsPage();
 
 // Panel callback of PANEL_MAIN: the close box runs File > Exit.
 int MainPanelCb(int panel, int event, void* callbackData, int eventData1, int eventData2);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/LibraryTree.h"
 #include "app/Log.h"
@@ -274,6 +275,40 @@ void LoadLastProject() {
   ClearProject();
 }
 
+// The records of the loaded project that name a plug-in this run has not
+// loaded: one warning per plug-in, naming the records that use it. The
+// records themselves are left as they are, for a run that has it again.
+void WarnAboutMissingPlugins() {
+  struct Missing {
+    std::string plugin;
+    std::string users;
+  };
+  std::vector<Missing> missing;
+  auto note = [&missing](const char* plugin, const std::string& user) {
+    for (Missing& m : missing)
+      if (m.plugin == plugin) {
+        m.users += ", " + user;
+        return;
+      }
+    missing.push_back({plugin, user});
+  };
+  for (int i = 0; i < PulseCount; ++i) {
+    const PulseRecord& p = PulseTable[i];
+    if (p.modulation == kModulationPlugin && FindModuleByName(p.pluginName.c_str()) < 0)
+      note(p.pluginName.c_str(), "pulse '" + p.name.str() + "'");
+  }
+  for (int i = 0; i < SequenceCount; ++i) {
+    const SequenceRecord& s = SequenceTable[i];
+    if (s.reportOn == 0 || s.reportPlugin.empty()) continue;
+    bool loaded = false;
+    for (int m = 0; m < ModuleCount && !loaded; ++m)
+      loaded = ModuleTable[m].Type == "report" && ModuleTable[m].Name == s.reportPlugin.view();
+    if (!loaded) note(s.reportPlugin.c_str(), "sequence '" + s.name.str() + "'");
+  }
+  for (const Missing& m : missing)
+    Log_Message(4, "** Plug-in '", m.plugin.c_str(), "' is not loaded; used by ", m.users.c_str());
+}
+
 // Steps 19 and 20.
 void SetUpTempFiles() {
   Echo("Setting up temporary directories...\n");
@@ -373,6 +408,7 @@ int InitApplication() {
 
   SetUpPrbs();
   LoadLastProject();
+  WarnAboutMissingPlugins();
   ShowProjectHeader();
   RebuildLibraryTree();
   CloseTempFiles();

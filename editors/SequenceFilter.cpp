@@ -77,8 +77,8 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
 
 // The format ring's items are "OFF", "Text" and then one per loaded report
 // plug-in, labelled with its name; a sequence names its plug-in by label.
-void LoadSequenceReportSettings(SequenceRecord* seq) {
-  if (DATALOG <= 0 || seq == nullptr) return;
+int LoadSequenceReportSettings(const SequenceRecord& seq) {
+  if (DATALOG <= 0) return 0;
   int count = 0;
   GetNumListItems(DATALOG, DATALOG_RING_REPORTTYPE, &count);
   std::vector<std::string> labels(static_cast<std::size_t>(count > 0 ? count : 0));
@@ -89,14 +89,13 @@ void LoadSequenceReportSettings(SequenceRecord* seq) {
     labels[static_cast<std::size_t>(k)] = label;
     pointers.push_back(labels[static_cast<std::size_t>(k)].c_str());
   }
-  int index = ReportRingIndex(*seq, pointers.data(), count);
-  if (index < 0) {
-    // The plug-in is no longer loaded.
-    seq->reportOn = 0;
-    index = 0;
-  }
+  // A plug-in that is not loaded shows "OFF" (no report is made with it);
+  // the record keeps its settings for the run that has the plug-in again.
+  int index = ReportRingIndex(seq, pointers.data(), count);
+  if (index < 0) index = 0;
   if (index < count) SetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, index);
-  ReportDialog_ShowSettings(*seq);
+  ReportDialog_ShowSettings(seq);
+  return index;
 }
 
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {

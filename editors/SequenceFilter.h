@@ -19,9 +19,9 @@ int ReportRingIndex(const SequenceRecord& seq, const char* const* labels, int la
 int SequenceFilterCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 // DATALOG from seq: the format ring, the report file and the 18 column
-// boxes. A report plug-in that is no longer loaded switches the sequence's
-// report off.
-void LoadSequenceReportSettings(SequenceRecord* seq);
+// boxes. A report plug-in that is not loaded shows "OFF"; the record is not
+// changed. Returns the ring's item shown (0 "OFF").
+int LoadSequenceReportSettings(const SequenceRecord& seq);
 
 // Control callback of CMD_LOG: shows DATALOG on commit. Returns 0.
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

@@ -8,9 +8,12 @@
 // failure, success) makes the editor idle again.
 #include "editors/SequenceGenerate.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "app/LibraryTree.h"
 #include "app/Log.h"
@@ -37,6 +40,35 @@ constexpr int kReportErrorSize = 1024;  // bytes of the report driver's error te
 constexpr int kBuilderDimAttribute = 1581;
 
 bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+// What tells one version of a waveform file from the next: the builder
+// writes a new file and renames it over the old one.
+struct WaveFileStamp {
+  bool exists = false;
+  ino_t inode = 0;
+  off_t size = 0;
+  int64_t modifiedNs = 0;
+  bool operator==(const WaveFileStamp&) const = default;
+};
+
+WaveFileStamp StampOf(const char* waveFile) {
+  WaveFileStamp stamp;
+  char absolute[UI_MAX_PATH] = "";
+  struct stat st {};
+  if (!MakeAbsolutePath(waveFile, absolute, sizeof absolute) || stat(cz::HostPath(absolute).c_str(), &st) != 0)
+    return stamp;
+  stamp.exists = true;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+std::string StatusText() {
+  char text[1024] = "";
+  if (PANEL_MAIN <= 0 || GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, text, sizeof text) < 0) return std::string();
+  return text;
+}
 
 // Controls dimmed while a build runs, in this order.
 int* const kBusyDimmed[] = {
@@ -175,12 +207,16 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   const int index = CurrentSequence;
   const SequenceRecord& seq = SequenceTable[index];
   SetSequenceEditorBusy(1);
-  SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, "");
+  // The Transfer page keeps its file until a new one is written.
+  const WaveFileStamp before = StampOf(seq.waveFile.c_str());
 
   char error[kReportErrorSize] = "";
   if (!Report_OpenOrClose(seq.reportOn, seq.reportFile.c_str(), seq.reportPlugin.c_str(), error, kReportErrorSize)) {
     Log_Message(1, "*** An error ocured during report initialization.");
     Log_Message(1, error);
+    Log_Status(1, "Error: Report Initialization Failed. See log.");
+    const std::string reason = error[0] != '\0' ? std::string("\n") + error : std::string();
+    MessagePopup("ERROR", ("Waveform creation failed." + reason).c_str());
     SetSequenceEditorBusy(0);
     return 0;
   }
@@ -189,6 +225,13 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   // Draw the view, segment 1 of no multi-segment build, the build closes
   // the report at its end, start time 0 s.
   if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
+    // The builder's own error status stays; a failure it left without one
+    // must not read as the earlier success.
+    if (StatusText().rfind("Error", 0) != 0) Log_Status(1, "Error: Waveform Creation Failed. See Log.");
+    // A file written before the failure (the report's close, say) is the
+    // one the Transfer page sends from now on.
+    if (!(StampOf(SequenceTable[index].waveFile.c_str()) == before))
+      UpdateLinkedRemoteFiles(SequenceTable[index].waveFile.c_str(), "");
     MessagePopup("ERROR", "Waveform creation failed.");
     SetSequenceEditorBusy(0);
     return 0;

@@ -11,6 +11,7 @@
 #include "editors/ParamTable.h"
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
+#include "platform/ui/UserInterface.h"
 
 ModulationParamRow ModulationParamTable[kModParamRows];
 
@@ -27,6 +28,41 @@ void ClearWorkingKeys() {
 }
 
 void FillEditorTable() { ParamTable_Fill(P_MOD, P_MOD_TABLE_CONF, ModulationParamTable); }
+
+// Caption of the editor's parameter table; it names a plug-in that is not
+// loaded instead.
+constexpr const char* kTableCaption = "Modulation Parameters";
+
+void ShowTableCaption(const char* caption) {
+  if (P_MOD > 0 && P_MOD_TABLE_CONF > 0) SetCtrlAttribute(P_MOD, P_MOD_TABLE_CONF, ATTR_LABEL_TEXT, caption);
+}
+
+bool PluginMissing(const PulseRecord& p) {
+  return p.modulation == kModulationPluginCode && FindModuleByName(p.pluginName.c_str()) < 0;
+}
+
+// A pulse whose plug-in is not loaded: its own stored entries, as texts
+// that cannot be edited, under a caption saying that the plug-in is missing.
+// Without the plug-in there are no types, limits or lists to edit them by.
+void ShowStoredEntriesReadOnly(const PulseRecord& p) {
+  int r = 0;
+  for (int k = 0; k < p.modParams.StoredCount() && r < kModParamRows; ++k) {
+    const ModulationParamEntry& e = p.modParams[k];
+    if (e.IsFree()) continue;
+    ModulationParamRow& row = ModulationParamTable[r];
+    row.key = static_cast<uint32_t>(r + 1);
+    row.name = e.name.view();
+    row.type = "STRING";
+    row.precision = 0;
+    row.value = e.value.view();
+    row.editable = 0;
+    row.min = "0";
+    row.max = "255";
+    ++r;
+  }
+  ShowTableCaption(cz::FormatC("Plug-in '%s' is not loaded: stored values, read-only", p.pluginName.c_str()).c_str());
+  FillEditorTable();
+}
 
 bool TypeContains(const ModulationParamRow& row, const char* word) {
   return std::strstr(row.type.c_str(), word) != nullptr;
@@ -99,12 +135,17 @@ int InitModParams(int pulse) {
       row.min = d.min;
       row.max = d.max;
     }
+    ShowTableCaption(kTableCaption);
     FillEditorTable();
     return 1;
   }
 
   int module = FindModuleByName(p.pluginName.c_str());
-  if (module < 0) return 1;  // no such plug-in: empty working table, editor unchanged
+  if (module < 0) {
+    ShowStoredEntriesReadOnly(p);
+    return 1;
+  }
+  ShowTableCaption(kTableCaption);
   if (QueryPluginParams(module, pulse)) {
     FillEditorTable();
     return 1;
@@ -118,6 +159,7 @@ int InitModParams(int pulse) {
 int LoadPulseModParams(int pulse) {
   if (!ValidPulseSlot(pulse)) return 0;
   const PulseRecord& p = PulseTable[pulse];
+  if (PluginMissing(p)) return 1;  // the working rows are the stored entries already
   for (int r = 0; r < kModParamRows && ModulationParamTable[r].key != 0; ++r) {
     ModulationParamRow& row = ModulationParamTable[r];
     int k = p.modParams.Find(row.name.view(), row.type.view());
@@ -131,6 +173,9 @@ int LoadPulseModParams(int pulse) {
 
 int StorePulseModParams(int pulse) {
   if (!ValidPulseSlot(pulse)) return 0;
+  // The entries of a pulse whose plug-in is not loaded are kept as they
+  // are: the working table only shows them.
+  if (PluginMissing(PulseTable[pulse])) return 1;
   ClearPulseModParams(pulse);
   PulseRecord& p = PulseTable[pulse];
   for (int r = 0; r < kModParamRows && ModulationParamTable[r].key != 0; ++r) {

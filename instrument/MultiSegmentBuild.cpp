@@ -84,6 +84,9 @@ class MswReport {
       on_ = seq.reportOn;
       file_ = seq.reportFile;
       plugin_ = seq.reportPlugin;
+      // The banner goes at the top of each report the build opens, before
+      // the first segment's header.
+      if (on_ != 0) Report_WriteLine("===== Multi Segment Waveform creation =====");
     }
     Report_WriteHeader(sequenceIndex);
     return 1;
@@ -219,7 +222,6 @@ int BuildMultiSegment(int index) {
   Log_Message(1, "------------------------------------");
   Log_Message(1, "   Multi Segment Waveform creation   ");
   Log_Message(1, "------------------------------------");
-  Report_WriteLine("===== Multi Segment Waveform creation =====");
   if (index < 0 || index >= MultiSegmentCount) {
     Log_Message(1, "*** Invalid multi segment waveform selected.");
     Log_Status(1, "Error: Invalid Selection.");

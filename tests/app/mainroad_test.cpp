@@ -328,6 +328,16 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   EXPECT_EQ(msw.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[0].id));
   EXPECT_EQ(msw.segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
   EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+  // Both sequences report into one text file: it opens with the banner.
+  const std::string mswReport = dir_.File("msw.txt");
+  for (int k = 0; k < 2; ++k) {
+    ClickLibraryItem(kSequenceLibraryTag, k);
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+    ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+    ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, mswReport.c_str()), 1);
+    Click(DATALOG, DATALOG_CMD_ACCEPT);
+  }
+  ClickLibraryItem(kMultiSegmentLibraryTag, 0);
   UiTest_ClearPopups();
   UiTest_QueueMessageOk();  // the 10 MHz user clock is raised to the sequences' 100 MHz
   Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
@@ -341,6 +351,9 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   for (const std::string& m : Received()) appended += m.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
   EXPECT_EQ(appended, 2) << Log();
   EXPECT_TRUE(Sent("SOUR:BB:ARB:WSEG:CONF:SEL")) << Log();
+  const std::string mswText = ReadFileBytes(mswReport);
+  EXPECT_EQ(mswText.rfind("===== Multi Segment Waveform creation =====\n", 0), 0u) << mswText;
+  EXPECT_EQ(Occurrences(mswText, "===== Multi Segment Waveform creation ====="), 1) << mswText;
 
   // Deselecting the instrument in the manager dims what needs one; selecting
   // it again brings the buttons back.

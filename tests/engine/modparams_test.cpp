@@ -236,8 +236,26 @@ TEST_F(ModParamsTest, PluginEdgeCases) {
 
   // No module of that name: success with an empty working table.
   PulseTable[0].pluginName = "missing";
+  PulseTable[0].modParams.Clear();
   EXPECT_EQ(InitModParams(0), 1);
   EXPECT_EQ(ModulationParamTable[0].key, 0u);
+
+  // With stored entries: the working table shows them read-only, loading
+  // and storing leave them as they are.
+  PulseTable[0].modParams.Set(0, "DOUBLE", "Gain", "2.5e-07");
+  PulseTable[0].modParams.Set(1, "LIST", "Shape", "2");
+  EXPECT_EQ(InitModParams(0), 1);
+  ASSERT_EQ(ModParamRowCount(), 2);
+  EXPECT_EQ(ModulationParamTable[0].name, "Gain");
+  EXPECT_EQ(ModulationParamTable[0].value, "2.5e-07");
+  EXPECT_EQ(ModulationParamTable[0].editable, 0u);
+  EXPECT_EQ(ModulationParamTable[1].name, "Shape");
+  EXPECT_EQ(LoadPulseModParams(0), 1);
+  EXPECT_EQ(StorePulseModParams(0), 1);
+  EXPECT_EQ(PulseTable[0].modParams[0].type, "DOUBLE");
+  EXPECT_EQ(PulseTable[0].modParams[0].value, "2.5e-07");
+  EXPECT_EQ(PulseTable[0].modParams[1].type, "LIST");
+  EXPECT_EQ(PulseTable[0].modParams[1].value, "2");
 }
 
 TEST_F(ModParamsTest, EditorTableShowsAndReadsTypedCells) {

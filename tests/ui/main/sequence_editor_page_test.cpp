@@ -393,7 +393,7 @@ TEST_F(SequenceDialogsTest, FilterDialogMirrorsTheShownSequence) {
   EXPECT_EQ(Visible(FILTER), 0);
 }
 
-TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedSwitchesTheReportOff) {
+TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedShowsOffAndKeepsTheRecord) {
   SequenceRecord& s = ThreeEntries();
   s.reportOn = 1;
   s.reportFile = "rep.txt";
@@ -410,8 +410,11 @@ TEST_F(SequenceDialogsTest, AReportPluginNoLongerLoadedSwitchesTheReportOff) {
   s.reportPlugin = "Gone";
   RefreshSequenceEditor(0);
   GetCtrlVal(DATALOG, DATALOG_RING_REPORTTYPE, &value);
+  GetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, &led);
   EXPECT_EQ(value, 0);
-  EXPECT_EQ(s.reportOn, 0);
+  EXPECT_EQ(led, 0);
+  EXPECT_EQ(s.reportOn, 1);
+  EXPECT_STREQ(s.reportPlugin.c_str(), "Gone");
 }
 
 // ---- Generate and Stop ---------------------------------------------------------
@@ -577,12 +580,15 @@ TEST_F(SequenceGenerateTest, AReportThatCannotBeOpenedLeavesTheBuildUnstarted) {
   ASSERT_TRUE(s.reportFile.AssignExact(dir_.File("no-such-folder/report.txt")));
   LogLines().clear();
   Log_SetLogSink(&CollectLog);
+  UiTest_QueueMessageOk();  // the failure is shown, not only logged
   ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
   Log_SetLogSink(nullptr);
   bool logged = false;
   for (const std::string& line : LogLines())
     logged = logged || line.find("*** An error ocured during report initialization.") != std::string::npos;
   EXPECT_TRUE(logged);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "ERROR");
   WaveFileInfo info{};
   EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
