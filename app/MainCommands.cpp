@@ -43,6 +43,14 @@ bool ProjectPath(std::string* path) {
   return true;
 }
 
+// After a successful save to LastPrj: the file now holds this session,
+// whatever it held before; the settings name it for the next start.
+void ProjectSaved() {
+  LastProjectLoadFailed = 0;
+  SaveSettings(g_Settings);
+  Log_Status(1, "Project saved.");
+}
+
 // File > Save Project As: the dialog in the project folder, then the save.
 SaveOutcome SaveProjectAs() {
   char folder[cz::kHomePathSize + 16] = "";
@@ -61,9 +69,16 @@ SaveOutcome SaveProjectAs() {
   }
   if (result <= 0) return kSaveCancelled;
   Log_Message(3, "Saving project as '", path.c_str(), "'...");
+  // The project changes its file only once the new one is written: after a
+  // failed Save As, LastPrj, the title and the settings still name the file
+  // the project had, so the next Save and the save at exit reach it.
+  if (!::SaveProject(PulseTable, SequenceTable, path.c_str())) {
+    MessagePopup("Error", "Failed to save project file.");
+    return kSaveFailed;
+  }
   g_Settings.LastPrj = path;
-  LastProjectLoadFailed = 0;
-  return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
+  ProjectSaved();
+  return kSaved;
 }
 
 // File > Save Project: to LastPrj, or Save As when there is none.
@@ -109,10 +124,7 @@ int SaveProjectToFile(const char* path) {
     MessagePopup("Error", "Failed to save project file.");
     return 0;
   }
-  // The file now holds this session, whatever it held before.
-  LastProjectLoadFailed = 0;
-  SaveSettings(g_Settings);
-  Log_Status(1, "Project saved.");
+  ProjectSaved();
   return 1;
 }
 
