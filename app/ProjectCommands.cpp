@@ -72,6 +72,7 @@ void ShowReplacedProject() {
   HideEditorPages();
   DimGenerateButton(1);
   ActivateMainPage(PAGE_LOG);
+  ClearLibraryTree();
   RebuildLibraryTree();
   ShowProjectHeader();
   ClearSequenceView();

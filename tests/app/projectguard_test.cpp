@@ -16,6 +16,7 @@
 #include "app/PanelIds.h"
 #include "app/ProjectCommands.h"
 #include "app/ProjectFile.h"
+#include "app/PulsePanelIds.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
@@ -23,6 +24,9 @@
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/pulse/LevelPanel.h"
+#include "ui/main/RfListPage.h"
 
 namespace {
 
@@ -160,6 +164,112 @@ TEST_F(ProjectGuardTest, FailedSaveAsKeepsTheProjectsFile) {
   ASSERT_EQ(PulseCount, 3);
   EXPECT_STREQ(PulseTable[2].name.c_str(), "third");
   EXPECT_EQ(Title(), "Torvane Q7 Cadenza (good.prj)");
+}
+
+// ------------------------------------------------------------ tree selection
+
+// Copy, Hide Tree Entries and a rename of a multi-segment waveform rebuild
+// the tree; the record the user works on stays marked and its item active,
+// so that the next Move and Delete act on it.
+TEST_F(ProjectGuardTest, TreeKeepsItsSelectionAcrossRebuilds) {
+  ASSERT_EQ(InitApplication(), 1);
+  NewPulse("alpha");
+  NewPulse("beta");
+  ClickItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(CurrentPulse, 0);
+
+  // Copy of a pulse: alpha stays marked, expanded and active.
+  Press(PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(PulseCount, 3);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 0));
+  int collapsed = 1;
+  GetTreeItemAttribute(PANEL_MAIN, Tree(), Item(kPulseLibraryTag, 0), ATTR_COLLAPSED, &collapsed);
+  EXPECT_EQ(collapsed, 0);
+  // ... and Move Down moves alpha, the record the editor shows.
+  Press(PANEL_MAIN_CMD_SENTRY_DOWN);
+  EXPECT_FALSE(Logged("Invalid item selection for moove operation."));
+  EXPECT_STREQ(PulseTable[1].name.c_str(), "alpha");
+  EXPECT_EQ(CurrentPulse, 1);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{1});
+
+  // A pulse page clicked, then a copy: the pulse stays active.
+  const int alpha = Item(kPulseLibraryTag, 1);
+  int jitter = -1;
+  ASSERT_GE(GetTreeItemChild(PANEL_MAIN, Tree(), alpha, 2, &jitter), 0);
+  ASSERT_EQ(Label(jitter), "Jitter");
+  ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, Tree(), jitter, false), 1);
+  Press(PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(PulseCount, 4);
+  EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 1));
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{1});
+
+  // Hide Tree Entries with another pulse hidden: alpha keeps mark and item;
+  // beta (hidden) has no item. Toggled back, both are there and alpha is
+  // still the marked, active one.
+  ClickItem(kPulseLibraryTag, 0);  // beta
+  ASSERT_STREQ(PulseTable[CurrentPulse].name.c_str(), "beta");
+  ASSERT_EQ(UiTest_ClickCtrl(P_MISC, P_MISC_CMD_P_HIDE), 1);
+  ASSERT_EQ(PulseTable[0].hidden, 1);
+  ClickItem(kPulseLibraryTag, 1);  // alpha
+  Choose(MBAR_PRJ_HIDE);
+  ASSERT_EQ(Count(kPulseLibraryTag), 3);
+  EXPECT_EQ(Label(Item(kPulseLibraryTag, 0)), "alpha");
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 0));
+  Choose(MBAR_PRJ_HIDE);
+  ASSERT_EQ(Count(kPulseLibraryTag), 4);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{1});
+  EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 1));
+  // Delete acts on the active item: alpha is used by no sequence, so it asks.
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Press(PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Are you sure you want to delete this pulse ?");
+
+  // A sequence, a multi-segment waveform and an RF list: Copy keeps each
+  // marked and active; the pulse keeps its mark all along.
+  Choose(MBAR_PULSE_SNEW);
+  Press(PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(SequenceCount, 2);
+  EXPECT_EQ(MarkedUnder(kSequenceLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kSequenceLibraryTag, 0));
+  Choose(MBAR_PULSE_RFLISTNEW);
+  Press(PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(RfListCount, 2);
+  EXPECT_EQ(MarkedUnder(kRfListLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kRfListLibraryTag, 0));
+  Choose(MBAR_PULSE_SEGNEW);
+  Press(PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(MultiSegmentCount, 2);
+  EXPECT_EQ(MarkedUnder(kMultiSegmentLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kMultiSegmentLibraryTag, 0));
+
+  // Renaming the multi-segment waveform keeps it marked and active; Move
+  // Down then moves it below its copy.
+  ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_NAME, "burst set"), 1);
+  EXPECT_EQ(Label(Item(kMultiSegmentLibraryTag, 0)), "burst set");
+  EXPECT_EQ(MarkedUnder(kMultiSegmentLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kMultiSegmentLibraryTag, 0));
+  Press(PANEL_MAIN_CMD_SENTRY_DOWN);
+  EXPECT_STREQ(MultiSegmentTable[1].name.c_str(), "burst set");
+  EXPECT_EQ(CurrentMultiSegment, 1);
+
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{1});
+  EXPECT_EQ(MarkedUnder(kSequenceLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(MarkedUnder(kRfListLibraryTag), std::vector<int>{0});
+  EXPECT_FALSE(Logged("Invalid item selection for moove operation."));
+
+  // New Project drops every mark: the next project's records are unmarked.
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("fresh");
+  Choose(MBAR_PULSE_SNEW);
+  EXPECT_EQ(MarkedUnder(kSequenceLibraryTag), std::vector<int>{0});
+  Choose(MBAR_PULSE_RFLISTNEW);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(MarkedUnder(kMultiSegmentLibraryTag), std::vector<int>{});
 }
 
 }  // namespace
