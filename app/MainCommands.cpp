@@ -14,6 +14,7 @@
 #include "app/TempFiles.h"
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -47,8 +48,22 @@ bool ProjectPath(std::string* path) {
 // whatever it held before; the settings name it for the next start.
 void ProjectSaved() {
   LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   SaveSettings(g_Settings);
   Log_Status(1, "Project saved.");
+}
+
+// A save over the file whose load left records out asks first; true to go
+// on. Answered "no", the file keeps what it holds.
+bool ConfirmOverwriteIncomplete(const std::string& path) {
+  if (LastProjectRecordsLost <= 0) return true;
+  const std::string text = cz::FormatC(
+      "%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
+      "Saving writes the file without them.\nSave anyway ?",
+      LastProjectRecordsLost, path.c_str());
+  if (ConfirmPopup("Warning", text.c_str()) == 1) return true;
+  Log_Message(3, "** Project file '", path.c_str(), "' was not saved over.");
+  return false;
 }
 
 // File > Save Project As: the dialog in the project folder, then the save.
@@ -68,6 +83,10 @@ SaveOutcome SaveProjectAs() {
     return kSaveCancelled;
   }
   if (result <= 0) return kSaveCancelled;
+  std::string current;
+  if (LastProjectRecordsLost > 0 && ProjectPath(&current) && current == path.view() &&
+      !ConfirmOverwriteIncomplete(current))
+    return kSaveCancelled;
   Log_Message(3, "Saving project as '", path.c_str(), "'...");
   // The project changes its file only once the new one is written: after a
   // failed Save As, LastPrj, the title and the settings still name the file
@@ -90,6 +109,7 @@ SaveOutcome SaveCurrentProject() {
     MessagePopup("Error", "Failed to save project file.");
     return kSaveFailed;
   }
+  if (!ConfirmOverwriteIncomplete(path)) return kSaveCancelled;
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
 }
 
@@ -194,7 +214,9 @@ void ExitCb(int, int menuItem, void*, int) {
 }
 
 void QuitWithoutQuestions() {
-  if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
+  if (g_Settings.SavePrjOnExit && LastProjectRecordsLost > 0)
+    Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' lost records on load; it is not saved over.");
+  else if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
     std::string path;
     if (ProjectPath(&path) && ::SaveProject(PulseTable, SequenceTable, path.c_str()))
       Log_Message(1, "Project saved.");

@@ -11,6 +11,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "platform/CLocale.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/SequenceView.h"
@@ -19,6 +20,7 @@
 #include "ui/dialogs/DataSourceDialog.h"
 
 int LastProjectLoadFailed = 0;
+int LastProjectRecordsLost = 0;
 
 namespace {
 
@@ -85,6 +87,28 @@ void ShowReplacedProject() {
 
 }  // namespace
 
+void ReportProjectLoad(int importMode) {
+  const ProjectLoadReport& r = LastProjectLoadReport;
+  if (importMode != 0) {
+    if (r.refused == 0) return;
+    std::string text = cz::FormatC("%d pulse(s) of the file were not imported.", r.refused);
+    if (PulseCount >= kMaxPulses) text += cz::FormatC("\nThe project holds the maximum of %d pulses.", kMaxPulses);
+    text += "\nSee log window for details.";
+    MessagePopup("Warning", text.c_str());
+    return;
+  }
+  LastProjectRecordsLost = r.refused + r.entriesRefused;
+  if (r.renumbered == 0 && !r.Lost()) return;
+  std::string text = "Not every record of the project file could be loaded as stored:";
+  if (r.renumbered > 0)
+    text += cz::FormatC("\n%d record(s) got a new ID (their ID was in use or out of range).", r.renumbered);
+  if (r.refused > 0) text += cz::FormatC("\n%d record(s) were refused.", r.refused);
+  if (r.entriesRefused > 0) text += cz::FormatC("\n%d sequence entries were refused.", r.entriesRefused);
+  if (r.Lost()) text += "\nThe project file is not saved over without a question.";
+  text += "\nSee log window for details.";
+  MessagePopup("Warning", text.c_str());
+}
+
 int GetProjectFolder(char* out, int capacity) {
   if (out == nullptr || capacity <= 0) return 0;
   out[0] = '\0';
@@ -105,6 +129,7 @@ void NewProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
   ResetProject();
   g_Settings.LastPrj.Clear();
   LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kProgramTitle);
 
   SetCurrentPulse(0);
@@ -131,6 +156,7 @@ void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
   ResetProject();
   g_Settings.LastPrj.AssignExact(path);
   LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 0)) {
     MessagePopup("Error", "Failed to load project file.");
     // The file is not taken as the project's file, so that no save writes
@@ -141,6 +167,7 @@ void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
     return;
   }
   ShowReplacedProject();
+  ReportProjectLoad(0);
 }
 
 void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {

@@ -265,8 +265,10 @@ void LoadLastProject() {
   Echo("Loading project...\n");
   char path[UI_MAX_PATH] = "";
   if (ResolveProjectPath(g_Settings.LastPrj.c_str(), path, sizeof path) &&
-      LoadProject(PulseTable, SequenceTable, path, 0))
+      LoadProject(PulseTable, SequenceTable, path, 0)) {
+    ReportProjectLoad(0);
     return;
+  }
   Log_Message(1, "** Failed to load project file.");
   // The file keeps its name as the project's, but no automatic save may
   // write the empty project over it.

@@ -272,4 +272,175 @@ TEST_F(ProjectGuardTest, TreeKeepsItsSelectionAcrossRebuilds) {
   EXPECT_EQ(MarkedUnder(kMultiSegmentLibraryTag), std::vector<int>{});
 }
 
+// ------------------------------------------------------- clashing records
+
+// A project file (as another program or a hand edit leaves it) whose pulses
+// and sequences share IDs or carry IDs out of range.
+std::string ClashingProject() {
+  return "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PROJECT><Name>clash</Name></PROJECT>\r\n<PULSE_DB>\r\n"
+         "<PULSE name=\"a\" id=\"3\"/>\r\n"
+         "<PULSE name=\"b\" id=\"3\"><Comment>second of ID 3</Comment></PULSE>\r\n"
+         "<PULSE name=\"c\" id=\"300\"/>\r\n"
+         "<PULSE name=\"d\" id=\"5\"/>\r\n"
+         "<PULSE name=\"e\" id=\"4294967299\"/>\r\n"
+         "</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
+         "<SEQUENCE name=\"s1\" id=\"2\"><Entry1 pid=\"3\" rep=\"1\"/><Entry2 pid=\"300\" rep=\"2\"/>"
+         "<Entry3 pid=\"5\" rep=\"3\"/><Entry4 pid=\"4294967299\" rep=\"4\"/></SEQUENCE>\r\n"
+         "<SEQUENCE name=\"s2\" id=\"2\"><Entry1 pid=\"5\" rep=\"1\"/></SEQUENCE>\r\n"
+         "<SEQUENCE name=\"s3\" id=\"70\"><Entry1 pid=\"3\" rep=\"1\"/></SEQUENCE>\r\n"
+         "<SEQUENCE name=\"s4\" id=\"9\"><Entry1 pid=\"3\" rep=\"1\"/></SEQUENCE>\r\n"
+         "</SEQUENCE_DB>\r\n<MULTISEG_DB>\r\n"
+         "<MSEG name=\"m\"><Entry1 sid=\"2\" stype=\"0\"/><Entry2 sid=\"70\" stype=\"0\"/><Entry3 sid=\"9\" stype=\"0\"/></MSEG>\r\n"
+         "</MULTISEG_DB>\r\n<RFLIST_DB/>\r\n<DATASRC_DB/>\r\n</TV_CZ_DB>\r\n";
+}
+
+// Every record loads; the later of two records with one ID and the records
+// whose ID is out of range get free IDs, references to an ID that one
+// record alone carries follow it, and a popup says so. Each record opens
+// its own editor from the tree; saved and loaded again, nothing moves.
+TEST_F(ProjectGuardTest, ClashingIdsGetFreeIdsAndReferencesFollow) {
+  ASSERT_EQ(InitApplication(), 1);
+  mkdir(Projects().c_str(), 0755);
+  const std::string path = Projects() + "/clash.prj";
+  ASSERT_TRUE(WriteFileBytes(path, ClashingProject()));
+  UiTest_ClearPopups();
+  UiTest_QueueFile(path.c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(UiTest_Popups()[1].title, "Warning");
+  EXPECT_NE(UiTest_Popups()[1].text.find("5 record(s) got a new ID"), std::string::npos) << UiTest_Popups()[1].text;
+  EXPECT_EQ(UiTest_Popups()[1].text.find("refused"), std::string::npos);
+  EXPECT_EQ(LastProjectRecordsLost, 0);
+
+  ASSERT_EQ(PulseCount, 5);
+  ASSERT_EQ(SequenceCount, 4);
+  // a keeps 3 and d keeps 5, which the file claims; the others take the
+  // smallest IDs no record of the file claims.
+  const uint32_t pulseIds[] = {3, 1, 2, 5, 4};
+  for (int k = 0; k < 5; ++k) EXPECT_EQ(PulseTable[k].id, pulseIds[k]) << k;
+  const uint32_t sequenceIds[] = {2, 1, 3, 9};
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(SequenceTable[k].id, sequenceIds[k]) << k;
+  EXPECT_TRUE(Logged("*** Pulse ID 3 of 'b' is held by another record; the record gets ID 1."));
+  EXPECT_TRUE(Logged("*** Pulse ID 300 of 'c' is out of range; the record gets ID 2."));
+  // Entries: the shared ID names the first pulse; the out-of-range ones follow.
+  const SequenceRecord& s1 = SequenceTable[0];
+  ASSERT_EQ(s1.EntriesInUse(), 4);
+  EXPECT_EQ(s1.entries[0].pulseId, 3);
+  EXPECT_EQ(s1.entries[1].pulseId, 2);
+  EXPECT_EQ(s1.entries[2].pulseId, 5);
+  EXPECT_EQ(s1.entries[3].pulseId, 4);
+  const MultiSegmentRecord& m = MultiSegmentTable[0];
+  EXPECT_EQ(m.segments[0].sequenceId, 2);
+  EXPECT_EQ(m.segments[1].sequenceId, 3);
+  EXPECT_EQ(m.segments[2].sequenceId, 9);
+  EXPECT_EQ(m.segments[1].type, SEGMENT_SEQUENCE);
+
+  // Each tree item opens its own record: b is no longer a second view of a.
+  for (int k = 0; k < 5; ++k) {
+    ClickItem(kPulseLibraryTag, k);
+    EXPECT_EQ(CurrentPulse, k);
+    char name[128] = "";
+    GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, name, sizeof name);
+    EXPECT_EQ(std::string(name), PulseTable[k].name.str());
+  }
+  // b can be deleted now (no entry names it).
+  ClickItem(kPulseLibraryTag, 1);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Press(PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(PulseCount, 4);
+  EXPECT_STREQ(PulseTable[1].name.c_str(), "c");
+
+  // Nothing was lost, so Save writes without a question; the saved file
+  // loads back without a popup and with the same IDs.
+  UiTest_ClearPopups();
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  UiTest_QueueFile(path.c_str());
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << UiTest_Popups().back().text;
+  ASSERT_EQ(PulseCount, 4);
+  const uint32_t reloaded[] = {3, 2, 5, 4};
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(PulseTable[k].id, reloaded[k]) << k;
+  EXPECT_EQ(SequenceTable[0].entries[1].pulseId, 2);
+  EXPECT_EQ(MultiSegmentTable[0].segments[1].sequenceId, 3);
+}
+
+// A project file that loses records on load (a pulse without a name, an
+// entry naming no pulse, sequences beyond the table) is never written over
+// without a question: not by Save, not by the save at exit, not by the
+// save of a termination signal. "Yes" writes it; then no question is left.
+TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
+  mkdir(Projects().c_str(), 0755);
+  const std::string path = Projects() + "/lossy.prj";
+  std::string doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n<PULSE name=\"\" id=\"1\"/>\r\n"
+      "<PULSE name=\"kept\" id=\"2\"/>\r\n</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
+      "<SEQUENCE name=\"s\" id=\"1\"><Entry1 pid=\"2\" rep=\"1\"/><Entry2 pid=\"1\" rep=\"1\"/></SEQUENCE>\r\n";
+  for (int k = 2; k <= 66; ++k) doc += "<SEQUENCE name=\"more" + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>\r\n";
+  doc += "</SEQUENCE_DB>\r\n</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(path, doc));
+  WriteSettings(path, true);
+
+  SkipProjectLoad = 0;
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "Warning");
+  EXPECT_NE(UiTest_Popups()[0].text.find("3 record(s) were refused."), std::string::npos) << UiTest_Popups()[0].text;
+  EXPECT_NE(UiTest_Popups()[0].text.find("1 sequence entries were refused."), std::string::npos);
+  EXPECT_EQ(PulseCount, 1);
+  EXPECT_EQ(SequenceCount, 64);
+  EXPECT_EQ(LastProjectRecordsLost, 4);
+
+  // Save asks; "no" keeps the file.
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_SAVEPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+  EXPECT_NE(UiTest_Popups()[0].text.find("Save anyway ?"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(path), doc);
+  // Save As onto the same file asks too.
+  UiTest_QueueFile(path.c_str());
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_SAVEPRJAS);
+  EXPECT_EQ(ReadFileBytes(path), doc);
+  EXPECT_EQ(UiTest_PendingAnswers(), 0);
+
+  // The save of a termination signal does not write it.
+  QuitWithoutQuestions();
+  EXPECT_EQ(ReadFileBytes(path), doc);
+  TearDownApplication();
+
+  // Started again: the same report; Exit with save-on-exit asks, "no" ends
+  // the program and keeps the file.
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
+  EXPECT_EQ(LastProjectRecordsLost, 4);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_EXIT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+  EXPECT_EQ(ReadFileBytes(path), doc);
+  TearDownApplication();
+
+  // "Yes" writes the project over the file; the next save asks nothing.
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_NE(ReadFileBytes(path), doc);
+  EXPECT_EQ(LastProjectRecordsLost, 0);
+  UiTest_ClearPopups();
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+}
+
 }  // namespace
