@@ -27,12 +27,22 @@ namespace {
 constexpr const char* kProgramTitle = "Torvane Q7 Cadenza";
 constexpr const char* kDiscardQuestion = "Unsaved changes will be lost.\nContinue ?";
 
+// Whether the header (name, author, date, version) and the project options
+// are those of a new project.
+bool HeaderIsNew(const ProjectHeader& h) {
+  const ProjectHeader n;
+  return h.projectName == n.projectName && h.author == n.author && h.date == n.date && h.version == n.version &&
+         h.hideEntries == n.hideEntries && h.pepLevel == n.pepLevel && h.allowMarkers == n.allowMarkers &&
+         h.swapIq == n.swapIq && h.removeSegments == n.removeSegments && h.noArbPreset == n.noArbPreset &&
+         h.pathWin == n.pathWin && h.pathLin == n.pathLin;
+}
+
 // Whether the project holds anything that a replacement would discard: any
-// record, or a project file in use. A project never saved counts too, so
-// it is not lost without a question.
+// record, a header or options the user set, or a project file in use. A
+// project never saved counts too, so it is not lost without a question.
 bool ProjectHoldsData() {
   return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 ||
-         DataSourceCount > 0 || !g_Settings.LastPrj.empty();
+         DataSourceCount > 0 || !g_Settings.LastPrj.empty() || !HeaderIsNew(g_Settings.Project);
 }
 
 // Asks before the project is discarded; true to go on.
@@ -185,6 +195,7 @@ void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
     return;
   }
   RebuildLibraryTree();
+  ReportProjectLoad(1);
 }
 
 void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel) {

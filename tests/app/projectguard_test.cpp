@@ -5,6 +5,7 @@
 // popups, with a restart where the scenario crosses one.
 #include <sys/stat.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -441,6 +442,106 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   UiTest_ClearPopups();
   Choose(MBAR_FILE_SAVEPRJ);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+}
+
+// ------------------------------------------------------------- questions
+
+// A fresh project whose header or options the user set is not dropped by
+// New Project or Load Project without a question; "no" keeps them.
+TEST_F(ProjectGuardTest, HeaderAndOptionsAreNotDroppedWithoutAQuestion) {
+  ASSERT_EQ(InitApplication(), 1);
+  mkdir(Projects().c_str(), 0755);
+  const std::string other = Projects() + "/other.prj";
+  ASSERT_TRUE(WriteFileBytes(other, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PROJECT><Name>other</Name></PROJECT></TV_CZ_DB>\r\n"));
+
+  // A new, empty project asks nothing.
+  UiTest_ClearPopups();
+  Choose(MBAR_FILE_NEWPRJ);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+
+  ASSERT_EQ(UiTest_EnterValue(PANEL_MAIN, PANEL_MAIN_STR_PROJECT, "radar trials"), 1);
+  ASSERT_STREQ(g_Settings.Project.projectName.c_str(), "radar trials");
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].title, "New Project");
+  EXPECT_STREQ(g_Settings.Project.projectName.c_str(), "radar trials");
+  UiTest_ClearPopups();
+  UiTest_QueueFile(other.c_str());
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(UiTest_Popups()[1].title, "Load Project");
+  EXPECT_STREQ(g_Settings.Project.projectName.c_str(), "radar trials");
+  EXPECT_TRUE(g_Settings.LastPrj.empty());
+
+  // "yes" drops it; then an option set in Preferences is asked about too.
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  EXPECT_TRUE(g_Settings.Project.projectName.empty());
+  Choose(MBAR_OPT_PREF);
+  ASSERT_EQ(UiTest_ClickCtrl(GENWV, GENWV_CHK_IQSWAP), 1);
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_ACCEPT), 1);
+  ASSERT_EQ(g_Settings.Project.swapIq, 1);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(g_Settings.Project.swapIq, 1);
+  UiTest_QueueFile(other.c_str());
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_LOADPRJ);
+  EXPECT_STREQ(g_Settings.Project.projectName.c_str(), "other");
+  EXPECT_EQ(UiTest_PendingAnswers(), 0);
+}
+
+// Importing 200 pulses into a project of 100 keeps 156: a popup says how
+// many were not imported; the imported ones took free IDs.
+TEST_F(ProjectGuardTest, ImportBeyondTheMaximumSaysHowManyWereNotImported) {
+  ASSERT_EQ(InitApplication(), 1);
+  mkdir(Projects().c_str(), 0755);
+  const auto pulses = [](int n, const char* prefix) {
+    std::string doc = "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PULSE_DB>";
+    for (int k = 1; k <= n; ++k)
+      doc += "<PULSE name=\"" + std::string(prefix) + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>";
+    return doc + "</PULSE_DB></TV_CZ_DB>\r\n";
+  };
+  const std::string hundred = Projects() + "/hundred.prj", many = Projects() + "/many.prj";
+  ASSERT_TRUE(WriteFileBytes(hundred, pulses(100, "own")));
+  ASSERT_TRUE(WriteFileBytes(many, pulses(200, "imp")));
+  UiTest_QueueFile(hundred.c_str());
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(PulseCount, 100);
+
+  UiTest_ClearPopups();
+  UiTest_QueueFile(many.c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(UiTest_Popups()[1].title, "Warning");
+  EXPECT_EQ(UiTest_Popups()[1].text,
+            "44 pulse(s) of the file were not imported.\nThe project holds the maximum of 256 pulses.\n"
+            "See log window for details.");
+  ASSERT_EQ(PulseCount, 256);
+  EXPECT_STREQ(PulseTable[255].name.c_str(), "imp156");
+  EXPECT_EQ(PulseTable[100].id, 201u);  // IDs the file claims for later pulses stay free
+  EXPECT_EQ(Count(kPulseLibraryTag), 256);
+  std::set<uint32_t> ids;
+  for (int k = 0; k < PulseCount; ++k) ids.insert(PulseTable[k].id);
+  EXPECT_EQ(ids.size(), 256u);
+  EXPECT_EQ(*ids.rbegin(), 256u);
+  EXPECT_TRUE(Logged("*** Max. number of pulses in project exceeded."));
+  EXPECT_TRUE(Logged("*** Pulse ID 1 of 'imp1' is held by another record; the record gets ID 201."));
+  EXPECT_EQ(g_Settings.LastPrj.str(), hundred);
+
+  // An import that fits says nothing.
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  UiTest_ClearPopups();
+  UiTest_QueueFile(hundred.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  EXPECT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(PulseCount, 100);
 }
 
 }  // namespace
