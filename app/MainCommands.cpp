@@ -53,14 +53,21 @@ void ProjectSaved() {
   Log_Status(1, "Project saved.");
 }
 
-// A save over the file whose load left records out asks first; true to go
-// on. Answered "no", the file keeps what it holds.
+// Whether the project file's last load left anything of it out.
+bool SourceIncomplete() { return LastProjectRecordsLost > 0 || LastProjectLoadFailed; }
+
+// A save over the file whose load failed or left records out asks first;
+// true to go on. Answered "no", the file keeps what it holds.
 bool ConfirmOverwriteIncomplete(const std::string& path) {
-  if (LastProjectRecordsLost <= 0) return true;
-  const std::string text = cz::FormatC(
-      "%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
-      "Saving writes the file without them.\nSave anyway ?",
-      LastProjectRecordsLost, path.c_str());
+  if (!SourceIncomplete()) return true;
+  const std::string text =
+      LastProjectLoadFailed
+          ? cz::FormatC("The project file\n'%s'\ncould not be loaded. "
+                        "Saving writes the current project over it.\nSave anyway ?",
+                        path.c_str())
+          : cz::FormatC("%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
+                        "Saving writes the file without them.\nSave anyway ?",
+                        LastProjectRecordsLost, path.c_str());
   if (ConfirmPopup("Warning", text.c_str()) == 1) return true;
   Log_Message(3, "** Project file '", path.c_str(), "' was not saved over.");
   return false;
@@ -84,7 +91,7 @@ SaveOutcome SaveProjectAs() {
   }
   if (result <= 0) return kSaveCancelled;
   std::string current;
-  if (LastProjectRecordsLost > 0 && ProjectPath(&current) && current == path.view() &&
+  if (SourceIncomplete() && ProjectPath(&current) && current == path.view() &&
       !ConfirmOverwriteIncomplete(current))
     return kSaveCancelled;
   Log_Message(3, "Saving project as '", path.c_str(), "'...");

@@ -444,6 +444,29 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
 }
 
+// A last project that failed to load at start-up: an explicit Save asks
+// before the current project goes over the file as well.
+TEST_F(ProjectGuardTest, ExplicitSaveOverAFileThatFailedToLoadAsks) {
+  const std::string path = dir_.File("broken.prj");
+  const std::string bytes = "<?xml version=\"1.0\"?>\n<TV_CZ_DB><PULSE_DB><PULSE id=\"1\"";
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  WriteSettings(path);
+  SkipProjectLoad = 0;
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(LastProjectLoadFailed, 1);
+  NewPulse("work");
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_SAVEPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+  EXPECT_EQ(ReadFileBytes(path), bytes);
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_NE(ReadFileBytes(path).find("name=\"work\""), std::string::npos);
+  EXPECT_EQ(LastProjectLoadFailed, 0);
+}
+
 // ------------------------------------------------------------- questions
 
 // A fresh project whose header or options the user set is not dropped by
