@@ -156,13 +156,27 @@ struct RecordRoot {
   const char* tag;
   LibraryKind kind;
   void (*select)(uint32_t id);
+  int (*find)(uint32_t id);  // table position of the record with the ID, -1 when none
 };
 const RecordRoot kRecordRoots[] = {
-    {kPulseLibraryTag, LIBRARY_PULSE, &SelectPulseTreeItem},
-    {kSequenceLibraryTag, LIBRARY_SEQUENCE, &SelectSequenceTreeItem},
-    {kMultiSegmentLibraryTag, LIBRARY_MULTI_SEGMENT, &SelectMultiSegmentTreeItem},
-    {kRfListLibraryTag, LIBRARY_RF_LIST, &SelectRfListTreeItem},
+    {kPulseLibraryTag, LIBRARY_PULSE, &SelectPulseTreeItem, &FindPulseById},
+    {kSequenceLibraryTag, LIBRARY_SEQUENCE, &SelectSequenceTreeItem, &FindSequenceById},
+    {kMultiSegmentLibraryTag, LIBRARY_MULTI_SEGMENT, &SelectMultiSegmentTreeItem, &FindMultiSegmentById},
+    {kRfListLibraryTag, LIBRARY_RF_LIST, &SelectRfListTreeItem, &FindRfListById},
 };
+
+// Marks and active item of records that hide mode keeps out of the tree:
+// they come back with their records when hide mode is switched off. A
+// record deleted meanwhile is forgotten, so its ID never marks a new record.
+TreeSelectionState g_HiddenSelection;
+
+// Records of the kind with the ID in the table.
+bool RecordExists(LibraryKind kind, int id) {
+  if (id < 0) return false;
+  for (const RecordRoot& root : kRecordRoots)
+    if (root.kind == kind) return root.find(static_cast<uint32_t>(id)) >= 0;
+  return false;
+}
 
 // The record item under the root tagged rootTag whose value is id, or -1.
 int RecordItem(const char* rootTag, int id) {
@@ -214,14 +228,45 @@ TreeSelectionState ReadTreeSelection() {
   return state;
 }
 
+// The state read from the tree, completed by the marks and the active item
+// of records that were hidden at the last rebuild and still exist.
+TreeSelectionState WithHiddenSelection(TreeSelectionState state) {
+  // A tree without record items is a new window or a cleared project:
+  // nothing of an earlier one is carried over.
+  int items = 0;
+  for (const RecordRoot& root : kRecordRoots) {
+    int node = -1, children = 0;
+    if (GetTreeItemFromTag(PANEL_MAIN, Tree(), root.tag, &node) >= 0 && node >= 0)
+      GetTreeItemNumChildren(PANEL_MAIN, Tree(), node, &children);
+    items += children;
+  }
+  if (items == 0) return state;
+  for (int r = 0; r < 4; ++r) {
+    const TreeSelectionState::Mark& kept = g_HiddenSelection.marks[r];
+    if (!state.marks[r].present && kept.present && RecordExists(kRecordRoots[r].kind, static_cast<int>(kept.id)))
+      state.marks[r] = kept;
+  }
+  if (state.activeKind == LIBRARY_NONE && g_HiddenSelection.activeKind != LIBRARY_NONE &&
+      RecordExists(g_HiddenSelection.activeKind, g_HiddenSelection.activeValue)) {
+    state.activeKind = g_HiddenSelection.activeKind;
+    state.activeValue = g_HiddenSelection.activeValue;
+    state.activePage = g_HiddenSelection.activePage;
+  }
+  return state;
+}
+
 // Marks again the records that are still shown; a record that was deleted
-// or is now hidden leaves its root unmarked.
+// leaves its root unmarked, one that is hidden now is kept for later.
 void RestoreTreeSelection(const TreeSelectionState& state) {
+  g_HiddenSelection = TreeSelectionState();
   for (int r = 0; r < 4; ++r) {
     const TreeSelectionState::Mark& mark = state.marks[r];
     if (!mark.present) continue;
     const int item = RecordItem(kRecordRoots[r].tag, static_cast<int>(mark.id));
-    if (item < 0) continue;
+    if (item < 0) {
+      if (RecordExists(kRecordRoots[r].kind, static_cast<int>(mark.id))) g_HiddenSelection.marks[r] = mark;
+      continue;
+    }
     kRecordRoots[r].select(mark.id);
     if (kRecordRoots[r].kind == LIBRARY_PULSE)
       SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_COLLAPSED, mark.collapsed);
@@ -236,6 +281,11 @@ void RestoreTreeSelection(const TreeSelectionState& state) {
     if (active >= 0 && state.activePage >= 0 &&
         GetTreeItemChild(PANEL_MAIN, Tree(), active, state.activePage, &page) >= 0 && page >= 0)
       active = page;
+  }
+  if (active < 0 && RecordExists(state.activeKind, state.activeValue)) {
+    g_HiddenSelection.activeKind = state.activeKind;
+    g_HiddenSelection.activeValue = state.activeValue;
+    g_HiddenSelection.activePage = state.activePage;
   }
   SetActiveTreeItem(PANEL_MAIN, Tree(), active);
 }
@@ -352,11 +402,13 @@ LibrarySelection GetLibrarySelection() {
 void ClearLibraryTree() {
   for (const char* root : {kPulseLibraryTag, kSequenceLibraryTag, kMultiSegmentLibraryTag, kRfListLibraryTag})
     DeleteRootChildren(root);
+  g_HiddenSelection = TreeSelectionState();
 }
 
 void RebuildLibraryTree() {
-  const TreeSelectionState selection = ReadTreeSelection();
-  ClearLibraryTree();
+  const TreeSelectionState selection = WithHiddenSelection(ReadTreeSelection());
+  for (const char* root : {kPulseLibraryTag, kSequenceLibraryTag, kMultiSegmentLibraryTag, kRfListLibraryTag})
+    DeleteRootChildren(root);
   const bool hide = HideMode();
 
   // Page items carry running numbers that nothing reads.

@@ -222,6 +222,20 @@ TEST_F(ProjectGuardTest, TreeKeepsItsSelectionAcrossRebuilds) {
   ASSERT_EQ(Count(kPulseLibraryTag), 4);
   EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{1});
   EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 1));
+  // The pulse the editor shows, hidden itself: it has no item while hide
+  // mode is on, and is marked and active again when it is switched off.
+  ClickItem(kPulseLibraryTag, 0);  // beta, hidden
+  Choose(MBAR_PRJ_HIDE);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{});
+  EXPECT_EQ(ActiveItem(), -1);
+  Press(PANEL_MAIN_CMD_SENTRY_DOWN);  // no item is active: nothing moves
+  EXPECT_STREQ(PulseTable[0].name.c_str(), "beta");
+  EXPECT_TRUE(Logged("Invalid item selection for moove operation."));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_LOG, TAB_LOG_CMD_CLR), 1);
+  Choose(MBAR_PRJ_HIDE);
+  EXPECT_EQ(MarkedUnder(kPulseLibraryTag), std::vector<int>{0});
+  EXPECT_EQ(ActiveItem(), Item(kPulseLibraryTag, 0));
+  ClickItem(kPulseLibraryTag, 1);  // alpha again
   // Delete acts on the active item: alpha is used by no sequence, so it asks.
   UiTest_ClearPopups();
   UiTest_QueueConfirm(false);
