@@ -261,6 +261,8 @@ void SetUpPrbs() {
 
 // Step 17: the last project, unless skipped.
 void LoadLastProject() {
+  LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   if (g_Settings.LastPrj.empty() || SkipProjectLoad) return;
   Echo("Loading project...\n");
   char path[UI_MAX_PATH] = "";
