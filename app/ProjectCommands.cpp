@@ -11,11 +11,11 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
-#include "platform/CLocale.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/dialogs/DataSourceDialog.h"
 

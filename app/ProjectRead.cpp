@@ -187,8 +187,9 @@ void LogNewId(const char* kind, const char* name, long fileId, bool inRange, uin
                      .c_str());
 }
 
-// The element children with the tag, from el on, up to the first child of
-// another tag (how many records a full table leaves out).
+// How many records a full table leaves out: the element children with the
+// tag from el on. Pulses end at the first child of another tag, as their
+// reader does; the other sections count every such child with a "name".
 int RemainingRecords(xml_node el, const char* tag, bool needName) {
   int n = 0;
   for (; el; el = el.next_sibling()) {
