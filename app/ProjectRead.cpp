@@ -457,7 +457,8 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
     long filePid = 0;
     XmlGetAttrLong(e, "pid", &filePid);
     const long followed = filePid >= 0 ? pulseIds.Follow(filePid) : filePid;
-    int32_t pid = followed > INT32_MAX ? INT32_MAX : (followed < INT32_MIN ? INT32_MIN : static_cast<int32_t>(followed));
+    const int32_t pid =
+        followed > INT32_MAX ? INT32_MAX : (followed < INT32_MIN ? INT32_MIN : static_cast<int32_t>(followed));
     if (pid >= 0) {
       int32_t rep = Int(e, "rep");
       if (!PulseIdTaken(pulses, PulseCount, static_cast<uint32_t>(pid))) {

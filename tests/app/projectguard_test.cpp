@@ -305,7 +305,8 @@ std::string ClashingProject() {
          "<SEQUENCE name=\"s3\" id=\"70\"><Entry1 pid=\"3\" rep=\"1\"/></SEQUENCE>\r\n"
          "<SEQUENCE name=\"s4\" id=\"9\"><Entry1 pid=\"3\" rep=\"1\"/></SEQUENCE>\r\n"
          "</SEQUENCE_DB>\r\n<MULTISEG_DB>\r\n"
-         "<MSEG name=\"m\"><Entry1 sid=\"2\" stype=\"0\"/><Entry2 sid=\"70\" stype=\"0\"/><Entry3 sid=\"9\" stype=\"0\"/></MSEG>\r\n"
+         "<MSEG name=\"m\"><Entry1 sid=\"2\" stype=\"0\"/><Entry2 sid=\"70\" stype=\"0\"/>"
+         "<Entry3 sid=\"9\" stype=\"0\"/></MSEG>\r\n"
          "</MULTISEG_DB>\r\n<RFLIST_DB/>\r\n<DATASRC_DB/>\r\n</TV_CZ_DB>\r\n";
 }
 
@@ -394,7 +395,8 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
       "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n<PULSE name=\"\" id=\"1\"/>\r\n"
       "<PULSE name=\"kept\" id=\"2\"/>\r\n</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
       "<SEQUENCE name=\"s\" id=\"1\"><Entry1 pid=\"2\" rep=\"1\"/><Entry2 pid=\"1\" rep=\"1\"/></SEQUENCE>\r\n";
-  for (int k = 2; k <= 66; ++k) doc += "<SEQUENCE name=\"more" + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>\r\n";
+  for (int k = 2; k <= 66; ++k)
+    doc += "<SEQUENCE name=\"more" + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>\r\n";
   doc += "</SEQUENCE_DB>\r\n</TV_CZ_DB>\r\n";
   ASSERT_TRUE(WriteFileBytes(path, doc));
   WriteSettings(path, true);
@@ -489,7 +491,8 @@ TEST_F(ProjectGuardTest, HeaderAndOptionsAreNotDroppedWithoutAQuestion) {
   ASSERT_EQ(InitApplication(), 1);
   mkdir(Projects().c_str(), 0755);
   const std::string other = Projects() + "/other.prj";
-  ASSERT_TRUE(WriteFileBytes(other, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PROJECT><Name>other</Name></PROJECT></TV_CZ_DB>\r\n"));
+  ASSERT_TRUE(WriteFileBytes(
+      other, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PROJECT><Name>other</Name></PROJECT></TV_CZ_DB>\r\n"));
 
   // A new, empty project asks nothing.
   UiTest_ClearPopups();
