@@ -136,6 +136,160 @@ LibrarySelection SelectionOf(int item) {
   return sel;
 }
 
+// The marks and the active item of the tree, by record ID, so that a
+// rebuild puts them back on the same records: the editor that is open keeps
+// its marked item, and Copy, Delete and Move keep working on the item the
+// user chose.
+struct TreeSelectionState {
+  struct Mark {
+    bool present = false;
+    uint32_t id = 0;
+    int collapsed = 1;
+  };
+  Mark marks[4];               // by root, in the order of kRecordRoots
+  LibraryKind activeKind = LIBRARY_NONE;
+  int activeValue = -1;        // the active record's ID
+  int activePage = -1;         // 0..4 when a pulse's page item was active
+};
+
+struct RecordRoot {
+  const char* tag;
+  LibraryKind kind;
+  void (*select)(uint32_t id);
+  int (*find)(uint32_t id);  // table position of the record with the ID, -1 when none
+};
+const RecordRoot kRecordRoots[] = {
+    {kPulseLibraryTag, LIBRARY_PULSE, &SelectPulseTreeItem, &FindPulseById},
+    {kSequenceLibraryTag, LIBRARY_SEQUENCE, &SelectSequenceTreeItem, &FindSequenceById},
+    {kMultiSegmentLibraryTag, LIBRARY_MULTI_SEGMENT, &SelectMultiSegmentTreeItem, &FindMultiSegmentById},
+    {kRfListLibraryTag, LIBRARY_RF_LIST, &SelectRfListTreeItem, &FindRfListById},
+};
+
+// Marks and active item of records that hide mode keeps out of the tree:
+// they come back with their records when hide mode is switched off. A
+// record deleted meanwhile is forgotten, so its ID never marks a new record.
+TreeSelectionState g_HiddenSelection;
+
+// Records of the kind with the ID in the table.
+bool RecordExists(LibraryKind kind, int id) {
+  if (id < 0) return false;
+  for (const RecordRoot& root : kRecordRoots)
+    if (root.kind == kind) return root.find(static_cast<uint32_t>(id)) >= 0;
+  return false;
+}
+
+// The record item under the root tagged rootTag whose value is id, or -1.
+int RecordItem(const char* rootTag, int id) {
+  int root = -1, children = 0;
+  if (GetTreeItemFromTag(PANEL_MAIN, Tree(), rootTag, &root) < 0 || root < 0) return -1;
+  if (GetTreeItemNumChildren(PANEL_MAIN, Tree(), root, &children) < 0) return -1;
+  for (int n = 0; n < children; ++n) {
+    int item = -1;
+    if (GetTreeItemChild(PANEL_MAIN, Tree(), root, n, &item) < 0 || item < 0) continue;
+    if (ItemValue(item) == id) return item;
+  }
+  return -1;
+}
+
+TreeSelectionState ReadTreeSelection() {
+  TreeSelectionState state;
+  for (int r = 0; r < 4; ++r) {
+    int root = -1, children = 0;
+    if (GetTreeItemFromTag(PANEL_MAIN, Tree(), kRecordRoots[r].tag, &root) < 0 || root < 0) continue;
+    GetTreeItemNumChildren(PANEL_MAIN, Tree(), root, &children);
+    for (int n = 0; n < children; ++n) {
+      int item = -1, colour = VAL_TRANSPARENT;
+      if (GetTreeItemChild(PANEL_MAIN, Tree(), root, n, &item) < 0 || item < 0) continue;
+      GetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_LABEL_BGCOLOR, &colour);
+      const int value = ItemValue(item);
+      if (colour == VAL_TRANSPARENT || value < 0) continue;
+      state.marks[r].present = true;
+      state.marks[r].id = static_cast<uint32_t>(value);
+      GetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_COLLAPSED, &state.marks[r].collapsed);
+      break;
+    }
+  }
+  int active = -1;
+  if (GetActiveTreeItem(PANEL_MAIN, Tree(), &active) >= 0 && active >= 0) {
+    const LibrarySelection sel = SelectionOf(active);
+    if (sel.kind != LIBRARY_NONE && sel.kind != LIBRARY_PLUGIN) {
+      state.activeKind = sel.kind;
+      state.activeValue = sel.value;
+      if (sel.item != active) {
+        int children = 0;
+        GetTreeItemNumChildren(PANEL_MAIN, Tree(), sel.item, &children);
+        for (int n = 0; n < children; ++n) {
+          int child = -1;
+          if (GetTreeItemChild(PANEL_MAIN, Tree(), sel.item, n, &child) >= 0 && child == active) state.activePage = n;
+        }
+      }
+    }
+  }
+  return state;
+}
+
+// The state read from the tree, completed by the marks and the active item
+// of records that were hidden at the last rebuild and still exist.
+TreeSelectionState WithHiddenSelection(TreeSelectionState state) {
+  // A tree without record items is a new window or a cleared project:
+  // nothing of an earlier one is carried over.
+  int items = 0;
+  for (const RecordRoot& root : kRecordRoots) {
+    int node = -1, children = 0;
+    if (GetTreeItemFromTag(PANEL_MAIN, Tree(), root.tag, &node) >= 0 && node >= 0)
+      GetTreeItemNumChildren(PANEL_MAIN, Tree(), node, &children);
+    items += children;
+  }
+  if (items == 0) return state;
+  for (int r = 0; r < 4; ++r) {
+    const TreeSelectionState::Mark& kept = g_HiddenSelection.marks[r];
+    if (!state.marks[r].present && kept.present && RecordExists(kRecordRoots[r].kind, static_cast<int>(kept.id)))
+      state.marks[r] = kept;
+  }
+  if (state.activeKind == LIBRARY_NONE && g_HiddenSelection.activeKind != LIBRARY_NONE &&
+      RecordExists(g_HiddenSelection.activeKind, g_HiddenSelection.activeValue)) {
+    state.activeKind = g_HiddenSelection.activeKind;
+    state.activeValue = g_HiddenSelection.activeValue;
+    state.activePage = g_HiddenSelection.activePage;
+  }
+  return state;
+}
+
+// Marks again the records that are still shown; a record that was deleted
+// leaves its root unmarked, one that is hidden now is kept for later.
+void RestoreTreeSelection(const TreeSelectionState& state) {
+  g_HiddenSelection = TreeSelectionState();
+  for (int r = 0; r < 4; ++r) {
+    const TreeSelectionState::Mark& mark = state.marks[r];
+    if (!mark.present) continue;
+    const int item = RecordItem(kRecordRoots[r].tag, static_cast<int>(mark.id));
+    if (item < 0) {
+      if (RecordExists(kRecordRoots[r].kind, static_cast<int>(mark.id))) g_HiddenSelection.marks[r] = mark;
+      continue;
+    }
+    kRecordRoots[r].select(mark.id);
+    if (kRecordRoots[r].kind == LIBRARY_PULSE)
+      SetTreeItemAttribute(PANEL_MAIN, Tree(), item, ATTR_COLLAPSED, mark.collapsed);
+  }
+  // The marking made items active on the way; the item that was active
+  // before is active again, or none when its record has no item now.
+  int active = -1;
+  for (const RecordRoot& root : kRecordRoots) {
+    if (root.kind != state.activeKind) continue;
+    active = RecordItem(root.tag, state.activeValue);
+    int page = -1;
+    if (active >= 0 && state.activePage >= 0 &&
+        GetTreeItemChild(PANEL_MAIN, Tree(), active, state.activePage, &page) >= 0 && page >= 0)
+      active = page;
+  }
+  if (active < 0 && RecordExists(state.activeKind, state.activeValue)) {
+    g_HiddenSelection.activeKind = state.activeKind;
+    g_HiddenSelection.activeValue = state.activeValue;
+    g_HiddenSelection.activePage = state.activePage;
+  }
+  SetActiveTreeItem(PANEL_MAIN, Tree(), active);
+}
+
 void ReportModParamFailures(int position) {
   if (!InitModParams(position)) Log_Status(1, "Error: Cannot initialize parameters.");
   if (!LoadPulseModParams(position)) Log_Status(1, "Error: Cannot set pulse parameters.");
@@ -245,7 +399,14 @@ LibrarySelection GetLibrarySelection() {
   return SelectionOf(item);
 }
 
+void ClearLibraryTree() {
+  for (const char* root : {kPulseLibraryTag, kSequenceLibraryTag, kMultiSegmentLibraryTag, kRfListLibraryTag})
+    DeleteRootChildren(root);
+  g_HiddenSelection = TreeSelectionState();
+}
+
 void RebuildLibraryTree() {
+  const TreeSelectionState selection = WithHiddenSelection(ReadTreeSelection());
   for (const char* root : {kPulseLibraryTag, kSequenceLibraryTag, kMultiSegmentLibraryTag, kRfListLibraryTag})
     DeleteRootChildren(root);
   const bool hide = HideMode();
@@ -278,6 +439,7 @@ void RebuildLibraryTree() {
                      IMAGE_LIST);
   for (int r = 0; r < RfListCount; ++r)
     AppendRecordItem(kRfListLibraryTag, RfListTable[r].name.c_str(), RfListTable[r].id, IMAGE_LIST);
+  RestoreTreeSelection(selection);
   ProcessDrawEvents();
 }
 

@@ -44,9 +44,15 @@ enum LibraryTreeImage {
 // Deletes every record item under the four record roots and builds them
 // again from the tables in table order. While hide mode is on (the project
 // header's hide flag), pulses and sequences whose hidden flag is 1 get no
-// item. Marks nothing: callers mark the record they worked on with the
-// Select...TreeItem functions.
+// item. The marks and the active item follow their records by ID: a record
+// still shown is marked again and its item (or its pulse page) is active
+// again. Callers that worked on another record mark it with the
+// Select...TreeItem functions afterwards.
 void RebuildLibraryTree();
+// Deletes every record item and with them the marks and the active item;
+// for a project that replaces the records (IDs of the old project must not
+// mark records of the new one). Rebuild afterwards.
+void ClearLibraryTree();
 
 // Control callback of the library tree; acts on a left click (eventData1 =
 // y, eventData2 = x in the control) and returns 0.

@@ -14,6 +14,7 @@
 #include "app/TempFiles.h"
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -43,6 +44,35 @@ bool ProjectPath(std::string* path) {
   return true;
 }
 
+// After a successful save to LastPrj: the file now holds this session,
+// whatever it held before; the settings name it for the next start.
+void ProjectSaved() {
+  LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
+  SaveSettings(g_Settings);
+  Log_Status(1, "Project saved.");
+}
+
+// Whether the project file's last load left anything of it out.
+bool SourceIncomplete() { return LastProjectRecordsLost > 0 || LastProjectLoadFailed; }
+
+// A save over the file whose load failed or left records out asks first;
+// true to go on. Answered "no", the file keeps what it holds.
+bool ConfirmOverwriteIncomplete(const std::string& path) {
+  if (!SourceIncomplete()) return true;
+  const std::string text =
+      LastProjectLoadFailed
+          ? cz::FormatC("The project file\n'%s'\ncould not be loaded. "
+                        "Saving writes the current project over it.\nSave anyway ?",
+                        path.c_str())
+          : cz::FormatC("%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
+                        "Saving writes the file without them.\nSave anyway ?",
+                        LastProjectRecordsLost, path.c_str());
+  if (ConfirmPopup("Warning", text.c_str()) == 1) return true;
+  Log_Message(3, "** Project file '", path.c_str(), "' was not saved over.");
+  return false;
+}
+
 // File > Save Project As: the dialog in the project folder, then the save.
 SaveOutcome SaveProjectAs() {
   char folder[cz::kHomePathSize + 16] = "";
@@ -60,10 +90,21 @@ SaveOutcome SaveProjectAs() {
     return kSaveCancelled;
   }
   if (result <= 0) return kSaveCancelled;
+  std::string current;
+  if (SourceIncomplete() && ProjectPath(&current) && current == path.view() &&
+      !ConfirmOverwriteIncomplete(current))
+    return kSaveCancelled;
   Log_Message(3, "Saving project as '", path.c_str(), "'...");
+  // The project changes its file only once the new one is written: after a
+  // failed Save As, LastPrj, the title and the settings still name the file
+  // the project had, so the next Save and the save at exit reach it.
+  if (!::SaveProject(PulseTable, SequenceTable, path.c_str())) {
+    MessagePopup("Error", "Failed to save project file.");
+    return kSaveFailed;
+  }
   g_Settings.LastPrj = path;
-  LastProjectLoadFailed = 0;
-  return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
+  ProjectSaved();
+  return kSaved;
 }
 
 // File > Save Project: to LastPrj, or Save As when there is none.
@@ -75,6 +116,7 @@ SaveOutcome SaveCurrentProject() {
     MessagePopup("Error", "Failed to save project file.");
     return kSaveFailed;
   }
+  if (!ConfirmOverwriteIncomplete(path)) return kSaveCancelled;
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
 }
 
@@ -109,10 +151,7 @@ int SaveProjectToFile(const char* path) {
     MessagePopup("Error", "Failed to save project file.");
     return 0;
   }
-  // The file now holds this session, whatever it held before.
-  LastProjectLoadFailed = 0;
-  SaveSettings(g_Settings);
-  Log_Status(1, "Project saved.");
+  ProjectSaved();
   return 1;
 }
 
@@ -189,7 +228,9 @@ void ExitCb(int, int menuItem, void*, int) {
 }
 
 void QuitWithoutQuestions() {
-  if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
+  if (g_Settings.SavePrjOnExit && LastProjectRecordsLost > 0)
+    Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' lost records on load; it is not saved over.");
+  else if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
     std::string path;
     if (ProjectPath(&path) && ::SaveProject(PulseTable, SequenceTable, path.c_str()))
       Log_Message(1, "Project saved.");

@@ -15,22 +15,34 @@
 #include "editors/PulseEditor.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/dialogs/DataSourceDialog.h"
 
 int LastProjectLoadFailed = 0;
+int LastProjectRecordsLost = 0;
 
 namespace {
 
 constexpr const char* kProgramTitle = "Torvane Q7 Cadenza";
 constexpr const char* kDiscardQuestion = "Unsaved changes will be lost.\nContinue ?";
 
+// Whether the header (name, author, date, version) and the project options
+// are those of a new project.
+bool HeaderIsNew(const ProjectHeader& h) {
+  const ProjectHeader n;
+  return h.projectName == n.projectName && h.author == n.author && h.date == n.date && h.version == n.version &&
+         h.hideEntries == n.hideEntries && h.pepLevel == n.pepLevel && h.allowMarkers == n.allowMarkers &&
+         h.swapIq == n.swapIq && h.removeSegments == n.removeSegments && h.noArbPreset == n.noArbPreset &&
+         h.pathWin == n.pathWin && h.pathLin == n.pathLin;
+}
+
 // Whether the project holds anything that a replacement would discard: any
-// record, or a project file in use. A project never saved counts too, so
-// it is not lost without a question.
+// record, a header or options the user set, or a project file in use. A
+// project never saved counts too, so it is not lost without a question.
 bool ProjectHoldsData() {
   return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 ||
-         DataSourceCount > 0 || !g_Settings.LastPrj.empty();
+         DataSourceCount > 0 || !g_Settings.LastPrj.empty() || !HeaderIsNew(g_Settings.Project);
 }
 
 // Asks before the project is discarded; true to go on.
@@ -72,6 +84,7 @@ void ShowReplacedProject() {
   HideEditorPages();
   DimGenerateButton(1);
   ActivateMainPage(PAGE_LOG);
+  ClearLibraryTree();
   RebuildLibraryTree();
   ShowProjectHeader();
   ClearSequenceView();
@@ -83,6 +96,28 @@ void ShowReplacedProject() {
 }
 
 }  // namespace
+
+void ReportProjectLoad(int importMode) {
+  const ProjectLoadReport& r = LastProjectLoadReport;
+  if (importMode != 0) {
+    if (r.refused == 0) return;
+    std::string text = cz::FormatC("%d pulse(s) of the file were not imported.", r.refused);
+    if (PulseCount >= kMaxPulses) text += cz::FormatC("\nThe project holds the maximum of %d pulses.", kMaxPulses);
+    text += "\nSee log window for details.";
+    MessagePopup("Warning", text.c_str());
+    return;
+  }
+  LastProjectRecordsLost = r.refused + r.entriesRefused;
+  if (r.renumbered == 0 && !r.Lost()) return;
+  std::string text = "Not every record of the project file could be loaded as stored:";
+  if (r.renumbered > 0)
+    text += cz::FormatC("\n%d record(s) got a new ID (their ID was in use or out of range).", r.renumbered);
+  if (r.refused > 0) text += cz::FormatC("\n%d record(s) were refused.", r.refused);
+  if (r.entriesRefused > 0) text += cz::FormatC("\n%d sequence entries were refused.", r.entriesRefused);
+  if (r.Lost()) text += "\nThe project file is not saved over without a question.";
+  text += "\nSee log window for details.";
+  MessagePopup("Warning", text.c_str());
+}
 
 int GetProjectFolder(char* out, int capacity) {
   if (out == nullptr || capacity <= 0) return 0;
@@ -104,6 +139,7 @@ void NewProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
   ResetProject();
   g_Settings.LastPrj.Clear();
   LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kProgramTitle);
 
   SetCurrentPulse(0);
@@ -130,6 +166,7 @@ void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
   ResetProject();
   g_Settings.LastPrj.AssignExact(path);
   LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 0)) {
     MessagePopup("Error", "Failed to load project file.");
     // The file is not taken as the project's file, so that no save writes
@@ -140,6 +177,7 @@ void LoadProjectCb(int menuBar, int menuItem, void* callbackData, int panel) {
     return;
   }
   ShowReplacedProject();
+  ReportProjectLoad(0);
 }
 
 void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
@@ -157,6 +195,7 @@ void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
     return;
   }
   RebuildLibraryTree();
+  ReportProjectLoad(1);
 }
 
 void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel) {

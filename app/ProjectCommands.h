@@ -21,6 +21,19 @@ int ClearLogCb(int panel, int control, int event, void* callbackData, int eventD
 // chosen path clear it.
 extern int LastProjectLoadFailed;
 
+// Records and sequence entries of the file named by LastPrj that its load
+// left out (0 when none). While it is not 0, no save writes over that file
+// without a question ("Save anyway ?"); the exit's save asks too, and the
+// save of a termination signal is skipped. Set by the loads (start-up and
+// Load Project); New Project, Load Project and a completed save clear it.
+extern int LastProjectRecordsLost;
+
+// After LoadProject: shows what the file could not give as stored (the
+// report of the reader) in a popup titled "Warning", nothing when all was
+// taken. importMode 0 (a load) also sets LastProjectRecordsLost; 1 (an
+// import) tells how many of the file's pulses were not imported.
+void ReportProjectLoad(int importMode);
+
 // The project folder: the home path followed by "Projects". 1, or 0 when no
 // home path is known (out empty). out holds capacity bytes.
 int GetProjectFolder(char* out, int capacity);

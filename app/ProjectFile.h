@@ -35,12 +35,29 @@ int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
 int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path,
                     int32_t importMode);
 
+// What the last LoadProject could not take from the file as stored; reset
+// by every LoadProject. A record "renumbered" kept its content under a free
+// ID because an earlier record held its ID or the ID was out of range; a
+// record "refused" was left out (no name, its table full); an entry refused
+// was left out of its sequence (unknown pulse, negative repetitions).
+struct ProjectLoadReport {
+  int renumbered = 0;
+  int refused = 0;
+  int entriesRefused = 0;
+  // Whether the project holds less than the file: saving it over the file
+  // would lose the rest.
+  bool Lost() const { return refused > 0 || entriesRefused > 0; }
+};
+extern ProjectLoadReport LastProjectLoadReport;
+
 // Attribute access on an element of the document. The getters set the
 // output to 0 (or "") first and return 1 when the attribute exists: numbers
 // are read as far as they go (leading blanks skipped, no number gives 0), a
 // byte takes the low 8 bits, a text at most 255 characters (out holds 256).
 int XmlGetAttrReal(const pugi::xml_node& element, const char* name, double* out);
 int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out);
+// As XmlGetAttrInt, without narrowing the number to 32 bits.
+int XmlGetAttrLong(const pugi::xml_node& element, const char* name, long* out);
 int XmlGetAttrByte(const pugi::xml_node& element, const char* name, uint8_t* out);
 int XmlGetAttrString(const pugi::xml_node& element, const char* name, char* out);
 

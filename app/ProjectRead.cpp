@@ -1,5 +1,6 @@
 // Loading and importing the project file.
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,92 @@ int LeadingCount(const std::vector<T>& v) {
 
 // A value as XmlGetAttrReal converts it; a missing attribute gives 0.
 double RealText(const char* text) { return text ? cz::StrtodC(text, nullptr) : 0.0; }
+
+// ------------------------------------------------------------- record IDs
+
+// The IDs a file gives the records of one table (IDs 1..slots). The first
+// record of the file that carries an ID in range that no record holds
+// keeps it; a record whose ID an earlier record holds, or whose ID is out
+// of range, gets a free ID that no record of the file claims, so that the
+// records after it keep theirs. A reference to a shared ID names the first
+// record; a reference to an out-of-range ID follows its record when that
+// record alone carries the ID.
+class FileIds {
+ public:
+  explicit FileIds(int slots) : slots_(slots), claimed_(static_cast<std::size_t>(slots) + 1, false) {}
+
+  bool InRange(long id) const { return id >= 1 && id <= slots_; }
+
+  // First pass, in file order: a record's ID in the file; inUse when a
+  // record present before the file (an import's project) holds it.
+  void Note(long id, bool inUse) {
+    if (!InRange(id))
+      ++outOfRange_[id];
+    else if (!inUse)
+      claimed_[static_cast<std::size_t>(id)] = true;
+  }
+
+  // The smallest ID that no record read so far holds (taken) and no record
+  // of the file claims; failing that, the smallest that none holds.
+  template <typename Taken>
+  uint32_t Fresh(Taken taken) const {
+    for (int c = 1; c <= slots_; ++c)
+      if (!claimed_[static_cast<std::size_t>(c)] && !taken(static_cast<uint32_t>(c))) return static_cast<uint32_t>(c);
+    for (int c = 1; c <= slots_; ++c)
+      if (!taken(static_cast<uint32_t>(c))) return static_cast<uint32_t>(c);
+    return static_cast<uint32_t>(slots_) + 1;
+  }
+
+  // A record of the file that carried fileId now holds id.
+  void Moved(long fileId, uint32_t id) {
+    auto it = outOfRange_.find(fileId);
+    if (it != outOfRange_.end() && it->second == 1) moved_[fileId] = id;
+  }
+
+  // The ID that a reference to fileId in the file names now.
+  long Follow(long fileId) const {
+    auto it = moved_.find(fileId);
+    return it == moved_.end() ? fileId : static_cast<long>(it->second);
+  }
+
+ private:
+  int slots_;
+  std::vector<bool> claimed_;
+  std::map<long, int> outOfRange_;
+  std::map<long, uint32_t> moved_;
+};
+
+// The "id" attribute as a whole number, without narrowing (a value beyond
+// the integer range stays out of range); false when it is missing.
+bool FileId(const xml_node& el, long* id) {
+  pugi::xml_attribute a = el.attribute("id");
+  if (!a) return false;
+  *id = cz::StrtolC(a.value(), nullptr, 10);
+  return true;
+}
+
+// The log lines of a record that could not keep its ID.
+void LogNewId(const char* kind, const char* name, long fileId, bool inRange, uint32_t id) {
+  Log_Message(1, cz::FormatC("*** %s ID %ld of '%s' is %s; the record gets ID %u.", kind, fileId, name,
+                             inRange ? "held by another record" : "out of range", id)
+                     .c_str());
+}
+
+// How many records a full table leaves out: the element children with the
+// tag from el on. Pulses end at the first child of another tag, as their
+// reader does; the other sections count every such child with a "name".
+int RemainingRecords(xml_node el, const char* tag, bool needName) {
+  int n = 0;
+  for (; el; el = el.next_sibling()) {
+    if (el.type() != pugi::node_element) continue;
+    if (std::strcmp(el.name(), tag) != 0) {
+      if (needName) continue;
+      break;
+    }
+    if (!needName || Has(el, "name")) ++n;
+  }
+  return n;
+}
 
 // ------------------------------------------------------------------ header
 
@@ -306,41 +393,51 @@ bool PulseIdTaken(const PulseRecord* pulses, int count, uint32_t id) {
   return false;
 }
 
-void ReadPulses(const xml_node& sec, PulseRecord* pulses, bool import) {
-  int slot = PulseCount;
+// Pulses whose ID is held by an earlier pulse (of the file or, on import,
+// of the project) or out of range get a free ID (see FileIds); sequence
+// references follow through ids.
+void ReadPulses(const xml_node& sec, PulseRecord* pulses, FileIds* ids) {
+  const int first = PulseCount;
+  for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
+    if (el.type() != pugi::node_element) continue;
+    if (std::strcmp(el.name(), "PULSE") != 0) break;
+    long fileId = 0;
+    if (!Str(el, "name").empty() && FileId(el, &fileId))
+      ids->Note(fileId, PulseIdTaken(pulses, first, static_cast<uint32_t>(fileId)));
+  }
+  int slot = first;
+  const auto taken = [&](uint32_t id) { return PulseIdTaken(pulses, slot, id); };
   for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
     if (el.type() != pugi::node_element) continue;
     if (std::strcmp(el.name(), "PULSE") != 0) break;
     if (slot >= kMaxPulses) {
       Log_Message(1, "*** Max. number of pulses in project exceeded.");
+      LastProjectLoadReport.refused += RemainingRecords(el, "PULSE", false);
       break;
     }
     PulseRecord* p = &pulses[slot];
-    PulseCount = slot;  // the new record takes the smallest ID free among those before it
+    PulseCount = slot;
     InitPulseRecord(p);
     std::string name = Str(el, "name");
     if (name.empty()) {
       // A pulse without a name is passed over; the ones after it still load.
       Log_Message(1, "*** Invalid pulse name.");
+      ++LastProjectLoadReport.refused;
       continue;
     }
     p->name = name;
-    if (Has(el, "id")) {
-      int32_t id = Int(el, "id");
-      if (id <= 0 || id > kMaxPulses) {
-        Log_Message(1, "*** Invalid pulse ID.");
-        continue;
-      }
-      p->id = static_cast<uint32_t>(id);
-    }
-    // An imported pulse whose ID the project already uses gets a fresh one,
-    // so that sequence references stay unambiguous.
-    if (import && PulseIdTaken(pulses, slot, p->id)) {
-      uint32_t id = p->id;
-      p->id = 0;
-      for (uint32_t c = 1; c <= kMaxPulses; ++c)
-        if (!PulseIdTaken(pulses, slot, c)) { id = c; break; }
-      p->id = id;
+    long fileId = 0;
+    if (!FileId(el, &fileId)) {
+      p->id = ids->Fresh(taken);
+    } else if (!ids->InRange(fileId) || taken(static_cast<uint32_t>(fileId))) {
+      const bool inRange = ids->InRange(fileId);
+      if (!inRange) Log_Message(1, "*** Invalid pulse ID.");
+      p->id = ids->Fresh(taken);
+      ids->Moved(fileId, p->id);
+      LogNewId("Pulse", p->name.c_str(), fileId, inRange, p->id);
+      ++LastProjectLoadReport.renumbered;
+    } else {
+      p->id = static_cast<uint32_t>(fileId);
     }
     Log_Message(2, " Pulse:         ", p->name.c_str());
     ReadPulseBody(el, p, slot);
@@ -351,21 +448,27 @@ void ReadPulses(const xml_node& sec, PulseRecord* pulses, bool import) {
 
 // --------------------------------------------------------------- sequences
 
-void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses) {
+void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses, const FileIds& pulseIds) {
   int next = 0;  // refused entries leave no gap
   for (int n = 1; n <= kMaxSequenceEntries; ++n) {
     xml_node e = el.child(Numbered("Entry", n).c_str());
     if (!e || !Has(e, "pid")) break;
     SequenceEntry entry;
-    int32_t pid = Int(e, "pid");
+    long filePid = 0;
+    XmlGetAttrLong(e, "pid", &filePid);
+    const long followed = filePid >= 0 ? pulseIds.Follow(filePid) : filePid;
+    const int32_t pid =
+        followed > INT32_MAX ? INT32_MAX : (followed < INT32_MIN ? INT32_MIN : static_cast<int32_t>(followed));
     if (pid >= 0) {
       int32_t rep = Int(e, "rep");
       if (!PulseIdTaken(pulses, PulseCount, static_cast<uint32_t>(pid))) {
         Log_Message(1, "*** Invalid pulse ID found while reading sequence.");
+        ++LastProjectLoadReport.entriesRefused;
         continue;
       }
       if (rep < 0) {
         Log_Message(1, "*** Invalid parameter range for sequence entries.");
+        ++LastProjectLoadReport.entriesRefused;
         continue;
       }
       entry.pulseId = pid;
@@ -379,6 +482,7 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
       entry.fillerTime = Real(e, "val");
     } else {
       Log_Message(1, "*** Invalid pulse ID found while reading sequence.");
+      ++LastProjectLoadReport.entriesRefused;
       continue;
     }
     entry.jitterMode[0] = static_cast<uint8_t>(JitterModeFromKeyword(Str(e, "jitmode").c_str()));
@@ -389,13 +493,13 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
   }
 }
 
-void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses) {
+void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* pulses, const FileIds& pulseIds) {
   static const char* const columns[kReportColumns] = {
       "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
       "RGLOff", "RGD", "RRN", "RRC", "RMN", "RCD", "RTS", "RFIL", "RSE"};
   ChildText(el, "Comment", &s->comment);
   ChildText(el, "Copyright", &s->copyright);
-  ReadSequenceEntries(el, s, pulses);
+  ReadSequenceEntries(el, s, pulses, pulseIds);
   ChildText(el, "WvFile", &s->waveFile);
   if (xml_node e = el.child("ARB")) s->clock = Real(e, "clock");
   if (xml_node e = el.child("hide")) s->hidden = Int(e, "state");
@@ -439,30 +543,45 @@ void ForEachRecord(const xml_node& sec, const char* tag, int max, const char* fu
     if (std::strcmp(el.name(), tag) != 0 || !Has(el, "name")) continue;
     if (slot >= max) {
       Log_Message(1, fullText);
+      LastProjectLoadReport.refused += RemainingRecords(el, tag, true);
       break;
     }
     if (read(el, slot)) ++slot;
   }
 }
 
-void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRecord* pulses) {
+// Sequences whose ID an earlier sequence holds or that is out of range get
+// a free ID (see FileIds); multi-segment references follow through ids.
+void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRecord* pulses,
+                   const FileIds& pulseIds, FileIds* ids) {
   SequenceCount = 0;
+  for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
+    long fileId = 0;
+    if (el.type() == pugi::node_element && std::strcmp(el.name(), "SEQUENCE") == 0 && Has(el, "name") &&
+        FileId(el, &fileId))
+      ids->Note(fileId, false);
+  }
+  const auto taken = [](uint32_t id) { return FindSequenceById(id) >= 0; };
   ForEachRecord(sec, "SEQUENCE", kMaxSequences, "*** Max. number of sequences in project exceeded.",
                 [&](const xml_node& el, int slot) {
                   SequenceRecord* s = &sequences[slot];
                   SequenceCount = slot;
                   InitSequenceRecord(s);
                   s->name = Str(el, "name");
-                  if (Has(el, "id")) {
-                    int32_t id = Int(el, "id");
-                    if (id <= 0 || id > kMaxSequences || FindSequenceById(static_cast<uint32_t>(id)) >= 0) {
-                      Log_Message(1, "*** Invalid sequence ID.");
-                      return false;
-                    }
-                    s->id = static_cast<uint32_t>(id);
+                  long fileId = 0;
+                  if (!FileId(el, &fileId)) {
+                    s->id = ids->Fresh(taken);
+                  } else if (!ids->InRange(fileId) || taken(static_cast<uint32_t>(fileId))) {
+                    Log_Message(1, "*** Invalid sequence ID.");
+                    s->id = ids->Fresh(taken);
+                    ids->Moved(fileId, s->id);
+                    LogNewId("Sequence", s->name.c_str(), fileId, ids->InRange(fileId), s->id);
+                    ++LastProjectLoadReport.renumbered;
+                  } else {
+                    s->id = static_cast<uint32_t>(fileId);
                   }
                   Log_Message(2, " Sequence:      ", s->name.c_str());
-                  ReadSequenceBody(el, s, pulses);
+                  ReadSequenceBody(el, s, pulses, pulseIds);
                   SequenceCount = slot + 1;
                   return true;
                 });
@@ -470,7 +589,7 @@ void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRe
 
 // --------------------------------------------- multi-segment, RF lists, data
 
-void ReadMultiSegments(const xml_node& sec) {
+void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
   MultiSegmentCount = 0;
   ForEachRecord(sec, "MSEG", kMaxMultiSegments,
                 "*** Max. number of multi segment waveforms in project exceeded.",
@@ -484,7 +603,10 @@ void ReadMultiSegments(const xml_node& sec) {
                     xml_node e = el.child(Numbered("Entry", n).c_str());
                     if (!e || !Has(e, "sid")) break;
                     MultiSegmentEntry& seg = m->segments[n - 1];
-                    seg.sequenceId = Int(e, "sid");
+                    long sid = 0;
+                    XmlGetAttrLong(e, "sid", &sid);
+                    sid = sequenceIds.Follow(sid);
+                    seg.sequenceId = sid > INT32_MAX || sid < INT32_MIN ? -1 : static_cast<int32_t>(sid);
                     seg.type = Int(e, "stype");
                     if (seg.type == SEGMENT_SEQUENCE && FindSequenceById(static_cast<uint32_t>(seg.sequenceId)) < 0) {
                       Log_Message(1, "*** Invalid sequence ID found while reading multi segment waveform.");
@@ -577,6 +699,16 @@ void ReadDataSources(const xml_node& sec) {
 
 }  // namespace
 
+ProjectLoadReport LastProjectLoadReport;
+
+int XmlGetAttrLong(const pugi::xml_node& element, const char* name, long* out) {
+  *out = 0;
+  pugi::xml_attribute a = element.attribute(name);
+  if (!a) return 0;
+  *out = cz::StrtolC(a.value(), nullptr, 10);
+  return 1;
+}
+
 int XmlGetAttrReal(const pugi::xml_node& element, const char* name, double* out) {
   *out = 0.0;
   pugi::xml_attribute a = element.attribute(name);
@@ -609,6 +741,7 @@ int XmlGetAttrString(const pugi::xml_node& element, const char* name, char* out)
 }
 
 int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path, int32_t importMode) {
+  LastProjectLoadReport = ProjectLoadReport();
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
   bool import = importMode != 0;
   if (import) {
@@ -634,12 +767,13 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     return 0;
   }
 
+  FileIds pulseIds(kMaxPulses), sequenceIds(kMaxSequences);
   if (!import)
     if (xml_node sec = root.child("PROJECT")) ReadHeader(sec);
-  if (xml_node sec = root.child("PULSE_DB")) ReadPulses(sec, pulses, import);
+  if (xml_node sec = root.child("PULSE_DB")) ReadPulses(sec, pulses, &pulseIds);
   if (!import) {
-    if (xml_node sec = root.child("SEQUENCE_DB")) ReadSequences(sec, sequences, pulses);
-    if (xml_node sec = root.child("MULTISEG_DB")) ReadMultiSegments(sec);
+    if (xml_node sec = root.child("SEQUENCE_DB")) ReadSequences(sec, sequences, pulses, pulseIds, &sequenceIds);
+    if (xml_node sec = root.child("MULTISEG_DB")) ReadMultiSegments(sec, sequenceIds);
     if (xml_node sec = root.child("RFLIST_DB")) ReadRfLists(sec);
     if (xml_node sec = root.child("DATASRC_DB")) ReadDataSources(sec);
   }

@@ -262,12 +262,16 @@ void SetUpPrbs() {
 
 // Step 17: the last project, unless skipped.
 void LoadLastProject() {
+  LastProjectLoadFailed = 0;
+  LastProjectRecordsLost = 0;
   if (g_Settings.LastPrj.empty() || SkipProjectLoad) return;
   Echo("Loading project...\n");
   char path[UI_MAX_PATH] = "";
   if (ResolveProjectPath(g_Settings.LastPrj.c_str(), path, sizeof path) &&
-      LoadProject(PulseTable, SequenceTable, path, 0))
+      LoadProject(PulseTable, SequenceTable, path, 0)) {
+    ReportProjectLoad(0);
     return;
+  }
   Log_Message(1, "** Failed to load project file.");
   // The file keeps its name as the project's, but no automatic save may
   // write the empty project over it.

@@ -295,13 +295,19 @@ TEST_F(ProjectFileTest, RefusedRecordsAndEntriesLoseNothingElse) {
       "</TV_CZ_DB>\r\n";
   ASSERT_TRUE(WriteFileBytes(dir.File("bad.prj"), doc));
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("bad.prj").c_str(), 0), 1);
-  ASSERT_EQ(PulseCount, 2);
-  EXPECT_EQ(PulseTable[0].name, "good");
-  EXPECT_EQ(PulseTable[0].envelope.Count(), 2);  // the count is clamped to what is there
-  EXPECT_EQ(PulseTable[1].name, "noid");
-  EXPECT_EQ(PulseTable[1].id, 1u);
+  // The pulse whose ID is out of range keeps its content under a free ID.
+  ASSERT_EQ(PulseCount, 3);
+  EXPECT_EQ(PulseTable[0].name, "bad");
+  EXPECT_EQ(PulseTable[0].id, 1u);
+  EXPECT_EQ(PulseTable[1].name, "good");
+  EXPECT_EQ(PulseTable[1].envelope.Count(), 2);  // the count is clamped to what is there
+  EXPECT_EQ(PulseTable[2].name, "noid");
+  EXPECT_EQ(PulseTable[2].id, 2u);
   EXPECT_EQ(CountLog("*** Invalid pulse name."), 1);
   EXPECT_EQ(CountLog("*** Invalid pulse ID."), 1);
+  EXPECT_EQ(LastProjectLoadReport.renumbered, 1);
+  EXPECT_EQ(LastProjectLoadReport.refused, 1);
+  EXPECT_EQ(LastProjectLoadReport.entriesRefused, 2);
   ASSERT_EQ(SequenceCount, 1);
   EXPECT_EQ(SequenceTable[0].id, 3u);
   EXPECT_EQ(SequenceTable[0].EntriesInUse(), 2);  // the refused entries close their gaps

@@ -74,6 +74,7 @@ class LibraryWindowTest : public OffscreenAppTest {
     g_Settings.LastPrj.Clear();
     g_Settings.Project.hideEntries = 0;
     LastProjectLoadFailed = 0;
+    LastProjectRecordsLost = 0;
     ModuleCount = 0;
   }
 
