@@ -1,0 +1,218 @@
+// Records keep their identity across the program, offscreen through the
+// real callbacks: a ring or table ring that lists records by name stores
+// the record at the chosen position, also where two records share a name
+// (Copy twice, an import under a name the project already has), and the
+// choice survives a save and a load.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/DataSource.h"
+#include "app/LibraryTree.h"
+#include "app/PanelIds.h"
+#include "app/ProjectFile.h"
+#include "app/PulsePanelIds.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "editors/DataSourceEditor.h"
+#include "editors/ModDataTable.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/StartupHome.h"
+#include "ui/dialogs/DataSourceDialog.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+class RecordIdentityTest : public cz::test::StartupHomeTest {
+ protected:
+  std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    ASSERT_EQ(InitApplication(), 1);
+    UiTest_ClearPopups();
+    Choose(MBAR_FILE_NEWPRJ);
+  }
+
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+  static void ClickLibraryItem(const char* tag, int k) {
+    int root = -1, item = -1;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
+    ASSERT_GE(item, 0) << tag << " " << k;
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  }
+  // Copies the k-th record under the library root tagged tag.
+  static void CopyLibraryItem(const char* tag, int k) {
+    ClickLibraryItem(tag, k);
+    Click(PANEL_MAIN, PANEL_MAIN_CMD_COPY);
+  }
+  // Opens the ring of a table cell with a click and picks its item-th entry.
+  static void ChooseCellItem(int panel, int table, Point cell, int item) {
+    ASSERT_GE(UiTest_ClickTableCell(panel, table, cell, false), 0);
+    ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel, table, cell, item), 1);
+  }
+  // Picks a modulation of the shown pulse by its label in the modulation tree.
+  static void ChooseModulation(const char* label) {
+    for (int k = 0; k < 200; ++k) {
+      char text[128] = "";
+      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
+      if (std::string(text) != label) continue;
+      ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, k, false), 1);
+      return;
+    }
+    FAIL() << label;
+  }
+  static int ActiveRingItem(int panel, int table, Point cell) {
+    int item = -1;
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    return item;
+  }
+  void SaveAndReload(const std::string& name) {
+    const std::string project = dir_.File(name);
+    UiTest_QueueFile(project.c_str());
+    Choose(MBAR_FILE_SAVEPRJAS);
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_NEWPRJ);
+    ASSERT_EQ(PulseCount, 0);
+    UiTest_QueueFile(project.c_str());
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_LOADPRJ);
+  }
+};
+
+TEST_F(RecordIdentityTest, MultiSegmentRingStoresTheChosenOfTwoCopiedSequences) {
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 1);
+  const std::string name = SequenceTable[0].name.str();
+  CopyLibraryItem(kSequenceLibraryTag, 0);
+  CopyLibraryItem(kSequenceLibraryTag, 0);
+  ASSERT_EQ(SequenceCount, 3);
+  ASSERT_EQ(SequenceTable[1].name, SequenceTable[2].name);
+  ASSERT_NE(SequenceTable[1].id, SequenceTable[2].id);
+  // The second copy gets a different length, so that a build tells them apart.
+  SequenceTable[2].entries[0].repetitions = 5;
+
+  Choose(MBAR_PULSE_SEGNEW);
+  ASSERT_EQ(MultiSegmentCount, 1);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  MultiSegmentRecord& ms = MultiSegmentTable[0];
+  ASSERT_EQ(ms.SegmentsInUse(), 2);
+  // Ring items: the blank filler, then the sequences in library order. The
+  // choice is taken over when the next cell is clicked.
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 3);
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 2), 2);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  // Opened again, each ring shows its own sequence, not the first of the name.
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1)), 3);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+  // The blank filler is still chosen by its item.
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 0);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].type, SEGMENT_BLANK);
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 3);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+
+  const uint32_t second = SequenceTable[2].id, first = SequenceTable[1].id;
+  SaveAndReload("mseg.prj");
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(SequenceCount, 3);
+  EXPECT_EQ(MultiSegmentTable[0].segments[0].sequenceId, static_cast<int32_t>(second));
+  EXPECT_EQ(MultiSegmentTable[0].segments[1].sequenceId, static_cast<int32_t>(first));
+  EXPECT_EQ(SequenceTable[FindSequenceById(second)].entries[0].repetitions, 5);
+}
+
+TEST_F(RecordIdentityTest, SequenceEntryRingStoresTheChosenOfTwoPulsesOfOneName) {
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(PulseCount, 1);
+  CopyLibraryItem(kPulseLibraryTag, 0);
+  CopyLibraryItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(PulseCount, 3);
+  ASSERT_EQ(PulseTable[1].name, PulseTable[2].name);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 1);
+  SequenceRecord& seq = SequenceTable[0];
+  // Ring items: the two fillers, then the pulses in library order.
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[2].id));
+  ASSERT_GE(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), false), 0);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1)), 4);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 3), 1);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[1].id));
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+
+  // A pulse imported under a name the project already has: a project file
+  // of its own whose single pulse is named like the first pulse.
+  const std::string original = PulseTable[0].name.str();
+  const uint32_t copyId = PulseTable[2].id;
+  const std::string other = dir_.File("other.prj");
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_EQ(PulseCount, 3);
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 6);
+  EXPECT_EQ(PulseTable[3].name.str(), original);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 5);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[3].id));
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(copyId));
+  // A filler is still chosen by its item.
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 1);
+  EXPECT_TRUE(seq.entries[0].IsFiller());
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+
+  SaveAndReload("entries.prj");
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(copyId));
+}
+
+TEST_F(RecordIdentityTest, DataRowRingStoresTheChosenOfTwoSourcesOfOneName) {
+  Choose(MBAR_PRJ_DSRC);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  ASSERT_EQ(DataSourceCount, 2);
+  DataSourceTable[0].name = "same";
+  DataSourceTable[0].data = "1010";
+  DataSourceTable[1].name = "same";
+  DataSourceTable[1].data = "1110001";
+  Click(DATAEDIT, DATAEDIT_CMD_EXIT);
+
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  PulseRecord& pulse = PulseTable[0];
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ASSERT_EQ(pulse.dataRows[0].kind, DSRC_USER);
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  EXPECT_EQ(pulse.dataRows[0].source, static_cast<int>(DataSourceTable[1].id));
+  EXPECT_EQ(pulse.dataRows[0].bits, 7);
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_BITS, 1), false), 0);
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1)), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 0), 1);
+  EXPECT_EQ(pulse.dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
+  EXPECT_EQ(pulse.dataRows[0].bits, 4);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1), 1);
+
+  SaveAndReload("sources.prj");
+  ASSERT_EQ(PulseCount, 1);
+  ASSERT_EQ(DataSourceCount, 2);
+  const int slot = DataSourceIndexById(static_cast<uint32_t>(PulseTable[0].dataRows[0].source));
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(DataSourceTable[slot].data.str(), "1110001");
+  EXPECT_EQ(PulseTable[0].dataRows[0].bits, 7);
+}
+
+}  // namespace
