@@ -13,6 +13,7 @@
 #include "app/Settings.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
+#include "editors/SequenceFilter.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/UserInterface.h"
@@ -75,6 +76,8 @@ void ShowReplacedProject() {
   RebuildLibraryTree();
   ShowProjectHeader();
   ClearSequenceView();
+  // The Report and Baseband Filter dialogs held a sequence of the old project.
+  CloseSequenceDialogs();
   // An open Data Source Editor must not keep showing a record of the old project.
   if (DATAEDIT > 0) {
     RebuildDataSourceTree();
@@ -156,6 +159,7 @@ void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
     MessagePopup("Error", "Failed to load project file.");
     return;
   }
+  CloseSequenceDialogs();
   RebuildLibraryTree();
 }
 

@@ -16,7 +16,10 @@
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "editors/DataSourceEditor.h"
+#include "editors/BasebandFilter.h"
 #include "editors/ModDataTable.h"
+#include "editors/ReportDialog.h"
+#include "editors/SequenceFilter.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
@@ -64,6 +67,27 @@ class RecordIdentityTest : public cz::test::StartupHomeTest {
       return;
     }
     FAIL() << label;
+  }
+  static int Visible(int panel) {
+    int visible = -1;
+    GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
+    return visible;
+  }
+  // Opens the Report dialog (Text, a report file) and the Baseband Filter
+  // dialog (filter on) of the shown sequence without accepting either.
+  void OpenAndEditSequenceDialogs(const std::string& report) {
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+    ASSERT_EQ(Visible(DATALOG), 1);
+    ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+    ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, report.c_str()), 1);
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+    ASSERT_EQ(Visible(FILTER), 1);
+    ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+  }
+  // A stray Accept on each dialog, as a user's click would raise it.
+  static void AcceptBoth() {
+    ReportAcceptCb(DATALOG, DATALOG_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
+    FilterAcceptCb(FILTER, FILTER_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
   }
   static int ActiveRingItem(int panel, int table, Point cell) {
     int item = -1;
@@ -213,6 +237,88 @@ TEST_F(RecordIdentityTest, DataRowRingStoresTheChosenOfTwoSourcesOfOneName) {
   ASSERT_GE(slot, 0);
   EXPECT_EQ(DataSourceTable[slot].data.str(), "1110001");
   EXPECT_EQ(PulseTable[0].dataRows[0].bits, 7);
+}
+
+TEST_F(RecordIdentityTest, ReportAndFilterDialogsFollowTheProject) {
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 2);
+  const std::string project = dir_.File("two.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  // Load Project with both dialogs open on the second sequence: they close,
+  // and nothing of the old project's dialogs reaches the loaded project.
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  ASSERT_EQ(CurrentSequence, 1);
+  OpenAndEditSequenceDialogs(dir_.File("old.txt"));
+  UiTest_QueueFile(project.c_str());
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(SequenceCount, 2);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  for (int s = 0; s < SequenceCount; ++s) {
+    EXPECT_EQ(SequenceTable[s].reportOn, 0) << s;
+    EXPECT_EQ(SequenceTable[s].filterOn, 0) << s;
+  }
+
+  // Opened again they hold the sequence now shown; Accept writes into it.
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  OpenAndEditSequenceDialogs(dir_.File("new.txt"));
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[1].reportOn, 1);
+  EXPECT_EQ(SequenceTable[1].reportFile.str(), dir_.File("new.txt"));
+  EXPECT_EQ(SequenceTable[1].filterOn, 1);
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[0].filterOn, 0);
+
+  // Clicking another sequence brings open dialogs up to date with it.
+  OpenAndEditSequenceDialogs(dir_.File("other.txt"));
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  ASSERT_EQ(CurrentSequence, 0);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[1].reportFile.str(), dir_.File("new.txt"));
+
+  // Import Pulses and New Project close them too.
+  OpenAndEditSequenceDialogs(dir_.File("import.txt"));
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[0].filterOn, 0);
+
+  // Deleting the shown sequence closes them; a stray Accept writes nowhere.
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  OpenAndEditSequenceDialogs(dir_.File("gone.txt"));
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  EXPECT_EQ(SequenceTable[0].reportFile.str(), dir_.File("new.txt"));
+  // The last one as well.
+  OpenAndEditSequenceDialogs(dir_.File("last.txt"));
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 0);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  Choose(MBAR_PULSE_SNEW);
+  OpenAndEditSequenceDialogs(dir_.File("fresh.txt"));
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
 }
 
 }  // namespace
