@@ -89,6 +89,19 @@ class RecordIdentityTest : public cz::test::StartupHomeTest {
     ReportAcceptCb(DATALOG, DATALOG_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
     FilterAcceptCb(FILTER, FILTER_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
   }
+  // The Data Source Editor: a click on its k-th source, a new name for the
+  // shown source, and the name field.
+  static void ClickSource(int k) {
+    ASSERT_EQ(UiTest_ClickTreeItem(DATAEDIT, DATAEDIT_TREE_DATA, k + 1, false), 1);
+  }
+  static void RenameShownSource(const char* name) {
+    ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, name), 1);
+  }
+  static std::string ShownSourceName() {
+    char name[256] = "";
+    GetCtrlVal(DATAEDIT, DATAEDIT_STR_NAME, name, sizeof name);
+    return name;
+  }
   static int ActiveRingItem(int panel, int table, Point cell) {
     int item = -1;
     GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
@@ -319,6 +332,58 @@ TEST_F(RecordIdentityTest, ReportAndFilterDialogsFollowTheProject) {
   Choose(MBAR_FILE_NEWPRJ);
   EXPECT_EQ(Visible(DATALOG), 0);
   EXPECT_EQ(Visible(FILTER), 0);
+}
+
+TEST_F(RecordIdentityTest, DataSourceEditorStaysRightAfterASaveThatRenumbers) {
+  Choose(MBAR_PRJ_DSRC);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  ASSERT_EQ(DataSourceCount, 2);
+  ClickSource(0);
+  RenameShownSource("A");
+  ClickSource(1);
+  RenameShownSource("B");
+  ASSERT_EQ(DataSourceTable[1].name.str(), "B");
+  const uint32_t idB = DataSourceTable[1].id;
+  // A pulse uses B.
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  ASSERT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(idB));
+
+  // B up, then Save As with the editor open: the save renumbers the IDs.
+  Choose(MBAR_PRJ_DSRC);
+  ClickSource(1);
+  Click(DATAEDIT, DATAEDIT_CMD_SENTRY_UP);
+  ASSERT_EQ(DataSourceTable[0].name.str(), "B");
+  UiTest_QueueFile(dir_.File("renumbered.prj").c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_EQ(DataSourceTable[0].id, 1u);
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, 1);
+
+  // "B" shows B's fields, and Delete is refused: a pulse uses it.
+  ClickSource(0);
+  EXPECT_EQ(ShownSourceName(), "B");
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_NE(UiTest_Popups().front().text.find("This data source is used in pulses:"), std::string::npos);
+  ASSERT_EQ(DataSourceCount, 2);
+  // An edit of "A" goes into A.
+  ClickSource(1);
+  EXPECT_EQ(ShownSourceName(), "A");
+  RenameShownSource("A2");
+  EXPECT_EQ(DataSourceTable[0].name.str(), "B");
+  EXPECT_EQ(DataSourceTable[1].name.str(), "A2");
+  // Delete of the unused "A2" removes A2 and nothing else.
+  ClickSource(1);
+  UiTest_QueueConfirm(true);
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(DataSourceCount, 1);
+  EXPECT_EQ(DataSourceTable[0].name.str(), "B");
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
 }
 
 }  // namespace
