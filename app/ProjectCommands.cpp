@@ -2,7 +2,10 @@
 // Clear Log and About.
 #include "app/ProjectCommands.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/LibraryTree.h"
 #include "app/Log.h"
@@ -155,12 +158,20 @@ void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
   std::string path;
   if (!ChooseProjectFile("Import pulses from project file", folder, &path)) return;
   Log_Message(3, "Reading '", path.c_str(), "'...");
-  if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 1)) {
+  // Reading a plug-in pulse lets its plug-in describe its parameters in the
+  // working parameter table, which belongs to the pulse the editor shows:
+  // that pulse keeps its table.
+  const std::vector<ModulationParamRow> working(std::begin(ModulationParamTable), std::end(ModulationParamTable));
+  const int loaded = LoadProject(PulseTable, SequenceTable, path.c_str(), 1);
+  std::copy(working.begin(), working.end(), std::begin(ModulationParamTable));
+  if (!loaded) {
     MessagePopup("Error", "Failed to load project file.");
     return;
   }
   CloseSequenceDialogs();
   RebuildLibraryTree();
+  // The data sources the pulses brought along appear in an open editor.
+  if (DATAEDIT > 0) RebuildDataSourceTree();
 }
 
 void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DataSource.h"
+#include "app/Keywords.h"
 #include "app/LibraryTree.h"
 #include "app/PanelIds.h"
 #include "app/ProjectFile.h"
@@ -20,6 +21,7 @@
 #include "editors/ModDataTable.h"
 #include "editors/ReportDialog.h"
 #include "editors/SequenceFilter.h"
+#include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
@@ -101,6 +103,18 @@ class RecordIdentityTest : public cz::test::StartupHomeTest {
     char name[256] = "";
     GetCtrlVal(DATAEDIT, DATAEDIT_STR_NAME, name, sizeof name);
     return name;
+  }
+  // Adds a data source in the open Data Source Editor.
+  void AddSource(const char* name, const char* bits) {
+    Click(DATAEDIT, DATAEDIT_CMD_ADD);
+    ClickSource(DataSourceCount - 1);
+    RenameShownSource(name);
+    ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_DATA, bits), 1);
+  }
+  std::string LogText() const {
+    std::vector<char> text(1 << 20, '\0');
+    GetCtrlVal(TAB_LOG, TAB_LOG_TEX_LOG, text.data(), static_cast<int>(text.size()));
+    return text.data();
   }
   static int ActiveRingItem(int panel, int table, Point cell) {
     int item = -1;
@@ -384,6 +398,101 @@ TEST_F(RecordIdentityTest, DataSourceEditorStaysRightAfterASaveThatRenumbers) {
   ASSERT_EQ(DataSourceCount, 1);
   EXPECT_EQ(DataSourceTable[0].name.str(), "B");
   EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
+}
+
+TEST_F(RecordIdentityTest, ImportPulsesBringsTheDataSourcesItsPulsesUse) {
+  // Their project: sources "unused" and "theirs", a BPSK pulse on "theirs".
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("unused", "1");
+  AddSource("theirs", "1111000011110000");
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  ASSERT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[1].id));
+  ASSERT_EQ(PulseTable[0].dataRows[0].bits, 16);
+  const std::string theirs = dir_.File("theirs.prj");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  // Our project has a source of its own and one named "theirs" too.
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(DataSourceCount, 0);
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("mine", "1010");
+  AddSource("theirs", "0");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 1);
+  // Only the source the pulse uses came along, renamed on the clash.
+  ASSERT_EQ(DataSourceCount, 3);
+  const DataSourceRecord& added = DataSourceTable[2];
+  EXPECT_EQ(added.name.str(), "theirs-new");
+  EXPECT_EQ(added.data.str(), "1111000011110000");
+  EXPECT_EQ(DataSourceTable[0].name.str(), "mine");
+  EXPECT_EQ(DataSourceTable[1].data.str(), "0");
+  EXPECT_EQ(PulseTable[0].dataRows[0].kind, DSRC_USER);
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(added.id));
+  EXPECT_NE(LogText().find("theirs-new"), std::string::npos) << LogText();
+  // The open editor lists it.
+  ClickSource(2);
+  EXPECT_EQ(ShownSourceName(), "theirs-new");
+
+  // A second import adds its own copy again under the next free name.
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  ASSERT_EQ(DataSourceCount, 4);
+  EXPECT_EQ(DataSourceTable[3].name.str(), "theirs-new2");
+  EXPECT_EQ(PulseTable[1].dataRows[0].source, static_cast<int>(DataSourceTable[3].id));
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(added.id));
+
+  // Saved and loaded, the pulses still modulate with the file's bits.
+  SaveAndReload("imported.prj");
+  ASSERT_EQ(PulseCount, 2);
+  for (int p = 0; p < 2; ++p) {
+    const int slot = DataSourceIndexById(static_cast<uint32_t>(PulseTable[p].dataRows[0].source));
+    ASSERT_GE(slot, 0) << p;
+    EXPECT_EQ(DataSourceTable[slot].data.str(), "1111000011110000") << p;
+  }
+}
+
+TEST_F(RecordIdentityTest, ImportPulsesLeavesTheShownPulsesParameterTableAlone) {
+  // Their project: a pulse of the plug-in "Bendsweep".
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("Bendsweep");
+  ASSERT_EQ(PulseTable[0].modulation, kModulationPlugin);
+  const std::string theirs = dir_.File("plugin.prj");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("FM chirp");
+  const PulseRecord& chirp = PulseTable[0];
+  ASSERT_EQ(chirp.modulation, MOD_FMCHIRP);
+  const int rows = ModParamRowCount();
+  ASSERT_GT(rows, 0);
+  std::vector<std::string> names;
+  for (int r = 0; r < rows; ++r) names.push_back(ModulationParamTable[r].name.str());
+  const int stored = chirp.modParams.LeadingCount();
+
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+  ASSERT_EQ(ModParamRowCount(), rows);
+  for (int r = 0; r < rows; ++r) EXPECT_EQ(ModulationParamTable[r].name.str(), names[r]) << r;
+
+  // The next edit of the shown pulse's table stores the chirp's own rows.
+  double value = 0.0;
+  ASSERT_GE(GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), &value), 0);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), value * 2.0), 1);
+  EXPECT_EQ(chirp.modParams.LeadingCount(), stored);
+  for (const std::string& name : names) EXPECT_GE(chirp.modParams.Find(name.c_str()), 0) << name;
+  EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
 }
 
 }  // namespace
