@@ -14,6 +14,7 @@
 #include "editors/MultiSegmentEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/RfListEditor.h"
+#include "editors/SequenceFilter.h"
 #include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
 #include "platform/BoundedText.h"
@@ -283,6 +284,10 @@ void DeleteSequence(int position) {
     return;
   }
   if (ConfirmPopup("Delete Item", "Are you sure you want to delete this sequence ?") != 1) return;
+  // The Report and Baseband Filter dialogs close with the sequence they hold.
+  if (position == CurrentSequence || SequenceDialogSlot(ReportDialogSequenceId) == position ||
+      SequenceDialogSlot(FilterDialogSequenceId) == position)
+    CloseSequenceDialogs();
   FreeSequenceBuffers(&SequenceTable[position]);
   CloseGap(SequenceTable, SequenceCount, position);
   --SequenceCount;

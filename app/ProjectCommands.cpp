@@ -2,7 +2,10 @@
 // Clear Log and About.
 #include "app/ProjectCommands.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/LibraryTree.h"
 #include "app/Log.h"
@@ -13,6 +16,7 @@
 #include "app/Settings.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
+#include "editors/SequenceFilter.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
@@ -88,6 +92,8 @@ void ShowReplacedProject() {
   RebuildLibraryTree();
   ShowProjectHeader();
   ClearSequenceView();
+  // The Report and Baseband Filter dialogs held a sequence of the old project.
+  CloseSequenceDialogs();
   // An open Data Source Editor must not keep showing a record of the old project.
   if (DATAEDIT > 0) {
     RebuildDataSourceTree();
@@ -190,12 +196,21 @@ void ImportPulsesCb(int menuBar, int menuItem, void* callbackData, int panel) {
   std::string path;
   if (!ChooseProjectFile("Import pulses from project file", folder, &path)) return;
   Log_Message(3, "Reading '", path.c_str(), "'...");
-  if (!LoadProject(PulseTable, SequenceTable, path.c_str(), 1)) {
+  // Reading a plug-in pulse lets its plug-in describe its parameters in the
+  // working parameter table, which belongs to the pulse the editor shows:
+  // that pulse keeps its table.
+  const std::vector<ModulationParamRow> working(std::begin(ModulationParamTable), std::end(ModulationParamTable));
+  const int loaded = LoadProject(PulseTable, SequenceTable, path.c_str(), 1);
+  std::copy(working.begin(), working.end(), std::begin(ModulationParamTable));
+  if (!loaded) {
     MessagePopup("Error", "Failed to load project file.");
     return;
   }
+  CloseSequenceDialogs();
   RebuildLibraryTree();
   ReportProjectLoad(1);
+  // The data sources the pulses brought along appear in an open editor.
+  if (DATAEDIT > 0) RebuildDataSourceTree();
 }
 
 void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel) {

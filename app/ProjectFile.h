@@ -29,7 +29,8 @@ int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
 
 // importMode 0: replaces the project by the file and writes path + ".bak".
 // importMode 1: appends the file's pulses to the project (pulses whose IDs
-// are taken get fresh ones) and reads nothing else.
+// are taken get fresh ones) with the data sources they use
+// (ImportPulseDataSources), and reads nothing else.
 // 1 when the file was read (also when some records were refused), 0 when it
 // cannot be opened or parsed or its root is wrong.
 int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path,
@@ -49,6 +50,13 @@ struct ProjectLoadReport {
   bool Lost() const { return refused > 0 || entriesRefused > 0; }
 };
 extern ProjectLoadReport LastProjectLoadReport;
+
+// Import of pulses: the user data sources of the file (root, the document's
+// TV_CZ_DB element) that the pulses from slot firstPulse on use are added to
+// the project under new IDs, renamed "<name>-new", "<name>-new2", ... when
+// the project has the name already, and the pulses' data rows point at
+// them; each is logged. A row naming no source of the file names none.
+void ImportPulseDataSources(const pugi::xml_node& root, PulseRecord* pulses, int firstPulse);
 
 // Attribute access on an element of the document. The getters set the
 // output to 0 (or "") first and return 1 when the attribute exists: numbers

@@ -770,7 +770,9 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   FileIds pulseIds(kMaxPulses), sequenceIds(kMaxSequences);
   if (!import)
     if (xml_node sec = root.child("PROJECT")) ReadHeader(sec);
+  const int firstPulse = PulseCount;
   if (xml_node sec = root.child("PULSE_DB")) ReadPulses(sec, pulses, &pulseIds);
+  if (import) ImportPulseDataSources(root, pulses, firstPulse);
   if (!import) {
     if (xml_node sec = root.child("SEQUENCE_DB")) ReadSequences(sec, sequences, pulses, pulseIds, &sequenceIds);
     if (xml_node sec = root.child("MULTISEG_DB")) ReadMultiSegments(sec, sequenceIds);

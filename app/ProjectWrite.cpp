@@ -14,6 +14,7 @@
 #include "app/ProjectFile.h"
 #include "app/Settings.h"
 #include "app/XmlWriter.h"
+#include "editors/DataSourceEditor.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
@@ -347,8 +348,9 @@ void WriteDataSource(ProjectOut& x, const DataSourceRecord& d) {
 
 // Gives the data sources the IDs 1..n in table order, which is how a load
 // numbers them, and moves every User data row of the pulses along. A row
-// naming no source gets 0, which names none after the load either.
-void RenumberDataSources(PulseRecord* pulses) {
+// naming no source gets 0, which names none after the load either. True
+// when an ID changed.
+bool RenumberDataSources(PulseRecord* pulses) {
   int newId[kMaxDataSources + 2] = {0};  // old ID -> new ID
   for (int k = 0; k < DataSourceCount; ++k) {
     uint32_t old = DataSourceTable[k].id;
@@ -361,7 +363,12 @@ void RenumberDataSources(PulseRecord* pulses) {
       row.source = static_cast<int8_t>(old >= 1 && old <= kMaxDataSources ? newId[old] : 0);
     }
   }
-  for (int k = 0; k < DataSourceCount; ++k) DataSourceTable[k].id = static_cast<uint32_t>(k + 1);
+  bool changed = false;
+  for (int k = 0; k < DataSourceCount; ++k) {
+    changed = changed || DataSourceTable[k].id != static_cast<uint32_t>(k + 1);
+    DataSourceTable[k].id = static_cast<uint32_t>(k + 1);
+  }
+  return changed;
 }
 
 // Writes the bytes to path through "<path>.part" and a rename, so that a
@@ -417,7 +424,9 @@ std::string FormatProjectReal(int decimals, double value) {
 int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
   Log_Message(3, "Saving project file '", path, "'");
-  RenumberDataSources(pulses);
+  // The Data Source Editor's tree items carry the IDs: an open editor is
+  // rebuilt, so that a click, an edit or Delete reaches the source shown.
+  if (RenumberDataSources(pulses)) RebuildDataSourceTree();
 
   ProjectOut x;
   x.Open("TV_CZ_DB");

@@ -11,6 +11,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
+#include "editors/SequenceFilter.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
@@ -153,7 +154,10 @@ void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const s
 int FilterApplyCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
-  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  // Only the sequence the dialog was filled from takes its values.
+  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
+  if (slot < 0) return 0;
+  SequenceRecord& seq = SequenceTable[slot];
   GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &seq.filterOn);
   GetCtrlVal(FILTER, FILTER_RING_WINDOW, &seq.window);
   int item = -1;
@@ -173,7 +177,7 @@ int FilterApplyCb(int panel, int control, int event, void* callbackData, int eve
       char comment[256] = "";
       GetCtrlVal(FILTER, FILTER_STR_USRCMT, comment, sizeof comment);
       seq.userComment = comment;
-      SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn);
+      if (slot == CurrentSequence) SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn);
     }
   }
   return 0;
@@ -238,7 +242,9 @@ int FilterImportCb(int panel, int control, int event, void* callbackData, int ev
     Log_Status(1, "Failed to open filter file.");
     return 0;
   }
-  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
+  if (slot < 0) return 0;
+  SequenceRecord& seq = SequenceTable[slot];
   seq.userFilter.Free();
   if (count == 0) {
     Log_Message(1, "*** No data imported from file.");

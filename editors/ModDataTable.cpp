@@ -30,6 +30,25 @@ const DataSourceRecord* UserSourceById(int id) {
 
 bool ValidRow(int row) { return row >= 1 && row <= kModDataRows; }
 
+// Slot of the item-th entry (0-based) of a User source ring, which lists the
+// data sources with an ID in table order; -1 when there is none.
+int UserSourceSlotOfItem(int item) {
+  for (int i = 0; i < DataSourceCount && item >= 0; ++i)
+    if (DataSourceTable[i].id != 0 && item-- == 0) return i;
+  return -1;
+}
+
+// Ring position of the data source with this ID; -1 when none.
+int UserSourceItemOf(int id) {
+  int item = 0;
+  for (int i = 0; i < DataSourceCount; ++i) {
+    if (DataSourceTable[i].id == 0) continue;
+    if (static_cast<int>(DataSourceTable[i].id) == id) return item;
+    ++item;
+  }
+  return -1;
+}
+
 // Leading blanks, an optional sign, then digits up to the first other
 // character; 0 without digits. Held to the int32 range.
 int32_t ParseBitCount(const char* text) {
@@ -97,12 +116,16 @@ void OpenRing(int panel, int table, const PulseRecord& pulse, Point at) {
           return PrbsSourceTable[i].name[0] != '\0' ? PrbsSourceTable[i++].name : nullptr;
         });
         break;
-      case DSRC_USER:
+      case DSRC_USER: {
         MakeRingCell(panel, table, at, value, [&]() -> const char* {
           while (i < DataSourceCount && DataSourceTable[i].id == 0) ++i;
           return i < DataSourceCount ? DataSourceTable[i++].name.c_str() : nullptr;
         });
+        // The row's own source is the active item, not the first of its name.
+        const int item = UserSourceItemOf(row.source);
+        if (item >= 0) SetTableCellAttribute(panel, table, at, ATTR_CTRL_INDEX, item);
         break;
+      }
       default: break;
     }
   }
@@ -174,7 +197,7 @@ int ModDataDeleteRow(PulseRecord* pulse, int row) {
   return 1;
 }
 
-int ModDataCommitCell(PulseRecord* pulse, int row, int column, const char* text) {
+int ModDataCommitCell(PulseRecord* pulse, int row, int column, const char* text, int item) {
   if (pulse == nullptr || !ValidRow(row) || text == nullptr) return 0;
   ModulationDataRow& r = pulse->dataRows[row - 1];
   switch (column) {
@@ -186,7 +209,10 @@ int ModDataCommitCell(PulseRecord* pulse, int row, int column, const char* text)
       return 1;
     }
     case MODDATA_COL_SOURCE: {
-      const int source = ModDataSourceFromName(r.kind, text);
+      int source = ModDataSourceFromName(r.kind, text);
+      const int slot = r.kind == DSRC_USER ? UserSourceSlotOfItem(item) : -1;
+      if (slot >= 0 && std::strcmp(DataSourceTable[slot].name.c_str(), text) == 0)
+        source = static_cast<int>(DataSourceTable[slot].id);
       if (r.kind == DSRC_USER && source != 0) {
         // A chosen user source gives the row its current number of bits.
         const DataSourceRecord* record = UserSourceById(source);
@@ -234,7 +260,9 @@ int PulseDataTableCb(int panel, int control, int event, void*, int eventData1, i
   if (event == EVENT_COMMIT) {
     char text[kCellText] = "";
     if (GetTableCellVal(panel, control, Cell(eventData2, eventData1), text, sizeof text) < 0) return 0;
-    if (ModDataCommitCell(pulse, eventData1, eventData2, text)) FillPulseDataTable(*pulse);
+    int item = -1;
+    if (GetTableCellAttribute(panel, control, Cell(eventData2, eventData1), ATTR_CTRL_INDEX, &item) < 0) item = -1;
+    if (ModDataCommitCell(pulse, eventData1, eventData2, text, item)) FillPulseDataTable(*pulse);
     return 0;
   }
   Point at{0, 0};

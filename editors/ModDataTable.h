@@ -68,5 +68,8 @@ int ModDataInsertRow(PulseRecord* pulse, int row);
 int ModDataDeleteRow(PulseRecord* pulse, int row);
 // Stores the text committed in a cell of row r (1..32). 1 when the row
 // changed, 0 otherwise (a User source chosen again still re-reads its bit
-// count). Comment and unknown columns store nothing.
-int ModDataCommitCell(PulseRecord* pulse, int row, int column, const char* text);
+// count). Comment and unknown columns store nothing. For the source of a
+// User row, item is the chosen position in its ring (the k-th data source
+// with an ID), which keeps apart sources of one name; -1 (or a position
+// whose name differs from text) takes the source by its name.
+int ModDataCommitCell(PulseRecord* pulse, int row, int column, const char* text, int item = -1);

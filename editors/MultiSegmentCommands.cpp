@@ -88,7 +88,7 @@ int MswMoveSegmentDown(MultiSegmentRecord* rec, int row) {
   return 1;
 }
 
-int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text) {
+int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text, int item) {
   if (column != MSW_COL_REP && column != MSW_COL_SEQUENCE && column != MSW_COL_TSTOP) return 0;
   // Only the segments in use take edits: the list stays without gaps.
   if (row < 1 || row > kMaxSegments || rec->segments[row - 1].IsFree()) return 1;
@@ -97,7 +97,12 @@ int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text
   if (column == MSW_COL_REP) {
     seg.repetition = *t ? t : "1";
   } else if (column == MSW_COL_SEQUENCE) {
-    if (std::strcmp(t, kMswBlankLabel) == 0) {
+    // A position whose label no longer matches (the table changed under
+    // the open ring) falls back to the name.
+    if (item >= 1 && item <= SequenceCount && std::strcmp(SequenceTable[item - 1].name.c_str(), t) == 0) {
+      seg.type = SEGMENT_SEQUENCE;
+      seg.sequenceId = static_cast<int32_t>(SequenceTable[item - 1].id);
+    } else if (std::strcmp(t, kMswBlankLabel) == 0) {
       seg.type = SEGMENT_BLANK;
       seg.sequenceId = 0;
     } else {

@@ -59,19 +59,17 @@ double DoubleVal(int control) {
 // The cell takes an edit: normal mode.
 void MakeEditable(Point cell) { SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_MODE, VAL_NORMAL); }
 
-// Column 3 as a ring of the blank filler and every library sequence.
+// Column 3 as a ring of the blank filler and every library sequence, in
+// table order: item 1 + s is sequence slot s, so that sequences of one name
+// stay apart. The segment's own sequence is the active item.
 void MakeSequenceRing(Point cell, const MultiSegmentEntry& seg) {
   SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_RING);
   DeleteTableCellRingItems(TAB_MSEG, Table(), cell, 0, -1);
   InsertTableCellRingItem(TAB_MSEG, Table(), cell, -1, kMswBlankLabel);
-  const char* shown = kMswBlankLabel;
-  for (int s = 0; s < SequenceCount; ++s) {
+  for (int s = 0; s < SequenceCount; ++s)
     InsertTableCellRingItem(TAB_MSEG, Table(), cell, -1, SequenceTable[s].name.c_str());
-    if (seg.type == SEGMENT_SEQUENCE && SequenceTable[s].id == static_cast<uint32_t>(seg.sequenceId) &&
-        shown == kMswBlankLabel)
-      shown = SequenceTable[s].name.c_str();
-  }
-  SetTableCellVal(TAB_MSEG, Table(), cell, shown);
+  const int s = seg.type == SEGMENT_SEQUENCE ? FindSequenceById(static_cast<uint32_t>(seg.sequenceId)) : -1;
+  SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CTRL_INDEX, s >= 0 ? s + 1 : 0);
   MakeEditable(cell);
 }
 
@@ -82,7 +80,11 @@ void CommitEditedCell(int column, int row) {
   if (column != MSW_COL_REP && column != MSW_COL_SEQUENCE && column != MSW_COL_TSTOP) return;
   char text[256] = {};
   GetTableCellVal(TAB_MSEG, Table(), Cell(column, row), text, sizeof text);
-  MswCommitCell(rec, column, row, text);
+  int item = -1;
+  if (column == MSW_COL_SEQUENCE &&
+      GetTableCellAttribute(TAB_MSEG, Table(), Cell(column, row), ATTR_CTRL_INDEX, &item) < 0)
+    item = -1;
+  MswCommitCell(rec, column, row, text, item);
   RefreshMultiSegmentEditor();
   g_editColumn = g_editRow = -1;
 }

@@ -56,7 +56,10 @@ int MswMoveSegmentDown(MultiSegmentRecord* rec, int row);
 // Commit of a table cell: column 2 (repetition text, empty = "1"), 3
 // (blank filler label or a sequence name) or 6 (stop time in microseconds,
 // taken only when positive and finite). 1 when the column is one of these.
-int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text);
+// In column 3, item is the chosen position in the ring (0 the blank filler,
+// 1 + s sequence slot s), which keeps apart sequences of one name; -1 takes
+// the first sequence of the name in text.
+int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text, int item = -1);
 
 // ---- control callbacks of TAB_MSEG ----------------------------------------------
 

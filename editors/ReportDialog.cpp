@@ -1,8 +1,9 @@
 // Report Generation dialog callbacks: Accept stores the dialog into the
-// current sequence, Cancel and the close box only hide it.
+// sequence it was filled from, Cancel and the close box only hide it.
 #include "editors/ReportDialog.h"
 
 #include "app/PanelIds.h"
+#include "editors/SequenceFilter.h"
 #include "platform/BoundedText.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
@@ -75,7 +76,14 @@ void ReportDialog_ShowSettings(const SequenceRecord& seq) {
 int ReportAcceptCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid() || DATALOG <= 0) return 0;
-  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  // The dialog holds the settings of one sequence: when that one is gone,
+  // nothing is stored anywhere else.
+  const int slot = SequenceDialogSlot(ReportDialogSequenceId);
+  if (slot < 0) {
+    HidePanel(DATALOG);
+    return 0;
+  }
+  SequenceRecord& seq = SequenceTable[slot];
 
   // A plug-in item is stored by its label, so that the same plug-in is found
   // again by name when the modules are numbered differently.
@@ -98,7 +106,8 @@ int ReportAcceptCb(int panel, int control, int event, void* callbackData, int ev
     flags[i] = on != 0 ? 1 : 0;
   }
   ApplyReportSettings(&seq, ringValue, label, file, flags);
-  if (TAB_SEDIT > 0 && TAB_SEDIT_LED_LOG > 0) SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, seq.reportOn);
+  if (TAB_SEDIT > 0 && TAB_SEDIT_LED_LOG > 0 && slot == CurrentSequence)
+    SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, seq.reportOn);
   HidePanel(DATALOG);
   return 0;
 }

@@ -30,6 +30,8 @@ constexpr double kSecondsPerMicrosecond = 0.000001;  // the table shows us, the 
 constexpr int kMaxRepetitions = 10000;               // "Rep." range 0..10,000
 // Jitter mode ring items, in this order, values 0..5.
 constexpr int kJitterModeCount = 6;
+// The pulse-object ring: the two fillers, then pulse slot p at item 2 + p.
+constexpr int kPulseRingFirst = 2;
 
 bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
 int Table() { return TAB_SEDIT_TABLE_SETTINGS; }
@@ -78,8 +80,11 @@ void OpenEditCell(int panel, Point cell, const SequenceEntry& e) {
     InsertTableCellRingItem(panel, Table(), cell, -1, kBlankFillerLabel);
     InsertTableCellRingItem(panel, Table(), cell, -1, kCwFillerLabel);
     for (int p = 0; p < PulseCount; ++p) InsertTableCellRingItem(panel, Table(), cell, -1, PulseTable[p].name.c_str());
-    // A filler entry has no pulse: its ring opens on its own filler kind.
+    // A filler entry has no pulse: its ring opens on its own filler kind. A
+    // pulse entry opens on its own pulse's item, not on the first of its name.
     SetTableCellVal(panel, Table(), cell, e.IsPulse() ? PulseNameOf(e) : FillerLabel(e.fillerType));
+    const int p = e.IsPulse() ? FindPulseById(static_cast<uint32_t>(e.pulseId)) : -1;
+    if (p >= 0) SetTableCellAttribute(panel, Table(), cell, ATTR_CTRL_INDEX, kPulseRingFirst + p);
     SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_MODE, VAL_HOT);
   } else if (IsJitterColumn(cell.x)) {
     SetTableCellAttribute(panel, Table(), cell, ATTR_CELL_TYPE, VAL_CELL_RING);
@@ -147,18 +152,27 @@ void Commit(int panel, int row, int column) {
   } else if (column == SEQ_COL_OBJECT) {
     char text[256] = "";
     if (GetTableCellVal(panel, Table(), cell, text, sizeof text) < 0) return;
-    const bool blank = std::strcmp(text, kBlankFillerLabel) == 0;
-    if (blank || std::strcmp(text, kCwFillerLabel) == 0) {
+    // The chosen position tells pulses of one name apart; when it does not
+    // match the label (no position known), the label decides: a filler, or
+    // the first pulse of that name.
+    int item = -1;
+    if (GetTableCellAttribute(panel, Table(), cell, ATTR_CTRL_INDEX, &item) < 0) item = -1;
+    int p = item - kPulseRingFirst;
+    if (p < 0 || p >= PulseCount || PulseTable[p].name != std::string_view(text)) p = -1;
+    const bool blank = p < 0 && std::strcmp(text, kBlankFillerLabel) == 0;
+    if (blank || (p < 0 && std::strcmp(text, kCwFillerLabel) == 0)) {
       e.pulseId = -1;
       e.fillerType = blank ? SYNC_BLANK : SYNC_CW;
       e.repetitions = 0;
       for (uint8_t& mode : e.jitterMode) mode = 0;
       e.markerMask = 0;
     } else {
-      // A pulse name: the first pulse of that name; a filler's end time no
-      // longer applies, and a filler's 0 repetitions become 1.
-      int p = 0;
-      while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
+      // A pulse; a filler's end time no longer applies, and a filler's 0
+      // repetitions become 1.
+      if (p < 0) {
+        p = 0;
+        while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
+      }
       if (p < PulseCount) {
         e.pulseId = static_cast<int32_t>(PulseTable[p].id);
         e.fillerTime = 0.0;

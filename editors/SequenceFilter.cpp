@@ -14,8 +14,10 @@
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
-namespace {
+uint32_t ReportDialogSequenceId = 0;
+uint32_t FilterDialogSequenceId = 0;
 
+namespace {
 
 bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
 
@@ -45,6 +47,17 @@ void LoadFilterFields(const SequenceRecord& seq) {
 
 }  // namespace
 
+int SequenceDialogSlot(uint32_t id) {
+  return id == 0 ? -1 : FindSequenceById(id);
+}
+
+void CloseSequenceDialogs() {
+  if (DATALOG > 0) HidePanel(DATALOG);
+  if (FILTER > 0) HidePanel(FILTER);
+  ReportDialogSequenceId = 0;
+  FilterDialogSequenceId = 0;
+}
+
 int ReportRingIndex(const SequenceRecord& seq, const char* const* labels, int labelCount) {
   if (seq.reportOn == 0) return 0;
   if (seq.reportPlugin.empty()) return 1;
@@ -58,6 +71,7 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   if (event != EVENT_COMMIT || !CurrentValid() || FILTER <= 0) return 0;
   const SequenceRecord& seq = SequenceTable[CurrentSequence];
   LoadFilterFields(seq);
+  FilterDialogSequenceId = seq.id;
   UnmarkFilterTree();
   // A type outside 1..9, or a tag the tree does not hold, leaves no item
   // marked, the graph as it was and the dialog unshown.
@@ -95,11 +109,15 @@ int LoadSequenceReportSettings(const SequenceRecord& seq) {
   if (index < 0) index = 0;
   if (index < count) SetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, index);
   ReportDialog_ShowSettings(seq);
+  ReportDialogSequenceId = seq.id;
   return index;
 }
 
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event == EVENT_COMMIT && DATALOG > 0) DisplayPanel(DATALOG);
+  if (event != EVENT_COMMIT || DATALOG <= 0) return 0;
+  // The dialog opens on the shown sequence and holds it until Accept.
+  if (CurrentValid()) LoadSequenceReportSettings(SequenceTable[CurrentSequence]);
+  DisplayPanel(DATALOG);
   return 0;
 }

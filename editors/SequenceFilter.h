@@ -23,5 +23,18 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
 // changed. Returns the ring's item shown (0 "OFF").
 int LoadSequenceReportSettings(const SequenceRecord& seq);
 
-// Control callback of CMD_LOG: shows DATALOG on commit. Returns 0.
+// Control callback of CMD_LOG: fills DATALOG from the shown sequence and
+// shows it on commit. Returns 0.
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+
+// ID of the sequence whose settings each dialog holds (the one it was last
+// filled from); 0 when it holds none. Accept and Apply write only into that
+// record, so that a dialog left open never writes into another one.
+extern uint32_t ReportDialogSequenceId;
+extern uint32_t FilterDialogSequenceId;
+// Slot of the sequence a dialog holds (id as above); -1 when it holds none
+// or that sequence is gone.
+int SequenceDialogSlot(uint32_t id);
+// Hides both dialogs and forgets their sequences: the project was replaced
+// or extended, or the sequence they show was deleted.
+void CloseSequenceDialogs();

@@ -81,6 +81,7 @@ struct TableCell {
     double maxV = 1.0e300;
     std::string text;
     std::vector<std::string> ring; // ring cell items
+    int ringIndex = -1;            // ring cell: the active item (items may share a label); -1 none
     AttrMap attrs;                 // remaining cell attributes
     QPixmap picture;               // cell image (SetTableCellBitmap); null = none
 };
@@ -437,7 +438,9 @@ void AxisRange(const GraphData& graph, int axis, double* lo, double* hi);
 QWidget* NewTreeWidget(int panel, int control, QWidget* parent);
 QWidget* NewTableWidget(int panel, int control, QWidget* parent);
 int TreeSetMarkStateAsUser(int panel, int control, int index, int state);
-int TableCommitAsUser(int panel, int control, Point cell, double num, const char* text);
+// A ring cell takes the item at ringIndex when it is one of its items,
+// else the first item labelled text.
+int TableCommitAsUser(int panel, int control, Point cell, double num, const char* text, int ringIndex = -1);
 // A user's typed text: numbers are parsed (C locale; no number refuses),
 // strings cut to the cell's maximum entry length, ring cells take only an item.
 int TableCommitTextAsUser(int panel, int control, Point cell, const char* text);

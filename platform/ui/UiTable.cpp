@@ -78,6 +78,11 @@ int SetCellValue(TableCell& cell, double num, const char* text)
     if (text) {
         if (cell.type == VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
         cell.text = text;
+        if (cell.type == VAL_CELL_RING) {
+            // A ring shows the first item of that label (none: no active item).
+            auto it = std::find(cell.ring.begin(), cell.ring.end(), cell.text);
+            cell.ringIndex = it == cell.ring.end() ? -1 : int(it - cell.ring.begin());
+        }
     } else {
         if (cell.type != VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
         cell.num = IsIntegerType(cell.dataType) ? CoerceToType(num, cell.dataType) : num;
@@ -103,6 +108,14 @@ int SetCellAttr(TableCell& cell, int attr, const AttrValue& v)
     case ATTR_MIN_VALUE: cell.minV = v.num; return 0;
     case ATTR_MAX_VALUE: cell.maxV = v.num; return 0;
     case ATTR_CTRL_VAL: return v.isText ? SetCellValue(cell, 0, v.text.c_str()) : SetCellValue(cell, v.num, nullptr);
+    case ATTR_CTRL_INDEX:
+        // The active item of a ring cell by its position, so that items of one
+        // label stay apart.
+        if (cell.type != VAL_CELL_RING || v.isText) return UI_ERR_WRONG_KIND;
+        if (iv < 0 || iv >= int(cell.ring.size())) return UI_ERR_BAD_INDEX;
+        cell.ringIndex = iv;
+        cell.text = cell.ring[size_t(iv)];
+        return 0;
     default: cell.attrs[attr] = v; return 0;
     }
 }
@@ -120,6 +133,10 @@ int GetCellAttr(const TableCell& cell, int attr, AttrValue* v)
     case ATTR_DATA_TYPE: v->num = cell.dataType; return 0;
     case ATTR_MIN_VALUE: v->num = cell.minV; return 0;
     case ATTR_MAX_VALUE: v->num = cell.maxV; return 0;
+    case ATTR_CTRL_INDEX:
+        if (cell.type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
+        v->num = cell.ringIndex;
+        return 0;
     default: {
         auto it = cell.attrs.find(attr);
         if (it != cell.attrs.end()) *v = it->second;
@@ -178,7 +195,7 @@ int LineAttr(int panel, int control, int index, bool column, int attr, const Att
 
 } // namespace
 
-int TableCommitAsUser(int panel, int control, Point p, double num, const char* text)
+int TableCommitAsUser(int panel, int control, Point p, double num, const char* text, int ringIndex)
 {
     Ctrl* c = FindCtrl(panel, control);
     if (!c || c->kind != CTRL_TABLE) return UI_ERR_BAD_CONTROL;
@@ -204,9 +221,15 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
         cell->num = num;
     } else if (cell->type == VAL_CELL_RING) {
         // A ring cell takes only one of its items.
-        const std::string chosen = text ? text : "";
-        if (std::find(cell->ring.begin(), cell->ring.end(), chosen) == cell->ring.end()) return 0;
-        cell->text = chosen;
+        const int n = int(cell->ring.size());
+        if (ringIndex < 0 || ringIndex >= n || (text && cell->ring[size_t(ringIndex)] != text)) {
+            const std::string chosen = text ? text : "";
+            auto it = std::find(cell->ring.begin(), cell->ring.end(), chosen);
+            if (it == cell->ring.end()) return 0;
+            ringIndex = int(it - cell->ring.begin());
+        }
+        cell->ringIndex = ringIndex;
+        cell->text = cell->ring[size_t(ringIndex)];
     } else if (cell->type != VAL_CELL_BUTTON) {
         std::string t = text ? text : "";
         const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
@@ -646,7 +669,11 @@ int InsertTableCellRingItem(int panel, int control, Point cell, int index, const
     if (!label || index < -1 || index > int(k->ring.size())) return UI_ERR_BAD_INDEX;
     int at = index < 0 ? int(k->ring.size()) : index;
     k->ring.insert(k->ring.begin() + at, label);
-    if (k->text.empty() && k->ring.size() == 1) k->text = label;
+    if (k->ringIndex >= at) ++k->ringIndex;
+    if (k->text.empty() && k->ring.size() == 1) {
+        k->text = label;
+        k->ringIndex = 0;
+    }
     MarkDirty(*c);
     return at;
 }
@@ -665,6 +692,8 @@ int DeleteTableCellRingItems(int panel, int control, Point cell, int index, int 
     if (index < 0 || index >= n) return UI_ERR_BAD_INDEX;
     int last = count < 0 ? n : std::min(n, index + count);
     k->ring.erase(k->ring.begin() + index, k->ring.begin() + last);
+    if (k->ringIndex >= last) k->ringIndex -= last - index;
+    else if (k->ringIndex >= index) k->ringIndex = -1;
     MarkDirty(*c);
     return 0;
 }

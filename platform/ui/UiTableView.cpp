@@ -190,8 +190,12 @@ public:
                 combo->clear();
                 combo->addItems(items);
             }
-            auto it = std::find(cell->ring.begin(), cell->ring.end(), cell->text);
-            combo->setCurrentIndex(it == cell->ring.end() ? -1 : int(it - cell->ring.begin()));
+            int at = cell->ringIndex;
+            if (at < 0 || at >= int(cell->ring.size()) || cell->ring[size_t(at)] != cell->text) {
+                auto it = std::find(cell->ring.begin(), cell->ring.end(), cell->text);
+                at = it == cell->ring.end() ? -1 : int(it - cell->ring.begin());
+            }
+            combo->setCurrentIndex(at);
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             if (edit->property("czStart").isValid()) return; // keep what the user is typing
             edit->setText(CellText(*cell));
@@ -205,7 +209,7 @@ public:
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             if (!combo->property("czChosen").toBool() || combo->currentIndex() < 0) return;
             combo->setProperty("czChosen", false);
-            TableCommitAsUser(panel_, control_, cell, 0.0, StdStr(combo->currentText()).c_str());
+            TableCommitAsUser(panel_, control_, cell, 0.0, StdStr(combo->currentText()).c_str(), combo->currentIndex());
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
             if (edit->text() == edit->property("czStart").toString()) return;
             edit->setProperty("czStart", edit->text());

@@ -606,7 +606,9 @@ int SetActiveTableCell(int panel, int control, Point cell);  // no event
 int GetActiveTableCell(int panel, int control, Point* cell); // (0,0) when none
 // Cell under a point in control coordinates; (0,0) when none.
 int GetTableCellFromPoint(int panel, int control, Point point, Point* cell);
-// Items of a ring cell; index -1 appends.
+// Items of a ring cell; index -1 appends. Items may share a label: the
+// cell attribute ATTR_CTRL_INDEX reads or sets the active item by position
+// (a text value selects the first item of that label).
 int InsertTableCellRingItem(int panel, int control, Point cell, int index, const char* label);
 int DeleteTableCellRingItems(int panel, int control, Point cell, int index, int count); // -1 all
 int GetNumTableCellRingItems(int panel, int control, Point cell, int* count);

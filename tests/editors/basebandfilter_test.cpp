@@ -11,6 +11,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "editors/BasebandFilter.h"
+#include "editors/SequenceFilter.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/FilterDialog.h"
@@ -88,6 +89,7 @@ class FilterDialogTest : public cz::test::OffscreenAppTest {
     InitSequenceRecord(&SequenceTable[0]);
     SequenceCount = 1;
     CurrentSequence = 0;
+    FilterDialogSequenceId = SequenceTable[0].id;  // the dialog was opened for it
     g_log.clear();
     g_status.clear();
     Log_SetLogSink(OnLog);

@@ -10,6 +10,7 @@
 #include "app/Records.h"
 #include "editors/PluginTrees.h"
 #include "editors/ReportDialog.h"
+#include "editors/SequenceFilter.h"
 #include "tests/support/OffscreenApp.h"
 #include "ui/dialogs/ReportDialog.h"
 
@@ -39,6 +40,7 @@ class ReportDialogTest : public cz::test::OffscreenAppTest {
     InitSequenceRecord(&SequenceTable[0]);
     SequenceCount = 1;
     CurrentSequence = 0;
+    ReportDialogSequenceId = SequenceTable[0].id;  // the dialog was opened for it
     return SequenceTable[0];
   }
 };

@@ -266,6 +266,44 @@ TEST_F(TableTest, RingCellsTakeOnlyTheirItems)
     EXPECT_EQ(UI_ERR_BAD_INDEX, InsertTableCellRingItem(panel, table, Cell(2, 1), 5, "x"));
 }
 
+TEST_F(TableTest, RingCellItemsOfOneLabelStayApartByPosition)
+{
+    const Point cell = Cell(2, 1);
+    SetTableCellAttribute(panel, table, cell, ATTR_CELL_TYPE, VAL_CELL_RING);
+    for (const char* label : {"Blank", "X", "X"}) InsertTableCellRingItem(panel, table, cell, -1, label);
+    int item = -1;
+    ASSERT_EQ(0, GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item));
+    EXPECT_EQ(0, item);
+    // A text selects the first item of that label; a position selects exactly.
+    SetTableCellVal(panel, table, cell, "X");
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(1, item);
+    ASSERT_EQ(0, SetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, 2));
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(2, item);
+    EXPECT_EQ("X", Text(2, 1));
+    EXPECT_EQ(UI_ERR_BAD_INDEX, SetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, 3));
+    // The user's pick in the drop-down keeps its position; the drop-down opens on it.
+    ASSERT_EQ(1, UiTest_ChooseTableCellRingItem(panel, table, cell, 1));
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(1, item);
+    ASSERT_EQ(1, UiTest_ChooseTableCellRingItem(panel, table, cell, 2));
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(2, item);
+    // Items inserted or deleted before the active one move it along.
+    InsertTableCellRingItem(panel, table, cell, 0, "Y");
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(3, item);
+    DeleteTableCellRingItems(panel, table, cell, 0, 2);
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(1, item);
+    DeleteTableCellRingItems(panel, table, cell, 0, -1);
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    EXPECT_EQ(-1, item);
+    // Other cells have no ring position.
+    EXPECT_EQ(UI_ERR_WRONG_KIND, GetTableCellAttribute(panel, table, Cell(2, 2), ATTR_CTRL_INDEX, &item));
+}
+
 TEST_F(TableTest, ButtonCellsCommitOnClick)
 {
     SetTableCellAttribute(panel, table, Cell(2, 2), ATTR_CELL_TYPE, VAL_CELL_BUTTON);

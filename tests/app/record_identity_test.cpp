@@ -1,0 +1,498 @@
+// Records keep their identity across the program, offscreen through the
+// real callbacks: a ring or table ring that lists records by name stores
+// the record at the chosen position, also where two records share a name
+// (Copy twice, an import under a name the project already has), and the
+// choice survives a save and a load.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/DataSource.h"
+#include "app/Keywords.h"
+#include "app/LibraryTree.h"
+#include "app/PanelIds.h"
+#include "app/ProjectFile.h"
+#include "app/PulsePanelIds.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "editors/DataSourceEditor.h"
+#include "editors/BasebandFilter.h"
+#include "editors/ModDataTable.h"
+#include "editors/ReportDialog.h"
+#include "editors/SequenceFilter.h"
+#include "engine/ModulationTypes.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/StartupHome.h"
+#include "ui/dialogs/DataSourceDialog.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+class RecordIdentityTest : public cz::test::StartupHomeTest {
+ protected:
+  std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    ASSERT_EQ(InitApplication(), 1);
+    UiTest_ClearPopups();
+    Choose(MBAR_FILE_NEWPRJ);
+  }
+
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+  static void ClickLibraryItem(const char* tag, int k) {
+    int root = -1, item = -1;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
+    ASSERT_GE(item, 0) << tag << " " << k;
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  }
+  // Copies the k-th record under the library root tagged tag.
+  static void CopyLibraryItem(const char* tag, int k) {
+    ClickLibraryItem(tag, k);
+    Click(PANEL_MAIN, PANEL_MAIN_CMD_COPY);
+  }
+  // Opens the ring of a table cell with a click and picks its item-th entry.
+  static void ChooseCellItem(int panel, int table, Point cell, int item) {
+    ASSERT_GE(UiTest_ClickTableCell(panel, table, cell, false), 0);
+    ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel, table, cell, item), 1);
+  }
+  // Picks a modulation of the shown pulse by its label in the modulation tree.
+  static void ChooseModulation(const char* label) {
+    for (int k = 0; k < 200; ++k) {
+      char text[128] = "";
+      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
+      if (std::string(text) != label) continue;
+      ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, k, false), 1);
+      return;
+    }
+    FAIL() << label;
+  }
+  static int Visible(int panel) {
+    int visible = -1;
+    GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
+    return visible;
+  }
+  // Opens the Report dialog (Text, a report file) and the Baseband Filter
+  // dialog (filter on) of the shown sequence without accepting either.
+  void OpenAndEditSequenceDialogs(const std::string& report) {
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+    ASSERT_EQ(Visible(DATALOG), 1);
+    ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+    ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, report.c_str()), 1);
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+    ASSERT_EQ(Visible(FILTER), 1);
+    ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+  }
+  // A stray Accept on each dialog, as a user's click would raise it.
+  static void AcceptBoth() {
+    ReportAcceptCb(DATALOG, DATALOG_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
+    FilterAcceptCb(FILTER, FILTER_CMD_ACCEPT, EVENT_COMMIT, nullptr, 0, 0);
+  }
+  // The Data Source Editor: a click on its k-th source, a new name for the
+  // shown source, and the name field.
+  static void ClickSource(int k) {
+    ASSERT_EQ(UiTest_ClickTreeItem(DATAEDIT, DATAEDIT_TREE_DATA, k + 1, false), 1);
+  }
+  static void RenameShownSource(const char* name) {
+    ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, name), 1);
+  }
+  static std::string ShownSourceName() {
+    char name[256] = "";
+    GetCtrlVal(DATAEDIT, DATAEDIT_STR_NAME, name, sizeof name);
+    return name;
+  }
+  // Adds a data source in the open Data Source Editor.
+  void AddSource(const char* name, const char* bits) {
+    Click(DATAEDIT, DATAEDIT_CMD_ADD);
+    ClickSource(DataSourceCount - 1);
+    RenameShownSource(name);
+    ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_DATA, bits), 1);
+  }
+  std::string LogText() const {
+    std::vector<char> text(1 << 20, '\0');
+    GetCtrlVal(TAB_LOG, TAB_LOG_TEX_LOG, text.data(), static_cast<int>(text.size()));
+    return text.data();
+  }
+  static int ActiveRingItem(int panel, int table, Point cell) {
+    int item = -1;
+    GetTableCellAttribute(panel, table, cell, ATTR_CTRL_INDEX, &item);
+    return item;
+  }
+  void SaveAndReload(const std::string& name) {
+    const std::string project = dir_.File(name);
+    UiTest_QueueFile(project.c_str());
+    Choose(MBAR_FILE_SAVEPRJAS);
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_NEWPRJ);
+    ASSERT_EQ(PulseCount, 0);
+    UiTest_QueueFile(project.c_str());
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_LOADPRJ);
+  }
+};
+
+TEST_F(RecordIdentityTest, MultiSegmentRingStoresTheChosenOfTwoCopiedSequences) {
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 1);
+  const std::string name = SequenceTable[0].name.str();
+  CopyLibraryItem(kSequenceLibraryTag, 0);
+  CopyLibraryItem(kSequenceLibraryTag, 0);
+  ASSERT_EQ(SequenceCount, 3);
+  ASSERT_EQ(SequenceTable[1].name, SequenceTable[2].name);
+  ASSERT_NE(SequenceTable[1].id, SequenceTable[2].id);
+  // The second copy gets a different length, so that a build tells them apart.
+  SequenceTable[2].entries[0].repetitions = 5;
+
+  Choose(MBAR_PULSE_SEGNEW);
+  ASSERT_EQ(MultiSegmentCount, 1);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  MultiSegmentRecord& ms = MultiSegmentTable[0];
+  ASSERT_EQ(ms.SegmentsInUse(), 2);
+  // Ring items: the blank filler, then the sequences in library order. The
+  // choice is taken over when the next cell is clicked.
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 3);
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 2), 2);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  // Opened again, each ring shows its own sequence, not the first of the name.
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1)), 3);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+  // The blank filler is still chosen by its item.
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 0);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].type, SEGMENT_BLANK);
+  ChooseCellItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 1), 3);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(ms.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[2].id));
+
+  const uint32_t second = SequenceTable[2].id, first = SequenceTable[1].id;
+  SaveAndReload("mseg.prj");
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(SequenceCount, 3);
+  EXPECT_EQ(MultiSegmentTable[0].segments[0].sequenceId, static_cast<int32_t>(second));
+  EXPECT_EQ(MultiSegmentTable[0].segments[1].sequenceId, static_cast<int32_t>(first));
+  EXPECT_EQ(SequenceTable[FindSequenceById(second)].entries[0].repetitions, 5);
+}
+
+TEST_F(RecordIdentityTest, SequenceEntryRingStoresTheChosenOfTwoPulsesOfOneName) {
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(PulseCount, 1);
+  CopyLibraryItem(kPulseLibraryTag, 0);
+  CopyLibraryItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(PulseCount, 3);
+  ASSERT_EQ(PulseTable[1].name, PulseTable[2].name);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 1);
+  SequenceRecord& seq = SequenceTable[0];
+  // Ring items: the two fillers, then the pulses in library order.
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[2].id));
+  ASSERT_GE(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), false), 0);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1)), 4);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 3), 1);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[1].id));
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+
+  // A pulse imported under a name the project already has: a project file
+  // of its own whose single pulse is named like the first pulse.
+  const std::string original = PulseTable[0].name.str();
+  const uint32_t copyId = PulseTable[2].id;
+  const std::string other = dir_.File("other.prj");
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_EQ(PulseCount, 3);
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 6);
+  EXPECT_EQ(PulseTable[3].name.str(), original);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 5);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(PulseTable[3].id));
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+  EXPECT_EQ(seq.entries[0].pulseId, static_cast<int32_t>(copyId));
+  // A filler is still chosen by its item.
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 1);
+  EXPECT_TRUE(seq.entries[0].IsFiller());
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+
+  SaveAndReload("entries.prj");
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(copyId));
+}
+
+TEST_F(RecordIdentityTest, DataRowRingStoresTheChosenOfTwoSourcesOfOneName) {
+  Choose(MBAR_PRJ_DSRC);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  ASSERT_EQ(DataSourceCount, 2);
+  DataSourceTable[0].name = "same";
+  DataSourceTable[0].data = "1010";
+  DataSourceTable[1].name = "same";
+  DataSourceTable[1].data = "1110001";
+  Click(DATAEDIT, DATAEDIT_CMD_EXIT);
+
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  PulseRecord& pulse = PulseTable[0];
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ASSERT_EQ(pulse.dataRows[0].kind, DSRC_USER);
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  EXPECT_EQ(pulse.dataRows[0].source, static_cast<int>(DataSourceTable[1].id));
+  EXPECT_EQ(pulse.dataRows[0].bits, 7);
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_BITS, 1), false), 0);
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), false), 0);
+  EXPECT_EQ(ActiveRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1)), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 0), 1);
+  EXPECT_EQ(pulse.dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
+  EXPECT_EQ(pulse.dataRows[0].bits, 4);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1), 1);
+
+  SaveAndReload("sources.prj");
+  ASSERT_EQ(PulseCount, 1);
+  ASSERT_EQ(DataSourceCount, 2);
+  const int slot = DataSourceIndexById(static_cast<uint32_t>(PulseTable[0].dataRows[0].source));
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(DataSourceTable[slot].data.str(), "1110001");
+  EXPECT_EQ(PulseTable[0].dataRows[0].bits, 7);
+}
+
+TEST_F(RecordIdentityTest, ReportAndFilterDialogsFollowTheProject) {
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 2);
+  const std::string project = dir_.File("two.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  // Load Project with both dialogs open on the second sequence: they close,
+  // and nothing of the old project's dialogs reaches the loaded project.
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  ASSERT_EQ(CurrentSequence, 1);
+  OpenAndEditSequenceDialogs(dir_.File("old.txt"));
+  UiTest_QueueFile(project.c_str());
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(SequenceCount, 2);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  for (int s = 0; s < SequenceCount; ++s) {
+    EXPECT_EQ(SequenceTable[s].reportOn, 0) << s;
+    EXPECT_EQ(SequenceTable[s].filterOn, 0) << s;
+  }
+
+  // Opened again they hold the sequence now shown; Accept writes into it.
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  OpenAndEditSequenceDialogs(dir_.File("new.txt"));
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[1].reportOn, 1);
+  EXPECT_EQ(SequenceTable[1].reportFile.str(), dir_.File("new.txt"));
+  EXPECT_EQ(SequenceTable[1].filterOn, 1);
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[0].filterOn, 0);
+
+  // Clicking another sequence brings open dialogs up to date with it.
+  OpenAndEditSequenceDialogs(dir_.File("other.txt"));
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  ASSERT_EQ(CurrentSequence, 0);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[1].reportFile.str(), dir_.File("new.txt"));
+
+  // Import Pulses and New Project close them too.
+  OpenAndEditSequenceDialogs(dir_.File("import.txt"));
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  EXPECT_EQ(SequenceTable[0].reportOn, 0);
+  EXPECT_EQ(SequenceTable[0].filterOn, 0);
+
+  // Deleting the shown sequence closes them; a stray Accept writes nowhere.
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  OpenAndEditSequenceDialogs(dir_.File("gone.txt"));
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+  AcceptBoth();
+  EXPECT_EQ(SequenceTable[0].reportFile.str(), dir_.File("new.txt"));
+  // The last one as well.
+  OpenAndEditSequenceDialogs(dir_.File("last.txt"));
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 0);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  Choose(MBAR_PULSE_SNEW);
+  OpenAndEditSequenceDialogs(dir_.File("fresh.txt"));
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  EXPECT_EQ(Visible(DATALOG), 0);
+  EXPECT_EQ(Visible(FILTER), 0);
+}
+
+TEST_F(RecordIdentityTest, DataSourceEditorStaysRightAfterASaveThatRenumbers) {
+  Choose(MBAR_PRJ_DSRC);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  Click(DATAEDIT, DATAEDIT_CMD_ADD);
+  ASSERT_EQ(DataSourceCount, 2);
+  ClickSource(0);
+  RenameShownSource("A");
+  ClickSource(1);
+  RenameShownSource("B");
+  ASSERT_EQ(DataSourceTable[1].name.str(), "B");
+  const uint32_t idB = DataSourceTable[1].id;
+  // A pulse uses B.
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  ASSERT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(idB));
+
+  // B up, then Save As with the editor open: the save renumbers the IDs.
+  Choose(MBAR_PRJ_DSRC);
+  ClickSource(1);
+  Click(DATAEDIT, DATAEDIT_CMD_SENTRY_UP);
+  ASSERT_EQ(DataSourceTable[0].name.str(), "B");
+  UiTest_QueueFile(dir_.File("renumbered.prj").c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_EQ(DataSourceTable[0].id, 1u);
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, 1);
+
+  // "B" shows B's fields, and Delete is refused: a pulse uses it.
+  ClickSource(0);
+  EXPECT_EQ(ShownSourceName(), "B");
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_NE(UiTest_Popups().front().text.find("This data source is used in pulses:"), std::string::npos);
+  ASSERT_EQ(DataSourceCount, 2);
+  // An edit of "A" goes into A.
+  ClickSource(1);
+  EXPECT_EQ(ShownSourceName(), "A");
+  RenameShownSource("A2");
+  EXPECT_EQ(DataSourceTable[0].name.str(), "B");
+  EXPECT_EQ(DataSourceTable[1].name.str(), "A2");
+  // Delete of the unused "A2" removes A2 and nothing else.
+  ClickSource(1);
+  UiTest_QueueConfirm(true);
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(DataSourceCount, 1);
+  EXPECT_EQ(DataSourceTable[0].name.str(), "B");
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
+}
+
+TEST_F(RecordIdentityTest, ImportPulsesBringsTheDataSourcesItsPulsesUse) {
+  // Their project: sources "unused" and "theirs", a BPSK pulse on "theirs".
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("unused", "1");
+  AddSource("theirs", "1111000011110000");
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  ASSERT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[1].id));
+  ASSERT_EQ(PulseTable[0].dataRows[0].bits, 16);
+  const std::string theirs = dir_.File("theirs.prj");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  // Our project has a source of its own and one named "theirs" too.
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(DataSourceCount, 0);
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("mine", "1010");
+  AddSource("theirs", "0");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 1);
+  // Only the source the pulse uses came along, renamed on the clash.
+  ASSERT_EQ(DataSourceCount, 3);
+  const DataSourceRecord& added = DataSourceTable[2];
+  EXPECT_EQ(added.name.str(), "theirs-new");
+  EXPECT_EQ(added.data.str(), "1111000011110000");
+  EXPECT_EQ(DataSourceTable[0].name.str(), "mine");
+  EXPECT_EQ(DataSourceTable[1].data.str(), "0");
+  EXPECT_EQ(PulseTable[0].dataRows[0].kind, DSRC_USER);
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(added.id));
+  EXPECT_NE(LogText().find("theirs-new"), std::string::npos) << LogText();
+  // The open editor lists it.
+  ClickSource(2);
+  EXPECT_EQ(ShownSourceName(), "theirs-new");
+
+  // A second import adds its own copy again under the next free name.
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  ASSERT_EQ(DataSourceCount, 4);
+  EXPECT_EQ(DataSourceTable[3].name.str(), "theirs-new2");
+  EXPECT_EQ(PulseTable[1].dataRows[0].source, static_cast<int>(DataSourceTable[3].id));
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(added.id));
+
+  // Saved and loaded, the pulses still modulate with the file's bits.
+  SaveAndReload("imported.prj");
+  ASSERT_EQ(PulseCount, 2);
+  for (int p = 0; p < 2; ++p) {
+    const int slot = DataSourceIndexById(static_cast<uint32_t>(PulseTable[p].dataRows[0].source));
+    ASSERT_GE(slot, 0) << p;
+    EXPECT_EQ(DataSourceTable[slot].data.str(), "1111000011110000") << p;
+  }
+}
+
+TEST_F(RecordIdentityTest, ImportPulsesLeavesTheShownPulsesParameterTableAlone) {
+  // Their project: a pulse of the plug-in "Bendsweep".
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("Bendsweep");
+  ASSERT_EQ(PulseTable[0].modulation, kModulationPlugin);
+  const std::string theirs = dir_.File("plugin.prj");
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("FM chirp");
+  const PulseRecord& chirp = PulseTable[0];
+  ASSERT_EQ(chirp.modulation, MOD_FMCHIRP);
+  const int rows = ModParamRowCount();
+  ASSERT_GT(rows, 0);
+  std::vector<std::string> names;
+  for (int r = 0; r < rows; ++r) names.push_back(ModulationParamTable[r].name.str());
+  const int stored = chirp.modParams.LeadingCount();
+
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+  ASSERT_EQ(ModParamRowCount(), rows);
+  for (int r = 0; r < rows; ++r) EXPECT_EQ(ModulationParamTable[r].name.str(), names[r]) << r;
+
+  // The next edit of the shown pulse's table stores the chirp's own rows.
+  double value = 0.0;
+  ASSERT_GE(GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), &value), 0);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), value * 2.0), 1);
+  EXPECT_EQ(chirp.modParams.LeadingCount(), stored);
+  for (const std::string& name : names) EXPECT_GE(chirp.modParams.Find(name.c_str()), 0) << name;
+  EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+}
+
+}  // namespace
