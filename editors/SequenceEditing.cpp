@@ -154,12 +154,15 @@ void Commit(int panel, int row, int column) {
       e.repetitions = 0;
       for (uint8_t& mode : e.jitterMode) mode = 0;
       e.markerMask = 0;
+      e.overlay = 0;  // a filler always moves the time line: it overlays nothing
     } else {
       // A pulse name: the first pulse of that name; a filler's end time no
-      // longer applies, and a filler's 0 repetitions become 1.
+      // longer applies, a filler's 0 repetitions become 1, and a former
+      // filler starts without an overlay.
       int p = 0;
       while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
       if (p < PulseCount) {
+        if (!e.IsPulse()) e.overlay = 0;
         e.pulseId = static_cast<int32_t>(PulseTable[p].id);
         e.fillerTime = 0.0;
         if (e.repetitions == 0) e.repetitions = 1;

@@ -120,7 +120,7 @@ void FillRows(SequenceRecord* seq, int index) {
       SetTableCellAttribute(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, row), ATTR_TEXT_BGCOLOR,
                             kSequenceFillerObjectBackground);
       FillSequenceTable(row, r.start, r.stop, r.samples, FillerLabel(e.fillerType), 0, kNoJitterText, kNoJitterText,
-                        kNoJitterText, kNoJitterText, 1, e.markerMask, e.overlay);
+                        kNoJitterText, kNoJitterText, 1, e.markerMask, 0);
       SetTableCellAttribute(TAB_SEDIT, Table(), Cell(SEQ_COL_MODE, row), ATTR_CELL_DIMMED, 1);
       SetTableCellRangeAttribute(TAB_SEDIT, Table(), MakeRect(row, SEQ_COL_REPS, 1, SEQ_COLUMNS - SEQ_COL_REPS + 1),
                                  ATTR_CELL_DIMMED, 1);

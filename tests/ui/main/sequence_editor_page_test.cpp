@@ -607,4 +607,72 @@ TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
 }
 
+// An overlay lies on the entry before it: an ADD entry that becomes the
+// first one (the first deleted, or moved up) is reset to "---" with a log
+// line and builds as a plain entry; a filler carries no overlay, and a pulse
+// chosen again on that row starts without one.
+TEST_F(SequenceGenerateTest, AnOverlayNeverBecomesTheFirstEntry) {
+  SequenceRecord& s = SmallSequence();
+  const PulseRecord& b = PulseTable[1];
+  s.entries[1].pulseId = static_cast<int32_t>(b.id);
+  s.entries[1].repetitions = 1;
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_MODE, 2);
+  ASSERT_EQ(Text(SEQ_COL_MODE, 2), "ADD");
+
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DEL), 1);
+  Log_SetLogSink(nullptr);
+  EXPECT_EQ(s.entries[0].pulseId, static_cast<int32_t>(b.id));
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
+  bool logged = false;
+  for (const std::string& line : LogLines()) logged = logged || line.find("Overlay of the first entry") != std::string::npos;
+  EXPECT_TRUE(logged);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  WaveFileInfo info{};
+  ASSERT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 1);
+  EXPECT_EQ(info.samples, 200);  // pulse B alone: 1 us on, 1 us off at 100 MHz
+
+  // Moved up to row 1: the same reset.
+  SetSequenceEditorBusy(0);
+  s.entries[1] = s.entries[0];
+  s.entries[1].overlay = 2;
+  RefreshSequenceEditor(0);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 2));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_UP), 1);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
+  // Moving the first entry down brings the overlay of the second to row 1.
+  s.entries[1].overlay = 1;
+  RefreshSequenceEditor(0);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DOWN), 1);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+
+  // An ADD row turned into a filler shows and keeps no overlay; a pulse
+  // chosen again on it starts as "---".
+  ClickCell(SEQ_COL_MODE, 2);
+  ASSERT_EQ(s.entries[1].overlay, 1);
+  ClickCell(SEQ_COL_OBJECT, 2);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 2), 0), 1);
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 2), "---");
+  ClickCell(SEQ_COL_OBJECT, 2);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 2), 2), 1);
+  EXPECT_TRUE(s.entries[1].IsPulse());
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 2), "---");
+  // A filler that a stored project gave an overlay shows none.
+  s.entries[2].fillerType = 0;
+  s.entries[2].fillerTime = 50e-6;
+  s.entries[2].overlay = 1;
+  RefreshSequenceEditor(0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 3), "---");
+}
+
 }  // namespace
