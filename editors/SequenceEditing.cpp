@@ -2,8 +2,8 @@
 //
 // Only one table cell is open (a ring) at a time: SequenceEditCell. A click
 // on another cell turns the open one back into plain text before it opens
-// the new one; a refresh rewrites every row as text but leaves
-// SequenceEditCell as it is, so the next click only rewrites that text.
+// the new one; a refresh rewrites every row as text, leaves no open cell
+// and drops SequenceEditCell.
 // Editable cells use the hot mode, because the run-time raises a cell's
 // commit only for hot and validating cells.
 #include "editors/SequenceEditing.h"
@@ -57,6 +57,10 @@ void SetTextCell(int panel, Point cell, const char* text) {
 void CloseEditCell(int panel, const SequenceRecord& seq) {
   const SequenceCellRef open = SequenceEditCell;
   if (!RowValid(open.row)) return;
+  // A dimmed cell (a row after the list) has no entry text to show.
+  int dimmed = 0;
+  GetTableCellAttribute(panel, Table(), Cell(open.column, open.row), ATTR_CELL_DIMMED, &dimmed);
+  if (dimmed != 0) return;
   const SequenceEntry& e = seq.entries[open.row - 1];
   if (open.column == SEQ_COL_OBJECT) {
     SetTextCell(panel, Cell(open.column, open.row), e.IsPulse() ? PulseNameOf(e) : FillerLabel(e.fillerType));

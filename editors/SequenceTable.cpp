@@ -13,6 +13,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
+#include "editors/SequenceEditing.h"
 #include "editors/SequenceFilter.h"
 #include "engine/PulseCompute.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -269,7 +270,11 @@ void RefreshSequenceEditor(int index) {
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, "");
 
   // The table is hidden while its 128 rows are rewritten; the active cell
-  // is kept by row and column, whatever entry now stands there.
+  // is kept by row and column, whatever entry now stands there. Every row
+  // is written as plain text again, so no cell stays open: the remembered
+  // edit cell is dropped, and a later click never writes the text of an
+  // entry that has moved, gone, or belongs to the sequence shown before.
+  SequenceEditCell = SequenceCellRef{};
   Point active{0, 0};
   GetActiveTableCell(TAB_SEDIT, Table(), &active);
   SetCtrlAttribute(TAB_SEDIT, Table(), ATTR_VISIBLE, 0);

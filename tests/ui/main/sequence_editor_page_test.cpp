@@ -226,6 +226,55 @@ TEST_F(SequenceEditorPageTest, CommitsStoreRepetitionsFillerEndAndRingChoices) {
   EXPECT_EQ(CellAttr(SEQ_COL_JITTER1 + 2, 1, ATTR_CELL_TYPE), VAL_CELL_STRING);
 }
 
+// The remembered cell belongs to the entries it was opened on: after the
+// entries change or another sequence is shown, a click elsewhere writes no
+// entry text into what is now an empty row.
+TEST_F(SequenceEditorPageTest, AnOpenCellIsForgottenWhenTheEntriesOrTheSequenceChange) {
+  SequenceRecord& s = ThreeEntries();
+  s.entries[2].pulseId = -1;  // row 3: a CW filler
+  s.entries[2].fillerType = 1;
+  s.entries[2].fillerTime = 20e-6;
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_OBJECT, 3);
+  ASSERT_EQ(CellAttr(SEQ_COL_OBJECT, 3, ATTR_CELL_TYPE), VAL_CELL_RING);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DEL), 1);
+  ASSERT_EQ(s.EntriesInUse(), 2);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "");
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "");
+  EXPECT_EQ(Text(SEQ_COL_TSTOP, 3), "");
+  EXPECT_EQ(CellAttr(SEQ_COL_OBJECT, 3, ATTR_CELL_DIMMED), 1);
+  EXPECT_EQ(CellAttr(SEQ_COL_TSTOP, 3, ATTR_CELL_MODE), VAL_INDICATOR);
+
+  // A jitter ring of row 2 (pulse B), then a sequence of one entry.
+  s.entries[1].pulseId = static_cast<int32_t>(PulseTable[1].id);
+  s.entries[1].repetitions = 1;
+  RefreshSequenceEditor(0);
+  SequenceRecord& other = SequenceTable[SequenceCount];
+  InitSequenceRecord(&other);
+  ++SequenceCount;
+  other.name = "Other";
+  other.entries[0] = s.entries[0];
+  ClickCell(SEQ_COL_JITTER1, 2);
+  ASSERT_EQ(CellAttr(SEQ_COL_JITTER1, 2, ATTR_CELL_TYPE), VAL_CELL_RING);
+  RefreshSequenceEditor(1);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1, 2), "");
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1, 2), "");
+  EXPECT_EQ(CellAttr(SEQ_COL_JITTER1, 2, ATTR_CELL_TYPE), VAL_CELL_STRING);
+
+  // Back on the first sequence the old cell stays closed; a new click opens
+  // and closes cells as before.
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_JITTER1 + 1, 2);
+  ASSERT_EQ(CellAttr(SEQ_COL_JITTER1 + 1, 2, ATTR_CELL_TYPE), VAL_CELL_RING);
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(CellAttr(SEQ_COL_JITTER1 + 1, 2, ATTR_CELL_TYPE), VAL_CELL_STRING);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1 + 1, 2), "OFF");
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 2), "B");
+}
+
 TEST_F(SequenceEditorPageTest, EntryButtonsWorkOnTheActiveRow) {
   SequenceRecord& s = ThreeEntries();
   SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
