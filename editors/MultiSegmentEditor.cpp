@@ -56,8 +56,10 @@ double DoubleVal(int control) {
   return v;
 }
 
-// The cell takes an edit: normal mode.
-void MakeEditable(Point cell) { SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_MODE, VAL_NORMAL); }
+// The cell takes an edit in hot mode: a typed text or a ring choice raises
+// its commit as soon as the user makes it, so the record holds it before
+// anything (Generate, a save, another record shown) refreshes the table.
+void MakeEditable(Point cell) { SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_MODE, VAL_HOT); }
 
 // Column 3 as a ring of the blank filler and every library sequence.
 void MakeSequenceRing(Point cell, const MultiSegmentEntry& seg) {

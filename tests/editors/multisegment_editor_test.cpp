@@ -212,7 +212,7 @@ TEST_F(MultiSegmentEditorTest, TableEditsAreStoredInTheRecord) {
   ShowMultiSegment(0);
   EXPECT_EQ(CellAttr(2, 1, ATTR_TEXT_COLOR), kMswBlackText);
   UiTest_ClickTableCell(panel_, table, Cell(2, 1), false);
-  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_NORMAL);
+  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_HOT);
   UiTest_CommitTableCell(panel_, table, Cell(2, 1), "");
   UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
   EXPECT_STREQ(m.segments[0].repetition.c_str(), "1");
@@ -370,6 +370,46 @@ TEST_F(MultiSegmentGenerateTest, StopAnsweredNoBuildsEverySegment) {
   ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
   EXPECT_TRUE(StatusWas("Done."));
   EXPECT_EQ(AppendedSegments(), 3);
+}
+
+// A Sequence ring choice and a typed repetition reach the record as they are
+// made: Generate right after them builds what the table shows, and showing
+// another waveform keeps what was typed.
+TEST_F(MultiSegmentGenerateTest, GenerateBuildsTheChoiceAndRepetitionJustMade) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[1] = MultiSegmentEntry{};
+  m.segments[2] = MultiSegmentEntry{};
+  MultiSegmentRecord& other = MultiSegmentTable[MultiSegmentCount];
+  InitMultiSegmentRecord(&other);
+  ++MultiSegmentCount;
+  ShowMultiSegment(0);
+  ASSERT_EQ(UiTest_ChooseRingIndex(panel_, TAB_MSEG_RING_SEQMODE, 1), 1);  // "Sequencer"
+  ASSERT_EQ(m.sequencerMode, 1);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(3, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(3, 1), 2), 1);  // "Beta"
+  EXPECT_EQ(m.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(2, 1), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(2, 1), "5"), 1);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "5");
+
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_TRUE(StatusWas("Done."));
+  bool repeated = false;
+  for (const std::string& l : sim_.Received()) repeated = repeated || l.rfind("SOUR:BB:ARB:WSEG:SEQ:APP ON,0,5,", 0) == 0;
+  EXPECT_TRUE(repeated);
+  EXPECT_TRUE(Logged("SEQUENCE: 'Beta'"));
+  EXPECT_FALSE(Logged("SEQUENCE: 'Alpha'"));
+  EXPECT_EQ(CellText(3, 1), "Beta");
+  EXPECT_EQ(CellText(2, 1), "5");
+
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(2, 1), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(2, 1), "7"), 1);
+  ShowMultiSegment(1);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "7");
+  ShowMultiSegment(0);
+  EXPECT_EQ(CellText(2, 1), "7");
 }
 
 TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {
