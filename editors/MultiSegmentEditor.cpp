@@ -17,9 +17,13 @@
 
 namespace {
 
-// The cell being edited (column, row); (-1, -1) when none.
+// The cell being edited (column, row); (-1, -1) when none. g_editShown is
+// the text the cell showed when it was clicked: a commit of that same text
+// is no edit and stores nothing, so a length shown with two decimals or a
+// sequence name that two sequences share is never written back.
 int g_editColumn = -1;
 int g_editRow = -1;
+std::string g_editShown;
 
 MultiSegmentRecord* Current() {
   return CurrentMultiSegment >= 0 && CurrentMultiSegment < MultiSegmentCount
@@ -84,9 +88,11 @@ void CommitEditedCell(int column, int row) {
   if (column != MSW_COL_REP && column != MSW_COL_SEQUENCE && column != MSW_COL_TSTOP) return;
   char text[256] = {};
   GetTableCellVal(TAB_MSEG, Table(), Cell(column, row), text, sizeof text);
-  MswCommitCell(rec, column, row, text);
+  const bool edited = column != g_editColumn || row != g_editRow || g_editShown != text;
+  if (edited) MswCommitCell(rec, column, row, text);
   RefreshMultiSegmentEditor();
   g_editColumn = g_editRow = -1;
+  g_editShown.clear();
 }
 
 void ClickCell(int x, int y) {
@@ -112,6 +118,9 @@ void ClickCell(int x, int y) {
   }
   g_editColumn = cell.x;
   g_editRow = cell.y;
+  char shown[256] = {};
+  GetTableCellVal(TAB_MSEG, Table(), cell, shown, sizeof shown);
+  g_editShown = shown;
 }
 
 }  // namespace
@@ -167,6 +176,7 @@ void ShowMultiSegment(int index) {
   }
   SetCtrlAttribute(TAB_MSEG, Table(), ATTR_VISIBLE, 1);
   g_editColumn = g_editRow = -1;
+  g_editShown.clear();
 }
 
 void RefreshMultiSegmentEditor() { ShowMultiSegment(CurrentMultiSegment); }

@@ -236,6 +236,50 @@ TEST_F(MultiSegmentEditorTest, TableEditsAreStoredInTheRecord) {
   EXPECT_TRUE(m.segments[9].IsFree());
 }
 
+// A cell clicked and left without an edit leaves the record exactly as it
+// was: a blank length with more digits than the cell shows, a sequence bound
+// to the second of two sequences that share a name, a repetition text.
+TEST_F(MultiSegmentEditorTest, AClickWithoutAnEditChangesNothing) {
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceRecord& twin = AddSequence("Beta");  // a second "Beta"
+  m.segments[1].stopTime = 123.456e-6;
+  m.segments[2].sequenceId = static_cast<int32_t>(twin.id);
+  m.sequencerMode = 1;
+  ShowMultiSegment(0);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  const auto click = [&](int column, int row) {
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(column, row), false), 1);
+  };
+  click(6, 2);
+  EXPECT_EQ(CellText(6, 2), "123.46");
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
+  click(6, 2);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(6, 2), "123.46"), 1);  // the shown text, confirmed
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
+
+  click(3, 3);
+  EXPECT_EQ(CellText(3, 3), "Beta");
+  click(2, 3);
+  EXPECT_EQ(m.segments[2].sequenceId, static_cast<int32_t>(twin.id));
+  click(1, 1);
+  EXPECT_STREQ(m.segments[2].repetition.c_str(), "1");
+  EXPECT_EQ(m.segments[2].sequenceId, static_cast<int32_t>(twin.id));
+
+  // An edit is still stored with every digit typed.
+  click(6, 2);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(6, 2), "98.7654"), 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 98.7654e-6);
+  // Regular mode: the length cell takes no edit, and a click leaves it.
+  m.sequencerMode = 0;
+  m.segments[1].stopTime = 123.456e-6;
+  ShowMultiSegment(0);
+  click(6, 2);
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
+}
+
 TEST_F(MultiSegmentEditorTest, NewDeleteAndMoveKeepTheListDense) {
   MultiSegmentRecord& m = AddWaveform();
   const int32_t a = static_cast<int32_t>(SequenceTable[0].id), b = static_cast<int32_t>(SequenceTable[1].id);
