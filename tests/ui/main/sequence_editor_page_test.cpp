@@ -724,4 +724,51 @@ TEST_F(SequenceGenerateTest, AnOverlayNeverBecomesTheFirstEntry) {
   EXPECT_EQ(Text(SEQ_COL_MODE, 3), "---");
 }
 
+// A user filter set up in the Baseband Filter dialog whose coefficients are
+// all zero is refused at Generate with a reason in the log, and no file is
+// written; coefficients with a tap build the waveform.
+TEST_F(SequenceGenerateTest, AnAllZeroUserFilterIsRefusedAtGenerate) {
+  FILTER = BuildBasebandFilterPanel(0);
+  ASSERT_GT(FILTER, 0);
+  SmallSequence();
+  const std::string zeros = dir_.File("zeros.txt"), taps = dir_.File("taps.txt");
+  cz::test::WriteFileBytes(zeros, "0 0\n0.0 -0\n0\n");
+  cz::test::WriteFileBytes(taps, "0 0\n1 1\n0 0\n");
+  const auto setUp = [&](const std::string& file) {
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FILTER), 1);
+    int item = -1;
+    GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, "_FLT_USER", &item);
+    UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, item, 1);
+    SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, 1);
+    UiTest_QueueFile(file.c_str());
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT), 1);
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT), 1);
+  };
+  setUp(zeros);
+  ASSERT_EQ(SequenceTable[0].userFilter.Length(), 3);
+  ASSERT_EQ(SequenceTable[0].filterType, FILTER_TYPE_USER);
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  Log_SetLogSink(nullptr);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Waveform creation failed.");
+  bool logged = false;
+  for (const std::string& line : LogLines())
+    logged = logged || line.find("*** User filter coefficients are all zero.") != std::string::npos;
+  EXPECT_TRUE(logged);
+  WaveFileInfo info{};
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
+
+  setUp(taps);
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 1);
+  DiscardPanel(FILTER);
+  FILTER = 0;
+}
+
 }  // namespace
