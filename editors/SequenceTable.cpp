@@ -14,6 +14,7 @@
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
 #include "editors/SequenceEditing.h"
+#include "editors/SequenceEntries.h"
 #include "editors/SequenceFilter.h"
 #include "engine/PulseCompute.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -165,6 +166,9 @@ std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequence
   // overlay started and does not move the time line; fillers always move it.
   double timeLine = 0.0;  // where the next entry that is not an overlay starts, s
   double shown = 0.0;     // start time shown for the entry, s
+  // A stored project may hold an overlay on the first entry, which has
+  // nothing to lie on: it is shown and kept as a plain entry.
+  SequenceEntries_ClearFirstOverlay(seq);
   for (int i = 0; i < kMaxSequenceEntries; ++i) {
     SequenceEntry& e = seq->entries[i];
     SequenceRowLayout r;

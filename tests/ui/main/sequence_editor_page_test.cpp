@@ -716,6 +716,12 @@ TEST_F(SequenceGenerateTest, AnOverlayNeverBecomesTheFirstEntry) {
   EXPECT_TRUE(s.entries[1].IsPulse());
   EXPECT_EQ(s.entries[1].overlay, 0);
   EXPECT_EQ(Text(SEQ_COL_MODE, 2), "---");
+  // A first entry that a stored project gave an overlay is shown and kept
+  // without it.
+  s.entries[0].overlay = 2;
+  RefreshSequenceEditor(0);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
   // A filler that a stored project gave an overlay shows none.
   s.entries[2].fillerType = 0;
   s.entries[2].fillerTime = 50e-6;
