@@ -3,6 +3,7 @@
 // import of user filter coefficients with their plot.
 #include "editors/BasebandFilter.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -28,6 +29,16 @@ constexpr int kColumn2Color = 0x285291;
 constexpr int kLinePiece = 510;
 
 bool CurrentSequenceValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+
+// Coefficients imported into the open dialog and not yet stored: they reach
+// the sequence (by its ID) at Apply or Accept, and are dropped by Cancel and
+// by every reload of the dialog from a sequence.
+struct PendingImport {
+  bool present = false;
+  uint32_t sequenceId = 0;
+  std::vector<double> column1, column2;
+};
+PendingImport g_pending;
 
 bool IsNumberStart(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
 bool IsNumberChar(char c) { return IsNumberStart(c) || c == 'e' || c == 'E'; }
@@ -160,6 +171,9 @@ int FilterApplyCb(int panel, int control, int event, void* callbackData, int eve
   SequenceRecord& seq = SequenceTable[slot];
   GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &seq.filterOn);
   GetCtrlVal(FILTER, FILTER_RING_WINDOW, &seq.window);
+  if (g_pending.present && g_pending.sequenceId == seq.id)
+    seq.userFilter.Set(std::move(g_pending.column1), std::move(g_pending.column2));
+  BasebandFilter_DiscardImport();
   int item = -1;
   if (CheckedItems(&item) == 1) {
     int level = -1;
@@ -192,7 +206,9 @@ int FilterAcceptCb(int panel, int control, int event, void* callbackData, int ev
 
 int FilterCancelCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event == EVENT_COMMIT) HidePanel(FILTER);
+  if (event != EVENT_COMMIT) return 0;
+  BasebandFilter_DiscardImport();
+  HidePanel(FILTER);
   return 0;
 }
 
@@ -226,9 +242,19 @@ int FilterTreeCb(int panel, int control, int event, void* callbackData, int even
   return 0;
 }
 
-// The coefficients go into the sequence at once (not at Apply) and do not
-// choose the filter type; "User Data" selects their use. A file that cannot
-// be opened changes nothing, an empty one leaves no coefficients.
+void BasebandFilter_DiscardImport() {
+  g_pending.present = false;
+  g_pending.sequenceId = 0;
+  g_pending.column1.clear();
+  g_pending.column2.clear();
+}
+
+int BasebandFilter_PendingImportLength() { return g_pending.present ? static_cast<int>(g_pending.column1.size()) : -1; }
+
+// The coefficients fill the dialog (count and plot) and wait there for Apply
+// or Accept; they do not choose the filter type ("User Data" selects their
+// use). A file that cannot be opened or holds no line changes nothing: the
+// sequence and the dialog keep the coefficients they had.
 int FilterImportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
@@ -242,20 +268,19 @@ int FilterImportCb(int panel, int control, int event, void* callbackData, int ev
     Log_Status(1, "Failed to open filter file.");
     return 0;
   }
-  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
-  if (slot < 0) return 0;
-  SequenceRecord& seq = SequenceTable[slot];
-  seq.userFilter.Free();
   if (count == 0) {
     Log_Message(1, "*** No data imported from file.");
     Log_Status(1, "Failed to import from filter file.");
-    SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, 0);
-    DeleteGraphPlot(FILTER, FILTER_GRAPH_FILTER, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
-    SetCtrlAttribute(FILTER, FILTER_GRAPH_FILTER, ATTR_REFRESH_GRAPH, 1);
     return 0;
   }
-  seq.userFilter.Set(std::move(column1), std::move(column2));
-  SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, seq.userFilter.Length());
-  BasebandFilter_PlotCoefficients(seq.userFilter.I(), seq.userFilter.Q());
+  // The import belongs to the sequence the dialog was filled from.
+  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
+  if (slot < 0) return 0;
+  g_pending.present = true;
+  g_pending.sequenceId = SequenceTable[slot].id;
+  g_pending.column1 = std::move(column1);
+  g_pending.column2 = std::move(column2);
+  SetCtrlVal(FILTER, FILTER_NUM_IMPULSE, count);
+  BasebandFilter_PlotCoefficients(g_pending.column1, g_pending.column2);
   return 0;
 }

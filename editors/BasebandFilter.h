@@ -84,6 +84,13 @@ void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const s
 // nothing.
 void BasebandFilter_DimFieldsForItem(int item);
 
+// Coefficients imported into the dialog wait there until Apply or Accept
+// stores them into the sequence they were imported for. Cancel and every
+// fill of the dialog from a sequence (SequenceFilterCb) discard them.
+void BasebandFilter_DiscardImport();
+// Number of coefficient pairs waiting in the dialog; -1 when none.
+int BasebandFilter_PendingImportLength();
+
 // Callbacks of FILTER (control-callback form). Apply, Accept, Cancel and
 // Import act on EVENT_COMMIT, FilterTreeCb on EVENT_MARK_STATE_CHANGE
 // (eventData1 = item, eventData2 = the new mark state); it returns 1 to

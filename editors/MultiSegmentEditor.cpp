@@ -17,9 +17,13 @@
 
 namespace {
 
-// The cell being edited (column, row); (-1, -1) when none.
+// The cell being edited (column, row); (-1, -1) when none. g_editShown is
+// the text the cell showed when it was clicked: a commit of that same text
+// is no edit and stores nothing, so a length shown with two decimals or a
+// sequence name that two sequences share is never written back.
 int g_editColumn = -1;
 int g_editRow = -1;
+std::string g_editShown;
 
 MultiSegmentRecord* Current() {
   return CurrentMultiSegment >= 0 && CurrentMultiSegment < MultiSegmentCount
@@ -56,8 +60,10 @@ double DoubleVal(int control) {
   return v;
 }
 
-// The cell takes an edit: normal mode.
-void MakeEditable(Point cell) { SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_MODE, VAL_NORMAL); }
+// The cell takes an edit in hot mode: a typed text or a ring choice raises
+// its commit as soon as the user makes it, so the record holds it before
+// anything (Generate, a save, another record shown) refreshes the table.
+void MakeEditable(Point cell) { SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_MODE, VAL_HOT); }
 
 // Column 3 as a ring of the blank filler and every library sequence, in
 // table order: item 1 + s is sequence slot s, so that sequences of one name
@@ -84,9 +90,14 @@ void CommitEditedCell(int column, int row) {
   if (column == MSW_COL_SEQUENCE &&
       GetTableCellAttribute(TAB_MSEG, Table(), Cell(column, row), ATTR_CTRL_INDEX, &item) < 0)
     item = -1;
-  MswCommitCell(rec, column, row, text, item);
+  // A ring choice is resolved by its position, so it is taken even when its
+  // text equals the shown one (two sequences of one name).
+  const bool edited =
+      column == MSW_COL_SEQUENCE || column != g_editColumn || row != g_editRow || g_editShown != text;
+  if (edited) MswCommitCell(rec, column, row, text, item);
   RefreshMultiSegmentEditor();
   g_editColumn = g_editRow = -1;
+  g_editShown.clear();
 }
 
 void ClickCell(int x, int y) {
@@ -112,6 +123,9 @@ void ClickCell(int x, int y) {
   }
   g_editColumn = cell.x;
   g_editRow = cell.y;
+  char shown[256] = {};
+  GetTableCellVal(TAB_MSEG, Table(), cell, shown, sizeof shown);
+  g_editShown = shown;
 }
 
 }  // namespace
@@ -167,6 +181,7 @@ void ShowMultiSegment(int index) {
   }
   SetCtrlAttribute(TAB_MSEG, Table(), ATTR_VISIBLE, 1);
   g_editColumn = g_editRow = -1;
+  g_editShown.clear();
 }
 
 void RefreshMultiSegmentEditor() { ShowMultiSegment(CurrentMultiSegment); }

@@ -2,8 +2,8 @@
 //
 // Only one table cell is open (a ring) at a time: SequenceEditCell. A click
 // on another cell turns the open one back into plain text before it opens
-// the new one; a refresh rewrites every row as text but leaves
-// SequenceEditCell as it is, so the next click only rewrites that text.
+// the new one; a refresh rewrites every row as text, leaves no open cell
+// and drops SequenceEditCell.
 // Editable cells use the hot mode, because the run-time raises a cell's
 // commit only for hot and validating cells.
 #include "editors/SequenceEditing.h"
@@ -59,6 +59,10 @@ void SetTextCell(int panel, Point cell, const char* text) {
 void CloseEditCell(int panel, const SequenceRecord& seq) {
   const SequenceCellRef open = SequenceEditCell;
   if (!RowValid(open.row)) return;
+  // A dimmed cell (a row after the list) has no entry text to show.
+  int dimmed = 0;
+  GetTableCellAttribute(panel, Table(), Cell(open.column, open.row), ATTR_CELL_DIMMED, &dimmed);
+  if (dimmed != 0) return;
   const SequenceEntry& e = seq.entries[open.row - 1];
   if (open.column == SEQ_COL_OBJECT) {
     SetTextCell(panel, Cell(open.column, open.row), e.IsPulse() ? PulseNameOf(e) : FillerLabel(e.fillerType));
@@ -166,14 +170,16 @@ void Commit(int panel, int row, int column) {
       e.repetitions = 0;
       for (uint8_t& mode : e.jitterMode) mode = 0;
       e.markerMask = 0;
+      e.overlay = 0;  // a filler always moves the time line: it overlays nothing
     } else {
-      // A pulse; a filler's end time no longer applies, and a filler's 0
-      // repetitions become 1.
+      // A pulse; a filler's end time no longer applies, a filler's 0
+      // repetitions become 1, and a former filler starts without an overlay.
       if (p < 0) {
         p = 0;
         while (p < PulseCount && PulseTable[p].name != std::string_view(text)) ++p;
       }
       if (p < PulseCount) {
+        if (!e.IsPulse()) e.overlay = 0;
         e.pulseId = static_cast<int32_t>(PulseTable[p].id);
         e.fillerTime = 0.0;
         if (e.repetitions == 0) e.repetitions = 1;

@@ -10,7 +10,8 @@
 #pragma once
 
 // The table cell last clicked (not dimmed); an open ring lives only there.
-// Both -1 at start. Marker clicks leave it unchanged.
+// Both -1 at start and after every refresh of the page (which rewrites all
+// rows as text). Marker clicks leave it unchanged.
 struct SequenceCellRef {
   int column = -1;
   int row = -1;

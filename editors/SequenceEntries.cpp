@@ -27,6 +27,14 @@ int ActiveRow(int panel) {
 
 }  // namespace
 
+int SequenceEntries_ClearFirstOverlay(SequenceRecord* seq) {
+  SequenceEntry& first = seq->entries[0];
+  if (first.overlay == 0 || !first.IsPulse()) return SEQ_ENTRY_CHANGED;
+  first.overlay = 0;
+  Log_Message(1, "Overlay of the first entry reset to \"---\": an overlay needs an entry before it.");
+  return SEQ_ENTRY_CHANGED;
+}
+
 // A first entry keeps filler kind 0 beside its pulse (the pulse ID makes it
 // a pulse entry); marker mask 1 lets marker 1 through on the first
 // repetition only.
@@ -56,20 +64,20 @@ int SequenceEntries_Delete(SequenceRecord* seq, int row) {
   if (row < 1 || row > kMaxSequenceEntries) return SEQ_ENTRY_UNCHANGED;
   for (int j = row - 1; j < kMaxSequenceEntries - 1; ++j) seq->entries[j] = seq->entries[j + 1];
   seq->entries[kMaxSequenceEntries - 1] = SequenceEntry{};
-  return SEQ_ENTRY_CHANGED;
+  return SequenceEntries_ClearFirstOverlay(seq);
 }
 
 int SequenceEntries_MoveUp(SequenceRecord* seq, int row) {
   if (row < 2 || row > kMaxSequenceEntries || seq->entries[row - 1].IsEmpty()) return SEQ_ENTRY_UNCHANGED;
   std::swap(seq->entries[row - 2], seq->entries[row - 1]);
-  return SEQ_ENTRY_CHANGED;
+  return SequenceEntries_ClearFirstOverlay(seq);
 }
 
 int SequenceEntries_MoveDown(SequenceRecord* seq, int row) {
   if (row < 1 || row > kMaxSequenceEntries - 1) return SEQ_ENTRY_UNCHANGED;
   if (seq->entries[row - 1].IsEmpty() || seq->entries[row].IsEmpty()) return SEQ_ENTRY_UNCHANGED;
   std::swap(seq->entries[row - 1], seq->entries[row]);
-  return SEQ_ENTRY_CHANGED;
+  return SequenceEntries_ClearFirstOverlay(seq);
 }
 
 int SequenceEntryNewCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {

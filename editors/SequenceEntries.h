@@ -29,6 +29,11 @@ int SequenceEntries_Delete(SequenceRecord* seq, int row);
 int SequenceEntries_MoveUp(SequenceRecord* seq, int row);
 int SequenceEntries_MoveDown(SequenceRecord* seq, int row);
 
+// An overlay (ADD, MULT) lies on the entry before it, so the first entry
+// holds none: a first pulse entry with an overlay is reset to "---", and
+// the log says so. Returns SEQ_ENTRY_CHANGED, for the operations above.
+int SequenceEntries_ClearFirstOverlay(SequenceRecord* seq);
+
 // Control callbacks of CMD_SENTRY_NEW, CMD_SENTRY_DEL, CMD_SENTRY_UP and
 // CMD_SENTRY_DOWN; commit only, with a valid CurrentSequence. Return 0.
 int SequenceEntryNewCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

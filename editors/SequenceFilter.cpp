@@ -70,6 +70,8 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid() || FILTER <= 0) return 0;
   const SequenceRecord& seq = SequenceTable[CurrentSequence];
+  // The dialog shows the sequence again: an import not yet applied is gone.
+  BasebandFilter_DiscardImport();
   LoadFilterFields(seq);
   FilterDialogSequenceId = seq.id;
   UnmarkFilterTree();

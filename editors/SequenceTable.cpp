@@ -13,6 +13,8 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
+#include "editors/SequenceEditing.h"
+#include "editors/SequenceEntries.h"
 #include "editors/SequenceFilter.h"
 #include "engine/PulseCompute.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -120,7 +122,7 @@ void FillRows(SequenceRecord* seq, int index) {
       SetTableCellAttribute(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, row), ATTR_TEXT_BGCOLOR,
                             kSequenceFillerObjectBackground);
       FillSequenceTable(row, r.start, r.stop, r.samples, FillerLabel(e.fillerType), 0, kNoJitterText, kNoJitterText,
-                        kNoJitterText, kNoJitterText, 1, e.markerMask, e.overlay);
+                        kNoJitterText, kNoJitterText, 1, e.markerMask, 0);
       SetTableCellAttribute(TAB_SEDIT, Table(), Cell(SEQ_COL_MODE, row), ATTR_CELL_DIMMED, 1);
       SetTableCellRangeAttribute(TAB_SEDIT, Table(), MakeRect(row, SEQ_COL_REPS, 1, SEQ_COLUMNS - SEQ_COL_REPS + 1),
                                  ATTR_CELL_DIMMED, 1);
@@ -164,6 +166,9 @@ std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequence
   // overlay started and does not move the time line; fillers always move it.
   double timeLine = 0.0;  // where the next entry that is not an overlay starts, s
   double shown = 0.0;     // start time shown for the entry, s
+  // A stored project may hold an overlay on the first entry, which has
+  // nothing to lie on: it is shown and kept as a plain entry.
+  SequenceEntries_ClearFirstOverlay(seq);
   for (int i = 0; i < kMaxSequenceEntries; ++i) {
     SequenceEntry& e = seq->entries[i];
     SequenceRowLayout r;
@@ -269,7 +274,11 @@ void RefreshSequenceEditor(int index) {
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, "");
 
   // The table is hidden while its 128 rows are rewritten; the active cell
-  // is kept by row and column, whatever entry now stands there.
+  // is kept by row and column, whatever entry now stands there. Every row
+  // is written as plain text again, so no cell stays open: the remembered
+  // edit cell is dropped, and a later click never writes the text of an
+  // entry that has moved, gone, or belongs to the sequence shown before.
+  SequenceEditCell = SequenceCellRef{};
   Point active{0, 0};
   GetActiveTableCell(TAB_SEDIT, Table(), &active);
   SetCtrlAttribute(TAB_SEDIT, Table(), ATTR_VISIBLE, 0);

@@ -243,7 +243,9 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     return 0;
   }
   const PulseRecord& pulse = PulseTable[pulseIndex];
-  const int combine = e.overlay;
+  // The first entry has nothing to lie on: its overlay mode counts as none,
+  // as the Sequence Editor shows it.
+  const int combine = slot == 0 ? 0 : e.overlay;
   if (combine != 0) {
     if (!SeekSequenceStart(kSlotTempIq, kSlotTempMarker, static_cast<int32_t>(base.startSample))) return 0;
   } else {

@@ -148,6 +148,14 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
       Log_Message(1, "*** User filter has no coefficients.");
       return 0;
     }
+    // A kernel of zeros would filter every sample to silence, which the
+    // normalisation cannot undo: such a filter is refused.
+    bool anyNonZero = false;
+    for (int k = 0; k < userLength && !anyNonZero; ++k) anyNonZero = userI[k] != 0.0 || userQ[k] != 0.0;
+    if (!anyNonZero) {
+      Log_Message(1, "*** User filter coefficients are all zero.");
+      return 0;
+    }
     if (userLength > L) {
       char text[128];
       cz::SnprintfC(text, sizeof text, "*** User filter with %d coefficients is longer than the filter window (%d).",

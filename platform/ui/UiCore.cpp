@@ -286,8 +286,14 @@ void RaiseMenuEvent(int menuBar, int item)
         rt.userEvents.push_back({EVENT_MENU, panel, item});
         return;
     }
+    if (!e->second.callback) return;
+    SubmitOpenTableEditors();
+    // The commit's callback may have changed the menus: look the item up again.
+    it = rt.menuBars.find(menuBar);
+    if (it == rt.menuBars.end()) return;
+    e = it->second.entries.find(item);
+    if (e == it->second.entries.end() || e->second.separator || e->second.dimmed || !e->second.callback) return;
     MenuCallbackPtr cb = e->second.callback;
-    if (!cb) return;
     void* data = e->second.callbackData;
     ++rt.callbackDepth;
     cb(menuBar, item, data, panel);

@@ -457,6 +457,10 @@ bool TableUserActivate(int panel, int control, Point cell);
 // no edit or there is no view. Submitting commits what the editor holds.
 QWidget* OpenTableCellEditor(Ctrl& ctrl, Point cell);
 void SubmitTableCellEditor(Ctrl& ctrl, QWidget* editor);
+// Commits the text of every cell editor still open, as leaving the cell
+// would. A menu command calls it first: choosing a menu item takes no focus
+// from the cell being typed in, and the command must see what was typed.
+void SubmitOpenTableEditors();
 // Folder browser trees: loads the sub-folders of item index when they are not
 // loaded yet; returns the number of items added.
 int LoadFolderChildren(Ctrl& ctrl, int index);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QApplication>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -291,6 +292,12 @@ public:
     }
     CellModel* model;
     bool syncing = false; // the run-time moves the current cell: no event
+    // The text editor open on the current cell, null when none.
+    QLineEdit* OpenTextEditor() const
+    {
+        if (state() != QAbstractItemView::EditingState) return nullptr;
+        return qobject_cast<QLineEdit*>(indexWidget(currentIndex()));
+    }
     // Opens the editor of cell (1-based); a ring cell shows its items.
     bool OpenEditor(Point cell)
     {
@@ -425,6 +432,22 @@ QWidget* OpenTableCellEditor(Ctrl& c, Point cell)
     QModelIndex mi = w->model->index(cell.y - 1, cell.x - 1);
     if (QWidget* open = w->indexWidget(mi)) return open;
     return w->OpenEditor(cell) ? w->indexWidget(mi) : nullptr;
+}
+
+void SubmitOpenTableEditors()
+{
+    if (!QApplication::instance()) return;
+    std::vector<QPointer<TableView>> views;
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* v = dynamic_cast<TableView*>(w); v && v->OpenTextEditor()) views.emplace_back(v);
+    for (const QPointer<TableView>& v : views) {
+        // An earlier commit's callback may have closed this editor or the view.
+        QLineEdit* editor = v ? v->OpenTextEditor() : nullptr;
+        if (!editor) continue;
+        QAbstractItemDelegate* d = v->itemDelegate();
+        Q_EMIT d->commitData(editor);
+        Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 void SubmitTableCellEditor(Ctrl& c, QWidget* editor)

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QTableView>
+
 #include "app/LibraryTree.h"
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
@@ -390,6 +393,48 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   Choose(MBAR_FILE_EXIT);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
   EXPECT_NE(ReadFileBytes(project).find("hop list"), std::string::npos) << "saved on the way out";
+}
+
+// Typing into a table cell and going straight to the menu: the typed text
+// is in the record before the command runs. A Multi Segment repetition typed
+// (the editor still open) and a Sequence choice are saved by "Save Project
+// As" and come back with the project.
+TEST_F(MainRoadTest, WhatATableCellHoldsIsSavedByTheMenu) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("FM chirp");
+  for (int k = 0; k < 2; ++k) Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 2);
+  Choose(MBAR_PULSE_SEGNEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_MSEG, TAB_MSEG_RING_SEQMODE, 1), 1);  // "Sequencer"
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, table, Cell(3, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, table, Cell(3, 1), 2), 1);  // the second sequence
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, table, Cell(2, 1), false), 1);
+  auto* view = qobject_cast<QTableView*>(UiTest_Widget(TAB_MSEG, table));
+  ASSERT_NE(view, nullptr);
+  const QModelIndex rep = view->model()->index(0, 1);
+  view->setCurrentIndex(rep);
+  view->edit(rep);
+  auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(rep));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("5"));
+
+  const std::string project = dir_.File("typed.prj");
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(project));
+  UiTest_QueueConfirm(true);  // "Unsaved changes will be lost."
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(MultiSegmentCount, 0);
+  UiTest_QueueFile(project.c_str());
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(SequenceCount, 2);
+  EXPECT_STREQ(MultiSegmentTable[0].segments[0].repetition.c_str(), "5");
+  EXPECT_EQ(MultiSegmentTable[0].segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  EXPECT_EQ(UiTest_PendingAnswers(), 0);
 }
 
 // Start-up in the demo home, which loads the demo project as the last

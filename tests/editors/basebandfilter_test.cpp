@@ -216,31 +216,92 @@ TEST_F(FilterDialogTest, ApplyAcceptAndCancel) {
   EXPECT_DOUBLE_EQ(Seq().oversampling, 3.0);
 }
 
-TEST_F(FilterDialogTest, ImportStoresAndPlotsTheCoefficients) {
+TEST_F(FilterDialogTest, ImportFillsTheDialogAndApplyStoresTheCoefficients) {
   const std::string path = dir_.File("taps.txt");
   cz::test::WriteFileBytes(path, "0.5 -0.5\n1 0\n0.5\n");
   UiTest_QueueFile(path.c_str());
   UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
-  ASSERT_EQ(Seq().userFilter.Length(), 3);
-  EXPECT_EQ(Seq().userFilter.Q(), (std::vector<double>{-0.5, 0.0, 0.5}));
+  EXPECT_EQ(Seq().userFilter.Length(), 0) << "the sequence gets them at Apply or Accept";
+  EXPECT_EQ(BasebandFilter_PendingImportLength(), 3);
   EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 3.0);
-  EXPECT_EQ(Seq().filterType, 2) << "the import does not choose the type";
   const std::vector<UiTest_Plot> plots = UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER);
   ASSERT_EQ(plots.size(), 4u);
   EXPECT_EQ(plots[0].color, 0xA93326);
   EXPECT_EQ(plots[1].color, 0x285291);
   EXPECT_EQ(plots[2].x, (std::vector<double>{1.0, 2.0}));
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
+  ASSERT_EQ(Seq().userFilter.Length(), 3);
+  EXPECT_EQ(Seq().userFilter.Q(), (std::vector<double>{-0.5, 0.0, 0.5}));
+  EXPECT_EQ(Seq().filterType, 2) << "the import does not choose the type";
+  EXPECT_EQ(BasebandFilter_PendingImportLength(), -1);
 
-  // An empty file leaves no coefficients, says so, and clears the graph.
+  // An empty file says so and leaves the coefficients and their plot.
   const std::string empty = dir_.File("empty.txt");
   cz::test::WriteFileBytes(empty, "");
   UiTest_QueueFile(empty.c_str());
   UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
-  EXPECT_EQ(Seq().userFilter.Length(), 0);
+  EXPECT_EQ(Seq().userFilter.Length(), 3);
   ASSERT_FALSE(g_log.empty());
   EXPECT_NE(g_log.back().find("*** No data imported from file."), std::string::npos);
   EXPECT_EQ(g_status.back(), "Failed to import from filter file.");
-  EXPECT_TRUE(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).empty());
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 3.0);
+  EXPECT_EQ(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).size(), 4u);
+}
+
+// The dialog reopened on a sequence with 5 user coefficients: neither a
+// failed import nor a good one followed by Cancel changes them; Accept
+// stores the imported ones; an import waits for its own sequence only.
+TEST_F(FilterDialogTest, CancelAndFailedImportsKeepTheCoefficients) {
+  const std::vector<double> five{0.1, 0.2, 0.3, 0.2, 0.1};
+  Seq().filterType = FILTER_TYPE_USER;
+  ASSERT_TRUE(Seq().userFilter.Set(five, five));
+  const auto reopen = [] {
+    SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+    DisplayPanel(FILTER);
+  };
+  reopen();
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 5.0);
+  const std::string empty = dir_.File("empty.txt");
+  cz::test::WriteFileBytes(empty, "");
+  UiTest_QueueFile(empty.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  EXPECT_EQ(g_status.back(), "Failed to import from filter file.");
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 5.0);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_CANCEL);
+  EXPECT_EQ(Seq().userFilter.I(), five);
+
+  const std::string taps = dir_.File("taps.txt");
+  cz::test::WriteFileBytes(taps, "1 1\n-1 -1\n");
+  reopen();
+  UiTest_QueueFile(taps.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 2.0);
+  UiTest_PressCloseBox(FILTER);
+  EXPECT_EQ(Seq().userFilter.I(), five);
+  reopen();
+  EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 5.0);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);  // nothing imported: the five stay
+  EXPECT_EQ(Seq().userFilter.I(), five);
+
+  // Another sequence shown in between: the import is dropped with the dialog's
+  // values and never lands in the other sequence.
+  UiTest_QueueFile(taps.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  InitSequenceRecord(&SequenceTable[1]);
+  SequenceCount = 2;
+  CurrentSequence = 1;
+  SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[1].userFilter.Length(), 0);
+  EXPECT_EQ(Seq().userFilter.I(), five);
+
+  CurrentSequence = 0;
+  reopen();
+  UiTest_QueueFile(taps.c_str());
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_EQ(Seq().userFilter.I(), (std::vector<double>{1.0, -1.0}));
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST_F(MultiSegmentEditorTest, TableEditsAreStoredInTheRecord) {
   ShowMultiSegment(0);
   EXPECT_EQ(CellAttr(2, 1, ATTR_TEXT_COLOR), kMswBlackText);
   UiTest_ClickTableCell(panel_, table, Cell(2, 1), false);
-  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_NORMAL);
+  EXPECT_EQ(CellAttr(2, 1, ATTR_CELL_MODE), VAL_HOT);
   UiTest_CommitTableCell(panel_, table, Cell(2, 1), "");
   UiTest_ClickTableCell(panel_, table, Cell(1, 1), false);
   EXPECT_STREQ(m.segments[0].repetition.c_str(), "1");
@@ -234,6 +234,50 @@ TEST_F(MultiSegmentEditorTest, TableEditsAreStoredInTheRecord) {
   // Free slots take no edit: the list stays without gaps.
   EXPECT_EQ(MswCommitCell(&m, 3, 10, "Alpha"), 1);
   EXPECT_TRUE(m.segments[9].IsFree());
+}
+
+// A cell clicked and left without an edit leaves the record exactly as it
+// was: a blank length with more digits than the cell shows, a sequence bound
+// to the second of two sequences that share a name, a repetition text.
+TEST_F(MultiSegmentEditorTest, AClickWithoutAnEditChangesNothing) {
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceRecord& twin = AddSequence("Beta");  // a second "Beta"
+  m.segments[1].stopTime = 123.456e-6;
+  m.segments[2].sequenceId = static_cast<int32_t>(twin.id);
+  m.sequencerMode = 1;
+  ShowMultiSegment(0);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  const auto click = [&](int column, int row) {
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(column, row), false), 1);
+  };
+  click(6, 2);
+  EXPECT_EQ(CellText(6, 2), "123.46");
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
+  click(6, 2);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(6, 2), "123.46"), 1);  // the shown text, confirmed
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
+
+  click(3, 3);
+  EXPECT_EQ(CellText(3, 3), "Beta");
+  click(2, 3);
+  EXPECT_EQ(m.segments[2].sequenceId, static_cast<int32_t>(twin.id));
+  click(1, 1);
+  EXPECT_STREQ(m.segments[2].repetition.c_str(), "1");
+  EXPECT_EQ(m.segments[2].sequenceId, static_cast<int32_t>(twin.id));
+
+  // An edit is still stored with every digit typed.
+  click(6, 2);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(6, 2), "98.7654"), 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 98.7654e-6);
+  // Regular mode: the length cell takes no edit, and a click leaves it.
+  m.sequencerMode = 0;
+  m.segments[1].stopTime = 123.456e-6;
+  ShowMultiSegment(0);
+  click(6, 2);
+  click(1, 1);
+  EXPECT_DOUBLE_EQ(m.segments[1].stopTime, 123.456e-6);
 }
 
 TEST_F(MultiSegmentEditorTest, NewDeleteAndMoveKeepTheListDense) {
@@ -370,6 +414,46 @@ TEST_F(MultiSegmentGenerateTest, StopAnsweredNoBuildsEverySegment) {
   ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
   EXPECT_TRUE(StatusWas("Done."));
   EXPECT_EQ(AppendedSegments(), 3);
+}
+
+// A Sequence ring choice and a typed repetition reach the record as they are
+// made: Generate right after them builds what the table shows, and showing
+// another waveform keeps what was typed.
+TEST_F(MultiSegmentGenerateTest, GenerateBuildsTheChoiceAndRepetitionJustMade) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[1] = MultiSegmentEntry{};
+  m.segments[2] = MultiSegmentEntry{};
+  MultiSegmentRecord& other = MultiSegmentTable[MultiSegmentCount];
+  InitMultiSegmentRecord(&other);
+  ++MultiSegmentCount;
+  ShowMultiSegment(0);
+  ASSERT_EQ(UiTest_ChooseRingIndex(panel_, TAB_MSEG_RING_SEQMODE, 1), 1);  // "Sequencer"
+  ASSERT_EQ(m.sequencerMode, 1);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(3, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(3, 1), 2), 1);  // "Beta"
+  EXPECT_EQ(m.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(2, 1), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(2, 1), "5"), 1);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "5");
+
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_TRUE(StatusWas("Done."));
+  bool repeated = false;
+  for (const std::string& l : sim_.Received()) repeated = repeated || l.rfind("SOUR:BB:ARB:WSEG:SEQ:APP ON,0,5,", 0) == 0;
+  EXPECT_TRUE(repeated);
+  EXPECT_TRUE(Logged("SEQUENCE: 'Beta'"));
+  EXPECT_FALSE(Logged("SEQUENCE: 'Alpha'"));
+  EXPECT_EQ(CellText(3, 1), "Beta");
+  EXPECT_EQ(CellText(2, 1), "5");
+
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(2, 1), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(panel_, table, Cell(2, 1), "7"), 1);
+  ShowMultiSegment(1);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "7");
+  ShowMultiSegment(0);
+  EXPECT_EQ(CellText(2, 1), "7");
 }
 
 TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {

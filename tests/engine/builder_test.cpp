@@ -230,6 +230,14 @@ TEST_F(BuilderTest, OverlayAddKeepsTheTimeLineAndTheBaseTail) {
   b.onTime = 200e-6;
   ASSERT_EQ(Build(), 1);
   EXPECT_EQ(LastBuildSamples, 10000);
+
+  // An overlay on the first entry (as a stored project may hold it) has
+  // nothing to lie on: it builds as a plain entry.
+  s.entries[0] = s.entries[1];
+  s.entries[1] = SequenceEntry{};
+  ASSERT_EQ(s.entries[0].overlay, 1);
+  ASSERT_EQ(Build(), 1);
+  EXPECT_EQ(LastBuildSamples, 20000);
 }
 
 // The temporary files are rewritten in place from build to build: each

@@ -169,6 +169,12 @@ TEST_F(FiltersTest, DesignRefusesWhatWouldGiveASilentKernel) {
   const std::vector<double> fits(201, 0.1);
   EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, fits, fits, 0), 0);
   EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, fits, fits), 1);
+  // Coefficients that are all zero would silence every sample.
+  g_log.clear();
+  const std::vector<double> zeros(5, 0.0), oneTap{0.0, 0.0, -0.5, 0.0, 0.0};
+  EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, zeros, zeros), 0);
+  EXPECT_TRUE(Logged("*** User filter coefficients are all zero."));
+  EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, zeros, oneTap), 1);
   // The difference arrays are optional.
   EXPECT_EQ(DesignFilterKernel(WINDOW_HANN, FILTER_SINC, 0.0, 201, nullptr, nullptr, 0, 1, t.kI.data(), t.kQ.data(),
                                nullptr, nullptr, 80e6, 400e6),

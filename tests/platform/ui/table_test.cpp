@@ -2,6 +2,7 @@
 // modes and dimming, user commits through the driver and the cell editors,
 // ring cells opened by a click callback, queued commits, 10,000 rows.
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTableView>
 
 #include <string>
@@ -191,6 +192,59 @@ TEST_F(TableTest, TypingIntoTheCellEditorParsesOrRefuses)
     // Indicator cells open no editor.
     SetTableCellAttribute(panel, table, Cell(2, 4), ATTR_CELL_MODE, VAL_INDICATOR);
     EXPECT_EQ(0, UiTest_TypeTableCell(panel, table, Cell(2, 4), "x"));
+}
+
+// What a menu command saw of the cell being typed in, and how many commits
+// the table had raised by then.
+struct MenuLook {
+    int panel = 0, table = 0;
+    std::string text;
+    int commits = -1;
+};
+
+void LookAtCellCb(int, int, void* data, int)
+{
+    auto* look = static_cast<MenuLook*>(data);
+    char buf[64] = "";
+    GetTableCellVal(look->panel, look->table, Cell(2, 1), buf, sizeof buf);
+    look->text = buf;
+    look->commits = CountOf(EVENT_COMMIT);
+}
+
+// A menu item takes no focus from the cell being typed in: the command
+// still sees the typed text, committed before it runs. An editor left with
+// its text unchanged commits nothing.
+TEST_F(TableTest, AMenuCommandCommitsTheCellBeingTypedFirst)
+{
+    MenuLook look{panel, table, "", -1};
+    const int bar = NewMenuBar(panel);
+    ASSERT_GT(bar, 0);
+    const int menu = NewMenu(bar, "File", -1);
+    const int item = NewMenuItem(bar, menu, "Save", -1, 0, LookAtCellCb, &look);
+    ASSERT_GT(item, 0);
+    SetTableCellVal(panel, table, Cell(2, 1), "old");
+
+    auto* view = qobject_cast<QTableView*>(UiTest_Widget(panel, table));
+    ASSERT_NE(view, nullptr);
+    view->resize(500, 300);
+    const QModelIndex index = view->model()->index(0, 1);
+    view->setCurrentIndex(index);
+    view->edit(index);
+    auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("old"));
+    edit->setText(QStringLiteral("typed"));
+    ASSERT_EQ(1, UiTest_ChooseMenuItem(bar, item));
+    EXPECT_EQ(look.text, "typed");
+    EXPECT_EQ(look.commits, 1);
+    EXPECT_EQ(1, LastOf(EVENT_COMMIT).data1);
+    EXPECT_EQ(2, LastOf(EVENT_COMMIT).data2);
+
+    view->edit(index);
+    ASSERT_NE(view->indexWidget(index), nullptr);
+    ASSERT_EQ(1, UiTest_ChooseMenuItem(bar, item));
+    EXPECT_EQ(look.text, "typed");
+    EXPECT_EQ(look.commits, 1);
 }
 
 // The click callback of the pulse data table: a click on column 2 makes the

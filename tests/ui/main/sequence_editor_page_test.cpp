@@ -226,6 +226,55 @@ TEST_F(SequenceEditorPageTest, CommitsStoreRepetitionsFillerEndAndRingChoices) {
   EXPECT_EQ(CellAttr(SEQ_COL_JITTER1 + 2, 1, ATTR_CELL_TYPE), VAL_CELL_STRING);
 }
 
+// The remembered cell belongs to the entries it was opened on: after the
+// entries change or another sequence is shown, a click elsewhere writes no
+// entry text into what is now an empty row.
+TEST_F(SequenceEditorPageTest, AnOpenCellIsForgottenWhenTheEntriesOrTheSequenceChange) {
+  SequenceRecord& s = ThreeEntries();
+  s.entries[2].pulseId = -1;  // row 3: a CW filler
+  s.entries[2].fillerType = 1;
+  s.entries[2].fillerTime = 20e-6;
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_OBJECT, 3);
+  ASSERT_EQ(CellAttr(SEQ_COL_OBJECT, 3, ATTR_CELL_TYPE), VAL_CELL_RING);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DEL), 1);
+  ASSERT_EQ(s.EntriesInUse(), 2);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "");
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 3), "");
+  EXPECT_EQ(Text(SEQ_COL_TSTOP, 3), "");
+  EXPECT_EQ(CellAttr(SEQ_COL_OBJECT, 3, ATTR_CELL_DIMMED), 1);
+  EXPECT_EQ(CellAttr(SEQ_COL_TSTOP, 3, ATTR_CELL_MODE), VAL_INDICATOR);
+
+  // A jitter ring of row 2 (pulse B), then a sequence of one entry.
+  s.entries[1].pulseId = static_cast<int32_t>(PulseTable[1].id);
+  s.entries[1].repetitions = 1;
+  RefreshSequenceEditor(0);
+  SequenceRecord& other = SequenceTable[SequenceCount];
+  InitSequenceRecord(&other);
+  ++SequenceCount;
+  other.name = "Other";
+  other.entries[0] = s.entries[0];
+  ClickCell(SEQ_COL_JITTER1, 2);
+  ASSERT_EQ(CellAttr(SEQ_COL_JITTER1, 2, ATTR_CELL_TYPE), VAL_CELL_RING);
+  RefreshSequenceEditor(1);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1, 2), "");
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1, 2), "");
+  EXPECT_EQ(CellAttr(SEQ_COL_JITTER1, 2, ATTR_CELL_TYPE), VAL_CELL_STRING);
+
+  // Back on the first sequence the old cell stays closed; a new click opens
+  // and closes cells as before.
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_JITTER1 + 1, 2);
+  ASSERT_EQ(CellAttr(SEQ_COL_JITTER1 + 1, 2, ATTR_CELL_TYPE), VAL_CELL_RING);
+  ClickCell(SEQ_COL_REPS, 1);
+  EXPECT_EQ(CellAttr(SEQ_COL_JITTER1 + 1, 2, ATTR_CELL_TYPE), VAL_CELL_STRING);
+  EXPECT_EQ(Text(SEQ_COL_JITTER1 + 1, 2), "OFF");
+  EXPECT_EQ(Text(SEQ_COL_OBJECT, 2), "B");
+}
+
 TEST_F(SequenceEditorPageTest, EntryButtonsWorkOnTheActiveRow) {
   SequenceRecord& s = ThreeEntries();
   SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
@@ -611,6 +660,127 @@ TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
   EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+}
+
+// An overlay lies on the entry before it: an ADD entry that becomes the
+// first one (the first deleted, or moved up) is reset to "---" with a log
+// line and builds as a plain entry; a filler carries no overlay, and a pulse
+// chosen again on that row starts without one.
+TEST_F(SequenceGenerateTest, AnOverlayNeverBecomesTheFirstEntry) {
+  SequenceRecord& s = SmallSequence();
+  const PulseRecord& b = PulseTable[1];
+  s.entries[1].pulseId = static_cast<int32_t>(b.id);
+  s.entries[1].repetitions = 1;
+  RefreshSequenceEditor(0);
+  ClickCell(SEQ_COL_MODE, 2);
+  ASSERT_EQ(Text(SEQ_COL_MODE, 2), "ADD");
+
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DEL), 1);
+  Log_SetLogSink(nullptr);
+  EXPECT_EQ(s.entries[0].pulseId, static_cast<int32_t>(b.id));
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
+  bool logged = false;
+  for (const std::string& line : LogLines()) logged = logged || line.find("Overlay of the first entry") != std::string::npos;
+  EXPECT_TRUE(logged);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  WaveFileInfo info{};
+  ASSERT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 1);
+  EXPECT_EQ(info.samples, 200);  // pulse B alone: 1 us on, 1 us off at 100 MHz
+
+  // Moved up to row 1: the same reset.
+  SetSequenceEditorBusy(0);
+  s.entries[1] = s.entries[0];
+  s.entries[1].overlay = 2;
+  RefreshSequenceEditor(0);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 2));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_UP), 1);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
+  // Moving the first entry down brings the overlay of the second to row 1.
+  s.entries[1].overlay = 1;
+  RefreshSequenceEditor(0);
+  SetActiveTableCell(TAB_SEDIT, Table(), Cell(SEQ_COL_REPS, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_DOWN), 1);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+
+  // An ADD row turned into a filler shows and keeps no overlay; a pulse
+  // chosen again on it starts as "---".
+  ClickCell(SEQ_COL_MODE, 2);
+  ASSERT_EQ(s.entries[1].overlay, 1);
+  ClickCell(SEQ_COL_OBJECT, 2);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 2), 0), 1);
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 2), "---");
+  ClickCell(SEQ_COL_OBJECT, 2);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 2), 2), 1);
+  EXPECT_TRUE(s.entries[1].IsPulse());
+  EXPECT_EQ(s.entries[1].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 2), "---");
+  // A first entry that a stored project gave an overlay is shown and kept
+  // without it.
+  s.entries[0].overlay = 2;
+  RefreshSequenceEditor(0);
+  EXPECT_EQ(s.entries[0].overlay, 0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 1), "---");
+  // A filler that a stored project gave an overlay shows none.
+  s.entries[2].fillerType = 0;
+  s.entries[2].fillerTime = 50e-6;
+  s.entries[2].overlay = 1;
+  RefreshSequenceEditor(0);
+  EXPECT_EQ(Text(SEQ_COL_MODE, 3), "---");
+}
+
+// A user filter set up in the Baseband Filter dialog whose coefficients are
+// all zero is refused at Generate with a reason in the log, and no file is
+// written; coefficients with a tap build the waveform.
+TEST_F(SequenceGenerateTest, AnAllZeroUserFilterIsRefusedAtGenerate) {
+  FILTER = BuildBasebandFilterPanel(0);
+  ASSERT_GT(FILTER, 0);
+  SmallSequence();
+  const std::string zeros = dir_.File("zeros.txt"), taps = dir_.File("taps.txt");
+  cz::test::WriteFileBytes(zeros, "0 0\n0.0 -0\n0\n");
+  cz::test::WriteFileBytes(taps, "0 0\n1 1\n0 0\n");
+  const auto setUp = [&](const std::string& file) {
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FILTER), 1);
+    int item = -1;
+    GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, "_FLT_USER", &item);
+    UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, item, 1);
+    SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, 1);
+    UiTest_QueueFile(file.c_str());
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT), 1);
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT), 1);
+  };
+  setUp(zeros);
+  ASSERT_EQ(SequenceTable[0].userFilter.Length(), 3);
+  ASSERT_EQ(SequenceTable[0].filterType, FILTER_TYPE_USER);
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  Log_SetLogSink(nullptr);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Waveform creation failed.");
+  bool logged = false;
+  for (const std::string& line : LogLines())
+    logged = logged || line.find("*** User filter coefficients are all zero.") != std::string::npos;
+  EXPECT_TRUE(logged);
+  WaveFileInfo info{};
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
+
+  setUp(taps);
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 1);
+  DiscardPanel(FILTER);
+  FILTER = 0;
 }
 
 }  // namespace
