@@ -290,7 +290,9 @@ int RfListPrintCb(int panel, int control, int event, void* callbackData, int eve
   const ProjectHeader& project = g_Settings.Project;
   const RfListReportHeader header{project.projectName.c_str(), project.author.c_str(), project.date.c_str(),
                                   project.version.c_str()};
-  if (!RfList_WriteReport(path, Current(), header)) {
+  std::string reason;
+  if (!RfList_WriteReport(path, Current(), header, &reason)) {
+    Log_Message(5, "*** Cannot write '", path, "': ", reason.c_str(), ".");
     Log_Status(1, "Error: Failed to Open Output File.");
     return 0;
   }
