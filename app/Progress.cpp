@@ -84,9 +84,12 @@ void ShowProgressBars(int visible) {
     SetCtrlAttribute(PANEL_MAIN, bar, ATTR_VISIBLE, visible ? 1 : 0);
     SetCtrlAttribute(PANEL_MAIN, bar, ATTR_FRAME_COLOR, kBarFrameColor);
   }
-  // A long operation starts: presses latched after the previous one ended
-  // belong to no operation.
-  if (visible) g_sequenceStop = g_multiSegmentStop = false;
+  // A long operation starts: a Sequence Editor Stop latched after the
+  // previous one ended belongs to no operation. The Multi Segment page's
+  // Stop is kept: a segment's own build and upload show the bars again, and
+  // the press is the segment loop's to answer (it drops stale presses when
+  // the multi-segment build starts).
+  if (visible) g_sequenceStop = false;
 }
 
 void SetTotalProgress(double percent) { SetBar(PANEL_MAIN_PROG_TOTAL, percent); }

@@ -8,8 +8,9 @@
 // such a format would round so that it no longer reads back as the same
 // value is written with the shortest "%.15g" .. "%.17g" that does, so
 // nothing is lost on a round trip.
-// Files are written to "<path>.part" beside the destination and renamed over
-// it only when complete.
+// Files are written through cz::ReplacingFile: a temporary file beside the
+// real target (links followed), renamed over it only when complete; a
+// read-only file is refused and left as it was.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,10 @@
 // them name the same sources. 1 when the file was written, 0 on failure.
 // Afterwards the main window's title names the file.
 int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path);
+
+// The same for the ".bak" copy written after a load: the window title stays,
+// and a failure is logged as the backup's, not the project's.
+int32_t SaveProjectBackup(PulseRecord* pulses, SequenceRecord* sequences, const char* path);
 
 // importMode 0: replaces the project by the file and writes path + ".bak".
 // importMode 1: appends the file's pulses to the project (pulses whose IDs

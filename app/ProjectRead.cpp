@@ -785,7 +785,7 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   // the window.
   if (!import) {
     std::string backup = std::string(path) + ".bak";
-    SaveProject(pulses, sequences, backup.c_str());
+    SaveProjectBackup(pulses, sequences, backup.c_str());
     SetProjectWindowTitle(path);
   }
   return 1;

@@ -16,6 +16,7 @@
 #include "app/XmlWriter.h"
 #include "editors/DataSourceEditor.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 
@@ -371,21 +372,6 @@ bool RenumberDataSources(PulseRecord* pulses) {
   return changed;
 }
 
-// Writes the bytes to path through "<path>.part" and a rename, so that a
-// failed write leaves an existing file as it was.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  std::string part = path + ".part";
-  FILE* f = std::fopen(part.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (ok) ok = std::rename(part.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(part.c_str());
-  return ok;
-}
-
 }  // namespace
 
 // Sets "Torvane Q7 Cadenza (<file name>)" on the main window, when it exists.
@@ -421,7 +407,12 @@ std::string FormatProjectReal(int decimals, double value) {
   return text;
 }
 
-int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
+namespace {
+
+// Writes the project to path; backup names the copy written after a load in
+// the failure's log line, so that the user knows the project itself is
+// untouched.
+int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path, bool backup) {
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
   Log_Message(3, "Saving project file '", path, "'");
   // The Data Source Editor's tree items carry the IDs: an open editor is
@@ -448,10 +439,28 @@ int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   x.Close();
   x.Close();
 
-  if (!WriteFileAtomically(cz::HostPath(path), x.str())) {
-    Log_Message(1, "*** Failed to save project file.");
+  // The bytes reach the disk before the rename: a crash leaves the old file
+  // or the new one, never a half-written one.
+  std::string reason;
+  if (!cz::ReplaceFileContents(cz::HostPath(path), x.str(), &reason)) {
+    if (backup) {
+      Log_Message(5, "*** Failed to save the backup copy '", path, "' of the project: ", reason.c_str(), ".");
+    } else {
+      Log_Message(1, "*** Failed to save project file.");
+      Log_Message(5, "*** '", path, "': ", reason.c_str(), ".");
+    }
     return 0;
   }
-  SetProjectWindowTitle(path);
+  if (!backup) SetProjectWindowTitle(path);
   return 1;
+}
+
+}  // namespace
+
+int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
+  return WriteProject(pulses, sequences, path, false);
+}
+
+int32_t SaveProjectBackup(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
+  return WriteProject(pulses, sequences, path, true);
 }

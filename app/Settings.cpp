@@ -16,6 +16,7 @@
 
 #include "app/Log.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 
@@ -423,24 +424,6 @@ void WriteDeviceList(IniDocument& ini, const char* section, const DeviceList<N>&
   }
 }
 
-// Writes bytes to path through "<path>.part", renamed on success.
-// The data reach the disk (fsync) before the rename, so a crash leaves
-// either the old file or the new one, never a half-written one.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes) {
-  std::string part = path + ".part";
-  FILE* f = std::fopen(part.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(part.c_str(), path.c_str()) == 0) return true;
-  int saved = errno;
-  std::remove(part.c_str());
-  errno = saved;
-  return false;
-}
-
 }  // namespace
 
 // 1. [General] HomePath of the settings.ini in the working directory, when
@@ -618,8 +601,11 @@ int SaveSettings(const AppSettings& s) {
   ini.SetRaw("PRG", "RFLevA", DoubleText(s.RFLevA));
   ini.SetRaw("PRG", "RFLevB", DoubleText(s.RFLevB));
 
-  if (!WriteFileReplacing(path, ini.Serialise())) {
-    Log_Message(5, "*** Cannot write ", path.c_str(), ": ", std::strerror(errno), ".");
+  // Synced to the disk before the rename: a crash leaves either the old file
+  // or the new one, never a half-written one.
+  std::string reason;
+  if (!cz::ReplaceFileContents(path, ini.Serialise(), &reason)) {
+    Log_Message(5, "*** Cannot write ", path.c_str(), ": ", reason.c_str(), ".");
     MessagePopup(kErrorTitle, "Cannot save project settings.");
     return 0;
   }

@@ -394,6 +394,12 @@ int InitApplication() {
   Echo("Loading program settings...\n");
   Log_Status(1, "Loading settings...");
   LoadSettings(g_Settings);
+  // The temporary files are one program's: a second program on the same
+  // temporary folder stops here, before it touches them or the project.
+  if (LockTempFolder(g_Settings.TempDir.c_str()) == 0) {
+    MessagePopup(kTitle, "Another instance of this application is already running.");
+    return 0;
+  }
   SetControls(1);
   ResetProject();
   Delay(kStepPause);

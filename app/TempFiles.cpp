@@ -1,7 +1,13 @@
 // Temporary sample files of the run and the buffer self test.
 #include "app/TempFiles.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -23,7 +29,45 @@ constexpr const char* kTempFileNames[] = {"WV-DATA.TMP", "WV-DATA2.TMP", "MKR-DA
 
 std::string TempPath(const char* dir, const char* name) { return cz::HostPath(cz::JoinPath(dir, name)); }
 
+// The lock on the temporary directory of this run: the open lock file and
+// the directory it was taken in.
+int g_lockFd = -1;
+std::string g_lockedDir;
+
 }  // namespace
+
+int LockTempFolder(const char* tempDir) {
+  if (tempDir == nullptr || tempDir[0] == '\0') return -1;
+  std::error_code ec;
+  const std::filesystem::path dir(cz::HostPath(tempDir));
+  std::filesystem::create_directories(dir, ec);
+  // One folder reached under two names is locked once.
+  const std::filesystem::path real = std::filesystem::weakly_canonical(dir, ec);
+  const std::string key = ec ? dir.string() : real.string();
+  if (g_lockFd >= 0 && key == g_lockedDir) return 1;
+  const std::string lockPath = (std::filesystem::path(key) / "CADENZA.LCK").string();
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    Log_Message(5, "*** Cannot lock the temporary folder '", tempDir, "': ", std::strerror(errno), ".");
+    return -1;
+  }
+  // flock: held by the open file, released when the program ends however it
+  // ends; a lock left by a crashed run is no lock.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK) {
+      Log_Message(3, "*** The temporary folder '", tempDir, "' is in use by another program.");
+      return 0;
+    }
+    Log_Message(5, "*** Cannot lock the temporary folder '", tempDir, "': ", std::strerror(error), ".");
+    return -1;
+  }
+  if (g_lockFd >= 0) ::close(g_lockFd);
+  g_lockFd = fd;
+  g_lockedDir = key;
+  return 1;
+}
 
 int CreateTempFiles(const char* tempDir) {
   ActiveTempDir.Clear();

@@ -26,3 +26,11 @@ void CloseTempFiles();
 // Deletes the four temporary files in ActiveTempDir; nothing when no
 // directory was made. A missing file is no error.
 void DeleteTempFiles();
+
+// Takes an advisory lock on "CADENZA.LCK" in the temporary directory (made
+// when missing) and holds it for the rest of the run, so that two programs
+// never share the temporary files. 1 when this run holds it (also again),
+// 0 when another program holds it, -1 when the directory or the lock file
+// cannot be made (the temporary files then fail on their own). Locking
+// another directory releases the earlier one.
+int LockTempFolder(const char* tempDir);

@@ -11,6 +11,7 @@
 #include "app/Settings.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/SequenceGenerate.h"
+#include "instrument/Identify.h"
 #include "instrument/MultiSegment.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
@@ -36,9 +37,12 @@ int ActiveRow() {
 
 void SwapSlots(MultiSegmentRecord* rec, int a, int b) { std::swap(rec->segments[a], rec->segments[b]); }
 
+// The selected instrument, when it is still the model identified; another
+// model is refused with its own status text.
 int OpenInstrument() {
-  if (VisaDev_Open(kMswId, g_Settings.Select.c_str())) return 1;
-  Log_Status(1, "Error: Failed to Open VISA Device.");
+  const int opened = OpenIdentifiedInstrument(kMswId);
+  if (opened == 1) return 1;
+  if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
   return 0;
 }
 

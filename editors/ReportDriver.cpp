@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 
 int ReportPluginIndex = -1;
@@ -196,6 +197,13 @@ int OpenPlugin(char* errorText, int errorSize) {
 
 int OpenText(char* errorText, int errorSize) {
   const std::string file = cz::HostPath(g_path.view());
+  // The report is added to the end of the file: a link is followed by the
+  // open itself; a file the user made read-only is not written to.
+  if (cz::IsReadOnlyFile(file)) {
+    CopyError(errorText, errorSize,
+              cz::FormatC("Cannot open report file '%s': %s.", g_path.c_str(), cz::kReadOnlyReason).c_str());
+    return 0;
+  }
   FILE* f = std::fopen(file.c_str(), "a");
   if (f == nullptr) {
     // Nothing would be written: the caller stops instead of building a

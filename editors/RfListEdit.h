@@ -64,9 +64,11 @@ struct RfListReportHeader {
 // The report text: header, list name, limits, then one line per entry in
 // use with "P" (within both limits) or "F". Lines end with '\n'.
 std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader& header);
-// Writes the report to path through "<path>.part"; false when it cannot be
-// written (nothing is left behind).
-bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header);
+// Writes the report to path through a temporary file beside it (links
+// followed; a read-only file is refused); false when it cannot be written
+// (nothing is left behind), with the reason in *reason.
+bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header,
+                        std::string* reason = nullptr);
 
 // The instrument path of the list. Unix-style instruments: a name starting
 // with '/' as it is, else "<linuxDir>/<name>" with one trailing '/' of the

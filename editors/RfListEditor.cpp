@@ -290,7 +290,9 @@ int RfListPrintCb(int panel, int control, int event, void* callbackData, int eve
   const ProjectHeader& project = g_Settings.Project;
   const RfListReportHeader header{project.projectName.c_str(), project.author.c_str(), project.date.c_str(),
                                   project.version.c_str()};
-  if (!RfList_WriteReport(path, Current(), header)) {
+  std::string reason;
+  if (!RfList_WriteReport(path, Current(), header, &reason)) {
+    Log_Message(5, "*** Cannot write '", path, "': ", reason.c_str(), ".");
     Log_Status(1, "Error: Failed to Open Output File.");
     return 0;
   }
@@ -302,8 +304,8 @@ int RfListSelectRemoteFileCb(int panel, int control, int event, void* callbackDa
                              int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  if (VisaDev_Open(0, g_Settings.Select.c_str()) != 1) {
-    Log_Status(1, "Error: Failed to Open VISA Device.");
+  if (const int opened = OpenIdentifiedInstrument(0); opened != 1) {
+    if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
     return 0;
   }
   char directory[kFileBrowserPathSize] = "";
@@ -344,8 +346,8 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
     frequency[static_cast<std::size_t>(i)] = list.points.Frequency(i);
     level[static_cast<std::size_t>(i)] = list.points.Level(i);
   }
-  if (VisaDev_Open(0, g_Settings.Select.c_str()) != 1) {
-    Log_Status(1, "Error: Failed to Open VISA Device.");
+  if (const int opened = OpenIdentifiedInstrument(0); opened != 1) {
+    if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
     EndUpload(false, true);
     return 0;
   }

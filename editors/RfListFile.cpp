@@ -6,6 +6,7 @@
 
 #include "editors/RfListEdit.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -137,23 +138,11 @@ std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader
 
 // The report replaces an older file of that name only once it is written
 // whole; a failed write leaves the old file as it was.
-bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header) {
-  if (path == nullptr || *path == '\0') return false;
-  const std::string target = cz::HostPath(path);
-  const std::string part = target + ".part";
-  const std::string text = RfList_ReportText(list, header);
-  {
-    File file(std::fopen(part.c_str(), "wb"));
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-    if (std::fclose(file.release()) != 0 || !written) {
-      std::remove(part.c_str());
-      return false;
-    }
-  }
-  if (std::rename(part.c_str(), target.c_str()) != 0) {
-    std::remove(part.c_str());
+bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfListReportHeader& header,
+                        std::string* reason) {
+  if (path == nullptr || *path == '\0') {
+    if (reason) *reason = "no file name";
     return false;
   }
-  return true;
+  return cz::ReplaceFileContents(cz::HostPath(path), RfList_ReportText(list, header), reason);
 }

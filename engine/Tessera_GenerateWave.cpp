@@ -26,6 +26,7 @@
 #include "engine/Jitter.h"
 #include "engine/PulseCompute.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "wavelib/WaveLib.h"
 
@@ -47,13 +48,22 @@ constexpr int64_t kViewSamples = 100000;
 
 const char* const kNoJitter = "---";
 
-// Destination check that never opens the file for writing: an existing
-// destination must be a writable regular file, and its folder must let the
-// writer create "<name>.part" beside it and rename it over the file.
-bool DestinationWritable(const std::string& hostPath) {
+// Destination check that never opens the file for writing: links are
+// followed, an existing destination must be a regular file that is not
+// read-only, and its folder must let the writer create a temporary file
+// beside it and rename it over the file. A refusal is logged with its reason.
+bool DestinationWritable(const std::string& givenPath) {
+  const std::string hostPath = cz::ResolveLinks(givenPath);
   struct stat st;
   if (stat(hostPath.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || access(hostPath.c_str(), W_OK) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+      Log_Message(3, "*** Cannot write '", givenPath.c_str(), "': not a regular file.");
+      return false;
+    }
+    if (cz::IsReadOnlyFile(hostPath)) {
+      Log_Message(5, "*** Cannot write '", givenPath.c_str(), "': ", cz::kReadOnlyReason, ".");
+      return false;
+    }
   }
   const std::string folder = cz::DirName(hostPath);
   const char* dir = !folder.empty() ? folder.c_str() : (!hostPath.empty() && hostPath[0] == '/' ? "/" : ".");

@@ -178,6 +178,22 @@ bool FillByType(InstrumentType type, const std::string& options, const MemoryOpt
   }
 }
 
+// The instrument the capability record was filled from: maker and model of
+// its identity ("maker,model"), empty while none is identified; its default
+// file directory; and a count of the identifications.
+std::string g_identifiedModel;
+std::string g_identifiedDirectory;
+int g_identification = 0;
+
+// "maker,model" of the identity read when instrument id was opened.
+std::string OpenedModel(int id) {
+  char maker[kVisaIdnSize] = "";
+  char model[kVisaIdnSize] = "";
+  char serial[kVisaIdnSize] = "";
+  if (!VisaDev_GetIdent(id, maker, model, serial, nullptr)) return std::string();
+  return std::string(maker) + "," + model;
+}
+
 }  // namespace
 
 InstrumentCapabilitiesRecord InstrumentCapabilities = kNoInstrument;
@@ -186,7 +202,26 @@ void ResetInstrumentCapabilities() {
   const std::int32_t unixPaths = InstrumentCapabilities.UnixPaths;
   InstrumentCapabilities = kNoInstrument;
   InstrumentCapabilities.UnixPaths = unixPaths;
+  g_identifiedModel.clear();
 }
+
+int OpenIdentifiedInstrument(int id) {
+  if (VisaDev_Open(id, g_Settings.Select.c_str()) != 1) return 0;
+  if (g_identifiedModel.empty() || !InstrumentCapabilities.Connected) return 1;
+  const std::string now = OpenedModel(id);
+  if (now == g_identifiedModel) return 1;
+  // Another model answers at the address: the capability record (drive,
+  // path style, memory, clocks) is not its own, so nothing is sent to it.
+  VisaDev_Close(id);
+  Log_Message(7, "*** The instrument at '", g_Settings.Select.c_str(), "' changed: '", now.c_str(),
+              "' answers instead of the identified '", g_identifiedModel.c_str(),
+              "'. Identify the instrument again.");
+  Log_Status(1, "Error: Instrument Changed. Identify It Again.");
+  return -1;
+}
+
+int InstrumentIdentification() { return g_identification; }
+const char* IdentifiedDefaultDirectory() { return g_identifiedDirectory.c_str(); }
 
 double GetMinClock() { return InstrumentCapabilities.MinClock; }
 double GetMaxClock() { return InstrumentCapabilities.MaxClock; }
@@ -241,6 +276,9 @@ int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSiz
     memory.codeA = 0;
     memory.codeB = 0;
   }
+  const std::string identity = OpenedModel(0);
+  char directory[256] = "";
+  VisaDev_GetDefaultDirectory(0, directory);
   VisaDev_Close(0);
 
   info.Append("Serial No  : ");
@@ -259,6 +297,9 @@ int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSiz
     return 1;
   }
   InstrumentCapabilities = caps;
+  g_identifiedModel = identity;
+  g_identifiedDirectory = directory;
+  ++g_identification;
   g_Settings.Select = resource;
   if (infoText && infoSize) cz::CopyText(infoText, infoSize, info.view());
   return 1;

@@ -40,3 +40,19 @@ double GetMaxClock();
 // Connected and Select stay as they were and the status line says
 // "Error: Instrument Type Not Supported.".
 int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSize);
+
+// Opens the selected instrument (g_Settings.Select) as instrument id for an
+// operation and checks that the identity it reads at the open is the model
+// identified last. 1: open and the same model (or nothing identified yet);
+// 0: the open failed (the caller reports it); -1: another model answers,
+// the device is closed again, nothing was sent but the open's own queries,
+// and the log and status line say that the instrument changed and must be
+// identified again.
+int OpenIdentifiedInstrument(int id);
+
+// Counts the successful identifications, so that what was derived from the
+// capability record (the Transfer page's linked file names) can be rebuilt
+// when it changes.
+int InstrumentIdentification();
+// The default file directory of the instrument identified last ("" before).
+const char* IdentifiedDefaultDirectory();

@@ -19,6 +19,7 @@
 #include "instrument/TransferInternal.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 #include "platform/visa/Visa.h"
@@ -432,14 +433,17 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   if (length == 0) return fail("Invalid length info received from instrument. Length is zero.");
   Log_Message(1, Fmt("Data length is : %lld bytes.", static_cast<long long>(length)).c_str());
 
-  // Streamed to "<name>.part", renamed only when the whole block arrived.
+  // Streamed to a temporary file beside the real target, renamed over it
+  // only when the whole block arrived; a read-only file is not replaced.
   const std::string finalPath = cz::HostPath(localPath);
-  const std::string partPath = finalPath + ".part";
-  FilePtr out(std::fopen(partPath.c_str(), "wb"));
-  if (!out) return fail("Error opening output file.");
+  cz::ReplacingFile part;
+  FILE* out = part.Begin(finalPath) ? part.Stream() : nullptr;
+  if (out == nullptr) {
+    Log_Message(5, "*** Cannot write '", finalPath.c_str(), "': ", part.Reason().c_str(), ".");
+    return fail("Error opening output file.");
+  }
   auto failPart = [&](const char* text) {
-    out.reset();
-    std::remove(partPath.c_str());
+    part.Abandon();
     return fail(text);
   };
   unsigned char piece[kDownloadPiece];
@@ -449,7 +453,7 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     std::uint32_t want = length - done < kDownloadPiece ? static_cast<std::uint32_t>(length - done) : kDownloadPiece;
     if (!VisaDev_ReadAsync(id, piece, want, &got)) return failPart("Failed to read binary data.");
     if (got < want) return failPart("Binary transfer incomplete.");
-    if (std::fwrite(piece, 1, got, out.get()) != got) return failPart("Failed to write to output file.");
+    if (std::fwrite(piece, 1, got, out) != got) return failPart("Failed to write to output file.");
     done += got;
     int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(length));
     if (percent != lastPercent) {
@@ -464,14 +468,9 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     Log_Message(1, "*** No message end after the data block.");
     VisaDev_ClearSession(id);
   }
-  if (std::fflush(out.get()) != 0 || std::fclose(out.release()) != 0) {
-    std::remove(partPath.c_str());
+  if (!part.Commit()) {
+    Log_Message(5, "*** Cannot write '", finalPath.c_str(), "': ", part.Reason().c_str(), ".");
     Log_Message(1, "Failed to write to output file.");
-    return 0;
-  }
-  if (std::rename(partPath.c_str(), finalPath.c_str()) != 0) {
-    std::remove(partPath.c_str());
-    Log_Message(2, "*** Cannot rename the downloaded file: ", std::strerror(errno));
     return 0;
   }
   Log_Message(1, "Data transfer complete.");

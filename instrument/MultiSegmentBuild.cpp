@@ -219,6 +219,9 @@ int StopButtonDown() {
 }  // namespace
 
 int BuildMultiSegment(int index) {
+  // A Stop press left over from before the build is no request to end this
+  // one; a press from here on is kept until the segment loop answers it.
+  MultiSegmentStopPressed();
   Log_Message(1, "------------------------------------");
   Log_Message(1, "   Multi Segment Waveform creation   ");
   Log_Message(1, "------------------------------------");
@@ -251,9 +254,7 @@ int BuildMultiSegment(int index) {
     return 0;
   }
 
-  // Step 6: the segments. A Stop press left over from before the build is
-  // no request to end this one.
-  MultiSegmentStopPressed();
+  // Step 6: the segments.
   MswReport report;
   double t = 0.0;
   int built = 0;

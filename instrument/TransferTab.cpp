@@ -315,9 +315,11 @@ void LogTransfer(const char* remoteFile, const char* localFile, int path, int bb
 // Opens the selected instrument as id 0; status line on failure.
 // Instrument operations open the selected instrument as id 0 and close it
 // before their callback returns.
+// Another model than the one identified is refused with its own message.
 bool OpenSelected() {
-  if (VisaDev_Open(0, g_Settings.Select.c_str()) == 1) return true;
-  Log_Status(1, "Error: Failed to Open VISA Device.");
+  const int opened = OpenIdentifiedInstrument(0);
+  if (opened == 1) return true;
+  if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
   return false;
 }
 
@@ -372,6 +374,16 @@ void SetTransferBusy(int busy) {
 int RefreshTransferTab() {
   if (TAB_INSTR <= 0) return 1;
   SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_DEVICE, g_Settings.Select.c_str());
+  // An instrument identified since the linked file names were made may use
+  // another path style and drive: the names are made again for it, as the
+  // upload will make them.
+  static int linkedFor = 0;
+  if (linkedFor != InstrumentIdentification()) {
+    linkedFor = InstrumentIdentification();
+    char local[kFileBrowserPathSize] = "";
+    GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local, sizeof local);
+    if (local[0] != '\0') UpdateLinkedRemoteFiles(local, IdentifiedDefaultDirectory());
+  }
   // Without memory on one path the routing is fixed, so the diagram is
   // drawn after the routing rule below is applied.
   const bool bothPaths = InstrumentCapabilities.ArbSamplesA != 0 && InstrumentCapabilities.ArbSamplesB != 0;

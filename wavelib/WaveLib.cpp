@@ -1,15 +1,17 @@
 // Frame of the waveform-file library and the helpers its writers share:
 // initialisation with the version check, progress hook, DATE tag, the
-// "<name>.part" output file and the marker run lists.
+// temporary output file and the marker run lists.
 #include "wavelib/WaveLib.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
+#include "app/Log.h"
 #include "engine/Random.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
@@ -80,14 +82,18 @@ WavePartFile::~WavePartFile() { Discard(); }
 int WavePartFile::Open(const char* path) {
   Discard();
   destPath_ = cz::HostPath(path ? path : "");
-  partPath_ = destPath_ + ".part";
   failed_ = false;
+  writeError_ = 0;
   written_ = 0;
   writeBack_ = 0;
   struct stat st;
   replacing_ = stat(destPath_.c_str(), &st) == 0;
-  file_ = std::fopen(partPath_.c_str(), "wb");
-  if (!file_) return 0;
+  file_ = out_.Begin(destPath_) ? out_.Stream() : nullptr;
+  if (!file_) {
+    Log_Message(5, "*** Cannot write '", destPath_.c_str(), "': ", out_.Reason().c_str(), ".");
+    out_.Abandon();
+    return 0;
+  }
   std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferBytes);
   return 1;
 }
@@ -95,7 +101,10 @@ int WavePartFile::Open(const char* path) {
 int WavePartFile::Write(const void* data, std::size_t n) {
   if (!file_ || failed_) return 0;
   if (n == 0) return 1;
-  if (std::fwrite(data, 1, n, file_) != n) failed_ = true;
+  if (std::fwrite(data, 1, n, file_) != n) {
+    failed_ = true;
+    writeError_ = errno;
+  }
   written_ += static_cast<int64_t>(n);
   if (replacing_ && !failed_ && written_ - writeBack_ >= kWriteBackBytes) StartWriteBack();
   return failed_ ? 0 : 1;
@@ -109,6 +118,7 @@ int WavePartFile::Write(const void* data, std::size_t n) {
 void WavePartFile::StartWriteBack() {
   if (std::fflush(file_) != 0) {
     failed_ = true;
+    writeError_ = errno;
     return;
   }
   sync_file_range(fileno(file_), writeBack_, written_ - writeBack_, SYNC_FILE_RANGE_WRITE);
@@ -119,31 +129,24 @@ int WavePartFile::WriteText(const char* text) { return Write(text, std::strlen(t
 
 int WavePartFile::Commit() {
   if (!file_) return 0;
-  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-  // The rest of a replacing file goes to the disk in the background too.
-  if (ok && replacing_ && written_ > writeBack_) sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
-  ok = (std::fclose(file_) == 0) && ok;
-  file_ = nullptr;
-  // rename() replaces the destination in one step: readers see either the
-  // old file or the complete new one.
-  if (ok && std::rename(partPath_.c_str(), destPath_.c_str()) == 0) {
-    partPath_.clear();
-    return 1;
+  if (failed_) {
+    Log_Message(5, "*** Cannot write '", destPath_.c_str(), "': ",
+                writeError_ != 0 ? std::strerror(writeError_) : "write failed", ".");
+    Discard();
+    return 0;
   }
-  std::remove(partPath_.c_str());
-  partPath_.clear();
+  // The rest of a replacing file goes to the disk in the background too.
+  if (replacing_ && written_ > writeBack_ && std::fflush(file_) == 0)
+    sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
+  file_ = nullptr;
+  if (out_.Commit()) return 1;
+  Log_Message(5, "*** Cannot write '", destPath_.c_str(), "': ", out_.Reason().c_str(), ".");
   return 0;
 }
 
 void WavePartFile::Discard() {
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-  if (!partPath_.empty()) {
-    std::remove(partPath_.c_str());
-    partPath_.clear();
-  }
+  file_ = nullptr;
+  out_.Abandon();
 }
 
 // ---- WaveRunListWriter -----------------------------------------------------------

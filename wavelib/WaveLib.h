@@ -1,7 +1,7 @@
 // The waveform-file library: the frame (initialisation, version, progress
 // hook), the waveform file writer and the tag reader, plus the helpers that
 // every writer of the library shares (int16 conversion, DATE tag, marker run
-// lists, "<name>.part" output files).
+// lists, temporary output files).
 //
 // Waveform file ("{TYPE: Kaldra-WV,0}"): ASCII tags without separators,
 //   {TYPE: Kaldra-WV,0}{COMMENT:...}{COPYRIGHT:...}{DATE:yyyy-mm-dd;hh:mm:ss}
@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "platform/FileReplace.h"
 
 // ---- frame ------------------------------------------------------------------
 
@@ -60,8 +62,8 @@ struct WaveDescriptor {
   const unsigned char* markers = nullptr;  // `samples` marker bytes
 };
 
-// Writes the waveform file `path` ("<path>.part" first, renamed over `path`
-// only when complete; on failure the partial file is removed and an existing
+// Writes the waveform file `path` (a temporary file beside it first, renamed
+// over `path` only when complete; on failure the partial file is removed and an existing
 // file stays as it was). tempIqFile / tempMarkerFile: open temporary files
 // (read through buffer slots 0 and 3) or null. Without statisticsValid the
 // offsets are computed from the in-memory arrays and stored into *d.
@@ -111,9 +113,11 @@ inline int16_t WaveLib_SampleToInt16(float x) {
 // the length written into buf (buf holds at least 32 bytes).
 int WaveLib_FormatDateTag(char* buf, int size);
 
-// Output file written under "<path>.part" and renamed over path by Commit.
-// Without Commit (failure, early return) the partial file is closed and
-// removed; an existing file at path is never touched before Commit.
+// Output file written to a temporary file beside the real destination (links
+// followed, see cz::ReplacingFile) and renamed over it by Commit. Without
+// Commit (failure, early return) the partial file is closed and removed; an
+// existing file at path is never touched before Commit, and a read-only one
+// is not replaced. Open and Commit log the system's reason of a failure.
 class WavePartFile {
  public:
   WavePartFile() = default;
@@ -121,7 +125,7 @@ class WavePartFile {
   WavePartFile(const WavePartFile&) = delete;
   WavePartFile& operator=(const WavePartFile&) = delete;
 
-  // Creates "<path>.part" for binary writing; 0 when it cannot be created.
+  // Creates the temporary file for binary writing; 0 when it cannot be created.
   int Open(const char* path);
   FILE* file() const { return file_; }
   // Writes n bytes; 0 on a short write (the error is remembered).
@@ -136,10 +140,11 @@ class WavePartFile {
  private:
   void Discard();
   void StartWriteBack();
+  cz::ReplacingFile out_;
   FILE* file_ = nullptr;
-  std::string partPath_;
   std::string destPath_;
   bool failed_ = false;
+  int writeError_ = 0;      // errno of the first failed write
   bool replacing_ = false;  // the destination exists
   int64_t written_ = 0;     // bytes handed to the file
   int64_t writeBack_ = 0;   // bytes whose write-back has been started

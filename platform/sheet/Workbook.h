@@ -88,7 +88,8 @@ class Workbook {
 
   // Reads an .xlsx file; on failure the workbook keeps its previous content.
   bool Load(const std::string& path, std::string* error);
-  // Writes the package to "<path>.part" and renames it to path.
+  // Writes the package to a temporary file beside path (links followed) and
+  // renames it over path; a read-only file is refused and left as it was.
   bool SaveAs(const std::string& path, std::string* error);
   // SaveAs under the workbook's own file name.
   bool Save(std::string* error);

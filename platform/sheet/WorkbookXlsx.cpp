@@ -16,6 +16,7 @@
 
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
+#include "platform/FileReplace.h"
 #include "platform/sheet/Workbook.h"
 
 namespace cz::sheet {
@@ -562,27 +563,30 @@ void DropCalcChain(std::vector<PackagePart>& parts, const std::string& folder, P
   }
 }
 
-bool WriteZip(const std::string& path, const std::vector<PackagePart>& parts, std::string* error) {
+// Writes the package to the file `path`; messages name `shown`, the file the
+// user chose.
+bool WriteZip(const std::string& path, const std::string& shown, const std::vector<PackagePart>& parts,
+              std::string* error) {
   int code = 0;
   ZipPtr z(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-  if (!z) return Fail(error, "Cannot write workbook '" + path + "'.");
+  if (!z) return Fail(error, "Cannot write workbook '" + shown + "'.");
   for (const PackagePart& p : parts) {
     if (!p.name.empty() && p.name.back() == '/') {
       if (zip_dir_add(z.get(), p.name.c_str(), ZIP_FL_ENC_GUESS) < 0)
-        return Fail(error, "Cannot write workbook '" + path + "': " + zip_strerror(z.get()) + ".");
+        return Fail(error, "Cannot write workbook '" + shown + "': " + zip_strerror(z.get()) + ".");
       continue;
     }
     zip_source_t* src = zip_source_buffer(z.get(), p.data.data(), p.data.size(), 0);
     if (src == nullptr || zip_file_add(z.get(), p.name.c_str(), src, ZIP_FL_ENC_GUESS) < 0) {
       if (src != nullptr) zip_source_free(src);
-      return Fail(error, "Cannot write workbook '" + path + "': " + zip_strerror(z.get()) + ".");
+      return Fail(error, "Cannot write workbook '" + shown + "': " + zip_strerror(z.get()) + ".");
     }
   }
   // zip_close writes the archive; the buffers above live until it returns.
   if (zip_close(z.get()) != 0) {
     const std::string why = zip_strerror(z.get());
     std::remove(path.c_str());
-    return Fail(error, "Cannot write workbook '" + path + "': " + why + ".");
+    return Fail(error, "Cannot write workbook '" + shown + "': " + why + ".");
   }
   z.release();
   return true;
@@ -702,12 +706,12 @@ bool Workbook::SaveAs(const std::string& path, std::string* error) {
   rels.Store(parts);
   types.Store(parts);
 
-  const std::string temp = path + ".part";
-  if (!WriteZip(temp, parts, error)) return false;
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return Fail(error, "Cannot write workbook '" + path + "'.");
-  }
+  // The package is made in a temporary file beside the real target and
+  // renamed over it once complete; a read-only workbook is left as it was.
+  ReplacingFile out;
+  if (!out.Begin(path)) return Fail(error, "Cannot write workbook '" + path + "': " + out.Reason() + ".");
+  if (!WriteZip(out.TempPath(), path, parts, error)) return false;
+  if (!out.Commit()) return Fail(error, "Cannot write workbook '" + path + "': " + out.Reason() + ".");
   parts_ = std::move(parts);
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     sheets_[i].part_ = sheetParts[i];

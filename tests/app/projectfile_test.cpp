@@ -343,7 +343,7 @@ TEST_F(ProjectFileTest, DamagedFilesFailTheLoadAndSavesNeverDestroyTheOldFile) {
   EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("missing.prj").c_str(), 0), 0);
 
   // A save that cannot be completed leaves the earlier file as it was.
-  ASSERT_EQ(::mkdir(dir.File("keep.prj.part").c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(dir.File("keep.prj").c_str(), 0444), 0);
   EXPECT_EQ(SaveProject(PulseTable, SequenceTable, dir.File("keep.prj").c_str()), 0);
   EXPECT_EQ(CountLog("*** Failed to save project file."), 1);
   EXPECT_EQ(ReadFileBytes(dir.File("keep.prj")), good);

@@ -222,8 +222,8 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
   std::string home = UseHome(dir_.path() + "/home");
   const std::string old = "[PRG]\r\nTempDir = \"/old/\"\r\n";
   cz::test::WriteFileBytes(home + "settings.ini", old);
-  // The temporary file cannot be made: a folder stands in its place.
-  mkdir((home + "settings.ini.part").c_str(), 0755);
+  // The user made the file read-only.
+  chmod((home + "settings.ini").c_str(), 0444);
   AppSettings s;
   LoadSettings(s);
   EXPECT_EQ(s.TempDir, "/old/");
@@ -233,6 +233,30 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
   ASSERT_EQ(UiTest_Popups().size(), 1u);
   EXPECT_EQ(UiTest_Popups()[0].title, "Error");
   EXPECT_EQ(UiTest_Popups()[0].text, "Cannot save project settings.");
+  EXPECT_TRUE(Logged("*** Cannot write " + home + "settings.ini: the file is read-only."));
+  struct stat st {};
+  ASSERT_EQ(stat((home + "settings.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u) << "the file keeps its mode";
+}
+
+// A settings.ini that is a link to a shared file: the shared file gets the
+// settings, the link stays, and the file keeps its permissions.
+TEST_F(SettingsTest, ALinkedSettingsFileIsWrittenWhereItPoints) {
+  std::string home = UseHome(dir_.path() + "/home");
+  const std::string shared = dir_.File("shared.ini");
+  cz::test::WriteFileBytes(shared, "[PRG]\r\nTempDir = \"/old/\"\r\n");
+  chmod(shared.c_str(), 0600);
+  ASSERT_EQ(symlink(shared.c_str(), (home + "settings.ini").c_str()), 0);
+  AppSettings s;
+  LoadSettings(s);
+  s.TempDir = "/linked/";
+  ASSERT_EQ(SaveSettings(s), 1);
+  struct stat st {};
+  ASSERT_EQ(lstat((home + "settings.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_NE(cz::test::ReadFileBytes(shared).find("/linked/"), std::string::npos);
+  ASSERT_EQ(stat(shared.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 // Damaged settings files, seeded with one the program wrote: every load ends

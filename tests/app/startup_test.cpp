@@ -706,4 +706,36 @@ TEST_F(ProgramRun, StartupLinesScreenshotSecondInstanceAndTermination) {
   EXPECT_EQ(WaitExit(third, 60.0), 0) << Output("third", ".err");
 }
 
+// Two programs on one home with runtime folders of their own: the second
+// would share the first's temporary files, so it is refused like a second
+// instance, and the first's files stay where they are.
+TEST_F(ProgramRun, ASecondProgramOnTheSameTemporaryFolderIsRefused) {
+  const pid_t first = Start({"--dstartup", "--no-screen-test"}, "first");
+  ASSERT_TRUE(WaitFor(home_.dir.File("first.out"), "--- Startup complete ---", 60.0)) << Output("first", ".err");
+  ASSERT_TRUE(FileExists(home_.temp + "/WV-DATA.TMP"));
+
+  const std::string ownRuntime = runtime_;
+  runtime_ = home_.dir.File("runtime2");
+  ASSERT_EQ(mkdir(runtime_.c_str(), 0700), 0);
+  const pid_t second = Start({"--dstartup", "--no-screen-test"}, "second");
+  runtime_ = ownRuntime;
+  EXPECT_EQ(WaitExit(second, 60.0), 1);
+  EXPECT_NE(Output("second", ".err").find("Torvane Q7 Cadenza: Another instance of this application is already running."),
+            std::string::npos)
+      << Output("second", ".err");
+  EXPECT_EQ(Output("second", ".out").find("Setting up temporary directories..."), std::string::npos);
+  EXPECT_TRUE(FileExists(home_.temp + "/WV-DATA.TMP")) << "the first program's files are kept";
+
+  ASSERT_EQ(kill(first, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(first, 30.0), 0) << Output("first", ".err");
+
+  // With the first gone, a program on another runtime folder starts.
+  runtime_ = home_.dir.File("runtime2");
+  const pid_t third = Start({"--dstartup", "--no-screen-test"}, "third");
+  runtime_ = ownRuntime;
+  ASSERT_TRUE(WaitFor(home_.dir.File("third.out"), "--- Startup complete ---", 60.0)) << Output("third", ".err");
+  ASSERT_EQ(kill(third, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(third, 30.0), 0) << Output("third", ".err");
+}
+
 }  // namespace

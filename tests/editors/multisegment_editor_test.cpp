@@ -12,6 +12,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/Progress.h"
 #include "editors/MultiSegmentEditor.h"
 #include "engine/EngineHost.h"
 #include "instrument/Identify.h"
@@ -28,9 +29,15 @@ namespace {
 std::vector<std::string> g_log;
 std::vector<std::string> g_status;
 bool g_stopOnTransfer = false;
+// The user presses Stop once when a log line holding this text appears.
+std::string g_stopAtLine;
 
 void OnLog(const char* text) {
   g_log.emplace_back(text);
+  if (!g_stopAtLine.empty() && std::string(text).find(g_stopAtLine) != std::string::npos) {
+    g_stopAtLine.clear();
+    UiTest_ClickCtrl(TAB_MSEG, TAB_MSEG_CMD_STOP);
+  }
   // The user presses Stop while the first segment is being transferred.
   if (g_stopOnTransfer && std::string(text).find("File transfer to instrument") != std::string::npos) {
     g_stopOnTransfer = false;
@@ -404,6 +411,71 @@ TEST_F(MultiSegmentGenerateTest, StopAfterTheFirstSegmentCompletesTheWaveformWit
   EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
   EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+// Three sequence segments, built with the main window's hosts (the bars
+// shown by each segment's build and upload, the Sequence Editor's Stop
+// polled by the sample loop). A Stop press on the Multi Segment page at any
+// stage reaches the question before the next segment; Yes leaves the loop
+// with every segment that was started uploaded and appended whole.
+TEST_F(MultiSegmentGenerateTest, StopIsAnsweredAtEveryStageOfASegment) {
+  SequenceTable[2] = SequenceTable[1];
+  SequenceTable[2].id = SequenceTable[1].id + 100;
+  ASSERT_TRUE(SequenceTable[2].waveFile.AssignExact(dir_.File("c.wv")));
+  ++SequenceCount;
+  EngineHost windowHost = MainWindowEngineHost();
+  // Every poll of the sample loop is due, however fast the build runs.
+  windowHost.nowSeconds = [] {
+    static double now = 0.0;
+    return now += 1.0;
+  };
+  SetEngineHost(&windowHost);
+  EngineBuildHost buildHost;
+  buildHost.showProgressBars = ShowProgressBars;
+  SetEngineBuildHost(&buildHost);
+  struct Stage {
+    const char* line;  // the log line at which Stop is pressed
+    int appended;      // segments appended when the build ends
+  };
+  const Stage stages[] = {
+      {"Resetting All Jitters.", 1},               // while the first segment is built
+      {"File transfer to instrument", 1},          // while it is uploaded
+      {"SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 1},      // after it was appended, before the next
+  };
+  for (const Stage& stage : stages) {
+    SCOPED_TRACE(stage.line);
+    MultiSegmentCount = 0;
+    MultiSegmentRecord& m = AddWaveform();
+    m.segments[1] = m.segments[0];
+    m.segments[1].sequenceId = static_cast<int32_t>(SequenceTable[1].id);
+    m.segments[2].sequenceId = static_cast<int32_t>(SequenceTable[2].id);
+    m.segments[2].type = m.segments[0].type;
+    ShowMultiSegment(0);
+    const std::size_t before = sim_.Received().size();
+    g_log.clear();
+    g_status.clear();
+    UiTest_ClearPopups();
+    g_stopAtLine = stage.line;
+    UiTest_QueueConfirm(true);
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+    EXPECT_TRUE(g_stopAtLine.empty()) << "Stop was pressed";
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].title, "Abort MSW Creation ?");
+    EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
+    // Every segment file that was uploaded was appended as well.
+    const std::vector<std::string> received = sim_.Received();
+    int appended = 0, uploaded = 0;
+    for (std::size_t k = before; k < received.size(); ++k) {
+      appended += received[k].rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
+      uploaded += received[k].rfind(":MMEM:DATA", 0) == 0 && received[k].find("-seg") != std::string::npos;
+    }
+    EXPECT_EQ(appended, stage.appended);
+    EXPECT_EQ(uploaded, stage.appended);
+    EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
+    EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  }
+  SetEngineHost(nullptr);
+  SetEngineBuildHost(nullptr);
 }
 
 TEST_F(MultiSegmentGenerateTest, StopAnsweredNoBuildsEverySegment) {

@@ -3,6 +3,9 @@
 // combined result, one mod_error per failure, the close retry).
 #include "editors/ReportDriver.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -227,6 +230,24 @@ TEST_F(ReportDriverTest, TextReportThatCannotBeOpenedFails) {
   EXPECT_FALSE(Report_TextFileOpen());
   EXPECT_EQ(Report_OpenOrClose(1, std::string(300, 'a').c_str(), "", error_, sizeof error_), 0);
   EXPECT_NE(std::string(error_).find("too long"), std::string::npos);
+
+  // A report file the user made read-only is not added to, and the message
+  // says why; one behind a link is added to where the link points.
+  const std::string locked = dir_.File("locked.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(locked, "old lines\n"));
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+  EXPECT_EQ(Report_OpenOrClose(1, locked.c_str(), "", error_, sizeof error_), 0);
+  EXPECT_NE(std::string(error_).find("read-only"), std::string::npos) << error_;
+  EXPECT_FALSE(Report_TextFileOpen());
+  EXPECT_EQ(cz::test::ReadFileBytes(locked), "old lines\n");
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("real.txt"), "old lines\n"));
+  ASSERT_EQ(symlink("real.txt", dir_.File("link.txt").c_str()), 0);
+  EXPECT_EQ(Report_OpenOrClose(1, dir_.File("link.txt").c_str(), "", error_, sizeof error_), 1) << error_;
+  EXPECT_TRUE(Report_TextFileOpen());
+  EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
+  struct stat st {};
+  ASSERT_EQ(lstat(dir_.File("link.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 // ---- the text report of a real build --------------------------------------

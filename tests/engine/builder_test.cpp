@@ -1,5 +1,8 @@
 // Waveform builder: whole builds of small sequences into waveform files,
 // read back through the file's tags and data block and the temporary files.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -118,6 +121,35 @@ TEST_F(BuilderTest, DefaultPulseWritesTheExactFile) {
   // No resampling: no second pair of temporary files, none left beside the output.
   EXPECT_FALSE(cz::test::FileExists(dir_.File("WV-DATA2.TMP")));
   EXPECT_FALSE(cz::test::FileExists(WavePath() + ".part"));
+}
+
+// The waveform file the user chose is a link to a file in another folder:
+// the build lands in the linked file and the link stays. A read-only file
+// is not built over, and the log says why.
+TEST_F(BuilderTest, AWaveformFileBehindALinkOrReadOnlyLandsWhereTheUserPointed) {
+  PulseRecord& p = AddPulse("Pulse", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(10e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_EQ(mkdir(dir_.File("store").c_str(), 0755), 0);
+  const std::string real = dir_.File("store/real.wv");
+  ASSERT_TRUE(cz::test::WriteFileBytes(real, "old bytes"));
+  ASSERT_EQ(symlink(real.c_str(), dir_.File("link.wv").c_str()), 0);
+  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("link.wv")));
+  ASSERT_EQ(Build(), 1);
+  EXPECT_TRUE(StatusWas("Waveform Creation Finished Successfully."));
+  EXPECT_TRUE(ParseWaveFile(real).ok) << "the linked file holds the waveform";
+  struct stat st {};
+  ASSERT_EQ(lstat(dir_.File("link.wv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("locked.wv"), "keep"));
+  ASSERT_EQ(chmod(dir_.File("locked.wv").c_str(), 0444), 0);
+  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("locked.wv")));
+  g_status.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(StatusWas("Error: Cannot Open Destination File."));
+  EXPECT_TRUE(Logged("the file is read-only"));
+  EXPECT_EQ(cz::test::ReadFileBytes(dir_.File("locked.wv")), "keep");
 }
 
 TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {

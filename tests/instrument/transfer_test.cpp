@@ -100,6 +100,31 @@ TEST_F(TransferTest, UploadRefusesEmptyAndHugeFiles) {
   EXPECT_TRUE(fake.Journal().empty());
 }
 
+// A download onto a link lands in the linked file; onto a read-only file it
+// is refused and the file stays; a name at the limit is written.
+TEST_F(TransferTest, DownloadLandsWhereTheUserPointed) {
+  fake.PutFile("D:\\d.bin", "fresh bytes");
+  ASSERT_TRUE(WriteFileBytes(dir.File("real.bin"), "old"));
+  ASSERT_EQ(symlink("real.bin", dir.File("link.bin").c_str()), 0);
+  ASSERT_EQ(VisaDev_DownloadFile(0, dir.File("link.bin").c_str(), "D:\\d.bin"), 1);
+  EXPECT_EQ(ReadFileBytes(dir.File("real.bin")), "fresh bytes");
+  struct stat st {};
+  ASSERT_EQ(lstat(dir.File("link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  ASSERT_TRUE(WriteFileBytes(dir.File("locked.bin"), "keep"));
+  ASSERT_EQ(chmod(dir.File("locked.bin").c_str(), 0444), 0);
+  Log().Clear();
+  EXPECT_EQ(VisaDev_DownloadFile(0, dir.File("locked.bin").c_str(), "D:\\d.bin"), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("locked.bin")), "keep");
+  EXPECT_TRUE(Log().Has("*** Cannot write '" + dir.File("locked.bin") + "': the file is read-only."));
+  EXPECT_TRUE(NextCommandWorks());
+
+  const std::string longName = dir.File(std::string(255 - 4, 'x') + ".bin");
+  ASSERT_EQ(VisaDev_DownloadFile(0, longName.c_str(), "D:\\d.bin"), 1);
+  EXPECT_EQ(ReadFileBytes(longName), "fresh bytes");
+}
+
 TEST_F(TransferTest, DownloadIsByteIdenticalAndLeavesTheSessionInStep) {
   std::string data = RandomBytes(100 * 1024, 3);
   for (std::size_t i = 0; i < data.size(); i += 997) data[i] = (i / 997) % 2 ? '\n' : '#';

@@ -73,7 +73,8 @@ bool SimFixture::Start(const SimOptions& options) {
   if (!journal_.empty()) ::unlink(journal_.c_str());
   journal_ = name;
 
-  std::vector<std::string> args = {exe, "--port", "0", "--model", options.model, "--journal", journal_};
+  std::vector<std::string> args = {exe, "--port", std::to_string(options.port), "--model", options.model,
+                                   "--journal", journal_};
   if (!options.options.empty()) {
     args.push_back("--options");
     args.push_back(options.options);

@@ -26,6 +26,8 @@ struct SimOptions {
   std::vector<std::string> faults;  // cadenza-sim --fault specs, e.g. "opc0*1@WAV:SEL"
   bool vxi11 = true;                // also serve VXI-11
   bool portmap = false;             // also answer portmapper GETPORT calls (UDP)
+  uint16_t port = 0;                // raw-socket port; 0 = a free one (another
+                                    // model at an address already in use)
 };
 
 class SimFixture {
