@@ -16,6 +16,7 @@
 
 #include "app/Log.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentCatalog.h"
 #include "instrument/TransferInternal.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
@@ -52,21 +53,16 @@ std::string BlockPrefix(std::int64_t length) {
   return cz::FormatC("#%d%lld", LengthDigits(length), static_cast<long long>(length));
 }
 
-// The catalog entry scan: each entry is the text between a pair of double
-// quotes, its name the part before the first comma. Returns 1 when `name`
-// is found, 0 when not, -1 for an entry of kCatalogEntryMax characters or more.
+// The catalog entry scan: each entry is an SCPI string of the reply, its
+// name the part before its last two commas (a name may hold commas and
+// doubled quotes). Returns 1 when `name` is found, 0 when not, -1 for an
+// entry of kCatalogEntryMax characters or more.
 int CatalogHasName(std::string_view reply, std::string_view name) {
-  std::size_t at = 0;
-  while (at < reply.size()) {
-    std::size_t open = reply.find('"', at);
-    if (open == std::string_view::npos) return 0;
-    std::size_t start = open + 1;
-    std::size_t close = reply.find('"', start);
-    std::string_view entry = reply.substr(start, close == std::string_view::npos ? std::string_view::npos : close - start);
-    if (entry.size() >= kCatalogEntryMax) return -1;
-    if (entry.substr(0, entry.find(',')) == name) return 1;
-    if (close == std::string_view::npos) return 0;
-    at = close + 1;
+  for (const std::string& text : Catalog_Strings(reply)) {
+    if (text.size() >= kCatalogEntryMax) return -1;
+    CatalogEntry entry;
+    Catalog_SplitEntry(text, &entry);
+    if (entry.name == name) return 1;
   }
   return 0;
 }

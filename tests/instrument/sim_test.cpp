@@ -203,6 +203,51 @@ TEST_P(SimTest, OverwriteQuestionSeesTheWholeCatalogue) {
   EXPECT_EQ(UiTest_Popups().back().text, "File already exists on instrument. Proceed ?");
 }
 
+// The existence checks of the upload and of the RF list read catalogue
+// entries by their last two fields and their doubled quotes: "take,2.wv" is
+// not "take", and a name with quotes is found.
+TEST_P(SimTest, ExistenceChecksReadNamesWithCommasAndQuotes) {
+  Start({"--model", "Kaldra"});
+  ASSERT_TRUE(WriteFileBytes(dir.File("up.wv"), "data"));
+  const std::string local = dir.File("up.wv");
+  auto upload = [&](const char* target, int questions) {
+    UiTest_ClearPopups();
+    for (int i = 0; i < questions; ++i) UiTest_QueueConfirm(true);
+    EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), target), 1) << target;
+    EXPECT_EQ(UiTest_Popups().size(), static_cast<std::size_t>(questions)) << target;
+  };
+  upload("D:\\take,2.wv", 0);
+  upload("D:\\take", 0);
+  upload("D:\\take", 1);
+  upload("D:\\say \"hi\".wv", 0);
+  upload("D:\\say \"hi\".wv", 1);
+  upload("D:\\my take.wv", 0);
+  upload("D:\\my take.wv", 1);
+
+  const double freq[1] = {1.0}, level[1] = {-10.0};
+  RfListUpload list{1, freq, level, 1.0};
+  auto rfList = [&](const char* target, int questions) {
+    UiTest_ClearPopups();
+    for (int i = 0; i < questions; ++i) UiTest_QueueConfirm(true);
+    EXPECT_EQ(VisaDev_CreateRfList(0, &list, target, 1, 0), 1) << target;
+    EXPECT_EQ(UiTest_Popups().size(), static_cast<std::size_t>(questions)) << target;
+  };
+  rfList("D:\\l,1.lsw", 0);
+  rfList("D:\\l", 0);
+  rfList("D:\\l", 1);
+  rfList("D:\\q\"x\".lsw", 0);
+  rfList("D:\\q\"x\".lsw", 1);
+  EXPECT_TRUE(NextCommandWorks());
+
+  VisaDev_Close(0);
+  Start({"--model", "Ostrel"});
+  upload("/var/a,b.wv", 0);
+  upload("/var/a", 0);
+  upload("/var/a", 1);
+  upload("/var/it's \"so\".wv", 0);
+  upload("/var/it's \"so\".wv", 1);
+}
+
 // Every exchange is one log line: an empty reply is logged without its
 // terminator.
 TEST_P(SimTest, EmptyReplyIsLoggedOnOneLine) {
