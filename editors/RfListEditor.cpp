@@ -352,7 +352,9 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
   const RfListUpload upload{n, frequency.data(), level.data(), list.dwell};
   const bool sent = VisaDev_CreateRfList(0, &upload, remote.c_str(), list.path,
                                          static_cast<std::uint16_t>(list.activate != 0)) == 1;
-  if (!sent) {
+  if (!sent && VisaDev_UploadCancelled(0)) {
+    Log_Status(1, kUploadCancelledText);
+  } else if (!sent) {
     Log_Message(1, "*** RF list transfer failed.");
     Log_Status(1, "Error: Transfer Failed.");
   }

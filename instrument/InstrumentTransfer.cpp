@@ -82,6 +82,47 @@ int QueryCatalog(int id, const std::string& command, std::string* reply) {
   return 0;
 }
 
+// Per instrument id: the targets the user agreed to replace and whether the
+// last upload ended with his No.
+struct UploadQuestions {
+  std::vector<std::string> confirmed;
+  bool cancelled = false;
+};
+UploadQuestions g_questions[kVisaDevSlotCount];
+
+UploadQuestions* Questions(int id) { return id >= 0 && id < kVisaDevSlotCount ? &g_questions[id] : nullptr; }
+
+void StartQuestions(int id) {
+  if (UploadQuestions* q = Questions(id)) q->cancelled = false;
+}
+
+void MarkCancelled(int id) {
+  if (UploadQuestions* q = Questions(id)) q->cancelled = true;
+  Log_Message(1, kUploadCancelledText);
+}
+
+// True (and the confirmation used up) when the user already agreed to
+// replace this target.
+bool TakeConfirmation(int id, const std::string& path) {
+  UploadQuestions* q = Questions(id);
+  if (!q) return false;
+  for (auto it = q->confirmed.begin(); it != q->confirmed.end(); ++it) {
+    if (*it == path) {
+      q->confirmed.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsConfirmed(int id, const std::string& path) {
+  const UploadQuestions* q = Questions(id);
+  if (!q) return false;
+  for (const std::string& c : q->confirmed)
+    if (c == path) return true;
+  return false;
+}
+
 // Sends END with each write (true) or only where asked; keeps the old value.
 struct EndMode {
   std::int32_t session = VISA_NULL;
@@ -324,6 +365,63 @@ int VisaDev_SetDefaultPath(int id, const char* drive, const char* directory) {
   return 1;
 }
 
+int VisaDev_UploadCancelled(int id) {
+  const UploadQuestions* q = Questions(id);
+  return q && q->cancelled ? 1 : 0;
+}
+
+void VisaDev_ForgetConfirmations(int id) {
+  if (UploadQuestions* q = Questions(id)) q->confirmed.clear();
+}
+
+void VisaDev_ResetUploadQuestions(int id) {
+  if (UploadQuestions* q = Questions(id)) *q = UploadQuestions();
+}
+
+// The catalogue of the target's own directory, with the drive: a directory
+// that does not exist yet (the SCPI "file name not found", -256) holds no
+// file, as an empty match (469) does.
+int VisaDev_FindFile(int id, const char* instrumentPath) {
+  if (!instrumentPath || !*instrumentPath) return 0;
+  std::string drive, directory, name, ext;
+  SplitPathParts(instrumentPath, &drive, &directory, &name, &ext);
+  std::string pattern;
+  if (!QuoteOrRefuse(drive + directory + "*" + (ext.empty() ? std::string(".*") : ext), &pattern)) return -1;
+  std::string reply;
+  if (!VisaDev_QueryAll(id, (":MMEM:CAT? " + pattern).c_str(), &reply)) {
+    if (!VisaDev_LastErrorHasCode(id, kEmptyCatalogError) && !VisaDev_LastErrorHasCode(id, -256)) {
+      Log_Message(1, "Cannot read files from instrument.");
+      return -1;
+    }
+    char scrap[kVisaLastErrorSize];
+    VisaDev_GetLastError(id, scrap);
+    return 0;
+  }
+  const int found = CatalogHasName(reply, name + ext);
+  if (found < 0) {
+    Log_Message(1, "Invalid directory entry. File name section too large.");
+    return -1;
+  }
+  return found;
+}
+
+int VisaDev_ConfirmUpload(int id, const char* instrumentPath) {
+  StartQuestions(id);
+  const std::string path = instrumentPath ? instrumentPath : "";
+  if (IsConfirmed(id, path)) return 1;
+  const int found = VisaDev_FindFile(id, path.c_str());
+  if (found < 0) return 0;
+  if (found == 0) return 1;
+  if (!AskYesNo("WARNING", "File exists on instrument. Delete ?")) {
+    MarkCancelled(id);
+    return 0;
+  }
+  if (UploadQuestions* q = Questions(id)) q->confirmed.push_back(path);
+  return 1;
+}
+
+// A No leaves the file and returns 1, as the caller may only have wanted it
+// gone; VisaDev_UploadCancelled tells an upload to stop there.
 int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
   if (!path) return 0;
   std::string directory, name, ext;
@@ -341,7 +439,10 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
     return 0;
   }
   if (found == 0) return 1;
-  if (ask && !AskYesNo("WARNING", "File exists on instrument. Delete ?")) return 1;
+  if (ask && !AskYesNo("WARNING", "File exists on instrument. Delete ?")) {
+    MarkCancelled(id);
+    return 1;
+  }
   std::string q;
   if (!QuoteOrRefuse(path, &q)) return 0;
   if (!VisaDev_Write(id, ("MMEM:DEL " + q + "; *OPC?").c_str())) {
@@ -354,6 +455,9 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
 // Upload and download
 
 int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath) {
+  StartQuestions(id);
+  // A target the user already agreed to replace is deleted without a second question.
+  const bool confirmed = TakeConfirmation(id, instrumentPath ? instrumentPath : "");
   std::int64_t size = 0;
   FilePtr in = OpenUploadSource(localPath, instrumentPath, &size);
   if (!in) {
@@ -369,10 +473,12 @@ int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath
     Log_Message(1, "Error setting file path.");
     return 0;
   }
-  if (!VisaDev_DeleteFileIfExists(id, file.c_str(), 1)) {
+  if (!VisaDev_DeleteFileIfExists(id, file.c_str(), confirmed ? 0 : 1)) {
     Log_Message(1, "Error deleting file on instrument.");
     return 0;
   }
+  // "No": the instrument's file stays, and nothing is sent.
+  if (VisaDev_UploadCancelled(id)) return 0;
   VisaDev_ReportProgress(0);
   Log_Message(1, Fmt("Sending %lld bytes of binary data.", static_cast<long long>(size)).c_str());
   const std::string header = ":MMEM:DATA " + quotedTarget + "," + BlockPrefix(size);

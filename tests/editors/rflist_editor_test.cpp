@@ -16,6 +16,7 @@
 #include "editors/RfListEditor.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentTypes.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
@@ -302,6 +303,69 @@ TEST_F(RfListUploadTest, ALostInstrumentIsReportedAndTheMessageStays) {
   EXPECT_EQ(g_status.back(), "Error: Transfer Failed.") << "a failed transfer is not cleared away";
   EXPECT_TRUE(Logged("*** RF list transfer failed."));
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Messages the simulator received from index `from` on that hold `part`.
+int CountSince(const cz::test::SimFixture& sim, std::size_t from, const std::string& part) {
+  const std::vector<std::string> r = sim.Received();
+  int n = 0;
+  for (std::size_t i = from; i < r.size(); ++i) n += r[i].find(part) != std::string::npos ? 1 : 0;
+  return n;
+}
+
+// Both questions of an activating upload come before anything that changes
+// the instrument: No to the existing file ends the upload as cancelled with
+// the playing signal and the instrument's list untouched; No to the
+// activation still creates the list, with no CW switch, RF off or preset.
+TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
+  List().activate = 1;
+  const char* const teardown[] = {"FREQ:MODE CW", "OUTP1:STAT OFF", "BB:ARB:PRESET"};
+  UiTest_QueueConfirm(false);  // activation
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_EQ(g_status.back(), "");
+  EXPECT_TRUE(Logged("Upload complete but list not activated"));
+  for (const char* t : teardown) EXPECT_EQ(CountSince(sim_, 0, t), 0) << t;
+  EXPECT_EQ(CountSince(sim_, 0, "SOUR1:LIST:SEL 'D:\\lists\\hop.lsw'"), 1);
+
+  ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+  cz::test::TempDir dir;
+  auto listBytes = [&] {
+    const std::string local = dir.File("hop.lsw");
+    return VisaDev_DownloadFile(1, local.c_str(), "D:\\lists\\hop.lsw") == 1 ? cz::test::ReadFileBytes(local)
+                                                                             : std::string("<missing>");
+  };
+  const std::string before = listBytes();
+  ASSERT_NE(before, "<missing>");
+
+  List().points.Set(0, 2.5, -5.0);
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);  // the file on the instrument
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << "the activation question is not asked after No";
+  EXPECT_EQ(UiTest_Popups()[0].text, "File already exists on instrument. Proceed ?");
+  EXPECT_EQ(g_status.back(), "Upload cancelled: the file on the instrument was kept.");
+  EXPECT_FALSE(StatusWas("Error: Transfer Failed."));
+  EXPECT_TRUE(Logged("Upload cancelled: the file on the instrument was kept."));
+  for (const char* t : {"FREQ:MODE CW", "OUTP1:STAT", "BB:ARB:PRESET", "MMEM:DEL", "LIST:SEL", "LIST:FREQ", "MMEM:CDIR"})
+    EXPECT_EQ(CountSince(sim_, from, t), 0) << t;
+  EXPECT_EQ(listBytes(), before);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  // Yes to both: the list is replaced and activated.
+  from = sim_.Received().size();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(true);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "");
+  EXPECT_EQ(CountSince(sim_, from, "SOUR1:FREQ:MODE CW"), 1);
+  EXPECT_EQ(CountSince(sim_, from, "OUTP1:STAT ON"), 1);
+  EXPECT_NE(listBytes(), before);
+  VisaDev_Close(1);
 }
 
 }  // namespace
