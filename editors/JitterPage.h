@@ -46,6 +46,8 @@ enum JitterImportStatus {
   JITTER_IMPORT_OPEN_FAILED = 0,   // the file cannot be opened
   JITTER_IMPORT_BAD_LINE = -1,     // a line holds fewer numbers than the column
   JITTER_IMPORT_TOO_MANY = -2,     // more values than a block holds
+  JITTER_IMPORT_READ_FAILED = -3,  // the file could not be read to its end
+  JITTER_IMPORT_NO_DATA = -4,      // not one value in the file
 };
 
 // Reads the column-th number (1..100) of every non-empty line of a text file

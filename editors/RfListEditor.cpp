@@ -273,6 +273,9 @@ int RfListImportCb(int panel, int control, int event, void* callbackData, int ev
   if (result == RFLIST_IMPORT_BAD_LINE) {
     Log_Message(1, cz::FormatC("** Error in line %d.", badLine).c_str());
     Log_Status(1, "Error: Invalid Data for Import.");
+  } else if (result == RFLIST_IMPORT_READ_FAILED) {
+    Log_Message(1, "*** Error reading input file. The list is unchanged.");
+    Log_Status(1, "Error: Cannot Read Input File.");
   } else {
     Log_Message(1, cz::FormatC("%d Entries imported.", imported).c_str());
   }

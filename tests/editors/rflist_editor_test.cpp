@@ -216,9 +216,10 @@ TEST_F(RfListEditorTest, ImportAndReportGoThroughTheFileDialog) {
   UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
   EXPECT_TRUE(Logged("** Error in line 3."));
   EXPECT_TRUE(StatusWas("Error: Invalid Data for Import."));
-  EXPECT_EQ(List().points.Frequency(0), 0.5);
+  // A failed import leaves the list as it was.
+  EXPECT_EQ(List().points.Frequency(0), 1.0);
   EXPECT_EQ(List().points.Frequency(1), 2.0);
-  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 0.5);
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 1.0);
 
   cz::test::WriteFileBytes(in, "0.5 -1\n0.6 -2\n");
   UiTest_QueueFile(in.c_str());
@@ -366,6 +367,32 @@ TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
   EXPECT_EQ(CountSince(sim_, from, "OUTP1:STAT ON"), 1);
   EXPECT_NE(listBytes(), before);
   VisaDev_Close(1);
+}
+
+}  // namespace
+
+namespace {
+
+// The RF List page's import: a file with a byte-order mark and a line of
+// more than 1,023 characters gives one point per line; a file that cannot be
+// read leaves the list as it was.
+TEST_F(RfListEditorTest, ImportReadsMarkedFilesAndWideLinesAndKeepsTheListAfterAFailure) {
+  ShowRfList(0);
+  const std::string in = dir_.File("wide.txt");
+  cz::test::WriteFileBytes(in, "\xEF\xBB\xBF" "1.5 -10" + std::string(1016, ' ') + "4.0 -40.0\r\n2.5 -20\r\n");
+  UiTest_QueueFile(in.c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(Logged("2 Entries imported."));
+  EXPECT_EQ(List().points.Frequency(0), 1.5);
+  EXPECT_EQ(List().points.Frequency(1), 2.5);
+  EXPECT_EQ(List().points.Frequency(2), 3.0) << "the entry after the imported ones keeps its value";
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 1.5);
+
+  const RfListPoints before = List().points;
+  UiTest_QueueFile(dir_.path().c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(StatusWas("Error: Cannot Read Input File."));
+  EXPECT_TRUE(List().points == before);
 }
 
 }  // namespace
