@@ -457,7 +457,7 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
 int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath) {
   StartQuestions(id);
   // A target the user already agreed to replace is deleted without a second question.
-  const bool confirmed = TakeConfirmation(id, instrumentPath ? instrumentPath : "");
+  bool confirmed = TakeConfirmation(id, instrumentPath ? instrumentPath : "");
   std::int64_t size = 0;
   FilePtr in = OpenUploadSource(localPath, instrumentPath, &size);
   if (!in) {
@@ -469,6 +469,11 @@ int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath
   if (!QuoteOrRefuse(target, &quotedTarget)) return 0;
   std::string drive, directory;
   const std::string file = FileNameWithExtension(target, &drive, &directory);
+  // The question comes before the drive and directory are changed.
+  if (!confirmed) {
+    if (!VisaDev_ConfirmUpload(id, target.c_str())) return 0;
+    confirmed = TakeConfirmation(id, target);
+  }
   if (!VisaDev_SetDefaultPath(id, drive.c_str(), directory.c_str())) {
     Log_Message(1, "Error setting file path.");
     return 0;

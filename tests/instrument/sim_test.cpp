@@ -331,6 +331,13 @@ TEST_F(ListUploadQuestionTest, NoKeepsTheFileYesReplacesIt) {
   for (const char* changing : {"SEL", "DATA", "DEL", "PRES", "STAT"}) EXPECT_EQ(SentSince(from, changing), 0) << changing;
   EXPECT_EQ(Remote("D:\\lists\\l.dat"), "first");
 
+  // The plain upload asks before it changes the drive or directory.
+  from = sim_.Received().size();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), "D:\\lists\\l.dat"), 0);
+  EXPECT_EQ(VisaDev_UploadCancelled(0), 1);
+  for (const char* changing : {"MSIS", "CDIR", "MDIR", "DATA", "DEL"}) EXPECT_EQ(SentSince(from, changing), 0) << changing;
+
   // Yes replaces, asked once.
   UiTest_ClearPopups();
   UiTest_QueueConfirm(true);
