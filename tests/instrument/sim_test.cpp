@@ -246,6 +246,11 @@ TEST_P(SimTest, ExistenceChecksReadNamesWithCommasAndQuotes) {
   upload("/var/a", 1);
   upload("/var/it's \"so\".wv", 0);
   upload("/var/it's \"so\".wv", 1);
+  rfList("/var/l,1.lsw", 0);
+  rfList("/var/l", 0);
+  rfList("/var/l", 1);
+  rfList("/var/my \"l\".lsw", 0);
+  rfList("/var/my \"l\".lsw", 1);
 }
 
 // Every exchange is one log line: an empty reply is logged without its
