@@ -220,6 +220,7 @@ int BuildMultiSegment(int index) {
   Log_Message(1, "   Multi Segment Waveform creation   ");
   Log_Message(1, "------------------------------------");
   Report_WriteLine("===== Multi Segment Waveform creation =====");
+  VisaDev_ResetUploadQuestions(kMswId);
   if (index < 0 || index >= MultiSegmentCount) {
     Log_Message(1, "*** Invalid multi segment waveform selected.");
     Log_Status(1, "Error: Invalid Selection.");
@@ -242,7 +243,6 @@ int BuildMultiSegment(int index) {
 
   // Every segment's question comes before the first command that changes
   // the instrument: a No ends the build with nothing sent.
-  VisaDev_ResetUploadQuestions(kMswId);
   struct ForgetOnExit {
     ~ForgetOnExit() { VisaDev_ForgetConfirmations(kMswId); }
   } forget;
