@@ -342,6 +342,8 @@ TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
   const std::string before = listBytes();
   ASSERT_NE(before, "<missing>");
 
+  // Path A plays with its RF output on.
+  ASSERT_EQ(VisaDev_Write(1, "OUTP1:STAT ON; *OPC?"), 1);
   List().points.Set(0, 2.5, -5.0);
   std::size_t from = sim_.Received().size();
   UiTest_ClearPopups();
@@ -356,6 +358,9 @@ TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
     EXPECT_EQ(CountSince(sim_, from, t), 0) << t;
   EXPECT_EQ(listBytes(), before);
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  char state[32] = "";
+  ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
+  EXPECT_STREQ(state, "1") << "the RF output the user kept is still on";
 
   // Yes to both: the list is replaced and activated.
   from = sim_.Received().size();
