@@ -244,7 +244,9 @@ int TransferCancelled() {
 }
 
 // An upload call that returned 0: the user's No or a failure.
-int UploadEnded() { return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed."); }
+int UploadEnded() {
+  return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
+}
 
 // "; *OPC?" command with the path suffix in its "%s" places.
 // The path suffix ("", "1" or "2") goes into the first "%s"; the
@@ -462,7 +464,8 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
   // The question about an existing target comes before the first command
   // that changes the instrument (RF settings, presets, the upload itself).
-  const bool uploads = bbMode != 0 && (type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || rfSection);
+  const bool uploads =
+      bbMode != 0 && (type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || rfSection);
   if (uploads && !VisaDev_ConfirmUpload(0, remoteFile)) {
     return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
   }

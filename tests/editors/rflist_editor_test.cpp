@@ -354,7 +354,8 @@ TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
   EXPECT_EQ(g_status.back(), "Upload cancelled: the file on the instrument was kept.");
   EXPECT_FALSE(StatusWas("Error: Transfer Failed."));
   EXPECT_TRUE(Logged("Upload cancelled: the file on the instrument was kept."));
-  for (const char* t : {"FREQ:MODE CW", "OUTP1:STAT", "BB:ARB:PRESET", "MMEM:DEL", "LIST:SEL", "LIST:FREQ", "MMEM:CDIR"})
+  for (const char* t :
+       {"FREQ:MODE CW", "OUTP1:STAT", "BB:ARB:PRESET", "MMEM:DEL", "LIST:SEL", "LIST:FREQ", "MMEM:CDIR"})
     EXPECT_EQ(CountSince(sim_, from, t), 0) << t;
   EXPECT_EQ(listBytes(), before);
   EXPECT_EQ(VisaDev_IsOpen(0), 0);

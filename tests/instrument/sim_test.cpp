@@ -333,7 +333,8 @@ TEST_F(ListUploadQuestionTest, NoKeepsTheFileYesReplacesIt) {
   EXPECT_EQ(VisaDev_SendWaveformArb(0, local.c_str(), "D:\\lists\\l.dat", 1, 1, 0), 0);
   EXPECT_FALSE(Log().Has("Upload failed."));
   EXPECT_FALSE(Log().Has("Transfer failed."));
-  for (const char* changing : {"SEL", "DATA", "DEL", "PRES", "STAT"}) EXPECT_EQ(SentSince(from, changing), 0) << changing;
+  for (const char* changing : {"SEL", "DATA", "DEL", "PRES", "STAT"})
+    EXPECT_EQ(SentSince(from, changing), 0) << changing;
   EXPECT_EQ(Remote("D:\\lists\\l.dat"), "first");
 
   // The plain upload asks before it changes the drive or directory.
@@ -341,7 +342,8 @@ TEST_F(ListUploadQuestionTest, NoKeepsTheFileYesReplacesIt) {
   UiTest_QueueConfirm(false);
   EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), "D:\\lists\\l.dat"), 0);
   EXPECT_EQ(VisaDev_UploadCancelled(0), 1);
-  for (const char* changing : {"MSIS", "CDIR", "MDIR", "DATA", "DEL"}) EXPECT_EQ(SentSince(from, changing), 0) << changing;
+  for (const char* changing : {"MSIS", "CDIR", "MDIR", "DATA", "DEL"})
+    EXPECT_EQ(SentSince(from, changing), 0) << changing;
 
   // Yes replaces, asked once.
   UiTest_ClearPopups();
