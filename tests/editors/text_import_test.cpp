@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Log.h"
 #include "app/Records.h"
 #include "editors/BasebandFilter.h"
 #include "editors/EnvelopeImport.h"
@@ -151,6 +152,30 @@ TEST(TextImport, RfListLongLinesGiveOnePointEach) {
   EXPECT_EQ(points.Get(1).frequency, 2.0);
   EXPECT_EQ(points.Get(1).level, 0.25);
   EXPECT_EQ(points.Get(2).frequency, 3.0);
+}
+
+// An envelope file with one point more than an envelope holds is refused
+// with its reason; the old envelope stays.
+TEST(TextImport, OverSizeEnvelopeKeepsTheOldOne) {
+  cz::test::TempDir dir;
+  std::string text;
+  text.reserve(2 * (kEnvelopeMaxPoints + 1));
+  for (std::size_t i = 0; i <= kEnvelopeMaxPoints; ++i) text += "1\n";
+  const std::string path = dir.File("big.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(path, text));
+  std::vector<std::string> lines;
+  static std::vector<std::string>* sink = nullptr;
+  sink = &lines;
+  Log_SetLogSink([](const char* line) { sink->emplace_back(line); });
+  PulseEnvelope env;
+  ASSERT_TRUE(env.SetLevels(kOld));
+  EXPECT_EQ(EnvelopeReadFile(path.c_str(), IMPORT_LEVEL, 1, 0, &env), ENVELOPE_READ_TOO_LARGE);
+  Log_SetLogSink(nullptr);
+  EXPECT_EQ(env.Values(), kOld);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("*** 1000001 points: an envelope holds at most 1000000. The envelope is unchanged."),
+            std::string::npos)
+      << lines.back();
 }
 
 class PulseImportTest : public cz::test::PulseEditorTest {};
