@@ -13,6 +13,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "editors/SequenceFilter.h"
+#include "editors/EnvelopeImport.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
@@ -129,19 +130,33 @@ void BasebandFilter_ParseLine(const char* line, double* column1, double* column2
   *column2 = *p != '\0' ? DecimalAt(p) : *column1;
 }
 
-// fgets with a 511-byte buffer reads at most 510 characters; the rest of a
-// longer line comes back as the next line and yields a pair of its own.
+// One physical line (CR, LF or CR LF) gives one pair, whatever its length:
+// the text beyond the first kLinePiece characters is dropped. A file in
+// which no line holds a number has nothing to import.
 int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1, std::vector<double>* column2) {
   column1->clear();
   column2->clear();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(cz::HostPath(path).c_str(), "r"));
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(cz::HostPath(path).c_str(), "rb"));
   if (!file) return -1;
-  char piece[kLinePiece + 1];
-  while (column1->size() < kMaxUserFilterLength && std::fgets(piece, sizeof piece, file.get()) != nullptr) {
+  SkipByteOrderMark(file.get());
+  std::string line;
+  bool anyNumber = false;
+  while (column1->size() < kMaxUserFilterLength && ReadTextLine(file.get(), &line)) {
+    if (line.size() > static_cast<std::size_t>(kLinePiece)) line.resize(static_cast<std::size_t>(kLinePiece));
     double c1 = 0.0, c2 = 0.0;
-    BasebandFilter_ParseLine(piece, &c1, &c2);
+    BasebandFilter_ParseLine(line.c_str(), &c1, &c2);
+    anyNumber = anyNumber || line.find_first_of("0123456789") != std::string::npos;
     column1->push_back(c1);
     column2->push_back(c2);
+  }
+  if (std::ferror(file.get())) {
+    column1->clear();
+    column2->clear();
+    return -2;
+  }
+  if (!anyNumber) {
+    column1->clear();
+    column2->clear();
   }
   return static_cast<int>(column1->size());
 }
@@ -264,7 +279,7 @@ int FilterImportCb(int panel, int control, int event, void* callbackData, int ev
     return 0;
   std::vector<double> column1, column2;
   const int count = BasebandFilter_ReadCoefficients(path, &column1, &column2);
-  if (count < 0) {
+  if (count == -1) {
     Log_Status(1, "Failed to open filter file.");
     return 0;
   }

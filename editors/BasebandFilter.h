@@ -67,9 +67,11 @@ FilterFieldState BasebandFilter_FieldState(const char* tag);
 // columns take the first, without any number the pair is 0, 0.
 void BasebandFilter_ParseLine(const char* line, double* column1, double* column2);
 
-// Reads up to kMaxUserFilterLength lines of at most 510 characters (a longer
-// line goes on as the next line). Returns the number of pairs read, or -1
-// when the file cannot be opened (the vectors are then left empty).
+// Reads up to kMaxUserFilterLength lines (CR, LF or CR LF; a UTF-8
+// byte-order mark at the start skipped), one pair per line from its first
+// 510 characters. Returns the number of pairs read (0 when no line holds a
+// number), -1 when the file cannot be opened and -2 when it cannot be read
+// to its end (the vectors are then left empty).
 int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1,
                                     std::vector<double>* column2);
 

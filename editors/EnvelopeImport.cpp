@@ -43,11 +43,14 @@ bool LineColumns(const std::string& line, int mode, int columnA, int columnB, do
 }
 
 // One pass over the file: counts the valid lines and, when the arrays are
-// given, stores up to their size. -1 when the file cannot be opened.
+// given, stores up to their size. kPassOpenFailed when the file cannot be
+// opened, kPassReadFailed when it cannot be read to its end.
+constexpr int kPassOpenFailed = -1, kPassReadFailed = -2;
 int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<double>* a,
              std::vector<double>* b) {
   File f(std::fopen(path, "rb"));
-  if (!f) return -1;
+  if (!f) return kPassOpenFailed;
+  SkipByteOrderMark(f.get());
   std::string line;
   int lineNumber = 0, valid = 0;
   while (ReadTextLine(f.get(), &line)) {
@@ -64,7 +67,7 @@ int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<d
     }
     ++valid;
   }
-  return valid;
+  return std::ferror(f.get()) ? kPassReadFailed : valid;
 }
 
 void SetText(int panel, int control, const std::string& text) { SetCtrlVal(panel, control, text.c_str()); }
@@ -117,6 +120,14 @@ bool ReadTextLine(std::FILE* f, std::string* line) {
   return true;
 }
 
+void SkipByteOrderMark(std::FILE* f) {
+  const long at = std::ftell(f);
+  unsigned char mark[3] = {0, 0, 0};
+  const std::size_t got = std::fread(mark, 1, 3, f);
+  if (got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) return;
+  if (at >= 0) std::fseek(f, at, SEEK_SET);
+}
+
 int ScanLeadingNumbers(const char* text, double* values, int wanted) {
   int found = 0;
   const char* p = text;
@@ -133,16 +144,27 @@ int ScanLeadingNumbers(const char* text, double* values, int wanted) {
   return found;
 }
 
-// Pass 1 counts, the old data is released, pass 2 stores. The arrays are
-// allocated once for the counted lines; a file that shrank in between keeps
+// Pass 1 counts, pass 2 stores into new arrays; the envelope takes them
+// only when at least one point was read. A file that shrank in between keeps
 // what pass 2 found and one that grew stores no more than was counted.
 int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope) {
   const int count = ReadPass(path, mode, columnA, columnB, nullptr, nullptr);
-  if (count < 0) return ENVELOPE_READ_OPEN_FAILED;
-  envelope->Free();
+  if (count == kPassOpenFailed) return ENVELOPE_READ_OPEN_FAILED;
+  if (count == kPassReadFailed) {
+    Log_Message(1, "*** Error reading input file. The envelope is unchanged.");
+    return ENVELOPE_READ_FAILED;
+  }
+  if (count == 0) {
+    Log_Message(1, "*** No line holds the chosen columns. The envelope is unchanged.");
+    return ENVELOPE_READ_NO_DATA;
+  }
+  if (static_cast<std::size_t>(count) > kEnvelopeMaxPoints) {
+    Log_Message(1, cz::FormatC("*** %d points: an envelope holds at most %ld. The envelope is unchanged.", count,
+                               static_cast<long>(kEnvelopeMaxPoints)).c_str());
+    return ENVELOPE_READ_TOO_LARGE;
+  }
   std::vector<double> a, b;
   try {
-    if (static_cast<std::size_t>(count) > kEnvelopeMaxPoints) throw std::bad_alloc();
     a.resize(static_cast<std::size_t>(count));
     if (mode == IMPORT_IQ) b.resize(static_cast<std::size_t>(count));
   } catch (const std::bad_alloc&) {
@@ -150,7 +172,15 @@ int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, Pulse
     return ENVELOPE_READ_NO_MEMORY;
   }
   const int stored = ReadPass(path, mode, columnA, columnB, &a, mode == IMPORT_IQ ? &b : nullptr);
-  if (stored < 0) return ENVELOPE_READ_OPEN_FAILED;
+  if (stored == kPassOpenFailed) return ENVELOPE_READ_OPEN_FAILED;
+  if (stored == kPassReadFailed) {
+    Log_Message(1, "*** Error reading input file. The envelope is unchanged.");
+    return ENVELOPE_READ_FAILED;
+  }
+  if (stored == 0) {
+    Log_Message(1, "*** No line holds the chosen columns. The envelope is unchanged.");
+    return ENVELOPE_READ_NO_DATA;
+  }
   // A file that lost lines between the passes keeps only what was read again.
   if (stored < count) {
     a.resize(static_cast<std::size_t>(stored));
@@ -223,8 +253,8 @@ int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int 
   Log_Status(1, iq ? "Importing I/Q Data." : "Importing Envelope Data.");
   switch (EnvelopeReadFile(path, iq ? IMPORT_IQ : IMPORT_LEVEL, columnA, columnB, &pulse->envelope)) {
     case ENVELOPE_READ_OPEN_FAILED: Log_Status(1, "Cannot Open Input File."); break;
-    case ENVELOPE_READ_NO_MEMORY: Log_Status(1, "Import Failed - See Log For Details."); break;
-    default: break;
+    case ENVELOPE_READ_OK: break;
+    default: Log_Status(1, "Import Failed - See Log For Details."); break;
   }
   ShowPulseInEditor();
   return 0;

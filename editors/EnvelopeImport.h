@@ -27,20 +27,28 @@ enum EnvelopeReadStatus {
   ENVELOPE_READ_OK = 1,
   ENVELOPE_READ_OPEN_FAILED = 0,   // "Cannot Open Input File."
   ENVELOPE_READ_NO_MEMORY = -1,    // "*** Failed to Allocate Memory."
+  ENVELOPE_READ_NO_DATA = -2,      // no line held the wanted columns
+  ENVELOPE_READ_TOO_LARGE = -3,    // more points than an envelope holds
+  ENVELOPE_READ_FAILED = -4,       // the file could not be read to its end
 };
 
 // Reads one text file in two passes into the envelope: mode IMPORT_LEVEL
 // takes the number in column a (1-based) of each line, IMPORT_IQ the
 // numbers in columns a (I) and b (Q). Empty lines are skipped silently; a
 // line lacking a column is logged "*** Line %d ignored." once per pass.
-// On an open failure in the first pass the envelope is unchanged; otherwise
-// it ends with the valid lines (possibly 0 points) or empty after a failure.
+// The envelope is replaced only by data read with at least one point; after
+// any failure (open, read, no usable line, too many points) it is unchanged
+// and the reason is logged.
 int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope);
 
 // One line of a text file, ended by CR, LF or CR LF (a pair counts as one
 // end), without its end; at most 1,023 characters are kept, the rest of a
 // longer line is dropped. false at the end of the file with nothing read.
 bool ReadTextLine(std::FILE* file, std::string* line);
+
+// Skips a UTF-8 byte-order mark (EF BB BF) at the current position of a
+// text file; anything else stays to be read.
+void SkipByteOrderMark(std::FILE* file);
 
 // Numbers at the front of a text, scanned one after the other as the
 // formatted scan "%f" takes them (leading blanks skipped, then a number;

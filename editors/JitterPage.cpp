@@ -70,6 +70,7 @@ int JitterReadValueFile(const char* path, int column, std::vector<double>* value
   if (column > kColumnMax) column = kColumnMax;
   FilePtr file(std::fopen(path, "rb"));
   if (!file) return JITTER_IMPORT_OPEN_FAILED;
+  SkipByteOrderMark(file.get());
   // One pass into a local list: a file that changes while it is read can
   // never make the record's list disagree with its count.
   std::vector<double> read;
@@ -86,6 +87,8 @@ int JitterReadValueFile(const char* path, int column, std::vector<double>* value
     if (read.size() >= kJitterListMax) return JITTER_IMPORT_TOO_MANY;
     read.push_back(numbers[column - 1]);
   }
+  if (std::ferror(file.get())) return JITTER_IMPORT_READ_FAILED;
+  if (read.empty()) return JITTER_IMPORT_NO_DATA;
   *values = std::move(read);
   return JITTER_IMPORT_OK;
 }
@@ -105,6 +108,14 @@ int JitterImportBlock(JitterBlock* block, const char* path, int column) {
       Log_Message(1, cz::FormatC("** Too many values: a jitter list holds at most %d.",
                                  static_cast<int>(kJitterListMax))
                          .c_str());
+      Log_Status(1, "Import Failed - See Log For Details.");
+      break;
+    case JITTER_IMPORT_NO_DATA:
+      Log_Message(1, "** No values in the file.");
+      Log_Status(1, "Import Failed - See Log For Details.");
+      break;
+    case JITTER_IMPORT_READ_FAILED:
+      Log_Message(1, "*** Error reading input file.");
       Log_Status(1, "Import Failed - See Log For Details.");
       break;
     default: block->values.Assign(std::move(values)); break;

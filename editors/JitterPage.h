@@ -46,12 +46,15 @@ enum JitterImportStatus {
   JITTER_IMPORT_OPEN_FAILED = 0,   // the file cannot be opened
   JITTER_IMPORT_BAD_LINE = -1,     // a line holds fewer numbers than the column
   JITTER_IMPORT_TOO_MANY = -2,     // more values than a block holds
+  JITTER_IMPORT_READ_FAILED = -3,  // the file could not be read to its end
+  JITTER_IMPORT_NO_DATA = -4,      // not one value in the file
 };
 
 // Reads the column-th number (1..100) of every non-empty line of a text file
-// into values, in file order. Lines end at CR, LF or CR LF and are cut after
-// 1,023 characters; numbers are separated by blanks, tabs, commas or
-// semicolons. *errorLine receives the 1-based number of the failing line
+// into values, in file order. A UTF-8 byte-order mark at the start is
+// skipped; lines end at CR, LF or CR LF and are cut after 1,023 characters;
+// numbers are separated by blanks, tabs, commas or semicolons. A file with
+// no value at all imports nothing. *errorLine receives the 1-based number of the failing line
 // (empty lines counted). values is only written on success.
 int JitterReadValueFile(const char* path, int column, std::vector<double>* values, int* errorLine);
 

@@ -12,6 +12,7 @@
 #include "editors/MultiSegmentEditor.h"
 #include "editors/SequenceGenerate.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/MultiSegment.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
@@ -240,7 +241,9 @@ int MultiSegmentGenerateCb(int panel, int control, int event, void* callbackData
   }
   const int built = BuildMultiSegment(CurrentMultiSegment) == 1;
   VisaDev_Close(kMswId);
-  if (!built) MessagePopup("Error", "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
+  // A build the user cancelled at a question is no failure.
+  if (!built && !VisaDev_UploadCancelled(kMswId))
+    MessagePopup("Error", "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
   SetSequenceEditorBusy(0);
   DimMultiSegmentControls(0);
   return built ? 0 : -1;

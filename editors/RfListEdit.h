@@ -48,12 +48,15 @@ bool RfList_InLimits(const RfListRecord& list, int entry);
 enum RfListImportResult {
   RFLIST_IMPORT_DONE = 1,
   RFLIST_IMPORT_OPEN_FAILED = 0,
-  RFLIST_IMPORT_BAD_LINE = -1    // *badLine holds its 1-based number
+  RFLIST_IMPORT_BAD_LINE = -1,   // *badLine holds its 1-based number
+  RFLIST_IMPORT_READ_FAILED = -2  // the file could not be read to its end
 };
 // Reads "<frequency GHz> <level dBm> [anything]" lines (white space, a comma
 // or a semicolon between the numbers) into entries 0, 1, ... up to 10,000;
-// blank lines are skipped but counted. Entries after the last one read keep
-// their values; on a bad line the entries read before it stay. *imported
+// blank lines are skipped but counted. A UTF-8 byte-order mark at the start
+// is skipped; one physical line (CR, LF or CR LF) gives at most one entry,
+// whatever its length. Entries after the last one read keep their values;
+// on a bad line or a failed read the points stay as they were. *imported
 // receives the number of entries written.
 int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine);
 

@@ -273,6 +273,9 @@ int RfListImportCb(int panel, int control, int event, void* callbackData, int ev
   if (result == RFLIST_IMPORT_BAD_LINE) {
     Log_Message(1, cz::FormatC("** Error in line %d.", badLine).c_str());
     Log_Status(1, "Error: Invalid Data for Import.");
+  } else if (result == RFLIST_IMPORT_READ_FAILED) {
+    Log_Message(1, "*** Error reading input file. The list is unchanged.");
+    Log_Status(1, "Error: Cannot Read Input File.");
   } else {
     Log_Message(1, cz::FormatC("%d Entries imported.", imported).c_str());
   }
@@ -354,7 +357,9 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
   const RfListUpload upload{n, frequency.data(), level.data(), list.dwell};
   const bool sent = VisaDev_CreateRfList(0, &upload, remote.c_str(), list.path,
                                          static_cast<std::uint16_t>(list.activate != 0)) == 1;
-  if (!sent) {
+  if (!sent && VisaDev_UploadCancelled(0)) {
+    Log_Status(1, kUploadCancelledText);
+  } else if (!sent) {
     Log_Message(1, "*** RF list transfer failed.");
     Log_Status(1, "Error: Transfer Failed.");
   }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "editors/EnvelopeImport.h"
 #include "editors/RfListEdit.h"
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
@@ -24,23 +25,25 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
-// Reads one line ended by CR, LF or CR LF (a pair counts as one end), of at
-// most kMaxLine characters (a longer line goes on as the next). False at the
-// end of the file with nothing read.
+// Reads one physical line ended by CR, LF or CR LF (a pair counts as one
+// end) and keeps its first kMaxLine characters: the rest of a longer line is
+// dropped, never read as further lines. False at the end of the file with
+// nothing read.
 bool ReadLine(std::FILE* f, std::string* line) {
   line->clear();
   int c = 0;
+  bool any = false;
   while ((c = std::fgetc(f)) != EOF) {
+    any = true;
     if (c == '\n') return true;
     if (c == '\r') {
       const int next = std::fgetc(f);
       if (next != '\n' && next != EOF) std::ungetc(next, f);
       return true;
     }
-    line->push_back(static_cast<char>(c));
-    if (line->size() == kMaxLine) return true;
+    if (line->size() < kMaxLine) line->push_back(static_cast<char>(c));
   }
-  return !line->empty();
+  return any;
 }
 
 // A finite decimal number at p (no hexadecimal, "inf" or "nan" forms).
@@ -85,14 +88,19 @@ std::string Trimmed(const std::string& s) {
 // Binary mode: the line ends are taken apart by ReadLine, whatever system
 // wrote the file. Every line read counts for the line number reported, an
 // empty one included.
+// The points go into a copy, which replaces the list only when the whole
+// file was read: a bad line or a failed read leaves the list as it was.
 int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine) {
   *imported = 0;
   *badLine = 0;
   File file(std::fopen(cz::HostPath(path != nullptr ? path : "").c_str(), "rb"));
   if (!file) return RFLIST_IMPORT_OPEN_FAILED;
+  SkipByteOrderMark(file.get());
+  RfListPoints read = *points;
+  int count = 0;
   std::string line;
   int lineNumber = 0;
-  while (*imported < kPoints && ReadLine(file.get(), &line)) {
+  while (count < kPoints && ReadLine(file.get(), &line)) {
     ++lineNumber;
     const std::string text = Trimmed(line);
     if (text.empty()) continue;
@@ -101,9 +109,12 @@ int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int
       *badLine = lineNumber;
       return RFLIST_IMPORT_BAD_LINE;
     }
-    points->Set(*imported, frequency, level);
-    ++*imported;
+    read.Set(count, frequency, level);
+    ++count;
   }
+  if (std::ferror(file.get())) return RFLIST_IMPORT_READ_FAILED;
+  *points = std::move(read);
+  *imported = count;
   return RFLIST_IMPORT_DONE;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Progress.h"
+#include "instrument/InstrumentCatalog.h"
 #include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
 #include "platform/BoundedText.h"
@@ -92,17 +93,6 @@ bool QueryCount(const char* format, const std::string& path, long* count) {
     return false;
   }
   *count = std::strtol(reply, nullptr, 10);
-  return true;
-}
-
-// The text between the next pair of double quotes from *pos on.
-bool NextQuoted(const std::string& reply, std::size_t* pos, std::string* text) {
-  const std::size_t open = reply.find('"', *pos);
-  if (open == std::string::npos) return false;
-  const std::size_t close = reply.find('"', open + 1);
-  if (close == std::string::npos) return false;
-  *text = reply.substr(open + 1, close - open - 1);
-  *pos = close + 1;
   return true;
 }
 
@@ -379,9 +369,9 @@ void FileBrowser_ListDirectories(const char* directory) {
   g.directories.clear();
   g.lastDirectoryItem = -1;
   const bool atTop = g.path.size() <= 1;
-  std::size_t pos = 0;
-  std::string name;
-  for (long i = 0; i < n && NextQuoted(text, &pos, &name); ++i) {
+  const std::vector<std::string> names = Catalog_Strings(text);
+  for (long i = 0; i < n && i < static_cast<long>(names.size()); ++i) {
+    const std::string& name = names[static_cast<std::size_t>(i)];
     if (SkippedDirectory(name, atTop)) continue;
     const int item = InsertItem(PANEL_FB_DIRECTORY, name.c_str());
     if (item < 0) break;
@@ -426,15 +416,14 @@ void FileBrowser_ListFiles(const char* directory, const char* filter) {
   ClearTreeItems(PANEL_FB, PANEL_FB_FILES);
   g.files.clear();
   g.lastFileItem = -1;
-  std::size_t pos = 0;
-  std::string entry;
-  for (long i = 0; i < n && NextQuoted(text, &pos, &entry); ++i) {
-    const std::size_t c1 = entry.find(',');
-    const std::size_t c2 = c1 == std::string::npos ? std::string::npos : entry.find(',', c1 + 1);
-    if (c2 == std::string::npos) continue;
-    const std::string name = entry.substr(0, c1);
-    const std::string type = entry.substr(c1 + 1, c2 - c1 - 1);
-    const std::string size = entry.substr(c2 + 1);
+  const std::vector<std::string> entries = Catalog_Strings(text);
+  for (long i = 0; i < n && i < static_cast<long>(entries.size()); ++i) {
+    // "name,type,size": the name may hold commas, type and size do not.
+    CatalogEntry entry;
+    if (!Catalog_SplitEntry(entries[static_cast<std::size_t>(i)], &entry)) continue;
+    const std::string& name = entry.name;
+    const std::string& type = entry.type;
+    const std::string& size = entry.size;
     if (type == "DIR") continue;
     // The Unix-style catalog is not filtered by the instrument.
     if (g.unixStyle && (name.size() < ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0))

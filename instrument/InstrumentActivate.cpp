@@ -27,6 +27,13 @@ bool LogFail(const char* text) {
   return false;
 }
 
+// An upload that returned 0: a failure logs its line; the user's No was
+// logged where it was given.
+bool UploadEnded(int id, const char* failure) {
+  if (!VisaDev_UploadCancelled(id)) Log_Message(1, failure);
+  return false;
+}
+
 // Sends prefix + body + quoted name + tail; refuses a name with a control
 // character before anything is sent.
 bool WriteNamed(int id, const std::string& head, const char* name, const char* tail) {
@@ -118,7 +125,7 @@ int UploadListToPaths(int id, const char* localPath, const char* instrumentPath,
   Log_Message(1, "-----------------------------------");
   Log_Message(3, data ? "Transferring data list file " : "Transferring control list file ", localPath ? localPath : "",
               ".");
-  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return LogFail("Upload failed.");
+  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return UploadEnded(id, "Upload failed.");
   if (select) {
     for (int path = 1; path <= 2; ++path) {
       if (!(pathMask & (1 << (path - 1)))) continue;
@@ -136,10 +143,13 @@ int UploadSelectedList(int id, const char* localPath, const char* instrumentPath
   Log_Message(1, "-----------------------------------");
   Log_Message(3, data ? "Transferring data list file " : "Transferring control list file ", localPath ? localPath : "",
               ".");
+  // Selecting the list changes the instrument: the question comes first.
+  if (!VisaDev_ConfirmUpload(id, instrumentPath)) return UploadEnded(id, "Upload failed.");
   if (!WriteNamed(id, data ? "SOUR:DM:DLIS:SEL " : "SOUR:DM:CLIS:SEL ", instrumentPath, "; *OPC?")) {
+    VisaDev_ForgetConfirmations(id);
     return LogFail(data ? "Error selecting data list." : "Error selecting control list.");
   }
-  if (!VisaDev_UploadList(id, localPath, instrumentPath, data ? 1 : 2)) return LogFail("Upload failed.");
+  if (!VisaDev_UploadList(id, localPath, instrumentPath, data ? 1 : 2)) return UploadEnded(id, "Upload failed.");
   Log_Message(1, "Transfer complete.");
   return 1;
 }
@@ -151,7 +161,7 @@ int VisaDev_SendWaveformIq(int id, const char* localPath, const char* instrument
   Log_Message(1, "-----------------------------------");
   Log_Message(3, "Transferring wave file ", localPath ? localPath : "", ".");
   if (!VisaDev_IsOpen(id)) return LogFail("Device is not open.");
-  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return LogFail("Upload failed.");
+  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return UploadEnded(id, "Upload failed.");
   if (run && !SelectAndStartIq(id, instrumentPath, "SOUR:WAV:SEL ", "SOUR:STAT ON", !noPreset)) return 0;
   Log_Message(1, "Upload complete.");
   return 1;
@@ -162,7 +172,7 @@ int VisaDev_SendWaveformArb(int id, const char* localPath, const char* instrumen
   const std::string prefix = path == 0 ? "SOUR:" : SourPrefix(path);
   Log_Message(3, "Sending waveform file ", localPath ? localPath : "", "...");
   if (!VisaDev_IsOpen(id)) return LogFail("Device is not open.");
-  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return LogFail("Transfer failed.");
+  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return UploadEnded(id, "Transfer failed.");
   if (run) {
     if (!noPreset && !VisaDev_Write(id, (prefix + "BB:ARB:PRES").c_str())) {
       return LogFail("*** Error presetting instrument.");
@@ -180,6 +190,7 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
   Log_Message(1, kDashes36);
   Log_Message(1, "   Creating RF List on Instrument   ");
   Log_Message(1, kDashes36);
+  StartQuestions(id);
   if (!VisaDev_IsOpen(id)) return LogFail("Wrong Instrument ID specified");
   if (!list || !instrumentPath) return 0;
   // Refused before anything reaches the instrument.
@@ -196,24 +207,32 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
 
   std::string drive, directory;
   const std::string file = FileNameWithExtension(instrumentPath, &drive, &directory);
-  if (!VisaDev_SetDefaultPath(id, drive.c_str(), directory.c_str())) return 0;
 
-  if (activate) {
+  // Both questions come before anything that changes the instrument: the
+  // playing signal stays as it is until the user has agreed.
+  const int found = VisaDev_FindFile(id, instrumentPath);
+  if (found < 0) return 0;
+  if (found > 0) {
+    Log_Message(1, "Destination file already exists on instrument.");
+    if (!AskYesNo("WARNING", "File already exists on instrument. Proceed ?")) {
+      MarkCancelled(id);
+      return 0;
+    }
+  }
+  const bool activating =
+      activate &&
+      AskYesNo("RF List Activation",
+               "Activating RF list resets the ARB and     \nswitches on the RF signal.                \n"
+               "                                          \nDo you want to continue?                ");
+
+  if (!VisaDev_SetDefaultPath(id, drive.c_str(), directory.c_str())) return 0;
+  if (activating) {
     if (!VisaDev_Write(id, (sour + "FREQ:MODE CW; *OPC?").c_str())) return LogFail("Error setting CW mode");
     if (!VisaDev_Write(id, (outp + "STAT OFF; *OPC?").c_str())) return LogFail("*** Error switching RF output off.");
     if (!VisaDev_Write(id, (sour + "BB:ARB:PRESET; *OPC?").c_str())) return LogFail("Error presetting ARB.");
   }
-
-  std::string catalog;
-  if (!QueryCatalog(id, ":MMEM:CAT?", &catalog)) return LogFail("Cannot read files from instrument");
-  int found = CatalogHasName(catalog, file);
-  if (found < 0) return LogFail("Invalid directory entry. File name section too large.");
-  if (found > 0) {
-    Log_Message(1, "Destination file already exists on instrument.");
-    if (!AskYesNo("WARNING", "File already exists on instrument. Proceed ?")) return 0;
-    if (!WriteNamed(id, ":MMEM:DEL ", (drive + directory + file).c_str(), "; *OPC?")) {
-      return LogFail("Error deleting file on instrument");
-    }
+  if (found > 0 && !WriteNamed(id, ":MMEM:DEL ", (drive + directory + file).c_str(), "; *OPC?")) {
+    return LogFail("Error deleting file on instrument");
   }
   if (!VisaDev_Write(id, (sour + "LIST:SEL " + quotedTarget + "; *OPC?").c_str())) {
     return LogFail("Error creating new RF list");
@@ -230,9 +249,7 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
     Log_Message(1, kDashes36);
     return 1;
   }
-  if (!AskYesNo("RF List Activation",
-                "Activating RF list resets the ARB and     \nswitches on the RF signal.                \n"
-                "                                          \nDo you want to continue?                ")) {
+  if (!activating) {
     Log_Message(1, "Upload complete but list not activated");
     return 1;
   }
@@ -273,6 +290,8 @@ int VisaDev_ReadTestPoint(int id, const char* name, double* value, int block) {
 }
 
 int VisaDev_UploadList(int id, const char* localPath, const char* instrumentPath, int kind) {
+  StartQuestions(id);
+  const bool confirmed = TakeConfirmation(id, instrumentPath ? instrumentPath : "");
   std::int64_t size = 0;
   FilePtr probe = OpenUploadSource(localPath, instrumentPath, &size);
   if (!probe) return 0;
@@ -280,13 +299,16 @@ int VisaDev_UploadList(int id, const char* localPath, const char* instrumentPath
   std::string quotedTarget;
   if (!QuoteOrRefuse(instrumentPath, &quotedTarget)) return 0;
 
-  std::string catalog;
-  if (!QueryCatalog(id, ":MMEM:CAT?", &catalog)) return LogFail("Cannot read files from instrument.");
-  int found = CatalogHasName(catalog, FileNameWithExtension(instrumentPath));
-  if (found < 0) return LogFail("Invalid directory entry. File name section too large.");
+  // The target is looked for in its own directory; a target the user
+  // already agreed to replace is not asked about again.
+  const int found = VisaDev_FindFile(id, instrumentPath);
+  if (found < 0) return 0;
   if (found > 0) {
     Log_Message(1, "Destination file already exists on instrument.");
-    if (!AskYesNo("WARNING", "File already exists on instrument. Proceed ?")) return 0;
+    if (!confirmed && !AskYesNo("WARNING", "File already exists on instrument. Proceed ?")) {
+      MarkCancelled(id);
+      return 0;
+    }
   }
   VisaDev_ReportProgress(0);
   Log_Message(3, "Opening input file ", localPath, ".");
@@ -307,7 +329,7 @@ int VisaDev_UploadListWaveAndSelect(int id, const char* localPath, const char* i
   Log_Message(1, "-----------------------------------");
   Log_Message(3, "Transferring wave file ", localPath ? localPath : "", ".");
   if (!VisaDev_IsOpen(id)) return LogFail("Device is not open.");
-  if (!VisaDev_UploadList(id, localPath, instrumentPath, 0)) return LogFail("Upload failed.");
+  if (!VisaDev_UploadList(id, localPath, instrumentPath, 0)) return UploadEnded(id, "Upload failed.");
   if (run && !SelectAndStartIq(id, instrumentPath, "ARB:WAV:SEL ", "ARB:STAT ON; *OPC?", false)) return 0;
   Log_Message(1, "Upload complete.");
   return 1;

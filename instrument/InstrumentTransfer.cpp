@@ -16,6 +16,7 @@
 
 #include "app/Log.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentCatalog.h"
 #include "instrument/TransferInternal.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
@@ -53,21 +54,16 @@ std::string BlockPrefix(std::int64_t length) {
   return cz::FormatC("#%d%lld", LengthDigits(length), static_cast<long long>(length));
 }
 
-// The catalog entry scan: each entry is the text between a pair of double
-// quotes, its name the part before the first comma. Returns 1 when `name`
-// is found, 0 when not, -1 for an entry of kCatalogEntryMax characters or more.
+// The catalog entry scan: each entry is an SCPI string of the reply, its
+// name the part before its last two commas (a name may hold commas and
+// doubled quotes). Returns 1 when `name` is found, 0 when not, -1 for an
+// entry of kCatalogEntryMax characters or more.
 int CatalogHasName(std::string_view reply, std::string_view name) {
-  std::size_t at = 0;
-  while (at < reply.size()) {
-    std::size_t open = reply.find('"', at);
-    if (open == std::string_view::npos) return 0;
-    std::size_t start = open + 1;
-    std::size_t close = reply.find('"', start);
-    std::string_view entry = reply.substr(start, close == std::string_view::npos ? std::string_view::npos : close - start);
-    if (entry.size() >= kCatalogEntryMax) return -1;
-    if (entry.substr(0, entry.find(',')) == name) return 1;
-    if (close == std::string_view::npos) return 0;
-    at = close + 1;
+  for (const std::string& text : Catalog_Strings(reply)) {
+    if (text.size() >= kCatalogEntryMax) return -1;
+    CatalogEntry entry;
+    Catalog_SplitEntry(text, &entry);
+    if (entry.name == name) return 1;
   }
   return 0;
 }
@@ -85,6 +81,47 @@ int QueryCatalog(int id, const std::string& command, std::string* reply) {
     return 1;
   }
   return 0;
+}
+
+// Per instrument id: the targets the user agreed to replace and whether the
+// last upload ended with his No.
+struct UploadQuestions {
+  std::vector<std::string> confirmed;
+  bool cancelled = false;
+};
+UploadQuestions g_questions[kVisaDevSlotCount];
+
+UploadQuestions* Questions(int id) { return id >= 0 && id < kVisaDevSlotCount ? &g_questions[id] : nullptr; }
+
+void StartQuestions(int id) {
+  if (UploadQuestions* q = Questions(id)) q->cancelled = false;
+}
+
+void MarkCancelled(int id) {
+  if (UploadQuestions* q = Questions(id)) q->cancelled = true;
+  Log_Message(1, kUploadCancelledText);
+}
+
+// True (and the confirmation used up) when the user already agreed to
+// replace this target.
+bool TakeConfirmation(int id, const std::string& path) {
+  UploadQuestions* q = Questions(id);
+  if (!q) return false;
+  for (auto it = q->confirmed.begin(); it != q->confirmed.end(); ++it) {
+    if (*it == path) {
+      q->confirmed.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsConfirmed(int id, const std::string& path) {
+  const UploadQuestions* q = Questions(id);
+  if (!q) return false;
+  for (const std::string& c : q->confirmed)
+    if (c == path) return true;
+  return false;
 }
 
 // Sends END with each write (true) or only where asked; keeps the old value.
@@ -329,6 +366,63 @@ int VisaDev_SetDefaultPath(int id, const char* drive, const char* directory) {
   return 1;
 }
 
+int VisaDev_UploadCancelled(int id) {
+  const UploadQuestions* q = Questions(id);
+  return q && q->cancelled ? 1 : 0;
+}
+
+void VisaDev_ForgetConfirmations(int id) {
+  if (UploadQuestions* q = Questions(id)) q->confirmed.clear();
+}
+
+void VisaDev_ResetUploadQuestions(int id) {
+  if (UploadQuestions* q = Questions(id)) *q = UploadQuestions();
+}
+
+// The catalogue of the target's own directory, with the drive: a directory
+// that does not exist yet (the SCPI "file name not found", -256) holds no
+// file, as an empty match (469) does.
+int VisaDev_FindFile(int id, const char* instrumentPath) {
+  if (!instrumentPath || !*instrumentPath) return 0;
+  std::string drive, directory, name, ext;
+  SplitPathParts(instrumentPath, &drive, &directory, &name, &ext);
+  std::string pattern;
+  if (!QuoteOrRefuse(drive + directory + "*" + (ext.empty() ? std::string(".*") : ext), &pattern)) return -1;
+  std::string reply;
+  if (!VisaDev_QueryAll(id, (":MMEM:CAT? " + pattern).c_str(), &reply)) {
+    if (!VisaDev_LastErrorHasCode(id, kEmptyCatalogError) && !VisaDev_LastErrorHasCode(id, -256)) {
+      Log_Message(1, "Cannot read files from instrument.");
+      return -1;
+    }
+    char scrap[kVisaLastErrorSize];
+    VisaDev_GetLastError(id, scrap);
+    return 0;
+  }
+  const int found = CatalogHasName(reply, name + ext);
+  if (found < 0) {
+    Log_Message(1, "Invalid directory entry. File name section too large.");
+    return -1;
+  }
+  return found;
+}
+
+int VisaDev_ConfirmUpload(int id, const char* instrumentPath) {
+  StartQuestions(id);
+  const std::string path = instrumentPath ? instrumentPath : "";
+  if (IsConfirmed(id, path)) return 1;
+  const int found = VisaDev_FindFile(id, path.c_str());
+  if (found < 0) return 0;
+  if (found == 0) return 1;
+  if (!AskYesNo("WARNING", "File exists on instrument. Delete ?")) {
+    MarkCancelled(id);
+    return 0;
+  }
+  if (UploadQuestions* q = Questions(id)) q->confirmed.push_back(path);
+  return 1;
+}
+
+// A No leaves the file and returns 1, as the caller may only have wanted it
+// gone; VisaDev_UploadCancelled tells an upload to stop there.
 int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
   if (!path) return 0;
   std::string directory, name, ext;
@@ -346,7 +440,10 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
     return 0;
   }
   if (found == 0) return 1;
-  if (ask && !AskYesNo("WARNING", "File exists on instrument. Delete ?")) return 1;
+  if (ask && !AskYesNo("WARNING", "File exists on instrument. Delete ?")) {
+    MarkCancelled(id);
+    return 1;
+  }
   std::string q;
   if (!QuoteOrRefuse(path, &q)) return 0;
   if (!VisaDev_Write(id, ("MMEM:DEL " + q + "; *OPC?").c_str())) {
@@ -359,6 +456,9 @@ int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask) {
 // Upload and download
 
 int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath) {
+  StartQuestions(id);
+  // A target the user already agreed to replace is deleted without a second question.
+  bool confirmed = TakeConfirmation(id, instrumentPath ? instrumentPath : "");
   std::int64_t size = 0;
   FilePtr in = OpenUploadSource(localPath, instrumentPath, &size);
   if (!in) {
@@ -370,14 +470,21 @@ int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath
   if (!QuoteOrRefuse(target, &quotedTarget)) return 0;
   std::string drive, directory;
   const std::string file = FileNameWithExtension(target, &drive, &directory);
+  // The question comes before the drive and directory are changed.
+  if (!confirmed) {
+    if (!VisaDev_ConfirmUpload(id, target.c_str())) return 0;
+    confirmed = TakeConfirmation(id, target);
+  }
   if (!VisaDev_SetDefaultPath(id, drive.c_str(), directory.c_str())) {
     Log_Message(1, "Error setting file path.");
     return 0;
   }
-  if (!VisaDev_DeleteFileIfExists(id, file.c_str(), 1)) {
+  if (!VisaDev_DeleteFileIfExists(id, file.c_str(), confirmed ? 0 : 1)) {
     Log_Message(1, "Error deleting file on instrument.");
     return 0;
   }
+  // "No": the instrument's file stays, and nothing is sent.
+  if (VisaDev_UploadCancelled(id)) return 0;
   VisaDev_ReportProgress(0);
   Log_Message(1, Fmt("Sending %lld bytes of binary data.", static_cast<long long>(size)).c_str());
   const std::string header = ":MMEM:DATA " + quotedTarget + "," + BlockPrefix(size);

@@ -39,6 +39,29 @@ std::string FileNameWithExtension(const std::string& path, std::string* drive = 
 // control character (the result is then empty).
 bool ScpiQuoted(const std::string& text, std::string* quoted);
 
+// The questions before an upload. An upload that finds its target on the
+// instrument asks before it sends anything that changes the instrument's
+// state; "No" keeps the file, logs kUploadCancelledText and ends the
+// operation with 0, and VisaDev_UploadCancelled then tells the caller that
+// the user, not a fault, ended it.
+inline constexpr const char* kUploadCancelledText = "Upload cancelled: the file on the instrument was kept.";
+// 1 when the last upload operation on id ended because the user answered No.
+int VisaDev_UploadCancelled(int id);
+// Looks for instrumentPath in the catalogue of its own directory (nothing is
+// changed on the instrument) and asks "File exists on instrument. Delete ?"
+// when it is there. 1: absent, already confirmed, or Yes (a later upload of
+// that path on id replaces it without asking again); 0: the catalogue could
+// not be read, or No.
+int VisaDev_ConfirmUpload(int id, const char* instrumentPath);
+// Drops the confirmations (when an operation ends) or the confirmations and
+// the cancelled mark (when a user command starts).
+void VisaDev_ForgetConfirmations(int id);
+void VisaDev_ResetUploadQuestions(int id);
+// Looks for instrumentPath in the catalogue of its directory: 1 found, 0 not
+// there (a missing directory included), -1 the catalogue could not be read
+// or holds an entry too long (logged).
+int VisaDev_FindFile(int id, const char* instrumentPath);
+
 // Transfer operations on an open instrument id; 1 success, 0 failure.
 int VisaDev_SetDefaultPath(int id, const char* drive, const char* directory);
 int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask);

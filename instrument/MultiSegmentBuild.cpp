@@ -225,6 +225,7 @@ int BuildMultiSegment(int index) {
   Log_Message(1, "------------------------------------");
   Log_Message(1, "   Multi Segment Waveform creation   ");
   Log_Message(1, "------------------------------------");
+  VisaDev_ResetUploadQuestions(kMswId);
   if (index < 0 || index >= MultiSegmentCount) {
     Log_Message(1, "*** Invalid multi segment waveform selected.");
     Log_Status(1, "Error: Invalid Selection.");
@@ -244,6 +245,18 @@ int BuildMultiSegment(int index) {
   const std::string conf = MswFileName(dir, unix, target, ".inf_mswv");
   const std::string seqFile = MswFileName(dir, unix, target, ".wvs");
   const std::string output = MswFileName(dir, unix, target, ".wv");
+
+  // Every segment's question comes before the first command that changes
+  // the instrument: a No ends the build with nothing sent.
+  struct ForgetOnExit {
+    ~ForgetOnExit() { VisaDev_ForgetConfirmations(kMswId); }
+  } forget;
+  for (int i = 0; i < kMaxSegments && !rec.segments[i].IsFree(); ++i) {
+    if (VisaDev_ConfirmUpload(kMswId, MswSegmentName(dir, unix, target, i + 1).c_str())) continue;
+    if (!VisaDev_UploadCancelled(kMswId)) return ScpiFailure();
+    Log_Status(1, kUploadCancelledText);
+    return 0;
+  }
 
   Log_Message(1, "Presetting baseband...");
   if (!Send("SOUR" + s + ":BB:ARB:PRES; *OPC?")) return ScpiFailure();
@@ -333,7 +346,7 @@ int BuildMultiSegment(int index) {
     char segmentName[kPathBuffer] = {};
     cz::CopyText(segmentName, MswSegmentName(dir, unix, target, i + 1));
     if (!TransferWaveform(segmentName, localFile, 0, 1, 1, 1.0, 0.0, 0, 0, 0)) {
-      Log_Message(1, "*** Wave file transfer failed.");
+      if (!VisaDev_UploadCancelled(kMswId)) Log_Message(1, "*** Wave file transfer failed.");
       return 0;
     }
     // Only the blank segment's scratch file goes; a sequence segment was built

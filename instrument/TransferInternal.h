@@ -45,6 +45,13 @@ int StreamBlock(int id, const std::string& header, std::FILE* file, std::int64_t
 // Checks the names and the size (1 .. kMaxBlockBytes) and opens the file;
 // logs the reason and returns nullptr otherwise.
 FilePtr OpenUploadSource(const char* localPath, const char* instrumentPath, std::int64_t* size);
+// The upload questions of an id (VisaDev_UploadCancelled,
+// VisaDev_ConfirmUpload): an operation that may ask starts by clearing the
+// cancelled mark; a No marks it and logs the cancel line; a confirmation of
+// the target is used up by the upload that replaces it.
+void StartQuestions(int id);
+void MarkCancelled(int id);
+bool TakeConfirmation(int id, const std::string& path);
 const char* SourPrefix(int path);
 const char* OutpPrefix(int path);
 

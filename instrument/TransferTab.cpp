@@ -229,7 +229,23 @@ int TransferFails(const char* message) {
   VisaDev_LogFailure(0, message);
   VisaDev_ClearProgressCallback();
   ShowProgressBars(0);
+  // A replacement agreed to for this transfer is not carried into another.
+  VisaDev_ForgetConfirmations(0);
   return 0;
+}
+
+// The user kept the instrument's file: the status says so, and the
+// instrument is as it was (the question came before any command).
+int TransferCancelled() {
+  Log_Status(1, kUploadCancelledText);
+  VisaDev_ClearProgressCallback();
+  ShowProgressBars(0);
+  return 0;
+}
+
+// An upload call that returned 0: the user's No or a failure.
+int UploadEnded() {
+  return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
 }
 
 // "; *OPC?" command with the path suffix in its "%s" places.
@@ -458,6 +474,13 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   }
   LogTransfer(remoteFile, localFile, path, bbMode, rfActive, rfState, setFreq, setLevel, iqAdjust);
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
+  // The question about an existing target comes before the first command
+  // that changes the instrument (RF settings, presets, the upload itself).
+  const bool uploads =
+      bbMode != 0 && (type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || rfSection);
+  if (uploads && !VisaDev_ConfirmUpload(0, remoteFile)) {
+    return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
+  }
 
   const char* suffix = (type == INSTR_NERRIN || path < 1 || path > 2) ? "" : (path == 1 ? "1" : "2");
   VisaDev_CheckError(0);
@@ -474,15 +497,13 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   if (type == INSTR_LUMBRA || type == INSTR_LUMBRIX) {
     if (bbMode != 0) {
       Log_Status(1, "Transferring Waveform File...");
-      if (VisaDev_SendWaveformIq(0, localFile, remoteFile, run, noPreset) != 1)
-        return TransferFails("Error: Transfer Failed.");
+      if (VisaDev_SendWaveformIq(0, localFile, remoteFile, run, noPreset) != 1) return UploadEnded();
       Log_Status(1, "Transfer Complete.");
     }
   } else if (type == INSTR_PERNOT) {
     if (bbMode != 0) {
       Log_Status(1, "Transferring Waveform File...");
-      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1)
-        return TransferFails("Error: Transfer Failed.");
+      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1) return UploadEnded();
     }
     if (rfState && !SendOpc("SOUR%s:IQ:OUTP:STATE ON; *OPC?", suffix)) return TransferFails("Error: Cannot Activate ARB.");
     Log_Status(1, "Transfer Complete.");
@@ -498,8 +519,7 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
     }
     if (bbMode != 0) {
       Log_Status(1, "Transferring Waveform File...");
-      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1)
-        return TransferFails("Error: Transfer Failed.");
+      if (VisaDev_SendWaveformArb(0, localFile, remoteFile, path, run, noPreset) != 1) return UploadEnded();
     }
     Log_Status(1, "Transfer Complete.");
   } else if (bbMode != 0) {
@@ -541,6 +561,7 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, localFile, sizeof localFile);
   SetTransferBusy(1);
   Log_Message(1, " ");
+  VisaDev_ResetUploadQuestions(0);
   if (!OpenSelected()) {
     SetTransferBusy(0);
     return 0;

@@ -405,7 +405,9 @@ int WaveLib_ImportIq(const WaveIqImportSource* source, FILE* tempIqFile, WaveDes
     Log_Message(1, "*** File I/O error.");
     return 0;
   }
-  SlotLineReader reader(kSourceSlot);
+  // Text files end their lines with CR, LF or CR LF; the header of a binary
+  // file is read no further than its LF, so that no data byte is taken.
+  SlotLineReader reader(kSourceSlot, source->format != kImportBinary);
   if (source->format == kImportBinary) {
     if (!im.BinaryHeader(reader) || !im.BinaryPairs(firstSize - reader.consumed())) return 0;
   } else if (!im.TextFile(reader, twoFiles)) {

@@ -208,7 +208,9 @@ int WaveLib_ImportRfList(const char* path, WaveRfListTable* table) {
   const int32_t capacity =
       (table && table->capacity > 0 && table->frequency && table->level) ? table->capacity : 0;
   int32_t count = 0;
-  SlotLineReader reader(kSourceSlot);
+  // The points are collected first: a file that fails leaves the table as it was.
+  std::vector<double> frequencies, levels;
+  SlotLineReader reader(kSourceSlot, true);
   for (;;) {
     const SlotLineReader::Result r = reader.Next();
     if (r == SlotLineReader::kEnd) break;
@@ -241,11 +243,17 @@ int WaveLib_ImportRfList(const char* path, WaveRfListTable* table) {
       LogLine("Maximum number of entries exceeded.");
       return 0;
     }
-    table->frequency[count] = frequency;
-    table->level[count] = level;
+    frequencies.push_back(frequency);
+    levels.push_back(level);
     ++count;
   }
-  if (table) table->capacity = count;
+  if (table) {
+    for (int32_t i = 0; i < count; ++i) {
+      table->frequency[i] = frequencies[static_cast<std::size_t>(i)];
+      table->level[i] = levels[static_cast<std::size_t>(i)];
+    }
+    table->capacity = count;
+  }
   LogLine(cz::FormatC("%d lines imported.", count));
   return 1;
 }
@@ -298,7 +306,7 @@ int WaveLib_ImportDataList(const char* path, FILE* tempDataFile, FILE* tempMarke
     return 0;
   }
   DataListImport im{texts};
-  SlotLineReader reader(kSourceSlot);
+  SlotLineReader reader(kSourceSlot, true);
   for (;;) {
     const SlotLineReader::Result r = reader.Next();
     if (r == SlotLineReader::kEnd) break;

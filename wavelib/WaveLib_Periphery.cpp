@@ -25,17 +25,40 @@ SlotLineReader::Result SlotLineReader::Next() {
   line_[0] = '\0';
   bool tooLong = false;
   bool any = false;
+  // A byte-order mark opening the file is no part of its first line.
+  const bool fileStart = number_ == 0 && consumed_ == 0;
+  const auto dropMark = [&] {
+    if (fileStart && length_ == 3 && static_cast<unsigned char>(line_[0]) == 0xEF &&
+        static_cast<unsigned char>(line_[1]) == 0xBB && static_cast<unsigned char>(line_[2]) == 0xBF)
+      length_ = 0;
+  };
   for (;;) {
     unsigned char c;
-    const int32_t got = ReadBytes(slot_, 1, &c);
-    if (got < 0) return kReadError;
-    if (got == 0) {
-      if (!any) return kEnd;
-      break;
+    if (pending_ >= 0) {
+      c = static_cast<unsigned char>(pending_);
+      pending_ = -1;
+    } else {
+      const int32_t got = ReadBytes(slot_, 1, &c);
+      if (got < 0) return kReadError;
+      if (got == 0) {
+        if (!any) return kEnd;
+        break;
+      }
+      ++consumed_;
     }
     any = true;
-    ++consumed_;
     if (c == '\n') break;
+    if (c == '\r' && crEnds_) {
+      unsigned char next;
+      const int32_t got = ReadBytes(slot_, 1, &next);
+      if (got < 0) return kReadError;
+      if (got == 1) {
+        ++consumed_;
+        if (next != '\n') pending_ = next;
+      }
+      break;
+    }
+    if (length_ == 3) dropMark();
     // One character beyond the limit is kept for a CR before the LF.
     if (length_ < kImportLineMax + 1) {
       line_[length_++] = static_cast<char>(c);
@@ -43,6 +66,7 @@ SlotLineReader::Result SlotLineReader::Next() {
       tooLong = true;
     }
   }
+  if (length_ == 3) dropMark();
   ++number_;
   if (length_ > 0 && line_[length_ - 1] == '\r') --length_;
   line_[length_] = '\0';

@@ -68,12 +68,15 @@ int StartTemporaryFile(FILE* file);
 int64_t OpenFileSize(FILE* file);
 
 // Text lines read through a buffer slot. Lines end at LF; a CR before it is
-// dropped. Lines longer than kImportLineMax characters are refused, never
+// dropped. With crEnds a CR alone ends a line too (text files of any
+// system); the header lines before binary data leave it off, so that no
+// data byte is read ahead. A UTF-8 byte-order mark before the first line is
+// skipped. Lines longer than kImportLineMax characters are refused, never
 // cut: Next reports kLineTooLong and skips the rest of that line.
 class SlotLineReader {
  public:
   enum Result { kLine, kEnd, kLineTooLong, kReadError };
-  explicit SlotLineReader(int slot) : slot_(slot) {}
+  explicit SlotLineReader(int slot, bool crEnds = false) : slot_(slot), crEnds_(crEnds) {}
   Result Next();
   // The current line, NUL-terminated; valid until the next call.
   char* line() { return line_; }
@@ -85,6 +88,8 @@ class SlotLineReader {
 
  private:
   int slot_;
+  bool crEnds_;
+  int pending_ = -1;  // a byte read ahead after a lone CR, -1 none
   // Room for the longest line, a CR behind it and the terminator.
   char line_[kImportLineMax + 2] = "";
   int length_ = 0;

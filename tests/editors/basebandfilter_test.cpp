@@ -49,10 +49,11 @@ TEST(FilterCoefficients, FileReaderCountsLinesUpToTheLimit) {
   cz::test::WriteFileBytes(dir.File("big.txt"), big);
   EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("big.txt").c_str(), &c1, &c2), 10000);
 
-  // A line longer than 510 characters goes on as the next line.
-  cz::test::WriteFileBytes(dir.File("long.txt"), std::string(510, ' ') + "5 6\n");
+  // One physical line gives one pair: the text beyond 510 characters is dropped.
+  cz::test::WriteFileBytes(dir.File("long.txt"), std::string(505, ' ') + "5 6 " + std::string(3000, '7') + "\n8 9\n");
   EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("long.txt").c_str(), &c1, &c2), 2);
-  EXPECT_EQ(c1[1], 5.0);
+  EXPECT_EQ(c1, (std::vector<double>{5.0, 8.0}));
+  EXPECT_EQ(c2, (std::vector<double>{6.0, 9.0}));
 
   cz::test::WriteFileBytes(dir.File("empty.txt"), "");
   EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("empty.txt").c_str(), &c1, &c2), 0);

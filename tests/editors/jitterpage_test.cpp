@@ -57,9 +57,9 @@ TEST_F(JitterFileTest, ReadsTheChosenColumnSkippingEmptyLines) {
   EXPECT_EQ(JITTER_IMPORT_OK,
             JitterReadValueFile(Write("b.txt", "1, 10\r\n2\t20\r3;30").c_str(), 2, &values, &line));
   EXPECT_EQ((std::vector<double>{10.0, 20.0, 30.0}), values);
-  // Only empty lines: an empty list.
-  EXPECT_EQ(JITTER_IMPORT_OK, JitterReadValueFile(Write("c.txt", "\n\n\n").c_str(), 1, &values, &line));
-  EXPECT_TRUE(values.empty());
+  // Only empty lines: nothing to import, the list given stays.
+  EXPECT_EQ(JITTER_IMPORT_NO_DATA, JitterReadValueFile(Write("c.txt", "\n\n\n").c_str(), 1, &values, &line));
+  EXPECT_EQ((std::vector<double>{10.0, 20.0, 30.0}), values);
 }
 
 TEST_F(JitterFileTest, BadLinesAndMissingFilesLeaveTheBlockAlone) {

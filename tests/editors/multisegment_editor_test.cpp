@@ -16,6 +16,7 @@
 #include "editors/MultiSegmentEditor.h"
 #include "engine/EngineHost.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/MultiSegment.h"
 #include "instrument/VisaDev.h"
 #include "tests/support/OffscreenApp.h"
@@ -553,6 +554,66 @@ TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {
   EXPECT_EQ(UiTest_Popups()[0].text, "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
   EXPECT_TRUE(StatusWas("Error: SCPI Error. See Log."));
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The segment files already on the instrument are asked about before the
+// build changes anything: a No for one of them ends the build as cancelled,
+// with nothing sent (no preset, no data, no segment list) and no failure
+// popup; Yes to every one rebuilds the waveform.
+TEST_F(MultiSegmentGenerateTest, NoForOneSegmentEndsTheBuildWithNothingSent) {
+  AddWaveform().segments[1].stopTime = 1e-3;
+  g_Settings.Project.removeSegments = 0;  // the segment files stay on the instrument
+  ShowMultiSegment(0);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_TRUE(StatusWas("Done."));
+  std::vector<std::string> segments;
+  for (const std::string& l : sim_.Received()) {
+    const std::size_t at = l.find("MMEM:DATA '");
+    if (at != std::string::npos) segments.push_back(l.substr(at + 11, l.find("',#") - at - 11));
+  }
+  ASSERT_EQ(segments.size(), 3u);
+  ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+  auto bytes = [&](const std::string& remote) {
+    const std::string local = dir_.File("seg-back.wv");
+    return VisaDev_DownloadFile(1, local.c_str(), remote.c_str()) == 1 ? cz::test::ReadFileBytes(local)
+                                                                       : std::string("<missing>");
+  };
+  const std::string second = bytes(segments[1]);
+  ASSERT_NE(second, "<missing>") << segments[1];
+
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  g_status.clear();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << "the third segment is not asked about, and no failure popup";
+  EXPECT_EQ(UiTest_Popups()[1].text, "File exists on instrument. Delete ?");
+  EXPECT_TRUE(StatusWas("Upload cancelled: the file on the instrument was kept."));
+  EXPECT_TRUE(Logged("Upload cancelled: the file on the instrument was kept."));
+  const std::vector<std::string> rx = sim_.Received();
+  for (std::size_t i = from; i < rx.size(); ++i) {
+    for (const char* changing : {"MMEM:DATA", "MMEM:DEL", "PRES", "WSEG", "MMEM:CDIR", "STAT"})
+      EXPECT_EQ(rx[i].find(changing), std::string::npos) << rx[i];
+  }
+  EXPECT_EQ(bytes(segments[1]), second);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  from = sim_.Received().size();
+  UiTest_ClearPopups();
+  for (int i = 0; i < 3; ++i) UiTest_QueueConfirm(true);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_EQ(UiTest_Popups().size(), 3u) << "one question per segment";
+  EXPECT_TRUE(StatusWas("Done."));
+  int data = 0;
+  for (const std::string& l : sim_.Received()) data += l.find("MMEM:DATA '") != std::string::npos;
+  EXPECT_EQ(data, 6);
+  VisaDev_Close(1);
 }
 
 }  // namespace

@@ -62,14 +62,16 @@ TEST_F(EnvelopeReadTest, LevelColumnAndLineEndsOfOtherSystems) {
   EXPECT_TRUE(Logged().empty());
 }
 
-TEST_F(EnvelopeReadTest, MissingColumnsLeaveNoPoints) {
+TEST_F(EnvelopeReadTest, MissingColumnsKeepTheOldPoints) {
   const std::string path = Write("1 2\n3 4\nnan 1\n");
   PulseEnvelope env;
   ASSERT_TRUE(env.SetLevels({9.0, 9.0}));
-  ASSERT_EQ(ENVELOPE_READ_OK, EnvelopeReadFile(path.c_str(), IMPORT_LEVEL, 3, 0, &env));
-  EXPECT_EQ(0, env.Count());
-  EXPECT_EQ(2, CountEnding("*** Line 1 ignored."));
-  EXPECT_EQ(2, CountEnding("*** Line 3 ignored."));
+  ASSERT_EQ(ENVELOPE_READ_NO_DATA, EnvelopeReadFile(path.c_str(), IMPORT_LEVEL, 3, 0, &env));
+  EXPECT_EQ((std::vector<double>{9.0, 9.0}), env.Values());
+  // Nothing usable after the counting pass: there is no second pass.
+  EXPECT_EQ(1, CountEnding("*** Line 1 ignored."));
+  EXPECT_EQ(1, CountEnding("*** Line 3 ignored."));
+  EXPECT_EQ(1, CountEnding("*** No line holds the chosen columns. The envelope is unchanged."));
 }
 
 TEST_F(EnvelopeReadTest, UnreadableFileKeepsTheOldData) {

@@ -16,6 +16,7 @@
 #include "editors/RfListEditor.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentTypes.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
@@ -215,9 +216,10 @@ TEST_F(RfListEditorTest, ImportAndReportGoThroughTheFileDialog) {
   UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
   EXPECT_TRUE(Logged("** Error in line 3."));
   EXPECT_TRUE(StatusWas("Error: Invalid Data for Import."));
-  EXPECT_EQ(List().points.Frequency(0), 0.5);
+  // A failed import leaves the list as it was.
+  EXPECT_EQ(List().points.Frequency(0), 1.0);
   EXPECT_EQ(List().points.Frequency(1), 2.0);
-  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 0.5);
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 1.0);
 
   cz::test::WriteFileBytes(in, "0.5 -1\n0.6 -2\n");
   UiTest_QueueFile(in.c_str());
@@ -302,6 +304,101 @@ TEST_F(RfListUploadTest, ALostInstrumentIsReportedAndTheMessageStays) {
   EXPECT_EQ(g_status.back(), "Error: Transfer Failed.") << "a failed transfer is not cleared away";
   EXPECT_TRUE(Logged("*** RF list transfer failed."));
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Messages the simulator received from index `from` on that hold `part`.
+int CountSince(const cz::test::SimFixture& sim, std::size_t from, const std::string& part) {
+  const std::vector<std::string> r = sim.Received();
+  int n = 0;
+  for (std::size_t i = from; i < r.size(); ++i) n += r[i].find(part) != std::string::npos ? 1 : 0;
+  return n;
+}
+
+// Both questions of an activating upload come before anything that changes
+// the instrument: No to the existing file ends the upload as cancelled with
+// the playing signal and the instrument's list untouched; No to the
+// activation still creates the list, with no CW switch, RF off or preset.
+TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
+  List().activate = 1;
+  const char* const teardown[] = {"FREQ:MODE CW", "OUTP1:STAT OFF", "BB:ARB:PRESET"};
+  UiTest_QueueConfirm(false);  // activation
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_EQ(g_status.back(), "");
+  EXPECT_TRUE(Logged("Upload complete but list not activated"));
+  for (const char* t : teardown) EXPECT_EQ(CountSince(sim_, 0, t), 0) << t;
+  EXPECT_EQ(CountSince(sim_, 0, "SOUR1:LIST:SEL 'D:\\lists\\hop.lsw'"), 1);
+
+  ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+  cz::test::TempDir dir;
+  auto listBytes = [&] {
+    const std::string local = dir.File("hop.lsw");
+    return VisaDev_DownloadFile(1, local.c_str(), "D:\\lists\\hop.lsw") == 1 ? cz::test::ReadFileBytes(local)
+                                                                             : std::string("<missing>");
+  };
+  const std::string before = listBytes();
+  ASSERT_NE(before, "<missing>");
+
+  // Path A plays with its RF output on.
+  ASSERT_EQ(VisaDev_Write(1, "OUTP1:STAT ON; *OPC?"), 1);
+  List().points.Set(0, 2.5, -5.0);
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);  // the file on the instrument
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << "the activation question is not asked after No";
+  EXPECT_EQ(UiTest_Popups()[0].text, "File already exists on instrument. Proceed ?");
+  EXPECT_EQ(g_status.back(), "Upload cancelled: the file on the instrument was kept.");
+  EXPECT_FALSE(StatusWas("Error: Transfer Failed."));
+  EXPECT_TRUE(Logged("Upload cancelled: the file on the instrument was kept."));
+  for (const char* t :
+       {"FREQ:MODE CW", "OUTP1:STAT", "BB:ARB:PRESET", "MMEM:DEL", "LIST:SEL", "LIST:FREQ", "MMEM:CDIR"})
+    EXPECT_EQ(CountSince(sim_, from, t), 0) << t;
+  EXPECT_EQ(listBytes(), before);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  char state[32] = "";
+  ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
+  EXPECT_STREQ(state, "1") << "the RF output the user kept is still on";
+
+  // Yes to both: the list is replaced and activated.
+  from = sim_.Received().size();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(true);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_EQ(g_status.back(), "");
+  EXPECT_EQ(CountSince(sim_, from, "SOUR1:FREQ:MODE CW"), 1);
+  EXPECT_EQ(CountSince(sim_, from, "OUTP1:STAT ON"), 1);
+  EXPECT_NE(listBytes(), before);
+  VisaDev_Close(1);
+}
+
+}  // namespace
+
+namespace {
+
+// The RF List page's import: a file with a byte-order mark and a line of
+// more than 1,023 characters gives one point per line; a file that cannot be
+// read leaves the list as it was.
+TEST_F(RfListEditorTest, ImportReadsMarkedFilesAndWideLinesAndKeepsTheListAfterAFailure) {
+  ShowRfList(0);
+  const std::string in = dir_.File("wide.txt");
+  cz::test::WriteFileBytes(in, "\xEF\xBB\xBF" "1.5 -10" + std::string(1016, ' ') + "4.0 -40.0\r\n2.5 -20\r\n");
+  UiTest_QueueFile(in.c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(Logged("2 Entries imported."));
+  EXPECT_EQ(List().points.Frequency(0), 1.5);
+  EXPECT_EQ(List().points.Frequency(1), 2.5);
+  EXPECT_EQ(List().points.Frequency(2), 3.0) << "the entry after the imported ones keeps its value";
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 1), 1.5);
+
+  const RfListPoints before = List().points;
+  UiTest_QueueFile(dir_.path().c_str());
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+  EXPECT_TRUE(StatusWas("Error: Cannot Read Input File."));
+  EXPECT_TRUE(List().points == before);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "instrument/FileBrowser.h"
+#include "instrument/InstrumentCatalog.h"
+#include "platform/CLocale.h"
 #include "instrument/InstrumentTransfer.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/InstrumentTestSupport.h"
@@ -301,6 +303,116 @@ TEST_F(FileBrowserTest, RefusedCountsAndAnUnknownTypeEndWithTheirMessages) {
   EXPECT_STREQ(chosen, "unchanged");
   EXPECT_STREQ(path, "D:\\keep.wv");
   EXPECT_EQ(PANEL_FB, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Catalogue entries are split at their last two commas and their doubled
+// quotes read as one: names with commas, quotes and blanks are listed,
+// deleted and downloaded under their own names, and a quoted directory
+// name hides none of the directories after it.
+class FileBrowserNamesTest : public FileBrowserTest {
+ protected:
+  std::string Download(const std::string& path) {
+    const std::string local = dir_.File("back.bin");
+    std::remove(local.c_str());
+    if (VisaDev_DownloadFile(0, local.c_str(), path.c_str()) != 1) return "<missing>";
+    return cz::test::ReadFileBytes(local);
+  }
+};
+
+TEST(CatalogReply, StringsAndEntries) {
+  const std::vector<std::string> strings =
+      Catalog_Strings("10,20,\"take,2.wv,BIN,7\",\"say \"\"hi\"\",DIR,0\",\"my file.wv,BIN,3\",\"open");
+  ASSERT_EQ(strings.size(), 4u);
+  EXPECT_EQ(strings[1], "say \"hi\",DIR,0");
+  EXPECT_EQ(strings[3], "open");
+  CatalogEntry e;
+  ASSERT_TRUE(Catalog_SplitEntry(strings[0], &e));
+  EXPECT_EQ(e.name, "take,2.wv");
+  EXPECT_EQ(e.type, "BIN");
+  EXPECT_EQ(e.size, "7");
+  ASSERT_TRUE(Catalog_SplitEntry(",,BIN,1", &e));
+  EXPECT_EQ(e.name, ",");
+  EXPECT_FALSE(Catalog_SplitEntry("zeta", &e));
+  EXPECT_EQ(e.name, "zeta");
+  EXPECT_TRUE(Catalog_Strings("0,0").empty());
+}
+
+TEST_F(FileBrowserNamesTest, DriveStyleNamesWithCommasQuotesAndBlanks) {
+  Start("Kaldra");
+  Upload("D:\\take,2.wv", "seven!!");
+  Upload("D:\\take.wv", "333");
+  Upload("D:\\take", "1");
+  Upload("D:\\my \"best\" take.wv", "quoted");
+  Upload("D:\\it's here.wv", "apostrophe");
+  for (const char* d : {"D:\\say \"hi\"", "D:\\zeta", "D:\\a,b"})
+    ASSERT_EQ(VisaDev_Write(0, cz::FormatC(":MMEM:MDIR '%s'", d).c_str()), 1) << d;
+  const std::string local = dir_.File("copy.wv");
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         for (const char* d : {"say \"hi\"", "zeta", "a,b"})
+           EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, d), -1) << d;
+         const std::vector<std::string> names = Items(p, PANEL_FB_FILES, 1);
+         EXPECT_EQ(names, (std::vector<std::string>{"it's here.wv", "my \"best\" take.wv", "take,2.wv", "take.wv"}));
+         const int take2 = IndexOf(p, PANEL_FB_FILES, 1, "take,2.wv");
+         ASSERT_GE(take2, 0);
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 0)[static_cast<std::size_t>(take2)], "7");
+         // Transfer to PC reads the file of that name.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, take2, false);
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "D:\\take,2.wv");
+         UiTest_QueueFile(local.c_str());
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+         EXPECT_EQ(cz::test::ReadFileBytes(local), "seven!!");
+         // Delete removes that file and no other.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "take,2.wv"), false);
+         UiTest_QueueConfirm(true);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEDELETE);
+         EXPECT_EQ(IndexOf(p, PANEL_FB_FILES, 1, "take,2.wv"), -1);
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "my \"best\" take.wv"), false);
+         UiTest_QueueConfirm(true);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEDELETE);
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), (std::vector<std::string>{"it's here.wv", "take.wv"}));
+         // Into the quoted directory and back.
+         UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, "say \"hi\""), true);
+         EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\say \"hi\"");
+         EXPECT_TRUE(Items(p, PANEL_FB_FILES, 1).empty());
+       }},
+      chosen);
+  EXPECT_EQ(Download("D:\\take"), "1");
+  EXPECT_EQ(Download("D:\\take.wv"), "333");
+  EXPECT_EQ(Download("D:\\take,2.wv"), "<missing>");
+  EXPECT_EQ(Download("D:\\it's here.wv"), "apostrophe");
+}
+
+TEST_F(FileBrowserNamesTest, UnixStyleNamesWithCommasAndQuotes) {
+  Start("Ostrel");
+  Upload("/var/x,y,z.wv", "xyz");
+  Upload("/var/x.wv", "x");
+  Upload("/var/say \"so\".wv", "so");
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR '/var/q\"d'"), 1);
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR '/var/zeta'"), 1);
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "q\"d"), -1);
+         EXPECT_NE(IndexOf(p, PANEL_FB_DIRECTORY, 0, "zeta"), -1);
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), (std::vector<std::string>{"say \"so\".wv", "x,y,z.wv", "x.wv"}));
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "x,y,z.wv"), false);
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "/var/x,y,z.wv");
+         UiTest_QueueConfirm(true);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEDELETE);
+         EXPECT_EQ(Items(p, PANEL_FB_FILES, 1), (std::vector<std::string>{"say \"so\".wv", "x.wv"}));
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "say \"so\".wv"), false);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK);
+       }},
+      chosen);
+  EXPECT_STREQ(chosen, "/var/say \"so\".wv");
+  EXPECT_EQ(Download("/var/x.wv"), "x");
+  EXPECT_EQ(Download("/var/say \"so\".wv"), "so");
 }
 
 }  // namespace

@@ -232,12 +232,16 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
   m.segments[1] = MultiSegmentEntry{};
   m.segments[0].repetition = "65536";
   Log().Clear();
+  // The segment file of the build before is on the instrument: the question
+  // about it comes before the segment is built.
+  UiTest_QueueConfirm(true);
   EXPECT_EQ(BuildMultiSegment(0), 0);
   EXPECT_TRUE(Log().Has("*** Invalid repetition count specified for MSW segment 0."));
 
   // A sequence that is no longer in the library.
   m.segments[0].sequenceId = 77;
   Log().Clear();
+  UiTest_QueueConfirm(true);
   EXPECT_EQ(BuildMultiSegment(0), 0);
   EXPECT_TRUE(Log().Has("*** Invalid sequence in multi segment waveform."));
   EXPECT_TRUE(Log().HasStatus("Error: Invalid Sequence Entry in MSW."));

@@ -203,6 +203,56 @@ TEST_P(SimTest, OverwriteQuestionSeesTheWholeCatalogue) {
   EXPECT_EQ(UiTest_Popups().back().text, "File already exists on instrument. Proceed ?");
 }
 
+// The existence checks of the upload and of the RF list read catalogue
+// entries by their last two fields and their doubled quotes: "take,2.wv" is
+// not "take", and a name with quotes is found.
+TEST_P(SimTest, ExistenceChecksReadNamesWithCommasAndQuotes) {
+  Start({"--model", "Kaldra"});
+  ASSERT_TRUE(WriteFileBytes(dir.File("up.wv"), "data"));
+  const std::string local = dir.File("up.wv");
+  auto upload = [&](const char* target, int questions) {
+    UiTest_ClearPopups();
+    for (int i = 0; i < questions; ++i) UiTest_QueueConfirm(true);
+    EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), target), 1) << target;
+    EXPECT_EQ(UiTest_Popups().size(), static_cast<std::size_t>(questions)) << target;
+  };
+  upload("D:\\take,2.wv", 0);
+  upload("D:\\take", 0);
+  upload("D:\\take", 1);
+  upload("D:\\say \"hi\".wv", 0);
+  upload("D:\\say \"hi\".wv", 1);
+  upload("D:\\my take.wv", 0);
+  upload("D:\\my take.wv", 1);
+
+  const double freq[1] = {1.0}, level[1] = {-10.0};
+  RfListUpload list{1, freq, level, 1.0};
+  auto rfList = [&](const char* target, int questions) {
+    UiTest_ClearPopups();
+    for (int i = 0; i < questions; ++i) UiTest_QueueConfirm(true);
+    EXPECT_EQ(VisaDev_CreateRfList(0, &list, target, 1, 0), 1) << target;
+    EXPECT_EQ(UiTest_Popups().size(), static_cast<std::size_t>(questions)) << target;
+  };
+  rfList("D:\\l,1.lsw", 0);
+  rfList("D:\\l", 0);
+  rfList("D:\\l", 1);
+  rfList("D:\\q\"x\".lsw", 0);
+  rfList("D:\\q\"x\".lsw", 1);
+  EXPECT_TRUE(NextCommandWorks());
+
+  VisaDev_Close(0);
+  Start({"--model", "Ostrel"});
+  upload("/var/a,b.wv", 0);
+  upload("/var/a", 0);
+  upload("/var/a", 1);
+  upload("/var/it's \"so\".wv", 0);
+  upload("/var/it's \"so\".wv", 1);
+  rfList("/var/l,1.lsw", 0);
+  rfList("/var/l", 0);
+  rfList("/var/l", 1);
+  rfList("/var/my \"l\".lsw", 0);
+  rfList("/var/my \"l\".lsw", 1);
+}
+
 // Every exchange is one log line: an empty reply is logged without its
 // terminator.
 TEST_P(SimTest, EmptyReplyIsLoggedOnOneLine) {
@@ -213,6 +263,100 @@ TEST_P(SimTest, EmptyReplyIsLoggedOnOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Vxi11" : "Socket"; });
+
+}  // namespace
+}  // namespace cz::test
+
+namespace cz::test {
+namespace {
+
+// The list uploads ask before anything changes: "No" keeps the instrument's
+// file (no data for it, its bytes as they were) and ends the upload as
+// cancelled, not failed; "Yes" replaces it.
+class ListUploadQuestionTest : public InstrumentTest {
+ protected:
+  void SetUp() override {
+    InstrumentTest::SetUp();
+    SimOptions opt;
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim_.SocketResource().c_str()), 1);
+  }
+  std::string Remote(const char* path) {
+    const std::string local = dir_.File("back.bin");
+    return VisaDev_DownloadFile(0, local.c_str(), path) == 1 ? ReadFileBytes(local) : std::string("<missing>");
+  }
+  int SentSince(std::size_t from, const std::string& part) const {
+    const std::vector<std::string> r = sim_.Received();
+    int n = 0;
+    for (std::size_t i = from; i < r.size(); ++i) n += r[i].find(part) != std::string::npos;
+    return n;
+  }
+  SimFixture sim_;
+  TempDir dir_;
+};
+
+TEST_F(ListUploadQuestionTest, NoKeepsTheFileYesReplacesIt) {
+  const std::string local = dir_.File("list.dat");
+  ASSERT_TRUE(WriteFileBytes(local, "first"));
+  ASSERT_EQ(VisaDev_UploadList(0, local.c_str(), "D:\\lists\\l.dat", 0), 0) << "no such directory yet";
+  ASSERT_EQ(VisaDev_Write(0, ":MMEM:MDIR 'D:\\lists'"), 1);
+  ASSERT_EQ(VisaDev_UploadList(0, local.c_str(), "D:\\lists\\l.dat", 0), 1);
+  ASSERT_EQ(Remote("D:\\lists\\l.dat"), "first");
+
+  ASSERT_TRUE(WriteFileBytes(local, "second"));
+  std::size_t from = sim_.Received().size();
+  Log().Clear();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadList(0, local.c_str(), "D:\\lists\\l.dat", 0), 0);
+  EXPECT_EQ(VisaDev_UploadCancelled(0), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "File already exists on instrument. Proceed ?");
+  EXPECT_TRUE(Log().Has(kUploadCancelledText));
+  EXPECT_FALSE(Log().Has("Data transfer FAILED."));
+  EXPECT_EQ(SentSince(from, "MMEM:DATA"), 0);
+  EXPECT_EQ(Remote("D:\\lists\\l.dat"), "first");
+
+  // The selecting uploads ask before they select anything.
+  from = sim_.Received().size();
+  Log().Clear();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadDataList(0, local.c_str(), "D:\\lists\\l.dat"), 0);
+  EXPECT_EQ(VisaDev_UploadCancelled(0), 1);
+  EXPECT_FALSE(Log().Has("Upload failed."));
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadDataListToPaths(0, local.c_str(), "D:\\lists\\l.dat", 3, 1), 0);
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadListWaveAndSelect(0, local.c_str(), "D:\\lists\\l.dat", 1), 0);
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_SendWaveformArb(0, local.c_str(), "D:\\lists\\l.dat", 1, 1, 0), 0);
+  EXPECT_FALSE(Log().Has("Upload failed."));
+  EXPECT_FALSE(Log().Has("Transfer failed."));
+  for (const char* changing : {"SEL", "DATA", "DEL", "PRES", "STAT"})
+    EXPECT_EQ(SentSince(from, changing), 0) << changing;
+  EXPECT_EQ(Remote("D:\\lists\\l.dat"), "first");
+
+  // The plain upload asks before it changes the drive or directory.
+  from = sim_.Received().size();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), "D:\\lists\\l.dat"), 0);
+  EXPECT_EQ(VisaDev_UploadCancelled(0), 1);
+  for (const char* changing : {"MSIS", "CDIR", "MDIR", "DATA", "DEL"})
+    EXPECT_EQ(SentSince(from, changing), 0) << changing;
+
+  // Yes replaces, asked once.
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  EXPECT_EQ(VisaDev_UploadList(0, local.c_str(), "D:\\lists\\l.dat", 0), 1);
+  EXPECT_EQ(VisaDev_UploadCancelled(0), 0);
+  EXPECT_EQ(Remote("D:\\lists\\l.dat"), "second");
+  ASSERT_TRUE(WriteFileBytes(local, "third"));
+  UiTest_QueueConfirm(true);
+  EXPECT_EQ(VisaDev_UploadFile(0, local.c_str(), "D:\\lists\\l.dat"), 1);
+  EXPECT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_EQ(Remote("D:\\lists\\l.dat"), "third");
+}
 
 }  // namespace
 }  // namespace cz::test

@@ -10,6 +10,7 @@
 #include "app/PanelIds.h"
 #include "app/Settings.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/TransferTab.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/InstrumentTestSupport.h"
@@ -291,6 +292,70 @@ TEST_F(TransferTabTest, ResetSendsRstAndRestoresTheTimeout) {
   ASSERT_FALSE(Log().status.empty());
   EXPECT_EQ(Log().status.back(), "");
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// "No" to the question about the instrument's file ends the upload as
+// cancelled before any command that changes the instrument: no RF
+// settings, no preset, no data; the file keeps its bytes. "Yes" replaces
+// it with one question only.
+TEST_F(TransferTabTest, NoKeepsTheInstrumentsFileAndChangesNothing) {
+  StartSim("Kaldra", "KLD-M64,KLD-M16");
+  char info[kIdentifyInfoSize] = "";
+  ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
+  InstrumentCapabilities.RfPathA = 1;
+  g_Settings.BBModeA = 2;
+  g_Settings.BBLinkFA = 1;
+  g_Settings.RFSetFA = 1;
+  g_Settings.RFStateA = 1;
+  g_Settings.RFFreqA = 2.0;
+  g_Settings.Project.pathWin = "D:\\";
+  RefreshTransferTab();
+  const std::string local = WaveFile(dir_, "keep.wv", 1e6);
+  UpdateLinkedRemoteFiles(local.c_str(), "");
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  ASSERT_TRUE(Log().HasStatus("Transfer Complete."));
+  ASSERT_EQ(VisaDev_Open(1, g_Settings.Select.c_str()), 1);
+  auto remoteBytes = [&] {
+    const std::string back = dir_.File("back.wv");
+    return VisaDev_DownloadFile(1, back.c_str(), "D:\\keep.wv") == 1 ? cz::test::ReadFileBytes(back)
+                                                                     : std::string("<missing>");
+  };
+  const std::string first = remoteBytes();
+  ASSERT_EQ(first, cz::test::ReadFileBytes(local));
+
+  ASSERT_TRUE(cz::test::WriteFileBytes(local, first + "more"));
+  std::size_t from = Received().size();
+  Log().Clear();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+  EXPECT_EQ(Log().status.back(), "Upload cancelled: the file on the instrument was kept.");
+  EXPECT_FALSE(Log().HasStatus("Error: Transfer Failed."));
+  EXPECT_TRUE(Log().Has("Upload cancelled: the file on the instrument was kept."));
+  EXPECT_FALSE(Log().Has("Transfer failed."));
+  const std::vector<std::string> after = Received();
+  for (std::size_t i = from; i < after.size(); ++i) {
+    for (const char* changing : {"MMEM:DATA", "MMEM:DEL", "FREQ", "OUTP", "PRES", "ARB", "ROUTE", "MDIR"})
+      EXPECT_EQ(after[i].find(changing), std::string::npos) << after[i];
+  }
+  EXPECT_EQ(remoteBytes(), first);
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+
+  from = Received().size();
+  Log().Clear();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_EQ(UiTest_Popups().size(), 1u) << "asked once";
+  EXPECT_TRUE(Log().HasStatus("Transfer Complete."));
+  EXPECT_EQ(remoteBytes(), first + "more");
+  VisaDev_Close(1);
 }
 
 }  // namespace

@@ -137,6 +137,23 @@ TEST(SimInstrument, FileSystemCatalogAndTransfers) {
   EXPECT_EQ(c.Query(":MMEM:MDIR 'D:\\a\tb'; :SYST:ERR?"), "-257,\"File name error\"");
 }
 
+// Catalogue entries are SCPI strings: a double quote in a name is doubled,
+// commas stay as they are, and "*.*" also matches a name without a dot.
+TEST(SimInstrument, CatalogueNamesAsScpiStrings) {
+  Client c;
+  c.inst.WriteFileData("D:\\take,2.wv", "1234567");
+  c.inst.WriteFileData("D:\\take", "1");
+  EXPECT_EQ(c.Query(":MMEM:MDIR 'D:\\say \"hi\"'; *OPC?"), "1");
+  EXPECT_EQ(c.Query(":MMEM:MDIR 'D:\\zeta'; *OPC?"), "1");
+  EXPECT_EQ(c.Query(":MMEM:CAT? 'D:\\*.wv'"), "8,10737418232,\"take,2.wv,BIN,7\"");
+  EXPECT_NE(c.Query(":MMEM:CAT? 'D:\\*.*'").find(",\"take,BIN,1\""), std::string::npos);
+  EXPECT_NE(c.Query(":MMEM:CAT? 'D:\\*.*'").find(",\"say \"\"hi\"\",DIR,0\""), std::string::npos);
+  EXPECT_EQ(c.Query(":MMEM:CDIR 'D:\\'; *OPC?"), "1");
+  EXPECT_EQ(c.Query(":MMEM:DCAT?"), "\".\",\"..\",\"say \"\"hi\"\"\",\"zeta\"");
+  EXPECT_EQ(c.Query(":MMEM:CDIR 'D:\\say \"hi\"'; *OPC?"), "1");
+  EXPECT_EQ(c.Query(":MMEM:CDIR?"), "\"D:\\say \"\"hi\"\"\"");
+}
+
 TEST(SimInstrument, BasebandRoutingAndRfState) {
   Client c;
   EXPECT_EQ(c.Query("SOUR1:BB:ARB:WAV:SEL 'D:\\w.wv'; *OPC?"), "1");

@@ -277,4 +277,82 @@ TEST_F(Importers, DataListSymbolsAndControlBytes) {
   EXPECT_TRUE(Logged("*** Temporary file for marker data not open."));
 }
 
+// Text files of every system: a byte-order mark, CR-only and CR LF line
+// ends and tabs import as a plain file does; lines beyond the 511-character
+// limit (1,023, 1,024 and 3,000 characters), a file with no usable row and
+// a file that cannot be read are refused, and the RF table keeps what it
+// held.
+TEST_F(Importers, TextFilesOfEverySystemAndLength) {
+  struct Form {
+    const char* what;
+    std::string head, sep, end;
+  } forms[] = {{"plain", "", " ", "\n"},         {"mark", "\xEF\xBB\xBF", " ", "\n"},
+               {"CR only", "", " ", "\r"},        {"CR LF", "", " ", "\r\n"},
+               {"mark, tabs", "\xEF\xBB\xBF", "\t", "\r"}};
+  for (const Form& f : forms) {
+    const std::string iq = f.head + "CLOCKRATE=1e6" + f.end + "0.5" + f.sep + "-0.5" + f.end + "0.25" + f.sep + "0.75";
+    ASSERT_EQ(ImportText(iq, kImportFloat), 1) << f.what;
+    EXPECT_EQ(values_, (std::vector<float>{0.5f, -0.5f, 0.25f, 0.75f})) << f.what;
+    EXPECT_EQ(d_.arbClock, 1e6) << f.what;
+
+    std::vector<double> fr(4), lv(4);
+    WaveRfListTable table{4, fr.data(), lv.data()};
+    const std::string rf = f.head + "% list" + f.end + "1.5" + f.sep + "-10" + f.end + "2.5" + f.sep + "-20" + f.end;
+    ASSERT_EQ(WaveLib_ImportRfList(Write("rf.txt", rf).c_str(), &table), 1) << f.what;
+    EXPECT_EQ(table.capacity, 2) << f.what;
+    EXPECT_EQ(fr[0], 1.5) << f.what;
+    EXPECT_EQ(lv[1], -20.0) << f.what;
+
+    FILE* data = Temp("dl.tmp");
+    FILE* marker = Temp("m.tmp");
+    DataListDescriptor dl;
+    const std::string list = f.head + "BITSPERSYMBOL=1" + f.end + "1011" + f.end + "0011" + f.end;
+    ASSERT_EQ(WaveLib_ImportDataList(Write("dl.txt", list).c_str(), data, marker, &dl, nullptr), 1) << f.what;
+    EXPECT_EQ(dl.bitLength, 8u) << f.what;
+    EXPECT_EQ(Content(data), "DLB" + Bytes({0xB3})) << f.what;
+  }
+
+  const std::vector<double> oldF = {5.0, 5.5}, oldL = {-1.0, -2.0};
+  for (std::size_t length : {1023u, 1024u, 3000u}) {
+    const std::string wide = "1.5 -10" + std::string(length - 7, ' ');
+    EXPECT_EQ(ImportText(wide + "\n0.5 0.5\n", kImportFloat), 0) << length;
+    std::vector<double> fr = oldF, lv = oldL;
+    WaveRfListTable table{2, fr.data(), lv.data()};
+    EXPECT_EQ(WaveLib_ImportRfList(Write("rf.txt", "2 -3\n" + wide + "\n").c_str(), &table), 0) << length;
+    EXPECT_EQ(fr, oldF) << "the table keeps what it held";
+    EXPECT_EQ(table.capacity, 2);
+    FILE* data = Temp("dl.tmp");
+    FILE* marker = Temp("m.tmp");
+    DataListDescriptor dl;
+    EXPECT_EQ(WaveLib_ImportDataList(Write("dl.txt", "BITSPERSYMBOL=1\n" + std::string(length, '1') + "\n").c_str(),
+                                     data, marker, &dl, nullptr),
+              0)
+        << length;
+  }
+
+  // No usable row, and a folder (it opens, but cannot be read).
+  g_lines.clear();
+  EXPECT_EQ(ImportText("\xEF\xBB\xBF" "COMMENT=none\r\n\r\n", kImportFloat), 0);
+  EXPECT_TRUE(Logged("imported data points : 0."));
+  std::vector<double> fr = oldF, lv = oldL;
+  WaveRfListTable table{2, fr.data(), lv.data()};
+  EXPECT_EQ(WaveLib_ImportRfList(Write("rf.txt", "1 0\nabc\n").c_str(), &table), 0);
+  EXPECT_EQ(WaveLib_ImportRfList(dir_.path().c_str(), &table), 0);
+  EXPECT_EQ(fr, oldF);
+  EXPECT_EQ(lv, oldL);
+  EXPECT_EQ(table.capacity, 2);
+  WaveIqImportSource s;
+  s.path = dir_.path().c_str();
+  s.format = kImportFloat;
+  EXPECT_EQ(Import(s), 0);
+  FILE* data = Temp("dl.tmp");
+  FILE* marker = Temp("m.tmp");
+  DataListDescriptor dl;
+  EXPECT_EQ(WaveLib_ImportDataList(Write("dl.txt", "\xEF\xBB\xBF" "BITSPERSYMBOL=1\r\n\r\n").c_str(), data, marker,
+                                   &dl, nullptr),
+            0);
+  EXPECT_EQ(WaveLib_ImportDataList(dir_.path().c_str(), data, marker, &dl, nullptr), 0);
+  EXPECT_TRUE(SlotsFree());
+}
+
 }  // namespace

@@ -91,6 +91,16 @@ const UnitRow kNoUnits[] = {{nullptr, 0}};
 
 std::string Number(double v) { return cz::FormatC("%.15g", v); }
 
+// The text of an SCPI string response: every double quote doubled.
+std::string DoubledQuotes(const std::string& text) {
+  std::string out;
+  for (char ch : text) {
+    out.push_back(ch);
+    if (ch == '"') out.push_back('"');
+  }
+  return out;
+}
+
 }  // namespace
 
 bool SimFirstParam(const std::string& args, std::string* value, std::string* rest) {
@@ -279,7 +289,7 @@ void SimInstrument::CmdCdir(Context& c) {
 }
 
 void SimInstrument::CmdCdirQuery(Context& c) {
-  c.reply = "\"" + SimFileSystem::Display(fs_->Cwd()) + "\"";
+  c.reply = "\"" + DoubledQuotes(SimFileSystem::Display(fs_->Cwd())) + "\"";
   c.hasReply = true;
 }
 
@@ -315,6 +325,9 @@ bool SimInstrument::ListTarget(Context& c, std::string* key, std::string* patter
   }
   *key = SimFileSystem::Parent(full);
   *pattern = SimFileSystem::BaseName(full);
+  // As on the instruments' drive-style file systems, "*.*" also matches a
+  // name without a dot.
+  if (*pattern == "*.*") *pattern = "*";
   if (!fs_->IsDir(*key)) {
     QueueError(kErrNotFound);
     return false;
@@ -336,7 +349,7 @@ void SimInstrument::CmdCatalog(Context& c) {
   int listed = 0;
   for (const SimDirEntry& e : fs_->List(key)) {
     if (!SimGlobMatch(pattern, e.name)) continue;
-    c.reply += FormatC(",\"%s,%s,%llu\"", e.name.c_str(), e.isDir ? "DIR" : "BIN",
+    c.reply += FormatC(",\"%s,%s,%llu\"", DoubledQuotes(e.name).c_str(), e.isDir ? "DIR" : "BIN",
                        static_cast<unsigned long long>(e.size));
     ++listed;
   }
@@ -359,7 +372,7 @@ void SimInstrument::CmdDirCatalog(Context& c) {
   c.hasReply = true;
   if (!ListTarget(c, &key, &pattern)) return;
   for (const SimDirEntry& e : fs_->List(key))
-    if (e.isDir) c.reply += (c.reply.empty() ? "\"" : ",\"") + e.name + "\"";
+    if (e.isDir) c.reply += (c.reply.empty() ? "\"" : ",\"") + DoubledQuotes(e.name) + "\"";
 }
 
 void SimInstrument::CmdDirCatalogLength(Context& c) {
