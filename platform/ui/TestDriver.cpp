@@ -712,3 +712,49 @@ std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel)
     for (QWidget* w : shown) w->hide();
     return out;
 }
+
+namespace {
+
+// Whether the model shows a panel: see UiTest_VisibilityFaults.
+bool PanelShownByModel(const Panel& p, int depth = 0)
+{
+    if (depth > 64) return false;
+    if (p.tabOwnerPanel) {
+        const Ctrl* owner = FindCtrl(p.tabOwnerPanel, p.tabOwnerCtrl);
+        const Panel* ownerPanel = FindPanel(p.tabOwnerPanel);
+        if (!owner || !ownerPanel || !owner->visible) return false;
+        const auto& pages = owner->tab.pages;
+        const auto at = std::find(pages.begin(), pages.end(), p.handle);
+        if (at == pages.end() || int(at - pages.begin()) != owner->tab.active) return false;
+        return PanelShownByModel(*ownerPanel, depth + 1);
+    }
+    if (!p.visible) return false;
+    if (!p.parent) return true;
+    const Panel* parent = FindPanel(p.parent);
+    return parent && PanelShownByModel(*parent, depth + 1);
+}
+
+} // namespace
+
+std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel)
+{
+    EnsureApp();
+    FlushDirty();
+    QCoreApplication::processEvents();
+    std::vector<UiTest_VisibilityFault> out;
+    const Panel* p = FindPanel(panel);
+    if (!p) return out;
+    const bool panelShown = PanelShownByModel(*p);
+    for (const auto& [id, c] : p->ctrls) {
+        const std::string where = p->constName + "." + c.constName;
+        if (const QWidget* w = c.widget.data()) {
+            const bool expected = panelShown && c.visible;
+            if (w->isVisible() != expected) out.push_back({panel, id, where, w->isVisible(), expected});
+        }
+        if (const QLabel* l = c.labelWidget.data()) {
+            const bool expected = panelShown && c.visible && !c.label.empty() && LookInt(c.look, ATTR_LABEL_VISIBLE, 1);
+            if (l->isVisible() != expected) out.push_back({panel, id, where + " label", l->isVisible(), expected});
+        }
+    }
+    return out;
+}
