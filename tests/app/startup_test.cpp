@@ -479,6 +479,42 @@ TEST_F(StartupInProcess, EveryControlCarriesItsTooltip) {
   TearDownApplication();
 }
 
+TEST_F(StartupInProcess, NameAndFileFieldsDrawNoFrame) {
+  ASSERT_EQ(InitApplication(), 1);
+  struct Frameless {
+    int panel;
+    const char* names[5];
+  };
+  const Frameless fields[] = {
+      {PANEL_MAIN, {"STR_PROJECT", "STR_NAME", "STR_DATE", "STR_VERSION", "TAB"}},
+      {TAB_PEDIT, {"STR_NAME", "STR_COMMENT"}},
+      {TAB_SEDIT, {"STR_NAME", "STR_COMMENT", "STR_COPYRIGHT", "STR_FILE"}},
+      {TAB_INFO, {"STR_NAME", "STR_VERSION", "STR_AUTHOR", "TXT_COMMENT"}},
+      {TAB_LOG, {"TEX_LOG"}},
+      {TAB_MSEG, {"STR_NAME", "STR_COMMENT", "STR_MSNAME"}},
+      {TAB_RFLIST, {"STR_NAME", "STR_COMMENT", "STR_FILE"}},
+      {TAB_INSTR, {"STR_INSTRFILE_A", "STR_INSTRFILE_B"}},
+      {INSTRMAN, {"STR_1", "STR_2", "STR_VISA_COMMENT", "STR_LAN_DOMAIN"}},
+  };
+  for (const Frameless& f : fields) {
+    if (f.panel <= 0) continue;  // a page that is not part of the program
+    for (const char* name : f.names) {
+      if (name == nullptr) break;
+      const int control = ControlNamed(f.panel, name);
+      ASSERT_GT(control, 0) << name;
+      int frame = 0;
+      GetCtrlAttribute(f.panel, control, ATTR_FRAME_COLOR, &frame);
+      EXPECT_EQ(frame, VAL_TRANSPARENT) << f.panel << " " << name;
+      if (f.panel == TAB_SEDIT) {
+        int visible = 0;
+        GetCtrlAttribute(f.panel, control, ATTR_VISIBLE, &visible);
+        EXPECT_EQ(visible, 1) << name;  // the field itself still shows
+      }
+    }
+  }
+  TearDownApplication();
+}
+
 TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
   UiTest_FailNthCall(1, UI_ERR_INJECTED);
   UiTest_QueueMessageOk();
