@@ -114,8 +114,8 @@ int UiTest_TableCellPictureSize(int panel, int control, Point cell, int* width, 
     if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
     if (!width || !height) return UI_ERR_BAD_VALUE;
     const TableCell& k = c->table.at(cell.y, cell.x);
-    *width = k.picture.width();
-    *height = k.picture.height();
+    *width = k.Picture().width();
+    *height = k.Picture().height();
     return 0;
 }
 
@@ -302,7 +302,7 @@ int UiTest_ChooseTableCellRingItem(int panel, int control, Point cell, int index
     if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
     const TableCell& k = c->table.at(cell.y, cell.x);
     if (k.type != VAL_CELL_RING) return 0;
-    if (index < 0 || index >= int(k.ring.size())) return UI_ERR_BAD_INDEX;
+    if (index < 0 || index >= int(k.Ring().size())) return UI_ERR_BAD_INDEX;
     if (auto* w = c->widget.data()) w->resize(c->width, c->height);
     auto* combo = qobject_cast<QComboBox*>(OpenTableCellEditor(*c, cell));
     if (!combo || index >= combo->count()) return 0;

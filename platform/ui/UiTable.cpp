@@ -41,8 +41,43 @@ bool RangeOk(const Ctrl* c, Rect& r)
            r.left + r.width - 1 <= c->table.cols;
 }
 
+// A new cell of column c (1-based): the column's template for new rows of
+// the master cell type, else a cell of cellType.
+void MakeFresh(TableCell& dst, const TableData& t, int c, int cellType, bool newRow)
+{
+    if (cellType == VAL_USE_MASTER_CELL_TYPE && c - 1 < int(t.columnTemplate.size()) && newRow)
+        dst = t.columnTemplate[size_t(c - 1)];
+    else
+        dst.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
+    if (dst.type == VAL_CELL_STRING || dst.type == VAL_CELL_RING || dst.type == VAL_CELL_BUTTON) dst.dataType = VAL_STRING;
+}
+
+// Rows added at the end or rows removed, the columns unchanged: the cells
+// stay where they are and only the rows concerned are touched (a table of a
+// million rows is filled and emptied in one pass). false for other changes.
+bool ResizeRowsInPlace(TableData& t, int rows, int cols, int rowAt, int cellType)
+{
+    if (cols != t.cols || cols <= 0) return false;
+    const size_t w = size_t(cols);
+    if (rows > t.rows) {
+        if (rowAt != t.rows + 1) return false;
+        t.cells.reserve(size_t(rows) * w);
+        for (int r = t.rows + 1; r <= rows; ++r)
+            for (int c = 1; c <= cols; ++c) MakeFresh(t.cells.emplace_back(), t, c, cellType, true);
+    } else if (rows < t.rows) {
+        if (rowAt < 1 || rowAt + (t.rows - rows) - 1 > t.rows) return false;
+        const auto first = t.cells.begin() + std::ptrdiff_t(size_t(rowAt - 1) * w);
+        t.cells.erase(first, first + std::ptrdiff_t(size_t(t.rows - rows) * w));
+        if (rows == 0) t.cells.shrink_to_fit();
+    }
+    t.rows = rows;
+    t.rowAttrs.resize(size_t(rows));
+    return true;
+}
+
 void Resize(TableData& t, int rows, int cols, int rowAt, int colAt, int cellType)
 {
+    if (ResizeRowsInPlace(t, rows, cols, rowAt, cellType)) return;
     std::vector<TableCell> cells(size_t(rows) * size_t(cols));
     const int addR = rows - t.rows, addC = cols - t.cols;
     for (int r = 1; r <= rows; ++r) {
@@ -55,11 +90,7 @@ void Resize(TableData& t, int rows, int cols, int rowAt, int colAt, int cellType
             if (addC < 0 && c >= colAt) srcC = c - addC;
             TableCell& dst = cells[size_t(r - 1) * size_t(cols) + size_t(c - 1)];
             if (fresh) {
-                if (cellType == VAL_USE_MASTER_CELL_TYPE && c - 1 < int(t.columnTemplate.size()) && addR > 0)
-                    dst = t.columnTemplate[size_t(c - 1)];
-                else
-                    dst.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
-                if (dst.type == VAL_CELL_STRING || dst.type == VAL_CELL_RING || dst.type == VAL_CELL_BUTTON) dst.dataType = VAL_STRING;
+                MakeFresh(dst, t, c, cellType, addR > 0);
             } else {
                 dst = std::move(t.cells[size_t(srcR - 1) * size_t(t.cols) + size_t(srcC - 1)]);
             }
@@ -103,7 +134,7 @@ int SetCellAttr(TableCell& cell, int attr, const AttrValue& v)
     case ATTR_MIN_VALUE: cell.minV = v.num; return 0;
     case ATTR_MAX_VALUE: cell.maxV = v.num; return 0;
     case ATTR_CTRL_VAL: return v.isText ? SetCellValue(cell, 0, v.text.c_str()) : SetCellValue(cell, v.num, nullptr);
-    default: cell.attrs[attr] = v; return 0;
+    default: cell.EditAttrs()[attr] = v; return 0;
     }
 }
 
@@ -121,8 +152,9 @@ int GetCellAttr(const TableCell& cell, int attr, AttrValue* v)
     case ATTR_MIN_VALUE: v->num = cell.minV; return 0;
     case ATTR_MAX_VALUE: v->num = cell.maxV; return 0;
     default: {
-        auto it = cell.attrs.find(attr);
-        if (it != cell.attrs.end()) *v = it->second;
+        const AttrMap& attrs = cell.Attrs();
+        auto it = attrs.find(attr);
+        if (it != attrs.end()) *v = it->second;
         return 0;
     }
     }
@@ -199,17 +231,17 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
         if (!std::isfinite(num)) return 0;
         if (IsIntegerType(cell->dataType)) num = CoerceToType(num, cell->dataType);
         const bool outside = num < cell->minV || num > cell->maxV;
-        if (outside && (cell->mode == VAL_VALIDATE || LookInt(cell->attrs, ATTR_CHECK_RANGE, 0))) return 0;
+        if (outside && (cell->mode == VAL_VALIDATE || LookInt(cell->Attrs(), ATTR_CHECK_RANGE, 0))) return 0;
         if (cell->minV <= cell->maxV) num = std::clamp(num, cell->minV, cell->maxV);
         cell->num = num;
     } else if (cell->type == VAL_CELL_RING) {
         // A ring cell takes only one of its items.
         const std::string chosen = text ? text : "";
-        if (std::find(cell->ring.begin(), cell->ring.end(), chosen) == cell->ring.end()) return 0;
+        if (std::find(cell->Ring().begin(), cell->Ring().end(), chosen) == cell->Ring().end()) return 0;
         cell->text = chosen;
     } else if (cell->type != VAL_CELL_BUTTON) {
         std::string t = text ? text : "";
-        const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
+        const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
         if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8PrefixLength(t, size_t(maxLen)));
         cell->text = t;
     }
@@ -602,7 +634,7 @@ int SetTableCellBitmap(int panel, int control, Point cell, int bitmap)
         if (it == RT().bitmaps.end()) return UI_ERR_BAD_BITMAP;
         picture = QPixmap::fromImage(it->second);
     }
-    k->picture = picture;
+    if (!picture.isNull() || !k->Picture().isNull()) k->EditPicture() = picture;
     MarkDirty(*c);
     return 0;
 }
@@ -643,10 +675,11 @@ int InsertTableCellRingItem(int panel, int control, Point cell, int index, const
     TableCell* k = CellAt(c, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
-    if (!label || index < -1 || index > int(k->ring.size())) return UI_ERR_BAD_INDEX;
-    int at = index < 0 ? int(k->ring.size()) : index;
-    k->ring.insert(k->ring.begin() + at, label);
-    if (k->text.empty() && k->ring.size() == 1) k->text = label;
+    std::vector<std::string>& ring = k->EditRing();
+    if (!label || index < -1 || index > int(ring.size())) return UI_ERR_BAD_INDEX;
+    int at = index < 0 ? int(ring.size()) : index;
+    ring.insert(ring.begin() + at, label);
+    if (k->text.empty() && ring.size() == 1) k->text = label;
     MarkDirty(*c);
     return at;
 }
@@ -660,11 +693,11 @@ int DeleteTableCellRingItems(int panel, int control, Point cell, int index, int 
     TableCell* k = CellAt(c, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
-    int n = int(k->ring.size());
+    int n = int(k->Ring().size());
     if (n == 0) return 0;
     if (index < 0 || index >= n) return UI_ERR_BAD_INDEX;
     int last = count < 0 ? n : std::min(n, index + count);
-    k->ring.erase(k->ring.begin() + index, k->ring.begin() + last);
+    k->EditRing().erase(k->EditRing().begin() + index, k->EditRing().begin() + last);
     MarkDirty(*c);
     return 0;
 }
@@ -676,6 +709,6 @@ int GetNumTableCellRingItems(int panel, int control, Point cell, int* count)
     const TableCell* k = GetCell(panel, control, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING || !count) return UI_ERR_WRONG_KIND;
-    *count = int(k->ring.size());
+    *count = int(k->Ring().size());
     return 0;
 }
