@@ -30,6 +30,7 @@
 #include "app/Startup.h"
 #include "app/TempFiles.h"
 #include "app/LibraryTree.h"
+#include "ui/main/MainPanel.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
@@ -513,6 +514,49 @@ TEST_F(StartupInProcess, NameAndFileFieldsDrawNoFrame) {
     }
   }
   TearDownApplication();
+}
+
+// The echo "Loading application dialogs..." comes before the pulse editor's
+// sub-panels are built: a start-up that fails in the first of them has
+// echoed it, and nothing of the steps after it.
+TEST_F(StartupInProcess, ApplicationDialogsEchoComesBeforeThePulseEditorPanels) {
+  // The run-time calls that building the main window takes: the sub-panels
+  // are built a few calls after them.
+  const long before = UiTest_CallCount();
+  const int main = BuildMainPanel(0);
+  ASSERT_GT(main, 0);
+  const long mainCalls = UiTest_CallCount() - before;
+  UiTest_Reset();
+  StartupEcho = 1;
+  const std::string out = home_.dir.File("echo.txt");
+  bool found = false;
+  for (long n = mainCalls + 1; n <= mainCalls + 40 && !found; ++n) {
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    FILE* f = std::fopen(out.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    dup2(fileno(f), STDOUT_FILENO);
+    UiTest_FailNthCall(static_cast<int>(n), UI_ERR_INJECTED);
+    UiTest_QueueMessageOk();
+    const int started = InitApplication();
+    UiTest_FailNthCall(0, 0);
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::fclose(f);
+    const bool pulsePanels = !UiTest_Popups().empty() && UiTest_Popups()[0].text == "Failed to load pulse editor panel.";
+    if (pulsePanels) {
+      found = true;
+      EXPECT_EQ(started, 0);
+      const std::string echoed = ReadFileBytes(out);
+      EXPECT_NE(echoed.find("Loading sub panels...\nLoading application dialogs...\n"), std::string::npos) << echoed;
+      EXPECT_EQ(echoed.find("Configuring controls..."), std::string::npos) << echoed;
+    }
+    if (started) TearDownApplication();
+    UiTest_Reset();
+  }
+  StartupEcho = 0;
+  EXPECT_TRUE(found) << "no failing call ended the start-up in the pulse editor's panels";
 }
 
 TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
