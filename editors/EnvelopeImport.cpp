@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -205,7 +206,11 @@ bool ShowsEnvelope(const PulseEnvelope& env) {
   if (!shown.valid || shown.env != T_ENV || shown.iq != T_IQ || shown.view != T_VIEW) return false;
   if (TableRows(T_ENV, T_ENV_TABLE_ARBENVEL) != shown.rows) return false;
   if (env.HasQ() && TableRows(T_IQ, T_IQ_TABLE_ARBENVEL) != shown.rows) return false;
-  return shown.envelope == env;
+  // Bit by bit: -0.0 and 0.0 are shown differently.
+  auto same = [](const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+  };
+  return same(shown.envelope.Values(), env.Values()) && same(shown.envelope.QValues(), env.QValues());
 }
 
 void RememberShown(const PulseEnvelope& env) {

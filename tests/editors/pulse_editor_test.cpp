@@ -371,8 +371,12 @@ TEST_F(EnvelopePagesTest, TablesFollowTheEnvelopeThroughEditsAndOtherPulses) {
   ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_LEVEL, -3.0));
   ExpectPagesShow(a);
 
-  // A changed envelope of the same length is shown anew.
+  // A changed envelope of the same length is shown anew, down to a zero
+  // that changed its sign.
   a.envelope.MutableQValues()[2] = 0.75;
+  ShowPulseInEditor();
+  ExpectPagesShow(a);
+  a.envelope.MutableValues()[1] = 0.0;
   ShowPulseInEditor();
   ExpectPagesShow(a);
 
