@@ -52,6 +52,7 @@
 #include "ui/pulse/EnvelopePages.h"
 #include "ui/pulse/PulsePanels.h"
 #include "ui/main/RfListPage.h"
+#include "ui/main/SequenceEditorPage.h"
 #include "wavelib/WaveLib.h"
 
 int StartupEcho = 0;
@@ -101,7 +102,9 @@ const FrameCtrl kFramelessCtrls[] = {
     {&PANEL_MAIN, &PANEL_MAIN_STR_PROJECT}, {&PANEL_MAIN, &PANEL_MAIN_STR_NAME},
     {&PANEL_MAIN, &PANEL_MAIN_STR_DATE},    {&PANEL_MAIN, &PANEL_MAIN_STR_VERSION},
     {&PANEL_MAIN, &PANEL_MAIN_TAB},         {&TAB_PEDIT, &TAB_PEDIT_STR_NAME},
-    {&TAB_PEDIT, &TAB_PEDIT_STR_COMMENT},   {&TAB_INFO, &TAB_INFO_STR_NAME},
+    {&TAB_PEDIT, &TAB_PEDIT_STR_COMMENT},   {&TAB_SEDIT, &TAB_SEDIT_STR_NAME},
+    {&TAB_SEDIT, &TAB_SEDIT_STR_COMMENT},   {&TAB_SEDIT, &TAB_SEDIT_STR_COPYRIGHT},
+    {&TAB_SEDIT, &TAB_SEDIT_STR_FILE},      {&TAB_INFO, &TAB_INFO_STR_NAME},
     {&TAB_INFO, &TAB_INFO_STR_VERSION},     {&TAB_INFO, &TAB_INFO_STR_AUTHOR},
     {&TAB_INFO, &TAB_INFO_TXT_COMMENT},     {&TAB_LOG, &TAB_LOG_TEX_LOG},
     {&INSTRMAN, &INSTRMAN_STR_1},           {&INSTRMAN, &INSTRMAN_STR_2},
@@ -144,7 +147,8 @@ void CheckScreen() {
                              .c_str());
 }
 
-// Steps 3 and 4: the main window and its page handles.
+// Steps 3 to 5: the main window, its page handles and the pulse editor's
+// sub-panels.
 int BuildMainWindow() {
   Echo("Loading main application panel...\n");
   PANEL_MAIN = BuildMainPanel(0);
@@ -163,6 +167,8 @@ int BuildMainWindow() {
   }
   if (MainTabIndex(PAGE_LOG) >= 0) SetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_LOG));
 
+  // The pulse editor's sub-panels are the first of the application dialogs.
+  Echo("Loading application dialogs...\n");
   if (TAB_PEDIT > 0) {
     for (const PulseSubPanel& sub : kPulseSubPanels) {
       *sub.handle = sub.builder(TAB_PEDIT);
@@ -182,9 +188,8 @@ int BuildMainWindow() {
   return 1;
 }
 
-// Steps 5 to 7: the pages' contents and the dialogs.
+// Steps 6 and 7: the pages' contents and the dialogs.
 int BuildDialogs() {
-  Echo("Loading application dialogs...\n");
   Echo("Configuring controls...\n");
   for (int page : kHiddenAtStart)
     if (MainTabIndex(page) >= 0) SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, 0);

@@ -4,8 +4,10 @@
 #include "editors/EnvelopeImport.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "app/Log.h"
 #include "app/PulsePanelIds.h"
+#include "platform/BoundedText.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
@@ -73,19 +76,27 @@ int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<d
 void SetText(int panel, int control, const std::string& text) { SetCtrlVal(panel, control, text.c_str()); }
 
 // Fills rows 1..n of a table: column 1 the entry numbers, the other columns
-// the given values as "%7.6f" texts.
+// the given values as "%7.6f" texts. Each column goes in with one call; the
+// texts of a column are written into one buffer (std::to_chars gives the
+// digits of "%7.6f" in the C locale, and at six decimals no text is shorter
+// than the width of 7).
 void FillTable(int panel, int table, const std::vector<const std::vector<double>*>& columns, int n) {
   if (panel <= 0 || table <= 0 || n <= 0) return;
   InsertTableRows(panel, table, -1, n, VAL_USE_MASTER_CELL_TYPE);
   std::vector<int> entries(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) entries[static_cast<std::size_t>(i)] = i + 1;
   SetTableCellRangeVals(panel, table, MakeRect(1, 1, n, 1), entries.data(), 0);
-  std::vector<std::string> texts(static_cast<std::size_t>(n));
+  constexpr std::size_t kCellText = 32;  // "%7.6f" of any finite double below 1e24, and its end
+  std::vector<char> texts(static_cast<std::size_t>(n) * kCellText);
   std::vector<const char*> pointers(static_cast<std::size_t>(n));
   for (std::size_t c = 0; c < columns.size(); ++c) {
-    for (int i = 0; i < n; ++i) {
-      texts[static_cast<std::size_t>(i)] = cz::FormatC("%7.6f", (*columns[c])[static_cast<std::size_t>(i)]);
-      pointers[static_cast<std::size_t>(i)] = texts[static_cast<std::size_t>(i)].c_str();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+      char* text = texts.data() + i * kCellText;
+      const double v = (*columns[c])[i];
+      const auto [end, error] = std::to_chars(text, text + kCellText - 1, v, std::chars_format::fixed, 6);
+      if (error == std::errc()) *end = '\0';
+      else cz::CopyText(text, kCellText, cz::FormatC("%7.6f", v));  // too long for the cell buffer
+      pointers[i] = text;
     }
     SetTableCellRangeVals(panel, table, MakeRect(1, static_cast<int>(c) + 2, n, 1), pointers.data(), 0);
   }
@@ -196,16 +207,74 @@ void DimEnvelopeColumns(int customOn, int mode) {
   SetCtrlAttribute(T_IMP, T_IMP_NUM_IMP_COL_ENV_2, ATTR_DIMMED, customOn && mode == IMPORT_IQ ? 0 : 1);
 }
 
+namespace {
+
+// What the tables, the plot and the figures show: a copy of the envelope
+// they were filled from, with the pages and the row count it gave. Filling
+// 1,000,000 I/Q points takes most of a second, comparing them a few
+// milliseconds, so the pages are filled again only when the envelope (or
+// the pages themselves) changed.
+struct ShownEnvelope {
+  bool valid = false;
+  PulseEnvelope envelope;
+  int env = 0, iq = 0, view = 0;  // page handles
+  int rows = 0;
+};
+ShownEnvelope& Shown() {
+  static ShownEnvelope shown;
+  return shown;
+}
+
+int TableRows(int panel, int table) {
+  int rows = -1;
+  if (GetNumTableRows(panel, table, &rows) < 0) return -1;
+  return rows;
+}
+
+bool ShowsEnvelope(const PulseEnvelope& env) {
+  const ShownEnvelope& shown = Shown();
+  if (!shown.valid || shown.env != T_ENV || shown.iq != T_IQ || shown.view != T_VIEW) return false;
+  if (TableRows(T_ENV, T_ENV_TABLE_ARBENVEL) != shown.rows) return false;
+  if (env.HasQ() && TableRows(T_IQ, T_IQ_TABLE_ARBENVEL) != shown.rows) return false;
+  // Bit by bit: -0.0 and 0.0 are shown differently.
+  auto same = [](const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+  };
+  return same(shown.envelope.Values(), env.Values()) && same(shown.envelope.QValues(), env.QValues());
+}
+
+void RememberShown(const PulseEnvelope& env) {
+  ShownEnvelope& shown = Shown();
+  shown.valid = true;
+  shown.envelope = env;
+  shown.env = T_ENV;
+  shown.iq = T_IQ;
+  shown.view = T_VIEW;
+  shown.rows = env.Count();
+}
+
+}  // namespace
+
+void ForgetShownEnvelope() {
+  ShownEnvelope& shown = Shown();
+  shown.valid = false;
+  shown.envelope.Free();
+}
+
 // The kind of data follows the record (Q present or not), never the
 // import-mode ring. I/Q data shows |I + jQ| on the amplitude page.
 void ShowPulseEnvelope(const PulseRecord& pulse) {
+  const PulseEnvelope& env = pulse.envelope;
+  // An empty envelope costs nothing to show; a large one is shown again
+  // only when it is not the one the pages hold.
+  if (!env.Empty() && ShowsEnvelope(env)) return;
+  ForgetShownEnvelope();
   SetText(T_VIEW, T_VIEW_STR_ENVPOINTS, "0");
   SetText(T_VIEW, T_VIEW_STR_ENVMIN, "0");
   SetText(T_VIEW, T_VIEW_STR_ENVMAX, "0");
   DeleteGraphPlot(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteTableRows(T_ENV, T_ENV_TABLE_ARBENVEL, 1, -1);
   DeleteTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, 1, -1);
-  const PulseEnvelope& env = pulse.envelope;
   if (env.Empty()) return;
   const int n = env.Count();
   SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 0);
@@ -232,6 +301,7 @@ void ShowPulseEnvelope(const PulseRecord& pulse) {
   }
   SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 1);
   SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 1);
+  RememberShown(env);
 }
 
 // Commit of "Import Data From File...": the file dialog, then the import

@@ -17,6 +17,9 @@ int EnvelopeImportModeCb(int panel, int control, int event, void* callbackData, 
 // Writes the record's envelope into the two tables, the View plot and its
 // three figures (step of ShowPulseInEditor).
 void ShowPulseEnvelope(const PulseRecord& pulse);
+// Makes the next ShowPulseEnvelope fill the tables, the plot and the
+// figures again even when the envelope is the one they show.
+void ForgetShownEnvelope();
 // The import-mode dimming of the two column fields.
 void DimEnvelopeColumns(int customOn, int mode);
 

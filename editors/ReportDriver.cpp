@@ -246,6 +246,13 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
     return ClosePlugin(errorText, errorSize);
   }
 
+  // An empty File field names no report: without this check the home
+  // folder itself would be taken as the report file.
+  if (std::strspn(p, " \t") == std::strlen(p)) {
+    g_path = p;
+    CopyError(errorText, errorSize, "No report file name given.");
+    return 0;
+  }
   // A relative name is taken from the home path. A name that does not fit
   // the path field is refused rather than cut to another file's name.
   char full[256] = "";

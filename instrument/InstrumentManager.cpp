@@ -426,10 +426,31 @@ int ScanGpibCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
+// Stores a host as "TCPIP::<host>::INSTR" (comment: the host) in the first
+// empty entry of the scanned list unless the list holds it already (in any
+// case); false when it was not stored.
+static bool AddScannedHost(DeviceList<cz::kScannedDevices>& list, const std::string& host) {
+  const std::string resource = cz::FormatC("TCPIP::%s::INSTR", host.c_str());
+  int free = -1;
+  for (int i = 0; i < cz::kScannedDevices; ++i) {
+    if (list.Resource[i].empty()) {
+      if (free < 0) free = i;
+      continue;
+    }
+    if (Upper(list.Resource[i].str()) == Upper(resource)) return false;
+  }
+  if (free < 0 || !list.Resource[free].AssignExact(resource)) return false;
+  list.Comment[free].Assign(host);
+  return true;
+}
+
 // The LAN scan runs every discovery provider on the domain and stores the
 // hosts found as "TCPIP::<host>::INSTR" (comment: the host), at most 64 in
-// the order of the providers and of their answers. The scanned list is
-// replaced only when the domain gave an answer; Cancel leaves it as it was.
+// the order of the providers and of their answers, each once. Only a
+// DNS-SD answer for the domain shows that the domain exists: then the
+// scanned list is replaced by what the scan found. Without one the list
+// keeps its entries and the hosts that answered the broadcast are added.
+// Cancel leaves the list as it was.
 int ScanLanCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   DimInstrumentManagerControls(1);
@@ -452,7 +473,7 @@ int ScanLanCb(int, int, int event, void*, int, int) {
   }
   const bool collected = anyStarted && CollectLanAnswers(&searches);
 
-  bool answered = false, allFailed = anyStarted;
+  bool domainFound = false, anyHosts = false, allFailed = anyStarted;
   for (const LanSearch& s : searches) {
     Log_Message(2, " - ", s.provider->Name());
     if (!s.started) {
@@ -463,8 +484,13 @@ int ScanLanCb(int, int, int event, void*, int, int) {
     if (!failure.empty()) Log_Message(4, "   *** ", s.provider->Name(), ": ", failure.c_str());
     allFailed = allFailed && !failure.empty() && !s.provider->Answered();
     if (!s.provider->Answered()) continue;
-    answered = true;
-    Log_Message(2, "  - ", upperDomain.c_str());
+    anyHosts = anyHosts || !s.provider->Hosts().empty();
+    // The hosts of a domain are listed under it; a broadcast's straight
+    // under the provider.
+    if (s.provider->FindsDomain()) {
+      domainFound = true;
+      Log_Message(2, "  - ", upperDomain.c_str());
+    }
     for (const std::string& host : s.provider->Hosts()) Log_Message(2, "     ", host.c_str());
   }
   if (!anyStarted || (collected && allFailed)) {
@@ -478,22 +504,11 @@ int ScanLanCb(int, int, int event, void*, int, int) {
     DimInstrumentManagerControls(0);
     return 0;
   }
-  if (answered) {
-    DeviceList<cz::kScannedDevices>& list = EmptyScannedList();
-    int filled = 0;
-    std::vector<std::string> stored;
+  if (domainFound || anyHosts) {
+    DeviceList<cz::kScannedDevices>& list = domainFound ? EmptyScannedList() : g_Settings.ScannedDeviceList;
     for (const LanSearch& s : searches) {
       if (!s.started || !s.provider->Answered()) continue;
-      for (const std::string& host : s.provider->Hosts()) {
-        if (filled >= cz::kScannedDevices) break;
-        bool known = false;
-        for (const std::string& h : stored) known = known || Upper(h) == Upper(host);
-        if (known) continue;
-        if (!list.Resource[filled].AssignExact(cz::FormatC("TCPIP::%s::INSTR", host.c_str()))) continue;
-        list.Comment[filled].Assign(host);
-        stored.push_back(host);
-        ++filled;
-      }
+      for (const std::string& host : s.provider->Hosts()) AddScannedHost(list, host);
     }
     RebuildInstrumentTree();
   }

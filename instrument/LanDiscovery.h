@@ -34,8 +34,12 @@ class LanDiscoveryProvider {
   virtual void Poll(int waitMs) = 0;
   // Nothing more is expected: every answer is in or the collection time is over.
   virtual bool Done() const = 0;
-  // The search got an answer for the domain (possibly without hosts).
+  // The search got an answer (possibly without hosts).
   virtual bool Answered() const = 0;
+  // An answer of this provider is an answer for the domain itself, which
+  // then exists (DNS-SD). A broadcast's answers come from whatever hosts
+  // hear it, whatever domain was typed, and prove no domain.
+  virtual bool FindsDomain() const { return true; }
   // The host names found so far, in the order found, each once.
   virtual const std::vector<std::string>& Hosts() const = 0;
   // What went wrong during the search ("" when nothing did).

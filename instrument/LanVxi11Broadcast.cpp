@@ -147,6 +147,7 @@ class Vxi11Broadcast final : public LanDiscoveryProvider {
   }
 
   bool Answered() const override { return !lookups_.empty(); }
+  bool FindsDomain() const override { return false; }
 
   const std::vector<std::string>& Hosts() const override {
     Collect();

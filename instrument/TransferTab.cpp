@@ -31,6 +31,7 @@ constexpr int kArrowLength = 20;   // pixels of the arrow head
 constexpr std::uint32_t kResetTimeoutMs = 15000;
 constexpr int kPollStep = 2;       // progress steps per status poll
 constexpr double kPollWaitSeconds = 2.0;
+constexpr const char* kNoLocalFile = "-";  // STR_LOCFILE before any waveform was built
 
 // Captions and colours of the baseband-mode buttons by mode.
 struct ModeLook {
@@ -398,7 +399,9 @@ int RefreshTransferTab() {
     linkedFor = InstrumentIdentification();
     char local[kFileBrowserPathSize] = "";
     GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local, sizeof local);
-    if (local[0] != '\0') UpdateLinkedRemoteFiles(local, IdentifiedDefaultDirectory());
+    // The placeholder shown before any build is no file name.
+    if (local[0] != '\0' && std::strcmp(local, kNoLocalFile) != 0)
+      UpdateLinkedRemoteFiles(local, IdentifiedDefaultDirectory());
   }
   // Without memory on one path the routing is fixed, so the diagram is
   // drawn after the routing rule below is applied.
@@ -429,10 +432,12 @@ int TransferControlsCb(int, int control, int event, void*, int, int) {
 
 void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
   const char* local = localFile ? localFile : "";
-  if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local);
+  if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local[0] ? local : kNoLocalFile);
   char absolute[kFileBrowserPathSize] = "";
-  if (!MakeAbsolutePath(local, absolute, sizeof absolute)) return;
+  if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return;
   const std::string name = FileNameWithExtension(absolute);
+  // Without a file name there is nothing to link: the instrument names stay.
+  if (name.empty()) return;
   const bool unixPaths = InstrumentCapabilities.UnixPaths != 0;
   const char* projectDir = unixPaths ? g_Settings.Project.pathLin.c_str() : g_Settings.Project.pathWin.c_str();
   char directory[kFileBrowserPathSize] = "";
@@ -559,6 +564,8 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   char localFile[kFileBrowserPathSize] = "";
   GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, localFile, sizeof localFile);
+  // The placeholder shown before any waveform was built is no file name.
+  if (std::strcmp(localFile, kNoLocalFile) == 0) localFile[0] = '\0';
   SetTransferBusy(1);
   Log_Message(1, " ");
   VisaDev_ResetUploadQuestions(0);

@@ -113,6 +113,10 @@ inline int16_t WaveLib_SampleToInt16(float x) {
 // the length written into buf (buf holds at least 32 bytes).
 int WaveLib_FormatDateTag(char* buf, int size);
 
+// "{LEVEL OFFS:<rms>,<peak>}" (dB, "%f"). An offset that prints as zero is
+// written 0.000000, never -0.000000 (a level a rounding error above 1).
+std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset);
+
 // Output file written to a temporary file beside the real destination (links
 // followed, see cz::ReplacingFile) and renamed over it by Commit. Without
 // Commit (failure, early return) the partial file is closed and removed; an

@@ -204,7 +204,7 @@ int WaveLib_WriteWaveformB(WaveDescriptor* d, const char* path, FILE* tempIqFile
   out.WriteText(date);
   out.WriteText(cz::FormatC("{CLOCK:%4.3f}", d->arbClock).c_str());
   out.WriteText(cz::FormatC("{CLOCK MARKER:%4.3f}", d->markerClock).c_str());
-  out.WriteText(cz::FormatC("{LEVEL OFFS:%f,%f}", d->rmsOffset, d->peakOffset).c_str());
+  out.WriteText(WaveLib_LevelOffsTag(d->rmsOffset, d->peakOffset).c_str());
   out.WriteText(cz::FormatC("{SAMPLES:%ld}", static_cast<long>(d->samples)).c_str());
   if (markersFromMemory) {
     Log_Level(LOG_INFO, 1, "Creating marker trace from memory buffer...");

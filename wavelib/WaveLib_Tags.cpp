@@ -215,3 +215,12 @@ int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
   if (info->clock != 0.0) info->playTime = info->samples / info->clock;
   return 1;
 }
+
+std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset) {
+  auto offset = [](double value) {
+    std::string text = cz::FormatC("%f", value);
+    if (text.size() > 1 && text[0] == '-' && text.find_first_not_of("0.", 1) == std::string::npos) text.erase(0, 1);
+    return text;
+  };
+  return "{LEVEL OFFS:" + offset(rmsOffset) + "," + offset(peakOffset) + "}";
+}

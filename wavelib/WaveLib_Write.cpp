@@ -105,7 +105,7 @@ int WriteHeader(WavePartFile& out, const WaveDescriptor* d) {
   ok &= out.WriteText(date);
   ok &= out.WriteText(cz::FormatC("{CLOCK:%4.3f}", d->arbClock).c_str());
   ok &= out.WriteText(cz::FormatC("{CLOCK MARKER:%4.3f}", d->markerClock).c_str());
-  ok &= out.WriteText(cz::FormatC("{LEVEL OFFS:%f,%f}", d->rmsOffset, d->peakOffset).c_str());
+  ok &= out.WriteText(WaveLib_LevelOffsTag(d->rmsOffset, d->peakOffset).c_str());
   ok &= out.WriteText(cz::FormatC("{SAMPLES:%ld}", static_cast<long>(d->samples)).c_str());
   return ok;
 }

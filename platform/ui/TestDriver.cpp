@@ -114,8 +114,8 @@ int UiTest_TableCellPictureSize(int panel, int control, Point cell, int* width, 
     if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
     if (!width || !height) return UI_ERR_BAD_VALUE;
     const TableCell& k = c->table.at(cell.y, cell.x);
-    *width = k.picture.width();
-    *height = k.picture.height();
+    *width = k.Picture().width();
+    *height = k.Picture().height();
     return 0;
 }
 
@@ -302,7 +302,7 @@ int UiTest_ChooseTableCellRingItem(int panel, int control, Point cell, int index
     if (cell.y < 1 || cell.y > c->table.rows || cell.x < 1 || cell.x > c->table.cols) return UI_ERR_BAD_CELL;
     const TableCell& k = c->table.at(cell.y, cell.x);
     if (k.type != VAL_CELL_RING) return 0;
-    if (index < 0 || index >= int(k.ring.size())) return UI_ERR_BAD_INDEX;
+    if (index < 0 || index >= int(k.Ring().size())) return UI_ERR_BAD_INDEX;
     if (auto* w = c->widget.data()) w->resize(c->width, c->height);
     auto* combo = qobject_cast<QComboBox*>(OpenTableCellEditor(*c, cell));
     if (!combo || index >= combo->count()) return 0;
@@ -710,5 +710,51 @@ std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel)
         it->first->setCurrentIndex(it->second);
     }
     for (QWidget* w : shown) w->hide();
+    return out;
+}
+
+namespace {
+
+// Whether the model shows a panel: see UiTest_VisibilityFaults.
+bool PanelShownByModel(const Panel& p, int depth = 0)
+{
+    if (depth > 64) return false;
+    if (p.tabOwnerPanel) {
+        const Ctrl* owner = FindCtrl(p.tabOwnerPanel, p.tabOwnerCtrl);
+        const Panel* ownerPanel = FindPanel(p.tabOwnerPanel);
+        if (!owner || !ownerPanel || !owner->visible) return false;
+        const auto& pages = owner->tab.pages;
+        const auto at = std::find(pages.begin(), pages.end(), p.handle);
+        if (at == pages.end() || int(at - pages.begin()) != owner->tab.active) return false;
+        return PanelShownByModel(*ownerPanel, depth + 1);
+    }
+    if (!p.visible) return false;
+    if (!p.parent) return true;
+    const Panel* parent = FindPanel(p.parent);
+    return parent && PanelShownByModel(*parent, depth + 1);
+}
+
+} // namespace
+
+std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel)
+{
+    EnsureApp();
+    FlushDirty();
+    QCoreApplication::processEvents();
+    std::vector<UiTest_VisibilityFault> out;
+    const Panel* p = FindPanel(panel);
+    if (!p) return out;
+    const bool panelShown = PanelShownByModel(*p);
+    for (const auto& [id, c] : p->ctrls) {
+        const std::string where = p->constName + "." + c.constName;
+        if (const QWidget* w = c.widget.data()) {
+            const bool expected = panelShown && c.visible;
+            if (w->isVisible() != expected) out.push_back({panel, id, where, w->isVisible(), expected});
+        }
+        if (const QLabel* l = c.labelWidget.data()) {
+            const bool expected = panelShown && c.visible && !c.label.empty() && LookInt(c.look, ATTR_LABEL_VISIBLE, 1);
+            if (l->isVisible() != expected) out.push_back({panel, id, where + " label", l->isVisible(), expected});
+        }
+    }
     return out;
 }

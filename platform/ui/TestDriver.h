@@ -166,3 +166,18 @@ struct UiTest_ClippedText {
     int boxWidth, boxHeight;    // what its box offers
 };
 std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel);
+
+// ---------------------------------------------------------------------------
+// Visibility: the controls (and outside labels) of a panel whose widget is
+// drawn when the model says hidden, or hidden when it says drawn. A control
+// is drawn when its ATTR_VISIBLE is on and its panel is shown: a window or
+// child panel whose ATTR_VISIBLE is on inside a shown parent, or the active
+// page of a drawn tab control.
+struct UiTest_VisibilityFault {
+    int panel;
+    int control;
+    std::string where;  // "PANEL.CONTROL" or "PANEL.CONTROL label"
+    bool drawn;         // what the widget does
+    bool expected;      // what the model says
+};
+std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel);

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -68,6 +69,42 @@ struct TreeData {
     bool folderBrowser = false;
 };
 
+// What few cells hold: ring items, a look of their own, a picture. Kept
+// apart from the cell, so that a plain cell stays small: a table of a
+// million rows holds millions of cells.
+struct TableCellExtras {
+    std::vector<std::string> ring; // ring cell items
+    AttrMap attrs;                 // remaining cell attributes
+    QPixmap picture;               // cell image (SetTableCellBitmap); null = none
+};
+
+// A cell's extras, made on the first write; copies are deep.
+class TableCellExtrasPtr {
+public:
+    TableCellExtrasPtr() = default;
+    TableCellExtrasPtr(const TableCellExtrasPtr& o) : p_(o.p_ ? std::make_unique<TableCellExtras>(*o.p_) : nullptr) {}
+    TableCellExtrasPtr& operator=(const TableCellExtrasPtr& o)
+    {
+        if (this != &o) p_ = o.p_ ? std::make_unique<TableCellExtras>(*o.p_) : nullptr;
+        return *this;
+    }
+    TableCellExtrasPtr(TableCellExtrasPtr&&) noexcept = default;
+    TableCellExtrasPtr& operator=(TableCellExtrasPtr&&) noexcept = default;
+    const TableCellExtras& get() const
+    {
+        static const TableCellExtras* const none = new TableCellExtras(); // never freed: read after exit paths too
+        return p_ ? *p_ : *none;
+    }
+    TableCellExtras& edit()
+    {
+        if (!p_) p_ = std::make_unique<TableCellExtras>();
+        return *p_;
+    }
+
+private:
+    std::unique_ptr<TableCellExtras> p_;
+};
+
 struct TableCell {
     int type = VAL_CELL_NUMERIC;
     int dataType = VAL_DOUBLE;
@@ -80,10 +117,15 @@ struct TableCell {
     double minV = -1.0e300;
     double maxV = 1.0e300;
     std::string text;
-    std::vector<std::string> ring; // ring cell items
     int ringIndex = -1;            // ring cell: the active item (items may share a label); -1 none
-    AttrMap attrs;                 // remaining cell attributes
-    QPixmap picture;               // cell image (SetTableCellBitmap); null = none
+    TableCellExtrasPtr extras;
+
+    const std::vector<std::string>& Ring() const { return extras.get().ring; }
+    std::vector<std::string>& EditRing() { return extras.edit().ring; }
+    const AttrMap& Attrs() const { return extras.get().attrs; }
+    AttrMap& EditAttrs() { return extras.edit().attrs; }
+    const QPixmap& Picture() const { return extras.get().picture; }
+    QPixmap& EditPicture() { return extras.edit().picture; }
 };
 
 struct TableData {

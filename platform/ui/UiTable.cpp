@@ -41,8 +41,43 @@ bool RangeOk(const Ctrl* c, Rect& r)
            r.left + r.width - 1 <= c->table.cols;
 }
 
+// A new cell of column c (1-based): the column's template for new rows of
+// the master cell type, else a cell of cellType.
+void MakeFresh(TableCell& dst, const TableData& t, int c, int cellType, bool newRow)
+{
+    if (cellType == VAL_USE_MASTER_CELL_TYPE && c - 1 < int(t.columnTemplate.size()) && newRow)
+        dst = t.columnTemplate[size_t(c - 1)];
+    else
+        dst.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
+    if (dst.type == VAL_CELL_STRING || dst.type == VAL_CELL_RING || dst.type == VAL_CELL_BUTTON) dst.dataType = VAL_STRING;
+}
+
+// Rows added at the end or rows removed, the columns unchanged: the cells
+// stay where they are and only the rows concerned are touched (a table of a
+// million rows is filled and emptied in one pass). false for other changes.
+bool ResizeRowsInPlace(TableData& t, int rows, int cols, int rowAt, int cellType)
+{
+    if (cols != t.cols || cols <= 0) return false;
+    const size_t w = size_t(cols);
+    if (rows > t.rows) {
+        if (rowAt != t.rows + 1) return false;
+        t.cells.reserve(size_t(rows) * w);
+        for (int r = t.rows + 1; r <= rows; ++r)
+            for (int c = 1; c <= cols; ++c) MakeFresh(t.cells.emplace_back(), t, c, cellType, true);
+    } else if (rows < t.rows) {
+        if (rowAt < 1 || rowAt + (t.rows - rows) - 1 > t.rows) return false;
+        const auto first = t.cells.begin() + std::ptrdiff_t(size_t(rowAt - 1) * w);
+        t.cells.erase(first, first + std::ptrdiff_t(size_t(t.rows - rows) * w));
+        if (rows == 0) t.cells.shrink_to_fit();
+    }
+    t.rows = rows;
+    t.rowAttrs.resize(size_t(rows));
+    return true;
+}
+
 void Resize(TableData& t, int rows, int cols, int rowAt, int colAt, int cellType)
 {
+    if (ResizeRowsInPlace(t, rows, cols, rowAt, cellType)) return;
     std::vector<TableCell> cells(size_t(rows) * size_t(cols));
     const int addR = rows - t.rows, addC = cols - t.cols;
     for (int r = 1; r <= rows; ++r) {
@@ -55,11 +90,7 @@ void Resize(TableData& t, int rows, int cols, int rowAt, int colAt, int cellType
             if (addC < 0 && c >= colAt) srcC = c - addC;
             TableCell& dst = cells[size_t(r - 1) * size_t(cols) + size_t(c - 1)];
             if (fresh) {
-                if (cellType == VAL_USE_MASTER_CELL_TYPE && c - 1 < int(t.columnTemplate.size()) && addR > 0)
-                    dst = t.columnTemplate[size_t(c - 1)];
-                else
-                    dst.type = cellType < 0 ? VAL_CELL_NUMERIC : cellType;
-                if (dst.type == VAL_CELL_STRING || dst.type == VAL_CELL_RING || dst.type == VAL_CELL_BUTTON) dst.dataType = VAL_STRING;
+                MakeFresh(dst, t, c, cellType, addR > 0);
             } else {
                 dst = std::move(t.cells[size_t(srcR - 1) * size_t(t.cols) + size_t(srcC - 1)]);
             }
@@ -80,8 +111,8 @@ int SetCellValue(TableCell& cell, double num, const char* text)
         cell.text = text;
         if (cell.type == VAL_CELL_RING) {
             // A ring shows the first item of that label (none: no active item).
-            auto it = std::find(cell.ring.begin(), cell.ring.end(), cell.text);
-            cell.ringIndex = it == cell.ring.end() ? -1 : int(it - cell.ring.begin());
+            auto it = std::find(cell.Ring().begin(), cell.Ring().end(), cell.text);
+            cell.ringIndex = it == cell.Ring().end() ? -1 : int(it - cell.Ring().begin());
         }
     } else {
         if (cell.type != VAL_CELL_NUMERIC) return UI_ERR_BAD_TYPE;
@@ -112,11 +143,11 @@ int SetCellAttr(TableCell& cell, int attr, const AttrValue& v)
         // The active item of a ring cell by its position, so that items of one
         // label stay apart.
         if (cell.type != VAL_CELL_RING || v.isText) return UI_ERR_WRONG_KIND;
-        if (iv < 0 || iv >= int(cell.ring.size())) return UI_ERR_BAD_INDEX;
+        if (iv < 0 || iv >= int(cell.Ring().size())) return UI_ERR_BAD_INDEX;
         cell.ringIndex = iv;
-        cell.text = cell.ring[size_t(iv)];
+        cell.text = cell.Ring()[size_t(iv)];
         return 0;
-    default: cell.attrs[attr] = v; return 0;
+    default: cell.EditAttrs()[attr] = v; return 0;
     }
 }
 
@@ -138,8 +169,9 @@ int GetCellAttr(const TableCell& cell, int attr, AttrValue* v)
         v->num = cell.ringIndex;
         return 0;
     default: {
-        auto it = cell.attrs.find(attr);
-        if (it != cell.attrs.end()) *v = it->second;
+        const AttrMap& attrs = cell.Attrs();
+        auto it = attrs.find(attr);
+        if (it != attrs.end()) *v = it->second;
         return 0;
     }
     }
@@ -216,23 +248,23 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
         if (!std::isfinite(num)) return 0;
         if (IsIntegerType(cell->dataType)) num = CoerceToType(num, cell->dataType);
         const bool outside = num < cell->minV || num > cell->maxV;
-        if (outside && (cell->mode == VAL_VALIDATE || LookInt(cell->attrs, ATTR_CHECK_RANGE, 0))) return 0;
+        if (outside && (cell->mode == VAL_VALIDATE || LookInt(cell->Attrs(), ATTR_CHECK_RANGE, 0))) return 0;
         if (cell->minV <= cell->maxV) num = std::clamp(num, cell->minV, cell->maxV);
         cell->num = num;
     } else if (cell->type == VAL_CELL_RING) {
         // A ring cell takes only one of its items.
-        const int n = int(cell->ring.size());
-        if (ringIndex < 0 || ringIndex >= n || (text && cell->ring[size_t(ringIndex)] != text)) {
+        const int n = int(cell->Ring().size());
+        if (ringIndex < 0 || ringIndex >= n || (text && cell->Ring()[size_t(ringIndex)] != text)) {
             const std::string chosen = text ? text : "";
-            auto it = std::find(cell->ring.begin(), cell->ring.end(), chosen);
-            if (it == cell->ring.end()) return 0;
-            ringIndex = int(it - cell->ring.begin());
+            auto it = std::find(cell->Ring().begin(), cell->Ring().end(), chosen);
+            if (it == cell->Ring().end()) return 0;
+            ringIndex = int(it - cell->Ring().begin());
         }
         cell->ringIndex = ringIndex;
-        cell->text = cell->ring[size_t(ringIndex)];
+        cell->text = cell->Ring()[size_t(ringIndex)];
     } else if (cell->type != VAL_CELL_BUTTON) {
         std::string t = text ? text : "";
-        const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
+        const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
         if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8PrefixLength(t, size_t(maxLen)));
         cell->text = t;
     }
@@ -625,7 +657,7 @@ int SetTableCellBitmap(int panel, int control, Point cell, int bitmap)
         if (it == RT().bitmaps.end()) return UI_ERR_BAD_BITMAP;
         picture = QPixmap::fromImage(it->second);
     }
-    k->picture = picture;
+    if (!picture.isNull() || !k->Picture().isNull()) k->EditPicture() = picture;
     MarkDirty(*c);
     return 0;
 }
@@ -666,11 +698,11 @@ int InsertTableCellRingItem(int panel, int control, Point cell, int index, const
     TableCell* k = CellAt(c, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
-    if (!label || index < -1 || index > int(k->ring.size())) return UI_ERR_BAD_INDEX;
-    int at = index < 0 ? int(k->ring.size()) : index;
-    k->ring.insert(k->ring.begin() + at, label);
+    if (!label || index < -1 || index > int(k->Ring().size())) return UI_ERR_BAD_INDEX;
+    int at = index < 0 ? int(k->Ring().size()) : index;
+    k->EditRing().insert(k->EditRing().begin() + at, label);
     if (k->ringIndex >= at) ++k->ringIndex;
-    if (k->text.empty() && k->ring.size() == 1) {
+    if (k->text.empty() && k->Ring().size() == 1) {
         k->text = label;
         k->ringIndex = 0;
     }
@@ -687,11 +719,11 @@ int DeleteTableCellRingItems(int panel, int control, Point cell, int index, int 
     TableCell* k = CellAt(c, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING) return UI_ERR_WRONG_KIND;
-    int n = int(k->ring.size());
+    int n = int(k->Ring().size());
     if (n == 0) return 0;
     if (index < 0 || index >= n) return UI_ERR_BAD_INDEX;
     int last = count < 0 ? n : std::min(n, index + count);
-    k->ring.erase(k->ring.begin() + index, k->ring.begin() + last);
+    k->EditRing().erase(k->EditRing().begin() + index, k->EditRing().begin() + last);
     if (k->ringIndex >= last) k->ringIndex -= last - index;
     else if (k->ringIndex >= index) k->ringIndex = -1;
     MarkDirty(*c);
@@ -705,6 +737,6 @@ int GetNumTableCellRingItems(int panel, int control, Point cell, int* count)
     const TableCell* k = GetCell(panel, control, cell, &st);
     if (!k) return st;
     if (k->type != VAL_CELL_RING || !count) return UI_ERR_WRONG_KIND;
-    *count = int(k->ring.size());
+    *count = int(k->Ring().size());
     return 0;
 }

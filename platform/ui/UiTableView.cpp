@@ -36,7 +36,7 @@ const TableCell* LiveCell(int panel, int control, const QModelIndex& index)
 QString CellText(const TableCell& cell)
 {
     if (cell.type == VAL_CELL_NUMERIC)
-        return QStr(FormatNumber(cell.num, cell.dataType, cell.precision, LookInt(cell.attrs, ATTR_FORMAT, 0)));
+        return QStr(FormatNumber(cell.num, cell.dataType, cell.precision, LookInt(cell.Attrs(), ATTR_FORMAT, 0)));
     return QStr(cell.text);
 }
 
@@ -62,25 +62,25 @@ public:
         case Qt::EditRole: return CellText(*cell);
         case Qt::DecorationRole:
             // Button and picture cells draw their image themselves.
-            if (cell->picture.isNull() || cell->type == VAL_CELL_BUTTON || cell->type == VAL_CELL_PICTURE) return {};
-            return cell->picture;
+            if (cell->Picture().isNull() || cell->type == VAL_CELL_BUTTON || cell->type == VAL_CELL_PICTURE) return {};
+            return cell->Picture();
         case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell->dimmed ? 0x909090 : cell->textColor & 0xFFFFFF));
         case Qt::BackgroundRole:
             return (cell->bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell->bgColor)));
         case Qt::FontRole: {
-            if (!cell->attrs.count(ATTR_TEXT_FONT) && !cell->attrs.count(ATTR_TEXT_POINT_SIZE) &&
-                !cell->attrs.count(ATTR_TEXT_BOLD))
+            if (!cell->Attrs().count(ATTR_TEXT_FONT) && !cell->Attrs().count(ATTR_TEXT_POINT_SIZE) &&
+                !cell->Attrs().count(ATTR_TEXT_BOLD))
                 return {};
-            QFont f = RuntimeFont(LookText(cell->attrs, ATTR_TEXT_FONT, "NIDialog"),
-                                  LookInt(cell->attrs, ATTR_TEXT_POINT_SIZE, 13));
-            f.setBold(LookInt(cell->attrs, ATTR_TEXT_BOLD, 0) != 0);
+            QFont f = RuntimeFont(LookText(cell->Attrs(), ATTR_TEXT_FONT, "NIDialog"),
+                                  LookInt(cell->Attrs(), ATTR_TEXT_POINT_SIZE, 13));
+            f.setBold(LookInt(cell->Attrs(), ATTR_TEXT_BOLD, 0) != 0);
             return f;
         }
         case Qt::TextAlignmentRole: {
             const int dflt = cell->type == VAL_CELL_NUMERIC ? VAL_RIGHT_JUSTIFIED
                              : cell->type == VAL_CELL_BUTTON ? VAL_CENTER_JUSTIFIED
                                                              : VAL_LEFT_JUSTIFIED;
-            const int j = LookInt(cell->attrs, ATTR_CELL_JUSTIFY, dflt);
+            const int j = LookInt(cell->Attrs(), ATTR_CELL_JUSTIFY, dflt);
             const Qt::Alignment h = j == VAL_RIGHT_JUSTIFIED ? Qt::AlignRight
                                     : j == VAL_CENTER_JUSTIFIED ? Qt::AlignHCenter
                                                                 : Qt::AlignLeft;
@@ -158,7 +158,7 @@ public:
         if (!cell) return nullptr;
         if (cell->type == VAL_CELL_RING) {
             auto* combo = new QComboBox(parent);
-            for (const std::string& item : cell->ring) combo->addItem(QStr(item));
+            for (const std::string& item : cell->Ring()) combo->addItem(QStr(item));
             QObject::connect(combo, &QComboBox::activated, combo, [this, combo](int) {
                 auto* self = const_cast<CellDelegate*>(this);
                 combo->setProperty("czChosen", true);
@@ -172,7 +172,7 @@ public:
         }
         auto* edit = new QLineEdit(parent);
         edit->setFrame(false);
-        const int maxLen = LookInt(cell->attrs, ATTR_MAX_ENTRY_LENGTH, -1);
+        const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
         if (cell->type == VAL_CELL_STRING && maxLen >= 0) edit->setMaxLength(std::max(1, maxLen));
         return edit;
     }
@@ -184,7 +184,7 @@ public:
             QSignalBlocker block(combo);
             // The items may have been rebuilt while the drop-down is open.
             QStringList items;
-            for (const std::string& item : cell->ring) items << QStr(item);
+            for (const std::string& item : cell->Ring()) items << QStr(item);
             QStringList shown;
             for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
             if (shown != items) {
@@ -192,9 +192,9 @@ public:
                 combo->addItems(items);
             }
             int at = cell->ringIndex;
-            if (at < 0 || at >= int(cell->ring.size()) || cell->ring[size_t(at)] != cell->text) {
-                auto it = std::find(cell->ring.begin(), cell->ring.end(), cell->text);
-                at = it == cell->ring.end() ? -1 : int(it - cell->ring.begin());
+            if (at < 0 || at >= int(cell->Ring().size()) || cell->Ring()[size_t(at)] != cell->text) {
+                auto it = std::find(cell->Ring().begin(), cell->Ring().end(), cell->text);
+                at = it == cell->Ring().end() ? -1 : int(it - cell->Ring().begin());
             }
             combo->setCurrentIndex(at);
         } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
@@ -257,8 +257,8 @@ private:
         if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
             b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
         b.palette.setColor(QPalette::ButtonText, QColor::fromRgb(QRgb(cell.dimmed ? 0x909090 : cell.textColor & 0xFFFFFF)));
-        if (!cell.picture.isNull()) {
-            b.icon = QIcon(cell.picture);
+        if (!cell.Picture().isNull()) {
+            b.icon = QIcon(cell.Picture());
             const int side = std::max(1, b.rect.height() - 4);
             b.iconSize = QSize(side, side);
         }
@@ -269,11 +269,11 @@ private:
     void PaintPicture(QPainter* painter, const QStyleOptionViewItem& option, const TableCell& cell) const
     {
         if (!(cell.bgColor & VAL_TRANSPARENT)) painter->fillRect(option.rect, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
-        if (cell.picture.isNull()) return;
-        const QSize fit = cell.picture.size().scaled(option.rect.size() - QSize(2, 2), Qt::KeepAspectRatio);
+        if (cell.Picture().isNull()) return;
+        const QSize fit = cell.Picture().size().scaled(option.rect.size() - QSize(2, 2), Qt::KeepAspectRatio);
         QRect target(QPoint(0, 0), fit);
         target.moveCenter(option.rect.center());
-        painter->drawPixmap(target, cell.picture);
+        painter->drawPixmap(target, cell.Picture());
     }
 
     int panel_, control_;

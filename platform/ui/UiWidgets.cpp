@@ -270,8 +270,9 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
     ApplyLook(c);
     ApplyValue(c);
     ApplyMode(c);
+    // A control copied hidden (a tab page made from a panel) stays hidden:
+    // ApplyGeometry hid it explicitly, so showing its panel leaves it so.
     ApplyGeometry(c);
-    w->show();
 }
 
 void DestroyCtrlWidget(Ctrl& c)

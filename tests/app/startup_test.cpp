@@ -30,6 +30,7 @@
 #include "app/Startup.h"
 #include "app/TempFiles.h"
 #include "app/LibraryTree.h"
+#include "ui/main/MainPanel.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
@@ -476,6 +477,85 @@ TEST_F(StartupInProcess, EveryControlCarriesItsTooltip) {
     EXPECT_EQ(disabled, 0) << row.panel << " " << row.control;
   }
   TearDownApplication();
+}
+
+TEST_F(StartupInProcess, NameAndFileFieldsDrawNoFrame) {
+  ASSERT_EQ(InitApplication(), 1);
+  struct Frameless {
+    int panel;
+    const char* names[5];
+  };
+  const Frameless fields[] = {
+      {PANEL_MAIN, {"STR_PROJECT", "STR_NAME", "STR_DATE", "STR_VERSION", "TAB"}},
+      {TAB_PEDIT, {"STR_NAME", "STR_COMMENT"}},
+      {TAB_SEDIT, {"STR_NAME", "STR_COMMENT", "STR_COPYRIGHT", "STR_FILE"}},
+      {TAB_INFO, {"STR_NAME", "STR_VERSION", "STR_AUTHOR", "TXT_COMMENT"}},
+      {TAB_LOG, {"TEX_LOG"}},
+      {TAB_MSEG, {"STR_NAME", "STR_COMMENT", "STR_MSNAME"}},
+      {TAB_RFLIST, {"STR_NAME", "STR_COMMENT", "STR_FILE"}},
+      {TAB_INSTR, {"STR_INSTRFILE_A", "STR_INSTRFILE_B"}},
+      {INSTRMAN, {"STR_1", "STR_2", "STR_VISA_COMMENT", "STR_LAN_DOMAIN"}},
+  };
+  for (const Frameless& f : fields) {
+    if (f.panel <= 0) continue;  // a page that is not part of the program
+    for (const char* name : f.names) {
+      if (name == nullptr) break;
+      const int control = ControlNamed(f.panel, name);
+      ASSERT_GT(control, 0) << name;
+      int frame = 0;
+      GetCtrlAttribute(f.panel, control, ATTR_FRAME_COLOR, &frame);
+      EXPECT_EQ(frame, VAL_TRANSPARENT) << f.panel << " " << name;
+      if (f.panel == TAB_SEDIT) {
+        int visible = 0;
+        GetCtrlAttribute(f.panel, control, ATTR_VISIBLE, &visible);
+        EXPECT_EQ(visible, 1) << name;  // the field itself still shows
+      }
+    }
+  }
+  TearDownApplication();
+}
+
+// The echo "Loading application dialogs..." comes before the pulse editor's
+// sub-panels are built: a start-up that fails in the first of them has
+// echoed it, and nothing of the steps after it.
+TEST_F(StartupInProcess, ApplicationDialogsEchoComesBeforeThePulseEditorPanels) {
+  // The run-time calls that building the main window takes: the sub-panels
+  // are built a few calls after them.
+  const long before = UiTest_CallCount();
+  const int main = BuildMainPanel(0);
+  ASSERT_GT(main, 0);
+  const long mainCalls = UiTest_CallCount() - before;
+  UiTest_Reset();
+  StartupEcho = 1;
+  const std::string out = home_.dir.File("echo.txt");
+  bool found = false;
+  for (long n = mainCalls + 1; n <= mainCalls + 40 && !found; ++n) {
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    FILE* f = std::fopen(out.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    dup2(fileno(f), STDOUT_FILENO);
+    UiTest_FailNthCall(static_cast<int>(n), UI_ERR_INJECTED);
+    UiTest_QueueMessageOk();
+    const int started = InitApplication();
+    UiTest_FailNthCall(0, 0);
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::fclose(f);
+    const bool pulsePanels = !UiTest_Popups().empty() && UiTest_Popups()[0].text == "Failed to load pulse editor panel.";
+    if (pulsePanels) {
+      found = true;
+      EXPECT_EQ(started, 0);
+      const std::string echoed = ReadFileBytes(out);
+      EXPECT_NE(echoed.find("Loading sub panels...\nLoading application dialogs...\n"), std::string::npos) << echoed;
+      EXPECT_EQ(echoed.find("Configuring controls..."), std::string::npos) << echoed;
+    }
+    if (started) TearDownApplication();
+    UiTest_Reset();
+  }
+  StartupEcho = 0;
+  EXPECT_TRUE(found) << "no failing call ended the start-up in the pulse editor's panels";
 }
 
 TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {

@@ -332,3 +332,69 @@ TEST_F(PulseEditorTest, ShowingAPulseChangesNoneOfItsFields) {
 }
 
 }  // namespace
+
+namespace {
+
+// Envelope pages of the pulse editor as the user sees them after edits that
+// leave the envelope alone, after edits of the envelope and after another
+// pulse was shown in between: the texts are "%7.6f" of the record's values.
+class EnvelopePagesTest : public PulseEditorTest {
+ protected:
+  void ExpectPagesShow(const PulseRecord& p) {
+    const PulseEnvelope& env = p.envelope;
+    ASSERT_EQ(env.Count(), Rows(T_ENV, T_ENV_TABLE_ARBENVEL));
+    ASSERT_EQ(env.HasQ() ? env.Count() : 0, Rows(T_IQ, T_IQ_TABLE_ARBENVEL));
+    for (int k = 0; k < env.Count(); ++k) {
+      const double i = env.Values()[static_cast<std::size_t>(k)];
+      const double q = env.HasQ() ? env.QValues()[static_cast<std::size_t>(k)] : 0.0;
+      EXPECT_EQ(cz::FormatC("%7.6f", env.HasQ() ? std::sqrt(i * i + q * q) : i),
+                CellText(T_ENV, T_ENV_TABLE_ARBENVEL, 2, k + 1)) << k;
+      if (!env.HasQ()) continue;
+      EXPECT_EQ(cz::FormatC("%7.6f", i), CellText(T_IQ, T_IQ_TABLE_ARBENVEL, 2, k + 1)) << k;
+      EXPECT_EQ(cz::FormatC("%7.6f", q), CellText(T_IQ, T_IQ_TABLE_ARBENVEL, 3, k + 1)) << k;
+    }
+    EXPECT_EQ(std::to_string(env.Count()), Text(T_VIEW, T_VIEW_STR_ENVPOINTS));
+  }
+};
+
+TEST_F(EnvelopePagesTest, TablesFollowTheEnvelopeThroughEditsAndOtherPulses) {
+  // Values whose sixth decimal is a tie, negative zero, tiny and large ones.
+  PulseRecord& a = ShowNewPulse("a");
+  a.customEnvelopeOn = 1;
+  ASSERT_TRUE(a.envelope.SetIq({0.0078125, -0.0, 1e-7, -1e-7, 123456.5e-6, -2.5, 1e12},
+                               {0.5, 0.0000005, -0.0078125, 3.0, 0.25, -1e-9, 7.0}));
+  ShowPulseInEditor();
+  ExpectPagesShow(a);
+
+  // Edits of other fields keep what the pages show.
+  ASSERT_EQ(1, UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, "note"));
+  ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_LEVEL, -3.0));
+  ExpectPagesShow(a);
+
+  // A changed envelope of the same length is shown anew, down to a zero
+  // that changed its sign.
+  a.envelope.MutableQValues()[2] = 0.75;
+  ShowPulseInEditor();
+  ExpectPagesShow(a);
+  a.envelope.MutableValues()[1] = 0.0;
+  ShowPulseInEditor();
+  ExpectPagesShow(a);
+
+  // Another pulse with levels only, then the first one again; then the first
+  // one's data cleared through its button.
+  PulseRecord& b = ShowNewPulse("b");
+  b.customEnvelopeOn = 1;
+  ASSERT_TRUE(b.envelope.SetLevels({0.1, 0.2, 0.3}));
+  ShowPulseInEditor();
+  ExpectPagesShow(b);
+  SetCurrentPulse(0);
+  ShowPulseInEditor();
+  ExpectPagesShow(PulseTable[0]);
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_ClickCtrl(T_IMP, T_IMP_CMD_ENV_CLEARALL));
+  EXPECT_TRUE(PulseTable[0].envelope.Empty());
+  ExpectPagesShow(PulseTable[0]);
+  EXPECT_EQ("0", Text(T_VIEW, T_VIEW_STR_ENVMAX));
+}
+
+}  // namespace

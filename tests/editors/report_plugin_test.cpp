@@ -118,6 +118,24 @@ TEST_F(ReportPluginTest, PluginReasonsReachTheCaller) {
   EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
 }
 
+TEST_F(ReportPluginTest, AnEmptyFileFieldIsRefusedBeforeAnythingIsOpened) {
+  // The Report dialog's File field left empty (or blank), with the plug-in
+  // and with the text report: no workbook is opened, no file is made.
+  for (const char* plugin : {kPlugin, ""}) {
+    for (const char* path : {"", "   "}) {
+      error_[0] = '\0';
+      EXPECT_EQ(Report_OpenOrClose(1, path, plugin, error_, sizeof error_), 0) << plugin;
+      EXPECT_STREQ(error_, "No report file name given.") << plugin;
+      EXPECT_EQ(ReportPluginIndex, -1);
+      EXPECT_FALSE(Report_TextFileOpen());
+      EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
+    }
+  }
+  // The next report with a file name starts as usual.
+  ASSERT_EQ(Open(template_), 1) << error_;
+  EXPECT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1) << error_;
+}
+
 TEST_F(ReportPluginTest, ReportKeepsTheFormattingOfAnotherProgramsTemplate) {
   const std::string book = dir_.File("styled.xlsx"), original = dir_.File("original.xlsx");
   std::string out;

@@ -342,7 +342,7 @@ TEST_F(LanScanTest, ListsTheDnsSdHostsAndTheInstrumentFoundByBroadcast) {
   EXPECT_TRUE(list.Resource[3].empty());
   EXPECT_EQ(Children(kScannedBranchTag), 3);
   const std::vector<std::string> expected = {" - Avahi", "  - LOCAL", "     gen1.local", "     gen2.local",
-                                             " - VXI-11 broadcast", "  - LOCAL", "     " + sim};
+                                             " - VXI-11 broadcast", "     " + sim};
   EXPECT_EQ(Log().lines, expected);
   EXPECT_EQ(Log().status, (std::vector<std::string>{"Scanning LAN...", "Scanning Complete."}));
   // One GETPORT call for the VXI-11 core channel over TCP, to the one address given.
@@ -403,6 +403,41 @@ TEST_F(LanScanTest, ListKeptUnlessTheDomainAnswered) {
   EXPECT_EQ(Log().status.back(), "Scanning Complete.");
   EXPECT_EQ(Log().lines, std::vector<std::string>{" - VXI-11 broadcast"});
   EXPECT_EQ(g_Settings.ScannedDeviceList.Resource[0].str(), "TCPIP::kept::INSTR");
+}
+
+// A made-up domain: DNS-SD finds no such domain, the simulator answers the
+// broadcast. The list keeps its entries and gains the simulator once, however
+// often the user scans; nothing is logged under the domain.
+TEST_F(LanScanTest, BroadcastAnswersDoNotProveTheDomain) {
+  StartPortmapper();
+  UseProviders({"ghost.madeup"}, false);
+  g_Settings.ScannedDeviceList.Resource[0] = "TCPIP::kept::INSTR";
+  g_Settings.ScannedDeviceList.Comment[0] = "kept";
+  RebuildInstrumentTree();
+  const std::string sim = "TCPIP::" + LoopbackName() + "::INSTR";
+  for (int scan = 0; scan < 2; ++scan) {
+    Log().Clear();
+    Scan("madeup");
+    EXPECT_EQ(Log().status.back(), "Scanning Complete.");
+    const DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
+    EXPECT_EQ(list.Resource[0].str(), "TCPIP::kept::INSTR");
+    EXPECT_EQ(list.Comment[0].str(), "kept");
+    EXPECT_EQ(list.Resource[1].str(), sim);
+    EXPECT_TRUE(list.Resource[2].empty()) << list.Resource[2].str();
+    EXPECT_EQ(Children(kScannedBranchTag), 2);
+    EXPECT_FALSE(Log().Has("  - MADEUP"));
+    EXPECT_TRUE(Log().Has("     " + LoopbackName()));
+  }
+
+  // The same instrument found again, now in a domain that DNS-SD answers:
+  // the list is the scan's finds alone.
+  UseProviders({"gen1.lab"});
+  Scan("lab");
+  const DeviceList<cz::kScannedDevices>& list = g_Settings.ScannedDeviceList;
+  EXPECT_EQ(list.Resource[0].str(), "TCPIP::gen1.lab::INSTR");
+  EXPECT_EQ(list.Resource[1].str(), sim);
+  EXPECT_TRUE(list.Resource[2].empty());
+  EXPECT_TRUE(Log().Has("  - LAB"));
 }
 
 // Without its daemon the DNS-SD provider says so and the broadcast still finds the simulator.

@@ -274,6 +274,28 @@ TEST_F(TransferTabTest, UploadButtonSendsTheLocalFileToLinkedPathA) {
   EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
 }
 
+TEST_F(TransferTabTest, UploadBeforeAnyBuildSaysNoSourceFile) {
+  StartSim("Kaldra", "KLD-M64,KLD-M16");
+  char info[kIdentifyInfoSize] = "";
+  ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
+  g_Settings.BBModeA = 1;
+  g_Settings.BBLinkFA = 1;
+  g_Settings.RemoteFileA = "D:\\kept.wv";
+  RefreshTransferTab();
+  char shown[64] = "";
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, shown, sizeof shown);
+  ASSERT_STREQ(shown, "-");  // no waveform built yet
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_EQ(Log().status.back(), "Error: No Source File Specified.");
+  EXPECT_FALSE(Log().HasStatus("Error: Cannot Read Waveform Information."));
+  // The placeholder named no instrument file either, and nothing was sent.
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\kept.wv");
+  EXPECT_FALSE(Sent(":MMEM:DATA"));
+  GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, shown, sizeof shown);
+  EXPECT_STREQ(shown, "-");
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+}
+
 TEST_F(TransferTabTest, LostInstrumentEndsUploadAndResetWithStatus) {
   g_Settings.Select = "TCPIP0::127.0.0.1::1::SOCKET";
   g_Settings.BBModeA = 1;

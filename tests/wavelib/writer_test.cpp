@@ -186,6 +186,31 @@ TEST_F(Writer, StatisticsFromMemoryOnly) {
   EXPECT_FALSE(Logged("Calculating Peak"));
 }
 
+// A level a rounding error above full scale: the offset that prints as zero
+// is written without a minus sign, in both families' files; a real negative
+// offset keeps its sign.
+TEST_F(Writer, OffsetsThatPrintAsZeroCarryNoSign) {
+  std::vector<float> i(10, 1.0f), q(10, 0.0f);
+  i[3] = std::nextafter(1.0f, 2.0f);  // rms 1 + 1.2e-8: -1.0e-7 dB
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = 10;
+  d.iData = i.data();
+  d.qData = q.data();
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("hair.wv").c_str(), nullptr, nullptr), 1);
+  ASSERT_LT(d.rmsOffset, 0.0);
+  EXPECT_NE(cz::test::ReadFileBytes(dir_.File("hair.wv")).find("{LEVEL OFFS:0.000000,-0.000001}"), std::string::npos);
+
+  d.statisticsValid = 1;
+  d.rmsOffset = -4e-7;
+  d.peakOffset = -1e-12;
+  ASSERT_EQ(WaveLib_WriteWaveform(&d, dir_.File("given.wv").c_str(), nullptr, nullptr), 1);
+  EXPECT_NE(cz::test::ReadFileBytes(dir_.File("given.wv")).find("{LEVEL OFFS:0.000000,0.000000}"), std::string::npos);
+  ASSERT_EQ(WaveLib_WriteWaveformB(&d, dir_.File("b.wv").c_str(), nullptr, nullptr), 1);
+  EXPECT_NE(cz::test::ReadFileBytes(dir_.File("b.wv")).find("{LEVEL OFFS:0.000000,0.000000}"), std::string::npos);
+  EXPECT_EQ(WaveLib_LevelOffsTag(-0.0, -2.5), "{LEVEL OFFS:0.000000,-2.500000}");
+}
+
 // The builder's way: both sources are temporary files. With shrunken slot
 // buffers the samples and the four marker passes cross many buffer refills.
 TEST_F(Writer, TemporaryFilesGiveTheSameFileAsMemory) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 #include "tests/platform/ui/UiEvents.h"
 #include "tests/support/TempDir.h"
@@ -330,3 +331,59 @@ TEST_F(PanelTest, ProgrammaticPanelChangesRaiseNoEvents)
 }
 
 } // namespace
+
+namespace {
+
+void ExpectDrawnAsModelled(const char* when)
+{
+    for (int p : UiTest_Panels()) {
+        for (const UiTest_VisibilityFault& f : UiTest_VisibilityFaults(p)) {
+            ADD_FAILURE() << when << ": " << f.where << " drawn " << f.drawn << ", expected " << f.expected;
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(PanelTest, ControlsBuiltHiddenStayHiddenInEveryKindOfPanel)
+{
+    // One labelled control of every kind, every other one hidden, on a
+    // panel not shown yet; the same panel is then a child panel's parent
+    // and the source of a tab page.
+    const int source = NewPanel(0, "Source", 10, 10, 300, 500);
+    std::vector<int> ids;
+    for (int kind = CTRL_STRING; kind < CTRL_KIND_COUNT; ++kind) {
+        const int id = NewCtrl(source, kind, "Label", 20 + 10 * kind, 10);
+        ASSERT_GT(id, 0);
+        SetCtrlAttribute(source, id, ATTR_CONSTANT_NAME, ("KIND_" + std::to_string(kind)).c_str());
+        if (kind % 2) {
+            ASSERT_EQ(0, SetCtrlAttribute(source, id, ATTR_VISIBLE, 0));
+        }
+        ids.push_back(id);
+    }
+    ExpectDrawnAsModelled("before anything is shown");
+    const int tab = Make(CTRL_TAB, "", 10, 10);
+    ASSERT_EQ(0, InsertPanelAsTabPage(panel, tab, -1, source));
+    int page = 0;
+    ASSERT_EQ(0, GetPanelHandleFromTabPage(panel, tab, 0, &page));
+    const int child = NewPanel(source, "Child", 200, 200, 50, 80);
+    const int inChild = NewCtrl(child, CTRL_PICTURE, "", 5, 5);
+    SetCtrlAttribute(child, inChild, ATTR_VISIBLE, 0);
+    ExpectDrawnAsModelled("with the page in front");
+    DisplayPanel(source);
+    DisplayPanel(child);
+    ExpectDrawnAsModelled("with the source and its child shown");
+
+    // On the page, a hidden control is hidden and stays so until made visible.
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const bool hidden = (CTRL_STRING + int(i)) % 2 != 0;
+        EXPECT_EQ(!hidden, UiTest_Widget(page, ids[i])->isVisible()) << "kind " << CTRL_STRING + int(i);
+    }
+    for (int id : ids) SetCtrlAttribute(page, id, ATTR_VISIBLE, 1);
+    ExpectDrawnAsModelled("with every control of the page made visible");
+    for (int id : ids) EXPECT_TRUE(UiTest_Widget(page, id)->isVisible());
+    SetCtrlAttribute(panel, tab, ATTR_VISIBLE, 0);
+    ExpectDrawnAsModelled("with the tab control hidden");
+    HidePanel(source);
+    ExpectDrawnAsModelled("with the source hidden");
+}

@@ -438,3 +438,37 @@ TEST_F(TableTest, UnknownTablesAndCellsGiveNegativeStatuses)
 }
 
 } // namespace
+
+namespace {
+
+// Cells carry their own look and ring items through rows added at the end
+// and rows removed before them; a new row starts from the column's look,
+// never from a neighbour's.
+TEST_F(TableTest, CellsKeepTheirOwnLookThroughAppendsAndRemovals)
+{
+    ASSERT_EQ(0, SetTableCellAttribute(panel, table, Cell(1, 4), ATTR_CELL_JUSTIFY, VAL_CENTER_JUSTIFIED));
+    ASSERT_EQ(0, SetTableCellAttribute(panel, table, Cell(2, 5), ATTR_CELL_TYPE, VAL_CELL_RING));
+    ASSERT_GE(InsertTableCellRingItem(panel, table, Cell(2, 5), -1, "alpha"), 0);
+    ASSERT_GE(InsertTableCellRingItem(panel, table, Cell(2, 5), -1, "beta"), 0);
+    SetTableCellVal(panel, table, Cell(1, 4), 4.0);
+    ASSERT_EQ(6, InsertTableRows(panel, table, -1, 3, VAL_USE_MASTER_CELL_TYPE));
+    int justify = -1, items = -1;
+    GetTableCellAttribute(panel, table, Cell(1, 7), ATTR_CELL_JUSTIFY, &justify);
+    EXPECT_NE(VAL_CENTER_JUSTIFIED, justify);
+    GetTableCellAttribute(panel, table, Cell(1, 4), ATTR_CELL_JUSTIFY, &justify);
+    EXPECT_EQ(VAL_CENTER_JUSTIFIED, justify);
+    ASSERT_EQ(0, DeleteTableRows(panel, table, 2, 2));  // rows 4 and 5 become 2 and 3
+    EXPECT_EQ(4.0, Num(1, 2));
+    GetTableCellAttribute(panel, table, Cell(1, 2), ATTR_CELL_JUSTIFY, &justify);
+    EXPECT_EQ(VAL_CENTER_JUSTIFIED, justify);
+    GetNumTableCellRingItems(panel, table, Cell(2, 3), &items);
+    EXPECT_EQ(2, items);
+    int type = -1;
+    GetTableCellAttribute(panel, table, Cell(2, 4), ATTR_CELL_TYPE, &type);
+    EXPECT_EQ(VAL_CELL_STRING, type);
+    int rows = 0;
+    GetNumTableRows(panel, table, &rows);
+    EXPECT_EQ(6, rows);
+}
+
+} // namespace

@@ -45,7 +45,7 @@ class PulsePagesTest : public cz::test::OffscreenAppTest {
   int parent_ = 0, jit_ = 0, marker_ = 0;
 };
 
-TEST_F(PulsePagesTest, JitterPageStartsAsSpecified) {
+TEST_F(PulsePagesTest, JitterPageStartsWithSourcesOffTargetsDimmedAndAnEmptyTable) {
   const int radios[] = {P_JIT_RADIO_JITTER1, P_JIT_RADIO_JITTER2, P_JIT_RADIO_JITTER3, P_JIT_RADIO_JITTER4};
   const int targets[] = {P_JIT_RING_JITTER1_MODE, P_JIT_RING_JITTER2_MODE, P_JIT_RING_JITTER3_MODE,
                          P_JIT_RING_JITTER4_MODE};

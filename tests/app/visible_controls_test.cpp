@@ -1,0 +1,94 @@
+// Every control of every panel is drawn exactly when the run-time says it
+// is visible: after start-up, after each page of the main window is shown
+// and after each dialog is opened. Controls built hidden (the Sequence
+// Editor's lock pictures, among others) stay hidden until made visible.
+#include <QWidget>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/LibraryTree.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/Progress.h"
+#include "app/Records.h"
+#include "instrument/FileBrowser.h"
+#include "tests/support/StartupHome.h"
+#include "ui/main/SequenceEditorPage.h"
+
+namespace {
+
+class VisibleControlsTest : public cz::test::StartupHomeTest {
+ protected:
+  // Walks every control of every panel; returns how many panels it saw.
+  int ExpectDrawnAsModelled(const std::string& when) {
+    int panels = 0;
+    for (int panel : UiTest_Panels()) {
+      ++panels;
+      for (const UiTest_VisibilityFault& f : UiTest_VisibilityFaults(panel))
+        ADD_FAILURE() << when << ": " << f.where << " is " << (f.drawn ? "drawn" : "not drawn")
+                      << " while its visible attribute and panel say " << (f.expected ? "drawn" : "hidden");
+    }
+    return panels;
+  }
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
+  static int Attr(int panel, int control, int attr) {
+    int v = -1;
+    GetCtrlAttribute(panel, control, attr, &v);
+    return v;
+  }
+};
+
+TEST_F(VisibleControlsTest, HiddenControlsStayHiddenOnEveryPageAndDialog) {
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_GE(ExpectDrawnAsModelled("after start-up"), 27);
+
+  // The records that bring up the editor pages, as a user makes them.
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  Choose(MBAR_PULSE_SEGNEW);
+  Choose(MBAR_PULSE_RFLISTNEW);
+  UiTest_ClearPopups();
+  ExpectDrawnAsModelled("after making one record of each kind");
+
+  // Every page of the main window in front, one after the other.
+  for (int page = 0; page < kMainTabPages; ++page) {
+    const int index = MainTabIndex(page);
+    if (index < 0) continue;
+    SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, index, ATTR_VISIBLE, 1);
+    ASSERT_EQ(UiTest_ChooseTabPage(PANEL_MAIN, PANEL_MAIN_TAB, index), 1) << "page " << page;
+    ExpectDrawnAsModelled("with page " + std::to_string(page) + " in front");
+    if (TAB_SEDIT > 0 && page == PAGE_SEQUENCE_EDITOR) {
+      // The lock pictures are built hidden and only hold the images.
+      EXPECT_EQ(Attr(TAB_SEDIT, TAB_SEDIT_PIC_LOCK, ATTR_VISIBLE), 0);
+      EXPECT_EQ(Attr(TAB_SEDIT, TAB_SEDIT_PIC_UNLOCK, ATTR_VISIBLE), 0);
+      EXPECT_FALSE(UiTest_Widget(TAB_SEDIT, TAB_SEDIT_PIC_LOCK)->isVisible());
+      EXPECT_FALSE(UiTest_Widget(TAB_SEDIT, TAB_SEDIT_PIC_UNLOCK)->isVisible());
+    }
+  }
+
+  // The dialogs the menus open, then every other window the program holds
+  // (those built on demand included), each shown on its own.
+  for (int item : {MBAR_OPT_PREF, MBAR_INSTR_INSTRSETUP, MBAR_HELP_ABOUT, MBAR_PRJ_DSRC}) {
+    if (item <= 0) continue;
+    Choose(item);
+    ExpectDrawnAsModelled("after menu item " + std::to_string(item));
+  }
+  EXPECT_GT(BuildProgressPanel(0), 0);
+  EXPECT_GT(BuildFileBrowserPanel(0), 0);
+  for (int panel : UiTest_Panels()) {
+    QWidget* top = UiTest_Widget(panel, 0);
+    if (!top || !top->isWindow() || panel == PANEL_MAIN) continue;
+    int shown = 0;
+    GetPanelAttribute(panel, ATTR_VISIBLE, &shown);
+    DisplayPanel(panel);
+    char name[64] = "";
+    GetPanelAttribute(panel, ATTR_CONSTANT_NAME, name, sizeof name);
+    ExpectDrawnAsModelled(std::string("with window ") + name + " shown");
+    if (!shown) HidePanel(panel);
+  }
+}
+
+}  // namespace
