@@ -1,4 +1,6 @@
 // Loading and importing the project file.
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -605,7 +607,12 @@ int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out)
   *out = 0;
   pugi::xml_attribute a = element.attribute(name);
   if (!a) return 0;
-  *out = static_cast<int32_t>(cz::StrtolC(a.value(), nullptr, 10));
+  // A number beyond int32 reads as 0, the value of an unreadable one,
+  // rather than wrapping into the range (where it could pass as an ID).
+  errno = 0;
+  const long v = cz::StrtolC(a.value(), nullptr, 10);
+  if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return 1;
+  *out = static_cast<int32_t>(v);
   return 1;
 }
 

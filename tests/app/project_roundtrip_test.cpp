@@ -244,3 +244,29 @@ TEST_F(ProjectRoundTripTest, EnvelopeKeepsItsStatedCountWithMissingValuesAsZero)
   EXPECT_EQ(PulseTable[0].envelope.Values(), (std::vector<double>{0.5, 0.75, 0.0, 1.0, 0.25}));
   EXPECT_EQ(CountLog("*** "), 0);
 }
+
+// Integers beyond int32 in the file are refused as the invalid values they
+// are, never wrapped into valid ones (4294967297 would become ID 1).
+TEST_F(ProjectRoundTripTest, NumbersBeyondTheIntRangeAreNotWrapped) {
+  const char* doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n"
+      "<PULSE name=\"wrapped\" id=\"4294967297\"/>\r\n"
+      "<PULSE name=\"good\" id=\"2\"/>\r\n"
+      "</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
+      "<SEQUENCE name=\"s\" id=\"4294967298\"/>\r\n"
+      "<SEQUENCE name=\"t\" id=\"3\"><Entry1 pid=\"4294967298\" rep=\"1\"/><Entry2 pid=\"2\" rep=\"4294967297\"/>"
+      "<Entry3 pid=\"2\" rep=\"5\"/></SEQUENCE>\r\n"
+      "</SEQUENCE_DB>\r\n</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(dir.File("wrap.prj"), doc));
+  ASSERT_EQ(Load("wrap.prj"), 1);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].name, "good");
+  EXPECT_EQ(CountLog("*** Invalid pulse ID."), 1);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(SequenceTable[0].id, 3u);
+  EXPECT_EQ(CountLog("*** Invalid sequence ID."), 1);
+  EXPECT_EQ(CountLog("*** Invalid pulse ID found while reading sequence."), 1);
+  // A repetition count beyond int reads as 0, not as 1.
+  EXPECT_EQ(SequenceTable[0].entries[0].repetitions, 0);
+  EXPECT_EQ(SequenceTable[0].entries[1].repetitions, 5);
+}
