@@ -1,4 +1,6 @@
 // Loading and importing the project file.
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -289,21 +291,37 @@ void ReadEnvelope(const xml_node& e, PulseRecord* p) {
   p->customEnvelopeOn = Str(e, "state") == "on" ? 1 : 0;
   int32_t count = Int(e, "count");
   if (count <= 0) return;
-  // The stated count is trusted only as far as the file bears it out.
-  std::size_t limit = std::min<std::size_t>(static_cast<std::size_t>(count), kEnvelopeMaxPoints);
-  std::vector<const char*> texts = NumberedAttrs(e, "val", limit);
-  int n = LeadingCount(texts);
-  if (n == 0) return;
-  std::vector<double> values(static_cast<std::size_t>(n));
-  for (std::size_t k = 0; k < values.size(); ++k) values[k] = RealText(texts[k]);
+  // The stated count holds: "val0" .. "val<count-1>" (and "val_0" ..
+  // likewise for Q). A value the file lacks reads as 0, so that the points
+  // after it keep their places; the gap is logged once per envelope.
+  std::size_t n = static_cast<std::size_t>(count);
+  if (n > kEnvelopeMaxPoints) {
+    // No envelope is that long: a damaged count keeps the leading values
+    // the file holds.
+    Log_Message(1, "*** Envelope point count out of range.");
+    n = static_cast<std::size_t>(LeadingCount(NumberedAttrs(e, "val", kEnvelopeMaxPoints)));
+    if (n == 0) return;
+  }
+  bool missing = false;
+  const auto read = [&](const char* base) {
+    std::vector<const char*> texts = NumberedAttrs(e, base, n);
+    texts.resize(n, nullptr);
+    std::vector<double> v(n);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (texts[k] == nullptr) missing = true;
+      v[k] = RealText(texts[k]);
+    }
+    return v;
+  };
+  std::vector<double> values = read("val");
   if (Int(e, "count_") > 0) {
-    std::vector<const char*> qtexts = NumberedAttrs(e, "val_", values.size());
-    std::vector<double> q(values.size());
-    for (std::size_t k = 0; k < qtexts.size(); ++k) q[k] = RealText(qtexts[k]);
+    std::vector<double> q = read("val_");
     p->envelope.SetIq(std::move(values), std::move(q));
   } else {
     p->envelope.SetLevels(std::move(values));
   }
+  if (missing)
+    Log_Message(3, "*** Missing envelope values of pulse '", p->name.c_str(), "' read as 0.");
 }
 
 void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
@@ -721,7 +739,12 @@ int XmlGetAttrInt(const pugi::xml_node& element, const char* name, int32_t* out)
   *out = 0;
   pugi::xml_attribute a = element.attribute(name);
   if (!a) return 0;
-  *out = static_cast<int32_t>(cz::StrtolC(a.value(), nullptr, 10));
+  // A number beyond int32 reads as 0, the value of an unreadable one,
+  // rather than wrapping into the range (where it could pass as an ID).
+  errno = 0;
+  const long v = cz::StrtolC(a.value(), nullptr, 10);
+  if (errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return 1;
+  *out = static_cast<int32_t>(v);
   return 1;
 }
 

@@ -321,10 +321,10 @@ void ReadFlag(const IniDocument& ini, const char* section, const char* key, int&
   if (EqualNoCase(*v, "True")) field = 1;
   else if (EqualNoCase(*v, "False")) field = 0;
   else {
-    int value = 0;
     char* end = nullptr;
-    value = static_cast<int>(cz::StrtolC(v->c_str(), &end, 10));
-    if (end != v->c_str() && Trim(end).empty()) field = value != 0;
+    errno = 0;
+    const long value = cz::StrtolC(v->c_str(), &end, 10);  // compared as read, never narrowed
+    if (end != v->c_str() && Trim(end).empty() && errno != ERANGE) field = value != 0;
     else Log_Message(5, "*** settings.ini: [", section, "] ", key, " is not True or False. Value ignored.");
   }
 }

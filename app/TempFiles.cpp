@@ -15,7 +15,6 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
-#include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "platform/Paths.h"
 
@@ -81,18 +80,10 @@ int CreateTempFiles(const char* tempDir) {
   }
   ActiveTempDir = tempDir;
   Log_Message(3, "Creating temporary files in '", tempDir, "'...");
-  TempIqFile = std::fopen(TempPath(tempDir, "WV-DATA.TMP").c_str(), "w+b");
-  TempMarkerFile = std::fopen(TempPath(tempDir, "MKR-DATA.TMP").c_str(), "w+b");
-  return TempIqFile != nullptr && TempMarkerFile != nullptr ? 1 : 0;
+  return ResetTempSampleFiles(TEMP_FILES_EMPTY, tempDir);
 }
 
-void CloseTempFiles() {
-  EngineHost_TempFilesClosed();
-  if (TempIqFile != nullptr) std::fclose(TempIqFile);
-  if (TempMarkerFile != nullptr) std::fclose(TempMarkerFile);
-  TempIqFile = nullptr;
-  TempMarkerFile = nullptr;
-}
+void CloseTempFiles() { ResetTempSampleFiles(TEMP_FILES_CLOSE); }
 
 void DeleteTempFiles() {
   // Without a directory of this run there is nothing of ours to delete.

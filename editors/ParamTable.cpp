@@ -1,5 +1,6 @@
 #include "editors/ParamTable.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -32,7 +33,12 @@ int FindRow(int key) {
 Point ValueCell(int position) { return Cell(kValueColumn, position + 1); }
 
 double TextToDouble(const char* text) { return cz::StrtodC(text, nullptr); }
-int TextToInt(const char* text) { return static_cast<int>(cz::StrtolC(text, nullptr, 10)); }
+// Beyond the int range the value saturates rather than wrapping ("4294967297"
+// must not read as 1).
+int TextToInt(const char* text) {
+  const long v = cz::StrtolC(text, nullptr, 10);
+  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
+}
 
 // Text of the cell as shown (ring cells: the shown item's label).
 std::string CellText(int position) {

@@ -173,6 +173,12 @@ int FindDuplicatePulseName(const char* name, int self) {
   return -1;
 }
 
+bool IsBlankText(const char* text) {
+  for (const char* c = text; *c != '\0'; ++c)
+    if (*c != ' ' && *c != '\t' && *c != '\r' && *c != '\n' && *c != '\v' && *c != '\f') return false;
+  return true;
+}
+
 // All 128 entry slots of each sequence are scanned (not only those before
 // the first empty one); a sequence is listed at its first match.
 std::vector<std::string> SequencesUsingPulse(uint32_t id) {
@@ -251,7 +257,13 @@ int PulseEditCb(int panel, int control, int event, void* callbackData, int event
   const int modulation = p->modulation;
   const cz::Text<64> name = p->name;
   ReadPulseFromEditor();
-  if (FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
+  // A name of nothing but blanks could not be stored and loaded again (the
+  // project file refuses an empty one, and with it the sequence entries
+  // that use the pulse): refused as a duplicate is.
+  if (IsBlankText(p->name.c_str())) {
+    MessagePopup("Error", "The Pulse Name Must Not Be Empty.\nSetting Back to Previous Name.");
+    p->name = name.c_str();
+  } else if (FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
     MessagePopup("Error", "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
     p->name = name.c_str();
   }

@@ -80,6 +80,8 @@ TimingDerivation DeriveTiming(const PulseTimes& times, int prfMode, int unit, in
 // Index of another pulse (table order, excluding `self`) whose name equals
 // name exactly; -1 when the name is unique.
 int FindDuplicatePulseName(const char* name, int self);
+// True when text is empty or holds only blanks (space, tab, line breaks).
+bool IsBlankText(const char* text);
 
 // Names of the sequences whose 128 entries refer to the pulse ID, in table
 // order, each sequence once.

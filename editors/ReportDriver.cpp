@@ -151,18 +151,18 @@ std::string ProgramFolder() {
   return cz::DirName(buf);
 }
 
+// A failed close ends the report too: the plug-in has dropped its unsaved
+// session, so the reason is reported once and the next build neither
+// closes again nor finds the plug-in still busy.
 int ClosePlugin(char* errorText, int errorSize) {
-  if (SendValue("closereport", "") != 0) {
-    ReportPluginIndex = -1;
-    return 1;
-  }
-  FetchPluginError(errorText, errorSize);
-  return 0;
+  const int closed = SendValue("closereport", "");
+  if (closed == 0) FetchPluginError(errorText, errorSize);
+  ReportPluginIndex = -1;
+  return closed != 0 ? 1 : 0;
 }
 
 // The first module whose type is exactly "report" and whose name matches
-// exactly. When none matches the index keeps its value, so a plug-in left
-// open by a failed close is closed by the next close.
+// exactly. When none matches the index keeps its value.
 int OpenPlugin(char* errorText, int errorSize) {
   for (int i = 0; i < ModuleCount; ++i) {
     if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == g_pluginName.view()) {

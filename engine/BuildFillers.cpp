@@ -199,13 +199,7 @@ int TrimTempSampleFiles(int64_t samples) {
 }
 
 int RecreateTempSampleFiles() {
-  // Whoever holds the old handles (the Sequence View) lets go of them first.
-  EngineHost_TempFilesClosed();
-  if (TempIqFile != nullptr) fclose(TempIqFile);
-  if (TempMarkerFile != nullptr) fclose(TempMarkerFile);
-  TempIqFile = OpenTempSampleFile("WV-DATA.TMP");
-  TempMarkerFile = OpenTempSampleFile("MKR-DATA.TMP");
-  if (TempIqFile == nullptr || TempMarkerFile == nullptr) {
+  if (!ResetTempSampleFiles(TEMP_FILES_REUSE)) {
     Log_Message(1, "*** Failed to initialize temporary file.");
     return 0;
   }
@@ -213,6 +207,26 @@ int RecreateTempSampleFiles() {
 }
 
 }  // namespace build_detail
+
+int ResetTempSampleFiles(TempFilesAction action, const char* dir) {
+  // Whoever holds the old handles (the Sequence View) lets go of them first,
+  // so that nothing reads a closed stream afterwards.
+  EngineHost_TempFilesClosed();
+  if (TempIqFile != nullptr) fclose(TempIqFile);
+  if (TempMarkerFile != nullptr) fclose(TempMarkerFile);
+  TempIqFile = nullptr;
+  TempMarkerFile = nullptr;
+  if (action == TEMP_FILES_CLOSE) return 1;
+  const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : g_Settings.TempDir.c_str();
+  const auto open = [&](const char* name) -> FILE* {
+    const std::string path = cz::HostPath(cz::JoinPath(folder.c_str(), name));
+    FILE* file = action == TEMP_FILES_REUSE ? fopen(path.c_str(), "r+b") : nullptr;
+    return file != nullptr ? file : fopen(path.c_str(), "w+b");
+  };
+  TempIqFile = open("WV-DATA.TMP");
+  TempMarkerFile = open("MKR-DATA.TMP");
+  return TempIqFile != nullptr && TempMarkerFile != nullptr ? 1 : 0;
+}
 
 // ---- buffer self test -----------------------------------------------------------
 

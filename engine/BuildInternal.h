@@ -35,7 +35,7 @@ int TrimTempSampleFile(FILE* file, off_t bytes);
 // to `samples` marker bytes. 1 / 0.
 int TrimTempSampleFiles(int64_t samples);
 // Closes TempIqFile and TempMarkerFile when open and opens both again
-// (OpenTempSampleFile) in the settings' TempDir. 1 when both are open; 0 with "*** Failed
+// (ResetTempSampleFiles, TEMP_FILES_REUSE) in the settings' TempDir. 1 when both are open; 0 with "*** Failed
 // to initialize temporary file." otherwise.
 int RecreateTempSampleFiles();
 // 1 when the buffer slot holds a read or write buffer.

@@ -1,6 +1,7 @@
 // The working table of modulation parameters and its copies to and from the
 // pulse records, the engine's look-up by label, and the bridge between a
 // plug-in's configuration rows and parameter rows.
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,7 +22,12 @@ bool ValidPulseSlot(int pulse) { return pulse >= 0 && pulse < kMaxPulses; }
 
 // Decimal number at the start of a text; 0 for text that is no number.
 double TextToDouble(const char* text) { return cz::StrtodC(text, nullptr); }
-int TextToInt(const char* text) { return static_cast<int>(cz::StrtolC(text, nullptr, 10)); }
+// Beyond the int range the value saturates rather than wrapping ("4294967297"
+// must not read as 1).
+int TextToInt(const char* text) {
+  const long v = cz::StrtolC(text, nullptr, 10);
+  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
+}
 
 void ClearWorkingKeys() {
   for (ModulationParamRow& row : ModulationParamTable) row.key = 0;

@@ -28,6 +28,20 @@
 extern FILE* TempIqFile;
 extern FILE* TempMarkerFile;
 
+// What ResetTempSampleFiles leaves open.
+enum TempFilesAction {
+  TEMP_FILES_CLOSE,  // nothing: both handles null
+  TEMP_FILES_REUSE,  // both, an existing file rewritten from its start ("r+b", else "w+b")
+  TEMP_FILES_EMPTY,  // both, created anew and empty ("w+b")
+};
+// The only place that closes or reopens TempIqFile and TempMarkerFile.
+// Whoever holds either handle (the Sequence View) is told first
+// (EngineHost_TempFilesClosed), then both are closed and, unless the action
+// is TEMP_FILES_CLOSE, opened again in dir (the settings' TempDir when dir
+// is null or empty). 1 when the action's files are open, 0 otherwise; the
+// caller logs a failure.
+int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
+
 // Samples and RMS offset (dB, as written) of the last successful build.
 extern int32_t LastBuildSamples;
 extern double LastBuildRmsOffset;

@@ -170,9 +170,9 @@ int Configure(MultiSegmentRecord& rec, int index, const std::string& conf, const
 
 // Step 6d: n blank samples as "tmp_seg_blank.wv" in the temporary directory.
 int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::string& path) {
-  if (TempIqFile != nullptr) std::fclose(TempIqFile);
-  TempIqFile = std::fopen(cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), "WV-DATA.TMP")).c_str(), "w+b");
-  if (TempIqFile == nullptr) {
+  // The Sequence View is told before the file it shows is recreated; it
+  // shows nothing until the next sequence build.
+  if (!ResetTempSampleFiles(TEMP_FILES_EMPTY)) {
     Log_Message(1, "*** Failed to initialize temporary file.");
     return 0;
   }

@@ -46,6 +46,11 @@ int CopyDataFromFile(WavePartFile& out, uint32_t byteCount) {
     }
     progress.Reach(done + static_cast<uint32_t>(got));
     out.Write(data, static_cast<std::size_t>(got));
+    // A file cut while its data was used: the lost bytes read as zeros.
+    if (!ReadBufIntact(kDataSlot)) {
+      Log_Message(1, "*** Error reading data list entry from temporary file.");
+      return 0;
+    }
     done += static_cast<uint32_t>(got);
   }
   return 1;
@@ -76,6 +81,10 @@ int ControlListFromFile(WaveRunListWriter& list, uint32_t length) {
       return 0;
     }
     list.Feed(data, static_cast<std::size_t>(got));
+    if (!ReadBufIntact(kMarkerSlot)) {
+      Log_Message(1, "*** Error reading marker entry from temporary file.");
+      return 0;
+    }
     done += static_cast<uint32_t>(got);
   }
   return 1;

@@ -1,6 +1,8 @@
 // Text imports of lists: RF frequency/level lists into a caller's table, and
 // data lists (symbol bits with control words) into the temporary data-list
 // and marker files.
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -94,9 +96,13 @@ int DataListImport::Header(const char* line, int number) {
     return 0;
   };
   if (key == "BITSPERSYMBOL") {
-    int bits = 0;
-    if (cz::SscanfC(line, "%511[^=]=%d", name, &bits) != 2 || bits < 1 || bits > kBitsPerSymbolMax)
-      return outOfRange("BITSPERSYMBOL");
+    // Checked as the whole number it is before it becomes an int: a value
+    // beyond the int range must not wrap into the accepted one.
+    char* end = nullptr;
+    errno = 0;
+    const long long read = std::strtoll(value.c_str(), &end, 10);
+    if (value.empty() || errno == ERANGE || read < 1 || read > kBitsPerSymbolMax) return outOfRange("BITSPERSYMBOL");
+    const int bits = static_cast<int>(read);
     bitsPerSymbol = bits;
     LogLine(cz::FormatC(" - BITSPERSYMBOL = %d", bits));
   } else if (key == "COMMENT") {

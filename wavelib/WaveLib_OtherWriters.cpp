@@ -103,6 +103,10 @@ int MarkerListsFromFileB(WavePartFile& out, int32_t samples, FILE* markerFile, B
         return 0;
       }
       list.Feed(data, static_cast<std::size_t>(got));
+      if (!ReadBufIntact(kMarkerSlot)) {
+        Log_Message(1, "*** Error reading marker data from temporary file.");
+        return 0;
+      }
       done += got;
     }
     list.End();

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -39,17 +41,27 @@ const TypeRow kTypeTable[] = {
 
 struct BlockRow {
   const char* name;    // contained in the tag name
-  const char* format;  // reads blockLength from the name
+  const char* format;  // "<name>-", followed by blockLength in the name
   int kind;            // blockKind
   int headBytes;       // bytes of the block counted in blockLength before the samples
 };
 
 // UWAVEFORM and IWAVEFORM before WAVEFORM, which both contain.
 const BlockRow kBlockTable[] = {
-    {"UWAVEFORM", "UWAVEFORM-%d", 1, 17},
-    {"IWAVEFORM", "IWAVEFORM-%d", 1, 5},
-    {"WAVEFORM", "WAVEFORM-%d", 0, 1},
+    {"UWAVEFORM", "UWAVEFORM-", 1, 17},
+    {"IWAVEFORM", "IWAVEFORM-", 1, 5},
+    {"WAVEFORM", "WAVEFORM-", 0, 1},
 };
+
+// The block length after "<name>-": a decimal number within the int range,
+// else -1 (no valid length), never a value wrapped into the range.
+int ReadBlockLength(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text, &end, 10);
+  if (end == text || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return -1;
+  return static_cast<int>(v);
+}
 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
@@ -166,8 +178,11 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
       const std::size_t at = name.find(row.name);
       if (at == std::string::npos) continue;
       info->blockKind = row.kind;
-      int blockLength = -1;
-      if (cz::SscanfC(name.c_str() + at, row.format, &blockLength) == 1) info->blockLength = blockLength;
+      const std::size_t prefix = std::strlen(row.format);
+      if (name.compare(at, prefix, row.format) == 0) {
+        const int blockLength = ReadBlockLength(name.c_str() + at + prefix);
+        if (blockLength != -1) info->blockLength = blockLength;
+      }
       // The data block may hold NUL bytes: look for "#" over the bytes read.
       const char* hash = static_cast<const char*>(std::memchr(value, '#', static_cast<std::size_t>(valueLength)));
       if (hash && info->samples == -1) {

@@ -151,6 +151,10 @@ int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* marke
         return 0;
       }
       list.Feed(data, static_cast<std::size_t>(got));
+      if (!ReadBufIntact(kMarkerSlot)) {
+        Log_Message(1, "*** Error reading marker data from temporary file.");
+        return 0;
+      }
       done += got;
     }
     list.End();
@@ -282,6 +286,12 @@ int WriteSamplesFromFile(WavePartFile& out, const WaveDescriptor* d) {
     int32_t count = got / 8;
     progress.Reach(static_cast<int64_t>(done) + count + (got % 8 != 0 ? 1 : 0));
     ConvertBlock(data, block.get(), count);
+    // A file cut while the block was converted: its lost samples read as
+    // zeros and are not written.
+    if (!ReadBufIntact(kIqSlot)) {
+      Log_Message(1, "*** Error reading waveform data from temporary file.");
+      return 0;
+    }
     if (got % 8 != 0) {
       unsigned char pair[8];
       const int32_t have = got % 8;

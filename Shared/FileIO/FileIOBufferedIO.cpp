@@ -31,6 +31,74 @@ size_t PageBytes() {
   return page;
 }
 
+// The mapped windows of the slots, for the SIGBUS handler. A window whose
+// file is cut below its end (by the program or by anyone else) raises
+// SIGBUS on a read past the new end; the handler puts zero pages in place
+// of the rest of the window, marks the slot's read as lost and lets the
+// read go on, so that the reader fails with its read error rather than the
+// program with a signal. Written only outside the handler (one thread).
+struct MappedWindow {
+  char* volatile start = nullptr;  // page-aligned
+  volatile size_t length = 0;
+  volatile sig_atomic_t* volatile lost = nullptr;
+};
+MappedWindow g_windows[2 * kBufferSlotCount];
+size_t g_page = 0;
+struct sigaction g_previousBusAction;
+
+void OnBusError(int sig, siginfo_t* info, void* context) {
+  char* at = static_cast<char*>(info->si_addr);
+  for (MappedWindow& w : g_windows) {
+    char* start = w.start;
+    const size_t length = w.length;
+    if (start == nullptr || at < start || at >= start + length) continue;
+    char* page = start + static_cast<size_t>(at - start) / g_page * g_page;
+    const size_t rest = static_cast<size_t>(start + length - page);
+    if (mmap(page, rest, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+    if (w.lost != nullptr) *w.lost = 1;
+    return;
+  }
+  // Not a window of ours: whoever handled SIGBUS before, else the default.
+  if ((g_previousBusAction.sa_flags & SA_SIGINFO) != 0 && g_previousBusAction.sa_sigaction != nullptr) {
+    g_previousBusAction.sa_sigaction(sig, info, context);
+  } else if (g_previousBusAction.sa_handler != SIG_DFL && g_previousBusAction.sa_handler != SIG_IGN) {
+    g_previousBusAction.sa_handler(sig);
+  } else {
+    signal(SIGBUS, SIG_DFL);  // the faulting read runs again and ends the program
+  }
+}
+
+void InstallBusHandler() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  g_page = PageBytes();
+  struct sigaction action {};
+  action.sa_sigaction = OnBusError;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGBUS, &action, &g_previousBusAction);
+}
+
+void RegisterWindow(void* start, size_t length, volatile sig_atomic_t* lost) {
+  for (MappedWindow& w : g_windows)
+    if (w.start == nullptr) {
+      w.lost = lost;
+      w.length = length;
+      w.start = static_cast<char*>(start);
+      return;
+    }
+}
+
+void UnregisterWindow(void* start) {
+  for (MappedWindow& w : g_windows)
+    if (w.start == start) {
+      w.start = nullptr;
+      w.length = 0;
+      w.lost = nullptr;
+    }
+}
+
 }  // namespace
 
 bool SlotBuffer::Allocate(int32_t bytes) {
@@ -49,10 +117,12 @@ bool SlotBuffer::Allocate(int32_t bytes) {
   return true;
 }
 
-void SlotBuffer::BeginMapped(int fd) {
+void SlotBuffer::BeginMapped(int fd, volatile sig_atomic_t* lost) {
   reset();
+  InstallBusHandler();
   kind_ = Kind::Mapped;
   fd_ = fd;
+  lost_ = lost;
 }
 
 bool SlotBuffer::MapWindow(off_t offset, size_t length) {
@@ -63,6 +133,7 @@ bool SlotBuffer::MapWindow(off_t offset, size_t length) {
   const size_t lead = static_cast<size_t>(offset - aligned);
   void* map = mmap(nullptr, lead + length, PROT_READ, MAP_SHARED | MAP_POPULATE, fd_, aligned);
   if (map == MAP_FAILED) return false;
+  RegisterWindow(map, lead + length, lost_);
   map_ = map;
   mapLength_ = lead + length;
   data_ = static_cast<unsigned char*>(map) + lead;
@@ -70,7 +141,10 @@ bool SlotBuffer::MapWindow(off_t offset, size_t length) {
 }
 
 void SlotBuffer::Unmap() {
-  if (map_ != nullptr) munmap(map_, mapLength_);
+  if (map_ != nullptr) {
+    UnregisterWindow(map_);
+    munmap(map_, mapLength_);
+  }
   map_ = nullptr;
   mapLength_ = 0;
   data_ = nullptr;
@@ -94,6 +168,7 @@ void SlotBuffer::reset() {
   kind_ = Kind::None;
   bytes_ = 0;
   fd_ = -1;
+  lost_ = nullptr;
 }
 
 namespace {
@@ -218,7 +293,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   SlotBuffer& readBuffer = s.readBuffer;
   SlotBuffer& writeBuffer = s.writeBuffer;
   if (read && !write && CanMap(slot, file)) {
-    readBuffer.BeginMapped(fileno(file));
+    readBuffer.BeginMapped(fileno(file), &s.readLost);
   } else if (read && !readBuffer.Allocate(bytes)) {
     FILEIO_FAIL(0);
   }
@@ -240,6 +315,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   s.writeFill = 0;
   s.writeFilePos = -1;
   s.readFilePos = -1;
+  s.readLost = 0;
   if (s.readBuffer) {
     const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) {
@@ -259,6 +335,7 @@ int32_t _ReadBytes(int slot, int32_t n, void* dest) {
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
   if (!s.readBuffer) FILEIO_FAIL(-1);
   if (n <= 0) return 0;
+  if (s.readLost) FILEIO_FAIL(-1);
 
   unsigned char* out = static_cast<unsigned char*>(dest);
   int32_t done = 0;
@@ -267,11 +344,13 @@ int32_t _ReadBytes(int slot, int32_t n, void* dest) {
     const int32_t want = n - done;
     if (want <= available) {
       std::memcpy(out + done, s.readBuffer.get() + s.readPos, static_cast<size_t>(want));
+      if (s.readLost) FILEIO_FAIL(-1);
       s.readPos += want;
       return n;
     }
     if (available > 0) {
       std::memcpy(out + done, s.readBuffer.get() + s.readPos, static_cast<size_t>(available));
+      if (s.readLost) FILEIO_FAIL(-1);
       s.readPos += available;
       done += available;
     }
@@ -292,6 +371,7 @@ int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data) {
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(-1);
   if (!s.readBuffer || data == nullptr) FILEIO_FAIL(-1);
   if (n <= 0) return 0;
+  if (s.readLost) FILEIO_FAIL(-1);
   if (s.readFill == s.readPos) {
     if (s.writeFilePos != -1 && fseeko(s.file, s.readFilePos, SEEK_SET) != 0) FILEIO_FAIL(-1);
     const int32_t got = LoadReadBuffer(s, s.readFilePos);
@@ -302,8 +382,29 @@ int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data) {
   const int32_t available = s.readFill - s.readPos;
   const int32_t m = n < available ? n : available;
   *data = s.readBuffer.get() + s.readPos;
+  if (s.readBuffer.mapped()) {
+    // One read per page brings any page lost to a cut file to light now,
+    // while the caller has not used the data yet.
+    const volatile unsigned char* p = *data;
+    unsigned char sink = 0;
+    for (int32_t k = 0; k < m; k += static_cast<int32_t>(PageBytes())) sink = static_cast<unsigned char>(sink ^ p[k]);
+    sink = static_cast<unsigned char>(sink ^ p[m - 1]);
+    (void)sink;
+    if (s.readLost) FILEIO_FAIL(-1);
+  }
   s.readPos += m;
   return m;
+}
+
+int ReadBufIntact(int slot) {
+  if (slot < 0 || slot >= kBufferSlotCount) return 0;
+  BufferSlot& s = fileio_detail::slots[slot];
+  if (s.file == nullptr || !s.readBuffer || s.readLost) return 0;
+  // A cut inside the window's last page raises no signal (the rest of a
+  // file's last page reads as zeros): the file's length tells.
+  struct stat st;
+  if (s.readBuffer.mapped() && (fstat(fileno(s.file), &st) != 0 || st.st_size < s.readFilePos)) s.readLost = 1;
+  return s.readLost ? 0 : 1;
 }
 
 int32_t _WriteBytes(int slot, int32_t n, const void* src) {

@@ -31,6 +31,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -63,7 +64,10 @@ class SlotBuffer {
   // Memory of `bytes`; false when it cannot be had.
   bool Allocate(int32_t bytes);
   // Marks the buffer as a mapped view of file descriptor fd (no window yet).
-  void BeginMapped(int fd);
+  // When the file is cut below a mapped window while it is read, the pages
+  // past its new end read as zeros instead of raising SIGBUS, and *lost is
+  // set: the reader reports a read error.
+  void BeginMapped(int fd, volatile sig_atomic_t* lost);
   // Maps `length` bytes of the file from `offset` (replacing the previous
   // window); length 0 leaves no window. False when mmap fails.
   bool MapWindow(off_t offset, size_t length);
@@ -81,6 +85,7 @@ class SlotBuffer {
   unsigned char* data_ = nullptr;  // memory buffer, or the window's first byte
   int32_t bytes_ = 0;              // size of a memory buffer
   int fd_ = -1;                    // file of a mapped buffer
+  volatile sig_atomic_t* lost_ = nullptr;  // set when a window page went missing
   void* map_ = nullptr;            // page-aligned start of the window's mapping
   size_t mapLength_ = 0;
 };
@@ -102,6 +107,9 @@ struct BufferSlot {
   off_t readFilePos = -1;     // file offset behind the loaded data; -1 = not reading
   int32_t writeFill = 0;      // bytes waiting in writeBuffer
   off_t writeFilePos = -1;    // offset of the next flush; -1 = not positioned yet
+  // 1 when the file was cut under a mapped read since the binding: every
+  // later read of the slot fails.
+  volatile sig_atomic_t readLost = 0;
 };
 
 // The slot functions. All take the slot index (0..9) first.
@@ -118,6 +126,10 @@ int _RestartAtPosition(int slot, off_t pos);
 // smaller than n at the end of the loaded data and 0 at the end of the file,
 // or -1 on failure.
 int32_t _ReadBytesInPlace(int slot, int32_t n, const unsigned char** data);
+// 1 while every byte the slot has read came from its file; 0 when the file
+// was cut under a mapped read (the lost bytes read as zeros), or for a slot
+// not bound. A reader of in-place data checks it after its last block.
+int ReadBufIntact(int slot);
 
 namespace fileio_detail {
 extern BufferSlot slots[kBufferSlotCount];
@@ -132,10 +144,12 @@ int InitBuf(int slot, FILE* file, int read, int write);
 inline int32_t ReadBytes(int slot, int32_t n, void* dest) {
   if (static_cast<unsigned>(slot) < static_cast<unsigned>(kBufferSlotCount) && fileio_detail::initialized) {
     BufferSlot& s = fileio_detail::slots[slot];
-    if (n > 0 && s.readBuffer && n <= s.readFill - s.readPos) {
+    if (n > 0 && s.readBuffer && n <= s.readFill - s.readPos && !s.readLost) {
       std::memcpy(dest, s.readBuffer.get() + s.readPos, static_cast<size_t>(n));
-      s.readPos += n;
-      return n;
+      if (!s.readLost) {
+        s.readPos += n;
+        return n;
+      }
     }
   }
   return _ReadBytes(slot, n, dest);

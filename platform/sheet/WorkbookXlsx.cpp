@@ -330,7 +330,8 @@ std::string NewCellStyle(const SheetEdit& e, const pugi::xml_node& row, int colu
   const std::string custom = Attr(row, "customFormat");
   if ((custom == "1" || custom == "true") && *Attr(row, "s")) return Attr(row, "s");
   for (pugi::xml_node col : Children(Child(e.root, "cols"), "col"))
-    if (std::atoi(Attr(col, "min")) <= column && column <= std::atoi(Attr(col, "max")) && *Attr(col, "style"))
+    if (std::strtol(Attr(col, "min"), nullptr, 10) <= column && column <= std::strtol(Attr(col, "max"), nullptr, 10) &&
+        *Attr(col, "style"))
       return Attr(col, "style");
   return std::string();
 }
@@ -355,9 +356,11 @@ pugi::xml_node NewCell(SheetEdit* e, int row, int column) {
   if (!style.empty() && style != "0") SetAttr(c, "s", style);
   // The row's optional span hint ("first:last" column) must cover the cell.
   if (pugi::xml_attribute spans = rowNode.attribute("spans")) {
-    int first = 0, last = 0;
-    if (std::sscanf(spans.value(), "%d:%d", &first, &last) == 2 && (column < first || column > last))
-      spans = (std::to_string(std::min(first, column)) + ":" + std::to_string(std::max(last, column))).c_str();
+    long first = 0, last = 0;
+    if (std::sscanf(spans.value(), "%ld:%ld", &first, &last) == 2 && (column < first || column > last))
+      spans = (std::to_string(std::min(first, static_cast<long>(column))) + ":" +
+               std::to_string(std::max(last, static_cast<long>(column))))
+                  .c_str();
   }
   e->cells.emplace(std::make_pair(row, column), c);
   return c;

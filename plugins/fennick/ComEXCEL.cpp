@@ -114,7 +114,13 @@ bool ComEXCEL::Close(bool quit) {
   std::string why;
   // The workbook is saved under its own name: a report opened from a
   // template file is written into that file.
-  if (workbook_ != nullptr && !cz::sheet::Application::Save(workbook_, &why)) return ComError(why);
+  if (workbook_ != nullptr && !cz::sheet::Application::Save(workbook_, &why)) {
+    // A workbook that cannot be saved ends its session all the same: it is
+    // dropped unsaved, so that the next report starts afresh and nothing
+    // stale is written over the file when the plug-in shuts down.
+    Abandon();
+    return ComError(why);
+  }
   if (quit) application_->Quit();
   // Without quit the session simply ends here: the saved file is the
   // user's to open.

@@ -28,6 +28,8 @@ class ComEXCEL {
   bool Connected() const { return instance_; }
 
   bool Open(const char* path);
+  // Saves the workbook and ends the session; a failed save ends it too,
+  // dropping the unsaved workbook.
   bool Close(bool quit);
   // sheet: 1-based number within the active workbook.
   bool SelectSheet(int sheet);

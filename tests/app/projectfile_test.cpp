@@ -424,8 +424,9 @@ TEST_F(ProjectFileTest, LargeEnvelopeRoundTripsExactly) {
   EXPECT_EQ(Save("long2.prj"), first);
 }
 
-// Numbered values are found by their exact names only, and a gap ends the
-// list as before: "val01" is not "val1", a missing Q value reads as 0.
+// Numbered values are found by their exact names only: "val01" is not
+// "val1". A gap ends a jitter list; the envelope keeps its stated count,
+// a missing value (I or Q) reading as 0.
 TEST_F(ProjectFileTest, NumberedAttributesKeepTheirLookupRules) {
   WriteFileBytes(dir.File("gaps.prj"),
                  "<?xml version=\"1.0\"?><TV_CZ_DB><PULSE_DB><PULSE name=\"p\" ID=\"1\">"
@@ -436,8 +437,8 @@ TEST_F(ProjectFileTest, NumberedAttributesKeepTheirLookupRules) {
                  "<Entry4 f=\"4\" l=\"-4\"/></RFLIST></RFLIST_DB></TV_CZ_DB>");
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("gaps.prj").c_str(), 0), 1);
   ASSERT_EQ(PulseCount, 1);
-  EXPECT_EQ(PulseTable[0].envelope.Values(), (std::vector<double>{0.5, 0.25, 0.125}));
-  EXPECT_EQ(PulseTable[0].envelope.QValues(), (std::vector<double>{0.1, 0.0, 0.3}));
+  EXPECT_EQ(PulseTable[0].envelope.Values(), (std::vector<double>{0.5, 0.25, 0.125, 0.0, 7.0}));
+  EXPECT_EQ(PulseTable[0].envelope.QValues(), (std::vector<double>{0.1, 0.0, 0.3, 0.0, 0.0}));
   ASSERT_EQ(PulseTable[0].jitter[0].values.count(), 2);
   EXPECT_EQ(PulseTable[0].jitter[0].values[1], 2.0);
   ASSERT_EQ(RfListCount, 1);

@@ -176,9 +176,10 @@ TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {
                            "[dev]\r\ndevice1 = \"A::INSTR\"\r\ncomment1 = \"first\"\r\n"
                            "Device2 = \"B::INSTR\"\r\nDevice4 = \"D::INSTR\"\r\n"
                            "[Instr]\nUSBSER = \"" + std::string(40, 's') + "\"\n"
-                           "GpibBrd = 2\nUsbId = seven\n"
+                           "GpibBrd = 2\nUsbId = seven\nGpibDev = 4294967297\n"
                            "[PRG]\r\nTempDir = \"\"\r\nLastPrj = \"" + longPath + "\"\r\n"
-                           "RemoteFileA = \"D:\\\\wave\\\\a.wv\"\r\nRemoteFileB = \"D:\\Waves\\Q.wv\"\r\nRFStateA = true\r\nRFSetLB = False\r\n");
+                           "RemoteFileA = \"D:\\\\wave\\\\a.wv\"\r\nRemoteFileB = \"D:\\Waves\\Q.wv\"\r\nRFStateA = true\r\nRFSetLB = False\r\n"
+                           "RFStateB = 4294967296\r\n");
   AppSettings s;
   s.Host = "stale";
   ASSERT_EQ(LoadSettings(s), 1);
@@ -195,7 +196,11 @@ TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {
   EXPECT_TRUE(Logged("UsbId is not a whole number"));
   // A missing text key empties the field; a missing number keeps its default.
   EXPECT_EQ(s.Host, "");
+  // Numbers beyond int are refused, not wrapped (to 1 for GpibDev); a
+  // flag of 2^32 is not 0 and so not False.
   EXPECT_EQ(s.GpibDev, 28);
+  EXPECT_TRUE(Logged("GpibDev is not a whole number"));
+  EXPECT_EQ(s.RFStateB, 1);
   EXPECT_EQ(s.Other, "");
   // Empty TempDir takes the default; an over-long path is refused, not cut.
   EXPECT_EQ(s.TempDir, home + "Temp/");

@@ -125,6 +125,30 @@ TEST_F(PulseEditorTest, DuplicateNameIsRefusedAndOnlyNameChangesRebuildTheTree) 
   EXPECT_EQ(0, FindDuplicatePulseName("first", 1));
 }
 
+// An empty name, or one of blanks only, would be written and then refused
+// by the next load, with every sequence entry using the pulse: refused here.
+TEST_F(PulseEditorTest, EmptyOrBlankNameIsRefusedAndTheOldNameStays) {
+  PulseRecord& p = ShowNewPulse("radar");
+  for (const char* name : {"", " ", "  \t "}) {
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(1, UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, name));
+    ASSERT_EQ(1u, UiTest_Popups().size()) << "'" << name << "'";
+    EXPECT_EQ("Error", UiTest_Popups()[0].title);
+    EXPECT_EQ("The Pulse Name Must Not Be Empty.\nSetting Back to Previous Name.", UiTest_Popups()[0].text);
+    EXPECT_EQ("radar", std::string(p.name.c_str()));
+    EXPECT_EQ("radar", Text(TAB_PEDIT, TAB_PEDIT_STR_NAME));
+  }
+  // Blanks inside or around other characters make a name.
+  UiTest_ClearPopups();
+  ASSERT_EQ(1, UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, " radar 2 "));
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(" radar 2 ", std::string(p.name.c_str()));
+  EXPECT_TRUE(IsBlankText(""));
+  EXPECT_TRUE(IsBlankText(" \r\n"));
+  EXPECT_FALSE(IsBlankText(" x"));
+}
+
 TEST_F(PulseEditorTest, UsageNoteListsTheSequencesOnce) {
   PulseRecord& p = ShowNewPulse("p1");
   EXPECT_EQ("", Text(TAB_PEDIT, TAB_PEDIT_STR_PMSG));

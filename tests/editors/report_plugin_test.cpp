@@ -5,7 +5,11 @@
 // failed start blocks no later build.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/Log.h"
 #include "app/PluginLoader.h"
@@ -170,6 +174,54 @@ TEST_F(ReportPluginTest, AFailedStartBlocksNoLaterBuild) {
   cz::sheet::Workbook book;
   ASSERT_TRUE(book.Load(template_, &why)) << why;
   EXPECT_EQ(book.Sheet(2)->TextAt(2, 2), "3");
+}
+
+// A workbook whose save cannot be written (the file was made read-only
+// while the report ran): the failed close is reported once, ends the
+// plug-in's session and drops the unsaved workbook. A Generate with the
+// report off closes nothing, the next report starts and saves normally,
+// and shutting the plug-in down writes nothing over the blocked file.
+TEST_F(ReportPluginTest, AFailedSaveEndsTheReportAndBlocksNoLaterReport) {
+  const std::string blocked = dir_.File("blocked.xlsx");
+  ASSERT_TRUE(cz::test::WriteFileBytes(blocked, cz::test::ReadFileBytes(template_)));
+  const std::string before = cz::test::ReadFileBytes(blocked);
+
+  std::vector<std::string> log;
+  static std::vector<std::string>* g_lines = nullptr;
+  g_lines = &log;
+  Log_SetLogSink([](const char* line) { g_lines->emplace_back(line); });
+  ASSERT_EQ(Open(blocked), 1) << error_;
+  ASSERT_EQ(chmod(blocked.c_str(), 0444), 0);
+  Report_WriteHeader(0);
+  EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 0);
+  EXPECT_EQ(ReportPluginIndex, -1);
+  int reasons = 0;
+  for (const std::string& l : log) reasons += l.find("Cannot write workbook") != std::string::npos;
+  EXPECT_EQ(reasons, 1);
+  EXPECT_EQ(cz::test::ReadFileBytes(blocked), before);
+
+  // Generate with the report off: nothing to close, the build runs.
+  EXPECT_EQ(Report_OpenOrClose(0, "", kPlugin, error_, sizeof error_), 1) << error_;
+  EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+
+  // The next report starts (no "instance already created") and is saved.
+  ASSERT_EQ(Open(template_), 1) << error_;
+  Report_WriteHeader(0);
+  ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+  EXPECT_EQ(ReportPluginIndex, -1);
+  std::string out;
+  EXPECT_EQ(cz::test::RunXlsxReaders("report-cells " + cz::test::Quoted(template_) + " Report B2 3", &out), 0)
+      << out;
+  Log_SetLogSink([](const char*) {});
+  g_lines = nullptr;
+
+  // The plug-in shut down and loaded again: the blocked file still holds
+  // what it held, and the folder in its way is all that is there.
+  std::filesystem::remove(blocked + ".part");
+  ShutdownPlugins();
+  LoadPlugins();
+  EXPECT_EQ(cz::test::ReadFileBytes(blocked), before);
+  ASSERT_GE(FindModuleByName(kPlugin), 0);
 }
 
 }  // namespace

@@ -31,8 +31,10 @@ class SimProcess {
     std::string exe = SimExecutablePath();
     int out[2];
     if (pipe(out) != 0) return;
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+      cz::test::EndWithParent(parent);
       dup2(out[1], 1);
       close(out[0]);
       std::vector<std::string> args = {exe, "--port", "0", "--vxi11-port", "0"};

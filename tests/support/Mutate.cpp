@@ -21,9 +21,12 @@ std::string Mutate(std::string_view seed, std::mt19937& rng, const MutateOptions
       case 4: s.erase(at, 1 + rng() % 8); break;
       case 5: {
         // The number around `at` (or the text there) becomes an extreme one.
+        // Numbers past the int and long ranges that wrap to small accepted
+        // values when narrowed (4294967297 -> 1) are among them.
         static const char* const kExtremes[] = {"-1", "0", "-0", "2147483647", "2147483648", "-2147483649",
-                                                "4294967296", "1e309", "-1e309", "1e-320", "nan", "inf",
-                                                "99999999999999999999", "0x7FFFFFFF", "-", "."};
+                                                "4294967296", "4294967297", "-4294967295", "4294967304",
+                                                "9223372036854775808", "18446744073709551617", "1e309", "-1e309",
+                                                "1e-320", "nan", "inf", "99999999999999999999", "0x7FFFFFFF", "-", "."};
         std::size_t from = at, to = at;
         auto numeric = [&](char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e'; };
         while (from > 0 && numeric(s[from - 1])) --from;

@@ -22,7 +22,7 @@ struct MutateOptions {
 // One mutation of `seed`: 1..maxEdits edits, each one of
 //   a random byte, a syntax byte, a cut at a random point, a run of one digit,
 //   a deletion of 1..8 bytes, a number replaced by an extreme one ("-1",
-//   "2147483648", "1e309", "nan", ...), or a repetition of a span of up to
+//   "2147483648", "4294967297", "1e309", "nan", ...), or a repetition of a span of up to
 //   64 bytes.
 std::string Mutate(std::string_view seed, std::mt19937& rng, const MutateOptions& options = {});
 

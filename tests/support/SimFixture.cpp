@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,12 @@ bool IsExecutableFile(const std::string& path) {
 }
 
 }  // namespace
+
+void EndWithParent(pid_t parent) {
+  // The signal is kept across exec; the check covers a parent that ended
+  // before the request was made.
+  if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent) ::_exit(126);
+}
 
 std::string SimExecutablePath() {
   const std::string base = BuildDir() + "/tools/cadenza-sim";
@@ -100,6 +107,7 @@ bool SimFixture::Start(const SimOptions& options) {
     error_ = "pipe failed";
     return false;
   }
+  const pid_t parent = ::getpid();
   pid_t pid = ::fork();
   if (pid < 0) {
     ::close(out[0]);
@@ -108,6 +116,7 @@ bool SimFixture::Start(const SimOptions& options) {
     return false;
   }
   if (pid == 0) {
+    EndWithParent(parent);
     ::dup2(out[1], STDOUT_FILENO);
     ::execv(exe.c_str(), argv.data());
     ::_exit(127);

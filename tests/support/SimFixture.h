@@ -43,6 +43,8 @@ class SimFixture {
   // Stops the simulator (SIGTERM, then SIGKILL after 2 s). Harmless when stopped.
   void Stop();
   bool Running() const { return pid_ > 0; }
+  // Process ID of the running simulator, -1 when stopped.
+  pid_t Pid() const { return pid_; }
 
   uint16_t Port() const { return port_; }
   uint16_t Vxi11Port() const { return vxi11Port_; }
@@ -68,6 +70,12 @@ class SimFixture {
   std::string journal_;
   std::string error_;
 };
+
+// For a child between fork and exec: the child gets SIGTERM when the
+// process that forked it ends, so that a test that dies leaves no simulator
+// behind holding its output pipe. Ends the child at once when that process
+// is already gone.
+void EndWithParent(pid_t parent);
 
 // Path of the simulator program in the build folder (empty when not built).
 std::string SimExecutablePath();

@@ -12,6 +12,9 @@ Run with /usr/bin/python3 (Debian's openpyxl and xmllint):
                                           BOOK is TEMPLATE after one report
                                           run (routine 7, one segment of three
                                           10 us pulses every 20 us)
+  xlsx_readers.py report-cells BOOK SHEET REF VALUE [REF VALUE ...]
+                                          openpyxl reads BOOK and finds each
+                                          cell's value (compared as text)
 Prints one line per fault and exits 1 when there is any, else prints "ok".
 """
 
@@ -166,6 +169,16 @@ def check_report(book, template):
     expect(wb.properties.creator == "Test Lab", "creator: %r" % wb.properties.creator)
 
 
+def report_cells(book, sheet, checks):
+    import openpyxl
+
+    wb = openpyxl.load_workbook(book)
+    ws = wb[sheet]
+    for ref, want in zip(checks[0::2], checks[1::2]):
+        got = ws[ref].value
+        expect(str(got) == want, "%s!%s: %r, not %r" % (sheet, ref, got, want))
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "xmllint":
         xmllint(argv[2])
@@ -173,6 +186,8 @@ def main(argv):
         make_report_template(argv[2])
     elif len(argv) == 4 and argv[1] == "check-report":
         check_report(argv[2], argv[3])
+    elif len(argv) >= 6 and len(argv) % 2 == 0 and argv[1] == "report-cells":
+        report_cells(argv[2], argv[3], argv[4:])
     else:
         print(__doc__)
         return 2

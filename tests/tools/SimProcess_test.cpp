@@ -1,7 +1,14 @@
 // cadenza-sim as a program, through the shared fixture and the I/O layer:
 // the printed ports, socket and VXI-11 access to one instrument state, the
 // journal file and command-line faults.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +81,45 @@ TEST(SimProcess, CommandLineFaultsAndBadArguments) {
   opt.faults = {"explode"};
   EXPECT_FALSE(bad.Start(opt));
   EXPECT_NE(bad.Error().find("ended"), std::string::npos) << bad.Error();
+}
+
+// A test that dies leaves no simulator behind: the process that started it
+// ends without stopping it (as a crashed test would), and the simulator
+// ends with it instead of keeping the test's output pipe open.
+bool Ended(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;  // gone
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';  // not reaped yet
+}
+
+TEST(SimProcess, EndsWhenTheProcessThatStartedItEnds) {
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  const pid_t test = fork();
+  ASSERT_GE(test, 0);
+  if (test == 0) {
+    close(report[0]);
+    // Never stopped: the fixture is left to an abrupt end of the process.
+    auto* sim = new cz::test::SimFixture;
+    pid_t pid = sim->Start() ? sim->Pid() : -1;
+    if (write(report[1], &pid, sizeof pid) != static_cast<ssize_t>(sizeof pid)) _exit(2);
+    _exit(0);
+  }
+  close(report[1]);
+  pid_t sim = -1;
+  ASSERT_EQ(read(report[0], &sim, sizeof sim), static_cast<ssize_t>(sizeof sim));
+  close(report[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(test, &status, 0), test);
+  ASSERT_GT(sim, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!Ended(sim) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const bool ended = Ended(sim);
+  if (!ended) kill(sim, SIGKILL);  // this test's own clean-up
+  EXPECT_TRUE(ended);
 }
 
 }  // namespace

@@ -255,6 +255,10 @@ TEST_F(Importers, DataListSymbolsAndControlBytes) {
   } cases[] = {
       {"0101\n", "*** Line 1: BITSPERSYMBOL still undefined. Aborting."},
       {"BITSPERSYMBOL=9\n", "*** Line 1: Number for BITSPERSYMBOL is out of range. Aborting."},
+      // Numbers beyond int that would wrap to 1 or 4 bits when narrowed.
+      {"BITSPERSYMBOL=4294967297\n", "*** Line 1: Number for BITSPERSYMBOL is out of range. Aborting."},
+      {"BITSPERSYMBOL=18446744073709551620\n", "*** Line 1: Number for BITSPERSYMBOL is out of range. Aborting."},
+      {"BITSPERSYMBOL=-4294967292\n", "*** Line 1: Number for BITSPERSYMBOL is out of range. Aborting."},
       {"MOD=QAM7\n", "*** Cannot determine number of bits per symbol."},
       {"MOD=BPSK\nATT=-1\n", "*** Line 2: Number for ATT is out of range. Aborting."},
       {"MOD=BPSK\nSYMRATE=0\n", "*** Line 2: Number for SYMRATE is out of range. Aborting."},

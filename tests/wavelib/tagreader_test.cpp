@@ -106,6 +106,11 @@ TEST_F(TagReader, TypeTableOrder) {
   EXPECT_EQ(none.blockLength, -1);
   EXPECT_EQ(none.clock, -1.0);
   EXPECT_EQ(none.playTime, 1.0);  // -1 samples / -1 Hz
+  // A block length beyond int is no length, not one wrapped to 5 bytes.
+  for (const char* tag : {"{WAVEFORM-4294967301:#", "{IWAVEFORM-18446744073709551621:#", "{UWAVEFORM-4294967313:#"}) {
+    const WaveFileInfo wrapped = Read(std::string("{TYPE:WV,0}") + tag + std::string(16, '\0') + "}");
+    EXPECT_EQ(wrapped.blockLength, -1) << tag;
+  }
 }
 
 TEST_F(TagReader, SamplesFromTheBlockTag) {

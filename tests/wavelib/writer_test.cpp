@@ -1,6 +1,8 @@
 // Waveform file writer: the exact header and block bytes, int16 conversion at
 // the clamps, statistics, the temporary-file sources, progress, and failures
 // that must leave an existing file untouched.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -338,6 +340,71 @@ TEST_F(Writer, FailedWriteLeavesTheExistingFileUntouched) {
   FILE* ok = Temp("ok.tmp", IqFile(w, w));
   EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), ok, nullptr), 1);
   EXPECT_NE(cz::test::ReadFileBytes(path), old);
+}
+
+// A temporary file cut while a mapped slot reads it (by anyone: here from
+// the progress hook, between the load of a block and its conversion) ends
+// in the read error, never in SIGBUS; the old waveform file stays.
+FILE* g_cutFile = nullptr;
+off_t g_cutTo = 0;
+void CutTheFile(int) {
+  if (g_cutFile != nullptr && ftruncate(fileno(g_cutFile), g_cutTo) == 0) g_cutFile = nullptr;
+}
+
+TEST_F(Writer, TemporaryFileCutWhileItIsReadGivesTheReadError) {
+  const std::string path = dir_.File("keep.wv");
+  const std::string old = "{TYPE: Kaldra-WV,0}{SAMPLES:1}{WAVEFORM-5: #" + Bytes({1, 2, 3, 4}) + "}";
+  ASSERT_TRUE(cz::test::WriteFileBytes(path, old));
+  const int32_t n = 300000;  // 2.4 MB: one mapped window of many pages
+  std::vector<float> v(static_cast<std::size_t>(n), 0.25f);
+  WaveDescriptor d;
+  d.arbClock = d.markerClock = 1e6;
+  d.samples = n;
+  d.statisticsValid = 1;
+
+  // Cut to a few samples, or to a length inside the last page of the data.
+  for (off_t cutTo : {off_t{3 + 8 * 10}, off_t{3 + 8 * static_cast<off_t>(n) - 100}}) {
+    g_lines.clear();
+    FILE* iq = Temp("cut.tmp", IqFile(v, v));
+    g_cutFile = iq;
+    g_cutTo = cutTo;
+    WaveLib_SetProgressHook(CutTheFile);
+    EXPECT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), iq, nullptr), 0) << cutTo;
+    WaveLib_ClearProgressHook();
+    EXPECT_EQ(g_cutFile, nullptr) << "the hook ran";
+    EXPECT_TRUE(Logged("*** Error reading waveform data from temporary file.")) << cutTo;
+    EXPECT_TRUE(cz::test::ReadFileBytes(path) == old) << cutTo;
+    EXPECT_FALSE(cz::test::FileExists(path + ".part"));
+    EXPECT_TRUE(SlotsFree());
+  }
+
+  // Per-sample reads of a mapped slot (as the Sequence View reads slot 5):
+  // the read after the cut fails, and so does every later one.
+  FILE* iq = Temp("view.tmp", IqFile(v, v));
+  ASSERT_EQ(InitBuf(5, iq, 1, 0), 1);
+  ASSERT_TRUE(GetBufferSlot(5)->readBuffer.mapped());
+  unsigned char sample[8];
+  ASSERT_EQ(ReadBytes(5, 3, sample), 3);
+  ASSERT_EQ(ReadBytes(5, 8, sample), 8);
+  ASSERT_EQ(ftruncate(fileno(iq), 4096 * 2), 0);
+  int32_t got = 8;
+  int reads = 0;
+  while (got == 8 && reads < n) {
+    got = ReadBytes(5, 8, sample);
+    ++reads;
+  }
+  EXPECT_EQ(got, -1);
+  EXPECT_LE(reads, 4096 * 2 / 8);
+  EXPECT_EQ(ReadBytes(5, 8, sample), -1);
+  EXPECT_EQ(ReadBufIntact(5), 0);
+  EXPECT_EQ(ReleaseBuf(5), 1);
+  // Bound again, the slot reads what the file now holds.
+  ASSERT_EQ(InitBuf(5, iq, 1, 0), 1);
+  EXPECT_EQ(ReadBufIntact(5), 1);
+  std::vector<unsigned char> all(4096 * 2);
+  EXPECT_EQ(ReadBytes(5, static_cast<int32_t>(all.size()), all.data()), 4096 * 2);
+  EXPECT_EQ(ReadBytes(5, 1, sample), 0);
+  EXPECT_EQ(ReleaseBuf(5), 1);
 }
 
 }  // namespace

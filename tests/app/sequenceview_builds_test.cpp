@@ -1,0 +1,202 @@
+// The Sequence View after multi-segment builds, offscreen against the
+// instrument simulator on 127.0.0.1: a build of blank segments only, of a
+// CW sequence only, and of both recreates the temporary sample files; every
+// navigation and zoom control of the view afterwards reads nothing and shows
+// nothing, and the next sequence build draws again.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/LibraryTree.h"
+#include "app/MainCommands.h"
+#include "app/PanelIds.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "editors/SequenceView.h"
+#include "editors/SequenceViewIds.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "instrument/Identify.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/OffscreenApp.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/StartupHome.h"
+#include "tests/support/TempDir.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/main/SequenceViewPage.h"
+#include "ui/pulse/TimingPanel.h"
+
+namespace {
+
+using cz::test::WriteFileBytes;
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class SequenceViewBuildsTest : public cz::test::StartupHomeTest {
+ protected:
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    cz::test::SimOptions opt;
+    opt.model = "Kaldra";
+    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+  }
+
+  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+  static std::string Text(int panel, int control) {
+    std::vector<char> text(1 << 20, '\0');
+    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
+    return text.data();
+  }
+  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
+  static void ClickLibraryItem(const char* tag, int k) {
+    int root = -1, item = -1;
+    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
+    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
+    ASSERT_GE(item, 0) << tag << " " << k;
+    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
+  }
+
+  // Generate on the Sequence Editor for library sequence k: the view draws.
+  void GenerateSequence(int k) {
+    ClickLibraryItem(kSequenceLibraryTag, k);
+    UiTest_ClearPopups();
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+    ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
+    ASSERT_NE(g_SequenceView.iqFile, nullptr);
+    EXPECT_EQ(g_SequenceView.iqFile, TempIqFile);
+    EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
+    const int64_t whole = g_SequenceView.lastSample - g_SequenceView.firstSample + 1;
+    Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMIN);
+    EXPECT_LT(g_SequenceView.lastSample - g_SequenceView.firstSample + 1, whole);
+    EXPECT_FALSE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).empty());
+  }
+
+  // Generate on the Multi Segment page: the build completes. A user clock
+  // below a sequence's is raised, with a message.
+  void GenerateMultiSegment(bool clockRaised) {
+    UiTest_ClearPopups();
+    if (clockRaised) UiTest_QueueMessageOk();
+    Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+    ASSERT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Done.") << Log();
+    EXPECT_EQ(UiTest_PendingAnswers(), 0);
+  }
+
+  // Every navigation and zoom control of the view, as the user reaches them:
+  // none reads the temporary file, none plots anything.
+  void EveryViewControlShowsNothing(const char* after) {
+    EXPECT_EQ(g_SequenceView.iqFile, nullptr) << after;
+    EXPECT_EQ(g_SequenceView.pointCount, 0) << after;
+    const int draws = Occurrences(Log(), "Drawing sample");
+    for (int button : {TAB_VIEW_CMD_GRAPHZOOMIN, TAB_VIEW_CMD_GRAPHZOOMOUT, TAB_VIEW_CMD_GRAPHFWD,
+                       TAB_VIEW_CMD_GRAPHREV, TAB_VIEW_CMD_GRAPHBEGIN, TAB_VIEW_CMD_GRAPHZOOM_CSR,
+                       TAB_VIEW_CMD_GRAPHZOOMIN_Y, TAB_VIEW_CMD_GRAPHZOOMOUT_Y, TAB_VIEW_CMD_GRAPHZOOMIN})
+      Click(TAB_VIEW, button);
+    for (double slide : {0.0, 0.5, 1.0}) UiTest_EnterValue(TAB_VIEW, TAB_VIEW_SLIDE_POS, slide);
+    for (int index : {1, 2, 0}) UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_IQVIEW, index);
+    for (int index : {1, 0}) UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, index);
+    UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON);
+    UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON);
+    UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 1, 1.0, 0.0, 2);
+    Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOM_CSR);
+    EXPECT_EQ(Occurrences(Log(), "Drawing sample"), draws) << after << ": nothing read";
+    EXPECT_EQ(Log().find("*** Cannot read from temporary waveform file."), std::string::npos) << after;
+    EXPECT_EQ(Log().find("*** Failed to read data"), std::string::npos) << after;
+    for (int graph : {TAB_VIEW_GRAPH_IQ, TAB_VIEW_GRAPH_IQPT, TAB_VIEW_GRAPH_SPECTRUM})
+      EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, graph).empty()) << after << ", graph " << graph;
+  }
+
+  cz::test::SimFixture sim_;
+};
+
+TEST_F(SequenceViewBuildsTest, MultiSegmentBuildsOfBlankCwAndBothLeaveTheViewEmpty) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(InstrumentCapabilities.MultiSegment, 1);
+  Choose(MBAR_FILE_NEWPRJ);
+
+  // A pulse and a sequence of three of it.
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "3"), 1);
+  UiTest_QueueFile(dir_.File("pulses.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  // A second sequence of 20 us CW only.
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(SequenceCount, 2);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 1), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_TSTOP, 1), "20"), 1);
+  ASSERT_EQ(SequenceTable[1].entries[0].fillerType, SYNC_CW);
+  UiTest_QueueFile(dir_.File("cw.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  GenerateSequence(0);
+
+  // Blank only: one segment turned into a blank of 100 us (sequencer mode,
+  // where its stop time takes an edit).
+  Choose(MBAR_PULSE_SEGNEW);
+  MultiSegmentRecord& msw = MultiSegmentTable[0];
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_MSEG, TAB_MSEG_RING_SEQMODE, 1), 1);
+  ASSERT_EQ(msw.sequencerMode, 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 1), 0), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 1), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 1), "100"), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_NO, 1), false);
+  ASSERT_EQ(msw.segments[0].type, SEGMENT_BLANK);
+  ASSERT_DOUBLE_EQ(msw.segments[0].stopTime, 100e-6);
+  ASSERT_TRUE(msw.segments[1].IsFree());
+  GenerateMultiSegment(false);
+  EveryViewControlShowsNothing("a blank-only build");
+  GenerateSequence(0);
+
+  // CW only: the one segment is the CW sequence.
+  ClickLibraryItem(kMultiSegmentLibraryTag, 0);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 1), 2), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_NO, 1), false);
+  ASSERT_EQ(msw.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  GenerateMultiSegment(true);  // the 10 MHz user clock is raised to the sequence's
+  EXPECT_DOUBLE_EQ(msw.clock, 100e6);
+  EveryViewControlShowsNothing("a CW-only build");
+  GenerateSequence(1);
+
+  // Both: the CW sequence, a blank up to 200 us, the pulse sequence.
+  ClickLibraryItem(kMultiSegmentLibraryTag, 0);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(msw.SegmentsInUse(), 3);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 2), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 2), 0), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 2), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 2), "200"), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 3), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 3), 1), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_NO, 1), false);
+  ASSERT_EQ(msw.segments[1].type, SEGMENT_BLANK);
+  ASSERT_EQ(msw.segments[2].sequenceId, static_cast<int32_t>(SequenceTable[0].id));
+  GenerateMultiSegment(false);
+  EveryViewControlShowsNothing("a mixed build");
+
+  // The next sequence build draws again from the recreated file.
+  GenerateSequence(0);
+  EXPECT_EQ(Log().find("*** Cannot read from temporary waveform file."), std::string::npos);
+  EXPECT_EQ(Log().find("*** Error initializing temporary data file buffer."), std::string::npos);
+}
+
+}  // namespace
