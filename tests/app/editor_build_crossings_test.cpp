@@ -1,10 +1,10 @@
-// The Pulse Editor, builds and the records meeting one another: what one
-// command leaves in the shared working tables while an editor still shows
-// another record, jitter rules on frequency and period targets through a
-// build, plug-in parameters through copy, save and load, and a sequence
-// the waveform file cannot hold inside a multi-segment build. Offscreen,
-// through the program's own callbacks, with the real plug-ins and the
-// instrument simulator on 127.0.0.1.
+// The Pulse Editor, builds and reports meeting the other units: jitter rules
+// on frequency and period targets through a build, a sequence the waveform
+// file cannot hold inside a multi-segment build, a pulse whose plug-in is
+// missing copied and imported over restarts (with a parameter below 1e-6),
+// and a report plug-in that knows only the documented report protocol.
+// Offscreen, through the program's own callbacks, with the real plug-ins,
+// a test report plug-in and the instrument simulator on 127.0.0.1.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -370,6 +370,49 @@ TEST_F(EditorBuildCrossingsTest, CopiesOfAPulseWhosePluginIsMissingKeepItsEntrie
   NewSequence(dir_.File("copy.wv"));
   Generate();
   EXPECT_TRUE(FileExists(dir_.File("copy.wv"))) << Log();
+}
+
+}  // namespace
+
+namespace {
+
+// A report plug-in written to the documented protocol alone, which refuses
+// every tag it does not know: the pulse still reaches it whole, and the
+// build succeeds.
+TEST_F(EditorBuildCrossingsTest, AReportPluginThatRefusesUnknownTagsStillReports) {
+  std::filesystem::copy_file(cz::test::BuildDir() + "/tests/app/StrictReport/strict_report.so",
+                             dir_.File("plugins") + "/strict_report.so");
+  const std::string journal = dir_.File("journal.txt");
+  setenv("CADENZA_PLUGIN_JOURNAL", journal.c_str(), 1);
+  Start();
+  NewPulse("p", "FM chirp");
+  NewSequence(dir_.File("strict.wv"));
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  int item = -1, count = 0;
+  GetNumListItems(DATALOG, DATALOG_RING_REPORTTYPE, &count);
+  for (int k = 0; k < count && item < 0; ++k) {
+    char label[256] = "";
+    GetLabelFromIndex(DATALOG, DATALOG_RING_REPORTTYPE, k, label, sizeof label);
+    if (std::string(label) == "Strict Report") item = k;
+  }
+  ASSERT_GE(item, 0);
+  ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, item), 1);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, dir_.File("strict.xlsx").c_str()), 1);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  ASSERT_STREQ(SequenceTable[0].reportPlugin.c_str(), "Strict Report");
+
+  Generate();
+  unsetenv("CADENZA_PLUGIN_JOURNAL");
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << "\n" << Log();
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.");
+  EXPECT_TRUE(FileExists(dir_.File("strict.wv")));
+  const std::string calls = ReadFileBytes(journal);
+  int entries = 0;
+  for (std::size_t at = calls.find("mod_setvalue finishentry"); at != std::string::npos;
+       at = calls.find("mod_setvalue finishentry", at + 1))
+    ++entries;
+  EXPECT_EQ(entries, 1) << calls;
+  EXPECT_EQ(calls.find("mod_error"), std::string::npos) << calls;
 }
 
 }  // namespace
