@@ -9,6 +9,7 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "platform/Paths.h"
@@ -24,6 +25,8 @@ constexpr const char* kTempFileNames[] = {"WV-DATA.TMP", "WV-DATA2.TMP", "MKR-DA
 std::string TempPath(const char* dir, const char* name) { return cz::HostPath(cz::JoinPath(dir, name)); }
 
 }  // namespace
+
+const char* TempDirInUse() { return !ActiveTempDir.empty() ? ActiveTempDir.c_str() : g_Settings.TempDir.c_str(); }
 
 int CreateTempFiles(const char* tempDir) {
   ActiveTempDir.Clear();

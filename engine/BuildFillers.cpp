@@ -13,6 +13,7 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
@@ -41,7 +42,7 @@ void LogF(const char* fmt, ...) {
 }
 
 std::string TempFilePath(const char* name) {
-  return cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), name));
+  return cz::HostPath(cz::JoinPath(TempDirInUse(), name));
 }
 
 bool SlotInUse(int slot) {

@@ -14,6 +14,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
@@ -171,7 +172,7 @@ int Configure(MultiSegmentRecord& rec, int index, const std::string& conf, const
 // Step 6d: n blank samples as "tmp_seg_blank.wv" in the temporary directory.
 int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::string& path) {
   if (TempIqFile != nullptr) std::fclose(TempIqFile);
-  TempIqFile = std::fopen(cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), "WV-DATA.TMP")).c_str(), "w+b");
+  TempIqFile = std::fopen(cz::HostPath(cz::JoinPath(TempDirInUse(), "WV-DATA.TMP")).c_str(), "w+b");
   if (TempIqFile == nullptr) {
     Log_Message(1, "*** Failed to initialize temporary file.");
     return 0;
@@ -257,7 +258,7 @@ int BuildMultiSegment(int index) {
   MswReport report;
   double t = 0.0;
   int built = 0;
-  const std::string blankPath = cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), "tmp_seg_blank.wv"));
+  const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
     if (MultiSegmentStopPressed() &&
         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {

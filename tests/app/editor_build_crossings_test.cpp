@@ -25,7 +25,9 @@
 #include "app/PulsePanelIds.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
+#include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/TempFiles.h"
 #include "editors/ReportDialog.h"
 #include "engine/ModulationTypes.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -35,6 +37,7 @@
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
+#include "ui/dialogs/DialogPanels.h"
 #include "ui/main/MultiSegmentPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/main/TransferPage.h"
@@ -413,6 +416,76 @@ TEST_F(EditorBuildCrossingsTest, AReportPluginThatRefusesUnknownTagsStillReports
     ++entries;
   EXPECT_EQ(entries, 1) << calls;
   EXPECT_EQ(calls.find("mod_error"), std::string::npos) << calls;
+}
+
+}  // namespace
+
+namespace {
+
+// A temporary folder accepted in Preferences is the next start's, as the
+// dialog says: until then Generate and a multi-segment build with a blank
+// segment keep using the folder in use, which the program cleans up at its
+// end, and put nothing into the accepted one.
+TEST_F(EditorBuildCrossingsTest, BuildsKeepTheTemporaryFolderInUseUntilTheNextStart) {
+  cz::test::SimFixture sim;
+  cz::test::SimOptions opt;
+  opt.model = "Kaldra";
+  opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  WriteHomeSettings(sim.SocketResource());
+  Start();
+  const std::string inUse = home_ + "/Temp";
+  const std::string later = dir_.File("later temp");
+  ASSERT_EQ(ActiveTempDir.str(), inUse);
+  // The folder picked in the browser (whose item tag is its full path).
+  mkdir(later.c_str(), 0755);
+  Choose(MBAR_OPT_PREF);
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  const int item = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "later temp",
+                                  later.c_str(), nullptr, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, item, false), 1);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "The new settings are effective after restarting the application.");
+  ASSERT_EQ(g_Settings.TempDir.str(), later);
+
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("kept.wv");
+  NewSequence(wave);
+  Generate();
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << "\n" << Log();
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.");
+  EXPECT_TRUE(FileExists(wave));
+  EXPECT_TRUE(std::filesystem::is_empty(later));
+
+  // A sequence segment and a blank segment to 1 ms.
+  Choose(MBAR_PULSE_SEGNEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), false);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), 0), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(1, 1), false);
+  MultiSegmentRecord& msw = MultiSegmentTable[0];
+  ASSERT_EQ(msw.segments[1].type, SEGMENT_BLANK);
+  msw.segments[1].stopTime = 1e-3;
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the user clock raised to the sequence's
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_EQ(Status(), "Done.") << Log();
+  int appended = 0;
+  for (const std::string& m : sim.Received()) appended += m.rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
+  EXPECT_EQ(appended, 2) << Log();
+  EXPECT_TRUE(std::filesystem::is_empty(later));
+
+  // The next start uses the accepted folder; the old one is left clean.
+  Restart(PluginFolder());
+  EXPECT_EQ(ActiveTempDir.str(), later);
+  EXPECT_TRUE(FileExists(later + "/WV-DATA.TMP"));
+  EXPECT_FALSE(FileExists(inUse + "/WV-DATA.TMP"));
+  EXPECT_FALSE(FileExists(inUse + "/tmp_seg_blank.wv"));
 }
 
 }  // namespace
