@@ -489,3 +489,51 @@ TEST_F(EditorBuildCrossingsTest, BuildsKeepTheTemporaryFolderInUseUntilTheNextSt
 }
 
 }  // namespace
+
+namespace {
+
+// Cancel in the Report Generation dialog: what was changed there is not
+// applied by the next Accept made for another reason, and the dialog opens
+// again with the stored settings.
+TEST_F(EditorBuildCrossingsTest, ReportDialogCancelIsNotAppliedByTheNextAccept) {
+  Start();
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("report.wv");
+  NewSequence(wave);
+  const std::string kept = dir_.File("kept.txt");
+  TextReport(kept, {DATALOG_CHK_REP_ON});
+  const SequenceRecord& seq = SequenceTable[0];
+  ASSERT_EQ(seq.reportOn, 1);
+  ASSERT_EQ(seq.reportFile.str(), kept);
+  const int onTime = seq.reportColumns[REPORT_ON];
+
+  // Report off, another file and the On column changed, then Cancel.
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 0), 1);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, dir_.File("cancelled.txt").c_str()), 1);
+  Click(DATALOG, DATALOG_CHK_REP_ON);
+  Click(DATALOG, DATALOG_CMD_CANCEL);
+  EXPECT_EQ(seq.reportOn, 1);
+  EXPECT_EQ(seq.reportFile.str(), kept);
+
+  // Opened again: the stored settings; the Delay column added and accepted.
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  int ring = -1, box = -1;
+  GetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, &ring);
+  EXPECT_EQ(ring, 1);
+  EXPECT_EQ(Text(DATALOG, DATALOG_STR_REPORTFILE), kept);
+  GetCtrlVal(DATALOG, DATALOG_CHK_REP_ON, &box);
+  EXPECT_EQ(box, onTime);
+  Click(DATALOG, DATALOG_CHK_REP_DELAY);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  EXPECT_EQ(seq.reportOn, 1);
+  EXPECT_EQ(seq.reportFile.str(), kept);
+  EXPECT_EQ(seq.reportColumns[REPORT_ON], onTime);
+  EXPECT_EQ(seq.reportColumns[REPORT_DELAY], 1);
+
+  Generate();
+  EXPECT_TRUE(FileExists(kept)) << Log();
+  EXPECT_FALSE(FileExists(dir_.File("cancelled.txt")));
+}
+
+}  // namespace
