@@ -28,6 +28,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/TempFiles.h"
+#include "editors/BasebandFilter.h"
 #include "editors/ReportDialog.h"
 #include "engine/ModulationTypes.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -534,6 +535,68 @@ TEST_F(EditorBuildCrossingsTest, ReportDialogCancelIsNotAppliedByTheNextAccept) 
   Generate();
   EXPECT_TRUE(FileExists(kept)) << Log();
   EXPECT_FALSE(FileExists(dir_.File("cancelled.txt")));
+}
+
+}  // namespace
+
+namespace {
+
+// The Report Generation and Baseband Filter dialogs of a sequence left open
+// while another project is loaded (or a new one made): nothing of the old
+// sequence reaches the new project's sequences, whatever is pressed in them.
+TEST_F(EditorBuildCrossingsTest, SequenceDialogsLeftOpenDoNotReachTheNextProject) {
+  Start();
+  // Project B: one sequence without report or filter.
+  NewPulse("b", "FM chirp");
+  NewSequence(dir_.File("b.wv"));
+  const std::string projectB = dir_.File("b.prj");
+  UiTest_QueueFile(projectB.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(projectB));
+
+  for (int viaNew = 0; viaNew < 2; ++viaNew) {
+    SCOPED_TRACE(viaNew ? "New Project" : "Load Project");
+    // Project A: its sequence with a text report and the filter on, both
+    // dialogs shown.
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_NEWPRJ);
+    NewPulse("a", "FM chirp");
+    NewSequence(dir_.File("a.wv"));
+    TextReport(dir_.File("a.txt"), {DATALOG_CHK_REP_DELAY});
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+    int on = 0;
+    GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &on);
+    if (!on) Click(FILTER, FILTER_CMD_BBFILTER);
+    Click(FILTER, FILTER_CMD_APPLY);
+    ASSERT_EQ(SequenceTable[0].filterOn, 1);
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+
+    if (viaNew) {
+      UiTest_QueueConfirm(true);
+      Choose(MBAR_FILE_NEWPRJ);
+      Choose(MBAR_PULSE_PNEW);
+      Choose(MBAR_PULSE_SNEW);
+    } else {
+      UiTest_QueueFile(projectB.c_str());
+      UiTest_QueueConfirm(true);
+      Choose(MBAR_FILE_LOADPRJ);
+    }
+    ASSERT_EQ(SequenceCount, 1);
+    const SequenceRecord& seq = SequenceTable[0];
+    ASSERT_EQ(seq.reportOn, 0);
+    ASSERT_EQ(seq.filterOn, 0);
+    // Accept in either dialog, if the user can still reach it.
+    for (int panel : {DATALOG, FILTER}) {
+      int visible = 0;
+      GetPanelAttribute(panel, ATTR_VISIBLE, &visible);
+      EXPECT_EQ(visible, 0) << "the old sequence's dialog is closed";
+      if (visible) Click(panel, panel == DATALOG ? DATALOG_CMD_ACCEPT : FILTER_CMD_ACCEPT);
+    }
+    EXPECT_EQ(seq.reportOn, 0);
+    EXPECT_TRUE(seq.reportFile.empty()) << seq.reportFile.c_str();
+    EXPECT_EQ(seq.reportColumns[REPORT_DELAY], 0);
+    EXPECT_EQ(seq.filterOn, 0);
+  }
 }
 
 }  // namespace
