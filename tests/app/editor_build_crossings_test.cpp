@@ -600,3 +600,47 @@ TEST_F(EditorBuildCrossingsTest, SequenceDialogsLeftOpenDoNotReachTheNextProject
 }
 
 }  // namespace
+
+namespace {
+
+// Generate ends without a new waveform (its report cannot be opened) after
+// an earlier build: the Transfer page's upload still sends the earlier
+// waveform, whole, under its name.
+TEST_F(EditorBuildCrossingsTest, UploadAfterAFailedGenerateSendsTheEarlierWaveform) {
+  cz::test::SimFixture sim;
+  cz::test::SimOptions opt;
+  opt.model = "Kaldra";
+  opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  WriteHomeSettings(sim.SocketResource());
+  Start();
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("earlier.wv");
+  NewSequence(wave);
+  Generate();
+  ASSERT_TRUE(FileExists(wave)) << Log();
+  const std::string built = ReadFileBytes(wave);
+
+  TextReport(dir_.File("no/such/folder/report.txt"), {});
+  Generate(true);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(Status(), "Error: Report Initialization Failed. See log.");
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_LOCFILE), wave);
+
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Status(), "Transfer Complete.") << Log();
+  const std::string remote = g_Settings.RemoteFileA.str();
+  EXPECT_NE(remote.find("earlier.wv"), std::string::npos) << remote;
+  bool sent = false;
+  for (const std::string& m : sim.Received())
+    sent = sent || (m.rfind(":MMEM:DATA '" + remote + "',#", 0) == 0 &&
+                    m.find("[" + std::to_string(built.size()) + " bytes") != std::string::npos);
+  EXPECT_TRUE(sent) << "the earlier waveform, " << built.size() << " bytes";
+}
+
+}  // namespace
