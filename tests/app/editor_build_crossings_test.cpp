@@ -644,3 +644,41 @@ TEST_F(EditorBuildCrossingsTest, UploadAfterAFailedGenerateSendsTheEarlierWavefo
 }
 
 }  // namespace
+
+namespace {
+
+// Pulses of a plug-in imported while the Pulse Editor shows a pulse of a
+// built-in modulation: an edit of the shown pulse's parameter table
+// afterwards stores the shown pulse's own rows.
+TEST_F(EditorBuildCrossingsTest, ImportOfPluginPulsesLeavesTheShownPulsesTableItsOwn) {
+  Start();
+  NewPulse("bend", "Bendsweep");
+  const std::string source = dir_.File("bend.prj");
+  UiTest_QueueFile(source.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(FileExists(source));
+
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("chirp", "FM chirp");
+  const std::vector<std::string> chirp = Entries(PulseTable[0]);
+  ASSERT_FALSE(chirp.empty());
+  UiTest_QueueFile(source.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  ASSERT_EQ(CurrentPulse, 0);
+
+  const int row = ParamRow("RF Bandwidth [MHz]");
+  ASSERT_GT(row, 0);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, row), 7.5), 1);
+  const std::vector<std::string> stored = Entries(PulseTable[0]);
+  ASSERT_EQ(stored.size(), chirp.size());
+  for (std::size_t k = 0; k < stored.size(); ++k)
+    EXPECT_EQ(stored[k].substr(0, stored[k].rfind('|')), chirp[k].substr(0, chirp[k].rfind('|')));
+  const int k = PulseTable[0].modParams.Find("RF Bandwidth [MHz]", "DOUBLE");
+  ASSERT_GE(k, 0);
+  EXPECT_STREQ(PulseTable[0].modParams[k].value.c_str(), "7.500000");
+
+}
+
+}  // namespace
