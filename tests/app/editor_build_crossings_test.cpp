@@ -1,10 +1,14 @@
-// The Pulse Editor, builds and reports meeting the other units: jitter rules
-// on frequency and period targets through a build, a sequence the waveform
-// file cannot hold inside a multi-segment build, a pulse whose plug-in is
-// missing copied and imported over restarts (with a parameter below 1e-6),
-// and a report plug-in that knows only the documented report protocol.
-// Offscreen, through the program's own callbacks, with the real plug-ins,
-// a test report plug-in and the instrument simulator on 127.0.0.1.
+// The Pulse Editor, builds, reports and dialogs meeting the other units:
+// jitter rules on frequency and period targets through a build, a sequence
+// the waveform file cannot hold inside a multi-segment build, a pulse whose
+// plug-in is missing copied and imported over restarts (with a parameter
+// below 1e-6), a report plug-in that knows only the documented report
+// protocol, a temporary folder accepted in Preferences before the restart,
+// Cancel in the Report dialog, sequence dialogs left open across Load
+// Project, the upload after a failed Generate, and an import of plug-in
+// pulses while the editor shows another pulse. Offscreen, through the
+// program's own callbacks, with the real plug-ins, a test report plug-in
+// and the instrument simulator on 127.0.0.1.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -376,10 +380,6 @@ TEST_F(EditorBuildCrossingsTest, CopiesOfAPulseWhosePluginIsMissingKeepItsEntrie
   EXPECT_TRUE(FileExists(dir_.File("copy.wv"))) << Log();
 }
 
-}  // namespace
-
-namespace {
-
 // A report plug-in written to the documented protocol alone, which refuses
 // every tag it does not know: the pulse still reaches it whole, and the
 // build succeeds.
@@ -418,10 +418,6 @@ TEST_F(EditorBuildCrossingsTest, AReportPluginThatRefusesUnknownTagsStillReports
   EXPECT_EQ(entries, 1) << calls;
   EXPECT_EQ(calls.find("mod_error"), std::string::npos) << calls;
 }
-
-}  // namespace
-
-namespace {
 
 // A temporary folder accepted in Preferences is the next start's, as the
 // dialog says: until then Generate and a multi-segment build with a blank
@@ -489,10 +485,6 @@ TEST_F(EditorBuildCrossingsTest, BuildsKeepTheTemporaryFolderInUseUntilTheNextSt
   EXPECT_FALSE(FileExists(inUse + "/tmp_seg_blank.wv"));
 }
 
-}  // namespace
-
-namespace {
-
 // Cancel in the Report Generation dialog: what was changed there is not
 // applied by the next Accept made for another reason, and the dialog opens
 // again with the stored settings.
@@ -536,10 +528,6 @@ TEST_F(EditorBuildCrossingsTest, ReportDialogCancelIsNotAppliedByTheNextAccept) 
   EXPECT_TRUE(FileExists(kept)) << Log();
   EXPECT_FALSE(FileExists(dir_.File("cancelled.txt")));
 }
-
-}  // namespace
-
-namespace {
 
 // The Report Generation and Baseband Filter dialogs of a sequence left open
 // while another project is loaded (or a new one made): nothing of the old
@@ -599,10 +587,6 @@ TEST_F(EditorBuildCrossingsTest, SequenceDialogsLeftOpenDoNotReachTheNextProject
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Generate ends without a new waveform (its report cannot be opened) after
 // an earlier build: the Transfer page's upload still sends the earlier
 // waveform, whole, under its name.
@@ -642,10 +626,6 @@ TEST_F(EditorBuildCrossingsTest, UploadAfterAFailedGenerateSendsTheEarlierWavefo
                     m.find("[" + std::to_string(built.size()) + " bytes") != std::string::npos);
   EXPECT_TRUE(sent) << "the earlier waveform, " << built.size() << " bytes";
 }
-
-}  // namespace
-
-namespace {
 
 // Pulses of a plug-in imported while the Pulse Editor shows a pulse of a
 // built-in modulation: an edit of the shown pulse's parameter table
