@@ -14,9 +14,11 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "editors/BasebandFilter.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
 #include "editors/SequenceFilter.h"
+#include "editors/ReportDialog.h"
 #include "editors/SequenceView.h"
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
@@ -86,6 +88,12 @@ std::string ProjectFolder() {
 // Generate dimmed, the Log page in front, the tree and header redrawn.
 void ShowReplacedProject() {
   HideEditorPages();
+  // No sequence is shown any more: the dialogs of the old project's
+  // sequence close, and none of their buttons can reach the sequence that
+  // now has its place.
+  CurrentSequence = -1;
+  if (DATALOG > 0) HidePanel(DATALOG);
+  if (FILTER > 0) HidePanel(FILTER);
   DimGenerateButton(1);
   ActivateMainPage(PAGE_LOG);
   ClearLibraryTree();

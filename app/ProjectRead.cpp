@@ -1,7 +1,9 @@
 // Loading and importing the project file.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -387,8 +389,14 @@ void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
       int module = FindModuleByName(p->pluginName.c_str());
       // The module's own description is only a check here: a pulse whose
       // plug-in cannot describe itself keeps the parameters stored with it.
-      if (module >= 0 && !QueryPluginParams(module, slot))
-        Log_Message(1, "*** Error initializing paraameters from module data.");
+      // The check fills the working table, which the Pulse Editor may be
+      // showing for a pulse of the open project (an import): it gets its
+      // rows back afterwards.
+      if (module >= 0) {
+        const std::vector<ModulationParamRow> shown(std::begin(ModulationParamTable), std::end(ModulationParamTable));
+        if (!QueryPluginParams(module, slot)) Log_Message(1, "*** Error initializing paraameters from module data.");
+        std::copy(shown.begin(), shown.end(), std::begin(ModulationParamTable));
+      }
     }
     for (int k = 1; k <= kModParamEntries; ++k) {
       xml_node e = el.child(Numbered("PlugDat", k).c_str());

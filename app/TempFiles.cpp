@@ -15,6 +15,8 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "app/Settings.h"
+#include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "platform/Paths.h"
 
@@ -67,6 +69,7 @@ int LockTempFolder(const char* tempDir) {
   g_lockedDir = key;
   return 1;
 }
+const char* TempDirInUse() { return !ActiveTempDir.empty() ? ActiveTempDir.c_str() : g_Settings.TempDir.c_str(); }
 
 int CreateTempFiles(const char* tempDir) {
   ActiveTempDir.Clear();

@@ -17,6 +17,11 @@
 // the directory was made; empty when that failed.
 extern cz::Text<256> ActiveTempDir;
 
+// The directory the builders keep their temporary files in during this run:
+// ActiveTempDir, or TempDir when no directory was made at start-up. A
+// TempDir accepted in Preferences later is the next run's.
+const char* TempDirInUse();
+
 // Makes the directory (with missing parents) and, when it exists, takes it
 // as ActiveTempDir and creates both files anew for reading and writing.
 // 1 when both files are open, 0 otherwise (logged).

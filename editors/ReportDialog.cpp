@@ -114,6 +114,11 @@ int ReportAcceptCb(int panel, int control, int event, void* callbackData, int ev
 
 int ReportCancelCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event == EVENT_COMMIT && DATALOG > 0) HidePanel(DATALOG);
+  if (event != EVENT_COMMIT || DATALOG <= 0) return 0;
+  HidePanel(DATALOG);
+  // What was changed in the dialog is dropped: it shows the current
+  // sequence's stored settings again, so that the next Accept takes over
+  // nothing that was cancelled.
+  if (CurrentValid()) LoadSequenceReportSettings(SequenceTable[CurrentSequence]);
   return 0;
 }

@@ -315,8 +315,9 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
   }
   for (const DoubleKey& k : kDoubleKeys) result &= SendValue(k.key, &(values.*k.field));
   for (const IntKey& k : kIntKeys) result &= SendValue(k.key, &(values.*k.field));
-  // What "set_pprfpri" holds: 0 a PRF in Hz, 1 a PRI in s.
-  result &= SendValue("set_pprfmode", &values.prfIsPri);
+  // What "set_pprfpri" holds: 0 a PRF in Hz, 1 a PRI in s. A plug-in made
+  // before this tag existed may refuse it; that fails no entry.
+  SendValue("set_pprfmode", &values.prfIsPri);
   result &= SendValue("finishentry", "");
   if (result == 0) {
     FetchPluginError(errorText, kReportErrorTextSize);

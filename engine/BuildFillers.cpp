@@ -13,6 +13,7 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
@@ -41,7 +42,7 @@ void LogF(const char* fmt, ...) {
 }
 
 std::string TempFilePath(const char* name) {
-  return cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), name));
+  return cz::HostPath(cz::JoinPath(TempDirInUse(), name));
 }
 
 bool SlotInUse(int slot) {
@@ -217,7 +218,7 @@ int ResetTempSampleFiles(TempFilesAction action, const char* dir) {
   TempIqFile = nullptr;
   TempMarkerFile = nullptr;
   if (action == TEMP_FILES_CLOSE) return 1;
-  const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : g_Settings.TempDir.c_str();
+  const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : TempDirInUse();
   const auto open = [&](const char* name) -> FILE* {
     const std::string path = cz::HostPath(cz::JoinPath(folder.c_str(), name));
     FILE* file = action == TEMP_FILES_REUSE ? fopen(path.c_str(), "r+b") : nullptr;

@@ -14,6 +14,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
@@ -271,7 +272,7 @@ int BuildMultiSegment(int index) {
   MswReport report;
   double t = 0.0;
   int built = 0;
-  const std::string blankPath = cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), "tmp_seg_blank.wv"));
+  const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
     if (MultiSegmentStopPressed() &&
         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {

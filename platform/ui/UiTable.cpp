@@ -123,7 +123,9 @@ int SetCellValue(TableCell& cell, double num, const char* text)
 
 int SetCellAttr(TableCell& cell, int attr, const AttrValue& v)
 {
-    const int iv = int(v.num);
+    // Only the integer attributes use iv; a real limit such as 1e23 (the
+    // minimum and maximum keep v.num) must not be converted unchecked.
+    const int iv = std::isfinite(v.num) && std::fabs(v.num) < 2147483648.0 ? int(v.num) : 0;
     switch (attr) {
     case ATTR_CELL_TYPE:
         cell.type = iv;

@@ -10,6 +10,9 @@
  *   TP_NO_ERROR      leaves mod_error out
  *   TP_BOTH_ENGINES  exports mod_engine_2 beside mod_engine
  *   TP_REPORT        exports mod_setvalue (report modules)
+ *   TP_STRICT_KEYS   with TP_REPORT: mod_setvalue refuses every tag outside
+ *                    the documented report protocol, and journals the
+ *                    tags it is given
  *   TP_COMMENT       exports mod_author and a mod_comment whose text holds a
  *                    tab, "~", bytes above 127 and line breaks
  *
@@ -122,10 +125,27 @@ int mod_engine_2(unsigned char* marker, double* amplitude, double* phase, int sa
 #endif
 
 #ifdef TP_REPORT
+#ifdef TP_STRICT_KEYS
+static const char* const kReportTags[] = {
+    "initreport", "closereport", "initentry", "finishentry", "set_seqname", "set_comment", "set_filename",
+    "set_clock", "set_mseg_name", "set_mseg_comment", "set_mseg_filename", "set_pdelay", "set_prise", "set_pon",
+    "set_pfall", "set_poff", "set_pprfpri", "set_fofs", "set_phofs", "set_levon", "set_levoff", "set_levdroop",
+    "set_fmdev", "set_startt", "set_absstartt", "set_seqno", "set_repcnt", "set_repno", "set_msegno"};
+#endif
+
 int mod_setvalue(const char* tag, const void* value) {
-  (void)tag;
   (void)value;
+#ifdef TP_STRICT_KEYS
+  char line[128];
+  snprintf(line, sizeof line, "mod_setvalue %s", tag);
+  journal(line);
+  for (size_t k = 0; k < sizeof kReportTags / sizeof kReportTags[0]; ++k)
+    if (strcmp(tag, kReportTags[k]) == 0) return 1;
+  return 0;
+#else
+  (void)tag;
   journal("mod_setvalue");
   return 1;
+#endif
 }
 #endif
