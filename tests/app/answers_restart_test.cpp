@@ -25,6 +25,7 @@
 #include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/DialogPanels.h"
@@ -55,7 +56,7 @@ using cz::test::FileExists;
 using cz::test::ReadFileBytes;
 using cz::test::WriteFileBytes;
 
-class AnswersRestartTest : public cz::test::StartupHomeTest {
+class AnswersRestartTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   // The program's plug-ins, as copies in a folder of this test, so that a
   // restart can run without some of them.
@@ -81,42 +82,10 @@ class AnswersRestartTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(InitApplication(), 1);
   }
 
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
   static int Flag(int panel, int control) {
     int on = -1;
     GetCtrlVal(panel, control, &on);
     return on;
-  }
-  static std::string Log() { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  static std::string Status() { return Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR); }
-  static int LibraryItem(const char* tag, int k) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
-    return item;
-  }
-  static void ClickLibraryItem(const char* tag, int k) {
-    const int item = LibraryItem(tag, k);
-    ASSERT_GE(item, 0) << tag << " " << k;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
-  }
-  // A click on the modulation tree's item with this label.
-  static void ChooseModulation(const char* label) {
-    int item = -1;
-    for (int k = 0; k < 200 && item < 0; ++k) {
-      char text[128] = "";
-      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
-      if (std::string(text) == label) item = k;
-    }
-    ASSERT_GE(item, 0) << label;
-    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
   }
   // A pulse of 10 us on time and 40 us off with the modulation of this label.
   static void NewPulse(const char* modulation) {

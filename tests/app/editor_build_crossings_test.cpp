@@ -39,6 +39,7 @@
 #include "instrument/Identify.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
@@ -66,7 +67,7 @@ std::vector<std::string> Entries(const PulseRecord& p) {
   return out;
 }
 
-class EditorBuildCrossingsTest : public cz::test::StartupHomeTest {
+class EditorBuildCrossingsTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   // The program's plug-ins, as copies in a folder of this test, so that a
   // restart can run without them.
@@ -96,33 +97,6 @@ class EditorBuildCrossingsTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(InitApplication(), 1);
   }
 
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
-  static std::string Log() { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  static std::string Status() { return Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR); }
-  static void ClickLibraryItem(const char* tag, int k) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
-    ASSERT_GE(item, 0) << tag << " " << k;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
-  }
-  static void ChooseModulation(const char* label) {
-    int item = -1;
-    for (int k = 0; k < 200 && item < 0; ++k) {
-      char text[128] = "";
-      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
-      if (std::string(text) == label) item = k;
-    }
-    ASSERT_GE(item, 0) << label;
-    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
-  }
   // A new pulse named name of 10 us on time, 1 us edges and 40 us off with
   // the modulation of this label.
   static void NewPulse(const char* name, const char* modulation) {
@@ -188,20 +162,6 @@ class EditorBuildCrossingsTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, path.c_str()), 1);
     for (int box : boxes) Click(DATALOG, box);
     Click(DATALOG, DATALOG_CMD_ACCEPT);
-  }
-  static std::vector<std::string> ReportRows(const std::string& path) {
-    std::vector<std::string> rows;
-    const std::string text = ReadFileBytes(path);
-    std::size_t at = 0;
-    while (at < text.size()) {
-      std::size_t end = text.find('\n', at);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(at, end - at);
-      const std::size_t first = line.find_first_not_of(' ');
-      if (first != std::string::npos && std::isdigit(static_cast<unsigned char>(line[first]))) rows.push_back(line);
-      at = end + 1;
-    }
-    return rows;
   }
 };
 

@@ -16,6 +16,7 @@
 #include "instrument/Identify.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -28,7 +29,7 @@ namespace {
 using cz::test::FileExists;
 using cz::test::WriteFileBytes;
 
-class InstrumentChangedTest : public cz::test::StartupHomeTest {
+class InstrumentChangedTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   void SetUp() override {
     StartupHomeTest::SetUp();
@@ -54,21 +55,6 @@ class InstrumentChangedTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(sim_.Port(), port_);
   }
 
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
-  static int Dimmed(int panel, int control) {
-    int dimmed = -1;
-    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
-    return dimmed;
-  }
-  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  std::string Status() const { return Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR); }
   // Messages the simulator received beyond the open's own "*CLS", "*IDN?",
   // "*OPT?" and the error-queue reads that go with them.
   std::vector<std::string> Operations(std::size_t from) const {

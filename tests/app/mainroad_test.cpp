@@ -39,6 +39,7 @@
 #include "platform/Paths.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
@@ -70,7 +71,7 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-class MainRoadTest : public cz::test::StartupHomeTest {
+class MainRoadTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
   void SetUp() override {
@@ -86,49 +87,16 @@ class MainRoadTest : public cz::test::StartupHomeTest {
                                    "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
   }
 
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
   static int PageVisible(int page) {
     int visible = -1;
     GetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_VISIBLE, &visible);
     return visible;
-  }
-  static int Dimmed(int panel, int control) {
-    int dimmed = -1;
-    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
-    return dimmed;
-  }
-  // The library tree: number of records under the root tagged tag, the k-th
-  // of them (-1 when none), and a click on it.
-  static int LibraryCount(const char* tag) {
-    int root = -1, n = 0;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemNumChildren(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, &n);
-    return n;
-  }
-  static int LibraryItem(const char* tag, int k) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
-    return item;
-  }
-  static void ClickLibraryItem(const char* tag, int k) {
-    const int item = LibraryItem(tag, k);
-    ASSERT_GE(item, 0) << tag << " " << k;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
   }
   std::vector<std::string> Received() const { return sim_.Received(); }
   bool Sent(const std::string& prefix) const {
     const std::vector<std::string> r = Received();
     return std::any_of(r.begin(), r.end(), [&](const std::string& m) { return m.rfind(prefix, 0) == 0; });
   }
-  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
 
   // New pulse with 10 us on time, 1 us edges and 40 us off, its modulation
   // chosen by its label in the modulation tree.
@@ -140,14 +108,7 @@ class MainRoadTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
-    int item = -1;
-    for (int k = 0; k < 200 && item < 0; ++k) {
-      char label[128] = "";
-      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, label, sizeof label) < 0) break;
-      if (std::string(label) == modulation) item = k;
-    }
-    ASSERT_GE(item, 0) << modulation;
-    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
+    ChooseModulation(modulation);
   }
 
   cz::test::SimFixture sim_;

@@ -25,6 +25,7 @@
 #include "engine/Tessera_GenerateWave.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFileCheck.h"
@@ -45,7 +46,7 @@ constexpr int kDistValueList = 5;
 constexpr int kDistRules = 8;
 constexpr int kJitterIndividual = 2;
 
-class PulseValuesTest : public cz::test::StartupHomeTest {
+class PulseValuesTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   void SetUp() override {
     StartupHomeTest::SetUp();
@@ -55,25 +56,8 @@ class PulseValuesTest : public cz::test::StartupHomeTest {
     Choose(MBAR_FILE_NEWPRJ);
   }
 
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
-  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  // A click on the first record under the library root tagged tag.
-  static void ClickLibraryItem(const char* tag) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, 0, &item);
-    ASSERT_GE(item, 0) << tag;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
-  }
-  static void ClickLibraryPulse() { ClickLibraryItem(kPulseLibraryTag); }
-  static void ClickLibrarySequence() { ClickLibraryItem(kSequenceLibraryTag); }
+  static void ClickLibraryPulse() { ClickLibraryItem(kPulseLibraryTag, 0); }
+  static void ClickLibrarySequence() { ClickLibraryItem(kSequenceLibraryTag, 0); }
   static void ClickTableCellHelper(int column, int row) {
     ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(column, row), false), 1);
   }
@@ -86,15 +70,7 @@ class PulseValuesTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
     ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
-    if (modulation == nullptr) return;
-    int item = -1;
-    for (int k = 0; k < 200 && item < 0; ++k) {
-      char label[128] = "";
-      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, label, sizeof label) < 0) break;
-      if (std::string(label) == modulation) item = k;
-    }
-    ASSERT_GE(item, 0) << modulation;
-    ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
+    if (modulation != nullptr) ChooseModulation(modulation);
   }
   // A new sequence of the current pulse with reps repetitions, writing into
   // the waveform file wave.
@@ -114,21 +90,6 @@ class PulseValuesTest : public cz::test::StartupHomeTest {
     if (!on) Click(DATALOG, DATALOG_CHK_REP_ON);
     for (int box : boxes) Click(DATALOG, box);
     Click(DATALOG, DATALOG_CMD_ACCEPT);
-  }
-  // The report's data lines: every line that starts with a number.
-  static std::vector<std::string> ReportRows(const std::string& path) {
-    std::vector<std::string> rows;
-    const std::string text = ReadFileBytes(path);
-    std::size_t at = 0;
-    while (at < text.size()) {
-      std::size_t end = text.find('\n', at);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(at, end - at);
-      const std::size_t first = line.find_first_not_of(' ');
-      if (first != std::string::npos && std::isdigit(static_cast<unsigned char>(line[first]))) rows.push_back(line);
-      at = end + 1;
-    }
-    return rows;
   }
   // Jitter block 1 on the On Time target with the given distribution.
   static void OnTimeJitter(int distribution) {

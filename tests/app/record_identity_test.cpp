@@ -23,6 +23,7 @@
 #include "editors/SequenceFilter.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-class RecordIdentityTest : public cz::test::StartupHomeTest {
+class RecordIdentityTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
   void SetUp() override {
@@ -40,15 +41,6 @@ class RecordIdentityTest : public cz::test::StartupHomeTest {
     Choose(MBAR_FILE_NEWPRJ);
   }
 
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static void ClickLibraryItem(const char* tag, int k) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
-    ASSERT_GE(item, 0) << tag << " " << k;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
-  }
   // Copies the k-th record under the library root tagged tag.
   static void CopyLibraryItem(const char* tag, int k) {
     ClickLibraryItem(tag, k);
@@ -58,17 +50,6 @@ class RecordIdentityTest : public cz::test::StartupHomeTest {
   static void ChooseCellItem(int panel, int table, Point cell, int item) {
     ASSERT_GE(UiTest_ClickTableCell(panel, table, cell, false), 0);
     ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel, table, cell, item), 1);
-  }
-  // Picks a modulation of the shown pulse by its label in the modulation tree.
-  static void ChooseModulation(const char* label) {
-    for (int k = 0; k < 200; ++k) {
-      char text[128] = "";
-      if (GetLabelFromIndex(P_MOD, P_MOD_TREE_MOD, k, text, sizeof text) < 0) break;
-      if (std::string(text) != label) continue;
-      ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, k, false), 1);
-      return;
-    }
-    FAIL() << label;
   }
   static int Visible(int panel) {
     int visible = -1;

@@ -21,6 +21,7 @@
 #include "instrument/Identify.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
@@ -39,7 +40,7 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-class SequenceViewBuildsTest : public cz::test::StartupHomeTest {
+class SequenceViewBuildsTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   void SetUp() override {
     StartupHomeTest::SetUp();
@@ -54,21 +55,6 @@ class SequenceViewBuildsTest : public cz::test::StartupHomeTest {
                                    "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
   }
 
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
-  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  static void ClickLibraryItem(const char* tag, int k) {
-    int root = -1, item = -1;
-    GetTreeItemFromTag(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, tag, &root);
-    GetTreeItemChild(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, root, k, &item);
-    ASSERT_GE(item, 0) << tag << " " << k;
-    ASSERT_EQ(UiTest_ClickTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, item, false), 1);
-  }
 
   // Generate on the Sequence Editor for library sequence k: the view draws.
   void GenerateSequence(int k) {
