@@ -351,6 +351,61 @@ TEST_F(IdentityCrossingsTest, RenumberingLoadThenImportWithClashingSourceNames) 
   EXPECT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(ids[0]));
 }
 
+// ------------------------------------------------ clashing IDs on load
+
+// A record that clashes gets a fresh ID; a reference in the file to an ID
+// that no record carries must not start naming the renumbered record: it
+// is refused as before, and the multi-segment page shows each segment on
+// its own sequence.
+TEST_F(IdentityCrossingsTest, RenumberedRecordsDoNotTakeOverDanglingReferences) {
+  Start();
+  const std::string path = Projects() + "/dangling.prj";
+  const std::string doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n"
+      "<PULSE name=\"a\" id=\"3\"/>\r\n<PULSE name=\"b\" id=\"3\"/>\r\n<PULSE name=\"c\"/>\r\n"
+      "</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
+      "<SEQUENCE name=\"s1\" id=\"2\"><Entry1 pid=\"3\" rep=\"1\"/><Entry2 pid=\"1\" rep=\"2\"/>"
+      "<Entry3 pid=\"2\" rep=\"3\"/></SEQUENCE>\r\n"
+      "<SEQUENCE name=\"s2\" id=\"2\"><Entry1 pid=\"3\" rep=\"4\"/></SEQUENCE>\r\n"
+      "</SEQUENCE_DB>\r\n<MULTISEG_DB>\r\n"
+      "<MSEG name=\"m\"><Entry1 sid=\"2\" stype=\"0\"/><Entry2 sid=\"1\" stype=\"0\"/></MSEG>\r\n"
+      "</MULTISEG_DB>\r\n</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(path, doc));
+  UiTest_QueueFile(path.c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_LOADPRJ);
+  ASSERT_EQ(PulseCount, 3);
+  ASSERT_EQ(SequenceCount, 2);
+  // b and c take IDs that no reference of the file names.
+  EXPECT_EQ(PulseTable[0].id, 3u);
+  for (int k = 1; k < 3; ++k) {
+    EXPECT_NE(PulseTable[k].id, 1u) << k;
+    EXPECT_NE(PulseTable[k].id, 2u) << k;
+  }
+  EXPECT_NE(SequenceTable[1].id, 1u);
+  // The entries naming no pulse of the file are refused; the one naming a
+  // stays.
+  const SequenceRecord& s1 = SequenceTable[0];
+  ASSERT_EQ(s1.EntriesInUse(), 1);
+  EXPECT_EQ(s1.entries[0].pulseId, 3);
+  EXPECT_EQ(LastProjectRecordsLost, 2);
+  // The second segment names no sequence of the file.
+  const MultiSegmentRecord& m = MultiSegmentTable[0];
+  EXPECT_EQ(m.segments[0].sequenceId, 2);
+  EXPECT_NE(m.segments[1].type, SEGMENT_SEQUENCE);
+  ClickItem(kMultiSegmentLibraryTag, 0);
+  EXPECT_EQ(ActiveRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 1)), 1);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_NO, 1), false), 0);
+  EXPECT_EQ(m.segments[0].sequenceId, 2);
+  EXPECT_NE(m.segments[1].type, SEGMENT_SEQUENCE);
+  // The file lost entries: Save asks, and "no" keeps it.
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_SAVEPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(ReadFileBytes(path), doc);
+}
+
 // ------------------------------------------ a project that lost records
 
 std::string LossyProject() {
