@@ -28,9 +28,11 @@
 #include "editors/ModDataTable.h"
 #include "editors/ReportDialog.h"
 #include "editors/SequenceFilter.h"
+#include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaveFileCheck.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/MultiSegmentPage.h"
 #include "ui/main/SequenceEditorPage.h"
@@ -116,6 +118,17 @@ class IdentityCrossingsTest : public cz::test::StartupHomeTest {
     ClickSource(DataSourceCount - 1);
     ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, name), 1);
     ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_DATA, bits), 1);
+  }
+  // Generates the shown sequence into wave; its I/Q samples.
+  static cz::test::ParsedWave Generate(const std::string& wave) {
+    UiTest_QueueFile(wave.c_str());
+    EXPECT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FSEL), 1);
+    UiTest_ClearPopups();
+    EXPECT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+    EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+    cz::test::ParsedWave parsed = cz::test::ParseWaveFile(wave);
+    EXPECT_TRUE(parsed.ok) << wave;
+    return parsed;
   }
   // Bits of the user data source a pulse's data row names.
   static std::string RowBits(int pulse, int row) {
@@ -287,6 +300,9 @@ TEST_F(IdentityCrossingsTest, RenumberingLoadThenImportWithClashingSourceNames) 
   ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
   ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
   ASSERT_EQ(RowBits(0, 0), "101");
+  Choose(MBAR_PULSE_SNEW);
+  const cz::test::ParsedWave built = Generate(dir_.File("theirs.wv"));
+  ASSERT_FALSE(built.i.empty());
   const std::string theirs = Projects() + "/theirs.prj";
   UiTest_QueueFile(theirs.c_str());
   Choose(MBAR_FILE_SAVEPRJAS);
@@ -335,6 +351,12 @@ TEST_F(IdentityCrossingsTest, RenumberingLoadThenImportWithClashingSourceNames) 
   ChooseModulation("BPSK");
   EXPECT_EQ(ActiveRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1)), 2);
   EXPECT_EQ(RowBits(2, 0), "101");
+  // A sequence of the imported pulse builds the samples their project built.
+  Choose(MBAR_PULSE_SNEW);
+  ChooseCellItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 4);
+  ASSERT_EQ(SequenceTable[SequenceCount - 1].entries[0].pulseId, static_cast<int32_t>(PulseTable[2].id));
+  const cz::test::ParsedWave again = Generate(dir_.File("ours.wv"));
+  EXPECT_TRUE(again.i == built.i && again.q == built.q);
 
   // The renumbered project saved: no question (nothing was lost); loaded
   // again, same bits, same IDs.
@@ -349,6 +371,96 @@ TEST_F(IdentityCrossingsTest, RenumberingLoadThenImportWithClashingSourceNames) 
   for (int k = 0; k < 3; ++k) EXPECT_EQ(PulseTable[k].id, ids[k]) << k;
   EXPECT_EQ(RowBits(2, 0), "101");
   EXPECT_EQ(SequenceTable[0].entries[0].pulseId, static_cast<int32_t>(ids[0]));
+}
+
+// -------------------------------------- an import under a plug-in pulse
+
+// The Pulse Editor shows a pulse of one modulation plug-in while pulses of
+// another plug-in are imported: the shown pulse's next edit stores its own
+// parameters, and its sequence builds the same samples as before.
+TEST_F(IdentityCrossingsTest, ImportUnderAPluginPulseKeepsItsParameters) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("Bendsweep");
+  const std::string theirs = Projects() + "/bend.prj";
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("Roundtone");
+  ASSERT_EQ(PulseTable[0].pluginName.str(), "Roundtone");
+  Choose(MBAR_PULSE_SNEW);
+  const cz::test::ParsedWave before = Generate(dir_.File("before.wv"));
+  ClickItem(kPulseLibraryTag, 0);
+  const int stored = PulseTable[0].modParams.LeadingCount();
+  std::vector<std::string> names;
+  for (int r = 0; r < ModParamRowCount(); ++r) names.push_back(ModulationParamTable[r].name.str());
+
+  UiTest_QueueFile(theirs.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 2);
+  ASSERT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+  // An edit of the shown pulse's first parameter, then back.
+  double value = 0.0;
+  ASSERT_GE(GetTableCellVal(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), &value), 0);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), value * 2.0), 1);
+  ASSERT_EQ(UiTest_CommitTableCell(P_MOD, P_MOD_TABLE_CONF, Cell(2, 1), value), 1);
+  EXPECT_EQ(PulseTable[0].pluginName.str(), "Roundtone");
+  EXPECT_EQ(PulseTable[0].modParams.LeadingCount(), stored);
+  for (const std::string& name : names) EXPECT_GE(PulseTable[0].modParams.Find(name.c_str()), 0) << name;
+
+  ClickItem(kSequenceLibraryTag, 0);
+  const cz::test::ParsedWave after = Generate(dir_.File("after.wv"));
+  EXPECT_TRUE(after.i == before.i && after.q == before.q);
+  // The imported pulse shown: its own plug-in's rows.
+  ClickItem(kPulseLibraryTag, 1);
+  EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+}
+
+// ------------------------------------------------ the tree's selection
+
+// The pulse the editor shows stays the tree's active item through Import
+// Pulses (with clashing names), a failed Save As and Hide Tree Entries,
+// so that Move Down and Delete act on it.
+TEST_F(IdentityCrossingsTest, TreeSelectionSurvivesImportAndAFailedSaveAs) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "alpha"), 1);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "beta"), 1);
+  const std::string other = Projects() + "/other.prj";
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ClickItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(CurrentPulse, 0);
+  const uint32_t alpha = PulseTable[0].id;
+
+  UiTest_QueueFile(other.c_str());
+  Choose(MBAR_PULSE_PIMPORT);
+  ASSERT_EQ(PulseCount, 4);
+  int active = -1;
+  GetActiveTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, &active);
+  EXPECT_EQ(active, Item(kPulseLibraryTag, 0));
+  UiTest_ClearPopups();
+  UiTest_QueueFile(dir_.File("no/such/folder/x.prj").c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_SAVEPRJAS);
+  EXPECT_EQ(g_Settings.LastPrj.str(), other);
+  Choose(MBAR_PRJ_HIDE);
+  Choose(MBAR_PRJ_HIDE);
+  GetActiveTreeItem(PANEL_MAIN, PANEL_MAIN_TREE_PULSES, &active);
+  EXPECT_EQ(active, Item(kPulseLibraryTag, 0));
+
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_SENTRY_DOWN);
+  EXPECT_EQ(PulseTable[1].id, alpha);
+  EXPECT_EQ(CurrentPulse, 1);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(PulseCount, 3);
+  for (int k = 0; k < PulseCount; ++k) EXPECT_NE(PulseTable[k].id, alpha) << k;
 }
 
 // ------------------------------------------------ clashing IDs on load
