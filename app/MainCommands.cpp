@@ -224,12 +224,14 @@ void ExitCb(int, int menuItem, void*, int) {
     if (ConfirmPopup("Warning", "Do you want to exit Cadenza ?\nUnsaved changes will be lost.") == 1) EndProgram();
     return;
   }
-  if (LastProjectLoadFailed) {
+  if (LastProjectLoadFailed && !ProjectHoldsWork()) {
     // The file that failed to load may be one the user wants back intact.
     Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' was not loaded; it is not saved over.");
     EndProgram();
     return;
   }
+  // Work done since a start-up whose load failed is not dropped without a
+  // word: the save below asks before it writes over that file.
   // Cancel in the save dialog keeps the session; a failed save asks, so
   // that the session is not lost without a word.
   const SaveOutcome saved = SaveCurrentProject();

@@ -589,4 +589,42 @@ TEST_F(IdentityCrossingsTest, NoToSaveAnywayAtExitStillLetsTheUserLeave) {
   EXPECT_EQ(ReadFileBytes(path), LossyProject());
 }
 
+// A start-up whose last project failed to load, then work done, then Exit
+// with save-on-exit: the work is not dropped without a word. Exit asks
+// before writing over the file; "no" then asks whether to leave without a
+// save. Untouched, the program ends without a question and the file stays.
+TEST_F(IdentityCrossingsTest, ExitAfterAFailedStartUpLoadDoesNotDropTheWorkSilently) {
+  const std::string path = Projects() + "/broken.prj";
+  const std::string bytes = "<?xml version=\"1.0\"?>\n<TV_CZ_DB><PULSE_DB><PULSE id=\"1\"";
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  WriteSettings(path, true);
+  SkipProjectLoad = 0;
+  Start();
+  ASSERT_EQ(LastProjectLoadFailed, 1);
+  // Untouched: Exit ends the program; the file is kept.
+  Choose(MBAR_FILE_EXIT);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(ReadFileBytes(path), bytes);
+  TearDownApplication();
+
+  Start();
+  ASSERT_EQ(LastProjectLoadFailed, 1);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "work"), 1);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_EXIT);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
+  EXPECT_NE(UiTest_Popups()[0].text.find("could not be loaded"), std::string::npos) << UiTest_Popups()[0].text;
+  ASSERT_EQ(PulseCount, 1) << "the program goes on with the work";
+  EXPECT_EQ(ReadFileBytes(path), bytes);
+  // "Yes" to the save: the work is in the file and the program ends.
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_EXIT);
+  EXPECT_EQ(PulseCount, 0);
+  EXPECT_NE(ReadFileBytes(path).find("name=\"work\""), std::string::npos);
+}
+
 }  // namespace
