@@ -627,4 +627,37 @@ TEST_F(IdentityCrossingsTest, ExitAfterAFailedStartUpLoadDoesNotDropTheWorkSilen
   EXPECT_NE(ReadFileBytes(path).find("name=\"work\""), std::string::npos);
 }
 
+// ------------------------------------------------- two pulses of one name
+
+// Copy twice leaves two pulses of one name (as an import under a name the
+// project has does). Editing the second one's comment or fields is not an
+// attempt to rename it: no "unique name" error, and the edit is stored. A
+// rename onto the other's name is still refused.
+TEST_F(IdentityCrossingsTest, EditsOfOneOfTwoPulsesOfOneNameAreNotRefused) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  ClickItem(kPulseLibraryTag, 0);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_COPY);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_COPY);
+  ASSERT_EQ(PulseCount, 3);
+  ASSERT_EQ(PulseTable[1].name, PulseTable[2].name);
+  ClickItem(kPulseLibraryTag, 2);
+  ASSERT_EQ(CurrentPulse, 2);
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, "second copy"), 1);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(PulseTable[2].comment.str(), "second copy");
+  EXPECT_EQ(PulseTable[1].comment.str(), PulseTable[0].comment.str());
+
+  // Renamed, then renamed back onto the other copy's name: refused.
+  const std::string shared = PulseTable[1].name.str();
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, "own"), 1);
+  EXPECT_EQ(PulseTable[2].name.str(), "own");
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_EnterValue(TAB_PEDIT, TAB_PEDIT_STR_NAME, shared.c_str()), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
+  EXPECT_EQ(PulseTable[2].name.str(), "own");
+}
+
 }  // namespace
