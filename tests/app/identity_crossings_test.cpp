@@ -549,6 +549,16 @@ TEST_F(IdentityCrossingsTest, SaveAsOntoTheLossyFileByAnotherNameAsks) {
     EXPECT_EQ(UiTest_PendingAnswers(), 0);
     UiTest_ClearPopups();
   }
+  // A Save As that fails leaves the question in place for the next Save.
+  UiTest_QueueFile(dir_.File("no/such/folder/x.prj").c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_SAVEPRJAS);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  Choose(MBAR_FILE_SAVEPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+  EXPECT_EQ(ReadFileBytes(path), LossyProject());
   // Another file is written without a question; the lossy one stays.
   const std::string fresh = Projects() + "/fresh.prj";
   UiTest_QueueFile(fresh.c_str());
@@ -658,6 +668,50 @@ TEST_F(IdentityCrossingsTest, EditsOfOneOfTwoPulsesOfOneNameAreNotRefused) {
   ASSERT_EQ(UiTest_Popups().size(), 1u);
   EXPECT_EQ(UiTest_Popups()[0].text, "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
   EXPECT_EQ(PulseTable[2].name.str(), "own");
+}
+
+// ------------------------------------------- dialogs open during an edit
+
+// The Report and Baseband Filter dialogs are open on the shown sequence
+// with choices not yet accepted; the user edits the sequence's table (a
+// repetition count, a new entry). Accept then stores what the dialogs
+// show: the edit of the table did not put the record's old values back
+// into them.
+TEST_F(IdentityCrossingsTest, TableEditsLeaveTheOpenDialogsChoicesAlone) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  const std::string report = dir_.File("typed.txt");
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, report.c_str()), 1);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+  ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1), "3"), 1);
+  ASSERT_GE(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 2), false), 0);
+  ASSERT_EQ(SequenceTable[0].entries[0].repetitions, 3);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_NEW);
+  ASSERT_EQ(Visible(DATALOG), 1);
+  ASSERT_EQ(Visible(FILTER), 1);
+
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(SequenceTable[0].reportOn, 1);
+  EXPECT_EQ(SequenceTable[0].reportFile.str(), report);
+  EXPECT_EQ(SequenceTable[0].filterOn, 1);
+  EXPECT_EQ(SequenceTable[0].entries[0].repetitions, 3);
+
+  // Another sequence shown: the dialogs show (and hold) that one.
+  Choose(MBAR_PULSE_SNEW);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+  int on = -1;
+  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &on);
+  EXPECT_EQ(on, 0);
+  ClickItem(kSequenceLibraryTag, 0);
+  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &on);
+  EXPECT_EQ(on, 1);
 }
 
 }  // namespace
