@@ -3,6 +3,8 @@
 // About dialogs.
 #include "app/MainCommands.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "app/Log.h"
@@ -19,8 +21,9 @@
 
 namespace {
 
-// Result of the Save As dialog flow.
-enum SaveOutcome { kSaveFailed = 0, kSaved = 1, kSaveCancelled = 2 };
+// Result of the Save As dialog flow. kSaveDeclined: the user answered "no"
+// to saving over a file whose load left records out.
+enum SaveOutcome { kSaveFailed = 0, kSaved = 1, kSaveCancelled = 2, kSaveDeclined = 3 };
 
 // Text of a control into a bounded text; false when it does not fit.
 template <std::size_t N>
@@ -51,6 +54,16 @@ void ProjectSaved() {
   LastProjectRecordsLost = 0;
   SaveSettings(g_Settings);
   Log_Status(1, "Project saved.");
+}
+
+// Whether two paths name one file: the same text, or (for files that
+// exist) the same device and inode, so that a link or another spelling of
+// the path is the file itself.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // Whether the project file's last load left anything of it out.
@@ -91,9 +104,9 @@ SaveOutcome SaveProjectAs() {
   }
   if (result <= 0) return kSaveCancelled;
   std::string current;
-  if (SourceIncomplete() && ProjectPath(&current) && current == path.view() &&
+  if (SourceIncomplete() && ProjectPath(&current) && SameFile(current, path.str()) &&
       !ConfirmOverwriteIncomplete(current))
-    return kSaveCancelled;
+    return kSaveDeclined;
   Log_Message(3, "Saving project as '", path.c_str(), "'...");
   // The project changes its file only once the new one is written: after a
   // failed Save As, LastPrj, the title and the settings still name the file
@@ -116,7 +129,7 @@ SaveOutcome SaveCurrentProject() {
     MessagePopup("Error", "Failed to save project file.");
     return kSaveFailed;
   }
-  if (!ConfirmOverwriteIncomplete(path)) return kSaveCancelled;
+  if (!ConfirmOverwriteIncomplete(path)) return kSaveDeclined;
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
 }
 
@@ -211,18 +224,27 @@ void ExitCb(int, int menuItem, void*, int) {
     if (ConfirmPopup("Warning", "Do you want to exit Cadenza ?\nUnsaved changes will be lost.") == 1) EndProgram();
     return;
   }
-  if (LastProjectLoadFailed) {
+  if (LastProjectLoadFailed && !ProjectHoldsWork()) {
     // The file that failed to load may be one the user wants back intact.
     Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' was not loaded; it is not saved over.");
     EndProgram();
     return;
   }
+  // Work done since a start-up whose load failed is not dropped without a
+  // word: the save below asks before it writes over that file.
   // Cancel in the save dialog keeps the session; a failed save asks, so
   // that the session is not lost without a word.
   const SaveOutcome saved = SaveCurrentProject();
   if (saved == kSaveCancelled) return;
   if (saved == kSaveFailed &&
       ConfirmPopup("Warning", "The project could not be saved.\nDo you want to exit Cadenza anyway ?") != 1)
+    return;
+  // "No" to saving over a file that lost records keeps the file; the user
+  // still chooses between leaving without a save and going on (to save
+  // elsewhere), rather than being asked the same at every Exit.
+  if (saved == kSaveDeclined &&
+      ConfirmPopup("Warning", "The project was not saved.\nDo you want to exit Cadenza anyway ?\n"
+                              "Unsaved changes will be lost.") != 1)
     return;
   EndProgram();
 }

@@ -46,10 +46,7 @@ bool HeaderIsNew(const ProjectHeader& h) {
 // Whether the project holds anything that a replacement would discard: any
 // record, a header or options the user set, or a project file in use. A
 // project never saved counts too, so it is not lost without a question.
-bool ProjectHoldsData() {
-  return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 ||
-         DataSourceCount > 0 || !g_Settings.LastPrj.empty() || !HeaderIsNew(g_Settings.Project);
-}
+bool ProjectHoldsData() { return ProjectHoldsWork() || !g_Settings.LastPrj.empty(); }
 
 // Asks before the project is discarded; true to go on.
 bool ConfirmDiscard(const char* title) {
@@ -110,6 +107,11 @@ void ShowReplacedProject() {
 }
 
 }  // namespace
+
+int ProjectHoldsWork() {
+  return PulseCount > 0 || SequenceCount > 0 || MultiSegmentCount > 0 || RfListCount > 0 || DataSourceCount > 0 ||
+         !HeaderIsNew(g_Settings.Project);
+}
 
 void ReportProjectLoad(int importMode) {
   const ProjectLoadReport& r = LastProjectLoadReport;

@@ -16,7 +16,8 @@ int ClearLogCb(int panel, int control, int event, void* callbackData, int eventD
 
 // 1 while the file named by LastPrj failed to load at start-up: the file is
 // kept as the project's name, but the exit's automatic save must not write
-// over it (it may be a damaged file the user wants back). The start-up sets
+// over it (it may be a damaged file the user wants back): an empty project
+// exits without a save, one holding work asks first. The start-up sets
 // it after a failed load; New Project, Load Project and any save to a newly
 // chosen path clear it.
 extern int LastProjectLoadFailed;
@@ -27,6 +28,10 @@ extern int LastProjectLoadFailed;
 // save of a termination signal is skipped. Set by the loads (start-up and
 // Load Project); New Project, Load Project and a completed save clear it.
 extern int LastProjectRecordsLost;
+
+// 1 when the project holds anything the user made: a record, or a header
+// or options that differ from a new project's (the file name not counted).
+int ProjectHoldsWork();
 
 // After LoadProject: shows what the file could not give as stored (the
 // report of the reader) in a popup titled "Warning", nothing when all was

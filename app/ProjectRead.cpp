@@ -156,6 +156,13 @@ class FileIds {
     return static_cast<uint32_t>(slots_) + 1;
   }
 
+  // A reference of the file (a sequence entry's pulse, a segment's
+  // sequence) names id: a record that gets a fresh ID does not take it, so
+  // that a reference naming no record of the file never starts naming one.
+  void Referenced(long id) {
+    if (InRange(id)) claimed_[static_cast<std::size_t>(id)] = true;
+  }
+
   // A record of the file that carried fileId now holds id.
   void Moved(long fileId, uint32_t id) {
     auto it = outOfRange_.find(fileId);
@@ -182,6 +189,19 @@ bool FileId(const xml_node& el, long* id) {
   if (!a) return false;
   *id = cz::StrtolC(a.value(), nullptr, 10);
   return true;
+}
+
+// Notes as referenced every ID that the numbered entries ("Entry1", ...) of
+// the records tagged tag in sec name in their attribute attr.
+void NoteReferences(const xml_node& sec, const char* tag, const char* attr, int maxEntries, FileIds* ids) {
+  for (xml_node el = sec.first_child(); el; el = el.next_sibling()) {
+    if (el.type() != pugi::node_element || std::strcmp(el.name(), tag) != 0) continue;
+    for (int n = 1; n <= maxEntries; ++n) {
+      xml_node e = el.child(Numbered("Entry", n).c_str());
+      if (!e || !Has(e, attr)) break;
+      ids->Referenced(cz::StrtolC(e.attribute(attr).value(), nullptr, 10));
+    }
+  }
 }
 
 // The log lines of a record that could not keep its ID.
@@ -799,6 +819,10 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   }
 
   FileIds pulseIds(kMaxPulses), sequenceIds(kMaxSequences);
+  if (!import) {
+    NoteReferences(root.child("SEQUENCE_DB"), "SEQUENCE", "pid", kMaxSequenceEntries, &pulseIds);
+    NoteReferences(root.child("MULTISEG_DB"), "MSEG", "sid", kMaxSegments, &sequenceIds);
+  }
   if (!import)
     if (xml_node sec = root.child("PROJECT")) ReadHeader(sec);
   const int firstPulse = PulseCount;

@@ -259,11 +259,14 @@ int PulseEditCb(int panel, int control, int event, void* callbackData, int event
   ReadPulseFromEditor();
   // A name of nothing but blanks could not be stored and loaded again (the
   // project file refuses an empty one, and with it the sequence entries
-  // that use the pulse): refused as a duplicate is.
-  if (IsBlankText(p->name.c_str())) {
+  // that use the pulse): refused as a duplicate is. Only a name the user
+  // changed is checked: a pulse that shares its name with a copy or an
+  // imported pulse takes edits of its other fields without an error.
+  const bool renamed = !(p->name == name);
+  if (renamed && IsBlankText(p->name.c_str())) {
     MessagePopup("Error", "The Pulse Name Must Not Be Empty.\nSetting Back to Previous Name.");
     p->name = name.c_str();
-  } else if (FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
+  } else if (renamed && FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
     MessagePopup("Error", "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
     p->name = name.c_str();
   }

@@ -1,8 +1,9 @@
 // Filter and report settings of the shown sequence in their dialogs.
 //
-// Both dialogs mirror the shown sequence after every refresh, whether they
-// are open or not; their values go back into the record only when the user
-// applies or accepts in the dialog.
+// Both dialogs mirror the shown sequence after every refresh, except an
+// open dialog that holds that sequence already (it keeps the user's choices
+// not yet accepted); their values go back into the record only when the
+// user applies or accepts in the dialog.
 #include "editors/SequenceFilter.h"
 
 #include <string>
@@ -91,10 +92,13 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   return 0;
 }
 
+namespace {
+
 // The format ring's items are "OFF", "Text" and then one per loaded report
 // plug-in, labelled with its name; a sequence names its plug-in by label.
-int LoadSequenceReportSettings(const SequenceRecord& seq) {
-  if (DATALOG <= 0) return 0;
+// The item of the sequence's report (0, "OFF", for a plug-in that is not
+// loaded: no report is made with it) and the ring's item count.
+int SequenceReportItem(const SequenceRecord& seq, int* itemCount) {
   int count = 0;
   GetNumListItems(DATALOG, DATALOG_RING_REPORTTYPE, &count);
   std::vector<std::string> labels(static_cast<std::size_t>(count > 0 ? count : 0));
@@ -105,14 +109,37 @@ int LoadSequenceReportSettings(const SequenceRecord& seq) {
     labels[static_cast<std::size_t>(k)] = label;
     pointers.push_back(labels[static_cast<std::size_t>(k)].c_str());
   }
-  // A plug-in that is not loaded shows "OFF" (no report is made with it);
-  // the record keeps its settings for the run that has the plug-in again.
-  int index = ReportRingIndex(seq, pointers.data(), count);
-  if (index < 0) index = 0;
+  if (itemCount != nullptr) *itemCount = count;
+  const int index = ReportRingIndex(seq, pointers.data(), count);
+  return index < 0 ? 0 : index;
+}
+
+}  // namespace
+
+int LoadSequenceReportSettings(const SequenceRecord& seq) {
+  if (DATALOG <= 0) return 0;
+  // The record keeps the settings of a plug-in that is not loaded for the
+  // run that has the plug-in again.
+  int count = 0;
+  const int index = SequenceReportItem(seq, &count);
   if (index < count) SetCtrlIndex(DATALOG, DATALOG_RING_REPORTTYPE, index);
   ReportDialog_ShowSettings(seq);
   ReportDialogSequenceId = seq.id;
   return index;
+}
+
+int ShowSequenceInDialogs(const SequenceRecord& seq) {
+  // An open dialog that holds this sequence already keeps what the user
+  // chose in it and has not accepted yet: an edit of the sequence's table
+  // refreshes the page, not the dialog.
+  const auto showsIt = [&](int panel, uint32_t held) {
+    int visible = 0;
+    return panel > 0 && held == seq.id && GetPanelAttribute(panel, ATTR_VISIBLE, &visible) >= 0 && visible != 0;
+  };
+  if (!showsIt(FILTER, FilterDialogSequenceId)) SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+  if (DATALOG <= 0) return 0;
+  if (showsIt(DATALOG, ReportDialogSequenceId)) return SequenceReportItem(seq, nullptr);
+  return LoadSequenceReportSettings(seq);
 }
 
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {

@@ -23,6 +23,12 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
 // changed. Returns the ring's item shown (0 "OFF").
 int LoadSequenceReportSettings(const SequenceRecord& seq);
 
+// Called by every refresh of the Sequence Editor: both dialogs show seq,
+// except an open dialog that holds seq already, which keeps the choices
+// the user has not accepted yet. Returns the report ring's item of seq's
+// report (0 "OFF").
+int ShowSequenceInDialogs(const SequenceRecord& seq);
+
 // Control callback of CMD_LOG: fills DATALOG from the shown sequence and
 // shows it on commit. Returns 0.
 int SequenceReportCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

@@ -267,8 +267,7 @@ void RefreshSequenceEditor(int index) {
   CurrentSequence = index;
   SequenceRecord& seq = SequenceTable[index];
   ShowHeader(seq);
-  SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
-  const int reportItem = LoadSequenceReportSettings(seq);
+  const int reportItem = ShowSequenceInDialogs(seq);
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, seq.reportOn != 0 && reportItem > 0 ? 1 : 0);
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn != 0 ? 1 : 0);
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, "");

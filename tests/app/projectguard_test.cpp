@@ -432,8 +432,8 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   EXPECT_EQ(ReadFileBytes(path), doc);
   TearDownApplication();
 
-  // Started again: the same report; Exit with save-on-exit asks, "no" ends
-  // the program and keeps the file.
+  // Started again: the same report; Exit with save-on-exit asks, "no"
+  // keeps the file, and "yes" to exiting without a save ends the program.
   UiTest_ClearPopups();
   UiTest_QueueMessageOk();
   ASSERT_EQ(InitApplication(), 1);
@@ -441,9 +441,11 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   EXPECT_EQ(LastProjectRecordsLost, 4);
   UiTest_ClearPopups();
   UiTest_QueueConfirm(false);
+  UiTest_QueueConfirm(true);
   Choose(MBAR_FILE_EXIT);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  ASSERT_EQ(UiTest_Popups().size(), 2u);
   EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+  EXPECT_EQ(PulseCount, 0);
   EXPECT_EQ(ReadFileBytes(path), doc);
   TearDownApplication();
 

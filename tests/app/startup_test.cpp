@@ -649,14 +649,17 @@ TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {
   EXPECT_EQ(PulseCount, 0);
 
   // Work done in the empty project does not go over the file at exit,
-  // neither on File > Exit nor on a termination signal.
+  // neither on a termination signal nor on File > Exit, which asks first:
+  // "no" to the save, "yes" to leaving without it.
   ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_PNEW), 1);
   ASSERT_EQ(PulseCount, 1);
   QuitWithoutQuestions();
   EXPECT_EQ(ReadFileBytes(project), bytes);
   ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_PNEW), 1);
+  UiTest_QueueConfirm(false);
+  UiTest_QueueConfirm(true);
   ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_EXIT), 1);
-  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().size(), 2u);
   EXPECT_EQ(PulseCount, 0);
   TearDownApplication();
   EXPECT_EQ(ReadFileBytes(project), bytes);

@@ -430,6 +430,8 @@ TEST_F(SequenceDialogsTest, FilterDialogMirrorsTheShownSequence) {
   for (int i = 0; i < 64; ++i) c1[i] = 0.01 * i, c2[i] = -0.01 * i;
   ASSERT_TRUE(s.userFilter.Set(c1, c2));
   s.filterType = 9;
+  // Closed first: an open dialog on the same sequence keeps the user's choices.
+  HidePanel(FILTER);
   RefreshSequenceEditor(0);
   EXPECT_EQ(MarkedTags(), std::vector<std::string>{"_FLT_USER"});
   EXPECT_EQ(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).size(), 126u);
