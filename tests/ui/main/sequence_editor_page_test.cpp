@@ -3,6 +3,10 @@
 // table, the entry buttons, the header fields and the busy state.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -307,6 +311,34 @@ TEST_F(SequenceEditorPageTest, EntryButtonsWorkOnTheActiveRow) {
   EXPECT_EQ(UiTest_Popups().back().text, "No pulses defined yet.");
   EXPECT_TRUE(empty.entries[0].IsEmpty());
   PulseCount = saved;
+}
+
+// Repetitions typed into row 3 without Return, then Move Up: the entry
+// moves with the repetitions typed for it, and the entry that takes row 3
+// keeps its own.
+TEST_F(SequenceEditorPageTest, RepetitionsBeingTypedMoveWithTheirEntry) {
+  SequenceRecord& s = ThreeEntries();
+  const int32_t b = s.entries[2].pulseId;
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  view->resize(900, 400);
+  ClickCell(SEQ_COL_REPS, 3);
+  const QModelIndex index = view->model()->index(2, SEQ_COL_REPS - 1);
+  view->setCurrentIndex(index);
+  view->edit(index);
+  auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("7"));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_UP), 1);
+  QApplication::processEvents();
+  ClickCell(SEQ_COL_OBJECT, 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[1].pulseId, b);
+  EXPECT_EQ(s.entries[1].repetitions, 7);
+  EXPECT_EQ(s.entries[2].pulseId, -1);  // the CW filler
+  EXPECT_EQ(s.entries[2].fillerType, 1);
+  EXPECT_EQ(s.entries[0].repetitions, 2);
+  EXPECT_DOUBLE_EQ(Number(SEQ_COL_REPS, 2), 7.0);
 }
 
 TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
