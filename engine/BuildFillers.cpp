@@ -13,6 +13,7 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
@@ -41,7 +42,7 @@ void LogF(const char* fmt, ...) {
 }
 
 std::string TempFilePath(const char* name) {
-  return cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), name));
+  return cz::HostPath(cz::JoinPath(TempSampleFolder().c_str(), name));
 }
 
 bool SlotInUse(int slot) {
@@ -208,6 +209,13 @@ int RecreateTempSampleFiles() {
 
 }  // namespace build_detail
 
+std::string TempSampleFolder() {
+  // A folder accepted in Preferences takes effect at the next start: this
+  // run keeps the folder it created its files in and holds the lock of.
+  if (!ActiveTempDir.empty()) return ActiveTempDir.str();
+  return g_Settings.TempDir.str();
+}
+
 int ResetTempSampleFiles(TempFilesAction action, const char* dir) {
   // Whoever holds the old handles (the Sequence View) lets go of them first,
   // so that nothing reads a closed stream afterwards.
@@ -217,7 +225,7 @@ int ResetTempSampleFiles(TempFilesAction action, const char* dir) {
   TempIqFile = nullptr;
   TempMarkerFile = nullptr;
   if (action == TEMP_FILES_CLOSE) return 1;
-  const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : g_Settings.TempDir.c_str();
+  const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : TempSampleFolder();
   const auto open = [&](const char* name) -> FILE* {
     const std::string path = cz::HostPath(cz::JoinPath(folder.c_str(), name));
     FILE* file = action == TEMP_FILES_REUSE ? fopen(path.c_str(), "r+b") : nullptr;

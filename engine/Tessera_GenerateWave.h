@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The temporary sample files WV-DATA.TMP and MKR-DATA.TMP (also declared by
 // app/TempFiles.h, whose start-up code makes them first): created again by
@@ -41,6 +42,10 @@ enum TempFilesAction {
 // is null or empty). 1 when the action's files are open, 0 otherwise; the
 // caller logs a failure.
 int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
+// The folder of this run's temporary files: the one start-up created them
+// in (a folder accepted later in Preferences is used from the next start);
+// the settings' TempDir when start-up made none (tools, tests).
+std::string TempSampleFolder();
 
 // Samples and RMS offset (dB, as written) of the last successful build.
 extern int32_t LastBuildSamples;

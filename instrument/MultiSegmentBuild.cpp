@@ -271,7 +271,7 @@ int BuildMultiSegment(int index) {
   MswReport report;
   double t = 0.0;
   int built = 0;
-  const std::string blankPath = cz::HostPath(cz::JoinPath(g_Settings.TempDir.c_str(), "tmp_seg_blank.wv"));
+  const std::string blankPath = cz::HostPath(cz::JoinPath(TempSampleFolder().c_str(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
     if (MultiSegmentStopPressed() &&
         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {
