@@ -236,8 +236,9 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
             // A command works on what the tables hold: a cell still being
             // typed in is committed first, as before a menu command (a press
             // by its shortcut key takes no focus from the cell). The commit's
-            // callback may dim or discard the button.
-            SubmitOpenTableEditors();
+            // callback may dim or discard the button. While a callback runs
+            // (a build polling Stop) the press only waits in the queue.
+            if (RT().callbackDepth == 0) SubmitOpenTableEditors();
             k = FindCtrl(ph, id);
             if (k && UserCanOperate(*k)) RaiseCtrlEvent(ph, id, EVENT_COMMIT, 0, 0);
         });
