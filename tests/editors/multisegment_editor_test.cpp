@@ -382,6 +382,38 @@ TEST_F(MultiSegmentEditorTest, ARepetitionBeingTypedStaysWithItsSegmentWhenAButt
   EXPECT_STREQ(m.segments[0].repetition.c_str(), "9");
 }
 
+// A segment whose sequence the library does not hold shows "???". Opening
+// its Sequence ring and leaving it without a choice changes nothing: the
+// segment is not turned into a blank filler.
+TEST_F(MultiSegmentEditorTest, LeavingTheRingOfAMissingSequenceKeepsTheSegment) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[0].sequenceId = 77;  // no such sequence
+  m.segments[2].type = SEGMENT_UNKNOWN;
+  m.segments[2].sequenceId = 78;
+  ShowMultiSegment(0);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 1), "???");
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 3), "???");
+  for (int row : {1, 3}) {
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, row), false), 1);
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_NO, 2), false), 1);
+  }
+  EXPECT_EQ(m.segments[0].type, SEGMENT_SEQUENCE);
+  EXPECT_EQ(m.segments[0].sequenceId, 77);
+  EXPECT_EQ(m.segments[2].type, SEGMENT_UNKNOWN);
+  EXPECT_EQ(m.segments[2].sequenceId, 78);
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 1), "???");
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 3), "???");
+
+  // A choice made in that ring is stored as usual.
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(MSW_COL_SEQUENCE, 1), 2), 1);  // "Beta"
+  EXPECT_EQ(m.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, 3), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(MSW_COL_SEQUENCE, 3), 0), 1);  // blank
+  EXPECT_EQ(m.segments[2].type, SEGMENT_BLANK);
+}
+
 TEST_F(MultiSegmentEditorTest, HeaderCommitsAndSequencerModeDimming) {
   MultiSegmentRecord& m = AddWaveform();
   ShowMultiSegment(0);
