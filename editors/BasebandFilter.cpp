@@ -3,6 +3,7 @@
 // import of user filter coefficients with their plot.
 #include "editors/BasebandFilter.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -133,9 +134,11 @@ void BasebandFilter_ParseLine(const char* line, double* column1, double* column2
 // One physical line (CR, LF or CR LF) gives one pair, whatever its length:
 // the text beyond the first kLinePiece characters is dropped. A file in
 // which no line holds a number has nothing to import.
-int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1, std::vector<double>* column2) {
+int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1, std::vector<double>* column2,
+                                    int* badLine) {
   column1->clear();
   column2->clear();
+  if (badLine != nullptr) *badLine = 0;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(cz::HostPath(path).c_str(), "rb"));
   if (!file) return -1;
   SkipByteOrderMark(file.get());
@@ -145,6 +148,14 @@ int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* colum
     if (line.size() > static_cast<std::size_t>(kLinePiece)) line.resize(static_cast<std::size_t>(kLinePiece));
     double c1 = 0.0, c2 = 0.0;
     BasebandFilter_ParseLine(line.c_str(), &c1, &c2);
+    // A number beyond the range of a double reads as infinite: such a
+    // coefficient would turn every filtered sample into no number.
+    if (!std::isfinite(c1) || !std::isfinite(c2)) {
+      if (badLine != nullptr) *badLine = static_cast<int>(column1->size()) + 1;
+      column1->clear();
+      column2->clear();
+      return -3;
+    }
     anyNumber = anyNumber || line.find_first_of("0123456789") != std::string::npos;
     column1->push_back(c1);
     column2->push_back(c2);
@@ -278,9 +289,15 @@ int FilterImportCb(int panel, int control, int event, void* callbackData, int ev
                       sizeof path) != VAL_EXISTING_FILE_SELECTED)
     return 0;
   std::vector<double> column1, column2;
-  const int count = BasebandFilter_ReadCoefficients(path, &column1, &column2);
+  int badLine = 0;
+  const int count = BasebandFilter_ReadCoefficients(path, &column1, &column2, &badLine);
   if (count == -1) {
     Log_Status(1, "Failed to open filter file.");
+    return 0;
+  }
+  if (count == -3) {
+    Log_Message(1, cz::FormatC("*** Filter coefficient out of range in line %d.", badLine).c_str());
+    Log_Status(1, "Failed to import from filter file.");
     return 0;
   }
   if (count == 0) {

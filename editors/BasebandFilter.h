@@ -70,10 +70,11 @@ void BasebandFilter_ParseLine(const char* line, double* column1, double* column2
 // Reads up to kMaxUserFilterLength lines (CR, LF or CR LF; a UTF-8
 // byte-order mark at the start skipped), one pair per line from its first
 // 510 characters. Returns the number of pairs read (0 when no line holds a
-// number), -1 when the file cannot be opened and -2 when it cannot be read
-// to its end (the vectors are then left empty).
+// number), -1 when the file cannot be opened, -2 when it cannot be read
+// to its end and -3 when a number lies beyond the range of a double (the
+// vectors are then left empty; *badLine, when given, is its 1-based line).
 int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* column1,
-                                    std::vector<double>* column2);
+                                    std::vector<double>* column2, int* badLine = nullptr);
 
 // Plots the coefficient columns on GRAPH_FILTER as line segments over the
 // coefficient index (column 1 in 0xA93326, column 2 in 0x285291), all

@@ -241,6 +241,11 @@ int ResetPulseDataTable() {
 
 void FillPulseDataTable(const PulseRecord& pulse) {
   const int panel = P_MOD, table = P_MOD_TABLE_DATA;
+  // The rows are written anew (after a commit, an inserted or deleted row,
+  // another pulse): an open ring would offer the list of a row that no
+  // longer stands there, so it becomes text again and is forgotten.
+  RestoreRingCell(panel, table, pulse);
+  DataTableRingCell = DataTableCell{};
   for (int r = 1; r <= kModDataRows; ++r) {
     const ModulationDataRow& row = pulse.dataRows[r - 1];
     const char* kind = ModDataKindName(row.kind);

@@ -75,12 +75,18 @@ void MakeSequenceRing(Point cell, const MultiSegmentEntry& seg) {
   for (int s = 0; s < SequenceCount; ++s)
     InsertTableCellRingItem(TAB_MSEG, Table(), cell, -1, SequenceTable[s].name.c_str());
   const int s = seg.type == SEGMENT_SEQUENCE ? FindSequenceById(static_cast<uint32_t>(seg.sequenceId)) : -1;
-  SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CTRL_INDEX, s >= 0 ? s + 1 : 0);
+  // A segment whose sequence the library does not hold keeps showing "???"
+  // with no item chosen: only a choice of the user changes it.
+  if (s >= 0 || seg.type == SEGMENT_BLANK)
+    SetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CTRL_INDEX, s >= 0 ? s + 1 : 0);
   MakeEditable(cell);
 }
 
 // The commit of an edited cell: store, refresh, forget the edited cell.
-void CommitEditedCell(int column, int row) {
+// chosen: the cell raised its commit (a typed text, a ring choice); false
+// when the user only left the cell, which stores a typed text that differs
+// from the shown one but never a ring's item: a choice commits when made.
+void CommitEditedCell(int column, int row, bool chosen) {
   MultiSegmentRecord* rec = Current();
   if (rec == nullptr || row < 1 || row > kMaxSegments) return;
   if (column != MSW_COL_REP && column != MSW_COL_SEQUENCE && column != MSW_COL_TSTOP) return;
@@ -92,8 +98,9 @@ void CommitEditedCell(int column, int row) {
     item = -1;
   // A ring choice is resolved by its position, so it is taken even when its
   // text equals the shown one (two sequences of one name).
-  const bool edited =
-      column == MSW_COL_SEQUENCE || column != g_editColumn || row != g_editRow || g_editShown != text;
+  const bool edited = column == MSW_COL_SEQUENCE
+                          ? chosen
+                          : column != g_editColumn || row != g_editRow || g_editShown != text;
   if (edited) MswCommitCell(rec, column, row, text, item);
   RefreshMultiSegmentEditor();
   g_editColumn = g_editRow = -1;
@@ -107,7 +114,7 @@ void ClickCell(int x, int y) {
   GetTableCellAttribute(TAB_MSEG, Table(), cell, ATTR_CELL_DIMMED, &dimmed);
   if (dimmed || (cell.x == g_editColumn && cell.y == g_editRow)) return;
   if (g_editColumn == MSW_COL_REP || g_editColumn == MSW_COL_SEQUENCE || g_editColumn == MSW_COL_TSTOP)
-    CommitEditedCell(g_editColumn, g_editRow);
+    CommitEditedCell(g_editColumn, g_editRow, false);
   MultiSegmentRecord* rec = Current();
   if (rec != nullptr && cell.y <= kMaxSegments) {
     const MultiSegmentEntry& seg = rec->segments[cell.y - 1];
@@ -291,6 +298,6 @@ int MultiSegmentTableCb(int panel, int control, int event, void* callbackData, i
   (void)panel, (void)control, (void)callbackData;
   if (Current() == nullptr) return 0;
   if (event == EVENT_LEFT_CLICK) ClickCell(eventData2, eventData1);
-  else if (event == EVENT_COMMIT) CommitEditedCell(eventData2, eventData1);
+  else if (event == EVENT_COMMIT) CommitEditedCell(eventData2, eventData1, true);
   return 0;
 }

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // The temporary sample files WV-DATA.TMP and MKR-DATA.TMP (also declared by
 // app/TempFiles.h, whose start-up code makes them first): created again by
@@ -37,9 +38,9 @@ enum TempFilesAction {
 // The only place that closes or reopens TempIqFile and TempMarkerFile.
 // Whoever holds either handle (the Sequence View) is told first
 // (EngineHost_TempFilesClosed), then both are closed and, unless the action
-// is TEMP_FILES_CLOSE, opened again in dir (the settings' TempDir when dir
-// is null or empty). 1 when the action's files are open, 0 otherwise; the
-// caller logs a failure.
+// is TEMP_FILES_CLOSE, opened again in dir (the folder of this run's
+// temporary files, TempDirInUse, when dir is null or empty). 1 when the
+// action's files are open, 0 otherwise; the caller logs a failure.
 int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
 
 // Samples and RMS offset (dB, as written) of the last successful build.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <numeric>
@@ -822,5 +823,12 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
 
   *peak = std::sqrt(peakSquare);
   *rms = std::sqrt(sumSquares / static_cast<double>(M));
+  // The samples are kept as floats: a filter whose output exceeds their
+  // range (user coefficients of huge size) has written infinite samples,
+  // which no rescaling brings back.
+  if (!std::isfinite(sumSquares) || !(*peak <= static_cast<double>(std::numeric_limits<float>::max()))) {
+    Log_Message(1, "*** Filtered samples beyond the range of the sample format: check the filter coefficients.");
+    return 0;
+  }
   return 1;
 }

@@ -151,7 +151,13 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
     // A kernel of zeros would filter every sample to silence, which the
     // normalisation cannot undo: such a filter is refused.
     bool anyNonZero = false;
-    for (int k = 0; k < userLength && !anyNonZero; ++k) anyNonZero = userI[k] != 0.0 || userQ[k] != 0.0;
+    for (int k = 0; k < userLength; ++k) {
+      if (!std::isfinite(userI[k]) || !std::isfinite(userQ[k])) {
+        Log_Message(1, "*** User filter coefficients must be finite numbers.");
+        return 0;
+      }
+      anyNonZero = anyNonZero || userI[k] != 0.0 || userQ[k] != 0.0;
+    }
     if (!anyNonZero) {
       Log_Message(1, "*** User filter coefficients are all zero.");
       return 0;
@@ -177,6 +183,12 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
       const double w = WindowValue(coeffs, count, k, kLastTablePoint);
       kernelI[k] *= w;
       kernelQ[k] *= w;
+      // Coefficients near the largest double overflow when resampled.
+      if (!std::isfinite(kernelI[k]) || !std::isfinite(kernelQ[k])) {
+        ClearTables(kernelI, kernelQ, diffI, diffQ);
+        Log_Message(1, "*** User filter coefficients must be finite numbers.");
+        return 0;
+      }
     }
   } else {
     if (!(designClock > 0.0) || !std::isfinite(designClock)) {

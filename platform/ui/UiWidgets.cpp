@@ -228,8 +228,19 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
         QObject::connect(b, &QPushButton::clicked, b, [ph, id](bool checked) {
             Ctrl* k = FindCtrl(ph, id);
             if (!k) return;
-            if (k->kind == CTRL_TOGGLE_BUTTON) UserSetNumeric(*k, checked ? 1.0 : 0.0, true);
-            else if (UserCanOperate(*k)) RaiseCtrlEvent(ph, id, EVENT_COMMIT, 0, 0);
+            if (k->kind == CTRL_TOGGLE_BUTTON) {
+                UserSetNumeric(*k, checked ? 1.0 : 0.0, true);
+                return;
+            }
+            if (!UserCanOperate(*k)) return;
+            // A command works on what the tables hold: a cell still being
+            // typed in is committed first, as before a menu command (a press
+            // by its shortcut key takes no focus from the cell). The commit's
+            // callback may dim or discard the button. While a callback runs
+            // (a build polling Stop) the press only waits in the queue.
+            if (RT().callbackDepth == 0) SubmitOpenTableEditors();
+            k = FindCtrl(ph, id);
+            if (k && UserCanOperate(*k)) RaiseCtrlEvent(ph, id, EVENT_COMMIT, 0, 0);
         });
         w = b;
         break;

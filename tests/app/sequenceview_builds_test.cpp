@@ -3,6 +3,7 @@
 // CW sequence only, and of both recreates the temporary sample files; every
 // navigation and zoom control of the view afterwards reads nothing and shows
 // nothing, and the next sequence build draws again.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "app/TempFiles.h"
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -25,6 +27,7 @@
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
+#include "ui/dialogs/DialogPanels.h"
 #include "ui/main/MultiSegmentPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/main/SequenceViewPage.h"
@@ -183,6 +186,57 @@ TEST_F(SequenceViewBuildsTest, MultiSegmentBuildsOfBlankCwAndBothLeaveTheViewEmp
   GenerateSequence(0);
   EXPECT_EQ(Log().find("*** Cannot read from temporary waveform file."), std::string::npos);
   EXPECT_EQ(Log().find("*** Error initializing temporary data file buffer."), std::string::npos);
+}
+
+// A temporary folder accepted in Preferences is used from the next start:
+// until then every build of this run (sequence, multi-segment with a blank
+// segment, sequence again) writes its temporary files into the folder this
+// run locked, never into the new one, and the view reads them from there.
+TEST_F(SequenceViewBuildsTest, AnAcceptedTemporaryFolderWaitsForTheNextStart) {
+  ASSERT_EQ(InitApplication(), 1);
+  const std::string temp = home_ + "/Temp";
+  ASSERT_EQ(ActiveTempDir.str(), temp);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 40.0), 1);
+  Choose(MBAR_PULSE_SNEW);
+  UiTest_QueueFile(dir_.File("pulses.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+
+  const std::string later = dir_.File("later temp");
+  std::filesystem::create_directories(later);
+  Choose(MBAR_OPT_PREF);
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  const int item = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "folder", later.c_str(),
+                                  nullptr, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, item, false), 1);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups().back().text, "The new settings are effective after restarting the application.");
+  ASSERT_EQ(g_Settings.TempDir.str(), later);
+
+  GenerateSequence(0);
+  Choose(MBAR_PULSE_SEGNEW);
+  MultiSegmentRecord& msw = MultiSegmentTable[0];
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_MSEG, TAB_MSEG_RING_SEQMODE, 1), 1);
+  Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 2), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_SEQUENCE, 2), 0), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 2), false), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(MSW_COL_TSTOP, 2), "300"), 1);
+  ASSERT_EQ(msw.segments[1].type, SEGMENT_BLANK);
+  GenerateMultiSegment(true);  // the 10 MHz user clock is raised to the sequence's
+  EveryViewControlShowsNothing("a build after the temporary folder was changed");
+  GenerateSequence(0);
+
+  for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP", "WV-DATA2.TMP", "MKR-DATA2.TMP", "tmp_seg_blank.wv"})
+    EXPECT_FALSE(std::filesystem::exists(later + "/" + name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(temp + "/WV-DATA.TMP"));
+  EXPECT_TRUE(std::filesystem::is_empty(later));
 }
 
 }  // namespace

@@ -58,6 +58,17 @@ TEST(FilterCoefficients, FileReaderCountsLinesUpToTheLimit) {
   cz::test::WriteFileBytes(dir.File("empty.txt"), "");
   EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("empty.txt").c_str(), &c1, &c2), 0);
   EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("none.txt").c_str(), &c1, &c2), -1);
+
+  // A number beyond the range of a double (in either column, or 400 digits
+  // long) refuses the file and names its line.
+  int badLine = -1;
+  cz::test::WriteFileBytes(dir.File("huge.txt"), "1 2\n3 -1e999\n");
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("huge.txt").c_str(), &c1, &c2, &badLine), -3);
+  EXPECT_EQ(badLine, 2);
+  EXPECT_TRUE(c1.empty() && c2.empty());
+  cz::test::WriteFileBytes(dir.File("digits.txt"), "0\n0\n" + std::string(400, '7') + "\n");
+  EXPECT_EQ(BasebandFilter_ReadCoefficients(dir.File("digits.txt").c_str(), &c1, &c2, &badLine), -3);
+  EXPECT_EQ(badLine, 3);
 }
 
 TEST(FilterTypes, TagsAndTheFieldsTheyUse) {

@@ -84,7 +84,8 @@ TEST_F(EditorFileFuzz, FilterCoefficientsAndRfLists) {
   const std::string rfList = "1.5 -10\r\n2.25\t0\r\n\r\n6e0 -19.5\r\n3,-1\n";
   for (int round = 0; round < kRounds; ++round) {
     std::vector<double> c1, c2;
-    const int pairs = BasebandFilter_ReadCoefficients(Next(coefficients), &c1, &c2);
+    int pairs = BasebandFilter_ReadCoefficients(Next(coefficients), &c1, &c2);
+    if (pairs == -3) pairs = 0;  // a number beyond the range of a double: refused, nothing read
     ASSERT_GE(pairs, 0) << round;
     ASSERT_LE(static_cast<std::size_t>(pairs), kMaxUserFilterLength) << round;
     ASSERT_EQ(c1.size(), static_cast<std::size_t>(pairs)) << round;

@@ -190,4 +190,39 @@ TEST_F(ModDataTableTest, ClickedCellsBecomeRingsAndCommitThroughThem) {
   EXPECT_EQ(-1, PulseDataAddCb(P_MOD, 0, EVENT_COMMIT, nullptr, 0, 0));
 }
 
+// A Data Source ring left open on row 4 when Delete moves a User row up
+// into row 4: the refresh leaves plain text, and no item of the old row's
+// list reaches the row that now stands there.
+TEST_F(ModDataTableTest, ARingLeftOpenIsClosedWhenTheRowsChange) {
+  AddSource(3, "mine", "1011");
+  Pulse().dataRows[3] = {DSRC_PATTERN, 1, 4};
+  Pulse().dataRows[4] = {DSRC_USER, 3, 4};
+  FillPulseDataTable(Pulse());
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(2, 4), false), 0);
+  ASSERT_EQ(VAL_CELL_RING, CellType(2, 4));
+  SetActiveTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(3, 4));
+  ASSERT_EQ(0, PulseDataDeleteCb(P_MOD, 0, EVENT_COMMIT, nullptr, 0, 0));
+  ASSERT_EQ(DSRC_USER, Pulse().dataRows[3].kind);
+  EXPECT_EQ("mine", CellText(2, 4));
+  EXPECT_EQ(VAL_CELL_STRING, CellType(2, 4));
+  EXPECT_EQ(0, UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(2, 4), 0));
+  EXPECT_EQ(3, Pulse().dataRows[3].source);
+
+  // The same when another pulse is shown: its row 4 is no open ring.
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(1, 4), false), 0);
+  ASSERT_EQ(VAL_CELL_RING, CellType(1, 4));
+  PulseRecord& other = PulseTable[PulseCount++];
+  InitPulseRecord(&other);
+  other.dataRows[3] = {DSRC_RANDOM, 7, 9};
+  SetCurrentPulse(1);
+  FillPulseDataTable(other);
+  EXPECT_EQ(VAL_CELL_STRING, CellType(1, 4));
+  EXPECT_EQ("Random", CellText(1, 4));
+  // A click on another cell writes nothing of the first pulse into row 4.
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(3, 6), false), 0);
+  EXPECT_EQ("Random", CellText(1, 4));
+  EXPECT_EQ("PRBS 7", CellText(2, 4));
+  EXPECT_EQ(DSRC_RANDOM, other.dataRows[3].kind);
+}
+
 }  // namespace

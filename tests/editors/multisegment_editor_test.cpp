@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
@@ -329,6 +333,85 @@ TEST_F(MultiSegmentEditorTest, NewDeleteAndMoveKeepTheListDense) {
   ASSERT_FALSE(UiTest_Popups().empty());
   EXPECT_EQ(UiTest_Popups().back().title, "Error");
   EXPECT_EQ(UiTest_Popups().back().text, "No sequences defined yet.");
+}
+
+// A repetition still being typed in (no Return) when a segment button is
+// pressed belongs to the segment the user typed it for: it is stored there
+// before the button moves or deletes segments, and never lands on the
+// segment that takes the row afterwards.
+TEST_F(MultiSegmentEditorTest, ARepetitionBeingTypedStaysWithItsSegmentWhenAButtonMovesIt) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;
+  const int32_t a = static_cast<int32_t>(SequenceTable[0].id), b = static_cast<int32_t>(SequenceTable[1].id);
+  ShowMultiSegment(0);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(panel_, table));
+  ASSERT_NE(view, nullptr);
+  view->resize(600, 400);
+  // Types text into the repetition cell of row without confirming it.
+  const auto typeWithoutReturn = [&](int row, const char* text) {
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_REP, row), false), 1);
+    const QModelIndex index = view->model()->index(row - 1, MSW_COL_REP - 1);
+    view->setCurrentIndex(index);
+    view->edit(index);
+    auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromUtf8(text));
+  };
+
+  typeWithoutReturn(3, "9");
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_UP), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{a, b, 0}));
+  EXPECT_STREQ(m.segments[1].repetition.c_str(), "9");  // Beta, now row 2
+  // A later click elsewhere stores nothing more into the segment now on row 3.
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(1, 1), false), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(m.segments[2].type, SEGMENT_BLANK);
+  EXPECT_STREQ(m.segments[1].repetition.c_str(), "9");
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "3");
+  EXPECT_EQ(CellText(MSW_COL_REP, 2), "9");
+
+  typeWithoutReturn(1, "4");
+  SetActiveTableCell(panel_, table, Cell(MSW_COL_REP, 1));
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_SENTRY_DEL), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(SequenceIds(m), (std::vector<int32_t>{b, 0}));
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(1, 2), false), 1);
+  QApplication::processEvents();
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "9");
+}
+
+// A segment whose sequence the library does not hold shows "???". Opening
+// its Sequence ring and leaving it without a choice changes nothing: the
+// segment is not turned into a blank filler.
+TEST_F(MultiSegmentEditorTest, LeavingTheRingOfAMissingSequenceKeepsTheSegment) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[0].sequenceId = 77;  // no such sequence
+  m.segments[2].type = SEGMENT_UNKNOWN;
+  m.segments[2].sequenceId = 78;
+  ShowMultiSegment(0);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 1), "???");
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 3), "???");
+  for (int row : {1, 3}) {
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, row), false), 1);
+    ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_NO, 2), false), 1);
+  }
+  EXPECT_EQ(m.segments[0].type, SEGMENT_SEQUENCE);
+  EXPECT_EQ(m.segments[0].sequenceId, 77);
+  EXPECT_EQ(m.segments[2].type, SEGMENT_UNKNOWN);
+  EXPECT_EQ(m.segments[2].sequenceId, 78);
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 1), "???");
+  EXPECT_EQ(CellText(MSW_COL_SEQUENCE, 3), "???");
+
+  // A choice made in that ring is stored as usual.
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(MSW_COL_SEQUENCE, 1), 2), 1);  // "Beta"
+  EXPECT_EQ(m.segments[0].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  ASSERT_EQ(UiTest_ClickTableCell(panel_, table, Cell(MSW_COL_SEQUENCE, 3), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(panel_, table, Cell(MSW_COL_SEQUENCE, 3), 0), 1);  // blank
+  EXPECT_EQ(m.segments[2].type, SEGMENT_BLANK);
 }
 
 TEST_F(MultiSegmentEditorTest, HeaderCommitsAndSequencerModeDimming) {

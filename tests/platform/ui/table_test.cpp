@@ -247,6 +247,81 @@ TEST_F(TableTest, AMenuCommandCommitsTheCellBeingTypedFirst)
     EXPECT_EQ(look.commits, 1);
 }
 
+// A command button, like a menu item, sees the cell being typed in as
+// committed before its own commit. A press while another callback runs
+// (a build polling Stop) waits in the queue and commits no cell under it.
+struct ButtonLook {
+    int panel = 0, table = 0, inner = 0;
+    std::string text;
+    int cellCommits = -1;
+};
+ButtonLook* g_buttonLook = nullptr;
+
+int LookAtCellOnPressCb(int panel, int control, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT || !g_buttonLook) return 0;
+    Recorded().push_back({panel, control, event, 0, 0});
+    char buf[64] = "";
+    GetTableCellVal(g_buttonLook->panel, g_buttonLook->table, Cell(2, 1), buf, sizeof buf);
+    g_buttonLook->text = buf;
+    g_buttonLook->cellCommits = 0;
+    for (const auto& e : Recorded()) g_buttonLook->cellCommits += e.control == g_buttonLook->table && e.event == EVENT_COMMIT;
+    return 0;
+}
+
+// A long command during which the user types into the cell and presses
+// another button.
+int PressWhileRunningCb(int, int, int event, void*, int, int)
+{
+    if (event != EVENT_COMMIT || !g_buttonLook) return 0;
+    auto* view = qobject_cast<QTableView*>(UiTest_Widget(g_buttonLook->panel, g_buttonLook->table));
+    const QModelIndex index = view->model()->index(0, 1);
+    view->setCurrentIndex(index);
+    view->edit(index);
+    if (auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index))) edit->setText(QStringLiteral("later"));
+    UiTest_ClickCtrl(g_buttonLook->panel, g_buttonLook->inner);
+    return 0;
+}
+
+TEST_F(TableTest, AButtonCommitsTheCellBeingTypedFirstUnlessACallbackRuns)
+{
+    ButtonLook look{panel, table, 0, "", -1};
+    g_buttonLook = &look;
+    const int button = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Go", 320, 10);
+    ASSERT_GT(button, 0);
+    ASSERT_EQ(0, InstallCtrlCallback(panel, button, LookAtCellOnPressCb, nullptr));
+    look.inner = button;
+    const int outer = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Long", 320, 100);
+    ASSERT_GT(outer, 0);
+    ASSERT_EQ(0, InstallCtrlCallback(panel, outer, PressWhileRunningCb, nullptr));
+    SetTableCellVal(panel, table, Cell(2, 1), "old");
+
+    auto* view = qobject_cast<QTableView*>(UiTest_Widget(panel, table));
+    ASSERT_NE(view, nullptr);
+    view->resize(500, 300);
+    const QModelIndex index = view->model()->index(0, 1);
+    const auto typeWithoutReturn = [&](const char* text) {
+        view->setCurrentIndex(index);
+        view->edit(index);
+        auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QString::fromUtf8(text));
+    };
+    typeWithoutReturn("typed");
+    ASSERT_EQ(1, UiTest_ClickCtrl(panel, button));
+    EXPECT_EQ(look.text, "typed");
+    EXPECT_EQ(look.cellCommits, 1);
+
+    // Typed again while the long command runs, then a press: the cell keeps
+    // its text and raises nothing under the running command.
+    look.text.clear();
+    ASSERT_EQ(1, UiTest_ClickCtrl(panel, outer));
+    EXPECT_TRUE(look.text.empty());  // the inner press only waits in the queue
+    EXPECT_EQ(Text(2, 1), "typed");
+    EXPECT_EQ(CountOf(EVENT_COMMIT), 2);  // the table's one commit and the first press
+    g_buttonLook = nullptr;
+}
+
 // The click callback of the pulse data table: a click on column 2 makes the
 // cell an operable ring of three kinds; a commit turns it back to text.
 int RingOnClickCb(int panel, int control, int event, void* data, int d1, int d2)

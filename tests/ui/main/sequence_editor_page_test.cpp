@@ -3,7 +3,12 @@
 // table, the entry buttons, the header fields and the busy state.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -307,6 +312,34 @@ TEST_F(SequenceEditorPageTest, EntryButtonsWorkOnTheActiveRow) {
   EXPECT_EQ(UiTest_Popups().back().text, "No pulses defined yet.");
   EXPECT_TRUE(empty.entries[0].IsEmpty());
   PulseCount = saved;
+}
+
+// Repetitions typed into row 3 without Return, then Move Up: the entry
+// moves with the repetitions typed for it, and the entry that takes row 3
+// keeps its own.
+TEST_F(SequenceEditorPageTest, RepetitionsBeingTypedMoveWithTheirEntry) {
+  SequenceRecord& s = ThreeEntries();
+  const int32_t b = s.entries[2].pulseId;
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  view->resize(900, 400);
+  ClickCell(SEQ_COL_REPS, 3);
+  const QModelIndex index = view->model()->index(2, SEQ_COL_REPS - 1);
+  view->setCurrentIndex(index);
+  view->edit(index);
+  auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("7"));
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_UP), 1);
+  QApplication::processEvents();
+  ClickCell(SEQ_COL_OBJECT, 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[1].pulseId, b);
+  EXPECT_EQ(s.entries[1].repetitions, 7);
+  EXPECT_EQ(s.entries[2].pulseId, -1);  // the CW filler
+  EXPECT_EQ(s.entries[2].fillerType, 1);
+  EXPECT_EQ(s.entries[0].repetitions, 2);
+  EXPECT_DOUBLE_EQ(Number(SEQ_COL_REPS, 2), 7.0);
 }
 
 TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
@@ -741,6 +774,67 @@ TEST_F(SequenceGenerateTest, AnOverlayNeverBecomesTheFirstEntry) {
 // A user filter set up in the Baseband Filter dialog whose coefficients are
 // all zero is refused at Generate with a reason in the log, and no file is
 // written; coefficients with a tap build the waveform.
+// A coefficient file whose number overflows a double ("1e999") is imported
+// as the user typed it nowhere: the import refuses it and the sequence keeps
+// the coefficients it had, and no Generate builds a waveform of such a
+// filter.
+TEST_F(SequenceGenerateTest, AUserFilterCoefficientBeyondRangeIsRefused) {
+  FILTER = BuildBasebandFilterPanel(0);
+  ASSERT_GT(FILTER, 0);
+  SequenceRecord& s = SmallSequence();
+  const std::string huge = dir_.File("huge.txt"), taps = dir_.File("taps.txt");
+  cz::test::WriteFileBytes(huge, "0 0\n1e999 1\n0 0\n-2e400 0\n");
+  cz::test::WriteFileBytes(taps, "0 0\n1 1\n0 0\n");
+  const auto importAndAccept = [&](const std::string& file) {
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FILTER), 1);
+    int item = -1;
+    GetTreeItemFromTag(FILTER, FILTER_TREE_FILTER, "_FLT_USER", &item);
+    UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, item, 1);
+    SetCtrlVal(FILTER, FILTER_CMD_BBFILTER, 1);
+    UiTest_QueueFile(file.c_str());
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT), 1);
+    ASSERT_EQ(UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT), 1);
+  };
+  importAndAccept(taps);
+  ASSERT_EQ(s.userFilter.Length(), 3);
+  LogLines().clear();
+  Log_SetLogSink(&CollectLog);
+  importAndAccept(huge);
+  Log_SetLogSink(nullptr);
+  EXPECT_EQ(s.userFilter.Length(), 3);
+  EXPECT_DOUBLE_EQ(s.userFilter.I()[1], 1.0);
+  bool logged = false;
+  for (const std::string& line : LogLines())
+    logged = logged || line.find("*** Filter coefficient out of range in line 2.") != std::string::npos;
+  EXPECT_TRUE(logged);
+  EXPECT_EQ(Status().back(), "Failed to import from filter file.");
+
+  // Coefficients that reach the record otherwise (a project file) are
+  // refused at Generate: infinite ones, finite ones the filter overflows on,
+  // and ones whose filtered samples a float cannot hold.
+  for (const double big : {std::numeric_limits<double>::infinity(), 1e308, -1.7e308, 1e50}) {
+    std::vector<double> i{0.0, big, big, 0.0}, q{0.0, 1.0, big, 0.0};
+    s.userFilter.Set(std::move(i), std::move(q));
+    LogLines().clear();
+    Log_SetLogSink(&CollectLog);
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+    Log_SetLogSink(nullptr);
+    ASSERT_EQ(UiTest_Popups().size(), 1u) << big;
+    EXPECT_EQ(UiTest_Popups()[0].text, "Waveform creation failed.");
+    WaveFileInfo info{};
+    EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0) << big;
+    bool refused = false;
+    for (const std::string& line : LogLines())
+      refused = refused || line.find("*** User filter coefficients must be finite numbers.") != std::string::npos ||
+                line.find("*** Filtered samples beyond the range of the sample format") != std::string::npos;
+    EXPECT_TRUE(refused) << big;
+  }
+  DiscardPanel(FILTER);
+  FILTER = 0;
+}
+
 TEST_F(SequenceGenerateTest, AnAllZeroUserFilterIsRefusedAtGenerate) {
   FILTER = BuildBasebandFilterPanel(0);
   ASSERT_GT(FILTER, 0);
