@@ -430,27 +430,33 @@ int TransferControlsCb(int, int control, int event, void*, int, int) {
   return 0;
 }
 
-void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
+int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
   const char* local = localFile ? localFile : "";
   if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local[0] ? local : kNoLocalFile);
   char absolute[kFileBrowserPathSize] = "";
-  if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return;
+  if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return 0;
   const std::string name = FileNameWithExtension(absolute);
   // Without a file name there is nothing to link: the instrument names stay.
-  if (name.empty()) return;
+  if (name.empty()) return 0;
   const bool unixPaths = InstrumentCapabilities.UnixPaths != 0;
   const char* projectDir = unixPaths ? g_Settings.Project.pathLin.c_str() : g_Settings.Project.pathWin.c_str();
   char directory[kFileBrowserPathSize] = "";
   TransferTab_LinkedDirectory(projectDir, defaultDirectory, unixPaths, directory, sizeof directory);
 
   const PathControls paths[] = {PathA(), PathB()};
-  for (const PathControls& p : paths) {
+  int unfit = 0;
+  for (int k = 0; k < 2; ++k) {
+    const PathControls& p = paths[k];
     int linked = *p.link;
     if (TAB_INSTR > 0) GetCtrlVal(TAB_INSTR, *p.linkButton, &linked);
     if (!linked) continue;
-    if (LinkedName(directory, unixPaths, name, p.remoteFile) && TAB_INSTR > 0)
+    if (!LinkedName(directory, unixPaths, name, p.remoteFile)) {
+      unfit |= 1 << k;
+    } else if (TAB_INSTR > 0) {
       SetCtrlVal(TAB_INSTR, *p.instrFile, p.remoteFile->c_str());
+    }
   }
+  return unfit;
 }
 
 // Order of the work: flags, log, interface check, file checks, upload per
@@ -575,11 +581,18 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   }
   char directory[kFileBrowserPathSize] = "";
   VisaDev_GetDefaultDirectory(0, directory);
-  UpdateLinkedRemoteFiles(localFile, directory);
+  const int unfit = UpdateLinkedRemoteFiles(localFile, directory);
 
   AppSettings& s = g_Settings;
   bool pathAOk = true;
-  if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
+  // A linked name that did not fit leaves the name of an earlier waveform in
+  // the field: that file on the instrument is not the one to replace.
+  const bool unfitA = (unfit & 1) != 0 && s.BBModeA != 0;
+  const bool unfitB = (unfit & 2) != 0 && s.BBModeB != 0;
+  if (unfitA || unfitB) {
+    TransferFails("Error: Destination File Name Too Long.");
+    pathAOk = false;
+  } else if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
     char remote[kFileBrowserPathSize] = "";
     char local[kFileBrowserPathSize] = "";
     cz::CopyText(remote, s.RemoteFileA.view());
