@@ -585,6 +585,8 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
 
   AppSettings& s = g_Settings;
   bool pathAOk = true;
+  // The instrument file path A wrote, with its ".wv" (empty when none).
+  char writtenA[kFileBrowserPathSize] = "";
   // A linked name that did not fit leaves the name of an earlier waveform in
   // the field: that file on the instrument is not the one to replace.
   const bool unfitA = (unfit & 1) != 0 && s.BBModeA != 0;
@@ -599,12 +601,20 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
     cz::CopyText(local, localFile);
     pathAOk = TransferWaveform(remote, local, s.BBRoutingA, 1, s.BBModeA, s.RFFreqA, s.RFLevA, s.RFStateA, s.RFSetFA,
                                s.RFSetLA) == 1;
+    if (pathAOk && s.BBModeA != 0) cz::CopyText(writtenA, remote);
   }
   if (pathAOk && (s.BBModeB != 0 || s.RFSetFB != 0 || s.RFSetLB != 0)) {
     char remote[kFileBrowserPathSize] = "";
     char local[kFileBrowserPathSize] = "";
     cz::CopyText(remote, s.RemoteFileB.view());
     cz::CopyText(local, localFile);
+    // Path B loading the file path A has just written (both linked to the
+    // source file, say) is not asked about it: this upload made it.
+    char target[kFileBrowserPathSize] = "";
+    cz::CopyText(target, remote);
+    if (writtenA[0] != '\0' && s.BBModeB != 0 && TransferTab_WithWvExtension(target, sizeof target) &&
+        std::strcmp(target, writtenA) == 0)
+      VisaDev_RememberConfirmation(0, writtenA);
     TransferWaveform(remote, local, s.BBRoutingB, 2, s.BBModeB, s.RFFreqB, s.RFLevB, s.RFStateB, s.RFSetFB, s.RFSetLB);
   }
   VisaDev_Close(0);

@@ -124,4 +124,48 @@ TEST_F(TransferNamesScenarioTest, ALinkedNameTooLongForItsFieldUploadsNothingUnd
   EXPECT_EQ(Status(), "Transfer Complete.");
 }
 
+// Both paths linked to the source file load one instrument file: the upload
+// asks once about a file that was there before it (path A's question) and
+// never about the file path A has just written; No to that one question
+// sends nothing, and every upload asks anew.
+TEST_F(TransferNamesScenarioTest, BothPathsLoadingOneFileAskOnceAboutIt) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_GT(InstrumentCapabilities.ArbSamplesB, 0);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  const std::string wave = dir_.File("both.wv");
+  UiTest_QueueFile(wave.c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_B);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  if (!g_Settings.BBLinkFB) Click(TAB_INSTR, TAB_INSTR_CB_LINK_B);
+  ASSERT_EQ(g_Settings.BBModeA, 1);
+  ASSERT_EQ(g_Settings.BBModeB, 1);
+
+  // A new file: no question at all, both paths loaded.
+  std::size_t from = sim_.Received().size();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_B), "D:\\both.wv");
+  EXPECT_EQ(Count(from, ":MMEM:DATA 'D:\\both.wv'"), 2) << Log();
+  EXPECT_EQ(Status(), "Transfer Complete.");
+
+  for (bool yes : {false, true, true}) {
+    SCOPED_TRACE(yes);
+    from = sim_.Received().size();
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(yes);
+    Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    EXPECT_EQ(Count(from, ":MMEM:DATA"), yes ? 2 : 0);
+    EXPECT_EQ(Count(from, "ARB:WAV:SEL"), 0);
+    EXPECT_EQ(Status(), yes ? "Transfer Complete." : "Upload cancelled: the file on the instrument was kept.");
+  }
+}
+
 }  // namespace
