@@ -459,6 +459,30 @@ int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory)
   return unfit;
 }
 
+namespace {
+
+// Whether TransferWaveform uploads a file in baseband mode bbMode to the
+// open instrument (the models without an upload route refuse the mode).
+bool UploadsWaveform(int bbMode) {
+  if (bbMode == 0) return false;
+  InstrumentType type = InstrumentCapabilities.Type;
+  VisaDev_GetType(0, &type);
+  return type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || HasRfSection(type);
+}
+
+// Asks about the instrument file one path will replace, under the name its
+// transfer will use; true when the path may go on. A name the file checks
+// refuse is left to the path's own transfer, which reports it.
+bool ConfirmPathTarget(const cz::Text<256>& name, int bbMode) {
+  if (!UploadsWaveform(bbMode)) return true;
+  char remote[kFileBrowserPathSize] = "";
+  cz::CopyText(remote, name.view());
+  if (FileNameWithExtension(remote).empty() || !TransferTab_WithWvExtension(remote, sizeof remote)) return true;
+  return VisaDev_ConfirmUpload(0, remote) == 1;
+}
+
+}  // namespace
+
 // Order of the work: flags, log, interface check, file checks, upload per
 // model family (Lumbra/Lumbrix: I/Q upload and select; Pernot: ARB upload,
 // optional I/Q output; RF models: RF settings first, then the ARB upload),
@@ -487,8 +511,7 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
   // The question about an existing target comes before the first command
   // that changes the instrument (RF settings, presets, the upload itself).
-  const bool uploads =
-      bbMode != 0 && (type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || rfSection);
+  const bool uploads = UploadsWaveform(bbMode);
   if (uploads && !VisaDev_ConfirmUpload(0, remoteFile)) {
     return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
   }
@@ -593,6 +616,11 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   const bool unfitB = (unfit & 2) != 0 && s.BBModeB != 0;
   if (unfitA || unfitB) {
     TransferFails("Error: Destination File Name Too Long.");
+    pathAOk = false;
+  } else if (!ConfirmPathTarget(s.RemoteFileA, s.BBModeA) || !ConfirmPathTarget(s.RemoteFileB, s.BBModeB)) {
+    // Both paths' questions come before either path changes the instrument:
+    // a No for path B leaves path A's RF settings and file as they were.
+    UploadEnded();
     pathAOk = false;
   } else if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
     char remote[kFileBrowserPathSize] = "";

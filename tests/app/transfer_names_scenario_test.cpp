@@ -168,4 +168,52 @@ TEST_F(TransferNamesScenarioTest, BothPathsLoadingOneFileAskOnceAboutIt) {
   }
 }
 
+// Path A sets the RF only, path B loads a file that is already on the
+// instrument: the one question of the upload comes before path A's RF
+// commands, and No leaves the instrument as it was.
+TEST_F(TransferNamesScenarioTest, PathBsQuestionComesBeforePathAChangesTheInstrument) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_GT(InstrumentCapabilities.ArbSamplesB, 0);
+  ASSERT_NE(InstrumentCapabilities.RfPathA, 0);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  const std::string wave = dir_.File("b.wv");
+  UiTest_QueueFile(wave.c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  // Path B loads the waveform; path A is left alone.
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_B);
+  if (!g_Settings.BBLinkFB) Click(TAB_INSTR, TAB_INSTR_CB_LINK_B);
+  ASSERT_EQ(g_Settings.BBModeA, 0);
+  for (int box : {TAB_INSTR_CB_SETFREQ_A, TAB_INSTR_CB_SETLEV_A}) {
+    int on = 0;
+    GetCtrlVal(TAB_INSTR, box, &on);
+    if (on) Click(TAB_INSTR, box);
+  }
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  ASSERT_EQ(Status(), "Transfer Complete.") << Log();
+
+  // Now path A sets its frequency as well.
+  Click(TAB_INSTR, TAB_INSTR_CB_SETFREQ_A);
+  ASSERT_EQ(g_Settings.RFSetFA, 1);
+  for (bool yes : {false, true}) {
+    SCOPED_TRACE(yes);
+    const std::size_t from = sim_.Received().size();
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(yes);
+    Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    for (const char* change : {"FREQ", "POW", "OUTP", "MMEM:DATA", "MMEM:DEL", "PRES"})
+      EXPECT_EQ(Count(from, change), yes ? Count(from, change) : 0) << change;
+    if (yes) {
+      EXPECT_EQ(Count(from, "SOUR1:FREQ "), 1);
+      EXPECT_EQ(Count(from, ":MMEM:DATA 'D:\\b.wv'"), 1);
+    }
+    EXPECT_EQ(Status(), yes ? "Transfer Complete." : "Upload cancelled: the file on the instrument was kept.");
+  }
+}
+
 }  // namespace
