@@ -472,9 +472,10 @@ bool UploadsWaveform(int bbMode) {
 
 // Asks about the instrument file one path will replace, under the name its
 // transfer will use; true when the path may go on. A name the file checks
-// refuse is left to the path's own transfer, which reports it.
-bool ConfirmPathTarget(const cz::Text<256>& name, int bbMode) {
-  if (!UploadsWaveform(bbMode)) return true;
+// refuse, or a missing source file, is left to the path's own transfer,
+// which reports it without a question.
+bool ConfirmPathTarget(const cz::Text<256>& name, int bbMode, const char* localFile) {
+  if (!UploadsWaveform(bbMode) || FileNameWithExtension(localFile).empty()) return true;
   char remote[kFileBrowserPathSize] = "";
   cz::CopyText(remote, name.view());
   if (FileNameWithExtension(remote).empty() || !TransferTab_WithWvExtension(remote, sizeof remote)) return true;
@@ -617,7 +618,8 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   if (unfitA || unfitB) {
     TransferFails("Error: Destination File Name Too Long.");
     pathAOk = false;
-  } else if (!ConfirmPathTarget(s.RemoteFileA, s.BBModeA) || !ConfirmPathTarget(s.RemoteFileB, s.BBModeB)) {
+  } else if (!ConfirmPathTarget(s.RemoteFileA, s.BBModeA, localFile) ||
+             !ConfirmPathTarget(s.RemoteFileB, s.BBModeB, localFile)) {
     // Both paths' questions come before either path changes the instrument:
     // a No for path B leaves path A's RF settings and file as they were.
     UploadEnded();
