@@ -104,7 +104,8 @@ TEST_F(TransferNamesScenarioTest, ALinkedNameTooLongForItsFieldUploadsNothingUnd
   const std::size_t from = sim_.Received().size();
   UiTest_ClearPopups();
   Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
-  for (const auto& p : UiTest_Popups()) EXPECT_NE(p.text, "File exists on instrument. Delete ?") << "asked about " << shortRemote;
+  for (const auto& p : UiTest_Popups())
+    EXPECT_NE(p.text, "File exists on instrument. Delete ?") << "asked about " << shortRemote;
   EXPECT_EQ(Count(from, ":MMEM:DATA"), 0) << Log();
   EXPECT_EQ(Count(from, "MMEM:DEL"), 0);
   EXPECT_EQ(Status(), "Error: Destination File Name Too Long.");
