@@ -1,8 +1,9 @@
 // Instrument file names the Transfer page makes from the user's waveform
 // file, across the program: the Sequence Editor's Generate links the name,
 // the preferences set the project's instrument folder, and the upload sends
-// the file under the name shown, against the simulated instrument
-// (127.0.0.1).
+// the file under the name shown; the questions of an upload about files on
+// the instrument come once, before either path changes anything. Against
+// the simulated instrument (127.0.0.1).
 #include <string>
 #include <vector>
 
