@@ -239,10 +239,12 @@ int MultiSegmentGenerateCb(int panel, int control, int event, void* callbackData
     DimMultiSegmentControls(0);
     return -1;
   }
-  const int built = BuildMultiSegment(CurrentMultiSegment) == 1;
+  const int result = BuildMultiSegment(CurrentMultiSegment);
+  const bool built = result == 1;
   VisaDev_Close(kMswId);
-  // A build the user cancelled at a question is no failure.
-  if (!built && !VisaDev_UploadCancelled(kMswId))
+  // A build the user cancelled at a question or stopped before its first
+  // segment is no failure.
+  if (!built && result != kMswBuildStopped && !VisaDev_UploadCancelled(kMswId))
     MessagePopup("Error", "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
   SetSequenceEditorBusy(0);
   DimMultiSegmentControls(0);

@@ -333,9 +333,12 @@ int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
   const std::string name = SelectedName(PANEL_FB_FILES, g.files);
   if (name.empty()) return MessagePopup(kTitle, "Invalid source file name."), 0;
   const std::string spec = std::string("*") + g.filter.c_str();
-  char local[kFileBrowserPathSize] = "";
+  // A local path is not held to the instrument's name limit; one beyond
+  // even this buffer is refused with a message, never cut.
+  char local[UI_MAX_PATH] = "";
   const int picked = FileSelectPopup("", spec.c_str(), spec.c_str(), "Select File", VAL_SAVE_BUTTON, 0, 0, 1, 1, local,
                                      sizeof local);
+  if (picked == UI_ERR_BUFFER_TOO_SMALL) return MessagePopup(kTitle, "The path of the chosen file is too long."), 0;
   if (picked <= 0) return 0;
   if (!Progress_Open("Transferring file...")) return MessagePopup(kTitle, "Failed to initialize progress bar."), 0;
   Progress_SetTotal(100);

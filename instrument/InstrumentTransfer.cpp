@@ -371,6 +371,11 @@ int VisaDev_UploadCancelled(int id) {
   return q && q->cancelled ? 1 : 0;
 }
 
+void VisaDev_RememberConfirmation(int id, const char* instrumentPath) {
+  UploadQuestions* q = Questions(id);
+  if (q && instrumentPath && !IsConfirmed(id, instrumentPath)) q->confirmed.emplace_back(instrumentPath);
+}
+
 void VisaDev_ForgetConfirmations(int id) {
   if (UploadQuestions* q = Questions(id)) q->confirmed.clear();
 }

@@ -53,6 +53,9 @@ int VisaDev_UploadCancelled(int id);
 // that path on id replaces it without asking again); 0: the catalogue could
 // not be read, or No.
 int VisaDev_ConfirmUpload(int id, const char* instrumentPath);
+// Counts instrumentPath as confirmed for the next upload of it on id: a
+// file the same user command has just written is not asked about again.
+void VisaDev_RememberConfirmation(int id, const char* instrumentPath);
 // Drops the confirmations (when an operation ends) or the confirmations and
 // the cancelled mark (when a user command starts).
 void VisaDev_ForgetConfirmations(int id);

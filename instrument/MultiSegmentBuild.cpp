@@ -277,7 +277,13 @@ int BuildMultiSegment(int index) {
     if (MultiSegmentStopPressed() &&
         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
-      break;
+      if (built > 0) break;
+      // Stopped before the first segment: an empty segment list is nothing
+      // to assemble (the instrument refuses it), and the user's stop is no
+      // failure.
+      HighlightMultiSegmentRow(-1);
+      Log_Status(1, "User break");
+      return kMswBuildStopped;
     }
     MultiSegmentEntry& seg = rec.segments[i];
     if (seg.IsFree()) break;

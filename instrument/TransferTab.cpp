@@ -430,28 +430,59 @@ int TransferControlsCb(int, int control, int event, void*, int, int) {
   return 0;
 }
 
-void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
+int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
   const char* local = localFile ? localFile : "";
   if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local[0] ? local : kNoLocalFile);
   char absolute[kFileBrowserPathSize] = "";
-  if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return;
+  if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return 0;
   const std::string name = FileNameWithExtension(absolute);
   // Without a file name there is nothing to link: the instrument names stay.
-  if (name.empty()) return;
+  if (name.empty()) return 0;
   const bool unixPaths = InstrumentCapabilities.UnixPaths != 0;
   const char* projectDir = unixPaths ? g_Settings.Project.pathLin.c_str() : g_Settings.Project.pathWin.c_str();
   char directory[kFileBrowserPathSize] = "";
   TransferTab_LinkedDirectory(projectDir, defaultDirectory, unixPaths, directory, sizeof directory);
 
   const PathControls paths[] = {PathA(), PathB()};
-  for (const PathControls& p : paths) {
+  int unfit = 0;
+  for (int k = 0; k < 2; ++k) {
+    const PathControls& p = paths[k];
     int linked = *p.link;
     if (TAB_INSTR > 0) GetCtrlVal(TAB_INSTR, *p.linkButton, &linked);
     if (!linked) continue;
-    if (LinkedName(directory, unixPaths, name, p.remoteFile) && TAB_INSTR > 0)
+    if (!LinkedName(directory, unixPaths, name, p.remoteFile)) {
+      unfit |= 1 << k;
+    } else if (TAB_INSTR > 0) {
       SetCtrlVal(TAB_INSTR, *p.instrFile, p.remoteFile->c_str());
+    }
   }
+  return unfit;
 }
+
+namespace {
+
+// Whether TransferWaveform uploads a file in baseband mode bbMode to the
+// open instrument (the models without an upload route refuse the mode).
+bool UploadsWaveform(int bbMode) {
+  if (bbMode == 0) return false;
+  InstrumentType type = InstrumentCapabilities.Type;
+  VisaDev_GetType(0, &type);
+  return type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || HasRfSection(type);
+}
+
+// Asks about the instrument file one path will replace, under the name its
+// transfer will use; true when the path may go on. A name the file checks
+// refuse, or a missing source file, is left to the path's own transfer,
+// which reports it without a question.
+bool ConfirmPathTarget(const cz::Text<256>& name, int bbMode, const char* localFile) {
+  if (!UploadsWaveform(bbMode) || FileNameWithExtension(localFile).empty()) return true;
+  char remote[kFileBrowserPathSize] = "";
+  cz::CopyText(remote, name.view());
+  if (FileNameWithExtension(remote).empty() || !TransferTab_WithWvExtension(remote, sizeof remote)) return true;
+  return VisaDev_ConfirmUpload(0, remote) == 1;
+}
+
+}  // namespace
 
 // Order of the work: flags, log, interface check, file checks, upload per
 // model family (Lumbra/Lumbrix: I/Q upload and select; Pernot: ARB upload,
@@ -481,8 +512,7 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
   // The question about an existing target comes before the first command
   // that changes the instrument (RF settings, presets, the upload itself).
-  const bool uploads =
-      bbMode != 0 && (type == INSTR_LUMBRA || type == INSTR_LUMBRIX || type == INSTR_PERNOT || rfSection);
+  const bool uploads = UploadsWaveform(bbMode);
   if (uploads && !VisaDev_ConfirmUpload(0, remoteFile)) {
     return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
   }
@@ -575,23 +605,46 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   }
   char directory[kFileBrowserPathSize] = "";
   VisaDev_GetDefaultDirectory(0, directory);
-  UpdateLinkedRemoteFiles(localFile, directory);
+  const int unfit = UpdateLinkedRemoteFiles(localFile, directory);
 
   AppSettings& s = g_Settings;
   bool pathAOk = true;
-  if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
+  // The instrument file path A wrote, with its ".wv" (empty when none).
+  char writtenA[kFileBrowserPathSize] = "";
+  // A linked name that did not fit leaves the name of an earlier waveform in
+  // the field: that file on the instrument is not the one to replace.
+  const bool unfitA = (unfit & 1) != 0 && s.BBModeA != 0;
+  const bool unfitB = (unfit & 2) != 0 && s.BBModeB != 0;
+  if (unfitA || unfitB) {
+    TransferFails("Error: Destination File Name Too Long.");
+    pathAOk = false;
+  } else if (!ConfirmPathTarget(s.RemoteFileA, s.BBModeA, localFile) ||
+             !ConfirmPathTarget(s.RemoteFileB, s.BBModeB, localFile)) {
+    // Both paths' questions come before either path changes the instrument:
+    // a No for path B leaves path A's RF settings and file as they were.
+    UploadEnded();
+    pathAOk = false;
+  } else if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
     char remote[kFileBrowserPathSize] = "";
     char local[kFileBrowserPathSize] = "";
     cz::CopyText(remote, s.RemoteFileA.view());
     cz::CopyText(local, localFile);
     pathAOk = TransferWaveform(remote, local, s.BBRoutingA, 1, s.BBModeA, s.RFFreqA, s.RFLevA, s.RFStateA, s.RFSetFA,
                                s.RFSetLA) == 1;
+    if (pathAOk && s.BBModeA != 0) cz::CopyText(writtenA, remote);
   }
   if (pathAOk && (s.BBModeB != 0 || s.RFSetFB != 0 || s.RFSetLB != 0)) {
     char remote[kFileBrowserPathSize] = "";
     char local[kFileBrowserPathSize] = "";
     cz::CopyText(remote, s.RemoteFileB.view());
     cz::CopyText(local, localFile);
+    // Path B loading the file path A has just written (both linked to the
+    // source file, say) is not asked about it: this upload made it.
+    char target[kFileBrowserPathSize] = "";
+    cz::CopyText(target, remote);
+    if (writtenA[0] != '\0' && s.BBModeB != 0 && TransferTab_WithWvExtension(target, sizeof target) &&
+        std::strcmp(target, writtenA) == 0)
+      VisaDev_RememberConfirmation(0, writtenA);
     TransferWaveform(remote, local, s.BBRoutingB, 2, s.BBModeB, s.RFFreqB, s.RFLevB, s.RFStateB, s.RFSetFB, s.RFSetLB);
   }
   VisaDev_Close(0);

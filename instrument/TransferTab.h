@@ -21,8 +21,10 @@ int RefreshTransferTab();
 // file's name with extension. Called with an empty defaultDirectory after a
 // waveform was generated, and by the upload with the instrument's default
 // directory. A name that would not fit its 256-byte field is refused
-// (logged) and the field keeps its value.
-void UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory);
+// (logged) and the field keeps its value; the result then has bit 0 (path
+// A) or bit 1 (path B) set, and the upload must not use that field, which
+// names another waveform.
+int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory);
 
 // Transfers one file to one path of instrument id 0 (already open) and
 // applies the settings. path 1 = A, 2 = B, 0 = the instrument's default

@@ -700,3 +700,40 @@ TEST_F(MultiSegmentGenerateTest, NoForOneSegmentEndsTheBuildWithNothingSent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Stop pressed while the build prepares the instrument, answered Yes before
+// the first segment: nothing was appended, so nothing is assembled or
+// started; the status says the user stopped it and no failure popup comes.
+// The next Generate builds every segment.
+TEST_F(MultiSegmentGenerateTest, StopBeforeTheFirstSegmentEndsTheBuildWithoutAFailure) {
+  AddWaveform().segments[1].stopTime = 1e-3;
+  ShowMultiSegment(0);
+  g_stopAtLine = "Preparing Multi-Segment Waveform...";
+  UiTest_QueueConfirm(true);
+  const std::size_t from = sim_.Received().size();
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_TRUE(g_stopAtLine.empty()) << "Stop was pressed";
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << UiTest_Popups().back().text;
+  EXPECT_EQ(UiTest_Popups()[0].title, "Abort MSW Creation ?");
+  EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
+  EXPECT_EQ(g_status.back(), "User break");
+  EXPECT_FALSE(StatusWas("Error: SCPI Error. See Log."));
+  const std::vector<std::string> rx = sim_.Received();
+  for (std::size_t i = from; i < rx.size(); ++i)
+    for (const char* after : {"MMEM:DATA", "SEGM:APP", "WSEG:CLO", "ARB:STAT ON"})
+      EXPECT_EQ(rx[i].find(after), std::string::npos) << rx[i];
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
+  EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  UiTest_ClearPopups();
+  g_status.clear();
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_TRUE(StatusWas("Done."));
+  EXPECT_EQ(AppendedSegments(), 3);
+}
+
+}  // namespace

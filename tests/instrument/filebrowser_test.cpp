@@ -2,6 +2,8 @@
 // extension filter, navigation, directory and file commands, download, and
 // what OK and Cancel hand back. The dialog is modal: each test acts in the
 // user's place from the loop hook.
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -413,6 +415,48 @@ TEST_F(FileBrowserNamesTest, UnixStyleNamesWithCommasAndQuotes) {
   EXPECT_STREQ(chosen, "/var/say \"so\".wv");
   EXPECT_EQ(Download("/var/x.wv"), "x");
   EXPECT_EQ(Download("/var/say \"so\".wv"), "so");
+}
+
+}  // namespace
+
+namespace {
+
+// Transfer to PC into a folder whose path is longer than an instrument file
+// name may be: the file arrives there (a local path is not held to the
+// instrument's name limit); a path beyond any the program takes is refused
+// with a message.
+TEST_F(FileBrowserTest, TransferToPcIntoADeepFolder) {
+  Start("Kaldra");
+  Upload("D:\\get.wv", "payload bytes");
+  std::string folder = dir_.path();
+  for (char c : {'d', 'e'}) {
+    folder += "/" + std::string(150, c);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  }
+  const std::string local = folder + "/copy.wv";
+  ASSERT_GT(local.size(), 300u);
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "get.wv"), false);
+         UiTest_QueueFile(local.c_str());
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+       }},
+      chosen);
+  EXPECT_EQ(cz::test::ReadFileBytes(local), "payload bytes");
+
+  const std::string tooLong = folder + "/" + std::string(800, 'f');
+  UiTest_ClearPopups();
+  Run("*.wv",
+      {[&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "get.wv"), false);
+         UiTest_QueueFile(tooLong.c_str());
+         UiTest_QueueMessageOk();
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+       }},
+      chosen);
+  ASSERT_FALSE(UiTest_Popups().empty());
+  EXPECT_EQ(UiTest_Popups().back().text, "The path of the chosen file is too long.");
 }
 
 }  // namespace
