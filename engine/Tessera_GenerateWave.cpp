@@ -495,9 +495,11 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     Log_Message(1, "RMS offset forced to 0 dB.");
     rmsOffset = 0.0;
   }
+  // An RMS a rounding error above full scale shows as 0.0 dB, never -0.0.
+  const double shownOffset = rmsOffset < 0.0 && rmsOffset > -0.05 ? 0.0 : rmsOffset;
   char info[160];
   cz::SnprintfC(info, sizeof info, "S:%d  Clk:%4.3f MHz  T:%4.3f \xC2\xB5s   Pk/Av:%2.1f dB", static_cast<int>(n),
-                clock / 1e6, static_cast<double>(n) / clock * 1e6, rmsOffset);
+                clock / 1e6, static_cast<double>(n) / clock * 1e6, shownOffset);
   EngineHost_SetSequenceInfo(info);
   LastBuildRmsOffset = rmsOffset;
   LastBuildSamples = static_cast<int32_t>(n);
