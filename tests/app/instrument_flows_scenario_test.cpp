@@ -1,0 +1,346 @@
+// Instrument flows meeting one another: a multi-segment Generate stopped in
+// its first segment, then built again over segment files the instrument
+// kept (each segment's question before anything is sent); the instrument
+// lost in the middle of a multi-segment upload, started again and the next
+// Generate; an RF list upload with Activate to an instrument that was
+// replaced by another model. Offscreen through the program's own menus,
+// clicks, table cells and scripted popups, with the simulator on 127.0.0.1.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+#include "app/Log.h"
+#include "app/LogSinks.h"
+#include "app/PanelIds.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/Startup.h"
+#include "instrument/Identify.h"
+#include "instrument/VisaDev.h"
+#include "platform/ui/TestDriver.h"
+#include "tests/support/ProgramSteps.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/StartupHome.h"
+#include "ui/dialogs/DialogPanels.h"
+#include "ui/dialogs/InstrumentManagerDialog.h"
+#include "ui/main/MultiSegmentPage.h"
+#include "ui/main/RfListPage.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/main/TransferPage.h"
+
+namespace {
+
+using cz::test::FileExists;
+using cz::test::WriteFileBytes;
+
+// What the user does when a log line holding a text appears: press Stop on
+// the Multi Segment page, or pull the instrument's plug (the simulator ends).
+struct LogAction {
+  std::string text;
+  int skip = 0;  // matching lines to let pass first
+  bool stop = false;
+  cz::test::SimFixture* kill = nullptr;
+};
+LogAction g_action;
+
+void ActingLogSink(const char* text) {
+  LogWindowSink(text);
+  if (g_action.text.empty() || std::string(text).find(g_action.text) == std::string::npos) return;
+  if (g_action.skip-- > 0) return;
+  g_action.text.clear();
+  if (g_action.stop) UiTest_ClickCtrl(TAB_MSEG, TAB_MSEG_CMD_STOP);
+  if (g_action.kill != nullptr) g_action.kill->Stop();
+}
+
+class InstrumentFlowsTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
+ protected:
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    g_action = LogAction();
+    cz::test::SimOptions probe;
+    probe.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(probe)) << sim_.Error();
+    port_ = sim_.Port();
+    StartModel("Kaldra", "KLD-M64,KLD-RFA30,KLD-M16");
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+  }
+  void TearDown() override {
+    g_action = LogAction();
+    StartupHomeTest::TearDown();
+  }
+  void StartModel(const char* model, const char* options) {
+    cz::test::SimOptions opt;
+    opt.model = model;
+    opt.options = options;
+    opt.vxi11 = false;
+    opt.port = port_;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_EQ(sim_.Port(), port_);
+  }
+  void Start() {
+    ASSERT_EQ(InitApplication(), 1);
+    ASSERT_EQ(InstrumentCapabilities.MultiSegment, 1);
+    Log_SetLogSink(ActingLogSink);
+    Choose(MBAR_FILE_NEWPRJ);
+  }
+  int Count(std::size_t from, const std::string& part) const {
+    const std::vector<std::string> r = sim_.Received();
+    int n = 0;
+    for (std::size_t k = from; k < r.size(); ++k) n += r[k].find(part) != std::string::npos;
+    return n;
+  }
+  // Two sequences of one pulse, each writing its own file, and a
+  // multi-segment waveform of both; the segment files stay on the
+  // instrument after the build when keep is set.
+  void TwoSegmentWaveform(bool keep) {
+    Choose(MBAR_PULSE_PNEW);
+    for (const char* name : {"first.wv", "second.wv"}) {
+      Choose(MBAR_PULSE_SNEW);
+      ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File(name).c_str()), 1);
+    }
+    ASSERT_EQ(SequenceCount, 2);
+    if (keep) {
+      Choose(MBAR_OPT_PREF);
+      int on = 0;
+      GetCtrlVal(GENWV, GENWV_CHK_REMMSEG, &on);
+      if (on) Click(GENWV, GENWV_CHK_REMMSEG);
+      Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+      ASSERT_EQ(g_Settings.Project.removeSegments, 0);
+    }
+    Choose(MBAR_PULSE_SEGNEW);
+    Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+    Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+    const int table = TAB_MSEG_TABLE_SETTINGS;
+    ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 2), false), 1);
+    ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, table, Cell(MSW_COL_SEQUENCE, 2), 2), 1);
+    UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_NO, 1), false);
+    ASSERT_EQ(MultiSegmentTable[0].segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  }
+  std::string Segment(int k) const {
+    return "-seg" + std::to_string(k) + ".wv'";
+  }
+  // Deselects and selects the instrument again in the instrument manager,
+  // which identifies what answers at its address.
+  void IdentifyAgain() {
+    Choose(MBAR_INSTR_INSTRSETUP);
+    int group = -1, device = -1;
+    GetTreeItemFromTag(INSTRMAN, INSTRMAN_TREE_INSTR, kManualBranchTag, &group);
+    GetTreeItemChild(INSTRMAN, INSTRMAN_TREE_INSTR, group, 0, &device);
+    ASSERT_GE(device, 0);
+    ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
+    ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
+    Click(INSTRMAN, INSTRMAN_CMD_EXIT);
+  }
+  int Appended(std::size_t from) const { return Count(from, "SOUR:BB:ARB:WSEG:CONF:SEGM:APP"); }
+
+  cz::test::SimFixture sim_;
+  uint16_t port_ = 0;
+};
+
+// Stop during the first segment's upload, answered Yes: the build ends
+// with the first segment whole. The next Generate asks about the segment
+// file the instrument kept and builds both; the one after asks about both
+// before sending anything, and a No for the second sends nothing at all.
+// A Generate after that builds again.
+TEST_F(InstrumentFlowsTest, MultiSegmentStoppedThenBuiltOverTheSegmentsTheInstrumentKept) {
+  Start();
+  TwoSegmentWaveform(true);
+
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  g_action.text = "File transfer to instrument";
+  g_action.stop = true;
+  UiTest_QueueMessageOk();    // the user clock raised to the sequences' clock
+  UiTest_QueueConfirm(true);  // Abort MSW Creation ?
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_TRUE(g_action.text.empty()) << "Stop was pressed";
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << Log();
+  EXPECT_EQ(UiTest_Popups()[1].title, "Abort MSW Creation ?");
+  for (const auto& p : UiTest_Popups()) EXPECT_NE(p.title, "Error") << p.text;
+  EXPECT_EQ(Appended(from), 1) << Log();
+  EXPECT_EQ(Count(from, ":MMEM:DATA"), 1);
+  EXPECT_EQ(Count(from, Segment(2)), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_STOP), 1);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  // Again: only the kept first segment is asked about.
+  from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
+  EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+  EXPECT_EQ(Appended(from), 2) << Log();
+  EXPECT_EQ(Status(), "Done.");
+
+  // Both kept now: Yes for the first, No for the second sends nothing.
+  from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(false);
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << Log();
+  for (const auto& p : UiTest_Popups()) EXPECT_EQ(p.text, "File exists on instrument. Delete ?");
+  for (const char* change : {"PRES", ":MMEM:DATA", "MMEM:DEL", "WSEG", "ARB:STAT"})
+    EXPECT_EQ(Count(from, change), 0) << change;
+  EXPECT_EQ(Status(), "Upload cancelled: the file on the instrument was kept.");
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+
+  // And the next build asks anew and goes through.
+  from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(true);
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_EQ(UiTest_Popups().size(), 2u) << Log();
+  EXPECT_EQ(Appended(from), 2) << Log();
+  EXPECT_EQ(Status(), "Done.");
+}
+
+// The instrument goes away while the second segment is sent: the build
+// fails with its popup and leaves the page idle; with the instrument back
+// at its address the next Generate builds the whole waveform.
+TEST_F(InstrumentFlowsTest, InstrumentLostInTheMiddleOfAMultiSegmentUploadThenBack) {
+  Start();
+  TwoSegmentWaveform(false);
+
+  UiTest_ClearPopups();
+  g_action.text = "File transfer to instrument";
+  g_action.skip = 1;  // the second segment's
+  g_action.kill = &sim_;
+  UiTest_QueueMessageOk();  // the user clock raised to the sequences' clock
+  UiTest_QueueMessageOk();
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_TRUE(g_action.text.empty()) << "the instrument went away";
+  EXPECT_FALSE(sim_.Running());
+  ASSERT_GE(UiTest_Popups().size(), 1u) << Log();
+  EXPECT_EQ(UiTest_Popups().back().title, "Error");
+  EXPECT_EQ(Status().rfind("Error", 0), 0u) << Status();
+  EXPECT_NE(Status(), "Done.");
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+  EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_STOP), 1);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+
+  StartModel("Kaldra", "KLD-M64,KLD-RFA30,KLD-M16");
+  UiTest_ClearPopups();
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Appended(0), 2) << Log();
+  EXPECT_EQ(Count(0, ":MMEM:DATA"), 2);
+  EXPECT_EQ(Count(0, "MMEM:DEL"), 2);  // the segment files, after the assembly
+  EXPECT_EQ(Count(0, "ARB:STAT ON"), 1);
+  EXPECT_EQ(Status(), "Done.");
+}
+
+// Both paths load the linked waveform; a Generate into a folder that does
+// not exist fails; the instrument is replaced by a two-path model with
+// Unix-style paths. The upload sends it nothing; once identified, both
+// linked names take its style, the earlier waveform goes to both paths
+// without a question, and the next upload asks once: No sends nothing, Yes
+// replaces the file.
+TEST_F(InstrumentFlowsTest, BothPathsUploadAfterAFailedGenerateAndANewIdentification) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  const std::string wave = dir_.File("both.wv");
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, wave.c_str()), 1);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_TRUE(FileExists(wave)) << Log();
+  const std::string built = cz::test::ReadFileBytes(wave);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_B);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  if (!g_Settings.BBLinkFB) Click(TAB_INSTR, TAB_INSTR_CB_LINK_B);
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  ASSERT_EQ(Status(), "Transfer Complete.") << Log();
+  ASSERT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_B), "D:\\both.wv");
+
+  // A Generate onto a folder fails and keeps the earlier file.
+  ASSERT_EQ(mkdir(dir_.File("folder.wv").c_str(), 0755), 0);
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File("folder.wv").c_str()), 1);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_EQ(Status().rfind("Error", 0), 0u) << Status();
+  EXPECT_EQ(cz::test::ReadFileBytes(wave), built);
+
+  StartModel("Ostrel", "");
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_EQ(Status(), "Error: Instrument Changed. Identify It Again.");
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+
+  IdentifyAgain();
+  ASSERT_EQ(InstrumentCapabilities.UnixPaths, 1);
+  ASSERT_GT(InstrumentCapabilities.ArbSamplesB, 0);
+  const std::string a = Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A);
+  const std::string b = Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_B);
+  EXPECT_EQ(a.find("/"), 0u) << a;
+  EXPECT_EQ(b, a);
+  EXPECT_NE(a.find("both.wv"), std::string::npos) << a;
+  EXPECT_EQ(g_Settings.RemoteFileB.str(), b);
+
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Count(from, ":MMEM:DATA '" + a + "',#"), 2) << Log();
+  EXPECT_EQ(Count(from, "[" + std::to_string(built.size()) + " bytes"), 2) << "the earlier waveform";
+  EXPECT_EQ(Status(), "Transfer Complete.");
+
+  for (bool yes : {false, true}) {
+    SCOPED_TRACE(yes);
+    from = sim_.Received().size();
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(yes);
+    Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+    ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
+    EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    EXPECT_EQ(Count(from, ":MMEM:DATA"), yes ? 2 : 0);
+    EXPECT_EQ(Status(), yes ? "Transfer Complete." : "Upload cancelled: the file on the instrument was kept.");
+  }
+}
+
+// Sequencer mode: a repetition count typed into the second segment's cell
+// (no Return) and Generate pressed at once: the build appends the segment
+// with the count the user typed, and the record keeps it.
+TEST_F(InstrumentFlowsTest, ARepetitionBeingTypedWhenGenerateIsPressedIsBuilt) {
+  Start();
+  TwoSegmentWaveform(false);
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_MSEG, TAB_MSEG_RING_SEQMODE, 1), 1);  // "Sequencer"
+  ASSERT_EQ(MultiSegmentTable[0].sequencerMode, 1);
+  const int table = TAB_MSEG_TABLE_SETTINGS;
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, table, Cell(MSW_COL_REP, 2), false), 1);
+  auto* view = qobject_cast<QTableView*>(UiTest_Widget(TAB_MSEG, table));
+  ASSERT_NE(view, nullptr);
+  view->resize(600, 400);
+  const QModelIndex rep = view->model()->index(1, MSW_COL_REP - 1);
+  view->setCurrentIndex(rep);
+  view->edit(rep);
+  auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(rep));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("5"));
+
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the user clock raised to the sequences' clock
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  QApplication::processEvents();
+  EXPECT_EQ(Status(), "Done.") << Log();
+  EXPECT_EQ(Count(0, "SOUR:BB:ARB:WSEG:SEQ:APP ON,1,5,"), 1) << Log();
+  EXPECT_STREQ(MultiSegmentTable[0].segments[1].repetition.c_str(), "5");
+  EXPECT_STREQ(MultiSegmentTable[0].segments[0].repetition.c_str(), "1");
+}
+
+}  // namespace
