@@ -1,12 +1,15 @@
 // Instrument flows meeting one another: a multi-segment Generate stopped in
 // its first segment, then built again over segment files the instrument
 // kept (each segment's question before anything is sent); the instrument
-// lost in the middle of a multi-segment upload, started again and the next
-// Generate; an RF list upload with Activate to an instrument that was
-// replaced by another model. Offscreen through the program's own menus,
+// lost in the middle of a multi-segment upload (raw socket and VXI-11),
+// started again and the next Generate; both paths uploaded after a failed
+// Generate and a new identification; a repetition being typed when Generate
+// is pressed; the Transfer page's browser on names with commas that uploads
+// made. Offscreen through the program's own menus,
 // clicks, table cells and scripted popups, with the simulator on 127.0.0.1.
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,9 +25,11 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "instrument/FileBrowser.h"
 #include "instrument/Identify.h"
 #include "instrument/VisaDev.h"
 #include "platform/ui/TestDriver.h"
+#include "platform/visa/Visa.h"
 #include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
@@ -49,6 +54,37 @@ struct LogAction {
   cz::test::SimFixture* kill = nullptr;
 };
 LogAction g_action;
+
+// Steps taken in turn while the instrument file browser runs; Cancel ends it
+// once they are used up.
+std::vector<std::function<void(int)>> g_browserSteps;
+void BrowserStep(int panel) {
+  if (g_browserSteps.empty()) {
+    UiTest_ClickCtrl(panel, PANEL_FB_ARBFILECANCEL);
+    return;
+  }
+  const std::function<void(int)> step = g_browserSteps.front();
+  g_browserSteps.erase(g_browserSteps.begin());
+  step(panel);
+}
+// Labels of a browser list (column 1 of the file list is the name, 0 the size).
+std::vector<std::string> BrowserItems(int panel, int control, int column) {
+  std::vector<std::string> out;
+  int count = 0;
+  GetNumTreeItems(panel, control, &count);
+  for (int i = 0; i < count; ++i) {
+    char text[256] = "";
+    GetTreeCellAttribute(panel, control, i, column, ATTR_LABEL_TEXT, text, sizeof text);
+    out.push_back(text);
+  }
+  return out;
+}
+int BrowserIndex(int panel, int control, const std::string& name) {
+  const std::vector<std::string> items = BrowserItems(panel, control, 1);
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (items[i] == name) return static_cast<int>(i);
+  return -1;
+}
 
 void ActingLogSink(const char* text) {
   LogWindowSink(text);
@@ -76,16 +112,29 @@ class InstrumentFlowsTest : public cz::test::StartupHomeTest, public cz::test::P
   }
   void TearDown() override {
     g_action = LogAction();
+    g_browserSteps.clear();
+    FileBrowser_SetLoopHook(nullptr);
     StartupHomeTest::TearDown();
+    Visa_SetVxi11CorePort(0);
   }
   void StartModel(const char* model, const char* options) {
     cz::test::SimOptions opt;
     opt.model = model;
     opt.options = options;
-    opt.vxi11 = false;
+    opt.vxi11 = vxi11_;
     opt.port = port_;
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
     ASSERT_EQ(sim_.Port(), port_);
+    if (vxi11_) Visa_SetVxi11CorePort(sim_.Vxi11Port());
+  }
+  // The instrument over VXI-11 from now on (the program not yet started).
+  void UseVxi11() {
+    vxi11_ = true;
+    StartModel("Kaldra", "KLD-M64,KLD-RFA30,KLD-M16");
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + sim_.Vxi11Resource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                   sim_.Vxi11Resource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
   }
   void Start() {
     ASSERT_EQ(InitApplication(), 1);
@@ -141,10 +190,12 @@ class InstrumentFlowsTest : public cz::test::StartupHomeTest, public cz::test::P
     ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
     Click(INSTRMAN, INSTRMAN_CMD_EXIT);
   }
+  void LostInTheMiddleThenBack();
   int Appended(std::size_t from) const { return Count(from, "SOUR:BB:ARB:WSEG:CONF:SEGM:APP"); }
 
   cz::test::SimFixture sim_;
   uint16_t port_ = 0;
+  bool vxi11_ = false;
 };
 
 // Stop during the first segment's upload, answered Yes: the build ends
@@ -212,6 +263,15 @@ TEST_F(InstrumentFlowsTest, MultiSegmentStoppedThenBuiltOverTheSegmentsTheInstru
 // fails with its popup and leaves the page idle; with the instrument back
 // at its address the next Generate builds the whole waveform.
 TEST_F(InstrumentFlowsTest, InstrumentLostInTheMiddleOfAMultiSegmentUploadThenBack) {
+  LostInTheMiddleThenBack();
+}
+
+TEST_F(InstrumentFlowsTest, InstrumentLostInTheMiddleOfAMultiSegmentUploadOverVxi11ThenBack) {
+  UseVxi11();
+  LostInTheMiddleThenBack();
+}
+
+void InstrumentFlowsTest::LostInTheMiddleThenBack() {
   Start();
   TwoSegmentWaveform(false);
 
@@ -341,6 +401,106 @@ TEST_F(InstrumentFlowsTest, ARepetitionBeingTypedWhenGenerateIsPressedIsBuilt) {
   EXPECT_EQ(Count(0, "SOUR:BB:ARB:WSEG:SEQ:APP ON,1,5,"), 1) << Log();
   EXPECT_STREQ(MultiSegmentTable[0].segments[1].repetition.c_str(), "5");
   EXPECT_STREQ(MultiSegmentTable[0].segments[0].repetition.c_str(), "1");
+}
+
+// Uploads make "D:\\take,2.wv" and "D:\\take.wv"; the Transfer page's
+// browser lists both under their own names and sizes, Transfer to PC
+// replaces a local file with the right one, Delete removes only the chosen
+// file, and OK sets path A's name. The next upload asks about that file.
+TEST_F(InstrumentFlowsTest, BrowserFilesWithCommasThatUploadsMade) {
+  Start();
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  std::string built[2];
+  const char* names[] = {"take,2.wv", "take.wv"};
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File(names[k]).c_str()), 1);
+    // The second waveform is longer, so that the files differ.
+    if (k == 1) SequenceTable[CurrentSequence].entries[0].repetitions = 3;
+    UiTest_ClearPopups();
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+    ASSERT_TRUE(FileExists(dir_.File(names[k]))) << Log();
+    built[k] = cz::test::ReadFileBytes(dir_.File(names[k]));
+    Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+    ASSERT_EQ(Status(), "Transfer Complete.") << Log();
+    ASSERT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A), std::string("D:\\") + names[k]);
+  }
+  ASSERT_NE(built[0].size(), built[1].size());
+
+  Click(TAB_INSTR, TAB_INSTR_CB_NLINK_A);
+  ASSERT_EQ(g_Settings.BBLinkFA, 0);
+  const std::string back = dir_.File("back,1.wv");
+  ASSERT_TRUE(WriteFileBytes(back, "old"));
+  const std::size_t from = sim_.Received().size();
+  FileBrowser_SetLoopHook(BrowserStep);
+  // The browser runs inside the page's callback: each click is seen on the
+  // next turn of its loop, as the user's next click would be.
+  auto dimmed = [](int p, int control) {
+    int value = -1;
+    GetCtrlAttribute(p, control, ATTR_DIMMED, &value);
+    return value;
+  };
+  auto clickFile = [](const char* name) {
+    return [name](int p) {
+      const int item = BrowserIndex(p, PANEL_FB_FILES, name);
+      ASSERT_GE(item, 0) << name;
+      EXPECT_EQ(UiTest_ClickTreeItem(p, PANEL_FB_FILES, item, false), 1);
+    };
+  };
+  g_browserSteps = {
+      [&](int p) {
+        const int take2 = BrowserIndex(p, PANEL_FB_FILES, "take,2.wv");
+        const int take = BrowserIndex(p, PANEL_FB_FILES, "take.wv");
+        ASSERT_GE(take2, 0);
+        ASSERT_GE(take, 0);
+        EXPECT_EQ(BrowserItems(p, PANEL_FB_FILES, 0)[static_cast<std::size_t>(take2)],
+                  std::to_string(built[0].size()));
+        EXPECT_EQ(BrowserItems(p, PANEL_FB_FILES, 0)[static_cast<std::size_t>(take)],
+                  std::to_string(built[1].size()));
+        EXPECT_EQ(UiTest_ClickTreeItem(p, PANEL_FB_FILES, take2, false), 1);
+      },
+      [&](int p) {
+        EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILECOPY), 0) << "Transfer to PC offered";
+        UiTest_QueueFile(back.c_str());
+        EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY), 1);
+      },
+      [&](int p) {
+        EXPECT_TRUE(cz::test::ReadFileBytes(back) == built[0]) << "the file back from the instrument";
+        for (const auto& pop : UiTest_Popups())
+          EXPECT_EQ(pop.kind, "file") << pop.title << ": " << pop.text;
+        clickFile("take,2.wv")(p);
+      },
+      [&](int p) {
+        EXPECT_EQ(dimmed(p, PANEL_FB_ARBFILEDELETE), 0) << "Delete offered";
+        UiTest_QueueConfirm(true);
+        EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILEDELETE), 1);
+      },
+      [&](int p) {
+        EXPECT_EQ(BrowserIndex(p, PANEL_FB_FILES, "take,2.wv"), -1);
+        EXPECT_GE(BrowserIndex(p, PANEL_FB_FILES, "take.wv"), 0);
+        clickFile("take.wv")(p);
+      },
+      [&](int p) { EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK), 1); },
+  };
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A);
+  EXPECT_TRUE(g_browserSteps.empty());
+  EXPECT_EQ(Count(from, "MMEM:DEL 'D:\\take,2.wv'") + Count(from, "MMEM:DEL 'take,2.wv'"), 1) << Log();
+  EXPECT_EQ(Count(from, "MMEM:DEL"), 1);
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A), "D:\\take.wv");
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\take.wv");
+
+  // Path A sends the shown source file to the chosen name, after the question.
+  const std::size_t before = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
+  EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+  EXPECT_EQ(Count(before, ":MMEM:DATA 'D:\\take.wv',#"), 1) << Log();
+  EXPECT_EQ(Status(), "Transfer Complete.");
 }
 
 }  // namespace
