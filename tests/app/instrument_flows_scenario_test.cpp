@@ -503,4 +503,84 @@ TEST_F(InstrumentFlowsTest, BrowserFilesWithCommasThatUploadsMade) {
   EXPECT_EQ(Status(), "Transfer Complete.");
 }
 
+// A target name with an apostrophe, a comma and double quotes: the
+// segment files a build left on the instrument are found by the next build,
+// which asks about each before anything is sent; No keeps them.
+TEST_F(InstrumentFlowsTest, SegmentFilesOfATargetNameWithQuotesAndCommasAreAskedAbout) {
+  Start();
+  TwoSegmentWaveform(true);
+  const std::string target = "it's, \"done\"";
+  ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_MSNAME, target.c_str()), 1);
+  ASSERT_EQ(MultiSegmentTable[0].targetName.str(), target);
+
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the user clock raised to the sequences' clock
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(Status(), "Done.") << Log();
+  EXPECT_EQ(Count(0, ":MMEM:DATA 'D:\\it''s, \"done\"-seg2.wv',#"), 1) << Log();
+
+  const std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  UiTest_QueueConfirm(false);
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  ASSERT_EQ(UiTest_Popups().size(), 2u) << Log();
+  EXPECT_EQ(Count(from, ":MMEM:DATA"), 0);
+  EXPECT_EQ(Count(from, "PRES"), 0);
+  EXPECT_EQ(Status(), "Upload cancelled: the file on the instrument was kept.");
+}
+
+// An RF list with Activate ticked whose file is already on the instrument:
+// the instrument is replaced by another model before the next upload, which
+// asks nothing and sends nothing; identified again, the list goes to the new
+// model's own folder (nothing there yet: no question), and a second upload
+// asks about it first, No leaving the instrument as it was.
+TEST_F(InstrumentFlowsTest, RfListWithActivateToAnInstrumentThatWasReplaced) {
+  Start();
+  Choose(MBAR_PULSE_RFLISTNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_LEN, 3), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_SETLEN);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_MIN, 1.0), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_FILLLIST);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_STR_FILE, "hop,1.lsw"), 1);
+  int on = 0;
+  GetCtrlVal(TAB_RFLIST, TAB_RFLIST_CB_ACTIVATE, &on);
+  if (!on) Click(TAB_RFLIST, TAB_RFLIST_CB_ACTIVATE);
+  ASSERT_EQ(RfListTable[CurrentRfList].activate, 1);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);  // RF List Activation
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  ASSERT_EQ(Count(0, "LIST:SEL 'D:\\hop,1.lsw'"), 1) << Log();
+  ASSERT_EQ(Count(0, "LIST:TRIG:EXEC"), 1) << Log();
+
+  StartModel("Nerrin", "NRN-M32A,OPT-HDD");
+  UiTest_ClearPopups();
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Status(), "Error: Instrument Changed. Identify It Again.");
+  for (const std::string& m : sim_.Received())
+    EXPECT_TRUE(m == "*CLS" || m == "*IDN?" || m == "*OPT?" || m == ":SYST:ERR?") << m;
+
+  IdentifyAgain();
+  ASSERT_EQ(InstrumentCapabilities.UnixPaths, 1);
+  std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);  // RF List Activation
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
+  EXPECT_EQ(UiTest_Popups()[0].title, "RF List Activation");
+  EXPECT_EQ(Count(from, "LIST:SEL '/hdd/hop,1.lsw'"), 1) << Log();
+  EXPECT_EQ(Status().find("Error"), std::string::npos) << Status();
+
+  from = sim_.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);  // File already exists on instrument. Proceed ?
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << Log();
+  EXPECT_EQ(UiTest_Popups()[0].text, "File already exists on instrument. Proceed ?");
+  for (const char* change : {"FREQ:MODE", "OUTP", "PRES", "MMEM:DEL", "LIST:SEL", "LIST:FREQ"})
+    EXPECT_EQ(Count(from, change), 0) << change;
+  EXPECT_EQ(Status(), "Upload cancelled: the file on the instrument was kept.");
+}
+
 }  // namespace
