@@ -9,6 +9,7 @@
 // clicks, table cells and scripted popups, with the simulator on 127.0.0.1.
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "app/Startup.h"
 #include "instrument/FileBrowser.h"
 #include "instrument/Identify.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
 #include "platform/ui/TestDriver.h"
 #include "platform/visa/Visa.h"
@@ -88,6 +90,7 @@ int BrowserIndex(int panel, int control, const std::string& name) {
 
 void ActingLogSink(const char* text) {
   LogWindowSink(text);
+
   if (g_action.text.empty() || std::string(text).find(g_action.text) == std::string::npos) return;
   if (g_action.skip-- > 0) return;
   g_action.text.clear();
@@ -581,6 +584,66 @@ TEST_F(InstrumentFlowsTest, RfListWithActivateToAnInstrumentThatWasReplaced) {
   for (const char* change : {"FREQ:MODE", "OUTP", "PRES", "MMEM:DEL", "LIST:SEL", "LIST:FREQ"})
     EXPECT_EQ(Count(from, change), 0) << change;
   EXPECT_EQ(Status(), "Upload cancelled: the file on the instrument was kept.");
+}
+
+// Transfer to PC onto a file the user keeps, and the instrument goes away
+// while the file comes in: the local file keeps its bytes, no partial file
+// is left beside it, and the browser says the transfer failed. With the
+// instrument back, the same transfer replaces the file.
+TEST_F(InstrumentFlowsTest, TransferToPcCutByALostInstrumentKeepsTheLocalFile) {
+  Start();
+  std::string big(24u << 20, '\0');
+  for (std::size_t k = 0; k < big.size(); ++k) big[k] = static_cast<char>(k * 7 + k / 4096);
+  const std::string source = dir_.File("big-source.bin");
+  ASSERT_TRUE(WriteFileBytes(source, big));
+  // The file is put on the instrument beside the program (a second session).
+  auto putOnInstrument = [&] {
+    ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+    ASSERT_EQ(VisaDev_UploadFile(1, source.c_str(), "D:\\big.wv"), 1);
+    VisaDev_Close(1);
+  };
+  putOnInstrument();
+  const std::string keep = dir_.File("keep.wv");
+  ASSERT_TRUE(WriteFileBytes(keep, "old"));
+
+  auto transferToPc = [&](bool fails) {
+    FileBrowser_SetLoopHook(BrowserStep);
+    g_browserSteps = {
+        [](int p) {
+          const int item = BrowserIndex(p, PANEL_FB_FILES, "big.wv");
+          ASSERT_GE(item, 0);
+          EXPECT_EQ(UiTest_ClickTreeItem(p, PANEL_FB_FILES, item, false), 1);
+        },
+        [&, fails](int p) {
+          UiTest_QueueFile(keep.c_str());
+          if (fails) UiTest_QueueMessageOk();  // File transfer failed.
+          EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY), 1);
+        },
+        [](int) {},
+    };
+    Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+    Click(TAB_INSTR, TAB_INSTR_CB_NLINK_A);
+    UiTest_ClearPopups();
+    Click(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A);
+    FileBrowser_SetLoopHook(nullptr);
+  };
+
+  g_action.text = "Data length is";
+  g_action.kill = &sim_;
+  transferToPc(true);
+  EXPECT_TRUE(g_action.text.empty()) << "the instrument went away";
+  bool failed = false;
+  for (const auto& p : UiTest_Popups()) failed = failed || p.text == "File transfer failed.";
+  EXPECT_TRUE(failed) << Log();
+  EXPECT_EQ(cz::test::ReadFileBytes(keep), "old");
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.File(""))) files += entry.is_regular_file();
+  EXPECT_EQ(files, 2) << "big-source.bin and keep.wv only";
+
+  StartModel("Kaldra", "KLD-M64,KLD-RFA30,KLD-M16");
+  putOnInstrument();
+  transferToPc(false);
+  EXPECT_TRUE(cz::test::ReadFileBytes(keep) == big) << "the file from the instrument";
 }
 
 }  // namespace
