@@ -193,7 +193,9 @@ class InstrumentFlowsTest : public cz::test::StartupHomeTest, public cz::test::P
     ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, device, true), 1);
     Click(INSTRMAN, INSTRMAN_CMD_EXIT);
   }
-  void LostInTheMiddleThenBack();
+  // The instrument goes away at the log line holding text (after skip
+  // such lines).
+  void LostInTheMiddleThenBack(const char* text = "File transfer to instrument", int skip = 1);
   int Appended(std::size_t from) const { return Count(from, "SOUR:BB:ARB:WSEG:CONF:SEGM:APP"); }
 
   cz::test::SimFixture sim_;
@@ -269,18 +271,22 @@ TEST_F(InstrumentFlowsTest, InstrumentLostInTheMiddleOfAMultiSegmentUploadThenBa
   LostInTheMiddleThenBack();
 }
 
+TEST_F(InstrumentFlowsTest, InstrumentLostWhileTheMultiSegmentWaveformIsAssembledThenBack) {
+  LostInTheMiddleThenBack("WSEG:CLO", 0);
+}
+
 TEST_F(InstrumentFlowsTest, InstrumentLostInTheMiddleOfAMultiSegmentUploadOverVxi11ThenBack) {
   UseVxi11();
   LostInTheMiddleThenBack();
 }
 
-void InstrumentFlowsTest::LostInTheMiddleThenBack() {
+void InstrumentFlowsTest::LostInTheMiddleThenBack(const char* text, int skip) {
   Start();
   TwoSegmentWaveform(false);
 
   UiTest_ClearPopups();
-  g_action.text = "File transfer to instrument";
-  g_action.skip = 1;  // the second segment's
+  g_action.text = text;
+  g_action.skip = skip;
   g_action.kill = &sim_;
   UiTest_QueueMessageOk();  // the user clock raised to the sequences' clock
   UiTest_QueueMessageOk();
