@@ -1,12 +1,15 @@
 // Instrument flows meeting one another: a multi-segment Generate stopped in
 // its first segment, then built again over segment files the instrument
-// kept (each segment's question before anything is sent); the instrument
-// lost in the middle of a multi-segment upload (raw socket and VXI-11),
-// started again and the next Generate; both paths uploaded after a failed
-// Generate and a new identification; a repetition being typed when Generate
-// is pressed; the Transfer page's browser on names with commas that uploads
-// made. Offscreen through the program's own menus,
-// clicks, table cells and scripted popups, with the simulator on 127.0.0.1.
+// kept (each segment's question before anything is sent), also for a target
+// name with quotes and a comma; the instrument lost in the middle of a
+// multi-segment upload (raw socket and VXI-11) or its assembly, started
+// again and the next Generate; both paths uploaded after a failed Generate
+// and a new identification; a repetition being typed when Generate is
+// pressed; the Transfer page's browser on names with commas that uploads
+// made, and its Transfer to PC cut by a lost instrument; an RF list with
+// Activate to an instrument replaced by another model. Offscreen through the
+// program's own menus, clicks, table cells and scripted popups, with the
+// simulator on 127.0.0.1.
 #include <sys/stat.h>
 
 #include <filesystem>
