@@ -485,4 +485,58 @@ TEST_F(MergedCrossingsTest, DeleteAndMoveAfterTheShownSequenceWasHidden) {
   UiTest_ClearPopups();
 }
 
+// The source ring of a pulse's data row is open when the Data Source
+// Editor moves or deletes sources of one name: the item then chosen is the
+// source it named in the list the user saw, never the one that took its
+// place, and the table shows each row's own source again.
+TEST_F(MergedCrossingsTest, AnOpenSourceRingAfterTheDataSourceEditorMovesSources) {
+  Start();
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("d", "1");
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // "The data source name already exists."
+  AddSource("d", "11");
+  AddSource("e", "111");
+  ASSERT_EQ(DataSourceCount, 3);
+  const uint32_t one = DataSourceTable[0].id, two = DataSourceTable[1].id;
+  Choose(MBAR_PULSE_PNEW);
+  ChooseModulation("BPSK");
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_TYPE, 1), 3);  // "User"
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 0);
+  ASSERT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(one));
+
+  // The ring opened on the items d, d, e; then the second "d" moves up.
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), false), 0);
+  ClickSource(1);
+  Click(DATAEDIT, DATAEDIT_CMD_SENTRY_UP);
+  ASSERT_EQ(DataSourceTable[0].id, two);
+  // The user picks the second "d" of the list still shown (the one of
+  // "11"), or the ring was closed and nothing is picked.
+  const int picked = UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
+  if (picked == 1)
+    EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(two)) << "the source the item named";
+  else
+    EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(one)) << "nothing picked";
+  // Opened again: the items in their new order; the first is "11".
+  ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 0);
+  EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(two));
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_BITS, 1), false), 0);
+  int item = -1;
+  ASSERT_GE(UiTest_ClickTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), false), 0);
+  GetTableCellAttribute(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), ATTR_CTRL_INDEX, &item);
+  EXPECT_EQ(item, 0);
+
+  // The ring open again; "e" (unused) is deleted; the user picks "e" of the
+  // list still shown: the row names no deleted source.
+  ClickSource(2);
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(DataSourceCount, 2);
+  UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 2);
+  const int8_t source = PulseTable[0].dataRows[0].source;
+  EXPECT_TRUE(source == static_cast<int8_t>(one) || source == static_cast<int8_t>(two)) << int(source);
+}
+
 }  // namespace
