@@ -1,9 +1,12 @@
 // Scenarios where the table, dialog, tree and project commands meet: a
-// Multi Segment cell still being typed in when a button or the tree takes
+// Multi Segment cell still being typed in when a button or a menu takes
 // over, the second of two sequences of one name under Hide Tree Entries and
 // Move, the Report dialog cancelled after a table edit, an import whose data
 // sources clash while the Data Source Editor and the Baseband Filter dialog
-// are open, and a project with clashing IDs saved over after "Save anyway ?".
+// are open, a project with clashing IDs saved over after "Save anyway ?", a
+// missing plug-in at Generate, an exact parameter through Copy and Import,
+// Delete after the shown sequence was hidden, and the source ring left open
+// while the Data Source Editor moves and deletes sources.
 // Offscreen through the program's own start-up, menus, tree clicks, table
 // cells, dialog buttons and scripted popups.
 #include <sys/stat.h>
@@ -281,7 +284,9 @@ TEST_F(MergedCrossingsTest, ImportWithClashingSourcesUnderOpenEditorAndFilterDia
     ASSERT_GE(slot, 0);
     EXPECT_EQ(SequenceTable[slot].filterOn, 1);
     for (int s = 0; s < SequenceCount; ++s)
-      if (s != slot) EXPECT_EQ(SequenceTable[s].filterOn, 0) << s;
+      if (s != slot) {
+        EXPECT_EQ(SequenceTable[s].filterOn, 0) << s;
+      }
   }
 }
 
@@ -339,7 +344,9 @@ TEST_F(MergedCrossingsTest, ClashingProjectEditedSavedAnywayAndReloaded) {
   Choose(MBAR_FILE_LOADPRJ);
   EXPECT_EQ(LastProjectRecordsLost, 0);
   for (const auto& popup : UiTest_Popups())
-    if (popup.kind != "file") EXPECT_EQ(popup.kind, "confirm") << popup.text;
+    if (popup.kind != "file") {
+      EXPECT_EQ(popup.kind, "confirm") << popup.text;
+    }
   ASSERT_EQ(PulseCount, 2);
   ASSERT_EQ(SequenceCount, 2);
   EXPECT_EQ(PulseTable[1].name.str(), "q2");
@@ -514,10 +521,11 @@ TEST_F(MergedCrossingsTest, AnOpenSourceRingAfterTheDataSourceEditorMovesSources
   // The user picks the second "d" of the list still shown (the one of
   // "11"), or the ring was closed and nothing is picked.
   const int picked = UiTest_ChooseTableCellRingItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 1);
-  if (picked == 1)
+  if (picked == 1) {
     EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(two)) << "the source the item named";
-  else
+  } else {
     EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(one)) << "nothing picked";
+  }
   // Opened again: the items in their new order; the first is "11".
   ChooseCellItem(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_SOURCE, 1), 0);
   EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int8_t>(two));
