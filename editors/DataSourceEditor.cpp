@@ -227,7 +227,10 @@ int CloseDataSourcesCb(int panel, int, int event, void*, int, int) {
 
 int AddDataSourceCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
-  if (DataSourceAppend() >= 0) RebuildDataSourceTree();
+  if (DataSourceAppend() >= 0) {
+    RebuildDataSourceTree();
+    RefreshPulseDataTable();
+  }
   return 0;
 }
 
@@ -243,6 +246,9 @@ int DeleteDataSourceCb(int panel, int, int event, void*, int, int) {
   if (ConfirmPopup("Delete Item", "Are you sure you want to delete this data source ?") != 1) return 0;
   DataSourceRemoveAt(DataSourceIndexById(id));
   ShowNoSource(panel);
+  // The Pulse Editor's source ring listed the sources by position: it is
+  // closed, so that no item of the old list names a source now.
+  RefreshPulseDataTable();
   return 0;
 }
 
@@ -256,6 +262,9 @@ int MoveActive(int panel, int event, int delta) {
   if (to < 0) return 0;
   CurrentDataSource = to;
   RebuildDataSourceTree();
+  // An open source ring of the Pulse Editor lists the old order: it is
+  // closed, so that an item picked names the source the user saw.
+  RefreshPulseDataTable();
   return 0;
 }
 
