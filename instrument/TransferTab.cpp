@@ -399,7 +399,7 @@ int RefreshTransferTab() {
     linkedFor = InstrumentIdentification();
     char local[kFileBrowserPathSize] = "";
     GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local, sizeof local);
-    // The placeholder shown before any build is no file name.
+    // The "-" shown before any build is no file name.
     if (local[0] != '\0' && std::strcmp(local, kNoLocalFile) != 0)
       UpdateLinkedRemoteFiles(local, IdentifiedDefaultDirectory());
   }
@@ -594,7 +594,7 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   char localFile[kFileBrowserPathSize] = "";
   GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, localFile, sizeof localFile);
-  // The placeholder shown before any waveform was built is no file name.
+  // The "-" shown before any waveform was built is no file name.
   if (std::strcmp(localFile, kNoLocalFile) == 0) localFile[0] = '\0';
   SetTransferBusy(1);
   Log_Message(1, " ");

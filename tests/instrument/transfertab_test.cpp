@@ -288,7 +288,7 @@ TEST_F(TransferTabTest, UploadBeforeAnyBuildSaysNoSourceFile) {
   ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
   EXPECT_EQ(Log().status.back(), "Error: No Source File Specified.");
   EXPECT_FALSE(Log().HasStatus("Error: Cannot Read Waveform Information."));
-  // The placeholder named no instrument file either, and nothing was sent.
+  // The "-" named no instrument file either, and nothing was sent.
   EXPECT_EQ(g_Settings.RemoteFileA.str(), "D:\\kept.wv");
   EXPECT_FALSE(Sent(":MMEM:DATA"));
   GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, shown, sizeof shown);
