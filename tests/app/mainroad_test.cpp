@@ -71,21 +71,9 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-class MainRoadTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
+class MainRoadTest : public cz::test::SimulatedHomeTest {
  protected:
   std::string PluginFolder() const override { return cz::test::BuildDir() + "/Plugins"; }
-  void SetUp() override {
-    StartupHomeTest::SetUp();
-    cz::test::SimOptions opt;
-    opt.model = "Kaldra";
-    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
-    opt.vxi11 = false;
-    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
-                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
-                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
-  }
 
   static int PageVisible(int page) {
     int visible = -1;
@@ -111,7 +99,6 @@ class MainRoadTest : public cz::test::StartupHomeTest, public cz::test::ProgramS
     ChooseModulation(modulation);
   }
 
-  cz::test::SimFixture sim_;
 };
 
 TEST_F(MainRoadTest, PulseSequenceGenerateViewTransferSaveReload) {

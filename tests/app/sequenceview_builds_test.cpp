@@ -43,20 +43,8 @@ int Occurrences(const std::string& text, const std::string& what) {
   return n;
 }
 
-class SequenceViewBuildsTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
+class SequenceViewBuildsTest : public cz::test::SimulatedHomeTest {
  protected:
-  void SetUp() override {
-    StartupHomeTest::SetUp();
-    cz::test::SimOptions opt;
-    opt.model = "Kaldra";
-    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
-    opt.vxi11 = false;
-    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
-                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
-                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
-  }
 
 
   // Generate on the Sequence Editor for library sequence k: the view draws.
@@ -108,7 +96,6 @@ class SequenceViewBuildsTest : public cz::test::StartupHomeTest, public cz::test
       EXPECT_TRUE(UiTest_GetPlots(TAB_VIEW, graph).empty()) << after << ", graph " << graph;
   }
 
-  cz::test::SimFixture sim_;
 };
 
 TEST_F(SequenceViewBuildsTest, MultiSegmentBuildsOfBlankCwAndBothLeaveTheViewEmpty) {

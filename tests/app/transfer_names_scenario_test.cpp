@@ -16,6 +16,7 @@
 #include "instrument/Identify.h"
 #include "instrument/VisaDev.h"
 #include "platform/ui/TestDriver.h"
+#include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "ui/main/SequenceEditorPage.h"
@@ -26,35 +27,8 @@ namespace {
 using cz::test::FileExists;
 using cz::test::WriteFileBytes;
 
-class TransferNamesScenarioTest : public cz::test::StartupHomeTest {
+class TransferNamesScenarioTest : public cz::test::SimulatedHomeTest {
  protected:
-  void SetUp() override {
-    StartupHomeTest::SetUp();
-    cz::test::SimOptions opt;
-    opt.model = "Kaldra";
-    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
-    opt.vxi11 = false;
-    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
-                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
-                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
-  }
-  static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
-  static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
-  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
-  static std::string Text(int panel, int control) {
-    std::vector<char> text(1 << 20, '\0');
-    GetCtrlVal(panel, control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-  }
-  static int Dimmed(int panel, int control) {
-    int dimmed = -1;
-    GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
-    return dimmed;
-  }
-  std::string Log() const { return Text(TAB_LOG, TAB_LOG_TEX_LOG); }
-  std::string Status() const { return Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR); }
   int Count(std::size_t from, const std::string& part) const {
     const std::vector<std::string> r = sim_.Received();
     int n = 0;
@@ -62,7 +36,6 @@ class TransferNamesScenarioTest : public cz::test::StartupHomeTest {
     return n;
   }
 
-  cz::test::SimFixture sim_;
 };
 
 // A waveform name that makes the linked instrument name longer than the

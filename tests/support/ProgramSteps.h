@@ -15,6 +15,8 @@
 #include "app/PulsePanelIds.h"
 #include "platform/ui/TestDriver.h"
 #include "platform/ui/UserInterface.h"
+#include "tests/support/SimFixture.h"
+#include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "ui/pulse/ModulationPanel.h"
 
@@ -85,6 +87,26 @@ struct ProgramSteps {
     }
     return rows;
   }
+};
+
+// A home whose settings select a simulated two-path generator on 127.0.0.1
+// (raw socket), with a temporary folder of its own and no project to load.
+class SimulatedHomeTest : public StartupHomeTest, public ProgramSteps {
+ protected:
+  void SetUp() override {
+    StartupHomeTest::SetUp();
+    SimOptions opt;
+    opt.model = "Kaldra";
+    opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+  }
+
+  SimFixture sim_;
 };
 
 }  // namespace cz::test
