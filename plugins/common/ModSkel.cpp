@@ -1,5 +1,6 @@
 #include "ModSkel.h"
 
+#include <cmath>
 #include <cstring>
 
 const char kModSkelErrSampleRate[] = "Invalid sample rate. Use a sample rate above 0.";
@@ -91,4 +92,32 @@ int ModSkel_GetConf(const ModSkelConfRow* rows, int count, int row, char* type, 
   std::memcpy(min, &r.min, sizeof(double));
   std::memcpy(max, &r.max, sizeof(double));
   return 1;
+}
+
+ModSkelHalfMicro ModSkel_HalfMicroCell(int sample, double srate) {
+  constexpr long long kCellsPerSecond = 2000000;  // 0.5 us cells
+  ModSkelHalfMicro pos{0, 0};
+  if (srate >= 1.0 && srate < 4.0e12 && std::floor(srate) == srate) {
+    const long long rate = static_cast<long long>(srate);
+    const long long num = static_cast<long long>(sample) * kCellsPerSecond;  // |num| < 2^53
+    long long cell = num / rate;
+    long long rem = num % rate;
+    if (rem < 0) {  // floor for negative samples
+      --cell;
+      rem += rate;
+    }
+    pos.cell = cell;
+    pos.on_edge = rem == 0;
+    return pos;
+  }
+  const double cells = static_cast<double>(sample) * static_cast<double>(kCellsPerSecond) / srate;
+  const double tolerance = 1e-6 * static_cast<double>(kCellsPerSecond) / srate;
+  if (!(std::fabs(cells) < 1e18)) {  // far outside any burst
+    pos.cell = cells < 0 ? -1 : (1LL << 60);
+    return pos;
+  }
+  const double cell = std::floor(cells + tolerance);
+  pos.cell = static_cast<long long>(cell);
+  pos.on_edge = std::fabs(cells - cell) <= tolerance;
+  return pos;
 }

@@ -89,3 +89,14 @@ struct ModSkelConfRow {
 // three doubles written for 0 <= row < count, else 0 and nothing written.
 int ModSkel_GetConf(const ModSkelConfRow* rows, int count, int row, char* type, char* label,
                     void* dflt, void* min, void* max);
+
+// Where a sample lies on a grid of half-microsecond cells (the pulse-position
+// plug-ins' bit grid): the cell that holds sample / srate, and whether the
+// sample falls exactly on that cell's start. At a whole sample rate this is
+// exact integer arithmetic; at any other rate an edge is met within a
+// millionth of a sample, so no rounding error moves a sample across it.
+struct ModSkelHalfMicro {
+  long long cell;
+  int on_edge;
+};
+ModSkelHalfMicro ModSkel_HalfMicroCell(int sample, double srate);

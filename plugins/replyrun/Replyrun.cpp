@@ -19,15 +19,11 @@ constexpr int kShortReply = 56;
 
 constexpr double kDataStart = 8e-6;
 constexpr double kBitPeriod = 1e-6;
-constexpr double kHalfBit = 0.5e-6;
 
-// Preamble pulses, closed intervals, seconds.
-struct Interval {
-  double begin;
-  double end;
-};
-constexpr Interval kPreamble[4] = {
-    {0.0, 0.5e-6}, {1.0e-6, 1.5e-6}, {3.5e-6, 4.0e-6}, {4.5e-6, 5.0e-6}};
+// Half-microsecond cells: the first cell of each preamble pulse, and of the
+// first data bit (8 us).
+constexpr long long kPreambleCell[4] = {0, 2, 7, 9};
+constexpr long long kDataCell = 16;
 
 const char kComment[] =
     "This plugin creates a Replyrun pulse train.  \n"
@@ -45,13 +41,8 @@ unsigned char g_bits[kMaxBits];
 int g_bit_count = 0;
 int g_bits_parsed = 0;
 
-// Data bit periods [start, end) of the current reply, seconds.
-double g_bit_start[kMaxBits];
-double g_bit_end[kMaxBits];
-
-// Parses "mbits", checks the pulse and lays out the bit periods, once per
-// repetition. The first failing check leaves its text; returns 1 when the
-// reply can be produced.
+// Parses "mbits" and checks the pulse, once per repetition. The first
+// failing check leaves its text; returns 1 when the reply can be produced.
 int PrepareReply() {
   const int n = ModSkel_ParseBits(g_bit_text.text, g_bits, kMaxBits);
   if (n != kShortReply && n != kMaxBits) {
@@ -70,10 +61,6 @@ int PrepareReply() {
   if (static_cast<double>(g_timing.ton) / g_timing.srate < n * kBitPeriod + kDataStart) {
     ModSkel_SetError(&g_error, kErrOnTime);
     return 0;
-  }
-  for (int i = 0; i < n; ++i) {
-    g_bit_start[i] = kDataStart + i * kBitPeriod;
-    g_bit_end[i] = 9e-6 + i * kBitPeriod;
   }
   g_bit_count = n;
   g_bits_parsed = 1;
@@ -131,22 +118,23 @@ int mod_engine_2(unsigned char* marker, double* amp, double* phase, int sample) 
 
   *phase = 0.0;
   *marker = 0;
-  const double t = sample / g_timing.srate;
+  // Every edge of the reply lies on the half-microsecond grid: the preamble
+  // pulses span cells [0, 1], [2, 3], [7, 8], [9, 10] with both ends
+  // included (the end only when the sample falls exactly on it); bit i
+  // takes cells 16 + 2i (first half) and 17 + 2i.
+  const ModSkelHalfMicro pos = ModSkel_HalfMicroCell(sample, g_timing.srate);
   for (int k = 0; k < 4; ++k) {
-    if (t >= kPreamble[k].begin && t <= kPreamble[k].end) {
+    if (pos.cell == kPreambleCell[k] || (pos.cell == kPreambleCell[k] + 1 && pos.on_edge)) {
       *amp = 1.0;
       if (k == 0) *marker = 1;
       return 1;
     }
   }
   *amp = 0.0;
-  if (t < kDataStart) return 1;
+  if (pos.cell < kDataCell || pos.cell >= kDataCell + 2LL * g_bit_count) return 1;  // before or behind the bits
 
-  int i = 0;
-  while (i < g_bit_count && !(t >= g_bit_start[i] && t < g_bit_end[i])) ++i;
-  if (i == g_bit_count) return 1;  // behind the reply
-
-  const int first_half = t < g_bit_start[i] + kHalfBit;
+  const int i = static_cast<int>((pos.cell - kDataCell) / 2);
+  const int first_half = (pos.cell - kDataCell) % 2 == 0;
   if (i == 0 && first_half) *marker = 2;
   if ((g_bits[i] == 1 && first_half) || (g_bits[i] == 0 && !first_half)) *amp = 1.0;
   return 1;

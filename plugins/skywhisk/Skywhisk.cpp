@@ -16,12 +16,8 @@ namespace {
 
 constexpr int kBits = kModSkelMaxBits;
 
-// Grid of the burst, seconds.
-constexpr double kPreambleWidth = 0.5e-6;
-constexpr double kDataStart = 8e-6;
-constexpr double kBitPeriod = 1e-6;
-constexpr double kHalfBit = 0.5e-6;
-constexpr double kBurstEnd = 120e-6;
+// The first data bit starts at 8 us: half-microsecond cell 16.
+constexpr long long kDataCell = 16;
 constexpr double kMinOnTime = 120e-6;
 
 const char kComment[] =
@@ -116,25 +112,22 @@ int mod_engine_2(unsigned char* marker, double* amp, double* phase, int sample) 
     return 0;
   }
 
-  const double t = sample / g_timing.srate;
-  if (t >= 0.0 && t < kPreambleWidth) {
+  // Every edge of the burst lies on the half-microsecond grid: preamble
+  // cells 0, 2, 7, 9; bit d in cells 16 + 2d (first half) and 17 + 2d.
+  const long long h = ModSkel_HalfMicroCell(sample, g_timing.srate).cell;
+  if (h == 0) {
     *amp = 1.0;
     *marker = 1;
     return 1;
   }
-  if ((t >= 1.0e-6 && t < 1.5e-6) || (t >= 3.5e-6 && t < 4.0e-6) || (t >= 4.5e-6 && t < 5.0e-6)) {
+  if (h == 2 || h == 7 || h == 9) {
     *amp = 1.0;
     return 1;
   }
-  if (t < kDataStart || t >= kBurstEnd) return 1;
-
-  // The bit index truncates the time offset as computed in double precision;
-  // receivers under test see exactly these bit edges.
-  int d = static_cast<int>((t - kDataStart) / kBitPeriod);
-  if (d < 0) d = 0;
-  if (d > kBits - 1) d = kBits - 1;
+  if (h < kDataCell || h >= kDataCell + 2 * kBits) return 1;
+  const int d = static_cast<int>((h - kDataCell) / 2);
   if (d == 0) *marker = 2;
-  const int first_half = t < kDataStart + d * kBitPeriod + kHalfBit;
+  const int first_half = (h - kDataCell) % 2 == 0;
   if ((g_bits[d] == 1 && first_half) || (g_bits[d] == 0 && !first_half)) *amp = 1.0;
   return 1;
 }

@@ -23,20 +23,21 @@ std::string TestBits(int count, char first) {
   return s;
 }
 
-// Amplitude and marker by the reply's formulas in double precision: closed
-// preamble intervals, bit i in [8 us + i us, 9 us + i us).
+// Amplitude and marker by the reply's layout in exact integer arithmetic:
+// at a whole rate, sample n lies n * 2,000,000 / rate half-microsecond cells
+// from the start; the preamble pulses are closed ([0, 0.5 us] ...), bit i
+// takes [8 us + i us, 9 us + i us).
 std::pair<double, int> Expected(const std::string& bits, int n, double srate) {
-  const double t = n / srate;
-  if (t <= 0.5e-6) return {1, 1};
-  if ((t >= 1.0e-6 && t <= 1.5e-6) || (t >= 3.5e-6 && t <= 4.0e-6) || (t >= 4.5e-6 && t <= 5.0e-6)) return {1, 0};
-  for (std::size_t i = 0; t >= 8e-6 && i < bits.size(); ++i) {
-    const double start = 8e-6 + i * 1e-6;
-    if (t >= start && t < 9e-6 + i * 1e-6) {
-      const bool first = t < start + 0.5e-6;
-      return {(bits[i] == '1') == first ? 1.0 : 0.0, (i == 0 && first) ? 2 : 0};
-    }
+  const long long num = static_cast<long long>(n) * 2000000, rate = static_cast<long long>(srate);
+  const long long cell = num / rate;
+  const bool on_edge = num % rate == 0;
+  for (long long begin : {0, 2, 7, 9}) {
+    if (cell == begin || (cell == begin + 1 && on_edge)) return {1, begin == 0 ? 1 : 0};
   }
-  return {0, 0};
+  if (cell < 16 || cell >= 16 + 2 * static_cast<long long>(bits.size())) return {0, 0};
+  const long long i = (cell - 16) / 2;
+  const bool first = (cell - 16) % 2 == 0;
+  return {(bits[i] == '1') == first ? 1.0 : 0.0, (i == 0 && first) ? 2 : 0};
 }
 
 cz::test::PulseSetup Reply(double srate, const std::string& mbits, double on_us) {
@@ -68,6 +69,36 @@ TEST(Replyrun, RepliesOf56And112BitsAtTwoRates) {
       }
     }
   }
+}
+
+// Bit i's first half starts exactly at 8 us + i us; at whole-MHz rates that
+// sample belongs to bit i, and no sample between 8 us and the reply's end
+// falls into no bit.
+TEST(Replyrun, EverySampleInItsBitAtWholeMegahertzRates) {
+  for (double srate : {2e6, 10e6, 100e6, 1000e6}) {
+    for (int nbits : {56, 112}) {
+      for (const std::string& bits : {std::string(nbits, '1'), TestBits(nbits, '0')}) {
+        SCOPED_TRACE(testing::Message() << srate << " Hz, " << nbits << " bits " << bits.substr(0, 8));
+        Lib().init();
+        const cz::test::PulseRun run = cz::test::RunPulse(Lib(), Reply(srate, bits, nbits + 9));
+        ASSERT_EQ(run.failed_sample, -1) << run.error;
+        const long long per_us = static_cast<long long>(srate / 1e6);
+        for (std::size_t n = 0; n < run.samples.size(); ++n) {
+          const auto [amp, marker] = Expected(bits, static_cast<int>(n), srate);
+          ASSERT_EQ(run.samples[n].amp, amp) << "sample " << n;
+          ASSERT_EQ(run.samples[n].marker, marker) << "sample " << n;
+        }
+        for (int i = 0; i < nbits; ++i) {
+          long long on = 0;
+          for (long long n = (8 + i) * per_us; n < (9 + i) * per_us; ++n) on += run.samples[n].amp == 1.0;
+          ASSERT_EQ(on, per_us / 2) << "bit " << i;
+        }
+      }
+    }
+  }
+  Lib().init();
+  const auto s = cz::test::RunPulse(Lib(), Reply(10e6, std::string(112, '1'), 120)).samples;
+  for (int n : {130, 210, 260, 700, 750, 1040}) EXPECT_EQ(s[n].amp, 1.0) << n;
 }
 
 TEST(Replyrun, ClosedPreambleAndFirstBitMarker) {

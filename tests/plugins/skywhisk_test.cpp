@@ -25,15 +25,16 @@ std::string TestBits() {
   return s;
 }
 
-// Amplitude and marker by the squitter's formulas in double precision; the
-// bit index is the truncated (t - 8 us) / 1 us.
+// Amplitude and marker by the squitter's layout in exact integer arithmetic:
+// at a whole rate, sample n lies in half-microsecond cell n * 2,000,000 / rate
+// (rounded down), and every edge of the burst is a cell boundary.
 std::pair<double, int> Expected(const std::string& bits, int n, double srate) {
-  const double t = n / srate;
-  if (t < 0.5e-6) return {1, 1};
-  if ((t >= 1.0e-6 && t < 1.5e-6) || (t >= 3.5e-6 && t < 4.0e-6) || (t >= 4.5e-6 && t < 5.0e-6)) return {1, 0};
-  if (t < 8e-6 || t >= 120e-6) return {0, 0};
-  const int d = std::min(111, static_cast<int>((t - 8e-6) / 1e-6));
-  const bool first = t < 8e-6 + d * 1e-6 + 0.5e-6;
+  const long long cell = static_cast<long long>(n) * 2000000 / static_cast<long long>(srate);
+  if (cell == 0) return {1, 1};
+  if (cell == 2 || cell == 7 || cell == 9) return {1, 0};
+  if (cell < 16 || cell >= 240) return {0, 0};
+  const long long d = (cell - 16) / 2;
+  const bool first = (cell - 16) % 2 == 0;
   return {(bits[d] == '1') == first ? 1.0 : 0.0, d == 0 ? 2 : 0};
 }
 
@@ -72,6 +73,40 @@ TEST(Skywhisk, SquitterPulsePositionsAtTwoRates) {
       ASSERT_EQ(run.samples[n].phase, 0.0);
     }
   }
+}
+
+// Each bit's first half starts exactly at 8 us + d us; at whole-MHz rates
+// that sample belongs to bit d, whatever d, so with all ones every data pulse
+// is 0.5 us long and with alternating bits a decoder reads the bits sent.
+TEST(Skywhisk, EverySampleInItsBitAtWholeMegahertzRates) {
+  std::string alternating(112, '0');
+  for (int i = 0; i < 112; i += 2) alternating[i] = '1';
+  for (double srate : {2e6, 10e6, 100e6, 1000e6}) {
+    for (const std::string& bits : {std::string(112, '1'), alternating, TestBits()}) {
+      SCOPED_TRACE(testing::Message() << srate << " Hz, bits " << bits.substr(0, 8));
+      Lib().init();
+      const cz::test::PulseRun run = cz::test::RunPulse(Lib(), Squitter(srate, bits));
+      ASSERT_EQ(run.failed_sample, -1) << run.error;
+      const long long per_us = static_cast<long long>(srate / 1e6);
+      for (std::size_t n = 0; n < run.samples.size(); ++n) {
+        const auto [amp, marker] = Expected(bits, static_cast<int>(n), srate);
+        ASSERT_EQ(run.samples[n].amp, amp) << "sample " << n;
+        ASSERT_EQ(run.samples[n].marker, marker) << "sample " << n;
+      }
+      // Every bit's pulse: exactly half a microsecond of samples.
+      for (int d = 0; d < 112; ++d) {
+        long long on = 0;
+        for (long long n = (8 + d) * per_us; n < (9 + d) * per_us; ++n) on += run.samples[n].amp == 1.0;
+        ASSERT_EQ(on, per_us / 2) << "bit " << d;
+        const long long first = (8 + d) * per_us;
+        ASSERT_EQ(run.samples[first].amp, bits[d] == '1' ? 1.0 : 0.0) << "first sample of bit " << d;
+      }
+    }
+  }
+  // The samples named by users: 26, 70 and 75 us at 10 MHz, all ones.
+  Lib().init();
+  const auto s = cz::test::RunPulse(Lib(), Squitter(10e6, std::string(112, '1'))).samples;
+  for (int n : {260, 700, 750}) EXPECT_EQ(s[n].amp, 1.0) << n;
 }
 
 TEST(Skywhisk, GridEdges) {
