@@ -54,6 +54,7 @@ struct ModulationState {
   int32_t bitsPerSymbol = 0;     // from ModulationTypeTable; 0 without symbols
   int32_t symbolCount = 0;       // bits / bitsPerSymbol (integer division)
   double samplesPerSymbol = 0;   // (R + N + F) / symbolCount; 0 without symbols
+  int64_t symbolSpan = 0;        // R + N + F when the symbols share the pulse; 0 otherwise (MSK)
   int32_t previousSymbol = -1;   // D-QPSK and MSK
   int32_t module = -1;           // ModuleTable index of the plug-in, -1 none
   ModulationSampleFn rule = nullptr;  // per-sample rule of a built-in type, nullptr none
@@ -130,6 +131,15 @@ struct ModulationState {
 };
 
 extern ModulationState ModState;
+
+// Symbol of sample n, floor(n * symbolCount / (R + N + F)) in exact integer
+// arithmetic where the symbols share the pulse (so a symbol that starts
+// exactly on a sample owns it), else trunc(n / samplesPerSymbol); not yet
+// limited to the symbol range.
+int ModulationSymbolOf(int64_t n);
+// Position of sample n within symbol s of the pulse: 0 at the symbol's start,
+// 1 at its end; 0 without a symbol length.
+double ModulationSymbolPosition(int64_t n, int s);
 
 // Applies the pulse's modulation to sample n of a repetition.
 //   pulseIndex  the pulse's index in PulseTable (parameters and plug-in

@@ -43,8 +43,7 @@ void Ask(const ModulationSample& x, double* amplitude, double* phase) {
   bool high = one;
   if (st.askCoding == 1) {
     // position coding: a '1' is high in its first half, a '0' in its second
-    const double S = st.samplesPerSymbol;
-    const double u = S != 0.0 ? (x.n - x.s * S) / S : 0.0;
+    const double u = ModulationSymbolPosition(x.n, x.s);
     if (u > 0.5) high = !one;
   }
   *amplitude = high ? 1.0 : low;

@@ -73,14 +73,15 @@ double ChirpExp10(const ModulationSample& x) {
   return std::pow(10.0, ModState.chirpLog10W1 * (x.n - x.R) / x.N) - 1.0 - W / 2.0;
 }
 
-// The switch point is the integer half of N, the slopes run about the exact
-// half.
+// Up to the exact half of the on time and down again: the switch comes at
+// 2m < N, so with an odd N the middle sample lies on the falling slope and
+// the sweep never leaves +-W/2.
 double ChirpTriangular(const ModulationSample& x) {
   const double W = x.W;
   const int N = x.N;
   const int m = x.n - x.R;
   if (InRise(x) || InFall(x)) return -W / 2.0;
-  if (m < N / 2) return (W / 2.0) * (4.0 * m / N - 1.0);
+  if (2 * static_cast<int64_t>(m) < N) return (W / 2.0) * (4.0 * m / N - 1.0);
   return (W / 2.0) * (1.0 - 4.0 * (m - N / 2.0) / N);
 }
 
@@ -89,7 +90,7 @@ double ChirpInvTriangular(const ModulationSample& x) {
   const int N = x.N;
   const int m = x.n - x.R;
   if (InRise(x) || InFall(x)) return W / 2.0;
-  if (m < N / 2) return (W / 2.0) * (1.0 - 4.0 * m / N);
+  if (2 * static_cast<int64_t>(m) < N) return (W / 2.0) * (1.0 - 4.0 * m / N);
   return (W / 2.0) * (4.0 * (m - N / 2.0) / N - 1.0);
 }
 

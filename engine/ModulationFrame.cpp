@@ -42,6 +42,7 @@ int SetUpSymbols(int code, int R, int N, int F) {
   st.bitsPerSymbol = type != nullptr ? type->bitsPerSymbol : 0;
   st.symbolCount = 0;
   st.samplesPerSymbol = 0.0;
+  st.symbolSpan = 0;
   if (st.bitsPerSymbol == 0) return 1;
 
   Log_Message(1, "Using intra pulse modulation.");
@@ -57,6 +58,7 @@ int SetUpSymbols(int code, int R, int N, int F) {
     return 0;
   }
   st.samplesPerSymbol = static_cast<double>(R + N + F) / st.symbolCount;
+  st.symbolSpan = static_cast<int64_t>(R) + N + F;
   return 1;
 }
 
@@ -127,7 +129,10 @@ int FirstSample(int pulseIndex, const PulseRecord& pulse, int R, int N, int F, d
   if (!ModulationReadAmParams(pulseIndex, st.code)) return 0;
   if (!SetUpSymbols(st.code, R, N, F)) return 0;
   // MSK runs on its own symbol rate rather than the pulse length.
-  if (st.code == MOD_MSK) st.samplesPerSymbol = r / st.mskRate;
+  if (st.code == MOD_MSK) {
+    st.samplesPerSymbol = r / st.mskRate;
+    st.symbolSpan = 0;
+  }
   st.previousSymbol = -1;
   st.rule = ModulationFmRule(st.code);
   if (st.rule == nullptr) st.rule = ModulationPskRule(st.code);
@@ -157,16 +162,42 @@ int PluginSample(int n, double* amplitude, double* phase, unsigned char* marker)
   return 0;
 }
 
-// Symbol index of sample k for S samples per symbol, truncated toward zero
-// and kept within the int range before the conversion.
-inline int SymbolOf(double k, double S) {
-  double v = std::trunc(k / S);
+}  // namespace
+
+namespace {
+
+// Quotient and remainder rounded toward minus infinity (b > 0).
+inline int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0 && a < 0) ? 1 : 0); }
+
+inline int ClampToInt(double v) {
   if (v < -1.0) return -1;
   if (v > 2147483647.0) return 2147483647;
   return static_cast<int>(v);
 }
 
 }  // namespace
+
+int ModulationSymbolOf(int64_t n) {
+  const ModulationState& st = ModState;
+  if (st.symbolSpan > 0) {
+    const int64_t s = FloorDiv(n * st.symbolCount, st.symbolSpan);
+    return s < -1 ? -1 : static_cast<int>(s);  // n <= span, so s <= symbolCount
+  }
+  if (st.samplesPerSymbol == 0.0) return 0;
+  return ClampToInt(std::trunc(static_cast<double>(n) / st.samplesPerSymbol));
+}
+
+double ModulationSymbolPosition(int64_t n, int s) {
+  const ModulationState& st = ModState;
+  if (st.symbolSpan > 0) {
+    // (n - s * span / count) / (span / count), kept in integers until the end
+    return static_cast<double>(n * st.symbolCount - static_cast<int64_t>(s) * st.symbolSpan) /
+           static_cast<double>(st.symbolSpan);
+  }
+  const double S = st.samplesPerSymbol;
+  if (S == 0.0) return 0.0;
+  return (static_cast<double>(n) - s * S) / S;
+}
 
 int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, int R, int N, int F,
                       double r, const PulseRecord& pulse, double chirpWidth, int firstSample,
@@ -177,12 +208,12 @@ int ComputeModulation(int pulseIndex, double* amplitude, double* phase, int n, i
   ModulationSample x{n, R, N, F, r, chirpWidth, 0, 0, firstSample};
   const double S = st.samplesPerSymbol;
   if (S != 0.0) {
-    x.s = SymbolOf(n, S);
+    x.s = ModulationSymbolOf(n);
     if (x.s > st.symbolCount - 1) x.s = st.symbolCount - 1;
     if (x.s < 0) x.s = 0;
     // Only differential BPSK looks back; the others skip the division.
     if (st.code == MOD_BARKER) {
-      x.sPrev = SymbolOf(n - 1.0, S);
+      x.sPrev = ModulationSymbolOf(static_cast<int64_t>(n) - 1);
       if (x.sPrev < 0) x.sPrev = 0;
     }
   }

@@ -21,21 +21,18 @@ inline int Dibit(int first, int second) { return (Bit(first) ? 2 : 0) | (Bit(sec
 
 // Position within the current symbol, 0 at its start and 1 at its end. A
 // repetition of a single sample has no symbol length; it sits at the start.
-inline double SymbolPosition(const ModulationSample& x) {
-  const double S = ModState.samplesPerSymbol;
-  if (S == 0.0) return 0.0;
-  return (x.n - x.s * S) / S;
-}
+inline double SymbolPosition(const ModulationSample& x) { return ModulationSymbolPosition(x.n, x.s); }
 
-// Amplitude of a sample at phase phi on the ellipse with the semi-axes
-// Gain I and Gain Q: gI*gQ / sqrt(gQ^2 sin^2 + gI^2 cos^2). Equal gains give
-// gI; finite for every pair of gains (both are at least 0.01).
+// Amplitude of a sample at phase phi on the ellipse with the semi-axis Gain I
+// along the in-phase axis and Gain Q along the quadrature axis:
+// gI*gQ / sqrt(gI^2 sin^2 + gQ^2 cos^2), so phase 0 has gI and pi/2 has gQ.
+// Finite for every pair of gains (both are at least 0.01).
 inline double GainAmplitude(double phi) {
   const double gI = ModState.pskGainI;
   const double gQ = ModState.pskGainQ;
   const double c = std::cos(phi);
   const double s = std::sin(phi);
-  return gI * gQ / std::sqrt(gQ * gQ * s * s + gI * gI * c * c);
+  return gI * gQ / std::sqrt(gI * gI * s * s + gQ * gQ * c * c);
 }
 
 // ---- BPSK ---------------------------------------------------------------------
@@ -107,9 +104,12 @@ int Polyphase(const ModulationSample& x, double* amplitude, double* phase) {
     case 3: case 4: chips = M; break;
     default: return ModulationFail("*** Polyphase code type not supported.");
   }
-  const double c = (x.R + x.N + x.F) / chips;
+  const int64_t span = static_cast<int64_t>(x.R) + x.N + x.F;
+  const double c = span / chips;
   if (std::trunc(c) == 0.0) return ModulationFail("*** Higher sample clock rate required.");
-  const int k = static_cast<int>(std::trunc(x.n / c));
+  // The chip of sample n, floor(n * chips / span) exactly: a chip that starts
+  // on a sample owns it.
+  const int k = static_cast<int>(static_cast<int64_t>(x.n) * static_cast<int64_t>(chips) / span);
   if (x.first) st.polyPrevChip = -1;
   if (k != st.polyPrevChip) {
     const double q = k / M;
@@ -155,14 +155,19 @@ void Qpsk(const ModulationSample& x, double* amplitude, double* phase) {
     }
     case 1: {
       // The first bit of each dibit runs half a symbol ahead of the second.
-      const double S = st.samplesPerSymbol;
-      double ahead = S != 0.0 ? std::trunc((x.n + S / 2.0) / S) : 0.0;
+      // Symbol of the sample half a symbol later: floor((2n + S) / 2S), which
+      // is floor((2n * count + span) / (2 span)) in integers.
+      int ahead = 0;
+      if (st.symbolSpan > 0) {
+        ahead = static_cast<int>((2 * static_cast<int64_t>(x.n) * st.symbolCount + st.symbolSpan) /
+                                 (2 * st.symbolSpan));
+      }
       if (ahead > st.symbolCount - 1) ahead = st.symbolCount - 1;
-      if (ahead < 0.0) ahead = 0.0;
+      if (ahead < 0) ahead = 0;
       static const double kOffsetPhase[4] = {-3.0 * PiConstant / 4.0, 3.0 * PiConstant / 4.0,
                                              -PiConstant / 4.0, PiConstant / 4.0};
       *amplitude = 1.0;
-      *phase = kOffsetPhase[Dibit(2 * static_cast<int>(ahead), 2 * x.s + 1)];
+      *phase = kOffsetPhase[Dibit(2 * ahead, 2 * x.s + 1)];
       break;
     }
     case 2: {

@@ -62,11 +62,11 @@ TEST_F(ModulationFmTest, ChirpRampTypes) {
       {"triangular", [&](int n) {
          if (phaseOf(n)) return -W / 2;
          double m = n - R;
-         return m < N / 2 ? -W / 2 + 2 * W * m / N : W / 2 - 2 * W * (m - N / 2.0) / N; }},
+         return 2 * m < N ? -W / 2 + 2 * W * m / N : W / 2 - 2 * W * (m - N / 2.0) / N; }},
       {"inv trian", [&](int n) {
          if (phaseOf(n)) return W / 2;
          double m = n - R;
-         return m < N / 2 ? W / 2 - 2 * W * m / N : -W / 2 + 2 * W * (m - N / 2.0) / N; }},
+         return 2 * m < N ? W / 2 - 2 * W * m / N : -W / 2 + 2 * W * (m - N / 2.0) / N; }},
       {"no such item", [&](int) { return 0.0; }},
   };
   for (int item = 0; item < 8; ++item) {
@@ -76,6 +76,23 @@ TEST_F(ModulationFmTest, ChirpRampTypes) {
     ExpectFrequencies(run, r, ramps[item].f, item == 3 || item == 4 ? 1e-3 : 1e-6, ramps[item].name);
   }
   EXPECT_TRUE(ModLogHas(" - Chirp Dev:10.000000 MHz"));
+
+  // Odd on times: the sweep turns at the exact half (2m < N rises), so the
+  // middle sample is still on the rising slope and no sample leaves +-W/2
+  // (N = 5: 3 MHz at m = 2, not 7 MHz; N = 1: -5 MHz, not 15 MHz).
+  for (int odd : {1, 5, 101}) {
+    for (int item : {5, 6}) {
+      SCOPED_TRACE(testing::Message() << "N " << odd << " item " << item);
+      SetUpModPulse(MOD_FMCHIRP, {{"Ramp Type", std::to_string(item)}});
+      ModRun run = RunModRepetition(0, odd, 0, r, W);
+      ASSERT_EQ(run.ok, 1);
+      for (size_t n = 0; n < run.phase.size(); ++n)
+        ASSERT_LE(std::fabs(StepFrequency(run, static_cast<int>(n), r)), W / 2 + 1e-6) << n;
+      const int mid = (odd - 1) / 2;
+      const double rising = -W / 2 + 2 * W * mid / odd;
+      EXPECT_NEAR(StepFrequency(run, mid, r), item == 5 ? rising : -rising, 1e-6);
+    }
+  }
 
   // Hand values of "ramp up": -5 MHz on the rise, 0 at sample 60, +5 MHz at
   // the last on sample and in the fall.

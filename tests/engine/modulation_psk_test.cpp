@@ -3,6 +3,7 @@
 // 8PSK, VSB, ASK and AM.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -114,7 +115,7 @@ TEST_F(ModulationPskTest, PolyphaseCodes) {
   EXPECT_EQ(run.phase[49], run.phase[40]);
   for (int n = 50; n <= 59; ++n) EXPECT_NEAR(run.phase[static_cast<size_t>(n)], kPi / 2, 1e-15) << n;
   for (int n = 0; n <= 159; ++n) {
-    int k = static_cast<int>(n / (159.0 / 16));
+    int k = n * 16 / 159;  // chip of sample n, exact
     ASSERT_NEAR(run.phase[static_cast<size_t>(n)], 2 * kPi * (k / 4) * (k % 4) / 4, 1e-12) << n;
     ASSERT_EQ(run.amp[static_cast<size_t>(n)], 1.0);
   }
@@ -173,8 +174,8 @@ TEST_F(ModulationPskTest, QpskConstellationAndGainRule) {
   for (int s = 0; s < 3; ++s)
     EXPECT_NEAR(run.phase[static_cast<size_t>(10 * s)], (40.0 + 90 * s) * kPi / 180, 1e-12) << s;
 
-  // Gain rule: gI/sqrt(1 - e^2 cos^2(phi)) with e = sqrt(gQ^2 - gI^2)/gQ
-  // where that is defined (gQ above gI), finite and mirrored below.
+  // Gain rule: the ellipse with semi-axis gI on I and gQ on Q; at 45 degrees
+  // gI*gQ / sqrt((gI^2 + gQ^2) / 2), the same for either order.
   auto amplitudeAt45 = [&](const char* gi, const char* gq) {
     SetUpModPulse(MOD_QPSK, {{"Gain I", gi}, {"Gain Q", gq}});
     UseBits("00");
@@ -182,16 +183,82 @@ TEST_F(ModulationPskTest, QpskConstellationAndGainRule) {
     EXPECT_EQ(r.ok, 1);
     return r.amp[2];
   };
-  const double e2 = (1.0 - 0.25) / 1.0;
-  EXPECT_NEAR(amplitudeAt45("0.5", "1"), 0.5 / std::sqrt(1 - e2 * 0.5), 1e-12);
+  EXPECT_NEAR(amplitudeAt45("0.5", "1"), 0.5 / std::sqrt(0.625), 1e-12);
   EXPECT_NEAR(amplitudeAt45("1", "0.5"), 0.6324555320336759, 1e-12);
   EXPECT_NEAR(amplitudeAt45("0.7", "0.7"), 0.7, 1e-12);
-  // Gains below 0.01 are raised to 0.01; at 0 degrees the amplitude is gQ.
+  // Gains below 0.01 are raised to 0.01; at 0 degrees (pure I) the amplitude
+  // is gI.
   SetUpModPulse(MOD_QPSK, {{"Gain I", "0"}, {"Gain Q", "0.5"}, {"Angle [deg]", "0"}});
   UseBits("00");
   run = RunModRepetition(0, 4, 0, 1e6);
-  EXPECT_NEAR(run.amp[1], 0.5, 1e-12);
+  EXPECT_NEAR(run.amp[1], 0.01, 1e-12);
   EXPECT_EQ(ModState.pskGainI, 0.01);
+}
+
+// Gain I scales the in-phase axis and Gain Q the quadrature axis, for every
+// type that applies the gains: 8PSK "111" lies on I, "010" on Q.
+TEST_F(ModulationPskTest, GainsActOnTheirOwnAxes) {
+  SetUpModPulse(MOD_8PSK, {{"Gain I", "0.5"}, {"Gain Q", "1"}});
+  UseBits("111010");
+  ModRun run = RunModRepetition(0, 20, 0, 1e6);
+  ASSERT_EQ(run.ok, 1);
+  EXPECT_NEAR(std::fabs(run.amp[5] * std::cos(run.phase[5])), 0.5, 1e-12);  // I
+  EXPECT_NEAR(run.amp[5] * std::sin(run.phase[5]), 0.0, 1e-12);
+  EXPECT_NEAR(std::fabs(run.amp[15] * std::sin(run.phase[15])), 1.0, 1e-12);  // Q
+  EXPECT_NEAR(run.amp[15] * std::cos(run.phase[15]), 0.0, 1e-12);
+  // QPSK with the constellation turned onto the axes: "00" at 0 degrees.
+  SetUpModPulse(MOD_QPSK, {{"Gain I", "1"}, {"Gain Q", "0.25"}, {"Angle [deg]", "0"}});
+  UseBits("00");
+  run = RunModRepetition(0, 4, 0, 1e6);
+  EXPECT_NEAR(run.amp[1] * std::cos(run.phase[1]), 1.0, 1e-12);
+}
+
+// A symbol that starts exactly on a sample owns it: the symbol of sample n
+// is floor(n * count / span) in integers (5.4, 2.2 and 1.2857 samples per
+// symbol), for BPSK, 8PSK and ASK alike.
+TEST_F(ModulationPskTest, SymbolBoundariesInExactArithmetic) {
+  struct Case {
+    int bits, span;
+  } cases[] = {{20, 108}, {50, 110}, {112, 144}};
+  for (const Case& c : cases) {
+    std::string bits;
+    for (int i = 0; i < c.bits; ++i) bits += (i % 2) ? '0' : '1';
+    SCOPED_TRACE(testing::Message() << c.bits << " bits over " << c.span);
+    SetUpModPulse(MOD_BARKER);
+    UseBits(bits);
+    ModRun run = RunModRepetition(0, c.span, 0, 1e6);
+    ASSERT_EQ(run.ok, 1);
+    SetUpModPulse(MOD_ASK, {{"Depth [%]", "50"}});
+    UseBits(bits);
+    ModRun ask = RunModRepetition(0, c.span, 0, 1e6);
+    ASSERT_EQ(ask.ok, 1);
+    for (int n = 0; n <= c.span; ++n) {
+      const int sym = std::min(c.bits - 1, n * c.bits / c.span);
+      ASSERT_EQ(run.phase[static_cast<size_t>(n)], sym % 2 ? 0.0 : kPi) << "BPSK sample " << n;
+      ASSERT_EQ(ask.amp[static_cast<size_t>(n)], sym % 2 ? 0.5 : 1.0) << "ASK sample " << n;
+    }
+  }
+  // 8PSK, 20 symbols ("111" and "000" alternating) over 108 samples.
+  std::string tribits;
+  for (int i = 0; i < 20; ++i) tribits += (i % 2) ? "000" : "111";
+  SetUpModPulse(MOD_8PSK);
+  UseBits(tribits);
+  ModRun run = RunModRepetition(0, 108, 0, 1e6);
+  ASSERT_EQ(run.ok, 1);
+  for (int n = 0; n <= 108; ++n) {
+    const int sym = std::min(19, n * 20 / 108);
+    ASSERT_NEAR(AngleDiff(run.phase[static_cast<size_t>(n)], sym % 2 ? 3 * kPi / 4 : 0.0), 0.0, 1e-12) << n;
+  }
+  // Polyphase P4, M = 20 over 108 samples: each chip's samples share its
+  // phase, first to last.
+  SetUpModPulse(MOD_POLYPHASE, {{"Type", "4"}, {"M (Length)", "20"}});
+  run = RunModRepetition(0, 108, 0, 1e6);
+  ASSERT_EQ(run.ok, 1);
+  for (int n = 0; n < 108; ++n) {
+    const int chip = n * 20 / 108;
+    const int last = ((chip + 1) * 108 + 19) / 20 - 1;  // ceil((chip + 1) * 108 / 20) - 1
+    ASSERT_EQ(run.phase[static_cast<size_t>(n)], run.phase[static_cast<size_t>(last)]) << n;
+  }
 }
 
 TEST_F(ModulationPskTest, OffsetContinuousAndDifferentialQpsk) {
