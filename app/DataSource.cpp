@@ -14,7 +14,7 @@ const BuiltinPattern kBuiltinPatterns[] = {
     {2, "1010...", "10"},
     {3, "Barker R3", "110"},
     {4, "Barker R4a", "1011"},
-    {5, "Barker R4b", "1001"},
+    {5, "Barker R4b", "1110"},
     {6, "Barker R5", "11101"},
     {7, "Barker R7", "1110010"},
     {8, "Barker R11", "11100010010"},

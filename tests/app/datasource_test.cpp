@@ -1,6 +1,7 @@
 // User data sources: the bit-text parser, the look-ups and the IDs.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -106,7 +107,7 @@ TEST(ParseDataBitsTest, MutatedTextsGiveOnlyCountedBits) {
 }
 
 TEST(BuiltinPatternTest, EveryRowAndUnknownIds) {
-  const char* expected[] = {"0", "1", "10", "110", "1011", "1001", "11101", "1110010",
+  const char* expected[] = {"0", "1", "10", "110", "1011", "1110", "11101", "1110010",
                             "11100010010", "1111100110101"};
   for (int id = 0; id < 10; ++id) {
     char out[kDataBitsBufferSize] = {};
@@ -118,6 +119,22 @@ TEST(BuiltinPatternTest, EveryRowAndUnknownIds) {
   EXPECT_EQ(FindBuiltinDataSource(-1, out), 0);
   EXPECT_STREQ(out, "keep");
   EXPECT_EQ(FindBuiltinDataSource(0, nullptr), 0);
+}
+
+// Every Barker pattern (ids 3 to 9) is a Barker code: as +-1 chips, no
+// aperiodic autocorrelation sidelobe exceeds 1 in magnitude.
+TEST(BuiltinPatternTest, BarkerPatternsHaveSidelobesOfAtMostOne) {
+  for (int id = 3; id <= 9; ++id) {
+    char out[kDataBitsBufferSize] = {};
+    ASSERT_EQ(FindBuiltinDataSource(id, out), 1) << id;
+    const std::string code = out;
+    for (std::size_t lag = 1; lag < code.size(); ++lag) {
+      int sum = 0;
+      for (std::size_t i = 0; i + lag < code.size(); ++i)
+        sum += (code[i] == '1' ? 1 : -1) * (code[i + lag] == '1' ? 1 : -1);
+      EXPECT_LE(std::abs(sum), 1) << "id " << id << " (" << code << ") lag " << lag;
+    }
+  }
 }
 
 TEST_F(DataSourceTest, IdsAreTheSmallestFreeAndNamesFollowThem) {
