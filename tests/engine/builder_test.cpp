@@ -15,11 +15,13 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Keywords.h"
 #include "app/Log.h"
+#include "app/PluginLoader.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "engine/EngineHost.h"
+#include "engine/ModulationTypes.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "tests/support/OutsideReaders.h"
@@ -558,6 +560,44 @@ TEST_F(BuilderTest, RefusedBuildsLeaveTheDestinationAlone) {
   EXPECT_EQ(Build(), 1);
   EXPECT_TRUE(Logged("Created folder '" + dir_.File("Waveforms/new") + "'."));
   EXPECT_TRUE(cz::test::FileExists(dir_.File("Waveforms/new/out.wv")));
+}
+
+// A filter or a plug-in that gives nothing usable stops the build with its
+// reason, and the destination stays as it was.
+int NanAmplitudeEngine(double* amplitude, double*, int sample) {
+  *amplitude = sample >= 7 ? std::nan("") : 1.0;
+  return 1;
+}
+
+TEST_F(BuilderTest, UnusableFiltersAndPlugInsWriteNothing) {
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 2);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  s.filterOn = 1;
+  s.filterType = FILT_GAUSS;
+  s.alpha = 0.0;
+  s.oversampling = 1.0;
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Gaussian filter BT 0 is invalid: it must be above 0."));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+
+  s.filterOn = 0;
+  ModuleCount = 1;
+  ModuleTable[0] = ModuleEntry();
+  ModuleTable[0].Name = "nan";
+  ModuleTable[0].Type = "modulation";
+  ModuleTable[0].Engine = NanAmplitudeEngine;
+  p.modulation = kModulationPluginCode;
+  p.pluginName = "nan";
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Module 'nan' returned an unusable amplitude (nan) at sample 7."));
+  EXPECT_TRUE(Logged("*** Generation of pulse data failed. Check settings."));
+  EXPECT_FALSE(Logged("Peak level is"));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  ModuleTable[0] = ModuleEntry();
+  ModuleCount = 0;
 }
 
 // Stop after a number of host polls; every poll passes the host's interval.
