@@ -177,12 +177,14 @@ std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequence
       const int p = e.pulseId >= 0 ? FindPulseById(static_cast<uint32_t>(e.pulseId)) : -1;
       if (p < 0) break;
       int32_t n = 0;
-      double d = 0.0, peak = 0.0;
+      double d = 0.0, peak = 0.0, length = 0.0;
       const int ok = ComputePulse(p, &PulseTable[p], -1, -1, seq->clock, nullptr, &n, &d, &peak, 1, 0, 0, 1, 1, 1, 0,
-                                  0, 0.0, i + 1, sequenceIndex, -1, 0.0);
-      if (!ok) n = 0, d = 0.0;
-      const double reps = e.repetitions > 0 ? e.repetitions : 0;
-      const double duration = reps * d;
+                                  0, 0.0, i + 1, sequenceIndex, -1, 0.0, 0.0, &length);
+      if (!ok) length = 0.0;
+      // The repetitions as the build lays them: each starts at the sample
+      // nearest to its exact time.
+      const double samples = static_cast<double>(RepeatedSamples(length, e.repetitions > 0 ? e.repetitions : 0));
+      const double duration = seq->clock > 0.0 ? samples / seq->clock : 0.0;
       if (e.overlay == 0) {
         shown = timeLine;
         timeLine += duration;
@@ -190,7 +192,7 @@ std::vector<SequenceRowLayout> CompileSequence(SequenceRecord* seq, int sequence
       r.pulseIndex = p;
       r.start = shown;
       r.stop = shown + duration;
-      r.samples = ClampToInt32(reps * n);
+      r.samples = ClampToInt32(samples);
       r.compileFailed = !ok;
     } else if (e.fillerType == SYNC_BLANK || e.fillerType == SYNC_CW) {
       if (!(e.fillerTime >= timeLine)) e.fillerTime = timeLine;

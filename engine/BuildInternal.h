@@ -51,6 +51,8 @@ struct PostState {
   double clock = 0.0;       // Hz; the resampling changes it
   double peak = 1.0;        // largest magnitude so far
   double sumSquares = 0.0;  // of the normalised samples
+  double writtenPeak = 0.0; // largest magnitude of the normalised samples
+  bool silent = false;      // every sample converts to int16 zero
 };
 
 // Steps 7 to 9: resampling / filtering when due, then the normalisation into

@@ -59,13 +59,16 @@ void Am(const ModulationSample& x, double* amplitude, double* phase) {
       *amplitude = 0.5 + 0.5 * m * std::sin(theta);
       *phase = PiConstant / 2.0;
       return;
+    // I + jQ: a positive frequency lies above the carrier, so the lower
+    // sideband turns clockwise (Q = I advanced by a quarter turn), the upper
+    // one anticlockwise.
     case 1:
       i = 0.5 + 0.5 * m * std::sin(theta);
-      q = 0.5 + 0.5 * m * std::sin(theta - PiConstant / 2.0);
+      q = 0.5 + 0.5 * m * std::sin(theta + PiConstant / 2.0);
       break;
     case 2:
       i = 0.5 + 0.5 * m * std::sin(theta);
-      q = 0.5 + 0.5 * m * std::sin(theta + PiConstant / 2.0);
+      q = 0.5 + 0.5 * m * std::sin(theta - PiConstant / 2.0);
       break;
     case 3:
       i = 0.0;

@@ -154,7 +154,18 @@ int PluginSample(int n, double* amplitude, double* phase, unsigned char* marker)
     Log_Message(1, "*** No matching external module found.");
     return 0;
   }
-  if (ok != 0) return 1;
+  if (ok != 0) {
+    // A value no sample can carry ends the pulse here, before it reaches the
+    // samples, the peak or the file: the amplitude is a factor of at most
+    // 1.0 in magnitude, the phase any finite angle.
+    const bool ampOk = std::isfinite(*amplitude) && std::fabs(*amplitude) <= kPluginAmplitudeLimit;
+    if (ampOk && std::isfinite(*phase)) return 1;
+    const char* name = st.module >= 0 && st.module < ModuleCount ? ModuleTable[st.module].Name.c_str() : "?";
+    Log_Message(1, cz::FormatC("*** Module '%s' returned an unusable %s (%.9g) at sample %d.", name,
+                               ampOk ? "phase" : "amplitude", ampOk ? *phase : *amplitude, n)
+                       .c_str());
+    return 0;
+  }
   char text[CZ_MOD_ERROR_SIZE] = {0};
   if (st.error != nullptr) st.error(text);
   text[sizeof text - 1] = '\0';

@@ -16,6 +16,8 @@
 // Type codes (the keyword and display name of each live with the keyword
 // converters). 100 names a modulation plug-in.
 inline constexpr int kModulationPluginCode = 100;
+// Largest amplitude factor magnitude a plug-in's engine may return.
+inline constexpr double kPluginAmplitudeLimit = 1.0;
 inline constexpr int kModulationTableEnd = 18;  // code of the row that ends the table
 
 inline constexpr int kModParamRows = 255;  // rows of the working table and of a pulse

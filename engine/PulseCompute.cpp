@@ -2,6 +2,7 @@
 // The sample loop lives in PulseSamples.cpp.
 #include "engine/PulseCompute.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -43,19 +44,34 @@ double LevelFactor(double attDb, const PulseRecord& pulse, const double* values,
   return factor;
 }
 
-// trunc(x + 0.5) of a sample count that must fit an int32.
-bool RoundCount(double x, int64_t* out) {
-  const double v = std::trunc(x + 0.5);
-  if (!(v > -2147483648.0 && v < 2147483648.0)) return false;
-  *out = static_cast<int64_t>(v);
-  return true;
-}
+// Largest whole-sample position a repetition may reach.
+constexpr int64_t kMaxPosition = INT32_MAX;
 
-// Checks the four times in order and converts them to sample counts.
-// Too short: above 0 but less than one sample period (t*fs < 1 - 1e-9, so
-// that a time of exactly 1/fs after rounding in its last bit still counts
-// as one sample).
-int TimesToCounts(const double times[4], double fs, int32_t counts[4]) {
+// Positions in samples are counted from the repetition's exact start, which
+// lies `fraction` samples after its first sample: the edge at the exact
+// offset X lies at sample NearestSample(fraction + X) - NearestSample(fraction).
+// So every edge of every repetition lies within half a sample of its exact
+// time, and a fraction of a sample is carried rather than lost.
+struct RepetitionEdges {
+  double fraction = 0.0;
+  int64_t first = 0;  // NearestSample(fraction)
+  // Whole samples from the first sample to the exact offset x (samples);
+  // false beyond kMaxPosition.
+  bool At(double x, int64_t* position) const {
+    const double p = std::floor(fraction + x + 0.5);
+    if (!(p >= -1.0 && p < static_cast<double>(kMaxPosition))) return false;
+    *position = static_cast<int64_t>(p) - first;
+    return true;
+  }
+};
+
+// Checks the four times in order and converts them to sample counts, the
+// edges at their nearest samples. Too short: above 0 but less than one
+// sample period (t*fs < 1 - 1e-9, so that a time of exactly 1/fs after
+// rounding in its last bit still counts as one sample). *exactEnd receives
+// the exact offset of the end of the fall.
+int TimesToCounts(const double times[4], double fs, const RepetitionEdges& edges, int32_t counts[4],
+                  double* exactEnd) {
   static const char* const kNames[4] = {"Delay time", "Rise time", "Pulse time", "Fall time"};
   for (int k = 0; k < 4; ++k) {
     const double t = times[k];
@@ -69,31 +85,32 @@ int TimesToCounts(const double times[4], double fs, int32_t counts[4]) {
       return 0;
     }
   }
+  double x = 0.0;
+  int64_t previous = 0;
   for (int k = 0; k < 4; ++k) {
-    int64_t n = 0;
-    if (!RoundCount(times[k] * fs, &n)) {
+    // A time within the tolerance below one period spans one whole period.
+    x += times[k] > 0.0 ? std::max(times[k] * fs, 1.0) : 0.0;
+    int64_t position = 0;
+    if (!edges.At(x, &position)) {
       Log_Message(3, " *** '", kNames[k], "' is too long for the specified clock rate.");
       return 0;
     }
-    counts[k] = static_cast<int32_t>(n);
+    counts[k] = static_cast<int32_t>(position - previous);
+    previous = position;
   }
+  *exactEnd = x;
   return 1;
 }
 
-// Blank count from the blank time, or from the PRF/PRI period minus the
-// other four counts.
-int BlankCount(const PulseRecord& pulse, const double* values, double fs, int64_t used, int64_t* blank) {
-  int64_t n = 0;
+// The exact length of the repetition in samples: the four times and the
+// blank time with its jitter, or the PRF/PRI period. 1 / 0 (logged).
+int ExactLength(const PulseRecord& pulse, const double* values, double fs, double pulseEnd, double* length) {
   if (pulse.prfMode == 0) {
-    if (!RoundCount(pulse.offTime * fs, &n)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
-    for (int k = 0; k < kJitterBlocks; ++k) {
-      if (pulse.jitter[k].enabled != 1 || pulse.jitter[k].target != JIT_BLANKPERIOD) continue;
-      int64_t extra = 0;
-      if (!RoundCount(values[k] * fs, &extra))
-        return Fail(" *** Invalid pulse blank time. Double check parameters.");
-      n += extra;
-    }
-    *blank = n;
+    double blank = pulse.offTime * fs;
+    for (int k = 0; k < kJitterBlocks; ++k)
+      if (pulse.jitter[k].enabled == 1 && pulse.jitter[k].target == JIT_BLANKPERIOD) blank += values[k] * fs;
+    if (!std::isfinite(blank)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+    *length = pulseEnd + blank;
     return 1;
   }
   double prf = 0.0;
@@ -108,26 +125,24 @@ int BlankCount(const PulseRecord& pulse, const double* values, double fs, int64_
     prf = 1.0 / pri;
   }
   bool jittered = false;
-  int64_t period = 0;
+  double period = 0.0;
   for (int k = 0; k < kJitterBlocks; ++k) {
     if (pulse.jitter[k].enabled != 1) continue;
     if (pulse.jitter[k].target == JIT_PRI) {
       pri += values[k];
       if (!(pri > 0.0)) return Fail(" *** PRI value reached zero during jitter calculation.");
-      if (!RoundCount(pri * fs, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+      period = pri * fs;
       jittered = true;
     } else if (pulse.jitter[k].target == JIT_PRF) {
       prf += values[k];
       if (!(prf > 0.0)) return Fail(" *** PRF value reached zero during jitter calculation.");
-      if (!RoundCount(fs / prf, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+      period = fs / prf;
       jittered = true;
     }
   }
-  if (!jittered) {
-    const double x = pulse.prfPri == 1 ? pri * fs : fs / prf;
-    if (!RoundCount(x, &period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
-  }
-  *blank = period - used;
+  if (!jittered) period = pulse.prfPri == 1 ? pri * fs : fs / prf;
+  if (!std::isfinite(period)) return Fail(" *** Invalid pulse blank time. Double check parameters.");
+  *length = period;
   return 1;
 }
 
@@ -160,11 +175,33 @@ double EdgeShape(int edgeType, double x) {
 
 const PulseCounts& LastPulseCounts() { return g_lastCounts; }
 
+int64_t CarryRepetition(double* fraction, double length) {
+  const double next = *fraction + length;
+  const int64_t samples = NearestSample(next) - NearestSample(*fraction);
+  *fraction = next - static_cast<double>(NearestSample(next));
+  return samples;
+}
+
+int64_t RepeatedSamples(double length, int64_t repetitions) {
+  // More repetitions than any build takes (the editors show what is
+  // entered): the nearest whole number to the exact total.
+  constexpr int64_t kCarried = 1 << 16;
+  if (repetitions > kCarried) {
+    const double total = length * static_cast<double>(repetitions) + 0.5;
+    return total < 4.0e18 ? static_cast<int64_t>(std::floor(total)) : static_cast<int64_t>(4.0e18);
+  }
+  double fraction = 0.0;
+  int64_t total = 0;
+  for (int64_t r = 0; r < repetitions; ++r) total += CarryRepetition(&fraction, length);
+  return total;
+}
+
 int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int markerSlot, double clock,
                  const double jitterValues[kJitterBlocks], int32_t* samples, double* duration, double* peak,
                  int timingOnly, uint8_t markerMask, int report, int segmentNumber, int repetition,
                  int repetitions, int combineMode, int32_t room, double startTime, int entryNumber,
-                 int sequenceIndex, int multiSegmentIndex, double timeOffset) {
+                 int sequenceIndex, int multiSegmentIndex, double timeOffset, double startFraction,
+                 double* exactLength) {
   if (sequenceIndex < 0 || sequenceIndex >= kMaxSequences) return Fail(" *** Sequence index out of range.");
   if (pulse == nullptr || samples == nullptr || duration == nullptr || peak == nullptr)
     return Fail(" *** Internal Error: missing pulse computation argument.");
@@ -176,6 +213,7 @@ int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int marke
   if (pulseIndex == 0 && repetition == 1) LastPulsePhase = 0.0;
   *samples = 0;
   *duration = 0.0;
+  if (exactLength != nullptr) *exactLength = 0.0;
   g_lastCounts = PulseCounts{};
   // A skipped repetition produces nothing and leaves the running peak as it
   // is (the peak of the samples written so far stays valid).
@@ -185,14 +223,33 @@ int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int marke
 
   const double times[4] = {AddJitter(p.delay, p, jv, JIT_DELAY), AddJitter(p.riseTime, p, jv, JIT_RISE),
                            AddJitter(p.onTime, p, jv, JIT_ONPERIOD), AddJitter(p.fallTime, p, jv, JIT_FALL)};
+  RepetitionEdges edges;
+  edges.fraction = std::isfinite(startFraction) ? startFraction : 0.0;
+  edges.first = NearestSample(edges.fraction);
   int32_t counts[4] = {0, 0, 0, 0};
-  if (!TimesToCounts(times, fs, counts)) return 0;
+  double pulseEnd = 0.0;
+  if (!TimesToCounts(times, fs, edges, counts, &pulseEnd)) return 0;
   const int64_t used = static_cast<int64_t>(counts[0]) + counts[1] + counts[2] + counts[3];
-  int64_t blank = 0;
-  if (!BlankCount(p, jv, fs, used, &blank)) return 0;
+  double length = 0.0;
+  if (!ExactLength(p, jv, fs, pulseEnd, &length)) return 0;
+  // A repetition shorter than its pulse (a negative blank, a period below
+  // delay + rise + on + fall) is refused; one shorter by a rounding error
+  // only has no blank.
+  if (length < pulseEnd) {
+    if (length < pulseEnd - 1e-9 * std::max(1.0, pulseEnd))
+      return Fail(" *** Invalid pulse blank time. Double check parameters.");
+    length = pulseEnd;
+  }
+  // The repetition ends where the next one starts: at the nearest sample to
+  // its exact start (the blank takes up the difference).
+  const double next = edges.fraction + length;
+  if (!(next < static_cast<double>(kMaxPosition)))
+    return Fail(" *** Pulse repetition is too long for the specified clock rate.");
+  const int64_t total0 = NearestSample(next) - edges.first;
+  const int64_t blank = total0 - used;
   if (blank < 0) return Fail(" *** Invalid pulse blank time. Double check parameters.");
-  int64_t total = used + blank;
-  if (total > INT32_MAX) return Fail(" *** Pulse repetition is too long for the specified clock rate.");
+  if (exactLength != nullptr) *exactLength = length;
+  int64_t total = total0;
   if (combineMode != 0 && total > room) total = room < 0 ? 0 : room;
 
   PulseCounts c;

@@ -3,7 +3,11 @@
 // marker byte on the marker slot per sample).
 //
 // A repetition is delay, rise, on time, fall and blank (or the rest of the
-// PRF/PRI period), counted in samples as trunc(t*fs + 0.5). Per sample:
+// PRF/PRI period). Its edges lie at the samples nearest to their exact
+// times, counted from the repetition's exact start, which the entry carries
+// from one repetition to the next (CarryRepetition): so every repetition
+// starts within half a sample of its exact time, jitter included, and the
+// repetition rate is the one set. Per sample:
 // carrier phase (a running sum, one step of 2*pi*offset/fs per sample, the
 // first sample included), intra-pulse modulation (ComputeModulation, from
 // the first rise sample to the first blank sample), custom envelope, edge
@@ -18,11 +22,12 @@
 //
 // Jitter values act on their block's target (JitterParam): OnPeriod, Delay,
 // Rise, Fall (s, added), Level and AttOff (dB, the level factor times
-// 10^(-v/20)), Frequency and ChirpDev (Hz, added), BlankPeriod (s, added as
-// trunc(v*fs + 0.5) samples when the PRF mode is off), PRF (Hz) and PRI (s),
+// 10^(-v/20)), Frequency and ChirpDev (Hz, added), BlankPeriod (s, added to
+// the blank time when the PRF mode is off), PRF (Hz) and PRI (s),
 // Phase (degrees, added), Skip (trunc(v) != 0: no samples).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "app/PulseRecord.h"
@@ -65,12 +70,30 @@ struct PulseCounts {
 //                already in the files; room = samples the repetition may use
 //                when combining
 //   startTime    where the repetition starts in the sequence, s
+//   startFraction  the repetition's exact start minus its first sample, in
+//                samples, -0.5 <= f < 0.5 (0 for the first repetition)
+//   exactLength  out, optional: the repetition's exact length in samples
+//                (0 when skipped), for CarryRepetition
 // Returns 1 (also for a skipped repetition) or 0 after logging the reason.
 int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int markerSlot, double clock,
                  const double jitterValues[kJitterBlocks], int32_t* samples, double* duration, double* peak,
                  int timingOnly, uint8_t markerMask, int report, int segmentNumber, int repetition,
                  int repetitions, int combineMode, int32_t room, double startTime, int entryNumber,
-                 int sequenceIndex, int multiSegmentIndex, double timeOffset);
+                 int sequenceIndex, int multiSegmentIndex, double timeOffset, double startFraction = 0.0,
+                 double* exactLength = nullptr);
+
+// Whole sample nearest to a position of at least -0.5 samples; a tie goes
+// to the later sample (as lround does for the positive times of a waveform).
+inline int64_t NearestSample(double position) { return static_cast<int64_t>(std::floor(position + 0.5)); }
+
+// Moves an entry's exact time on by one repetition of `length` exact
+// samples: *fraction (the exact start minus the first sample, as handed to
+// ComputePulse) becomes that of the next repetition; returns the
+// repetition's whole-sample count, the one ComputePulse gives it.
+int64_t CarryRepetition(double* fraction, double length);
+// Whole samples of `repetitions` repetitions of `length` exact samples
+// each, carried as the build carries them.
+int64_t RepeatedSamples(double length, int64_t repetitions);
 
 // The counts of the last ComputePulse call that got past its set-up (also
 // in timing-only mode); zeros after a skipped repetition.

@@ -180,13 +180,14 @@ int SequenceFitsFile(const SequenceRecord& seq) {
       if (p < 0 || e.overlay != 0) continue;
       name = PulseTable[p].name.c_str();
       int32_t n = 0;
-      double duration = 0.0, peak = 1.0;
+      double duration = 0.0, peak = 1.0, length = 0.0;
       // Errors of the pulse's settings are the build's to report.
       if (!ComputePulse(p, &PulseTable[p], -1, -1, clock, nullptr, &n, &duration, &peak, 1, 0, 0, 1, 1, 1, 0, 0,
-                        0.0, s + 1, 0, -1, 0.0))
+                        0.0, s + 1, 0, -1, 0.0, 0.0, &length))
         continue;
-      total += static_cast<int64_t>(n) * std::max(e.repetitions, 0);
-      timeLine += duration * std::max(e.repetitions, 0);
+      const int64_t m = RepeatedSamples(length, std::max(e.repetitions, 0));
+      total += m;
+      timeLine += static_cast<double>(m) / clock;
     }
     if (total > limit) {
       LogEntryTooLong(s, name, limit);
@@ -266,6 +267,9 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
        static_cast<double>(base.startSample) / a.clock * 1e6, e.repetitions);
 
   double jitter[kJitterBlocks] = {0.0, 0.0, 0.0, 0.0};
+  // The entry's exact time, carried from repetition to repetition: each one
+  // starts at the sample nearest to it.
+  double fraction = 0.0;
   double entryDuration = 0.0;
   int64_t entryCount = 0;
   const int* modes = nullptr;
@@ -292,14 +296,14 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     }
     const int64_t roomLeft = std::clamp<int64_t>(base.samples - entryCount, 0, INT32_MAX);
     int32_t samples = 0;
-    double duration = 0.0;
+    double duration = 0.0, length = 0.0;
     if (combine == 0) {
       // Jitter can make a repetition longer than planned: its length is
       // checked against what the file can still take before it is written.
       double plannedPeak = peak;
       if (!ComputePulse(pulseIndex, &pulse, -1, -1, a.clock, jitter, &samples, &duration, &plannedPeak, 1, 0, 0,
                         a.segmentNumber, r + 1, e.repetitions, 0, 0, 0.0, slot + 1, a.sequenceIndex,
-                        a.multiSegmentIndex, a.timeOffset)) {
+                        a.multiSegmentIndex, a.timeOffset, fraction)) {
         Log_Message(1, "*** Generation of pulse data failed. Check settings.");
         return 0;
       }
@@ -312,11 +316,12 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
                       MarkerMaskFor(e.markerMask, r, e.repetitions), (r == 0 || anyUpdate) ? 1 : 0,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
                       base.startTime + entryDuration, slot + 1, a.sequenceIndex, a.multiSegmentIndex,
-                      a.timeOffset)) {
+                      a.timeOffset, fraction, &length)) {
       EngineHost_ShowProgressBars(0);
       Log_Message(1, "*** Generation of pulse data failed. Check settings.");
       return 0;
     }
+    CarryRepetition(&fraction, length);
     entryDuration += duration;
     entryCount += samples;
   }
@@ -487,16 +492,29 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     return 0;
   }
 
-  // Step 10: statistics.
+  // Step 10: statistics. Both level offsets are those of the samples as
+  // written: a waveform that stays below full scale (attenuated pulses)
+  // states its real peak, and Pk/Av is its crest factor. A file whose
+  // samples are all zero (blank, or levels below one step) has neither.
   const double rms = n > 0 ? std::sqrt(post.sumSquares / static_cast<double>(n)) : 1.0;
   LogF("RMS  level is %7.6f", rms);
-  double rmsOffset = rms != 0.0 ? 20.0 * std::log10(1.0 / rms) : 0.0;
+  const bool silent = n > 0 && (post.silent || rms == 0.0);
+  double rmsOffset = !silent && rms != 0.0 ? 20.0 * std::log10(1.0 / rms) : 0.0;
+  // A waveform normalised to its peak reaches full scale up to the float
+  // rounding of the division (a few 1e-8): that is full scale, 0 dB.
+  const double peakOffset = !silent && post.writtenPeak > 0.0 && post.writtenPeak < 1.0 - 0x1p-20
+                                ? 20.0 * std::log10(1.0 / post.writtenPeak)
+                                : 0.0;
   if (g_Settings.Project.pepLevel) {
-    Log_Message(1, "RMS offset forced to 0 dB.");
-    rmsOffset = 0.0;
+    // The level set on the generator is that of the peak: the RMS offset
+    // takes the peak's (0 dB for a waveform normalised to full scale).
+    if (peakOffset == 0.0) Log_Message(1, "RMS offset forced to 0 dB.");
+    else LogF("RMS offset forced to the peak offset, %.6f dB.", peakOffset);
+    rmsOffset = peakOffset;
   }
-  // An RMS a rounding error above full scale shows as 0.0 dB, never -0.0.
-  const double shownOffset = rmsOffset < 0.0 && rmsOffset > -0.05 ? 0.0 : rmsOffset;
+  // Crest factor; one a rounding error below 0 dB shows as 0.0 dB, never -0.0.
+  const double crest = rmsOffset - peakOffset;
+  const double shownOffset = crest < 0.0 && crest > -0.05 ? 0.0 : crest;
   char info[160];
   cz::SnprintfC(info, sizeof info, "S:%d  Clk:%4.3f MHz  T:%4.3f \xC2\xB5s   Pk/Av:%2.1f dB", static_cast<int>(n),
                 clock / 1e6, static_cast<double>(n) / clock * 1e6, shownOffset);
@@ -523,7 +541,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   d.arbClock = d.markerClock = clock;
   d.samples = static_cast<int32_t>(n);
   d.rmsOffset = rmsOffset;
-  d.peakOffset = 0.0;
+  d.peakOffset = peakOffset;
   d.comment = seq.comment.empty() ? nullptr : seq.comment.c_str();
   d.copyright = seq.copyright.empty() ? nullptr : seq.copyright.c_str();
   d.statisticsValid = 1;

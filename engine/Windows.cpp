@@ -46,9 +46,16 @@ double RootRaisedCosine(double t, double alpha, double T) {
          (1.0 - u * u);
 }
 
+// Raised cosine of roll-off alpha at t (radians, already offset):
+// sinc(t) * cos(alpha*t) / (1 - (2*alpha*t/pi)^2), flat up to (1 - alpha)
+// times the cut-off and zero from (1 + alpha) times it on; in frequency it
+// is the square of the root-raised cosine of the same alpha. Where the
+// denominator vanishes (|v| = 1) the quotient tends to pi/4.
 double RaisedCosine(double t, double alpha) {
-  const double v = alpha * t / PiConstant;
-  return (std::sin(t) / t) * std::cos(alpha * t / 2.0) / (1.0 - v * v);
+  const double v = 2.0 * alpha * t / PiConstant;
+  const double sinc = std::sin(t) / t;
+  if (std::fabs(std::fabs(v) - 1.0) < 1e-6) return sinc * PiConstant / 4.0;
+  return sinc * std::cos(alpha * t) / (1.0 - v * v);
 }
 
 // The shapes have removable singularities where their denominators vanish
@@ -66,7 +73,6 @@ double ShapeValue(int shape, double t, double x, double alpha, double T) {
       break;
     case FILTER_RCOS:
       value = RaisedCosine(t, alpha);
-      if (!std::isfinite(value)) value = 0.5 * (RaisedCosine(t - 1e-6, alpha) + RaisedCosine(t + 1e-6, alpha));
       break;
     case FILTER_GAUSS:
       value = alpha * alpha * std::sqrt(2.0 * PiConstant / std::log(2.0)) *
@@ -76,6 +82,23 @@ double ShapeValue(int shape, double t, double x, double alpha, double T) {
       break;
   }
   return value;
+}
+
+// Coefficient x at the fractional position u (0 <= u <= n - 1): the cubic
+// through the four neighbours (Catmull-Rom, a straight line continued
+// beyond both ends). It passes through every coefficient with a continuous
+// slope, so that the table's linear interpolation between its points,
+// which straddle the coefficients, stays within a few 1e-4 of them even at
+// the sharp peak of a short filter; it is exact on straight lines.
+double InterpolateCubic(const double* x, int n, double u) {
+  if (n == 1 || u <= 0.0) return x[0];
+  if (u >= n - 1) return x[n - 1];
+  const int j = static_cast<int>(u);
+  const double f = u - j;
+  const double p0 = j > 0 ? x[j - 1] : 2.0 * x[0] - x[1];
+  const double p1 = x[j], p2 = x[j + 1];
+  const double p3 = j + 2 < n ? x[j + 2] : 2.0 * x[n - 1] - x[n - 2];
+  return p1 + 0.5 * f * ((p2 - p0) + f * ((2.0 * p0 - 5.0 * p1 + 4.0 * p2 - p3) + f * (3.0 * (p1 - p2) + p3 - p0)));
 }
 
 void ClearTable(double* table) {
@@ -173,17 +196,19 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
       Log_Message(1, "*** User filter oversampling must be 1 or more.");
       return 0;
     }
-    // s table points per user coefficient; the user kernel sits in the middle.
-    const double s = static_cast<double>(kKernelTablePoints) / L / userOversampling;
-    const int filled = static_cast<int>(userLength * s);
-    const int start = static_cast<int>((L - userLength) * s * 0.5);
-    ResampleQuadratic(userI, s, userLength, kernelI + start, 1.0, filled);
-    ResampleQuadratic(userQ, s, userLength, kernelQ + start, 1.0, filled);
-    for (int k = start; k < start + filled; ++k) {
+    // The user kernel, centred in the table: coefficient j lies at the tap
+    // offset (j - (n - 1)/2)/userOversampling input samples, so that a
+    // symmetric filter delays nothing. Each table point in its span takes
+    // the cubic interpolation of the coefficients there, and the window of
+    // the whole table (centred on the kernel as well).
+    const double centre = 0.5 * (userLength - 1);
+    for (int k = 0; k < kKernelTablePoints; ++k) {
+      const double u = (k * delta - h) * userOversampling + centre;  // in coefficients
+      if (u < -1e-9 || u > userLength - 1 + 1e-9) continue;
       const double w = WindowValue(coeffs, count, k, kLastTablePoint);
-      kernelI[k] *= w;
-      kernelQ[k] *= w;
-      // Coefficients near the largest double overflow when resampled.
+      kernelI[k] = InterpolateCubic(userI, userLength, u) * w;
+      kernelQ[k] = InterpolateCubic(userQ, userLength, u) * w;
+      // Coefficients near the largest double overflow when interpolated.
       if (!std::isfinite(kernelI[k]) || !std::isfinite(kernelQ[k])) {
         ClearTables(kernelI, kernelQ, diffI, diffQ);
         Log_Message(1, "*** User filter coefficients must be finite numbers.");
@@ -196,6 +221,12 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
       return 0;
     }
     const int shape = IsComplexFilter(filter) ? filter - 4 : filter;
+    // The Gaussian's bandwidth-time product sets its width: at 0 or below
+    // there is no kernel.
+    if (shape == FILTER_GAUSS && !(alpha > 0.0 && std::isfinite(alpha))) {
+      Log_Message(1, cz::FormatC("*** Gaussian filter BT %g is invalid: it must be above 0.", alpha).c_str());
+      return 0;
+    }
     const double fc = cutoff / designClock;  // cycles per input sample
     if (shape != FILTER_GAUSS && (!(fc > 0.0) || !std::isfinite(fc))) {
       Log_Message(1, "*** Invalid filter cut-off frequency.");
@@ -216,6 +247,22 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
         kernelQ[k] = value * w;
       }
     }
+  }
+  // A kernel of zeros (a Gaussian far narrower than the table's spacing, say)
+  // would filter every sample to silence, and one that is not finite would
+  // spoil every sample: both are refused.
+  bool anyNonZero = false;
+  for (int k = 0; k < kKernelTablePoints; ++k) {
+    if (!std::isfinite(kernelI[k]) || !std::isfinite(kernelQ[k])) {
+      ClearTables(kernelI, kernelQ, diffI, diffQ);
+      Log_Message(1, "*** Filter kernel is not finite: check the filter settings.");
+      return 0;
+    }
+    anyNonZero = anyNonZero || kernelI[k] != 0.0 || kernelQ[k] != 0.0;
+  }
+  if (!anyNonZero) {
+    Log_Message(1, "*** Filter kernel is all zero: check the filter settings.");
+    return 0;
   }
   Differences(kernelI, diffI);
   Differences(kernelQ, diffQ);

@@ -67,12 +67,14 @@ double WindowValue(const double* coefficients, int count, double n, double span)
 // filters 1..8 from cutoff/designClock (cycles per input sample) and alpha
 // (roll-off, or the Gaussian's bandwidth factor), filter 9 from the user
 // coefficient arrays (userLength <= L values at userOversampling values per
-// input sample) placed in the middle of the table; all windowed. With the
+// input sample) centred in the table at their own spacing, so that a
+// symmetric set delays nothing; all windowed. With the
 // difference arrays given they receive the first differences (the last one
 // repeated). Returns 1, or 0 with a logged reason for an unknown window
 // ("*** Unknown window function.") or filter ("*** Unknown filter
 // function."), a window length outside 3..19,999, missing tables, missing
-// or too long user coefficients, or an invalid cut-off or clock; the tables
+// or too long user coefficients, an invalid cut-off or clock, a Gaussian
+// BT of 0 or below, or a kernel that is all zero or not finite; the tables
 // are cleared on every failure once they are known to exist.
 int DesignFilterKernel(int window, int filter, double alpha, int L, const double* userI, const double* userQ,
                        int userLength, int userOversampling, double* kernelI, double* kernelQ, double* diffI,

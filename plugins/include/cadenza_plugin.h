@@ -77,6 +77,9 @@ typedef int (*mod_init_fn)(void);                             /* non-zero = read
 typedef void (*mod_shutdown_fn)(void);
 typedef void (*mod_error_fn)(char* text);                     /* copies the last error */
 typedef int (*mod_setparam_fn)(const char* key, void* value); /* result ignored */
+/* mod_engine / mod_engine_2: *amplitude is a factor of the pulse's level,
+ * finite and at most 1.0 in magnitude (the host presets 1.0); *phase is in
+ * radians and must stay finite. The host stops the pulse on any other value. */
 typedef int (*mod_engine_fn)(double* amplitude, double* phase, int sample);
 typedef int (*mod_engine_2_fn)(unsigned char* marker, double* amplitude, double* phase, int sample);
 typedef int (*mod_getconf_fn)(int row, char* type, char* label, void* dflt, void* min, void* max);

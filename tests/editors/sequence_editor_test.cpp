@@ -54,6 +54,24 @@ TEST_F(SequenceLogicTest, FillersFollowTheTimeLineAndARaisedEndIsStored) {
   EXPECT_TRUE(rows[2].filler);
 }
 
+// A PRI of 10.4 samples: the listing counts the repetitions as the build
+// lays them, each at the sample nearest to its exact start.
+TEST_F(SequenceLogicTest, FractionalPriRepetitionsAreListedAsBuilt) {
+  PulseRecord& a = AddPulse("A", 0.3e-6, 0.0);
+  a.prfMode = 1;
+  a.prfPri = 1;
+  a.prfValue = 1.04e-6;
+  SequenceRecord& s = AddSequence(10e6);
+  Pulse(s, 0, a, 3);
+  Pulse(s, 1, a, 10000);
+  const auto rows = CompileSequence(&s, 0);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].samples, 31);  // 10.4, 20.8, 31.2 -> 10, 21, 31
+  EXPECT_NEAR(rows[0].stop, 3.1e-6, 1e-15);
+  EXPECT_EQ(rows[1].samples, 104000);
+  EXPECT_NEAR(rows[1].stop - rows[1].start, 10.4e-3, 1e-12);
+}
+
 TEST_F(SequenceLogicTest, RepetitionsMultiplyAndOverlaysKeepTheTimeLine) {
   const PulseRecord& a = AddPulse("A", 1e-6, 1e-6);  // 200 samples at 100 MHz
   const PulseRecord& b = AddPulse("B", 2e-6, 2e-6);

@@ -190,7 +190,9 @@ TEST_F(BuilderBytesTest, OverlaysShapesAndEnvelopes) {
   PulseEntry(s, 3, d, 2);
   PulseEntry(s, 4, a, 1, 3);                    // keep
   PulseEntry(s, 5, c, 2);
-  ExpectBytes("overlays", {0x9b86fb19758f3fe4ull, 0x5c116858124e7ecaull, 0x91501dffc4d8b977ull});
+  // The samples stay below full scale: the file states their peak (LEVEL
+  // OFFS 9.983646,4.452366).
+  ExpectBytes("overlays", {0xdec33cd1f64c773cull, 0x5c116858124e7ecaull, 0x91501dffc4d8b977ull});
 }
 
 // Jitter of every kind of draw, with fixed seeds; BPSK with a Barker code;
@@ -249,7 +251,9 @@ TEST_F(BuilderBytesTest, JitterModulationAndNoise) {
   PulseEntry(s, 2, bpsk, 20);
   PulseEntry(s, 3, noisy, 6);
   PulseEntry(s, 4, noisy, 1, 1);
-  ExpectBytes("jitter, BPSK, noise", {0x0a4829288e69830full, 0xf7b93e4aa3eca275ull, 0xe8f3b9eb05254bb9ull});
+  // The ramp moves the PRI in steps of 36.36 samples: each repetition
+  // starts at the sample nearest to its exact time.
+  ExpectBytes("jitter, BPSK, noise", {0x4c1844d0aa5a4fdfull, 0x25f32a2e87e1aad6ull, 0xe8f3b9eb05254bb9ull});
 }
 
 // Post-processing: the 600 MHz conversion, a filter with oversampling, a

@@ -15,13 +15,16 @@
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Keywords.h"
 #include "app/Log.h"
+#include "app/PluginLoader.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "engine/EngineHost.h"
+#include "engine/ModulationTypes.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/RecordBuilders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFileCheck.h"
@@ -165,6 +168,55 @@ TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {
   EXPECT_EQ(LastBuildRmsOffset, 0.0);
   EXPECT_EQ(w.header.find("MARKER LIST"), std::string::npos);
   EXPECT_EQ(w.header.find("CONTROL LENGTH"), std::string::npos);
+}
+
+// The level tags and the Pk/Av of the info line state the samples as the
+// file holds them, checked with numpy on the file: attenuated pulses, a
+// blank-only and a marker-only sequence, full-scale I/Q; with "PEP" the RMS
+// offset is the peak's.
+std::string g_info;
+TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
+  EngineBuildHost host = ConsoleEngineBuildHost();
+  host.setSequenceInfo = [](const char* text) { g_info = text; };
+  SetEngineBuildHost(&host);
+  struct Case {
+    const char* name;
+    double attOn, on, off, phase;  // dB, s, s, degrees
+    int filler;                    // a blank filler instead of the pulse
+    int pep;
+    double crest, shown;           // crest factor of the samples, Pk/Av shown (dB)
+  };
+  const Case cases[] = {{"20 dB, no blank", 20.0, 10e-6, 0.0, 0.0, 0, 0, 0.0, 0.0},
+                        {"6 dB, half blank", 6.0, 10e-6, 10e-6, 0.0, 0, 0, 3.0103, 3.0103},
+                        {"full-scale I/Q", 0.0, 10e-6, 30e-6, 45.0, 0, 0, 6.0206, 6.0206},
+                        {"blank only", 0.0, 0.0, 0.0, 0.0, 1, 0, 0.0, 0.0},
+                        {"markers only", 300.0, 10e-6, 10e-6, 0.0, 0, 0, 0.0, 0.0},
+                        {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 0.0}};
+  for (const Case& c : cases) {
+    ResetProject();
+    g_Settings.Project.pepLevel = c.pep;
+    SequenceRecord& s = AddSequence(100e6);
+    if (c.filler) {
+      Filler(s, 0, SYNC_BLANK, 10e-6);
+    } else {
+      PulseRecord& p = AddPulse("P", c.on, c.off);
+      p.attOn = c.attOn;
+      p.attOff = 300.0;
+      p.startPhase = c.phase;
+      PulseEntry(s, 0, p, 2);
+    }
+    g_info.clear();
+    ASSERT_EQ(Build(), 1) << c.name;
+    std::string out;
+    ASSERT_EQ(cz::test::RunDspReference("wavestats " + cz::test::Quoted(WavePath()), &out), 0) << out;
+    const double rms = cz::test::ReferenceValue(out, "rms"), peak = cz::test::ReferenceValue(out, "peak");
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "tagpeak"), peak, 0.01) << c.name << ": " << out;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "tagrms"), c.pep ? peak : rms, 0.01) << c.name << ": " << out;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "crest"), c.crest, 0.01) << c.name;
+    char pkav[32];
+    std::snprintf(pkav, sizeof pkav, "Pk/Av:%2.1f dB", c.shown);
+    EXPECT_NE(g_info.find(pkav), std::string::npos) << c.name << ": " << g_info;
+  }
 }
 
 // ---- fillers ---------------------------------------------------------------------
@@ -510,6 +562,44 @@ TEST_F(BuilderTest, RefusedBuildsLeaveTheDestinationAlone) {
   EXPECT_TRUE(cz::test::FileExists(dir_.File("Waveforms/new/out.wv")));
 }
 
+// A filter or a plug-in that gives nothing usable stops the build with its
+// reason, and the destination stays as it was.
+int NanAmplitudeEngine(double* amplitude, double*, int sample) {
+  *amplitude = sample >= 7 ? std::nan("") : 1.0;
+  return 1;
+}
+
+TEST_F(BuilderTest, UnusableFiltersAndPlugInsWriteNothing) {
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 2);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  s.filterOn = 1;
+  s.filterType = FILT_GAUSS;
+  s.alpha = 0.0;
+  s.oversampling = 1.0;
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Gaussian filter BT 0 is invalid: it must be above 0."));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+
+  s.filterOn = 0;
+  ModuleCount = 1;
+  ModuleTable[0] = ModuleEntry();
+  ModuleTable[0].Name = "nan";
+  ModuleTable[0].Type = "modulation";
+  ModuleTable[0].Engine = NanAmplitudeEngine;
+  p.modulation = kModulationPluginCode;
+  p.pluginName = "nan";
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Module 'nan' returned an unusable amplitude (nan) at sample 7."));
+  EXPECT_TRUE(Logged("*** Generation of pulse data failed. Check settings."));
+  EXPECT_FALSE(Logged("Peak level is"));
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  ModuleTable[0] = ModuleEntry();
+  ModuleCount = 0;
+}
+
 // Stop after a number of host polls; every poll passes the host's interval.
 int g_pollsBeforeStop = 0;
 double g_fakeClock = 0.0;
@@ -560,8 +650,50 @@ TEST_F(BuilderTest, StopBetweenRepetitionsAsksFirst) {
 
 // ---- timing ----------------------------------------------------------------------
 
-// Times at and beside k + 0.5 sample periods: counts follow trunc(t*fs + 0.5)
-// for the pulse times and for a filler after them.
+// PRI 1.04 us at 10 MHz (10.4 samples), 10,000 repetitions: marker 1 rises
+// at the sample nearest to every exact start, the listing and the report
+// show the times the build used.
+std::vector<double> g_reportStarts;
+TEST_F(BuilderTest, RepetitionsOfAFractionalPriStartAtTheirNearestSample) {
+  EngineHost host = ConsoleEngineHost();
+  host.reportAddEntry = [](char*, const ReportEntryValues& v) {
+    g_reportStarts.push_back(v.pulseStart);
+    return 1;
+  };
+  SetEngineHost(&host);
+  EngineBuildHost build = ConsoleEngineBuildHost();
+  build.fillSequenceTable = [](const SequenceTableRow& row) { g_rows.push_back(row); };
+  SetEngineBuildHost(&build);
+  g_rows.clear();
+  g_reportStarts.clear();
+  PulseRecord& p = AddPulse("P", 0.3e-6, 0.0);
+  p.prfMode = 1;
+  p.prfPri = 1;
+  p.prfValue = 1.04e-6;
+  p.jitter[0].enabled = 1;  // a ramp from 0 to 0: every repetition is reported
+  p.jitter[0].target = JIT_PRI;
+  p.jitter[0].distribution = JDIST_RAMP;
+  SequenceRecord& s = AddSequence(10e6);
+  PulseEntry(s, 0, p, 10000).jitterMode[0] = JMODE_INDIVIDUAL;
+  ASSERT_EQ(Build(), 1) << g_log.back();
+  EXPECT_EQ(LastBuildSamples, 104000);
+  const std::vector<uint8_t> m = TempMarkers();
+  ASSERT_EQ(m.size(), 104000u);
+  std::vector<int64_t> rises;
+  for (size_t k = 0; k < m.size(); ++k)
+    if ((m[k] & 1) && (k == 0 || !(m[k - 1] & 1))) rises.push_back(static_cast<int64_t>(k));
+  ASSERT_EQ(rises.size(), 10000u);
+  for (int64_t r = 0; r < 10000; ++r) {
+    ASSERT_EQ(rises[static_cast<size_t>(r)], (1040 * r + 50) / 100) << r;  // nearest to 10.4 r
+    ASSERT_NEAR(g_reportStarts[static_cast<size_t>(r)], static_cast<double>((1040 * r + 50) / 100) / 10e6, 1e-12);
+  }
+  ASSERT_FALSE(g_rows.empty());
+  EXPECT_EQ(g_rows.back().samples, 104000);
+  EXPECT_NEAR(g_rows.back().duration, 10.4e-3, 1e-12);
+}
+
+// Times at and beside k + 0.5 sample periods: a pulse of them takes the
+// nearest whole number of samples, a filler after it trunc(t*fs + 0.5).
 TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
   std::mt19937_64 rng(20240613);
   const double clocks[] = {1e6, 10e6, 100e6, 122.88e6, 250e6};
@@ -583,7 +715,15 @@ TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
     p.delay = rng() % 2 ? boundaryTime(fs) : 0.0;
     SequenceRecord& s = AddSequence(fs);
     PulseEntry(s, 0, p, 1);
-    const int64_t pulseSamples = count(p.delay, fs) + count(p.onTime, fs) + count(p.offTime, fs);
+    // The edges lie at the samples nearest to their exact times: the pulse
+    // takes the whole number nearest to the sum of its times (either one on
+    // an exact tie).
+    ASSERT_EQ(Build(), 1) << trial;
+    const int64_t pulseSamples = LastBuildSamples;
+    const long double exact = static_cast<long double>(p.delay) * fs + static_cast<long double>(p.onTime) * fs +
+                              static_cast<long double>(p.offTime) * fs;
+    const long double miss = std::fabs(static_cast<long double>(pulseSamples) - exact);
+    ASSERT_TRUE(miss < 0.5L || (miss < 0.5L + 1e-9L)) << "trial " << trial << " exact " << static_cast<double>(exact);
     const double fillerTime = static_cast<double>(pulseSamples) / fs + boundaryTime(fs);
     Filler(s, 1, SYNC_BLANK, fillerTime);
     const int64_t filler = count(fillerTime - static_cast<double>(pulseSamples) / fs, fs);

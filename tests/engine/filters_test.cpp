@@ -124,31 +124,79 @@ TEST_F(FiltersTest, SincMaskAndTheMovedComplexPassBand) {
   for (double f : {-0.03, -0.2, 0.43}) EXPECT_LT(std::abs(Response(c.kI, c.kQ, 201, f)) / dc, 1e-3) << f;
 }
 
-TEST_F(FiltersTest, UserKernelSitsInTheMiddle) {
-  // 21 coefficients at oversampling 1 in a window of 201: s = 20,000/201
-  // table points per coefficient, 2,089 points filled from point 8,955.
+// Raised cosine of roll-off a at cut-off fc (cycles per sample), the
+// textbook spectrum normalised to 1 at DC: flat to (1 - a)fc, a half cosine
+// down to 0 at (1 + a)fc.
+double RaisedCosineSpectrum(double f, double a, double fc) {
+  f = std::abs(f);
+  if (f <= (1.0 - a) * fc) return 1.0;
+  if (f >= (1.0 + a) * fc) return 0.0;
+  return 0.5 * (1.0 + std::cos(PiConstant * (f - (1.0 - a) * fc) / (2.0 * a * fc)));
+}
+
+TEST_F(FiltersTest, RaisedCosineIsTheSquareOfTheRootRaisedCosine) {
+  // Cut-off 10 MHz at 100 MHz (0.1 cycles per sample), 401 taps.
+  const std::vector<double> real;
+  for (double a : {0.25, 0.5, 1.0}) {
+    Tables rc, rrc;
+    ASSERT_EQ(Design(rc, WINDOW_RIFEVINCENT, FILTER_RCOS, a, 401, 10e6, 100e6), 1);
+    ASSERT_EQ(Design(rrc, WINDOW_RIFEVINCENT, FILTER_RRCOS, a, 401, 10e6, 100e6), 1);
+    for (int k = 0; k < kKernelTablePoints; ++k) ASSERT_TRUE(std::isfinite(rc.kI[k])) << a << " " << k;
+    const double dc = std::abs(Response(rc.kI, real, 401, 0.0));
+    const double dcRoot = std::abs(Response(rrc.kI, real, 401, 0.0));
+    for (double f = 0.0; f <= 0.3; f += 0.01) {
+      const double h = std::abs(Response(rc.kI, real, 401, f)) / dc;
+      const double root = std::abs(Response(rrc.kI, real, 401, f)) / dcRoot;
+      EXPECT_NEAR(h, root * root, 0.01) << "alpha " << a << " f " << f;
+      EXPECT_NEAR(h, RaisedCosineSpectrum(f, a, 0.1), 0.01) << "alpha " << a << " f " << f;
+    }
+  }
+  // Roll-off 1: 0.794 at 0.06 and 0.146 at 0.15 cycles per sample.
+  Tables t;
+  ASSERT_EQ(Design(t, WINDOW_RIFEVINCENT, FILTER_RCOS, 1.0, 401, 10e6, 100e6), 1);
+  const double dc = std::abs(Response(t.kI, real, 401, 0.0));
+  EXPECT_NEAR(std::abs(Response(t.kI, real, 401, 0.06)) / dc, 0.794, 0.005);
+  EXPECT_NEAR(std::abs(Response(t.kI, real, 401, 0.15)) / dc, 0.146, 0.005);
+}
+
+TEST_F(FiltersTest, UserKernelIsCentredAtItsOwnRate) {
+  // 21 coefficients 1.0, 1.1 .. 3.0: coefficient j lies at the tap offset
+  // (j - 10)/ovs input samples, whatever the oversampling, and the
+  // interpolation between them is exact on a straight line; nothing outside.
   std::vector<double> ui(21), uq(21);
   for (int k = 0; k < 21; ++k) {
     ui[k] = 1.0 + 0.1 * k;
     uq[k] = -0.5;
   }
-  Tables t;
-  ASSERT_EQ(Design(t, WINDOW_RECT, FILTER_USER, 0.0, 201, 0.0, 100e6, ui, uq), 1);
-  EXPECT_EQ(t.kI[8954], 0.0);
-  const double s = 20000.0 / 201.0;
-  for (int m : {0, 500, 995, 1990, 2088}) {
-    // The interpolation is exact on the linear coefficients and holds the last.
-    EXPECT_NEAR(t.kI[8955 + m], std::min(1.0 + 0.1 * (m / s), 3.0), 1e-12) << m;
+  const double d = 200.0 / 19999.0;
+  for (int ovs : {1, 2, 4}) {
+    Tables t;
+    ASSERT_EQ(Design(t, WINDOW_RECT, FILTER_USER, 0.0, 201, 0.0, 100e6, ui, uq, ovs), 1);
+    double weight = 0.0, moment = 0.0;
+    for (int k = 0; k < kKernelTablePoints; ++k) {
+      const double x = k * d - 100.0;
+      const double u = x * ovs + 10.0;
+      if (u < 0.0 || u > 20.0) {
+        ASSERT_EQ(t.kI[k], 0.0) << ovs << " " << k;
+        continue;
+      }
+      ASSERT_NEAR(t.kI[k], 1.0 + 0.1 * u, 1e-12) << ovs << " " << k;
+      ASSERT_DOUBLE_EQ(t.kQ[k], -0.5);
+      weight += t.kQ[k];
+      moment += t.kQ[k] * x;
+    }
+    // The constant Q kernel is centred on offset 0 and spans 20/ovs samples.
+    EXPECT_NEAR(moment / weight, 0.0, 0.01) << ovs;
+    EXPECT_NEAR(weight * d / -0.5, 20.0 / ovs, 0.02) << ovs;
   }
-  EXPECT_EQ(t.kI[8955 + 2089], 0.0);
-  EXPECT_DOUBLE_EQ(t.kQ[9500], -0.5);
-  // A windowed user kernel takes the window's values over the filled points.
+  // A windowed user kernel takes the table's window, centred on it.
   Tables w;
-  ASSERT_EQ(Design(w, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, ui, uq), 1);
+  ASSERT_EQ(Design(w, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, ui, uq, 4), 1);
   const double* c = nullptr;
   int n = 0;
   GetWindowCoefficients(&c, &n, WINDOW_HANN);
-  EXPECT_NEAR(w.kQ[9500], -0.5 * WindowValue(c, n, 9500, 19999), 1e-15);
+  EXPECT_NEAR(w.kQ[9800], -0.5 * WindowValue(c, n, 9800, 19999), 1e-15);
+  EXPECT_NEAR(w.kQ[9800], w.kQ[19999 - 9800], 1e-15);
 }
 
 TEST_F(FiltersTest, DesignRefusesWhatWouldGiveASilentKernel) {
@@ -175,6 +223,15 @@ TEST_F(FiltersTest, DesignRefusesWhatWouldGiveASilentKernel) {
   EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, zeros, zeros), 0);
   EXPECT_TRUE(Logged("*** User filter coefficients are all zero."));
   EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_USER, 0.0, 201, 0.0, 100e6, zeros, oneTap), 1);
+  // A Gaussian of BT 0 or below has no kernel, one far narrower than the
+  // table's spacing is all zeros, one of infinite BT not finite.
+  for (double bt : {0.0, -0.3, 1e6, 1e200}) {
+    g_log.clear();
+    EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_GAUSS, bt, 201, 0.0, 100e6), 0) << bt;
+    EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_CXGAUSS, bt, 201, 10e6, 100e6), 0) << bt;
+    EXPECT_TRUE(Logged(bt <= 0.0 ? "*** Gaussian filter BT" : "*** Filter kernel is")) << bt;
+  }
+  EXPECT_EQ(Design(t, WINDOW_HANN, FILTER_GAUSS, 0.3, 201, 0.0, 100e6), 1);
   // The difference arrays are optional.
   EXPECT_EQ(DesignFilterKernel(WINDOW_HANN, FILTER_SINC, 0.0, 201, nullptr, nullptr, 0, 1, t.kI.data(), t.kQ.data(),
                                nullptr, nullptr, 80e6, 400e6),

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <string>
 
 #include "app/Keywords.h"
@@ -398,6 +399,25 @@ TEST_F(ModulationPskTest, AskAndAm) {
     if (std::fabs(q) > 1e-3) {
       ASSERT_NEAR(AngleDiff(run.phase[static_cast<size_t>(n)], q > 0 ? kPi / 2 : -kPi / 2), 0.0, 1e-6) << n;
     }
+  }
+  // Single sidebands in I + jQ, where a positive frequency lies above the
+  // carrier: "LSB" (1) has its line at -fm, "USB" (2) at +fm, each of
+  // amplitude m/2 beside the carrier term. DFT over the first 100 samples,
+  // two whole periods of 20 kHz at 1 MHz.
+  for (int type : {1, 2}) {
+    SetUpModPulse(MOD_AM, {{"AM Type", std::to_string(type)}, {"Mod Freq [kHz]", "20"}, {"Depth [%]", "100"}});
+    run = RunModRepetition(0, 100, 0, 1e6);
+    ASSERT_EQ(run.ok, 1);
+    auto line = [&](int bin) {
+      std::complex<double> sum = 0.0;
+      for (int n = 0; n < 100; ++n)
+        sum += std::polar(run.amp[static_cast<size_t>(n)], run.phase[static_cast<size_t>(n)]) *
+               std::polar(1.0, -2 * kPi * bin * n / 100.0);
+      return std::abs(sum) / 100.0;
+    };
+    EXPECT_NEAR(line(type == 1 ? -2 : 2), 0.5, 1e-6) << type;
+    EXPECT_NEAR(line(type == 1 ? 2 : -2), 0.0, 1e-6) << type;
+    EXPECT_NEAR(line(0), std::sqrt(0.5), 1e-6) << type;
   }
   // An AM type beyond the list leaves amplitude and phase as set.
   SetUpModPulse(MOD_AM, {{"AM Type", "4"}});

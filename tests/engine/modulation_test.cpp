@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -262,6 +263,14 @@ int FakeEngine(double* amplitude, double* phase, int) {
   return 1;
 }
 
+// Returns amplitude g_badAmp and phase g_badPhase from sample 5 on.
+double g_badAmp = 1.0, g_badPhase = 0.0;
+int BadValueEngine(double* amplitude, double* phase, int sample) {
+  *amplitude = sample >= 5 ? g_badAmp : 1.0;
+  *phase = sample >= 5 ? g_badPhase : 0.0;
+  return 1;
+}
+
 void FakeError(char* text) { std::snprintf(text, CZ_MOD_ERROR_SIZE, "bad sample %d", g_fake.failAt); }
 
 class ModulationPluginTest : public ModulationFrameTest {
@@ -357,4 +366,30 @@ TEST_F(ModulationPluginTest, EngineErrorsAndMissingModules) {
   EXPECT_TRUE(ModLogHas("*** Cannot read configuration from plugin."));
   EXPECT_EQ(g_fake.engineCalls, 0);
   EXPECT_EQ(g_fake.calls.size(), 9u);
+}
+
+// Values no sample can carry: the pulse stops at the sample, the log names
+// the module and the sample; a factor of full magnitude either way passes.
+TEST_F(ModulationPluginTest, UnusableEngineValuesStopThePulse) {
+  ModuleTable[1].Engine2 = nullptr;
+  ModuleTable[1].Engine = BadValueEngine;
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double amp, phase;
+    const char* text;
+  } bad[] = {{nan, 0.0, "amplitude (nan)"},   {1e300, 0.0, "amplitude (1e+300)"}, {-inf, 0.0, "amplitude (-inf)"},
+             {1.0000001, 0.0, "amplitude (1.0000001)"}, {0.5, nan, "phase (nan)"},        {0.5, 1e300 * 1e10, "phase (inf)"}};
+  for (const auto& b : bad) {
+    g_badAmp = b.amp;
+    g_badPhase = b.phase;
+    ModLog().clear();
+    EXPECT_EQ(RunModRepetition(0, 20, 0, 1e6).failedAt, 5) << b.text;
+    EXPECT_TRUE(ModLogHas(std::string("*** Module 'fake' returned an unusable ") + b.text + " at sample 5."))
+        << b.text;
+  }
+  for (double amp : {-1.0, 0.0, 1.0}) {
+    g_badAmp = amp;
+    g_badPhase = 1e6;
+    EXPECT_EQ(RunModRepetition(0, 20, 0, 1e6).ok, 1) << amp;
+  }
 }

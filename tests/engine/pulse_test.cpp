@@ -359,6 +359,65 @@ TEST_F(PulseTest, TimingOnlyGivesTheCountsOfTheFullComputation) {
   EXPECT_EQ(static_cast<int64_t>(Samples().size()), written);
 }
 
+// Repetition r starts at the sample nearest to its exact time, the fraction
+// carried from one repetition to the next, jitter included; checked against
+// exact integer arithmetic (times in whole nanoseconds).
+TEST_F(PulseTest, RepetitionsStartAtTheNearestSampleToTheirExactTime) {
+  // Starts of reps repetitions at fs, jitterNs(r) set before repetition r.
+  auto starts = [&](double fs, int reps, double (*jitterNs)(int)) {
+    std::vector<int64_t> out;
+    double fraction = 0.0, length = 0.0;
+    int64_t at = 0;
+    for (int r = 0; r < reps; ++r) {
+      jitter[0] = jitterNs(r) * 1e-9;
+      out.push_back(at);
+      EXPECT_EQ(ComputePulse(0, p, -1, -1, fs, jitter, &samples, &duration, &peak, 1, 0, 0, 1, r + 1, reps, 0, 0,
+                             0.0, 1, 0, -1, 0.0, fraction, &length),
+                1);
+      EXPECT_EQ(LastPulseCounts().on, static_cast<int32_t>(std::lround(p->onTime * fs))) << r;
+      EXPECT_EQ(CarryRepetition(&fraction, length), samples) << r;
+      at += samples;
+    }
+    out.push_back(at);
+    return out;
+  };
+  // Nearest whole sample to ns nanoseconds at 100 ns per sample (ties later).
+  auto nearest = [](int64_t ns) { return (ns + 50) / 100; };
+
+  // PRI 1.04 us at 10 MHz: 10.4 samples; 100,000 repetitions.
+  p->onTime = 0.5e-6;
+  p->prfMode = 1;
+  p->prfPri = 1;
+  p->prfValue = 1.04e-6;
+  p->jitter[0].enabled = 1;
+  p->jitter[0].target = JIT_PRI;
+  std::vector<int64_t> got = starts(10e6, 100000, [](int) { return 0.0; });
+  for (int64_t r = 0; r <= 100000; ++r) ASSERT_EQ(got[static_cast<size_t>(r)], nearest(1040 * r)) << r;
+  EXPECT_EQ(got[99999], 1039990);  // exact 1,039,989.6
+
+  // With a PRI jitter of whole 20 ns steps (no exact time on a half sample).
+  got = starts(10e6, 20000, [](int r) { return static_cast<double>((r * 7919) % 7 * 20 - 60); });
+  int64_t ns = 0;
+  for (int r = 0; r < 20000; ++r) {
+    ASSERT_EQ(got[static_cast<size_t>(r)], nearest(ns)) << r;
+    ns += 1040 + (r * 7919) % 7 * 20 - 60;
+  }
+
+  // Blank jitter without PRF: 10 us on, 1 us blank at 100 MHz (1,100
+  // samples), jitter -20, +20, -50, -10 ns: 4,394 samples; a symmetric
+  // jitter of 0.7 samples adds nothing.
+  p->prfMode = 0;
+  p->onTime = 10e-6;
+  p->offTime = 1e-6;
+  p->jitter[0].target = JIT_BLANKPERIOD;
+  got = starts(100e6, 4, [](int r) { return std::vector<double>{-20, 20, -50, -10}[static_cast<size_t>(r)]; });
+  EXPECT_EQ(got, (std::vector<int64_t>{0, 1098, 2200, 3295, 4394}));
+  got = starts(100e6, 4, [](int r) { return r % 2 == 0 ? 7.0 : -7.0; });
+  EXPECT_EQ(got, (std::vector<int64_t>{0, 1101, 2200, 3301, 4400}));
+  got = starts(100e6, 4, [](int r) { return r % 2 == 0 ? -7.0 : 7.0; });
+  EXPECT_EQ(got, (std::vector<int64_t>{0, 1099, 2200, 3299, 4400}));
+}
+
 TEST_F(PulseTest, RefusalsAndSkippedRepetitions) {
   p->onTime = 0.5e-8;
   EXPECT_EQ(Run(), 0);

@@ -17,6 +17,7 @@
 #include "app/Log.h"
 #include "engine/Tessera_Resampler.h"
 #include "engine/Windows.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -333,6 +334,47 @@ TEST_F(ResamplerTest, ReportsProgressAndStopsWhenAsked) {
   EXPECT_EQ(Run(x, 30000, Config{}, StopAtFive).ok, 0);
 }
 
+// A symmetric 21-tap user filter (a Hann-windowed sinc) at the oversampling
+// of the conversion: the filtered impulse keeps its place and its response
+// is the coefficients' own, by scipy.signal.freqz.
+TEST_F(ResamplerTest, UserFilterIsCentredAndKeepsItsResponse) {
+  std::vector<double> c(21);
+  for (int k = 0; k < 21; ++k) {
+    const double x = k - 10.0;
+    c[k] = (x == 0.0 ? 0.5 : std::sin(0.5 * kPi * x) / (kPi * x)) * (0.5 + 0.5 * std::cos(kPi * x / 11.0));
+  }
+  const std::string coeffs = dir_.File("coeffs.txt");
+  {
+    FILE* f = std::fopen(coeffs.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    for (double v : c) std::fprintf(f, "%.17g\n", v);
+    std::fclose(f);
+  }
+  std::vector<Cx> x(300, Cx(0.0, 0.0));
+  x[100] = Cx(1.0, 0.0);
+  for (int ovs : {1, 2, 4}) {
+    Config u;
+    u.filter = FILTER_USER;
+    u.window = WINDOW_RECT;
+    u.userI = c;
+    u.userQ = c;
+    u.userOvs = ovs;
+    const Result r = Run(x, 300 * ovs, u);
+    ASSERT_EQ(r.ok, 1) << ovs;
+    // Output sample 100*ovs + m - 10 holds coefficient m.
+    for (int m = 0; m < 21; ++m)
+      EXPECT_NEAR(r.y[static_cast<size_t>(100 * ovs + m - 10)].real(), c[m], 2e-4) << ovs << " " << m;
+    std::string out;
+    ASSERT_EQ(cz::test::RunDspReference("response " + cz::test::Quoted(coeffs) + " " +
+                                            cz::test::Quoted(dir_.File("WV-DATA2.TMP")),
+                                        &out),
+              0)
+        << out;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "centre"), 100.0 * ovs, 1e-3) << ovs << " " << out;
+    EXPECT_LT(cz::test::ReferenceValue(out, "maxdiff"), 1e-3) << ovs << " " << out;
+  }
+}
+
 TEST_F(ResamplerTest, RefusesBadSetUpWithAReason) {
   const auto x = RandomSignal(300, 10);
   EXPECT_EQ(Run(x, 0, Config{}).ok, 0);
@@ -361,6 +403,13 @@ TEST_F(ResamplerTest, RefusesBadSetUpWithAReason) {
   longUser.userI.assign(202, 0.01);
   longUser.userQ.assign(202, 0.01);
   EXPECT_EQ(Run(x, 450, longUser).ok, 0);
+
+  // A Gaussian of BT 0 would filter everything to silence.
+  Config flat;
+  flat.filter = FILTER_GAUSS;
+  flat.alpha = 0.0;
+  EXPECT_EQ(Run(x, 450, flat).ok, 0);
+  EXPECT_TRUE(Logged("*** Gaussian filter BT 0 is invalid: it must be above 0."));
 
   g_log.clear();
   EXPECT_EQ(Run(x, 450, Config{}, nullptr).ok, 0);

@@ -1,8 +1,12 @@
-// Checks of written workbooks with readers that are not the program's own:
-// tests/support/xlsx_readers.py under Debian's Python (openpyxl, xmllint).
+// Checks with readers that are not the program's own: written workbooks
+// with tests/support/xlsx_readers.py (openpyxl, xmllint), samples and
+// waveform files with tests/support/dsp_reference.py (numpy, scipy), both
+// under Debian's Python.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -21,6 +25,25 @@ inline int RunXlsxReaders(const std::string& args, std::string* output) {
   while (std::fgets(buf, sizeof buf, pipe) != nullptr) *output += buf;
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs dsp_reference.py (numpy and scipy) with args; as RunXlsxReaders.
+inline int RunDspReference(const std::string& args, std::string* output) {
+  const std::string cmd = "/usr/bin/python3 '" + SourceDir() + "/tests/support/dsp_reference.py' " + args + " 2>&1";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  output->clear();
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, pipe) != nullptr) *output += buf;
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The number behind "name=" in a line of key=value pairs; NaN when absent.
+inline double ReferenceValue(const std::string& output, const std::string& name) {
+  const auto at = output.find(name + "=");
+  if (at == std::string::npos) return std::nan("");
+  return std::strtod(output.c_str() + at + name.size() + 1, nullptr);
 }
 
 // "'path'" for the command line of RunXlsxReaders.
