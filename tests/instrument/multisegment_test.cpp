@@ -394,6 +394,49 @@ TEST_F(MultiSegmentTest, ALostInstrumentFailsEveryOperation) {
   EXPECT_TRUE(Log().HasStatus("Error: No Instrument Connected."));
 }
 
+// A step that fails ends the build with an error on the status line; a
+// failed folder change appends nothing to the configuration an earlier
+// build left selected.
+TEST_F(MultiSegmentTest, FailedStepsEndTheBuildWithAnErrorStatus) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, a, "1");
+  BlankSegment(m, 1, 2e-3);
+  auto restart = [&](const std::string& fault) {
+    VisaDev_Close(0);
+    SimOptions opt;
+    opt.faults = {fault};
+    ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+    Log().Clear();
+  };
+  restart("error=-250,\"Mass storage error\"@MMEM:CDIR");
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Error setting default drive."));
+  ASSERT_FALSE(Log().status.empty());
+  EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log.");
+  for (const std::string& l : sim.Received()) {
+    EXPECT_EQ(l.find("SEGM:APP"), std::string::npos) << l;
+    EXPECT_EQ(l.find("WSEG:CLO"), std::string::npos) << l;
+    EXPECT_EQ(l.find("ARB:STAT ON"), std::string::npos) << l;
+  }
+
+  // The link lost while the segment files are deleted, after the assembly.
+  restart("drop@MMEM:DEL 'D:\\MSWaveFile-seg1.wv'");
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Cannot delete MSW file segment on instrument."));
+  EXPECT_TRUE(Log().HasStatus("Assembling Waveform..."));
+  EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log.");
+
+  // A sequence whose waveform cannot be written (its folder is a file).
+  restart("late=0");
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir.File("plain"), "x"));
+  ASSERT_TRUE(a.waveFile.AssignExact(dir.File("plain/search.wv")));
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Wave file generation failed."));
+  EXPECT_EQ(Log().status.back(), "Building Segment failed.");
+}
+
 TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {
   EXPECT_EQ(MswBlankRepetitions(1000000, 1), 1600);  // 625 samples played 1,600 times
   EXPECT_EQ(MswBlankRepetitions(1000, 1), 1);
