@@ -142,10 +142,12 @@ void ClearChosen() {
   SetOkDimmed();
 }
 
-// The chosen file; a path that does not fit the callers' buffers is refused.
-void SetChosen(const std::string& full) {
+// The chosen file; a path that does not fit the callers' buffers is refused
+// (said when tell is set), and no earlier choice stays in its place.
+void SetChosen(const std::string& full, bool tell) {
   if (!g.chosen.AssignExact(full)) {
-    MessagePopup(kTitle, "Path name too long.");
+    ClearChosen();
+    if (tell) MessagePopup(kTitle, "Path name too long.");
     return;
   }
   SetCtrlVal(PANEL_FB, PANEL_FB_FILENAME, g.chosen.c_str());
@@ -190,8 +192,9 @@ int ActiveItem(int control) {
 }
 
 // Selecting a file makes it the chosen one and offers Delete and Transfer.
-// A name that would address another file is refused once per selection
-// (the focus coming back to the list asks again without a popup).
+// A name that would address another file, or a path too long to hand back,
+// is refused once per selection: the focus coming back to the list, or the
+// several events of one click, say it no more.
 void FileSelected() {
   const int item = ActiveItem(PANEL_FB_FILES);
   const bool moved = item != g.lastFileItem;
@@ -205,7 +208,7 @@ void FileSelected() {
     if (moved) MessagePopup(kTitle, kInvalidName);
     return;
   }
-  SetChosen(CurrentDirectory() + Separator() + name);
+  SetChosen(CurrentDirectory() + Separator() + name, moved);
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 0);
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 0);
 }

@@ -507,9 +507,20 @@ TEST_F(FileBrowserCatalogueTest, EveryListableNameIsListedWhateverComesBeforeIt)
          EXPECT_EQ(names.back(), "n1499.wv");
          EXPECT_EQ(Items(p, PANEL_FB_DIRECTORY, 0), (std::vector<std::string>{"..", "after"}));
          EXPECT_EQ(Text(p, PANEL_FB_DIRSIZE), "Total size : 2.0 kB");
+         EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+         // The long name is listed but cannot be the choice: said once, and
+         // the file chosen before is not kept in its place.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false);
+         UiTest_QueueMessageOk();
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 2, false);
+         UiTest_FocusCtrl(p, PANEL_FB_FILENAME);
+         UiTest_FocusCtrl(p, PANEL_FB_FILES);
+         ASSERT_EQ(UiTest_Popups().size(), 1u);
+         EXPECT_EQ(UiTest_Popups()[0].text, "Path name too long.");
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "");
        }},
       chosen);
-  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_STREQ(chosen, "");
   EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: b?c.wv"));
   EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: e?f.wv"));
   EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: p?q"));
