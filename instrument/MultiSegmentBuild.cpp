@@ -338,9 +338,10 @@ int BuildMultiSegment(int index) {
       if (sq < 0) return InvalidSequence();
       const SequenceRecord& seq = SequenceTable[sq];
       if (!report.Use(seq, sq)) return 0;
+      // A failed build has put its own error on the status line.
       if (!BuildWaveform(sq, 0, i + 1, index, 0, t)) {
         Log_Message(1, "*** Wave file generation failed.");
-        return SegmentFailed(kSegmentFailed);
+        return 0;
       }
       n = LastBuildSamples;
       if (n < kMswMinSegmentSamples) return TooShort(i, "Building Segment failed.");

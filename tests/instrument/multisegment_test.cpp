@@ -416,12 +416,13 @@ TEST_F(MultiSegmentTest, FailedStepsEndTheBuildWithAnErrorStatus) {
   EXPECT_TRUE(Log().HasStatus("Assembling Waveform..."));
   EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log.");
 
-  // A sequence whose waveform cannot be written (its folder is a file).
+  // A repetition count no sequencer takes, read after the segment was built
+  // (whose build ended in its own success text).
   restart("late=0");
-  ASSERT_TRUE(cz::test::WriteFileBytes(dir.File("plain"), "x"));
-  ASSERT_TRUE(a.waveFile.AssignExact(dir.File("plain/search.wv")));
+  m.sequencerMode = 1;
+  m.segments[0].repetition = "65536";
   EXPECT_EQ(BuildMultiSegment(0), 0);
-  EXPECT_TRUE(Log().Has("*** Wave file generation failed."));
+  EXPECT_TRUE(Log().Has("*** Invalid repetition count specified for MSW segment 0."));
   EXPECT_EQ(Log().status.back(), "Building Segment failed.");
 }
 
