@@ -258,10 +258,15 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
 // the build as "close:text", "close:plugin" or "close:none" (what was open).
 std::vector<std::string> g_reportEvents;
 int (*g_driverClose)(char*, int) = nullptr;
+bool g_closeFails = false;  // the next close of an open report fails
 
 int RecordingClose(char* errorText, int errorSize) {
+  const bool open = Report_TextFileOpen() || ReportPluginIndex >= 0;
   g_reportEvents.push_back(Report_TextFileOpen() ? "close:text" : ReportPluginIndex >= 0 ? "close:plugin" : "close:none");
-  return g_driverClose(errorText, errorSize);
+  const int closed = g_driverClose(errorText, errorSize);
+  if (!open || !g_closeFails) return closed;
+  g_closeFails = false;
+  return 0;
 }
 int PluginSetValue(const char* key, const void*) {
   const std::string k = key;
@@ -292,6 +297,7 @@ class MultiSegmentReportTest : public MultiSegmentTest {
     ModuleTable[0].ReportSetParam = PluginSetParam;
     ModuleTable[0].Error = PluginError;
     g_reportEvents.clear();
+    g_closeFails = false;
   }
   void TearDown() override {
     Report_OpenOrClose(0, "", "", nullptr, 0);
@@ -356,6 +362,29 @@ TEST_F(MultiSegmentReportTest, ReportReopensOnlyWhereTheSettingsDifferAndClosesA
   EXPECT_FALSE(Report_TextFileOpen());
   EXPECT_EQ(Titles(textB), 1);
   EXPECT_FALSE(cz::test::FileExists(dir.File("x.txt")));
+}
+
+// A report that cannot be closed fails the build before the waveform is
+// put together, and the status says so.
+TEST_F(MultiSegmentReportTest, AReportThatCannotBeClosedFailsTheBuild) {
+  SequenceRecord& text = Reported("Text", 1, dir.File("a.txt"), "");
+  SequenceRecord& off = Reported("Off", 0, dir.File("x.txt"), "");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, text, "1");
+  for (int reopen = 0; reopen < 2; ++reopen) {
+    SCOPED_TRACE(reopen ? "closed for the next segment" : "closed after the last segment");
+    if (reopen) SequenceSegment(m, 1, off, "1");
+    Log().Clear();
+    g_closeFails = true;
+    const std::size_t sent = sim.Received().size();
+    if (reopen) UiTest_QueueConfirm(true);  // the segment file of the build before
+    EXPECT_EQ(BuildMultiSegment(0), 0);
+    EXPECT_TRUE(Log().HasPrefix("*** An error ocured during report cleanup."));
+    ASSERT_FALSE(Log().status.empty());
+    EXPECT_EQ(Log().status.back(), "Error: Report could not be closed. See log.");
+    const std::vector<std::string> rx = sim.Received();
+    for (std::size_t i = sent; i < rx.size(); ++i) EXPECT_EQ(rx[i].find("WSEG:CLO"), std::string::npos) << rx[i];
+  }
 }
 
 TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
