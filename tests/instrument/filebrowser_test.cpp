@@ -482,11 +482,6 @@ class FileBrowserCatalogueTest : public FileBrowserTest {
     fake_.Answer(":MMEM:CAT?", cat);
     ASSERT_EQ(VisaDev_Open(0, fake_.Resource().c_str()), 1);
   }
-  bool Sent(const std::string& head) {
-    for (const std::string& c : fake_.Journal())
-      if (c.rfind(head, 0) == 0) return true;
-    return false;
-  }
   FakeInstrument fake_{"Torvane,Kaldra,1,1.0", "KLD-M64"};
 };
 
