@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
 #include "app/Progress.h"
 #include "instrument/InstrumentCatalog.h"
 #include "instrument/InstrumentTransfer.h"
@@ -21,7 +22,8 @@ namespace {
 
 constexpr const char* kTitle = "Instrument File Browser";
 constexpr int kMaxDirectoryEntries = 1024;
-constexpr std::size_t kEntryBytes = 256;   // reply room per catalog entry
+constexpr std::size_t kEntryBytes = 256;   // reply room of a count query
+constexpr const char* kInvalidName = "Invalid file or directory name.";
 constexpr double kLoopPauseSeconds = 0.02;
 
 // State of the one browser: root ("/var", "/hdd" or "D:"), path below it
@@ -69,7 +71,35 @@ void ShowLastError() {
 // where the quoted text goes. Names holding control characters are refused.
 bool Quoted(const std::string& text, std::string* quoted) {
   if (ScpiQuoted(text, quoted)) return true;
-  MessagePopup(kTitle, "Invalid file or directory name.");
+  MessagePopup(kTitle, kInvalidName);
+  return false;
+}
+
+// A listed name that would address some other entry once joined to the
+// directory: one holding a separator of either style ("a\..\b.wv",
+// "../x.wv"), or a dot name. Such a name is shown but never acted upon.
+bool AddressesAnotherEntry(const std::string& name) {
+  return name.find_first_of("\\/") != std::string::npos || name == "." || name == "..";
+}
+
+// True, after the popup, when a listed name must not be acted upon.
+bool RefusedName(const std::string& name) {
+  if (!AddressesAnotherEntry(name)) return false;
+  MessagePopup(kTitle, kInvalidName);
+  return true;
+}
+
+// A catalogue name holding a control character (a NUL, a line feed) can
+// be neither shown nor sent back: it is left out with a log line, so that
+// the names after it are still listed.
+bool Listable(const std::string& name) {
+  const bool control =
+      std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+  if (!control) return true;
+  std::string shown = name;
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  Log_Message(2, "*** Instrument catalogue entry with a control character not listed: ", shown.c_str());
   return false;
 }
 
@@ -112,10 +142,12 @@ void ClearChosen() {
   SetOkDimmed();
 }
 
-// The chosen file; a path that does not fit the callers' buffers is refused.
-void SetChosen(const std::string& full) {
+// The chosen file; a path that does not fit the callers' buffers is refused
+// (said when tell is set), and no earlier choice stays in its place.
+void SetChosen(const std::string& full, bool tell) {
   if (!g.chosen.AssignExact(full)) {
-    MessagePopup(kTitle, "Path name too long.");
+    ClearChosen();
+    if (tell) MessagePopup(kTitle, "Path name too long.");
     return;
   }
   SetCtrlVal(PANEL_FB, PANEL_FB_FILENAME, g.chosen.c_str());
@@ -139,6 +171,7 @@ void Navigate(const std::string& name) {
     const std::size_t cut = path.find_last_of(sep);
     path = cut == std::string::npos || cut == 0 ? std::string(1, sep) : path.substr(0, cut);
   } else {
+    if (RefusedName(name)) return;
     if (path.empty() || path.back() != sep) path += sep;
     path += name;
   }
@@ -159,11 +192,23 @@ int ActiveItem(int control) {
 }
 
 // Selecting a file makes it the chosen one and offers Delete and Transfer.
+// A name that would address another file, or a path too long to hand back,
+// is refused once per selection: the focus coming back to the list, or the
+// several events of one click, say it no more.
 void FileSelected() {
   const int item = ActiveItem(PANEL_FB_FILES);
+  const bool moved = item != g.lastFileItem;
   g.lastFileItem = item;
   if (item < 0 || item >= static_cast<int>(g.files.size())) return;
-  SetChosen(CurrentDirectory() + Separator() + g.files[item]);
+  const std::string& name = g.files[item];
+  if (AddressesAnotherEntry(name)) {
+    ClearChosen();
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 1);
+    SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 1);
+    if (moved) MessagePopup(kTitle, kInvalidName);
+    return;
+  }
+  SetChosen(CurrentDirectory() + Separator() + name, moved);
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEDELETE, ATTR_DIMMED, 0);
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILECOPY, ATTR_DIMMED, 0);
 }
@@ -173,8 +218,8 @@ void DirectorySelected() {
   const int item = ActiveItem(PANEL_FB_DIRECTORY);
   g.lastDirectoryItem = item;
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILEMDIR, ATTR_DIMMED, 0);
-  const bool removable = item >= 0 && item < static_cast<int>(g.directories.size()) &&
-                         g.directories[item] != "." && g.directories[item] != "..";
+  const bool removable =
+      item >= 0 && item < static_cast<int>(g.directories.size()) && !AddressesAnotherEntry(g.directories[item]);
   SetCtrlAttribute(PANEL_FB, PANEL_FB_ARBFILERDIR, ATTR_DIMMED, removable ? 0 : 1);
 }
 
@@ -301,6 +346,7 @@ int FileBrowserRemoveDirCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   const std::string name = SelectedName(PANEL_FB_DIRECTORY, g.directories);
   if (name.empty() || name == "." || name == "..") return 0;
+  if (RefusedName(name)) return 0;
   const std::string dir = CurrentDirectory();
   const std::string target = dir + Separator() + name;
   long count = 0;
@@ -317,7 +363,7 @@ int FileBrowserRemoveDirCb(int, int, int event, void*, int, int) {
 int FileBrowserDeleteFileCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   const std::string name = SelectedName(PANEL_FB_FILES, g.files);
-  if (name.empty()) return 0;
+  if (name.empty() || RefusedName(name)) return 0;
   if (!ConfirmPopup("Confirm Delete", cz::FormatC("Do you realy want to delete\n%s?", name.c_str()).c_str()))
     return 0;
   const std::string dir = CurrentDirectory();
@@ -332,6 +378,7 @@ int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   const std::string name = SelectedName(PANEL_FB_FILES, g.files);
   if (name.empty()) return MessagePopup(kTitle, "Invalid source file name."), 0;
+  if (RefusedName(name)) return 0;
   const std::string spec = std::string("*") + g.filter.c_str();
   // A local path is not held to the instrument's name limit; one beyond
   // even this buffer is refused with a message, never cut.
@@ -354,7 +401,8 @@ int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
 // ---- listings --------------------------------------------------------------
 
 // ":MMEM:DCAT?" answers the names as a comma-separated list of quoted
-// strings; at most 1,024 entries of 256 bytes each are taken.
+// strings; at most 1,024 entries are taken. The reply is read whole and
+// parsed by its length, however long its names are.
 void FileBrowser_ListDirectories(const char* directory) {
   if (PANEL_FB <= 0) return;
   const std::string dir = directory ? directory : "";
@@ -365,9 +413,8 @@ void FileBrowser_ListDirectories(const char* directory) {
     MessagePopup(kTitle, "Number of directory entries invalid.");
     return;
   }
-  std::vector<char> reply(kEntryBytes * static_cast<std::size_t>(n), '\0');
-  if (VisaDev_Query(g.id, ":MMEM:DCAT?", reply.data(), reply.size()) != 1) return ShowLastError();
-  const std::string text(reply.data());
+  std::string text;
+  if (VisaDev_QueryAll(g.id, ":MMEM:DCAT?", &text) != 1) return ShowLastError();
   ClearTreeItems(PANEL_FB, PANEL_FB_DIRECTORY);
   g.directories.clear();
   g.lastDirectoryItem = -1;
@@ -375,7 +422,7 @@ void FileBrowser_ListDirectories(const char* directory) {
   const std::vector<std::string> names = Catalog_Strings(text);
   for (long i = 0; i < n && i < static_cast<long>(names.size()); ++i) {
     const std::string& name = names[static_cast<std::size_t>(i)];
-    if (SkippedDirectory(name, atTop)) continue;
+    if (SkippedDirectory(name, atTop) || !Listable(name)) continue;
     const int item = InsertItem(PANEL_FB_DIRECTORY, name.c_str());
     if (item < 0) break;
     if (g.folderImage >= 0) SetTreeItemAttribute(PANEL_FB, PANEL_FB_DIRECTORY, item, ATTR_IMAGE_INDEX, g.folderImage);
@@ -384,7 +431,8 @@ void FileBrowser_ListDirectories(const char* directory) {
 }
 
 // Drive-style instruments filter the catalog themselves ("D:\dir\*.wv");
-// the Unix-style catalog lists everything and is filtered here.
+// the Unix-style catalog lists everything and is filtered here. The reply
+// is read whole and every entry it holds is listed, however many.
 void FileBrowser_ListFiles(const char* directory, const char* filter) {
   if (PANEL_FB <= 0) return;
   const std::string dir = directory ? directory : "";
@@ -399,13 +447,10 @@ void FileBrowser_ListFiles(const char* directory, const char* filter) {
     SetCtrlVal(PANEL_FB, PANEL_FB_DIRSIZE, cz::FormatC("Directory Size: %2.1f kB", 0.0).c_str());
     return;
   }
-  if (n > kMaxDirectoryEntries) n = kMaxDirectoryEntries;
   std::string quoted;
   ScpiQuoted(target, &quoted);
-  std::vector<char> reply(kEntryBytes * static_cast<std::size_t>(n) + kEntryBytes, '\0');
-  const std::string query = cz::FormatC(":MMEM:CAT? %s", quoted.c_str());
-  if (VisaDev_Query(g.id, query.c_str(), reply.data(), reply.size()) != 1) return ShowLastError();
-  const std::string text(reply.data());
+  std::string text;
+  if (VisaDev_QueryAll(g.id, (":MMEM:CAT? " + quoted).c_str(), &text) != 1) return ShowLastError();
 
   // "<used>,<available>,"name,type,size",..."
   char* end = nullptr;
@@ -419,11 +464,10 @@ void FileBrowser_ListFiles(const char* directory, const char* filter) {
   ClearTreeItems(PANEL_FB, PANEL_FB_FILES);
   g.files.clear();
   g.lastFileItem = -1;
-  const std::vector<std::string> entries = Catalog_Strings(text);
-  for (long i = 0; i < n && i < static_cast<long>(entries.size()); ++i) {
+  for (const std::string& listed : Catalog_Strings(text)) {
     // "name,type,size": the name may hold commas, type and size do not.
     CatalogEntry entry;
-    if (!Catalog_SplitEntry(entries[static_cast<std::size_t>(i)], &entry)) continue;
+    if (!Catalog_SplitEntry(listed, &entry) || !Listable(entry.name)) continue;
     const std::string& name = entry.name;
     const std::string& type = entry.type;
     const std::string& size = entry.size;

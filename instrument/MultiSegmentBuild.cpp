@@ -47,6 +47,9 @@ constexpr double kArbStartPause = 0.5;
 constexpr double kArbPollWait = 2.0;
 constexpr int kArbBusyBit = 2;              // STAT:OPER:COND? bit 1: the ARB is still starting
 
+constexpr const char* kSegmentFailed = "Building Segment failed.";
+constexpr const char* kReportCloseFailed = "Error: Report could not be closed. See log.";
+
 void LogF(const std::string& line) { Log_Message(1, line.c_str()); }
 
 std::string Quoted(const std::string& text) {
@@ -69,6 +72,7 @@ class MswReport {
       open_ = false;
       if (!CloseMswReport()) {
         Log_Message(1, "*** The report could not be closed.");
+        Log_Status(1, kReportCloseFailed);
         return 0;
       }
     }
@@ -115,6 +119,13 @@ class MswReport {
 int InvalidSequence() {
   Log_Message(1, "*** Invalid sequence in multi segment waveform.");
   Log_Status(1, "Error: Invalid Sequence Entry in MSW.");
+  return 0;
+}
+
+// A failure with its reason logged: the status line says the build failed
+// rather than keeping the step that was running. Returns 0.
+int SegmentFailed(const char* status) {
+  Log_Status(1, status);
   return 0;
 }
 
@@ -262,11 +273,13 @@ int BuildMultiSegment(int index) {
   Log_Message(1, "Presetting baseband...");
   if (!Send("SOUR" + s + ":BB:ARB:PRES; *OPC?")) return ScpiFailure();
   Log_Message(1, "Preparing Multi-Segment Waveform...");
+  // Without the folder change the segments would be appended to whatever
+  // configuration an earlier build left selected: the build ends here.
   if (!VisaDev_SetDefaultPath(kMswId, "", dir.c_str())) {
     Log_Message(1, "*** Error setting default drive.");
-  } else if (!Configure(rec, index, conf, seqFile, output)) {
-    return 0;
+    return ScpiFailure();
   }
+  if (!Configure(rec, index, conf, seqFile, output)) return 0;
 
   // Step 6: the segments.
   MswReport report;
@@ -316,7 +329,7 @@ int BuildMultiSegment(int index) {
       LogF(cz::FormatC("  Duration : %4.2f us", d * 1e6));
       LogF(cz::FormatC("  Samples  : %ld, Repetitions  : %d", static_cast<long>(n), r));
       LogF(cz::FormatC("  Clock    : %5.3f MHz", rec.clock / 1e6));
-      if (!WriteBlankSegment(rec, n, blankPath)) return 0;
+      if (!WriteBlankSegment(rec, n, blankPath)) return SegmentFailed("Building BLANK failed.");
       seg.repetition = cz::FormatC("%d", r);
       cz::CopyText(localFile, blankPath);
       duration = d;
@@ -325,6 +338,7 @@ int BuildMultiSegment(int index) {
       if (sq < 0) return InvalidSequence();
       const SequenceRecord& seq = SequenceTable[sq];
       if (!report.Use(seq, sq)) return 0;
+      // A failed build has put its own error on the status line.
       if (!BuildWaveform(sq, 0, i + 1, index, 0, t)) {
         Log_Message(1, "*** Wave file generation failed.");
         return 0;
@@ -333,13 +347,13 @@ int BuildMultiSegment(int index) {
       if (n < kMswMinSegmentSamples) return TooShort(i, "Building Segment failed.");
       if (rec.sequencerMode && !MswRepetitionCount(seg.repetition.c_str(), &r)) {
         LogF(cz::FormatC("*** Invalid repetition count specified for MSW segment %i.", i));
-        return 0;
+        return SegmentFailed(kSegmentFailed);
       }
       char absolute[kPathBuffer] = {};
       if (!MakeAbsolutePath(seq.waveFile.c_str(), absolute, sizeof absolute) ||
           !cz::CopyTextExact(localFile, cz::HostPath(absolute))) {
         Log_Message(1, "*** Wave file generation failed.");
-        return 0;
+        return SegmentFailed(kSegmentFailed);
       }
       label = seq.name.c_str();
       duration = n / seq.clock * (rec.sequencerMode ? r : 1);
@@ -379,7 +393,7 @@ int BuildMultiSegment(int index) {
   // Step 7: the instrument puts the segments together.
   const int closed = report.Close();
   HighlightMultiSegmentRow(-1);
-  if (!closed) return 0;
+  if (!closed) return SegmentFailed(kReportCloseFailed);
   if (!Send("SOUR" + s + ":BB:ARB:WSEG:CLO " + Quoted(conf))) return ScpiFailure();
 
   Log_Status(1, "Assembling Waveform...");
@@ -415,7 +429,7 @@ int BuildMultiSegment(int index) {
     for (int i = 0; i < built; ++i) {
       if (!Send("MMEM:DEL " + Quoted(MswSegmentName(dir, unix, target, i + 1)) + "; *OPC?")) {
         Log_Message(1, "*** Cannot delete MSW file segment on instrument.");
-        return 0;
+        return ScpiFailure();
       }
     }
   }

@@ -65,7 +65,9 @@ class ReplyScanner {
 
  private:
   bool Text(uint8_t c) {
-    if (c == '\n') {
+    // A line feed inside a quoted string (a file name in a catalogue) is
+    // part of the text.
+    if (c == '\n' && !quoted_) {
       Reset();
       return true;
     }

@@ -639,6 +639,39 @@ TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
 }
 
+// A build into a folder the instrument cannot change to, after a build that
+// left its own segment configuration selected: the new segments are not
+// appended to the old configuration and nothing is assembled or started.
+TEST_F(MultiSegmentGenerateTest, AFailedFolderChangeAppendsNothingToTheEarlierConfiguration) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[1] = m.segments[0];
+  ShowMultiSegment(0);
+  cz::test::SimOptions opt;
+  opt.faults = {"error=-250,\"Mass storage error\"@waves'"};  // not the uploads' "waves\\"
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  g_Settings.Select = sim_.SocketResource();
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  ASSERT_TRUE(StatusWas("Done."));
+  const int first = AppendedSegments();
+  const std::size_t sent = sim_.Received().size();
+
+  ASSERT_TRUE(g_Settings.Project.pathWin.AssignExact("D:\\waves"));
+  g_status.clear();
+  UiTest_QueueMessageOk();
+  UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE);
+  EXPECT_TRUE(Logged("*** Error setting default drive."));
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Creation of Multi-Segment Waveform Failed.\nSee Error Log For Details.");
+  ASSERT_FALSE(g_status.empty());
+  EXPECT_EQ(g_status.back(), "Error: SCPI Error. See Log.");
+  EXPECT_EQ(AppendedSegments(), first);
+  const std::vector<std::string> rx = sim_.Received();
+  for (std::size_t i = sent; i < rx.size(); ++i) {
+    EXPECT_EQ(rx[i].find("WSEG:CLO"), std::string::npos) << rx[i];
+    EXPECT_EQ(rx[i].find("ARB:STAT ON"), std::string::npos) << rx[i];
+  }
+}
+
 }  // namespace
 
 namespace {

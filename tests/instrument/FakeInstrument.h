@@ -89,6 +89,12 @@ class FakeInstrument {
   }
   // Close the connection once a block has delivered this many bytes.
   void DropBlockAfter(std::size_t bytes) { dropAfter_ = bytes; }
+  // Answer every query that starts with `prefix` with these bytes as they
+  // stand (NULs and line feeds included), the terminating line feed added.
+  void Answer(const std::string& prefix, const std::string& bytes) {
+    std::lock_guard<std::mutex> g(mu_);
+    answers_[prefix] = bytes;
+  }
   // Put an entry into the error queue.
   void QueueError(const std::string& e) {
     std::lock_guard<std::mutex> g(mu_);
@@ -253,6 +259,9 @@ class FakeInstrument {
       replied_ = true;
     };
     if (!errorOn_.empty() && cmd.find(errorOn_) != std::string::npos) errors_.push_back(errorText_);
+    for (const auto& [prefix, bytes] : answers_) {
+      if (cmd.rfind(prefix, 0) == 0) return add(bytes);
+    }
     if (cmd == "*IDN?") add(idn_);
     else if (cmd == "*OPT?") add(options_);
     else if (cmd == "*CLS") errors_.clear();
@@ -264,6 +273,7 @@ class FakeInstrument {
     else if (cmd.rfind(":MMEM:CDIR", 0) == 0) {
       std::string d = Quoted(cmd);
       std::string full = (d.size() > 1 && d[1] == ':') || d[0] == '/' ? d : drive_ + d;
+      if (full.size() == 2 && full[1] == ':') full += '\\';  // "D:" is the drive's top
       if (dirs_.count(full)) cwd_ = full;
       else errors_.push_back("-256,\"Directory not found\"");
     } else if (cmd.rfind(":MMEM:MDIR", 0) == 0) {
@@ -313,6 +323,7 @@ class FakeInstrument {
   std::mutex mu_;
   std::map<std::string, std::string> files_;
   std::map<std::string, std::vector<double>> lists_;
+  std::map<std::string, std::string> answers_;
   std::set<std::string> dirs_;
   std::deque<std::string> errors_;
   std::vector<std::string> journal_;

@@ -15,6 +15,7 @@
 #include "platform/CLocale.h"
 #include "instrument/InstrumentTransfer.h"
 #include "platform/ui/TestDriver.h"
+#include "tests/instrument/FakeInstrument.h"
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
@@ -457,6 +458,111 @@ TEST_F(FileBrowserTest, TransferToPcIntoADeepFolder) {
       chosen);
   ASSERT_FALSE(UiTest_Popups().empty());
   EXPECT_EQ(UiTest_Popups().back().text, "The path of the chosen file is too long.");
+}
+
+}  // namespace
+
+namespace {
+
+using cz::test::FakeInstrument;
+
+// Catalogues no simulator writes, answered by a fake instrument: names
+// holding a NUL, a line feed or a separator, a very long name, more
+// entries than any fixed buffer would take.
+class FileBrowserCatalogueTest : public FileBrowserTest {
+ protected:
+  void Open(const std::vector<std::string>& dirs, const std::vector<std::string>& files) {
+    std::string dcat;
+    for (const std::string& d : dirs) dcat += (dcat.empty() ? "\"" : ",\"") + d + "\"";
+    std::string cat = "2048,1048576";
+    for (const std::string& f : files) cat += ",\"" + f + ",BIN,7\"";
+    fake_.Answer(":MMEM:DCAT:LENG?", std::to_string(dirs.size()));
+    fake_.Answer(":MMEM:DCAT?", dcat);
+    fake_.Answer(":MMEM:CAT:LENG?", std::to_string(files.size()));
+    fake_.Answer(":MMEM:CAT?", cat);
+    ASSERT_EQ(VisaDev_Open(0, fake_.Resource().c_str()), 1);
+  }
+  FakeInstrument fake_{"Torvane,Kaldra,1,1.0", "KLD-M64"};
+};
+
+TEST_F(FileBrowserCatalogueTest, EveryListableNameIsListedWhateverComesBeforeIt) {
+  const std::string nul("b\0c.wv", 6);
+  const std::string longName = std::string(10000, 'L') + ".wv";
+  std::vector<std::string> files = {"a.wv", nul, "d.wv", longName, "e\nf.wv", "g.wv"};
+  for (int i = 0; i < 1500; ++i) files.push_back(cz::FormatC("n%04d.wv", i));
+  Open({".", "..", std::string("x\0y", 3), "p\nq", "after"}, files);
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         const std::vector<std::string> names = Items(p, PANEL_FB_FILES, 1);
+         ASSERT_EQ(names.size(), 1504u);
+         EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 3),
+                   (std::vector<std::string>{"a.wv", "d.wv", std::string(255, 'L')}));
+         EXPECT_EQ(names[3], "g.wv");
+         EXPECT_EQ(names.back(), "n1499.wv");
+         EXPECT_EQ(Items(p, PANEL_FB_DIRECTORY, 0), (std::vector<std::string>{"..", "after"}));
+         EXPECT_EQ(Text(p, PANEL_FB_DIRSIZE), "Total size : 2.0 kB");
+         EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+         // The long name is listed but cannot be the choice: said once, and
+         // the file chosen before is not kept in its place.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 0, false);
+         UiTest_QueueMessageOk();
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 2, false);
+         UiTest_FocusCtrl(p, PANEL_FB_FILENAME);
+         UiTest_FocusCtrl(p, PANEL_FB_FILES);
+         ASSERT_EQ(UiTest_Popups().size(), 1u);
+         EXPECT_EQ(UiTest_Popups()[0].text, "Path name too long.");
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "");
+       }},
+      chosen);
+  EXPECT_STREQ(chosen, "");
+  EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: b?c.wv"));
+  EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: e?f.wv"));
+  EXPECT_TRUE(Log().Has("*** Instrument catalogue entry with a control character not listed: p?q"));
+}
+
+// "a\..\b.wv" joined to "D:" would name D:\b.wv: such names are shown, but
+// neither chosen, deleted, downloaded, entered nor removed.
+TEST_F(FileBrowserCatalogueTest, ANameThatAddressesAnotherFileIsNeverSent) {
+  Open({"..", "up\\..\\..", "x/y"}, {"a\\..\\b.wv", "../../x.wv", "..", "ok.wv"});
+  // One popup with the refusal; its queued answer would answer any other.
+  auto refused = [](const std::function<void()>& action) {
+    const std::size_t before = UiTest_Popups().size();
+    UiTest_QueueMessageOk();
+    action();
+    ASSERT_EQ(UiTest_Popups().size(), before + 1);
+    EXPECT_EQ(UiTest_Popups().back().text, "Invalid file or directory name.");
+  };
+  auto commit = [](int p, int control, CtrlCallbackPtr callback) {
+    return [=] { callback(p, control, EVENT_COMMIT, nullptr, 0, 0); };
+  };
+  char chosen[kFileBrowserPathSize] = "";
+  const int result = Run(
+      "*.wv",
+      {[&](int p) {
+         ASSERT_EQ(Items(p, PANEL_FB_FILES, 1),
+                   (std::vector<std::string>{"a\\..\\b.wv", "../../x.wv", "..", "ok.wv"}));
+         fake_.ClearJournal();
+         for (int item = 0; item < 3; ++item) {
+           refused([&] { UiTest_ClickTreeItem(p, PANEL_FB_FILES, item, false); });
+           EXPECT_EQ(Text(p, PANEL_FB_FILENAME), "") << item;
+           refused(commit(p, PANEL_FB_ARBFILEDELETE, FileBrowserDeleteFileCb));
+           refused(commit(p, PANEL_FB_ARBFILECOPY, FileBrowserCopyToPcCb));
+         }
+         for (const char* d : {"up\\..\\..", "x/y"}) {
+           UiTest_ClickTreeItem(p, PANEL_FB_DIRECTORY, IndexOf(p, PANEL_FB_DIRECTORY, 0, d), false);
+           refused(commit(p, PANEL_FB_ARBFILERDIR, FileBrowserRemoveDirCb));
+           refused(commit(p, PANEL_FB_DIRECTORY, FileBrowserDirectoryListCb));
+           EXPECT_EQ(Text(p, PANEL_FB_PATH), "\\");
+         }
+         EXPECT_TRUE(fake_.Journal().empty()) << fake_.Journal().front();
+         // A plain name next to them is still the one chosen.
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, 3, false);
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK);
+       }},
+      chosen);
+  EXPECT_EQ(result, 0);
+  EXPECT_STREQ(chosen, "D:\\ok.wv");
 }
 
 }  // namespace

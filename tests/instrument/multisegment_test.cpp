@@ -258,10 +258,15 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
 // the build as "close:text", "close:plugin" or "close:none" (what was open).
 std::vector<std::string> g_reportEvents;
 int (*g_driverClose)(char*, int) = nullptr;
+bool g_closeFails = false;  // the next close of an open report fails
 
 int RecordingClose(char* errorText, int errorSize) {
+  const bool open = Report_TextFileOpen() || ReportPluginIndex >= 0;
   g_reportEvents.push_back(Report_TextFileOpen() ? "close:text" : ReportPluginIndex >= 0 ? "close:plugin" : "close:none");
-  return g_driverClose(errorText, errorSize);
+  const int closed = g_driverClose(errorText, errorSize);
+  if (!open || !g_closeFails) return closed;
+  g_closeFails = false;
+  return 0;
 }
 int PluginSetValue(const char* key, const void*) {
   const std::string k = key;
@@ -292,6 +297,7 @@ class MultiSegmentReportTest : public MultiSegmentTest {
     ModuleTable[0].ReportSetParam = PluginSetParam;
     ModuleTable[0].Error = PluginError;
     g_reportEvents.clear();
+    g_closeFails = false;
   }
   void TearDown() override {
     Report_OpenOrClose(0, "", "", nullptr, 0);
@@ -358,6 +364,29 @@ TEST_F(MultiSegmentReportTest, ReportReopensOnlyWhereTheSettingsDifferAndClosesA
   EXPECT_FALSE(cz::test::FileExists(dir.File("x.txt")));
 }
 
+// A report that cannot be closed fails the build before the waveform is
+// put together, and the status says so.
+TEST_F(MultiSegmentReportTest, AReportThatCannotBeClosedFailsTheBuild) {
+  SequenceRecord& text = Reported("Text", 1, dir.File("a.txt"), "");
+  SequenceRecord& off = Reported("Off", 0, dir.File("x.txt"), "");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, text, "1");
+  for (int reopen = 0; reopen < 2; ++reopen) {
+    SCOPED_TRACE(reopen ? "closed for the next segment" : "closed after the last segment");
+    if (reopen) SequenceSegment(m, 1, off, "1");
+    Log().Clear();
+    g_closeFails = true;
+    const std::size_t sent = sim.Received().size();
+    if (reopen) UiTest_QueueConfirm(true);  // the segment file of the build before
+    EXPECT_EQ(BuildMultiSegment(0), 0);
+    EXPECT_TRUE(Log().HasPrefix("*** An error ocured during report cleanup."));
+    ASSERT_FALSE(Log().status.empty());
+    EXPECT_EQ(Log().status.back(), "Error: Report could not be closed. See log.");
+    const std::vector<std::string> rx = sim.Received();
+    for (std::size_t i = sent; i < rx.size(); ++i) EXPECT_EQ(rx[i].find("WSEG:CLO"), std::string::npos) << rx[i];
+  }
+}
+
 TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
   MultiSegmentRecord& m = AddWaveform();
   m.bbPath = 2;
@@ -392,6 +421,38 @@ TEST_F(MultiSegmentTest, ALostInstrumentFailsEveryOperation) {
   EXPECT_EQ(TriggerMsw(0), 0);
   EXPECT_TRUE(Log().Has("*** No instrument connection established."));
   EXPECT_TRUE(Log().HasStatus("Error: No Instrument Connected."));
+}
+
+// A step that fails ends the build with an error on the status line rather
+// than the step that was running.
+TEST_F(MultiSegmentTest, FailedStepsEndTheBuildWithAnErrorStatus) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, a, "1");
+  BlankSegment(m, 1, 2e-3);
+  auto restart = [&](const std::string& fault) {
+    VisaDev_Close(0);
+    SimOptions opt;
+    opt.faults = {fault};
+    ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+    Log().Clear();
+  };
+  // The link lost while the segment files are deleted, after the assembly.
+  restart("drop@MMEM:DEL 'D:\\MSWaveFile-seg1.wv'");
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Cannot delete MSW file segment on instrument."));
+  EXPECT_TRUE(Log().HasStatus("Assembling Waveform..."));
+  EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log.");
+
+  // A repetition count no sequencer takes, read after the segment was built
+  // (whose build ended in its own success text).
+  restart("late=0");
+  m.sequencerMode = 1;
+  m.segments[0].repetition = "65536";
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Invalid repetition count specified for MSW segment 0."));
+  EXPECT_EQ(Log().status.back(), "Building Segment failed.");
 }
 
 TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {
