@@ -576,7 +576,11 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   VisaDev_ReportProgress(100);
   // The block's terminator (and anything up to END) is read here, so that
   // it is not taken for the reply of the next command.
-  if (!VisaDevSlotTable[id].readEnded && VisaDev_DrainToEnd(id) < 0) {
+  // Input that goes on past the reply bounds after the block is no reply
+  // of this download: it fails, and the session is cleared.
+  const long rest = VisaDevSlotTable[id].readEnded ? 0 : VisaDev_DrainToEnd(id);
+  if (rest == kVisaDrainUnended) return failPart("*** No message end after the data block.");
+  if (rest < 0) {
     Log_Message(1, "*** No message end after the data block.");
     VisaDev_ClearSession(id);
   }

@@ -148,6 +148,21 @@ TEST_F(TransferTest, DownloadIsByteIdenticalAndLeavesTheSessionInStep) {
   EXPECT_EQ(VisaDev_CheckError(0), 1);
 }
 
+TEST_F(TransferTest, BlockFollowedByEndlessBytesFailsTheDownload) {
+  fake.PutFile("D:\\d.bin", "abcde");
+  const std::string local = dir.File("d.bin");
+  for (int every : {0, 1}) {
+    VisaDev_SetReplyTimeLimit(every ? 500 : 0);
+    fake.BabbleAfter(":MMEM:DATA?", every);
+    Log().Clear();
+    EXPECT_EQ(VisaDev_DownloadFile(0, local.c_str(), "D:\\d.bin"), 0);
+    EXPECT_TRUE(Log().Has("*** No message end after the data block."));
+    EXPECT_FALSE(FileExists(local));
+    EXPECT_FALSE(FileExists(local + ".part"));
+    EXPECT_TRUE(NextCommandWorks());
+  }
+}
+
 TEST_F(TransferTest, ErrorsAfterSelectAndOpcZeroFailTheOperation) {
   ASSERT_TRUE(WriteFileBytes(dir.File("w.wv"), "wave"));
   fake.ErrorAfter("BB:ARB:WAV:SEL", "-241,\"Hardware missing\"");
