@@ -232,7 +232,9 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
     // one the Transfer page sends from now on.
     if (!(StampOf(SequenceTable[index].waveFile.c_str()) == before))
       UpdateLinkedRemoteFiles(SequenceTable[index].waveFile.c_str(), "");
-    MessagePopup("ERROR", "Waveform creation failed.");
+    // A report lost on the way (a full disk) says why.
+    const std::string reportFailure = Report_TextFailure();
+    MessagePopup("ERROR", ("Waveform creation failed." + (reportFailure.empty() ? "" : "\n" + reportFailure)).c_str());
     SetSequenceEditorBusy(0);
     return 0;
   }
