@@ -16,6 +16,7 @@
 #include "instrument/VisaDev.h"
 #include "tests/instrument/FakeInstrument.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 
 namespace cz::test {
@@ -161,6 +162,18 @@ TEST_F(TransferTest, BlockFollowedByEndlessBytesFailsTheDownload) {
     EXPECT_FALSE(FileExists(local + ".part"));
     EXPECT_TRUE(NextCommandWorks());
   }
+}
+
+TEST_F(TransferTest, DownloadOntoAFullDiskSaysWhy) {
+  SmallDisk disk(64);
+  CZ_SKIP_WITHOUT(disk);
+  fake.PutFile("D:\\big.bin", RandomBytes(256 * 1024, 5));
+  const std::string local = disk.File("big.bin");
+  EXPECT_EQ(VisaDev_DownloadFile(0, local.c_str(), "D:\\big.bin"), 0);
+  EXPECT_TRUE(Log().Has("*** Cannot write '" + local + "': No space left on device."));
+  EXPECT_TRUE(Log().Has("Failed to write to output file."));
+  EXPECT_FALSE(FileExists(local));
+  EXPECT_TRUE(NextCommandWorks());
 }
 
 TEST_F(TransferTest, ErrorsAfterSelectAndOpcZeroFailTheOperation) {
