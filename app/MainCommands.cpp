@@ -56,6 +56,14 @@ void ProjectSaved() {
   Log_Status(1, "Project saved.");
 }
 
+// A save that failed: the popup names the cause where the save found one,
+// and the status line no longer shows an earlier save as the latest.
+void ProjectSaveFailed(const std::string& why) {
+  Log_Status(1, "Error: Failed to Save Project File.");
+  const std::string text = "Failed to save project file." + (why.empty() ? "" : "\n" + why);
+  MessagePopup("Error", text.c_str());
+}
+
 // Whether two paths name one file: the same text, or (for files that
 // exist) the same device and inode, so that a link or another spelling of
 // the path is the file itself.
@@ -112,7 +120,7 @@ SaveOutcome SaveProjectAs() {
   // failed Save As, LastPrj, the title and the settings still name the file
   // the project had, so the next Save and the save at exit reach it.
   if (!::SaveProject(PulseTable, SequenceTable, path.c_str())) {
-    MessagePopup("Error", "Failed to save project file.");
+    ProjectSaveFailed(LastProjectSaveFailure());
     return kSaveFailed;
   }
   g_Settings.LastPrj = path;
@@ -126,7 +134,7 @@ SaveOutcome SaveCurrentProject() {
   Log_Message(1, "Saving project...");
   std::string path;
   if (!ProjectPath(&path)) {
-    MessagePopup("Error", "Failed to save project file.");
+    ProjectSaveFailed("");
     return kSaveFailed;
   }
   if (!ConfirmOverwriteIncomplete(path)) return kSaveDeclined;
@@ -161,7 +169,7 @@ int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity) {
 
 int SaveProjectToFile(const char* path) {
   if (!::SaveProject(PulseTable, SequenceTable, path)) {
-    MessagePopup("Error", "Failed to save project file.");
+    ProjectSaveFailed(LastProjectSaveFailure());
     return 0;
   }
   ProjectSaved();

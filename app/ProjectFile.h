@@ -32,6 +32,10 @@ int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
 // and a failure is logged as the backup's, not the project's.
 int32_t SaveProjectBackup(PulseRecord* pulses, SequenceRecord* sequences, const char* path);
 
+// Why the latest SaveProject failed ("'<path>': the file is read-only."),
+// empty after one that succeeded.
+const char* LastProjectSaveFailure();
+
 // importMode 0: replaces the project by the file and writes path + ".bak".
 // importMode 1: appends the file's pulses to the project (pulses whose IDs
 // are taken get fresh ones) with the data sources they use

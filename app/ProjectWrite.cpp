@@ -409,10 +409,13 @@ std::string FormatProjectReal(int decimals, double value) {
 
 namespace {
 
+std::string g_saveFailure;  // see LastProjectSaveFailure
+
 // Writes the project to path; backup names the copy written after a load in
 // the failure's log line, so that the user knows the project itself is
 // untouched.
 int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path, bool backup) {
+  if (!backup) g_saveFailure.clear();
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
   Log_Message(3, "Saving project file '", path, "'");
   // The Data Source Editor's tree items carry the IDs: an open editor is
@@ -448,6 +451,7 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
     } else {
       Log_Message(1, "*** Failed to save project file.");
       Log_Message(5, "*** '", path, "': ", reason.c_str(), ".");
+      g_saveFailure = cz::FormatC("'%s': %s.", path, reason.c_str());
     }
     return 0;
   }
@@ -464,3 +468,5 @@ int32_t SaveProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
 int32_t SaveProjectBackup(PulseRecord* pulses, SequenceRecord* sequences, const char* path) {
   return WriteProject(pulses, sequences, path, true);
 }
+
+const char* LastProjectSaveFailure() { return g_saveFailure.c_str(); }

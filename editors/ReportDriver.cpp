@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -32,6 +33,13 @@ int g_switch = 0;
 std::unique_ptr<FILE, FileCloser> ReportTextFile;
 cz::Text<256> g_path;
 cz::Text<256> g_pluginName;
+// The text report: its file as opened, and the system's error of the first
+// write to it that failed (0 while every write went through). A failed
+// write fails the next entry and the close, so that a report lost on a full
+// disk never ends as a success.
+cz::Text<256> g_textPath;
+int g_textErrno = 0;
+std::string g_textFailure;
 
 // One column of the text report: title, width, decimals, record flag and the
 // value in the unit shown (times in us, frequencies in MHz); a column whose
@@ -142,6 +150,34 @@ void SendParam(const char* key, void* value) {
 
 bool WritersActive() { return g_switch != 0 && ReportTextFile != nullptr; }
 
+// Notes the first failed write of the text report.
+void CheckWrite(bool ok) {
+  if (!ok && g_textErrno == 0) g_textErrno = errno != 0 ? errno : EIO;
+}
+
+void PutText(const std::string& text) { CheckWrite(std::fputs(text.c_str(), ReportTextFile.get()) >= 0); }
+
+// The reason of a failed text report, logged once and kept for the
+// build's message; false.
+bool TextFailed(char* errorText, int errorSize, int error) {
+  g_textFailure = cz::FormatC("Cannot write report file '%s': %s.", g_textPath.c_str(), std::strerror(error));
+  Log_Message(2, "*** ", g_textFailure.c_str());
+  CopyError(errorText, errorSize, g_textFailure.c_str());
+  return false;
+}
+
+// Closes the text report; false with the reason when any write or the close
+// itself failed.
+bool CloseText(char* errorText, int errorSize) {
+  if (ReportTextFile == nullptr) return true;
+  CheckWrite(std::fflush(ReportTextFile.get()) == 0 && std::ferror(ReportTextFile.get()) == 0);
+  const bool closed = std::fclose(ReportTextFile.release()) == 0;
+  CheckWrite(closed);
+  const int error = g_textErrno;
+  g_textErrno = 0;
+  return error == 0 || TextFailed(errorText, errorSize, error);
+}
+
 // Folder of the running program; relative plug-in file names start there.
 std::string ProgramFolder() {
   char buf[4096];
@@ -212,6 +248,8 @@ int OpenText(char* errorText, int errorSize) {
     return 0;
   }
   ReportTextFile.reset(f);
+  g_textPath = g_path;
+  g_textErrno = 0;
   return 1;
 }
 
@@ -225,7 +263,7 @@ void WriteNumberWithUnit(int width, int decimals, double value, const char* unit
   if (!WritersActive()) return;
   char format[32];
   cz::SnprintfC(format, sizeof format, "%%%d.%df%%s  ", width, decimals);
-  std::fputs(cz::FormatC(format, value, unit).c_str(), ReportTextFile.get());
+  PutText(cz::FormatC(format, value, unit));
 }
 
 }  // namespace
@@ -239,13 +277,11 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
   // Every call stores its arguments first; a failure rolls nothing back.
   if (reportSwitch == 0) {
     g_path = p;
-    if (!PluginInUse()) {
-      ReportTextFile.reset();
-      return 1;
-    }
+    if (!PluginInUse()) return CloseText(errorText, errorSize) ? 1 : 0;
     return ClosePlugin(errorText, errorSize);
   }
 
+  g_textFailure.clear();
   // An empty File field names no report: without this check the home
   // folder itself would be taken as the report file.
   if (std::strspn(p, " \t") == std::strlen(p)) {
@@ -293,6 +329,8 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
       }
       Report_WriteLine("");
     }
+    // A failed write ends the text report here, with its reason.
+    if (g_textErrno != 0) return CloseText(errorText, kReportErrorTextSize) ? 1 : 0;
     return 1;
   }
 
@@ -328,23 +366,23 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
 
 void Report_WriteLine(const char* text) {
   if (!WritersActive()) return;
-  std::fputs(text != nullptr ? text : "", ReportTextFile.get());
-  std::fputc('\n', ReportTextFile.get());
-  std::fflush(ReportTextFile.get());
+  PutText(text != nullptr ? text : "");
+  CheckWrite(std::fputc('\n', ReportTextFile.get()) != EOF);
+  CheckWrite(std::fflush(ReportTextFile.get()) == 0);
 }
 
 void Report_WriteNumber(int width, int decimals, double value) {
   if (!WritersActive()) return;
   char format[32];
   cz::SnprintfC(format, sizeof format, "%%%d.%df  ", width, decimals);
-  std::fputs(cz::FormatC(format, value).c_str(), ReportTextFile.get());
+  PutText(cz::FormatC(format, value));
 }
 
 void Report_WriteColumn(int width, const char* text) {
   if (!WritersActive()) return;
   char format[32];
   cz::SnprintfC(format, sizeof format, "%%%ds  ", width);
-  std::fputs(cz::FormatC(format, text != nullptr ? text : "").c_str(), ReportTextFile.get());
+  PutText(cz::FormatC(format, text != nullptr ? text : ""));
 }
 
 void Report_InstallEngineHooks() {
@@ -361,3 +399,4 @@ int Report_CurrentSwitch() { return g_switch; }
 const char* Report_CurrentPath() { return g_path.c_str(); }
 const char* Report_CurrentPluginName() { return g_pluginName.c_str(); }
 bool Report_TextFileOpen() { return ReportTextFile != nullptr; }
+const char* Report_TextFailure() { return g_textFailure.c_str(); }

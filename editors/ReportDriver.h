@@ -61,3 +61,6 @@ int Report_CurrentSwitch();
 const char* Report_CurrentPath();
 const char* Report_CurrentPluginName();
 bool Report_TextFileOpen();
+// Why the latest text report could not be written ("Cannot write report file
+// '<path>': <system's reason>."); empty while it could, cleared by the next open.
+const char* Report_TextFailure();

@@ -232,7 +232,12 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
     // one the Transfer page sends from now on.
     if (!(StampOf(SequenceTable[index].waveFile.c_str()) == before))
       UpdateLinkedRemoteFiles(SequenceTable[index].waveFile.c_str(), "");
-    MessagePopup("ERROR", "Waveform creation failed.");
+    // A report or temporary file lost on the way (a full disk) says why.
+    std::string reason;
+    for (const char* why : {BuildWaveform_TempFailure(), Report_TextFailure()}) {
+      if (why[0] != '\0') reason += std::string("\n") + why;
+    }
+    MessagePopup("ERROR", ("Waveform creation failed." + reason).c_str());
     SetSequenceEditorBusy(0);
     return 0;
   }

@@ -26,7 +26,24 @@ FILE* TempMarkerFile = nullptr;
 
 namespace build_detail {
 
+namespace {
+std::string g_tempFailure;  // see BuildWaveform_TempFailure
+}  // namespace
+
+void LogTempFolderFailure() {
+  const int error = TakeBufferWriteError();
+  if (error == 0) return;
+  g_tempFailure = cz::FormatC("Temporary folder '%s': %s.", TempDirInUse(), std::strerror(error));
+  Log_Message(2, "*** ", g_tempFailure.c_str());
+}
+
+void ForgetTempFolderFailure() {
+  TakeBufferWriteError();
+  g_tempFailure.clear();
+}
+
 void LogInternalError(int step) {
+  LogTempFolderFailure();
   char where[64];
   cz::SnprintfC(where, sizeof where, ".\\Tessera_GenerateWave %d", step);
   Log_Message(2, "*** Internal Error: ", where);
@@ -163,8 +180,11 @@ void ReleaseWaveBuffers(FILE* iqFile, FILE* markerFile, FILE* iq2File, FILE* mar
     fclose(marker2File);
   }
   if (failed) Log_Message(1, "*** Failed to release temporary buffers.");
+  LogTempFolderFailure();
   EngineHost_SetStatus("Error: Waveform Creation Failed. See Log.");
 }
+
+const char* BuildWaveform_TempFailure() { return build_detail::g_tempFailure.c_str(); }
 
 int CloseMswReport() {
   char error[kReportErrorTextSize];

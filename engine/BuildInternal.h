@@ -17,6 +17,12 @@ inline constexpr int32_t kPollSamples = 2000;
 
 // "*** Internal Error: " + ".\Tessera_GenerateWave <step>".
 void LogInternalError(int step);
+// Logs "*** Temporary folder '<folder>': <system's reason>." when a write of
+// the buffered file unit failed since the last call (a full disk), and keeps
+// the text for BuildWaveform_TempFailure.
+void LogTempFolderFailure();
+// Drops what an earlier build left (at the start of a build).
+void ForgetTempFolderFailure();
 // Log_Message of a printf-style line in the C locale.
 void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Host path of a temporary file in the settings' TempDir.

@@ -114,6 +114,7 @@ struct Build {
   int64_t finished = 0;
 
   int Fail() {
+    LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
     slot5 = slot6 = false;
     if (trim) TrimTempSampleFiles(finished);
@@ -305,6 +306,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
                         a.segmentNumber, r + 1, e.repetitions, 0, 0, 0.0, slot + 1, a.sequenceIndex,
                         a.multiSegmentIndex, a.timeOffset, fraction)) {
         Log_Message(1, "*** Generation of pulse data failed. Check settings.");
+        LogTempFolderFailure();
         return 0;
       }
       if (totalSamples + entryCount + samples > a.sampleLimit) {
@@ -319,6 +321,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
                       a.timeOffset, fraction, &length)) {
       EngineHost_ShowProgressBars(0);
       Log_Message(1, "*** Generation of pulse data failed. Check settings.");
+      LogTempFolderFailure();
       return 0;
     }
     CarryRepetition(&fraction, length);
@@ -362,6 +365,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
                   int32_t reportOpen, double timeOffset) {
   Build b;
   b.reportOpen = reportOpen;
+  ForgetTempFolderFailure();
   Log_Message(1, " ");
   Log_Message(1, "===== Building Waveform =====");
   if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) {

@@ -43,6 +43,10 @@ enum TempFilesAction {
 // action's files are open, 0 otherwise; the caller logs a failure.
 int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
 
+// Why the latest build could not write its temporary files ("Temporary
+// folder '<folder>': No space left on device."); empty when they were written.
+const char* BuildWaveform_TempFailure();
+
 // Samples and RMS offset (dB, as written) of the last successful build.
 extern int32_t LastBuildSamples;
 extern double LastBuildRmsOffset;

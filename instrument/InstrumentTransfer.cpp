@@ -565,7 +565,11 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     std::uint32_t want = length - done < kDownloadPiece ? static_cast<std::uint32_t>(length - done) : kDownloadPiece;
     if (!VisaDev_ReadAsync(id, piece, want, &got)) return failPart("Failed to read binary data.");
     if (got < want) return failPart("Binary transfer incomplete.");
-    if (std::fwrite(piece, 1, got, out) != got) return failPart("Failed to write to output file.");
+    if (std::fwrite(piece, 1, got, out) != got) {
+      const int error = errno != 0 ? errno : EIO;
+      Log_Message(5, "*** Cannot write '", finalPath.c_str(), "': ", std::strerror(error), ".");
+      return failPart("Failed to write to output file.");
+    }
     done += got;
     int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(length));
     if (percent != lastPercent) {
@@ -576,7 +580,11 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   VisaDev_ReportProgress(100);
   // The block's terminator (and anything up to END) is read here, so that
   // it is not taken for the reply of the next command.
-  if (!VisaDevSlotTable[id].readEnded && VisaDev_DrainToEnd(id) < 0) {
+  // Input that goes on past the reply bounds after the block is no reply
+  // of this download: it fails, and the session is cleared.
+  const long rest = VisaDevSlotTable[id].readEnded ? 0 : VisaDev_DrainToEnd(id);
+  if (rest == kVisaDrainUnended) return failPart("*** No message end after the data block.");
+  if (rest < 0) {
     Log_Message(1, "*** No message end after the data block.");
     VisaDev_ClearSession(id);
   }

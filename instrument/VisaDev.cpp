@@ -92,32 +92,104 @@ void CloseSessions(VisaDevSlot& s) {
   s.resourceManager = kVisaDevClosed;
 }
 
-// Reads and discards input up to END. Returns the bytes discarded, -1 when a
-// read failed first.
-long Drain(VisaSession session) {
+// A reply is read whole within kReplyTimeFactor session time-outs (or the
+// limit a test sets); an instrument that never stops talking, or trickles
+// its reply a byte at a time, cannot hold the program beyond it.
+constexpr std::uint32_t kReplyTimeFactor = 4;
+std::uint32_t g_replyTimeLimitMs = 0;  // 0: derived from the session's time-out
+
+// The time left for one reply. Each read under it runs with the session's
+// time-out cut to what is left; the destructor puts the time-out back.
+class ReplyClock {
+ public:
+  explicit ReplyClock(VisaSession session) : session_(session) {
+    std::uint64_t value = kOpenTimeoutMs;
+    if (Visa_GetAttribute(session, VISA_ATTR_TMO_VALUE, &value) >= 0) saved_ = static_cast<std::uint32_t>(value);
+    const std::uint64_t limit = g_replyTimeLimitMs != 0 ? g_replyTimeLimitMs
+                                                         : static_cast<std::uint64_t>(saved_) * kReplyTimeFactor;
+    limitMs_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, 0xFFFFFFFFu));
+    end_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs_);
+  }
+  ~ReplyClock() {
+    if (cut_) Visa_SetAttribute(session_, VISA_ATTR_TMO_VALUE, saved_);
+  }
+  ReplyClock(const ReplyClock&) = delete;
+  ReplyClock& operator=(const ReplyClock&) = delete;
+
+  // Prepares the next read; false when the time is up.
+  bool Arm() {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    const auto ms = static_cast<std::uint32_t>(std::min<long long>(left.count(), saved_));
+    lastCut_ = ms < saved_;
+    if (ms != saved_ || cut_) {
+      Visa_SetAttribute(session_, VISA_ATTR_TMO_VALUE, ms);
+      cut_ = true;
+    }
+    return true;
+  }
+  // A read that timed out under Arm: true when it ran out of the reply's
+  // time rather than the session's own time-out.
+  bool RanOut(VisaStatus st) const { return st == VISA_ERR_TMO && (lastCut_ || std::chrono::steady_clock::now() >= end_); }
+  std::uint32_t LimitMs() const { return limitMs_; }
+
+ private:
+  VisaSession session_;
+  std::uint32_t saved_ = kOpenTimeoutMs;
+  std::uint32_t limitMs_ = 0;
+  bool cut_ = false;
+  bool lastCut_ = false;
+  std::chrono::steady_clock::time_point end_;
+};
+
+// Why a read gave up on a reply that did not end in time or in size.
+std::string UnendedReason(const ReplyClock& clock, std::size_t bytes) {
+  if (bytes > kVisaLongReplyMax) return cz::FormatC("*** Reply not ended after %zu bytes.", kVisaLongReplyMax);
+  return cz::FormatC("*** Reply not ended within %u ms.", clock.LimitMs());
+}
+
+// Reads and discards input up to END, at most kVisaLongReplyMax bytes
+// within the clock's time. Returns the bytes discarded; kVisaDrainFailed
+// when a read failed first, kVisaDrainUnended (logged) when the reply went on
+// past either bound.
+long Drain(VisaSession session, ReplyClock& clock) {
   char scrap[1024];
-  long total = 0;
+  std::size_t total = 0;
   for (;;) {
+    if (total > kVisaLongReplyMax || !clock.Arm()) {
+      Log_Message(1, UnendedReason(clock, total).c_str());
+      return kVisaDrainUnended;
+    }
     std::uint32_t got = 0;
     VisaStatus st = Visa_Read(session, scrap, sizeof scrap, &got);
-    total += static_cast<long>(got);
-    if (st == VISA_SUCCESS) return total;
-    if (st < 0) return -1;
+    total += std::min<std::size_t>(got, sizeof scrap);
+    if (st == VISA_SUCCESS) return static_cast<long>(total);
+    if (clock.RanOut(st)) {
+      Log_Message(1, UnendedReason(clock, total).c_str());
+      return kVisaDrainUnended;
+    }
+    if (st < 0) return kVisaDrainFailed;
   }
 }
 
 // Reads one reply of at most cap - 1 bytes into a zeroed buffer. A reply
 // that does not fit is drained to its END and logged, so that its rest can
-// never be taken for the reply of a later command.
+// never be taken for the reply of a later command; one that does not end
+// within the reply bounds fails (VISA_ERR_TMO), and the caller clears the
+// session.
 VisaStatus ReadReply(VisaSession session, char* buffer, std::size_t cap, std::uint32_t* length) {
   std::memset(buffer, 0, cap);
+  ReplyClock clock(session);
+  clock.Arm();
   std::uint32_t got = 0;
   VisaStatus st = Visa_Read(session, buffer, static_cast<std::uint32_t>(cap - 1), &got);
   if (got > cap - 1) got = static_cast<std::uint32_t>(cap - 1);
   buffer[got] = '\0';
   *length = got;
+  if (clock.RanOut(st)) Log_Message(1, UnendedReason(clock, got).c_str());
   if (st == VISA_SUCCESS_MAX_CNT) {
-    long rest = Drain(session);
+    long rest = Drain(session, clock);
+    if (rest == kVisaDrainUnended) return VISA_ERR_TMO;
     char line[160];
     if (rest >= 0) {
       cz::SnprintfC(line, sizeof line, "*** Reply longer than %zu bytes: %ld further bytes discarded.", cap - 1, rest);
@@ -401,22 +473,27 @@ int VisaDev_QueryAll(int id, const char* command, std::string* reply) {
   VisaDevSlot& s = VisaDevSlotTable[id];
   if (!SendQuery(s, command)) return 0;
   char piece[kReadBufSize];
+  ReplyClock clock(s.session);
   for (;;) {
+    // Nothing bounds a reply but these limits: past them the reply is
+    // refused rather than acted on in part, and the session is cleared.
+    if (reply->size() > kVisaLongReplyMax || !clock.Arm()) {
+      const bool tooLong = reply->size() > kVisaLongReplyMax;
+      Log_Message(1, UnendedReason(clock, reply->size()).c_str());
+      s.lastError = tooLong ? cz::FormatC("ERROR : R Reply longer than %zu bytes.", kVisaLongReplyMax)
+                            : cz::FormatC("ERROR : R Reply not ended within %u ms.", clock.LimitMs());
+      Visa_Clear(s.session);
+      return 0;
+    }
     std::uint32_t got = 0;
     VisaStatus st = Visa_Read(s.session, piece, sizeof piece, &got);
     if (st < 0) {
+      if (clock.RanOut(st)) Log_Message(1, UnendedReason(clock, reply->size()).c_str());
       ReadFailed(s, st);
       return 0;
     }
     reply->append(piece, std::min<std::size_t>(got, sizeof piece));
     if (st != VISA_SUCCESS_MAX_CNT) break;  // END came with this piece
-    if (reply->size() > kVisaLongReplyMax) {
-      // Nothing bounds a reply but memory: refuse it rather than act on a part.
-      Drain(s.session);
-      s.lastError = cz::FormatC("ERROR : R Reply longer than %zu bytes.", kVisaLongReplyMax);
-      Log_Message(1, ("*** " + std::string(s.lastError.view())).c_str());
-      return 0;
-    }
   }
   reply->resize(Unterminated(*reply).size());
   LogReply(*reply);
@@ -665,9 +742,12 @@ int VisaDev_ClearSession(int id) {
 }
 
 long VisaDev_DrainToEnd(int id) {
-  if (!RequireOpen(id)) return -1;
-  return Drain(VisaDevSlotTable[id].session);
+  if (!RequireOpen(id)) return kVisaDrainFailed;
+  ReplyClock clock(VisaDevSlotTable[id].session);
+  return Drain(VisaDevSlotTable[id].session, clock);
 }
+
+void VisaDev_SetReplyTimeLimit(std::uint32_t ms) { g_replyTimeLimitMs = ms; }
 
 int VisaDev_ScanGpib(GpibScanResult* result, int board) {
   if (!result) return 0;

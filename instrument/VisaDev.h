@@ -124,8 +124,15 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
 // device clear, or a new connection where the transport has no clear.
 int VisaDev_ClearSession(int id);
 // Reads and discards input up to the next END (the terminator after a block,
-// the rest of an over-long reply). Returns the number of bytes discarded, or
-// -1 when the read failed.
+// the rest of an over-long reply), at most kVisaLongReplyMax bytes within the
+// reply time limit. Returns the number of bytes discarded, kVisaDrainFailed
+// when the read failed, kVisaDrainUnended when the input went on past a bound.
+inline constexpr long kVisaDrainFailed = -1;
+inline constexpr long kVisaDrainUnended = -2;
 long VisaDev_DrainToEnd(int id);
+// Every reply is read whole within a limit of four session time-outs; a read
+// that passes it fails. ms != 0 sets a fixed limit instead (tests), 0 goes
+// back to the derived one.
+void VisaDev_SetReplyTimeLimit(std::uint32_t ms);
 
 int VisaDev_ScanGpib(GpibScanResult* result, int board);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -175,6 +176,7 @@ namespace {
 
 bool g_trace = false;
 int32_t g_bufferBytes = kBufferSlotBytes;
+int g_lastWriteErrno = 0;  // see TakeBufferWriteError
 
 // The source file's name behind the last path separator.
 const char* UnitFileName() {
@@ -260,8 +262,14 @@ bool FlushWriteBuffer(BufferSlot& s, int32_t count) {
     if (s.writeFilePos == -1) s.writeFilePos = 0;
     if (fseeko(s.file, s.writeFilePos, SEEK_SET) != 0) return false;
   }
-  if (std::fwrite(s.writeBuffer.get(), 1, static_cast<size_t>(count), s.file) != static_cast<size_t>(count))
+  errno = 0;
+  if (std::fwrite(s.writeBuffer.get(), 1, static_cast<size_t>(count), s.file) != static_cast<size_t>(count)) {
+    // The system's reason stays with the slot (and the unit) for the
+    // caller's message; a short write without one counts as an I/O error.
+    s.writeErrno = errno != 0 ? errno : EIO;
+    g_lastWriteErrno = s.writeErrno;
     return false;
+  }
   if (s.writeFilePos != -1) s.writeFilePos += count;
   s.writeFill = 0;
   return true;
@@ -316,6 +324,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   s.writeFilePos = -1;
   s.readFilePos = -1;
   s.readLost = 0;
+  s.writeErrno = 0;
   if (s.readBuffer) {
     const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) {
@@ -515,7 +524,22 @@ int RestartAtBegining(int slot) { return _RestartAtBegining(slot); }
 int RestartAtPosition(int slot, off_t pos) { return _RestartAtPosition(slot, pos); }
 
 void ResetBufferSlots() {
-  for (BufferSlot& s : fileio_detail::slots) ClearSlot(s, true);
+  for (BufferSlot& s : fileio_detail::slots) {
+    ClearSlot(s, true);
+    s.writeErrno = 0;
+  }
+  g_lastWriteErrno = 0;
+}
+
+int BufferSlotWriteError(int slot) {
+  if (slot < 0 || slot >= kBufferSlotCount) return 0;
+  return fileio_detail::slots[slot].writeErrno;
+}
+
+int TakeBufferWriteError() {
+  const int error = g_lastWriteErrno;
+  g_lastWriteErrno = 0;
+  return error;
 }
 
 void SetBufferTrace(int on) { g_trace = on != 0; }

@@ -110,6 +110,9 @@ struct BufferSlot {
   // 1 when the file was cut under a mapped read since the binding: every
   // later read of the slot fails.
   volatile sig_atomic_t readLost = 0;
+  // errno of the slot's latest failed write (ENOSPC on a full disk); kept
+  // after ReleaseBuf, cleared by the next InitBuf.
+  int writeErrno = 0;
 };
 
 // The slot functions. All take the slot index (0..9) first.
@@ -186,6 +189,12 @@ int RestartAtPosition(int slot, off_t pos);
 
 // Marks all ten slots empty (frees buffers still held, forgets the files).
 void ResetBufferSlots();
+// errno of the slot's latest failed write, 0 when none failed since its
+// binding.
+int BufferSlotWriteError(int slot);
+// errno of the latest failed write of any slot, 0 when none; the value is
+// handed out once (the next call returns 0 until another write fails).
+int TakeBufferWriteError();
 // Trace lines for binding, release and restarts (off by default).
 void SetBufferTrace(int on);
 

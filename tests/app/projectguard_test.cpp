@@ -128,6 +128,12 @@ class ProjectGuardTest : public cz::test::StartupHomeTest {
 // A Save As into a folder that does not exist fails; the project keeps the
 // file it had: the title, LastPrj and settings.ini still name it, the next
 // Save writes the later edits into it, and the next start opens it.
+std::string StatusLine() {
+  char status[256] = "";
+  GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, status, sizeof status);
+  return status;
+}
+
 TEST_F(ProjectGuardTest, FailedSaveAsKeepsTheProjectsFile) {
   ASSERT_EQ(InitApplication(), 1);
   NewPulse("first");
@@ -145,7 +151,9 @@ TEST_F(ProjectGuardTest, FailedSaveAsKeepsTheProjectsFile) {
   Choose(MBAR_FILE_SAVEPRJAS);
   ASSERT_EQ(UiTest_Popups().size(), 2u);
   EXPECT_EQ(UiTest_Popups()[1].title, "Error");
-  EXPECT_EQ(UiTest_Popups()[1].text, "Failed to save project file.");
+  EXPECT_EQ(UiTest_Popups()[1].text,
+            "Failed to save project file.\n'" + nowhere + "': No such file or directory.");
+  EXPECT_EQ(StatusLine(), "Error: Failed to Save Project File.") << "not the earlier \"Project saved.\"";
   EXPECT_FALSE(FileExists(nowhere));
   EXPECT_EQ(g_Settings.LastPrj.str(), good);
   EXPECT_EQ(Title(), "Torvane Q7 Cadenza (good.prj)");
@@ -155,6 +163,17 @@ TEST_F(ProjectGuardTest, FailedSaveAsKeepsTheProjectsFile) {
   Choose(MBAR_FILE_SAVEPRJ);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
   EXPECT_NE(ReadFileBytes(good).find("name=\"second\""), std::string::npos);
+  EXPECT_EQ(StatusLine(), "Project saved.");
+
+  // A read-only project file is kept; the popup says why.
+  ASSERT_EQ(::chmod(good.c_str(), 0444), 0);
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_SAVEPRJ);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text, "Failed to save project file.\n'" + good + "': the file is read-only.");
+  EXPECT_EQ(StatusLine(), "Error: Failed to Save Project File.");
+  ASSERT_EQ(::chmod(good.c_str(), 0644), 0);
+  UiTest_ClearPopups();
 
   // The next start opens good.prj with both pulses.
   NewPulse("third");

@@ -25,6 +25,7 @@
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/DialogPanels.h"
@@ -224,6 +225,48 @@ TEST_F(SequenceViewBuildsTest, AnAcceptedTemporaryFolderWaitsForTheNextStart) {
     EXPECT_FALSE(std::filesystem::exists(later + "/" + name)) << name;
   EXPECT_TRUE(std::filesystem::exists(temp + "/WV-DATA.TMP"));
   EXPECT_TRUE(std::filesystem::is_empty(later));
+}
+
+// Generate with the temporary folder, then the text report, on a full
+// disk: the popup says which folder or file and the system's reason, and
+// the status line shows the failure.
+TEST_F(SequenceViewBuildsTest, GenerateOnAFullDiskSaysWhere) {
+  cz::test::SmallDisk disk(256);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_EQ(InitApplication(), 1);
+  const std::string temp = ActiveTempDir.str();
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 1000.0), 1);  // us: far more samples than the disk holds
+  Choose(MBAR_PULSE_SNEW);
+  UiTest_QueueFile(dir_.File("pulses.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+
+  ASSERT_TRUE(ActiveTempDir.AssignExact(disk.path()));
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_FALSE(UiTest_Popups().empty()) << Log();
+  EXPECT_EQ(UiTest_Popups().back().text,
+            "Waveform creation failed.\nTemporary folder '" + disk.path() + "': No space left on device.");
+  EXPECT_EQ(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR).rfind("Error", 0), 0u) << Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("pulses.wv")));
+
+  ASSERT_TRUE(ActiveTempDir.AssignExact(temp));
+  ResetTempSampleFiles(TEMP_FILES_EMPTY);
+  ASSERT_TRUE(disk.Fill());
+  SequenceTable[0].reportOn = 1;
+  SequenceTable[0].reportColumns[REPORT_ENTRY_NUMBER] = 1;
+  SequenceTable[0].reportFile = disk.File("report.txt");
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_FALSE(UiTest_Popups().empty()) << Log();
+  EXPECT_EQ(UiTest_Popups().back().text, "Waveform creation failed.\nCannot write report file '" +
+                                             disk.File("report.txt") + "': No space left on device.");
+  EXPECT_NE(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Waveform Creation Finished Successfully.");
+  CloseTempFiles();
 }
 
 }  // namespace

@@ -240,7 +240,7 @@ TEST_F(StartupInProcess, PagesCommandsAndTearDown) {
   UiTest_QueueConfirm(false);
   ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_FILE_EXIT), 1);
   ASSERT_EQ(UiTest_Popups().size(), 2u);
-  EXPECT_EQ(UiTest_Popups()[0].text, "Failed to save project file.");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Failed to save project file.\n'/no/such/folder/p.prj': No such file or directory.");
   EXPECT_EQ(UiTest_Popups()[1].kind, "confirm");
   EXPECT_EQ(PulseCount, 1);
 

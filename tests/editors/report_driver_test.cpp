@@ -24,6 +24,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "platform/CLocale.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
 
@@ -280,7 +281,8 @@ class TextReportBuildTest : public ::testing::Test {
   cz::test::TempDir dir_;
 };
 
-TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
+// One sequence of a pulse repeated twice and a filler, with a text report.
+void MakeReportedSequence(const std::string& waveFile) {
   PulseRecord& p = PulseTable[PulseCount++];
   InitPulseRecord(&p);
   p.name = "P";
@@ -290,7 +292,7 @@ TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
   InitSequenceRecord(&s);
   s.name = "S";
   s.clock = 100e6;
-  ASSERT_TRUE(s.waveFile.AssignExact(dir_.File("out.wv")));
+  s.waveFile = waveFile;
   s.entries[0].pulseId = static_cast<int32_t>(p.id);
   s.entries[0].repetitions = 2;
   s.entries[1].fillerType = 0;
@@ -299,6 +301,10 @@ TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
   for (int flag : {REPORT_ENTRY_NUMBER, REPORT_REP_NUMBER, REPORT_DELAY, REPORT_ON, REPORT_START_TIME,
                    REPORT_FILLERS})
     s.reportColumns[flag] = 1;
+}
+
+TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
+  MakeReportedSequence(dir_.File("out.wv"));
   const std::string report = dir_.File("report.txt");
   ASSERT_TRUE(cz::test::WriteFileBytes(report, "earlier\n"));  // a report is appended to
 
@@ -314,6 +320,39 @@ TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
             "   Entry     Pulse     Delay        On        Tstart  \n"
             "       1         1     0.000    10.000         0.000  \n"
             "#  2  BLANK FILLER 10.000 us\n");
+}
+
+// A text report on a full disk: the first entry fails the build with the
+// system's reason, logged and kept for the build's message; a failing
+// close fails the same way.
+TEST_F(TextReportBuildTest, FullDiskFailsTheBuildWithTheSystemsReason) {
+  cz::test::SmallDisk disk;
+  CZ_SKIP_WITHOUT(disk);
+  static std::vector<std::string> lines;
+  lines.clear();
+  Log_SetLogSink([](const char* line) { lines.push_back(line); });
+  MakeReportedSequence(dir_.File("out.wv"));
+  const std::string report = disk.File("report.txt");
+  ASSERT_TRUE(disk.Fill());
+  const std::string reason = "Cannot write report file '" + report + "': No space left on device.";
+
+  char error[kReportErrorTextSize] = "";
+  ASSERT_EQ(Report_OpenOrClose(1, report.c_str(), "", error, sizeof error), 1) << error;
+  Report_WriteHeader(0);
+  EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 0);
+  EXPECT_FALSE(Report_TextFileOpen());
+  EXPECT_EQ(Report_TextFailure(), reason);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                          [&](const std::string& l) { return l.find("*** " + reason) != std::string::npos; }));
+  EXPECT_EQ(cz::test::ReadFileBytes(report), "");
+
+  // Buffered text that only the close can write.
+  ASSERT_EQ(Report_OpenOrClose(1, report.c_str(), "", error, sizeof error), 1) << error;
+  EXPECT_STREQ(Report_TextFailure(), "") << "a new report starts clean";
+  Report_WriteColumn(8, "Entry");
+  EXPECT_EQ(Report_OpenOrClose(0, "", "", error, sizeof error), 0);
+  EXPECT_EQ(std::string(error), reason);
+  disk.Empty();
 }
 
 }  // namespace

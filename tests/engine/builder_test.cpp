@@ -26,6 +26,7 @@
 #include "engine/Tessera_GenerateWave.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/RecordBuilders.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFileCheck.h"
 #include "wavelib/WaveLib.h"
@@ -598,6 +599,38 @@ TEST_F(BuilderTest, UnusableFiltersAndPlugInsWriteNothing) {
   EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
   ModuleTable[0] = ModuleEntry();
   ModuleCount = 0;
+}
+
+// Temporary files on a full disk: the build fails naming the folder and the
+// system's reason, and the waveform file is left as it was.
+TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
+  cz::test::SmallDisk disk(256);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(disk.path()));
+  PulseRecord& p = AddPulse("P", 1e-3, 0.0);  // 100,000 samples: 800 kB of I/Q
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  const std::string reason = "Temporary folder '" + disk.path() + "': No space left on device.";
+  // The disk fills at the release of the slots, or while the pulse is
+  // written with small buffers.
+  for (int32_t bytes : {kBufferSlotBytes, int32_t{4096}}) {
+    ASSERT_EQ(SetBufferSlotBytes(bytes), 1);
+    g_log.clear();
+    EXPECT_EQ(Build(), 0);
+    EXPECT_TRUE(Logged("*** " + reason)) << bytes;
+    EXPECT_EQ(BuildWaveform_TempFailure(), reason);
+    EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
+    EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+    EXPECT_FALSE(cz::test::FileExists(WavePath() + ".part"));
+  }
+  ASSERT_EQ(SetBufferSlotBytes(kBufferSlotBytes), 1);
+  CloseTempFiles();
+
+  // The next build in a folder with room says nothing of the old failure.
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
+  EXPECT_EQ(Build(), 1);
+  EXPECT_STREQ(BuildWaveform_TempFailure(), "");
 }
 
 // Stop after a number of host polls; every poll passes the host's interval.

@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -94,6 +96,15 @@ class FakeInstrument {
   void Answer(const std::string& prefix, const std::string& bytes) {
     std::lock_guard<std::mutex> g(mu_);
     answers_[prefix] = bytes;
+  }
+  // Once: the reply to a message holding this text goes out without its
+  // line feed and is followed by bytes that never end, as fast as the
+  // socket takes them (everyMs 0) or one byte every everyMs, until the
+  // client drops the connection.
+  void BabbleAfter(const std::string& text, int everyMs) {
+    std::lock_guard<std::mutex> g(mu_);
+    babbleOn_ = text;
+    babbleEveryMs_ = everyMs;
   }
   // Put an entry into the error queue.
   void QueueError(const std::string& e) {
@@ -182,10 +193,37 @@ class FakeInstrument {
       std::string reply;
       replied_ = false;
       for (const std::string& cmd : Split(msg)) Execute(cmd, msg, &reply);
+      bool babble = false;
+      {
+        std::lock_guard<std::mutex> g(mu_);
+        babble = !babbleOn_.empty() && msg.find(babbleOn_) != std::string::npos;
+        if (babble) babbleOn_.clear();
+      }
+      if (babble) {
+        Babble(fd, reply);
+        return;
+      }
       if (replied_) {
         reply.push_back('\n');
         ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
       }
+    }
+  }
+
+  // Sends head, then filler bytes until the peer is gone or the fake stops.
+  void Babble(int fd, std::string head) {
+    const std::string filler(babbleEveryMs_ > 0 ? 1 : 65536, 'z');
+    for (std::string out = head + filler; !stop_; out = filler) {
+      std::size_t at = 0;
+      while (at < out.size() && !stop_) {
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        if (p.revents & (POLLERR | POLLHUP)) return;
+        ssize_t n = ::send(fd, out.data() + at, out.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return;
+        if (n > 0) at += static_cast<std::size_t>(n);
+      }
+      if (babbleEveryMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(babbleEveryMs_));
     }
   }
 
@@ -327,7 +365,8 @@ class FakeInstrument {
   std::set<std::string> dirs_;
   std::deque<std::string> errors_;
   std::vector<std::string> journal_;
-  std::string drive_, cwd_ = "D:\\", opcZeroOn_, errorOn_, errorText_;
+  std::string drive_, cwd_ = "D:\\", opcZeroOn_, errorOn_, errorText_, babbleOn_;
+  int babbleEveryMs_ = 0;
 };
 
 }  // namespace cz::test

@@ -54,6 +54,7 @@ class InstrumentTest : public OffscreenAppTest {
     Log().Clear();
   }
   void TearDown() override {
+    VisaDev_SetReplyTimeLimit(0);
     for (int id = 0; id < kVisaDevSlotCount; ++id) {
       if (VisaDevSlotTable[id].session != kVisaDevClosed) VisaDev_Close(id);
     }

@@ -157,6 +157,21 @@ TEST_F(IdentifyTest, UnsupportedOrUnreachableSelectsNothing) {
   EXPECT_EQ(Log().status[1], "Error: Failed to Open VISA Device.");
 }
 
+TEST_F(IdentifyTest, InstrumentThatNeverStopsTalkingIsNotOpened) {
+  FakeInstrument fake("Torvane,Kaldra,1,1", "KLD-M64");
+  VisaDev_SetReplyTimeLimit(500);
+  for (const char* query : {"*IDN?", "*OPT?"}) {
+    fake.BabbleAfter(query, std::string(query) == "*OPT?" ? 1 : 0);
+    Log().Clear();
+    char text[kIdentifyInfoSize] = "";
+    EXPECT_EQ(IdentifyInstrument(fake.Resource().c_str(), text, sizeof text), 0) << query;
+    EXPECT_FALSE(VisaDev_IsOpen(0));
+    EXPECT_TRUE(Log().HasStatus("Error: Failed to Open VISA Device.")) << query;
+  }
+  char text[kIdentifyInfoSize] = "";
+  EXPECT_EQ(IdentifyInstrument(fake.Resource().c_str(), text, sizeof text), 1) << "the next try works";
+}
+
 TEST_F(IdentifyTest, DefaultDirectoryAndArbMemoryOfASlot) {
   {
     FakeInstrument fake("Torvane,Nerrin,1,1", "NRN-M32A,OPT-HDD");

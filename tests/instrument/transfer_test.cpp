@@ -16,6 +16,7 @@
 #include "instrument/VisaDev.h"
 #include "tests/instrument/FakeInstrument.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 
 namespace cz::test {
@@ -146,6 +147,33 @@ TEST_F(TransferTest, DownloadIsByteIdenticalAndLeavesTheSessionInStep) {
   EXPECT_FALSE(FileExists(missing + ".part"));
   EXPECT_TRUE(NextCommandWorks());
   EXPECT_EQ(VisaDev_CheckError(0), 1);
+}
+
+TEST_F(TransferTest, BlockFollowedByEndlessBytesFailsTheDownload) {
+  fake.PutFile("D:\\d.bin", "abcde");
+  const std::string local = dir.File("d.bin");
+  for (int every : {0, 1}) {
+    VisaDev_SetReplyTimeLimit(every ? 500 : 0);
+    fake.BabbleAfter(":MMEM:DATA?", every);
+    Log().Clear();
+    EXPECT_EQ(VisaDev_DownloadFile(0, local.c_str(), "D:\\d.bin"), 0);
+    EXPECT_TRUE(Log().Has("*** No message end after the data block."));
+    EXPECT_FALSE(FileExists(local));
+    EXPECT_FALSE(FileExists(local + ".part"));
+    EXPECT_TRUE(NextCommandWorks());
+  }
+}
+
+TEST_F(TransferTest, DownloadOntoAFullDiskSaysWhy) {
+  SmallDisk disk(64);
+  CZ_SKIP_WITHOUT(disk);
+  fake.PutFile("D:\\big.bin", RandomBytes(256 * 1024, 5));
+  const std::string local = disk.File("big.bin");
+  EXPECT_EQ(VisaDev_DownloadFile(0, local.c_str(), "D:\\big.bin"), 0);
+  EXPECT_TRUE(Log().Has("*** Cannot write '" + local + "': No space left on device."));
+  EXPECT_TRUE(Log().Has("Failed to write to output file."));
+  EXPECT_FALSE(FileExists(local));
+  EXPECT_TRUE(NextCommandWorks());
 }
 
 TEST_F(TransferTest, ErrorsAfterSelectAndOpcZeroFailTheOperation) {

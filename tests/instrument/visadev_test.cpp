@@ -130,6 +130,36 @@ TEST_F(VisaDevTest, LongRepliesAreLoggedInPiecesOrDrained) {
   EXPECT_STREQ(reply, "KLD-M64,OPT-RFA30");
 }
 
+// A reply that never ends, flooding or trickling, fails its query within
+// the byte or time bound and the session is cleared, so that the next
+// command is answered in step.
+TEST_F(VisaDevTest, RepliesThatNeverEndFailWithinTheirBounds) {
+  ASSERT_EQ(VisaDev_Open(0, fake.Resource().c_str()), 1);
+  char reply[64];
+  fake.BabbleAfter("*IDN?", 0);
+  Log().Clear();
+  EXPECT_EQ(VisaDev_Query(0, "*IDN?", reply, sizeof reply), 0);
+  EXPECT_TRUE(Log().Has("*** Reply not ended after 16777216 bytes."));
+  EXPECT_EQ(VisaDev_Query(0, "*OPT?", reply, sizeof reply), 1);
+  EXPECT_STREQ(reply, "KLD-M64,OPT-RFA30");
+
+  VisaDev_SetReplyTimeLimit(500);
+  for (bool whole : {false, true}) {
+    fake.BabbleAfter("*IDN?", 1);
+    Log().Clear();
+    const auto start = std::chrono::steady_clock::now();
+    std::string all;
+    EXPECT_EQ(whole ? VisaDev_QueryAll(0, "*IDN?", &all) : VisaDev_Query(0, "*IDN?", reply, sizeof reply), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << "before the 5 s time-out";
+    EXPECT_TRUE(Log().Has("*** Reply not ended within 500 ms."));
+    std::uint32_t timeout = 0;
+    ASSERT_EQ(VisaDev_GetTimeout(0, &timeout), 1);
+    EXPECT_EQ(timeout, 5000u) << "the session's time-out is put back";
+    EXPECT_EQ(VisaDev_Query(0, "*OPT?", reply, sizeof reply), 1);
+    EXPECT_STREQ(reply, "KLD-M64,OPT-RFA30");
+  }
+}
+
 TEST_F(VisaDevTest, CommandsGoOutAsRawBytes) {
   ASSERT_EQ(VisaDev_Open(0, fake.Resource().c_str()), 1);
   fake.ClearJournal();
