@@ -553,7 +553,9 @@ TEST_F(MultiSegmentGenerateTest, StopIsAnsweredAtEveryStageOfASegment) {
     ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
     EXPECT_TRUE(g_stopAtLine.empty()) << "Stop was pressed";
     ASSERT_EQ(UiTest_Popups().size(), kept ? 2u : 1u);
-    if (kept) EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    if (kept) {
+      EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    }
     EXPECT_EQ(UiTest_Popups().back().title, "Abort MSW Creation ?");
     EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
     // Every segment file that was uploaded was appended as well.
