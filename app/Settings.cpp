@@ -491,6 +491,25 @@ int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   return 1;
 }
 
+int ResolveLocalPath(const char* path, char* out, std::size_t capacity) {
+  if (out == nullptr || capacity == 0) return 0;
+  out[0] = '\0';
+  if (path == nullptr || path[0] == '\0') return 0;
+  char absolute[cz::kHomePathSize + 1024];
+  if (!MakeAbsolutePath(path, absolute, sizeof absolute)) return 0;
+  const std::string host = cz::HostPath(absolute);
+  if (!cz::CopyTextExact(out, capacity, host)) {
+    Log_Message(3, "*** Path '", host.c_str(), "' is too long. Not used.");
+    return 0;
+  }
+  return 1;
+}
+
+std::string ResolvedLocalPath(const char* path) {
+  std::vector<char> out(cz::kHomePathSize + 4096);
+  return ResolveLocalPath(path, out.data(), out.size()) ? std::string(out.data()) : std::string();
+}
+
 // Reading order and rules: INSTR, then the device lists, then PRG. Texts
 // that name something (resources, hosts, paths) are refused whole when they
 // do not fit their field; comments are cut on a character boundary.

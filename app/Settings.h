@@ -94,6 +94,15 @@ int GetHomePath(char* out, std::size_t capacity);
 // (out empty, logged).
 int MakeAbsolutePath(const char* path, char* out, std::size_t capacity);
 
+// The host path of a local file named by the user or by a record, before
+// anything checks, opens or sends it: a relative path is taken from the home
+// path (not from the working directory), '\' becomes '/'. 1 = success; 0 =
+// an empty path or a result that does not fit (out empty).
+int ResolveLocalPath(const char* path, char* out, std::size_t capacity);
+// The same as a string; empty when the path cannot be resolved (an open of
+// it then fails as for a missing file).
+std::string ResolvedLocalPath(const char* path);
+
 // Sets the defaults, then reads home path + settings.ini. 1 = the file was
 // read, 0 = defaults only.
 int LoadSettings(AppSettings& settings);

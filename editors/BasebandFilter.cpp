@@ -13,6 +13,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
+#include "app/Settings.h"
 #include "editors/SequenceFilter.h"
 #include "editors/EnvelopeImport.h"
 #include "platform/CLocale.h"
@@ -139,7 +140,7 @@ int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* colum
   column1->clear();
   column2->clear();
   if (badLine != nullptr) *badLine = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(cz::HostPath(path).c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ResolvedLocalPath(path).c_str(), "rb"));
   if (!file) return -1;
   SkipByteOrderMark(file.get());
   std::string line;

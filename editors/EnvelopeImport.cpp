@@ -15,6 +15,7 @@
 
 #include "app/Log.h"
 #include "app/PulsePanelIds.h"
+#include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
@@ -51,7 +52,7 @@ bool LineColumns(const std::string& line, int mode, int columnA, int columnB, do
 constexpr int kPassOpenFailed = -1, kPassReadFailed = -2;
 int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<double>* a,
              std::vector<double>* b) {
-  File f(std::fopen(path, "rb"));
+  File f(std::fopen(ResolvedLocalPath(path).c_str(), "rb"));
   if (!f) return kPassOpenFailed;
   SkipByteOrderMark(f.get());
   std::string line;

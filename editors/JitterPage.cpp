@@ -6,6 +6,7 @@
 
 #include "app/Log.h"
 #include "app/PulsePanelIds.h"
+#include "app/Settings.h"
 #include "editors/EnvelopeImport.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
@@ -68,7 +69,7 @@ int JitterReadValueFile(const char* path, int column, std::vector<double>* value
   if (path == nullptr || values == nullptr) return JITTER_IMPORT_OPEN_FAILED;
   if (column < 1) column = 1;
   if (column > kColumnMax) column = kColumnMax;
-  FilePtr file(std::fopen(path, "rb"));
+  FilePtr file(std::fopen(ResolvedLocalPath(path).c_str(), "rb"));
   if (!file) return JITTER_IMPORT_OPEN_FAILED;
   SkipByteOrderMark(file.get());
   // One pass into a local list: a file that changes while it is read can

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Settings.h"
 #include "editors/EnvelopeImport.h"
 #include "editors/RfListEdit.h"
 #include "platform/CLocale.h"
@@ -93,7 +94,7 @@ std::string Trimmed(const std::string& s) {
 int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine) {
   *imported = 0;
   *badLine = 0;
-  File file(std::fopen(cz::HostPath(path != nullptr ? path : "").c_str(), "rb"));
+  File file(std::fopen(ResolvedLocalPath(path).c_str(), "rb"));
   if (!file) return RFLIST_IMPORT_OPEN_FAILED;
   SkipByteOrderMark(file.get());
   RfListPoints read = *points;
@@ -155,5 +156,5 @@ bool RfList_WriteReport(const char* path, const RfListRecord& list, const RfList
     if (reason) *reason = "no file name";
     return false;
   }
-  return cz::ReplaceFileContents(cz::HostPath(path), RfList_ReportText(list, header), reason);
+  return cz::ReplaceFileContents(ResolvedLocalPath(path), RfList_ReportText(list, header), reason);
 }

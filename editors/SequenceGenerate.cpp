@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -25,6 +26,7 @@
 #include "editors/SequenceTable.h"
 #include "engine/EngineHost.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/TransferTab.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
@@ -243,6 +245,14 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   }
   if (MainTabIndex(PAGE_SEQUENCE_VIEW) >= 0)
     SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_SEQUENCE_VIEW), ATTR_VISIBLE, 1);
+  // The file is kept, but one upload cannot carry it: said now, not after
+  // the user has waited for a transfer.
+  const std::int64_t bytes = StampOf(SequenceTable[index].waveFile.c_str()).size;
+  if (bytes > VisaDev_MaxTransferBytes())
+    Log_Message(1, cz::FormatC("Warning: The waveform file has %lld bytes; one transfer to the instrument carries at "
+                               "most %lld bytes. Upload will refuse it.",
+                               static_cast<long long>(bytes), static_cast<long long>(VisaDev_MaxTransferBytes()))
+                       .c_str());
   UpdateLinkedRemoteFiles(SequenceTable[index].waveFile.c_str(), "");
   SetSequenceEditorBusy(0);
   return 0;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentCatalog.h"
 #include "instrument/TransferInternal.h"
@@ -28,6 +29,7 @@
 namespace xfer {
 
 constexpr std::uint32_t kDownloadPiece = 2048;
+constexpr std::size_t kLocalPathSize = 4096;  // a resolved local path (PATH_MAX)
 constexpr std::size_t kCatalogEntryMax = 1023;
 // Device-specific error the instrument queues for a catalog with no match.
 constexpr int kEmptyCatalogError = 469;
@@ -245,17 +247,20 @@ FilePtr OpenUploadSource(const char* localPath, const char* instrumentPath, std:
     Log_Message(1, "File name on instrument cannot be empty.");
     return nullptr;
   }
-  *size = GetFileSizeBytes(localPath);
+  char host[kLocalPathSize];
+  if (!ResolveLocalPath(localPath, host, sizeof host)) return nullptr;
+  *size = GetFileSizeBytes(host);
   if (*size <= 0) {
     Log_Message(1, "Input file is empty.");
     return nullptr;
   }
-  if (*size > kMaxBlockBytes) {
-    Log_Message(1, Fmt("*** Input file too large: %lld bytes; a block holds at most 999,999,999 bytes.",
-                       static_cast<long long>(*size)).c_str());
+  if (*size > VisaDev_MaxTransferBytes()) {
+    Log_Message(1, cz::FormatC("*** Input file too large: %lld bytes; a block holds at most %lld bytes.",
+                               static_cast<long long>(*size), static_cast<long long>(VisaDev_MaxTransferBytes()))
+                       .c_str());
     return nullptr;
   }
-  return FilePtr(std::fopen(cz::HostPath(localPath).c_str(), "rb"));
+  return FilePtr(std::fopen(host, "rb"));
 }
 
 const char* SourPrefix(int path) {
@@ -288,10 +293,21 @@ void SleepMs(double milliseconds) {
   if (milliseconds >= 1.0) std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(milliseconds)));
 }
 
+namespace {
+std::int64_t g_maxTransferBytes = kMaxBlockBytes;
+}  // namespace
+
+std::int64_t VisaDev_MaxTransferBytes() { return g_maxTransferBytes; }
+
+void VisaDev_SetMaxTransferBytes(std::int64_t bytes) {
+  g_maxTransferBytes = bytes > 0 && bytes < kMaxBlockBytes ? bytes : kMaxBlockBytes;
+}
+
 std::int64_t GetFileSizeBytes(const char* path) {
-  if (!path || !*path) return 0;
+  char host[kLocalPathSize];
+  if (!ResolveLocalPath(path, host, sizeof host)) return 0;
   struct stat st {};
-  if (::stat(cz::HostPath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  if (::stat(host, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -468,7 +484,7 @@ int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath
   FilePtr in = OpenUploadSource(localPath, instrumentPath, &size);
   if (!in) {
     // The checks passed, so the file itself could not be opened.
-    if (size > 0 && size <= kMaxBlockBytes) Log_Message(1, "Error opening input file.");
+    if (size > 0 && size <= VisaDev_MaxTransferBytes()) Log_Message(1, "Error opening input file.");
     return 0;
   }
   std::string target(instrumentPath), quotedTarget;
@@ -509,9 +525,15 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     Log_Message(1, "File name on instrument cannot be empty.");
     return 0;
   }
+  // A relative name is taken from the home path, as every local file is.
+  char host[kLocalPathSize];
+  if (!ResolveLocalPath(localPath, host, sizeof host)) {
+    Log_Message(1, "Local file name too long.");
+    return 0;
+  }
   Log_Message(1, "Copy file from instrument to local file system.");
   Log_Message(2, "Source : ", instrumentPath);
-  Log_Message(2, "Dest   : ", localPath);
+  Log_Message(2, "Dest   : ", host);
   VisaDev_ReportProgress(0);
   std::string q;
   if (!QuoteOrRefuse(instrumentPath, &q)) return 0;
@@ -547,7 +569,7 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
 
   // Streamed to a temporary file beside the real target, renamed over it
   // only when the whole block arrived; a read-only file is not replaced.
-  const std::string finalPath = cz::HostPath(localPath);
+  const std::string finalPath = host;
   cz::ReplacingFile part;
   FILE* out = part.Begin(finalPath) ? part.Stream() : nullptr;
   if (out == nullptr) {

@@ -13,6 +13,11 @@
 // Block lengths have at most nine digits.
 inline constexpr std::int64_t kMaxBlockBytes = 999999999;
 
+// The largest file one upload carries: kMaxBlockBytes unless a test set a
+// smaller limit (0 restores kMaxBlockBytes).
+std::int64_t VisaDev_MaxTransferBytes();
+void VisaDev_SetMaxTransferBytes(std::int64_t bytes);
+
 // What VisaDev_CreateRfList is given. Frequencies in GHz, levels in dBm,
 // dwell in ms; the arrays are read, never changed.
 struct RfListUpload {

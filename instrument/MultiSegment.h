@@ -24,9 +24,8 @@ inline constexpr int32_t kMswBlankRepetitionSearch = 65536;
 inline constexpr const char* kMswBlankLabel = "T   -->|  (blank filler)";
 
 // Builds multi-segment waveform `index` of MultiSegmentTable on instrument 0.
-// 1 on success; kMswBuildStopped when the user stopped the build before any
-// segment was appended (no failure: there was nothing to assemble); 0 on a
-// failure.
+// 1 on success; kMswBuildStopped when the user confirmed Stop (no failure:
+// the segments sent stay, nothing is assembled or started); 0 on a failure.
 inline constexpr int kMswBuildStopped = 2;
 int BuildMultiSegment(int index);
 // Sends the play settings of waveform `index` (only its baseband path is read

@@ -89,9 +89,12 @@ class MswReport {
       on_ = seq.reportOn;
       file_ = seq.reportFile;
       plugin_ = seq.reportPlugin;
-      // The banner goes at the top of each report the build opens, before
-      // the first segment's header.
-      if (on_ != 0) Report_WriteLine("===== Multi Segment Waveform creation =====");
+      // The banner goes once per build, at the top of the first report it
+      // opens: a report reopened for a later segment continues the build.
+      if (on_ != 0 && !bannerWritten_) {
+        Report_WriteLine("===== Multi Segment Waveform creation =====");
+        bannerWritten_ = true;
+      }
     }
     Report_WriteHeader(sequenceIndex);
     return 1;
@@ -111,6 +114,7 @@ class MswReport {
     return seq.reportOn != on_ || seq.reportFile != file_ || seq.reportPlugin != plugin_;
   }
   bool open_ = false;
+  bool bannerWritten_ = false;
   int32_t on_ = 0;
   cz::Text<256> file_;
   cz::Text<256> plugin_;
@@ -290,10 +294,10 @@ int BuildMultiSegment(int index) {
     if (MultiSegmentStopPressed() &&
         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
-      if (built > 0) break;
-      // Stopped before the first segment: an empty segment list is nothing
-      // to assemble (the instrument refuses it), and the user's stop is no
-      // failure.
+      // The user asked to abort: the segments sent so far stay on the
+      // instrument, but nothing is assembled or started, whatever was
+      // appended already; the stop is no failure.
+      report.Close();
       HighlightMultiSegmentRow(-1);
       Log_Status(1, "User break");
       return kMswBuildStopped;
@@ -349,9 +353,7 @@ int BuildMultiSegment(int index) {
         LogF(cz::FormatC("*** Invalid repetition count specified for MSW segment %i.", i));
         return SegmentFailed(kSegmentFailed);
       }
-      char absolute[kPathBuffer] = {};
-      if (!MakeAbsolutePath(seq.waveFile.c_str(), absolute, sizeof absolute) ||
-          !cz::CopyTextExact(localFile, cz::HostPath(absolute))) {
+      if (!ResolveLocalPath(seq.waveFile.c_str(), localFile, sizeof localFile)) {
         Log_Message(1, "*** Wave file generation failed.");
         return SegmentFailed(kSegmentFailed);
       }

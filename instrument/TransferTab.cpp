@@ -32,6 +32,7 @@ constexpr std::uint32_t kResetTimeoutMs = 15000;
 constexpr int kPollStep = 2;       // progress steps per status poll
 constexpr double kPollWaitSeconds = 2.0;
 constexpr const char* kNoLocalFile = "-";  // STR_LOCFILE before any waveform was built
+constexpr const char* kTooLargeText = "Error: Waveform Too Large for One Transfer.";
 
 // Captions and colours of the baseband-mode buttons by mode.
 struct ModeLook {
@@ -280,6 +281,18 @@ void WaitForInstrument() {
   Log_Status(1, "Transfer Complete.");
 }
 
+// A waveform file one upload cannot carry (the block's length has at most
+// nine digits) is refused before anything reaches the instrument.
+bool RefusedAsTooLarge(const char* localFile) {
+  const std::int64_t size = GetFileSizeBytes(localFile);
+  if (size <= VisaDev_MaxTransferBytes()) return false;
+  Log_Message(1, cz::FormatC("*** Waveform file of %lld bytes is too large for one transfer of at most %lld bytes.",
+                             static_cast<long long>(size), static_cast<long long>(VisaDev_MaxTransferBytes()))
+                     .c_str());
+  Log_Status(1, kTooLargeText);
+  return true;
+}
+
 // Step 5: the file checks when a file is sent.
 // The waveform's clock comes from its CLOCK tag (Hz); a clock equal to the
 // generator's limit is accepted.
@@ -297,6 +310,7 @@ int CheckFiles(char* remoteFile, char* localFile) {
     Log_Status(1, "Error: Cannot Read Waveform Information.");
     return 0;
   }
+  if (RefusedAsTooLarge(localFile)) return 0;
   if (info.clock > InstrumentCapabilities.MaxClock) {
     Log_Message(1, cz::FormatC("*** Waveform Clock Rate %3.2f Hz", info.clock).c_str());
     Log_Message(1, cz::FormatC("*** ARB Clock Limit     %ld Hz", static_cast<long>(InstrumentCapabilities.MaxClock))
@@ -508,7 +522,20 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
     Log_Status(1, "Error: Invalid VISA Interface Type.");
     return 0;
   }
+  // The source as stored (the default "Waveforms\NewSequence.wv", say) is
+  // taken from the home path, as Generate wrote it, whatever the working
+  // folder; the log, the checks and the upload all see that one file.
+  bool sourceFits = true;
+  if (localFile[0] != '\0') {
+    char resolved[kFileBrowserPathSize] = "";
+    sourceFits = ResolveLocalPath(localFile, resolved, sizeof resolved) == 1;
+    if (sourceFits) cz::CopyText(localFile, kFileBrowserPathSize, resolved);
+  }
   LogTransfer(remoteFile, localFile, path, bbMode, rfActive, rfState, setFreq, setLevel, iqAdjust);
+  if (bbMode != 0 && !sourceFits) {
+    Log_Status(1, "Error: Source File Name Too Long.");
+    return 0;
+  }
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
   // The question about an existing target comes before the first command
   // that changes the instrument (RF settings, presets, the upload itself).
@@ -599,6 +626,27 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   SetTransferBusy(1);
   Log_Message(1, " ");
   VisaDev_ResetUploadQuestions(0);
+  // A press with no path to load and no RF setting changes nothing: said
+  // so, and the instrument is not opened.
+  const AppSettings& set = g_Settings;
+  if (set.BBModeA == 0 && set.RFSetFA == 0 && set.RFSetLA == 0 && set.BBModeB == 0 && set.RFSetFB == 0 &&
+      set.RFSetLB == 0) {
+    const bool memory = InstrumentCapabilities.ArbSamplesA != 0 || InstrumentCapabilities.ArbSamplesB != 0;
+    Log_Message(1, memory ? "Nothing to upload: both baseband paths are set to ignore."
+                          : "Nothing to upload: the selected instrument reports no baseband path with waveform memory.");
+    Log_Status(1, "Info: Nothing to Upload. No Baseband Path Enabled.");
+    SetTransferBusy(0);
+    return 0;
+  }
+  // Refused before the instrument is opened: no question, no command.
+  if (set.BBModeA != 0 || set.BBModeB != 0) {
+    char host[kFileBrowserPathSize] = "";
+    if (ResolveLocalPath(localFile, host, sizeof host) && TransferTab_WithWvExtension(host, sizeof host) &&
+        RefusedAsTooLarge(host)) {
+      SetTransferBusy(0);
+      return 0;
+    }
+  }
   if (!OpenSelected()) {
     SetTransferBusy(0);
     return 0;

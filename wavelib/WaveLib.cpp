@@ -12,6 +12,7 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "engine/Random.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
@@ -81,7 +82,7 @@ WavePartFile::~WavePartFile() { Discard(); }
 
 int WavePartFile::Open(const char* path) {
   Discard();
-  destPath_ = cz::HostPath(path ? path : "");
+  destPath_ = ResolvedLocalPath(path);
   failed_ = false;
   writeError_ = 0;
   written_ = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
@@ -384,7 +385,7 @@ int WaveLib_ImportIq(const WaveIqImportSource* source, FILE* tempIqFile, WaveDes
   if (texts) texts->comment[0] = texts->copyright[0] = '\0';
 
   Log_Message(1, cz::FormatC("Importing from file '%s'", source->path).c_str());
-  FilePtr first(std::fopen(cz::HostPath(source->path).c_str(), "rb"));
+  FilePtr first(std::fopen(ResolvedLocalPath(source->path).c_str(), "rb"));
   const int64_t firstSize = first ? wavelib_detail::OpenFileSize(first.get()) : -1;
   if (firstSize < 0) {
     Log_Message(1, "*** File I/O error.");
@@ -421,7 +422,7 @@ int WaveLib_ImportIq(const WaveIqImportSource* source, FILE* tempIqFile, WaveDes
 
   if (twoFiles) {
     Log_Message(1, cz::FormatC("Importing from 2nd BINARY file '%s'.", source->secondPath).c_str());
-    FilePtr second(std::fopen(cz::HostPath(source->secondPath).c_str(), "rb"));
+    FilePtr second(std::fopen(ResolvedLocalPath(source->secondPath).c_str(), "rb"));
     if (!second) {
       Log_Message(1, "*** File I/O error.");
       return 0;

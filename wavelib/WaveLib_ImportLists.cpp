@@ -9,6 +9,7 @@
 
 #include "app/Log.h"
 #include "app/Records.h"
+#include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
@@ -205,7 +206,7 @@ int DataListImport::DataLine(const char* line, int number) {
 }  // namespace
 
 int WaveLib_ImportRfList(const char* path, WaveRfListTable* table) {
-  FilePtr file(path && path[0] ? std::fopen(cz::HostPath(path).c_str(), "rb") : nullptr);
+  FilePtr file(path && path[0] ? std::fopen(ResolvedLocalPath(path).c_str(), "rb") : nullptr);
   BoundSlot in;
   if (!file || !in.Bind(kSourceSlot, file.get(), 1, 0)) {
     LogLine("Error opening input file.");
@@ -302,7 +303,7 @@ int WaveLib_ImportDataList(const char* path, FILE* tempDataFile, FILE* tempMarke
     LogLine("*** Cannot write to temporary data list file.");
     return 0;
   }
-  FilePtr file(path && path[0] ? std::fopen(cz::HostPath(path).c_str(), "rb") : nullptr);
+  FilePtr file(path && path[0] ? std::fopen(ResolvedLocalPath(path).c_str(), "rb") : nullptr);
   if (!file) {
     LogLine("*** Error opening input file.");
     return 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
@@ -423,7 +424,7 @@ int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* t
     return 0;
   }
   Log_Message(3, "Reading waveform file '", path ? path : "", "'...");
-  FilePtr file(path && path[0] ? std::fopen(cz::HostPath(path).c_str(), "rb") : nullptr);
+  FilePtr file(path && path[0] ? std::fopen(ResolvedLocalPath(path).c_str(), "rb") : nullptr);
   if (!file) {
     Fail("*** Error: Cannot open input file.");
     return 0;

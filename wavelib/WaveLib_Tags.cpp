@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
@@ -200,7 +201,7 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
 int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
   if (info == nullptr) return 0;
   SetStartValues(info);
-  const std::string host = cz::HostPath(path ? path : "");
+  const std::string host = ResolvedLocalPath(path);
   int64_t size = 0;
   std::time_t date = 0;
   if (host.empty() || !StatFile(host, &size, &date)) {

@@ -1,7 +1,9 @@
 // Raw SCPI over TCP ("TCPIP[board]::host::port::SOCKET").
 //
 // Messages end with a line feed. END on a write is a trailing line feed,
-// added unless the data already ends with one. A reply ends at a line feed,
+// added unless the message already ends with one; the last byte of a
+// definite-length block is data, so after a block the line feed is always
+// sent. A reply ends at a line feed,
 // which counts as END; a scanner follows the reply so that a line feed inside
 // an IEEE 488.2 definite-length block ("#<n><length><bytes>") never ends it.
 #include <netinet/in.h>
@@ -23,6 +25,10 @@ namespace {
 // message: one outside quotes and outside a definite-length block.
 class ReplyScanner {
  public:
+  // commands = true for outgoing commands: a block may also follow the
+  // blank after the header ("LIST:FREQ #..."), and names in single quotes
+  // are strings too.
+  explicit ReplyScanner(bool commands = false) : commands_(commands) {}
   // Returns true when byte c ends the message.
   bool Step(uint8_t c) {
     switch (state_) {
@@ -61,6 +67,26 @@ class ReplyScanner {
   void Reset() {
     state_ = kStart;
     quoted_ = false;
+    singleQuoted_ = false;
+  }
+  // Follows count outgoing bytes (block data is skipped whole); true when
+  // the last of them is a line feed that ends the message.
+  bool Feed(const uint8_t* data, uint32_t count) {
+    bool ended = false;
+    uint32_t i = 0;
+    while (i < count) {
+      if (state_ == kData) {
+        const uint64_t left = count - i;
+        const uint64_t take = length_ < left ? length_ : left;
+        length_ -= take;
+        i += static_cast<uint32_t>(take);
+        if (length_ == 0) state_ = kText;
+        ended = false;
+        continue;
+      }
+      ended = Step(data[i++]);
+    }
+    return ended;
   }
 
  private:
@@ -71,13 +97,17 @@ class ReplyScanner {
       Reset();
       return true;
     }
-    if (c == '"') quoted_ = !quoted_;
-    if (c == ',' && !quoted_) state_ = kStart;  // a block may begin each data element
+    if (c == '"' && !singleQuoted_) quoted_ = !quoted_;
+    if (commands_ && c == '\'' && !quoted_) singleQuoted_ = !singleQuoted_;
+    const bool separator = c == ',' || (commands_ && c == ' ');
+    if (separator && !quoted_ && !singleQuoted_) state_ = kStart;  // a block may begin each data element
     return false;
   }
   enum State { kStart, kText, kHash, kLength, kData };
   State state_ = kStart;
   bool quoted_ = false;
+  bool singleQuoted_ = false;
+  bool commands_ = false;
   int digits_ = 0;
   uint64_t length_ = 0;
 };
@@ -97,8 +127,16 @@ class SocketTransport : public VisaTransport {
     uint32_t sent = 0;
     VisaStatus st = VisaNet_SendAll(fd_, data, count, deadline, &sent, &errText_);
     *written = sent;
-    if (st < 0) return Fail(st, errText_);
-    if (end && (count == 0 || data[count - 1] != '\n')) {
+    if (st < 0) {
+      sent_.Reset();
+      return Fail(st, errText_);
+    }
+    // A message may come in several writes (a block in chunks): the
+    // scanner follows it up to its END.
+    const bool terminated = sent_.Feed(data, count);
+    if (!end) return VISA_SUCCESS;
+    sent_.Reset();
+    if (!terminated) {
       static const uint8_t lf = '\n';
       uint32_t n = 0;
       st = VisaNet_SendAll(fd_, &lf, 1, deadline, &n, &errText_);
@@ -140,6 +178,7 @@ class SocketTransport : public VisaTransport {
     buf_.clear();
     head_ = 0;
     scanner_.Reset();
+    sent_.Reset();
     std::string detail;
     int fd = -1;
     VisaStatus st = VisaNet_Connect(res_.host, res_.port, timeoutMs, &fd, &detail);
@@ -182,6 +221,7 @@ class SocketTransport : public VisaTransport {
   std::vector<uint8_t> buf_;
   std::size_t head_ = 0;
   ReplyScanner scanner_;
+  ReplyScanner sent_{true};  // the message being written
   std::string errText_;
 };
 

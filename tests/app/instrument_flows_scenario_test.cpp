@@ -206,8 +206,8 @@ class InstrumentFlowsTest : public cz::test::StartupHomeTest, public cz::test::P
   bool vxi11_ = false;
 };
 
-// Stop during the first segment's upload, answered Yes: the build ends
-// with the first segment whole. The next Generate asks about the segment
+// Stop during the first segment's upload, answered Yes: the build ends as a
+// user break with the first segment whole on the instrument. The next Generate asks about the segment
 // file the instrument kept and builds both; the one after asks about both
 // before sending anything, and a No for the second sends nothing at all.
 // A Generate after that builds again.
@@ -229,6 +229,8 @@ TEST_F(InstrumentFlowsTest, MultiSegmentStoppedThenBuiltOverTheSegmentsTheInstru
   EXPECT_EQ(Appended(from), 1) << Log();
   EXPECT_EQ(Count(from, ":MMEM:DATA"), 1);
   EXPECT_EQ(Count(from, Segment(2)), 0);
+  EXPECT_EQ(Status(), "User break");
+  EXPECT_EQ(Count(from, "WSEG:CLO") + Count(from, "ARB:STAT ON"), 0) << "a user break assembles nothing";
   EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
   EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_STOP), 1);
   EXPECT_EQ(VisaDev_IsOpen(0), 0);

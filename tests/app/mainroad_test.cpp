@@ -35,7 +35,9 @@
 #include "engine/ModulationTypes.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentManager.h"
+#include "instrument/InstrumentTransfer.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
+#include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
@@ -341,6 +343,115 @@ TEST_F(MainRoadTest, RfListMultiSegmentAndExitWithAutosave) {
   Choose(MBAR_FILE_EXIT);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
   EXPECT_NE(ReadFileBytes(project).find("hop list"), std::string::npos) << "saved on the way out";
+}
+
+// The names a new project gives are relative to the home, and this program
+// runs in another working folder: Generate writes into the home and Upload
+// sends that file; an RF list goes out and its report is exported by a
+// relative name; a multi-segment build of three segments, whose report
+// closes and reopens on the way, reports into one relative file with one
+// banner. Then a file beyond one transfer is warned of by Generate and
+// refused by Upload with nothing sent.
+TEST_F(MainRoadTest, RelativeNamesFromAnotherWorkingFolder) {
+  ASSERT_NE(work_, home_);
+  struct RestoreLimit {
+    ~RestoreLimit() { VisaDev_SetMaxTransferBytes(0); }
+  } restore;
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(InstrumentCapabilities.Connected, 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  NewPulse("FM chirp");
+  Choose(MBAR_PULSE_SNEW);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), "Waveforms\\NewSequence.wv");
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  const std::string wave = home_ + "/Waveforms/NewSequence.wv";
+  ASSERT_TRUE(FileExists(wave)) << Log();
+  EXPECT_FALSE(FileExists(work_ + "/Waveforms/NewSequence.wv"));
+
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);  // load
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  ASSERT_EQ(g_Settings.BBModeA, 1);
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(Status(), "Transfer Complete.") << Log();
+  EXPECT_NE(Log().find("Source   : '" + wave + "'"), std::string::npos) << Log();
+  const std::string remote = g_Settings.RemoteFileA.str();
+  EXPECT_NE(remote.find("NewSequence.wv"), std::string::npos) << remote;
+  EXPECT_TRUE(Sent(":MMEM:DATA '" + remote + "',#")) << Log();
+  const std::string crc = cz::FormatC("crc32 %08X]", cz::test::SimCrc32(ReadFileBytes(wave)));
+  const std::vector<std::string> uploaded = Received();
+  EXPECT_TRUE(std::any_of(uploaded.begin(), uploaded.end(),
+                          [&](const std::string& m) { return m.find(crc) != std::string::npos; }))
+      << "the file Generate wrote";
+
+  Choose(MBAR_PULSE_RFLISTNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_LEN, 3), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_SETLEN);
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_NUM_MIN, 1.0), 1);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_FILLLIST);
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_UPLOAD);
+  EXPECT_TRUE(Sent("SOUR1:LIST:SEL '" + RfListTable[0].remoteFile.str() + "'")) << Log();
+  UiTest_QueueFile("hops.txt");
+  Click(TAB_RFLIST, TAB_RFLIST_CMD_PRINTLIST);
+  EXPECT_TRUE(FileExists(home_ + "/hops.txt")) << Log();
+  EXPECT_FALSE(FileExists(work_ + "/hops.txt"));
+
+  // Segments: the first sequence (reporting into "msw.txt"), a second one
+  // without a report, the first again.
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, "Waveforms\\second.wv"), 1);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  ASSERT_EQ(UiTest_ChooseRingIndex(DATALOG, DATALOG_RING_REPORTTYPE, 1), 1);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, "msw.txt"), 1);
+  Click(DATALOG, DATALOG_CHK_REP_SENTRY);
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  ASSERT_EQ(SequenceTable[0].reportOn, 1);
+  Choose(MBAR_PULSE_SEGNEW);
+  for (int k = 0; k < 3; ++k) Click(TAB_MSEG, TAB_MSEG_CMD_SENTRY_NEW);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(3, 2), 2), 1);
+  UiTest_ClickTableCell(TAB_MSEG, TAB_MSEG_TABLE_SETTINGS, Cell(1, 1), false);
+  const MultiSegmentRecord& msw = MultiSegmentTable[0];
+  ASSERT_EQ(msw.SegmentsInUse(), 3);
+  EXPECT_EQ(msw.segments[1].sequenceId, static_cast<int32_t>(SequenceTable[1].id));
+  EXPECT_EQ(msw.segments[2].sequenceId, static_cast<int32_t>(SequenceTable[0].id));
+  const std::size_t beforeMsw = Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();  // the user clock is raised to the sequences'
+  Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+  EXPECT_EQ(Status(), "Done.") << Log();
+  int appended = 0;
+  const std::vector<std::string> afterMsw = Received();
+  for (std::size_t k = beforeMsw; k < afterMsw.size(); ++k)
+    appended += afterMsw[k].rfind("SOUR:BB:ARB:WSEG:CONF:SEGM:APP", 0) == 0;
+  EXPECT_EQ(appended, 3);
+  EXPECT_TRUE(FileExists(home_ + "/Waveforms/second.wv"));
+  const std::string mswText = ReadFileBytes(home_ + "/msw.txt");
+  EXPECT_EQ(mswText.rfind("===== Multi Segment Waveform creation =====\n", 0), 0u) << mswText;
+  EXPECT_EQ(Occurrences(mswText, "===== Multi Segment Waveform creation ====="), 1) << mswText;
+  EXPECT_EQ(Occurrences(mswText, "Entry"), 2) << "one header per reported segment";
+  EXPECT_FALSE(FileExists(work_ + "/msw.txt"));
+
+  // One transfer carries fewer bytes than the file.
+  VisaDev_SetMaxTransferBytes(1000);
+  ClickLibraryItem(kSequenceLibraryTag, 1);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  const std::string second = home_ + "/Waveforms/second.wv";
+  const std::string bytes = std::to_string(ReadFileBytes(second).size());
+  EXPECT_NE(Log().find("Warning: The waveform file has " + bytes +
+                       " bytes; one transfer to the instrument carries at most 1000 bytes."),
+            std::string::npos)
+      << Log();
+  const std::size_t before = Received().size();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_EQ(Status(), "Error: Waveform Too Large for One Transfer.");
+  EXPECT_NE(Log().find("*** Waveform file of " + bytes + " bytes is too large for one transfer of at most 1000 bytes."),
+            std::string::npos);
+  EXPECT_EQ(Received().size(), before) << "nothing sent";
 }
 
 // Typing into a table cell and going straight to the menu: the typed text

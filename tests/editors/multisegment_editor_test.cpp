@@ -479,19 +479,24 @@ class MultiSegmentGenerateTest : public MultiSegmentEditorTest {
   cz::test::TempDir dir_;
 };
 
-TEST_F(MultiSegmentGenerateTest, StopAfterTheFirstSegmentCompletesTheWaveformWithIt) {
+// Yes to the abort question after a segment was appended: a user break,
+// not a waveform assembled from the segments so far.
+TEST_F(MultiSegmentGenerateTest, StopAfterTheFirstSegmentEndsAsAUserBreak) {
   MultiSegmentRecord& m = AddWaveform();
   m.segments[1] = m.segments[0];
   ShowMultiSegment(0);
   g_stopOnTransfer = true;
   UiTest_QueueConfirm(true);
   ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
-  ASSERT_FALSE(UiTest_Popups().empty());
+  ASSERT_EQ(UiTest_Popups().size(), 1u) << "no failure popup";
   EXPECT_EQ(UiTest_Popups()[0].title, "Abort MSW Creation ?");
   EXPECT_EQ(UiTest_Popups()[0].text, "Do you really want to abort\nthe pulse creation process ?");
   EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
-  EXPECT_TRUE(StatusWas("Done."));
+  EXPECT_EQ(g_status.back(), "User break");
+  EXPECT_FALSE(StatusWas("Done."));
   EXPECT_EQ(AppendedSegments(), 1);
+  for (const std::string& l : sim_.Received())
+    for (const char* after : {"WSEG:CLO", "ARB:STAT ON"}) EXPECT_EQ(l.find(after), std::string::npos) << l;
   EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
   EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
   EXPECT_EQ(VisaDev_IsOpen(0), 0);
@@ -500,8 +505,9 @@ TEST_F(MultiSegmentGenerateTest, StopAfterTheFirstSegmentCompletesTheWaveformWit
 // Three sequence segments, built with the main window's hosts (the bars
 // shown by each segment's build and upload, the Sequence Editor's Stop
 // polled by the sample loop). A Stop press on the Multi Segment page at any
-// stage reaches the question before the next segment; Yes leaves the loop
-// with every segment that was started uploaded and appended whole.
+// stage reaches the question before the next segment; Yes ends the build as
+// a user break, every segment that was started uploaded and appended whole
+// and nothing assembled.
 TEST_F(MultiSegmentGenerateTest, StopIsAnsweredAtEveryStageOfASegment) {
   SequenceTable[2] = SequenceTable[1];
   SequenceTable[2].id = SequenceTable[1].id + 100;
@@ -540,11 +546,17 @@ TEST_F(MultiSegmentGenerateTest, StopIsAnsweredAtEveryStageOfASegment) {
     g_status.clear();
     UiTest_ClearPopups();
     g_stopAtLine = stage.line;
+    // The first segment's file, left on the instrument by the break before.
+    const bool kept = &stage != &stages[0];
+    if (kept) UiTest_QueueConfirm(true);
     UiTest_QueueConfirm(true);
     ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
     EXPECT_TRUE(g_stopAtLine.empty()) << "Stop was pressed";
-    ASSERT_EQ(UiTest_Popups().size(), 1u);
-    EXPECT_EQ(UiTest_Popups()[0].title, "Abort MSW Creation ?");
+    ASSERT_EQ(UiTest_Popups().size(), kept ? 2u : 1u);
+    if (kept) {
+      EXPECT_EQ(UiTest_Popups()[0].text, "File exists on instrument. Delete ?");
+    }
+    EXPECT_EQ(UiTest_Popups().back().title, "Abort MSW Creation ?");
     EXPECT_TRUE(Logged(" *** User break for MSW 'MSW'"));
     // Every segment file that was uploaded was appended as well.
     const std::vector<std::string> received = sim_.Received();
@@ -555,6 +567,9 @@ TEST_F(MultiSegmentGenerateTest, StopIsAnsweredAtEveryStageOfASegment) {
     }
     EXPECT_EQ(appended, stage.appended);
     EXPECT_EQ(uploaded, stage.appended);
+    EXPECT_EQ(g_status.back(), "User break");
+    for (std::size_t k = before; k < received.size(); ++k)
+      EXPECT_EQ(received[k].find("WSEG:CLO"), std::string::npos) << received[k];
     EXPECT_EQ(Dimmed(TAB_MSEG_CMD_STOP), 1);
     EXPECT_EQ(Dimmed(TAB_MSEG_CMD_GENERATE), 0);
   }

@@ -117,6 +117,17 @@ TEST_P(SimTest, IdentifiesAndTransfersByteForByte) {
   EXPECT_TRUE(ReadFileBytes(dir.File("duty-back.wv")) == small);
   EXPECT_TRUE(NextCommandWorks());
 
+  // A block whose last data byte is a line feed still gets its terminator:
+  // the upload ends at once, and the next command is a command of its own.
+  const std::string lf = small.substr(0, 41) + "\n";
+  ASSERT_TRUE(WriteFileBytes(dir.File("lf.wv"), lf));
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(VisaDev_UploadFile(0, dir.File("lf.wv").c_str(), "D:\\lf.wv"), 1) << LastError(0);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  EXPECT_TRUE(NextCommandWorks());
+  ASSERT_EQ(VisaDev_DownloadFile(0, dir.File("lf-back.wv").c_str(), "D:\\lf.wv"), 1);
+  EXPECT_TRUE(ReadFileBytes(dir.File("lf-back.wv")) == lf);
+
   EXPECT_EQ(VisaDev_DownloadFile(0, dir.File("none.wv").c_str(), "D:\\nothere.wv"), 0);
   EXPECT_FALSE(FileExists(dir.File("none.wv")));
   EXPECT_TRUE(NextCommandWorks());

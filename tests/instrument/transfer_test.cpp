@@ -101,6 +101,28 @@ TEST_F(TransferTest, UploadRefusesEmptyAndHugeFiles) {
   EXPECT_TRUE(fake.Journal().empty());
 }
 
+// Relative local names are taken from the home path that the working
+// folder's settings.ini names, for uploads and downloads alike.
+TEST_F(TransferTest, RelativeLocalNamesAreTakenFromTheHome) {
+  const std::string work = dir.File("work"), home = dir.File("home");
+  ASSERT_EQ(mkdir(work.c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  ASSERT_TRUE(WriteFileBytes(work + "/settings.ini", "[General]\r\nHomePath = \"" + home + "/\"\r\n"));
+  ASSERT_TRUE(WriteFileBytes(home + "/up.wv", "home bytes"));
+  char old[4096] = "";
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  struct Back {
+    const char* folder;
+    ~Back() { EXPECT_EQ(chdir(folder), 0); }
+  } back{old};
+  ASSERT_EQ(chdir(work.c_str()), 0);
+  ASSERT_EQ(VisaDev_UploadFile(0, "up.wv", "D:\\up.wv"), 1);
+  EXPECT_EQ(fake.File("D:\\up.wv"), "home bytes");
+  ASSERT_EQ(VisaDev_DownloadFile(0, "down.wv", "D:\\up.wv"), 1);
+  EXPECT_EQ(ReadFileBytes(home + "/down.wv"), "home bytes");
+  EXPECT_FALSE(FileExists(work + "/down.wv"));
+}
+
 // A download onto a link lands in the linked file; onto a read-only file it
 // is refused and the file stays; a name at the limit is written.
 TEST_F(TransferTest, DownloadLandsWhereTheUserPointed) {

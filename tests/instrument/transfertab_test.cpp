@@ -192,6 +192,14 @@ TEST_F(TransferTabTest, ClockLimitIsCheckedBeforeAnythingIsSent) {
   EXPECT_STREQ(remote, "D:\\fast.wv");
   EXPECT_TRUE(Log().HasStatus("Transfer Complete."));
   EXPECT_TRUE(Sent("SOUR1:BB:ROUTE AB"));
+
+  // The same file when one transfer carries fewer bytes than it holds.
+  const std::size_t before = Received().size();
+  VisaDev_SetMaxTransferBytes(16);
+  EXPECT_EQ(TransferWaveform(remote, local, 2, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+  VisaDev_SetMaxTransferBytes(0);
+  EXPECT_EQ(Log().status.back(), "Error: Waveform Too Large for One Transfer.");
+  EXPECT_EQ(Received().size(), before);
 }
 
 TEST_F(TransferTabTest, FrequencyOnlySendsRfCommandsAndNoFile) {
@@ -293,6 +301,23 @@ TEST_F(TransferTabTest, UploadBeforeAnyBuildSaysNoSourceFile) {
   EXPECT_FALSE(Sent(":MMEM:DATA"));
   GetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, shown, sizeof shown);
   EXPECT_STREQ(shown, "-");
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+}
+
+// An instrument whose option list names no waveform memory (the simulator
+// without options): Upload has nothing to do and says so, sending nothing.
+TEST_F(TransferTabTest, UploadWithoutABasebandPathSaysSo) {
+  StartSim("Kaldra");
+  char info[kIdentifyInfoSize] = "";
+  ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
+  g_Settings.BBModeA = 1;
+  RefreshTransferTab();
+  ASSERT_EQ(g_Settings.BBModeA, 0) << "no memory, no mode";
+  const std::size_t before = Received().size();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_EQ(Log().status.back(), "Info: Nothing to Upload. No Baseband Path Enabled.");
+  EXPECT_TRUE(Log().Has("Nothing to upload: the selected instrument reports no baseband path with waveform memory."));
+  EXPECT_EQ(Received().size(), before);
   EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
 }
 

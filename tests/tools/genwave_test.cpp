@@ -55,13 +55,15 @@ class GenwaveTest : public ::testing::Test {
     return path;
   }
 
-  // Runs the tool with the arguments (already quoted), TMPDIR in our folder.
-  ToolRun Tool(const std::string& args) {
+  // Runs the tool with the arguments (already quoted), TMPDIR in our folder,
+  // in the working folder given (else the test's own).
+  ToolRun Tool(const std::string& args, const std::string& workingFolder = "") {
     namespace fs = std::filesystem;
     std::string exe = cz::test::BuildDir() + "/tools/cadenza-genwave";
     fs::create_directories(dir_.File("tmp"));
     const std::string errFile = dir_.File("stderr.txt");
-    const std::string cmd = "TMPDIR='" + dir_.File("tmp") + "' '" + exe + "' " + args + " 2>'" + errFile + "'";
+    const std::string cd = workingFolder.empty() ? std::string() : "cd '" + workingFolder + "' && ";
+    const std::string cmd = cd + "TMPDIR='" + dir_.File("tmp") + "' '" + exe + "' " + args + " 2>'" + errFile + "'";
     ToolRun r;
     FILE* pipe = popen(cmd.c_str(), "r");
     if (pipe == nullptr) return r;
@@ -106,6 +108,20 @@ TEST_F(GenwaveTest, WritesTheSequencesOwnFileWithoutOut) {
   const ToolRun r = Tool("--project '" + project + "' --sequence 'Radar one'");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(WaveTag(ParseWaveFile(dir_.File("own.wv")).header, "SAMPLES"), "30000");
+}
+
+// A relative --out is taken from the home path that the working folder's
+// settings.ini names, as the program takes a sequence's file name.
+TEST_F(GenwaveTest, RelativeOutIsTakenFromTheHomePath) {
+  const std::string project = SaveProjectFile();
+  const std::string work = dir_.File("work"), home = dir_.File("home");
+  std::filesystem::create_directories(work);
+  std::filesystem::create_directories(home);
+  ASSERT_TRUE(cz::test::WriteFileBytes(work + "/settings.ini", "[General]\r\nHomePath = \"" + home + "/\"\r\n"));
+  const ToolRun r = Tool("--project '" + project + "' --sequence 'Radar one' --out 'Waveforms\\rel.wv'", work);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(WaveTag(ParseWaveFile(home + "/Waveforms/rel.wv").header, "SAMPLES"), "60000");
+  EXPECT_FALSE(cz::test::FileExists(work + "/Waveforms/rel.wv"));
 }
 
 TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {

@@ -3,7 +3,8 @@
 // Loads a project file with the program's own reader (modulation plug-ins
 // from the build tree's Plugins folder), finds the sequence by its name and
 // builds it as the Sequence Editor's Generate does, without drawing and
-// without a report, into --out or else the sequence's own waveform file.
+// without a report, into --out or else the sequence's own waveform file
+// (a relative one taken from the home path, as in the program).
 // The message log goes to standard output. Exit status 0 on success, 1 on
 // failure; the line that names the failure is repeated on standard error.
 //
@@ -155,10 +156,10 @@ int main(int argc, char** argv) {
     return Fail("*** Sequence not found.");
   }
   if (out != nullptr) {
-    // Relative to the working directory, not to the program's home path.
-    std::error_code ec;
-    const std::string target = fs::absolute(out, ec).string();
-    if (ec || !SequenceTable[index].waveFile.AssignExact(target)) {
+    // A relative name is taken from the home path, as the program takes
+    // the sequence's own file name.
+    const std::string target = ResolvedLocalPath(out);
+    if (target.empty() || !SequenceTable[index].waveFile.AssignExact(target)) {
       Log_Message(3, "*** Output path '", out, "' cannot be used.");
       return Fail("*** Output path cannot be used.");
     }

@@ -108,6 +108,19 @@ TEST_F(SocketFixture, EndOnWriteIsOneTrailingLineFeed) {
   ASSERT_EQ(Visa_Write(s, "a\nb", 3, &n), VISA_SUCCESS);
   EXPECT_EQ(cap.Take(), ":MMEM:DATA '50%duty.wv',#13a\nb\n");
 
+  // A line feed that is a block's last data byte is data: END still adds
+  // the terminator, after a block sent in pieces and after a list block
+  // that follows its header's blank.
+  ASSERT_EQ(Visa_SetAttribute(s, VISA_ATTR_SEND_END_EN, 0), VISA_SUCCESS);
+  ASSERT_EQ(Visa_Write(s, ":MMEM:DATA 'a,#1.wv',#12a", 25, &n), VISA_SUCCESS);
+  ASSERT_EQ(Visa_SetAttribute(s, VISA_ATTR_SEND_END_EN, 1), VISA_SUCCESS);
+  ASSERT_EQ(Visa_Write(s, "\n", 1, &n), VISA_SUCCESS);
+  EXPECT_EQ(cap.Take(), ":MMEM:DATA 'a,#1.wv',#12a\n\n");
+  ASSERT_EQ(Visa_WriteText(s, "SOUR1:LIST:FREQ #13ab\n"), VISA_SUCCESS);
+  EXPECT_EQ(cap.Take(), "SOUR1:LIST:FREQ #13ab\n\n");
+  ASSERT_EQ(Visa_WriteText(s, "*RST\n"), VISA_SUCCESS);
+  EXPECT_EQ(cap.Take(), "*RST\n") << "the next message starts afresh";
+
   uint64_t type = 0;
   ASSERT_EQ(Visa_GetAttribute(s, VISA_ATTR_INTF_TYPE, &type), VISA_SUCCESS);
   EXPECT_EQ(type, VISA_INTF_TCPIP);
