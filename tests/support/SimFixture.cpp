@@ -82,10 +82,10 @@ bool SimFixture::Start(const SimOptions& options) {
 
   std::vector<std::string> args = {exe, "--port", std::to_string(options.port), "--model", options.model,
                                    "--journal", journal_};
-  if (!options.options.empty()) {
-    args.push_back("--options");
-    args.push_back(options.options);
-  }
+  // Always given, so that an empty list stays empty (the program's own
+  // default is the model fully equipped).
+  args.push_back("--options");
+  args.push_back(options.options);
   if (options.vxi11) {
     args.push_back("--vxi11-port");
     args.push_back("0");
