@@ -82,10 +82,12 @@ bool SimFixture::Start(const SimOptions& options) {
 
   std::vector<std::string> args = {exe, "--port", std::to_string(options.port), "--model", options.model,
                                    "--journal", journal_};
-  // Always given, so that an empty list stays empty (the program's own
-  // default is the model fully equipped).
-  args.push_back("--options");
-  args.push_back(options.options);
+  // Given unless asked for the program's own default (the model fully
+  // equipped), so that an empty list stays empty.
+  if (!options.modelOptions) {
+    args.push_back("--options");
+    args.push_back(options.options);
+  }
   if (options.vxi11) {
     args.push_back("--vxi11-port");
     args.push_back("0");
