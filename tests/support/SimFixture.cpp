@@ -82,7 +82,9 @@ bool SimFixture::Start(const SimOptions& options) {
 
   std::vector<std::string> args = {exe, "--port", std::to_string(options.port), "--model", options.model,
                                    "--journal", journal_};
-  if (!options.options.empty()) {
+  // Given unless asked for the program's own default (the model fully
+  // equipped), so that an empty list stays empty.
+  if (!options.modelOptions) {
     args.push_back("--options");
     args.push_back(options.options);
   }

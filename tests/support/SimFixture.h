@@ -23,6 +23,7 @@ namespace cz::test {
 struct SimOptions {
   std::string model = "Kaldra";
   std::string options;              // "*OPT?" reply
+  bool modelOptions = false;        // no --options: the model fully equipped
   std::vector<std::string> faults;  // cadenza-sim --fault specs, e.g. "opc0*1@WAV:SEL"
   bool vxi11 = true;                // also serve VXI-11
   bool portmap = false;             // also answer portmapper GETPORT calls (UDP)

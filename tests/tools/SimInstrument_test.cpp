@@ -96,6 +96,50 @@ TEST(SimInstrument, ErrorQueueCommonCommandsAndCompoundMessages) {
   EXPECT_EQ(c.Query("*IDN?;*OPC?"), "Torvane,Kaldra,102030,4.20.1.5;1");
 }
 
+// IEEE 488.2 status reporting: each SCPI error class in its event status
+// bit, the status byte's summaries, and a reply left unread interrupted by
+// the next message where replies wait to be read (not on a streamed socket).
+TEST(SimInstrument, StatusRegistersAndInterruptedQueries) {
+  Client c;
+  EXPECT_EQ(c.Query("*STB?;*ESR?"), "0;0");
+  c.Send("NOPE");                       // -113 command error
+  c.Send("*ESE 300");                   // -222 execution error
+  c.Send(":MMEM:CAT? 'D:\\*.none'");  // 469 device-specific (its reply is left unread)
+  EXPECT_EQ(c.Query("*STB?"), "4") << "the catalogue's unread reply is gone";
+  EXPECT_EQ(c.Query("*ESR?"), "60") << "command, execution, device and query error bits";
+  EXPECT_EQ(c.Query("*ESR?"), "0");
+  std::vector<std::string> want = {"-113,\"Undefined header\"", "-222,\"Data out of range\"",
+                                   "469,\"No file matches the pattern\"", "-410,\"Query INTERRUPTED\""};
+  EXPECT_EQ(c.inst.ErrorQueue(), want);
+  c.Send("*ESE 4.4;*SRE 255");
+  EXPECT_EQ(c.Query("*ESE?;*SRE?"), "4;191");
+  c.Send("*IDN?");
+  EXPECT_EQ(c.inst.StatusByte(c.conn), 0x04 | 0x10 | 0x40) << "errors and a waiting reply, summarised";
+  c.Reply();
+  c.Send("*CLS");
+  EXPECT_EQ(c.Query("*STB?;*ESR?;*ESE?"), "0;0;4") << "*CLS keeps the enable masks";
+  c.Send("*ESE");
+  c.Send("*SRE ON");
+  EXPECT_EQ(c.Query(":SYST:ERR?;:SYST:ERR?"), "-109,\"Missing parameter\";-224,\"Illegal parameter value\"");
+
+  // "#10": an empty file.
+  EXPECT_EQ(c.Query(":MMEM:DATA 'D:\\e.bin',#10;*OPC?"), "1");
+  std::string data = "x";
+  ASSERT_TRUE(c.inst.FileData("D:\\e.bin", &data));
+  EXPECT_EQ(data, "");
+  EXPECT_EQ(c.Query(":SYST:ERR?"), "0,\"No error\"");
+
+  // A streamed connection sends what it has; nothing is interrupted there.
+  const int sock = c.inst.Connect("socket", true);
+  for (const char* m : {"*IDN?\n", "*OPC?\n"})
+    c.inst.Feed(sock, reinterpret_cast<const uint8_t*>(m), std::strlen(m), false);
+  std::string r;
+  std::chrono::steady_clock::time_point due;
+  ASSERT_TRUE(c.inst.PeekReply(sock, &r, &due));
+  EXPECT_EQ(r, "Torvane,Kaldra,102030,4.20.1.5\n");
+  EXPECT_TRUE(c.inst.ErrorQueue().empty());
+}
+
 TEST(SimInstrument, FileSystemCatalogAndTransfers) {
   Client c;
   EXPECT_EQ(c.Query(":MMEM:MSIS 'D:'; *OPC?"), "1");

@@ -83,6 +83,51 @@ TEST(SimProcess, CommandLineFaultsAndBadArguments) {
   EXPECT_NE(bad.Error().find("ended"), std::string::npos) << bad.Error();
 }
 
+// The command line: usage on request, unknown options and models named, and
+// without --options the model fully equipped.
+TEST(SimProcess, HelpUnknownOptionsAndModelsAndDefaultOptions) {
+  const std::string exe = cz::test::SimExecutablePath();
+  ASSERT_FALSE(exe.empty());
+  auto run = [&](const std::string& args, bool joinErr, int* status) {
+    std::string out;
+    FILE* pipe = popen(("'" + exe + "' " + args + (joinErr ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+    char buf[1024];
+    std::size_t got;
+    while (pipe && (got = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, got);
+    const int raw = pipe ? pclose(pipe) : -1;
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+  };
+  int status = -1;
+  EXPECT_EQ(run("--help", false, &status).rfind("usage: cadenza-sim --port N", 0), 0u);
+  EXPECT_EQ(status, 0);
+  std::string out = run("--port 0 --bogus 1", true, &status);
+  EXPECT_EQ(out.rfind("cadenza-sim: unknown option '--bogus'\n", 0), 0u) << out;
+  EXPECT_EQ(status, 2);
+  out = run("--port 0 --model Zephyr", true, &status);
+  EXPECT_EQ(out.rfind("cadenza-sim: unknown model 'Zephyr'; known models: Tovik, Kaldra, Halvex,", 0), 0u) << out;
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(run("--port", false, &status), std::string()) << "usage on standard error only";
+  EXPECT_EQ(status, 2);
+
+  cz::test::SimFixture sim;
+  cz::test::SimOptions opt;
+  opt.modelOptions = true;
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  VisaSession rm = VISA_NULL, s = VISA_NULL;
+  ASSERT_EQ(Visa_OpenDefaultRM(&rm), VISA_SUCCESS);
+  ASSERT_EQ(Visa_Open(rm, sim.SocketResource().c_str(), 0, 2000, &s), VISA_SUCCESS);
+  EXPECT_EQ(Query(s, "*OPT?"), "KLD-M64,KLD-M16,KLD-RFA30,KLD-RFB30\n");
+  Visa_Close(rm);
+  opt.model = "Nerrin";
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  ASSERT_EQ(Visa_OpenDefaultRM(&rm), VISA_SUCCESS);
+  ASSERT_EQ(Visa_Open(rm, sim.SocketResource().c_str(), 0, 2000, &s), VISA_SUCCESS);
+  EXPECT_EQ(Query(s, "*OPT?"), "NRN-M32A,NRN-RF60\n");
+  Visa_Close(rm);
+}
+
 // A test that dies leaves no simulator behind: the process that started it
 // ends without stopping it (as a crashed test would), and the simulator
 // ends with it instead of keeping the test's output pipe open.

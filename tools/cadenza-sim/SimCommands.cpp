@@ -120,8 +120,12 @@ const SimInstrument::CommandRow SimInstrument::kCommands[] = {
     {"*WAI", &SimInstrument::CmdNothing},
     {"*RST", &SimInstrument::CmdRst},
     {"*CLS", &SimInstrument::CmdCls},
-    {"*ESR?", &SimInstrument::CmdZeroQuery},
-    {"*STB?", &SimInstrument::CmdZeroQuery},
+    {"*ESR?", &SimInstrument::CmdEsrQuery},
+    {"*STB?", &SimInstrument::CmdStbQuery},
+    {"*ESE", &SimInstrument::CmdEse},
+    {"*ESE?", &SimInstrument::CmdEseQuery},
+    {"*SRE", &SimInstrument::CmdSre},
+    {"*SRE?", &SimInstrument::CmdSreQuery},
     {"SYSTem:ERRor[:NEXT]?", &SimInstrument::CmdSystErr},
     {"SYSTem:COMMunicate:GPIB:LTERminator", &SimInstrument::CmdGpibLter},
     {"MMEMory:MSIS", &SimInstrument::CmdMsis},
@@ -223,10 +227,66 @@ void SimInstrument::CmdNothing(Context&) {}
 
 void SimInstrument::CmdRst(Context&) { Reset(); }
 
-void SimInstrument::CmdCls(Context&) { errors_.clear(); }
+void SimInstrument::CmdCls(Context&) {
+  errors_.clear();
+  esr_ = 0;
+}
 
-void SimInstrument::CmdZeroQuery(Context& c) {
-  c.reply = "0";
+void SimInstrument::CmdStbQuery(Context& c) {
+  c.reply = FormatC("%u", unsigned(StatusOf(c.conn)));
+  c.hasReply = true;
+}
+
+void SimInstrument::CmdEsrQuery(Context& c) {
+  c.reply = FormatC("%u", unsigned(esr_));
+  c.hasReply = true;
+  esr_ = 0;
+}
+
+namespace {
+
+// An enable mask of "*ESE"/"*SRE": an integer 0..255 (a decimal fraction is
+// rounded, as IEEE 488.2 numeric parameters are).
+bool ParseMask(const std::string& args, uint8_t* mask, const char** error) {
+  if (args.empty()) {
+    *error = kErrMissing;
+    return false;
+  }
+  double v = 0;
+  if (!ParseValue(args, kNoUnits, &v)) {
+    *error = kErrIllegal;
+    return false;
+  }
+  v = std::round(v);
+  if (v < 0 || v > 255) {
+    *error = kErrRange;
+    return false;
+  }
+  *mask = static_cast<uint8_t>(v);
+  return true;
+}
+
+}  // namespace
+
+void SimInstrument::CmdEse(Context& c) {
+  const char* error = nullptr;
+  if (!ParseMask(c.args, &ese_, &error)) QueueError(error);
+}
+
+void SimInstrument::CmdEseQuery(Context& c) {
+  c.reply = FormatC("%u", unsigned(ese_));
+  c.hasReply = true;
+}
+
+void SimInstrument::CmdSre(Context& c) {
+  const char* error = nullptr;
+  uint8_t mask = 0;
+  if (!ParseMask(c.args, &mask, &error)) return QueueError(error);
+  sre_ = mask & 0xBF;  // the summary bit itself cannot be enabled
+}
+
+void SimInstrument::CmdSreQuery(Context& c) {
+  c.reply = FormatC("%u", unsigned(sre_));
   c.hasReply = true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/CLocale.h"
@@ -12,21 +13,37 @@ namespace cz::sim {
 
 namespace {
 
-// File-system roots per model: Unix-style models get their default
-// directory, "/var" and "/hdd"; drive-style ones "D:\". The first row whose
-// model occurs in the configured model name applies.
+// File-system roots and full option lists per model: Unix-style models get
+// their default directory, "/var" and "/hdd"; drive-style ones "D:\". The
+// first row whose model occurs in the configured model name applies.
 struct ModelRoots {
   const char* model;
   bool unixStyle;
-  const char* defaultDir;  // key form
+  const char* defaultDir;   // key form
+  const char* fullOptions;  // "*OPT?" of the model fully equipped
 };
 const ModelRoots kModelRoots[] = {
-    {"Tovik", false, "D:/"},          {"Kaldra", false, "D:/"},         {"Halvex", false, "D:/"},
-    {"Quorra", true, "/var/quorra"},  {"Lumbra", true, "D:/"},          {"Ravell", false, "D:/"},
-    {"Pernot", false, "D:/"},         {"Gortin", true, "/var/gortin"},  {"Dellum", true, "/var/dellum"},
-    {"Ettrin", false, "D:/"},         {"Lumbrix", false, "D:/"},        {"Nerrin", true, "/var/nerrin"},
-    {"Vessan", true, "/var/vessan"},  {"Ostrel", true, "/var/user"},
+    {"Tovik", false, "D:/", "TVK-M64,TVK-M16,TVK-RFA30,TVK-RFB30"},
+    {"Kaldra", false, "D:/", "KLD-M64,KLD-M16,KLD-RFA30,KLD-RFB30"},
+    {"Halvex", false, "D:/", "HLX-M64,HLX-M16,HLX-RFA30,HLX-RFB30"},
+    {"Quorra", true, "/var/quorra", ""},
+    {"Lumbra", true, "D:/", "LMB-M256"},
+    {"Ravell", false, "D:/", ""},
+    {"Pernot", false, "D:/", "PRN-M64,PRN-M16"},
+    {"Gortin", true, "/var/gortin", ""},
+    {"Dellum", true, "/var/dellum", ""},
+    {"Ettrin", false, "D:/", ""},
+    {"Lumbrix", false, "D:/", "LMB-M1G"},
+    {"Nerrin", true, "/var/nerrin", "NRN-M32A,NRN-RF60"},
+    {"Vessan", true, "/var/vessan", ""},
+    {"Ostrel", true, "/var/user", ""},
 };
+
+const ModelRoots* FindModel(const std::string& name) {
+  for (const ModelRoots& r : kModelRoots)
+    if (name.find(r.model) != std::string::npos) return &r;
+  return nullptr;
+}
 
 // Queue length of the instrument's error queue (SCPI requires at least 2).
 constexpr std::size_t kErrorQueueMax = 20;
@@ -144,6 +161,18 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
+bool SimModel_Find(const std::string& name, std::string* fullOptions) {
+  const ModelRoots* r = FindModel(name);
+  if (r && fullOptions) *fullOptions = r->fullOptions;
+  return r != nullptr;
+}
+
+std::string SimModel_Names() {
+  std::string names;
+  for (const ModelRoots& r : kModelRoots) names += (names.empty() ? "" : ", ") + std::string(r.model);
+  return names;
+}
+
 uint32_t SimInstrument::Crc32(const std::string& data) {
   static uint32_t table[256];
   static bool ready = [] {
@@ -219,6 +248,7 @@ bool SimFault_Parse(const std::string& spec, SimFault* fault, std::string* why) 
 // Receive state of one connection.
 struct SimInstrument::Connection {
   int id = 0;
+  bool streamed = false;  // replies go out when due, never held for a read
   enum State { kText, kHash, kLength, kData } state = kText;
   Message cur;
   char quote = 0;
@@ -237,12 +267,7 @@ struct SimInstrument::Connection {
 
 SimInstrument::SimInstrument(SimConfig config) : config_(std::move(config)) {
   fs_ = std::make_unique<SimFileSystem>(config_.capacityBytes);
-  const ModelRoots* roots = nullptr;
-  for (const ModelRoots& r : kModelRoots)
-    if (config_.model.find(r.model) != std::string::npos) {
-      roots = &r;
-      break;
-    }
+  const ModelRoots* roots = FindModel(config_.model);
   if (!roots || !roots->unixStyle || std::strncmp(roots->defaultDir, "D:", 2) == 0) fs_->AddDirectories("D:/");
   if (!roots || roots->unixStyle) {
     fs_->AddDirectories("/var");
@@ -273,11 +298,12 @@ void SimInstrument::NotePortmap(const std::string& what) {
   JournalLine("PORTMAP " + what);
 }
 
-int SimInstrument::Connect(const std::string& how) {
+int SimInstrument::Connect(const std::string& how, bool streamed) {
   std::lock_guard<std::mutex> lock(mutex_);
   int id = nextConn_++;
   auto c = std::make_unique<Connection>();
   c->id = id;
+  c->streamed = streamed;
   conns_[id] = std::move(c);
   JournalLine(FormatC("CONNECT %d %s", id, how.c_str()));
   return id;
@@ -325,7 +351,11 @@ bool SimInstrument::Feed(int conn, const uint8_t* data, std::size_t count, bool 
         c.cur.text += ch;
         c.blockLength = c.blockLength * 10 + uint64_t(ch - '0');
         if (--c.lengthDigits == 0) {
+          // "#10" is an empty definite-length block: no data follows.
           if (c.blockLength == 0) {
+            Block b;
+            b.pos = c.cur.text.size();
+            c.cur.blocks.push_back(std::move(b));
             c.state = Connection::kText;
           } else {
             Block b;
@@ -396,6 +426,21 @@ void SimInstrument::DeviceClear(int conn) {
   JournalLine(FormatC("CLEAR %d", conn));
 }
 
+uint8_t SimInstrument::StatusOf(const Connection& c) const {
+  uint8_t stb = 0;
+  if (!errors_.empty()) stb |= 0x04;
+  if (!c.out.empty()) stb |= 0x10;
+  if (esr_ & ese_) stb |= 0x20;
+  if (stb & sre_) stb |= 0x40;
+  return stb;
+}
+
+uint8_t SimInstrument::StatusByte(int conn) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = conns_.find(conn);
+  return it == conns_.end() ? 0 : StatusOf(*it->second);
+}
+
 void SimInstrument::GoToLocal(int conn) {
   std::lock_guard<std::mutex> lock(mutex_);
   JournalLine(FormatC("LOCAL %d", conn));
@@ -414,9 +459,18 @@ bool SimInstrument::FaultFires(SimFaultKind kind, const std::string& text, SimFa
 void SimInstrument::QueueError(const std::string& error) {
   if (errors_.size() >= kErrorQueueMax) {
     errors_.back() = "-350,\"Queue overflow\"";
+    esr_ |= 0x08;
     return;
   }
   errors_.push_back(error);
+  // Event status bits per SCPI error class: command errors -1xx set
+  // bit 5, execution errors -2xx bit 4, device-specific errors (-3xx and
+  // every positive code) bit 3, query errors -4xx bit 2.
+  const int code = std::atoi(error.c_str());
+  if (code <= -100 && code > -200) esr_ |= 0x20;
+  else if (code <= -200 && code > -300) esr_ |= 0x10;
+  else if (code <= -400 && code > -500) esr_ |= 0x04;
+  else if (code != 0) esr_ |= 0x08;
 }
 
 bool SimInstrument::Execute(Connection& c, const Message& msg) {
@@ -434,6 +488,13 @@ bool SimInstrument::Execute(Connection& c, const Message& msg) {
   }
   shown += msg.text.substr(from);
   JournalLine(FormatC("RECV %d %s", c.id, shown.c_str()));
+
+  // A reply nobody read is discarded by the next message (the INTERRUPTED
+  // condition of IEEE 488.2).
+  if (!c.streamed && !c.out.empty()) {
+    c.out.clear();
+    QueueError("-410,\"Query INTERRUPTED\"");
+  }
 
   // Program message units are separated by ';' outside quotes.
   std::vector<std::string> replies;

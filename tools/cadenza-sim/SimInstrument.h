@@ -50,6 +50,14 @@ struct SimFault {
 // busy=POLLS, reply=TEXT. Returns false (with *why) for anything else.
 bool SimFault_Parse(const std::string& spec, SimFault* fault, std::string* why);
 
+// The models the simulator knows. A configured model name stands for the
+// first of them that it contains; SimModel_Find says whether there is one
+// and gives that model's options when fully equipped (both baseband paths
+// where it has two), "" for a model that needs none.
+bool SimModel_Find(const std::string& name, std::string* fullOptions);
+// Their names, ", " separated, in the order they are tried.
+std::string SimModel_Names();
+
 struct SimConfig {
   std::string model = "Kaldra";
   std::string serial = "102030";
@@ -130,7 +138,12 @@ class SimInstrument {
 
   // ---- transport side -----------------------------------------------------
   // A new connection; `how` goes to the journal ("socket 127.0.0.1:40312").
-  int Connect(const std::string& how);
+  // On a streamed connection (raw socket) a reply goes out as soon as it is
+  // due, as it does from an instrument's socket port. Otherwise (VXI-11,
+  // in-process) a reply waits in the output queue until it is read, and a
+  // new message that finds one there discards it and queues -410, as IEEE
+  // 488.2 devices do.
+  int Connect(const std::string& how, bool streamed = false);
   void Disconnect(int conn);
 
   // Feeds received bytes. On sockets a line feed outside blocks ends a
@@ -150,6 +163,12 @@ class SimInstrument {
   // Device clear: input half-read and unsent replies are dropped.
   void DeviceClear(int conn);
   void GoToLocal(int conn);
+
+  // IEEE 488.2 status byte as a serial poll reads it: bit 2 error queue not
+  // empty, bit 4 a reply waiting on the connection (MAV), bit 5 an enabled
+  // event in the event status register (ESB), bit 6 an enabled summary bit
+  // (RQS).
+  uint8_t StatusByte(int conn);
 
   // ---- inspection (tests) ---------------------------------------------------
   std::vector<std::string> Journal() const;
@@ -193,7 +212,9 @@ class SimInstrument {
   bool ExecuteOne(Connection& c, const Message& msg, const std::string& unit, std::size_t* blockCursor,
                   std::vector<std::string>* replies);
   bool FaultFires(SimFaultKind kind, const std::string& text, SimFault** out = nullptr);
+  // Queues an error ("<code>,\"<text>\"") and sets its event status bit.
   void QueueError(const std::string& error);
+  uint8_t StatusOf(const Connection& c) const;
   void Reset();
   SimPathState& PathOf(Context& c);
 
@@ -204,7 +225,12 @@ class SimInstrument {
   void CmdNothing(Context& c);
   void CmdRst(Context& c);
   void CmdCls(Context& c);
-  void CmdZeroQuery(Context& c);
+  void CmdStbQuery(Context& c);
+  void CmdEsrQuery(Context& c);
+  void CmdEse(Context& c);
+  void CmdEseQuery(Context& c);
+  void CmdSre(Context& c);
+  void CmdSreQuery(Context& c);
   void CmdSystErr(Context& c);
   void CmdGpibLter(Context& c);
   void CmdMsis(Context& c);
@@ -296,6 +322,9 @@ class SimInstrument {
   std::unique_ptr<SimFileSystem> fs_;
   std::string defaultDir_;   // key of the model's default directory
   std::deque<std::string> errors_;
+  uint8_t esr_ = 0;          // event status register, cleared by "*ESR?" and "*CLS"
+  uint8_t ese_ = 0;          // "*ESE" enable mask
+  uint8_t sre_ = 0;          // "*SRE" enable mask (bit 6 ignored)
   SimPathState paths_[2];
   std::map<std::string, SimRfList> lists_;
   SimMswState msw_;

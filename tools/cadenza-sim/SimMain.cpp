@@ -5,9 +5,11 @@
 //               [--options TEXT] [--journal FILE] [--fault SPEC]...
 //
 // Port 0 picks a free port. --portmap-port answers portmapper GETPORT calls
-// over UDP on 127.0.0.1:P (VXI-11 discovery). Once listening it prints
-// "port <N>" (and "vxi11-port <M>", "portmap-port <P>") on standard output
-// and runs until SIGINT or SIGTERM.
+// over UDP and TCP on 127.0.0.1:P (VXI-11 discovery). Without --options the
+// model answers "*OPT?" fully equipped (the default model with both
+// baseband paths); an unknown --model is refused with the list of known
+// ones. Once listening it prints "port <N>" (and "vxi11-port <M>",
+// "portmap-port <P>") on standard output and runs until SIGINT or SIGTERM.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +21,16 @@
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(FILE* to) {
+  std::fprintf(to,
                "usage: cadenza-sim --port N [--vxi11-port M] [--portmap-port P] [--model NAME]\n"
                "                   [--options TEXT] [--journal FILE] [--fault SPEC]...\n"
+               "  NAME: %s (default Kaldra)\n"
+               "  TEXT: the \"*OPT?\" reply; without it the model's full option list\n"
                "  SPEC: KIND[=ARG][*TIMES][@MATCH], KIND one of noreply, late=MS, opc0,\n"
                "        error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES,\n"
-               "        longcat=N, busy=POLLS, reply=TEXT\n");
+               "        longcat=N, busy=POLLS, reply=TEXT\n",
+               cz::sim::SimModel_Names().c_str());
 }
 
 bool ParsePort(const char* text, uint16_t* port) {
@@ -36,20 +41,33 @@ bool ParsePort(const char* text, uint16_t* port) {
   return true;
 }
 
+// A refused command line: the reason, then the usage, on standard error.
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "cadenza-sim: %s\n", why.c_str());
+  Usage(stderr);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   cz::sim::SimConfig config;
   cz::sim::SimServerOptions options;
   bool havePort = false;
+  bool haveOptions = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (!value) {
-      Usage();
-      return 2;
+    if (arg == "--help" || arg == "-h") {
+      Usage(stdout);
+      return 0;
     }
-    ++i;
+    static const char* const kWithValue[] = {"--port", "--vxi11-port", "--portmap-port", "--model",
+                                             "--options", "--journal", "--fault"};
+    bool known = false;
+    for (const char* name : kWithValue) known |= arg == name;
+    if (!known) return Refuse("unknown option '" + arg + "'");
+    if (i + 1 >= argc) return Refuse("option '" + arg + "' needs a value");
+    const char* value = argv[++i];
     if (arg == "--port") {
       if (!ParsePort(value, &options.socketPort)) {
         std::fprintf(stderr, "cadenza-sim: bad port '%s'\n", value);
@@ -69,12 +87,18 @@ int main(int argc, char** argv) {
       }
       options.portmap = true;
     } else if (arg == "--model") {
+      if (!cz::sim::SimModel_Find(value, nullptr)) {
+        std::fprintf(stderr, "cadenza-sim: unknown model '%s'; known models: %s\n", value,
+                     cz::sim::SimModel_Names().c_str());
+        return 2;
+      }
       config.model = value;
     } else if (arg == "--options") {
       config.options = value;
+      haveOptions = true;
     } else if (arg == "--journal") {
       config.journalPath = value;
-    } else if (arg == "--fault") {
+    } else {
       cz::sim::SimFault f;
       std::string why;
       if (!cz::sim::SimFault_Parse(value, &f, &why)) {
@@ -82,15 +106,10 @@ int main(int argc, char** argv) {
         return 2;
       }
       config.faults.push_back(f);
-    } else {
-      Usage();
-      return 2;
     }
   }
-  if (!havePort) {
-    Usage();
-    return 2;
-  }
+  if (!havePort) return Refuse("--port is required");
+  if (!haveOptions) cz::sim::SimModel_Find(config.model, &config.options);
 
   // Signals are taken by sigwait below, not by the server threads.
   sigset_t set;

@@ -5,6 +5,8 @@
 // each message is sent as fragments behind a 4-byte big-endian header whose
 // top bit marks the last fragment. Calls are decoded and replies encoded with
 // the XDR routines generated from the VXI-11 core-channel definition.
+// The portmapper answers GETPORT both as datagrams and over TCP (with the same
+// record marking), as clients that find the core channel through either use.
 #include "tools/cadenza-sim/SimServer.h"
 
 #include <arpa/inet.h>
@@ -136,10 +138,15 @@ constexpr u_int kAcceptGarbageArgs = 4;
 
 // Device_ErrorCode values (VXI-11 B.5.2).
 constexpr int kErrInvalidLink = 4;
+constexpr int kErrLocked = 11;
+constexpr int kErrNotLocked = 12;
 constexpr int kErrIoTimeout = 15;
 constexpr int kReasonReqCnt = 0x01;
+constexpr int kReasonTermChr = 0x02;
 constexpr int kReasonEnd = 0x04;
+constexpr int kFlagWaitLock = 0x01;
 constexpr int kFlagEnd = 0x08;
+constexpr int kFlagTermChrSet = 0x80;
 
 // One link of a VXI-11 connection: its instrument connection and how far the
 // front reply has been read.
@@ -165,22 +172,36 @@ bool SimServer::Start(const SimServerOptions& options, std::string* why) {
       return false;
     }
   }
-  if (options.portmap) {
-    portmapFd_ = BindDatagram(options.portmapPort, &portmapPort_, why);
-    if (portmapFd_ < 0) {
-      for (int* fd : {&socketFd_, &vxi11Fd_})
-        if (*fd >= 0) {
-          ::close(*fd);
-          *fd = -1;
-        }
-      return false;
-    }
+  if (options.portmap && !BindPortmap(options.portmapPort, why)) {
+    for (int* fd : {&socketFd_, &vxi11Fd_})
+      if (*fd >= 0) {
+        ::close(*fd);
+        *fd = -1;
+      }
+    return false;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  threads_.emplace_back(&SimServer::AcceptLoop, this, socketFd_, false);
-  if (vxi11Fd_ >= 0) threads_.emplace_back(&SimServer::AcceptLoop, this, vxi11Fd_, true);
+  threads_.emplace_back(&SimServer::AcceptLoop, this, socketFd_, Service::kSocket);
+  if (vxi11Fd_ >= 0) threads_.emplace_back(&SimServer::AcceptLoop, this, vxi11Fd_, Service::kVxi11);
   if (portmapFd_ >= 0) threads_.emplace_back(&SimServer::ServePortmap, this, portmapFd_);
+  if (portmapTcpFd_ >= 0) threads_.emplace_back(&SimServer::AcceptLoop, this, portmapTcpFd_, Service::kPortmap);
   return true;
+}
+
+// UDP and TCP on one port number. For port 0 the number the UDP socket got
+// is tried for TCP, a few times over when TCP has it in use already.
+bool SimServer::BindPortmap(uint16_t port, std::string* why) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    portmapFd_ = BindDatagram(port, &portmapPort_, why);
+    if (portmapFd_ < 0) return false;
+    uint16_t bound = 0;
+    portmapTcpFd_ = Listen(portmapPort_, &bound, why);
+    if (portmapTcpFd_ >= 0) return true;
+    ::close(portmapFd_);
+    portmapFd_ = -1;
+    if (port != 0) return false;
+  }
+  return false;
 }
 
 // GETPORT calls are journaled and answered: the VXI-11 core channel (TCP)
@@ -210,15 +231,59 @@ void SimServer::ServePortmap(int fd) {
   }
 }
 
+// GETPORT over TCP: one call per record, journaled as over UDP; anything
+// else ends the connection.
+void SimServer::ServePortmapStream(int fd, const std::string& peer) {
+  const std::string host = peer.substr(0, peer.find(':'));
+  std::string record;
+  while (!stopping_ && ReadRecord(fd, &record)) {
+    portmap::GetportCall call;
+    if (!portmap::DecodeGetportCall(reinterpret_cast<const uint8_t*>(record.data()), record.size(), &call)) {
+      inst_.NotePortmap(FormatC("%s unknown record of %zu bytes", host.c_str(), record.size()));
+      break;
+    }
+    inst_.NotePortmap(FormatC("%s GETPORT 0x%X %u %u", host.c_str(), call.program, call.version, call.protocol));
+    const bool vxi11 = call.program == portmap::kVxi11CoreProgram && call.version == portmap::kVxi11CoreVersion &&
+                       call.protocol == portmap::kProtoTcp && vxi11Fd_ >= 0;
+    const std::vector<uint8_t> reply = portmap::EncodeGetportReply(call.xid, vxi11 ? vxi11Port_ : 0u);
+    if (!WriteRecord(fd, reinterpret_cast<const char*>(reply.data()), static_cast<uint32_t>(reply.size()))) break;
+  }
+  Track(fd, false);
+}
+
+int SimServer::AwaitLock(int lid, bool wait, uint32_t timeoutMs, bool take) {
+  std::unique_lock<std::mutex> lock(lockMutex_);
+  const auto free = [&] { return lockHolder_ == 0 || lockHolder_ == lid || stopping_; };
+  if (!free() && wait)
+    lockChanged_.wait_for(lock, std::chrono::milliseconds(timeoutMs), free);
+  if (lockHolder_ != 0 && lockHolder_ != lid) return kErrLocked;
+  if (take) lockHolder_ = lid;
+  return 0;
+}
+
+int SimServer::Unlock(int lid) {
+  {
+    std::lock_guard<std::mutex> lock(lockMutex_);
+    if (lockHolder_ != lid) return kErrNotLocked;
+    lockHolder_ = 0;
+  }
+  lockChanged_.notify_all();
+  return 0;
+}
+
 void SimServer::Stop() {
   if (stopping_.exchange(true)) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (int fd : {socketFd_, vxi11Fd_})
+    for (int fd : {socketFd_, vxi11Fd_, portmapTcpFd_})
       if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
     // The portmapper's loop sees stopping_ within its poll interval.
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
+  {
+    std::lock_guard<std::mutex> lock(lockMutex_);  // wakes links waiting for the lock
+  }
+  lockChanged_.notify_all();
   // Threads may still add connection threads until the listeners are gone.
   for (;;) {
     std::vector<std::thread> batch;
@@ -229,7 +294,7 @@ void SimServer::Stop() {
     if (batch.empty()) break;
     for (std::thread& t : batch) t.join();
   }
-  for (int* fd : {&socketFd_, &vxi11Fd_, &portmapFd_})
+  for (int* fd : {&socketFd_, &vxi11Fd_, &portmapFd_, &portmapTcpFd_})
     if (*fd >= 0) {
       ::close(*fd);
       *fd = -1;
@@ -251,7 +316,7 @@ void SimServer::Track(int fd, bool add) {
   }
 }
 
-void SimServer::AcceptLoop(int listenFd, bool vxi11) {
+void SimServer::AcceptLoop(int listenFd, Service service) {
   while (!stopping_) {
     pollfd p{listenFd, POLLIN, 0};
     int r = ::poll(&p, 1, 100);
@@ -271,15 +336,17 @@ void SimServer::AcceptLoop(int listenFd, bool vxi11) {
       break;
     }
     openFds_.insert(fd);
-    if (vxi11)
+    if (service == Service::kVxi11)
       threads_.emplace_back(&SimServer::ServeVxi11, this, fd, who);
+    else if (service == Service::kPortmap)
+      threads_.emplace_back(&SimServer::ServePortmapStream, this, fd, who);
     else
       threads_.emplace_back(&SimServer::ServeSocket, this, fd, who);
   }
 }
 
 void SimServer::ServeSocket(int fd, const std::string& peer) {
-  const int conn = inst_.Connect("socket " + peer);
+  const int conn = inst_.Connect("socket " + peer, true);
   std::string chunk(65536, '\0');
   while (!stopping_) {
     std::string reply;
@@ -330,6 +397,7 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
     Create_LinkResp linkResp{};
     Device_WriteResp writeResp{};
     Device_ReadResp readResp{};
+    Device_ReadStbResp stbResp{};
     Device_Error errResp{};
     std::string readData;
     xdrproc_t encode = nullptr;
@@ -347,9 +415,13 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         accept = kAcceptGarbageArgs;
       } else {
         const int conn = inst_.Connect(FormatC("vxi11 %s %s", peer.c_str(), p.device ? p.device : ""));
-        links[conn] = Link{conn, 0, {}};
-        linkResp.error = 0;
-        linkResp.lid = conn;
+        linkResp.error = p.lockDevice ? AwaitLock(conn, true, p.lock_timeout, true) : 0;
+        if (linkResp.error == 0) {
+          links[conn] = Link{conn, 0, {}};
+          linkResp.lid = conn;
+        } else {
+          inst_.Disconnect(conn);
+        }
         linkResp.abortPort = 0;
         linkResp.maxRecvSize = options_.vxi11MaxRecv;
         encode = reinterpret_cast<xdrproc_t>(xdr_Create_LinkResp);
@@ -362,7 +434,11 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         accept = kAcceptGarbageArgs;
       } else if (!links.count(p.lid)) {
         writeResp.error = kErrInvalidLink;
-      } else {
+      } else if ((writeResp.error = AwaitLock(p.lid, p.flags & kFlagWaitLock, p.lock_timeout, false)) == 0) {
+        // A reply left partly read is the instrument's to discard now.
+        Link& l = links[p.lid];
+        l.offset = 0;
+        std::string().swap(l.reply);
         // Only the advertised maximum is taken; the client sends the rest again.
         u_int n = p.data.data_len > options_.vxi11MaxRecv ? options_.vxi11MaxRecv : p.data.data_len;
         const bool end = (p.flags & kFlagEnd) && n == p.data.data_len;
@@ -371,7 +447,6 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
           writes_.push_back(Vxi11Write{n, (p.flags & kFlagEnd) != 0});
         }
         dropNow = !inst_.Feed(p.lid, reinterpret_cast<const uint8_t*>(p.data.data_val), n, end);
-        writeResp.error = 0;
         writeResp.size = n;
       }
       encode = reinterpret_cast<xdrproc_t>(xdr_Device_WriteResp);
@@ -383,7 +458,7 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         accept = kAcceptGarbageArgs;
       } else if (!links.count(p.lid)) {
         readResp.error = kErrInvalidLink;
-      } else {
+      } else if ((readResp.error = AwaitLock(p.lid, p.flags & kFlagWaitLock, p.lock_timeout, false)) == 0) {
         Link& l = links[p.lid];
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(p.io_timeout);
         // A long reply is copied out of the instrument once, not once per read.
@@ -400,11 +475,19 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         } else {
           uint32_t want = p.requestSize < kMaxReadChunk ? p.requestSize : kMaxReadChunk;
           const std::size_t left = reply.size() - l.offset;
-          const std::size_t n = left < want ? left : want;
+          std::size_t n = left < want ? left : want;
+          // With the flag set the read ends just after the first term character.
+          readResp.reason = 0;
+          if (p.flags & kFlagTermChrSet) {
+            const std::size_t at = reply.find(p.termChar, l.offset);
+            if (at != std::string::npos && at < l.offset + n) {
+              n = at + 1 - l.offset;
+              readResp.reason |= kReasonTermChr;
+            }
+          }
           readData = reply.substr(l.offset, n);
           l.offset += n;
           readResp.error = 0;
-          readResp.reason = 0;
           if (l.offset == reply.size()) {
             inst_.PopReply(l.conn);
             l.offset = 0;
@@ -418,20 +501,50 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
       }
       encode = reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp);
       result = &readResp;
+    } else if (proc == device_readstb) {
+      Device_GenericParms p{};
+      if (!xdr_Device_GenericParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(p.lid)) {
+        stbResp.error = kErrInvalidLink;
+      } else if ((stbResp.error = AwaitLock(p.lid, p.flags & kFlagWaitLock, p.lock_timeout, false)) == 0) {
+        stbResp.stb = inst_.StatusByte(p.lid);
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_ReadStbResp);
+      result = &stbResp;
+    } else if (proc == device_lock) {
+      Device_LockParms p{};
+      if (!xdr_Device_LockParms(&in, &p)) {
+        accept = kAcceptGarbageArgs;
+      } else if (!links.count(p.lid)) {
+        errResp.error = kErrInvalidLink;
+      } else {
+        errResp.error = AwaitLock(p.lid, p.flags & kFlagWaitLock, p.lock_timeout, true);
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_Error);
+      result = &errResp;
+    } else if (proc == device_unlock) {
+      Device_Link lid = 0;
+      if (!xdr_Device_Link(&in, &lid)) {
+        accept = kAcceptGarbageArgs;
+      } else {
+        errResp.error = links.count(lid) ? Unlock(lid) : kErrInvalidLink;
+      }
+      encode = reinterpret_cast<xdrproc_t>(xdr_Device_Error);
+      result = &errResp;
     } else if (proc == device_clear || proc == device_local || proc == device_remote || proc == device_trigger) {
       Device_GenericParms p{};
       if (!xdr_Device_GenericParms(&in, &p)) {
         accept = kAcceptGarbageArgs;
       } else if (!links.count(p.lid)) {
         errResp.error = kErrInvalidLink;
-      } else {
+      } else if ((errResp.error = AwaitLock(p.lid, p.flags & kFlagWaitLock, p.lock_timeout, false)) == 0) {
         if (proc == device_clear) {
           inst_.DeviceClear(p.lid);
           links[p.lid].offset = 0;
         } else if (proc == device_local) {
           inst_.GoToLocal(p.lid);
         }
-        errResp.error = 0;
       }
       encode = reinterpret_cast<xdrproc_t>(xdr_Device_Error);
       result = &errResp;
@@ -442,6 +555,7 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
       } else if (!links.count(lid)) {
         errResp.error = kErrInvalidLink;
       } else {
+        Unlock(lid);
         inst_.Disconnect(lid);
         links.erase(lid);
         errResp.error = 0;
@@ -468,7 +582,10 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
     xdr_destroy(&x);
     if (!enc || dropNow || !WriteRecord(fd, out.data(), used)) break;
   }
-  for (auto& l : links) inst_.Disconnect(l.first);
+  for (auto& l : links) {
+    Unlock(l.first);
+    inst_.Disconnect(l.first);
+  }
   Track(fd, false);
 }
 
