@@ -249,7 +249,7 @@ TEST_F(BuilderBytesTest, JitterModulationAndNoise) {
   PulseEntry(s, 2, bpsk, 20);
   PulseEntry(s, 3, noisy, 6);
   PulseEntry(s, 4, noisy, 1, 1);
-  ExpectBytes("jitter, BPSK, noise", {0x0a4829288e69830full, 0xf7b93e4aa3eca275ull, 0xe8f3b9eb05254bb9ull});
+  ExpectBytes("jitter, BPSK, noise", {0x352b9efb112c645dull, 0x2773311eddcbe369ull, 0xf4c219130a02b853ull});
 }
 
 // Post-processing: the 600 MHz conversion, a filter with oversampling, a
