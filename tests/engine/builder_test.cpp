@@ -426,12 +426,57 @@ TEST_F(BuilderTest, FilterWithOversamplingTwoDoublesClockAndHoldsMarkers) {
   const ParsedWave w = ParseWaveFile(WavePath());
   EXPECT_EQ(WaveTag(w.header, "CLOCK"), "200000000.000");
   EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "400");
-  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;200:0");
+  // Output k sits at input k/2 and takes the nearest input's byte (half up,
+  // periodic): the last output, at 199.5, takes input 0's.
+  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;199:0;399:1");
   const std::vector<uint8_t> held = TempMarkers();
   ASSERT_EQ(held.size(), 400u);
-  for (int k = 0; k < 400; ++k) ASSERT_EQ(held[k], plain[k / 2]) << k;
+  for (int k = 0; k < 400; ++k) ASSERT_EQ(held[k], plain[((k + 1) / 2) % 200]) << k;
   EXPECT_TRUE(Logged("User resampling/filtering..."));
   EXPECT_TRUE(Logged("  target clock     200000000.000000 Hz"));
+}
+
+// Markers after the filter's oversampling follow the filtered pulse: each
+// edge lies within a tenth of an input sample (plus the half output sample
+// that whole samples allow) of where the envelope crosses half its level,
+// for whole and fractional factors and for a factor whose sample count
+// rounds back to the input's.
+TEST_F(BuilderTest, OversampledMarkersFollowTheFilteredEdges) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  p.delay = 5e-6;
+  p.markers[0][MARKER_ON] = 1;
+  SequenceRecord& s = AddSequence(7e6);  // 35 + 70 + 70 = 175 input samples
+  PulseEntry(s, 0, p, 1).markerMask = 0x3;
+  s.filterOn = 1;
+  s.filterType = FILT_SINC;
+  s.window = WIN_RIFEVINCENT;
+  s.cutoff = 3e6;
+  for (double factor : {100.0, 10.0, 1.1, 1.0000001}) {
+    s.oversampling = factor;
+    ASSERT_EQ(Build(), 1) << factor;
+    const std::vector<float> iq = TempIq();
+    const std::vector<uint8_t> markers = TempMarkers();
+    const size_t m = markers.size();
+    ASSERT_EQ(iq.size(), 2 * m);
+    ASSERT_EQ(m, static_cast<size_t>(175 * factor)) << factor;
+    const double ratio = static_cast<double>(m) / 175.0;  // output samples per input sample
+    std::vector<double> mag(m);
+    for (size_t k = 0; k < m; ++k) mag[k] = std::hypot(iq[2 * k], iq[2 * k + 1]);
+    const double half = 0.5 * mag[static_cast<size_t>(70 * ratio)];  // mid-pulse level
+    // Fractional output positions where the envelope crosses half its level.
+    std::vector<double> crossings;
+    for (size_t k = 1; k < m; ++k)
+      if ((mag[k - 1] < half) != (mag[k] < half))
+        crossings.push_back(static_cast<double>(k - 1) + (half - mag[k - 1]) / (mag[k] - mag[k - 1]));
+    std::vector<double> edges;  // first output sample of each new marker state
+    for (size_t k = 1; k < m; ++k)
+      if ((markers[k] & 1) != (markers[k - 1] & 1)) edges.push_back(static_cast<double>(k));
+    ASSERT_EQ(crossings.size(), 2u) << factor;
+    ASSERT_EQ(edges.size(), 2u) << factor;
+    for (int e = 0; e < 2; ++e)
+      EXPECT_LE(std::fabs(edges[e] - crossings[e]), 0.1 * ratio + 0.5)
+          << "factor " << factor << " edge " << e << " marker " << edges[e] << " envelope " << crossings[e];
+  }
 }
 
 // ---- report ----------------------------------------------------------------------
