@@ -555,6 +555,54 @@ TEST_F(BuilderTest, RefusedBuildsLeaveTheDestinationAlone) {
   EXPECT_TRUE(cz::test::FileExists(dir_.File("Waveforms/new/out.wv")));
 }
 
+// Values no build can use stop the build with one message about them and
+// leave the old file: a clock that is no finite number or beyond the
+// highest clock (only the clock is reported), a level, phase or frequency
+// that is none (the 10 us pulse train would be a full-scale carrier).
+TEST_F(BuilderTest, NonFiniteParametersAreRefused) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 2);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  for (double clock : {HUGE_VAL, 1e308, std::nan("")}) {
+    s.clock = clock;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << clock;
+    int stars = 0;
+    for (const auto& l : g_log) stars += l.find("***") != std::string::npos;
+    EXPECT_EQ(stars, 1) << clock;
+    EXPECT_FALSE(Logged("samples the waveform file can hold")) << clock;
+  }
+  EXPECT_TRUE(Logged("*** Sample clock must be greater than zero."));  // NaN
+  s.clock = 1e308;
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Sample clock 1e+308 Hz is out of range: at most 100000 MHz."));
+  s.clock = 100e6;
+
+  const struct {
+    double PulseRecord::*field;
+    double value;
+    const char* message;
+  } kBad[] = {{&PulseRecord::attOn, std::nan(""), "'On level' is not a finite number"},
+              {&PulseRecord::attOff, -HUGE_VAL, "'Off level' is not a finite number"},
+              {&PulseRecord::attOn, -1e6, "'On level' is not a finite number"},  // 10^50000 overflows
+              {&PulseRecord::droop, std::nan(""), "'Droop' is not a finite number"},
+              {&PulseRecord::startPhase, HUGE_VAL, "'Start phase' is not a finite number"},
+              {&PulseRecord::freqOffset, -HUGE_VAL, "'Frequency offset' is not a finite number"}};
+  for (const auto& b : kBad) {
+    const double kept = p.*b.field;
+    p.*b.field = b.value;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << b.message;
+    EXPECT_TRUE(Logged(b.message)) << b.message;
+    EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
+    p.*b.field = kept;
+  }
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  ASSERT_EQ(Build(), 1);
+}
+
 // Stop after a number of host polls; every poll passes the host's interval.
 int g_pollsBeforeStop = 0;
 double g_fakeClock = 0.0;
