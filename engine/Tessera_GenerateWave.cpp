@@ -150,8 +150,9 @@ int64_t EntrySampleLimit(const SequenceRecord& seq) {
   if (seq.clock > kResampleClockLimit) growth = kResampleTargetClock / seq.clock;
   else if (seq.filterOn == 1 && seq.oversampling > 1.0) growth = seq.oversampling;
   const double limit = static_cast<double>(INT32_MAX) / growth;
-  // A growth of 0 or NaN (a clock the build refuses) must not reach the
-  // conversion, which is undefined outside the int64 range.
+  // A clock the build refuses (infinite, NaN) gives a growth of 0 or NaN
+  // and so an infinite or NaN limit: neither may reach the conversion,
+  // which is undefined outside the int64 range.
   if (!(limit >= 0.0)) return 0;
   return limit < 0x1p62 ? static_cast<int64_t>(limit) : INT64_C(0x4000000000000000);
 }
