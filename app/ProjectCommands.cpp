@@ -115,21 +115,28 @@ int ProjectHoldsWork() {
 
 void ReportProjectLoad(int importMode) {
   const ProjectLoadReport& r = LastProjectLoadReport;
+  const std::string values =
+      cz::FormatC("\n%d value(s) that are no finite numbers were refused; their fields keep the defaults.",
+                  r.valuesRefused);
   if (importMode != 0) {
-    if (r.refused == 0) return;
-    std::string text = cz::FormatC("%d pulse(s) of the file were not imported.", r.refused);
-    if (PulseCount >= kMaxPulses) text += cz::FormatC("\nThe project holds the maximum of %d pulses.", kMaxPulses);
+    if (r.refused == 0 && r.valuesRefused == 0) return;
+    std::string text = r.refused > 0 ? cz::FormatC("%d pulse(s) of the file were not imported.", r.refused)
+                                     : std::string("Not every pulse of the file could be imported as stored:");
+    if (r.refused > 0 && PulseCount >= kMaxPulses)
+      text += cz::FormatC("\nThe project holds the maximum of %d pulses.", kMaxPulses);
+    if (r.valuesRefused > 0) text += values;
     text += "\nSee log window for details.";
     MessagePopup("Warning", text.c_str());
     return;
   }
   LastProjectRecordsLost = r.refused + r.entriesRefused;
-  if (r.renumbered == 0 && !r.Lost()) return;
+  if (r.renumbered == 0 && r.valuesRefused == 0 && !r.Lost()) return;
   std::string text = "Not every record of the project file could be loaded as stored:";
   if (r.renumbered > 0)
     text += cz::FormatC("\n%d record(s) got a new ID (their ID was in use or out of range).", r.renumbered);
   if (r.refused > 0) text += cz::FormatC("\n%d record(s) were refused.", r.refused);
   if (r.entriesRefused > 0) text += cz::FormatC("\n%d sequence entries were refused.", r.entriesRefused);
+  if (r.valuesRefused > 0) text += values;
   if (r.Lost()) text += "\nThe project file is not saved over without a question.";
   text += "\nSee log window for details.";
   MessagePopup("Warning", text.c_str());

@@ -54,6 +54,9 @@ struct ProjectLoadReport {
   int renumbered = 0;
   int refused = 0;
   int entriesRefused = 0;
+  // Values that were no finite number ("nan", "inf"): their fields kept
+  // the defaults (each logged with its record and field).
+  int valuesRefused = 0;
   // Whether the project holds less than the file: saving it over the file
   // would lose the rest.
   bool Lost() const { return refused > 0 || entriesRefused > 0; }

@@ -1,6 +1,7 @@
 // Loading and importing the project file.
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -33,10 +34,37 @@ constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_ws_pcdata_sin
 
 std::string Numbered(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
 
-double Real(const xml_node& e, const char* name) {
+// The record being read ("Pulse", "Sequence", ...) and its name, for the
+// messages about values no build can use.
+const char* g_recordKind = "Record";
+std::string g_recordName;
+
+void ReadingRecord(const char* kind, std::string_view name) {
+  g_recordKind = kind;
+  g_recordName.assign(name);
+}
+
+// Logs a value of the record being read that is not a finite number
+// ("nan", "inf", "1e999"): field names the element and attribute.
+void LogNotFinite(const xml_node& e, std::string_view field, const char* text, const char* outcome) {
+  Log_Message(1, cz::FormatC("*** %s '%s': %s %.*s is not a finite number ('%.40s'); %s.", g_recordKind,
+                             g_recordName.c_str(), e.name(), static_cast<int>(field.size()), field.data(),
+                             text ? text : "", outcome)
+                     .c_str());
+  ++LastProjectLoadReport.valuesRefused;
+}
+
+// A real attribute into *field: 0 when the attribute is missing (as
+// XmlGetAttrReal reads it), the field unchanged (its default) when the
+// value is not a finite number.
+void Real(const xml_node& e, const char* name, double* field) {
   double v = 0;
   XmlGetAttrReal(e, name, &v);
-  return v;
+  if (!std::isfinite(v)) {
+    LogNotFinite(e, name, e.attribute(name).value(), "the default is kept");
+    return;
+  }
+  *field = v;
 }
 int32_t Int(const xml_node& e, const char* name) {
   int32_t v = 0;
@@ -120,6 +148,22 @@ int LeadingCount(const std::vector<T>& v) {
 
 // A value as XmlGetAttrReal converts it; a missing attribute gives 0.
 double RealText(const char* text) { return text ? cz::StrtodC(text, nullptr) : 0.0; }
+
+// The values of the numbered attributes base<k>; false, logged, when one
+// of them is not a finite number: the list then keeps its default.
+bool FiniteList(const xml_node& e, const char* base, const std::vector<const char*>& texts,
+                std::vector<double>* values) {
+  values->resize(std::max(values->size(), texts.size()));
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    const double v = RealText(texts[k]);
+    if (!std::isfinite(v)) {
+      LogNotFinite(e, cz::FormatC("%s%zu", base, k), texts[k], "the list is not loaded");
+      return false;
+    }
+    (*values)[k] = v;
+  }
+  return true;
+}
 
 // ------------------------------------------------------------- record IDs
 
@@ -258,38 +302,36 @@ bool ReadJitter(const xml_node& e, JitterBlock* j) {
   j->distribution = static_cast<uint8_t>(JitterDistFromKeyword(Str(e, "datamode").c_str()));
   switch (j->distribution) {
     case JDIST_RAMP:
-      j->p1 = Real(e, "min");
-      j->p2 = Real(e, "max");
+      Real(e, "min", &j->p1);
+      Real(e, "max", &j->p2);
       j->p3 = 0;
       break;
     case JDIST_STAIR:
-      j->p1 = Real(e, "step");
+      Real(e, "step", &j->p1);
       j->p2 = j->p3 = 0;
       break;
     case JDIST_WHITENOISE:
-      j->p1 = Real(e, "min");
-      j->p2 = Real(e, "max");
-      j->p3 = Real(e, "step");
+      Real(e, "min", &j->p1);
+      Real(e, "max", &j->p2);
+      Real(e, "step", &j->p3);
       break;
     case JDIST_GAUSSNOISE:
-      j->p1 = Real(e, "loc");
-      j->p2 = Real(e, "var");
-      j->p3 = Real(e, "limit");
+      Real(e, "loc", &j->p1);
+      Real(e, "var", &j->p2);
+      Real(e, "limit", &j->p3);
       break;
     case JDIST_SINE:
-      j->p1 = Real(e, "amp");
-      j->p2 = Real(e, "ofs");
+      Real(e, "amp", &j->p1);
+      Real(e, "ofs", &j->p2);
       break;
     case JDIST_LIST:
     case JDIST_LFIX:
     case JDIST_SHAPE: {
       std::vector<const char*> texts = NumberedAttrs(e, "val", kJitterListMax);
       int n = LeadingCount(texts);
-      if (n > 0) {
-        std::vector<double> v(static_cast<std::size_t>(n));
-        for (std::size_t k = 0; k < v.size(); ++k) v[k] = RealText(texts[k]);
-        if (!j->values.Assign(std::move(v))) return false;
-      }
+      texts.resize(static_cast<std::size_t>(n));
+      std::vector<double> v;
+      if (n > 0 && FiniteList(e, "val", texts, &v) && !j->values.Assign(std::move(v))) return false;
       break;
     }
     case JDIST_RULES: {
@@ -324,41 +366,41 @@ void ReadEnvelope(const xml_node& e, PulseRecord* p) {
     n = static_cast<std::size_t>(LeadingCount(NumberedAttrs(e, "val", kEnvelopeMaxPoints)));
     if (n == 0) return;
   }
-  bool missing = false;
+  bool missing = false, finite = true;
   const auto read = [&](const char* base) {
     std::vector<const char*> texts = NumberedAttrs(e, base, n);
     texts.resize(n, nullptr);
+    for (const char* t : texts)
+      if (t == nullptr) missing = true;
     std::vector<double> v(n);
-    for (std::size_t k = 0; k < n; ++k) {
-      if (texts[k] == nullptr) missing = true;
-      v[k] = RealText(texts[k]);
-    }
+    if (finite) finite = FiniteList(e, base, texts, &v);
     return v;
   };
   std::vector<double> values = read("val");
-  if (Int(e, "count_") > 0) {
-    std::vector<double> q = read("val_");
+  const bool withQ = Int(e, "count_") > 0;
+  std::vector<double> q = withQ ? read("val_") : std::vector<double>();
+  if (!finite) return;
+  if (withQ)
     p->envelope.SetIq(std::move(values), std::move(q));
-  } else {
+  else
     p->envelope.SetLevels(std::move(values));
-  }
   if (missing)
     Log_Message(3, "*** Missing envelope values of pulse '", p->name.c_str(), "' read as 0.");
 }
 
 void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
   ChildText(el, "Comment", &p->comment);
-  if (xml_node e = el.child("PreDelay")) p->delay = Real(e, "time");
+  if (xml_node e = el.child("PreDelay")) Real(e, "time", &p->delay);
   if (xml_node e = el.child("RiseEdge")) {
-    p->riseTime = Real(e, "time");
+    Real(e, "time", &p->riseTime);
     p->riseEdge = static_cast<uint8_t>(EdgeTypeFromKeyword(Str(e, "type").c_str()));
   }
   if (xml_node e = el.child("FallEdge")) {
-    p->fallTime = Real(e, "time");
+    Real(e, "time", &p->fallTime);
     p->fallEdge = static_cast<uint8_t>(EdgeTypeFromKeyword(Str(e, "type").c_str()));
   }
   if (xml_node e = el.child("OnPeriod")) {
-    p->onTime = Real(e, "time");
+    Real(e, "time", &p->onTime);
     p->modulation = static_cast<int8_t>(ModulationFromKeyword(Str(e, "mod").c_str()));
     if (Has(e, "extname")) p->pluginName = Str(e, "extname");
   }
@@ -369,30 +411,30 @@ void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
   }
   if (xml_node e = el.child("PRFMode")) p->prfMode = Int(e, "state");
   if (xml_node e = el.child("PRFPRI")) p->prfPri = static_cast<uint8_t>(Int(e, "state"));
-  if (xml_node e = el.child("BlankPeriod")) p->offTime = Real(e, "time");
-  if (xml_node e = el.child("PRF")) p->prfValue = Real(e, "freq");
+  if (xml_node e = el.child("BlankPeriod")) Real(e, "time", &p->offTime);
+  if (xml_node e = el.child("PRF")) Real(e, "freq", &p->prfValue);
   if (xml_node e = el.child("Level")) {
-    p->attOn = Real(e, "AttOn");
-    p->attOff = Real(e, "AttOff");
-    p->droop = Real(e, "droop");
+    Real(e, "AttOn", &p->attOn);
+    Real(e, "AttOff", &p->attOff);
+    Real(e, "droop", &p->droop);
   }
   if (xml_node e = el.child("Phase")) {
-    p->startPhase = Real(e, "val");
+    Real(e, "val", &p->startPhase);
     p->relativePhase = Int(e, "continue");
   }
   if (xml_node e = el.child("AWGN")) {
     p->noiseOn = Int(e, "state");
-    p->noiseAtt = Real(e, "att");
-    p->noiseBw = Real(e, "bw");
+    Real(e, "att", &p->noiseAtt);
+    Real(e, "bw", &p->noiseBw);
   }
   if (xml_node e = el.child("PhaseNoise")) {
     p->phaseNoiseOn = Int(e, "state");
     for (int k = 1; k < kPhaseNoisePoints; ++k) {
-      p->phaseNoiseFreq[k] = Real(e, Numbered("f", k).c_str());
-      p->phaseNoiseLevel[k] = Real(e, Numbered("l", k).c_str());
+      Real(e, Numbered("f", k).c_str(), &p->phaseNoiseFreq[k]);
+      Real(e, Numbered("l", k).c_str(), &p->phaseNoiseLevel[k]);
     }
   }
-  if (xml_node e = el.child("Frequency")) p->freqOffset = Real(e, "dev");
+  if (xml_node e = el.child("Frequency")) Real(e, "dev", &p->freqOffset);
   for (int j = 0; j < kJitterBlocks; ++j) {
     xml_node e = el.child(Numbered("Jitter", j + 1).c_str());
     if (!e || !ReadJitter(e, &p->jitter[j])) break;
@@ -486,6 +528,7 @@ void ReadPulses(const xml_node& sec, PulseRecord* pulses, FileIds* ids) {
       p->id = static_cast<uint32_t>(fileId);
     }
     Log_Message(2, " Pulse:         ", p->name.c_str());
+    ReadingRecord("Pulse", p->name.c_str());
     ReadPulseBody(el, p, slot);
     ++slot;
   }
@@ -525,7 +568,7 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
       entry.fillerType = SyncTypeFromKeyword(Str(e, "type").c_str());
       entry.repetitions = 0;
       entry.markerMask = 0;
-      entry.fillerTime = Real(e, "val");
+      Real(e, "val", &entry.fillerTime);
     } else {
       Log_Message(1, "*** Invalid pulse ID found while reading sequence.");
       ++LastProjectLoadReport.entriesRefused;
@@ -547,13 +590,13 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
   ChildText(el, "Copyright", &s->copyright);
   ReadSequenceEntries(el, s, pulses, pulseIds);
   ChildText(el, "WvFile", &s->waveFile);
-  if (xml_node e = el.child("ARB")) s->clock = Real(e, "clock");
+  if (xml_node e = el.child("ARB")) Real(e, "clock", &s->clock);
   if (xml_node e = el.child("hide")) s->hidden = Int(e, "state");
   if (xml_node e = el.child("Filter")) {
     s->filterOn = Int(e, "state");
-    s->cutoff = Real(e, "f");
-    s->alpha = Real(e, "alpha");
-    s->oversampling = Real(e, "ovs");
+    Real(e, "f", &s->cutoff);
+    Real(e, "alpha", &s->alpha);
+    Real(e, "ovs", &s->oversampling);
     s->window = WindowFromKeyword(Str(e, "window").c_str());
     s->filterType = FilterFromKeyword(Str(e, "filter").c_str());
     s->userOversampling = Int(e, "usrovs");
@@ -565,9 +608,7 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
       std::vector<double> i(static_cast<std::size_t>(len)), q(static_cast<std::size_t>(len));
       std::vector<const char*> itexts = NumberedAttrs(e, "i", i.size());
       std::vector<const char*> qtexts = NumberedAttrs(e, "q", q.size());
-      for (std::size_t k = 0; k < itexts.size(); ++k) i[k] = RealText(itexts[k]);
-      for (std::size_t k = 0; k < qtexts.size(); ++k) q[k] = RealText(qtexts[k]);
-      s->userFilter.Set(std::move(i), std::move(q));
+      if (FiniteList(e, "i", itexts, &i) && FiniteList(e, "q", qtexts, &q)) s->userFilter.Set(std::move(i), std::move(q));
     }
   }
   if (xml_node e = el.child("report")) {
@@ -627,6 +668,7 @@ void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRe
                     s->id = static_cast<uint32_t>(fileId);
                   }
                   Log_Message(2, " Sequence:      ", s->name.c_str());
+                  ReadingRecord("Sequence", s->name.c_str());
                   ReadSequenceBody(el, s, pulses, pulseIds);
                   SequenceCount = slot + 1;
                   return true;
@@ -645,6 +687,7 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                   m->id = static_cast<uint32_t>(slot + 1);
                   m->name = Str(el, "name");
                   Log_Message(2, " Multi-Segment: ", m->name.c_str());
+                  ReadingRecord("Multi-segment waveform", m->name.c_str());
                   for (int n = 1; n <= kMaxSegments; ++n) {
                     xml_node e = el.child(Numbered("Entry", n).c_str());
                     if (!e || !Has(e, "sid")) break;
@@ -660,13 +703,13 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                     }
                     if (seg.type != SEGMENT_SEQUENCE) seg.sequenceId = 0;
                     seg.repetition = Has(e, "rep") ? Str(e, "rep") : std::string("1");
-                    seg.stopTime = Real(e, "ststop");
+                    Real(e, "ststop", &seg.stopTime);
                   }
                   ChildText(el, "Comment", &m->comment);
                   ChildText(el, "MsFiles", &m->targetName);
                   if (xml_node e = el.child("ARB")) {
                     m->clockMode = Int(e, "clkmode");
-                    m->clock = Real(e, "clock");
+                    Real(e, "clock", &m->clock);
                     m->levelMode = Int(e, "levmode");
                   }
                   if (xml_node e = el.child("TRIGGER")) {
@@ -674,7 +717,7 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                     m->extTriggerMode = Int(e, "extmode");
                     m->triggerSource = Int(e, "source");
                   }
-                  if (xml_node e = el.child("DELAY")) m->delay = Real(e, "samples");
+                  if (xml_node e = el.child("DELAY")) Real(e, "samples", &m->delay);
                   if (xml_node e = el.child("BB")) m->bbPath = Int(e, "path");
                   m->sequencerMode = 0;
                   m->nextSegment = 1;
@@ -696,27 +739,40 @@ void ReadRfLists(const xml_node& sec) {
                   r->id = static_cast<uint32_t>(slot + 1);
                   r->name = Str(el, "name");
                   Log_Message(2, " RF List:       ", r->name.c_str());
+                  ReadingRecord("RF list", r->name.c_str());
                   std::vector<xml_node> entries = NumberedChildren(el, "Entry", kMaxRfListPoints);
+                  std::vector<std::pair<double, double>> points;
                   for (std::size_t n = 0; n < entries.size(); ++n) {
                     const xml_node& e = entries[n];
                     if (!e || !Has(e, "f") || !Has(e, "l")) break;
-                    r->points.Set(static_cast<int>(n), Real(e, "f"), Real(e, "l"));
+                    const char* f = e.attribute("f").value();
+                    const char* l = e.attribute("l").value();
+                    const double fv = RealText(f), lv = RealText(l);
+                    if (!std::isfinite(fv) || !std::isfinite(lv)) {
+                      LogNotFinite(e, std::isfinite(fv) ? "l" : "f", std::isfinite(fv) ? l : f,
+                                   "the list is not loaded");
+                      points.clear();  // the list keeps its default: no points
+                      break;
+                    }
+                    points.emplace_back(fv, lv);
                   }
+                  for (std::size_t n = 0; n < points.size(); ++n)
+                    r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
                   ChildText(el, "Comment", &r->comment);
                   ChildText(el, "RfFile", &r->remoteFile);
                   if (xml_node e = el.child("Settings")) {
-                    r->dwell = Real(e, "dwell");
+                    Real(e, "dwell", &r->dwell);
                     r->length = Int(e, "length");
-                    r->min = Real(e, "min");
-                    r->max = Real(e, "max");
-                    r->min2 = Real(e, "min2");
-                    r->max2 = Real(e, "max2");
-                    r->step = Real(e, "step");
-                    r->step2 = Real(e, "step2");
-                    r->limMin = Real(e, "limmin");
-                    r->limMax = Real(e, "limmax");
-                    r->limMin2 = Real(e, "limmin2");
-                    r->limMax2 = Real(e, "limmax2");
+                    Real(e, "min", &r->min);
+                    Real(e, "max", &r->max);
+                    Real(e, "min2", &r->min2);
+                    Real(e, "max2", &r->max2);
+                    Real(e, "step", &r->step);
+                    Real(e, "step2", &r->step2);
+                    Real(e, "limmin", &r->limMin);
+                    Real(e, "limmax", &r->limMax);
+                    Real(e, "limmin2", &r->limMin2);
+                    Real(e, "limmax2", &r->limMax2);
                     r->mode = Int(e, "dtype");
                     r->mode2 = Int(e, "dtype2");
                     r->activate = Int(e, "activate");

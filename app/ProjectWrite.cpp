@@ -37,11 +37,22 @@ const char* const kMarkerPartNames[kMarkerParts] = {"delay", "rise", "on", "fall
 class ProjectOut : public XmlWriter {
  public:
   void Int(const char* name, long long v) { Attr(name, cz::FormatC("%lld", v)); }
-  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealDecimals, v)); }
-  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeDecimals, v)); }
+  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealDecimals, Finite(name, v))); }
+  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeDecimals, Finite(name, v))); }
   void Text(const char* name, std::string_view v) { Attr(name, v); }
   // A numbered attribute name such as "val12".
   static std::string Name(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
+
+  // "nan" and "inf" are no numbers a load takes: such a value (which the
+  // checks where values enter should have kept out) is saved as 0, counted
+  // for one log line after the save.
+  double Finite(const char* name, double v) {
+    if (std::isfinite(v)) return v;
+    if (nonFinite++ == 0) firstNonFinite = name;
+    return 0.0;
+  }
+  int nonFinite = 0;
+  std::string firstNonFinite;
 };
 
 void WriteHeader(ProjectOut& x) {
@@ -455,6 +466,10 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
     }
     return 0;
   }
+  if (x.nonFinite > 0)
+    Log_Message(1, cz::FormatC("*** %d values that were not finite numbers were saved as 0 (the first one: '%s').",
+                               x.nonFinite, x.firstNonFinite.c_str())
+                       .c_str());
   if (!backup) SetProjectWindowTitle(path);
   return 1;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -310,6 +311,10 @@ void ReadDouble(const IniDocument& ini, const char* section, const char* key, do
   double value = cz::StrtodC(v->c_str(), &end);
   if (end == v->c_str() || !Trim(end).empty()) {
     Log_Message(5, "*** settings.ini: [", section, "] ", key, " is not a number. Value ignored.");
+    return;
+  }
+  if (!std::isfinite(value)) {
+    Log_Message(5, "*** settings.ini: [", section, "] ", key, " is not a finite number. Value ignored.");
     return;
   }
   field = value;

@@ -72,6 +72,13 @@ void XmlWriter::Escape(std::string& out, std::string_view text, bool attribute) 
       continue;
     }
     if (len > 1) {
+      // U+FFFE and U+FFFF (EF BF BE, EF BF BF) are no XML 1.0 characters
+      // either: blanks, as the control characters below.
+      if (len == 3 && text.compare(pos, 2, "\xEF\xBF") == 0 && (text[pos + 2] == '\xBE' || text[pos + 2] == '\xBF')) {
+        out += ' ';
+        pos += len;
+        continue;
+      }
       out.append(text.data() + pos, len);
       pos += len;
       continue;

@@ -2,9 +2,11 @@
 // blocks' enable switches, target and distribution rings, and the selected
 // block's parameters (distributions 0..4) or its value / rule table (5..8),
 // converted between the record's SI units and the target's display unit.
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "app/Log.h"
 #include "app/PulsePanelIds.h"
 #include "editors/JitterPage.h"
 #include "editors/PulseEditor.h"
@@ -127,8 +129,20 @@ void ReadJitterFromEditor(PulseRecord* pulse, int block) {
     std::vector<double> values;
     for (const std::string& text : TableTexts()) {
       const std::size_t k = values.size();
-      if (k < old.size() && text == cz::FormatC("%7.6f", old[k] * factor)) values.push_back(old[k]);
-      else values.push_back(cz::StrtodC(text.c_str(), nullptr) * toRecord);
+      if (k < old.size() && text == cz::FormatC("%7.6f", old[k] * factor)) {
+        values.push_back(old[k]);
+        continue;
+      }
+      const double v = cz::StrtodC(text.c_str(), nullptr) * toRecord;
+      if (std::isfinite(v)) {
+        values.push_back(v);
+        continue;
+      }
+      // "nan", "inf" or a number whose value in the record's unit is none:
+      // the place keeps what it held (0 for a new one).
+      const double kept = k < old.size() ? old[k] : 0.0;
+      Log_Message(3, "*** Jitter value '", text.c_str(), "' is not a finite number; the value is not changed.");
+      values.push_back(kept);
     }
     // A table beyond the list's capacity leaves the block without a list.
     b.values.Assign(std::move(values));

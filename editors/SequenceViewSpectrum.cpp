@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int kSpectrumColor = 0xF4A66D;
-// Level of a slot that the peak hold never writes (the last one), dB.
+// Start of every point's peak hold, below any level (the floor is -640 dB).
 constexpr double kEmptyLevel = -640.0;
 
 int64_t LargestPowerOfTwo(int64_t count) {
@@ -133,21 +133,18 @@ int64_t Spectrum_Compute(SpectrumBuffer* buffer, SequenceViewState* state) {
   state->spectrumReference =
       largest >= 0.0 ? 10.0 * (1.0 + std::floor(largest / 10.0)) : 10.0 * std::trunc(largest / 10.0);
 
-  // Peak hold: point e takes the largest level up to the e-th threshold.
-  const double step = static_cast<double>(n) / kViewSpectrumPoints;
-  double threshold = step;
-  double running = d[0];
-  int e = 0;
-  for (int64_t k = 0; k <= n - 2 && e < kViewSpectrumPoints; ++k) {
-    running = std::max(running, d[k]);
-    if (k >= static_cast<int64_t>(threshold)) {
-      state->spectrum[e] = running;
-      threshold += step;
-      running = d[k + 1];
-      ++e;
-    }
+  // Peak hold: point e stands for the frequency (e / 500 - 0.5) * rate and
+  // takes the largest level of the bins nearest to it, those with
+  // k / N within half a point of e / 500; so the cursor read-out of a point
+  // lies within half a point of every bin it holds and DC (bin N/2) is
+  // point 250. The bins above point 499 lie nearest to +rate/2, which is
+  // the frequency of point 0. N >= 1,024 gives every point two bins or more.
+  for (int e = 0; e < kViewSpectrumPoints; ++e) state->spectrum[e] = kEmptyLevel;
+  for (int64_t k = 0; k < n; ++k) {
+    int64_t e = (2 * kViewSpectrumPoints * k + n) / (2 * n);  // trunc(k * 500 / N + 0.5)
+    if (e >= kViewSpectrumPoints) e = 0;
+    state->spectrum[e] = std::max(state->spectrum[e], d[k]);
   }
-  for (; e < kViewSpectrumPoints; ++e) state->spectrum[e] = kEmptyLevel;
   return n;
 }
 

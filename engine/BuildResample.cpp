@@ -95,34 +95,52 @@ struct Handles {
   }
 };
 
-// Marker bytes of slot 6 at the resampled rate into slot 8: output k holds
-// the byte of input trunc(k / ratio). Input bytes are read in order and
-// those the index skips over are dropped, so that a ratio below 1 keeps the
-// markers aligned with their samples.
-int ResampleMarkers(int64_t n, int64_t m, double ratio, int readStep, int writeStep) {
+// Marker bytes of slot 6 at the resampled rate into slot 8. The resampler
+// puts output k at input position t = k*n/m (the kernels are centred on
+// it); output k takes the byte of the input sample nearest to t, rounded
+// half up, so that a marker edge between inputs a-1 and a falls where the
+// filtered step crosses half way, at t = a - 0.5. As the samples, the bytes
+// are periodic: a position past n - 0.5 takes the byte of input 0. Input
+// bytes are read in order and those the index skips over are dropped.
+int ResampleMarkers(int64_t n, int64_t m, int readStep, int writeStep) {
   unsigned char in[kBlock];
   unsigned char out[kBlock];
   int32_t inFill = 0, inPos = 0, outFill = 0;
   int64_t have = -1;  // index of the input byte held in `current`
-  unsigned char current = 0;
+  unsigned char current = 0, first = 0;
+  // src = trunc(k*n/m + 1/2) = (2kn + m) div 2m, kept as quotient and
+  // remainder and advanced by 2n per output (k*n itself can pass 2^63).
+  if (m <= 0 || n <= 0) return 1;
+  int64_t src = 0, rest = m;
+  const int64_t stepQuotient = (2 * n) / (2 * m), stepRest = (2 * n) % (2 * m);
   for (int64_t k = 0; k < m; ++k) {
-    int64_t src = static_cast<int64_t>(static_cast<double>(k) / ratio);
-    if (src > n - 1) src = n - 1;
-    while (have < src) {
-      if (inPos == inFill) {
-        const int32_t want = static_cast<int32_t>(std::min<int64_t>(kBlock, n - (have + 1)));
-        const int32_t got = ReadBytes(kSlotTempMarker, want, in);
-        if (got <= 0) {
-          LogInternalError(readStep);
-          return 0;
-        }
-        inFill = got;
-        inPos = 0;
+    if (k > 0) {
+      src += stepQuotient;
+      rest += stepRest;
+      if (rest >= 2 * m) {
+        rest -= 2 * m;
+        ++src;
       }
-      current = in[inPos++];
-      ++have;
     }
-    out[outFill++] = current;
+    if (src >= n) {
+      out[outFill++] = first;
+    } else {
+      while (have < src) {
+        if (inPos == inFill) {
+          const int32_t want = static_cast<int32_t>(std::min<int64_t>(kBlock, n - (have + 1)));
+          const int32_t got = ReadBytes(kSlotTempMarker, want, in);
+          if (got <= 0) {
+            LogInternalError(readStep);
+            return 0;
+          }
+          inFill = got;
+          inPos = 0;
+        }
+        current = in[inPos++];
+        if (++have == 0) first = current;
+      }
+      out[outFill++] = current;
+    }
     if (outFill == kBlock || k == m - 1) {
       if (WriteBytes(kSlotResampledMarker, outFill, out) != outFill) {
         LogInternalError(writeStep);
@@ -163,11 +181,9 @@ int Resample(PostState& state, Handles& h) {
   const double* userI = seq.userFilter.Empty() ? nullptr : seq.userFilter.I().data();
   const double* userQ = seq.userFilter.Empty() ? nullptr : seq.userFilter.Q().data();
   int64_t m = 0;
-  double ratio = 0.0;
   if (high) {
     m = static_cast<int64_t>(static_cast<double>(n) * kResampleTargetClock / state.clock);
     if (m % 2 != 0) ++m;
-    ratio = n > 0 ? static_cast<double>(m) / static_cast<double>(n) : 0.0;
     state.clock = kResampleTargetClock;
     Log_Message(2, "  filter function  ", "sinc");
     Log_Message(2, "  window function  ", "rifevincent");
@@ -179,10 +195,9 @@ int Resample(PostState& state, Handles& h) {
                       kResampleWindowLength, m, kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress,
                       userI, userQ, seq.userFilter.Length(), seq.userOversampling))
       return h.Internal(kErrResample600);
-    if (!ResampleMarkers(n, m, ratio, kErrMarker600Read, kErrMarker600Write)) return h.Fail();
+    if (!ResampleMarkers(n, m, kErrMarker600Read, kErrMarker600Write)) return h.Fail();
   } else {
     m = static_cast<int64_t>(static_cast<double>(n) * seq.oversampling);
-    ratio = seq.oversampling;
     const double designClock = state.clock;
     state.clock = state.clock * seq.oversampling;
     Log_Message(2, "  filter function  ", KeywordOr(FilterToKeyword(seq.filterType)));
@@ -196,7 +211,7 @@ int Resample(PostState& state, Handles& h) {
                       kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress, userI, userQ,
                       seq.userFilter.Length(), seq.userOversampling))
       return h.Internal(kErrResampleUser);
-    if (!ResampleMarkers(n, m, ratio, kErrMarkerUserRead, kErrMarkerUserWrite)) return h.Fail();
+    if (!ResampleMarkers(n, m, kErrMarkerUserRead, kErrMarkerUserWrite)) return h.Fail();
   }
 
   Log_Message(1, "Rescaler finshed successfully.");

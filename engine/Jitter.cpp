@@ -1,5 +1,6 @@
 #include "engine/Jitter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -50,7 +51,8 @@ bool ParseNumber(const char* text, double* value) {
   if (text == nullptr || *text == '\0') return false;
   char* end = nullptr;
   double v = cz::StrtodC(text, &end);
-  if (end == text || *end != '\0') return false;
+  // "nan" and "inf" read as numbers but no rule can use them.
+  if (end == text || *end != '\0' || !std::isfinite(v)) return false;
   *value = v;
   return true;
 }
@@ -183,12 +185,12 @@ bool Draw(const JitterBlock& j, JitterPool* pool, int k, int r, int n, int mode,
         LogF("*** Step size must be greater than zero for whitenoise jitter %d.", k + 1);
         return false;
       }
-      double c = std::trunc((j.p2 - j.p1) / j.p3) + 1.0;
-      if (!(c >= 1.0) || c > 2147483647.0) {
+      const uint64_t c = GridValues(j.p2 - j.p1, j.p3);
+      if (c == 0) {
         LogF("*** Range and step of whitenoise jitter %d give no values.", k + 1);
         return false;
       }
-      *value = (RandomRand() % static_cast<long>(c)) * j.p3 + j.p1;
+      *value = static_cast<double>(RandomIndex(c)) * j.p3 + j.p1;
       return true;
     }
     case JDIST_GAUSSNOISE:
@@ -305,8 +307,29 @@ int ParseRandRule(double* value, const char* arguments) {
     Log_Message(1, "*** Rule parameter invalid. Use step size greater than zero with rand(<min>:<max>:<step>).");
     return 0;
   }
-  *value = std::trunc(RandomInRange(0.0, (v[1] - v[0]) / v[2]) + 0.5) * v[2] + v[0];
+  if (v[1] < v[0]) {
+    *value = v[0];
+    return 1;
+  }
+  const uint64_t c = GridValues(v[1] - v[0], v[2]);
+  if (c == 0) {
+    Log_Message(1, "*** Rule parameter invalid. Range and step of rand(<min>:<max>:<step>) give too many values.");
+    return 0;
+  }
+  *value = static_cast<double>(RandomIndex(c)) * v[2] + v[0];
   return 1;
+}
+
+uint64_t GridValues(double span, double step) {
+  if (!(span >= 0.0) || !(step > 0.0)) return 0;
+  const double q = span / step;
+  if (!(q < static_cast<double>(kRandomIndexMax))) return 0;
+  const double whole = std::round(q);
+  // Rounding of typed decimals (and of max - min) leaves q a few parts in
+  // 1e16 off, more where max and min nearly cancel; never a millionth of a step.
+  const double tolerance = std::min(1e-6, 1e-9 * std::max(1.0, whole));
+  const double steps = std::fabs(q - whole) <= tolerance ? whole : std::trunc(q);
+  return static_cast<uint64_t>(steps) + 1;
 }
 
 int ParseStaggerRule(double* value, const char* arguments, int start, int block) {

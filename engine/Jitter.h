@@ -42,8 +42,15 @@ int ComputeJitter(const PulseRecord* pulse, double values[kJitterBlocks], Jitter
 bool HasArgumentList(const char* text);
 // Splits "<keyword>(<argument list>)"; keyword and arguments hold 64 bytes.
 int SplitRuleSection(const char* text, char* keyword, char* arguments);
-// rand(min,max,step): trunc(RandomInRange(0, (max - min)/step) + 0.5)*step + min.
+// rand(min,max,step): min + i*step with i one of the GridValues(max - min,
+// step) whole numbers, each equally likely (min when max < min).
 int ParseRandRule(double* value, const char* arguments);
+// Points of the grid 0, step, 2*step, ... up to span: trunc(span/step) + 1,
+// where a quotient within 1e-9 (relative, at most 1e-6) of a whole number
+// counts as that number (a span of 0.3 in steps of 0.1 holds four points,
+// not three as its rounded quotient 2.9999999999999996 would give); 0 when
+// span < 0, step <= 0 or the grid has more points than RandomIndex draws.
+uint64_t GridValues(double span, double step);
 // stagger(min,max,step) for one block: min on start, then += step, capped at max.
 int ParseStaggerRule(double* value, const char* arguments, int start, int block);
 // Evaluates one rule for a block: 1 when a value was produced; *finished is

@@ -287,6 +287,21 @@ int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int marke
 
   if (timingOnly) return 1;
 
+  // Levels, phase and frequencies that are no finite numbers (a damaged
+  // value, or an attenuation so large that its factor overflows) would
+  // write a waveform of nothing but full scale or zeros.
+  const struct {
+    const char* name;
+    double value;
+  } kValues[] = {{"On level", lv.on},           {"Off level", lv.off},   {"Droop", droopFactor},
+                 {"Noise level", p.noiseOn != 0 ? lv.noiseGain : 0.0}, {"Chirp deviation", lv.deviation},
+                 {"Frequency offset", lv.offset}, {"Start phase", lv.startPhase}};
+  for (const auto& v : kValues)
+    if (!std::isfinite(v.value)) {
+      Log_Message(3, " *** '", v.name, "' is not a finite number. Check the pulse and its jitter settings.");
+      return 0;
+    }
+
   // The noise bandwidth is checked before anything is reported or written.
   if (p.noiseOn != 0 && !(p.noiseBw > 0.0 && p.noiseBw <= fs / 2.0)) {
     Log_Message(1, cz::FormatC(" *** Noise bandwidth %.6f MHz is invalid: it must be above 0 and at most half "

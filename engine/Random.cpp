@@ -40,6 +40,18 @@ double RandomInRange(double min, double max) {
   return value;
 }
 
+uint64_t RandomIndex(uint64_t count) {
+  if (count < 2) return 0;
+  if (count > kRandomIndexMax) count = kRandomIndexMax;
+  // Accepts 2^53 - (2^53 mod count) of the 2^53 draws: at least half of them.
+  const uint64_t limit = kRandomIndexMax - kRandomIndexMax % count;
+  uint64_t x = 0;
+  do {
+    x = NextUniformBits() >> 11;
+  } while (x >= limit);
+  return x % count;
+}
+
 void RandomSeedUniform(uint64_t seed) {
   uint64_t state = SplitMix64(seed);
   g_uniformState = state != 0 ? state : 0x9E3779B97F4A7C15ull;

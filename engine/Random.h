@@ -4,14 +4,15 @@
 //   uniform   RandomInRange (min, max): a double uniform in [min, max), from a
 //             64-bit xorshift* generator with 53 random bits per draw. Seeded
 //             once at start-up from the time (RandomSeedUniformAtStartup);
-//             feeds jitter values, jitter rules, random RF lists, the PRBS
-//             start-up seeding and the buffer self test.
+//             feeds jitter values (RandomIndex for the whitenoise grid),
+//             jitter rules, random RF lists, the PRBS start-up seeding and
+//             the buffer self test.
 //   15-bit    RandomRand (): the classic linear congruential generator
 //             x = x*214013 + 2531011 (mod 2^32), output (x >> 16) & 0x7FFF,
 //             0 .. kRandomRandMax. Seeded by the waveform-file library's
 //             initialisation (RandomSeedRandAtStartup); feeds GaussianNoise,
-//             the whitenoise and Gaussian-pool jitter and the multi carrier
-//             phases, which rely on its 0..32767 range with "mod".
+//             the Gaussian-pool jitter and the multi carrier phases, which
+//             rely on its 0..32767 range with "mod".
 //
 // When the environment variable CADENZA_RANDOM_SEED holds a number, both
 // start-up seedings use it instead of the time, so that runs reproduce noise
@@ -31,6 +32,13 @@ inline constexpr const char* kRandomSeedVariable = "CADENZA_RANDOM_SEED";
 
 // Uniform double in [min, max); min when max <= min.
 double RandomInRange(double min, double max);
+// Largest count RandomIndex takes: the generator's 53 random bits.
+inline constexpr uint64_t kRandomIndexMax = 1ull << 53;
+// Whole number in [0, count), every value equally likely: 53-bit draws above
+// the largest multiple of count are drawn again, so that no value is favoured
+// as with a plain modulo. 0 when count < 2; count is capped at
+// kRandomIndexMax.
+uint64_t RandomIndex(uint64_t count);
 // Restarts the uniform sequence from seed (every seed, 0 included, is valid).
 void RandomSeedUniform(uint64_t seed);
 // Seeds from CADENZA_RANDOM_SEED when set, else from the current time in

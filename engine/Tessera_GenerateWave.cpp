@@ -150,7 +150,12 @@ int64_t EntrySampleLimit(const SequenceRecord& seq) {
   double growth = 1.0;
   if (seq.clock > kResampleClockLimit) growth = kResampleTargetClock / seq.clock;
   else if (seq.filterOn == 1 && seq.oversampling > 1.0) growth = seq.oversampling;
-  return static_cast<int64_t>(static_cast<double>(INT32_MAX) / growth);
+  const double limit = static_cast<double>(INT32_MAX) / growth;
+  // A clock the build refuses (infinite, NaN) gives a growth of 0 or NaN
+  // and so an infinite or NaN limit: neither may reach the conversion,
+  // which is undefined outside the int64 range.
+  if (!(limit >= 0.0)) return 0;
+  return limit < 0x1p62 ? static_cast<int64_t>(limit) : INT64_C(0x4000000000000000);
 }
 
 void LogEntryTooLong(int slot, const char* name, int64_t limit) {
@@ -393,6 +398,10 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   double clock = seq.clock;
   if (!(clock > 0.0)) {
     Log_Message(1, "*** Sample clock must be greater than zero.");
+    return CloseSequenceReport(reportOpen, 0);
+  }
+  if (!(clock <= kMaxBuildClock)) {
+    LogF("*** Sample clock %g Hz is out of range: at most %.0f MHz.", clock, kMaxBuildClock / 1e6);
     return CloseSequenceReport(reportOpen, 0);
   }
 

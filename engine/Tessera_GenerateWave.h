@@ -60,6 +60,10 @@ inline constexpr int kSlotResampledMarker = 8;
 // Clocks above this are resampled to kResampleTargetClock (Hz).
 inline constexpr double kResampleClockLimit = 300000000.0;
 inline constexpr double kResampleTargetClock = 600000000.0;
+// The highest clock a build takes (Hz): stored times keep 10 ps, so a
+// shorter sample period could not be set. Above it, and for a clock that is
+// no finite number, the build stops before anything else is checked.
+inline constexpr double kMaxBuildClock = 100e9;
 
 // Steps named in the internal-error lines.
 enum BuildInternalStep {

@@ -311,7 +311,8 @@ int CheckFiles(char* remoteFile, char* localFile) {
     return 0;
   }
   if (RefusedAsTooLarge(localFile)) return 0;
-  if (info.clock > InstrumentCapabilities.MaxClock) {
+  // A CLOCK tag that is no number ("nan") is refused with the too-high ones.
+  if (!(info.clock <= InstrumentCapabilities.MaxClock)) {
     Log_Message(1, cz::FormatC("*** Waveform Clock Rate %3.2f Hz", info.clock).c_str());
     Log_Message(1, cz::FormatC("*** ARB Clock Limit     %ld Hz", static_cast<long>(InstrumentCapabilities.MaxClock))
                        .c_str());

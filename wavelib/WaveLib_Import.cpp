@@ -47,7 +47,8 @@ bool ReadField(const char* field, int format, double* value, bool* inRange) {
   *inRange = true;
   if (format == kImportFloat) {
     *value = cz::StrtodC(field, &end);
-    return end != field && *end == '\0';
+    // "nan", "inf" and numbers beyond the double range are no samples.
+    return end != field && *end == '\0' && std::isfinite(*value);
   }
   const bool hex = format == kImportHex16Unsigned || format == kImportHex16Signed;
   const long v = cz::StrtolC(field, &end, hex ? 16 : 10);

@@ -361,7 +361,8 @@ int WaveReader::Tag(const char* rawName) {
     }
     samplesTag = v;
   } else if (name == "LEVEL OFFS" || name == "LEVEL OFFSET") {
-    if (cz::SscanfC(value, "%lf%*[^0-9-]%lf", &rmsOffset, &peakOffset) != 2) {
+    if (cz::SscanfC(value, "%lf%*[^0-9-]%lf", &rmsOffset, &peakOffset) != 2 || !std::isfinite(rmsOffset) ||
+        !std::isfinite(peakOffset)) {
       Fail(std::string("*** Error: LEVEL OFFS tag is invalid ('") + value + "')");
       return 0;
     }

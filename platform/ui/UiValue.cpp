@@ -282,7 +282,9 @@ int UserSetNumeric(Ctrl& c, double value, bool commit)
             ApplyValue(c); // refused: the widget shows the old value again
             return 0;
         }
-        if (std::isnan(value)) {
+        // "nan", "inf" and numbers beyond the double range are no value a
+        // control holds: refused, never clamped to the range's end.
+        if (!std::isfinite(value)) {
             ApplyValue(c);
             return 0;
         }

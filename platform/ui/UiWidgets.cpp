@@ -2,6 +2,7 @@
 // geometry, look (colours, fonts, frames), value and mode. User input from
 // the widgets enters through the User* functions of UiCtrl.cpp.
 #include "platform/ui/UiModel.h"
+#include <cmath>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,8 +51,8 @@ public:
         if (b.isEmpty() || b == "-" || b == "+" || b == "." || b.endsWith('e') || b.endsWith('E'))
             return QValidator::Intermediate;
         char* end = nullptr;
-        cz::StrtodC(b.constData(), &end);
-        return end && *end == 0 ? QValidator::Acceptable : QValidator::Invalid;
+        const double v = cz::StrtodC(b.constData(), &end);
+        return end && *end == 0 && std::isfinite(v) ? QValidator::Acceptable : QValidator::Invalid;
     }
 
 private:

@@ -319,6 +319,74 @@ TEST_F(ProjectFileTest, RefusedRecordsAndEntriesLoseNothingElse) {
   EXPECT_EQ(DataSourceTable[0].id, 1u);
 }
 
+// Values no build can use ("nan", "inf", "-inf", a number beyond the double
+// range) are refused where they enter: each logged with its record and
+// field, the field keeping its default, a list keeping none; the values
+// beside them load. A save never writes them.
+TEST_F(ProjectFileTest, NonFiniteValuesKeepTheDefaultsAndAreNeverSaved) {
+  const char* doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB>\r\n"
+      "<PULSE name=\"p\" id=\"1\"><OnPeriod time=\"2e-6\"/><Level AttOn=\"nan\" AttOff=\"3\" droop=\"1e999\"/>"
+      "<Phase val=\"inf\"/><Frequency dev=\"-inf\"/>"
+      "<Jitter1 state=\"on\" mode=\"onperiod\" datamode=\"list\" val0=\"1e-6\" val1=\"nan\"/>"
+      "<Jitter2 state=\"on\" datamode=\"whitenoise\" min=\"-INF\" max=\"1e-6\" step=\"1e-9\"/>"
+      "<Env state=\"on\" count=\"3\" val0=\"0.5\" val1=\"inf\" val2=\"1\"/></PULSE>\r\n"
+      "</PULSE_DB>\r\n<SEQUENCE_DB>\r\n"
+      "<SEQUENCE name=\"s\" id=\"1\"><Entry1 pid=\"-1\" type=\"tsync-blank\" val=\"nan\"/><ARB clock=\"inf\"/>"
+      "<Filter state=\"1\" f=\"nan\" ovs=\"2\" usrlen=\"2\" i0=\"1\" i1=\"nan\" q0=\"0\" q1=\"0\"/></SEQUENCE>\r\n"
+      "</SEQUENCE_DB>\r\n<RFLIST_DB><RFLIST name=\"r\"><Entry1 f=\"1\" l=\"-10\"/><Entry2 f=\"2\" l=\"nan\"/>"
+      "<Settings dwell=\"inf\" min=\"1\"/></RFLIST></RFLIST_DB>\r\n"
+      "</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(dir.File("nan.prj"), doc));
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("nan.prj").c_str(), 0), 1);
+  PulseRecord d;
+  InitPulseRecord(&d);
+  SequenceRecord ds;
+  InitSequenceRecord(&ds);
+  RfListRecord dr;
+  InitRfListRecord(&dr);
+  ASSERT_EQ(PulseCount, 1);
+  const PulseRecord& p = PulseTable[0];
+  EXPECT_EQ(p.onTime, 2e-6);
+  EXPECT_EQ(p.attOn, d.attOn);
+  EXPECT_EQ(p.attOff, 3.0);
+  EXPECT_EQ(p.droop, d.droop);
+  EXPECT_EQ(p.startPhase, d.startPhase);
+  EXPECT_EQ(p.freqOffset, d.freqOffset);
+  EXPECT_TRUE(p.jitter[0].values.empty());
+  EXPECT_EQ(p.jitter[1].p1, d.jitter[1].p1);
+  EXPECT_EQ(p.jitter[1].p2, 1e-6);
+  EXPECT_EQ(p.envelope.Count(), 0);
+  ASSERT_EQ(SequenceCount, 1);
+  const SequenceRecord& s = SequenceTable[0];
+  EXPECT_EQ(s.entries[0].fillerTime, ds.entries[0].fillerTime);
+  EXPECT_EQ(s.clock, ds.clock);
+  EXPECT_EQ(s.cutoff, ds.cutoff);
+  EXPECT_EQ(s.oversampling, 2.0);
+  EXPECT_TRUE(s.userFilter.Empty());
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(RfListTable[0].points.InUse(), 0);
+  EXPECT_EQ(RfListTable[0].dwell, dr.dwell);
+  EXPECT_EQ(RfListTable[0].min, 1.0);
+  EXPECT_EQ(CountLog("*** Pulse 'p': Level AttOn is not a finite number ('nan'); the default is kept."), 1);
+  EXPECT_EQ(CountLog("*** Pulse 'p': Jitter1 val1 is not a finite number ('nan'); the list is not loaded."), 1);
+  EXPECT_EQ(CountLog("*** Pulse 'p': Env val1 is not a finite number ('inf'); the list is not loaded."), 1);
+  EXPECT_EQ(CountLog("*** Sequence 's': ARB clock is not a finite number ('inf'); the default is kept."), 1);
+  EXPECT_EQ(CountLog("*** Sequence 's': Filter i1 is not a finite number"), 1);
+  EXPECT_EQ(CountLog("*** RF list 'r': Entry2 l is not a finite number"), 1);
+  EXPECT_EQ(LastProjectLoadReport.valuesRefused, 13);
+  EXPECT_FALSE(LastProjectLoadReport.Lost());
+
+  // A value that reached a record another way is saved as 0, and said so.
+  PulseTable[0].attOff = std::nan("");
+  PulseTable[0].jitter[0].values.Assign(std::vector<double>{HUGE_VAL});
+  const std::string saved = Save("nan-out.prj");
+  EXPECT_EQ(saved.find("nan"), std::string::npos);
+  EXPECT_EQ(saved.find("inf"), std::string::npos);
+  EXPECT_NE(saved.find("AttOff=\"0.000000\""), std::string::npos);
+  EXPECT_EQ(CountLog("*** 2 values that were not finite numbers were saved as 0 (the first one: 'AttOff')."), 1);
+}
+
 TEST_F(ProjectFileTest, TablesBeyondTheirLimitsKeepTheFirstRecords) {
   std::string doc = "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PULSE_DB>";
   for (int i = 1; i <= 257; ++i) doc += "<PULSE name=\"p" + std::to_string(i) + "\" id=\"" + std::to_string(i > 256 ? 1 : i) + "\"/>";
@@ -477,6 +545,8 @@ TEST_F(ProjectFileTest, TextsOfBlanksComeBackAsSaved) {
 TEST_F(ProjectFileTest, SavedProjectIsWellFormedForOtherXmlTools) {
   BuildFullProject();
   PulseTable[0].comment = "bell\x07 esc\x1b tab\t lf\n cr\r del\x7f";
+  // The noncharacters U+FFFE and U+FFFF are no XML characters; U+FFFD is.
+  PulseTable[2].comment = "fffe\xef\xbf\xbe ffff\xef\xbf\xbf fffd\xef\xbf\xbd";
   PulseTable[1].name = "Latin\xe9-1";
   SequenceTable[0].comment = std::string("\xe2\x82\xac \xed\xa0\x80 \xc0\xaf end").c_str();
   Save("xml.prj");
@@ -493,5 +563,6 @@ TEST_F(ProjectFileTest, SavedProjectIsWellFormedForOtherXmlTools) {
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("xml.prj").c_str(), 0), 1);
   EXPECT_EQ(PulseTable[0].comment, "bell  esc  tab\t lf\n cr\r del\x7f");
   EXPECT_EQ(PulseTable[1].name, "Latin?-1");
+  EXPECT_EQ(PulseTable[2].comment, "fffe  ffff  fffd\xef\xbf\xbd");
   EXPECT_EQ(SequenceTable[0].comment, "\xe2\x82\xac ??? ?? end");
 }

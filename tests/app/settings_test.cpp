@@ -179,7 +179,7 @@ TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {
                            "GpibBrd = 2\nUsbId = seven\nGpibDev = 4294967297\n"
                            "[PRG]\r\nTempDir = \"\"\r\nLastPrj = \"" + longPath + "\"\r\n"
                            "RemoteFileA = \"D:\\\\wave\\\\a.wv\"\r\nRemoteFileB = \"D:\\Waves\\Q.wv\"\r\nRFStateA = true\r\nRFSetLB = False\r\n"
-                           "RFStateB = 4294967296\r\n");
+                           "RFStateB = 4294967296\r\nRFFreqA = nan\r\nRFLevB = -inf\r\n");
   AppSettings s;
   s.Host = "stale";
   ASSERT_EQ(LoadSettings(s), 1);
@@ -201,6 +201,10 @@ TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {
   EXPECT_EQ(s.GpibDev, 28);
   EXPECT_TRUE(Logged("GpibDev is not a whole number"));
   EXPECT_EQ(s.RFStateB, 1);
+  // Numbers no instrument can be sent keep their defaults.
+  EXPECT_EQ(s.RFFreqA, 1.0);
+  EXPECT_EQ(s.RFLevB, -30.0);
+  EXPECT_TRUE(Logged("*** settings.ini: [PRG] RFFreqA is not a finite number. Value ignored."));
   EXPECT_EQ(s.Other, "");
   // Empty TempDir takes the default; an over-long path is refused, not cut.
   EXPECT_EQ(s.TempDir, home + "Temp/");

@@ -201,6 +201,13 @@ TEST_F(PulseEditorTest, JitterBlockParametersUseTheTargetsUnit) {
   ASSERT_EQ(2, p.jitter[0].values.count());
   EXPECT_EQ(0.4, p.jitter[0].values[0]);
   EXPECT_EQ(1234567.891, p.jitter[0].values[1]);
+  // A cell that is no finite number keeps the value of its place (0 when new).
+  SetTableCellVal(P_JIT, P_JIT_TABLE_JITVAL, Cell(2, 2), "nan");
+  SetTableCellVal(P_JIT, P_JIT_TABLE_JITVAL, Cell(2, 3), "1e305");  // 1e311 Hz
+  ReadPulseFromEditor();
+  ASSERT_EQ(3, p.jitter[0].values.count());
+  EXPECT_EQ(1234567.891, p.jitter[0].values[1]);
+  EXPECT_EQ(0.0, p.jitter[0].values[2]);
   // A disabled block dims its rings and details.
   p.jitter[0].enabled = 0;
   ShowPulseInEditor();

@@ -80,6 +80,33 @@ TEST(SequenceViewFft, ToneLandsOnItsBinAtTwentyLogN) {
   EXPECT_NEAR(best / 500.0 - 0.5, 100.0 / 4096.0, 1.0 / 500.0);
 }
 
+// The read-out of the display point holding a tone, (x / 500 - 0.5) of
+// the rate, lies within half a point of the tone's bin frequency k / N - 0.5
+// (modulo the rate: a tone just below +rate/2 is nearest to point 0 at
+// -rate/2); DC reads 0 exactly.
+TEST(SequenceViewFft, PeakPointReadsTheTonesFrequency) {
+  std::mt19937 gen(5);
+  for (int64_t n : {1024, 4096, 65536}) {
+    std::uniform_int_distribution<int64_t> bin(-n / 2, n / 2 - 1);
+    for (int64_t offset : {int64_t{0}, n / 4, -n / 4, n / 2 - 3, bin(gen), bin(gen)}) {
+      SequenceViewState state;
+      SpectrumBuffer buffer;
+      ASSERT_EQ(SpectrumBuffer_Prepare(&buffer, n, n, 1), 1);
+      const auto tone = Tone(n, static_cast<double>(offset) / static_cast<double>(n), 0.5);
+      for (int64_t j = 0; j < n; ++j) SpectrumBuffer_Add(&buffer, tone[2 * j], tone[2 * j + 1]);
+      ASSERT_EQ(Spectrum_Compute(&buffer, &state), n);
+      int best = 0;
+      for (int e = 0; e < kViewSpectrumPoints; ++e)
+        if (state.spectrum[e] > state.spectrum[best]) best = e;
+      const double readOut = best / 500.0 - 0.5;
+      EXPECT_LE(std::fabs(std::remainder(readOut - static_cast<double>(offset) / static_cast<double>(n), 1.0)),
+                0.5 / 500.0)
+          << "N " << n << " bin offset " << offset << " point " << best;
+      if (offset == 0) EXPECT_EQ(readOut, 0.0) << "N " << n;
+    }
+  }
+}
+
 TEST(SequenceViewFft, BufferSizingSkipsShortAndRefusesHugeCounts) {
   SequenceViewState state;
   SpectrumBuffer b;

@@ -479,12 +479,57 @@ TEST_F(BuilderTest, FilterWithOversamplingTwoDoublesClockAndHoldsMarkers) {
   const ParsedWave w = ParseWaveFile(WavePath());
   EXPECT_EQ(WaveTag(w.header, "CLOCK"), "200000000.000");
   EXPECT_EQ(WaveTag(w.header, "SAMPLES"), "400");
-  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;200:0");
+  // Output k sits at input k/2 and takes the nearest input's byte (half up,
+  // periodic): the last output, at 199.5, takes input 0's.
+  EXPECT_EQ(WaveTag(w.header, "MARKER LIST 1"), " 0:1;199:0;399:1");
   const std::vector<uint8_t> held = TempMarkers();
   ASSERT_EQ(held.size(), 400u);
-  for (int k = 0; k < 400; ++k) ASSERT_EQ(held[k], plain[k / 2]) << k;
+  for (int k = 0; k < 400; ++k) ASSERT_EQ(held[k], plain[((k + 1) / 2) % 200]) << k;
   EXPECT_TRUE(Logged("User resampling/filtering..."));
   EXPECT_TRUE(Logged("  target clock     200000000.000000 Hz"));
+}
+
+// Markers after the filter's oversampling follow the filtered pulse: each
+// edge lies within a tenth of an input sample (plus the half output sample
+// that whole samples allow) of where the envelope crosses half its level,
+// for whole and fractional factors and for a factor whose sample count
+// rounds back to the input's.
+TEST_F(BuilderTest, OversampledMarkersFollowTheFilteredEdges) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  p.delay = 5e-6;
+  p.markers[0][MARKER_ON] = 1;
+  SequenceRecord& s = AddSequence(7e6);  // 35 + 70 + 70 = 175 input samples
+  PulseEntry(s, 0, p, 1).markerMask = 0x3;
+  s.filterOn = 1;
+  s.filterType = FILT_SINC;
+  s.window = WIN_RIFEVINCENT;
+  s.cutoff = 3e6;
+  for (double factor : {100.0, 10.0, 1.1, 1.0000001}) {
+    s.oversampling = factor;
+    ASSERT_EQ(Build(), 1) << factor;
+    const std::vector<float> iq = TempIq();
+    const std::vector<uint8_t> markers = TempMarkers();
+    const size_t m = markers.size();
+    ASSERT_EQ(iq.size(), 2 * m);
+    ASSERT_EQ(m, static_cast<size_t>(175 * factor)) << factor;
+    const double ratio = static_cast<double>(m) / 175.0;  // output samples per input sample
+    std::vector<double> mag(m);
+    for (size_t k = 0; k < m; ++k) mag[k] = std::hypot(iq[2 * k], iq[2 * k + 1]);
+    const double half = 0.5 * mag[static_cast<size_t>(70 * ratio)];  // mid-pulse level
+    // Fractional output positions where the envelope crosses half its level.
+    std::vector<double> crossings;
+    for (size_t k = 1; k < m; ++k)
+      if ((mag[k - 1] < half) != (mag[k] < half))
+        crossings.push_back(static_cast<double>(k - 1) + (half - mag[k - 1]) / (mag[k] - mag[k - 1]));
+    std::vector<double> edges;  // first output sample of each new marker state
+    for (size_t k = 1; k < m; ++k)
+      if ((markers[k] & 1) != (markers[k - 1] & 1)) edges.push_back(static_cast<double>(k));
+    ASSERT_EQ(crossings.size(), 2u) << factor;
+    ASSERT_EQ(edges.size(), 2u) << factor;
+    for (int e = 0; e < 2; ++e)
+      EXPECT_LE(std::fabs(edges[e] - crossings[e]), 0.1 * ratio + 0.5)
+          << "factor " << factor << " edge " << e << " marker " << edges[e] << " envelope " << crossings[e];
+  }
 }
 
 // ---- report ----------------------------------------------------------------------
@@ -631,6 +676,54 @@ TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
   ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
   EXPECT_EQ(Build(), 1);
   EXPECT_STREQ(BuildWaveform_TempFailure(), "");
+}
+
+// Values no build can use stop the build with one message about them and
+// leave the old file: a clock that is no finite number or beyond the
+// highest clock (only the clock is reported), a level, phase or frequency
+// that is none (the 10 us pulse train would be a full-scale carrier).
+TEST_F(BuilderTest, NonFiniteParametersAreRefused) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 2);
+  ASSERT_TRUE(cz::test::WriteFileBytes(WavePath(), "previous waveform"));
+  for (double clock : {HUGE_VAL, 1e308, std::nan("")}) {
+    s.clock = clock;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << clock;
+    int stars = 0;
+    for (const auto& l : g_log) stars += l.find("***") != std::string::npos;
+    EXPECT_EQ(stars, 1) << clock;
+    EXPECT_FALSE(Logged("samples the waveform file can hold")) << clock;
+  }
+  EXPECT_TRUE(Logged("*** Sample clock must be greater than zero."));  // NaN
+  s.clock = 1e308;
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Sample clock 1e+308 Hz is out of range: at most 100000 MHz."));
+  s.clock = 100e6;
+
+  const struct {
+    double PulseRecord::*field;
+    double value;
+    const char* message;
+  } kBad[] = {{&PulseRecord::attOn, std::nan(""), "'On level' is not a finite number"},
+              {&PulseRecord::attOff, -HUGE_VAL, "'Off level' is not a finite number"},
+              {&PulseRecord::attOn, -1e6, "'On level' is not a finite number"},  // 10^50000 overflows
+              {&PulseRecord::droop, std::nan(""), "'Droop' is not a finite number"},
+              {&PulseRecord::startPhase, HUGE_VAL, "'Start phase' is not a finite number"},
+              {&PulseRecord::freqOffset, -HUGE_VAL, "'Frequency offset' is not a finite number"}};
+  for (const auto& b : kBad) {
+    const double kept = p.*b.field;
+    p.*b.field = b.value;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << b.message;
+    EXPECT_TRUE(Logged(b.message)) << b.message;
+    EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
+    p.*b.field = kept;
+  }
+  EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
+  ASSERT_EQ(Build(), 1);
 }
 
 // Stop after a number of host polls; every poll passes the host's interval.

@@ -1,6 +1,8 @@
 // The jitter engine: distributions, modes, history and the rule language.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
@@ -202,4 +204,55 @@ TEST_F(JitterTest, RuleSectionsAndNumbers) {
   EXPECT_EQ(ParseStaggerRule(&v, "1,rand(5,5,1),2", 0, 0), 1);
   EXPECT_EQ(v, 5);  // capped at max
   EXPECT_EQ(ParseStaggerRule(&v, "1,2", 1, 0), 0);
+}
+
+// Every point of a whitenoise or rand() grid is equally likely, however many
+// points the grid has. Bounds are 6 standard errors of the exact uniform
+// model, so that the fixed seeds pass and a modulo-biased draw does not.
+TEST_F(JitterTest, RandomGridsDrawEveryPointEquallyOften) {
+  const auto meanOf = [](const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v) sum += x;
+    return sum / static_cast<double>(v.size());
+  };
+  // 0 .. 100 us in 1 ns steps: 100,001 points, mean 50 us, standard error
+  // 100 us / sqrt(12) / sqrt(10,000).
+  Block(JDIST_WHITENOISE, 0.0, 100e-6, 1e-9);
+  std::vector<double> v = Run(10000, JMODE_INDIVIDUAL);
+  ASSERT_EQ(v.size(), 10000u);
+  EXPECT_NEAR(meanOf(v), 50e-6, 6 * 100e-6 / std::sqrt(12.0) / 100.0);
+  EXPECT_GT(*std::max_element(v.begin(), v.end()), 99e-6);
+  for (double x : v) ASSERT_NEAR(x / 1e-9, std::round(x / 1e-9), 1e-6);
+  // -5 .. +5 us: symmetric about 0.
+  Block(JDIST_WHITENOISE, -5e-6, 5e-6, 1e-9);
+  v = Run(10000, JMODE_INDIVIDUAL);
+  ASSERT_EQ(v.size(), 10000u);
+  EXPECT_NEAR(meanOf(v), 0.0, 6 * 10e-6 / std::sqrt(12.0) / 100.0);
+
+  // rand(0,10,1) as a rule value and as a repetition count: 11 values.
+  std::vector<int> counts(11, 0);
+  const int draws = 22000;
+  for (int k = 0; k < draws; ++k) {
+    double x = -1;
+    ASSERT_EQ(EvalRuleNumber(k % 2 ? "rand(0,10,1)" : "rand( 0 , 10 , 1 )", &x), 1);
+    ASSERT_TRUE(x >= 0 && x <= 10 && x == std::trunc(x)) << x;
+    ++counts[static_cast<int>(x)];
+  }
+  const double p = 1.0 / 11.0;
+  for (int c : counts) EXPECT_NEAR(c, draws * p, 6 * std::sqrt(draws * p * (1 - p)));
+  // A span that is a whole number of steps only before rounding: 0.3 / 0.1.
+  std::set<long> seen;
+  for (int k = 0; k < 400; ++k) {
+    double x = 0;
+    ASSERT_EQ(ParseRandRule(&x, "0,0.3,0.1"), 1);
+    seen.insert(std::lround(x * 10));
+  }
+  EXPECT_EQ(seen, (std::set<long>{0, 1, 2, 3}));
+  EXPECT_EQ(GridValues(10.0, 1.0), 11u);
+  EXPECT_EQ(GridValues(10.5, 1.0), 11u);
+  EXPECT_EQ(GridValues(-1.0, 1.0), 0u);
+  // Numbers no rule can use are refused.
+  double x = 0;
+  EXPECT_EQ(ParseRandRule(&x, "0,inf,1"), 0);
+  EXPECT_EQ(EvalRuleNumber("nan", &x), 0);
 }

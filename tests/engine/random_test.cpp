@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -85,6 +86,27 @@ TEST(RandomSeedTest, EnvironmentOverridesBothStartupSeeds) {
   }
   ASSERT_EQ(unsetenv(kRandomSeedVariable), 0);
   EXPECT_EQ(RandomSeedRandAtStartup(57), 57u);
+}
+
+// Whole numbers below a count, without the bias of a modulo: with
+// count = 3 * 2^51 a plain 53-bit modulo would give the values below 2^51
+// half of the time instead of a third.
+TEST(RandomIndexTest, EveryValueEquallyLikely) {
+  RandomSeedUniform(11);
+  EXPECT_EQ(RandomIndex(0), 0u);
+  EXPECT_EQ(RandomIndex(1), 0u);
+  const uint64_t count = 3ull << 51;
+  const int n = 60000;
+  int low = 0;
+  for (int k = 0; k < n; ++k) {
+    const uint64_t v = RandomIndex(count);
+    ASSERT_LT(v, count);
+    if (v < (1ull << 51)) ++low;
+  }
+  EXPECT_NEAR(low, n / 3.0, 6 * std::sqrt(n * (1.0 / 3) * (2.0 / 3)));
+  std::vector<int> bins(7, 0);
+  for (int k = 0; k < 70000; ++k) ++bins[RandomIndex(7)];
+  for (int b : bins) EXPECT_NEAR(b, 10000, 6 * std::sqrt(70000 * (1.0 / 7) * (6.0 / 7)));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Transfer tab: the file-name rules, the redraw of the page by the
 // instrument's capabilities, and transfers against the simulator.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -178,6 +179,12 @@ TEST_F(TransferTabTest, ClockLimitIsCheckedBeforeAnythingIsSent) {
   char remote[256] = "D:\\fast";
   char local[256] = "";
   std::snprintf(local, sizeof local, "%s", WaveFile(dir_, "fast.wv", 100000001.0).c_str());
+  EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+  EXPECT_TRUE(Log().HasStatus("Error: Waveform Clock Rate Exceeds ARB Limit."));
+  EXPECT_FALSE(Sent(":MMEM:DATA"));
+  // A CLOCK tag that is no number is no clock within the limit.
+  std::snprintf(local, sizeof local, "%s", WaveFile(dir_, "nanclock.wv", std::nan("")).c_str());
+  Log().Clear();
   EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
   EXPECT_TRUE(Log().HasStatus("Error: Waveform Clock Rate Exceeds ARB Limit."));
   EXPECT_FALSE(Sent(":MMEM:DATA"));

@@ -129,6 +129,10 @@ TEST_F(Importers, RefusedTextImportsLeaveWhatWasWritten) {
         "    (DataPoint=1, I=0.300, Q=1000000.000)"},
        1},
       {"0.1 0.2\n0.3\n", kImportFloat, {"*** Error in line: 0.3", "*** Error importing IQ ASCII floating point data."}, 1},
+      // Samples that are no finite numbers are no samples.
+      {"0.1 0.2\nnan 0.1\n", kImportFloat, {"*** Error importing IQ ASCII floating point data."}, 1},
+      {"0.1 inf\n", kImportFloat, {"*** Error importing IQ ASCII floating point data."}, 0},
+      {"0.1 0.2\n0.3 1e999\n", kImportFloat, {"*** Error importing IQ ASCII floating point data."}, 1},
       {"12 70000\n", kImportInt16Unsigned, {"*** Error: Numbers appear to be too large."}, 0},
       {"1 2\nzz 1\n", kImportInt16Signed, {"*** Error importing IQ ASCII INT16 data."}, 1},
       {"FFFF G\n", kImportHex16Unsigned, {"*** Error importing IQ ASCII HEX data."}, 0},

@@ -72,6 +72,10 @@ TEST_F(ControlsTest, NumericKeepsProgramValuesAndCoercesUserInput)
     EXPECT_EQ(0, UiTest_EnterValue(panel, num, "abc"));
     GetCtrlVal(panel, num, &d);
     EXPECT_EQ(0.25, d);
+    // Numbers no value can be are refused, not clamped to the range.
+    for (const char* text : {"nan", "inf", "-inf", "1e999"}) EXPECT_EQ(0, UiTest_EnterValue(panel, num, text)) << text;
+    GetCtrlVal(panel, num, &d);
+    EXPECT_EQ(0.25, d);
 }
 
 TEST_F(ControlsTest, IntegerTypesTruncateAndStayInTheirOwnRange)
