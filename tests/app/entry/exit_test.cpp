@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -132,16 +133,27 @@ class EntryExitTest : public cz::test::OffscreenAppTest, public cz::test::Progra
   std::string work_, home_, project_, wave_;
 };
 
-// Each run builds the sequence again and gets signals during the build:
-// the build stops through its user break, the old waveform file stays as it
-// was, and the exit saves the whole project once. The next run starts clean.
+// The user's requests to end: a signal, or (0) the close box, (-1) File > Exit.
+void RequestEnd(int request) {
+  if (request > 0)
+    kill(getpid(), request);
+  else if (request == 0)
+    UiTest_PressCloseBox(PANEL_MAIN);
+  else
+    UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), MBAR_FILE_EXIT);
+}
+
+// Each run builds the sequence again and gets signals (or the close box, or
+// File > Exit) during the build: the build stops through its user break,
+// the old waveform file stays as it was, and the exit saves the whole
+// project once. The next run starts clean.
 TEST_F(EntryExitTest, SignalsDuringABuildStopItAndTheExitSavesTheWholeProject) {
   WriteSettings(true);
-  const std::vector<std::vector<int>> runs = {{SIGTERM}, {SIGINT, SIGINT}, {SIGHUP}};
+  const std::vector<std::vector<int>> runs = {{SIGTERM}, {SIGINT, SIGINT}, {SIGHUP}, {0}, {-1, SIGTERM}};
   std::string old;
   for (const std::vector<int>& signals : runs) {
     const std::string name = "signal " + std::to_string(signals.front()) + " x" + std::to_string(signals.size());
-    std::string log, status, startLog;
+    std::string log, startLog;
     int pulses = -1, sequences = -1;
     const int result = Run([&]() {
       pulses = PulseCount;
@@ -156,14 +168,16 @@ TEST_F(EntryExitTest, SignalsDuringABuildStopItAndTheExitSavesTheWholeProject) {
       // Sent from the build's first pump of the event loop, each taken in
       // by the loop before the next is sent.
       QTimer::singleShot(0, [&signals]() {
-        for (int s : signals) {
-          kill(getpid(), s);
+        for (int request : signals) {
+          RequestEnd(request);
           QCoreApplication::processEvents();
         }
       });
+      // The close box and File > Exit ask their questions: the build's
+      // failure message comes first (a signal declines it).
+      if (std::all_of(signals.begin(), signals.end(), [](int r) { return r <= 0; })) UiTest_QueueMessageOk();
       Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
       log = Log();
-      status = Status();
     });
     EXPECT_EQ(result, 0) << name;
     EXPECT_EQ(pulses, 2) << name << ": the start-up loaded the whole project";
