@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/ExitRequest.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/ProjectCommands.h"
@@ -141,7 +142,10 @@ SaveOutcome SaveCurrentProject() {
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
 }
 
+// The event loop ends; from here on no exit request is taken, so that
+// nothing saves the cleared project over its file.
 void EndProgram() {
+  Exit_MarkDone();
   ClearProject();
   QuitUserInterface(0);
 }
@@ -228,6 +232,16 @@ void SaveProjectCb(int, int menuItem, void*, int) {
 
 void ExitCb(int, int menuItem, void*, int) {
   if (menuItem != MBAR_FILE_EXIT) return;
+  // During the start-up the project may not be loaded yet: the exit waits
+  // for the start-up's end and then runs from the event loop.
+  if (Exit_StartupRunning()) {
+    Exit_Request(kExitAsked);
+    return;
+  }
+  ExitWithQuestions();
+}
+
+void ExitWithQuestions() {
   if (!g_Settings.SavePrjOnExit) {
     if (ConfirmPopup("Warning", "Do you want to exit Cadenza ?\nUnsaved changes will be lost.") == 1) EndProgram();
     return;

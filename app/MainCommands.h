@@ -25,6 +25,8 @@ int MainPanelCb(int panel, int event, void* callbackData, int eventData1, int ev
 
 void SaveProjectAsCb(int menuBar, int menuItem, void* callbackData, int panel);
 void SaveProjectCb(int menuBar, int menuItem, void* callbackData, int panel);
+// File > Exit; during the start-up it only records the request, which runs
+// once the start-up is over (app/ExitRequest.h).
 void ExitCb(int menuBar, int menuItem, void* callbackData, int panel);
 void ShowPreferencesCb(int menuBar, int menuItem, void* callbackData, int panel);
 void ShowInstrumentManagerCb(int menuBar, int menuItem, void* callbackData, int panel);
@@ -45,6 +47,11 @@ int SaveProjectToFile(const char* path);
 // the home path followed directly by it. 1, or 0 (logged, out empty) when
 // the result does not fit capacity bytes.
 int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity);
+
+// File > Exit without the start-up check: with save-on-exit on, the save
+// (which may ask), else the question whether to exit; then, unless a
+// question kept the program, the project is cleared and the event loop ends.
+void ExitWithQuestions();
 
 // Ends the program as File > Exit does, without asking anything: with
 // save-on-exit on, the project is saved to its file when it has one (a

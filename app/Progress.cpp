@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/ExitRequest.h"
 #include "app/PanelIds.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
@@ -103,14 +104,15 @@ int ResamplerProgressHook(double percent) {
 
 // Called every 2,000 samples by the sample loops: cheap while no pump is
 // due, since it then only empties the already-collected queue.
+// An exit waiting to run is every long operation's Stop and Cancel.
 int SequenceStopPressed() {
   Drain(-1);
-  return Take(g_sequenceStop) ? 1 : 0;
+  return Take(g_sequenceStop) || Exit_Pending() != kExitNone ? 1 : 0;
 }
 
 int MultiSegmentStopPressed() {
   Drain(-1);
-  return Take(g_multiSegmentStop) ? 1 : 0;
+  return Take(g_multiSegmentStop) || Exit_Pending() != kExitNone ? 1 : 0;
 }
 
 // A small top-level panel, centred: the slider (percent, indicator only),
@@ -209,7 +211,7 @@ int Progress_Update(double value) {
 int Progress_CancelPressed() {
   Drain(1);
   if (g_dialog.panel <= 0) return 0;
-  return Take(g_cancel) ? 1 : 0;
+  return Take(g_cancel) || Exit_Pending() != kExitNone ? 1 : 0;
 }
 
 int Progress_EnableCancel(int enable) {
@@ -229,5 +231,5 @@ int ProgressDialogHook(double value) {
   Progress_Update(value);
   Drain(-1);
   if (g_dialog.panel <= 0) return 0;
-  return Take(g_cancel) ? 1 : 0;
+  return Take(g_cancel) || Exit_Pending() != kExitNone ? 1 : 0;
 }

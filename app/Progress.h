@@ -29,7 +29,9 @@ void WaveWriterProgressHook(double percent);
 int ResamplerProgressHook(double percent);
 
 // 1 when TAB_SEDIT CMD_STOP / TAB_MSEG CMD_STOP was pressed since the last
-// poll, else 0. Other drained events are discarded.
+// poll, or while an exit waits to run (app/ExitRequest.h), else 0. Other
+// drained events are discarded. The dialog's Cancel polls below count a
+// waiting exit as Cancel the same way.
 int SequenceStopPressed();
 int MultiSegmentStopPressed();
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExitRequest.h"
 #include "app/LibraryTree.h"
 #include "app/Log.h"
 #include "app/LogSinks.h"
@@ -71,6 +72,20 @@ void Echo(const char* text) {
   std::fputs(text, stdout);
   std::fflush(stdout);
 }
+
+// A pause of the start-up; an exit asked for meanwhile skips it.
+void Pause() {
+  if (Exit_Pending() == kExitNone) Delay(kStepPause);
+}
+
+// Marks the start-up as running for its whole extent: an exit asked for
+// meanwhile waits for its end.
+struct StartupRunning {
+  StartupRunning() { Exit_SetStartupRunning(1); }
+  ~StartupRunning() { Exit_SetStartupRunning(0); }
+  StartupRunning(const StartupRunning&) = delete;
+  StartupRunning& operator=(const StartupRunning&) = delete;
+};
 
 // "Fail": the popup, and the start-up ends.
 int Fail(const char* message) {
@@ -332,7 +347,7 @@ void SetUpTempFiles() {
     MessagePopup(kTitle, "Failed to open temporary files. Verify path settings in preferences and restart !");
     Log_Message(1, "**** Startup FAILED *****");
   }
-  Delay(kStepPause);
+  Pause();
 }
 
 // Step 21: the selected instrument answers, or no instrument is selected.
@@ -366,6 +381,10 @@ void ReadCommandLine(int argc, char** argv) {
 }
 
 int InitApplication() {
+  Exit_Reset();
+  const StartupRunning running;
+  // The close box and File > Exit pressed while a command runs are noted.
+  SetDeferredEventHook(&Exit_NoteDeferredEvent);
   char info[kIdentifyInfoSize] = "";
   RandomSeedUniformAtStartup();
 
@@ -394,7 +413,7 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
-  Delay(kStepPause);
+  Pause();
 
   Echo("Loading program settings...\n");
   Log_Status(1, "Loading settings...");
@@ -407,7 +426,7 @@ int InitApplication() {
   }
   SetControls(1);
   ResetProject();
-  Delay(kStepPause);
+  Pause();
 
   Echo("Loading plugins...\n");
   Log_Status(1, "Loading plugins...");
@@ -441,7 +460,7 @@ int InitApplication() {
   InitMultiSegmentPage();
   DimInstrumentManagerControls(0);
   InstrumentManager_ShowInterfaceFields(g_Settings.If);
-  Delay(kStepPause);
+  Pause();
 
   Echo("--- Startup complete ---\n");
   Log_Status(1, "");
@@ -449,6 +468,7 @@ int InitApplication() {
 }
 
 void TearDownApplication() {
+  SetDeferredEventHook(nullptr);
   VisaDev_CloseAll();
   CloseTempFiles();
   SaveSettings(g_Settings);

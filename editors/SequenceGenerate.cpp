@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/ExitRequest.h"
 #include "app/LibraryTree.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
@@ -106,7 +107,12 @@ void HostRowAttribute(int32_t row, int firstColumn, int lastColumn, int attribut
 
 void HostSequenceInfo(const char* text) { SetCtrlVal(TAB_SEDIT, TAB_SEDIT_STR_WVINFO, text != nullptr ? text : ""); }
 void HostStatus(const char* text) { Log_Status(1, text != nullptr ? text : ""); }
-int HostConfirm(const char* title, const char* message) { return ConfirmPopup(title, message) == 1 ? 1 : 0; }
+// The builder asks only after a Stop whether to abort; an exit waiting to
+// run has answered that already.
+int HostConfirm(const char* title, const char* message) {
+  if (Exit_Pending() != kExitNone) return 1;
+  return ConfirmPopup(title, message) == 1 ? 1 : 0;
+}
 void HostTabPageDimmed(int page, int dimmed) {
   if (MainTabIndex(page) >= 0)
     SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(page), ATTR_DIMMED, dimmed);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExitRequest.h"
 #include "app/Log.h"
 #include "app/Progress.h"
 #include "instrument/InstrumentCatalog.h"
@@ -538,6 +539,11 @@ void RunLoop() {
   while (!g.done) {
     if (g_loopHook) g_loopHook(PANEL_FB);
     if (g.done) break;
+    // An exit waiting to run answers the dialog with Cancel.
+    if (Exit_Pending() != kExitNone) {
+      FileBrowserCancelCb(PANEL_FB, PANEL_FB_ARBFILECANCEL, EVENT_COMMIT, nullptr, 0, 0);
+      continue;
+    }
     int panel = 0, control = 0;
     const int event = GetUserEvent(VAL_NO_WAIT, &panel, &control);
     if (event == EVENT_COMMIT && panel == PANEL_FB) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/ExitRequest.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Progress.h"
@@ -291,8 +292,10 @@ int BuildMultiSegment(int index) {
   int built = 0;
   const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
+    // An exit waiting to run needs no confirmation.
     if (MultiSegmentStopPressed() &&
-        ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1) {
+        (Exit_Pending() != kExitNone ||
+         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1)) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       // The user asked to abort: the segments sent so far stay on the
       // instrument, but nothing is assembled or started, whatever was

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/ExitRequest.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Progress.h"
@@ -270,6 +271,9 @@ void WaitForInstrument() {
     int panel = 0, control = 0;
     while (GetUserEvent(VAL_NO_WAIT, &panel, &control) != 0) {
     }
+    // The file is on the instrument; an exit waiting to run does not wait
+    // for the instrument to settle.
+    if (Exit_Pending() != kExitNone) break;
     char reply[256] = "";
     if (VisaDev_Query(0, "STAT:OPER:COND?", reply, sizeof reply) != 1) {
       Log_Status(1, "Error: Cannot Read Instrument Status.");

@@ -13,7 +13,17 @@ int Entry_AcquireInstance();
 // socket are released at process exit.
 void Entry_ListenForRaise(void (*raise)());
 
-// ---- SIGTERM and SIGINT
+// ---- SIGTERM, SIGINT and SIGHUP
 // The handler only writes to a pipe; the event loop reads it and calls
-// onSignal on the UI thread.
+// onSignal on the UI thread. Set up once per process; a later call only
+// changes onSignal.
 int Entry_WatchTerminationSignals(void (*onSignal)());
+
+// ---- the run
+// Watches the termination signals, runs the start-up, the event loop and
+// the tear-down. A signal, the close box or File > Exit that comes during
+// the start-up or while a callback runs is only recorded (app/ExitRequest.h);
+// the exit runs once, from a timer of the event loop that finds no callback
+// running and the start-up over. started (may be null) runs once the
+// start-up has completed. 1 when the start-up failed (after its popup), else 0.
+int Entry_Run(void (*started)());

@@ -1,5 +1,5 @@
-// SIGTERM and SIGINT through a self-pipe: the handler writes one byte, a
-// socket notifier in the event loop reads it and runs the program's
+// SIGTERM, SIGINT and SIGHUP through a self-pipe: the handler writes one
+// byte, a socket notifier in the event loop reads it and runs the program's
 // reaction on the UI thread.
 #include <QSocketNotifier>
 
@@ -28,9 +28,10 @@ extern "C" void OnTerminationSignal(int) {
 }  // namespace
 
 int Entry_WatchTerminationSignals(void (*onSignal)()) {
+  g_onSignal = onSignal;
+  if (g_notifier != nullptr) return 1;
   if (pipe(g_pipe) != 0) return 0;
   for (int fd : g_pipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-  g_onSignal = onSignal;
   g_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read);
   QObject::connect(g_notifier, &QSocketNotifier::activated, []() {
     char buffer[16];
@@ -44,5 +45,8 @@ int Entry_WatchTerminationSignals(void (*onSignal)()) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  // A closed terminal or remote session: the same orderly exit, so that the
+  // project and settings are saved and the temporary files removed.
+  sigaction(SIGHUP, &action, nullptr);
   return 1;
 }

@@ -1,5 +1,6 @@
-// The program's entry: one instance per user, the command-line switches,
-// the start-up, the event loop and the tear-down.
+// The program's entry: unattended runs, one instance per user and the
+// command-line switches; Entry_Run does the start-up, the event loop and
+// the tear-down.
 //
 // Two environment variables serve runs without a user:
 //   CADENZA_UNATTENDED=1     popups are not shown but written to standard
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/Startup.h"
 #include "app/entry/Entry.h"
@@ -26,22 +26,11 @@ namespace {
 
 constexpr int kScreenshotDelayMs = 500;  // lets the window paint once
 
-bool g_inEventLoop = false;
-bool g_quitRequested = false;
+std::string g_screenshot;  // CADENZA_SCREENSHOT
 
 void ReportPopup(const char* kind, const char* title, const char* text) {
   std::fprintf(stderr, "[%s] %s: %s\n", kind, title ? title : "", text ? text : "");
   std::fflush(stderr);
-}
-
-// SIGTERM / SIGINT: as File > Exit, without questions. Before the event loop
-// runs, the start-up finishes first and the loop is skipped.
-void OnTerminationRequest() {
-  if (!g_inEventLoop) {
-    g_quitRequested = true;
-    return;
-  }
-  QuitWithoutQuestions();
 }
 
 void RaiseMainWindow() {
@@ -65,6 +54,10 @@ void SaveScreenshot(const std::string& path) {
   std::fflush(stderr);
 }
 
+void ArmScreenshot() {
+  QTimer::singleShot(kScreenshotDelayMs, []() { SaveScreenshot(g_screenshot); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,28 +73,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   Entry_ListenForRaise(&RaiseMainWindow);
-  Entry_WatchTerminationSignals(&OnTerminationRequest);
 
   ReadCommandLine(argc, argv);
-  if (!InitApplication()) {
-    if (StartupEcho) {
-      std::fputs("Initialization of application failed.\n", stdout);
-      std::fflush(stdout);
-    }
-    return 1;
-  }
-
   const char* screenshot = std::getenv("CADENZA_SCREENSHOT");
-  if (screenshot != nullptr && screenshot[0] != '\0') {
-    const std::string path = screenshot;
-    QTimer::singleShot(kScreenshotDelayMs, [path]() { SaveScreenshot(path); });
-  }
-
-  if (!g_quitRequested) {
-    g_inEventLoop = true;
-    RunUserInterface();
-    g_inEventLoop = false;
-  }
-  TearDownApplication();
-  return 0;
+  if (screenshot != nullptr && screenshot[0] != '\0') g_screenshot = screenshot;
+  return Entry_Run(g_screenshot.empty() ? nullptr : &ArmScreenshot);
 }

@@ -40,8 +40,10 @@ void UiTest_Reset()
     rt.failAt = 0;
     rt.callbackDepth = 0;
     rt.focusPanel = rt.focusCtrl = 0;
+    rt.deferredHook = nullptr;
     UiTest_ClearPopups();
     UiTest_SetScriptedPopups(true);
+    DeclinePopups(0);
 }
 
 void UiTest_UseFakeClock(bool on) { RT().fakeClock = on; }

@@ -265,7 +265,12 @@ int RaisePanelEvent(int panel, int event, int data1, int data2)
 {
     Runtime& rt = RT();
     Panel* p = FindPanel(panel);
-    if (!p || rt.callbackDepth > 0 || !p->callback) return 0;
+    if (!p) return 0;
+    if (rt.callbackDepth > 0) {
+        if (event == EVENT_CLOSE && rt.deferredHook) rt.deferredHook(EVENT_CLOSE, panel, 0);
+        return 0;
+    }
+    if (!p->callback) return 0;
     PanelCallbackPtr cb = p->callback;
     void* data = p->callbackData;
     ++rt.callbackDepth;
@@ -284,6 +289,7 @@ void RaiseMenuEvent(int menuBar, int item)
     int panel = it->second.panel;
     if (rt.callbackDepth > 0) {
         rt.userEvents.push_back({EVENT_MENU, panel, item});
+        if (rt.deferredHook) rt.deferredHook(EVENT_MENU, panel, item);
         return;
     }
     if (!e->second.callback) return;
@@ -404,6 +410,18 @@ int GetUserEvent(int waitMode, int* panel, int* control)
     if (panel) *panel = e.panel;
     if (control) *control = e.control;
     return e.event;
+}
+
+int CallbackRunning()
+{
+    EnsureApp();
+    return RT().callbackDepth > 0 ? 1 : 0;
+}
+
+void SetDeferredEventHook(DeferredEventHook hook)
+{
+    EnsureApp();
+    RT().deferredHook = hook;
 }
 
 double Timer()

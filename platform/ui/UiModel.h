@@ -348,6 +348,7 @@ struct Runtime {
     int failStatus = UI_ERR_INJECTED;
     int activeLoops = 0;
     int quitCode = 0;
+    DeferredEventHook deferredHook = nullptr;
     // keyboard focus as the run-time saw it last (0 = none)
     int focusPanel = 0, focusCtrl = 0;
     int focusQuiet = 0;      // > 0 while the run-time itself moves the focus

@@ -5,6 +5,7 @@
 #include "platform/ui/TestDriver.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -25,6 +26,7 @@ struct PopupState {
     std::deque<Answer> answers;
     std::vector<UiTest_PopupRecord> records;
     UiTest_UnansweredHandler handler = nullptr;
+    bool declined = false; // DeclinePopups: every popup answers Cancel / No
 };
 
 PopupState& PS()
@@ -53,6 +55,15 @@ bool NextAnswer(const char* kind, const char* title, const std::string& text, An
     return true;
 }
 
+// With popups declined: records the popup as declined and returns true.
+bool Declined(const char* kind, const char* title, const std::string& text)
+{
+    PopupState& s = PS();
+    if (!s.declined) return false;
+    s.records.push_back({kind, title ? title : "", text, "declined"});
+    return true;
+}
+
 QWidget* DialogParent()
 {
     return QApplication::activeWindow();
@@ -77,9 +88,20 @@ void UiTest_ClearPopups()
     PS().answers.clear();
 }
 
+void DeclinePopups(int on)
+{
+    PS().declined = on != 0;
+    if (!on || !QApplication::instance()) return;
+    // The dialogs open now (a question inside a running command) end as
+    // rejected, which each popup below reads as Cancel or No.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
+}
+
 int MessagePopup(const char* title, const char* message)
 {
     UI_CALL();
+    if (Declined("message", title, message ? message : "")) return 0;
     if (PS().scripted) {
         Answer a;
         return NextAnswer("message", title, message ? message : "", &a) ? 0 : UI_ERR_NO_ANSWER;
@@ -92,6 +114,7 @@ int MessagePopup(const char* title, const char* message)
 int ConfirmPopup(const char* title, const char* message)
 {
     UI_CALL();
+    if (Declined("confirm", title, message ? message : "")) return 0;
     if (PS().scripted) {
         Answer a;
         if (!NextAnswer("confirm", title, message ? message : "", &a)) return UI_ERR_NO_ANSWER;
@@ -106,6 +129,7 @@ int PromptPopup(const char* title, const char* message, char* response, int maxL
 {
     UI_CALL();
     if (!response || maxLength < 0) return UI_ERR_BAD_VALUE;
+    if (Declined("prompt", title, message ? message : "")) return UI_ERR_GENERAL;
     std::string text;
     bool ok = false;
     if (PS().scripted) {
@@ -134,6 +158,7 @@ int FileSelectPopup(const char* defaultDirectory, const char* fileSpec, const ch
     if (!pathOut || pathSize <= 0) return UI_ERR_BAD_VALUE;
     std::string dir = defaultDirectory ? defaultDirectory : "";
     std::string spec = fileSpec ? fileSpec : "*.*";
+    if (Declined("file", title, dir + "|" + spec)) { pathOut[0] = 0; return VAL_NO_FILE_SELECTED; }
     std::string chosen;
     if (PS().scripted) {
         Answer a;
@@ -164,6 +189,7 @@ int DirSelectPopup(const char* defaultDirectory, const char* title, int allowCan
     (void)allowMakeDirectory;
     if (!pathOut || pathSize <= 0) return UI_ERR_BAD_VALUE;
     std::string dir = defaultDirectory ? defaultDirectory : "";
+    if (Declined("dir", title, dir)) { pathOut[0] = 0; return VAL_NO_FILE_SELECTED; }
     std::string chosen;
     if (PS().scripted) {
         Answer a;

@@ -713,6 +713,11 @@ int FileSelectPopup(const char* defaultDirectory, const char* fileSpec, const ch
 // VAL_NO_FILE_SELECTED or VAL_EXISTING_FILE_SELECTED.
 int DirSelectPopup(const char* defaultDirectory, const char* title, int allowCancel,
                    int allowMakeDirectory, char* pathOut, int pathSize);
+// 1: every popup open now is closed as its Cancel or No, and every later one
+// returns at once as if so answered (a message as seen, a confirm as no, a
+// prompt or file dialog as cancelled), recorded with the answer "declined".
+// For a program that is ending. 0 shows popups again.
+void DeclinePopups(int on);
 
 // ---------------------------------------------------------------------------
 // Event loop
@@ -726,6 +731,14 @@ int ProcessDrawEvents();
 // *control = control id) or EVENT_MENU (*control = menu item id, *panel = the
 // panel of the menu bar), 0 when none. VAL_WAIT waits for one.
 int GetUserEvent(int waitMode, int* panel, int* control);
+// 1 while a callback runs (its input is then queued or dropped), else 0.
+int CallbackRunning();
+// Called when the user presses a panel's close box (EVENT_CLOSE, item 0) or
+// chooses a menu item (EVENT_MENU, the item) while a callback runs: the
+// close is dropped and the item queued as before; the hook lets the program
+// take note (an exit asked for during a long command). nullptr removes it.
+typedef void (*DeferredEventHook)(int event, int panel, int item);
+void SetDeferredEventHook(DeferredEventHook hook);
 // Seconds since the run-time started, from the clock (injectable in tests).
 double Timer();
 // Waits, keeping the windows painted; tests replace it so that nothing sleeps.

@@ -772,7 +772,7 @@ TEST_F(ProgramRun, StartupLinesScreenshotSecondInstanceAndTermination) {
             std::string::npos)
       << Output("second", ".err");
 
-  // SIGTERM ends the first as File > Exit would, without asking.
+  // SIGTERM ends the first as File > Exit would, without asking, once nothing runs.
   std::remove((home_.home + "/settings.ini").c_str());
   ASSERT_EQ(kill(first, SIGTERM), 0);
   EXPECT_EQ(WaitExit(first, 30.0), 0) << Output("first", ".err");
@@ -782,7 +782,7 @@ TEST_F(ProgramRun, StartupLinesScreenshotSecondInstanceAndTermination) {
   EXPECT_NE(ini.find("TempDir = \"" + home_.temp + "\""), std::string::npos) << ini;
 
   // With the first gone, the lock is free again.
-  // SIGINT during the start-up: the start-up completes, the loop is skipped.
+  // SIGINT during the start-up: the start-up completes, then the program ends.
   const pid_t third = Start({"--dstartup", "--no-screen-test"}, "third");
   ASSERT_TRUE(WaitFor(home_.dir.File("third.out"), "Loading main application panel...", 30.0));
   kill(third, SIGINT);
