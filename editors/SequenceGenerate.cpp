@@ -232,6 +232,7 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   SequenceEditor_InstallBuildHost();
   // Draw the view, segment 1 of no multi-segment build, the build closes
   // the report at its end, start time 0 s.
+  BuildWaveform_SetTransferLimit(VisaDev_MaxTransferBytes());
   if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
     // The builder's own error status stays; a failure it left without one
     // must not read as the earlier success.

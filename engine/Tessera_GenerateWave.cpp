@@ -166,6 +166,8 @@ void LogEntryTooLong(int slot, const char* name, int64_t limit) {
 // The samples the entries need without jitter, counted as the build counts
 // them; the first entry that takes the total beyond the file's limit is
 // named and the build refused before anything is written. 1 fits / 0.
+int64_t g_transferLimitBytes = 0;
+
 int SequenceFitsFile(const SequenceRecord& seq) {
   const double clock = seq.clock;
   const int64_t limit = EntrySampleLimit(seq);
@@ -200,6 +202,14 @@ int SequenceFitsFile(const SequenceRecord& seq) {
       return 0;
     }
   }
+  // I/Q of 4 bytes a sample after resampling; said before the user waits for
+  // the build, the exact size follows once the file is written.
+  const double growth = static_cast<double>(INT32_MAX) / static_cast<double>(std::max<int64_t>(limit, 1));
+  const double bytes = 4.0 * static_cast<double>(total) * growth;
+  if (g_transferLimitBytes > 0 && bytes > static_cast<double>(g_transferLimitBytes))
+    LogF("Warning: The waveform file will have about %.0f bytes; one transfer to the instrument carries at most "
+         "%lld bytes. Upload will refuse it.",
+         bytes, static_cast<long long>(g_transferLimitBytes));
   return 1;
 }
 
@@ -365,6 +375,8 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
 }
 
 }  // namespace
+
+void BuildWaveform_SetTransferLimit(int64_t bytes) { g_transferLimitBytes = bytes > 0 ? bytes : 0; }
 
 int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumber, int32_t multiSegmentIndex,
                   int32_t reportOpen, double timeOffset) {

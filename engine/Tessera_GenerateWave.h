@@ -47,6 +47,11 @@ int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
 // folder '<folder>': No space left on device."); empty when they were written.
 const char* BuildWaveform_TempFailure();
 
+// The most bytes one transfer to the instrument carries (0: no limit). A
+// build whose waveform file would exceed it, as counted before anything is
+// written (jitter aside), logs a warning naming both sizes.
+void BuildWaveform_SetTransferLimit(int64_t bytes);
+
 // Samples and RMS offset (dB, as written) of the last successful build.
 extern int32_t LastBuildSamples;
 extern double LastBuildRmsOffset;
