@@ -440,6 +440,12 @@ void RaiseMenuEvent(int menuBar, int item);
 void UserMoveFocus(int panel, int control);
 // Watches the widgets' focus changes; installed on first use of the run-time.
 void InstallFocusWatch();
+// A key (Qt::Key) that reached the window of panel `window` with origin
+// holding the focus (null: none) and that no control took: Delete presses the focused tree's or table's delete
+// button, Escape the cancel button of the panel around, Return its default
+// button (a focused command button presses itself; nothing from a table or
+// a text box). True when a button was pressed.
+bool HandleWindowKey(int window, QWidget* origin, int key);
 
 // User input entry points shared by widgets and the test driver
 int UserSetNumeric(Ctrl& ctrl, double value, bool commit);

@@ -215,6 +215,9 @@ enum {
     ATTR_PANEL_MENU_BAR,           // read-only: menu bar handle or 0
     ATTR_ACTIVE,                   // panel has the input focus
     ATTR_FLOATING,
+    ATTR_CANCEL_CTRL,              // button of the panel that Escape presses (0 none)
+    ATTR_DEFAULT_CTRL,             // button that Return presses (0 none); not from a
+                                   // table or text box, and a focused button presses itself
 
     // controls
     ATTR_CTRL_STYLE = 80,          // read-only: CTRL_* kind
@@ -253,6 +256,8 @@ enum {
     ATTR_SHOW_DIG_DISP,            // slide: show the digital display beside it
     ATTR_SLIDE_INC_ARROWS,
     ATTR_NUM_LIST_ITEMS,           // read-only: ring items / tree items
+    ATTR_DELETE_KEY_CTRL,          // tree/table: button of its panel that the Delete
+                                   // key presses while the control has the focus (0 none)
 
     // tree control, items, columns and cells
     ATTR_TREE_COLUMNS = 160,       // number of tree columns (>= 1)

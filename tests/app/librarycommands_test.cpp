@@ -138,6 +138,25 @@ TEST_F(LibraryCommandsTest, RecordsStillReferredToAreNotDeleted) {
   EXPECT_EQ(0, UiTest_PendingAnswers());
 }
 
+// The Delete key on a tree item is the Delete button: the same question,
+// and "No" deletes nothing.
+TEST_F(LibraryCommandsTest, DeleteKeyOnATreeItemAsksAsTheButtonDoes) {
+  AddPulse("kept");
+  AddPulse("gone");
+  RebuildLibraryTree();
+  Activate(Child("_PULSELIB", 1));
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DELETE));
+  ASSERT_EQ(1u, UiTest_Popups().size());
+  EXPECT_EQ("confirm", UiTest_Popups().back().kind);
+  EXPECT_EQ(2, PulseCount);
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DELETE));
+  ASSERT_EQ(1, PulseCount);
+  EXPECT_EQ("kept", PulseTable[0].name.str());
+  EXPECT_EQ(0, UiTest_PendingAnswers());
+}
+
 TEST_F(LibraryCommandsTest, MovesPassOverHiddenPulsesAndTheEditorFollowsItsRecord) {
   AddPulse("a");
   const int b = AddPulse("b");

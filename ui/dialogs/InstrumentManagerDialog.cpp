@@ -171,5 +171,7 @@ int BuildInstrumentManagerPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Fit(panel, kManagerPanel, 1));
   // Closing the window acts exactly like the close button.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, INSTRMAN_CMD_EXIT, CloseInstrumentManagerCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, INSTRMAN_CMD_EXIT));
+  CZ_UI_TRY(SetCtrlAttribute(panel, INSTRMAN_TREE_INSTR, ATTR_DELETE_KEY_CTRL, INSTRMAN_CMD_DEL));
   return panel;
 }
