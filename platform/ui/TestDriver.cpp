@@ -851,3 +851,22 @@ std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel)
     }
     return out;
 }
+
+std::vector<std::string> UiTest_AxisValueLabels(int panel, int control, int axis)
+{
+    std::vector<std::string> out;
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_GRAPH || !c->widget) return out;
+    const QSize size(std::max(1, c->width), std::max(1, c->height));
+    for (const GraphText& t : GraphTexts(*c, size, c->widget->font()))
+        if (t.kind == GraphText::VALUE_LABEL && t.axis == axis) out.push_back(StdStr(t.text));
+    return out;
+}
+
+std::string UiTest_TreeCellToolTip(int panel, int control, int item, int column)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TREE) return std::string();
+    QCoreApplication::processEvents();
+    return TreeCellToolTip(*c, item, column);
+}

@@ -202,3 +202,11 @@ struct UiTest_DimmingFault {
     std::string fault;
 };
 std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel);
+
+// The tooltip a tree cell shows: its whole text when the column cuts it,
+// else empty.
+std::string UiTest_TreeCellToolTip(int panel, int control, int item, int column);
+
+// The value labels a graph shows on an axis at its current size, in order
+// (empty when the axis or its labels are hidden).
+std::vector<std::string> UiTest_AxisValueLabels(int panel, int control, int axis);

@@ -168,6 +168,8 @@ struct Axis {
     bool labelsVisible = true;
     int scaling = VAL_LINEAR;
     bool gridVisible = true;
+    double labelGain = 1.0;   // a value label reads labelGain * value + labelOffset
+    double labelOffset = 0.0;
 };
 
 struct GraphCursor {
@@ -509,6 +511,9 @@ void SubmitTableCellEditor(Ctrl& ctrl, QWidget* editor);
 // would. A menu command calls it first: choosing a menu item takes no focus
 // from the cell being typed in, and the command must see what was typed.
 void SubmitOpenTableEditors();
+// The text a tree cell's tooltip shows: the whole cell text when its column
+// cuts it, else empty.
+std::string TreeCellToolTip(Ctrl& ctrl, int item, int column);
 // Folder browser trees: loads the sub-folders of item index when they are not
 // loaded yet; returns the number of items added.
 int LoadFolderChildren(Ctrl& ctrl, int index);

@@ -312,6 +312,8 @@ enum {
     ATTR_TOP_XAXIS_VISIBLE, ATTR_RIGHT_YAXIS_VISIBLE,
     ATTR_COPY_ORIGINAL_DATA,       // plots copy their arrays (always on)
     ATTR_NUM_PLOTS,                // read-only
+    ATTR_AXIS_LABEL_GAIN,          // axis (double): a value label shows gain * value + offset,
+    ATTR_AXIS_LABEL_OFFSET,        // so that the labels read in another unit than the plots
 
     // graph cursors (SetCursorAttribute)
     ATTR_CURSOR_MODE = 280,        // VAL_FREE_FORM / VAL_SNAP_TO_POINT
@@ -559,6 +561,9 @@ int AddTreeImage(int panel, int control, int bitmap); // returns the image index
 // item's tag is its full path. The user picking a folder raises
 // EVENT_SELECTION_CHANGE with data1 = item.
 int MakeFolderBrowser(int panel, int control, const char* rootPath);
+// Opens a folder browser's tree down to path (below its root) and makes that
+// folder, or the nearest one that exists, the active item; returns its index.
+int RevealFolder(int panel, int control, const char* path);
 
 // ---------------------------------------------------------------------------
 // Table. Cells hold typed values: numeric cells int or double (their data
@@ -654,6 +659,7 @@ int GetAxisRange(int panel, int control, int* xMode, double* xMin, double* xMax,
 // ATTR_XNAME-like attributes per axis: name, divisions, label visibility, scaling
 int SetAxisAttribute(int panel, int control, int axis, int attr, int value);
 int SetAxisAttribute(int panel, int control, int axis, int attr, const char* value);
+int SetAxisAttribute(int panel, int control, int axis, int attr, double value); // label gain, offset
 int GetAxisAttribute(int panel, int control, int axis, int attr, int* value);
 int GetAxisAttribute(int panel, int control, int axis, int attr, char* buffer, int bufferSize);
 // Cursors are 1-based; ATTR_NUM_CURSORS sets how many exist.

@@ -157,6 +157,22 @@ TEST_F(LibraryCommandsTest, DeleteKeyOnATreeItemAsksAsTheButtonDoes) {
   EXPECT_EQ(0, UiTest_PendingAnswers());
 }
 
+// Showing another record clears an error left on the status line, and only
+// an error.
+TEST_F(LibraryCommandsTest, ShowingARecordClearsAnOldError) {
+  AddPulse("one");
+  AddSequence("two");
+  RebuildLibraryTree();
+  for (const char* old : {"Error: Failed to Open VISA Device.", "Device Added."}) {
+    SetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, old);
+    cz::test::StatusLines().clear();
+    ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, Tree(), Child("_SEQLIB", 0), false));
+    ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, Tree(), Child("_PULSELIB", 0), false));
+    const bool cleared = !cz::test::StatusLines().empty() && cz::test::StatusLines().front().empty();
+    EXPECT_EQ(cleared, std::string(old).rfind("Error", 0) == 0) << old;
+  }
+}
+
 TEST_F(LibraryCommandsTest, MovesPassOverHiddenPulsesAndTheEditorFollowsItsRecord) {
   AddPulse("a");
   const int b = AddPulse("b");
