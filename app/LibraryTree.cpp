@@ -443,6 +443,18 @@ void RebuildLibraryTree() {
   ProcessDrawEvents();
 }
 
+namespace {
+
+// An error on the status line (a text the status line flashes as one)
+// belongs to what was shown before: showing another record clears it.
+void ClearStatusError() {
+  char text[512] = "";
+  if (GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, text, sizeof text) >= 0 && std::strstr(text, "Error") != nullptr)
+    Log_Status(1, "");
+}
+
+}  // namespace
+
 int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
                   int eventData2) {
   (void)callbackData;
@@ -452,6 +464,7 @@ int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eve
       item < 0)
     return 0;
   const LibrarySelection sel = SelectionOf(item);
+  if (sel.kind != LIBRARY_NONE) ClearStatusError();
   switch (sel.kind) {
     case LIBRARY_PULSE: ClickPulse(item, sel); break;
     case LIBRARY_SEQUENCE: ClickSequence(sel); break;

@@ -38,6 +38,8 @@ void SetControls(int createBrowser) {
   SetCtrlVal(INSTRMAN, INSTRMAN_NUM_SEL1, s.GpibBrd);
   SetCtrlVal(INSTRMAN, INSTRMAN_NUM_SEL2, s.GpibDev);
   SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, s.TempDir.c_str());
+  // The folder tree opens at the folder in use.
+  if (g_TempDirBrowserCtrl > 0) RevealFolder(GENERAL, g_TempDirBrowserCtrl, s.TempDir.c_str());
   SetCtrlVal(GENERAL, GENERAL_CHK_AUTOSAVE, s.SavePrjOnExit);
   SetCtrlVal(GENERAL, GENERAL_CHK_TRACE, s.AllowTrace);
 }

@@ -96,6 +96,10 @@ void WriteViewportTexts(const SequenceViewState& s, int64_t span) {
   char text[64];
   cz::SnprintfC(text, sizeof text, "Span: %4.3f MHz", rate / 1000000.0);
   SetCtrlVal(TAB_VIEW, TAB_VIEW_STR_FFTSPAN, text);
+  // The spectrum's display points 0 .. 500 read as frequencies in the
+  // span's unit, -rate/2 .. +rate/2.
+  SetAxisAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_GAIN, rate / 500.0 / 1e6);
+  SetAxisAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_OFFSET, -rate / 2.0 / 1e6);
 }
 
 // The colour scale beside the density plot: 1,000 lines over 1e-4 .. 1.

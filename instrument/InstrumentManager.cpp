@@ -381,8 +381,17 @@ int AddDeviceCb(int, int, int event, void*, int, int) {
       break;
   }
   const std::string comment = ReadText(INSTRMAN_STR_VISA_COMMENT);
-  AddInstrumentBranchItem(kManualBranchTag, label.c_str(), resource.c_str(), comment.c_str(), 0);
+  const int item = AddInstrumentBranchItem(kManualBranchTag, label.c_str(), resource.c_str(), comment.c_str(), 0);
   ReadInstrumentBranch(kManualBranchTag);
+  if (item >= 0) {
+    // The new device shows in its opened group, selected as a click on it
+    // would select it.
+    SetTreeItemAttribute(INSTRMAN, INSTRMAN_TREE_INSTR, BranchItem(kManualBranchTag), ATTR_COLLAPSED, 0);
+    SetActiveTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, item);
+    SetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_DEL, ATTR_DIMMED, 0);
+    g_Settings.ComposedResource.Assign(InstrumentItemResource(item));
+    g_Settings.RscComm.Assign(ItemText(item, 1));
+  }
   Log_Status(1, "Device Added.");
   return 0;
 }

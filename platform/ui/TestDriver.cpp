@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QApplication>
 #include <QPushButton>
@@ -98,6 +99,43 @@ int UiTest_FocusCtrl(int panel, int control)
     if (!c) return st;
     if (!UserCanOperate(*c) || !TakesFocus(*c)) return 0;
     TakeFocus(panel, control);
+    return 1;
+}
+
+int UiTest_PressKey(int panel, int control, int key)
+{
+    const int qtKey = key == UITEST_KEY_ESCAPE ? Qt::Key_Escape
+                      : key == UITEST_KEY_RETURN ? Qt::Key_Return
+                      : key == UITEST_KEY_DELETE ? Qt::Key_Delete
+                                                 : 0;
+    if (!qtKey) return UI_ERR_BAD_VALUE;
+    QWidget* target = nullptr;
+    if (control > 0) {
+        int st;
+        Ctrl* c = Find(panel, control, &st);
+        if (!c) return st;
+        if (!UserCanOperate(*c) || !TakesFocus(*c) || !TakeFocus(panel, control)) return 0;
+        c = FindCtrl(panel, control);
+        if (!c || !c->widget) return 0;
+        // The key goes where the focus went: a numeric's line edit, say.
+        target = c->widget;
+        QWidget* focused = target->window()->focusWidget();
+        if (focused && target->isAncestorOf(focused)) target = focused;
+    } else {
+        Panel* p = FindPanel(panel);
+        if (!p) return UI_ERR_BAD_PANEL;
+        QWidget* top = PanelTopWidget(*p);
+        target = top ? top->window() : nullptr;
+        if (!target) return 0;
+        if (QWidget* focused = target->focusWidget()) {
+            FocusQuiet quiet;
+            focused->clearFocus();
+        }
+    }
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::NoModifier);
+    if (target) QApplication::sendEvent(target, &release);
     return 1;
 }
 
@@ -759,4 +797,78 @@ std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel)
         }
     }
     return out;
+}
+
+namespace {
+
+// Whether the model lets a panel's controls take input: the panel, the
+// panels around it and the tab control that holds a page are not dimmed.
+bool PanelEnabledByModel(const Panel& p, int depth = 0)
+{
+    if (p.dimmed || depth > 64) return false;
+    if (p.tabOwnerPanel) {
+        const Ctrl* owner = FindCtrl(p.tabOwnerPanel, p.tabOwnerCtrl);
+        const Panel* ownerPanel = FindPanel(p.tabOwnerPanel);
+        return owner && ownerPanel && !owner->dimmed && PanelEnabledByModel(*ownerPanel, depth + 1);
+    }
+    const Panel* parent = p.parent ? FindPanel(p.parent) : nullptr;
+    return !p.parent || (parent && PanelEnabledByModel(*parent, depth + 1));
+}
+
+bool IsEntryKind(int kind)
+{
+    return kind == CTRL_STRING || kind == CTRL_NUMERIC || kind == CTRL_TEXT_BOX || kind == CTRL_RING;
+}
+
+} // namespace
+
+std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel)
+{
+    EnsureApp();
+    FlushDirty();
+    QCoreApplication::processEvents();
+    std::vector<UiTest_DimmingFault> out;
+    const Panel* p = FindPanel(panel);
+    if (!p) return out;
+    const bool panelEnabled = PanelEnabledByModel(*p);
+    const QColor field = QApplication::palette().color(QPalette::Disabled, QPalette::Base);
+    for (const auto& [id, c] : p->ctrls) {
+        const std::string where = p->constName + "." + c.constName;
+        QWidget* w = c.widget.data();
+        if (!w) continue;
+        const bool expected = panelEnabled && !c.dimmed;
+        if (w->isEnabled() != expected)
+            out.push_back({panel, id, where, expected ? "takes no input while its attribute says undimmed"
+                                                      : "takes input while dimmed"});
+        if (const QLabel* l = c.labelWidget.data(); l && l->isEnabled() != expected)
+            out.push_back({panel, id, where + " label", expected ? "drawn dimmed" : "not drawn dimmed"});
+        // A dimmed entry field shows the platform's disabled field colour
+        // just inside its frame.
+        if (!expected && IsEntryKind(c.kind) && w->isEnabled() == expected && w->width() > 6 && w->height() > 6) {
+            const QColor at = w->grab().toImage().pixelColor(2, 2);
+            if (at.rgb() != field.rgb())
+                out.push_back({panel, id, where, "dimmed on the field colour " + at.name().toStdString() +
+                                                     " instead of " + field.name().toStdString()});
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> UiTest_AxisValueLabels(int panel, int control, int axis)
+{
+    std::vector<std::string> out;
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_GRAPH || !c->widget) return out;
+    const QSize size(std::max(1, c->width), std::max(1, c->height));
+    for (const GraphText& t : GraphTexts(*c, size, c->widget->font()))
+        if (t.kind == GraphText::VALUE_LABEL && t.axis == axis) out.push_back(StdStr(t.text));
+    return out;
+}
+
+std::string UiTest_TreeCellToolTip(int panel, int control, int item, int column)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || c->kind != CTRL_TREE) return std::string();
+    QCoreApplication::processEvents();
+    return TreeCellToolTip(*c, item, column);
 }

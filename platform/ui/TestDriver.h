@@ -105,6 +105,13 @@ int UiTest_CommitTableCell(int panel, int control, Point cell, const char* value
 // units, then commits on release.
 int UiTest_DragGraphCursor(int panel, int control, int cursor, double x, double y, int steps);
 int UiTest_ChooseTabPage(int panel, int tabControl, int index);
+// A key pressed with the control holding the focus (given as a click or Tab
+// would; 0 when it takes none): the control handles it first, as with the
+// keyboard, then the window (Escape, Return and Delete press the buttons
+// their panels name). control 0 presses it on the panel with no control
+// focused.
+enum UiTest_Key { UITEST_KEY_ESCAPE = 1, UITEST_KEY_RETURN, UITEST_KEY_DELETE };
+int UiTest_PressKey(int panel, int control, int key);
 int UiTest_PressCloseBox(int panel);
 
 // ---------------------------------------------------------------------------
@@ -181,3 +188,25 @@ struct UiTest_VisibilityFault {
     bool expected;      // what the model says
 };
 std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel);
+
+// Dimming: the controls (and outside labels) of a panel whose widget takes
+// input while the model says dimmed, or refuses it while the model says
+// undimmed (a control is undimmed when neither it, nor its panel, nor a panel
+// or tab control around that is dimmed), and the dimmed entry fields
+// (string, numeric, text box, ring) not drawn on the platform's disabled
+// field colour.
+struct UiTest_DimmingFault {
+    int panel;
+    int control;
+    std::string where;  // "PANEL.CONTROL" or "PANEL.CONTROL label"
+    std::string fault;
+};
+std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel);
+
+// The tooltip a tree cell shows: its whole text when the column cuts it,
+// else empty.
+std::string UiTest_TreeCellToolTip(int panel, int control, int item, int column);
+
+// The value labels a graph shows on an axis at its current size, in order
+// (empty when the axis or its labels are hidden).
+std::vector<std::string> UiTest_AxisValueLabels(int panel, int control, int axis);

@@ -2,11 +2,13 @@
 // turns those a user makes (mouse press, Tab, Backtab, a mnemonic) into
 // EVENT_LOST_FOCUS / EVENT_GOT_FOCUS for the controls concerned. Focus moved
 // by the run-time itself (SetActiveCtrl, dimming, hiding or discarding the
-// focused control) is recorded but raises nothing.
+// focused control) is recorded but raises nothing. The dialog keys (Escape,
+// Return, Delete) that no control took press the buttons their panels name.
 #include "platform/ui/UiModel.h"
 
 #include <QApplication>
 #include <QEvent>
+#include <QAbstractButton>
 #include <QFocusEvent>
 #include <QObject>
 
@@ -82,7 +84,64 @@ protected:
     }
 };
 
+// Presses a button of the panel as a click does; false when it takes none.
+bool PressAsUser(int panel, int control)
+{
+    Ctrl* c = FindCtrl(panel, control);
+    if (!c || !UserCanOperate(*c)) return false;
+    auto* b = qobject_cast<QAbstractButton*>(c->widget.data());
+    if (!b || !b->isEnabled()) return false;
+    b->click();
+    return true;
+}
+
+// The panel that names the button for attr: the panel itself or the first
+// panel around it (the panel of a tab page's tab control, a child panel's
+// parent) that names one.
+int PanelNaming(int panel, int attr, int* button)
+{
+    for (int depth = 0; depth < 64 && panel; ++depth) {
+        const Panel* p = FindPanel(panel);
+        if (!p) return 0;
+        *button = LookInt(p->look, attr, 0);
+        if (*button > 0) return panel;
+        panel = p->tabOwnerPanel ? p->tabOwnerPanel : p->parent;
+    }
+    return 0;
+}
+
 } // namespace
+
+bool HandleWindowKey(int window, QWidget* origin, int key)
+{
+    int panel = 0, control = 0;
+    const bool onCtrl = origin && CtrlOfWidget(origin, &panel, &control);
+    if (!onCtrl) panel = origin ? PanelOfWidget(origin) : 0;
+    if (!panel) panel = window;
+    const Ctrl* c = onCtrl ? FindCtrl(panel, control) : nullptr;
+    switch (key) {
+    case Qt::Key_Delete: {
+        // Only from the tree or table itself, not from a cell's editor.
+        if (!c || (c->kind != CTRL_TREE && c->kind != CTRL_TABLE) || !UserCanOperate(*c)) return false;
+        const int button = LookInt(c->look, ATTR_DELETE_KEY_CTRL, 0);
+        return button > 0 && origin == c->widget.data() && PressAsUser(panel, button);
+    }
+    case Qt::Key_Escape: {
+        int button = 0;
+        const int owner = PanelNaming(panel, ATTR_CANCEL_CTRL, &button);
+        return owner && PressAsUser(owner, button);
+    }
+    case Qt::Key_Return: case Qt::Key_Enter: {
+        // A table confirms its cell and a text box takes a new line.
+        if (c && (c->kind == CTRL_TABLE || c->kind == CTRL_TEXT_BOX)) return false;
+        if (c && (c->kind == CTRL_COMMAND_BUTTON || c->kind == CTRL_PICTURE_BUTTON)) return PressAsUser(panel, control);
+        int button = 0;
+        const int owner = PanelNaming(panel, ATTR_DEFAULT_CTRL, &button);
+        return owner && PressAsUser(owner, button);
+    }
+    default: return false;
+    }
+}
 
 void InstallFocusWatch()
 {

@@ -130,7 +130,10 @@ std::vector<ValueLabel> ValueLabels(const Ctrl& c, const Frame& f, int axis, QSi
     for (int i = 0; i <= div; ++i) {
         const double v = f.xmin[axis] + (f.xmax[axis] - f.xmin[axis]) * i / div;
         const double px = Map(c, f, axis, v);
-        ValueLabel l{QString::fromStdString(cz::FormatC("%g", v)), {}, {}, px, true};
+        // A label at zero in its own unit reads 0, not the rounding error.
+        double shown = a.labelGain * v + a.labelOffset;
+        if (std::fabs(shown) < 1e-9 * std::fabs(a.labelGain * (f.xmax[axis] - f.xmin[axis]))) shown = 0.0;
+        ValueLabel l{QString::fromStdString(cz::FormatC("%g", shown)), {}, {}, px, true};
         const double w = std::ceil(fm.horizontalAdvance(l.text)) + 2;
         switch (axis) {
         case VAL_BOTTOM_XAXIS: l.box = QRectF(px - w / 2, f.area.bottom() + 2, w, 16); l.align = Qt::AlignHCenter | Qt::AlignTop; break;

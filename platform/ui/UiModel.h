@@ -168,6 +168,8 @@ struct Axis {
     bool labelsVisible = true;
     int scaling = VAL_LINEAR;
     bool gridVisible = true;
+    double labelGain = 1.0;   // a value label reads labelGain * value + labelOffset
+    double labelOffset = 0.0;
 };
 
 struct GraphCursor {
@@ -441,6 +443,12 @@ void RaiseMenuEvent(int menuBar, int item);
 void UserMoveFocus(int panel, int control);
 // Watches the widgets' focus changes; installed on first use of the run-time.
 void InstallFocusWatch();
+// A key (Qt::Key) that reached the window of panel `window` with origin
+// holding the focus (null: none) and that no control took: Delete presses the focused tree's or table's delete
+// button, Escape the cancel button of the panel around, Return its default
+// button (a focused command button presses itself; nothing from a table or
+// a text box). True when a button was pressed.
+bool HandleWindowKey(int window, QWidget* origin, int key);
 
 // User input entry points shared by widgets and the test driver
 int UserSetNumeric(Ctrl& ctrl, double value, bool commit);
@@ -504,6 +512,9 @@ void SubmitTableCellEditor(Ctrl& ctrl, QWidget* editor);
 // would. A menu command calls it first: choosing a menu item takes no focus
 // from the cell being typed in, and the command must see what was typed.
 void SubmitOpenTableEditors();
+// The text a tree cell's tooltip shows: the whole cell text when its column
+// cuts it, else empty.
+std::string TreeCellToolTip(Ctrl& ctrl, int item, int column);
 // Folder browser trees: loads the sub-folders of item index when they are not
 // loaded yet; returns the number of items added.
 int LoadFolderChildren(Ctrl& ctrl, int index);

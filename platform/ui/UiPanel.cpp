@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,6 +46,13 @@ protected:
         // The program decides what closing means (the panel's close event).
         e->ignore();
         RaisePanelEvent(handle_, EVENT_CLOSE, 0, 0);
+    }
+    // Keys that no control took: Escape, Return and Delete press the
+    // buttons their panels name.
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->modifiers() & ~Qt::KeypadModifier) return QWidget::keyPressEvent(e);
+        if (!HandleWindowKey(handle_, focusWidget(), e->key())) QWidget::keyPressEvent(e);
     }
 
 private:
@@ -154,7 +162,7 @@ const int kPanelLookAttrs[] = {
     ATTR_BACKCOLOR, ATTR_SCROLL_BAR_COLOR, ATTR_FRAME_COLOR, ATTR_TITLEBAR_VISIBLE,
     ATTR_TITLEBAR_THICKNESS, ATTR_FRAME_THICKNESS, ATTR_FRAME_STYLE, ATTR_SIZABLE,
     ATTR_CAN_MINIMIZE, ATTR_CAN_MAXIMIZE, ATTR_CLOSE_ITEM_VISIBLE, ATTR_MOVABLE,
-    ATTR_SCROLL_BARS, ATTR_FLOATING,
+    ATTR_SCROLL_BARS, ATTR_FLOATING, ATTR_CANCEL_CTRL, ATTR_DEFAULT_CTRL,
 };
 
 bool IsPanelLookAttr(int attr)

@@ -395,6 +395,26 @@ int SetAxisAttribute(int panel, int control, int axis, int attr, int value)
     return 0;
 }
 
+int SetAxisAttribute(int panel, int control, int axis, int attr, double value)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Graph(panel, control, &st);
+    if (!c) return st;
+    if (!ValidAxis(axis) || !std::isfinite(value)) return UI_ERR_BAD_VALUE;
+    Axis& a = c->graph.axes[axis];
+    switch (attr) {
+    case ATTR_AXIS_LABEL_GAIN:
+        if (value == 0.0) return UI_ERR_BAD_VALUE;
+        a.labelGain = value;
+        break;
+    case ATTR_AXIS_LABEL_OFFSET: a.labelOffset = value; break;
+    default: return UI_ERR_BAD_ATTRIBUTE;
+    }
+    UpdateGraphWidget(*c);
+    return 0;
+}
+
 int SetAxisAttribute(int panel, int control, int axis, int attr, const char* value)
 {
     UI_CALL();

@@ -64,8 +64,13 @@ public:
             // Button and picture cells draw their image themselves.
             if (cell->Picture().isNull() || cell->type == VAL_CELL_BUTTON || cell->type == VAL_CELL_PICTURE) return {};
             return cell->Picture();
-        case Qt::ForegroundRole: return QColor::fromRgb(QRgb(cell->dimmed ? 0x909090 : cell->textColor & 0xFFFFFF));
+        // A dimmed cell, or any cell of a dimmed table, in the platform's
+        // disabled colours whatever its own.
+        case Qt::ForegroundRole:
+            if (Dimmed(*cell)) return QApplication::palette().color(QPalette::Disabled, QPalette::Text);
+            return QColor::fromRgb(QRgb(cell->textColor & 0xFFFFFF));
         case Qt::BackgroundRole:
+            if (Dimmed(*cell)) return QApplication::palette().color(QPalette::Disabled, QPalette::Base);
             return (cell->bgColor & VAL_TRANSPARENT) ? QVariant() : QVariant(QColor::fromRgb(QRgb(cell->bgColor)));
         case Qt::FontRole: {
             if (!cell->Attrs().count(ATTR_TEXT_FONT) && !cell->Attrs().count(ATTR_TEXT_POINT_SIZE) &&
@@ -125,6 +130,12 @@ public:
         if (role != Qt::EditRole || !LiveCell(panel_, control_, index)) return false;
         const QByteArray text = v.toString().toUtf8();
         return TableCommitTextAsUser(panel_, control_, Point{index.column() + 1, index.row() + 1}, text.constData()) > 0;
+    }
+    bool Dimmed(const TableCell& cell) const
+    {
+        if (cell.dimmed) return true;
+        const Ctrl* c = FindCtrl(panel_, control_);
+        return c && c->widget && !c->widget->isEnabled();
     }
     void Sync(int rows, int cols)
     {
@@ -256,7 +267,7 @@ private:
         b.palette = option.palette;
         if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
             b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
-        b.palette.setColor(QPalette::ButtonText, QColor::fromRgb(QRgb(cell.dimmed ? 0x909090 : cell.textColor & 0xFFFFFF)));
+        b.palette.setColor(QPalette::ButtonText, cell.dimmed ? QApplication::palette().color(QPalette::Disabled, QPalette::ButtonText) : QColor::fromRgb(QRgb(cell.textColor & 0xFFFFFF)));
         if (!cell.Picture().isNull()) {
             b.icon = QIcon(cell.Picture());
             const int side = std::max(1, b.rect.height() - 4);

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QTreeWidgetItemIterator>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
@@ -85,6 +88,35 @@ protected:
         QPoint inCtrl = viewport()->mapTo(this, e->position().toPoint());
         RaiseCtrlEvent(panel_, control_, EVENT_LEFT_DOUBLE_CLICK, inCtrl.y(), inCtrl.x());
         if (c->tree.active >= 0) RaiseCtrlEvent(panel_, control_, EVENT_COMMIT, c->tree.active, 0);
+    }
+
+    // A cell text cut by its column shows whole as its tooltip.
+    bool viewportEvent(QEvent* e) override
+    {
+        if (e->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(e);
+        auto* help = static_cast<QHelpEvent*>(e);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (!text.isEmpty() && CutText(index)) QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+        else QToolTip::hideText();
+        return true;
+    }
+
+public:
+    // Whether the cell's text is wider than the room its column leaves it.
+    QModelIndex IndexOf(int item, int column) const
+    {
+        for (QTreeWidgetItemIterator wi(const_cast<TreeView*>(this)); *wi; ++wi)
+            if ((*wi)->data(0, kIndexRole).toInt() == item) return indexFromItem(*wi, column);
+        return {};
+    }
+    bool CutText(const QModelIndex& index) const
+    {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = visualRect(index);
+        const QSize need = itemDelegateForIndex(index)->sizeHint(option, index);
+        return need.width() > option.rect.width();
     }
 
 private:
@@ -173,7 +205,10 @@ void FlushTree(Ctrl& c)
     while (*wi) {
         int i = (*wi)->data(0, kIndexRole).toInt();
         (*wi)->setExpanded(!t.items[size_t(i)].collapsed);
-        if (i == t.active) w->setCurrentItem(*wi);
+        if (i == t.active) {
+            w->setCurrentItem(*wi);
+            w->scrollToItem(*wi);
+        }
         ++wi;
     }
     w->syncing = false;
@@ -684,6 +719,48 @@ int AddTreeImage(int panel, int control, int bitmap)
     c->tree.images.push_back(QPixmap::fromImage(it->second));
     MarkDirty(*c);
     return int(c->tree.images.size()) - 1;
+}
+
+std::string cz::ui::TreeCellToolTip(Ctrl& c, int item, int column)
+{
+    FlushTree(c);
+    auto* w = dynamic_cast<TreeView*>(c.widget.data());
+    if (!w) return std::string();
+    const QModelIndex index = w->IndexOf(item, column);
+    return index.isValid() && w->CutText(index) ? StdStr(index.data(Qt::DisplayRole).toString()) : std::string();
+}
+
+int RevealFolder(int panel, int control, const char* path)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeData& t = c->tree;
+    if (!t.folderBrowser || t.items.empty() || !path) return UI_ERR_BAD_VALUE;
+    if (!QDir::isAbsolutePath(QStr(path))) return UI_ERR_FILE;
+    const QString target = QDir::cleanPath(QDir(QStr(path)).absolutePath());
+    const QString root = QStr(t.items[0].tag);
+    if (target != root && !target.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/')))
+        return UI_ERR_FILE;
+    // Down from the root, one folder level at a time, reading each level
+    // and opening the folder on the way.
+    int at = 0;
+    while (QStr(t.items[size_t(at)].tag) != target) {
+        LoadFolderChildren(*c, at);
+        t.items[size_t(at)].collapsed = false;
+        int next = -1;
+        for (int i = at + 1; i < SubtreeEnd(t, at) && next < 0; ++i) {
+            if (t.items[size_t(i)].level != t.items[size_t(at)].level + 1) continue;
+            const QString tag = QStr(t.items[size_t(i)].tag);
+            if (target == tag || target.startsWith(tag + QLatin1Char('/'))) next = i;
+        }
+        if (next < 0) break; // the rest of the path is no folder: the nearest one
+        at = next;
+    }
+    t.active = at;
+    MarkDirty(*c);
+    return at;
 }
 
 int MakeFolderBrowser(int panel, int control, const char* rootPath)

@@ -4,6 +4,7 @@
 #include "platform/ui/UiModel.h"
 #include <cmath>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -137,27 +138,44 @@ Qt::Alignment Justify(int j)
     }
 }
 
+// The colours the platform draws a disabled control with: its text and,
+// for the entry kinds (string, numeric, text box, ring), its field.
+QString DisabledTextCss(QPalette::ColorRole role)
+{
+    return QApplication::palette().color(QPalette::Disabled, role).name();
+}
+
+// The rule that a dimmed control (or one on a dimmed panel) follows: a
+// widget's own colours would otherwise hide that it takes no input.
+QString DimmedRule(const char* selector, QPalette::ColorRole text, bool field)
+{
+    QString rule = QStringLiteral("%1:disabled{color:%2;").arg(QLatin1String(selector), DisabledTextCss(text));
+    if (field) rule += QStringLiteral("background-color:%1;").arg(DisabledTextCss(QPalette::Base));
+    return rule + QLatin1Char('}');
+}
+
 // A command button's caption colour (label colour, else text colour) and its
 // face in ATTR_BACKCOLOR: a raised face a shade lighter at the top, darker
-// while pressed; a transparent face shows only the caption or picture.
+// while pressed; a transparent face shows only the caption or picture. A
+// dimmed button keeps its face and greys its caption.
 QString ButtonCss(const AttrMap& look)
 {
     QString rule;
     if (look.count(ATTR_LABEL_COLOR)) rule += QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0)));
     else if (look.count(ATTR_TEXT_COLOR)) rule += QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_TEXT_COLOR, 0)));
-    if (!look.count(ATTR_BACKCOLOR)) return rule;
+    const QString dimmed = DimmedRule("QPushButton", QPalette::ButtonText, false);
+    if (!look.count(ATTR_BACKCOLOR)) return rule.isEmpty() ? rule : QStringLiteral("QPushButton{%1}%2").arg(rule, dimmed);
     const int face = LookInt(look, ATTR_BACKCOLOR, 0xC0C0C0);
     if (face & VAL_TRANSPARENT)
         return QStringLiteral("QPushButton{%1background-color:transparent;border:none;}"
-                              "QPushButton:pressed{border:1px solid #808080;}")
-            .arg(rule);
+                              "QPushButton:pressed{border:1px solid #808080;}%2")
+            .arg(rule, dimmed);
     const QColor base = QColor::fromRgb(QRgb(face & 0xFFFFFF));
     const QString light = base.lighter(115).name(), dark = base.darker(150).name(), down = base.darker(115).name();
     return QStringLiteral("QPushButton{%1background-color:qlineargradient(x1:0,y1:0,x2:0,y2:1,stop:0 %2,stop:1 %3);"
                           "border:1px solid %4;border-radius:2px;padding:1px 4px;}"
-                          "QPushButton:pressed{background-color:%5;}"
-                          "QPushButton:disabled{color:#909090;}")
-        .arg(rule, light, base.name(), dark, down);
+                          "QPushButton:pressed{background-color:%5;}%6")
+        .arg(rule, light, base.name(), dark, down, dimmed);
 }
 
 } // namespace
@@ -340,13 +358,15 @@ void ApplyLook(Ctrl& c)
     QString css;
     switch (c.kind) {
     case CTRL_STRING: case CTRL_NUMERIC: case CTRL_TEXT_BOX: case CTRL_RING:
-        css = QStringLiteral("color:%1;background-color:%2;border:%3;")
+        css = QStringLiteral("*{color:%1;background-color:%2;border:%3;}")
                   .arg(ColorCss(textColor), ColorCss(bg),
                        (frame & VAL_TRANSPARENT) ? QStringLiteral("none")
-                                                 : QStringLiteral("1px solid ") + ColorCss(frame));
+                                                 : QStringLiteral("1px solid ") + ColorCss(frame)) +
+              DimmedRule("*", QPalette::Text, true);
         break;
     case CTRL_TEXT_MSG:
-        css = QStringLiteral("color:%1;background-color:%2;").arg(ColorCss(textColor), ColorCss(bg));
+        css = QStringLiteral("*{color:%1;background-color:%2;}").arg(ColorCss(textColor), ColorCss(bg)) +
+              DimmedRule("*", QPalette::WindowText, false);
         static_cast<QLabel*>(w)->setAlignment(Justify(LookInt(look, ATTR_TEXT_JUSTIFY, 0)));
         break;
     case CTRL_DECORATION:
@@ -354,7 +374,8 @@ void ApplyLook(Ctrl& c)
                   .arg(ColorCss(LookInt(look, ATTR_BACKCOLOR, VAL_TRANSPARENT)), ColorCss(frame));
         break;
     case CTRL_CHECK_BOX: case CTRL_RADIO_BUTTON:
-        css = QStringLiteral("color:%1;").arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0)));
+        css = QStringLiteral("*{color:%1;}").arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0))) +
+              DimmedRule("*", QPalette::WindowText, false);
         w->setFont(MakeFont(look, ATTR_LABEL_FONT, ATTR_LABEL_POINT_SIZE, ATTR_LABEL_BOLD,
                             ATTR_LABEL_ITALIC, 0, 0, "NIDialog"));
         ApplyGeometry(c); // the label follows its font
@@ -362,7 +383,8 @@ void ApplyLook(Ctrl& c)
     case CTRL_TOGGLE_BUTTON: {
         int col = c.num != 0 ? LookInt(look, ATTR_ON_COLOR, 0x00C000) : LookInt(look, ATTR_OFF_COLOR, 0xC0C0C0);
         css = QStringLiteral("QPushButton{color:%1;background-color:%2;border:1px solid #808080;}")
-                  .arg(ColorCss(textColor), ColorCss(col));
+                  .arg(ColorCss(textColor), ColorCss(col)) +
+              DimmedRule("QPushButton", QPalette::ButtonText, false);
         break;
     }
     case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON: css = ButtonCss(look); break;
@@ -379,9 +401,10 @@ void ApplyLook(Ctrl& c)
         QLabel* l = c.labelWidget;
         l->setFont(MakeFont(look, ATTR_LABEL_FONT, ATTR_LABEL_POINT_SIZE, ATTR_LABEL_BOLD,
                             ATTR_LABEL_ITALIC, 0, 0, "NIDialog"));
-        l->setStyleSheet(QStringLiteral("color:%1;background-color:%2;")
+        l->setStyleSheet(QStringLiteral("*{color:%1;background-color:%2;}")
                              .arg(ColorCss(LookInt(look, ATTR_LABEL_COLOR, 0x000000)),
-                                  ColorCss(LookInt(look, ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT))));
+                                  ColorCss(LookInt(look, ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT))) +
+                         DimmedRule("*", QPalette::WindowText, false));
         PlaceLabel(c);
     }
     std::string tip = LookText(look, ATTR_TOOLTIP_TEXT, "");

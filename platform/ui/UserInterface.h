@@ -215,6 +215,9 @@ enum {
     ATTR_PANEL_MENU_BAR,           // read-only: menu bar handle or 0
     ATTR_ACTIVE,                   // panel has the input focus
     ATTR_FLOATING,
+    ATTR_CANCEL_CTRL,              // button of the panel that Escape presses (0 none)
+    ATTR_DEFAULT_CTRL,             // button that Return presses (0 none); not from a
+                                   // table or text box, and a focused button presses itself
 
     // controls
     ATTR_CTRL_STYLE = 80,          // read-only: CTRL_* kind
@@ -253,6 +256,8 @@ enum {
     ATTR_SHOW_DIG_DISP,            // slide: show the digital display beside it
     ATTR_SLIDE_INC_ARROWS,
     ATTR_NUM_LIST_ITEMS,           // read-only: ring items / tree items
+    ATTR_DELETE_KEY_CTRL,          // tree/table: button of its panel that the Delete
+                                   // key presses while the control has the focus (0 none)
 
     // tree control, items, columns and cells
     ATTR_TREE_COLUMNS = 160,       // number of tree columns (>= 1)
@@ -307,6 +312,8 @@ enum {
     ATTR_TOP_XAXIS_VISIBLE, ATTR_RIGHT_YAXIS_VISIBLE,
     ATTR_COPY_ORIGINAL_DATA,       // plots copy their arrays (always on)
     ATTR_NUM_PLOTS,                // read-only
+    ATTR_AXIS_LABEL_GAIN,          // axis (double): a value label shows gain * value + offset,
+    ATTR_AXIS_LABEL_OFFSET,        // so that the labels read in another unit than the plots
 
     // graph cursors (SetCursorAttribute)
     ATTR_CURSOR_MODE = 280,        // VAL_FREE_FORM / VAL_SNAP_TO_POINT
@@ -554,6 +561,9 @@ int AddTreeImage(int panel, int control, int bitmap); // returns the image index
 // item's tag is its full path. The user picking a folder raises
 // EVENT_SELECTION_CHANGE with data1 = item.
 int MakeFolderBrowser(int panel, int control, const char* rootPath);
+// Opens a folder browser's tree down to path (below its root) and makes that
+// folder, or the nearest one that exists, the active item; returns its index.
+int RevealFolder(int panel, int control, const char* path);
 
 // ---------------------------------------------------------------------------
 // Table. Cells hold typed values: numeric cells int or double (their data
@@ -649,6 +659,7 @@ int GetAxisRange(int panel, int control, int* xMode, double* xMin, double* xMax,
 // ATTR_XNAME-like attributes per axis: name, divisions, label visibility, scaling
 int SetAxisAttribute(int panel, int control, int axis, int attr, int value);
 int SetAxisAttribute(int panel, int control, int axis, int attr, const char* value);
+int SetAxisAttribute(int panel, int control, int axis, int attr, double value); // label gain, offset
 int GetAxisAttribute(int panel, int control, int axis, int attr, int* value);
 int GetAxisAttribute(int panel, int control, int axis, int attr, char* buffer, int bufferSize);
 // Cursors are 1-based; ATTR_NUM_CURSORS sets how many exist.

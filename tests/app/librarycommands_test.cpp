@@ -138,6 +138,41 @@ TEST_F(LibraryCommandsTest, RecordsStillReferredToAreNotDeleted) {
   EXPECT_EQ(0, UiTest_PendingAnswers());
 }
 
+// The Delete key on a tree item is the Delete button: the same question,
+// and "No" deletes nothing.
+TEST_F(LibraryCommandsTest, DeleteKeyOnATreeItemAsksAsTheButtonDoes) {
+  AddPulse("kept");
+  AddPulse("gone");
+  RebuildLibraryTree();
+  Activate(Child("_PULSELIB", 1));
+  UiTest_QueueConfirm(false);
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DELETE));
+  ASSERT_EQ(1u, UiTest_Popups().size());
+  EXPECT_EQ("confirm", UiTest_Popups().back().kind);
+  EXPECT_EQ(2, PulseCount);
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DELETE));
+  ASSERT_EQ(1, PulseCount);
+  EXPECT_EQ("kept", PulseTable[0].name.str());
+  EXPECT_EQ(0, UiTest_PendingAnswers());
+}
+
+// Showing another record clears an error left on the status line, and only
+// an error.
+TEST_F(LibraryCommandsTest, ShowingARecordClearsAnOldError) {
+  AddPulse("one");
+  AddSequence("two");
+  RebuildLibraryTree();
+  for (const char* old : {"Error: Failed to Open VISA Device.", "Device Added."}) {
+    SetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, old);
+    cz::test::StatusLines().clear();
+    ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, Tree(), Child("_SEQLIB", 0), false));
+    ASSERT_EQ(1, UiTest_ClickTreeItem(PANEL_MAIN, Tree(), Child("_PULSELIB", 0), false));
+    const bool cleared = !cz::test::StatusLines().empty() && cz::test::StatusLines().front().empty();
+    EXPECT_EQ(cleared, std::string(old).rfind("Error", 0) == 0) << old;
+  }
+}
+
 TEST_F(LibraryCommandsTest, MovesPassOverHiddenPulsesAndTheEditorFollowsItsRecord) {
   AddPulse("a");
   const int b = AddPulse("b");

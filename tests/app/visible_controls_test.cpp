@@ -1,7 +1,9 @@
 // Every control of every panel is drawn exactly when the run-time says it
-// is visible: after start-up, after each page of the main window is shown
-// and after each dialog is opened. Controls built hidden (the Sequence
-// Editor's lock pictures, among others) stay hidden until made visible.
+// is visible, and takes input exactly when neither it nor its panel is
+// dimmed (a dimmed field drawn in the platform's disabled colours): after
+// start-up, after each page of the main window is shown and after each
+// dialog is opened. Controls built hidden (the Sequence Editor's lock
+// pictures, among others) stay hidden until made visible.
 #include <QWidget>
 
 #include <string>
@@ -15,6 +17,7 @@
 #include "app/Records.h"
 #include "instrument/FileBrowser.h"
 #include "tests/support/StartupHome.h"
+#include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/SequenceEditorPage.h"
 
 namespace {
@@ -29,6 +32,8 @@ class VisibleControlsTest : public cz::test::StartupHomeTest {
       for (const UiTest_VisibilityFault& f : UiTest_VisibilityFaults(panel))
         ADD_FAILURE() << when << ": " << f.where << " is " << (f.drawn ? "drawn" : "not drawn")
                       << " while its visible attribute and panel say " << (f.expected ? "drawn" : "hidden");
+      for (const UiTest_DimmingFault& f : UiTest_DimmingFaults(panel))
+        ADD_FAILURE() << when << ": " << f.where << " " << f.fault;
     }
     return panels;
   }
@@ -76,6 +81,13 @@ TEST_F(VisibleControlsTest, HiddenControlsStayHiddenOnEveryPageAndDialog) {
     Choose(item);
     ExpectDrawnAsModelled("after menu item " + std::to_string(item));
   }
+  // The Data Source Editor with a new source that "+" left unselected: its
+  // fields are dimmed, as the walk checks, and refuse the focus.
+  UiTest_ClickCtrl(DATAEDIT, DATAEDIT_CMD_ADD);
+  ASSERT_EQ(Attr(DATAEDIT, DATAEDIT_STR_NAME, ATTR_DIMMED), 1);
+  EXPECT_EQ(UiTest_FocusCtrl(DATAEDIT, DATAEDIT_STR_NAME), 0);
+  EXPECT_FALSE(UiTest_Widget(DATAEDIT, DATAEDIT_STR_NAME)->isEnabled());
+  ExpectDrawnAsModelled("after a new data source");
   EXPECT_GT(BuildProgressPanel(0), 0);
   EXPECT_GT(BuildFileBrowserPanel(0), 0);
   for (int panel : UiTest_Panels()) {

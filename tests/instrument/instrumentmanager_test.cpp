@@ -167,6 +167,27 @@ TEST_F(InstrumentManagerTest, AddKeepsLabelsUniqueAndTheListHoldsThirtyTwo) {
   EXPECT_TRUE(Log().HasStatus("Device Deleted."));
 }
 
+// A device added by hand shows in its opened group, selected; a resource
+// string its column cuts shows whole as the tooltip.
+TEST_F(InstrumentManagerTest, AddedDeviceShowsSelectedAndCutResourcesWhole) {
+  DisplayPanel(INSTRMAN);
+  SetTreeItemAttribute(INSTRMAN, INSTRMAN_TREE_INSTR, Branch(kManualBranchTag), ATTR_COLLAPSED, 1);
+  AddOther("ASRL1::INSTR");
+  const std::string longer = "TCPIP0::instrument-with-a-long-name.laboratory.example::40867::SOCKET";
+  AddOther(longer.c_str());
+  int collapsed = -1, active = -1;
+  GetTreeItemAttribute(INSTRMAN, INSTRMAN_TREE_INSTR, Branch(kManualBranchTag), ATTR_COLLAPSED, &collapsed);
+  EXPECT_EQ(collapsed, 0);
+  GetActiveTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, &active);
+  EXPECT_EQ(active, Child(kManualBranchTag, 1));
+  EXPECT_EQ(g_Settings.ComposedResource.str(), longer);
+  int dimmed = -1;
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_DEL, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 0);
+  EXPECT_EQ(UiTest_TreeCellToolTip(INSTRMAN, INSTRMAN_TREE_INSTR, Child(kManualBranchTag, 1), 0), longer);
+  EXPECT_EQ(UiTest_TreeCellToolTip(INSTRMAN, INSTRMAN_TREE_INSTR, Child(kManualBranchTag, 0), 0), "");
+}
+
 TEST_F(InstrumentManagerTest, SelectDeselectAndALostInstrument) {
   SimOptions opt;
   opt.model = "Kaldra";

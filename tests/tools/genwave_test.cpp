@@ -152,9 +152,42 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
   r = Tool("--project '" + broken + "' --sequence 'Radar one' --out '" + dir_.File("out.wv") + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("*** Error setting up jitter for pulse 'Pulse'"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find("*** No previous jitter data available for jitter 1"), std::string::npos);
+  EXPECT_NE(r.err.find("*** No previous jitter data available for jitter 1"), std::string::npos) << r.err;
   EXPECT_TRUE(ReadFileBytes(dir_.File("out.wv")) == "previous");
   EXPECT_TRUE(TempFolderEmpty());
+}
+
+// What a user reads in a terminal: usage on request, the option that is
+// wrong, each failure line once, the system's reason, the file as given.
+TEST_F(GenwaveTest, MessagesNameTheUsersInputOnce) {
+  ToolRun r = Tool("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("usage: cadenza-genwave", 0), 0u) << r.out;
+  EXPECT_EQ(r.err, "");
+
+  r = Tool("--project x.prj --bogus");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("unknown option '--bogus'"), std::string::npos) << r.err;
+
+  const auto count = [](const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  const std::string missing = dir_.File("missing.prj");
+  r = Tool("--project '" + missing + "' --sequence 'Radar one'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(count(r.out + r.err, "*** Cannot load project '" + missing + "': No such file or directory."), 1)
+      << r.out << r.err;
+
+  // A file that is no project: every line names it as given, none the copy.
+  const std::string broken = dir_.File("broken.prj");
+  ASSERT_TRUE(cz::test::WriteFileBytes(broken, "<project"));
+  r = Tool("--project '" + broken + "' --sequence 'Radar one'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Loading project file '" + broken + "'"), std::string::npos) << r.out;
+  EXPECT_EQ(count(r.out + r.err, "*** Cannot load project '" + broken + "'."), 1) << r.err;
+  EXPECT_EQ((r.out + r.err).find("cadenza-genwave-"), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 // builds it as the Sequence Editor's Generate does, without drawing and
 // without a report, into --out or else the sequence's own waveform file
 // (a relative one taken from the home path, as in the program).
-// The message log goes to standard output. Exit status 0 on success, 1 on
-// failure; the line that names the failure is repeated on standard error.
+// The message log goes to standard output, its failure lines ("*** " log
+// lines, "Error: " status texts) to standard error instead, each once. Exit
+// status 0 on success (and for --help), 1 on failure.
 //
 // The temporary sample files are made in a fresh folder under $TMPDIR (or
-// /tmp) and deleted with it at exit; the project is read from a copy there.
+// /tmp) and deleted with it at exit; the project is read from a copy there,
+// which every line names by the file the user gave.
 #include <unistd.h>
 
 #include <climits>
@@ -38,24 +40,54 @@ namespace {
 constexpr double kWaveLibVersion = 2.2;
 constexpr int kSelfTestSlot = 5;
 
-// The last line that names a failure: a "*** " log line or an "Error: "
-// status text.
-std::string g_failure;
+constexpr const char* kUsage = "usage: cadenza-genwave --project FILE.prj --sequence NAME [--out FILE.wv]\n";
+
+// Whether a failure line has been written to standard error.
+bool g_failureShown = false;
+// The project's copy in the run's folder and the path the user gave for it.
+std::string g_copyPath;
+std::string g_userPath;
+
+// The line with every mention of the project's copy replaced by the user's path.
+std::string AsUserSees(const char* text) {
+  std::string line = text;
+  if (g_copyPath.empty()) return line;
+  for (std::size_t at = line.find(g_copyPath); at != std::string::npos;
+       at = line.find(g_copyPath, at + g_userPath.size()))
+    line.replace(at, g_copyPath.size(), g_userPath);
+  return line;
+}
+
+void ShowFailure(const std::string& line) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  g_failureShown = true;
+}
 
 void LogToStdout(const char* text) {
-  std::fputs(text, stdout);
+  const std::string line = AsUserSees(text);
+  if (line.find("*** ") != std::string::npos) {
+    ShowFailure(line);
+    return;
+  }
+  std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
-  if (std::strstr(text, "*** ") != nullptr) g_failure = text;
 }
 
 void StatusToStdout(const char* text) {
   if (text[0] == '\0') return;
-  std::printf("Status: %s\n", text);
-  if (std::strncmp(text, "Error: ", 7) == 0 && g_failure.empty()) g_failure = text;
+  const std::string line = AsUserSees(text);
+  if (line.rfind("Error: ", 0) == 0) {
+    ShowFailure(line);
+    return;
+  }
+  std::printf("Status: %s\n", line.c_str());
 }
 
-void Usage() {
-  std::fputs("usage: cadenza-genwave --project FILE.prj --sequence NAME [--out FILE.wv]\n", stderr);
+int UsageError(const std::string& what) {
+  std::fprintf(stderr, "cadenza-genwave: %s\n%s", what.c_str(), kUsage);
+  return 1;
 }
 
 // The build tree keeps its plug-ins in <build>/Plugins, beside the tools
@@ -89,10 +121,10 @@ struct RunTempDir {
   }
 };
 
+// Ends a failed run; the fallback names the failure when no line did.
 int Fail(const char* fallback) {
-  const std::string& line = g_failure.empty() ? std::string(fallback) : g_failure;
+  if (!g_failureShown) ShowFailure(fallback);
   std::fflush(stdout);
-  std::fprintf(stderr, "%s\n", line.c_str());
   return 1;
 }
 
@@ -103,22 +135,21 @@ int main(int argc, char** argv) {
   const char* sequence = nullptr;
   const char* out = nullptr;
   for (int i = 1; i < argc; ++i) {
-    const bool hasValue = i + 1 < argc;
-    if (std::strcmp(argv[i], "--project") == 0 && hasValue) {
-      project = argv[++i];
-    } else if (std::strcmp(argv[i], "--sequence") == 0 && hasValue) {
-      sequence = argv[++i];
-    } else if (std::strcmp(argv[i], "--out") == 0 && hasValue) {
-      out = argv[++i];
-    } else {
-      Usage();
-      return 1;
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
     }
+    const char** value = std::strcmp(arg, "--project") == 0    ? &project
+                         : std::strcmp(arg, "--sequence") == 0 ? &sequence
+                         : std::strcmp(arg, "--out") == 0      ? &out
+                                                               : nullptr;
+    if (value == nullptr) return UsageError(std::string("unknown option '") + arg + "'");
+    if (i + 1 >= argc) return UsageError(std::string("option '") + arg + "' needs a value");
+    *value = argv[++i];
   }
-  if (project == nullptr || sequence == nullptr) {
-    Usage();
-    return 1;
-  }
+  if (project == nullptr) return UsageError("missing option '--project'");
+  if (sequence == nullptr) return UsageError("missing option '--sequence'");
 
   Log_SetLogSink(LogToStdout);
   Log_SetStatusSink(StatusToStdout);
@@ -146,7 +177,14 @@ int main(int argc, char** argv) {
   // in the run's folder keeps the user's project folder untouched.
   std::error_code copyError;
   const std::string copy = temp.path + "/" + fs::path(project).filename().string();
-  if (!fs::copy_file(project, copy, copyError) || !LoadProject(PulseTable, SequenceTable, copy.c_str(), 0)) {
+  if (!fs::copy_file(project, copy, copyError)) {
+    // The system's reason: a missing file, a folder, no permission.
+    Log_Message(5, "*** Cannot load project '", project, "': ", copyError.message().c_str(), ".");
+    return Fail("*** Cannot load project.");
+  }
+  g_copyPath = copy;
+  g_userPath = project;
+  if (!LoadProject(PulseTable, SequenceTable, copy.c_str(), 0)) {
     Log_Message(3, "*** Cannot load project '", project, "'.");
     return Fail("*** Cannot load project.");
   }

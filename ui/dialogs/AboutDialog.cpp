@@ -67,5 +67,6 @@ int BuildAboutPanel(int parent) {
   CZ_UI_TRY(panel);
   // Closing the window acts exactly like the close button.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, ABOUT_CMD_CLOSEABOUT, CloseAboutCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, ABOUT_CMD_CLOSEABOUT));
   return panel;
 }

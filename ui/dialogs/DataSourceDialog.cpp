@@ -109,5 +109,9 @@ int BuildDataSourceEditorPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Order(panel, kDataEditFront, static_cast<int>(std::size(kDataEditFront)), kDataEditFocus,
                              static_cast<int>(std::size(kDataEditFocus))));
   CZ_UI_TRY(PanelBuild_Fit(panel, kDataEditPanel, parent == 0 ? 1 : 0));
+  // No close box, but the keys: Escape and Return close, Delete deletes.
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_CANCEL_CTRL, DATAEDIT_CMD_EXIT));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, DATAEDIT_CMD_EXIT));
+  CZ_UI_TRY(SetCtrlAttribute(panel, DATAEDIT_TREE_DATA, ATTR_DELETE_KEY_CTRL, DATAEDIT_CMD_DEL));
   return panel;
 }

@@ -269,5 +269,6 @@ int BuildBasebandFilterPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Fit(panel, kFilterPanel, parent == 0 ? 1 : 0));
   // Closing the window acts as Cancel: nothing is stored.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, FILTER_CMD_CANCEL, FilterCancelCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, FILTER_CMD_ACCEPT));
   return panel;
 }

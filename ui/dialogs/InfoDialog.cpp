@@ -38,6 +38,7 @@ int BuildInfoPanel(int parent) {
   CZ_UI_TRY(panel);
   // Closing the window acts exactly like the close button.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, INFO_CMD_CLOSEINFO, CloseInfoCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, INFO_CMD_CLOSEINFO));
   return panel;
 }
 

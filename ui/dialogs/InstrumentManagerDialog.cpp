@@ -141,8 +141,9 @@ int FillRing(int panel, int ring, const RingItem* items, int count) {
 int FillTree(int panel) {
   const int tree = INSTRMAN_TREE_INSTR;
   for (const char* const* image : kTreeImages) CZ_UI_TRY(PanelBuild_TreeImage(panel, tree, *image));
-  CZ_UI_TRY(SetTreeColumnAttribute(panel, tree, 0, ATTR_COLUMN_WIDTH, 240));
-  CZ_UI_TRY(SetTreeColumnAttribute(panel, tree, 1, ATTR_COLUMN_WIDTH, 180));
+  // Wide enough for a socket resource string with a numeric address.
+  CZ_UI_TRY(SetTreeColumnAttribute(panel, tree, 0, ATTR_COLUMN_WIDTH, 290));
+  CZ_UI_TRY(SetTreeColumnAttribute(panel, tree, 1, ATTR_COLUMN_WIDTH, 130));
   CZ_UI_TRY(SetTreeColumnAttribute(panel, tree, 1, ATTR_LABEL_TEXT, "Column"));
   const struct {
     const char* label;
@@ -171,5 +172,7 @@ int BuildInstrumentManagerPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Fit(panel, kManagerPanel, 1));
   // Closing the window acts exactly like the close button.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, INSTRMAN_CMD_EXIT, CloseInstrumentManagerCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, INSTRMAN_CMD_EXIT));
+  CZ_UI_TRY(SetCtrlAttribute(panel, INSTRMAN_TREE_INSTR, ATTR_DELETE_KEY_CTRL, INSTRMAN_CMD_DEL));
   return panel;
 }

@@ -119,5 +119,6 @@ int BuildPreferencesPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Fit(panel, kPreferencesPanel, 1));
   // Closing the window operates Cancel.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, PREFERENCE_CMD_CANCEL, PreferencesCancelCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, PREFERENCE_CMD_ACCEPT));
   return panel;
 }

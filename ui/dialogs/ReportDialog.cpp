@@ -162,5 +162,6 @@ int BuildReportGenerationPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Fit(panel, kReportPanel, parent == 0 ? 1 : 0));
   // Closing the window acts exactly like Cancel.
   CZ_UI_TRY(PanelBuild_SetCloseCtrl(panel, DATALOG_CMD_CANCEL, ReportCancelCb));
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, DATALOG_CMD_ACCEPT));
   return panel;
 }

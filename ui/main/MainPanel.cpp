@@ -184,6 +184,7 @@ int BuildMainPanel(int parent) {
   SetNumericColorRamp(panel, PANEL_MAIN_PROG_TASK, nullptr, 0xFF0000, 0);
   SetNumericColorRamp(panel, PANEL_MAIN_PROG_TOTAL, nullptr, 0xFF0000, 0);
   CZ_UI_TRY(PanelBuild_Order(panel, kMainFront, 15, kMainFocus, 8));
+  CZ_UI_TRY(SetCtrlAttribute(panel, PANEL_MAIN_TREE_PULSES, ATTR_DELETE_KEY_CTRL, PANEL_MAIN_CMD_DEL));
   CZ_UI_TRY(PanelBuild_Fit(panel, kMainPanel, 1));
   CZ_UI_TRY(BuildMainMenuBar(panel));
   // The window makes room for the bar's height with its menus in it: the

@@ -293,6 +293,7 @@ int BuildMultiSegmentPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Controls(panel, kMultiSegmentCtrls + kTableRow + 1, kCtrlCount - kTableRow - 1));
   CZ_UI_TRY(FillRings(panel));
   CZ_UI_TRY(PanelBuild_Order(panel, kFront, 35, kFocus, 24));
+  CZ_UI_TRY(SetCtrlAttribute(panel, TAB_MSEG_TABLE_SETTINGS, ATTR_DELETE_KEY_CTRL, TAB_MSEG_CMD_SENTRY_DEL));
   CZ_UI_TRY(PanelBuild_Fit(panel, kMultiSegmentPanel, 0));
   return panel;
 }

@@ -200,5 +200,6 @@ int PanelBuild_SetCloseCtrl(int panel, int closeCtrl, CtrlCallbackPtr callback) 
   }
   if (slot == nullptr) return UI_ERR_OUT_OF_MEMORY;
   *slot = CloseCtrl{panel, closeCtrl, callback};
+  CZ_UI_TRY(SetPanelAttribute(panel, ATTR_CANCEL_CTRL, closeCtrl));
   return SetPanelAttribute(panel, ATTR_CALLBACK_FUNCTION_POINTER, &CloseBoxPanelCb);
 }

@@ -131,7 +131,8 @@ PanelRect PanelBuild_Adjust(const PanelRect& design, int adjustment, int monitor
 int PanelBuild_Fit(int panel, const PanelDef& def, int topLevel);
 
 // The panel's close box runs the callback of closeCtrl as a commit, exactly
-// as pressing that button does (installs the panel callback).
+// as pressing that button does (installs the panel callback); Escape presses
+// the button.
 int PanelBuild_SetCloseCtrl(int panel, int closeCtrl, CtrlCallbackPtr callback);
 
 // A panel that is only its table of controls: panel, controls, stacking and

@@ -409,6 +409,7 @@ int BuildSequenceEditorPanel(int parent) {
   CZ_UI_TRY(AddTableColumns(panel));
   CZ_UI_TRY(PanelBuild_Controls(panel, kSequenceEditorCtrls + kTableRow + 1, count - kTableRow - 1));
   CZ_UI_TRY(PanelBuild_Order(panel, kSequenceEditorFront, 25, kSequenceEditorFocus, 19));
+  CZ_UI_TRY(SetCtrlAttribute(panel, TAB_SEDIT_TABLE_SETTINGS, ATTR_DELETE_KEY_CTRL, TAB_SEDIT_CMD_SENTRY_DEL));
   CZ_UI_TRY(PanelBuild_Fit(panel, kSequenceEditorPanel, 0));
   return panel;
 }

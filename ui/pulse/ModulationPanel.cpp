@@ -137,5 +137,6 @@ int BuildPulseModulationPanel(int parent) {
   CZ_UI_TRY(PanelBuild_Order(panel, kModFront, static_cast<int>(std::size(kModFront)), kModFocus,
                              static_cast<int>(std::size(kModFocus))));
   CZ_UI_TRY(PanelBuild_Fit(panel, kModPanel, 0));
+  CZ_UI_TRY(SetCtrlAttribute(panel, P_MOD_TABLE_DATA, ATTR_DELETE_KEY_CTRL, P_MOD_CMD_DEL));
   return panel;
 }

@@ -1,6 +1,8 @@
 // Focus events and the table's active-cell event: raised only for what the
 // user does, with the other control in data1, never re-entering a callback;
 // a callback that dims the next control on focus loss stops its click.
+#include <QLineEdit>
+
 #include "tests/platform/ui/UiEvents.h"
 
 namespace {
@@ -162,3 +164,67 @@ TEST_F(FocusTest, ActiveCellChangesByUserOnlyAndOnlyWhenItMoves)
 }
 
 } // namespace
+
+// The dialog keys that no control takes press the buttons the panel names:
+// Escape its cancel button, Return its default button (a focused button
+// itself; never from a table or a text box, which take the key), Delete the
+// delete button of the focused tree or table, unless dimmed.
+TEST_F(FocusTest, EscapeReturnAndDeletePressTheButtonsThePanelNames)
+{
+    const int name = Make(CTRL_STRING, "Name", 10, 10);
+    const int text = Make(CTRL_TEXT_BOX, "Text", 40, 10);
+    const int tree = Make(CTRL_TREE, "", 130, 10);
+    const int table = Make(CTRL_TABLE, "", 290, 10);
+    const int ok = Make(CTRL_COMMAND_BUTTON, "OK", 10, 300);
+    const int cancel = Make(CTRL_COMMAND_BUTTON, "Cancel", 40, 300);
+    const int del = Make(CTRL_COMMAND_BUTTON, "Delete", 70, 300);
+    InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "item", nullptr, nullptr, 0);
+    InsertTableColumns(panel, table, -1, 1, VAL_CELL_STRING);
+    InsertTableRows(panel, table, -1, 2, VAL_USE_MASTER_CELL_TYPE);
+    ASSERT_EQ(0, SetPanelAttribute(panel, ATTR_CANCEL_CTRL, cancel));
+    ASSERT_EQ(0, SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, ok));
+    ASSERT_EQ(0, SetCtrlAttribute(panel, tree, ATTR_DELETE_KEY_CTRL, del));
+    ASSERT_EQ(0, SetCtrlAttribute(panel, table, ATTR_DELETE_KEY_CTRL, del));
+    const auto commitsOf = [](int control) {
+        int n = 0;
+        for (const cz::test::RecordedEvent& e : Recorded()) n += e.event == EVENT_COMMIT && e.control == control;
+        return n;
+    };
+    const auto press = [&](int control, int key) {
+        Recorded().clear();
+        EXPECT_EQ(1, UiTest_PressKey(panel, control, key));
+    };
+
+    // Return in a field commits the typed text first, then presses OK.
+    UiTest_FocusCtrl(panel, name);
+    static_cast<QLineEdit*>(UiTest_Widget(panel, name))->setText("typed");
+    press(name, UITEST_KEY_RETURN);
+    ASSERT_EQ(2, CountOf(EVENT_COMMIT));
+    EXPECT_EQ(name, Recorded()[Recorded().size() - 2].control);
+    EXPECT_EQ(1, commitsOf(ok));
+    press(cancel, UITEST_KEY_RETURN); // a focused button presses itself
+    EXPECT_EQ(1, commitsOf(cancel));
+    EXPECT_EQ(0, commitsOf(ok));
+    for (int taker : {text, table}) {
+        press(taker, UITEST_KEY_RETURN);
+        EXPECT_EQ(0, CountOf(EVENT_COMMIT)) << taker;
+    }
+    press(text, UITEST_KEY_ESCAPE);
+    EXPECT_EQ(1, commitsOf(cancel));
+    press(0, UITEST_KEY_ESCAPE); // no control focused
+    EXPECT_EQ(1, commitsOf(cancel));
+
+    for (int list : {tree, table}) {
+        press(list, UITEST_KEY_DELETE);
+        EXPECT_EQ(1, commitsOf(del)) << list;
+    }
+    press(name, UITEST_KEY_DELETE); // a field's own key
+    EXPECT_EQ(0, commitsOf(del));
+
+    // A dimmed button is not pressed by its key.
+    SetCtrlAttribute(panel, del, ATTR_DIMMED, 1);
+    SetCtrlAttribute(panel, cancel, ATTR_DIMMED, 1);
+    press(tree, UITEST_KEY_DELETE);
+    press(name, UITEST_KEY_ESCAPE);
+    EXPECT_EQ(0, commitsOf(del) + commitsOf(cancel));
+}

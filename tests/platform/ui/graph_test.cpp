@@ -1,6 +1,11 @@
 // Graph and canvas controls: the graph's display list and plot deletion,
 // axis scaling (manual, autoscale, lock), names and log scaling, cursors
 // free and snapping, events while dragged; the canvas's recorded drawing.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -120,6 +125,24 @@ TEST_F(GraphTest, AxisNamesDivisionsAndScalingRoundTrip)
     GetAxisAttribute(panel, graph, VAL_LEFT_YAXIS, ATTR_YLABEL_VISIBLE, &v);
     EXPECT_EQ(0, v);
     EXPECT_EQ(UI_ERR_BAD_VALUE, GetAxisAttribute(panel, graph, 7, ATTR_XNAME, name, sizeof name));
+}
+
+// Labels in another unit than the plots: display points 0 .. 500 read as
+// -50 .. +50 (MHz), zero exactly; a gain of 0 or a non-finite value is refused.
+TEST_F(GraphTest, AxisLabelsReadGainTimesValuePlusOffset)
+{
+    SetCtrlAttribute(panel, graph, ATTR_WIDTH, 440);
+    SetAxisScalingMode(panel, graph, VAL_BOTTOM_XAXIS, VAL_MANUAL, 0.0, 500.0);
+    SetCtrlAttribute(panel, graph, ATTR_XDIVISIONS, 10);
+    ASSERT_EQ(0, SetAxisAttribute(panel, graph, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_GAIN, 100e6 / 500 / 1e6));
+    ASSERT_EQ(0, SetAxisAttribute(panel, graph, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_OFFSET, -50.0));
+    const std::vector<std::string> labels = UiTest_AxisValueLabels(panel, graph, VAL_BOTTOM_XAXIS);
+    ASSERT_FALSE(labels.empty());
+    EXPECT_EQ("-50", labels.front());
+    EXPECT_EQ("50", labels.back());
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "0"), labels.end());
+    EXPECT_EQ(UI_ERR_BAD_VALUE, SetAxisAttribute(panel, graph, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_GAIN, 0.0));
+    EXPECT_EQ(UI_ERR_BAD_VALUE, SetAxisAttribute(panel, graph, VAL_BOTTOM_XAXIS, ATTR_AXIS_LABEL_OFFSET, NAN));
 }
 
 TEST_F(GraphTest, HeldRefreshDrawsOnlyWhenReleased)

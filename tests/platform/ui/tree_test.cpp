@@ -275,6 +275,23 @@ TEST_F(TreeTest, FolderBrowserReadsDeeperLevelsOnExpand)
     GetTreeItemFromTag(panel, tree, (root + "/e").c_str(), &e);
     EXPECT_EQ(5, e);
     EXPECT_EQ(UI_ERR_FILE, MakeFolderBrowser(panel, tree, (root + "/missing").c_str()));
+
+    // Revealing a folder reads and opens the levels down to it and makes it
+    // the active item; a missing tail stops at the nearest folder.
+    ASSERT_EQ(0, MakeFolderBrowser(panel, tree, root.c_str()));
+    const int deep = RevealFolder(panel, tree, (root + "/a/b/c/").c_str());
+    int found = -1, active = -1, collapsed = -1;
+    GetTreeItemFromTag(panel, tree, (root + "/a/b/c").c_str(), &found);
+    ASSERT_GT(deep, 0);
+    EXPECT_EQ(found, deep);
+    GetActiveTreeItem(panel, tree, &active);
+    EXPECT_EQ(active, deep);
+    GetTreeItemFromTag(panel, tree, (root + "/a/b").c_str(), &found);
+    GetTreeItemAttribute(panel, tree, found, ATTR_COLLAPSED, &collapsed);
+    EXPECT_EQ(0, collapsed);
+    GetTreeItemFromTag(panel, tree, (root + "/e").c_str(), &found);
+    EXPECT_EQ(found, RevealFolder(panel, tree, (root + "/e/gone").c_str()));
+    EXPECT_EQ(UI_ERR_FILE, RevealFolder(panel, tree, "relative/path"));
 }
 
 } // namespace

@@ -125,6 +125,12 @@ TEST_F(SequenceViewPageTest, DrawsAToneFile) {
   EXPECT_EQ(Text(TAB_VIEW_STR_TSTOP), "50.000 \xC2\xB5s (5000)");
   EXPECT_EQ(Text(TAB_VIEW_STR_TDIV), "5.000 \xC2\xB5s/div");
   EXPECT_EQ(Text(TAB_VIEW_STR_FFTSPAN), "Span: 100.000 MHz");
+  // The spectrum's ticks read in the span's unit, -50 .. +50 MHz.
+  const std::vector<std::string> ticks = UiTest_AxisValueLabels(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_BOTTOM_XAXIS);
+  ASSERT_FALSE(ticks.empty());
+  EXPECT_EQ(ticks.front(), "-50");
+  EXPECT_EQ(ticks.back(), "50");
+  EXPECT_FALSE(UiTest_AxisValueLabels(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_LEFT_YAXIS).empty());
   EXPECT_EQ(Text(TAB_VIEW_TXT_CONSTELL), "I/Q Plane Density Plot");
   EXPECT_EQ(CountLines("Drawing sample 1 - 5000."), 1);
   EXPECT_EQ(g_SequenceView.pointCount, 999);
