@@ -47,9 +47,11 @@ int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
 // folder '<folder>': No space left on device."); empty when they were written.
 const char* BuildWaveform_TempFailure();
 
-// Samples and RMS offset (dB, as written) of the last successful build.
+// Samples, RMS offset (dB, as written) and sample clock of the file (Hz,
+// after any resampling) of the last successful build.
 extern int32_t LastBuildSamples;
 extern double LastBuildRmsOffset;
+extern double LastBuildClock;
 
 // Buffer slots of the temporary files.
 inline constexpr int kSlotTempIq = 5;
