@@ -57,7 +57,14 @@ bool ParseNumber(const char* text, double* value) {
   return true;
 }
 
-long RoundCount(double x) { return static_cast<long>(std::trunc(x + 0.5)); }
+// A rule's count or repetitions, nearest whole number; beyond the int range
+// it saturates (no build runs that long) rather than wrapping to a negative
+// count or converting out of range.
+int RoundCount(double x) {
+  const double v = std::trunc(x + 0.5);
+  if (!(v < 2147483647.0)) return 2147483647;
+  return v > -2147483648.0 ? static_cast<int>(v) : -2147483647 - 1;
+}
 
 // Splits at the commas that lie outside brackets.
 int SplitTopLevel(const std::string& text, std::string parts[], int max) {
@@ -379,8 +386,8 @@ int EvalJitterRules(int block, const char* ruleText, int start, int* finished, d
     if (!EvalField(fields[0].c_str(), block, start, &count)) return 0;
     if (!EvalField(fields[1].c_str(), block, start, &fresh)) return 0;
     if (!EvalField(fields[2].c_str(), block, start, &reps)) return 0;
-    st.count = static_cast<int>(RoundCount(count));
-    st.repetitions = static_cast<int>(RoundCount(reps));
+    st.count = RoundCount(count);
+    st.repetitions = RoundCount(reps);
   } else if (!EvalField(fields[1].c_str(), block, start, &fresh)) {
     return 0;
   }

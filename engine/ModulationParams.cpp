@@ -2,6 +2,7 @@
 // pulse records, the engine's look-up by label, and the bridge between a
 // plug-in's configuration rows and parameter rows.
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -107,7 +108,14 @@ int GetModParamDouble(int pulse, const char* label, double* out) {
   if (!ValidPulseSlot(pulse) || label == nullptr) return 0;
   const char* value = LookUpParam(pulse, label);
   if (value == nullptr) return 0;
-  *out = TextToDouble(value);
+  const double v = TextToDouble(value);
+  // "nan", "inf" or a number beyond the double range (a damaged project)
+  // would turn every sample of the pulse into no number.
+  if (!std::isfinite(v)) {
+    Log_Message(3, " *** '", label, "' is not a finite number.");
+    return 0;
+  }
+  *out = v;
   return 1;
 }
 

@@ -32,6 +32,7 @@
 
 int32_t LastBuildSamples = 0;
 double LastBuildRmsOffset = 0.0;
+double LastBuildClock = 0.0;
 
 using namespace build_detail;
 
@@ -546,6 +547,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   EngineHost_SetSequenceInfo(info);
   LastBuildRmsOffset = rmsOffset;
   LastBuildSamples = static_cast<int32_t>(n);
+  LastBuildClock = clock;
 
   // Step 11: the Sequence View.
   if (drawPlots) {

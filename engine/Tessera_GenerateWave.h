@@ -52,9 +52,11 @@ const char* BuildWaveform_TempFailure();
 // written (jitter aside), logs a warning naming both sizes.
 void BuildWaveform_SetTransferLimit(int64_t bytes);
 
-// Samples and RMS offset (dB, as written) of the last successful build.
+// Samples, RMS offset (dB, as written) and sample clock of the file (Hz,
+// after any resampling) of the last successful build.
 extern int32_t LastBuildSamples;
 extern double LastBuildRmsOffset;
+extern double LastBuildClock;
 
 // Buffer slots of the temporary files.
 inline constexpr int kSlotTempIq = 5;

@@ -361,7 +361,9 @@ int BuildMultiSegment(int index) {
         return SegmentFailed(kSegmentFailed);
       }
       label = seq.name.c_str();
-      duration = n / seq.clock * (rec.sequencerMode ? r : 1);
+      // The samples as written: a filter's oversampling or the resampling of
+      // a high clock has changed their clock.
+      duration = n / LastBuildClock * (rec.sequencerMode ? r : 1);
     } else {
       return InvalidSequence();
     }

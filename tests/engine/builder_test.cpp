@@ -722,6 +722,23 @@ TEST_F(BuilderTest, NonFiniteParametersAreRefused) {
     EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
     p.*b.field = kept;
   }
+  // A modulation parameter read from a project as "nan" or "inf".
+  const ModulationTypeInfo* am = FindModulationType(MOD_AM);
+  ASSERT_NE(am, nullptr);
+  for (const char* bad : {"nan", "-inf", "1e999"}) {
+    p.modulation = MOD_AM;
+    for (int k = 0; am->definitions[k].key != 0; ++k) {
+      const ModulationParamDef& d = am->definitions[k];
+      p.modParams.Set(k, d.type, d.name, std::string(d.name) == "Depth [%]" ? bad : d.value);
+    }
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << bad;
+    EXPECT_TRUE(Logged("'Depth [%]' is not a finite number")) << bad;
+    EXPECT_FALSE(Logged("Peak level is")) << bad;
+    EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully.")) << bad;
+  }
+  p.modulation = 0;
+  p.modParams.Clear();
   EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
   ASSERT_EQ(Build(), 1);
 }

@@ -154,6 +154,14 @@ TEST_F(JitterTest, RulesHoldValuesAndMoveOn) {
   EXPECT_TRUE(Run(2, JMODE_INDIVIDUAL).empty());
   EXPECT_TRUE(Logged("*** End of jitter rules list reached"));
 
+  // Counts beyond the int range run and hold as long as any build can.
+  Rules({"3e9:rand(0,1000,1):5e9"});
+  v = Run(4, JMODE_INDIVIDUAL);
+  ASSERT_EQ(v.size(), 4u);
+  EXPECT_EQ(std::count(v.begin(), v.end(), v[0]), 4);
+  Rules({"1e300:7:1e300"});
+  EXPECT_EQ(Run(2, JMODE_INDIVIDUAL), (std::vector<double>{7, 7}));
+
   Rules({"1-2"});
   EXPECT_TRUE(Run(1, JMODE_INDIVIDUAL).empty());
   EXPECT_TRUE(Logged("*** Rule format invalid. Use <count>:<value>:<repetitions> format."));

@@ -211,6 +211,20 @@ TEST_F(MultiSegmentTest, RegularModeSendsNoSequencerListAndKeepsSegmentsWhenAske
   }
 }
 
+// A sequence written through the filter's oversampling lasts its samples at
+// the written clock: the blank after it fills the rest up to its stop time.
+TEST_F(MultiSegmentTest, AnOversampledSegmentLastsItsSamplesAtTheWrittenClock) {
+  SequenceRecord& a = AddSequence("Filtered", 100e6, 200, "filtered.wv");  // 1.2 ms
+  a.filterOn = 1;
+  a.cutoff = 40e6;
+  a.oversampling = 2.0;
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, a, "1");
+  BlankSegment(m, 1, 1.5e-3);
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_TRUE(Log().Has("  Duration : 300.00 us"));
+}
+
 TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) {
   SequenceRecord& a = AddSequence("Short", 100e6, 10, "short.wv");
   MultiSegmentRecord& m = AddWaveform();
