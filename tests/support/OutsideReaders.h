@@ -14,10 +14,11 @@
 
 namespace cz::test {
 
-// Runs xlsx_readers.py with args (each quoted by the caller when needed);
-// returns its exit code (-1 when it could not run) and its output in *output.
-inline int RunXlsxReaders(const std::string& args, std::string* output) {
-  const std::string cmd = "/usr/bin/python3 '" + SourceDir() + "/tests/support/xlsx_readers.py' " + args + " 2>&1";
+// Runs tests/support/<script> with python3 and args (each quoted by the
+// caller when needed); returns its exit code (-1 when it could not run) and
+// its output in *output.
+inline int RunSupportScript(const char* script, const std::string& args, std::string* output) {
+  const std::string cmd = "/usr/bin/python3 '" + SourceDir() + "/tests/support/" + script + "' " + args + " 2>&1";
   FILE* pipe = popen(cmd.c_str(), "r");
   if (pipe == nullptr) return -1;
   output->clear();
@@ -27,16 +28,12 @@ inline int RunXlsxReaders(const std::string& args, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Runs dsp_reference.py (numpy and scipy) with args; as RunXlsxReaders.
+// The spreadsheet readers (openpyxl) and the numpy/scipy reference.
+inline int RunXlsxReaders(const std::string& args, std::string* output) {
+  return RunSupportScript("xlsx_readers.py", args, output);
+}
 inline int RunDspReference(const std::string& args, std::string* output) {
-  const std::string cmd = "/usr/bin/python3 '" + SourceDir() + "/tests/support/dsp_reference.py' " + args + " 2>&1";
-  FILE* pipe = popen(cmd.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  output->clear();
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, pipe) != nullptr) *output += buf;
-  const int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunSupportScript("dsp_reference.py", args, output);
 }
 
 // The number behind "name=" in a line of key=value pairs; NaN when absent.
