@@ -14,6 +14,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/Startup.h"
 #include "app/TempFiles.h"
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
@@ -84,9 +85,9 @@ bool ConfirmOverwriteIncomplete(const std::string& path) {
   if (!SourceIncomplete()) return true;
   const std::string text =
       LastProjectLoadFailed
-          ? cz::FormatC("The project file\n'%s'\ncould not be loaded. "
+          ? cz::FormatC("The project file\n'%s'\n%s. "
                         "Saving writes the current project over it.\nSave anyway ?",
-                        path.c_str())
+                        path.c_str(), SkipProjectLoad ? "was not loaded" : "could not be loaded")
           : cz::FormatC("%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
                         "Saving writes the file without them.\nSave anyway ?",
                         LastProjectRecordsLost, path.c_str());

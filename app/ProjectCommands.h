@@ -14,11 +14,12 @@ void ShowAboutCb(int menuBar, int menuItem, void* callbackData, int panel);
 int ClearLogCb(int panel, int control, int event, void* callbackData, int eventData1,
                int eventData2);
 
-// 1 while the file named by LastPrj failed to load at start-up: the file is
+// 1 while the file named by LastPrj failed to load at start-up (or was not
+// loaded, as "--no-load-project" asks): the file is
 // kept as the project's name, but the exit's automatic save must not write
 // over it (it may be a damaged file the user wants back): an empty project
 // exits without a save, one holding work asks first. The start-up sets
-// it after a failed load; New Project, Load Project and any save to a newly
+// it after a failed or skipped load; New Project, Load Project and any save to a newly
 // chosen path clear it.
 extern int LastProjectLoadFailed;
 

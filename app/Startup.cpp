@@ -284,7 +284,13 @@ void SetUpPrbs() {
 void LoadLastProject() {
   LastProjectLoadFailed = 0;
   LastProjectRecordsLost = 0;
-  if (g_Settings.LastPrj.empty() || SkipProjectLoad) return;
+  if (g_Settings.LastPrj.empty()) return;
+  if (SkipProjectLoad) {
+    // The file keeps its name for the next start, but a project never
+    // loaded is never saved over it.
+    LastProjectLoadFailed = 1;
+    return;
+  }
   Echo("Loading project...\n");
   char path[UI_MAX_PATH] = "";
   if (ResolveProjectPath(g_Settings.LastPrj.c_str(), path, sizeof path) &&

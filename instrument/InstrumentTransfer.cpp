@@ -31,6 +31,10 @@ namespace xfer {
 constexpr std::uint32_t kDownloadPiece = 2048;
 constexpr std::size_t kLocalPathSize = 4096;  // a resolved local path (PATH_MAX)
 constexpr std::size_t kCatalogEntryMax = 1023;
+// The error check after a block is answered only once the instrument has
+// taken in and stored the whole block, which for a large file may take
+// longer than one time-out: its reply is waited for at least this long.
+constexpr std::uint32_t kBlockStoredWaitMs = 30000;
 // Device-specific error the instrument queues for a catalog with no match.
 constexpr int kEmptyCatalogError = 469;
 
@@ -233,8 +237,12 @@ int StreamBlock(int id, const std::string& header, std::FILE* file, std::int64_t
     RecoverAfterFailure(id);
     return finish(0);
   }
-  if (!VisaDev_CheckError(id)) return finish(0);
-  return finish(1);
+  std::uint32_t timeout = 0;
+  const bool raised = VisaDev_GetTimeout(id, &timeout) == 1 && timeout < kBlockStoredWaitMs &&
+                      VisaDev_SetTimeout(id, kBlockStoredWaitMs) == 1;
+  const int checked = VisaDev_CheckError(id);
+  if (raised) VisaDev_SetTimeout(id, timeout);
+  return finish(checked);
 }
 
 // Checks and opens a local file for an upload; size in *size.
@@ -551,7 +559,7 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   };
   unsigned char c = 0;
   std::uint32_t got = 0;
-  if (!VisaDev_ReadAsync(id, &c, 1, &got) || got != 1) return fail("No data received from instrument.");
+  if (!VisaDev_ReadAsync(id, &c, 1, &got, true) || got != 1) return fail("No data received from instrument.");
   if (c != '#') return fail("Invalid character received from instrument. Expected #.");
   if (!VisaDev_ReadAsync(id, &c, 1, &got) || got != 1) return fail("No length information received from instrument.");
   if (c < '1' || c > '9') return fail("Invalid length character received from instrument. Expected number.");

@@ -25,7 +25,9 @@ inline constexpr const char* kMswBlankLabel = "T   -->|  (blank filler)";
 
 // Builds multi-segment waveform `index` of MultiSegmentTable on instrument 0.
 // 1 on success; kMswBuildStopped when the user confirmed Stop (no failure:
-// the segments sent stay, nothing is assembled or started); 0 on a failure.
+// the segments sent stay, nothing is assembled or started) or cancelled the
+// wait for the assembly (nothing started) or for the started ARB; 0 on a
+// failure.
 inline constexpr int kMswBuildStopped = 2;
 int BuildMultiSegment(int index);
 // Sends the play settings of waveform `index` (only its baseband path is read

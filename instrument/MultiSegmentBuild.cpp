@@ -411,9 +411,12 @@ int BuildMultiSegment(int index) {
   bool queried = Ask("SOUR:BB:PROG:MCOD:ARB:WSEG?", &reply);
   if (queried) progress = std::atoi(reply.c_str());
   while (queried && progress < 100) {
+    // Cancel (or an exit waiting to run): nothing unfinished is started.
     if (DialogPoll(progress)) {
+      Progress_Close();
+      LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       Log_Status(1, "User break");
-      break;
+      return kMswBuildStopped;
     }
     Delay(kAssemblyPollWait);
     queried = Ask("SOUR:BB:PROG:MCOD:ARB:WSEG?", &reply);
@@ -451,8 +454,13 @@ int BuildMultiSegment(int index) {
     Progress_Close();
     return 0;
   }
+  // Cancel here ends only the wait: the ARB has been started.
+  bool stopped = false;
   for (int k = 0; k < 100; k += 2) {
-    if (DialogPoll(k)) break;
+    if (DialogPoll(k)) {
+      stopped = true;
+      break;
+    }
     if (!Ask("STAT:OPER:COND?", &reply)) {
       Log_Status(1, "Error: SCPI Error. See Log.");
       Log_Status(1, "Failed to read ARB status.");
@@ -465,12 +473,17 @@ int BuildMultiSegment(int index) {
   }
   Progress_Close();
 
-  Log_Status(1, "Done.");
+  if (stopped) {
+    LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
+    Log_Status(1, "User break");
+  } else {
+    Log_Status(1, "Done.");
+  }
   // The page's clock shows a raised user clock before the controls are read
   // back, so that the raise stays in the record.
   if (TAB_MSEG > 0) {
     SetCtrlVal(TAB_MSEG, TAB_MSEG_NUM_ARBCLK, rec.clock / 1e6);
     MultiSegmentSettingsCb(TAB_MSEG, TAB_MSEG_NUM_ARBCLK, EVENT_COMMIT, nullptr, 0, 0);
   }
-  return 1;
+  return stopped ? kMswBuildStopped : 1;
 }

@@ -670,9 +670,13 @@ int VisaDev_WriteBinary(int id, const void* data, std::size_t length) {
   return 1;
 }
 
-int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t* received) {
+int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t* received, bool replyStart) {
   if (!RequireOpen(id)) return 0;
   VisaDevSlot& s = VisaDevSlotTable[id];
+  // The first byte of a reply may come late (the instrument reads a large
+  // file first): it is waited for within the reply's time bound.
+  const auto firstEnd =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(replyStart ? ReplyClock(s.session).LimitMs() : 0);
   char line[96];
   cz::SnprintfC(line, sizeof line, "async read (max %4.3f kB)", static_cast<double>(maximum) / 1024.0);
   Log_Message(1, line);
@@ -694,6 +698,8 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
     std::uint32_t eventType = 0;
     VisaSession context = VISA_NULL;
     st = Visa_WaitOnEvent(s.session, VISA_EVENT_IO_COMPLETION, kAsyncWaitMs, &eventType, &context);
+    while (st == VISA_ERR_TMO && total == 0 && std::chrono::steady_clock::now() < firstEnd)
+      st = Visa_WaitOnEvent(s.session, VISA_EVENT_IO_COMPLETION, kAsyncWaitMs, &eventType, &context);
     if (st < 0) {
       // No count for this piece: abort the pending read so that its buffer
       // is released and nothing arrives behind the caller's back.

@@ -118,8 +118,11 @@ int VisaDev_SetTimeout(int id, std::uint32_t ms);
 // Sends raw bytes in 2,048-byte chunks, END with the last byte.
 int VisaDev_WriteBinary(int id, const void* data, std::size_t length);
 // Reads up to maximum bytes in 1,024-byte pieces; *received never exceeds
-// maximum. A piece that times out fails the read and aborts it.
-int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t* received);
+// maximum. A piece that times out fails the read and aborts it. With
+// replyStart the first byte (the start of a reply) is waited for within the
+// reply time limit rather than one piece's wait.
+int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t* received,
+                      bool replyStart = false);
 // Brings the session back to a clean state after a broken block transfer:
 // device clear, or a new connection where the transport has no clear.
 int VisaDev_ClearSession(int id);

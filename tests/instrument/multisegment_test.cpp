@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ExitRequest.h"
 #include "app/PluginLoader.h"
 #include "app/Records.h"
 #include "app/Settings.h"
@@ -467,6 +468,42 @@ TEST_F(MultiSegmentTest, FailedStepsEndTheBuildWithAnErrorStatus) {
   EXPECT_EQ(BuildMultiSegment(0), 0);
   EXPECT_TRUE(Log().Has("*** Invalid repetition count specified for MSW segment 0."));
   EXPECT_EQ(Log().status.back(), "Building Segment failed.");
+}
+
+// A stop asked for (here by a termination request) while the instrument
+// assembles, or while the ARB starts: the build ends as a user break, with
+// no ARB started after an assembly that never finished, and never "Done.".
+const char* g_stopOnStatus = nullptr;
+void StopOnStatus(const char* text) {
+  CapturedLog::OnStatus(text);
+  if (g_stopOnStatus && std::string(text) == g_stopOnStatus) Exit_Request(kExitQuiet);
+}
+
+TEST_F(MultiSegmentTest, AStopWhileAssemblingOrStartingIsAUserBreak) {
+  SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, a, "1");
+  Log_SetStatusSink(&StopOnStatus);
+  for (const char* at : {"Assembling Waveform...", "Starting ARB..."}) {
+    VisaDev_Close(0);
+    SimOptions opt;
+    if (std::string(at) == "Assembling Waveform...") opt.faults = {"reply=40@BB:PROG:MCOD:ARB:WSEG?"};
+    ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+    ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+    Log().Clear();
+    Exit_Reset();
+    g_stopOnStatus = at;
+    EXPECT_EQ(BuildMultiSegment(0), kMswBuildStopped) << at;
+    g_stopOnStatus = nullptr;
+    Exit_Reset();
+    EXPECT_TRUE(Log().Has(" *** User break for MSW 'Radar MSW'")) << at;
+    EXPECT_EQ(Log().status.back(), "User break") << at;
+    if (std::string(at) == "Assembling Waveform...") {
+      const std::vector<std::string> got = sim.Received();
+      EXPECT_EQ(std::count(got.begin(), got.end(), "SOUR1:BB:ARB:STAT ON"), 0) << "no ARB after an unfinished assembly";
+    }
+  }
+  Log_SetStatusSink(&CapturedLog::OnStatus);
 }
 
 TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {

@@ -162,6 +162,7 @@ TEST_F(TransferTest, DownloadIsByteIdenticalAndLeavesTheSessionInStep) {
   // A missing file: the download fails, nothing is left behind, the error
   // queue is emptied and the next command is answered in step.
   Log().Clear();
+  VisaDev_SetReplyTimeLimit(2000);  // no reply will come: the first byte's wait is cut short
   const std::string missing = dir.File("missing.bin");
   EXPECT_EQ(VisaDev_DownloadFile(0, missing.c_str(), "D:\\nothere.bin"), 0);
   EXPECT_TRUE(Log().Has("No data received from instrument."));

@@ -286,6 +286,30 @@ TEST_F(EntryExitTest, TheCloseBoxDuringTheStartUpWaitsForItsEnd) {
   }
 }
 
+// Started with "--no-load-project", the project named by the settings was
+// never loaded: neither a signal nor the close box saves the empty tables
+// over it, and the next start still names it.
+TEST_F(EntryExitTest, AProjectNeverLoadedIsNeverSavedOver) {
+  WriteSettings(true);
+  const std::string before = ReadFileBytes(project_);
+  for (int request : {SIGTERM, 0}) {
+    const std::string name = "request " + std::to_string(request);
+    SkipProjectLoad = 1;
+    UiTest_ClearPopups();
+    int pulses = -1;
+    const int result = Run([&]() {
+      pulses = PulseCount;
+      RequestEnd(request);
+    });
+    SkipProjectLoad = 0;
+    EXPECT_EQ(result, 0) << name;
+    EXPECT_EQ(pulses, 0) << name;
+    EXPECT_TRUE(UiTest_Popups().empty()) << name << UiTest_Popups().front().text;
+    EXPECT_EQ(ReadFileBytes(project_), before) << name;
+    ExpectCleanTearDown(name.c_str());
+  }
+}
+
 // A signal in the middle of an upload to the simulated generator: the file
 // on the instrument is then the old one or the new one, whole.
 TEST_F(EntryExitTest, ASignalDuringAnUploadLeavesTheOldOrTheNewFile) {
