@@ -14,18 +14,23 @@
 
 namespace cz::test {
 
-// Runs tests/support/<script> with python3 and args (each quoted by the
-// caller when needed); returns its exit code (-1 when it could not run) and
-// its output in *output.
-inline int RunSupportScript(const char* script, const std::string& args, std::string* output) {
-  const std::string cmd = "/usr/bin/python3 '" + SourceDir() + "/tests/support/" + script + "' " + args + " 2>&1";
+// Runs cmd through the shell; its standard output (whole, NULs included) in
+// *output. Returns the exit code, -1 when it could not run or did not exit.
+inline int RunShell(const std::string& cmd, std::string* output) {
+  output->clear();
   FILE* pipe = popen(cmd.c_str(), "r");
   if (pipe == nullptr) return -1;
-  output->clear();
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, pipe) != nullptr) *output += buf;
+  char buf[4096];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, pipe)) > 0) output->append(buf, got);
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs tests/support/<script> with python3 and args (each quoted by the
+// caller when needed), its standard error with the output.
+inline int RunSupportScript(const char* script, const std::string& args, std::string* output) {
+  return RunShell("/usr/bin/python3 '" + SourceDir() + "/tests/support/" + script + "' " + args + " 2>&1", output);
 }
 
 // The spreadsheet readers (openpyxl) and the numpy/scipy reference.

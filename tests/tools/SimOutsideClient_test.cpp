@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -25,13 +26,7 @@ struct ShellRun {
 // its output.
 ShellRun Shell(const std::string& cmd) {
   ShellRun r;
-  FILE* pipe = popen(("timeout 300 " + cmd + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return r;
-  char buf[4096];
-  std::size_t got;
-  while ((got = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, got);
-  const int raw = pclose(pipe);
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.status = cz::test::RunShell("timeout 300 " + cmd + " 2>&1", &r.out);
   return r;
 }
 

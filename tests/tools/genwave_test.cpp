@@ -15,6 +15,7 @@
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFileCheck.h"
 
@@ -65,13 +66,7 @@ class GenwaveTest : public ::testing::Test {
     const std::string cd = workingFolder.empty() ? std::string() : "cd '" + workingFolder + "' && ";
     const std::string cmd = cd + "TMPDIR='" + dir_.File("tmp") + "' '" + exe + "' " + args + " 2>'" + errFile + "'";
     ToolRun r;
-    FILE* pipe = popen(cmd.c_str(), "r");
-    if (pipe == nullptr) return r;
-    char buf[4096];
-    std::size_t got;
-    while ((got = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, got);
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = cz::test::RunShell(cmd, &r.out);
     r.err = ReadFileBytes(errFile);
     return r;
   }
