@@ -80,7 +80,7 @@ void Prepare() {
   Report_InstallEngineHooks();
 }
 
-// The pulse of the example repeated kRepetitions times; jitter: the
+// A radar pulse (10 us on, 1 us edges, 40 us off) kRepetitions times; jitter: the
 // frequency offset drawn anew on every repetition.
 void SetUpSequence(bool jitter, bool workbook) {
   ResetProject();
