@@ -1,6 +1,7 @@
 // The report driver: text report lines and the key-by-key report protocol.
 #include "editors/ReportDriver.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Log.h"
 #include "app/PluginLoader.h"
@@ -17,6 +19,7 @@
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
 #include "platform/Paths.h"
+#include "platform/ui/UserInterface.h"
 
 int ReportPluginIndex = -1;
 
@@ -40,6 +43,8 @@ cz::Text<256> g_pluginName;
 cz::Text<256> g_textPath;
 int g_textErrno = 0;
 std::string g_textFailure;
+// The next plug-in open continues an earlier report of the same build.
+bool g_continueNext = false;
 
 // One column of the text report: title, width, decimals, record flag and the
 // value in the unit shown (times in us, frequencies in MHz); a column whose
@@ -97,7 +102,7 @@ const FlagKey kFlagKeys[] = {
     {"en_msegno", REPORT_MSEG_NUMBER},
 };
 
-// Double keys of an entry, in sending order.
+// Double keys of an entry, in sending order; "set_absstartt" follows them.
 struct DoubleKey {
   const char* key;
   double ReportEntryValues::*field;
@@ -109,7 +114,7 @@ const DoubleKey kDoubleKeys[] = {
     {"set_fofs", &ReportEntryValues::frequency},    {"set_phofs", &ReportEntryValues::phase},
     {"set_levon", &ReportEntryValues::onLevel},     {"set_levoff", &ReportEntryValues::offLevel},
     {"set_levdroop", &ReportEntryValues::droop},    {"set_fmdev", &ReportEntryValues::deviation},
-    {"set_startt", &ReportEntryValues::pulseStart}, {"set_absstartt", &ReportEntryValues::timeOffset},
+    {"set_startt", &ReportEntryValues::pulseStart},
 };
 
 struct IntKey {
@@ -199,7 +204,7 @@ int ClosePlugin(char* errorText, int errorSize) {
 
 // The first module whose type is exactly "report" and whose name matches
 // exactly. When none matches the index keeps its value.
-int OpenPlugin(char* errorText, int errorSize) {
+int OpenPlugin(char* errorText, int errorSize, bool continued) {
   for (int i = 0; i < ModuleCount; ++i) {
     if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == g_pluginName.view()) {
       ReportPluginIndex = i;
@@ -226,9 +231,40 @@ int OpenPlugin(char* errorText, int errorSize) {
     return failed();
   }
   SendParam("filename", fileName);
+  if (continued) {
+    int on = 1;
+    SendParam("continuereport", &on);
+  }
   if (SendValue("initreport", "") != 0) return 1;
   FetchPluginError(errorText, errorSize);
   return failed();
+}
+
+// The host path the plug-in is given for a stored report path, as
+// Report_OpenOrClose and OpenPlugin make it; empty when there is none.
+std::string PluginFileHostPath(const char* stored) {
+  char full[256] = "";
+  if (!MakeAbsolutePath(stored, full, sizeof full)) return std::string();
+  const std::string folder = ProgramFolder();
+  if (!cz::IsAbsolutePath(full) && folder.empty()) return std::string();
+  return cz::HostPath(cz::JoinPath(folder, full));
+}
+
+bool Exists(const std::string& hostPath) {
+  struct stat st;
+  return ::stat(hostPath.c_str(), &st) == 0;
+}
+
+// The lock file another program keeps beside a workbook it has open, in
+// either common form ("~$<name>", ".~lock.<name>#"); empty when none.
+std::string LockFileOf(const std::string& hostPath) {
+  const std::string folder = cz::DirName(hostPath);
+  const std::string name = cz::BaseName(hostPath);
+  for (const std::string& lock : {"~$" + name, ".~lock." + name + "#"}) {
+    const std::string path = folder.empty() ? lock : folder + "/" + lock;
+    if (Exists(path)) return path;
+  }
+  return std::string();
 }
 
 int OpenText(char* errorText, int errorSize) {
@@ -259,11 +295,28 @@ int EngineAddEntry(char* errorText, const ReportEntryValues& v) {
 
 int EngineClose(char* errorText, int errorSize) { return Report_OpenOrClose(0, "", "", errorText, errorSize); }
 
+// value in fixed point, right-aligned in width with decimals digits. A value
+// that shows as nothing but zeros is written as 0 (never "-0.000"): a level
+// of 0 dB is -20 log10(1.0), a negative zero.
+std::string FixedText(int width, int decimals, double value) {
+  char format[32];
+  cz::SnprintfC(format, sizeof format, "%%%d.%df", width, decimals);
+  std::string text = cz::FormatC(format, value);
+  if (text.find('-') != std::string::npos && text.find_first_of("123456789") == std::string::npos)
+    text = cz::FormatC(format, 0.0);
+  return text;
+}
+
 void WriteNumberWithUnit(int width, int decimals, double value, const char* unit) {
   if (!WritersActive()) return;
-  char format[32];
-  cz::SnprintfC(format, sizeof format, "%%%d.%df%%s  ", width, decimals);
-  PutText(cz::FormatC(format, value, unit));
+  PutText(FixedText(width, decimals, value) + unit + "  ");
+}
+
+// The values as the report shows them: no negative zeros.
+void WithoutNegativeZeros(ReportEntryValues* v) {
+  for (double* x : {&v->delay, &v->rise, &v->on, &v->fall, &v->off, &v->prfOrPri, &v->frequency, &v->phase,
+                    &v->onLevel, &v->offLevel, &v->droop, &v->deviation, &v->pulseStart, &v->timeOffset})
+    if (*x == 0.0) *x = 0.0;
 }
 
 }  // namespace
@@ -282,6 +335,8 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
   }
 
   g_textFailure.clear();
+  const bool continued = g_continueNext;
+  g_continueNext = false;
   // An empty File field names no report: without this check the home
   // folder itself would be taken as the report file.
   if (std::strspn(p, " \t") == std::strlen(p)) {
@@ -298,7 +353,62 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
     return 0;
   }
   if (g_pluginName.empty()) return OpenText(errorText, errorSize);
-  return OpenPlugin(errorText, errorSize);
+  return OpenPlugin(errorText, errorSize, continued);
+}
+
+void Report_ContinueNextOpen() { g_continueNext = true; }
+
+int Report_AskBuildWithout(const std::vector<std::string>& reasons) {
+  std::string text;
+  for (const std::string& why : reasons) {
+    Log_Message(2, "*** ", why.c_str());
+    text += why + "\n";
+  }
+  text += reasons.size() > 1 ? "\nBuild the waveform without these reports?" : "\nBuild the waveform without the report?";
+  text += "\nYes builds it without the report; No builds nothing.";
+  if (ConfirmPopup("Report Cannot Be Written", text.c_str()) == 1) {
+    Log_Message(1, "Building without the report, as chosen.");
+    return 1;
+  }
+  Log_Message(1, "Nothing built: the report cannot be written.");
+  return 0;
+}
+
+std::string Report_WhyNotWritable(int sequenceIndex) {
+  if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) return std::string();
+  const SequenceRecord& seq = SequenceTable[sequenceIndex];
+  if (seq.reportOn == 0) return std::string();
+  const char* stored = seq.reportFile.c_str();
+  // No file name, or one that does not fit: the open says so itself.
+  if (std::strspn(stored, " \t") == std::strlen(stored)) return std::string();
+  if (seq.reportPlugin.empty()) {
+    char full[256] = "";
+    if (!MakeAbsolutePath(stored, full, sizeof full)) return std::string();
+    const std::string file = cz::HostPath(full);
+    if (cz::IsReadOnlyFile(file))
+      return cz::FormatC("The report file '%s' is read-only.", file.c_str());
+    return std::string();
+  }
+  bool loaded = false;
+  for (int i = 0; i < ModuleCount && !loaded; ++i)
+    loaded = ModuleTable[i].Type == "report" && ModuleTable[i].Name == seq.reportPlugin.view() &&
+             ModuleTable[i].SetValue != nullptr;
+  if (!loaded) return cz::FormatC("The report plug-in '%s' is not loaded.", seq.reportPlugin.c_str());
+  const std::string file = PluginFileHostPath(stored);
+  if (file.empty()) return std::string();
+  // The workbook is saved over the template when the report closes: a
+  // read-only one would be refused only then, after the whole build.
+  if (cz::IsReadOnlyFile(file))
+    return cz::FormatC("The report template '%s' is read-only.", file.c_str());
+  // Open in another program, whose next save would drop the report; its
+  // lock file lies beside the file it opened (a link's target, or the link).
+  for (const std::string& place : {cz::ResolveLinks(file), file}) {
+    const std::string lock = LockFileOf(place);
+    if (!lock.empty())
+      return cz::FormatC("The report template '%s' is open in another program (its lock file '%s' is there).",
+                         file.c_str(), lock.c_str());
+  }
+  return std::string();
 }
 
 void Report_WriteHeader(int sequenceIndex) {
@@ -319,6 +429,7 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
     CopyError(errorText, kReportErrorTextSize, "Report entry of an unknown sequence.");
     return 0;
   }
+  WithoutNegativeZeros(&values);
   const SequenceRecord& seq = SequenceTable[sequenceIndex];
   if (!PluginInUse()) {
     if (WritersActive()) {
@@ -352,6 +463,10 @@ int Report_AddEntry(char* errorText, int sequenceIndex, int multiSegmentIndex, R
     result &= SendValue("set_mseg_filename", ms.targetName.c_str());
   }
   for (const DoubleKey& k : kDoubleKeys) result &= SendValue(k.key, &(values.*k.field));
+  // The repetition's absolute start: where its sequence starts in the
+  // multi-segment waveform (0 outside one) plus its start in the sequence.
+  const double absoluteStart = values.timeOffset + values.pulseStart;
+  result &= SendValue("set_absstartt", &absoluteStart);
   for (const IntKey& k : kIntKeys) result &= SendValue(k.key, &(values.*k.field));
   // What "set_pprfpri" holds: 0 a PRF in Hz, 1 a PRI in s. A plug-in made
   // before this tag existed may refuse it; that fails no entry.
@@ -373,9 +488,7 @@ void Report_WriteLine(const char* text) {
 
 void Report_WriteNumber(int width, int decimals, double value) {
   if (!WritersActive()) return;
-  char format[32];
-  cz::SnprintfC(format, sizeof format, "%%%d.%df  ", width, decimals);
-  PutText(cz::FormatC(format, value));
+  PutText(FixedText(width, decimals, value) + "  ");
 }
 
 void Report_WriteColumn(int width, const char* text) {

@@ -6,7 +6,8 @@
 // whose type text is exactly "report") through its mod_setvalue entry.
 //
 // Protocol with a report plug-in, in calling order:
-//   open:    mod_setparam "filename" (the report file), mod_setvalue "initreport"
+//   open:    mod_setparam "filename" (the report file), ["continuereport"],
+//            mod_setvalue "initreport"
 //   header:  mod_setparam "en_pdelay" ... "en_msegno" (pointers to the int flags)
 //   entry:   mod_setvalue "initentry", "set_seqname" ... "set_msegno", "finishentry"
 //   close:   mod_setvalue "closereport"
@@ -17,6 +18,9 @@
 // All calls come from the user-interface thread; the state is process-wide
 // and not locked.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "engine/EngineHost.h"  // ReportEntryValues
 
@@ -32,6 +36,25 @@ extern int ReportPluginIndex;
 // errorText (at most errorSize - 1 characters, terminated) when given.
 int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginName, char* errorText,
                        int errorSize);
+
+// The next report plug-in that Report_OpenOrClose opens continues the
+// report that the same build wrote to the same file before it was closed
+// (a multi-segment build whose segments between did not report there): the
+// plug-in is told so with mod_setparam "continuereport" (a pointer to int 1)
+// before its "initreport", and carries on with its counters and rows
+// instead of starting afresh. Applies to the next open only.
+void Report_ContinueNextOpen();
+
+// Why the report that sequence sequenceIndex asks for cannot be written, or
+// an empty text when it can (or asks for none): its report plug-in is not
+// loaded, its report file or template is read-only, or another program holds
+// the template open (a lock file "~$<name>" or ".~lock.<name>#" beside it).
+// Generate and the multi-segment build ask this before they build anything.
+// A missing file or folder is left to Report_OpenOrClose.
+std::string Report_WhyNotWritable(int sequenceIndex);
+// Logs each reason ("*** " lines) and asks the user whether to build without
+// those reports: 1 Yes (build without them), 0 No (build nothing).
+int Report_AskBuildWithout(const std::vector<std::string>& reasons);
 
 // Starts the report of one sequence: the text report's title line, or the
 // plug-in's flag keys. An index outside the sequence table does nothing.

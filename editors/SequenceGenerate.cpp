@@ -214,12 +214,20 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
   const int index = CurrentSequence;
   const SequenceRecord& seq = SequenceTable[index];
+  // A report that cannot be written is said before anything is built; the
+  // user builds without it or not at all.
+  const std::string why = Report_WhyNotWritable(index);
+  if (!why.empty() && !Report_AskBuildWithout({why})) {
+    Log_Status(1, "User break");
+    return 0;
+  }
+  const int32_t reportOn = why.empty() ? seq.reportOn : 0;
   SetSequenceEditorBusy(1);
   // The Transfer page keeps its file until a new one is written.
   const WaveFileStamp before = StampOf(seq.waveFile.c_str());
 
   char error[kReportErrorSize] = "";
-  if (!Report_OpenOrClose(seq.reportOn, seq.reportFile.c_str(), seq.reportPlugin.c_str(), error, kReportErrorSize)) {
+  if (!Report_OpenOrClose(reportOn, seq.reportFile.c_str(), seq.reportPlugin.c_str(), error, kReportErrorSize)) {
     Log_Message(1, "*** An error ocured during report initialization.");
     Log_Message(1, error);
     Log_Status(1, "Error: Report Initialization Failed. See log.");
@@ -250,6 +258,8 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
     SetSequenceEditorBusy(0);
     return 0;
   }
+  // Built as chosen, but without the report the sequence asks for.
+  if (reportOn != seq.reportOn) Log_Status(1, "Waveform Creation Finished without the report.");
   if (MainTabIndex(PAGE_SEQUENCE_VIEW) >= 0)
     SetTabPageAttribute(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_SEQUENCE_VIEW), ATTR_VISIBLE, 1);
   // The file is kept, but one upload cannot carry it: said now, not after

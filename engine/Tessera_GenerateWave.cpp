@@ -301,11 +301,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
       return 0;
     }
     int32_t update[kJitterBlocks];
-    bool anyUpdate = false;
-    for (int k = 0; k < kJitterBlocks; ++k) {
-      update[k] = UpdateFlag(modes[k], r);
-      if (update[k] && pulse.jitter[k].enabled == 1) anyUpdate = true;
-    }
+    for (int k = 0; k < kJitterBlocks; ++k) update[k] = UpdateFlag(modes[k], r);
     if (!ComputeJitter(&pulse, jitter, a.pool, update, r, e.repetitions, modes[0], modes[1], modes[2], modes[3],
                        slot == 0 && r == 0, r == 0, a.segmentNumber - 1)) {
       Log_Message(3, " *** Error setting up jitter for pulse '", pulse.name.c_str(), "'");
@@ -330,8 +326,11 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
         return 0;
       }
     }
+    // Every repetition is reported (a skipped one reports nothing): the
+    // report routines count repetitions and write their cells by repetition
+    // number, and the text report lists each pulse with its own start.
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
-                      MarkerMaskFor(e.markerMask, r, e.repetitions), (r == 0 || anyUpdate) ? 1 : 0,
+                      MarkerMaskFor(e.markerMask, r, e.repetitions), 1,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
                       base.startTime + entryDuration, slot + 1, a.sequenceIndex, a.multiSegmentIndex,
                       a.timeOffset, fraction, &length)) {

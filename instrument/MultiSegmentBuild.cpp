@@ -4,10 +4,12 @@
 // configuration "<target>.inf_mswv" and, in sequencer mode, to its sequencer
 // list "<target>.wvs"; the instrument then assembles "<target>.wv" and the
 // ARB is started.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/ExitRequest.h"
 #include "app/Log.h"
@@ -61,13 +63,23 @@ std::string Quoted(const std::string& text) {
 
 // The report of the build: opened for the first sequence segment, reopened
 // when a later sequence reports elsewhere, closed on every exit once opened.
+// A report plug-in reopened on a file it already wrote to in this build
+// continues that report.
 class MswReport {
  public:
   ~MswReport() {
     if (open_) CloseMswReport();
   }
+  // The report of sequenceIndex is left out of this build (the user chose
+  // to build without a report that cannot be written): its segments count
+  // as segments without a report.
+  void LeaveOut(int sequenceIndex) { leftOut_.push_back(sequenceIndex); }
+  bool LeftOut() const { return !leftOut_.empty(); }
+
   // 1, or 0 with the failure logged.
-  int Use(const SequenceRecord& seq, int sequenceIndex) {
+  int Use(const SequenceRecord& record, int sequenceIndex) {
+    Settings seq{record.reportOn, record.reportFile, record.reportPlugin};
+    if (std::find(leftOut_.begin(), leftOut_.end(), sequenceIndex) != leftOut_.end()) seq.on = 0;
     if (open_ && Changed(seq)) {
       Log_Message(1, "The report settings have changed between segments. Closing report.");
       open_ = false;
@@ -78,21 +90,22 @@ class MswReport {
       }
     }
     if (!open_) {
+      const bool plugin = seq.on != 0 && !seq.plugin.empty();
+      const std::string key = std::string(seq.plugin.c_str()) + '\n' + seq.file.c_str();
+      if (plugin && std::find(opened_.begin(), opened_.end(), key) != opened_.end()) Report_ContinueNextOpen();
       char error[kReportErrorTextSize] = {};
-      if (!Report_OpenOrClose(seq.reportOn, seq.reportFile.c_str(), seq.reportPlugin.c_str(), error,
-                              sizeof error)) {
+      if (!Report_OpenOrClose(seq.on, seq.file.c_str(), seq.plugin.c_str(), error, sizeof error)) {
         Log_Message(1, "*** An error ocured during report initialization.");
         Log_Message(1, error);
         Log_Status(1, "Error: Report Initialization Failed. See log.");
         return 0;
       }
+      if (plugin) opened_.push_back(key);
       open_ = true;
-      on_ = seq.reportOn;
-      file_ = seq.reportFile;
-      plugin_ = seq.reportPlugin;
+      current_ = seq;
       // The banner goes once per build, at the top of the first report it
       // opens: a report reopened for a later segment continues the build.
-      if (on_ != 0 && !bannerWritten_) {
+      if (current_.on != 0 && !bannerWritten_) {
         Report_WriteLine("===== Multi Segment Waveform creation =====");
         bannerWritten_ = true;
       }
@@ -108,18 +121,45 @@ class MswReport {
   }
 
  private:
+  struct Settings {
+    int32_t on = 0;
+    cz::Text<256> file;
+    cz::Text<256> plugin;
+  };
   // Two segments without a report share the closed one, whatever file and
   // plug-in their sequences name.
-  bool Changed(const SequenceRecord& seq) const {
-    if (seq.reportOn == 0 && on_ == 0) return false;
-    return seq.reportOn != on_ || seq.reportFile != file_ || seq.reportPlugin != plugin_;
+  bool Changed(const Settings& seq) const {
+    if (seq.on == 0 && current_.on == 0) return false;
+    return seq.on != current_.on || seq.file != current_.file || seq.plugin != current_.plugin;
   }
   bool open_ = false;
   bool bannerWritten_ = false;
-  int32_t on_ = 0;
-  cz::Text<256> file_;
-  cz::Text<256> plugin_;
+  Settings current_;
+  std::vector<int> leftOut_;
+  // Plug-in and file ("<plug-in>\n<file>") of every plug-in report opened.
+  std::vector<std::string> opened_;
 };
+
+// Asks about the reports of the sequence segments that cannot be written,
+// before anything is sent: 1 to go on (those reports left out), 0 when the
+// user builds nothing.
+int CheckReports(const MultiSegmentRecord& rec, MswReport* report) {
+  std::vector<std::string> reasons;
+  std::vector<int> leftOut;
+  for (int i = 0; i < kMaxSegments && !rec.segments[i].IsFree(); ++i) {
+    if (rec.segments[i].type != SEGMENT_SEQUENCE) continue;
+    const int sq = FindSequenceById(static_cast<uint32_t>(rec.segments[i].sequenceId));
+    if (sq < 0 || std::find(leftOut.begin(), leftOut.end(), sq) != leftOut.end()) continue;
+    const std::string why = Report_WhyNotWritable(sq);
+    if (why.empty()) continue;
+    leftOut.push_back(sq);
+    if (std::find(reasons.begin(), reasons.end(), why) == reasons.end()) reasons.push_back(why);
+  }
+  if (reasons.empty()) return 1;
+  if (!Report_AskBuildWithout(reasons)) return 0;
+  for (int sq : leftOut) report->LeaveOut(sq);
+  return 1;
+}
 
 int InvalidSequence() {
   Log_Message(1, "*** Invalid sequence in multi segment waveform.");
@@ -263,6 +303,14 @@ int BuildMultiSegment(int index) {
   const std::string seqFile = MswFileName(dir, unix, target, ".wvs");
   const std::string output = MswFileName(dir, unix, target, ".wv");
 
+  // A report that cannot be written is said before anything is built or
+  // sent; the user builds without it or not at all.
+  MswReport report;
+  if (!CheckReports(rec, &report)) {
+    Log_Status(1, "User break");
+    return kMswBuildStopped;
+  }
+
   // Every segment's question comes before the first command that changes
   // the instrument: a No ends the build with nothing sent.
   struct ForgetOnExit {
@@ -287,7 +335,6 @@ int BuildMultiSegment(int index) {
   if (!Configure(rec, index, conf, seqFile, output)) return 0;
 
   // Step 6: the segments.
-  MswReport report;
   double t = 0.0;
   int built = 0;
   const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
@@ -477,7 +524,8 @@ int BuildMultiSegment(int index) {
     LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
     Log_Status(1, "User break");
   } else {
-    Log_Status(1, "Done.");
+    // Built as chosen, but without a report that a sequence asks for.
+    Log_Status(1, report.LeftOut() ? "Done without the report." : "Done.");
   }
   // The page's clock shows a raised user clock before the controls are read
   // back, so that the raise stays in the record.

@@ -19,6 +19,7 @@ char g_templatePath[1024] = "";
 bool g_templatePathTooLong = false;
 ReportLayout g_layout;
 bool g_firstEntry = true;
+bool g_continueReport = false;
 EntryValues g_values = {};
 
 void SetError(const char* text) { cz::CopyText(g_error, sizeof g_error, text != nullptr ? text : ""); }
@@ -89,6 +90,7 @@ void ClearEntry() { fennick::g_values = EntryValues{}; }
 // Ends the report: definitions forgotten, workbook saved, application quit
 // or left for the user.
 int EndReport(bool quit) {
+  if (fennick::g_excel->Connected()) fennick::SuspendRoutines();
   fennick::ForgetDefinitions();
   if (!quit) fennick::g_firstEntry = false;
   if (fennick::g_excel->Close(quit)) return 1;
@@ -156,6 +158,12 @@ int mod_setparam(const char* key, void* value) {
     const char* name = value != nullptr ? static_cast<const char*>(value) : "";
     fennick::g_templatePathTooLong = !cz::CopyTextExact(fennick::g_templatePath, name);
     if (fennick::g_templatePathTooLong) fennick::g_templatePath[0] = '\0';
+    return 1;
+  }
+  if (std::strcmp(key, "continuereport") == 0) {
+    int on = 0;
+    if (value != nullptr) std::memcpy(&on, value, sizeof on);
+    fennick::g_continueReport = on != 0;
     return 1;
   }
   for (std::size_t i = 0; i < sizeof kFlagKeys / sizeof kFlagKeys[0]; ++i)

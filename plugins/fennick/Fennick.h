@@ -56,6 +56,10 @@ extern char g_templatePath[1024];
 extern bool g_templatePathTooLong;
 extern ReportLayout g_layout;
 extern bool g_firstEntry;
+// Set by mod_setparam "continuereport" (non-zero): the next "initreport"
+// continues the report that an earlier one of the same build wrote to the
+// same template; every "initreport" clears it.
+extern bool g_continueReport;
 extern EntryValues g_values;
 
 // Sets the error text (cut to 1,023 characters).
@@ -73,9 +77,18 @@ int InitReport();
 int FinishEntry();
 // Finds the report tag in a comment; false when it holds no usable tag.
 bool FindReportTag(const char* comment, char* tag, int tagSize);
-// Trial number 1-30 from a file name holding "TRIAL-<n>" (any case); false
-// with the reason in errorText (kErrorSize bytes).
+// Trial number 1-30 from the last component of a file name ('/' or '\\'
+// separated) holding "TRIAL-<n>" (any case); false with the reason in
+// errorText (kErrorSize bytes).
 bool ParseTrialNumber(const char* fileName, int* trial, char* errorText);
+
+// Routine state (FennickRoutines.cpp). StartRoutines at "initreport": the
+// report of g_templatePath starts afresh (every routine's state initial, the
+// first-entry marker set), or, continued, from where that report stood when
+// it was last closed within this build (afresh when it never was).
+// SuspendRoutines at its close keeps that state for a continuation.
+void StartRoutines(bool continued);
+void SuspendRoutines();
 
 // Report routines (FennickRoutines.cpp): 1 success, 0 failure. A failure
 // from a trial number leaves its reason in errorText (kErrorSize bytes);

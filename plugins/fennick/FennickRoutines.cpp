@@ -3,6 +3,8 @@
 // first data row r and column c; every cell is written as text.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <string>
 
 #include "ComEXCEL.h"
@@ -21,12 +23,17 @@ int TruncInt(double x) {
 }
 
 std::string Count(int n) { return std::to_string(n); }
-// On time in microseconds with one decimal.
-std::string OnTime(double pon) {
+// A fixed-point number; one that shows as nothing but zeros is written as 0,
+// never with a minus sign.
+std::string Fixed(const char* format, double x) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%3.1f", pon * 1000000.0);
+  std::snprintf(buf, sizeof buf, format, x);
+  if (std::strchr(buf, '-') != nullptr && std::strpbrk(buf, "123456789") == nullptr)
+    std::snprintf(buf, sizeof buf, format, 0.0);
   return buf;
 }
+// On time in microseconds with one decimal.
+std::string OnTime(double pon) { return Fixed("%3.1f", pon * 1000000.0); }
 std::string WholeMicro(double s) { return Count(TruncInt(s * 1000000.0)); }
 std::string WholeMilli(double s) { return Count(TruncInt(s * 1000.0)); }
 // FM deviation in whole MHz.
@@ -61,13 +68,45 @@ class Cells {
   ComEXCEL& x_;
 };
 
-// Routine state, kept across entries and reports.
+// Routine state, kept across the entries of one report (and of a report
+// continued within one build); every report starts from these values.
 struct Routine1State { bool groupStart = true; int counter = 0; } g_r1;
 struct Routine3State { double gap1 = 0.0, gap2 = 0.0; } g_r3;
 struct Routine5State { int first = -1, last = -1, total = 0; } g_r5;
 struct Routine6State { int bursts = 0; double gap1 = 0.0, gap2 = 0.0; } g_r6;
 struct Routine8State { bool clearPending = true; int lastSegment = -1; bool newSegment = true; int group = 0, counter = 0; } g_r8;
-struct Routine9State { double trialStart = 0.0, gap1 = 0.0, gap2 = 0.0; int bursts = 0; } g_r9;
+// lastSegment: segment of the routine's previous entry (-1 before the first).
+struct Routine9State { double trialStart = 0.0, gap1 = 0.0, gap2 = 0.0; int bursts = 0; int lastSegment = -1; } g_r9;
+
+// Everything a report carries from entry to entry, with the first-entry marker.
+struct RoutineStates {
+  Routine1State r1;
+  Routine3State r3;
+  Routine5State r5;
+  Routine6State r6;
+  Routine8State r8;
+  Routine9State r9;
+  bool firstEntry = true;
+};
+
+RoutineStates Current() { return RoutineStates{g_r1, g_r3, g_r5, g_r6, g_r8, g_r9, g_firstEntry}; }
+
+void Restore(const RoutineStates& s) {
+  g_r1 = s.r1;
+  g_r3 = s.r3;
+  g_r5 = s.r5;
+  g_r6 = s.r6;
+  g_r8 = s.r8;
+  g_r9 = s.r9;
+  g_firstEntry = s.firstEntry;
+}
+
+// The state each closed report had, by template path; a report reopened
+// later in the same build continues from it. A report that starts afresh
+// drops its template's entry (one small entry per template ever used).
+std::map<std::string, RoutineStates> g_suspended;
+// Template of the report that is open.
+std::string g_openReport;
 
 // The trial sheet s + n - 1 of the trial number n in fileName.
 bool SelectTrialSheet(ComEXCEL& x, int s, const char* fileName, char* errorText) {
@@ -153,9 +192,7 @@ int Routine4(ComEXCEL& x, int s, int r, int c, const EntryValues& v) {
                    w.Put(row, c + 2, OnTime(v.pon)) && w.Put(row, c + 3, Count(TruncInt(Rate(v))))
                ? 1
                : 0;
-  char ms[64];
-  std::snprintf(ms, sizeof ms, "%4.2f", v.poff * 1000.0);
-  return w.Put(row, c + 4, ms) ? 1 : 0;
+  return w.Put(row, c + 4, Fixed("%4.2f", v.poff * 1000.0)) ? 1 : 0;
 }
 
 // Running pulse total; the repetitions of the first multi-pulse entry.
@@ -253,9 +290,14 @@ int Routine8(ComEXCEL& x, int s, int r, int c, bool first, const EntryValues& v)
 int Routine9(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) {
   Cells w(x);
   if (!SelectTrialSheet(x, s, v.mseg_filename, err)) return 0;
-  if (v.msegno == 1) {
+  // The trial starts afresh at the first repetition that segment 1 reports,
+  // never at its later ones: a burst of segment 1 keeps its row.
+  const bool trialStart = v.msegno == 1 && v.repno == 1 && g_r9.lastSegment != 1;
+  g_r9.lastSegment = v.msegno;
+  if (trialStart) {
     if (!w.ClearBlock(r, r + 19, c + 1, c + 6)) return 0;
     g_r9 = Routine9State{};
+    g_r9.lastSegment = v.msegno;
     if (!w.Put(r + 21, c + 3, v.mseg_filename)) return 0;
   }
   if (v.repcnt == 1 && v.repno == 1) g_r9.trialStart = v.absstartt;
@@ -278,6 +320,19 @@ int Routine9(ComEXCEL& x, int s, int r, int c, const EntryValues& v, char* err) 
 }
 
 }  // namespace
+
+void StartRoutines(bool continued) {
+  g_openReport = g_templatePath;
+  const auto it = g_suspended.find(g_openReport);
+  if (continued && it != g_suspended.end()) {
+    Restore(it->second);
+    return;
+  }
+  if (it != g_suspended.end()) g_suspended.erase(it);
+  Restore(RoutineStates{});
+}
+
+void SuspendRoutines() { g_suspended[g_openReport] = Current(); }
 
 int RunReportRoutine(int routine, ComEXCEL& excel, int sheet, int row, int column, bool firstEntry,
                      const EntryValues& v, char* errorText) {

@@ -53,6 +53,8 @@ void ForgetDefinitions() {
 // rows 3-12 one definition each (sheet number, tag, routine ID). The
 // definitions read before a failing cell stay.
 int InitReport() {
+  const bool continued = g_continueReport;
+  g_continueReport = false;
   ForgetDefinitions();
   if (g_templatePathTooLong) {
     SetError("Report file name too long.");
@@ -91,7 +93,7 @@ int InitReport() {
     cz::CopyText(d.tag, sizeof d.tag, tag);
     g_layout.defs[i] = d;
   }
-  g_firstEntry = true;
+  StartRoutines(continued);
   return 1;
 }
 
@@ -157,7 +159,13 @@ bool ParseTrialNumber(const char* fileName, int* trial, char* errorText) {
   char upper[1024];
   cz::CopyText(upper, sizeof upper, fileName != nullptr ? fileName : "");
   for (char* p = upper; *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-  const char* at = std::strstr(upper, "TRIAL-");
+  // Only the file's own name counts: a folder such as "trial-2" or
+  // "Trial-2025 campaign" names no trial. Both separators are taken, as a
+  // stored name may use either.
+  const char* name = upper;
+  for (const char* p = upper; *p; ++p)
+    if (*p == '/' || *p == '\\') name = p + 1;
+  const char* at = std::strstr(name, "TRIAL-");
   if (at == nullptr) {
     cz::CopyText(errorText, kErrorSize, cz::FormatC("Missing trial number in file name. Append TRIAL-<no> to '%s'.", upper));
     return false;

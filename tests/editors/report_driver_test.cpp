@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -125,7 +126,9 @@ TEST_F(ReportDriverTest, OpenHeaderEntryCloseInProtocolOrder) {
   ASSERT_EQ(Open(dir_.File("r.xlsx")), 1);
   EXPECT_EQ(ReportPluginIndex, 1);  // the "report-x" module is never chosen
   Report_WriteHeader(0);
-  ASSERT_EQ(Report_AddEntry(error_, 0, -1, Values()), 1);
+  ReportEntryValues v = Values();
+  v.droop = -20.0 * std::log10(1.0);  // a negative zero travels as 0
+  ASSERT_EQ(Report_AddEntry(error_, 0, -1, v), 1);
   ASSERT_EQ(Report_OpenOrClose(0, "", "", error_, sizeof error_), 1);
   EXPECT_EQ(ReportPluginIndex, -1);
 
@@ -137,7 +140,7 @@ TEST_F(ReportDriverTest, OpenHeaderEntryCloseInProtocolOrder) {
       "initentry=", "set_seqname=Seq", "set_comment={REPORT PLUGIN: T1}", "set_filename=out.wv",
       "set_clock=1e+08", "set_pdelay=1e-06", "set_prise=0", "set_pon=2e-06", "set_pfall=0", "set_poff=0",
       "set_pprfpri=1000", "set_fofs=0", "set_phofs=0", "set_levon=0", "set_levoff=0", "set_levdroop=0",
-      "set_fmdev=0", "set_startt=5e-06", "set_absstartt=0.25", "set_seqno=3", "set_repcnt=4", "set_repno=2",
+      "set_fmdev=0", "set_startt=5e-06", "set_absstartt=0.250005", "set_seqno=3", "set_repcnt=4", "set_repno=2",
       "set_msegno=1", "set_pprfmode=0", "finishentry=", "closereport="};
   EXPECT_EQ(g_fake.calls, expected);
   EXPECT_EQ(g_fake.errorCalls, 0);
@@ -314,12 +317,34 @@ TEST_F(TextReportBuildTest, TitleEntryAndFillerLines) {
   ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
   EXPECT_FALSE(Report_TextFileOpen());  // the build closed the report
 
-  // Without jitter only the first repetition is computed and reported.
+  // Every repetition is reported, with or without jitter, each with its
+  // own start.
   EXPECT_EQ(cz::test::ReadFileBytes(report),
             "earlier\n"
             "   Entry     Pulse     Delay        On        Tstart  \n"
             "       1         1     0.000    10.000         0.000  \n"
+            "       1         2     0.000    10.000        20.000  \n"
             "#  2  BLANK FILLER 10.000 us\n");
+}
+
+// The default pulse's on level of 0 dB and droop of 0 dB (each -20 log10
+// of 1.0, a negative zero) read 0.000, and so does any value that rounds to
+// zero in its column.
+TEST_F(TextReportBuildTest, ZeroLevelsReadZeroWithoutASign) {
+  MakeReportedSequence(dir_.File("out.wv"));
+  SequenceRecord& s = SequenceTable[0];
+  std::fill(std::begin(s.reportColumns), std::end(s.reportColumns), 0);
+  for (int flag : {REPORT_REP_NUMBER, REPORT_PHASE, REPORT_LEVEL_ON, REPORT_DROOP}) s.reportColumns[flag] = 1;
+  PulseTable[0].startPhase = -0.0004;  // degrees
+  const std::string report = dir_.File("levels.txt");
+  char error[kReportErrorTextSize] = "";
+  ASSERT_EQ(Report_OpenOrClose(1, report.c_str(), "", error, sizeof error), 1) << error;
+  Report_WriteHeader(0);
+  ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+  EXPECT_EQ(cz::test::ReadFileBytes(report),
+            "   Pulse     Phase    Lev On     Droop  \n"
+            "       1     0.000     0.000     0.000  \n"
+            "       2     0.000     0.000     0.000  \n");
 }
 
 // A text report on a full disk: the first entry fails the build with the

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -174,6 +175,84 @@ TEST_F(ReportPluginTest, AFailedStartBlocksNoLaterBuild) {
   cz::sheet::Workbook book;
   ASSERT_TRUE(book.Load(template_, &why)) << why;
   EXPECT_EQ(book.Sheet(2)->TextAt(2, 2), "3");
+}
+
+// Builds into the styled template of xlsx_readers.py (counting routine 1 on
+// "Counts", the trial routines on "Trial 1" to "Trial 3"), read back with
+// openpyxl. The pulse: 2.5 ms delay, 1 us edges, 10 us on, 40 us off.
+class TrialReportTest : public ReportPluginTest {
+ protected:
+  void SetUp() override {
+    ReportPluginTest::SetUp();
+    std::string out;
+    ASSERT_EQ(cz::test::RunXlsxReaders("make-trial-template " + cz::test::Quoted(book_), &out), 0) << out;
+    ASSERT_TRUE(cz::test::WriteFileBytes(original_, cz::test::ReadFileBytes(book_)));
+    PulseRecord& p = PulseTable[0];
+    p.delay = 2.5e-3;
+    p.riseTime = p.fallTime = 1e-6;
+    p.onTime = 10e-6;
+    p.offTime = 40e-6;
+  }
+  // One Generate with the report tag: open, header, build (which closes).
+  void Generate(const char* tag, const std::string& waveFile) {
+    SequenceRecord& s = SequenceTable[0];
+    s.comment = std::string("Radar {REPORT PLUGIN: ") + tag + "}";
+    ASSERT_TRUE(s.waveFile.AssignExact(waveFile));
+    ASSERT_EQ(Open(book_), 1) << error_;
+    Report_WriteHeader(0);
+    ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 1, 0.0), 1);
+    EXPECT_EQ(ReportPluginIndex, -1);
+  }
+  // openpyxl's values of sheet, "REF VALUE ..." (None: empty).
+  ::testing::AssertionResult Cells(const std::string& sheet, const std::string& checks) {
+    std::string out;
+    if (cz::test::RunXlsxReaders("report-cells " + cz::test::Quoted(book_) + " '" + sheet + "' " + checks, &out) == 0)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out;
+  }
+  ::testing::AssertionResult Kept() {
+    std::string out;
+    if (cz::test::RunXlsxReaders("check-trial-kept " + cz::test::Quoted(book_) + " " + cz::test::Quoted(original_),
+                                 &out) == 0)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out;
+  }
+  std::string book_ = dir_.File("trials.xlsx");
+  std::string original_ = dir_.File("trials-original.xlsx");
+};
+
+// An entry of three repetitions without jitter: routine 1 counts all three
+// (the count cell is written at the third) and routine 2 writes the delay
+// of each repetition on the trial sheet.
+TEST_F(TrialReportTest, EveryRepetitionReachesTheWorkbook) {
+  const std::string wave = dir_.File("TRIAL-1 pulses.wv");
+  Generate("R1", wave);
+  // Segment, count, on time (us), PRI (us).
+  EXPECT_TRUE(Cells("Counts", "B3 1 C3 3 D3 10 E3 2552"));
+  Generate("R2", wave);
+  // The delay of each repetition in whole ms, in rows r .. r + 2 of column
+  // c + 6; the rest of the column cleared; the file name below the block.
+  EXPECT_TRUE(Cells("Trial 1", "H3 2 H4 2 H5 2 H6 None E25 '" + wave + "'"));
+  EXPECT_TRUE(Kept());
+}
+
+// The trial number is the file name's own, in either path style: a folder
+// that names another trial, or a year, is no trial number.
+TEST_F(TrialReportTest, TheTrialNumberComesFromTheFileNameNotItsFolder) {
+  for (const char* folder : {"trial-2", "Trial-2025 campaign"})
+    ASSERT_TRUE(std::filesystem::create_directory(dir_.File(folder)));
+  Generate("R2", dir_.File("trial-2/TRIAL-1 x.wv"));
+  EXPECT_TRUE(Cells("Trial 1", "H3 2 H4 2 H5 2"));
+  EXPECT_TRUE(Cells("Trial 2", "H4 stale E25 None"));
+  std::string stored = dir_.File("trial-2/TRIAL-3 z.wv");
+  std::replace(stored.begin(), stored.end(), '/', '\\');
+  Generate("R2", stored);
+  EXPECT_TRUE(Cells("Trial 3", "H3 2 H4 2 H5 2"));
+  EXPECT_TRUE(Cells("Trial 2", "H4 stale E25 None"));
+  const std::string year = dir_.File("Trial-2025 campaign/TRIAL-1 y.wv");
+  Generate("R2", year);
+  EXPECT_TRUE(Cells("Trial 1", "H3 2 H4 2 H5 2 E25 '" + year + "'"));
+  EXPECT_TRUE(Kept());
 }
 
 // A workbook whose save cannot be written (the file was made read-only

@@ -22,6 +22,7 @@
 #include "instrument/MultiSegment.h"
 #include "instrument/VisaDev.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
@@ -400,6 +401,146 @@ TEST_F(MultiSegmentReportTest, AReportThatCannotBeClosedFailsTheBuild) {
     const std::vector<std::string> rx = sim.Received();
     for (std::size_t i = sent; i < rx.size(); ++i) EXPECT_EQ(rx[i].find("WSEG:CLO"), std::string::npos) << rx[i];
   }
+}
+
+// ---- reports into a workbook through the real report plug-in ------------------
+
+// The styled template of xlsx_readers.py ("Counts", "Trial 1" to "Trial 3",
+// "Groups"; data from row 3, column B), read back with openpyxl. Sequences
+// of a pulse of 10 us on, 1 us edges and 40 us off.
+class MultiSegmentWorkbookTest : public MultiSegmentTest {
+ protected:
+  static constexpr const char* kPlugin = "Fennick-EXCEL-1.0";
+  void SetUp() override {
+    MultiSegmentTest::SetUp();
+    SetPluginFolder(BuildDir() + "/Plugins");
+    LoadPlugins();
+    ASSERT_GE(FindModuleByName(kPlugin), 0);
+    Report_InstallEngineHooks();
+    std::string out;
+    ASSERT_EQ(RunXlsxReaders("make-trial-template " + Quoted(book_), &out), 0) << out;
+    ASSERT_TRUE(WriteFileBytes(original_, ReadFileBytes(book_)));
+  }
+  void TearDown() override {
+    Report_OpenOrClose(0, "", "", nullptr, 0);
+    ShutdownPlugins();
+    ModuleCount = 0;
+    SetPluginFolder("");
+    SetEngineHost(nullptr);
+    SetEngineBuildHost(nullptr);
+    MultiSegmentTest::TearDown();
+  }
+  // A sequence of `reps` pulses after a blank filler up to `fillerEnd` (none
+  // at 0), reporting with `tag` into the template.
+  SequenceRecord& Reported(const char* name, const char* tag, int reps, double fillerEnd = 0.0) {
+    SequenceRecord& s = AddSequence(name, 100e6, reps, (std::string(name) + ".wv").c_str());
+    PulseRecord& p = PulseTable[PulseCount - 1];
+    p.onTime = 10e-6;
+    p.riseTime = p.fallTime = 1e-6;
+    p.offTime = 40e-6;
+    if (fillerEnd > 0.0) {
+      s.entries[1] = s.entries[0];
+      s.entries[0] = SequenceEntry{};
+      s.entries[0].fillerType = 0;
+      s.entries[0].fillerTime = fillerEnd;
+    }
+    s.comment = std::string("{REPORT PLUGIN: ") + tag + "}";
+    s.reportOn = 1;
+    EXPECT_TRUE(s.reportFile.AssignExact(book_));
+    s.reportPlugin = kPlugin;
+    return s;
+  }
+  ::testing::AssertionResult Cells(const std::string& sheet, const std::string& checks) {
+    std::string out;
+    if (RunXlsxReaders("report-cells " + Quoted(book_) + " '" + sheet + "' " + checks, &out) == 0)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out;
+  }
+  ::testing::AssertionResult Kept() {
+    std::string out;
+    if (RunXlsxReaders("check-trial-kept " + Quoted(book_) + " " + Quoted(original_), &out) == 0)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out;
+  }
+  std::string book_ = dir.File("trials.xlsx");
+  std::string original_ = dir.File("trials-original.xlsx");
+};
+
+// Routine 9 on the trial sheet of the waveform "TRIAL-1 ...": segment 1 one
+// pulse (the trial's start), segments 2 and 3 a blank filler to 5 ms, then a
+// burst of three. Each burst's row shows its time since the trial start:
+// 5.052 ms for segment 2 (after segment 1's 52 us) and 10.208 ms for
+// segment 3 (after segment 2's 5.156 ms).
+TEST_F(MultiSegmentWorkbookTest, Routine9WritesEachBurstsOwnTimeInTheTrial) {
+  SequenceRecord& single = Reported("Single", "R9", 1);
+  SequenceRecord& burst = Reported("Burst", "R9", 3, 5e-3);
+  MultiSegmentRecord& m = AddWaveform();
+  m.targetName = "TRIAL-1 bursts";
+  SequenceSegment(m, 0, single, "1");
+  SequenceSegment(m, 1, burst, "1");
+  SequenceSegment(m, 2, burst, "1");
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  // Rows r + msegno / 3: pulse number, on time, deviation, the gaps after
+  // pulses 1 and 2 (us), ms since the trial start.
+  EXPECT_TRUE(Cells("Trial 1", "B1 'Bursts in Trial: 2' C3 3 D3 10 E3 0 F3 40 G3 40 H3 5 "
+                               "C4 3 D4 10 F4 40 G4 40 H4 10 E24 'TRIAL-1 bursts'"));
+  EXPECT_TRUE(Kept());
+}
+
+// Routine 8 (one row per pair of segments): segment 1 reports, segment 2
+// does not, segment 3 reports again into the same template. The reopened
+// report continues: segment 1's group stays, segment 3 starts group 2.
+TEST_F(MultiSegmentWorkbookTest, AReportReopenedWithinTheBuildContinues) {
+  SequenceRecord& counted = Reported("Counted", "R8", 2);
+  SequenceRecord& quiet = Reported("Quiet", "R8", 2);
+  quiet.reportOn = 0;
+  MultiSegmentRecord& m = AddWaveform();
+  m.targetName = "groups";
+  SequenceSegment(m, 0, counted, "1");
+  SequenceSegment(m, 1, quiet, "1");
+  SequenceSegment(m, 2, counted, "1");
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(std::count(Log().lines.begin(), Log().lines.end(),
+                       "The report settings have changed between segments. Closing report."),
+            2);
+  // Group, count, on time (us), rate (Hz).
+  EXPECT_TRUE(Cells("Groups", "B3 1 C3 2 D3 10 E3 19231 B4 2 C4 2 D4 10 E4 19231"));
+  EXPECT_TRUE(Kept());
+}
+
+// Reports that cannot be written are said before anything is built or
+// sent, all in one question: a report plug-in that is not loaded and a
+// template that another program holds open. No builds nothing; Yes builds
+// without those reports and leaves the template as it was.
+TEST_F(MultiSegmentWorkbookTest, AReportThatCannotBeWrittenIsSaidBeforeTheBuild) {
+  SequenceRecord& elsewhere = Reported("Elsewhere", "R8", 2);
+  elsewhere.reportPlugin = "Fennick-EXCEL-2.0";
+  SequenceRecord& locked = Reported("Locked", "R8", 2);
+  MultiSegmentRecord& m = AddWaveform();
+  m.targetName = "guarded";
+  SequenceSegment(m, 0, elsewhere, "1");
+  SequenceSegment(m, 1, locked, "1");
+  ASSERT_TRUE(WriteFileBytes(dir.File(".~lock.trials.xlsx#"), "someone,host,1;"));
+
+  const std::size_t sent = sim.Received().size();
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(false);
+  EXPECT_EQ(BuildMultiSegment(0), kMswBuildStopped);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  const std::string question = UiTest_Popups()[0].text;
+  EXPECT_NE(question.find("'Fennick-EXCEL-2.0' is not loaded"), std::string::npos) << question;
+  EXPECT_NE(question.find(".~lock.trials.xlsx#"), std::string::npos) << question;
+  EXPECT_EQ(Log().status.back(), "User break");
+  const std::vector<std::string> rx = sim.Received();
+  for (std::size_t i = sent; i < rx.size(); ++i) EXPECT_EQ(rx[i].find("ARB"), std::string::npos) << rx[i];
+  EXPECT_FALSE(FileExists(dir.File("Elsewhere.wv")));
+
+  UiTest_ClearPopups();
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(Log().status.back(), "Done without the report.");
+  EXPECT_EQ(ReadFileBytes(book_), ReadFileBytes(original_));
 }
 
 TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/sheet/Workbook.h"
 #include "plugins/include/cadenza_plugin.h"
@@ -348,7 +350,7 @@ TEST_F(FennickTest, BurstsOfThreeOnTheTrialSheet) {
 }
 
 // Data from row 3, column 2; R2, R3, R5 and R9 run routines 2, 3, 5 and 9
-// on sheet 2 (trial n: sheet n + 1). Every data sheet holds stale values
+// on sheet 2 (trial n: sheet n + 1), R8 routine 8 on sheet 5. Every data sheet holds stale values
 // inside and around the blocks that the trial routines clear.
 class FennickRoutineTest : public FennickTest {
  protected:
@@ -358,10 +360,10 @@ class FennickRoutineTest : public FennickTest {
     auto& defs = *book.Sheet(1);
     defs.SetNumber(1, 1, 3);
     defs.SetNumber(2, 1, 2);
-    const char* tags[] = {"R2", "R3", "R5", "R9"};
-    const int routines[] = {2, 3, 5, 9};
-    for (int i = 0; i < 4; ++i) {
-      defs.SetNumber(3 + i, 1, 2);
+    const char* tags[] = {"R2", "R3", "R5", "R9", "R8"};
+    const int routines[] = {2, 3, 5, 9, 8};
+    for (int i = 0; i < 5; ++i) {
+      defs.SetNumber(3 + i, 1, i < 4 ? 2 : 5);
       defs.SetText(3 + i, 2, tags[i]);
       defs.SetNumber(3 + i, 3, routines[i]);
     }
@@ -493,6 +495,82 @@ TEST_F(FennickRoutineTest, Routine9TimesBurstsFromTheTrialStart) {
   EXPECT_EQ(Send(e), 0);
   EXPECT_EQ(Error(), "Invalid trial number set in file name. Use range 1-30.");
   EXPECT_EQ(Value("closereport"), 1) << Error();
+}
+
+// A burst of three in segment 1 keeps its row: the trial starts afresh at
+// the first repetition that segment 1 reports (here a single pulse, entry 1,
+// which sets the trial's start), never at a later one.
+TEST_F(FennickRoutineTest, Routine9KeepsTheBurstOfSegmentOne) {
+  struct Step { int seg, seq, reps; double start; };
+  const Step steps[] = {{1, 1, 1, 0.5}, {1, 2, 3, 0.505}, {2, 1, 1, 0.75}};
+  for (const Step& st : steps)
+    for (int rep = 1; rep <= st.reps; ++rep) {
+      Entry e = Of("R9", st.seg, st.seq, st.reps, rep);
+      e.msegFilename = "msw_TRIAL-1.wv";
+      e.absstartt = st.start + (rep - 1) * 52e-6;
+      e.pon = 10e-6;
+      e.fmdev = 3e6;
+      e.poff = rep == 1 ? 40e-6 : 50e-6;
+      ASSERT_EQ(Send(e), 1) << Error();
+    }
+  ASSERT_EQ(Value("closereport"), 1) << Error();
+  const Workbook book = Saved();
+  const auto& trial = *book.Sheet(2);
+  // Pulse number, on time, deviation, gaps after pulses 1 and 2 (us), ms
+  // since the trial start.
+  EXPECT_EQ(Row(trial, 3), "stale|3|10|3|40|50|5|stale");
+  EXPECT_EQ(trial.TextAt(1, 2), "Bursts in Trial: 1");
+}
+
+// Every report starts with every routine's state as at load: routine 8's
+// second report of the same sequence into a fresh template writes its group
+// row again and counts from 1, routine 5 after another sequence's report
+// totals only its own bursts. A report continued within one build (told by
+// "continuereport") carries on from where it was closed.
+TEST_F(FennickRoutineTest, EachReportStartsAfreshAndAContinuedOneCarriesOn) {
+  const std::string fresh = cz::test::ReadFileBytes(path_);
+  const auto report = [&](const char* tag, const std::vector<std::pair<int, int>>& entries, int segment) {
+    for (const auto& [seq, reps] : entries)
+      for (int rep = 1; rep <= reps; ++rep) {
+        Entry e = Of(tag, segment, seq, reps, rep);
+        e.pon = 2.5e-6;
+        e.pprfmode = 0;
+        e.pprfpri = 1000.0 * rep;
+        ASSERT_EQ(Send(e), 1) << Error();
+      }
+    ASSERT_EQ(Value("closereport"), 1) << Error();
+  };
+  report("R8", {{1, 3}}, 1);
+  ASSERT_TRUE(cz::test::WriteFileBytes(path_, fresh));
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R8", {{1, 3}}, 1);
+  // Group, count, on time, rate of the first repetition.
+  EXPECT_EQ(Row(*Saved().Sheet(5), 3), "1|3|2.5|1000|stale|stale|stale|stale");
+
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R5", {{1, 3}}, 1);
+  ASSERT_TRUE(cz::test::WriteFileBytes(path_, fresh));
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R5", {{1, 1}, {2, 3}}, 1);
+  // Segment, total, on time, then the rates of entry 2 (the first burst).
+  EXPECT_EQ(Row(*Saved().Sheet(2), 3), "1|3|2.5|1000|2000|3000|stale|stale");
+
+  // Segment 1 reported, segment 2 not, segment 3 again into the same
+  // template within one build: the reopened report keeps segment 1's group.
+  ASSERT_TRUE(cz::test::WriteFileBytes(path_, fresh));
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R8", {{1, 2}}, 1);
+  int on = 1;
+  Lib().setparam("continuereport", &on);
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R8", {{1, 1}}, 3);
+  EXPECT_EQ(Row(*Saved().Sheet(5), 3), "1|2|2.5|1000|stale|stale|stale|stale");
+  EXPECT_EQ(Row(*Saved().Sheet(5), 4), "2|1|2.5|1000|stale|stale|stale|stale");
+  // The next report, not continued, starts afresh: its first entry clears.
+  ASSERT_EQ(InitReport(path_), 1) << Error();
+  report("R8", {{1, 1}}, 3);
+  EXPECT_EQ(Row(*Saved().Sheet(5), 3), "||||stale|stale|stale|stale");
+  EXPECT_EQ(Row(*Saved().Sheet(5), 4), "2|1|2.5|1000|stale|stale|stale|stale");
 }
 
 }  // namespace

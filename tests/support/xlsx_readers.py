@@ -14,7 +14,25 @@ Run with /usr/bin/python3 (Debian's openpyxl and xmllint):
                                           10 us pulses every 20 us)
   xlsx_readers.py report-cells BOOK SHEET REF VALUE [REF VALUE ...]
                                           openpyxl reads BOOK and finds each
-                                          cell's value (compared as text)
+                                          cell's value (compared as text;
+                                          None for an empty cell)
+  xlsx_readers.py make-trial-template BOOK
+                                          a styled template for the counting
+                                          and trial routines: data from row 3,
+                                          column 2 (B); R1 routine 1 and R7
+                                          routine 7 on sheet 2 "Counts", R2
+                                          routine 2, R3 routine 3 and R9
+                                          routine 9 on the trial sheets 3-5
+                                          ("Trial 1" to "Trial 3"), R8 routine
+                                          8 on sheet 6 "Groups"; every data
+                                          sheet has a merged title, a formula,
+                                          filled and formatted cells inside
+                                          the blocks the routines clear
+  xlsx_readers.py check-trial-kept BOOK TEMPLATE
+                                          BOOK is TEMPLATE after report runs:
+                                          the parts besides the sheets, the
+                                          sheet names, titles, merges,
+                                          formulas, fills and formats stay
 Prints one line per fault and exits 1 when there is any, else prints "ok".
 """
 
@@ -169,6 +187,64 @@ def check_report(book, template):
     expect(wb.properties.creator == "Test Lab", "creator: %r" % wb.properties.creator)
 
 
+TRIAL_SHEETS = ["Definitions", "Counts", "Trial 1", "Trial 2", "Trial 3", "Groups"]
+
+
+def make_trial_template(book):
+    import openpyxl
+    from openpyxl.styles import Font, PatternFill
+
+    wb = openpyxl.Workbook()
+    defs = wb.active
+    defs.title = TRIAL_SHEETS[0]
+    defs["A1"] = 3          # first data row
+    defs["A2"] = 2          # first data column
+    for row, (sheet, tag, routine) in enumerate([(2, "R1", 1), (3, "R2", 2), (3, "R3", 3), (3, "R9", 9),
+                                                 (6, "R8", 8), (2, "R7", 7)], start=3):
+        defs.cell(row, 1, sheet)
+        defs.cell(row, 2, tag)
+        defs.cell(row, 3, routine)
+    fill = PatternFill("solid", fgColor="FFCC99")
+    for name in TRIAL_SHEETS[1:]:
+        ws = wb.create_sheet(name)
+        ws["J1"] = name + " notes"
+        ws["J1"].font = Font(bold=True)
+        ws.merge_cells("J1:L1")
+        ws["J3"] = "=COUNT(B3:B22)"
+        for ref in ("C3", "D4", "E5", "H3"):
+            ws[ref].fill = fill
+        ws["E3"].number_format = "0.0"
+        ws["C3"] = "stale"    # inside every cleared block
+        ws["H4"] = "stale"
+    wb.save(book)
+    as_desktop_program(book)
+
+
+def check_trial_kept(book, template):
+    import openpyxl
+
+    xmllint(book)
+    with zipfile.ZipFile(book) as out, zipfile.ZipFile(template) as tpl:
+        out_names = set(out.namelist())
+        for name in tpl.namelist():
+            expect(name in out_names, "part %s is gone" % name)
+            if name in out_names and not name.startswith("xl/worksheets/") and name not in (
+                    "xl/workbook.xml", "xl/calcChain.xml"):
+                expect(out.read(name) == tpl.read(name), "part %s was changed" % name)
+    wb = openpyxl.load_workbook(book)
+    expect(wb.sheetnames == TRIAL_SHEETS, "sheets: %r" % wb.sheetnames)
+    for name in TRIAL_SHEETS[1:]:
+        ws = wb[name]
+        expect(ws["J1"].value == name + " notes" and ws["J1"].font.b, "%s!J1 title or its bold font lost" % name)
+        expect([str(r) for r in ws.merged_cells.ranges] == ["J1:L1"], "%s merges: %r" % (name, ws.merged_cells.ranges))
+        expect(ws["J3"].value == "=COUNT(B3:B22)", "%s!J3: %r" % (name, ws["J3"].value))
+        for ref in ("C3", "D4", "E5", "H3"):
+            expect(ws[ref].fill.fgColor.rgb == "00FFCC99", "%s!%s lost its fill" % (name, ref))
+        expect(ws["E3"].number_format == "0.0", "%s!E3 format: %r" % (name, ws["E3"].number_format))
+    defs = wb[TRIAL_SHEETS[0]]
+    expect(defs["B3"].value == "R1" and defs["C6"].value == 9, "definitions changed")
+
+
 def report_cells(book, sheet, checks):
     import openpyxl
 
@@ -186,6 +262,10 @@ def main(argv):
         make_report_template(argv[2])
     elif len(argv) == 4 and argv[1] == "check-report":
         check_report(argv[2], argv[3])
+    elif len(argv) == 3 and argv[1] == "make-trial-template":
+        make_trial_template(argv[2])
+    elif len(argv) == 4 and argv[1] == "check-trial-kept":
+        check_trial_kept(argv[2], argv[3])
     elif len(argv) >= 6 and len(argv) % 2 == 0 and argv[1] == "report-cells":
         report_cells(argv[2], argv[3], argv[4:])
     else:

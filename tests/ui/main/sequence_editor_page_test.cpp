@@ -7,16 +7,22 @@
 #include <QApplication>
 #include <QLineEdit>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "app/Log.h"
+#include "app/PluginLoader.h"
 #include "app/Progress.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
+#include "tests/support/OutsideReaders.h"
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/FilterDialog.h"
 #include "ui/dialogs/InfoDialog.h"
@@ -677,6 +683,78 @@ TEST_F(SequenceGenerateTest, AReportThatCannotBeOpenedLeavesTheBuildUnstarted) {
   EXPECT_EQ(WaveLib_GetFileInfo(dir_.File("out.wv").c_str(), &info), 0);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
   EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_STOP), 1);
+}
+
+// Generate asks before it builds anything when the report cannot be
+// written: a template that another program holds open (its lock file in
+// either common form), a read-only template, a report plug-in that is not
+// loaded. No builds nothing, Yes builds without the report; the template is
+// never touched. A template that can be written gets the report.
+TEST_F(SequenceGenerateTest, AReportThatCannotBeWrittenIsAskedAboutBeforeTheBuild) {
+  constexpr const char* kFennick = "Fennick-EXCEL-1.0";
+  SetPluginFolder(cz::test::BuildDir() + "/Plugins");
+  LoadPlugins();
+  struct Unload {
+    ~Unload() {
+      ShutdownPlugins();
+      ModuleCount = 0;
+      SetPluginFolder("");
+    }
+  } unload;
+  ASSERT_GE(FindModuleByName(kFennick), 0);
+  Report_InstallEngineHooks();
+  const std::string book = dir_.File("trials.xlsx"), wave = dir_.File("out.wv");
+  std::string out;
+  ASSERT_EQ(cz::test::RunXlsxReaders("make-trial-template " + cz::test::Quoted(book), &out), 0) << out;
+  const std::string original = cz::test::ReadFileBytes(book);
+  SequenceRecord& s = SmallSequence();
+  s.comment = "{REPORT PLUGIN: R1}";
+  s.reportOn = 1;
+  ASSERT_TRUE(s.reportFile.AssignExact(book));
+  s.reportPlugin = kFennick;
+
+  struct Case {
+    const char* named;  // in the question
+    void (*make)(SequenceRecord& s, const std::string& dir);
+    void (*undo)(SequenceRecord& s, const std::string& dir);
+  };
+  const Case cases[] = {
+      {"~$trials.xlsx", [](SequenceRecord&, const std::string& d) { cz::test::WriteFileBytes(d + "/~$trials.xlsx", "x"); },
+       [](SequenceRecord&, const std::string& d) { std::remove((d + "/~$trials.xlsx").c_str()); }},
+      {".~lock.trials.xlsx#",
+       [](SequenceRecord&, const std::string& d) { cz::test::WriteFileBytes(d + "/.~lock.trials.xlsx#", "x"); },
+       [](SequenceRecord&, const std::string& d) { std::remove((d + "/.~lock.trials.xlsx#").c_str()); }},
+      {"is read-only", [](SequenceRecord&, const std::string& d) { chmod((d + "/trials.xlsx").c_str(), 0444); },
+       [](SequenceRecord&, const std::string& d) { chmod((d + "/trials.xlsx").c_str(), 0644); }},
+      {"'Fennick-EXCEL-2.0' is not loaded",
+       [](SequenceRecord& r, const std::string&) { r.reportPlugin = "Fennick-EXCEL-2.0"; },
+       [](SequenceRecord& r, const std::string&) { r.reportPlugin = "Fennick-EXCEL-1.0"; }},
+  };
+  for (const Case& c : cases) {
+    c.make(s, dir_.path());
+    for (bool yes : {false, true}) {
+      SCOPED_TRACE(std::string(c.named) + (yes ? ", Yes" : ", No"));
+      std::remove(wave.c_str());
+      UiTest_ClearPopups();
+      Status().clear();
+      UiTest_QueueConfirm(yes);
+      ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+      ASSERT_EQ(UiTest_Popups().size(), 1u);
+      EXPECT_EQ(UiTest_Popups()[0].title, "Report Cannot Be Written");
+      EXPECT_NE(UiTest_Popups()[0].text.find(c.named), std::string::npos) << UiTest_Popups()[0].text;
+      EXPECT_EQ(cz::test::FileExists(wave), yes);
+      EXPECT_EQ(cz::test::ReadFileBytes(book), original);
+      ASSERT_FALSE(Status().empty());
+      EXPECT_EQ(Status().back(), yes ? "Waveform Creation Finished without the report." : "User break");
+      EXPECT_EQ(Dimmed(TAB_SEDIT_CMD_GENERATE), 0);
+    }
+    c.undo(s, dir_.path());
+  }
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(Status().back(), "Waveform Creation Finished Successfully.");
+  EXPECT_EQ(cz::test::RunXlsxReaders("report-cells " + cz::test::Quoted(book) + " Counts B3 1 C3 1", &out), 0) << out;
 }
 
 TEST_F(SequenceGenerateTest, StopDuringTheBuildEndsItWithoutAFile) {
