@@ -22,6 +22,7 @@
 #include "app/TempFiles.h"
 #include "engine/EngineHost.h"
 #include "engine/ModulationTypes.h"
+#include "engine/Prbs.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "tests/support/OutsideReaders.h"
@@ -873,6 +874,39 @@ TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
     ASSERT_EQ(Build(), 1) << trial;
     ASSERT_EQ(LastBuildSamples, pulseSamples + filler) << "trial " << trial << " fs " << fs;
   }
+}
+
+// After the start-up seed 256 (the start-up then clocks generator 7 by 10 to
+// 99), a BPSK pulse fed from "PRBS 7" plays its m-sequence: half its symbols
+// at each phase, where the 7-bit register once sat at 0 and gave a carrier.
+TEST_F(BuilderTest, BpskFromPrbs7PlaysTheSequenceAfterTheSeed256) {
+  ASSERT_EQ(SetPrbsSeed(256), 1);
+  ASSERT_EQ(AdvancePrbs(57, 7), 1);
+  PulseRecord& p = AddPulse("B", 12.7e-6, 0.0);  // 127 symbols of 10 samples
+  p.modulation = MOD_BARKER;
+  p.modParams.Set(0, "LIST", "Type", "0");
+  p.modParams.Set(1, "DOUBLE", "Phase [deg]", "180.00");
+  p.modParams.Set(2, "DOUBLE", "Transition [%]", "0.0");
+  p.modParams.Set(3, "LIST", "Trans. Shape", "0");
+  p.modParams.Set(4, "LIST", "Coding", "0");
+  p.dataRows[0].kind = DSRC_RANDOM;
+  p.dataRows[0].source = 7;
+  p.dataRows[0].bits = 127;
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_EQ(Build(), 1);
+  const ParsedWave w = ParseWaveFile(WavePath());
+  ASSERT_EQ(w.i.size(), 1270u);
+  int positive = 0, negative = 0;
+  for (int16_t v : w.i) {
+    if (v > 30000) ++positive;
+    if (v < -30000) ++negative;
+  }
+  // One period of the m-sequence: 64 ones and 63 zeros.
+  EXPECT_EQ(positive + negative, 1270);
+  EXPECT_TRUE((positive == 640 && negative == 630) || (positive == 630 && negative == 640))
+      << positive << " / " << negative;
+  EXPECT_NE(PrbsRegister(7), 0u);
 }
 
 }  // namespace
