@@ -175,7 +175,8 @@ TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {
 // The level tags and the Pk/Av of the info line state the samples as the
 // file holds them, checked with numpy on the file: attenuated pulses, a
 // blank-only and a marker-only sequence, full-scale I/Q; with "PEP" the RMS
-// offset is the peak's.
+// offset is the peak's, and Pk/Av stays the samples' crest factor (it once
+// showed 0.0 dB with "PEP", a new project's default).
 std::string g_info;
 TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
   EngineBuildHost host = ConsoleEngineBuildHost();
@@ -193,7 +194,9 @@ TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
                         {"full-scale I/Q", 0.0, 10e-6, 30e-6, 45.0, 0, 0, 6.0206, 6.0206},
                         {"blank only", 0.0, 0.0, 0.0, 0.0, 1, 0, 0.0, 0.0},
                         {"markers only", 300.0, 10e-6, 10e-6, 0.0, 0, 0, 0.0, 0.0},
-                        {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 0.0}};
+                        {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 3.0103},
+                        {"on a third of the PRI with PEP", 0.0, 10e-6, 20e-6, 0.0, 0, 1, 4.7712, 4.7712},
+                        {"a new pulse with PEP", 0.0, 1e-4, 5e-4, 0.0, 0, 1, 7.7815, 7.7815}};
   for (const Case& c : cases) {
     ResetProject();
     g_Settings.Project.pepLevel = c.pep;
