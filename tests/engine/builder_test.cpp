@@ -25,6 +25,7 @@
 #include "engine/Prbs.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/CLocale.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/RecordBuilders.h"
 #include "tests/support/SmallDisk.h"
@@ -910,6 +911,56 @@ TEST_F(BuilderTest, BpskFromPrbs7PlaysTheSequenceAfterTheSeed256) {
   EXPECT_TRUE((positive == 640 && negative == 630) || (positive == 630 && negative == 640))
       << positive << " / " << negative;
   EXPECT_NE(PrbsRegister(7), 0u);
+}
+
+// AWGN on a pulse whose carrier is off, checked with numpy and scipy on the
+// file: the noise power (I and Q together) is the level set below full
+// scale for every bandwidth, and the -3 dB width of its Welch spectrum the
+// bandwidth set, from the narrowest (fs/1000) to fs/2. The power once grew
+// by 11 dB from 50 to 1 MHz and no band came out narrower than about 2 MHz.
+TEST_F(BuilderTest, NoisePowerFollowsItsLevelAndItsSpectrumTheBandwidth) {
+  struct Case {
+    double bandwidth, duration, att;  // Hz, s, dB
+  };
+  const double clock = 100e6;
+  const Case cases[] = {{50e6, 2e-3, 20.0}, {10e6, 2e-3, 20.0}, {1e6, 2e-3, 20.0},
+                        {0.1e6, 20e-3, 20.0}, {3e6, 2e-3, 33.0}};
+  for (const Case& c : cases) {
+    ResetProject();
+    PulseRecord& p = AddPulse("N", c.duration, 0.0);
+    p.attOn = p.attOff = 160.0;  // the carrier off: below one step of the file
+    p.noiseOn = 1;
+    p.noiseAtt = c.att;
+    p.noiseBw = c.bandwidth;
+    SequenceRecord& s = AddSequence(clock);
+    PulseEntry(s, 0, p, 1);
+    ASSERT_EQ(Build(), 1) << c.bandwidth;
+    std::string out;
+    ASSERT_EQ(cz::test::RunDspReference(cz::FormatC("noise %s %.1f %.1f", cz::test::Quoted(WavePath()).c_str(),
+                                                    clock, c.bandwidth),
+                                        &out),
+              0)
+        << out;
+    const double bw = c.bandwidth / 1e6;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "power"), -c.att, 0.5) << bw << " MHz: " << out;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "width") / c.bandwidth, 1.0, 0.1) << bw << " MHz: " << out;
+    EXPECT_LT(cz::test::ReferenceValue(out, "stop"), -60.0) << bw << " MHz: " << out;
+    EXPECT_LT(std::fabs(cz::test::ReferenceValue(out, "iqcorr")), 0.05) << bw << " MHz: " << out;
+    // No carrier at 0 Hz: the mean stays within the noise's own wander.
+    EXPECT_LT(cz::test::ReferenceValue(out, "mean"), 0.1 * std::pow(10.0, -c.att / 20.0)) << bw << " MHz: " << out;
+  }
+  // Below the narrowest the build refuses, naming it at this clock.
+  ResetProject();
+  PulseRecord& p = AddPulse("N", 1e-3, 0.0);
+  p.noiseOn = 1;
+  p.noiseBw = 0.05e6;
+  PulseEntry(AddSequence(clock), 0, p, 1);
+  g_log.clear();
+  g_status.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged(" *** Noise bandwidth 0.050000 MHz is narrower than the build can make at the sample clock of "
+                     "100.000000 MHz: the narrowest is 0.100000 MHz."));
+  EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
 }
 
 }  // namespace
