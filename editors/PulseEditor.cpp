@@ -14,6 +14,8 @@
 #include "editors/ModDataTable.h"
 #include "editors/PulseDiagram.h"
 #include "editors/PulseModPage.h"
+#include "engine/PulseNoise.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/pulse/LevelPanel.h"
 #include "ui/pulse/MarkerPanel.h"
@@ -192,6 +194,25 @@ std::vector<std::string> SequencesUsingPulse(uint32_t id) {
   return names;
 }
 
+std::string NoiseBandwidthRefusal(const PulseRecord& pulse) {
+  for (int s = 0; s < SequenceCount; ++s) {
+    const SequenceRecord& seq = SequenceTable[s];
+    bool uses = false;
+    for (const SequenceEntry& entry : seq.entries)
+      uses = uses || (entry.pulseId >= 0 && static_cast<uint32_t>(entry.pulseId) == pulse.id);
+    if (!uses || PulseNoise_BandwidthFits(pulse.noiseBw, seq.clock)) continue;
+    // A clock no build takes is the sequence editor's to refuse.
+    if (!(seq.clock > 0.0) || !std::isfinite(seq.clock)) continue;
+    const bool wide = pulse.noiseBw > seq.clock / 2.0;
+    return cz::FormatC("The noise bandwidth %.4f MHz is %s than sequence '%s' can make at its clock of %.3f MHz: "
+                       "the %s is %.4f MHz.",
+                       pulse.noiseBw / kMHz, wide ? "wider" : "narrower", seq.name.c_str(), seq.clock / kMHz,
+                       wide ? "widest" : "narrowest",
+                       (wide ? seq.clock / 2.0 : PulseNoise_NarrowestBandwidth(seq.clock)) / kMHz);
+  }
+  return std::string();
+}
+
 // Controls -> record, in the record's page order. Nothing is read without a
 // selected jitter block: the jitter page's details would be undefined.
 void ReadPulseFromEditor() {
@@ -256,6 +277,8 @@ int PulseEditCb(int panel, int control, int event, void* callbackData, int event
   if (p == nullptr) return 0;
   const int modulation = p->modulation;
   const cz::Text<64> name = p->name;
+  const double noiseBw = p->noiseBw;
+  const int noiseOn = p->noiseOn;
   ReadPulseFromEditor();
   // A name of nothing but blanks could not be stored and loaded again (the
   // project file refuses an empty one, and with it the sequence entries
@@ -269,6 +292,18 @@ int PulseEditCb(int panel, int control, int event, void* callbackData, int event
   } else if (renamed && FindDuplicatePulseName(p->name.c_str(), CurrentPulse) >= 0) {
     MessagePopup("Error", "The Pulse Name Should Be Unique.\nSetting Back to Previous Name.");
     p->name = name.c_str();
+  }
+  // A noise bandwidth that a sequence using the pulse cannot make, typed in
+  // or switched on with the noise, is refused here rather than at Generate.
+  const bool noiseChanged = p->noiseBw != noiseBw || (p->noiseOn != 0 && noiseOn == 0);
+  const std::string refusal = noiseChanged ? NoiseBandwidthRefusal(*p) : std::string();
+  if (!refusal.empty()) {
+    const bool bandwidth = p->noiseBw != noiseBw;
+    MessagePopup("Error", (refusal + (bandwidth ? "\nSetting back to the previous bandwidth."
+                                                 : "\nThe noise stays off."))
+                              .c_str());
+    if (bandwidth) p->noiseBw = noiseBw;
+    else p->noiseOn = noiseOn;
   }
   ShowPulseInEditor();
   if (p->modulation != modulation || !(p->name == name)) {

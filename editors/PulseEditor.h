@@ -86,6 +86,11 @@ bool IsBlankText(const char* text);
 // Names of the sequences whose 128 entries refer to the pulse ID, in table
 // order, each sequence once.
 std::vector<std::string> SequencesUsingPulse(uint32_t id);
+// Why the pulse's noise bandwidth cannot be made by a sequence that uses it
+// (in table order, the first that cannot: narrower than the narrowest at its
+// clock, or wider than half of it), naming both bandwidths and the clock;
+// empty when every such sequence can make it, or none uses the pulse.
+std::string NoiseBandwidthRefusal(const PulseRecord& pulse);
 
 // The jitter page's share of the two directions, for the selected block
 // (0..3): the four blocks' switches and rings, and the selected block's

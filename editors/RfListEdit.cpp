@@ -2,9 +2,11 @@
 #include "editors/RfListEdit.h"
 
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "engine/Jitter.h"
 #include "instrument/InstrumentTypes.h"
 
 namespace {
@@ -102,14 +104,19 @@ int RfList_Fill(RfListRecord* list, int set, RfListRandomFn random) {
   std::vector<double> pool;
   if (mode == 3) {
     if (s == 0.0 || a >= b) return RFLIST_FILL_NOTHING;
-    // (b - a) / s + 1 values a, a + s, ... A pool beyond kMaxUniquePool
-    // values (a step far below the fields' 0.001) is refused like one that
-    // cannot be allocated.
-    const double steps = std::trunc((b - a) / s);
-    if (!(steps < kMaxUniquePool)) return RFLIST_FILL_NOTHING;
-    const int count = static_cast<int>(steps) + 1;
+    // The grid's points counted as the jitter grids count them: (1.7 - 1.1)
+    // / 0.1 is 5.999999999999998, which still makes seven points. A negative
+    // step gives none; a pool beyond kMaxUniquePool values (a step far below
+    // the fields' 0.001) is refused like one that cannot be allocated.
+    const uint64_t points = GridValues(b - a, s);
+    if (points == 0 || points > static_cast<uint64_t>(kMaxUniquePool)) return RFLIST_FILL_NOTHING;
+    const int count = static_cast<int>(points);
     pool.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) pool[static_cast<std::size_t>(i)] = a + i * s;
+    // A grid that ends at b holds b itself, not a + N x s a rounding beside
+    // it (which an upper limit of b would reject).
+    double& last = pool.back();
+    if (std::fabs(last - b) <= 1e-6 * s) last = b;
     for (int k = 0; k < 2 * count; ++k) {
       const int j = static_cast<int>(std::trunc(random(0.0, count)));
       const int m = static_cast<int>(std::trunc(random(0.0, count)));

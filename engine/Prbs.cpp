@@ -60,8 +60,18 @@ int SetPrbsSeed(int32_t seed) {
 
 int32_t GetPrbsSeed() { return g_seed; }
 
+uint32_t PrbsStartState(int generator, int32_t seed) {
+  if (generator < 0 || generator >= kPrbsGeneratorCount) return 0;
+  // A maximal register runs through all 2^length - 1 non-zero states; the
+  // seed is reduced onto them (1 .. 2^length - 1), never onto 0, which a
+  // register keeps for good. Seeds within the range load unchanged.
+  const uint32_t states = (1u << kGenerators[generator].length) - 1u;
+  const uint32_t s = seed < kPrbsSeedMin ? static_cast<uint32_t>(kPrbsSeedMin) : static_cast<uint32_t>(seed);
+  return (s - 1u) % states + 1u;
+}
+
 void ReloadPrbsRegisters() {
-  for (uint32_t& r : g_registers) r = static_cast<uint32_t>(g_seed);
+  for (int g = 0; g < kPrbsGeneratorCount; ++g) g_registers[g] = PrbsStartState(g, g_seed);
 }
 
 int GeneratePrbsBits(char* out, int32_t n, int generator) {

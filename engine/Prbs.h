@@ -8,8 +8,8 @@
 //   generators 2 and 6 emit the inverted register bit
 //
 // Module state: the seed PrbsSeed (1..511, starts at 1) and the eight
-// registers (all start at 1). The registers keep their state across calls,
-// so consecutive requests continue the sequences.
+// registers (all start at 1, never 0). The registers keep their state across
+// calls, so consecutive requests continue the sequences.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,14 @@ const PrbsGeneratorInfo* PrbsGenerator(int generator);
 // loads it into all registers and returns 1.
 int SetPrbsSeed(int32_t seed);
 int32_t GetPrbsSeed();
-// Copies PrbsSeed into the eight registers.
+// Loads each register with PrbsStartState of PrbsSeed.
 void ReloadPrbsRegisters();
+// The state a seed loads into a generator's register: the seed reduced onto
+// the register's 2^length - 1 non-zero states, (seed - 1) mod (2^length - 1)
+// + 1, so every seed starts the full sequence (generator 7, 7 bits, takes
+// the seeds 128, 256 and 384 as 1, 2 and 3). Seeds 1 .. 2^length - 1 load
+// unchanged; 0 for a generator outside 0..7.
+uint32_t PrbsStartState(int generator, int32_t seed);
 
 // Writes n characters '0'/'1' and a NUL into out (n + 1 bytes). 1 ok; 0 for
 // a generator outside 0..7, a missing out or n < 0 (nothing written, logged).

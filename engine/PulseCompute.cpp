@@ -12,6 +12,7 @@
 #include "app/Settings.h"
 #include "engine/EngineHost.h"
 #include "engine/ModulationTypes.h"
+#include "engine/PulseNoise.h"
 #include "engine/PulseSamples.h"
 #include "engine/SignalMath.h"
 #include "platform/CLocale.h"
@@ -303,9 +304,14 @@ int ComputePulse(int pulseIndex, const PulseRecord* pulse, int iqSlot, int marke
     }
 
   // The noise bandwidth is checked before anything is reported or written.
-  if (p.noiseOn != 0 && !(p.noiseBw > 0.0 && p.noiseBw <= fs / 2.0)) {
-    Log_Message(1, cz::FormatC(" *** Noise bandwidth %.6f MHz is invalid: it must be above 0 and at most half "
-                               "the sample clock (%.6f MHz).", p.noiseBw / 1e6, fs / 2e6).c_str());
+  if (p.noiseOn != 0 && !PulseNoise_BandwidthFits(p.noiseBw, fs)) {
+    if (p.noiseBw > fs / 2.0 || !(p.noiseBw > 0.0))
+      Log_Message(1, cz::FormatC(" *** Noise bandwidth %.6f MHz is invalid: it must be above 0 and at most half "
+                                 "the sample clock (%.6f MHz).", p.noiseBw / 1e6, fs / 2e6).c_str());
+    else
+      Log_Message(1, cz::FormatC(" *** Noise bandwidth %.6f MHz is narrower than the build can make at the sample "
+                                 "clock of %.6f MHz: the narrowest is %.6f MHz.",
+                                 p.noiseBw / 1e6, fs / 1e6, PulseNoise_NarrowestBandwidth(fs) / 1e6).c_str());
     return 0;
   }
 

@@ -69,6 +69,29 @@ int RandomRand() {
   return static_cast<int>((g_randState >> 16) & 0x7FFFu);
 }
 
+void RandomRandFill(int* out, int n) {
+  // x_{+j} = a^j x + c (a^(j-1) + ... + 1) mod 2^32: four values wait on one
+  // product each instead of on each other.
+  constexpr uint32_t a = 214013u, c = 2531011u;
+  constexpr uint32_t a2 = a * a, a3 = a2 * a, a4 = a3 * a;
+  constexpr uint32_t c2 = c * (a + 1u), c3 = c * (a2 + a + 1u), c4 = c * (a3 + a2 + a + 1u);
+  uint32_t x = g_randState;
+  int k = 0;
+  for (; k + 4 <= n; k += 4) {
+    const uint32_t x1 = a * x + c, x2 = a2 * x + c2, x3 = a3 * x + c3, x4 = a4 * x + c4;
+    out[k] = static_cast<int>((x1 >> 16) & 0x7FFFu);
+    out[k + 1] = static_cast<int>((x2 >> 16) & 0x7FFFu);
+    out[k + 2] = static_cast<int>((x3 >> 16) & 0x7FFFu);
+    out[k + 3] = static_cast<int>((x4 >> 16) & 0x7FFFu);
+    x = x4;
+  }
+  for (; k < n; ++k) {
+    x = x * a + c;
+    out[k] = static_cast<int>((x >> 16) & 0x7FFFu);
+  }
+  g_randState = x;
+}
+
 void RandomSeedRand(uint32_t seed) { g_randState = seed; }
 
 uint32_t RandomSeedRandAtStartup(uint32_t clockSeed) {

@@ -49,6 +49,9 @@ uint64_t RandomSeedUniformAtStartup();
 
 // Next value 0 .. 32767.
 int RandomRand();
+// The next n values at once into out, the same as n calls of RandomRand
+// (four steps formed side by side from one state).
+void RandomRandFill(int* out, int n);
 // Sets the generator state to seed (as srand does).
 void RandomSeedRand(uint32_t seed);
 // Seeds from CADENZA_RANDOM_SEED when set, else with clockSeed (the

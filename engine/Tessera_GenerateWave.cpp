@@ -530,6 +530,9 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   const double peakOffset = !silent && post.writtenPeak > 0.0 && post.writtenPeak < 1.0 - 0x1p-20
                                 ? 20.0 * std::log10(1.0 / post.writtenPeak)
                                 : 0.0;
+  // Crest factor of the samples written, whatever "PEP" makes of the RMS
+  // tag; one a rounding error below 0 dB shows as 0.0 dB, never -0.0.
+  const double crest = rmsOffset - peakOffset;
   if (g_Settings.Project.pepLevel) {
     // The level set on the generator is that of the peak: the RMS offset
     // takes the peak's (0 dB for a waveform normalised to full scale).
@@ -537,8 +540,6 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     else LogF("RMS offset forced to the peak offset, %.6f dB.", peakOffset);
     rmsOffset = peakOffset;
   }
-  // Crest factor; one a rounding error below 0 dB shows as 0.0 dB, never -0.0.
-  const double crest = rmsOffset - peakOffset;
   const double shownOffset = crest < 0.0 && crest > -0.05 ? 0.0 : crest;
   char info[160];
   cz::SnprintfC(info, sizeof info, "S:%d  Clk:%4.3f MHz  T:%4.3f \xC2\xB5s   Pk/Av:%2.1f dB", static_cast<int>(n),

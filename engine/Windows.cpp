@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Log.h"
+#include "engine/PulseNoise.h"
 #include "engine/SignalMath.h"
 #include "platform/CLocale.h"
 
@@ -27,15 +28,9 @@ constexpr int kLastTablePoint = kKernelTablePoints - 1;  // 19,999 intervals
 // Offset that keeps t away from the removable singularity at 0.
 constexpr double kTimeOffset = 1e-7;
 
-// Noise source: delay lines of Gaussian numbers and the low-pass taps.
-constexpr int kNoiseTaps = 101;
-struct NoiseSource {
-  double lineI[kNoiseTaps] = {};
-  double lineQ[kNoiseTaps] = {};
-  double taps[kNoiseTaps] = {};
-  int head = 0;  // index of the oldest value, the line's element 0
-};
-NoiseSource g_noise;
+// The single-step noise source: the pulse computation's block source, one
+// output at a time.
+PulseNoise g_noise;
 
 // Root-raised cosine at t (radians, already offset), roll-off alpha, symbol
 // time T (input samples).
@@ -271,34 +266,9 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
 
 int FilteredNoise(double* noiseI, double* noiseQ, int init, double bandwidth, double fs) {
   if (noiseI == nullptr || noiseQ == nullptr) return 0;
-  NoiseSource& src = g_noise;
-  if (init) {
-    if (!(fs > 0.0) || !(bandwidth > 0.0) || bandwidth > fs / 2.0) return 0;
-    GaussianNoise(kNoiseTaps, src.lineI);
-    GaussianNoise(kNoiseTaps, src.lineQ);
-    src.head = 0;
-    const double* coeffs = nullptr;
-    int count = 0;
-    GetWindowCoefficients(&coeffs, &count, WINDOW_RIFEVINCENT);
-    for (int n = 0; n < kNoiseTaps; ++n) {
-      const double z = PiConstant * (bandwidth / fs) * (n - 50) + 1e-32;
-      src.taps[n] = WindowValue(coeffs, count, n, kNoiseTaps - 1) * std::sin(z) / z;
-    }
-  }
-  double sumI = 0.0;
-  double sumQ = 0.0;
-  for (int n = 0; n < kNoiseTaps; ++n) {
-    int idx = src.head + n;
-    if (idx >= kNoiseTaps) idx -= kNoiseTaps;
-    sumI += src.lineI[idx] * src.taps[n];
-    sumQ += src.lineQ[idx] * src.taps[n];
-  }
-  *noiseI = sumI / 5.0;
-  *noiseQ = sumQ / 5.0;
-  // Move on by one: the oldest value leaves, a new one enters at the end.
-  GaussianNoise(1, &src.lineI[src.head]);
-  GaussianNoise(1, &src.lineQ[src.head]);
-  src.head = src.head + 1 == kNoiseTaps ? 0 : src.head + 1;
+  if (init && !PulseNoise_Init(&g_noise, bandwidth, fs, 1.0)) return 0;
+  // Before any initialisation the source runs silent: all its state is 0.
+  PulseNoise_Run(&g_noise, 1, noiseI, noiseQ);
   return 1;
 }
 

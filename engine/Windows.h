@@ -1,6 +1,6 @@
 // Window functions, design of the finely tabulated resampling kernel, the
-// band-limited noise source of the pulse computation and a cyclic
-// convolution.
+// band-limited noise source of the pulse computation one pair at a time and
+// a cyclic convolution.
 //
 // A window is a cosine sum  w(n) = sum_j c_j * cos(2*pi*j*n/N)  over its
 // points n = 0..N; the coefficient sets are those of kWindowTable below.
@@ -80,11 +80,12 @@ int DesignFilterKernel(int window, int filter, double alpha, int L, const double
                        int userLength, int userOversampling, double* kernelI, double* kernelQ, double* diffI,
                        double* diffQ, double cutoff, double designClock);
 
-// Band-limited complex Gaussian noise, one pair per call. With init non-zero
-// the noise source is set up for bandwidth (Hz, 0 < bandwidth <= fs/2) at
-// sample rate fs (Hz): 0 for invalid values (the source stays as it was).
-// Every call returns the next filtered pair (unit input variance divided by
-// 5 after the 101-tap low pass) and moves the delay lines on. 0 when an
+// Band-limited complex Gaussian noise, one pair per call: the source of
+// engine/PulseNoise.h with gain 1, so E[I^2 + Q^2] = 1 for every bandwidth.
+// With init non-zero the source is set up for bandwidth (Hz, fs/1000 ..
+// fs/2, a two-sided band of -bandwidth/2 .. +bandwidth/2) at sample rate fs
+// (Hz) and starts in its stationary state: 0 for values outside that range
+// (the source stays as it was). Every call returns the next pair. 0 when an
 // output is missing.
 int FilteredNoise(double* noiseI, double* noiseQ, int init, double bandwidth, double fs);
 

@@ -149,6 +149,72 @@ TEST_F(PulseEditorTest, EmptyOrBlankNameIsRefusedAndTheOldNameStays) {
   EXPECT_FALSE(IsBlankText(" x"));
 }
 
+// A noise bandwidth that a sequence using the pulse cannot make at its
+// clock is refused where it is typed, naming the narrowest (fs/1000) or
+// widest (fs/2) one; so is switching on the noise over such a bandwidth.
+// A pulse no sequence uses takes any bandwidth of the field.
+TEST_F(PulseEditorTest, NoiseBandwidthASequenceCannotMakeIsRefusedNamingTheLimit) {
+  PulseRecord& p = ShowNewPulse("noisy");
+  UiTest_ClearPopups();
+  ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, 0.05));
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_NEAR(0.05e6, p.noiseBw, 1e-6);
+
+  InitSequenceRecord(&SequenceTable[0]);
+  SequenceTable[0].name = "fast";
+  SequenceTable[0].clock = 100e6;
+  SequenceTable[0].entries[3].pulseId = static_cast<int32_t>(p.id);
+  SequenceCount = 1;
+  const struct {
+    double typed;  // MHz
+    const char* text;
+  } refused[] = {{0.02,
+                  "The noise bandwidth 0.0200 MHz is narrower than sequence 'fast' can make at its clock of "
+                  "100.000 MHz: the narrowest is 0.1000 MHz.\nSetting back to the previous bandwidth."},
+                 {60.0,
+                  "The noise bandwidth 60.0000 MHz is wider than sequence 'fast' can make at its clock of 100.000 MHz: "
+                  "the widest is 50.0000 MHz.\nSetting back to the previous bandwidth."}};
+  for (const auto& r : refused) {
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, r.typed));
+    ASSERT_EQ(1u, UiTest_Popups().size()) << r.typed;
+    EXPECT_EQ("Error", UiTest_Popups()[0].title);
+    EXPECT_EQ(r.text, UiTest_Popups()[0].text);
+    EXPECT_NEAR(0.05e6, p.noiseBw, 1e-6) << r.typed;
+    EXPECT_NEAR(0.05, Num(P_MISC, P_MISC_NUM_AWGNBW), 1e-12) << r.typed;
+  }
+  // The limits themselves are taken.
+  for (double typed : {0.1, 50.0, 12.5}) {
+    UiTest_ClearPopups();
+    ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, typed));
+    EXPECT_TRUE(UiTest_Popups().empty()) << typed;
+    EXPECT_NEAR(typed * 1e6, p.noiseBw, 1e-6);
+  }
+  // A bandwidth stored before the sequence used the pulse: the noise is not
+  // switched on over it, and edits of other fields pass without a word.
+  p.noiseBw = 0.05e6;
+  ShowPulseInEditor();
+  UiTest_ClearPopups();
+  ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNLEV, 30.0));
+  EXPECT_TRUE(UiTest_Popups().empty());
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_MISC, P_MISC_CHK_AWGN));
+  ASSERT_EQ(1u, UiTest_Popups().size());
+  EXPECT_EQ("The noise bandwidth 0.0500 MHz is narrower than sequence 'fast' can make at its clock of 100.000 MHz: "
+            "the narrowest is 0.1000 MHz.\nThe noise stays off.",
+            UiTest_Popups()[0].text);
+  EXPECT_EQ(0, p.noiseOn);
+  EXPECT_EQ(0, Int(P_MISC, P_MISC_CHK_AWGN));
+  // At a tenth of the clock the same bandwidth can be made.
+  SequenceTable[0].clock = 10e6;
+  UiTest_ClearPopups();
+  ASSERT_EQ(1, UiTest_ClickCtrl(P_MISC, P_MISC_CHK_AWGN));
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(1, p.noiseOn);
+  EXPECT_EQ("", NoiseBandwidthRefusal(p));
+}
+
 TEST_F(PulseEditorTest, UsageNoteListsTheSequencesOnce) {
   PulseRecord& p = ShowNewPulse("p1");
   EXPECT_EQ("", Text(TAB_PEDIT, TAB_PEDIT_STR_PMSG));

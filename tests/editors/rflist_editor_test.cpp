@@ -199,6 +199,17 @@ TEST_F(RfListEditorTest, RowButtonsAndFillsActOnTheActiveRow) {
   UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MIN, 1.0);
   UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MAX, 1.2);
   UiTest_EnterValue(panel_, TAB_RFLIST_NUM_STEP, 0.1);
+  // 1.0, 1.1 and 1.2 GHz make three points, (1.2 - 1.0) / 0.1 falling a
+  // rounding below 2: enough for the three entries, the maximum included.
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST);
+  EXPECT_FALSE(StatusWas("Error: Not Enough Random Numbers. Check Settings."));
+  std::vector<double> filled;
+  for (int i = 0; i < 3; ++i) filled.push_back(List().points.Frequency(i));
+  std::sort(filled.begin(), filled.end());
+  EXPECT_EQ(filled.back(), 1.2);
+  EXPECT_NEAR(filled[0], 1.0, 1e-12);
+  EXPECT_NEAR(filled[1], 1.1, 1e-12);
+  UiTest_EnterValue(panel_, TAB_RFLIST_NUM_MAX, 1.1);
   UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST);
   EXPECT_TRUE(StatusWas("Error: Not Enough Random Numbers. Check Settings."));
 

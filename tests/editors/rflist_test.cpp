@@ -150,6 +150,51 @@ TEST(RfListFill, UniqueRandomUsesEachPoolValueOnce) {
   EXPECT_TRUE(six.points == before);
 }
 
+// Grids whose quotient (b - a) / s falls a rounding below a whole number,
+// (1.7 - 1.1) / 0.1 = 5.999999999999998: the pool still holds b, and a list
+// as long as the grid is filled without "Not Enough Random Numbers".
+TEST(RfListFill, UniqueRandomGridsHoldTheirMaximum) {
+  struct Case {
+    int set;
+    double a, b, s;
+    int points;
+  };
+  const Case cases[] = {{RFLIST_FREQUENCY, 1.1, 1.7, 0.1, 7},
+                        {RFLIST_FREQUENCY, 0.1, 0.7, 0.1, 7},
+                        {RFLIST_LEVEL, 0.1, 0.7, 0.1, 7},
+                        {RFLIST_LEVEL, -30.3, -29.7, 0.1, 7},
+                        {RFLIST_LEVEL, 1.0, 2.0, 0.3, 4}};  // 1.0 .. 1.9: no grid point at 2.0
+  for (const Case& c : cases) {
+    RfListRecord r;
+    MakeList(&r.points, c.points, 10.0);
+    int& mode = c.set == RFLIST_FREQUENCY ? r.mode : r.mode2;
+    double& a = c.set == RFLIST_FREQUENCY ? r.min : r.min2;
+    double& b = c.set == RFLIST_FREQUENCY ? r.max : r.max2;
+    double& s = c.set == RFLIST_FREQUENCY ? r.step : r.step2;
+    mode = 3, a = c.a, b = c.b, s = c.s;
+    g_fraction = 0.2;
+    ASSERT_EQ(RfList_Fill(&r, c.set, Stepping), RFLIST_FILL_DONE) << c.a << ".." << c.b;
+    std::vector<double> got;
+    for (int i = 0; i < c.points; ++i)
+      got.push_back(c.set == RFLIST_FREQUENCY ? r.points.Frequency(i) : r.points.Level(i));
+    std::sort(got.begin(), got.end());
+    for (int i = 0; i < c.points; ++i) EXPECT_NEAR(got[static_cast<size_t>(i)], c.a + i * c.s, 1e-12) << c.a;
+    if (c.points == 7) {
+      EXPECT_EQ(got.back(), c.b) << "the maximum itself, " << c.a << ".." << c.b;
+    }
+    // One point more than the grid holds is still refused.
+    MakeList(&r.points, c.points + 1, 10.0);
+    EXPECT_EQ(RfList_Fill(&r, c.set, Stepping), RFLIST_FILL_POOL_SHORT) << c.a;
+  }
+  // A negative step (from a project file) makes no grid: nothing changes.
+  RfListRecord r;
+  MakeList(&r.points, 3, 10.0);
+  r.mode = 3, r.min = 1.1, r.max = 1.7, r.step = -0.1;
+  const RfListPoints before = r.points;
+  EXPECT_EQ(RfList_Fill(&r, RFLIST_FREQUENCY, Stepping), RFLIST_FILL_NOTHING);
+  EXPECT_TRUE(r.points == before);
+}
+
 TEST(RfListLimits, BoundsAreInclusiveAndDefaultsMatchNothing) {
   RfListRecord r;
   r.points.Set(0, 1.0, -10.0);

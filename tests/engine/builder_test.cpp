@@ -22,8 +22,10 @@
 #include "app/TempFiles.h"
 #include "engine/EngineHost.h"
 #include "engine/ModulationTypes.h"
+#include "engine/Prbs.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/CLocale.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/RecordBuilders.h"
 #include "tests/support/SmallDisk.h"
@@ -174,7 +176,8 @@ TEST_F(BuilderTest, ProjectOptionsPepAndMarkers) {
 // The level tags and the Pk/Av of the info line state the samples as the
 // file holds them, checked with numpy on the file: attenuated pulses, a
 // blank-only and a marker-only sequence, full-scale I/Q; with "PEP" the RMS
-// offset is the peak's.
+// offset is the peak's, and Pk/Av stays the samples' crest factor (it once
+// showed 0.0 dB with "PEP", a new project's default).
 std::string g_info;
 TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
   EngineBuildHost host = ConsoleEngineBuildHost();
@@ -192,7 +195,9 @@ TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
                         {"full-scale I/Q", 0.0, 10e-6, 30e-6, 45.0, 0, 0, 6.0206, 6.0206},
                         {"blank only", 0.0, 0.0, 0.0, 0.0, 1, 0, 0.0, 0.0},
                         {"markers only", 300.0, 10e-6, 10e-6, 0.0, 0, 0, 0.0, 0.0},
-                        {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 0.0}};
+                        {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 3.0103},
+                        {"on a third of the PRI with PEP", 0.0, 10e-6, 20e-6, 0.0, 0, 1, 4.7712, 4.7712},
+                        {"a new pulse with PEP", 0.0, 1e-4, 5e-4, 0.0, 0, 1, 7.7815, 7.7815}};
   for (const Case& c : cases) {
     ResetProject();
     g_Settings.Project.pepLevel = c.pep;
@@ -873,6 +878,89 @@ TEST_F(BuilderTest, RandomisedTimingSweepsFollowTheCountsRule) {
     ASSERT_EQ(Build(), 1) << trial;
     ASSERT_EQ(LastBuildSamples, pulseSamples + filler) << "trial " << trial << " fs " << fs;
   }
+}
+
+// After the start-up seed 256 (the start-up then clocks generator 7 by 10 to
+// 99), a BPSK pulse fed from "PRBS 7" plays its m-sequence: half its symbols
+// at each phase, where the 7-bit register once sat at 0 and gave a carrier.
+TEST_F(BuilderTest, BpskFromPrbs7PlaysTheSequenceAfterTheSeed256) {
+  ASSERT_EQ(SetPrbsSeed(256), 1);
+  ASSERT_EQ(AdvancePrbs(57, 7), 1);
+  PulseRecord& p = AddPulse("B", 12.7e-6, 0.0);  // 127 symbols of 10 samples
+  p.modulation = MOD_BARKER;
+  p.modParams.Set(0, "LIST", "Type", "0");
+  p.modParams.Set(1, "DOUBLE", "Phase [deg]", "180.00");
+  p.modParams.Set(2, "DOUBLE", "Transition [%]", "0.0");
+  p.modParams.Set(3, "LIST", "Trans. Shape", "0");
+  p.modParams.Set(4, "LIST", "Coding", "0");
+  p.dataRows[0].kind = DSRC_RANDOM;
+  p.dataRows[0].source = 7;
+  p.dataRows[0].bits = 127;
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 1);
+  ASSERT_EQ(Build(), 1);
+  const ParsedWave w = ParseWaveFile(WavePath());
+  ASSERT_EQ(w.i.size(), 1270u);
+  int positive = 0, negative = 0;
+  for (int16_t v : w.i) {
+    if (v > 30000) ++positive;
+    if (v < -30000) ++negative;
+  }
+  // One period of the m-sequence: 64 ones and 63 zeros.
+  EXPECT_EQ(positive + negative, 1270);
+  EXPECT_TRUE((positive == 640 && negative == 630) || (positive == 630 && negative == 640))
+      << positive << " / " << negative;
+  EXPECT_NE(PrbsRegister(7), 0u);
+}
+
+// AWGN on a pulse whose carrier is off, checked with numpy and scipy on the
+// file: the noise power (I and Q together) is the level set below full
+// scale for every bandwidth, and the -3 dB width of its Welch spectrum the
+// bandwidth set, from the narrowest (fs/1000) to fs/2. The power once grew
+// by 11 dB from 50 to 1 MHz and no band came out narrower than about 2 MHz.
+TEST_F(BuilderTest, NoisePowerFollowsItsLevelAndItsSpectrumTheBandwidth) {
+  struct Case {
+    double bandwidth, duration, att;  // Hz, s, dB
+  };
+  const double clock = 100e6;
+  const Case cases[] = {{50e6, 2e-3, 20.0}, {10e6, 2e-3, 20.0}, {1e6, 2e-3, 20.0},
+                        {0.1e6, 20e-3, 20.0}, {3e6, 2e-3, 33.0}};
+  for (const Case& c : cases) {
+    ResetProject();
+    PulseRecord& p = AddPulse("N", c.duration, 0.0);
+    p.attOn = p.attOff = 160.0;  // the carrier off: below one step of the file
+    p.noiseOn = 1;
+    p.noiseAtt = c.att;
+    p.noiseBw = c.bandwidth;
+    SequenceRecord& s = AddSequence(clock);
+    PulseEntry(s, 0, p, 1);
+    ASSERT_EQ(Build(), 1) << c.bandwidth;
+    std::string out;
+    ASSERT_EQ(cz::test::RunDspReference(cz::FormatC("noise %s %.1f %.1f", cz::test::Quoted(WavePath()).c_str(),
+                                                    clock, c.bandwidth),
+                                        &out),
+              0)
+        << out;
+    const double bw = c.bandwidth / 1e6;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "power"), -c.att, 0.5) << bw << " MHz: " << out;
+    EXPECT_NEAR(cz::test::ReferenceValue(out, "width") / c.bandwidth, 1.0, 0.1) << bw << " MHz: " << out;
+    EXPECT_LT(cz::test::ReferenceValue(out, "stop"), -60.0) << bw << " MHz: " << out;
+    EXPECT_LT(std::fabs(cz::test::ReferenceValue(out, "iqcorr")), 0.05) << bw << " MHz: " << out;
+    // No carrier at 0 Hz: the mean stays within the noise's own wander.
+    EXPECT_LT(cz::test::ReferenceValue(out, "mean"), 0.1 * std::pow(10.0, -c.att / 20.0)) << bw << " MHz: " << out;
+  }
+  // Below the narrowest the build refuses, naming it at this clock.
+  ResetProject();
+  PulseRecord& p = AddPulse("N", 1e-3, 0.0);
+  p.noiseOn = 1;
+  p.noiseBw = 0.05e6;
+  PulseEntry(AddSequence(clock), 0, p, 1);
+  g_log.clear();
+  g_status.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged(" *** Noise bandwidth 0.050000 MHz is narrower than the build can make at the sample clock of "
+                     "100.000000 MHz: the narrowest is 0.100000 MHz."));
+  EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
 }
 
 }  // namespace

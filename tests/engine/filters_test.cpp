@@ -263,6 +263,30 @@ TEST_F(FiltersTest, FilteredNoiseIsBandLimited) {
   EXPECT_LT(std::abs(cross / p0), 0.05);
 }
 
+// Every initialisation starts the noise as noisy as it will stay: the
+// first pair of a repetition carries the full power at the narrowest
+// bandwidth as at the widest (a filter started from rest would begin near
+// silence and take thousands of samples to reach it).
+TEST_F(FiltersTest, FilteredNoiseStartsAtItsFullPowerFromTheNarrowestToTheWidestBand) {
+  const double fs = 100e6;
+  double i = 0.0, q = 0.0;
+  EXPECT_EQ(FilteredNoise(&i, &q, 1, fs / 1000 * 0.99, fs), 0);
+  EXPECT_EQ(FilteredNoise(&i, &q, 1, fs / 1000, fs), 1);
+  RandomSeedRand(11);
+  for (double bw : {fs / 1000, fs / 20, fs / 2}) {
+    const int starts = 2000, later = 1000;
+    double first = 0.0, after = 0.0;
+    for (int k = 0; k < starts; ++k) {
+      ASSERT_EQ(FilteredNoise(&i, &q, 1, bw, fs), 1);
+      first += i * i + q * q;
+      for (int n = 0; n < later; ++n) FilteredNoise(&i, &q, 0, 0.0, 0.0);
+      after += i * i + q * q;
+    }
+    EXPECT_NEAR(first / starts, 1.0, 0.1) << bw;
+    EXPECT_NEAR(after / starts, 1.0, 0.1) << bw;
+  }
+}
+
 TEST_F(FiltersTest, CyclicConvolutionWraps) {
   const double x[] = {1.0, 2.0, 3.0, 4.0, 5.0};
   const double taps[] = {0.0, 0.0, 1.0};  // picks x[i + 1]

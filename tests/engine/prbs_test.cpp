@@ -87,7 +87,9 @@ TEST_F(PrbsTest, SeedingRules) {
   EXPECT_EQ(GetPrbsSeed(), 511);
   EXPECT_EQ(PrbsRegister(0), before);
   ReloadPrbsRegisters();
-  for (int g = 0; g < kPrbsGeneratorCount; ++g) EXPECT_EQ(PrbsRegister(g), 511u);
+  // 511 fits every register but the 7-bit one, which takes it as 3.
+  for (int g = 0; g < kPrbsGeneratorCount - 1; ++g) EXPECT_EQ(PrbsRegister(g), 511u);
+  EXPECT_EQ(PrbsRegister(7), 3u);
 
   EXPECT_EQ(SetPrbsSeed(77), 1);
   for (int g = 0; g < kPrbsGeneratorCount; ++g) EXPECT_EQ(PrbsRegister(g), 77u);
@@ -96,6 +98,49 @@ TEST_F(PrbsTest, SeedingRules) {
   AdvancePrbs(3, 5);
   EXPECT_EQ(PrbsBits(out, 40, 5, 1, 77), 1);  // reseeds first
   EXPECT_EQ(std::string(out), from77);
+}
+
+// Every start-up seed (1..510, and 511) starts every generator on its full
+// m-sequence: the seeds 128, 256 and 384 once loaded the 7-bit register
+// with bits wholly above it, which the first clock shifted out to 0, and
+// every "PRBS 7" row then gave only zeros for the whole session.
+TEST_F(PrbsTest, EverySeedStartsTheFullSequenceOfEveryGenerator) {
+  for (int g = 0; g < kPrbsGeneratorCount; ++g) {
+    const int length = PrbsGenerator(g)->length;
+    const uint32_t period = kPeriods[g];
+    // One period from 1 visits each of the 2^length - 1 non-zero states once,
+    // so a generator started on any of them gives the full sequence.
+    ASSERT_EQ(SetPrbsSeed(1), 1);
+    std::vector<bool> seen(static_cast<size_t>(period) + 1, false);
+    for (uint32_t k = 0; k < period; ++k) {
+      const uint32_t r = PrbsRegister(g);
+      ASSERT_TRUE(r >= 1u && r <= period && !seen[r]) << "generator " << g << " step " << k;
+      seen[r] = true;
+      AdvancePrbs(1, g);
+    }
+    EXPECT_EQ(PrbsRegister(g), 1u);
+    for (int32_t seed = kPrbsSeedMin; seed <= kPrbsSeedMax; ++seed) {
+      ASSERT_EQ(SetPrbsSeed(seed), 1);
+      const uint32_t start = PrbsRegister(g);
+      ASSERT_TRUE(start >= 1u && start <= period) << "generator " << g << " seed " << seed;
+      // A seed the register can hold is loaded as it stands.
+      if (seed <= static_cast<int32_t>(period)) EXPECT_EQ(start, static_cast<uint32_t>(seed));
+      if (length > 11) continue;
+      // The short registers are clocked through a whole period from every
+      // seed, after the start-up's advance of 10..99 clocks.
+      ASSERT_EQ(AdvancePrbs(10 + seed % 90, g), 1);
+      const uint32_t from = PrbsRegister(g);
+      const std::string bits = Bits(static_cast<int32_t>(period), g);
+      EXPECT_EQ(PrbsRegister(g), from) << "generator " << g << " seed " << seed;
+      const long ones = static_cast<long>(std::count(bits.begin(), bits.end(), '1'));
+      EXPECT_EQ(ones, 1L << (length - 1)) << "generator " << g << " seed " << seed;
+    }
+  }
+  EXPECT_EQ(PrbsStartState(7, 128), 1u);
+  EXPECT_EQ(PrbsStartState(7, 256), 2u);
+  EXPECT_EQ(PrbsStartState(7, 384), 3u);
+  EXPECT_EQ(PrbsStartState(0, 511), 511u);
+  EXPECT_EQ(PrbsStartState(8, 5), 0u);
 }
 
 TEST_F(PrbsTest, RefusesBadArguments) {

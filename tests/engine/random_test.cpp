@@ -29,6 +29,23 @@ TEST(RandomRandTest, ClassicSequence) {
   }
   EXPECT_EQ(lo, 0);
   EXPECT_EQ(hi, kRandomRandMax);
+
+  // A block of values (four steps at once) is the same run, at any length,
+  // and the generator continues behind it.
+  RandomSeedRand(1);
+  int block[10];
+  RandomRandFill(block, 10);
+  for (int k = 0; k < 10; ++k) EXPECT_EQ(block[k], expected[k]);
+  for (int n : {0, 1, 3, 4, 7, 1021}) {
+    RandomSeedRand(777u + static_cast<uint32_t>(n));
+    std::vector<int> one(static_cast<size_t>(n) + 1);
+    for (int& v : one) v = RandomRand();
+    RandomSeedRand(777u + static_cast<uint32_t>(n));
+    std::vector<int> many(static_cast<size_t>(n));
+    RandomRandFill(many.data(), n);
+    EXPECT_TRUE(std::equal(many.begin(), many.end(), one.begin())) << n;
+    EXPECT_EQ(RandomRand(), one.back()) << n;
+  }
 }
 
 TEST(RandomInRangeTest, RangeUniformityAndSeeds) {

@@ -13,6 +13,14 @@ from the files the program writes (never from its own code).
                            its int16 samples (dB below full scale 32767), the
                            crest factor and the two numbers of its LEVEL OFFS
                            tag.
+  noise WAVEFILE CLOCK BW  a waveform file of band-limited noise at CLOCK Hz
+                           set to BW Hz: prints the noise power (mean of
+                           I^2 + Q^2, dB of full scale 32767), the -3 dB width
+                           of its two-sided Welch spectrum (scipy.signal.welch,
+                           Hz), its highest level from BW on, twice the
+                           edge (dB to the pass band; 0 when BW is above
+                           CLOCK/2 - 1 bin),
+                           the I/Q correlation coefficient and the mean.
 """
 import re
 import sys
@@ -59,10 +67,53 @@ def wavestats(path):
     return 0
 
 
+def noise(path, clock, bandwidth):
+    raw = open(path, 'rb').read()
+    block = re.search(rb'\{WAVEFORM-(\d+):\s*#', raw)
+    if block is None:
+        print('error=no WAVEFORM tag')
+        return 2
+    n = (int(block.group(1)) - 1) // 4
+    data = np.frombuffer(raw, dtype='<i2', count=2 * n, offset=block.end()).astype(float) / 32767.0
+    i, q = data[0::2], data[1::2]
+    x = i + 1j * q
+    power = 10 * np.log10(np.mean(np.abs(x) ** 2))
+    # About 32 bins across the band, at least 16 segments.
+    nperseg = int(2 ** np.round(np.log2(32 * clock / bandwidth)))
+    nperseg = max(16, min(nperseg, n // 16))
+    f, p = signal.welch(x, fs=clock, window='hann', nperseg=nperseg, detrend=False,
+                        return_onesided=False, scaling='density')
+    f, p = np.fft.fftshift(f), np.fft.fftshift(p)
+    level = np.median(p[np.abs(f) < bandwidth / 4])
+    centre = int(np.argmin(np.abs(f)))
+
+    def edge(step):
+        # Walks out from 0 Hz to the first bin below half the level and
+        # interpolates the crossing in dB between it and the bin before.
+        k = centre
+        while 0 <= k + step < len(p) and p[k + step] >= level / 2:
+            k += step
+        if not 0 <= k + step < len(p):
+            return f[k]
+        a, b = 10 * np.log10(p[k] / level), 10 * np.log10(p[k + step] / level)
+        t = (-3.0103 - a) / (b - a)
+        return f[k] + t * (f[k + step] - f[k])
+
+    width = edge(1) - edge(-1)
+    beyond = np.abs(f) >= bandwidth
+    stop = 10 * np.log10(np.max(p[beyond]) / level) if np.any(beyond) else 0.0
+    corr = float(np.mean(i * q) / np.sqrt(np.mean(i * i) * np.mean(q * q)))
+    print('power=%.6f width=%.3f stop=%.3f iqcorr=%.6f mean=%.6f' %
+          (power, width, stop, corr, float(np.abs(np.mean(x)))))
+    return 0
+
+
 if __name__ == '__main__':
     if len(sys.argv) == 4 and sys.argv[1] == 'response':
         sys.exit(response(sys.argv[2], sys.argv[3]))
     if len(sys.argv) == 3 and sys.argv[1] == 'wavestats':
         sys.exit(wavestats(sys.argv[2]))
+    if len(sys.argv) == 5 and sys.argv[1] == 'noise':
+        sys.exit(noise(sys.argv[2], float(sys.argv[3]), float(sys.argv[4])))
     print(__doc__)
     sys.exit(2)
