@@ -512,6 +512,17 @@ TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {
   EXPECT_EQ(MswBlankRepetitions(1000000, 0), 1);
   EXPECT_EQ(MswBlankRepetitions(1031, 1), 1);        // a prime: no divisor
   EXPECT_EQ(MswBlankRepetitions(1026, 1), 2);        // 513 x 2
+  // Blanks of 65,536 k samples, k > 512: the count stays within the
+  // sequencer's 65,535 and still divides the blank into parts above 512.
+  EXPECT_EQ(MswBlankRepetitions(393216000, 1), 64000);  // 6,144 samples played 64,000 times
+  for (int64_t k : {513, 600, 1000, 6000, 32767}) {
+    const int64_t blank = 65536 * k;
+    const int32_t r = MswBlankRepetitions(blank, 1);
+    EXPECT_LE(r, kMswMaxRepetitions) << k;
+    EXPECT_GT(r, 1) << k;
+    EXPECT_EQ(blank % r, 0) << k;
+    EXPECT_GT(blank / r, kMswMinSegmentSamples) << k;
+  }
 
   int32_t n = -1;
   EXPECT_TRUE(MswRepetitionCount("65535", &n));
