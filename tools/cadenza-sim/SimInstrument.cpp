@@ -2,6 +2,7 @@
 #include "tools/cadenza-sim/SimInstrument.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -277,7 +278,11 @@ SimInstrument::SimInstrument(SimConfig config) : config_(std::move(config)) {
   fs_->AddDirectories(defaultDir_);
   fs_->SetCwd(defaultDir_);
   if (!config_.journalPath.empty()) {
-    if (FILE* f = std::fopen(config_.journalPath.c_str(), "w")) std::fclose(f);
+    if (FILE* f = std::fopen(config_.journalPath.c_str(), "w")) {
+      std::fclose(f);
+    } else {
+      journalError_ = std::strerror(errno);
+    }
   }
 }
 

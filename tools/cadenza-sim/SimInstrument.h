@@ -181,6 +181,10 @@ class SimInstrument {
   void AddFault(const SimFault& fault);
   void ClearFaults();
 
+  // Why the journal file could not be created ("No such file or
+  // directory"); empty when it was, or when none was asked for.
+  const std::string& JournalError() const { return journalError_; }
+
   // CRC-32 (IEEE 802.3 polynomial) as written in the journal for blocks.
   static uint32_t Crc32(const std::string& data);
 
@@ -330,6 +334,7 @@ class SimInstrument {
   SimMswState msw_;
   int busyPolls_ = 0;
   std::vector<std::string> journal_;
+  std::string journalError_;
   std::map<int, std::unique_ptr<Connection>> conns_;
   int nextConn_ = 1;
 };

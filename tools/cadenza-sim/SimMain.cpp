@@ -120,6 +120,13 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   cz::sim::SimInstrument instrument(config);
+  // A journal that cannot be written would leave a rig that relies on it
+  // checking nothing: refused like the other bad options.
+  if (!instrument.JournalError().empty()) {
+    std::fprintf(stderr, "cadenza-sim: cannot write the journal '%s': %s\n", config.journalPath.c_str(),
+                 instrument.JournalError().c_str());
+    return 2;
+  }
   cz::sim::SimServer server(instrument);
   std::string why;
   if (!server.Start(options, &why)) {
