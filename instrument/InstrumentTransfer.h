@@ -101,6 +101,13 @@ int VisaDev_SetDefaultPath(int id, const char* drive, const char* directory);
 int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask);
 int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath);
 int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPath);
+// Cancel during a download: the progress function calls
+// VisaDev_CancelDownload; the download stops after its current piece,
+// removes the partial file (a file it was to replace stays as it was),
+// clears the session of the rest of the block and returns 0, and
+// VisaDev_DownloadCancelled(id) then says that the user ended it.
+void VisaDev_CancelDownload();
+int VisaDev_DownloadCancelled(int id);
 int VisaDev_SendWaveformIq(int id, const char* localPath, const char* instrumentPath, std::uint16_t run,
                            std::uint16_t noPreset);
 int VisaDev_SendWaveformArb(int id, const char* localPath, const char* instrumentPath, int path,

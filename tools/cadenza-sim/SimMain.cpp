@@ -29,7 +29,7 @@ void Usage(FILE* to) {
                "  TEXT: the \"*OPT?\" reply; without it the model's full option list\n"
                "  SPEC: KIND[=ARG][*TIMES][@MATCH], KIND one of noreply, late=MS, opc0,\n"
                "        error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES,\n"
-               "        longcat=N, busy=POLLS, reply=TEXT\n",
+               "        longcat=N, busy=POLLS, reply=TEXT, slow=BYTES_PER_S\n",
                cz::sim::SimModel_Names().c_str());
 }
 
