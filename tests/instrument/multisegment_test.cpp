@@ -418,6 +418,23 @@ TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
       "SOUR2:BB:ARB:TRIG:EXEC; *OPC?", "SOUR2:BB:ARB:TRIG:RMOD?", "SOUR2:BB:ARB:WSEG?"}));
 }
 
+// The trigger settings go out with the RF output off; when switching it on
+// again fails, it is left off and the status says so.
+TEST_F(MultiSegmentTest, AFailedRfOnAfterTheSettingsLeavesTheOutputOff) {
+  AddWaveform();
+  VisaDev_Close(0);
+  SimOptions opt;
+  opt.faults = {"opc0@OUTP1:STAT ON"};
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+  ASSERT_EQ(VisaDev_Write(0, "OUTP1:STAT ON"), 1);
+  EXPECT_EQ(ApplyMswSettings(0, 0, 1, 1, 1, 0.0, 0), 0);
+  EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log. RF Output Is Off.");
+  char state[32] = "";
+  ASSERT_EQ(VisaDev_Query(0, "OUTP1:STAT?", state, sizeof state), 1);
+  EXPECT_STREQ(state, "0");
+}
+
 TEST_F(MultiSegmentTest, ALostInstrumentFailsEveryOperation) {
   SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
   MultiSegmentRecord& m = AddWaveform();
