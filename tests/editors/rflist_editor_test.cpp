@@ -4,6 +4,7 @@
 // through the file dialog, and the upload to the simulated instrument
 // (127.0.0.1) with a refused size and a lost instrument.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -400,6 +401,15 @@ TEST_F(RfListUploadTest, TheDwellTimeReachesTheInstrumentAsTyped) {
     EXPECT_STREQ(reply, "LIST");
   }
   VisaDev_Close(1);
+  // A stored dwell time no instrument takes is refused before anything is sent.
+  List().dwell = std::nan("");
+  const std::size_t before = sim_.Received().size();
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(g_status.back(), "Error: Transfer Failed.");
+  EXPECT_TRUE(Logged("*** RF list dwell time of nan ms refused: it must be a positive number of ms."));
+  EXPECT_EQ(CountSince(sim_, before, "SOUR1:"), 0);
 }
 
 // An activation that fails after the RF output went on switches it off
