@@ -208,7 +208,9 @@ int VisaDev_SendWaveformArb(int id, const char* localPath, const char* instrumen
     if (!WriteNamed(id, prefix + "BB:ARB:WAV:SEL ", instrumentPath, "; *OPC?")) {
       return FailAt(id, "Waveform Selection", "*** Error selecting waveform.");
     }
-    if (!VisaDev_Write(id, (prefix + "BB:ARB:STAT ON").c_str())) return FailAt(id, "ARB Start", "*** Error activating ARB.");
+    if (!VisaDev_Write(id, (prefix + "BB:ARB:STAT ON").c_str())) {
+      return FailAt(id, "ARB Start", "*** Error activating ARB.");
+    }
   }
   return 1;
 }
