@@ -360,8 +360,11 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
   if (!sent && VisaDev_UploadCancelled(0)) {
     Log_Status(1, kUploadCancelledText);
   } else if (!sent) {
+    // An activation that failed after the RF output went on names its step
+    // and says the output is off again.
+    const TransferFailure failure = VisaDev_LastFailure(0);
     Log_Message(1, "*** RF list transfer failed.");
-    Log_Status(1, "Error: Transfer Failed.");
+    Log_Status(1, TransferFailureStatus("Error: Transfer Failed.", failure.step, failure.rf).c_str());
   }
   EndUpload(true, !sent);
   return 0;

@@ -395,7 +395,11 @@ int FileBrowserCopyToPcCb(int, int, int event, void*, int, int) {
   const int ok = VisaDev_DownloadFile(g.id, local, remote.c_str());
   VisaDev_ClearProgressCallback();
   Progress_Close();
-  if (ok != 1) MessagePopup(kTitle, "File transfer failed.");
+  if (ok != 1 && VisaDev_DownloadCancelled(g.id)) {
+    MessagePopup(kTitle, "File transfer cancelled.");
+  } else if (ok != 1) {
+    MessagePopup(kTitle, "File transfer failed.");
+  }
   return 0;
 }
 
@@ -505,11 +509,10 @@ void FileBrowser_SetUnixRoot(const char* root) { g.presetUnixRoot.Assign(root ? 
 void FileBrowser_SetWindowsRoot(const char* root) { g.presetWindowsRoot.Assign(root ? root : ""); }
 void FileBrowser_SetLoopHook(FileBrowser_LoopHook hook) { g_loopHook = hook; }
 
+// Other controls do not act during the download: their events are dropped.
+// The dialog's Cancel (or an exit waiting to run) stops the download.
 void FileBrowser_ProgressPump(int percent) {
-  Progress_Update(percent);
-  int panel = 0, control = 0;
-  while (GetUserEvent(VAL_NO_WAIT, &panel, &control) != 0) {
-  }
+  if (ProgressDialogHook(percent) == 1) VisaDev_CancelDownload();
 }
 
 // ---- the dialog -------------------------------------------------------------

@@ -31,8 +31,8 @@ void FileBrowser_ListFiles(const char* directory, const char* filter);
 void FileBrowser_SetUnixRoot(const char* root);
 void FileBrowser_SetWindowsRoot(const char* root);
 
-// VISA progress function of downloads: updates the progress dialog and
-// drops pending user events.
+// VISA progress function of downloads: updates the progress dialog, drops
+// pending user events and passes the dialog's Cancel on to the download.
 void FileBrowser_ProgressPump(int percent);
 
 // The dialog's panel while it runs (0 otherwise) and its controls.

@@ -1,5 +1,6 @@
 // Waveform upload with select and start, RF lists on the instrument, list
 // uploads and diagnostic test points.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -25,6 +26,23 @@ const char* const kDashes36 = "------------------------------------";
 bool LogFail(const char* text) {
   Log_Message(1, text);
   return false;
+}
+
+// Per instrument id: how its latest select-and-start or RF list operation
+// failed (VisaDev_LastFailure).
+TransferFailure g_failures[kVisaDevSlotCount];
+
+TransferFailure* FailureOf(int id) { return id >= 0 && id < kVisaDevSlotCount ? &g_failures[id] : nullptr; }
+
+void StartFailureRecord(int id) {
+  if (TransferFailure* f = FailureOf(id)) *f = TransferFailure{};
+}
+
+// Logs text (when given), names the failed step and returns 0.
+int FailAt(int id, const char* step, const char* text) {
+  if (text) Log_Message(1, text);
+  if (TransferFailure* f = FailureOf(id)) f->step = step;
+  return 0;
 }
 
 // An upload that returned 0: a failure logs its line; the user's No was
@@ -160,9 +178,15 @@ int VisaDev_SendWaveformIq(int id, const char* localPath, const char* instrument
                            std::uint16_t noPreset) {
   Log_Message(1, "-----------------------------------");
   Log_Message(3, "Transferring wave file ", localPath ? localPath : "", ".");
+  StartFailureRecord(id);
   if (!VisaDev_IsOpen(id)) return LogFail("Device is not open.");
-  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return UploadEnded(id, "Upload failed.");
-  if (run && !SelectAndStartIq(id, instrumentPath, "SOUR:WAV:SEL ", "SOUR:STAT ON", !noPreset)) return 0;
+  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) {
+    FailAt(id, "File Upload", nullptr);
+    return UploadEnded(id, "Upload failed.");
+  }
+  if (run && !SelectAndStartIq(id, instrumentPath, "SOUR:WAV:SEL ", "SOUR:STAT ON", !noPreset)) {
+    return FailAt(id, "Waveform Start", nullptr);
+  }
   Log_Message(1, "Upload complete.");
   return 1;
 }
@@ -171,16 +195,22 @@ int VisaDev_SendWaveformArb(int id, const char* localPath, const char* instrumen
                             std::uint16_t noPreset) {
   const std::string prefix = path == 0 ? "SOUR:" : SourPrefix(path);
   Log_Message(3, "Sending waveform file ", localPath ? localPath : "", "...");
+  StartFailureRecord(id);
   if (!VisaDev_IsOpen(id)) return LogFail("Device is not open.");
-  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) return UploadEnded(id, "Transfer failed.");
+  if (!VisaDev_UploadFile(id, localPath, instrumentPath)) {
+    FailAt(id, "File Upload", nullptr);
+    return UploadEnded(id, "Transfer failed.");
+  }
   if (run) {
     if (!noPreset && !VisaDev_Write(id, (prefix + "BB:ARB:PRES").c_str())) {
-      return LogFail("*** Error presetting instrument.");
+      return FailAt(id, "ARB Preset", "*** Error presetting instrument.");
     }
     if (!WriteNamed(id, prefix + "BB:ARB:WAV:SEL ", instrumentPath, "; *OPC?")) {
-      return LogFail("*** Error selecting waveform.");
+      return FailAt(id, "Waveform Selection", "*** Error selecting waveform.");
     }
-    if (!VisaDev_Write(id, (prefix + "BB:ARB:STAT ON").c_str())) return LogFail("*** Error activating ARB.");
+    if (!VisaDev_Write(id, (prefix + "BB:ARB:STAT ON").c_str())) {
+      return FailAt(id, "ARB Start", "*** Error activating ARB.");
+    }
   }
   return 1;
 }
@@ -191,6 +221,7 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
   Log_Message(1, "   Creating RF List on Instrument   ");
   Log_Message(1, kDashes36);
   StartQuestions(id);
+  StartFailureRecord(id);
   if (!VisaDev_IsOpen(id)) return LogFail("Wrong Instrument ID specified");
   if (!list || !instrumentPath) return 0;
   // Refused before anything reaches the instrument.
@@ -198,6 +229,13 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
   if (list->points < 1 || list->points > maxPoints || !list->frequenciesGHz || !list->levelsDbm) {
     Log_Message(1, cz::FormatC("*** RF list of %d points refused: the instrument takes 1 to %d points.",
                                list->points, maxPoints).c_str());
+    return 0;
+  }
+  // The dwell time goes out as stored ("0.04 ms" stays 0.04 ms); one no
+  // instrument takes is refused here, before anything is sent.
+  if (activate && !(std::isfinite(list->dwellMs) && list->dwellMs > 0.0)) {
+    Log_Message(1, cz::FormatC("*** RF list dwell time of %g ms refused: it must be a positive number of ms.",
+                               list->dwellMs).c_str());
     return 0;
   }
   std::string quotedTarget;
@@ -253,23 +291,31 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
     Log_Message(1, "Upload complete but list not activated");
     return 1;
   }
-  if (!VisaDev_Write(id, (outp + "STAT ON; *OPC?").c_str())) return LogFail("*** Error switching RF output on.");
-  if (!VisaDev_Write(id, cz::FormatC("%sLIST:DWEL %5.1f ms; *OPC?", sour.c_str(), list->dwellMs).c_str())) {
-    return LogFail("Error setting dwell time");
+  // From the output's "ON" on, a failing step switches it off again: the
+  // instrument is never left radiating a CW carrier without its list.
+  auto fail = [&](const char* step, const char* text) {
+    FailAt(id, step, text);
+    if (TransferFailure* f = FailureOf(id)) f->rf = VisaDev_RfOffAfterFailure(id, outp + "STAT OFF; *OPC?");
+    return 0;
+  };
+  auto send = [&](const std::string& command) { return VisaDev_Write(id, command.c_str()) == 1; };
+  if (!send(outp + "STAT ON; *OPC?")) return fail("RF Output On", "*** Error switching RF output on.");
+  if (!send(sour + "LIST:DWEL " + cz::ExactRealC(list->dwellMs) + " ms; *OPC?")) {
+    return fail("Dwell Time", "Error setting dwell time");
   }
-  if (!VisaDev_Write(id, (sour + "LIST:MODE AUTO; *OPC?").c_str())) return LogFail("Error setting list mode");
-  if (!VisaDev_Write(id, (sour + "LIST:TRIG:SOUR AUTO; *OPC?").c_str())) return LogFail("Error setting trigger source");
+  if (!send(sour + "LIST:MODE AUTO; *OPC?")) return fail("List Mode", "Error setting list mode");
+  if (!send(sour + "LIST:TRIG:SOUR AUTO; *OPC?")) return fail("Trigger Source", "Error setting trigger source");
   for (const char* tsig : {"BB:ARB:TSIG:SINE:FREQ 1MHZ; *OPC?", "BB:ARB:TSIG:SINE:SAMP 100; *OPC?",
                            "BB:ARB:TSIG:SINE:CREATE; *OPC?"}) {
-    if (!VisaDev_Write(id, (sour + tsig).c_str())) return LogFail("Error presetting ARB");
+    if (!send(sour + tsig)) return fail("ARB Test Signal", "Error presetting ARB");
   }
-  if (!VisaDev_Write(id, (sour + "BB:ARB:STATE ON; *OPC?").c_str())) return LogFail("Error activating ARB");
-  if (!WaitArbReady(id)) return 0;
-  if (!VisaDev_Write(id, (sour + "LIST:LEAR; *OPC?").c_str())) return LogFail("Error learning list mode.");
+  if (!send(sour + "BB:ARB:STATE ON; *OPC?")) return fail("ARB Start", "Error activating ARB");
+  if (!WaitArbReady(id)) return fail("ARB Start", nullptr);
+  if (!send(sour + "LIST:LEAR; *OPC?")) return fail("List Learning", "Error learning list mode.");
   Delay(0.5);
-  if (!VisaDev_Write(id, (sour + "BB:ARB:STATE OFF; *OPC?").c_str())) return LogFail("Error deactivating ARB");
-  if (!VisaDev_Write(id, (sour + "FREQ:MODE LIST; *OPC?").c_str())) return LogFail("Error activating list mode");
-  if (!VisaDev_Write(id, (sour + "LIST:TRIG:EXEC; *OPC?").c_str())) return LogFail("Error triggering list");
+  if (!send(sour + "BB:ARB:STATE OFF; *OPC?")) return fail("ARB Stop", "Error deactivating ARB");
+  if (!send(sour + "FREQ:MODE LIST; *OPC?")) return fail("List Mode Activation", "Error activating list mode");
+  if (!send(sour + "LIST:TRIG:EXEC; *OPC?")) return fail("List Trigger", "Error triggering list");
   Log_Message(1, "RF List creation finished");
   Log_Message(1, kDashes36);
   return 1;
@@ -351,4 +397,29 @@ int VisaDev_UploadDataListToPaths(int id, const char* localPath, const char* ins
 int VisaDev_UploadControlListToPaths(int id, const char* localPath, const char* instrumentPath, int pathMask,
                                      std::uint16_t select) {
   return UploadListToPaths(id, localPath, instrumentPath, pathMask, select, false);
+}
+
+TransferFailure VisaDev_LastFailure(int id) {
+  const TransferFailure* f = FailureOf(id);
+  return f ? *f : TransferFailure{};
+}
+
+RfAfterFailure VisaDev_RfOffAfterFailure(int id, const std::string& offCommand) {
+  if (VisaDev_Write(id, offCommand.c_str()) == 1) {
+    Log_Message(1, "RF output switched off after the failure.");
+    return RfAfterFailure::kSwitchedOff;
+  }
+  Log_Message(1, "*** The RF output could not be switched off after the failure; it may still be on.");
+  return RfAfterFailure::kMayBeOn;
+}
+
+std::string TransferFailureStatus(const char* message, const std::string& step, RfAfterFailure rf) {
+  std::string text = message ? message : "";
+  if (rf == RfAfterFailure::kUntouched) return text;
+  if (!step.empty()) {
+    const bool stop = !text.empty() && text.back() == '.';
+    if (stop) text.pop_back();
+    text += " at " + step + ".";
+  }
+  return text + (rf == RfAfterFailure::kSwitchedOff ? " RF Output Is Off." : " RF Output May Still Be On.");
 }

@@ -524,7 +524,36 @@ int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath
   return ok;
 }
 
+namespace {
+
+// A Cancel the progress function passed on while a download runs, and per
+// id whether the latest download ended by it.
+bool g_downloadCancelRequest = false;
+bool g_downloadCancelled[kVisaDevSlotCount] = {};
+
+// The progress function is called at every new percent and at least this
+// often, so that it sees a Cancel while a slow link moves less than 1 %.
+constexpr auto kDownloadReportEvery = std::chrono::milliseconds(100);
+
+// The pieces of a download are read without their per-read log lines.
+struct QuietReads {
+  QuietReads() { VisaDev_SetReadLogging(false); }
+  ~QuietReads() { VisaDev_SetReadLogging(true); }
+  QuietReads(const QuietReads&) = delete;
+  QuietReads& operator=(const QuietReads&) = delete;
+};
+
+}  // namespace
+
+void VisaDev_CancelDownload() { g_downloadCancelRequest = true; }
+
+int VisaDev_DownloadCancelled(int id) {
+  return id >= 0 && id < kVisaDevSlotCount && g_downloadCancelled[id] ? 1 : 0;
+}
+
 int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPath) {
+  g_downloadCancelRequest = false;
+  if (id >= 0 && id < kVisaDevSlotCount) g_downloadCancelled[id] = false;
   if (!localPath || !*localPath) {
     Log_Message(1, "File name cannot be empty.");
     return 0;
@@ -591,6 +620,11 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   unsigned char piece[kDownloadPiece];
   std::int64_t done = 0;
   int lastPercent = 0;
+  int loggedTenths = 0;
+  auto lastReport = std::chrono::steady_clock::now();
+  // The log gets the progress at every tenth of the block, not two lines
+  // per piece: at most ten lines however large the file.
+  QuietReads quiet;
   while (done < length) {
     std::uint32_t want = length - done < kDownloadPiece ? static_cast<std::uint32_t>(length - done) : kDownloadPiece;
     if (!VisaDev_ReadAsync(id, piece, want, &got)) return failPart("Failed to read binary data.");
@@ -602,9 +636,27 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     }
     done += got;
     int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(length));
-    if (percent != lastPercent) {
+    const auto now = std::chrono::steady_clock::now();
+    if (percent != lastPercent || now - lastReport >= kDownloadReportEvery) {
       VisaDev_ReportProgress(percent);
       lastPercent = percent;
+      lastReport = now;
+    }
+    if (percent / 10 > loggedTenths) {
+      loggedTenths = percent / 10;
+      Log_Message(1, cz::FormatC("Received %lld of %lld bytes.", static_cast<long long>(done),
+                                 static_cast<long long>(length)).c_str());
+    }
+    // The user's Cancel: the rest of the block is never read, the session is
+    // cleared of it and the partial file goes.
+    if (g_downloadCancelRequest) {
+      g_downloadCancelRequest = false;
+      g_downloadCancelled[id] = true;
+      Log_Message(1, cz::FormatC("*** Download cancelled after %lld of %lld bytes; the partial file was removed.",
+                                 static_cast<long long>(done), static_cast<long long>(length)).c_str());
+      part.Abandon();
+      RecoverAfterFailure(id);
+      return 0;
     }
   }
   VisaDev_ReportProgress(100);

@@ -70,11 +70,44 @@ void VisaDev_ResetUploadQuestions(int id);
 // or holds an entry too long (logged).
 int VisaDev_FindFile(int id, const char* instrumentPath);
 
+// What a failed operation did about an RF output it had switched on: an
+// operation that sends "OUTPn:STAT ON" and then fails sends "OUTPn:STAT
+// OFF" again, so that the instrument is not left radiating a signal the
+// user never finished setting up.
+enum class RfAfterFailure { kUntouched, kSwitchedOff, kMayBeOn };
+
+// How the latest VisaDev_SendWaveformIq, VisaDev_SendWaveformArb or
+// VisaDev_CreateRfList on id failed: the step in the status line's words
+// ("Dwell Time", "Waveform Selection"; empty when none is named) and the RF
+// output. Cleared when the next of these operations on id starts.
+struct TransferFailure {
+  std::string step;
+  RfAfterFailure rf = RfAfterFailure::kUntouched;
+};
+TransferFailure VisaDev_LastFailure(int id);
+
+// Sends offCommand ("OUTP1:STAT OFF; *OPC?") after a failure that followed
+// the RF output's "ON", logging the outcome.
+RfAfterFailure VisaDev_RfOffAfterFailure(int id, const std::string& offCommand);
+
+// The status text of a failure. With the RF output untouched, message as
+// it is; otherwise message with " at <step>" before its final full stop
+// (when a step is named) and then " RF Output Is Off." or " RF Output May
+// Still Be On.": "Error: Transfer Failed at Dwell Time. RF Output Is Off."
+std::string TransferFailureStatus(const char* message, const std::string& step, RfAfterFailure rf);
+
 // Transfer operations on an open instrument id; 1 success, 0 failure.
 int VisaDev_SetDefaultPath(int id, const char* drive, const char* directory);
 int VisaDev_DeleteFileIfExists(int id, const char* path, std::uint16_t ask);
 int VisaDev_UploadFile(int id, const char* localPath, const char* instrumentPath);
 int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPath);
+// Cancel during a download: the progress function calls
+// VisaDev_CancelDownload; the download stops after its current piece,
+// removes the partial file (a file it was to replace stays as it was),
+// clears the session of the rest of the block and returns 0, and
+// VisaDev_DownloadCancelled(id) then says that the user ended it.
+void VisaDev_CancelDownload();
+int VisaDev_DownloadCancelled(int id);
 int VisaDev_SendWaveformIq(int id, const char* localPath, const char* instrumentPath, std::uint16_t run,
                            std::uint16_t noPreset);
 int VisaDev_SendWaveformArb(int id, const char* localPath, const char* instrumentPath, int path,

@@ -19,7 +19,9 @@
 
 inline constexpr int32_t kMswMinSegmentSamples = 512;
 inline constexpr int32_t kMswMaxRepetitions = 65535;
-inline constexpr int32_t kMswBlankRepetitionSearch = 65536;
+// The blank search starts at the sequencer's own limit: a count above it
+// is refused by the instrument.
+inline constexpr int32_t kMswBlankRepetitionSearch = kMswMaxRepetitions;
 // Label of a blank filler row in the segment table.
 inline constexpr const char* kMswBlankLabel = "T   -->|  (blank filler)";
 
@@ -56,7 +58,7 @@ std::string MswFileName(const std::string& directory, int unixPaths, const char*
 // The instrument name of segment number (1-based).
 std::string MswSegmentName(const std::string& directory, int unixPaths, const char* target, int number);
 
-// A blank of n samples in sequencer mode: the largest r from 65,536 down to 2
+// A blank of n samples in sequencer mode: the largest r from 65,535 down to 2
 // with n % r == 0 and n / r > 512 (1 when none, or when n <= 1,000), so that
 // the instrument plays n / r samples r times. Outside sequencer mode 1.
 int32_t MswBlankRepetitions(int64_t n, int sequencerOn);

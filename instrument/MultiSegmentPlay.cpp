@@ -6,6 +6,7 @@
 #include "app/Log.h"
 #include "app/Records.h"
 #include "engine/Jitter.h"
+#include "instrument/InstrumentTransfer.h"
 #include "instrument/MultiSegment.h"
 #include "instrument/MultiSegmentInternal.h"
 #include "instrument/VisaDev.h"
@@ -156,7 +157,13 @@ int ApplyMswSettings(int index, int nextSegment, int trigMode, int extMode, int 
         Delay(kRunPollSeconds);
       }
     }
-    if (!Send("OUTP" + s + ":STAT ON; *OPC?")) return msw_detail::ScpiFailure();
+    if (!Send("OUTP" + s + ":STAT ON; *OPC?")) {
+      // An "ON" that failed leaves the output in no known state: off again.
+      msw_detail::ScpiFailure();
+      const RfAfterFailure rf = VisaDev_RfOffAfterFailure(0, "OUTP" + s + ":STAT OFF; *OPC?");
+      Log_Status(1, TransferFailureStatus("Error: SCPI Error. See Log.", std::string(), rf).c_str());
+      return 0;
+    }
   }
   return 1;
 }

@@ -224,12 +224,31 @@ bool LinkedName(const char* directory, bool unixPaths, const std::string& name, 
 // VISA progress (percent 0..100) drives the main window's task bar.
 void TaskProgress(int percent) { SetTaskProgress(percent); }
 
+// The RF output the running transfer switched on ("OUTPn:STAT ON"): any
+// failure after it switches the output off again, so that a path never
+// radiates at the new frequency and level whatever waveform was loaded
+// before.
+struct RfSwitchedOn {
+  bool on = false;
+  std::string offCommand;  // "OUTPn:STAT OFF; *OPC?"
+};
+RfSwitchedOn g_rfOn;
+
+// The output off again after a failure, when this transfer switched it on.
+RfAfterFailure RfOffAgain() {
+  if (!g_rfOn.on) return RfAfterFailure::kUntouched;
+  g_rfOn.on = false;
+  return VisaDev_RfOffAfterFailure(0, g_rfOn.offCommand);
+}
+
 // A failure in the transfer steps: message on the status line and, with
-// the reason kept by the VISA layer beside it, in the log; progress callback
-// removed, bars hidden.
-int TransferFails(const char* message) {
-  Log_Status(1, message);
+// the reason kept by the VISA layer beside it, in the log; an RF output the
+// transfer switched on is switched off again and the status names the step
+// (when given) and says so; progress callback removed, bars hidden.
+int TransferFails(const char* message, const std::string& step = std::string()) {
   VisaDev_LogFailure(0, message);
+  const RfAfterFailure rf = RfOffAgain();
+  Log_Status(1, TransferFailureStatus(message, step, rf).c_str());
   VisaDev_ClearProgressCallback();
   ShowProgressBars(0);
   // A replacement agreed to for this transfer is not carried into another.
@@ -240,15 +259,28 @@ int TransferFails(const char* message) {
 // The user kept the instrument's file: the status says so, and the
 // instrument is as it was (the question came before any command).
 int TransferCancelled() {
-  Log_Status(1, kUploadCancelledText);
+  const RfAfterFailure rf = RfOffAgain();
+  Log_Status(1, TransferFailureStatus(kUploadCancelledText, std::string(), rf).c_str());
   VisaDev_ClearProgressCallback();
   ShowProgressBars(0);
   return 0;
 }
 
 // An upload call that returned 0: the user's No or a failure.
+// A failure names the step of the upload, selection or start that failed.
 int UploadEnded() {
-  return VisaDev_UploadCancelled(0) ? TransferCancelled() : TransferFails("Error: Transfer Failed.");
+  return VisaDev_UploadCancelled(0) ? TransferCancelled()
+                                    : TransferFails("Error: Transfer Failed.", VisaDev_LastFailure(0).step);
+}
+
+// The I/Q modulator adjustment passed only when its reply reads whole as the
+// integer 0 ("0", "+0"); "ERR", "garbage", "0x" or an empty reply failed.
+bool AdjustmentPassed(const char* reply) {
+  char* end = nullptr;
+  const long value = cz::StrtolC(reply, &end, 10);
+  if (end == reply) return false;
+  while (*end == ' ' || *end == '\t') ++end;
+  return *end == '\0' && value == 0;
 }
 
 // "; *OPC?" command with the path suffix in its "%s" places.
@@ -518,6 +550,7 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   const bool iqAdjust = rfSection && bbMode == 2 && rfState && rfActive;
   const std::uint16_t run = bbMode == 2 ? 1 : 0;
   const std::uint16_t noPreset = g_Settings.Project.noArbPreset ? 1 : 0;
+  g_rfOn = RfSwitchedOn{};
 
   Log_Message(1, "----------------------------------");
   Log_Message(1, "   File transfer to instrument    ");
@@ -581,6 +614,9 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
         return TransferFails("Error: Cannot Set Frequency or Level.");
       if (setLevel && !SendOpcValue("SOUR%s:POW %f dBm; *OPC?", suffix, levelDbm))
         return TransferFails("Error: Cannot Set Frequency or Level.");
+      // The output counts as on from the command on: a failed "ON" is
+      // answered with "OFF" as well.
+      if (rfState) g_rfOn = RfSwitchedOn{true, cz::FormatC("OUTP%s:STAT OFF; *OPC?", suffix)};
       if (!SendOpc("OUTP%s:STAT %s; *OPC?", suffix, rfState ? "ON" : "OFF"))
         return TransferFails("Error: Cannot Activate RF Signal.");
     }
@@ -611,11 +647,17 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   if (iqAdjust) {
     char reply[256] = "";
     const std::string query = cz::FormatC("CAL%s:IQM:LOC?", suffix);
-    if (VisaDev_Query(0, query.c_str(), reply, sizeof reply) != 1 || std::atoi(reply) != 0)
+    if (VisaDev_Query(0, query.c_str(), reply, sizeof reply) != 1) {
       return TransferFails("Error: IQ-Modulator Adjustment Failed.");
+    }
+    if (!AdjustmentPassed(reply)) {
+      Log_Message(3, "*** I/Q modulator adjustment result '", reply, "' is not 0.");
+      return TransferFails("Error: IQ-Modulator Adjustment Failed.");
+    }
   }
   if (type == INSTR_LUMBRIX && bbMode != 0 && VisaDev_Write(0, "SOUR:OUTP:ANALOG:BAL:BIAS:STATE OFF; *OPC?") != 1)
     return TransferFails("Error: Bias Setting Failed.");
+  g_rfOn.on = false;
   ShowProgressBars(0);
   return 1;
 }

@@ -97,6 +97,7 @@ void CloseSessions(VisaDevSlot& s) {
 // its reply a byte at a time, cannot hold the program beyond it.
 constexpr std::uint32_t kReplyTimeFactor = 4;
 std::uint32_t g_replyTimeLimitMs = 0;  // 0: derived from the session's time-out
+bool g_logReads = true;                // VisaDev_SetReadLogging
 
 // The time left for one reply. Each read under it runs with the session's
 // time-out cut to what is left; the destructor puts the time-out back.
@@ -679,7 +680,7 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
       std::chrono::steady_clock::now() + std::chrono::milliseconds(replyStart ? ReplyClock(s.session).LimitMs() : 0);
   char line[96];
   cz::SnprintfC(line, sizeof line, "async read (max %4.3f kB)", static_cast<double>(maximum) / 1024.0);
-  Log_Message(1, line);
+  if (g_logReads) Log_Message(1, line);
   Visa_EnableEvent(s.session, VISA_EVENT_IO_COMPLETION, VISA_QUEUE, 0);
   std::uint32_t total = 0;
   if (received) *received = 0;
@@ -731,9 +732,11 @@ int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t
   }
   if (received) *received = total;
   cz::SnprintfC(line, sizeof line, "Read %ld Bytes", static_cast<long>(total));
-  Log_Message(1, line);
+  if (g_logReads) Log_Message(1, line);
   return 1;
 }
+
+void VisaDev_SetReadLogging(bool on) { g_logReads = on; }
 
 int VisaDev_ClearSession(int id) {
   if (!RequireOpen(id)) return 0;

@@ -123,6 +123,10 @@ int VisaDev_WriteBinary(int id, const void* data, std::size_t length);
 // reply time limit rather than one piece's wait.
 int VisaDev_ReadAsync(int id, void* buffer, std::uint32_t maximum, std::uint32_t* received,
                       bool replyStart = false);
+// false: VisaDev_ReadAsync leaves out its two log lines per call (its
+// failures are still logged), so that a download of many pieces logs its
+// progress in a few lines of its own; true again when it ends.
+void VisaDev_SetReadLogging(bool on);
 // Brings the session back to a clean state after a broken block transfer:
 // device clear, or a new connection where the transport has no clear.
 int VisaDev_ClearSession(int id);

@@ -21,6 +21,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/ui/UserInterface.h"
@@ -66,6 +67,9 @@ struct TreeData {
     std::map<int, AttrMap> columnAttrs;
     std::vector<QPixmap> images;
     std::set<std::string> tags;
+    // Per tag base, the last "#n" suffix UniqueTag gave: many items of one
+    // label are tagged in constant time each.
+    std::unordered_map<std::string, int> tagSuffix;
     bool folderBrowser = false;
 };
 

@@ -36,10 +36,19 @@ int ParentOf(const TreeData& t, int i)
     return -1;
 }
 
+// The base itself when free, else "base#n": the suffix search goes on from
+// the last n given for this base (a freed suffix below it is not given
+// again), so a list of many equal labels is tagged in linear time. The
+// counts start again once the tree's tags were cleared.
 std::string UniqueTag(TreeData& t, const std::string& base)
 {
+    if (t.tags.empty()) t.tagSuffix.clear();
     std::string tag = base;
-    for (int n = 1; t.tags.count(tag); ++n) tag = base + "#" + std::to_string(n);
+    if (t.tags.count(tag)) {
+        int& n = t.tagSuffix[base];
+        do tag = base + "#" + std::to_string(++n);
+        while (t.tags.count(tag));
+    }
     t.tags.insert(tag);
     return tag;
 }

@@ -627,6 +627,29 @@ TEST_F(MultiSegmentGenerateTest, GenerateBuildsTheChoiceAndRepetitionJustMade) {
   EXPECT_EQ(CellText(2, 1), "7");
 }
 
+// Sequencer mode with a blank of 3,932,160 us at 100 MHz (393,216,000
+// samples) before a sequence: the blank is played a number of times the
+// sequencer takes, and the waveform is built.
+TEST_F(MultiSegmentGenerateTest, ALongBlankIsRepeatedWithinTheSequencersLimit) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.segments[0] = m.segments[1];
+  m.segments[0].stopTime = 3.93216;
+  m.segments[1] = m.segments[2];
+  m.segments[1].repetition = "2";
+  m.segments[2] = MultiSegmentEntry{};
+  ShowMultiSegment(0);
+  ASSERT_EQ(UiTest_ChooseRingIndex(panel_, TAB_MSEG_RING_SEQMODE, 1), 1);  // "Sequencer"
+  ASSERT_EQ(m.sequencerMode, 1);
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_MSEG_CMD_GENERATE), 1);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_TRUE(StatusWas("Done."));
+  EXPECT_TRUE(Logged("  Samples  : 6144, Repetitions  : 64000"));
+  bool blank = false;
+  for (const std::string& l : sim_.Received()) blank = blank || l == "SOUR:BB:ARB:WSEG:SEQ:APP ON,0,64000,NEXT; *OPC?";
+  EXPECT_TRUE(blank);
+  EXPECT_STREQ(m.segments[0].repetition.c_str(), "64000");
+}
+
 TEST_F(MultiSegmentGenerateTest, ALostInstrumentEndsInTheFailurePopup) {
   AddWaveform();
   ShowMultiSegment(0);

@@ -4,6 +4,7 @@
 // through the file dialog, and the upload to the simulated instrument
 // (127.0.0.1) with a refused size and a lost instrument.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "instrument/InstrumentTypes.h"
 #include "instrument/InstrumentTransfer.h"
 #include "instrument/VisaDev.h"
+#include "platform/CLocale.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
@@ -384,6 +386,79 @@ TEST_F(RfListUploadTest, QuestionsComeFirstAndNoKeepsTheInstrumentAsItWas) {
   EXPECT_EQ(CountSince(sim_, from, "OUTP1:STAT ON"), 1);
   EXPECT_NE(listBytes(), before);
   VisaDev_Close(1);
+}
+
+// An activating upload of the list typed on the page: the dwell time reaches
+// the instrument as typed, whatever its decimals, and reads back unchanged.
+TEST_F(RfListUploadTest, TheDwellTimeReachesTheInstrumentAsTyped) {
+  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_RFLIST_CB_ACTIVATE, 1), 1);
+  ASSERT_EQ(List().activate, 1);
+  ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+  bool first = true;
+  for (double dwellMs : {0.04, 0.25, 12.345}) {
+    SCOPED_TRACE(dwellMs);
+    ASSERT_EQ(UiTest_EnterValue(panel_, TAB_RFLIST_NUM_DWELL, dwellMs), 1);
+    ASSERT_EQ(List().dwell, dwellMs);
+    if (!first) UiTest_QueueConfirm(true);  // the list file from the upload before
+    UiTest_QueueConfirm(true);              // activation
+    first = false;
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    EXPECT_EQ(g_status.back(), "");
+    EXPECT_TRUE(Logged("RF List creation finished"));
+    char reply[64] = "";
+    ASSERT_EQ(VisaDev_Query(1, "SOUR1:LIST:DWEL?", reply, sizeof reply), 1);
+    EXPECT_NEAR(cz::StrtodC(reply, nullptr) * 1000.0, dwellMs, 1e-9) << reply;
+    ASSERT_EQ(VisaDev_Query(1, "SOUR1:FREQ:MODE?", reply, sizeof reply), 1);
+    EXPECT_STREQ(reply, "LIST");
+  }
+  VisaDev_Close(1);
+  // A stored dwell time no instrument takes is refused before anything is sent.
+  List().dwell = std::nan("");
+  const std::size_t before = sim_.Received().size();
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_EQ(g_status.back(), "Error: Transfer Failed.");
+  EXPECT_TRUE(Logged("*** RF list dwell time of nan ms refused: it must be a positive number of ms."));
+  EXPECT_EQ(CountSince(sim_, before, "SOUR1:"), 0);
+}
+
+// An activation that fails after the RF output went on switches it off
+// again and says so with the step that failed, a connection lost at that
+// step included (the session is opened again for the "OFF").
+TEST_F(RfListUploadTest, AFailedActivationLeavesTheRfOutputOff) {
+  List().activate = 1;
+  ShowRfList(0);
+  struct Case {
+    const char* fault;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"opc0@LIST:DWEL", "Error: Transfer Failed at Dwell Time. RF Output Is Off."},
+      {"error=-221,\"Settings conflict\"@LIST:LEAR", "Error: Transfer Failed at List Learning. RF Output Is Off."},
+      {"opc0@LIST:TRIG:EXEC", "Error: Transfer Failed at List Trigger. RF Output Is Off."},
+      {"drop@LIST:MODE", "Error: Transfer Failed at List Mode. RF Output Is Off."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    cz::test::SimOptions failing;
+    failing.faults = {c.fault};
+    ASSERT_TRUE(sim_.Start(failing)) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+    g_log.clear();
+    UiTest_QueueConfirm(true);  // activation
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    EXPECT_EQ(g_status.back(), c.status);
+    EXPECT_TRUE(Logged("*** RF list transfer failed."));
+    EXPECT_EQ(CountSince(sim_, 0, "OUTP1:STAT ON"), 1);
+    ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+    char state[32] = "";
+    ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
+    EXPECT_STREQ(state, "0");
+    EXPECT_TRUE(Logged("RF output switched off after the failure."));
+    VisaDev_Close(1);
+    EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  }
 }
 
 }  // namespace

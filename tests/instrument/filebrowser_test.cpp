@@ -4,6 +4,8 @@
 // user's place from the loop hook.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/FakeInstrument.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/PanelFind.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -260,6 +263,72 @@ TEST_F(FileBrowserTest, TransferToPcDownloadsTheSelectedFile) {
        }},
       chosen);
   EXPECT_EQ(cz::test::ReadFileBytes(local), "payload bytes");
+}
+
+// Transfer to PC over a slow link: Cancel in the progress dialog ends the
+// download at once, no partial file is left and the session goes on; a
+// download of many pieces logs its progress in a few lines.
+bool g_cancelAtProgress = false;
+void CancelWhenTheDataFlows(const char* line) {
+  cz::test::CapturedLog::OnLine(line);
+  if (!g_cancelAtProgress || std::string(line).find("Data length is : ") == std::string::npos) return;
+  g_cancelAtProgress = false;
+  const int dialog = cz::test::FindProgressPanel();
+  UiTest_ClickCtrl(dialog, cz::test::FindCtrlByName(dialog, "BT_CANCEL"));
+}
+
+TEST_F(FileBrowserTest, CancelEndsATransferToPcAndTheLogStaysShort) {
+  SimOptions opt;
+  opt.vxi11 = false;
+  opt.faults = {"slow=100000*1@MMEM:DATA?"};  // 2 MB would take 20 s
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim_.SocketResource().c_str()), 1);
+  std::string big(2 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  Upload("D:\\big.wv", big);
+  Upload("D:\\mid.wv", big.substr(0, 1 << 20));
+  const std::string local = dir_.File("big.wv");
+  const std::string other = dir_.File("mid.wv");
+  std::size_t linesBefore = 0, linesAfter = 0;
+  Log_SetLogSink(CancelWhenTheDataFlows);
+  char chosen[kFileBrowserPathSize] = "";
+  Run("*.wv",
+      {[&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "big.wv"), false);
+         UiTest_QueueFile(local.c_str());
+         UiTest_QueueMessageOk();
+         g_cancelAtProgress = true;
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+       },
+       [&](int p) {
+         UiTest_ClickTreeItem(p, PANEL_FB_FILES, IndexOf(p, PANEL_FB_FILES, 1, "mid.wv"), false);
+         UiTest_QueueFile(other.c_str());
+         linesBefore = Log().lines.size();
+         UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY);
+         linesAfter = Log().lines.size();
+       }},
+      chosen);
+  Log_SetLogSink(&cz::test::CapturedLog::OnLine);
+  EXPECT_FALSE(g_cancelAtProgress) << "Cancel was pressed";
+  std::vector<std::string> popups;
+  for (const auto& popup : UiTest_Popups())
+    if (popup.title != "Select File") popups.push_back(popup.title + ": " + popup.text);
+  EXPECT_EQ(popups, std::vector<std::string>{"Instrument File Browser: File transfer cancelled."});
+  EXPECT_TRUE(Log().HasPrefix("*** Download cancelled after "));
+  EXPECT_FALSE(Log().HasPrefix("Received 2097152 of 2097152 bytes."));
+  // The session went on: the next download is whole, in a bounded number of
+  // log lines (512 pieces, 1,024 lines before).
+  EXPECT_EQ(cz::test::ReadFileBytes(other), big.substr(0, 1 << 20));
+  EXPECT_TRUE(Log().Has("Received 1048576 of 1048576 bytes."));
+  EXPECT_LE(linesAfter - linesBefore, 30u);
+  char idn[256] = "";
+  EXPECT_EQ(VisaDev_Query(0, "*IDN?", idn, sizeof idn), 1);
+  // No partial file, neither under the target's name nor beside it.
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"mid.wv", "upload.bin"}));
 }
 
 TEST_F(FileBrowserTest, CancelHandsBackTheLastChoice) {

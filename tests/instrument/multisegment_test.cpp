@@ -559,6 +559,23 @@ TEST_F(MultiSegmentTest, PlaybackCommandsAddressTheRecordsPath) {
       "SOUR2:BB:ARB:TRIG:EXEC; *OPC?", "SOUR2:BB:ARB:TRIG:RMOD?", "SOUR2:BB:ARB:WSEG?"}));
 }
 
+// The trigger settings go out with the RF output off; when switching it on
+// again fails, it is left off and the status says so.
+TEST_F(MultiSegmentTest, AFailedRfOnAfterTheSettingsLeavesTheOutputOff) {
+  AddWaveform();
+  VisaDev_Close(0);
+  SimOptions opt;
+  opt.faults = {"opc0@OUTP1:STAT ON"};
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+  ASSERT_EQ(VisaDev_Write(0, "OUTP1:STAT ON"), 1);
+  EXPECT_EQ(ApplyMswSettings(0, 0, 1, 1, 1, 0.0, 0), 0);
+  EXPECT_EQ(Log().status.back(), "Error: SCPI Error. See Log. RF Output Is Off.");
+  char state[32] = "";
+  ASSERT_EQ(VisaDev_Query(0, "OUTP1:STAT?", state, sizeof state), 1);
+  EXPECT_STREQ(state, "0");
+}
+
 TEST_F(MultiSegmentTest, ALostInstrumentFailsEveryOperation) {
   SequenceRecord& a = AddSequence("Search", 100e6, 200, "search.wv");
   MultiSegmentRecord& m = AddWaveform();
@@ -653,6 +670,17 @@ TEST(MultiSegmentRules, BlankRepetitionsRepetitionCountsNamesAndComments) {
   EXPECT_EQ(MswBlankRepetitions(1000000, 0), 1);
   EXPECT_EQ(MswBlankRepetitions(1031, 1), 1);        // a prime: no divisor
   EXPECT_EQ(MswBlankRepetitions(1026, 1), 2);        // 513 x 2
+  // Blanks of 65,536 k samples, k > 512: the count stays within the
+  // sequencer's 65,535 and still divides the blank into parts above 512.
+  EXPECT_EQ(MswBlankRepetitions(393216000, 1), 64000);  // 6,144 samples played 64,000 times
+  for (int64_t k : {513, 600, 1000, 6000, 32767}) {
+    const int64_t blank = 65536 * k;
+    const int32_t r = MswBlankRepetitions(blank, 1);
+    EXPECT_LE(r, kMswMaxRepetitions) << k;
+    EXPECT_GT(r, 1) << k;
+    EXPECT_EQ(blank % r, 0) << k;
+    EXPECT_GT(blank / r, kMswMinSegmentSamples) << k;
+  }
 
   int32_t n = -1;
   EXPECT_TRUE(MswRepetitionCount("65535", &n));

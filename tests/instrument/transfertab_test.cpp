@@ -99,6 +99,31 @@ class TransferTabTest : public cz::test::InstrumentTest {
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
     g_Settings.Select = sim_.SocketResource();
   }
+  // Path A "load/run" of `local` into its linked name under D:\, with
+  // frequency, level and RF ON set, on the simulator identified anew.
+  void SetPathALoadRunWithRf(const std::string& local) {
+    char info[kIdentifyInfoSize] = "";
+    ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
+    InstrumentCapabilities.RfPathA = 1;
+    g_Settings.BBModeA = 2;
+    g_Settings.BBLinkFA = 1;
+    g_Settings.RFSetFA = 1;
+    g_Settings.RFSetLA = 1;
+    g_Settings.RFStateA = 1;
+    g_Settings.RFFreqA = 1.0;
+    g_Settings.RFLevA = -20.0;
+    g_Settings.Project.pathWin = "D:\\";
+    RefreshTransferTab();
+    UpdateLinkedRemoteFiles(local.c_str(), "");
+  }
+  // "OUTP1:STAT?" asked over a session of its own.
+  std::string RfStateA() const {
+    if (VisaDev_Open(1, sim_.SocketResource().c_str()) != 1) return "<not open>";
+    char state[32] = "";
+    if (VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state) != 1) std::snprintf(state, sizeof state, "<failed>");
+    VisaDev_Close(1);
+    return state;
+  }
   std::vector<std::string> Received() const { return sim_.Received(); }
   bool Sent(const std::string& prefix) const {
     const std::vector<std::string> r = Received();
@@ -242,8 +267,11 @@ TEST_F(TransferTabTest, FailedStepLogsItsReason) {
   StartSim("Kaldra", "", {"drop@OUTP1:STAT"});
   ASSERT_EQ(VisaDev_Open(0, g_Settings.Select.c_str()), 1);
   EXPECT_EQ(TransferWaveform(remote, local, 0, 1, 0, 2.5, -10.0, 1, 1, 0), 0);
-  EXPECT_EQ(Log().status.back(), "Error: Cannot Activate RF Signal.");
+  // The "OFF" that follows the failed "ON" is lost the same way: the status
+  // does not claim the output is off.
+  EXPECT_EQ(Log().status.back(), "Error: Cannot Activate RF Signal. RF Output May Still Be On.");
   EXPECT_TRUE(Log().HasPrefix("Error: Cannot Activate RF Signal. ERROR : R ")) << Log().lines.back();
+  EXPECT_TRUE(Sent("OUTP1:STAT OFF"));
 }
 
 TEST_F(TransferTabTest, NerrinCommandsCarryNoPathDigit) {
@@ -410,6 +438,75 @@ TEST_F(TransferTabTest, NoKeepsTheInstrumentsFileAndChangesNothing) {
   EXPECT_TRUE(Log().HasStatus("Transfer Complete."));
   EXPECT_EQ(remoteBytes(), first + "more");
   VisaDev_Close(1);
+}
+
+}  // namespace
+
+namespace {
+
+// Path A "load/run" with frequency, level and RF ON: the RF settings go out
+// first, so an upload that fails after them (an error after the file block,
+// after the selection, after the start) switches the output off again and
+// the status names the step.
+TEST_F(TransferTabTest, AFailedUploadLeavesTheRfOutputOff) {
+  struct Case {
+    const char* fault;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"error=-250,\"Mass storage error\"@:MMEM:DATA", "Error: Transfer Failed at File Upload. RF Output Is Off."},
+      {"error=-256,\"File name not found\"@BB:ARB:WAV:SEL",
+       "Error: Transfer Failed at Waveform Selection. RF Output Is Off."},
+      {"error=-221,\"Settings conflict\"@BB:ARB:STAT ON", "Error: Transfer Failed at ARB Start. RF Output Is Off."},
+  };
+  const std::string local = WaveFile(dir_, "radar.wv", 1e6);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    StartSim("Kaldra", "KLD-M64,KLD-M16", {c.fault});
+    SetPathALoadRunWithRf(local);
+    Log().Clear();
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+    EXPECT_EQ(Log().status.back(), c.status);
+    EXPECT_FALSE(Log().HasStatus("Transfer Complete."));
+    EXPECT_TRUE(Log().Has("RF output switched off after the failure."));
+    EXPECT_TRUE(Sent("OUTP1:STAT ON"));
+    EXPECT_EQ(RfStateA(), "0");
+    EXPECT_EQ(VisaDev_IsOpen(0), 0);
+    EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
+  }
+  // Without a failure the output stays on.
+  StartSim("Kaldra", "KLD-M64,KLD-M16");
+  SetPathALoadRunWithRf(local);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_EQ(Log().status.back(), "Transfer Complete.");
+  EXPECT_EQ(RfStateA(), "1");
+}
+
+// The I/Q modulator adjustment after a "load/run" upload with RF ON passes
+// only when its reply reads whole as the integer 0.
+TEST_F(TransferTabTest, AnAdjustmentReplyOtherThanZeroFailsTheUpload) {
+  const std::string local = WaveFile(dir_, "iq.wv", 1e6);
+  struct Case {
+    const char* reply;
+    bool passes;
+  };
+  for (const Case& c : {Case{"garbage", false}, Case{"ERR", false}, Case{"1garbage", false}, Case{"0x", false},
+                        Case{"1", false}, Case{"+0", true}, Case{"0", true}}) {
+    SCOPED_TRACE(c.reply);
+    StartSim("Kaldra", "KLD-M64,KLD-M16", {std::string("reply=") + c.reply + "@IQM:LOC?"});
+    SetPathALoadRunWithRf(local);
+    Log().Clear();
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+    EXPECT_TRUE(Sent("CAL1:IQM:LOC?"));
+    if (c.passes) {
+      EXPECT_EQ(Log().status.back(), "Transfer Complete.");
+      EXPECT_EQ(RfStateA(), "1");
+    } else {
+      EXPECT_EQ(Log().status.back(), "Error: IQ-Modulator Adjustment Failed. RF Output Is Off.");
+      EXPECT_TRUE(Log().Has(std::string("*** I/Q modulator adjustment result '") + c.reply + "' is not 0."));
+      EXPECT_EQ(RfStateA(), "0");
+    }
+  }
 }
 
 }  // namespace

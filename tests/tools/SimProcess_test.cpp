@@ -15,6 +15,7 @@
 #include "platform/CLocale.h"
 #include "platform/visa/Visa.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -83,21 +84,25 @@ TEST(SimProcess, CommandLineFaultsAndBadArguments) {
   EXPECT_NE(bad.Error().find("ended"), std::string::npos) << bad.Error();
 }
 
+// Runs the simulator program with args; its standard output (and standard
+// error with joinErr) and its exit status.
+std::string RunSim(const std::string& args, bool joinErr, int* status) {
+  std::string out;
+  const std::string exe = cz::test::SimExecutablePath();
+  FILE* pipe = popen(("'" + exe + "' " + args + (joinErr ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+  char buf[1024];
+  std::size_t got;
+  while (pipe && (got = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, got);
+  const int raw = pipe ? pclose(pipe) : -1;
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
 // The command line: usage on request, unknown options and models named, and
 // without --options the model fully equipped.
 TEST(SimProcess, HelpUnknownOptionsAndModelsAndDefaultOptions) {
-  const std::string exe = cz::test::SimExecutablePath();
-  ASSERT_FALSE(exe.empty());
-  auto run = [&](const std::string& args, bool joinErr, int* status) {
-    std::string out;
-    FILE* pipe = popen(("'" + exe + "' " + args + (joinErr ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-    char buf[1024];
-    std::size_t got;
-    while (pipe && (got = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, got);
-    const int raw = pipe ? pclose(pipe) : -1;
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return out;
-  };
+  ASSERT_FALSE(cz::test::SimExecutablePath().empty());
+  const auto run = RunSim;
   int status = -1;
   EXPECT_EQ(run("--help", false, &status).rfind("usage: cadenza-sim --port N", 0), 0u);
   EXPECT_EQ(status, 0);
@@ -126,6 +131,21 @@ TEST(SimProcess, HelpUnknownOptionsAndModelsAndDefaultOptions) {
   ASSERT_EQ(Visa_Open(rm, sim.SocketResource().c_str(), 0, 2000, &s), VISA_SUCCESS);
   EXPECT_EQ(Query(s, "*OPT?"), "NRN-M32A,NRN-RF60\n");
   Visa_Close(rm);
+}
+
+// A journal the simulator cannot write is refused at the start, with the
+// file and the system's reason, instead of a run that journals nothing.
+TEST(SimProcess, AJournalThatCannotBeWrittenIsRefused) {
+  ASSERT_FALSE(cz::test::SimExecutablePath().empty());
+  cz::test::TempDir dir;
+  int status = -1;
+  const std::string missing = dir.File("missing/j.txt");
+  std::string out = RunSim("--port 0 --journal '" + missing + "'", true, &status);
+  EXPECT_EQ(out, "cadenza-sim: cannot write the journal '" + missing + "': No such file or directory\n");
+  EXPECT_EQ(status, 2);
+  out = RunSim("--port 0 --journal '" + dir.path() + "'", true, &status);
+  EXPECT_EQ(out, "cadenza-sim: cannot write the journal '" + dir.path() + "': Is a directory\n");
+  EXPECT_EQ(status, 2);
 }
 
 // A test that dies leaves no simulator behind: the process that started it

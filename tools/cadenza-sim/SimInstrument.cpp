@@ -2,6 +2,7 @@
 #include "tools/cadenza-sim/SimInstrument.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -223,7 +224,7 @@ bool SimFault_Parse(const std::string& spec, SimFault* fault, std::string* why) 
       {"drop", SimFaultKind::kDrop, 0},           {"dropblock", SimFaultKind::kDropInBlock, 1},
       {"badblock", SimFaultKind::kBadBlock, 0},   {"shortblock", SimFaultKind::kShortBlock, 1},
       {"longcat", SimFaultKind::kLongCatalog, 1}, {"busy", SimFaultKind::kBusy, 1},
-      {"reply", SimFaultKind::kReply, 2},
+      {"reply", SimFaultKind::kReply, 2},         {"slow", SimFaultKind::kSlowReply, 1},
   };
   for (const KindRow& k : kinds) {
     if (kind != k.name) continue;
@@ -277,7 +278,11 @@ SimInstrument::SimInstrument(SimConfig config) : config_(std::move(config)) {
   fs_->AddDirectories(defaultDir_);
   fs_->SetCwd(defaultDir_);
   if (!config_.journalPath.empty()) {
-    if (FILE* f = std::fopen(config_.journalPath.c_str(), "w")) std::fclose(f);
+    if (FILE* f = std::fopen(config_.journalPath.c_str(), "w")) {
+      std::fclose(f);
+    } else {
+      journalError_ = std::strerror(errno);
+    }
   }
 }
 
@@ -402,12 +407,14 @@ bool SimInstrument::Feed(int conn, const uint8_t* data, std::size_t count, bool 
   return true;
 }
 
-bool SimInstrument::PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due) {
+bool SimInstrument::PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due,
+                              uint64_t* bytesPerSecond) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = conns_.find(conn);
   if (it == conns_.end() || it->second->out.empty()) return false;
   *bytes = it->second->out.front().bytes;
   *due = it->second->out.front().due;
+  if (bytesPerSecond) *bytesPerSecond = it->second->out.front().bytesPerSecond;
   return true;
 }
 
@@ -529,7 +536,9 @@ bool SimInstrument::Execute(Connection& c, const Message& msg) {
   bytes += '\n';
   auto due = std::chrono::steady_clock::now();
   if (FaultFires(SimFaultKind::kLateReply, msg.text, &f)) due += std::chrono::milliseconds(f->value);
-  c.out.push_back(Reply{std::move(bytes), due});
+  uint64_t pace = 0;
+  if (FaultFires(SimFaultKind::kSlowReply, msg.text, &f)) pace = static_cast<uint64_t>(f->value);
+  c.out.push_back(Reply{std::move(bytes), due, pace});
   return true;
 }
 

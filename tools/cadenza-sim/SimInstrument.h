@@ -35,6 +35,7 @@ enum class SimFaultKind {
   kLongCatalog,   // ":MMEM:CAT?" replies carry `value` extra entries before the real ones
   kBusy,          // after an ARB or I/Q activation "STAT:OPER:COND?" shows bit 1 for `value` polls
   kReply,         // queries of the message answer `text` instead
+  kSlowReply,     // the reply goes out at `value` bytes per second (raw socket: a slow link)
 };
 
 struct SimFault {
@@ -47,7 +48,8 @@ struct SimFault {
 
 // Parses "KIND[=ARG][*TIMES][@MATCH]", KIND one of noreply, late=MS, opc0,
 // error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES, longcat=N,
-// busy=POLLS, reply=TEXT. Returns false (with *why) for anything else.
+// busy=POLLS, reply=TEXT, slow=BYTES_PER_S. Returns false (with *why) for
+// anything else.
 bool SimFault_Parse(const std::string& spec, SimFault* fault, std::string* why);
 
 // The models the simulator knows. A configured model name stands for the
@@ -152,8 +154,10 @@ class SimInstrument {
   bool Feed(int conn, const uint8_t* data, std::size_t count, bool end);
 
   // The next reply message (with its terminating line feed) and the time it
-  // may go out. False when none is waiting.
-  bool PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due);
+  // may go out; *bytesPerSecond (when asked) the pace of a slow link, 0 for
+  // at once. False when none is waiting.
+  bool PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due,
+                 uint64_t* bytesPerSecond = nullptr);
   void PopReply(int conn);
 
   // A datagram that reached the portmapper; `what` goes to the journal as
@@ -181,6 +185,10 @@ class SimInstrument {
   void AddFault(const SimFault& fault);
   void ClearFaults();
 
+  // Why the journal file could not be created ("No such file or
+  // directory"); empty when it was, or when none was asked for.
+  const std::string& JournalError() const { return journalError_; }
+
   // CRC-32 (IEEE 802.3 polynomial) as written in the journal for blocks.
   static uint32_t Crc32(const std::string& data);
 
@@ -197,6 +205,7 @@ class SimInstrument {
   struct Reply {
     std::string bytes;
     std::chrono::steady_clock::time_point due;
+    uint64_t bytesPerSecond = 0;  // 0: at once
   };
   struct Connection;
   struct Context;
@@ -330,6 +339,7 @@ class SimInstrument {
   SimMswState msw_;
   int busyPolls_ = 0;
   std::vector<std::string> journal_;
+  std::string journalError_;
   std::map<int, std::unique_ptr<Connection>> conns_;
   int nextConn_ = 1;
 };

@@ -29,7 +29,7 @@ void Usage(FILE* to) {
                "  TEXT: the \"*OPT?\" reply; without it the model's full option list\n"
                "  SPEC: KIND[=ARG][*TIMES][@MATCH], KIND one of noreply, late=MS, opc0,\n"
                "        error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES,\n"
-               "        longcat=N, busy=POLLS, reply=TEXT\n",
+               "        longcat=N, busy=POLLS, reply=TEXT, slow=BYTES_PER_S\n",
                cz::sim::SimModel_Names().c_str());
 }
 
@@ -120,6 +120,13 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   cz::sim::SimInstrument instrument(config);
+  // A journal that cannot be written would leave a rig that relies on it
+  // checking nothing: refused like the other bad options.
+  if (!instrument.JournalError().empty()) {
+    std::fprintf(stderr, "cadenza-sim: cannot write the journal '%s': %s\n", config.journalPath.c_str(),
+                 instrument.JournalError().c_str());
+    return 2;
+  }
   cz::sim::SimServer server(instrument);
   std::string why;
   if (!server.Start(options, &why)) {

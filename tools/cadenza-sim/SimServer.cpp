@@ -17,10 +17,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <thread>
 
 #include "platform/CLocale.h"
 #include "platform/visa/Portmap.h"
@@ -89,6 +91,18 @@ bool SendAll(int fd, const char* data, std::size_t n) {
     if (r <= 0) return false;
     data += r;
     n -= static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+// A reply over a slow link: pieces of a twentieth of the rate every 50 ms.
+// Ends early (false) when the server stops or the client has gone.
+bool SendPaced(int fd, const std::string& data, uint64_t bytesPerSecond, const std::atomic<bool>& stopping) {
+  const std::size_t piece = static_cast<std::size_t>(std::max<uint64_t>(1, bytesPerSecond / 20));
+  for (std::size_t at = 0; at < data.size(); at += piece) {
+    if (stopping) return false;
+    if (!SendAll(fd, data.data() + at, std::min(piece, data.size() - at))) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
 }
@@ -351,12 +365,13 @@ void SimServer::ServeSocket(int fd, const std::string& peer) {
   while (!stopping_) {
     std::string reply;
     Clock::time_point due;
+    uint64_t pace = 0;
     int waitMs = 100;
-    if (inst_.PeekReply(conn, &reply, &due)) {
+    if (inst_.PeekReply(conn, &reply, &due, &pace)) {
       const Clock::time_point now = Clock::now();
       if (due <= now) {
         inst_.PopReply(conn);
-        if (!SendAll(fd, reply.data(), reply.size())) break;
+        if (pace > 0 ? !SendPaced(fd, reply, pace, stopping_) : !SendAll(fd, reply.data(), reply.size())) break;
         continue;
       }
       waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count()) + 1;

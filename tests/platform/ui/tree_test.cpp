@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <set>
 #include <string>
 
 #include "tests/platform/ui/UiEvents.h"
@@ -109,6 +110,31 @@ TEST_F(TreeTest, TagsAreMadeUniqueAndFreedWithTheirItems)
     EXPECT_STREQ("_P", tag);
     ASSERT_EQ(0, GetTreeItemTag(panel, tree, 1, tag, sizeof tag));
     EXPECT_STREQ("_P#2", tag);
+}
+
+// Many items of one label (file sizes of a catalogue) each get a tag of
+// their own; a cleared tree counts from "#1" again.
+TEST_F(TreeTest, ManyEqualLabelsGetTagsOfTheirOwn)
+{
+    char tag[UI_TAG_LEN];
+    std::set<std::string> tags;
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_EQ(i, InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "64", nullptr, tag, i));
+        tags.insert(tag);
+    }
+    EXPECT_EQ(tags.size(), 3000u);
+    EXPECT_EQ(tags.count("64"), 1u);
+    EXPECT_EQ(tags.count("64#2999"), 1u);
+    // A label that looks like a given tag is not given that tag twice.
+    InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "64#3000", nullptr, tag, 0);
+    EXPECT_STREQ("64#3000", tag);
+    InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "64", nullptr, tag, 0);
+    EXPECT_STREQ("64#3001", tag);
+    ASSERT_EQ(0, ClearTreeItems(panel, tree));
+    InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "64", nullptr, tag, 0);
+    EXPECT_STREQ("64", tag);
+    InsertTreeItem(panel, tree, VAL_SIBLING, -1, VAL_LAST, "64", nullptr, tag, 0);
+    EXPECT_STREQ("64#1", tag);
 }
 
 TEST_F(TreeTest, DeleteTakesDescendantsAndKeepsTheActiveItem)
