@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QTreeWidgetItemIterator>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -207,6 +208,9 @@ void FlushTree(Ctrl& c)
     if (!w) return;
     TreeData& t = c.tree;
     w->syncing = true;
+    // The tree drawn again keeps its place, so that the item under a click
+    // is still the one a look-up of the click's point names.
+    const int scrollX = w->horizontalScrollBar()->value(), scrollY = w->verticalScrollBar()->value();
     w->clear();
     w->setColumnCount(std::max(1, t.columns));
     w->setHeaderHidden(!LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 0));
@@ -238,16 +242,21 @@ void FlushTree(Ctrl& c)
         stack.push_back(q);
     }
     // expansion after the whole tree exists
+    QTreeWidgetItem* active = nullptr;
     QTreeWidgetItemIterator wi(w);
     while (*wi) {
         int i = (*wi)->data(0, kIndexRole).toInt();
         (*wi)->setExpanded(!t.items[size_t(i)].collapsed);
         if (i == t.active) {
             w->setCurrentItem(*wi);
-            w->scrollToItem(*wi);
+            active = *wi;
         }
         ++wi;
     }
+    w->doItemsLayout();
+    w->horizontalScrollBar()->setValue(scrollX);
+    w->verticalScrollBar()->setValue(scrollY);
+    if (active) w->scrollToItem(active);
     w->syncing = false;
 }
 

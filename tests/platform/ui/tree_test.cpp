@@ -258,6 +258,27 @@ TEST_F(TreeTest, KeysSelectAsClicksAndReturnIsADoubleClick)
     EXPECT_EQ(0u, Recorded().size());
 }
 
+// The item a click's point names is the item clicked, also in a tree
+// scrolled down: the tree drawn again keeps its place.
+TEST_F(TreeTest, AClickInAScrolledTreeNamesTheItemClicked)
+{
+    for (int i = 0; i < 20; ++i) {
+        const int parent = Add(VAL_SIBLING, -1, VAL_LAST, ("item" + std::to_string(i)).c_str(), i);
+        for (int k = 0; k < 5; ++k) Add(VAL_CHILD, parent, VAL_LAST, "page", 100 + k);
+    }
+    static int named = -1;
+    const auto lookUp = [](int p, int c, int event, void*, int y, int x) {
+        if (event == EVENT_LEFT_CLICK) GetTreeItemFromPoint(p, c, MakePoint(x, y), &named, nullptr);
+        return 0;
+    };
+    ASSERT_EQ(0, InstallCtrlCallback(panel, tree, lookUp, nullptr));
+    for (int item : {114, 60, 86, 3, 61, 109, 10, 115, 13}) {
+        named = -1;
+        ASSERT_EQ(1, UiTest_ClickTreeItem(panel, tree, item, false));
+        EXPECT_EQ(item, named);
+    }
+}
+
 TEST_F(TreeTest, ColumnsCellsAndValuesRoundTrip)
 {
     ASSERT_EQ(0, SetCtrlAttribute(panel, tree, ATTR_TREE_COLUMNS, 3));
