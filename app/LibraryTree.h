@@ -55,7 +55,8 @@ void RebuildLibraryTree();
 void ClearLibraryTree();
 
 // Control callback of the library tree; acts on a left click (eventData1 =
-// y, eventData2 = x in the control) and returns 0.
+// y, eventData2 = x in the control) and on a selection change made with a
+// key (eventData1 = item, eventData2 = 1) as on a click; returns 0.
 int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
                   int eventData2);
 

@@ -243,8 +243,12 @@ int DeleteDataSourceCb(int panel, int, int event, void*, int, int) {
     MessagePopup("Error", users.c_str());
     return 0;
   }
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this data source ?") != 1) return 0;
-  DataSourceRemoveAt(DataSourceIndexById(id));
+  const int index = DataSourceIndexById(id);
+  if (index < 0) return 0;
+  const std::string question =
+      "Are you sure you want to delete the data source '" + DataSourceTable[index].name.str() + "' ?";
+  if (ConfirmPopup("Delete Item", question.c_str()) != 1) return 0;
+  DataSourceRemoveAt(index);
   ShowNoSource(panel);
   // The Pulse Editor's source ring listed the sources by position: it is
   // closed, so that no item of the old list names a source now.
@@ -305,8 +309,9 @@ int DataSourceTreeCb(int panel, int control, int event, void*, int eventData1, i
     int item = -1, column = 0;
     if (GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, &column) >= 0)
       SelectDataSource(panel, control, item);
-  } else if (event == EVENT_SELECTION_CHANGE) {
-    // The active item moved by keyboard: the shown source follows it.
+  } else if (event == EVENT_SELECTION_CHANGE && eventData2 == 1) {
+    // The highlight moved by keyboard: the shown source follows it, so that
+    // Delete and the fields act on the highlighted source.
     SelectDataSource(panel, control, eventData1);
   }
   return 0;
