@@ -119,10 +119,14 @@ void CloseGap(Record* table, int count, int position) {
 }
 
 // A current selection after the record at position was removed: it follows
-// the record it showed and never points past the new count.
+// the record it showed; none when that record was the one removed (its
+// index would now name the next record).
 void FollowDeletion(int32_t* current, int position, int newCount) {
-  if (*current > position) --*current;
-  if (*current >= newCount) *current = newCount - 1;
+  if (*current == position)
+    *current = -1;
+  else if (*current > position)
+    --*current;
+  if (*current >= newCount) *current = -1;
 }
 
 // The delete question names the record: "... the <kind> '<name>' ?".
@@ -260,6 +264,7 @@ void DeletePulse(int position) {
   FreePulseBuffers(&PulseTable[position]);
   CloseGap(PulseTable, PulseCount, position);
   --PulseCount;
+  FollowDeletion(&CurrentPulse, position, PulseCount);
   HideEditorPages();
   RebuildLibraryTree();
 }

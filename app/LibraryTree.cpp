@@ -367,8 +367,18 @@ void ClickRfList(const LibrarySelection& sel) {
 
 }  // namespace
 
+// A hidden page goes out of view with its contents: when the front page was
+// one of them, the Log page comes to the front, as after a new or loaded
+// project, so that no editor stays drawn (and editable) without its tab.
 void HideEditorPages() {
-  for (int page : kEditorPages) SetPageVisible(page, 0);
+  int front = -1;
+  GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &front);
+  bool frontHidden = false;
+  for (int page : kEditorPages) {
+    SetPageVisible(page, 0);
+    frontHidden = frontHidden || (front >= 0 && MainTabIndex(page) == front);
+  }
+  if (frontHidden) SetActivePage(PAGE_LOG);
 }
 
 void ShowOnlyEditorPage(int page) {

@@ -38,7 +38,17 @@ uint32_t ActiveSourceId(int panel, int tree) {
   return static_cast<uint32_t>(value);
 }
 
+// ID of the source the fields show; 0 when they show none (IDs start at 1).
+uint32_t g_shownId = 0;
+
 bool ValidCurrent() { return CurrentDataSource >= 0 && CurrentDataSource < DataSourceCount; }
+
+// The current source when the fields show it, else nullptr: an edit is
+// written only into the record the fields were filled from.
+DataSourceRecord* ShownCurrent() {
+  if (!ValidCurrent() || DataSourceTable[CurrentDataSource].id != g_shownId) return nullptr;
+  return &DataSourceTable[CurrentDataSource];
+}
 
 // The fields of a shown source are operable; without one they are dimmed.
 void DimFields(int panel, int dimmed) {
@@ -53,6 +63,7 @@ void ShowNoSource(int panel) {
   SetCtrlVal(panel, DATAEDIT_STR_COMMENT, "");
   ResetTextBox(panel, DATAEDIT_STR_DATA, "");
   CurrentDataSource = -1;
+  g_shownId = 0;
   RebuildDataSourceTree();
   SetCtrlVal(panel, DATAEDIT_STR_BITS, "");
 }
@@ -185,6 +196,7 @@ void SelectDataSource(int panel, int tree, int item) {
   SetCtrlVal(panel, DATAEDIT_STR_COMMENT, source.comment.c_str());
   ResetTextBox(panel, DATAEDIT_STR_DATA, source.data.c_str());
   CurrentDataSource = index;
+  g_shownId = source.id;
   // The count comes from the record itself: a bit text longer than the text
   // box holds (from a project file) is shown, never cut by reading it back.
   SetCtrlVal(panel, DATAEDIT_STR_BITS, DataSourceBitCountText(source.data.c_str()).c_str());
@@ -262,9 +274,14 @@ int MoveActive(int panel, int event, int delta) {
   if (event != EVENT_COMMIT) return 0;
   const uint32_t id = ActiveSourceId(panel, DATAEDIT_TREE_DATA);
   if (id == 0) return 0;
-  const int to = DataSourceMove(DataSourceIndexById(id), delta);
+  const int from = DataSourceIndexById(id);
+  const int to = DataSourceMove(from, delta);
   if (to < 0) return 0;
-  CurrentDataSource = to;
+  // The shown source keeps being shown at its new place.
+  if (CurrentDataSource == from)
+    CurrentDataSource = to;
+  else if (CurrentDataSource == to)
+    CurrentDataSource = from;
   RebuildDataSourceTree();
   // An open source ring of the Pulse Editor lists the old order: it is
   // closed, so that an item picked names the source the user saw.
@@ -279,8 +296,9 @@ int MoveDataSourceUpCb(int panel, int, int event, void*, int, int) { return Move
 int MoveDataSourceDownCb(int panel, int, int event, void*, int, int) { return MoveActive(panel, event, +1); }
 
 int DataSourceTextCb(int panel, int control, int event, void*, int, int) {
-  if (!ValidCurrent()) return 0;
-  DataSourceRecord& source = DataSourceTable[CurrentDataSource];
+  DataSourceRecord* shown = ShownCurrent();
+  if (shown == nullptr) return 0;
+  DataSourceRecord& source = *shown;
   if (event == EVENT_COMMIT && (control == DATAEDIT_STR_NAME || control == DATAEDIT_STR_COMMENT)) {
     char text[kFieldText] = "";
     GetCtrlVal(panel, DATAEDIT_STR_NAME, text, sizeof text);

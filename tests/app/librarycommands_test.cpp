@@ -284,7 +284,7 @@ TEST_F(LibraryCommandsTest, FullTablesRefuseAndDeletionsKeepCurrentIndexesInRang
   UiTest_QueueConfirm(true);
   Activate(Child("_RFLIST", 1));
   Press(PANEL_MAIN_CMD_DEL);
-  EXPECT_EQ(0, CurrentRfList);
+  EXPECT_EQ(-1, CurrentRfList);  // the list it showed is gone: none is current
 }
 
 TEST_F(LibraryCommandsTest, NewSequenceStartsWithTheLastPulse) {

@@ -27,7 +27,9 @@
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/MultiSegmentPage.h"
+#include "ui/main/RfListPage.h"
 #include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/TimingPanel.h"
 
 namespace {
 
@@ -475,6 +477,80 @@ TEST_F(RecordIdentityTest, ImportPulsesLeavesTheShownPulsesParameterTableAlone) 
   EXPECT_EQ(chirp.modParams.LeadingCount(), stored);
   for (const std::string& name : names) EXPECT_GE(chirp.modParams.Find(name.c_str()), 0) << name;
   EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+}
+
+// An editor never outlives the record it shows: after its record is
+// deleted its page leaves the front with its tab (the Log page comes
+// forward) and a value typed into it anyway reaches no other record; the
+// Sequence Editor shows the sequence that took the place, and an edit goes
+// to that one. The same after a project is loaded over the shown records.
+TEST_F(RecordIdentityTest, AnEditorGoesWithTheRecordItShowed) {
+  const auto front = [] {
+    int index = -1;
+    GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &index);
+    return index;
+  };
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_PNEW);
+  ClickLibraryItem(kPulseLibraryTag, 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 7.0), 1);
+  ASSERT_DOUBLE_EQ(PulseTable[1].onTime, 7e-6);
+  const std::string second = PulseTable[1].name.str();
+  const double rise = PulseTable[1].riseTime;
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(front(), MainTabIndex(PAGE_LOG));
+  EXPECT_EQ(CurrentPulse, -1);
+  UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 2.0);
+  EXPECT_EQ(PulseTable[0].name.str(), second);
+  EXPECT_DOUBLE_EQ(PulseTable[0].onTime, 7e-6);
+  EXPECT_DOUBLE_EQ(PulseTable[0].riseTime, rise);
+
+  // A multi-segment waveform and an RF list, each the first of two.
+  Choose(MBAR_PULSE_SEGNEW);
+  Choose(MBAR_PULSE_SEGNEW);
+  Choose(MBAR_PULSE_RFLISTNEW);
+  Choose(MBAR_PULSE_RFLISTNEW);
+  const std::string msKept = MultiSegmentTable[1].name.str(), rfKept = RfListTable[1].name.str();
+  const struct {
+    const char* tag;
+    int panel, name;
+  } lists[] = {{kMultiSegmentLibraryTag, TAB_MSEG, TAB_MSEG_STR_NAME}, {kRfListLibraryTag, TAB_RFLIST, TAB_RFLIST_STR_NAME}};
+  for (const auto& l : lists) {
+    ClickLibraryItem(l.tag, 0);
+    UiTest_QueueConfirm(true);
+    Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+    EXPECT_EQ(front(), MainTabIndex(PAGE_LOG)) << l.tag;
+    UiTest_EnterValue(l.panel, l.name, "typed");
+  }
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(MultiSegmentTable[0].name.str(), msKept);
+  EXPECT_EQ(RfListTable[0].name.str(), rfKept);
+  EXPECT_EQ(CurrentMultiSegment, -1);
+  EXPECT_EQ(CurrentRfList, -1);
+
+  // The sequence that takes the deleted one's place is the one shown.
+  Choose(MBAR_PULSE_SNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_NAME), SequenceTable[0].name.str());
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_COMMENT, "kept"), 1);
+  EXPECT_EQ(SequenceTable[0].comment.str(), "kept");
+
+  // A loaded project puts its own records where the shown ones were.
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  SaveAndReload("replaced.prj");
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(front(), MainTabIndex(PAGE_LOG));
+  UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 3.0);
+  EXPECT_DOUBLE_EQ(PulseTable[0].riseTime, rise);
+  EXPECT_DOUBLE_EQ(PulseTable[0].onTime, 7e-6);
 }
 
 }  // namespace
