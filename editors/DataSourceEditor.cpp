@@ -302,9 +302,12 @@ int DataSourceTextCb(int panel, int control, int event, void*, int, int) {
   if (event == EVENT_COMMIT && (control == DATAEDIT_STR_NAME || control == DATAEDIT_STR_COMMENT)) {
     char text[kFieldText] = "";
     GetCtrlVal(panel, DATAEDIT_STR_NAME, text, sizeof text);
-    source.name = text;  // cut to 63 characters
+    source.name = text;  // cut to 63 bytes on a character boundary
     GetCtrlVal(panel, DATAEDIT_STR_COMMENT, text, sizeof text);
     source.comment = text;
+    // The fields show what was stored.
+    SetCtrlVal(panel, DATAEDIT_STR_NAME, source.name.c_str());
+    SetCtrlVal(panel, DATAEDIT_STR_COMMENT, source.comment.c_str());
     if (DataSourceDuplicateName(CurrentDataSource) >= 0)
       MessagePopup("Warning",
                    "The data source name already exists.\n"

@@ -278,6 +278,10 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   // A name longer than the record's 63 characters is cut at a character
   // boundary.
   const cz::Text<64> newName(name);
+  // The fields show what was stored, a cut text as cut.
+  SetCtrlVal(panel, TAB_MSEG_STR_NAME, newName.c_str());
+  SetCtrlVal(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
+  SetCtrlVal(panel, TAB_MSEG_STR_MSNAME, rec->targetName.c_str());
   if (std::strcmp(newName.c_str(), rec->name.c_str()) != 0) {
     rec->name = newName.c_str();
     RebuildLibraryTree();

@@ -186,9 +186,14 @@ TEST_F(DataSourceEditorTest, NamesCommentsAndBitTexts) {
   EXPECT_EQ("second", DataSourceTable[1].comment.str());
   EXPECT_EQ(0, UiTest_PendingAnswers());
 
-  // A long name keeps 63 characters.
+  // A long name keeps 63 bytes, cut on a character boundary, and the field
+  // shows what was kept.
   ASSERT_EQ(1, UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, std::string(80, 'n').c_str()));
   EXPECT_EQ(std::string(63, 'n'), DataSourceTable[1].name.str());
+  EXPECT_EQ(std::string(63, 'n'), Text(DATAEDIT_STR_NAME));
+  ASSERT_EQ(1, UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, (std::string(62, 'n') + "\xC3\xA9").c_str()));
+  EXPECT_EQ(std::string(62, 'n'), DataSourceTable[1].name.str());
+  EXPECT_EQ(std::string(62, 'n'), Text(DATAEDIT_STR_NAME));
 
   // A bit text longer than the text box holds stays whole when shown.
   const std::string hex = "#x" + std::string(1100, 'F');
