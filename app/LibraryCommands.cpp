@@ -119,10 +119,20 @@ void CloseGap(Record* table, int count, int position) {
 }
 
 // A current selection after the record at position was removed: it follows
-// the record it showed and never points past the new count.
+// the record it showed; none when that record was the one removed (its
+// index would now name the next record).
 void FollowDeletion(int32_t* current, int position, int newCount) {
-  if (*current > position) --*current;
-  if (*current >= newCount) *current = newCount - 1;
+  if (*current == position)
+    *current = -1;
+  else if (*current > position)
+    --*current;
+  if (*current >= newCount) *current = -1;
+}
+
+// The delete question names the record: "... the <kind> '<name>' ?".
+bool ConfirmDelete(const char* kind, const char* name) {
+  const std::string question = cz::FormatC("Are you sure you want to delete the %s '%s' ?", kind, name);
+  return ConfirmPopup("Delete Item", question.c_str()) == 1;
 }
 
 // A current selection after the records at a and b were exchanged.
@@ -250,10 +260,11 @@ void DeletePulse(int position) {
     MessagePopup("Error", "The pulse you want to delete is currently used in sequences.\nSee log window for details.");
     return;
   }
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this pulse ?") != 1) return;
+  if (!ConfirmDelete("pulse", pulse.name.c_str())) return;
   FreePulseBuffers(&PulseTable[position]);
   CloseGap(PulseTable, PulseCount, position);
   --PulseCount;
+  FollowDeletion(&CurrentPulse, position, PulseCount);
   HideEditorPages();
   RebuildLibraryTree();
 }
@@ -283,7 +294,7 @@ void DeleteSequence(int position) {
     MessagePopup("Error", "The sequence you want to delete is currently used in MSEGs.\nSee log window for details.");
     return;
   }
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this sequence ?") != 1) return;
+  if (!ConfirmDelete("sequence", sequence.name.c_str())) return;
   // The Report and Baseband Filter dialogs close with the sequence they hold.
   if (position == CurrentSequence || SequenceDialogSlot(ReportDialogSequenceId) == position ||
       SequenceDialogSlot(FilterDialogSequenceId) == position)
@@ -307,7 +318,7 @@ void DeleteSequence(int position) {
 
 // Nothing refers to multi-segment waveforms or RF lists: no reference check.
 void DeleteMultiSegment(int position) {
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this multi-segment waveform ?") != 1) return;
+  if (!ConfirmDelete("multi-segment waveform", MultiSegmentTable[position].name.c_str())) return;
   CloseGap(MultiSegmentTable, MultiSegmentCount, position);
   --MultiSegmentCount;
   FollowDeletion(&CurrentMultiSegment, position, MultiSegmentCount);
@@ -316,7 +327,7 @@ void DeleteMultiSegment(int position) {
 }
 
 void DeleteRfList(int position) {
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this RF List ?") != 1) return;
+  if (!ConfirmDelete("RF List", RfListTable[position].name.c_str())) return;
   CloseGap(RfListTable, RfListCount, position);
   --RfListCount;
   FollowDeletion(&CurrentRfList, position, RfListCount);

@@ -298,15 +298,17 @@ void ReportModParamFailures(int position) {
 
 // A click on a pulse (level 1) or one of its pages (level 2). A second
 // click on the expanded item of the current pulse only folds it away; any
-// other click selects the pulse and shows the requested editor page.
-void ClickPulse(int item, const LibrarySelection& sel) {
+// other click selects the pulse and shows the requested editor page. A key
+// that moved onto the item selects it the same way, never folds it, and
+// leaves the highlight on the item it reached (a page item included).
+void ClickPulse(int item, const LibrarySelection& sel, bool byKey) {
   const int level = ItemLevel(item);
   char page[UI_MAX_PATH] = "Timing";
   if (level >= 2) GetLabelFromIndex(PANEL_MAIN, Tree(), item, page, sizeof page);
   if (sel.value < 0) return;
   const int position = FindPulseById(static_cast<uint32_t>(sel.value));
   if (position < 0) return;
-  if (position == CurrentPulse && level == 1) {
+  if (position == CurrentPulse && level == 1 && !byKey) {
     int collapsed = 1;
     GetTreeItemAttribute(PANEL_MAIN, Tree(), sel.item, ATTR_COLLAPSED, &collapsed);
     if (!collapsed) {
@@ -321,7 +323,7 @@ void ClickPulse(int item, const LibrarySelection& sel) {
   for (int hidden : {PAGE_SEQUENCE_VIEW, PAGE_SEQUENCE_EDITOR, PAGE_PLUGIN_INFO, PAGE_MULTI_SEGMENT,
                      PAGE_RF_LIST})
     SetPageVisible(hidden, 0);
-  SetActiveTreeItem(PANEL_MAIN, Tree(), sel.item);
+  SetActiveTreeItem(PANEL_MAIN, Tree(), byKey ? item : sel.item);
   SetActivePage(PAGE_PULSE_EDITOR);
   ShowPulseEditorPage(page);
   ShowPulseInEditor();
@@ -365,8 +367,18 @@ void ClickRfList(const LibrarySelection& sel) {
 
 }  // namespace
 
+// A hidden page goes out of view with its contents: when the front page was
+// one of them, the Log page comes to the front, as after a new or loaded
+// project, so that no editor stays drawn (and editable) without its tab.
 void HideEditorPages() {
-  for (int page : kEditorPages) SetPageVisible(page, 0);
+  int front = -1;
+  GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &front);
+  bool frontHidden = false;
+  for (int page : kEditorPages) {
+    SetPageVisible(page, 0);
+    frontHidden = frontHidden || (front >= 0 && MainTabIndex(page) == front);
+  }
+  if (frontHidden) SetActivePage(PAGE_LOG);
 }
 
 void ShowOnlyEditorPage(int page) {
@@ -458,15 +470,21 @@ void ClearStatusError() {
 int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
                   int eventData2) {
   (void)callbackData;
-  if (event != EVENT_LEFT_CLICK) return 0;
+  // A key that moved the highlight selects as a click does (eventData1 =
+  // the item); the selection change that follows a click is the click's.
+  const bool byKey = event == EVENT_SELECTION_CHANGE && eventData2 == 1;
   int item = -1;
-  if (GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, nullptr) < 0 ||
-      item < 0)
+  if (byKey) {
+    item = eventData1;
+  } else if (event != EVENT_LEFT_CLICK ||
+             GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, nullptr) < 0) {
     return 0;
+  }
+  if (item < 0) return 0;
   const LibrarySelection sel = SelectionOf(item);
   if (sel.kind != LIBRARY_NONE) ClearStatusError();
   switch (sel.kind) {
-    case LIBRARY_PULSE: ClickPulse(item, sel); break;
+    case LIBRARY_PULSE: ClickPulse(item, sel, byKey); break;
     case LIBRARY_SEQUENCE: ClickSequence(sel); break;
     case LIBRARY_MULTI_SEGMENT: ClickMultiSegment(sel); break;
     case LIBRARY_RF_LIST: ClickRfList(sel); break;
@@ -476,6 +494,9 @@ int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eve
       break;
     case LIBRARY_NONE: break;
   }
+  // The keyboard stays in the tree for the next key; the pulse editor's
+  // pages keep their first controls as the ones that take the focus.
+  if (byKey) SetActiveCtrl(panel, control);
   return 0;
 }
 

@@ -55,7 +55,8 @@ void RebuildLibraryTree();
 void ClearLibraryTree();
 
 // Control callback of the library tree; acts on a left click (eventData1 =
-// y, eventData2 = x in the control) and returns 0.
+// y, eventData2 = x in the control) and on a selection change made with a
+// key (eventData1 = item, eventData2 = 1) as on a click; returns 0.
 int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
                   int eventData2);
 
@@ -64,9 +65,10 @@ int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eve
 void HideTreeEntriesCb(int menuBar, int menuItem, void* callbackData, int panel);
 
 // Tab page visibility of the editor pages (0, 1, 2, 3, 4 and 7); the
-// Transfer and Log pages are never touched. Pages are given by number and
+// Transfer and Log pages are never hidden. Pages are given by number and
 // reach the tab control through MainTabIndex, so absent pages are skipped.
-// Hides the editor pages 0, 1, 2, 7, 3 and 4.
+// Hides the editor pages 0, 1, 2, 7, 3 and 4; when one of them was the
+// active page, the Log page becomes active.
 void HideEditorPages();
 // Page visible and active, the other editor pages hidden.
 void ShowOnlyEditorPage(int page);

@@ -85,10 +85,14 @@ std::string ProjectFolder() {
 // Generate dimmed, the Log page in front, the tree and header redrawn.
 void ShowReplacedProject() {
   HideEditorPages();
-  // No sequence is shown any more: the dialogs of the old project's
-  // sequence close, and none of their buttons can reach the sequence that
-  // now has its place.
+  // No record is shown any more: the editors hold the old project's records,
+  // and no edit may reach a record that now has their place. The dialogs of
+  // the old project's sequence close, and none of their buttons can reach
+  // the sequence that now has its place.
+  SetCurrentPulse(-1);
   CurrentSequence = -1;
+  CurrentMultiSegment = -1;
+  CurrentRfList = -1;
   if (DATALOG > 0) HidePanel(DATALOG);
   if (FILTER > 0) HidePanel(FILTER);
   DimGenerateButton(1);

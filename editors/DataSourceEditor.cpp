@@ -38,7 +38,17 @@ uint32_t ActiveSourceId(int panel, int tree) {
   return static_cast<uint32_t>(value);
 }
 
+// ID of the source the fields show; 0 when they show none (IDs start at 1).
+uint32_t g_shownId = 0;
+
 bool ValidCurrent() { return CurrentDataSource >= 0 && CurrentDataSource < DataSourceCount; }
+
+// The current source when the fields show it, else nullptr: an edit is
+// written only into the record the fields were filled from.
+DataSourceRecord* ShownCurrent() {
+  if (!ValidCurrent() || DataSourceTable[CurrentDataSource].id != g_shownId) return nullptr;
+  return &DataSourceTable[CurrentDataSource];
+}
 
 // The fields of a shown source are operable; without one they are dimmed.
 void DimFields(int panel, int dimmed) {
@@ -53,6 +63,7 @@ void ShowNoSource(int panel) {
   SetCtrlVal(panel, DATAEDIT_STR_COMMENT, "");
   ResetTextBox(panel, DATAEDIT_STR_DATA, "");
   CurrentDataSource = -1;
+  g_shownId = 0;
   RebuildDataSourceTree();
   SetCtrlVal(panel, DATAEDIT_STR_BITS, "");
 }
@@ -185,6 +196,7 @@ void SelectDataSource(int panel, int tree, int item) {
   SetCtrlVal(panel, DATAEDIT_STR_COMMENT, source.comment.c_str());
   ResetTextBox(panel, DATAEDIT_STR_DATA, source.data.c_str());
   CurrentDataSource = index;
+  g_shownId = source.id;
   // The count comes from the record itself: a bit text longer than the text
   // box holds (from a project file) is shown, never cut by reading it back.
   SetCtrlVal(panel, DATAEDIT_STR_BITS, DataSourceBitCountText(source.data.c_str()).c_str());
@@ -243,8 +255,12 @@ int DeleteDataSourceCb(int panel, int, int event, void*, int, int) {
     MessagePopup("Error", users.c_str());
     return 0;
   }
-  if (ConfirmPopup("Delete Item", "Are you sure you want to delete this data source ?") != 1) return 0;
-  DataSourceRemoveAt(DataSourceIndexById(id));
+  const int index = DataSourceIndexById(id);
+  if (index < 0) return 0;
+  const std::string question =
+      "Are you sure you want to delete the data source '" + DataSourceTable[index].name.str() + "' ?";
+  if (ConfirmPopup("Delete Item", question.c_str()) != 1) return 0;
+  DataSourceRemoveAt(index);
   ShowNoSource(panel);
   // The Pulse Editor's source ring listed the sources by position: it is
   // closed, so that no item of the old list names a source now.
@@ -258,9 +274,14 @@ int MoveActive(int panel, int event, int delta) {
   if (event != EVENT_COMMIT) return 0;
   const uint32_t id = ActiveSourceId(panel, DATAEDIT_TREE_DATA);
   if (id == 0) return 0;
-  const int to = DataSourceMove(DataSourceIndexById(id), delta);
+  const int from = DataSourceIndexById(id);
+  const int to = DataSourceMove(from, delta);
   if (to < 0) return 0;
-  CurrentDataSource = to;
+  // The shown source keeps being shown at its new place.
+  if (CurrentDataSource == from)
+    CurrentDataSource = to;
+  else if (CurrentDataSource == to)
+    CurrentDataSource = from;
   RebuildDataSourceTree();
   // An open source ring of the Pulse Editor lists the old order: it is
   // closed, so that an item picked names the source the user saw.
@@ -275,14 +296,18 @@ int MoveDataSourceUpCb(int panel, int, int event, void*, int, int) { return Move
 int MoveDataSourceDownCb(int panel, int, int event, void*, int, int) { return MoveActive(panel, event, +1); }
 
 int DataSourceTextCb(int panel, int control, int event, void*, int, int) {
-  if (!ValidCurrent()) return 0;
-  DataSourceRecord& source = DataSourceTable[CurrentDataSource];
+  DataSourceRecord* shown = ShownCurrent();
+  if (shown == nullptr) return 0;
+  DataSourceRecord& source = *shown;
   if (event == EVENT_COMMIT && (control == DATAEDIT_STR_NAME || control == DATAEDIT_STR_COMMENT)) {
     char text[kFieldText] = "";
     GetCtrlVal(panel, DATAEDIT_STR_NAME, text, sizeof text);
-    source.name = text;  // cut to 63 characters
+    source.name = text;  // cut to 63 bytes on a character boundary
     GetCtrlVal(panel, DATAEDIT_STR_COMMENT, text, sizeof text);
     source.comment = text;
+    // The fields show what was stored.
+    SetCtrlVal(panel, DATAEDIT_STR_NAME, source.name.c_str());
+    SetCtrlVal(panel, DATAEDIT_STR_COMMENT, source.comment.c_str());
     if (DataSourceDuplicateName(CurrentDataSource) >= 0)
       MessagePopup("Warning",
                    "The data source name already exists.\n"
@@ -305,8 +330,9 @@ int DataSourceTreeCb(int panel, int control, int event, void*, int eventData1, i
     int item = -1, column = 0;
     if (GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, &column) >= 0)
       SelectDataSource(panel, control, item);
-  } else if (event == EVENT_SELECTION_CHANGE) {
-    // The active item moved by keyboard: the shown source follows it.
+  } else if (event == EVENT_SELECTION_CHANGE && eventData2 == 1) {
+    // The highlight moved by keyboard: the shown source follows it, so that
+    // Delete and the fields act on the highlighted source.
     SelectDataSource(panel, control, eventData1);
   }
   return 0;

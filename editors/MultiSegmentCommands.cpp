@@ -23,11 +23,7 @@ namespace {
 
 constexpr int kMswId = 0;
 
-MultiSegmentRecord* Current() {
-  return CurrentMultiSegment >= 0 && CurrentMultiSegment < MultiSegmentCount
-             ? &MultiSegmentTable[CurrentMultiSegment]
-             : nullptr;
-}
+MultiSegmentRecord* Current() { return ShownMultiSegment(); }
 
 // Row of the table's active cell, 0 when none.
 int ActiveRow() {

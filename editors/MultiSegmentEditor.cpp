@@ -25,11 +25,10 @@ int g_editColumn = -1;
 int g_editRow = -1;
 std::string g_editShown;
 
-MultiSegmentRecord* Current() {
-  return CurrentMultiSegment >= 0 && CurrentMultiSegment < MultiSegmentCount
-             ? &MultiSegmentTable[CurrentMultiSegment]
-             : nullptr;
-}
+// ID of the waveform TAB_MSEG shows; 0 when none (IDs start at 1).
+uint32_t g_shownId = 0;
+
+MultiSegmentRecord* Current() { return ShownMultiSegment(); }
 
 int Table() { return TAB_MSEG_TABLE_SETTINGS; }
 
@@ -152,6 +151,7 @@ void ShowMultiSegment(int index) {
   if (index < 0 || index >= MultiSegmentCount || TAB_MSEG <= 0) return;
   CurrentMultiSegment = index;
   const MultiSegmentRecord& rec = MultiSegmentTable[index];
+  g_shownId = rec.id;
   SetCtrlVal(TAB_MSEG, TAB_MSEG_STR_NAME, rec.name.c_str());
   SetCtrlVal(TAB_MSEG, TAB_MSEG_STR_COMMENT, rec.comment.c_str());
   SetCtrlVal(TAB_MSEG, TAB_MSEG_RING_ARBCLK, rec.clockMode);
@@ -192,6 +192,13 @@ void ShowMultiSegment(int index) {
 }
 
 void RefreshMultiSegmentEditor() { ShowMultiSegment(CurrentMultiSegment); }
+
+// The page's edits and commands go only into the record it was filled from.
+MultiSegmentRecord* ShownMultiSegment() {
+  if (CurrentMultiSegment < 0 || CurrentMultiSegment >= MultiSegmentCount) return nullptr;
+  MultiSegmentRecord* rec = &MultiSegmentTable[CurrentMultiSegment];
+  return rec->id == g_shownId ? rec : nullptr;
+}
 
 void SetMultiSegmentRow(int row, int32_t samples, const char* label, const char* repetition, double startTime,
                         double stopTime, int32_t sequencerOn) {
@@ -271,6 +278,10 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   // A name longer than the record's 63 characters is cut at a character
   // boundary.
   const cz::Text<64> newName(name);
+  // The fields show what was stored, a cut text as cut.
+  SetCtrlVal(panel, TAB_MSEG_STR_NAME, newName.c_str());
+  SetCtrlVal(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
+  SetCtrlVal(panel, TAB_MSEG_STR_MSNAME, rec->targetName.c_str());
   if (std::strcmp(newName.c_str(), rec->name.c_str()) != 0) {
     rec->name = newName.c_str();
     RebuildLibraryTree();

@@ -26,6 +26,9 @@ inline constexpr int kMswBlackText = 0x000000;
 void ShowMultiSegment(int index);
 // ShowMultiSegment(CurrentMultiSegment).
 void RefreshMultiSegmentEditor();
+// The current waveform when TAB_MSEG shows it (the record ShowMultiSegment
+// showed last, by ID), else nullptr.
+MultiSegmentRecord* ShownMultiSegment();
 // Writes table row (1..64).
 void SetMultiSegmentRow(int row, int32_t samples, const char* label, const char* repetition, double startTime,
                         double stopTime, int32_t sequencerOn);

@@ -29,6 +29,10 @@ constexpr double kMHz = 1e6;
 constexpr double kMicro = 1e-6;
 constexpr int kNameMax = 63;  // characters the record's name holds
 
+// ID of the pulse the editor works on, taken when it is made current and
+// when the pages are filled; 0 when none (IDs start at 1).
+uint32_t g_shownPulseId = 0;
+
 // The five time inputs of P_TIM: number and unit ring. The ring items'
 // values are decimal exponents, so number x 10^ring is seconds.
 struct TimeCtrls {
@@ -157,13 +161,20 @@ void ShowTimeInput(int number, int unit, double seconds) {
   SetCtrlVal(P_TIM, unit, exponent);
 }
 
-void SetCurrentPulse(int index) { CurrentPulse = index; }
+void SetCurrentPulse(int index) {
+  CurrentPulse = index;
+  g_shownPulseId = index >= 0 && index < PulseCount ? PulseTable[index].id : 0;
+}
 
 int GetCurrentPulse() { return CurrentPulse; }
 
+// The editor's record is the one made current and shown: an edit read
+// from the pages is written only into it, never into whichever pulse took
+// its index since (a deletion, a replaced project).
 PulseRecord* CurrentPulseRecord() {
   if (CurrentPulse < 0 || CurrentPulse >= PulseCount) return nullptr;
-  return &PulseTable[CurrentPulse];
+  PulseRecord* p = &PulseTable[CurrentPulse];
+  return p->id == g_shownPulseId ? p : nullptr;
 }
 
 double ApplyExponent(double value, int exponent) { return value * std::pow(10.0, exponent); }
@@ -235,9 +246,10 @@ void ReadPulseFromEditor() {
 // Record -> every page, then the timing commit (derived PRF/PRI or off
 // time, dimming, total) which ends by reading the shown values back.
 void ShowPulseInEditor() {
-  PulseRecord* p = CurrentPulseRecord();
   const int block = JitterSelectedBlock();
-  if (p == nullptr || block < 0) return;
+  if (CurrentPulse < 0 || CurrentPulse >= PulseCount || block < 0) return;
+  g_shownPulseId = PulseTable[CurrentPulse].id;
+  PulseRecord* p = CurrentPulseRecord();
   ShowUsage(*p);
   DimModulationDataControls();
   SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, p->name.c_str());

@@ -18,10 +18,13 @@
 
 #include "app/PulseRecord.h"
 
-// CurrentPulse accessors (plain: no check).
+// CurrentPulse accessors (no check). SetCurrentPulse also takes the ID of the
+// pulse at index as the editor's record.
 void SetCurrentPulse(int index);
 int GetCurrentPulse();
-// The current pulse's record, or nullptr when CurrentPulse is not valid.
+// The current pulse's record, or nullptr when CurrentPulse is not valid or
+// the record at that index is no longer the one the editor was given
+// (SetCurrentPulse) and shows (ShowPulseInEditor).
 PulseRecord* CurrentPulseRecord();
 
 // value x 10^exponent.

@@ -163,10 +163,13 @@ int ChooseModulationTreeItem(int item) {
 
 int ModulationTypeTreeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)callbackData;
-  if (event != EVENT_LEFT_CLICK) return 0;
   int item = -1;
-  if (GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, nullptr) < 0 || item < 0)
+  if (event == EVENT_SELECTION_CHANGE && eventData2 == 1)
+    item = eventData1;
+  else if (event != EVENT_LEFT_CLICK ||
+           GetTreeItemFromPoint(panel, control, MakePoint(eventData2, eventData1), &item, nullptr) < 0)
     return 0;
+  if (item < 0) return 0;
   ChooseModulationTreeItem(item);
   return 0;
 }

@@ -9,7 +9,8 @@
 // cannot be chosen.
 #pragma once
 
-// TREE_MOD: left click only.
+// TREE_MOD: a left click, or a key that moved the highlight (selection change
+// with eventData2 1), chooses the item's type.
 int ModulationTypeTreeCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 // TABLE_CONF: commit only.
 int ModulationParamTableCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

@@ -30,7 +30,13 @@ constexpr int kPoints = kMaxRfListPoints;
 constexpr int kRowColor = 0xC0C0C0;      // every row
 constexpr int kInLimitsColor = 0x00FF00;  // rows within both limit ranges
 
-bool CurrentValid() { return CurrentRfList >= 0 && CurrentRfList < RfListCount; }
+// ID of the list TAB_RFLIST shows; 0 when none (IDs start at 1).
+uint32_t g_shownId = 0;
+
+// The page's edits and commands go only into the list it was filled from.
+bool CurrentValid() {
+  return CurrentRfList >= 0 && CurrentRfList < RfListCount && RfListTable[CurrentRfList].id == g_shownId;
+}
 RfListRecord& Current() { return RfListTable[CurrentRfList]; }
 
 // The row of the table's active cell (1-based; 0 when none).
@@ -182,6 +188,7 @@ void EndUpload(bool opened, bool failed) {
 void ShowRfList(int index) {
   if (index < 0 || index >= RfListCount) return;
   CurrentRfList = index;
+  g_shownId = RfListTable[index].id;
   if (TAB_RFLIST <= 0) return;
   const RfListRecord& list = RfListTable[index];
   ShowHeader(list);

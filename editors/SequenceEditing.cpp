@@ -33,7 +33,8 @@ constexpr int kJitterModeCount = 6;
 // The pulse-object ring: the two fillers, then pulse slot p at item 2 + p.
 constexpr int kPulseRingFirst = 2;
 
-bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+// The page writes only into the sequence it shows.
+bool CurrentValid() { return ShownSequence() != nullptr; }
 int Table() { return TAB_SEDIT_TABLE_SETTINGS; }
 bool IsJitterColumn(int column) { return column >= SEQ_COL_JITTER1 && column < SEQ_COL_JITTER1 + 4; }
 bool IsMarkerColumn(int column) { return column >= SEQ_COL_MARKER1 && column < SEQ_COL_MARKER1 + 4; }

@@ -16,7 +16,8 @@
 
 namespace {
 
-bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+// The page writes only into the sequence it shows.
+bool CurrentValid() { return ShownSequence() != nullptr; }
 
 // Row of the active cell of TABLE_SETTINGS on panel; 0 when none.
 int ActiveRow(int panel) {

@@ -42,7 +42,8 @@ constexpr int kReportErrorSize = 1024;  // bytes of the report driver's error te
 // The builder's attribute for the filler rows' Rep., jitter and marker cells.
 constexpr int kBuilderDimAttribute = 1581;
 
-bool CurrentValid() { return CurrentSequence >= 0 && CurrentSequence < SequenceCount; }
+// The page writes only into the sequence it shows.
+bool CurrentValid() { return ShownSequence() != nullptr; }
 
 // What tells one version of a waveform file from the next: the builder
 // writes a new file and renames it over the old one.

@@ -264,10 +264,22 @@ void ResetSequenceTableRows() {
   InsertTableRows(TAB_SEDIT, Table(), -1, kSequenceTableRows, VAL_USE_MASTER_CELL_TYPE);
 }
 
+namespace {
+// ID of the sequence TAB_SEDIT shows; 0 when none (IDs start at 1).
+uint32_t g_shownSequenceId = 0;
+}  // namespace
+
+SequenceRecord* ShownSequence() {
+  if (CurrentSequence < 0 || CurrentSequence >= SequenceCount) return nullptr;
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  return seq.id == g_shownSequenceId ? &seq : nullptr;
+}
+
 void RefreshSequenceEditor(int index) {
   if (index < 0 || index >= SequenceCount) return;
   CurrentSequence = index;
   SequenceRecord& seq = SequenceTable[index];
+  g_shownSequenceId = seq.id;
   ShowHeader(seq);
   const int reportItem = ShowSequenceInDialogs(seq);
   SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_LOG, seq.reportOn != 0 && reportItem > 0 ? 1 : 0);

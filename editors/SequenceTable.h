@@ -77,3 +77,7 @@ void ResetSequenceTableRows();
 // Shows sequence index (0 .. SequenceCount - 1) on TAB_SEDIT and makes it
 // CurrentSequence; any other index does nothing at all.
 void RefreshSequenceEditor(int index);
+// The current sequence when TAB_SEDIT shows it (the record that
+// RefreshSequenceEditor showed last, by ID), else nullptr: the page's
+// callbacks write only into the record the page was filled from.
+SequenceRecord* ShownSequence();

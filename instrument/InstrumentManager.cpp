@@ -526,13 +526,15 @@ int ScanLanCb(int, int, int event, void*, int, int) {
   return 0;
 }
 
-// Left click: Delete is offered for devices, whose resource and comment
-// become the current ones. Double click: selects the device by identifying
-// it, or deselects the selected one; only one instrument is selected.
+// Left click, or a key that moved the highlight: Delete is offered for
+// devices, whose resource and comment become the current ones. Double
+// click, or Return: selects the device by identifying it, or deselects the
+// selected one; only one instrument is selected.
 int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eventData2) {
-  if (event == EVENT_LEFT_CLICK) {
-    int item = -1, column = 0;
-    GetTreeItemFromPoint(INSTRMAN, control, MakePoint(eventData2, eventData1), &item, &column);
+  const bool byKey = event == EVENT_SELECTION_CHANGE && eventData2 == 1;
+  if (event == EVENT_LEFT_CLICK || byKey) {
+    int item = byKey ? eventData1 : -1, column = 0;
+    if (!byKey) GetTreeItemFromPoint(INSTRMAN, control, MakePoint(eventData2, eventData1), &item, &column);
     const bool device = ItemLevel(item) == 1;
     SetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_DEL, ATTR_DIMMED, device ? 0 : 1);
     if (device) {

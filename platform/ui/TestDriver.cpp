@@ -107,6 +107,8 @@ int UiTest_PressKey(int panel, int control, int key)
     const int qtKey = key == UITEST_KEY_ESCAPE ? Qt::Key_Escape
                       : key == UITEST_KEY_RETURN ? Qt::Key_Return
                       : key == UITEST_KEY_DELETE ? Qt::Key_Delete
+                      : key == UITEST_KEY_UP     ? Qt::Key_Up
+                      : key == UITEST_KEY_DOWN   ? Qt::Key_Down
                                                  : 0;
     if (!qtKey) return UI_ERR_BAD_VALUE;
     QWidget* target = nullptr;
@@ -115,6 +117,9 @@ int UiTest_PressKey(int panel, int control, int key)
         Ctrl* c = Find(panel, control, &st);
         if (!c) return st;
         if (!UserCanOperate(*c) || !TakesFocus(*c) || !TakeFocus(panel, control)) return 0;
+        // The window is drawn before the key arrives: a tree's highlight
+        // stands on its active item.
+        FlushDirty();
         c = FindCtrl(panel, control);
         if (!c || !c->widget) return 0;
         // The key goes where the focus went: a numeric's line edit, say.
@@ -273,7 +278,9 @@ int UiTest_ClickTreeItem(int panel, int control, int index, bool doubleClick)
             ++it;
         }
     }
+    // The press highlights the item, as the mouse does.
     c->tree.active = index;
+    MarkDirty(*c);
     RaiseCtrlEvent(panel, control, doubleClick ? EVENT_LEFT_DOUBLE_CLICK : EVENT_LEFT_CLICK, y, x);
     if ((c = FindCtrl(panel, control)) != nullptr) {
         RaiseCtrlEvent(panel, control, EVENT_SELECTION_CHANGE, index, 0);

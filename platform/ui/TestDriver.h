@@ -109,8 +109,8 @@ int UiTest_ChooseTabPage(int panel, int tabControl, int index);
 // would; 0 when it takes none): the control handles it first, as with the
 // keyboard, then the window (Escape, Return and Delete press the buttons
 // their panels name). control 0 presses it on the panel with no control
-// focused.
-enum UiTest_Key { UITEST_KEY_ESCAPE = 1, UITEST_KEY_RETURN, UITEST_KEY_DELETE };
+// focused. Up and Down move a tree's or table's highlight.
+enum UiTest_Key { UITEST_KEY_ESCAPE = 1, UITEST_KEY_RETURN, UITEST_KEY_DELETE, UITEST_KEY_UP, UITEST_KEY_DOWN };
 int UiTest_PressKey(int panel, int control, int key);
 int UiTest_PressCloseBox(int panel);
 

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 #include <QTreeWidgetItemIterator>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -88,6 +90,42 @@ protected:
         int ev = e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK;
         RaiseCtrlEvent(panel_, control_, ev, inCtrl.y(), inCtrl.x());
         if (picked >= 0 && FindCtrl(panel_, control_)) RaiseCtrlEvent(panel_, control_, EVENT_SELECTION_CHANGE, picked, 0);
+    }
+    // A key that moves the highlight (an arrow, Home, End, a page, a typed
+    // letter) selects the item as a click does: it becomes the active item
+    // and the selection change is raised, with data2 1 for the keyboard (no
+    // click event comes with it). Return on an item is its double click: a
+    // group opens or closes and the item commits; it never reaches the
+    // panel's default button.
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        Ctrl* c = FindCtrl(panel_, control_);
+        const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        if (!c || !UserCanOperate(*c) || (enter && !currentItem())) return QTreeWidget::keyPressEvent(e);
+        if (enter) {
+            e->accept();
+            QTreeWidgetItem* it = currentItem();
+            const int index = it->data(0, kIndexRole).toInt();
+            if (index != c->tree.active) return;
+            if (it->childCount() > 0 || it->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+                it->setExpanded(!it->isExpanded());
+            if ((c = FindCtrl(panel_, control_)) != nullptr && c->tree.active == index)
+                RaiseCtrlEvent(panel_, control_, EVENT_COMMIT, index, 0);
+            return;
+        }
+        QTreeWidget::keyPressEvent(e);
+        if ((c = FindCtrl(panel_, control_)) == nullptr) return;
+        QTreeWidgetItem* now = currentItem();
+        const int index = now ? now->data(0, kIndexRole).toInt() : -1;
+        if (index < 0 || index >= int(c->tree.items.size()) || index == c->tree.active) return;
+        // While a callback runs none can follow the move: the highlight
+        // goes back to the active item.
+        if (RT().callbackDepth > 0) {
+            MarkDirty(*c);
+            return;
+        }
+        c->tree.active = index;
+        RaiseCtrlEvent(panel_, control_, EVENT_SELECTION_CHANGE, index, 1);
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override
     {
@@ -179,6 +217,9 @@ void FlushTree(Ctrl& c)
     if (!w) return;
     TreeData& t = c.tree;
     w->syncing = true;
+    // The tree drawn again keeps its place, so that the item under a click
+    // is still the one a look-up of the click's point names.
+    const int scrollX = w->horizontalScrollBar()->value(), scrollY = w->verticalScrollBar()->value();
     w->clear();
     w->setColumnCount(std::max(1, t.columns));
     w->setHeaderHidden(!LookInt(c.look, ATTR_COLUMN_LABELS_VISIBLE, 0));
@@ -210,16 +251,21 @@ void FlushTree(Ctrl& c)
         stack.push_back(q);
     }
     // expansion after the whole tree exists
+    QTreeWidgetItem* active = nullptr;
     QTreeWidgetItemIterator wi(w);
     while (*wi) {
         int i = (*wi)->data(0, kIndexRole).toInt();
         (*wi)->setExpanded(!t.items[size_t(i)].collapsed);
         if (i == t.active) {
             w->setCurrentItem(*wi);
-            w->scrollToItem(*wi);
+            active = *wi;
         }
         ++wi;
     }
+    w->doItemsLayout();
+    w->horizontalScrollBar()->setValue(scrollX);
+    w->verticalScrollBar()->setValue(scrollY);
+    if (active) w->scrollToItem(active);
     w->syncing = false;
 }
 

@@ -94,7 +94,8 @@ enum {
     EVENT_PANEL_SIZE = 10,
     EVENT_PANEL_MOVE = 11,
     EVENT_MARK_STATE_CHANGE = 12,  // tree: data1 = item, data2 = new state; return 1 refuses
-    EVENT_SELECTION_CHANGE = 13,   // tree: data1 = item (active item changed)
+    EVENT_SELECTION_CHANGE = 13,   // tree: data1 = item (active item changed), data2 = 1 when
+                                   // a key moved it, 0 after the click event of a mouse press
     EVENT_EXPAND = 14,             // tree: data1 = item
     EVENT_COLLAPSE = 15,           // tree: data1 = item
     EVENT_ACTIVE_CELL_CHANGE = 16, // table: data1 = row, data2 = column

@@ -157,6 +157,42 @@ TEST_F(LibraryCommandsTest, DeleteKeyOnATreeItemAsksAsTheButtonDoes) {
   EXPECT_EQ(0, UiTest_PendingAnswers());
 }
 
+// Delete acts on the item the keys highlighted, and each question names
+// the record it deletes: a sequence a multi-segment waveform uses is
+// clicked, Down highlights the next one, and Delete asks about that one.
+TEST_F(LibraryCommandsTest, DeleteActsOnTheHighlightedItemAndNamesIt) {
+  const int track = AddSequence("Track");
+  AddSequence("spare");
+  InitMultiSegmentRecord(&MultiSegmentTable[0]);
+  MultiSegmentTable[0].name = "ms";
+  MultiSegmentTable[0].segments[0].sequenceId = static_cast<int32_t>(SequenceTable[track].id);
+  MultiSegmentCount = 1;
+  InitRfListRecord(&RfListTable[0]);
+  RfListTable[0].name = "list";
+  RfListCount = 1;
+  RebuildLibraryTree();
+
+  Click(Child("_SEQLIB", 0));
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DOWN));
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), UITEST_KEY_DELETE));
+  ASSERT_EQ(1u, UiTest_Popups().size());
+  EXPECT_EQ("Are you sure you want to delete the sequence 'spare' ?", UiTest_Popups().back().text);
+  ASSERT_EQ(1, SequenceCount);
+  EXPECT_EQ("Track", SequenceTable[0].name.str());
+
+  // The other kinds name theirs too.
+  for (const char* tag : {"_MULTISEG", "_RFLIST"}) {
+    Activate(Child(tag, 0));
+    UiTest_QueueConfirm(false);
+    Press(PANEL_MAIN_CMD_DEL);
+  }
+  ASSERT_EQ(3u, UiTest_Popups().size());
+  EXPECT_EQ("Are you sure you want to delete the multi-segment waveform 'ms' ?", UiTest_Popups()[1].text);
+  EXPECT_EQ("Are you sure you want to delete the RF List 'list' ?", UiTest_Popups()[2].text);
+  EXPECT_EQ(0, UiTest_PendingAnswers());
+}
+
 // Showing another record clears an error left on the status line, and only
 // an error.
 TEST_F(LibraryCommandsTest, ShowingARecordClearsAnOldError) {
@@ -248,7 +284,7 @@ TEST_F(LibraryCommandsTest, FullTablesRefuseAndDeletionsKeepCurrentIndexesInRang
   UiTest_QueueConfirm(true);
   Activate(Child("_RFLIST", 1));
   Press(PANEL_MAIN_CMD_DEL);
-  EXPECT_EQ(0, CurrentRfList);
+  EXPECT_EQ(-1, CurrentRfList);  // the list it showed is gone: none is current
 }
 
 TEST_F(LibraryCommandsTest, NewSequenceStartsWithTheLastPulse) {

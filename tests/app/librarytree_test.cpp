@@ -147,4 +147,72 @@ TEST_F(LibraryTreeTest, ClicksOnOtherKindsShowTheirPageAndStaleItemsChangeNothin
   EXPECT_EQ("00001110", Pages());
 }
 
+// Keys move through the tree as clicks do: the highlighted item's record is
+// shown (a pulse's page item shows its page), the highlight stays where the
+// key put it, a key onto the open pulse never folds it, and the keyboard
+// stays in the tree.
+TEST_F(LibraryTreeTest, KeysSelectTheHighlightedRecordAsAClickDoes) {
+  AddPulse("p0");
+  const int p1 = AddPulse("p1");
+  AddSequence("A");
+  const int b = AddSequence("B");
+  RebuildLibraryTree();
+  const auto press = [this](int key) { ASSERT_EQ(1, UiTest_PressKey(PANEL_MAIN, Tree(), key)); };
+  const auto active = [this] {
+    int item = -1;
+    GetActiveTreeItem(PANEL_MAIN, Tree(), &item);
+    return item;
+  };
+  const auto page = [this](int pulse, int n) {
+    int item = -1;
+    GetTreeItemChild(PANEL_MAIN, Tree(), Child("_PULSELIB", pulse), n, &item);
+    return item;
+  };
+
+  Click(Child("_SEQLIB", 0));
+  press(UITEST_KEY_DOWN);
+  EXPECT_EQ(b, CurrentSequence);
+  EXPECT_EQ(Child("_SEQLIB", 1), active());
+  EXPECT_EQ("01000110", Pages());
+  int bg = 0;
+  GetTreeItemAttribute(PANEL_MAIN, Tree(), Child("_SEQLIB", 1), ATTR_LABEL_BGCOLOR, &bg);
+  EXPECT_EQ(0x50C0C0, bg);
+  int focusPanel = 0;
+  EXPECT_EQ(Tree(), UiTest_FocusedCtrl(&focusPanel));
+
+  // The open pulse shows its pages: Down walks through them.
+  Click(Child("_PULSELIB", 0));
+  press(UITEST_KEY_DOWN);
+  EXPECT_EQ(page(0, 0), active());
+  EXPECT_EQ(1, PanelVisible(P_TIM));
+  press(UITEST_KEY_DOWN);
+  EXPECT_EQ(page(0, 1), active());
+  EXPECT_EQ(0, CurrentPulse);
+  EXPECT_EQ(1, PanelVisible(P_MISC));
+  EXPECT_EQ(0, PanelVisible(P_TIM));
+  press(UITEST_KEY_UP);
+  press(UITEST_KEY_UP);
+  EXPECT_EQ(Child("_PULSELIB", 0), active());
+  int collapsed = -1;
+  GetTreeItemAttribute(PANEL_MAIN, Tree(), Child("_PULSELIB", 0), ATTR_COLLAPSED, &collapsed);
+  EXPECT_EQ(0, collapsed);
+  EXPECT_EQ(1, PanelVisible(P_TIM));
+  EXPECT_EQ(Tree(), UiTest_FocusedCtrl(&focusPanel));
+
+  // Past the last page: the next pulse opens and the first one folds.
+  for (int k = 0; k < 6; ++k) press(UITEST_KEY_DOWN);
+  EXPECT_EQ(p1, CurrentPulse);
+  EXPECT_EQ(Child("_PULSELIB", 1), active());
+  GetTreeItemAttribute(PANEL_MAIN, Tree(), Child("_PULSELIB", 0), ATTR_COLLAPSED, &collapsed);
+  EXPECT_EQ(1, collapsed);
+  EXPECT_EQ("10000110", Pages());
+
+  // A root highlighted shows nothing new and leaves nothing to act on.
+  Click(Child("_SEQLIB", 0));
+  press(UITEST_KEY_UP);
+  EXPECT_EQ(Root("_SEQLIB"), active());
+  EXPECT_EQ(0, CurrentSequence);
+  EXPECT_EQ("01000110", Pages());
+}
+
 }  // namespace

@@ -260,7 +260,7 @@ TEST_F(ProjectGuardTest, TreeKeepsItsSelectionAcrossRebuilds) {
   UiTest_QueueConfirm(false);
   Press(PANEL_MAIN_CMD_DEL);
   ASSERT_EQ(UiTest_Popups().size(), 1u);
-  EXPECT_EQ(UiTest_Popups()[0].text, "Are you sure you want to delete this pulse ?");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Are you sure you want to delete the pulse 'alpha' ?");
 
   // A sequence, a multi-segment waveform and an RF list: Copy keeps each
   // marked and active; the pulse keeps its mark all along.

@@ -3,6 +3,10 @@
 // the record at the chosen position, also where two records share a name
 // (Copy twice, an import under a name the project already has), and the
 // choice survives a save and a load.
+#include <unistd.h>
+
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,15 +23,20 @@
 #include "editors/DataSourceEditor.h"
 #include "editors/BasebandFilter.h"
 #include "editors/ModDataTable.h"
+#include "editors/MultiSegmentEditor.h"
+#include "editors/PulseEditor.h"
 #include "editors/ReportDialog.h"
 #include "editors/SequenceFilter.h"
+#include "editors/SequenceTable.h"
 #include "engine/ModulationTypes.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/ProgramSteps.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/MultiSegmentPage.h"
+#include "ui/main/RfListPage.h"
 #include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/TimingPanel.h"
 
 namespace {
 
@@ -475,6 +484,292 @@ TEST_F(RecordIdentityTest, ImportPulsesLeavesTheShownPulsesParameterTableAlone) 
   EXPECT_EQ(chirp.modParams.LeadingCount(), stored);
   for (const std::string& name : names) EXPECT_GE(chirp.modParams.Find(name.c_str()), 0) << name;
   EXPECT_EQ(PulseTable[1].pluginName.str(), "Bendsweep");
+}
+
+// An editor never outlives the record it shows: after its record is
+// deleted its page leaves the front with its tab (the Log page comes
+// forward) and a value typed into it anyway reaches no other record; the
+// Sequence Editor shows the sequence that took the place, and an edit goes
+// to that one. The same after a project is loaded over the shown records.
+TEST_F(RecordIdentityTest, AnEditorGoesWithTheRecordItShowed) {
+  const auto front = [] {
+    int index = -1;
+    GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &index);
+    return index;
+  };
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_PNEW);
+  ClickLibraryItem(kPulseLibraryTag, 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 7.0), 1);
+  ASSERT_DOUBLE_EQ(PulseTable[1].onTime, 7e-6);
+  const std::string second = PulseTable[1].name.str();
+  const double rise = PulseTable[1].riseTime;
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(front(), MainTabIndex(PAGE_LOG));
+  EXPECT_EQ(CurrentPulse, -1);
+  UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 2.0);
+  EXPECT_EQ(PulseTable[0].name.str(), second);
+  EXPECT_DOUBLE_EQ(PulseTable[0].onTime, 7e-6);
+  EXPECT_DOUBLE_EQ(PulseTable[0].riseTime, rise);
+
+  // A multi-segment waveform and an RF list, each the first of two.
+  Choose(MBAR_PULSE_SEGNEW);
+  Choose(MBAR_PULSE_SEGNEW);
+  Choose(MBAR_PULSE_RFLISTNEW);
+  Choose(MBAR_PULSE_RFLISTNEW);
+  const std::string msKept = MultiSegmentTable[1].name.str(), rfKept = RfListTable[1].name.str();
+  const struct {
+    const char* tag;
+    int panel, name;
+  } lists[] = {{kMultiSegmentLibraryTag, TAB_MSEG, TAB_MSEG_STR_NAME}, {kRfListLibraryTag, TAB_RFLIST, TAB_RFLIST_STR_NAME}};
+  for (const auto& l : lists) {
+    ClickLibraryItem(l.tag, 0);
+    UiTest_QueueConfirm(true);
+    Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+    EXPECT_EQ(front(), MainTabIndex(PAGE_LOG)) << l.tag;
+    UiTest_EnterValue(l.panel, l.name, "typed");
+  }
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(MultiSegmentTable[0].name.str(), msKept);
+  EXPECT_EQ(RfListTable[0].name.str(), rfKept);
+  EXPECT_EQ(CurrentMultiSegment, -1);
+  EXPECT_EQ(CurrentRfList, -1);
+
+  // The sequence that takes the deleted one's place is the one shown.
+  Choose(MBAR_PULSE_SNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  UiTest_QueueConfirm(true);
+  Click(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+  ASSERT_EQ(SequenceCount, 1);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_NAME), SequenceTable[0].name.str());
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_COMMENT, "kept"), 1);
+  EXPECT_EQ(SequenceTable[0].comment.str(), "kept");
+
+  // A loaded project puts its own records where the shown ones were.
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  SaveAndReload("replaced.prj");
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(front(), MainTabIndex(PAGE_LOG));
+  UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 3.0);
+  EXPECT_DOUBLE_EQ(PulseTable[0].riseTime, rise);
+  EXPECT_DOUBLE_EQ(PulseTable[0].onTime, 7e-6);
+}
+
+// A seeded random user: new, copy, delete (yes and no), move, clicks and
+// keys in the library tree and the Data Source Editor, names typed at and
+// beyond their limits, values typed into the front editor, save and load.
+// After every step the front editor shows its current record (the name
+// field holds the record's name) and the tree's highlight on a record of
+// that kind is that record; a typed value changes no record but the one
+// shown; the Data Source Editor shows the source it writes.
+TEST_F(RecordIdentityTest, ARandomUserSeesTheRecordEveryEditWrites) {
+  // A popup with no scripted answer answers "No" (or just closes).
+  struct Unanswered {
+    Unanswered() { UiTest_SetUnansweredPopupHandler([](const char*, const char*, const char*) {}); }
+    ~Unanswered() { UiTest_SetUnansweredPopupHandler(nullptr); }
+  } unanswered;
+  const int tree = PANEL_MAIN_TREE_PULSES;
+  const auto front = [] {
+    int index = -1;
+    GetActiveTabPage(PANEL_MAIN, PANEL_MAIN_TAB, &index);
+    for (int page = 0; page < kMainTabPages; ++page)
+      if (MainTabIndex(page) == index) return page;
+    return -1;
+  };
+  // Every record's editable values, by kind and ID.
+  const auto snapshot = [] {
+    std::map<std::string, std::string> all;
+    for (int i = 0; i < PulseCount; ++i)
+      all["p" + std::to_string(PulseTable[i].id)] = PulseTable[i].name.str() + "|" + PulseTable[i].comment.str() +
+                                                     "|" + std::to_string(PulseTable[i].riseTime) + "|" +
+                                                     std::to_string(PulseTable[i].onTime);
+    for (int i = 0; i < SequenceCount; ++i)
+      all["s" + std::to_string(SequenceTable[i].id)] =
+          SequenceTable[i].name.str() + "|" + SequenceTable[i].comment.str() + "|" + std::to_string(SequenceTable[i].clock);
+    for (int i = 0; i < MultiSegmentCount; ++i)
+      all["m" + std::to_string(MultiSegmentTable[i].id)] =
+          MultiSegmentTable[i].name.str() + "|" + MultiSegmentTable[i].comment.str();
+    for (int i = 0; i < RfListCount; ++i)
+      all["r" + std::to_string(RfListTable[i].id)] = RfListTable[i].name.str() + "|" + RfListTable[i].comment.str() +
+                                                      "|" + std::to_string(RfListTable[i].dwell);
+    for (int i = 0; i < DataSourceCount; ++i)
+      all["d" + std::to_string(DataSourceTable[i].id)] =
+          DataSourceTable[i].name.str() + "|" + DataSourceTable[i].comment.str();
+    return all;
+  };
+  // The front editor: its name field, and the key and ID of its current record.
+  struct Editor {
+    int page, panel, name, comment, number;
+    char kind;
+  };
+  const Editor editors[] = {
+      {PAGE_PULSE_EDITOR, TAB_PEDIT, TAB_PEDIT_STR_NAME, TAB_PEDIT_STR_COMMENT, 0, 'p'},
+      {PAGE_SEQUENCE_EDITOR, TAB_SEDIT, TAB_SEDIT_STR_NAME, TAB_SEDIT_STR_COMMENT, TAB_SEDIT_NUM_ARBCLK, 's'},
+      {PAGE_MULTI_SEGMENT, TAB_MSEG, TAB_MSEG_STR_NAME, TAB_MSEG_STR_COMMENT, 0, 'm'},
+      {PAGE_RF_LIST, TAB_RFLIST, TAB_RFLIST_STR_NAME, TAB_RFLIST_STR_COMMENT, TAB_RFLIST_NUM_DWELL, 'r'},
+  };
+  const auto frontEditor = [&]() -> const Editor* {
+    for (const Editor& e : editors)
+      if (e.page == front()) return &e;
+    return nullptr;
+  };
+  // The current record of the editor's kind: its ID and name, or 0.
+  const auto current = [](char kind, std::string* name) -> uint32_t {
+    switch (kind) {
+      case 'p': if (CurrentPulse < 0 || CurrentPulse >= PulseCount) return 0;
+        *name = PulseTable[CurrentPulse].name.str(); return PulseTable[CurrentPulse].id;
+      case 's': if (CurrentSequence < 0 || CurrentSequence >= SequenceCount) return 0;
+        *name = SequenceTable[CurrentSequence].name.str(); return SequenceTable[CurrentSequence].id;
+      case 'm': if (CurrentMultiSegment < 0 || CurrentMultiSegment >= MultiSegmentCount) return 0;
+        *name = MultiSegmentTable[CurrentMultiSegment].name.str(); return MultiSegmentTable[CurrentMultiSegment].id;
+      default: if (CurrentRfList < 0 || CurrentRfList >= RfListCount) return 0;
+        *name = RfListTable[CurrentRfList].name.str(); return RfListTable[CurrentRfList].id;
+    }
+  };
+  const auto randomName = [](std::mt19937& rng) {
+    std::string name;
+    const int length = std::uniform_int_distribution<int>(0, 70)(rng);
+    while (static_cast<int>(name.size()) < length) name += rng() % 5 == 0 ? "\xC3\xA9" : std::string(1, char('a' + rng() % 26));
+    return name;
+  };
+  const auto drainAnswers = [] {
+    while (UiTest_PendingAnswers() > 0) MessagePopup("drain", "drain");
+  };
+  const int stepsPerSeed = 150;
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_NEWPRJ);
+    drainAnswers();
+    for (int step = 0; step < stepsPerSeed; ++step) {
+      const int action = std::uniform_int_distribution<int>(0, 23)(rng);
+      SCOPED_TRACE("step " + std::to_string(step) + " action " + std::to_string(action));
+      const std::map<std::string, std::string> before = snapshot();
+      bool typed = false;    // a value went into an editor's field
+      std::string typedKey;  // the record that editor showed
+      int items = 0;
+      GetNumTreeItems(PANEL_MAIN, tree, &items);
+      switch (action) {
+        case 0: if (PulseCount < 12) Choose(MBAR_PULSE_PNEW); break;
+        case 1: if (SequenceCount < 8) Choose(MBAR_PULSE_SNEW); break;
+        case 2: if (MultiSegmentCount < 6) Choose(MBAR_PULSE_SEGNEW); break;
+        case 3: if (RfListCount < 6) Choose(MBAR_PULSE_RFLISTNEW); break;
+        case 4: case 5: case 6:
+          UiTest_ClickTreeItem(PANEL_MAIN, tree, static_cast<int>(rng() % static_cast<unsigned>(items)), false);
+          break;
+        case 7: case 8:
+          UiTest_PressKey(PANEL_MAIN, tree, rng() % 2 ? UITEST_KEY_DOWN : UITEST_KEY_UP);
+          break;
+        case 9: if (PulseCount < 12 && SequenceCount < 8) UiTest_ClickCtrl(PANEL_MAIN, PANEL_MAIN_CMD_COPY); break;
+        case 10:
+          UiTest_QueueConfirm(rng() % 3 != 0);
+          if (rng() % 2) UiTest_PressKey(PANEL_MAIN, tree, UITEST_KEY_DELETE);
+          else UiTest_ClickCtrl(PANEL_MAIN, PANEL_MAIN_CMD_DEL);
+          break;
+        case 11: UiTest_ClickCtrl(PANEL_MAIN, rng() % 2 ? PANEL_MAIN_CMD_SENTRY_UP : PANEL_MAIN_CMD_SENTRY_DOWN); break;
+        case 12: case 13: case 14: {
+          // A value typed into the front editor.
+          const Editor* e = frontEditor();
+          if (e == nullptr) break;
+          typed = true;
+          std::string name;
+          typedKey = std::string(1, e->kind) + std::to_string(current(e->kind, &name));
+          const int field = static_cast<int>(rng() % 3);
+          if (field == 0) UiTest_EnterValue(e->panel, e->name, randomName(rng).c_str());
+          else if (field == 1) UiTest_EnterValue(e->panel, e->comment, randomName(rng).c_str());
+          else if (e->kind == 'p') UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, double(rng() % 20));
+          else if (e->number > 0) UiTest_EnterValue(e->panel, e->number, 1.0 + double(rng() % 200));
+          break;
+        }
+        case 15: Choose(MBAR_PRJ_DSRC); break;
+        case 16: if (DataSourceCount < 10) Click(DATAEDIT, DATAEDIT_CMD_ADD); break;
+        case 17: {
+          int n = 0;
+          GetNumTreeItems(DATAEDIT, DATAEDIT_TREE_DATA, &n);
+          if (rng() % 2) UiTest_ClickTreeItem(DATAEDIT, DATAEDIT_TREE_DATA, static_cast<int>(rng() % static_cast<unsigned>(n)), false);
+          else UiTest_PressKey(DATAEDIT, DATAEDIT_TREE_DATA, rng() % 2 ? UITEST_KEY_DOWN : UITEST_KEY_UP);
+          break;
+        }
+        case 18:
+          UiTest_QueueConfirm(rng() % 3 != 0);
+          if (rng() % 2) UiTest_PressKey(DATAEDIT, DATAEDIT_TREE_DATA, UITEST_KEY_DELETE);
+          else UiTest_ClickCtrl(DATAEDIT, DATAEDIT_CMD_DEL);
+          break;
+        case 19:
+          typed = true;
+          typedKey = CurrentDataSource >= 0 && CurrentDataSource < DataSourceCount
+                         ? "d" + std::to_string(DataSourceTable[CurrentDataSource].id)
+                         : std::string();
+          UiTest_EnterValue(DATAEDIT, rng() % 2 ? DATAEDIT_STR_NAME : DATAEDIT_STR_COMMENT, randomName(rng).c_str());
+          break;
+        case 20: Choose(MBAR_PRJ_HIDE); break;
+        case 21:
+          if (rng() % 4 == 0) SaveAndReload("walk" + std::to_string(seed) + ".prj");
+          break;
+        case 22:
+          if (PulseCount < 12 && access(dir_.File("walk" + std::to_string(seed) + ".prj").c_str(), F_OK) == 0) {
+            UiTest_QueueFile(dir_.File("walk" + std::to_string(seed) + ".prj").c_str());
+            Choose(MBAR_PULSE_PIMPORT);
+          }
+          break;
+        default: {
+          // The modulation type tree of the front pulse, by key.
+          const Editor* e = frontEditor();
+          if (e == nullptr || e->kind != 'p') break;
+          typed = true;
+          std::string name;
+          typedKey = "p" + std::to_string(current('p', &name));
+          UiTest_PressKey(P_MOD, P_MOD_TREE_MOD, rng() % 2 ? UITEST_KEY_DOWN : UITEST_KEY_UP);
+          break;
+        }
+      }
+      drainAnswers();
+      const std::map<std::string, std::string> after = snapshot();
+
+      // A typed value changed no record but the one its editor showed.
+      if (typed) {
+        for (const auto& [key, values] : after) {
+          const auto was = before.find(key);
+          if (was != before.end() && was->second != values) {
+            EXPECT_EQ(key, typedKey) << "changed " << was->second << " -> " << values;
+          }
+        }
+      }
+      // The front editor shows its current record, and a highlighted record
+      // of its kind is that record.
+      if (const Editor* e = frontEditor()) {
+        std::string name;
+        const uint32_t id = current(e->kind, &name);
+        EXPECT_NE(id, 0u) << "front page " << e->page << " without a current record";
+        EXPECT_EQ(Text(e->panel, e->name), name) << "front page " << e->page;
+        const LibrarySelection sel = GetLibrarySelection();
+        const char kinds[] = {0, 'p', 's', 'm', 'r', 0};
+        if (sel.kind > LIBRARY_NONE && sel.kind < LIBRARY_PLUGIN && kinds[sel.kind] == e->kind) {
+          EXPECT_EQ(static_cast<uint32_t>(sel.value), id) << "highlight of page " << e->page;
+        }
+      }
+      if (Visible(DATAEDIT) == 1) {
+        if (CurrentDataSource >= 0 && CurrentDataSource < DataSourceCount) {
+          EXPECT_EQ(ShownSourceName(), DataSourceTable[CurrentDataSource].name.str());
+          int active = -1, value = 0;
+          GetActiveTreeItem(DATAEDIT, DATAEDIT_TREE_DATA, &active);
+          GetValueFromIndex(DATAEDIT, DATAEDIT_TREE_DATA, active, &value);
+          EXPECT_EQ(static_cast<uint32_t>(value), DataSourceTable[CurrentDataSource].id) << "data source highlight";
+        } else {
+          int dimmed = 0;
+          GetCtrlAttribute(DATAEDIT, DATAEDIT_STR_NAME, ATTR_DIMMED, &dimmed);
+          EXPECT_EQ(dimmed, 1);
+        }
+      }
+      if (HasFailure()) return;
+    }
+  }
 }
 
 }  // namespace

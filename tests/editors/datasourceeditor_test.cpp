@@ -101,7 +101,7 @@ TEST_F(DataSourceEditorTest, DeleteIsRefusedWhileAPulseUsesTheSource) {
   Click(0);
   UiTest_QueueConfirm(false);
   ASSERT_EQ(1, UiTest_ClickCtrl(DATAEDIT, DATAEDIT_CMD_DEL));
-  EXPECT_EQ("Delete Item|Are you sure you want to delete this data source ?", Popup());
+  EXPECT_EQ("Delete Item|Are you sure you want to delete the data source 'new_1' ?", Popup());
   EXPECT_EQ(2, DataSourceCount);
   EXPECT_EQ(0, CurrentDataSource);
 
@@ -112,6 +112,36 @@ TEST_F(DataSourceEditorTest, DeleteIsRefusedWhileAPulseUsesTheSource) {
   EXPECT_EQ(1, Dimmed(DATAEDIT_STR_NAME));
   EXPECT_EQ(1, Dimmed(DATAEDIT_STR_DATA));
   EXPECT_EQ("", Text(DATAEDIT_STR_NAME));
+}
+
+// A key that moves the highlight shows that source in the fields, and
+// Delete (key or button) asks about and deletes the highlighted source.
+TEST_F(DataSourceEditorTest, KeysShowAndDeleteTheHighlightedSource) {
+  for (int i = 0; i < 3; ++i) Add();
+  DisplayPanel(DATAEDIT);
+  Click(0);
+  ASSERT_EQ(1, UiTest_PressKey(DATAEDIT, DATAEDIT_TREE_DATA, UITEST_KEY_DOWN));
+  EXPECT_EQ(1, CurrentDataSource);
+  EXPECT_EQ("new_2", Text(DATAEDIT_STR_NAME));
+  int image = -1;
+  GetTreeItemAttribute(DATAEDIT, DATAEDIT_TREE_DATA, 2, ATTR_IMAGE_INDEX, &image);
+  EXPECT_EQ(DSRC_IMAGE_EDITED, image);
+  // An edit lands on the source shown.
+  ASSERT_EQ(1, UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_COMMENT, "second"));
+  EXPECT_EQ("second", DataSourceTable[1].comment.str());
+  EXPECT_EQ("", DataSourceTable[0].comment.str());
+
+  UiTest_QueueConfirm(true);
+  ASSERT_EQ(1, UiTest_PressKey(DATAEDIT, DATAEDIT_TREE_DATA, UITEST_KEY_DELETE));
+  EXPECT_EQ("Delete Item|Are you sure you want to delete the data source 'new_2' ?", Popup());
+  ASSERT_EQ(2, DataSourceCount);
+  EXPECT_EQ(1u, DataSourceTable[0].id);
+  EXPECT_EQ(3u, DataSourceTable[1].id);
+  // Up onto the root shows no source.
+  Click(0);
+  ASSERT_EQ(1, UiTest_PressKey(DATAEDIT, DATAEDIT_TREE_DATA, UITEST_KEY_UP));
+  EXPECT_EQ(-1, CurrentDataSource);
+  EXPECT_EQ(1, Dimmed(DATAEDIT_STR_NAME));
 }
 
 TEST_F(DataSourceEditorTest, MovesKeepTheShownSourceShown) {
@@ -156,9 +186,14 @@ TEST_F(DataSourceEditorTest, NamesCommentsAndBitTexts) {
   EXPECT_EQ("second", DataSourceTable[1].comment.str());
   EXPECT_EQ(0, UiTest_PendingAnswers());
 
-  // A long name keeps 63 characters.
+  // A long name keeps 63 bytes, cut on a character boundary, and the field
+  // shows what was kept.
   ASSERT_EQ(1, UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, std::string(80, 'n').c_str()));
   EXPECT_EQ(std::string(63, 'n'), DataSourceTable[1].name.str());
+  EXPECT_EQ(std::string(63, 'n'), Text(DATAEDIT_STR_NAME));
+  ASSERT_EQ(1, UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_NAME, (std::string(62, 'n') + "\xC3\xA9").c_str()));
+  EXPECT_EQ(std::string(62, 'n'), DataSourceTable[1].name.str());
+  EXPECT_EQ(std::string(62, 'n'), Text(DATAEDIT_STR_NAME));
 
   // A bit text longer than the text box holds stays whole when shown.
   const std::string hex = "#x" + std::string(1100, 'F');

@@ -247,6 +247,55 @@ TEST_F(InstrumentManagerTest, SelectDeselectAndALostInstrument) {
   EXPECT_EQ(dimmed, 0);
 }
 
+// The keys work the tree as the mouse does: a key that moves onto a device
+// offers Delete and takes its resource, as a click does; Return on a device
+// selects it, as a double click does, and on a group opens or closes it; the
+// manager never closes on Return from the tree.
+TEST_F(InstrumentManagerTest, KeysPickDevicesAndReturnSelectsWithoutClosing) {
+  SimOptions opt;
+  opt.model = "Kaldra";
+  opt.options = "KLD-M64,KLD-M16";
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  g_Settings.ManualDeviceList.Resource[0] = sim_.SocketResource();
+  RebuildInstrumentTree();
+  DisplayPanel(INSTRMAN);
+  const int tree = INSTRMAN_TREE_INSTR, device = Child(kManualBranchTag, 0);
+  const auto visible = [] {
+    int v = -1;
+    GetPanelAttribute(INSTRMAN, ATTR_VISIBLE, &v);
+    return v;
+  };
+  ASSERT_EQ(UiTest_ExpandTreeItem(INSTRMAN, tree, Branch(kManualBranchTag), true), 1);
+  ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, tree, Branch(kManualBranchTag), false), 1);
+  ASSERT_EQ(UiTest_PressKey(INSTRMAN, tree, UITEST_KEY_DOWN), 1);
+  int active = -1, dimmed = -1;
+  GetActiveTreeItem(INSTRMAN, tree, &active);
+  ASSERT_EQ(active, device);
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_DEL, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 0);
+  EXPECT_EQ(g_Settings.ComposedResource.str(), sim_.SocketResource());
+
+  ASSERT_EQ(UiTest_PressKey(INSTRMAN, tree, UITEST_KEY_RETURN), 1);
+  EXPECT_EQ(visible(), 1);
+  EXPECT_TRUE(Log().HasStatus("Instrument Selected."));
+  EXPECT_EQ(Image(device), INSTR_IMAGE_SELECTED);
+  EXPECT_EQ(g_Settings.Select.str(), sim_.SocketResource());
+  ASSERT_EQ(UiTest_PressKey(INSTRMAN, tree, UITEST_KEY_RETURN), 1);
+  EXPECT_TRUE(Log().HasStatus("Instrument Deselected."));
+  EXPECT_TRUE(g_Settings.Select.empty());
+
+  // Up onto the group: Delete is dimmed again; Return closes the group.
+  ASSERT_EQ(UiTest_PressKey(INSTRMAN, tree, UITEST_KEY_UP), 1);
+  GetCtrlAttribute(INSTRMAN, INSTRMAN_CMD_DEL, ATTR_DIMMED, &dimmed);
+  EXPECT_EQ(dimmed, 1);
+  ASSERT_EQ(UiTest_PressKey(INSTRMAN, tree, UITEST_KEY_RETURN), 1);
+  int collapsed = -1;
+  GetTreeItemAttribute(INSTRMAN, tree, Branch(kManualBranchTag), ATTR_COLLAPSED, &collapsed);
+  EXPECT_EQ(collapsed, 1);
+  EXPECT_EQ(visible(), 1);
+}
+
 // A model without support opens and identifies: its message stays on the
 // status line, the item is an opened device (not a failed one) and nothing
 // is selected.

@@ -207,7 +207,7 @@ TEST_F(EntryExitTest, ASignalWhileAQuestionIsOpenAnswersItNo) {
   EXPECT_EQ(result, 0);
   EXPECT_EQ(pulses, 2);
   ASSERT_EQ(UiTest_Popups().size(), 1u);
-  EXPECT_EQ(UiTest_Popups()[0].text, "Are you sure you want to delete this pulse ?");
+  EXPECT_EQ(UiTest_Popups()[0].text, "Are you sure you want to delete the pulse 'beta' ?");
   EXPECT_EQ(UiTest_Popups()[0].answer, "no");
   ExpectWholeProjectFile("after the question");
   ExpectCleanTearDown("after the question");

@@ -231,6 +231,80 @@ TEST_F(TreeTest, CollapseClicksAndItemsFromPoints)
     EXPECT_EQ(1, collapsed);
 }
 
+// A key that moves the highlight selects the item as a click does: the
+// active item follows and the selection change says it came from a key.
+// Return on an item is its double click (a group opens, the item commits)
+// and never presses the panel's default button.
+TEST_F(TreeTest, KeysSelectAsClicksAndReturnIsADoubleClick)
+{
+    Add(VAL_SIBLING, -1, VAL_LAST, "A", 10);
+    Add(VAL_CHILD, 0, VAL_LAST, "a1", 11);
+    Add(VAL_SIBLING, -1, VAL_LAST, "B", 20);
+    const int close = Make(CTRL_COMMAND_BUTTON, "Close", 10, 300);
+    ASSERT_EQ(0, SetPanelAttribute(panel, ATTR_DEFAULT_CTRL, close));
+    ASSERT_EQ(1, UiTest_ClickTreeItem(panel, tree, 0, false));
+    Recorded().clear();
+
+    // A is collapsed: Down goes to B.
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_DOWN));
+    int active = -1;
+    GetActiveTreeItem(panel, tree, &active);
+    EXPECT_EQ(2, active);
+    ASSERT_EQ(1, CountOf(EVENT_SELECTION_CHANGE));
+    EXPECT_EQ(2, LastOf(EVENT_SELECTION_CHANGE).data1);
+    EXPECT_EQ(1, LastOf(EVENT_SELECTION_CHANGE).data2);
+    EXPECT_EQ(0, CountOf(EVENT_LEFT_CLICK));
+    // Down on the last item moves nothing and raises nothing.
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_DOWN));
+    EXPECT_EQ(1, CountOf(EVENT_SELECTION_CHANGE));
+
+    // Return on B commits B; the default button stays unpressed.
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_RETURN));
+    EXPECT_EQ(2, LastOf(EVENT_COMMIT).data1);
+    EXPECT_EQ(EVENT_COMMIT, Recorded().back().event);
+    EXPECT_EQ(tree, Recorded().back().control);
+    // Return on the group A opens it, and Down then reaches its child.
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_UP));
+    Recorded().clear();
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_RETURN));
+    int collapsed = 1;
+    GetTreeItemAttribute(panel, tree, 0, ATTR_COLLAPSED, &collapsed);
+    EXPECT_EQ(0, collapsed);
+    EXPECT_EQ(0, LastOf(EVENT_EXPAND).data1);
+    EXPECT_EQ(0, LastOf(EVENT_COMMIT).data1);
+    for (const cz::test::RecordedEvent& e : Recorded()) EXPECT_NE(close, e.control);
+    ASSERT_EQ(1, UiTest_PressKey(panel, tree, UITEST_KEY_DOWN));
+    GetActiveTreeItem(panel, tree, &active);
+    EXPECT_EQ(1, active);
+
+    // A dimmed tree takes no key.
+    SetCtrlAttribute(panel, tree, ATTR_DIMMED, 1);
+    Recorded().clear();
+    EXPECT_EQ(0, UiTest_PressKey(panel, tree, UITEST_KEY_DOWN));
+    EXPECT_EQ(0u, Recorded().size());
+}
+
+// The item a click's point names is the item clicked, also in a tree
+// scrolled down: the tree drawn again keeps its place.
+TEST_F(TreeTest, AClickInAScrolledTreeNamesTheItemClicked)
+{
+    for (int i = 0; i < 20; ++i) {
+        const int parent = Add(VAL_SIBLING, -1, VAL_LAST, ("item" + std::to_string(i)).c_str(), i);
+        for (int k = 0; k < 5; ++k) Add(VAL_CHILD, parent, VAL_LAST, "page", 100 + k);
+    }
+    static int named = -1;
+    const auto lookUp = [](int p, int c, int event, void*, int y, int x) {
+        if (event == EVENT_LEFT_CLICK) GetTreeItemFromPoint(p, c, MakePoint(x, y), &named, nullptr);
+        return 0;
+    };
+    ASSERT_EQ(0, InstallCtrlCallback(panel, tree, lookUp, nullptr));
+    for (int item : {114, 60, 86, 3, 61, 109, 10, 115, 13}) {
+        named = -1;
+        ASSERT_EQ(1, UiTest_ClickTreeItem(panel, tree, item, false));
+        EXPECT_EQ(item, named);
+    }
+}
+
 TEST_F(TreeTest, ColumnsCellsAndValuesRoundTrip)
 {
     ASSERT_EQ(0, SetCtrlAttribute(panel, tree, ATTR_TREE_COLUMNS, 3));
