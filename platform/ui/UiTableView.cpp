@@ -24,6 +24,9 @@ namespace cz::ui {
 
 namespace {
 
+// The cell (column, row from 0) an editor was opened on.
+constexpr const char* kEditorCell = "czCell";
+
 const TableCell* LiveCell(int panel, int control, const QModelIndex& index)
 {
     Ctrl* c = FindCtrl(panel, control);
@@ -169,12 +172,15 @@ public:
         if (!cell) return nullptr;
         if (cell->type == VAL_CELL_RING) {
             auto* combo = new QComboBox(parent);
+            combo->setProperty(kEditorCell, QPoint(index.column(), index.row()));
             for (const std::string& item : cell->Ring()) combo->addItem(QStr(item));
             QObject::connect(combo, &QComboBox::activated, combo, [this, combo](int) {
-                auto* self = const_cast<CellDelegate*>(this);
+                QPointer<CellDelegate> self = const_cast<CellDelegate*>(this);
+                QPointer<QComboBox> open = combo;
                 combo->setProperty("czChosen", true);
                 Q_EMIT self->commitData(combo);
-                Q_EMIT self->closeEditor(combo);
+                // The commit's callback may have discarded the table with its editor.
+                if (self && open) Q_EMIT self->closeEditor(combo);
             });
             QTimer::singleShot(0, combo, [combo] {
                 if (combo->isVisible()) combo->showPopup();
@@ -182,6 +188,7 @@ public:
             return combo;
         }
         auto* edit = new QLineEdit(parent);
+        edit->setProperty(kEditorCell, QPoint(index.column(), index.row()));
         edit->setFrame(false);
         const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
         if (cell->type == VAL_CELL_STRING && maxLen >= 0) edit->setMaxLength(std::max(1, maxLen));
@@ -322,6 +329,18 @@ public:
     }
 
 protected:
+    // The commit of an editor runs its cell's callback before the editor is
+    // closed; a callback that hides the table, rewrites or removes its rows
+    // or moves the focus has closed the editor already, and the close that
+    // follows the commit then finds nothing of its own to close.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
+    {
+        if (const QVariant at = editor ? editor->property(kEditorCell) : QVariant(); at.isValid()) {
+            const QModelIndex mi = model->index(at.toPoint().y(), at.toPoint().x());
+            if (!mi.isValid() || indexWidget(mi) != editor) return;
+        }
+        QTableView::closeEditor(editor, hint);
+    }
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
     {
         QTableView::currentChanged(current, previous);
@@ -455,9 +474,11 @@ void SubmitOpenTableEditors()
         // An earlier commit's callback may have closed this editor or the view.
         QLineEdit* editor = v ? v->OpenTextEditor() : nullptr;
         if (!editor) continue;
-        QAbstractItemDelegate* d = v->itemDelegate();
+        QPointer<QAbstractItemDelegate> d = v->itemDelegate();
+        QPointer<QLineEdit> open = editor;
         Q_EMIT d->commitData(editor);
-        Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        // The commit's callback may have discarded the table with its editor.
+        if (v && d && open) Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
 }
 
@@ -465,9 +486,11 @@ void SubmitTableCellEditor(Ctrl& c, QWidget* editor)
 {
     auto* w = dynamic_cast<TableView*>(c.widget.data());
     if (!w || !editor) return;
-    QAbstractItemDelegate* d = w->itemDelegate();
+    QPointer<QAbstractItemDelegate> d = w->itemDelegate();
+    QPointer<QWidget> open = editor;
     Q_EMIT d->commitData(editor);
-    Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+    // The commit's callback may have discarded the table with its editor.
+    if (d && open) Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
 }
 
 } // namespace cz::ui

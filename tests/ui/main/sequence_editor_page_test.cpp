@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <cstdlib>
@@ -340,6 +341,81 @@ TEST_F(SequenceEditorPageTest, RepetitionsBeingTypedMoveWithTheirEntry) {
   EXPECT_EQ(s.entries[2].fillerType, 1);
   EXPECT_EQ(s.entries[0].repetitions, 2);
   EXPECT_DOUBLE_EQ(Number(SEQ_COL_REPS, 2), 7.0);
+}
+
+// Every message Qt prints (warnings and worse) while it is installed, but
+// the offscreen platform's notes on what it cannot do (raise a window, grab
+// the keyboard for a drop-down), which a screen does.
+class QtMessages {
+ public:
+  QtMessages() : previous_(qInstallMessageHandler(&Collect)) { Lines().clear(); }
+  ~QtMessages() { qInstallMessageHandler(previous_); }
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+
+ private:
+  static void Collect(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QStringLiteral("This plugin does not support")))
+      return;
+    Lines().push_back(text.toStdString());
+  }
+  QtMessageHandler previous_;
+};
+
+// Each kind of cell the table offers edited as a user does it, with the
+// window active and the focus in the cell's editor: a typed numeric
+// confirmed with Return (the commit's refresh rewrites the table and takes
+// the focus from the editor), a ring item picked, a button cell clicked.
+// Qt has nothing to warn about.
+TEST_F(SequenceEditorPageTest, EditingEachKindOfCellRaisesNoQtWarning) {
+  SequenceRecord& s = ThreeEntries();
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  QWidget* window = view->window();
+  window->activateWindow();
+  QApplication::processEvents();
+  if (!window->isActiveWindow()) QApplication::setActiveWindow(window);
+  ASSERT_TRUE(window->isActiveWindow());
+
+  const QtMessages qt;
+  const auto typeAndReturn = [&](int column, int row, const char* text) {
+    ClickCell(column, row);
+    const QModelIndex index = view->model()->index(row - 1, column - 1);
+    view->setCurrentIndex(index);
+    view->edit(index);
+    auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+    ASSERT_NE(edit, nullptr) << column << "," << row;
+    edit->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    edit->setText(QString::fromUtf8(text));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &release);
+    QApplication::processEvents();
+  };
+  typeAndReturn(SEQ_COL_REPS, 1, "5");  // numeric
+  EXPECT_EQ(s.entries[0].repetitions, 5);
+  typeAndReturn(SEQ_COL_TSTOP, 2, "12.5");  // a filler's end time
+  EXPECT_NEAR(s.entries[1].fillerTime, 12.5e-6, 1e-15);
+  ClickCell(SEQ_COL_OBJECT, 3);  // ring
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3), 2), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[2].pulseId, static_cast<int32_t>(PulseTable[0].id));
+  ClickCell(SEQ_COL_JITTER1, 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_JITTER1, 1), 1), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[0].jitterMode[0], 1);
+  ClickCell(SEQ_COL_MODE, 3);  // button
+  EXPECT_EQ(s.entries[2].overlay, 1);
+  const int field = MarkerField(s.entries[0].markerMask, 1);
+  ClickCell(SEQ_COL_MARKER1, 1);
+  QApplication::processEvents();
+  EXPECT_EQ(MarkerField(s.entries[0].markerMask, 1), NextMarkerField(field));
+  for (const std::string& line : QtMessages::Lines()) ADD_FAILURE() << "Qt: " << line;
 }
 
 TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
