@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -409,6 +410,10 @@ void ApplyZOrder(Panel& panel);
 void ApplyTabOrder(Panel& panel);
 void DestroyCtrlWidget(Ctrl& ctrl);
 void RefreshRingWidget(Ctrl& ctrl);
+// A picture as a dimmed control shows it: in the platform's disabled colours.
+QPixmap DimmedPixmap(const QPixmap& picture);
+// A picture with its dimmed look for the disabled state.
+QIcon PictureIcon(const QPixmap& picture);
 
 // Panels (UiPanel.cpp)
 void CreatePanelWidgets(Panel& panel);

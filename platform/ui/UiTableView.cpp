@@ -241,7 +241,7 @@ public:
         if (cell && cell->type == VAL_CELL_BUTTON) return PaintButton(painter, option, index, *cell);
         if (cell && cell->type == VAL_CELL_PICTURE) return PaintPicture(painter, option, *cell);
         QStyledItemDelegate::paint(painter, option, index);
-        if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR) return;
+        if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR || TableDimmed()) return;
         // The drop-down arrow of an operable ring cell.
         const QRect r = option.rect;
         const int s = std::min(8, std::max(4, r.height() / 3));
@@ -257,12 +257,20 @@ public:
     }
 
 private:
+    bool TableDimmed() const
+    {
+        const Ctrl* c = FindCtrl(panel_, control_);
+        return c && c->widget && !c->widget->isEnabled();
+    }
     // A button cell is a raised push button over the cell (sunken while the
-    // mouse holds it), with its label and image.
+    // mouse holds it), with its label and image. A dimmed button cell, or
+    // any of a dimmed table, is drawn in the platform's disabled colours
+    // whatever its own face and text colours.
     void PaintButton(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
                      const TableCell& cell) const
     {
         const Ctrl* c = FindCtrl(panel_, control_);
+        const bool dimmed = cell.dimmed || TableDimmed();
         const bool operable = c && UserCanOperate(*c) && !cell.dimmed && cell.mode != VAL_INDICATOR;
         QStyleOptionButton b;
         b.rect = option.rect.adjusted(1, 1, -1, -1);
@@ -272,11 +280,16 @@ private:
         if (pressed.isValid() && pressed.toPoint() == QPoint(index.column(), index.row())) b.state |= QStyle::State_Sunken;
         else b.state |= QStyle::State_Raised;
         b.palette = option.palette;
-        if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
-            b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
-        b.palette.setColor(QPalette::ButtonText, cell.dimmed ? QApplication::palette().color(QPalette::Disabled, QPalette::ButtonText) : QColor::fromRgb(QRgb(cell.textColor & 0xFFFFFF)));
+        if (dimmed) {
+            b.palette = QApplication::palette();
+            b.palette.setCurrentColorGroup(QPalette::Disabled);
+        } else {
+            if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
+                b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
+            b.palette.setColor(QPalette::ButtonText, QColor::fromRgb(QRgb(cell.textColor & 0xFFFFFF)));
+        }
         if (!cell.Picture().isNull()) {
-            b.icon = QIcon(cell.Picture());
+            b.icon = PictureIcon(cell.Picture());
             const int side = std::max(1, b.rect.height() - 4);
             b.iconSize = QSize(side, side);
         }

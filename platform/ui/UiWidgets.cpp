@@ -381,10 +381,12 @@ void ApplyLook(Ctrl& c)
         ApplyGeometry(c); // the label follows its font
         break;
     case CTRL_TOGGLE_BUTTON: {
+        // A dimmed toggle shows neither its on nor its off colour.
         int col = c.num != 0 ? LookInt(look, ATTR_ON_COLOR, 0x00C000) : LookInt(look, ATTR_OFF_COLOR, 0xC0C0C0);
-        css = QStringLiteral("QPushButton{color:%1;background-color:%2;border:1px solid #808080;}")
-                  .arg(ColorCss(textColor), ColorCss(col)) +
-              DimmedRule("QPushButton", QPalette::ButtonText, false);
+        css = QStringLiteral("QPushButton{color:%1;background-color:%2;border:1px solid #808080;}"
+                             "QPushButton:disabled{color:%3;background-color:%4;}")
+                  .arg(ColorCss(textColor), ColorCss(col), DisabledTextCss(QPalette::ButtonText),
+                       DisabledTextCss(QPalette::Button));
         break;
     }
     case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON: css = ButtonCss(look); break;
@@ -412,6 +414,35 @@ void ApplyLook(Ctrl& c)
     if (c.kind == CTRL_GRAPH || c.kind == CTRL_CANVAS || c.kind == CTRL_LED ||
         c.kind == CTRL_NUMERIC_HSLIDE)
         w->update();
+}
+
+// Each pixel's grey level mapped from the disabled text colour (black) to
+// the disabled face (white), its transparency kept: a dimmed picture is as
+// faint as a dimmed caption, whatever its own colours.
+QPixmap DimmedPixmap(const QPixmap& picture)
+{
+    if (picture.isNull()) return picture;
+    const QPalette p = QApplication::palette();
+    const QColor ink = p.color(QPalette::Disabled, QPalette::ButtonText);
+    const QColor face = p.color(QPalette::Disabled, QPalette::Button);
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = qGray(line[x]);
+            const auto mix = [g](int dark, int light) { return dark + (light - dark) * g / 255; };
+            line[x] = qRgba(mix(ink.red(), face.red()), mix(ink.green(), face.green()), mix(ink.blue(), face.blue()),
+                            qAlpha(line[x]));
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+QIcon PictureIcon(const QPixmap& picture)
+{
+    QIcon icon(picture);
+    if (!picture.isNull()) icon.addPixmap(DimmedPixmap(picture), QIcon::Disabled);
+    return icon;
 }
 
 void RefreshRingWidget(Ctrl& c)
@@ -458,7 +489,7 @@ void ApplyValue(Ctrl& c)
     case CTRL_COMMAND_BUTTON: static_cast<QPushButton*>(w)->setText(MnemonicLabel(c.label)); break;
     case CTRL_PICTURE_BUTTON: {
         auto* b = static_cast<QPushButton*>(w);
-        b->setIcon(QIcon(c.pixmap));
+        b->setIcon(PictureIcon(c.pixmap));
         b->setIconSize(QSize(std::max(1, c.width - 6), std::max(1, c.height - 6)));
         b->setText(c.pixmap.isNull() ? MnemonicLabel(c.label) : QString());
         break;
