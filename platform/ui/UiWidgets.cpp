@@ -16,6 +16,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "platform/CLocale.h"
 
@@ -564,11 +567,96 @@ void ApplyTabOrder(Panel& p)
     }
 }
 
+namespace {
+
+// The program's changes of a text box are no edits the user could undo:
+// with undo off while they are made the document keeps no history of them
+// and gives back the room of the lines it drops (a log window that keeps
+// its newest lines stays bounded in memory). The user's own undo history
+// ends with a change made by the program.
+struct ProgramEdit {
+    QTextDocument* document;
+    bool undo;
+    explicit ProgramEdit(QPlainTextEdit* t) : document(t->document()), undo(document->isUndoRedoEnabled())
+    {
+        document->setUndoRedoEnabled(false);
+    }
+    ~ProgramEdit() { document->setUndoRedoEnabled(undo); }
+};
+
+// The widget's blocks stand for the model's lines (an empty model is one
+// empty block).
+QPlainTextEdit* InStep(Ctrl& c, int linesBefore)
+{
+    auto* t = qobject_cast<QPlainTextEdit*>(c.widget.data());
+    if (!t) return nullptr;
+    if (c.textBoxReset || c.pendingAppendLines > 0 || t->document()->blockCount() != std::max(1, linesBefore)) {
+        c.textBoxReset = true;
+        c.pendingAppend.clear();
+        c.pendingAppendLines = 0;
+        MarkDirty(c);
+        return nullptr;
+    }
+    return t;
+}
+
+} // namespace
+
+void TextBoxBeforeLineChange(Ctrl& c)
+{
+    // Appends and a reset still waiting reach the widget first, so that
+    // the change meets the lines it is made on.
+    if (c.textBoxReset || c.pendingAppendLines > 0) FlushTextBox(c);
+}
+
+void TextBoxLinesDeleted(Ctrl& c, int first, int count, int linesBefore)
+{
+    QPlainTextEdit* t = InStep(c, linesBefore);
+    if (!t || count <= 0) return;
+    QSignalBlocker block(t);
+    const ProgramEdit edit(t);
+    QTextDocument* doc = t->document();
+    QTextCursor cursor(doc);
+    if (first + count < linesBefore) {
+        // The deleted lines with the line break after each.
+        cursor.setPosition(doc->findBlockByNumber(first).position());
+        cursor.setPosition(doc->findBlockByNumber(first + count).position(), QTextCursor::KeepAnchor);
+    } else if (first > 0) {
+        // The last lines, with the line break before them.
+        const QTextBlock before = doc->findBlockByNumber(first - 1);
+        cursor.setPosition(before.position() + before.length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    } else {
+        cursor.select(QTextCursor::Document);
+    }
+    cursor.removeSelectedText();
+    if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
+}
+
+void TextBoxLineInserted(Ctrl& c, int index, const std::string& line, int linesBefore)
+{
+    QPlainTextEdit* t = InStep(c, linesBefore);
+    if (!t) return;
+    QSignalBlocker block(t);
+    const ProgramEdit edit(t);
+    QTextDocument* doc = t->document();
+    if (index < linesBefore) {
+        QTextCursor cursor(doc->findBlockByNumber(index));
+        cursor.insertText(QStr(line) + QLatin1Char('\n'));
+    } else {
+        QTextCursor cursor(doc);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(linesBefore > 0 ? QLatin1Char('\n') + QStr(line) : QStr(line));
+    }
+    if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
+}
+
 void FlushTextBox(Ctrl& c)
 {
     auto* t = qobject_cast<QPlainTextEdit*>(c.widget.data());
     if (!t) return;
     QSignalBlocker block(t);
+    const ProgramEdit edit(t);
     if (c.textBoxReset) {
         QStringList all;
         all.reserve(int(c.lines.size()));
@@ -576,10 +664,17 @@ void FlushTextBox(Ctrl& c)
         t->setPlainText(all.join(QLatin1Char('\n')));
         c.textBoxReset = false;
         c.pendingAppend.clear();
-    } else if (!c.pendingAppend.isEmpty()) {
-        // One insertion for all lines appended since the last flush.
-        t->appendPlainText(c.pendingAppend);
+        c.pendingAppendLines = 0;
+    } else if (c.pendingAppendLines > 0) {
+        // One insertion for all lines appended since the last flush; after
+        // lines already shown it starts on a line of its own (a box of no
+        // lines and a box of one empty line both show one empty block).
+        const int before = int(c.lines.size()) - c.pendingAppendLines;
+        QTextCursor cursor(t->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(before > 0 ? QLatin1Char('\n') + c.pendingAppend : c.pendingAppend);
         c.pendingAppend.clear();
+        c.pendingAppendLines = 0;
     }
     if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
 }
