@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace cz::ui {
 
@@ -429,6 +431,37 @@ bool TableUserActivate(int panel, int control, Point cell)
 }
 
 QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
+
+} // namespace cz::ui
+
+int GetTableColumnWidthForText(int panel, int control, int column, const char* text, int* width)
+{
+    using namespace cz::ui;
+    UI_CALL();
+    int st;
+    Ctrl* c = FindCtrl(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (column < 1 || column > c->table.cols) return UI_ERR_BAD_CELL;
+    if (!text || !width) return UI_ERR_BAD_VALUE;
+    // The font as the cells draw it (see the model's font role).
+    const AttrMap& m = c->table.columnAttrs[size_t(column - 1)];
+    QWidget* w = c->widget.data();
+    QFont font = w ? w->font() : QApplication::font();
+    if (m.count(ATTR_TEXT_FONT) || m.count(ATTR_TEXT_POINT_SIZE) || m.count(ATTR_TEXT_BOLD)) {
+        font = RuntimeFont(LookText(m, ATTR_TEXT_FONT, "NIDialog"), LookInt(m, ATTR_TEXT_POINT_SIZE, 13));
+        font.setBold(LookInt(m, ATTR_TEXT_BOLD, 0) != 0);
+    }
+    // An item view draws a text inside a margin on either side; the grid
+    // line takes one pixel of the column.
+    QStyle* style = w ? w->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 1;
+    const double advance = QFontMetricsF(font).horizontalAdvance(QStr(text));
+    *width = int(std::ceil(advance)) + 2 * margin + 1;
+    return 0;
+}
+
+namespace cz::ui {
 
 void FlushTable(Ctrl& c)
 {

@@ -418,6 +418,55 @@ TEST_F(SequenceEditorPageTest, EditingEachKindOfCellRaisesNoQtWarning) {
   for (const std::string& line : QtMessages::Lines()) ADD_FAILURE() << "Qt: " << line;
 }
 
+// The times and sample counts of the longest sequence a clock allows (a
+// waveform file of 2,147,483,647 samples) show whole in their cells, at the
+// fastest, the usual, a slow and the slowest clock the page takes; a 1 s
+// sequence at 100 MHz reads 1000000.00 and 1000800.00. All fifteen columns
+// stay in the table's width down to 1 MHz.
+TEST_F(SequenceEditorPageTest, TimesAndCountsOfTheLongestSequenceShowWhole) {
+  const PulseRecord& a = AddPulse("A");
+  SequenceRecord& s = SequenceTable[SequenceCount];
+  InitSequenceRecord(&s);
+  ++SequenceCount;
+  s.entries[0].fillerType = 1;
+  s.entries[0].fillerTime = 1.0;
+  s.entries[1].pulseId = static_cast<int32_t>(a.id);
+  s.entries[1].repetitions = 400;  // 400 x 2 us
+  RefreshSequenceEditor(0);
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  const auto shown = [view](int column, int row) {
+    return view->model()->data(view->model()->index(row - 1, column - 1)).toString().toStdString();
+  };
+  EXPECT_EQ(shown(SEQ_COL_TSTART, 2), "1000000.00");
+  EXPECT_EQ(shown(SEQ_COL_TSTOP, 2), "1000800.00");
+  for (const UiTest_ClippedCell& c : UiTest_ClippedTableCells(TAB_SEDIT, Table()))
+    ADD_FAILURE() << "1 s: cell " << c.cell.x << "," << c.cell.y << " '" << c.text << "' needs " << c.textWidth
+                  << " of " << c.boxWidth;
+
+  int tableWidth = 0;
+  GetCtrlAttribute(TAB_SEDIT, Table(), ATTR_WIDTH, &tableWidth);
+  for (double mhz : {600.0, 100.0, 1.0, 0.001}) {
+    ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_NUM_ARBCLK, mhz), 1);
+    ASSERT_DOUBLE_EQ(s.clock, mhz * 1e6);
+    // The filler ends where the file is full; the pulse row after it ends later.
+    s.entries[0].fillerTime = 2147483647.0 / s.clock;
+    RefreshSequenceEditor(0);
+    EXPECT_EQ(Number(SEQ_COL_SAMPLES, 1), 2147483647.0) << mhz << " MHz";
+    for (const UiTest_ClippedCell& c : UiTest_ClippedTableCells(TAB_SEDIT, Table()))
+      ADD_FAILURE() << mhz << " MHz: cell " << c.cell.x << "," << c.cell.y << " '" << c.text << "' needs "
+                    << c.textWidth << " of " << c.boxWidth;
+    if (mhz < 1.0) continue;
+    int columns = 0;
+    for (int column = 1; column <= SEQ_COLUMNS; ++column) {
+      int width = 0;
+      GetTableColumnAttribute(TAB_SEDIT, Table(), column, ATTR_COLUMN_WIDTH, &width);
+      columns += width;
+    }
+    EXPECT_LE(columns, tableWidth - 15) << mhz << " MHz: the columns beside the vertical scroll bar";
+  }
+}
+
 TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {
   SequenceRecord& s = ThreeEntries();
   ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_NAME, "Renamed"), 1);
