@@ -283,6 +283,8 @@ int DrawSequenceView() {
   if (s.firstSample >= s.totalSamples) s.firstSample = s.totalSamples - 1;
   if (s.lastSample < 0) s.lastSample = 0;
   if (s.firstSample < 0) s.firstSample = 0;
+  // Nor is the width kept for navigation wider than the file.
+  if (s.totalSamples > 0 && s.width > s.totalSamples) s.width = s.totalSamples;
   if (s.firstSample >= s.lastSample) return FailPass("*** No data because start index is equal to stop index.");
   if (!(s.sampleRate > 0.0)) return FailPass("*** No sample rate for the waveform view.");
 

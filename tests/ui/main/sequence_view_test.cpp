@@ -230,6 +230,10 @@ TEST_F(SequenceViewPageTest, ShortFilesFailCleanly) {
   EXPECT_EQ(DrawSequenceView(), 1);
   EXPECT_EQ(g_SequenceView.firstSample, 0);
   EXPECT_EQ(g_SequenceView.lastSample, 699);
+  EXPECT_EQ(g_SequenceView.width, 700);  // no wider than the file
+  double slide = -1;
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_SLIDE_POS, &slide);
+  EXPECT_DOUBLE_EQ(slide, 0.5);
 }
 
 TEST_F(SequenceViewPageTest, ModesTextsAndYZoom) {
