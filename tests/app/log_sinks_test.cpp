@@ -90,7 +90,11 @@ TEST_F(LogSinksTest, AMillionLinesKeepTheNewestInBoundedMemory) {
   }
   ProcessDrawEvents();
   const long grown = ResidentBytes() - before;
+#if defined(__SANITIZE_ADDRESS__)
+  (void)grown;  // AddressSanitizer holds freed blocks (256 MB by default): no measure of the program's
+#else
   EXPECT_LT(grown, 256L << 20) << grown / (1 << 20) << " MB";
+#endif
 
   const int lines = Lines();
   EXPECT_LE(lines, kLogWindowLines + 1);
