@@ -16,8 +16,33 @@ constexpr double kFlashSeconds = 0.3;
 // once per interval (the event loop paints the rest when the build ends).
 constexpr double kLogRedrawInterval = 0.02;  // seconds
 
+// The log window keeps the newest lines only: a day of work logs a million
+// lines, which the box would hold for good. Beyond kLogWindowLines the
+// oldest kLogWindowDrop lines go at once (one edit of the box per thousand
+// lines, not one per line), and the first line says that lines were
+// dropped. Clear empties the box as before.
+constexpr int kLogWindowDrop = 1000;
+
 bool g_drawn = false;
 double g_lastDraw = 0.0;
+
+// Whether the box's first line is the notice of dropped lines.
+bool StartsWithNotice() {
+  char first[1100] = "";
+  return GetTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, 0, first, sizeof first) >= 0 &&
+         std::strcmp(first, kLogWindowDroppedNotice) == 0;
+}
+
+// Drops the oldest lines beyond the bound; lines is the box's line count.
+void KeepNewestLines(int lines) {
+  if (lines <= kLogWindowLines) return;
+  if (StartsWithNotice()) {
+    if (lines - 1 > kLogWindowLines) DeleteTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, 1, kLogWindowDrop);
+    return;
+  }
+  DeleteTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, 0, kLogWindowDrop);
+  InsertTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, 0, kLogWindowDroppedNotice);
+}
 
 void RedrawLogWindow() {
   double now = Timer();
@@ -31,11 +56,14 @@ void RedrawLogWindow() {
 void LogWindowSink(const char* text) {
   if (!g_Settings.AllowTrace) return;  // "Log Program Messages to Log Window" is off
   if (InsertTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, -1, text ? text : "") < 0) return;
-  // Keep the new line as the bottom line in view.
   int lines = 0, visible = 0;
-  if (GetNumTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, &lines) >= 0 &&
-      GetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_TEXT_BOX_VISIBLE_LINES, &visible) >= 0 &&
-      lines > visible)
+  if (GetNumTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, &lines) < 0) return;
+  if (lines > kLogWindowLines) {
+    KeepNewestLines(lines);
+    GetNumTextBoxLines(TAB_LOG, TAB_LOG_TEX_LOG, &lines);
+  }
+  // Keep the new line as the bottom line in view.
+  if (GetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_TEXT_BOX_VISIBLE_LINES, &visible) >= 0 && lines > visible)
     SetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_FIRST_VISIBLE_LINE, lines - visible);
   RedrawLogWindow();
 }

@@ -2,8 +2,15 @@
 // Log_SetLogSink(LogWindowSink) and Log_SetStatusSink(StatusLineSink).
 #pragma once
 
+// The newest lines the log window keeps; older lines are dropped, and the
+// box's first line is then this notice.
+inline constexpr int kLogWindowLines = 100000;
+inline constexpr const char* kLogWindowDroppedNotice =
+    "*** Older lines were dropped: the log window keeps the newest 100000 lines.";
+
 // Appends the line to TAB_LOG TEX_LOG and scrolls it into view; drops it
-// while g_Settings.AllowTrace is off.
+// while g_Settings.AllowTrace is off. Beyond kLogWindowLines the oldest
+// lines are dropped (a thousand at a time) under one notice line.
 void LogWindowSink(const char* text);
 // Shows the text in PANEL_MAIN TXT_ERR; a text containing "Error" flashes
 // the background red for 300 ms.

@@ -851,15 +851,17 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   LastProjectLoadReport = ProjectLoadReport();
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
   bool import = importMode != 0;
+  // The file as it is opened, with this host's separators.
+  const std::string hostPath = cz::HostPath(path);
   if (import) {
-    Log_Message(3, "Importing pulses from file '", path, "'");
+    Log_Message(3, "Importing pulses from file '", hostPath.c_str(), "'");
   } else {
-    Log_Message(3, "Loading project file '", path, "'");
+    Log_Message(3, "Loading project file '", hostPath.c_str(), "'");
     ClearProject();
   }
 
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_file(cz::HostPath(path).c_str(), kParseFlags, pugi::encoding_utf8);
+  pugi::xml_parse_result parsed = doc.load_file(hostPath.c_str(), kParseFlags, pugi::encoding_utf8);
   if (!parsed) {
     Log_Message(1, "*** Failed to open project file.");
     return 0;

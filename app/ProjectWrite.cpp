@@ -428,7 +428,9 @@ std::string g_saveFailure;  // see LastProjectSaveFailure
 int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char* path, bool backup) {
   if (!backup) g_saveFailure.clear();
   if (pulses == nullptr || sequences == nullptr || path == nullptr) return 0;
-  Log_Message(3, "Saving project file '", path, "'");
+  // The file as it is written, with this host's separators.
+  const std::string hostPath = cz::HostPath(path);
+  Log_Message(3, "Saving project file '", hostPath.c_str(), "'");
   // The Data Source Editor's tree items carry the IDs: an open editor is
   // rebuilt, so that a click, an edit or Delete reaches the source shown.
   if (RenumberDataSources(pulses)) RebuildDataSourceTree();
@@ -456,13 +458,13 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
   // The bytes reach the disk before the rename: a crash leaves the old file
   // or the new one, never a half-written one.
   std::string reason;
-  if (!cz::ReplaceFileContents(cz::HostPath(path), x.str(), &reason)) {
+  if (!cz::ReplaceFileContents(hostPath, x.str(), &reason)) {
     if (backup) {
-      Log_Message(5, "*** Failed to save the backup copy '", path, "' of the project: ", reason.c_str(), ".");
+      Log_Message(5, "*** Failed to save the backup copy '", hostPath.c_str(), "' of the project: ", reason.c_str(), ".");
     } else {
       Log_Message(1, "*** Failed to save project file.");
-      Log_Message(5, "*** '", path, "': ", reason.c_str(), ".");
-      g_saveFailure = cz::FormatC("'%s': %s.", path, reason.c_str());
+      Log_Message(5, "*** '", hostPath.c_str(), "': ", reason.c_str(), ".");
+      g_saveFailure = cz::FormatC("'%s': %s.", hostPath.c_str(), reason.c_str());
     }
     return 0;
   }

@@ -49,7 +49,7 @@ int LockTempFolder(const char* tempDir) {
   const std::string lockPath = (std::filesystem::path(key) / "CADENZA.LCK").string();
   const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    Log_Message(5, "*** Cannot lock the temporary folder '", tempDir, "': ", std::strerror(errno), ".");
+    Log_Message(5, "*** Cannot lock the temporary folder '", dir.c_str(), "': ", std::strerror(errno), ".");
     return -1;
   }
   // flock: held by the open file, released when the program ends however it
@@ -58,10 +58,10 @@ int LockTempFolder(const char* tempDir) {
     const int error = errno;
     ::close(fd);
     if (error == EWOULDBLOCK) {
-      Log_Message(3, "*** The temporary folder '", tempDir, "' is in use by another program.");
+      Log_Message(3, "*** The temporary folder '", dir.c_str(), "' is in use by another program.");
       return 0;
     }
-    Log_Message(5, "*** Cannot lock the temporary folder '", tempDir, "': ", std::strerror(error), ".");
+    Log_Message(5, "*** Cannot lock the temporary folder '", dir.c_str(), "': ", std::strerror(error), ".");
     return -1;
   }
   if (g_lockFd >= 0) ::close(g_lockFd);
@@ -78,11 +78,11 @@ int CreateTempFiles(const char* tempDir) {
   const std::filesystem::path dir(cz::HostPath(tempDir));
   std::filesystem::create_directories(dir, ec);
   if (!std::filesystem::is_directory(dir, ec)) {
-    Log_Message(3, "*** Cannot create directory '", tempDir, "'.");
+    Log_Message(3, "*** Cannot create directory '", dir.c_str(), "'.");
     return 0;
   }
   ActiveTempDir = tempDir;
-  Log_Message(3, "Creating temporary files in '", tempDir, "'...");
+  Log_Message(3, "Creating temporary files in '", dir.c_str(), "'...");
   return ResetTempSampleFiles(TEMP_FILES_EMPTY, tempDir);
 }
 

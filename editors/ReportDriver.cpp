@@ -273,14 +273,14 @@ int OpenText(char* errorText, int errorSize) {
   // open itself; a file the user made read-only is not written to.
   if (cz::IsReadOnlyFile(file)) {
     CopyError(errorText, errorSize,
-              cz::FormatC("Cannot open report file '%s': %s.", g_path.c_str(), cz::kReadOnlyReason).c_str());
+              cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), cz::kReadOnlyReason).c_str());
     return 0;
   }
   FILE* f = std::fopen(file.c_str(), "a");
   if (f == nullptr) {
     // Nothing would be written: the caller stops instead of building a
     // waveform without the report the user asked for.
-    CopyError(errorText, errorSize, cz::FormatC("Cannot open report file '%s'.", g_path.c_str()).c_str());
+    CopyError(errorText, errorSize, cz::FormatC("Cannot open report file '%s'.", file.c_str()).c_str());
     return 0;
   }
   ReportTextFile.reset(f);

@@ -6,6 +6,7 @@
 // plain text until a click opens them as rings (SequenceEditing.cpp).
 #include "editors/SequenceTable.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -18,12 +19,15 @@
 #include "editors/SequenceFilter.h"
 #include "engine/PulseCompute.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
 namespace {
 
 constexpr double kSecondsPerMicrosecond = 1e-06;  // times are shown in us
+// The most samples a waveform file holds.
+constexpr double kMostFileSamples = 2147483647.0;
 
 // Marker field texts and button colours, by field value 0..3.
 struct MarkerFieldLook {
@@ -98,11 +102,38 @@ void ShowHeader(const SequenceRecord& seq) {
   }
 }
 
+// The time columns hold the stop time of the longest sequence the clock
+// allows (a waveform file of 2,147,483,647 samples; a longer list shown
+// counts too) and the samples column that count, whole, as the cells show
+// them ("%.2f" us, integers). The room they need beyond their design width
+// comes from the pulse object column, down to the width of the longer
+// filler label; what is still missing then the table scrolls.
+void FitCountColumns(const SequenceRecord& seq, const std::vector<SequenceRowLayout>& rows) {
+  double longest = seq.clock > 0.0 ? kMostFileSamples / seq.clock : 0.0;  // s
+  for (const SequenceRowLayout& r : rows) longest = std::max(longest, r.stop);
+  const std::string time = cz::FormatC("%.2f", longest / kSecondsPerMicrosecond);
+  const std::string samples = cz::FormatC("%d", INT32_MAX);
+  int timeWidth = 0, sampleWidth = 0, fillerWidth = 0;
+  if (GetTableColumnWidthForText(TAB_SEDIT, Table(), SEQ_COL_TSTOP, time.c_str(), &timeWidth) < 0 ||
+      GetTableColumnWidthForText(TAB_SEDIT, Table(), SEQ_COL_SAMPLES, samples.c_str(), &sampleWidth) < 0 ||
+      GetTableColumnWidthForText(TAB_SEDIT, Table(), SEQ_COL_OBJECT, kBlankFillerLabel, &fillerWidth) < 0)
+    return;
+  timeWidth = std::max(timeWidth, kSequenceCountColumnWidth);
+  sampleWidth = std::max(sampleWidth, kSequenceCountColumnWidth);
+  const int growth = 2 * (timeWidth - kSequenceCountColumnWidth) + (sampleWidth - kSequenceCountColumnWidth);
+  const int objectWidth = std::max(kSequenceObjectColumnWidth - growth, std::min(fillerWidth, kSequenceObjectColumnWidth));
+  SetTableColumnAttribute(TAB_SEDIT, Table(), SEQ_COL_TSTART, ATTR_COLUMN_WIDTH, timeWidth);
+  SetTableColumnAttribute(TAB_SEDIT, Table(), SEQ_COL_TSTOP, ATTR_COLUMN_WIDTH, timeWidth);
+  SetTableColumnAttribute(TAB_SEDIT, Table(), SEQ_COL_SAMPLES, ATTR_COLUMN_WIDTH, sampleWidth);
+  SetTableColumnAttribute(TAB_SEDIT, Table(), SEQ_COL_OBJECT, ATTR_COLUMN_WIDTH, objectWidth);
+}
+
 // Writes the compiled rows; the object cell of a filler row is light blue,
 // everything else grey, and a filler's Mode and choice columns are dimmed.
 // A failed compile is named on the status line; its row is still shown.
 void FillRows(SequenceRecord* seq, int index) {
   const std::vector<SequenceRowLayout> rows = CompileSequence(seq, index);
+  FitCountColumns(*seq, rows);
   for (const SequenceRowLayout& r : rows) {
     const int row = r.entry + 1;
     const SequenceEntry& e = seq->entries[r.entry];

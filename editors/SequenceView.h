@@ -48,6 +48,9 @@ struct SequenceViewState {
   double phaseRange = 1.0;      // units of pi, half-height of the phase trace
   double spectrumReference = 0.0;  // dB, top of the spectrum display (multiple of 10)
   bool colourScalePending = true;
+  bool newWaveform = false;     // set by a build: the next draw brings the time cursors onto it
+  bool shown = false;           // the graphs show this file (a draw succeeded since the last clear)
+  bool spectrumShown = false;   // GRAPH_SPECTRUM holds the spectrum its readouts describe
 
   // Display points, index = point number from 0.
   double meanI[kViewPointSlots] = {};
@@ -68,10 +71,13 @@ extern SequenceViewState g_SequenceView;
 // ---- Drawing (SequenceViewDraw.cpp) ---------------------------------------
 // Stores the viewport first..last, the rate, the file and its sample count;
 // width = last - first + 1, frequency range = rate / 2, phase range = 1.
-// Draws nothing. Matches the waveform builder's host entry.
+// Draws nothing; the next draw brings time cursors that lie outside the
+// new viewport onto it. Matches the waveform builder's host entry.
 void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, int64_t total);
-// Deletes every plot of GRAPH_IQPT, GRAPH_IQ and GRAPH_SPECTRUM; state,
-// texts and the colour scale stay. Status of the last deletion.
+// Deletes every plot of GRAPH_IQPT, GRAPH_IQ and GRAPH_SPECTRUM and empties
+// the cursor readouts, which would describe a waveform no longer shown; the
+// state, the other texts and the colour scale stay. Status of the last
+// deletion.
 int ClearSequenceView();
 // One read pass and a full redraw: 1 drawn, 0 failed (reason logged).
 int DrawSequenceView();
@@ -118,16 +124,25 @@ int ViewReducer_Add(ViewReducer* r, double i, double q, SequenceViewState* state
 void ComputeFft(double* data, int32_t n, int32_t direction);
 void SwapDoubles(double* a, double* b);
 
+// Why a draw has no spectrum to show.
+enum SpectrumMissing { SPECTRUM_MADE = 0, SPECTRUM_TOO_FEW, SPECTRUM_TOO_MANY, SPECTRUM_NO_MEMORY };
+
 // The samples of one spectrum, filled in file order by the read pass.
 struct SpectrumBuffer {
   std::unique_ptr<double[]> data;  // complex pairs, capacity * 2 doubles
   int64_t capacity = 0;
   int64_t count = 0;
+  int missing = SPECTRUM_MADE;     // SpectrumMissing: why there is no spectrum
 };
 // Sizes the buffer for a viewport of span samples in a file of total (scope
 // 0 whole file, 1 viewport). 1 when the spectrum is to be made; 0 when it
-// is skipped (span <= 50) or refused (too many samples, no memory), logged.
+// is skipped (span <= 50) or refused (too many samples, no memory), logged
+// and named in buffer->missing.
 int SpectrumBuffer_Prepare(SpectrumBuffer* buffer, int64_t span, int64_t total, int32_t scope);
+// Says on GRAPH_SPECTRUM why it holds no spectrum (missing, scope as above).
+void Spectrum_PlotMissing(int panel, int missing, int32_t scope);
+// Empties the three spectrum readouts.
+void Spectrum_ClearReadouts();
 inline void SpectrumBuffer_Add(SpectrumBuffer* b, double i, double q) {
   if (b->count < b->capacity) {
     b->data[2 * b->count] = i;
@@ -188,3 +203,9 @@ int IqPointGraphCb(int panel, int control, int event, void* data, int data1, int
 int IqGraphCb(int panel, int control, int event, void* data, int data1, int data2);
 // Shows or hides the two groups of readouts by CHK_MKRON / CHK_MKRON_2.
 void SequenceView_ShowReadouts(int panel);
+// The number (from 1, as the time axis counts) of the sample of the file
+// that starts nearest to a time in µs.
+int64_t ViewNav_SampleNumber(const SequenceViewState& s, double xus);
+// Brings each time cursor that lies outside the viewport's samples onto
+// it: cursor 1 at a third, cursor 2 at two thirds of the viewport.
+void ViewNav_PlaceTimeCursors(const SequenceViewState& s);

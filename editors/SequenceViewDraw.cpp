@@ -235,6 +235,7 @@ void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, i
   s.width = last - first + 1;
   s.frequencyRange = rate * 0.5;
   s.phaseRange = 1.0;
+  s.newWaveform = true;
 }
 
 void SequenceView_InstallBuildHost() {
@@ -246,6 +247,13 @@ void SequenceView_InstallBuildHost() {
 }
 
 int ClearSequenceView() {
+  SequenceViewState& s = g_SequenceView;
+  s.shown = false;
+  s.spectrumShown = false;
+  for (int id : {TAB_VIEW_STR_CSR1, TAB_VIEW_STR_CSR2, TAB_VIEW_STR_CSR_DELTA, TAB_VIEW_STR_IQMARKER1,
+                 TAB_VIEW_STR_IQMARKER2})
+    SetCtrlVal(TAB_VIEW, id, "");
+  Spectrum_ClearReadouts();
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQ, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   return DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
@@ -258,6 +266,9 @@ void InvalidateSequenceView() {
   s.firstSample = 0;
   s.lastSample = 0;
   s.pointCount = 0;
+  s.newWaveform = false;
+  s.shown = false;
+  s.spectrumShown = false;
   if (TAB_VIEW > 0) ClearSequenceView();
 }
 
@@ -272,6 +283,8 @@ int DrawSequenceView() {
   if (s.firstSample >= s.totalSamples) s.firstSample = s.totalSamples - 1;
   if (s.lastSample < 0) s.lastSample = 0;
   if (s.firstSample < 0) s.firstSample = 0;
+  // Nor is the width kept for navigation wider than the file.
+  if (s.totalSamples > 0 && s.width > s.totalSamples) s.width = s.totalSamples;
   if (s.firstSample >= s.lastSample) return FailPass("*** No data because start index is equal to stop index.");
   if (!(s.sampleRate > 0.0)) return FailPass("*** No sample rate for the waveform view.");
 
@@ -294,6 +307,8 @@ int DrawSequenceView() {
   WriteViewportTexts(s, span);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQ, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+  s.spectrumShown = false;
+  Spectrum_ClearReadouts();
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_IQ, ATTR_REFRESH_GRAPH, 0);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, ATTR_REFRESH_GRAPH, 0);
   if (s.colourScalePending) {
@@ -370,15 +385,23 @@ int DrawSequenceView() {
   }
   if (haveSpectrum) {
     Spectrum_Compute(&spectrum, &s);
-    Spectrum_Plot(TAB_VIEW);
+    s.spectrumShown = Spectrum_Plot(TAB_VIEW) >= 0;
     spectrum.data.reset();
+  } else {
+    Spectrum_PlotMissing(TAB_VIEW, spectrum.missing, s.fftScope);
   }
   if (!vector) DrawDensity(&s);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_IQ, ATTR_REFRESH_GRAPH, 1);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, ATTR_REFRESH_GRAPH, 1);
   SetCtrlVal(TAB_VIEW, TAB_VIEW_TXT_CONSTELL, vector ? "I/Q Plane Vector Diagram" : "I/Q Plane Density Plot");
 
-  // 19. Time graph and readouts follow.
+  // 19. Time graph and readouts follow; after a build the time cursors
+  // stand on the new waveform first.
+  s.shown = true;
+  if (s.newWaveform) {
+    ViewNav_PlaceTimeCursors(s);
+    s.newWaveform = false;
+  }
   SequenceViewModeCb(TAB_VIEW, TAB_VIEW_RING_IQVIEW, EVENT_COMMIT, nullptr, 0, 0);
   SpectrumGraphCb(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, EVENT_COMMIT, nullptr, 0, 0);
   IqGraphCb(TAB_VIEW, TAB_VIEW_GRAPH_IQ, EVENT_COMMIT, nullptr, 0, 0);

@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kSpectrumColor = 0xF4A66D;
+constexpr int kMissingTextColor = 0xA0A0A0;
 // Start of every point's peak hold, below any level (the floor is -640 dB).
 constexpr double kEmptyLevel = -640.0;
 
@@ -89,18 +90,23 @@ void ComputeFft(double* data, int32_t n, int32_t direction) {
 int SpectrumBuffer_Prepare(SpectrumBuffer* buffer, int64_t span, int64_t total, int32_t scope) {
   buffer->data.reset();
   buffer->capacity = buffer->count = 0;
+  buffer->missing = SPECTRUM_MADE;
   if (span <= kViewFftMinSpan) {
     Log_Message(1, "*** FFT calculation skipped. Not enough data points available.");
+    buffer->missing = SPECTRUM_TOO_FEW;
     return 0;
   }
   const int64_t count = scope == 0 ? total : span;
+  buffer->missing = SPECTRUM_TOO_MANY;
   if (count < kViewFftSampleLimit) {
     const int64_t capacity = std::max(count, kViewFftMinCount);
     buffer->data.reset(new (std::nothrow) double[static_cast<size_t>(capacity) * 2]);
     if (buffer->data) {
       buffer->capacity = capacity;
+      buffer->missing = SPECTRUM_MADE;
       return 1;
     }
+    buffer->missing = SPECTRUM_NO_MEMORY;
   }
   Log_Message(1, "*** No FFT created. Too many data points or not enough memory.");
   Log_Message(1, "*** Retry using VIEWPORT and zoom in to smaller signal portion.");
@@ -167,6 +173,36 @@ int Spectrum_Plot(int panel) {
   return status;
 }
 
+// Two lines in the middle left of the plot area, clear of the readouts
+// over its top right (x in display points, y in dB below the reference),
+// light grey as the page's other texts.
+void Spectrum_PlotMissing(int panel, int missing, int32_t scope) {
+  const char* why = nullptr;
+  const char* remedy = nullptr;
+  switch (missing) {
+    case SPECTRUM_TOO_FEW:
+      why = "No spectrum: 50 samples or fewer in view.";
+      break;
+    case SPECTRUM_TOO_MANY:
+      why = "No spectrum of 5,242,880 samples or more.";
+      remedy = scope == 0 ? "Choose Range Viewport and zoom in." : "Zoom in to fewer samples.";
+      break;
+    case SPECTRUM_NO_MEMORY:
+      why = "No spectrum: not enough memory.";
+      remedy = scope == 0 ? "Choose Range Viewport and zoom in." : "Zoom in to fewer samples.";
+      break;
+    default:
+      return;
+  }
+  PlotText(panel, TAB_VIEW_GRAPH_SPECTRUM, 20.0, -55.0, why, "Arial", kMissingTextColor, VAL_TRANSPARENT);
+  if (remedy != nullptr)
+    PlotText(panel, TAB_VIEW_GRAPH_SPECTRUM, 20.0, -65.0, remedy, "Arial", kMissingTextColor, VAL_TRANSPARENT);
+}
+
+void Spectrum_ClearReadouts() {
+  for (int id : {TAB_VIEW_STR_FFTMARKER1, TAB_VIEW_STR_FFTMARKER2, TAB_VIEW_STR_FFTBP}) SetCtrlVal(TAB_VIEW, id, "");
+}
+
 double Spectrum_BandLevel(const SequenceViewState& state, double x1, double x2) {
   const auto slot = [](double x) {
     return static_cast<int>(std::clamp(std::trunc(x), 0.0, static_cast<double>(kViewSpectrumPoints - 1)));
@@ -178,9 +214,14 @@ double Spectrum_BandLevel(const SequenceViewState& state, double x1, double x2) 
 }
 
 // Spectrum cursors: frequency of point x is (x / 500 - 0.5) * rate; the
-// level is the cursor's y plus the reference.
+// level is the cursor's y plus the reference. Without a spectrum on the
+// graph (skipped, refused, cleared) the readouts are empty.
 int SpectrumGraphCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
+  if (!g_SequenceView.spectrumShown) {
+    Spectrum_ClearReadouts();
+    return 0;
+  }
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   if (GetGraphCursor(panel, control, 1, &x1, &y1) < 0 || GetGraphCursor(panel, control, 2, &x2, &y2) < 0) return 0;
   const SequenceViewState& s = g_SequenceView;

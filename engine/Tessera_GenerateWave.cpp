@@ -402,8 +402,10 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     EngineHost_SetStatus("Error: Cannot Open Destination File.");
     return CloseSequenceReport(reportOpen, 0);
   }
-  Log_Message(3, "FILE    : '", wavePath, "'");
-  if (!DestinationWritable(cz::HostPath(wavePath))) {
+  // The log names the file as it is written, with this host's separators.
+  const std::string hostWavePath = cz::HostPath(wavePath);
+  Log_Message(3, "FILE    : '", hostWavePath.c_str(), "'");
+  if (!DestinationWritable(hostWavePath)) {
     EngineHost_SetStatus("Error: Cannot Open Destination File.");
     return CloseSequenceReport(reportOpen, 0);
   }

@@ -760,6 +760,44 @@ std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel)
     return out;
 }
 
+std::vector<UiTest_ClippedCell> UiTest_ClippedTableCells(int panel, int control)
+{
+    EnsureApp();
+    FlushDirty();
+    std::vector<UiTest_ClippedCell> out;
+    Ctrl* c = FindCtrl(panel, control);
+    auto* t = c && c->kind == CTRL_TABLE ? qobject_cast<QTableView*>(c->widget.data()) : nullptr;
+    if (!t || !t->model()) return out;
+    QAbstractItemModel* m = t->model();
+    const int grid = t->showGrid() ? 1 : 0;
+    // The item view's text margin on either side (as the common style
+    // draws item texts), and the button's contents inside a button cell.
+    const int margin = t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1;
+    for (int row = 0; row < m->rowCount(); ++row) {
+        if (t->isRowHidden(row)) continue;
+        for (int col = 0; col < m->columnCount(); ++col) {
+            if (t->isColumnHidden(col)) continue;
+            const QModelIndex mi = m->index(row, col);
+            const QString text = m->data(mi, Qt::DisplayRole).toString();
+            if (text.trimmed().isEmpty()) continue;
+            const QVariant f = m->data(mi, Qt::FontRole);
+            const QFont font = f.canConvert<QFont>() ? f.value<QFont>() : t->font();
+            const QRect cell(0, 0, t->columnWidth(col) - grid, t->rowHeight(row) - grid);
+            int box = cell.width() - 2 * margin;
+            if (c->table.at(row + 1, col + 1).type == VAL_CELL_BUTTON) {
+                QStyleOptionButton o;
+                o.initFrom(t);
+                o.rect = cell.adjusted(1, 1, -1, -1);
+                o.text = text;
+                box = t->style()->subElementRect(QStyle::SE_PushButtonContents, &o, t).width();
+            }
+            const int need = TextNeeds(font, text).width();
+            if (need > box) out.push_back({Point{col + 1, row + 1}, StdStr(text), need, box});
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // Whether the model shows a panel: see UiTest_VisibilityFaults.
@@ -827,6 +865,58 @@ bool IsEntryKind(int kind)
     return kind == CTRL_STRING || kind == CTRL_NUMERIC || kind == CTRL_TEXT_BOX || kind == CTRL_RING;
 }
 
+bool IsButtonKind(int kind)
+{
+    return kind == CTRL_COMMAND_BUTTON || kind == CTRL_PICTURE_BUTTON || kind == CTRL_TOGGLE_BUTTON;
+}
+
+// How the platform draws what is dimmed: in its disabled colours, which are
+// greys, with ink no darker than its disabled text. A part of a control
+// looks dimmed when every pixel keeps to both: no colour beyond the grey of
+// the disabled palette, no ink darker than the disabled text (anti-aliased
+// ink blends with the lighter face and is never darker than the ink).
+struct DimmedLook {
+    int maxChroma = 0; // largest max(r, g, b) - min(r, g, b) allowed
+    int minGray = 0;   // darkest qGray allowed
+};
+
+DimmedLook PlatformDimmedLook()
+{
+    constexpr int kTolerance = 16; // levels of 255
+    const QPalette p = QApplication::palette();
+    DimmedLook look;
+    look.minGray = 255;
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::Window,
+                                     QPalette::Base, QPalette::Button}) {
+        const QColor c = p.color(QPalette::Disabled, role);
+        look.maxChroma = std::max(look.maxChroma, std::max({c.red(), c.green(), c.blue()}) -
+                                                      std::min({c.red(), c.green(), c.blue()}));
+        if (role == QPalette::WindowText || role == QPalette::Text || role == QPalette::ButtonText)
+            look.minGray = std::min(look.minGray, qGray(c.rgb()));
+    }
+    look.maxChroma += kTolerance;
+    look.minGray -= kTolerance;
+    return look;
+}
+
+// The first pixel of area that does not look dimmed, as "#rrggbb at x,y";
+// empty when every pixel does. The area is cut to the image.
+std::string NotDimmedPixel(const QImage& image, QRect area, const DimmedLook& look)
+{
+    area &= image.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const int chroma = std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()});
+            if (chroma > look.maxChroma || qGray(c.rgb()) < look.minGray)
+                return c.name().toStdString() + " at " + std::to_string(x) + "," + std::to_string(y);
+        }
+    return std::string();
+}
+
+// Inside the frame a button or a cell draws round its face.
+constexpr int kFrameInset = 3;
+
 } // namespace
 
 std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel)
@@ -839,6 +929,7 @@ std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel)
     if (!p) return out;
     const bool panelEnabled = PanelEnabledByModel(*p);
     const QColor field = QApplication::palette().color(QPalette::Disabled, QPalette::Base);
+    const DimmedLook dimmedLook = PlatformDimmedLook();
     for (const auto& [id, c] : p->ctrls) {
         const std::string where = p->constName + "." + c.constName;
         QWidget* w = c.widget.data();
@@ -857,6 +948,36 @@ std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel)
                 out.push_back({panel, id, where, "dimmed on the field colour " + at.name().toStdString() +
                                                      " instead of " + field.name().toStdString()});
         }
+        // A dimmed button shows its caption or picture, and its face, in
+        // the disabled colours.
+        if (!expected && IsButtonKind(c.kind) && !w->isEnabled() && w->isVisible()) {
+            const QImage image = w->grab().toImage();
+            const QRect inside = image.rect().adjusted(kFrameInset, kFrameInset, -kFrameInset, -kFrameInset);
+            if (const std::string at = NotDimmedPixel(image, inside, dimmedLook); !at.empty())
+                out.push_back({panel, id, where, "dimmed but drawn in full colour (" + at + ")"});
+        }
+        // Every cell of a dimmed table, and every dimmed cell, likewise:
+        // text, face and picture of the cells in view.
+        if (c.kind == CTRL_TABLE && w->isVisible())
+            if (auto* view = qobject_cast<QTableView*>(w); view && view->model()) {
+                QImage image;
+                QAbstractItemModel* m = view->model();
+                const QRect shown = view->viewport()->rect();
+                for (int row = 0; row < m->rowCount() && row < c.table.rows; ++row)
+                    for (int col = 0; col < m->columnCount() && col < c.table.cols; ++col) {
+                        const TableCell& cell = c.table.cells[size_t(row) * size_t(c.table.cols) + size_t(col)];
+                        if (expected && !cell.dimmed) continue;
+                        const QRect r = view->visualRect(m->index(row, col));
+                        if (!r.isValid() || !shown.contains(r)) continue;
+                        if (image.isNull()) image = view->viewport()->grab().toImage();
+                        const QRect inside = r.adjusted(kFrameInset, kFrameInset, -kFrameInset, -kFrameInset);
+                        if (const std::string at = NotDimmedPixel(image, inside, dimmedLook); !at.empty()) {
+                            out.push_back({panel, id, where + " cell " + std::to_string(col + 1) + "," +
+                                                          std::to_string(row + 1),
+                                           "dimmed but drawn in full colour (" + at + ")"});
+                        }
+                    }
+            }
     }
     return out;
 }

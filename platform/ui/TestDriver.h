@@ -174,6 +174,18 @@ struct UiTest_ClippedText {
 };
 std::vector<UiTest_ClippedText> UiTest_ClippedTexts(int panel);
 
+// The cells of a table whose shown text the cell cannot hold whole at the
+// font the table draws it with (text, numeric and ring cells by the item
+// text's margins, button cells inside their button); hidden rows and
+// columns and empty cells are skipped. Sizes are pixels.
+struct UiTest_ClippedCell {
+    Point cell;          // column, row (1-based)
+    std::string text;
+    int textWidth;       // what the text needs
+    int boxWidth;        // what its cell offers
+};
+std::vector<UiTest_ClippedCell> UiTest_ClippedTableCells(int panel, int control);
+
 // ---------------------------------------------------------------------------
 // Visibility: the controls (and outside labels) of a panel whose widget is
 // drawn when the model says hidden, or hidden when it says drawn. A control
@@ -192,9 +204,11 @@ std::vector<UiTest_VisibilityFault> UiTest_VisibilityFaults(int panel);
 // Dimming: the controls (and outside labels) of a panel whose widget takes
 // input while the model says dimmed, or refuses it while the model says
 // undimmed (a control is undimmed when neither it, nor its panel, nor a panel
-// or tab control around that is dimmed), and the dimmed entry fields
-// (string, numeric, text box, ring) not drawn on the platform's disabled
-// field colour.
+// or tab control around that is dimmed), the dimmed entry fields (string,
+// numeric, text box, ring) not drawn on the platform's disabled field
+// colour, and the dimmed buttons (command, picture, toggle) and table cells
+// in view (of a dimmed table, or dimmed themselves) drawn with any colour or
+// ink darker than the platform's disabled text.
 struct UiTest_DimmingFault {
     int panel;
     int control;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -268,6 +269,7 @@ struct Ctrl {
     QPointer<QWidget> widget;
     QPointer<QLabel> labelWidget;
     QString pendingAppend;   // text-box lines not yet handed to the widget
+    int pendingAppendLines = 0; // how many lines pendingAppend holds (an empty line is one)
     bool textBoxReset = false;
 };
 
@@ -413,6 +415,10 @@ void ApplyZOrder(Panel& panel);
 void ApplyTabOrder(Panel& panel);
 void DestroyCtrlWidget(Ctrl& ctrl);
 void RefreshRingWidget(Ctrl& ctrl);
+// A picture as a dimmed control shows it: in the platform's disabled colours.
+QPixmap DimmedPixmap(const QPixmap& picture);
+// A picture with its dimmed look for the disabled state.
+QIcon PictureIcon(const QPixmap& picture);
 
 // Panels (UiPanel.cpp)
 void CreatePanelWidgets(Panel& panel);
@@ -430,6 +436,14 @@ void MarkDirty(const Ctrl& ctrl);
 void FlushDirty();
 void FlushCtrl(Ctrl& ctrl);
 void FlushTextBox(Ctrl& ctrl);
+// A text box's widget follows a change in the middle of its lines in place
+// (a long box is not set again from all its lines): call Before with the
+// model unchanged, change the model's lines, then call the change's own
+// function with the number of lines the model had before. A widget that
+// did not hold the model's lines is set again from all of them.
+void TextBoxBeforeLineChange(Ctrl& ctrl);
+void TextBoxLinesDeleted(Ctrl& ctrl, int first, int count, int linesBefore);
+void TextBoxLineInserted(Ctrl& ctrl, int index, const std::string& line, int linesBefore);
 void FlushTree(Ctrl& ctrl);
 void FlushTable(Ctrl& ctrl);
 void UpdateGraphWidget(Ctrl& ctrl);

@@ -86,6 +86,7 @@ int CopyPanelInto(int source, int ownerPanel, int tabCtrl, QWidget* host)
             c.labelWidget = nullptr;
             c.textBoxReset = true;
             c.pendingAppend.clear();
+            c.pendingAppendLines = 0;
             c.tab.pages.clear();
         }
         for (auto& [id, c] : p.ctrls) {

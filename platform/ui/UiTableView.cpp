@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,10 +20,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace cz::ui {
 
 namespace {
+
+// The cell (column, row from 0) an editor was opened on.
+constexpr const char* kEditorCell = "czCell";
 
 const TableCell* LiveCell(int panel, int control, const QModelIndex& index)
 {
@@ -169,12 +174,15 @@ public:
         if (!cell) return nullptr;
         if (cell->type == VAL_CELL_RING) {
             auto* combo = new QComboBox(parent);
+            combo->setProperty(kEditorCell, QPoint(index.column(), index.row()));
             for (const std::string& item : cell->Ring()) combo->addItem(QStr(item));
             QObject::connect(combo, &QComboBox::activated, combo, [this, combo](int) {
-                auto* self = const_cast<CellDelegate*>(this);
+                QPointer<CellDelegate> self = const_cast<CellDelegate*>(this);
+                QPointer<QComboBox> open = combo;
                 combo->setProperty("czChosen", true);
                 Q_EMIT self->commitData(combo);
-                Q_EMIT self->closeEditor(combo);
+                // The commit's callback may have discarded the table with its editor.
+                if (self && open) Q_EMIT self->closeEditor(combo);
             });
             QTimer::singleShot(0, combo, [combo] {
                 if (combo->isVisible()) combo->showPopup();
@@ -182,6 +190,7 @@ public:
             return combo;
         }
         auto* edit = new QLineEdit(parent);
+        edit->setProperty(kEditorCell, QPoint(index.column(), index.row()));
         edit->setFrame(false);
         const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
         if (cell->type == VAL_CELL_STRING && maxLen >= 0) edit->setMaxLength(std::max(1, maxLen));
@@ -234,7 +243,7 @@ public:
         if (cell && cell->type == VAL_CELL_BUTTON) return PaintButton(painter, option, index, *cell);
         if (cell && cell->type == VAL_CELL_PICTURE) return PaintPicture(painter, option, *cell);
         QStyledItemDelegate::paint(painter, option, index);
-        if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR) return;
+        if (!cell || cell->type != VAL_CELL_RING || cell->dimmed || cell->mode == VAL_INDICATOR || TableDimmed()) return;
         // The drop-down arrow of an operable ring cell.
         const QRect r = option.rect;
         const int s = std::min(8, std::max(4, r.height() / 3));
@@ -250,12 +259,20 @@ public:
     }
 
 private:
+    bool TableDimmed() const
+    {
+        const Ctrl* c = FindCtrl(panel_, control_);
+        return c && c->widget && !c->widget->isEnabled();
+    }
     // A button cell is a raised push button over the cell (sunken while the
-    // mouse holds it), with its label and image.
+    // mouse holds it), with its label and image. A dimmed button cell, or
+    // any of a dimmed table, is drawn in the platform's disabled colours
+    // whatever its own face and text colours.
     void PaintButton(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
                      const TableCell& cell) const
     {
         const Ctrl* c = FindCtrl(panel_, control_);
+        const bool dimmed = cell.dimmed || TableDimmed();
         const bool operable = c && UserCanOperate(*c) && !cell.dimmed && cell.mode != VAL_INDICATOR;
         QStyleOptionButton b;
         b.rect = option.rect.adjusted(1, 1, -1, -1);
@@ -265,11 +282,16 @@ private:
         if (pressed.isValid() && pressed.toPoint() == QPoint(index.column(), index.row())) b.state |= QStyle::State_Sunken;
         else b.state |= QStyle::State_Raised;
         b.palette = option.palette;
-        if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
-            b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
-        b.palette.setColor(QPalette::ButtonText, cell.dimmed ? QApplication::palette().color(QPalette::Disabled, QPalette::ButtonText) : QColor::fromRgb(QRgb(cell.textColor & 0xFFFFFF)));
+        if (dimmed) {
+            b.palette = QApplication::palette();
+            b.palette.setCurrentColorGroup(QPalette::Disabled);
+        } else {
+            if (!(cell.bgColor & VAL_TRANSPARENT) && (cell.bgColor & 0xFFFFFF) != 0xFFFFFF)
+                b.palette.setColor(QPalette::Button, QColor::fromRgb(QRgb(cell.bgColor & 0xFFFFFF)));
+            b.palette.setColor(QPalette::ButtonText, QColor::fromRgb(QRgb(cell.textColor & 0xFFFFFF)));
+        }
         if (!cell.Picture().isNull()) {
-            b.icon = QIcon(cell.Picture());
+            b.icon = PictureIcon(cell.Picture());
             const int side = std::max(1, b.rect.height() - 4);
             b.iconSize = QSize(side, side);
         }
@@ -322,6 +344,18 @@ public:
     }
 
 protected:
+    // The commit of an editor runs its cell's callback before the editor is
+    // closed; a callback that hides the table, rewrites or removes its rows
+    // or moves the focus has closed the editor already, and the close that
+    // follows the commit then finds nothing of its own to close.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
+    {
+        if (const QVariant at = editor ? editor->property(kEditorCell) : QVariant(); at.isValid()) {
+            const QModelIndex mi = model->index(at.toPoint().y(), at.toPoint().x());
+            if (!mi.isValid() || indexWidget(mi) != editor) return;
+        }
+        QTableView::closeEditor(editor, hint);
+    }
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
     {
         QTableView::currentChanged(current, previous);
@@ -398,6 +432,37 @@ bool TableUserActivate(int panel, int control, Point cell)
 
 QWidget* NewTableWidget(int panel, int control, QWidget* parent) { return new TableView(panel, control, parent); }
 
+} // namespace cz::ui
+
+int GetTableColumnWidthForText(int panel, int control, int column, const char* text, int* width)
+{
+    using namespace cz::ui;
+    UI_CALL();
+    int st;
+    Ctrl* c = FindCtrl(panel, control, &st);
+    if (!c) return st;
+    if (c->kind != CTRL_TABLE) return UI_ERR_WRONG_KIND;
+    if (column < 1 || column > c->table.cols) return UI_ERR_BAD_CELL;
+    if (!text || !width) return UI_ERR_BAD_VALUE;
+    // The font as the cells draw it (see the model's font role).
+    const AttrMap& m = c->table.columnAttrs[size_t(column - 1)];
+    QWidget* w = c->widget.data();
+    QFont font = w ? w->font() : QApplication::font();
+    if (m.count(ATTR_TEXT_FONT) || m.count(ATTR_TEXT_POINT_SIZE) || m.count(ATTR_TEXT_BOLD)) {
+        font = RuntimeFont(LookText(m, ATTR_TEXT_FONT, "NIDialog"), LookInt(m, ATTR_TEXT_POINT_SIZE, 13));
+        font.setBold(LookInt(m, ATTR_TEXT_BOLD, 0) != 0);
+    }
+    // An item view draws a text inside a margin on either side; the grid
+    // line takes one pixel of the column.
+    QStyle* style = w ? w->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, w) + 1;
+    const double advance = QFontMetricsF(font).horizontalAdvance(QStr(text));
+    *width = int(std::ceil(advance)) + 2 * margin + 1;
+    return 0;
+}
+
+namespace cz::ui {
+
 void FlushTable(Ctrl& c)
 {
     auto* w = dynamic_cast<TableView*>(c.widget.data());
@@ -455,9 +520,11 @@ void SubmitOpenTableEditors()
         // An earlier commit's callback may have closed this editor or the view.
         QLineEdit* editor = v ? v->OpenTextEditor() : nullptr;
         if (!editor) continue;
-        QAbstractItemDelegate* d = v->itemDelegate();
+        QPointer<QAbstractItemDelegate> d = v->itemDelegate();
+        QPointer<QLineEdit> open = editor;
         Q_EMIT d->commitData(editor);
-        Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::NoHint);
+        // The commit's callback may have discarded the table with its editor.
+        if (v && d && open) Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
 }
 
@@ -465,9 +532,11 @@ void SubmitTableCellEditor(Ctrl& c, QWidget* editor)
 {
     auto* w = dynamic_cast<TableView*>(c.widget.data());
     if (!w || !editor) return;
-    QAbstractItemDelegate* d = w->itemDelegate();
+    QPointer<QAbstractItemDelegate> d = w->itemDelegate();
+    QPointer<QWidget> open = editor;
     Q_EMIT d->commitData(editor);
-    Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+    // The commit's callback may have discarded the table with its editor.
+    if (d && open) Q_EMIT d->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
 }
 
 } // namespace cz::ui

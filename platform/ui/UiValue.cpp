@@ -64,8 +64,9 @@ void AppendTextBoxLine(Ctrl& c, const std::string& line)
 {
     c.lines.push_back(line);
     if (!c.textBoxReset) {
-        if (!c.pendingAppend.isEmpty()) c.pendingAppend += QLatin1Char('\n');
+        if (c.pendingAppendLines > 0) c.pendingAppend += QLatin1Char('\n');
         c.pendingAppend += QStr(line);
+        ++c.pendingAppendLines;
     }
     MarkDirty(c);
 }
@@ -77,6 +78,7 @@ void ResetTextBoxModel(Ctrl& c, const std::string& text)
     c.firstVisibleLine = 0;
     c.textBoxReset = true;
     c.pendingAppend.clear();
+    c.pendingAppendLines = 0;
     MarkDirty(c);
 }
 
@@ -702,9 +704,10 @@ int InsertTextBoxLine(int panel, int control, int index, const char* text)
         AppendTextBoxLine(*c, text);
         return int(c->lines.size()) - 1;
     }
+    const int before = int(c->lines.size());
+    TextBoxBeforeLineChange(*c);
     c->lines.insert(c->lines.begin() + index, text);
-    c->textBoxReset = true;
-    MarkDirty(*c);
+    TextBoxLineInserted(*c, index, text, before);
     return index;
 }
 
@@ -731,9 +734,10 @@ int DeleteTextBoxLines(int panel, int control, int first, int count)
     int n = int(c->lines.size());
     if (first < 0 || first >= n) return UI_ERR_BAD_INDEX;
     int last = count < 0 ? n : std::min(n, first + count);
+    if (last <= first) return 0;
+    TextBoxBeforeLineChange(*c);
     c->lines.erase(c->lines.begin() + first, c->lines.begin() + last);
-    c->textBoxReset = true;
-    MarkDirty(*c);
+    TextBoxLinesDeleted(*c, first, last - first, n);
     return 0;
 }
 

@@ -16,6 +16,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include "platform/CLocale.h"
 
@@ -381,10 +384,12 @@ void ApplyLook(Ctrl& c)
         ApplyGeometry(c); // the label follows its font
         break;
     case CTRL_TOGGLE_BUTTON: {
+        // A dimmed toggle shows neither its on nor its off colour.
         int col = c.num != 0 ? LookInt(look, ATTR_ON_COLOR, 0x00C000) : LookInt(look, ATTR_OFF_COLOR, 0xC0C0C0);
-        css = QStringLiteral("QPushButton{color:%1;background-color:%2;border:1px solid #808080;}")
-                  .arg(ColorCss(textColor), ColorCss(col)) +
-              DimmedRule("QPushButton", QPalette::ButtonText, false);
+        css = QStringLiteral("QPushButton{color:%1;background-color:%2;border:1px solid #808080;}"
+                             "QPushButton:disabled{color:%3;background-color:%4;}")
+                  .arg(ColorCss(textColor), ColorCss(col), DisabledTextCss(QPalette::ButtonText),
+                       DisabledTextCss(QPalette::Button));
         break;
     }
     case CTRL_COMMAND_BUTTON: case CTRL_PICTURE_BUTTON: css = ButtonCss(look); break;
@@ -412,6 +417,35 @@ void ApplyLook(Ctrl& c)
     if (c.kind == CTRL_GRAPH || c.kind == CTRL_CANVAS || c.kind == CTRL_LED ||
         c.kind == CTRL_NUMERIC_HSLIDE)
         w->update();
+}
+
+// Each pixel's grey level mapped from the disabled text colour (black) to
+// the disabled face (white), its transparency kept: a dimmed picture is as
+// faint as a dimmed caption, whatever its own colours.
+QPixmap DimmedPixmap(const QPixmap& picture)
+{
+    if (picture.isNull()) return picture;
+    const QPalette p = QApplication::palette();
+    const QColor ink = p.color(QPalette::Disabled, QPalette::ButtonText);
+    const QColor face = p.color(QPalette::Disabled, QPalette::Button);
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int g = qGray(line[x]);
+            const auto mix = [g](int dark, int light) { return dark + (light - dark) * g / 255; };
+            line[x] = qRgba(mix(ink.red(), face.red()), mix(ink.green(), face.green()), mix(ink.blue(), face.blue()),
+                            qAlpha(line[x]));
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+QIcon PictureIcon(const QPixmap& picture)
+{
+    QIcon icon(picture);
+    if (!picture.isNull()) icon.addPixmap(DimmedPixmap(picture), QIcon::Disabled);
+    return icon;
 }
 
 void RefreshRingWidget(Ctrl& c)
@@ -458,7 +492,7 @@ void ApplyValue(Ctrl& c)
     case CTRL_COMMAND_BUTTON: static_cast<QPushButton*>(w)->setText(MnemonicLabel(c.label)); break;
     case CTRL_PICTURE_BUTTON: {
         auto* b = static_cast<QPushButton*>(w);
-        b->setIcon(QIcon(c.pixmap));
+        b->setIcon(PictureIcon(c.pixmap));
         b->setIconSize(QSize(std::max(1, c.width - 6), std::max(1, c.height - 6)));
         b->setText(c.pixmap.isNull() ? MnemonicLabel(c.label) : QString());
         break;
@@ -533,11 +567,96 @@ void ApplyTabOrder(Panel& p)
     }
 }
 
+namespace {
+
+// The program's changes of a text box are no edits the user could undo:
+// with undo off while they are made the document keeps no history of them
+// and gives back the room of the lines it drops (a log window that keeps
+// its newest lines stays bounded in memory). The user's own undo history
+// ends with a change made by the program.
+struct ProgramEdit {
+    QTextDocument* document;
+    bool undo;
+    explicit ProgramEdit(QPlainTextEdit* t) : document(t->document()), undo(document->isUndoRedoEnabled())
+    {
+        document->setUndoRedoEnabled(false);
+    }
+    ~ProgramEdit() { document->setUndoRedoEnabled(undo); }
+};
+
+// The widget's blocks stand for the model's lines (an empty model is one
+// empty block).
+QPlainTextEdit* InStep(Ctrl& c, int linesBefore)
+{
+    auto* t = qobject_cast<QPlainTextEdit*>(c.widget.data());
+    if (!t) return nullptr;
+    if (c.textBoxReset || c.pendingAppendLines > 0 || t->document()->blockCount() != std::max(1, linesBefore)) {
+        c.textBoxReset = true;
+        c.pendingAppend.clear();
+        c.pendingAppendLines = 0;
+        MarkDirty(c);
+        return nullptr;
+    }
+    return t;
+}
+
+} // namespace
+
+void TextBoxBeforeLineChange(Ctrl& c)
+{
+    // Appends and a reset still waiting reach the widget first, so that
+    // the change meets the lines it is made on.
+    if (c.textBoxReset || c.pendingAppendLines > 0) FlushTextBox(c);
+}
+
+void TextBoxLinesDeleted(Ctrl& c, int first, int count, int linesBefore)
+{
+    QPlainTextEdit* t = InStep(c, linesBefore);
+    if (!t || count <= 0) return;
+    QSignalBlocker block(t);
+    const ProgramEdit edit(t);
+    QTextDocument* doc = t->document();
+    QTextCursor cursor(doc);
+    if (first + count < linesBefore) {
+        // The deleted lines with the line break after each.
+        cursor.setPosition(doc->findBlockByNumber(first).position());
+        cursor.setPosition(doc->findBlockByNumber(first + count).position(), QTextCursor::KeepAnchor);
+    } else if (first > 0) {
+        // The last lines, with the line break before them.
+        const QTextBlock before = doc->findBlockByNumber(first - 1);
+        cursor.setPosition(before.position() + before.length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    } else {
+        cursor.select(QTextCursor::Document);
+    }
+    cursor.removeSelectedText();
+    if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
+}
+
+void TextBoxLineInserted(Ctrl& c, int index, const std::string& line, int linesBefore)
+{
+    QPlainTextEdit* t = InStep(c, linesBefore);
+    if (!t) return;
+    QSignalBlocker block(t);
+    const ProgramEdit edit(t);
+    QTextDocument* doc = t->document();
+    if (index < linesBefore) {
+        QTextCursor cursor(doc->findBlockByNumber(index));
+        cursor.insertText(QStr(line) + QLatin1Char('\n'));
+    } else {
+        QTextCursor cursor(doc);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(linesBefore > 0 ? QLatin1Char('\n') + QStr(line) : QStr(line));
+    }
+    if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
+}
+
 void FlushTextBox(Ctrl& c)
 {
     auto* t = qobject_cast<QPlainTextEdit*>(c.widget.data());
     if (!t) return;
     QSignalBlocker block(t);
+    const ProgramEdit edit(t);
     if (c.textBoxReset) {
         QStringList all;
         all.reserve(int(c.lines.size()));
@@ -545,10 +664,17 @@ void FlushTextBox(Ctrl& c)
         t->setPlainText(all.join(QLatin1Char('\n')));
         c.textBoxReset = false;
         c.pendingAppend.clear();
-    } else if (!c.pendingAppend.isEmpty()) {
-        // One insertion for all lines appended since the last flush.
-        t->appendPlainText(c.pendingAppend);
+        c.pendingAppendLines = 0;
+    } else if (c.pendingAppendLines > 0) {
+        // One insertion for all lines appended since the last flush; after
+        // lines already shown it starts on a line of its own (a box of no
+        // lines and a box of one empty line both show one empty block).
+        const int before = int(c.lines.size()) - c.pendingAppendLines;
+        QTextCursor cursor(t->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(before > 0 ? QLatin1Char('\n') + c.pendingAppend : c.pendingAppend);
         c.pendingAppend.clear();
+        c.pendingAppendLines = 0;
     }
     if (QScrollBar* sb = t->verticalScrollBar()) sb->setValue(c.firstVisibleLine);
 }

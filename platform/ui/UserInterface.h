@@ -604,6 +604,10 @@ int SetTableColumnAttribute(int panel, int control, int column, int attr, double
 int SetTableColumnAttribute(int panel, int control, int column, int attr, const char* value);
 int GetTableColumnAttribute(int panel, int control, int column, int attr, int* value);
 int GetTableColumnAttribute(int panel, int control, int column, int attr, char* buffer, int bufferSize);
+// The column width in pixels that shows text whole in the column's cells:
+// the text at the column's font (its ATTR_TEXT_FONT, ATTR_TEXT_POINT_SIZE,
+// ATTR_TEXT_BOLD, else the table's), the cells' margins and the grid line.
+int GetTableColumnWidthForText(int panel, int control, int column, const char* text, int* width);
 int SetTableRowAttribute(int panel, int control, int row, int attr, int value);
 int SetTableRowAttribute(int panel, int control, int row, int attr, const char* value);
 int GetTableRowAttribute(int panel, int control, int row, int attr, int* value);

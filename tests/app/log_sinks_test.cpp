@@ -1,6 +1,11 @@
 // The log window and status line outputs on offscreen panels.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QPlainTextEdit>
+#include <QTextBlock>
+
+#include <cstdio>
 #include <string>
 
 #include "app/Log.h"
@@ -55,6 +60,61 @@ TEST_F(LogSinksTest, LogWindowAppendsAndKeepsTheNewestLineInView) {
   ASSERT_GT(visible, 0);
   ASSERT_LT(visible, Lines());
   EXPECT_EQ(first, Lines() - visible);
+}
+
+// Resident size of this process, bytes.
+long ResidentBytes() {
+  long pages = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f == nullptr) return -1;
+  const int read = std::fscanf(f, "%ld %ld", &pages, &resident);
+  std::fclose(f);
+  return read == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// A day of work logs a million lines. The log window keeps the newest of
+// them under one line that says older lines were dropped: the program
+// grows by less than 256 MB, the box and its widget end with the newest
+// line, and no more lines than the bound are kept.
+TEST_F(LogSinksTest, AMillionLinesKeepTheNewestInBoundedMemory) {
+  DisplayPanel(TAB_LOG);
+  ProcessDrawEvents();
+  const long before = ResidentBytes();
+  ASSERT_GT(before, 0);
+  constexpr int kLines = 1000000;
+  for (int i = 0; i < kLines; ++i) {
+    Log_Message(3, "  Repetition ", std::to_string(i).c_str(),
+                " of pulse 'Barker13': PRI 10.000 us, level -3.000 dB, phase 0.000 deg");
+    // The window is redrawn every 20 ms while lines arrive.
+    if (i % 1000 == 999) UiTest_AdvanceClock(0.02);
+  }
+  ProcessDrawEvents();
+  const long grown = ResidentBytes() - before;
+#if defined(__SANITIZE_ADDRESS__)
+  (void)grown;  // AddressSanitizer holds freed blocks (256 MB by default): no measure of the program's
+#else
+  EXPECT_LT(grown, 256L << 20) << grown / (1 << 20) << " MB";
+#endif
+
+  const int lines = Lines();
+  EXPECT_LE(lines, kLogWindowLines + 1);
+  EXPECT_GT(lines, kLogWindowLines - 1000);
+  char text[256] = "";
+  GetTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, 0, text, sizeof text);
+  EXPECT_STREQ(text, kLogWindowDroppedNotice);
+  const std::string newest =
+      "12:34:56     Repetition 999999 of pulse 'Barker13': PRI 10.000 us, level -3.000 dB, phase 0.000 deg";
+  GetTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, lines - 1, text, sizeof text);
+  EXPECT_EQ(text, newest);
+  GetTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, 1, text, sizeof text);
+  EXPECT_EQ(text, "12:34:56     Repetition " + std::to_string(kLines - (lines - 1)) +
+                      " of pulse 'Barker13': PRI 10.000 us, level -3.000 dB, phase 0.000 deg");
+  // The widget shows the same lines.
+  auto* box = qobject_cast<QPlainTextEdit*>(UiTest_Widget(TAB_LOG, TAB_LOG_TEX_LOG));
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->document()->blockCount(), lines);
+  EXPECT_EQ(box->document()->firstBlock().text().toStdString(), kLogWindowDroppedNotice);
+  EXPECT_EQ(box->document()->lastBlock().text().toStdString(), newest);
 }
 
 TEST_F(LogSinksTest, TraceOffDropsLogLinesButStatusStillShows) {

@@ -3,6 +3,8 @@
 // CW sequence only, and of both recreates the temporary sample files; every
 // navigation and zoom control of the view afterwards reads nothing and shows
 // nothing, and the next sequence build draws again.
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "editors/SequenceView.h"
 #include "editors/SequenceViewIds.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/CLocale.h"
 #include "instrument/Identify.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/OffscreenApp.h"
@@ -267,6 +270,122 @@ TEST_F(SequenceViewBuildsTest, GenerateOnAFullDiskSaysWhere) {
                                              disk.File("report.txt") + "': No space left on device.");
   EXPECT_NE(Text(PANEL_MAIN, PANEL_MAIN_TXT_ERR), "Waveform Creation Finished Successfully.");
   CloseTempFiles();
+}
+
+// The view follows each new waveform. A 600 us sequence with the time
+// readouts on and the cursors at 300 and 400 us; the pulse shortened to
+// 2 us and generated again: both cursors stand on the new waveform, every
+// readout is the new waveform's (the sample numbers inside it, the I/Q
+// readout the mean of the display point under the active cursor), and
+// Zoom to cursors keeps the viewport inside the 200-sample file.
+TEST_F(SequenceViewBuildsTest, CursorsAndReadoutsFollowANewWaveform) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 500.0), 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 100.0), 1);
+  Choose(MBAR_PULSE_SNEW);
+  UiTest_QueueFile(dir_.File("follow.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  GenerateSequence(0);
+  Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOMOUT);  // the whole file again
+  const SequenceViewState& view = g_SequenceView;
+  ASSERT_EQ(view.totalSamples, 60000);
+  ASSERT_EQ(view.lastSample, 59999);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON);
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 2, 400.0, 5.0, 2), 1);
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 1, 300.0, 10.0, 2), 1);
+  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_CSR1), "+   300.000\xC2\xB5s (  30001)");
+  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_CSR2), "x   400.000\xC2\xB5s (  40001)");
+
+  ClickLibraryItem(kPulseLibraryTag, 0);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 2.0), 1);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 0.0), 1);
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  ASSERT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << Log();
+  ASSERT_EQ(view.totalSamples, 200);
+  ASSERT_EQ(view.firstSample, 0);
+  ASSERT_EQ(view.lastSample, 199);
+  double x1 = -1, x2 = -1, y = 0;
+  ASSERT_GE(GetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 1, &x1, &y), 0);
+  ASSERT_GE(GetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 2, &x2, &y), 0);
+  for (double x : {x1, x2}) {
+    EXPECT_GE(x, 0.0);
+    EXPECT_LE(x, 1.99);
+  }
+  const auto sampleShown = [](const std::string& text) {
+    const std::size_t open = text.rfind('(');
+    return open == std::string::npos ? -1L : std::strtol(text.c_str() + open + 1, nullptr, 10);
+  };
+  for (int id : {TAB_VIEW_STR_CSR1, TAB_VIEW_STR_CSR2}) {
+    const long sample = sampleShown(Text(TAB_VIEW, id));
+    EXPECT_GE(sample, 1) << Text(TAB_VIEW, id);
+    EXPECT_LE(sample, 200) << Text(TAB_VIEW, id);
+  }
+  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_CSR1),
+            cz::FormatC("+ %9.3f\xC2\xB5s (%7lld)", x1, static_cast<long long>(std::llround(x1 * 100.0)) + 1));
+  int active = 0;
+  double xa = 0;
+  ASSERT_GE(GetActiveGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, &active), 0);
+  ASSERT_GE(GetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, active, &xa, &y), 0);
+  const int point = ViewNav_PointAt(view, xa);
+  ASSERT_GE(point, 0);
+  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_IQMARKER1),
+            cz::FormatC("I:%3.2f   Q:%3.2f", view.meanI[point], view.meanQ[point]));
+
+  Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOM_CSR);
+  EXPECT_GE(view.firstSample, 0);
+  EXPECT_LE(view.lastSample, 199);
+  EXPECT_LE(view.width, 200);
+  double slide = -1;
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_SLIDE_POS, &slide);
+  EXPECT_GE(slide, 0.0);
+  EXPECT_LE(slide, 1.0);
+  EXPECT_EQ(Log().find("*** No data because"), std::string::npos);
+}
+
+// With range "All" a waveform of 5,242,880 samples gets no spectrum: the
+// readouts of the spectrum before it are emptied and the graph says why.
+TEST_F(SequenceViewBuildsTest, NoSpectrumLeavesNoSpectrumReadouts) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), false), 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_OBJECT, 1), 1), 1);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_TSTOP, 1), "10"), 1);
+  UiTest_QueueFile(dir_.File("cw.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  GenerateSequence(0);
+  UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON_2);
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 1, 200.0, -20.0, 2), 1);
+  const std::vector<int> readouts = {TAB_VIEW_STR_FFTMARKER1, TAB_VIEW_STR_FFTMARKER2, TAB_VIEW_STR_FFTBP};
+  for (int id : readouts) EXPECT_FALSE(Text(TAB_VIEW, id).empty()) << id;
+  for (const UiTest_Plot& p : UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM)) EXPECT_NE(p.kind, "text");
+
+  // 52,428.8 us at 100 MHz: 5,242,880 samples.
+  ClickLibraryItem(kSequenceLibraryTag, 0);
+  ASSERT_EQ(UiTest_TypeTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_TSTOP, 1), "52428.8"), 1);
+  GenerateSequence(0);
+  ASSERT_EQ(g_SequenceView.totalSamples, kViewFftSampleLimit);
+  EXPECT_NE(Log().find("*** No FFT created."), std::string::npos);
+  for (int id : readouts) EXPECT_EQ(Text(TAB_VIEW, id), "") << id;
+  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 2, 300.0, -30.0, 2), 1);
+  for (int id : readouts) EXPECT_EQ(Text(TAB_VIEW, id), "") << id;
+  std::vector<std::string> said;
+  for (const UiTest_Plot& p : UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM)) {
+    EXPECT_EQ(p.kind, "text");
+    said.push_back(p.text);
+  }
+  EXPECT_EQ(said, (std::vector<std::string>{"No spectrum of 5,242,880 samples or more.",
+                                            "Choose Range Viewport and zoom in."}));
+  for (const UiTest_ClippedText& t : UiTest_ClippedTexts(TAB_VIEW))
+    if (t.control == TAB_VIEW_GRAPH_SPECTRUM) ADD_FAILURE() << t.where << " '" << t.text << "' cut";
+  // "Viewport" of the view's 100,000 samples draws a spectrum with readouts.
+  ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, 1), 1);
+  for (int id : readouts) EXPECT_FALSE(Text(TAB_VIEW, id).empty()) << id;
 }
 
 }  // namespace

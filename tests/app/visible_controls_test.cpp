@@ -14,11 +14,14 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/Progress.h"
+#include "app/PulsePanelIds.h"
 #include "app/Records.h"
+#include "engine/EngineHost.h"
 #include "instrument/FileBrowser.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/TimingPanel.h"
 
 namespace {
 
@@ -38,6 +41,12 @@ class VisibleControlsTest : public cz::test::StartupHomeTest {
     return panels;
   }
   static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(GetPanelMenuBar(PANEL_MAIN), item), 1); }
+  static void Click(int panel, int control) { ASSERT_EQ(UiTest_ClickCtrl(panel, control), 1); }
+
+ public:
+  void ExpectDrawnAsModelledNow(const std::string& when) { ExpectDrawnAsModelled(when); }
+
+ protected:
   static int Attr(int panel, int control, int attr) {
     int v = -1;
     GetCtrlAttribute(panel, control, attr, &v);
@@ -101,6 +110,53 @@ TEST_F(VisibleControlsTest, HiddenControlsStayHiddenOnEveryPageAndDialog) {
     ExpectDrawnAsModelled(std::string("with window ") + name + " shown");
     if (!shown) HidePanel(panel);
   }
+}
+
+// While Generate builds, the Sequence Editor is dimmed but for Stop, and
+// every dimmed control looks dimmed: the entry table's Mode and marker
+// buttons ("---", "ALL", "1ST", "OFF") and its other cells, the lock
+// button and the other picture buttons, the fields and their labels. The
+// walk runs at the build's first Stop poll, over every panel.
+VisibleControlsTest* g_walker = nullptr;
+int g_pollsWalked = 0;
+int WalkAtFirstPoll() {
+  if (g_pollsWalked++ == 0) g_walker->ExpectDrawnAsModelledNow("during a build");
+  return 0;
+}
+
+TEST_F(VisibleControlsTest, EveryControlLooksDimmedWhileGenerateBuilds) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 1000.0), 1);  // long enough to be polled
+  Choose(MBAR_PULSE_SNEW);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_NEW);
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_SENTRY_NEW);
+  const SequenceRecord& seq = SequenceTable[0];
+  ASSERT_EQ(seq.EntriesInUse(), 3);
+  // Markers of every field: OFF, 1ST, ALL; an overlay on the last entry.
+  for (int clicks = 0; clicks < 3; ++clicks)
+    ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_MARKER1 + 2, 2), false), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_MARKER1 + 3, 3), false), 1);
+  ASSERT_EQ(UiTest_ClickTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_MODE, 3), false), 1);
+  UiTest_QueueFile(dir_.File("dimmed.wv").c_str());
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+  ASSERT_EQ(UiTest_ChooseTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_SEQUENCE_EDITOR)), 1);
+  ExpectDrawnAsModelled("before the build");
+
+  const EngineHost windowHost = GetEngineHost();
+  EngineHost walking = windowHost;
+  walking.stopPressed = WalkAtFirstPoll;
+  SetEngineHost(&walking);
+  g_walker = this;
+  g_pollsWalked = 0;
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  SetEngineHost(&windowHost);
+  g_walker = nullptr;
+  EXPECT_GT(g_pollsWalked, 0);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  ExpectDrawnAsModelled("after the build");
 }
 
 }  // namespace

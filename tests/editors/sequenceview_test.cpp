@@ -340,3 +340,64 @@ TEST(SequenceViewNavigation, ZoomToCursorsAndPointLookup) {
   s.pointCount = 0;
   EXPECT_EQ(ViewNav_PointAt(s, 15.0), -1);
 }
+
+// No command makes a viewport wider than the file or starting before it:
+// a width kept from a longer waveform (10,000 samples on a 200-sample
+// file), cursors far beyond the file (300 and 400 us) and every operation
+// in any order, over files shorter and longer than the narrowest zoom.
+TEST(SequenceViewNavigation, EveryCommandKeepsTheViewportInsideTheFile) {
+  SequenceViewState s;
+  s.sampleRate = 100e6;
+  s.totalSamples = 200;
+  s.firstSample = 0;
+  s.lastSample = 199;
+  s.width = 10000;
+  ASSERT_EQ(ViewNav_ZoomCursors(&s, 300.0, 400.0), 1);
+  EXPECT_EQ(s.firstSample, 0);
+  EXPECT_EQ(s.lastSample, 199);
+  EXPECT_EQ(s.width, 200);
+
+  std::mt19937 gen(11);
+  for (int64_t total : {int64_t{2}, int64_t{200}, int64_t{499}, int64_t{501}, int64_t{15000}}) {
+    std::uniform_real_distribution<double> us(-50.0, total / 100.0 + 50.0);
+    std::uniform_int_distribution<int> op(0, 6);
+    s.totalSamples = total;
+    s.width = 10000;
+    for (int k = 0; k < 400; ++k) {
+      switch (op(gen)) {
+        case 0: ViewNav_Back(&s); break;
+        case 1: ViewNav_Forward(&s); break;
+        case 2: ViewNav_Begin(&s); break;
+        case 3: ViewNav_Position(&s, std::uniform_real_distribution<double>(0.0, 1.0)(gen)); break;
+        case 4: ViewNav_ZoomIn(&s); break;
+        case 5: ViewNav_ZoomOut(&s); break;
+        default: ViewNav_ZoomCursors(&s, us(gen), us(gen)); break;
+      }
+      ASSERT_GE(s.firstSample, 0) << "file " << total << ", step " << k;
+      ASSERT_LE(s.lastSample, total - 1) << "file " << total << ", step " << k;
+      ASSERT_EQ(s.lastSample - s.firstSample + 1, s.width) << "file " << total << ", step " << k;
+      ASSERT_LE(s.width, total) << "file " << total << ", step " << k;
+    }
+  }
+  // Without a file there is nothing to move.
+  s.totalSamples = 0;
+  for (auto* move : {ViewNav_Back, ViewNav_Forward, ViewNav_Begin, ViewNav_ZoomIn, ViewNav_ZoomOut})
+    EXPECT_EQ(move(&s), 0);
+  EXPECT_EQ(ViewNav_ZoomCursors(&s, 1.0, 2.0), 0);
+}
+
+// The readouts name the sample the time axis names for the same time:
+// counted from 1, the one that starts nearest to the cursor, inside the file.
+TEST(SequenceViewNavigation, CursorSampleNumbersAreTheAxisNumbers) {
+  SequenceViewState s;
+  s.sampleRate = 100e6;
+  s.totalSamples = 60000;
+  EXPECT_EQ(ViewNav_SampleNumber(s, 0.0), 1);           // "0.000 µs (1)"
+  EXPECT_EQ(ViewNav_SampleNumber(s, 300.0), 30001);     // 300 us is 29,999.99... samples
+  EXPECT_EQ(ViewNav_SampleNumber(s, 400.0), 40001);
+  EXPECT_EQ(ViewNav_SampleNumber(s, 0.004), 1);
+  EXPECT_EQ(ViewNav_SampleNumber(s, 0.006), 2);
+  EXPECT_EQ(ViewNav_SampleNumber(s, -3.0), 1);
+  EXPECT_EQ(ViewNav_SampleNumber(s, 600.0), 60000);     // the end of the file: its last sample
+  EXPECT_EQ(ViewNav_SampleNumber(s, 9e300), 60000);
+}

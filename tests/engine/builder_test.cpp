@@ -129,6 +129,27 @@ TEST_F(BuilderTest, DefaultPulseWritesTheExactFile) {
   EXPECT_FALSE(cz::test::FileExists(WavePath() + ".part"));
 }
 
+// A new sequence's stored file name ("Waveforms\NewSequence.wv") is taken
+// from the home path: the log names the file written with one separator.
+TEST_F(BuilderTest, TheLogNamesTheWaveformFileWithOneSeparator) {
+  char saved[4096] = "";
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  const std::string home = dir_.File("home") + "/";
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("settings.ini"), "[General]\r\nHomePath = \"" + home + "\"\r\n"));
+  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+  PulseRecord& p = AddPulse("Pulse", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  s.waveFile = "Waveforms\\NewSequence.wv";
+  PulseEntry(s, 0, p, 1);
+  const int built = Build();
+  ASSERT_EQ(chdir(saved), 0);
+  ASSERT_EQ(built, 1);
+  EXPECT_TRUE(cz::test::FileExists(home + "Waveforms/NewSequence.wv"));
+  EXPECT_TRUE(Logged("FILE    : '" + home + "Waveforms/NewSequence.wv'"));
+  for (const std::string& line : g_log)
+    if (line.find(home) != std::string::npos) EXPECT_EQ(line.find('\\'), std::string::npos) << line;
+}
+
 // The waveform file the user chose is a link to a file in another folder:
 // the build lands in the linked file and the link stays. A read-only file
 // is not built over, and the log says why.

@@ -24,6 +24,12 @@ enum SequenceTableColumn {
   SEQ_COLUMNS = 15
 };
 
+// Design widths in pixels of the time and sample columns and of the pulse
+// object column; the editor widens the first for the longest sequence its
+// clock allows and takes the room from the pulse object column.
+inline constexpr int kSequenceCountColumnWidth = 65;
+inline constexpr int kSequenceObjectColumnWidth = 140;
+
 // Images of CMD_S_HIDE: a hidden sequence shows the lock (the picture of
 // PIC_LOCK), any other the open lock (PIC_UNLOCK). XPM texts.
 extern const char* const kIconSequenceLocked;

@@ -11,7 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "tests/platform/ui/UiEvents.h"
 
@@ -310,6 +312,61 @@ TEST_F(ControlsTest, TextBoxLinesAppendInsertAndReset)
     GetNumTextBoxLines(panel, box, &lines);
     EXPECT_EQ(0, lines);
     EXPECT_EQ(0u, Recorded().size());
+}
+
+// Lines appended, inserted, replaced and deleted anywhere in any order,
+// drawn now and then: the widget always shows the model's lines (deletions
+// and insertions reach a drawn box in place, after the appends before them).
+TEST_F(ControlsTest, TextBoxWidgetFollowsEveryLineChange)
+{
+    const int box = Make(CTRL_TEXT_BOX);
+    auto* edit = qobject_cast<QPlainTextEdit*>(UiTest_Widget(panel, box));
+    ASSERT_NE(nullptr, edit);
+    std::mt19937 gen(3);
+    std::vector<std::string> model;
+    const auto shown = [&] {
+        std::string all;
+        for (size_t i = 0; i < model.size(); ++i) all += (i ? "\n" : "") + model[i];
+        return QString::fromStdString(all);
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const int n = int(model.size());
+        const std::string text = (gen() % 5 == 0) ? std::string() : "line " + std::to_string(step);
+        switch (gen() % 6) {
+        case 0: case 1:
+            ASSERT_EQ(n, InsertTextBoxLine(panel, box, -1, text.c_str()));
+            model.push_back(text);
+            break;
+        case 2: {
+            const int at = int(gen() % unsigned(n + 1));
+            ASSERT_EQ(at, InsertTextBoxLine(panel, box, at, text.c_str()));
+            model.insert(model.begin() + at, text);
+            break;
+        }
+        case 3: {
+            if (n == 0) break;
+            const int first = int(gen() % unsigned(n)), count = int(gen() % 4) - 1;  // -1: to the end
+            ASSERT_EQ(0, DeleteTextBoxLines(panel, box, first, count));
+            model.erase(model.begin() + first, count < 0 ? model.end() : model.begin() + std::min(n, first + count));
+            break;
+        }
+        case 4:
+            if (n == 0) break;
+            ASSERT_EQ(0, ReplaceTextBoxLine(panel, box, n / 2, text.c_str()));
+            model[size_t(n / 2)] = text;
+            break;
+        default:
+            ProcessDrawEvents();
+            ASSERT_EQ(shown().toStdString(), edit->toPlainText().toStdString()) << "step " << step;
+            break;
+        }
+        if (model.size() > 60) {
+            ASSERT_EQ(0, DeleteTextBoxLines(panel, box, 0, 30));
+            model.erase(model.begin(), model.begin() + 30);
+        }
+    }
+    ProcessDrawEvents();
+    EXPECT_EQ(shown(), edit->toPlainText());
 }
 
 TEST_F(ControlsTest, TextBoxUserEditIsCutAndShownCut)

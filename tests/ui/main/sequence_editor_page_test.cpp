@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <sys/stat.h>
@@ -346,6 +347,130 @@ TEST_F(SequenceEditorPageTest, RepetitionsBeingTypedMoveWithTheirEntry) {
   EXPECT_EQ(s.entries[2].fillerType, 1);
   EXPECT_EQ(s.entries[0].repetitions, 2);
   EXPECT_DOUBLE_EQ(Number(SEQ_COL_REPS, 2), 7.0);
+}
+
+// Every message Qt prints (warnings and worse) while it is installed, but
+// the offscreen platform's notes on what it cannot do (raise a window, grab
+// the keyboard for a drop-down), which a screen does.
+class QtMessages {
+ public:
+  QtMessages() : previous_(qInstallMessageHandler(&Collect)) { Lines().clear(); }
+  ~QtMessages() { qInstallMessageHandler(previous_); }
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
+  }
+
+ private:
+  static void Collect(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg || text.startsWith(QStringLiteral("This plugin does not support")))
+      return;
+    Lines().push_back(text.toStdString());
+  }
+  QtMessageHandler previous_;
+};
+
+// Each kind of cell the table offers edited as a user does it, with the
+// window active and the focus in the cell's editor: a typed numeric
+// confirmed with Return (the commit's refresh rewrites the table and takes
+// the focus from the editor), a ring item picked, a button cell clicked.
+// Qt has nothing to warn about.
+TEST_F(SequenceEditorPageTest, EditingEachKindOfCellRaisesNoQtWarning) {
+  SequenceRecord& s = ThreeEntries();
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  QWidget* window = view->window();
+  window->activateWindow();
+  QApplication::processEvents();
+  if (!window->isActiveWindow()) QApplication::setActiveWindow(window);
+  ASSERT_TRUE(window->isActiveWindow());
+
+  const QtMessages qt;
+  const auto typeAndReturn = [&](int column, int row, const char* text) {
+    ClickCell(column, row);
+    const QModelIndex index = view->model()->index(row - 1, column - 1);
+    view->setCurrentIndex(index);
+    view->edit(index);
+    auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(index));
+    ASSERT_NE(edit, nullptr) << column << "," << row;
+    edit->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), edit);
+    edit->setText(QString::fromUtf8(text));
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(edit, &release);
+    QApplication::processEvents();
+  };
+  typeAndReturn(SEQ_COL_REPS, 1, "5");  // numeric
+  EXPECT_EQ(s.entries[0].repetitions, 5);
+  typeAndReturn(SEQ_COL_TSTOP, 2, "12.5");  // a filler's end time
+  EXPECT_NEAR(s.entries[1].fillerTime, 12.5e-6, 1e-15);
+  ClickCell(SEQ_COL_OBJECT, 3);  // ring
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_OBJECT, 3), 2), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[2].pulseId, static_cast<int32_t>(PulseTable[0].id));
+  ClickCell(SEQ_COL_JITTER1, 1);
+  ASSERT_EQ(UiTest_ChooseTableCellRingItem(TAB_SEDIT, Table(), Cell(SEQ_COL_JITTER1, 1), 1), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(s.entries[0].jitterMode[0], 1);
+  ClickCell(SEQ_COL_MODE, 3);  // button
+  EXPECT_EQ(s.entries[2].overlay, 1);
+  const int field = MarkerField(s.entries[0].markerMask, 1);
+  ClickCell(SEQ_COL_MARKER1, 1);
+  QApplication::processEvents();
+  EXPECT_EQ(MarkerField(s.entries[0].markerMask, 1), NextMarkerField(field));
+  for (const std::string& line : QtMessages::Lines()) ADD_FAILURE() << "Qt: " << line;
+}
+
+// The times and sample counts of the longest sequence a clock allows (a
+// waveform file of 2,147,483,647 samples) show whole in their cells, at the
+// fastest, the usual, a slow and the slowest clock the page takes; a 1 s
+// sequence at 100 MHz reads 1000000.00 and 1000800.00. All fifteen columns
+// stay in the table's width down to 1 MHz.
+TEST_F(SequenceEditorPageTest, TimesAndCountsOfTheLongestSequenceShowWhole) {
+  const PulseRecord& a = AddPulse("A");
+  SequenceRecord& s = SequenceTable[SequenceCount];
+  InitSequenceRecord(&s);
+  ++SequenceCount;
+  s.entries[0].fillerType = 1;
+  s.entries[0].fillerTime = 1.0;
+  s.entries[1].pulseId = static_cast<int32_t>(a.id);
+  s.entries[1].repetitions = 400;  // 400 x 2 us
+  RefreshSequenceEditor(0);
+  auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(TAB_SEDIT, Table()));
+  ASSERT_NE(view, nullptr);
+  const auto shown = [view](int column, int row) {
+    return view->model()->data(view->model()->index(row - 1, column - 1)).toString().toStdString();
+  };
+  EXPECT_EQ(shown(SEQ_COL_TSTART, 2), "1000000.00");
+  EXPECT_EQ(shown(SEQ_COL_TSTOP, 2), "1000800.00");
+  for (const UiTest_ClippedCell& c : UiTest_ClippedTableCells(TAB_SEDIT, Table()))
+    ADD_FAILURE() << "1 s: cell " << c.cell.x << "," << c.cell.y << " '" << c.text << "' needs " << c.textWidth
+                  << " of " << c.boxWidth;
+
+  int tableWidth = 0;
+  GetCtrlAttribute(TAB_SEDIT, Table(), ATTR_WIDTH, &tableWidth);
+  for (double mhz : {600.0, 100.0, 1.0, 0.001}) {
+    ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_NUM_ARBCLK, mhz), 1);
+    ASSERT_DOUBLE_EQ(s.clock, mhz * 1e6);
+    // The filler ends where the file is full; the pulse row after it ends later.
+    s.entries[0].fillerTime = 2147483647.0 / s.clock;
+    RefreshSequenceEditor(0);
+    EXPECT_EQ(Number(SEQ_COL_SAMPLES, 1), 2147483647.0) << mhz << " MHz";
+    for (const UiTest_ClippedCell& c : UiTest_ClippedTableCells(TAB_SEDIT, Table()))
+      ADD_FAILURE() << mhz << " MHz: cell " << c.cell.x << "," << c.cell.y << " '" << c.text << "' needs "
+                    << c.textWidth << " of " << c.boxWidth;
+    if (mhz < 1.0) continue;
+    int columns = 0;
+    for (int column = 1; column <= SEQ_COLUMNS; ++column) {
+      int width = 0;
+      GetTableColumnAttribute(TAB_SEDIT, Table(), column, ATTR_COLUMN_WIDTH, &width);
+      columns += width;
+    }
+    EXPECT_LE(columns, tableWidth - 15) << mhz << " MHz: the columns beside the vertical scroll bar";
+  }
 }
 
 TEST_F(SequenceEditorPageTest, HeaderFieldsAreWrittenBackIntoTheRecord) {

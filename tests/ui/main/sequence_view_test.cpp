@@ -190,8 +190,10 @@ TEST_F(SequenceViewPageTest, NavigationNeverReadsPastTheFile) {
   // The viewport's mean values reach the I/Q readouts through the time cursor.
   SetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 2, 60.0, 5.0);
   ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, 1, 30.0, 10.0, 3), 1);
-  EXPECT_EQ(Text(TAB_VIEW_STR_CSR1), "+    30.000\xC2\xB5s (    300)");
-  EXPECT_EQ(Text(TAB_VIEW_STR_CSR2), "x    60.000\xC2\xB5s (    600)");
+  // Sample numbers count from 1, as the time axis does: 30 µs at 10 MHz is
+  // where sample 301 starts.
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR1), "+    30.000\xC2\xB5s (    301)");
+  EXPECT_EQ(Text(TAB_VIEW_STR_CSR2), "x    60.000\xC2\xB5s (    601)");
   EXPECT_EQ(Text(TAB_VIEW_STR_CSR_DELTA), "||    30.000\xC2\xB5s   33333.3Hz");
   EXPECT_EQ(Text(TAB_VIEW_STR_IQMARKER1), "I:0.50   Q:-0.25");
   EXPECT_EQ(Text(TAB_VIEW_STR_IQMARKER2), "Mag:0.56   Ph:-26.6");
@@ -228,6 +230,10 @@ TEST_F(SequenceViewPageTest, ShortFilesFailCleanly) {
   EXPECT_EQ(DrawSequenceView(), 1);
   EXPECT_EQ(g_SequenceView.firstSample, 0);
   EXPECT_EQ(g_SequenceView.lastSample, 699);
+  EXPECT_EQ(g_SequenceView.width, 700);  // no wider than the file
+  double slide = -1;
+  GetCtrlVal(TAB_VIEW, TAB_VIEW_SLIDE_POS, &slide);
+  EXPECT_DOUBLE_EQ(slide, 0.5);
 }
 
 TEST_F(SequenceViewPageTest, ModesTextsAndYZoom) {
