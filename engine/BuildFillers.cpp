@@ -32,8 +32,16 @@ std::string g_tempFailure;  // see BuildWaveform_TempFailure
 
 void LogTempFolderFailure() {
   const int error = TakeBufferWriteError();
-  if (error == 0) return;
+  // One reason per build: the writes that fail after the first (the
+  // release of the other slot) fail for the same one.
+  if (error == 0 || !g_tempFailure.empty()) return;
   g_tempFailure = cz::FormatC("Temporary folder '%s': %s.", TempDirInUse(), std::strerror(error));
+  Log_Message(2, "*** ", g_tempFailure.c_str());
+}
+
+void NoteTempFileFailure(const std::string& folder, const std::string& reason) {
+  TakeBufferWriteError();
+  g_tempFailure = cz::FormatC("Temporary folder '%s': %s.", folder.c_str(), reason.c_str());
   Log_Message(2, "*** ", g_tempFailure.c_str());
 }
 
@@ -44,6 +52,8 @@ void ForgetTempFolderFailure() {
 
 void LogInternalError(int step) {
   LogTempFolderFailure();
+  // The folder's reason says what went wrong; the step was no fault of ours.
+  if (!g_tempFailure.empty()) return;
   char where[64];
   cz::SnprintfC(where, sizeof where, ".\\Tessera_GenerateWave %d", step);
   Log_Message(2, "*** Internal Error: ", where);

@@ -15,12 +15,18 @@ namespace build_detail {
 // Samples per Stop poll and task-bar update in the sample loops.
 inline constexpr int32_t kPollSamples = 2000;
 
-// "*** Internal Error: " + ".\Tessera_GenerateWave <step>".
+// "*** Internal Error: " + ".\Tessera_GenerateWave <step>", for a step that
+// failed without a reason the system gave. When the temporary folder did
+// give one (a full disk, a file that could not be made), that reason is
+// the build's message and no internal-error line is written.
 void LogInternalError(int step);
 // Logs "*** Temporary folder '<folder>': <system's reason>." when a write of
 // the buffered file unit failed since the last call (a full disk), and keeps
-// the text for BuildWaveform_TempFailure.
+// the text for BuildWaveform_TempFailure; once per build (later failures of
+// the same build are the first one's consequences).
 void LogTempFolderFailure();
+// The same for a temporary file that could not be made in folder.
+void NoteTempFileFailure(const std::string& folder, const std::string& reason);
 // Drops what an earlier build left (at the start of a build).
 void ForgetTempFolderFailure();
 // Log_Message of a printf-style line in the C locale.

@@ -659,11 +659,18 @@ TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
   const std::string reason = "Temporary folder '" + disk.path() + "': No space left on device.";
   // The disk fills at the release of the slots, or while the pulse is
   // written with small buffers.
+  // The reason is the build's one message about it: no internal error and
+  // no source line of the buffered file unit (the program did nothing wrong).
   for (int32_t bytes : {kBufferSlotBytes, int32_t{4096}}) {
     ASSERT_EQ(SetBufferSlotBytes(bytes), 1);
     g_log.clear();
     EXPECT_EQ(Build(), 0);
     EXPECT_TRUE(Logged("*** " + reason)) << bytes;
+    int reasons = 0;
+    for (const auto& l : g_log) reasons += l.find("No space left on device") != std::string::npos;
+    EXPECT_EQ(reasons, 1) << bytes;
+    EXPECT_FALSE(Logged("Internal Error")) << bytes;
+    EXPECT_FALSE(Logged("*** Error in file")) << bytes;
     EXPECT_EQ(BuildWaveform_TempFailure(), reason);
     EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
     EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
