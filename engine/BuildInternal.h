@@ -34,12 +34,15 @@ void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Host path of a temporary file in the settings' TempDir.
 std::string TempFilePath(const char* name);
 // A temporary sample file of the settings' TempDir opened for reading and
-// writing: an existing file is rewritten from its start rather than cut to
-// nothing ("r+b"), a missing one is created ("w+b"); null when neither
-// works. Rewriting reuses the pages the system holds for the file, while
-// cutting a file waits for any write-back of its old data under way (some
-// file systems start one when a cut file is closed). Whoever fills such a
-// file cuts it to its new length with TrimTempSampleFile afterwards.
+// writing: the file this run made earlier under the name is rewritten from
+// its start rather than cut to nothing ("r+b"); anything else is replaced by
+// a new private file (cz::CreatePrivateFile: no link followed, nobody
+// else's file reused, mode 0600); null when that cannot be made (the reason
+// logged with NoteTempFileFailure). Rewriting reuses the pages the system
+// holds for the file, while cutting a file waits for any write-back of its
+// old data under way (some file systems start one when a cut file is
+// closed). Whoever fills such a file cuts it to its new length with
+// TrimTempSampleFile afterwards.
 FILE* OpenTempSampleFile(const char* name);
 // Cuts a temporary sample file to `bytes`. 1 / 0.
 int TrimTempSampleFile(FILE* file, off_t bytes);

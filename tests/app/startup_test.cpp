@@ -1,7 +1,9 @@
 // Start-up, the main window's commands and the tear-down: in this process
 // (offscreen, scripted popups, the test plug-ins) and as the program binary
 // in a child process with its own home and runtime folder.
+#include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -625,14 +627,88 @@ TEST_F(StartupRecovers, TemporaryFilesThatCannotBeOpened) {
 }
 
 TEST_F(StartupRecovers, BufferSelfTestThatFails) {
-  // WV-DATA.TMP opens, but everything written to it is lost.
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  mkdir(home_.temp.c_str(), 0755);
-  ASSERT_EQ(symlink("/dev/full", (home_.temp + "/WV-DATA.TMP").c_str()), 0);
+  // WV-DATA.TMP opens, but the system refuses its self-test pattern: files
+  // of this process may not grow beyond 8 KiB during the start-up.
   WriteSettings(home_.temp, "", false);
   UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
+  struct rlimit kept {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &kept), 0);
+  struct rlimit small = kept;
+  small.rlim_cur = 8192;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int started = InitApplication();
+  setrlimit(RLIMIT_FSIZE, &kept);
+  signal(SIGXFSZ, previous);
+  ASSERT_EQ(started, 1);
   ExpectStartupFailedButRunning("Buffer test failed !");
+  TearDownApplication();
+}
+
+// The temporary folder is one that every user can write. Another user put
+// a link WV-DATA.TMP there to a notes file of this user, and a
+// world-writable MKR-DATA.TMP of his own: the start-up follows no link and
+// reuses neither file, but refuses the folder with the start-up's message;
+// at exit both stay his. A file of this user left by an earlier run is
+// replaced by a new private one.
+TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
+  const std::string shared = home_.dir.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string notes = home_.dir.File("notes.txt");
+  const std::string notesText = "notes of this user, forty bytes long....";
+  ASSERT_EQ(notesText.size(), 40u);
+  WriteFileBytes(notes, notesText);
+  const std::string link = shared + "/WV-DATA.TMP", markers = shared + "/MKR-DATA.TMP";
+  ASSERT_EQ(symlink(notes.c_str(), link.c_str()), 0);
+  ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
+  WriteFileBytes(markers, "his markers");
+  ASSERT_EQ(chown(markers.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(markers.c_str(), 0666), 0);
+  const char* const refused = "Failed to open temporary files. Verify path settings in preferences and restart !";
+
+  WriteSettings(shared, "", false);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning(refused);
+  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'WV-DATA.TMP' belongs to another user."),
+            std::string::npos)
+      << LogText();
+  TearDownApplication();
+  EXPECT_EQ(ReadFileBytes(notes), notesText);
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // Without the link, his marker file is not taken either.
+  ASSERT_EQ(unlink(link.c_str()), 0);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning(refused);
+  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'MKR-DATA.TMP' belongs to another user."),
+            std::string::npos)
+      << LogText();
+  TearDownApplication();
+  EXPECT_EQ(ReadFileBytes(markers), "his markers");
+  ASSERT_EQ(stat(markers.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_FALSE(FileExists(link)) << "the file this run made is deleted at exit";
+
+  // A file of this user left behind by an earlier run is made anew, private.
+  ASSERT_EQ(unlink(markers.c_str()), 0);
+  WriteFileBytes(link, "left by a crashed run");
+  ASSERT_EQ(chmod(link.c_str(), 0666), 0);
+  UiTest_ClearPopups();
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_NE(LogText().find("===== Startup complete ====="), std::string::npos) << LogText();
+  for (const std::string& file : {link, markers}) {
+    ASSERT_EQ(lstat(file.c_str(), &st), 0) << file;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << file;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  }
   TearDownApplication();
 }
 

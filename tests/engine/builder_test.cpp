@@ -685,6 +685,42 @@ TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
   EXPECT_STREQ(BuildWaveform_TempFailure(), "");
 }
 
+// A temporary folder every user can write: entries another user put under
+// the names of the temporary files (a link to a file of this user) are
+// neither followed nor written; the build stops naming the folder and the
+// entry, and writes nothing. Once they are gone, the build makes its files,
+// private to this user.
+TEST_F(BuilderTest, TemporaryFilesOfAnotherUserAreNeverWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
+  ASSERT_EQ(chmod(dir_.path().c_str(), 01777), 0);
+  const std::string notes = dir_.File("notes.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(notes, "notes of this user"));
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(400e6);  // resampled: WV-DATA2.TMP and MKR-DATA2.TMP too
+  PulseEntry(s, 0, p, 2);
+  for (const char* name : {"MKR-DATA.TMP", "WV-DATA2.TMP"}) {
+    const std::string planted = dir_.File(name);
+    ASSERT_EQ(symlink(notes.c_str(), planted.c_str()), 0) << name;
+    ASSERT_EQ(lchown(planted.c_str(), 65534, 65534), 0) << name;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << name;
+    const std::string reason = "Temporary folder '" + dir_.path() + "': '" + name + "' belongs to another user.";
+    EXPECT_TRUE(Logged("*** " + reason)) << name;
+    EXPECT_EQ(BuildWaveform_TempFailure(), reason);
+    EXPECT_FALSE(Logged("Internal Error")) << name;
+    EXPECT_EQ(cz::test::ReadFileBytes(notes), "notes of this user") << name;
+    EXPECT_FALSE(cz::test::FileExists(WavePath())) << name;
+    ASSERT_EQ(unlink(planted.c_str()), 0);
+  }
+  EXPECT_EQ(Build(), 1);
+  for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP"}) {
+    struct stat st {};
+    ASSERT_EQ(lstat(dir_.File(name).c_str(), &st), 0) << name;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+  }
+}
+
 // Values no build can use stop the build with one message about them and
 // leave the old file: a clock that is no finite number or beyond the
 // highest clock (only the clock is reported), a level, phase or frequency
