@@ -745,6 +745,8 @@ TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {
 
 class ProgramRun : public ::testing::Test {
  protected:
+  static constexpr const char* kSetpriv = "/usr/bin/setpriv";
+
   void SetUp() override {
     runtime_ = home_.dir.File("run");
     mkdir(runtime_.c_str(), 0700);
@@ -759,30 +761,42 @@ class ProgramRun : public ::testing::Test {
   }
 
   // Starts the program in the working folder with stdout/stderr to files.
+  // extraEnv entries replace the variables of their names; with runtime_
+  // empty, XDG_RUNTIME_DIR is not set. work: another working folder; asOther:
+  // run as the second user (setpriv, user and group 65534).
   pid_t Start(const std::vector<std::string>& args, const std::string& tag,
-              const std::vector<std::string>& extraEnv = {}) {
+              const std::vector<std::string>& extraEnv = {}, const std::string& work = "", bool asOther = false) {
+    auto named = [](const std::string& v, const std::string& entry) {
+      return v.compare(0, entry.find('=') + 1, entry, 0, entry.find('=') + 1) == 0;
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string v = *e;
       if (v.rfind("XDG_RUNTIME_DIR=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      if (std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& x) { return named(v, x); })) continue;
       env.push_back(v);
     }
-    env.push_back("XDG_RUNTIME_DIR=" + runtime_);
+    if (!runtime_.empty()) env.push_back("XDG_RUNTIME_DIR=" + runtime_);
     env.push_back("QT_QPA_PLATFORM=offscreen");
     env.push_back("CADENZA_UNATTENDED=1");
     for (const std::string& e : extraEnv) env.push_back(e);
     const std::string out = home_.dir.File(tag + ".out"), err = home_.dir.File(tag + ".err");
+    const std::string folder = work.empty() ? home_.work : work;
     const pid_t pid = fork();
     if (pid == 0) {
-      if (chdir(home_.work.c_str()) != 0) _exit(126);
+      if (chdir(folder.c_str()) != 0) _exit(126);
       if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
-      std::vector<char*> argv{const_cast<char*>(program_.c_str())};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      std::vector<std::string> words;
+      if (asOther) words = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+      words.push_back(program_);
+      words.insert(words.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
       argv.push_back(nullptr);
       std::vector<char*> envp;
       for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
       envp.push_back(nullptr);
-      execve(program_.c_str(), argv.data(), envp.data());
+      execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     children_.push_back(pid);
@@ -895,6 +909,67 @@ TEST_F(ProgramRun, ASecondProgramOnTheSameTemporaryFolderIsRefused) {
   ASSERT_TRUE(WaitFor(home_.dir.File("third.out"), "--- Startup complete ---", 60.0)) << Output("third", ".err");
   ASSERT_EQ(kill(third, SIGTERM), 0);
   EXPECT_EQ(WaitExit(third, 30.0), 0) << Output("third", ".err");
+}
+
+// Two users without a runtime folder setting, whose default runtime folders
+// in the shared temporary folder belong to someone else (a stale or hostile
+// folder anyone can make): each user's program keeps its instance lock in a
+// folder of its own inside its home, so neither locks the other out, while
+// a user's second program is still refused.
+TEST_F(ProgramRun, OneUsersProgramNeverLocksOutAnother) {
+  if (geteuid() != 0 || access(kSetpriv, X_OK) != 0)
+    GTEST_SKIP() << "not run: needs root and " << kSetpriv << " to run the program as a second user (65534)";
+  const passwd* entry = getpwuid(65534);
+  ASSERT_NE(entry, nullptr);
+  const std::string otherName = entry->pw_name;
+  entry = getpwuid(geteuid());
+  ASSERT_NE(entry, nullptr);
+  const std::string selfName = entry->pw_name;
+  ASSERT_EQ(chmod(home_.dir.path().c_str(), 0755), 0);  // the second user reaches his folders
+  const std::string shared = home_.dir.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  // Each user's default runtime folder, made by the other one.
+  const std::string mine = shared + "/runtime-" + selfName, theirs = shared + "/runtime-" + otherName;
+  ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+  ASSERT_EQ(chown(mine.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+
+  // The second user's working folder names his home; his temporary folder is in it.
+  const std::string base = home_.dir.File("other"), work = base + "/work", home = base + "/home";
+  for (const std::string& d : {base, work, home}) {
+    ASSERT_EQ(mkdir(d.c_str(), 0755), 0);
+    ASSERT_EQ(chown(d.c_str(), 65534, 65534), 0);
+  }
+  WriteFileBytes(work + "/settings.ini", "[General]\r\nHomePath = \"" + home + "/\"\r\n");
+  WriteFileBytes(home + "/settings.ini", "[PRG]\r\nTempDir = \"" + home + "/Temp\"\r\nSavePrjOnExit = False\r\n");
+  ASSERT_EQ(chown((home + "/settings.ini").c_str(), 65534, 65534), 0);
+  const std::string myHome = home_.dir.File("myhome");
+  ASSERT_EQ(mkdir(myHome.c_str(), 0700), 0);
+
+  runtime_.clear();
+  const std::vector<std::string> args = {"--dstartup", "--no-screen-test"};
+  const pid_t first = Start(args, "mine", {"TMPDIR=" + shared, "HOME=" + myHome});
+  ASSERT_TRUE(WaitFor(home_.dir.File("mine.out"), "--- Startup complete ---", 60.0)) << Output("mine", ".err");
+  const std::vector<std::string> otherEnv = {"TMPDIR=" + shared, "HOME=" + home};
+  const pid_t second = Start(args, "theirs", otherEnv, work, true);
+  ASSERT_TRUE(WaitFor(home_.dir.File("theirs.out"), "--- Startup complete ---", 60.0)) << Output("theirs", ".err");
+  EXPECT_EQ(Output("theirs", ".err").find("Another instance"), std::string::npos) << Output("theirs", ".err");
+  EXPECT_TRUE(FileExists(myHome + "/.cache/cadenza/cadenza.lock"));
+  EXPECT_TRUE(FileExists(home + "/.cache/cadenza/cadenza.lock"));
+  EXPECT_FALSE(FileExists(shared + "/cadenza.lock"));
+
+  // The second user's second program is refused as before.
+  const pid_t again = Start(args, "again", otherEnv, work, true);
+  EXPECT_EQ(WaitExit(again, 60.0), 1);
+  EXPECT_NE(Output("again", ".err").find("Torvane Q7 Cadenza: Another instance of this application is already running."),
+            std::string::npos)
+      << Output("again", ".err");
+
+  ASSERT_EQ(kill(second, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(second, 30.0), 0) << Output("theirs", ".err");
+  ASSERT_EQ(kill(first, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(first, 30.0), 0) << Output("mine", ".err");
 }
 
 }  // namespace
