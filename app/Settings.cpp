@@ -215,6 +215,16 @@ class IniDocument {
     Section(section).keys.emplace_back(key, std::move(encoded));
   }
 
+  // Every key of section in other, with its value as read, into this
+  // document; nothing when other has no such section.
+  void CopySection(const IniDocument& other, std::string_view section) {
+    for (const IniSection& s : other.sections_) {
+      if (!EqualNoCase(s.name, section)) continue;
+      for (const auto& kv : s.keys) SetRaw(s.name, kv.first, EncodeQuoted(kv.second));
+      return;
+    }
+  }
+
   // Long texts go to continuation keys in 80-character pieces, cut between
   // UTF-8 characters so each piece is readable on its own.
   void SetText(const std::string& section, const std::string& key, std::string_view value) {
@@ -353,6 +363,13 @@ std::string UserProfileDirectory() {
   if (home != nullptr && home[0] != '\0') return home;
   if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
   return std::string();
+}
+
+// Whether two paths name one file (links followed); false when either is
+// missing.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool IsDirectory(const std::string& path) {
@@ -577,9 +594,11 @@ int LoadSettings(AppSettings& s) {
 }
 
 // Writes every INSTR and PRG key and the device lists up to their first
-// empty entry; [General] is never written (it belongs to the working
-// directory's file). The old file stays in place until the new one is
-// complete on disk.
+// empty entry. [General] belongs to the working directory's file: it is
+// never made here, but when the file written is that one (a settings file
+// beside the program that names its own folder as the home), its [General]
+// section is kept as it stands, so that the next start finds the home
+// again. The old file stays in place until the new one is complete on disk.
 int SaveSettings(const AppSettings& s) {
   std::string path;
   if (!HomeFile(cz::kSettingsFileName, &path)) {
@@ -624,6 +643,10 @@ int SaveSettings(const AppSettings& s) {
   ini.SetRaw("PRG", "RFFreqB", DoubleText(s.RFFreqB));
   ini.SetRaw("PRG", "RFLevA", DoubleText(s.RFLevA));
   ini.SetRaw("PRG", "RFLevB", DoubleText(s.RFLevB));
+
+  const std::string namesHome = cz::WithTrailingSlash(WorkingDirectory()) + cz::kSettingsFileName;
+  IniDocument old;
+  if (SameFile(path, namesHome) && old.ReadFile(path)) ini.CopySection(old, "General");
 
   // Synced to the disk before the rename: a crash leaves either the old file
   // or the new one, never a half-written one.
