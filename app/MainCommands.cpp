@@ -19,6 +19,7 @@
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
+#include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -163,7 +164,7 @@ int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity) {
   if (!absolute) {
     char home[cz::kHomePathSize] = "";
     GetHomePath(home, sizeof home);
-    path = std::string(home) + path;
+    path = std::string(home) + cz::RelativeHostPath(p);
   }
   if (!cz::CopyTextExact(out, capacity, path)) {
     Log_Message(3, "*** Path '", path.c_str(), "' is too long. Not used.");

@@ -489,8 +489,10 @@ int GetHomePath(char* out, std::size_t capacity) {
 }
 
 // Project and waveform paths are stored relative to the home path unless
-// they start at a root; the result keeps the stored separators and is
-// converted to a host path where it is opened.
+// they start at a root. An absolute result keeps the stored separators and
+// is converted to a host path where it is opened; a relative path put
+// behind the home path (a host path) takes '/' for its stored '\', so that
+// the whole is one host path.
 int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
@@ -504,7 +506,7 @@ int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   } else {
     char home[cz::kHomePathSize];
     GetHomePath(home, sizeof home);  // no home path: relative to the working directory
-    result = std::string(home) + std::string(p);
+    result = std::string(home) + cz::RelativeHostPath(p);
   }
   if (!cz::CopyTextExact(out, capacity, result)) {
     Log_Message(3, "*** Path '", result.c_str(), "' is too long. Not used.");

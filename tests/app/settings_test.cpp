@@ -85,7 +85,11 @@ TEST_F(SettingsTest, FirstRunWithoutAnySettingsFileGetsAWorkingTempDir) {
 }
 
 TEST_F(SettingsTest, HomePathFromTheWorkingDirectoryAndAbsolutePaths) {
-  std::string home = UseHome(dir_.path() + "\\\\home");  // a stored '\' path, escaped
+  // A path stored in the Windows form: drive, '\' separators (escaped in the file).
+  std::string windows = "C:" + dir_.path() + "/home";
+  for (std::size_t at = windows.find('/'); at != std::string::npos; at = windows.find('/', at + 2))
+    windows.replace(at, 1, "\\\\");
+  std::string home = UseHome(windows);
   char out[cz::kHomePathSize];
   ASSERT_EQ(GetHomePath(out, sizeof out), 1);
   EXPECT_EQ(std::string(out), home);
