@@ -288,6 +288,8 @@ void QuitWithoutQuestions() {
 
 void ShowPreferencesCb(int, int menuItem, void*, int) {
   if (menuItem != MBAR_OPT_PREF) return;
+  // Folders made or removed since the tree was last read show as they are now.
+  if (g_TempDirBrowserCtrl > 0) RefreshFolderBrowser(GENERAL, g_TempDirBrowserCtrl);
   DisplayPanel(PREFERENCE);
 }
 

@@ -575,6 +575,53 @@ TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
   EXPECT_TRUE(FileExists(home_.work + "/WV-DATA.TMP"));
 }
 
+// A folder made beside the temporary folder while the program runs shows in
+// the Preferences folder tree when the dialog opens, and can be chosen; one
+// made or removed inside a folder of the tree shows the next time that
+// folder is expanded.
+TEST_F(StartupInProcess, AFolderMadeWhileRunningCanBeChosenForTemporaryFiles) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  const int tree = g_TempDirBrowserCtrl;
+  auto item = [&](const std::string& folder) {
+    int index = -1;
+    GetTreeItemFromTag(GENERAL, tree, folder.c_str(), &index);
+    return index;
+  };
+  ASSERT_GE(item(home_.temp), 0) << "the levels down to the folder in use are read at start-up";
+  const std::string made = home_.home + "/Made later";
+  ASSERT_EQ(item(made), -1);
+  ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_OPT_PREF), 1);
+  const int chosen = item(made);
+  ASSERT_GE(chosen, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, tree, chosen, false), 1);
+  char field[256] = "";
+  GetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, field, sizeof field);
+  EXPECT_EQ(std::string(field), made);
+
+  // Inside it, while the dialog is open: made, then removed again.
+  const std::string inner = made + "/inner";
+  ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), true), 1);
+  EXPECT_GE(item(inner), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), false), 1);
+  ASSERT_EQ(rmdir(inner.c_str()), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), true), 1);
+  EXPECT_EQ(item(inner), -1);
+  int active = -1;
+  GetActiveTreeItem(GENERAL, tree, &active);
+  EXPECT_EQ(active, item(made)) << "the choice keeps its folder";
+
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_ACCEPT), 1);
+  EXPECT_EQ(g_Settings.TempDir, made);
+  g_Settings.TempDir = home_.temp;
+  TearDownApplication();
+}
+
 // ---------------------------------------------------------------- recoverable start-up failures
 
 // The home's settings with the given temporary folder and last project.
