@@ -19,6 +19,7 @@
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
+#include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -163,7 +164,7 @@ int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity) {
   if (!absolute) {
     char home[cz::kHomePathSize] = "";
     GetHomePath(home, sizeof home);
-    path = std::string(home) + path;
+    path = std::string(home) + cz::RelativeHostPath(p);
   }
   if (!cz::CopyTextExact(out, capacity, path)) {
     Log_Message(3, "*** Path '", path.c_str(), "' is too long. Not used.");
@@ -287,6 +288,8 @@ void QuitWithoutQuestions() {
 
 void ShowPreferencesCb(int, int menuItem, void*, int) {
   if (menuItem != MBAR_OPT_PREF) return;
+  // Folders made or removed since the tree was last read show as they are now.
+  if (g_TempDirBrowserCtrl > 0) RefreshFolderBrowser(GENERAL, g_TempDirBrowserCtrl);
   DisplayPanel(PREFERENCE);
 }
 

@@ -44,8 +44,8 @@ int SaveProjectToFile(const char* path);
 
 // The project file named by LastPrj: the text itself when it is absolute
 // ("X:..." with ':' as second character, or a leading '\\' or '/'), else
-// the home path followed directly by it. 1, or 0 (logged, out empty) when
-// the result does not fit capacity bytes.
+// the home path followed directly by it (its '\' taken as '/'). 1, or 0
+// (logged, out empty) when the result does not fit capacity bytes.
 int ResolveProjectPath(const char* lastPrj, char* out, std::size_t capacity);
 
 // File > Exit without the start-up check: with save-on-exit on, the save

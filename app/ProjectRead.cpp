@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <cstdio>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/TextEncoding.h"
 
 void SetProjectWindowTitle(const char* path);
 
@@ -799,6 +802,16 @@ void ReadDataSources(const xml_node& sec) {
                 });
 }
 
+// The whole file; false when it cannot be opened or read.
+bool ReadProjectBytes(const std::string& hostPath, std::string* bytes) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(hostPath.c_str(), "rb"), &std::fclose);
+  if (!file) return false;
+  char block[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) bytes->append(block, n);
+  return std::ferror(file.get()) == 0;
+}
+
 }  // namespace
 
 ProjectLoadReport LastProjectLoadReport;
@@ -860,8 +873,20 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     ClearProject();
   }
 
+  // The document's texts point into bytes: it goes after the document.
+  std::string bytes;
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_file(hostPath.c_str(), kParseFlags, pugi::encoding_utf8);
+  pugi::xml_parse_result parsed;
+  if (ReadProjectBytes(hostPath, &bytes)) {
+    // Texts are kept in UTF-8: a file written by older tools declaring
+    // ISO-8859-1 (or holding undeclared 8-bit texts) is converted first.
+    std::string declared;
+    const cz::XmlTextSource source = cz::XmlTextToUtf8(&bytes, &declared);
+    if (source == cz::XmlTextSource::kNotUtf8)
+      Log_Message(3, "** Project file '", hostPath.c_str(), "' is not UTF-8: its texts are read as Windows-1252.");
+    parsed = doc.load_buffer_inplace(bytes.data(), bytes.size(), kParseFlags,
+                                     source == cz::XmlTextSource::kWide ? pugi::encoding_auto : pugi::encoding_utf8);
+  }
   if (!parsed) {
     Log_Message(1, "*** Failed to open project file.");
     return 0;

@@ -215,6 +215,16 @@ class IniDocument {
     Section(section).keys.emplace_back(key, std::move(encoded));
   }
 
+  // Every key of section in other, with its value as read, into this
+  // document; nothing when other has no such section.
+  void CopySection(const IniDocument& other, std::string_view section) {
+    for (const IniSection& s : other.sections_) {
+      if (!EqualNoCase(s.name, section)) continue;
+      for (const auto& kv : s.keys) SetRaw(s.name, kv.first, EncodeQuoted(kv.second));
+      return;
+    }
+  }
+
   // Long texts go to continuation keys in 80-character pieces, cut between
   // UTF-8 characters so each piece is readable on its own.
   void SetText(const std::string& section, const std::string& key, std::string_view value) {
@@ -355,6 +365,13 @@ std::string UserProfileDirectory() {
   return std::string();
 }
 
+// Whether two paths name one file (links followed); false when either is
+// missing.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool IsDirectory(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -472,8 +489,10 @@ int GetHomePath(char* out, std::size_t capacity) {
 }
 
 // Project and waveform paths are stored relative to the home path unless
-// they start at a root; the result keeps the stored separators and is
-// converted to a host path where it is opened.
+// they start at a root. An absolute result keeps the stored separators and
+// is converted to a host path where it is opened; a relative path put
+// behind the home path (a host path) takes '/' for its stored '\', so that
+// the whole is one host path.
 int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   if (out == nullptr || capacity == 0) return 0;
   out[0] = '\0';
@@ -487,7 +506,7 @@ int MakeAbsolutePath(const char* path, char* out, std::size_t capacity) {
   } else {
     char home[cz::kHomePathSize];
     GetHomePath(home, sizeof home);  // no home path: relative to the working directory
-    result = std::string(home) + std::string(p);
+    result = std::string(home) + cz::RelativeHostPath(p);
   }
   if (!cz::CopyTextExact(out, capacity, result)) {
     Log_Message(3, "*** Path '", result.c_str(), "' is too long. Not used.");
@@ -577,9 +596,11 @@ int LoadSettings(AppSettings& s) {
 }
 
 // Writes every INSTR and PRG key and the device lists up to their first
-// empty entry; [General] is never written (it belongs to the working
-// directory's file). The old file stays in place until the new one is
-// complete on disk.
+// empty entry. [General] belongs to the working directory's file: it is
+// never made here, but when the file written is that one (a settings file
+// beside the program that names its own folder as the home), its [General]
+// section is kept as it stands, so that the next start finds the home
+// again. The old file stays in place until the new one is complete on disk.
 int SaveSettings(const AppSettings& s) {
   std::string path;
   if (!HomeFile(cz::kSettingsFileName, &path)) {
@@ -624,6 +645,10 @@ int SaveSettings(const AppSettings& s) {
   ini.SetRaw("PRG", "RFFreqB", DoubleText(s.RFFreqB));
   ini.SetRaw("PRG", "RFLevA", DoubleText(s.RFLevA));
   ini.SetRaw("PRG", "RFLevB", DoubleText(s.RFLevB));
+
+  const std::string namesHome = cz::WithTrailingSlash(WorkingDirectory()) + cz::kSettingsFileName;
+  IniDocument old;
+  if (SameFile(path, namesHome) && old.ReadFile(path)) ini.CopySection(old, "General");
 
   // Synced to the disk before the rename: a crash leaves either the old file
   // or the new one, never a half-written one.

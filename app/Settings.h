@@ -90,8 +90,8 @@ inline constexpr double kDefaultRfLevelDbm = -30.0;
 int GetHomePath(char* out, std::size_t capacity);
 
 // out = path when it is absolute ("/x", "\x", "C:\x"); otherwise the home
-// path followed directly by path. 1 = success, 0 = the result does not fit
-// (out empty, logged).
+// path followed directly by path, its '\' taken as '/'. 1 = success, 0 =
+// the result does not fit (out empty, logged).
 int MakeAbsolutePath(const char* path, char* out, std::size_t capacity);
 
 // The host path of a local file named by the user or by a record, before

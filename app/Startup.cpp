@@ -339,10 +339,12 @@ void WarnAboutMissingPlugins() {
     Log_Message(4, "** Plug-in '", m.plugin.c_str(), "' is not loaded; used by ", m.users.c_str());
 }
 
-// Steps 19 and 20.
-void SetUpTempFiles() {
+// Steps 19 and 20. tempFolderLocked: the user's lock on the folder is held;
+// without it the folder is not used.
+void SetUpTempFiles(bool tempFolderLocked) {
   Echo("Setting up temporary directories...\n");
-  const bool open = CreateTempFiles(g_Settings.TempDir.c_str()) == 1;
+  if (!tempFolderLocked) ActiveTempDir.Clear();  // this run has no folder of its own
+  const bool open = tempFolderLocked && CreateTempFiles(g_Settings.TempDir.c_str()) == 1;
   if (open && TestTempBuffers(kSelfTestSlot)) {
     Log_Message(1, "===== Startup complete =====");
     Log_Message(1, "");
@@ -426,7 +428,8 @@ int InitApplication() {
   LoadSettings(g_Settings);
   // The temporary files are one program's: a second program on the same
   // temporary folder stops here, before it touches them or the project.
-  if (LockTempFolder(g_Settings.TempDir.c_str()) == 0) {
+  const int tempLock = LockTempFolder(g_Settings.TempDir.c_str());
+  if (tempLock == 0) {
     MessagePopup(kTitle, "Another instance of this application is already running.");
     return 0;
   }
@@ -454,7 +457,7 @@ int InitApplication() {
   CloseTempFiles();
   CurrentSequence = -1;
 
-  SetUpTempFiles();
+  SetUpTempFiles(tempLock == 1);
   CheckInstrumentLink(info, sizeof info);
   // The editors' idle state follows here, in this order: instrument tree,
   // Transfer tab, Sequence Editor, Transfer busy flag, Multi Segment page,

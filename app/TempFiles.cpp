@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,7 +19,9 @@
 #include "app/Settings.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
+#include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 
 // The two file handles and the buffer self test belong to the waveform
 // builder, which writes and reads these files.
@@ -46,10 +49,21 @@ int LockTempFolder(const char* tempDir) {
   const std::filesystem::path real = std::filesystem::weakly_canonical(dir, ec);
   const std::string key = ec ? dir.string() : real.string();
   if (g_lockFd >= 0 && key == g_lockedDir) return 1;
-  const std::string lockPath = (std::filesystem::path(key) / "CADENZA.LCK").string();
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // The lock is the user's own: its name holds the user ID, it is never
+  // reached through a link, and a file of another user under the name is
+  // not taken (the folder then cannot be used).
+  const std::string lockName = cz::FormatC("CADENZA-%u.LCK", static_cast<unsigned>(geteuid()));
+  const std::string lockPath = (std::filesystem::path(key) / lockName).string();
+  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) {
     Log_Message(5, "*** Cannot lock the temporary folder '", dir.c_str(), "': ", std::strerror(errno), ".");
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+    ::close(fd);
+    Log_Message(5, "*** Cannot lock the temporary folder '", tempDir, "': '", lockName.c_str(),
+                "' belongs to another user.");
     return -1;
   }
   // flock: held by the open file, released when the program ends however it
@@ -91,8 +105,7 @@ void CloseTempFiles() { ResetTempSampleFiles(TEMP_FILES_CLOSE); }
 void DeleteTempFiles() {
   // Without a directory of this run there is nothing of ours to delete.
   if (ActiveTempDir.empty()) return;
-  for (const char* name : kTempFileNames) {
-    std::error_code ec;
-    std::filesystem::remove(TempPath(ActiveTempDir.c_str(), name), ec);
-  }
+  // Only entries of this user: a file another user put under one of the
+  // names in a shared folder stays his.
+  for (const char* name : kTempFileNames) cz::RemoveOwnFile(TempPath(ActiveTempDir.c_str(), name));
 }

@@ -23,19 +23,23 @@ extern cz::Text<256> ActiveTempDir;
 const char* TempDirInUse();
 
 // Makes the directory (with missing parents) and, when it exists, takes it
-// as ActiveTempDir and creates both files anew for reading and writing.
+// as ActiveTempDir and creates both files anew for reading and writing as
+// the user's private files (no link followed, no existing file reused).
 // 1 when both files are open, 0 otherwise (logged).
 int CreateTempFiles(const char* tempDir);
 // Closes both files, each only if open.
 void CloseTempFiles();
-// Deletes the four temporary files in ActiveTempDir; nothing when no
-// directory was made. A missing file is no error.
+// Deletes the four temporary files in ActiveTempDir, each only when it is
+// this user's; nothing when no directory was made. A missing file is no
+// error.
 void DeleteTempFiles();
 
-// Takes an advisory lock on "CADENZA.LCK" in the temporary directory (made
-// when missing) and holds it for the rest of the run, so that two programs
-// never share the temporary files. 1 when this run holds it (also again),
-// 0 when another program holds it, -1 when the directory or the lock file
-// cannot be made (the temporary files then fail on their own). Locking
-// another directory releases the earlier one.
+// Takes an advisory lock on "CADENZA-<user ID>.LCK" in the temporary
+// directory (made when missing) and holds it for the rest of the run, so
+// that two programs of one user never share the temporary files; programs of
+// other users in the same folder lock names of their own. 1 when this run
+// holds it (also again), 0 when another program of the user holds it, -1
+// when the directory or the lock file cannot be made, or the name belongs to
+// another user (logged; the folder is not used). Locking another directory
+// releases the earlier one.
 int LockTempFolder(const char* tempDir);

@@ -20,6 +20,7 @@
 #include "engine/Tessera_GenerateWave.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 
 FILE* TempIqFile = nullptr;
 FILE* TempMarkerFile = nullptr;
@@ -32,8 +33,16 @@ std::string g_tempFailure;  // see BuildWaveform_TempFailure
 
 void LogTempFolderFailure() {
   const int error = TakeBufferWriteError();
-  if (error == 0) return;
+  // One reason per build: the writes that fail after the first (the
+  // release of the other slot) fail for the same one.
+  if (error == 0 || !g_tempFailure.empty()) return;
   g_tempFailure = cz::FormatC("Temporary folder '%s': %s.", TempDirInUse(), std::strerror(error));
+  Log_Message(2, "*** ", g_tempFailure.c_str());
+}
+
+void NoteTempFileFailure(const std::string& folder, const std::string& reason) {
+  TakeBufferWriteError();
+  g_tempFailure = cz::FormatC("Temporary folder '%s': %s.", folder.c_str(), reason.c_str());
   Log_Message(2, "*** ", g_tempFailure.c_str());
 }
 
@@ -44,6 +53,8 @@ void ForgetTempFolderFailure() {
 
 void LogInternalError(int step) {
   LogTempFolderFailure();
+  // The folder's reason says what went wrong; the step was no fault of ours.
+  if (!g_tempFailure.empty()) return;
   char where[64];
   cz::SnprintfC(where, sizeof where, ".\\Tessera_GenerateWave %d", step);
   Log_Message(2, "*** Internal Error: ", where);
@@ -205,11 +216,36 @@ int CloseSequenceReport(int32_t reportOpen, int result) {
 
 namespace build_detail {
 
-FILE* OpenTempSampleFile(const char* name) {
-  const std::string path = TempFilePath(name);
-  FILE* file = fopen(path.c_str(), "r+b");
-  return file != nullptr ? file : fopen(path.c_str(), "w+b");
+namespace {
+
+// The temporary files this run made, by name: only these are rewritten in
+// place by later builds.
+struct MadeTempFile {
+  const char* name;
+  cz::PrivateFileId id;
+};
+MadeTempFile g_madeTempFiles[] = {
+    {"WV-DATA.TMP", {}}, {"MKR-DATA.TMP", {}}, {"WV-DATA2.TMP", {}}, {"MKR-DATA2.TMP", {}}};
+
+cz::PrivateFileId* MadeId(const char* name) {
+  for (MadeTempFile& f : g_madeTempFiles)
+    if (std::strcmp(f.name, name) == 0) return &f.id;
+  return nullptr;
 }
+
+// name in folder, the file of this run reopened (reuse) or made anew.
+FILE* OpenPrivateTempFile(const std::string& folder, const char* name, bool reuse) {
+  const std::string path = cz::HostPath(cz::JoinPath(folder.c_str(), name));
+  std::string reason;
+  FILE* file = reuse ? cz::ReopenPrivateFile(path, MadeId(name), &reason)
+                     : cz::CreatePrivateFile(path, MadeId(name), &reason);
+  if (file == nullptr) NoteTempFileFailure(folder, reason);
+  return file;
+}
+
+}  // namespace
+
+FILE* OpenTempSampleFile(const char* name) { return OpenPrivateTempFile(TempDirInUse(), name, true); }
 
 int TrimTempSampleFile(FILE* file, off_t bytes) { return file != nullptr && ftruncate(fileno(file), bytes) == 0; }
 
@@ -239,13 +275,9 @@ int ResetTempSampleFiles(TempFilesAction action, const char* dir) {
   TempMarkerFile = nullptr;
   if (action == TEMP_FILES_CLOSE) return 1;
   const std::string folder = dir != nullptr && dir[0] != '\0' ? dir : TempDirInUse();
-  const auto open = [&](const char* name) -> FILE* {
-    const std::string path = cz::HostPath(cz::JoinPath(folder.c_str(), name));
-    FILE* file = action == TEMP_FILES_REUSE ? fopen(path.c_str(), "r+b") : nullptr;
-    return file != nullptr ? file : fopen(path.c_str(), "w+b");
-  };
-  TempIqFile = open("WV-DATA.TMP");
-  TempMarkerFile = open("MKR-DATA.TMP");
+  const bool reuse = action == TEMP_FILES_REUSE;
+  TempIqFile = build_detail::OpenPrivateTempFile(folder, "WV-DATA.TMP", reuse);
+  if (TempIqFile != nullptr) TempMarkerFile = build_detail::OpenPrivateTempFile(folder, "MKR-DATA.TMP", reuse);
   return TempIqFile != nullptr && TempMarkerFile != nullptr ? 1 : 0;
 }
 

@@ -15,12 +15,18 @@ namespace build_detail {
 // Samples per Stop poll and task-bar update in the sample loops.
 inline constexpr int32_t kPollSamples = 2000;
 
-// "*** Internal Error: " + ".\Tessera_GenerateWave <step>".
+// "*** Internal Error: " + ".\Tessera_GenerateWave <step>", for a step that
+// failed without a reason the system gave. When the temporary folder did
+// give one (a full disk, a file that could not be made), that reason is
+// the build's message and no internal-error line is written.
 void LogInternalError(int step);
 // Logs "*** Temporary folder '<folder>': <system's reason>." when a write of
 // the buffered file unit failed since the last call (a full disk), and keeps
-// the text for BuildWaveform_TempFailure.
+// the text for BuildWaveform_TempFailure; once per build (later failures of
+// the same build are the first one's consequences).
 void LogTempFolderFailure();
+// The same for a temporary file that could not be made in folder.
+void NoteTempFileFailure(const std::string& folder, const std::string& reason);
 // Drops what an earlier build left (at the start of a build).
 void ForgetTempFolderFailure();
 // Log_Message of a printf-style line in the C locale.
@@ -28,12 +34,15 @@ void LogF(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Host path of a temporary file in the settings' TempDir.
 std::string TempFilePath(const char* name);
 // A temporary sample file of the settings' TempDir opened for reading and
-// writing: an existing file is rewritten from its start rather than cut to
-// nothing ("r+b"), a missing one is created ("w+b"); null when neither
-// works. Rewriting reuses the pages the system holds for the file, while
-// cutting a file waits for any write-back of its old data under way (some
-// file systems start one when a cut file is closed). Whoever fills such a
-// file cuts it to its new length with TrimTempSampleFile afterwards.
+// writing: the file this run made earlier under the name is rewritten from
+// its start rather than cut to nothing ("r+b"); anything else is replaced by
+// a new private file (cz::CreatePrivateFile: no link followed, nobody
+// else's file reused, mode 0600); null when that cannot be made (the reason
+// logged with NoteTempFileFailure). Rewriting reuses the pages the system
+// holds for the file, while cutting a file waits for any write-back of its
+// old data under way (some file systems start one when a cut file is
+// closed). Whoever fills such a file cuts it to its new length with
+// TrimTempSampleFile afterwards.
 FILE* OpenTempSampleFile(const char* name);
 // Cuts a temporary sample file to `bytes`. 1 / 0.
 int TrimTempSampleFile(FILE* file, off_t bytes);

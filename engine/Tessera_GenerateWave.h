@@ -29,22 +29,27 @@
 extern FILE* TempIqFile;
 extern FILE* TempMarkerFile;
 
-// What ResetTempSampleFiles leaves open.
+// What ResetTempSampleFiles leaves open. The files are the user's own: made
+// with O_CREAT | O_EXCL | O_NOFOLLOW and mode 0600 (cz::CreatePrivateFile),
+// so that no link is followed and nobody else's file is reused.
 enum TempFilesAction {
   TEMP_FILES_CLOSE,  // nothing: both handles null
-  TEMP_FILES_REUSE,  // both, an existing file rewritten from its start ("r+b", else "w+b")
-  TEMP_FILES_EMPTY,  // both, created anew and empty ("w+b")
+  TEMP_FILES_REUSE,  // both, the files this run made rewritten from their start ("r+b"), else made anew
+  TEMP_FILES_EMPTY,  // both, made anew and empty
 };
 // The only place that closes or reopens TempIqFile and TempMarkerFile.
 // Whoever holds either handle (the Sequence View) is told first
 // (EngineHost_TempFilesClosed), then both are closed and, unless the action
 // is TEMP_FILES_CLOSE, opened again in dir (the folder of this run's
 // temporary files, TempDirInUse, when dir is null or empty). 1 when the
-// action's files are open, 0 otherwise; the caller logs a failure.
+// action's files are open, 0 otherwise; a file that cannot be made is
+// logged with its reason ("*** Temporary folder '<dir>': <reason>."), the
+// caller logs what failed.
 int ResetTempSampleFiles(TempFilesAction action, const char* dir = nullptr);
 
-// Why the latest build could not write its temporary files ("Temporary
-// folder '<folder>': No space left on device."); empty when they were written.
+// Why the latest build could not write or make its temporary files
+// ("Temporary folder '<folder>': No space left on device."); empty when they
+// were written.
 const char* BuildWaveform_TempFailure();
 
 // The most bytes one transfer to the instrument carries (0: no limit). A

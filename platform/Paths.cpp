@@ -11,6 +11,7 @@ bool HasDriveLetter(std::string_view p) {
 }  // namespace
 
 std::string HostPath(std::string_view stored) {
+  if (!stored.empty() && stored[0] == '/') return std::string(stored);
   std::string out;
   out.reserve(stored.size() + 1);
   if (HasDriveLetter(stored)) {
@@ -18,6 +19,13 @@ std::string HostPath(std::string_view stored) {
     if (stored.empty() || (stored[0] != '\\' && stored[0] != '/')) out.push_back('/');
   }
   for (char c : stored) out.push_back(c == '\\' ? '/' : c);
+  return out;
+}
+
+std::string RelativeHostPath(std::string_view stored) {
+  std::string out(stored);
+  for (char& c : out)
+    if (c == '\\') c = '/';
   return out;
 }
 

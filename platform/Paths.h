@@ -1,11 +1,14 @@
 // Local path helpers.
 //
-// Stored paths come in the program's historical form: '\' separators, a
-// drive letter ("C:\...") or a leading '\' meaning absolute. On this host a
-// stored local path is turned into a host path when it is used: '\' becomes
-// '/', a leading drive letter is dropped (the rest is taken from the root),
-// and a leading '/' is absolute as well. Instrument-side paths ("D:\",
-// "/var/...", remote file names) never pass through these helpers.
+// Stored paths may come in the program's historical form: '\' separators, a
+// drive letter ("C:\...") or a leading '\' meaning absolute. On this host
+// such a stored local path is turned into a host path when it is used: '\'
+// becomes '/', a leading drive letter is dropped (the rest is taken from the
+// root). A path that starts with '/' is a host path already (a file dialog
+// returns such paths, and they are stored as they are): it is used as it
+// stands, and a '\' in it is part of a name ("Radar\v2.prj" is a legal
+// file name here). Instrument-side paths ("D:\", "/var/...", remote file
+// names) never pass through these helpers.
 #pragma once
 
 #include <string>
@@ -13,14 +16,19 @@
 
 namespace cz {
 
-// Stored local path -> host path ('\' -> '/', "C:\x" -> "/x").
+// Stored local path -> host path ('\' -> '/', "C:\x" -> "/x"); a path that
+// starts with '/' unchanged.
 std::string HostPath(std::string_view stored);
+
+// A relative stored path with '/' for its '\', to be put behind a host
+// folder ("Projects\a.prj" -> "Projects/a.prj").
+std::string RelativeHostPath(std::string_view stored);
 
 // True for "/x", "\x" and "C:\x" / "C:/x".
 bool IsAbsolutePath(std::string_view path);
 
 // Joins a folder and a name with exactly one '/' between them; an absolute
-// name is returned as it is. Both are taken as stored paths.
+// name is returned as a host path. Both are taken as stored paths.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
 // The folder part of a path without its trailing separator ("" for a bare name).

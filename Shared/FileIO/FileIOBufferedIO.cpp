@@ -208,6 +208,24 @@ inline void CheckInitialized() {
     return (result);               \
   } while (0)
 
+// Whether the latest failed flush failed for a reason of the disk that the
+// system gave (full, over quota, beyond the file size limit, I/O error,
+// read-only): such a failure is no fault of the program and is named by the
+// caller with the system's reason (BufferSlotWriteError); the source line
+// is not logged. Any other flush failure (a seek, a stream not open for
+// writing) is logged with it.
+bool g_flushExplained = false;
+
+bool ExplainedWriteError(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO || error == EROFS;
+}
+
+#define FILEIO_FLUSH_FAIL(result)                       \
+  do {                                                  \
+    if (!g_flushExplained) LogFailure(__func__, __LINE__); \
+    return (result);                                    \
+  } while (0)
+
 inline bool InUse(const BufferSlot& s) { return s.readBuffer || s.writeBuffer; }
 
 // Loads the read buffer with the data from file offset `at`, where the
@@ -257,6 +275,7 @@ bool CanMap(int slot, FILE* file) {
 // slot that also reads (or was repositioned) seeks to writeFilePos first
 // (-1 counting as 0); a write-only slot writes at the file's own position.
 bool FlushWriteBuffer(BufferSlot& s, int32_t count) {
+  g_flushExplained = false;
   if (count <= 0) return true;
   if (s.readFilePos != -1) {
     if (s.writeFilePos == -1) s.writeFilePos = 0;
@@ -268,6 +287,7 @@ bool FlushWriteBuffer(BufferSlot& s, int32_t count) {
     // caller's message; a short write without one counts as an I/O error.
     s.writeErrno = errno != 0 ? errno : EIO;
     g_lastWriteErrno = s.writeErrno;
+    g_flushExplained = ExplainedWriteError(s.writeErrno);
     return false;
   }
   if (s.writeFilePos != -1) s.writeFilePos += count;
@@ -437,7 +457,7 @@ int32_t _WriteBytes(int slot, int32_t n, const void* src) {
     std::memcpy(s.writeBuffer.get() + s.writeFill, in + done, static_cast<size_t>(space));
     s.writeFill += space;
     done += space;
-    if (!FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(-1);
+    if (!FlushWriteBuffer(s, s.writeFill)) FILEIO_FLUSH_FAIL(-1);
   }
 }
 
@@ -450,7 +470,7 @@ int _ReleaseBuf(int slot) {
   // failure and may close the file, which must not stay bound.
   const bool flushed = !s.writeBuffer || FlushWriteBuffer(s, s.writeFill);
   ClearSlot(s, false);
-  if (!flushed) FILEIO_FAIL(0);
+  if (!flushed) FILEIO_FLUSH_FAIL(0);
   Trace("_ReleaseBuf", slot);
   return 1;
 }
@@ -460,7 +480,7 @@ int _RestartAtBegining(int slot) {
   if (slot < 0 || slot >= kBufferSlotCount) FILEIO_FAIL(0);
   BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
-  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FLUSH_FAIL(0);
   if (fseeko(s.file, 0, SEEK_SET) != 0) FILEIO_FAIL(0);
   s.readPos = 0;
   s.readFill = 0;
@@ -481,7 +501,7 @@ int _RestartAtPosition(int slot, off_t pos) {
   BufferSlot& s = fileio_detail::slots[slot];
   if (s.file == nullptr || !InUse(s)) FILEIO_FAIL(0);
   if (pos < 0) FILEIO_FAIL(0);
-  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FAIL(0);
+  if (s.writeBuffer && !FlushWriteBuffer(s, s.writeFill)) FILEIO_FLUSH_FAIL(0);
 
   // Positions are realigned to 8 bytes; the r bytes between the aligned
   // base and pos are skipped on the read side and, for an in-place slot,

@@ -26,7 +26,10 @@
 //
 // Results: 1 success / 0 failure for InitBuf, ReleaseBuf and the restarts;
 // byte counts or -1 for ReadBytes and WriteBytes. Every failure is logged as
-// "*** Error in file FileIOBufferedIO.cpp<function> @ <line>".
+// "*** Error in file FileIOBufferedIO.cpp<function> @ <line>", except a
+// write the disk refused with a reason (full, over quota, file too large,
+// I/O error, read-only): that one is the caller's to name, with the
+// system's reason from BufferSlotWriteError / TakeBufferWriteError.
 #pragma once
 
 #include <sys/types.h>

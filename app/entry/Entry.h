@@ -3,11 +3,13 @@
 #pragma once
 
 // ---- one instance per user
-// Takes the per-user lock (QLockFile in the user's runtime directory; a
-// lock left by a process that no longer runs is taken over). 1 when this
-// is the only instance. Otherwise asks the running instance, through a
-// local socket beside the lock, to bring its main window to the front, and
-// returns 0.
+// Takes the per-user lock (QLockFile in the user's runtime directory, or,
+// when that is not the user's own, in a folder of the user's inside the
+// home, or else under a name holding the user ID in the temporary folder; a
+// lock left by a process that no longer runs is taken over). 1 when this is
+// the only instance of the user. Otherwise asks the running instance,
+// through a local socket beside the lock, to bring its main window to the
+// front, and returns 0.
 int Entry_AcquireInstance();
 // Listens on the local socket; each request runs raise(). The lock and the
 // socket are released at process exit.

@@ -58,7 +58,7 @@ struct TreeItem {
     std::vector<std::string> cellText; // column texts; [0] is the label
     std::map<int, AttrMap> cellAttrs;  // column -> look of that cell
     AttrMap attrs;                     // remaining item attributes
-    bool folderPending = false;        // folder browser: sub-folders not read yet
+    bool folderPending = false;        // folder browser: has sub-folders, none read yet
 };
 
 struct TreeData {
@@ -533,8 +533,11 @@ void SubmitOpenTableEditors();
 // The text a tree cell's tooltip shows: the whole cell text when its column
 // cuts it, else empty.
 std::string TreeCellToolTip(Ctrl& ctrl, int item, int column);
-// Folder browser trees: loads the sub-folders of item index when they are not
-// loaded yet; returns the number of items added.
+// Folder browser trees: reads the sub-folders of item index from the disk
+// again: folders made since the last reading are added (in name order),
+// folders gone are removed with what was read below them, and the folders
+// that stay keep their items, open state and tags. Returns the number of
+// items added, removed or given or relieved of their expand mark.
 int LoadFolderChildren(Ctrl& ctrl, int index);
 
 // Menu bars (UiMenu.cpp)

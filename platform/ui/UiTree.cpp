@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <utility>
 
 namespace cz::ui {
 
@@ -273,14 +275,40 @@ int LoadFolderChildren(Ctrl& c, int index)
 {
     TreeData& t = c.tree;
     if (!t.folderBrowser || index < 0 || index >= int(t.items.size())) return 0;
-    if (!t.items[size_t(index)].folderPending) return 0;
+    // Every reading lists the folder again: folders made or removed while the
+    // program runs show the next time the item is expanded or re-read.
+    int marked = t.items[size_t(index)].folderPending ? 1 : 0;
     t.items[size_t(index)].folderPending = false;
     // The tag of a folder item is its full path.
     const QString path = QStr(t.items[size_t(index)].tag);
     const int level = t.items[size_t(index)].level + 1;
-    std::vector<TreeItem> children;
+    const int first = index + 1;
+    const int end = SubtreeEnd(t, index);
+    // The children read before, by tag, each with the extent of its subtree.
+    std::map<std::string, std::pair<int, int>> known;
+    for (int i = first; i < end; i = SubtreeEnd(t, i))
+        if (t.items[size_t(i)].level == level) known.emplace(t.items[size_t(i)].tag, std::make_pair(i, SubtreeEnd(t, i)));
+    const std::string activeTag = t.active >= first && t.active < end ? t.items[size_t(t.active)].tag : std::string();
+
+    std::vector<TreeItem> merged;
+    int added = 0;
     for (const QString& name : SubFolders(path)) {
         const QString full = QDir(path).absoluteFilePath(name);
+        auto kept = known.find(StdStr(full));
+        if (kept != known.end()) {
+            const auto [from, to] = kept->second;
+            TreeItem& head = t.items[size_t(from)];
+            // A folder not read yet shows an expand mark only when it has
+            // sub-folders now.
+            if (to == from + 1) {
+                const bool pending = !SubFolders(full).isEmpty();
+                marked += pending != head.folderPending;
+                head.folderPending = pending;
+            }
+            for (int i = from; i < to; ++i) merged.push_back(std::move(t.items[size_t(i)]));
+            known.erase(kept);
+            continue;
+        }
         TreeItem it;
         it.level = level;
         it.cellText.assign(size_t(std::max(1, t.columns)), std::string());
@@ -288,15 +316,29 @@ int LoadFolderChildren(Ctrl& c, int index)
         it.tag = UniqueTag(t, StdStr(full));
         // Shown with an expand mark only when it has sub-folders itself.
         it.folderPending = !SubFolders(full).isEmpty();
-        children.push_back(std::move(it));
+        merged.push_back(std::move(it));
+        ++added;
     }
-    const int at = SubtreeEnd(t, index);
-    const int added = int(children.size());
-    t.items.insert(t.items.begin() + at, std::make_move_iterator(children.begin()),
-                   std::make_move_iterator(children.end()));
-    if (t.active >= at) t.active += added;
-    MarkDirty(c);
-    return added;
+    // What is left of the old children is gone from the disk, with all below.
+    int removed = 0;
+    for (const auto& [tag, extent] : known) {
+        for (int i = extent.first; i < extent.second; ++i) t.tags.erase(t.items[size_t(i)].tag);
+        removed += extent.second - extent.first;
+    }
+    const int before = int(t.items.size());
+    t.items.erase(t.items.begin() + first, t.items.begin() + end);
+    t.items.insert(t.items.begin() + first, std::make_move_iterator(merged.begin()),
+                   std::make_move_iterator(merged.end()));
+    if (!activeTag.empty()) {
+        // The chosen folder keeps its place; when it is gone, its parent is chosen.
+        t.active = index;
+        for (int i = first; i < first + int(merged.size()); ++i)
+            if (t.items[size_t(i)].tag == activeTag) t.active = i;
+    } else if (t.active >= end) {
+        t.active += int(t.items.size()) - before;
+    }
+    if (added + removed + marked > 0) MarkDirty(c);
+    return added + removed + marked;
 }
 
 int TreeSetMarkStateAsUser(int panel, int control, int index, int state)
@@ -816,6 +858,21 @@ int RevealFolder(int panel, int control, const char* path)
     t.active = at;
     MarkDirty(*c);
     return at;
+}
+
+int RefreshFolderBrowser(int panel, int control)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Tree(panel, control, &st);
+    if (!c) return st;
+    TreeData& t = c->tree;
+    if (!t.folderBrowser) return UI_ERR_BAD_VALUE;
+    // Top down: each reading changes only what lies below its item, so the
+    // walk goes on with the item's (new) first child.
+    for (int i = 0; i < int(t.items.size()); ++i)
+        if (i == 0 || !t.items[size_t(i)].collapsed) LoadFolderChildren(*c, i);
+    return 0;
 }
 
 int MakeFolderBrowser(int panel, int control, const char* rootPath)

@@ -560,8 +560,13 @@ int GetTreeColumnAttribute(int panel, int control, int column, int attr, int* va
 int AddTreeImage(int panel, int control, int bitmap); // returns the image index
 // Fills a tree with the folders under rootPath (lazily, on expand); each
 // item's tag is its full path. The user picking a folder raises
-// EVENT_SELECTION_CHANGE with data1 = item.
+// EVENT_SELECTION_CHANGE with data1 = item. Every expand reads the folder's
+// sub-folders again, so that folders made or removed meanwhile show.
 int MakeFolderBrowser(int panel, int control, const char* rootPath);
+// Reads the root and every open folder of a folder browser again (a dialog
+// showing one calls it when it opens); folders and the choice that stay
+// keep their items.
+int RefreshFolderBrowser(int panel, int control);
 // Opens a folder browser's tree down to path (below its root) and makes that
 // folder, or the nearest one that exists, the active item; returns its index.
 int RevealFolder(int panel, int control, const char* path);

@@ -395,12 +395,14 @@ TEST_F(EditorBuildCrossingsTest, BuildsKeepTheTemporaryFolderInUseUntilTheNextSt
   const std::string inUse = home_ + "/Temp";
   const std::string later = dir_.File("later temp");
   ASSERT_EQ(ActiveTempDir.str(), inUse);
-  // The folder picked in the browser (whose item tag is its full path).
+  // The folder picked in the browser (whose item tag is its full path),
+  // which shows it as the dialog opens.
   mkdir(later.c_str(), 0755);
   Choose(MBAR_OPT_PREF);
   ASSERT_GT(g_TempDirBrowserCtrl, 0);
-  const int item = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "later temp",
-                                  later.c_str(), nullptr, 0);
+  int item = -1;
+  ASSERT_EQ(GetTreeItemFromTag(GENERAL, g_TempDirBrowserCtrl, later.c_str(), &item), 0);
+  ASSERT_GE(item, 0);
   ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, item, false), 1);
   UiTest_ClearPopups();
   UiTest_QueueMessageOk();

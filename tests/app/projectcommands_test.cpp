@@ -2,6 +2,7 @@
 // File and Create menus, with scripted file dialogs and questions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -154,6 +155,47 @@ TEST_F(ProjectCommandsTest, ImportAppendsPulsesAndKeepsTheProjectFile) {
   EXPECT_EQ(folder_ + "/mine.prj", g_Settings.LastPrj.str());
   EXPECT_EQ(1, LoggedCount("Reading '" + other + "'..."));
 
+}
+
+// "Radar\v2.prj" is a legal file name here. Chosen in the file dialog, it is
+// that file: Save As writes it (not v2.prj in a folder "Radar", which holds
+// another project), the next Save writes it again, Load reads it and its
+// backup lands beside it. A stored path in the Windows form still becomes
+// a host path.
+TEST_F(ProjectCommandsTest, AFileNameWithABackslashOpensAndSavesInPlace) {
+  MakeProject();
+  const std::string odd = folder_ + "/Radar\\v2.prj";
+  std::filesystem::create_directories(folder_ + "/Radar");
+  const std::string other = folder_ + "/Radar/v2.prj";
+  ASSERT_TRUE(cz::test::WriteFileBytes(other, "another project"));
+
+  UiTest_QueueFile(odd.c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_TRUE(cz::test::FileExists(odd));
+  EXPECT_EQ(odd, g_Settings.LastPrj.str());
+  PulseTable[1].name = "renamed";
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_NE(cz::test::ReadFileBytes(odd).find("\"renamed\""), std::string::npos);
+  EXPECT_EQ("another project", cz::test::ReadFileBytes(other));
+
+  UiTest_QueueConfirm(true);
+  Choose(MBAR_FILE_NEWPRJ);
+  ASSERT_EQ(0, PulseCount);
+  UiTest_ClearPopups();
+  UiTest_QueueFile(odd.c_str());
+  Choose(MBAR_FILE_LOADPRJ);
+  EXPECT_EQ(1u, UiTest_Popups().size()) << UiTest_Popups().back().text;
+  ASSERT_EQ(2, PulseCount);
+  EXPECT_EQ("renamed", PulseTable[1].name.str());
+  EXPECT_EQ("Torvane Q7 Cadenza (Radar\\v2.prj)", Title());
+  EXPECT_TRUE(cz::test::FileExists(odd + ".bak"));
+  EXPECT_EQ("another project", cz::test::ReadFileBytes(other));
+
+  // The same name read by the other file readers, which take stored paths.
+  EXPECT_EQ(odd, ResolvedLocalPath(odd.c_str()));
+  std::string windows = "C:" + other;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  EXPECT_EQ(other, ResolvedLocalPath(windows.c_str()));
 }
 
 TEST_F(ProjectCommandsTest, ClearLogEmptiesTheLogWindowAndAboutShowsItsPanel) {

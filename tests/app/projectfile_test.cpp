@@ -566,3 +566,65 @@ TEST_F(ProjectFileTest, SavedProjectIsWellFormedForOtherXmlTools) {
   EXPECT_EQ(PulseTable[2].comment, "fffe  ffff  fffd\xef\xbf\xbd");
   EXPECT_EQ(SequenceTable[0].comment, "\xe2\x82\xac ??? ?? end");
 }
+
+namespace {
+
+// The value of an XPath string expression over a file, as xmllint reads it.
+std::string XmllintString(const std::string& file, const std::string& expression) {
+  const std::string cmd = "xmllint --xpath '" + expression + "' '" + file + "' 2>&1";
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (pipe == nullptr) return "(xmllint did not run)";
+  std::string out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, pipe)) out += buf;
+  pclose(pipe);
+  if (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+// Projects edited on the original platform: one that declares ISO-8859-1
+// and holds Latin-1 bytes, and one without a declared encoding whose bytes
+// are Windows-1252. Their names and comments come back as the user wrote
+// them, in UTF-8; the backup written after the load and later saves are
+// UTF-8 as well (xmllint reads them so). Only the undeclared one is
+// reported in the log.
+TEST_F(ProjectFileTest, ProjectsInOtherEncodingsKeepTheirNames) {
+  const std::string tail = "<SEQUENCE_DB/><MULTISEG_DB/><RFLIST_DB/><DATASRC_DB/></TV_CZ_DB>\r\n";
+  const std::string latin1 = dir.File("latin1.prj");
+  WriteFileBytes(latin1,
+                 "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<TV_CZ_DB><PROJECT><Name>Pr\xFC" "fstand</Name>"
+                 "</PROJECT><PULSE_DB><PULSE name=\"M\xFCller 5\xB5s\" id=\"1\"><Comment>Stra\xDF" "e \xE9t\xE9"
+                 "</Comment></PULSE></PULSE_DB>" + tail);
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, latin1.c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 1);
+  const std::string name = "M\xC3\xBCller 5\xC2\xB5s", comment = "Stra\xC3\x9F" "e \xC3\xA9t\xC3\xA9";
+  EXPECT_EQ(PulseTable[0].name, name);
+  EXPECT_EQ(PulseTable[0].comment, comment);
+  EXPECT_EQ(g_Settings.Project.projectName, "Pr\xC3\xBC" "fstand");
+  EXPECT_EQ(CountLog("is not UTF-8"), 0);
+  const std::string backup = latin1 + ".bak";
+  EXPECT_EQ(XmllintString(backup, "string(//PULSE/@name)"), name);
+  EXPECT_EQ(XmllintString(backup, "string(//PULSE/Comment)"), comment);
+  EXPECT_NE(ReadFileBytes(backup).find("name=\"" + name + "\""), std::string::npos) << ReadFileBytes(backup);
+  Save("saved.prj");
+  EXPECT_EQ(XmllintString(dir.File("saved.prj"), "string(//PULSE/@name)"), name);
+
+  const std::string cp1252 = dir.File("cp1252.prj");
+  WriteFileBytes(cp1252, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PROJECT/><PULSE_DB><PULSE name=\"\x93" "Radar\x94 \x80"
+                         "5\" id=\"1\"><Comment>Stra\xDF" "e</Comment></PULSE></PULSE_DB>" + tail);
+  g_log.clear();
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, cp1252.c_str(), 0), 1);
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].name, "\xE2\x80\x9CRadar\xE2\x80\x9D \xE2\x82\xAC" "5");
+  EXPECT_EQ(PulseTable[0].comment, "Stra\xC3\x9F" "e");
+  EXPECT_EQ(CountLog("** Project file '" + cp1252 + "' is not UTF-8: its texts are read as Windows-1252."), 1);
+  EXPECT_EQ(XmllintString(cp1252 + ".bak", "string(//PULSE/@name)"), "\xE2\x80\x9CRadar\xE2\x80\x9D \xE2\x82\xAC" "5");
+
+  // A UTF-8 file, declared or not, is taken as it is and says nothing.
+  g_log.clear();
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, backup.c_str(), 0), 1);
+  EXPECT_EQ(PulseTable[0].name, name);
+  EXPECT_EQ(CountLog("is not UTF-8"), 0);
+}

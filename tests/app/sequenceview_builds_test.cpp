@@ -199,8 +199,10 @@ TEST_F(SequenceViewBuildsTest, AnAcceptedTemporaryFolderWaitsForTheNextStart) {
   std::filesystem::create_directories(later);
   Choose(MBAR_OPT_PREF);
   ASSERT_GT(g_TempDirBrowserCtrl, 0);
-  const int item = InsertTreeItem(GENERAL, g_TempDirBrowserCtrl, VAL_SIBLING, -1, VAL_LAST, "folder", later.c_str(),
-                                  nullptr, 0);
+  // The dialog reads the folders again when it opens: the new one is there.
+  int item = -1;
+  ASSERT_EQ(GetTreeItemFromTag(GENERAL, g_TempDirBrowserCtrl, later.c_str(), &item), 0);
+  ASSERT_GE(item, 0);
   ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, g_TempDirBrowserCtrl, item, false), 1);
   UiTest_ClearPopups();
   UiTest_QueueMessageOk();

@@ -85,7 +85,11 @@ TEST_F(SettingsTest, FirstRunWithoutAnySettingsFileGetsAWorkingTempDir) {
 }
 
 TEST_F(SettingsTest, HomePathFromTheWorkingDirectoryAndAbsolutePaths) {
-  std::string home = UseHome(dir_.path() + "\\\\home");  // a stored '\' path, escaped
+  // A path stored in the Windows form: drive, '\' separators (escaped in the file).
+  std::string windows = "C:" + dir_.path() + "/home";
+  for (std::size_t at = windows.find('/'); at != std::string::npos; at = windows.find('/', at + 2))
+    windows.replace(at, 1, "\\\\");
+  std::string home = UseHome(windows);
   char out[cz::kHomePathSize];
   ASSERT_EQ(GetHomePath(out, sizeof out), 1);
   EXPECT_EQ(std::string(out), home);
@@ -246,6 +250,35 @@ TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndSaysSo) {
   struct stat st {};
   ASSERT_EQ(stat((home + "settings.ini").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u) << "the file keeps its mode";
+}
+
+// A settings file carried beside the program names its own folder as the
+// home and holds the user's instrument host and last project: saving it
+// keeps its [General] section, so that the next start finds the same home
+// and settings again.
+TEST_F(SettingsTest, ASettingsFileThatNamesItsOwnFolderAsTheHomeKeepsIt) {
+  cz::test::WriteFileBytes(work_ + "/settings.ini", "[General]\r\nHomePath = \"" + work_ +
+                                                       "/\"\r\n\r\n[INSTR]\r\nHost = \"10.1.2.3\"\r\n\r\n"
+                                                       "[PRG]\r\nLastPrj = \"Projects\\\\radar.prj\"\r\n");
+  const std::string project = "Projects\\radar.prj";  // relative, in the Windows form
+  AppSettings s;
+  ASSERT_EQ(LoadSettings(s), 1);
+  EXPECT_EQ(s.Host, "10.1.2.3");
+  EXPECT_EQ(s.TempDir, work_ + "/Temp/");
+  ASSERT_EQ(SaveSettings(s), 1);
+  EXPECT_NE(cz::test::ReadFileBytes(work_ + "/settings.ini").find("[General]\r\n"), std::string::npos);
+
+  g_log.clear();
+  AppSettings next;
+  ASSERT_EQ(LoadSettings(next), 1);
+  EXPECT_FALSE(Logged("Cannot read home path"));
+  EXPECT_FALSE(cz::test::FileExists(user_ + "/Cadenza"));
+  char home[cz::kHomePathSize];
+  ASSERT_EQ(GetHomePath(home, sizeof home), 1);
+  EXPECT_EQ(std::string(home), work_ + "/");
+  EXPECT_EQ(next.Host, "10.1.2.3");
+  EXPECT_EQ(next.LastPrj, project);
+  EXPECT_EQ(next.TempDir, work_ + "/Temp/");
 }
 
 // A settings.ini that is a link to a shared file: the shared file gets the

@@ -1,7 +1,9 @@
 // Start-up, the main window's commands and the tear-down: in this process
 // (offscreen, scripted popups, the test plug-ins) and as the program binary
 // in a child process with its own home and runtime folder.
+#include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -573,6 +575,53 @@ TEST_F(StartupInProcess, FailedBuildEndsStartUpAndTearDownKeepsForeignFiles) {
   EXPECT_TRUE(FileExists(home_.work + "/WV-DATA.TMP"));
 }
 
+// A folder made beside the temporary folder while the program runs shows in
+// the Preferences folder tree when the dialog opens, and can be chosen; one
+// made or removed inside a folder of the tree shows the next time that
+// folder is expanded.
+TEST_F(StartupInProcess, AFolderMadeWhileRunningCanBeChosenForTemporaryFiles) {
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_GT(g_TempDirBrowserCtrl, 0);
+  const int tree = g_TempDirBrowserCtrl;
+  auto item = [&](const std::string& folder) {
+    int index = -1;
+    GetTreeItemFromTag(GENERAL, tree, folder.c_str(), &index);
+    return index;
+  };
+  ASSERT_GE(item(home_.temp), 0) << "the levels down to the folder in use are read at start-up";
+  const std::string made = home_.home + "/Made later";
+  ASSERT_EQ(item(made), -1);
+  ASSERT_EQ(mkdir(made.c_str(), 0755), 0);
+
+  ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_OPT_PREF), 1);
+  const int chosen = item(made);
+  ASSERT_GE(chosen, 0);
+  ASSERT_EQ(UiTest_ClickTreeItem(GENERAL, tree, chosen, false), 1);
+  char field[256] = "";
+  GetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, field, sizeof field);
+  EXPECT_EQ(std::string(field), made);
+
+  // Inside it, while the dialog is open: made, then removed again.
+  const std::string inner = made + "/inner";
+  ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), true), 1);
+  EXPECT_GE(item(inner), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), false), 1);
+  ASSERT_EQ(rmdir(inner.c_str()), 0);
+  ASSERT_EQ(UiTest_ExpandTreeItem(GENERAL, tree, item(made), true), 1);
+  EXPECT_EQ(item(inner), -1);
+  int active = -1;
+  GetActiveTreeItem(GENERAL, tree, &active);
+  EXPECT_EQ(active, item(made)) << "the choice keeps its folder";
+
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(UiTest_ClickCtrl(PREFERENCE, PREFERENCE_CMD_ACCEPT), 1);
+  EXPECT_EQ(g_Settings.TempDir, made);
+  g_Settings.TempDir = home_.temp;
+  TearDownApplication();
+}
+
 // ---------------------------------------------------------------- recoverable start-up failures
 
 // The home's settings with the given temporary folder and last project.
@@ -625,14 +674,88 @@ TEST_F(StartupRecovers, TemporaryFilesThatCannotBeOpened) {
 }
 
 TEST_F(StartupRecovers, BufferSelfTestThatFails) {
-  // WV-DATA.TMP opens, but everything written to it is lost.
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  mkdir(home_.temp.c_str(), 0755);
-  ASSERT_EQ(symlink("/dev/full", (home_.temp + "/WV-DATA.TMP").c_str()), 0);
+  // WV-DATA.TMP opens, but the system refuses its self-test pattern: files
+  // of this process may not grow beyond 8 KiB during the start-up.
   WriteSettings(home_.temp, "", false);
   UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
+  struct rlimit kept {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &kept), 0);
+  struct rlimit small = kept;
+  small.rlim_cur = 8192;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int started = InitApplication();
+  setrlimit(RLIMIT_FSIZE, &kept);
+  signal(SIGXFSZ, previous);
+  ASSERT_EQ(started, 1);
   ExpectStartupFailedButRunning("Buffer test failed !");
+  TearDownApplication();
+}
+
+// The temporary folder is one that every user can write. Another user put
+// a link WV-DATA.TMP there to a notes file of this user, and a
+// world-writable MKR-DATA.TMP of his own: the start-up follows no link and
+// reuses neither file, but refuses the folder with the start-up's message;
+// at exit both stay his. A file of this user left by an earlier run is
+// replaced by a new private one.
+TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
+  const std::string shared = home_.dir.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string notes = home_.dir.File("notes.txt");
+  const std::string notesText = "notes of this user, forty bytes long....";
+  ASSERT_EQ(notesText.size(), 40u);
+  WriteFileBytes(notes, notesText);
+  const std::string link = shared + "/WV-DATA.TMP", markers = shared + "/MKR-DATA.TMP";
+  ASSERT_EQ(symlink(notes.c_str(), link.c_str()), 0);
+  ASSERT_EQ(lchown(link.c_str(), 65534, 65534), 0);
+  WriteFileBytes(markers, "his markers");
+  ASSERT_EQ(chown(markers.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(markers.c_str(), 0666), 0);
+  const char* const refused = "Failed to open temporary files. Verify path settings in preferences and restart !";
+
+  WriteSettings(shared, "", false);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning(refused);
+  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'WV-DATA.TMP' belongs to another user."),
+            std::string::npos)
+      << LogText();
+  TearDownApplication();
+  EXPECT_EQ(ReadFileBytes(notes), notesText);
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // Without the link, his marker file is not taken either.
+  ASSERT_EQ(unlink(link.c_str()), 0);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ExpectStartupFailedButRunning(refused);
+  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'MKR-DATA.TMP' belongs to another user."),
+            std::string::npos)
+      << LogText();
+  TearDownApplication();
+  EXPECT_EQ(ReadFileBytes(markers), "his markers");
+  ASSERT_EQ(stat(markers.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_FALSE(FileExists(link)) << "the file this run made is deleted at exit";
+
+  // A file of this user left behind by an earlier run is made anew, private.
+  ASSERT_EQ(unlink(markers.c_str()), 0);
+  WriteFileBytes(link, "left by a crashed run");
+  ASSERT_EQ(chmod(link.c_str(), 0666), 0);
+  UiTest_ClearPopups();
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty());
+  EXPECT_NE(LogText().find("===== Startup complete ====="), std::string::npos) << LogText();
+  for (const std::string& file : {link, markers}) {
+    ASSERT_EQ(lstat(file.c_str(), &st), 0) << file;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << file;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  }
   TearDownApplication();
 }
 
@@ -669,6 +792,8 @@ TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {
 
 class ProgramRun : public ::testing::Test {
  protected:
+  static constexpr const char* kSetpriv = "/usr/bin/setpriv";
+
   void SetUp() override {
     runtime_ = home_.dir.File("run");
     mkdir(runtime_.c_str(), 0700);
@@ -683,30 +808,42 @@ class ProgramRun : public ::testing::Test {
   }
 
   // Starts the program in the working folder with stdout/stderr to files.
+  // extraEnv entries replace the variables of their names; with runtime_
+  // empty, XDG_RUNTIME_DIR is not set. work: another working folder; asOther:
+  // run as the second user (setpriv, user and group 65534).
   pid_t Start(const std::vector<std::string>& args, const std::string& tag,
-              const std::vector<std::string>& extraEnv = {}) {
+              const std::vector<std::string>& extraEnv = {}, const std::string& work = "", bool asOther = false) {
+    auto named = [](const std::string& v, const std::string& entry) {
+      return v.compare(0, entry.find('=') + 1, entry, 0, entry.find('=') + 1) == 0;
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string v = *e;
       if (v.rfind("XDG_RUNTIME_DIR=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      if (std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& x) { return named(v, x); })) continue;
       env.push_back(v);
     }
-    env.push_back("XDG_RUNTIME_DIR=" + runtime_);
+    if (!runtime_.empty()) env.push_back("XDG_RUNTIME_DIR=" + runtime_);
     env.push_back("QT_QPA_PLATFORM=offscreen");
     env.push_back("CADENZA_UNATTENDED=1");
     for (const std::string& e : extraEnv) env.push_back(e);
     const std::string out = home_.dir.File(tag + ".out"), err = home_.dir.File(tag + ".err");
+    const std::string folder = work.empty() ? home_.work : work;
     const pid_t pid = fork();
     if (pid == 0) {
-      if (chdir(home_.work.c_str()) != 0) _exit(126);
+      if (chdir(folder.c_str()) != 0) _exit(126);
       if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
-      std::vector<char*> argv{const_cast<char*>(program_.c_str())};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      std::vector<std::string> words;
+      if (asOther) words = {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+      words.push_back(program_);
+      words.insert(words.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
       argv.push_back(nullptr);
       std::vector<char*> envp;
       for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
       envp.push_back(nullptr);
-      execve(program_.c_str(), argv.data(), envp.data());
+      execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     children_.push_back(pid);
@@ -819,6 +956,67 @@ TEST_F(ProgramRun, ASecondProgramOnTheSameTemporaryFolderIsRefused) {
   ASSERT_TRUE(WaitFor(home_.dir.File("third.out"), "--- Startup complete ---", 60.0)) << Output("third", ".err");
   ASSERT_EQ(kill(third, SIGTERM), 0);
   EXPECT_EQ(WaitExit(third, 30.0), 0) << Output("third", ".err");
+}
+
+// Two users without a runtime folder setting, whose default runtime folders
+// in the shared temporary folder belong to someone else (a stale or hostile
+// folder anyone can make): each user's program keeps its instance lock in a
+// folder of its own inside its home, so neither locks the other out, while
+// a user's second program is still refused.
+TEST_F(ProgramRun, OneUsersProgramNeverLocksOutAnother) {
+  if (geteuid() != 0 || access(kSetpriv, X_OK) != 0)
+    GTEST_SKIP() << "not run: needs root and " << kSetpriv << " to run the program as a second user (65534)";
+  const passwd* entry = getpwuid(65534);
+  ASSERT_NE(entry, nullptr);
+  const std::string otherName = entry->pw_name;
+  entry = getpwuid(geteuid());
+  ASSERT_NE(entry, nullptr);
+  const std::string selfName = entry->pw_name;
+  ASSERT_EQ(chmod(home_.dir.path().c_str(), 0755), 0);  // the second user reaches his folders
+  const std::string shared = home_.dir.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  // Each user's default runtime folder, made by the other one.
+  const std::string mine = shared + "/runtime-" + selfName, theirs = shared + "/runtime-" + otherName;
+  ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+  ASSERT_EQ(chown(mine.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+
+  // The second user's working folder names his home; his temporary folder is in it.
+  const std::string base = home_.dir.File("other"), work = base + "/work", home = base + "/home";
+  for (const std::string& d : {base, work, home}) {
+    ASSERT_EQ(mkdir(d.c_str(), 0755), 0);
+    ASSERT_EQ(chown(d.c_str(), 65534, 65534), 0);
+  }
+  WriteFileBytes(work + "/settings.ini", "[General]\r\nHomePath = \"" + home + "/\"\r\n");
+  WriteFileBytes(home + "/settings.ini", "[PRG]\r\nTempDir = \"" + home + "/Temp\"\r\nSavePrjOnExit = False\r\n");
+  ASSERT_EQ(chown((home + "/settings.ini").c_str(), 65534, 65534), 0);
+  const std::string myHome = home_.dir.File("myhome");
+  ASSERT_EQ(mkdir(myHome.c_str(), 0700), 0);
+
+  runtime_.clear();
+  const std::vector<std::string> args = {"--dstartup", "--no-screen-test"};
+  const pid_t first = Start(args, "mine", {"TMPDIR=" + shared, "HOME=" + myHome});
+  ASSERT_TRUE(WaitFor(home_.dir.File("mine.out"), "--- Startup complete ---", 60.0)) << Output("mine", ".err");
+  const std::vector<std::string> otherEnv = {"TMPDIR=" + shared, "HOME=" + home};
+  const pid_t second = Start(args, "theirs", otherEnv, work, true);
+  ASSERT_TRUE(WaitFor(home_.dir.File("theirs.out"), "--- Startup complete ---", 60.0)) << Output("theirs", ".err");
+  EXPECT_EQ(Output("theirs", ".err").find("Another instance"), std::string::npos) << Output("theirs", ".err");
+  EXPECT_TRUE(FileExists(myHome + "/.cache/cadenza/cadenza.lock"));
+  EXPECT_TRUE(FileExists(home + "/.cache/cadenza/cadenza.lock"));
+  EXPECT_FALSE(FileExists(shared + "/cadenza.lock"));
+
+  // The second user's second program is refused as before.
+  const pid_t again = Start(args, "again", otherEnv, work, true);
+  EXPECT_EQ(WaitExit(again, 60.0), 1);
+  EXPECT_NE(Output("again", ".err").find("Torvane Q7 Cadenza: Another instance of this application is already running."),
+            std::string::npos)
+      << Output("again", ".err");
+
+  ASSERT_EQ(kill(second, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(second, 30.0), 0) << Output("theirs", ".err");
+  ASSERT_EQ(kill(first, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(first, 30.0), 0) << Output("mine", ".err");
 }
 
 }  // namespace

@@ -685,11 +685,18 @@ TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
   const std::string reason = "Temporary folder '" + disk.path() + "': No space left on device.";
   // The disk fills at the release of the slots, or while the pulse is
   // written with small buffers.
+  // The reason is the build's one message about it: no internal error and
+  // no source line of the buffered file unit (the program did nothing wrong).
   for (int32_t bytes : {kBufferSlotBytes, int32_t{4096}}) {
     ASSERT_EQ(SetBufferSlotBytes(bytes), 1);
     g_log.clear();
     EXPECT_EQ(Build(), 0);
     EXPECT_TRUE(Logged("*** " + reason)) << bytes;
+    int reasons = 0;
+    for (const auto& l : g_log) reasons += l.find("No space left on device") != std::string::npos;
+    EXPECT_EQ(reasons, 1) << bytes;
+    EXPECT_FALSE(Logged("Internal Error")) << bytes;
+    EXPECT_FALSE(Logged("*** Error in file")) << bytes;
     EXPECT_EQ(BuildWaveform_TempFailure(), reason);
     EXPECT_FALSE(StatusWas("Waveform Creation Finished Successfully."));
     EXPECT_EQ(cz::test::ReadFileBytes(WavePath()), "previous waveform");
@@ -702,6 +709,42 @@ TEST_F(BuilderTest, FullTemporaryFolderIsNamedWithTheSystemsReason) {
   ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir_.path()));
   EXPECT_EQ(Build(), 1);
   EXPECT_STREQ(BuildWaveform_TempFailure(), "");
+}
+
+// A temporary folder every user can write: entries another user put under
+// the names of the temporary files (a link to a file of this user) are
+// neither followed nor written; the build stops naming the folder and the
+// entry, and writes nothing. Once they are gone, the build makes its files,
+// private to this user.
+TEST_F(BuilderTest, TemporaryFilesOfAnotherUserAreNeverWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
+  ASSERT_EQ(chmod(dir_.path().c_str(), 01777), 0);
+  const std::string notes = dir_.File("notes.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(notes, "notes of this user"));
+  PulseRecord& p = AddPulse("P", 1e-6, 1e-6);
+  SequenceRecord& s = AddSequence(400e6);  // resampled: WV-DATA2.TMP and MKR-DATA2.TMP too
+  PulseEntry(s, 0, p, 2);
+  for (const char* name : {"MKR-DATA.TMP", "WV-DATA2.TMP"}) {
+    const std::string planted = dir_.File(name);
+    ASSERT_EQ(symlink(notes.c_str(), planted.c_str()), 0) << name;
+    ASSERT_EQ(lchown(planted.c_str(), 65534, 65534), 0) << name;
+    g_log.clear();
+    EXPECT_EQ(Build(), 0) << name;
+    const std::string reason = "Temporary folder '" + dir_.path() + "': '" + name + "' belongs to another user.";
+    EXPECT_TRUE(Logged("*** " + reason)) << name;
+    EXPECT_EQ(BuildWaveform_TempFailure(), reason);
+    EXPECT_FALSE(Logged("Internal Error")) << name;
+    EXPECT_EQ(cz::test::ReadFileBytes(notes), "notes of this user") << name;
+    EXPECT_FALSE(cz::test::FileExists(WavePath())) << name;
+    ASSERT_EQ(unlink(planted.c_str()), 0);
+  }
+  EXPECT_EQ(Build(), 1);
+  for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP"}) {
+    struct stat st {};
+    ASSERT_EQ(lstat(dir_.File(name).c_str(), &st), 0) << name;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+  }
 }
 
 // Values no build can use stop the build with one message about them and

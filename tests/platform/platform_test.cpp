@@ -47,6 +47,12 @@ TEST(Paths, StoredPathsBecomeHostPaths) {
   EXPECT_EQ(HostPath("Temp\\WV-DATA.TMP"), "Temp/WV-DATA.TMP");
   EXPECT_EQ(HostPath("C:\\data\\a.wv"), "/data/a.wv");
   EXPECT_EQ(HostPath("/home/u/a.prj"), "/home/u/a.prj");
+  // A host path (what a file dialog returns) keeps a '\' that is part of a
+  // name; a stored relative path behind a host folder takes '/' for it.
+  EXPECT_EQ(HostPath("/home/u/Radar\\v2.prj"), "/home/u/Radar\\v2.prj");
+  EXPECT_EQ(BaseName("/home/u/Radar\\v2.prj"), "Radar\\v2.prj");
+  EXPECT_EQ(JoinPath("/home/u/Radar\\", "v2.prj"), "/home/u/Radar\\/v2.prj");
+  EXPECT_EQ(JoinPath("/home/u", "Projects\\a.prj"), "/home/u/Projects/a.prj");
   EXPECT_TRUE(IsAbsolutePath("\\x"));
   EXPECT_TRUE(IsAbsolutePath("/x"));
   EXPECT_TRUE(IsAbsolutePath("D:\\x"));

@@ -1,0 +1,43 @@
+// Files of this user in folders that others may write to.
+//
+// The temporary sample files live in a folder the user chooses, which may be
+// one that every user can write (/tmp, a group folder). Such a file is made
+// so that nobody else's file is ever written: the name is created anew with
+// O_CREAT | O_EXCL | O_NOFOLLOW and mode 0600, so a link planted under the
+// name is never followed and no existing file is reused. An entry under the
+// name that belongs to this user (left behind by a run that ended without
+// cleaning up) is removed first; an entry of another user is left alone and
+// the file is refused.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdio>
+#include <string>
+
+namespace cz {
+
+// What a file made by CreatePrivateFile is: its device and inode.
+struct PrivateFileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool valid = false;
+};
+
+// Creates hostPath as a new, empty file of this user (mode 0600) and opens it
+// for reading and writing ("w+b"); *id (may be null) receives its identity.
+// nullptr when it cannot be made, with *reason (may be null) set: "'<name>'
+// belongs to another user", "'<name>' is a folder" or the system's text.
+FILE* CreatePrivateFile(const std::string& hostPath, PrivateFileId* id, std::string* reason);
+
+// Opens hostPath for reading and writing from its start without cutting it
+// ("r+b") when it is still the file *id names: a regular file of this user,
+// reached without following a link. Anything else under the name is
+// replaced as CreatePrivateFile does (and *id updated).
+FILE* ReopenPrivateFile(const std::string& hostPath, PrivateFileId* id, std::string* reason);
+
+// Removes hostPath when it is an entry of this user other than a folder;
+// anything of another user stays. A missing entry is no error.
+void RemoveOwnFile(const std::string& hostPath);
+
+}  // namespace cz
