@@ -62,7 +62,7 @@ std::string DeclaredEncoding(std::string_view text) {
 
 // Labels read as Windows-1252: its own, and those of ISO-8859-1 and ASCII,
 // whose printable characters it holds at the same byte values (writers of
-// the original platform put Windows-1252 bytes under these labels too).
+// on Windows put Windows-1252 bytes under these labels too).
 constexpr std::string_view kWindows1252Labels[] = {
     "windows-1252", "cp1252",   "x-cp1252", "iso-8859-1", "iso8859-1", "iso_8859-1", "iso_8859-1:1987",
     "latin1",       "latin-1",  "l1",       "iso-ir-100", "cp819",     "ibm819",     "csisolatin1",
@@ -123,8 +123,8 @@ XmlTextSource XmlTextToUtf8(std::string* bytes, std::string* declared) {
   }
   if (IsUtf8(text)) return XmlTextSource::kUtf8;
   // Meant as UTF-8 (marked, declared or by default) or declared in an
-  // encoding not known here, but not UTF-8: the 8-bit texts of the
-  // original platform.
+  // encoding not known here, but not UTF-8: 8-bit texts written on
+  // Windows.
   *bytes = Windows1252ToUtf8(text);
   return XmlTextSource::kNotUtf8;
 }

@@ -1,6 +1,6 @@
 // Texts of other systems taken into UTF-8.
 //
-// Records keep UTF-8 texts. Files written on the program's original platform
+// Records keep UTF-8 texts. Files written on Windows
 // hold 8-bit texts: Windows-1252, often declared as ISO-8859-1. They are
 // converted where they are read, so that a name such as "Müller 5µs" stays
 // what it was, in memory and in every file written afterwards.

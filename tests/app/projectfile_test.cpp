@@ -584,7 +584,7 @@ std::string XmllintString(const std::string& file, const std::string& expression
 
 }  // namespace
 
-// Projects edited on the original platform: one that declares ISO-8859-1
+// Projects edited on Windows: one that declares ISO-8859-1
 // and holds Latin-1 bytes, and one without a declared encoding whose bytes
 // are Windows-1252. Their names and comments come back as the user wrote
 // them, in UTF-8; the backup written after the load and later saves are
