@@ -461,6 +461,8 @@ int GetHomePath(char* out, std::size_t capacity) {
   IniDocument doc;
   std::string home;
   if (doc.ReadFile(ini)) doc.GetText("General", "HomePath", &home);
+  // A path is a C string: it ends at a NUL the file holds ("\0" or the byte).
+  home.resize(std::min(home.size(), home.find('\0')));
   if (home.size() > cz::kHomePathSize - 1) {
     Log_Message(3, "*** HomePath in ", ini.c_str(), " is too long. Value ignored.");
     home.clear();

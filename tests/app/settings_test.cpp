@@ -109,6 +109,11 @@ TEST_F(SettingsTest, HomePathFromTheWorkingDirectoryAndAbsolutePaths) {
   std::string longName(300, 'n');
   EXPECT_EQ(MakeAbsolutePath(longName.c_str(), abs, sizeof abs), 0);
   EXPECT_STREQ(abs, "");
+
+  // A stored NUL ends the path, which still ends in '/'.
+  UseHome(dir_.path() + "/home\\000junk");
+  ASSERT_EQ(GetHomePath(out, sizeof out), 1);
+  EXPECT_EQ(std::string(out), home);
 }
 
 TEST_F(SettingsTest, SavedFileHasSortedSectionsQuotedTextsAndReadsBackEqual) {
