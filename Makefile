@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test sanitize run bench clean
+.PHONY: all deps configure build test sanitize fuzz run bench clean
 
 all: build
 
@@ -28,6 +28,19 @@ sanitize: deps
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The libFuzzer harnesses of tests/fuzz, built with clang in their own folder
+# (the libraries with coverage, AddressSanitizer and UBSan), each run for
+# FUZZ_SECONDS, FUZZ_JOBS at a time; any finding fails.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= $(JOBS)
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCADENZA_FUZZ=ON \
+	  -DCADENZA_BUILD_TESTS=OFF -DCADENZA_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target cadenza_fuzzers
+	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)
+
 run: build
 	@scripts/run-demo $(BUILD)
 
@@ -35,4 +48,4 @@ bench: build
 	@scripts/run-bench $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -31,7 +31,7 @@ enum SaveOutcome { kSaveFailed = 0, kSaved = 1, kSaveCancelled = 2, kSaveDecline
 // Text of a control into a bounded text; false when it does not fit.
 template <std::size_t N>
 bool ReadText(int panel, int control, cz::Text<N>* out) {
-  char buffer[N + 1] = "";
+  char buffer[N + 1] = {};
   if (GetCtrlVal(panel, control, buffer, sizeof buffer) < 0) return false;
   return out->AssignExact(buffer);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/Log.h"
@@ -139,9 +140,30 @@ std::string EncodeQuoted(std::string_view s) {
   return out;
 }
 
+// ASCII letters folded to lower case: the form names are looked up in.
+std::string FoldCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
 struct IniSection {
   std::string name;
   std::vector<std::pair<std::string, std::string>> keys;  // key, decoded value
+  // Folded key -> its first position in keys, so that a file of n keys
+  // reads in time linear in n.
+  std::unordered_map<std::string, std::size_t> index;
+
+  const std::string* Find(std::string_view key) const {
+    auto it = index.find(FoldCase(key));
+    return it == index.end() ? nullptr : &keys[it->second].second;
+  }
+  // Of two equal keys the first counts; a later one is not kept.
+  void Add(std::string key, std::string value) {
+    if (!index.try_emplace(FoldCase(key), keys.size()).second) return;
+    keys.emplace_back(std::move(key), std::move(value));
+  }
 };
 
 class IniDocument {
@@ -180,15 +202,14 @@ class IniDocument {
       std::string key(Trim(line.substr(0, eq)));
       std::string_view raw = Trim(line.substr(eq + 1));
       std::string value = (!raw.empty() && raw.front() == '"') ? DecodeQuoted(raw) : std::string(raw);
-      if (Find(current, key) == nullptr) current->keys.emplace_back(std::move(key), std::move(value));
+      current->Add(std::move(key), std::move(value));
     }
   }
 
   // The raw value of a key, or null.
   const std::string* Get(std::string_view section, std::string_view key) const {
-    for (const IniSection& s : sections_)
-      if (EqualNoCase(s.name, section)) return Find(&s, key);
-    return nullptr;
+    auto it = sectionIndex_.find(FoldCase(section));
+    return it == sectionIndex_.end() ? nullptr : sections_[it->second].Find(key);
   }
 
   // A text value, joined from its continuation keys when it has them.
@@ -212,7 +233,7 @@ class IniDocument {
   }
 
   void SetRaw(const std::string& section, const std::string& key, std::string encoded) {
-    Section(section).keys.emplace_back(key, std::move(encoded));
+    Section(section).Add(key, std::move(encoded));
   }
 
   // Every key of section in other, with its value as read, into this
@@ -261,18 +282,13 @@ class IniDocument {
 
  private:
   IniSection& Section(const std::string& name) {
-    for (IniSection& s : sections_)
-      if (EqualNoCase(s.name, name)) return s;
-    sections_.push_back(IniSection{name, {}});
-    return sections_.back();
-  }
-  static const std::string* Find(const IniSection* s, std::string_view key) {
-    for (const auto& kv : s->keys)
-      if (EqualNoCase(kv.first, key)) return &kv.second;
-    return nullptr;
+    auto [it, added] = sectionIndex_.try_emplace(FoldCase(name), sections_.size());
+    if (added) sections_.push_back(IniSection{name, {}, {}});
+    return sections_[it->second];
   }
 
   std::vector<IniSection> sections_;
+  std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> position
 };
 
 // ------------------------------------------------------------ typed reads
@@ -462,6 +478,8 @@ int GetHomePath(char* out, std::size_t capacity) {
   IniDocument doc;
   std::string home;
   if (doc.ReadFile(ini)) doc.GetText("General", "HomePath", &home);
+  // A path is a C string: it ends at a NUL the file holds ("\0" or the byte).
+  home.resize(std::min(home.size(), home.find('\0')));
   if (home.size() > cz::kHomePathSize - 1) {
     Log_Message(3, "*** HomePath in ", ini.c_str(), " is too long. Value ignored.");
     home.clear();

@@ -4,6 +4,7 @@
 #include "platform/visa/Visa.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <map>
@@ -56,6 +57,7 @@ struct Object {
 
 std::mutex g_mutex;
 std::map<VisaSession, std::unique_ptr<Object>> g_objects;
+std::atomic<VisaTransportFactory> g_factory{nullptr};
 VisaSession g_nextHandle = 1;
 
 VisaSession AddObject(std::unique_ptr<Object> obj) {
@@ -143,6 +145,8 @@ VisaStatus WriteAll(Object* s, const uint8_t* data, uint32_t count, bool end, ui
 
 }  // namespace
 
+void VisaTransport_SetFactory(VisaTransportFactory factory) { g_factory = factory; }
+
 VisaStatus Visa_OpenDefaultRM(VisaSession* rm) {
   if (!rm) return VISA_ERR_INV_PARAMETER;
   // A peer that closes its end must show up as a failed write, never as a
@@ -175,12 +179,15 @@ VisaStatus Visa_Open(VisaSession rm, const char* resource, uint32_t accessMode, 
   std::unique_ptr<VisaTransport> transport;
   std::string detail;
   VisaStatus st = VISA_ERR_INV_RSRC_NAME;
-  switch (res.kind) {
+  const VisaTransportFactory factory = g_factory;
+  switch (factory ? VisaResourceKind::kNone : res.kind) {
     case VisaResourceKind::kSocket: st = VisaSocket_Open(res, tmo, &transport, &detail); break;
     case VisaResourceKind::kVxi11: st = VisaVxi11_Open(res, tmo, &transport, &detail); break;
     case VisaResourceKind::kUsb: st = VisaUsbtmc_Open(res, tmo, &transport, &detail); break;
     case VisaResourceKind::kGpib: st = VisaGpib_Open(res, tmo, &transport, &detail); break;
-    case VisaResourceKind::kNone: break;
+    case VisaResourceKind::kNone:
+      if (factory) st = factory(res, &transport, &detail);
+      break;
   }
   if (st < 0 || !transport) {
     r->lastStatus = st < 0 ? st : VISA_ERR_SYSTEM;

@@ -84,6 +84,13 @@ VisaStatus VisaUsbtmc_Open(const VisaResource& res, uint32_t timeoutMs,
 VisaStatus VisaGpib_Open(const VisaResource& res, uint32_t timeoutMs,
                          std::unique_ptr<VisaTransport>* out, std::string* detail);
 
+// For the fuzz harnesses: while set, Visa_Open hands every resource it parses
+// to this factory instead of the transport its form names (nullptr: the real
+// transports again).
+using VisaTransportFactory = VisaStatus (*)(const VisaResource& res, std::unique_ptr<VisaTransport>* out,
+                                            std::string* detail);
+void VisaTransport_SetFactory(VisaTransportFactory factory);
+
 // Resource search helpers: append the resource strings found.
 void VisaUsbtmc_List(std::vector<std::string>* found);
 void VisaGpib_List(std::vector<std::string>* found);

@@ -20,6 +20,7 @@
 #include "platform/CLocale.h"
 #include "platform/visa/VisaNet.h"
 #include "platform/visa/VisaTransport.h"
+#include "platform/visa/VisaVxi11.h"
 #include "vxi11_core.h"
 
 namespace {
@@ -91,33 +92,40 @@ class Vxi11Transport : public VisaTransport {
     return VISA_SUCCESS;
   }
 
+  // One deadline bounds the whole read: a device that answers each
+  // device_read at once with no data and neither END nor the request-count
+  // reason ends in the time-out, however often it does so.
   VisaStatus Read(uint8_t* buffer, uint32_t count, uint32_t timeoutMs, uint32_t* got) override {
     *got = 0;
     if (!client_) return LinkGone();
-    while (*got < count) {
+    const VisaNet_Deadline deadline(timeoutMs);
+    for (;;) {
+      const uint32_t leftMs = static_cast<uint32_t>(deadline.RemainingMs());
       Device_ReadParms p{};
       p.lid = lid_;
       p.requestSize = count - *got;
-      p.io_timeout = timeoutMs;
+      p.io_timeout = leftMs;
       p.lock_timeout = 0;
       p.flags = 0;  // no termination character: replies end with END only
       p.termChar = 0;
-      Device_ReadResp r{};
-      Arm(timeoutMs);
-      clnt_stat cs = device_read_1(&p, &r, client_);
+      VisaVxi11_ReadReply r;
+      r.buffer = buffer + *got;
+      r.room = p.requestSize;
+      Arm(leftMs);
+      clnt_stat cs = clnt_call(client_, device_read, reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms),
+                               reinterpret_cast<char*>(&p), reinterpret_cast<xdrproc_t>(VisaVxi11_DecodeReadResp),
+                               reinterpret_cast<char*>(&r), RpcTimeout(leftMs));
+      if (cs == RPC_CANTDECODERES && r.stated > r.room) return Overlong(r.stated, r.room, timeoutMs);
       if (cs != RPC_SUCCESS) return RpcFailure(cs);
-      uint32_t n = r.data.data_len;
-      if (n > count - *got) n = count - *got;  // a server sending more than asked is cut
-      if (n) std::memcpy(buffer + *got, r.data.data_val, n);
-      *got += n;
-      const int error = r.error;
-      const int reason = r.reason;
-      xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&r));
-      if (error != 0) return DeviceFailure(error);
-      if (reason & kReasonEnd) return VISA_SUCCESS;
-      if ((reason & kReasonReqCnt) || *got == count) break;
+      *got += r.length;
+      if (r.error != 0) return DeviceFailure(r.error);
+      if (r.reason & kReasonEnd) return VISA_SUCCESS;
+      if ((r.reason & kReasonReqCnt) || *got == count) return VISA_SUCCESS_MAX_CNT;
+      if (deadline.RemainingMs() == 0) {
+        SetDetail(cz::FormatC("the reply did not end within %u ms", timeoutMs));
+        return VISA_ERR_TMO;
+      }
     }
-    return VISA_SUCCESS_MAX_CNT;
   }
 
   // Device clear; when the link itself is gone (the instrument dropped the
@@ -172,6 +180,16 @@ class Vxi11Transport : public VisaTransport {
 
   VisaStatus Reconnect(uint32_t timeoutMs);
 
+  // A reply stating more data than asked fails its read. Its bytes are never
+  // read: the channel, with the rest of that reply in it, is dropped and the
+  // link created anew, so the next call starts clean.
+  VisaStatus Overlong(uint32_t stated, uint32_t asked, uint32_t timeoutMs) {
+    const std::string why = cz::FormatC("the instrument's reply of %u bytes exceeds the %u bytes asked", stated, asked);
+    Reconnect(timeoutMs);
+    SetDetail(why);
+    return VISA_ERR_IO;
+  }
+
   VisaStatus LinkGone() {
     SetDetail("the link to the instrument was lost and could not be created again");
     return VISA_ERR_CONN_LOST;
@@ -204,6 +222,23 @@ uint16_t PortmapperLookup(const sockaddr_in& addr) {
 }
 
 }  // namespace
+
+bool_t VisaVxi11_DecodeReadResp(XDR* xdrs, void* reply) {
+  auto* r = static_cast<VisaVxi11_ReadReply*>(reply);
+  u_int stated = 0;
+  if (!xdr_int(xdrs, &r->error) || !xdr_int(xdrs, &r->reason) || !xdr_u_int(xdrs, &stated)) return FALSE;
+  r->stated = stated;
+  if (stated > r->room) return FALSE;
+  // The data and its padding to four bytes (RFC 4506, variable-length opaque).
+  if (stated > 0 && !xdr_opaque(xdrs, reinterpret_cast<char*>(r->buffer), stated)) return FALSE;
+  r->length = stated;
+  return TRUE;
+}
+
+std::unique_ptr<VisaTransport> VisaVxi11_Adopt(CLIENT* client, int linkId, uint32_t maxRecvSize,
+                                               const VisaResource& res) {
+  return std::make_unique<Vxi11Transport>(client, linkId, maxRecvSize, res);
+}
 
 void Visa_SetVxi11CorePort(uint16_t port) { g_corePort = port; }
 
