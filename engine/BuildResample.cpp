@@ -16,10 +16,10 @@
 #include "app/Records.h"
 #include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
+#include "engine/SampleSums.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "engine/Tessera_Resampler.h"
 #include "engine/Windows.h"
-#include "wavelib/WaveLib.h"
 
 namespace build_detail {
 
@@ -34,46 +34,6 @@ constexpr double kResampleCutoff = 264000000.0;
 constexpr int32_t kBlock = kPollSamples;
 
 const char* KeywordOr(const char* keyword) { return keyword != nullptr ? keyword : "?"; }
-
-// Sum of I^2 + Q^2 in four lanes (sample index mod 4, counted from the
-// start of the waveform since every block but the last holds a multiple of
-// 4 samples), added up as (l0 + l1) + (l2 + l3) at the end: independent
-// chains for speed, the same order on every path and every run.
-// The largest I^2 + Q^2 is kept beside it, the peak of the samples as
-// written, which the level tags state, and the smallest and largest single
-// value, which tell whether the file's int16 samples are all zero.
-struct SquareSum {
-  double lane[4] = {0.0, 0.0, 0.0, 0.0};
-  double largest = 0.0;
-  float lo = 0.0f, hi = 0.0f;
-  void Range(const float* iq, int32_t count) {
-    for (int32_t j = 0; j < 2 * count; ++j) {
-      lo = std::min(lo, iq[j]);
-      hi = std::max(hi, iq[j]);
-    }
-  }
-  void Add(const float* iq, int32_t count) {
-    int32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-      for (int l = 0; l < 4; ++l) {
-        const double i = iq[2 * (j + l)], q = iq[2 * (j + l) + 1];
-        const double p = i * i + q * q;
-        lane[l] += p;
-        largest = std::max(largest, p);
-      }
-    }
-    for (int l = 0; j < count; ++j, ++l) {
-      const double i = iq[2 * j], q = iq[2 * j + 1];
-      const double p = i * i + q * q;
-      lane[l] += p;
-      largest = std::max(largest, p);
-    }
-  }
-  double Total() const { return (lane[0] + lane[1]) + (lane[2] + lane[3]); }
-  double Peak() const { return std::sqrt(largest); }
-  bool Silent() const { return WaveLib_SampleToInt16(lo) == 0 && WaveLib_SampleToInt16(hi) == 0; }
-};
-static_assert(kBlock % 4 == 0, "lanes follow the sample index across blocks");
 
 // What is bound or open during post-processing, for the failure clean-up.
 struct Handles {
@@ -258,7 +218,6 @@ int SumInPlace(PostState& state, Handles& h) {
     const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
     if (ReadBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
     sum.Add(iq, count);
-    sum.Range(iq, count);
   }
   state.sumSquares = sum.Total();
   state.writtenPeak = sum.Peak();
@@ -319,7 +278,6 @@ int Normalise(PostState& state, Handles& h) {
       for (int32_t j = 0; j < 2 * count; ++j) iq[j] = static_cast<float>(static_cast<double>(iq[j]) / peak);
     }
     sum.Add(iq, count);
-    sum.Range(iq, count);
     if (WriteBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleWrite);
     if (ReadBytes(markerSource, count, markers) != count) return h.Internal(kErrMarkerRead);
     if (WriteBytes(kSlotTempMarker, count, markers) != count) return h.Internal(kErrMarkerWrite);
