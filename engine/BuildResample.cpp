@@ -35,6 +35,36 @@ constexpr int32_t kBlock = kPollSamples;
 
 const char* KeywordOr(const char* keyword) { return keyword != nullptr ? keyword : "?"; }
 
+// The samples of a slot read where the slot holds them (a mapped file, or
+// its read buffer), without copying: Next points at up to `want` whole I/Q
+// pairs, valid until the next call on the slot. A pair split by the end of
+// the loaded data is completed into a pair of its own, handed out next.
+class SamplesInPlace {
+ public:
+  explicit SamplesInPlace(int slot) : slot_(slot) {}
+  // Pairs handed out (1..want), or 0 / -1 at the end of the file or on an
+  // error.
+  int32_t Next(int32_t want, const unsigned char** data) {
+    if (have_ > 0) {
+      if (ReadBytes(slot_, 8 - have_, split_ + have_) != 8 - have_) return -1;
+      have_ = 0;
+      *data = split_;
+      return 1;
+    }
+    const int32_t got = _ReadBytesInPlace(slot_, 8 * want, data);
+    if (got <= 0) return got;
+    have_ = got % 8;
+    std::memcpy(split_, *data + (got - have_), static_cast<size_t>(have_));
+    if (got >= 8) return got / 8;
+    return Next(want, data);
+  }
+
+ private:
+  int slot_;
+  int32_t have_ = 0;  // bytes of a split pair in split_
+  unsigned char split_[8];
+};
+
 // What is bound or open during post-processing, for the failure clean-up.
 struct Handles {
   FILE* iq2 = nullptr;
@@ -202,10 +232,10 @@ int SumInPlace(PostState& state, Handles& h) {
   Log_Message(1, "  ");
   LogF("Peak level is %7.6f", state.peak);
   const int64_t n = state.samples;
-  static float iq[2 * kBlock];
   int lastPercent = -1;
   SquareSum sum;
-  for (int64_t k = 0; k < n; k += kBlock) {
+  SamplesInPlace source(kSlotTempIq);
+  for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
       return h.Fail();
@@ -215,10 +245,13 @@ int SumInPlace(PostState& state, Handles& h) {
       EngineHost_SetTaskProgress(percent);
       lastPercent = percent;
     }
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
-    if (ReadBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    const unsigned char* iq = nullptr;
+    const int32_t count = source.Next(static_cast<int32_t>(std::min<int64_t>(kBlock, n - k)), &iq);
+    if (count <= 0) return h.Internal(kErrRescaleRead);
     sum.Add(iq, count);
+    k += count;
   }
+  if (!ReadBufIntact(kSlotTempIq)) return h.Internal(kErrRescaleRead);
   state.sumSquares = sum.Total();
   state.writtenPeak = sum.Peak();
   state.silent = sum.Silent();
@@ -262,7 +295,8 @@ int Normalise(PostState& state, Handles& h) {
   static unsigned char markers[kBlock];
   int lastPercent = -1;
   SquareSum sum;
-  for (int64_t k = 0; k < n; k += kBlock) {
+  SamplesInPlace source(iqSource);
+  for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
       return h.Fail();
@@ -272,16 +306,25 @@ int Normalise(PostState& state, Handles& h) {
       EngineHost_SetTaskProgress(percent);
       lastPercent = percent;
     }
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
-    if (ReadBytes(iqSource, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    const unsigned char* in = nullptr;
+    const int32_t count = source.Next(static_cast<int32_t>(std::min<int64_t>(kBlock, n - k)), &in);
+    if (count <= 0) return h.Internal(kErrRescaleRead);
     if (peak != 0.0) {
-      for (int32_t j = 0; j < 2 * count; ++j) iq[j] = static_cast<float>(static_cast<double>(iq[j]) / peak);
+      for (int32_t j = 0; j < 2 * count; ++j) {
+        float x;
+        std::memcpy(&x, in + 4 * j, 4);
+        iq[j] = static_cast<float>(static_cast<double>(x) / peak);
+      }
+    } else {
+      std::memcpy(iq, in, 8 * static_cast<size_t>(count));
     }
     sum.Add(iq, count);
     if (WriteBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleWrite);
     if (ReadBytes(markerSource, count, markers) != count) return h.Internal(kErrMarkerRead);
     if (WriteBytes(kSlotTempMarker, count, markers) != count) return h.Internal(kErrMarkerWrite);
+    k += count;
   }
+  if (!ReadBufIntact(iqSource)) return h.Internal(kErrRescaleRead);
   state.sumSquares = sum.Total();
   state.writtenPeak = sum.Peak();
   state.silent = sum.Silent();
