@@ -325,7 +325,11 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   s.readFilePos = -1;
   s.readLost = 0;
   s.writeErrno = 0;
-  if (s.readBuffer) {
+  if (s.readBuffer && s.writeBuffer) {
+    // A slot bound both ways is mostly written first (a file made anew, or
+    // rewritten in place): its read buffer is loaded by the first read.
+    s.readFilePos = 0;
+  } else if (s.readBuffer) {
     const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) {
       ClearSlot(s, false);

@@ -21,8 +21,10 @@
 // A slot bound for reading and writing serves in-place rewrites: reads go on
 // at readFilePos while flushes land at writeFilePos, which starts at 0 and
 // trails the reads. Data read and written back in the same order returns to
-// where it came from. Reads of bytes written after they were loaded into the
-// read buffer are not coherent; callers restart the slot before re-reading.
+// where it came from. Its read buffer is loaded by the first read, not by
+// InitBuf (such a slot is mostly written first). Reads of bytes written after
+// they were loaded into the read buffer are not coherent; callers restart the
+// slot before re-reading.
 //
 // Results: 1 success / 0 failure for InitBuf, ReleaseBuf and the restarts;
 // byte counts or -1 for ReadBytes and WriteBytes. Every failure is logged as
