@@ -24,3 +24,15 @@ double PulseKernel_Peak(const double* i, const double* q, int m, double peak);
 // out[2j], out[2j+1] = float(first[j]), float(second[j]), stored as the
 // 8 little-endian bytes of the pair (out needs no alignment).
 void PulseKernel_PackIq(const double* first, const double* second, unsigned char* out, int m);
+
+// A block of m samples at one level with the running carrier phase, in one
+// pass: per sample *phi += step, then I = level*cos(*phi + 0.0 + 0.0),
+// Q = level*sin(the same), packed as PulseKernel_PackIq packs them (Q first
+// with swapIq) into out, and kept in i and q. Bit for bit the values of the
+// phase loop followed by PulseKernel_Carrier on the same block (every sample
+// takes the same vector or scalar cos and sin). Only where
+// PulseKernel_LevelBlockAvailable() (AVX2); elsewhere the caller computes
+// the block step by step.
+bool PulseKernel_LevelBlockAvailable();
+void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
+                            unsigned char* out);
