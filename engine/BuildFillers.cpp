@@ -111,6 +111,10 @@ int WriteFiller(int iqSlot, int markerSlot, int32_t n, float i, float q) {
       Log_Message(1, "*** Failed to write marker data.");
       return 0;
     }
+    // A build's entries: the blocks are taken as the pulses' are (a filler
+    // leaves the peak as it is).
+    if (iqSlot == kSlotTempIq && markerSlot == kSlotTempMarker)
+      Prepared().Add(reinterpret_cast<const unsigned char*>(block.iq), block.markers, count, 1.0);
   }
   return 1;
 }

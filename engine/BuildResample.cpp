@@ -219,8 +219,7 @@ int Resample(PostState& state, Handles& h) {
 }
 
 // Step 9 when nothing would change: samples that were not resampled, with a
-// peak so close to 1 that x/peak rounds back to the same float32 for every
-// x (|peak - 1| < 2^-30 is far below half a float32 step). The samples are
+// peak at full scale (PeakAtFullScale). The samples are
 // only read for their sum of squares; the marker file is checked for its
 // length instead of being copied onto itself.
 int SumInPlace(PostState& state, Handles& h) {
@@ -262,6 +261,19 @@ int SumInPlace(PostState& state, Handles& h) {
   return 1;
 }
 
+// SumInPlace for samples whose statistics were taken while they were
+// written (PreparedWave).
+int TakeSums(PostState& state, Handles& h) {
+  Log_Message(1, "  ");
+  LogF("Peak level is %7.6f", state.peak);
+  state.sumSquares = state.sums->Total();
+  state.writtenPeak = state.sums->Peak();
+  state.silent = state.sums->Silent();
+  struct stat st;
+  if (fstat(fileno(TempMarkerFile), &st) != 0 || st.st_size < state.samples) return h.Internal(kErrMarkerRead);
+  return 1;
+}
+
 // Step 9: every sample divided by the peak into slot 5, its marker byte
 // into slot 6; the source is the resampled pair after step 8, else slots 5
 // and 6 themselves (rewritten in place).
@@ -269,7 +281,7 @@ int Normalise(PostState& state, Handles& h) {
   EngineHost_SetStatus("Rescaling...");
   EngineHost_SetTotalProgress(50);
   EngineHost_SetTaskProgress(0);
-  if (h.iq2 == nullptr && std::fabs(state.peak - 1.0) < 0x1p-30) return SumInPlace(state, h);
+  if (h.iq2 == nullptr && PeakAtFullScale(state.peak)) return state.sums != nullptr ? TakeSums(state, h) : SumInPlace(state, h);
   if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return h.Internal(kErrRescaleSlot5);
   h.slot5 = true;
   if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) return h.Internal(kErrRescaleSlot6);

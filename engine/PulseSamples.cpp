@@ -48,6 +48,7 @@ struct BlockBuffers {
 };
 BlockBuffers g_buf;
 PulseNoise g_noise;
+PulseSamplesTap g_tap = nullptr;
 
 // What the scalar pass needs, fixed for the repetition.
 struct SampleContext {
@@ -362,8 +363,11 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
       Log_Message(1, "*** Cannot write temporary waveform data.");
       return 0;
     }
+    if (g_tap != nullptr) g_tap(room != nullptr ? room : b.packed, b.marker, m, *peak);
     a = end;
   }
   *endPhase = st.modPhase + st.phi;
   return 1;
 }
+
+void SetPulseSamplesTap(PulseSamplesTap tap) { g_tap = tap; }

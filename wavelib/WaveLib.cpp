@@ -213,6 +213,14 @@ void WaveRunListWriter::Feed(const unsigned char* bytes, std::size_t n) {
   index_ += static_cast<int64_t>(n);
 }
 
+void WaveRunListWriter::Change(int64_t index, unsigned byte) {
+  const int v = (byte & mask_) ? 1 : 0;
+  if (v != previous_) {
+    Entry(index, v);
+    previous_ = v;
+  }
+}
+
 int WaveRunListWriter::FlushText() {
   const int ok = out_.Write(text_.data(), text_.size());
   text_.clear();
