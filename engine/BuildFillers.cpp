@@ -215,7 +215,14 @@ FILE* OpenTempSampleFile(const char* name) {
   return file != nullptr ? file : fopen(path.c_str(), "w+b");
 }
 
-int TrimTempSampleFile(FILE* file, off_t bytes) { return file != nullptr && ftruncate(fileno(file), bytes) == 0; }
+int TrimTempSampleFile(FILE* file, off_t bytes) {
+  if (file == nullptr) return 0;
+  // A file of that length already is left alone: cutting it would wait for
+  // the write-back of its last page.
+  struct stat st;
+  if (fstat(fileno(file), &st) == 0 && st.st_size == bytes) return 1;
+  return ftruncate(fileno(file), bytes) == 0;
+}
 
 int TrimTempSampleFiles(int64_t samples) {
   const int iq = TrimTempSampleFile(TempIqFile, 3 + 8 * static_cast<off_t>(samples));
