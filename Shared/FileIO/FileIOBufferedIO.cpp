@@ -280,6 +280,7 @@ void ClearSlot(BufferSlot& s, bool forgetFile) {
   s.writeBuffer.reset();
   if (forgetFile) s.file = nullptr;
   s.bufferBytes = 0;
+  s.writeBytes = 0;
   s.readPos = 0;
   s.readFill = 0;
   s.readFilePos = -1;
@@ -298,6 +299,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   if (!read && !write) FILEIO_FAIL(0);
 
   const int32_t bytes = g_bufferBytes;
+  const int32_t writeBytes = bytes < kBufferSlotWriteBytes ? bytes : kBufferSlotWriteBytes;
   SlotBuffer& readBuffer = s.readBuffer;
   SlotBuffer& writeBuffer = s.writeBuffer;
   if (read && !write && CanMap(slot, file)) {
@@ -305,7 +307,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   } else if (read && !readBuffer.Allocate(bytes)) {
     FILEIO_FAIL(0);
   }
-  if (write && !writeBuffer.Allocate(bytes)) {
+  if (write && !writeBuffer.Allocate(writeBytes)) {
     readBuffer.reset();
     FILEIO_FAIL(0);
   }
@@ -318,6 +320,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
 
   s.file = file;
   s.bufferBytes = bytes;
+  s.writeBytes = writeBytes;
   s.readPos = 0;
   s.readFill = 0;
   s.writeFill = 0;
@@ -431,7 +434,7 @@ int32_t _WriteBytes(int slot, int32_t n, const void* src) {
   const unsigned char* in = static_cast<const unsigned char*>(src);
   int32_t done = 0;
   for (;;) {
-    const int32_t space = s.bufferBytes - s.writeFill;
+    const int32_t space = s.writeBytes - s.writeFill;
     const int32_t want = n - done;
     if (want <= space) {
       std::memcpy(s.writeBuffer.get() + s.writeFill, in + done, static_cast<size_t>(want));
