@@ -25,14 +25,22 @@ double PulseKernel_Peak(const double* i, const double* q, int m, double peak);
 // 8 little-endian bytes of the pair (out needs no alignment).
 void PulseKernel_PackIq(const double* first, const double* second, unsigned char* out, int m);
 
+// The running phase phi_k = phi_(k-1) + step (each sum rounded) as a run of
+// exact multiples: returns n >= 0 and sets *delta so that phi + k*delta,
+// evaluated in double, is bit for bit phi_k for k = 1..n (0: take the
+// steps one by one). Runs end where the phase changes binade.
+int64_t PulseKernel_PhaseRun(double phi, double step, double* delta);
+
 // A block of m samples at one level with the running carrier phase, in one
 // pass: per sample *phi += step, then I = level*cos(*phi + 0.0 + 0.0),
 // Q = level*sin(the same), packed as PulseKernel_PackIq packs them (Q first
-// with swapIq) into out, and kept in i and q. Bit for bit the values of the
-// phase loop followed by PulseKernel_Carrier on the same block (every sample
-// takes the same vector or scalar cos and sin). Only where
-// PulseKernel_LevelBlockAvailable() (AVX2); elsewhere the caller computes
-// the block step by step.
+// with swapIq) into out, and kept in i and q unless those are null. Bit for
+// bit the values of the phase loop followed by PulseKernel_Carrier and
+// PulseKernel_PackIq on the same block (the doubles in i and q from the same
+// vector or scalar cos and sin; without i and q a faster cos and sin serves
+// wherever its float32 values are certain to be those). Only where
+// PulseKernel_LevelBlockAvailable() (AVX2 with FMA); elsewhere the caller
+// computes the block step by step.
 bool PulseKernel_LevelBlockAvailable();
 void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
                             unsigned char* out);

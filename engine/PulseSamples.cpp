@@ -318,9 +318,14 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     // pass, straight into the slot's write buffer when it has the room.
     unsigned char* room = nullptr;
     bool packed = false;
+    // At the off level alone every magnitude is within a few units in the
+    // last place of that level: below a peak above it the peak stays.
+    const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
     if (level && !noise && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
       room = WriteReserve(iqSlot, 8 * m);
-      PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, b.i, b.q, room != nullptr ? room : b.packed);
+      // The doubles are needed for the peak only.
+      PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
+                             belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
       LevelMarkers(x, a, m, part, b);
       st.modPhase = 0.0;
       packed = true;
@@ -346,9 +351,6 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
       pendingQ = b.noiseQ[m - 1];
     }
     if (combineMode != 0) CombineBlock(iqSlot, markerSlot, m, combineMode, swapIq, b);
-    // At the off level alone every magnitude is within a few units in the
-    // last place of that level: below a peak above it the peak stays.
-    const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
     if (!belowPeak) *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
     // The pairs are packed straight into the slot's write buffer when it has
     // the room.
