@@ -404,3 +404,33 @@ TEST_F(BuilderBytesTest, EveryOptionOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Repetitions made longer and shorter by jitter than the build planned,
+// with fillers between them, and a pulse whose off level is full scale (its
+// blank samples may set the peak).
+TEST_F(BuilderBytesTest, JitteredLengthsAndAnOffLevelAtFullScale) {
+  PulseRecord& p = Chirp(AddPulse("P", 3e-6, 0.0));
+  p.prfValue = 20e-6;
+  p.jitter[0] = JitterBlock{};
+  p.jitter[0].enabled = 1;
+  p.jitter[0].target = JIT_PRI;
+  p.jitter[0].distribution = JDIST_RAMP;
+  p.jitter[0].p1 = -5e-6;
+  p.jitter[0].p2 = 30e-6;
+  p.markers[1][MARKER_OFF] = 1;
+  PulseRecord& full = AddPulse("F", 2e-6, 7e-6);
+  full.attOff = 0.0;
+  full.freqOffset = 2.2e6;
+  SequenceRecord& s = AddSequence(100e6);
+  SequenceEntry& e = PulseEntry(s, 0, p, 30);
+  e.jitterMode[0] = JMODE_INDIVIDUAL;
+  e.markerMask = 0x0F;
+  Filler(s, 1, SYNC_CW, 1.2e-3);
+  PulseEntry(s, 2, full, 4);
+  ExpectBytes("jittered lengths, off level at full scale",
+              {0xdc8a4c66586f4f45ull, 0x8220310169e9fd74ull, 0xe92ed587201f4a99ull});
+}
+
+}  // namespace
