@@ -6,21 +6,15 @@
 #include <cstdint>
 #include <cstring>
 
-// The vector variants of cos and sin in the C library's vector math library
-// (x86-64 vector function ABI): declaring the functions "simd" lets the
-// vectoriser call _ZGVbN2v_cos / _ZGVdN4v_cos and the like for whole
-// vectors of arguments, without fast-math.
-extern "C" {
-__attribute__((simd("notinbranch"))) double cos(double) noexcept;
-__attribute__((simd("notinbranch"))) double sin(double) noexcept;
-}
-
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define PULSE_KERNEL_CLONES __attribute__((target_clones("avx2", "default")))
 #define PULSE_KERNEL_AVX2 1
 #include <immintrin.h>
-// The same vector variants called by name, four arguments per call in the
-// AVX2 registers (the vector function ABI: argument and result in ymm0).
+// The vector variants of cos and sin in the C library's vector math library,
+// called by name (x86-64 vector function ABI: arguments and results in the
+// vector registers): two per call in SSE2 registers, four in AVX2 ones.
+extern "C" __m128d _ZGVbN2v_cos(__m128d) noexcept;
+extern "C" __m128d _ZGVbN2v_sin(__m128d) noexcept;
 #pragma GCC push_options
 #pragma GCC target("avx2")
 extern "C" __m256d _ZGVdN4v_cos(__m256d) noexcept;
@@ -30,13 +24,68 @@ extern "C" __m256d _ZGVdN4v_sin(__m256d) noexcept;
 #define PULSE_KERNEL_CLONES
 #endif
 
-// Cosine and sine run in two loops: one loop holding both would be merged
-// into scalar sincos calls before vectorisation.
-PULSE_KERNEL_CLONES
+namespace {
+
+// Single cos and sin calls kept apart, so that the compiler never merges
+// them into one sincos call (a function of its own).
+__attribute__((noinline)) double ScalarCos(double x) { return std::cos(x); }
+__attribute__((noinline)) double ScalarSin(double x) { return std::sin(x); }
+
+#if defined(PULSE_KERNEL_AVX2)
+bool HaveAvx2();
+
+// With AVX2: four samples per call, then two, then one.
+__attribute__((target("avx2"))) void CarrierAvx2(const double* phase, const double* amp, double* i, double* q,
+                                                 int m) {
+  int j = 0;
+  for (; j + 4 <= m; j += 4) {
+    const __m256d x = _mm256_loadu_pd(phase + j);
+    const __m256d a = _mm256_loadu_pd(amp + j);
+    _mm256_storeu_pd(i + j, _mm256_mul_pd(_ZGVdN4v_cos(x), a));
+    _mm256_storeu_pd(q + j, _mm256_mul_pd(_ZGVdN4v_sin(x), a));
+  }
+  if (m - j >= 2) {
+    const __m128d x = _mm_loadu_pd(phase + j);
+    const __m128d a = _mm_loadu_pd(amp + j);
+    _mm_storeu_pd(i + j, _mm_mul_pd(_ZGVbN2v_cos(x), a));
+    _mm_storeu_pd(q + j, _mm_mul_pd(_ZGVbN2v_sin(x), a));
+    j += 2;
+  }
+  if (j < m) {
+    i[j] = ScalarCos(phase[j]) * amp[j];
+    q[j] = ScalarSin(phase[j]) * amp[j];
+  }
+}
+
+// Without: two samples per call, then one.
+void CarrierSse2(const double* phase, const double* amp, double* i, double* q, int m) {
+  int j = 0;
+  for (; j + 2 <= m; j += 2) {
+    const __m128d x = _mm_loadu_pd(phase + j);
+    const __m128d a = _mm_loadu_pd(amp + j);
+    _mm_storeu_pd(i + j, _mm_mul_pd(_ZGVbN2v_cos(x), a));
+    _mm_storeu_pd(q + j, _mm_mul_pd(_ZGVbN2v_sin(x), a));
+  }
+  if (j < m) {
+    i[j] = ScalarCos(phase[j]) * amp[j];
+    q[j] = ScalarSin(phase[j]) * amp[j];
+  }
+}
+#endif
+
+}  // namespace
+
+// The same calls for every sample whatever the compiler's optimisation, so
+// that every build of the program computes the same carrier.
 void PulseKernel_Carrier(const double* __restrict phase, const double* __restrict amp, double* __restrict i,
                          double* __restrict q, int m) {
-  for (int j = 0; j < m; ++j) i[j] = amp[j] * cos(phase[j]);
-  for (int j = 0; j < m; ++j) q[j] = amp[j] * sin(phase[j]);
+#if defined(PULSE_KERNEL_AVX2)
+  if (HaveAvx2()) CarrierAvx2(phase, amp, i, q, m);
+  else CarrierSse2(phase, amp, i, q, m);
+#else
+  for (int j = 0; j < m; ++j) i[j] = amp[j] * ScalarCos(phase[j]);
+  for (int j = 0; j < m; ++j) q[j] = amp[j] * ScalarSin(phase[j]);
+#endif
 }
 
 // The maximum is exact whatever the order of the comparisons, so four lanes

@@ -3,10 +3,12 @@
 //
 // The kernels run over blocks of at most kPulseBlockSamples samples whose
 // per-sample amplitudes and phases the pulse computation has prepared in
-// sample order. The carrier loop is vectorised through the C library's
-// vector math functions (2 doubles per call on SSE2, 4 with AVX2, chosen at
-// run time); their results lie within a few units in the last place of the
-// scalar cos and sin, far below the float32 rounding of the stored samples.
+// sample order. The carrier calls the C library's vector math functions
+// (chosen at run time): with AVX2 four doubles per call for the first
+// 4*(m/4) samples of a block, then two, then one; without, two per call,
+// then one. Their results lie within a few units in the last place of the
+// scalar cos and sin, far below the float32 rounding of the stored samples;
+// every sample keeps its call whatever the compiler's optimisation.
 #pragma once
 
 #include <cstdint>
