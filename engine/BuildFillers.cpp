@@ -122,6 +122,10 @@ int WriteFiller(int iqSlot, int markerSlot, int32_t n, float i, float q) {
       Log_Message(1, "*** Failed to write marker data.");
       return 0;
     }
+    // A build's entries: the blocks are taken as the pulses' are (a filler
+    // leaves the peak as it is).
+    if (iqSlot == kSlotTempIq && markerSlot == kSlotTempMarker)
+      Prepared().Add(reinterpret_cast<const unsigned char*>(block.iq), block.markers, count, 1.0);
   }
   return 1;
 }
@@ -247,7 +251,14 @@ FILE* OpenPrivateTempFile(const std::string& folder, const char* name, bool reus
 
 FILE* OpenTempSampleFile(const char* name) { return OpenPrivateTempFile(TempDirInUse(), name, true); }
 
-int TrimTempSampleFile(FILE* file, off_t bytes) { return file != nullptr && ftruncate(fileno(file), bytes) == 0; }
+int TrimTempSampleFile(FILE* file, off_t bytes) {
+  if (file == nullptr) return 0;
+  // A file of that length already is left alone: cutting it would wait for
+  // the write-back of its last page.
+  struct stat st;
+  if (fstat(fileno(file), &st) == 0 && st.st_size == bytes) return 1;
+  return ftruncate(fileno(file), bytes) == 0;
+}
 
 int TrimTempSampleFiles(int64_t samples) {
   const int iq = TrimTempSampleFile(TempIqFile, 3 + 8 * static_cast<off_t>(samples));

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <sys/types.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "engine/SampleSums.h"
+#include "wavelib/WaveLib.h"
 
 struct SequenceRecord;
 
@@ -59,6 +64,55 @@ bool SlotInUse(int slot);
 void WriterProgress(int percent);
 int ResamplerProgress(double percent);
 
+// A peak this close to 1 leaves every sample as it is when the samples are
+// divided by it: x/peak rounds back to the same float32 for every x
+// (|peak - 1| < 2^-30 is far below half a float32 step).
+inline bool PeakAtFullScale(double peak) { return std::fabs(peak - 1.0) < 0x1p-30; }
+
+// The waveform file's data formed while the entries write the temporary
+// files, so that neither the rescaling nor the writer has to read them
+// again: the int16 samples with their statistics, and the marker bytes as
+// their changes. Taken only where the files keep what the entries wrote (no
+// resampling, no overlaying entry); the samples only while the peak stays
+// at full scale (the rescaling then changes nothing) and up to
+// kPreparedSamplesMax samples, the marker changes up to
+// kPreparedChangesMax. Whatever cannot be taken is dropped, and the
+// rescaling and the writer read the files as usual. The buffers are kept
+// for the next build.
+inline constexpr int64_t kPreparedSamplesMax = int64_t{1} << 24;
+inline constexpr int64_t kPreparedChangesMax = int64_t{1} << 20;
+
+class PreparedWave {
+ public:
+  ~PreparedWave();
+  // Starts with a build expected to write `planned` samples (jitter may
+  // change that); markers and samples select what is taken.
+  void Begin(int64_t planned, bool markers, bool samples);
+  // The entries are written: later blocks are not taken.
+  void Close();
+  // Drops everything taken (a failed or finished build).
+  void Stop();
+  // The next block of the temporary files, as written, and the running peak.
+  void Add(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak);
+  // What was taken, when it covers exactly `samples` samples; else null.
+  const SquareSum* Sums(int64_t samples) const;
+  const int16_t* Samples(int64_t samples) const;
+  const std::vector<WaveMarkerChange>* MarkerChanges(int64_t samples) const;
+
+ private:
+  bool Reserve(int64_t samples);
+  bool open_ = false;
+  bool samplesOn_ = false;
+  bool markersOn_ = false;
+  int64_t taken_ = 0;
+  SquareSum sum_;
+  int16_t* int16_ = nullptr;  // 2 values per sample
+  int64_t capacity_ = 0;      // samples
+  std::vector<WaveMarkerChange> changes_;
+  unsigned current_ = 0;      // low four bits of the last marker byte
+};
+PreparedWave& Prepared();
+
 // The state that the post-processing steps share with the entry loop.
 struct PostState {
   const SequenceRecord* sequence = nullptr;
@@ -68,6 +122,9 @@ struct PostState {
   double sumSquares = 0.0;  // of the normalised samples
   double writtenPeak = 0.0; // largest magnitude of the normalised samples
   bool silent = false;      // every sample converts to int16 zero
+  // The samples' statistics taken while they were written (PreparedWave),
+  // or null.
+  const SquareSum* sums = nullptr;
 };
 
 // Steps 7 to 9: resampling / filtering when due, then the normalisation into

@@ -16,10 +16,10 @@
 #include "app/Records.h"
 #include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
+#include "engine/SampleSums.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "engine/Tessera_Resampler.h"
 #include "engine/Windows.h"
-#include "wavelib/WaveLib.h"
 
 namespace build_detail {
 
@@ -35,45 +35,35 @@ constexpr int32_t kBlock = kPollSamples;
 
 const char* KeywordOr(const char* keyword) { return keyword != nullptr ? keyword : "?"; }
 
-// Sum of I^2 + Q^2 in four lanes (sample index mod 4, counted from the
-// start of the waveform since every block but the last holds a multiple of
-// 4 samples), added up as (l0 + l1) + (l2 + l3) at the end: independent
-// chains for speed, the same order on every path and every run.
-// The largest I^2 + Q^2 is kept beside it, the peak of the samples as
-// written, which the level tags state, and the smallest and largest single
-// value, which tell whether the file's int16 samples are all zero.
-struct SquareSum {
-  double lane[4] = {0.0, 0.0, 0.0, 0.0};
-  double largest = 0.0;
-  float lo = 0.0f, hi = 0.0f;
-  void Range(const float* iq, int32_t count) {
-    for (int32_t j = 0; j < 2 * count; ++j) {
-      lo = std::min(lo, iq[j]);
-      hi = std::max(hi, iq[j]);
+// The samples of a slot read where the slot holds them (a mapped file, or
+// its read buffer), without copying: Next points at up to `want` whole I/Q
+// pairs, valid until the next call on the slot. A pair split by the end of
+// the loaded data is completed into a pair of its own, handed out next.
+class SamplesInPlace {
+ public:
+  explicit SamplesInPlace(int slot) : slot_(slot) {}
+  // Pairs handed out (1..want), or 0 / -1 at the end of the file or on an
+  // error.
+  int32_t Next(int32_t want, const unsigned char** data) {
+    if (have_ > 0) {
+      if (ReadBytes(slot_, 8 - have_, split_ + have_) != 8 - have_) return -1;
+      have_ = 0;
+      *data = split_;
+      return 1;
     }
+    const int32_t got = _ReadBytesInPlace(slot_, 8 * want, data);
+    if (got <= 0) return got;
+    have_ = got % 8;
+    std::memcpy(split_, *data + (got - have_), static_cast<size_t>(have_));
+    if (got >= 8) return got / 8;
+    return Next(want, data);
   }
-  void Add(const float* iq, int32_t count) {
-    int32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-      for (int l = 0; l < 4; ++l) {
-        const double i = iq[2 * (j + l)], q = iq[2 * (j + l) + 1];
-        const double p = i * i + q * q;
-        lane[l] += p;
-        largest = std::max(largest, p);
-      }
-    }
-    for (int l = 0; j < count; ++j, ++l) {
-      const double i = iq[2 * j], q = iq[2 * j + 1];
-      const double p = i * i + q * q;
-      lane[l] += p;
-      largest = std::max(largest, p);
-    }
-  }
-  double Total() const { return (lane[0] + lane[1]) + (lane[2] + lane[3]); }
-  double Peak() const { return std::sqrt(largest); }
-  bool Silent() const { return WaveLib_SampleToInt16(lo) == 0 && WaveLib_SampleToInt16(hi) == 0; }
+
+ private:
+  int slot_;
+  int32_t have_ = 0;  // bytes of a split pair in split_
+  unsigned char split_[8];
 };
-static_assert(kBlock % 4 == 0, "lanes follow the sample index across blocks");
 
 // What is bound or open during post-processing, for the failure clean-up.
 struct Handles {
@@ -229,8 +219,7 @@ int Resample(PostState& state, Handles& h) {
 }
 
 // Step 9 when nothing would change: samples that were not resampled, with a
-// peak so close to 1 that x/peak rounds back to the same float32 for every
-// x (|peak - 1| < 2^-30 is far below half a float32 step). The samples are
+// peak at full scale (PeakAtFullScale). The samples are
 // only read for their sum of squares; the marker file is checked for its
 // length instead of being copied onto itself.
 int SumInPlace(PostState& state, Handles& h) {
@@ -242,10 +231,10 @@ int SumInPlace(PostState& state, Handles& h) {
   Log_Message(1, "  ");
   LogF("Peak level is %7.6f", state.peak);
   const int64_t n = state.samples;
-  static float iq[2 * kBlock];
   int lastPercent = -1;
   SquareSum sum;
-  for (int64_t k = 0; k < n; k += kBlock) {
+  SamplesInPlace source(kSlotTempIq);
+  for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
       return h.Fail();
@@ -255,11 +244,13 @@ int SumInPlace(PostState& state, Handles& h) {
       EngineHost_SetTaskProgress(percent);
       lastPercent = percent;
     }
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
-    if (ReadBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    const unsigned char* iq = nullptr;
+    const int32_t count = source.Next(static_cast<int32_t>(std::min<int64_t>(kBlock, n - k)), &iq);
+    if (count <= 0) return h.Internal(kErrRescaleRead);
     sum.Add(iq, count);
-    sum.Range(iq, count);
+    k += count;
   }
+  if (!ReadBufIntact(kSlotTempIq)) return h.Internal(kErrRescaleRead);
   state.sumSquares = sum.Total();
   state.writtenPeak = sum.Peak();
   state.silent = sum.Silent();
@@ -270,6 +261,19 @@ int SumInPlace(PostState& state, Handles& h) {
   return 1;
 }
 
+// SumInPlace for samples whose statistics were taken while they were
+// written (PreparedWave).
+int TakeSums(PostState& state, Handles& h) {
+  Log_Message(1, "  ");
+  LogF("Peak level is %7.6f", state.peak);
+  state.sumSquares = state.sums->Total();
+  state.writtenPeak = state.sums->Peak();
+  state.silent = state.sums->Silent();
+  struct stat st;
+  if (fstat(fileno(TempMarkerFile), &st) != 0 || st.st_size < state.samples) return h.Internal(kErrMarkerRead);
+  return 1;
+}
+
 // Step 9: every sample divided by the peak into slot 5, its marker byte
 // into slot 6; the source is the resampled pair after step 8, else slots 5
 // and 6 themselves (rewritten in place).
@@ -277,7 +281,7 @@ int Normalise(PostState& state, Handles& h) {
   EngineHost_SetStatus("Rescaling...");
   EngineHost_SetTotalProgress(50);
   EngineHost_SetTaskProgress(0);
-  if (h.iq2 == nullptr && std::fabs(state.peak - 1.0) < 0x1p-30) return SumInPlace(state, h);
+  if (h.iq2 == nullptr && PeakAtFullScale(state.peak)) return state.sums != nullptr ? TakeSums(state, h) : SumInPlace(state, h);
   if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return h.Internal(kErrRescaleSlot5);
   h.slot5 = true;
   if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) return h.Internal(kErrRescaleSlot6);
@@ -303,7 +307,8 @@ int Normalise(PostState& state, Handles& h) {
   static unsigned char markers[kBlock];
   int lastPercent = -1;
   SquareSum sum;
-  for (int64_t k = 0; k < n; k += kBlock) {
+  SamplesInPlace source(iqSource);
+  for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
       return h.Fail();
@@ -313,17 +318,25 @@ int Normalise(PostState& state, Handles& h) {
       EngineHost_SetTaskProgress(percent);
       lastPercent = percent;
     }
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kBlock, n - k));
-    if (ReadBytes(iqSource, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleRead);
+    const unsigned char* in = nullptr;
+    const int32_t count = source.Next(static_cast<int32_t>(std::min<int64_t>(kBlock, n - k)), &in);
+    if (count <= 0) return h.Internal(kErrRescaleRead);
     if (peak != 0.0) {
-      for (int32_t j = 0; j < 2 * count; ++j) iq[j] = static_cast<float>(static_cast<double>(iq[j]) / peak);
+      for (int32_t j = 0; j < 2 * count; ++j) {
+        float x;
+        std::memcpy(&x, in + 4 * j, 4);
+        iq[j] = static_cast<float>(static_cast<double>(x) / peak);
+      }
+    } else {
+      std::memcpy(iq, in, 8 * static_cast<size_t>(count));
     }
     sum.Add(iq, count);
-    sum.Range(iq, count);
     if (WriteBytes(kSlotTempIq, 8 * count, iq) != 8 * count) return h.Internal(kErrRescaleWrite);
     if (ReadBytes(markerSource, count, markers) != count) return h.Internal(kErrMarkerRead);
     if (WriteBytes(kSlotTempMarker, count, markers) != count) return h.Internal(kErrMarkerWrite);
+    k += count;
   }
+  if (!ReadBufIntact(iqSource)) return h.Internal(kErrRescaleRead);
   state.sumSquares = sum.Total();
   state.writtenPeak = sum.Peak();
   state.silent = sum.Silent();

@@ -3,10 +3,12 @@
 //
 // The kernels run over blocks of at most kPulseBlockSamples samples whose
 // per-sample amplitudes and phases the pulse computation has prepared in
-// sample order. The carrier loop is vectorised through the C library's
-// vector math functions (2 doubles per call on SSE2, 4 with AVX2, chosen at
-// run time); their results lie within a few units in the last place of the
-// scalar cos and sin, far below the float32 rounding of the stored samples.
+// sample order. The carrier calls the C library's vector math functions
+// (chosen at run time): with AVX2 four doubles per call for the first
+// 4*(m/4) samples of a block, then two, then one; without, two per call,
+// then one. Their results lie within a few units in the last place of the
+// scalar cos and sin, far below the float32 rounding of the stored samples;
+// every sample keeps its call whatever the compiler's optimisation.
 #pragma once
 
 #include <cstdint>
@@ -24,3 +26,23 @@ double PulseKernel_Peak(const double* i, const double* q, int m, double peak);
 // out[2j], out[2j+1] = float(first[j]), float(second[j]), stored as the
 // 8 little-endian bytes of the pair (out needs no alignment).
 void PulseKernel_PackIq(const double* first, const double* second, unsigned char* out, int m);
+
+// The running phase phi_k = phi_(k-1) + step (each sum rounded) as a run of
+// exact multiples: returns n >= 0 and sets *delta so that phi + k*delta,
+// evaluated in double, is bit for bit phi_k for k = 1..n (0: take the
+// steps one by one). Runs end where the phase changes binade.
+int64_t PulseKernel_PhaseRun(double phi, double step, double* delta);
+
+// A block of m samples at one level with the running carrier phase, in one
+// pass: per sample *phi += step, then I = level*cos(*phi + 0.0 + 0.0),
+// Q = level*sin(the same), packed as PulseKernel_PackIq packs them (Q first
+// with swapIq) into out, and kept in i and q unless those are null. Bit for
+// bit the values of the phase loop followed by PulseKernel_Carrier and
+// PulseKernel_PackIq on the same block (the doubles in i and q from the same
+// vector or scalar cos and sin; without i and q a faster cos and sin serves
+// wherever its float32 values are certain to be those). Only where
+// PulseKernel_LevelBlockAvailable() (AVX2 with FMA); elsewhere the caller
+// computes the block step by step.
+bool PulseKernel_LevelBlockAvailable();
+void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
+                            unsigned char* out);

@@ -48,6 +48,7 @@ struct BlockBuffers {
 };
 BlockBuffers g_buf;
 PulseNoise g_noise;
+PulseSamplesTap g_tap = nullptr;
 
 // What the scalar pass needs, fixed for the repetition.
 struct SampleContext {
@@ -229,6 +230,11 @@ void CombineBlock(int iqSlot, int markerSlot, int m, int mode, bool swapIq, Bloc
 // modulation still sees), carry neither modulation nor envelope: the level
 // is the off level, the phase the running carrier phase, the marker byte
 // that of the part. The same values as PrepareBlock gives them, in one loop.
+void LevelMarkers(const SampleContext& x, int32_t a, int m, uint8_t part, BlockBuffers& b) {
+  std::memset(b.marker, part, static_cast<size_t>(m));
+  for (int j = 0, e = BlockLimit(a, m, 0, x.restartEnd); j < e; ++j) b.marker[j] |= x.restart;
+}
+
 void PrepareLevelBlock(const SampleContext& x, int32_t a, int m, uint8_t part, SampleState& st, BlockBuffers& b) {
   const double level = 1.0 * x.off;
   double phi = st.phi;
@@ -236,9 +242,8 @@ void PrepareLevelBlock(const SampleContext& x, int32_t a, int m, uint8_t part, S
     phi += x.step;
     b.amp[j] = level;
     b.phase[j] = phi + 0.0 + 0.0;
-    b.marker[j] = part;
   }
-  for (int j = 0, e = BlockLimit(a, m, 0, x.restartEnd); j < e; ++j) b.marker[j] |= x.restart;
+  LevelMarkers(x, a, m, part, b);
   st.phi = phi;
   st.modPhase = 0.0;
 }
@@ -308,12 +313,31 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
 
     // A block wholly in the delay or in the blank after its first sample.
     const bool level = end <= x.nD || a > x.blankStart;
-    if (level) {
-      PrepareLevelBlock(x, a, m, x.segment[a < x.nD ? MARKER_DELAY : MARKER_OFF], st, b);
+    const uint8_t part = x.segment[a < x.nD ? MARKER_DELAY : MARKER_OFF];
+    // Such a block without noise or combining is computed and packed in one
+    // pass, straight into the slot's write buffer when it has the room.
+    unsigned char* room = nullptr;
+    bool packed = false;
+    // At the off level alone every magnitude is within a few units in the
+    // last place of that level: below a peak above it the peak stays.
+    const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
+    if (level && !noise && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
+      room = WriteReserve(iqSlot, 8 * m);
+      // The doubles are needed for the peak only.
+      PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
+                             belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
+      LevelMarkers(x, a, m, part, b);
+      st.modPhase = 0.0;
+      packed = true;
+    }
+    if (packed) {
+      // I, Q and the marker bytes are in place.
+    } else if (level) {
+      PrepareLevelBlock(x, a, m, part, st, b);
     } else if (!PrepareBlock(x, a, m, st, b)) {
       return 0;
     }
-    PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
+    if (!packed) PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
     if (noise) {
       // Each sample takes the pair formed at the previous step.
       PulseNoise_Run(&g_noise, m, b.noiseI, b.noiseQ);
@@ -327,23 +351,25 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
       pendingQ = b.noiseQ[m - 1];
     }
     if (combineMode != 0) CombineBlock(iqSlot, markerSlot, m, combineMode, swapIq, b);
-    // At the off level alone every magnitude is within a few units in the
-    // last place of that level: below a peak above it the peak stays.
-    const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
     if (!belowPeak) *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
     // The pairs are packed straight into the slot's write buffer when it has
     // the room.
-    unsigned char* room = WriteReserve(iqSlot, 8 * m);
-    const double* first = swapIq ? b.q : b.i;
-    const double* second = swapIq ? b.i : b.q;
-    PulseKernel_PackIq(first, second, room != nullptr ? room : b.packed, m);
+    if (!packed) {
+      room = WriteReserve(iqSlot, 8 * m);
+      const double* first = swapIq ? b.q : b.i;
+      const double* second = swapIq ? b.i : b.q;
+      PulseKernel_PackIq(first, second, room != nullptr ? room : b.packed, m);
+    }
     if ((room == nullptr && WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m) ||
         WriteBytes(markerSlot, m, b.marker) != m) {
       Log_Message(1, "*** Cannot write temporary waveform data.");
       return 0;
     }
+    if (g_tap != nullptr) g_tap(room != nullptr ? room : b.packed, b.marker, m, *peak);
     a = end;
   }
   *endPhase = st.modPhase + st.phi;
   return 1;
 }
+
+void SetPulseSamplesTap(PulseSamplesTap tap) { g_tap = tap; }

@@ -30,3 +30,9 @@ struct PulseMarkerBits {
 int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, int markerSlot, double fs,
                         const PulseCounts& counts, const PulseLevels& levels, const PulseMarkerBits& markers,
                         int combineMode, bool swapIq, double* peak, double* endPhase);
+
+// Observer of the blocks that ComputePulseSamples writes (the builder sets
+// one while it writes the temporary files): the packed I/Q pairs and marker
+// bytes as written, and the running peak after the block. Null: none.
+using PulseSamplesTap = void (*)(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak);
+void SetPulseSamplesTap(PulseSamplesTap tap);

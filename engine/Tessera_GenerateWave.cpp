@@ -25,6 +25,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Jitter.h"
 #include "engine/PulseCompute.h"
+#include "engine/PulseSamples.h"
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
 #include "platform/Paths.h"
@@ -115,6 +116,8 @@ struct Build {
   int64_t finished = 0;
 
   int Fail() {
+    SetPulseSamplesTap(nullptr);
+    Prepared().Stop();
     LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
     slot5 = slot6 = false;
@@ -165,11 +168,12 @@ void LogEntryTooLong(int slot, const char* name, int64_t limit) {
 }
 
 // The samples the entries need without jitter, counted as the build counts
-// them; the first entry that takes the total beyond the file's limit is
-// named and the build refused before anything is written. 1 fits / 0.
+// them (into *planned); the first entry that takes the total beyond the
+// file's limit is named and the build refused before anything is written.
+// 1 fits / 0.
 int64_t g_transferLimitBytes = 0;
 
-int SequenceFitsFile(const SequenceRecord& seq) {
+int SequenceFitsFile(const SequenceRecord& seq, int64_t* planned) {
   const double clock = seq.clock;
   const int64_t limit = EntrySampleLimit(seq);
   double timeLine = 0.0;
@@ -211,7 +215,22 @@ int SequenceFitsFile(const SequenceRecord& seq) {
     LogF("Warning: The waveform file will have about %.0f bytes; one transfer to the instrument carries at most "
          "%lld bytes. Upload will refuse it.",
          bytes, static_cast<long long>(g_transferLimitBytes));
+  *planned = total;
   return 1;
+}
+
+// The waveform file's data is formed while the entries are written when
+// nothing rewrites the temporary files afterwards: no resampling, and no
+// entry combined with the samples of an earlier one.
+bool FilesKeepEntries(const SequenceRecord& seq) {
+  if (seq.filterOn == 1 || seq.clock > kResampleClockLimit) return false;
+  for (int s = 1; s < kMaxSequenceEntries; ++s)
+    if (seq.entries[s].pulseId != -1 && seq.entries[s].overlay != 0) return false;
+  return true;
+}
+
+void TakeBlock(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) {
+  Prepared().Add(iq, markers, count, peak);
 }
 
 // One filler entry: samples up to its time, or the "skipped" line when the
@@ -431,7 +450,8 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
       return CloseSequenceReport(reportOpen, 0);
     }
   }
-  if (!SequenceFitsFile(seq)) {
+  int64_t planned = 0;
+  if (!SequenceFitsFile(seq, &planned)) {
     EngineHost_SetStatus("Error: Waveform Creation Failed. See Log.");
     return CloseSequenceReport(reportOpen, 0);
   }
@@ -471,6 +491,9 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   int64_t totalSamples = 0;
   EntryBase base;
   double peak = 1.0;
+  const bool keep = FilesKeepEntries(seq);
+  Prepared().Begin(planned, keep, keep);
+  SetPulseSamplesTap(TakeBlock);
   int k = 0;
   for (int s = 0; s < kMaxSequenceEntries; ++s) {
     const SequenceEntry& e = seq.entries[s];
@@ -487,6 +510,8 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   }
 
   // Step 6: the entries are done; the report closes before post-processing.
+  SetPulseSamplesTap(nullptr);
+  Prepared().Close();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;
   const int released5 = ReleaseBuf(kSlotTempIq);
@@ -509,7 +534,11 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   post.samples = totalSamples;
   post.clock = clock;
   post.peak = peak;
-  if (!PostProcessSamples(post)) return 0;
+  post.sums = Prepared().Sums(totalSamples);
+  if (!PostProcessSamples(post)) {
+    Prepared().Stop();
+    return 0;
+  }
   const int64_t n = post.samples;
   clock = post.clock;
   if (n > INT32_MAX) {
@@ -575,7 +604,15 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   d.copyright = seq.copyright.empty() ? nullptr : seq.copyright.c_str();
   d.statisticsValid = 1;
   const bool markers = g_Settings.Project.allowMarkers != 0;
-  if (!WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr)) {
+  // What the entries formed of the file's data: the files stayed as written.
+  d.iqInt16 = Prepared().Samples(n);
+  if (const auto* changes = Prepared().MarkerChanges(n)) {
+    d.markerChanges = changes->data();
+    d.markerChangeCount = static_cast<int64_t>(changes->size());
+  }
+  const int written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
+  Prepared().Stop();
+  if (!written) {
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
     WaveLib_ClearProgressHook();
     EngineHost_SetStatus("Error: Generation of Waveform Failed. See Log.");

@@ -5,10 +5,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <system_error>
+#include <thread>
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
@@ -78,6 +81,20 @@ int WaveLib_FormatDateTag(char* buf, int size) {
 
 // ---- WavePartFile ---------------------------------------------------------------
 
+namespace {
+
+// Closes fd on a short-lived thread of its own (or here, when no thread can
+// be had).
+void CloseInBackground(int fd) {
+  try {
+    std::thread([fd] { close(fd); }).detach();
+  } catch (const std::system_error&) {
+    close(fd);
+  }
+}
+
+}  // namespace
+
 WavePartFile::~WavePartFile() { Discard(); }
 
 int WavePartFile::Open(const char* path) {
@@ -140,7 +157,13 @@ int WavePartFile::Commit() {
   if (replacing_ && written_ > writeBack_ && std::fflush(file_) == 0)
     sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
   file_ = nullptr;
-  if (out_.Commit()) return 1;
+  // The replaced file is held open over the rename and let go of in the
+  // background: freeing its disk space may wait for the disk (file systems
+  // that discard freed blocks at once), and nothing needs to wait for that.
+  const int replaced = replacing_ ? open(out_.Target().c_str(), O_PATH | O_CLOEXEC | O_NOFOLLOW) : -1;
+  const bool committed = out_.Commit();
+  if (replaced >= 0) CloseInBackground(replaced);
+  if (committed) return 1;
   Log_Message(5, "*** Cannot write '", destPath_.c_str(), "': ", out_.Reason().c_str(), ".");
   return 0;
 }
@@ -211,6 +234,14 @@ void WaveRunListWriter::Feed(const unsigned char* bytes, std::size_t n) {
     }
   }
   index_ += static_cast<int64_t>(n);
+}
+
+void WaveRunListWriter::Change(int64_t index, unsigned byte) {
+  const int v = (byte & mask_) ? 1 : 0;
+  if (v != previous_) {
+    Entry(index, v);
+    previous_ = v;
+  }
 }
 
 int WaveRunListWriter::FlushText() {

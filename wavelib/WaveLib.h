@@ -44,10 +44,24 @@ void WaveLib_ClearProgressHook();
 
 // ---- waveform file writer -----------------------------------------------------
 
+// One change of a marker byte stream: from sample `index` on (up to the
+// next change) the bytes are `byte`.
+struct WaveMarkerChange {
+  int32_t index;
+  uint8_t byte;
+};
+
 // What a caller hands to the writer. Samples come either from iData and qData
 // (no temporary I/Q file) or from a temporary I/Q file with both arrays null;
 // markers from `markers` or from a temporary marker file (exactly one of the
 // two, else no marker lists).
+//
+// A caller that formed the file's data while it wrote the temporary files
+// may hand it over ready (WaveLib_WriteWaveform only): `iqInt16`, the
+// samples of the temporary I/Q file already converted, and `markerChanges`,
+// the temporary marker file's bytes as their changes (the first at index 0,
+// bits 0-3 significant). Each is used instead of reading its file; the files
+// are still passed and select the sources and log lines as without them.
 struct WaveDescriptor {
   double arbClock = 0.0;        // sample clock, Hz (CLOCK tag)
   double markerClock = 0.0;     // marker clock, Hz (CLOCK MARKER tag)
@@ -60,6 +74,9 @@ struct WaveDescriptor {
   const float* iData = nullptr;  // `samples` I values, full scale 1.0
   const float* qData = nullptr;  // `samples` Q values
   const unsigned char* markers = nullptr;  // `samples` marker bytes
+  const int16_t* iqInt16 = nullptr;        // `samples` int16 I/Q pairs, or null
+  const WaveMarkerChange* markerChanges = nullptr;  // or null
+  int64_t markerChangeCount = 0;
 };
 
 // Writes the waveform file `path` (a temporary file beside it first, renamed
@@ -108,6 +125,10 @@ inline int16_t WaveLib_SampleToInt16(float x) {
   if (!(x <= 1.0f)) return 32767;
   return static_cast<int16_t>(static_cast<int32_t>(static_cast<double>(x) * 32767.0 + 0.5));
 }
+
+// `count` float32 I/Q pairs (8 little-endian bytes each, any alignment) to
+// int16 pairs, each value as WaveLib_SampleToInt16 converts it.
+void WaveLib_PairsToInt16(const unsigned char* iq, int16_t* out, int32_t count);
 
 // "{DATE:%04d-%02d-%02d;%02d:%02d:%02d}" with the local time now; returns
 // the length written into buf (buf holds at least 32 bytes).
@@ -165,6 +186,9 @@ class WaveRunListWriter {
   // the bits of `mask`.
   int Begin(const char* openTag, unsigned mask);
   void Feed(const unsigned char* bytes, std::size_t n);
+  // The bytes from `index` on are `byte` (in place of Feed, changes in
+  // index order, the first at index 0).
+  void Change(int64_t index, unsigned byte);
   // Writes the entries still buffered and "}"; 0 on a write failure.
   int End();
 

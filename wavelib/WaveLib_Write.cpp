@@ -198,14 +198,24 @@ __attribute__((target("avx2"))) inline __m128i ConvertEight(__m256 x) {
 }
 
 // The first 2*count - (2*count) % 16 values of ConvertBlock; returns how
-// many were converted.
+// many were converted. Sixteen values below 1.5e-5 in magnitude (the off
+// level of most pulses) all convert to 0: x*32767 + 0.5 lies between 0 and
+// 1 for |x| < 0.5/32767 (a NaN fails the comparison).
 __attribute__((target("avx2"))) int32_t ConvertBlockAvx2(const unsigned char* iq, int16_t* out, int32_t n) {
+  const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+  const __m256 small = _mm256_set1_ps(1.5e-5f);
   int32_t k = 0;
   for (; k + 16 <= n; k += 16) {
-    const __m128i a = ConvertEight(_mm256_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k)));
-    const __m128i b = ConvertEight(_mm256_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k + 32)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 8), b);
+    const __m256 x = _mm256_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k));
+    const __m256 y = _mm256_loadu_ps(reinterpret_cast<const float*>(iq + 4 * k + 32));
+    const __m256 below = _mm256_and_ps(_mm256_cmp_ps(_mm256_and_ps(x, magnitude), small, _CMP_LT_OQ),
+                                       _mm256_cmp_ps(_mm256_and_ps(y, magnitude), small, _CMP_LT_OQ));
+    if (_mm256_movemask_ps(below) == 0xFF) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_setzero_si256());
+      continue;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), ConvertEight(x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k + 8), ConvertEight(y));
   }
   return k;
 }
@@ -238,6 +248,12 @@ void ConvertBlock(const unsigned char* iq, int16_t* out, int32_t count) {
   }
 }
 
+}  // namespace
+
+void WaveLib_PairsToInt16(const unsigned char* iq, int16_t* out, int32_t count) { ConvertBlock(iq, out, count); }
+
+namespace {
+
 // Reports 50 + 12k at sample k*step (k = 0..4, step = samples / 5, at
 // least 1) for every such sample below `upTo`.
 struct SampleProgress {
@@ -268,6 +284,32 @@ int WriteSamplesFromMemory(WavePartFile& out, const WaveDescriptor* d) {
     done += count;
   }
   return 1;
+}
+
+// Samples converted by the caller, written as they stand.
+int WriteSamplesFromInt16(WavePartFile& out, const WaveDescriptor* d) {
+  SampleProgress progress(d->samples);
+  for (int32_t done = 0; done < d->samples;) {
+    const int32_t count = std::min(kBlockSamples * 4, d->samples - done);
+    progress.Reach(static_cast<int64_t>(done) + count);
+    if (!out.Write(d->iqInt16 + 2 * static_cast<std::size_t>(done), 4 * static_cast<std::size_t>(count))) return 1;
+    done += count;
+  }
+  return 1;
+}
+
+// The marker lists from the changes of the temporary marker file's bytes.
+int WriteMarkersFromChanges(WavePartFile& out, const WaveDescriptor* d) {
+  Log_Level(LOG_INFO, 1, "Creating marker trace from temporary marker file ...");
+  int ok = out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
+  WaveRunListWriter list(out);
+  for (int m = 1; m <= 4; ++m) {
+    WaveLib_Progress(10 * m);
+    list.Begin(MarkerListTag(m).c_str(), 1u << (m - 1));
+    for (int64_t k = 0; k < d->markerChangeCount; ++k) list.Change(d->markerChanges[k].index, d->markerChanges[k].byte);
+    ok &= list.End();
+  }
+  return ok;
 }
 
 // Samples are converted straight out of slot 0's read buffer; a pair split
@@ -325,18 +367,21 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
     Log_Message(1, "*** Error: Destination file name cannot be empty.");
     return 0;
   }
-  if (tempIqFile == nullptr && (d->iData == nullptr || d->qData == nullptr)) {
+  if (tempIqFile == nullptr && d->iqInt16 == nullptr && (d->iData == nullptr || d->qData == nullptr)) {
     Log_Message(1, "*** Error: No data input for function.");
     return 0;
   }
-  // A temporary I/Q file, when given, is the sample source.
+  // A temporary I/Q file, when given, is the sample source (its samples
+  // already converted when the caller hands them over).
   const bool samplesFromFile = tempIqFile != nullptr;
+  const bool samplesReady = d->iqInt16 != nullptr;
   MarkerSource markerSource = MarkerSource::None;
   if (d->markers && !tempMarkerFile) markerSource = MarkerSource::Memory;
   if (!d->markers && tempMarkerFile) markerSource = MarkerSource::File;
+  const bool markersReady = markerSource == MarkerSource::File && d->markerChanges != nullptr;
 
   SlotGuard slots;
-  if (samplesFromFile) {
+  if (samplesFromFile && !samplesReady) {
     if (!InitBuf(kIqSlot, tempIqFile, 1, 0)) {
       Log_Message(1, "*** Cannot setup buffer for temporary waveform file.");
       return 0;
@@ -352,7 +397,7 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
       return 0;
     }
   }
-  if (markerSource == MarkerSource::File) {
+  if (markerSource == MarkerSource::File && !markersReady) {
     if (!InitBuf(kMarkerSlot, tempMarkerFile, 1, 0)) {
       Log_Message(1, "*** Cannot setup buffer for temporary marker file.");
       return 0;
@@ -362,7 +407,7 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
 
   WaveLib_Progress(0);
   // Statistics come from in-memory arrays only, never from a temporary file.
-  const Statistics stats = ComputeStatistics(d, !samplesFromFile);
+  const Statistics stats = ComputeStatistics(d, !samplesFromFile && d->iData != nullptr && d->qData != nullptr);
   LogStatistics(d, stats);
 
   WavePartFile out;
@@ -374,13 +419,18 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
   WriteHeader(out, d);
   if (markerSource == MarkerSource::Memory) {
     WriteMarkersFromMemory(out, d);
+  } else if (markersReady) {
+    WriteMarkersFromChanges(out, d);
   } else if (markerSource == MarkerSource::File) {
     if (!WriteMarkersFromFile(out, d, tempMarkerFile, slots)) return 0;
   }
 
   WaveLib_Progress(50);
   out.WriteText(cz::FormatC("{WAVEFORM-%ld: #", 4L * d->samples + 1).c_str());
-  if (!(samplesFromFile ? WriteSamplesFromFile(out, d) : WriteSamplesFromMemory(out, d))) return 0;
+  const int written = samplesReady      ? WriteSamplesFromInt16(out, d)
+                      : samplesFromFile ? WriteSamplesFromFile(out, d)
+                                        : WriteSamplesFromMemory(out, d);
+  if (!written) return 0;
   out.WriteText("}");
 
   if (slots.iq) {

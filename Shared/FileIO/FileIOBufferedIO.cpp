@@ -300,6 +300,7 @@ void ClearSlot(BufferSlot& s, bool forgetFile) {
   s.writeBuffer.reset();
   if (forgetFile) s.file = nullptr;
   s.bufferBytes = 0;
+  s.writeBytes = 0;
   s.readPos = 0;
   s.readFill = 0;
   s.readFilePos = -1;
@@ -318,6 +319,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   if (!read && !write) FILEIO_FAIL(0);
 
   const int32_t bytes = g_bufferBytes;
+  const int32_t writeBytes = bytes < kBufferSlotWriteBytes ? bytes : kBufferSlotWriteBytes;
   SlotBuffer& readBuffer = s.readBuffer;
   SlotBuffer& writeBuffer = s.writeBuffer;
   if (read && !write && CanMap(slot, file)) {
@@ -325,7 +327,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   } else if (read && !readBuffer.Allocate(bytes)) {
     FILEIO_FAIL(0);
   }
-  if (write && !writeBuffer.Allocate(bytes)) {
+  if (write && !writeBuffer.Allocate(writeBytes)) {
     readBuffer.reset();
     FILEIO_FAIL(0);
   }
@@ -338,6 +340,7 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
 
   s.file = file;
   s.bufferBytes = bytes;
+  s.writeBytes = writeBytes;
   s.readPos = 0;
   s.readFill = 0;
   s.writeFill = 0;
@@ -345,7 +348,11 @@ int _InitBuf(int slot, FILE* file, int read, int write) {
   s.readFilePos = -1;
   s.readLost = 0;
   s.writeErrno = 0;
-  if (s.readBuffer) {
+  if (s.readBuffer && s.writeBuffer) {
+    // A slot bound both ways is mostly written first (a file made anew, or
+    // rewritten in place): its read buffer is loaded by the first read.
+    s.readFilePos = 0;
+  } else if (s.readBuffer) {
     const int32_t got = LoadReadBuffer(s, 0);
     if (got < 0) {
       ClearSlot(s, false);
@@ -447,7 +454,7 @@ int32_t _WriteBytes(int slot, int32_t n, const void* src) {
   const unsigned char* in = static_cast<const unsigned char*>(src);
   int32_t done = 0;
   for (;;) {
-    const int32_t space = s.bufferBytes - s.writeFill;
+    const int32_t space = s.writeBytes - s.writeFill;
     const int32_t want = n - done;
     if (want <= space) {
       std::memcpy(s.writeBuffer.get() + s.writeFill, in + done, static_cast<size_t>(want));

@@ -16,6 +16,7 @@
 
 #include "app/Keywords.h"
 #include "app/Log.h"
+#include "app/ProjectFile.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
@@ -124,6 +125,32 @@ class BuilderBytesTest : public ::testing::Test {
   void ExpectBytes(const char* what, const Hashes& expected) {
     const Hashes h = Build();
     EXPECT_EQ(HashText(h), HashText(expected)) << what;
+  }
+
+  // The pulse train of the builder benchmark (bench/bench_builder.cpp): 10 us
+  // linear FM chirp of 20 MHz with 50 ns raised-cosine edges, 1 MHz offset,
+  // PRI 100 us, marker 1 on every repetition.
+  SequenceRecord& BenchChirpTrain(double clock, int noise, int repetitions) {
+    ResetProject();
+    g_Settings.Project.pepLevel = 0;
+    g_Settings.Project.allowMarkers = 1;
+    g_Settings.Project.swapIq = 0;
+    PulseRecord& p = AddPulse("chirp", 10e-6, 0.0);
+    p.riseTime = p.fallTime = 50e-9;
+    p.riseEdge = p.fallEdge = EDGE_RCOS;
+    p.prfMode = 1;
+    p.prfPri = 1;
+    p.prfValue = 100e-6;
+    p.freqOffset = 1e6;
+    p.modulation = MOD_FMCHIRP;
+    p.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
+    p.modParams.Set(1, "LIST", "Ramp Type", "0");
+    p.noiseOn = noise;
+    p.noiseAtt = 20.0;
+    p.noiseBw = 10e6;
+    SequenceRecord& s = AddSequence(clock);
+    PulseEntry(s, 0, p, repetitions).markerMask = 3;
+    return s;
   }
 
   cz::test::TempDir dir_;
@@ -277,6 +304,133 @@ TEST_F(BuilderBytesTest, Resampling) {
   s.cutoff = 30e6;
   s.oversampling = 2.0;
   ExpectBytes("filter, oversampling 2", {0x35ca4980532e9d45ull, 0xf4ad909cb43c9ad2ull, 0x96368f39c020e445ull});
+}
+
+}  // namespace
+
+namespace {
+
+// The benchmark's builds: B1 whole (10 million samples, beyond several slot
+// buffers, the peak at full scale); B2's noise takes the peak above full
+// scale, so every sample is divided by it; B3 goes through the 600 MHz
+// conversion. Each build reuses the temporary files of the one before.
+TEST_F(BuilderBytesTest, BenchmarkBuilds) {
+  BenchChirpTrain(100e6, 0, 1000);
+  ExpectBytes("B1", {0xcd39b606b0a2552bull, 0xd760e43845e6966bull, 0x97d6154d4ced6135ull});
+
+  BenchChirpTrain(100e6, 1, 300);
+  ExpectBytes("B2, 300 repetitions", {0x96db8eac8b2bf47cull, 0x3a012ba7766c77bdull, 0x00c1bed3e45c6b5dull});
+
+  BenchChirpTrain(400e6, 0, 60);
+  ExpectBytes("B3, 60 repetitions", {0x49eb13afff5ec29aull, 0x9124a2478d8bc63bull, 0x4205c53aad249bf5ull});
+}
+
+// The demo project's sequences, as a user first builds them.
+TEST_F(BuilderBytesTest, DemoProjectSequences) {
+  const std::string path = dir_.File("Demo.prj");
+  ASSERT_TRUE(cz::test::WriteFileBytes(
+      path, cz::test::ReadFileBytes(cz::test::SourceDir() + "/examples/demo/Projects/Demo.prj")));
+  ResetProject();
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, path.c_str(), 0), 1);
+  ASSERT_EQ(SequenceCount, 2);
+  const uint64_t expected[2][3] = {{0x03f7aee57b582ed3ull, 0x6d50cf71ad037edbull, 0x87ca66aa9bd8dbddull},
+                                   {0x56c57c4469d50571ull, 0x9350c358956962efull, 0x043ec04d83e59bf5ull}};
+  for (int k = 0; k < 2; ++k) {
+    std::swap(SequenceTable[0], SequenceTable[k]);
+    ASSERT_TRUE(SequenceTable[0].waveFile.AssignExact(dir_.File("out.wv")));
+    ExpectBytes(SequenceTable[0].name.c_str(), {expected[k][0], expected[k][1], expected[k][2]});
+    std::swap(SequenceTable[0], SequenceTable[k]);
+  }
+}
+
+// Every option at once: I/Q swapped, PEP, markers, comment and copyright,
+// fillers listed in the report, a pulse with delay, shaped edges, droop, an
+// I/Q envelope, noise, a continued phase, jitter, every marker part and the
+// restart marker, an overlay; once with the sequence's user filter and
+// oversampling, once without a filter.
+TEST_F(BuilderBytesTest, EveryOptionOn) {
+  g_Settings.Project.swapIq = 1;
+  g_Settings.Project.pepLevel = 1;
+  g_Settings.Project.allowMarkers = 1;
+  PulseRecord& p = Chirp(AddPulse("all", 4e-6, 0.0));
+  p.prfValue = 9e-6;
+  p.delay = 0.4e-6;
+  p.riseEdge = EDGE_RRCOS;
+  p.fallEdge = EDGE_SQROOT;
+  p.attOn = 1.0;
+  p.attOff = 40.0;
+  p.droop = 2.0;
+  p.startPhase = 20.0;
+  p.relativePhase = 1;
+  p.noiseOn = 1;
+  p.noiseAtt = 15.0;
+  p.noiseBw = 20e6;
+  ASSERT_TRUE(p.envelope.SetIq({0.2, 1.0, 0.9, 0.6}, {0.0, 0.1, -0.3, 0.2}));
+  p.customEnvelopeOn = 1;
+  for (int m = 0; m < kMarkers; ++m)
+    for (int part = 0; part < kMarkerParts; ++part) p.markers[m][part] = (m + part) % 2;
+  p.jitter[0] = JitterBlock{};
+  p.jitter[0].enabled = 1;
+  p.jitter[0].target = JIT_FREQUENCY;
+  p.jitter[0].distribution = JDIST_RAMP;
+  p.jitter[0].p1 = 0.0;
+  p.jitter[0].p2 = 2e5;
+  PulseRecord& b = AddPulse("base", 30e-6, 0.0);
+  b.attOn = 6.0;
+  b.freqOffset = -3e6;
+
+  SequenceRecord& s = AddSequence(100e6);
+  s.comment = "every option";
+  s.copyright = "nobody";
+  s.reportColumns[REPORT_FILLERS] = 1;
+  Filler(s, 0, SYNC_CW, 2e-6);
+  SequenceEntry& e = PulseEntry(s, 1, p, 7);
+  e.markerMask = 0xE7;
+  e.jitterMode[0] = JMODE_INDIVIDUAL;
+  Filler(s, 2, SYNC_BLANK, 70e-6);
+  PulseEntry(s, 3, b, 1);
+  PulseEntry(s, 4, p, 2, 1).markerMask = 0xFF;
+  s.filterOn = 1;
+  s.filterType = FILT_USER;
+  s.window = WIN_HANN;
+  s.cutoff = 20e6;
+  s.oversampling = 2.0;
+  ASSERT_TRUE(s.userFilter.Set({0.05, 0.2, 0.5, 0.2, 0.05}, {0.0, 0.01, 0.0, -0.01, 0.0}));
+  s.userOversampling = 1;
+  ExpectBytes("every option, user filter", {0x862aff622711ca09ull, 0x1a022018e0f8b44aull, 0x753d285e5a1a5217ull});
+
+  s.filterOn = 0;
+  ExpectBytes("every option, no filter", {0x42792c1534dabf3aull, 0xac7b1120275a896full, 0x070ae7c53bc767b8ull});
+}
+
+}  // namespace
+
+namespace {
+
+// Repetitions made longer and shorter by jitter than the build planned,
+// with fillers between them, and a pulse whose off level is full scale (its
+// blank samples may set the peak).
+TEST_F(BuilderBytesTest, JitteredLengthsAndAnOffLevelAtFullScale) {
+  PulseRecord& p = Chirp(AddPulse("P", 3e-6, 0.0));
+  p.prfValue = 20e-6;
+  p.jitter[0] = JitterBlock{};
+  p.jitter[0].enabled = 1;
+  p.jitter[0].target = JIT_PRI;
+  p.jitter[0].distribution = JDIST_RAMP;
+  p.jitter[0].p1 = -5e-6;
+  p.jitter[0].p2 = 30e-6;
+  p.markers[1][MARKER_OFF] = 1;
+  PulseRecord& full = AddPulse("F", 2e-6, 7e-6);
+  full.attOff = 0.0;
+  full.freqOffset = 2.2e6;
+  SequenceRecord& s = AddSequence(100e6);
+  SequenceEntry& e = PulseEntry(s, 0, p, 30);
+  e.jitterMode[0] = JMODE_INDIVIDUAL;
+  e.markerMask = 0x0F;
+  Filler(s, 1, SYNC_CW, 1.2e-3);
+  PulseEntry(s, 2, full, 4);
+  ExpectBytes("jittered lengths, off level at full scale",
+              {0xdc8a4c66586f4f45ull, 0x8220310169e9fd74ull, 0xe92ed587201f4a99ull});
 }
 
 }  // namespace

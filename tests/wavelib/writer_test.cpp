@@ -65,6 +65,14 @@ TEST_F(Writer, BlockValuesFollowTheFormula) {
     i.push_back(v);
     q.push_back(-v);
   }
+  // Runs of values around the off level of a pulse (1e-5) and the edges of
+  // int16 zero (0.5/32767, -1.5/32767), whole blocks of them and mixed.
+  const float small[] = {1e-5f, -1e-5f, 1.4999e-5f, -1.4999e-5f, 1.5e-5f, 1.526e-5f, -4.5e-5f, -4.58e-5f, -0.0f};
+  for (int run = 0; run < 9; ++run)
+    for (int k = 0; k < 24; ++k) {
+      i.push_back(small[(run + k) % 9] * (k < 3 * run ? 1.0f : 0.3f));
+      q.push_back(-small[(2 * run + k) % 9] * (k < 2 * run ? 1.0f : 0.25f));
+    }
   WaveDescriptor d;
   d.arbClock = d.markerClock = 1e6;
   d.samples = static_cast<int32_t>(i.size());
@@ -248,6 +256,25 @@ TEST_F(Writer, TemporaryFilesGiveTheSameFileAsMemory) {
             WithoutDate(cz::test::ReadFileBytes(dir_.File("mem.wv"))));
   EXPECT_TRUE(SlotsFree());
   EXPECT_TRUE(Logged("Creating marker trace from temporary marker file ..."));
+
+  // The same data handed over ready (as a build forms it while it writes
+  // the files): the samples converted, the marker bytes as their changes.
+  std::vector<int16_t> ready(2 * static_cast<size_t>(n));
+  const std::string pairs = IqFile(i, q).substr(3);
+  WaveLib_PairsToInt16(reinterpret_cast<const unsigned char*>(pairs.data()), ready.data(), n);
+  std::vector<WaveMarkerChange> changes;
+  for (int32_t k = 0; k < n; ++k)
+    if (k == 0 || (markers[k] & 15) != (markers[k - 1] & 15))
+      changes.push_back(WaveMarkerChange{k, static_cast<uint8_t>(markers[k] & 15)});
+  f.iqInt16 = ready.data();
+  f.markerChanges = changes.data();
+  f.markerChangeCount = static_cast<int64_t>(changes.size());
+  g_progress.clear();
+  ASSERT_EQ(WaveLib_WriteWaveform(&f, dir_.File("ready.wv").c_str(), iq, mk), 1);
+  EXPECT_EQ(g_progress, (std::vector<int>{0, 10, 10, 20, 30, 40, 50, 50, 62, 74, 86, 98, 100}));
+  EXPECT_EQ(WithoutDate(cz::test::ReadFileBytes(dir_.File("ready.wv"))),
+            WithoutDate(cz::test::ReadFileBytes(dir_.File("mem.wv"))));
+  EXPECT_TRUE(SlotsFree());
 }
 
 // A file of several write-back stretches written over an existing file

@@ -1,0 +1,149 @@
+// A waveform build of 10^9 samples beside one of 10^7, the same pulse train
+// (B1's: 10 us FM chirp, PRI 100 us, 100 MHz, marker 1) in ten entries:
+//   L1  10 x 100 repetitions      10^7 samples
+//   L2  10 x 10,000 repetitions   10^9 samples (one build)
+// Counters: the cost per sample (ns, wall and processor time of the
+// building thread) and the peak resident memory of the process so far (MB;
+// target: flat, under 200 MB at 10^9 samples).
+//
+// L2 needs about 13 GB in the temporary folder ($TMPDIR, else /tmp: 8 GB of
+// temporary samples, 1 GB of marker bytes, the 4 GB waveform file) and runs
+// only with CADENZA_BENCH_LARGE=1; `make bench` skips both cases otherwise.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "app/Keywords.h"
+#include "app/Log.h"
+#include "app/PulseRecord.h"
+#include "app/Records.h"
+#include "app/Settings.h"
+#include "app/TempFiles.h"
+#include "engine/Random.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+constexpr int kModFmChirp = 2;
+constexpr int kEntries = 10;
+
+std::string g_dir;
+std::string g_lastError;
+struct TempFolderCleanup {
+  ~TempFolderCleanup() {
+    if (g_dir.empty()) return;
+    CloseTempFiles();
+    DeleteTempFiles();
+    std::remove((g_dir + "/large.wv").c_str());
+    std::remove(g_dir.c_str());
+  }
+} g_cleanup;
+void KeepErrors(const char* text) {
+  if (std::strstr(text, "*** ") != nullptr) g_lastError = text;
+}
+
+bool Wanted() {
+  const char* on = std::getenv("CADENZA_BENCH_LARGE");
+  return on != nullptr && std::strcmp(on, "1") == 0;
+}
+
+void Prepare() {
+  if (!g_dir.empty()) return;
+  char error[kWaveLibErrorTextBytes];
+  WaveLib_Init(error, 2.2);
+  RandomSeedUniform(1);
+  RandomSeedRand(1);
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/bench-large-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  g_dir = pattern;
+  g_Settings.TempDir.AssignExact(g_dir);
+  CreateTempFiles(g_dir.c_str());
+  Log_SetLogSink(KeepErrors);
+  Log_SetStatusSink(KeepErrors);
+}
+
+void SetUpChirpTrain(int repetitionsPerEntry) {
+  ResetProject();
+  g_Settings.Project.pepLevel = 0;
+  g_Settings.Project.allowMarkers = 1;
+  PulseRecord& p = PulseTable[0];
+  InitPulseRecord(&p);
+  PulseCount = 1;
+  p.name = "chirp";
+  p.riseTime = p.fallTime = 50e-9;
+  p.riseEdge = p.fallEdge = 1;
+  p.onTime = 10e-6;
+  p.prfMode = 1;
+  p.prfPri = 1;
+  p.prfValue = 100e-6;
+  p.freqOffset = 1e6;
+  p.modulation = kModFmChirp;
+  p.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
+  p.modParams.Set(1, "LIST", "Ramp Type", "0");
+  SequenceRecord& s = SequenceTable[0];
+  InitSequenceRecord(&s);
+  SequenceCount = 1;
+  s.name = "L";
+  s.clock = 100e6;
+  s.waveFile.AssignExact(g_dir + "/large.wv");
+  for (int e = 0; e < kEntries; ++e) {
+    s.entries[e].pulseId = static_cast<int32_t>(p.id);
+    s.entries[e].repetitions = repetitionsPerEntry;
+    s.entries[e].markerMask = 3;
+  }
+}
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+double SteadySeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+void RunLarge(benchmark::State& state, int repetitionsPerEntry) {
+  if (!Wanted()) {
+    state.SkipWithError("set CADENZA_BENCH_LARGE=1 to run (10^9 samples need about 13 GB of temporary disk)");
+    return;
+  }
+  Prepare();
+  SetUpChirpTrain(repetitionsPerEntry);
+  int64_t samples = 0;
+  double wall = 0.0, cpu = 0.0;
+  for (auto _ : state) {
+    const double w0 = SteadySeconds(), c0 = ThreadSeconds();
+    if (!BuildWaveform(0, 0, 1, -1, 0, 0.0)) {
+      state.SkipWithError(("build failed: " + g_lastError).c_str());
+      return;
+    }
+    wall += SteadySeconds() - w0;
+    cpu += ThreadSeconds() - c0;
+    samples += LastBuildSamples;
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.SetItemsProcessed(samples);
+  state.counters["samples"] = LastBuildSamples;
+  state.counters["wall_ns_per_sample"] = 1e9 * wall / static_cast<double>(samples);
+  state.counters["cpu_ns_per_sample"] = 1e9 * cpu / static_cast<double>(samples);
+  state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_L1_TenMillionSamples(benchmark::State& state) { RunLarge(state, 100); }
+void BM_L2_OneBillionSamples(benchmark::State& state) { RunLarge(state, 10000); }
+
+}  // namespace
+
+BENCHMARK(BM_L1_TenMillionSamples)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_L2_OneBillionSamples)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);

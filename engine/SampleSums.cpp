@@ -1,0 +1,96 @@
+// One-pass statistics of the final samples (see SampleSums.h).
+#include "engine/SampleSums.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
+#include "wavelib/WaveLib.h"
+
+namespace {
+
+// One sample into lane l; the same operations as the vector path, in the
+// same order (std::min and std::max keep the old value for a NaN).
+inline void AddOne(SquareSum& s, const unsigned char* pair, int l) {
+  float v[2];
+  std::memcpy(v, pair, 8);
+  const double i = v[0], q = v[1];
+  const double p = i * i + q * q;
+  s.lane[l] += p;
+  s.largest[l] = std::max(s.largest[l], p);
+  s.lo[2 * l] = std::min(s.lo[2 * l], v[0]);
+  s.hi[2 * l] = std::max(s.hi[2 * l], v[0]);
+  s.lo[2 * l + 1] = std::min(s.lo[2 * l + 1], v[1]);
+  s.hi[2 * l + 1] = std::max(s.hi[2 * l + 1], v[1]);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define SAMPLE_SUMS_AVX2 1
+
+// Groups of four samples whose first sample lies in lane 0; returns how
+// many samples were taken (a multiple of 4). The squares of a group are
+// paired by _mm256_hadd_pd into lane order 0, 2, 1, 3, in which the sums
+// and maxima are kept here. min_ps(x, lo) is (x < lo ? x : lo) and
+// max_ps(x, hi) is (x > hi ? x : hi), as std::min(lo, x) and std::max(hi, x).
+__attribute__((target("avx2"))) int64_t AddGroupsAvx2(SquareSum& s, const unsigned char* iq, int64_t count) {
+  __m256d sum = _mm256_setr_pd(s.lane[0], s.lane[2], s.lane[1], s.lane[3]);
+  __m256d best = _mm256_setr_pd(s.largest[0], s.largest[2], s.largest[1], s.largest[3]);
+  __m256 lo = _mm256_loadu_ps(s.lo);
+  __m256 hi = _mm256_loadu_ps(s.hi);
+  int64_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    const __m256 v = _mm256_loadu_ps(reinterpret_cast<const float*>(iq + 8 * k));
+    lo = _mm256_min_ps(v, lo);
+    hi = _mm256_max_ps(v, hi);
+    const __m256d a = _mm256_cvtps_pd(_mm256_castps256_ps128(v));
+    const __m256d b = _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
+    const __m256d p = _mm256_hadd_pd(_mm256_mul_pd(a, a), _mm256_mul_pd(b, b));
+    sum = _mm256_add_pd(sum, p);
+    best = _mm256_max_pd(p, best);
+  }
+  double out[4];
+  _mm256_storeu_pd(out, sum);
+  s.lane[0] = out[0], s.lane[2] = out[1], s.lane[1] = out[2], s.lane[3] = out[3];
+  _mm256_storeu_pd(out, best);
+  s.largest[0] = out[0], s.largest[2] = out[1], s.largest[1] = out[2], s.largest[3] = out[3];
+  _mm256_storeu_ps(s.lo, lo);
+  _mm256_storeu_ps(s.hi, hi);
+  return k;
+}
+
+bool HaveAvx2() {
+  static const bool have = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") != 0);
+  return have;
+}
+#endif
+
+}  // namespace
+
+void SquareSum::Add(const void* data, int64_t count) {
+  const unsigned char* iq = static_cast<const unsigned char*>(data);
+  int64_t k = 0;
+  for (; k < count && next % 4 != 0; ++k, ++next) AddOne(*this, iq + 8 * k, static_cast<int>(next % 4));
+  int64_t groups = 0;
+#if defined(SAMPLE_SUMS_AVX2)
+  if (HaveAvx2()) groups = AddGroupsAvx2(*this, iq + 8 * k, count - k);
+#endif
+  k += groups;
+  next += groups;
+  for (; k < count; ++k, ++next) AddOne(*this, iq + 8 * k, static_cast<int>(next % 4));
+}
+
+double SquareSum::Peak() const {
+  double m = largest[0];
+  for (int l = 1; l < 4; ++l) m = std::max(m, largest[l]);
+  return std::sqrt(m);
+}
+
+bool SquareSum::Silent() const {
+  for (int k = 0; k < 8; ++k)
+    if (WaveLib_SampleToInt16(lo[k]) != 0 || WaveLib_SampleToInt16(hi[k]) != 0) return false;
+  return true;
+}

@@ -1,0 +1,33 @@
+// Statistics of the final samples of a build, taken in one pass: the sum of
+// I^2 + Q^2 for the RMS, the largest I^2 + Q^2 for the peak as written, and
+// the smallest and largest single value, which tell whether every int16
+// sample of the file is zero.
+//
+// The sum runs in four lanes, lane = sample index mod 4 counted from the
+// first sample of the waveform, each lane added in sample order; the lanes
+// are added up as (l0 + l1) + (l2 + l3) at the end. Independent chains for
+// speed, and the same result however the samples are handed over in blocks.
+// I^2 + Q^2 is formed in double from the float32 values, product and sum
+// rounded separately. Maximum and minimum do not depend on order, so they
+// are kept per lane as well and merged at the end.
+#pragma once
+
+#include <cstdint>
+
+struct SquareSum {
+  double lane[4] = {0.0, 0.0, 0.0, 0.0};
+  double largest[4] = {0.0, 0.0, 0.0, 0.0};
+  // Per float position in a group of four pairs (I0 Q0 I1 Q1 ..).
+  float lo[8] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+  float hi[8] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+  int64_t next = 0;  // index of the next sample, for its lane
+
+  // `count` I/Q pairs of float32 (8 little-endian bytes each, any
+  // alignment), the next samples of the waveform.
+  void Add(const void* iq, int64_t count);
+  double Total() const { return (lane[0] + lane[1]) + (lane[2] + lane[3]); }
+  // Largest magnitude sqrt(I^2 + Q^2).
+  double Peak() const;
+  // Every value converts to int16 zero.
+  bool Silent() const;
+};
