@@ -600,6 +600,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   d.samples = static_cast<int32_t>(n);
   d.rmsOffset = rmsOffset;
   d.peakOffset = peakOffset;
+  d.crestFactor = shownOffset;
   d.comment = seq.comment.empty() ? nullptr : seq.comment.c_str();
   d.copyright = seq.copyright.empty() ? nullptr : seq.copyright.c_str();
   d.statisticsValid = 1;

@@ -14,6 +14,8 @@
 // All functions report 1 success / 0 failure and log the reason ("*** ...").
 #pragma once
 
+#include <limits>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -68,6 +70,9 @@ struct WaveDescriptor {
   int32_t samples = 0;          // I/Q samples and marker bytes
   double rmsOffset = 0.0;       // dB, 20*log10(1/RMS) at full scale 1.0
   double peakOffset = 0.0;      // dB, 20*log10(1/peak magnitude)
+  // dB, peak over RMS of the samples when the caller knows it (with "PEP" the
+  // RMS offset above is the peak's); NaN: the difference of the two offsets.
+  double crestFactor = std::numeric_limits<double>::quiet_NaN();
   const char* comment = nullptr;    // COMMENT tag when not empty, written as is
   const char* copyright = nullptr;  // COPYRIGHT tag when not empty
   int32_t statisticsValid = 0;  // non-zero: the offsets are used as given

@@ -69,7 +69,8 @@ void StatisticsB(WaveDescriptor* d, bool fromArrays) {
   LogInfo(cz::FormatC("Samples   :%ld", static_cast<long>(d->samples)));
   LogInfo(cz::FormatC("RMS       :%5.2f / RMSOfs:%5.2f dBfs", rms, d->rmsOffset));
   LogInfo(cz::FormatC("PEAK      :%5.2f / PKOfs :%5.2f dBfs", peak, d->peakOffset));
-  LogInfo(cz::FormatC("Pk/Av     :%5.2f dB", d->rmsOffset - d->peakOffset));
+  LogInfo(cz::FormatC("Pk/Av     :%5.2f dB",
+                      std::isfinite(d->crestFactor) ? d->crestFactor : d->rmsOffset - d->peakOffset));
   LogInfo("=======================================");
 }
 

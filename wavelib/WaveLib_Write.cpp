@@ -84,7 +84,8 @@ void LogStatistics(const WaveDescriptor* d, const Statistics& s) {
   LogInfo(cz::FormatC("Samples   :%ld", static_cast<long>(d->samples)));
   LogInfo(cz::FormatC("RMS       :%5.2f / RMSOfs:%5.2f dBfs", s.rms, d->rmsOffset));
   LogInfo(cz::FormatC("PEAK      :%5.2f / PKOfs :%5.2f dBfs", s.peak, d->peakOffset));
-  LogInfo(cz::FormatC("Pk/Av     :%5.2f dB", d->rmsOffset - d->peakOffset));
+  const double crest = std::isfinite(d->crestFactor) ? d->crestFactor : d->rmsOffset - d->peakOffset;
+  LogInfo(cz::FormatC("Pk/Av     :%5.2f dB", crest));
   LogInfo("=======================================");
 }
 

@@ -219,6 +219,8 @@ TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
                         {"20 dB with PEP", 20.0, 10e-6, 10e-6, 0.0, 0, 1, 3.0103, 3.0103},
                         {"on a third of the PRI with PEP", 0.0, 10e-6, 20e-6, 0.0, 0, 1, 4.7712, 4.7712},
                         {"a new pulse with PEP", 0.0, 1e-4, 5e-4, 0.0, 0, 1, 7.7815, 7.7815}};
+  const int mask = Log_GetMask();
+  Log_SetMask(mask | LOG_INFO);  // the writer's statistics are info lines
   for (const Case& c : cases) {
     ResetProject();
     g_Settings.Project.pepLevel = c.pep;
@@ -243,7 +245,11 @@ TEST_F(BuilderTest, LevelTagsAndPkAvAreThoseOfTheWrittenSamples) {
     char pkav[32];
     std::snprintf(pkav, sizeof pkav, "Pk/Av:%2.1f dB", c.shown);
     EXPECT_NE(g_info.find(pkav), std::string::npos) << c.name << ": " << g_info;
+    // The writer's statistics in the log tell the same crest factor.
+    std::snprintf(pkav, sizeof pkav, "Pk/Av     :%5.2f dB", c.crest);
+    EXPECT_TRUE(Logged(pkav)) << c.name;
   }
+  Log_SetMask(mask);
 }
 
 // ---- fillers ---------------------------------------------------------------------
