@@ -142,7 +142,9 @@ class MswReport {
 
 // Asks about the reports of the sequence segments that cannot be written,
 // before anything is sent: 1 to go on (those reports left out), 0 when the
-// user builds nothing.
+// user builds nothing, -1 when a report could not even be opened (its
+// folder or template missing, say): the build fails as its open would,
+// only before the instrument is changed rather than at its segment.
 int CheckReports(const MultiSegmentRecord& rec, MswReport* report) {
   std::vector<std::string> reasons;
   std::vector<int> leftOut;
@@ -151,7 +153,14 @@ int CheckReports(const MultiSegmentRecord& rec, MswReport* report) {
     const int sq = FindSequenceById(static_cast<uint32_t>(rec.segments[i].sequenceId));
     if (sq < 0 || std::find(leftOut.begin(), leftOut.end(), sq) != leftOut.end()) continue;
     const std::string why = Report_WhyNotWritable(sq);
-    if (why.empty()) continue;
+    if (why.empty()) {
+      const std::string fails = Report_WhyCannotOpen(sq);
+      if (fails.empty()) continue;
+      Log_Message(1, "*** An error ocured during report initialization.");
+      Log_Message(1, fails.c_str());
+      Log_Status(1, "Error: Report Initialization Failed. See log.");
+      return -1;
+    }
     leftOut.push_back(sq);
     if (std::find(reasons.begin(), reasons.end(), why) == reasons.end()) reasons.push_back(why);
   }
@@ -306,7 +315,9 @@ int BuildMultiSegment(int index) {
   // A report that cannot be written is said before anything is built or
   // sent; the user builds without it or not at all.
   MswReport report;
-  if (!CheckReports(rec, &report)) {
+  const int reports = CheckReports(rec, &report);
+  if (reports < 0) return 0;
+  if (reports == 0) {
     Log_Status(1, "User break");
     return kMswBuildStopped;
   }
