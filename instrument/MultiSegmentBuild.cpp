@@ -276,6 +276,14 @@ void OpenDialog(const char* text) {
   Progress_EnableCancel(1);
 }
 
+// The page's Stop pressed since the last poll, and the abort confirmed (an
+// exit waiting to run needs no confirmation).
+bool AbortConfirmed() {
+  return MultiSegmentStopPressed() &&
+         (Exit_Pending() != kExitNone ||
+          ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1);
+}
+
 int StopButtonDown() {
   int down = 0;
   if (TAB_MSEG > 0 && TAB_MSEG_CMD_STOP >= 0) GetCtrlVal(TAB_MSEG, TAB_MSEG_CMD_STOP, &down);
@@ -350,10 +358,7 @@ int BuildMultiSegment(int index) {
   int built = 0;
   const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
-    // An exit waiting to run needs no confirmation.
-    if (MultiSegmentStopPressed() &&
-        (Exit_Pending() != kExitNone ||
-         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1)) {
+    if (AbortConfirmed()) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       // The user asked to abort: the segments sent so far stay on the
       // instrument, but nothing is assembled or started, whatever was
@@ -469,8 +474,9 @@ int BuildMultiSegment(int index) {
   bool queried = Ask("SOUR:BB:PROG:MCOD:ARB:WSEG?", &reply);
   if (queried) progress = std::atoi(reply.c_str());
   while (queried && progress < 100) {
-    // Cancel (or an exit waiting to run): nothing unfinished is started.
-    if (DialogPoll(progress)) {
+    // Cancel, the page's Stop (or an exit waiting to run): nothing
+    // unfinished is started.
+    if (DialogPoll(progress) || AbortConfirmed()) {
       Progress_Close();
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       Log_Status(1, "User break");
@@ -490,6 +496,14 @@ int BuildMultiSegment(int index) {
     Log_Status(1, "Failed to build Multi Segment Waveform");
     Log_Message(1, "*** Multi Segment Waveform assembly did not complete.");
     return 0;
+  }
+
+  // The page's Stop pressed while the instrument put the waveform together:
+  // nothing more is done, the ARB is not started.
+  if (AbortConfirmed()) {
+    LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
+    Log_Status(1, "User break");
+    return kMswBuildStopped;
   }
 
   // Step 9: the segment files are no longer needed on the instrument.
@@ -512,10 +526,10 @@ int BuildMultiSegment(int index) {
     Progress_Close();
     return 0;
   }
-  // Cancel here ends only the wait: the ARB has been started.
+  // Cancel or Stop here ends only the wait: the ARB has been started.
   bool stopped = false;
   for (int k = 0; k < 100; k += 2) {
-    if (DialogPoll(k)) {
+    if (DialogPoll(k) || AbortConfirmed()) {
       stopped = true;
       break;
     }
