@@ -250,6 +250,14 @@ std::string PluginFileHostPath(const char* stored) {
   return cz::HostPath(cz::JoinPath(folder, full));
 }
 
+// A loaded module of type "report" with exactly this name.
+bool PluginLoaded(const char* name) {
+  for (int i = 0; i < ModuleCount; ++i)
+    if (ModuleTable[i].Type == "report" && ModuleTable[i].Name == name && ModuleTable[i].SetValue != nullptr)
+      return true;
+  return false;
+}
+
 bool Exists(const std::string& hostPath) {
   struct stat st;
   return ::stat(hostPath.c_str(), &st) == 0;
@@ -389,11 +397,8 @@ std::string Report_WhyNotWritable(int sequenceIndex) {
       return cz::FormatC("The report file '%s' is read-only.", file.c_str());
     return std::string();
   }
-  bool loaded = false;
-  for (int i = 0; i < ModuleCount && !loaded; ++i)
-    loaded = ModuleTable[i].Type == "report" && ModuleTable[i].Name == seq.reportPlugin.view() &&
-             ModuleTable[i].SetValue != nullptr;
-  if (!loaded) return cz::FormatC("The report plug-in '%s' is not loaded.", seq.reportPlugin.c_str());
+  if (!PluginLoaded(seq.reportPlugin.c_str()))
+    return cz::FormatC("The report plug-in '%s' is not loaded.", seq.reportPlugin.c_str());
   const std::string file = PluginFileHostPath(stored);
   if (file.empty()) return std::string();
   // The workbook is saved over the template when the report closes: a
@@ -408,6 +413,40 @@ std::string Report_WhyNotWritable(int sequenceIndex) {
       return cz::FormatC("The report template '%s' is open in another program (its lock file '%s' is there).",
                          file.c_str(), lock.c_str());
   }
+  return std::string();
+}
+
+std::string Report_WhyCannotOpen(int sequenceIndex) {
+  if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) return std::string();
+  const SequenceRecord& seq = SequenceTable[sequenceIndex];
+  if (seq.reportOn == 0) return std::string();
+  const char* stored = seq.reportFile.c_str();
+  if (std::strspn(stored, " \t") == std::strlen(stored)) return "No report file name given.";
+  char full[256] = "";
+  if (!MakeAbsolutePath(stored, full, sizeof full)) return cz::FormatC("Report file name too long: '%s'.", stored);
+  // What a plug-in does with its file is its own (a template it reads, a
+  // file it makes); either way the file's folder must be there.
+  if (!seq.reportPlugin.empty()) {
+    if (!PluginLoaded(seq.reportPlugin.c_str())) return std::string();
+    const std::string file = PluginFileHostPath(stored);
+    const std::string dir = cz::DirName(file);
+    struct stat st;
+    if (file.empty() || dir.empty() || ::stat(dir.c_str(), &st) == 0) return std::string();
+    return cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), std::strerror(errno));
+  }
+  // The text report is added to the end of its file, which the open makes
+  // when it is not there yet: the file, or else its folder, must take writes.
+  const std::string file = cz::HostPath(full);
+  struct stat st;
+  if (::stat(file.c_str(), &st) == 0) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : ::access(file.c_str(), W_OK) != 0 ? errno : 0;
+    if (error == 0) return std::string();
+    return cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), std::strerror(error));
+  }
+  if (errno != ENOENT) return cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), std::strerror(errno));
+  const std::string dir = cz::DirName(file);
+  if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0)
+    return cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), std::strerror(errno));
   return std::string();
 }
 

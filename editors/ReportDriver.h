@@ -52,6 +52,15 @@ void Report_ContinueNextOpen();
 // Generate and the multi-segment build ask this before they build anything.
 // A missing file or folder is left to Report_OpenOrClose.
 std::string Report_WhyNotWritable(int sequenceIndex);
+// Why Report_OpenOrClose would refuse the report that sequence
+// sequenceIndex asks for, found without opening it: no file name, a name
+// too long, a text report file that cannot be made or written (its folder
+// missing, say), a report plug-in's file in a folder that is not there.
+// Empty when the open would get that far, when no report is asked for, or
+// when the plug-in is not loaded (Report_WhyNotWritable says so). The
+// multi-segment build asks this before it sends anything, since it opens
+// each report only when its segment comes.
+std::string Report_WhyCannotOpen(int sequenceIndex);
 // Logs each reason ("*** " lines) and asks the user whether to build without
 // those reports: 1 Yes (build without them), 0 No (build nothing).
 int Report_AskBuildWithout(const std::vector<std::string>& reasons);

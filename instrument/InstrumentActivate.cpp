@@ -292,13 +292,18 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
     return 1;
   }
   // From the output's "ON" on, a failing step switches it off again: the
-  // instrument is never left radiating a CW carrier without its list.
+  // instrument is never left radiating a CW carrier without its list. The
+  // ARB's test signal, which only the list learning needs, is stopped again
+  // as well: left running, it would modulate the next carrier switched on.
+  bool arbOn = false;
+  auto send = [&](const std::string& command) { return VisaDev_Write(id, command.c_str()) == 1; };
   auto fail = [&](const char* step, const char* text) {
     FailAt(id, step, text);
     if (TransferFailure* f = FailureOf(id)) f->rf = VisaDev_RfOffAfterFailure(id, outp + "STAT OFF; *OPC?");
+    if (arbOn && send(sour + "BB:ARB:STATE OFF; *OPC?")) Log_Message(1, "ARB switched off after the failure.");
+    else if (arbOn) Log_Message(1, "*** The ARB could not be switched off after the failure.");
     return 0;
   };
-  auto send = [&](const std::string& command) { return VisaDev_Write(id, command.c_str()) == 1; };
   if (!send(outp + "STAT ON; *OPC?")) return fail("RF Output On", "*** Error switching RF output on.");
   if (!send(sour + "LIST:DWEL " + cz::ExactRealC(list->dwellMs) + " ms; *OPC?")) {
     return fail("Dwell Time", "Error setting dwell time");
@@ -309,11 +314,15 @@ int VisaDev_CreateRfList(int id, const RfListUpload* list, const char* instrumen
                            "BB:ARB:TSIG:SINE:CREATE; *OPC?"}) {
     if (!send(sour + tsig)) return fail("ARB Test Signal", "Error presetting ARB");
   }
+  // The ARB counts as running from the command on: a failed "ON" is
+  // answered with "OFF" as well.
+  arbOn = true;
   if (!send(sour + "BB:ARB:STATE ON; *OPC?")) return fail("ARB Start", "Error activating ARB");
   if (!WaitArbReady(id)) return fail("ARB Start", nullptr);
   if (!send(sour + "LIST:LEAR; *OPC?")) return fail("List Learning", "Error learning list mode.");
   Delay(0.5);
   if (!send(sour + "BB:ARB:STATE OFF; *OPC?")) return fail("ARB Stop", "Error deactivating ARB");
+  arbOn = false;
   if (!send(sour + "FREQ:MODE LIST; *OPC?")) return fail("List Mode Activation", "Error activating list mode");
   if (!send(sour + "LIST:TRIG:EXEC; *OPC?")) return fail("List Trigger", "Error triggering list");
   Log_Message(1, "RF List creation finished");

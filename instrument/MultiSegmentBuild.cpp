@@ -142,7 +142,9 @@ class MswReport {
 
 // Asks about the reports of the sequence segments that cannot be written,
 // before anything is sent: 1 to go on (those reports left out), 0 when the
-// user builds nothing.
+// user builds nothing, -1 when a report could not even be opened (its
+// folder or template missing, say): the build fails as its open would,
+// only before the instrument is changed rather than at its segment.
 int CheckReports(const MultiSegmentRecord& rec, MswReport* report) {
   std::vector<std::string> reasons;
   std::vector<int> leftOut;
@@ -151,7 +153,14 @@ int CheckReports(const MultiSegmentRecord& rec, MswReport* report) {
     const int sq = FindSequenceById(static_cast<uint32_t>(rec.segments[i].sequenceId));
     if (sq < 0 || std::find(leftOut.begin(), leftOut.end(), sq) != leftOut.end()) continue;
     const std::string why = Report_WhyNotWritable(sq);
-    if (why.empty()) continue;
+    if (why.empty()) {
+      const std::string fails = Report_WhyCannotOpen(sq);
+      if (fails.empty()) continue;
+      Log_Message(1, "*** An error ocured during report initialization.");
+      Log_Message(1, fails.c_str());
+      Log_Status(1, "Error: Report Initialization Failed. See log.");
+      return -1;
+    }
     leftOut.push_back(sq);
     if (std::find(reasons.begin(), reasons.end(), why) == reasons.end()) reasons.push_back(why);
   }
@@ -267,6 +276,14 @@ void OpenDialog(const char* text) {
   Progress_EnableCancel(1);
 }
 
+// The page's Stop pressed since the last poll, and the abort confirmed (an
+// exit waiting to run needs no confirmation).
+bool AbortConfirmed() {
+  return MultiSegmentStopPressed() &&
+         (Exit_Pending() != kExitNone ||
+          ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1);
+}
+
 int StopButtonDown() {
   int down = 0;
   if (TAB_MSEG > 0 && TAB_MSEG_CMD_STOP >= 0) GetCtrlVal(TAB_MSEG, TAB_MSEG_CMD_STOP, &down);
@@ -306,7 +323,9 @@ int BuildMultiSegment(int index) {
   // A report that cannot be written is said before anything is built or
   // sent; the user builds without it or not at all.
   MswReport report;
-  if (!CheckReports(rec, &report)) {
+  const int reports = CheckReports(rec, &report);
+  if (reports < 0) return 0;
+  if (reports == 0) {
     Log_Status(1, "User break");
     return kMswBuildStopped;
   }
@@ -339,10 +358,7 @@ int BuildMultiSegment(int index) {
   int built = 0;
   const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
   for (int i = 0; i < kMaxSegments; ++i) {
-    // An exit waiting to run needs no confirmation.
-    if (MultiSegmentStopPressed() &&
-        (Exit_Pending() != kExitNone ||
-         ConfirmPopup("Abort MSW Creation ?", "Do you really want to abort\nthe pulse creation process ?") == 1)) {
+    if (AbortConfirmed()) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       // The user asked to abort: the segments sent so far stay on the
       // instrument, but nothing is assembled or started, whatever was
@@ -458,8 +474,9 @@ int BuildMultiSegment(int index) {
   bool queried = Ask("SOUR:BB:PROG:MCOD:ARB:WSEG?", &reply);
   if (queried) progress = std::atoi(reply.c_str());
   while (queried && progress < 100) {
-    // Cancel (or an exit waiting to run): nothing unfinished is started.
-    if (DialogPoll(progress)) {
+    // Cancel, the page's Stop (or an exit waiting to run): nothing
+    // unfinished is started.
+    if (DialogPoll(progress) || AbortConfirmed()) {
       Progress_Close();
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
       Log_Status(1, "User break");
@@ -479,6 +496,14 @@ int BuildMultiSegment(int index) {
     Log_Status(1, "Failed to build Multi Segment Waveform");
     Log_Message(1, "*** Multi Segment Waveform assembly did not complete.");
     return 0;
+  }
+
+  // The page's Stop pressed while the instrument put the waveform together:
+  // nothing more is done, the ARB is not started.
+  if (AbortConfirmed()) {
+    LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
+    Log_Status(1, "User break");
+    return kMswBuildStopped;
   }
 
   // Step 9: the segment files are no longer needed on the instrument.
@@ -501,10 +526,10 @@ int BuildMultiSegment(int index) {
     Progress_Close();
     return 0;
   }
-  // Cancel here ends only the wait: the ARB has been started.
+  // Cancel or Stop here ends only the wait: the ARB has been started.
   bool stopped = false;
   for (int k = 0; k < 100; k += 2) {
-    if (DialogPoll(k)) {
+    if (DialogPoll(k) || AbortConfirmed()) {
       stopped = true;
       break;
     }

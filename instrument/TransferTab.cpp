@@ -728,7 +728,14 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
                                s.RFSetLA) == 1;
     if (pathAOk && s.BBModeA != 0) cz::CopyText(writtenA, remote);
   }
-  if (pathAOk && (s.BBModeB != 0 || s.RFSetFB != 0 || s.RFSetLB != 0)) {
+  // An exit asked for while path A was sent (a termination signal, say)
+  // ends the transfer there: path B's RF settings and file are not started
+  // on the way out of the program.
+  const bool pathBDue = pathAOk && (s.BBModeB != 0 || s.RFSetFB != 0 || s.RFSetLB != 0);
+  if (pathBDue && Exit_Pending() != kExitNone) {
+    Log_Message(1, "*** Path B was not transferred: the program is ending.");
+    Log_Status(1, "User break");
+  } else if (pathBDue) {
     char remote[kFileBrowserPathSize] = "";
     char local[kFileBrowserPathSize] = "";
     cz::CopyText(remote, s.RemoteFileB.view());

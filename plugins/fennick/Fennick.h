@@ -78,8 +78,9 @@ int FinishEntry();
 // Finds the report tag in a comment; false when it holds no usable tag.
 bool FindReportTag(const char* comment, char* tag, int tagSize);
 // Trial number 1-30 from the last component of a file name ('/' or '\\'
-// separated) holding "TRIAL-<n>" (any case); false with the reason in
-// errorText (kErrorSize bytes).
+// separated; a host path, which starts with '/', only at '/') holding
+// "TRIAL-<n>" (any case); false with the reason in errorText (kErrorSize
+// bytes).
 bool ParseTrialNumber(const char* fileName, int* trial, char* errorText);
 
 // Routine state (FennickRoutines.cpp). StartRoutines at "initreport": the

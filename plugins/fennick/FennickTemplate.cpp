@@ -160,11 +160,13 @@ bool ParseTrialNumber(const char* fileName, int* trial, char* errorText) {
   cz::CopyText(upper, sizeof upper, fileName != nullptr ? fileName : "");
   for (char* p = upper; *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
   // Only the file's own name counts: a folder such as "trial-2" or
-  // "Trial-2025 campaign" names no trial. Both separators are taken, as a
-  // stored name may use either.
+  // "Trial-2025 campaign" names no trial. A stored name may use either
+  // separator; a host path (one that starts with '/') uses only '/', and a
+  // '\' in it belongs to the name ("TRIAL-2 v1\v2.wv").
+  const bool hostPath = upper[0] == '/';
   const char* name = upper;
   for (const char* p = upper; *p; ++p)
-    if (*p == '/' || *p == '\\') name = p + 1;
+    if (*p == '/' || (*p == '\\' && !hostPath)) name = p + 1;
   const char* at = std::strstr(name, "TRIAL-");
   if (at == nullptr) {
     cz::CopyText(errorText, kErrorSize, cz::FormatC("Missing trial number in file name. Append TRIAL-<no> to '%s'.", upper));

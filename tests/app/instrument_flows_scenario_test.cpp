@@ -1,5 +1,6 @@
 // Instrument flows meeting one another: a multi-segment Generate stopped in
-// its first segment, then built again over segment files the instrument
+// its first segment, or while the instrument assembles the waveform or
+// starts the ARB, then built again over segment files the instrument
 // kept (each segment's question before anything is sent), also for a target
 // name with quotes and a comma; the instrument lost in the middle of a
 // multi-segment upload (raw socket and VXI-11) or its assembly, started
@@ -267,6 +268,52 @@ TEST_F(InstrumentFlowsTest, MultiSegmentStoppedThenBuiltOverTheSegmentsTheInstru
   EXPECT_EQ(UiTest_Popups().size(), 2u) << Log();
   EXPECT_EQ(Appended(from), 2) << Log();
   EXPECT_EQ(Status(), "Done.");
+}
+
+// The page's Stop pressed while the instrument puts the waveform together:
+// answered No, the build goes on and starts the ARB; answered Yes, the ARB
+// is not started, the segment files stay (the next build asks about them)
+// and the build ends as a user break, never "Done.". Stop pressed as the
+// ARB starts ends the wait for it as a user break.
+TEST_F(InstrumentFlowsTest, StopWhileTheWaveformIsAssembledOrStartedIsObeyed) {
+  Start();
+  TwoSegmentWaveform(false);
+  struct Case {
+    const char* at;
+    bool yes;
+    int kept;  // segment files the build before left on the instrument
+    int arbStarts;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"WSEG:CLO", false, 0, 1, "Done."},
+      {"WSEG:CLO", true, 0, 0, "User break"},
+      {"BB:ARB:STAT ON", true, 2, 1, "User break"},
+  };
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.at) + (c.yes ? ", Yes" : ", No"));
+    const std::size_t from = sim_.Received().size();
+    UiTest_ClearPopups();
+    if (first) UiTest_QueueMessageOk();  // the user clock raised to the sequences' clock
+    first = false;
+    g_action = LogAction();
+    g_action.text = c.at;
+    g_action.stop = true;
+    for (int k = 0; k < c.kept; ++k) UiTest_QueueConfirm(true);  // File exists on instrument. Delete ?
+    UiTest_QueueConfirm(c.yes);                                  // Abort MSW Creation ?
+    Click(TAB_MSEG, TAB_MSEG_CMD_GENERATE);
+    EXPECT_TRUE(g_action.text.empty()) << "Stop was pressed";
+    ASSERT_FALSE(UiTest_Popups().empty()) << Log();
+    EXPECT_EQ(UiTest_Popups().back().title, "Abort MSW Creation ?");
+    EXPECT_EQ(Count(from, ":MMEM:DATA"), 2);
+    for (const auto& p : UiTest_Popups()) EXPECT_NE(p.title, "Error") << p.text;
+    EXPECT_EQ(Count(from, "WSEG:CLO"), 1) << Log();
+    EXPECT_EQ(Count(from, "BB:ARB:STAT ON"), c.arbStarts) << Log();
+    EXPECT_EQ(Status(), c.status);
+    EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_GENERATE), 0);
+    EXPECT_EQ(Dimmed(TAB_MSEG, TAB_MSEG_CMD_STOP), 1);
+  }
 }
 
 // The instrument goes away while the second segment is sent: the build

@@ -452,6 +452,39 @@ TEST_F(MultiSegmentEditorTest, ANameCutToItsFieldIsShownAsStored) {
   EXPECT_EQ(std::string(shown), std::string(62, 'x'));
 }
 
+// The comment box shows the comment of the waveform shown, whole and once:
+// switching between two waveforms, committing header fields again and again
+// (a build commits the clock at its end) and typing two lines leave each
+// record with its own comment, never the other's or a repeated one.
+TEST_F(MultiSegmentEditorTest, TheCommentStaysAsTypedAcrossShowsAndCommits) {
+  MultiSegmentRecord& first = AddWaveform();
+  MultiSegmentRecord& second = AddWaveform();
+  first.comment = "search";
+  second.comment = "track";
+  auto shown = [this] {
+    char text[1024] = "";
+    GetCtrlVal(panel_, TAB_MSEG_STR_COMMENT, text, sizeof text);
+    return std::string(text);
+  };
+  ShowMultiSegment(0);
+  ShowMultiSegment(1);
+  EXPECT_EQ(shown(), "track");
+  for (int k = 0; k < 3; ++k)
+    ASSERT_EQ(MultiSegmentSettingsCb(panel_, TAB_MSEG_NUM_ARBCLK, EVENT_COMMIT, nullptr, 0, 0), 0);
+  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_NUM_DELAY, 4.0), 1);
+  EXPECT_EQ(second.comment.str(), "track");
+  EXPECT_EQ(shown(), "track");
+  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_COMMENT, "track\nwhile scanning"), 1);
+  ASSERT_EQ(MultiSegmentSettingsCb(panel_, TAB_MSEG_NUM_ARBCLK, EVENT_COMMIT, nullptr, 0, 0), 0);
+  EXPECT_EQ(second.comment.str(), "track\nwhile scanning");
+  EXPECT_EQ(shown(), "track\nwhile scanning");
+  ShowMultiSegment(0);
+  ASSERT_EQ(MultiSegmentSettingsCb(panel_, TAB_MSEG_NUM_ARBCLK, EVENT_COMMIT, nullptr, 0, 0), 0);
+  EXPECT_EQ(first.comment.str(), "search");
+  EXPECT_EQ(shown(), "search");
+  EXPECT_EQ(second.comment.str(), "track\nwhile scanning");
+}
+
 class MultiSegmentGenerateTest : public MultiSegmentEditorTest {
  protected:
   void SetUp() override {

@@ -255,6 +255,21 @@ TEST_F(TrialReportTest, TheTrialNumberComesFromTheFileNameNotItsFolder) {
   EXPECT_TRUE(Kept());
 }
 
+// A waveform file chosen in the file dialog whose name holds a '\' (part of
+// the name on this host): the trial number before it is the file's own, and
+// the report lands on that trial's sheet; a '\' before "TRIAL-" in the name
+// leaves the number as it is.
+TEST_F(TrialReportTest, AFileNameHoldingABackslashKeepsItsTrialNumber) {
+  const std::string wave = dir_.File("TRIAL-2 v1\\v2.wv");
+  Generate("R2", wave);
+  EXPECT_TRUE(Cells("Trial 2", "H3 2 H4 2 H5 2 E25 '" + wave + "'"));
+  const std::string after = dir_.File("run\\TRIAL-3 v2.wv");
+  Generate("R2", after);
+  EXPECT_TRUE(Cells("Trial 3", "H3 2 H4 2 H5 2 E25 '" + after + "'"));
+  EXPECT_TRUE(Cells("Trial 1", "E25 None"));
+  EXPECT_TRUE(Kept());
+}
+
 // A workbook whose save cannot be written (the file was made read-only
 // while the report ran): the failed close is reported once, ends the
 // plug-in's session and drops the unsaved workbook. A Generate with the

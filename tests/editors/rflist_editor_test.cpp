@@ -2,7 +2,7 @@
 // the page as built and prepared, the record shown with its dimmed rows and
 // limit colours, edits stored back, row buttons, fills, import and report
 // through the file dialog, and the upload to the simulated instrument
-// (127.0.0.1) with a refused size and a lost instrument.
+// (127.0.0.1) with a refused size, a lost instrument and failed activations.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -458,6 +458,54 @@ TEST_F(RfListUploadTest, AFailedActivationLeavesTheRfOutputOff) {
     EXPECT_TRUE(Logged("RF output switched off after the failure."));
     VisaDev_Close(1);
     EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  }
+}
+
+// An activation that fails while the ARB plays the test signal of the list
+// learning (its start refused, the ARB busy beyond the polls, the learning
+// refused) stops the ARB again with the RF output: the next carrier the
+// user switches on is not modulated by the test signal. The next upload
+// activates the list.
+TEST_F(RfListUploadTest, AFailedActivationLeavesTheArbOff) {
+  List().activate = 1;
+  ShowRfList(0);
+  struct Case {
+    const char* fault;
+    const char* status;
+  };
+  const Case cases[] = {
+      {"error=-221,\"Settings conflict\"*1@BB:ARB:STATE ON", "Error: Transfer Failed at ARB Start. RF Output Is Off."},
+      {"busy=12*1", "Error: Transfer Failed at ARB Start. RF Output Is Off."},
+      {"error=-221,\"Settings conflict\"*1@LIST:LEAR", "Error: Transfer Failed at List Learning. RF Output Is Off."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    cz::test::SimOptions failing;
+    failing.faults = {c.fault};
+    ASSERT_TRUE(sim_.Start(failing)) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+    g_log.clear();
+    UiTest_QueueConfirm(true);  // activation
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    EXPECT_EQ(g_status.back(), c.status);
+    EXPECT_TRUE(Logged("ARB switched off after the failure."));
+    ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+    char state[32] = "";
+    ASSERT_EQ(VisaDev_Query(1, "SOUR1:BB:ARB:STAT?", state, sizeof state), 1);
+    EXPECT_STREQ(state, "0");
+    ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
+    EXPECT_STREQ(state, "0");
+
+    // Again, with the fault used up: the list runs, the ARB is off.
+    UiTest_QueueConfirm(true);  // the list file from the failed upload
+    UiTest_QueueConfirm(true);  // activation
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    EXPECT_EQ(g_status.back(), "");
+    ASSERT_EQ(VisaDev_Query(1, "SOUR1:FREQ:MODE?", state, sizeof state), 1);
+    EXPECT_STREQ(state, "LIST");
+    ASSERT_EQ(VisaDev_Query(1, "SOUR1:BB:ARB:STAT?", state, sizeof state), 1);
+    EXPECT_STREQ(state, "0");
+    VisaDev_Close(1);
   }
 }
 

@@ -1,7 +1,8 @@
 // Multi-segment build and playback against the simulated instrument
 // (127.0.0.1): two small sequences and a blank built, uploaded, listed and
 // assembled with the exact SCPI in the simulator's journal; the trigger
-// settings, trigger and segment query; a lost instrument; and the counting
+// settings, trigger and segment query; a lost instrument; reports across
+// segments, and those that cannot be opened or written; and the counting
 // and naming rules of the build.
 #include <sys/stat.h>
 
@@ -401,6 +402,54 @@ TEST_F(MultiSegmentReportTest, AReportThatCannotBeClosedFailsTheBuild) {
     const std::vector<std::string> rx = sim.Received();
     for (std::size_t i = sent; i < rx.size(); ++i) EXPECT_EQ(rx[i].find("WSEG:CLO"), std::string::npos) << rx[i];
   }
+}
+
+// A report of a later segment that could not be opened (a text report in a
+// folder that is not there, a folder in place of its file, a plug-in's file
+// in a folder that is not there) fails the build before the baseband is
+// preset or any segment is built or sent, as Generate fails before it
+// builds. With the folder made, the next build writes the report.
+TEST_F(MultiSegmentReportTest, AReportThatCannotBeOpenedFailsTheBuildBeforeAnythingIsSent) {
+  SequenceRecord& plain = Reported("Plain", 0, dir.File("x.txt"), "");
+  ASSERT_EQ(mkdir(dir.File("a folder.txt").c_str(), 0755), 0);
+  struct Case {
+    const char* file;
+    const char* plugin;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"missing/r.txt", "", "No such file or directory"},
+      {"a folder.txt", "", "Is a directory"},
+      {"missing/r.xlsx", "Sheet", "No such file or directory"},
+  };
+  MultiSegmentRecord& m = AddWaveform();
+  SequenceSegment(m, 0, plain, "1");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    SequenceRecord& late = Reported(c.plugin[0] ? "LateSheet" : "LateText", 1, dir.File(c.file), c.plugin);
+    SequenceSegment(m, 1, late, "1");
+    Log().Clear();
+    g_reportEvents.clear();
+    const std::size_t sent = sim.Received().size();
+    EXPECT_EQ(BuildMultiSegment(0), 0);
+    ASSERT_FALSE(Log().status.empty());
+    EXPECT_EQ(Log().status.back(), "Error: Report Initialization Failed. See log.");
+    EXPECT_TRUE(Log().Has("*** An error ocured during report initialization."));
+    EXPECT_TRUE(Log().HasPrefix("Cannot open report file '" + dir.File(c.file) + "': " + c.reason));
+    const std::vector<std::string> rx = sim.Received();
+    for (std::size_t i = sent; i < rx.size(); ++i)
+      for (const char* change : {"PRES", "WSEG", ":MMEM:DATA", "MMEM:DEL", "OUTP"})
+        EXPECT_EQ(rx[i].find(change), std::string::npos) << rx[i];
+    EXPECT_FALSE(Exists(dir.File("Plain.wv")));
+    EXPECT_TRUE(g_reportEvents.empty());
+  }
+
+  // The folder made: the text report is written, the build done.
+  ASSERT_EQ(mkdir(dir.File("missing").c_str(), 0755), 0);
+  SequenceSegment(m, 1, Reported("Text", 1, dir.File("missing/r.txt"), ""), "1");
+  Log().Clear();
+  ASSERT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(Titles(dir.File("missing/r.txt")), 1);
 }
 
 // ---- reports into a workbook through the real report plug-in ------------------

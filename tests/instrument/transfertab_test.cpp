@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ExitRequest.h"
 #include "app/PanelIds.h"
 #include "app/Settings.h"
 #include "instrument/Identify.h"
@@ -480,6 +481,49 @@ TEST_F(TransferTabTest, AFailedUploadLeavesTheRfOutputOff) {
   ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
   EXPECT_EQ(Log().status.back(), "Transfer Complete.");
   EXPECT_EQ(RfStateA(), "1");
+}
+
+// A termination request while path A's file is sent (both paths "load/run",
+// path B with its frequency and RF ON): path A's upload ends as it runs,
+// path B is left as it was (no RF setting, no file, its output off) and the
+// status says the transfer was broken off.
+void ExitWhileSending(const char* text) {
+  cz::test::CapturedLog::OnStatus(text);
+  if (std::string(text) == "Transferring Waveform File...") Exit_Request(kExitQuiet);
+}
+
+TEST_F(TransferTabTest, AnExitDuringPathAsUploadLeavesPathBAlone) {
+  StartSim("Kaldra", "KLD-M64,KLD-M16,KLD-RFA30,KLD-RFB30");
+  const std::string local = WaveFile(dir_, "pair.wv", 1e6);
+  SetPathALoadRunWithRf(local);
+  ASSERT_EQ(InstrumentCapabilities.RfPathB, 1);
+  g_Settings.BBModeB = 2;
+  g_Settings.BBLinkFB = 1;
+  g_Settings.RFSetFB = 1;
+  g_Settings.RFStateB = 1;
+  g_Settings.RFFreqB = 2.0;
+  RefreshTransferTab();
+  UpdateLinkedRemoteFiles(local.c_str(), "");
+  Log_SetStatusSink(ExitWhileSending);
+  struct Reset {
+    ~Reset() {
+      Log_SetStatusSink(&cz::test::CapturedLog::OnStatus);
+      Exit_Reset();
+    }
+  } reset;
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+  EXPECT_TRUE(Sent("SOUR1:BB:ARB:STAT ON"));
+  EXPECT_FALSE(Sent("SOUR2:"));
+  EXPECT_FALSE(Sent("OUTP2:"));
+  EXPECT_EQ(Log().status.back(), "User break");
+  EXPECT_TRUE(Log().Has("*** Path B was not transferred: the program is ending."));
+  ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
+  char state[32] = "";
+  ASSERT_EQ(VisaDev_Query(1, "OUTP2:STAT?", state, sizeof state), 1);
+  EXPECT_STREQ(state, "0");
+  VisaDev_Close(1);
+  EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  EXPECT_EQ(Dimmed(TAB_INSTR_CMD_UPLOAD), 0);
 }
 
 // The I/Q modulator adjustment after a "load/run" upload with RF ON passes
