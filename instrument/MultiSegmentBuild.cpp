@@ -31,6 +31,7 @@
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -227,6 +228,17 @@ int Configure(MultiSegmentRecord& rec, int index, const std::string& conf, const
 
 // Step 6d: n blank samples as "tmp_seg_blank.wv" in the temporary directory.
 int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::string& path) {
+  // The temporary folder may be one that other users write to: the name is
+  // made anew as this user's own file first (no link under it followed, no
+  // file of anyone else taken), so that the waveform writer replaces that
+  // file and nothing a planted link names.
+  std::string reason;
+  FILE* own = cz::CreatePrivateFile(path, nullptr, &reason);
+  if (own == nullptr) {
+    Log_Message(5, "*** Temporary folder '", TempDirInUse(), "': ", reason.c_str(), ".");
+    return 0;
+  }
+  std::fclose(own);
   // The Sequence View is told before the file it shows is recreated; it
   // shows nothing until the next sequence build.
   if (!ResetTempSampleFiles(TEMP_FILES_EMPTY)) {
