@@ -24,6 +24,7 @@
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
 
@@ -300,6 +301,25 @@ TEST_F(MultiSegmentTest, TheBlanksScratchFileFollowsNoLinkInTheTemporaryFolder) 
   EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
   EXPECT_EQ(ReadFileBytes(notes), "notes of this user");
   EXPECT_NE(lstat(scratch.c_str(), &st), 0) << "the scratch file is removed after its upload";
+}
+
+// A blank segment with the temporary folder on a full disk: the log names
+// the folder and the system's reason, so that the user knows what to free.
+TEST_F(MultiSegmentTest, ABlankOnAFullTemporaryFolderSaysWhy) {
+  SmallDisk disk(64);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(disk.path()));
+  ASSERT_TRUE(disk.Fill());
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;
+  BlankSegment(m, 0, 3e-3);
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Temporary folder '" + disk.path() + "': No space left on device."));
+  EXPECT_TRUE(Log().HasStatus("Building BLANK failed."));
+  // The next build with room works.
+  disk.Empty();
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
 }
 
 // ---- the report across segments ------------------------------------------------
