@@ -154,8 +154,7 @@ void ShowMultiSegment(int index) {
   const MultiSegmentRecord& rec = MultiSegmentTable[index];
   g_shownId = rec.id;
   SetCtrlVal(TAB_MSEG, TAB_MSEG_STR_NAME, rec.name.c_str());
-  // The comment is a text box: a value set on it is appended, so it is reset.
-  ResetTextBox(TAB_MSEG, TAB_MSEG_STR_COMMENT, rec.comment.c_str());
+  SetCtrlVal(TAB_MSEG, TAB_MSEG_STR_COMMENT, rec.comment.c_str());
   SetCtrlVal(TAB_MSEG, TAB_MSEG_RING_ARBCLK, rec.clockMode);
   SetCtrlVal(TAB_MSEG, TAB_MSEG_NUM_ARBCLK, rec.clock / 1e6);
   SetCtrlVal(TAB_MSEG, TAB_MSEG_RING_ARBLEV, rec.levelMode);
@@ -283,7 +282,7 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   const cz::Text<64> newName(name);
   // The fields show what was stored, a cut text as cut.
   SetCtrlVal(panel, TAB_MSEG_STR_NAME, newName.c_str());
-  ResetTextBox(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
+  SetCtrlVal(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
   SetCtrlVal(panel, TAB_MSEG_STR_MSNAME, rec->targetName.c_str());
   if (std::strcmp(newName.c_str(), rec->name.c_str()) != 0) {
     rec->name = newName.c_str();

@@ -452,35 +452,6 @@ TEST_F(MultiSegmentEditorTest, ANameCutToItsFieldIsShownAsStored) {
   EXPECT_EQ(std::string(shown), std::string(62, 'x'));
 }
 
-// The comment box holds the comment once: a commit of any header field,
-// and showing another waveform and this one again, neither repeat it in
-// the box nor store it twice.
-TEST_F(MultiSegmentEditorTest, TheCommentIsShownAndStoredOnce) {
-  MultiSegmentRecord& m = AddWaveform();
-  MultiSegmentRecord& other = AddWaveform();
-  other.comment = "other";
-  ShowMultiSegment(0);
-  const auto shown = [this] {
-    char text[4096] = "";
-    GetCtrlVal(panel_, TAB_MSEG_STR_COMMENT, text, sizeof text);
-    return std::string(text);
-  };
-  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_COMMENT, "two lines\nof text"), 1);
-  EXPECT_EQ(m.comment.str(), "two lines\nof text");
-  EXPECT_EQ(shown(), "two lines\nof text");
-  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_NUM_DELAY, 1.0), 1);
-  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_NAME, "Scan pattern"), 1);
-  EXPECT_EQ(m.comment.str(), "two lines\nof text");
-  EXPECT_EQ(shown(), "two lines\nof text");
-  ShowMultiSegment(1);
-  EXPECT_EQ(shown(), "other");
-  ShowMultiSegment(0);
-  EXPECT_EQ(shown(), "two lines\nof text");
-  ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_MSNAME, "Target"), 1);
-  EXPECT_EQ(m.comment.str(), "two lines\nof text");
-  EXPECT_EQ(other.comment.str(), "other");
-}
-
 class MultiSegmentGenerateTest : public MultiSegmentEditorTest {
  protected:
   void SetUp() override {
