@@ -134,13 +134,16 @@ void ReportProjectLoad(int importMode) {
     return;
   }
   LastProjectRecordsLost = r.refused + r.entriesRefused;
-  if (r.renumbered == 0 && r.valuesRefused == 0 && !r.Lost()) return;
+  if (r.renumbered == 0 && r.valuesRefused == 0 && r.pathsRefused == 0 && !r.Lost()) return;
   std::string text = "Not every record of the project file could be loaded as stored:";
   if (r.renumbered > 0)
     text += cz::FormatC("\n%d record(s) got a new ID (their ID was in use or out of range).", r.renumbered);
   if (r.refused > 0) text += cz::FormatC("\n%d record(s) were refused.", r.refused);
   if (r.entriesRefused > 0) text += cz::FormatC("\n%d sequence entries were refused.", r.entriesRefused);
   if (r.valuesRefused > 0) text += values;
+  if (r.pathsRefused > 0)
+    text += cz::FormatC("\n%d path(s) too long for their fields were not taken; a file named by one must be "
+                        "chosen again.", r.pathsRefused);
   if (r.Lost()) text += "\nThe project file is not saved over without a question.";
   text += "\nSee log window for details.";
   MessagePopup("Warning", text.c_str());

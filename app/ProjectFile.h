@@ -57,6 +57,9 @@ struct ProjectLoadReport {
   // Values that were no finite number ("nan", "inf"): their fields kept
   // the defaults (each logged with its record and field).
   int valuesRefused = 0;
+  // Paths too long for their fields (each logged): never cut, they were
+  // left empty or at their defaults.
+  int pathsRefused = 0;
   // Whether the project holds less than the file: saving it over the file
   // would lose the rest.
   bool Lost() const { return refused > 0 || entriesRefused > 0; }

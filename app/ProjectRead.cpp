@@ -97,6 +97,29 @@ bool ChildText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
   return true;
 }
 
+// A path (a local file, or a file or folder on the instrument) is taken
+// whole or not at all: cut, it would name another file. One too long for
+// its field (the 8-bit names of a project written on another system grow
+// as they become UTF-8) is logged with the record being read and counted;
+// the field is emptied (a record's file: Generate and upload wait for a
+// new one) or keeps its default (the header's instrument folders).
+template <std::size_t N>
+void TakePath(const char* text, const char* element, cz::Text<N>* field, bool keepDefault) {
+  const std::string_view path = text != nullptr ? text : "";
+  if (field->AssignExact(path)) return;
+  if (!keepDefault) field->Clear();
+  const std::string start(path.substr(0, cz::Utf8PrefixLength(path, 60)));
+  Log_Message(1, cz::FormatC("*** %s '%s': %s '%s...' is too long (%zu bytes, at most %zu); %s.", g_recordKind,
+                             g_recordName.c_str(), element, start.c_str(), path.size(), N - 1,
+                             keepDefault ? "the default is kept" : "the field is left empty")
+                     .c_str());
+  ++LastProjectLoadReport.pathsRefused;
+}
+template <std::size_t N>
+void ChildPath(const xml_node& parent, const char* tag, cz::Text<N>* field, bool keepDefault = false) {
+  if (xml_node c = parent.child(tag)) TakePath(c.text().get(), tag, field, keepDefault);
+}
+
 // Index of a name made of `base` and a decimal number written the way the
 // writer writes it ("val0", "val12"; not "val012" or "val+1"); -1 otherwise.
 long NumberAfter(const char* name, std::string_view base) {
@@ -290,8 +313,9 @@ void ReadHeader(const xml_node& sec) {
     h.removeSegments = Int(e, "RemMseg");
     h.noArbPreset = Int(e, "NoArbPres");
   }
-  ChildText(sec, "PathWin", &h.pathWin);
-  ChildText(sec, "PathLin", &h.pathLin);
+  ReadingRecord("Project", h.projectName.view());
+  ChildPath(sec, "PathWin", &h.pathWin, true);
+  ChildPath(sec, "PathLin", &h.pathLin, true);
   if (xml_node e = sec.child("ViewMode")) g_Settings.ViewMode = Int(e, "Value");
 }
 
@@ -592,7 +616,7 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
   ChildText(el, "Comment", &s->comment);
   ChildText(el, "Copyright", &s->copyright);
   ReadSequenceEntries(el, s, pulses, pulseIds);
-  ChildText(el, "WvFile", &s->waveFile);
+  ChildPath(el, "WvFile", &s->waveFile);
   if (xml_node e = el.child("ARB")) Real(e, "clock", &s->clock);
   if (xml_node e = el.child("hide")) s->hidden = Int(e, "state");
   if (xml_node e = el.child("Filter")) {
@@ -616,7 +640,7 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
   }
   if (xml_node e = el.child("report")) {
     s->reportOn = Int(e, "state");
-    s->reportFile = Str(e, "RepFile");
+    TakePath(e.attribute("RepFile").value(), "RepFile", &s->reportFile, false);
     s->reportPlugin = Str(e, "RepPlugin");
     for (int c = 0; c < kReportColumns; ++c) s->reportColumns[c] = Int(e, columns[c]);
   }
@@ -709,7 +733,7 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                     Real(e, "ststop", &seg.stopTime);
                   }
                   ChildText(el, "Comment", &m->comment);
-                  ChildText(el, "MsFiles", &m->targetName);
+                  ChildPath(el, "MsFiles", &m->targetName);
                   if (xml_node e = el.child("ARB")) {
                     m->clockMode = Int(e, "clkmode");
                     Real(e, "clock", &m->clock);
@@ -762,7 +786,7 @@ void ReadRfLists(const xml_node& sec) {
                   for (std::size_t n = 0; n < points.size(); ++n)
                     r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
                   ChildText(el, "Comment", &r->comment);
-                  ChildText(el, "RfFile", &r->remoteFile);
+                  ChildPath(el, "RfFile", &r->remoteFile);
                   if (xml_node e = el.child("Settings")) {
                     Real(e, "dwell", &r->dwell);
                     r->length = Int(e, "length");

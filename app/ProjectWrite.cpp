@@ -432,8 +432,13 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
   const std::string hostPath = cz::HostPath(path);
   Log_Message(3, "Saving project file '", hostPath.c_str(), "'");
   // The Data Source Editor's tree items carry the IDs: an open editor is
-  // rebuilt, so that a click, an edit or Delete reaches the source shown.
-  if (RenumberDataSources(pulses)) RebuildDataSourceTree();
+  // rebuilt, so that a click, an edit or Delete reaches the source shown,
+  // and its fields keep writing into the source they show.
+  const DataSourceRecord* shown = ShownDataSource();
+  if (RenumberDataSources(pulses)) {
+    KeepShownDataSource(shown);
+    RebuildDataSourceTree();
+  }
 
   ProjectOut x;
   x.Open("TV_CZ_DB");

@@ -202,6 +202,12 @@ void SelectDataSource(int panel, int tree, int item) {
   SetCtrlVal(panel, DATAEDIT_STR_BITS, DataSourceBitCountText(source.data.c_str()).c_str());
 }
 
+const DataSourceRecord* ShownDataSource() { return ShownCurrent(); }
+
+void KeepShownDataSource(const DataSourceRecord* shown) {
+  if (shown != nullptr && ValidCurrent() && shown == &DataSourceTable[CurrentDataSource]) g_shownId = shown->id;
+}
+
 // ---- Callbacks
 
 namespace {

@@ -14,6 +14,12 @@ void RebuildDataSourceTree();
 // Shows the record of a tree item in the fields, or dims and empties them
 // for the root, another level or a negative index.
 void SelectDataSource(int panel, int tree, int item);
+// The source the fields show (the current source, while it is the one they
+// were filled from), or nullptr.
+const DataSourceRecord* ShownDataSource();
+// The IDs of the table were given anew in place (a save numbers them 1..n):
+// the fields go on showing shown, a ShownDataSource taken before.
+void KeepShownDataSource(const DataSourceRecord* shown);
 
 // P_MOD CMD_RESET_2 and Project > Data Sources: rebuild the tree, show the dialog.
 int ShowDataSourcesButtonCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/LibraryTree.h"
+#include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "instrument/Identify.h"
@@ -259,12 +260,13 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   MultiSegmentRecord* rec = Current();
   if (event != EVENT_COMMIT || rec == nullptr) return 0;
-  char name[256] = {}, comment[1024] = {}, target[256] = {};
+  char name[256] = {}, comment[1024] = {}, target[1024] = {};
   GetCtrlVal(panel, TAB_MSEG_STR_NAME, name, sizeof name);
   GetCtrlVal(panel, TAB_MSEG_STR_COMMENT, comment, sizeof comment);
   GetCtrlVal(panel, TAB_MSEG_STR_MSNAME, target, sizeof target);
   rec->comment = comment;
-  rec->targetName = target;
+  // A file name on the instrument is never cut: a longer one keeps the stored name.
+  if (!rec->targetName.AssignExact(target)) Log_Status(1, "Error: Target name too long (at most 255 characters).");
   rec->sequencerMode = IntVal(TAB_MSEG_RING_SEQMODE) == 2 ? 1 : 0;
   rec->clockMode = IntVal(TAB_MSEG_RING_ARBCLK);
   rec->clock = DoubleVal(TAB_MSEG_NUM_ARBCLK) * 1e6;  // the control shows MHz

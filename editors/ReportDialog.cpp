@@ -2,6 +2,8 @@
 // sequence it was filled from, Cancel and the close box only hide it.
 #include "editors/ReportDialog.h"
 
+#include <cstring>
+
 #include "app/PanelIds.h"
 #include "editors/SequenceFilter.h"
 #include "platform/BoundedText.h"
@@ -95,9 +97,15 @@ int ReportAcceptCb(int panel, int control, int event, void* callbackData, int ev
       index >= 0)
     GetLabelFromIndex(DATALOG, DATALOG_RING_REPORTTYPE, index, label, sizeof label);
 
-  // The field holds at most 255 characters, as the record does.
-  char file[256] = "";
+  // The record holds 255 characters: a longer path is refused, never cut,
+  // and the dialog stays open with it.
+  char file[UI_MAX_PATH] = "";
   if (GetCtrlVal(DATALOG, DATALOG_STR_REPORTFILE, file, sizeof file) < 0) file[0] = '\0';
+  if (std::strlen(file) > decltype(seq.reportFile)::kMaxLength) {
+    MessagePopup("Error", "The path of the report file is too long.\n"
+                          "A report file path may have at most 255 characters.");
+    return 0;
+  }
 
   int flags[kReportColumns] = {};
   for (int i = 0; i < kReportColumns; ++i) {

@@ -212,6 +212,13 @@ bool ReadHeader(int panel, SequenceRecord* seq, char* name, int nameSize) {
   GetCtrlVal(panel, TAB_SEDIT_STR_COPYRIGHT, copyright, sizeof copyright);
   GetCtrlVal(panel, TAB_SEDIT_STR_FILE, file, sizeof file);
   GetCtrlVal(panel, TAB_SEDIT_NUM_ARBCLK, &mhz);
+  // A path is never cut: one the record cannot hold is refused, and the
+  // field shows the stored path again.
+  if (std::strlen(file) > decltype(seq->waveFile)::kMaxLength) {
+    Log_Status(1, "Error: Waveform file path too long (at most 255 characters).");
+    SetCtrlVal(panel, TAB_SEDIT_STR_FILE, seq->waveFile.c_str());
+    return false;
+  }
   if (std::strlen(comment) > decltype(seq->comment)::kMaxLength ||
       std::strlen(copyright) > decltype(seq->copyright)::kMaxLength ||
       std::strlen(file) > decltype(seq->waveFile)::kMaxLength) {

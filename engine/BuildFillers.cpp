@@ -332,14 +332,22 @@ int TestTempBuffers(int slot) {
     Log_Message(1, "*** Init of temporary file buffer failed.");
     return 0;
   }
+  // A write the disk refuses (a full temporary folder) is named with the
+  // folder and the system's reason, as a build names it.
+  ForgetTempFolderFailure();
   for (int32_t k = 0; k < kPatternBytes; ++k) {
     if (WriteBytes(slot, 1, &pattern[k]) != 1) {
       Log_Message(1, "*** Failed to write temporary file buffer.");
       ReleaseBuf(slot);
+      LogTempFolderFailure();
       return 0;
     }
   }
-  ReleaseBuf(slot);
+  if (!ReleaseBuf(slot)) {
+    Log_Message(1, "*** Failed to write temporary file buffer.");
+    LogTempFolderFailure();
+    return 0;
+  }
 
   if (!InitBuf(slot, TempIqFile, 1, 1)) {
     Log_Message(1, "*** Failed to initialize buffer.");

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -234,8 +236,26 @@ int Configure(MultiSegmentRecord& rec, int index, const std::string& conf, const
   return 1;
 }
 
+// A write to the temporary folder that the system refused with a reason
+// (a full disk, a quota): the folder and the reason, once.
+void LogTempFolderWriteFailure() {
+  const int error = TakeBufferWriteError();
+  if (error != 0) Log_Message(5, "*** Temporary folder '", TempDirInUse(), "': ", std::strerror(error), ".");
+}
+
 // Step 6d: n blank samples as "tmp_seg_blank.wv" in the temporary directory.
 int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::string& path) {
+  // The temporary folder may be one that other users write to: the name is
+  // made anew as this user's own file first (no link under it followed, no
+  // file of anyone else taken), so that the waveform writer replaces that
+  // file and nothing a planted link names.
+  std::string reason;
+  FILE* own = cz::CreatePrivateFile(path, nullptr, &reason);
+  if (own == nullptr) {
+    Log_Message(5, "*** Temporary folder '", TempDirInUse(), "': ", reason.c_str(), ".");
+    return 0;
+  }
+  std::fclose(own);
   // The Sequence View is told before the file it shows is recreated; it
   // shows nothing until the next sequence build.
   if (!ResetTempSampleFiles(TEMP_FILES_EMPTY)) {
@@ -246,13 +266,16 @@ int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::strin
     Log_Message(1, "*** Failed to initialize buffer.");
     return 0;
   }
+  TakeBufferWriteError();  // a failure of an earlier write is not this one's
   if (WriteBytes(kSlotTempIq, 3, "IQF") != 3 || !WriteBlankFiller(kSlotTempIq, -1, n)) {
     Log_Message(1, "*** Cannot write to temporary waveform file.");
     ReleaseBuf(kSlotTempIq);
+    LogTempFolderWriteFailure();
     return 0;
   }
   if (!ReleaseBuf(kSlotTempIq)) {
     Log_Message(1, "*** Failed to cleanup buffer.");
+    LogTempFolderWriteFailure();
     return 0;
   }
   WaveDescriptor d;

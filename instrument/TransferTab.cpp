@@ -199,9 +199,11 @@ void RefreshPath(const PathControls& p) {
 // steps its mode 0 -> 1 -> 2 -> 0, the radio pair sets the link flag.
 void ReadPath(const PathControls& p, int control) {
   if (control == *p.modeButton) *p.mode = (*p.mode + 1) % 3;
-  char text[256] = "";
+  // A file name on the instrument is never cut: a longer one keeps the
+  // stored name, which the redraw shows again.
+  char text[1024] = "";
   GetCtrlVal(TAB_INSTR, *p.instrFile, text, sizeof text);
-  p.remoteFile->Assign(text);
+  if (!p.remoteFile->AssignExact(text)) Log_Status(1, "Error: Instrument file name too long (at most 255 characters).");
   if (control == *p.linkButton) *p.link = 1;
   if (control == *p.noLinkButton) *p.link = 0;
   GetCtrlVal(TAB_INSTR, *p.setFreqBox, p.setFreq);

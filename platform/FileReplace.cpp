@@ -36,13 +36,32 @@ std::string FolderOf(const std::string& path) {
 
 bool HasWriteBit(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
 
+// Whether the link at path (st its lstat) may be followed. In a folder that
+// everyone may write and that keeps its entries to their owners (sticky,
+// as /tmp), a link is followed only when it is this user's or the folder
+// owner's, as the system's own protection of such folders has it: anyone
+// else's link there may have been planted to make this user write a file
+// of his own.
+bool MayFollow(const std::string& path, const struct stat& st) {
+  struct stat folder;
+  if (::stat(FolderOf(path).c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || st.st_uid == ::geteuid() || st.st_uid == folder.st_uid;
+}
+
+// A link under path that is not followed (see MayFollow).
+bool ForeignLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !MayFollow(path, st);
+}
+
 }  // namespace
 
 std::string ResolveLinks(std::string_view hostPath) {
   std::string path(hostPath);
   for (int i = 0; i < kMaxLinks; ++i) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || !MayFollow(path, st)) return path;
     std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
     const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
     if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) return path;
@@ -74,6 +93,8 @@ bool ReplacingFile::Begin(std::string_view hostPath) {
   reason_.clear();
   readOnly_ = false;
   target_ = ResolveLinks(hostPath);
+  // Another user's link in a shared folder is neither followed nor replaced.
+  if (ForeignLink(target_)) return Fail(EACCES);
   struct stat st;
   existed_ = ::stat(target_.c_str(), &st) == 0;
   if (existed_ && S_ISDIR(st.st_mode)) return Fail(EISDIR);

@@ -2,7 +2,10 @@
 //
 // Every writer that replaces a user's file goes through ReplacingFile:
 //  - a target that is a symbolic link (or a chain of them) is followed first,
-//    so the link stays a link and the file it names gets the new bytes;
+//    so the link stays a link and the file it names gets the new bytes; in a
+//    sticky folder that everyone may write (/tmp), a link of another user
+//    than this one or the folder's owner is not followed and the file is
+//    refused ("Permission denied"), as the system's protection has it;
 //  - the new bytes go to a short unique temporary file in the real target's
 //    folder (".cz<pid>-<n>.tmp", always far below the name limit), which is
 //    renamed over the target only when it is complete;
@@ -21,7 +24,8 @@ namespace cz {
 
 // The file a host path names once symbolic links are followed, also when the
 // last link points at a file that does not exist yet. A relative link target
-// is taken from the link's folder. More than 40 links: the path as given.
+// is taken from the link's folder. More than 40 links: the path as given. A
+// link that is not followed (another user's in a shared folder) ends it.
 std::string ResolveLinks(std::string_view hostPath);
 
 // True when hostPath (links followed) is an existing file without any write

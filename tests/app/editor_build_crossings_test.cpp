@@ -45,6 +45,7 @@
 #include "tests/support/TempDir.h"
 #include "ui/dialogs/DialogPanels.h"
 #include "ui/main/MultiSegmentPage.h"
+#include "ui/main/RfListPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/main/TransferPage.h"
 #include "ui/pulse/JitterPanel.h"
@@ -621,6 +622,76 @@ TEST_F(EditorBuildCrossingsTest, ImportOfPluginPulsesLeavesTheShownPulsesTableIt
   ASSERT_GE(k, 0);
   EXPECT_STREQ(PulseTable[0].modParams[k].value.c_str(), "7.500000");
 
+}
+
+}  // namespace
+
+namespace {
+
+// Paths typed into the fields that name files, longer than the 255 bytes a
+// record holds though within the field's characters (accented names): the
+// commit refuses each whole and the field shows the stored path again; no
+// field cuts one, which would name another file. The next Generate writes
+// the file stored before, and no file of a cut name.
+TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
+  cz::test::SimFixture sim;
+  cz::test::SimOptions opt;
+  opt.model = "Kaldra";
+  opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
+  opt.vxi11 = false;
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  WriteHomeSettings(sim.SocketResource());
+  Start();
+  std::string accented;
+  for (int i = 0; i < 150; ++i) accented += "\xC3\xA9";  // 150 characters, 300 bytes
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("kept.wv");
+  NewSequence(wave);
+  const std::string tooLong = dir_.File(accented + ".wv");
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, tooLong.c_str()), 1);
+  EXPECT_EQ(SequenceTable[0].waveFile.str(), wave);
+  EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), wave);
+  EXPECT_EQ(Status(), "Error: Waveform file path too long (at most 255 characters).");
+  Generate();
+  EXPECT_TRUE(FileExists(wave)) << Log();
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    EXPECT_EQ(entry.path().filename().string().find("\xC3\xA9"), std::string::npos) << entry.path();
+
+  // The report file: Accept says so and keeps the dialog open.
+  TextReport(dir_.File("kept.txt"), {});
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_LOG);
+  ASSERT_EQ(UiTest_EnterValue(DATALOG, DATALOG_STR_REPORTFILE, dir_.File(accented + ".txt").c_str()), 1);
+  UiTest_ClearPopups();
+  UiTest_QueueMessageOk();
+  Click(DATALOG, DATALOG_CMD_ACCEPT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text,
+            "The path of the report file is too long.\nA report file path may have at most 255 characters.");
+  EXPECT_EQ(SequenceTable[0].reportFile.str(), dir_.File("kept.txt"));
+  int visible = 0;
+  GetPanelAttribute(DATALOG, ATTR_VISIBLE, &visible);
+  EXPECT_EQ(visible, 1);
+  Click(DATALOG, DATALOG_CMD_CANCEL);
+
+  // Files on the instrument: the RF list's, the multi-segment target, path A's.
+  Choose(MBAR_PULSE_RFLISTNEW);
+  const std::string list = RfListTable[0].remoteFile.str();
+  ASSERT_EQ(UiTest_EnterValue(TAB_RFLIST, TAB_RFLIST_STR_FILE, ("D:\\" + accented).c_str()), 1);
+  EXPECT_EQ(RfListTable[0].remoteFile.str(), list);
+  EXPECT_EQ(Text(TAB_RFLIST, TAB_RFLIST_STR_FILE), list);
+  Choose(MBAR_PULSE_SEGNEW);
+  const std::string target = MultiSegmentTable[0].targetName.str();
+  ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_MSNAME, accented.c_str()), 1);
+  EXPECT_EQ(MultiSegmentTable[0].targetName.str(), target);
+  EXPECT_EQ(Text(TAB_MSEG, TAB_MSEG_STR_MSNAME), target);
+  EXPECT_EQ(Status(), "Error: Target name too long (at most 255 characters).");
+  if (g_Settings.BBModeA == 0) Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  if (g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_NLINK_A);
+  const std::string remote = g_Settings.RemoteFileA.str();
+  ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A, ("D:\\" + accented + ".wv").c_str()), 1);
+  EXPECT_EQ(g_Settings.RemoteFileA.str(), remote);
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A), remote);
+  EXPECT_EQ(Status(), "Error: Instrument file name too long (at most 255 characters).");
 }
 
 }  // namespace

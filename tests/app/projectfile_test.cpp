@@ -628,3 +628,41 @@ TEST_F(ProjectFileTest, ProjectsInOtherEncodingsKeepTheirNames) {
   EXPECT_EQ(PulseTable[0].name, name);
   EXPECT_EQ(CountLog("is not UTF-8"), 0);
 }
+
+// A project written on another system names files with 8-bit characters:
+// in UTF-8 a path of 230 such bytes needs 460. A path too long for its
+// field is never cut (it would name another file): the record's file is
+// left to be chosen again, the header's instrument folder keeps its
+// default, and each is logged and counted. A path that fits is kept whole.
+TEST_F(ProjectFileTest, PathsThatOutgrowTheirFieldsInUtf8AreNotCut) {
+  const std::string grown(230, '\xE9');                          // 460 bytes in UTF-8
+  const std::string fits = "/data/" + std::string(120, '\xE9');  // 246 bytes in UTF-8
+  const std::string file = dir.File("latin1-paths.prj");
+  WriteFileBytes(file,
+                 "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<TV_CZ_DB><PROJECT><PathWin>D:\\" + grown +
+                     "</PathWin><PathLin>" + fits + "</PathLin></PROJECT><PULSE_DB/><SEQUENCE_DB>"
+                     "<SEQUENCE name=\"S\" id=\"1\"><WvFile>/data/" + grown + ".wv</WvFile>"
+                     "<report state=\"1\" RepFile=\"/data/" + grown + ".txt\"/></SEQUENCE>"
+                     "<SEQUENCE name=\"T\" id=\"2\"><WvFile>" + fits + "</WvFile></SEQUENCE></SEQUENCE_DB>"
+                     "<MULTISEG_DB><MSEG name=\"M\"><MsFiles>" + grown + "</MsFiles></MSEG></MULTISEG_DB>"
+                     "<RFLIST_DB><RFLIST name=\"R\"><RfFile>D:\\" + grown + ".lsw</RfFile></RFLIST></RFLIST_DB>"
+                     "<DATASRC_DB/></TV_CZ_DB>\r\n");
+  g_log.clear();
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, file.c_str(), 0), 1);
+  ASSERT_EQ(SequenceCount, 2);
+  ASSERT_EQ(MultiSegmentCount, 1);
+  ASSERT_EQ(RfListCount, 1);
+  EXPECT_EQ(SequenceTable[0].waveFile.str(), "");
+  EXPECT_EQ(SequenceTable[0].reportFile.str(), "");
+  EXPECT_EQ(MultiSegmentTable[0].targetName.str(), "");
+  EXPECT_EQ(RfListTable[0].remoteFile.str(), "");
+  EXPECT_EQ(g_Settings.Project.pathWin.str(), "D:\\");
+  std::string utf8;
+  for (int i = 0; i < 120; ++i) utf8 += "\xC3\xA9";
+  EXPECT_EQ(SequenceTable[1].waveFile.str(), "/data/" + utf8);
+  EXPECT_EQ(g_Settings.Project.pathLin.str(), "/data/" + utf8);
+  EXPECT_EQ(LastProjectLoadReport.pathsRefused, 5);
+  EXPECT_EQ(CountLog("*** Sequence 'S': WvFile '/data/"), 1);
+  EXPECT_EQ(CountLog("is too long (469 bytes, at most 255); the field is left empty."), 1);
+  EXPECT_EQ(CountLog("*** Project"), 1);
+}

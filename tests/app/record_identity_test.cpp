@@ -391,6 +391,39 @@ TEST_F(RecordIdentityTest, DataSourceEditorStaysRightAfterASaveThatRenumbers) {
   EXPECT_EQ(PulseTable[0].dataRows[0].source, static_cast<int>(DataSourceTable[0].id));
 }
 
+// A save that renumbers the sources while the editor shows one: what the
+// user types next, without another click, still goes into the source
+// shown, and the tree names it so.
+TEST_F(RecordIdentityTest, DataSourceEditsAfterASaveThatRenumbersReachTheSourceShown) {
+  Choose(MBAR_PRJ_DSRC);
+  AddSource("gone", "1");
+  AddSource("kept", "10");
+  AddSource("shown", "110");
+  ClickSource(0);
+  UiTest_QueueConfirm(true);
+  Click(DATAEDIT, DATAEDIT_CMD_DEL);
+  ASSERT_EQ(DataSourceCount, 2);
+  ClickSource(1);
+  ASSERT_EQ(ShownSourceName(), "shown");
+  const uint32_t before = DataSourceTable[1].id;
+  UiTest_QueueFile(dir_.File("renumbered.prj").c_str());
+  Choose(MBAR_FILE_SAVEPRJAS);
+  ASSERT_NE(DataSourceTable[1].id, before) << "the save gave the sources new IDs";
+  EXPECT_EQ(ShownSourceName(), "shown");
+
+  RenameShownSource("renamed");
+  ASSERT_EQ(UiTest_EnterValue(DATAEDIT, DATAEDIT_STR_DATA, "1111"), 1);
+  EXPECT_EQ(DataSourceTable[1].name.str(), "renamed");
+  EXPECT_EQ(DataSourceTable[1].data.str(), "1111");
+  EXPECT_EQ(DataSourceTable[0].name.str(), "kept");
+  EXPECT_EQ(DataSourceTable[0].data.str(), "10");
+  int active = -1;
+  char label[64] = "";
+  GetActiveTreeItem(DATAEDIT, DATAEDIT_TREE_DATA, &active);
+  GetLabelFromIndex(DATAEDIT, DATAEDIT_TREE_DATA, active, label, sizeof label);
+  EXPECT_STREQ(label, "renamed");
+}
+
 TEST_F(RecordIdentityTest, ImportPulsesBringsTheDataSourcesItsPulsesUse) {
   // Their project: sources "unused" and "theirs", a BPSK pulse on "theirs".
   Choose(MBAR_PRJ_DSRC);

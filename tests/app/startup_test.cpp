@@ -36,6 +36,7 @@
 #include "ui/dialogs/DataSourceDialog.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/SmallDisk.h"
 
 extern char** environ;
 
@@ -670,6 +671,23 @@ TEST_F(StartupRecovers, TemporaryFilesThatCannotBeOpened) {
   UiTest_QueueMessageOk();
   ASSERT_EQ(InitApplication(), 1);
   ExpectStartupFailedButRunning("Failed to open temporary files. Verify path settings in preferences and restart !");
+  TearDownApplication();
+}
+
+// The temporary folder is on a full disk: the self test fails, and the log
+// names the folder and the system's reason rather than a failed read.
+TEST_F(StartupRecovers, BufferSelfTestOnAFullDiskSaysWhy) {
+  cz::test::SmallDisk disk(64);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_TRUE(disk.Fill());
+  WriteSettings(disk.path(), "", false);
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  const std::string log = LogText();
+  EXPECT_NE(log.find("*** Temporary folder '" + disk.path() + "': No space left on device."), std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Failed to read temporary file buffer"), std::string::npos) << log;
+  ExpectStartupFailedButRunning("Buffer test failed !");
   TearDownApplication();
 }
 

@@ -753,6 +753,41 @@ TEST_F(BuilderTest, TemporaryFilesOfAnotherUserAreNeverWritten) {
   }
 }
 
+// The waveform file goes into a folder every user can write (sticky, as
+// /tmp is), where another user put a link under its name to a file of this
+// user: the link is not followed (as the system's protection of such
+// folders has it), the build fails saying so, and the file stays as it
+// was. A link of this user there is still followed.
+TEST_F(BuilderTest, AWaveformFileInASharedFolderFollowsNoLinkOfAnotherUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving a link to another user (65534) needs root";
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(10e6);
+  PulseEntry(s, 0, p, 1);
+  const std::string shared = dir_.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string notes = dir_.File("notes.txt");
+  ASSERT_TRUE(cz::test::WriteFileBytes(notes, "notes of this user"));
+  const std::string planted = shared + "/pulses.wv";
+  ASSERT_EQ(symlink(notes.c_str(), planted.c_str()), 0);
+  ASSERT_EQ(lchown(planted.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(s.waveFile.AssignExact(planted));
+  g_log.clear();
+  EXPECT_EQ(Build(), 0);
+  EXPECT_TRUE(Logged("*** Cannot write '" + planted + "': Permission denied.")) << "no log line";
+  EXPECT_EQ(cz::test::ReadFileBytes(notes), "notes of this user");
+  struct stat st {};
+  ASSERT_EQ(lstat(planted.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // The user's own link in the same folder lands in the file it names.
+  const std::string own = shared + "/own.wv";
+  ASSERT_EQ(symlink(notes.c_str(), own.c_str()), 0);
+  ASSERT_TRUE(s.waveFile.AssignExact(own));
+  EXPECT_EQ(Build(), 1);
+  EXPECT_TRUE(ParseWaveFile(notes).ok);
+}
+
 // Values no build can use stop the build with one message about them and
 // leave the old file: a clock that is no finite number or beyond the
 // highest clock (only the clock is reported), a level, phase or frequency

@@ -25,6 +25,7 @@
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
 
@@ -266,6 +267,60 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
   Log().Clear();
   EXPECT_EQ(BuildMultiSegment(5), 0);
   EXPECT_TRUE(Log().Has("*** Invalid multi segment waveform selected."));
+}
+
+// A temporary folder every user can write: a link another user put under
+// the blank's scratch name, to a file of this user, is neither followed
+// nor written; the build ends naming the folder and the entry, and the
+// user's file is as it was. A link of this user left there is replaced by
+// a file of the build's own, and the user's file is untouched again.
+TEST_F(MultiSegmentTest, TheBlanksScratchFileFollowsNoLinkInTheTemporaryFolder) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving a link to another user (65534) needs root";
+  ASSERT_EQ(chmod(dir.path().c_str(), 01777), 0);
+  TempDir home;
+  const std::string notes = home.File("notes.txt");
+  ASSERT_TRUE(WriteFileBytes(notes, "notes of this user"));
+  const std::string scratch = dir.File("tmp_seg_blank.wv");
+  ASSERT_EQ(symlink(notes.c_str(), scratch.c_str()), 0);
+  ASSERT_EQ(lchown(scratch.c_str(), 65534, 65534), 0);
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;
+  BlankSegment(m, 0, 100e-6);
+
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Temporary folder '" + dir.path() + "': 'tmp_seg_blank.wv' belongs to another user."));
+  EXPECT_TRUE(Log().HasStatus("Building BLANK failed."));
+  EXPECT_EQ(ReadFileBytes(notes), "notes of this user");
+  struct stat st {};
+  ASSERT_EQ(lstat(scratch.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the other user's link stays";
+
+  ASSERT_EQ(unlink(scratch.c_str()), 0);
+  ASSERT_EQ(symlink(notes.c_str(), scratch.c_str()), 0);
+  Log().Clear();
+  UiTest_QueueConfirm(true);  // the segment file of the build before is on the instrument
+  EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(ReadFileBytes(notes), "notes of this user");
+  EXPECT_NE(lstat(scratch.c_str(), &st), 0) << "the scratch file is removed after its upload";
+}
+
+// A blank segment with the temporary folder on a full disk: the log names
+// the folder and the system's reason, so that the user knows what to free.
+TEST_F(MultiSegmentTest, ABlankOnAFullTemporaryFolderSaysWhy) {
+  SmallDisk disk(64);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(disk.path()));
+  ASSERT_TRUE(disk.Fill());
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;
+  BlankSegment(m, 0, 3e-3);
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Temporary folder '" + disk.path() + "': No space left on device."));
+  EXPECT_TRUE(Log().HasStatus("Building BLANK failed."));
+  // The next build with room works.
+  disk.Empty();
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
 }
 
 // ---- the report across segments ------------------------------------------------

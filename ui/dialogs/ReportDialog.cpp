@@ -62,7 +62,7 @@ constexpr int Row(int n) { return kRow0 + n * kRowStep; }
 const CtrlDef kReportCtrls[] = {
     {.id = &DATALOG_STR_REPORTFILE, .constName = "STR_REPORTFILE", .kind = CTRL_STRING, .label = "__File",
      .top = 52, .left = 70, .callback = nullptr, .look = kFieldLook,
-     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, 255), AttrS(ATTR_DFLT_VALUE, "c:\\report.txt")}, .width = 405,
+     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, kPathEntryLength), AttrS(ATTR_DFLT_VALUE, "c:\\report.txt")}, .width = 405,
      .labelTop = 55, .labelLeft = 12},
     {.id = &DATALOG_CMD_ACCEPT, .constName = "CMD_ACCEPT", .kind = CTRL_PICTURE_BUTTON, .label = "", .top = 340,
      .left = 355, .callback = ReportAcceptCb, .look = kButtonLook, .attrs = {}, .height = 32, .width = 52,

@@ -126,7 +126,7 @@ const CtrlDef kMultiSegmentCtrls[] = {
      .icon = kIconNewSegment},
     {.id = &TAB_MSEG_STR_MSNAME, .constName = "STR_MSNAME", .kind = CTRL_STRING, .label = "Target Name",
      .top = 122, .left = 188, .callback = MultiSegmentSettingsCb, .look = kFieldLook,
-     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, 255), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, ""),
+     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, kPathEntryLength), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, ""),
                AttrS(ATTR_TOOLTIP_TEXT, "Name of MSW files on instrument")},
      .width = 329, .labelTop = 106, .labelLeft = 192},
     {.id = &TAB_MSEG_TABLE_SETTINGS, .constName = "TABLE_SETTINGS", .kind = CTRL_TABLE, .label = "",

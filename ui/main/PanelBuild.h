@@ -49,6 +49,12 @@ inline constexpr UiAttr kHotFieldLook[] = {
     AttrS(ATTR_TEXT_FONT, "Arial"),     AttrI(ATTR_TEXT_COLOR, 0x303030),
     AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7), UiAttr{}};
 
+// Entry length of the fields that name a file (a local path, a file on the
+// instrument): longer than the 255 bytes a record holds, so that the commit
+// sees the whole path and refuses one that does not fit, which the field
+// would otherwise cut (a cut path names another file).
+inline constexpr int kPathEntryLength = 1023;
+
 inline constexpr int kPanelAttrMax = 12;
 inline constexpr int kCtrlAttrMax = 24;
 

@@ -333,7 +333,7 @@ const CtrlDef kRfListCtrls[] = {
                "Send RF list to instrument"),
     {.id = &TAB_RFLIST_STR_FILE, .constName = "STR_FILE", .kind = CTRL_STRING, .label = "Remote List File",
      .top = 127, .left = 272, .callback = RfListEditCb, .look = kFieldLook,
-     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, 255), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, ""),
+     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, kPathEntryLength), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, ""),
                AttrS(ATTR_TOOLTIP_TEXT, "Remote list file")},
      .width = 291, .labelTop = 111, .labelLeft = 275},
     {.id = &TAB_RFLIST_STR_COMMENT, .constName = "STR_COMMENT", .kind = CTRL_TEXT_BOX, .label = "Comment",

@@ -252,7 +252,7 @@ const CtrlDef kSequenceEditorCtrls[] = {
      .height = 26, .width = 35, .icon = kIconFileInfo},
     {.id = &TAB_SEDIT_STR_FILE, .constName = "STR_FILE", .kind = CTRL_STRING, .label = "Waveform File",
      .top = 154, .left = 172, .callback = SequenceEditCb, .look = kFieldLook,
-     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, 255), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, "")},
+     .attrs = {AttrI(ATTR_MAX_ENTRY_LENGTH, kPathEntryLength), AttrI(ATTR_TEXT_POINT_SIZE, 12), AttrS(ATTR_DFLT_VALUE, "")},
      .width = 375, .labelTop = 137, .labelLeft = 172},
     {.id = &TAB_SEDIT_TABLE_SETTINGS, .constName = "TABLE_SETTINGS", .kind = CTRL_TABLE, .label = "",
      .top = 183, .left = 0, .callback = SequenceTableCb, .look = nullptr,

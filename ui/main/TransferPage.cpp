@@ -108,7 +108,7 @@ constexpr UiAttr kLevelLook[] = {
     AttrS(ATTR_LABEL_FONT, "Arial"),      AttrI(ATTR_LABEL_BOLD, 1),         AttrI(ATTR_LABEL_COLOR, 0x202020),
     AttrI(ATTR_LABEL_BGCOLOR, VAL_TRANSPARENT), UiAttr{}};
 constexpr UiAttr kRemoteFileLook[] = {
-    AttrI(ATTR_CTRL_MODE, VAL_HOT),  AttrI(ATTR_MAX_ENTRY_LENGTH, 255), AttrS(ATTR_DFLT_VALUE, ""),
+    AttrI(ATTR_CTRL_MODE, VAL_HOT),  AttrI(ATTR_MAX_ENTRY_LENGTH, kPathEntryLength), AttrS(ATTR_DFLT_VALUE, ""),
     AttrS(ATTR_TEXT_FONT, "Arial"),  AttrI(ATTR_TEXT_POINT_SIZE, 12),   AttrI(ATTR_TEXT_COLOR, 0x303030),
     AttrI(ATTR_TEXT_BGCOLOR, 0xF7F7F7), AttrI(ATTR_FRAME_COLOR, 0xD4D0C8), AttrI(ATTR_DIMMED, 1), UiAttr{}};
 constexpr UiAttr kRfStateLook[] = {

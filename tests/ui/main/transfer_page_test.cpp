@@ -13,6 +13,7 @@
 #include "instrument/InstrumentTransfer.h"
 #include "instrument/TransferTab.h"
 #include "platform/ui/TestDriver.h"
+#include "ui/main/PanelBuild.h"
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
@@ -59,8 +60,9 @@ TEST_F(TransferPageTest, BuiltState) {
   GetCtrlAttribute(TAB_INSTR, TAB_INSTR_NUM_LEV_A, ATTR_MAX_VALUE, &high);
   EXPECT_DOUBLE_EQ(low, -130.0);
   EXPECT_DOUBLE_EQ(high, 13.0);
-  EXPECT_EQ(Attr(TAB_INSTR_STR_INSTRFILE_A, ATTR_MAX_ENTRY_LENGTH), 255);
-  EXPECT_EQ(Attr(TAB_INSTR_STR_INSTRFILE_B, ATTR_MAX_ENTRY_LENGTH), 255);
+  // Longer than the 255 bytes the names hold: a longer one is refused whole.
+  EXPECT_EQ(Attr(TAB_INSTR_STR_INSTRFILE_A, ATTR_MAX_ENTRY_LENGTH), kPathEntryLength);
+  EXPECT_EQ(Attr(TAB_INSTR_STR_INSTRFILE_B, ATTR_MAX_ENTRY_LENGTH), kPathEntryLength);
   int a = -1, b = -1;
   GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_A, &a);
   GetCtrlVal(TAB_INSTR, TAB_INSTR_RING_BBR_B, &b);
