@@ -31,6 +31,7 @@
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/MultiSegmentPage.h"
@@ -235,7 +236,18 @@ int Configure(MultiSegmentRecord& rec, int index, const std::string& conf, const
 }
 
 // Step 6d: n blank samples as "tmp_seg_blank.wv" in the temporary directory.
+// The temporary directory may be one every user can write: the name is
+// first made as the user's own file (no link followed, nobody else's entry
+// reused), which the writer then replaces; in a folder with the sticky bit
+// nobody else can put anything under the name after that.
 int WriteBlankSegment(const MultiSegmentRecord& rec, int32_t n, const std::string& path) {
+  std::string reason;
+  FILE* own = cz::CreatePrivateFile(path, nullptr, &reason);
+  if (own == nullptr) {
+    Log_Message(2, "*** ", cz::FormatC("Temporary folder '%s': %s.", TempDirInUse(), reason.c_str()).c_str());
+    return 0;
+  }
+  std::fclose(own);
   // The Sequence View is told before the file it shows is recreated; it
   // shows nothing until the next sequence build.
   if (!ResetTempSampleFiles(TEMP_FILES_EMPTY)) {

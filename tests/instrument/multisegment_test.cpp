@@ -5,6 +5,7 @@
 // segments, and those that cannot be opened or written; and the counting
 // and naming rules of the build.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -266,6 +267,38 @@ TEST_F(MultiSegmentTest, SegmentsThatCannotBeBuiltEndTheBuildWithTheirMessages) 
   Log().Clear();
   EXPECT_EQ(BuildMultiSegment(5), 0);
   EXPECT_TRUE(Log().Has("*** Invalid multi segment waveform selected."));
+}
+
+// A temporary folder every user can write: the blank segment's scratch file
+// there is the user's own, as the temporary sample files are. A link
+// another user put under its name (to a file of this user) is neither
+// followed nor written: the build stops naming the folder and the entry. A
+// link this user left there is replaced, never followed. The file the links
+// name stays as it was, and no scratch file is left behind.
+TEST_F(MultiSegmentTest, TheBlankScratchFileFollowsNoLinkInASharedTemporaryFolder) {
+  if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
+  ASSERT_EQ(chmod(dir.path().c_str(), 01777), 0);
+  ASSERT_EQ(mkdir(dir.File("keep").c_str(), 0755), 0);
+  const std::string notes = dir.File("keep/notes.txt");
+  ASSERT_TRUE(WriteFileBytes(notes, "notes of this user"));
+  const std::string scratch = dir.File("tmp_seg_blank.wv");
+  ASSERT_EQ(symlink(notes.c_str(), scratch.c_str()), 0);
+  ASSERT_EQ(lchown(scratch.c_str(), 65534, 65534), 0);
+  MultiSegmentRecord& m = AddWaveform();
+  BlankSegment(m, 0, 1e-3);
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Temporary folder '" + dir.path() + "': 'tmp_seg_blank.wv' belongs to another user."));
+  EXPECT_EQ(Log().status.back(), "Building BLANK failed.");
+  EXPECT_EQ(ReadFileBytes(notes), "notes of this user");
+  for (const std::string& l : sim.Received()) EXPECT_EQ(l.find("MMEM:DATA"), std::string::npos) << l;
+
+  ASSERT_EQ(unlink(scratch.c_str()), 0);
+  ASSERT_EQ(symlink(notes.c_str(), scratch.c_str()), 0);
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+  EXPECT_EQ(ReadFileBytes(notes), "notes of this user");
+  struct stat st {};
+  EXPECT_NE(lstat(scratch.c_str(), &st), 0);
 }
 
 // ---- the report across segments ------------------------------------------------
