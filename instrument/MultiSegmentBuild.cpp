@@ -380,6 +380,16 @@ int BuildMultiSegment(int index) {
   double t = 0.0;
   int built = 0;
   const std::string blankPath = cz::HostPath(cz::JoinPath(TempDirInUse(), "tmp_seg_blank.wv"));
+  // The blank segments' scratch file goes on every way out of the build
+  // (a long blank's holds gigabytes of the temporary folder); only this
+  // user's own entry is removed.
+  struct ScratchFile {
+    const std::string& path;
+    bool begun = false;
+    ~ScratchFile() {
+      if (begun) cz::RemoveOwnFile(path);
+    }
+  } scratch{blankPath};
   for (int i = 0; i < kMaxSegments; ++i) {
     if (AbortConfirmed()) {
       LogF(std::string(" *** User break for MSW '") + rec.name.c_str() + "'");
@@ -422,6 +432,7 @@ int BuildMultiSegment(int index) {
       LogF(cz::FormatC("  Duration : %4.2f us", d * 1e6));
       LogF(cz::FormatC("  Samples  : %ld, Repetitions  : %d", static_cast<long>(n), r));
       LogF(cz::FormatC("  Clock    : %5.3f MHz", rec.clock / 1e6));
+      scratch.begun = true;
       if (!WriteBlankSegment(rec, n, blankPath)) return SegmentFailed("Building BLANK failed.");
       seg.repetition = cz::FormatC("%d", r);
       cz::CopyText(localFile, blankPath);

@@ -5,6 +5,7 @@
 // segments, and those that cannot be opened or written; and the counting
 // and naming rules of the build.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -16,6 +17,7 @@
 #include "app/PluginLoader.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TempFiles.h"
 #include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
@@ -321,6 +323,37 @@ TEST_F(MultiSegmentTest, ABlankOnAFullTemporaryFolderSaysWhy) {
   disk.Empty();
   Log().Clear();
   EXPECT_EQ(BuildMultiSegment(0), 1) << Log().lines.back();
+}
+
+// A build that fails after the blank segment's scratch file was begun (the
+// upload lost, the temporary folder full) leaves no scratch file behind: a
+// long blank's would hold gigabytes of the temporary folder until the next
+// blank segment, and the exit does not remove it.
+TEST_F(MultiSegmentTest, AFailedBuildLeavesNoBlankScratchFile) {
+  MultiSegmentRecord& m = AddWaveform();
+  BlankSegment(m, 0, 1e-3);  // 100,000 samples: 400 kB
+  const std::string scratch = dir.File("tmp_seg_blank.wv");
+  VisaDev_Close(0);
+  SimOptions opt;
+  opt.faults = {"drop@:MMEM:DATA"};
+  ASSERT_TRUE(sim.Start(opt)) << sim.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_TRUE(Log().Has("*** Wave file transfer failed.")) << Log().lines.back();
+  struct stat st {};
+  EXPECT_NE(lstat(scratch.c_str(), &st), 0);
+
+  cz::test::SmallDisk disk(256);
+  CZ_SKIP_WITHOUT(disk);
+  ASSERT_TRUE(g_Settings.TempDir.AssignExact(disk.path()));
+  VisaDev_Close(0);
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  ASSERT_EQ(VisaDev_Open(0, sim.SocketResource().c_str()), 1);
+  Log().Clear();
+  EXPECT_EQ(BuildMultiSegment(0), 0);
+  EXPECT_EQ(Log().status.back(), "Building BLANK failed.");
+  EXPECT_NE(lstat(disk.File("tmp_seg_blank.wv").c_str(), &st), 0);
+  CloseTempFiles();
 }
 
 // ---- the report across segments ------------------------------------------------
