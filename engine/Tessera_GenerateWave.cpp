@@ -190,7 +190,8 @@ int SequenceFitsFile(const SequenceRecord& seq, int64_t* planned) {
       name = e.fillerType == SYNC_CW ? "CW filler" : "blank filler";
     } else {
       const int p = FindPulseById(static_cast<uint32_t>(e.pulseId));
-      if (p < 0 || e.overlay != 0) continue;
+      // The first entry's overlay mode counts as none, as the build plays it.
+      if (p < 0 || (s != 0 && e.overlay != 0)) continue;
       name = PulseTable[p].name.c_str();
       int32_t n = 0;
       double duration = 0.0, peak = 1.0, length = 0.0;

@@ -788,6 +788,20 @@ TEST_F(BuilderTest, AWaveformFileInASharedFolderFollowsNoLinkOfAnotherUser) {
   EXPECT_TRUE(ParseWaveFile(notes).ok);
 }
 
+// A first entry that carries a stored overlay mode (a project built without
+// the Sequence Editor having shown it) is played as a plain entry, and the
+// size told before the build counts it: the warning of a file beyond one
+// transfer is given.
+TEST_F(BuilderTest, AFirstEntryWithAnOverlayModeCountsTowardsTheFileSize) {
+  PulseRecord& p = AddPulse("P", 10e-6, 10e-6);
+  SequenceRecord& s = AddSequence(100e6);
+  PulseEntry(s, 0, p, 2, 1);
+  BuildWaveform_SetTransferLimit(1000);
+  EXPECT_EQ(Build(), 1);
+  BuildWaveform_SetTransferLimit(0);
+  EXPECT_TRUE(Logged("Warning: The waveform file will have about 16000 bytes"));
+}
+
 // Values no build can use stop the build with one message about them and
 // leave the old file: a clock that is no finite number or beyond the
 // highest clock (only the clock is reported), a level, phase or frequency
