@@ -5,7 +5,8 @@
 // every call is bounded as a whole by its time-out (VisaRpc.h).
 //
 // The core channel's TCP port comes from the host's portmapper, or, for tests
-// on loopback, from Visa_SetVxi11CorePort.
+// on loopback, from Visa_SetVxi11CorePort (Visa_SetVxi11PortmapperPort moves
+// the portmapper itself).
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -28,6 +29,7 @@
 namespace {
 
 std::atomic<uint16_t> g_corePort{0};
+std::atomic<uint16_t> g_portmapperPort{0};  // 0: the standard port 111
 
 // Device_Flags bits (B.6.3).
 constexpr int kFlagEnd = 0x08;
@@ -216,11 +218,42 @@ class Vxi11Transport : public VisaTransport {
   VisaResource res_;  // to create the link again after a lost connection
 };
 
-// Asks the host's portmapper for the core channel's TCP port (0 when unknown).
-uint16_t PortmapperLookup(const sockaddr_in& addr) {
-  sockaddr_in a = addr;
-  a.sin_port = 0;
-  return pmap_getport(&a, DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP);
+// Asks the portmapper of host (an IPv4 address) over TCP for the core
+// channel's TCP port (GETPORT, RFC 1833), the connection and the call within
+// timeoutMs together. 0 when it is not known then, with *why saying so.
+uint16_t PortmapperLookup(const char* host, uint32_t timeoutMs, std::string* why) {
+  const VisaNet_Deadline deadline(timeoutMs);
+  int fd = -1;
+  const uint16_t mapper = g_portmapperPort != 0 ? g_portmapperPort.load() : PMAPPORT;
+  std::string reason;
+  if (VisaNet_Connect(host, mapper, timeoutMs, &fd, &reason) < 0) {
+    *why = cz::FormatC("no answer from the portmapper of '%s': %s", host, reason.c_str());
+    return 0;
+  }
+  CLIENT* client = VisaRpc_CreateTcp(fd, PMAPPROG, PMAPVERS);
+  if (client == nullptr) {
+    *why = "no memory for the portmapper call";
+    return 0;
+  }
+  pmap parms{};
+  parms.pm_prog = DEVICE_CORE;
+  parms.pm_vers = DEVICE_CORE_VERSION;
+  parms.pm_prot = IPPROTO_TCP;
+  u_short port = 0;
+  const int leftMs = deadline.RemainingMs();
+  timeval tv{leftMs / 1000, (leftMs % 1000) * 1000};
+  clnt_control(client, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
+  const clnt_stat cs = clnt_call(client, PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
+                                 reinterpret_cast<char*>(&parms), reinterpret_cast<xdrproc_t>(xdr_u_short),
+                                 reinterpret_cast<char*>(&port), tv);
+  clnt_destroy(client);
+  if (cs != RPC_SUCCESS) {
+    *why = cz::FormatC("no answer from the portmapper of '%s' within %u ms (%s)", host, timeoutMs,
+                       clnt_sperrno(cs));
+    return 0;
+  }
+  if (port == 0) *why = cz::FormatC("no VXI-11 server registered on '%s'", host);
+  return port;
 }
 
 }  // namespace
@@ -244,6 +277,8 @@ std::unique_ptr<VisaTransport> VisaVxi11_Adopt(CLIENT* client, int linkId, uint3
 
 void Visa_SetVxi11CorePort(uint16_t port) { g_corePort = port; }
 
+void Visa_SetVxi11PortmapperPort(uint16_t port) { g_portmapperPort = port; }
+
 uint16_t VisaVxi11_CorePortOverride() { return g_corePort; }
 
 VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
@@ -264,15 +299,12 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
     std::memcpy(&addr, list->ai_addr, sizeof addr);
     ::freeaddrinfo(list);
   }
-  if (port == 0) {
-    port = PortmapperLookup(addr);
-    if (port == 0) {
-      *detail = cz::FormatC("no VXI-11 server registered on '%s'", res.host.c_str());
-      return VISA_ERR_RSRC_NFOUND;
-    }
-  }
   char host[INET_ADDRSTRLEN] = {0};
   ::inet_ntop(AF_INET, &addr.sin_addr, host, sizeof host);
+  if (port == 0) {
+    port = PortmapperLookup(host, timeoutMs, detail);
+    if (port == 0) return VISA_ERR_RSRC_NFOUND;
+  }
   VisaStatus st = VisaNet_Connect(host, port, timeoutMs, &probe, detail);
   if (st < 0) return st;
   // Every call on the core channel is bounded as a whole by its time-out.

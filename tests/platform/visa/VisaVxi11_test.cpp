@@ -438,6 +438,66 @@ TEST(Vxi11Rogue, RepliesThatNeverEndEndInTheTimeOut) {
   Visa_Close(rm);
 }
 
+// The core channel's port comes from the host's portmapper (GETPORT over
+// TCP), asked within the open's time-out: the simulator's portmapper leads to
+// its VXI-11 server; one that takes the call and then trickles a reply that
+// never ends is given up when the time is out (it once held the open for a
+// minute a read, for ever with a trickle), and the failure names it.
+TEST(Vxi11Open, ThePortmapperIsAskedWithinTheTimeout) {
+  VisaSession rm = VISA_NULL, s = VISA_NULL;
+  ASSERT_EQ(Visa_OpenDefaultRM(&rm), VISA_SUCCESS);
+  Visa_SetVxi11CorePort(0);
+  {
+    SimInstrument inst{cz::sim::SimConfig{}};
+    SimServer server{inst};
+    cz::sim::SimServerOptions opt;
+    opt.vxi11 = true;
+    opt.portmap = true;
+    std::string why;
+    ASSERT_TRUE(server.Start(opt, &why)) << why;
+    Visa_SetVxi11PortmapperPort(server.PortmapPort());
+    ASSERT_EQ(Visa_Open(rm, "TCPIP0::127.0.0.1::inst0::INSTR", 0, 2000, &s), VISA_SUCCESS);
+    ASSERT_EQ(Visa_WriteText(s, "*OPC?"), VISA_SUCCESS);
+    char buf[16];
+    uint32_t got = 0;
+    ASSERT_EQ(Visa_Read(s, buf, sizeof buf, &got), VISA_SUCCESS);
+    EXPECT_EQ(std::string(buf, got), "1\n");
+    Visa_Close(s);
+  }
+
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::atomic<bool> stop{false};
+  std::thread mapper([&] {
+    pollfd p{listener, POLLIN, 0};
+    if (::poll(&p, 1, 5000) <= 0) return;
+    const int fd = ::accept(listener, nullptr, nullptr);
+    char call[512];
+    if (::recv(fd, call, sizeof call, 0) > 0)
+      while (!stop && ::send(fd, "\0", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::close(fd);
+  });
+  Visa_SetVxi11PortmapperPort(ntohs(a.sin_port));
+  s = VISA_NULL;
+  EXPECT_EQ(Visa_Open(rm, "TCPIP0::127.0.0.1::inst0::INSTR", 0, 300, &s), VISA_ERR_RSRC_NFOUND);
+  EXPECT_EQ(s, VISA_NULL);
+  char desc[VISA_DESC_SIZE];
+  Visa_StatusDesc(rm, VISA_ERR_RSRC_NFOUND, desc);
+  EXPECT_NE(std::string(desc).find("no answer from the portmapper of '127.0.0.1' within 300 ms"), std::string::npos)
+      << desc;
+  stop = true;
+  mapper.join();
+  ::close(listener);
+  Visa_SetVxi11PortmapperPort(0);
+  Visa_Close(rm);
+}
+
 TEST(Vxi11Open, NoServerFailsWithinTheTimeout) {
   VisaSession rm = VISA_NULL, s = VISA_NULL;
   Visa_OpenDefaultRM(&rm);
