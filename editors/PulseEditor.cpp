@@ -205,6 +205,23 @@ std::vector<std::string> SequencesUsingPulse(uint32_t id) {
   return names;
 }
 
+namespace {
+
+// The narrowest (wide = false) or widest bandwidth (Hz) at clock as the
+// bandwidth field can hold it, MHz with four places: the step nearest the
+// limit inside the range, so that the value a refusal names is one the
+// field then takes.
+double FieldNoiseLimit(double clock, bool wide) {
+  constexpr double kFieldSteps = 1e4;  // per MHz
+  const double limit = wide ? clock / 2.0 : PulseNoise_NarrowestBandwidth(clock);
+  double steps = std::round(limit / kMHz * kFieldSteps);
+  for (int k = 0; k < 4 && !PulseNoise_BandwidthFits(steps / kFieldSteps * kMHz, clock); ++k)
+    steps += wide ? -1.0 : 1.0;
+  return steps / kFieldSteps * kMHz;
+}
+
+}  // namespace
+
 std::string NoiseBandwidthRefusal(const PulseRecord& pulse) {
   for (int s = 0; s < SequenceCount; ++s) {
     const SequenceRecord& seq = SequenceTable[s];
@@ -218,8 +235,7 @@ std::string NoiseBandwidthRefusal(const PulseRecord& pulse) {
     return cz::FormatC("The noise bandwidth %.4f MHz is %s than sequence '%s' can make at its clock of %.3f MHz: "
                        "the %s is %.4f MHz.",
                        pulse.noiseBw / kMHz, wide ? "wider" : "narrower", seq.name.c_str(), seq.clock / kMHz,
-                       wide ? "widest" : "narrowest",
-                       (wide ? seq.clock / 2.0 : PulseNoise_NarrowestBandwidth(seq.clock)) / kMHz);
+                       wide ? "widest" : "narrowest", FieldNoiseLimit(seq.clock, wide) / kMHz);
   }
   return std::string();
 }

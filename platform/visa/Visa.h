@@ -198,3 +198,6 @@ VisaStatus Visa_StatusDesc(VisaSession handle, VisaStatus status, char desc[VISA
 // For tests on loopback: VXI-11 opens connect to this TCP port for the core
 // channel instead of asking the host's portmapper. 0 restores the portmapper.
 void Visa_SetVxi11CorePort(uint16_t port);
+// For tests on loopback: VXI-11 opens ask the portmapper at this TCP port
+// instead of 111. 0 restores 111.
+void Visa_SetVxi11PortmapperPort(uint16_t port);

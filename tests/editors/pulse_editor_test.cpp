@@ -215,6 +215,43 @@ TEST_F(PulseEditorTest, NoiseBandwidthASequenceCannotMakeIsRefusedNamingTheLimit
   EXPECT_EQ("", NoiseBandwidthRefusal(p));
 }
 
+// The limit a refusal names is one the bandwidth field (MHz with four
+// places) takes: at 61.44 MHz the narrowest, 0.06144 MHz, is named as
+// 0.0615 MHz, not as 0.0614 MHz, which the field then refuses in turn; at
+// 61.44033 MHz the widest, 30.720165 MHz, as 30.7201 MHz, not 30.7202 MHz.
+TEST_F(PulseEditorTest, TheLimitARefusalNamesIsOneTheFieldTakes) {
+  PulseRecord& p = ShowNewPulse("lte");
+  ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, "1.0000"));
+  InitSequenceRecord(&SequenceTable[0]);
+  SequenceTable[0].name = "lte";
+  SequenceTable[0].entries[0].pulseId = static_cast<int32_t>(p.id);
+  SequenceCount = 1;
+  const struct {
+    double clockMhz;
+    const char *refused, *limit, *named;
+  } cases[] = {{61.44, "0.0614", "0.0615",
+                "narrower than sequence 'lte' can make at its clock of 61.440 MHz: the narrowest is 0.0615 MHz."},
+               {61.44033, "30.7202", "30.7201",
+                "wider than sequence 'lte' can make at its clock of 61.440 MHz: the widest is 30.7201 MHz."}};
+  for (const auto& c : cases) {
+    SequenceTable[0].clock = c.clockMhz * 1000000.0;  // as the Sequence Editor stores it
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, c.refused));
+    ASSERT_EQ(1u, UiTest_Popups().size()) << c.refused;
+    EXPECT_EQ(std::string("The noise bandwidth ") + c.refused + " MHz is " + c.named +
+                  "\nSetting back to the previous bandwidth.",
+              UiTest_Popups()[0].text);
+    EXPECT_NEAR(1e6, p.noiseBw, 1e-6);
+    // The value named is taken.
+    UiTest_ClearPopups();
+    ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, c.limit));
+    EXPECT_TRUE(UiTest_Popups().empty()) << c.limit;
+    EXPECT_EQ("", NoiseBandwidthRefusal(p)) << c.limit;
+    ASSERT_EQ(1, UiTest_EnterValue(P_MISC, P_MISC_NUM_AWGNBW, "1.0000"));
+  }
+}
+
 TEST_F(PulseEditorTest, UsageNoteListsTheSequencesOnce) {
   PulseRecord& p = ShowNewPulse("p1");
   EXPECT_EQ("", Text(TAB_PEDIT, TAB_PEDIT_STR_PMSG));

@@ -149,7 +149,12 @@ class RogueVxi11 {
     kOverlong,   // the first read: END and `overlongBytes` of data, whatever was asked; then "1\n"
     kHugeClaim,  // the first read: a stated length of 0xFFFFFFF0 and no data; then "1\n"
     kEmpty,      // every read at once: no data, neither END nor the request-count reason
+    // The first read's reply, "1\n" with END, comes only after kStallMs:
+    kTrickle,        // a byte at a time
+    kOtherCalls,     // after replies to other calls (other transaction ids), one every 20 ms
+    kEndlessRecord,  // at once, but further fragments go on continuing its record
   };
+  static constexpr int kStallMs = 12000;
 
   explicit RogueVxi11(ReadAnswer answer, uint32_t overlongBytes = 0)
       : answer_(answer), overlongBytes_(overlongBytes) {
@@ -226,14 +231,47 @@ class RogueVxi11 {
     return RecvAll(fd, record->data(), len);
   }
   // The accepted, successful reply of xid carrying results, as one fragment
-  // that announces `extra` further bytes sent by the caller.
-  static std::string Reply(uint32_t xid, const std::string& results, uint32_t extra = 0) {
+  // that announces `extra` further bytes sent by the caller; the record's
+  // last fragment unless more follow.
+  static std::string Reply(uint32_t xid, const std::string& results, uint32_t extra = 0, bool last = true) {
     std::string body;
     for (uint32_t v : {xid, 1u, 0u, 0u, 0u, 0u}) Put(&body, v);
     body += results;
     std::string out;
-    Put(&out, 0x80000000u | static_cast<uint32_t>(body.size() + extra));
+    Put(&out, (last ? 0x80000000u : 0u) | static_cast<uint32_t>(body.size() + extra));
     return out + body;
+  }
+  // Sends reply after kStallMs as the answer asks; false when the client went.
+  bool Stalled(int fd, uint32_t xid, const std::string& results) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStallMs);
+    const auto pause = [this](int ms) {
+      for (int k = 0; k < ms / 10 && !stop_; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      return !stop_;
+    };
+    const std::string reply = Reply(xid, results);
+    if (answer_ == ReadAnswer::kTrickle) {
+      const int gap = kStallMs / static_cast<int>(reply.size());
+      for (char c : reply)
+        if (!pause(gap) || !SendAll(fd, &c, 1)) return false;
+      return true;
+    }
+    if (answer_ == ReadAnswer::kOtherCalls) {
+      for (uint32_t other = xid + 1; std::chrono::steady_clock::now() < end; ++other) {
+        const std::string late = Reply(other, results);
+        if (!SendAll(fd, late.data(), late.size()) || !pause(20)) return false;
+      }
+      return SendAll(fd, reply.data(), reply.size());
+    }
+    const std::string opening = Reply(xid, results, 0, false);
+    if (!SendAll(fd, opening.data(), opening.size())) return false;
+    std::string more;
+    Put(&more, 4);
+    more += "more";
+    while (std::chrono::steady_clock::now() < end)
+      if (!SendAll(fd, more.data(), more.size()) || !pause(20)) return false;
+    std::string last;
+    Put(&last, 0x80000000u);
+    return SendAll(fd, last.data(), last.size());
   }
 
   void Serve(int fd) {
@@ -255,6 +293,12 @@ class RogueVxi11 {
         const bool first = reads++ == 0 && links_ == 1;
         if (answer_ == ReadAnswer::kEmpty) {
           for (uint32_t v : {0u, 0u, 0u}) Put(&results, v);
+        } else if (first && (answer_ == ReadAnswer::kTrickle || answer_ == ReadAnswer::kOtherCalls ||
+                             answer_ == ReadAnswer::kEndlessRecord)) {
+          for (uint32_t v : {0u, 4u, 2u}) Put(&results, v);
+          results += std::string("1\n\0\0", 4);
+          if (!Stalled(fd, xid, results)) break;
+          continue;
         } else if (first && answer_ == ReadAnswer::kHugeClaim) {
           for (uint32_t v : {0u, 4u, 0xFFFFFFF0u}) Put(&results, v);
         } else if (first) {
@@ -358,6 +402,99 @@ TEST(Vxi11Rogue, EmptyChunksEndInTheTimeOut) {
   EXPECT_EQ(static_cast<VisaStatus>(static_cast<int32_t>(status)), VISA_ERR_TMO);
   Visa_Close(ev);
   Visa_SetVxi11CorePort(0);
+  Visa_Close(rm);
+}
+
+// A reply that does not end within the time-out (one that trickles, one that
+// comes after endless replies to other calls, one whose record goes on) ends
+// its call in the time-out, however long the device keeps on: each call on
+// the link is bounded as a whole, not each read from the socket. A device
+// clear then makes a new link, and the next query gets its own reply.
+TEST(Vxi11Rogue, RepliesThatNeverEndEndInTheTimeOut) {
+  VisaSession rm = VISA_NULL;
+  ASSERT_EQ(Visa_OpenDefaultRM(&rm), VISA_SUCCESS);
+  for (auto answer : {RogueVxi11::ReadAnswer::kTrickle, RogueVxi11::ReadAnswer::kOtherCalls,
+                      RogueVxi11::ReadAnswer::kEndlessRecord}) {
+    RogueVxi11 rogue(answer);
+    VisaSession s = OpenRogue(rogue, rm, 200);
+    ASSERT_EQ(Visa_WriteText(s, "*OPC?"), VISA_SUCCESS);
+    char buf[64];
+    uint32_t got = 0;
+    VisaStatus st = Visa_Read(s, buf, sizeof buf, &got);
+    // The endless record holds its reply: the call after it waits on the rest.
+    if (answer == RogueVxi11::ReadAnswer::kEndlessRecord) {
+      EXPECT_EQ(st, VISA_SUCCESS);
+      st = Visa_WriteText(s, "*OPC?");
+    }
+    EXPECT_EQ(st, VISA_ERR_TMO) << static_cast<int>(answer);
+    EXPECT_EQ(Visa_Clear(s), VISA_SUCCESS);
+    EXPECT_EQ(rogue.Links(), 2);
+    ASSERT_EQ(Visa_WriteText(s, "*OPC?"), VISA_SUCCESS);
+    ASSERT_EQ(Visa_Read(s, buf, sizeof buf, &got), VISA_SUCCESS);
+    EXPECT_EQ(std::string(buf, got), "1\n");
+    Visa_Close(s);
+  }
+  Visa_SetVxi11CorePort(0);
+  Visa_Close(rm);
+}
+
+// The core channel's port comes from the host's portmapper (GETPORT over
+// TCP), asked within the open's time-out: the simulator's portmapper leads to
+// its VXI-11 server; one that takes the call and then trickles a reply that
+// never ends is given up when the time is out (it once held the open for a
+// minute a read, for ever with a trickle), and the failure names it.
+TEST(Vxi11Open, ThePortmapperIsAskedWithinTheTimeout) {
+  VisaSession rm = VISA_NULL, s = VISA_NULL;
+  ASSERT_EQ(Visa_OpenDefaultRM(&rm), VISA_SUCCESS);
+  Visa_SetVxi11CorePort(0);
+  {
+    SimInstrument inst{cz::sim::SimConfig{}};
+    SimServer server{inst};
+    cz::sim::SimServerOptions opt;
+    opt.vxi11 = true;
+    opt.portmap = true;
+    std::string why;
+    ASSERT_TRUE(server.Start(opt, &why)) << why;
+    Visa_SetVxi11PortmapperPort(server.PortmapPort());
+    ASSERT_EQ(Visa_Open(rm, "TCPIP0::127.0.0.1::inst0::INSTR", 0, 2000, &s), VISA_SUCCESS);
+    ASSERT_EQ(Visa_WriteText(s, "*OPC?"), VISA_SUCCESS);
+    char buf[16];
+    uint32_t got = 0;
+    ASSERT_EQ(Visa_Read(s, buf, sizeof buf, &got), VISA_SUCCESS);
+    EXPECT_EQ(std::string(buf, got), "1\n");
+    Visa_Close(s);
+  }
+
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  socklen_t len = sizeof a;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+  std::atomic<bool> stop{false};
+  std::thread mapper([&] {
+    pollfd p{listener, POLLIN, 0};
+    if (::poll(&p, 1, 5000) <= 0) return;
+    const int fd = ::accept(listener, nullptr, nullptr);
+    char call[512];
+    if (::recv(fd, call, sizeof call, 0) > 0)
+      while (!stop && ::send(fd, "\0", 1, MSG_NOSIGNAL) == 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::close(fd);
+  });
+  Visa_SetVxi11PortmapperPort(ntohs(a.sin_port));
+  s = VISA_NULL;
+  EXPECT_EQ(Visa_Open(rm, "TCPIP0::127.0.0.1::inst0::INSTR", 0, 300, &s), VISA_ERR_RSRC_NFOUND);
+  EXPECT_EQ(s, VISA_NULL);
+  char desc[VISA_DESC_SIZE];
+  Visa_StatusDesc(rm, VISA_ERR_RSRC_NFOUND, desc);
+  EXPECT_NE(std::string(desc).find("no answer from the portmapper of '127.0.0.1' within 300 ms"), std::string::npos)
+      << desc;
+  stop = true;
+  mapper.join();
+  ::close(listener);
+  Visa_SetVxi11PortmapperPort(0);
   Visa_Close(rm);
 }
 
