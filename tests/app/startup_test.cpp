@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -32,6 +33,8 @@
 #include "app/Startup.h"
 #include "app/TempFiles.h"
 #include "app/LibraryTree.h"
+#include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 #include "ui/main/MainPanel.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "tests/support/OffscreenApp.h"
@@ -45,6 +48,15 @@ namespace {
 using cz::test::FileExists;
 using cz::test::ReadFileBytes;
 using cz::test::WriteFileBytes;
+
+// The names in a folder (a link to a folder followed), sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;
@@ -712,10 +724,14 @@ TEST_F(StartupRecovers, BufferSelfTestThatFails) {
 
 // The temporary folder is one that every user can write. Another user put
 // a link WV-DATA.TMP there to a notes file of this user, and a
-// world-writable MKR-DATA.TMP of his own: the start-up follows no link and
-// reuses neither file, but refuses the folder with the start-up's message;
-// at exit both stay his. A file of this user left by an earlier run is
-// replaced by a new private one.
+// world-writable MKR-DATA.TMP of his own: the start-up keeps its files in a
+// folder of the user's own inside it and touches neither; at exit that
+// folder goes and both entries stay his. Whatever stands under the own
+// folder's name and cannot be trusted (another user's link to a folder of
+// this user, another user's folder, a folder of this user open to others)
+// is neither followed nor used: a fresh private folder is made beside it.
+// A file of this user left in the own folder by an earlier run is replaced
+// by a new private one.
 TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
   if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
   const std::string shared = home_.dir.File("shared");
@@ -731,50 +747,91 @@ TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
   WriteFileBytes(markers, "his markers");
   ASSERT_EQ(chown(markers.c_str(), 65534, 65534), 0);
   ASSERT_EQ(chmod(markers.c_str(), 0666), 0);
-  const char* const refused = "Failed to open temporary files. Verify path settings in preferences and restart !";
+  const std::string own = shared + "/cadenza-" + std::to_string(geteuid());
+  struct stat st {};
+  // A start-up that completes with its files, private, in the folder it
+  // names in *folder.
+  auto starts = [&](std::string* folder) {
+    UiTest_ClearPopups();
+    ASSERT_EQ(InitApplication(), 1);
+    EXPECT_TRUE(UiTest_Popups().empty()) << (UiTest_Popups().empty() ? "" : UiTest_Popups()[0].text);
+    *folder = TempDirInUse();
+    const std::string log = LogText();
+    EXPECT_NE(log.find("===== Startup complete ====="), std::string::npos) << log;
+    EXPECT_NE(log.find("Creating temporary files in '" + *folder + "'..."), std::string::npos) << log;
+    EXPECT_EQ(ActiveTempDir.str(), shared) << "the folder the user chose stays the one in use";
+    ASSERT_EQ(lstat(folder->c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP"}) {
+      ASSERT_EQ(lstat((*folder + "/" + name).c_str(), &st), 0) << name;
+      EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+      EXPECT_EQ(st.st_uid, geteuid()) << name;
+    }
+    EXPECT_TRUE(FileExists(*folder + "/CADENZA-" + std::to_string(geteuid()) + ".LCK"));
+  };
+  auto hisEntriesStay = [&] {
+    EXPECT_EQ(ReadFileBytes(notes), notesText);
+    ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFileBytes(markers), "his markers");
+    ASSERT_EQ(stat(markers.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+  };
 
   WriteSettings(shared, "", false);
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ExpectStartupFailedButRunning(refused);
-  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'WV-DATA.TMP' belongs to another user."),
-            std::string::npos)
-      << LogText();
+  std::string inUse;
+  starts(&inUse);
+  EXPECT_EQ(inUse, own);
+  hisEntriesStay();
   TearDownApplication();
-  EXPECT_EQ(ReadFileBytes(notes), notesText);
-  struct stat st {};
-  ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  hisEntriesStay();
+  EXPECT_FALSE(FileExists(own)) << "the own folder goes at exit";
 
-  // Without the link, his marker file is not taken either.
-  ASSERT_EQ(unlink(link.c_str()), 0);
-  UiTest_ClearPopups();
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ExpectStartupFailedButRunning(refused);
-  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'MKR-DATA.TMP' belongs to another user."),
-            std::string::npos)
-      << LogText();
-  TearDownApplication();
-  EXPECT_EQ(ReadFileBytes(markers), "his markers");
-  ASSERT_EQ(stat(markers.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_FALSE(FileExists(link)) << "the file this run made is deleted at exit";
-
-  // A file of this user left behind by an earlier run is made anew, private.
-  ASSERT_EQ(unlink(markers.c_str()), 0);
-  WriteFileBytes(link, "left by a crashed run");
-  ASSERT_EQ(chmod(link.c_str(), 0666), 0);
-  UiTest_ClearPopups();
-  ASSERT_EQ(InitApplication(), 1);
-  EXPECT_TRUE(UiTest_Popups().empty());
-  EXPECT_NE(LogText().find("===== Startup complete ====="), std::string::npos) << LogText();
-  for (const std::string& file : {link, markers}) {
-    ASSERT_EQ(lstat(file.c_str(), &st), 0) << file;
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << file;
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  // Under the own folder's name: a link of the other user to a folder of
+  // this user, a folder of his, a folder of this user others may write to.
+  // Each stays as it is, empty; the files go into a fresh private folder.
+  const std::string mine = home_.dir.File("mine");
+  ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+  for (const char* kind : {"his link", "his folder", "an open folder"}) {
+    const std::string what = kind;
+    if (what == "his link") {
+      ASSERT_EQ(symlink(mine.c_str(), own.c_str()), 0);
+      ASSERT_EQ(lchown(own.c_str(), 65534, 65534), 0);
+    } else {
+      ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+      ASSERT_EQ(chmod(own.c_str(), 0777), 0);
+      if (what == "his folder") {
+        ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+      }
+    }
+    const std::string fresh = own + "-";
+    starts(&inUse);
+    EXPECT_EQ(inUse.compare(0, fresh.size(), fresh), 0) << kind << ": " << inUse;
+    EXPECT_EQ(inUse.size(), fresh.size() + 6) << kind << ": " << inUse;
+    EXPECT_EQ(cz::PrivateFolderIn(shared, cz::BaseName(own), nullptr), inUse)
+        << kind << ": a second program of the user comes to the same folder and meets the lock";
+    const std::vector<std::string> nothing;
+    EXPECT_EQ(Entries(mine), nothing) << kind << ": nothing reached through his link";
+    EXPECT_EQ(Entries(own), nothing) << kind;
+    ASSERT_EQ(lstat(own.c_str(), &st), 0) << kind;
+    EXPECT_EQ(S_ISLNK(st.st_mode), what == "his link") << kind;
+    EXPECT_EQ(st.st_uid, what == "his link" || what == "his folder" ? 65534u : geteuid()) << kind;
+    TearDownApplication();
+    EXPECT_FALSE(FileExists(inUse)) << kind;
+    hisEntriesStay();
+    ASSERT_EQ(what == "his link" ? unlink(own.c_str()) : rmdir(own.c_str()), 0) << kind;
   }
+
+  // A file of this user left in the own folder by an earlier run is made anew, private.
+  ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+  WriteFileBytes(own + "/WV-DATA.TMP", "left by a crashed run");
+  ASSERT_EQ(chmod((own + "/WV-DATA.TMP").c_str(), 0666), 0);
+  starts(&inUse);
+  EXPECT_EQ(inUse, own);
   TearDownApplication();
+  EXPECT_FALSE(FileExists(own));
 }
 
 TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {
