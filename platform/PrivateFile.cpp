@@ -1,5 +1,6 @@
 #include "platform/PrivateFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +99,50 @@ void RemoveOwnFile(const std::string& hostPath) {
   struct stat st {};
   if (::lstat(hostPath.c_str(), &st) != 0) return;
   if (ForeignEntry(hostPath, st).empty()) ::unlink(hostPath.c_str());
+}
+
+bool OthersMayWriteIn(const std::string& hostFolder) {
+  struct stat st {};
+  if (::stat(hostFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 || st.st_uid != geteuid();
+}
+
+bool IsPrivateFolder(const std::string& hostPath) {
+  struct stat st {};
+  return ::lstat(hostPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+std::string PrivateFolderIn(const std::string& hostFolder, const std::string& name, std::string* reason) {
+  const std::string base = WithTrailingSlash(hostFolder);
+  const std::string path = base + name;
+  // mkdir never follows a link standing under the name (EEXIST).
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    SetReason(reason, std::strerror(errno));
+    return std::string();
+  }
+  if (IsPrivateFolder(path)) return path;
+
+  // The name is taken by something this user cannot trust: one of the
+  // user's own "<name>-XXXXXX" folders, the same one for every program of
+  // the user (so that they still meet at the folder lock), or a new one.
+  const std::string prefix = name + "-";
+  std::string first;
+  if (DIR* dir = ::opendir(hostFolder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string entryName = entry->d_name;
+      if (entryName.size() != prefix.size() + 6 || entryName.compare(0, prefix.size(), prefix) != 0) continue;
+      if ((first.empty() || entryName < first) && IsPrivateFolder(base + entryName)) first = entryName;
+    }
+    ::closedir(dir);
+  }
+  if (!first.empty()) return base + first;
+  std::string made = path + "-XXXXXX";
+  if (::mkdtemp(made.data()) == nullptr) {
+    SetReason(reason, std::strerror(errno));
+    return std::string();
+  }
+  return made;
 }
 
 }  // namespace cz

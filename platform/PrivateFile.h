@@ -40,4 +40,25 @@ FILE* ReopenPrivateFile(const std::string& hostPath, PrivateFileId* id, std::str
 // anything of another user stays. A missing entry is no error.
 void RemoveOwnFile(const std::string& hostPath);
 
+// True when someone other than this user may make, rename or remove entries
+// in the folder hostFolder (a link to it followed): it grants writing to
+// its group or to others (sticky or not, as /tmp), or it is another user's.
+// False for a folder that cannot be looked at (its use fails on its own).
+bool OthersMayWriteIn(const std::string& hostFolder);
+
+// True when hostPath is a folder only this user can use: a real folder (no
+// link) of this user with no rights for group and others.
+bool IsPrivateFolder(const std::string& hostPath);
+
+// A folder of this user's own inside hostFolder, for files that others must
+// not reach: hostFolder/<name>, made with mode 0700 when missing and taken
+// when it is a private folder (IsPrivateFolder). Anything else under the
+// name (a link, another user's folder, a folder of this user open to
+// others) is left alone and a folder "<name>-XXXXXX" is taken instead: the
+// first in name order that is a private folder of this user (left by an
+// earlier run), else a new one made with mkdtemp. The host path of the
+// folder; "" with *reason (may be null) set to the system's text when none
+// can be made.
+std::string PrivateFolderIn(const std::string& hostFolder, const std::string& name, std::string* reason);
+
 }  // namespace cz

@@ -1,18 +1,23 @@
 // Start-up, the main window's commands and the tear-down: in this process
 // (offscreen, scripted popups, the test plug-ins) and as the program binary
 // in a child process with its own home and runtime folder.
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -32,7 +37,10 @@
 #include "app/Startup.h"
 #include "app/TempFiles.h"
 #include "app/LibraryTree.h"
+#include "platform/Paths.h"
+#include "platform/PrivateFile.h"
 #include "ui/main/MainPanel.h"
+#include "ui/main/SequenceEditorPage.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "tests/support/OffscreenApp.h"
 #include "tests/support/TempDir.h"
@@ -45,6 +53,15 @@ namespace {
 using cz::test::FileExists;
 using cz::test::ReadFileBytes;
 using cz::test::WriteFileBytes;
+
+// The names in a folder (a link to a folder followed), sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;
@@ -639,6 +656,18 @@ class StartupRecovers : public StartupInProcess {
     GetCtrlVal(TAB_LOG, TAB_LOG_TEX_LOG, log, sizeof log);
     return log;
   }
+  // A new pulse in a new sequence generated into wave through the Sequence
+  // Editor, as the user does it: the build completes without a popup.
+  void GenerateInto(const std::string& wave) {
+    ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_PNEW), 1);
+    ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), MBAR_PULSE_SNEW), 1);
+    UiTest_QueueFile(wave.c_str());
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_FSEL), 1);
+    UiTest_ClearPopups();
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE), 1);
+    EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text << LogText();
+    EXPECT_TRUE(FileExists(wave)) << LogText();
+  }
   // The start-up completed with the temporary-file failure on record.
   void ExpectStartupFailedButRunning(const char* popup) {
     ASSERT_EQ(UiTest_Popups().size(), 1u);
@@ -712,10 +741,14 @@ TEST_F(StartupRecovers, BufferSelfTestThatFails) {
 
 // The temporary folder is one that every user can write. Another user put
 // a link WV-DATA.TMP there to a notes file of this user, and a
-// world-writable MKR-DATA.TMP of his own: the start-up follows no link and
-// reuses neither file, but refuses the folder with the start-up's message;
-// at exit both stay his. A file of this user left by an earlier run is
-// replaced by a new private one.
+// world-writable MKR-DATA.TMP of his own: the start-up keeps its files in a
+// folder of the user's own inside it and touches neither; at exit that
+// folder goes and both entries stay his. Whatever stands under the own
+// folder's name and cannot be trusted (another user's link to a folder of
+// this user, another user's folder, a folder of this user open to others)
+// is neither followed nor used: a fresh private folder is made beside it.
+// A file of this user left in the own folder by an earlier run is replaced
+// by a new private one.
 TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
   if (geteuid() != 0) GTEST_SKIP() << "not run: giving files to another user (65534) needs root";
   const std::string shared = home_.dir.File("shared");
@@ -731,50 +764,250 @@ TEST_F(StartupRecovers, TemporaryFilesOfOtherUsersAreNeitherFollowedNorReused) {
   WriteFileBytes(markers, "his markers");
   ASSERT_EQ(chown(markers.c_str(), 65534, 65534), 0);
   ASSERT_EQ(chmod(markers.c_str(), 0666), 0);
-  const char* const refused = "Failed to open temporary files. Verify path settings in preferences and restart !";
+  const std::string own = shared + "/cadenza-" + std::to_string(geteuid());
+  struct stat st {};
+  // A start-up that completes with its files, private, in the folder it
+  // names in *folder.
+  auto starts = [&](std::string* folder) {
+    UiTest_ClearPopups();
+    ASSERT_EQ(InitApplication(), 1);
+    EXPECT_TRUE(UiTest_Popups().empty()) << (UiTest_Popups().empty() ? "" : UiTest_Popups()[0].text);
+    *folder = TempDirInUse();
+    const std::string log = LogText();
+    EXPECT_NE(log.find("===== Startup complete ====="), std::string::npos) << log;
+    EXPECT_NE(log.find("Creating temporary files in '" + *folder + "'..."), std::string::npos) << log;
+    EXPECT_EQ(ActiveTempDir.str(), shared) << "the folder the user chose stays the one in use";
+    ASSERT_EQ(lstat(folder->c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP"}) {
+      ASSERT_EQ(lstat((*folder + "/" + name).c_str(), &st), 0) << name;
+      EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+      EXPECT_EQ(st.st_uid, geteuid()) << name;
+    }
+    EXPECT_TRUE(FileExists(*folder + "/CADENZA-" + std::to_string(geteuid()) + ".LCK"));
+  };
+  auto hisEntriesStay = [&] {
+    EXPECT_EQ(ReadFileBytes(notes), notesText);
+    ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFileBytes(markers), "his markers");
+    ASSERT_EQ(stat(markers.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+  };
 
   WriteSettings(shared, "", false);
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ExpectStartupFailedButRunning(refused);
-  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'WV-DATA.TMP' belongs to another user."),
-            std::string::npos)
-      << LogText();
+  std::string inUse;
+  starts(&inUse);
+  EXPECT_EQ(inUse, own);
+  hisEntriesStay();
   TearDownApplication();
-  EXPECT_EQ(ReadFileBytes(notes), notesText);
-  struct stat st {};
-  ASSERT_EQ(lstat(link.c_str(), &st), 0) << "the other user's link stays";
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  hisEntriesStay();
+  EXPECT_FALSE(FileExists(own)) << "the own folder goes at exit";
 
-  // Without the link, his marker file is not taken either.
-  ASSERT_EQ(unlink(link.c_str()), 0);
-  UiTest_ClearPopups();
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ExpectStartupFailedButRunning(refused);
-  EXPECT_NE(LogText().find("*** Temporary folder '" + shared + "': 'MKR-DATA.TMP' belongs to another user."),
-            std::string::npos)
-      << LogText();
-  TearDownApplication();
-  EXPECT_EQ(ReadFileBytes(markers), "his markers");
-  ASSERT_EQ(stat(markers.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);
-  EXPECT_FALSE(FileExists(link)) << "the file this run made is deleted at exit";
-
-  // A file of this user left behind by an earlier run is made anew, private.
-  ASSERT_EQ(unlink(markers.c_str()), 0);
-  WriteFileBytes(link, "left by a crashed run");
-  ASSERT_EQ(chmod(link.c_str(), 0666), 0);
-  UiTest_ClearPopups();
-  ASSERT_EQ(InitApplication(), 1);
-  EXPECT_TRUE(UiTest_Popups().empty());
-  EXPECT_NE(LogText().find("===== Startup complete ====="), std::string::npos) << LogText();
-  for (const std::string& file : {link, markers}) {
-    ASSERT_EQ(lstat(file.c_str(), &st), 0) << file;
-    EXPECT_TRUE(S_ISREG(st.st_mode)) << file;
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  // Under the own folder's name: a link of the other user to a folder of
+  // this user, a folder of his, a folder of this user others may write to.
+  // Each stays as it is, empty; the files go into a fresh private folder.
+  const std::string mine = home_.dir.File("mine");
+  ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+  for (const char* kind : {"his link", "his folder", "an open folder"}) {
+    const std::string what = kind;
+    if (what == "his link") {
+      ASSERT_EQ(symlink(mine.c_str(), own.c_str()), 0);
+      ASSERT_EQ(lchown(own.c_str(), 65534, 65534), 0);
+    } else {
+      ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+      ASSERT_EQ(chmod(own.c_str(), 0777), 0);
+      if (what == "his folder") {
+        ASSERT_EQ(chown(own.c_str(), 65534, 65534), 0);
+      }
+    }
+    const std::string fresh = own + "-";
+    starts(&inUse);
+    EXPECT_EQ(inUse.compare(0, fresh.size(), fresh), 0) << kind << ": " << inUse;
+    EXPECT_EQ(inUse.size(), fresh.size() + 6) << kind << ": " << inUse;
+    EXPECT_EQ(cz::PrivateFolderIn(shared, cz::BaseName(own), nullptr), inUse)
+        << kind << ": a second program of the user comes to the same folder and meets the lock";
+    const std::vector<std::string> nothing;
+    EXPECT_EQ(Entries(mine), nothing) << kind << ": nothing reached through his link";
+    EXPECT_EQ(Entries(own), nothing) << kind;
+    ASSERT_EQ(lstat(own.c_str(), &st), 0) << kind;
+    EXPECT_EQ(S_ISLNK(st.st_mode), what == "his link") << kind;
+    EXPECT_EQ(st.st_uid, what == "his link" || what == "his folder" ? 65534u : geteuid()) << kind;
+    TearDownApplication();
+    EXPECT_FALSE(FileExists(inUse)) << kind;
+    hisEntriesStay();
+    ASSERT_EQ(what == "his link" ? unlink(own.c_str()) : rmdir(own.c_str()), 0) << kind;
   }
+
+  // A file of this user left in the own folder by an earlier run is made anew, private.
+  ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+  WriteFileBytes(own + "/WV-DATA.TMP", "left by a crashed run");
+  ASSERT_EQ(chmod((own + "/WV-DATA.TMP").c_str(), 0666), 0);
+  starts(&inUse);
+  EXPECT_EQ(inUse, own);
   TearDownApplication();
+  EXPECT_FALSE(FileExists(own));
+}
+
+// Two users whose temporary folder is the same shared one (sticky and
+// writable by all, as /tmp), each running the program at once: this test
+// as this user and, as user 65534 (setpriv), this test program running
+// SecondUserInASharedFolder. Both start and generate while the other holds
+// its files; each keeps them in a folder of its own that the other never
+// touches, and one program per user on the folder still holds.
+constexpr const char* kSharedTempEnv = "CADENZA_TEST_SHARED_TEMP";
+constexpr const char* kSignalsEnv = "CADENZA_TEST_SIGNALS";
+
+bool WaitForFile(const std::string& path, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!FileExists(path)) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// Each entry of folder with its owner, sorted by name.
+std::vector<std::pair<std::string, uid_t>> Owners(const std::string& folder) {
+  std::vector<std::pair<std::string, uid_t>> out;
+  for (const std::string& name : Entries(folder)) {
+    struct stat st {};
+    out.emplace_back(name, lstat((folder + "/" + name).c_str(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1));
+  }
+  return out;
+}
+
+TEST_F(StartupRecovers, TwoUsersStartAndBuildInOneSharedFolderAtOnce) {
+  const char* const setpriv = "/usr/bin/setpriv";
+  if (geteuid() != 0 || access(setpriv, X_OK) != 0)
+    GTEST_SKIP() << "not run: needs root and " << setpriv << " to run this test program as a second user (65534)";
+  ASSERT_EQ(chmod(home_.dir.path().c_str(), 0755), 0);  // the second user reaches the shared folder
+  const std::string shared = home_.dir.File("shared"), signals = home_.dir.File("signals");
+  const std::string otherHome = home_.dir.File("other");
+  ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(mkdir(signals.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(signals.c_str(), 0777), 0);
+  ASSERT_EQ(mkdir(otherHome.c_str(), 0700), 0);
+  ASSERT_EQ(chown(otherHome.c_str(), 65534, 65534), 0);
+  const std::string mine = shared + "/cadenza-" + std::to_string(geteuid()), theirs = shared + "/cadenza-65534";
+
+  WriteSettings(shared, "", false);
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_EQ(TempDirInUse(), mine);
+  GenerateInto(home_.dir.File("mine.wv"));
+
+  // The second user's program starts and generates while this one runs.
+  char self[PATH_MAX] = "";
+  const ssize_t selfBytes = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(selfBytes, 0);
+  const std::vector<std::string> words = {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", "--", self,
+                                          "--gtest_also_run_disabled_tests",
+                                          "--gtest_filter=StartupRecovers.DISABLED_SecondUserInASharedFolder"};
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string v = *e;
+    if (v.rfind("HOME=", 0) != 0 && v.rfind("TMPDIR=", 0) != 0 && v.rfind("XDG_RUNTIME_DIR=", 0) != 0)
+      env.push_back(v);
+  }
+  env.push_back("HOME=" + otherHome);
+  env.push_back("TMPDIR=" + otherHome);
+  env.push_back(std::string(kSharedTempEnv) + "=" + shared);
+  env.push_back(std::string(kSignalsEnv) + "=" + signals);
+  std::vector<char*> argv, envp;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  const std::string outPath = signals + "/other.out";
+  const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(out, 0);
+  const pid_t other = fork();
+  if (other == 0) {
+    if (dup2(out, STDOUT_FILENO) < 0 || dup2(out, STDERR_FILENO) < 0 || chdir(otherHome.c_str()) != 0) _exit(126);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out);
+  ASSERT_GT(other, 0);
+  auto otherEnds = [&](double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int status = 0;
+    while (waitpid(other, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        kill(other, SIGKILL);
+        waitpid(other, &status, 0);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  };
+  if (!WaitForFile(signals + "/built", 120.0)) {
+    WriteFileBytes(signals + "/stop", "");
+    otherEnds(30.0);
+    FAIL() << "the second user's program did not build: " << ReadFileBytes(outPath);
+  }
+  EXPECT_EQ(ReadFileBytes(signals + "/built"), theirs);
+
+  // Both run: a folder each in the shared folder and nothing else there,
+  // every entry in it the user's own. This user generates again; the
+  // second user's samples stay as they were.
+  const std::vector<std::pair<std::string, uid_t>> folders = {{"cadenza-" + std::to_string(geteuid()), geteuid()},
+                                                                       {"cadenza-65534", 65534}};
+  EXPECT_EQ(Owners(shared), folders);
+  const std::string theirSamples = ReadFileBytes(theirs + "/WV-DATA.TMP");
+  EXPECT_GT(theirSamples.size(), 3u);
+  GenerateInto(home_.dir.File("mine2.wv"));
+  EXPECT_EQ(ReadFileBytes(theirs + "/WV-DATA.TMP"), theirSamples);
+  for (const auto& [folder, user] : {std::pair<std::string, uid_t>{mine, geteuid()}, {theirs, 65534}}) {
+    struct stat st {};
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+    const auto entries = Owners(folder);
+    EXPECT_GE(entries.size(), 3u) << folder;  // the samples, the markers, the lock
+    for (const auto& [name, owner] : entries) EXPECT_EQ(owner, user) << folder << "/" << name;
+  }
+  // A second program of this user comes to the same folder and finds its
+  // lock held.
+  const int lock = open((mine + "/CADENZA-" + std::to_string(geteuid()) + ".LCK").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(lock, 0);
+  EXPECT_NE(flock(lock, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(errno, EWOULDBLOCK);
+  close(lock);
+
+  // Each exits and takes its own folder with it.
+  WriteFileBytes(signals + "/stop", "");
+  EXPECT_EQ(otherEnds(120.0), 0) << ReadFileBytes(outPath);
+  EXPECT_NE(ReadFileBytes(outPath).find("[  PASSED  ] 1 test"), std::string::npos) << ReadFileBytes(outPath);
+  EXPECT_FALSE(FileExists(theirs));
+  EXPECT_TRUE(FileExists(mine + "/WV-DATA.TMP"));
+  TearDownApplication();
+  EXPECT_TRUE(Entries(shared).empty());
+}
+
+// The second user's side of TwoUsersStartAndBuildInOneSharedFolderAtOnce,
+// run only by it (as user 65534, with the shared folder and a folder for
+// the two sides' signals in the environment).
+TEST_F(StartupRecovers, DISABLED_SecondUserInASharedFolder) {
+  const char* shared = std::getenv(kSharedTempEnv);
+  const char* signals = std::getenv(kSignalsEnv);
+  if (shared == nullptr || signals == nullptr) GTEST_SKIP() << "run by TwoUsersStartAndBuildInOneSharedFolderAtOnce";
+  WriteSettings(shared, "", false);
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+  EXPECT_NE(LogText().find("===== Startup complete ====="), std::string::npos) << LogText();
+  GenerateInto(home_.dir.File("theirs.wv"));
+  const std::string inUse = TempDirInUse();
+  ASSERT_FALSE(HasFailure());
+  ASSERT_TRUE(WriteFileBytes(std::string(signals) + "/built.part", inUse));
+  ASSERT_EQ(rename((std::string(signals) + "/built.part").c_str(), (std::string(signals) + "/built").c_str()), 0);
+  ASSERT_TRUE(WaitForFile(std::string(signals) + "/stop", 120.0));
+  TearDownApplication();
+  EXPECT_FALSE(FileExists(inUse));
 }
 
 TEST_F(StartupRecovers, LastProjectThatFailsToLoadIsNotSavedOver) {

@@ -26,7 +26,9 @@ class SmallDisk {
       return;
     }
     path_ = pattern;
-    const std::string options = "size=" + std::to_string(kib) + "k,mode=0777";
+    // A folder of the user's own (mode 0700), as a temporary folder in the
+    // home is: the program then keeps its files in it directly.
+    const std::string options = "size=" + std::to_string(kib) + "k,mode=0700";
     if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
       why_ = std::string("cannot mount a tmpfs: ") + std::strerror(errno);
       ::rmdir(path_.c_str());
