@@ -22,85 +22,34 @@
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
-#include "app/TempFiles.h"
-#include "engine/Random.h"
+#include "bench/BuildBench.h"
 #include "engine/Tessera_GenerateWave.h"
-#include "wavelib/WaveLib.h"
 
 namespace {
 
-constexpr int kModFmChirp = 2;
+using cz::bench::g_lastError;
+
 constexpr int kModBpsk = 1;
 constexpr int kBarker13Pattern = 9;
 
-std::string g_dir;
-// Removes the temporary folder with its files when the program ends.
-struct TempFolderCleanup {
-  ~TempFolderCleanup() {
-    if (g_dir.empty()) return;
-    CloseTempFiles();
-    DeleteTempFiles();
-    for (const char* name : {"/bench.wv", "/bench4.wv"}) std::remove((g_dir + name).c_str());
-    std::remove(g_dir.c_str());
-  }
-} g_cleanup;
+cz::bench::BuildFolder g_folder;
 long g_logLines = 0;
 std::size_t g_logBytes = 0;
-std::string g_lastError;  // the last "*** " line, shown when a build fails
+
 void CountingSink(const char* text) {
   ++g_logLines;
   g_logBytes += std::char_traits<char>::length(text);
-  if (std::strstr(text, "*** ") != nullptr) g_lastError = text;
+  cz::bench::KeepLastError(text);
 }
 
-// One-time frame: library, temporary folder, log sink.
-void Prepare() {
-  if (!g_dir.empty()) return;
-  char error[kWaveLibErrorTextBytes];
-  WaveLib_Init(error, 2.2);
-  RandomSeedUniform(1);
-  RandomSeedRand(1);
-  char pattern[] = "/tmp/bench-builder-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  g_dir = pattern;
-  g_Settings.TempDir.AssignExact(g_dir);
-  CreateTempFiles(g_dir.c_str());
-  Log_SetLogSink(CountingSink);
-  Log_SetStatusSink(CountingSink);
-}
+void Prepare() { g_folder.Prepare("bench-builder", CountingSink); }
 
 // The pulse and sequence of B1 (clock and noise varied by the callers).
 void SetUpChirpTrain(double clock, int noise) {
-  ResetProject();
-  g_Settings.Project.pepLevel = 0;
-  g_Settings.Project.allowMarkers = 1;
-  PulseRecord& p = PulseTable[0];
-  InitPulseRecord(&p);
-  PulseCount = 1;
-  p.name = "chirp";
-  p.riseTime = p.fallTime = 50e-9;
-  p.riseEdge = p.fallEdge = 1;  // raised cosine
-  p.onTime = 10e-6;
-  p.offTime = 0.0;
-  p.prfMode = 1;
-  p.prfPri = 1;
-  p.prfValue = 100e-6;  // PRI
-  p.freqOffset = 1e6;
-  p.modulation = kModFmChirp;
-  p.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
-  p.modParams.Set(1, "LIST", "Ramp Type", "0");  // ramp up
+  PulseRecord& p = cz::bench::SetUpChirpTrain(clock, 1, 1000, g_folder.File("bench.wv"));
   p.noiseOn = noise;
   p.noiseAtt = 20.0;
   p.noiseBw = 10e6;
-  SequenceRecord& s = SequenceTable[0];
-  InitSequenceRecord(&s);
-  SequenceCount = 1;
-  s.name = "B";
-  s.clock = clock;
-  s.waveFile.AssignExact(g_dir + "/bench.wv");
-  s.entries[0].pulseId = static_cast<int32_t>(p.id);
-  s.entries[0].repetitions = 1000;
-  s.entries[0].markerMask = 3;  // marker 1 on every repetition
 }
 
 void SetUpBarkerTrain() {
@@ -126,7 +75,7 @@ void SetUpBarkerTrain() {
   SequenceCount = 1;
   s.name = "B4";
   s.clock = 100e6;
-  s.waveFile.AssignExact(g_dir + "/bench4.wv");
+  s.waveFile.AssignExact(g_folder.File("bench4.wv"));
   s.entries[0].pulseId = static_cast<int32_t>(p.id);
   s.entries[0].repetitions = 10000;
 }

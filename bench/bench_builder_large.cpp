@@ -18,86 +18,26 @@
 #include <ctime>
 #include <string>
 
-#include "app/Keywords.h"
-#include "app/Log.h"
-#include "app/PulseRecord.h"
-#include "app/Records.h"
-#include "app/Settings.h"
-#include "app/TempFiles.h"
-#include "engine/Random.h"
+#include "bench/BuildBench.h"
 #include "engine/Tessera_GenerateWave.h"
-#include "wavelib/WaveLib.h"
 
 namespace {
 
-constexpr int kModFmChirp = 2;
+using cz::bench::g_lastError;
+
 constexpr int kEntries = 10;
 
-std::string g_dir;
-std::string g_lastError;
-struct TempFolderCleanup {
-  ~TempFolderCleanup() {
-    if (g_dir.empty()) return;
-    CloseTempFiles();
-    DeleteTempFiles();
-    std::remove((g_dir + "/large.wv").c_str());
-    std::remove(g_dir.c_str());
-  }
-} g_cleanup;
-void KeepErrors(const char* text) {
-  if (std::strstr(text, "*** ") != nullptr) g_lastError = text;
-}
+cz::bench::BuildFolder g_folder;
 
 bool Wanted() {
   const char* on = std::getenv("CADENZA_BENCH_LARGE");
   return on != nullptr && std::strcmp(on, "1") == 0;
 }
 
-void Prepare() {
-  if (!g_dir.empty()) return;
-  char error[kWaveLibErrorTextBytes];
-  WaveLib_Init(error, 2.2);
-  RandomSeedUniform(1);
-  RandomSeedRand(1);
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/bench-large-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  g_dir = pattern;
-  g_Settings.TempDir.AssignExact(g_dir);
-  CreateTempFiles(g_dir.c_str());
-  Log_SetLogSink(KeepErrors);
-  Log_SetStatusSink(KeepErrors);
-}
+void Prepare() { g_folder.Prepare("bench-large", cz::bench::KeepLastError); }
 
 void SetUpChirpTrain(int repetitionsPerEntry) {
-  ResetProject();
-  g_Settings.Project.pepLevel = 0;
-  g_Settings.Project.allowMarkers = 1;
-  PulseRecord& p = PulseTable[0];
-  InitPulseRecord(&p);
-  PulseCount = 1;
-  p.name = "chirp";
-  p.riseTime = p.fallTime = 50e-9;
-  p.riseEdge = p.fallEdge = 1;
-  p.onTime = 10e-6;
-  p.prfMode = 1;
-  p.prfPri = 1;
-  p.prfValue = 100e-6;
-  p.freqOffset = 1e6;
-  p.modulation = kModFmChirp;
-  p.modParams.Set(0, "DOUBLE", "RF Bandwidth [MHz]", "20.000000");
-  p.modParams.Set(1, "LIST", "Ramp Type", "0");
-  SequenceRecord& s = SequenceTable[0];
-  InitSequenceRecord(&s);
-  SequenceCount = 1;
-  s.name = "L";
-  s.clock = 100e6;
-  s.waveFile.AssignExact(g_dir + "/large.wv");
-  for (int e = 0; e < kEntries; ++e) {
-    s.entries[e].pulseId = static_cast<int32_t>(p.id);
-    s.entries[e].repetitions = repetitionsPerEntry;
-    s.entries[e].markerMask = 3;
-  }
+  cz::bench::SetUpChirpTrain(100e6, kEntries, repetitionsPerEntry, g_folder.File("large.wv"));
 }
 
 double ThreadSeconds() {

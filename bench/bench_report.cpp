@@ -23,35 +23,21 @@
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
-#include "app/TempFiles.h"
+#include "bench/BuildBench.h"
 #include "editors/ReportDriver.h"
 #include "engine/EngineHost.h"
-#include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "platform/Paths.h"
 #include "platform/sheet/Workbook.h"
-#include "wavelib/WaveLib.h"
 
 namespace {
 
 constexpr const char* kPlugin = "Fennick-EXCEL-1.0";
 constexpr int kRepetitions = 10000;
 
-std::string g_dir;
-std::string g_lastError;
-// Removes the temporary folder with its files when the program ends.
-struct TempFolderCleanup {
-  ~TempFolderCleanup() {
-    if (g_dir.empty()) return;
-    CloseTempFiles();
-    DeleteTempFiles();
-    for (const char* name : {"/TRIAL-1 bench.wv", "/report.txt", "/report.xlsx"}) std::remove((g_dir + name).c_str());
-    std::remove(g_dir.c_str());
-  }
-} g_cleanup;
-void Sink(const char* text) {
-  if (std::strstr(text, "*** ") != nullptr) g_lastError = text;
-}
+using cz::bench::g_lastError;
+
+cz::bench::BuildFolder g_folder;
 
 // The Plugins folder of the build: beside the folder of this program.
 std::string BuildPlugins() {
@@ -63,18 +49,10 @@ std::string BuildPlugins() {
 }
 
 void Prepare() {
-  if (!g_dir.empty()) return;
-  char error[kWaveLibErrorTextBytes];
-  WaveLib_Init(error, 2.2);
-  RandomSeedUniform(1);
-  RandomSeedRand(1);
-  char pattern[] = "/tmp/bench-report-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) std::abort();
-  g_dir = pattern;
-  g_Settings.TempDir.AssignExact(g_dir);
-  CreateTempFiles(g_dir.c_str());
-  Log_SetLogSink(Sink);
-  Log_SetStatusSink(Sink);
+  static bool loaded = false;
+  g_folder.Prepare("bench-report", cz::bench::KeepLastError);
+  if (loaded) return;
+  loaded = true;
   SetPluginFolder(BuildPlugins());
   LoadPlugins();
   Report_InstallEngineHooks();
@@ -107,12 +85,12 @@ void SetUpSequence(bool jitter, bool workbook) {
   s.name = "R";
   s.comment = "{REPORT PLUGIN: R2}";
   s.clock = 100e6;
-  s.waveFile.AssignExact(g_dir + "/TRIAL-1 bench.wv");
+  s.waveFile.AssignExact(g_folder.File("TRIAL-1 bench.wv"));
   s.entries[0].pulseId = static_cast<int32_t>(p.id);
   s.entries[0].repetitions = kRepetitions;
   s.entries[0].jitterMode[0] = jitter ? JMODE_INDIVIDUAL : JMODE_OFF;
   s.reportOn = 1;
-  s.reportFile.AssignExact(g_dir + (workbook ? "/report.xlsx" : "/report.txt"));
+  s.reportFile.AssignExact(g_folder.File(workbook ? "report.xlsx" : "report.txt"));
   s.reportPlugin = workbook ? kPlugin : "";
   for (int flag : {REPORT_ENTRY_NUMBER, REPORT_REP_NUMBER, REPORT_REP_COUNT, REPORT_FREQUENCY, REPORT_START_TIME})
     s.reportColumns[flag] = 1;
@@ -126,7 +104,7 @@ void SetUpSequence(bool jitter, bool workbook) {
     book.Sheet(1)->SetNumber(3, 3, 2);
     book.AddSheet("Trial 1");
     std::string why;
-    if (!book.SaveAs(g_dir + "/report.xlsx", &why)) std::abort();
+    if (!book.SaveAs(g_folder.File("report.xlsx"), &why)) std::abort();
   }
 }
 
@@ -140,7 +118,7 @@ void RunReportedBuilds(benchmark::State& state, bool jitter, bool workbook) {
   const SequenceRecord& s = SequenceTable[0];
   for (auto _ : state) {
     state.PauseTiming();
-    std::remove((g_dir + "/report.txt").c_str());
+    std::remove(g_folder.File("report.txt").c_str());
     state.ResumeTiming();
     char error[kReportErrorTextSize] = "";
     if (!Report_OpenOrClose(1, s.reportFile.c_str(), s.reportPlugin.c_str(), error, sizeof error)) {
