@@ -694,6 +694,30 @@ TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
   EXPECT_EQ(Status(), "Error: Instrument file name too long (at most 255 characters).");
 }
 
+// A report file stored relative to the home path, within the 255 bytes the
+// sequence holds but longer than that under the home path (accented names):
+// Generate writes the report there with the waveform. The build once failed
+// ("Report Initialization Failed.") on a path the Report dialog had taken.
+TEST_F(EditorBuildCrossingsTest, AReportStoredUnderTheHomePathIsWrittenHoweverLongItsFullPath) {
+  Start();
+  std::string accented;
+  for (int i = 0; i < 120; ++i) accented += "\xC3\xA9";  // 120 characters, 240 bytes
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("reported.wv");
+  NewSequence(wave);
+  ASSERT_TRUE(std::filesystem::create_directories(home_ + "/Reports"));
+  const std::string stored = "Reports\\" + accented + ".txt";
+  TextReport(stored, {DATALOG_CHK_REP_ON});
+  ASSERT_EQ(SequenceTable[0].reportFile.str(), stored);
+  const std::string written = home_ + "/Reports/" + accented + ".txt";
+  ASSERT_GT(written.size(), 255u);
+  Generate();
+  EXPECT_TRUE(UiTest_Popups().empty()) << Log();
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.") << Log();
+  EXPECT_TRUE(FileExists(wave));
+  EXPECT_FALSE(ReportRows(written).empty()) << Log();
+}
+
 // The default paths on the instrument in Preferences, typed longer than the
 // 255 bytes the project holds (accented names, within the field's
 // characters): Accept refuses the dialog whole with a message and stays open,
