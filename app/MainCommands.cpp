@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/ExitRequest.h"
@@ -312,6 +313,17 @@ int PreferencesAcceptCb(int, int, int event, void*, int, int) {
   if (event != EVENT_COMMIT) return 0;
   AppSettings& s = g_Settings;
   ProjectHeader& h = s.Project;
+  // A default path on the instrument is never cut (a cut path names another
+  // folder): one the project cannot hold is refused before anything is
+  // taken, and the dialog stays open with it.
+  for (int control : {GENWV_STR_DEF_WIN, GENWV_STR_DEF_LIN}) {
+    char path[UI_MAX_PATH] = "";
+    if (GetCtrlVal(GENWV, control, path, sizeof path) >= 0 && std::strlen(path) > decltype(h.pathWin)::kMaxLength) {
+      MessagePopup("Error", "The default path on the instrument is too long.\n"
+                            "A default path may have at most 255 characters.");
+      return 0;
+    }
+  }
   ReadText(GENERAL, GENERAL_STR_TEMPDIR, &s.TempDir);
   s.SavePrjOnExit = ReadFlag(GENERAL, GENERAL_CHK_AUTOSAVE, s.SavePrjOnExit);
   h.pepLevel = ReadFlag(GENWV, GENWV_CHK_ZEROCRF, h.pepLevel);

@@ -170,11 +170,12 @@ void DeleteTempFiles() {
   // Only entries of this user: a file another user put under one of the
   // names in a shared folder stays his.
   for (const char* name : kTempFileNames) cz::RemoveOwnFile(TempPath(folder.c_str(), name));
-  if (!ownFolder) return;
-  // The user's own folder goes too when nothing else is left in it: the
-  // blank's scratch file of a build that ended early and the lock, which
-  // this run gives up here.
+  // The blank's scratch file of a run that ended inside a multi-segment
+  // build (a crash, a kill) goes too: it may hold gigabytes.
   cz::RemoveOwnFile(TempPath(folder.c_str(), "tmp_seg_blank.wv"));
+  if (!ownFolder) return;
+  // The user's own folder goes too when nothing else is left in it, with
+  // the lock, which this run gives up here.
   if (g_lockFd >= 0 && g_lockedDir == FolderKey(folder)) {
     cz::RemoveOwnFile(TempPath(folder.c_str(), LockName().c_str()));
     ::close(g_lockFd);

@@ -36,11 +36,11 @@ const char* TempDirInUse();
 int CreateTempFiles(const char* tempDir);
 // Closes both files, each only if open.
 void CloseTempFiles();
-// Deletes the four temporary files of ActiveTempDir, each only when it is
-// this user's; nothing when no directory was made. A missing file is no
+// Deletes the four temporary files of ActiveTempDir and the blank's scratch
+// file that a run ended inside a multi-segment build left, each only when it
+// is this user's; nothing when no directory was made. A missing file is no
 // error. A folder of the user's own in a shared directory goes as well when
-// it is empty then, with the blank's scratch file and the folder lock,
-// which is given up.
+// it is empty then, with the folder lock, which is given up.
 void DeleteTempFiles();
 
 // Takes an advisory lock on "CADENZA-<user ID>.LCK" in the folder of the

@@ -31,16 +31,20 @@ struct FileCloser {
   }
 };
 
+// Room for a report file's path resolved from the home path: a stored path
+// of 255 bytes under a home path of as many.
+constexpr std::size_t kReportPathSize = cz::kHomePathSize + 512;
+
 // Driver state, process-wide.
 int g_switch = 0;
 std::unique_ptr<FILE, FileCloser> ReportTextFile;
-cz::Text<256> g_path;
+cz::Text<kReportPathSize> g_path;
 cz::Text<256> g_pluginName;
 // The text report: its file as opened, and the system's error of the first
 // write to it that failed (0 while every write went through). A failed
 // write fails the next entry and the close, so that a report lost on a full
 // disk never ends as a success.
-cz::Text<256> g_textPath;
+cz::Text<kReportPathSize> g_textPath;
 int g_textErrno = 0;
 std::string g_textFailure;
 // The next plug-in open continues an earlier report of the same build.
@@ -243,7 +247,7 @@ int OpenPlugin(char* errorText, int errorSize, bool continued) {
 // The host path the plug-in is given for a stored report path, as
 // Report_OpenOrClose and OpenPlugin make it; empty when there is none.
 std::string PluginFileHostPath(const char* stored) {
-  char full[256] = "";
+  char full[kReportPathSize] = "";
   if (!MakeAbsolutePath(stored, full, sizeof full)) return std::string();
   const std::string folder = ProgramFolder();
   if (!cz::IsAbsolutePath(full) && folder.empty()) return std::string();
@@ -352,10 +356,12 @@ int Report_OpenOrClose(int reportSwitch, const char* path, const char* pluginNam
     CopyError(errorText, errorSize, "No report file name given.");
     return 0;
   }
-  // A relative name is taken from the home path. A name that does not fit
-  // the path field is refused rather than cut to another file's name.
-  char full[256] = "";
-  if (!MakeAbsolutePath(p, full, sizeof full) || !g_path.AssignExact(full)) {
+  // A relative name is taken from the home path. A name longer than a
+  // sequence's report field holds is refused rather than cut to another
+  // file's name.
+  char full[kReportPathSize] = "";
+  if (std::strlen(p) > decltype(SequenceRecord::reportFile)::kMaxLength || !MakeAbsolutePath(p, full, sizeof full) ||
+      !g_path.AssignExact(full)) {
     g_path = p;
     CopyError(errorText, errorSize, cz::FormatC("Report file name too long: '%s'.", p).c_str());
     return 0;
@@ -390,7 +396,7 @@ std::string Report_WhyNotWritable(int sequenceIndex) {
   // No file name, or one that does not fit: the open says so itself.
   if (std::strspn(stored, " \t") == std::strlen(stored)) return std::string();
   if (seq.reportPlugin.empty()) {
-    char full[256] = "";
+    char full[kReportPathSize] = "";
     if (!MakeAbsolutePath(stored, full, sizeof full)) return std::string();
     const std::string file = cz::HostPath(full);
     if (cz::IsReadOnlyFile(file))
@@ -422,7 +428,7 @@ std::string Report_WhyCannotOpen(int sequenceIndex) {
   if (seq.reportOn == 0) return std::string();
   const char* stored = seq.reportFile.c_str();
   if (std::strspn(stored, " \t") == std::strlen(stored)) return "No report file name given.";
-  char full[256] = "";
+  char full[kReportPathSize] = "";
   if (!MakeAbsolutePath(stored, full, sizeof full)) return cz::FormatC("Report file name too long: '%s'.", stored);
   // What a plug-in does with its file is its own (a template it reads, a
   // file it makes); either way the file's folder must be there.

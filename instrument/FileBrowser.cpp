@@ -306,9 +306,14 @@ int FileBrowserDriveCb(int panel, int control, int event, void*, int, int) {
 
 int FileBrowserFileNameCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
-  char text[kFileBrowserPathSize] = "";
+  // A typed path the callers' buffers cannot hold is refused, never cut (a
+  // cut path names another file): OK stays dimmed, and the commit says so.
+  char text[UI_MAX_PATH] = "";
   GetCtrlVal(panel, control, text, sizeof text);
-  g.chosen.Assign(text);
+  if (!g.chosen.AssignExact(text)) {
+    g.chosen.Clear();
+    if (event == EVENT_COMMIT) MessagePopup(kTitle, "Path name too long.");
+  }
   SetOkDimmed();
   return 0;
 }

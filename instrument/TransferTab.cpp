@@ -339,7 +339,7 @@ int CheckFiles(char* remoteFile, char* localFile) {
     Log_Status(1, "Error: No Source File Specified.");
     return 0;
   }
-  if (!TransferTab_WithWvExtension(localFile, kFileBrowserPathSize)) {
+  if (!TransferTab_WithWvExtension(localFile, kTransferLocalPathSize)) {
     Log_Status(1, "Error: Source File Name Too Long.");
     return 0;
   }
@@ -486,7 +486,7 @@ int TransferControlsCb(int, int control, int event, void*, int, int) {
 int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory) {
   const char* local = localFile ? localFile : "";
   if (TAB_INSTR > 0) SetCtrlVal(TAB_INSTR, TAB_INSTR_STR_LOCFILE, local[0] ? local : kNoLocalFile);
-  char absolute[kFileBrowserPathSize] = "";
+  char absolute[kTransferLocalPathSize] = "";
   if (!local[0] || !MakeAbsolutePath(local, absolute, sizeof absolute)) return 0;
   const std::string name = FileNameWithExtension(absolute);
   // Without a file name there is nothing to link: the instrument names stay.
@@ -567,9 +567,9 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
   // folder; the log, the checks and the upload all see that one file.
   bool sourceFits = true;
   if (localFile[0] != '\0') {
-    char resolved[kFileBrowserPathSize] = "";
+    char resolved[kTransferLocalPathSize] = "";
     sourceFits = ResolveLocalPath(localFile, resolved, sizeof resolved) == 1;
-    if (sourceFits) cz::CopyText(localFile, kFileBrowserPathSize, resolved);
+    if (sourceFits) cz::CopyText(localFile, kTransferLocalPathSize, resolved);
   }
   LogTransfer(remoteFile, localFile, path, bbMode, rfActive, rfState, setFreq, setLevel, iqAdjust);
   if (bbMode != 0 && !sourceFits) {
@@ -689,7 +689,7 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
   }
   // Refused before the instrument is opened: no question, no command.
   if (set.BBModeA != 0 || set.BBModeB != 0) {
-    char host[kFileBrowserPathSize] = "";
+    char host[kTransferLocalPathSize] = "";
     if (ResolveLocalPath(localFile, host, sizeof host) && TransferTab_WithWvExtension(host, sizeof host) &&
         RefusedAsTooLarge(host)) {
       SetTransferBusy(0);
@@ -723,7 +723,7 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
     pathAOk = false;
   } else if (s.BBModeA != 0 || s.RFSetFA != 0 || s.RFSetLA != 0) {
     char remote[kFileBrowserPathSize] = "";
-    char local[kFileBrowserPathSize] = "";
+    char local[kTransferLocalPathSize] = "";
     cz::CopyText(remote, s.RemoteFileA.view());
     cz::CopyText(local, localFile);
     pathAOk = TransferWaveform(remote, local, s.BBRoutingA, 1, s.BBModeA, s.RFFreqA, s.RFLevA, s.RFStateA, s.RFSetFA,
@@ -739,7 +739,7 @@ int TransferToInstrumentCb(int, int, int event, void*, int, int) {
     Log_Status(1, "User break");
   } else if (pathBDue) {
     char remote[kFileBrowserPathSize] = "";
-    char local[kFileBrowserPathSize] = "";
+    char local[kTransferLocalPathSize] = "";
     cz::CopyText(remote, s.RemoteFileB.view());
     cz::CopyText(local, localFile);
     // Path B loading the file path A has just written (both linked to the

@@ -26,13 +26,18 @@ int RefreshTransferTab();
 // names another waveform.
 int UpdateLinkedRemoteFiles(const char* localFile, const char* defaultDirectory);
 
+// Room for a local waveform file's path resolved from the home path (a
+// stored path of 255 bytes under a home path of as many), its ".wv"
+// included.
+inline constexpr std::size_t kTransferLocalPathSize = 1024;
+
 // Transfers one file to one path of instrument id 0 (already open) and
 // applies the settings. path 1 = A, 2 = B, 0 = the instrument's default
 // path; bbMode 0 ignore, 1 load, 2 load and run; routing 0 "--> A",
 // 1 "--> B", 2 "--> A+B"; freqGHz in GHz, levelDbm in dBm; rfState, setFreq
-// and setLevel 0/1. remoteFile and localFile are buffers of at least 256
-// bytes that may be extended by ".wv". 1 = success, 0 = failure with its
-// message on the status line.
+// and setLevel 0/1. remoteFile is a buffer of at least 256 bytes and
+// localFile one of kTransferLocalPathSize bytes; each may be extended by
+// ".wv". 1 = success, 0 = failure with its message on the status line.
 int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, int bbMode, double freqGHz,
                      double levelDbm, int rfState, int setFreq, int setLevel);
 

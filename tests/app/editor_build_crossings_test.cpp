@@ -694,4 +694,74 @@ TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
   EXPECT_EQ(Status(), "Error: Instrument file name too long (at most 255 characters).");
 }
 
+// A report file stored relative to the home path, within the 255 bytes the
+// sequence holds but longer than that under the home path (accented names):
+// Generate writes the report there with the waveform. The build once failed
+// ("Report Initialization Failed.") on a path the Report dialog had taken.
+TEST_F(EditorBuildCrossingsTest, AReportStoredUnderTheHomePathIsWrittenHoweverLongItsFullPath) {
+  Start();
+  std::string accented;
+  for (int i = 0; i < 120; ++i) accented += "\xC3\xA9";  // 120 characters, 240 bytes
+  NewPulse("p", "FM chirp");
+  const std::string wave = dir_.File("reported.wv");
+  NewSequence(wave);
+  ASSERT_TRUE(std::filesystem::create_directories(home_ + "/Reports"));
+  const std::string stored = "Reports\\" + accented + ".txt";
+  TextReport(stored, {DATALOG_CHK_REP_ON});
+  ASSERT_EQ(SequenceTable[0].reportFile.str(), stored);
+  const std::string written = home_ + "/Reports/" + accented + ".txt";
+  ASSERT_GT(written.size(), 255u);
+  Generate();
+  EXPECT_TRUE(UiTest_Popups().empty()) << Log();
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.") << Log();
+  EXPECT_TRUE(FileExists(wave));
+  EXPECT_FALSE(ReportRows(written).empty()) << Log();
+}
+
+// The default paths on the instrument in Preferences, typed longer than the
+// 255 bytes the project holds (accented names, within the field's
+// characters): Accept refuses the dialog whole with a message and stays open,
+// taking nothing of it; the field once cut such a path into the name of
+// another folder, which Accept stored. A path of exactly 255 bytes is taken
+// whole.
+TEST_F(EditorBuildCrossingsTest, ADefaultPathTooLongForTheProjectIsRefusedNeverCut) {
+  Start();
+  std::string accented;
+  for (int i = 0; i < 130; ++i) accented += "\xC3\xA9";  // 130 characters, 260 bytes
+  const std::string lin = g_Settings.Project.pathLin.str(), win = g_Settings.Project.pathWin.str();
+  ASSERT_EQ(g_Settings.Project.swapIq, 0);
+  Choose(MBAR_OPT_PREF);
+  Click(GENWV, GENWV_CHK_IQSWAP);
+  auto accept = [](std::size_t popups) {
+    UiTest_ClearPopups();
+    for (std::size_t k = 0; k < popups; ++k) UiTest_QueueMessageOk();
+    Click(PREFERENCE, PREFERENCE_CMD_ACCEPT);
+    EXPECT_EQ(UiTest_Popups().size(), popups);
+    int visible = 0;
+    GetPanelAttribute(PREFERENCE, ATTR_VISIBLE, &visible);
+    return visible;
+  };
+  const struct {
+    int control;
+    std::string typed;
+  } tooLong[] = {{GENWV_STR_DEF_LIN, "/hdd/" + accented}, {GENWV_STR_DEF_WIN, "D:\\" + accented + "\\"}};
+  for (const auto& t : tooLong) {
+    ASSERT_EQ(UiTest_EnterValue(GENWV, t.control, t.typed.c_str()), 1);
+    EXPECT_EQ(Text(GENWV, t.control), t.typed) << "the field keeps the whole path";
+    EXPECT_EQ(accept(1), 1) << t.typed;
+    ASSERT_FALSE(UiTest_Popups().empty());
+    EXPECT_EQ(UiTest_Popups()[0].text,
+              "The default path on the instrument is too long.\nA default path may have at most 255 characters.");
+    EXPECT_EQ(g_Settings.Project.pathLin.str(), lin);
+    EXPECT_EQ(g_Settings.Project.pathWin.str(), win);
+    EXPECT_EQ(g_Settings.Project.swapIq, 0) << "nothing of the refused dialog is taken";
+    ASSERT_EQ(UiTest_EnterValue(GENWV, t.control, t.control == GENWV_STR_DEF_LIN ? lin.c_str() : win.c_str()), 1);
+  }
+  const std::string whole = "D:\\" + accented.substr(0, 252);  // 255 bytes
+  ASSERT_EQ(UiTest_EnterValue(GENWV, GENWV_STR_DEF_WIN, whole.c_str()), 1);
+  EXPECT_EQ(accept(0), 0);
+  EXPECT_EQ(g_Settings.Project.pathWin.str(), whole);
+  EXPECT_EQ(g_Settings.Project.swapIq, 1);
+}
+
 }  // namespace

@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -737,6 +738,33 @@ TEST_F(StartupRecovers, BufferSelfTestThatFails) {
   ASSERT_EQ(started, 1);
   ExpectStartupFailedButRunning("Buffer test failed !");
   TearDownApplication();
+}
+
+// A run that ended inside a multi-segment build (a crash, a kill) left the
+// blank's scratch file, which may hold gigabytes, beside the temporary
+// files: the next run's exit removes it with them, in the chosen folder as in
+// the user's own folder inside a shared one. In the chosen folder it once
+// stayed for good.
+TEST_F(StartupRecovers, TheBlanksScratchFileOfARunThatEndedInABuildGoesAtTheNextExit) {
+  const std::string shared = home_.dir.File("shared");
+  ASSERT_EQ(mkdir(shared.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  const std::string own = shared + "/cadenza-" + std::to_string(geteuid());
+  ASSERT_EQ(mkdir(own.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(home_.temp.c_str(), 0700), 0);
+  for (const auto& [chosen, files] : {std::pair{home_.temp, home_.temp}, std::pair{shared, own}}) {
+    SCOPED_TRACE(chosen);
+    for (const char* name : {"WV-DATA.TMP", "MKR-DATA.TMP", "tmp_seg_blank.wv"})
+      ASSERT_TRUE(WriteFileBytes(files + "/" + name, "left by the run before"));
+    WriteSettings(chosen, "", false);
+    UiTest_ClearPopups();
+    ASSERT_EQ(InitApplication(), 1);
+    EXPECT_EQ(std::string(TempDirInUse()), files);
+    TearDownApplication();
+    EXPECT_FALSE(FileExists(files + "/tmp_seg_blank.wv"));
+    EXPECT_FALSE(FileExists(files + "/WV-DATA.TMP"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(own)) << "the user's own folder goes when it is empty";
 }
 
 // The temporary folder is one that every user can write. Another user put

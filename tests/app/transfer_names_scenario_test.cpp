@@ -191,4 +191,38 @@ TEST_F(TransferNamesScenarioTest, PathBsQuestionComesBeforePathAChangesTheInstru
   }
 }
 
+// A waveform file stored relative to the home path (as the default
+// "Waveforms\NewSequence.wv" is), within the 255 bytes the sequence holds but
+// longer than that under the home path (accented names): Generate writes it,
+// the linked instrument name follows it and the upload sends it. The upload
+// once refused it ("Source File Name Too Long.") and the linked name stayed
+// the earlier one, so that a waveform just built could not be sent.
+TEST_F(TransferNamesScenarioTest, AWaveformStoredUnderTheHomePathIsSentHoweverLongItsFullPath) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_PNEW);
+  Choose(MBAR_PULSE_SNEW);
+  std::string name;
+  for (int i = 0; i < 120; ++i) name += "\xC3\xA9";  // 120 characters, 240 bytes
+  name += ".wv";
+  const std::string stored = "Waveforms\\" + name;
+  ASSERT_EQ(stored.size(), 253u);
+  ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, stored.c_str()), 1);
+  ASSERT_EQ(SequenceTable[0].waveFile.str(), stored);
+  Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
+  if (!g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_LINK_A);
+  UiTest_ClearPopups();
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  const std::string written = home_ + "/Waveforms/" + name;
+  ASSERT_GT(written.size(), 255u);
+  ASSERT_TRUE(FileExists(written)) << Log();
+  EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A), "D:\\" + name);
+
+  const std::size_t from = sim_.Received().size();
+  UiTest_ClearPopups();
+  Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+  EXPECT_EQ(Status(), "Transfer Complete.") << Log();
+  EXPECT_EQ(Count(from, ":MMEM:DATA 'D:\\" + name + "',#"), 1) << Log();
+}
+
 }  // namespace

@@ -341,6 +341,49 @@ TEST_F(FileBrowserTest, CancelHandsBackTheLastChoice) {
   EXPECT_STREQ(chosen, "D:\\one.wv");
 }
 
+// A path typed into "File and Path" longer than the 255 bytes the callers
+// take (accented names, within the field's characters) is refused whole: OK
+// stays dimmed and the commit says so; the field once cut it into the name
+// of another file, which OK handed back. A path of exactly 255 bytes is
+// handed back whole.
+TEST_F(FileBrowserTest, ATypedPathTooLongIsRefusedNeverCut) {
+  Start("Kaldra");
+  std::string accented;
+  for (int i = 0; i < 140; ++i) accented += "\xC3\xA9";  // 140 characters, 280 bytes
+  const std::string tooLong = "D:\\" + accented + ".wv";
+  const std::string whole = "D:\\" + accented.substr(0, 248) + "x.wv";  // 255 bytes
+  ASSERT_EQ(whole.size(), 255u);
+  auto okDimmed = [](int p) {
+    int dimmed = -1;
+    GetCtrlAttribute(p, PANEL_FB_ARBFILEOK, ATTR_DIMMED, &dimmed);
+    return dimmed;
+  };
+  char chosen[kFileBrowserPathSize] = "x";
+  UiTest_ClearPopups();
+  const int result = Run(
+      "*.wv",
+      {[&](int p) {
+         UiTest_QueueMessageOk();
+         EXPECT_EQ(UiTest_EnterValue(p, PANEL_FB_FILENAME, tooLong.c_str()), 1);
+       },
+       [&](int p) {
+         EXPECT_EQ(Text(p, PANEL_FB_FILENAME), tooLong);
+         ASSERT_EQ(UiTest_Popups().size(), 1u);
+         EXPECT_EQ(UiTest_Popups()[0].text, "Path name too long.");
+         EXPECT_EQ(okDimmed(p), 1);
+         EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK), 0);
+       },
+       [&](int p) { EXPECT_EQ(UiTest_EnterValue(p, PANEL_FB_FILENAME, whole.c_str()), 1); },
+       [&](int p) {
+         EXPECT_EQ(okDimmed(p), 0);
+         EXPECT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILEOK), 1);
+       }},
+      chosen);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(std::string(chosen), whole);
+  EXPECT_EQ(UiTest_Popups().size(), 1u);
+}
+
 TEST_F(FileBrowserTest, LostInstrumentShowsTheError) {
   Start("Kaldra");
   sim_.Stop();

@@ -2,13 +2,18 @@
 // writer, built into waveform files; exit status, log and failure lines.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "app/ProjectFile.h"
@@ -154,6 +159,55 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
 
 // What a user reads in a terminal: usage on request, the option that is
 // wrong, each failure line once, the system's reason, the file as given.
+// SIGTERM, or Ctrl-C (SIGINT), while the samples are computed: the build
+// stops, its temporary folder (hundreds of megabytes of samples by then) is
+// removed and no waveform file is left; the signal then ends the tool. The
+// tool once died at once and left the folder behind.
+TEST_F(GenwaveTest, ATerminationSignalStopsTheBuildAndRemovesItsTemporaryFolder) {
+  namespace fs = std::filesystem;
+  SequenceTable[0].entries[0].repetitions = 1000;  // 60,000,000 samples
+  const std::string project = SaveProjectFile();
+  const std::string out = dir_.File("out.wv");
+  const std::string exe = cz::test::BuildDir() + "/tools/cadenza-genwave";
+  fs::create_directories(dir_.File("tmp"));
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const int quiet = ::open("/dev/null", O_WRONLY);
+      ::dup2(quiet, STDOUT_FILENO);
+      ::dup2(quiet, STDERR_FILENO);
+      ::setenv("TMPDIR", dir_.File("tmp").c_str(), 1);
+      std::signal(signal, SIG_DFL);
+      ::execl(exe.c_str(), exe.c_str(), "--project", project.c_str(), "--sequence", "Radar one", "--out", out.c_str(),
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // The signal comes once the build writes its marker samples.
+    bool building = false;
+    int status = 0;
+    pid_t ended = 0;
+    for (int k = 0; k < 60000 && !building && ended == 0; ++k) {
+      std::error_code ec;
+      for (const auto& run : fs::directory_iterator(dir_.File("tmp"), ec)) {
+        const std::uintmax_t size = fs::file_size(run.path() / "MKR-DATA.TMP", ec);
+        building = building || (!ec && size > 0);
+      }
+      if (!building) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ended = waitpid(pid, &status, WNOHANG);
+      }
+    }
+    ASSERT_TRUE(building) << "the build did not start";
+    ASSERT_EQ(kill(pid, signal), 0);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(TempFolderEmpty());
+    EXPECT_FALSE(cz::test::FileExists(out));
+  }
+}
+
 TEST_F(GenwaveTest, MessagesNameTheUsersInputOnce) {
   ToolRun r = Tool("--help");
   EXPECT_EQ(r.status, 0);

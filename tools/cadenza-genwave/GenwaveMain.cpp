@@ -11,10 +11,13 @@
 //
 // The temporary sample files are made in a fresh folder under $TMPDIR (or
 // /tmp) and deleted with it at exit; the project is read from a copy there,
-// which every line names by the file the user gave.
+// which every line names by the file the user gave. SIGINT, SIGTERM and
+// SIGHUP stop the build as the program's Stop does, so that the folder goes
+// too; the signal then ends the tool as it would have (a second one at once).
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +32,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "wavelib/WaveLib.h"
@@ -108,6 +112,26 @@ int FindSequenceByName(const char* name) {
   return -1;
 }
 
+// The termination signal taken (0: none yet); the build's Stop poll.
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void OnTerminationSignal(int number) { g_signal = number; }
+
+int StopOnSignal() { return g_signal != 0 ? 1 : 0; }
+
+// The first SIGINT, SIGTERM or SIGHUP is taken as Stop; the handler is reset
+// by it, so that a second one ends the tool at once.
+void WatchTerminationSignals() {
+  struct sigaction action = {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+  EngineHost host = ConsoleEngineHost();
+  host.stopPressed = StopOnSignal;
+  SetEngineHost(&host);
+}
+
 // The temporary folder of this run; removed with its files at exit.
 struct RunTempDir {
   std::string path;
@@ -130,7 +154,7 @@ int Fail(const char* fallback) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   const char* project = nullptr;
   const char* sequence = nullptr;
   const char* out = nullptr;
@@ -213,4 +237,16 @@ int main(int argc, char** argv) {
   if (!ok) return Fail("*** Waveform build failed.");
   std::fflush(stdout);
   return 0;
+}
+
+int main(int argc, char** argv) {
+  WatchTerminationSignals();
+  const int status = Run(argc, argv);
+  if (g_signal != 0) {
+    // The run's folder is gone: the signal ends the tool as it would have.
+    std::fflush(stdout);
+    std::signal(g_signal, SIG_DFL);
+    std::raise(g_signal);
+  }
+  return status;
 }

@@ -55,7 +55,7 @@ TEST_F(DialogTest, PreferencesDefaultsPagesAndCloseBoxActsAsCancel) {
   }
   EXPECT_EQ(CtrlText(genwv, GENWV_STR_DEF_LIN), "/hdd");
   EXPECT_EQ(CtrlText(genwv, GENWV_STR_DEF_WIN), "d:\\");
-  for (int id : {GENWV_STR_DEF_LIN, GENWV_STR_DEF_WIN}) EXPECT_EQ(CtrlInt(genwv, id, ATTR_MAX_ENTRY_LENGTH), 255);
+  for (int id : {GENWV_STR_DEF_LIN, GENWV_STR_DEF_WIN}) EXPECT_EQ(CtrlInt(genwv, id, ATTR_MAX_ENTRY_LENGTH), 1023);
   EXPECT_EQ(CtrlInt(general, GENERAL_STR_TEMPDIR, ATTR_MAX_ENTRY_LENGTH), 255);
 
   // The close box runs Cancel: the dialog is hidden.
