@@ -277,6 +277,22 @@ class RfListUploadTest : public RfListEditorTest {
     const std::vector<std::string> r = sim_.Received();
     return std::find(r.begin(), r.end(), message) != r.end();
   }
+  // Upload with activation to a simulator started anew with `fault`.
+  void UploadActivatingWithFault(const char* fault) {
+    cz::test::SimOptions failing;
+    failing.faults = {fault};
+    ASSERT_TRUE(sim_.Start(failing)) << sim_.Error();
+    g_Settings.Select = sim_.SocketResource();
+    g_log.clear();
+    UiTest_QueueConfirm(true);  // activation
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+  }
+  // The instrument's answer to `query`, asked through session 1 (open).
+  static std::string Answer(const char* query) {
+    char reply[64] = "";
+    EXPECT_EQ(VisaDev_Query(1, query, reply, sizeof reply), 1) << query;
+    return reply;
+  }
   cz::test::SimFixture sim_;
 };
 
@@ -441,20 +457,12 @@ TEST_F(RfListUploadTest, AFailedActivationLeavesTheRfOutputOff) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
-    cz::test::SimOptions failing;
-    failing.faults = {c.fault};
-    ASSERT_TRUE(sim_.Start(failing)) << sim_.Error();
-    g_Settings.Select = sim_.SocketResource();
-    g_log.clear();
-    UiTest_QueueConfirm(true);  // activation
-    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    UploadActivatingWithFault(c.fault);
     EXPECT_EQ(g_status.back(), c.status);
     EXPECT_TRUE(Logged("*** RF list transfer failed."));
     EXPECT_EQ(CountSince(sim_, 0, "OUTP1:STAT ON"), 1);
     ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
-    char state[32] = "";
-    ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
-    EXPECT_STREQ(state, "0");
+    EXPECT_EQ(Answer("OUTP1:STAT?"), "0");
     EXPECT_TRUE(Logged("RF output switched off after the failure."));
     VisaDev_Close(1);
     EXPECT_EQ(VisaDev_IsOpen(0), 0);
@@ -480,31 +488,20 @@ TEST_F(RfListUploadTest, AFailedActivationLeavesTheArbOff) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
-    cz::test::SimOptions failing;
-    failing.faults = {c.fault};
-    ASSERT_TRUE(sim_.Start(failing)) << sim_.Error();
-    g_Settings.Select = sim_.SocketResource();
-    g_log.clear();
-    UiTest_QueueConfirm(true);  // activation
-    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    UploadActivatingWithFault(c.fault);
     EXPECT_EQ(g_status.back(), c.status);
     EXPECT_TRUE(Logged("ARB switched off after the failure."));
     ASSERT_EQ(VisaDev_Open(1, sim_.SocketResource().c_str()), 1);
-    char state[32] = "";
-    ASSERT_EQ(VisaDev_Query(1, "SOUR1:BB:ARB:STAT?", state, sizeof state), 1);
-    EXPECT_STREQ(state, "0");
-    ASSERT_EQ(VisaDev_Query(1, "OUTP1:STAT?", state, sizeof state), 1);
-    EXPECT_STREQ(state, "0");
+    EXPECT_EQ(Answer("SOUR1:BB:ARB:STAT?"), "0");
+    EXPECT_EQ(Answer("OUTP1:STAT?"), "0");
 
     // Again, with the fault used up: the list runs, the ARB is off.
     UiTest_QueueConfirm(true);  // the list file from the failed upload
     UiTest_QueueConfirm(true);  // activation
     ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
     EXPECT_EQ(g_status.back(), "");
-    ASSERT_EQ(VisaDev_Query(1, "SOUR1:FREQ:MODE?", state, sizeof state), 1);
-    EXPECT_STREQ(state, "LIST");
-    ASSERT_EQ(VisaDev_Query(1, "SOUR1:BB:ARB:STAT?", state, sizeof state), 1);
-    EXPECT_STREQ(state, "0");
+    EXPECT_EQ(Answer("SOUR1:FREQ:MODE?"), "LIST");
+    EXPECT_EQ(Answer("SOUR1:BB:ARB:STAT?"), "0");
     VisaDev_Close(1);
   }
 }
