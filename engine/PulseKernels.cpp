@@ -172,6 +172,23 @@ int64_t PulseKernel_PhaseRun(double phi, double step, double* delta) {
   return stepUnits == 0 ? INT64_MAX : room / stepUnits;
 }
 
+void PulseKernel_AdvancePhase(double* phi, double step, int64_t m) {
+  double p = *phi;
+  while (m > 0) {
+    double delta = 0.0;
+    const int64_t run = PulseKernel_PhaseRun(p, step, &delta);
+    if (run >= 2) {
+      const int64_t k = std::min(run, m);
+      p = p + static_cast<double>(k) * delta;
+      m -= k;
+    } else {
+      p += step;
+      --m;
+    }
+  }
+  *phi = p;
+}
+
 #if defined(PULSE_KERNEL_AVX2)
 namespace {
 

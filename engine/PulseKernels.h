@@ -33,6 +33,10 @@ void PulseKernel_PackIq(const double* first, const double* second, unsigned char
 // steps one by one). Runs end where the phase changes binade.
 int64_t PulseKernel_PhaseRun(double phi, double step, double* delta);
 
+// *phi after m steps phi += step, each rounded, bit for bit (runs of
+// PulseKernel_PhaseRun taken at once).
+void PulseKernel_AdvancePhase(double* phi, double step, int64_t m);
+
 // A block of m samples at one level with the running carrier phase, in one
 // pass: per sample *phi += step, then I = level*cos(*phi + 0.0 + 0.0),
 // Q = level*sin(the same), packed as PulseKernel_PackIq packs them (Q first

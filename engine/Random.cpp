@@ -116,3 +116,10 @@ int RandomSeedFromEnvironment(uint64_t* seed) {
   *seed = negative ? 0u - value : value;
   return 1;
 }
+
+RandomState RandomGetState() { return RandomState{g_uniformState, g_randState}; }
+
+void RandomSetState(const RandomState& state) {
+  g_uniformState = state.uniform;
+  g_randState = state.rand;
+}

@@ -22,7 +22,9 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "engine/BuildInternal.h"
 #include "engine/EngineHost.h"
+#include "engine/EngineState.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
 #include "tests/support/RecordBuilders.h"
@@ -116,16 +118,37 @@ class BuilderBytesTest : public ::testing::Test {
   }
 
   // Builds sequence 0 and returns the hashes of the three files.
-  Hashes Build() {
+  Hashes Build(int drawPlots) {
     g_lastError.clear();
-    EXPECT_EQ(BuildWaveform(0, 0, 1, -1, 0, 0.0), 1) << g_lastError;
+    EXPECT_EQ(BuildWaveform(0, drawPlots, 1, -1, 0, 0.0), 1) << g_lastError;
     return Hashes{Fnv1a(WithoutDateTag(cz::test::ReadFileBytes(dir_.File("out.wv")))),
                   Fnv1a(cz::test::ReadFileBytes(dir_.File("WV-DATA.TMP"))),
                   Fnv1a(cz::test::ReadFileBytes(dir_.File("MKR-DATA.TMP")))};
   }
+  // Built for the Sequence View (the temporary files hold the samples it
+  // shows), and twice without it from the same engine state: the same
+  // waveform file, the temporary files empty where nothing reads them
+  // afterwards; and once more with a store too small for the samples, which
+  // writes them to the temporary files after all.
   void ExpectBytes(const char* what, const Hashes& expected) {
-    const Hashes h = Build();
-    EXPECT_EQ(HashText(h), HashText(expected)) << what;
+    EngineStateSnapshot state;
+    state.Save();
+    EXPECT_EQ(HashText(Build(1)), HashText(expected)) << what;
+    EngineStateSnapshot after;
+    after.Save();
+    state.Restore();
+    const Hashes h = Build(0);
+    EXPECT_EQ(HashText(Hashes{h.wave, 0, 0}), HashText(Hashes{expected.wave, 0, 0})) << what << ", no view";
+    if (h.tempIq != expected.tempIq)
+      EXPECT_EQ(HashText(Hashes{0, h.tempIq, h.tempMarkers}), HashText(Hashes{0, Fnv1a("IQF"), Fnv1a("")}))
+          << what << ", no view";
+    state.Restore();
+    build_detail::Store().SetLimits(300, 5);
+    const Hashes spilled = Build(0);
+    build_detail::Store().SetLimits(build_detail::kStoreSamplesMax, build_detail::kStoreSegmentsMax);
+    EXPECT_EQ(HashText(spilled), HashText(expected)) << what << ", spilled";
+    // The next case goes on from the state this one left.
+    after.Restore();
   }
 
   // The pulse train of the builder benchmark (bench/bench_builder.cpp): 10 us
