@@ -351,27 +351,35 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     // Such a block is otherwise computed and packed in one pass, straight
     // into the slot's write buffer when it has the room.
     unsigned char* room = nullptr;
-    bool packed = false;
+    bool packed = false;   // the pairs are packed
+    bool carrier = false;  // I and Q hold the carrier
     // At the off level alone every magnitude is within a few units in the
     // last place of that level: below a peak above it the peak stays.
     const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
-    if (level && !noise && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
-      if (sink == nullptr) room = WriteReserve(iqSlot, 8 * m);
-      // The doubles are needed for the peak only.
-      PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
-                             belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
+    if (level && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
+      if (noise) {
+        // The carrier's doubles, to which the noise is added (from the
+        // faster cosine and sine: the noise covers their last places).
+        PulseKernel_LevelCarrier(&st.phi, x.step, 1.0 * x.off, m, b.i, b.q);
+        carrier = true;
+      } else {
+        if (sink == nullptr) room = WriteReserve(iqSlot, 8 * m);
+        // The doubles are needed for the peak only.
+        PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
+                               belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
+        packed = carrier = true;
+      }
       LevelMarkers(x, a, m, part, b);
       st.modPhase = 0.0;
-      packed = true;
     }
-    if (packed) {
-      // I, Q and the marker bytes are in place.
+    if (carrier) {
+      // The carrier and the marker bytes are in place.
     } else if (level) {
       PrepareLevelBlock(x, a, m, part, st, b);
     } else if (!PrepareBlock(x, a, m, st, b)) {
       return 0;
     }
-    if (!packed) PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
+    if (!carrier) PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
     if (noise) {
       // Each sample takes the pair formed at the previous step.
       PulseNoise_Run(&g_noise, m, b.noiseI, b.noiseQ);
