@@ -10,6 +10,7 @@
 //   CADENZA_SCREENSHOT=path  once start-up has completed, the main window is
 //                            written to path as a PNG.
 #include <QApplication>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -102,6 +103,10 @@ int main(int argc, char** argv) {
   // Help and version need no window.
   if (cz::AnswerHelpOrVersion(argc, argv, "cadenza", kUsage)) return 0;
   InitUserInterface(argc, argv);
+  // The desktop's menu entry (share/applications/cadenza.desktop) and the
+  // icon it names stand for the program's windows too.
+  QGuiApplication::setDesktopFileName(QStringLiteral("cadenza"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cadenza")));
   const char* unattended = std::getenv("CADENZA_UNATTENDED");
   if (unattended != nullptr && unattended[0] != '\0' && unattended[0] != '0') {
     UiTest_SetScriptedPopups(true);
