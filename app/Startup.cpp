@@ -17,6 +17,7 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/ProjectCommands.h"
 #include "app/ProjectFile.h"
 #include "app/PulsePanelIds.h"
@@ -421,6 +422,8 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
+  // Waits on an instrument keep the window painted.
+  VisaDev_SetWaitHook(&KeepWindowLive);
   Pause();
 
   Echo("Loading program settings...\n");
@@ -479,6 +482,7 @@ int InitApplication() {
 void TearDownApplication() {
   SetDeferredEventHook(nullptr);
   VisaDev_CloseAll();
+  VisaDev_SetWaitHook(nullptr);
   CloseTempFiles();
   SaveSettings(g_Settings);
   ShutdownPlugins();

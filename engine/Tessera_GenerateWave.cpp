@@ -117,6 +117,7 @@ struct Build {
 
   int Fail() {
     SetPulseSamplesTap(nullptr);
+    SetPulseSamplesStart(-1);
     Prepared().Stop();
     LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
@@ -349,6 +350,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     // Every repetition is reported (a skipped one reports nothing): the
     // report routines count repetitions and write their cells by repetition
     // number, and the text report lists each pulse with its own start.
+    SetPulseSamplesStart((combine == 0 ? totalSamples : base.startSample) + entryCount);
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
                       MarkerMaskFor(e.markerMask, r, e.repetitions), 1,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
@@ -492,6 +494,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   int64_t totalSamples = 0;
   EntryBase base;
   double peak = 1.0;
+  ResetPulseNoise();
   const bool keep = FilesKeepEntries(seq);
   Prepared().Begin(planned, keep, keep);
   SetPulseSamplesTap(TakeBlock);
@@ -512,6 +515,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
 
   // Step 6: the entries are done; the report closes before post-processing.
   SetPulseSamplesTap(nullptr);
+  SetPulseSamplesStart(-1);
   Prepared().Close();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;
