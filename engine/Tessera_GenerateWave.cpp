@@ -29,6 +29,7 @@
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "wavelib/WaveLib.h"
 
 int32_t LastBuildSamples = 0;
@@ -56,6 +57,11 @@ const char* const kNoJitter = "---";
 // beside it and rename it over the file. A refusal is logged with its reason.
 bool DestinationWritable(const std::string& givenPath) {
   const std::string hostPath = cz::ResolveLinks(givenPath);
+  // Nothing is made inside the installed program's folders, not even a folder.
+  if (cz::InsideInstallFolders(hostPath)) {
+    Log_Message(5, "*** Cannot write '", givenPath.c_str(), "': ", cz::kInstallFolderReason, ".");
+    return false;
+  }
   struct stat st;
   if (stat(hostPath.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
