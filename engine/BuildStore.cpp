@@ -69,16 +69,18 @@ void DividePairs(unsigned char* iq, int64_t count, double peak) {
   }
 }
 
-// The range of I^2 + Q^2 of the pairs of a level block divided by peak:
-// level^2 times the float32 rounding of both values (and of the division,
-// with a peak), whatever the phase.
+}  // namespace
+
 void LevelSquares(double level, double peak, double* lo, double* hi) {
   const double square = level * level / (peak * peak);
   *lo = square * (1.0 - 0x1p-20);
   *hi = square * (1.0 + 0x1p-20);
 }
 
-}  // namespace
+bool LevelBlockIsZero(const PulseLevelBlock& block) {
+  const double level = std::fabs(block.level);
+  return block.count > 0 && level >= 0x1p-60 && level < kZeroLevel && level * (1.0 + 1e-9) < block.peak;
+}
 
 struct SampleStore::Segment {
   enum Kind : uint8_t { kFormed, kLevel, kConstant, kSkipped };
@@ -106,15 +108,18 @@ SampleStore& ResampledStore() {
   return store;
 }
 
-void SampleStore::SetLimits(int64_t formedPairs, int64_t segments) {
+void SampleStore::SetLimits(int64_t formedPairs, int64_t segments, bool tallies) {
   formedMax_ = formedPairs;
   segmentsMax_ = segments;
+  tallies_ = tallies;
 }
 
-void SampleStore::Begin() {
+void SampleStore::Begin(bool mayTally, bool tally) {
   Stop();
   sum_ = SquareSum{};
   peak_ = 1.0;
+  mayTally_ = tallies_ && (mayTally || tally);
+  tallying_ = tallies_ && tally;
 }
 
 void SampleStore::Stop() {
@@ -122,7 +127,7 @@ void SampleStore::Stop() {
   markers_.Begin(0xFF);
   formed_ = samples_ = 0;
   found_ = 0;
-  spilled_ = overflowed_ = false;
+  spilled_ = overflowed_ = tallying_ = false;
 }
 
 bool SampleStore::Room(int64_t pairs) {
@@ -184,16 +189,18 @@ int SampleStore::Samples(const unsigned char* iq, const unsigned char* markers, 
     }
     return 1;
   }
-  Segment s;
-  s.kind = Segment::kFormed;
-  s.count = count;
-  s.offset = formed_;
-  if (!Room(count) || !AddSegment(s)) {
-    if (!Spill()) return 0;
-    return Samples(iq, markers, count, peak);
+  if (!tallying_) {
+    Segment s;
+    s.kind = Segment::kFormed;
+    s.count = count;
+    s.offset = formed_;
+    if (!Room(count) || !AddSegment(s) || !MarkerRoom(count)) {
+      if (!Overflow()) return 0;
+      return Samples(iq, markers, count, peak);
+    }
+    std::memcpy(pairs_ + 8 * formed_, iq, 8 * static_cast<size_t>(count));
+    formed_ += count;
   }
-  std::memcpy(pairs_ + 8 * formed_, iq, 8 * static_cast<size_t>(count));
-  formed_ += count;
   // Below a peak above full scale Finish takes the sums again.
   if (PeakAtFullScale(peak)) sum_.Add(iq, count);
   markers_.Add(markers, count);
@@ -201,21 +208,37 @@ int SampleStore::Samples(const unsigned char* iq, const unsigned char* markers, 
   return 1;
 }
 
+bool SampleStore::MarkerRoom(int64_t count) const {
+  return static_cast<int64_t>(markers_.changes().size()) + count <= kPreparedChangesMax;
+}
+
+int SampleStore::Overflow() {
+  if (!mayTally_) return Spill();
+  // Only the statistics from here on: the samples are made again to be
+  // written.
+  tallying_ = true;
+  segments_.clear();
+  formed_ = 0;
+  return 1;
+}
+
 bool SampleStore::TakeLevel(const PulseLevelBlock& block, const unsigned char* markers) {
-  if (spilled_ || block.count <= 0) return false;
-  const double level = std::fabs(block.level);
   // Values certain to convert to int16 zero, magnitudes below the running
   // peak (so that it stays), squares within the range of sums.
-  if (!(level >= 0x1p-60 && level < kZeroLevel && level * (1.0 + 1e-9) < block.peak)) return false;
+  if (spilled_ || !LevelBlockIsZero(block)) return false;
+  const double level = std::fabs(block.level);
   double lo = 0.0, hi = 0.0;
   LevelSquares(level, 1.0, &lo, &hi);
   SquareSum trial = sum_;
   if (PeakAtFullScale(block.peak) && !trial.AddBounded(block.count, lo, hi)) return false;
-  Segment s;
-  s.kind = Segment::kLevel;
-  s.count = block.count;
-  s.level = block;
-  if (!AddSegment(s)) return false;  // the caller forms the pairs, which then spill
+  if (!tallying_) {
+    Segment s;
+    s.kind = Segment::kLevel;
+    s.count = block.count;
+    s.level = block;
+    // Otherwise the caller forms the pairs, which then overflow.
+    if (!MarkerRoom(block.count) || !AddSegment(s)) return false;
+  }
   sum_ = trial;
   markers_.Add(markers, block.count);
   samples_ += block.count;
@@ -238,14 +261,16 @@ int SampleStore::Constant(float i, float q, int32_t count) {
     }
     return 1;
   }
-  Segment s;
-  s.kind = Segment::kConstant;
-  s.count = count;
-  s.i = i;
-  s.q = q;
-  if (!AddSegment(s)) {
-    if (!Spill()) return 0;
-    return Constant(i, q, count);
+  if (!tallying_) {
+    Segment s;
+    s.kind = Segment::kConstant;
+    s.count = count;
+    s.i = i;
+    s.q = q;
+    if (!MarkerRoom(1) || !AddSegment(s)) {
+      if (!Overflow()) return 0;
+      return Constant(i, q, count);
+    }
   }
   sum_.AddConstant(i, q, count);
   markers_.AddRun(0, count);

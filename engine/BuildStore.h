@@ -36,10 +36,20 @@ namespace build_detail {
 inline constexpr int64_t kStoreSamplesMax = int64_t{1} << 24;
 inline constexpr int64_t kStoreSegmentsMax = int64_t{1} << 20;
 
+// A level block whose pairs convert to int16 zero for certain, their
+// magnitudes below the running peak in front of it.
+bool LevelBlockIsZero(const PulseLevelBlock& block);
+// The range of I^2 + Q^2 of the pairs of a level block divided by peak:
+// level^2 times the float32 rounding of both values (and of the division,
+// with a peak), whatever the phase.
+void LevelSquares(double level, double peak, double* lo, double* hi);
+
 class SampleStore final : public PulseSampleSink, public ResampleSource, public ResampleSink {
  public:
   ~SampleStore() override;
-  void Begin();
+  // mayTally: an overflow goes on with the statistics alone (the build can
+  // make its samples again); tally: from the start.
+  void Begin(bool mayTally = false, bool tally = false);
   // Drops what it holds (a failed or finished build).
   void Stop();
   int Samples(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) override;
@@ -56,9 +66,13 @@ class SampleStore final : public PulseSampleSink, public ResampleSource, public 
             const std::shared_ptr<const ResampleSkipBounds>& bounds) override;
   void SetMarkers(const MarkerChangeList& markers) { markers_ = markers; }
 
-  // Other limits than kStoreSamplesMax and kStoreSegmentsMax (tests).
-  void SetLimits(int64_t formedPairs, int64_t segments);
+  // Other limits than kStoreSamplesMax and kStoreSegmentsMax, and whether a
+  // store that may tally does (tests).
+  void SetLimits(int64_t formedPairs, int64_t segments, bool tallies = true);
   bool spilled() const { return spilled_; }
+  // Only the statistics and the marker changes are held.
+  bool tallied() const { return tallying_; }
+  const SquareSum& sums() const { return sum_; }
   bool overflowed() const { return overflowed_; }
   int64_t samples() const { return samples_; }
   const MarkerChangeList& markers() const { return markers_; }
@@ -76,6 +90,10 @@ class SampleStore final : public PulseSampleSink, public ResampleSource, public 
   bool AddSegment(const Segment& s);
   // Writes everything held to slots 5/6 and follows it there. 1 / 0.
   int Spill();
+  // Full: spills, or tallies where it may. 1 / 0.
+  int Overflow();
+  // The marker changes of count more samples fit.
+  bool MarkerRoom(int64_t count) const;
   // The segment holding sample i.
   const Segment* Find(int64_t i);
   unsigned char* pairs_ = nullptr;  // formed pairs, 8 bytes each
@@ -91,9 +109,40 @@ class SampleStore final : public PulseSampleSink, public ResampleSource, public 
   double peak_ = 1.0;  // the peak Finish divided by
   bool spilled_ = false;
   bool overflowed_ = false;
+  bool mayTally_ = false;
+  bool tallying_ = false;
+  bool tallies_ = true;
 };
 // The entries' store, and the resampled one.
 SampleStore& Store();
 SampleStore& ResampledStore();
+
+// The samples of a build made a second time from the same engine state,
+// after a store that only tallied them: straight into the waveform file as
+// int16 (the header already written from the first time), and checked
+// against what the store found the first time (the count, the sums, the
+// marker changes).
+class SampleStream final : public PulseSampleSink {
+ public:
+  explicit SampleStream(WaveFileWriter& out) : out_(out) { markers_.Begin(0xFF); }
+  int Samples(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) override;
+  bool TakeLevel(const PulseLevelBlock& block, const unsigned char* markers) override;
+  int Constant(float i, float q, int32_t count) override;
+  // The last samples to the writer; 1 when everything matched, else 0
+  // after an internal-error line.
+  int Finish(const SampleStore& first);
+
+ private:
+  // Room for count more int16 pairs in block_, the full block written
+  // first. Null after a failed write.
+  int16_t* Room(int32_t count);
+  WaveFileWriter& out_;
+  std::vector<int16_t> block_;
+  int32_t fill_ = 0;  // pairs in block_
+  SquareSum sum_;
+  MarkerChangeList markers_;
+  int64_t samples_ = 0;
+  bool failed_ = false;
+};
 
 }  // namespace build_detail

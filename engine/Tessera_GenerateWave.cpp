@@ -236,6 +236,29 @@ int SequenceFitsFile(const SequenceRecord& seq, int64_t* planned) {
   return 1;
 }
 
+// About how many pairs a build of seq forms (jitter aside): every sample of
+// a repetition with noise or an off level above one step of the file, else
+// its rise, on time and fall (and the first blank sample).
+int64_t PlannedPairs(const SequenceRecord& seq) {
+  int64_t pairs = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    const int p = e.pulseId == -1 ? -1 : FindPulseById(static_cast<uint32_t>(e.pulseId));
+    if (p < 0 || e.repetitions <= 0) continue;
+    int32_t n = 0;
+    double duration = 0.0, peak = 1.0;
+    if (!ComputePulse(p, &PulseTable[p], -1, -1, seq.clock, nullptr, &n, &duration, &peak, 1, 0, 0, 1, 1, 1, 0, 0,
+                      0.0, s + 1, 0, -1, 0.0, 0.0))
+      continue;
+    const PulseCounts& c = LastPulseCounts();
+    const PulseRecord& pulse = PulseTable[p];
+    const bool everySample = pulse.noiseOn != 0 || pulse.attOff < 96.0;
+    const int64_t perRepetition = everySample ? c.total : static_cast<int64_t>(c.rise) + c.on + c.fall + 1;
+    pairs += perRepetition * e.repetitions;
+  }
+  return pairs;
+}
+
 // An entry combines with the samples of an earlier one.
 bool OverlaysEntries(const SequenceRecord& seq) {
   for (int s = 1; s < kMaxSequenceEntries; ++s)
@@ -428,7 +451,7 @@ struct EntryRun {
 // into the store (b.direct) or the files, the slots released. 1, or 0 to
 // be ended through b.Fail().
 int RunEntries(Build& b, const SequenceRecord& seq, const PulseEntryArgs& args, int64_t planned, int entryTotal,
-               EntryRun* run) {
+               PulseSampleSink* sink, EntryRun* run) {
   // Step 3: temporary files.
   if (!RecreateTempSampleFiles()) return 0;
   b.trim = true;
@@ -464,10 +487,9 @@ int RunEntries(Build& b, const SequenceRecord& seq, const PulseEntryArgs& args, 
   ResetPulseNoise();
   const bool keep = FilesKeepEntries(seq);
   SampleStore& store = Store();
-  if (b.direct) {
-    store.Begin();
+  if (sink != nullptr) {
     Prepared().Begin(planned, false, false);
-    SetPulseSampleSink(&store);
+    SetPulseSampleSink(sink);
   } else {
     Prepared().Begin(planned, keep, keep);
     SetPulseSamplesTap(TakeBlock);
@@ -492,12 +514,12 @@ int RunEntries(Build& b, const SequenceRecord& seq, const PulseEntryArgs& args, 
   SetPulseSampleSink(nullptr);
   SetPulseSamplesStart(-1);
   Prepared().Close();
-  const bool stored = b.direct && !store.spilled();
+  const bool stored = sink == &store && !store.spilled();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;
   const int released5 = ReleaseBuf(kSlotTempIq);
   const int released6 = ReleaseBuf(kSlotTempMarker);
-  if (!released5 || !released6 || !TrimTempSampleFiles(stored ? 0 : totalSamples) ||
+  if (!released5 || !released6 || !TrimTempSampleFiles(sink != nullptr && (stored || sink != &store) ? 0 : totalSamples) ||
       (stored && store.samples() != totalSamples)) {
     LogInternalError(kErrEntrySlots);
     return 0;
@@ -591,10 +613,20 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   static JitterPool pool;
   PulseEntryArgs args{sequenceIndex, segmentNumber, multiSegmentIndex, timeOffset, clock, &pool,
                       EntrySampleLimit(seq)};
-  EntryRun run;
-  if (!RunEntries(b, seq, args, planned, entryTotal, &run)) return b.Fail();
   SampleStore& store = Store();
+  // Samples too many for the store are tallied and made again to be written
+  // (from the start when that is foreseen), rather than written to the
+  // temporary files and read back.
+  const bool mayTally = replayable && !resampling;
+  store.Begin(mayTally, mayTally && PlannedPairs(seq) > kStoreSamplesMax / 2);
+  EntryRun run;
+  if (!RunEntries(b, seq, args, planned, entryTotal, b.direct ? &store : nullptr, &run)) return b.Fail();
   bool stored = b.direct && !store.spilled();
+  // Tallied samples are written in a second pass when the peak stayed at
+  // full scale and the marker changes were all kept; otherwise the build is
+  // made again through the temporary files.
+  const bool streamed = stored && store.tallied() && PeakAtFullScale(run.peak) && !store.markers().overflowed();
+  bool again = stored && store.tallied() && !streamed;
   if (reportOpen) {
     b.reportOpen = 0;
     if (!CloseSequenceReport(1, 1)) {
@@ -612,7 +644,14 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   post.sums = Prepared().Sums(run.totalSamples);
   // Where the file's samples come from when no temporary file holds them.
   SampleStore* source = nullptr;
-  if (stored && !resampling) {
+  if (streamed) {
+    EngineHost_SetStatus("Rescaling...");
+    EngineHost_SetTotalProgress(50);
+    EngineHost_SetTaskProgress(0);
+    Log_Message(1, "  ");
+    LogF("Peak level is %7.6f", run.peak);
+    store.Finish(run.peak, post);
+  } else if (stored && !resampling && !again) {
     EngineHost_SetStatus("Rescaling...");
     EngineHost_SetTotalProgress(50);
     EngineHost_SetTaskProgress(0);
@@ -620,33 +659,33 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     LogF("Peak level is %7.6f", run.peak);
     store.Finish(run.peak, post);  // certain: the entries' store holds no uncomputed outputs
     source = &store;
-  } else if (stored) {
+  } else if (stored && !again) {
     const int resampled = ResampleStored(post);
     if (resampled == 0) {
       store.Stop();
       return 0;
     }
-    if (resampled > 0) {
-      source = &ResampledStore();
-    } else {
-      // Made again from the start, through the temporary files, saying
-      // nothing it said already.
-      start.Restore();
-      b.direct = false;
-      args.quiet = true;
-      Log_Quiet(1);
-      const int again = RunEntries(b, seq, args, planned, entryTotal, &run);
-      Log_Quiet(0);
-      if (!again) return b.Fail();
-      post = PostState{};
-      post.sequence = &seq;
-      post.samples = run.totalSamples;
-      post.clock = clock;
-      post.peak = run.peak;
-      stored = false;
-    }
+    if (resampled > 0) source = &ResampledStore();
+    again = resampled < 0;
   }
-  if (!stored && !PostProcessSamples(post)) {
+  if (again) {
+    // Made again from the start, through the temporary files, saying
+    // nothing it said already.
+    start.Restore();
+    b.direct = false;
+    args.quiet = true;
+    Log_Quiet(1);
+    const int made = RunEntries(b, seq, args, planned, entryTotal, nullptr, &run);
+    Log_Quiet(0);
+    if (!made) return b.Fail();
+    post = PostState{};
+    post.sequence = &seq;
+    post.samples = run.totalSamples;
+    post.clock = clock;
+    post.peak = run.peak;
+    stored = false;
+  }
+  if (!stored && !streamed && !PostProcessSamples(post)) {
     Prepared().Stop();
     store.Stop();
     return 0;
@@ -725,7 +764,28 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     d.markerChangeCount = static_cast<int64_t>(changes->size());
   }
   int written = 0;
-  if (source != nullptr) {
+  if (streamed) {
+    // The samples made a second time from the same state, into the file.
+    const std::vector<WaveMarkerChange>& changes = store.markers().changes();
+    d.markerChanges = changes.data();
+    d.markerChangeCount = static_cast<int64_t>(changes.size());
+    WaveFileWriter out;
+    if (out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr)) {
+      SampleStream stream(out);
+      start.Restore();
+      args.quiet = true;
+      Log_Quiet(1);
+      EntryRun second;
+      const int made = RunEntries(b, seq, args, planned, entryTotal, &stream, &second);
+      Log_Quiet(0);
+      if (!made) {
+        SetPulseSampleSink(nullptr);
+        ReleaseWaveBuffers(b.slot5 ? TempIqFile : nullptr, b.slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
+        b.slot5 = b.slot6 = false;
+      }
+      written = made && stream.Finish(store) && out.Finish();
+    }
+  } else if (source != nullptr) {
     // The store's samples as int16, in order, behind the header.
     const std::vector<WaveMarkerChange>& changes = source->markers().changes();
     d.markerChanges = changes.data();

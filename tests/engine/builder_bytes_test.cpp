@@ -144,11 +144,20 @@ class BuilderBytesTest : public ::testing::Test {
     EXPECT_EQ(HashText(overlays ? h : Hashes{h.wave, Fnv1a("IQF"), Fnv1a("")}),
               HashText(overlays ? expected : Hashes{expected.wave, Fnv1a("IQF"), Fnv1a("")}))
         << what << ", no view";
+    // Beyond the store: spilled to the temporary files, or tallied and
+    // made again (straight into the file, else through the files).
+    build_detail::SampleStore& store = build_detail::Store();
     state.Restore();
-    build_detail::Store().SetLimits(300, 5);
+    store.SetLimits(300, 5, false);
     const Hashes spilled = Build(0);
-    build_detail::Store().SetLimits(build_detail::kStoreSamplesMax, build_detail::kStoreSegmentsMax);
     EXPECT_EQ(HashText(spilled), HashText(expected)) << what << ", spilled";
+    state.Restore();
+    store.SetLimits(300, 5, true);
+    const Hashes tallied = Build(0);
+    store.SetLimits(build_detail::kStoreSamplesMax, build_detail::kStoreSegmentsMax);
+    EXPECT_EQ(HashText(tallied),
+              HashText(tallied.tempIq == expected.tempIq ? expected : Hashes{expected.wave, Fnv1a("IQF"), Fnv1a("")}))
+        << what << ", tallied";
     if (s.filterOn == 1 || s.clock > kResampleClockLimit) {
       // Resampled samples beyond their store: made again through the files.
       state.Restore();
