@@ -422,8 +422,10 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
-  // Waits on an instrument keep the window painted.
+  // Waits on an instrument and the waveform writer's blocks keep the window
+  // painted.
   VisaDev_SetWaitHook(&KeepWindowLive);
+  WaveLib_SetIdleHook(&KeepWindowLive);
   Pause();
 
   Echo("Loading program settings...\n");
@@ -483,6 +485,7 @@ void TearDownApplication() {
   SetDeferredEventHook(nullptr);
   VisaDev_CloseAll();
   VisaDev_SetWaitHook(nullptr);
+  WaveLib_SetIdleHook(nullptr);
   CloseTempFiles();
   SaveSettings(g_Settings);
   ShutdownPlugins();

@@ -66,6 +66,15 @@ void WaveLib_GetVersion(int* major, int* minor) {
 void WaveLib_SetProgressHook(WaveProgressHookFn hook) { g_progressHook = hook; }
 void WaveLib_ClearProgressHook() { g_progressHook = nullptr; }
 
+namespace {
+WaveIdleHookFn g_idleHook = nullptr;
+}  // namespace
+
+void WaveLib_SetIdleHook(WaveIdleHookFn hook) { g_idleHook = hook; }
+void WaveLib_Idle() {
+  if (g_idleHook) g_idleHook();
+}
+
 void WaveLib_Progress(int percent) {
   if (g_progressHook) g_progressHook(percent);
 }

@@ -43,6 +43,13 @@ int WaveLib_Init(char* errorText, double requestedVersion);
 void WaveLib_GetVersion(int* major, int* minor);
 void WaveLib_SetProgressHook(WaveProgressHookFn hook);
 void WaveLib_ClearProgressHook();
+// Called between the blocks the writer moves (samples, marker bytes), far
+// more often than the progress hook and without a value: a user interface
+// keeps its windows painted there. Its result is not used; nothing in the
+// file depends on it. nullptr: none (the default).
+using WaveIdleHookFn = int (*)();
+void WaveLib_SetIdleHook(WaveIdleHookFn hook);
+void WaveLib_Idle();
 
 // ---- waveform file writer -----------------------------------------------------
 

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/LibraryTree.h"
 #include "app/PanelIds.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "instrument/FileBrowser.h"
@@ -25,6 +28,10 @@
 #include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "editors/BasebandFilter.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/TimingPanel.h"
 #include "ui/main/TransferPage.h"
 
 namespace {
@@ -127,6 +134,31 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
     std::remove(wave.c_str());
   }
 
+  // The program started without an instrument.
+  void StartAlone() {
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", "[PRG]\r\nTempDir = \"" + home_ +
+                                                            "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+    ASSERT_EQ(InitApplication(), 1);
+    Choose(MBAR_FILE_NEWPRJ);
+  }
+
+  // A 100 us pulse (1 us edges, 10 us on, 88 us off: 10,000 samples at
+  // 100 MHz) in a new sequence of `repetitions`, written to `wave`.
+  void PulseTrain(int repetitions, const std::string& wave) {
+    Choose(MBAR_PULSE_PNEW);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 88.0), 1);
+    Choose(MBAR_PULSE_SNEW);
+    UiTest_QueueFile(wave.c_str());
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+    ASSERT_EQ(UiTest_CommitTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1),
+                                     static_cast<double>(repetitions)),
+              1);
+    ASSERT_EQ(SequenceTable[CurrentSequence].entries[0].repetitions, repetitions);
+  }
+
   cz::test::SimFixture sim_;
 };
 
@@ -192,6 +224,28 @@ TEST_F(WindowLiveTest, TransferToPcOf200MegabytesAndOneThatStartsLate) {
   EXPECT_TRUE(told);
   std::remove(wave.c_str());
   std::remove(copy.c_str());
+}
+
+// Generate of 10^8 samples with the Baseband Filter on: the samples' and
+// the markers' resampling both keep the window live.
+TEST_F(WindowLiveTest, FilteredGenerateOf100MillionSamples) {
+  StartAlone();
+  const std::string wave = dir_.File("filtered.wv");
+  PulseTrain(10000, wave);
+  if (HasFatalFailure()) return;
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+  ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  ASSERT_EQ(SequenceTable[CurrentSequence].filterOn, 1);
+  UiTest_ClearPopups();
+  GapMeter meter;
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  const double gap = meter.LongestMs();
+  Report("filtered Generate 10^8 samples", gap);
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.") << Log();
+  EXPECT_GE(LastBuildSamples, 100000000);
+  EXPECT_LT(gap, kLiveBoundMs);
+  std::remove(wave.c_str());
 }
 
 }  // namespace
