@@ -256,7 +256,7 @@ int BuildDialogs() {
 
 // Steps 8 and 9.
 void PrepareControls() {
-  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, kAboutText);
+  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, AboutText());
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FIRST_VISIBLE_LINE, 0);
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kTitle);
