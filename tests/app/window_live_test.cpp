@@ -31,6 +31,7 @@
 #include "engine/Tessera_GenerateWave.h"
 #include "editors/BasebandFilter.h"
 #include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/EnvelopePages.h"
 #include "ui/pulse/TimingPanel.h"
 #include "ui/main/TransferPage.h"
 
@@ -246,6 +247,45 @@ TEST_F(WindowLiveTest, FilteredGenerateOf100MillionSamples) {
   EXPECT_GE(LastBuildSamples, 100000000);
   EXPECT_LT(gap, kLiveBoundMs);
   std::remove(wave.c_str());
+}
+
+// Import of a 10^6-point I/Q envelope on the Pulse Editor: the progress
+// dialog shows the two passes and the tables are filled in pieces; Cancel
+// 0.2 s into a second import stops it, the envelope as it was.
+TEST_F(WindowLiveTest, ImportOfAMillionPointIqEnvelopeAndItsCancel) {
+  StartAlone();
+  const std::string file = dir_.File("envelope.txt");
+  ASSERT_TRUE(cz::test::WriteIqTextFile(file, 1000000));
+  Choose(MBAR_PULSE_PNEW);
+  Click(P_TIM, P_TIM_RADIO_ARBENVEL);
+  ASSERT_EQ(UiTest_ChooseRingIndex(T_IMP, T_IMP_RING_IMPORTMODE, 1), 1);  // "I and Q"
+  UiTest_QueueFile(file.c_str());
+  GapMeter meter;
+  Click(T_IMP, T_IMP_CMD_IMPORTARBENV);
+  const double gap = meter.LongestMs();
+  Report("import of a 10^6-point I/Q envelope", gap);
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000) << Log();
+  EXPECT_TRUE(PulseTable[0].envelope.HasQ());
+  int rows = 0;
+  GetNumTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, &rows);
+  EXPECT_EQ(rows, 1000000);
+  EXPECT_LT(gap, kLiveBoundMs);
+
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(PulseCount, 2);
+  Click(P_TIM, P_TIM_RADIO_ARBENVEL);
+  UiTest_QueueFile(file.c_str());
+  meter.Restart();
+  meter.At(200, [] {
+    const int dialog = cz::test::FindProgressPanel();
+    UiTest_ClickCtrl(dialog, cz::test::FindCtrlByName(dialog, "BT_CANCEL"));
+  });
+  Click(T_IMP, T_IMP_CMD_IMPORTARBENV);
+  ASSERT_GE(meter.ActionMs(), 0.0) << "Cancel was never pressed";
+  EXPECT_LT(meter.ElapsedMs() - meter.ActionMs(), 250.0);
+  EXPECT_TRUE(PulseTable[1].envelope.Empty());
+  EXPECT_EQ(Status(), "User break");
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000);
 }
 
 }  // namespace
