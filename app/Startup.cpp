@@ -424,6 +424,7 @@ int InitApplication() {
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
   // Waits on an instrument and the waveform writer's blocks keep the window
   // painted.
+  EnableWindowLive(1);
   VisaDev_SetWaitHook(&KeepWindowLive);
   WaveLib_SetIdleHook(&KeepWindowLive);
   Pause();
@@ -486,6 +487,7 @@ void TearDownApplication() {
   VisaDev_CloseAll();
   VisaDev_SetWaitHook(nullptr);
   WaveLib_SetIdleHook(nullptr);
+  EnableWindowLive(0);
   CloseTempFiles();
   SaveSettings(g_Settings);
   ShutdownPlugins();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -185,12 +186,32 @@ void ReplacingFile::Abandon() {
   }
 }
 
-bool ReplaceFileContents(std::string_view hostPath, std::string_view bytes, std::string* reason, bool* readOnly) {
+bool ReplaceFileContents(std::string_view hostPath, std::string_view bytes, std::string* reason, bool* readOnly,
+                         int (*between)()) {
   ReplacingFile file;
   bool ok = file.Begin(hostPath);
   FILE* f = ok ? file.Stream() : nullptr;
   if (ok && f == nullptr) ok = false;
-  if (ok && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+  const std::size_t piece = between != nullptr ? kReplacePieceBytes : bytes.size();
+  bool written = true;
+  for (std::size_t at = 0; ok && written && at < bytes.size(); at += piece) {
+    const std::size_t n = std::min(piece, bytes.size() - at);
+    written = std::fwrite(bytes.data() + at, 1, n, f) == n;
+    if (written && between != nullptr) {
+      // The write-back of this piece starts now, without waiting for it.
+      if (std::fflush(f) == 0) ::sync_file_range(fileno(f), static_cast<off_t>(at), static_cast<off_t>(n),
+                                                 SYNC_FILE_RANGE_WRITE);
+      between();
+    }
+  }
+  // Then the wait for the disk, piece by piece as well: the sync before the
+  // rename finds (nearly) everything written.
+  for (std::size_t at = 0; between != nullptr && ok && written && at < bytes.size(); at += piece) {
+    ::sync_file_range(fileno(f), static_cast<off_t>(at), static_cast<off_t>(std::min(piece, bytes.size() - at)),
+                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    between();
+  }
+  if (ok && !written) {
     const int error = errno;
     file.Abandon();
     if (reason) *reason = SystemText(error != 0 ? error : EIO);

@@ -75,9 +75,15 @@ class ReplacingFile {
 };
 
 // Replaces hostPath with bytes through a ReplacingFile (synced to the disk
-// before the rename); false with *reason set otherwise.
+// before the rename); false with *reason set otherwise. With `between`, the
+// bytes go out in pieces of kReplacePieceBytes, each handed on to the disk
+// as soon as it is written, and the wait for the disk goes piece by piece
+// too (so that the sync at the end has little left to wait for); between is
+// called after each step (a user interface keeps its windows painted there;
+// its result is not used).
+inline constexpr std::size_t kReplacePieceBytes = 1u << 20;
 bool ReplaceFileContents(std::string_view hostPath, std::string_view bytes, std::string* reason,
-                         bool* readOnly = nullptr);
+                         bool* readOnly = nullptr, int (*between)() = nullptr);
 
 // The text of a read-only refusal, shared by the writers' messages.
 inline constexpr const char* kReadOnlyReason = "the file is read-only";

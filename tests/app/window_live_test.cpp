@@ -4,6 +4,7 @@
 // callbacks in the started program, against the simulated instrument on
 // 127.0.0.1 where one is needed. Bound: 250 ms. The files are large (as
 // users have them) and live in the test's temporary folder.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -286,6 +287,42 @@ TEST_F(WindowLiveTest, ImportOfAMillionPointIqEnvelopeAndItsCancel) {
   EXPECT_TRUE(PulseTable[1].envelope.Empty());
   EXPECT_EQ(Status(), "User break");
   EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000);
+}
+
+// Save As, Save and Load of a 30 MB project (a pulse with a 560,000-point
+// I/Q envelope, as users keep them).
+TEST_F(WindowLiveTest, SaveSaveAsAndLoadOfA30MegabyteProject) {
+  StartAlone();
+  Choose(MBAR_PULSE_PNEW);
+  const int points = 560000;
+  std::vector<double> i(points), q(points);
+  for (int k = 0; k < points; ++k) {
+    i[static_cast<std::size_t>(k)] = 0.5 * std::cos(0.001 * k);
+    q[static_cast<std::size_t>(k)] = 0.5 * std::sin(0.001 * k);
+  }
+  ASSERT_TRUE(PulseTable[0].envelope.SetIq(std::move(i), std::move(q)));
+  const std::string project = dir_.File("large.prj");
+  struct Step {
+    const char* command;
+    int item;
+    bool chooseFile, confirm;
+  } const steps[] = {
+      {"Save As of a 30 MB project", MBAR_FILE_SAVEPRJAS, true, false},
+      {"Save of a 30 MB project", MBAR_FILE_SAVEPRJ, false, false},
+      {"Load of a 30 MB project", MBAR_FILE_LOADPRJ, true, true},
+  };
+  for (const Step& step : steps) {
+    if (step.chooseFile) UiTest_QueueFile(project.c_str());
+    if (step.confirm) UiTest_QueueConfirm(true);  // the project in memory goes
+    GapMeter meter;
+    Choose(step.item);
+    const double gap = meter.LongestMs();
+    Report(step.command, gap);
+    EXPECT_LT(gap, kLiveBoundMs) << step.command;
+    EXPECT_GE(std::filesystem::file_size(project), 30000000u);
+  }
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].envelope.Count(), points);
 }
 
 }  // namespace
