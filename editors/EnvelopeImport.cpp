@@ -106,7 +106,7 @@ void SetText(int panel, int control, const std::string& text) { SetCtrlVal(panel
 // million rows take a second or more); the texts of a piece are written into one buffer
 // (std::to_chars gives the digits of "%7.6f" in the C locale, and at six
 // decimals no text is shorter than the width of 7).
-constexpr int kFillRows = 16384;
+constexpr int kFillRows = 8192;
 
 void FillTable(int panel, int table, const std::vector<const std::vector<double>*>& columns, int n) {
   if (panel <= 0 || table <= 0 || n <= 0) return;
