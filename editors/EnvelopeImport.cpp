@@ -112,9 +112,7 @@ void FillTable(int panel, int table, const std::vector<const std::vector<double>
   if (panel <= 0 || table <= 0 || n <= 0) return;
   constexpr std::size_t kCellText = 32;  // "%7.6f" of any finite double below 1e24, and its end
   const int piece = std::min(n, kFillRows);
-  // The view is brought up to date once, at the end, not at every pump, and
-  // the rows added in pieces never move.
-  SetCtrlAttribute(panel, table, ATTR_TABLE_RUN_STATE, 1);
+  // The rows added in pieces never move.
   ReserveTableRows(panel, table, n);
   std::vector<int> entries(static_cast<std::size_t>(piece));
   std::vector<char> texts(static_cast<std::size_t>(piece) * kCellText);
@@ -137,7 +135,6 @@ void FillTable(int panel, int table, const std::vector<const std::vector<double>
     }
     KeepWindowLive();
   }
-  SetCtrlAttribute(panel, table, ATTR_TABLE_RUN_STATE, 0);
 }
 
 void SetFigures(int count, double minimum, double maximum) {
@@ -292,10 +289,28 @@ bool ShowsEnvelope(const PulseEnvelope& env) {
   return same(shown.envelope.Values(), env.Values()) && same(shown.envelope.QValues(), env.QValues());
 }
 
+// The copy is made in pieces with the window painted in between: a million
+// I/Q points are 16 MB.
+std::vector<double> CopyInPieces(const std::vector<double>& from) {
+  constexpr std::size_t kPiece = 1u << 17;
+  std::vector<double> to;
+  to.reserve(from.size());
+  for (std::size_t at = 0; at < from.size(); at += kPiece) {
+    to.insert(to.end(), from.begin() + static_cast<std::ptrdiff_t>(at),
+              from.begin() + static_cast<std::ptrdiff_t>(std::min(from.size(), at + kPiece)));
+    KeepWindowLive();
+  }
+  return to;
+}
+
 void RememberShown(const PulseEnvelope& env) {
   ShownEnvelope& shown = Shown();
   shown.valid = true;
-  shown.envelope = env;
+  if (env.HasQ()) {
+    shown.envelope.SetIq(CopyInPieces(env.Values()), CopyInPieces(env.QValues()));
+  } else {
+    shown.envelope.SetLevels(CopyInPieces(env.Values()));
+  }
   shown.env = T_ENV;
   shown.iq = T_IQ;
   shown.view = T_VIEW;
