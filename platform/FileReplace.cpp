@@ -1,13 +1,21 @@
 #include "platform/FileReplace.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
+#include "platform/DeadTemps.h"
 #include "platform/Paths.h"
 
 namespace cz {
@@ -32,6 +40,50 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+// The flushes that commits with FlushTiming::AfterRename left running, by
+// target. Made once and never destroyed: a flush may still be running while
+// the process ends.
+struct PendingFlushes {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> running;
+  std::vector<FlushFailure> failures;
+};
+
+PendingFlushes& Pending() {
+  static PendingFlushes* pending = new PendingFlushes;
+  return *pending;
+}
+
+// Flushes the new file fd (open, this thread's to close) and the folder of
+// target on a short-lived thread, then lets go of the replaced file
+// (`replaced`, held over the rename; -1 for none): freeing its disk space
+// may wait for the disk too (file systems that discard freed blocks at
+// once), and nothing needs to wait for that either.
+void FlushLater(int fd, int replaced, const std::string& target) {
+  PendingFlushes& pending = Pending();
+  {
+    std::lock_guard<std::mutex> lock(pending.mutex);
+    pending.running.push_back(target);
+  }
+  auto work = [fd, replaced, target]() {
+    int error = FlushFileToDisk(fd);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) error = FlushFolderOf(target);
+    if (replaced >= 0) ::close(replaced);
+    PendingFlushes& p = Pending();
+    std::lock_guard<std::mutex> lock(p.mutex);
+    p.running.erase(std::find(p.running.begin(), p.running.end(), target));
+    if (error != 0) p.failures.push_back({target, SystemText(error)});
+    p.changed.notify_all();
+  };
+  try {
+    std::thread(work).detach();
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: flushed here
+  }
 }
 
 bool HasWriteBit(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0; }
@@ -80,6 +132,40 @@ bool IsReadOnlyFile(std::string_view hostPath) {
   return !HasWriteBit(st) || ::access(target.c_str(), W_OK) != 0;
 }
 
+std::vector<FlushFailure> FinishPendingFlushes(int timeoutMs) {
+  PendingFlushes& pending = Pending();
+  std::unique_lock<std::mutex> lock(pending.mutex);
+  pending.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pending.running.empty(); });
+  std::vector<FlushFailure> failures;
+  failures.swap(pending.failures);
+  for (const std::string& target : pending.running) failures.push_back({target, "still being written to the disk"});
+  return failures;
+}
+
+int FlushFileToDisk(int fd) {
+  // fdatasync: the bytes and what reading them back needs (the size), not
+  // the times.
+  while (::fdatasync(fd) != 0) {
+    if (errno != EINTR) return errno;
+  }
+  return 0;
+}
+
+int FlushFolderOf(const std::string& hostPath) {
+  const int dir = ::open(FolderOf(hostPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return errno;
+  int error = 0;
+  while (::fsync(dir) != 0) {
+    if (errno == EINTR) continue;
+    // Some file systems cannot flush a folder (they keep no folder data of
+    // their own to flush).
+    if (errno != EINVAL && errno != ENOTSUP && errno != EROFS) error = errno;
+    break;
+  }
+  ::close(dir);
+  return error;
+}
+
 ReplacingFile::~ReplacingFile() { Abandon(); }
 
 bool ReplacingFile::Fail(int error) {
@@ -105,6 +191,8 @@ bool ReplacingFile::Begin(std::string_view hostPath) {
   }
   mode_ = existed_ ? static_cast<unsigned>(st.st_mode & 07777) : 0;
   const std::string folder = FolderOf(target_);
+  // What a run that is gone left here goes first, once in a run.
+  RemoveDeadReplaceTempsOnce(folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const unsigned n = ++g_tempCounter;
     char name[48];
@@ -118,6 +206,10 @@ bool ReplacingFile::Begin(std::string_view hostPath) {
     if (error != EEXIST) return Fail(error);
   }
   if (fd_ < 0) return Fail(EEXIST);
+  // Held until the file is complete: a later run leaves a locked one alone.
+  // A file system without these locks leaves the file unlocked (and the
+  // process ID in its name still keeps a live run's file).
+  (void)::flock(fd_, LOCK_EX | LOCK_NB);
   if (existed_) {
     // Owner and group first: changing them may clear set-id bits.
     if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
@@ -136,30 +228,73 @@ FILE* ReplacingFile::Stream() {
   return stream_;
 }
 
-bool ReplacingFile::Commit(bool syncToDisk) {
+bool ReplacingFile::Commit(FlushTiming timing) {
   if (temp_.empty()) {
     if (reason_.empty()) reason_ = SystemText(EBADF);
     return false;
   }
+  if (timing == FlushTiming::AfterRename) return CommitFlushedLater();
   int error = 0;
   if (stream_ != nullptr) {
     if (std::fflush(stream_) != 0 || std::ferror(stream_)) error = errno != 0 ? errno : EIO;
-    if (error == 0 && syncToDisk && ::fsync(fileno(stream_)) != 0) error = errno;
+    if (error == 0) error = FlushFileToDisk(fileno(stream_));
     if (std::fclose(stream_) != 0 && error == 0) error = errno;
     stream_ = nullptr;
     fd_ = -1;
   } else if (fd_ >= 0) {
-    if (syncToDisk && ::fsync(fd_) != 0) error = errno;
+    error = FlushFileToDisk(fd_);
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
   }
   if (error != 0) return Fail(error);
-  // A writer that made the file again by name gave it its own bits.
   if (existed_ && ::chmod(temp_.c_str(), static_cast<mode_t>(mode_)) != 0) return Fail(errno);
   // rename() replaces the target in one step: readers see either the old
   // file or the complete new one.
   if (::rename(temp_.c_str(), target_.c_str()) != 0) return Fail(errno);
   temp_.clear();
+  // The rename itself reaches the disk with the folder. Should that fail,
+  // the new file is in place but may not outlive a power cut: the save is
+  // not reported as done.
+  const int folderError = FlushFolderOf(target_);
+  if (folderError != 0) {
+    reason_ = SystemText(folderError);
+    return false;
+  }
+  return true;
+}
+
+// The rename first, the flushes on their thread (FlushLater). A power cut
+// before they end may leave the target cut short: its readers refuse such
+// a file (a waveform's data block runs past its end).
+bool ReplacingFile::CommitFlushedLater() {
+  int error = 0;
+  int fd = fd_;
+  if (stream_ != nullptr) {
+    if (std::fflush(stream_) != 0 || std::ferror(stream_)) error = errno != 0 ? errno : EIO;
+    fd = fileno(stream_);
+  }
+  // The flush's own descriptor outlives the stream.
+  const int kept = error == 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+  if (error == 0 && kept < 0) error = errno;
+  if (stream_ != nullptr) {
+    if (std::fclose(stream_) != 0 && error == 0) error = errno;
+    stream_ = nullptr;
+  } else if (fd_ >= 0 && ::close(fd_) != 0 && error == 0) {
+    error = errno;
+  }
+  fd_ = -1;
+  if (error == 0 && existed_ && ::chmod(temp_.c_str(), static_cast<mode_t>(mode_)) != 0) error = errno;
+  // The replaced file is held open over the rename and let go of by the
+  // flush's thread.
+  const int replaced = error == 0 && existed_ ? ::open(target_.c_str(), O_PATH | O_CLOEXEC | O_NOFOLLOW) : -1;
+  if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
+  if (error != 0) {
+    if (kept >= 0) ::close(kept);
+    if (replaced >= 0) ::close(replaced);
+    return Fail(error);
+  }
+  temp_.clear();
+  FlushLater(kept, replaced, target_);
   return true;
 }
 
@@ -191,7 +326,7 @@ bool ReplaceFileContents(std::string_view hostPath, std::string_view bytes, std:
     if (readOnly) *readOnly = false;
     return false;
   }
-  if (ok) ok = file.Commit(true);
+  if (ok) ok = file.Commit();
   if (reason) *reason = ok ? std::string() : file.Reason();
   if (readOnly) *readOnly = file.ReadOnly();
   return ok;

@@ -111,12 +111,21 @@ struct WaveFileInfo {
   double peakOffset;                   // second LEVEL OFFS number, dB; 0.0
   double rmsOffset;                    // first LEVEL OFFS number, dB; 0.0
   int32_t blockKind;                   // 0 WAVEFORM, 1 UWAVEFORM or IWAVEFORM; 0
+  int64_t blockStart;                  // file offset of the data block's "#"; -1
 };
 
 // Reads the tag header of a waveform, data-list or control-list file up to
 // its first data block. 1 when the file was found and opened (whatever its
 // content), 0 otherwise ("*** File I/O error.").
 int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info);
+
+// Why the waveform file whose header WaveLib_GetFileInfo read into info is
+// cut short, as a power cut while it was being written may leave it: "it is
+// empty", "it holds no data block", "its data block ends at byte <n>, past
+// its end at byte <m>"; empty for a file that holds its whole data block.
+std::string WaveLib_CutShortReason(const WaveFileInfo& info);
+// The log line (without "*** ") that refuses such a file, naming it.
+std::string WaveLib_CutShortText(const char* path, const std::string& reason);
 
 // ---- shared by the writers of this library --------------------------------------
 
