@@ -17,6 +17,7 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/ProjectCommands.h"
 #include "app/ProjectFile.h"
 #include "app/PulsePanelIds.h"
@@ -429,6 +430,8 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
+  // Waits on an instrument keep the window painted.
+  VisaDev_SetWaitHook(&KeepWindowLive);
   Pause();
 
   Echo("Loading program settings...\n");
@@ -489,6 +492,7 @@ int InitApplication() {
 void TearDownApplication() {
   SetDeferredEventHook(nullptr);
   VisaDev_CloseAll();
+  VisaDev_SetWaitHook(nullptr);
   CloseTempFiles();
   SaveSettings(g_Settings);
   // The waveform files written last reach the disk before the program ends.
