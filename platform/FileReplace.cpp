@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -83,6 +84,24 @@ void FlushLater(int fd, int replaced, const std::string& target) {
     std::thread(work).detach();
   } catch (const std::system_error&) {
     work();  // no thread to be had: flushed here
+  }
+}
+
+// Flushes fd; with whileWaiting, on a short-lived thread while whileWaiting
+// is called about every kWaitSliceMs. 0, or errno.
+constexpr int kWaitSliceMs = 25;
+
+int FlushWhileWaiting(int fd, int (*whileWaiting)()) {
+  if (whileWaiting == nullptr) return FlushFileToDisk(fd);
+  try {
+    std::packaged_task<int()> task([fd] { return FlushFileToDisk(fd); });
+    std::future<int> done = task.get_future();
+    std::thread worker(std::move(task));
+    while (done.wait_for(std::chrono::milliseconds(kWaitSliceMs)) != std::future_status::ready) whileWaiting();
+    worker.join();
+    return done.get();
+  } catch (const std::system_error&) {
+    return FlushFileToDisk(fd);  // no thread to be had: flushed here
   }
 }
 
@@ -228,7 +247,7 @@ FILE* ReplacingFile::Stream() {
   return stream_;
 }
 
-bool ReplacingFile::Commit(FlushTiming timing) {
+bool ReplacingFile::Commit(FlushTiming timing, int (*whileFlushing)()) {
   if (temp_.empty()) {
     if (reason_.empty()) reason_ = SystemText(EBADF);
     return false;
@@ -237,12 +256,12 @@ bool ReplacingFile::Commit(FlushTiming timing) {
   int error = 0;
   if (stream_ != nullptr) {
     if (std::fflush(stream_) != 0 || std::ferror(stream_)) error = errno != 0 ? errno : EIO;
-    if (error == 0) error = FlushFileToDisk(fileno(stream_));
+    if (error == 0) error = FlushWhileWaiting(fileno(stream_), whileFlushing);
     if (std::fclose(stream_) != 0 && error == 0) error = errno;
     stream_ = nullptr;
     fd_ = -1;
   } else if (fd_ >= 0) {
-    error = FlushFileToDisk(fd_);
+    error = FlushWhileWaiting(fd_, whileFlushing);
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
   }

@@ -88,8 +88,11 @@ class ReplacingFile {
   // flushes the folder, the file's bytes flushed as `timing` says; false
   // with Reason() set otherwise (the temporary file is then removed and the
   // target stays as it was). With AfterRename the result is that of the
-  // rename; the flush's own failure is told by FinishPendingFlushes.
-  bool Commit(FlushTiming timing = FlushTiming::BeforeRename);
+  // rename; the flush's own failure is told by FinishPendingFlushes. With
+  // BeforeRename and whileFlushing given, the bytes are flushed on a thread
+  // of their own and whileFlushing is called about every 25 ms until that
+  // ends (a window kept painted while hundreds of MB go to the disk).
+  bool Commit(FlushTiming timing = FlushTiming::BeforeRename, int (*whileFlushing)() = nullptr);
   // Closes and removes the temporary file.
   void Abandon();
 
