@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <cstring>
 #include <future>
 #include <mutex>
@@ -43,13 +44,24 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// The flushes that commits with FlushTiming::AfterRename left running, by
-// target. Made once and never destroyed: a flush may still be running while
-// the process ends.
+// One flush left by a commit with FlushTiming::AfterRename: the new file
+// (open, the flush's to close), the replaced one held over the rename (an
+// O_PATH descriptor, -1 for none) and the target.
+struct Flush {
+  int fd;
+  int replaced;
+  std::string target;
+};
+
+// The flushes waiting and the one under way, done one at a time by a
+// short-lived thread that ends when none is left. Made once and never
+// destroyed: a flush may still be running while the process ends.
 struct PendingFlushes {
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<std::string> running;
+  std::deque<Flush> waiting;
+  std::string current;  // the target being flushed; empty when none
+  bool working = false;
   std::vector<FlushFailure> failures;
 };
 
@@ -58,32 +70,57 @@ PendingFlushes& Pending() {
   return *pending;
 }
 
-// Flushes the new file fd (open, this thread's to close) and the folder of
-// target on a short-lived thread, then lets go of the replaced file
-// (`replaced`, held over the rename; -1 for none): freeing its disk space
-// may wait for the disk too (file systems that discard freed blocks at
-// once), and nothing needs to wait for that either.
-void FlushLater(int fd, int replaced, const std::string& target) {
-  PendingFlushes& pending = Pending();
-  {
-    std::lock_guard<std::mutex> lock(pending.mutex);
-    pending.running.push_back(target);
-  }
-  auto work = [fd, replaced, target]() {
-    int error = FlushFileToDisk(fd);
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0) error = FlushFolderOf(target);
-    if (replaced >= 0) ::close(replaced);
-    PendingFlushes& p = Pending();
-    std::lock_guard<std::mutex> lock(p.mutex);
-    p.running.erase(std::find(p.running.begin(), p.running.end(), target));
-    if (error != 0) p.failures.push_back({target, SystemText(error)});
+// True when target is still the file fd holds: one replaced again since
+// (the next build of the same waveform) is no file anyone keeps, and its
+// flush is left to that of the file now there.
+bool StillTheTarget(int fd, const std::string& target) {
+  struct stat held, now;
+  return ::fstat(fd, &held) == 0 && ::stat(target.c_str(), &now) == 0 && held.st_dev == now.st_dev &&
+         held.st_ino == now.st_ino;
+}
+
+// Flushes the file and its folder, then lets go of the replaced file:
+// freeing its disk space may wait for the disk too (file systems that
+// discard freed blocks at once), and nothing needs to wait for that.
+int RunFlush(const Flush& f) {
+  int error = StillTheTarget(f.fd, f.target) ? FlushFileToDisk(f.fd) : -1;
+  if (::close(f.fd) != 0 && error == 0) error = errno;
+  if (error == 0) error = FlushFolderOf(f.target);
+  if (f.replaced >= 0) ::close(f.replaced);
+  return error < 0 ? 0 : error;
+}
+
+void FlushWorker() {
+  PendingFlushes& p = Pending();
+  std::unique_lock<std::mutex> lock(p.mutex);
+  while (!p.waiting.empty()) {
+    const Flush f = p.waiting.front();
+    p.waiting.pop_front();
+    p.current = f.target;
+    lock.unlock();
+    const int error = RunFlush(f);
+    lock.lock();
+    p.current.clear();
+    if (error != 0) p.failures.push_back({f.target, SystemText(error)});
     p.changed.notify_all();
-  };
+  }
+  p.working = false;
+  p.changed.notify_all();
+}
+
+// Queues the flush of a file just renamed into place; the build goes on at
+// once.
+void FlushLater(int fd, int replaced, const std::string& target) {
+  PendingFlushes& p = Pending();
+  std::unique_lock<std::mutex> lock(p.mutex);
+  p.waiting.push_back({fd, replaced, target});
+  if (p.working) return;
+  p.working = true;
   try {
-    std::thread(work).detach();
+    std::thread(FlushWorker).detach();
   } catch (const std::system_error&) {
-    work();  // no thread to be had: flushed here
+    lock.unlock();
+    FlushWorker();  // no thread to be had: flushed here
   }
 }
 
@@ -152,12 +189,13 @@ bool IsReadOnlyFile(std::string_view hostPath) {
 }
 
 std::vector<FlushFailure> FinishPendingFlushes(int timeoutMs) {
-  PendingFlushes& pending = Pending();
-  std::unique_lock<std::mutex> lock(pending.mutex);
-  pending.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pending.running.empty(); });
+  PendingFlushes& p = Pending();
+  std::unique_lock<std::mutex> lock(p.mutex);
+  p.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !p.working; });
   std::vector<FlushFailure> failures;
-  failures.swap(pending.failures);
-  for (const std::string& target : pending.running) failures.push_back({target, "still being written to the disk"});
+  failures.swap(p.failures);
+  if (!p.current.empty()) failures.push_back({p.current, "still being written to the disk"});
+  for (const Flush& f : p.waiting) failures.push_back({f.target, "still being written to the disk"});
   return failures;
 }
 
