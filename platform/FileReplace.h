@@ -79,8 +79,6 @@ class ReplacingFile {
   // The temporary file opened for binary writing ("wb"); null before Begin
   // or when the stream cannot be made.
   FILE* Stream();
-  // Path of the temporary file.
-  const std::string& TempPath() const { return temp_; }
   // The real target (links followed).
   const std::string& Target() const { return target_; }
 

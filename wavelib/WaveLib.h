@@ -153,7 +153,8 @@ int WaveLib_FormatDateTag(char* buf, int size);
 std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset);
 
 // Output file written to a temporary file beside the real destination (links
-// followed, see cz::ReplacingFile) and renamed over it by Commit. Without
+// followed, see cz::ReplacingFile) and renamed over it by Commit, which
+// leaves its flush to the disk to a short-lived thread. Without
 // Commit (failure, early return) the partial file is closed and removed; an
 // existing file at path is never touched before Commit, and a read-only one
 // is not replaced. Open and Commit log the system's reason of a failure.
