@@ -104,10 +104,10 @@ struct WaveFileInfo {
   char comment[kWaveInfoTextBytes];    // COMMENT tag value
   char copyright[kWaveInfoTextBytes];  // COPYRIGHT tag value
   char date[kWaveInfoTextBytes];       // DATE tag value as written
-  int32_t samples;                     // SAMPLES tag, or derived from the block; -1
-  int32_t blockLength;                 // number in the data block's tag; -1
+  int64_t samples;                     // SAMPLES tag, or derived from the block; -1
+  int64_t blockLength;                 // number in the data block's tag; -1
   double clock;                        // CLOCK tag, Hz; -1.0
-  double playTime;                     // samples / clock, s; -1.0
+  double playTime;                     // samples / clock, s; -1.0 unless both are known and the clock > 0
   double peakOffset;                   // second LEVEL OFFS number, dB; 0.0
   double rmsOffset;                    // first LEVEL OFFS number, dB; 0.0
   int32_t blockKind;                   // 0 WAVEFORM, 1 UWAVEFORM or IWAVEFORM; 0
