@@ -21,6 +21,7 @@
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -90,8 +91,8 @@ bool ConfirmOverwriteIncomplete(const std::string& path) {
           ? cz::FormatC("The project file\n'%s'\n%s. "
                         "Saving writes the current project over it.\nSave anyway ?",
                         path.c_str(), SkipProjectLoad ? "was not loaded" : "could not be loaded")
-          : cz::FormatC("%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
-                        "Saving writes the file without them.\nSave anyway ?",
+          : cz::FormatC("%d record(s), sequence entries or parts of records of the project file\n'%s'\n"
+                        "could not be loaded. Saving writes the file without them.\nSave anyway ?",
                         LastProjectRecordsLost, path.c_str());
   if (ConfirmPopup("Warning", text.c_str()) == 1) return true;
   Log_Message(3, "** Project file '", path.c_str(), "' was not saved over.");
@@ -140,6 +141,11 @@ SaveOutcome SaveCurrentProject() {
   if (!ProjectPath(&path)) {
     ProjectSaveFailed("");
     return kSaveFailed;
+  }
+  // An example of the installed program is saved as a new file of the user's.
+  if (cz::InsideInstallFolders(path)) {
+    Log_Message(5, "Project file '", path.c_str(), "': ", cz::kInstallFolderReason, "; choose a file of your own.");
+    return SaveProjectAs();
   }
   if (!ConfirmOverwriteIncomplete(path)) return kSaveDeclined;
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
@@ -275,10 +281,13 @@ void ExitWithQuestions() {
 }
 
 void QuitWithoutQuestions() {
+  std::string path;
   if (g_Settings.SavePrjOnExit && LastProjectRecordsLost > 0)
     Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' lost records on load; it is not saved over.");
+  else if (g_Settings.SavePrjOnExit && !g_Settings.LastPrj.empty() && ProjectPath(&path) &&
+           cz::InsideInstallFolders(path))
+    Log_Message(5, "** Project file '", path.c_str(), "': ", cz::kInstallFolderReason, "; it is not saved over.");
   else if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
-    std::string path;
     if (ProjectPath(&path) && ::SaveProject(PulseTable, SequenceTable, path.c_str()))
       Log_Message(1, "Project saved.");
     else

@@ -1,4 +1,7 @@
 // Loading and importing the project file.
+#include <malloc.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -21,6 +24,7 @@
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TextEncoding.h"
 
 void SetProjectWindowTitle(const char* path);
@@ -170,6 +174,34 @@ int LeadingCount(const std::vector<T>& v) {
   std::size_t n = 0;
   while (n < v.size() && v[n]) ++n;
   return static_cast<int>(n);
+}
+
+// Entries a record's table could not take: the children Entry<limit+1>,
+// Entry<limit+2>, ... that follow on without a gap, each with the
+// attributes the reader needs (attr2 may be null). Counted in one pass.
+int EntriesBeyond(const xml_node& el, int limit, const char* attr1, const char* attr2 = nullptr) {
+  std::vector<long> beyond;
+  for (xml_node c = el.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    const long n = NumberAfter(c.name(), "Entry");
+    if (n > limit && Has(c, attr1) && (attr2 == nullptr || Has(c, attr2))) beyond.push_back(n);
+  }
+  std::sort(beyond.begin(), beyond.end());
+  beyond.erase(std::unique(beyond.begin(), beyond.end()), beyond.end());
+  int run = 0;
+  while (run < static_cast<int>(beyond.size()) && beyond[static_cast<std::size_t>(run)] == limit + 1L + run) ++run;
+  return run;
+}
+
+// A record that keeps less than the file holds of it: logged with the
+// record being read and what was cut, and counted, so that the project
+// file is not saved over without a question.
+void LogCut(long cut, const char* what, long limit) {
+  const std::string line = cz::FormatC("*** %s '%s': %ld %s beyond the %ld it holds were not loaded.", g_recordKind,
+                                       g_recordName.c_str(), cut, what, limit);
+  Log_Message(1, line.c_str());
+  ++LastProjectLoadReport.recordsCut;
+  LastProjectLoadReport.cuts.push_back(line.substr(4));
 }
 
 // A value as XmlGetAttrReal converts it; a missing attribute gives 0.
@@ -569,6 +601,8 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
   for (int n = 1; n <= kMaxSequenceEntries; ++n) {
     xml_node e = el.child(Numbered("Entry", n).c_str());
     if (!e || !Has(e, "pid")) break;
+    if (n == kMaxSequenceEntries)
+      if (const int cut = EntriesBeyond(el, kMaxSequenceEntries, "pid")) LogCut(cut, "entries", kMaxSequenceEntries);
     SequenceEntry entry;
     long filePid = 0;
     XmlGetAttrLong(e, "pid", &filePid);
@@ -631,7 +665,11 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
     if (Has(e, "usrlen")) {
       int32_t len = Int(e, "usrlen");
       if (len < 0) len = 0;
-      if (len > static_cast<int32_t>(kMaxUserFilterLength)) len = static_cast<int32_t>(kMaxUserFilterLength);
+      if (len > static_cast<int32_t>(kMaxUserFilterLength)) {
+        LogCut(len - static_cast<long>(kMaxUserFilterLength), "user filter coefficients",
+               static_cast<long>(kMaxUserFilterLength));
+        len = static_cast<int32_t>(kMaxUserFilterLength);
+      }
       std::vector<double> i(static_cast<std::size_t>(len)), q(static_cast<std::size_t>(len));
       std::vector<const char*> itexts = NumberedAttrs(e, "i", i.size());
       std::vector<const char*> qtexts = NumberedAttrs(e, "q", q.size());
@@ -718,6 +756,8 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                   for (int n = 1; n <= kMaxSegments; ++n) {
                     xml_node e = el.child(Numbered("Entry", n).c_str());
                     if (!e || !Has(e, "sid")) break;
+                    if (n == kMaxSegments)
+                      if (const int cut = EntriesBeyond(el, kMaxSegments, "sid")) LogCut(cut, "segments", kMaxSegments);
                     MultiSegmentEntry& seg = m->segments[n - 1];
                     long sid = 0;
                     XmlGetAttrLong(e, "sid", &sid);
@@ -783,6 +823,9 @@ void ReadRfLists(const xml_node& sec) {
                     }
                     points.emplace_back(fv, lv);
                   }
+                  if (points.size() == static_cast<std::size_t>(kMaxRfListPoints))
+                    if (const int cut = EntriesBeyond(el, kMaxRfListPoints, "f", "l"))
+                      LogCut(cut, "points", kMaxRfListPoints);
                   for (std::size_t n = 0; n < points.size(); ++n)
                     r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
                   ChildText(el, "Comment", &r->comment);
@@ -819,8 +862,14 @@ void ReadDataSources(const xml_node& sec) {
                   d->id = static_cast<uint32_t>(slot + 1);
                   d->name = Str(el, "name");
                   Log_Message(2, " Data Source:   ", d->name.c_str());
+                  ReadingRecord("Data source", d->name.c_str());
                   ChildText(el, "Comment", &d->comment);
-                  ChildText(el, "data", &d->data);
+                  if (ChildText(el, "data", &d->data)) {
+                    const std::size_t held = std::strlen(el.child("data").text().get());
+                    if (held > d->data.size())
+                      LogCut(static_cast<long>(held - d->data.size()), "characters of its bit text",
+                             static_cast<long>(kDataTextSize - 1));
+                  }
                   DataSourceCount = slot + 1;
                   return true;
                 });
@@ -830,11 +879,27 @@ void ReadDataSources(const xml_node& sec) {
 bool ReadProjectBytes(const std::string& hostPath, std::string* bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(hostPath.c_str(), "rb"), &std::fclose);
   if (!file) return false;
+  // One allocation of the file's size: no copies of a large file as the
+  // text grows.
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) == 0 && st.st_size > 0) bytes->reserve(static_cast<std::size_t>(st.st_size));
   char block[65536];
   std::size_t n = 0;
   while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) bytes->append(block, n);
   return std::ferror(file.get()) == 0;
 }
+
+// The file's text and the document built from it are gone once the tables
+// are read: at the end of the load their memory goes back to the system,
+// which the allocator would otherwise keep for the process (a project of
+// hundreds of megabytes, of which the tables keep a few). Declared before
+// them, it runs after they are released, also on a failed load.
+struct ReturnMemoryAtEnd {
+  ReturnMemoryAtEnd() = default;
+  ReturnMemoryAtEnd(const ReturnMemoryAtEnd&) = delete;
+  ReturnMemoryAtEnd& operator=(const ReturnMemoryAtEnd&) = delete;
+  ~ReturnMemoryAtEnd() { malloc_trim(0); }
+};
 
 }  // namespace
 
@@ -897,6 +962,7 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     ClearProject();
   }
 
+  const ReturnMemoryAtEnd returnMemory;
   // The document's texts point into bytes: it goes after the document.
   std::string bytes;
   pugi::xml_document doc;
@@ -942,12 +1008,18 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     if (xml_node sec = root.child("DATASRC_DB")) ReadDataSources(sec);
   }
   doc.reset();
+  std::string().swap(bytes);
 
   // An import only adds pulses: it neither writes a backup nor retitles
   // the window.
   if (!import) {
     std::string backup = std::string(path) + ".bak";
-    SaveProjectBackup(pulses, sequences, backup.c_str());
+    // An example of the installed program is read as it is: its folder
+    // takes no backup copy.
+    if (cz::InsideInstallFolders(cz::HostPath(backup)))
+      Log_Message(5, "No backup copy of '", path, "' is written: ", cz::kInstallFolderReason, ".");
+    else
+      SaveProjectBackup(pulses, sequences, backup.c_str());
     SetProjectWindowTitle(path);
   }
   return 1;

@@ -411,11 +411,7 @@ std::string FormatProjectReal(int decimals, double value) {
   std::string text = print(std::chars_format::fixed, decimals);
   if (readsBack(text)) return text;
   // The shortest of 15, 16, 17 significant digits that reads back exactly.
-  for (int digits = 15; digits <= 17; ++digits) {
-    text = print(std::chars_format::general, digits);
-    if (readsBack(text)) break;
-  }
-  return text;
+  return cz::ShortestRealC(value);
 }
 
 namespace {

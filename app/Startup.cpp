@@ -259,7 +259,7 @@ int BuildDialogs() {
 
 // Steps 8 and 9.
 void PrepareControls() {
-  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, kAboutText);
+  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, AboutText());
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FIRST_VISIBLE_LINE, 0);
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kTitle);
@@ -372,11 +372,20 @@ void CheckInstrumentLink(char* info, std::size_t infoSize) {
   if (g_Settings.Select.empty()) return;
   Echo("Checking instrument link...\n");
   Log_Status(1, "Testing instrument link...");
-  // A model without support selects nothing, like an instrument that is gone.
-  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize) || !InstrumentCapabilities.Connected)
+  // A model without support selects nothing, like an instrument that is gone;
+  // one locked by another client or slow to answer stays selected and is
+  // identified when it is next used.
+  const std::string resource = g_Settings.Select.str();
+  const int identified = IdentifyInstrument(resource.c_str(), info, infoSize);
+  if (!identified && IdentifyFailurePasses()) {
+    KeepSelectionUnidentified(resource.c_str());
+    Log_Message(3, "** Instrument '", resource.c_str(),
+                "' stays selected; it is identified again when it is next used.");
+  } else if (!identified || !InstrumentCapabilities.Connected) {
     g_Settings.Select.Clear();
-  else if (INSTRMAN > 0)
+  } else if (INSTRMAN > 0) {
     SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info);
+  }
 }
 
 }  // namespace

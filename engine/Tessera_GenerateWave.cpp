@@ -29,6 +29,7 @@
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "wavelib/WaveLib.h"
 
 int32_t LastBuildSamples = 0;
@@ -56,6 +57,11 @@ const char* const kNoJitter = "---";
 // beside it and rename it over the file. A refusal is logged with its reason.
 bool DestinationWritable(const std::string& givenPath) {
   const std::string hostPath = cz::ResolveLinks(givenPath);
+  // Nothing is made inside the installed program's folders, not even a folder.
+  if (cz::InsideInstallFolders(hostPath)) {
+    Log_Message(5, "*** Cannot write '", givenPath.c_str(), "': ", cz::kInstallFolderReason, ".");
+    return false;
+  }
   struct stat st;
   if (stat(hostPath.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
@@ -115,13 +121,20 @@ struct Build {
   bool trim = false;
   int64_t finished = 0;
 
+  // The samples go to the store rather than the temporary files.
+  bool direct = false;
+
   int Fail() {
     SetPulseSamplesTap(nullptr);
+    SetPulseSampleSink(nullptr);
+    SetPulseSamplesStart(-1);
     Prepared().Stop();
     LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
     slot5 = slot6 = false;
-    if (trim) TrimTempSampleFiles(finished);
+    // A store that did not spill wrote nothing behind the header.
+    if (trim) TrimTempSampleFiles(direct && !Store().spilled() ? 0 : finished);
+    Store().Stop();
     trim = false;
     return CloseSequenceReport(reportOpen, 0);
   }
@@ -349,6 +362,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     // Every repetition is reported (a skipped one reports nothing): the
     // report routines count repetitions and write their cells by repetition
     // number, and the text report lists each pulse with its own start.
+    SetPulseSamplesStart((combine == 0 ? totalSamples : base.startSample) + entryCount);
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
                       MarkerMaskFor(e.markerMask, r, e.repetitions), 1,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
@@ -492,9 +506,21 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   int64_t totalSamples = 0;
   EntryBase base;
   double peak = 1.0;
+  ResetPulseNoise();
   const bool keep = FilesKeepEntries(seq);
-  Prepared().Begin(planned, keep, keep);
-  SetPulseSamplesTap(TakeBlock);
+  // Nothing reads the temporary files after a build that nothing resamples
+  // or overlays and that draws no Sequence View: its samples are kept in
+  // the store and go to the waveform file as int16 once.
+  b.direct = keep && drawPlots == 0;
+  SampleStore& store = Store();
+  if (b.direct) {
+    store.Begin();
+    Prepared().Begin(planned, false, false);
+    SetPulseSampleSink(&store);
+  } else {
+    Prepared().Begin(planned, keep, keep);
+    SetPulseSamplesTap(TakeBlock);
+  }
   int k = 0;
   for (int s = 0; s < kMaxSequenceEntries; ++s) {
     const SequenceEntry& e = seq.entries[s];
@@ -512,12 +538,16 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
 
   // Step 6: the entries are done; the report closes before post-processing.
   SetPulseSamplesTap(nullptr);
+  SetPulseSampleSink(nullptr);
+  SetPulseSamplesStart(-1);
   Prepared().Close();
+  const bool stored = b.direct && !store.spilled();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;
   const int released5 = ReleaseBuf(kSlotTempIq);
   const int released6 = ReleaseBuf(kSlotTempMarker);
-  if (!released5 || !released6 || !TrimTempSampleFiles(totalSamples)) {
+  if (!released5 || !released6 || !TrimTempSampleFiles(stored ? 0 : totalSamples) ||
+      (stored && store.samples() != totalSamples)) {
     LogInternalError(kErrEntrySlots);
     return b.Fail();
   }
@@ -536,8 +566,16 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   post.clock = clock;
   post.peak = peak;
   post.sums = Prepared().Sums(totalSamples);
-  if (!PostProcessSamples(post)) {
+  if (stored) {
+    EngineHost_SetStatus("Rescaling...");
+    EngineHost_SetTotalProgress(50);
+    EngineHost_SetTaskProgress(0);
+    Log_Message(1, "  ");
+    LogF("Peak level is %7.6f", peak);
+    store.Finish(peak, post);
+  } else if (!PostProcessSamples(post)) {
     Prepared().Stop();
+    store.Stop();
     return 0;
   }
   const int64_t n = post.samples;
@@ -546,6 +584,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     LogF("*** The waveform of %lld samples exceeds the file format's limit of %d samples.",
          static_cast<long long>(n), INT32_MAX);
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+    store.Stop();
     return 0;
   }
 
@@ -612,8 +651,19 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     d.markerChanges = changes->data();
     d.markerChangeCount = static_cast<int64_t>(changes->size());
   }
-  const int written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
+  int written = 0;
+  if (stored) {
+    // The store's samples as int16, in order, behind the header.
+    const std::vector<WaveMarkerChange>& changes = store.markers().changes();
+    d.markerChanges = changes.data();
+    d.markerChangeCount = static_cast<int64_t>(changes.size());
+    WaveFileWriter out;
+    written = out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr) && store.Write(out) && out.Finish();
+  } else {
+    written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
+  }
   Prepared().Stop();
+  store.Stop();
   if (!written) {
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
     WaveLib_ClearProgressHook();

@@ -396,7 +396,7 @@ void LogTransfer(const char* remoteFile, const char* localFile, int path, int bb
 bool OpenSelected() {
   const int opened = OpenIdentifiedInstrument(0);
   if (opened == 1) return true;
-  if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
+  if (opened == 0) Log_Status(1, OpenFailureStatus(0));
   return false;
 }
 

@@ -25,6 +25,13 @@ std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // ordinary values keep their usual six decimals), otherwise the shortest
 // text that round-trips ("2.5e-07").
 std::string ExactRealC(double value);
+// The shortest of "%.15g", "%.16g" and "%.17g" that reads back as value
+// ("0.1", "1.3333333333333333", "0.30000000000000004"); "inf" and "nan"
+// as "%g" writes them.
+std::string ShortestRealC(double value);
+// fmt (one double conversion, "%8.6f") where its text reads back as value,
+// otherwise ShortestRealC, so that a value is never written rounded.
+std::string FormatRealExactC(const char* fmt, double value);
 
 // strtod / strtol in the C locale.
 double StrtodC(const char* text, char** end);

@@ -19,6 +19,8 @@
 //    made, so that a later run can tell one of a run that is gone (see
 //    DeadTemps.h) from one still being written;
 //  - an existing target that is read-only is refused and left as it was;
+//  - a target inside the installed program's own folders is refused
+//    (platform/ProgramInfo.h);
 //  - a replaced file keeps its permission bits (and, where the process may
 //    set them, its owner and group).
 // Failures keep the reason the system gave (strerror text, C locale) for the

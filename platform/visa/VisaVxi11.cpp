@@ -32,6 +32,7 @@ std::atomic<uint16_t> g_corePort{0};
 std::atomic<uint16_t> g_portmapperPort{0};  // 0: the standard port 111
 
 // Device_Flags bits (B.6.3).
+constexpr int kFlagWaitLock = 0x01;
 constexpr int kFlagEnd = 0x08;
 // Device_ReadResp reason bits.
 constexpr int kReasonReqCnt = 0x01;
@@ -39,17 +40,23 @@ constexpr int kReasonEnd = 0x04;
 // Device_ErrorCode values (B.5.2) that change the status we report.
 constexpr int kErrInvalidLink = 4;
 constexpr int kErrNotSupported = 8;
+constexpr int kErrLocked = 11;  // device locked by another link
 constexpr int kErrIoTimeout = 15;
 constexpr int kErrAbort = 23;
 
 // The standard asks every server for at least 1,024 bytes per write.
 constexpr uint32_t kMinRecvSize = 1024;
 
-// RPC waits this long beyond the device's own io_timeout for the reply.
+// RPC waits this long beyond the device's own io_timeout (and the wait for
+// another client's lock before it) for the reply.
 constexpr uint32_t kRpcSlackMs = 2000;
 
-timeval RpcTimeout(uint32_t ioTimeoutMs) {
-  uint64_t ms = uint64_t(ioTimeoutMs) + kRpcSlackMs;
+// Every call on the link waits for a lock that another client holds, for as
+// long as the operation itself may take (the session's time-out), as the
+// lock time-out of an instrument I/O library does: the server then starts
+// the operation within the time-out, or answers "locked" (11).
+timeval RpcTimeout(uint32_t ioTimeoutMs, uint32_t lockTimeoutMs = 0) {
+  uint64_t ms = uint64_t(ioTimeoutMs) + lockTimeoutMs + kRpcSlackMs;
   timeval tv;
   tv.tv_sec = static_cast<time_t>(ms / 1000);
   tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
@@ -77,12 +84,12 @@ class Vxi11Transport : public VisaTransport {
       Device_WriteParms p{};
       p.lid = lid_;
       p.io_timeout = timeoutMs;
-      p.lock_timeout = 0;
-      p.flags = (end && *written + n == count) ? kFlagEnd : 0;
+      p.lock_timeout = timeoutMs;
+      p.flags = kFlagWaitLock | ((end && *written + n == count) ? kFlagEnd : 0);
       p.data.data_len = n;
       p.data.data_val = reinterpret_cast<char*>(const_cast<uint8_t*>(data + *written));
       Device_WriteResp r{};
-      Arm(timeoutMs);
+      Arm(timeoutMs, timeoutMs);
       clnt_stat cs = device_write_1(&p, &r, client_);
       if (cs != RPC_SUCCESS) return RpcFailure(cs);
       if (r.error != 0) return DeviceFailure(r.error);
@@ -109,16 +116,16 @@ class Vxi11Transport : public VisaTransport {
       p.lid = lid_;
       p.requestSize = count - *got;
       p.io_timeout = leftMs;
-      p.lock_timeout = 0;
-      p.flags = 0;  // no termination character: replies end with END only
+      p.lock_timeout = leftMs;
+      p.flags = kFlagWaitLock;  // no termination character: replies end with END only
       p.termChar = 0;
       VisaVxi11_ReadReply r;
       r.buffer = buffer + *got;
       r.room = p.requestSize;
-      Arm(leftMs);
+      Arm(leftMs, leftMs);
       clnt_stat cs = clnt_call(client_, device_read, reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms),
                                reinterpret_cast<char*>(&p), reinterpret_cast<xdrproc_t>(VisaVxi11_DecodeReadResp),
-                               reinterpret_cast<char*>(&r), RpcTimeout(leftMs));
+                               reinterpret_cast<char*>(&r), RpcTimeout(leftMs, leftMs));
       if (cs == RPC_CANTDECODERES && r.stated > r.room) return Overlong(r.stated, r.room, timeoutMs);
       if (cs != RPC_SUCCESS) return RpcFailure(cs);
       *got += r.length;
@@ -148,19 +155,19 @@ class Vxi11Transport : public VisaTransport {
     if (!client_) return LinkGone();
     Device_GenericParms p{};
     p.lid = lid_;
-    p.flags = 0;
-    p.lock_timeout = 0;
+    p.flags = kFlagWaitLock;
+    p.lock_timeout = timeoutMs;
     p.io_timeout = timeoutMs;
     Device_Error err{};
-    Arm(timeoutMs);
+    Arm(timeoutMs, timeoutMs);
     clnt_stat cs = call(&p, &err, client_);
     if (cs != RPC_SUCCESS) return RpcFailure(cs);
     return err.error == 0 ? VISA_SUCCESS : DeviceFailure(err.error);
   }
 
   // The generated client routines pass a fixed time-out; CLSET_TIMEOUT overrides it.
-  void Arm(uint32_t ioTimeoutMs) {
-    timeval tv = RpcTimeout(ioTimeoutMs);
+  void Arm(uint32_t ioTimeoutMs, uint32_t lockTimeoutMs = 0) {
+    timeval tv = RpcTimeout(ioTimeoutMs, lockTimeoutMs);
     clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
   }
 
@@ -173,9 +180,11 @@ class Vxi11Transport : public VisaTransport {
   }
 
   VisaStatus DeviceFailure(int error) {
-    SetDetail(cz::FormatC("VXI-11 error %d", error));
+    SetDetail(error == kErrLocked ? cz::FormatC("VXI-11 error %d: the lock was not released in time", error)
+                                  : cz::FormatC("VXI-11 error %d", error));
     switch (error) {
       case kErrIoTimeout: return VISA_ERR_TMO;
+      case kErrLocked: return VISA_ERR_RSRC_LOCKED;
       case kErrInvalidLink: return VISA_ERR_CONN_LOST;
       case kErrNotSupported: return VISA_ERR_NSUP_OPER;
       case kErrAbort: return VISA_ERR_ABORT;

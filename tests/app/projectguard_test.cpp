@@ -5,6 +5,8 @@
 // popups, with a restart where the scenario crosses one.
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
@@ -59,6 +62,49 @@ class ProjectGuardTest : public cz::test::StartupHomeTest {
     TearDownApplication();
     SkipProjectLoad = 0;
     ASSERT_EQ(InitApplication(), 1);
+  }
+
+  // The started program holds a project whose load lost `lost` records or
+  // parts of records of path (holding doc): Save, Save As onto it, the save
+  // of a termination signal and, started again, Exit with save-on-exit all
+  // leave the file as it is when answered "no". The program ends stopped.
+  void ExpectNotSavedOverWithoutAQuestion(const std::string& path, const std::string& doc, int lost) {
+    // Save asks; "no" keeps the file.
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(false);
+    Choose(MBAR_FILE_SAVEPRJ);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+    EXPECT_NE(UiTest_Popups()[0].text.find("Save anyway ?"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    // Save As onto the same file asks too.
+    UiTest_QueueFile(path.c_str());
+    UiTest_QueueConfirm(false);
+    Choose(MBAR_FILE_SAVEPRJAS);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    EXPECT_EQ(UiTest_PendingAnswers(), 0);
+
+    // The save of a termination signal does not write it.
+    QuitWithoutQuestions();
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    TearDownApplication();
+
+    // Started again: the same report; Exit with save-on-exit asks, "no"
+    // keeps the file, and "yes" to exiting without a save ends the program.
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(InitApplication(), 1);
+    ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
+    EXPECT_EQ(LastProjectRecordsLost, lost);
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(false);
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_EXIT);
+    ASSERT_EQ(UiTest_Popups().size(), 2u);
+    EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+    EXPECT_EQ(PulseCount, 0);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    TearDownApplication();
   }
 
   static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
@@ -431,42 +477,7 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   EXPECT_EQ(SequenceCount, 64);
   EXPECT_EQ(LastProjectRecordsLost, 4);
 
-  // Save asks; "no" keeps the file.
-  UiTest_ClearPopups();
-  UiTest_QueueConfirm(false);
-  Choose(MBAR_FILE_SAVEPRJ);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
-  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
-  EXPECT_NE(UiTest_Popups()[0].text.find("Save anyway ?"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  // Save As onto the same file asks too.
-  UiTest_QueueFile(path.c_str());
-  UiTest_QueueConfirm(false);
-  Choose(MBAR_FILE_SAVEPRJAS);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  EXPECT_EQ(UiTest_PendingAnswers(), 0);
-
-  // The save of a termination signal does not write it.
-  QuitWithoutQuestions();
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  TearDownApplication();
-
-  // Started again: the same report; Exit with save-on-exit asks, "no"
-  // keeps the file, and "yes" to exiting without a save ends the program.
-  UiTest_ClearPopups();
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
-  EXPECT_EQ(LastProjectRecordsLost, 4);
-  UiTest_ClearPopups();
-  UiTest_QueueConfirm(false);
-  UiTest_QueueConfirm(true);
-  Choose(MBAR_FILE_EXIT);
-  ASSERT_EQ(UiTest_Popups().size(), 2u);
-  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
-  EXPECT_EQ(PulseCount, 0);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  TearDownApplication();
+  ExpectNotSavedOverWithoutAQuestion(path, doc, 4);
 
   // "Yes" writes the project over the file; the next save asks nothing.
   UiTest_ClearPopups();
@@ -479,6 +490,85 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   UiTest_ClearPopups();
   Choose(MBAR_FILE_SAVEPRJ);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+}
+
+// A project file written by another tool whose records hold more than the
+// tables keep (entries, segments, points, bits): each record cut is named
+// with how much was cut, counted like a lost record, and the file is not
+// saved over without a question.
+TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
+  mkdir(Projects().c_str(), 0755);
+  const std::string path = Projects() + "/long.prj";
+  auto entries = [](int n, const char* attrs) {
+    std::string e;
+    for (int k = 1; k <= n; ++k) e += "<Entry" + std::to_string(k) + " " + attrs + "/>";
+    return e;
+  };
+  const std::string doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB><PULSE name=\"p\" id=\"1\"/></PULSE_DB>\r\n"
+      "<SEQUENCE_DB><SEQUENCE name=\"seq\" id=\"1\">" + entries(200, "pid=\"1\" rep=\"1\"") +
+      "</SEQUENCE></SEQUENCE_DB>\r\n<MULTISEG_DB><MSEG name=\"ms\">" + entries(100, "sid=\"1\"") +
+      "</MSEG></MULTISEG_DB>\r\n<RFLIST_DB><RFLIST name=\"hop\">" + entries(12000, "f=\"1.5\" l=\"-10\"") +
+      "</RFLIST></RFLIST_DB>\r\n<DATASRC_DB><DATASRC name=\"bits\"><data>" + std::string(5000, '1') +
+      "</data></DATASRC></DATASRC_DB>\r\n</TV_CZ_DB>\r\n";
+  ASSERT_TRUE(WriteFileBytes(path, doc));
+  WriteSettings(path, true);
+
+  SkipProjectLoad = 0;
+  UiTest_QueueMessageOk();
+  ASSERT_EQ(InitApplication(), 1);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  const std::string warning = UiTest_Popups()[0].text;
+  for (const char* line : {"Sequence 'seq': 72 entries beyond the 128 it holds were not loaded.",
+                           "Multi-segment waveform 'ms': 36 segments beyond the 64 it holds were not loaded.",
+                           "RF list 'hop': 2000 points beyond the 10000 it holds were not loaded.",
+                           "Data source 'bits': 904 characters of its bit text beyond the 4096 it holds were not "
+                           "loaded."})
+    EXPECT_NE(warning.find(line), std::string::npos) << line << "\n" << warning;
+  EXPECT_EQ(LastProjectRecordsLost, 4);
+  EXPECT_EQ(RfListTable[0].points.InUse(), kMaxRfListPoints);
+  ExpectNotSavedOverWithoutAQuestion(path, doc, 4);
+}
+
+// The demo of an installed program, opened as the last project: it loads
+// without a backup copy beside it; Save asks for a file of the user's (the
+// project folder's dialog) and the project moves there; the save of a
+// termination signal and a Save As onto it leave it as installed.
+TEST_F(ProjectGuardTest, AnInstalledExampleIsReadAndSavedAsAFileOfTheUsers) {
+  namespace fs = std::filesystem;
+  for (const char* f : {"usr/bin", "usr/lib/cadenza/plugins", "usr/share/cadenza/examples/demo/Projects"})
+    fs::create_directories(dir_.File(f));
+  cz::SetProgramFolder(dir_.File("usr/bin"));
+  struct Restore {
+    ~Restore() { cz::SetProgramFolder(""); }
+  } restore;
+  const std::string demo = dir_.File("usr/share/cadenza/examples/demo/Projects/Demo.prj");
+  const std::string bytes = ReadFileBytes(cz::test::SourceDir() + "/examples/demo/Projects/Demo.prj");
+  ASSERT_TRUE(WriteFileBytes(demo, bytes));
+  WriteSettings(demo, true);
+  SkipProjectLoad = 0;
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_EQ(PulseCount, 3);
+  EXPECT_FALSE(FileExists(demo + ".bak"));
+  EXPECT_TRUE(Logged("No backup copy of '" + demo + "' is written: the folder belongs to the installed program."));
+
+  mkdir(Projects().c_str(), 0755);
+  const std::string mine = Projects() + "/Demo.prj";
+  UiTest_ClearPopups();
+  UiTest_QueueFile(mine.c_str());
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_EQ(UiTest_PendingAnswers(), 0) << "Save asked for a file";
+  EXPECT_NE(ReadFileBytes(mine).find("<SEQUENCE name=\"Search\""), std::string::npos);
+  EXPECT_EQ(g_Settings.LastPrj.str(), mine);
+
+  UiTest_QueueFile(demo.c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_SAVEPRJAS);
+  EXPECT_EQ(g_Settings.LastPrj.str(), mine) << "a refused Save As keeps the user's file";
+  g_Settings.LastPrj = demo;
+  QuitWithoutQuestions();
+  EXPECT_EQ(ReadFileBytes(demo), bytes);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(demo).parent_path()), fs::directory_iterator()), 1);
 }
 
 // A last project that failed to load at start-up: an explicit Save asks
