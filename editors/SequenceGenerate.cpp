@@ -206,17 +206,17 @@ int SequenceWaveInfoCb(int panel, int control, int event, void* callbackData, in
     Log_Status(1, "Failed to read waveform information.");
     return 0;
   }
-  // A file cut short (a power cut while it was written) is no waveform to show.
-  const std::string cutShort = WaveLib_CutShortReason(info);
-  if (!cutShort.empty()) {
-    Log_Message(2, "*** ", WaveLib_CutShortText(cz::HostPath(path).c_str(), cutShort).c_str());
-    Log_Status(1, cz::FormatC("Error: Waveform file '%s' is cut short. See log.", info.fileName).c_str());
-    return 0;
-  }
   // A second request refills the open dialog.
   ResetTextBox(INFO, INFO_TEXTBOX, "");
   for (const std::string& line : SequenceWaveInfoLines(info)) InsertTextBoxLine(INFO, INFO_TEXTBOX, -1, line.c_str());
   DisplayPanel(INFO);
+  // The dialog shows what the header gives; a file cut short (a power cut
+  // while it was written) is said to be no waveform to use.
+  const std::string cutShort = WaveLib_CutShortReason(info);
+  if (!cutShort.empty()) {
+    Log_Message(2, "*** ", WaveLib_CutShortText(cz::HostPath(path).c_str(), cutShort).c_str());
+    Log_Status(1, cz::FormatC("Error: Waveform file '%s' is cut short. See log.", info.fileName).c_str());
+  }
   return 0;
 }
 
