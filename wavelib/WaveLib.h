@@ -104,10 +104,10 @@ struct WaveFileInfo {
   char comment[kWaveInfoTextBytes];    // COMMENT tag value
   char copyright[kWaveInfoTextBytes];  // COPYRIGHT tag value
   char date[kWaveInfoTextBytes];       // DATE tag value as written
-  int32_t samples;                     // SAMPLES tag, or derived from the block; -1
-  int32_t blockLength;                 // number in the data block's tag; -1
+  int64_t samples;                     // SAMPLES tag, or derived from the block; -1
+  int64_t blockLength;                 // number in the data block's tag; -1
   double clock;                        // CLOCK tag, Hz; -1.0
-  double playTime;                     // samples / clock, s; -1.0
+  double playTime;                     // samples / clock, s; -1.0 unless both are known and the clock > 0
   double peakOffset;                   // second LEVEL OFFS number, dB; 0.0
   double rmsOffset;                    // first LEVEL OFFS number, dB; 0.0
   int32_t blockKind;                   // 0 WAVEFORM, 1 UWAVEFORM or IWAVEFORM; 0
@@ -205,6 +205,31 @@ class WaveRunListWriter {
   int previous_ = -1;  // -1 before the first entry
   int64_t index_ = 0;
   std::string text_;
+};
+
+// The waveform file of WaveLib_WriteWaveform written in order by a caller that forms its int16 samples
+// as it goes: Begin writes everything in front of the samples (the
+// descriptor's statistics must be valid, its marker lists come from
+// `markers`, from `markerChanges` or from tempMarkerFile, as above), Append
+// takes the next int16 I/Q pairs, Finish ends the block and puts the file in
+// place of `path`. The tags, the log lines and the progress are those of
+// WaveLib_WriteWaveform. A writer that is not finished leaves `path` as it
+// was.
+class WaveFileWriter {
+ public:
+  int Begin(WaveDescriptor* d, const char* path, FILE* tempMarkerFile);
+  // 0 after a failed write (Finish then reports it) or past `samples`.
+  int Append(const int16_t* iq, int32_t samples);
+  int Finish();
+
+ private:
+  WavePartFile out_;
+  std::string path_;
+  int32_t samples_ = 0;
+  int64_t appended_ = 0;
+  int32_t step_ = 1;  // progress: 50 + 12k at sample k*step_
+  int next_ = 0;
+  bool begun_ = false;
 };
 
 // ---- data-list, control-list and other waveform writers ---------------------------

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -54,14 +55,15 @@ const BlockRow kBlockTable[] = {
     {"WAVEFORM", "WAVEFORM-", 0, 1},
 };
 
-// The block length after "<name>-": a decimal number within the int range,
-// else -1 (no valid length), never a value wrapped into the range.
-int ReadBlockLength(const char* text) {
+// The block length after "<name>-": a decimal number within the int64
+// range (a file past 2 GB has a length past int32), else -1 (no valid
+// length), never a value wrapped into the range.
+int64_t ReadBlockLength(const char* text) {
   char* end = nullptr;
   errno = 0;
   const long long v = std::strtoll(text, &end, 10);
-  if (end == text || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return -1;
-  return static_cast<int>(v);
+  if (end == text || errno == ERANGE || v < 0) return -1;
+  return static_cast<int64_t>(v);
 }
 
 struct FileCloser {
@@ -90,12 +92,6 @@ bool StatFile(const std::string& path, int64_t* size, std::time_t* date) {
   *date = (sx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(sx.stx_btime.tv_sec)
                                       : static_cast<std::time_t>(sx.stx_mtime.tv_sec);
   return true;
-}
-
-int32_t ClampToInt32(long long v) {
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(v);
 }
 
 // Reads the file in blocks; the search for the next "{" runs over whole
@@ -171,7 +167,7 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
   } else if (name.find("CLOCK:") != std::string::npos) {
     info->clock = cz::StrtodC(value, nullptr);
   } else if (name.find("SAMPLES:") != std::string::npos) {
-    info->samples = ClampToInt32(cz::StrtolC(value, nullptr, 10));
+    info->samples = cz::StrtolC(value, nullptr, 10);
   } else if (name.find("LEVEL OFFS:") != std::string::npos) {
     cz::SscanfC(value, "%lf%*[^0-9-]%lf", &info->rmsOffset, &info->peakOffset);
   } else {
@@ -181,14 +177,14 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
       info->blockKind = row.kind;
       const std::size_t prefix = std::strlen(row.format);
       if (name.compare(at, prefix, row.format) == 0) {
-        const int blockLength = ReadBlockLength(name.c_str() + at + prefix);
+        const int64_t blockLength = ReadBlockLength(name.c_str() + at + prefix);
         if (blockLength != -1) info->blockLength = blockLength;
       }
       // The data block may hold NUL bytes: look for "#" over the bytes read.
       const char* hash = static_cast<const char*>(std::memchr(value, '#', static_cast<std::size_t>(valueLength)));
-      if (hash && info->samples == -1) {
-        const long long h = hash - value;
-        info->samples = ClampToInt32((static_cast<long long>(info->blockLength) - h - row.headBytes) / 4);
+      if (hash && info->samples == -1 && info->blockLength >= 0) {
+        const int64_t h = hash - value;
+        info->samples = std::max<int64_t>((info->blockLength - h - row.headBytes) / 4, 0);
       }
       return false;
     }
@@ -228,7 +224,8 @@ int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
     if (!TakeTag(info, tag, length)) break;
   }
   f.reset();
-  if (info->clock != 0.0) info->playTime = info->samples / info->clock;
+  // Only a known sample count at a known, positive clock has a play time.
+  if (info->samples >= 0 && info->clock > 0.0) info->playTime = static_cast<double>(info->samples) / info->clock;
   return 1;
 }
 
