@@ -458,3 +458,86 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
   Log_Level(LOG_INFO, 1, "Waveform file generated.");
   return 1;
 }
+
+// ---- the writer fed in order ---------------------------------------------------------
+
+int WaveFileWriter::Begin(WaveDescriptor* d, const char* path, FILE* tempMarkerFile) {
+  begun_ = false;
+  Log_Level(LOG_INFO, 3, "Creating wave file ", path ? path : "", "...");
+  if (d == nullptr || !d->statisticsValid) {
+    Log_Message(1, "*** Error: No data input for function.");
+    return 0;
+  }
+  if (d->samples <= 0) {
+    Log_Message(1, "*** Error: Number of points cannot be zero.");
+    return 0;
+  }
+  if (path == nullptr || path[0] == '\0') {
+    Log_Message(1, "*** Error: Destination file name cannot be empty.");
+    return 0;
+  }
+  MarkerSource markerSource = MarkerSource::None;
+  if (d->markers && !tempMarkerFile) markerSource = MarkerSource::Memory;
+  if (!d->markers && tempMarkerFile) markerSource = MarkerSource::File;
+  const bool markersReady = markerSource == MarkerSource::File && d->markerChanges != nullptr;
+  SlotGuard slots;
+  if (markerSource == MarkerSource::File && !markersReady) {
+    if (!InitBuf(kMarkerSlot, tempMarkerFile, 1, 0)) {
+      Log_Message(1, "*** Cannot setup buffer for temporary marker file.");
+      return 0;
+    }
+    slots.marker = true;
+  }
+  WaveLib_Progress(0);
+  LogStatistics(d, ComputeStatistics(d, false));
+  if (!out_.Open(path)) {
+    Log_Message(1, "*** Error opening output file.");
+    return 0;
+  }
+  WaveLib_Progress(10);
+  WriteHeader(out_, d);
+  if (markerSource == MarkerSource::Memory) {
+    WriteMarkersFromMemory(out_, d);
+  } else if (markersReady) {
+    WriteMarkersFromChanges(out_, d);
+  } else if (markerSource == MarkerSource::File) {
+    if (!WriteMarkersFromFile(out_, d, tempMarkerFile, slots)) return 0;
+  }
+  WaveLib_Progress(50);
+  out_.WriteText(cz::FormatC("{WAVEFORM-%ld: #", 4L * d->samples + 1).c_str());
+  path_ = path;
+  samples_ = d->samples;
+  appended_ = 0;
+  step_ = samples_ / 5 > 0 ? samples_ / 5 : 1;
+  next_ = 0;
+  begun_ = true;
+  return 1;
+}
+
+int WaveFileWriter::Append(const int16_t* iq, int32_t samples) {
+  if (!begun_ || samples < 0 || appended_ + samples > samples_) return 0;
+  const int64_t upTo = appended_ + samples;
+  while (next_ <= 4 && static_cast<int64_t>(next_) * step_ < upTo) {
+    WaveLib_Progress(50 + 12 * next_);
+    ++next_;
+  }
+  appended_ = upTo;
+  return out_.Write(iq, 4 * static_cast<std::size_t>(samples));
+}
+
+int WaveFileWriter::Finish() {
+  if (!begun_) return 0;
+  begun_ = false;
+  if (appended_ != samples_) {
+    Log_Message(1, "*** Error reading waveform data from temporary file.");
+    return 0;
+  }
+  out_.WriteText("}");
+  if (!out_.Commit()) {
+    Log_Message(3, "*** Error writing output file '", path_.c_str(), "'.");
+    return 0;
+  }
+  WaveLib_Progress(100);
+  Log_Level(LOG_INFO, 1, "Waveform file generated.");
+  return 1;
+}
