@@ -9,9 +9,9 @@
 // (every sample in a vector diagram below 2,000 samples, a density plot of
 // every sample from 2,000 on) and the spectrum of every sample in range, and
 // then redraws the time graph and the cursor readouts from the stored
-// points. Viewports of up to about 2 million samples are read through buffer
-// slot 5; wider ones come from a summary of the file made on their first
-// draw. The time graph never touches the file; the I/Q readout reads the
+// points. Viewports of up to about a million samples are read from the
+// file, where their samples lie (the builder's position in the file stays);
+// wider ones come from a summary of the file made on their first draw. The time graph never touches the file; the I/Q readout reads the
 // one sample the time cursor names.
 //
 // All functions run on the user-interface thread. Control callbacks take the
@@ -34,7 +34,7 @@ inline constexpr int64_t kViewFftMinSpan = 50;     // no spectrum for a viewport
 inline constexpr int64_t kViewFftSampleLimit = 5242880;  // spectra of this many samples are refused
 inline constexpr int64_t kViewFftMinCount = 1024;  // shorter spectra are zero-filled to this
 inline constexpr int64_t kViewMinZoomWidth = 500;  // narrowest viewport of the zoom operations
-inline constexpr int kViewReadSlot = 5;            // buffer slot of the read pass
+inline constexpr int kViewReadSlot = 5;            // WV-DATA.TMP's buffer slot, left unbound: the view reads where samples lie
 // A pass whose work passes this many sample reads (or reductions) opens the
 // progress window "Preparing waveform view..." with Cancel; shorter passes
 // take some tens of milliseconds at most.
@@ -150,8 +150,10 @@ float ViewPhase(float q, float i);
 // Adds the samples to the density grid: cell row trunc(40 I + 40), column
 // trunc(40 Q + 40), each limited to 0 .. 80.
 void ViewDensity_Add(const float* iq, int64_t count, double grid[kViewDensityCells][kViewDensityCells]);
-// The cell of one sample in that grid, row * 81 + column.
+// The cell of one sample in that grid, row * 81 + column; of count samples
+// into cells.
 int ViewDensity_Cell(float i, float q);
+void ViewDensity_Cells(const float* iq, int64_t count, int32_t* cells);
 
 // Display points of a viewport of span samples from first: one per sample
 // up to kViewPointSlots samples, else kViewPointSlots points of about equal

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "editors/PulseDiagram.h"
@@ -36,14 +35,6 @@ constexpr int kTagBytes = 3;
 
 // Colour stops of the density scale, one per decade from 1e-4 to 1.
 constexpr int kDensityStops[5][3] = {{0, 0, 192}, {0, 160, 160}, {192, 0, 0}, {208, 80, 0}, {255, 255, 0}};
-
-// Releases the read slot on every exit.
-struct SlotGuard {
-  bool bound = false;
-  ~SlotGuard() {
-    if (bound) ReleaseBuf(kViewReadSlot);
-  }
-};
 
 // A time text in engineering units; sample < 0 leaves the index out of the
 // format ("%4.3f %s/div").
@@ -229,7 +220,7 @@ void InvalidateSequenceView() {
 
 // The one read pass (SequenceViewPass.cpp), then the graphs. Every failure
 // returns 0 after its "*** " log line with the I/Q plane and the spectrum
-// cleared; the guard releases the slot.
+// cleared.
 int DrawSequenceView() {
   SequenceViewState& s = g_SequenceView;
   // 1. The viewport inside the file.
@@ -242,15 +233,12 @@ int DrawSequenceView() {
   if (s.firstSample >= s.lastSample) return FailPass("*** No data because start index is equal to stop index.");
   if (!(s.sampleRate > 0.0)) return FailPass("*** No sample rate for the waveform view.");
 
-  // Bind the read slot (it starts at the beginning of the file) and read
-  // the tag.
+  // The file and its tag (read where it lies: the builder's position in the
+  // file stays).
   const int64_t span = s.lastSample - s.firstSample + 1;
-  SlotGuard slot;
-  if (s.iqFile == nullptr || InitBuf(kViewReadSlot, s.iqFile, 1, 0) == 0)
-    return FailPass("*** Error initializing temporary data file buffer.");
-  slot.bound = true;
+  if (s.iqFile == nullptr) return FailPass("*** Error initializing temporary data file buffer.");
   unsigned char tag[kTagBytes];
-  if (ReadBytes(kViewReadSlot, kTagBytes, tag) < kTagBytes)
+  if (pread(fileno(s.iqFile), tag, kTagBytes, 0) != kTagBytes)
     return FailPass("*** Cannot read from temporary waveform file.");
 
   char line[96];
@@ -259,8 +247,6 @@ int DrawSequenceView() {
   Log_Message(1, line);
   ViewPassOutput out;
   const int result = ViewPass_Run(&s, &out);
-  ReleaseBuf(kViewReadSlot);
-  slot.bound = false;
   if (result == VIEW_PASS_CANCELLED) {
     ShowCancelled(&s);
     return 1;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/Progress.h"
 #include "editors/ViewSummary.h"
@@ -15,13 +14,11 @@
 
 namespace {
 
-constexpr int kTagBytes = 3;
-constexpr int kSampleBytes = 8;
-constexpr int64_t kPieceSamples = int64_t{1} << 16;
-// Viewports up to this many samples (points of up to two summary blocks)
+// Viewports up to this many samples (points of up to one summary block)
 // are reduced from their samples; wider ones from the summary, whose
-// blocks then hold whole points.
-constexpr int64_t kRawSpanLimit = 2 * kSummaryBlock * kViewPointSlots;
+// blocks then hold whole points (one or more: their boundaries fall on
+// whole blocks, a spacing that varies by less than a pixel).
+constexpr int64_t kRawSpanLimit = kSummaryBlock * kViewPointSlots;
 // Work units of the transform per sample, beside one per sample read.
 constexpr double kDftUnitsPerSample = 4.0;
 // The progress window is brought up to date at least this often (s) and
@@ -90,30 +87,23 @@ class PassProgress {
   double stageBase_ = 0.0, stageUnits_ = 0.0;
 };
 
-// Pieces of consecutive samples through the read slot, which it positions
-// when a read does not go on from the last.
+// Pieces of consecutive samples of the file.
 class SampleReader {
  public:
-  SampleReader() : piece_(new float[2 * kPieceSamples]) {}
-  // Up to kPieceSamples samples from a (before b) into Data(); -1 on a
+  explicit SampleReader(FILE* file) : file_(file), piece_(new float[2 * kViewPieceSamples]) {}
+  // Up to kViewPieceSamples samples from a (before b) into Data(); -1 on a
   // short read.
   int64_t Read(int64_t a, int64_t b) {
-    if (a != next_ && RestartAtPosition(kViewReadSlot, static_cast<off_t>(kTagBytes + kSampleBytes * a)) == 0)
-      return -1;
-    const int64_t n = std::min(kPieceSamples, b - a);
-    next_ = -1;
-    if (ReadBytes(kViewReadSlot, static_cast<int32_t>(kSampleBytes * n), piece_.get()) != kSampleBytes * n) return -1;
-    next_ = a + n;
-    return n;
+    const int64_t n = std::min(kViewPieceSamples, b - a);
+    return ViewFile_Read(file_, a, n, piece_.get()) ? n : -1;
   }
   const float* Data() const { return piece_.get(); }
   // The same into dest (room for b - a samples); 1, or -1 on a short read,
   // 0 when stopped.
   int ReadInto(int64_t a, int64_t b, float* dest, PassProgress* progress) {
     for (int64_t p = a; p < b;) {
-      const int64_t n = Read(p, b);
-      if (n < 0) return -1;
-      std::copy(Data(), Data() + 2 * n, dest + 2 * (p - a));
+      const int64_t n = std::min(kViewPieceSamples, b - p);
+      if (!ViewFile_Read(file_, p, n, dest + 2 * (p - a))) return -1;
       p += n;
       if (progress->Done(static_cast<double>(n))) return 0;
     }
@@ -121,8 +111,8 @@ class SampleReader {
   }
 
  private:
+  FILE* file_;
   std::unique_ptr<float[]> piece_;
-  int64_t next_ = -1;
 };
 
 int64_t AlignDown(int64_t v, int64_t block) { return v / block * block; }
@@ -191,18 +181,22 @@ int SummaryPoints(const SequenceViewState& s, ViewPassOutput* out, SampleReader*
     if (!AddRaw(tail, b, &sum, reader)) return Failed("*** Failed to read data for graphics preview.");
     ViewPointSum_Close(&sum, &p, i);
   }
+  // The density of the pieces the viewport cuts (and of those the summary
+  // keeps no list of) from their samples.
   const int64_t a = s.firstSample, b = s.lastSample + 1;
-  int64_t from = AlignUp(a, kDensityBlock), to = b == s.totalSamples ? b : AlignDown(b, kDensityBlock);
-  if (from >= to) from = to = b;  // no whole grid inside: every sample from a
-  for (const auto& [lo, hi] : {std::pair{a, from}, std::pair{to, b}})
-    for (int64_t q = lo; q < hi;) {
-      const int64_t n = reader->Read(q, hi);
+  int64_t from = AlignUp(a, kViewPieceSamples), to = b == s.totalSamples ? b : AlignDown(b, kViewPieceSamples);
+  if (from >= to) from = to = b;  // no whole piece inside: every sample from a
+  std::vector<std::pair<int64_t, int64_t>> raw = {{a, from - a}};
+  if (from < to) ViewSummary_AddDensity(summary, from, to, p.density, &raw);
+  raw.emplace_back(to, b - to);
+  for (const auto& [lo, count] : raw)
+    for (int64_t q = lo; q < lo + count;) {
+      const int64_t n = reader->Read(q, lo + count);
       if (n < 0) return Failed("*** Failed to read data for graphics preview.");
       ViewDensity_Add(reader->Data(), n, p.density);
       q += n;
       if (progress->Done(static_cast<double>(n))) return VIEW_PASS_CANCELLED;
     }
-  if (from < to) ViewSummary_AddDensity(summary, from, to, p.density);
   return VIEW_PASS_DONE;
 }
 
@@ -277,16 +271,16 @@ int ViewPass_Run(SequenceViewState* s, ViewPassOutput* out) {
   // The work: samples read and reduced, the summary still to make, the
   // spectrum's samples and transform.
   double work = fromSummary ? static_cast<double>(g_cache.summary.total - g_cache.summary.done) +
-                                  static_cast<double>(2 * (kDensityBlock + kSummaryBlock))
+                                  static_cast<double>(2 * (kViewPieceSamples + kSummaryBlock))
                             : static_cast<double>(span);
   if (buffer.data) work += (1.0 + kDftUnitsPerSample) * static_cast<double>(buffer.capacity);
   PassProgress progress;
   progress.Plan(work);
 
-  SampleReader reader;
+  SampleReader reader(s->iqFile);
   if (fromSummary && !g_cache.summary.Complete()) {
     progress.BeginStage(static_cast<double>(g_cache.summary.total), static_cast<double>(g_cache.summary.done));
-    const int made = ViewSummary_Extend(&g_cache.summary, kViewReadSlot, PassProgress::StageTick, &progress);
+    const int made = ViewSummary_Extend(&g_cache.summary, s->iqFile, PassProgress::StageTick, &progress);
     if (made < 0) return Failed("*** Failed to read data for graphics preview.");
     if (made == 0) return VIEW_PASS_CANCELLED;
   }

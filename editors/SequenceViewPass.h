@@ -16,8 +16,8 @@ struct ViewPassOutput {
   int spectrumMissing = SPECTRUM_MADE;  // SpectrumMissing; SPECTRUM_MADE: state holds the new spectrum
 };
 
-// Reads the viewport of s (clamped, first < last) through the bound read
-// slot. Viewports of more than about 2 million samples are drawn from the
+// Reads the viewport of s (clamped, first < last) from s->iqFile in pieces
+// of half a megabyte. Viewports of more than about 2 million samples are drawn from the
 // file's summary, made here on the first such draw. A whole-file spectrum
 // is kept for the file and used again while the file is the same. Work of
 // more than kViewProgressWork samples runs under the progress window, which

@@ -21,9 +21,9 @@ namespace {
 using cfloat = std::complex<float>;
 
 constexpr double kTwoPi = 6.283185307179586476925;
-// Elements one batch of short transforms or one twiddle step covers (2 MB),
-// some milliseconds of work.
-constexpr int64_t kStepElements = int64_t{1} << 18;
+// Elements one batch of short transforms or one twiddle step covers
+// (512 kB): a few milliseconds of work, also for the strided columns.
+constexpr int64_t kStepElements = int64_t{1} << 16;
 // Twiddle factors advance by a rotation and are set again from the exact
 // angle this often, so that the rounding of the recurrence stays near 1e-14.
 constexpr int64_t kTwiddleReseed = 256;

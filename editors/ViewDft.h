@@ -4,7 +4,7 @@
 // caller can keep the window live and offer Cancel between them.
 //
 // Lengths up to the direct limit are one FFTW transform (its slowest case, a
-// prime near 2^19, plans and runs in about 85 ms). Longer ones are split
+// prime near 2^17, plans and runs in about 20 ms). Longer ones are split
 // n = n1 x n2 (both factors within the limit, as near sqrt(n) as a divisor
 // allows) and run as batches of short transforms with a twiddle pass between
 // them; the result is then held in transposed order (see ViewDft_Bin). A
@@ -17,7 +17,7 @@
 #include <cstdint>
 
 // Longest transform done in one FFTW call.
-inline constexpr int64_t kViewDftDirectLimit = int64_t{1} << 19;
+inline constexpr int64_t kViewDftDirectLimit = int64_t{1} << 17;
 
 // Where bin k of the result lies: bins of row r (0 .. rows - 1) and column c
 // (0 .. cols - 1) are stored at index r * cols + c and hold

@@ -4,18 +4,16 @@
 #include "editors/ViewSummary.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <new>
 
-#include "Shared/FileIO/FileIOBufferedIO.h"
 
 namespace {
 
-// Samples read per piece; a multiple of kSummaryBlock that divides
-// kDensityBlock, so that a piece lies inside one density block.
-constexpr int64_t kPieceSamples = int64_t{1} << 16;
 constexpr int kTagBytes = 3;
 constexpr int kSampleBytes = 8;
 
@@ -55,6 +53,24 @@ void JoinLevels(ViewSummary* s) {
   }
 }
 
+// The cell list of the piece just counted (the cells it touched, in
+// order), unless the lists are full.
+void ListPiece(ViewSummary* s, const uint32_t* counts, std::vector<uint16_t>* touched) {
+  const size_t piece = static_cast<size_t>(s->done / kViewPieceSamples);
+  const size_t before = s->lists.size();
+  s->listStart[piece] = ViewSummary::kNoList;
+  if (before + touched->size() <= kDensityListCap) {
+    try {
+      for (uint16_t cell : *touched) s->lists.push_back(uint32_t{cell} << 17 | counts[cell]);
+      s->listStart[piece] = static_cast<uint32_t>(before);
+    } catch (const std::bad_alloc&) {
+      s->lists.resize(before);
+    }
+  }
+  s->listStart[piece + 1] = static_cast<uint32_t>(s->lists.size());
+  touched->clear();
+}
+
 // The coarsest block of a pyramid that starts at p and ends (at the latest
 // at the file's end) no later than b: its level.
 size_t LevelAt(size_t levels, int64_t block, int64_t fanOut, int64_t p, int64_t b, int64_t total) {
@@ -83,6 +99,7 @@ int ViewSummary_Start(ViewSummary* s, const ViewFileId& file, int64_t total) {
   try {
     SizeLevels(&s->levels, Blocks(total, kSummaryBlock), kSummaryFanOut, 1);
     SizeLevels(&s->density, Blocks(total, kDensityBlock), kDensityFanOut, kDensityGridCells);
+    s->listStart.assign(static_cast<size_t>(Blocks(total, kViewPieceSamples) + 1), 0);
   } catch (const std::bad_alloc&) {
     *s = ViewSummary{};
     return 0;
@@ -92,19 +109,44 @@ int ViewSummary_Start(ViewSummary* s, const ViewFileId& file, int64_t total) {
   return 1;
 }
 
-int ViewSummary_Extend(ViewSummary* s, int slot, ViewTick tick, void* context) {
+int ViewFile_Read(FILE* file, int64_t first, int64_t count, float* dest) {
+  if (file == nullptr || first < 0 || count < 0) return 0;
+  const int fd = fileno(file);
+  auto* bytes = reinterpret_cast<unsigned char*>(dest);
+  size_t left = static_cast<size_t>(count) * kSampleBytes;
+  off_t at = static_cast<off_t>(kTagBytes + kSampleBytes * first);
+  while (left > 0) {
+    const ssize_t got = pread(fd, bytes, left, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return 0;
+    bytes += got;
+    left -= static_cast<size_t>(got);
+    at += got;
+  }
+  return 1;
+}
+
+int ViewSummary_Extend(ViewSummary* s, FILE* file, ViewTick tick, void* context) {
   if (s->levels.empty()) return -1;
-  if (s->done >= s->total) return 1;
-  if (RestartAtPosition(slot, static_cast<off_t>(kTagBytes + kSampleBytes * s->done)) == 0) return -1;
-  const std::unique_ptr<float[]> piece(new float[2 * kPieceSamples]);
+  const std::unique_ptr<float[]> piece(new float[2 * kViewPieceSamples]);
+  const std::unique_ptr<int32_t[]> cells(new int32_t[kViewPieceSamples]);
+  const std::unique_ptr<uint32_t[]> counts(new uint32_t[kDensityGridCells]);
+  std::vector<uint16_t> touched;
+  touched.reserve(kDensityGridCells);
   while (s->done < s->total) {
-    const int64_t n = std::min(kPieceSamples, s->total - s->done);
-    if (ReadBytes(slot, static_cast<int32_t>(kSampleBytes * n), piece.get()) != kSampleBytes * n) return -1;
+    const int64_t n = std::min(kViewPieceSamples, s->total - s->done);
+    if (!ViewFile_Read(file, s->done, n, piece.get())) return -1;
     ViewExtent* record = &s->levels[0][static_cast<size_t>(s->done / kSummaryBlock)];
     for (int64_t at = 0; at < n; at += kSummaryBlock)
       ViewExtent_Run(piece.get() + 2 * at, std::min(kSummaryBlock, n - at), record++);
     uint32_t* grid = &s->density[0][static_cast<size_t>(s->done / kDensityBlock * kDensityGridCells)];
-    for (int64_t k = 0; k < n; ++k) ++grid[ViewDensity_Cell(piece[2 * k], piece[2 * k + 1])];
+    ViewDensity_Cells(piece.get(), n, cells.get());
+    std::fill(counts.get(), counts.get() + kDensityGridCells, 0u);
+    for (int64_t k = 0; k < n; ++k) {
+      ++grid[cells[k]];
+      if (counts[cells[k]]++ == 0) touched.push_back(static_cast<uint16_t>(cells[k]));
+    }
+    ListPiece(s, counts.get(), &touched);
     s->done += n;
     if (s->done < s->total && tick != nullptr &&
         tick(context, static_cast<double>(s->done) / static_cast<double>(s->total)) != 0)
@@ -131,9 +173,27 @@ ViewExtent ViewSummary_Extent(const ViewSummary& s, int64_t a, int64_t b) {
 }
 
 void ViewSummary_AddDensity(const ViewSummary& s, int64_t a, int64_t b,
-                            double grid[kViewDensityCells][kViewDensityCells]) {
+                            double grid[kViewDensityCells][kViewDensityCells],
+                            std::vector<std::pair<int64_t, int64_t>>* unlisted) {
   double* cells = &grid[0][0];
-  for (int64_t p = a; p < std::min(b, s.total);) {
+  b = std::min(b, s.total);
+  for (int64_t p = a; p < b;) {
+    if (p % kDensityBlock != 0 || std::min(p + kDensityBlock, s.total) > b) {
+      // A piece of a grid the range cuts: its list, or its samples.
+      const size_t piece = static_cast<size_t>(p / kViewPieceSamples);
+      const int64_t end = std::min(p + kViewPieceSamples, s.total);
+      if (s.listStart[piece] == ViewSummary::kNoList) {
+        if (!unlisted->empty() && unlisted->back().first + unlisted->back().second == p)
+          unlisted->back().second += end - p;
+        else
+          unlisted->emplace_back(p, end - p);
+      } else {
+        for (uint32_t e = s.listStart[piece]; e < s.listStart[piece + 1]; ++e)
+          cells[s.lists[e] >> 17] += static_cast<double>(s.lists[e] & 0x1FFFFu);
+      }
+      p = end;
+      continue;
+    }
     const size_t k = LevelAt(s.density.size(), kDensityBlock, kDensityFanOut, p, b, s.total);
     int64_t size = kDensityBlock;
     for (size_t j = 0; j < k; ++j) size *= kDensityFanOut;

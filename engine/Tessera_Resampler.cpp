@@ -292,7 +292,10 @@ struct AlignedArray {
 // between (the first pass over the ends).
 class SlotSource final : public ResampleSource {
  public:
-  explicit SlotSource(int slot) : slot_(slot) {}
+  // The pass over what lies between calls progress (with 0 %) after every
+  // block, so that the window stays painted while it reads; a non-zero
+  // answer ends the run.
+  SlotSource(int slot, ResamplerProgressFn progress) : slot_(slot), progress_(progress) {}
   int64_t Pairs(int64_t first, int32_t count, float* out) override {
     if (first < pos_) {
       if (!RestartAtBegining(slot_)) {
@@ -316,6 +319,7 @@ class SlotSource final : public ResampleSource {
         Log_Message(1, text);
         return -1;
       }
+      if (progress_ != nullptr && progress_(0.0) != 0) return -1;
     }
     return Read(count, out);
   }
@@ -328,6 +332,7 @@ class SlotSource final : public ResampleSource {
     return pairs;
   }
   int slot_;
+  ResamplerProgressFn progress_;
   int64_t pos_ = 0;  // the next sample the slot reads
   std::vector<float> scratch_;
 };
@@ -590,7 +595,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
                  int64_t outputSamples, int sourceSlot, int destinationSlot, double* peak, double* rms,
                  ResamplerProgressFn progressHook, const double* userI, const double* userQ, int userLength,
                  int userOversampling) {
-  SlotSource source(sourceSlot);
+  SlotSource source(sourceSlot, progressHook);
   SlotSink sink(destinationSlot);
   return ResampleStream(filter, window, alpha, inputSamples, cutoff, designClock, L, outputSamples, source, sink, peak,
                         rms, progressHook, userI, userQ, userLength, userOversampling);
