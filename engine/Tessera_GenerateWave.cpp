@@ -620,7 +620,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   // (from the start when that is foreseen), rather than written to the
   // temporary files and read back.
   const bool mayTally = replayable && !resampling;
-  store.Begin(mayTally, mayTally && PlannedPairs(seq) > kStoreSamplesMax / 2);
+  store.Begin(mayTally, mayTally && PlannedPairs(seq) > kStoreSamplesMax);
   EntryRun run;
   if (!RunEntries(b, seq, args, planned, entryTotal, b.direct ? &store : nullptr, &run)) return b.Fail();
   bool stored = b.direct && !store.spilled();
