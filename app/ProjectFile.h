@@ -9,8 +9,9 @@
 // value is written with the shortest "%.15g" .. "%.17g" that does, so
 // nothing is lost on a round trip.
 // Files are written through cz::ReplacingFile: a temporary file beside the
-// real target (links followed), renamed over it only when complete; a
-// read-only file is refused and left as it was.
+// real target (links followed), flushed to the disk and renamed over it only
+// when complete, the folder flushed after the rename; a read-only file is
+// refused and left as it was.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -15,10 +16,13 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "app/DataSource.h"
 #include "app/Keywords.h"
 #include "app/Log.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/ProjectFile.h"
 #include "app/Settings.h"
 #include "engine/ModulationTypes.h"
@@ -142,9 +146,14 @@ long NumberAfter(const char* name, std::string_view base) {
 // first + max, gathered in one pass over the element so that lists of a
 // million values load in linear time; a missing number is null. The first
 // of two equal names counts, as a lookup by name would find it.
+// Lists that long keep the window painted every kLiveValues values.
+constexpr std::size_t kLiveValues = 65536;
+
 std::vector<const char*> NumberedAttrs(const xml_node& e, std::string_view base, std::size_t max, long first = 0) {
   std::vector<const char*> texts;
+  std::size_t seen = 0;
   for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
+    if (++seen % kLiveValues == 0) KeepWindowLive();
     long n = NumberAfter(a.name(), base) - first;
     if (n < 0 || static_cast<std::size_t>(n) >= max) continue;
     std::size_t k = static_cast<std::size_t>(n);
@@ -213,6 +222,7 @@ bool FiniteList(const xml_node& e, const char* base, const std::vector<const cha
                 std::vector<double>* values) {
   values->resize(std::max(values->size(), texts.size()));
   for (std::size_t k = 0; k < texts.size(); ++k) {
+    if ((k + 1) % kLiveValues == 0) KeepWindowLive();
     const double v = RealText(texts[k]);
     if (!std::isfinite(v)) {
       LogNotFinite(e, cz::FormatC("%s%zu", base, k), texts[k], "the list is not loaded");
@@ -875,6 +885,67 @@ void ReadDataSources(const xml_node& sec) {
                 });
 }
 
+// The memory pugixml parses a large project into: one region made before
+// the parse, its pages touched piece by piece with the window painted in
+// between. The parse of tens of megabytes runs in one call that cannot
+// pump, and most of its time is the first touch of the fresh pages it
+// takes (tenfold on some machines); from the pool it only fills them. The
+// pool serves pugixml's allocations while it is installed (the parse and
+// the document's life) and falls back to malloc when used up.
+struct PoolRegion {
+  char* base = nullptr;
+  std::size_t size = 0, used = 0;
+};
+PoolRegion g_pool;
+
+class ParsePool {
+ public:
+  static constexpr std::size_t kTouchPiece = 4u << 20;  // bytes touched between two pumps
+  static constexpr std::size_t kSmallFile = 1u << 20;   // smaller files parse without a pool
+
+  explicit ParsePool(std::size_t fileBytes) {
+    savedAllocate_ = pugi::get_memory_allocation_function();
+    savedDeallocate_ = pugi::get_memory_deallocation_function();
+    if (fileBytes < kSmallFile) return;
+    // pugixml keeps about 40 bytes per attribute of about 27 characters.
+    const std::size_t size = 2 * fileBytes + kTouchPiece;
+    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return;
+    for (std::size_t at = 0; at < size; at += kTouchPiece) {
+      std::memset(static_cast<char*>(base) + at, 0, std::min(kTouchPiece, size - at));
+      KeepWindowLive();
+    }
+    g_pool = PoolRegion{static_cast<char*>(base), size, 0};
+    pugi::set_memory_management_functions(&Allocate, &Deallocate);
+  }
+  // After the document is gone (declare the pool before it).
+  ~ParsePool() {
+    pugi::set_memory_management_functions(savedAllocate_, savedDeallocate_);
+    if (g_pool.base != nullptr) ::munmap(g_pool.base, g_pool.size);
+    g_pool = PoolRegion{};
+  }
+  ParsePool(const ParsePool&) = delete;
+  ParsePool& operator=(const ParsePool&) = delete;
+
+ private:
+  static void* Allocate(std::size_t bytes) {
+    const std::size_t rounded = (bytes + 15) & ~static_cast<std::size_t>(15);  // malloc's alignment
+    if (g_pool.base == nullptr || rounded > g_pool.size - g_pool.used) return std::malloc(bytes);
+    void* p = g_pool.base + g_pool.used;
+    g_pool.used += rounded;
+    return p;
+  }
+  // Pool memory goes with the pool; anything else back to malloc.
+  static void Deallocate(void* p) {
+    const char* c = static_cast<const char*>(p);
+    if (g_pool.base != nullptr && c >= g_pool.base && c < g_pool.base + g_pool.size) return;
+    std::free(p);
+  }
+
+  pugi::allocation_function savedAllocate_ = nullptr;
+  pugi::deallocation_function savedDeallocate_ = nullptr;
+};
+
 // The whole file; false when it cannot be opened or read.
 bool ReadProjectBytes(const std::string& hostPath, std::string* bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(hostPath.c_str(), "rb"), &std::fclose);
@@ -885,7 +956,10 @@ bool ReadProjectBytes(const std::string& hostPath, std::string* bytes) {
   if (fstat(fileno(file.get()), &st) == 0 && st.st_size > 0) bytes->reserve(static_cast<std::size_t>(st.st_size));
   char block[65536];
   std::size_t n = 0;
-  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) bytes->append(block, n);
+  for (std::size_t blocks = 1; (n = std::fread(block, 1, sizeof block, file.get())) > 0; ++blocks) {
+    bytes->append(block, n);
+    if (blocks % 16 == 0) KeepWindowLive();
+  }
   return std::ferror(file.get()) == 0;
 }
 
@@ -963,19 +1037,24 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   }
 
   const ReturnMemoryAtEnd returnMemory;
-  // The document's texts point into bytes: it goes after the document.
+  // The document's texts point into bytes, and its memory is the pool's:
+  // both go after the document.
   std::string bytes;
+  const bool read = ReadProjectBytes(hostPath, &bytes);
+  const ParsePool pool(bytes.size());
   pugi::xml_document doc;
   pugi::xml_parse_result parsed;
-  if (ReadProjectBytes(hostPath, &bytes)) {
+  if (read) {
     // Texts are kept in UTF-8: a file written by older tools declaring
     // ISO-8859-1 (or holding undeclared 8-bit texts) is converted first.
     std::string declared;
     const cz::XmlTextSource source = cz::XmlTextToUtf8(&bytes, &declared);
     if (source == cz::XmlTextSource::kNotUtf8)
       Log_Message(3, "** Project file '", hostPath.c_str(), "' is not UTF-8: its texts are read as Windows-1252.");
+    KeepWindowLive();
     parsed = doc.load_buffer_inplace(bytes.data(), bytes.size(), kParseFlags,
                                      source == cz::XmlTextSource::kWide ? pugi::encoding_auto : pugi::encoding_utf8);
+    KeepWindowLive();
   }
   if (!parsed) {
     Log_Message(1, "*** Failed to open project file.");

@@ -210,6 +210,13 @@ int SequenceWaveInfoCb(int panel, int control, int event, void* callbackData, in
   ResetTextBox(INFO, INFO_TEXTBOX, "");
   for (const std::string& line : SequenceWaveInfoLines(info)) InsertTextBoxLine(INFO, INFO_TEXTBOX, -1, line.c_str());
   DisplayPanel(INFO);
+  // The dialog shows what the header gives; a file cut short (a power cut
+  // while it was written) is said to be no waveform to use.
+  const std::string cutShort = WaveLib_CutShortReason(info);
+  if (!cutShort.empty()) {
+    Log_Message(2, "*** ", WaveLib_CutShortText(cz::HostPath(path).c_str(), cutShort).c_str());
+    Log_Status(1, cz::FormatC("Error: Waveform file '%s' is cut short. See log.", info.fileName).c_str());
+  }
   return 0;
 }
 
@@ -246,6 +253,14 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   // the report at its end, start time 0 s.
   BuildWaveform_SetTransferLimit(VisaDev_MaxTransferBytes());
   if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
+    // The build ended for an exit the user asked for (File > Exit, the close
+    // box, a termination signal): his own request, no failure to report,
+    // and the exit goes on without a popup to dismiss.
+    if (EngineHost_UserBreak() && Exit_Pending() != kExitNone) {
+      Log_Status(1, "User break");
+      SetSequenceEditorBusy(0);
+      return 0;
+    }
     // The builder's own error status stays; a failure it left without one
     // must not read as the earlier success.
     if (StatusText().rfind("Error", 0) != 0) Log_Status(1, "Error: Waveform Creation Failed. See Log.");

@@ -110,6 +110,7 @@ int WriteFiller(int iqSlot, int markerSlot, int32_t n, float i, float q) {
   for (int32_t k = 0; k < n; k += kPollSamples) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during waveform creation.");
+      EngineHost_NoteUserBreak();
       return 0;
     }
     EngineHost_SetTaskProgress(static_cast<int>(100.0 * k / n));

@@ -327,6 +327,7 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     if (a % kPollSamples == 0) {
       if (EngineHost_StopPressed()) {
         Log_Message(1, "*** User break during waveform creation.");
+        EngineHost_NoteUserBreak();
         return 0;
       }
       EngineHost_SetTaskProgress(std::trunc(100.0 * a / total));

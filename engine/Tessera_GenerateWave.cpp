@@ -331,6 +331,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     if (EngineHost_StopPressed() &&
         EngineHost_Confirm("Abort Pulse Creation ?", "Do you really want to abort\nthe pulse creation process ?")) {
       Log_Message(3, " *** User break during '", pulse.name.c_str(), "'");
+      EngineHost_NoteUserBreak();
       return 0;
     }
     int32_t update[kJitterBlocks];
@@ -417,6 +418,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   Build b;
   b.reportOpen = reportOpen;
   ForgetTempFolderFailure();
+  EngineHost_ForgetUserBreak();
   Log_Message(1, " ");
   Log_Message(1, "===== Building Waveform =====");
   if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) {

@@ -43,6 +43,13 @@ int WaveLib_Init(char* errorText, double requestedVersion);
 void WaveLib_GetVersion(int* major, int* minor);
 void WaveLib_SetProgressHook(WaveProgressHookFn hook);
 void WaveLib_ClearProgressHook();
+// Called between the blocks the writer moves (samples, marker bytes), far
+// more often than the progress hook and without a value: a user interface
+// keeps its windows painted there. Its result is not used; nothing in the
+// file depends on it. nullptr: none (the default).
+using WaveIdleHookFn = int (*)();
+void WaveLib_SetIdleHook(WaveIdleHookFn hook);
+void WaveLib_Idle();
 
 // ---- waveform file writer -----------------------------------------------------
 
@@ -111,12 +118,21 @@ struct WaveFileInfo {
   double peakOffset;                   // second LEVEL OFFS number, dB; 0.0
   double rmsOffset;                    // first LEVEL OFFS number, dB; 0.0
   int32_t blockKind;                   // 0 WAVEFORM, 1 UWAVEFORM or IWAVEFORM; 0
+  int64_t blockStart;                  // file offset of the data block's "#"; -1
 };
 
 // Reads the tag header of a waveform, data-list or control-list file up to
 // its first data block. 1 when the file was found and opened (whatever its
 // content), 0 otherwise ("*** File I/O error.").
 int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info);
+
+// Why the waveform file whose header WaveLib_GetFileInfo read into info is
+// cut short, as a power cut while it was being written may leave it: "it is
+// empty", "it holds no data block", "its data block ends at byte <n>, past
+// its end at byte <m>"; empty for a file that holds its whole data block.
+std::string WaveLib_CutShortReason(const WaveFileInfo& info);
+// The log line (without "*** ") that refuses such a file, naming it.
+std::string WaveLib_CutShortText(const char* path, const std::string& reason);
 
 // ---- shared by the writers of this library --------------------------------------
 
@@ -144,7 +160,8 @@ int WaveLib_FormatDateTag(char* buf, int size);
 std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset);
 
 // Output file written to a temporary file beside the real destination (links
-// followed, see cz::ReplacingFile) and renamed over it by Commit. Without
+// followed, see cz::ReplacingFile) and renamed over it by Commit, which
+// leaves its flush to the disk to a short-lived thread. Without
 // Commit (failure, early return) the partial file is closed and removed; an
 // existing file at path is never touched before Commit, and a read-only one
 // is not replaced. Open and Commit log the system's reason of a failure.

@@ -80,6 +80,7 @@ void SetStartValues(WaveFileInfo* info) {
   info->peakOffset = 0.0;
   info->rmsOffset = 0.0;
   info->blockKind = 0;
+  info->blockStart = -1;
 }
 
 // Size, and the birth time where the file system records it, else the
@@ -99,6 +100,8 @@ bool StatFile(const std::string& path, int64_t* size, std::time_t* date) {
 class ByteReader {
  public:
   explicit ByteReader(FILE* f) : f_(f) {}
+  // Bytes consumed so far (the file offset of the next byte).
+  int64_t Offset() const { return loaded_ - static_cast<int64_t>(fill_ - pos_); }
   // Next byte, or EOF.
   int Get() {
     if (pos_ == fill_ && !Load()) return EOF;
@@ -121,18 +124,22 @@ class ByteReader {
   bool Load() {
     fill_ = std::fread(buf_, 1, sizeof buf_, f_);
     pos_ = 0;
+    loaded_ += static_cast<int64_t>(fill_);
     return fill_ > 0;
   }
   FILE* f_;
+  int64_t loaded_ = 0;
   unsigned char buf_[1 << 16];
   std::size_t pos_ = 0;
   std::size_t fill_ = 0;
 };
 
-// Reads the next tag's text into buf (without the braces); returns its
-// length, or -1 when the file ends before the next "{".
-int ReadTag(ByteReader& in, char* buf) {
+// Reads the next tag's text into buf (without the braces) and its file
+// offset into *start; returns its length, or -1 when the file ends before
+// the next "{".
+int ReadTag(ByteReader& in, char* buf, int64_t* start) {
   if (!in.SkipPast('{')) return -1;
+  *start = in.Offset();
   int n = 0;
   int c;
   while (n < kTagMax && (c = in.Get()) != EOF && c != '}') buf[n++] = static_cast<char>(c);
@@ -140,9 +147,9 @@ int ReadTag(ByteReader& in, char* buf) {
   return n;
 }
 
-// Handles one tag; returns false when it was a data-block tag (the end of
-// the header).
-bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
+// Handles one tag, whose text starts at file offset `offset`; returns false
+// when it was a data-block tag (the end of the header).
+bool TakeTag(WaveFileInfo* info, const char* tag, int length, int64_t offset) {
   const char* colon = static_cast<const char*>(std::memchr(tag, ':', static_cast<std::size_t>(length)));
   if (!colon) return true;
   const std::string name(tag, static_cast<std::size_t>(colon - tag + 1));
@@ -182,6 +189,7 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
       }
       // The data block may hold NUL bytes: look for "#" over the bytes read.
       const char* hash = static_cast<const char*>(std::memchr(value, '#', static_cast<std::size_t>(valueLength)));
+      if (hash) info->blockStart = offset + (hash - tag);
       if (hash && info->samples == -1 && info->blockLength >= 0) {
         const int64_t h = hash - value;
         info->samples = std::max<int64_t>((info->blockLength - h - row.headBytes) / 4, 0);
@@ -219,14 +227,31 @@ int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
   auto in = std::make_unique<ByteReader>(f.get());
   char tag[kTagMax + 1];
   for (;;) {
-    const int length = ReadTag(*in, tag);
+    int64_t start = 0;
+    const int length = ReadTag(*in, tag, &start);
     if (length <= 0) break;  // end of file, or an empty tag
-    if (!TakeTag(info, tag, length)) break;
+    if (!TakeTag(info, tag, length, start)) break;
   }
   f.reset();
   // Only a known sample count at a known, positive clock has a play time.
   if (info->samples >= 0 && info->clock > 0.0) info->playTime = static_cast<double>(info->samples) / info->clock;
   return 1;
+}
+
+std::string WaveLib_CutShortReason(const WaveFileInfo& info) {
+  if (info.fileSize == 0) return "it is empty";
+  if (info.blockStart < 0) return "it holds no data block";
+  // The block's length counts its "#" and the bytes behind it.
+  const int64_t end = info.blockStart + (info.blockLength > 0 ? info.blockLength : 0);
+  if (end > info.fileSize)
+    return cz::FormatC("its data block ends at byte %lld, past its end at byte %lld", static_cast<long long>(end),
+                       static_cast<long long>(info.fileSize));
+  return std::string();
+}
+
+std::string WaveLib_CutShortText(const char* path, const std::string& reason) {
+  return "Waveform file '" + std::string(path != nullptr ? path : "") + "' is cut short (" + reason +
+         "): generate it again.";
 }
 
 std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset) {

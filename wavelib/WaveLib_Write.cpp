@@ -129,6 +129,8 @@ int WriteMarkersFromMemory(WavePartFile& out, const WaveDescriptor* d) {
 // bound again before each pass after the first, which starts it at byte 0.
 // Returns 1, or 0 after logging the reason (a write failure is left to the
 // caller's commit).
+constexpr int32_t kMarkerFeedPiece = 1 << 20;  // marker bytes per run-list step
+
 int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* markerFile, SlotGuard& slots) {
   Log_Level(LOG_INFO, 1, "Creating marker trace from temporary marker file ...");
   out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
@@ -151,7 +153,12 @@ int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* marke
         Log_Message(1, "*** Error reading marker data from temporary file.");
         return 0;
       }
-      list.Feed(data, static_cast<std::size_t>(got));
+      // In pieces, with the idle hook between them: a mapped file hands out
+      // all its bytes at once.
+      for (int32_t at = 0; at < got; at += kMarkerFeedPiece) {
+        list.Feed(data + at, static_cast<std::size_t>(std::min(kMarkerFeedPiece, got - at)));
+        WaveLib_Idle();
+      }
       if (!ReadBufIntact(kMarkerSlot)) {
         Log_Message(1, "*** Error reading marker data from temporary file.");
         return 0;
@@ -264,6 +271,7 @@ struct SampleProgress {
       WaveLib_Progress(50 + 12 * next);
       ++next;
     }
+    WaveLib_Idle();
   }
   int32_t step;
   int next = 0;

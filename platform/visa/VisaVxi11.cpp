@@ -29,6 +29,7 @@
 namespace {
 
 std::atomic<uint16_t> g_corePort{0};
+VisaVxi11_Connector g_connector = nullptr;  // harnesses: the core channel without a network
 std::atomic<uint16_t> g_portmapperPort{0};  // 0: the standard port 111
 
 // Device_Flags bits (B.6.3).
@@ -291,8 +292,15 @@ void Visa_SetVxi11PortmapperPort(uint16_t port) { g_portmapperPort = port; }
 
 uint16_t VisaVxi11_CorePortOverride() { return g_corePort; }
 
-VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
-                          std::string* detail) {
+void VisaVxi11_SetConnector(VisaVxi11_Connector connector) { g_connector = connector; }
+
+namespace {
+
+// The core channel to the host of res: an RPC client over a connection to
+// the port the portmapper names (or the test port); nullptr with *detail
+// and *status set when there is none.
+CLIENT* ConnectCore(const VisaResource& res, uint32_t timeoutMs, VisaStatus* status, std::string* detail) {
+  *status = VISA_ERR_RSRC_NFOUND;
   // Resolve the host once to learn its IPv4 address (ONC RPC over TCP here is IPv4).
   int probe = -1;
   uint16_t port = g_corePort;
@@ -304,7 +312,7 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
     addrinfo* list = nullptr;
     if (::getaddrinfo(res.host.c_str(), nullptr, &hints, &list) != 0 || !list) {
       *detail = cz::FormatC("host '%s' not found", res.host.c_str());
-      return VISA_ERR_RSRC_NFOUND;
+      return nullptr;
     }
     std::memcpy(&addr, list->ai_addr, sizeof addr);
     ::freeaddrinfo(list);
@@ -313,16 +321,27 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
   ::inet_ntop(AF_INET, &addr.sin_addr, host, sizeof host);
   if (port == 0) {
     port = PortmapperLookup(host, timeoutMs, detail);
-    if (port == 0) return VISA_ERR_RSRC_NFOUND;
+    if (port == 0) return nullptr;
   }
-  VisaStatus st = VisaNet_Connect(host, port, timeoutMs, &probe, detail);
-  if (st < 0) return st;
+  *status = VisaNet_Connect(host, port, timeoutMs, &probe, detail);
+  if (*status < 0) return nullptr;
   // Every call on the core channel is bounded as a whole by its time-out.
   CLIENT* client = VisaRpc_CreateTcp(probe, DEVICE_CORE, DEVICE_CORE_VERSION);
   if (!client) {
     *detail = "no memory for the VXI-11 link";
-    return VISA_ERR_RPC;
+    *status = VISA_ERR_RPC;
   }
+  return client;
+}
+
+}  // namespace
+
+VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
+                          std::string* detail) {
+  VisaStatus status = VISA_ERR_RSRC_NFOUND;
+  CLIENT* client = g_connector != nullptr ? g_connector(res, timeoutMs, detail)
+                                          : ConnectCore(res, timeoutMs, &status, detail);
+  if (client == nullptr) return status;
 
   Create_LinkParms p{};
   p.clientId = static_cast<int>(::getpid() & 0x7FFFFFFF);

@@ -64,6 +64,17 @@ class ProjectGuardTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(InitApplication(), 1);
   }
 
+  // Starts the program with path (written with doc) as its last project and
+  // save-on-exit on; the load's warning is the one popup.
+  void StartWithLastProject(const std::string& path, const std::string& doc) {
+    ASSERT_TRUE(WriteFileBytes(path, doc));
+    WriteSettings(path, true);
+    SkipProjectLoad = 0;
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(InitApplication(), 1);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+  }
+
   // The started program holds a project whose load lost `lost` records or
   // parts of records of path (holding doc): Save, Save As onto it, the save
   // of a termination signal and, started again, Exit with save-on-exit all
@@ -463,13 +474,7 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   for (int k = 2; k <= 66; ++k)
     doc += "<SEQUENCE name=\"more" + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>\r\n";
   doc += "</SEQUENCE_DB>\r\n</TV_CZ_DB>\r\n";
-  ASSERT_TRUE(WriteFileBytes(path, doc));
-  WriteSettings(path, true);
-
-  SkipProjectLoad = 0;
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  ASSERT_NO_FATAL_FAILURE(StartWithLastProject(path, doc));
   EXPECT_EQ(UiTest_Popups()[0].title, "Warning");
   EXPECT_NE(UiTest_Popups()[0].text.find("3 record(s) were refused."), std::string::npos) << UiTest_Popups()[0].text;
   EXPECT_NE(UiTest_Popups()[0].text.find("1 sequence entries were refused."), std::string::npos);
@@ -511,13 +516,7 @@ TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
       "</MSEG></MULTISEG_DB>\r\n<RFLIST_DB><RFLIST name=\"hop\">" + entries(12000, "f=\"1.5\" l=\"-10\"") +
       "</RFLIST></RFLIST_DB>\r\n<DATASRC_DB><DATASRC name=\"bits\"><data>" + std::string(5000, '1') +
       "</data></DATASRC></DATASRC_DB>\r\n</TV_CZ_DB>\r\n";
-  ASSERT_TRUE(WriteFileBytes(path, doc));
-  WriteSettings(path, true);
-
-  SkipProjectLoad = 0;
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  ASSERT_NO_FATAL_FAILURE(StartWithLastProject(path, doc));
   const std::string warning = UiTest_Popups()[0].text;
   for (const char* line : {"Sequence 'seq': 72 entries beyond the 128 it holds were not loaded.",
                            "Multi-segment waveform 'ms': 36 segments beyond the 64 it holds were not loaded.",

@@ -709,6 +709,13 @@ TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle
   ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
   ASSERT_FALSE(Status().empty());
   EXPECT_EQ(Status().back(), "Failed to read waveform information.");
+
+  // A file cut short (a power cut while it was written) is refused by name.
+  const std::string whole = cz::test::ReadFileBytes(dir_.File("out.wv"));
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("cut.wv"), whole.substr(0, whole.size() / 2)));
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File("cut.wv").c_str());
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
+  EXPECT_EQ(Status().back(), "Error: Waveform file 'cut.wv' is cut short. See log.");
   INFO = 0;
 }
 
