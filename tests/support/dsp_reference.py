@@ -28,7 +28,8 @@ from the files the program writes (never from its own code).
                            of the bins within half of 1/500 of the rate of F
                            (across +-rate/2), and "band LO HI" prints bandN=
                            10 log10 of the summed power |X|^2 of the bins
-                           with LO <= f < HI.
+                           with LO <= f < HI. A first query "range A B"
+                           takes samples A .. B - 1 only.
   noisestarts WAVEFILE CLOCK BW PERIOD FREQ,...
                            the same noise in repetitions of PERIOD samples:
                            the spectrum (dB to the pass band) of 512-sample
@@ -138,7 +139,10 @@ def spectrum(path, queries):
         print('error=not an IQF file')
         return 2
     iq = np.frombuffer(raw[3:], dtype='<f4').astype(float)
-    x = np.fft.fft(iq[0::2] + 1j * iq[1::2])
+    x = iq[0::2] + 1j * iq[1::2]
+    if queries[:1] == ['range']:
+        x, queries = x[int(queries[1]):int(queries[2])], queries[3:]
+    x = np.fft.fft(x)
     f = np.fft.fftfreq(len(x))
     power = np.abs(x) ** 2
     out, peaks, bands, k = [], 0, 0, 0
