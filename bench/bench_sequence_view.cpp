@@ -144,22 +144,19 @@ BENCHMARK(BM_ViewFirstShow1e8)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_ViewAnyViewport1e8(benchmark::State& state) { AnyViewport(state, 100000000); }
 BENCHMARK(BM_ViewAnyViewport1e8)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-void BM_ViewFirstShow1e9(benchmark::State& state) {
+// The 10^9-sample cases, when wanted.
+void Large(benchmark::State& state, void (*run)(benchmark::State&, int64_t)) {
   if (!LargeWanted()) {
     state.SkipWithError("set CADENZA_BENCH_LARGE=1 to run (10^9 samples need 8 GB of temporary disk)");
     return;
   }
-  FirstShow(state, 1000000000);
+  run(state, 1000000000);
 }
+
+void BM_ViewFirstShow1e9(benchmark::State& state) { Large(state, FirstShow); }
 BENCHMARK(BM_ViewFirstShow1e9)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-void BM_ViewAnyViewport1e9(benchmark::State& state) {
-  if (!LargeWanted()) {
-    state.SkipWithError("set CADENZA_BENCH_LARGE=1 to run (10^9 samples need 8 GB of temporary disk)");
-    return;
-  }
-  AnyViewport(state, 1000000000);
-}
+void BM_ViewAnyViewport1e9(benchmark::State& state) { Large(state, AnyViewport); }
 BENCHMARK(BM_ViewAnyViewport1e9)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The spectrum of a viewport of 5,000,000 samples (the file shown, its

@@ -9,10 +9,11 @@
 // (every sample in a vector diagram below 2,000 samples, a density plot of
 // every sample from 2,000 on) and the spectrum of every sample in range, and
 // then redraws the time graph and the cursor readouts from the stored
-// points. Viewports of up to about a million samples are read from the
-// file, where their samples lie (the builder's position in the file stays);
-// wider ones come from a summary of the file made on their first draw. The time graph never touches the file; the I/Q readout reads the
-// one sample the time cursor names.
+// points. Viewports of up to 1,024,000 samples are read from the file,
+// where their samples lie (the builder's position in the file stays); wider
+// ones come from a summary of the file made on their first draw. The time
+// graph never touches the file; the I/Q readout reads the one sample the
+// time cursor names.
 //
 // All functions run on the user-interface thread. Control callbacks take the
 // run-time's (panel, control, event, data, data1, data2) and return 0.

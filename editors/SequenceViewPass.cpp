@@ -5,7 +5,6 @@
 #include "editors/SequenceViewPass.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/Log.h"
 #include "app/Progress.h"
@@ -76,11 +75,6 @@ class PassProgress {
     auto* p = static_cast<PassProgress*>(context);
     return p->Reach(p->stageBase_ + fraction * p->stageUnits_) ? 1 : 0;
   }
-  void Close() {
-    if (open_) Progress_Close();
-    open_ = false;
-  }
-
  private:
   bool open_ = false, stopped_ = false;
   double total_ = 1.0, done_ = 0.0, shown_ = -100.0, lastTime_ = 0.0;

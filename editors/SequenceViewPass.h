@@ -17,8 +17,9 @@ struct ViewPassOutput {
 };
 
 // Reads the viewport of s (clamped, first < last) from s->iqFile in pieces
-// of half a megabyte. Viewports of more than about 2 million samples are drawn from the
-// file's summary, made here on the first such draw. A whole-file spectrum
+// of half a megabyte. Viewports of more than 1,024,000 samples (points of
+// more than one summary block) are drawn from the file's summary, made
+// here on the first such draw. A whole-file spectrum
 // is kept for the file and used again while the file is the same. Work of
 // more than kViewProgressWork samples runs under the progress window, which
 // keeps the window live and whose Cancel ends the pass: VIEW_PASS_CANCELLED

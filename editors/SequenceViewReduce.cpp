@@ -7,9 +7,8 @@
 
 #include "editors/SequenceView.h"
 
-// Made twice, for processors with AVX2 (eight lanes, chosen when the program
-// loads) and for any x86-64. Not with clang, whose clones other files do not
-// find by the function's name (the fuzz build).
+// GCC's function multi-versioning; clang 14 leaves the plain name of such a
+// function undefined for the other units, so there one version is built.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define VIEW_REDUCE_CLONES __attribute__((target_clones("avx2", "default")))
 #else
@@ -97,6 +96,8 @@ inline void Extremes(const float* v, int64_t n, float* lo, float* hi) {
 
 float ViewPhase(float q, float i) { return Phase(q, i); }
 
+// Made twice, for processors with AVX2 (eight lanes, chosen when the
+// program loads) and for any x86-64.
 VIEW_REDUCE_CLONES void ViewExtent_Run(const float* iq, int64_t count, ViewExtent* out) {
   float loI = kSampleBound, hiI = -kSampleBound, loQ = kSampleBound, hiQ = -kSampleBound;
   float loMag = 2.0f * kSampleBound, hiMag = 0.0f, loPh = kPi, hiPh = -kPi;

@@ -48,6 +48,23 @@ class SequenceViewSamplesTest : public cz::test::SequenceViewPage {
     }
     return false;
   }
+  // The spectrum's 499 segments join points 0 .. 499, each from its level
+  // below the reference, the highest of them within 10 dB of the top.
+  static void ExpectEveryPointDrawn(const std::string& what) {
+    const SequenceViewState& s = g_SequenceView;
+    std::vector<int> from(kViewSpectrumPoints, 0);
+    double top = -HUGE_VAL;
+    for (const UiTest_Plot& p : UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM)) {
+      if (p.kind != "line") continue;
+      const int e = static_cast<int>(p.x[0]);
+      ASSERT_TRUE(e >= 0 && e + 1 < kViewSpectrumPoints && p.x[1] == e + 1) << what;
+      ++from[static_cast<size_t>(e)];
+      EXPECT_NEAR(p.y[0], std::max(s.spectrum[e] - s.spectrumReference, -100.0), 1e-9) << what;
+      top = std::max({top, p.y[0], p.y[1]});
+    }
+    EXPECT_EQ(std::count(from.begin(), from.end() - 1, 1), kViewSpectrumPoints - 1) << what;
+    EXPECT_TRUE(top > -10.0 && top <= 0.0) << what << ": highest point " << top << " dB below the top";
+  }
   static double Number(const std::string& text, const std::string& after) {
     const size_t at = text.rfind(after);
     return at == std::string::npos ? std::nan("") : std::strtod(text.c_str() + at + after.size(), nullptr);
@@ -149,7 +166,8 @@ TEST_F(SequenceViewSamplesTest, TheIqPlaneHoldsEverySampleOnceAndReadsTheSampleU
 // second half of the file only: the spectrum of every sample ("All") has
 // numpy's levels at its peaks within 0.5 dB; the cursors read the
 // spectrum's level and the band level is the power of the bins between
-// them. An all-zero file lies at the bottom and says so.
+// them; every point is drawn. "Viewport" on the second half alone does the
+// same. An all-zero file lies at the bottom and says so.
 TEST_F(SequenceViewSamplesTest, SpectraOfEverySampleMatchNumpyAtTheirPeaks) {
   for (int64_t n : {int64_t{3000}, int64_t{1000000}, int64_t{1} << 20}) {
     const double edge = -0.5 + 1.0 / static_cast<double>(n);
@@ -162,20 +180,29 @@ TEST_F(SequenceViewSamplesTest, SpectraOfEverySampleMatchNumpyAtTheirPeaks) {
     const std::string path = dir_.File("WV-DATA.TMP");
     const IqFile file = cz::test::WriteIqFile(path, n, sample);
     ASSERT_TRUE(file);
-    ASSERT_EQ(ShowBuilt(file.get(), n, kRate), 1);
     const int quarter = 375, dc = 250, low = 0;
-    std::string out;
-    ASSERT_EQ(cz::test::RunDspReference("spectrum " + cz::test::Quoted(path) +
-                                            cz::FormatC(" peak 0.25 peak 0 peak %.12f band %.6f %.6f", edge,
-                                                        (quarter - 2.5) / 500.0 - 0.5, (quarter + 2.5) / 500.0 - 0.5),
-                                        &out),
-              0)
-        << out;
     const SequenceViewState& s = g_SequenceView;
-    EXPECT_NEAR(s.spectrum[quarter], cz::test::ReferenceValue(out, "peak0"), 0.5) << "n " << n << ": " << out;
-    EXPECT_NEAR(s.spectrum[dc], cz::test::ReferenceValue(out, "peak1"), 0.5) << "n " << n << ": " << out;
-    EXPECT_NEAR(s.spectrum[low], cz::test::ReferenceValue(out, "peak2"), 0.5) << "n " << n << ": " << out;
-    EXPECT_NEAR(s.spectrum[quarter], 20.0 * std::log10(0.3 * n / 2), 0.5);
+    std::string out;
+    const auto expectPeaks = [&](const std::string& range, const std::string& what) {
+      ASSERT_EQ(cz::test::RunDspReference("spectrum " + cz::test::Quoted(path) + range +
+                                              cz::FormatC(" peak 0.25 peak 0 peak %.12f band %.6f %.6f", edge,
+                                                          (quarter - 2.5) / 500.0 - 0.5, (quarter + 2.5) / 500.0 - 0.5),
+                                          &out),
+                0)
+          << out;
+      EXPECT_NEAR(s.spectrum[quarter], cz::test::ReferenceValue(out, "peak0"), 0.5) << what << ": " << out;
+      EXPECT_NEAR(s.spectrum[dc], cz::test::ReferenceValue(out, "peak1"), 0.5) << what << ": " << out;
+      EXPECT_NEAR(s.spectrum[low], cz::test::ReferenceValue(out, "peak2"), 0.5) << what << ": " << out;
+      EXPECT_NEAR(s.spectrum[quarter], 20.0 * std::log10(0.3 * n / 2), 0.5) << what;
+      ExpectEveryPointDrawn(what);
+    };
+    SetSequenceViewData(n / 2, n - 1, kRate, file.get(), n);
+    ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, 1), 1);  // "Viewport"
+    expectPeaks(cz::FormatC(" range %lld %lld", static_cast<long long>(n / 2), static_cast<long long>(n)),
+                "viewport of " + std::to_string(n / 2));
+    ASSERT_EQ(UiTest_ChooseRingIndex(TAB_VIEW, TAB_VIEW_RING_FFTVIEW, 0), 1);
+    ASSERT_EQ(ShowBuilt(file.get(), n, kRate), 1);
+    expectPeaks("", "file of " + std::to_string(n));
     // Cursors two points either side of the fs/4 line, let go anywhere.
     UiTest_ClickCtrl(TAB_VIEW, TAB_VIEW_CHK_MKRON_2);
     ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 2, quarter + 2.0, -80.0, 2), 1);
