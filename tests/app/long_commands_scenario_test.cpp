@@ -4,7 +4,8 @@
 // load, a cancelled envelope import followed by a save, and Transfer to PC
 // cancelled while the instrument has not yet answered, then tried again.
 // What is checked is what the user checks afterwards: the view against the
-// samples of the file, the project file, the local file and the status.
+// samples of the file, the project file, the local file and the status;
+// and RF settings from settings.ini beyond the Transfer page's fields.
 #include <unistd.h>
 
 #include <algorithm>
@@ -284,6 +285,47 @@ TEST_F(LongCommandsScenarioTest, TransferToPcCancelledThenAgainBringsTheRightFil
     TearDownApplication();
     sim_.Stop();
     Visa_SetVxi11CorePort(0);
+  }
+}
+
+}  // namespace
+namespace {
+
+// RF settings that settings.ini brings in beyond the Transfer page's fields
+// (0.0001 .. 6 GHz, -130 .. 13 dBm): Upload sends none of them and leaves
+// the RF output as it was; values inside are sent.
+TEST_F(LongCommandsScenarioTest, RfSettingsOutsideTheirFieldsAreNotSent) {
+  const struct Row {
+    const char *frequency, *level, *status;
+  } rows[] = {{"2", "30", "Error: Frequency or Level Out of Range."},
+              {"50", "-10", "Error: Frequency or Level Out of Range."},
+              {"2", "-10", "Transfer Complete."}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.frequency) + " GHz, " + row.level + " dBm");
+    cz::test::SimOptions opt;
+    opt.modelOptions = true;
+    opt.vxi11 = false;
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    const std::string resource = sim_.SocketResource();
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
+                               "[INSTR]\r\nSelect = \"" + resource + "\"\r\n[DEV]\r\nDevice1 = \"" + resource +
+                                   "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
+                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\nBBModeA = 0\r\nBBModeB = 0\r\n"
+                                   "RFSetFA = True\r\nRFSetLA = True\r\nRFStateA = True\r\nRFSetFB = False\r\n"
+                                   "RFSetLB = False\r\nRFFreqA = " + row.frequency + "\r\nRFLevA = " + row.level + "\r\n"));
+    ASSERT_EQ(InitApplication(), 1);
+    Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
+    EXPECT_EQ(Status(), row.status);
+    const std::vector<std::string> sent = sim_.Received();
+    const bool levelSent = std::any_of(sent.begin(), sent.end(), [&](const std::string& m) {
+      return m.rfind(std::string("SOUR1:POW ") + row.level, 0) == 0;
+    });
+    const bool rfOn = std::find(sent.begin(), sent.end(), "OUTP1:STAT ON; *OPC?") != sent.end();
+    const bool inRange = std::string(row.status) == "Transfer Complete.";
+    EXPECT_EQ(levelSent, inRange);
+    EXPECT_EQ(rfOn, inRange);
+    TearDownApplication();
+    sim_.Stop();
   }
 }
 
