@@ -337,9 +337,9 @@ int WaveReader::Tag(const char* rawName) {
     return 0;
   }
   if (name == "COMMENT") {
-    if (texts) cz::CopyText(texts->comment, value);
+    if (texts) WaveLib_TakeTagText(texts->comment, value, "COMMENT tag");
   } else if (name == "COPYRIGHT") {
-    if (texts) cz::CopyText(texts->copyright, value);
+    if (texts) WaveLib_TakeTagText(texts->copyright, value, "COPYRIGHT tag");
   } else if (name == "CLOCK") {
     double v = 0.0;
     if (!ReadReal(value, &v) || !(v >= kClockMin && v <= kClockMax)) {
@@ -404,13 +404,15 @@ int ReadTagField(int slot, char* buffer, int limit, const char* terminators) {
 
 int ReadTagRest(int slot, char* buffer, int limit) {
   int n = 0;
+  int depth = 1;  // braces inside a value come in pairs
   for (;;) {
     unsigned char c;
     if (ReadBytes(slot, 1, &c) != 1) {
       if (limit > 0) buffer[n] = '\0';
       return -1;
     }
-    if (c == '}') {
+    if (c == '{') ++depth;
+    if (c == '}' && --depth == 0) {
       if (limit > 0) buffer[n] = '\0';
       return n;
     }
@@ -461,7 +463,7 @@ int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* t
   }
 
   // Tags follow each other directly; the file must open with one, and bytes
-  // up to the next "{" are passed over (a value holding "}" ends early).
+  // up to the next "{" are passed over.
   bool first = true;
   for (int result = 1; result != 2;) {
     unsigned char c = 0;
