@@ -403,6 +403,7 @@ int InitApplication() {
 
   Log_SetLogSink(LogWindowSink);
   Log_SetStatusSink(StatusLineSink);
+  SetUserCommandHook(&ClearStatusLineError);
   // Long computations poll the Sequence Editor's Stop button and drive the
   // task bar of the main window from now on.
   const EngineHost windowHost = MainWindowEngineHost();
@@ -478,6 +479,7 @@ int InitApplication() {
 
 void TearDownApplication() {
   SetDeferredEventHook(nullptr);
+  SetUserCommandHook(nullptr);
   VisaDev_CloseAll();
   CloseTempFiles();
   SaveSettings(g_Settings);

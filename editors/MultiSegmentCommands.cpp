@@ -9,6 +9,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/SequenceGenerate.h"
 #include "instrument/Identify.h"
@@ -96,7 +97,9 @@ int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text
   MultiSegmentEntry& seg = rec->segments[row - 1];
   const char* t = text ? text : "";
   if (column == MSW_COL_REP) {
-    seg.repetition = *t ? t : "1";
+    // A text the record cannot hold whole is refused (the status line says
+    // so); the row shows the stored repetitions again.
+    TakeTypedText(&seg.repetition, *t ? t : "1", "Repetition text");
   } else if (column == MSW_COL_SEQUENCE) {
     // A position whose label no longer matches (the table changed under
     // the open ring) falls back to the name.

@@ -11,6 +11,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/RfListEdit.h"
 #include "engine/Random.h"
 #include "instrument/FileBrowser.h"
@@ -138,14 +139,11 @@ void ShowTable(const RfListRecord& list) {
 // Every control of the page into the record; the name only into *name.
 void ReadPage(RfListRecord* list, std::string* name) {
   const int p = TAB_RFLIST;
-  char text[1024] = "";
-  GetCtrlVal(p, TAB_RFLIST_STR_NAME, text, sizeof text);
-  *name = text;
-  GetCtrlVal(p, TAB_RFLIST_STR_COMMENT, text, sizeof text);
-  list->comment = text;
-  GetCtrlVal(p, TAB_RFLIST_STR_FILE, text, sizeof text);
-  // A path is never cut: one that does not fit keeps the stored name.
-  if (!list->remoteFile.AssignExact(text)) Log_Status(1, "Error: Remote file name too long.");
+  // Texts are taken whole or refused with the reason on the status line
+  // (the redraw that follows shows the stored text again); a path is never cut.
+  *name = TypedCtrlText(p, TAB_RFLIST_STR_NAME);
+  TakeTypedText(&list->comment, TypedCtrlText(p, TAB_RFLIST_STR_COMMENT), "Comment");
+  TakeTypedText(&list->remoteFile, TypedCtrlText(p, TAB_RFLIST_STR_FILE), "Remote file name");
   for (const DoubleField& f : kDoubleFields) GetCtrlVal(p, *f.control, &(list->*f.field));
   for (const IntField& f : kIntFields) {
     int value = 0;
@@ -214,9 +212,7 @@ int RfListEditCb(int panel, int control, int event, void* callbackData, int even
   ReadPage(&list, &name);
   DimRfListTransferButtons();
   DimGeneratorFields(list);
-  if (name != list.name.view()) {
-    // The record holds 63 characters; a longer name is cut on a character.
-    list.name = name;
+  if (name != list.name.view() && TakeTypedText(&list.name, name, "RF list name")) {
     RebuildLibraryTree();
     SelectRfListTreeItem(list.id);
   }

@@ -253,6 +253,13 @@ int RaiseCtrlEvent(int panel, int control, int event, int data1, int data2)
         return 0;
     }
     if (!c->callback) return 0;
+    if (event == EVENT_COMMIT && rt.commandHook) {
+        ++rt.callbackDepth;
+        rt.commandHook();
+        --rt.callbackDepth;
+        c = FindCtrl(panel, control);
+        if (!c || !c->callback) return 0;
+    }
     CtrlCallbackPtr cb = c->callback;
     void* data = c->callbackData;
     ++rt.callbackDepth;
@@ -302,6 +309,7 @@ void RaiseMenuEvent(int menuBar, int item)
     MenuCallbackPtr cb = e->second.callback;
     void* data = e->second.callbackData;
     ++rt.callbackDepth;
+    if (rt.commandHook) rt.commandHook();
     cb(menuBar, item, data, panel);
     --rt.callbackDepth;
 }
@@ -422,6 +430,11 @@ void SetDeferredEventHook(DeferredEventHook hook)
 {
     EnsureApp();
     RT().deferredHook = hook;
+}
+
+void SetUserCommandHook(UserCommandHook hook)
+{
+    RT().commandHook = hook;
 }
 
 double Timer()

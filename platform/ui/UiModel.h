@@ -357,6 +357,7 @@ struct Runtime {
     int activeLoops = 0;
     int quitCode = 0;
     DeferredEventHook deferredHook = nullptr;
+    UserCommandHook commandHook = nullptr;
     // keyboard focus as the run-time saw it last (0 = none)
     int focusPanel = 0, focusCtrl = 0;
     int focusQuiet = 0;      // > 0 while the run-time itself moves the focus

@@ -760,6 +760,11 @@ int CallbackRunning();
 // take note (an exit asked for during a long command). nullptr removes it.
 typedef void (*DeferredEventHook)(int event, int panel, int item);
 void SetDeferredEventHook(DeferredEventHook hook);
+// Called before the callback of each command the user gives while no
+// callback runs (a control's commit, a menu item), so that the program can
+// retire what it showed for the one before. nullptr removes it.
+typedef void (*UserCommandHook)(void);
+void SetUserCommandHook(UserCommandHook hook);
 // Seconds since the run-time started, from the clock (injectable in tests).
 double Timer();
 // Waits, keeping the windows painted; tests replace it so that nothing sleeps.

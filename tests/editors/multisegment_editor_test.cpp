@@ -439,17 +439,17 @@ TEST_F(MultiSegmentEditorTest, HeaderCommitsAndSequencerModeDimming) {
   EXPECT_DOUBLE_EQ(m.clock, 12.5e6);
 }
 
-// A name cut to the record's 63 bytes on a character boundary: the field
-// shows the cut name after the commit, not the text typed.
-TEST_F(MultiSegmentEditorTest, ANameCutToItsFieldIsShownAsStored) {
+// A name longer than the record's 63 bytes is refused, never cut: the
+// field shows the stored name after the commit, not the text typed.
+TEST_F(MultiSegmentEditorTest, ANameTooLongForItsFieldIsRefused) {
   MultiSegmentRecord& m = AddWaveform();
   ShowMultiSegment(0);
   const std::string typed = std::string(62, 'x') + "\xC3\xA9";  // 64 bytes
   ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_NAME, typed.c_str()), 1);
-  EXPECT_EQ(m.name.str(), std::string(62, 'x'));
+  EXPECT_EQ(m.name.str(), "MSW");
   char shown[256] = "";
   GetCtrlVal(panel_, TAB_MSEG_STR_NAME, shown, sizeof shown);
-  EXPECT_EQ(std::string(shown), std::string(62, 'x'));
+  EXPECT_EQ(std::string(shown), "MSW");
 }
 
 // The comment box shows the comment of the waveform shown, whole and once:

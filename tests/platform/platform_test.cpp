@@ -6,6 +6,7 @@
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/TagText.h"
 
 using namespace cz;
 
@@ -41,6 +42,34 @@ TEST(BoundedText, InvalidUtf8IsReplaced) {
   EXPECT_EQ(ValidUtf8("\xC0\xAF"), r + r);                     // overlong '/'
   EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), r + r + r);             // a surrogate
   EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);     // beyond U+10FFFF
+}
+
+TEST(BoundedText, CharactersAsTheUserCountsThem) {
+  EXPECT_EQ(Utf8CharCount(""), 0u);
+  EXPECT_EQ(Utf8CharCount("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), 4u);
+  EXPECT_EQ(Utf8CharCount("\xFF\xC3"), 2u);  // bytes of no character count one each
+}
+
+// Braces of a tag's text: pairs stay, the others become parentheses.
+TEST(TagText, UnpairedBracesBecomeParentheses) {
+  const struct {
+    const char* text;
+    const char* paired;
+    std::size_t unpaired;
+  } rows[] = {
+      {"{REPORT PLUGIN: T1} radar burst", "{REPORT PLUGIN: T1} radar burst", 0},
+      {"ACME {lab}", "ACME {lab}", 0},
+      {"gain}{SAMPLES:7", "gain)(SAMPLES:7", 2},
+      {"{{a}", "({a}", 1},
+      {"}}{x}{", ")){x}(", 3},
+      {"{a{b}c}", "{a{b}c}", 0},
+  };
+  for (const auto& row : rows) {
+    std::size_t replaced = 99;
+    EXPECT_EQ(WithPairedBraces(row.text, &replaced), row.paired) << row.text;
+    EXPECT_EQ(replaced, row.unpaired) << row.text;
+    EXPECT_EQ(UnpairedBraceCount(row.text), row.unpaired) << row.text;
+  }
 }
 
 TEST(Paths, StoredPathsBecomeHostPaths) {
