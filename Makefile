@@ -1,9 +1,13 @@
-# Cadenza: the two commands of the README, and the benchmarks.
+# Cadenza: the two commands of the README, the install and the Debian
+# package, and the benchmarks. JOBS is the number of compile jobs.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# make install: the prefix, and DESTDIR for a staging folder.
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps configure build test sanitize fuzz run bench clean
+.PHONY: all deps configure build program test sanitize fuzz run install package bench clean
 
 all: build
 
@@ -15,6 +19,10 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# The program, its plug-ins, tools and manual pages; no test, no benchmark.
+program: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target cadenza_program
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -41,8 +49,15 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target cadenza_fuzzers
 	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)
 
-run: build
+run: program
 	@scripts/run-demo $(BUILD)
+
+install: program
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# build/cadenza_<version>_<arch>.deb
+package: program
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@scripts/run-bench $(BUILD)

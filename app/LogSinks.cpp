@@ -1,5 +1,6 @@
 // The two log outputs that the start-up attaches: the Log tab's text box
 // for log lines and the main window's status line for status texts.
+#include <cstdio>
 #include <cstring>
 
 #include "app/Log.h"
@@ -25,6 +26,7 @@ constexpr int kLogWindowDrop = 1000;
 
 bool g_drawn = false;
 double g_lastDraw = 0.0;
+bool g_copyToStandardError = false;  // see LogWindowSink_CopyToStandardError
 
 // Whether the box's first line is the notice of dropped lines.
 bool StartsWithNotice() {
@@ -54,6 +56,10 @@ void RedrawLogWindow() {
 }  // namespace
 
 void LogWindowSink(const char* text) {
+  if (g_copyToStandardError) {
+    std::fprintf(stderr, "%s\n", text ? text : "");
+    std::fflush(stderr);
+  }
   if (!g_Settings.AllowTrace) return;  // "Log Program Messages to Log Window" is off
   if (InsertTextBoxLine(TAB_LOG, TAB_LOG_TEX_LOG, -1, text ? text : "") < 0) return;
   int lines = 0, visible = 0;
@@ -67,6 +73,8 @@ void LogWindowSink(const char* text) {
     SetCtrlAttribute(TAB_LOG, TAB_LOG_TEX_LOG, ATTR_FIRST_VISIBLE_LINE, lines - visible);
   RedrawLogWindow();
 }
+
+void LogWindowSink_CopyToStandardError(int on) { g_copyToStandardError = on != 0; }
 
 void StatusLineSink(const char* text) {
   const char* t = text ? text : "";

@@ -12,6 +12,9 @@ inline constexpr const char* kLogWindowDroppedNotice =
 // while g_Settings.AllowTrace is off. Beyond kLogWindowLines the oldest
 // lines are dropped (a thousand at a time) under one notice line.
 void LogWindowSink(const char* text);
+// Runs without a user (CADENZA_UNATTENDED): every line the log window is
+// given is also written to standard error, whether the window keeps it or not.
+void LogWindowSink_CopyToStandardError(int on);
 // Shows the text in PANEL_MAIN TXT_ERR; a text containing "Error" flashes
 // the background red for 300 ms.
 void StatusLineSink(const char* text);

@@ -22,6 +22,7 @@
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ui/UserInterface.h"
 
 namespace {
@@ -142,6 +143,11 @@ SaveOutcome SaveCurrentProject() {
   if (!ProjectPath(&path)) {
     ProjectSaveFailed("");
     return kSaveFailed;
+  }
+  // An example of the installed program is saved as a new file of the user's.
+  if (cz::InsideInstallFolders(path)) {
+    Log_Message(5, "Project file '", path.c_str(), "': ", cz::kInstallFolderReason, "; choose a file of your own.");
+    return SaveProjectAs();
   }
   if (!ConfirmOverwriteIncomplete(path)) return kSaveDeclined;
   return SaveProjectToFile(path.c_str()) ? kSaved : kSaveFailed;
@@ -279,10 +285,13 @@ void ExitWithQuestions() {
 }
 
 void QuitWithoutQuestions() {
+  std::string path;
   if (g_Settings.SavePrjOnExit && LastProjectRecordsLost > 0)
     Log_Message(3, "** Project file '", g_Settings.LastPrj.c_str(), "' lost records on load; it is not saved over.");
+  else if (g_Settings.SavePrjOnExit && !g_Settings.LastPrj.empty() && ProjectPath(&path) &&
+           cz::InsideInstallFolders(path))
+    Log_Message(5, "** Project file '", path.c_str(), "': ", cz::kInstallFolderReason, "; it is not saved over.");
   else if (g_Settings.SavePrjOnExit && !LastProjectLoadFailed && !g_Settings.LastPrj.empty()) {
-    std::string path;
     if (ProjectPath(&path) && ::SaveProject(PulseTable, SequenceTable, path.c_str()))
       Log_Message(1, "Project saved.");
     else

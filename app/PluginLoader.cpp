@@ -12,6 +12,7 @@
 
 #include "app/Log.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ui/UserInterface.h"
 
 ModuleEntry ModuleTable[CZ_MAX_MODULES];
@@ -19,16 +20,7 @@ int ModuleCount = 0;
 
 namespace {
 
-std::string g_folder;  // empty = "Plugins" beside the executable
-
-// Folder of the running program, from the kernel's link to it.
-std::string ExecutableFolder() {
-  char buf[4096];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return std::string();
-  buf[n] = '\0';
-  return cz::DirName(buf);
-}
+std::string g_folder;  // empty = the program's own plug-in folder
 
 // Restores the working directory when the scan ends, on every path.
 class WorkingDirectoryGuard {
@@ -224,7 +216,7 @@ void SetPluginFolder(const std::string& folder) { g_folder = folder; }
 
 std::string PluginFolder() {
   if (!g_folder.empty()) return g_folder;
-  return cz::JoinPath(ExecutableFolder(), "Plugins");
+  return cz::DefaultPluginFolder();
 }
 
 // The scan runs inside the plug-in folder, as plug-ins that open their own

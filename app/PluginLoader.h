@@ -1,7 +1,8 @@
 // The plug-in loader and the module table.
 //
-// At start-up LoadPlugins scans the "Plugins" folder beside the executable
-// once for "*.so" libraries (in file-name order, so module numbers are
+// At start-up LoadPlugins scans the program's plug-in folder (the build
+// tree's "Plugins" beside the executable, or the installed program's
+// lib/cadenza/plugins: platform/ProgramInfo.h) once for "*.so" libraries (in file-name order, so module numbers are
 // stable), checks each against the plug-in contract
 // (plugins/include/cadenza_plugin.h), initialises it and binds its entry
 // points into ModuleTable. Refused libraries are unloaded and leave only
@@ -39,7 +40,7 @@ extern ModuleEntry ModuleTable[CZ_MAX_MODULES];
 extern int ModuleCount;
 
 // Empties the table and loads every library of the default folder: the
-// "Plugins" folder beside the executable, or the one set by SetPluginFolder.
+// program's plug-in folder, or the one set by SetPluginFolder.
 void LoadPlugins();
 // Chooses the folder LoadPlugins scans; an empty folder restores the default.
 void SetPluginFolder(const std::string& folder);

@@ -45,6 +45,18 @@ void PumpIfDue() {
   ProcessSystemEvents();
 }
 
+// The drawing-only pump outside callbacks, at the same pace.
+bool g_drawn = false;
+double g_lastDraw = 0.0;
+
+void DrawIfDue() {
+  double now = Timer();
+  if (g_drawn && now >= g_lastDraw && (now - g_lastDraw) * 1000.0 < kProgressPumpIntervalMs) return;
+  g_drawn = true;
+  g_lastDraw = now;
+  ProcessDrawEvents();
+}
+
 void Latch(int panel, int control) {
   if (panel == TAB_SEDIT && control == TAB_SEDIT_CMD_STOP) g_sequenceStop = true;
   if (panel == TAB_MSEG && control == TAB_MSEG_CMD_STOP) g_multiSegmentStop = true;
@@ -99,6 +111,15 @@ void WaveWriterProgressHook(double percent) { SetTaskProgress(percent); }
 
 int ResamplerProgressHook(double percent) {
   SetTaskProgress(percent);
+  return 0;
+}
+
+int KeepWindowLive() {
+  if (CallbackRunning()) {
+    PumpIfDue();
+  } else {
+    DrawIfDue();
+  }
   return 0;
 }
 

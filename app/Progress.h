@@ -50,6 +50,14 @@ int Progress_Close();                     // 0 when not open
 // Progress_Update, then a drain; 1 when Cancel was pressed (= stop).
 int ProgressDialogHook(double value);
 
+// Keeps the windows painted while the program waits on something outside
+// (an instrument's reply, a block it stores, a first byte that comes late):
+// the event loop runs when a pump is due. Inside a callback input is queued
+// as during any long command (and an exit or a termination signal noted for
+// later); outside one only drawing is done, so that no callback starts in the
+// middle of the wait. Returns 0 (= go on waiting).
+int KeepWindowLive();
+
 // The remaining-time text for a fraction done (0..1) after elapsed seconds:
 // "Remaining Time --:--" at 0, else "Remaining Time %02i:%02i".
 void Progress_FormatRemaining(double ratio, double elapsedSeconds, char* out, int capacity);

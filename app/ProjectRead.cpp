@@ -21,6 +21,7 @@
 #include "engine/ModulationTypes.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "platform/TagText.h"
 #include "platform/TextEncoding.h"
 
@@ -962,7 +963,12 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
   // the window.
   if (!import) {
     std::string backup = std::string(path) + ".bak";
-    SaveProjectBackup(pulses, sequences, backup.c_str());
+    // An example of the installed program is read as it is: its folder
+    // takes no backup copy.
+    if (cz::InsideInstallFolders(cz::HostPath(backup)))
+      Log_Message(5, "No backup copy of '", path, "' is written: ", cz::kInstallFolderReason, ".");
+    else
+      SaveProjectBackup(pulses, sequences, backup.c_str());
     SetProjectWindowTitle(path);
   }
   return 1;

@@ -17,6 +17,7 @@
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/ProjectCommands.h"
 #include "app/ProjectFile.h"
 #include "app/PulsePanelIds.h"
@@ -255,7 +256,7 @@ int BuildDialogs() {
 
 // Steps 8 and 9.
 void PrepareControls() {
-  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, kAboutText);
+  ResetTextBox(ABOUT, ABOUT_TEXTBOX_ABOUT, AboutText());
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FRAME_COLOR, VAL_TRANSPARENT);
   SetCtrlAttribute(ABOUT, ABOUT_TEXTBOX_ABOUT, ATTR_FIRST_VISIBLE_LINE, 0);
   SetPanelAttribute(PANEL_MAIN, ATTR_TITLE, kTitle);
@@ -422,6 +423,8 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
+  // Waits on an instrument keep the window painted.
+  VisaDev_SetWaitHook(&KeepWindowLive);
   Pause();
 
   Echo("Loading program settings...\n");
@@ -481,6 +484,7 @@ void TearDownApplication() {
   SetDeferredEventHook(nullptr);
   SetUserCommandHook(nullptr);
   VisaDev_CloseAll();
+  VisaDev_SetWaitHook(nullptr);
   CloseTempFiles();
   SaveSettings(g_Settings);
   ShutdownPlugins();

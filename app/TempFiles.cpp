@@ -23,6 +23,7 @@
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFile.h"
+#include "platform/ProgramInfo.h"
 
 // The two file handles and the buffer self test belong to the waveform
 // builder, which writes and reads these files.
@@ -77,12 +78,21 @@ std::string FolderKey(const std::string& hostFolder) {
   return ec ? hostFolder : real.string();
 }
 
+// A temporary folder inside the installed program's folders is not used
+// (nor made); logged.
+bool InInstallFolders(const std::filesystem::path& dir) {
+  if (!cz::InsideInstallFolders(dir.string())) return false;
+  Log_Message(5, "*** Temporary folder '", dir.c_str(), "': ", cz::kInstallFolderReason, ".");
+  return true;
+}
+
 }  // namespace
 
 int LockTempFolder(const char* tempDir) {
   if (tempDir == nullptr || tempDir[0] == '\0') return -1;
   std::error_code ec;
   const std::filesystem::path dir(cz::HostPath(tempDir));
+  if (InInstallFolders(dir)) return -1;
   std::filesystem::create_directories(dir, ec);
   std::string reason;
   const std::string folder = FilesFolderFor(tempDir, &reason);
@@ -143,6 +153,7 @@ int CreateTempFiles(const char* tempDir) {
   if (tempDir == nullptr || tempDir[0] == '\0') return 0;
   std::error_code ec;
   const std::filesystem::path dir(cz::HostPath(tempDir));
+  if (InInstallFolders(dir)) return 0;
   std::filesystem::create_directories(dir, ec);
   if (!std::filesystem::is_directory(dir, ec)) {
     Log_Message(3, "*** Cannot create directory '", dir.c_str(), "'.");

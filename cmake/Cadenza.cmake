@@ -49,27 +49,37 @@ function(cadenza_test_folder)
     target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} cadenza_test_support GTest::gtest GTest::gmock GTest::gtest_main)
     cadenza_warnings(${_exe})
     add_test(NAME ${_rel}/${_name} COMMAND ${_exe})
-    set_tests_properties(${_rel}/${_name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CADENZA_BUILD_DIR=${CMAKE_BINARY_DIR};CADENZA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
-      TIMEOUT 600)
-    if(CADENZA_SANITIZE)
-      # Halt on the first report; leaks inside system libraries that keep
-      # their caches to the end of the process are listed in tests/lsan.supp.
-      set_property(TEST ${_rel}/${_name} APPEND PROPERTY ENVIRONMENT
-        "ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1"
-        "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
-        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
-    endif()
+    cadenza_test_environment(${_rel}/${_name})
   endforeach()
 endfunction()
 
-# A plug-in shared library placed in build/Plugins (or another folder).
+# The environment and time limit of every test: offscreen, the build and
+# source folders, and with the sanitizers their options.
+function(cadenza_test_environment test)
+  set_tests_properties(${test} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CADENZA_BUILD_DIR=${CMAKE_BINARY_DIR};CADENZA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    TIMEOUT 600)
+  if(CADENZA_SANITIZE)
+    # Halt on the first report; leaks inside system libraries that keep
+    # their caches to the end of the process are listed in tests/lsan.supp.
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+      "ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1"
+      "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+  endif()
+endfunction()
+
+# A plug-in shared library placed in build/Plugins (or another folder). The
+# program's own plug-ins (those of build/Plugins) are installed into the
+# install's plug-in folder.
 function(cadenza_plugin target)
   cmake_parse_arguments(ARG "" "OUTPUT_DIR" "SOURCES" ${ARGN})
+  add_library(${target} MODULE ${ARG_SOURCES})
   if(NOT ARG_OUTPUT_DIR)
     set(ARG_OUTPUT_DIR ${CADENZA_PLUGIN_DIR})
+    install(TARGETS ${target} LIBRARY DESTINATION ${CADENZA_INSTALL_PLUGINDIR})
+    cadenza_program_part(${target})
   endif()
-  add_library(${target} MODULE ${ARG_SOURCES})
   set_target_properties(${target} PROPERTIES
     PREFIX ""
     LIBRARY_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR}
@@ -79,4 +89,32 @@ function(cadenza_plugin target)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugins/include)
   cadenza_warnings(${target})
   cadenza_engine_flags(${target})
+endfunction()
+
+# The parts of the program proper: the program, its plug-ins, the tools and
+# the manual pages. The target cadenza_program builds them and nothing else
+# (no test, no benchmark): `make run`, `make install` and `make package`.
+function(cadenza_program_part target)
+  set_property(GLOBAL APPEND PROPERTY CADENZA_PROGRAM_PARTS ${target})
+endfunction()
+
+# An installed executable: bin/<target>, and its manual page
+# man1/<target>.1.gz written from its --help (cmake/manpage.py) with the
+# one-line summary; SEE_ALSO names the related pages.
+function(cadenza_install_program target summary)
+  cmake_parse_arguments(ARG "" "" "SEE_ALSO" ${ARGN})
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(_page ${CMAKE_BINARY_DIR}/man/${target}.1.gz)
+  string(REPLACE ";" "," _see "${ARG_SEE_ALSO}")
+  add_custom_command(OUTPUT ${_page}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/cmake/manpage.py $<TARGET_FILE:${target}> ${target}
+            "${summary}" ${CADENZA_RELEASE_DATE} ${PROJECT_VERSION} ${_page} "${_see}"
+    DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/manpage.py
+    COMMENT "Manual page ${target}.1"
+    VERBATIM)
+  add_custom_target(${target}_manpage ALL DEPENDS ${_page})
+  install(FILES ${_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  cadenza_program_part(${target})
+  cadenza_program_part(${target}_manpage)
 endfunction()

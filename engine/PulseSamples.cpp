@@ -50,6 +50,18 @@ BlockBuffers g_buf;
 PulseNoise g_noise;
 PulseSamplesTap g_tap = nullptr;
 
+// The noise of a build is one process: it runs on from one repetition to
+// the next wherever the samples follow each other directly, with the same
+// bandwidth and clock. Unit-power values (the gain is the repetition's).
+struct NoiseRun {
+  bool active = false;
+  int64_t end = 0;      // sample index behind the last noisy sample
+  double bandwidth = 0.0, fs = 0.0;
+  double pendingI = 0.0, pendingQ = 0.0;  // the value of the next sample
+};
+NoiseRun g_noiseRun;
+int64_t g_nextStart = -1;  // see SetPulseSamplesStart
+
 // What the scalar pass needs, fixed for the repetition.
 struct SampleContext {
   int pulseIndex;
@@ -284,14 +296,26 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
   }
 
   const bool noise = pulse.noiseOn != 0;
-  double pendingI = 0.0;
-  double pendingQ = 0.0;
+  const int64_t start = g_nextStart;
+  g_nextStart = -1;
+  NoiseRun& run = g_noiseRun;
+  const double noiseGain = levels.noiseGain;
   if (noise) {
-    if (!PulseNoise_Init(&g_noise, pulse.noiseBw, fs, levels.noiseGain)) {
-      Log_Message(1, " *** Invalid noise bandwidth for the specified clock rate.");
-      return 0;
+    const bool follows = run.active && start >= 0 && start == run.end && run.bandwidth == pulse.noiseBw &&
+                         run.fs == fs;
+    if (!follows) {
+      // Started in its stationary state: its first value is as noisy as
+      // any later one.
+      if (!PulseNoise_Init(&g_noise, pulse.noiseBw, fs, 1.0)) {
+        Log_Message(1, " *** Invalid noise bandwidth for the specified clock rate.");
+        return 0;
+      }
+      PulseNoise_Run(&g_noise, 1, &run.pendingI, &run.pendingQ);
+      run.bandwidth = pulse.noiseBw;
+      run.fs = fs;
     }
-    PulseNoise_Run(&g_noise, 1, &pendingI, &pendingQ);
+    run.active = start >= 0;
+    run.end = start + counts.total;
   }
 
   SampleState st{levels.startPhase, 0.0, levels.on};
@@ -341,14 +365,14 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     if (noise) {
       // Each sample takes the pair formed at the previous step.
       PulseNoise_Run(&g_noise, m, b.noiseI, b.noiseQ);
-      b.i[0] += pendingI;
-      b.q[0] += pendingQ;
+      b.i[0] += run.pendingI * noiseGain;
+      b.q[0] += run.pendingQ * noiseGain;
       for (int j = 1; j < m; ++j) {
-        b.i[j] += b.noiseI[j - 1];
-        b.q[j] += b.noiseQ[j - 1];
+        b.i[j] += b.noiseI[j - 1] * noiseGain;
+        b.q[j] += b.noiseQ[j - 1] * noiseGain;
       }
-      pendingI = b.noiseI[m - 1];
-      pendingQ = b.noiseQ[m - 1];
+      run.pendingI = b.noiseI[m - 1];
+      run.pendingQ = b.noiseQ[m - 1];
     }
     if (combineMode != 0) CombineBlock(iqSlot, markerSlot, m, combineMode, swapIq, b);
     if (!belowPeak) *peak = PulseKernel_Peak(b.i, b.q, m, *peak);
@@ -373,3 +397,7 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
 }
 
 void SetPulseSamplesTap(PulseSamplesTap tap) { g_tap = tap; }
+
+void SetPulseSamplesStart(int64_t firstSample) { g_nextStart = firstSample; }
+
+void ResetPulseNoise() { g_noiseRun.active = false; }

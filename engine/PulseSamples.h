@@ -34,5 +34,16 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
 // Observer of the blocks that ComputePulseSamples writes (the builder sets
 // one while it writes the temporary files): the packed I/Q pairs and marker
 // bytes as written, and the running peak after the block. Null: none.
+// Where the samples of the next ComputePulseSamples call start in the
+// build's waveform (sample index), for that call only. A noisy repetition
+// that starts where the last noisy one ended, with the same bandwidth and
+// clock, continues its noise: the noise of a build is one band-limited
+// process wherever its samples follow each other. Any other noisy
+// repetition (and every one without a start given) starts the noise afresh,
+// in its stationary state.
+void SetPulseSamplesStart(int64_t firstSample);
+// Forgets the running noise (a build starts with it).
+void ResetPulseNoise();
+
 using PulseSamplesTap = void (*)(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak);
 void SetPulseSamplesTap(PulseSamplesTap tap);

@@ -29,6 +29,7 @@
 #include "platform/CLocale.h"
 #include "platform/FileReplace.h"
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 #include "wavelib/WaveLib.h"
 
 int32_t LastBuildSamples = 0;
@@ -56,6 +57,11 @@ const char* const kNoJitter = "---";
 // beside it and rename it over the file. A refusal is logged with its reason.
 bool DestinationWritable(const std::string& givenPath) {
   const std::string hostPath = cz::ResolveLinks(givenPath);
+  // Nothing is made inside the installed program's folders, not even a folder.
+  if (cz::InsideInstallFolders(hostPath)) {
+    Log_Message(5, "*** Cannot write '", givenPath.c_str(), "': ", cz::kInstallFolderReason, ".");
+    return false;
+  }
   struct stat st;
   if (stat(hostPath.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) {
@@ -117,6 +123,7 @@ struct Build {
 
   int Fail() {
     SetPulseSamplesTap(nullptr);
+    SetPulseSamplesStart(-1);
     Prepared().Stop();
     LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
@@ -349,6 +356,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     // Every repetition is reported (a skipped one reports nothing): the
     // report routines count repetitions and write their cells by repetition
     // number, and the text report lists each pulse with its own start.
+    SetPulseSamplesStart((combine == 0 ? totalSamples : base.startSample) + entryCount);
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
                       MarkerMaskFor(e.markerMask, r, e.repetitions), 1,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
@@ -492,6 +500,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   int64_t totalSamples = 0;
   EntryBase base;
   double peak = 1.0;
+  ResetPulseNoise();
   const bool keep = FilesKeepEntries(seq);
   Prepared().Begin(planned, keep, keep);
   SetPulseSamplesTap(TakeBlock);
@@ -512,6 +521,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
 
   // Step 6: the entries are done; the report closes before post-processing.
   SetPulseSamplesTap(nullptr);
+  SetPulseSamplesStart(-1);
   Prepared().Close();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;

@@ -543,6 +543,41 @@ struct QuietReads {
   QuietReads& operator=(const QuietReads&) = delete;
 };
 
+// While a download runs, every wait on the instrument (its first byte may
+// come seconds late, as it reads a large file first) runs the program's pump
+// and then the progress function with the percentage so far: the browser's
+// dialog stays drawn and its Cancel ends the wait at once.
+int (*g_downloadBaseHook)() = nullptr;
+int g_downloadPercent = 0;
+
+int DownloadWaitHook() {
+  if (g_downloadBaseHook) g_downloadBaseHook();
+  VisaDev_ReportProgress(g_downloadPercent);
+  return g_downloadCancelRequest ? 1 : 0;
+}
+
+class DownloadWait {
+ public:
+  DownloadWait() {
+    g_downloadBaseHook = VisaDev_WaitHook();
+    g_downloadPercent = 0;
+    VisaDev_SetWaitHook(&DownloadWaitHook);
+  }
+  ~DownloadWait() { End(); }
+  DownloadWait(const DownloadWait&) = delete;
+  DownloadWait& operator=(const DownloadWait&) = delete;
+  // The program's own pump again (before the session is cleared, which must
+  // not be ended by the Cancel).
+  void End() {
+    if (!active_) return;
+    active_ = false;
+    VisaDev_SetWaitHook(g_downloadBaseHook);
+  }
+
+ private:
+  bool active_ = true;
+};
+
 }  // namespace
 
 void VisaDev_CancelDownload() { g_downloadCancelRequest = true; }
@@ -578,10 +613,30 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     Log_Message(1, "Device is not open.");
     return 0;
   }
+  DownloadWait wait;
   VisaDev_Write(id, (":MMEM:DATA? " + q).c_str());
 
+  // The user's Cancel: the rest of the reply is never read, the session is
+  // cleared of it, and the local file stays as it was.
+  std::int64_t length = 0;
+  std::int64_t done = 0;
+  auto cancelled = [&]() {
+    wait.End();
+    g_downloadCancelRequest = false;
+    g_downloadCancelled[id] = true;
+    if (length > 0) {
+      Log_Message(1, cz::FormatC("*** Download cancelled after %lld of %lld bytes; the partial file was removed.",
+                                 static_cast<long long>(done), static_cast<long long>(length)).c_str());
+    } else {
+      Log_Message(1, "*** Download cancelled before any data came; the local file was left as it was.");
+    }
+    RecoverAfterFailure(id);
+    return 0;
+  };
   // Every failure from here on leaves part of a reply behind.
   auto fail = [&](const char* text) {
+    if (g_downloadCancelRequest) return cancelled();
+    wait.End();
     Log_Message(1, text);
     RecoverAfterFailure(id);
     return 0;
@@ -596,7 +651,6 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
   char lengthText[10] = {};
   if (!VisaDev_ReadAsync(id, lengthText, digits, &got)) return fail("No complete length information received from instrument.");
   if (got != digits) return fail("Invalid length data received from instrument.");
-  std::int64_t length = 0;
   for (std::uint32_t i = 0; i < digits; ++i) {
     if (lengthText[i] < '0' || lengthText[i] > '9') return fail("Invalid length data received from instrument.");
     length = length * 10 + (lengthText[i] - '0');
@@ -618,7 +672,6 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     return fail(text);
   };
   unsigned char piece[kDownloadPiece];
-  std::int64_t done = 0;
   int lastPercent = 0;
   int loggedTenths = 0;
   auto lastReport = std::chrono::steady_clock::now();
@@ -637,6 +690,7 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     done += got;
     int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(length));
     const auto now = std::chrono::steady_clock::now();
+    g_downloadPercent = percent;
     if (percent != lastPercent || now - lastReport >= kDownloadReportEvery) {
       VisaDev_ReportProgress(percent);
       lastPercent = percent;
@@ -650,16 +704,12 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     // The user's Cancel: the rest of the block is never read, the session is
     // cleared of it and the partial file goes.
     if (g_downloadCancelRequest) {
-      g_downloadCancelRequest = false;
-      g_downloadCancelled[id] = true;
-      Log_Message(1, cz::FormatC("*** Download cancelled after %lld of %lld bytes; the partial file was removed.",
-                                 static_cast<long long>(done), static_cast<long long>(length)).c_str());
       part.Abandon();
-      RecoverAfterFailure(id);
-      return 0;
+      return cancelled();
     }
   }
   VisaDev_ReportProgress(100);
+  wait.End();  // all data came: a Cancel now changes nothing
   // The block's terminator (and anything up to END) is read here, so that
   // it is not taken for the reply of the next command.
   // Input that goes on past the reply bounds after the block is no reply

@@ -266,6 +266,9 @@ void VisaDev_ReportProgress(int percent) {
   if (VisaDev_ProgressCallback) VisaDev_ProgressCallback(percent);
 }
 
+void VisaDev_SetWaitHook(int (*hook)()) { Visa_SetWaitHook(hook); }
+int (*VisaDev_WaitHook())() { return Visa_GetWaitHook(); }
+
 void VisaDev_GetVersion(int* major, int* minor) {
   if (major) *major = 5;
   if (minor) *minor = 7;

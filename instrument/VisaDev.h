@@ -84,6 +84,14 @@ void VisaDev_ClearProgressCallback();
 void VisaDev_ReportProgress(int percent);
 void VisaDev_GetVersion(int* major, int* minor);
 
+// The program's pump for every wait on an instrument (a reply, a block the
+// instrument stores, a late first byte): called about every 25 ms inside
+// the wait, so that the window repaints; its result 0 lets the wait go on
+// within its time-out. nullptr removes it.
+void VisaDev_SetWaitHook(int (*hook)());
+// The pump installed, nullptr when none.
+int (*VisaDev_WaitHook())();
+
 int VisaDev_IsOpen(int id);
 int VisaDev_GetSession(int id, std::int32_t* session);
 int VisaDev_Open(int id, const char* resource);

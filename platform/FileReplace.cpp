@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
 
 namespace cz {
 
@@ -95,6 +96,11 @@ bool ReplacingFile::Begin(std::string_view hostPath) {
   target_ = ResolveLinks(hostPath);
   // Another user's link in a shared folder is neither followed nor replaced.
   if (ForeignLink(target_)) return Fail(EACCES);
+  // An installed program leaves its own folders as they were installed.
+  if (InsideInstallFolders(target_)) {
+    reason_ = kInstallFolderReason;
+    return false;
+  }
   struct stat st;
   existed_ = ::stat(target_.c_str(), &st) == 0;
   if (existed_ && S_ISDIR(st.st_mode)) return Fail(EISDIR);

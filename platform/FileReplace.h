@@ -10,6 +10,8 @@
 //    folder (".cz<pid>-<n>.tmp", always far below the name limit), which is
 //    renamed over the target only when it is complete;
 //  - an existing target that is read-only is refused and left as it was;
+//  - a target inside the installed program's own folders is refused
+//    (platform/ProgramInfo.h);
 //  - a replaced file keeps its permission bits (and, where the process may
 //    set them, its owner and group).
 // Failures keep the reason the system gave (strerror text, C locale) for the

@@ -194,6 +194,21 @@ VisaStatus Visa_FindNext(VisaSession findList, char desc[VISA_RSRC_SIZE]);
 // ("... (Connection refused)"). Always fills desc and returns VISA_SUCCESS.
 VisaStatus Visa_StatusDesc(VisaSession handle, VisaStatus status, char desc[VISA_DESC_SIZE]);
 
+// ---- waiting -----------------------------------------------------------------
+// Called on the thread that installed it, about every VISA_WAIT_SLICE_MS,
+// while a call on a network resource (raw socket, VXI-11) waits for the
+// instrument: a reply, a write it does not take yet, a VXI-11 call's answer,
+// a connection. A user interface keeps its windows painted there. The
+// waits keep their time-outs. A non-zero result ends the wait: the call fails
+// with VISA_ERR_ABORT, and the session should be cleared before its next
+// command (part of a message may have gone or stayed). The hook must not call
+// this layer. nullptr removes it. usbtmc and GPIB calls wait in their
+// drivers and do not call it.
+using VisaWaitHook = int (*)();
+constexpr uint32_t VISA_WAIT_SLICE_MS = 25;
+void Visa_SetWaitHook(VisaWaitHook hook);
+VisaWaitHook Visa_GetWaitHook();
+
 // ---- tests -------------------------------------------------------------------
 // For tests on loopback: VXI-11 opens connect to this TCP port for the core
 // channel instead of asking the host's portmapper. 0 restores the portmapper.

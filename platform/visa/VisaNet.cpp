@@ -9,8 +9,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "platform/CLocale.h"
 
@@ -18,6 +22,45 @@ int VisaNet_Deadline::RemainingMs() const {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
   if (left.count() <= 0) return 0;
   return left.count() > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left.count());
+}
+
+namespace {
+
+// The wait hook and the thread it belongs to: waits on other threads (there
+// are none in the program, but the layer allows them) never call it.
+std::mutex g_hookMutex;
+std::atomic<VisaWaitHook> g_hook{nullptr};
+std::thread::id g_hookThread;
+
+VisaWaitHook HookForThisThread() {
+  VisaWaitHook hook = g_hook.load();
+  if (hook == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(g_hookMutex);
+  return std::this_thread::get_id() == g_hookThread ? hook : nullptr;
+}
+
+}  // namespace
+
+void Visa_SetWaitHook(VisaWaitHook hook) {
+  std::lock_guard<std::mutex> lock(g_hookMutex);
+  g_hookThread = std::this_thread::get_id();
+  g_hook = hook;
+}
+
+VisaWaitHook Visa_GetWaitHook() { return g_hook.load(); }
+
+int VisaNet_Poll(int fd, short events, const VisaNet_Deadline& deadline) {
+  const VisaWaitHook hook = HookForThisThread();
+  for (;;) {
+    const int left = deadline.RemainingMs();
+    if (left <= 0) return 0;
+    const int slice = hook ? std::min<int>(left, static_cast<int>(VISA_WAIT_SLICE_MS)) : left;
+    pollfd p{fd, events, 0};
+    const int r = ::poll(&p, 1, slice);
+    if (r > 0) return r;
+    if (r < 0 && errno != EINTR) return -1;
+    if (r == 0 && hook && deadline.RemainingMs() > 0 && hook() != 0) return kVisaNetAborted;
+  }
 }
 
 bool VisaNet_SetBlocking(int fd, bool blocking) {
@@ -43,15 +86,16 @@ VisaStatus ConnectOne(const addrinfo* ai, const VisaNet_Deadline& deadline, int*
       ::close(fd);
       return errno == ECONNREFUSED ? VISA_ERR_RSRC_NFOUND : VISA_ERR_IO;
     }
-    pollfd p{fd, POLLOUT, 0};
-    int r;
-    do {
-      r = ::poll(&p, 1, deadline.RemainingMs());
-    } while (r < 0 && errno == EINTR);
+    const int r = VisaNet_Poll(fd, POLLOUT, deadline);
     if (r == 0) {
       *detail = "no answer to the connection request";
       ::close(fd);
       return VISA_ERR_TMO;
+    }
+    if (r == kVisaNetAborted) {
+      *detail = "the wait for the connection was ended";
+      ::close(fd);
+      return VISA_ERR_ABORT;
     }
     int err = 0;
     socklen_t len = sizeof err;
@@ -103,13 +147,16 @@ VisaStatus VisaNet_SendAll(int fd, const uint8_t* data, uint32_t count, const Vi
     }
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{fd, POLLOUT, 0};
-      int pr = ::poll(&p, 1, deadline.RemainingMs());
+      const int pr = VisaNet_Poll(fd, POLLOUT, deadline);
       if (pr == 0) {
         *detail = "the instrument does not take more data";
         return VISA_ERR_TMO;
       }
-      if (pr < 0 && errno != EINTR) {
+      if (pr == kVisaNetAborted) {
+        *detail = "the wait for the instrument was ended";
+        return VISA_ERR_ABORT;
+      }
+      if (pr < 0) {
         *detail = std::strerror(errno);
         return VISA_ERR_IO;
       }
@@ -122,17 +169,16 @@ VisaStatus VisaNet_SendAll(int fd, const uint8_t* data, uint32_t count, const Vi
 }
 
 VisaStatus VisaNet_WaitReadable(int fd, const VisaNet_Deadline& deadline, std::string* detail) {
-  for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    int r = ::poll(&p, 1, deadline.RemainingMs());
-    if (r > 0) return VISA_SUCCESS;  // readable, hung up or failed: recv() tells which
-    if (r == 0) {
-      *detail = "no reply";
-      return VISA_ERR_TMO;
-    }
-    if (errno != EINTR) {
-      *detail = std::strerror(errno);
-      return VISA_ERR_IO;
-    }
+  const int r = VisaNet_Poll(fd, POLLIN, deadline);
+  if (r > 0) return VISA_SUCCESS;  // readable, hung up or failed: recv() tells which
+  if (r == 0) {
+    *detail = "no reply";
+    return VISA_ERR_TMO;
   }
+  if (r == kVisaNetAborted) {
+    *detail = "the wait for the reply was ended";
+    return VISA_ERR_ABORT;
+  }
+  *detail = std::strerror(errno);
+  return VISA_ERR_IO;
 }

@@ -20,6 +20,14 @@ class VisaNet_Deadline {
   std::chrono::steady_clock::time_point end_;
 };
 
+// poll() on one descriptor until one of its events, the deadline or the end
+// of the wait by the wait hook (Visa_SetWaitHook), which runs between slices
+// of VISA_WAIT_SLICE_MS. Returns > 0 for an event, 0 when the deadline
+// passed, kVisaNetAborted when the hook ended the wait, -1 (errno set) when
+// poll() failed.
+inline constexpr int kVisaNetAborted = -2;
+int VisaNet_Poll(int fd, short events, const VisaNet_Deadline& deadline);
+
 // Resolves host (name or address) and connects to port within timeoutMs.
 // On success *fd is a connected, non-blocking socket with TCP_NODELAY set.
 VisaStatus VisaNet_Connect(const std::string& host, uint16_t port, uint32_t timeoutMs, int* fd,

@@ -51,21 +51,21 @@ uint32_t Milliseconds(const timeval& tv) {
 // Waits for events on the socket until the call's deadline; false (status
 // set) when it passed or the wait failed.
 bool Wait(RpcTcp* r, short events, clnt_stat failure) {
-  for (;;) {
-    const int left = r->deadline ? r->deadline->RemainingMs() : 0;
-    if (left <= 0) {
-      r->io = RPC_TIMEDOUT;
-      return false;
-    }
-    pollfd p{r->fd, events, 0};
-    const int n = ::poll(&p, 1, left);
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) {
-      r->io = failure;
-      r->ioErrno = errno;
-      return false;
-    }
+  if (!r->deadline) {
+    r->io = RPC_TIMEDOUT;
+    return false;
   }
+  const int n = VisaNet_Poll(r->fd, events, *r->deadline);
+  if (n > 0) return true;
+  if (n == 0) {
+    r->io = RPC_TIMEDOUT;
+  } else if (n == kVisaNetAborted) {
+    r->io = RPC_INTR;  // the wait hook ended the call
+  } else {
+    r->io = failure;
+    r->ioErrno = errno;
+  }
+  return false;
 }
 
 // xdrrec's input: at least one byte, or -1 (never 0: the record stream

@@ -167,6 +167,7 @@ class Vxi11Transport : public VisaTransport {
   VisaStatus RpcFailure(clnt_stat cs) {
     SetDetail(clnt_sperrno(cs));
     if (cs == RPC_TIMEDOUT) return VISA_ERR_TMO;
+    if (cs == RPC_INTR) return VISA_ERR_ABORT;
     if (cs == RPC_CANTRECV || cs == RPC_CANTSEND) return VISA_ERR_CONN_LOST;
     return VISA_ERR_RPC;
   }

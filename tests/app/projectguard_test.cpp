@@ -5,6 +5,8 @@
 // popups, with a restart where the scenario crosses one.
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
@@ -479,6 +482,47 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   UiTest_ClearPopups();
   Choose(MBAR_FILE_SAVEPRJ);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+}
+
+// The demo of an installed program, opened as the last project: it loads
+// without a backup copy beside it; Save asks for a file of the user's (the
+// project folder's dialog) and the project moves there; the save of a
+// termination signal and a Save As onto it leave it as installed.
+TEST_F(ProjectGuardTest, AnInstalledExampleIsReadAndSavedAsAFileOfTheUsers) {
+  namespace fs = std::filesystem;
+  for (const char* f : {"usr/bin", "usr/lib/cadenza/plugins", "usr/share/cadenza/examples/demo/Projects"})
+    fs::create_directories(dir_.File(f));
+  cz::SetProgramFolder(dir_.File("usr/bin"));
+  struct Restore {
+    ~Restore() { cz::SetProgramFolder(""); }
+  } restore;
+  const std::string demo = dir_.File("usr/share/cadenza/examples/demo/Projects/Demo.prj");
+  const std::string bytes = ReadFileBytes(cz::test::SourceDir() + "/examples/demo/Projects/Demo.prj");
+  ASSERT_TRUE(WriteFileBytes(demo, bytes));
+  WriteSettings(demo, true);
+  SkipProjectLoad = 0;
+  ASSERT_EQ(InitApplication(), 1);
+  EXPECT_EQ(PulseCount, 3);
+  EXPECT_FALSE(FileExists(demo + ".bak"));
+  EXPECT_TRUE(Logged("No backup copy of '" + demo + "' is written: the folder belongs to the installed program."));
+
+  mkdir(Projects().c_str(), 0755);
+  const std::string mine = Projects() + "/Demo.prj";
+  UiTest_ClearPopups();
+  UiTest_QueueFile(mine.c_str());
+  Choose(MBAR_FILE_SAVEPRJ);
+  EXPECT_EQ(UiTest_PendingAnswers(), 0) << "Save asked for a file";
+  EXPECT_NE(ReadFileBytes(mine).find("<SEQUENCE name=\"Search\""), std::string::npos);
+  EXPECT_EQ(g_Settings.LastPrj.str(), mine);
+
+  UiTest_QueueFile(demo.c_str());
+  UiTest_QueueMessageOk();
+  Choose(MBAR_FILE_SAVEPRJAS);
+  EXPECT_EQ(g_Settings.LastPrj.str(), mine) << "a refused Save As keeps the user's file";
+  g_Settings.LastPrj = demo;
+  QuitWithoutQuestions();
+  EXPECT_EQ(ReadFileBytes(demo), bytes);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(demo).parent_path()), fs::directory_iterator()), 1);
 }
 
 // A last project that failed to load at start-up: an explicit Save asks

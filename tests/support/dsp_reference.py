@@ -21,6 +21,15 @@ from the files the program writes (never from its own code).
                            edge (dB to the pass band; 0 when BW is above
                            CLOCK/2 - 1 bin),
                            the I/Q correlation coefficient and the mean.
+  noisestarts WAVEFILE CLOCK BW PERIOD FREQ,...
+                           the same noise in repetitions of PERIOD samples:
+                           the spectrum (dB to the pass band) of 512-sample
+                           Hann segments centred on every repetition start,
+                           at each FREQ (Hz), as "acrossF=" (F in MHz);
+                           beside it "refF=", the same measure of scipy's own
+                           noise of that power through the 12th-order
+                           Butterworth low pass of cut-off BW/2
+                           (signal.butter, sosfilt), quantised as the file is.
 """
 import re
 import sys
@@ -67,16 +76,23 @@ def wavestats(path):
     return 0
 
 
-def noise(path, clock, bandwidth):
+def read_iq(path):
     raw = open(path, 'rb').read()
     block = re.search(rb'\{WAVEFORM-(\d+):\s*#', raw)
     if block is None:
-        print('error=no WAVEFORM tag')
-        return 2
+        return None
     n = (int(block.group(1)) - 1) // 4
     data = np.frombuffer(raw, dtype='<i2', count=2 * n, offset=block.end()).astype(float) / 32767.0
-    i, q = data[0::2], data[1::2]
-    x = i + 1j * q
+    return data[0::2] + 1j * data[1::2]
+
+
+def noise(path, clock, bandwidth):
+    x = read_iq(path)
+    if x is None:
+        print('error=no WAVEFORM tag')
+        return 2
+    n = len(x)
+    i, q = x.real, x.imag
     power = 10 * np.log10(np.mean(np.abs(x) ** 2))
     # About 32 bins across the band, at least 16 segments.
     nperseg = int(2 ** np.round(np.log2(32 * clock / bandwidth)))
@@ -108,7 +124,43 @@ def noise(path, clock, bandwidth):
     return 0
 
 
+def noisestarts(path, clock, bandwidth, period, freqs):
+    x = read_iq(path)
+    if x is None:
+        print('error=no WAVEFORM tag')
+        return 2
+    n, seg = len(x), 512
+    starts = np.arange(period, n - seg // 2, period)
+    win = signal.get_window('hann', seg)
+    f = np.fft.fftfreq(seg, 1.0 / clock)
+
+    def levels(y):
+        spectra = [np.abs(np.fft.fft(win * y[s - seg // 2:s + seg // 2])) ** 2 for s in starts]
+        p = np.mean(spectra, axis=0)
+        ref = np.median(p[np.abs(f) < bandwidth / 4])
+        out = []
+        for f0 in freqs:
+            near = (np.abs(np.abs(f) - f0) <= 2.5 * clock / seg)
+            out.append(10 * np.log10(np.mean(p[near]) / ref))
+        return out
+
+    sos = signal.butter(12, bandwidth / 2, fs=clock, output='sos')
+    rng = np.random.default_rng(7)
+    settle = 20000
+    w = rng.standard_normal(2 * (n + settle)).view(np.complex128)
+    y = signal.sosfilt(sos, w)[settle:]
+    y *= np.sqrt(np.mean(np.abs(x) ** 2) / np.mean(np.abs(y) ** 2))
+    iq = np.trunc(np.clip(np.stack([y.real, y.imag]), -1, 1) * 32767 + 0.5) / 32767
+    y = iq[0] + 1j * iq[1]
+    print(' '.join('across%g=%.3f ref%g=%.3f' % (f0 / 1e6, a, f0 / 1e6, b)
+                   for f0, a, b in zip(freqs, levels(x), levels(y))))
+    return 0
+
+
 if __name__ == '__main__':
+    if len(sys.argv) == 7 and sys.argv[1] == 'noisestarts':
+        sys.exit(noisestarts(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), int(sys.argv[5]),
+                             [float(v) for v in sys.argv[6].split(',')]))
     if len(sys.argv) == 4 and sys.argv[1] == 'response':
         sys.exit(response(sys.argv[2], sys.argv[3]))
     if len(sys.argv) == 3 and sys.argv[1] == 'wavestats':

@@ -1,13 +1,15 @@
 // cadenza-genwave --project FILE.prj --sequence NAME [--out FILE.wv]
 //
 // Loads a project file with the program's own reader (modulation plug-ins
-// from the build tree's Plugins folder), finds the sequence by its name and
-// builds it as the Sequence Editor's Generate does, without drawing and
-// without a report, into --out or else the sequence's own waveform file
-// (a relative one taken from the home path, as in the program).
-// The message log goes to standard output, its failure lines ("*** " log
-// lines, "Error: " status texts) to standard error instead, each once. Exit
-// status 0 on success (and for --help), 1 on failure.
+// from the program's plug-in folder, the build tree's or the install's),
+// finds the sequence by its name and builds it as the Sequence Editor's
+// Generate does, without drawing and without a report, into --out or else
+// the sequence's own waveform file (a relative one taken from the home
+// path, as in the program). The message log goes to standard output, its
+// failure lines ("*** " log lines, "Error: " status texts) to standard
+// error instead, each once. Exit status 0 on success (and for --help and
+// --version), 1 on failure; a file option's value that looks like an option
+// is refused.
 //
 // The temporary sample files are made in a fresh folder under $TMPDIR (or
 // /tmp) and deleted with it at exit; the project is read from a copy there,
@@ -35,6 +37,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/ProgramInfo.h"
 #include "wavelib/WaveLib.h"
 
 namespace fs = std::filesystem;
@@ -44,7 +47,35 @@ namespace {
 constexpr double kWaveLibVersion = 2.2;
 constexpr int kSelfTestSlot = 5;
 
-constexpr const char* kUsage = "usage: cadenza-genwave --project FILE.prj --sequence NAME [--out FILE.wv]\n";
+// The help text; its layout is the one the manual page is made from
+// (cmake/manpage.py).
+constexpr const char* kUsage =
+    "usage: cadenza-genwave --project FILE.prj --sequence NAME [--out FILE.wv]\n"
+    "       cadenza-genwave --help | --version\n"
+    "\n"
+    "Builds one sequence of a Cadenza project file into its waveform file without\n"
+    "the window, as the Sequence Editor's Generate does (no drawing, no report).\n"
+    "The modulation plug-ins are those of the program. The message log goes to\n"
+    "standard output, its failure lines to standard error; the temporary sample\n"
+    "files are made in a folder of their own under TMPDIR and removed at the end.\n"
+    "SIGINT, SIGTERM and SIGHUP stop the build as the program's Stop does.\n"
+    "\n"
+    "Options:\n"
+    "  --project FILE.prj  the project file (it is read, never written)\n"
+    "  --sequence NAME     the name of the sequence to build\n"
+    "  --out FILE.wv       the waveform file to write, instead of the sequence's own\n"
+    "                      file; a relative name is taken from the home path, as the\n"
+    "                      program takes a sequence's file name\n"
+    "  -h, --help          print this help and exit\n"
+    "  --version           print the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0                   the waveform file was written (or help or version shown)\n"
+    "  1                   a failure, named on standard error\n"
+    "\n"
+    "Environment:\n"
+    "  TMPDIR              the folder for the temporary sample files (else /tmp)\n"
+    "  HOME                the user's folder, which holds the home path ~/Cadenza/\n";
 
 // Whether a failure line has been written to standard error.
 bool g_failureShown = false;
@@ -92,18 +123,6 @@ void StatusToStdout(const char* text) {
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "cadenza-genwave: %s\n%s", what.c_str(), kUsage);
   return 1;
-}
-
-// The build tree keeps its plug-ins in <build>/Plugins, beside the tools
-// folder: the first "Plugins" folder above the executable's own folder.
-std::string PluginFolderBesideTools() {
-  std::error_code ec;
-  fs::path dir = fs::read_symlink("/proc/self/exe", ec).parent_path();
-  for (int up = 0; up < 3 && !ec && !dir.empty(); ++up) {
-    dir = dir.parent_path();
-    if (fs::is_directory(dir / "Plugins", ec)) return (dir / "Plugins").string();
-  }
-  return std::string();
 }
 
 int FindSequenceByName(const char* name) {
@@ -158,18 +177,18 @@ static int Run(int argc, char** argv) {
   const char* project = nullptr;
   const char* sequence = nullptr;
   const char* out = nullptr;
+  if (cz::AnswerHelpOrVersion(argc, argv, "cadenza-genwave", kUsage)) return 0;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
     const char** value = std::strcmp(arg, "--project") == 0    ? &project
                          : std::strcmp(arg, "--sequence") == 0 ? &sequence
                          : std::strcmp(arg, "--out") == 0      ? &out
                                                                : nullptr;
     if (value == nullptr) return UsageError(std::string("unknown option '") + arg + "'");
     if (i + 1 >= argc) return UsageError(std::string("option '") + arg + "' needs a value");
+    // A file is never named by what looks like an option ("./-x.wv" is a file).
+    if (value != &sequence && cz::LooksLikeOption(argv[i + 1]))
+      return UsageError(std::string("option '") + arg + "' needs a file name, not '" + argv[i + 1] + "'");
     *value = argv[++i];
   }
   if (project == nullptr) return UsageError("missing option '--project'");
@@ -193,9 +212,7 @@ static int Run(int argc, char** argv) {
     Log_Message(1, "*** Temporary folder path too long.");
     return Fail("*** Temporary folder path too long.");
   }
-  const std::string plugins = PluginFolderBesideTools();
-  if (!plugins.empty()) SetPluginFolder(plugins);
-  LoadPlugins();
+  LoadPlugins();  // the program's own plug-in folder, as the program finds it
 
   // The reader leaves a ".bak" copy beside the file it loads; loading a copy
   // in the run's folder keeps the user's project folder untouched.

@@ -16,21 +16,50 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ProgramInfo.h"
 #include "tools/cadenza-sim/SimInstrument.h"
 #include "tools/cadenza-sim/SimServer.h"
 
 namespace {
 
-void Usage(FILE* to) {
-  std::fprintf(to,
-               "usage: cadenza-sim --port N [--vxi11-port M] [--portmap-port P] [--model NAME]\n"
-               "                   [--options TEXT] [--journal FILE] [--fault SPEC]...\n"
-               "  NAME: %s (default Kaldra)\n"
-               "  TEXT: the \"*OPT?\" reply; without it the model's full option list\n"
-               "  SPEC: KIND[=ARG][*TIMES][@MATCH], KIND one of noreply, late=MS, opc0,\n"
-               "        error=TEXT, drop, dropblock=BYTES, badblock, shortblock=BYTES,\n"
-               "        longcat=N, busy=POLLS, reply=TEXT, slow=BYTES_PER_S\n",
-               cz::sim::SimModel_Names().c_str());
+// The help text; its layout is the one the manual page is made from
+// (cmake/manpage.py).
+std::string Usage() {
+  return "usage: cadenza-sim --port N [--vxi11-port M] [--portmap-port P] [--model NAME]\n"
+         "                   [--options TEXT] [--journal FILE] [--fault SPEC]...\n"
+         "       cadenza-sim --help | --version\n"
+         "\n"
+         "A simulated vector signal generator on 127.0.0.1 for trying Cadenza's\n"
+         "instrument pages without an instrument, and for tests: SCPI over a raw\n"
+         "socket and over VXI-11, with a file system, waveform memory, RF lists and\n"
+         "the IEEE 488.2 status registers. Point the Instrument Manager at\n"
+         "TCPIP::127.0.0.1::<N>::SOCKET. Once listening it prints \"port <N>\" (and\n"
+         "\"vxi11-port <M>\", \"portmap-port <P>\") on standard output and runs until\n"
+         "SIGINT or SIGTERM.\n"
+         "\n"
+         "Options:\n"
+         "  --port N            the raw-socket port; 0 picks a free one\n"
+         "  --vxi11-port M      also serve VXI-11 on port M (0 picks a free one)\n"
+         "  --portmap-port P    answer the portmapper's GETPORT calls of the VXI-11\n"
+         "                      discovery over UDP and TCP on port P\n"
+         "  --model NAME        the model: " +
+         cz::sim::SimModel_Names() +
+         " (default Kaldra)\n"
+         "  --options TEXT      the \"*OPT?\" reply; without it the model's full\n"
+         "                      option list\n"
+         "  --journal FILE      also write the journal of everything received to FILE\n"
+         "  --fault SPEC        inject a fault, SPEC = KIND[=ARG][*TIMES][@MATCH]: to\n"
+         "                      each message containing MATCH, at most TIMES times;\n"
+         "                      KIND one of noreply, late=MS, opc0, error=TEXT, drop,\n"
+         "                      dropblock=BYTES, badblock, shortblock=BYTES,\n"
+         "                      longcat=N, busy=POLLS, reply=TEXT, slow=BYTES_PER_S\n"
+         "  -h, --help          print this help and exit\n"
+         "  --version           print the version and exit\n"
+         "\n"
+         "Exit status:\n"
+         "  0                   ended by SIGINT or SIGTERM (or help or version shown)\n"
+         "  1                   the ports could not be opened\n"
+         "  2                   a refused command line, named on standard error\n";
 }
 
 bool ParsePort(const char* text, uint16_t* port) {
@@ -43,8 +72,7 @@ bool ParsePort(const char* text, uint16_t* port) {
 
 // A refused command line: the reason, then the usage, on standard error.
 int Refuse(const std::string& why) {
-  std::fprintf(stderr, "cadenza-sim: %s\n", why.c_str());
-  Usage(stderr);
+  std::fprintf(stderr, "cadenza-sim: %s\n%s", why.c_str(), Usage().c_str());
   return 2;
 }
 
@@ -55,12 +83,9 @@ int main(int argc, char** argv) {
   cz::sim::SimServerOptions options;
   bool havePort = false;
   bool haveOptions = false;
+  if (cz::AnswerHelpOrVersion(argc, argv, "cadenza-sim", Usage().c_str())) return 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      Usage(stdout);
-      return 0;
-    }
     static const char* const kWithValue[] = {"--port", "--vxi11-port", "--portmap-port", "--model",
                                              "--options", "--journal", "--fault"};
     bool known = false;
@@ -97,6 +122,9 @@ int main(int argc, char** argv) {
       config.options = value;
       haveOptions = true;
     } else if (arg == "--journal") {
+      // A file is never named by what looks like an option ("./-x" is a file).
+      if (cz::LooksLikeOption(value))
+        return Refuse("option '--journal' needs a file name, not '" + std::string(value) + "'");
       config.journalPath = value;
     } else {
       cz::sim::SimFault f;

@@ -1,8 +1,9 @@
-// cadenza-demo <project file>: builds the demo project in the record tables
+// cadenza-demo FILE.prj: builds the demo project in the record tables
 // and saves it with the program's project writer. The project: a plain
 // pulse, a linear FM chirp and a Barker-13 BPSK pulse; two sequences; a
 // multi-segment waveform of both; an RF list stepping 1 to 2 GHz.
 #include <cstdio>
+#include <string>
 
 #include "app/DataSource.h"
 #include "app/Keywords.h"
@@ -10,6 +11,7 @@
 #include "app/PulseRecord.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "platform/ProgramInfo.h"
 
 namespace {
 
@@ -106,13 +108,38 @@ void BuildRfList() {
   for (int i = 0; i <= 10; ++i) r.points.Set(i, 1.0 + 0.1 * i, -20.0);
 }
 
+// The help text; its layout is the one the manual page is made from
+// (cmake/manpage.py).
+constexpr const char* kUsage =
+    "usage: cadenza-demo FILE.prj\n"
+    "       cadenza-demo --help | --version\n"
+    "\n"
+    "Writes Cadenza's demo project (examples/demo/Projects/Demo.prj) to FILE.prj\n"
+    "through the program's own records and project writer, replacing the file.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help          print this help and exit, writing nothing\n"
+    "  --version           print the version and exit\n"
+    "\n"
+    "Exit status:\n"
+    "  0                   the project was written (or help or version shown)\n"
+    "  1                   the file could not be written\n"
+    "  2                   a refused command line, named on standard error\n";
+
+// A refused command line: the reason, then the usage, on standard error.
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "cadenza-demo: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: cadenza-demo <project file>\n");
-    return 2;
-  }
+  if (cz::AnswerHelpOrVersion(argc, argv, "cadenza-demo", kUsage)) return 0;
+  // An option is never taken as the file to write ("./-x.prj" is a file).
+  for (int i = 1; i < argc; ++i)
+    if (cz::LooksLikeOption(argv[i])) return Refuse(std::string("unknown option '") + argv[i] + "'");
+  if (argc != 2) return Refuse(argc < 2 ? "missing the project file" : "one project file only");
   ResetProject();
   ProjectHeader& h = g_Settings.Project;
   h.projectName = "Cadenza demo";

@@ -1,14 +1,18 @@
 // The About dialog: the about text on the left, a picture at the top right
 // and the close button at the bottom right.
+#include <string>
+
 #include "app/MainCommands.h"
 #include "app/PanelIds.h"
+#include "platform/ProgramInfo.h"
 #include "ui/dialogs/DialogPanels.h"
 #include "ui/main/Icons.h"
 #include "ui/main/PanelBuild.h"
 
-const char* const kAboutText =
-    "Torvane Q7 Cadenza Software\n"
-    "V 4.1, 29.09.2014\n"
+namespace {
+
+// The about text after its version line.
+const char* const kAboutNotices =
     "\n"
     "Copyright (c) 2009-2014 Torvane. All rights reserved.\n"
     "\n"
@@ -36,8 +40,6 @@ const char* const kAboutText =
     "\n"
     "Thank you for using Cadenza.";
 
-namespace {
-
 const PanelDef kAboutPanel = {
     "ABOUT", "About This Software...", 100, 100, 399, 525, nullptr,
     {AttrI(ATTR_BACKCOLOR, 0xE0E0E0), AttrI(ATTR_SIZABLE, 0), AttrI(ATTR_CAN_MAXIMIZE, 0)},
@@ -61,6 +63,14 @@ const int* const kAboutFront[] = {&ABOUT_CMD_CLOSEABOUT, &ABOUT_PICTURE, &ABOUT_
 const int* const kAboutFocus[] = {&ABOUT_CMD_CLOSEABOUT, &ABOUT_TEXTBOX_ABOUT};
 
 }  // namespace
+
+// The product's name, the version line "V <major.minor>, <dd.mm.yyyy>" of
+// this build, then the notices.
+const char* AboutText() {
+  static const std::string text = std::string("Torvane Q7 Cadenza Software\nV ") + cz::ProgramVersionMajorMinor() +
+                                  ", " + cz::ProgramReleaseDate() + "\n" + kAboutNotices;
+  return text.c_str();
+}
 
 int BuildAboutPanel(int parent) {
   const int panel = PanelBuild_Table(parent, kAboutPanel, kAboutCtrls, kAboutFront, kAboutFocus, 1);

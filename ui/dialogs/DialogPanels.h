@@ -5,8 +5,9 @@
 
 // ABOUT: the product's name, version and notices beside a picture.
 int BuildAboutPanel(int parent);
-// The text that the start-up writes into ABOUT TEXTBOX_ABOUT (28 lines).
-extern const char* const kAboutText;
+// The text that the start-up writes into ABOUT TEXTBOX_ABOUT (28 lines); its
+// version line names this build's version and release date.
+const char* AboutText();
 
 // PREFERENCE with its tab control TAB_SETTINGS: page 0 " General " (the
 // GENERAL panel) and page 1 "Project Settings" (GENWV).

@@ -216,6 +216,50 @@ TEST_F(SocketFixture, AsyncReadCompletesTimesOutAndAborts) {
   EXPECT_EQ(Visa_ReadAsync(s, buf, 8, &job), VISA_SUCCESS);
 }
 
+// The wait hook: called while a reply is waited for (never for one already
+// there), the time-out kept; a hook that says stop ends the wait with
+// VISA_ERR_ABORT, the bytes that came kept.
+int g_hookCalls = 0;
+int g_hookStopAt = 0;  // 0: never
+int CountingHook() { return ++g_hookCalls == g_hookStopAt ? 1 : 0; }
+
+TEST_F(SocketFixture, WaitHookRunsWhileWaitingAndCanEndTheWait) {
+  CaptureServer cap;
+  VisaSession s = Open(cap.port());
+  ASSERT_EQ(Visa_SetAttribute(s, VISA_ATTR_TMO_VALUE, 300), VISA_SUCCESS);
+  Visa_WriteText(s, "Q?");
+  cap.Take(20);
+  Visa_SetWaitHook(&CountingHook);
+  struct Row {
+    const char* sent;
+    int stopAt;
+    VisaStatus status;
+    uint32_t got;
+    int minCalls, maxCalls;
+    long maxMs;
+  } const rows[] = {
+      {"1\n", 0, VISA_SUCCESS, 2, 0, 0, 100},  // already there: no wait
+      {"par", 0, VISA_ERR_TMO, 3, 6, 13, 1500},
+      {"", 3, VISA_ERR_ABORT, 0, 3, 3, 200},
+  };
+  for (const Row& r : rows) {
+    if (*r.sent) cap.Send(r.sent);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    g_hookCalls = 0;
+    g_hookStopAt = r.stopAt;
+    char buf[16];
+    uint32_t got = 99;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Visa_Read(s, buf, sizeof buf, &got), r.status) << r.sent;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_EQ(got, r.got) << r.sent;
+    EXPECT_GE(g_hookCalls, r.minCalls) << r.sent;
+    EXPECT_LE(g_hookCalls, r.maxCalls) << r.sent;
+    EXPECT_LT(ms, r.maxMs) << r.sent;
+  }
+  Visa_SetWaitHook(nullptr);
+}
+
 TEST_F(SocketFixture, OpenFailuresAreDescribed) {
   CaptureServer cap;
   const uint16_t port = cap.port();

@@ -130,6 +130,24 @@ TEST_F(Vxi11Fixture, NoReplyTimesOutAndClearDropsStaleReplies) {
   EXPECT_TRUE(local);
 }
 
+// A wait hook that says stop ends a VXI-11 call waiting for its answer;
+// after a clear the link answers again.
+int StopAtOnce() { return 1; }
+
+TEST_F(Vxi11Fixture, WaitHookEndsACallAndTheLinkRecovers) {
+  ASSERT_EQ(Visa_SetAttribute(s_, VISA_ATTR_TMO_VALUE, 3000), VISA_SUCCESS);
+  Visa_SetWaitHook(&StopAtOnce);
+  char buf[64];
+  uint32_t got = 0;
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(Visa_Read(s_, buf, sizeof buf, &got), VISA_ERR_ABORT);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_LT(ms, 500);
+  Visa_SetWaitHook(nullptr);
+  ASSERT_EQ(Visa_Clear(s_), VISA_SUCCESS);
+  EXPECT_EQ(Query("*OPC?"), "1\n");
+}
+
 TEST_F(Vxi11Fixture, DroppedLinkIsReportedAndCloseIsClean) {
   inst_.AddFault({SimFaultKind::kDrop, "*RST", 0, "", 1});
   // The server closes while taking the write, so the write reports it.

@@ -1,0 +1,104 @@
+// Event-loop gap meter: how long the window goes without repainting or taking
+// a click while a long command runs inside a callback.
+//
+// A 10 ms timer of the test's own fires only when the event loop runs (the
+// command's ProcessSystemEvents/ProcessDrawEvents, a Delay, a dialog); the
+// meter records the longest time between two firings, counting from its
+// start and up to the moment it is read. Header-only: the test folder links
+// the user-interface run-time, which brings Qt.
+//
+//   cz::test::GapMeter meter;                    // starts measuring
+//   meter.At(500, [&] { UiTest_ClickCtrl(dlg, cancel); });  // optional
+//   UiTest_ClickCtrl(panel, CMD_UPLOAD);         // the long callback
+//   EXPECT_LT(meter.LongestMs(), 250.0);
+//   EXPECT_LT(meter.ElapsedMs() - meter.ActionMs(), 1000.0);  // Cancel taken
+//
+// The program's event pumps are paced by the run-time's clock, so the meter
+// switches the run-time to the real clock for its lifetime (with the fake
+// clock the pumps would never fall due) and back to the fake clock after.
+// An action given to At() runs once, from the first firing at or after that
+// time, in the event loop as a user's click would (a driver click there is
+// queued for the running callback, as real input is).
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+
+#include "platform/ui/TestDriver.h"
+
+namespace cz::test {
+
+class GapMeter : public QObject {
+ public:
+  static constexpr int kIntervalMs = 10;
+
+  GapMeter() {
+    UiTest_UseFakeClock(false);
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kIntervalMs);
+    QObject::connect(&timer_, &QTimer::timeout, this, &GapMeter::Tick);
+    Restart();
+  }
+  ~GapMeter() override {
+    timer_.stop();
+    UiTest_UseFakeClock(true);
+  }
+  GapMeter(const GapMeter&) = delete;
+  GapMeter& operator=(const GapMeter&) = delete;
+
+  // Forgets what was measured and starts again now (the action stays armed
+  // only if it has not run yet; its time counts from the new start).
+  void Restart() {
+    clock_.start();
+    lastTickMs_ = 0.0;
+    longestMs_ = 0.0;
+    ticks_ = 0;
+    timer_.start();
+  }
+
+  // Longest time without the event loop running, in ms, up to now.
+  double LongestMs() const { return std::max(longestMs_, ElapsedMs() - lastTickMs_); }
+  // Time since the start, in ms.
+  double ElapsedMs() const { return double(clock_.nsecsElapsed()) * 1e-6; }
+  // Firings so far.
+  int Ticks() const { return ticks_; }
+
+  // Runs action once, from the first firing at least atMs after the start.
+  void At(double atMs, std::function<void()> action) {
+    actionAtMs_ = atMs;
+    action_ = std::move(action);
+    actionRanMs_ = -1.0;
+  }
+  // When the action ran (ms after the start), -1 while it has not.
+  double ActionMs() const { return actionRanMs_; }
+
+ private:
+  void Tick() {
+    double now = ElapsedMs();
+    longestMs_ = std::max(longestMs_, now - lastTickMs_);
+    lastTickMs_ = now;
+    ++ticks_;
+    if (action_ && now >= actionAtMs_) {
+      std::function<void()> action = std::move(action_);
+      action_ = nullptr;
+      actionRanMs_ = now;
+      action();
+    }
+  }
+
+  QTimer timer_;
+  QElapsedTimer clock_;
+  double lastTickMs_ = 0.0;
+  double longestMs_ = 0.0;
+  int ticks_ = 0;
+  double actionAtMs_ = 0.0;
+  double actionRanMs_ = -1.0;
+  std::function<void()> action_;
+};
+
+}  // namespace cz::test
