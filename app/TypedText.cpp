@@ -45,3 +45,15 @@ bool TypedTagTextValid(std::string_view text, std::size_t maxBytes, const char* 
   Log_Status(1, UnpairedBraceMessage(what).c_str());
   return false;
 }
+
+bool NumericOutsideRange(int panel, int control, const char* label, const char* unit, std::string* message) {
+  double value = 0.0, low = 0.0, high = 0.0;
+  if (GetCtrlVal(panel, control, &value) < 0 || GetCtrlAttribute(panel, control, ATTR_MIN_VALUE, &low) < 0 ||
+      GetCtrlAttribute(panel, control, ATTR_MAX_VALUE, &high) < 0)
+    return false;
+  if (value >= low && value <= high) return false;
+  const std::string u = unit && unit[0] ? std::string(" ") + unit : std::string();
+  *message = cz::FormatC("%s %s%s lies outside %s to %s%s.", label, cz::FixedRealC(value, 0).c_str(), u.c_str(),
+                         cz::FixedRealC(low, 0).c_str(), cz::FixedRealC(high, 0).c_str(), u.c_str());
+  return true;
+}

@@ -4,6 +4,9 @@
 // tags of the waveform file it goes into. A refusal goes to the status line,
 // worded in characters (what the user counts, whatever their bytes), and
 // the field shows the stored text again.
+//
+// A numeric field shows a stored value outside its range as it is (a
+// project may hold one); such a value is refused when it is committed.
 #pragma once
 
 #include <cstddef>
@@ -47,3 +50,8 @@ bool TakeTypedTagText(cz::Text<N>* field, std::string_view text, const char* wha
   field->AssignExact(text);
   return true;
 }
+
+// True when the numeric control's value lies outside its range, with
+// *message "<label> <value> <unit> lies outside <min> to <max> <unit>."
+// (unit may be empty); false, and *message untouched, while it lies within.
+bool NumericOutsideRange(int panel, int control, const char* label, const char* unit, std::string* message);

@@ -65,6 +65,14 @@ std::string ExactRealC(double value) {
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
+std::string FixedRealC(double value, int minDigits) {
+  for (int digits = minDigits < 0 ? 0 : minDigits; digits <= 15; ++digits) {
+    std::string text = FormatC("%.*f", digits, value);
+    if (StrtodC(text.c_str(), nullptr) == value) return text;
+  }
+  return FormatC("%.17g", value);
+}
+
 double StrtodC(const char* text, char** end) { return strtod_l(text, end, CLocaleHandle()); }
 long StrtolC(const char* text, char** end, int base) { return strtol_l(text, end, base, CLocaleHandle()); }
 

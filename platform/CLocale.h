@@ -25,6 +25,10 @@ std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // ordinary values keep their usual six decimals), otherwise the shortest
 // text that round-trips ("2.5e-07").
 std::string ExactRealC(double value);
+// A real in fixed point with at least minDigits decimals and as many more
+// (up to 15) as reading it back exactly needs ("0.00001", "300", "0.100"
+// for 3); "%.17g" for a value no fixed text of 15 decimals holds.
+std::string FixedRealC(double value, int minDigits);
 
 // strtod / strtol in the C locale.
 double StrtodC(const char* text, char** end);

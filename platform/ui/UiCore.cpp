@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -189,6 +190,14 @@ std::string FormatNumber(double value, int dataType, int precision, int format)
     int prec = precision < 0 ? 0 : precision > 15 ? 15 : precision;
     if (format == 2 || format == 1) return cz::FormatC("%.*e", prec, value);
     return cz::FormatC("%.*f", prec, value);
+}
+
+std::string FormatShownNumber(const Ctrl& c, double v)
+{
+    std::string text = FormatNumber(v, c.dataType, c.precision, c.format);
+    const bool outside = c.minV <= c.maxV && (v < c.minV || v > c.maxV);
+    if (!outside || IsIntegerType(c.dataType) || !std::isfinite(v) || c.format != 0) return text;
+    return cz::FixedRealC(v, c.precision);
 }
 
 int LookInt(const AttrMap& look, int attr, int fallback)

@@ -397,6 +397,11 @@ QString MapFontFamily(const std::string& name);
 QFont RuntimeFont(const std::string& name, int size);
 void SetUpRuntimeLook();
 std::string FormatNumber(double value, int dataType, int precision, int format);
+// What a numeric control shows for v: FormatNumber, except that a real value
+// outside the control's range (a stored value it cannot take from the user)
+// is shown as it is, with the digits that tell it apart, never rounded into
+// another number.
+std::string FormatShownNumber(const Ctrl& c, double v);
 bool IsIntegerType(int dataType);
 void DefaultRange(int dataType, double* minV, double* maxV);
 double CoerceToType(double value, int dataType);

@@ -43,7 +43,7 @@ public:
     {
         Ctrl* c = FindCtrl(panel_, control_);
         if (!c) return QString::number(v);
-        return QStr(FormatNumber(v, c->dataType, c->precision, c->format));
+        return QStr(FormatShownNumber(*c, v));
     }
     double valueFromText(const QString& text) const override
     {
@@ -205,9 +205,8 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
             if (!k) return;
             // Confirming the shown text unchanged keeps the full value: the
             // display rounds to the precision, the model does not.
-            const std::string shown = FormatNumber(k->num, k->dataType, k->precision, k->format);
-            if (s->cleanText().trimmed() == QStr(shown).trimmed() &&
-                FormatNumber(v, k->dataType, k->precision, k->format) == shown) {
+            const std::string shown = FormatShownNumber(*k, k->num);
+            if (s->cleanText().trimmed() == QStr(shown).trimmed() && FormatShownNumber(*k, v) == shown) {
                 ApplyValue(*k);
                 return;
             }

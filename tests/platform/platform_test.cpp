@@ -106,3 +106,15 @@ TEST(CLocale, NumbersIgnoreTheUserLocale) {
   EXPECT_DOUBLE_EQ(d, 4.5);
   std::setlocale(LC_ALL, "C");
 }
+
+// A number shown with the digits that tell it apart, never rounded into
+// another number.
+TEST(CLocale, FixedRealsReadBackExactly) {
+  const struct {
+    double value;
+    int minDigits;
+    const char* text;
+  } rows[] = {{0.00001, 3, "0.00001"}, {0.1, 0, "0.1"}, {300.0, 0, "300"}, {0.1, 3, "0.100"},
+              {-140.0, 6, "-140.000000"}, {1e-300, 0, "1e-300"}};
+  for (const auto& row : rows) EXPECT_EQ(FixedRealC(row.value, row.minDigits), row.text) << row.value;
+}
