@@ -250,6 +250,10 @@ struct Ctrl {
     int top = 0, left = 0, height = 0, width = 0;
     int labelTop = INT_MIN, labelLeft = INT_MIN; // INT_MIN = placed by the run-time
     bool visible = true;
+    // The control was hidden while holding the focus, which went to
+    // focusWhenShown (null: nowhere).
+    bool refocusWhenShown = false;
+    QPointer<QWidget> focusWhenShown;
     bool dimmed = false;
     int bitmap = 0;          // attached bitmap handle copy
     QPixmap pixmap;
@@ -358,6 +362,9 @@ struct Runtime {
     int quitCode = 0;
     DeferredEventHook deferredHook = nullptr;
     UserCommandHook commandHook = nullptr;
+    // eventData1 of the commit that the button being pressed raises (a
+    // press by the Delete key, VAL_DELETE_KEY_PRESS), else 0.
+    int pressData = 0;
     // keyboard focus as the run-time saw it last (0 = none)
     int focusPanel = 0, focusCtrl = 0;
     int focusQuiet = 0;      // > 0 while the run-time itself moves the focus
