@@ -92,8 +92,8 @@ bool ConfirmOverwriteIncomplete(const std::string& path) {
           ? cz::FormatC("The project file\n'%s'\n%s. "
                         "Saving writes the current project over it.\nSave anyway ?",
                         path.c_str(), SkipProjectLoad ? "was not loaded" : "could not be loaded")
-          : cz::FormatC("%d record(s) or sequence entries of the project file\n'%s'\ncould not be loaded. "
-                        "Saving writes the file without them.\nSave anyway ?",
+          : cz::FormatC("%d record(s), sequence entries or parts of records of the project file\n'%s'\n"
+                        "could not be loaded. Saving writes the file without them.\nSave anyway ?",
                         LastProjectRecordsLost, path.c_str());
   if (ConfirmPopup("Warning", text.c_str()) == 1) return true;
   Log_Message(3, "** Project file '", path.c_str(), "' was not saved over.");

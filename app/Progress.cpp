@@ -114,7 +114,12 @@ int ResamplerProgressHook(double percent) {
   return 0;
 }
 
+static bool g_windowLive = false;
+
+void EnableWindowLive(int on) { g_windowLive = on != 0; }
+
 int KeepWindowLive() {
+  if (!g_windowLive) return 0;
   if (CallbackRunning()) {
     PumpIfDue();
   } else {

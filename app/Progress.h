@@ -55,8 +55,11 @@ int ProgressDialogHook(double value);
 // the event loop runs when a pump is due. Inside a callback input is queued
 // as during any long command (and an exit or a termination signal noted for
 // later); outside one only drawing is done, so that no callback starts in the
-// middle of the wait. Returns 0 (= go on waiting).
+// middle of the wait. Returns 0 (= go on waiting). Does nothing until the
+// start-up enables it (EnableWindowLive), so that the units calling it stay
+// usable without a window (tests, tools).
 int KeepWindowLive();
+void EnableWindowLive(int on);
 
 // The remaining-time text for a fraction done (0..1) after elapsed seconds:
 // "Remaining Time --:--" at 0, else "Remaining Time %02i:%02i".

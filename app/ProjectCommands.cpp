@@ -135,13 +135,18 @@ void ReportProjectLoad(int importMode) {
     MessagePopup("Warning", text.c_str());
     return;
   }
-  LastProjectRecordsLost = r.refused + r.entriesRefused;
+  LastProjectRecordsLost = r.refused + r.entriesRefused + r.recordsCut;
   if (r.renumbered == 0 && r.valuesRefused == 0 && r.pathsRefused == 0 && !r.Lost()) return;
   std::string text = "Not every record of the project file could be loaded as stored:";
   if (r.renumbered > 0)
     text += cz::FormatC("\n%d record(s) got a new ID (their ID was in use or out of range).", r.renumbered);
   if (r.refused > 0) text += cz::FormatC("\n%d record(s) were refused.", r.refused);
   if (r.entriesRefused > 0) text += cz::FormatC("\n%d sequence entries were refused.", r.entriesRefused);
+  // Each record that kept only part of itself, by name (the first few).
+  constexpr std::size_t kCutLines = 8;
+  for (std::size_t k = 0; k < r.cuts.size() && k < kCutLines; ++k) text += "\n" + r.cuts[k];
+  if (r.cuts.size() > kCutLines)
+    text += cz::FormatC("\n... and %zu more record(s) that were not loaded whole.", r.cuts.size() - kCutLines);
   if (r.valuesRefused > 0) text += values;
   if (r.pathsRefused > 0)
     text += cz::FormatC("\n%d path(s) too long for their fields were not taken; a file named by one must be "

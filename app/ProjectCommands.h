@@ -24,7 +24,7 @@ int ClearLogCb(int panel, int control, int event, void* callbackData, int eventD
 extern int LastProjectLoadFailed;
 
 // Records and sequence entries of the file named by LastPrj that its load
-// left out (0 when none). While it is not 0, no save writes over that file
+// left out, and records it kept only in part (0 when none). While it is not 0, no save writes over that file
 // without a question ("Save anyway ?"); the exit's save asks too, and the
 // save of a termination signal is skipped. Set by the loads (start-up and
 // Load Project); New Project, Load Project and a completed save clear it.

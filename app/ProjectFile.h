@@ -9,11 +9,14 @@
 // value is written with the shortest "%.15g" .. "%.17g" that does, so
 // nothing is lost on a round trip.
 // Files are written through cz::ReplacingFile: a temporary file beside the
-// real target (links followed), renamed over it only when complete; a
-// read-only file is refused and left as it was.
+// real target (links followed), flushed to the disk and renamed over it only
+// when complete, the folder flushed after the rename; a read-only file is
+// refused and left as it was.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -60,9 +63,15 @@ struct ProjectLoadReport {
   // Paths too long for their fields (each logged): never cut, they were
   // left empty or at their defaults.
   int pathsRefused = 0;
+  // Records that kept less than the file holds of them (sequence entries
+  // beyond 128, segments beyond 64, RF points beyond 10,000, bit text
+  // beyond 4,096 characters, user filter coefficients beyond 10,000), each
+  // logged; cuts holds those lines ("RF list 'L': 2000 points beyond ...").
+  int recordsCut = 0;
+  std::vector<std::string> cuts;
   // Whether the project holds less than the file: saving it over the file
   // would lose the rest.
-  bool Lost() const { return refused > 0 || entriesRefused > 0; }
+  bool Lost() const { return refused > 0 || entriesRefused > 0 || recordsCut > 0; }
 };
 extern ProjectLoadReport LastProjectLoadReport;
 

@@ -1,10 +1,14 @@
 // Loading and importing the project file.
+#include <malloc.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -12,10 +16,13 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "app/DataSource.h"
 #include "app/Keywords.h"
 #include "app/Log.h"
 #include "app/PluginLoader.h"
+#include "app/Progress.h"
 #include "app/ProjectFile.h"
 #include "app/Settings.h"
 #include "engine/ModulationTypes.h"
@@ -154,9 +161,14 @@ long NumberAfter(const char* name, std::string_view base) {
 // first + max, gathered in one pass over the element so that lists of a
 // million values load in linear time; a missing number is null. The first
 // of two equal names counts, as a lookup by name would find it.
+// Lists that long keep the window painted every kLiveValues values.
+constexpr std::size_t kLiveValues = 65536;
+
 std::vector<const char*> NumberedAttrs(const xml_node& e, std::string_view base, std::size_t max, long first = 0) {
   std::vector<const char*> texts;
+  std::size_t seen = 0;
   for (pugi::xml_attribute a = e.first_attribute(); a; a = a.next_attribute()) {
+    if (++seen % kLiveValues == 0) KeepWindowLive();
     long n = NumberAfter(a.name(), base) - first;
     if (n < 0 || static_cast<std::size_t>(n) >= max) continue;
     std::size_t k = static_cast<std::size_t>(n);
@@ -188,6 +200,34 @@ int LeadingCount(const std::vector<T>& v) {
   return static_cast<int>(n);
 }
 
+// Entries a record's table could not take: the children Entry<limit+1>,
+// Entry<limit+2>, ... that follow on without a gap, each with the
+// attributes the reader needs (attr2 may be null). Counted in one pass.
+int EntriesBeyond(const xml_node& el, int limit, const char* attr1, const char* attr2 = nullptr) {
+  std::vector<long> beyond;
+  for (xml_node c = el.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element) continue;
+    const long n = NumberAfter(c.name(), "Entry");
+    if (n > limit && Has(c, attr1) && (attr2 == nullptr || Has(c, attr2))) beyond.push_back(n);
+  }
+  std::sort(beyond.begin(), beyond.end());
+  beyond.erase(std::unique(beyond.begin(), beyond.end()), beyond.end());
+  int run = 0;
+  while (run < static_cast<int>(beyond.size()) && beyond[static_cast<std::size_t>(run)] == limit + 1L + run) ++run;
+  return run;
+}
+
+// A record that keeps less than the file holds of it: logged with the
+// record being read and what was cut, and counted, so that the project
+// file is not saved over without a question.
+void LogCut(long cut, const char* what, long limit) {
+  const std::string line = cz::FormatC("*** %s '%s': %ld %s beyond the %ld it holds were not loaded.", g_recordKind,
+                                       g_recordName.c_str(), cut, what, limit);
+  Log_Message(1, line.c_str());
+  ++LastProjectLoadReport.recordsCut;
+  LastProjectLoadReport.cuts.push_back(line.substr(4));
+}
+
 // A value as XmlGetAttrReal converts it; a missing attribute gives 0.
 double RealText(const char* text) { return text ? cz::StrtodC(text, nullptr) : 0.0; }
 
@@ -197,6 +237,7 @@ bool FiniteList(const xml_node& e, const char* base, const std::vector<const cha
                 std::vector<double>* values) {
   values->resize(std::max(values->size(), texts.size()));
   for (std::size_t k = 0; k < texts.size(); ++k) {
+    if ((k + 1) % kLiveValues == 0) KeepWindowLive();
     const double v = RealText(texts[k]);
     if (!std::isfinite(v)) {
       LogNotFinite(e, cz::FormatC("%s%zu", base, k), texts[k], "the list is not loaded");
@@ -585,6 +626,8 @@ void ReadSequenceEntries(const xml_node& el, SequenceRecord* s, const PulseRecor
   for (int n = 1; n <= kMaxSequenceEntries; ++n) {
     xml_node e = el.child(Numbered("Entry", n).c_str());
     if (!e || !Has(e, "pid")) break;
+    if (n == kMaxSequenceEntries)
+      if (const int cut = EntriesBeyond(el, kMaxSequenceEntries, "pid")) LogCut(cut, "entries", kMaxSequenceEntries);
     SequenceEntry entry;
     long filePid = 0;
     XmlGetAttrLong(e, "pid", &filePid);
@@ -647,7 +690,11 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
     if (Has(e, "usrlen")) {
       int32_t len = Int(e, "usrlen");
       if (len < 0) len = 0;
-      if (len > static_cast<int32_t>(kMaxUserFilterLength)) len = static_cast<int32_t>(kMaxUserFilterLength);
+      if (len > static_cast<int32_t>(kMaxUserFilterLength)) {
+        LogCut(len - static_cast<long>(kMaxUserFilterLength), "user filter coefficients",
+               static_cast<long>(kMaxUserFilterLength));
+        len = static_cast<int32_t>(kMaxUserFilterLength);
+      }
       std::vector<double> i(static_cast<std::size_t>(len)), q(static_cast<std::size_t>(len));
       std::vector<const char*> itexts = NumberedAttrs(e, "i", i.size());
       std::vector<const char*> qtexts = NumberedAttrs(e, "q", q.size());
@@ -734,6 +781,8 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                   for (int n = 1; n <= kMaxSegments; ++n) {
                     xml_node e = el.child(Numbered("Entry", n).c_str());
                     if (!e || !Has(e, "sid")) break;
+                    if (n == kMaxSegments)
+                      if (const int cut = EntriesBeyond(el, kMaxSegments, "sid")) LogCut(cut, "segments", kMaxSegments);
                     MultiSegmentEntry& seg = m->segments[n - 1];
                     long sid = 0;
                     XmlGetAttrLong(e, "sid", &sid);
@@ -799,6 +848,9 @@ void ReadRfLists(const xml_node& sec) {
                     }
                     points.emplace_back(fv, lv);
                   }
+                  if (points.size() == static_cast<std::size_t>(kMaxRfListPoints))
+                    if (const int cut = EntriesBeyond(el, kMaxRfListPoints, "f", "l"))
+                      LogCut(cut, "points", kMaxRfListPoints);
                   for (std::size_t n = 0; n < points.size(); ++n)
                     r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
                   ChildText(el, "Comment", &r->comment);
@@ -835,22 +887,108 @@ void ReadDataSources(const xml_node& sec) {
                   d->id = static_cast<uint32_t>(slot + 1);
                   d->name = Str(el, "name");
                   Log_Message(2, " Data Source:   ", d->name.c_str());
+                  ReadingRecord("Data source", d->name.c_str());
                   ChildText(el, "Comment", &d->comment);
-                  ChildText(el, "data", &d->data);
+                  if (ChildText(el, "data", &d->data)) {
+                    const std::size_t held = std::strlen(el.child("data").text().get());
+                    if (held > d->data.size())
+                      LogCut(static_cast<long>(held - d->data.size()), "characters of its bit text",
+                             static_cast<long>(kDataTextSize - 1));
+                  }
                   DataSourceCount = slot + 1;
                   return true;
                 });
 }
 
+// The memory pugixml parses a large project into: one region made before
+// the parse, its pages touched piece by piece with the window painted in
+// between. The parse of tens of megabytes runs in one call that cannot
+// pump, and most of its time is the first touch of the fresh pages it
+// takes (tenfold on some machines); from the pool it only fills them. The
+// pool serves pugixml's allocations while it is installed (the parse and
+// the document's life) and falls back to malloc when used up.
+struct PoolRegion {
+  char* base = nullptr;
+  std::size_t size = 0, used = 0;
+};
+PoolRegion g_pool;
+
+class ParsePool {
+ public:
+  static constexpr std::size_t kTouchPiece = 4u << 20;  // bytes touched between two pumps
+  static constexpr std::size_t kSmallFile = 1u << 20;   // smaller files parse without a pool
+
+  explicit ParsePool(std::size_t fileBytes) {
+    savedAllocate_ = pugi::get_memory_allocation_function();
+    savedDeallocate_ = pugi::get_memory_deallocation_function();
+    if (fileBytes < kSmallFile) return;
+    // pugixml keeps about 40 bytes per attribute of about 27 characters.
+    const std::size_t size = 2 * fileBytes + kTouchPiece;
+    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return;
+    for (std::size_t at = 0; at < size; at += kTouchPiece) {
+      std::memset(static_cast<char*>(base) + at, 0, std::min(kTouchPiece, size - at));
+      KeepWindowLive();
+    }
+    g_pool = PoolRegion{static_cast<char*>(base), size, 0};
+    pugi::set_memory_management_functions(&Allocate, &Deallocate);
+  }
+  // After the document is gone (declare the pool before it).
+  ~ParsePool() {
+    pugi::set_memory_management_functions(savedAllocate_, savedDeallocate_);
+    if (g_pool.base != nullptr) ::munmap(g_pool.base, g_pool.size);
+    g_pool = PoolRegion{};
+  }
+  ParsePool(const ParsePool&) = delete;
+  ParsePool& operator=(const ParsePool&) = delete;
+
+ private:
+  static void* Allocate(std::size_t bytes) {
+    const std::size_t rounded = (bytes + 15) & ~static_cast<std::size_t>(15);  // malloc's alignment
+    if (g_pool.base == nullptr || rounded > g_pool.size - g_pool.used) return std::malloc(bytes);
+    void* p = g_pool.base + g_pool.used;
+    g_pool.used += rounded;
+    return p;
+  }
+  // Pool memory goes with the pool; anything else back to malloc.
+  static void Deallocate(void* p) {
+    const char* c = static_cast<const char*>(p);
+    if (g_pool.base != nullptr && c >= g_pool.base && c < g_pool.base + g_pool.size) return;
+    std::free(p);
+  }
+
+  pugi::allocation_function savedAllocate_ = nullptr;
+  pugi::deallocation_function savedDeallocate_ = nullptr;
+};
+
 // The whole file; false when it cannot be opened or read.
 bool ReadProjectBytes(const std::string& hostPath, std::string* bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(hostPath.c_str(), "rb"), &std::fclose);
   if (!file) return false;
+  // One allocation of the file's size: no copies of a large file as the
+  // text grows.
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) == 0 && st.st_size > 0) bytes->reserve(static_cast<std::size_t>(st.st_size));
   char block[65536];
   std::size_t n = 0;
-  while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) bytes->append(block, n);
+  for (std::size_t blocks = 1; (n = std::fread(block, 1, sizeof block, file.get())) > 0; ++blocks) {
+    bytes->append(block, n);
+    if (blocks % 16 == 0) KeepWindowLive();
+  }
   return std::ferror(file.get()) == 0;
 }
+
+// The file's text and the document built from it are gone once the tables
+// are read: at the end of the load their memory goes back to the system,
+// which the allocator would otherwise keep for the process (a project of
+// hundreds of megabytes, of which the tables keep a few). Declared before
+// them, it runs after they are released, also on a failed load.
+struct ReturnMemoryAtEnd {
+  ReturnMemoryAtEnd() = default;
+  ReturnMemoryAtEnd(const ReturnMemoryAtEnd&) = delete;
+  ReturnMemoryAtEnd& operator=(const ReturnMemoryAtEnd&) = delete;
+  ~ReturnMemoryAtEnd() { malloc_trim(0); }
+};
 
 }  // namespace
 
@@ -913,19 +1051,25 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     ClearProject();
   }
 
-  // The document's texts point into bytes: it goes after the document.
+  const ReturnMemoryAtEnd returnMemory;
+  // The document's texts point into bytes, and its memory is the pool's:
+  // both go after the document.
   std::string bytes;
+  const bool read = ReadProjectBytes(hostPath, &bytes);
+  const ParsePool pool(bytes.size());
   pugi::xml_document doc;
   pugi::xml_parse_result parsed;
-  if (ReadProjectBytes(hostPath, &bytes)) {
+  if (read) {
     // Texts are kept in UTF-8: a file written by older tools declaring
     // ISO-8859-1 (or holding undeclared 8-bit texts) is converted first.
     std::string declared;
     const cz::XmlTextSource source = cz::XmlTextToUtf8(&bytes, &declared);
     if (source == cz::XmlTextSource::kNotUtf8)
       Log_Message(3, "** Project file '", hostPath.c_str(), "' is not UTF-8: its texts are read as Windows-1252.");
+    KeepWindowLive();
     parsed = doc.load_buffer_inplace(bytes.data(), bytes.size(), kParseFlags,
                                      source == cz::XmlTextSource::kWide ? pugi::encoding_auto : pugi::encoding_utf8);
+    KeepWindowLive();
   }
   if (!parsed) {
     Log_Message(1, "*** Failed to open project file.");
@@ -958,6 +1102,7 @@ int32_t LoadProject(PulseRecord* pulses, SequenceRecord* sequences, const char* 
     if (xml_node sec = root.child("DATASRC_DB")) ReadDataSources(sec);
   }
   doc.reset();
+  std::string().swap(bytes);
 
   // An import only adds pulses: it neither writes a backup nor retitles
   // the window.

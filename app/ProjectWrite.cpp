@@ -11,6 +11,7 @@
 #include "app/Keywords.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
+#include "app/Progress.h"
 #include "app/ProjectFile.h"
 #include "app/Settings.h"
 #include "app/XmlWriter.h"
@@ -34,12 +35,15 @@ const char* const kReportColumnNames[kReportColumns] = {
 const char* const kMarkerPartNames[kMarkerParts] = {"delay", "rise", "on", "fall", "off", "rstart"};
 
 // The writer with the project's number formats.
+// Every kLiveValues values the window is kept painted: a project of tens
+// of megabytes (a million-point envelope) takes a good part of a second to
+// form.
 class ProjectOut : public XmlWriter {
  public:
-  void Int(const char* name, long long v) { Attr(name, cz::FormatC("%lld", v)); }
-  void Real(const char* name, double v) { Attr(name, FormatProjectReal(kRealDecimals, Finite(name, v))); }
-  void Time(const char* name, double v) { Attr(name, FormatProjectReal(kTimeDecimals, Finite(name, v))); }
-  void Text(const char* name, std::string_view v) { Attr(name, v); }
+  void Int(const char* name, long long v) { Value(name, cz::FormatC("%lld", v)); }
+  void Real(const char* name, double v) { Value(name, FormatProjectReal(kRealDecimals, Finite(name, v))); }
+  void Time(const char* name, double v) { Value(name, FormatProjectReal(kTimeDecimals, Finite(name, v))); }
+  void Text(const char* name, std::string_view v) { Value(name, v); }
   // A numbered attribute name such as "val12".
   static std::string Name(const char* base, int n) { return cz::FormatC("%s%d", base, n); }
 
@@ -53,6 +57,14 @@ class ProjectOut : public XmlWriter {
   }
   int nonFinite = 0;
   std::string firstNonFinite;
+
+ private:
+  static constexpr int kLiveValues = 16384;
+  void Value(const char* name, std::string_view text) {
+    Attr(name, text);
+    if (++values_ % kLiveValues == 0) KeepWindowLive();
+  }
+  long long values_ = 0;
 };
 
 void WriteHeader(ProjectOut& x) {
@@ -411,11 +423,7 @@ std::string FormatProjectReal(int decimals, double value) {
   std::string text = print(std::chars_format::fixed, decimals);
   if (readsBack(text)) return text;
   // The shortest of 15, 16, 17 significant digits that reads back exactly.
-  for (int digits = 15; digits <= 17; ++digits) {
-    text = print(std::chars_format::general, digits);
-    if (readsBack(text)) break;
-  }
-  return text;
+  return cz::ShortestRealC(value);
 }
 
 namespace {
@@ -441,6 +449,11 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
   }
 
   ProjectOut x;
+  // An envelope value takes about 30 bytes ("val123456="0.12345678901""):
+  // room for them all, so that the text never moves as it grows.
+  std::size_t values = 0;
+  for (int p = 0; p < PulseCount; ++p) values += static_cast<std::size_t>(pulses[p].envelope.Count()) * (pulses[p].envelope.HasQ() ? 2 : 1);
+  x.Reserve((1u << 20) + 32 * values);
   x.Open("TV_CZ_DB");
   WriteHeader(x);
   x.Open("PULSE_DB");
@@ -463,7 +476,7 @@ int32_t WriteProject(PulseRecord* pulses, SequenceRecord* sequences, const char*
   // The bytes reach the disk before the rename: a crash leaves the old file
   // or the new one, never a half-written one.
   std::string reason;
-  if (!cz::ReplaceFileContents(hostPath, x.str(), &reason)) {
+  if (!cz::ReplaceFileContents(hostPath, x.str(), &reason, nullptr, &KeepWindowLive)) {
     if (backup) {
       Log_Message(5, "*** Failed to save the backup copy '", hostPath.c_str(), "' of the project: ", reason.c_str(), ".");
     } else {

@@ -360,10 +360,10 @@ void ReadFlag(const IniDocument& ini, const char* section, const char* key, int&
   }
 }
 
-// Value forms of the file: decimal ints, "%.16g" doubles (C locale), flags
-// as "True"/"False".
+// Value forms of the file: decimal ints, doubles as the shortest text that
+// reads back as the same double (C locale), flags as "True"/"False".
 std::string IntText(int v) { return cz::FormatC("%d", v); }
-std::string DoubleText(double v) { return cz::FormatC("%.16g", v); }
+std::string DoubleText(double v) { return cz::ShortestRealC(v); }
 std::string FlagText(int v) { return v ? "True" : "False"; }
 
 std::string WorkingDirectory() {

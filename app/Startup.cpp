@@ -42,6 +42,7 @@
 #include "instrument/TransferTab.h"
 #include "instrument/VisaDev.h"
 #include "platform/CLocale.h"
+#include "platform/Paths.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/dialogs/DataSourceDialog.h"
 #include "ui/dialogs/DialogPanels.h"
@@ -67,6 +68,8 @@ constexpr const char* kTitle = "Torvane Q7 Cadenza";
 constexpr double kStepPause = 0.5;      // s, after the steps that talk to files and devices
 constexpr int kSelfTestSlot = 5;        // buffer slot of WV-DATA.TMP
 constexpr double kWaveLibVersion = 2.2;
+// ms the exit waits at most for waveform files still being flushed to the disk.
+constexpr int kExitFlushWaitMs = 30000;
 
 void Echo(const char* text) {
   if (!StartupEcho) return;
@@ -281,8 +284,12 @@ void SetUpPrbs() {
   }
 }
 
-// Step 17: the last project, unless skipped.
+// Step 17: the last project, unless skipped; the host path of the project
+// loaded (empty when none was).
+std::string g_loadedProject;
+
 void LoadLastProject() {
+  g_loadedProject.clear();
   LastProjectLoadFailed = 0;
   LastProjectRecordsLost = 0;
   if (g_Settings.LastPrj.empty()) return;
@@ -297,6 +304,7 @@ void LoadLastProject() {
   if (ResolveProjectPath(g_Settings.LastPrj.c_str(), path, sizeof path) &&
       LoadProject(PulseTable, SequenceTable, path, 0)) {
     ReportProjectLoad(0);
+    g_loadedProject = cz::HostPath(path);
     return;
   }
   Log_Message(1, "** Failed to load project file.");
@@ -364,11 +372,20 @@ void CheckInstrumentLink(char* info, std::size_t infoSize) {
   if (g_Settings.Select.empty()) return;
   Echo("Checking instrument link...\n");
   Log_Status(1, "Testing instrument link...");
-  // A model without support selects nothing, like an instrument that is gone.
-  if (!IdentifyInstrument(g_Settings.Select.c_str(), info, infoSize) || !InstrumentCapabilities.Connected)
+  // A model without support selects nothing, like an instrument that is gone;
+  // one locked by another client or slow to answer stays selected and is
+  // identified when it is next used.
+  const std::string resource = g_Settings.Select.str();
+  const int identified = IdentifyInstrument(resource.c_str(), info, infoSize);
+  if (!identified && IdentifyFailurePasses()) {
+    KeepSelectionUnidentified(resource.c_str());
+    Log_Message(3, "** Instrument '", resource.c_str(),
+                "' stays selected; it is identified again when it is next used.");
+  } else if (!identified || !InstrumentCapabilities.Connected) {
     g_Settings.Select.Clear();
-  else if (INSTRMAN > 0)
+  } else if (INSTRMAN > 0) {
     SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info);
+  }
 }
 
 }  // namespace
@@ -423,8 +440,11 @@ int InitApplication() {
 
   Echo("Initializing VISA interface...\n");
   if (!VisaDev_Init(error, sizeof error)) return Fail(error);
-  // Waits on an instrument keep the window painted.
+  // Waits on an instrument and the waveform writer's blocks keep the window
+  // painted.
+  EnableWindowLive(1);
   VisaDev_SetWaitHook(&KeepWindowLive);
+  WaveLib_SetIdleHook(&KeepWindowLive);
   Pause();
 
   Echo("Loading program settings...\n");
@@ -455,6 +475,8 @@ int InitApplication() {
 
   SetUpPrbs();
   LoadLastProject();
+  // What runs that are gone left beside the files the program keeps.
+  RemoveTempsOfDeadRuns(g_loadedProject);
   WarnAboutMissingPlugins();
   ShowProjectHeader();
   RebuildLibraryTree();
@@ -485,8 +507,12 @@ void TearDownApplication() {
   SetUserCommandHook(nullptr);
   VisaDev_CloseAll();
   VisaDev_SetWaitHook(nullptr);
+  WaveLib_SetIdleHook(nullptr);
+  EnableWindowLive(0);
   CloseTempFiles();
   SaveSettings(g_Settings);
+  // The waveform files written last reach the disk before the program ends.
+  FinishFileFlushes(kExitFlushWaitMs);
   ShutdownPlugins();
   Log_SetLogSink(nullptr);
   Log_SetStatusSink(nullptr);

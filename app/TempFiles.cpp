@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -17,10 +18,13 @@
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
+#include "app/Records.h"
 #include "app/Settings.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "platform/CLocale.h"
+#include "platform/DeadTemps.h"
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "platform/PrivateFile.h"
 #include "platform/ProgramInfo.h"
@@ -69,7 +73,7 @@ std::string FilesFolderFor(const char* tempDir, std::string* reason) {
 }
 
 // The folder lock's name: the user's own in a folder others share.
-std::string LockName() { return cz::FormatC("CADENZA-%u.LCK", static_cast<unsigned>(geteuid())); }
+std::string LockName() { return TempFolderLockName(); }
 
 // A folder reached under two names is one key.
 std::string FolderKey(const std::string& hostFolder) {
@@ -196,4 +200,27 @@ void DeleteTempFiles() {
   ::rmdir(folder.c_str());
   g_privateFolder.clear();
   g_privateChosen.clear();
+}
+
+std::string TempFolderLockName() { return cz::FormatC("CADENZA-%u.LCK", static_cast<unsigned>(geteuid())); }
+
+void RemoveTempsOfDeadRuns(const std::string& projectPath) {
+  std::vector<std::string> folders;
+  auto add = [&folders](const std::string& hostPath) {
+    const std::string folder = cz::DirName(hostPath);
+    if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  };
+  add(ResolvedLocalPath("settings.ini"));
+  if (!projectPath.empty()) add(projectPath);
+  for (int i = 0; i < SequenceCount; ++i) {
+    const SequenceRecord& s = SequenceTable[i];
+    if (!s.waveFile.empty()) add(ResolvedLocalPath(s.waveFile.c_str()));
+    if (!s.reportFile.empty()) add(ResolvedLocalPath(s.reportFile.c_str()));
+  }
+  for (const std::string& folder : folders) cz::RemoveDeadReplaceTempsOnce(folder);
+}
+
+void FinishFileFlushes(int timeoutMs) {
+  for (const cz::FlushFailure& f : cz::FinishPendingFlushes(timeoutMs))
+    Log_Message(5, "*** Cannot flush '", f.target.c_str(), "' to the disk: ", f.reason.c_str(), ".");
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "platform/BoundedText.h"
 
@@ -53,3 +54,17 @@ void DeleteTempFiles();
 // belongs to another user (logged; the folder is not used). Locking another
 // directory releases the earlier one.
 int LockTempFolder(const char* tempDir);
+
+// The name of the lock file LockTempFolder takes in a folder.
+std::string TempFolderLockName();
+
+// Removes the temporary files of replaced files (".cz<pid>-<n>.tmp") that
+// runs now gone left beside the files this program keeps: in the home folder
+// (settings.ini), the folder of projectPath (a host path; may be empty) and
+// the folders of the waveform and report files the project's sequences name.
+// Only this user's files of runs that are gone (platform/DeadTemps.h).
+void RemoveTempsOfDeadRuns(const std::string& projectPath);
+
+// Waits at most timeoutMs for the waveform files whose flush to the disk is
+// still running and logs each that failed.
+void FinishFileFlushes(int timeoutMs);

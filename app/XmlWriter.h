@@ -9,6 +9,7 @@
 // characters become blanks, bytes that are not UTF-8 become '?'.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ class XmlWriter {
   // Ends the innermost open element.
   void Close();
 
+  // Room for a document of about `bytes` (a large one then grows without
+  // copying what it holds).
+  void Reserve(std::size_t bytes) { out_.reserve(bytes); }
   // The document so far; complete once every Open has its Close.
   const std::string& str() const { return out_; }
   bool Complete() const { return stack_.empty(); }

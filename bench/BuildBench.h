@@ -66,6 +66,7 @@ class BuildFolder {
   }
 
   std::string File(const char* name) const { return dir_ + "/" + name; }
+  const std::string& Dir() const { return dir_; }
 
  private:
   std::string dir_;

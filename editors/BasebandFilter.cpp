@@ -3,6 +3,7 @@
 // import of user filter coefficients with their plot.
 #include "editors/BasebandFilter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,10 @@ constexpr const char* kFilterTags[9] = {"_FLT_RECT",   "_FLT_RCOS",  "_FLT_COS",
                                         "_FLT_U_RCOS", "_FLT_U_COS", "_FLT_U_GAUSS", "_FLT_USER"};
 constexpr int kColumn1Color = 0xA93326;
 constexpr int kColumn2Color = 0x285291;
+// The coefficient graph's y range without coefficients (and for all-zero
+// ones), and the room above and below the coefficients' extremes.
+constexpr double kDefaultCoefficientRange = 1.1;
+constexpr double kCoefficientMargin = 0.05;
 // A coefficient line is read in pieces of at most 510 characters.
 constexpr int kLinePiece = 510;
 
@@ -241,16 +246,41 @@ int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* colum
   return static_cast<int>(column1->size());
 }
 
-// Up to 2 x 9,999 segments: the graph is redrawn once, at the end.
+void BasebandFilter_CoefficientRange(const std::vector<double>& column1, const std::vector<double>& column2,
+                                     double* low, double* high) {
+  double lo = 0.0, hi = 0.0;
+  for (const std::vector<double>* column : {&column1, &column2})
+    for (double v : *column)
+      if (std::isfinite(v)) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+  if (hi - lo <= 0.0) {
+    *low = -kDefaultCoefficientRange;
+    *high = kDefaultCoefficientRange;
+    return;
+  }
+  const double margin = kCoefficientMargin * (hi - lo);
+  *low = lo < 0.0 ? lo - margin : lo;
+  *high = hi > 0.0 ? hi + margin : hi;
+}
+
+// Up to 2 x 9,999 segments: the graph is redrawn once, at the end, with
+// its y axis over the coefficients' range.
 void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const std::vector<double>& column2) {
   const int graph = FILTER_GRAPH_FILTER;
   SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 0);
   DeleteGraphPlot(FILTER, graph, VAL_ALL_PLOTS, VAL_DELAYED_DRAW);
-  for (std::size_t i = 1; i < column1.size() && i < column2.size(); ++i) {
+  const std::size_t n = std::min(column1.size(), column2.size());
+  for (std::size_t i = 1; i < n; ++i) {
     const double x0 = static_cast<double>(i - 1), x1 = static_cast<double>(i);
     PlotLine(FILTER, graph, x0, column1[i - 1], x1, column1[i], kColumn1Color);
     PlotLine(FILTER, graph, x0, column2[i - 1], x1, column2[i], kColumn2Color);
   }
+  double low = 0.0, high = 0.0;
+  BasebandFilter_CoefficientRange(n > 1 ? column1 : std::vector<double>(), n > 1 ? column2 : std::vector<double>(),
+                                  &low, &high);
+  SetAxisScalingMode(FILTER, graph, VAL_LEFT_YAXIS, VAL_MANUAL, low, high);
   SetCtrlAttribute(FILTER, graph, ATTR_REFRESH_GRAPH, 1);
 }
 

@@ -78,8 +78,15 @@ int BasebandFilter_ReadCoefficients(const char* path, std::vector<double>* colum
 
 // Plots the coefficient columns on GRAPH_FILTER as line segments over the
 // coefficient index (column 1 in 0xA93326, column 2 in 0x285291), all
-// earlier plots deleted. Automatic redrawing is off while plotting.
+// earlier plots deleted, and sets the y axis to their range (fewer than two
+// coefficients: nothing plotted, -1.1 .. 1.1). Automatic redrawing is off
+// while plotting.
 void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const std::vector<double>& column2);
+// That y range: from the smallest to the largest finite coefficient, 0
+// included, 5 % of the span beyond each extreme on its side of 0; -1.1 ..
+// 1.1 when the span is 0.
+void BasebandFilter_CoefficientRange(const std::vector<double>& column1, const std::vector<double>& column2,
+                                     double* low, double* high);
 
 // Dims NUM_FREQ and NUM_ALPHA for the filter item (level 1) of TREE_FILTER
 // as BasebandFilter_FieldState says; a Gaussian item also sets NUM_FREQ to

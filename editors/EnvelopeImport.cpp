@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Log.h"
+#include "app/Progress.h"
 #include "app/PulsePanelIds.h"
 #include "app/Settings.h"
 #include "platform/BoundedText.h"
@@ -46,19 +47,41 @@ bool LineColumns(const std::string& line, int mode, int columnA, int columnB, do
   return true;
 }
 
+// Where a pass stands for the progress function: the first pass is the
+// first half of the import, the second the other.
+struct PassProgress {
+  EnvelopeProgressFn fn = nullptr;
+  double base = 0.0;  // percent at the start of the pass
+};
+constexpr int kProgressLines = 1024;
+
+bool ProgressSaysStop(const PassProgress& p, std::FILE* f, long fileBytes) {
+  if (p.fn == nullptr) return false;
+  const long at = std::ftell(f);
+  const double part = fileBytes > 0 && at > 0 ? std::min(1.0, static_cast<double>(at) / fileBytes) : 0.0;
+  return p.fn(p.base + 50.0 * part) != 0;
+}
+
 // One pass over the file: counts the valid lines and, when the arrays are
 // given, stores up to their size. kPassOpenFailed when the file cannot be
-// opened, kPassReadFailed when it cannot be read to its end.
-constexpr int kPassOpenFailed = -1, kPassReadFailed = -2;
-int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<double>* a,
-             std::vector<double>* b) {
+// opened, kPassReadFailed when it cannot be read to its end, kPassStopped
+// when the progress function said stop.
+constexpr int kPassOpenFailed = -1, kPassReadFailed = -2, kPassStopped = -3;
+int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<double>* a, std::vector<double>* b,
+             const PassProgress& progress) {
   File f(std::fopen(ResolvedLocalPath(path).c_str(), "rb"));
   if (!f) return kPassOpenFailed;
+  long fileBytes = 0;
+  if (progress.fn != nullptr && std::fseek(f.get(), 0, SEEK_END) == 0) {
+    fileBytes = std::ftell(f.get());
+    std::rewind(f.get());
+  }
   SkipByteOrderMark(f.get());
   std::string line;
   int lineNumber = 0, valid = 0;
   while (ReadTextLine(f.get(), &line)) {
     ++lineNumber;
+    if (lineNumber % kProgressLines == 0 && ProgressSaysStop(progress, f.get(), fileBytes)) return kPassStopped;
     if (line.empty()) continue;
     double va = 0.0, vb = 0.0;
     if (!LineColumns(line, mode, columnA, columnB, &va, &vb)) {
@@ -71,35 +94,46 @@ int ReadPass(const char* path, int mode, int columnA, int columnB, std::vector<d
     }
     ++valid;
   }
-  return std::ferror(f.get()) ? kPassReadFailed : valid;
+  if (std::ferror(f.get())) return kPassReadFailed;
+  return ProgressSaysStop(progress, f.get(), fileBytes) ? kPassStopped : valid;
 }
 
 void SetText(int panel, int control, const std::string& text) { SetCtrlVal(panel, control, text.c_str()); }
 
 // Fills rows 1..n of a table: column 1 the entry numbers, the other columns
-// the given values as "%7.6f" texts. Each column goes in with one call; the
-// texts of a column are written into one buffer (std::to_chars gives the
-// digits of "%7.6f" in the C locale, and at six decimals no text is shorter
-// than the width of 7).
+// the given values as "%7.6f" texts. The rows are added and filled
+// kFillRows at a time, the window kept painted between the pieces (a
+// million rows take a second or more); the texts of a piece are written into one buffer
+// (std::to_chars gives the digits of "%7.6f" in the C locale, and at six
+// decimals no text is shorter than the width of 7).
+constexpr int kFillRows = 8192;
+
 void FillTable(int panel, int table, const std::vector<const std::vector<double>*>& columns, int n) {
   if (panel <= 0 || table <= 0 || n <= 0) return;
-  InsertTableRows(panel, table, -1, n, VAL_USE_MASTER_CELL_TYPE);
-  std::vector<int> entries(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) entries[static_cast<std::size_t>(i)] = i + 1;
-  SetTableCellRangeVals(panel, table, MakeRect(1, 1, n, 1), entries.data(), 0);
   constexpr std::size_t kCellText = 32;  // "%7.6f" of any finite double below 1e24, and its end
-  std::vector<char> texts(static_cast<std::size_t>(n) * kCellText);
-  std::vector<const char*> pointers(static_cast<std::size_t>(n));
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-      char* text = texts.data() + i * kCellText;
-      const double v = (*columns[c])[i];
-      const auto [end, error] = std::to_chars(text, text + kCellText - 1, v, std::chars_format::fixed, 6);
-      if (error == std::errc()) *end = '\0';
-      else cz::CopyText(text, kCellText, cz::FormatC("%7.6f", v));  // too long for the cell buffer
-      pointers[i] = text;
+  const int piece = std::min(n, kFillRows);
+  // The rows added in pieces never move.
+  ReserveTableRows(panel, table, n);
+  std::vector<int> entries(static_cast<std::size_t>(piece));
+  std::vector<char> texts(static_cast<std::size_t>(piece) * kCellText);
+  std::vector<const char*> pointers(static_cast<std::size_t>(piece));
+  for (int first = 0; first < n; first += piece) {
+    const int rows = std::min(piece, n - first);
+    InsertTableRows(panel, table, -1, rows, VAL_USE_MASTER_CELL_TYPE);
+    for (int i = 0; i < rows; ++i) entries[static_cast<std::size_t>(i)] = first + i + 1;
+    SetTableCellRangeVals(panel, table, MakeRect(first + 1, 1, rows, 1), entries.data(), 0);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      for (std::size_t i = 0; i < static_cast<std::size_t>(rows); ++i) {
+        char* text = texts.data() + i * kCellText;
+        const double v = (*columns[c])[static_cast<std::size_t>(first) + i];
+        const auto [end, error] = std::to_chars(text, text + kCellText - 1, v, std::chars_format::fixed, 6);
+        if (error == std::errc()) *end = '\0';
+        else cz::CopyText(text, kCellText, cz::FormatC("%7.6f", v));  // too long for the cell buffer
+        pointers[i] = text;
+      }
+      SetTableCellRangeVals(panel, table, MakeRect(first + 1, static_cast<int>(c) + 2, rows, 1), pointers.data(), 0);
     }
-    SetTableCellRangeVals(panel, table, MakeRect(1, static_cast<int>(c) + 2, n, 1), pointers.data(), 0);
+    KeepWindowLive();
   }
 }
 
@@ -109,9 +143,12 @@ void SetFigures(int count, double minimum, double maximum) {
   SetText(T_VIEW, T_VIEW_STR_ENVMAX, cz::FormatC("%4.3f", maximum));
 }
 
+// Each step of the display of a million points takes a good part of a
+// second: the window is kept painted after each.
 void PlotShape(const std::vector<double>& y, int color) {
   PlotY(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, y.data(), static_cast<int>(y.size()), 0.0, 1.0, VAL_SCATTER,
         VAL_SOLID_SQUARE, VAL_SOLID, color);
+  KeepWindowLive();
 }
 
 }  // namespace
@@ -159,8 +196,14 @@ int ScanLeadingNumbers(const char* text, double* values, int wanted) {
 // Pass 1 counts, pass 2 stores into new arrays; the envelope takes them
 // only when at least one point was read. A file that shrank in between keeps
 // what pass 2 found and one that grew stores no more than was counted.
-int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope) {
-  const int count = ReadPass(path, mode, columnA, columnB, nullptr, nullptr);
+int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope,
+                     EnvelopeProgressFn progress) {
+  auto stopped = []() {
+    Log_Message(1, "*** Import cancelled. The envelope is unchanged.");
+    return ENVELOPE_READ_CANCELLED;
+  };
+  const int count = ReadPass(path, mode, columnA, columnB, nullptr, nullptr, PassProgress{progress, 0.0});
+  if (count == kPassStopped) return stopped();
   if (count == kPassOpenFailed) return ENVELOPE_READ_OPEN_FAILED;
   if (count == kPassReadFailed) {
     Log_Message(1, "*** Error reading input file. The envelope is unchanged.");
@@ -183,7 +226,9 @@ int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, Pulse
     Log_Message(1, "*** Failed to Allocate Memory.");
     return ENVELOPE_READ_NO_MEMORY;
   }
-  const int stored = ReadPass(path, mode, columnA, columnB, &a, mode == IMPORT_IQ ? &b : nullptr);
+  const int stored =
+      ReadPass(path, mode, columnA, columnB, &a, mode == IMPORT_IQ ? &b : nullptr, PassProgress{progress, 50.0});
+  if (stored == kPassStopped) return stopped();
   if (stored == kPassOpenFailed) return ENVELOPE_READ_OPEN_FAILED;
   if (stored == kPassReadFailed) {
     Log_Message(1, "*** Error reading input file. The envelope is unchanged.");
@@ -244,10 +289,28 @@ bool ShowsEnvelope(const PulseEnvelope& env) {
   return same(shown.envelope.Values(), env.Values()) && same(shown.envelope.QValues(), env.QValues());
 }
 
+// The copy is made in pieces with the window painted in between: a million
+// I/Q points are 16 MB.
+std::vector<double> CopyInPieces(const std::vector<double>& from) {
+  constexpr std::size_t kPiece = 1u << 17;
+  std::vector<double> to;
+  to.reserve(from.size());
+  for (std::size_t at = 0; at < from.size(); at += kPiece) {
+    to.insert(to.end(), from.begin() + static_cast<std::ptrdiff_t>(at),
+              from.begin() + static_cast<std::ptrdiff_t>(std::min(from.size(), at + kPiece)));
+    KeepWindowLive();
+  }
+  return to;
+}
+
 void RememberShown(const PulseEnvelope& env) {
   ShownEnvelope& shown = Shown();
   shown.valid = true;
-  shown.envelope = env;
+  if (env.HasQ()) {
+    shown.envelope.SetIq(CopyInPieces(env.Values()), CopyInPieces(env.QValues()));
+  } else {
+    shown.envelope.SetLevels(CopyInPieces(env.Values()));
+  }
   shown.env = T_ENV;
   shown.iq = T_IQ;
   shown.view = T_VIEW;
@@ -275,7 +338,9 @@ void ShowPulseEnvelope(const PulseRecord& pulse) {
   SetText(T_VIEW, T_VIEW_STR_ENVMAX, "0");
   DeleteGraphPlot(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteTableRows(T_ENV, T_ENV_TABLE_ARBENVEL, 1, -1);
+  KeepWindowLive();
   DeleteTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, 1, -1);
+  KeepWindowLive();
   if (env.Empty()) return;
   const int n = env.Count();
   SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 0);
@@ -302,8 +367,27 @@ void ShowPulseEnvelope(const PulseRecord& pulse) {
   }
   SetCtrlAttribute(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, ATTR_REFRESH_GRAPH, 1);
   SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 1);
+  KeepWindowLive();
   RememberShown(env);
+  KeepWindowLive();
 }
+
+namespace {
+
+// The import's progress in the progress dialog, at most once per pump
+// interval or new percent; 1 (= stop) after its Cancel.
+int ImportProgress(double percent) {
+  static double lastTime = -1.0;
+  static int lastPercent = -1;
+  const double now = Timer();
+  const int whole = static_cast<int>(percent);
+  if (whole == lastPercent && now >= lastTime && (now - lastTime) * 1000.0 < kProgressPumpIntervalMs) return 0;
+  lastTime = now;
+  lastPercent = whole;
+  return ProgressDialogHook(percent);
+}
+
+}  // namespace
 
 // Commit of "Import Data From File...": the file dialog, then the import
 // in the chosen mode and columns; the editor is redrawn in every case.
@@ -322,9 +406,21 @@ int EnvelopeImportCb(int panel, int control, int event, void* callbackData, int 
                       VAL_LOAD_BUTTON, 0, 0, 1, 1, path, sizeof path) != VAL_EXISTING_FILE_SELECTED)
     return 0;
   Log_Status(1, iq ? "Importing I/Q Data." : "Importing Envelope Data.");
-  switch (EnvelopeReadFile(path, iq ? IMPORT_IQ : IMPORT_LEVEL, columnA, columnB, &pulse->envelope)) {
+  ProcessDrawEvents();  // the status shows while the file is read
+  // A large file takes seconds: the progress dialog shows how far the two
+  // passes are, and its Cancel (or an exit waiting to run) stops them.
+  const int dialog = Progress_Open(iq ? "Importing I/Q data..." : "Importing envelope data...");
+  if (dialog) {
+    Progress_SetTotal(100.0);
+    Progress_EnableCancel(1);
+  }
+  const int result = EnvelopeReadFile(path, iq ? IMPORT_IQ : IMPORT_LEVEL, columnA, columnB, &pulse->envelope,
+                                      &ImportProgress);
+  if (dialog) Progress_Close();
+  switch (result) {
     case ENVELOPE_READ_OPEN_FAILED: Log_Status(1, "Cannot Open Input File."); break;
     case ENVELOPE_READ_OK: break;
+    case ENVELOPE_READ_CANCELLED: Log_Status(1, "User break"); break;
     default: Log_Status(1, "Import Failed - See Log For Details."); break;
   }
   ShowPulseInEditor();

@@ -33,16 +33,23 @@ enum EnvelopeReadStatus {
   ENVELOPE_READ_NO_DATA = -2,      // no line held the wanted columns
   ENVELOPE_READ_TOO_LARGE = -3,    // more points than an envelope holds
   ENVELOPE_READ_FAILED = -4,       // the file could not be read to its end
+  ENVELOPE_READ_CANCELLED = -5,    // the progress function said stop
 };
+
+// Progress of EnvelopeReadFile: percent 0..100 over both passes (by the
+// bytes read), called every 1,024 lines and at the end of each pass; a
+// non-zero result stops the import.
+using EnvelopeProgressFn = int (*)(double percent);
 
 // Reads one text file in two passes into the envelope: mode IMPORT_LEVEL
 // takes the number in column a (1-based) of each line, IMPORT_IQ the
 // numbers in columns a (I) and b (Q). Empty lines are skipped silently; a
 // line lacking a column is logged "*** Line %d ignored." once per pass.
 // The envelope is replaced only by data read with at least one point; after
-// any failure (open, read, no usable line, too many points) it is unchanged
-// and the reason is logged.
-int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope);
+// any failure (open, read, no usable line, too many points, a stop by the
+// progress function) it is unchanged and the reason is logged.
+int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, PulseEnvelope* envelope,
+                     EnvelopeProgressFn progress = nullptr);
 
 // One line of a text file, ended by CR, LF or CR LF (a pair counts as one
 // end), without its end; at most 1,023 characters are kept, the rest of a

@@ -41,7 +41,7 @@ void SwapSlots(MultiSegmentRecord* rec, int a, int b) { std::swap(rec->segments[
 int OpenInstrument() {
   const int opened = OpenIdentifiedInstrument(kMswId);
   if (opened == 1) return 1;
-  if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
+  if (opened == 0) Log_Status(1, OpenFailureStatus(kMswId));
   return 0;
 }
 

@@ -46,6 +46,9 @@ cz::Text<256> g_pluginName;
 // disk never ends as a success.
 cz::Text<kReportPathSize> g_textPath;
 int g_textErrno = 0;
+// The text report's host path, and whether this report made the file.
+std::string g_textHost;
+bool g_textCreated = false;
 std::string g_textFailure;
 // The next plug-in open continues an earlier report of the same build.
 bool g_continueNext = false;
@@ -180,8 +183,13 @@ bool TextFailed(char* errorText, int errorSize, int error) {
 bool CloseText(char* errorText, int errorSize) {
   if (ReportTextFile == nullptr) return true;
   CheckWrite(std::fflush(ReportTextFile.get()) == 0 && std::ferror(ReportTextFile.get()) == 0);
+  // The lines appended are on the disk before the build says it is done
+  // (else a power cut may leave the file longer by as many zero bytes),
+  // and so is the name of a file this report made.
+  if (g_textErrno == 0) g_textErrno = cz::FlushFileToDisk(fileno(ReportTextFile.get()));
   const bool closed = std::fclose(ReportTextFile.release()) == 0;
   CheckWrite(closed);
+  if (g_textErrno == 0 && g_textCreated) g_textErrno = cz::FlushFolderOf(g_textHost);
   const int error = g_textErrno;
   g_textErrno = 0;
   return error == 0 || TextFailed(errorText, errorSize, error);
@@ -288,6 +296,8 @@ int OpenText(char* errorText, int errorSize) {
               cz::FormatC("Cannot open report file '%s': %s.", file.c_str(), cz::kReadOnlyReason).c_str());
     return 0;
   }
+  struct stat st;
+  const bool created = ::stat(file.c_str(), &st) != 0;
   FILE* f = std::fopen(file.c_str(), "a");
   if (f == nullptr) {
     // Nothing would be written: the caller stops instead of building a
@@ -298,6 +308,8 @@ int OpenText(char* errorText, int errorSize) {
   ReportTextFile.reset(f);
   g_textPath = g_path;
   g_textErrno = 0;
+  g_textHost = file;
+  g_textCreated = created;
   return 1;
 }
 

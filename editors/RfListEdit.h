@@ -53,7 +53,11 @@ enum RfListImportResult {
 };
 // Reads "<frequency GHz> <level dBm> [anything]" lines (white space, a comma
 // or a semicolon between the numbers) into entries 0, 1, ... up to 10,000;
-// blank lines are skipped but counted. A UTF-8 byte-order mark at the start
+// blank lines are skipped but counted. The report of RfList_ReportText is
+// read back as well: its heading is skipped and its entry column passed over
+// (a point line "<entry> <frequency> <level> P|F" counts as the report's
+// even without the heading); a line of the other form than the file's first
+// point is a bad line. A UTF-8 byte-order mark at the start
 // is skipped; one physical line (CR, LF or CR LF) gives at most one entry,
 // whatever its length. Entries after the last one read keep their values;
 // on a bad line or a failed read the points stay as they were. *imported
@@ -65,7 +69,9 @@ struct RfListReportHeader {
   std::string project, author, date, version;
 };
 // The report text: header, list name, limits, then one line per entry in
-// use with "P" (within both limits) or "F". Lines end with '\n'.
+// use with "P" (within both limits) or "F". Lines end with '\n'. A value
+// that "%8.6f" (frequency) or "%7.2f" (level) would round is written with
+// the digits it needs, so that the import reads the report back exactly.
 std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader& header);
 // Writes the report to path through a temporary file beside it (links
 // followed; a read-only file is refused); false when it cannot be written

@@ -351,7 +351,7 @@ int RfListSelectRemoteFileCb(int panel, int control, int event, void* callbackDa
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
   if (const int opened = OpenIdentifiedInstrument(0); opened != 1) {
-    if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
+    if (opened == 0) Log_Status(1, OpenFailureStatus(0));
     return 0;
   }
   char directory[kFileBrowserPathSize] = "";
@@ -393,7 +393,7 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
     level[static_cast<std::size_t>(i)] = list.points.Level(i);
   }
   if (const int opened = OpenIdentifiedInstrument(0); opened != 1) {
-    if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
+    if (opened == 0) Log_Status(1, OpenFailureStatus(0));
     EndUpload(false, true);
     return 0;
   }

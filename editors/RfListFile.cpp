@@ -47,6 +47,12 @@ bool ReadLine(std::FILE* f, std::string* line) {
   return any;
 }
 
+// Values the table cannot show (and the instrument would be sent) are not
+// points.
+bool InRange(double frequency, double level) {
+  return frequency >= kMinFrequency && frequency <= kMaxFrequency && level >= kMinLevel && level <= kMaxLevel;
+}
+
 // A finite decimal number at p (no hexadecimal, "inf" or "nan" forms).
 bool ReadNumber(const char** p, double* value) {
   const char* s = *p;
@@ -72,9 +78,30 @@ bool ParsePoint(const std::string& text, double* frequency, double* level) {
   while (IsSpace(*p)) ++p;
   // Anything after the level is ignored.
   if (!ReadNumber(&p, level)) return false;
-  // Values the table cannot show (and the instrument would be sent) are
-  // not points.
-  return *frequency >= kMinFrequency && *frequency <= kMaxFrequency && *level >= kMinLevel && *level <= kMaxLevel;
+  return InRange(*frequency, *level);
+}
+
+// A line of the report's point table: "<entry> <frequency> <level> <mark>",
+// the entry a whole number from 1, the mark "P" or "F" (optional only when
+// the report's heading said what the columns are). Nothing may follow.
+bool ParseReportPoint(const std::string& text, bool markOptional, double* frequency, double* level) {
+  const char* p = text.c_str();
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9') ++p;
+  if (p == digits || p - digits > 5 || *digits == '0' || !IsSpace(*p)) return false;
+  while (IsSpace(*p)) ++p;
+  if (!ReadNumber(&p, frequency) || !IsSpace(*p)) return false;
+  while (IsSpace(*p)) ++p;
+  if (!ReadNumber(&p, level)) return false;
+  if (*p != '\0' && !IsSpace(*p)) return false;
+  while (IsSpace(*p)) ++p;
+  if ((*p == 'P' || *p == 'F') && (p[1] == '\0' || IsSpace(p[1]))) {
+    ++p;
+    while (IsSpace(*p)) ++p;
+  } else if (!markOptional) {
+    return false;
+  }
+  return *p == '\0' && InRange(*frequency, *level);
 }
 
 std::string Trimmed(const std::string& s) {
@@ -84,11 +111,27 @@ std::string Trimmed(const std::string& s) {
   return s.substr(a, b - a);
 }
 
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// The first line of the report, or its column titles (a report whose first
+// lines were cut off).
+bool IsReportHeading(const std::string& text) {
+  return StartsWith(text, "Project :") || (StartsWith(text, "Entry ") && text.find("Frequency [GHz]") != std::string::npos);
+}
+// The rule under the column titles: the point table follows it.
+bool IsReportRule(const std::string& text) { return !text.empty() && text.find_first_not_of('=') == std::string::npos; }
+
 }  // namespace
 
 // Binary mode: the line ends are taken apart by ReadLine, whatever system
 // wrote the file. Every line read counts for the line number reported, an
 // empty one included.
+// Two forms: plain "<frequency> <level>" lines, and the report this editor
+// writes (RfList_ReportText), recognised by its heading or by the form of its
+// point lines; its entry column is passed over and its heading skipped up to
+// the rule under the column titles. A file keeps to the form of its first
+// point: a line of the other form, whose columns could be read either way,
+// is a bad line, never a shifted point.
 // The points go into a copy, which replaces the list only when the whole
 // file was read: a bad line or a failed read leaves the list as it was.
 int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int* badLine) {
@@ -98,6 +141,9 @@ int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int
   if (!file) return RFLIST_IMPORT_OPEN_FAILED;
   SkipByteOrderMark(file.get());
   RfListPoints read = *points;
+  enum class Form { kUnknown, kHeading, kReport, kPlain } form = Form::kUnknown;
+  bool headed = false;  // the report's heading said what the columns are
+  int headingLine = 0;
   int count = 0;
   std::string line;
   int lineNumber = 0;
@@ -105,8 +151,24 @@ int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int
     ++lineNumber;
     const std::string text = Trimmed(line);
     if (text.empty()) continue;
-    double frequency = 0.0, level = 0.0;
-    if (!ParsePoint(text, &frequency, &level)) {
+    if (form == Form::kUnknown && IsReportHeading(text)) {
+      form = Form::kHeading;
+      headingLine = lineNumber;
+      continue;
+    }
+    if (form == Form::kHeading || (form == Form::kUnknown && IsReportRule(text))) {
+      if (IsReportRule(text)) {
+        form = Form::kReport;
+        headed = true;
+      }
+      continue;
+    }
+    double frequency = 0.0, level = 0.0, f = 0.0, l = 0.0;
+    const bool reportForm = ParseReportPoint(text, false, &f, &l);
+    if (form == Form::kUnknown) form = reportForm ? Form::kReport : Form::kPlain;
+    const bool ok = form == Form::kReport ? ParseReportPoint(text, headed, &frequency, &level)
+                                          : !reportForm && ParsePoint(text, &frequency, &level);
+    if (!ok) {
       *badLine = lineNumber;
       return RFLIST_IMPORT_BAD_LINE;
     }
@@ -114,6 +176,11 @@ int RfList_ImportText(const char* path, RfListPoints* points, int* imported, int
     ++count;
   }
   if (std::ferror(file.get())) return RFLIST_IMPORT_READ_FAILED;
+  if (form == Form::kHeading) {
+    // A heading without its point table: nothing says where the points are.
+    *badLine = headingLine;
+    return RFLIST_IMPORT_BAD_LINE;
+  }
   *points = std::move(read);
   *imported = count;
   return RFLIST_IMPORT_DONE;
@@ -141,9 +208,13 @@ std::string RfList_ReportText(const RfListRecord& list, const RfListReportHeader
   const int n = list.points.InUse();
   for (int i = 0; i < n; ++i) {
     const RfListPoint p = list.points.Get(i);
-    out += RfList_InLimits(list, i)
-               ? cz::FormatC("%5d           %8.6f            %7.2f        P\n", i + 1, p.frequency, p.level)
-               : cz::FormatC("%5d           %8.6f            %7.2f         F\n", i + 1, p.frequency, p.level);
+    // "%8.6f" and "%7.2f" unless a value needs more digits to read back as
+    // it is: the import takes the report back exactly.
+    const std::string f = cz::FormatRealExactC("%8.6f", p.frequency);
+    const std::string l = cz::FormatRealExactC("%7.2f", p.level);
+    out += cz::FormatC(RfList_InLimits(list, i) ? "%5d           %8s            %7s        P\n"
+                                                : "%5d           %8s            %7s         F\n",
+                       i + 1, f.c_str(), l.c_str());
   }
   return out;
 }

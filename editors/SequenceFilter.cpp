@@ -85,9 +85,10 @@ int SequenceFilterCb(int panel, int control, int event, void* callbackData, int 
   SetActiveTreeItem(FILTER, FILTER_TREE_FILTER, item);
   // The fields the marked filter does not use are dimmed as a user's mark would.
   BasebandFilter_DimFieldsForItem(item);
-  DeleteGraphPlot(FILTER, FILTER_GRAPH_FILTER, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   if (seq.filterType == FILTER_TYPE_USER && seq.userFilter.Length() > 1)
     BasebandFilter_PlotCoefficients(seq.userFilter.I(), seq.userFilter.Q());
+  else
+    BasebandFilter_PlotCoefficients({}, {});
   if (panel == TAB_SEDIT && control == TAB_SEDIT_CMD_FILTER) DisplayPanel(FILTER);
   return 0;
 }

@@ -131,14 +131,17 @@ void SetSequenceEditorBusy(int busy) {
 
 // Values the tag reader did not find show its defaults (-1, 0.0 or "").
 // "Torvane" marks a file whose data block is not the plain WAVEFORM one.
+// A value the header does not give (its tag is missing, or holds no usable
+// number) reads "unknown" rather than a figure made from the reader's -1.
 std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
+  const auto known = [](bool given, const std::string& text) { return given ? text : std::string("unknown"); };
   return {
       "Wave File Data",
       " ",
       " ",
       cz::FormatC("File Name: %s", info.fileName),
       cz::FormatC("File Date: %s", info.fileDate),
-      cz::FormatC("File Size: %d bytes", static_cast<int>(std::min<int64_t>(info.fileSize, INT_MAX))),
+      cz::FormatC("File Size: %lld bytes", static_cast<long long>(info.fileSize)),
       " ",
       cz::FormatC("File Type: %s (%s)", info.typeText, info.blockKind != 0 ? "Torvane" : "user"),
       cz::FormatC("Comment: %s", info.comment),
@@ -146,10 +149,10 @@ std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
       cz::FormatC("Date: %s", info.date),
       cz::FormatC("Peak offset: %4.3f dBc", info.peakOffset),
       cz::FormatC("RMS offset: %4.3f dBc", info.rmsOffset),
-      cz::FormatC("Clock rate: %4.3f Hz", info.clock),
-      cz::FormatC("Samples: %d", info.samples),
-      cz::FormatC("Wave Tag Length: %d", info.blockLength),
-      cz::FormatC("Play Time: %4.6f s", info.playTime),
+      "Clock rate: " + known(info.clock >= 0.0, cz::FormatC("%4.3f Hz", info.clock)),
+      "Samples: " + known(info.samples >= 0, cz::FormatC("%lld", static_cast<long long>(info.samples))),
+      "Wave Tag Length: " + known(info.blockLength >= 0, cz::FormatC("%lld", static_cast<long long>(info.blockLength))),
+      "Play Time: " + known(info.playTime >= 0.0, cz::FormatC("%4.6f s", info.playTime)),
   };
 }
 
@@ -209,6 +212,13 @@ int SequenceWaveInfoCb(int panel, int control, int event, void* callbackData, in
   ResetTextBox(INFO, INFO_TEXTBOX, "");
   for (const std::string& line : SequenceWaveInfoLines(info)) InsertTextBoxLine(INFO, INFO_TEXTBOX, -1, line.c_str());
   DisplayPanel(INFO);
+  // The dialog shows what the header gives; a file cut short (a power cut
+  // while it was written) is said to be no waveform to use.
+  const std::string cutShort = WaveLib_CutShortReason(info);
+  if (!cutShort.empty()) {
+    Log_Message(2, "*** ", WaveLib_CutShortText(cz::HostPath(path).c_str(), cutShort).c_str());
+    Log_Status(1, cz::FormatC("Error: Waveform file '%s' is cut short. See log.", info.fileName).c_str());
+  }
   return 0;
 }
 
@@ -245,6 +255,14 @@ int SequenceGenerateCb(int panel, int control, int event, void* callbackData, in
   // the report at its end, start time 0 s.
   BuildWaveform_SetTransferLimit(VisaDev_MaxTransferBytes());
   if (!BuildWaveform(index, 1, 1, -1, 1, 0.0)) {
+    // The build ended for an exit the user asked for (File > Exit, the close
+    // box, a termination signal): his own request, no failure to report,
+    // and the exit goes on without a popup to dismiss.
+    if (EngineHost_UserBreak() && Exit_Pending() != kExitNone) {
+      Log_Status(1, "User break");
+      SetSequenceEditorBusy(0);
+      return 0;
+    }
     // The builder's own error status stays; a failure it left without one
     // must not read as the earlier success.
     if (StatusText().rfind("Error", 0) != 0) Log_Status(1, "Error: Waveform Creation Failed. See Log.");

@@ -1,20 +1,22 @@
-// The Sequence View's read pass: viewport clamping, the text fields, the
-// I/Q plane (vector diagram or density plot), the colour scale and the
-// reduction of the viewport to display points.
+// The Sequence View's draw: viewport clamping, the read pass
+// (SequenceViewPass.cpp), the text fields, the I/Q plane (vector diagram or
+// density plot), the colour scale and the hand-over to the spectrum, time
+// graph and readouts.
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
-#include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
-#include "app/Progress.h"
 #include "editors/PulseDiagram.h"
 #include "editors/SequenceView.h"
+#include "editors/SequenceViewPass.h"
 #include "editors/SequenceViewIds.h"
 #include "engine/EngineHost.h"
-#include "engine/SignalMath.h"
 #include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 
@@ -28,46 +30,11 @@ namespace {
 constexpr int kGrey = 0x808080;
 constexpr int kOlive = 0x808000;
 constexpr int kYellow = 0xFFFF00;
-// The file's "IQF" tag, and one sample: float32 I then float32 Q.
+// The file's "IQF" tag.
 constexpr int kTagBytes = 3;
-constexpr int kSampleBytes = 8;
 
 // Colour stops of the density scale, one per decade from 1e-4 to 1.
 constexpr int kDensityStops[5][3] = {{0, 0, 192}, {0, 160, 160}, {192, 0, 0}, {208, 80, 0}, {255, 255, 0}};
-
-// The next sample of the read slot, widened to double; 0 on a short read.
-int ReadSample(double* i, double* q) {
-  unsigned char raw[kSampleBytes];
-  if (ReadBytes(kViewReadSlot, kSampleBytes, raw) != kSampleBytes) return 0;
-  float fi = 0.0f, fq = 0.0f;
-  std::memcpy(&fi, raw, 4);
-  std::memcpy(&fq, raw + 4, 4);
-  *i = fi;
-  *q = fq;
-  return 1;
-}
-
-// The progress window of a long pass: shows a value only when it exceeds
-// the threshold, which then moves two percent beyond it.
-struct PassProgress {
-  bool open = false;
-  int threshold = -1;
-  void Show(int value) {
-    if (!open || value <= threshold) return;
-    Progress_Update(value);
-    threshold = value + 2;
-  }
-};
-
-// Releases the read slot and closes the progress window on every exit.
-struct PassGuard {
-  bool slotBound = false;
-  PassProgress* progress = nullptr;
-  ~PassGuard() {
-    if (slotBound) ReleaseBuf(kViewReadSlot);
-    if (progress != nullptr && progress->open) Progress_Close();
-  }
-};
 
 // A time text in engineering units; sample < 0 leaves the index out of the
 // format ("%4.3f %s/div").
@@ -140,6 +107,38 @@ void DrawDensity(SequenceViewState* s) {
     }
 }
 
+// The vector diagram: every sample of the viewport as a square, joined to
+// the one before it (the first to itself).
+void DrawVectorDiagram(const std::vector<float>& iq) {
+  const size_t n = iq.size() / 2;
+  for (size_t k = 0; k < n; ++k) {
+    const double i = iq[2 * k], q = iq[2 * k + 1];
+    const size_t from = k > 0 ? k - 1 : 0;
+    PlotLine(TAB_VIEW, TAB_VIEW_GRAPH_IQ, iq[2 * from], iq[2 * from + 1], i, q, kOlive);
+    PlotPoint(TAB_VIEW, TAB_VIEW_GRAPH_IQ, i, q, VAL_SOLID_SQUARE, kYellow);
+  }
+}
+
+// A cancelled draw: the graphs keep the viewport they showed, and the time
+// graph says so.
+void ShowCancelled(SequenceViewState* s) {
+  Log_Message(1, "Drawing of the waveform view cancelled.");
+  const char* said = "Drawing cancelled: the view shows the samples it showed before.";
+  if (s->shown) {
+    s->firstSample = s->shownFirst;
+    s->lastSample = s->shownLast;
+    s->width = s->shownWidth;
+    WriteViewportTexts(*s, s->lastSample - s->firstSample + 1);
+  } else {
+    said = "Drawing cancelled.";
+    ClearSequenceView();
+  }
+  int xMode = 0, yMode = 0;
+  double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  GetAxisRange(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, &xMode, &x0, &x1, &yMode, &y0, &y1);
+  PlotText(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, x0 + 0.02 * (x1 - x0), 20.0, said, "Arial", kGrey, VAL_TRANSPARENT);
+}
+
 int FailPass(const char* message) {
   Log_Message(1, message);
   return 0;
@@ -160,68 +159,13 @@ int DensityPlotColor(double value) {
   return rgb[0] * 65536 + rgb[1] * 256 + rgb[2];
 }
 
-void ViewReducer_Init(ViewReducer* r, int64_t span, SequenceViewState* state) {
-  *r = ViewReducer{};
-  r->span = span;
-  r->step = span > 0 ? 1000.0 / static_cast<double>(span) : 0.0;
-  r->density = span >= kViewDensityFrom;
-  std::memset(state->density, 0, sizeof state->density);
-}
-
-int ViewReducer_Add(ViewReducer* r, double i, double q, SequenceViewState* s) {
-  r->sumI += i;
-  r->sumQ += q;
-  r->hiI = std::fmax(r->hiI, i);
-  r->loI = std::fmin(r->loI, i);
-  r->hiQ = std::fmax(r->hiQ, q);
-  r->loQ = std::fmin(r->loQ, q);
-  r->peak = std::fmax(r->peak, std::sqrt(i * i + q * q));
-  if (r->density) {
-    const int row = std::clamp(static_cast<int>(40.0 * i + 40.0), 0, kViewDensityCells - 1);
-    const int col = std::clamp(static_cast<int>(40.0 * q + 40.0), 0, kViewDensityCells - 1);
-    s->density[row][col] += 1.0;
-  }
-  double mag = 0.0, phase = 0.0;
-  IqToMagPhase(&i, &q, 1, &mag, &phase);
-  const int idx = r->closed;
-  if (idx < kViewPointSlots) {
-    s->closeMag[idx] = mag;
-    s->closePhase[idx] = phase / PiConstant;
-  }
-  // Phase in [0, 2pi); the step to the previous sample unwrapped into [-pi, pi].
-  if (phase < 0.0) phase += 2.0 * PiConstant;
-  double step = r->first ? 0.0 : phase - r->previousPhase;
-  if (step > PiConstant) step -= 2.0 * PiConstant;
-  if (step < -PiConstant) step += 2.0 * PiConstant;
-  r->sumStep += step;
-  r->previousPhase = phase;
-  r->first = false;
-  ++r->n;
-
-  // Point number closed + 1 closes when the running position (tested before
-  // it grows) has reached it; the samples after the last closing sample
-  // belong to no point.
-  int closedNow = 0;
-  if (static_cast<double>(r->closed + 1) <= r->position && idx < kViewPointSlots) {
-    const double n = static_cast<double>(r->n);
-    s->meanI[idx] = r->sumI / n;
-    s->meanQ[idx] = r->sumQ / n;
-    s->maxI[idx] = r->hiI;
-    s->minI[idx] = r->loI;
-    s->maxQ[idx] = r->hiQ;
-    s->minQ[idx] = r->loQ;
-    s->peakLog[idx] = std::log10(std::fmax(r->peak, 1e-5));
-    s->meanFreq[idx] = (r->sumStep / n) / PiConstant;
-    ++r->closed;
-    r->n = 0;
-    r->sumI = r->sumQ = r->sumStep = 0.0;
-    r->hiI = r->hiQ = -9999.9;
-    r->loI = r->loQ = 9999.9;
-    r->peak = 0.0;
-    closedNow = 1;
-  }
-  r->position += r->step;
-  return closedNow;
+int SequenceView_ReadSample(const SequenceViewState& s, int64_t k, double* i, double* q) {
+  if (s.iqFile == nullptr || k < 0 || k >= s.totalSamples) return 0;
+  float v[2];
+  if (pread(fileno(s.iqFile), v, sizeof v, static_cast<off_t>(kTagBytes + sizeof v * k)) != sizeof v) return 0;
+  *i = v[0];
+  *q = v[1];
+  return 1;
 }
 
 // Called by the builder after each build, before it draws.
@@ -236,6 +180,7 @@ void SetSequenceViewData(int64_t first, int64_t last, double rate, FILE* file, i
   s.frequencyRange = rate * 0.5;
   s.phaseRange = 1.0;
   s.newWaveform = true;
+  ViewPass_DropFileCache();
 }
 
 void SequenceView_InstallBuildHost() {
@@ -269,13 +214,13 @@ void InvalidateSequenceView() {
   s.newWaveform = false;
   s.shown = false;
   s.spectrumShown = false;
+  ViewPass_DropFileCache();
   if (TAB_VIEW > 0) ClearSequenceView();
 }
 
-// The one read pass. Every failure returns 0 after its "*** " log line; the
-// guard releases the slot and closes the progress window, the spectrum
-// buffer frees itself, and the automatic refresh of GRAPH_IQ and
-// GRAPH_SPECTRUM stays off until the next successful draw.
+// The one read pass (SequenceViewPass.cpp), then the graphs. Every failure
+// returns 0 after its "*** " log line with the I/Q plane and the spectrum
+// cleared.
 int DrawSequenceView() {
   SequenceViewState& s = g_SequenceView;
   // 1. The viewport inside the file.
@@ -288,27 +233,39 @@ int DrawSequenceView() {
   if (s.firstSample >= s.lastSample) return FailPass("*** No data because start index is equal to stop index.");
   if (!(s.sampleRate > 0.0)) return FailPass("*** No sample rate for the waveform view.");
 
-  // 2.-3. Bind the read slot (it starts at the beginning of the file) and
-  // read the tag.
-  const int64_t first = s.firstSample;
-  const int64_t last = s.lastSample;
-  const int64_t span = last - first + 1;
-  PassProgress progress;
-  PassGuard guard;
-  guard.progress = &progress;
-  if (s.iqFile == nullptr || InitBuf(kViewReadSlot, s.iqFile, 1, 0) == 0)
-    return FailPass("*** Error initializing temporary data file buffer.");
-  guard.slotBound = true;
+  // The file and its tag (read where it lies: the builder's position in the
+  // file stays).
+  const int64_t span = s.lastSample - s.firstSample + 1;
+  if (s.iqFile == nullptr) return FailPass("*** Error initializing temporary data file buffer.");
   unsigned char tag[kTagBytes];
-  if (ReadBytes(kViewReadSlot, kTagBytes, tag) < kTagBytes)
+  if (pread(fileno(s.iqFile), tag, kTagBytes, 0) != kTagBytes)
     return FailPass("*** Cannot read from temporary waveform file.");
 
-  // 4.-7. Texts, cleared graphs, colour scale once per run, I/Q frame.
+  char line[96];
+  cz::SnprintfC(line, sizeof line, "Drawing sample %lld - %lld.", static_cast<long long>(s.firstSample + 1),
+                static_cast<long long>(s.firstSample + span));
+  Log_Message(1, line);
+  ViewPassOutput out;
+  const int result = ViewPass_Run(&s, &out);
+  if (result == VIEW_PASS_CANCELLED) {
+    ShowCancelled(&s);
+    return 1;
+  }
+  if (result != VIEW_PASS_DONE) {
+    s.pointCount = 0;
+    s.spectrumShown = false;
+    Spectrum_ClearReadouts();
+    WriteViewportTexts(s, span);
+    DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQ, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
+    return 0;
+  }
+  static_cast<ViewPicture&>(s) = *out.picture;
+
+  // Texts, cleared graphs, colour scale once per run, I/Q frame.
   WriteViewportTexts(s, span);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_IQ, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
   DeleteGraphPlot(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_ALL_PLOTS, VAL_IMMEDIATE_DRAW);
-  s.spectrumShown = false;
-  Spectrum_ClearReadouts();
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_IQ, ATTR_REFRESH_GRAPH, 0);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, ATTR_REFRESH_GRAPH, 0);
   if (s.colourScalePending) {
@@ -316,88 +273,22 @@ int DrawSequenceView() {
     s.colourScalePending = false;
   }
   DrawIqFrame();
-
-  // 8.-11. Spectrum buffer, log line, progress window.
-  const bool needProgress = first > kViewProgressFrom || span > kViewProgressFrom;
-  SpectrumBuffer spectrum;
-  const bool haveSpectrum = SpectrumBuffer_Prepare(&spectrum, span, s.totalSamples, s.fftScope) != 0;
-  const bool wholeFile = haveSpectrum && s.fftScope == 0;
-  char line[96];
-  cz::SnprintfC(line, sizeof line, "Drawing sample %lld - %lld.", static_cast<long long>(first + 1),
-                static_cast<long long>(first + span));
-  Log_Message(1, line);
-  if (needProgress && Progress_Open("Preparing waveform view...") != 0) {
-    progress.open = true;
-    Progress_SetTotal(100);
-    Progress_EnableCancel(0);
-  }
-
-  // 12. Reach the viewport: read through for a whole-file spectrum, else seek.
-  double i = 0.0, q = 0.0;
-  if (wholeFile) {
-    for (int64_t k = 0; k < first; ++k) {
-      progress.Show(static_cast<int>(25 * k / first));
-      if (!ReadSample(&i, &q))
-        return FailPass("*** Failed to read data while trying to reach viewport starting point.");
-      SpectrumBuffer_Add(&spectrum, i, q);
-    }
-  } else if (RestartAtPosition(kViewReadSlot, static_cast<off_t>(kTagBytes + kSampleBytes * first)) == 0) {
-    return FailPass("*** Failed to read data while trying to reach viewport starting point.");
-  }
-  progress.threshold = 25;
-
-  // 13. The viewport, reduced to display points.
-  s.pointCount = 0;
-  ViewReducer reducer;
-  ViewReducer_Init(&reducer, span, &s);
   const bool vector = span < kViewDensityFrom;
-  double lastI = 0.0, lastQ = 0.0;
-  bool anyPoint = false;
-  for (int64_t k = 0; k < span; ++k) {
-    progress.Show(25 + static_cast<int>(75 * k / span));
-    if (!ReadSample(&i, &q)) return FailPass("*** Failed to read data for graphics preview.");
-    if (haveSpectrum) SpectrumBuffer_Add(&spectrum, i, q);
-    if (ViewReducer_Add(&reducer, i, q, &s) && vector) {
-      PlotLine(TAB_VIEW, TAB_VIEW_GRAPH_IQ, anyPoint ? lastI : i, anyPoint ? lastQ : q, i, q, kOlive);
-      PlotPoint(TAB_VIEW, TAB_VIEW_GRAPH_IQ, i, q, VAL_SOLID_SQUARE, kYellow);
-      lastI = i;
-      lastQ = q;
-      anyPoint = true;
-    }
-  }
-
-  s.pointCount = reducer.closed;
-
-  // 14. The rest of the file for a whole-file spectrum.
-  if (wholeFile) {
-    for (int64_t k = last + 1; k < s.totalSamples; ++k) {
-      if (!ReadSample(&i, &q)) return FailPass("*** Failed to read remaining data for FFT preview.");
-      SpectrumBuffer_Add(&spectrum, i, q);
-    }
-  }
-
-  // 15.-18. Release, spectrum, density plot, refresh.
-  ReleaseBuf(kViewReadSlot);
-  guard.slotBound = false;
-  if (progress.open) {
-    Progress_Close();
-    progress.open = false;
-  }
-  if (haveSpectrum) {
-    Spectrum_Compute(&spectrum, &s);
-    s.spectrumShown = Spectrum_Plot(TAB_VIEW) >= 0;
-    spectrum.data.reset();
-  } else {
-    Spectrum_PlotMissing(TAB_VIEW, spectrum.missing, s.fftScope);
-  }
-  if (!vector) DrawDensity(&s);
+  if (vector) DrawVectorDiagram(out.samples);
+  else DrawDensity(&s);
+  s.spectrumShown = false;
+  if (out.spectrumMissing == SPECTRUM_MADE) s.spectrumShown = Spectrum_Plot(TAB_VIEW) >= 0;
+  else Spectrum_PlotMissing(TAB_VIEW, out.spectrumMissing, s.fftScope);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_IQ, ATTR_REFRESH_GRAPH, 1);
   SetCtrlAttribute(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, ATTR_REFRESH_GRAPH, 1);
   SetCtrlVal(TAB_VIEW, TAB_VIEW_TXT_CONSTELL, vector ? "I/Q Plane Vector Diagram" : "I/Q Plane Density Plot");
 
-  // 19. Time graph and readouts follow; after a build the time cursors
-  // stand on the new waveform first.
+  // Time graph and readouts follow; after a build the time cursors stand
+  // on the new waveform first.
   s.shown = true;
+  s.shownFirst = s.firstSample;
+  s.shownLast = s.lastSample;
+  s.shownWidth = s.width;
   if (s.newWaveform) {
     ViewNav_PlaceTimeCursors(s);
     s.newWaveform = false;

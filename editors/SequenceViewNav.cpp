@@ -137,11 +137,11 @@ void ViewNav_PlaceTimeCursors(const SequenceViewState& s) {
 }
 
 int ViewNav_PointAt(const SequenceViewState& s, double xus) {
-  const int64_t span = s.lastSample - s.firstSample + 1;
-  if (span <= 0 || s.pointCount <= 0) return -1;
-  const double p = std::trunc((xus / 1000000.0 * s.sampleRate - static_cast<double>(s.firstSample)) *
-                              s.pointCount / static_cast<double>(span));
-  return p >= 0.0 && p < s.pointCount ? static_cast<int>(p) : -1;
+  if (s.pointCount <= 0 || !(s.sampleRate > 0.0) || !std::isfinite(xus)) return -1;
+  const int64_t k = SampleAt(xus, s.sampleRate);
+  const int64_t* start = s.pointStart;
+  if (k < start[0] || k >= start[s.pointCount]) return -1;
+  return static_cast<int>(std::upper_bound(start, start + s.pointCount + 1, k) - start) - 1;
 }
 
 int SequenceViewBackCb(int, int, int event, void*, int, int) {
@@ -199,9 +199,9 @@ int SequenceViewMarkersCb(int panel, int, int event, void*, int, int) {
 // Time cursors: both times with the numbers of the samples they stand on
 // (counted from 1 and rounded to the nearest, as the time axis names the
 // viewport's first sample), the difference and its frequency; the I/Q
-// cursor follows the active time cursor to the mean I/Q of the display
-// point under it (outside the points it stays). With no waveform shown
-// the readouts are empty.
+// cursor follows the active time cursor to the I/Q of the sample it names
+// (outside the viewport it stays). With no waveform shown the readouts are
+// empty.
 int IqPointGraphCb(int panel, int control, int event, void*, int, int) {
   if (event != EVENT_COMMIT && event != EVENT_VAL_CHANGED) return 0;
   const SequenceViewState& s = g_SequenceView;
@@ -228,9 +228,9 @@ int IqPointGraphCb(int panel, int control, int event, void*, int, int) {
   double x = 0;
   if (GetActiveGraphCursor(panel, control, &active) < 0 || GetGraphCursor(panel, control, active, &x, &y) < 0)
     return 0;
-  const int p = ViewNav_PointAt(s, x);
-  if (p >= 0) {
-    SetGraphCursor(panel, TAB_VIEW_GRAPH_IQ, 1, s.meanI[p], s.meanQ[p]);
+  double i = 0, q = 0;
+  if (ViewNav_PointAt(s, x) >= 0 && SequenceView_ReadSample(s, ViewNav_SampleNumber(s, x) - 1, &i, &q)) {
+    SetGraphCursor(panel, TAB_VIEW_GRAPH_IQ, 1, i, q);
     IqGraphCb(panel, TAB_VIEW_GRAPH_IQ, EVENT_COMMIT, nullptr, 0, 0);
   }
   return 0;

@@ -50,15 +50,14 @@ const ModeTexts kModeTexts[] = {
 };
 
 // Time axis of the viewport in µs: t0 its start, tw its length; display
-// point i of n over span samples lies at (first + i * span / n) / rate.
+// point i lies at the time of its first sample.
 struct TimeAxis {
   double t0, tw;
-  int64_t first, span;
+  const int64_t* start;
   int32_t n;
   double rate;
-  double X(int i) const {
-    return (static_cast<double>(first) + static_cast<double>(i) * span / n) / rate * 1000000.0;
-  }
+  bool single;  // one sample per point
+  double X(int i) const { return static_cast<double>(start[i]) / rate * 1000000.0; }
 };
 
 void WriteModeTexts(int panel, int mode, const SequenceViewState& s) {
@@ -115,65 +114,95 @@ void ZeroLine(int panel, const TimeAxis& ax, double centre) {
   if (ax.n > 0) PlotLine(panel, TAB_VIEW_GRAPH_IQPT, ax.t0, centre, ax.X(ax.n - 1), centre, kGrey);
 }
 
-// Vertical extent line of a point, or a dot when the extent is small.
-void PlotExtent(int panel, double x, double hi, double lo, double centre, int color) {
-  if (std::fabs(hi - lo) > 0.05)
-    PlotLine(panel, TAB_VIEW_GRAPH_IQPT, x, 5.0 * hi + centre, x, 5.0 * lo + centre, color);
+// The extent of a point from yLo to yHi (graph units): a vertical line, or
+// a dot when it is below a quarter unit (a few pixels).
+void PlotExtent(int panel, double x, double yHi, double yLo, int color) {
+  if (std::fabs(yHi - yLo) > 0.25)
+    PlotLine(panel, TAB_VIEW_GRAPH_IQPT, x, yHi, x, yLo, color);
   else
-    PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, x, 5.0 * hi + centre, VAL_SIMPLE_DOT, color);
+    PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, x, yHi, VAL_SIMPLE_DOT, color);
 }
 
-// The two traces of a mode from the stored display points. dB traces use
-// the peak magnitude's log10 L (-5 .. 0): "Log Mag" 4L + 22 (-100 dB at 2,
-// 0 dB at 22), "Frequency" power 2L + 22 (-100 dB at 12). I and Q are 5
-// units per full scale about 17 and 6; phase and frequency fill +-5 units
-// at their range.
+// Extents of every point, for points of several samples.
+void PlotExtents(int panel, const TimeAxis& ax, const double* hi, const double* lo, int color) {
+  for (int i = 0; i < ax.n; ++i) PlotExtent(panel, ax.X(i), hi[i], lo[i], color);
+}
+
+// The same inside the band 1 .. 11 (+-5 about 6): an extent wholly beyond
+// one edge is left out, one across it is cut at the edge.
+void PlotClampedExtents(int panel, const TimeAxis& ax, const double* hi, const double* lo, int color) {
+  for (int i = 0; i < ax.n; ++i) {
+    if ((hi[i] > 5.0 && lo[i] > 5.0) || (hi[i] < -5.0 && lo[i] < -5.0)) continue;
+    PlotExtent(panel, ax.X(i), 6.0 + std::clamp(hi[i], -5.0, 5.0), 6.0 + std::clamp(lo[i], -5.0, 5.0), color);
+  }
+}
+
+double Log10Floor(double magnitude) { return std::log10(std::fmax(magnitude, 1e-5)); }
+
+// The two traces of a mode from the stored display points. A point of one
+// sample is that sample; a point of several is drawn over its extent, so
+// that every sample shows whatever the zoom. dB traces use log10 L of the
+// magnitude (-5 .. 0): "Log Mag" 4L + 22 (-100 dB at 2, 0 dB at 22),
+// "Frequency" power 2L + 22 (-100 dB at 12), each joined through the
+// points' largest magnitudes. I and Q are 5 units per full scale about 17
+// and 6; phase and frequency fill +-5 units at their range; the linear
+// magnitude 10 units per full scale from 12.
 void DrawTraces(int panel, int mode, const TimeAxis& ax, const SequenceViewState& s) {
-  static double y1[kViewPointSlots], y2[kViewPointSlots];
+  static double y1[kViewPointSlots], y2[kViewPointSlots], y3[kViewPointSlots], y4[kViewPointSlots];
   const int n = ax.n;
   switch (mode) {
     case VIEW_LOG_MAG:
-      for (int i = 0; i < n; ++i) y1[i] = 4.0 * s.peakLog[i] + 22.0;
+    case VIEW_FREQUENCY: {
+      const double scale = mode == VIEW_LOG_MAG ? 4.0 : 2.0;
+      for (int i = 0; i < n; ++i) {
+        y1[i] = scale * Log10Floor(s.maxMag[i]) + 22.0;
+        y2[i] = scale * Log10Floor(s.minMag[i]) + 22.0;
+      }
+      if (mode == VIEW_FREQUENCY) {
+        ZeroLine(panel, ax, 6.0);
+        for (int i = 0; i < n; ++i) y3[i] = s.meanFreq[i] * 5.0 * (s.sampleRate / 2.0) / s.frequencyRange;
+        PlotClamped(panel, ax, y3, kFrequencyColor);
+      }
       PlotDb(panel, ax, y1, kMagnitudeColor);
+      if (!ax.single) PlotExtents(panel, ax, y1, y2, kMagnitudeColor);
       break;
+    }
     case VIEW_IQ:
       ZeroLine(panel, ax, 17.0);
       ZeroLine(panel, ax, 6.0);
-      if (ax.span < kViewDensityFrom) {
-        for (int i = 0; i < n; ++i) {
-          y1[i] = 5.0 * s.meanI[i] + 17.0;
-          y2[i] = 5.0 * s.meanQ[i] + 6.0;
-        }
+      for (int i = 0; i < n; ++i) {
+        y1[i] = 5.0 * s.maxI[i] + 17.0;
+        y2[i] = 5.0 * s.minI[i] + 17.0;
+        y3[i] = 5.0 * s.maxQ[i] + 6.0;
+        y4[i] = 5.0 * s.minQ[i] + 6.0;
+      }
+      if (ax.single) {
         PlotJoined(panel, ax, y1, kIColor);
-        PlotJoined(panel, ax, y2, kQColor);
+        PlotJoined(panel, ax, y3, kQColor);
         for (int i = 0; i < n; ++i) {
           PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, ax.X(i), y1[i], VAL_SOLID_SQUARE, kIColor);
-          PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, ax.X(i), y2[i], VAL_SOLID_SQUARE, kQColor);
+          PlotPoint(panel, TAB_VIEW_GRAPH_IQPT, ax.X(i), y3[i], VAL_SOLID_SQUARE, kQColor);
         }
       } else {
-        for (int i = 0; i < n; ++i) {
-          PlotExtent(panel, ax.X(i), s.maxI[i], s.minI[i], 17.0, kIColor);
-          PlotExtent(panel, ax.X(i), s.maxQ[i], s.minQ[i], 6.0, kQColor);
-        }
+        PlotExtents(panel, ax, y1, y2, kIColor);
+        PlotExtents(panel, ax, y3, y4, kQColor);
       }
       break;
     case VIEW_PHASE:
       ZeroLine(panel, ax, 6.0);
       for (int i = 0; i < n; ++i) {
-        y1[i] = 12.0 + 10.0 * s.closeMag[i];
-        y2[i] = s.closePhase[i] * 5.0 / s.phaseRange;
+        y1[i] = 12.0 + 10.0 * s.maxMag[i];
+        y2[i] = 12.0 + 10.0 * s.minMag[i];
+        y3[i] = s.maxPhase[i] * 5.0 / s.phaseRange;
+        y4[i] = s.minPhase[i] * 5.0 / s.phaseRange;
       }
-      PlotClamped(panel, ax, y2, kPhaseColor);
-      PlotJoined(panel, ax, y1, kMagnitudeColor);
-      break;
-    case VIEW_FREQUENCY:
-      ZeroLine(panel, ax, 6.0);
-      for (int i = 0; i < n; ++i) {
-        y1[i] = 2.0 * s.peakLog[i] + 22.0;
-        y2[i] = s.meanFreq[i] * 5.0 * (s.sampleRate / 2.0) / s.frequencyRange;
+      if (ax.single) {
+        PlotClamped(panel, ax, y3, kPhaseColor);
+        PlotJoined(panel, ax, y1, kMagnitudeColor);
+      } else {
+        PlotClampedExtents(panel, ax, y3, y4, kPhaseColor);
+        PlotExtents(panel, ax, y1, y2, kMagnitudeColor);
       }
-      PlotClamped(panel, ax, y2, kFrequencyColor);
-      PlotDb(panel, ax, y1, kMagnitudeColor);
       break;
     default:
       break;
@@ -240,12 +269,13 @@ int SequenceView_DrawTimeGraph(int panel) {
   // Nothing to place on a time axis before a waveform was shown.
   if (s.sampleRate > 0.0 && s.totalSamples >= 2 && s.lastSample > s.firstSample) {
     TimeAxis ax;
-    ax.first = s.firstSample;
-    ax.span = s.lastSample - s.firstSample + 1;
+    const int64_t span = s.lastSample - s.firstSample + 1;
+    ax.start = s.pointStart;
     ax.rate = s.sampleRate;
     ax.n = s.pointCount;
+    ax.single = s.pointCount == span;
     ax.t0 = s.firstSample / s.sampleRate * 1000000.0;
-    ax.tw = ax.span / s.sampleRate * 1000000.0;
+    ax.tw = span / s.sampleRate * 1000000.0;
     SetAxisRange(panel, graph, VAL_MANUAL, ax.t0, ax.t0 + ax.tw, VAL_MANUAL, 0.0, 23.0);
     PlotRectangle(panel, graph, ax.t0, 22.4, ax.t0 + ax.tw, 22.6, kBarColor, kBarColor);
     const double lastIndex = static_cast<double>(s.totalSamples - 1);

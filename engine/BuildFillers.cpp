@@ -110,10 +110,20 @@ int WriteFiller(int iqSlot, int markerSlot, int32_t n, float i, float q) {
   for (int32_t k = 0; k < n; k += kPollSamples) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during waveform creation.");
+      EngineHost_NoteUserBreak();
       return 0;
     }
     EngineHost_SetTaskProgress(static_cast<int>(100.0 * k / n));
     const int32_t count = n - k < kPollSamples ? n - k : kPollSamples;
+    // A build's entries written to its store: the pair and its count.
+    PulseSampleSink* const sink = GetPulseSampleSink();
+    if (sink != nullptr && iqSlot == kSlotTempIq && markerSlot == kSlotTempMarker) {
+      if (!sink->Constant(i, q, count)) {
+        Log_Message(1, "*** Failed to write pulse data.");
+        return 0;
+      }
+      continue;
+    }
     if (WriteBytes(iqSlot, 8 * count, block.iq) != 8 * count) {
       Log_Message(1, "*** Failed to write pulse data.");
       return 0;

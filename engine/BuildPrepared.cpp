@@ -39,8 +39,7 @@ bool PreparedWave::Reserve(int64_t samples) {
 void PreparedWave::Begin(int64_t planned, bool markers, bool samples) {
   taken_ = 0;
   sum_ = SquareSum{};
-  changes_.clear();
-  current_ = 0;
+  changes_.Begin(0x0F);
   open_ = markers || samples;
   markersOn_ = markers;
   samplesOn_ = samples && Reserve(planned);
@@ -51,42 +50,15 @@ void PreparedWave::Close() { open_ = false; }
 void PreparedWave::Stop() {
   open_ = markersOn_ = samplesOn_ = false;
   taken_ = 0;
-  changes_.clear();
+  changes_.Begin(0x0F);
 }
 
 void PreparedWave::Add(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) {
   if (!open_ || count <= 0) return;
   if (taken_ + count > INT32_MAX) markersOn_ = samplesOn_ = false;
   if (markersOn_) {
-    // Runs are skipped eight bytes at a time, as the writer's run lists do.
-    constexpr uint64_t kLow = 0x0F0F0F0F0F0F0F0Full;
-    int32_t j = 0;
-    if (taken_ == 0) {
-      current_ = markers[0] & 0x0Fu;
-      changes_.push_back(WaveMarkerChange{0, static_cast<uint8_t>(current_)});
-      j = 1;
-    }
-    while (j < count) {
-      const uint64_t same = 0x0101010101010101ull * current_;
-      while (j + 8 <= count) {
-        uint64_t w;
-        std::memcpy(&w, markers + j, 8);
-        if ((w & kLow) != same) break;
-        j += 8;
-      }
-      const int32_t end = count - j < 8 ? count : j + 8;
-      for (; j < end; ++j) {
-        const unsigned v = markers[j] & 0x0Fu;
-        if (v != current_) {
-          current_ = v;
-          changes_.push_back(WaveMarkerChange{static_cast<int32_t>(taken_ + j), static_cast<uint8_t>(v)});
-        }
-      }
-    }
-    if (static_cast<int64_t>(changes_.size()) > kPreparedChangesMax) {
-      markersOn_ = false;
-      changes_.clear();
-    }
+    changes_.Add(markers, count);
+    if (changes_.overflowed()) markersOn_ = false;
   }
   if (samplesOn_) {
     if (!PeakAtFullScale(peak) || !Reserve(taken_ + count)) {
@@ -108,7 +80,61 @@ const int16_t* PreparedWave::Samples(int64_t samples) const {
 }
 
 const std::vector<WaveMarkerChange>* PreparedWave::MarkerChanges(int64_t samples) const {
-  return markersOn_ && taken_ == samples && samples > 0 ? &changes_ : nullptr;
+  return markersOn_ && taken_ == samples && samples > 0 ? &changes_.changes() : nullptr;
+}
+
+// ---- MarkerChangeList ------------------------------------------------------------
+
+void MarkerChangeList::Begin(unsigned mask) {
+  changes_.clear();
+  mask_ = mask;
+  current_ = 0;
+  fed_ = 0;
+  overflow_ = false;
+}
+
+void MarkerChangeList::Note(int64_t index, unsigned value) {
+  current_ = value;
+  if (overflow_) return;
+  if (static_cast<int64_t>(changes_.size()) >= kPreparedChangesMax || index > INT32_MAX) {
+    overflow_ = true;
+    changes_.clear();
+    return;
+  }
+  changes_.push_back(WaveMarkerChange{static_cast<int32_t>(index), static_cast<uint8_t>(value)});
+}
+
+void MarkerChangeList::Add(const unsigned char* markers, int32_t count) {
+  if (count <= 0) return;
+  // Runs are skipped eight bytes at a time, as the writer's run lists do.
+  const uint64_t lanes = 0x0101010101010101ull * (mask_ & 0xFFu);
+  int32_t j = 0;
+  if (fed_ == 0) {
+    Note(0, markers[0] & mask_);
+    j = 1;
+  }
+  while (j < count) {
+    const uint64_t same = 0x0101010101010101ull * current_;
+    while (j + 8 <= count) {
+      uint64_t w;
+      std::memcpy(&w, markers + j, 8);
+      if ((w & lanes) != same) break;
+      j += 8;
+    }
+    const int32_t end = count - j < 8 ? count : j + 8;
+    for (; j < end; ++j) {
+      const unsigned v = markers[j] & mask_;
+      if (v != current_) Note(fed_ + j, v);
+    }
+  }
+  fed_ += count;
+}
+
+void MarkerChangeList::AddRun(unsigned byte, int64_t count) {
+  if (count <= 0) return;
+  const unsigned v = byte & mask_;
+  if (fed_ == 0 || v != current_) Note(fed_, v);
+  fed_ += count;
 }
 
 PreparedWave& Prepared() {

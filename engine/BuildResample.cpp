@@ -92,6 +92,8 @@ struct Handles {
 // filtered step crosses half way, at t = a - 0.5. As the samples, the bytes
 // are periodic: a position past n - 0.5 takes the byte of input 0. Input
 // bytes are read in order and those the index skips over are dropped.
+// Its cost grows with the output: the task bar follows it block by block,
+// as it follows the samples' resampling (and the window stays painted).
 int ResampleMarkers(int64_t n, int64_t m, int readStep, int writeStep) {
   unsigned char in[kBlock];
   unsigned char out[kBlock];
@@ -103,6 +105,7 @@ int ResampleMarkers(int64_t n, int64_t m, int readStep, int writeStep) {
   if (m <= 0 || n <= 0) return 1;
   int64_t src = 0, rest = m;
   const int64_t stepQuotient = (2 * n) / (2 * m), stepRest = (2 * n) % (2 * m);
+  EngineHost_SetTaskProgress(0);
   for (int64_t k = 0; k < m; ++k) {
     if (k > 0) {
       src += stepQuotient;
@@ -137,6 +140,8 @@ int ResampleMarkers(int64_t n, int64_t m, int readStep, int writeStep) {
         return 0;
       }
       outFill = 0;
+      // Passed on at most once per host poll interval, however often called.
+      EngineHost_SetTaskProgress(static_cast<int>(100.0 * static_cast<double>(k + 1) / static_cast<double>(m)));
     }
   }
   return 1;
@@ -237,6 +242,7 @@ int SumInPlace(PostState& state, Handles& h) {
   for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
+      EngineHost_NoteUserBreak();
       return h.Fail();
     }
     const int percent = static_cast<int>(100.0 * static_cast<double>(k) / static_cast<double>(n));
@@ -311,6 +317,7 @@ int Normalise(PostState& state, Handles& h) {
   for (int64_t k = 0; k < n;) {
     if (EngineHost_StopPressed()) {
       Log_Message(1, "*** User break during rescaling.");
+      EngineHost_NoteUserBreak();
       return h.Fail();
     }
     const int percent = static_cast<int>(100.0 * static_cast<double>(k) / static_cast<double>(n));

@@ -68,6 +68,14 @@ void EngineHost_SetTaskProgress(double percent) {
   g_host.setTaskProgress(percent);
 }
 
+namespace {
+bool g_userBreak = false;
+}  // namespace
+
+void EngineHost_NoteUserBreak() { g_userBreak = true; }
+int EngineHost_UserBreak() { return g_userBreak ? 1 : 0; }
+void EngineHost_ForgetUserBreak() { g_userBreak = false; }
+
 int EngineHost_ReportAddEntry(char* errorText, const ReportEntryValues& values) {
   if (errorText != nullptr) errorText[0] = '\0';
   if (g_host.reportAddEntry == nullptr) return 1;

@@ -78,6 +78,13 @@ void EngineHost_SetTaskProgress(double percent);
 // Reports one repetition (never throttled). errorText receives the reason of
 // a refusal; it is emptied first.
 int EngineHost_ReportAddEntry(char* errorText, const ReportEntryValues& values);
+// A long loop that ends because a Stop poll said so (the user's Stop, or an
+// exit waiting to run) notes it, so that its caller can tell the user's own
+// break from a failure. EngineHost_UserBreak: 1 when one was noted since
+// EngineHost_ForgetUserBreak (which a build calls at its start).
+void EngineHost_NoteUserBreak();
+int EngineHost_UserBreak();
+void EngineHost_ForgetUserBreak();
 
 // A host whose Stop poll and task bar are the main window's (the Sequence
 // Editor's Stop button and the task progress bar), reporting like the

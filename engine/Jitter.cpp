@@ -471,3 +471,36 @@ int ComputeJitter(const PulseRecord* pulse, double values[kJitterBlocks], Jitter
   }
   return 1;
 }
+
+namespace {
+
+// The pieces of JitterSaveState, in order.
+struct JitterPart {
+  void* data;
+  size_t bytes;
+};
+const JitterPart kJitterParts[] = {{JitterHistory, sizeof JitterHistory},
+                                   {JitterHistoryCount, sizeof JitterHistoryCount},
+                                   {JitterRuleRestart, sizeof JitterRuleRestart},
+                                   {g_rule, sizeof g_rule},
+                                   {g_stagger, sizeof g_stagger}};
+
+}  // namespace
+
+std::vector<unsigned char> JitterSaveState() {
+  std::vector<unsigned char> state;
+  for (const JitterPart& part : kJitterParts) {
+    const unsigned char* p = static_cast<const unsigned char*>(part.data);
+    state.insert(state.end(), p, p + part.bytes);
+  }
+  return state;
+}
+
+void JitterRestoreState(const std::vector<unsigned char>& state) {
+  size_t at = 0;
+  for (const JitterPart& part : kJitterParts) {
+    if (at + part.bytes > state.size()) return;
+    std::memcpy(part.data, state.data() + at, part.bytes);
+    at += part.bytes;
+  }
+}

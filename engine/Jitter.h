@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/PulseRecord.h"
 
@@ -28,6 +29,12 @@ extern int32_t JitterRuleRestart[kJitterBlocks];
 struct JitterPool {
   double area[kJitterBlocks][kJitterPoolSize];
 };
+
+// The engine's jitter state that runs on from build to build (the history,
+// its counts, the rule restarts and positions, the stagger values), saved
+// and put back whole (EngineStateSnapshot).
+std::vector<unsigned char> JitterSaveState();
+void JitterRestoreState(const std::vector<unsigned char>& state);
 
 // Draws the values of one repetition (0-based) of an entry with
 // `repetitions` repetitions. update[k] != 0 asks for a new value of block k;

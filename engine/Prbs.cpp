@@ -108,3 +108,11 @@ uint32_t PrbsRegister(int generator) {
 }
 
 uint32_t UnsignedMod(uint32_t a, uint32_t b) { return b == 0 ? 0 : a % b; }
+
+void PrbsGetRegisters(uint32_t registers[kPrbsGeneratorCount]) {
+  for (int g = 0; g < kPrbsGeneratorCount; ++g) registers[g] = g_registers[g];
+}
+
+void PrbsSetRegisters(const uint32_t registers[kPrbsGeneratorCount]) {
+  for (int g = 0; g < kPrbsGeneratorCount; ++g) g_registers[g] = registers[g];
+}

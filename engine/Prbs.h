@@ -54,6 +54,9 @@ int PrbsBits(char* out, int32_t n, int generator, int reseed, int32_t seed);
 // Register state of a generator (0 for an index outside 0..7); for tests
 // and diagnostics.
 uint32_t PrbsRegister(int generator);
+// All eight registers at once (EngineStateSnapshot).
+void PrbsGetRegisters(uint32_t registers[kPrbsGeneratorCount]);
+void PrbsSetRegisters(const uint32_t registers[kPrbsGeneratorCount]);
 
 // a mod b, 0 when b is 0.
 uint32_t UnsignedMod(uint32_t a, uint32_t b);

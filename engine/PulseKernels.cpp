@@ -93,25 +93,29 @@ void PulseKernel_Carrier(const double* __restrict phase, const double* __restric
 // compares greater and so never replaces a lane's maximum.
 typedef double Lanes4 __attribute__((vector_size(32)));
 
+// The square root is monotonic, so the largest magnitude is the root of the
+// largest I^2 + Q^2: one root per block.
 PULSE_KERNEL_CLONES
 double PulseKernel_Peak(const double* __restrict i, const double* __restrict q, int m, double peak) {
-  double mag[kPulseBlockSamples];
-  Lanes4 best = {peak, peak, peak, peak};
+  double square[kPulseBlockSamples];
+  Lanes4 best = {0.0, 0.0, 0.0, 0.0};
+  double largest = 0.0;
   for (int start = 0; start < m; start += kPulseBlockSamples) {
     const int n = m - start < kPulseBlockSamples ? m - start : kPulseBlockSamples;
-    for (int j = 0; j < n; ++j) mag[j] = std::sqrt(i[start + j] * i[start + j] + q[start + j] * q[start + j]);
+    for (int j = 0; j < n; ++j) square[j] = i[start + j] * i[start + j] + q[start + j] * q[start + j];
     int j = 0;
     for (; j + 4 <= n; j += 4) {
       Lanes4 v;
-      std::memcpy(&v, mag + j, sizeof v);
+      std::memcpy(&v, square + j, sizeof v);
       best = v > best ? v : best;
     }
     for (; j < n; ++j)
-      if (mag[j] > peak) peak = mag[j];
+      if (square[j] > largest) largest = square[j];
   }
   for (int k = 0; k < 4; ++k)
-    if (best[k] > peak) peak = best[k];
-  return peak;
+    if (best[k] > largest) largest = best[k];
+  const double magnitude = std::sqrt(largest);
+  return magnitude > peak ? magnitude : peak;
 }
 
 #if defined(PULSE_KERNEL_AVX2)
@@ -170,6 +174,23 @@ int64_t PulseKernel_PhaseRun(double phi, double step, double* delta) {
   if (room < 0) return 0;
   const int64_t stepUnits = static_cast<int64_t>(std::fabs(whole));
   return stepUnits == 0 ? INT64_MAX : room / stepUnits;
+}
+
+void PulseKernel_AdvancePhase(double* phi, double step, int64_t m) {
+  double p = *phi;
+  while (m > 0) {
+    double delta = 0.0;
+    const int64_t run = PulseKernel_PhaseRun(p, step, &delta);
+    if (run >= 2) {
+      const int64_t k = std::min(run, m);
+      p = p + static_cast<double>(k) * delta;
+      m -= k;
+    } else {
+      p += step;
+      --m;
+    }
+  }
+  *phi = p;
 }
 
 #if defined(PULSE_KERNEL_AVX2)
@@ -302,7 +323,8 @@ __attribute__((target("avx2,fma"))) void LevelPhasesAvx2(double* phiInOut, doubl
 constexpr int kFreshGroups = 16;
 
 __attribute__((target("avx2,fma"))) void LevelGroupsAvx2(double* phiInOut, double step, double level, int groups,
-                                                         bool swapIq, double* i, double* q, unsigned char* out) {
+                                                         bool swapIq, double* i, double* q, unsigned char* out,
+                                                         bool near = false) {
   alignas(32) double phase[kPulseBlockSamples];
   double turn[kPulseBlockSamples / 4];
   unsigned char follows[kPulseBlockSamples / 4];
@@ -312,6 +334,7 @@ __attribute__((target("avx2,fma"))) void LevelGroupsAvx2(double* phiInOut, doubl
   const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(INT64_MAX));
   const __m256d fastLimit = _mm256_set1_pd(0x1p20);
   auto store = [&](int g, __m128 fi, __m128 fq) {
+    if (out == nullptr) return;
     const __m128 first = swapIq ? fq : fi;
     const __m128 second = swapIq ? fi : fq;
     _mm_storeu_ps(reinterpret_cast<float*>(out + 32 * g), _mm_unpacklo_ps(first, second));
@@ -320,7 +343,8 @@ __attribute__((target("avx2,fma"))) void LevelGroupsAvx2(double* phiInOut, doubl
   // A level of zero (or so small that its margin is none) has products
   // whose sign alone is the cosine's: those go to the library's functions.
   uint64_t uncertain[kPulseBlockSamples / 4 / 64 + 1] = {};
-  const bool fast = i == nullptr && std::fabs(level) >= 0x1p-900;
+  // With `near` the doubles themselves come from the fast functions.
+  const bool fast = (i == nullptr || near) && std::fabs(level) >= 0x1p-900;
   __m256d sine = _mm256_setzero_pd(), cosine = _mm256_setzero_pd();
   __m256d turnSine = _mm256_setzero_pd(), turnCosine = _mm256_set1_pd(1.0);
   double turning = 0.0;  // the angle of turnSine / turnCosine
@@ -345,6 +369,12 @@ __attribute__((target("avx2,fma"))) void LevelGroupsAvx2(double* phiInOut, doubl
       fresh = 1;
     }
     int certain = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_and_pd(x, magnitude), fastLimit, _CMP_LE_OQ));
+    if (near) {
+      _mm256_storeu_pd(i + 4 * g, _mm256_mul_pd(cosine, amp));
+      _mm256_storeu_pd(q + 4 * g, _mm256_mul_pd(sine, amp));
+      if (certain != 0xF) uncertain[g / 64] |= uint64_t{1} << (g % 64);
+      continue;
+    }
     const __m128 fi = CertainFloats(_mm256_mul_pd(cosine, amp), margin, &certain);
     const __m128 fq = CertainFloats(_mm256_mul_pd(sine, amp), margin, &certain);
     store(g, fi, fq);
@@ -376,11 +406,13 @@ bool PulseKernel_LevelBlockAvailable() {
 #endif
 }
 
-void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
-                            unsigned char* out) {
 #if defined(PULSE_KERNEL_AVX2)
+namespace {
+
+void LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q, unsigned char* out,
+                bool near) {
   const int whole = m - m % 4;
-  LevelGroupsAvx2(phi, step, level, whole / 4, swapIq, i, q, out);
+  LevelGroupsAvx2(phi, step, level, whole / 4, swapIq, i, q, out, near);
   if (whole < m) {
     // The last one to three samples: the carrier kernel gives them the
     // variants they take at the end of any block.
@@ -391,13 +423,30 @@ void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool 
       amp[j] = level;
     }
     PulseKernel_Carrier(phase, amp, ti, tq, m - whole);
-    PulseKernel_PackIq(swapIq ? tq : ti, swapIq ? ti : tq, out + 8 * whole, m - whole);
+    if (out != nullptr) PulseKernel_PackIq(swapIq ? tq : ti, swapIq ? ti : tq, out + 8 * whole, m - whole);
     if (i != nullptr) {
       std::memcpy(i + whole, ti, 8 * static_cast<size_t>(m - whole));
       std::memcpy(q + whole, tq, 8 * static_cast<size_t>(m - whole));
     }
   }
+}
+
+}  // namespace
+#endif
+
+void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
+                            unsigned char* out) {
+#if defined(PULSE_KERNEL_AVX2)
+  LevelBlock(phi, step, level, m, swapIq, i, q, out, false);
 #else
   (void)phi, (void)step, (void)level, (void)m, (void)swapIq, (void)i, (void)q, (void)out;
+#endif
+}
+
+void PulseKernel_LevelCarrier(double* phi, double step, double level, int m, double* i, double* q) {
+#if defined(PULSE_KERNEL_AVX2)
+  LevelBlock(phi, step, level, m, false, i, q, nullptr, true);
+#else
+  (void)phi, (void)step, (void)level, (void)m, (void)i, (void)q;
 #endif
 }

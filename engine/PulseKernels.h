@@ -33,6 +33,10 @@ void PulseKernel_PackIq(const double* first, const double* second, unsigned char
 // steps one by one). Runs end where the phase changes binade.
 int64_t PulseKernel_PhaseRun(double phi, double step, double* delta);
 
+// *phi after m steps phi += step, each rounded, bit for bit (runs of
+// PulseKernel_PhaseRun taken at once).
+void PulseKernel_AdvancePhase(double* phi, double step, int64_t m);
+
 // A block of m samples at one level with the running carrier phase, in one
 // pass: per sample *phi += step, then I = level*cos(*phi + 0.0 + 0.0),
 // Q = level*sin(the same), packed as PulseKernel_PackIq packs them (Q first
@@ -46,3 +50,8 @@ int64_t PulseKernel_PhaseRun(double phi, double step, double* delta);
 bool PulseKernel_LevelBlockAvailable();
 void PulseKernel_LevelBlock(double* phi, double step, double level, int m, bool swapIq, double* i, double* q,
                             unsigned char* out);
+// The same phases and levels into i and q, with cosine and sine from the
+// faster series (within 2^-47 of the library's; its own calls beyond phases
+// of 2^20): the carrier under noise, whose values nobody needs closer. Only
+// where PulseKernel_LevelBlockAvailable().
+void PulseKernel_LevelCarrier(double* phi, double step, double level, int m, double* i, double* q);

@@ -3,6 +3,10 @@
 
 #include <cmath>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "engine/Random.h"
 #include "engine/SignalMath.h"
 
@@ -86,9 +90,9 @@ struct Cascade {
   double Step(const PulseNoise& n, double x) {
     double in = x, in1 = x1;
     for (int s = 0; s < S; ++s) {
-      // in + (in1 + w1) = in + 2 in1 + in2, with in added last.
-      const double rest = ((in1 + w1[s]) - n.a2[s] * y2[s]) - n.a1[s] * y1[s];
-      const double y = in + rest;
+      // (in + ((in1 + w1) - a2 y2)) - a1 y1 = in + 2 in1 + in2 - a2 y2 -
+      // a1 y1, each product fused with its difference, as Filter forms it.
+      const double y = std::fma(-n.a1[s], y1[s], in + std::fma(-n.a2[s], y2[s], in1 + w1[s]));
       w1[s] = in + in1;
       in1 = y1[s];
       y2[s] = y1[s], y1[s] = y;
@@ -195,14 +199,36 @@ void DrawStart(PulseNoise* n, int c) {
 }
 
 // I and Q side by side through the sections of Cascade::Step. A sample
-// passes each section in one sum, its input added to what the section's
-// past gives; a section's own past waits on one product, one difference
-// and that sum.
+// passes each section with one product waiting on the section's own last
+// output (the rest of the sum is formed beside it), and every product fused
+// with its difference: with the fused multiply-add of the processor where it
+// has one, else with std::fma, which rounds the same.
 typedef double Lanes2 __attribute__((vector_size(16)));
 
-PULSE_NOISE_CLONES
-void Filter(PulseNoise* __restrict n, int m, double* __restrict outI, double* __restrict outQ) {
-  const double mean = Tables().mean;
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define PULSE_NOISE_FMA 1
+__attribute__((target("avx2,fma"))) inline Lanes2 MinusProductPlus(Lanes2 a, Lanes2 b, Lanes2 c) {
+  return reinterpret_cast<Lanes2>(_mm_fnmadd_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b),
+                                                reinterpret_cast<__m128d>(c)));
+}
+#endif
+
+// c - a*b rounded once, lane by lane.
+inline Lanes2 MinusProductPlusPortable(Lanes2 a, Lanes2 b, Lanes2 c) {
+  return Lanes2{std::fma(-a[0], b[0], c[0]), std::fma(-a[1], b[1], c[1])};
+}
+
+// The sections are stepped in a skew: in step t section s takes sample
+// t - s, whose input the section in front made one step before, so that the
+// six sections of a step wait on nothing of that step (sections go from the
+// last to the first, each reading its input before the one in front moves
+// on). Every section makes the same values in the same order as without the
+// skew; after the last step all have taken the block's last sample.
+template <Lanes2 (*Fused)(Lanes2, Lanes2, Lanes2)>
+inline __attribute__((always_inline)) void FilterWith(PulseNoise* __restrict n, int m, double* __restrict outI,
+                                                      double* __restrict outQ) {
+  const GaussTables& t = Tables();
+  const double mean = t.mean;
   Lanes2 a1[S], a2[S], w1[S], y1[S], y2[S];
   for (int s = 0; s < S; ++s) {
     a1[s] = Lanes2{n->a1[s], n->a1[s]};
@@ -214,26 +240,100 @@ void Filter(PulseNoise* __restrict n, int m, double* __restrict outI, double* __
   Lanes2 x1 = {n->x1[0], n->x1[1]};
   const Lanes2 scale = {n->scale, n->scale};
   const Lanes2 gain = {n->gain, n->gain};
-  for (int j = 0; j < m; ++j) {
-    const Lanes2 x = {n->drawnI[j] - mean, n->drawnQ[j] - mean};
-    Lanes2 in = x, in1 = x1;
-#pragma GCC unroll 8
-    for (int s = 0; s < S; ++s) {
-      const Lanes2 rest = ((in1 + w1[s]) - a2[s] * y2[s]) - a1[s] * y1[s];
-      const Lanes2 y = in + rest;
-      w1[s] = in + in1;
-      in1 = y1[s];
-      y2[s] = y1[s], y1[s] = y;
-      in = y;
-    }
-    x1 = x;
-    const Lanes2 out = in * scale * gain;
+  // Section s >= 1 on its next sample: the input the section in front made
+  // last (y1) and the one before (y2).
+  const auto section = [&](int s) __attribute__((always_inline)) {
+    const Lanes2 in = y1[s - 1], in1 = y2[s - 1];
+    const Lanes2 y = Fused(a1[s], y1[s], in + Fused(a2[s], y2[s], in1 + w1[s]));
+    w1[s] = in + in1;
+    y2[s] = y1[s], y1[s] = y;
+  };
+  const auto first = [&](int j) __attribute__((always_inline)) {
+    const uint16_t* k = n->drawn + 4 * j;
+    const Lanes2 in = {t.radius[k[0]] * t.cosine[k[1]] - mean, t.radius[k[2]] * t.cosine[k[3]] - mean};
+    const Lanes2 y = Fused(a1[0], y1[0], in + Fused(a2[0], y2[0], x1 + w1[0]));
+    w1[0] = in + x1;
+    x1 = in;
+    y2[0] = y1[0], y1[0] = y;
+  };
+  // A gain of 1 leaves the product as it is.
+  const bool unit = n->gain == 1.0;
+  const auto output = [&](int j) __attribute__((always_inline)) {
+    const Lanes2 out = unit ? y1[S - 1] * scale : y1[S - 1] * scale * gain;
     outI[j] = out[0];
     outQ[j] = out[1];
+  };
+  // Steps where some sections have no sample: the first S - 1 and the last.
+  const auto partial = [&](int step) {
+    for (int s = S - 1; s >= 1; --s) {
+      if (step - s < 0 || step - s >= m) continue;
+      section(s);
+      if (s == S - 1) output(step - s);
+    }
+    if (step < m) first(step);
+  };
+  int step = 0;
+  for (; step < S - 1; ++step) partial(step);
+  for (; step < m; ++step) {
+#pragma GCC unroll 8
+    for (int s = S - 1; s >= 1; --s) section(s);
+    output(step - (S - 1));
+    first(step);
   }
+  for (; step < m + S - 1; ++step) partial(step);
   for (int s = 0; s < S; ++s)
     for (int c = 0; c < 2; ++c) n->w1[s][c] = w1[s][c], n->y1[s][c] = y1[s][c], n->y2[s][c] = y2[s][c];
   n->x1[0] = x1[0], n->x1[1] = x1[1];
+}
+
+#if defined(PULSE_NOISE_FMA)
+__attribute__((target("avx2,fma"))) void FilterFma(PulseNoise* n, int m, double* outI, double* outQ) {
+  FilterWith<MinusProductPlus>(n, m, outI, outQ);
+}
+
+// The same instructions with the 32 vector registers of AVX-512, which hold
+// the whole state of the sections.
+__attribute__((target("avx512f,avx512vl,avx2,fma"))) inline Lanes2 MinusProductPlus32(Lanes2 a, Lanes2 b, Lanes2 c) {
+  return reinterpret_cast<Lanes2>(_mm_fnmadd_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b),
+                                                reinterpret_cast<__m128d>(c)));
+}
+
+__attribute__((target("avx512f,avx512vl,avx2,fma"))) void FilterFma32(PulseNoise* n, int m, double* outI,
+                                                                         double* outQ) {
+  FilterWith<MinusProductPlus32>(n, m, outI, outQ);
+}
+
+bool HaveFma() {
+  static const bool have = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
+  return have;
+}
+
+bool HaveAvx512() {
+  static const bool have =
+      HaveFma() && __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0;
+  return have;
+}
+#endif
+
+void Filter(PulseNoise* n, int m, double* outI, double* outQ) {
+#if defined(PULSE_NOISE_FMA)
+  if (HaveAvx512()) {
+    FilterFma32(n, m, outI, outQ);
+    return;
+  }
+  if (HaveFma()) {
+    FilterFma(n, m, outI, outQ);
+    return;
+  }
+#endif
+  FilterWith<MinusProductPlusPortable>(n, m, outI, outQ);
+}
+
+// The table entries of m outputs from their 4m generator values (I's two
+// uniforms, then Q's), as PulseNoise_Gaussian takes them.
+PULSE_NOISE_CLONES
+void Draw(const int* __restrict r, int m, uint16_t* __restrict drawn) {
+  for (int j = 0; j < 4 * m; ++j) drawn[j] = static_cast<uint16_t>(static_cast<uint32_t>(r[j]) % 1000u);
 }
 
 }  // namespace
@@ -270,13 +370,6 @@ void PulseNoise_Run(PulseNoise* noise, int m, double* outI, double* outQ) {
   // uniforms, then Q's.
   int r[4 * kPulseBlockSamples];
   RandomRandFill(r, 4 * m);
-  const GaussTables& t = Tables();
-  const auto value = [&t](int r1, int r2) {
-    return t.radius[static_cast<unsigned>(r1) % 1000u] * t.cosine[static_cast<unsigned>(r2) % 1000u];
-  };
-  for (int j = 0; j < m; ++j) {
-    noise->drawnI[j] = value(r[4 * j], r[4 * j + 1]);
-    noise->drawnQ[j] = value(r[4 * j + 2], r[4 * j + 3]);
-  }
+  Draw(r, m, noise->drawn);
   Filter(noise, m, outI, outQ);
 }

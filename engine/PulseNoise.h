@@ -19,6 +19,8 @@
 // later one.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/PulseKernels.h"
 
 // Narrowest bandwidth the source makes, as a fraction of the sample rate;
@@ -53,9 +55,10 @@ struct PulseNoise {
   double y1[kPulseNoiseSections][2];
   double y2[kPulseNoiseSections][2];
   double gain;
-  // Gaussian numbers of the block being computed.
-  double drawnI[kPulseBlockSamples];
-  double drawnQ[kPulseBlockSamples];
+  // The block being computed: per output the table entries of its two
+  // Gaussian numbers (I's radius and cosine, then Q's), the generator's
+  // values mod 1000.
+  uint16_t drawn[4 * kPulseBlockSamples];
 };
 
 // The narrowest bandwidth (Hz) the source makes at sample rate fs (Hz).

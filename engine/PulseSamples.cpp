@@ -49,6 +49,7 @@ struct BlockBuffers {
 BlockBuffers g_buf;
 PulseNoise g_noise;
 PulseSamplesTap g_tap = nullptr;
+PulseSampleSink* g_sink = nullptr;
 
 // The noise of a build is one process: it runs on from one repetition to
 // the next wherever the samples follow each other directly, with the same
@@ -320,48 +321,66 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
 
   SampleState st{levels.startPhase, 0.0, levels.on};
   BlockBuffers& b = g_buf;
+  PulseSampleSink* const sink = g_sink;
   const int32_t total = counts.total;
   for (int32_t a = 0; a < total;) {
     if (a % kPollSamples == 0) {
       if (EngineHost_StopPressed()) {
         Log_Message(1, "*** User break during waveform creation.");
+        EngineHost_NoteUserBreak();
         return 0;
       }
       EngineHost_SetTaskProgress(std::trunc(100.0 * a / total));
     }
-    int32_t end = total - a > B ? a + B : total;
-    const int32_t nextPoll = (a / kPollSamples + 1) * kPollSamples;
-    if (end > nextPoll) end = nextPoll;
-    if (a < x.nD && end > x.nD) end = x.nD;
+    const int32_t end = PulseBlockEnd(a, total, x.nD);
     const int m = end - a;
 
     // A block wholly in the delay or in the blank after its first sample.
     const bool level = end <= x.nD || a > x.blankStart;
     const uint8_t part = x.segment[a < x.nD ? MARKER_DELAY : MARKER_OFF];
-    // Such a block without noise or combining is computed and packed in one
-    // pass, straight into the slot's write buffer when it has the room.
+    // A sink may take such a block without noise or combining as it
+    // stands, its values never formed: the phase only moves on.
+    if (sink != nullptr && level && !noise && combineMode == 0) {
+      LevelMarkers(x, a, m, part, b);
+      if (sink->TakeLevel(PulseLevelBlock{st.phi, x.step, 1.0 * x.off, a, m, swapIq, *peak}, b.marker)) {
+        PulseKernel_AdvancePhase(&st.phi, x.step, m);
+        st.modPhase = 0.0;
+        a = end;
+        continue;
+      }
+    }
+    // Such a block is otherwise computed and packed in one pass, straight
+    // into the slot's write buffer when it has the room.
     unsigned char* room = nullptr;
-    bool packed = false;
+    bool packed = false;   // the pairs are packed
+    bool carrier = false;  // I and Q hold the carrier
     // At the off level alone every magnitude is within a few units in the
     // last place of that level: below a peak above it the peak stays.
     const bool belowPeak = level && !noise && combineMode == 0 && std::fabs(x.off) * (1.0 + 1e-9) < *peak;
-    if (level && !noise && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
-      room = WriteReserve(iqSlot, 8 * m);
-      // The doubles are needed for the peak only.
-      PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
-                             belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
+    if (level && combineMode == 0 && PulseKernel_LevelBlockAvailable()) {
+      if (noise) {
+        // The carrier's doubles, to which the noise is added (from the
+        // faster cosine and sine: the noise covers their last places).
+        PulseKernel_LevelCarrier(&st.phi, x.step, 1.0 * x.off, m, b.i, b.q);
+        carrier = true;
+      } else {
+        if (sink == nullptr) room = WriteReserve(iqSlot, 8 * m);
+        // The doubles are needed for the peak only.
+        PulseKernel_LevelBlock(&st.phi, x.step, 1.0 * x.off, m, swapIq, belowPeak ? nullptr : b.i,
+                               belowPeak ? nullptr : b.q, room != nullptr ? room : b.packed);
+        packed = carrier = true;
+      }
       LevelMarkers(x, a, m, part, b);
       st.modPhase = 0.0;
-      packed = true;
     }
-    if (packed) {
-      // I, Q and the marker bytes are in place.
+    if (carrier) {
+      // The carrier and the marker bytes are in place.
     } else if (level) {
       PrepareLevelBlock(x, a, m, part, st, b);
     } else if (!PrepareBlock(x, a, m, st, b)) {
       return 0;
     }
-    if (!packed) PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
+    if (!carrier) PulseKernel_Carrier(b.phase, b.amp, b.i, b.q, m);
     if (noise) {
       // Each sample takes the pair formed at the previous step.
       PulseNoise_Run(&g_noise, m, b.noiseI, b.noiseQ);
@@ -379,17 +398,21 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
     // The pairs are packed straight into the slot's write buffer when it has
     // the room.
     if (!packed) {
-      room = WriteReserve(iqSlot, 8 * m);
+      if (sink == nullptr) room = WriteReserve(iqSlot, 8 * m);
       const double* first = swapIq ? b.q : b.i;
       const double* second = swapIq ? b.i : b.q;
       PulseKernel_PackIq(first, second, room != nullptr ? room : b.packed, m);
     }
-    if ((room == nullptr && WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m) ||
-        WriteBytes(markerSlot, m, b.marker) != m) {
-      Log_Message(1, "*** Cannot write temporary waveform data.");
-      return 0;
+    if (sink != nullptr) {
+      if (!sink->Samples(b.packed, b.marker, m, *peak)) return 0;
+    } else {
+      if ((room == nullptr && WriteBytes(iqSlot, 8 * m, b.packed) != 8 * m) ||
+          WriteBytes(markerSlot, m, b.marker) != m) {
+        Log_Message(1, "*** Cannot write temporary waveform data.");
+        return 0;
+      }
+      if (g_tap != nullptr) g_tap(room != nullptr ? room : b.packed, b.marker, m, *peak);
     }
-    if (g_tap != nullptr) g_tap(room != nullptr ? room : b.packed, b.marker, m, *peak);
     a = end;
   }
   *endPhase = st.modPhase + st.phi;
@@ -397,6 +420,46 @@ int ComputePulseSamples(int pulseIndex, const PulseRecord& pulse, int iqSlot, in
 }
 
 void SetPulseSamplesTap(PulseSamplesTap tap) { g_tap = tap; }
+
+void SetPulseSampleSink(PulseSampleSink* sink) { g_sink = sink; }
+
+PulseSampleSink* GetPulseSampleSink() { return g_sink; }
+
+int32_t PulseBlockEnd(int32_t a, int32_t total, int32_t delay) {
+  int32_t end = total - a > B ? a + B : total;
+  const int32_t nextPoll = (a / kPollSamples + 1) * kPollSamples;
+  if (end > nextPoll) end = nextPoll;
+  if (a < delay && end > delay) end = delay;
+  return end;
+}
+
+int32_t PulseLevelSamples(PulseLevelBlock* run, unsigned char* out, int32_t most) {
+  static double phase[B], amp[B], i[B], q[B];
+  const int32_t last = run->first + run->count;
+  int32_t formed = 0;
+  while (run->first < last) {
+    const int32_t a = run->first;
+    const int32_t end = PulseBlockEnd(a, last, 0);
+    const int m = end - a;
+    if (formed + m > most) break;
+    unsigned char* dest = out + 8 * static_cast<size_t>(formed);
+    if (PulseKernel_LevelBlockAvailable()) {
+      PulseKernel_LevelBlock(&run->phi, run->step, run->level, m, run->swapIq, nullptr, nullptr, dest);
+    } else {
+      for (int j = 0; j < m; ++j) {
+        run->phi += run->step;
+        amp[j] = run->level;
+        phase[j] = run->phi + 0.0 + 0.0;
+      }
+      PulseKernel_Carrier(phase, amp, i, q, m);
+      PulseKernel_PackIq(run->swapIq ? q : i, run->swapIq ? i : q, dest, m);
+    }
+    run->first = end;
+    run->count -= m;
+    formed += m;
+  }
+  return formed;
+}
 
 void SetPulseSamplesStart(int64_t firstSample) { g_nextStart = firstSample; }
 

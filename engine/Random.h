@@ -59,6 +59,15 @@ void RandomSeedRand(uint32_t seed);
 // Returns the seed used.
 uint32_t RandomSeedRandAtStartup(uint32_t clockSeed);
 
+// Both generators' states, for a computation that is to be made again
+// exactly (EngineStateSnapshot).
+struct RandomState {
+  uint64_t uniform;
+  uint32_t rand;
+};
+RandomState RandomGetState();
+void RandomSetState(const RandomState& state);
+
 // The seed of CADENZA_RANDOM_SEED: 1 with *seed set when the variable holds
 // a whole number (decimal, optionally signed; taken modulo 2^64), else 0.
 int RandomSeedFromEnvironment(uint64_t* seed);

@@ -83,6 +83,84 @@ void SquareSum::Add(const void* data, int64_t count) {
   for (; k < count; ++k, ++next) AddOne(*this, iq + 8 * k, static_cast<int>(next % 4));
 }
 
+namespace {
+
+// n sums lane = fl(lane + p), one after the other, for squares p that may be
+// anywhere in pLo .. pHi: into *lane where every result is certain; false
+// (lane unchanged) otherwise. A lane is a multiple of its last place u, so
+// fl(lane + p) = lane + k u for every p with p/u in (k - 1/2, k + 1/2), as
+// long as the sum stays in the lane's binade: those adds are taken at once.
+bool AddRunToLane(double* lane, int64_t n, double pLo, double pHi) {
+  // Zeros leave a lane of zero or more as it is.
+  if (pLo == 0.0 && pHi == 0.0 && !std::signbit(*lane)) return true;
+  double L = *lane;
+  while (n > 0) {
+    const double a = L + pLo;
+    const double b = L + pHi;
+    if (a != b || !std::isfinite(a)) return false;
+    if (L >= 0x1p-900 && L < 0x1p1000) {
+      int e = 0;
+      std::frexp(L, &e);  // L in [2^(e-1), 2^e)
+      const double u = std::ldexp(1.0, e - 53);
+      const double lo = pLo / u, hi = pHi / u;  // exact: u is a power of two
+      const double k = std::nearbyint(lo);
+      if (lo > k - 0.5 && hi < k + 0.5 && k >= 0.0 && k < 0x1p52) {
+        const int64_t units = static_cast<int64_t>(L / u);  // 2^52 .. 2^53 - 1
+        const int64_t step = static_cast<int64_t>(k);
+        const int64_t fit = step == 0 ? n : ((int64_t{1} << 53) - 1 - units) / step;
+        const int64_t take = std::min(n, fit);
+        if (take > 0) {
+          L = static_cast<double>(units + take * step) * u;
+          n -= take;
+          continue;
+        }
+      }
+    }
+    // One add, certain by itself.
+    L = a;
+    --n;
+  }
+  *lane = L;
+  return true;
+}
+
+}  // namespace
+
+void SquareSum::AddConstant(float i, float q, int64_t count) {
+  if (count <= 0) return;
+  const double di = i, dq = q;
+  const double p = di * di + dq * dq;
+  for (int l = 0; l < 4; ++l) {
+    // Samples of the run that fall into lane l.
+    const int64_t first = (l - next % 4 + 4) % 4;
+    if (first >= count) continue;
+    const int64_t n = (count - first + 3) / 4;
+    AddRunToLane(&lane[l], n, p, p);  // exact squares: always certain
+    largest[l] = std::max(largest[l], p);
+    lo[2 * l] = std::min(lo[2 * l], i);
+    hi[2 * l] = std::max(hi[2 * l], i);
+    lo[2 * l + 1] = std::min(lo[2 * l + 1], q);
+    hi[2 * l + 1] = std::max(hi[2 * l + 1], q);
+  }
+  next += count;
+}
+
+bool SquareSum::AddBounded(int64_t count, double pLo, double pHi) {
+  if (count <= 0) return true;
+  if (!(pLo > 0.0 && pLo <= pHi)) return false;
+  double lanes[4] = {lane[0], lane[1], lane[2], lane[3]};
+  for (int l = 0; l < 4; ++l) {
+    const int64_t first = (l - next % 4 + 4) % 4;
+    if (first >= count) continue;
+    const int64_t n = (count - first + 3) / 4;
+    // A square that might be the lane's largest is not known well enough.
+    if (!(largest[l] >= pHi) || !AddRunToLane(&lanes[l], n, pLo, pHi)) return false;
+  }
+  for (int l = 0; l < 4; ++l) lane[l] = lanes[l];
+  next += count;
+  return true;
+}
+
 double SquareSum::Peak() const {
   double m = largest[0];
   for (int l = 1; l < 4; ++l) m = std::max(m, largest[l]);

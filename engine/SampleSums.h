@@ -25,6 +25,17 @@ struct SquareSum {
   // `count` I/Q pairs of float32 (8 little-endian bytes each, any
   // alignment), the next samples of the waveform.
   void Add(const void* iq, int64_t count);
+  // `count` samples of the one pair (i, q), as Add would take them.
+  void AddConstant(float i, float q, int64_t count);
+  // `count` samples whose pairs nobody has formed, each I^2 + Q^2 known to
+  // lie in pLo .. pHi (0 < pLo <= pHi) and each value to convert to int16
+  // zero: the lanes take them as Add would take any such pairs, where that
+  // is certain (every one of their sums comes out the same wherever the
+  // squares lie in the range; runs of them are taken at once). False, with
+  // nothing changed, where it is not: the caller forms the pairs and Adds
+  // them. The smallest and largest single values are left as they are (the
+  // values convert to int16 zero, so Silent is the same either way).
+  bool AddBounded(int64_t count, double pLo, double pHi);
   double Total() const { return (lane[0] + lane[1]) + (lane[2] + lane[3]); }
   // Largest magnitude sqrt(I^2 + Q^2).
   double Peak() const;

@@ -121,14 +121,20 @@ struct Build {
   bool trim = false;
   int64_t finished = 0;
 
+  // The samples go to the store rather than the temporary files.
+  bool direct = false;
+
   int Fail() {
     SetPulseSamplesTap(nullptr);
+    SetPulseSampleSink(nullptr);
     SetPulseSamplesStart(-1);
     Prepared().Stop();
     LogTempFolderFailure();
     ReleaseWaveBuffers(slot5 ? TempIqFile : nullptr, slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
     slot5 = slot6 = false;
-    if (trim) TrimTempSampleFiles(finished);
+    // A store that did not spill wrote nothing behind the header.
+    if (trim) TrimTempSampleFiles(direct && !Store().spilled() ? 0 : finished);
+    Store().Stop();
     trim = false;
     return CloseSequenceReport(reportOpen, 0);
   }
@@ -325,6 +331,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     if (EngineHost_StopPressed() &&
         EngineHost_Confirm("Abort Pulse Creation ?", "Do you really want to abort\nthe pulse creation process ?")) {
       Log_Message(3, " *** User break during '", pulse.name.c_str(), "'");
+      EngineHost_NoteUserBreak();
       return 0;
     }
     int32_t update[kJitterBlocks];
@@ -411,6 +418,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   Build b;
   b.reportOpen = reportOpen;
   ForgetTempFolderFailure();
+  EngineHost_ForgetUserBreak();
   Log_Message(1, " ");
   Log_Message(1, "===== Building Waveform =====");
   if (sequenceIndex < 0 || sequenceIndex >= SequenceCount) {
@@ -502,8 +510,19 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   double peak = 1.0;
   ResetPulseNoise();
   const bool keep = FilesKeepEntries(seq);
-  Prepared().Begin(planned, keep, keep);
-  SetPulseSamplesTap(TakeBlock);
+  // Nothing reads the temporary files after a build that nothing resamples
+  // or overlays and that draws no Sequence View: its samples are kept in
+  // the store and go to the waveform file as int16 once.
+  b.direct = keep && drawPlots == 0;
+  SampleStore& store = Store();
+  if (b.direct) {
+    store.Begin();
+    Prepared().Begin(planned, false, false);
+    SetPulseSampleSink(&store);
+  } else {
+    Prepared().Begin(planned, keep, keep);
+    SetPulseSamplesTap(TakeBlock);
+  }
   int k = 0;
   for (int s = 0; s < kMaxSequenceEntries; ++s) {
     const SequenceEntry& e = seq.entries[s];
@@ -521,13 +540,16 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
 
   // Step 6: the entries are done; the report closes before post-processing.
   SetPulseSamplesTap(nullptr);
+  SetPulseSampleSink(nullptr);
   SetPulseSamplesStart(-1);
   Prepared().Close();
+  const bool stored = b.direct && !store.spilled();
   EngineHost_SetStatus("");
   b.slot5 = b.slot6 = false;
   const int released5 = ReleaseBuf(kSlotTempIq);
   const int released6 = ReleaseBuf(kSlotTempMarker);
-  if (!released5 || !released6 || !TrimTempSampleFiles(totalSamples)) {
+  if (!released5 || !released6 || !TrimTempSampleFiles(stored ? 0 : totalSamples) ||
+      (stored && store.samples() != totalSamples)) {
     LogInternalError(kErrEntrySlots);
     return b.Fail();
   }
@@ -546,8 +568,16 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   post.clock = clock;
   post.peak = peak;
   post.sums = Prepared().Sums(totalSamples);
-  if (!PostProcessSamples(post)) {
+  if (stored) {
+    EngineHost_SetStatus("Rescaling...");
+    EngineHost_SetTotalProgress(50);
+    EngineHost_SetTaskProgress(0);
+    Log_Message(1, "  ");
+    LogF("Peak level is %7.6f", peak);
+    store.Finish(peak, post);
+  } else if (!PostProcessSamples(post)) {
     Prepared().Stop();
+    store.Stop();
     return 0;
   }
   const int64_t n = post.samples;
@@ -556,6 +586,7 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     LogF("*** The waveform of %lld samples exceeds the file format's limit of %d samples.",
          static_cast<long long>(n), INT32_MAX);
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+    store.Stop();
     return 0;
   }
 
@@ -622,8 +653,19 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     d.markerChanges = changes->data();
     d.markerChangeCount = static_cast<int64_t>(changes->size());
   }
-  const int written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
+  int written = 0;
+  if (stored) {
+    // The store's samples as int16, in order, behind the header.
+    const std::vector<WaveMarkerChange>& changes = store.markers().changes();
+    d.markerChanges = changes.data();
+    d.markerChangeCount = static_cast<int64_t>(changes.size());
+    WaveFileWriter out;
+    written = out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr) && store.Write(out) && out.Finish();
+  } else {
+    written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
+  }
   Prepared().Stop();
+  store.Stop();
   if (!written) {
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
     WaveLib_ClearProgressHook();

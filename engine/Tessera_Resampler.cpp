@@ -307,7 +307,10 @@ struct InputStream {
   }
 
   // First pass: keeps both ends, then rewinds behind the header.
-  bool ScanEnds(int64_t endCount) {
+  // The first pass over the whole input calls progress (with 0 %) after
+  // every block, so that the window stays painted while it reads; a
+  // non-zero answer ends the run.
+  bool ScanEnds(int64_t endCount, ResamplerProgressFn progress) {
     headI.resize(endCount);
     headQ.resize(endCount);
     tailI.resize(endCount);
@@ -332,6 +335,7 @@ struct InputStream {
         tailQ[i - (n - endCount)] = staging[2 * (i - done) + 1];
       }
       done += got;
+      if (progress(0.0) != 0) return false;
     }
     if (!RestartAtBegining(slot)) {
       InternalError(kResamplerErrRestart);
@@ -589,7 +593,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   // leading taps for alignment).
   in.keep = L + 8;
   in.capacity = std::max(kResamplerWindowSamples, 2 * L + 16);
-  if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)))) return 0;
+  if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)), progressHook)) return 0;
 
   // Repeating phases: output j sits at j*a/b with a/b = N/M in lowest terms.
   PhaseBank bank;

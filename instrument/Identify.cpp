@@ -6,8 +6,10 @@
 
 #include "app/Log.h"
 #include "app/Settings.h"
+#include "instrument/InstrumentManager.h"
 #include "instrument/InstrumentTypes.h"
 #include "instrument/VisaDev.h"
+#include "platform/visa/Visa.h"
 #include "platform/BoundedText.h"
 
 namespace {
@@ -184,6 +186,15 @@ bool FillByType(InstrumentType type, const std::string& options, const MemoryOpt
 std::string g_identifiedModel;
 std::string g_identifiedDirectory;
 int g_identification = 0;
+bool g_failurePasses = false;   // of the latest failed identification
+bool g_awaitsIdentification = false;
+
+// Another client's lock and a reply that did not come in time pass; an
+// instrument that refuses the connection, or is not there, does not.
+bool FailurePasses(int id) {
+  const std::int32_t st = VisaDev_FailureStatus(id);
+  return st == VISA_ERR_RSRC_LOCKED || st == VISA_ERR_TMO;
+}
 
 // "maker,model" of the identity read when instrument id was opened.
 std::string OpenedModel(int id) {
@@ -203,9 +214,35 @@ void ResetInstrumentCapabilities() {
   InstrumentCapabilities = kNoInstrument;
   InstrumentCapabilities.UnixPaths = unixPaths;
   g_identifiedModel.clear();
+  g_awaitsIdentification = false;
+}
+
+int IdentifyFailurePasses() { return g_failurePasses ? 1 : 0; }
+
+void KeepSelectionUnidentified(const char* resource) {
+  g_Settings.Select = resource ? resource : "";
+  g_awaitsIdentification = !g_Settings.Select.empty();
+}
+
+int SelectionAwaitsIdentification() {
+  return g_awaitsIdentification && !InstrumentCapabilities.Connected && !g_Settings.Select.empty() ? 1 : 0;
+}
+
+const char* OpenFailureStatus(int id) {
+  return VisaDev_FailureStatus(id) == VISA_ERR_RSRC_LOCKED ? "Error: Another Client Holds the Instrument's Lock."
+                                                           : "Error: Failed to Open VISA Device.";
 }
 
 int OpenIdentifiedInstrument(int id) {
+  if (SelectionAwaitsIdentification()) {
+    // The operation works on what the instrument is: identified first, it
+    // becomes the selection the pages show.
+    char info[kIdentifyInfoSize] = "";
+    const std::string resource = g_Settings.Select.str();
+    if (!IdentifyInstrument(resource.c_str(), info, sizeof info)) return 0;
+    if (!InstrumentCapabilities.Connected) return -1;  // a model without support: its message stands
+    ShowIdentifiedSelection(info);
+  }
   if (VisaDev_Open(id, g_Settings.Select.c_str()) != 1) return 0;
   if (g_identifiedModel.empty() || !InstrumentCapabilities.Connected) return 1;
   const std::string now = OpenedModel(id);
@@ -239,11 +276,13 @@ int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSiz
     Log_Status(1, "Error: Failed to Open VISA Device.");
     return 0;
   }
+  g_failurePasses = false;
   if (!VisaDev_Open(0, resource)) {
+    g_failurePasses = FailurePasses(0);
     char error[kVisaLastErrorSize];
     VisaDev_GetLastError(0, error);
     Log_Status(1, error);
-    Log_Status(1, "Error: Failed to Open VISA Device.");
+    Log_Status(1, OpenFailureStatus(0));
     return 0;
   }
   InstrumentType type = kInstrumentTypeNone;
@@ -297,6 +336,7 @@ int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSiz
     return 1;
   }
   InstrumentCapabilities = caps;
+  g_awaitsIdentification = false;
   g_identifiedModel = identity;
   g_identifiedDirectory = directory;
   ++g_identification;

@@ -41,9 +41,25 @@ double GetMaxClock();
 // "Error: Instrument Type Not Supported.".
 int IdentifyInstrument(const char* resource, char* infoText, std::size_t infoSize);
 
+// After an IdentifyInstrument that returned 0: 1 when the instrument failed
+// for a reason that passes (another client held its lock, it did not answer
+// in time), so that it stays the selected one; 0 when it is not there.
+int IdentifyFailurePasses();
+// A selected instrument (g_Settings.Select) whose identification failed for
+// a reason that passes: it stays selected and is identified at its next use
+// (OpenIdentifiedInstrument). New selections and deselections end it.
+void KeepSelectionUnidentified(const char* resource);
+int SelectionAwaitsIdentification();
+
+// The status line of an instrument id that failed to open: "Error: Failed to
+// Open VISA Device.", or "Error: Another Client Holds the Instrument's
+// Lock." when that was the reason.
+const char* OpenFailureStatus(int id);
+
 // Opens the selected instrument (g_Settings.Select) as instrument id for an
 // operation and checks that the identity it reads at the open is the model
-// identified last. 1: open and the same model (or nothing identified yet);
+// identified last. A selection awaiting its identification is identified
+// first (and shown as the Instrument Manager's selection). 1: open and the same model (or nothing identified yet);
 // 0: the open failed (the caller reports it); -1: another model answers,
 // the device is closed again, nothing was sent but the open's own queries,
 // and the log and status line say that the instrument changed and must be

@@ -571,7 +571,15 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
   if (!IdentifyInstrument(resource.c_str(), info, sizeof info)) {
     SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_IMAGE_INDEX, INSTR_IMAGE_FAILED);
     SetTreeItemAttribute(INSTRMAN, tree, item, ATTR_COLLAPSED_IMAGE_INDEX, INSTR_IMAGE_FAILED);
-    Log_Status(1, "Error: Failed to Open VISA Device.");
+    Log_Status(1, OpenFailureStatus(0));
+    // Locked by another client, or slow to answer: the instrument is there.
+    // It becomes the selection, identified at its next use.
+    if (IdentifyFailurePasses()) {
+      KeepSelectionUnidentified(resource.c_str());
+      RefreshTransferTab();
+      Log_Message(3, "** Instrument '", resource.c_str(),
+                  "' stays selected; it is identified again when it is next used.");
+    }
     DimInstrumentManagerControls(0);
     return 0;
   }
@@ -594,6 +602,16 @@ int InstrumentTreeCb(int, int control, int event, void*, int eventData1, int eve
   DimRfListTransferButtons();
   Log_Status(1, "Instrument Selected.");
   return 0;
+}
+
+void ShowIdentifiedSelection(const char* info) {
+  if (INSTRMAN > 0) {
+    SetCtrlVal(INSTRMAN, INSTRMAN_STR_INSTR, info ? info : "");
+    RebuildInstrumentTree();
+  }
+  RefreshTransferTab();
+  RefreshMultiSegmentEditor();
+  DimRfListTransferButtons();
 }
 
 int CloseInstrumentManagerCb(int, int, int event, void*, int, int) {

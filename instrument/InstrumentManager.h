@@ -34,6 +34,10 @@ std::string InstrumentDeviceLabel(const char* resource);
 
 void DimInstrumentManagerControls(int dim);
 void RebuildInstrumentTree();
+// The selected instrument, just identified, on every page: its identity
+// text in STR_INSTR, the tree's selection, the Transfer and Multi Segment
+// pages and the RF List transfer buttons.
+void ShowIdentifiedSelection(const char* info);
 
 // Branch operations on TREE_INSTR; tag kManualBranchTag or kScannedBranchTag.
 void ClearInstrumentBranch(const char* tag);

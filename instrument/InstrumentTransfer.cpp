@@ -720,7 +720,8 @@ int VisaDev_DownloadFile(int id, const char* localPath, const char* instrumentPa
     Log_Message(1, "*** No message end after the data block.");
     VisaDev_ClearSession(id);
   }
-  if (!part.Commit()) {
+  // The window stays painted while the file goes to the disk.
+  if (!part.Commit(cz::FlushTiming::BeforeRename, VisaDev_WaitHook())) {
     Log_Message(5, "*** Cannot write '", finalPath.c_str(), "': ", part.Reason().c_str(), ".");
     Log_Message(1, "Failed to write to output file.");
     return 0;

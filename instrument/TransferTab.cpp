@@ -347,6 +347,13 @@ int CheckFiles(char* remoteFile, char* localFile) {
     Log_Status(1, "Error: Cannot Read Waveform Information.");
     return 0;
   }
+  // A file cut short (a power cut while it was written) is never sent.
+  const std::string cutShort = WaveLib_CutShortReason(info);
+  if (!cutShort.empty()) {
+    Log_Message(2, "*** ", WaveLib_CutShortText(localFile, cutShort).c_str());
+    Log_Status(1, cz::FormatC("Error: Waveform File '%s' Cut Short.", info.fileName).c_str());
+    return 0;
+  }
   if (RefusedAsTooLarge(localFile)) return 0;
   // A CLOCK tag that is no number ("nan") is refused with the too-high ones.
   if (!(info.clock <= InstrumentCapabilities.MaxClock)) {
@@ -388,7 +395,7 @@ void LogTransfer(const char* remoteFile, const char* localFile, int path, int bb
 bool OpenSelected() {
   const int opened = OpenIdentifiedInstrument(0);
   if (opened == 1) return true;
-  if (opened == 0) Log_Status(1, "Error: Failed to Open VISA Device.");
+  if (opened == 0) Log_Status(1, OpenFailureStatus(0));
   return false;
 }
 

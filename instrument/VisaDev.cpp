@@ -83,6 +83,7 @@ void ResetSlot(VisaDevSlot& s) {
   s.options.Clear();
   s.errorCodeCount = 0;
   s.readEnded = false;
+  s.failureStatus = VISA_SUCCESS;
 }
 
 void CloseSessions(VisaDevSlot& s) {
@@ -304,6 +305,7 @@ int VisaDev_Open(int id, const char* resource) {
   if (!resource) resource = "";
   Log_Message(4, "Opening VISA '", resource, "' as device #", IdText(id).c_str());
   s.lastError.Clear();
+  s.failureStatus = VISA_SUCCESS;
 
   VisaSession rm = VISA_NULL;
   if (Visa_OpenDefaultRM(&rm) < 0) {
@@ -319,6 +321,7 @@ int VisaDev_Open(int id, const char* resource) {
     // A positive completion code counts as failure too.
     s.lastError = "ERROR : Failed to open instrument session ( viOpen() ): ";
     s.lastError.Append(Desc(rm, st));
+    s.failureStatus = st < 0 ? st : VISA_ERR_IO;
     if (session != VISA_NULL) Visa_Close(session);
     Visa_Close(rm);
     s.session = kVisaDevClosed;
@@ -333,12 +336,17 @@ int VisaDev_Open(int id, const char* resource) {
             Visa_SetBuf(session, VISA_READ_BUF, kReadBufSize) >= 0 &&
             Visa_SetAttribute(session, VISA_ATTR_WR_BUF_OPER_MODE, VISA_FLUSH_ON_ACCESS) >= 0 &&
             Visa_SetAttribute(session, VISA_ATTR_RD_BUF_OPER_MODE, VISA_FLUSH_ON_ACCESS) >= 0;
+  VisaStatus cls = VISA_SUCCESS;
   if (ok) {
     SleepMs(20);
-    ok = Visa_WriteText(session, "*CLS") >= 0;
+    cls = Visa_WriteText(session, "*CLS");
+    ok = cls >= 0;
   }
   if (!ok) {
+    // A "*CLS" that failed says why (another client's lock, a time-out).
     s.lastError = "ERROR : Failed to set VISA parameter.";
+    if (cls < 0) s.lastError.Append(" *CLS: " + Desc(session, cls));
+    s.failureStatus = cls < 0 ? cls : VISA_ERR_IO;
     CloseSessions(s);
     Log_Message(1, "FAILED");
     LogOpenFailure(id, s);
@@ -363,6 +371,8 @@ int VisaDev_Open(int id, const char* resource) {
   s.type = InstrumentTypeFromIdn(s.idn.c_str());
   return 1;
 }
+
+std::int32_t VisaDev_FailureStatus(int id) { return IdInRange(id) ? VisaDevSlotTable[id].failureStatus : 0; }
 
 int VisaDev_Close(int id) {
   if (!RequireOpen(id)) return 0;
@@ -395,6 +405,7 @@ int VisaDev_Write(int id, const char* command) {
     if (st < 0) {
       s.lastError = "ERROR : W ";
       s.lastError.Append(Desc(s.session, st));
+      s.failureStatus = st;
       DropLateReply(s.session, st);
       return 0;
     }
@@ -407,6 +418,7 @@ int VisaDev_Write(int id, const char* command) {
     if (st < 0) {
       s.lastError = "ERROR : R ";
       s.lastError.Append(Desc(s.session, st));
+      s.failureStatus = st;
       DropLateReply(s.session, st);
       return 0;
     }
@@ -436,6 +448,7 @@ bool SendQuery(VisaDevSlot& s, const char* command) {
   if (st >= 0) return true;
   s.lastError = "ERROR : W ";
   s.lastError.Append(Desc(s.session, st));
+  s.failureStatus = st;
   DropLateReply(s.session, st);
   return false;
 }
@@ -443,6 +456,7 @@ bool SendQuery(VisaDevSlot& s, const char* command) {
 void ReadFailed(VisaDevSlot& s, VisaStatus st) {
   s.lastError = "ERROR : R ";
   s.lastError.Append(Desc(s.session, st));
+  s.failureStatus = st;
   DropLateReply(s.session, st);
 }
 

@@ -40,6 +40,9 @@ struct VisaDevSlot {
   int errorCodeCount;
   // The latest VisaDev_ReadAsync ended with the message's END.
   bool readEnded;
+  // Status of the I/O failure behind the latest error of the slot (a
+  // failed open included), 0 when there was none.
+  std::int32_t failureStatus;
 };
 
 extern VisaDevSlot VisaDevSlotTable[kVisaDevSlotCount];
@@ -114,6 +117,11 @@ bool VisaDev_LastErrorHasCode(int id, int code);
 // Hands out the slot's last error (text of kVisaLastErrorSize bytes) and
 // empties it. Also yields the error of a failed VisaDev_Open.
 int VisaDev_GetLastError(int id, char* text);
+// The I/O status behind the slot's latest failure (kept after a failed
+// VisaDev_Open; 0 when none): VISA_ERR_RSRC_LOCKED when another client held
+// the instrument's lock beyond the time-out, VISA_ERR_TMO when it did not
+// answer in time. 0 for an id out of range.
+std::int32_t VisaDev_FailureStatus(int id);
 // Logs message with the slot's last error beside it on one line (the
 // message alone when there is none) and empties the last error.
 void VisaDev_LogFailure(int id, const char* message);

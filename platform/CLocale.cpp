@@ -70,7 +70,30 @@ std::string FixedRealC(double value, int minDigits) {
     std::string text = FormatC("%.*f", digits, value);
     if (StrtodC(text.c_str(), nullptr) == value) return text;
   }
-  return FormatC("%.17g", value);
+  return ShortestRealC(value);
+}
+
+std::string ShortestRealC(double value) {
+  if (!std::isfinite(value)) return FormatC("%g", value);
+  // std::to_chars prints what "%.*g" prints in the C locale, without the
+  // locale switch.
+  char buf[64];
+  std::string text;
+  for (int digits = 15; digits <= 17; ++digits) {
+    text.assign(buf, std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits).ptr);
+    double back = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
+    if (ec == std::errc() && end == text.data() + text.size() && back == value) break;
+  }
+  return text;
+}
+
+std::string FormatRealExactC(const char* fmt, double value) {
+  std::string text = FormatC(fmt, value);
+  char* end = nullptr;
+  const double back = StrtodC(text.c_str(), &end);
+  if (!std::isfinite(value) || (back == value && end != text.c_str())) return text;
+  return ShortestRealC(value);
 }
 
 double StrtodC(const char* text, char** end) { return strtod_l(text, end, CLocaleHandle()); }

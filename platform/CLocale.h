@@ -27,8 +27,15 @@ std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string ExactRealC(double value);
 // A real in fixed point with at least minDigits decimals and as many more
 // (up to 15) as reading it back exactly needs ("0.00001", "300", "0.100"
-// for 3); "%.17g" for a value no fixed text of 15 decimals holds.
+// for 3); ShortestRealC for a value no fixed text of 15 decimals holds.
 std::string FixedRealC(double value, int minDigits);
+// The shortest of "%.15g", "%.16g" and "%.17g" that reads back as value
+// ("0.1", "1.3333333333333333", "0.30000000000000004"); "inf" and "nan"
+// as "%g" writes them.
+std::string ShortestRealC(double value);
+// fmt (one double conversion, "%8.6f") where its text reads back as value,
+// otherwise ShortestRealC, so that a value is never written rounded.
+std::string FormatRealExactC(const char* fmt, double value);
 
 // strtod / strtol in the C locale.
 double StrtodC(const char* text, char** end);

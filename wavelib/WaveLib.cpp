@@ -10,8 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <system_error>
-#include <thread>
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
 #include "app/Log.h"
@@ -66,6 +64,15 @@ void WaveLib_GetVersion(int* major, int* minor) {
 void WaveLib_SetProgressHook(WaveProgressHookFn hook) { g_progressHook = hook; }
 void WaveLib_ClearProgressHook() { g_progressHook = nullptr; }
 
+namespace {
+WaveIdleHookFn g_idleHook = nullptr;
+}  // namespace
+
+void WaveLib_SetIdleHook(WaveIdleHookFn hook) { g_idleHook = hook; }
+void WaveLib_Idle() {
+  if (g_idleHook) g_idleHook();
+}
+
 void WaveLib_Progress(int percent) {
   if (g_progressHook) g_progressHook(percent);
 }
@@ -80,20 +87,6 @@ int WaveLib_FormatDateTag(char* buf, int size) {
 }
 
 // ---- WavePartFile ---------------------------------------------------------------
-
-namespace {
-
-// Closes fd on a short-lived thread of its own (or here, when no thread can
-// be had).
-void CloseInBackground(int fd) {
-  try {
-    std::thread([fd] { close(fd); }).detach();
-  } catch (const std::system_error&) {
-    close(fd);
-  }
-}
-
-}  // namespace
 
 WavePartFile::~WavePartFile() { Discard(); }
 
@@ -157,13 +150,11 @@ int WavePartFile::Commit() {
   if (replacing_ && written_ > writeBack_ && std::fflush(file_) == 0)
     sync_file_range(fileno(file_), writeBack_, 0, SYNC_FILE_RANGE_WRITE);
   file_ = nullptr;
-  // The replaced file is held open over the rename and let go of in the
-  // background: freeing its disk space may wait for the disk (file systems
-  // that discard freed blocks at once), and nothing needs to wait for that.
-  const int replaced = replacing_ ? open(out_.Target().c_str(), O_PATH | O_CLOEXEC | O_NOFOLLOW) : -1;
-  const bool committed = out_.Commit();
-  if (replaced >= 0) CloseInBackground(replaced);
-  if (committed) return 1;
+  // A waveform is made again from its project: it is renamed into place at
+  // once and flushed to the disk (with the replaced file let go of) on a
+  // short-lived thread, so that the build does not wait for the disk. One
+  // cut short by a power cut before that is refused by its readers.
+  if (out_.Commit(cz::FlushTiming::AfterRename)) return 1;
   Log_Message(5, "*** Cannot write '", destPath_.c_str(), "': ", out_.Reason().c_str(), ".");
   return 0;
 }

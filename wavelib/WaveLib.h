@@ -43,6 +43,13 @@ int WaveLib_Init(char* errorText, double requestedVersion);
 void WaveLib_GetVersion(int* major, int* minor);
 void WaveLib_SetProgressHook(WaveProgressHookFn hook);
 void WaveLib_ClearProgressHook();
+// Called between the blocks the writer moves (samples, marker bytes), far
+// more often than the progress hook and without a value: a user interface
+// keeps its windows painted there. Its result is not used; nothing in the
+// file depends on it. nullptr: none (the default).
+using WaveIdleHookFn = int (*)();
+void WaveLib_SetIdleHook(WaveIdleHookFn hook);
+void WaveLib_Idle();
 
 // ---- waveform file writer -----------------------------------------------------
 
@@ -104,19 +111,28 @@ struct WaveFileInfo {
   char comment[kWaveInfoTextBytes];    // COMMENT tag value
   char copyright[kWaveInfoTextBytes];  // COPYRIGHT tag value
   char date[kWaveInfoTextBytes];       // DATE tag value as written
-  int32_t samples;                     // SAMPLES tag, or derived from the block; -1
-  int32_t blockLength;                 // number in the data block's tag; -1
+  int64_t samples;                     // SAMPLES tag, or derived from the block; -1
+  int64_t blockLength;                 // number in the data block's tag; -1
   double clock;                        // CLOCK tag, Hz; -1.0
-  double playTime;                     // samples / clock, s; -1.0
+  double playTime;                     // samples / clock, s; -1.0 unless both are known and the clock > 0
   double peakOffset;                   // second LEVEL OFFS number, dB; 0.0
   double rmsOffset;                    // first LEVEL OFFS number, dB; 0.0
   int32_t blockKind;                   // 0 WAVEFORM, 1 UWAVEFORM or IWAVEFORM; 0
+  int64_t blockStart;                  // file offset of the data block's "#"; -1
 };
 
 // Reads the tag header of a waveform, data-list or control-list file up to
 // its first data block. 1 when the file was found and opened (whatever its
 // content), 0 otherwise ("*** File I/O error.").
 int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info);
+
+// Why the waveform file whose header WaveLib_GetFileInfo read into info is
+// cut short, as a power cut while it was being written may leave it: "it is
+// empty", "it holds no data block", "its data block ends at byte <n>, past
+// its end at byte <m>"; empty for a file that holds its whole data block.
+std::string WaveLib_CutShortReason(const WaveFileInfo& info);
+// The log line (without "*** ") that refuses such a file, naming it.
+std::string WaveLib_CutShortText(const char* path, const std::string& reason);
 
 // ---- shared by the writers of this library --------------------------------------
 
@@ -159,7 +175,8 @@ inline void WaveLib_TakeTagText(char (&dst)[N], const char* text, const char* wh
 }
 
 // Output file written to a temporary file beside the real destination (links
-// followed, see cz::ReplacingFile) and renamed over it by Commit. Without
+// followed, see cz::ReplacingFile) and renamed over it by Commit, which
+// leaves its flush to the disk to a short-lived thread. Without
 // Commit (failure, early return) the partial file is closed and removed; an
 // existing file at path is never touched before Commit, and a read-only one
 // is not replaced. Open and Commit log the system's reason of a failure.
@@ -220,6 +237,31 @@ class WaveRunListWriter {
   int previous_ = -1;  // -1 before the first entry
   int64_t index_ = 0;
   std::string text_;
+};
+
+// The waveform file of WaveLib_WriteWaveform written in order by a caller that forms its int16 samples
+// as it goes: Begin writes everything in front of the samples (the
+// descriptor's statistics must be valid, its marker lists come from
+// `markers`, from `markerChanges` or from tempMarkerFile, as above), Append
+// takes the next int16 I/Q pairs, Finish ends the block and puts the file in
+// place of `path`. The tags, the log lines and the progress are those of
+// WaveLib_WriteWaveform. A writer that is not finished leaves `path` as it
+// was.
+class WaveFileWriter {
+ public:
+  int Begin(WaveDescriptor* d, const char* path, FILE* tempMarkerFile);
+  // 0 after a failed write (Finish then reports it) or past `samples`.
+  int Append(const int16_t* iq, int32_t samples);
+  int Finish();
+
+ private:
+  WavePartFile out_;
+  std::string path_;
+  int32_t samples_ = 0;
+  int64_t appended_ = 0;
+  int32_t step_ = 1;  // progress: 50 + 12k at sample k*step_
+  int next_ = 0;
+  bool begun_ = false;
 };
 
 // ---- data-list, control-list and other waveform writers ---------------------------

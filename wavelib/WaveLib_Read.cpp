@@ -11,6 +11,8 @@
 //                         (Q AND 3)*4 + (I AND 3), value
 //                         ((v AND 0xFFFC) - 32768) / 32000
 // A "{IWAVEFORM-n: #" block carries 4 bytes between the "#" and the samples.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -420,8 +422,10 @@ int ReadTagRest(int slot, char* buffer, int limit) {
   }
 }
 
-int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* texts, FILE* tempIqFile,
-                         FILE* tempMarkerFile) {
+namespace {
+
+int ReadWaveformFile(const char* path, WaveDescriptor* d, WaveImportTexts* texts, FILE* tempIqFile,
+                     FILE* tempMarkerFile) {
   if (d == nullptr) {
     Fail("*** No wave data structure provided.");
     return 0;
@@ -518,4 +522,23 @@ int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* t
     d->copyright = texts->copyright;
   }
   return 1;
+}
+
+}  // namespace
+
+int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* texts, FILE* tempIqFile,
+                         FILE* tempMarkerFile) {
+  if (ReadWaveformFile(path, d, texts, tempIqFile, tempMarkerFile)) return 1;
+  // A file cut short (a power cut while it was written) is named as such
+  // after the reader's own message.
+  const std::string host = path != nullptr && path[0] != '\0' ? ResolvedLocalPath(path) : std::string();
+  struct stat st;
+  WaveFileInfo header;
+  if (d != nullptr && !host.empty() && ::stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      WaveLib_GetFileInfo(path, &header) == 1) {
+    const std::string cutShort = WaveLib_CutShortReason(header);
+    if (!cutShort.empty() && (header.blockStart >= 0 || header.fileSize == 0))
+      Fail("*** " + WaveLib_CutShortText(host.c_str(), cutShort));
+  }
+  return 0;
 }

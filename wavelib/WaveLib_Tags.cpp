@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -61,14 +62,15 @@ const BlockRow kBlockTable[] = {
     {"WAVEFORM", "WAVEFORM-", 0, 1},
 };
 
-// The block length after "<name>-": a decimal number within the int range,
-// else -1 (no valid length), never a value wrapped into the range.
-int ReadBlockLength(const char* text) {
+// The block length after "<name>-": a decimal number within the int64
+// range (a file past 2 GB has a length past int32), else -1 (no valid
+// length), never a value wrapped into the range.
+int64_t ReadBlockLength(const char* text) {
   char* end = nullptr;
   errno = 0;
   const long long v = std::strtoll(text, &end, 10);
-  if (end == text || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) return -1;
-  return static_cast<int>(v);
+  if (end == text || errno == ERANGE || v < 0) return -1;
+  return static_cast<int64_t>(v);
 }
 
 struct FileCloser {
@@ -85,6 +87,7 @@ void SetStartValues(WaveFileInfo* info) {
   info->peakOffset = 0.0;
   info->rmsOffset = 0.0;
   info->blockKind = 0;
+  info->blockStart = -1;
 }
 
 // Size, and the birth time where the file system records it, else the
@@ -99,17 +102,16 @@ bool StatFile(const std::string& path, int64_t* size, std::time_t* date) {
   return true;
 }
 
-int32_t ClampToInt32(long long v) {
-  if (v > INT32_MAX) return INT32_MAX;
-  if (v < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(v);
-}
-
 // Reads the file in blocks; the search for the next "{" runs over whole
 // blocks, which matters for files whose data is not a block tag (data lists).
 class ByteReader {
  public:
   explicit ByteReader(FILE* f) : f_(f) {}
+  // Bytes consumed so far (the file offset of the next byte, bytes put back
+  // counted as not yet read).
+  int64_t Offset() const {
+    return loaded_ - static_cast<int64_t>(fill_ - pos_) - static_cast<int64_t>(back_.size());
+  }
   // Next byte, or EOF.
   int Get() {
     if (!back_.empty()) {
@@ -144,10 +146,12 @@ class ByteReader {
   bool Load() {
     fill_ = std::fread(buf_, 1, sizeof buf_, f_);
     pos_ = 0;
+    loaded_ += static_cast<int64_t>(fill_);
     return fill_ > 0;
   }
   FILE* f_;
   std::string back_;  // put back, last byte first
+  int64_t loaded_ = 0;
   unsigned char buf_[1 << 16];
   std::size_t pos_ = 0;
   std::size_t fill_ = 0;
@@ -158,11 +162,12 @@ bool IsBlockName(std::string_view name) { return name.find("WAVEFORM") != std::s
 bool IsDataByte(int c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
 
 // Reads the next tag's text into buf (without its braces, at most kTagMax
-// bytes kept); returns its length, or -1 when the file ends before the next
-// "{". A data block's tag ends at its first "}" (its samples are bytes,
+// bytes kept) and its file offset into *start; returns its length, or -1
+// when the file ends before the next "{". A data block's tag ends at its first "}" (its samples are bytes,
 // not text); any other tag at the "}" that pairs with its "{".
-int ReadTag(ByteReader& in, char* buf) {
+int ReadTag(ByteReader& in, char* buf, int64_t* start) {
   if (!in.SkipPast('{')) return -1;
+  *start = in.Offset();
   std::string text;  // the tag's first bytes, kNestedTagMax at most
   std::size_t firstClose = std::string::npos;
   bool block = false, named = false;
@@ -197,9 +202,9 @@ int ReadTag(ByteReader& in, char* buf) {
   return static_cast<int>(n);
 }
 
-// Handles one tag; returns false when it was a data-block tag (the end of
-// the header).
-bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
+// Handles one tag, whose text starts at file offset `offset`; returns false
+// when it was a data-block tag (the end of the header).
+bool TakeTag(WaveFileInfo* info, const char* tag, int length, int64_t offset) {
   const char* colon = static_cast<const char*>(std::memchr(tag, ':', static_cast<std::size_t>(length)));
   if (!colon) return true;
   const std::string name(tag, static_cast<std::size_t>(colon - tag + 1));
@@ -224,7 +229,7 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
   } else if (name.find("CLOCK:") != std::string::npos) {
     info->clock = cz::StrtodC(value, nullptr);
   } else if (name.find("SAMPLES:") != std::string::npos) {
-    info->samples = ClampToInt32(cz::StrtolC(value, nullptr, 10));
+    info->samples = cz::StrtolC(value, nullptr, 10);
   } else if (name.find("LEVEL OFFS:") != std::string::npos) {
     cz::SscanfC(value, "%lf%*[^0-9-]%lf", &info->rmsOffset, &info->peakOffset);
   } else {
@@ -234,14 +239,15 @@ bool TakeTag(WaveFileInfo* info, const char* tag, int length) {
       info->blockKind = row.kind;
       const std::size_t prefix = std::strlen(row.format);
       if (name.compare(at, prefix, row.format) == 0) {
-        const int blockLength = ReadBlockLength(name.c_str() + at + prefix);
+        const int64_t blockLength = ReadBlockLength(name.c_str() + at + prefix);
         if (blockLength != -1) info->blockLength = blockLength;
       }
       // The data block may hold NUL bytes: look for "#" over the bytes read.
       const char* hash = static_cast<const char*>(std::memchr(value, '#', static_cast<std::size_t>(valueLength)));
-      if (hash && info->samples == -1) {
-        const long long h = hash - value;
-        info->samples = ClampToInt32((static_cast<long long>(info->blockLength) - h - row.headBytes) / 4);
+      if (hash) info->blockStart = offset + (hash - tag);
+      if (hash && info->samples == -1 && info->blockLength >= 0) {
+        const int64_t h = hash - value;
+        info->samples = std::max<int64_t>((info->blockLength - h - row.headBytes) / 4, 0);
       }
       return false;
     }
@@ -276,13 +282,31 @@ int WaveLib_GetFileInfo(const char* path, WaveFileInfo* info) {
   auto in = std::make_unique<ByteReader>(f.get());
   char tag[kTagMax + 1];
   for (;;) {
-    const int length = ReadTag(*in, tag);
+    int64_t start = 0;
+    const int length = ReadTag(*in, tag, &start);
     if (length <= 0) break;  // end of file, or an empty tag
-    if (!TakeTag(info, tag, length)) break;
+    if (!TakeTag(info, tag, length, start)) break;
   }
   f.reset();
-  if (info->clock != 0.0) info->playTime = info->samples / info->clock;
+  // Only a known sample count at a known, positive clock has a play time.
+  if (info->samples >= 0 && info->clock > 0.0) info->playTime = static_cast<double>(info->samples) / info->clock;
   return 1;
+}
+
+std::string WaveLib_CutShortReason(const WaveFileInfo& info) {
+  if (info.fileSize == 0) return "it is empty";
+  if (info.blockStart < 0) return "it holds no data block";
+  // The block's length counts its "#" and the bytes behind it.
+  const int64_t end = info.blockStart + (info.blockLength > 0 ? info.blockLength : 0);
+  if (end > info.fileSize)
+    return cz::FormatC("its data block ends at byte %lld, past its end at byte %lld", static_cast<long long>(end),
+                       static_cast<long long>(info.fileSize));
+  return std::string();
+}
+
+std::string WaveLib_CutShortText(const char* path, const std::string& reason) {
+  return "Waveform file '" + std::string(path != nullptr ? path : "") + "' is cut short (" + reason +
+         "): generate it again.";
 }
 
 std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset) {

@@ -121,6 +121,8 @@ int WriteMarkersFromMemory(WavePartFile& out, const WaveDescriptor* d) {
 // bound again before each pass after the first, which starts it at byte 0.
 // Returns 1, or 0 after logging the reason (a write failure is left to the
 // caller's commit).
+constexpr int32_t kMarkerFeedPiece = 1 << 20;  // marker bytes per run-list step
+
 int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* markerFile, SlotGuard& slots) {
   Log_Level(LOG_INFO, 1, "Creating marker trace from temporary marker file ...");
   out.WriteText(cz::FormatC("{CONTROL LENGTH:%ld}", static_cast<long>(d->samples)).c_str());
@@ -143,7 +145,12 @@ int WriteMarkersFromFile(WavePartFile& out, const WaveDescriptor* d, FILE* marke
         Log_Message(1, "*** Error reading marker data from temporary file.");
         return 0;
       }
-      list.Feed(data, static_cast<std::size_t>(got));
+      // In pieces, with the idle hook between them: a mapped file hands out
+      // all its bytes at once.
+      for (int32_t at = 0; at < got; at += kMarkerFeedPiece) {
+        list.Feed(data + at, static_cast<std::size_t>(std::min(kMarkerFeedPiece, got - at)));
+        WaveLib_Idle();
+      }
       if (!ReadBufIntact(kMarkerSlot)) {
         Log_Message(1, "*** Error reading marker data from temporary file.");
         return 0;
@@ -256,6 +263,7 @@ struct SampleProgress {
       WaveLib_Progress(50 + 12 * next);
       ++next;
     }
+    WaveLib_Idle();
   }
   int32_t step;
   int next = 0;
@@ -436,6 +444,89 @@ int WaveLib_WriteWaveform(WaveDescriptor* d, const char* path, FILE* tempIqFile,
   }
   if (!out.Commit()) {
     Log_Message(3, "*** Error writing output file '", path, "'.");
+    return 0;
+  }
+  WaveLib_Progress(100);
+  Log_Level(LOG_INFO, 1, "Waveform file generated.");
+  return 1;
+}
+
+// ---- the writer fed in order ---------------------------------------------------------
+
+int WaveFileWriter::Begin(WaveDescriptor* d, const char* path, FILE* tempMarkerFile) {
+  begun_ = false;
+  Log_Level(LOG_INFO, 3, "Creating wave file ", path ? path : "", "...");
+  if (d == nullptr || !d->statisticsValid) {
+    Log_Message(1, "*** Error: No data input for function.");
+    return 0;
+  }
+  if (d->samples <= 0) {
+    Log_Message(1, "*** Error: Number of points cannot be zero.");
+    return 0;
+  }
+  if (path == nullptr || path[0] == '\0') {
+    Log_Message(1, "*** Error: Destination file name cannot be empty.");
+    return 0;
+  }
+  MarkerSource markerSource = MarkerSource::None;
+  if (d->markers && !tempMarkerFile) markerSource = MarkerSource::Memory;
+  if (!d->markers && tempMarkerFile) markerSource = MarkerSource::File;
+  const bool markersReady = markerSource == MarkerSource::File && d->markerChanges != nullptr;
+  SlotGuard slots;
+  if (markerSource == MarkerSource::File && !markersReady) {
+    if (!InitBuf(kMarkerSlot, tempMarkerFile, 1, 0)) {
+      Log_Message(1, "*** Cannot setup buffer for temporary marker file.");
+      return 0;
+    }
+    slots.marker = true;
+  }
+  WaveLib_Progress(0);
+  LogStatistics(d, ComputeStatistics(d, false));
+  if (!out_.Open(path)) {
+    Log_Message(1, "*** Error opening output file.");
+    return 0;
+  }
+  WaveLib_Progress(10);
+  WriteHeader(out_, d);
+  if (markerSource == MarkerSource::Memory) {
+    WriteMarkersFromMemory(out_, d);
+  } else if (markersReady) {
+    WriteMarkersFromChanges(out_, d);
+  } else if (markerSource == MarkerSource::File) {
+    if (!WriteMarkersFromFile(out_, d, tempMarkerFile, slots)) return 0;
+  }
+  WaveLib_Progress(50);
+  out_.WriteText(cz::FormatC("{WAVEFORM-%ld: #", 4L * d->samples + 1).c_str());
+  path_ = path;
+  samples_ = d->samples;
+  appended_ = 0;
+  step_ = samples_ / 5 > 0 ? samples_ / 5 : 1;
+  next_ = 0;
+  begun_ = true;
+  return 1;
+}
+
+int WaveFileWriter::Append(const int16_t* iq, int32_t samples) {
+  if (!begun_ || samples < 0 || appended_ + samples > samples_) return 0;
+  const int64_t upTo = appended_ + samples;
+  while (next_ <= 4 && static_cast<int64_t>(next_) * step_ < upTo) {
+    WaveLib_Progress(50 + 12 * next_);
+    ++next_;
+  }
+  appended_ = upTo;
+  return out_.Write(iq, 4 * static_cast<std::size_t>(samples));
+}
+
+int WaveFileWriter::Finish() {
+  if (!begun_) return 0;
+  begun_ = false;
+  if (appended_ != samples_) {
+    Log_Message(1, "*** Error reading waveform data from temporary file.");
+    return 0;
+  }
+  out_.WriteText("}");
+  if (!out_.Commit()) {
+    Log_Message(3, "*** Error writing output file '", path_.c_str(), "'.");
     return 0;
   }
   WaveLib_Progress(100);

@@ -566,32 +566,52 @@ void DropCalcChain(std::vector<PackagePart>& parts, const std::string& folder, P
   }
 }
 
-// Writes the package to the file `path`; messages name `shown`, the file the
-// user chose.
-bool WriteZip(const std::string& path, const std::string& shown, const std::vector<PackagePart>& parts,
+struct SourceFree {
+  void operator()(zip_source_t* s) const {
+    if (s != nullptr) zip_source_free(s);
+  }
+};
+using SourcePtr = std::unique_ptr<zip_source_t, SourceFree>;
+
+// The package as the bytes of a zip archive, made in memory: the file is
+// then written from them through one replacing file (flushed, renamed, its
+// folder flushed), never through a temporary file of the zip library's own.
+// Messages name `shown`, the file the user chose.
+bool ZipBytes(const std::string& shown, const std::vector<PackagePart>& parts, std::string* bytes,
               std::string* error) {
-  int code = 0;
-  ZipPtr z(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-  if (!z) return Fail(error, "Cannot write workbook '" + shown + "'.");
+  const std::string cannot = "Cannot write workbook '" + shown + "'";
+  zip_error_t ze;
+  zip_error_init(&ze);
+  SourcePtr archive(zip_source_buffer_create(nullptr, 0, 0, &ze));
+  ZipPtr z(archive ? zip_open_from_source(archive.get(), ZIP_TRUNCATE, &ze) : nullptr);
+  const std::string why = zip_error_strerror(&ze);
+  zip_error_fini(&ze);
+  if (!z) return Fail(error, cannot + ": " + why + ".");
+  // The archive holds a reference of its own from here on; ours outlives it.
+  zip_source_keep(archive.get());
   for (const PackagePart& p : parts) {
     if (!p.name.empty() && p.name.back() == '/') {
       if (zip_dir_add(z.get(), p.name.c_str(), ZIP_FL_ENC_GUESS) < 0)
-        return Fail(error, "Cannot write workbook '" + shown + "': " + zip_strerror(z.get()) + ".");
+        return Fail(error, cannot + ": " + zip_strerror(z.get()) + ".");
       continue;
     }
     zip_source_t* src = zip_source_buffer(z.get(), p.data.data(), p.data.size(), 0);
     if (src == nullptr || zip_file_add(z.get(), p.name.c_str(), src, ZIP_FL_ENC_GUESS) < 0) {
       if (src != nullptr) zip_source_free(src);
-      return Fail(error, "Cannot write workbook '" + shown + "': " + zip_strerror(z.get()) + ".");
+      return Fail(error, cannot + ": " + zip_strerror(z.get()) + ".");
     }
   }
   // zip_close writes the archive; the buffers above live until it returns.
-  if (zip_close(z.get()) != 0) {
-    const std::string why = zip_strerror(z.get());
-    std::remove(path.c_str());
-    return Fail(error, "Cannot write workbook '" + shown + "': " + why + ".");
-  }
+  if (zip_close(z.get()) != 0) return Fail(error, cannot + ": " + zip_strerror(z.get()) + ".");
   z.release();
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_source_stat(archive.get(), &st) != 0 || !(st.valid & ZIP_STAT_SIZE) || zip_source_open(archive.get()) != 0)
+    return Fail(error, cannot + ".");
+  bytes->resize(static_cast<std::size_t>(st.size));
+  const zip_int64_t got = zip_source_read(archive.get(), bytes->data(), st.size);
+  zip_source_close(archive.get());
+  if (got < 0 || static_cast<zip_uint64_t>(got) != st.size) return Fail(error, cannot + ".");
   return true;
 }
 
@@ -709,12 +729,11 @@ bool Workbook::SaveAs(const std::string& path, std::string* error) {
   rels.Store(parts);
   types.Store(parts);
 
-  // The package is made in a temporary file beside the real target and
-  // renamed over it once complete; a read-only workbook is left as it was.
-  ReplacingFile out;
-  if (!out.Begin(path)) return Fail(error, "Cannot write workbook '" + path + "': " + out.Reason() + ".");
-  if (!WriteZip(out.TempPath(), path, parts, error)) return false;
-  if (!out.Commit()) return Fail(error, "Cannot write workbook '" + path + "': " + out.Reason() + ".");
+  // The package replaces the real target (links followed) only once it is
+  // whole on the disk; a read-only workbook is left as it was.
+  std::string bytes, reason;
+  if (!ZipBytes(path, parts, &bytes, error)) return false;
+  if (!ReplaceFileContents(path, bytes, &reason)) return Fail(error, "Cannot write workbook '" + path + "': " + reason + ".");
   parts_ = std::move(parts);
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     sheets_[i].part_ = sheetParts[i];

@@ -217,6 +217,20 @@ struct UiTest_DimmingFault {
 };
 std::vector<UiTest_DimmingFault> UiTest_DimmingFaults(int panel);
 
+// Covering: the visible input controls (and outside labels) of a panel
+// that a visible filled decoration drawn after them overlaps, which hides
+// that part of them: a decoration with a background, or a text message on
+// a background colour (a band, a group box; readouts over a graph's plot
+// area are laid there on purpose). A field drawn under its frame takes
+// clicks and typing unseen.
+struct UiTest_CoveredCtrl {
+    int panel;
+    int control;
+    int cover;          // the filled control in front
+    std::string where;  // "PANEL.CONTROL [label] under PANEL.COVER"
+};
+std::vector<UiTest_CoveredCtrl> UiTest_CoveredControls(int panel);
+
 // The tooltip a tree cell shows: its whole text when the column cuts it,
 // else empty.
 std::string UiTest_TreeCellToolTip(int panel, int control, int item, int column);

@@ -61,7 +61,10 @@ bool ResizeRowsInPlace(TableData& t, int rows, int cols, int rowAt, int cellType
     const size_t w = size_t(cols);
     if (rows > t.rows) {
         if (rowAt != t.rows + 1) return false;
-        t.cells.reserve(size_t(rows) * w);
+        // Rows added piece by piece (a large table filled in parts) grow the
+        // cells geometrically, not by a copy of the whole table per piece.
+        const size_t need = size_t(rows) * w;
+        if (t.cells.capacity() < need) t.cells.reserve(std::max(need, t.cells.capacity() + t.cells.capacity() / 2));
         for (int r = t.rows + 1; r <= rows; ++r)
             for (int c = 1; c <= cols; ++c) MakeFresh(t.cells.emplace_back(), t, c, cellType, true);
     } else if (rows < t.rows) {
@@ -331,6 +334,19 @@ int InsertTableRows(int panel, int control, int index, int count, int cellType)
     Resize(t, t.rows + count, t.cols, at, 1, cellType);
     MarkDirty(*c);
     return at;
+}
+
+int ReserveTableRows(int panel, int control, int rows)
+{
+    UI_CALL();
+    int st;
+    Ctrl* c = Table(panel, control, &st);
+    if (!c) return st;
+    if (rows < 0) return UI_ERR_BAD_VALUE;
+    TableData& t = c->table;
+    if (t.cols > 0) t.cells.reserve(size_t(rows) * size_t(t.cols));
+    t.rowAttrs.reserve(size_t(rows));
+    return 0;
 }
 
 int DeleteTableRows(int panel, int control, int index, int count)

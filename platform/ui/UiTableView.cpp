@@ -148,9 +148,23 @@ public:
         const Ctrl* c = FindCtrl(panel_, control_);
         return c && c->widget && !c->widget->isEnabled();
     }
+    // Rows added at the end or removed from it are told as such, so that a
+    // large table filled in pieces costs the view only the rows of each
+    // piece; other changes of the size reset the model.
     void Sync(int rows, int cols)
     {
-        if (rows != shownRows || cols != shownCols) {
+        if (cols == shownCols && cols > 0 && rows > shownRows) {
+            const int old = shownRows;
+            beginInsertRows(QModelIndex(), old, rows - 1);
+            shownRows = rows;
+            endInsertRows();
+            if (old > 0) Q_EMIT dataChanged(index(0, 0), index(old - 1, cols - 1));
+        } else if (cols == shownCols && cols > 0 && rows < shownRows && rows > 0) {
+            beginRemoveRows(QModelIndex(), rows, shownRows - 1);
+            shownRows = rows;
+            endRemoveRows();
+            Q_EMIT dataChanged(index(0, 0), index(rows - 1, cols - 1));
+        } else if (rows != shownRows || cols != shownCols) {
             beginResetModel();
             shownRows = rows;
             shownCols = cols;

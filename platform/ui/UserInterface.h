@@ -584,6 +584,10 @@ int RevealFolder(int panel, int control, const char* path);
 // button cells a label. Rows and columns are 1-based; index -1 appends.
 int InsertTableRows(int panel, int control, int index, int count, int cellType);
 int DeleteTableRows(int panel, int control, int index, int count); // count -1 = to the end
+// Makes room for `rows` rows in all (no rows are added), so that rows then
+// appended piece by piece are never moved again: a table of a million rows
+// filled in parts, with the window painted in between.
+int ReserveTableRows(int panel, int control, int rows);
 int InsertTableColumns(int panel, int control, int index, int count, int cellType);
 int DeleteTableColumns(int panel, int control, int index, int count);
 int GetNumTableRows(int panel, int control, int* rows);

@@ -114,6 +114,7 @@ const char* BaseDescription(VisaStatus status) {
     case VISA_ERR_RPC: return "The VXI-11 remote procedure call failed.";
     case VISA_ERR_DEVICE: return "The instrument's VXI-11 server reported an error.";
     case VISA_ERR_INV_SETUP: return "Unable to start operation because setup is invalid (device node not usable).";
+    case VISA_ERR_RSRC_LOCKED: return "Another client holds the instrument's lock.";
     default: break;
   }
   return status < 0 ? "Unknown error." : "Operation completed with a completion code.";

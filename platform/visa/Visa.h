@@ -54,6 +54,7 @@ constexpr VisaStatus VISA_ERR_GPIB_MISSING = -16;   // "GPIB support (linux-gpib
 constexpr VisaStatus VISA_ERR_RPC = -17;            // VXI-11 RPC call failed
 constexpr VisaStatus VISA_ERR_DEVICE = -18;         // the instrument's VXI-11 server reported an error
 constexpr VisaStatus VISA_ERR_INV_SETUP = -19;      // usbtmc/GPIB device node could not be used
+constexpr VisaStatus VISA_ERR_RSRC_LOCKED = -20;    // another client holds the instrument's lock
 
 // ---- attributes ------------------------------------------------------------
 // Session attributes.

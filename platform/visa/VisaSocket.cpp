@@ -114,7 +114,8 @@ class ReplyScanner {
 
 class SocketTransport : public VisaTransport {
  public:
-  SocketTransport(const VisaResource& res, int fd) : res_(res), fd_(fd) {}
+  SocketTransport(const VisaResource& res, int fd, VisaSocketReconnect reconnect = nullptr)
+      : res_(res), fd_(fd), reconnect_(reconnect) {}
   ~SocketTransport() override { CloseFd(); }
 
   uint16_t InterfaceType() const override { return VISA_INTF_TCPIP; }
@@ -181,8 +182,14 @@ class SocketTransport : public VisaTransport {
     sent_.Reset();
     std::string detail;
     int fd = -1;
-    VisaStatus st = VisaNet_Connect(res_.host, res_.port, timeoutMs, &fd, &detail);
-    if (st < 0) return Fail(st, detail);
+    if (reconnect_ != nullptr) {
+      fd = reconnect_();
+      if (fd < 0) return Fail(VISA_ERR_CONN_LOST, "no new connection");
+      VisaNet_SetBlocking(fd, false);
+    } else {
+      VisaStatus st = VisaNet_Connect(res_.host, res_.port, timeoutMs, &fd, &detail);
+      if (st < 0) return Fail(st, detail);
+    }
     fd_ = fd;
     return VISA_SUCCESS;
   }
@@ -218,6 +225,7 @@ class SocketTransport : public VisaTransport {
 
   VisaResource res_;
   int fd_ = -1;
+  VisaSocketReconnect reconnect_;
   std::vector<uint8_t> buf_;
   std::size_t head_ = 0;
   ReplyScanner scanner_;
@@ -234,4 +242,9 @@ VisaStatus VisaSocket_Open(const VisaResource& res, uint32_t timeoutMs, std::uni
   if (st < 0) return st;
   *out = std::make_unique<SocketTransport>(res, fd);
   return VISA_SUCCESS;
+}
+
+std::unique_ptr<VisaTransport> VisaSocket_Adopt(int fd, const VisaResource& res, VisaSocketReconnect reconnect) {
+  VisaNet_SetBlocking(fd, false);
+  return std::make_unique<SocketTransport>(res, fd, reconnect);
 }

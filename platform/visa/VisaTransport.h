@@ -84,6 +84,14 @@ VisaStatus VisaUsbtmc_Open(const VisaResource& res, uint32_t timeoutMs,
 VisaStatus VisaGpib_Open(const VisaResource& res, uint32_t timeoutMs,
                          std::unique_ptr<VisaTransport>* out, std::string* detail);
 
+// For the fuzz harnesses: a raw-socket transport over a connected stream
+// socket fd of their own (taken over and closed by the transport); its
+// device clear takes the connection reconnect returns (a descriptor, or -1)
+// instead of connecting to res, when reconnect is given.
+using VisaSocketReconnect = int (*)();
+std::unique_ptr<VisaTransport> VisaSocket_Adopt(int fd, const VisaResource& res,
+                                                VisaSocketReconnect reconnect = nullptr);
+
 // For the fuzz harnesses: while set, Visa_Open hands every resource it parses
 // to this factory instead of the transport its form names (nullptr: the real
 // transports again).

@@ -29,9 +29,11 @@
 namespace {
 
 std::atomic<uint16_t> g_corePort{0};
+VisaVxi11_Connector g_connector = nullptr;  // harnesses: the core channel without a network
 std::atomic<uint16_t> g_portmapperPort{0};  // 0: the standard port 111
 
 // Device_Flags bits (B.6.3).
+constexpr int kFlagWaitLock = 0x01;
 constexpr int kFlagEnd = 0x08;
 // Device_ReadResp reason bits.
 constexpr int kReasonReqCnt = 0x01;
@@ -39,17 +41,23 @@ constexpr int kReasonEnd = 0x04;
 // Device_ErrorCode values (B.5.2) that change the status we report.
 constexpr int kErrInvalidLink = 4;
 constexpr int kErrNotSupported = 8;
+constexpr int kErrLocked = 11;  // device locked by another link
 constexpr int kErrIoTimeout = 15;
 constexpr int kErrAbort = 23;
 
 // The standard asks every server for at least 1,024 bytes per write.
 constexpr uint32_t kMinRecvSize = 1024;
 
-// RPC waits this long beyond the device's own io_timeout for the reply.
+// RPC waits this long beyond the device's own io_timeout (and the wait for
+// another client's lock before it) for the reply.
 constexpr uint32_t kRpcSlackMs = 2000;
 
-timeval RpcTimeout(uint32_t ioTimeoutMs) {
-  uint64_t ms = uint64_t(ioTimeoutMs) + kRpcSlackMs;
+// Every call on the link waits for a lock that another client holds, for as
+// long as the operation itself may take (the session's time-out), as the
+// lock time-out of an instrument I/O library does: the server then starts
+// the operation within the time-out, or answers "locked" (11).
+timeval RpcTimeout(uint32_t ioTimeoutMs, uint32_t lockTimeoutMs = 0) {
+  uint64_t ms = uint64_t(ioTimeoutMs) + lockTimeoutMs + kRpcSlackMs;
   timeval tv;
   tv.tv_sec = static_cast<time_t>(ms / 1000);
   tv.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
@@ -77,12 +85,12 @@ class Vxi11Transport : public VisaTransport {
       Device_WriteParms p{};
       p.lid = lid_;
       p.io_timeout = timeoutMs;
-      p.lock_timeout = 0;
-      p.flags = (end && *written + n == count) ? kFlagEnd : 0;
+      p.lock_timeout = timeoutMs;
+      p.flags = kFlagWaitLock | ((end && *written + n == count) ? kFlagEnd : 0);
       p.data.data_len = n;
       p.data.data_val = reinterpret_cast<char*>(const_cast<uint8_t*>(data + *written));
       Device_WriteResp r{};
-      Arm(timeoutMs);
+      Arm(timeoutMs, timeoutMs);
       clnt_stat cs = device_write_1(&p, &r, client_);
       if (cs != RPC_SUCCESS) return RpcFailure(cs);
       if (r.error != 0) return DeviceFailure(r.error);
@@ -109,16 +117,16 @@ class Vxi11Transport : public VisaTransport {
       p.lid = lid_;
       p.requestSize = count - *got;
       p.io_timeout = leftMs;
-      p.lock_timeout = 0;
-      p.flags = 0;  // no termination character: replies end with END only
+      p.lock_timeout = leftMs;
+      p.flags = kFlagWaitLock;  // no termination character: replies end with END only
       p.termChar = 0;
       VisaVxi11_ReadReply r;
       r.buffer = buffer + *got;
       r.room = p.requestSize;
-      Arm(leftMs);
+      Arm(leftMs, leftMs);
       clnt_stat cs = clnt_call(client_, device_read, reinterpret_cast<xdrproc_t>(xdr_Device_ReadParms),
                                reinterpret_cast<char*>(&p), reinterpret_cast<xdrproc_t>(VisaVxi11_DecodeReadResp),
-                               reinterpret_cast<char*>(&r), RpcTimeout(leftMs));
+                               reinterpret_cast<char*>(&r), RpcTimeout(leftMs, leftMs));
       if (cs == RPC_CANTDECODERES && r.stated > r.room) return Overlong(r.stated, r.room, timeoutMs);
       if (cs != RPC_SUCCESS) return RpcFailure(cs);
       *got += r.length;
@@ -148,19 +156,19 @@ class Vxi11Transport : public VisaTransport {
     if (!client_) return LinkGone();
     Device_GenericParms p{};
     p.lid = lid_;
-    p.flags = 0;
-    p.lock_timeout = 0;
+    p.flags = kFlagWaitLock;
+    p.lock_timeout = timeoutMs;
     p.io_timeout = timeoutMs;
     Device_Error err{};
-    Arm(timeoutMs);
+    Arm(timeoutMs, timeoutMs);
     clnt_stat cs = call(&p, &err, client_);
     if (cs != RPC_SUCCESS) return RpcFailure(cs);
     return err.error == 0 ? VISA_SUCCESS : DeviceFailure(err.error);
   }
 
   // The generated client routines pass a fixed time-out; CLSET_TIMEOUT overrides it.
-  void Arm(uint32_t ioTimeoutMs) {
-    timeval tv = RpcTimeout(ioTimeoutMs);
+  void Arm(uint32_t ioTimeoutMs, uint32_t lockTimeoutMs = 0) {
+    timeval tv = RpcTimeout(ioTimeoutMs, lockTimeoutMs);
     clnt_control(client_, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
   }
 
@@ -173,9 +181,11 @@ class Vxi11Transport : public VisaTransport {
   }
 
   VisaStatus DeviceFailure(int error) {
-    SetDetail(cz::FormatC("VXI-11 error %d", error));
+    SetDetail(error == kErrLocked ? cz::FormatC("VXI-11 error %d: the lock was not released in time", error)
+                                  : cz::FormatC("VXI-11 error %d", error));
     switch (error) {
       case kErrIoTimeout: return VISA_ERR_TMO;
+      case kErrLocked: return VISA_ERR_RSRC_LOCKED;
       case kErrInvalidLink: return VISA_ERR_CONN_LOST;
       case kErrNotSupported: return VISA_ERR_NSUP_OPER;
       case kErrAbort: return VISA_ERR_ABORT;
@@ -282,8 +292,15 @@ void Visa_SetVxi11PortmapperPort(uint16_t port) { g_portmapperPort = port; }
 
 uint16_t VisaVxi11_CorePortOverride() { return g_corePort; }
 
-VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
-                          std::string* detail) {
+void VisaVxi11_SetConnector(VisaVxi11_Connector connector) { g_connector = connector; }
+
+namespace {
+
+// The core channel to the host of res: an RPC client over a connection to
+// the port the portmapper names (or the test port); nullptr with *detail
+// and *status set when there is none.
+CLIENT* ConnectCore(const VisaResource& res, uint32_t timeoutMs, VisaStatus* status, std::string* detail) {
+  *status = VISA_ERR_RSRC_NFOUND;
   // Resolve the host once to learn its IPv4 address (ONC RPC over TCP here is IPv4).
   int probe = -1;
   uint16_t port = g_corePort;
@@ -295,7 +312,7 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
     addrinfo* list = nullptr;
     if (::getaddrinfo(res.host.c_str(), nullptr, &hints, &list) != 0 || !list) {
       *detail = cz::FormatC("host '%s' not found", res.host.c_str());
-      return VISA_ERR_RSRC_NFOUND;
+      return nullptr;
     }
     std::memcpy(&addr, list->ai_addr, sizeof addr);
     ::freeaddrinfo(list);
@@ -304,16 +321,27 @@ VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::uniq
   ::inet_ntop(AF_INET, &addr.sin_addr, host, sizeof host);
   if (port == 0) {
     port = PortmapperLookup(host, timeoutMs, detail);
-    if (port == 0) return VISA_ERR_RSRC_NFOUND;
+    if (port == 0) return nullptr;
   }
-  VisaStatus st = VisaNet_Connect(host, port, timeoutMs, &probe, detail);
-  if (st < 0) return st;
+  *status = VisaNet_Connect(host, port, timeoutMs, &probe, detail);
+  if (*status < 0) return nullptr;
   // Every call on the core channel is bounded as a whole by its time-out.
   CLIENT* client = VisaRpc_CreateTcp(probe, DEVICE_CORE, DEVICE_CORE_VERSION);
   if (!client) {
     *detail = "no memory for the VXI-11 link";
-    return VISA_ERR_RPC;
+    *status = VISA_ERR_RPC;
   }
+  return client;
+}
+
+}  // namespace
+
+VisaStatus VisaVxi11_Open(const VisaResource& res, uint32_t timeoutMs, std::unique_ptr<VisaTransport>* out,
+                          std::string* detail) {
+  VisaStatus status = VISA_ERR_RSRC_NFOUND;
+  CLIENT* client = g_connector != nullptr ? g_connector(res, timeoutMs, detail)
+                                          : ConnectCore(res, timeoutMs, &status, detail);
+  if (client == nullptr) return status;
 
   Create_LinkParms p{};
   p.clientId = static_cast<int>(::getpid() & 0x7FFFFFFF);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/visa/VisaTransport.h"
 
@@ -31,3 +32,10 @@ bool_t VisaVxi11_DecodeReadResp(XDR* xdrs, void* reply);
 // and destroys the handle). A link lost later is created again for res.
 std::unique_ptr<VisaTransport> VisaVxi11_Adopt(CLIENT* client, int linkId, uint32_t maxRecvSize,
                                                const VisaResource& res);
+
+// For the fuzz harnesses: while set, every VXI-11 open (and the link made
+// again after a lost connection) takes its core channel from connector,
+// which returns an RPC client handle (owned by the link) or nullptr with
+// *detail; create_link then goes over that handle. nullptr: the network.
+using VisaVxi11_Connector = CLIENT* (*)(const VisaResource& res, uint32_t timeoutMs, std::string* detail);
+void VisaVxi11_SetConnector(VisaVxi11_Connector connector);

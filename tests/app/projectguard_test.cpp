@@ -64,6 +64,60 @@ class ProjectGuardTest : public cz::test::StartupHomeTest {
     ASSERT_EQ(InitApplication(), 1);
   }
 
+  // Starts the program with path (written with doc) as its last project and
+  // save-on-exit on; the load's warning is the one popup.
+  void StartWithLastProject(const std::string& path, const std::string& doc) {
+    ASSERT_TRUE(WriteFileBytes(path, doc));
+    WriteSettings(path, true);
+    SkipProjectLoad = 0;
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(InitApplication(), 1);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+  }
+
+  // The started program holds a project whose load lost `lost` records or
+  // parts of records of path (holding doc): Save, Save As onto it, the save
+  // of a termination signal and, started again, Exit with save-on-exit all
+  // leave the file as it is when answered "no". The program ends stopped.
+  void ExpectNotSavedOverWithoutAQuestion(const std::string& path, const std::string& doc, int lost) {
+    // Save asks; "no" keeps the file.
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(false);
+    Choose(MBAR_FILE_SAVEPRJ);
+    ASSERT_EQ(UiTest_Popups().size(), 1u);
+    EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+    EXPECT_NE(UiTest_Popups()[0].text.find("Save anyway ?"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    // Save As onto the same file asks too.
+    UiTest_QueueFile(path.c_str());
+    UiTest_QueueConfirm(false);
+    Choose(MBAR_FILE_SAVEPRJAS);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    EXPECT_EQ(UiTest_PendingAnswers(), 0);
+
+    // The save of a termination signal does not write it.
+    QuitWithoutQuestions();
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    TearDownApplication();
+
+    // Started again: the same report; Exit with save-on-exit asks, "no"
+    // keeps the file, and "yes" to exiting without a save ends the program.
+    UiTest_ClearPopups();
+    UiTest_QueueMessageOk();
+    ASSERT_EQ(InitApplication(), 1);
+    ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
+    EXPECT_EQ(LastProjectRecordsLost, lost);
+    UiTest_ClearPopups();
+    UiTest_QueueConfirm(false);
+    UiTest_QueueConfirm(true);
+    Choose(MBAR_FILE_EXIT);
+    ASSERT_EQ(UiTest_Popups().size(), 2u);
+    EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
+    EXPECT_EQ(PulseCount, 0);
+    EXPECT_EQ(ReadFileBytes(path), doc);
+    TearDownApplication();
+  }
+
   static int Bar() { return GetPanelMenuBar(PANEL_MAIN); }
   static void Choose(int item) { ASSERT_EQ(UiTest_ChooseMenuItem(Bar(), item), 1); }
   static void Press(int control) { ASSERT_EQ(UiTest_ClickCtrl(PANEL_MAIN, control), 1); }
@@ -420,13 +474,7 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   for (int k = 2; k <= 66; ++k)
     doc += "<SEQUENCE name=\"more" + std::to_string(k) + "\" id=\"" + std::to_string(k) + "\"/>\r\n";
   doc += "</SEQUENCE_DB>\r\n</TV_CZ_DB>\r\n";
-  ASSERT_TRUE(WriteFileBytes(path, doc));
-  WriteSettings(path, true);
-
-  SkipProjectLoad = 0;
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  ASSERT_NO_FATAL_FAILURE(StartWithLastProject(path, doc));
   EXPECT_EQ(UiTest_Popups()[0].title, "Warning");
   EXPECT_NE(UiTest_Popups()[0].text.find("3 record(s) were refused."), std::string::npos) << UiTest_Popups()[0].text;
   EXPECT_NE(UiTest_Popups()[0].text.find("1 sequence entries were refused."), std::string::npos);
@@ -434,42 +482,7 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   EXPECT_EQ(SequenceCount, 64);
   EXPECT_EQ(LastProjectRecordsLost, 4);
 
-  // Save asks; "no" keeps the file.
-  UiTest_ClearPopups();
-  UiTest_QueueConfirm(false);
-  Choose(MBAR_FILE_SAVEPRJ);
-  ASSERT_EQ(UiTest_Popups().size(), 1u);
-  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
-  EXPECT_NE(UiTest_Popups()[0].text.find("Save anyway ?"), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  // Save As onto the same file asks too.
-  UiTest_QueueFile(path.c_str());
-  UiTest_QueueConfirm(false);
-  Choose(MBAR_FILE_SAVEPRJAS);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  EXPECT_EQ(UiTest_PendingAnswers(), 0);
-
-  // The save of a termination signal does not write it.
-  QuitWithoutQuestions();
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  TearDownApplication();
-
-  // Started again: the same report; Exit with save-on-exit asks, "no"
-  // keeps the file, and "yes" to exiting without a save ends the program.
-  UiTest_ClearPopups();
-  UiTest_QueueMessageOk();
-  ASSERT_EQ(InitApplication(), 1);
-  ASSERT_EQ(g_Settings.SavePrjOnExit, 1);
-  EXPECT_EQ(LastProjectRecordsLost, 4);
-  UiTest_ClearPopups();
-  UiTest_QueueConfirm(false);
-  UiTest_QueueConfirm(true);
-  Choose(MBAR_FILE_EXIT);
-  ASSERT_EQ(UiTest_Popups().size(), 2u);
-  EXPECT_EQ(UiTest_Popups()[0].kind, "confirm");
-  EXPECT_EQ(PulseCount, 0);
-  EXPECT_EQ(ReadFileBytes(path), doc);
-  TearDownApplication();
+  ExpectNotSavedOverWithoutAQuestion(path, doc, 4);
 
   // "Yes" writes the project over the file; the next save asks nothing.
   UiTest_ClearPopups();
@@ -482,6 +495,38 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
   UiTest_ClearPopups();
   Choose(MBAR_FILE_SAVEPRJ);
   EXPECT_TRUE(UiTest_Popups().empty()) << UiTest_Popups().front().text;
+}
+
+// A project file written by another tool whose records hold more than the
+// tables keep (entries, segments, points, bits): each record cut is named
+// with how much was cut, counted like a lost record, and the file is not
+// saved over without a question.
+TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
+  mkdir(Projects().c_str(), 0755);
+  const std::string path = Projects() + "/long.prj";
+  auto entries = [](int n, const char* attrs) {
+    std::string e;
+    for (int k = 1; k <= n; ++k) e += "<Entry" + std::to_string(k) + " " + attrs + "/>";
+    return e;
+  };
+  const std::string doc =
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB><PULSE name=\"p\" id=\"1\"/></PULSE_DB>\r\n"
+      "<SEQUENCE_DB><SEQUENCE name=\"seq\" id=\"1\">" + entries(200, "pid=\"1\" rep=\"1\"") +
+      "</SEQUENCE></SEQUENCE_DB>\r\n<MULTISEG_DB><MSEG name=\"ms\">" + entries(100, "sid=\"1\"") +
+      "</MSEG></MULTISEG_DB>\r\n<RFLIST_DB><RFLIST name=\"hop\">" + entries(12000, "f=\"1.5\" l=\"-10\"") +
+      "</RFLIST></RFLIST_DB>\r\n<DATASRC_DB><DATASRC name=\"bits\"><data>" + std::string(5000, '1') +
+      "</data></DATASRC></DATASRC_DB>\r\n</TV_CZ_DB>\r\n";
+  ASSERT_NO_FATAL_FAILURE(StartWithLastProject(path, doc));
+  const std::string warning = UiTest_Popups()[0].text;
+  for (const char* line : {"Sequence 'seq': 72 entries beyond the 128 it holds were not loaded.",
+                           "Multi-segment waveform 'ms': 36 segments beyond the 64 it holds were not loaded.",
+                           "RF list 'hop': 2000 points beyond the 10000 it holds were not loaded.",
+                           "Data source 'bits': 904 characters of its bit text beyond the 4096 it holds were not "
+                           "loaded."})
+    EXPECT_NE(warning.find(line), std::string::npos) << line << "\n" << warning;
+  EXPECT_EQ(LastProjectRecordsLost, 4);
+  EXPECT_EQ(RfListTable[0].points.InUse(), kMaxRfListPoints);
+  ExpectNotSavedOverWithoutAQuestion(path, doc, 4);
 }
 
 // The demo of an installed program, opened as the last project: it loads

@@ -332,10 +332,10 @@ TEST_F(SequenceViewBuildsTest, CursorsAndReadoutsFollowANewWaveform) {
   double xa = 0;
   ASSERT_GE(GetActiveGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, &active), 0);
   ASSERT_GE(GetGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_IQPT, active, &xa, &y), 0);
-  const int point = ViewNav_PointAt(view, xa);
-  ASSERT_GE(point, 0);
-  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_IQMARKER1),
-            cz::FormatC("I:%3.2f   Q:%3.2f", view.meanI[point], view.meanQ[point]));
+  ASSERT_GE(ViewNav_PointAt(view, xa), 0);
+  double i = 0, q = 0;
+  ASSERT_EQ(SequenceView_ReadSample(view, ViewNav_SampleNumber(view, xa) - 1, &i, &q), 1);
+  EXPECT_EQ(Text(TAB_VIEW, TAB_VIEW_STR_IQMARKER1), cz::FormatC("I:%3.2f   Q:%3.2f", i, q));
 
   Click(TAB_VIEW, TAB_VIEW_CMD_GRAPHZOOM_CSR);
   EXPECT_GE(view.firstSample, 0);

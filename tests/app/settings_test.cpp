@@ -174,9 +174,25 @@ TEST_F(SettingsTest, SavedFileHasSortedSectionsQuotedTextsAndReadsBackEqual) {
   EXPECT_EQ(b.GpibDev, 7);
   EXPECT_EQ(b.AllowTrace, 0);
   EXPECT_EQ(b.BBModeB, 2);
-  EXPECT_EQ(b.RFFreqA, a.RFFreqA) << "%.16g keeps the double";
+  EXPECT_EQ(b.RFFreqA, a.RFFreqA);
   EXPECT_EQ(b.RFLevB, -12.25);
   EXPECT_EQ(b.TempDir, a.TempDir);
+
+  // Doubles as the shortest text that reads back as the same double.
+  const struct {
+    double value;
+    const char* text;
+  } reals[] = {{4.0 / 3.0, "1.3333333333333333"}, {0.1 + 0.2, "0.30000000000000004"}, {0.1, "0.1"},
+               {-30.0, "-30"}, {5e-324, "4.94065645841247e-324"}, {1e22, "1e+22"}};
+  for (const auto& r : reals) {
+    a.RFLevA = r.value;
+    ASSERT_EQ(SaveSettings(a), 1);
+    EXPECT_NE(cz::test::ReadFileBytes(home + "settings.ini").find(std::string("RFLevA = ") + r.text + "\r\n"),
+              std::string::npos)
+        << r.text;
+    ASSERT_EQ(LoadSettings(b), 1);
+    EXPECT_EQ(b.RFLevA, r.value) << r.text;
+  }
 }
 
 TEST_F(SettingsTest, ReadingRulesForMissingShortAndOverlongValues) {

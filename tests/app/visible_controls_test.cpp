@@ -1,9 +1,11 @@
 // Every control of every panel is drawn exactly when the run-time says it
-// is visible, and takes input exactly when neither it nor its panel is
-// dimmed (a dimmed field drawn in the platform's disabled colours): after
+// is visible, takes input exactly when neither it nor its panel is dimmed
+// (a dimmed field drawn in the platform's disabled colours), and lies in
+// front of every filled frame or band that overlaps it: after
 // start-up, after each page of the main window is shown and after each
 // dialog is opened. Controls built hidden (the Sequence Editor's lock
 // pictures, among others) stay hidden until made visible.
+#include <QImage>
 #include <QWidget>
 
 #include <string>
@@ -20,6 +22,7 @@
 #include "instrument/FileBrowser.h"
 #include "tests/support/StartupHome.h"
 #include "ui/dialogs/DataSourceDialog.h"
+#include "ui/main/MultiSegmentPage.h"
 #include "ui/main/SequenceEditorPage.h"
 #include "ui/pulse/TimingPanel.h"
 
@@ -37,6 +40,8 @@ class VisibleControlsTest : public cz::test::StartupHomeTest {
                       << " while its visible attribute and panel say " << (f.expected ? "drawn" : "hidden");
       for (const UiTest_DimmingFault& f : UiTest_DimmingFaults(panel))
         ADD_FAILURE() << when << ": " << f.where << " " << f.fault;
+      for (const UiTest_CoveredCtrl& f : UiTest_CoveredControls(panel))
+        ADD_FAILURE() << when << ": " << f.where << ", which hides it";
     }
     return panels;
   }
@@ -157,6 +162,35 @@ TEST_F(VisibleControlsTest, EveryControlLooksDimmedWhileGenerateBuilds) {
   EXPECT_GT(g_pollsWalked, 0);
   EXPECT_TRUE(UiTest_Popups().empty());
   ExpectDrawnAsModelled("after the build");
+}
+
+// The Multi Segment page as the user sees it: the Name and Comment typed
+// into its header are drawn (dark text on the field's colour inside the
+// header frame), in a grab of the page kept in the build folder.
+TEST_F(VisibleControlsTest, TheMultiSegmentHeaderShowsItsNameAndComment) {
+  ASSERT_EQ(InitApplication(), 1);
+  Choose(MBAR_FILE_NEWPRJ);
+  Choose(MBAR_PULSE_SEGNEW);
+  UiTest_ClearPopups();
+  ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_NAME, "Search and Track"), 1);
+  ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_COMMENT, "Two dwells, one track"), 1);
+  ASSERT_EQ(UiTest_ChooseTabPage(PANEL_MAIN, PANEL_MAIN_TAB, MainTabIndex(PAGE_MULTI_SEGMENT)), 1);
+  const std::string png = cz::test::BuildDir() + "/multi_segment_page.png";
+  ASSERT_EQ(UiTest_GrabPanelPng(TAB_MSEG, png.c_str()), 1);
+  const QImage grab(QString::fromStdString(png));
+  ASSERT_FALSE(grab.isNull());
+  for (int field : {TAB_MSEG_STR_NAME, TAB_MSEG_STR_COMMENT}) {
+    const QRect box = UiTest_Widget(TAB_MSEG, field)->geometry().adjusted(2, 2, -2, -2);
+    int ink = 0, face = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x) {
+        const QRgb p = grab.pixel(x, y);
+        ink += qGray(p) < 0x70;
+        face += (p & 0xFFFFFF) == 0xF7F7F7;
+      }
+    EXPECT_GT(ink, 20) << "no text drawn in field " << field;
+    EXPECT_GT(face, box.width() * box.height() / 2) << "field " << field << " not drawn on its own colour";
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // callbacks in the started program, against the simulated instrument on
 // 127.0.0.1 where one is needed. Bound: 250 ms. The files are large (as
 // users have them) and live in the test's temporary folder.
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -12,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/LibraryTree.h"
 #include "app/PanelIds.h"
+#include "app/PulsePanelIds.h"
+#include "app/Records.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "instrument/FileBrowser.h"
@@ -25,6 +29,11 @@
 #include "tests/support/ProgramSteps.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
+#include "engine/Tessera_GenerateWave.h"
+#include "editors/BasebandFilter.h"
+#include "ui/main/SequenceEditorPage.h"
+#include "ui/pulse/EnvelopePages.h"
+#include "ui/pulse/TimingPanel.h"
 #include "ui/main/TransferPage.h"
 
 namespace {
@@ -127,6 +136,31 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
     std::remove(wave.c_str());
   }
 
+  // The program started without an instrument.
+  void StartAlone() {
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", "[PRG]\r\nTempDir = \"" + home_ +
+                                                            "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+    ASSERT_EQ(InitApplication(), 1);
+    Choose(MBAR_FILE_NEWPRJ);
+  }
+
+  // A 100 us pulse (1 us edges, 10 us on, 88 us off: 10,000 samples at
+  // 100 MHz) in a new sequence of `repetitions`, written to `wave`.
+  void PulseTrain(int repetitions, const std::string& wave) {
+    Choose(MBAR_PULSE_PNEW);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 88.0), 1);
+    Choose(MBAR_PULSE_SNEW);
+    UiTest_QueueFile(wave.c_str());
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+    ASSERT_EQ(UiTest_CommitTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1),
+                                     static_cast<double>(repetitions)),
+              1);
+    ASSERT_EQ(SequenceTable[CurrentSequence].entries[0].repetitions, repetitions);
+  }
+
   cz::test::SimFixture sim_;
 };
 
@@ -192,6 +226,103 @@ TEST_F(WindowLiveTest, TransferToPcOf200MegabytesAndOneThatStartsLate) {
   EXPECT_TRUE(told);
   std::remove(wave.c_str());
   std::remove(copy.c_str());
+}
+
+// Generate of 10^8 samples with the Baseband Filter on: the samples' and
+// the markers' resampling both keep the window live.
+TEST_F(WindowLiveTest, FilteredGenerateOf100MillionSamples) {
+  StartAlone();
+  const std::string wave = dir_.File("filtered.wv");
+  PulseTrain(10000, wave);
+  if (HasFatalFailure()) return;
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_FILTER);
+  ASSERT_EQ(UiTest_EnterValue(FILTER, FILTER_CMD_BBFILTER, 1), 1);
+  Click(FILTER, FILTER_CMD_ACCEPT);
+  ASSERT_EQ(SequenceTable[CurrentSequence].filterOn, 1);
+  UiTest_ClearPopups();
+  GapMeter meter;
+  Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
+  const double gap = meter.LongestMs();
+  Report("filtered Generate 10^8 samples", gap);
+  EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.") << Log();
+  EXPECT_GE(LastBuildSamples, 100000000);
+  EXPECT_LT(gap, kLiveBoundMs);
+  std::remove(wave.c_str());
+}
+
+// Import of a 10^6-point I/Q envelope on the Pulse Editor: the progress
+// dialog shows the two passes and the tables are filled in pieces; Cancel
+// 0.2 s into a second import stops it, the envelope as it was.
+TEST_F(WindowLiveTest, ImportOfAMillionPointIqEnvelopeAndItsCancel) {
+  StartAlone();
+  const std::string file = dir_.File("envelope.txt");
+  ASSERT_TRUE(cz::test::WriteIqTextFile(file, 1000000));
+  Choose(MBAR_PULSE_PNEW);
+  Click(P_TIM, P_TIM_RADIO_ARBENVEL);
+  ASSERT_EQ(UiTest_ChooseRingIndex(T_IMP, T_IMP_RING_IMPORTMODE, 1), 1);  // "I and Q"
+  UiTest_QueueFile(file.c_str());
+  GapMeter meter;
+  Click(T_IMP, T_IMP_CMD_IMPORTARBENV);
+  const double gap = meter.LongestMs();
+  Report("import of a 10^6-point I/Q envelope", gap);
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000) << Log();
+  EXPECT_TRUE(PulseTable[0].envelope.HasQ());
+  int rows = 0;
+  GetNumTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, &rows);
+  EXPECT_EQ(rows, 1000000);
+  EXPECT_LT(gap, kLiveBoundMs);
+
+  Choose(MBAR_PULSE_PNEW);
+  ASSERT_EQ(PulseCount, 2);
+  Click(P_TIM, P_TIM_RADIO_ARBENVEL);
+  UiTest_QueueFile(file.c_str());
+  meter.Restart();
+  meter.At(200, [] {
+    const int dialog = cz::test::FindProgressPanel();
+    UiTest_ClickCtrl(dialog, cz::test::FindCtrlByName(dialog, "BT_CANCEL"));
+  });
+  Click(T_IMP, T_IMP_CMD_IMPORTARBENV);
+  ASSERT_GE(meter.ActionMs(), 0.0) << "Cancel was never pressed";
+  EXPECT_LT(meter.ElapsedMs() - meter.ActionMs(), 250.0);
+  EXPECT_TRUE(PulseTable[1].envelope.Empty());
+  EXPECT_EQ(Status(), "User break");
+  EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000);
+}
+
+// Save As, Save and Load of a 30 MB project (a pulse with a 560,000-point
+// I/Q envelope, as users keep them).
+TEST_F(WindowLiveTest, SaveSaveAsAndLoadOfA30MegabyteProject) {
+  StartAlone();
+  Choose(MBAR_PULSE_PNEW);
+  const int points = 560000;
+  std::vector<double> i(points), q(points);
+  for (int k = 0; k < points; ++k) {
+    i[static_cast<std::size_t>(k)] = 0.5 * std::cos(0.001 * k);
+    q[static_cast<std::size_t>(k)] = 0.5 * std::sin(0.001 * k);
+  }
+  ASSERT_TRUE(PulseTable[0].envelope.SetIq(std::move(i), std::move(q)));
+  const std::string project = dir_.File("large.prj");
+  struct Step {
+    const char* command;
+    int item;
+    bool chooseFile, confirm;
+  } const steps[] = {
+      {"Save As of a 30 MB project", MBAR_FILE_SAVEPRJAS, true, false},
+      {"Save of a 30 MB project", MBAR_FILE_SAVEPRJ, false, false},
+      {"Load of a 30 MB project", MBAR_FILE_LOADPRJ, true, true},
+  };
+  for (const Step& step : steps) {
+    if (step.chooseFile) UiTest_QueueFile(project.c_str());
+    if (step.confirm) UiTest_QueueConfirm(true);  // the project in memory goes
+    GapMeter meter;
+    Choose(step.item);
+    const double gap = meter.LongestMs();
+    Report(step.command, gap);
+    EXPECT_LT(gap, kLiveBoundMs) << step.command;
+    EXPECT_GE(std::filesystem::file_size(project), 30000000u);
+  }
+  ASSERT_EQ(PulseCount, 1);
+  EXPECT_EQ(PulseTable[0].envelope.Count(), points);
 }
 
 }  // namespace

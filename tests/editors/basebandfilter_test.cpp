@@ -2,6 +2,7 @@
 // the dialog's defaults, the single check mark with the dimming of unused
 // fields, Apply/Accept/Cancel into the current sequence, and the import of
 // user coefficients with their plot.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -297,6 +298,37 @@ TEST_F(FilterDialogTest, ImportFillsTheDialogAndApplyStoresTheCoefficients) {
   EXPECT_EQ(g_status.back(), "Failed to import from filter file.");
   EXPECT_DOUBLE_EQ(Value(FILTER_NUM_IMPULSE), 3.0);
   EXPECT_EQ(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).size(), 4u);
+}
+
+// The coefficient graph's y axis spans the coefficients (integer taps up
+// to 2,047 are not cut at +-1.1), 0 included and 5 % beyond the extremes,
+// +-1.1 when they are all 0; both axes are named and their names fit.
+TEST_F(FilterDialogTest, TheCoefficientGraphScalesToItsCoefficientsAndNamesItsAxes) {
+  std::string integers;
+  for (int k = 0; k < 64; ++k) integers += std::to_string(std::lround(2047.0 * std::sin(3.141592653589793 * k / 64.0))) + "\n";
+  struct Row {
+    std::string taps;
+    double low, high;
+  };
+  const Row rows[] = {{integers, 0.0, 2047.0 * 1.05}, {"0.5 -0.5\n1 0\n0.5\n", -0.575, 1.075}, {"0\n0 0\n", -1.1, 1.1}};
+  for (const Row& row : rows) {
+    const std::string path = dir_.File("taps.txt");
+    cz::test::WriteFileBytes(path, row.taps);
+    UiTest_QueueFile(path.c_str());
+    UiTest_ClickCtrl(FILTER, FILTER_CMD_FLT_IMPORT);
+    int mode = 0;
+    double low = 0, high = 0;
+    GetAxisScalingMode(FILTER, FILTER_GRAPH_FILTER, VAL_LEFT_YAXIS, &mode, &low, &high);
+    EXPECT_EQ(mode, VAL_MANUAL);
+    EXPECT_NEAR(low, row.low, 1e-9) << row.taps.substr(0, 20);
+    EXPECT_NEAR(high, row.high, 1e-9) << row.taps.substr(0, 20);
+  }
+  for (int axis : {ATTR_XNAME, ATTR_YNAME}) {
+    char name[64] = "";
+    GetCtrlAttribute(FILTER, FILTER_GRAPH_FILTER, axis, name, sizeof name);
+    EXPECT_STRNE(name, "");
+  }
+  cz::test::ExpectTextsFit(FILTER);
 }
 
 // The dialog reopened on a sequence with 5 user coefficients: neither a

@@ -103,6 +103,19 @@ std::vector<Writer> Writers() {
          if (!ok) Log_Message(3, "*** ", reason.c_str(), ".");
          return ok;
        }},
+      // Large bytes written in pieces with a pause after each (the project
+      // file's save): every byte lands, every piece is paused after.
+      {"bytes in pieces", ".bin",
+       [](const std::string& p) {
+         static int pauses = 0;
+         std::string bytes(3 * cz::kReplacePieceBytes + 17, '\0');
+         for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>(k * 31 + k / 4096);
+         pauses = 0;
+         std::string reason;
+         const bool ok = cz::ReplaceFileContents(p, bytes, &reason, nullptr, [] { return ++pauses, 0; });
+         if (!ok) Log_Message(3, "*** ", reason.c_str(), ".");
+         return ok && pauses >= 4 && ReadFileBytes(cz::ResolveLinks(p)) == bytes;
+       }},
       {"workbook", ".xlsx",
        [](const std::string& p) {
          cz::sheet::Workbook wb;

@@ -81,6 +81,41 @@ TEST_F(EnvelopeReadTest, UnreadableFileKeepsTheOldData) {
   EXPECT_EQ(1, env.Count());
 }
 
+// Progress over both passes by the bytes read, rising to 100 %; a stop in
+// either pass keeps the old data.
+std::vector<double> g_percents;
+double g_stopAt = 1000.0;
+int RecordProgress(double percent) {
+  g_percents.push_back(percent);
+  return percent >= g_stopAt ? 1 : 0;
+}
+
+TEST_F(EnvelopeReadTest, ProgressRisesOverBothPassesAndCanStopEither) {
+  std::string text;
+  for (int k = 0; k < 5000; ++k) text += std::to_string(k) + " 0.5\n";
+  const std::string path = Write(text);
+  for (const double stopAt : {1000.0, 20.0, 70.0}) {
+    g_percents.clear();
+    g_stopAt = stopAt;
+    PulseEnvelope env;
+    ASSERT_TRUE(env.SetLevels({9.0}));
+    const int status = EnvelopeReadFile(path.c_str(), IMPORT_IQ, 1, 2, &env, &RecordProgress);
+    ASSERT_FALSE(g_percents.empty());
+    for (std::size_t k = 1; k < g_percents.size(); ++k) EXPECT_GE(g_percents[k], g_percents[k - 1]) << stopAt;
+    if (stopAt > 100.0) {
+      EXPECT_EQ(ENVELOPE_READ_OK, status);
+      EXPECT_EQ(5000, env.Count());
+      EXPECT_EQ(100.0, g_percents.back());
+      EXPECT_GE(g_percents.size(), 8u);  // every 1,024 lines and each pass's end
+    } else {
+      EXPECT_EQ(ENVELOPE_READ_CANCELLED, status) << stopAt;
+      EXPECT_EQ((std::vector<double>{9.0}), env.Values()) << stopAt;
+      EXPECT_LT(g_percents.back(), stopAt + 30.0) << "stopped at once";
+    }
+  }
+  EXPECT_EQ(2, CountEnding("*** Import cancelled. The envelope is unchanged."));
+}
+
 TEST(EnvelopeScan, NumbersFromTheFrontOfALine) {
   double v[4] = {};
   EXPECT_EQ(3, ScanLeadingNumbers("  1.5\t-2e-3, 7 x 8", v, 4));

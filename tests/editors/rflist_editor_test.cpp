@@ -291,6 +291,38 @@ TEST_F(RfListEditorTest, ImportAndReportGoThroughTheFileDialog) {
   EXPECT_TRUE(StatusWas("Error: Failed to Open Output File."));
 }
 
+// "Export list data to text file", then Import on the same file: the list
+// comes back exactly, also values the report's columns would round and a
+// report whose heading was cut off.
+TEST_F(RfListEditorTest, AnExportedListImportsBackExactly) {
+  const std::string out = dir_.File("export.txt");
+  for (int n : {1, 3, kMaxRfListPoints}) {
+    RfListPoints points;
+    const double firsts[][2] = {{1.5, -10.0}, {2.25, -20.5}, {5.999999, 3.33}};
+    for (int i = 0; i < n; ++i) {
+      if (i < 3) points.Set(i, firsts[i][0], firsts[i][1]);
+      else points.Set(i, 1.0 + i / 3.0 / kMaxRfListPoints, -100.0 + i * 0.0123);
+    }
+    List().points = points;
+    ShowRfList(0);
+    UiTest_QueueFile(out.c_str());
+    UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_PRINTLIST);
+    ASSERT_TRUE(StatusWas("RF List Saved.")) << n;
+    const std::string report = cz::test::ReadFileBytes(out);
+    const std::string cut = dir_.File("cut.txt");
+    cz::test::WriteFileBytes(cut, report.substr(report.find("=\n") + 2));
+    for (const std::string& file : {out, cut}) {
+      List().points = RfListPoints();
+      g_log.clear();
+      UiTest_QueueFile(file.c_str());
+      UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_IMPORT);
+      EXPECT_TRUE(Logged(cz::FormatC("%d Entries imported.", n))) << n << " " << file;
+      EXPECT_TRUE(List().points == points) << n << " " << file;
+    }
+  }
+  EXPECT_EQ(CellValue(RFLIST_COL_FREQUENCY, 3), 5.999999);
+}
+
 class RfListUploadTest : public RfListEditorTest {
  protected:
   void SetUp() override {

@@ -247,7 +247,16 @@ TEST_F(RfListFileTest, ImportStopsAtABadLineWithItsNumber) {
                         {"1 -131\n", 1},        // below -130 dBm
                         {"1 nan\n", 1},
                         {"0x1 -10\n", 1},
-                        {"1.0x -10\n", 1}};
+                        {"1.0x -10\n", 1},
+                        // The report's form: a heading without its table, a
+                        // plain line among report lines and the other way
+                        // round, anything after the mark.
+                        {"Project : p\nAuthor  : a\n", 1},
+                        {"Project : p\n\n=====\n    1    1.5    -10.00    P\n2.5 -3\n", 5},
+                        {"    1    1.5    -10.00    P\n2.5 -3\n", 2},
+                        {"1.5 -10\n    2    2.25    -20.50    F\n", 2},
+                        {"=====\n    1    1.5    -10.00    P x\n", 2},
+                        {"=====\n    0    1.5    -10.00    P\n", 2}};
   for (const Case& c : cases) {
     RfListPoints p;
     int imported = 0, bad = 0;

@@ -1,8 +1,11 @@
 // The project file reader (LoadProject): a file loaded as the project, then
 // the same file imported into it (its pulses and the data sources they use
-// appended). Whatever the file, the tables stay within their limits and the
-// file read is left as it was.
+// appended). The four modulation plug-ins are loaded, as in the program, so
+// that a plug-in pulse's module is looked up and asked for its parameters.
+// Whatever the file, the tables stay within their limits and the file read
+// is left as it was.
 #include "app/DataSource.h"
+#include "app/PluginLoader.h"
 #include "app/ProjectFile.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
@@ -10,6 +13,9 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   cz::fuzz::Setup(true);
+  SetPluginFolder(CADENZA_FUZZ_PLUGIN_DIR);
+  LoadPlugins();
+  for (const char* name : {"Skywhisk", "Bendsweep", "Replyrun", "Roundtone"}) FUZZ_CHECK(FindModuleByName(name) >= 0);
   return 0;
 }
 

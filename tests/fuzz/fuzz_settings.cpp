@@ -1,12 +1,16 @@
 // settings.ini and the home path: the working directory's settings.ini
 // (its [General] HomePath names the home path, GetHomePath) and the home
-// path's settings.ini (LoadSettings). The input is both files; without a
-// HomePath the home is $HOME/Cadenza/ of the scratch folder.
+// path's settings.ini (LoadSettings). The input is the working directory's
+// file, a line "--" ("\n--\n"), then the home path's file, which stands both
+// in the folder "home" of the working directory (HomePath = "home") and in
+// $HOME/Cadenza/ of the scratch folder (the home without a HomePath). An
+// input without the line is both files.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "app/Settings.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -17,6 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   mkdir((dir + "/work").c_str(), 0700);
   mkdir((dir + "/user").c_str(), 0700);
   mkdir((dir + "/user/Cadenza").c_str(), 0700);
+  mkdir((dir + "/work/home").c_str(), 0700);
   FUZZ_CHECK(chdir((dir + "/work").c_str()) == 0);
   setenv("HOME", (dir + "/user").c_str(), 1);
   return 0;
@@ -24,8 +29,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cz::fuzz::NextInput();
-  cz::fuzz::WriteScratch("work/settings.ini", data, size);
-  cz::fuzz::WriteScratch("user/Cadenza/settings.ini", data, size);
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  const bool split = rest.find("\n--\n") != std::string_view::npos;
+  const std::string_view working = cz::fuzz::NextPart(&rest);
+  const std::string_view homeFile = split ? rest : working;
+  cz::fuzz::WriteScratch("work/settings.ini", working);
+  cz::fuzz::WriteScratch("user/Cadenza/settings.ini", homeFile);
+  cz::fuzz::WriteScratch("work/home/settings.ini", homeFile);
   char home[cz::kHomePathSize];
   std::memset(home, 'x', sizeof home);
   const int found = GetHomePath(home, sizeof home);

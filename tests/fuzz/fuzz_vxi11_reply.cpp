@@ -1,14 +1,18 @@
 // VXI-11 core-channel replies (VXI-11 B.6) as the program's VXI-11 transport
 // reads them: a fake RPC client handle answers each call at once from the
-// input, decoding the reply with the transport's own XDR routine for it.
+// input, decoding the reply with the transport's own XDR routine for it. The
+// link is opened as the program opens one (create_link, whose reply gives
+// the link id and the largest write), and a link lost on the way is made
+// again over a new fake handle (its create_link reply from the input too).
 //
-// Input: a sequence of operations, each one byte (write, read of one of a
-// few sizes, device clear, go-to-local) followed by the replies the
-// operation's calls take, each [status byte][length, 2 bytes LE][XDR bytes].
-// A status byte of 0 mod 8 is a reply; others stand for the RPC failures a
-// connection shows (time-out, lost connection, undecodable reply). Once the
-// input ends, every call finds the connection lost.
+// Input: the create_link reply, then a sequence of operations, each one byte
+// (write, read of one of a few sizes, device clear, go-to-local) followed by
+// the replies the operation's calls take, each [status byte][length, 2 bytes
+// LE][XDR bytes]. A status byte of 0 mod 8 is a reply; others stand for the
+// RPC failures a connection shows (time-out, lost connection, undecodable
+// reply). Once the input ends, every call finds the connection lost.
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -56,22 +60,34 @@ bool_t FakeControl(CLIENT*, u_int, void*) { return TRUE; }
 
 CLIENT::clnt_ops g_ops = {&FakeCall, &FakeAbort, &FakeGetErr, &FakeFreeRes, &FakeDestroy, &FakeControl};
 
+// Every core channel the transport opens is a fake handle on the input.
+CLIENT* FakeConnect(const VisaResource&, uint32_t, std::string*) {
+  auto* client = new CLIENT{};
+  client->cl_ops = &g_ops;
+  return client;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   cz::fuzz::Setup();
+  VisaVxi11_SetConnector(&FakeConnect);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_rest = std::string_view(reinterpret_cast<const char*>(data), size);
-  auto* client = new CLIENT{};
-  client->cl_ops = &g_ops;
-  // No host: a link lost on the way is not created again.
   VisaResource res;
   res.kind = VisaResourceKind::kVxi11;
+  res.host = "instrument";
   res.deviceName = "inst0";
-  std::unique_ptr<VisaTransport> link = VisaVxi11_Adopt(client, 1, 1024, res);
+  std::unique_ptr<VisaTransport> link;
+  std::string detail;
+  if (VisaVxi11_Open(res, 1000, &link, &detail) != VISA_SUCCESS) {
+    FUZZ_CHECK(!link && !detail.empty());
+    return 0;
+  }
+  FUZZ_CHECK(link->MaxRecvSize() >= 1024);
   static const uint32_t kReadSizes[] = {1, 2, 7, 64, 1024, 4097};
   while (!g_rest.empty()) {
     const auto op = static_cast<uint8_t>(g_rest[0]);

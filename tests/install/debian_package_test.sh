@@ -35,7 +35,7 @@ expected=$(
 # program loads by name.
 depends=$(dpkg-deb -f "$deb" Depends)
 names=$(sed 's/([^)]*)//g; s/[|,]/\n/g' <<<"$depends" | tr -d ' ')
-for package in libqt6widgets6 libqt6gui6 libqt6core6 libqt6network6 libpugixml1v5 libzip4 libtirpc3 libstdc++6 \
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libqt6network6 libpugixml1v5 libzip4 libtirpc3 libfftw3-single3 libstdc++6 \
   libc6 qt6-qpa-plugins; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
 done

@@ -7,6 +7,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -20,12 +22,16 @@
 #include "instrument/Identify.h"
 #include "instrument/InstrumentManager.h"
 #include "instrument/LanDiscovery.h"
+#include "instrument/TransferTab.h"
+#include "platform/visa/Visa.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/PanelFind.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Vxi11LockHolder.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
+#include "ui/main/TransferPage.h"
 
 namespace {
 
@@ -245,6 +251,70 @@ TEST_F(InstrumentManagerTest, SelectDeselectAndALostInstrument) {
   EXPECT_TRUE(g_Settings.Select.empty());
   GetCtrlAttribute(INSTRMAN, INSTRMAN_TREE_INSTR, ATTR_DIMMED, &dimmed);
   EXPECT_EQ(dimmed, 0);
+}
+
+// Another VXI-11 client holding the instrument's lock: a lock held a moment
+// is waited for within the instrument's time-out (identification and the
+// Transfer page's Reset go through); one held longer is named, and the
+// instrument stays selected, so that the next command identifies it and
+// works once the lock is free.
+TEST_F(InstrumentManagerTest, AnotherClientsLockIsWaitedForNamedAndKeepsTheSelection) {
+  SimOptions opt;
+  opt.options = "KLD-M64,KLD-M16";
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  Visa_SetVxi11CorePort(sim_.Vxi11Port());
+  TAB_INSTR = BuildTransferPanel(0);
+  const std::string resource = sim_.Vxi11Resource();
+  g_Settings.ManualDeviceList.Resource[0] = resource;
+  RebuildInstrumentTree();
+  const int item = Child(kManualBranchTag, 0);
+  using Clock = std::chrono::steady_clock;
+  const auto seconds = [](Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); };
+  const auto resets = [&] {
+    const std::vector<std::string> r = sim_.Received();
+    return std::count(r.begin(), r.end(), "*RST");
+  };
+
+  cz::test::Vxi11LockHolder brief;
+  ASSERT_TRUE(brief.Lock(sim_.Vxi11Port())) << brief.Error();
+  brief.UnlockAfter(700);
+  Clock::time_point start = Clock::now();
+  ASSERT_EQ(UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, item, true), 1);
+  EXPECT_GE(seconds(start), 0.6);
+  EXPECT_TRUE(Log().HasStatus("Instrument Selected."));
+  cz::test::Vxi11LockHolder again;
+  ASSERT_TRUE(again.Lock(sim_.Vxi11Port())) << again.Error();
+  again.UnlockAfter(700);
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_RESET), 1);
+  EXPECT_EQ(resets(), 1);
+  UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, item, true);  // deselected
+  ASSERT_TRUE(g_Settings.Select.empty());
+
+  cz::test::Vxi11LockHolder other;
+  ASSERT_TRUE(other.Lock(sim_.Vxi11Port())) << other.Error();
+  Log().Clear();
+  start = Clock::now();
+  UiTest_ClickTreeItem(INSTRMAN, INSTRMAN_TREE_INSTR, item, true);
+  EXPECT_GE(seconds(start), 4.5);
+  EXPECT_LT(seconds(start), 9.0) << "waited within the instrument's time-out";
+  EXPECT_EQ(Log().status.back(), "Error: Another Client Holds the Instrument's Lock.");
+  EXPECT_TRUE(std::any_of(Log().lines.begin(), Log().lines.end(), [](const std::string& l) {
+    return l.find("*CLS: Another client holds the instrument's lock") != std::string::npos;
+  })) << ::testing::PrintToString(Log().lines) << ::testing::PrintToString(Log().status);
+  EXPECT_EQ(Image(item), INSTR_IMAGE_FAILED);
+  EXPECT_EQ(InstrumentCapabilities.Connected, 0);
+  EXPECT_EQ(g_Settings.Select.str(), resource) << "the instrument stays selected";
+
+  other.Unlock();
+  Log().Clear();
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_RESET), 1);
+  EXPECT_EQ(resets(), 2);
+  EXPECT_EQ(InstrumentCapabilities.Connected, 1);
+  EXPECT_EQ(Image(Child(kManualBranchTag, 0)), INSTR_IMAGE_SELECTED);
+  EXPECT_FALSE(Log().HasStatus("Error: Failed to Open VISA Device.")) << Log().status.back();
+  DiscardPanel(TAB_INSTR);
+  TAB_INSTR = 0;
+  Visa_SetVxi11CorePort(0);
 }
 
 // The keys work the tree as the mouse does: a key that moves onto a device

@@ -233,6 +233,19 @@ TEST_F(TransferTabTest, ClockLimitIsCheckedBeforeAnythingIsSent) {
   VisaDev_SetMaxTransferBytes(0);
   EXPECT_EQ(Log().status.back(), "Error: Waveform Too Large for One Transfer.");
   EXPECT_EQ(Received().size(), before);
+
+  // A file cut short (a power cut while it was written) is never sent: an
+  // empty one, one cut inside its header, one cut inside its block.
+  const std::string whole = cz::test::ReadFileBytes(WaveFile(dir_, "cut.wv", 1e6));
+  for (std::size_t keep : {std::size_t{0}, std::size_t{20}, whole.size() - 3}) {
+    ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("cut.wv"), whole.substr(0, keep)));
+    std::snprintf(local, sizeof local, "%s", dir_.File("cut.wv").c_str());
+    Log().Clear();
+    EXPECT_EQ(TransferWaveform(remote, local, 2, 1, 1, 1.0, 0.0, 0, 0, 0), 0);
+    EXPECT_EQ(Log().status.back(), "Error: Waveform File 'cut.wv' Cut Short.") << keep;
+    EXPECT_TRUE(Log().HasPrefix("*** Waveform file '" + dir_.File("cut.wv") + "' is cut short (")) << keep;
+    EXPECT_EQ(Received().size(), before) << keep;
+  }
 }
 
 TEST_F(TransferTabTest, FrequencyOnlySendsRfCommandsAndNoFile) {

@@ -3,6 +3,7 @@
 // megabytes never needs its size in memory.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,6 +30,19 @@ inline bool WriteLargeWaveFile(const std::string& path, std::int64_t samples) {
     left -= static_cast<std::int64_t>(n);
   }
   ok = ok && std::fputc('}', f) != EOF;
+  return std::fclose(f) == 0 && ok;
+}
+
+// A text file of `points` lines "I Q" (a slow spiral inside the unit
+// circle, six decimals), as an I/Q envelope is imported from.
+inline bool WriteIqTextFile(const std::string& path, int points) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = true;
+  for (int k = 0; ok && k < points; ++k) {
+    const double r = 0.25 + 0.5 * k / points, phase = 0.001 * k;
+    ok = std::fprintf(f, "%.6f %.6f\n", r * std::cos(phase), r * std::sin(phase)) > 0;
+  }
   return std::fclose(f) == 0 && ok;
 }
 

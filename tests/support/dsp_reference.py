@@ -21,6 +21,15 @@ from the files the program writes (never from its own code).
                            edge (dB to the pass band; 0 when BW is above
                            CLOCK/2 - 1 bin),
                            the I/Q correlation coefficient and the mean.
+  spectrum IQFILE QUERY..  a temporary I/Q file: numpy.fft.fft of all its
+                           samples, unnormalised; per QUERY "peak F" (F the
+                           frequency as a fraction of the rate, -0.5..0.5)
+                           prints peakN= the largest level 20 log10 |X| (dB)
+                           of the bins within half of 1/500 of the rate of F
+                           (across +-rate/2), and "band LO HI" prints bandN=
+                           10 log10 of the summed power |X|^2 of the bins
+                           with LO <= f < HI. A first query "range A B"
+                           takes samples A .. B - 1 only.
   noisestarts WAVEFILE CLOCK BW PERIOD FREQ,...
                            the same noise in repetitions of PERIOD samples:
                            the spectrum (dB to the pass band) of 512-sample
@@ -124,6 +133,35 @@ def noise(path, clock, bandwidth):
     return 0
 
 
+def spectrum(path, queries):
+    raw = open(path, 'rb').read()
+    if raw[:3] != b'IQF':
+        print('error=not an IQF file')
+        return 2
+    iq = np.frombuffer(raw[3:], dtype='<f4').astype(float)
+    x = iq[0::2] + 1j * iq[1::2]
+    if queries[:1] == ['range']:
+        x, queries = x[int(queries[1]):int(queries[2])], queries[3:]
+    x = np.fft.fft(x)
+    f = np.fft.fftfreq(len(x))
+    power = np.abs(x) ** 2
+    out, peaks, bands, k = [], 0, 0, 0
+    while k < len(queries):
+        if queries[k] == 'peak':
+            near = np.abs((f - float(queries[k + 1]) + 0.5) % 1.0 - 0.5) <= 0.5 / 500 + 1e-12
+            out.append('peak%d=%.6f' % (peaks, 20 * np.log10(np.sqrt(np.max(power[near])) + 1e-32)))
+            peaks, k = peaks + 1, k + 2
+        elif queries[k] == 'band':
+            inside = (f >= float(queries[k + 1])) & (f < float(queries[k + 2]))
+            out.append('band%d=%.6f' % (bands, 10 * np.log10(np.sum(power[inside]) + 1e-64)))
+            bands, k = bands + 1, k + 3
+        else:
+            print('error=unknown query ' + queries[k])
+            return 2
+    print(' '.join(out))
+    return 0
+
+
 def noisestarts(path, clock, bandwidth, period, freqs):
     x = read_iq(path)
     if x is None:
@@ -158,6 +196,8 @@ def noisestarts(path, clock, bandwidth, period, freqs):
 
 
 if __name__ == '__main__':
+    if len(sys.argv) >= 3 and sys.argv[1] == 'spectrum':
+        sys.exit(spectrum(sys.argv[2], sys.argv[3:]))
     if len(sys.argv) == 7 and sys.argv[1] == 'noisestarts':
         sys.exit(noisestarts(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), int(sys.argv[5]),
                              [float(v) for v in sys.argv[6].split(',')]))

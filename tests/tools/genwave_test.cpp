@@ -159,13 +159,15 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
 
 // What a user reads in a terminal: usage on request, the option that is
 // wrong, each failure line once, the system's reason, the file as given.
-// SIGTERM, or Ctrl-C (SIGINT), while the samples are computed: the build
-// stops, its temporary folder (hundreds of megabytes of samples by then) is
-// removed and no waveform file is left; the signal then ends the tool. The
-// tool once died at once and left the folder behind.
+// SIGTERM, or Ctrl-C (SIGINT), while the samples of a filtered build are
+// computed: the build stops, its temporary folder (hundreds of megabytes of
+// samples by then) is removed and no waveform file is left; the signal then
+// ends the tool. The tool once died at once and left the folder behind.
 TEST_F(GenwaveTest, ATerminationSignalStopsTheBuildAndRemovesItsTemporaryFolder) {
   namespace fs = std::filesystem;
   SequenceTable[0].entries[0].repetitions = 1000;  // 60,000,000 samples
+  SequenceTable[0].filterOn = 1;                   // through the temporary files
+  SequenceTable[0].cutoff = 20e6;
   const std::string project = SaveProjectFile();
   const std::string out = dir_.File("out.wv");
   const std::string exe = cz::test::BuildDir() + "/tools/cadenza-genwave";

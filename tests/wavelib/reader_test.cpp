@@ -235,6 +235,13 @@ TEST_F(Reader, DamagedFilesAreRefusedWithTheirMessages) {
     EXPECT_EQ(Content(iq_).substr(0, 3), "IQF") << c.message;
     EXPECT_TRUE(SlotsFree()) << c.message;
   }
+  // A file cut short, as a power cut while it was written leaves it, is
+  // named as such after the reader's own message.
+  for (const std::string& cut : {std::string(), head + "{WAVEFORM-17: #" + Pairs({1, 2, 3, 4})}) {
+    g_lines.clear();
+    EXPECT_EQ(ReadBytes(cut), 0);
+    EXPECT_TRUE(Logged("*** Waveform file '" + dir_.File("in.wv") + "' is cut short (")) << cut.size();
+  }
   // A header announcing another sample count is read with a warning.
   g_lines.clear();
   EXPECT_EQ(ReadBytes(head + "{SAMPLES:5}" + block), 1);

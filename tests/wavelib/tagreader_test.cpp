@@ -105,11 +105,15 @@ TEST_F(TagReader, TypeTableOrder) {
   EXPECT_EQ(none.samples, -1);
   EXPECT_EQ(none.blockLength, -1);
   EXPECT_EQ(none.clock, -1.0);
-  EXPECT_EQ(none.playTime, 1.0);  // -1 samples / -1 Hz
-  // A block length beyond int is no length, not one wrapped to 5 bytes.
-  for (const char* tag : {"{WAVEFORM-4294967301:#", "{IWAVEFORM-18446744073709551621:#", "{UWAVEFORM-4294967313:#"}) {
-    const WaveFileInfo wrapped = Read(std::string("{TYPE:WV,0}") + tag + std::string(16, '\0') + "}");
-    EXPECT_EQ(wrapped.blockLength, -1) << tag;
+  EXPECT_EQ(none.playTime, -1.0);  // neither samples nor clock known
+  // A block length past 32 bits is a file past 4 GB; one beyond 64 bits is
+  // no length, never one wrapped into the range.
+  const std::pair<const char*, int64_t> lengths[] = {{"{WAVEFORM-4294967301:#", 4294967301},
+                                                     {"{IWAVEFORM-18446744073709551621:#", -1},
+                                                     {"{UWAVEFORM-4294967313:#", 4294967313}};
+  for (const auto& [tag, length] : lengths) {
+    const WaveFileInfo wide = Read(std::string("{TYPE:WV,0}") + tag + std::string(16, '\0') + "}");
+    EXPECT_EQ(wide.blockLength, length) << tag;
   }
 }
 
@@ -121,9 +125,9 @@ TEST_F(TagReader, SamplesFromTheBlockTag) {
   EXPECT_DOUBLE_EQ(a.playTime, 0.1);
   WaveFileInfo b = Read("{TYPE: Kaldra-WV,0}{WAVEFORM-401: #" + data + "}");
   EXPECT_EQ(b.samples, 99);
-  // Without a CLOCK tag: clock -1 and playTime = -samples.
+  // Without a CLOCK tag: clock -1 and no play time.
   EXPECT_EQ(b.clock, -1.0);
-  EXPECT_DOUBLE_EQ(b.playTime, -99.0);
+  EXPECT_DOUBLE_EQ(b.playTime, -1.0);
   WaveFileInfo c = Read("{TYPE:WV,0}{IWAVEFORM-405:#" + std::string(404, '\0') + "}");
   EXPECT_EQ(c.blockKind, 1);
   EXPECT_EQ(c.blockLength, 405);

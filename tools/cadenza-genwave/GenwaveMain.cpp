@@ -12,8 +12,11 @@
 // is refused.
 //
 // The temporary sample files are made in a fresh folder under $TMPDIR (or
-// /tmp) and deleted with it at exit; the project is read from a copy there,
-// which every line names by the file the user gave. SIGINT, SIGTERM and
+// /tmp), "cadenza-genwave-<pid>-XXXXXX", locked for the run and deleted with
+// it at exit; the folders of runs that are gone (killed, or ended by a power
+// cut) are removed at the next start. The project is read from a copy there,
+// which every line names by the file the user gave. The waveform file is on
+// the disk when the tool ends. SIGINT, SIGTERM and
 // SIGHUP stop the build as the program's Stop does, so that the folder goes
 // too; the signal then ends the tool as it would have (a second one at once).
 #include <unistd.h>
@@ -37,6 +40,7 @@
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/DeadTemps.h"
 #include "platform/ProgramInfo.h"
 #include "wavelib/WaveLib.h"
 
@@ -46,6 +50,10 @@ namespace {
 
 constexpr double kWaveLibVersion = 2.2;
 constexpr int kSelfTestSlot = 5;
+// ms the tool waits at most for its waveform file to reach the disk.
+constexpr int kFlushWaitMs = 60000;
+// The run folders' names: the prefix, the process ID, "-XXXXXX".
+constexpr const char* kRunFolderPrefix = "cadenza-genwave-";
 
 // The help text; its layout is the one the manual page is made from
 // (cmake/manpage.py).
@@ -201,13 +209,16 @@ static int Run(int argc, char** argv) {
   RandomSeedUniformAtStartup();
 
   RunTempDir temp;
-  std::string pattern = (std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp");
-  pattern += "/cadenza-genwave-XXXXXX";
+  const std::string tmp = std::getenv("TMPDIR") != nullptr && std::getenv("TMPDIR")[0] != '\0' ? std::getenv("TMPDIR") : "/tmp";
+  cz::RemoveDeadRunFolders(tmp, kRunFolderPrefix, TempFolderLockName());
+  std::string pattern = tmp + "/" + kRunFolderPrefix + std::to_string(getpid()) + "-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) {
     Log_Message(1, "*** Cannot create a temporary folder.");
     return Fail("*** Cannot create a temporary folder.");
   }
   temp.path = pattern;
+  // The lock tells a later run that this folder is in use.
+  if (LockTempFolder(temp.path.c_str()) != 1) return Fail("*** Cannot lock the temporary folder.");
   if (!g_Settings.TempDir.AssignExact(temp.path)) {
     Log_Message(1, "*** Temporary folder path too long.");
     return Fail("*** Temporary folder path too long.");
@@ -250,6 +261,7 @@ static int Run(int argc, char** argv) {
   }
 
   const int ok = BuildWaveform(index, 0, 1, -1, 0, 0.0);
+  FinishFileFlushes(kFlushWaitMs);
   ShutdownPlugins();
   if (!ok) return Fail("*** Waveform build failed.");
   std::fflush(stdout);

@@ -469,7 +469,9 @@ void SimInstrument::CmdDataQuery(Context& c) {
     std::size_t keep = data->size() > uint64_t(f->value) ? data->size() - std::size_t(f->value) : 0;
     c.reply = FormatC("#%zu", len.size()) + len + data->substr(0, keep);
   } else {
-    c.reply = FormatC("#%zu", len.size()) + len + *data;
+    c.reply = FormatC("#%zu", len.size()) + len;
+    c.reply.reserve(c.reply.size() + data->size() + 1);
+    c.reply.append(*data);
   }
   c.hasReply = true;
 }

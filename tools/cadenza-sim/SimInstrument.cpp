@@ -412,9 +412,18 @@ bool SimInstrument::PeekReply(int conn, std::string* bytes, std::chrono::steady_
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = conns_.find(conn);
   if (it == conns_.end() || it->second->out.empty()) return false;
-  *bytes = it->second->out.front().bytes;
+  if (bytes) *bytes = it->second->out.front().bytes;
   *due = it->second->out.front().due;
   if (bytesPerSecond) *bytesPerSecond = it->second->out.front().bytesPerSecond;
+  return true;
+}
+
+bool SimInstrument::TakeReply(int conn, std::string* bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = conns_.find(conn);
+  if (it == conns_.end() || it->second->out.empty()) return false;
+  *bytes = std::move(it->second->out.front().bytes);
+  it->second->out.pop_front();
   return true;
 }
 
@@ -531,8 +540,9 @@ bool SimInstrument::Execute(Connection& c, const Message& msg) {
     return false;
   }
   if (replies.empty() || FaultFires(SimFaultKind::kNoReply, msg.text)) return true;
-  std::string bytes;
-  for (std::size_t i = 0; i < replies.size(); ++i) bytes += (i ? ";" : "") + replies[i];
+  // A reply of hundreds of megabytes (a file read back) is moved, not copied.
+  std::string bytes = std::move(replies[0]);
+  for (std::size_t i = 1; i < replies.size(); ++i) bytes.append(";").append(replies[i]);
   bytes += '\n';
   auto due = std::chrono::steady_clock::now();
   if (FaultFires(SimFaultKind::kLateReply, msg.text, &f)) due += std::chrono::milliseconds(f->value);
@@ -556,7 +566,7 @@ bool SimInstrument::ExecuteOne(Connection& c, const Message& msg, const std::str
     Context ctx{c, msg, sp == std::string::npos ? std::string() : Trim(unit.substr(sp)), query,
                 suffix, blockCursor, std::string(), false};
     (this->*row->handler)(ctx);
-    if (ctx.hasReply) replies->push_back(ctx.reply);
+    if (ctx.hasReply) replies->push_back(std::move(ctx.reply));
     return true;
   }
   QueueError("-113,\"Undefined header\"");

@@ -155,10 +155,13 @@ class SimInstrument {
 
   // The next reply message (with its terminating line feed) and the time it
   // may go out; *bytesPerSecond (when asked) the pace of a slow link, 0 for
-  // at once. False when none is waiting.
+  // at once. False when none is waiting. bytes may be null (only the time
+  // is wanted: a reply read back from a large file is not copied).
   bool PeekReply(int conn, std::string* bytes, std::chrono::steady_clock::time_point* due,
                  uint64_t* bytesPerSecond = nullptr);
   void PopReply(int conn);
+  // The next reply moved out of the queue; false when none is waiting.
+  bool TakeReply(int conn, std::string* bytes);
 
   // A datagram that reached the portmapper; `what` goes to the journal as
   // "PORTMAP <what>".

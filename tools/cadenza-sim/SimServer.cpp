@@ -367,10 +367,9 @@ void SimServer::ServeSocket(int fd, const std::string& peer) {
     Clock::time_point due;
     uint64_t pace = 0;
     int waitMs = 100;
-    if (inst_.PeekReply(conn, &reply, &due, &pace)) {
+    if (inst_.PeekReply(conn, nullptr, &due, &pace)) {
       const Clock::time_point now = Clock::now();
-      if (due <= now) {
-        inst_.PopReply(conn);
+      if (due <= now && inst_.TakeReply(conn, &reply)) {
         if (pace > 0 ? !SendPaced(fd, reply, pace, stopping_) : !SendAll(fd, reply.data(), reply.size())) break;
         continue;
       }
@@ -481,7 +480,8 @@ void SimServer::ServeVxi11(int fd, const std::string& peer) {
         Clock::time_point due;
         bool have = l.offset > 0;
         while (!have) {
-          have = inst_.PeekReply(l.conn, &reply, &due) && due <= Clock::now();
+          // The reply is copied out once it is due, not at every look.
+          have = inst_.PeekReply(l.conn, nullptr, &due) && due <= Clock::now() && inst_.PeekReply(l.conn, &reply, &due);
           if (have || Clock::now() >= deadline || stopping_) break;
           std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }

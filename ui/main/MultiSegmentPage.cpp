@@ -264,16 +264,19 @@ int AddTableColumns(int panel) {
   return 0;
 }
 
+// The header frame DECORATION_2 lies behind the Name and Comment fields it
+// frames, with the two group boxes: a filled frame in front of them would
+// hide the fields while they still take clicks and typing.
 const int* const kFront[] = {
     &TAB_MSEG_RING_SEQLAST,  &TAB_MSEG_TEXTMSG_11,     &TAB_MSEG_RING_SEQMODE,   &TAB_MSEG_TEXTMSG_10,
-    &TAB_MSEG_DECORATION_2,  &TAB_MSEG_CMD_QUERY,      &TAB_MSEG_CMD_SENTRY_DEL, &TAB_MSEG_CMD_SENTRY_DOWN,
+    &TAB_MSEG_CMD_QUERY,     &TAB_MSEG_CMD_SENTRY_DEL, &TAB_MSEG_CMD_SENTRY_DOWN,
     &TAB_MSEG_CMD_STOP,      &TAB_MSEG_NUM_DELAY,      &TAB_MSEG_CMD_SENTRY_NEW, &TAB_MSEG_CMD_SENTRY_UP,
     &TAB_MSEG_TABLE_SETTINGS, &TAB_MSEG_RING_BB,       &TAB_MSEG_CMD_TRIG,       &TAB_MSEG_NUM_NEXTSEG,
     &TAB_MSEG_CMD_SET,       &TAB_MSEG_RING_TSRC,      &TAB_MSEG_TEXTMSG_9,      &TAB_MSEG_RING_ETRGMODE,
     &TAB_MSEG_TEXTMSG_8,     &TAB_MSEG_RING_TRGMODE,   &TAB_MSEG_TEXTMSG_7,      &TAB_MSEG_STR_COMMENT,
     &TAB_MSEG_STR_MSNAME,    &TAB_MSEG_RING_ARBLEV,    &TAB_MSEG_TEXTMSG_5,      &TAB_MSEG_RING_ARBCLK,
     &TAB_MSEG_TEXTMSG_4,     &TAB_MSEG_TEXTMSG,        &TAB_MSEG_NUM_ARBCLK,     &TAB_MSEG_CMD_GENERATE,
-    &TAB_MSEG_STR_NAME,      &TAB_MSEG_STR_TXT_5,      &TAB_MSEG_STR_TXT_6};
+    &TAB_MSEG_STR_NAME,      &TAB_MSEG_DECORATION_2,   &TAB_MSEG_STR_TXT_5,      &TAB_MSEG_STR_TXT_6};
 // The 24 input controls in creation order.
 const int* const kFocus[] = {
     &TAB_MSEG_NUM_DELAY,      &TAB_MSEG_NUM_NEXTSEG,     &TAB_MSEG_CMD_SENTRY_DEL, &TAB_MSEG_NUM_ARBCLK,

@@ -499,11 +499,34 @@ TEST_F(TableTest, TenThousandRowsFillAndShow)
     EXPECT_EQ(0, cell.x);
 }
 
+// Rows appended piece by piece into reserved room (a large table filled in
+// parts) keep every value, and the view shows them all once flushed.
+TEST_F(TableTest, RowsAppendedInPiecesIntoReservedRoomKeepTheirValues)
+{
+    ASSERT_EQ(0, DeleteTableRows(panel, table, 1, -1));
+    ASSERT_EQ(0, ReserveTableRows(panel, table, 3000));
+    EXPECT_EQ(UI_ERR_BAD_VALUE, ReserveTableRows(panel, table, -1));
+    ASSERT_EQ(0, SetCtrlAttribute(panel, table, ATTR_TABLE_RUN_STATE, 1));
+    for (int first = 1; first <= 3000; first += 700) {
+        const int rows = std::min(700, 3001 - first);
+        ASSERT_EQ(first, InsertTableRows(panel, table, -1, rows, VAL_USE_MASTER_CELL_TYPE));
+        std::vector<double> entry(static_cast<size_t>(rows));
+        for (int i = 0; i < rows; ++i) entry[size_t(i)] = first + i;
+        ASSERT_EQ(0, SetTableCellRangeVals(panel, table, MakeRect(first, 1, rows, 1), entry.data(), 1));
+        ProcessDrawEvents();
+    }
+    SetCtrlAttribute(panel, table, ATTR_TABLE_RUN_STATE, 0);
+    ProcessDrawEvents();
+    for (int row : {1, 700, 701, 2999, 3000}) EXPECT_EQ(double(row), Num(1, row)) << row;
+    EXPECT_EQ(3000, qobject_cast<QTableView*>(UiTest_Widget(panel, table))->model()->rowCount());
+}
+
 TEST_F(TableTest, UnknownTablesAndCellsGiveNegativeStatuses)
 {
     double d = 0;
     const int num = NewCtrl(panel, CTRL_NUMERIC, "", 350, 10);
     EXPECT_EQ(UI_ERR_WRONG_KIND, InsertTableRows(panel, num, -1, 1, VAL_CELL_NUMERIC));
+    EXPECT_EQ(UI_ERR_WRONG_KIND, ReserveTableRows(panel, num, 10));
     EXPECT_EQ(UI_ERR_BAD_CONTROL, GetTableCellVal(panel, 999, Cell(1, 1), &d));
     EXPECT_EQ(UI_ERR_BAD_PANEL, GetTableCellVal(999, table, Cell(1, 1), &d));
     EXPECT_EQ(UI_ERR_BAD_CELL, SetActiveTableCell(panel, table, Cell(3, 3)));

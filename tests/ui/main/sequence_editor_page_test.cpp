@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -708,6 +709,56 @@ TEST_F(SequenceGenerateTest, GenerateWritesTheWaveformFileAndLeavesTheEditorIdle
   ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
   ASSERT_FALSE(Status().empty());
   EXPECT_EQ(Status().back(), "Failed to read waveform information.");
+
+  // A file cut short (a power cut while it was written) is refused by name.
+  const std::string whole = cz::test::ReadFileBytes(dir_.File("out.wv"));
+  ASSERT_TRUE(cz::test::WriteFileBytes(dir_.File("cut.wv"), whole.substr(0, whole.size() / 2)));
+  UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, dir_.File("cut.wv").c_str());
+  ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
+  EXPECT_EQ(Status().back(), "Error: Waveform file 'cut.wv' is cut short. See log.");
+  INFO = 0;
+}
+
+// Info says "unknown" for what a header does not give (an empty file, one
+// without tags, one without a CLOCK tag) instead of figures made from the
+// reader's -1, and gives a file past 4 GB its size and tag length in full.
+TEST_F(SequenceGenerateTest, InfoSaysWhatTheHeaderLacksAndSizesPastFourGigabytes) {
+  SmallSequence();
+  INFO = BuildInfoPanel(0);
+  ASSERT_GT(INFO, 0);
+  struct Row {
+    std::string header;
+    int64_t size;  // the file cut to this length (sparse); 0 leaves the header
+    std::vector<std::string> lines;  // File Size, then Clock rate .. Play Time
+  };
+  const std::string block = "{WAVEFORM-17:#" + std::string(16, '\0') + "}";
+  const Row rows[] = {
+      {"", 0, {"File Size: 0 bytes", "Clock rate: unknown", "Samples: unknown", "Wave Tag Length: unknown",
+               "Play Time: unknown"}},
+      {"plain text", 0, {"File Size: 10 bytes", "Clock rate: unknown", "Samples: unknown",
+                         "Wave Tag Length: unknown", "Play Time: unknown"}},
+      {"{TYPE: Kaldra-WV,0}{SAMPLES:4}" + block, 0,
+       {"File Size: 61 bytes", "Clock rate: unknown", "Samples: 4", "Wave Tag Length: 17", "Play Time: unknown"}},
+      {"{TYPE: Kaldra-WV,0}{CLOCK:100000000}{WAVEFORM-4294967297:#", 4294967389,
+       {"File Size: 4294967389 bytes", "Clock rate: 100000000.000 Hz", "Samples: 1073741824",
+        "Wave Tag Length: 4294967297", "Play Time: 10.737418 s"}},
+  };
+  for (const Row& row : rows) {
+    const std::string path = dir_.File("info.wv");
+    ASSERT_TRUE(cz::test::WriteFileBytes(path, row.header));
+    if (row.size > 0) {
+      ASSERT_EQ(truncate(path.c_str(), row.size), 0);
+    }
+    UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, path.c_str());
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_SEDIT, TAB_SEDIT_CMD_WVINFO), 1);
+    std::vector<std::string> shown;
+    for (int index : {5, 13, 14, 15, 16}) {
+      char line[256] = "";
+      GetTextBoxLine(INFO, INFO_TEXTBOX, index, line, sizeof line);
+      shown.push_back(line);
+    }
+    EXPECT_EQ(shown, row.lines) << row.header;
+  }
   INFO = 0;
 }
 

@@ -20,7 +20,9 @@
 #include "editors/SequenceViewIds.h"
 #include "engine/EngineHost.h"
 #include "engine/Tessera_GenerateWave.h"
+#include "platform/CLocale.h"
 #include "tests/support/OffscreenApp.h"
+#include "tests/support/SequenceViewPage.h"
 #include "tests/support/TempDir.h"
 #include "ui/main/PanelBuild.h"
 #include "ui/main/SequenceViewPage.h"
@@ -28,45 +30,16 @@
 
 namespace {
 
-std::vector<std::string> g_log;
-void CaptureLog(const char* line) { g_log.emplace_back(line); }
-
-int CountLines(const std::string& part) {
-  int n = 0;
-  for (const std::string& l : g_log) n += l.find(part) != std::string::npos ? 1 : 0;
-  return n;
-}
-
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
-std::string Text(int control) {
-  char buffer[256] = "";
-  GetCtrlVal(TAB_VIEW, control, buffer, sizeof buffer);
-  return buffer;
-}
-
-class SequenceViewPageTest : public cz::test::OffscreenAppTest {
+class SequenceViewPageTest : public cz::test::SequenceViewPage {
  protected:
   void SetUp() override {
-    OffscreenAppTest::SetUp();
-    TAB_VIEW = BuildSequenceViewPanel(0);
-    ASSERT_GT(TAB_VIEW, 0);
-    ResetBufferSlots();
-    SetBufferUnitInitialized(1);
+    SequenceViewPage::SetUp();
     // Small buffers so that reads cross buffer boundaries.
     ASSERT_EQ(SetBufferSlotBytes(4096), 1);
-    g_SequenceView = SequenceViewState{};
-    g_log.clear();
-    Log_SetLogSink(CaptureLog);
-  }
-  void TearDown() override {
-    Log_SetLogSink(nullptr);
-    SetBufferSlotBytes(kBufferSlotBytes);
-    ResetBufferSlots();
-    TAB_VIEW = 0;
-    OffscreenAppTest::TearDown();
   }
 
   // A temporary I/Q file of n samples, sample k = f(k); left positioned at
@@ -83,7 +56,6 @@ class SequenceViewPageTest : public cz::test::OffscreenAppTest {
     return file_.get();
   }
 
-  cz::test::TempDir dir_;
   std::unique_ptr<FILE, FileCloser> file_;
 };
 
@@ -133,21 +105,24 @@ TEST_F(SequenceViewPageTest, DrawsAToneFile) {
   EXPECT_FALSE(UiTest_AxisValueLabels(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, VAL_LEFT_YAXIS).empty());
   EXPECT_EQ(Text(TAB_VIEW_TXT_CONSTELL), "I/Q Plane Density Plot");
   EXPECT_EQ(CountLines("Drawing sample 1 - 5000."), 1);
-  EXPECT_EQ(g_SequenceView.pointCount, 999);
+  EXPECT_EQ(g_SequenceView.pointCount, 1000);
   EXPECT_NEAR(g_SequenceView.meanFreq[10], 0.02, 1e-5);  // 1 MHz at 100 MHz
-  EXPECT_EQ(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM).size(), 497u);
+  EXPECT_EQ(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM).size(), 499u);
   EXPECT_EQ(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_SCALE).size(), 1000u);
-  // The spectrum's peak display point stands at +1 MHz, 4,096 points of
-  // amplitude 0.8 give 20 log10(0.8 x 4096) = 70.3 dB below a reference of 80.
+  // The spectrum's peak display point stands at +1 MHz: all 5,000 samples
+  // of amplitude 0.8 give 20 log10(0.8 x 5000) = 72.0 dB below a reference
+  // of 80, and the cursor reads that level wherever it is let go.
   int best = 0;
-  for (int e = 0; e < 499; ++e)
+  for (int e = 0; e < 500; ++e)
     if (g_SequenceView.spectrum[e] > g_SequenceView.spectrum[best]) best = e;
   EXPECT_NEAR((best / 500.0 - 0.5) * 100.0, 1.0, 0.2);
-  EXPECT_NEAR(g_SequenceView.spectrum[best], 20.0 * std::log10(0.8 * 4096), 4.0);  // off-bin scalloping
+  EXPECT_NEAR(g_SequenceView.spectrum[best], 20.0 * std::log10(0.8 * 5000), 0.01);
   EXPECT_DOUBLE_EQ(g_SequenceView.spectrumReference, 80.0);
-  ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 1, best, -10.0, 2), 1);
-  EXPECT_EQ(Text(TAB_VIEW_STR_FFTMARKER1).substr(0, 12).find("+   1.0"), 0u) << Text(TAB_VIEW_STR_FFTMARKER1);
-  EXPECT_NE(Text(TAB_VIEW_STR_FFTMARKER1).find("70.0dB"), std::string::npos);
+  for (double y : {-10.0, -55.0, -95.0}) {
+    ASSERT_EQ(UiTest_DragGraphCursor(TAB_VIEW, TAB_VIEW_GRAPH_SPECTRUM, 1, best + 0.3, y, 2), 1);
+    EXPECT_EQ(Text(TAB_VIEW_STR_FFTMARKER1), cz::FormatC("+ %7.3fMHz %5.1fdB", ((best + 0.3) / 500.0 - 0.5) * 100.0,
+                                                          20.0 * std::log10(0.8 * 5000)));
+  }
   EXPECT_EQ(Text(TAB_VIEW_TXT_FFTMAX), "0");
 
   // A viewport below 2,000 samples is a vector diagram.
@@ -337,10 +312,10 @@ TEST_F(SequenceViewPageTest, TimeTraceExtentsAndOverviewBar) {
     if (p.x[0] == p.x[1]) ++extents;
     if (std::fmin(p.y[0], p.y[1]) < 17.0 - 4.0 - 1e-9 || std::fmax(p.y[0], p.y[1]) > 17.0 + 4.0 + 1e-9) ++outside;
   }
-  EXPECT_EQ(extents + dots, 999);  // small extents (near the peaks) are dots
+  EXPECT_EQ(extents + dots, 1000);  // small extents (near the peaks) are dots
   EXPECT_GT(extents, 500);
   EXPECT_EQ(outside, 0);  // amplitude 0.8: 17 +- 4
-  EXPECT_EQ(g_SequenceView.pointCount, 999);
+  EXPECT_EQ(g_SequenceView.pointCount, 1000);
   EXPECT_LE(UiTest_GetPlots(TAB_VIEW, TAB_VIEW_GRAPH_IQ).size(), 5u + 81u * 81u);
 }
 
@@ -368,9 +343,9 @@ TEST_F(SequenceViewPageTest, AWaveformBuildDrawsTheView) {
   EXPECT_EQ(g_SequenceView.width, 2000);
   EXPECT_DOUBLE_EQ(g_SequenceView.frequencyRange, 50e6);
   EXPECT_EQ(Text(TAB_VIEW_STR_TSTOP), "20.000 \xC2\xB5s (2000)");
-  ASSERT_EQ(g_SequenceView.pointCount, 999);
-  EXPECT_NEAR(g_SequenceView.meanI[100], 0.0, 1e-6);
-  EXPECT_NEAR(g_SequenceView.meanI[900], 1.0, 1e-4);
+  ASSERT_EQ(g_SequenceView.pointCount, 1000);
+  EXPECT_NEAR(g_SequenceView.maxI[100], 0.0, 1e-6);
+  EXPECT_NEAR(g_SequenceView.minI[900], 1.0, 1e-4);
   SetEngineBuildHost(nullptr);
   CloseTempFiles();
   ResetProject();
