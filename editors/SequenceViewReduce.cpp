@@ -7,6 +7,14 @@
 
 #include "editors/SequenceView.h"
 
+// GCC's function multi-versioning; clang 14 leaves the plain name of such a
+// function undefined for the other units, so there one version is built.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VIEW_REDUCE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VIEW_REDUCE_CLONES
+#endif
+
 namespace {
 
 constexpr float kPi = 3.14159265358979323846f;
@@ -90,7 +98,7 @@ float ViewPhase(float q, float i) { return Phase(q, i); }
 
 // Made twice, for processors with AVX2 (eight lanes, chosen when the
 // program loads) and for any x86-64.
-__attribute__((target_clones("avx2", "default"))) void ViewExtent_Run(const float* iq, int64_t count, ViewExtent* out) {
+VIEW_REDUCE_CLONES void ViewExtent_Run(const float* iq, int64_t count, ViewExtent* out) {
   float loI = kSampleBound, hiI = -kSampleBound, loQ = kSampleBound, hiQ = -kSampleBound;
   float loMag = 2.0f * kSampleBound, hiMag = 0.0f, loPh = kPi, hiPh = -kPi;
   float previous = 0.0f, first = 0.0f;
@@ -143,8 +151,7 @@ void ViewExtent_Join(ViewExtent* a, const ViewExtent& b) {
 
 int ViewDensity_Cell(float i, float q) { return CellOf(i, q); }
 
-__attribute__((target_clones("avx2", "default"))) void ViewDensity_Cells(const float* iq, int64_t count,
-                                                                         int32_t* cells) {
+VIEW_REDUCE_CLONES void ViewDensity_Cells(const float* iq, int64_t count, int32_t* cells) {
   for (int64_t k = 0; k < count; ++k) cells[k] = CellOf(iq[2 * k], iq[2 * k + 1]);
 }
 

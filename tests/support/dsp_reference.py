@@ -47,14 +47,21 @@ import numpy as np
 from scipy import signal
 
 
+def read_iqf(path):
+    """The complex samples of a temporary I/Q file; None when it is none."""
+    raw = open(path, 'rb').read()
+    if raw[:3] != b'IQF':
+        return None
+    iq = np.frombuffer(raw[3:], dtype='<f4').astype(float)
+    return iq[0::2] + 1j * iq[1::2]
+
+
 def response(coeffs_path, iq_path):
     c = np.loadtxt(coeffs_path, ndmin=1)
-    raw = open(iq_path, 'rb').read()
-    if raw[:3] != b'IQF':
+    y = read_iqf(iq_path)
+    if y is None:
         print('error=not an IQF file')
         return 2
-    iq = np.frombuffer(raw[3:], dtype='<f4').astype(float)
-    y = iq[0::2] + 1j * iq[1::2]
     p = np.abs(y) ** 2
     centre = float(np.sum(np.arange(len(y)) * p) / np.sum(p))
     w = np.linspace(0.0, np.pi, 512)
@@ -134,12 +141,10 @@ def noise(path, clock, bandwidth):
 
 
 def spectrum(path, queries):
-    raw = open(path, 'rb').read()
-    if raw[:3] != b'IQF':
+    x = read_iqf(path)
+    if x is None:
         print('error=not an IQF file')
         return 2
-    iq = np.frombuffer(raw[3:], dtype='<f4').astype(float)
-    x = iq[0::2] + 1j * iq[1::2]
     if queries[:1] == ['range']:
         x, queries = x[int(queries[1]):int(queries[2])], queries[3:]
     x = np.fft.fft(x)
