@@ -29,6 +29,11 @@ namespace {
 constexpr const char* kTitle = "Torvane Q7 Cadenza";
 constexpr int kLineMax = 1023;  // characters of a line; the rest of a longer line is dropped
 constexpr int kIColor = 0x5050FF, kQColor = 0xFF5050, kLevelColor = 0x505010;
+// The first touch of fresh memory is slow (the 16 MB of a million I/Q
+// points took a tenth of a second): the arrays of a large envelope are
+// filled and plotted this many values (1 MB) at a time, the window painted
+// in between.
+constexpr std::size_t kPiece = 1u << 17;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -143,12 +148,18 @@ void SetFigures(int count, double minimum, double maximum) {
   SetText(T_VIEW, T_VIEW_STR_ENVMAX, cz::FormatC("%4.3f", maximum));
 }
 
-// Each step of the display of a million points takes a good part of a
-// second: the window is kept painted after each.
+// The shape as scatter plots of kPiece points each (a million points
+// plotted whole are 16 MB of fresh memory the graph fills in one call),
+// with the window kept painted after each; points of one colour look the
+// same whatever plot holds them.
 void PlotShape(const std::vector<double>& y, int color) {
-  PlotY(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, y.data(), static_cast<int>(y.size()), 0.0, 1.0, VAL_SCATTER,
-        VAL_SOLID_SQUARE, VAL_SOLID, color);
-  KeepWindowLive();
+  constexpr int kPlotPoints = static_cast<int>(kPiece);
+  const int n = static_cast<int>(y.size());
+  for (int first = 0; first < n; first += kPlotPoints) {
+    PlotY(T_VIEW, T_VIEW_GRAPH_ENVSHAPE, y.data() + first, std::min(kPlotPoints, n - first), first, 1.0,
+          VAL_SCATTER, VAL_SOLID_SQUARE, VAL_SOLID, color);
+    KeepWindowLive();
+  }
 }
 
 }  // namespace
@@ -220,8 +231,14 @@ int EnvelopeReadFile(const char* path, int mode, int columnA, int columnB, Pulse
   }
   std::vector<double> a, b;
   try {
-    a.resize(static_cast<std::size_t>(count));
-    if (mode == IMPORT_IQ) b.resize(static_cast<std::size_t>(count));
+    a.reserve(static_cast<std::size_t>(count));
+    if (mode == IMPORT_IQ) b.reserve(static_cast<std::size_t>(count));
+    for (std::size_t size = 0; size < static_cast<std::size_t>(count);) {
+      size = std::min(static_cast<std::size_t>(count), size + kPiece);
+      a.resize(size);
+      if (mode == IMPORT_IQ) b.resize(size);
+      KeepWindowLive();
+    }
   } catch (const std::bad_alloc&) {
     Log_Message(1, "*** Failed to Allocate Memory.");
     return ENVELOPE_READ_NO_MEMORY;
@@ -292,7 +309,6 @@ bool ShowsEnvelope(const PulseEnvelope& env) {
 // The copy is made in pieces with the window painted in between: a million
 // I/Q points are 16 MB.
 std::vector<double> CopyInPieces(const std::vector<double>& from) {
-  constexpr std::size_t kPiece = 1u << 17;
   std::vector<double> to;
   to.reserve(from.size());
   for (std::size_t at = 0; at < from.size(); at += kPiece) {
@@ -347,10 +363,12 @@ void ShowPulseEnvelope(const PulseRecord& pulse) {
   SetCtrlAttribute(T_ENV, T_ENV_TABLE_ARBENVEL, ATTR_VISIBLE, 0);
   if (env.HasQ()) {
     SetCtrlAttribute(T_IQ, T_IQ_TABLE_ARBENVEL, ATTR_VISIBLE, 0);
-    std::vector<double> magnitude(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-      const double iv = env.Values()[static_cast<std::size_t>(i)], qv = env.QValues()[static_cast<std::size_t>(i)];
-      magnitude[static_cast<std::size_t>(i)] = std::sqrt(iv * iv + qv * qv);
+    std::vector<double> magnitude;
+    magnitude.reserve(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+      const double iv = env.Values()[i], qv = env.QValues()[i];
+      magnitude.push_back(std::sqrt(iv * iv + qv * qv));
+      if ((i + 1) % kPiece == 0) KeepWindowLive();
     }
     FillTable(T_ENV, T_ENV_TABLE_ARBENVEL, {&magnitude}, n);
     FillTable(T_IQ, T_IQ_TABLE_ARBENVEL, {&env.Values(), &env.QValues()}, n);

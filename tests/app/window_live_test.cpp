@@ -2,8 +2,10 @@
 // a 10 ms timer of the test's own (GapMeter) measures the longest stretch
 // without the event loop while each command runs through its page's
 // callbacks in the started program, against the simulated instrument on
-// 127.0.0.1 where one is needed. Bound: 250 ms. The files are large (as
-// users have them) and live in the test's temporary folder.
+// 127.0.0.1 where one is needed. Bound: 250 ms of the program's own (the
+// time other processes held every core left out; the wall-clock gap is
+// printed beside it). The files are large (as users have them) and live in
+// the test's temporary folder.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -43,11 +45,19 @@ using cz::test::GapMeter;
 using cz::test::ReadFileBytes;
 using cz::test::WriteFileBytes;
 
+#if defined(__SANITIZE_ADDRESS__)
+// The instrumented build runs the program's code about three times slower.
+constexpr double kLiveBoundMs = 750.0;
+#else
 constexpr double kLiveBoundMs = 250.0;
+#endif
 
-// Each measured command's longest gap, printed for the benchmark record.
-void Report(const char* command, double gapMs) {
-  std::printf("[ longest gap ] %s: %.0f ms\n", command, gapMs);
+// Each measured command's longest gap (by the wall clock too, with the
+// time the machine gave other work), and how long the command took,
+// printed for the benchmark record.
+void Report(const char* command, double gapMs, double wallGapMs, double tookMs) {
+  std::printf("[ longest gap ] %s: %.0f ms (wall clock %.0f ms; the command %.0f ms)\n", command, gapMs, wallGapMs,
+              tookMs);
   ::testing::Test::RecordProperty(command, static_cast<int>(gapMs + 0.5));
 }
 
@@ -131,7 +141,7 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
     GapMeter meter;
     UploadThroughThePage(wave, "D:\\large.wv");
     const double gap = meter.LongestMs();
-    Report(command, gap);
+    Report(command, gap, meter.LongestWallMs(), meter.ElapsedMs());
     EXPECT_LT(gap, kLiveBoundMs);
     std::remove(wave.c_str());
   }
@@ -183,7 +193,7 @@ TEST_F(WindowLiveTest, TransferToPcOf200MegabytesAndOneThatStartsLate) {
   const std::string kept = dir_.File("kept.wv");
   ASSERT_TRUE(WriteFileBytes(kept, "the user's own file"));
   GapMeter meter;
-  double bigGap = -1, lateGap = -1, cancelTakenMs = -1;
+  double bigGap = -1, lateGap = -1, bigWall = -1, lateWall = -1, cancelTakenMs = -1, bigMs = -1, lateMs = -1;
   // A file picked in the list is taken by the dialog's next turn.
   auto pick = [](const char* name) {
     return [name](int p) {
@@ -197,7 +207,12 @@ TEST_F(WindowLiveTest, TransferToPcOf200MegabytesAndOneThatStartsLate) {
             meter.Restart();
             ASSERT_EQ(UiTest_ClickCtrl(p, PANEL_FB_ARBFILECOPY), 1);
           },
-          [&](int) { bigGap = meter.LongestMs(); }, pick("late.wv"),
+          [&](int) {
+            bigGap = meter.LongestMs();
+            bigWall = meter.LongestWallMs();
+            bigMs = meter.ElapsedMs();
+          },
+          pick("late.wv"),
           [&](int p) {
             UiTest_QueueFile(kept.c_str());
             UiTest_QueueMessageOk();  // "File transfer cancelled."
@@ -210,10 +225,12 @@ TEST_F(WindowLiveTest, TransferToPcOf200MegabytesAndOneThatStartsLate) {
           },
           [&](int) {
             lateGap = meter.LongestMs();
-            cancelTakenMs = meter.ElapsedMs() - meter.ActionMs();
+            lateWall = meter.LongestWallMs();
+            lateMs = meter.ElapsedMs();
+            cancelTakenMs = lateMs - meter.ActionMs();
           }});
-  Report("Transfer to PC 200 MB", bigGap);
-  Report("Transfer to PC, reply 3 s late", lateGap);
+  Report("Transfer to PC 200 MB", bigGap, bigWall, bigMs);
+  Report("Transfer to PC, reply 3 s late", lateGap, lateWall, lateMs);
   EXPECT_LT(bigGap, kLiveBoundMs);
   ASSERT_TRUE(FileExists(copy)) << Log().substr(Log().size() > 3000 ? Log().size() - 3000 : 0);
   EXPECT_EQ(std::filesystem::file_size(copy), std::filesystem::file_size(wave));
@@ -243,7 +260,7 @@ TEST_F(WindowLiveTest, FilteredGenerateOf100MillionSamples) {
   GapMeter meter;
   Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
   const double gap = meter.LongestMs();
-  Report("filtered Generate 10^8 samples", gap);
+  Report("filtered Generate 10^8 samples", gap, meter.LongestWallMs(), meter.ElapsedMs());
   EXPECT_EQ(Status(), "Waveform Creation Finished Successfully.") << Log();
   EXPECT_GE(LastBuildSamples, 100000000);
   EXPECT_LT(gap, kLiveBoundMs);
@@ -264,13 +281,22 @@ TEST_F(WindowLiveTest, ImportOfAMillionPointIqEnvelopeAndItsCancel) {
   GapMeter meter;
   Click(T_IMP, T_IMP_CMD_IMPORTARBENV);
   const double gap = meter.LongestMs();
-  Report("import of a 10^6-point I/Q envelope", gap);
+  Report("import of a 10^6-point I/Q envelope", gap, meter.LongestWallMs(), meter.ElapsedMs());
   EXPECT_EQ(PulseTable[0].envelope.Count(), 1000000) << Log();
   EXPECT_TRUE(PulseTable[0].envelope.HasQ());
   int rows = 0;
   GetNumTableRows(T_IQ, T_IQ_TABLE_ARBENVEL, &rows);
   EXPECT_EQ(rows, 1000000);
   EXPECT_LT(gap, kLiveBoundMs);
+  // The shape, plotted in pieces, shows every I and every Q value once, in order.
+  std::vector<double> shownI, shownQ;
+  for (const UiTest_Plot& plot : UiTest_GetPlots(T_VIEW, T_VIEW_GRAPH_ENVSHAPE)) {
+    std::vector<double>& to = plot.color == 0x5050FF ? shownI : shownQ;
+    ASSERT_TRUE(!plot.x.empty() && plot.x.front() == static_cast<double>(to.size()));
+    to.insert(to.end(), plot.y.begin(), plot.y.end());
+  }
+  EXPECT_EQ(shownI, PulseTable[0].envelope.Values());
+  EXPECT_EQ(shownQ, PulseTable[0].envelope.QValues());
 
   Choose(MBAR_PULSE_PNEW);
   ASSERT_EQ(PulseCount, 2);
@@ -317,7 +343,7 @@ TEST_F(WindowLiveTest, SaveSaveAsAndLoadOfA30MegabyteProject) {
     GapMeter meter;
     Choose(step.item);
     const double gap = meter.LongestMs();
-    Report(step.command, gap);
+    Report(step.command, gap, meter.LongestWallMs(), meter.ElapsedMs());
     EXPECT_LT(gap, kLiveBoundMs) << step.command;
     EXPECT_GE(std::filesystem::file_size(project), 30000000u);
   }

@@ -19,13 +19,25 @@
 // An action given to At() runs once, from the first firing at or after that
 // time, in the event loop as a user's click would (a driver click there is
 // queued for the running callback, as real input is).
+//
+// A gap is the program's own: the time the UI thread stood ready to run
+// while other processes had every core (the kernel's scheduler statistics,
+// /proc/thread-self/schedstat) is taken out of it, so that a machine busy
+// with other work does not count as a frozen window; time the thread is
+// blocked (a wait on a socket, the disk) or computing counts whole. The
+// gaps as the wall clock saw them are kept too. Where the kernel keeps no
+// such statistics the two are the same.
 #pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <utility>
 
@@ -47,6 +59,7 @@ class GapMeter : public QObject {
   ~GapMeter() override {
     timer_.stop();
     UiTest_UseFakeClock(true);
+    if (schedstat_ >= 0) ::close(schedstat_);
   }
   GapMeter(const GapMeter&) = delete;
   GapMeter& operator=(const GapMeter&) = delete;
@@ -56,13 +69,19 @@ class GapMeter : public QObject {
   void Restart() {
     clock_.start();
     lastTickMs_ = 0.0;
-    longestMs_ = 0.0;
+    lastWaitMs_ = WaitedToRunMs();
+    longestMs_ = longestWallMs_ = 0.0;
     ticks_ = 0;
     timer_.start();
   }
 
-  // Longest time without the event loop running, in ms, up to now.
-  double LongestMs() const { return std::max(longestMs_, ElapsedMs() - lastTickMs_); }
+  // Longest time without the event loop running, in ms, up to now, less
+  // the time the thread waited for a core (see above).
+  double LongestMs() const {
+    return std::max(longestMs_, ElapsedMs() - lastTickMs_ - (WaitedToRunMs() - lastWaitMs_));
+  }
+  // The same by the wall clock alone.
+  double LongestWallMs() const { return std::max(longestWallMs_, ElapsedMs() - lastTickMs_); }
   // Time since the start, in ms.
   double ElapsedMs() const { return double(clock_.nsecsElapsed()) * 1e-6; }
   // Firings so far.
@@ -78,10 +97,23 @@ class GapMeter : public QObject {
   double ActionMs() const { return actionRanMs_; }
 
  private:
+  // How long the calling thread has stood ready to run without a core
+  // since it started, in ms; 0 without the kernel's statistics.
+  double WaitedToRunMs() const {
+    char text[96];
+    const ssize_t n = schedstat_ < 0 ? -1 : ::pread(schedstat_, text, sizeof text - 1, 0);
+    if (n <= 0) return 0.0;
+    text[n] = '\0';
+    unsigned long long ranNs = 0, waitedNs = 0;
+    return std::sscanf(text, "%llu %llu", &ranNs, &waitedNs) == 2 ? double(waitedNs) * 1e-6 : 0.0;
+  }
+
   void Tick() {
-    double now = ElapsedMs();
-    longestMs_ = std::max(longestMs_, now - lastTickMs_);
+    const double now = ElapsedMs(), waited = WaitedToRunMs();
+    longestWallMs_ = std::max(longestWallMs_, now - lastTickMs_);
+    longestMs_ = std::max(longestMs_, now - lastTickMs_ - (waited - lastWaitMs_));
     lastTickMs_ = now;
+    lastWaitMs_ = waited;
     ++ticks_;
     if (action_ && now >= actionAtMs_) {
       std::function<void()> action = std::move(action_);
@@ -91,10 +123,12 @@ class GapMeter : public QObject {
     }
   }
 
+  // The UI thread's scheduler statistics (the meter lives on that thread).
+  int schedstat_ = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
   QTimer timer_;
   QElapsedTimer clock_;
-  double lastTickMs_ = 0.0;
-  double longestMs_ = 0.0;
+  double lastTickMs_ = 0.0, lastWaitMs_ = 0.0;
+  double longestMs_ = 0.0, longestWallMs_ = 0.0;
   int ticks_ = 0;
   double actionAtMs_ = 0.0;
   double actionRanMs_ = -1.0;
