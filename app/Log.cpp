@@ -8,6 +8,7 @@
 namespace {
 
 int g_mask = 0xC;
+bool g_quiet = false;  // Log_Quiet
 LogSinkFn g_log_sink = nullptr;
 LogSinkFn g_status_sink = nullptr;
 LogSinkExFn g_log_sink_ex = nullptr;
@@ -81,6 +82,9 @@ const char* LevelTag(int level) {
   }
 }
 
+// A line that a quiet log drops: any but a failure's.
+bool Dropped(const LineBuffer& line) { return g_quiet && std::strstr(line.text, "***") == nullptr; }
+
 }  // namespace
 
 void Log_Message(int count, ...) {
@@ -90,7 +94,7 @@ void Log_Message(int count, ...) {
   va_start(ap, count);
   line.AppendPieces(count, ap);
   va_end(ap);
-  Deliver(line, g_log_sink, g_log_sink_ex);
+  if (!Dropped(line)) Deliver(line, g_log_sink, g_log_sink_ex);
 }
 
 void Log_Status(int count, ...) {
@@ -110,8 +114,10 @@ void Log_Level(int level, int count, ...) {
   va_start(ap, count);
   line.AppendPieces(count, ap);
   va_end(ap);
-  Deliver(line, g_log_sink, g_log_sink_ex);
+  if (!Dropped(line)) Deliver(line, g_log_sink, g_log_sink_ex);
 }
+
+void Log_Quiet(int on) { g_quiet = on != 0; }
 
 void Log_SetMask(int mask) { g_mask = mask; }
 int Log_GetMask() { return g_mask; }

@@ -30,6 +30,10 @@ void Log_Message(int count, ...);
 void Log_Status(int count, ...);
 void Log_Level(int level, int count, ...);
 
+// While on, Log_Message and Log_Level drop every line but those of failures
+// (holding "***"): a computation made again says nothing it said before.
+void Log_Quiet(int on);
+
 // Mask of the levels that Log_Level writes; initial value 0xC.
 void Log_SetMask(int mask);
 int Log_GetMask();

@@ -15,6 +15,7 @@
 #include "app/Settings.h"
 #include "app/TempFiles.h"
 #include "engine/BuildInternal.h"
+#include "engine/BuildStore.h"
 #include "engine/EngineHost.h"
 #include "engine/Random.h"
 #include "engine/Tessera_GenerateWave.h"

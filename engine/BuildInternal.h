@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/PulseSamples.h"
 #include "engine/SampleSums.h"
 #include "wavelib/WaveLib.h"
 
@@ -134,66 +133,6 @@ class PreparedWave {
 };
 PreparedWave& Prepared();
 
-// The samples of a build that nothing resamples, overlays or shows, kept in
-// memory as the entries make them, so that they go to the waveform file as
-// int16 once and no temporary file is written: blocks of float32 pairs as
-// the temporary I/Q file would hold them, blocks at the off level as the
-// pulse computation describes them (their pairs formed only when needed:
-// they convert to int16 zero and their squares are known well enough for
-// the sums), and the fillers' constant pairs; the marker bytes as their
-// changes. Statistics are taken as the blocks come, for a peak at full
-// scale. Beyond kStoreSamplesMax formed pairs, kStoreSegmentsMax blocks or
-// kPreparedChangesMax marker changes the store spills: what it holds goes to
-// the temporary files (slots 5 and 6, bound by the builder) and every later
-// block follows it there, as a build without the store writes them. The
-// buffers are kept for the next build.
-inline constexpr int64_t kStoreSamplesMax = int64_t{1} << 24;
-inline constexpr int64_t kStoreSegmentsMax = int64_t{1} << 20;
-
-struct PostState;
-
-class SampleStore final : public PulseSampleSink {
- public:
-  ~SampleStore() override;
-  void Begin();
-  // Drops what it holds (a failed or finished build).
-  void Stop();
-  int Samples(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) override;
-  bool TakeLevel(const PulseLevelBlock& block, const unsigned char* markers) override;
-  int Constant(float i, float q, int32_t count) override;
-
-  // Other limits than kStoreSamplesMax and kStoreSegmentsMax (tests).
-  void SetLimits(int64_t formedPairs, int64_t segments);
-  bool spilled() const { return spilled_; }
-  int64_t samples() const { return samples_; }
-  const MarkerChangeList& markers() const { return markers_; }
-  // The statistics of the samples divided by peak (as the rescaling divides
-  // them; a peak at full scale leaves them as they are) into state; the
-  // formed pairs are divided in place.
-  void Finish(double peak, PostState& state);
-  // The int16 samples after Finish, in order, to the writer. 1 / 0.
-  int Write(WaveFileWriter& out);
-
- private:
-  struct Segment;
-  bool Room(int64_t pairs);
-  bool AddSegment(const Segment& s);
-  // Writes everything held to slots 5/6 and follows it there. 1 / 0.
-  int Spill();
-  unsigned char* pairs_ = nullptr;  // formed pairs, 8 bytes each
-  int64_t capacity_ = 0;            // pairs
-  int64_t formed_ = 0;
-  int64_t formedMax_ = kStoreSamplesMax;
-  int64_t segmentsMax_ = kStoreSegmentsMax;
-  std::vector<Segment> segments_;
-  MarkerChangeList markers_;
-  SquareSum sum_;
-  int64_t samples_ = 0;
-  double peak_ = 1.0;  // the peak Finish divided by
-  bool spilled_ = false;
-};
-SampleStore& Store();
-
 // The state that the post-processing steps share with the entry loop.
 struct PostState {
   const SequenceRecord* sequence = nullptr;
@@ -212,5 +151,15 @@ struct PostState {
 // slots 5/6. Expects slots 5 and 6 free; leaves them free. On failure the
 // buffers are released (ReleaseWaveBuffers) and 0 is returned.
 int PostProcessSamples(PostState& state);
+
+// Whether the stored samples of seq (about `planned` of them) are resampled
+// in memory: when the outputs fit, or where those over the off level need
+// not be computed.
+bool StoreCanResample(const SequenceRecord& seq, int64_t planned);
+// Steps 7 to 9 from the entries' store into the resampled one (the marker
+// bytes with them): 1, 0 after a logged failure, -1 when the outputs do not
+// fit or their sums are not certain (the build is then made again through
+// the temporary files).
+int ResampleStored(PostState& state);
 
 }  // namespace build_detail

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <string>
 
 #include "Shared/FileIO/FileIOBufferedIO.h"
@@ -15,6 +16,7 @@
 #include "app/Log.h"
 #include "app/Records.h"
 #include "engine/BuildInternal.h"
+#include "engine/BuildStore.h"
 #include "engine/EngineHost.h"
 #include "engine/SampleSums.h"
 #include "engine/Tessera_GenerateWave.h"
@@ -147,6 +149,47 @@ int ResampleMarkers(int64_t n, int64_t m, int readStep, int writeStep) {
   return 1;
 }
 
+// What the conversion makes of n samples at clock: the 600 MHz conversion
+// above 300 MHz, else the sequence's filter with its oversampling.
+struct Conversion {
+  bool high = false;
+  int64_t samples = 0;  // M
+  double clock = 0.0;   // the new clock
+};
+
+Conversion ConversionOf(const SequenceRecord& seq, int64_t n, double clock) {
+  Conversion cv;
+  cv.high = clock > kResampleClockLimit;
+  if (cv.high) {
+    cv.samples = static_cast<int64_t>(static_cast<double>(n) * kResampleTargetClock / clock);
+    if (cv.samples % 2 != 0) ++cv.samples;
+    cv.clock = kResampleTargetClock;
+  } else {
+    cv.samples = static_cast<int64_t>(static_cast<double>(n) * seq.oversampling);
+    cv.clock = clock * seq.oversampling;
+  }
+  return cv;
+}
+
+void LogConversion(const SequenceRecord& seq, const Conversion& cv, bool high) {
+  if (high) {
+    Log_Message(2, "  filter function  ", "sinc");
+    Log_Message(2, "  window function  ", "rifevincent");
+    LogF("  window length    %d", kResampleWindowLength);
+    LogF("  target samples   %lld", static_cast<long long>(cv.samples));
+    LogF("  target clock     %f Hz", kResampleTargetClock);
+    LogF("  cutoff freq      %f Hz", kResampleCutoff);
+    return;
+  }
+  Log_Message(2, "  filter function  ", KeywordOr(FilterToKeyword(seq.filterType)));
+  Log_Message(2, "  window function  ", KeywordOr(WindowToKeyword(seq.window)));
+  LogF("  alpha            %f", seq.alpha);
+  LogF("  window length    %d", kResampleWindowLength);
+  LogF("  oversampling     %f", seq.oversampling);
+  LogF("  target samples   %lld", static_cast<long long>(cv.samples));
+  LogF("  target clock     %f Hz", cv.clock);
+}
+
 // Step 8. On success slots 5-8 are free again, the two resampling files
 // stay open in h, and state holds the new count and clock.
 int Resample(PostState& state, Handles& h) {
@@ -177,31 +220,21 @@ int Resample(PostState& state, Handles& h) {
   const double* userQ = seq.userFilter.Empty() ? nullptr : seq.userFilter.Q().data();
   int64_t m = 0;
   if (high) {
-    m = static_cast<int64_t>(static_cast<double>(n) * kResampleTargetClock / state.clock);
-    if (m % 2 != 0) ++m;
-    state.clock = kResampleTargetClock;
-    Log_Message(2, "  filter function  ", "sinc");
-    Log_Message(2, "  window function  ", "rifevincent");
-    LogF("  window length    %d", kResampleWindowLength);
-    LogF("  target samples   %lld", static_cast<long long>(m));
-    LogF("  target clock     %f Hz", kResampleTargetClock);
-    LogF("  cutoff freq      %f Hz", kResampleCutoff);
+    const Conversion cv = ConversionOf(seq, n, state.clock);
+    m = cv.samples;
+    state.clock = cv.clock;
+    LogConversion(seq, cv, true);
     if (!ResampleFile(FILTER_SINC, WINDOW_RIFEVINCENT, 0.0, n, kResampleCutoff, kResampleTargetClock,
                       kResampleWindowLength, m, kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress,
                       userI, userQ, seq.userFilter.Length(), seq.userOversampling))
       return h.Internal(kErrResample600);
     if (!ResampleMarkers(n, m, kErrMarker600Read, kErrMarker600Write)) return h.Fail();
   } else {
-    m = static_cast<int64_t>(static_cast<double>(n) * seq.oversampling);
+    const Conversion cv = ConversionOf(seq, n, state.clock);
+    m = cv.samples;
     const double designClock = state.clock;
-    state.clock = state.clock * seq.oversampling;
-    Log_Message(2, "  filter function  ", KeywordOr(FilterToKeyword(seq.filterType)));
-    Log_Message(2, "  window function  ", KeywordOr(WindowToKeyword(seq.window)));
-    LogF("  alpha            %f", seq.alpha);
-    LogF("  window length    %d", kResampleWindowLength);
-    LogF("  oversampling     %f", seq.oversampling);
-    LogF("  target samples   %lld", static_cast<long long>(m));
-    LogF("  target clock     %f Hz", state.clock);
+    state.clock = cv.clock;
+    LogConversion(seq, cv, false);
     if (!ResampleFile(seq.filterType, seq.window, seq.alpha, n, seq.cutoff, designClock, kResampleWindowLength, m,
                       kSlotTempIq, kSlotResampledIq, &state.peak, &rms, ResamplerProgress, userI, userQ,
                       seq.userFilter.Length(), seq.userOversampling))
@@ -365,7 +398,89 @@ int Normalise(PostState& state, Handles& h) {
   return 1;
 }
 
+// The marker bytes of n samples at the m resampled ones, as ResampleMarkers
+// takes them: output k holds the byte of input trunc(k n/m + 1/2), that of
+// input 0 from n on; changes in, changes out.
+void ResampledMarkerChanges(const MarkerChangeList& in, int64_t n, int64_t m, MarkerChangeList* out) {
+  out->Begin(0xFF);
+  const std::vector<WaveMarkerChange>& changes = in.changes();
+  if (changes.empty() || n <= 0 || m <= 0) return;
+  // The first output whose input is a or later: ceil((2a - 1) m / 2n).
+  const auto firstOutput = [&](int64_t a) -> int64_t {
+    if (a <= 0) return 0;
+    const __int128 num = static_cast<__int128>(2 * a - 1) * m;
+    return static_cast<int64_t>((num + 2 * n - 1) / (2 * n));
+  };
+  const int64_t wrap = std::min(m, firstOutput(n));
+  for (size_t c = 0; c < changes.size(); ++c) {
+    const int64_t from = std::min(wrap, firstOutput(changes[c].index));
+    const int64_t to = c + 1 < changes.size() ? std::min(wrap, firstOutput(changes[c + 1].index)) : wrap;
+    if (to > from) out->AddRun(changes[c].byte, to - from);
+  }
+  if (wrap < m) out->AddRun(changes[0].byte, m - wrap);
+}
+
 }  // namespace
+
+bool StoreCanResample(const SequenceRecord& seq, int64_t planned) {
+  const bool high = seq.clock > kResampleClockLimit;
+  const Conversion cv = ConversionOf(seq, planned, seq.clock);
+  if (cv.samples <= kStoreSamplesMax) return true;
+  // Outputs over the off level are only left uncomputed for one real
+  // kernel with repeating phases.
+  const bool real = high || (seq.filterType != FILT_CXSINC && seq.filterType != FILT_CXRRCOS &&
+                             seq.filterType != FILT_CXRCOS && seq.filterType != FILT_CXGAUSS &&
+                             (seq.filterType != FILT_USER || seq.userFilter.I() == seq.userFilter.Q()));
+  const int64_t g = std::gcd(planned, cv.samples);
+  return real && planned > 0 && cv.samples / g <= 2048 && 4 * (cv.samples / g) <= cv.samples;
+}
+
+int ResampleStored(PostState& state) {
+  const SequenceRecord& seq = *state.sequence;
+  const bool high = state.clock > kResampleClockLimit;
+  Log_Message(1, high ? "Lumbrix 600MHz resampling" : "User resampling/filtering...");
+  EngineHost_SetStatus("Applying Baseband Filter...");
+  EngineHost_SetTotalProgress(25);
+  EngineHost_SetTaskProgress(0);
+  SampleStore& in = Store();
+  SampleStore& out = ResampledStore();
+  out.Begin();
+  const int64_t n = state.samples;
+  const Conversion cv = ConversionOf(seq, n, state.clock);
+  LogConversion(seq, cv, high);
+  const double* userI = seq.userFilter.Empty() ? nullptr : seq.userFilter.I().data();
+  const double* userQ = seq.userFilter.Empty() ? nullptr : seq.userFilter.Q().data();
+  double rms = 0.0;
+  state.peak = 1.0;
+  state.sumSquares = 0.0;
+  const int ok = high ? ResampleStream(FILTER_SINC, WINDOW_RIFEVINCENT, 0.0, n, kResampleCutoff, kResampleTargetClock,
+                                       kResampleWindowLength, cv.samples, in, out, &state.peak, &rms,
+                                       ResamplerProgress, userI, userQ, seq.userFilter.Length(),
+                                       seq.userOversampling)
+                      : ResampleStream(seq.filterType, seq.window, seq.alpha, n, seq.cutoff, state.clock,
+                                       kResampleWindowLength, cv.samples, in, out, &state.peak, &rms,
+                                       ResamplerProgress, userI, userQ, seq.userFilter.Length(),
+                                       seq.userOversampling);
+  if (!ok) {
+    if (out.overflowed()) return -1;
+    LogInternalError(high ? kErrResample600 : kErrResampleUser);
+    ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
+    return 0;
+  }
+  MarkerChangeList markers;
+  ResampledMarkerChanges(in.markers(), n, cv.samples, &markers);
+  out.SetMarkers(markers);
+  Log_Message(1, "Rescaler finshed successfully.");
+  state.samples = cv.samples;
+  state.clock = cv.clock;
+  // Step 9 on the resampled store.
+  EngineHost_SetStatus("Rescaling...");
+  EngineHost_SetTotalProgress(50);
+  EngineHost_SetTaskProgress(0);
+  Log_Message(1, "  ");
+  LogF("Peak level is %7.6f", state.peak);
+  return out.Finish(state.peak, state) ? 1 : -1;
+}
 
 int PostProcessSamples(PostState& state) {
   const SequenceRecord& seq = *state.sequence;

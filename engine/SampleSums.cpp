@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -155,6 +157,64 @@ bool SquareSum::AddBounded(int64_t count, double pLo, double pHi) {
     const int64_t n = (count - first + 3) / 4;
     // A square that might be the lane's largest is not known well enough.
     if (!(largest[l] >= pHi) || !AddRunToLane(&lanes[l], n, pLo, pHi)) return false;
+  }
+  for (int l = 0; l < 4; ++l) lane[l] = lanes[l];
+  next += count;
+  return true;
+}
+
+bool SquareSum::AddBoundedClasses(int64_t count, int64_t classes, int64_t phase, const double* pLo,
+                                  const double* pHi) {
+  if (count <= 0) return true;
+  if (classes < 1) return false;
+  for (int64_t c = 0; c < classes; ++c)
+    if (!(pLo[c] >= 0.0 && pLo[c] <= pHi[c])) return false;
+  double lanes[4] = {lane[0], lane[1], lane[2], lane[3]};
+  std::vector<int64_t> seen(static_cast<size_t>(classes));
+  for (int l = 0; l < 4; ++l) {
+    const int64_t first = (l - next % 4 + 4) % 4;
+    if (first >= count) continue;
+    const int64_t n = (count - first + 3) / 4;
+    // The lane's classes repeat after `cycle` of its samples: how often
+    // each comes.
+    const int64_t cycle = classes / std::gcd<int64_t>(classes, 4);
+    std::fill(seen.begin(), seen.end(), 0);
+    for (int64_t i = 0; i < std::min(n, cycle); ++i) {
+      const int64_t c = (phase + first + 4 * i) % classes;
+      seen[static_cast<size_t>(c)] += n / cycle + (i < n % cycle ? 1 : 0);
+    }
+    double L = lanes[l];
+    bool whole = L >= 0x1p-900 && L < 0x1p1000;
+    int64_t units = 0, total = 0;
+    double u = 0.0;
+    if (whole) {
+      int e = 0;
+      std::frexp(L, &e);
+      u = std::ldexp(1.0, e - 53);
+      units = static_cast<int64_t>(L / u);
+    }
+    for (int64_t c = 0; c < classes && whole; ++c) {
+      if (seen[static_cast<size_t>(c)] == 0) continue;
+      if (!(largest[l] >= pHi[c])) return false;
+      const double lo = pLo[c] / u, hi = pHi[c] / u;
+      const double k = std::nearbyint(lo);
+      whole = lo > k - 0.5 && hi < k + 0.5 && k >= 0.0 && k < 0x1p40;
+      if (whole) total += seen[static_cast<size_t>(c)] * static_cast<int64_t>(k);
+    }
+    if (whole && units + total <= (int64_t{1} << 53) - 1) {
+      // Every add of the lane is its class's whole number of units.
+      lanes[l] = static_cast<double>(units + total) * u;
+      continue;
+    }
+    // One add after the other, each certain by itself.
+    for (int64_t i = 0; i < n; ++i) {
+      const int64_t c = (phase + first + 4 * i) % classes;
+      if (!(largest[l] >= pHi[c])) return false;
+      const double a = L + pLo[c], b = L + pHi[c];
+      if (a != b) return false;
+      L = a;
+    }
+    lanes[l] = L;
   }
   for (int l = 0; l < 4; ++l) lane[l] = lanes[l];
   next += count;

@@ -36,6 +36,10 @@ struct SquareSum {
   // them. The smallest and largest single values are left as they are (the
   // values convert to int16 zero, so Silent is the same either way).
   bool AddBounded(int64_t count, double pLo, double pHi);
+  // The same for squares that depend on the sample's class: sample k of the
+  // run (0-based) has class (phase + k) mod classes, its square within
+  // pLo[class] .. pHi[class] (0 <= pLo <= pHi).
+  bool AddBoundedClasses(int64_t count, int64_t classes, int64_t phase, const double* pLo, const double* pHi);
   double Total() const { return (lane[0] + lane[1]) + (lane[2] + lane[3]); }
   // Largest magnitude sqrt(I^2 + Q^2).
   double Peak() const;

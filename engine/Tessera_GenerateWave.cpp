@@ -22,8 +22,11 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "engine/BuildInternal.h"
+#include "engine/BuildStore.h"
 #include "engine/EngineHost.h"
+#include "engine/EngineState.h"
 #include "engine/Jitter.h"
+#include "engine/ModulationTypes.h"
 #include "engine/PulseCompute.h"
 #include "engine/PulseSamples.h"
 #include "platform/CLocale.h"
@@ -233,14 +236,41 @@ int SequenceFitsFile(const SequenceRecord& seq, int64_t* planned) {
   return 1;
 }
 
+// About how many pairs a build of seq forms (jitter aside): every sample of
+// a repetition with noise or an off level above one step of the file, else
+// its rise, on time and fall (and the first blank sample).
+int64_t PlannedPairs(const SequenceRecord& seq) {
+  int64_t pairs = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    const int p = e.pulseId == -1 ? -1 : FindPulseById(static_cast<uint32_t>(e.pulseId));
+    if (p < 0 || e.repetitions <= 0) continue;
+    int32_t n = 0;
+    double duration = 0.0, peak = 1.0;
+    if (!ComputePulse(p, &PulseTable[p], -1, -1, seq.clock, nullptr, &n, &duration, &peak, 1, 0, 0, 1, 1, 1, 0, 0,
+                      0.0, s + 1, 0, -1, 0.0, 0.0))
+      continue;
+    const PulseCounts& c = LastPulseCounts();
+    const PulseRecord& pulse = PulseTable[p];
+    const bool everySample = pulse.noiseOn != 0 || pulse.attOff < 96.0;
+    const int64_t perRepetition = everySample ? c.total : static_cast<int64_t>(c.rise) + c.on + c.fall + 1;
+    pairs += perRepetition * e.repetitions;
+  }
+  return pairs;
+}
+
+// An entry combines with the samples of an earlier one.
+bool OverlaysEntries(const SequenceRecord& seq) {
+  for (int s = 1; s < kMaxSequenceEntries; ++s)
+    if (seq.entries[s].pulseId != -1 && seq.entries[s].overlay != 0) return true;
+  return false;
+}
+
 // The waveform file's data is formed while the entries are written when
 // nothing rewrites the temporary files afterwards: no resampling, and no
 // entry combined with the samples of an earlier one.
 bool FilesKeepEntries(const SequenceRecord& seq) {
-  if (seq.filterOn == 1 || seq.clock > kResampleClockLimit) return false;
-  for (int s = 1; s < kMaxSequenceEntries; ++s)
-    if (seq.entries[s].pulseId != -1 && seq.entries[s].overlay != 0) return false;
-  return true;
+  return seq.filterOn != 1 && seq.clock <= kResampleClockLimit && !OverlaysEntries(seq);
 }
 
 void TakeBlock(const unsigned char* iq, const unsigned char* markers, int32_t count, double peak) {
@@ -249,7 +279,7 @@ void TakeBlock(const unsigned char* iq, const unsigned char* markers, int32_t co
 
 // One filler entry: samples up to its time, or the "skipped" line when the
 // time line is already there. 1 / 0.
-int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, double clock, double& timeLine,
+int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, double clock, bool quiet, double& timeLine,
               int64_t& totalSamples, EntryBase& base) {
   const bool cw = e.fillerType == SYNC_CW;
   const double startTime = timeLine;
@@ -264,7 +294,7 @@ int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, doubl
     cz::SnprintfC(line, sizeof line, cw ? "#%3d  CW FILLER %4.3f us" : "#%3d  BLANK FILLER %4.3f us", slot + 1,
                   static_cast<double>(m) / clock * 1e6);
     Log_Message(1, line);
-    if (seq.reportColumns[REPORT_FILLERS]) EngineHost_ReportWriteLine(line);
+    if (seq.reportColumns[REPORT_FILLERS] && !quiet) EngineHost_ReportWriteLine(line);
     base.startSample = totalSamples;
     base.startTime = timeLine;
     base.samples = m;
@@ -281,7 +311,7 @@ int RunFiller(const SequenceRecord& seq, int slot, const SequenceEntry& e, doubl
     LogF(cw ? "  CW skipped, Time line is already at %4.3f us." : "  BLANK skipped, Time line is already at %4.3f us.",
          timeLine * 1e6);
   }
-  FillFillerRow(slot, cw, m, startTime, static_cast<double>(m) / clock);
+  if (!quiet) FillFillerRow(slot, cw, m, startTime, static_cast<double>(m) / clock);
   return 1;
 }
 
@@ -293,6 +323,9 @@ struct PulseEntryArgs {
   double clock;
   JitterPool* pool;
   int64_t sampleLimit;  // samples the waveform file can take, before resampling
+  // The entries made again from the same engine state: nothing is reported
+  // and no table row filled a second time.
+  bool quiet = false;
 };
 
 // One pulse entry with all its repetitions. 1 / 0 (logged).
@@ -365,7 +398,7 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
     // number, and the text report lists each pulse with its own start.
     SetPulseSamplesStart((combine == 0 ? totalSamples : base.startSample) + entryCount);
     if (!ComputePulse(pulseIndex, &pulse, kSlotTempIq, kSlotTempMarker, a.clock, jitter, &samples, &duration, &peak, 0,
-                      MarkerMaskFor(e.markerMask, r, e.repetitions), 1,
+                      MarkerMaskFor(e.markerMask, r, e.repetitions), a.quiet ? 0 : 1,
                       a.segmentNumber, r + 1, e.repetitions, combine, static_cast<int32_t>(roomLeft),
                       base.startTime + entryDuration, slot + 1, a.sequenceIndex, a.multiSegmentIndex,
                       a.timeOffset, fraction, &length)) {
@@ -405,7 +438,96 @@ int RunPulseEntry(const PulseEntryArgs& a, int slot, const SequenceEntry& e, dou
   row.repetitions = e.repetitions;
   row.markerWord = e.markerMask;
   row.combineMode = combine;
-  EngineHost_FillSequenceTable(row);
+  if (!a.quiet) EngineHost_FillSequenceTable(row);
+  return 1;
+}
+
+// The result of one pass over the entries.
+struct EntryRun {
+  int64_t totalSamples = 0;
+  double peak = 1.0;
+};
+
+// Steps 3 to 6 but the report's close: the temporary files, the entries
+// into the store (b.direct) or the files, the slots released. 1, or 0 to
+// be ended through b.Fail().
+int RunEntries(Build& b, const SequenceRecord& seq, const PulseEntryArgs& args, int64_t planned, int entryTotal,
+               PulseSampleSink* sink, EntryRun* run) {
+  // Step 3: temporary files.
+  if (!RecreateTempSampleFiles()) return 0;
+  b.trim = true;
+  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return 0;
+  b.slot5 = true;
+  if (WriteBytes(kSlotTempIq, 3, "IQF") != 3) {
+    Log_Message(1, "*** Cannot write to temporary waveform file.");
+    return 0;
+  }
+  if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) {
+    Log_Message(1, "*** Error initializing temporary marker file buffer.");
+    return 0;
+  }
+  b.slot6 = true;
+
+  // Step 4.
+  EngineHost_ShowProgressBars(1);
+  EngineHost_SetTotalProgress(0);
+  EngineHost_SetTaskProgress(0);
+  EngineHost_SetStatus("Building Waveform...");
+  if (entryTotal == 0) {
+    Log_Message(1, "*** No entries in sequence.");
+    return 0;
+  }
+
+  // Step 5: the entries. The work pool (and with it the list and rule
+  // positions of the jitter engine) starts cleared with every pass.
+  std::memset(args.pool, 0, sizeof *args.pool);
+  double timeLine = 0.0;
+  int64_t totalSamples = 0;
+  EntryBase base;
+  double peak = 1.0;
+  ResetPulseNoise();
+  const bool keep = FilesKeepEntries(seq);
+  SampleStore& store = Store();
+  if (sink != nullptr) {
+    Prepared().Begin(planned, false, false);
+    SetPulseSampleSink(sink);
+  } else {
+    Prepared().Begin(planned, keep, keep);
+    SetPulseSamplesTap(TakeBlock);
+  }
+  int k = 0;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const SequenceEntry& e = seq.entries[s];
+    if (e.pulseId == -1 && e.fillerType == -1) continue;
+    ++k;
+    EngineHost_SetTotalProgress(static_cast<int>(25.0 * k / entryTotal));
+    if (e.pulseId == -1) {
+      if (e.fillerType != SYNC_BLANK && e.fillerType != SYNC_CW) continue;
+      if (!RunFiller(seq, s, e, args.clock, args.quiet, timeLine, totalSamples, base)) return 0;
+    } else if (!RunPulseEntry(args, s, e, timeLine, totalSamples, base, peak)) {
+      return 0;
+    }
+    b.finished = totalSamples;
+  }
+
+  // Step 6: the entries are done; the report closes before post-processing.
+  SetPulseSamplesTap(nullptr);
+  SetPulseSampleSink(nullptr);
+  SetPulseSamplesStart(-1);
+  Prepared().Close();
+  const bool stored = sink == &store && !store.spilled();
+  EngineHost_SetStatus("");
+  b.slot5 = b.slot6 = false;
+  const int released5 = ReleaseBuf(kSlotTempIq);
+  const int released6 = ReleaseBuf(kSlotTempMarker);
+  if (!released5 || !released6 || !TrimTempSampleFiles(sink != nullptr && (stored || sink != &store) ? 0 : totalSamples) ||
+      (stored && store.samples() != totalSamples)) {
+    LogInternalError(kErrEntrySlots);
+    return 0;
+  }
+  b.trim = false;
+  run->totalSamples = totalSamples;
+  run->peak = peak;
   return 1;
 }
 
@@ -473,86 +595,40 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     return CloseSequenceReport(reportOpen, 0);
   }
 
-  // Step 3: temporary files.
-  if (!RecreateTempSampleFiles()) return b.Fail();
-  b.trim = true;
-  if (!InitBuf(kSlotTempIq, TempIqFile, 1, 1)) return b.Fail();
-  b.slot5 = true;
-  if (WriteBytes(kSlotTempIq, 3, "IQF") != 3) {
-    Log_Message(1, "*** Cannot write to temporary waveform file.");
-    return b.Fail();
+  // A build that is not to write the temporary files may have to be made
+  // again through them (resampled samples that do not fit the store, or sums
+  // that are not certain): that needs the engine's state as it was, which
+  // modulation plug-ins keep to themselves.
+  static EngineStateSnapshot start;
+  bool replayable = true;
+  for (int s = 0; s < kMaxSequenceEntries; ++s) {
+    const int p = seq.entries[s].pulseId == -1 ? -1 : FindPulseById(static_cast<uint32_t>(seq.entries[s].pulseId));
+    if (p >= 0 && PulseTable[p].modulation == kModulationPluginCode) replayable = false;
   }
-  if (!InitBuf(kSlotTempMarker, TempMarkerFile, 1, 1)) {
-    Log_Message(1, "*** Error initializing temporary marker file buffer.");
-    return b.Fail();
-  }
-  b.slot6 = true;
-
-  // Step 4.
-  EngineHost_ShowProgressBars(1);
-  EngineHost_SetTotalProgress(0);
-  EngineHost_SetTaskProgress(0);
-  EngineHost_SetStatus("Building Waveform...");
-  if (entryTotal == 0) {
-    Log_Message(1, "*** No entries in sequence.");
-    return b.Fail();
-  }
-
-  // Step 5: the entries. The work pool (and with it the list and rule
-  // positions of the jitter engine) starts cleared with every build.
+  if (replayable) start.Save();
+  const bool resampling = seq.filterOn == 1 || clock > kResampleClockLimit;
+  // Nothing reads the temporary files after a build that nothing overlays
+  // and that draws no Sequence View: its samples are kept in the store and
+  // go to the waveform file as int16 once.
+  b.direct = drawPlots == 0 && !OverlaysEntries(seq) &&
+             (!resampling || (replayable && StoreCanResample(seq, planned)));
   static JitterPool pool;
-  std::memset(&pool, 0, sizeof pool);
   PulseEntryArgs args{sequenceIndex, segmentNumber, multiSegmentIndex, timeOffset, clock, &pool,
                       EntrySampleLimit(seq)};
-  double timeLine = 0.0;
-  int64_t totalSamples = 0;
-  EntryBase base;
-  double peak = 1.0;
-  ResetPulseNoise();
-  const bool keep = FilesKeepEntries(seq);
-  // Nothing reads the temporary files after a build that nothing resamples
-  // or overlays and that draws no Sequence View: its samples are kept in
-  // the store and go to the waveform file as int16 once.
-  b.direct = keep && drawPlots == 0;
   SampleStore& store = Store();
-  if (b.direct) {
-    store.Begin();
-    Prepared().Begin(planned, false, false);
-    SetPulseSampleSink(&store);
-  } else {
-    Prepared().Begin(planned, keep, keep);
-    SetPulseSamplesTap(TakeBlock);
-  }
-  int k = 0;
-  for (int s = 0; s < kMaxSequenceEntries; ++s) {
-    const SequenceEntry& e = seq.entries[s];
-    if (e.pulseId == -1 && e.fillerType == -1) continue;
-    ++k;
-    EngineHost_SetTotalProgress(static_cast<int>(25.0 * k / entryTotal));
-    if (e.pulseId == -1) {
-      if (e.fillerType != SYNC_BLANK && e.fillerType != SYNC_CW) continue;
-      if (!RunFiller(seq, s, e, clock, timeLine, totalSamples, base)) return b.Fail();
-    } else if (!RunPulseEntry(args, s, e, timeLine, totalSamples, base, peak)) {
-      return b.Fail();
-    }
-    b.finished = totalSamples;
-  }
-
-  // Step 6: the entries are done; the report closes before post-processing.
-  SetPulseSamplesTap(nullptr);
-  SetPulseSampleSink(nullptr);
-  SetPulseSamplesStart(-1);
-  Prepared().Close();
-  const bool stored = b.direct && !store.spilled();
-  EngineHost_SetStatus("");
-  b.slot5 = b.slot6 = false;
-  const int released5 = ReleaseBuf(kSlotTempIq);
-  const int released6 = ReleaseBuf(kSlotTempMarker);
-  if (!released5 || !released6 || !TrimTempSampleFiles(stored ? 0 : totalSamples) ||
-      (stored && store.samples() != totalSamples)) {
-    LogInternalError(kErrEntrySlots);
-    return b.Fail();
-  }
+  // Samples too many for the store are tallied and made again to be written
+  // (from the start when that is foreseen), rather than written to the
+  // temporary files and read back.
+  const bool mayTally = replayable && !resampling;
+  store.Begin(mayTally, mayTally && PlannedPairs(seq) > kStoreSamplesMax);
+  EntryRun run;
+  if (!RunEntries(b, seq, args, planned, entryTotal, b.direct ? &store : nullptr, &run)) return b.Fail();
+  bool stored = b.direct && !store.spilled();
+  // Tallied samples are written in a second pass when the peak stayed at
+  // full scale and the marker changes were all kept; otherwise the build is
+  // made again through the temporary files.
+  const bool streamed = stored && store.tallied() && PeakAtFullScale(run.peak) && !store.markers().overflowed();
+  bool again = stored && store.tallied() && !streamed;
   if (reportOpen) {
     b.reportOpen = 0;
     if (!CloseSequenceReport(1, 1)) {
@@ -564,18 +640,54 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
   // Steps 7-9: resampling / filtering and normalisation.
   PostState post;
   post.sequence = &seq;
-  post.samples = totalSamples;
+  post.samples = run.totalSamples;
   post.clock = clock;
-  post.peak = peak;
-  post.sums = Prepared().Sums(totalSamples);
-  if (stored) {
+  post.peak = run.peak;
+  post.sums = Prepared().Sums(run.totalSamples);
+  // Where the file's samples come from when no temporary file holds them.
+  SampleStore* source = nullptr;
+  if (streamed) {
     EngineHost_SetStatus("Rescaling...");
     EngineHost_SetTotalProgress(50);
     EngineHost_SetTaskProgress(0);
     Log_Message(1, "  ");
-    LogF("Peak level is %7.6f", peak);
-    store.Finish(peak, post);
-  } else if (!PostProcessSamples(post)) {
+    LogF("Peak level is %7.6f", run.peak);
+    store.Finish(run.peak, post);
+  } else if (stored && !resampling && !again) {
+    EngineHost_SetStatus("Rescaling...");
+    EngineHost_SetTotalProgress(50);
+    EngineHost_SetTaskProgress(0);
+    Log_Message(1, "  ");
+    LogF("Peak level is %7.6f", run.peak);
+    store.Finish(run.peak, post);  // certain: the entries' store holds no uncomputed outputs
+    source = &store;
+  } else if (stored && !again) {
+    const int resampled = ResampleStored(post);
+    if (resampled == 0) {
+      store.Stop();
+      return 0;
+    }
+    if (resampled > 0) source = &ResampledStore();
+    again = resampled < 0;
+  }
+  if (again) {
+    // Made again from the start, through the temporary files, saying
+    // nothing it said already.
+    start.Restore();
+    b.direct = false;
+    args.quiet = true;
+    Log_Quiet(1);
+    const int made = RunEntries(b, seq, args, planned, entryTotal, nullptr, &run);
+    Log_Quiet(0);
+    if (!made) return b.Fail();
+    post = PostState{};
+    post.sequence = &seq;
+    post.samples = run.totalSamples;
+    post.clock = clock;
+    post.peak = run.peak;
+    stored = false;
+  }
+  if (!stored && !streamed && !PostProcessSamples(post)) {
     Prepared().Stop();
     store.Stop();
     return 0;
@@ -654,18 +766,40 @@ int BuildWaveform(int32_t sequenceIndex, int32_t drawPlots, int32_t segmentNumbe
     d.markerChangeCount = static_cast<int64_t>(changes->size());
   }
   int written = 0;
-  if (stored) {
-    // The store's samples as int16, in order, behind the header.
+  if (streamed) {
+    // The samples made a second time from the same state, into the file.
     const std::vector<WaveMarkerChange>& changes = store.markers().changes();
     d.markerChanges = changes.data();
     d.markerChangeCount = static_cast<int64_t>(changes.size());
     WaveFileWriter out;
-    written = out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr) && store.Write(out) && out.Finish();
+    if (out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr)) {
+      SampleStream stream(out);
+      start.Restore();
+      args.quiet = true;
+      Log_Quiet(1);
+      EntryRun second;
+      const int made = RunEntries(b, seq, args, planned, entryTotal, &stream, &second);
+      Log_Quiet(0);
+      if (!made) {
+        SetPulseSampleSink(nullptr);
+        ReleaseWaveBuffers(b.slot5 ? TempIqFile : nullptr, b.slot6 ? TempMarkerFile : nullptr, nullptr, nullptr);
+        b.slot5 = b.slot6 = false;
+      }
+      written = made && stream.Finish(store) && out.Finish();
+    }
+  } else if (source != nullptr) {
+    // The store's samples as int16, in order, behind the header.
+    const std::vector<WaveMarkerChange>& changes = source->markers().changes();
+    d.markerChanges = changes.data();
+    d.markerChangeCount = static_cast<int64_t>(changes.size());
+    WaveFileWriter out;
+    written = out.Begin(&d, wavePath, markers ? TempMarkerFile : nullptr) && source->Write(out) && out.Finish();
   } else {
     written = WaveLib_WriteWaveform(&d, wavePath, TempIqFile, markers ? TempMarkerFile : nullptr);
   }
   Prepared().Stop();
   store.Stop();
+  ResampledStore().Stop();
   if (!written) {
     ReleaseWaveBuffers(nullptr, nullptr, nullptr, nullptr);
     WaveLib_ClearProgressHook();

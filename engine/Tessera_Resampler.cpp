@@ -287,10 +287,78 @@ struct AlignedArray {
   const double& operator[](size_t i) const { return data[i]; }
 };
 
-// The streaming input: a window of samples [start, end) of the source slot,
-// read strictly in order, and the stored ends for the periodic extension.
+// The source on a slot, read strictly in order: a read before the position
+// starts the slot over behind its header, one after it reads past what lies
+// between (the first pass over the ends).
+class SlotSource final : public ResampleSource {
+ public:
+  // The pass over what lies between calls progress (with 0 %) after every
+  // block, so that the window stays painted while it reads; a non-zero
+  // answer ends the run.
+  SlotSource(int slot, ResamplerProgressFn progress) : slot_(slot), progress_(progress) {}
+  int64_t Pairs(int64_t first, int32_t count, float* out) override {
+    if (first < pos_) {
+      if (!RestartAtBegining(slot_)) {
+        InternalError(kResamplerErrRestart);
+        return -1;
+      }
+      char header[3];
+      if (ReadBytes(slot_, 3, header) != 3) {
+        InternalError(kResamplerErrHeader);
+        return -1;
+      }
+      pos_ = 0;
+    }
+    while (pos_ < first) {
+      scratch_.resize(2 * static_cast<size_t>(kScanBlock));
+      const int32_t want = static_cast<int32_t>(std::min<int64_t>(first - pos_, kScanBlock));
+      const int64_t got = Read(want, scratch_.data());
+      if (got != want) {
+        char text[80];
+        cz::SnprintfC(text, sizeof text, "*** Read failed for sample no. %lld", static_cast<long long>(pos_));
+        Log_Message(1, text);
+        return -1;
+      }
+      if (progress_ != nullptr && progress_(0.0) != 0) return -1;
+    }
+    return Read(count, out);
+  }
+
+ private:
+  int64_t Read(int32_t count, float* out) {
+    const int32_t got = ReadBytes(slot_, count * 8, out);
+    const int64_t pairs = got < 0 ? 0 : got / 8;
+    pos_ += pairs;
+    return pairs;
+  }
+  int slot_;
+  ResamplerProgressFn progress_;
+  int64_t pos_ = 0;  // the next sample the slot reads
+  std::vector<float> scratch_;
+};
+
+// The sink on a slot: the outputs are written as they come.
+class SlotSink final : public ResampleSink {
+ public:
+  explicit SlotSink(int slot) : slot_(slot) {}
+  int Outputs(const float* iq, int32_t count) override {
+    const int32_t bytes = count * 8;
+    if (WriteBytes(slot_, bytes, iq) != bytes) {
+      Log_Message(1, "*** Failed to write data.");
+      return 0;
+    }
+    return 1;
+  }
+
+ private:
+  int slot_;
+};
+
+// The streaming input: a window of samples [start, end) of the source, read
+// in order (a source that reads anywhere lets the window move on over
+// samples nobody asks for), and the stored ends for the periodic extension.
 struct InputStream {
-  int slot = 0;
+  ResampleSource* source = nullptr;
   int64_t n = 0;          // input samples
   int keep = 0;           // samples kept on a refill
   int capacity = 0;
@@ -299,52 +367,34 @@ struct InputStream {
   std::vector<double> headI, headQ, tailI, tailQ;  // first / last samples
   std::vector<float> staging;                     // interleaved float32 pairs
 
-  // Reads count samples into staging; the number read.
-  int64_t ReadPairs(int64_t count) {
-    const int32_t want = static_cast<int32_t>(count * 8);
-    const int32_t got = ReadBytes(slot, want, staging.data());
-    return got < 0 ? 0 : got / 8;
+  // Reads count samples from `first` into staging; the number read.
+  int64_t ReadPairs(int64_t first, int64_t count) {
+    const int64_t got = source->Pairs(first, static_cast<int32_t>(count), staging.data());
+    return got < 0 ? 0 : got;
   }
 
-  // First pass: keeps both ends, then rewinds behind the header.
-  // The first pass over the whole input calls progress (with 0 %) after
-  // every block, so that the window stays painted while it reads; a
-  // non-zero answer ends the run.
-  bool ScanEnds(int64_t endCount, ResamplerProgressFn progress) {
+  // Keeps both ends of the input.
+  bool ScanEnds(int64_t endCount) {
     headI.resize(endCount);
     headQ.resize(endCount);
     tailI.resize(endCount);
     tailQ.resize(endCount);
     staging.resize(2 * static_cast<size_t>(std::max<int64_t>(kScanBlock, capacity)));
-    for (int64_t done = 0; done < n;) {
-      const int64_t want = std::min<int64_t>(kScanBlock, n - done);
-      const int64_t got = ReadPairs(want);
-      if (got != want) {
-        char text[80];
-        cz::SnprintfC(text, sizeof text, "*** Read failed for sample no. %lld", static_cast<long long>(done + got));
-        Log_Message(1, text);
+    for (int part = 0; part < 2; ++part) {
+      const int64_t first = part == 0 ? 0 : n - endCount;
+      const int64_t got = source->Pairs(first, static_cast<int32_t>(endCount), staging.data());
+      if (got != endCount) {
+        // A source that failed has said why.
+        if (got >= 0) {
+          char text[80];
+          cz::SnprintfC(text, sizeof text, "*** Read failed for sample no. %lld", static_cast<long long>(first + got));
+          Log_Message(1, text);
+        }
         return false;
       }
-      // Only the blocks that overlap either end are looked at.
-      for (int64_t i = done; i < std::min(done + got, endCount); ++i) {
-        headI[i] = staging[2 * (i - done)];
-        headQ[i] = staging[2 * (i - done) + 1];
-      }
-      for (int64_t i = std::max(done, n - endCount); i < done + got; ++i) {
-        tailI[i - (n - endCount)] = staging[2 * (i - done)];
-        tailQ[i - (n - endCount)] = staging[2 * (i - done) + 1];
-      }
-      done += got;
-      if (progress(0.0) != 0) return false;
-    }
-    if (!RestartAtBegining(slot)) {
-      InternalError(kResamplerErrRestart);
-      return false;
-    }
-    char header[3];
-    if (ReadBytes(slot, 3, header) != 3) {
-      InternalError(kResamplerErrHeader);
-      return false;
+      std::vector<double>& I = part == 0 ? headI : tailI;
+      std::vector<double>& Q = part == 0 ? headQ : tailQ;
+      for (int64_t k = 0; k < endCount; ++k) I[k] = staging[2 * k], Q[k] = staging[2 * k + 1];
     }
     winI.Assign(capacity);
     winQ.Assign(capacity);
@@ -354,6 +404,8 @@ struct InputStream {
 
   // Makes sample `need` (< n) part of the window.
   bool FillTo(int64_t need) {
+    // Far ahead: the samples between are not read at all.
+    if (source->RandomAccess() && need + 1 - keep > end) start = end = need + 1 - keep;
     while (need >= end) {
       const int held = static_cast<int>(end - start);
       const int kept = std::min(keep, held);
@@ -363,7 +415,7 @@ struct InputStream {
       }
       start = end - kept;
       const int64_t want = std::min<int64_t>(capacity - kept, n - end);
-      const int64_t got = ReadPairs(want);
+      const int64_t got = ReadPairs(end, want);
       for (int64_t s = 0; s < got; ++s) {
         winI[kept + s] = staging[2 * s];
         winQ[kept + s] = staging[2 * s + 1];
@@ -536,14 +588,6 @@ struct CellCache {
   }
 };
 
-bool WriteBlock(int slot, const float* data, int samples) {
-  const int32_t bytes = samples * 8;
-  if (WriteBytes(slot, bytes, data) != bytes) {
-    Log_Message(1, "*** Failed to write data.");
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -551,6 +595,16 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
                  int64_t outputSamples, int sourceSlot, int destinationSlot, double* peak, double* rms,
                  ResamplerProgressFn progressHook, const double* userI, const double* userQ, int userLength,
                  int userOversampling) {
+  SlotSource source(sourceSlot, progressHook);
+  SlotSink sink(destinationSlot);
+  return ResampleStream(filter, window, alpha, inputSamples, cutoff, designClock, L, outputSamples, source, sink, peak,
+                        rms, progressHook, userI, userQ, userLength, userOversampling);
+}
+
+int ResampleStream(int filter, int window, double alpha, int64_t inputSamples, double cutoff, double designClock,
+                   int L, int64_t outputSamples, ResampleSource& source, ResampleSink& sink, double* peak,
+                   double* rms, ResamplerProgressFn progressHook, const double* userI, const double* userQ,
+                   int userLength, int userOversampling) {
   if (inputSamples <= 0 || outputSamples <= 0) {
     Log_Message(1, "*** Wrong length values provided to resampler routine!");
     return 0;
@@ -586,14 +640,14 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
   const int64_t M = outputSamples;
 
   InputStream in;
-  in.slot = sourceSlot;
+  in.source = &source;
   in.n = N;
   // The window keeps the last L samples on a refill, and eight more for the
   // widest pass (a pair of outputs over L + 3 taps, after up to three
   // leading taps for alignment).
   in.keep = L + 8;
   in.capacity = std::max(kResamplerWindowSamples, 2 * L + 16);
-  if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)), progressHook)) return 0;
+  if (!in.ScanEnds(std::min<int64_t>(N, std::max(kHeadTailMin, h + 2)))) return 0;
 
   // Repeating phases: output j sits at j*a/b with a/b = N/M in lowest terms.
   PhaseBank bank;
@@ -690,7 +744,7 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
       peakSquare = std::max(peakSquare, mag2[s]);
       sumSquares += mag2[s];
     }
-    const bool ok = outFill == 0 || WriteBlock(destinationSlot, out.data(), outFill);
+    const bool ok = outFill == 0 || sink.Outputs(out.data(), outFill);
     outFill = 0;
     return ok;
   };
@@ -699,6 +753,64 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
     out[2 * outFill + 1] = static_cast<float>(Q);
     mag2[outFill] = I * I + Q * Q;
     return ++outFill < kOutputBlock || flush();
+  };
+
+  // Outputs left to the sink uncomputed: those of one real kernel whose taps
+  // all lie in one level stretch of the source, certain to convert to
+  // int16 zero below the peak folded so far. Their magnitudes are those of
+  // the stretch's level times |G|, G = sum of the coefficients times
+  // e^(i m delta) (the phases run on linearly), give or take the sum of the
+  // coefficients' magnitudes times the float32 rounding of the inputs.
+  const bool skipping = source.RandomAccess() && bank.b > 0 && mix == Mix::kSame;
+  std::vector<std::pair<double, std::shared_ptr<const ResampleSkipBounds>>> boundsByStep;
+  const auto boundsFor = [&](double delta) -> std::shared_ptr<const ResampleSkipBounds> {
+    for (const auto& known : boundsByStep)
+      if (known.first == delta) return known.second;
+    auto b = std::make_shared<ResampleSkipBounds>();
+    b->classes = bank.b;
+    b->lo.resize(static_cast<size_t>(bank.b));
+    b->hi.resize(static_cast<size_t>(bank.b));
+    for (int64_t c = 0; c < bank.b; ++c) {
+      // Output j with j mod b = c takes the phase (j a) mod b.
+      const int64_t r = static_cast<int64_t>((static_cast<__int128>(c) * bank.a) % bank.b);
+      double re = 0.0, im = 0.0, sum = 0.0;
+      for (int m = bank.nzFirst[r]; m <= bank.nzLast[r]; ++m) {
+        const double coefficient = *bank.Elem(r, 0, 0, m);
+        re += coefficient * std::cos(m * delta);
+        im += coefficient * std::sin(m * delta);
+        sum += std::fabs(coefficient);
+      }
+      const double g = std::sqrt(re * re + im * im);
+      const double spread = sum * 0x1p-22 + g * 0x1p-40;
+      b->lo[c] = std::max(0.0, g - spread);
+      b->hi[c] = g + spread;
+    }
+    boundsByStep.emplace_back(delta, b);
+    return b;
+  };
+  constexpr double kZeroOutput = 0.5 / 32767.0 * (1.0 - 0x1p-20);
+  // The stretch the last taps lay in (from stretchFirst on), and its bounds.
+  ResampleLevel stretch;
+  int64_t stretchFirst = -1;
+  std::shared_ptr<const ResampleSkipBounds> stretchBounds;
+  // 1 skipped, 0 computed, -1 failed.
+  const auto skip = [&](int64_t first, int count, int64_t firstTap, int64_t lastTap) -> int {
+    if (!skipping) return 0;
+    if (stretchFirst < 0 || firstTap < stretchFirst || lastTap > stretch.last) {
+      stretchFirst = -1;
+      if (!source.Level(firstTap, &stretch)) return 0;
+      stretchFirst = firstTap;
+      stretchBounds = boundsFor(stretch.delta);
+    }
+    if (lastTap > stretch.last) return 0;
+    // The sink takes the outputs in order: those formed before go first.
+    if (outFill > 0 && !flush()) return -1;
+    const double running = std::sqrt(peakSquare);
+    if (!(running > 0.0)) return 0;
+    const ResampleSkipBounds& b = *stretchBounds;
+    for (int k = 0; k < count; ++k)
+      if (!(stretch.level * b.hi[(first + k) % bank.b] * (1.0 + 0x1p-22) < kZeroOutput * running)) return 0;
+    return sink.Skip(first, count, stretch.level, running, stretchBounds) ? 1 : 0;
   };
 
   int64_t j = 0;
@@ -734,6 +846,13 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
           const int lo = emptyA ? fB : (emptyB ? fA : std::min(fA, fB));
           const int hi = emptyA ? lB : (emptyB ? lA : std::max(lA, lB));
           double pair[4] = {0.0, 0.0, 0.0, 0.0};
+          const int skipped = lo <= hi ? skip(j, 2, baseA + lo, baseA + hi) : 0;
+          if (skipped < 0) return 0;
+          if (skipped > 0) {
+            advanceBank();
+            j += 2;
+            continue;
+          }
           if (lo <= hi) {
             const double* pI;
             const double* pQ;
@@ -764,6 +883,12 @@ int ResampleFile(int filter, int window, double alpha, int64_t inputSamples, dou
         first = baseA + lo;
         count = hi >= lo ? hi - lo + 1 : 0;
         computed = true;
+        const int skipped = count > 0 ? skip(j, 1, first, first + count - 1) : 0;
+        if (skipped < 0) return 0;
+        if (skipped > 0) {
+          ++j;
+          continue;
+        }
       }
     }
     if (!computed && cellCache.enabled) {

@@ -26,6 +26,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 // Progress in percent (0..100, whole numbers); 0 = go on, any other value
 // stops the run. Called at the first output sample, whenever the whole
@@ -39,6 +41,69 @@ inline constexpr int kResamplerErrArgs = 612;      // missing result or progress
 
 // Input samples held by the streaming window (at least 2*L for long kernels).
 inline constexpr int kResamplerWindowSamples = 5000;
+
+// A stretch of input samples at one level whose pairs nobody needs formed:
+// sample first + k, up to `last`, is float32(level*cos(phi + k*delta)),
+// float32(level*sin(the same)), as the pulse computation forms its off
+// level (the phases exactly linear); a level of 0 is a stretch of zeros.
+struct ResampleLevel {
+  double level = 0.0;
+  double phi = 0.0;
+  double delta = 0.0;
+  int64_t last = -1;
+};
+
+// Where ResampleStream takes its input samples 0 .. N-1 from.
+class ResampleSource {
+ public:
+  virtual ~ResampleSource() = default;
+  // Samples first .. first+count-1 as float32 pairs into out; the number of
+  // samples read (count but at the end of the data), or -1 after a logged
+  // failure.
+  virtual int64_t Pairs(int64_t first, int32_t count, float* out) = 0;
+  // True when Pairs takes any order (else samples are asked for in order,
+  // after one pass over both ends).
+  virtual bool RandomAccess() const { return false; }
+  // True, with *stretch, when sample `first` begins such a stretch (as far
+  // as it reaches).
+  virtual bool Level(int64_t first, ResampleLevel* stretch) {
+    (void)first, (void)stretch;
+    return false;
+  }
+};
+
+// Magnitude bounds of outputs over a level stretch, per unit of its level:
+// output j lies within level*lo[j mod classes] .. level*hi[j mod classes].
+struct ResampleSkipBounds {
+  int64_t classes = 1;
+  std::vector<double> lo, hi;
+};
+
+// Where ResampleStream puts its outputs.
+class ResampleSink {
+ public:
+  virtual ~ResampleSink() = default;
+  // The next count outputs, float32 pairs. 1, or 0 after a logged failure.
+  virtual int Outputs(const float* iq, int32_t count) = 0;
+  // The next count outputs (output `first` on) lie over one level stretch:
+  // true when the sink takes them uncomputed, their magnitudes within
+  // `level` times bounds (kept by the sink); they then convert to int16 zero
+  // once divided by any peak of at least `peak`. False: they are computed.
+  virtual bool Skip(int64_t first, int32_t count, double level, double peak,
+                    const std::shared_ptr<const ResampleSkipBounds>& bounds) {
+    (void)first, (void)count, (void)level, (void)peak, (void)bounds;
+    return false;
+  }
+};
+
+// ResampleFile between a source and a sink. Outputs whose taps all lie in
+// one level stretch of the source (repeating phases of a real kernel) are
+// left to the sink uncomputed where it takes them and they convert to int16
+// zero for certain; *rms leaves them out.
+int ResampleStream(int filter, int window, double alpha, int64_t inputSamples, double cutoff, double designClock,
+                   int L, int64_t outputSamples, ResampleSource& source, ResampleSink& sink, double* peak,
+                   double* rms, ResamplerProgressFn progressHook, const double* userI, const double* userQ,
+                   int userLength, int userOversampling);
 
 // Resamples inputSamples I/Q samples of sourceSlot (open for reading, its
 // 3-byte "IQF" header already read) to outputSamples samples written as

@@ -513,6 +513,7 @@ int WaveFileWriter::Append(const int16_t* iq, int32_t samples) {
     WaveLib_Progress(50 + 12 * next_);
     ++next_;
   }
+  WaveLib_Idle();
   appended_ = upTo;
   return out_.Write(iq, 4 * static_cast<std::size_t>(samples));
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/Keywords.h"
 #include "app/ProjectFile.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
@@ -159,14 +160,16 @@ TEST_F(GenwaveTest, FailuresExitWithOneAndTheirLine) {
 
 // What a user reads in a terminal: usage on request, the option that is
 // wrong, each failure line once, the system's reason, the file as given.
-// SIGTERM, or Ctrl-C (SIGINT), while the samples of a filtered build are
-// computed: the build stops, its temporary folder (hundreds of megabytes of
-// samples by then) is removed and no waveform file is left; the signal then
-// ends the tool. The tool once died at once and left the folder behind.
+// SIGTERM, or Ctrl-C (SIGINT), while the samples of a build with a complex
+// filter (which goes through the temporary files) are computed: the build
+// stops, its temporary folder (hundreds of megabytes of samples by then) is
+// removed and no waveform file is left; the signal then ends the tool. The
+// tool once died at once and left the folder behind.
 TEST_F(GenwaveTest, ATerminationSignalStopsTheBuildAndRemovesItsTemporaryFolder) {
   namespace fs = std::filesystem;
   SequenceTable[0].entries[0].repetitions = 1000;  // 60,000,000 samples
-  SequenceTable[0].filterOn = 1;                   // through the temporary files
+  SequenceTable[0].filterOn = 1;
+  SequenceTable[0].filterType = FILT_CXSINC;
   SequenceTable[0].cutoff = 20e6;
   const std::string project = SaveProjectFile();
   const std::string out = dir_.File("out.wv");
