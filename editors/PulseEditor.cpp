@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "app/LibraryTree.h"
 #include "app/PanelIds.h"
@@ -48,23 +49,42 @@ const TimeCtrls kOff{&P_TIM_NUM_BLANK, &P_TIM_RING_BLANK};
 
 double ReadDouble(int panel, int control) { return EditorDouble(panel, control); }
 int ReadInt(int panel, int control) { return EditorInt(panel, control); }
-double ReadTime(const TimeCtrls& t) { return ReadTimeInput(*t.number, *t.unit); }
 void ShowTime(const TimeCtrls& t, double seconds) { ShowTimeInput(*t.number, *t.unit, seconds); }
+
+// A field still showing what was made of the stored value gives the stored
+// value back: shown in a unit and read again (x * 1e6 * 1e-6), about a
+// third of all values move by a unit in the last place, so a pulse merely
+// shown (or an import cancelled on it) would be saved changed.
+double ReadTime(const TimeCtrls& t, double stored) {
+  double mantissa = 0.0;
+  int exponent = 0;
+  ToEngineeringUnits(stored, &mantissa, &exponent);
+  if (ReadDouble(P_TIM, *t.number) == mantissa && ReadInt(P_TIM, *t.unit) == exponent) return stored;
+  return ReadTimeInput(*t.number, *t.unit);
+}
+// The same for a field that shows stored / scale.
+double ReadScaled(int panel, int control, double stored, double scale) {
+  const double shown = ReadDouble(panel, control);
+  return shown == stored / scale ? stored : shown * scale;
+}
 
 // P_TIM -> record: times in s, edge shape codes, PRF mode and unit, the
 // PRF (Hz) or PRI (shown in us, stored in s), the custom-envelope switch.
 void ReadTimingPage(PulseRecord* p) {
-  p->delay = ReadTime(kDelay);
-  p->riseTime = ReadTime(kRise);
-  p->fallTime = ReadTime(kFall);
-  p->onTime = ReadTime(kOn);
-  p->offTime = ReadTime(kOff);
+  p->delay = ReadTime(kDelay, p->delay);
+  p->riseTime = ReadTime(kRise, p->riseTime);
+  p->fallTime = ReadTime(kFall, p->fallTime);
+  p->onTime = ReadTime(kOn, p->onTime);
+  p->offTime = ReadTime(kOff, p->offTime);
   p->riseEdge = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_ERISE));
   p->fallEdge = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_EFALL));
   p->prfMode = ReadInt(P_TIM, P_TIM_RADIO_PRF);
-  p->prfPri = static_cast<uint8_t>(ReadInt(P_TIM, P_TIM_RING_PRFPRI));
-  const double shown = ReadDouble(P_TIM, P_TIM_NUM_PRF);
-  p->prfValue = p->prfPri == UNIT_PRI ? shown * kMicro : shown;
+  const int unit = ReadInt(P_TIM, P_TIM_RING_PRFPRI);
+  // A unit just changed holds no stored value: NaN compares unequal.
+  const double stored = unit == p->prfPri ? p->prfValue : std::numeric_limits<double>::quiet_NaN();
+  p->prfPri = static_cast<uint8_t>(unit);
+  p->prfValue = p->prfPri == UNIT_PRI ? ReadScaled(P_TIM, P_TIM_NUM_PRF, stored, kMicro)
+                                      : ReadDouble(P_TIM, P_TIM_NUM_PRF);
   p->customEnvelopeOn = ReadInt(P_TIM, P_TIM_RADIO_ARBENVEL);
 }
 
@@ -92,11 +112,11 @@ void ReadMiscPage(PulseRecord* p) {
   p->droop = ReadDouble(P_MISC, P_MISC_NUM_LEVELDROOP);
   p->startPhase = ReadDouble(P_MISC, P_MISC_NUM_PHASE);
   p->relativePhase = ReadInt(P_MISC, P_MISC_CHK_CONTPHASE);
-  p->freqOffset = ReadDouble(P_MISC, P_MISC_NUM_FREQ) * kMHz;
+  p->freqOffset = ReadScaled(P_MISC, P_MISC_NUM_FREQ, p->freqOffset, kMHz);
   p->hidden = ReadInt(P_MISC, P_MISC_CMD_P_HIDE);
   p->noiseOn = ReadInt(P_MISC, P_MISC_CHK_AWGN);
   p->noiseAtt = ReadDouble(P_MISC, P_MISC_NUM_AWGNLEV);
-  p->noiseBw = ReadDouble(P_MISC, P_MISC_NUM_AWGNBW) * kMHz;
+  p->noiseBw = ReadScaled(P_MISC, P_MISC_NUM_AWGNBW, p->noiseBw, kMHz);
 }
 
 void ShowMiscPage(const PulseRecord& p) {

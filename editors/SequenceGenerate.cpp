@@ -8,6 +8,7 @@
 // failure, success) makes the editor idle again.
 #include "editors/SequenceGenerate.h"
 
+#include <cmath>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -135,6 +136,9 @@ void SetSequenceEditorBusy(int busy) {
 // number) reads "unknown" rather than a figure made from the reader's -1.
 std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
   const auto known = [](bool given, const std::string& text) { return given ? text : std::string("unknown"); };
+  // A CLOCK past the largest double ("1e999") reads as infinite: no rate,
+  // and no play time of 0 s made from it.
+  const bool clockKnown = std::isfinite(info.clock) && info.clock >= 0.0;
   return {
       "Wave File Data",
       " ",
@@ -149,10 +153,10 @@ std::vector<std::string> SequenceWaveInfoLines(const WaveFileInfo& info) {
       cz::FormatC("Date: %s", info.date),
       cz::FormatC("Peak offset: %4.3f dBc", info.peakOffset),
       cz::FormatC("RMS offset: %4.3f dBc", info.rmsOffset),
-      "Clock rate: " + known(info.clock >= 0.0, cz::FormatC("%4.3f Hz", info.clock)),
+      "Clock rate: " + known(clockKnown, cz::FormatC("%4.3f Hz", info.clock)),
       "Samples: " + known(info.samples >= 0, cz::FormatC("%lld", static_cast<long long>(info.samples))),
       "Wave Tag Length: " + known(info.blockLength >= 0, cz::FormatC("%lld", static_cast<long long>(info.blockLength))),
-      "Play Time: " + known(info.playTime >= 0.0, cz::FormatC("%4.6f s", info.playTime)),
+      "Play Time: " + known(clockKnown && info.playTime >= 0.0, cz::FormatC("%4.6f s", info.playTime)),
   };
 }
 

@@ -541,6 +541,27 @@ bool ConfirmPathTarget(const cz::Text<256>& name, int bbMode, const char* localF
   return VisaDev_ConfirmUpload(0, remote) == 1;
 }
 
+// A frequency (GHz) or level (dBm) the path's field would refuse (one
+// brought in by settings.ini, say) is not sent: the log names it and the
+// field's range. 1 when the values to set lie in their fields' ranges (or
+// the page is not built).
+int RfValuesInRange(int path, double freqGHz, double levelDbm, int setFreq, int setLevel) {
+  const PathControls c = path == 2 ? PathB() : PathA();
+  const auto inRange = [](int control, double value, const char* what, const char* unit) {
+    if (TAB_INSTR <= 0 || control <= 0) return true;
+    double low = 0.0, high = 0.0;
+    GetCtrlAttribute(TAB_INSTR, control, ATTR_MIN_VALUE, &low);
+    GetCtrlAttribute(TAB_INSTR, control, ATTR_MAX_VALUE, &high);
+    if (value >= low && value <= high) return true;
+    Log_Message(1, cz::FormatC("*** The %s %g %s lies outside %g .. %g %s: it is not sent.", what, value, unit, low,
+                               high, unit).c_str());
+    return false;
+  };
+  const bool freqOk = !setFreq || inRange(*c.freqNum, freqGHz, "frequency", "GHz");
+  const bool levelOk = !setLevel || inRange(*c.levelNum, levelDbm, "level", "dBm");
+  return freqOk && levelOk ? 1 : 0;
+}
+
 }  // namespace
 
 // Order of the work: flags, log, interface check, file checks, upload per
@@ -583,6 +604,10 @@ int TransferWaveform(char* remoteFile, char* localFile, int routing, int path, i
     return 0;
   }
   if (bbMode != 0 && !CheckFiles(remoteFile, localFile)) return 0;
+  if (rfActive && rfSection && !RfValuesInRange(path, freqGHz, levelDbm, setFreq, setLevel)) {
+    Log_Status(1, "Error: Frequency or Level Out of Range.");
+    return 0;
+  }
   // The question about an existing target comes before the first command
   // that changes the instrument (RF settings, presets, the upload itself).
   const bool uploads = UploadsWaveform(bbMode);

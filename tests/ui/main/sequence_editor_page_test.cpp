@@ -742,6 +742,9 @@ TEST_F(SequenceGenerateTest, InfoSaysWhatTheHeaderLacksAndSizesPastFourGigabytes
       {"{TYPE: Kaldra-WV,0}{CLOCK:100000000}{WAVEFORM-4294967297:#", 4294967389,
        {"File Size: 4294967389 bytes", "Clock rate: 100000000.000 Hz", "Samples: 1073741824",
         "Wave Tag Length: 4294967297", "Play Time: 10.737418 s"}},
+      // A clock past the largest double is no clock: no play time of 0 s.
+      {"{TYPE: Kaldra-WV,0}{CLOCK:1e999}{SAMPLES:4}" + block, 0,
+       {"File Size: 74 bytes", "Clock rate: unknown", "Samples: 4", "Wave Tag Length: 17", "Play Time: unknown"}},
   };
   for (const Row& row : rows) {
     const std::string path = dir_.File("info.wv");
