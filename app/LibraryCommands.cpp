@@ -129,12 +129,6 @@ void FollowDeletion(int32_t* current, int position, int newCount) {
   if (*current >= newCount) *current = -1;
 }
 
-// The delete question names the record: "... the <kind> '<name>' ?".
-bool ConfirmDelete(const char* kind, const char* name) {
-  const std::string question = cz::FormatC("Are you sure you want to delete the %s '%s' ?", kind, name);
-  return ConfirmPopup("Delete Item", question.c_str()) == 1;
-}
-
 // A current selection after the records at a and b were exchanged.
 void FollowSwap(int32_t* current, int a, int b) {
   if (*current == a)
@@ -614,4 +608,9 @@ int MoveLibraryItemDownCb(int panel, int control, int event, void* callbackData,
   (void)eventData2;
   if (event == EVENT_COMMIT) MoveSelected(+1);
   return 0;
+}
+
+bool ConfirmDelete(const char* kind, const char* name) {
+  const std::string question = cz::FormatC("Are you sure you want to delete the %s '%s' ?", kind, name);
+  return ConfirmPopup("Delete Item", question.c_str()) == 1;
 }

@@ -35,3 +35,8 @@ int MoveLibraryItemUpCb(int panel, int control, int event, void* callbackData, i
                         int eventData2);
 int MoveLibraryItemDownCb(int panel, int control, int event, void* callbackData, int eventData1,
                           int eventData2);
+
+// The delete question, naming what goes ("Are you sure you want to delete
+// the <kind> '<name>' ?", title "Delete Item"): the library's commands ask
+// it, and so does the Delete key that removes a table's row. True for Yes.
+bool ConfirmDelete(const char* kind, const char* name);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/Log.h"
+#include "app/LogSinks.h"
 #include "app/PanelIds.h"
 #include "app/PulsePanelIds.h"
 #include "app/Records.h"
@@ -455,18 +456,6 @@ void RebuildLibraryTree() {
   ProcessDrawEvents();
 }
 
-namespace {
-
-// An error on the status line (a text the status line flashes as one)
-// belongs to what was shown before: showing another record clears it.
-void ClearStatusError() {
-  char text[512] = "";
-  if (GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, text, sizeof text) >= 0 && std::strstr(text, "Error") != nullptr)
-    Log_Status(1, "");
-}
-
-}  // namespace
-
 int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eventData1,
                   int eventData2) {
   (void)callbackData;
@@ -482,7 +471,7 @@ int LibraryTreeCb(int panel, int control, int event, void* callbackData, int eve
   }
   if (item < 0) return 0;
   const LibrarySelection sel = SelectionOf(item);
-  if (sel.kind != LIBRARY_NONE) ClearStatusError();
+  if (sel.kind != LIBRARY_NONE) ClearStatusLineError();
   switch (sel.kind) {
     case LIBRARY_PULSE: ClickPulse(item, sel, byKey); break;
     case LIBRARY_SEQUENCE: ClickSequence(sel); break;

@@ -90,3 +90,9 @@ void StatusLineSink(const char* text) {
   }
   ProcessDrawEvents();
 }
+
+void ClearStatusLineError() {
+  char text[512] = "";
+  if (GetCtrlVal(PANEL_MAIN, PANEL_MAIN_TXT_ERR, text, sizeof text) >= 0 && std::strstr(text, "Error") != nullptr)
+    Log_Status(1, "");
+}

@@ -18,3 +18,8 @@ void LogWindowSink_CopyToStandardError(int on);
 // Shows the text in PANEL_MAIN TXT_ERR; a text containing "Error" flashes
 // the background red for 300 ms.
 void StatusLineSink(const char* text);
+// Empties the status line when it shows an error (a text containing
+// "Error"): an error belongs to the command that gave it, and the next
+// command, or showing another record, retires it. The start-up installs it
+// as the run-time's user command hook.
+void ClearStatusLineError();

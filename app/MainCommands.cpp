@@ -17,6 +17,7 @@
 #include "app/Settings.h"
 #include "app/Startup.h"
 #include "app/TempFiles.h"
+#include "app/TypedText.h"
 #include "editors/SequenceViewIds.h"
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
@@ -111,8 +112,9 @@ SaveOutcome SaveProjectAs() {
   cz::Text<256> path;
   if (result == UI_ERR_BUFFER_TOO_SMALL || (result > 0 && !path.AssignExact(chosen))) {
     Log_Message(1, "*** Project file path too long.");
-    MessagePopup("Error", "The path of the chosen project file is too long.\n"
-                          "A project file path may have at most 255 characters.");
+    MessagePopup("Error", PathTooLongText("the chosen project file", result == UI_ERR_BUFFER_TOO_SMALL ? nullptr : chosen,
+                                          decltype(path)::kMaxLength)
+                              .c_str());
     return kSaveCancelled;
   }
   if (result <= 0) return kSaveCancelled;
@@ -193,11 +195,13 @@ int ProjectInfoCb(int panel, int control, int event, void*, int, int) {
   (void)control;
   if (event != EVENT_COMMIT) return 0;
   ProjectHeader& h = g_Settings.Project;
-  // The fields' entry limits keep every text within its header field.
-  ReadText(panel, PANEL_MAIN_STR_PROJECT, &h.projectName);
-  ReadText(panel, PANEL_MAIN_STR_NAME, &h.author);
-  ReadText(panel, PANEL_MAIN_STR_DATE, &h.date);
-  ReadText(panel, PANEL_MAIN_STR_VERSION, &h.version);
+  // A text the header cannot hold whole is refused with the reason on the
+  // status line, and the fields show what is stored.
+  bool taken = TakeTypedText(&h.projectName, TypedCtrlText(panel, PANEL_MAIN_STR_PROJECT), "Project name");
+  taken = TakeTypedText(&h.author, TypedCtrlText(panel, PANEL_MAIN_STR_NAME), "Author") && taken;
+  taken = TakeTypedText(&h.date, TypedCtrlText(panel, PANEL_MAIN_STR_DATE), "Date") && taken;
+  taken = TakeTypedText(&h.version, TypedCtrlText(panel, PANEL_MAIN_STR_VERSION), "Version") && taken;
+  if (!taken) ShowProjectHeader();
   return 0;
 }
 
@@ -328,8 +332,9 @@ int PreferencesAcceptCb(int, int, int event, void*, int, int) {
   for (int control : {GENWV_STR_DEF_WIN, GENWV_STR_DEF_LIN}) {
     char path[UI_MAX_PATH] = "";
     if (GetCtrlVal(GENWV, control, path, sizeof path) >= 0 && std::strlen(path) > decltype(h.pathWin)::kMaxLength) {
-      MessagePopup("Error", "The default path on the instrument is too long.\n"
-                            "A default path may have at most 255 characters.");
+      MessagePopup("Error", PathTooLongText("the default folder on the instrument", path,
+                                            decltype(h.pathWin)::kMaxLength)
+                                .c_str());
       return 0;
     }
   }
@@ -360,8 +365,7 @@ int TempDirTreeCb(int panel, int control, int event, void*, int eventData1, int)
   decltype(g_Settings.TempDir) chosen;
   if (!chosen.AssignExact(folder)) {
     Log_Message(3, "*** Folder path '", folder, "' is too long.");
-    MessagePopup("Error", "The path of the chosen folder is too long.\n"
-                          "The folder for temporary files may have at most 255 characters.");
+    MessagePopup("Error", PathTooLongText("the chosen folder", folder, decltype(chosen)::kMaxLength).c_str());
     return 0;
   }
   SetCtrlVal(GENERAL, GENERAL_STR_TEMPDIR, chosen.c_str());

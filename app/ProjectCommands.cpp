@@ -14,6 +14,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/BasebandFilter.h"
 #include "editors/DataSourceEditor.h"
 #include "editors/PulseEditor.h"
@@ -64,8 +65,9 @@ bool ChooseProjectFile(const char* title, const std::string& folder, std::string
   if (result == UI_ERR_BUFFER_TOO_SMALL ||
       (result > 0 && std::string(chosen).size() > decltype(g_Settings.LastPrj)::kMaxLength)) {
     Log_Message(1, "*** Project file path too long.");
-    MessagePopup("Error", "The path of the chosen project file is too long.\n"
-                          "A project file path may have at most 255 characters.");
+    MessagePopup("Error", PathTooLongText("the chosen project file", result == UI_ERR_BUFFER_TOO_SMALL ? nullptr : chosen,
+                                          decltype(g_Settings.LastPrj)::kMaxLength)
+                              .c_str());
     return false;
   }
   if (result <= 0) return false;

@@ -29,6 +29,7 @@
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
+#include "platform/TagText.h"
 #include "platform/TextEncoding.h"
 
 void SetProjectWindowTitle(const char* path);
@@ -122,6 +123,20 @@ void TakePath(const char* text, const char* element, cz::Text<N>* field, bool ke
                              keepDefault ? "the default is kept" : "the field is left empty")
                      .c_str());
   ++LastProjectLoadReport.pathsRefused;
+}
+// A text that goes into a waveform file's tag (a sequence's comment and
+// copyright) keeps braces only in pairs; an unpaired one of the file (an
+// older version took it) becomes a parenthesis, logged with its record.
+template <std::size_t N>
+void ChildTagText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
+  if (!ChildText(parent, tag, field)) return;
+  std::size_t replaced = 0;
+  const std::string paired = cz::WithPairedBraces(field->view(), &replaced);
+  if (replaced == 0) return;
+  field->Assign(paired);
+  Log_Message(1, cz::FormatC("*** %s '%s': %s holds %zu unpaired brace(s); taken as parentheses.", g_recordKind,
+                             g_recordName.c_str(), tag, replaced)
+                     .c_str());
 }
 template <std::size_t N>
 void ChildPath(const xml_node& parent, const char* tag, cz::Text<N>* field, bool keepDefault = false) {
@@ -657,8 +672,8 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
   static const char* const columns[kReportColumns] = {
       "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
       "RGLOff", "RGD", "RRN", "RRC", "RMN", "RCD", "RTS", "RFIL", "RSE"};
-  ChildText(el, "Comment", &s->comment);
-  ChildText(el, "Copyright", &s->copyright);
+  ChildTagText(el, "Comment", &s->comment);
+  ChildTagText(el, "Copyright", &s->copyright);
   ReadSequenceEntries(el, s, pulses, pulseIds);
   ChildPath(el, "WvFile", &s->waveFile);
   if (xml_node e = el.child("ARB")) Real(e, "clock", &s->clock);

@@ -90,7 +90,7 @@ struct SequenceRecord {
   double clock = 100000000.0;          // sample clock, Hz
   int32_t hidden = 0;
   int32_t filterOn = 0;               // 1 = resample and filter the waveform
-  double cutoff = 10.0;                // Hz
+  double cutoff = 10000000.0;          // Hz; inside the dialog's 0.1 to 300 MHz
   int32_t window = 4;                  // WindowType ("rect")
   int32_t filterType = 2;             // FilterType ("rrcos")
   double alpha = 0.22;                 // roll-off or BT product
@@ -206,9 +206,11 @@ struct RfListRecord {
   cz::Text<1024> comment;
   cz::Text<256> remoteFile{"D:\\RfList.lsw"};  // list file on the instrument
   double dwell = 100.0;    // per point, ms
-  int32_t length = 0;      // length setting of the list filler only
-  // Filler settings: set 1 (frequency, GHz) and set 2 (level, dBm).
-  double min = 0.0, min2 = 0.0, max = 0.0, max2 = 0.0, step = 0.0, step2 = 0.0;
+  // Length setting of Set Length only (1 .. 10,000, as its field).
+  int32_t length = 1;
+  // Filler settings: set 1 (frequency, GHz) and set 2 (level, dBm); the
+  // steps start inside their fields' 0.001 .. 10.
+  double min = 0.0, min2 = 0.0, max = 0.0, max2 = 0.0, step = 0.1, step2 = 0.1;
   double limMin = 0.0, limMin2 = 0.0, limMax = 0.0, limMax2 = 0.0;
   int32_t mode = 1, mode2 = 1;  // 1 all same, 2 uniform, 3 unique random
   RfListPoints points;

@@ -421,6 +421,7 @@ int InitApplication() {
 
   Log_SetLogSink(LogWindowSink);
   Log_SetStatusSink(StatusLineSink);
+  SetUserCommandHook(&ClearStatusLineError);
   // Long computations poll the Sequence Editor's Stop button and drive the
   // task bar of the main window from now on.
   const EngineHost windowHost = MainWindowEngineHost();
@@ -503,6 +504,7 @@ int InitApplication() {
 
 void TearDownApplication() {
   SetDeferredEventHook(nullptr);
+  SetUserCommandHook(nullptr);
   VisaDev_CloseAll();
   VisaDev_SetWaitHook(nullptr);
   WaveLib_SetIdleHook(nullptr);

@@ -15,6 +15,7 @@
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/SequenceFilter.h"
 #include "editors/EnvelopeImport.h"
 #include "platform/CLocale.h"
@@ -99,6 +100,73 @@ std::string ItemTag(int item) {
   char tag[UI_TAG_LEN] = "";
   if (GetTreeItemTag(FILTER, FILTER_TREE_FILTER, item, tag, sizeof tag) < 0) return std::string();
   return tag;
+}
+
+// A field the checked filter uses (not dimmed) whose value lies outside its
+// range, as a sequence loaded from a project may hold, or a comment too long
+// for the record: the popup names it and false is returned, so that nothing
+// is stored.
+bool FieldsInRange(const std::string& comment) {
+  const std::size_t room = decltype(SequenceRecord::userComment)::kMaxLength;
+  if (comment.size() > room) {
+    MessagePopup("Error", ("Comment too long: " + TextTooLongDetail(comment, room) +
+                           ".\nThe filter settings were not stored.")
+                              .c_str());
+    return false;
+  }
+  const struct {
+    const int* control;
+    const char* label;
+    const char* unit;
+  } fields[] = {{&FILTER_NUM_OVS, "Oversampling", ""},
+                {&FILTER_NUM_FREQ, "Cutoff Frequency", "MHz"},
+                {&FILTER_NUM_ALPHA, "Roll Off / BT", ""},
+                {&FILTER_NUM_IMPULSEOVS, "OVS", ""}};
+  for (const auto& f : fields) {
+    int dimmed = 0;
+    GetCtrlAttribute(FILTER, *f.control, ATTR_DIMMED, &dimmed);
+    std::string message;
+    if (dimmed == 0 && NumericOutsideRange(FILTER, *f.control, f.label, f.unit, &message)) {
+      MessagePopup("Error", (message + "\nThe filter settings were not stored.").c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// The dialog into the sequence it was filled from; false when a field was
+// refused (nothing stored).
+bool StoreFilterDialog() {
+  if (!CurrentSequenceValid()) return true;
+  // Only the sequence the dialog was filled from takes its values.
+  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
+  if (slot < 0) return true;
+  int item = -1;
+  const bool typed = CheckedItems(&item) == 1;
+  int level = -1;
+  if (typed) GetTreeItemLevel(FILTER, FILTER_TREE_FILTER, item, &level);
+  const std::string comment = TypedCtrlText(FILTER, FILTER_STR_USRCMT);
+  if (level == 1 && !FieldsInRange(comment)) return false;
+  SequenceRecord& seq = SequenceTable[slot];
+  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &seq.filterOn);
+  GetCtrlVal(FILTER, FILTER_RING_WINDOW, &seq.window);
+  if (g_pending.present && g_pending.sequenceId == seq.id)
+    seq.userFilter.Set(std::move(g_pending.column1), std::move(g_pending.column2));
+  BasebandFilter_DiscardImport();
+  if (level == 1) {
+    // A tag of no built-in type (a plug-in filter) keeps the stored type.
+    const int type = BasebandFilter_TypeOfTag(ItemTag(item).c_str());
+    if (type != 0) seq.filterType = type;
+    double cutoffMHz = 0.0;
+    GetCtrlVal(FILTER, FILTER_NUM_OVS, &seq.oversampling);
+    GetCtrlVal(FILTER, FILTER_NUM_FREQ, &cutoffMHz);
+    seq.cutoff = cutoffMHz * 1000000.0;
+    GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &seq.alpha);
+    GetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, &seq.userOversampling);
+    seq.userComment.AssignExact(comment);
+    if (slot == CurrentSequence) SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn);
+  }
+  return true;
 }
 
 }  // namespace
@@ -218,46 +286,19 @@ void BasebandFilter_PlotCoefficients(const std::vector<double>& column1, const s
 
 // The switch and the window are stored in any case; the type and its
 // parameters only when exactly one filter item (level 1) is checked. The
-// cut-off is shown in MHz and stored in Hz. The dialog stays open.
+// cut-off is shown in MHz and stored in Hz. A field the type uses whose
+// value lies outside its range refuses the whole store. The dialog stays
+// open.
 int FilterApplyCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
-  if (event != EVENT_COMMIT || !CurrentSequenceValid()) return 0;
-  // Only the sequence the dialog was filled from takes its values.
-  const int slot = SequenceDialogSlot(FilterDialogSequenceId);
-  if (slot < 0) return 0;
-  SequenceRecord& seq = SequenceTable[slot];
-  GetCtrlVal(FILTER, FILTER_CMD_BBFILTER, &seq.filterOn);
-  GetCtrlVal(FILTER, FILTER_RING_WINDOW, &seq.window);
-  if (g_pending.present && g_pending.sequenceId == seq.id)
-    seq.userFilter.Set(std::move(g_pending.column1), std::move(g_pending.column2));
-  BasebandFilter_DiscardImport();
-  int item = -1;
-  if (CheckedItems(&item) == 1) {
-    int level = -1;
-    GetTreeItemLevel(FILTER, FILTER_TREE_FILTER, item, &level);
-    if (level == 1) {
-      // A tag of no built-in type (a plug-in filter) keeps the stored type.
-      const int type = BasebandFilter_TypeOfTag(ItemTag(item).c_str());
-      if (type != 0) seq.filterType = type;
-      double cutoffMHz = 0.0;
-      GetCtrlVal(FILTER, FILTER_NUM_OVS, &seq.oversampling);
-      GetCtrlVal(FILTER, FILTER_NUM_FREQ, &cutoffMHz);
-      seq.cutoff = cutoffMHz * 1000000.0;
-      GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &seq.alpha);
-      GetCtrlVal(FILTER, FILTER_NUM_IMPULSEOVS, &seq.userOversampling);
-      char comment[256] = "";
-      GetCtrlVal(FILTER, FILTER_STR_USRCMT, comment, sizeof comment);
-      seq.userComment = comment;
-      if (slot == CurrentSequence) SetCtrlVal(TAB_SEDIT, TAB_SEDIT_LED_FILTER, seq.filterOn);
-    }
-  }
+  if (event == EVENT_COMMIT) StoreFilterDialog();
   return 0;
 }
 
+// Accept closes the dialog only once its values are stored.
 int FilterAcceptCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
-  if (event != EVENT_COMMIT) return 0;
-  FilterApplyCb(panel, control, EVENT_COMMIT, callbackData, eventData1, eventData2);
-  HidePanel(FILTER);
+  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  if (event == EVENT_COMMIT && StoreFilterDialog()) HidePanel(FILTER);
   return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
+#include "app/TypedText.h"
 #include "editors/ModDataTable.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr std::size_t kUsersMessageMax = 1021;  // characters of the refusal at most
-constexpr int kFieldText = 1024;                // name / comment field read back
 
 int RootItem(int panel, int tree) {
   int root = -1;
@@ -306,12 +306,10 @@ int DataSourceTextCb(int panel, int control, int event, void*, int, int) {
   if (shown == nullptr) return 0;
   DataSourceRecord& source = *shown;
   if (event == EVENT_COMMIT && (control == DATAEDIT_STR_NAME || control == DATAEDIT_STR_COMMENT)) {
-    char text[kFieldText] = "";
-    GetCtrlVal(panel, DATAEDIT_STR_NAME, text, sizeof text);
-    source.name = text;  // cut to 63 bytes on a character boundary
-    GetCtrlVal(panel, DATAEDIT_STR_COMMENT, text, sizeof text);
-    source.comment = text;
-    // The fields show what was stored.
+    // A text the record cannot hold whole is refused (the reason on the
+    // status line); the fields show what is stored.
+    TakeTypedText(&source.name, TypedCtrlText(panel, DATAEDIT_STR_NAME), "Data source name");
+    TakeTypedText(&source.comment, TypedCtrlText(panel, DATAEDIT_STR_COMMENT), "Comment");
     SetCtrlVal(panel, DATAEDIT_STR_NAME, source.name.c_str());
     SetCtrlVal(panel, DATAEDIT_STR_COMMENT, source.comment.c_str());
     if (DataSourceDuplicateName(CurrentDataSource) >= 0)

@@ -4,7 +4,9 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
+#include "app/LibraryCommands.h"
 #include "app/PulsePanelIds.h"
 #include "editors/PulseEditor.h"
 #include "platform/CLocale.h"
@@ -296,4 +298,18 @@ int EditActiveRow(int event, int (*edit)(PulseRecord*, int)) {
 
 int PulseDataAddCb(int, int, int event, void*, int, int) { return EditActiveRow(event, ModDataInsertRow); }
 
-int PulseDataDeleteCb(int, int, int event, void*, int, int) { return EditActiveRow(event, ModDataDeleteRow); }
+// The Delete key removes a data row only after the question naming it
+// ("data row 2 'Pattern Barker R13'"); an Off row loses nothing and is not
+// asked about.
+int PulseDataDeleteCb(int, int, int event, void*, int eventData1, int) {
+  PulseRecord* pulse = CurrentPulseRecord();
+  Point active{0, 0};
+  if (event == EVENT_COMMIT && eventData1 == VAL_DELETE_KEY_PRESS && pulse != nullptr &&
+      GetActiveTableCell(P_MOD, P_MOD_TABLE_DATA, &active) >= 0 && ValidRow(active.y) &&
+      pulse->dataRows[active.y - 1].kind != DSRC_OFF) {
+    const ModulationDataRow& row = pulse->dataRows[active.y - 1];
+    const std::string what = std::string(ModDataKindName(row.kind)) + " " + ModDataSourceName(row);
+    if (!ConfirmDelete(cz::FormatC("data row %d", active.y).c_str(), what.c_str())) return 0;
+  }
+  return EditActiveRow(event, ModDataDeleteRow);
+}

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <utility>
 
+#include "app/LibraryCommands.h"
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/MultiSegmentEditor.h"
 #include "editors/SequenceGenerate.h"
 #include "instrument/Identify.h"
@@ -96,7 +98,9 @@ int MswCommitCell(MultiSegmentRecord* rec, int column, int row, const char* text
   MultiSegmentEntry& seg = rec->segments[row - 1];
   const char* t = text ? text : "";
   if (column == MSW_COL_REP) {
-    seg.repetition = *t ? t : "1";
+    // A text the record cannot hold whole is refused (the status line says
+    // so); the row shows the stored repetitions again.
+    TakeTypedText(&seg.repetition, *t ? t : "1", "Repetition text");
   } else if (column == MSW_COL_SEQUENCE) {
     // A position whose label no longer matches (the table changed under
     // the open ring) falls back to the name.
@@ -150,10 +154,21 @@ int NewMultiSegmentEntryCb(int panel, int control, int event, void* callbackData
 
 int DeleteMultiSegmentEntryCb(int panel, int control, int event, void* callbackData, int eventData1,
                               int eventData2) {
-  (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  (void)panel, (void)control, (void)callbackData, (void)eventData2;
   MultiSegmentRecord* rec = Current();
   if (event != EVENT_COMMIT || rec == nullptr) return 0;
-  if (MswDeleteSegment(rec, ActiveRow())) RefreshMultiSegmentEditor();
+  const int row = ActiveRow();
+  // The Delete key removes a segment only after the question naming it as
+  // the table numbers it ("segment 0 'Search'"); an empty row is not asked about.
+  if (eventData1 == VAL_DELETE_KEY_PRESS && row >= 1 && row <= kMaxSegments && !rec->segments[row - 1].IsFree()) {
+    const MultiSegmentEntry& seg = rec->segments[row - 1];
+    int s = -1;
+    for (int k = 0; k < SequenceCount && s < 0 && seg.type == SEGMENT_SEQUENCE; ++k)
+      if (static_cast<int32_t>(SequenceTable[k].id) == seg.sequenceId) s = k;
+    const char* what = seg.type == SEGMENT_BLANK ? "blank filler" : s >= 0 ? SequenceTable[s].name.c_str() : "???";
+    if (!ConfirmDelete(cz::FormatC("segment %d", row - 1).c_str(), what)) return 0;
+  }
+  if (MswDeleteSegment(rec, row)) RefreshMultiSegmentEditor();
   return 0;
 }
 

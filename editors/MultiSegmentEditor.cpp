@@ -10,6 +10,7 @@
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
+#include "app/TypedText.h"
 #include "instrument/Identify.h"
 #include "instrument/MultiSegment.h"
 #include "platform/CLocale.h"
@@ -90,7 +91,7 @@ void CommitEditedCell(int column, int row, bool chosen) {
   MultiSegmentRecord* rec = Current();
   if (rec == nullptr || row < 1 || row > kMaxSegments) return;
   if (column != MSW_COL_REP && column != MSW_COL_SEQUENCE && column != MSW_COL_TSTOP) return;
-  char text[256] = {};
+  char text[4 * 256 + 4] = {};  // the cells take 255 characters
   GetTableCellVal(TAB_MSEG, Table(), Cell(column, row), text, sizeof text);
   int item = -1;
   if (column == MSW_COL_SEQUENCE &&
@@ -260,13 +261,13 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   MultiSegmentRecord* rec = Current();
   if (event != EVENT_COMMIT || rec == nullptr) return 0;
-  char name[256] = {}, comment[1024] = {}, target[1024] = {};
-  GetCtrlVal(panel, TAB_MSEG_STR_NAME, name, sizeof name);
-  GetCtrlVal(panel, TAB_MSEG_STR_COMMENT, comment, sizeof comment);
-  GetCtrlVal(panel, TAB_MSEG_STR_MSNAME, target, sizeof target);
-  rec->comment = comment;
-  // A file name on the instrument is never cut: a longer one keeps the stored name.
-  if (!rec->targetName.AssignExact(target)) Log_Status(1, "Error: Target name too long (at most 255 characters).");
+  // Texts are taken whole or refused (the reason on the status line); a
+  // refused field shows the stored text again.
+  const std::string name = TypedCtrlText(panel, TAB_MSEG_STR_NAME);
+  if (!TakeTypedText(&rec->comment, TypedCtrlText(panel, TAB_MSEG_STR_COMMENT), "Comment"))
+    ResetTextBox(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
+  if (!TakeTypedText(&rec->targetName, TypedCtrlText(panel, TAB_MSEG_STR_MSNAME), "Target name"))
+    SetCtrlVal(panel, TAB_MSEG_STR_MSNAME, rec->targetName.c_str());
   rec->sequencerMode = IntVal(TAB_MSEG_RING_SEQMODE) == 2 ? 1 : 0;
   rec->clockMode = IntVal(TAB_MSEG_RING_ARBCLK);
   rec->clock = DoubleVal(TAB_MSEG_NUM_ARBCLK) * 1e6;  // the control shows MHz
@@ -278,18 +279,9 @@ int MultiSegmentSettingsCb(int panel, int control, int event, void* callbackData
   rec->triggerSource = IntVal(TAB_MSEG_RING_TSRC);
   rec->delay = DoubleVal(TAB_MSEG_NUM_DELAY);
   DimMultiSegmentControls(0);
-  // A name longer than the record's 63 characters is cut at a character
-  // boundary.
-  const cz::Text<64> newName(name);
-  // The fields show what was stored, a cut text as cut.
-  SetCtrlVal(panel, TAB_MSEG_STR_NAME, newName.c_str());
-  // The comment box (which SetCtrlVal would append to) is replaced only
-  // when the record holds less than it shows.
-  if (std::strcmp(comment, rec->comment.c_str()) != 0) ResetTextBox(panel, TAB_MSEG_STR_COMMENT, rec->comment.c_str());
-  SetCtrlVal(panel, TAB_MSEG_STR_MSNAME, rec->targetName.c_str());
-  if (std::strcmp(newName.c_str(), rec->name.c_str()) != 0) {
-    rec->name = newName.c_str();
-    RebuildLibraryTree();
+  if (rec->name != std::string_view(name)) {
+    if (!TakeTypedText(&rec->name, name, "Multi-segment name")) SetCtrlVal(panel, TAB_MSEG_STR_NAME, rec->name.c_str());
+    else RebuildLibraryTree();
   }
   return 0;
 }

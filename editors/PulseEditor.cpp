@@ -10,6 +10,7 @@
 #include "app/PanelIds.h"
 #include "app/PulsePanelIds.h"
 #include "app/Records.h"
+#include "app/TypedText.h"
 #include "editors/EnvelopeImport.h"
 #include "editors/JitterPage.h"
 #include "editors/ModDataTable.h"
@@ -266,13 +267,12 @@ void ReadPulseFromEditor() {
   PulseRecord* p = CurrentPulseRecord();
   const int block = JitterSelectedBlock();
   if (p == nullptr || block < 0) return;
-  char text[1024] = "";
-  // The texts are cut to the record's fields at a character boundary; the
-  // name field itself takes at most 63 characters (AttachPulseEditorPage).
-  GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, text, sizeof text);
-  p->name = text;
-  GetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, text, sizeof text);
-  p->comment = text;
+  // A text the record cannot hold whole is refused (the reason on the status
+  // line) and its field shows the stored text again.
+  if (!TakeTypedText(&p->name, TypedCtrlText(TAB_PEDIT, TAB_PEDIT_STR_NAME), "Pulse name"))
+    SetCtrlVal(TAB_PEDIT, TAB_PEDIT_STR_NAME, p->name.c_str());
+  if (!TakeTypedText(&p->comment, TypedCtrlText(TAB_PEDIT, TAB_PEDIT_STR_COMMENT), "Comment"))
+    ResetTextBox(TAB_PEDIT, TAB_PEDIT_STR_COMMENT, p->comment.c_str());
   ReadTimingPage(p);
   ReadMiscPage(p);
   ReadMarkers(p);

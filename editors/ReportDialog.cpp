@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/PanelIds.h"
+#include "app/TypedText.h"
 #include "editors/SequenceFilter.h"
 #include "platform/BoundedText.h"
 #include "platform/ui/UserInterface.h"
@@ -102,8 +103,7 @@ int ReportAcceptCb(int panel, int control, int event, void* callbackData, int ev
   char file[UI_MAX_PATH] = "";
   if (GetCtrlVal(DATALOG, DATALOG_STR_REPORTFILE, file, sizeof file) < 0) file[0] = '\0';
   if (std::strlen(file) > decltype(seq.reportFile)::kMaxLength) {
-    MessagePopup("Error", "The path of the report file is too long.\n"
-                          "A report file path may have at most 255 characters.");
+    MessagePopup("Error", PathTooLongText("the report file", file, decltype(seq.reportFile)::kMaxLength).c_str());
     return 0;
   }
 

@@ -32,7 +32,8 @@ double FillValue(int mode, double a, double b, double s, RfListRandomFn random) 
   switch (mode) {
     case 1: return a;
     case 2:
-      // Step 0 (the record default) or b < a: every entry takes the minimum.
+      // Step 0 (the default of older projects) or b < a: every entry takes
+      // the minimum.
       if (s == 0.0) return a;
       return a + s * std::trunc(random(0.0, (b - a) / s));
     default: return 0.0;

@@ -3,6 +3,7 @@
 // redraws the page through ShowRfList.
 #include "editors/RfListEditor.h"
 
+#include <string>
 #include <vector>
 
 #include "app/LibraryTree.h"
@@ -11,6 +12,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/RfListEdit.h"
 #include "engine/Random.h"
 #include "instrument/FileBrowser.h"
@@ -138,14 +140,11 @@ void ShowTable(const RfListRecord& list) {
 // Every control of the page into the record; the name only into *name.
 void ReadPage(RfListRecord* list, std::string* name) {
   const int p = TAB_RFLIST;
-  char text[1024] = "";
-  GetCtrlVal(p, TAB_RFLIST_STR_NAME, text, sizeof text);
-  *name = text;
-  GetCtrlVal(p, TAB_RFLIST_STR_COMMENT, text, sizeof text);
-  list->comment = text;
-  GetCtrlVal(p, TAB_RFLIST_STR_FILE, text, sizeof text);
-  // A path is never cut: one that does not fit keeps the stored name.
-  if (!list->remoteFile.AssignExact(text)) Log_Status(1, "Error: Remote file name too long.");
+  // Texts are taken whole or refused with the reason on the status line
+  // (the redraw that follows shows the stored text again); a path is never cut.
+  *name = TypedCtrlText(p, TAB_RFLIST_STR_NAME);
+  TakeTypedText(&list->comment, TypedCtrlText(p, TAB_RFLIST_STR_COMMENT), "Comment");
+  TakeTypedText(&list->remoteFile, TypedCtrlText(p, TAB_RFLIST_STR_FILE), "Remote file name");
   for (const DoubleField& f : kDoubleFields) GetCtrlVal(p, *f.control, &(list->*f.field));
   for (const IntField& f : kIntFields) {
     int value = 0;
@@ -234,9 +233,7 @@ int RfListEditCb(int panel, int control, int event, void* callbackData, int even
   ReadPage(&list, &name);
   DimRfListTransferButtons();
   DimGeneratorFields(list);
-  if (name != list.name.view()) {
-    // The record holds 63 characters; a longer name is cut on a character.
-    list.name = name;
+  if (name != list.name.view() && TakeTypedText(&list.name, name, "RF list name")) {
     RebuildLibraryTree();
     SelectRfListTreeItem(list.id);
   }
@@ -268,15 +265,54 @@ int RfListMoveDownCb(int panel, int control, int event, void* callbackData, int 
 int RfListSetLengthCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
+  // A length setting outside the field's range (a project may hold one) is
+  // refused: it would empty the list.
+  const int n = Current().length;
+  if (n < 1 || n > kMaxRfListPoints) {
+    Log_Status(1, cz::FormatC("Error: Set Length %d lies outside 1 to %d. The list is unchanged.", n, kMaxRfListPoints)
+                      .c_str());
+    return 0;
+  }
   RfList_SetLength(&Current().points, Current().length);
   ShowRfList(CurrentRfList);
   return 0;
 }
 
+namespace {
+
+// The generator fields a fill of the set uses (those not dimmed) lie within
+// their ranges; else the status line names the first one that does not (an
+// older project's step of 0, say) and false is returned.
+bool GeneratorInRange(int set) {
+  const struct {
+    const int* control;
+    const char* label;
+  } fields[2][3] = {{{&TAB_RFLIST_NUM_MIN, "Frequency Min"},
+                     {&TAB_RFLIST_NUM_MAX, "Frequency Max"},
+                     {&TAB_RFLIST_NUM_STEP, "Frequency Step"}},
+                    {{&TAB_RFLIST_NUM_MIN_2, "Level Min"},
+                     {&TAB_RFLIST_NUM_MAX_2, "Level Max"},
+                     {&TAB_RFLIST_NUM_STEP_2, "Level Step"}}};
+  const bool frequency = set == RFLIST_FREQUENCY;
+  for (const auto& f : fields[frequency ? 0 : 1]) {
+    int dimmed = 0;
+    GetCtrlAttribute(TAB_RFLIST, *f.control, ATTR_DIMMED, &dimmed);
+    std::string message;
+    if (dimmed == 0 && NumericOutsideRange(TAB_RFLIST, *f.control, f.label, frequency ? "GHz" : "dBm", &message)) {
+      Log_Status(1, ("Error: " + message + " The list is unchanged.").c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 int RfListFillCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
   (void)panel, (void)callbackData, (void)eventData1, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
   const int set = control == TAB_RFLIST_CMD_FILLLIST ? RFLIST_FREQUENCY : RFLIST_LEVEL;
+  if (!GeneratorInRange(set)) return 0;
   const int result = RfList_Fill(&Current(), set, RandomInRange);
   if (result == RFLIST_FILL_NOTHING) return 0;
   if (result == RFLIST_FILL_POOL_SHORT) Log_Status(1, "Error: Not Enough Random Numbers. Check Settings.");

@@ -18,6 +18,7 @@
 #include "app/PanelIds.h"
 #include "app/PulseRecord.h"
 #include "app/Records.h"
+#include "app/TypedText.h"
 #include "editors/SequenceTable.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
@@ -202,34 +203,21 @@ void Commit(int panel, int row, int column) {
   }
 }
 
-// Reads the five header fields into seq; false (nothing stored, the
-// reason on the status line) when a text does not fit its record field.
-bool ReadHeader(int panel, SequenceRecord* seq, char* name, int nameSize) {
-  char comment[1024 + 4] = "", copyright[260] = "", file[260] = "";
-  double mhz = 0.0;
-  GetCtrlVal(panel, TAB_SEDIT_STR_NAME, name, nameSize);
-  GetCtrlVal(panel, TAB_SEDIT_STR_COMMENT, comment, sizeof comment);
-  GetCtrlVal(panel, TAB_SEDIT_STR_COPYRIGHT, copyright, sizeof copyright);
-  GetCtrlVal(panel, TAB_SEDIT_STR_FILE, file, sizeof file);
-  GetCtrlVal(panel, TAB_SEDIT_NUM_ARBCLK, &mhz);
-  // A path is never cut: one the record cannot hold is refused, and the
-  // field shows the stored path again.
-  if (std::strlen(file) > decltype(seq->waveFile)::kMaxLength) {
-    Log_Status(1, "Error: Waveform file path too long (at most 255 characters).");
+// Reads the header fields into seq, each on its own: a text that does not
+// fit its record field, or a comment or copyright whose braces do not pair
+// (both go into the waveform file's tags), is refused with the reason on
+// the status line, and its field shows the stored text again. A path is
+// never cut.
+void ReadHeader(int panel, SequenceRecord* seq) {
+  if (!TakeTypedTagText(&seq->comment, TypedCtrlText(panel, TAB_SEDIT_STR_COMMENT), "Comment"))
+    ResetTextBox(panel, TAB_SEDIT_STR_COMMENT, seq->comment.c_str());
+  if (!TakeTypedTagText(&seq->copyright, TypedCtrlText(panel, TAB_SEDIT_STR_COPYRIGHT), "Copyright"))
+    SetCtrlVal(panel, TAB_SEDIT_STR_COPYRIGHT, seq->copyright.c_str());
+  if (!TakeTypedText(&seq->waveFile, TypedCtrlText(panel, TAB_SEDIT_STR_FILE), "Waveform file path"))
     SetCtrlVal(panel, TAB_SEDIT_STR_FILE, seq->waveFile.c_str());
-    return false;
-  }
-  if (std::strlen(comment) > decltype(seq->comment)::kMaxLength ||
-      std::strlen(copyright) > decltype(seq->copyright)::kMaxLength ||
-      std::strlen(file) > decltype(seq->waveFile)::kMaxLength) {
-    Log_Status(1, "Error: Text too long for the sequence.");
-    return false;
-  }
-  seq->comment.AssignExact(comment);
-  seq->copyright.AssignExact(copyright);
-  seq->waveFile.AssignExact(file);
+  double mhz = 0.0;
+  GetCtrlVal(panel, TAB_SEDIT_NUM_ARBCLK, &mhz);
   seq->clock = mhz * 1000000.0;
-  return true;
 }
 
 }  // namespace
@@ -265,14 +253,11 @@ int SequenceEditCb(int panel, int control, int event, void* callbackData, int ev
     RefreshSequenceEditor(CurrentSequence);
     return 0;
   }
-  char name[260] = "";
-  if (!ReadHeader(panel, &seq, name, sizeof name)) return 0;
+  const std::string name = TypedCtrlText(panel, TAB_SEDIT_STR_NAME);
+  ReadHeader(panel, &seq);
   DimGenerateButton(seq.waveFile.empty() ? 1 : 0);
   if (seq.name != std::string_view(name)) {
-    // The record's name holds 63 characters: a longer one is refused, and
-    // the field shows the stored name again.
-    if (!seq.name.AssignExact(name)) {
-      Log_Status(1, "Error: Sequence name too long (at most 63 characters).");
+    if (!TakeTypedText(&seq.name, name, "Sequence name")) {
       SetCtrlVal(panel, TAB_SEDIT_STR_NAME, seq.name.c_str());
     } else {
       RebuildLibraryTree();

@@ -8,9 +8,12 @@
 
 #include <utility>
 
+#include "app/Keywords.h"
+#include "app/LibraryCommands.h"
 #include "app/Log.h"
 #include "app/PulseRecord.h"
 #include "editors/SequenceTable.h"
+#include "platform/CLocale.h"
 #include "platform/ui/UserInterface.h"
 #include "ui/main/SequenceEditorPage.h"
 
@@ -24,6 +27,20 @@ int ActiveRow(int panel) {
   Point cell{0, 0};
   if (GetActiveTableCell(panel, TAB_SEDIT_TABLE_SETTINGS, &cell) < 0) return 0;
   return cell.y;
+}
+
+// The Delete key removes an entry only after the question naming it
+// ("entry 2 'Burst'"); an empty row loses nothing and is not asked about.
+bool ConfirmKeyDelete(const SequenceRecord& seq, int row) {
+  if (row < 1 || row > kMaxSequenceEntries) return true;
+  const SequenceEntry& e = seq.entries[row - 1];
+  const int p = e.IsPulse() ? FindPulseById(static_cast<uint32_t>(e.pulseId)) : -1;
+  const char* what = p >= 0                      ? PulseTable[p].name.c_str()
+                     : e.IsPulse()               ? "unknown pulse"
+                     : e.fillerType == SYNC_CW   ? "CW filler"
+                     : e.fillerType == SYNC_BLANK ? "blank filler"
+                                                  : nullptr;
+  return what == nullptr || ConfirmDelete(cz::FormatC("entry %d", row).c_str(), what);
 }
 
 }  // namespace
@@ -95,10 +112,12 @@ int SequenceEntryNewCb(int panel, int control, int event, void* callbackData, in
 }
 
 int SequenceEntryDeleteCb(int panel, int control, int event, void* callbackData, int eventData1, int eventData2) {
-  (void)control, (void)callbackData, (void)eventData1, (void)eventData2;
+  (void)control, (void)callbackData, (void)eventData2;
   if (event != EVENT_COMMIT || !CurrentValid()) return 0;
-  if (SequenceEntries_Delete(&SequenceTable[CurrentSequence], ActiveRow(panel)) == SEQ_ENTRY_CHANGED)
-    RefreshSequenceEditor(CurrentSequence);
+  SequenceRecord& seq = SequenceTable[CurrentSequence];
+  const int row = ActiveRow(panel);
+  if (eventData1 == VAL_DELETE_KEY_PRESS && !ConfirmKeyDelete(seq, row)) return 0;
+  if (SequenceEntries_Delete(&seq, row) == SEQ_ENTRY_CHANGED) RefreshSequenceEditor(CurrentSequence);
   return 0;
 }
 

@@ -24,6 +24,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "editors/ReportDriver.h"
 #include "editors/SequenceTable.h"
 #include "engine/EngineHost.h"
@@ -189,8 +190,9 @@ int SequenceSelectWaveFileCb(int panel, int control, int event, void* callbackDa
       (result > 0 && std::strlen(chosen) > decltype(seq.waveFile)::kMaxLength)) {
     // The record holds 255 characters; a longer path is refused, not cut.
     Log_Message(1, "*** Waveform file path too long.");
-    MessagePopup("Error", "The path of the chosen waveform file is too long.\n"
-                          "A waveform file path may have at most 255 characters.");
+    MessagePopup("Error", PathTooLongText("the chosen waveform file", result == UI_ERR_BUFFER_TOO_SMALL ? nullptr : chosen,
+                                          decltype(seq.waveFile)::kMaxLength)
+                              .c_str());
     return 0;
   }
   if (result != VAL_EXISTING_FILE_SELECTED && result != VAL_NEW_FILE_SELECTED) return 0;

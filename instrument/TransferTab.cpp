@@ -14,6 +14,7 @@
 #include "app/Progress.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "app/TypedText.h"
 #include "instrument/FileBrowser.h"
 #include "instrument/Identify.h"
 #include "instrument/InstrumentTransfer.h"
@@ -201,9 +202,7 @@ void ReadPath(const PathControls& p, int control) {
   if (control == *p.modeButton) *p.mode = (*p.mode + 1) % 3;
   // A file name on the instrument is never cut: a longer one keeps the
   // stored name, which the redraw shows again.
-  char text[1024] = "";
-  GetCtrlVal(TAB_INSTR, *p.instrFile, text, sizeof text);
-  if (!p.remoteFile->AssignExact(text)) Log_Status(1, "Error: Instrument file name too long (at most 255 characters).");
+  TakeTypedText(p.remoteFile, TypedCtrlText(TAB_INSTR, *p.instrFile), "Instrument file name");
   if (control == *p.linkButton) *p.link = 1;
   if (control == *p.noLinkButton) *p.link = 0;
   GetCtrlVal(TAB_INSTR, *p.setFreqBox, p.setFreq);

@@ -54,6 +54,24 @@ std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit) {
   return pos;
 }
 
+std::size_t Utf8CharCount(std::string_view src) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < src.size(); ++count) {
+    const std::size_t len = Utf8CharLength(src, pos);
+    pos += len == 0 ? 1 : len;
+  }
+  return count;
+}
+
+std::size_t Utf8CharsPrefixLength(std::string_view src, std::size_t chars) {
+  std::size_t pos = 0;
+  for (std::size_t n = 0; n < chars && pos < src.size(); ++n) {
+    const std::size_t len = Utf8CharLength(src, pos);
+    pos += len == 0 ? 1 : len;
+  }
+  return pos;
+}
+
 std::string ValidUtf8(std::string_view src) {
   std::string out;
   out.reserve(src.size());

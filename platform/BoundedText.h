@@ -24,6 +24,13 @@ std::size_t Utf8PrefixLength(std::string_view src, std::size_t limit);
 // surrogate, beyond U+10FFFF, cut sequence).
 std::size_t Utf8CharLength(std::string_view src, std::size_t pos);
 
+// Number of characters of src as a user counts them: UTF-8 sequences, each
+// byte that belongs to none counting as one.
+std::size_t Utf8CharCount(std::string_view src);
+// Length in bytes of the first `chars` characters of src (all of it when it
+// holds fewer), counted as Utf8CharCount counts them.
+std::size_t Utf8CharsPrefixLength(std::string_view src, std::size_t chars);
+
 // src with every byte that does not belong to a well-formed UTF-8 sequence
 // (stray continuation bytes, cut or overlong sequences, surrogates, values
 // beyond U+10FFFF) replaced by U+FFFD.

@@ -65,6 +65,14 @@ std::string ExactRealC(double value) {
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
+std::string FixedRealC(double value, int minDigits) {
+  for (int digits = minDigits < 0 ? 0 : minDigits; digits <= 15; ++digits) {
+    std::string text = FormatC("%.*f", digits, value);
+    if (StrtodC(text.c_str(), nullptr) == value) return text;
+  }
+  return ShortestRealC(value);
+}
+
 std::string ShortestRealC(double value) {
   if (!std::isfinite(value)) return FormatC("%g", value);
   // std::to_chars prints what "%.*g" prints in the C locale, without the

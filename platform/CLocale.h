@@ -25,6 +25,10 @@ std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // ordinary values keep their usual six decimals), otherwise the shortest
 // text that round-trips ("2.5e-07").
 std::string ExactRealC(double value);
+// A real in fixed point with at least minDigits decimals and as many more
+// (up to 15) as reading it back exactly needs ("0.00001", "300", "0.100"
+// for 3); ShortestRealC for a value no fixed text of 15 decimals holds.
+std::string FixedRealC(double value, int minDigits);
 // The shortest of "%.15g", "%.16g" and "%.17g" that reads back as value
 // ("0.1", "1.3333333333333333", "0.30000000000000004"); "inf" and "nan"
 // as "%g" writes them.

@@ -159,6 +159,21 @@ int WaveLib_FormatDateTag(char* buf, int size);
 // written 0.000000, never -0.000000 (a level a rounding error above 1).
 std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset);
 
+// "{<name>" + text + "}" for a text tag (name with its colon and any blank,
+// "COMMENT:"). Braces of text that pair are written as they are; an
+// unpaired one would end the tag early or swallow the tags after it, so it
+// is written as a parenthesis, and the log says so.
+std::string WaveLib_TextTag(const char* name, const char* text);
+
+// Copies a text read from a file into dst (capacity cap, cut on a
+// character boundary) for a text tag: an unpaired brace becomes a
+// parenthesis, and the log names `what` ("COMMENT line 3") with the count.
+void WaveLib_TakeTagText(char* dst, std::size_t cap, const char* text, const char* what);
+template <std::size_t N>
+inline void WaveLib_TakeTagText(char (&dst)[N], const char* text, const char* what) {
+  WaveLib_TakeTagText(dst, N, text, what);
+}
+
 // Output file written to a temporary file beside the real destination (links
 // followed, see cz::ReplacingFile) and renamed over it by Commit, which
 // leaves its flush to the disk to a short-lived thread. Without
@@ -419,8 +434,9 @@ int WaveLib_ReadWaveform(const char* path, WaveDescriptor* d, WaveImportTexts* t
 // buffer (capacity limit) up to the first of `terminators` (not stored) and
 // returns that byte; -1 at the end of the file, -2 when limit - 1 bytes came
 // without a terminator (they are in buffer). ReadTagRest reads up to the "}"
-// closing a tag, keeps at most limit - 1 bytes and returns the length kept,
-// or -1 when the file ends first.
+// closing a tag (the one that pairs with its "{": braces inside a value come
+// in pairs), keeps at most limit - 1 bytes and returns the length kept, or -1
+// when the file ends first.
 inline constexpr int kTagFieldEnd = -1;
 inline constexpr int kTagFieldTooLong = -2;
 int ReadTagField(int slot, char* buffer, int limit, const char* terminators);

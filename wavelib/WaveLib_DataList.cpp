@@ -24,11 +24,8 @@ const char* TextOrEmpty(const char* s) { return s ? s : ""; }
 // "{COMMENT: %s}{COPYRIGHT: %s}" (both always, blank behind the colon) and
 // the DATE tag.
 void WriteTextTags(WavePartFile& out, const char* comment, const char* copyright) {
-  out.WriteText("{COMMENT: ");
-  out.WriteText(TextOrEmpty(comment));
-  out.WriteText("}{COPYRIGHT: ");
-  out.WriteText(TextOrEmpty(copyright));
-  out.WriteText("}");
+  out.WriteText(WaveLib_TextTag("COMMENT: ", TextOrEmpty(comment)).c_str());
+  out.WriteText(WaveLib_TextTag("COPYRIGHT: ", TextOrEmpty(copyright)).c_str());
   char date[64];
   WaveLib_FormatDateTag(date, sizeof date);
   out.WriteText(date);

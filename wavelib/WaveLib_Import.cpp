@@ -166,9 +166,10 @@ int IqImport::Header(const char* line, int number) {
     clock = value;
     clockGiven = true;
   } else if (key == "COMMENT") {
-    if (texts) cz::CopyText(texts->comment, line + valueAt);
+    if (texts) WaveLib_TakeTagText(texts->comment, line + valueAt, cz::FormatC("COMMENT in line %d", number).c_str());
   } else if (key == "COPYRIGHT") {
-    if (texts) cz::CopyText(texts->copyright, line + valueAt);
+    if (texts)
+      WaveLib_TakeTagText(texts->copyright, line + valueAt, cz::FormatC("COPYRIGHT in line %d", number).c_str());
   }
   return 1;
 }

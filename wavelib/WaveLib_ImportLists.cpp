@@ -107,10 +107,11 @@ int DataListImport::Header(const char* line, int number) {
     bitsPerSymbol = bits;
     LogLine(cz::FormatC(" - BITSPERSYMBOL = %d", bits));
   } else if (key == "COMMENT") {
-    if (texts) cz::CopyText(texts->comment, line + valueAt);
+    if (texts) WaveLib_TakeTagText(texts->comment, line + valueAt, cz::FormatC("COMMENT in line %d", number).c_str());
     LogLine(cz::FormatC(" - COMMENT = %s", line + valueAt));
   } else if (key == "COPYRIGHT") {
-    if (texts) cz::CopyText(texts->copyright, line + valueAt);
+    if (texts)
+      WaveLib_TakeTagText(texts->copyright, line + valueAt, cz::FormatC("COPYRIGHT in line %d", number).c_str());
     LogLine(cz::FormatC(" - COPYRIGHT = %s", line + valueAt));
   } else if (key == "ATT" || key == "SYMRATE" || key == "ALPHA") {
     double v = 0.0;

@@ -194,16 +194,8 @@ int WaveLib_WriteWaveformB(WaveDescriptor* d, const char* path, FILE* tempIqFile
   }
   WaveLib_Progress(10);
   out.WriteText("{TYPE: Lumbra-WV,0}");
-  if (d->comment && d->comment[0]) {
-    out.WriteText("{COMMENT:");
-    out.WriteText(d->comment);
-    out.WriteText("}");
-  }
-  if (d->copyright && d->copyright[0]) {
-    out.WriteText("{COPYRIGHT:");
-    out.WriteText(d->copyright);
-    out.WriteText("}");
-  }
+  if (d->comment && d->comment[0]) out.WriteText(WaveLib_TextTag("COMMENT:", d->comment).c_str());
+  if (d->copyright && d->copyright[0]) out.WriteText(WaveLib_TextTag("COPYRIGHT:", d->copyright).c_str());
   char date[64];
   WaveLib_FormatDateTag(date, sizeof date);
   out.WriteText(date);
@@ -255,11 +247,9 @@ int WaveLib_WriteLegacyWaveform(const WaveDescriptor* d, const char* path) {
     return 0;
   }
   WaveLib_Progress(10);
-  out.WriteText("{TYPE:WV,0}{COMMENT:");
-  out.WriteText(d->comment ? d->comment : "");
-  out.WriteText("}{COPYRIGHT:");
-  out.WriteText(d->copyright ? d->copyright : "");
-  out.WriteText("}");
+  out.WriteText("{TYPE:WV,0}");
+  out.WriteText(WaveLib_TextTag("COMMENT:", d->comment).c_str());
+  out.WriteText(WaveLib_TextTag("COPYRIGHT:", d->copyright).c_str());
   char date[64];
   WaveLib_FormatDateTag(date, sizeof date);
   out.WriteText(date);

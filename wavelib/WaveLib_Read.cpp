@@ -339,9 +339,9 @@ int WaveReader::Tag(const char* rawName) {
     return 0;
   }
   if (name == "COMMENT") {
-    if (texts) cz::CopyText(texts->comment, value);
+    if (texts) WaveLib_TakeTagText(texts->comment, value, "COMMENT tag");
   } else if (name == "COPYRIGHT") {
-    if (texts) cz::CopyText(texts->copyright, value);
+    if (texts) WaveLib_TakeTagText(texts->copyright, value, "COPYRIGHT tag");
   } else if (name == "CLOCK") {
     double v = 0.0;
     if (!ReadReal(value, &v) || !(v >= kClockMin && v <= kClockMax)) {
@@ -406,13 +406,15 @@ int ReadTagField(int slot, char* buffer, int limit, const char* terminators) {
 
 int ReadTagRest(int slot, char* buffer, int limit) {
   int n = 0;
+  int depth = 1;  // braces inside a value come in pairs
   for (;;) {
     unsigned char c;
     if (ReadBytes(slot, 1, &c) != 1) {
       if (limit > 0) buffer[n] = '\0';
       return -1;
     }
-    if (c == '}') {
+    if (c == '{') ++depth;
+    if (c == '}' && --depth == 0) {
       if (limit > 0) buffer[n] = '\0';
       return n;
     }
@@ -465,7 +467,7 @@ int ReadWaveformFile(const char* path, WaveDescriptor* d, WaveImportTexts* texts
   }
 
   // Tags follow each other directly; the file must open with one, and bytes
-  // up to the next "{" are passed over (a value holding "}" ends early).
+  // up to the next "{" are passed over.
   bool first = true;
   for (int result = 1; result != 2;) {
     unsigned char c = 0;

@@ -18,13 +18,20 @@
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/TagText.h"
 #include "wavelib/WaveLib.h"
 
 namespace {
 
-// Longest tag text kept; the rest of a longer tag is skipped like bytes
-// between tags.
-constexpr int kTagMax = 1023;
+// Longest tag name and value kept (each value field of WaveFileInfo holds
+// 1,023 characters behind a name of up to 64); the rest of a longer tag is
+// read past to its end.
+constexpr int kTagMax = 1023 + 64;
+// A text tag's value holds braces in pairs; the "}" that pairs with the
+// opening one ends the tag. A value longer than this, or one that meets a
+// control byte (data, never text) before its end, is an older file's text
+// with an unpaired "{": that tag ends at its first "}" instead.
+constexpr std::size_t kNestedTagMax = 4096;
 
 struct TypeRow {
   const char* contains;  // searched for in the TYPE value, first match wins
@@ -100,15 +107,30 @@ bool StatFile(const std::string& path, int64_t* size, std::time_t* date) {
 class ByteReader {
  public:
   explicit ByteReader(FILE* f) : f_(f) {}
-  // Bytes consumed so far (the file offset of the next byte).
-  int64_t Offset() const { return loaded_ - static_cast<int64_t>(fill_ - pos_); }
+  // Bytes consumed so far (the file offset of the next byte, bytes put back
+  // counted as not yet read).
+  int64_t Offset() const {
+    return loaded_ - static_cast<int64_t>(fill_ - pos_) - static_cast<int64_t>(back_.size());
+  }
   // Next byte, or EOF.
   int Get() {
+    if (!back_.empty()) {
+      const int c = static_cast<unsigned char>(back_.back());
+      back_.pop_back();
+      return c;
+    }
     if (pos_ == fill_ && !Load()) return EOF;
     return buf_[pos_++];
   }
+  // Bytes to read again before the file's next ones, in order.
+  void PutBack(std::string_view bytes) { back_.append(bytes.rbegin(), bytes.rend()); }
   // Consumes bytes up to and including the next c; false at end of file.
   bool SkipPast(unsigned char c) {
+    while (!back_.empty()) {
+      const char b = back_.back();
+      back_.pop_back();
+      if (static_cast<unsigned char>(b) == c) return true;
+    }
     for (;;) {
       if (pos_ == fill_ && !Load()) return false;
       const void* hit = std::memchr(buf_ + pos_, c, fill_ - pos_);
@@ -128,23 +150,56 @@ class ByteReader {
     return fill_ > 0;
   }
   FILE* f_;
+  std::string back_;  // put back, last byte first
   int64_t loaded_ = 0;
   unsigned char buf_[1 << 16];
   std::size_t pos_ = 0;
   std::size_t fill_ = 0;
 };
 
-// Reads the next tag's text into buf (without the braces) and its file
-// offset into *start; returns its length, or -1 when the file ends before
-// the next "{".
+bool IsBlockName(std::string_view name) { return name.find("WAVEFORM") != std::string_view::npos; }
+
+bool IsDataByte(int c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// Reads the next tag's text into buf (without its braces, at most kTagMax
+// bytes kept) and its file offset into *start; returns its length, or -1
+// when the file ends before the next "{". A data block's tag ends at its first "}" (its samples are bytes,
+// not text); any other tag at the "}" that pairs with its "{".
 int ReadTag(ByteReader& in, char* buf, int64_t* start) {
   if (!in.SkipPast('{')) return -1;
   *start = in.Offset();
-  int n = 0;
-  int c;
-  while (n < kTagMax && (c = in.Get()) != EOF && c != '}') buf[n++] = static_cast<char>(c);
+  std::string text;  // the tag's first bytes, kNestedTagMax at most
+  std::size_t firstClose = std::string::npos;
+  bool block = false, named = false;
+  int depth = 1;
+  for (int c; (c = in.Get()) != EOF;) {
+    if (!named && c == ':') {
+      named = true;
+      block = IsBlockName(text);
+    }
+    if (c == '}') {
+      if (firstClose == std::string::npos) firstClose = text.size();
+      if (block || --depth == 0) break;
+    } else if (c == '{' && named && !block) {
+      ++depth;
+    }
+    if (block && text.size() >= static_cast<std::size_t>(kTagMax)) break;
+    if (text.size() < kNestedTagMax) text.push_back(static_cast<char>(c));
+    // An unpaired "{" of an older writer: the tag is what stands before its
+    // first "}", and the bytes after that are read again as the header's.
+    if (depth > 1 && (IsDataByte(c) || text.size() >= kNestedTagMax)) {
+      if (firstClose < text.size()) {
+        in.PutBack(std::string_view(text).substr(firstClose + 1));
+        text.resize(firstClose);
+        break;
+      }
+      depth = 1;  // no "}" within the text kept: the next one ends the tag
+    }
+  }
+  const std::size_t n = cz::Utf8PrefixLength(text, kTagMax);
+  std::memcpy(buf, text.data(), n);
   buf[n] = '\0';
-  return n;
+  return static_cast<int>(n);
 }
 
 // Handles one tag, whose text starts at file offset `offset`; returns false
@@ -261,4 +316,27 @@ std::string WaveLib_LevelOffsTag(double rmsOffset, double peakOffset) {
     return text;
   };
   return "{LEVEL OFFS:" + offset(rmsOffset) + "," + offset(peakOffset) + "}";
+}
+
+std::string WaveLib_TextTag(const char* name, const char* text) {
+  std::size_t replaced = 0;
+  const std::string paired = cz::WithPairedBraces(text ? text : "", &replaced);
+  if (replaced > 0) {
+    std::string tag(name);
+    while (!tag.empty() && (tag.back() == ' ' || tag.back() == ':')) tag.pop_back();
+    Log_Message(1, cz::FormatC("*** The %s tag's text holds %zu unpaired brace(s); written as parentheses.",
+                               tag.c_str(), replaced)
+                       .c_str());
+  }
+  return "{" + std::string(name) + paired + "}";
+}
+
+void WaveLib_TakeTagText(char* dst, std::size_t cap, const char* text, const char* what) {
+  if (cap == 0) return;
+  cz::CopyText(dst, cap, text ? text : "");
+  std::size_t replaced = 0;
+  const std::string paired = cz::WithPairedBraces(dst, &replaced);
+  if (replaced == 0) return;
+  cz::CopyText(dst, cap, paired);
+  Log_Message(1, cz::FormatC("*** %s: %zu unpaired brace(s) taken as parentheses.", what, replaced).c_str());
 }

@@ -91,16 +91,8 @@ void LogStatistics(const WaveDescriptor* d, const Statistics& s) {
 
 int WriteHeader(WavePartFile& out, const WaveDescriptor* d) {
   int ok = out.WriteText("{TYPE: Kaldra-WV,0}");
-  if (d->comment && d->comment[0]) {
-    ok &= out.WriteText("{COMMENT:");
-    ok &= out.WriteText(d->comment);
-    ok &= out.WriteText("}");
-  }
-  if (d->copyright && d->copyright[0]) {
-    ok &= out.WriteText("{COPYRIGHT:");
-    ok &= out.WriteText(d->copyright);
-    ok &= out.WriteText("}");
-  }
+  if (d->comment && d->comment[0]) ok &= out.WriteText(WaveLib_TextTag("COMMENT:", d->comment).c_str());
+  if (d->copyright && d->copyright[0]) ok &= out.WriteText(WaveLib_TextTag("COPYRIGHT:", d->copyright).c_str());
   char date[64];
   WaveLib_FormatDateTag(date, sizeof date);
   ok &= out.WriteText(date);

@@ -42,6 +42,7 @@ void UiTest_Reset()
     rt.callbackDepth = 0;
     rt.focusPanel = rt.focusCtrl = 0;
     rt.deferredHook = nullptr;
+    rt.commandHook = nullptr;
     UiTest_ClearPopups();
     UiTest_SetScriptedPopups(true);
     DeclinePopups(0);

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -191,6 +192,14 @@ std::string FormatNumber(double value, int dataType, int precision, int format)
     return cz::FormatC("%.*f", prec, value);
 }
 
+std::string FormatShownNumber(const Ctrl& c, double v)
+{
+    std::string text = FormatNumber(v, c.dataType, c.precision, c.format);
+    const bool outside = c.minV <= c.maxV && (v < c.minV || v > c.maxV);
+    if (!outside || IsIntegerType(c.dataType) || !std::isfinite(v) || c.format != 0) return text;
+    return cz::FixedRealC(v, c.precision);
+}
+
 int LookInt(const AttrMap& look, int attr, int fallback)
 {
     auto it = look.find(attr);
@@ -253,6 +262,13 @@ int RaiseCtrlEvent(int panel, int control, int event, int data1, int data2)
         return 0;
     }
     if (!c->callback) return 0;
+    if (event == EVENT_COMMIT && rt.commandHook) {
+        ++rt.callbackDepth;
+        rt.commandHook();
+        --rt.callbackDepth;
+        c = FindCtrl(panel, control);
+        if (!c || !c->callback) return 0;
+    }
     CtrlCallbackPtr cb = c->callback;
     void* data = c->callbackData;
     ++rt.callbackDepth;
@@ -302,6 +318,7 @@ void RaiseMenuEvent(int menuBar, int item)
     MenuCallbackPtr cb = e->second.callback;
     void* data = e->second.callbackData;
     ++rt.callbackDepth;
+    if (rt.commandHook) rt.commandHook();
     cb(menuBar, item, data, panel);
     --rt.callbackDepth;
 }
@@ -422,6 +439,11 @@ void SetDeferredEventHook(DeferredEventHook hook)
 {
     EnsureApp();
     RT().deferredHook = hook;
+}
+
+void SetUserCommandHook(UserCommandHook hook)
+{
+    RT().commandHook = hook;
 }
 
 double Timer()

@@ -84,14 +84,17 @@ protected:
     }
 };
 
-// Presses a button of the panel as a click does; false when it takes none.
-bool PressAsUser(int panel, int control)
+// Presses a button of the panel as a click does, its commit carrying data1;
+// false when it takes none.
+bool PressAsUser(int panel, int control, int data1 = 0)
 {
     Ctrl* c = FindCtrl(panel, control);
     if (!c || !UserCanOperate(*c)) return false;
     auto* b = qobject_cast<QAbstractButton*>(c->widget.data());
     if (!b || !b->isEnabled()) return false;
+    RT().pressData = data1;
     b->click();
+    RT().pressData = 0;
     return true;
 }
 
@@ -124,7 +127,7 @@ bool HandleWindowKey(int window, QWidget* origin, int key)
         // Only from the tree or table itself, not from a cell's editor.
         if (!c || (c->kind != CTRL_TREE && c->kind != CTRL_TABLE) || !UserCanOperate(*c)) return false;
         const int button = LookInt(c->look, ATTR_DELETE_KEY_CTRL, 0);
-        return button > 0 && origin == c->widget.data() && PressAsUser(panel, button);
+        return button > 0 && origin == c->widget.data() && PressAsUser(panel, button, VAL_DELETE_KEY_PRESS);
     }
     case Qt::Key_Escape: {
         int button = 0;

@@ -250,6 +250,10 @@ struct Ctrl {
     int top = 0, left = 0, height = 0, width = 0;
     int labelTop = INT_MIN, labelLeft = INT_MIN; // INT_MIN = placed by the run-time
     bool visible = true;
+    // The control was hidden while holding the focus, which went to
+    // focusWhenShown (null: nowhere).
+    bool refocusWhenShown = false;
+    QPointer<QWidget> focusWhenShown;
     bool dimmed = false;
     int bitmap = 0;          // attached bitmap handle copy
     QPixmap pixmap;
@@ -357,6 +361,10 @@ struct Runtime {
     int activeLoops = 0;
     int quitCode = 0;
     DeferredEventHook deferredHook = nullptr;
+    UserCommandHook commandHook = nullptr;
+    // eventData1 of the commit that the button being pressed raises (a
+    // press by the Delete key, VAL_DELETE_KEY_PRESS), else 0.
+    int pressData = 0;
     // keyboard focus as the run-time saw it last (0 = none)
     int focusPanel = 0, focusCtrl = 0;
     int focusQuiet = 0;      // > 0 while the run-time itself moves the focus
@@ -396,6 +404,11 @@ QString MapFontFamily(const std::string& name);
 QFont RuntimeFont(const std::string& name, int size);
 void SetUpRuntimeLook();
 std::string FormatNumber(double value, int dataType, int precision, int format);
+// What a numeric control shows for v: FormatNumber, except that a real value
+// outside the control's range (a stored value it cannot take from the user)
+// is shown as it is, with the digits that tell it apart, never rounded into
+// another number.
+std::string FormatShownNumber(const Ctrl& c, double v);
 bool IsIntegerType(int dataType);
 void DefaultRange(int dataType, double* minV, double* maxV);
 double CoerceToType(double value, int dataType);

@@ -109,6 +109,7 @@ int CopyPanelInto(int source, int ownerPanel, int tabCtrl, QWidget* host)
             RefreshTabWidget(*FindPanel(handle), again);
         }
         ApplyZOrder(*FindPanel(handle));
+        ApplyTabOrder(*FindPanel(handle)); // the page's own Tab order, not the order its widgets were made in
     }
     Panel& done = *FindPanel(handle);
     ApplyPanelLook(done);

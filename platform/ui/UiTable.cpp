@@ -270,7 +270,7 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
     } else if (cell->type != VAL_CELL_BUTTON) {
         std::string t = text ? text : "";
         const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
-        if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8PrefixLength(t, size_t(maxLen)));
+        if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8CharsPrefixLength(t, size_t(maxLen)));
         cell->text = t;
     }
     const int type = cell->type, mode = cell->mode;

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -50,6 +51,11 @@ bool Editable(const Ctrl& c, const TableCell& cell)
     return UserCanOperate(c) && !cell.dimmed && cell.mode != VAL_INDICATOR && cell.type != VAL_CELL_BUTTON &&
            cell.type != VAL_CELL_PICTURE;
 }
+
+// Tab from the cell (column, row from 0) of a table view: its current cell
+// moves to the next (or previous) cell the user can edit, as in a
+// spreadsheet, and after the last one the focus leaves the table.
+void TabFromCell(QAbstractItemView* view, QPoint from, bool forward);
 
 class CellModel : public QAbstractTableModel {
 public:
@@ -237,6 +243,29 @@ public:
             edit->setProperty("czStart", edit->text());
         }
     }
+    // Tab and Shift+Tab in an editor commit it and move to the next or
+    // previous editable cell; the commit's callback may rewrite the rows or
+    // discard the table first.
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const auto* k = static_cast<const QKeyEvent*>(event);
+            const bool tab = k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab;
+            if (tab && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                const bool forward = k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier);
+                const QVariant at = editor->property(kEditorCell);
+                QPointer<QAbstractItemView> view = qobject_cast<QAbstractItemView*>(parent());
+                QPointer<CellDelegate> self = this;
+                QPointer<QWidget> open = editor;
+                Q_EMIT commitData(editor);
+                if (self && open) Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+                if (view && at.isValid()) TabFromCell(view, at.toPoint(), forward);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         if (!LiveCell(panel_, control_, index)) return;
@@ -357,7 +386,69 @@ public:
         return indexWidget(mi) != nullptr;
     }
 
+    // The editable cell after (or before) the cell at (column, row), in row
+    // order, hidden rows and columns passed over; invalid when none.
+    QModelIndex NextEditable(QPoint from, bool forward) const
+    {
+        const int rows = model->rowCount(), cols = model->columnCount();
+        int r = from.y(), c = from.x();
+        for (long n = 0; n < long(rows) * cols; ++n) {
+            if (forward && ++c >= cols) c = 0, ++r;
+            if (!forward && --c < 0) c = cols - 1, --r;
+            if (r < 0 || r >= rows) return {};
+            if (isRowHidden(r) || isColumnHidden(c)) continue;
+            const QModelIndex mi = model->index(r, c);
+            if (model->flags(mi) & Qt::ItemIsEditable) return mi;
+        }
+        return {};
+    }
+    bool MoveToEditable(QPoint from, bool forward)
+    {
+        const QModelIndex to = NextEditable(from, forward);
+        if (!to.isValid()) return false;
+        setCurrentIndex(to);
+        scrollTo(to);
+        return true;
+    }
+    void TabFrom(QPoint from, bool forward)
+    {
+        if (!MoveToEditable(from, forward)) {
+            QWidget::focusNextPrevChild(forward);
+            return;
+        }
+        // A commit's redraw may have taken the focus with the editor.
+        if (!hasFocus()) setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
+
 protected:
+    // Tab and Shift+Tab walk the cells the user can edit, then leave the
+    // table for the next control.
+    bool focusNextPrevChild(bool next) override
+    {
+        if (state() != QAbstractItemView::EditingState && tabKeyNavigation()) {
+            const QModelIndex at = currentIndex();
+            const QPoint from = at.isValid() ? QPoint(at.column(), at.row()) : QPoint(next ? -1 : model->columnCount(), next ? 0 : model->rowCount() - 1);
+            if (MoveToEditable(from, next)) return true;
+        }
+        return QWidget::focusNextPrevChild(next);
+    }
+    // Delete and Backspace on a cell the user can edit clear it for typing
+    // (confirmed as any edit, left unchanged when nothing is typed); they
+    // never reach the panel, where Delete may remove the row.
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        const bool erase = e->key() == Qt::Key_Delete || e->key() == Qt::Key_Backspace;
+        const QModelIndex mi = currentIndex();
+        if (erase && !(e->modifiers() & ~Qt::KeypadModifier) && state() != QAbstractItemView::EditingState &&
+            mi.isValid() && (model->flags(mi) & Qt::ItemIsEditable)) {
+            const TableCell* k = LiveCell(panel_, control_, mi);
+            if (k && k->type != VAL_CELL_RING && OpenEditor(Point{mi.column() + 1, mi.row() + 1}))
+                if (auto* edit = qobject_cast<QLineEdit*>(indexWidget(mi))) edit->clear();
+            e->accept();
+            return;
+        }
+        QTableView::keyPressEvent(e);
+    }
     // The commit of an editor runs its cell's callback before the editor is
     // closed; a callback that hides the table, rewrites or removes its rows
     // or moves the focus has closed the editor already, and the close that
@@ -410,6 +501,11 @@ protected:
 private:
     int panel_, control_;
 };
+
+void TabFromCell(QAbstractItemView* view, QPoint from, bool forward)
+{
+    if (auto* table = dynamic_cast<TableView*>(view)) table->TabFrom(from, forward);
+}
 
 } // namespace
 

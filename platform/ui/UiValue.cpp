@@ -92,10 +92,11 @@ std::string JoinLines(const Ctrl& c)
     return all;
 }
 
+// The maximum entry length counts characters, as the user types them.
 std::string CutToLength(const std::string& s, int maxLen)
 {
     if (maxLen < 0 || int(s.size()) <= maxLen) return s;
-    return s.substr(0, cz::Utf8PrefixLength(s, size_t(maxLen)));
+    return s.substr(0, cz::Utf8CharsPrefixLength(s, size_t(maxLen)));
 }
 
 } // namespace

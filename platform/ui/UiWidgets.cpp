@@ -43,7 +43,7 @@ public:
     {
         Ctrl* c = FindCtrl(panel_, control_);
         if (!c) return QString::number(v);
-        return QStr(FormatNumber(v, c->dataType, c->precision, c->format));
+        return QStr(FormatShownNumber(*c, v));
     }
     double valueFromText(const QString& text) const override
     {
@@ -63,13 +63,16 @@ private:
     int panel_, control_;
 };
 
-// Text box that reports the user's edit when it loses the focus.
+// Text box that reports the user's edit when it loses the focus. Tab and
+// Shift+Tab move the focus on, as in every other field; no box of the
+// program takes tab characters.
 class TextBoxEdit : public QPlainTextEdit {
 public:
     TextBoxEdit(int panel, int control, QWidget* parent)
         : QPlainTextEdit(parent), panel_(panel), control_(control)
     {
         setLineWrapMode(QPlainTextEdit::NoWrap);
+        setTabChangesFocus(true);
     }
     bool userEdited = false;
 
@@ -205,9 +208,8 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
             if (!k) return;
             // Confirming the shown text unchanged keeps the full value: the
             // display rounds to the precision, the model does not.
-            const std::string shown = FormatNumber(k->num, k->dataType, k->precision, k->format);
-            if (s->cleanText().trimmed() == QStr(shown).trimmed() &&
-                FormatNumber(v, k->dataType, k->precision, k->format) == shown) {
+            const std::string shown = FormatShownNumber(*k, k->num);
+            if (s->cleanText().trimmed() == QStr(shown).trimmed() && FormatShownNumber(*k, v) == shown) {
                 ApplyValue(*k);
                 return;
             }
@@ -248,6 +250,7 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
         auto* b = new QPushButton(host);
         b->setCheckable(c.kind == CTRL_TOGGLE_BUTTON);
         QObject::connect(b, &QPushButton::clicked, b, [ph, id](bool checked) {
+            const int data1 = RT().pressData;
             Ctrl* k = FindCtrl(ph, id);
             if (!k) return;
             if (k->kind == CTRL_TOGGLE_BUTTON) {
@@ -262,7 +265,7 @@ void CreateCtrlWidget(Panel& p, Ctrl& c)
             // (a build polling Stop) the press only waits in the queue.
             if (RT().callbackDepth == 0) SubmitOpenTableEditors();
             k = FindCtrl(ph, id);
-            if (k && UserCanOperate(*k)) RaiseCtrlEvent(ph, id, EVENT_COMMIT, 0, 0);
+            if (k && UserCanOperate(*k)) RaiseCtrlEvent(ph, id, EVENT_COMMIT, data1, 0);
         });
         w = b;
         break;
@@ -342,7 +345,24 @@ void ApplyGeometry(Ctrl& c)
     // A check box's or radio button's label runs as far as its text.
     if (c.kind == CTRL_CHECK_BOX || c.kind == CTRL_RADIO_BUTTON) width = std::max(width, c.widget->sizeHint().width());
     c.widget->setGeometry(c.left, c.top, width, std::max(0, c.height));
-    c.widget->setVisible(c.visible);
+    // A control hidden while it holds the focus (a table that a redraw
+    // hides while its rows are rewritten) takes it back when it is shown
+    // again, unless the focus has gone elsewhere on purpose meanwhile.
+    if (!c.visible) {
+        QWidget* focus = QApplication::focusWidget();
+        const bool holds = focus && (focus == c.widget || c.widget->isAncestorOf(focus));
+        c.widget->setVisible(false);
+        if (holds) {
+            c.refocusWhenShown = true;
+            c.focusWhenShown = QApplication::focusWidget();
+        }
+    } else {
+        const bool takeBack = c.refocusWhenShown && QApplication::focusWidget() == c.focusWhenShown.data();
+        c.refocusWhenShown = false;
+        c.focusWhenShown = nullptr;
+        c.widget->setVisible(true);
+        if (takeBack) c.widget->setFocus(Qt::OtherFocusReason);
+    }
     PlaceLabel(c);
 }
 

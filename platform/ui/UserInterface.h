@@ -116,6 +116,10 @@ enum {
     VAL_INTEGER = 1, VAL_UNSIGNED_SHORT_INTEGER = 2, VAL_UNSIGNED_INTEGER = 3,
     VAL_DOUBLE = 4, VAL_STRING = 5,
 
+    // eventData1 of a button's commit raised by the Delete key of the tree or
+    // table that names it (ATTR_DELETE_KEY_CTRL); a click gives 0
+    VAL_DELETE_KEY_PRESS = 1,
+
     // control modes (ATTR_CTRL_MODE, table cell ATTR_CELL_MODE)
     VAL_NORMAL = 0, VAL_INDICATOR = 1, VAL_HOT = 2, VAL_VALIDATE = 3,
 
@@ -258,7 +262,10 @@ enum {
     ATTR_SLIDE_INC_ARROWS,
     ATTR_NUM_LIST_ITEMS,           // read-only: ring items / tree items
     ATTR_DELETE_KEY_CTRL,          // tree/table: button of its panel that the Delete
-                                   // key presses while the control has the focus (0 none)
+                                   // key presses while the control has the focus (0 none;
+                                   // a table's editable cell takes the key itself); the
+                                   // button's commit then carries eventData1 =
+                                   // VAL_DELETE_KEY_PRESS, so that the program can ask first
 
     // tree control, items, columns and cells
     ATTR_TREE_COLUMNS = 160,       // number of tree columns (>= 1)
@@ -764,6 +771,11 @@ int CallbackRunning();
 // take note (an exit asked for during a long command). nullptr removes it.
 typedef void (*DeferredEventHook)(int event, int panel, int item);
 void SetDeferredEventHook(DeferredEventHook hook);
+// Called before the callback of each command the user gives while no
+// callback runs (a control's commit, a menu item), so that the program can
+// retire what it showed for the one before. nullptr removes it.
+typedef void (*UserCommandHook)(void);
+void SetUserCommandHook(UserCommandHook hook);
 // Seconds since the run-time started, from the clock (injectable in tests).
 double Timer();
 // Waits, keeping the windows painted; tests replace it so that nothing sleeps.

@@ -35,6 +35,18 @@ TEST(DemoProject, LoadsWithItsPulsesSequencesMultiSegmentAndRfList) {
   EXPECT_EQ(static_cast<uint32_t>(MultiSegmentTable[0].segments[1].sequenceId), SequenceTable[1].id);
   ASSERT_EQ(RfListCount, 1);
   EXPECT_EQ(RfListTable[0].points.InUse(), 11);
+  // Settings the pages show lie inside their fields' ranges.
+  for (int k = 0; k < SequenceCount; ++k) {
+    EXPECT_GE(SequenceTable[k].cutoff, 0.1e6) << k;
+    EXPECT_LE(SequenceTable[k].cutoff, 300e6) << k;
+  }
+  const RfListRecord& rf = RfListTable[0];
+  EXPECT_GE(rf.length, 1);
+  EXPECT_LE(rf.length, 10000);
+  for (double step : {rf.step, rf.step2}) {
+    EXPECT_GE(step, 0.001);
+    EXPECT_LE(step, 10.0);
+  }
   EXPECT_EQ(g_Settings.Project.projectName, "Cadenza demo");
 
   // The demo settings name the project relative to the home.

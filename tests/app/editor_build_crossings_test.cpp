@@ -651,7 +651,11 @@ TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
   ASSERT_EQ(UiTest_EnterValue(TAB_SEDIT, TAB_SEDIT_STR_FILE, tooLong.c_str()), 1);
   EXPECT_EQ(SequenceTable[0].waveFile.str(), wave);
   EXPECT_EQ(Text(TAB_SEDIT, TAB_SEDIT_STR_FILE), wave);
-  EXPECT_EQ(Status(), "Error: Waveform file path too long (at most 255 characters).");
+  // Refusals count characters: the folder's (one byte each), then as many
+  // two-byte ones as the rest of the 255 bytes holds.
+  const std::size_t folder = dir_.File("").size();
+  const std::string fit = std::to_string(folder + (255 - folder) / 2) + " of these fit.";
+  EXPECT_EQ(Status(), "Error: Waveform file path too long: " + std::to_string(folder + 153) + " characters, at most " + fit);
   Generate();
   EXPECT_TRUE(FileExists(wave)) << Log();
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
@@ -666,7 +670,7 @@ TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
   Click(DATALOG, DATALOG_CMD_ACCEPT);
   ASSERT_EQ(UiTest_Popups().size(), 1u);
   EXPECT_EQ(UiTest_Popups()[0].text,
-            "The path of the report file is too long.\nA report file path may have at most 255 characters.");
+            "The path of the report file is too long: " + std::to_string(folder + 154) + " characters, at most " + fit);
   EXPECT_EQ(SequenceTable[0].reportFile.str(), dir_.File("kept.txt"));
   int visible = 0;
   GetPanelAttribute(DATALOG, ATTR_VISIBLE, &visible);
@@ -684,14 +688,14 @@ TEST_F(EditorBuildCrossingsTest, APathTooLongForItsRecordIsRefusedNeverCut) {
   ASSERT_EQ(UiTest_EnterValue(TAB_MSEG, TAB_MSEG_STR_MSNAME, accented.c_str()), 1);
   EXPECT_EQ(MultiSegmentTable[0].targetName.str(), target);
   EXPECT_EQ(Text(TAB_MSEG, TAB_MSEG_STR_MSNAME), target);
-  EXPECT_EQ(Status(), "Error: Target name too long (at most 255 characters).");
+  EXPECT_EQ(Status(), "Error: Target name too long: 150 characters, at most 127 of these fit.");
   if (g_Settings.BBModeA == 0) Click(TAB_INSTR, TAB_INSTR_CMD_BBMODE_A);
   if (g_Settings.BBLinkFA) Click(TAB_INSTR, TAB_INSTR_CB_NLINK_A);
   const std::string remote = g_Settings.RemoteFileA.str();
   ASSERT_EQ(UiTest_EnterValue(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A, ("D:\\" + accented + ".wv").c_str()), 1);
   EXPECT_EQ(g_Settings.RemoteFileA.str(), remote);
   EXPECT_EQ(Text(TAB_INSTR, TAB_INSTR_STR_INSTRFILE_A), remote);
-  EXPECT_EQ(Status(), "Error: Instrument file name too long (at most 255 characters).");
+  EXPECT_EQ(Status(), "Error: Instrument file name too long: 156 characters, at most 129 of these fit.");
 }
 
 // A report file stored relative to the home path, within the 255 bytes the
@@ -744,14 +748,16 @@ TEST_F(EditorBuildCrossingsTest, ADefaultPathTooLongForTheProjectIsRefusedNeverC
   const struct {
     int control;
     std::string typed;
-  } tooLong[] = {{GENWV_STR_DEF_LIN, "/hdd/" + accented}, {GENWV_STR_DEF_WIN, "D:\\" + accented + "\\"}};
+    const char* counts;  // what the message says of the characters
+  } tooLong[] = {{GENWV_STR_DEF_LIN, "/hdd/" + accented, "135 characters, at most 130"},
+                 {GENWV_STR_DEF_WIN, "D:\\" + accented + "\\", "134 characters, at most 129"}};
   for (const auto& t : tooLong) {
     ASSERT_EQ(UiTest_EnterValue(GENWV, t.control, t.typed.c_str()), 1);
     EXPECT_EQ(Text(GENWV, t.control), t.typed) << "the field keeps the whole path";
     EXPECT_EQ(accept(1), 1) << t.typed;
     ASSERT_FALSE(UiTest_Popups().empty());
     EXPECT_EQ(UiTest_Popups()[0].text,
-              "The default path on the instrument is too long.\nA default path may have at most 255 characters.");
+              std::string("The path of the default folder on the instrument is too long: ") + t.counts + " of these fit.");
     EXPECT_EQ(g_Settings.Project.pathLin.str(), lin);
     EXPECT_EQ(g_Settings.Project.pathWin.str(), win);
     EXPECT_EQ(g_Settings.Project.swapIq, 0) << "nothing of the refused dialog is taken";

@@ -228,11 +228,11 @@ TEST_F(ProjectFileTest, AttributeOrderAndNumberFormats) {
   EXPECT_NE(f.find("<Env state=\"on\" count=\"4\" val0=\"0.00000000000\" val1=\"0.50000000000\" "
                    "val2=\"1.00000000000\" val3=\"0.25000000000\" count_=\"4\" val_0=\"0.00000000000\""),
             std::string::npos);
-  EXPECT_NE(f.find("<Filter state=\"1\" f=\"10.000000\" alpha=\"0.220000\" ovs=\"1.000000\" window=\"rect\" "
+  EXPECT_NE(f.find("<Filter state=\"1\" f=\"10000000.000000\" alpha=\"0.220000\" ovs=\"1.000000\" window=\"rect\" "
                    "filter=\"user\" usrlen=\"3\" usrovs=\"2\" usrcmt=\"\" i0=\"0.500000\" q0=\"0.000000\" "
                    "i1=\"3e-08\" q1=\"1.000000\""), std::string::npos);
-  EXPECT_NE(f.find("<Settings dwell=\"100.000000\" length=\"0\" min=\"0.000000\" max=\"0.000000\" min2=\"0.000000\" "
-                   "max2=\"0.000000\" step=\"0.000000\" step2=\"0.000000\" limmin=\"0.000000\" limmax=\"0.000000\" "
+  EXPECT_NE(f.find("<Settings dwell=\"100.000000\" length=\"1\" min=\"0.000000\" max=\"0.000000\" min2=\"0.000000\" "
+                   "max2=\"0.000000\" step=\"0.100000\" step2=\"0.100000\" limmin=\"0.000000\" limmax=\"0.000000\" "
                    "limmin2=\"0.000000\" limmax2=\"0.000000\" dtype=\"1\" dtype2=\"1\" activate=\"0\" path=\"1\"/>"),
             std::string::npos);
   EXPECT_NE(f.find("<OnPeriod time=\"0.00010000000\" mod=\"ext\" extname=\"Skywhisk\"/>"), std::string::npos);

@@ -122,6 +122,7 @@ TEST_F(RecordsTest, NewRecordsCarryTheDefaults) {
   EXPECT_EQ(s.window, 4);
   EXPECT_EQ(s.filterType, 2);
   EXPECT_EQ(s.alpha, 0.22);
+  EXPECT_EQ(s.cutoff, 10e6);  // inside the Baseband Filter's 0.1 to 300 MHz
   EXPECT_EQ(s.oversampling, 1.0);
   EXPECT_EQ(s.userOversampling, 1);
   for (int c : s.reportColumns) EXPECT_EQ(c, 0);
@@ -144,7 +145,9 @@ TEST_F(RecordsTest, NewRecordsCarryTheDefaults) {
   EXPECT_EQ(r.mode2, 1);
   EXPECT_EQ(r.activate, 0);
   EXPECT_EQ(r.path, 1);
-  EXPECT_EQ(r.length, 0);
+  EXPECT_EQ(r.length, 1);  // the settings lie inside their fields
+  EXPECT_EQ(r.step, 0.1);
+  EXPECT_EQ(r.step2, 0.1);
   EXPECT_EQ(r.points.InUse(), 0);
   EXPECT_EQ(r.points.Level(9999), -100.0);
   EXPECT_EQ(r.points.Frequency(0), 0.0);
@@ -171,7 +174,7 @@ TEST_F(RecordsTest, SlotsReusedAfterDeletionStartFromTheDefaults) {
   InitRfListRecord(&RfListTable[0]);
   EXPECT_EQ(SequenceTable[0].entries[0].jitterMode[2], 0);
   EXPECT_TRUE(SequenceTable[0].reportPlugin.empty());
-  EXPECT_EQ(RfListTable[0].length, 0);
+  EXPECT_EQ(RfListTable[0].length, 1);
 }
 
 TEST_F(RecordsTest, ClearProjectEmptiesTablesButKeepsSelectionsAndDataSourceSlots) {

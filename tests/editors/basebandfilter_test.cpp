@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
+
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/Records.h"
@@ -227,6 +229,43 @@ TEST_F(FilterDialogTest, ApplyAcceptAndCancel) {
   CurrentSequence = -1;
   UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
   EXPECT_DOUBLE_EQ(Seq().oversampling, 3.0);
+}
+
+// A new sequence's cut-off lies inside the field. A stored one outside it
+// (an older project's 10 Hz) is shown as it is and refused on Accept, the
+// dialog staying open with nothing stored; a dimmed field is not asked.
+TEST_F(FilterDialogTest, AStoredValueOutsideItsFieldIsShownAndRefused) {
+  EXPECT_DOUBLE_EQ(Seq().cutoff, 10e6);
+  Seq().filterOn = 1;
+  Seq().cutoff = 10.0;
+  SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+  DisplayPanel(FILTER);
+  ASSERT_EQ(Marked("_FLT_RCOS"), 1);
+  const auto* spin = qobject_cast<const QAbstractSpinBox*>(UiTest_Widget(FILTER, FILTER_NUM_FREQ));
+  ASSERT_NE(spin, nullptr);
+  EXPECT_EQ(spin->text().toStdString(), "0.00001");
+  UiTest_QueueMessageOk();
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT);
+  ASSERT_EQ(UiTest_Popups().size(), 1u);
+  EXPECT_EQ(UiTest_Popups()[0].text,
+            "Cutoff Frequency 0.00001 MHz lies outside 0.1 to 300 MHz.\nThe filter settings were not stored.");
+  EXPECT_EQ(Visible(), 1);
+  EXPECT_DOUBLE_EQ(Seq().cutoff, 10.0);
+  UiTest_EnterValue(FILTER, FILTER_NUM_FREQ, 20.0);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_ACCEPT);
+  EXPECT_EQ(Visible(), 0);
+  EXPECT_DOUBLE_EQ(Seq().cutoff, 20e6);
+  EXPECT_EQ(UiTest_Popups().size(), 1u);
+
+  // A Gaussian's cut-off shows BT x clock (1.0 x 600 MHz, beyond the field):
+  // dimmed, it refuses nothing.
+  Seq().clock = 600e6;
+  Seq().alpha = 1.0;
+  SequenceFilterCb(0, 0, EVENT_COMMIT, nullptr, 0, 0);
+  UiTest_SetMarkState(FILTER, FILTER_TREE_FILTER, Item("_FLT_GAUSS"), 1);
+  UiTest_ClickCtrl(FILTER, FILTER_CMD_APPLY);
+  EXPECT_EQ(Seq().filterType, 4);
+  EXPECT_EQ(UiTest_Popups().size(), 1u);
 }
 
 TEST_F(FilterDialogTest, ImportFillsTheDialogAndApplyStoresTheCoefficients) {

@@ -149,6 +149,38 @@ TEST_F(ModDataTableTest, InsertAndDeleteRows) {
   EXPECT_EQ(0, ModDataDeleteRow(&Pulse(), 33));
 }
 
+// The Delete key (the button's commit with VAL_DELETE_KEY_PRESS) asks
+// first, naming the row; No keeps it, an Off row is not asked about, and a
+// click on the button deletes at once.
+TEST_F(ModDataTableTest, TheDeleteKeyAsksBeforeARowGoes) {
+  for (int r = 0; r < 3; ++r) Pulse().dataRows[r] = {DSRC_PATTERN, static_cast<int8_t>(r + 1), r + 10};
+  FillPulseDataTable(Pulse());
+  const struct {
+    int row, data1, answer;  // answer -1: no question
+    const char* question;
+    int firstBits;           // bits of rows 1 and 2 afterwards
+    int secondBits;
+  } steps[] = {
+      {2, VAL_DELETE_KEY_PRESS, 0, "Are you sure you want to delete the data row 2 'Pattern 1010...' ?", 10, 11},
+      {2, VAL_DELETE_KEY_PRESS, 1, "Are you sure you want to delete the data row 2 'Pattern 1010...' ?", 10, 12},
+      {5, VAL_DELETE_KEY_PRESS, -1, nullptr, 10, 12},
+      {1, 0, -1, nullptr, 12, 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.row);
+    UiTest_ClearPopups();
+    SetActiveTableCell(P_MOD, P_MOD_TABLE_DATA, Cell(MODDATA_COL_COMMENT, step.row));
+    if (step.answer >= 0) UiTest_QueueConfirm(step.answer == 1);
+    PulseDataDeleteCb(P_MOD, 0, EVENT_COMMIT, nullptr, step.data1, 0);
+    ASSERT_EQ(UiTest_Popups().size(), step.question ? 1u : 0u);
+    if (step.question) {
+      EXPECT_EQ(UiTest_Popups()[0].text, step.question);
+    }
+    EXPECT_EQ(Pulse().dataRows[0].bits, step.firstBits);
+    EXPECT_EQ(Pulse().dataRows[1].bits, step.secondBits);
+  }
+}
+
 TEST_F(ModDataTableTest, ClickedCellsBecomeRingsAndCommitThroughThem) {
   FillPulseDataTable(Pulse());
   // The Data Source cell of an Off row makes no ring.

@@ -335,6 +335,51 @@ TEST_F(MultiSegmentEditorTest, NewDeleteAndMoveKeepTheListDense) {
   EXPECT_EQ(UiTest_Popups().back().text, "No sequences defined yet.");
 }
 
+// The Delete key in the table: on a cell that takes no edit it asks first,
+// naming the segment as the table numbers it, and No keeps it; in a Rep.
+// cell opened by a click it edits the cell.
+TEST_F(MultiSegmentEditorTest, TheDeleteKeyAsksBeforeASegmentGoes) {
+  MultiSegmentRecord& m = AddWaveform();
+  m.sequencerMode = 1;  // the Rep. cells take edits
+  const int32_t a = static_cast<int32_t>(SequenceTable[0].id), b = static_cast<int32_t>(SequenceTable[1].id);
+  ShowMultiSegment(0);
+  const struct {
+    int column, row;
+    bool click;
+    int answer;  // -1: no question
+    const char* question;
+    std::vector<int32_t> after;
+  } steps[] = {
+      {MSW_COL_SAMPLES, 2, false, 0, "Are you sure you want to delete the segment 1 'blank filler' ?", {a, 0, b}},
+      {MSW_COL_SAMPLES, 2, true, 1, "Are you sure you want to delete the segment 1 'blank filler' ?", {a, b}},
+      {MSW_COL_TSTART, 1, false, 1, "Are you sure you want to delete the segment 0 'Alpha' ?", {b}},
+      {MSW_COL_REP, 1, true, -1, nullptr, {b}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.row);
+    UiTest_ClearPopups();
+    if (step.click) {
+      ASSERT_EQ(UiTest_ClickTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(step.column, step.row), false), 1);
+    } else {
+      SetActiveTableCell(panel_, TAB_MSEG_TABLE_SETTINGS, Cell(step.column, step.row));
+    }
+    if (step.answer >= 0) UiTest_QueueConfirm(step.answer == 1);
+    EXPECT_EQ(UiTest_PressKey(panel_, TAB_MSEG_TABLE_SETTINGS, UITEST_KEY_DELETE), 1);
+    ASSERT_EQ(UiTest_Popups().size(), step.question ? 1u : 0u);
+    if (step.question) {
+      EXPECT_EQ(UiTest_Popups()[0].text, step.question);
+    }
+    EXPECT_EQ(SequenceIds(m), step.after);
+  }
+  // The Rep. cell is open for typing, cleared; the record keeps "1" until a commit.
+  const auto* view = qobject_cast<QAbstractItemView*>(UiTest_Widget(panel_, TAB_MSEG_TABLE_SETTINGS));
+  ASSERT_NE(view, nullptr);
+  const auto* edit = qobject_cast<const QLineEdit*>(view->indexWidget(view->model()->index(0, MSW_COL_REP - 1)));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->text().isEmpty());
+  EXPECT_EQ(m.segments[0].repetition.str(), "1");
+}
+
 // A repetition still being typed in (no Return) when a segment button is
 // pressed belongs to the segment the user typed it for: it is stored there
 // before the button moves or deletes segments, and never lands on the
@@ -439,17 +484,17 @@ TEST_F(MultiSegmentEditorTest, HeaderCommitsAndSequencerModeDimming) {
   EXPECT_DOUBLE_EQ(m.clock, 12.5e6);
 }
 
-// A name cut to the record's 63 bytes on a character boundary: the field
-// shows the cut name after the commit, not the text typed.
-TEST_F(MultiSegmentEditorTest, ANameCutToItsFieldIsShownAsStored) {
+// A name longer than the record's 63 bytes is refused, never cut: the
+// field shows the stored name after the commit, not the text typed.
+TEST_F(MultiSegmentEditorTest, ANameTooLongForItsFieldIsRefused) {
   MultiSegmentRecord& m = AddWaveform();
   ShowMultiSegment(0);
   const std::string typed = std::string(62, 'x') + "\xC3\xA9";  // 64 bytes
   ASSERT_EQ(UiTest_EnterValue(panel_, TAB_MSEG_STR_NAME, typed.c_str()), 1);
-  EXPECT_EQ(m.name.str(), std::string(62, 'x'));
+  EXPECT_EQ(m.name.str(), "MSW");
   char shown[256] = "";
   GetCtrlVal(panel_, TAB_MSEG_STR_NAME, shown, sizeof shown);
-  EXPECT_EQ(std::string(shown), std::string(62, 'x'));
+  EXPECT_EQ(std::string(shown), "MSW");
 }
 
 // The comment box shows the comment of the waveform shown, whole and once:

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
+
 #include "app/Log.h"
 #include "app/PanelIds.h"
 #include "app/ProjectFile.h"
@@ -175,8 +177,9 @@ TEST_F(RfListEditorTest, EditsGoBackIntoTheRecord) {
   UiTest_EnterValue(panel_, TAB_RFLIST_STR_FILE, "");
   EXPECT_TRUE(List().remoteFile.empty());
   EXPECT_EQ(Dimmed(TAB_RFLIST_CMD_UPLOAD), 1) << "no remote file, nothing to send to";
+  // A name too long for the record is refused, never cut.
   UiTest_EnterValue(panel_, TAB_RFLIST_STR_NAME, std::string(80, 'n').c_str());
-  EXPECT_EQ(List().name.view(), std::string(63, 'n'));
+  EXPECT_EQ(List().name.view(), "Hop");
 }
 
 TEST_F(RfListEditorTest, RowButtonsAndFillsActOnTheActiveRow) {
@@ -221,6 +224,37 @@ TEST_F(RfListEditorTest, RowButtonsAndFillsActOnTheActiveRow) {
   UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_SETLEN);
   EXPECT_EQ(List().points.InUse(), 5);
   EXPECT_EQ(CellValue(RFLIST_COL_LEVEL, 5), -30.0);
+}
+
+// A new list's settings lie inside their fields; a setting outside (an
+// older project's length and steps of 0) is shown as stored and the command
+// that uses it refuses it: Set Length rather than emptying the list, a Fill
+// whose undimmed step is 0.
+TEST_F(RfListEditorTest, ASettingOutsideItsFieldIsShownAndRefused) {
+  EXPECT_EQ(List().length, 1);
+  EXPECT_DOUBLE_EQ(List().step, 0.1);
+  EXPECT_DOUBLE_EQ(List().step2, 0.1);
+  List().length = 0;
+  ShowRfList(0);
+  const auto* spin = qobject_cast<const QAbstractSpinBox*>(UiTest_Widget(panel_, TAB_RFLIST_NUM_LEN));
+  ASSERT_NE(spin, nullptr);
+  EXPECT_EQ(spin->text().toStdString(), "0");
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_SETLEN);
+  EXPECT_TRUE(StatusWas("Error: Set Length 0 lies outside 1 to 10000. The list is unchanged."));
+  EXPECT_EQ(List().points.InUse(), 3);
+  EXPECT_EQ(List().points.Frequency(2), 3.0);
+
+  List().step2 = 0.0;
+  List().min2 = -7.0;
+  List().mode2 = 2;
+  ShowRfList(0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST_2);
+  EXPECT_TRUE(StatusWas("Error: Level Step 0 dBm lies outside 0.001 to 10 dBm. The list is unchanged."));
+  EXPECT_NE(List().points.Level(0), -7.0);
+  List().mode2 = 1;  // "All Same": the step is dimmed and not used
+  ShowRfList(0);
+  UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_FILLLIST_2);
+  EXPECT_EQ(List().points.Level(0), -7.0);
 }
 
 TEST_F(RfListEditorTest, ImportAndReportGoThroughTheFileDialog) {

@@ -6,6 +6,7 @@
 #include "platform/BoundedText.h"
 #include "platform/CLocale.h"
 #include "platform/Paths.h"
+#include "platform/TagText.h"
 
 using namespace cz;
 
@@ -43,6 +44,34 @@ TEST(BoundedText, InvalidUtf8IsReplaced) {
   EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);     // beyond U+10FFFF
 }
 
+TEST(BoundedText, CharactersAsTheUserCountsThem) {
+  EXPECT_EQ(Utf8CharCount(""), 0u);
+  EXPECT_EQ(Utf8CharCount("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), 4u);
+  EXPECT_EQ(Utf8CharCount("\xFF\xC3"), 2u);  // bytes of no character count one each
+}
+
+// Braces of a tag's text: pairs stay, the others become parentheses.
+TEST(TagText, UnpairedBracesBecomeParentheses) {
+  const struct {
+    const char* text;
+    const char* paired;
+    std::size_t unpaired;
+  } rows[] = {
+      {"{REPORT PLUGIN: T1} radar burst", "{REPORT PLUGIN: T1} radar burst", 0},
+      {"ACME {lab}", "ACME {lab}", 0},
+      {"gain}{SAMPLES:7", "gain)(SAMPLES:7", 2},
+      {"{{a}", "({a}", 1},
+      {"}}{x}{", ")){x}(", 3},
+      {"{a{b}c}", "{a{b}c}", 0},
+  };
+  for (const auto& row : rows) {
+    std::size_t replaced = 99;
+    EXPECT_EQ(WithPairedBraces(row.text, &replaced), row.paired) << row.text;
+    EXPECT_EQ(replaced, row.unpaired) << row.text;
+    EXPECT_EQ(UnpairedBraceCount(row.text), row.unpaired) << row.text;
+  }
+}
+
 TEST(Paths, StoredPathsBecomeHostPaths) {
   EXPECT_EQ(HostPath("Temp\\WV-DATA.TMP"), "Temp/WV-DATA.TMP");
   EXPECT_EQ(HostPath("C:\\data\\a.wv"), "/data/a.wv");
@@ -76,4 +105,16 @@ TEST(CLocale, NumbersIgnoreTheUserLocale) {
   EXPECT_EQ(SscanfC("4.5", "%lf", &d), 1);
   EXPECT_DOUBLE_EQ(d, 4.5);
   std::setlocale(LC_ALL, "C");
+}
+
+// A number shown with the digits that tell it apart, never rounded into
+// another number.
+TEST(CLocale, FixedRealsReadBackExactly) {
+  const struct {
+    double value;
+    int minDigits;
+    const char* text;
+  } rows[] = {{0.00001, 3, "0.00001"}, {0.1, 0, "0.1"}, {300.0, 0, "300"}, {0.1, 3, "0.100"},
+              {-140.0, 6, "-140.000000"}, {1e-300, 0, "1e-300"}};
+  for (const auto& row : rows) EXPECT_EQ(FixedRealC(row.value, row.minDigits), row.text) << row.value;
 }

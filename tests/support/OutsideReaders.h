@@ -1,7 +1,8 @@
 // Checks with readers that are not the program's own: written workbooks
 // with tests/support/xlsx_readers.py (openpyxl, xmllint), samples and
-// waveform files with tests/support/dsp_reference.py (numpy, scipy), both
-// under Debian's Python.
+// waveform files with tests/support/dsp_reference.py (numpy, scipy), the
+// tags of a waveform header with tests/support/wave_tags.py, all under
+// Debian's Python.
 #pragma once
 
 #include <cmath>
@@ -39,6 +40,10 @@ inline int RunXlsxReaders(const std::string& args, std::string* output) {
 }
 inline int RunDspReference(const std::string& args, std::string* output) {
   return RunSupportScript("dsp_reference.py", args, output);
+}
+// "NAME|value" lines of the header of the waveform file at path.
+inline int RunWaveTags(const std::string& path, std::string* output) {
+  return RunSupportScript("wave_tags.py", "'" + path + "'", output);
 }
 
 // The number behind "name=" in a line of key=value pairs; NaN when absent.

@@ -246,6 +246,10 @@ TEST_F(Reader, DamagedFilesAreRefusedWithTheirMessages) {
   g_lines.clear();
   EXPECT_EQ(ReadBytes(head + "{SAMPLES:5}" + block), 1);
   EXPECT_TRUE(Logged("*** Warning: Suspicious number of samples (WAVEFORM tag:2, SAMPLES tag:5)"));
+  // Text tags end at the brace that pairs with their own.
+  EXPECT_EQ(ReadBytes(head + "{COMMENT:{REPORT PLUGIN: T1} radar burst}{COPYRIGHT:ACME {lab}}{SAMPLES:2}" + block), 1);
+  EXPECT_STREQ(texts_.comment, "{REPORT PLUGIN: T1} radar burst");
+  EXPECT_STREQ(texts_.copyright, "ACME {lab}");
 
   g_lines.clear();
   EXPECT_EQ(Read(dir_.File("none.wv")), 0);

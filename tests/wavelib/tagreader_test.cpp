@@ -141,13 +141,41 @@ TEST_F(TagReader, SamplesFromTheBlockTag) {
 TEST_F(TagReader, LongTagsEmptyTagsAndOffsets) {
   const std::string longComment(2000, 'a');
   WaveFileInfo a = Read("{COMMENT:" + longComment + "}{CLOCK:5}{LEVEL OFFS:3.25, -1.5}{CLOCK MARKER:9}");
-  EXPECT_EQ(std::string(a.comment), std::string(1023 - 8, 'a'));
+  EXPECT_EQ(std::string(a.comment), std::string(1023, 'a'));
   EXPECT_EQ(a.clock, 5.0);
   EXPECT_EQ(a.rmsOffset, 3.25);
   EXPECT_EQ(a.peakOffset, -1.5);
   WaveFileInfo b = Read("{CLOCK:7}{}{COMMENT:after}");
   EXPECT_EQ(b.clock, 7.0);
   EXPECT_STREQ(b.comment, "");
+}
+
+// A text tag's value runs to the "}" that pairs with its "{"; an older
+// file's unpaired "{" ends its tag at the first "}" again once the value
+// meets data or grows past any text, and the tags after it are read.
+TEST_F(TagReader, TextTagsEndAtTheirPairingBrace) {
+  const std::string block = "{WAVEFORM-13: #" + std::string("\x00\x7D\x7B\x00\x01\x02\x7D\x7D\x00\x00\x00\x00", 12) + "}";
+  const std::string paired(1000, 'p');
+  const struct {
+    std::string header;
+    std::string comment;
+    const char* copyright;
+  } rows[] = {
+      {"{COMMENT:{REPORT PLUGIN: T1} radar burst}{COPYRIGHT:ACME {lab}}", "{REPORT PLUGIN: T1} radar burst",
+       "ACME {lab}"},
+      {"{COMMENT:a{b}{COPYRIGHT:c}", "a{b", "c"},
+      {"{COMMENT:{" + paired + "}}{COPYRIGHT:{{}}}", "{" + paired + "}", "{{}}"},
+      {"{COMMENT:x{" + std::string(5000, 'q') + "}{COPYRIGHT:c}", "x{" + std::string(1021, 'q'), "c"},
+      {"{COMMENT:x{y}", "x{y", ""},  // open until the block's data
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.header.substr(0, 40));
+    const WaveFileInfo info = Read("{TYPE: Kaldra-WV,0}" + row.header + "{CLOCK:5}{SAMPLES:3}" + block);
+    EXPECT_EQ(std::string(info.comment), row.comment);
+    EXPECT_STREQ(info.copyright, row.copyright);
+    EXPECT_EQ(info.clock, 5.0);
+    EXPECT_EQ(info.samples, 3);
+  }
 }
 
 TEST_F(TagReader, SizesBeyondFourGibibytes) {

@@ -118,7 +118,7 @@ TEST_F(Writer, ExactFileForAKnownDescriptor) {
   ASSERT_EQ(WaveLib_WriteWaveform(&d, path.c_str(), nullptr, nullptr), 1);
 
   const std::string expected =
-      "{TYPE: Kaldra-WV,0}{COMMENT:seq {REPORT PLUGIN: x} a}b}{COPYRIGHT:(c) lab}{DATE}"
+      "{TYPE: Kaldra-WV,0}{COMMENT:seq {REPORT PLUGIN: x} a)b}{COPYRIGHT:(c) lab}{DATE}"
       "{CLOCK:100000000.000}{CLOCK MARKER:50000000.000}{LEVEL OFFS:3.500000,0.250000}{SAMPLES:5}"
       "{CONTROL LENGTH:5}{MARKER LIST 1: 0:0;2:1;4:0}{MARKER LIST 2: 0:0}{MARKER LIST 3: 0:0}"
       "{MARKER LIST 4: 0:0}{WAVEFORM-21: #" +
@@ -133,6 +133,7 @@ TEST_F(Writer, ExactFileForAKnownDescriptor) {
   EXPECT_NE(file, WithoutDate(file)) << "DATE tag missing";
   EXPECT_FALSE(cz::test::FileExists(path + ".part"));
   EXPECT_TRUE(Logged("Creating wave file " + path + "..."));
+  EXPECT_TRUE(Logged("*** The COMMENT tag's text holds 1 unpaired brace(s); written as parentheses."));
   EXPECT_TRUE(Logged("Waveform file generated."));
 }
 

@@ -131,19 +131,19 @@ TEST_F(ControlsTest, ConfirmingTheShownNumberKeepsTheFullValue)
     EXPECT_EQ(1, CountOf(EVENT_COMMIT));
 }
 
-TEST_F(ControlsTest, StringInputIsCutToTheMaximumLengthOnACharacterBoundary)
+TEST_F(ControlsTest, StringInputIsCutToTheMaximumLengthInCharacters)
 {
     const int str = Make(CTRL_STRING);
     ASSERT_EQ(0, SetCtrlAttribute(panel, str, ATTR_MAX_ENTRY_LENGTH, 3));
-    // "a", "é" (two bytes), "b": three bytes end inside nothing, four do not fit.
-    EXPECT_EQ(1, UiTest_EnterValue(panel, str, "a\xC3\xA9" "b"));
+    // "a", "é" (two bytes), "b", "c": the length counts characters, as typed.
+    EXPECT_EQ(1, UiTest_EnterValue(panel, str, "a\xC3\xA9" "bc"));
     char buf[16];
     GetCtrlVal(panel, str, buf, sizeof buf);
-    EXPECT_STREQ("a\xC3\xA9", buf);
+    EXPECT_STREQ("a\xC3\xA9" "b", buf);
     ASSERT_EQ(0, SetCtrlAttribute(panel, str, ATTR_MAX_ENTRY_LENGTH, 2));
-    UiTest_EnterValue(panel, str, "a\xC3\xA9");
+    UiTest_EnterValue(panel, str, "a\xC3\xA9" "b");
     GetCtrlVal(panel, str, buf, sizeof buf);
-    EXPECT_STREQ("a", buf);
+    EXPECT_STREQ("a\xC3\xA9", buf);
     // The program's text is never cut.
     ASSERT_EQ(0, SetCtrlVal(panel, str, "longer"));
     GetCtrlVal(panel, str, buf, sizeof buf);

@@ -583,7 +583,7 @@ TEST_F(SequenceDialogsTest, FilterDialogMirrorsTheShownSequence) {
   GetCtrlVal(FILTER, FILTER_NUM_FREQ, &mhz);
   GetCtrlVal(FILTER, FILTER_NUM_ALPHA, &alpha);
   GetCtrlVal(FILTER, FILTER_RING_WINDOW, &window);
-  EXPECT_DOUBLE_EQ(mhz, 0.00001);
+  EXPECT_DOUBLE_EQ(mhz, 10.0);
   EXPECT_DOUBLE_EQ(alpha, 0.22);
   EXPECT_EQ(window, 4);
   EXPECT_TRUE(UiTest_GetPlots(FILTER, FILTER_GRAPH_FILTER).empty());
