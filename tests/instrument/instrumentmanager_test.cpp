@@ -23,6 +23,7 @@
 #include "instrument/InstrumentManager.h"
 #include "instrument/LanDiscovery.h"
 #include "instrument/TransferTab.h"
+#include "platform/CLocale.h"
 #include "platform/visa/Visa.h"
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/InstrumentTestSupport.h"
@@ -312,6 +313,97 @@ TEST_F(InstrumentManagerTest, AnotherClientsLockIsWaitedForNamedAndKeepsTheSelec
   EXPECT_EQ(InstrumentCapabilities.Connected, 1);
   EXPECT_EQ(Image(Child(kManualBranchTag, 0)), INSTR_IMAGE_SELECTED);
   EXPECT_FALSE(Log().HasStatus("Error: Failed to Open VISA Device.")) << Log().status.back();
+  DiscardPanel(TAB_INSTR);
+  TAB_INSTR = 0;
+  Visa_SetVxi11CorePort(0);
+}
+
+// The Transfer page's Upload of path A (a file, the frequency, the output
+// on in the later rows) beside another VXI-11 client's lock: a lock held a
+// moment is waited for and the file arrives whole; one held past the
+// instrument's time-out ends the Upload within it, names the lock and leaves
+// the instrument as it was (no file, the output off) and selected; once the
+// lock is free the next Upload works.
+TEST_F(InstrumentManagerTest, UploadWaitsForAnotherClientsLockOrNamesIt) {
+  SimOptions opt;
+  opt.options = "KLD-M64,KLD-M16";
+  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+  Visa_SetVxi11CorePort(sim_.Vxi11Port());
+  TAB_INSTR = BuildTransferPanel(0);
+  const std::string resource = sim_.Vxi11Resource();
+  g_Settings.Select = resource;
+  char info[kIdentifyInfoSize] = "";
+  ASSERT_EQ(IdentifyInstrument(resource.c_str(), info, sizeof info), 1);
+  InstrumentCapabilities.RfPathA = 1;
+  g_Settings.BBModeA = 1;
+  g_Settings.BBLinkFA = 1;
+  g_Settings.RFSetFA = 1;
+  g_Settings.RFFreqA = 1.0;
+  g_Settings.Project.pathWin = "D:\\";
+  RefreshTransferTab();
+  TempDir dir;
+  // The instrument's reply over the raw socket, which the lock does not hold up.
+  const auto held = [&](const std::string& query) {
+    std::string reply = "<not open>";
+    if (VisaDev_Open(1, sim_.SocketResource().c_str()) == 1 && VisaDev_QueryAll(1, query.c_str(), &reply) != 1)
+      reply = "<failed>";
+    VisaDev_Close(1);
+    return reply;
+  };
+  constexpr int kHeld = -1;  // held through the Upload, freed after it
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr double kMargin = 10.0;
+#else
+  constexpr double kMargin = 3.0;
+#endif
+  struct Row {
+    const char* file;
+    int unlockAfterMs;  // 0: no lock
+    int rfState;
+    double minSeconds, maxSeconds;
+    const char* status;
+  };
+  const Row rows[] = {
+      {"brief.wv", 400, 0, 0.35, 5.0 + kMargin, "Transfer Complete."},
+      {"held.wv", kHeld, 1, 4.5, 5.0 + kMargin, "Error: Another Client Holds the Instrument's Lock."},
+      {"held.wv", 0, 1, 0.0, 5.0 + kMargin, "Transfer Complete."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file + std::string(" ") + row.status);
+    const std::string local = dir.File(row.file);
+    std::string samples(16384, '\0');
+    for (std::size_t k = 0; k < samples.size(); ++k) samples[k] = static_cast<char>(k * 7 % 251);
+    ASSERT_TRUE(cz::test::WriteFileBytes(local, cz::FormatC("{TYPE: Kaldra-WV,0}{CLOCK: 1e6}{SAMPLES: %zu}{WAVEFORM-%zu:#",
+                                                            samples.size() / 4, samples.size() + 1) +
+                                                    samples + "}"));
+    UpdateLinkedRemoteFiles(local.c_str(), "");
+    g_Settings.RFStateA = row.rfState;
+    cz::test::Vxi11LockHolder other;
+    if (row.unlockAfterMs != 0) {
+      ASSERT_TRUE(other.Lock(sim_.Vxi11Port())) << other.Error();
+    }
+    if (row.unlockAfterMs > 0) other.UnlockAfter(row.unlockAfterMs);
+    Log().Clear();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(seconds, row.minSeconds);
+    EXPECT_LT(seconds, row.maxSeconds);
+    EXPECT_EQ(Log().status.back(), row.status) << ::testing::PrintToString(Log().status);
+    const bool sent = row.unlockAfterMs != kHeld;
+    if (sent) {
+      // "#<n><length>" before the bytes.
+      const std::string block = held(cz::FormatC(":MMEM:DATA? 'D:\\%s'", row.file));
+      const std::size_t digits = block.size() > 2 && block[0] == '#' ? std::size_t(block[1] - '0') : 0;
+      EXPECT_EQ(digits > 0 && block.size() >= 2 + digits ? block.substr(2 + digits) : block,
+                cz::test::ReadFileBytes(local));
+    }
+    EXPECT_EQ(held(":MMEM:CAT? 'D:\\'").find(row.file) != std::string::npos, sent);
+    EXPECT_EQ(held("OUTP1:STAT?"), sent && row.rfState ? "1" : "0");
+    EXPECT_EQ(g_Settings.Select.str(), resource);
+    EXPECT_EQ(InstrumentCapabilities.Connected, 1);
+    EXPECT_EQ(VisaDev_IsOpen(0), 0);
+  }
   DiscardPanel(TAB_INSTR);
   TAB_INSTR = 0;
   Visa_SetVxi11CorePort(0);
