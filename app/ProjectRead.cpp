@@ -849,6 +849,21 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                 });
 }
 
+// Points in use that the RF list table would not take are kept as stored
+// (nothing of the file is lost) and said so once per list; the upload
+// refuses the list while it holds them.
+void LogPointsOutsideRange(const RfListRecord& r) {
+  const std::vector<int> outside = RfListPointsOutsideRange(r.points);
+  if (outside.empty()) return;
+  const std::string more =
+      outside.size() > 1 ? cz::FormatC(" (and %zu more entries outside their ranges)", outside.size() - 1) : "";
+  Log_Message(1, cz::FormatC("*** RF list '%s': entry %d %s%s; kept as stored, the list is not sent to an "
+                             "instrument until it is changed.",
+                             r.name.c_str(), outside[0] + 1, RfListPointOutsideRange(r.points.Get(outside[0])).c_str(),
+                             more.c_str())
+                     .c_str());
+}
+
 void ReadRfLists(const xml_node& sec) {
   RfListCount = 0;
   ForEachRecord(sec, "RFLIST", kMaxRfLists, "*** Max. number of RF Lists in project exceeded.",
@@ -881,6 +896,7 @@ void ReadRfLists(const xml_node& sec) {
                       LogCut(cut, "points", kMaxRfListPoints);
                   for (std::size_t n = 0; n < points.size(); ++n)
                     r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
+                  LogPointsOutsideRange(*r);
                   ChildText(el, "Comment", &r->comment, "characters of its comment");
                   ChildPath(el, "RfFile", &r->remoteFile);
                   if (xml_node e = el.child("Settings")) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/Settings.h"
+#include "platform/CLocale.h"
 
 SequenceRecord SequenceTable[kMaxSequences];
 int32_t SequenceCount = 0;
@@ -107,6 +108,25 @@ int RfListPoints::InUse() const {
     if (points_[i].frequency == 0.0) return static_cast<int>(i);
   // Every stored point has a frequency; the first one not stored is 0.
   return static_cast<int>(points_.size());
+}
+
+std::string RfListPointOutsideRange(const RfListPoint& p) {
+  const auto outside = [](const char* what, double v, double low, double high, const char* unit) {
+    if (v >= low && v <= high) return std::string();
+    return cz::FormatC("%s %s %s lies outside %s to %s %s", what, cz::ShortestRealC(v).c_str(), unit,
+                       cz::ShortestRealC(low).c_str(), cz::ShortestRealC(high).c_str(), unit);
+  };
+  const std::string f = outside("frequency", p.frequency, kRfListFrequencyMinGHz, kRfListFrequencyMaxGHz, "GHz");
+  const std::string l = outside("level", p.level, kRfListLevelMinDbm, kRfListLevelMaxDbm, "dBm");
+  return f.empty() || l.empty() ? f + l : f + " and " + l;
+}
+
+std::vector<int> RfListPointsOutsideRange(const RfListPoints& points) {
+  std::vector<int> outside;
+  const int n = points.InUse();
+  for (int i = 0; i < n; ++i)
+    if (!RfListPointInRange(points.Get(i))) outside.push_back(i);
+  return outside;
 }
 
 bool operator==(const RfListPoints& a, const RfListPoints& b) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/CappedVector.h"
@@ -149,6 +150,14 @@ struct RfListPoint {
   double level = -100.0;   // dBm
 };
 
+// What the RF list table takes for a point, bounds included. A point
+// outside (a project file may hold one) is kept and shown as stored, but a
+// list with one in use is not sent to an instrument.
+inline constexpr double kRfListFrequencyMinGHz = 0.0;
+inline constexpr double kRfListFrequencyMaxGHz = 6.0;
+inline constexpr double kRfListLevelMinDbm = -130.0;
+inline constexpr double kRfListLevelMaxDbm = 30.0;
+
 // The 10,000 points of an RF list. Points never written hold the default
 // (frequency 0, level -100); storage grows only up to the highest point
 // written, so an unused list costs nothing.
@@ -177,6 +186,19 @@ class RfListPoints {
   bool Grow(int i);
   std::vector<RfListPoint> points_;
 };
+
+// Written so that a value that is no number lies outside as well.
+inline bool RfListPointInRange(const RfListPoint& p) {
+  return p.frequency >= kRfListFrequencyMinGHz && p.frequency <= kRfListFrequencyMaxGHz &&
+         p.level >= kRfListLevelMinDbm && p.level <= kRfListLevelMaxDbm;
+}
+// Empty while the point lies within both ranges; else what lies outside,
+// "frequency 50 GHz lies outside 0 to 6 GHz", "level 31 dBm lies outside
+// -130 to 30 dBm", or both joined by " and ".
+std::string RfListPointOutsideRange(const RfListPoint& p);
+
+// The points in use (0-based) that lie outside their ranges, in order.
+std::vector<int> RfListPointsOutsideRange(const RfListPoints& points);
 
 struct RfListRecord {
   uint32_t id = 1;

@@ -182,6 +182,26 @@ void EndUpload(bool opened, bool failed) {
   DimLibraryControls(0);
 }
 
+// The points in use lie within the table's ranges; else nothing is sent:
+// the log names the entries outside (the first few) and the status line
+// the first of them.
+bool PointsInRange(const RfListRecord& list) {
+  constexpr std::size_t kLoggedEntries = 10;
+  const std::vector<int> outside = RfListPointsOutsideRange(list.points);
+  if (outside.empty()) return true;
+  for (std::size_t k = 0; k < outside.size() && k < kLoggedEntries; ++k)
+    Log_Message(1, cz::FormatC("*** RF list '%s': entry %d %s; the list is not sent.", list.name.c_str(),
+                               outside[k] + 1, RfListPointOutsideRange(list.points.Get(outside[k])).c_str())
+                       .c_str());
+  if (outside.size() > kLoggedEntries)
+    Log_Message(1, cz::FormatC("*** ... and %zu more entries outside their ranges.", outside.size() - kLoggedEntries)
+                       .c_str());
+  Log_Status(1, cz::FormatC("Error: Entry %d %s. The list is not sent.", outside[0] + 1,
+                            RfListPointOutsideRange(list.points.Get(outside[0])).c_str())
+                    .c_str());
+  return false;
+}
+
 }  // namespace
 
 void ShowRfList(int index) {
@@ -377,6 +397,7 @@ int RfListUploadCb(int panel, int control, int event, void* callbackData, int ev
     Log_Status(1, "Error: Too Many Entries for This Instrument.");
     return 0;
   }
+  if (!PointsInRange(list)) return 0;
   const ProjectHeader& project = g_Settings.Project;
   const std::string remote = RfList_RemotePath(list.remoteFile.c_str(), InstrumentCapabilities.UnixPaths != 0,
                                                project.pathLin.c_str(), project.pathWin.c_str());

@@ -2,7 +2,8 @@
 // the page as built and prepared, the record shown with its dimmed rows and
 // limit colours, edits stored back, row buttons, fills, import and report
 // through the file dialog, and the upload to the simulated instrument
-// (127.0.0.1) with a refused size, a lost instrument and failed activations.
+// (127.0.0.1) with a refused size, a lost instrument, failed activations
+// and points of a loaded project outside the table's ranges.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "app/Log.h"
 #include "app/PanelIds.h"
+#include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "editors/RfListEditor.h"
@@ -503,6 +505,45 @@ TEST_F(RfListUploadTest, TheDwellTimeReachesTheInstrumentAsTyped) {
   EXPECT_EQ(g_status.back(), "Error: Transfer Failed.");
   EXPECT_TRUE(Logged("*** RF list dwell time of nan ms refused: it must be a positive number of ms."));
   EXPECT_EQ(CountSince(sim_, before, "SOUR1:"), 0);
+}
+
+// A hand-edited project's point outside the table's ranges is loaded, said
+// so, and kept through edits of the page; the upload names it with its range
+// and sends nothing. Points within the ranges (bounds included) go out.
+TEST_F(RfListUploadTest, PointsOfAProjectOutsideTheTableRangesAreNotSent) {
+  const struct Row {
+    const char *f, *l;
+    const char* refusal;  // nullptr: the list is sent
+  } rows[] = {{"50", "-10", "frequency 50 GHz lies outside 0 to 6 GHz"},
+              {"6.0000001", "-10", "frequency 6.0000001 GHz lies outside 0 to 6 GHz"},
+              {"2", "30.5", "level 30.5 dBm lies outside -130 to 30 dBm"},
+              {"-1", "31", "frequency -1 GHz lies outside 0 to 6 GHz and level 31 dBm lies outside -130 to 30 dBm"},
+              {"6", "30", nullptr},
+              {"1e-6", "-130", nullptr}};
+  const std::string project = dir_.File("edited.prj");
+  bool sent = false;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.f) + " GHz, " + row.l + " dBm");
+    ASSERT_TRUE(cz::test::WriteFileBytes(project, std::string("<TV_CZ_DB><RFLIST_DB><RFLIST name=\"e\"><Entry1 f=\"1\" "
+                                                              "l=\"0\"/><Entry2 f=\"") + row.f + "\" l=\"" + row.l +
+                                                      "\"/><RfFile>a.lsw</RfFile></RFLIST></RFLIST_DB></TV_CZ_DB>"));
+    g_log.clear();
+    ASSERT_EQ(LoadProject(PulseTable, SequenceTable, project.c_str(), 0), 1);
+    const std::string entry = row.refusal ? std::string("entry 2 ") + row.refusal : "";
+    EXPECT_EQ(Logged(row.refusal ? "*** RF list 'e': " + entry + "; kept as stored" : "kept as stored"), !!row.refusal);
+    ShowRfList(0);
+    ASSERT_EQ(UiTest_EnterValue(panel_, TAB_RFLIST_NUM_DWELL, 12.5), 1);  // every row written back
+    EXPECT_EQ(List().points.Frequency(1), cz::StrtodC(row.f, nullptr));
+    EXPECT_EQ(List().points.Level(1), cz::StrtodC(row.l, nullptr));
+    const std::size_t before = sim_.Received().size();
+    if (sent) UiTest_QueueConfirm(true);  // the list file of the row before
+    ASSERT_EQ(UiTest_ClickCtrl(panel_, TAB_RFLIST_CMD_UPLOAD), 1);
+    EXPECT_EQ(g_status.back(), row.refusal ? "Error: E" + entry.substr(1) + ". The list is not sent." : "");
+    EXPECT_EQ(Logged("*** RF list 'e': " + entry + "; the list is not sent."), !!row.refusal);
+    EXPECT_EQ(CountSince(sim_, before, "SOUR1:LIST:FREQ"), row.refusal ? 0 : 1);
+    EXPECT_EQ(sim_.Received().size() == before, !!row.refusal) << "nothing reaches the instrument";
+    sent = sent || !row.refusal;
+  }
 }
 
 // An activation that fails after the RF output went on switches it off

@@ -148,8 +148,11 @@ TEST_F(BuilderTest, TheLogNamesTheWaveformFileWithOneSeparator) {
   ASSERT_EQ(built, 1);
   EXPECT_TRUE(cz::test::FileExists(home + "Waveforms/NewSequence.wv"));
   EXPECT_TRUE(Logged("FILE    : '" + home + "Waveforms/NewSequence.wv'"));
-  for (const std::string& line : g_log)
-    if (line.find(home) != std::string::npos) EXPECT_EQ(line.find('\\'), std::string::npos) << line;
+  for (const std::string& line : g_log) {
+    if (line.find(home) != std::string::npos) {
+      EXPECT_EQ(line.find('\\'), std::string::npos) << line;
+    }
+  }
 }
 
 // The waveform file the user chose is a link to a file in another folder:

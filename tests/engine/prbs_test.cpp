@@ -124,7 +124,9 @@ TEST_F(PrbsTest, EverySeedStartsTheFullSequenceOfEveryGenerator) {
       const uint32_t start = PrbsRegister(g);
       ASSERT_TRUE(start >= 1u && start <= period) << "generator " << g << " seed " << seed;
       // A seed the register can hold is loaded as it stands.
-      if (seed <= static_cast<int32_t>(period)) EXPECT_EQ(start, static_cast<uint32_t>(seed));
+      if (seed <= static_cast<int32_t>(period)) {
+        EXPECT_EQ(start, static_cast<uint32_t>(seed));
+      }
       if (length > 11) continue;
       // The short registers are clocked through a whole period from every
       // seed, after the start-up's advance of 10..99 clocks.

@@ -393,8 +393,10 @@ struct RfColumnDef {
 const RfColumnDef kRfColumns[3] = {
     {"Entry", 50, VAL_UNSIGNED_SHORT_INTEGER, 0.0, 10000.0, 1.0, 0, VAL_INDICATOR, 1, "NIDialogMetaFont", 11,
      0x606060, 0xC0C0C0, -1},
-    {"Frequency [GHz]", 120, VAL_DOUBLE, 0.0, 6.0, 0.1, 6, VAL_HOT, 0, "Arial", 12, 0x303030, 0xE0E0E0, 32},
-    {"Level [dBm]", 120, VAL_DOUBLE, -130.0, 30.0, 1.0, 2, VAL_HOT, 0, "Arial", 12, 0x303030, 0xE0E0E0, 32},
+    {"Frequency [GHz]", 120, VAL_DOUBLE, kRfListFrequencyMinGHz, kRfListFrequencyMaxGHz, 0.1, 6, VAL_HOT, 0, "Arial",
+     12, 0x303030, 0xE0E0E0, 32},
+    {"Level [dBm]", 120, VAL_DOUBLE, kRfListLevelMinDbm, kRfListLevelMaxDbm, 1.0, 2, VAL_HOT, 0, "Arial", 12, 0x303030,
+     0xE0E0E0, 32},
 };
 
 // Cell settings of a column, given to the column or to one of its cells.
