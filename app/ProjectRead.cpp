@@ -97,13 +97,36 @@ std::string Str(const xml_node& e, const char* name) {
 }
 bool Has(const xml_node& e, const char* name) { return static_cast<bool>(e.attribute(name)); }
 
+void LogCut(long cut, const char* what, long limit);
+
+// A text of the file longer than its field keeps its first characters (cut
+// on a character boundary): the record keeps less than the file holds, and
+// the cut is logged with the record being read and counted. what names the
+// text ("characters of its name"); null when the caller logs the cut itself.
+template <std::size_t N>
+void TakeFileText(std::string_view text, const char* what, cz::Text<N>* field) {
+  if (field->AssignExact(text)) return;
+  field->Assign(text);
+  if (what == nullptr) return;
+  const std::size_t kept = cz::Utf8CharCount(field->view());
+  LogCut(static_cast<long>(cz::Utf8CharCount(text) - kept), what, static_cast<long>(kept));
+}
+
 // Character content of a child element; false when the child is missing.
 template <std::size_t N>
-bool ChildText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
+bool ChildText(const xml_node& parent, const char* tag, cz::Text<N>* field, const char* what) {
   xml_node c = parent.child(tag);
   if (!c) return false;
-  field->Assign(c.text().get());
+  TakeFileText(c.text().get(), what, field);
   return true;
+}
+
+// The name of the record being read (already taken into its field, at most
+// 255 characters of it read) against the whole "name" of the file.
+void LogNameCut(const xml_node& el) {
+  const std::size_t all = cz::Utf8CharCount(el.attribute("name").value());
+  const std::size_t kept = cz::Utf8CharCount(g_recordName);
+  if (all > kept) LogCut(static_cast<long>(all - kept), "characters of its name", static_cast<long>(kept));
 }
 
 // A path (a local file, or a file or folder on the instrument) is taken
@@ -128,8 +151,8 @@ void TakePath(const char* text, const char* element, cz::Text<N>* field, bool ke
 // copyright) keeps braces only in pairs; an unpaired one of the file (an
 // older version took it) becomes a parenthesis, logged with its record.
 template <std::size_t N>
-void ChildTagText(const xml_node& parent, const char* tag, cz::Text<N>* field) {
-  if (!ChildText(parent, tag, field)) return;
+void ChildTagText(const xml_node& parent, const char* tag, const char* what, cz::Text<N>* field) {
+  if (!ChildText(parent, tag, field, what)) return;
   std::size_t replaced = 0;
   const std::string paired = cz::WithPairedBraces(field->view(), &replaced);
   if (replaced == 0) return;
@@ -358,10 +381,11 @@ int RemainingRecords(xml_node el, const char* tag, bool needName) {
 
 void ReadHeader(const xml_node& sec) {
   ProjectHeader& h = g_Settings.Project;
-  ChildText(sec, "Name", &h.projectName);
-  ChildText(sec, "Editor", &h.author);
-  ChildText(sec, "Date", &h.date);
-  ChildText(sec, "Version", &h.version);
+  ReadingRecord("Project", sec.child("Name").text().get());
+  ChildText(sec, "Name", &h.projectName, "characters of its name");
+  ChildText(sec, "Editor", &h.author, "characters of its editor");
+  ChildText(sec, "Date", &h.date, "characters of its date");
+  ChildText(sec, "Version", &h.version, "characters of its version");
   if (xml_node e = sec.child("hide")) h.hideEntries = Int(e, "state");
   if (xml_node e = sec.child("wvgen")) {
     h.pepLevel = Int(e, "PEP");
@@ -473,7 +497,7 @@ void ReadEnvelope(const xml_node& e, PulseRecord* p) {
 }
 
 void ReadPulseBody(const xml_node& el, PulseRecord* p, int slot) {
-  ChildText(el, "Comment", &p->comment);
+  ChildText(el, "Comment", &p->comment, "characters of its comment");
   if (xml_node e = el.child("PreDelay")) Real(e, "time", &p->delay);
   if (xml_node e = el.child("RiseEdge")) {
     Real(e, "time", &p->riseTime);
@@ -613,6 +637,7 @@ void ReadPulses(const xml_node& sec, PulseRecord* pulses, FileIds* ids) {
     }
     Log_Message(2, " Pulse:         ", p->name.c_str());
     ReadingRecord("Pulse", p->name.c_str());
+    LogNameCut(el);
     ReadPulseBody(el, p, slot);
     ++slot;
   }
@@ -672,8 +697,8 @@ void ReadSequenceBody(const xml_node& el, SequenceRecord* s, const PulseRecord* 
   static const char* const columns[kReportColumns] = {
       "RTD", "RTR", "RTOn", "RTF", "RTOff", "RTP", "RGF", "RGP", "RGLOn",
       "RGLOff", "RGD", "RRN", "RRC", "RMN", "RCD", "RTS", "RFIL", "RSE"};
-  ChildTagText(el, "Comment", &s->comment);
-  ChildTagText(el, "Copyright", &s->copyright);
+  ChildTagText(el, "Comment", "characters of its comment", &s->comment);
+  ChildTagText(el, "Copyright", "characters of its copyright", &s->copyright);
   ReadSequenceEntries(el, s, pulses, pulseIds);
   ChildPath(el, "WvFile", &s->waveFile);
   if (xml_node e = el.child("ARB")) Real(e, "clock", &s->clock);
@@ -759,6 +784,7 @@ void ReadSequences(const xml_node& sec, SequenceRecord* sequences, const PulseRe
                   }
                   Log_Message(2, " Sequence:      ", s->name.c_str());
                   ReadingRecord("Sequence", s->name.c_str());
+                  LogNameCut(el);
                   ReadSequenceBody(el, s, pulses, pulseIds);
                   SequenceCount = slot + 1;
                   return true;
@@ -778,6 +804,7 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                   m->name = Str(el, "name");
                   Log_Message(2, " Multi-Segment: ", m->name.c_str());
                   ReadingRecord("Multi-segment waveform", m->name.c_str());
+                  LogNameCut(el);
                   for (int n = 1; n <= kMaxSegments; ++n) {
                     xml_node e = el.child(Numbered("Entry", n).c_str());
                     if (!e || !Has(e, "sid")) break;
@@ -797,7 +824,7 @@ void ReadMultiSegments(const xml_node& sec, const FileIds& sequenceIds) {
                     seg.repetition = Has(e, "rep") ? Str(e, "rep") : std::string("1");
                     Real(e, "ststop", &seg.stopTime);
                   }
-                  ChildText(el, "Comment", &m->comment);
+                  ChildText(el, "Comment", &m->comment, "characters of its comment");
                   ChildPath(el, "MsFiles", &m->targetName);
                   if (xml_node e = el.child("ARB")) {
                     m->clockMode = Int(e, "clkmode");
@@ -847,6 +874,7 @@ void ReadRfLists(const xml_node& sec) {
                   r->name = Str(el, "name");
                   Log_Message(2, " RF List:       ", r->name.c_str());
                   ReadingRecord("RF list", r->name.c_str());
+                  LogNameCut(el);
                   std::vector<xml_node> entries = NumberedChildren(el, "Entry", kMaxRfListPoints);
                   std::vector<std::pair<double, double>> points;
                   for (std::size_t n = 0; n < entries.size(); ++n) {
@@ -869,7 +897,7 @@ void ReadRfLists(const xml_node& sec) {
                   for (std::size_t n = 0; n < points.size(); ++n)
                     r->points.Set(static_cast<int>(n), points[n].first, points[n].second);
                   LogPointsOutsideRange(*r);
-                  ChildText(el, "Comment", &r->comment);
+                  ChildText(el, "Comment", &r->comment, "characters of its comment");
                   ChildPath(el, "RfFile", &r->remoteFile);
                   if (xml_node e = el.child("Settings")) {
                     Real(e, "dwell", &r->dwell);
@@ -904,8 +932,9 @@ void ReadDataSources(const xml_node& sec) {
                   d->name = Str(el, "name");
                   Log_Message(2, " Data Source:   ", d->name.c_str());
                   ReadingRecord("Data source", d->name.c_str());
-                  ChildText(el, "Comment", &d->comment);
-                  if (ChildText(el, "data", &d->data)) {
+                  LogNameCut(el);
+                  ChildText(el, "Comment", &d->comment, "characters of its comment");
+                  if (ChildText(el, "data", &d->data, nullptr)) {
                     const std::size_t held = std::strlen(el.child("data").text().get());
                     if (held > d->data.size())
                       LogCut(static_cast<long>(held - d->data.size()), "characters of its bit text",

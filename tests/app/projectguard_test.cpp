@@ -498,9 +498,10 @@ TEST_F(ProjectGuardTest, ProjectThatLostRecordsIsNotSavedOverWithoutAQuestion) {
 }
 
 // A project file written by another tool whose records hold more than the
-// tables keep (entries, segments, points, bits): each record cut is named
-// with how much was cut, counted like a lost record, and the file is not
-// saved over without a question.
+// tables keep (entries, segments, points, bits, names and texts too long for
+// their fields, an unpaired brace of a copyright among the characters cut):
+// each record cut is named with how much was cut, counted like a lost
+// record, and the file is not saved over without a question.
 TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
   mkdir(Projects().c_str(), 0755);
   const std::string path = Projects() + "/long.prj";
@@ -509,10 +510,12 @@ TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
     for (int k = 1; k <= n; ++k) e += "<Entry" + std::to_string(k) + " " + attrs + "/>";
     return e;
   };
+  std::string name;  // 40 characters of 2 bytes: the first 31 fit
+  for (int k = 0; k < 40; ++k) name += "\xC3\xA9";
   const std::string doc =
-      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB><PULSE name=\"p\" id=\"1\"/></PULSE_DB>\r\n"
-      "<SEQUENCE_DB><SEQUENCE name=\"seq\" id=\"1\">" + entries(200, "pid=\"1\" rep=\"1\"") +
-      "</SEQUENCE></SEQUENCE_DB>\r\n<MULTISEG_DB><MSEG name=\"ms\">" + entries(100, "sid=\"1\"") +
+      "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB>\r\n<PULSE_DB><PULSE name=\"" + name + "\" id=\"1\"/></PULSE_DB>\r\n"
+      "<SEQUENCE_DB><SEQUENCE name=\"seq\" id=\"1\"><Copyright>" + std::string(300, 'c') + "{</Copyright>" +
+      entries(200, "pid=\"1\" rep=\"1\"") + "</SEQUENCE></SEQUENCE_DB>\r\n<MULTISEG_DB><MSEG name=\"ms\">" + entries(100, "sid=\"1\"") +
       "</MSEG></MULTISEG_DB>\r\n<RFLIST_DB><RFLIST name=\"hop\">" + entries(12000, "f=\"1.5\" l=\"-10\"") +
       "</RFLIST></RFLIST_DB>\r\n<DATASRC_DB><DATASRC name=\"bits\"><data>" + std::string(5000, '1') +
       "</data></DATASRC></DATASRC_DB>\r\n</TV_CZ_DB>\r\n";
@@ -522,11 +525,15 @@ TEST_F(ProjectGuardTest, RecordsCutOnLoadAreNamedAndTheFileIsNotSavedOver) {
                            "Multi-segment waveform 'ms': 36 segments beyond the 64 it holds were not loaded.",
                            "RF list 'hop': 2000 points beyond the 10000 it holds were not loaded.",
                            "Data source 'bits': 904 characters of its bit text beyond the 4096 it holds were not "
-                           "loaded."})
+                           "loaded.",
+                           "characters of its name beyond the 31 it holds were not loaded.",
+                           "Sequence 'seq': 46 characters of its copyright beyond the 255 it holds were not loaded."})
     EXPECT_NE(warning.find(line), std::string::npos) << line << "\n" << warning;
-  EXPECT_EQ(LastProjectRecordsLost, 4);
+  EXPECT_EQ(warning.find("\n... and"), std::string::npos) << warning;
+  EXPECT_EQ(LastProjectRecordsLost, 6);
   EXPECT_EQ(RfListTable[0].points.InUse(), kMaxRfListPoints);
-  ExpectNotSavedOverWithoutAQuestion(path, doc, 4);
+  EXPECT_EQ(SequenceTable[0].copyright.str(), std::string(255, 'c'));
+  ExpectNotSavedOverWithoutAQuestion(path, doc, 6);
 }
 
 // The demo of an installed program, opened as the last project: it loads
