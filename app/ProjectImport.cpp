@@ -2,6 +2,8 @@
 // along from the file, so that their data rows keep their bits.
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/DataSource.h"
@@ -14,21 +16,38 @@ namespace {
 
 constexpr const char* kClashSuffix = "-new";
 
+// A data source of the file as it is imported, and what of its texts was
+// cut to fit the record ("12 characters of its bit text beyond the 4096 it
+// holds"), said in the log once the source is imported.
+struct FileDataSource {
+  DataSourceRecord record;
+  std::vector<std::string> cuts;
+};
+
+// text into field, its first characters when it is too long (cut on a
+// character boundary), the cut noted in *cuts.
+template <std::size_t N>
+void TakeText(std::string_view text, const char* what, cz::Text<N>* field, std::vector<std::string>* cuts) {
+  if (field->AssignExact(text)) return;
+  field->Assign(text);
+  const std::size_t kept = cz::Utf8CharCount(field->view());
+  cuts->push_back(cz::FormatC("%zu characters of its %s beyond the %zu it holds", cz::Utf8CharCount(text) - kept,
+                              what, kept));
+}
+
 // The file's data sources in the order a load numbers them (file ID k is
 // element k - 1): the "DATASRC" children of "DATASRC_DB" that carry a name.
-std::vector<DataSourceRecord> FileDataSources(const pugi::xml_node& root) {
-  std::vector<DataSourceRecord> sources;
+std::vector<FileDataSource> FileDataSources(const pugi::xml_node& root) {
+  std::vector<FileDataSource> sources;
   const pugi::xml_node sec = root.child("DATASRC_DB");
   for (pugi::xml_node el = sec.first_child(); el && sources.size() < kMaxDataSources; el = el.next_sibling()) {
     if (el.type() != pugi::node_element || std::strcmp(el.name(), "DATASRC") != 0 || !el.attribute("name"))
       continue;
-    DataSourceRecord d;
-    char name[256] = "";
-    XmlGetAttrString(el, "name", name);
-    d.name = name;
-    if (pugi::xml_node c = el.child("Comment")) d.comment.Assign(c.text().get());
-    if (pugi::xml_node c = el.child("data")) d.data.Assign(c.text().get());
-    sources.push_back(d);
+    FileDataSource d;
+    TakeText(el.attribute("name").value(), "name", &d.record.name, &d.cuts);
+    if (pugi::xml_node c = el.child("Comment")) TakeText(c.text().get(), "comment", &d.record.comment, &d.cuts);
+    if (pugi::xml_node c = el.child("data")) TakeText(c.text().get(), "bit text", &d.record.data, &d.cuts);
+    sources.push_back(std::move(d));
   }
   return sources;
 }
@@ -57,7 +76,7 @@ std::string FreeName(const std::string& name) {
 
 void ImportPulseDataSources(const pugi::xml_node& root, PulseRecord* pulses, int firstPulse) {
   if (pulses == nullptr || firstPulse >= PulseCount) return;
-  const std::vector<DataSourceRecord> file = FileDataSources(root);
+  const std::vector<FileDataSource> file = FileDataSources(root);
   // File ID -> ID in this project; 0 while that source is not imported yet.
   std::vector<uint32_t> imported(file.size() + 1, 0);
   for (int p = firstPulse; p < PulseCount; ++p) {
@@ -80,7 +99,7 @@ void ImportPulseDataSources(const pugi::xml_node& root, PulseRecord* pulses, int
           continue;
         }
         DataSourceRecord& added = DataSourceTable[DataSourceCount];
-        const DataSourceRecord& from = file[static_cast<std::size_t>(fileId - 1)];
+        const DataSourceRecord& from = file[static_cast<std::size_t>(fileId - 1)].record;
         const std::string name = FreeName(from.name.str());
         added = from;
         added.id = NextFreeDataSourceId();
@@ -91,6 +110,8 @@ void ImportPulseDataSources(const pugi::xml_node& root, PulseRecord* pulses, int
           Log_Message(3, " Data Source:   ", name.c_str(), " (imported)");
         else
           Log_Message(5, " Data Source:   ", from.name.c_str(), " (imported as '", name.c_str(), "')");
+        for (const std::string& cut : file[static_cast<std::size_t>(fileId - 1)].cuts)
+          Log_Message(1, cz::FormatC("*** Data source '%s': %s were not imported.", name.c_str(), cut.c_str()).c_str());
       }
       row.source = static_cast<int8_t>(imported[static_cast<std::size_t>(fileId)]);
     }

@@ -435,6 +435,24 @@ TEST_F(ProjectFileTest, ImportAppendsPulsesWithFreshIdsOnly) {
   EXPECT_FALSE(cz::test::FileExists(dir.File("src.prj.bak")));
 }
 
+// The data source an imported pulse brings along keeps what its record
+// holds of a name and bits too long for it, and the log says what was cut.
+TEST_F(ProjectFileTest, ImportNamesWhatItCutOfADataSource) {
+  ClearProject();
+  DataSourceCount = 0;
+  const std::string path = dir.File("bits.prj");
+  ASSERT_TRUE(WriteFileBytes(path, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PULSE_DB><PULSE name=\"p\" id=\"1\">"
+                                   "<DSrc1 type=\"3\" srcid=\"1\" bits=\"1\"/></PULSE></PULSE_DB><DATASRC_DB>"
+                                   "<DATASRC name=\"" + std::string(70, 'n') + "\"><data>" + std::string(5000, '1') +
+                                   "</data></DATASRC></DATASRC_DB></TV_CZ_DB>\r\n"));
+  ASSERT_EQ(LoadProject(PulseTable, SequenceTable, path.c_str(), 1), 1);
+  ASSERT_EQ(DataSourceCount, 1);
+  EXPECT_EQ(DataSourceTable[0].data.str(), std::string(4096, '1'));
+  const std::string source = "*** Data source '" + std::string(63, 'n') + "': ";
+  EXPECT_EQ(CountLog(source + "7 characters of its name beyond the 63 it holds were not imported."), 1);
+  EXPECT_EQ(CountLog(source + "904 characters of its bit text beyond the 4096 it holds were not imported."), 1);
+}
+
 TEST_F(ProjectFileTest, MutatedFilesNeverCrashTheReader) {
   BuildFullProject();
   // Keep the document small so that many mutations run quickly.
