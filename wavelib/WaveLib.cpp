@@ -114,7 +114,10 @@ int WavePartFile::Open(const char* path) {
     out_.Abandon();
     return 0;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferBytes);
+  // The buffer is given: without one, the C library keeps its own of a
+  // disk block (4 KB), one system call per 4 KB.
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kOutputBufferBytes);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kOutputBufferBytes);
   return 1;
 }
 

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/FileReplace.h"
@@ -202,6 +203,7 @@ class WavePartFile {
  private:
   void Discard();
   void StartWriteBack();
+  std::unique_ptr<char[]> buffer_;  // the stream's buffer (outlives the stream)
   cz::ReplacingFile out_;
   FILE* file_ = nullptr;
   std::string destPath_;
