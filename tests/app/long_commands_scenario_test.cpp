@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 #include "instrument/TransferTab.h"
 #include "platform/ui/TestDriver.h"
 #include "platform/visa/Visa.h"
+#include "tests/support/BrowserSteps.h"
 #include "tests/support/GapMeter.h"
 #include "tests/support/LargeFiles.h"
 #include "tests/support/PanelFind.h"
@@ -45,16 +47,10 @@ using cz::test::GapMeter;
 using cz::test::ReadFileBytes;
 using cz::test::WriteFileBytes;
 
-std::function<void(int)> g_browserStep;
-void BrowserHook(int panel) {
-  if (g_browserStep) g_browserStep(panel);
-}
-
 class LongCommandsScenarioTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   void TearDown() override {
-    g_browserStep = nullptr;
-    FileBrowser_SetLoopHook(nullptr);
+    cz::test::ClearBrowserStep();
     StartupHomeTest::TearDown();
     Visa_SetVxi11CorePort(0);
   }
@@ -135,15 +131,7 @@ class LongCommandsScenarioTest : public cz::test::StartupHomeTest, public cz::te
   // The file browser of path A; each turn of its loop takes the next step,
   // and Cancel ends it after the last.
   void Browse(std::vector<std::function<void(int)>> steps) {
-    std::size_t next = 0;
-    g_browserStep = [&next, steps](int panel) {
-      if (next < steps.size()) steps[next++](panel);
-      else UiTest_ClickCtrl(panel, PANEL_FB_ARBFILECANCEL);
-    };
-    FileBrowser_SetLoopHook(&BrowserHook);
-    Click(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A);
-    FileBrowser_SetLoopHook(nullptr);
-    g_browserStep = nullptr;
+    cz::test::BrowseWith(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A, std::move(steps));
   }
   static std::function<void(int)> Pick(const char* name) {
     return [name](int p) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@
 #include "instrument/TransferTab.h"
 #include "platform/ui/TestDriver.h"
 #include "platform/visa/Visa.h"
+#include "tests/support/BrowserSteps.h"
 #include "tests/support/GapMeter.h"
 #include "tests/support/LargeFiles.h"
 #include "tests/support/PanelFind.h"
@@ -61,16 +63,10 @@ void Report(const char* command, double gapMs, double wallGapMs, double tookMs) 
   ::testing::Test::RecordProperty(command, static_cast<int>(gapMs + 0.5));
 }
 
-std::function<void(int)> g_browserStep;
-void BrowserHook(int panel) {
-  if (g_browserStep) g_browserStep(panel);
-}
-
 class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::ProgramSteps {
  protected:
   void TearDown() override {
-    g_browserStep = nullptr;
-    FileBrowser_SetLoopHook(nullptr);
+    cz::test::ClearBrowserStep();
     StartupHomeTest::TearDown();
     Visa_SetVxi11CorePort(0);
   }
@@ -107,18 +103,7 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
   // The file browser of path A; each turn of its loop takes the next step,
   // and Cancel ends it after the last.
   void Browse(std::vector<std::function<void(int)>> steps) {
-    std::size_t next = 0;
-    g_browserStep = [&next, steps](int panel) {
-      if (next < steps.size()) {
-        steps[next++](panel);
-      } else {
-        UiTest_ClickCtrl(panel, PANEL_FB_ARBFILECANCEL);
-      }
-    };
-    FileBrowser_SetLoopHook(&BrowserHook);
-    Click(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A);
-    FileBrowser_SetLoopHook(nullptr);
-    g_browserStep = nullptr;
+    cz::test::BrowseWith(TAB_INSTR, TAB_INSTR_CMD_FSEL_INSTR_A, std::move(steps));
   }
 
   static int FileIndex(int panel, const char* name) {

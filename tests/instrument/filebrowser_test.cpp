@@ -19,6 +19,7 @@
 #include "platform/ui/TestDriver.h"
 #include "tests/instrument/FakeInstrument.h"
 #include "tests/instrument/InstrumentTestSupport.h"
+#include "tests/support/BrowserSteps.h"
 #include "tests/support/PanelFind.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
@@ -28,11 +29,6 @@ namespace {
 using cz::test::SimFixture;
 using cz::test::SimOptions;
 using cz::test::TempDir;
-
-std::function<void(int)> g_step;
-void Hook(int panel) {
-  if (g_step) g_step(panel);
-}
 
 // Labels of a list (column 1 for the file list, whose column 0 is the size).
 std::vector<std::string> Items(int panel, int control, int column) {
@@ -64,11 +60,10 @@ class FileBrowserTest : public cz::test::InstrumentTest {
  protected:
   void SetUp() override {
     InstrumentTest::SetUp();
-    FileBrowser_SetLoopHook(Hook);
+    FileBrowser_SetLoopHook(&cz::test::BrowserStepHook);
   }
   void TearDown() override {
-    g_step = nullptr;
-    FileBrowser_SetLoopHook(nullptr);
+    cz::test::ClearBrowserStep();
     InstrumentTest::TearDown();
   }
   void Start(const char* model) {
@@ -87,7 +82,7 @@ class FileBrowserTest : public cz::test::InstrumentTest {
   // steps are used up, then Cancel ends it.
   int Run(const char* filter, std::vector<std::function<void(int)>> steps, char* chosen, const char* start = "") {
     std::size_t next = 0;
-    g_step = [&, steps](int panel) {
+    cz::test::BrowserStep() = [&, steps](int panel) {
       if (next < steps.size()) {
         steps[next++](panel);
         return;

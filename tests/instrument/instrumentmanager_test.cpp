@@ -30,6 +30,7 @@
 #include "tests/support/PanelFind.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TransferSettings.h"
 #include "tests/support/Vxi11LockHolder.h"
 #include "ui/dialogs/InstrumentManagerDialog.h"
 #include "ui/main/TransferPage.h"
@@ -95,6 +96,14 @@ class InstrumentManagerTest : public cz::test::InstrumentTest {
     SetCtrlVal(INSTRMAN, INSTRMAN_RING_INT, 3);
     SetCtrlVal(INSTRMAN, INSTRMAN_STR_1, resource);
     ASSERT_EQ(UiTest_ClickCtrl(INSTRMAN, INSTRMAN_CMD_ADD), 1);
+  }
+  // The simulator (two options) reached over VXI-11, and the Transfer page built.
+  void StartVxi11SimWithTransferPage() {
+    SimOptions opt;
+    opt.options = "KLD-M64,KLD-M16";
+    ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
+    Visa_SetVxi11CorePort(sim_.Vxi11Port());
+    TAB_INSTR = BuildTransferPanel(0);
   }
   SimFixture sim_;
 };
@@ -260,11 +269,7 @@ TEST_F(InstrumentManagerTest, SelectDeselectAndALostInstrument) {
 // instrument stays selected, so that the next command identifies it and
 // works once the lock is free.
 TEST_F(InstrumentManagerTest, AnotherClientsLockIsWaitedForNamedAndKeepsTheSelection) {
-  SimOptions opt;
-  opt.options = "KLD-M64,KLD-M16";
-  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-  Visa_SetVxi11CorePort(sim_.Vxi11Port());
-  TAB_INSTR = BuildTransferPanel(0);
+  ASSERT_NO_FATAL_FAILURE(StartVxi11SimWithTransferPage());
   const std::string resource = sim_.Vxi11Resource();
   g_Settings.ManualDeviceList.Resource[0] = resource;
   RebuildInstrumentTree();
@@ -325,22 +330,12 @@ TEST_F(InstrumentManagerTest, AnotherClientsLockIsWaitedForNamedAndKeepsTheSelec
 // the instrument as it was (no file, the output off) and selected; once the
 // lock is free the next Upload works.
 TEST_F(InstrumentManagerTest, UploadWaitsForAnotherClientsLockOrNamesIt) {
-  SimOptions opt;
-  opt.options = "KLD-M64,KLD-M16";
-  ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-  Visa_SetVxi11CorePort(sim_.Vxi11Port());
-  TAB_INSTR = BuildTransferPanel(0);
+  ASSERT_NO_FATAL_FAILURE(StartVxi11SimWithTransferPage());
   const std::string resource = sim_.Vxi11Resource();
   g_Settings.Select = resource;
   char info[kIdentifyInfoSize] = "";
   ASSERT_EQ(IdentifyInstrument(resource.c_str(), info, sizeof info), 1);
-  InstrumentCapabilities.RfPathA = 1;
-  g_Settings.BBModeA = 1;
-  g_Settings.BBLinkFA = 1;
-  g_Settings.RFSetFA = 1;
-  g_Settings.RFFreqA = 1.0;
-  g_Settings.Project.pathWin = "D:\\";
-  RefreshTransferTab();
+  cz::test::SetPathAUpload(1, 1.0, false);
   TempDir dir;
   // The instrument's reply over the raw socket, which the lock does not hold up.
   const auto held = [&](const std::string& query) {

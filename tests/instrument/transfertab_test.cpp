@@ -18,6 +18,7 @@
 #include "tests/instrument/InstrumentTestSupport.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TransferSettings.h"
 #include "ui/main/TransferPage.h"
 
 namespace {
@@ -402,14 +403,7 @@ TEST_F(TransferTabTest, NoKeepsTheInstrumentsFileAndChangesNothing) {
   StartSim("Kaldra", "KLD-M64,KLD-M16");
   char info[kIdentifyInfoSize] = "";
   ASSERT_EQ(IdentifyInstrument(g_Settings.Select.c_str(), info, sizeof info), 1);
-  InstrumentCapabilities.RfPathA = 1;
-  g_Settings.BBModeA = 2;
-  g_Settings.BBLinkFA = 1;
-  g_Settings.RFSetFA = 1;
-  g_Settings.RFStateA = 1;
-  g_Settings.RFFreqA = 2.0;
-  g_Settings.Project.pathWin = "D:\\";
-  RefreshTransferTab();
+  cz::test::SetPathAUpload(2, 2.0, true);
   const std::string local = WaveFile(dir_, "keep.wv", 1e6);
   UpdateLinkedRemoteFiles(local.c_str(), "");
   ASSERT_EQ(UiTest_ClickCtrl(TAB_INSTR, TAB_INSTR_CMD_UPLOAD), 1);
