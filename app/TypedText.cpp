@@ -57,3 +57,9 @@ bool NumericOutsideRange(int panel, int control, const char* label, const char* 
                          cz::FixedRealC(low, 0).c_str(), cz::FixedRealC(high, 0).c_str(), u.c_str());
   return true;
 }
+
+bool UsedNumericOutsideRange(int panel, int control, const char* label, const char* unit, std::string* message) {
+  int dimmed = 0;
+  GetCtrlAttribute(panel, control, ATTR_DIMMED, &dimmed);
+  return dimmed == 0 && NumericOutsideRange(panel, control, label, unit, message);
+}

@@ -55,3 +55,5 @@ bool TakeTypedTagText(cz::Text<N>* field, std::string_view text, const char* wha
 // *message "<label> <value> <unit> lies outside <min> to <max> <unit>."
 // (unit may be empty); false, and *message untouched, while it lies within.
 bool NumericOutsideRange(int panel, int control, const char* label, const char* unit, std::string* message);
+// The same for a field the command uses: a dimmed one is passed over.
+bool UsedNumericOutsideRange(int panel, int control, const char* label, const char* unit, std::string* message);

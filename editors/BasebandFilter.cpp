@@ -123,10 +123,8 @@ bool FieldsInRange(const std::string& comment) {
                 {&FILTER_NUM_ALPHA, "Roll Off / BT", ""},
                 {&FILTER_NUM_IMPULSEOVS, "OVS", ""}};
   for (const auto& f : fields) {
-    int dimmed = 0;
-    GetCtrlAttribute(FILTER, *f.control, ATTR_DIMMED, &dimmed);
     std::string message;
-    if (dimmed == 0 && NumericOutsideRange(FILTER, *f.control, f.label, f.unit, &message)) {
+    if (UsedNumericOutsideRange(FILTER, *f.control, f.label, f.unit, &message)) {
       MessagePopup("Error", (message + "\nThe filter settings were not stored.").c_str());
       return false;
     }

@@ -162,9 +162,7 @@ int DeleteMultiSegmentEntryCb(int panel, int control, int event, void* callbackD
   // the table numbers it ("segment 0 'Search'"); an empty row is not asked about.
   if (eventData1 == VAL_DELETE_KEY_PRESS && row >= 1 && row <= kMaxSegments && !rec->segments[row - 1].IsFree()) {
     const MultiSegmentEntry& seg = rec->segments[row - 1];
-    int s = -1;
-    for (int k = 0; k < SequenceCount && s < 0 && seg.type == SEGMENT_SEQUENCE; ++k)
-      if (static_cast<int32_t>(SequenceTable[k].id) == seg.sequenceId) s = k;
+    const int s = seg.type == SEGMENT_SEQUENCE ? FindSequenceById(static_cast<uint32_t>(seg.sequenceId)) : -1;
     const char* what = seg.type == SEGMENT_BLANK ? "blank filler" : s >= 0 ? SequenceTable[s].name.c_str() : "???";
     if (!ConfirmDelete(cz::FormatC("segment %d", row - 1).c_str(), what)) return 0;
   }

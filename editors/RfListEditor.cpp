@@ -295,10 +295,8 @@ bool GeneratorInRange(int set) {
                      {&TAB_RFLIST_NUM_STEP_2, "Level Step"}}};
   const bool frequency = set == RFLIST_FREQUENCY;
   for (const auto& f : fields[frequency ? 0 : 1]) {
-    int dimmed = 0;
-    GetCtrlAttribute(TAB_RFLIST, *f.control, ATTR_DIMMED, &dimmed);
     std::string message;
-    if (dimmed == 0 && NumericOutsideRange(TAB_RFLIST, *f.control, f.label, frequency ? "GHz" : "dBm", &message)) {
+    if (UsedNumericOutsideRange(TAB_RFLIST, *f.control, f.label, frequency ? "GHz" : "dBm", &message)) {
       Log_Status(1, ("Error: " + message + " The list is unchanged.").c_str());
       return false;
     }

@@ -409,6 +409,9 @@ std::string FormatNumber(double value, int dataType, int precision, int format);
 // is shown as it is, with the digits that tell it apart, never rounded into
 // another number.
 std::string FormatShownNumber(const Ctrl& c, double v);
+// s cut to a maximum entry length (negative: none), which counts
+// characters as the user types them.
+std::string CutToLength(const std::string& s, int maxLen);
 bool IsIntegerType(int dataType);
 void DefaultRange(int dataType, double* minV, double* maxV);
 double CoerceToType(double value, int dataType);

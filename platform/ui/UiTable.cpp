@@ -268,10 +268,7 @@ int TableCommitAsUser(int panel, int control, Point p, double num, const char* t
         cell->ringIndex = ringIndex;
         cell->text = cell->Ring()[size_t(ringIndex)];
     } else if (cell->type != VAL_CELL_BUTTON) {
-        std::string t = text ? text : "";
-        const int maxLen = LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1);
-        if (maxLen >= 0 && int(t.size()) > maxLen) t.resize(cz::Utf8CharsPrefixLength(t, size_t(maxLen)));
-        cell->text = t;
+        cell->text = CutToLength(text ? text : "", LookInt(cell->Attrs(), ATTR_MAX_ENTRY_LENGTH, -1));
     }
     const int type = cell->type, mode = cell->mode;
     c->table.active = p;

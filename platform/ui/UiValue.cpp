@@ -92,14 +92,13 @@ std::string JoinLines(const Ctrl& c)
     return all;
 }
 
-// The maximum entry length counts characters, as the user types them.
+} // namespace
+
 std::string CutToLength(const std::string& s, int maxLen)
 {
     if (maxLen < 0 || int(s.size()) <= maxLen) return s;
     return s.substr(0, cz::Utf8CharsPrefixLength(s, size_t(maxLen)));
 }
-
-} // namespace
 
 int SetValueNum(Ctrl& c, double v)
 {
