@@ -27,6 +27,17 @@
 // blocked (a wait on a socket, the disk) or computing counts whole. The
 // gaps as the wall clock saw them are kept too. Where the kernel keeps no
 // such statistics the two are the same.
+//
+// LiveRun measures a command against a bound, and a second run of it when
+// the first went over: a step of the program that holds the event loop
+// holds it on every run, while a stall of the machine under the test
+// (memory taken back from files other commands wrote, a virtual machine
+// paused) does not come back at the same moment. The lesser gap counts.
+//
+//   const cz::test::LiveMeasure m = cz::test::LiveRun(250.0, [&](int run) {
+//     UiTest_ClickCtrl(panel, CMD_UPLOAD);  // run 1 may need a new name
+//   }, &Report);
+//   EXPECT_LT(m.gap, 250.0);
 #pragma once
 
 #include <fcntl.h>
@@ -40,6 +51,8 @@
 #include <cstdio>
 #include <functional>
 #include <utility>
+
+#include <gtest/gtest.h>
 
 #include "platform/ui/TestDriver.h"
 
@@ -134,5 +147,36 @@ class GapMeter : public QObject {
   double actionRanMs_ = -1.0;
   std::function<void()> action_;
 };
+
+// One measured run: its longest gap (as LongestMs), the same by the wall
+// clock, and how long it took, all in ms; -1 before a run.
+struct LiveMeasure {
+  double gap = -1.0, wall = -1.0, ms = -1.0;
+  void Read(const GapMeter& meter) {
+    gap = meter.LongestMs();
+    wall = meter.LongestWallMs();
+    ms = meter.ElapsedMs();
+  }
+};
+
+// run(0) under a meter, and run(1) as well when its gap was not below
+// boundMs and the test has not failed so far; each run's figures go to
+// report. The run with the lesser gap.
+inline LiveMeasure LiveRun(double boundMs, const std::function<void(int)>& run,
+                           const std::function<void(const LiveMeasure&)>& report) {
+  LiveMeasure best;
+  for (int round = 0; round < 2; ++round) {
+    if (round > 0 && (best.gap < boundMs || ::testing::Test::HasFailure())) break;
+    LiveMeasure m;
+    {
+      GapMeter meter;
+      run(round);
+      m.Read(meter);
+    }
+    if (report) report(m);
+    if (best.gap < 0.0 || m.gap < best.gap) best = m;
+  }
+  return best;
+}
 
 }  // namespace cz::test

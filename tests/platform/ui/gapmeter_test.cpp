@@ -69,6 +69,37 @@ TEST_F(GapMeterTest, MeasuresTheLongestStretchWithoutTheEventLoop) {
   }
 }
 
+// A second run only when the first was over the bound; the lesser counts.
+TEST_F(GapMeterTest, LiveRunMeasuresASecondRunOnlyAfterAGapOverTheBound) {
+  struct Row {
+    Busy first, second;
+    int runs;
+    double below;
+  } const rows[] = {
+      {{100, 5}, {300, 0}, 1, 60.0},    // live: the second never runs
+      {{300, 0}, {100, 5}, 2, 60.0},    // a stall the second run does not have
+      {{300, 0}, {300, 0}, 2, 1000.0},  // held on both: over the bound
+  };
+  int panel = NewPanel(0, "Busy", 10, 10, 100, 200);
+  int button = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Run", 10, 10);
+  InstallCtrlCallback(panel, button, BusyCb, nullptr);
+  for (const Row& r : rows) {
+    int runs = 0, reports = 0;
+    const cz::test::LiveMeasure m = cz::test::LiveRun(
+        150.0,
+        [&](int run) {
+          g_busy = run == 0 ? r.first : r.second;
+          runs = run + 1;
+          ASSERT_EQ(UiTest_ClickCtrl(panel, button), 1);
+        },
+        [&](const cz::test::LiveMeasure&) { ++reports; });
+    EXPECT_EQ(runs, r.runs);
+    EXPECT_EQ(reports, r.runs);
+    EXPECT_LT(m.gap, r.below) << r.runs;
+    EXPECT_EQ(m.gap >= 150.0, r.below > 150.0) << r.runs;
+  }
+}
+
 TEST_F(GapMeterTest, ItsActionIsQueuedForTheRunningCallback) {
   int panel = NewPanel(0, "Busy", 10, 10, 100, 200);
   int button = NewCtrl(panel, CTRL_COMMAND_BUTTON, "Run", 10, 10);
