@@ -58,7 +58,7 @@ class LongCommandsScenarioTest : public cz::test::StartupHomeTest, public cz::te
   // The program started with the simulated generator selected (socket or
   // VXI-11), or with none.
   void Start(int transport, const std::vector<std::string>& faults = {}) {
-    std::string select;
+    std::string resource;
     if (transport != kNoInstrument) {
       cz::test::SimOptions opt;
       opt.modelOptions = true;
@@ -66,34 +66,13 @@ class LongCommandsScenarioTest : public cz::test::StartupHomeTest, public cz::te
       opt.faults = faults;
       ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
       if (opt.vxi11) Visa_SetVxi11CorePort(sim_.Vxi11Port());
-      const std::string resource = opt.vxi11 ? sim_.Vxi11Resource() : sim_.SocketResource();
-      select = "[INSTR]\r\nSelect = \"" + resource + "\"\r\n[DEV]\r\nDevice1 = \"" + resource + "\"\r\n";
+      resource = opt.vxi11 ? sim_.Vxi11Resource() : sim_.SocketResource();
     }
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", select + "[PRG]\r\nTempDir = \"" + home_ +
-                                                            "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", StartSettings(home_, resource)));
     ASSERT_EQ(InitApplication(), 1);
     Choose(MBAR_FILE_NEWPRJ);
   }
 
-  // A 100 us pulse (10,000 samples at 100 MHz) in a new sequence written
-  // to `wave`.
-  void PulseTrain(int repetitions, const std::string& wave) {
-    Choose(MBAR_PULSE_PNEW);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 88.0), 1);
-    Choose(MBAR_PULSE_SNEW);
-    UiTest_QueueFile(wave.c_str());
-    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
-    Repetitions(repetitions);
-  }
-  void Repetitions(int repetitions) {
-    ASSERT_EQ(UiTest_CommitTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1),
-                                     static_cast<double>(repetitions)),
-              1);
-    ASSERT_EQ(SequenceTable[CurrentSequence].entries[0].repetitions, repetitions);
-  }
   void Generate() {
     UiTest_ClearPopups();
     Click(TAB_SEDIT, TAB_SEDIT_CMD_GENERATE);
@@ -296,11 +275,10 @@ TEST_F(LongCommandsScenarioTest, RfSettingsOutsideTheirFieldsAreNotSent) {
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
     const std::string resource = sim_.SocketResource();
     ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + resource + "\"\r\n[DEV]\r\nDevice1 = \"" + resource +
-                                   "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
-                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\nBBModeA = 0\r\nBBModeB = 0\r\n"
-                                   "RFSetFA = True\r\nRFSetLA = True\r\nRFStateA = True\r\nRFSetFB = False\r\n"
-                                   "RFSetLB = False\r\nRFFreqA = " + row.frequency + "\r\nRFLevA = " + row.level + "\r\n"));
+                               StartSettings(home_, resource,
+                                             "BBModeA = 0\r\nBBModeB = 0\r\nRFSetFA = True\r\nRFSetLA = True\r\n"
+                                             "RFStateA = True\r\nRFSetFB = False\r\nRFSetLB = False\r\nRFFreqA = " +
+                                                 std::string(row.frequency) + "\r\nRFLevA = " + row.level + "\r\n")));
     ASSERT_EQ(InitApplication(), 1);
     Click(TAB_INSTR, TAB_INSTR_CMD_UPLOAD);
     EXPECT_EQ(Status(), row.status);

@@ -14,6 +14,7 @@
 #include "app/ProjectFile.h"
 #include "app/Records.h"
 #include "app/Settings.h"
+#include "tests/support/LogLines.h"
 #include "tests/support/TempDir.h"
 
 using cz::test::ReadFileBytes;
@@ -22,14 +23,9 @@ using cz::test::WriteFileBytes;
 
 namespace {
 
-std::vector<std::string> g_log;
-void Capture(const char* t) { g_log.emplace_back(t); }
-
-int CountLog(const std::string& needle) {
-  int n = 0;
-  for (const std::string& l : g_log) n += l.find(needle) != std::string::npos;
-  return n;
-}
+using cz::test::KeepLogLine;
+using cz::test::LogLines;
+using cz::test::LogLinesWith;
 
 // bytes characters: a run of two-byte "é" with ASCII marks, so that the
 // field's cut falls on a character boundary.
@@ -43,8 +39,8 @@ std::string LongText(std::size_t bytes, const char* head) {
 class ProjectRoundTripTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_log.clear();
-    Log_SetLogSink(Capture);
+    LogLines().clear();
+    Log_SetLogSink(KeepLogLine);
     ClearProject();
     DataSourceCount = 0;
   }
@@ -170,7 +166,7 @@ TEST_F(ProjectRoundTripTest, RecordsAtTheirLimitsComeBackAsSaved) {
 
   const std::string first = Save("limits.prj");
   ASSERT_EQ(Load("limits.prj"), 1);
-  EXPECT_EQ(CountLog("*** "), 0) << g_log.front();
+  EXPECT_EQ(LogLinesWith("*** "), 0) << LogLines().front();
   ASSERT_EQ(PulseCount, 3);
   EXPECT_EQ(PulseTable[0].name.c_str(), name0);
   EXPECT_EQ(PulseTable[0].comment.c_str(), comment0);
@@ -233,16 +229,16 @@ TEST_F(ProjectRoundTripTest, EnvelopeKeepsItsStatedCountWithMissingValuesAsZero)
   EXPECT_EQ(PulseTable[1].envelope.Values(), (std::vector<double>{1.0, 2.0, 0.0}));
   EXPECT_EQ(PulseTable[1].envelope.QValues(), (std::vector<double>{-1.0, 0.0, -3.0}));
   EXPECT_EQ(PulseTable[2].envelope.Count(), 2);
-  EXPECT_EQ(CountLog("*** Missing envelope values of pulse 'levels' read as 0."), 1);
-  EXPECT_EQ(CountLog("*** Missing envelope values of pulse 'iq' read as 0."), 1);
-  EXPECT_EQ(CountLog("*** Missing envelope values"), 2);
+  EXPECT_EQ(LogLinesWith("*** Missing envelope values of pulse 'levels' read as 0."), 1);
+  EXPECT_EQ(LogLinesWith("*** Missing envelope values of pulse 'iq' read as 0."), 1);
+  EXPECT_EQ(LogLinesWith("*** Missing envelope values"), 2);
 
   // Saved and loaded again, the five points stay five.
   Save("env2.prj");
-  g_log.clear();
+  LogLines().clear();
   ASSERT_EQ(Load("env2.prj"), 1);
   EXPECT_EQ(PulseTable[0].envelope.Values(), (std::vector<double>{0.5, 0.75, 0.0, 1.0, 0.25}));
-  EXPECT_EQ(CountLog("*** "), 0);
+  EXPECT_EQ(LogLinesWith("*** "), 0);
 }
 
 // Integers beyond int32 in the file are never wrapped into valid ones
@@ -265,12 +261,12 @@ TEST_F(ProjectRoundTripTest, NumbersBeyondTheIntRangeAreNotWrapped) {
   EXPECT_NE(PulseTable[0].id, 2u);
   EXPECT_EQ(PulseTable[1].name, "good");
   EXPECT_EQ(PulseTable[1].id, 2u);
-  EXPECT_EQ(CountLog("*** Invalid pulse ID."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid pulse ID."), 1);
   ASSERT_EQ(SequenceCount, 2);
   EXPECT_NE(SequenceTable[0].id, 2u);
   EXPECT_NE(SequenceTable[0].id, 3u);
   EXPECT_EQ(SequenceTable[1].id, 3u);
-  EXPECT_EQ(CountLog("*** Invalid sequence ID."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid sequence ID."), 1);
   // The entry naming 4294967298, which no pulse carries, never becomes an
   // entry of pulse 2; a repetition count beyond int is not wrapped into 1.
   const SequenceRecord& t = SequenceTable[1];

@@ -15,6 +15,7 @@
 #include "app/Records.h"
 #include "app/Settings.h"
 #include "platform/CLocale.h"
+#include "tests/support/LogLines.h"
 #include "tests/support/Mutate.h"
 #include "tests/support/TempDir.h"
 
@@ -24,14 +25,9 @@ using cz::test::WriteFileBytes;
 
 namespace {
 
-std::vector<std::string> g_log;
-void Capture(const char* t) { g_log.emplace_back(t); }
-
-int CountLog(const std::string& needle) {
-  int n = 0;
-  for (const std::string& l : g_log) n += l.find(needle) != std::string::npos;
-  return n;
-}
+using cz::test::KeepLogLine;
+using cz::test::LogLines;
+using cz::test::LogLinesWith;
 
 PulseRecord& NewPulse(const char* name) {
   PulseRecord& p = PulseTable[PulseCount];
@@ -143,8 +139,8 @@ void BuildFullProject() {
 class ProjectFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_log.clear();
-    Log_SetLogSink(Capture);
+    LogLines().clear();
+    Log_SetLogSink(KeepLogLine);
   }
   void TearDown() override {
     Log_SetLogSink(nullptr);
@@ -303,8 +299,8 @@ TEST_F(ProjectFileTest, RefusedRecordsAndEntriesLoseNothingElse) {
   EXPECT_EQ(PulseTable[1].envelope.Count(), 2);  // the count is clamped to what is there
   EXPECT_EQ(PulseTable[2].name, "noid");
   EXPECT_EQ(PulseTable[2].id, 2u);
-  EXPECT_EQ(CountLog("*** Invalid pulse name."), 1);
-  EXPECT_EQ(CountLog("*** Invalid pulse ID."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid pulse name."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid pulse ID."), 1);
   EXPECT_EQ(LastProjectLoadReport.renumbered, 1);
   EXPECT_EQ(LastProjectLoadReport.refused, 1);
   EXPECT_EQ(LastProjectLoadReport.entriesRefused, 2);
@@ -312,8 +308,8 @@ TEST_F(ProjectFileTest, RefusedRecordsAndEntriesLoseNothingElse) {
   EXPECT_EQ(SequenceTable[0].id, 3u);
   EXPECT_EQ(SequenceTable[0].EntriesInUse(), 2);  // the refused entries close their gaps
   EXPECT_EQ(SequenceTable[0].entries[1].fillerType, 1);
-  EXPECT_EQ(CountLog("*** Invalid pulse ID found while reading sequence."), 1);
-  EXPECT_EQ(CountLog("*** Invalid parameter range for sequence entries."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid pulse ID found while reading sequence."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid parameter range for sequence entries."), 1);
   ASSERT_EQ(DataSourceCount, 1);
   EXPECT_EQ(DataSourceTable[0].name, "d");
   EXPECT_EQ(DataSourceTable[0].id, 1u);
@@ -368,12 +364,12 @@ TEST_F(ProjectFileTest, NonFiniteValuesKeepTheDefaultsAndAreNeverSaved) {
   EXPECT_EQ(RfListTable[0].points.InUse(), 0);
   EXPECT_EQ(RfListTable[0].dwell, dr.dwell);
   EXPECT_EQ(RfListTable[0].min, 1.0);
-  EXPECT_EQ(CountLog("*** Pulse 'p': Level AttOn is not a finite number ('nan'); the default is kept."), 1);
-  EXPECT_EQ(CountLog("*** Pulse 'p': Jitter1 val1 is not a finite number ('nan'); the list is not loaded."), 1);
-  EXPECT_EQ(CountLog("*** Pulse 'p': Env val1 is not a finite number ('inf'); the list is not loaded."), 1);
-  EXPECT_EQ(CountLog("*** Sequence 's': ARB clock is not a finite number ('inf'); the default is kept."), 1);
-  EXPECT_EQ(CountLog("*** Sequence 's': Filter i1 is not a finite number"), 1);
-  EXPECT_EQ(CountLog("*** RF list 'r': Entry2 l is not a finite number"), 1);
+  EXPECT_EQ(LogLinesWith("*** Pulse 'p': Level AttOn is not a finite number ('nan'); the default is kept."), 1);
+  EXPECT_EQ(LogLinesWith("*** Pulse 'p': Jitter1 val1 is not a finite number ('nan'); the list is not loaded."), 1);
+  EXPECT_EQ(LogLinesWith("*** Pulse 'p': Env val1 is not a finite number ('inf'); the list is not loaded."), 1);
+  EXPECT_EQ(LogLinesWith("*** Sequence 's': ARB clock is not a finite number ('inf'); the default is kept."), 1);
+  EXPECT_EQ(LogLinesWith("*** Sequence 's': Filter i1 is not a finite number"), 1);
+  EXPECT_EQ(LogLinesWith("*** RF list 'r': Entry2 l is not a finite number"), 1);
   EXPECT_EQ(LastProjectLoadReport.valuesRefused, 13);
   EXPECT_FALSE(LastProjectLoadReport.Lost());
 
@@ -384,7 +380,7 @@ TEST_F(ProjectFileTest, NonFiniteValuesKeepTheDefaultsAndAreNeverSaved) {
   EXPECT_EQ(saved.find("nan"), std::string::npos);
   EXPECT_EQ(saved.find("inf"), std::string::npos);
   EXPECT_NE(saved.find("AttOff=\"0.000000\""), std::string::npos);
-  EXPECT_EQ(CountLog("*** 2 values that were not finite numbers were saved as 0 (the first one: 'AttOff')."), 1);
+  EXPECT_EQ(LogLinesWith("*** 2 values that were not finite numbers were saved as 0 (the first one: 'AttOff')."), 1);
 }
 
 TEST_F(ProjectFileTest, TablesBeyondTheirLimitsKeepTheFirstRecords) {
@@ -395,7 +391,7 @@ TEST_F(ProjectFileTest, TablesBeyondTheirLimitsKeepTheFirstRecords) {
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("big.prj").c_str(), 0), 1);
   EXPECT_EQ(PulseCount, 256);
   EXPECT_EQ(PulseTable[255].name, "p256");
-  EXPECT_EQ(CountLog("*** Max. number of pulses in project exceeded."), 1);
+  EXPECT_EQ(LogLinesWith("*** Max. number of pulses in project exceeded."), 1);
 }
 
 TEST_F(ProjectFileTest, DamagedFilesFailTheLoadAndSavesNeverDestroyTheOldFile) {
@@ -404,16 +400,16 @@ TEST_F(ProjectFileTest, DamagedFilesFailTheLoadAndSavesNeverDestroyTheOldFile) {
   ASSERT_TRUE(WriteFileBytes(dir.File("trunc.prj"), good.substr(0, good.size() / 2)));
   EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("trunc.prj").c_str(), 0), 0);
   EXPECT_EQ(PulseCount, 0);
-  EXPECT_EQ(CountLog("*** Failed to open project file."), 1);
+  EXPECT_EQ(LogLinesWith("*** Failed to open project file."), 1);
   ASSERT_TRUE(WriteFileBytes(dir.File("root.prj"), "<?xml version=\"1.0\"?><OTHER/>"));
   EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("root.prj").c_str(), 0), 0);
-  EXPECT_EQ(CountLog("*** Invalid root element."), 1);
+  EXPECT_EQ(LogLinesWith("*** Invalid root element."), 1);
   EXPECT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("missing.prj").c_str(), 0), 0);
 
   // A save that cannot be completed leaves the earlier file as it was.
   ASSERT_EQ(::chmod(dir.File("keep.prj").c_str(), 0444), 0);
   EXPECT_EQ(SaveProject(PulseTable, SequenceTable, dir.File("keep.prj").c_str()), 0);
-  EXPECT_EQ(CountLog("*** Failed to save project file."), 1);
+  EXPECT_EQ(LogLinesWith("*** Failed to save project file."), 1);
   EXPECT_EQ(ReadFileBytes(dir.File("keep.prj")), good);
 }
 
@@ -422,7 +418,7 @@ TEST_F(ProjectFileTest, ImportAppendsPulsesWithFreshIdsOnly) {
   Save("src.prj");
   ClearProject();
   NewPulse("mine");  // takes ID 1, which the file's first pulse uses too
-  g_log.clear();
+  LogLines().clear();
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, dir.File("src.prj").c_str(), 1), 1);
   ASSERT_EQ(PulseCount, 4);
   EXPECT_EQ(PulseTable[0].name, "mine");
@@ -449,8 +445,8 @@ TEST_F(ProjectFileTest, ImportNamesWhatItCutOfADataSource) {
   ASSERT_EQ(DataSourceCount, 1);
   EXPECT_EQ(DataSourceTable[0].data.str(), std::string(4096, '1'));
   const std::string source = "*** Data source '" + std::string(63, 'n') + "': ";
-  EXPECT_EQ(CountLog(source + "7 characters of its name beyond the 63 it holds were not imported."), 1);
-  EXPECT_EQ(CountLog(source + "904 characters of its bit text beyond the 4096 it holds were not imported."), 1);
+  EXPECT_EQ(LogLinesWith(source + "7 characters of its name beyond the 63 it holds were not imported."), 1);
+  EXPECT_EQ(LogLinesWith(source + "904 characters of its bit text beyond the 4096 it holds were not imported."), 1);
 }
 
 TEST_F(ProjectFileTest, MutatedFilesNeverCrashTheReader) {
@@ -621,7 +617,7 @@ TEST_F(ProjectFileTest, ProjectsInOtherEncodingsKeepTheirNames) {
   EXPECT_EQ(PulseTable[0].name, name);
   EXPECT_EQ(PulseTable[0].comment, comment);
   EXPECT_EQ(g_Settings.Project.projectName, "Pr\xC3\xBC" "fstand");
-  EXPECT_EQ(CountLog("is not UTF-8"), 0);
+  EXPECT_EQ(LogLinesWith("is not UTF-8"), 0);
   const std::string backup = latin1 + ".bak";
   EXPECT_EQ(XmllintString(backup, "string(//PULSE/@name)"), name);
   EXPECT_EQ(XmllintString(backup, "string(//PULSE/Comment)"), comment);
@@ -632,19 +628,19 @@ TEST_F(ProjectFileTest, ProjectsInOtherEncodingsKeepTheirNames) {
   const std::string cp1252 = dir.File("cp1252.prj");
   WriteFileBytes(cp1252, "<?xml version=\"1.0\"?>\r\n<TV_CZ_DB><PROJECT/><PULSE_DB><PULSE name=\"\x93" "Radar\x94 \x80"
                          "5\" id=\"1\"><Comment>Stra\xDF" "e</Comment></PULSE></PULSE_DB>" + tail);
-  g_log.clear();
+  LogLines().clear();
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, cp1252.c_str(), 0), 1);
   ASSERT_EQ(PulseCount, 1);
   EXPECT_EQ(PulseTable[0].name, "\xE2\x80\x9CRadar\xE2\x80\x9D \xE2\x82\xAC" "5");
   EXPECT_EQ(PulseTable[0].comment, "Stra\xC3\x9F" "e");
-  EXPECT_EQ(CountLog("** Project file '" + cp1252 + "' is not UTF-8: its texts are read as Windows-1252."), 1);
+  EXPECT_EQ(LogLinesWith("** Project file '" + cp1252 + "' is not UTF-8: its texts are read as Windows-1252."), 1);
   EXPECT_EQ(XmllintString(cp1252 + ".bak", "string(//PULSE/@name)"), "\xE2\x80\x9CRadar\xE2\x80\x9D \xE2\x82\xAC" "5");
 
   // A UTF-8 file, declared or not, is taken as it is and says nothing.
-  g_log.clear();
+  LogLines().clear();
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, backup.c_str(), 0), 1);
   EXPECT_EQ(PulseTable[0].name, name);
-  EXPECT_EQ(CountLog("is not UTF-8"), 0);
+  EXPECT_EQ(LogLinesWith("is not UTF-8"), 0);
 }
 
 // A project written on another system names files with 8-bit characters:
@@ -665,7 +661,7 @@ TEST_F(ProjectFileTest, PathsThatOutgrowTheirFieldsInUtf8AreNotCut) {
                      "<MULTISEG_DB><MSEG name=\"M\"><MsFiles>" + grown + "</MsFiles></MSEG></MULTISEG_DB>"
                      "<RFLIST_DB><RFLIST name=\"R\"><RfFile>D:\\" + grown + ".lsw</RfFile></RFLIST></RFLIST_DB>"
                      "<DATASRC_DB/></TV_CZ_DB>\r\n");
-  g_log.clear();
+  LogLines().clear();
   ASSERT_EQ(LoadProject(PulseTable, SequenceTable, file.c_str(), 0), 1);
   ASSERT_EQ(SequenceCount, 2);
   ASSERT_EQ(MultiSegmentCount, 1);
@@ -680,7 +676,7 @@ TEST_F(ProjectFileTest, PathsThatOutgrowTheirFieldsInUtf8AreNotCut) {
   EXPECT_EQ(SequenceTable[1].waveFile.str(), "/data/" + utf8);
   EXPECT_EQ(g_Settings.Project.pathLin.str(), "/data/" + utf8);
   EXPECT_EQ(LastProjectLoadReport.pathsRefused, 5);
-  EXPECT_EQ(CountLog("*** Sequence 'S': WvFile '/data/"), 1);
-  EXPECT_EQ(CountLog("is too long (469 bytes, at most 255); the field is left empty."), 1);
-  EXPECT_EQ(CountLog("*** Project"), 1);
+  EXPECT_EQ(LogLinesWith("*** Sequence 'S': WvFile '/data/"), 1);
+  EXPECT_EQ(LogLinesWith("is too long (469 bytes, at most 255); the field is left empty."), 1);
+  EXPECT_EQ(LogLinesWith("*** Project"), 1);
 }

@@ -18,19 +18,15 @@
 #include "engine/Tessera_GenerateWave.h"
 #include "tests/support/OutsideReaders.h"
 #include "tests/support/RecordBuilders.h"
+#include "tests/support/LogLines.h"
 #include "tests/support/TempDir.h"
 #include "wavelib/WaveLib.h"
 
 namespace {
 
-std::vector<std::string> g_log;
-void Keep(const char* text) { g_log.emplace_back(text); }
-
-int LoggedWith(const std::string& piece) {
-  int n = 0;
-  for (const std::string& line : g_log) n += line.find(piece) != std::string::npos;
-  return n;
-}
+using cz::test::KeepLogLine;
+using cz::test::LogLines;
+using cz::test::LogLinesWith;
 
 // The outside reader's tags of a file, by name: how often, the last value.
 struct OutsideTags {
@@ -58,7 +54,7 @@ TEST(TagTexts, BracesOfAProjectsTextsGiveOneTagOfEachName) {
   ASSERT_TRUE(g_Settings.TempDir.AssignExact(dir.path()));
   SetEngineHost(nullptr);
   SetEngineBuildHost(nullptr);
-  Log_SetLogSink(Keep);
+  Log_SetLogSink(KeepLogLine);
   // What a project written by an older version holds, and what the header
   // then holds: pairs as written, an unpaired brace as a parenthesis.
   const struct {
@@ -84,9 +80,9 @@ TEST(TagTexts, BracesOfAProjectsTextsGiveOneTagOfEachName) {
     const std::string project = dir.File("braces.prj");
     ASSERT_EQ(SaveProject(PulseTable, SequenceTable, project.c_str()), 1);
     ResetProject();
-    g_log.clear();
+    LogLines().clear();
     ASSERT_EQ(LoadProject(PulseTable, SequenceTable, project.c_str(), 0), 1);
-    EXPECT_EQ(LoggedWith("unpaired brace(s); taken as parentheses."), row.replaced);
+    EXPECT_EQ(LogLinesWith("unpaired brace(s); taken as parentheses."), row.replaced);
     ASSERT_TRUE(SequenceTable[0].waveFile.AssignExact(dir.File("braces.wv")));
     ASSERT_EQ(BuildWaveform(0, 0, 1, -1, 0, 0.0), 1);
     const std::string wave = dir.File("braces.wv");

@@ -90,10 +90,7 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
     if (vxi11) Visa_SetVxi11CorePort(sim_.Vxi11Port());
     const std::string resource = vxi11 ? sim_.Vxi11Resource() : sim_.SocketResource();
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + resource + "\"\r\n[DEV]\r\nDevice1 = \"" + resource +
-                                   "\"\r\n[PRG]\r\nTempDir = \"" + home_ + "/Temp\"\r\nLastPrj = \"\"\r\n"
-                                   "SavePrjOnExit = False\r\n"));
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", StartSettings(home_, resource)));
     ASSERT_EQ(InitApplication(), 1);
   }
 
@@ -140,27 +137,9 @@ class WindowLiveTest : public cz::test::StartupHomeTest, public cz::test::Progra
 
   // The program started without an instrument.
   void StartAlone() {
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", "[PRG]\r\nTempDir = \"" + home_ +
-                                                            "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", StartSettings(home_)));
     ASSERT_EQ(InitApplication(), 1);
     Choose(MBAR_FILE_NEWPRJ);
-  }
-
-  // A 100 us pulse (1 us edges, 10 us on, 88 us off: 10,000 samples at
-  // 100 MHz) in a new sequence of `repetitions`, written to `wave`.
-  void PulseTrain(int repetitions, const std::string& wave) {
-    Choose(MBAR_PULSE_PNEW);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
-    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 88.0), 1);
-    Choose(MBAR_PULSE_SNEW);
-    UiTest_QueueFile(wave.c_str());
-    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
-    ASSERT_EQ(UiTest_CommitTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1),
-                                     static_cast<double>(repetitions)),
-              1);
-    ASSERT_EQ(SequenceTable[CurrentSequence].entries[0].repetitions, repetitions);
   }
 
   cz::test::SimFixture sim_;

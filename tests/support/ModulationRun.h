@@ -13,26 +13,15 @@
 #include "app/PulseRecord.h"
 #include "engine/Modulation.h"
 #include "engine/ModulationTypes.h"
+#include "tests/support/LogLines.h"
 
 namespace cz::test {
 
-inline std::vector<std::string>& ModLog() {
-  static std::vector<std::string> lines;
-  return lines;
-}
-inline void CaptureModLog(const char* text) { ModLog().emplace_back(text); }
-
-inline bool ModLogHas(const std::string& text) {
-  for (const std::string& line : ModLog())
-    if (line.find(text) != std::string::npos) return true;
-  return false;
-}
-inline int ModLogCount(const std::string& text) {
-  int n = 0;
-  for (const std::string& line : ModLog())
-    if (line.find(text) != std::string::npos) ++n;
-  return n;
-}
+// The captured log (LogLines.h), under the names the modulation tests use.
+inline std::vector<std::string>& ModLog() { return LogLines(); }
+inline void CaptureModLog(const char* text) { KeepLogLine(text); }
+inline bool ModLogHas(const std::string& text) { return LogLinesWith(text) > 0; }
+inline int ModLogCount(const std::string& text) { return LogLinesWith(text); }
 
 using ParamOverrides = std::vector<std::pair<std::string, std::string>>;
 

@@ -13,12 +13,15 @@
 
 #include "app/PanelIds.h"
 #include "app/PulsePanelIds.h"
+#include "app/Records.h"
 #include "platform/ui/TestDriver.h"
 #include "platform/ui/UserInterface.h"
 #include "tests/support/SimFixture.h"
 #include "tests/support/StartupHome.h"
 #include "tests/support/TempDir.h"
+#include "ui/main/SequenceEditorPage.h"
 #include "ui/pulse/ModulationPanel.h"
+#include "ui/pulse/TimingPanel.h"
 
 namespace cz::test {
 
@@ -72,6 +75,38 @@ struct ProgramSteps {
     ASSERT_EQ(UiTest_ClickTreeItem(P_MOD, P_MOD_TREE_MOD, item, false), 1);
   }
 
+  // settings.ini of a program started in `home`: its temporary folder
+  // there, no project to load, none saved on exit, then the [PRG] lines
+  // `more`; `resource` selected as the instrument (none when empty).
+  static std::string StartSettings(const std::string& home, const std::string& resource = "",
+                                   const std::string& more = "") {
+    const std::string select = resource.empty() ? std::string()
+                                                : "[INSTR]\r\nSelect = \"" + resource + "\"\r\n[DEV]\r\nDevice1 = \"" +
+                                                      resource + "\"\r\n";
+    return select + "[PRG]\r\nTempDir = \"" + home + "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n" + more;
+  }
+
+  // A 100 us pulse (1 us edges, 10 us on, 88 us off: 10,000 samples at
+  // 100 MHz) in a new sequence of `repetitions`, written to `wave`.
+  static void PulseTrain(int repetitions, const std::string& wave) {
+    Choose(MBAR_PULSE_PNEW);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_ON, 10.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_RISE, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_FALL, 1.0), 1);
+    ASSERT_EQ(UiTest_EnterValue(P_TIM, P_TIM_NUM_BLANK, 88.0), 1);
+    Choose(MBAR_PULSE_SNEW);
+    UiTest_QueueFile(wave.c_str());
+    Click(TAB_SEDIT, TAB_SEDIT_CMD_FSEL);
+    Repetitions(repetitions);
+  }
+  // The current sequence's first entry repeated `repetitions` times.
+  static void Repetitions(int repetitions) {
+    ASSERT_EQ(UiTest_CommitTableCell(TAB_SEDIT, TAB_SEDIT_TABLE_SETTINGS, Cell(SEQ_COL_REPS, 1),
+                                     static_cast<double>(repetitions)),
+              1);
+    ASSERT_EQ(SequenceTable[CurrentSequence].entries[0].repetitions, repetitions);
+  }
+
   // The data lines of a text report: every line that starts with a number.
   static std::vector<std::string> ReportRows(const std::string& path) {
     std::vector<std::string> rows;
@@ -100,10 +135,7 @@ class SimulatedHomeTest : public StartupHomeTest, public ProgramSteps {
     opt.options = "KLD-M64,KLD-RFA30,KLD-M16";
     opt.vxi11 = false;
     ASSERT_TRUE(sim_.Start(opt)) << sim_.Error();
-    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini",
-                               "[INSTR]\r\nSelect = \"" + sim_.SocketResource() + "\"\r\n[DEV]\r\nDevice1 = \"" +
-                                   sim_.SocketResource() + "\"\r\n[PRG]\r\nTempDir = \"" + home_ +
-                                   "/Temp\"\r\nLastPrj = \"\"\r\nSavePrjOnExit = False\r\n"));
+    ASSERT_TRUE(WriteFileBytes(home_ + "/settings.ini", StartSettings(home_, sim_.SocketResource())));
   }
 
   SimFixture sim_;
